@@ -1,0 +1,38 @@
+# orba_add_library(name [DIR folder] [DEPS targets...])
+# Builds every .cpp of src/<folder> (default: src/<name>) into the static
+# library orba_<name>. A folder without sources yet becomes an interface
+# library, so the layer graph is the same from the first commit on.
+function(orba_add_library name)
+  cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
+  if(NOT ARG_DIR)
+    set(ARG_DIR ${name})
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${ARG_DIR}/*.cpp)
+  if(srcs)
+    add_library(orba_${name} STATIC ${srcs})
+    target_include_directories(orba_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(orba_${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(orba_${name} INTERFACE)
+    target_include_directories(orba_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(orba_${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# orba_add_tests(name [DEPS targets...])
+# Builds every *_test.cpp of tests/<name> into the executable orba_<name>_tests
+# and registers each GoogleTest case with CTest.
+function(orba_add_tests name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(orba_${name}_tests ${srcs})
+  target_link_libraries(orba_${name}_tests PRIVATE orba_test_support ${ARG_DEPS}
+                        GTest::gtest_main)
+  gtest_discover_tests(orba_${name}_tests
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+                       DISCOVERY_TIMEOUT 120
+                       PROPERTIES TIMEOUT 600)
+endfunction()

@@ -1,0 +1,111 @@
+#include "support/test_support.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace orba::test {
+
+TempDir::TempDir() {
+  char tmpl[] = "/tmp/orba-test-XXXXXX";
+  if (!mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::vector<uint8_t> out;
+  int nibble = -1;
+  for (char c : hex) {
+    int v;
+    if (c >= '0' && c <= '9') v = c - '0';
+    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    else continue;
+    if (nibble < 0) {
+      nibble = v;
+    } else {
+      out.push_back(static_cast<uint8_t>(nibble * 16 + v));
+      nibble = -1;
+    }
+  }
+  return out;
+}
+
+std::string ToHex(const std::vector<uint8_t>& bytes) {
+  std::string out;
+  char buf[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
+    if (i) out += ' ';
+    out += buf;
+  }
+  return out;
+}
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot open " + path);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+CommandResult RunCommand(const std::vector<std::string>& argv) {
+  CommandResult result;
+  int fds[2];
+  if (pipe(fds) != 0) return result;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    close(fds[0]);
+    close(fds[1]);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  char buf[65536];
+  ssize_t n;
+  while ((n = read(fds[0], buf, sizeof buf)) > 0) result.output.append(buf, static_cast<size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+std::string TestsPath(const std::string& relative) { return std::string(ORBA_TESTS_DIR) + "/" + relative; }
+
+CommandResult RunPython(const std::string& script, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{ORBA_PYTHON, TestsPath(script)};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunCommand(argv);
+}
+
+CommandResult RunOrbaTool(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{ORBA_TOOL_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunCommand(argv);
+}
+
+}  // namespace orba::test

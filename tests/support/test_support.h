@@ -1,0 +1,47 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orba::test {
+
+// A private directory under /tmp, removed with its contents when destroyed.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// "03 00 0a" -> {3, 0, 10}; spaces and newlines are ignored.
+std::vector<uint8_t> FromHex(const std::string& hex);
+// {3, 0, 10} -> "03 00 0a"
+std::string ToHex(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> Bytes(const std::string& s);
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+struct CommandResult {
+  int exit_code = -1;
+  std::string output;  // stdout only
+};
+// Runs a program (no shell) and collects its standard output.
+CommandResult RunCommand(const std::vector<std::string>& argv);
+// Runs one of the Python scripts of tests/ (path relative to tests/).
+CommandResult RunPython(const std::string& script, const std::vector<std::string>& args);
+// Runs the built orbatool.
+CommandResult RunOrbaTool(const std::vector<std::string>& args);
+
+// Path of a file below tests/.
+std::string TestsPath(const std::string& relative);
+
+}  // namespace orba::test

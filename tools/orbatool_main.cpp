@@ -1,0 +1,52 @@
+// orbatool: one command-line tool with a subcommand per stored format.
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "orbatool.h"
+#include "platform/text_convert.h"
+
+namespace orbatool {
+namespace {
+struct Entry {
+  const char* summary;
+  CommandFn fn;
+};
+std::map<std::string, Entry>& Registry() {
+  static std::map<std::string, Entry> registry;
+  return registry;
+}
+}  // namespace
+
+OrbaToolCommand::OrbaToolCommand(const char* name, const char* summary, CommandFn fn) {
+  Registry()[name] = Entry{summary, fn};
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "orbatool: %s\n", message.c_str());
+  return 1;
+}
+
+}  // namespace orbatool
+
+int main(int argc, char** argv) {
+  using namespace orbatool;
+  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
+    std::printf("usage: orbatool COMMAND [ARGS...]\n\ncommands:\n");
+    for (const auto& [name, entry] : Registry()) std::printf("  %-8s %s\n", name.c_str(), entry.summary);
+    return argc < 2 ? 2 : 0;
+  }
+  auto it = Registry().find(argv[1]);
+  if (it == Registry().end()) return Fail(std::string("unknown command: ") + argv[1]);
+  std::vector<std::string> args(argv + 2, argv + argc);
+  try {
+    return it->second.fn(args);
+  } catch (const orba::EOrbaError& e) {
+    return Fail(orba::SjisToUtf8(e.what()));
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+}
