@@ -174,12 +174,6 @@ TEST(BigFileStream, RealVolumeSizeOnASparseFile) {
   EXPECT_EQ(ReadAll(s, 20), Counting(20, 1));
 }
 
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
-
 TEST(BigFileStream, CopiesLargerThanTheCopyBufferGoThroughWhole) {
   test::TempDir dir;
   const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy piece
