@@ -17,14 +17,11 @@
 
 namespace {
 
+// Script-like text: numbered lines, as pages and tables mostly are.
 std::vector<uint8_t> Sample(size_t size) {
-  std::vector<uint8_t> out(size);
-  uint32_t x = 1;
-  for (size_t i = 0; i < size; ++i) {
-    x = x * 1103515245u + 12345u;
-    out[i] = (i / 64) % 3 == 0 ? static_cast<uint8_t>(x >> 24) : static_cast<uint8_t>('a' + i % 23);
-  }
-  return out;
+  std::string text;
+  for (int line = 0; text.size() < size; ++line) text += "SetProp obj" + std::to_string(line % 97) + ", " + std::to_string(line) + "\n";
+  return std::vector<uint8_t>(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
 }
 
 void BM_CompressStream(benchmark::State& state) {
