@@ -24,6 +24,15 @@ size_t CharOffset(const std::string& s, int32_t char_index) {
   return i;
 }
 
+// Whether byte `at` (0-based, inside S) is a trail byte. Bytes that cannot be
+// lead bytes always end a character, so the parity of the run of lead-range
+// bytes just before it decides.
+bool IsTrailAt(const std::string& s, size_t at) {
+  size_t run = 0;
+  for (size_t i = at; i > 0 && IsSjisLeadByte(ByteAt(s, i - 1)); --i) ++run;
+  return run % 2 == 1;
+}
+
 constexpr char kFullSpace[] = "\x81\x40";  // 　 (full-width space)
 
 }  // namespace
@@ -34,11 +43,7 @@ int32_t JByteIndex(const std::string& s, int32_t char_index) {
 
 bool IsTrailByte(const std::string& s, int32_t byte_index) {
   if (byte_index < 1 || static_cast<size_t>(byte_index) > s.size()) throw EOrbaError("Illegal Index");
-  // Bytes that cannot be lead bytes always end a character, so the parity of
-  // the run of lead-range bytes just before this one decides.
-  size_t run = 0;
-  for (size_t i = static_cast<size_t>(byte_index) - 1; i > 0 && IsSjisLeadByte(ByteAt(s, i - 1)); --i) ++run;
-  return run % 2 == 1;
+  return IsTrailAt(s, static_cast<size_t>(byte_index) - 1);
 }
 
 int32_t JLength(const std::string& s) {
@@ -114,8 +119,7 @@ void JTrimLeft(std::string& s) {
 
 void JTrimRight(std::string& s) {
   while (!s.empty()) {
-    const int32_t last = static_cast<int32_t>(s.size());
-    if (IsTrailByte(s, last)) {
+    if (IsTrailAt(s, s.size() - 1)) {
       if (s.compare(s.size() - 2, 2, kFullSpace) != 0) return;
       s.resize(s.size() - 2);
     } else {
@@ -137,6 +141,17 @@ int32_t JCharCode(const std::string& s, int32_t char_index) {
   if (i >= s.size()) return 0;
   if (CharSize(s, i) == 2) return ByteAt(s, i) * 256 + ByteAt(s, i + 1);
   return ByteAt(s, i);
+}
+
+size_t SjisFindByte(const std::string& s, char c, size_t from) {
+  for (size_t i = from; i < s.size(); i += CharSize(s, i)) {
+    if (s[i] == c) return i;
+  }
+  return std::string::npos;
+}
+
+bool SjisEndsWithByte(const std::string& s, char c) {
+  return !s.empty() && s.back() == c && !IsTrailAt(s, s.size() - 1);
 }
 
 std::string HanToZen(const std::string& s) {
