@@ -209,17 +209,20 @@ std::string ZenToHan(const std::string& s) {
 }
 
 std::string JisToSjis(int32_t row, int32_t cell) {
-  int32_t trail;
-  if (row % 2 != 0) {
-    trail = cell < 0x60 ? cell + 0x1F : cell + 0x20;
+  // 64-bit arithmetic: only the low byte of each result is kept, and no
+  // argument can overflow on the way there.
+  const int64_t r = row, c = cell;
+  int64_t trail;
+  if (r % 2 != 0) {
+    trail = c < 0x60 ? c + 0x1F : c + 0x20;
   } else {
-    trail = cell + 0x7E;
+    trail = c + 0x7E;
   }
-  const int32_t lead = ((row + 1) >> 1) + (row < 0x5F ? 0x70 : 0xB0);
-  std::string r(2, '\0');
-  r[0] = static_cast<char>(lead & 0xFF);
-  r[1] = static_cast<char>(trail & 0xFF);
-  return r;
+  const int64_t lead = ((r + 1) >> 1) + (r < 0x5F ? 0x70 : 0xB0);
+  std::string result(2, '\0');
+  result[0] = static_cast<char>(static_cast<uint8_t>(lead & 0xFF));
+  result[1] = static_cast<char>(static_cast<uint8_t>(trail & 0xFF));
+  return result;
 }
 
 std::string EucToSjis(const std::string& s) {
