@@ -172,6 +172,18 @@ TEST(SjisCase, FoldsAsciiAndFullWidthLettersOnly) {
   EXPECT_EQ(SjisCompareText("B", "a"), 1);
   EXPECT_EQ(SjisCompareText(SjisBytes("82 60"), SjisBytes("82 81")), 0);
   EXPECT_EQ(SjisCompareText("z", SjisBytes("82 60")), -1);  // bytes compare unsigned
+  // SjisSameText is the comparison of the lower-cased copies.
+  const char alphabet[] = {'A', 'a', 'Z', '\x82', '\x60', '\x81', '\x83', '\x41', '\x61', '\x9a', '\x79'};
+  uint32_t seed = 12345;
+  const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  for (int round = 0; round < 20000; ++round) {
+    std::string a, b;
+    const size_t n = (next() >> 16) % 5;
+    for (size_t i = 0; i < n; ++i) a += alphabet[(next() >> 16) % sizeof alphabet];
+    for (size_t i = 0; i < n; ++i) b += alphabet[(next() >> 16) % sizeof alphabet];
+    if (round % 3 == 0) b = SjisUpperCase(a);
+    ASSERT_EQ(SjisSameText(a, b), SjisLowerCase(a) == SjisLowerCase(b)) << SjisHex(a) << " / " << SjisHex(b);
+  }
   for (int b = 0; b < 256; ++b) {
     EXPECT_EQ(IsSjisLeadByte(static_cast<uint8_t>(b)), (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) << b;
   }
