@@ -55,7 +55,8 @@ void TPathParser::Delete(int32_t index) {
 }
 
 std::string ResolveRelativePath(const std::string& path, const std::string& base) {
-  if (path.size() <= 1 || path[0] == '\\' || SjisFindByte(path, ':') == 1) return path;
+  const bool drive = path.size() >= 2 && path[1] == ':' && !IsSjisLeadByte(static_cast<uint8_t>(path[0]));
+  if (path.size() <= 1 || path[0] == '\\' || drive) return path;
   const auto starts_up = [](const std::string& p) { return p.compare(0, 3, "..\\") == 0; };
   if (!starts_up(path)) return base + path;
   TPathParser parser;

@@ -62,6 +62,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ResolveCase{"\\abs\\f", "c:\\d\\", "\\abs\\f"},
                     ResolveCase{"e:\\f", "c:\\d\\", "e:\\f"},
                     ResolveCase{"x", "c:\\d\\", "x"},
+                    ResolveCase{"::x", "c:\\d\\", "::x"},
                     ResolveCase{"", "c:\\d\\", ""},
                     // the root is dropped too; the "..\" parts beyond it stay
                     ResolveCase{"..\\..\\..\\..\\f", "c:\\d\\", "..\\..\\f"},
