@@ -1,21 +1,25 @@
 #include "core/big_stream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "core/errors.h"
+#include "platform/text_convert.h"
 
 namespace orba {
 
-EReadError::EReadError()
-    : EStreamError("\x83X\x83g\x83\x8a\x81[\x83\x80\x82\xcc\x93\xc7\x82\xdd\x8d\x9e\x82\xdd\x83G\x83\x89\x81[") {
-}  // ストリームの読み込みエラー
-
-EWriteError::EWriteError()
-    : EStreamError("\x83X\x83g\x83\x8a\x81[\x83\x80\x82\xcc\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[") {
-}  // ストリームの書き込みエラー
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+  int64_t sum;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? INT64_MAX : INT64_MIN;
+}
 
 int64_t TKsBigStream::CopyFrom(TKsBigStream& source, int64_t count) {
   if (count <= 0) return 0;
@@ -41,8 +45,7 @@ int64_t TKsBigStream::Seek(int64_t offset, SeekOrigin origin) {
     case SeekOrigin::Current: base = GetPosition(); break;
     case SeekOrigin::End: base = GetSize(); break;
   }
-  int64_t target = base + offset;
-  SetPosition(target < 0 ? 0 : target);
+  SetPosition(std::max<int64_t>(0, SaturatingAdd(base, offset)));
   return GetPosition();
 }
 
@@ -63,7 +66,9 @@ void TKsBigStream::WriteBuffer(const void* buffer, int64_t count) {
 
 int64_t TKsMemoryStream::Write(const void* buffer, int64_t count) {
   if (count <= 0) return 0;
+  // Both are at most 2^63 - 1, so the sum fits in 64 unsigned bits.
   const uint64_t end = static_cast<uint64_t>(position_) + static_cast<uint64_t>(count);
+  if (end > data_.max_size()) throw EWriteError();
   if (end > data_.size()) data_.resize(static_cast<size_t>(end));
   std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
   position_ = static_cast<int64_t>(end);
@@ -104,7 +109,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 void TKsMemoryStream::LoadFromFile(const std::string& path) {
-  FilePtr f(std::fopen(path.c_str(), "rb"));
+  FilePtr f(std::fopen(SjisToUtf8(path).c_str(), "rb"));
   if (!f) throw EFOpenError(path);
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
@@ -116,10 +121,25 @@ void TKsMemoryStream::LoadFromFile(const std::string& path) {
 }
 
 void TKsMemoryStream::SaveToFile(const std::string& path) {
-  FilePtr f(std::fopen(path.c_str(), "wb"));
-  if (!f) throw EFOpenError(path);
-  if (!data_.empty() && std::fwrite(data_.data(), 1, data_.size(), f.get()) != data_.size()) throw EWriteError();
-  if (std::fflush(f.get()) != 0) throw EWriteError();
+  const std::string target = SjisToUtf8(path);
+  const std::string temporary = target + ".~tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw EFOpenError(path);
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < data_.size()) {
+    const ssize_t n = ::write(fd, data_.data() + done, data_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += static_cast<size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    throw EWriteError();
+  }
 }
 
 void TKsSpanStream::SetPosition(int64_t position) {

@@ -4,6 +4,9 @@
 // return the count moved); ReadBuffer and WriteBuffer are the strict forms
 // that raise when fewer bytes moved, and every reader of stored data uses
 // those (through stream_encoding.h).
+//
+// File names handed to any stream are Shift-JIS, like every text of the
+// player; they are converted to UTF-8 only where the file is opened.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +14,9 @@
 #include <vector>
 
 namespace orba {
+
+// a + b, stopping at the limits of the 64-bit range instead of wrapping.
+int64_t SaturatingAdd(int64_t a, int64_t b);
 
 enum class SeekOrigin { Begin = 0, Current = 1, End = 2 };
 
@@ -32,8 +38,9 @@ class TKsBigStream {
   virtual int64_t CopyFrom(TKsBigStream& source, int64_t count);
 
   // Moves relative to an origin; the result is the new position. The target
-  // is clamped to be at least 0.
-  int64_t Seek(int64_t offset, SeekOrigin origin);
+  // is clamped to be at least 0 (and the stream may clamp it further); a sum
+  // beyond the 64-bit range stops at its limit.
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin);
 
   // Bytes between the position and the end (never negative).
   int64_t Remaining();
@@ -44,7 +51,8 @@ class TKsBigStream {
 };
 
 // A growable stream in memory. Writing past the end extends it (a gap is
-// filled with zeros); reading past the end returns fewer bytes.
+// filled with zeros); reading past the end returns fewer bytes. It is also the
+// big memory stream of the package code (TKsBigMemoryStream).
 class TKsMemoryStream : public TKsBigStream {
  public:
   TKsMemoryStream() = default;
@@ -66,14 +74,20 @@ class TKsMemoryStream : public TKsBigStream {
   // Hands the content over and leaves the stream empty.
   std::vector<uint8_t> TakeBytes();
 
-  // Raise EFOpenError when the file cannot be opened or created.
+  // Replaces the content with the file's bytes; the position goes to 0.
+  // Raises EFOpenError when the file cannot be opened.
   void LoadFromFile(const std::string& path);
+  // Writes the whole content to the file: into a temporary file beside it,
+  // flushed to disk and then renamed over the old file, so that a failed
+  // save leaves the old file as it was. Raises EFOpenError or EWriteError.
   void SaveToFile(const std::string& path);
 
  private:
   std::vector<uint8_t> data_;
   int64_t position_ = 0;
 };
+
+using TKsBigMemoryStream = TKsMemoryStream;
 
 // A read-only stream over bytes it does not own (a span that outlives it).
 class TKsSpanStream : public TKsBigStream {

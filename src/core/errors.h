@@ -40,4 +40,16 @@ class EFOpenError : public EStreamError {
   explicit EFOpenError(const std::string& message) : EStreamError(message) {}
 };
 
+// zlib could not pack the data.
+class EZCompressionError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+
+// Packed data that is damaged, ends early, or would unpack beyond the bound.
+class EZDecompressionError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+
 }  // namespace orba

@@ -28,6 +28,8 @@ T GetLE(TKsBigStream& s) {
 }  // namespace
 
 int32_t WriteStreamString(TKsBigStream& s, const std::string& text) {
+  // The stored count is a signed 32-bit value; a longer text cannot be stored.
+  if (text.size() > static_cast<size_t>(INT32_MAX)) throw EWriteError();
   const int32_t count = static_cast<int32_t>(text.size());
   PutLE<int32_t>(s, count);
   if (count >= 1) {

@@ -11,21 +11,12 @@
 #include <string>
 
 #include "core/big_stream.h"
+#include "core/rect_utils.h"
 
 namespace orba {
 
 static_assert(sizeof(long double) >= 10 && __LDBL_MANT_DIG__ == 64,
               "long double must be the x87 80-bit extended format");
-
-struct TRect {
-  int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
-  bool operator==(const TRect&) const = default;
-};
-
-struct TPoint {
-  int32_t X = 0, Y = 0;
-  bool operator==(const TPoint&) const = default;
-};
 
 // Writers. The return value is the number of bytes of the last write made.
 int32_t WriteStreamString(TKsBigStream& s, const std::string& text);
