@@ -75,14 +75,14 @@ uint32_t PixelToColor(uint32_t pixel, const TPixelFormat& format) {
 
 int32_t NearestPaletteIndex(uint32_t rgb, const uint8_t* palette, int32_t count) {
   if (palette == nullptr || count <= 0) return 0;
-  int32_t best = 0;
-  int32_t best_distance = INT32_MAX;
-  int32_t r = static_cast<int32_t>(Channel(rgb, 16)), g = static_cast<int32_t>(Channel(rgb, 8)),
-          b = static_cast<int32_t>(Channel(rgb, 0));
+  // The bitmap's nearest-entry rule: the smallest sum of channel distances,
+  // the first of equal ones.
+  const int32_t r = static_cast<int32_t>(Channel(rgb, 16)), g = static_cast<int32_t>(Channel(rgb, 8)),
+                b = static_cast<int32_t>(Channel(rgb, 0));
+  int32_t best = 0, best_distance = INT32_MAX;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t* q = palette + 4 * i;
-    int32_t dr = r - q[2], dg = g - q[1], db = b - q[0];
-    int32_t distance = dr * dr + dg * dg + db * db;
+    const int32_t distance = std::abs(q[2] - r) + std::abs(q[1] - g) + std::abs(q[0] - b);
     if (distance < best_distance) {
       best_distance = distance;
       best = i;

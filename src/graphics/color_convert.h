@@ -43,7 +43,8 @@ uint32_t PixelToRGB888(uint32_t pixel, const TPixelFormat& format);
 // Raw pixel to a colour 0x00BBGGRR.
 uint32_t PixelToColor(uint32_t pixel, const TPixelFormat& format);
 // 0x00RRGGBB to a raw pixel: direct depths drop low bits; palette depths
-// take the nearest entry (smallest squared distance, lowest index on ties).
+// take the nearest entry (smallest sum of channel distances, the first of
+// equal ones).
 uint32_t RGB888ToPixel(uint32_t rgb, const TPixelFormat& format);
 int32_t NearestPaletteIndex(uint32_t rgb, const uint8_t* palette, int32_t count);
 

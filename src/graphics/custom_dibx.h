@@ -113,7 +113,7 @@ class TCustomDIBX {
 
   // A view of the pixels from Lock(0, 0); Bits is null when the surface
   // cannot be addressed (then nothing was locked).
-  TPixelView LockView();
+  virtual TPixelView LockView();
 
   // Colour key of this surface as a draw source (raw pixel, -1 none).
   int32_t TransparentColor = -1;
