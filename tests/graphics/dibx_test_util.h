@@ -14,16 +14,16 @@ namespace orba::test {
 
 using TSurfaceMaker = std::function<std::unique_ptr<TCustomDIBX>(int32_t, int32_t, int32_t)>;
 
-uint32_t DepthMask(int32_t bits) {
+inline uint32_t DepthMask(int32_t bits) {
   return bits == 8 ? 0xFFu : bits == 15 ? 0x7FFFu : bits == 16 ? 0xFFFFu : 0xFFFFFFu;
 }
 
-void Randomise(TCustomDIBX& s, std::mt19937& rng, uint32_t mask) {
+inline void Randomise(TCustomDIBX& s, std::mt19937& rng, uint32_t mask) {
   for (int32_t y = 0; y < s.Height(); ++y)
     for (int32_t x = 0; x < s.Width(); ++x) s.SetPixel(x, y, static_cast<uint32_t>(rng()) & mask);
 }
 
-std::vector<uint32_t> Pixels(TCustomDIBX& s) {
+inline std::vector<uint32_t> Pixels(TCustomDIBX& s) {
   std::vector<uint32_t> out;
   for (int32_t y = 0; y < s.Height(); ++y)
     for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
@@ -47,7 +47,7 @@ struct TNamedOperation {
   TOperation run;
 };
 
-const TNamedOperation kOperations[] = {
+inline const TNamedOperation kOperations[] = {
     {"FillRect", [](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&, const TArgs& a) { d.FillRect(a.rect, a.pixel); }},
     {"FillRectAlpha", [](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&, const TArgs& a) { d.FillRectAlpha(a.rect, a.pixel, a.alpha); }},
     {"FillRectAdd", [](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&, const TArgs& a) { d.FillRectAdd(a.rect, a.pixel); }},
