@@ -112,6 +112,7 @@ TEST(Values, BadStoredFormsAreReadErrors) {
       {PT_BOOL, "00000000 ffffff7f 00"},              // huge element count
       {PT_INT, "ffffff7f 00000000"},                  // huge dimension count
       {PT_NONE, "00000000 01000000 78"},              // reference cut short
+      {PT_BOOL, "00000000 01000001"},                 // more elements than an array may hold
   };
   for (const auto& [code, hex] : cases) {
     auto value = CreateParamByType(code);
