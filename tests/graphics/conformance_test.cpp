@@ -94,7 +94,8 @@ TEST_F(BmpConformance, OurWriterRoundTripsAndImageMagickReadsIt) {
     ASSERT_EQ(theirs.output.size(), original.output.size());
     // The fourth byte of a 32-bit pixel holds no colour: ImageMagick may read it as alpha.
     for (size_t i = 0; i < theirs.output.size(); ++i) {
-      if (dib.BitCount() != 32 || i % 4 != 3) ASSERT_EQ(theirs.output[i], original.output[i]) << "byte " << i;
+      if (dib.BitCount() == 32 && i % 4 == 3) continue;
+      ASSERT_EQ(theirs.output[i], original.output[i]) << "byte " << i;
     }
   }
 }
