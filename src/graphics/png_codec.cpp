@@ -505,7 +505,7 @@ void TPngReader::Run() {
     } else if (IsType(type, "tEXt")) {
       const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, n));
       if (zero != nullptr && zero - p == 7 && std::memcmp(p, "Comment", 7) == 0) {
-        if (!png_.Comment.empty()) png_.Comment += "\r\n";
+        // Each comment ends with CR LF, so that the next one starts on a line of its own.
         png_.Comment.append(reinterpret_cast<const char*>(zero + 1), static_cast<size_t>(p + n - zero - 1));
         png_.Comment += "\r\n";
       }
