@@ -175,7 +175,9 @@ TEST_P(PngWriteRoundTrip, ReadsBack) {
   EXPECT_EQ(test::ComparePictures(ours, pillow), "");
   // Colour files keep every pixel (5-6-5 ones as their widened channels); grey files of
   // deeper pictures hold the weighted grey, checked against Pillow only.
-  if (!c.grey || c.bits <= 8) EXPECT_EQ(test::ComparePictures(ours, expected), "");
+  if (!c.grey || c.bits <= 8) {
+    EXPECT_EQ(test::ComparePictures(ours, expected), "");
+  }
 }
 
 std::vector<WriteCase> WriteCases() {
