@@ -97,16 +97,22 @@ void Diffuse(int32_t width, int32_t height, Load load, Quantise quantise) {
     for (int32_t i = 0; i < width; ++i) {
       const int32_t x = forward ? i : width - 1 - i;
       const size_t k = static_cast<size_t>(x) + 1;
-      int32_t clamped[Channels], chosen[Channels];
-      for (int c = 0; c < Channels; ++c) clamped[c] = std::clamp((*cur)[k][static_cast<size_t>(c)] / 16, 0, 255);
-      quantise(y, x, clamped, chosen);
+      int32_t clamped[Channels], chosen[Channels], scaled[Channels];
       for (int c = 0; c < Channels; ++c) {
-        const int32_t e = clamped[c] - chosen[c];
+        scaled[c] = std::clamp((*cur)[k][static_cast<size_t>(c)], 0, 255 * 16);
+        clamped[c] = scaled[c] / 16;
+      }
+      quantise(y, x, clamped, chosen);
+      // The error keeps its sixteenths, so that a flat area keeps its mean; the
+      // last share takes what the divisions leave, so nothing is lost.
+      for (int c = 0; c < Channels; ++c) {
+        const int32_t e = scaled[c] - chosen[c] * 16;
+        const int32_t e7 = e * 7 / 16, e3 = e * 3 / 16, e5 = e * 5 / 16;
         const auto cc = static_cast<size_t>(c);
-        (*cur)[k + dir][cc] += 7 * e;
-        (*next)[k - dir][cc] += 3 * e;
-        (*next)[k][cc] += 5 * e;
-        (*next)[k + dir][cc] += e;
+        (*cur)[k + dir][cc] += e7;
+        (*next)[k - dir][cc] += e3;
+        (*next)[k][cc] += e5;
+        (*next)[k + dir][cc] += e - e7 - e3 - e5;
       }
     }
     std::swap(cur, next);

@@ -15,6 +15,8 @@ class TFastDIB {
   TFastDIB() = default;
   TFastDIB(const TFastDIB&) = delete;
   TFastDIB& operator=(const TFastDIB&) = delete;
+  TFastDIB(TFastDIB&&) = default;
+  TFastDIB& operator=(TFastDIB&&) = default;
 
   // Sizes the bitmap; nothing happens when everything is unchanged. Raises
   // "Can not alloc memory" when the size is out of range. Rows are zeroed.
