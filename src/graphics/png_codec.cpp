@@ -589,18 +589,20 @@ void FilterRow(int filter, const uint8_t* raw, const uint8_t* prev, size_t n, si
   }
 }
 
+TPngTime CurrentUtcTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  gmtime_r(&now, &t);
+  return TPngTime{static_cast<int16_t>(t.tm_year + 1900), static_cast<uint8_t>(t.tm_mon + 1),
+                  static_cast<uint8_t>(t.tm_mday), static_cast<uint8_t>(t.tm_hour),
+                  static_cast<uint8_t>(t.tm_min), static_cast<uint8_t>(t.tm_sec)};
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
 
-TZelPNG::TZelPNG() : alpha_(&own_alpha_) {
-  const std::time_t now = std::time(nullptr);
-  std::tm t{};
-  gmtime_r(&now, &t);
-  Time = TPngTime{static_cast<int16_t>(t.tm_year + 1900), static_cast<uint8_t>(t.tm_mon + 1),
-                  static_cast<uint8_t>(t.tm_mday), static_cast<uint8_t>(t.tm_hour),
-                  static_cast<uint8_t>(t.tm_min), static_cast<uint8_t>(t.tm_sec)};
-}
+TZelPNG::TZelPNG() : Time(CurrentUtcTime()), alpha_(&own_alpha_) {}
 
 void TZelPNG::UseAlphaTarget(TDIB* bitmap) { alpha_ = bitmap != nullptr ? bitmap : &own_alpha_; }
 
@@ -672,11 +674,7 @@ void TZelPNG::SaveToStream(TKsBigStream& stream) {
   c.push_back(Interlace ? 1 : 0);
   out.Put("IHDR", c);
 
-  TPngTime t = Time;
-  if (StampCurrentTime) {
-    TZelPNG now;
-    t = now.Time;
-  }
+  const TPngTime t = StampCurrentTime ? CurrentUtcTime() : Time;
   if (t.Year > 0 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31 && t.Hour < 24 && t.Minute < 60 &&
       t.Second < 61) {
     c.clear();

@@ -254,3 +254,47 @@ TEST(PngCodec, HostileHeadersAreRefusedBeforeAllocating) {
 
 }  // namespace
 }  // namespace orba
+
+namespace orba {
+namespace {
+
+TEST(PngCodec, AlphaGoesToAnOutsideTarget) {
+  TDIB outside;
+  TZelPNG png;
+  png.UseAlphaTarget(&outside);
+  Load(png, Png({Ihdr(1, 1, 8, 6), Idat({0, 1, 2, 3, 200})}));
+  ASSERT_EQ(outside.BitCount(), 8);
+  EXPECT_EQ(outside.GetPixel(0, 0), 55u);
+  EXPECT_TRUE(png.Alpha().SharesImageWith(outside));
+  png.UseAlphaTarget(nullptr);
+  EXPECT_TRUE(png.Alpha().Empty());
+}
+
+TEST(PngCodec, StoredTimeIsWrittenWhenNotStamping) {
+  TZelPNG png;
+  png.Image.SetSize(1, 1, 24);
+  png.StampCurrentTime = false;
+  png.Time = TPngTime{2001, 2, 3, 4, 5, 6};
+  TKsMemoryStream out;
+  png.SaveToStream(out);
+  const std::string bytes(out.Bytes().begin(), out.Bytes().end());
+  EXPECT_NE(bytes.find(std::string("tIME\x07\xd1\x02\x03\x04\x05\x06", 11)), std::string::npos);
+}
+
+TEST(ImgTool, DecodesToPamAndPng) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "in.png", Png({Ihdr(2, 1, 8, 3), PngChunk("PLTE", {10, 20, 30, 40, 50, 60}),
+                                            PngChunk("tRNS", {0}), Idat({0, 0, 1})}));
+  ASSERT_EQ(test::RunOrbaTool({"img", "decode", dir / "in.png", dir / "out.pam"}).exit_code, 0);
+  const auto pam = test::ReadFileBytes(dir / "out.pam");
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(pam.end() - 8, pam.end())), "0a 14 1e 00 28 32 3c ff");
+  ASSERT_EQ(test::RunOrbaTool({"img", "decode", dir / "in.png", dir / "out.png"}).exit_code, 0);
+  ASSERT_EQ(test::RunPython("fixtures/png_reference.py", {dir / "out.png", dir / "out.rgba"}).exit_code, 0);
+  const TRgbaPicture back = test::ReadReferenceRgba(dir / "out.rgba");
+  EXPECT_EQ(test::ToHex(back.Pixels), "0a 14 1e 00 28 32 3c ff");
+  EXPECT_NE(test::RunOrbaTool({"img", "decode", dir / "missing.png", dir / "x.pam"}).exit_code, 0);
+  EXPECT_NE(test::RunOrbaTool({"img", "decode", dir / "in.png", dir / "x.gif"}).exit_code, 0);
+}
+
+}  // namespace
+}  // namespace orba
