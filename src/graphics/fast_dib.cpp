@@ -13,6 +13,14 @@ int32_t ProbeScreen16Layout() { return 565; }
 void TFastDIB::FillHeader(int32_t width, int32_t layout_code, int32_t bit_count, int32_t height) {
   if (bit_count == 0) bit_count = 32;
   if (layout_code == 0) layout_code = bit_count == 16 ? ProbeScreen16Layout() : bit_count == 32 ? 888 : 0;
+  if (bit_count == 16 || bit_count == 32) {
+    // Each channel holds 1 to 8 bits and all fit in the pixel; anything else
+    // falls back to the depth's usual layout.
+    const int b = layout_code % 10, g = layout_code / 10 % 10, r = layout_code / 100 % 10;
+    if (layout_code < 100 || layout_code > 999 || b < 1 || g < 1 || r < 1 || b > 8 || g > 8 || r > 8 ||
+        r + g + b > bit_count)
+      layout_code = bit_count == 16 ? 565 : 888;
+  }
   const int64_t row_size = DibRowSize(width, bit_count);
   const int64_t rows = height < 0 ? -int64_t{height} : height;
   if (row_size < 0 || int64_t{width} * rows > kMaxImagePixels || row_size * rows > kMaxImageBytes)

@@ -37,6 +37,8 @@ TEST(FastDib, GeometryAndMasks) {
   c.SetSize(1, 1, 32, 0);
   EXPECT_EQ((std::array<uint32_t, 3>{c.RedMask, c.GreenMask, c.BlueMask}), (std::array<uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}));
   EXPECT_THROW(c.SetSize(1 << 20, 1 << 20, 8, 0), EOrbaError);
+  c.SetSize(1, 1, 16, 999);  // no such layout: the usual one
+  EXPECT_EQ(c.LayoutCode, 565);
   TFastDIB ramp;
   ramp.FillColorRamp(0, 15, 0x000000, 0xFFFFFF);
   EXPECT_EQ(ramp.Colors[1], MakeQuad(17, 17, 17));
