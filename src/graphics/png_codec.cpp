@@ -604,6 +604,43 @@ TPngTime CurrentUtcTime() {
 
 TZelPNG::TZelPNG() : Time(CurrentUtcTime()), alpha_(&own_alpha_) {}
 
+void TZelPNG::Assign(const TZelPNG& source) {
+  if (&source == this) return;
+  Image.Assign(&source.Image);
+  Alpha().Assign(source.alpha_);
+  AlphaLoaded = source.AlphaLoaded;
+  DeflateLevel = source.DeflateLevel;
+  RowFilterChoice = source.RowFilterChoice;
+  Interlace = source.Interlace;
+  Grey = source.Grey;
+  Comment = source.Comment;
+  BkgdColor = source.BkgdColor;
+  KeyColor = source.KeyColor;
+  TransparentColor = source.TransparentColor;
+  Gamma = source.Gamma;
+  SbitBytes = source.SbitBytes;
+  PhysUnit = source.PhysUnit;
+  PhysX = source.PhysX;
+  PhysY = source.PhysY;
+  StampCurrentTime = source.StampCurrentTime;
+  Time = source.Time;
+  std::copy(std::begin(source.ChrmValues), std::end(source.ChrmValues), ChrmValues);
+  std::copy(std::begin(source.GifgBytes), std::end(source.GifgBytes), GifgBytes);
+  SkipMacHeader = source.SkipMacHeader;
+  BitDepth = source.BitDepth;
+  data_chunk_size_ = source.data_chunk_size_;
+}
+
+void TZelPNG::SetWidth(int32_t width) {
+  Image.SetWidth(width);
+  if (!Alpha().Empty() || AlphaLoaded) Alpha().SetSize(Image.Width(), std::max(Image.Height(), 1), 8);
+}
+
+void TZelPNG::SetHeight(int32_t height) {
+  Image.SetHeight(height);
+  if (!Alpha().Empty() || AlphaLoaded) Alpha().SetSize(std::max(Image.Width(), 1), Image.Height(), 8);
+}
+
 void TZelPNG::UseAlphaTarget(TDIB* bitmap) { alpha_ = bitmap != nullptr ? bitmap : &own_alpha_; }
 
 void TZelPNG::SetKeyColor(int32_t color) {

@@ -31,6 +31,12 @@ class TZelPNG {
   void LoadFromStream(TKsBigStream& stream);
   void SaveToStream(TKsBigStream& stream);
 
+  // Copies every field; the bitmaps share the source's images.
+  void Assign(const TZelPNG& source);
+  // Resize the picture and the alpha plane together (new pixels are zero).
+  void SetWidth(int32_t width);
+  void SetHeight(int32_t height);
+
   // Fills an outside bitmap instead of the own alpha plane; nullptr (or the
   // own plane) restores the own one.
   void UseAlphaTarget(TDIB* bitmap);

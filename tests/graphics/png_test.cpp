@@ -298,3 +298,26 @@ TEST(ImgTool, DecodesToPamAndPng) {
 
 }  // namespace
 }  // namespace orba
+
+namespace orba {
+namespace {
+
+TEST(PngCodec, AssignAndResize) {
+  TZelPNG a;
+  Load(a, Png({Ihdr(3, 2, 8, 4), PngChunk("tEXt", test::Bytes(std::string("Comment\0c", 9))),
+               Idat({0, 1, 2, 3, 4, 5, 6, 0, 1, 2, 3, 4, 5, 6})}));
+  TZelPNG b;
+  b.Assign(a);
+  EXPECT_TRUE(b.Image.SharesImageWith(a.Image));
+  EXPECT_TRUE(b.Alpha().SharesImageWith(a.Alpha()));
+  EXPECT_EQ(b.Comment, "c\r\n");
+  EXPECT_TRUE(b.Grey);
+  b.SetWidth(5);
+  EXPECT_EQ(b.Image.Width(), 5);
+  EXPECT_EQ(b.Alpha().Width(), 5);
+  EXPECT_EQ(b.Alpha().Height(), 2);
+  EXPECT_EQ(a.Image.Width(), 3);
+}
+
+}  // namespace
+}  // namespace orba
