@@ -151,12 +151,12 @@ class TDIB {
   void CloseProgress();
 
   // BMP form (bmp.cpp): LoadFromStream reads the 14-byte file header first.
-  void LoadFromStream(TKsBigStream& stream);
-  void SaveToStream(TKsBigStream& stream);
+  virtual void LoadFromStream(TKsBigStream& stream);
+  virtual void SaveToStream(TKsBigStream& stream);
   void ReadData(TKsBigStream& stream);
   void WriteData(TKsBigStream& stream);
-  void LoadFromFile(const std::string& path);
-  void SaveToFile(const std::string& path);
+  virtual void LoadFromFile(const std::string& path);
+  virtual void SaveToFile(const std::string& path);
 
   TColorTable ColorTable{};
   TDIBChannelLayout RequestedLayout;
