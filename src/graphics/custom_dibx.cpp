@@ -189,8 +189,8 @@ void TCustomDIBX::FillRectSub(const TRect& rect, uint32_t pixel) { FillWith(TFil
 
 // The outline as four fills: top, bottom, then the sides when room is left.
 namespace {
-template <typename FillPiece>
-void FramePieces(const TRect& r, int32_t th, FillPiece fill) {
+template <typename FillStrip>
+void FrameStrips(const TRect& r, int32_t th, FillStrip fill) {
   int64_t inner = static_cast<int64_t>(r.Bottom) - r.Top - 2 * static_cast<int64_t>(th);
   auto clamp32 = [](int64_t v) {
     return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
@@ -206,14 +206,14 @@ void FramePieces(const TRect& r, int32_t th, FillPiece fill) {
 }  // namespace
 
 void TCustomDIBX::FrameRect(const TRect& rect, int32_t thickness, uint32_t pixel) {
-  FramePieces(rect, thickness, [&](const TRect& r) { FillRect(r, pixel); });
+  FrameStrips(rect, thickness, [&](const TRect& r) { FillRect(r, pixel); });
 }
 void TCustomDIBX::FrameRectAlpha(const TRect& rect, int32_t thickness, uint32_t pixel, int32_t alpha) {
   if (alpha <= 0) return;
-  FramePieces(rect, thickness, [&](const TRect& r) { FillRectAlpha(r, pixel, alpha); });
+  FrameStrips(rect, thickness, [&](const TRect& r) { FillRectAlpha(r, pixel, alpha); });
 }
 void TCustomDIBX::FrameRectAdd(const TRect& rect, int32_t thickness, uint32_t pixel) {
-  FramePieces(rect, thickness, [&](const TRect& r) { FillRectAdd(r, pixel); });
+  FrameStrips(rect, thickness, [&](const TRect& r) { FillRectAdd(r, pixel); });
 }
 
 void TCustomDIBX::DrawColorMask(int32_t x, int32_t y, TCustomDIBX& mask, const TRect& src_rect,

@@ -204,6 +204,10 @@ TEST(DrawingSurface, LowFrameHasNoSides) {
     EXPECT_EQ(s.GetPixel(x, 3), 0u);
   }
   EXPECT_EQ(s.GetPixel(10, 0), 0u);
+  TBufferDIBX plain(12, 5, 8);
+  plain.FrameRect({0, 0, 10, 3}, 2, 4);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 12; ++x) EXPECT_EQ(plain.GetPixel(x, y), x < 10 && y < 3 ? 4u : 0u);
   TBufferDIBX f(12, 8, 8);
   f.FrameRect({1, 1, 11, 8}, 2, 5);
   EXPECT_EQ(f.GetPixel(1, 4), 5u);
