@@ -81,6 +81,32 @@ TEST(AlphaBitmap, TrimKeepsTheOpaquePartAndItsAlpha) {
   EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 10u);
 }
 
+TEST(AlphaBitmap, CopyRectReachingPastTheSourceKeepsPlacesAndAlpha) {
+  TDIBSurface source;
+  source.SetSize(4, 3, 16);
+  FillPixels(source, 0xFFFF);
+  source.EnsureAlpha();
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 4; ++x) source.Alpha()->SetPixel(x, y, static_cast<uint32_t>(10 * x + y));
+  TDIBSurface part;
+  part.CopyRect(source, TRect{-1, 1, 3, 5}, true);
+  ASSERT_EQ(part.Width(), 4);
+  ASSERT_EQ(part.Height(), 4);
+  ASSERT_NE(part.Alpha(), nullptr);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) {
+      bool inside = x >= 1 && y < 2;
+      EXPECT_EQ(part.GetPixel(x, y), inside ? source.GetPixel(x - 1, y + 1) : 0u) << x << "," << y;
+      if (inside) {
+        EXPECT_EQ(part.Alpha()->GetPixel(x, y), source.Alpha()->GetPixel(x - 1, y + 1));
+      }
+    }
+  // Cutting a surface out of itself.
+  source.Crop(TRect{1, 1, 3, 3});
+  EXPECT_EQ(source.Width(), 2);
+  EXPECT_EQ(source.Alpha()->GetPixel(1, 1), 22u);
+}
+
 TEST(AlphaBitmap, ColourStatistics) {
   TDIBSurface s32;
   s32.SetSize(3, 3, 32);
