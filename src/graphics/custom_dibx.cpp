@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "graphics/color_convert.h"
 #include "graphics/draw_kernels.h"
 
 namespace orba {
@@ -365,6 +366,14 @@ void TCustomDIBX::DrawAdd(int32_t x, int32_t y, TCustomDIBX& source, const TRect
 void TCustomDIBX::DrawAddMask(int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
                               bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha) {
   Blit(TBlit::AddMask, x, y, source, src_rect, false, flip_h, flip_v, &mask, alpha);
+}
+
+void TCustomDIBX::StretchToView(const TPixelView& target, const uint8_t* target_palette,
+                                const TRect& dst_rect, const TRect& src_rect) {
+  TPixelView v = LockView();
+  if (v.Bits == nullptr) return;
+  if (!v.Empty()) ConvertStretch(target, target_palette, dst_rect, v, nullptr, src_rect);
+  Unlock();
 }
 
 }  // namespace orba

@@ -110,6 +110,11 @@ class TCustomDIBX {
   virtual void SetPaletteEntries(const uint8_t* entries) {}
   virtual void SetPaletteRange(const uint8_t* entries, int32_t start, int32_t count) {}
   virtual void FreeHandle() {}
+  // Copies SrcRect stretched onto DstRect of a picture of any depth (its
+  // palette given for palette depths), nearest pixel, converting each pixel:
+  // the presenter's copy to the display.
+  virtual void StretchToView(const TPixelView& target, const uint8_t* target_palette,
+                             const TRect& dst_rect, const TRect& src_rect);
 
   // A view of the pixels from Lock(0, 0); Bits is null when the surface
   // cannot be addressed (then nothing was locked).

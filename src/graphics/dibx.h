@@ -49,10 +49,9 @@ class TDIBX : public TCustomDIBX {
 
   // The view never reaches past the bitmap, whatever Width and Height say.
   TPixelView LockView() override;
-  // Copies SrcRect stretched onto DstRect of a picture of any depth (the
-  // presenter's copy to the display).
+  // The bitmap's own colour table serves palette depths.
   void StretchToView(const TPixelView& target, const uint8_t* target_palette, const TRect& dst_rect,
-                     const TRect& src_rect) {
+                     const TRect& src_rect) override {
     FSurface->StretchToView(target, target_palette, dst_rect, src_rect);
   }
 

@@ -340,6 +340,17 @@ TEST(DrawingSurface, AddMaskByteOneAddsNothing) {
   }
 }
 
+TEST(DrawingSurface, StretchToViewWidensToTheTarget) {
+  TBufferDIBX s(2, 1, 16);
+  s.SetPixel(0, 0, 0xF800);
+  s.SetPixel(1, 0, 0x001F);
+  TTestPicture target(4, 2, 32);
+  s.StretchToView(target.View, nullptr, {0, 0, 4, 2}, {0, 0, 2, 1});
+  EXPECT_EQ(target.Get(1, 1), 0xFF0000u);
+  EXPECT_EQ(target.Get(2, 0), 0x0000FFu);
+}
+
+
 // ---- faults mended -----------------------------------------------------------
 
 TEST(DrawingSurface, SourceRectIsCutToTheSource) {
