@@ -116,45 +116,43 @@ void TKsBigFileStream::CreateVolume(int n) {
   volumes_.push_back(Volume{fd, 0});
 }
 
+template <typename Piece>
+int64_t TKsBigFileStream::EachPiece(int64_t count, Piece piece) {
+  int64_t moved = 0;
+  while (count > 0) {
+    const int64_t offset = position_ % volume_size_;
+    const int64_t n = std::min(volume_size_ - offset, count);
+    const int64_t got = piece(position_ / volume_size_, offset, n, moved);
+    position_ += got;
+    moved += got;
+    count -= got;
+    if (got < n) break;
+  }
+  return moved;
+}
+
 int64_t TKsBigFileStream::Write(const void* buffer, int64_t count) {
   if (count <= 0 || !Writable()) return 0;
   const auto* bytes = static_cast<const uint8_t*>(buffer);
-  int64_t written = 0;
-  while (count > 0) {
-    const int64_t v = position_ / volume_size_;
+  return EachPiece(count, [&](int64_t v, int64_t offset, int64_t n, int64_t done) {
     if (v >= static_cast<int64_t>(volumes_.size())) CreateVolume(static_cast<int>(v));
     Volume& volume = volumes_[static_cast<size_t>(v)];
-    const int64_t offset = position_ % volume_size_;
-    const int64_t n = std::min(volume_size_ - offset, count);
-    const int64_t put = WriteAt(volume.fd, bytes, n, offset);
+    const int64_t put = WriteAt(volume.fd, bytes + done, n, offset);
     volume.size = std::max(volume.size, offset + put);
-    position_ += put;
-    written += put;
-    if (put < n) break;
-    bytes += n;
-    count -= n;
-  }
-  return written;
+    return put;
+  });
 }
 
 int64_t TKsBigFileStream::Read(void* buffer, int64_t count) {
+  if (count <= 0) return 0;
   auto* bytes = static_cast<uint8_t*>(buffer);
-  int64_t read = 0;
-  while (count > 0) {
-    const int64_t v = position_ / volume_size_;
-    if (v >= static_cast<int64_t>(volumes_.size())) break;
+  return EachPiece(count, [&](int64_t v, int64_t offset, int64_t n, int64_t done) -> int64_t {
+    if (v >= static_cast<int64_t>(volumes_.size())) return 0;
     const Volume& volume = volumes_[static_cast<size_t>(v)];
-    const int64_t offset = position_ % volume_size_;
-    const int64_t n = std::min(volume.size - offset, count);
-    if (n <= 0) break;
-    const int64_t got = ReadAt(volume.fd, bytes, n, offset);
-    position_ += got;
-    read += got;
-    if (got < n) break;
-    bytes += n;
-    count -= n;
-  }
-  return read;
+    // Only the last volume is shorter than the volume size.
+    const int64_t available = std::min(volume.size - offset, n);
+    return available > 0 ? ReadAt(volume.fd, bytes + done, available, offset) : 0;
+  });
 }
 
 }  // namespace orba

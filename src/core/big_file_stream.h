@@ -66,6 +66,12 @@ class TKsBigFileStream : public TKsBigStream {
   };
   bool Writable() const { return (mode_ & 3) != fmOpenRead; }
   void CreateVolume(int n);
+  // Walks `count` bytes from the position volume piece by volume piece:
+  // piece(volume, offset in it, at most n, bytes moved so far) moves up to n
+  // bytes and returns the count; fewer than n ends the walk. Advances the
+  // position and returns the total.
+  template <typename Piece>
+  int64_t EachPiece(int64_t count, Piece piece);
 
   std::string file_name_;
   uint16_t mode_;

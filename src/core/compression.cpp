@@ -19,6 +19,22 @@ std::string ZlibMessage(const z_stream& z, int code) {
   return std::string("zlib: ") + (z.msg ? z.msg : zError(code));
 }
 
+// Points zlib at the next piece of the input; returns its length.
+size_t FeedPiece(z_stream& z, const std::vector<uint8_t>& in, size_t done) {
+  const size_t feed = std::min(kPiece, in.size() - done);
+  z.next_in = const_cast<Bytef*>(in.data() + done);
+  z.avail_in = static_cast<uInt>(feed);
+  return feed;
+}
+
+// Gives zlib `room` more bytes at the end of the output.
+void GrowOutput(z_stream& z, std::vector<uint8_t>& out, size_t room) {
+  const size_t used = out.size();
+  out.resize(used + room);
+  z.next_out = out.data() + used;
+  z.avail_out = static_cast<uInt>(room);
+}
+
 }  // namespace
 
 void CompressStream(TKsMemoryStream& s) {
@@ -29,15 +45,10 @@ void CompressStream(TKsMemoryStream& s) {
   size_t in_done = 0;
   int code = Z_OK;
   while (code != Z_STREAM_END) {
-    const size_t feed = std::min(kPiece, in.size() - in_done);
-    z.next_in = const_cast<Bytef*>(in.data() + in_done);
-    z.avail_in = static_cast<uInt>(feed);
+    const size_t feed = FeedPiece(z, in, in_done);
     const int flush = in_done + feed == in.size() ? Z_FINISH : Z_NO_FLUSH;
     do {
-      const size_t used = out.size();
-      out.resize(used + kPiece);
-      z.next_out = out.data() + used;
-      z.avail_out = static_cast<uInt>(kPiece);
+      GrowOutput(z, out, kPiece);
       code = deflate(&z, flush);
       out.resize(out.size() - z.avail_out);
       if (code == Z_STREAM_ERROR) {
@@ -62,16 +73,11 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
   size_t in_done = 0;
   int code = Z_OK;
   while (code != Z_STREAM_END) {
-    const size_t feed = std::min(kPiece, in.size() - in_done);
-    z.next_in = const_cast<Bytef*>(in.data() + in_done);
-    z.avail_in = static_cast<uInt>(feed);
+    const size_t feed = FeedPiece(z, in, in_done);
     // One byte more than allowed is room enough to notice the overflow.
     const size_t room = static_cast<size_t>(
         std::min<int64_t>(static_cast<int64_t>(kPiece), max_size + 1 - static_cast<int64_t>(out.size())));
-    const size_t used = out.size();
-    out.resize(used + room);
-    z.next_out = out.data() + used;
-    z.avail_out = static_cast<uInt>(room);
+    GrowOutput(z, out, room);
     code = inflate(&z, Z_NO_FLUSH);
     out.resize(out.size() - z.avail_out);
     in_done += feed - z.avail_in;

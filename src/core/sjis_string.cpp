@@ -24,6 +24,15 @@ size_t CharOffset(const std::string& s, int32_t char_index) {
   return i;
 }
 
+// Whether byte `at` (0-based, inside S) is a trail byte. Bytes that cannot be
+// lead bytes always end a character, so the parity of the run of lead-range
+// bytes just before it decides.
+bool IsTrailAt(const std::string& s, size_t at) {
+  size_t run = 0;
+  for (size_t i = at; i > 0 && IsSjisLeadByte(ByteAt(s, i - 1)); --i) ++run;
+  return run % 2 == 1;
+}
+
 constexpr char kFullSpace[] = "\x81\x40";  // 　 (full-width space)
 
 }  // namespace
@@ -34,11 +43,7 @@ int32_t JByteIndex(const std::string& s, int32_t char_index) {
 
 bool IsTrailByte(const std::string& s, int32_t byte_index) {
   if (byte_index < 1 || static_cast<size_t>(byte_index) > s.size()) throw EOrbaError("Illegal Index");
-  // Bytes that cannot be lead bytes always end a character, so the parity of
-  // the run of lead-range bytes just before this one decides.
-  size_t run = 0;
-  for (size_t i = static_cast<size_t>(byte_index) - 1; i > 0 && IsSjisLeadByte(ByteAt(s, i - 1)); --i) ++run;
-  return run % 2 == 1;
+  return IsTrailAt(s, static_cast<size_t>(byte_index) - 1);
 }
 
 int32_t JLength(const std::string& s) {
@@ -114,8 +119,7 @@ void JTrimLeft(std::string& s) {
 
 void JTrimRight(std::string& s) {
   while (!s.empty()) {
-    const int32_t last = static_cast<int32_t>(s.size());
-    if (IsTrailByte(s, last)) {
+    if (IsTrailAt(s, s.size() - 1)) {
       if (s.compare(s.size() - 2, 2, kFullSpace) != 0) return;
       s.resize(s.size() - 2);
     } else {
@@ -137,6 +141,17 @@ int32_t JCharCode(const std::string& s, int32_t char_index) {
   if (i >= s.size()) return 0;
   if (CharSize(s, i) == 2) return ByteAt(s, i) * 256 + ByteAt(s, i + 1);
   return ByteAt(s, i);
+}
+
+size_t SjisFindByte(const std::string& s, char c, size_t from) {
+  for (size_t i = from; i < s.size(); i += CharSize(s, i)) {
+    if (s[i] == c) return i;
+  }
+  return std::string::npos;
+}
+
+bool SjisEndsWithByte(const std::string& s, char c) {
+  return !s.empty() && s.back() == c && !IsTrailAt(s, s.size() - 1);
 }
 
 std::string HanToZen(const std::string& s) {
@@ -194,17 +209,20 @@ std::string ZenToHan(const std::string& s) {
 }
 
 std::string JisToSjis(int32_t row, int32_t cell) {
-  int32_t trail;
-  if (row % 2 != 0) {
-    trail = cell < 0x60 ? cell + 0x1F : cell + 0x20;
+  // 64-bit arithmetic: only the low byte of each result is kept, and no
+  // argument can overflow on the way there.
+  const int64_t r = row, c = cell;
+  int64_t trail;
+  if (r % 2 != 0) {
+    trail = c < 0x60 ? c + 0x1F : c + 0x20;
   } else {
-    trail = cell + 0x7E;
+    trail = c + 0x7E;
   }
-  const int32_t lead = ((row + 1) >> 1) + (row < 0x5F ? 0x70 : 0xB0);
-  std::string r(2, '\0');
-  r[0] = static_cast<char>(lead & 0xFF);
-  r[1] = static_cast<char>(trail & 0xFF);
-  return r;
+  const int64_t lead = ((r + 1) >> 1) + (r < 0x5F ? 0x70 : 0xB0);
+  std::string result(2, '\0');
+  result[0] = static_cast<char>(static_cast<uint8_t>(lead & 0xFF));
+  result[1] = static_cast<char>(static_cast<uint8_t>(trail & 0xFF));
+  return result;
 }
 
 std::string EucToSjis(const std::string& s) {

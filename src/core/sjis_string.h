@@ -39,6 +39,13 @@ std::string JTrim(const std::string& s);
 // one; 0 when the string has no such character.
 int32_t JCharCode(const std::string& s, int32_t char_index);
 
+// 0-based offset of the first character at or after From (a character
+// start) that is the single byte C; npos when there is none. The trail byte of
+// a double-byte character is never matched.
+size_t SjisFindByte(const std::string& s, char c, size_t from = 0);
+// Whether the last character of S is the single byte C.
+bool SjisEndsWithByte(const std::string& s, char c);
+
 // Half-width ASCII and katakana to their full-width forms; double-byte
 // characters are kept, single bytes without a full-width form are dropped.
 std::string HanToZen(const std::string& s);

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/errors.h"
+#include "core/stream_encoding.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -171,6 +172,25 @@ TEST(BigFileStream, RealVolumeSizeOnASparseFile) {
   EXPECT_EQ(s.GetSize(), kGiB + 10);
   s.SetPosition(kGiB - 10);
   EXPECT_EQ(ReadAll(s, 20), Counting(20, 1));
+}
+
+TEST(BigFileStream, CopiesLargerThanTheCopyBufferGoThroughWhole) {
+  test::TempDir dir;
+  const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy piece
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 13 + (i >> 20));
+  {
+    TKsBigFileStream out(dir / "x.dat", fmOpenWrite, 4 * 1048576);
+    TKsMemoryStream source(bytes);
+    EXPECT_EQ(out.CopyFrom(source, size), size);
+    EXPECT_EQ(out.VolumeCount(), 3);
+  }
+  TKsBigFileStream in(dir / "x.dat", fmOpenRead, 4 * 1048576);
+  TKsMemoryStream copy;
+  EXPECT_EQ(CopyWholeStream(copy, in), size);
+  EXPECT_TRUE(copy.Bytes() == bytes);
+  in.SetPosition(size - 10);
+  EXPECT_EQ(CopyStreamData(copy, in, 100), 10);
 }
 
 }  // namespace

@@ -193,6 +193,16 @@ INSTANTIATE_TEST_SUITE_P(
                     HanZenCase{"-", "81 5f 83 94 82 a0 81 4d"},  // ＼ ヴ あ ｀ dropped
                     HanZenCase{"0d 0a b1 83", "0d 0a b1 83"}));  // singles kept, lone lead too
 
+TEST(HanZen, CommittedTableIsTheGeneratorsOutput) {
+  test::TempDir dir;
+  ASSERT_EQ(test::RunPython("../tools/gen_han_zen_table.py", {dir.path()}).exit_code, 0);
+  for (const char* name : {"han_zen_table.h", "han_zen_table.cpp"}) {
+    EXPECT_EQ(test::ReadFileBytes(dir / name),
+              test::ReadFileBytes(std::string(ORBA_SOURCE_DIR) + "/src/core/" + name))
+        << name;
+  }
+}
+
 TEST(HanZen, RoundTripsEveryHalfWidthCharacter) {
   for (int c = 0x20; c <= 0xDF; ++c) {
     if (c >= 0x7F && c <= 0xA0) continue;
@@ -215,6 +225,8 @@ TEST(EucToSjis, PartExamples) {
   EXPECT_EQ(SjisHex(EucToSjis(SjisBytes("a4"))), SjisHex(JisToSjis(0x24, 0)));
   EXPECT_EQ(SjisHex(JisToSjis(0x21, 0x21)), "81 40");
   EXPECT_EQ(SjisHex(JisToSjis(0x7e, 0x7e)), "ef fc");
+  EXPECT_EQ(JisToSjis(INT32_MAX, INT32_MAX).size(), 2u);  // any argument is safe
+  EXPECT_EQ(JisToSjis(INT32_MIN, -1).size(), 2u);
 }
 
 // iconv's EUC-JP -> CP932 conversion of one text; empty when it refuses.

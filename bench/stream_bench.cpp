@@ -1,0 +1,80 @@
+// Figures for the stream routines every package load goes through: zlib
+// packing and unpacking, the entry CRC, and short reads through the buffered
+// reader versus straight from a file stream.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/big_file_stream.h"
+#include "core/buffered_stream.h"
+#include "core/compression.h"
+#include "core/crc32.h"
+#include "core/stream_encoding.h"
+
+namespace {
+
+// Script-like text: numbered lines, as pages and tables mostly are.
+std::vector<uint8_t> Sample(size_t size) {
+  std::string text;
+  for (int line = 0; text.size() < size; ++line) text += "SetProp obj" + std::to_string(line % 97) + ", " + std::to_string(line) + "\n";
+  return std::vector<uint8_t>(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(size));
+}
+
+void BM_CompressStream(benchmark::State& state) {
+  const std::vector<uint8_t> data = Sample(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    orba::TKsMemoryStream s(data);
+    orba::CompressStream(s);
+    benchmark::DoNotOptimize(s.GetSize());
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_CompressStream)->Arg(1 << 20)->Arg(16 << 20);
+
+void BM_DecompressStream(benchmark::State& state) {
+  orba::TKsMemoryStream packed(Sample(static_cast<size_t>(state.range(0))));
+  orba::CompressStream(packed);
+  for (auto _ : state) {
+    orba::TKsMemoryStream s(packed.Bytes());
+    orba::DecompressStream(s);
+    benchmark::DoNotOptimize(s.GetSize());
+  }
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_DecompressStream)->Arg(1 << 20)->Arg(16 << 20);
+
+void BM_StreamCrc32(benchmark::State& state) {
+  orba::TKsMemoryStream s(Sample(static_cast<size_t>(state.range(0))));
+  for (auto _ : state) benchmark::DoNotOptimize(orba::StreamCrc32(s));
+  state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_StreamCrc32)->Arg(16 << 20);
+
+// A package directory: 20,000 names read one string at a time.
+void BM_DirectoryNames(benchmark::State& state) {
+  const std::string name = "/tmp/orba-stream-bench-" + std::to_string(::getpid()) + ".dat";
+  {
+    orba::TKsBigFileStream out(name, orba::fmOpenWrite);
+    for (int i = 0; i < 20000; ++i) orba::WriteStreamString(out, "folder\\picture" + std::to_string(i) + ".png");
+  }
+  const bool buffered = state.range(0) != 0;
+  for (auto _ : state) {
+    orba::TKsBigFileStream in(name, orba::fmOpenRead | orba::fmShareDenyWrite);
+    if (buffered) {
+      orba::TKsBuffBigStream reader(in);
+      for (int i = 0; i < 20000; ++i) benchmark::DoNotOptimize(orba::ReadStreamString(reader));
+    } else {
+      for (int i = 0; i < 20000; ++i) benchmark::DoNotOptimize(orba::ReadStreamString(in));
+    }
+  }
+  std::remove(name.c_str());
+}
+BENCHMARK(BM_DirectoryNames)->Arg(0)->Arg(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();

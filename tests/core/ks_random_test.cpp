@@ -1,0 +1,75 @@
+#include "core/ks_random.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "core/errors.h"
+
+namespace orba {
+namespace {
+
+std::vector<int32_t> Draw(TKsRandom& r, int n) {
+  std::vector<int32_t> out;
+  for (int i = 0; i < n; ++i) out.push_back(r.Next());
+  return out;
+}
+
+TEST(KsRandom, StepsFollowTheSeed) {
+  TKsRandom r(1);
+  std::vector<uint32_t> steps;
+  for (int i = 0; i < 5; ++i) steps.push_back(r.Step());
+  EXPECT_EQ(steps, (std::vector<uint32_t>{1, 6, 31, 156, 781}));
+  TKsRandom big(0x80000001u);  // wraps modulo 2^32
+  big.Step();
+  EXPECT_EQ(big.Step(), 6u * 0x80000001u);
+}
+
+TEST(KsRandom, NextDrawsByStateModuloRemaining) {
+  TKsRandom r(1);
+  r.SetCount(3);
+  EXPECT_EQ(Draw(r, 3), (std::vector<int32_t>{1, 0, 2}));
+  EXPECT_THROW(r.Next(), EOrbaError);  // nothing left
+  TKsRandom zero(0);
+  zero.SetCount(5);
+  EXPECT_EQ(Draw(zero, 5), (std::vector<int32_t>{0, 1, 2, 3, 4}));
+  TKsRandom empty(7);
+  EXPECT_THROW(empty.Next(), EOrbaError);
+}
+
+// The drawn order, compared with the plain list the generator describes:
+// remove the value at index State mod remaining.
+TEST(KsRandom, LargePermutationsMatchTheListForm) {
+  for (uint32_t seed : {3u, 0x9E3779B9u, 12345u}) {
+    const int n = 5000;
+    TKsRandom r(seed);
+    r.Step();  // SetCount keeps the state
+    r.SetCount(n);
+    std::vector<int32_t> list(n);
+    for (int i = 0; i < n; ++i) list[i] = i;
+    uint32_t state = seed;
+    std::vector<int32_t> expected;
+    for (int i = 0; i < n; ++i) {
+      state = state * 5u + seed;
+      const size_t at = state % static_cast<uint32_t>(list.size());
+      expected.push_back(list[at]);
+      list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    EXPECT_EQ(Draw(r, n), expected) << seed;
+    EXPECT_EQ(r.RemainingCount(), 0);
+  }
+}
+
+TEST(KsRandom, SetCountRefillsWithoutResettingTheState) {
+  TKsRandom r(1);
+  r.SetCount(2);
+  r.Next();   // state 1
+  r.SetCount(2);
+  EXPECT_EQ(r.Next(), 0);  // state 6, 6 mod 2 = 0
+  r.SetCount(-4);
+  EXPECT_EQ(r.Count(), 0);
+  EXPECT_THROW(r.Next(), EOrbaError);
+}
+
+}  // namespace
+}  // namespace orba
