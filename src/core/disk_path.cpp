@@ -142,6 +142,20 @@ std::string SjisChangeFileExt(const std::string& path, const std::string& ext) {
   return path.substr(0, path.size() - old.size()) + ext;
 }
 
+std::string BackSlashSeparators(const std::string& path) {
+  std::string out = path;
+  const std::vector<bool> map = DelimiterMap(path);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (map[i]) out[i] = '\\';
+  }
+  return out;
+}
+
+bool PathStartsWith(const std::string& path, const std::string& folder) {
+  if (folder.size() > path.size()) return false;
+  return SjisSameText(BackSlashSeparators(path.substr(0, folder.size())), BackSlashSeparators(folder));
+}
+
 std::string AddPathDelimiter(const std::string& path) {
   if (path.empty() || IsSjisPathDelimiter(path, path.size() - 1)) return path;
   return path + "\\";
