@@ -250,7 +250,6 @@ TEST(SystemVars, ReadsAndWritesGoToTheHost) {
   EXPECT_EQ(store.Find("@1Hour")->GetAsFloat(), 1.0L / 24.0L);
   store.Find("@SelStr")->SetAsInt(4);
   EXPECT_EQ(store.SelStr, "4");
-  store.Find("@LClick")->SetAsStr("1");  // a written text counts as a non-zero integer
 
   // "@Temp" stands for the variable named by TempTargetName.
   TParamCollectionItem* temp = store.Find("@Temp");
