@@ -33,8 +33,8 @@ std::vector<TVrFile*> Entries(const TVrFileCollection& c) {
   std::vector<TVrFile*> entries;
   for (int i = 0; i < c.Count(); ++i) {
     TVrFile* file = c.GetEntry(i);
-    if (SjisSameText(file->Name, kVrEofName)) continue;
-    if (c.Find(file->Name) != file) continue;
+    if (SjisSameText(file->Name(), kVrEofName)) continue;
+    if (c.Find(file->Name()) != file) continue;
     entries.push_back(file);
   }
   return entries;
@@ -45,8 +45,8 @@ int List(const std::string& archive) {
   c.Open(Sjis(archive), true);
   for (int i = 0; i < c.Count(); ++i) {
     const TVrFile* f = c.GetEntry(i);
-    if (SjisSameText(f->Name, kVrEofName)) continue;
-    std::printf("%s\traw=%d\tcou=%d\tage=%08X\tstored=%lld\tcrc=%08X\n", SjisToUtf8(f->Name).c_str(), f->Raw ? 1 : 0,
+    if (SjisSameText(f->Name(), kVrEofName)) continue;
+    std::printf("%s\traw=%d\tcou=%d\tage=%08X\tstored=%lld\tcrc=%08X\n", SjisToUtf8(f->Name()).c_str(), f->Raw ? 1 : 0,
                 f->CrcOfUnpacked ? 1 : 0, static_cast<uint32_t>(f->Age), static_cast<long long>(f->Size), f->Crc);
   }
   return 0;
@@ -58,18 +58,18 @@ int Verify(const std::string& archive) {
   int bad = 0;
   for (int i = 0; i < c.Count(); ++i) {
     TVrFile* f = c.GetEntry(i);
-    if (SjisSameText(f->Name, kVrEofName)) continue;
-    const std::string name = SjisToUtf8(f->Name);
+    if (SjisSameText(f->Name(), kVrEofName)) continue;
+    const std::string name = SjisToUtf8(f->Name());
     uint32_t crc = 0;
     try {
       // Unpacking proves a packed entry whole even where no CRC is stored.
       TKsMemoryStream content;
-      TVrFile* found = c.Find(f->Name);
-      if (found == f) c.ReadEntry(content, f->Name);
+      TVrFile* found = c.Find(f->Name());
+      if (found == f) c.ReadEntry(content, f->Name());
       if (f->CrcOfUnpacked) {
         crc = StreamCrc32(content);
       } else {
-        std::unique_ptr<TRangeStream> stored = c.OpenEntryRange(f->Name);
+        std::unique_ptr<TRangeStream> stored = c.OpenEntryRange(f->Name());
         if (found == f && stored) crc = StreamCrc32(*stored);
       }
     } catch (const EOrbaError& e) {
@@ -79,7 +79,7 @@ int Verify(const std::string& archive) {
     }
     if (c.Version < 101) {
       std::printf("%s\tok\t(no crc stored)\n", name.c_str());
-    } else if (c.Find(f->Name) != f) {
+    } else if (c.Find(f->Name()) != f) {
       std::printf("%s\tskipped\t(hidden by a later entry of the same name)\n", name.c_str());
     } else if (crc != f->Crc) {
       std::printf("%s\tbad\tcrc %08X, stored %08X\n", name.c_str(), crc, f->Crc);
@@ -104,18 +104,18 @@ int Extract(const std::string& archive, const std::string& out_dir) {
     std::string relative;
     bool unsafe = false;
     // Names stay inside OUTDIR: no absolute paths, no "..".
-    for (const std::string& part : SplitSjisPath(f->Name)) {
+    for (const std::string& part : SplitSjisPath(f->Name())) {
       if (part == "..") unsafe = true;
       relative += (relative.empty() ? "" : "/") + SjisToUtf8(part);
     }
     if (unsafe || relative.empty()) {
-      std::fprintf(stderr, "orbatool: skipped entry %s\n", SjisToUtf8(f->Name).c_str());
+      std::fprintf(stderr, "orbatool: skipped entry %s\n", SjisToUtf8(f->Name()).c_str());
       continue;
     }
     const std::string path = out_dir + "/" + relative;
     MakeFolders(path);
     TKsMemoryStream content;
-    c.ReadEntry(content, f->Name);
+    c.ReadEntry(content, f->Name());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(content.Memory()), static_cast<std::streamsize>(content.GetSize()));
     if (!out) return orbatool::Fail("cannot write " + path);
@@ -124,7 +124,7 @@ int Extract(const std::string& archive, const std::string& out_dir) {
 }
 
 int Pack(const std::string& dir, const std::string& archive, bool crc_unpacked) {
-  const std::string base = AddBackSlash(Sjis(dir));
+  const std::string base = AddPathDelimiter(Sjis(dir));
   std::vector<std::string> files;
   ListFiles(base, faReadOnly | faHidden | faSysFile | faArchive, true, "", false, false, true, files, true);
   std::vector<std::string> names;

@@ -142,7 +142,7 @@ std::string SjisChangeFileExt(const std::string& path, const std::string& ext) {
   return path.substr(0, path.size() - old.size()) + ext;
 }
 
-std::string AddBackSlash(const std::string& path) {
+std::string AddPathDelimiter(const std::string& path) {
   if (path.empty() || IsSjisPathDelimiter(path, path.size() - 1)) return path;
   return path + "\\";
 }

@@ -33,7 +33,7 @@ std::string SjisExtractFileExt(const std::string& path);
 // The path with its extension replaced (ext given with its dot).
 std::string SjisChangeFileExt(const std::string& path, const std::string& ext);
 // Adds a "\" unless the path is empty or already ends in a separator.
-std::string AddBackSlash(const std::string& path);
+std::string AddPathDelimiter(const std::string& path);
 
 // The entry on disk a Windows-form path names, as the bytes the file system
 // holds; nullopt when some component has no entry. A relative path starts

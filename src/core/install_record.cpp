@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/disk_path.h"
+#include "core/path_utils.h"
 #include "core/sjis_case.h"
 #include "core/stream_encoding.h"
 

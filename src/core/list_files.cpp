@@ -48,7 +48,7 @@ std::vector<TDiskEntry> ReadFolder(const std::string& disk_folder) {
 
 void ListInto(const std::string& folder, uint32_t attr_mask, bool include_plain, const std::string& ext_filter,
               bool folder_slash, bool recursive, std::vector<std::string>& list, int depth) {
-  const std::string base = AddBackSlash(folder);
+  const std::string base = AddPathDelimiter(folder);
   const std::optional<std::string> disk = FindDiskPath(base);
   if (!disk) return;
   for (const TDiskEntry& entry : ReadFolder(*disk)) {

@@ -73,7 +73,7 @@ int32_t DiskFileAge(const std::string& disk_path) {
 // ---------------------------------------------------------------- TVrFile
 
 bool TVrFile::ShouldPack(TKsBigStream& source) const {
-  const std::string ext = SjisUpperCase(SjisExtractFileExt(Name));
+  const std::string ext = SjisUpperCase(SjisExtractFileExt(Name()));
   if (ext == ".BRX") return IsBrixStreamUncompressed(source);
   if (!ext.empty() && std::strstr(kRawExtensions, ext.c_str()) != nullptr) return false;
   return source.GetSize() < kVrPackLimit;
@@ -96,7 +96,7 @@ void TVrFile::AppendPacked(TKsBigStream& stream, TKsMemoryStream& content, bool 
 
 void TVrFile::WriteData(TKsBigStream& stream) {
   Raw = false;
-  TVrFileCollection& owner = *collection_;
+  TVrFileCollection& owner = Owner();
   if (Data) {
     if (Data->GetSize() < kVrPackLimit) {
       AppendPacked(stream, *Data, false);
@@ -112,8 +112,8 @@ void TVrFile::WriteData(TKsBigStream& stream) {
     // An entry read from this collection's archive is taken from there, even
     // when a file of its name lies beside the archive.
     owner.ReadArchiveEntry(*this, content);
-  } else if (!owner.BasePath.empty() && DiskFileExists(owner.BasePath + Name)) {
-    const TDiskFileName disk(owner.BasePath + Name);
+  } else if (!owner.BasePath.empty() && DiskFileExists(owner.BasePath + Name())) {
+    const TDiskFileName disk(owner.BasePath + Name());
     std::unique_ptr<TKsBigStream> file = disk.OpenRead();
     if (ShouldPack(*file)) {
       AppendWhole(content, *file);
@@ -126,7 +126,7 @@ void TVrFile::WriteData(TKsBigStream& stream) {
     Age = DiskFileAge(disk.DiskPath());
     return;
   } else {
-    owner.ReadEntry(content, Name);
+    owner.ReadEntry(content, Name());
   }
   if (content.GetSize() < kVrPackLimit) {
     AppendPacked(stream, content, false);
@@ -139,9 +139,9 @@ void TVrFile::WriteData(TKsBigStream& stream) {
 
 // ------------------------------------------------------- TVrFileCollection
 
-TVrFileCollection::~TVrFileCollection() = default;
+TVrFileCollection& TVrFile::Owner() const { return *static_cast<TVrFileCollection*>(Collection()); }
 
-void TVrFileCollection::Clear() { items_.clear(); }
+TVrFileCollection::~TVrFileCollection() = default;
 
 void TVrFileCollection::CloseArchive() {
   Archive.reset();
@@ -151,22 +151,7 @@ void TVrFileCollection::CloseArchive() {
   resource_type_.clear();
 }
 
-int TVrFileCollection::IndexOf(const std::string& name) const {
-  for (size_t i = items_.size(); i > 0; --i) {
-    if (SjisSameText(items_[i - 1]->Name, name)) return static_cast<int>(i - 1);
-  }
-  return -1;
-}
-
-TVrFile* TVrFileCollection::Find(const std::string& name) const {
-  const int index = IndexOf(name);
-  return index < 0 ? nullptr : items_[static_cast<size_t>(index)].get();
-}
-
-TVrFile* TVrFileCollection::AddItem(const std::string& name) {
-  items_.push_back(std::make_unique<TVrFile>(*this, name));
-  return items_.back().get();
-}
+TVrFile* TVrFileCollection::AddItem(const std::string& name) { return &static_cast<TVrFile&>(AddNamed(name)); }
 
 TVrFile* TVrFileCollection::AddEntry(const std::string& name) {
   TVrFile* file = AddItem(name);
@@ -176,7 +161,7 @@ TVrFile* TVrFileCollection::AddEntry(const std::string& name) {
 
 void TVrFileCollection::DeleteEntry(const std::string& name) {
   const int index = IndexOf(name);
-  if (index >= 0) items_.erase(items_.begin() + index);
+  if (index >= 0) Delete(index);
 }
 
 void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
@@ -186,7 +171,7 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
   BasePath.clear();
   if (path.empty()) return;
   const bool exists = DiskFileExists(path);
-  BasePath = AddBackSlash(!exists && !treat_as_file ? path : SjisExtractFilePath(path));
+  BasePath = AddPathDelimiter(!exists && !treat_as_file ? path : SjisExtractFilePath(path));
   if (!exists) return;
   archive_file_ = TDiskFileName(path);
   Archive = archive_file_.OpenRead();
@@ -333,7 +318,8 @@ void TVrFileCollection::ReadDirectory(TKsBigStream& s) {
     }
     if (start > archive_size || offsets.back() > archive_size - start) throw EVrDamagedError(Path);
     for (int64_t i = 0; i < n; ++i) {
-      auto file = std::make_unique<TVrFile>(*this, std::move(names[static_cast<size_t>(i)]));
+      auto file = std::make_unique<TVrFile>();
+      file->SetName(names[static_cast<size_t>(i)]);
       file->Size = offsets[static_cast<size_t>(i + 1)] - offsets[static_cast<size_t>(i)];
       file->Offset = offsets[static_cast<size_t>(i)] + start;
       file->from_archive_ = true;
@@ -348,13 +334,15 @@ void TVrFileCollection::ReadDirectory(TKsBigStream& s) {
       }
     }
     version_read = version;
-    auto marker = std::make_unique<TVrFile>(*this, kVrEofName);
+    auto marker = std::make_unique<TVrFile>();
+    marker->SetName(kVrEofName);
     marker->Offset = offsets.back();
     items.push_back(std::move(marker));
   } catch (const EReadError&) {
     throw EVrDamagedError(Path);
   }
-  items_ = std::move(items);
+  Clear();
+  for (auto& item : items) THashCollection::AddItem(std::move(item));
   Version = version_read;
 }
 
@@ -405,8 +393,8 @@ void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name) {
 
 bool TVrFileCollection::SaveToBigStream(TKsBigStream& stream) {
   std::vector<TVrFile*> entries;
-  for (const auto& item : items_) {
-    if (!IsEofName(item->Name)) entries.push_back(item.get());
+  for (int i = 0; i < Count(); ++i) {
+    if (!IsEofName(GetEntry(i)->Name())) entries.push_back(GetEntry(i));
   }
   const int64_t n = static_cast<int64_t>(entries.size());
   stream.WriteBuffer("vf", 2);
@@ -415,7 +403,7 @@ bool TVrFileCollection::SaveToBigStream(TKsBigStream& stream) {
   {
     TKsRandom key(kDirectoryKey);
     for (TVrFile* file : entries) {
-      std::string scrambled = file->Name;
+      std::string scrambled = file->Name();
       for (char& c : scrambled) c = static_cast<char>(static_cast<uint8_t>(c) ^ (key.Step() & 0xFF));
       WriteStreamString(stream, scrambled);
     }
@@ -428,7 +416,7 @@ bool TVrFileCollection::SaveToBigStream(TKsBigStream& stream) {
   bool all_written = true;
   for (int64_t j = 0; j < n; ++j) {
     TVrFile& file = *entries[static_cast<size_t>(j)];
-    const int index = IndexOf(file.Name);
+    const int index = file.Index();
     bool cancel = false;
     if (OnProgress) {
       OnProgress(*this, file, 0, index, Count(), cancel);
@@ -440,7 +428,7 @@ bool TVrFileCollection::SaveToBigStream(TKsBigStream& stream) {
       file.WriteData(stream);
     } catch (const std::exception&) {
       // The entry keeps its slot, stored empty; the others keep theirs.
-      MessageBoxes().ShowMessage(ApplicationTitle(), kErrorPrefix + file.Name);
+      MessageBoxes().ShowMessage(ApplicationTitle(), kErrorPrefix + file.Name());
       stream.SetPosition(start);
       if (TKsMemoryStream* memory = AsMemory(stream)) memory->SetSize(start);
       file.Raw = true;
@@ -474,12 +462,13 @@ std::unique_ptr<TRangeStream> TVrFileCollection::OpenEntryRange(const std::strin
 }
 
 void TVrFileCollection::ListFolder(const std::string& folder, std::vector<std::string>& list) const {
-  for (const auto& item : items_) {
-    if (IsEofName(item->Name)) continue;
-    if (!SjisSameText(SjisExtractFilePath(item->Name), folder)) continue;
+  for (int i = 0; i < Count(); ++i) {
+    const std::string& name = GetEntry(i)->Name();
+    if (IsEofName(name)) continue;
+    if (!SjisSameText(SjisExtractFilePath(name), folder)) continue;
     bool held = false;
-    for (const std::string& existing : list) held = held || SjisSameText(existing, item->Name);
-    if (!held) list.push_back(item->Name);
+    for (const std::string& existing : list) held = held || SjisSameText(existing, name);
+    if (!held) list.push_back(name);
   }
 }
 

@@ -25,6 +25,7 @@
 #include "core/big_stream.h"
 #include "core/disk_path.h"
 #include "core/errors.h"
+#include "core/hash_collection.h"
 #include "core/range_stream.h"
 #include "core/resource_stream.h"
 
@@ -46,13 +47,14 @@ extern const char* const kVrEofName;  // "\EOF\"
 // Entries of at least this size are never packed.
 constexpr int64_t kVrPackLimit = 5242880;  // 5 MiB
 
-class TVrFile {
+// An entry: its name (the path inside the archive, folders separated by
+// "\") is the hash item's name.
+class TVrFile : public THashCollectionItem {
  public:
-  TVrFile(TVrFileCollection& collection, std::string name) : Name(std::move(name)), collection_(&collection) {}
+  const char* ClassName() const override { return "TVrFile"; }
+  // The collection holding the entry.
+  TVrFileCollection& Owner() const;
 
-  TVrFileCollection& Collection() const { return *collection_; }
-
-  std::string Name;
   int64_t Offset = 0;                     // position of the stored bytes in the archive
   std::unique_ptr<TKsMemoryStream> Data;  // content of an entry added in memory
   int64_t Size = 0;                       // stored bytes
@@ -74,19 +76,16 @@ class TVrFile {
  private:
   friend class TVrFileCollection;
   void AppendPacked(TKsBigStream& stream, TKsMemoryStream& content, bool raw_above_nine_tenths);
-  TVrFileCollection* collection_;
   bool from_archive_ = false;  // read from the collection's directory
 };
 
 // Called while saving: (collection, entry, bytes, index, count, cancel).
 using TVrProgressHandler = std::function<void(TVrFileCollection&, TVrFile&, int64_t, int, int, bool&)>;
 
-class TVrFileCollection {
+class TVrFileCollection : public THashCollection {
  public:
   TVrFileCollection() = default;
-  TVrFileCollection(const TVrFileCollection&) = delete;
-  TVrFileCollection& operator=(const TVrFileCollection&) = delete;
-  ~TVrFileCollection();
+  ~TVrFileCollection() override;
 
   // Mounts a package file or a folder. A path naming no file (and
   // TreatAsFile false) mounts the folder itself. A ".exe" or ".scr" file
@@ -118,12 +117,10 @@ class TVrFileCollection {
   // An item with an empty memory stream as its Data.
   TVrFile* AddEntry(const std::string& name);
   void DeleteEntry(const std::string& name);
-  TVrFile* GetEntry(int index) const { return items_[static_cast<size_t>(index)].get(); }
-  int Count() const { return static_cast<int>(items_.size()); }
-  // Case-insensitive; of two items of one name the one added later.
-  int IndexOf(const std::string& name) const;
-  TVrFile* Find(const std::string& name) const;
-  void Clear();
+  TVrFile* GetEntry(int index) const { return &Item<TVrFile>(index); }
+  // The item of that name (case-insensitive; of two items of one name the
+  // one added later), or nullptr.
+  TVrFile* Find(const std::string& name) const { return static_cast<TVrFile*>(THashCollection::Find(name)); }
 
   // Writes the whole archive (version 102) from the stream's position, which
   // must be the start of a stream of its own (the offsets are the stream's
@@ -152,7 +149,7 @@ class TVrFileCollection {
   void CloseArchive();
   // Reads the entry's unpacked content from the open archive.
   void ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& dest);
-  std::vector<std::unique_ptr<TVrFile>> items_;
+  std::unique_ptr<THashCollectionItem> NewItem() const override { return std::make_unique<TVrFile>(); }
   TDiskFileName archive_file_;  // the archive file, for windows opened later
   std::string resource_name_, resource_type_;
 };

@@ -102,7 +102,7 @@ std::vector<std::string> CdromMountFolders(const std::string& mounts) {
     std::string device, point, type;
     if (!(fields >> device >> point >> type)) continue;
     if (type != "iso9660" && type != "udf") continue;
-    folders.push_back(AddBackSlash(SjisOfDiskPath(UnescapeMountField(point))));
+    folders.push_back(AddPathDelimiter(SjisOfDiskPath(UnescapeMountField(point))));
   }
   return folders;
 }
@@ -177,7 +177,7 @@ TVrFileManager::TVrFileManager() {
     std::istringstream folders(extra);
     std::string folder;
     while (std::getline(folders, folder, ':')) {
-      if (!folder.empty()) SearchFolders.push_back(AddBackSlash(SjisOfDiskPath(folder)));
+      if (!folder.empty()) SearchFolders.push_back(AddPathDelimiter(SjisOfDiskPath(folder)));
     }
   }
   TempFolder = MakeTempFolder();
@@ -219,7 +219,7 @@ void TVrFileManager::RemoveCollection(int index) {
   collections_.erase(collections_.begin() + index);
 }
 
-void TVrFileManager::SetOverrideFolder(const std::string& folder) { OverrideFolder = AddBackSlash(folder); }
+void TVrFileManager::SetOverrideFolder(const std::string& folder) { OverrideFolder = AddPathDelimiter(folder); }
 
 std::string TVrFileManager::FindInFolder(const std::string& folder, const std::string& name) const {
   const std::string path = folder + name;

@@ -49,7 +49,7 @@ TEST(VrArchive, ReadsTheEmptyArchiveAsTheMarker) {
   TKsMemoryStream in(FromHex(kEmptyArchive));
   c.ReadDirectory(in);
   ASSERT_EQ(c.Count(), 1);
-  EXPECT_EQ(c.GetEntry(0)->Name, "\\EOF\\");
+  EXPECT_EQ(c.GetEntry(0)->Name(), "\\EOF\\");
   EXPECT_EQ(c.GetEntry(0)->Offset, 18);
   EXPECT_EQ(c.Version, 102);
 }
@@ -70,7 +70,7 @@ TEST(VrArchive, ScramblesNamesAndSignExtendedOffsets) {
   const char* names[] = {"a", "", "bc", "def", "\\EOF\\"};
   for (int i = 0; i < 5; ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(back.GetEntry(i)->Name, names[i]);
+    EXPECT_EQ(back.GetEntry(i)->Name(), names[i]);
     EXPECT_EQ(back.GetEntry(i)->Offset, 112 + 8 * i);
     EXPECT_EQ(back.GetEntry(i)->Size, i < 4 ? 8 : 0);
     if (i < 4) {
@@ -123,25 +123,25 @@ TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
     const test::TManifestEntry& e = a.Entries[i];
     const TVrFile& f = *c.GetEntry(static_cast<int>(i));
     SCOPED_TRACE(e.DiskPath);
-    EXPECT_EQ(f.Name, e.Name);
+    EXPECT_EQ(f.Name(), e.Name);
     EXPECT_EQ(f.Offset, e.Offset);
     EXPECT_EQ(f.Size, e.StoredSize);
     EXPECT_EQ(f.Raw, e.Raw);
     EXPECT_EQ(f.Crc, e.Crc);
     EXPECT_EQ(f.CrcOfUnpacked, e.CrcOfUnpacked);
     EXPECT_EQ(f.Age, e.Age);
-    if (c.Find(f.Name) == &f) {
+    if (c.Find(f.Name()) == &f) {
       TKsMemoryStream content;
-      c.ReadEntry(content, f.Name);
+      c.ReadEntry(content, f.Name());
       EXPECT_EQ(content.Bytes(), test::ReadFileBytes(fx.Dir + "/" + e.DiskPath));
       // The window holds the stored bytes; an empty entry's window is empty.
-      std::unique_ptr<TRangeStream> window = c.OpenEntryRange(f.Name);
+      std::unique_ptr<TRangeStream> window = c.OpenEntryRange(f.Name());
       ASSERT_TRUE(window);
       EXPECT_EQ(window->GetSize(), e.StoredSize);
     }
   }
   const TVrFile& marker = *c.GetEntry(c.Count() - 1);
-  EXPECT_EQ(marker.Name, "\\EOF\\");
+  EXPECT_EQ(marker.Name(), "\\EOF\\");
   EXPECT_EQ(marker.Offset, a.EofOffset);
   for (const auto& [name, disk] : a.Lookups) {
     TKsMemoryStream content;
@@ -227,13 +227,13 @@ TEST(VrArchive, ShouldPackFollowsTheExtensionAndSizeRules) {
   TVrFileCollection c;
   for (const Case& k : cases) {
     SCOPED_TRACE(k.name);
-    TVrFile f(c, k.name);
+    TVrFile& f = *c.AddItem(k.name);
     TKsMemoryStream source;
     source.SetSize(k.size);
     EXPECT_EQ(f.ShouldPack(source), k.pack);
   }
   // A Brix image is packed exactly when its layers are stored uncompressed.
-  TVrFile brx(c, "x.BRX");
+  TVrFile& brx = *c.AddItem("x.BRX");
   std::vector<uint8_t> header = FromHex("42 72 69 78 31 30 36 28 00 00 00");
   header.resize(11 + 40, 0);
   header[11 + 22] = 1;
