@@ -379,3 +379,35 @@ TEST(SaveData, EmptyFormsRefuseContent) {
 
 }  // namespace
 }  // namespace orba
+
+namespace orba {
+namespace {
+
+// Two runs of a game that counts its starts in a status variable, then the
+// dump of the file.
+TEST(SaveData, DumpToolShowsEntriesSlotsAndVariables) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  for (int run = 1; run <= 2; ++run) {
+    Player p(path);
+    p.file.OpenAtStart(nullptr);
+    if (p.vars.Find("starts") == nullptr) AddVar(p.vars, PT_INT, "starts", "0", true);
+    TParamCollectionItem* starts = p.vars.Find("starts");
+    starts->SetAsInt(starts->GetAsInt() + 1);
+    if (run == 2) {
+      AddVar(p.vars, PT_STR, "place", "\x8b\xb3\x8e\xba");  // 教室
+      ASSERT_TRUE(p.file.SaveGame(3, "", 0, "cap", true));
+    }
+    ASSERT_TRUE(p.file.SaveStatus(true));
+  }
+  const test::CommandResult r = test::RunOrbaTool({"save", "dump", path});
+  EXPECT_EQ(r.exit_code, 0);
+  for (const char* line : {"entry STATUSSAVEDATA (", "  status version 103\n", "  var starts int = 2\n",
+                           "entry GAMESAVEDATA3 (", "  slot 3 version 140 caption \"cap\" onload \"\" target 0\n",
+                           "  var place str = \"\xe6\x95\x99\xe5\xae\xa4\"\n"}) {
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+  }
+}
+
+}  // namespace
+}  // namespace orba
