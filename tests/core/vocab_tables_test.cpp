@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "core/vocab.h"
+
+namespace orba {
+namespace {
+
+// Ids as the definition files list them: each must equal its position.
+constexpr int kPropIds[] = {
+#define ORBA_PROP(id, name, type, step) id,
+#include "core/vocab_props.def"
+#undef ORBA_PROP
+};
+constexpr int kFuncIds[] = {
+#define ORBA_FUNC(id, name, mn, mx, result) id,
+#include "core/vocab_funcs.def"
+#undef ORBA_FUNC
+};
+constexpr int kSysVarIds[] = {
+#define ORBA_SYSVAR(index, ident, name, type) index,
+#include "core/vocab_sysvars.def"
+#undef ORBA_SYSVAR
+};
+constexpr int kOpcodeIds[] = {
+#define ORBA_OPCODE(code, name) code,
+#include "core/vocab_opcodes.def"
+#undef ORBA_OPCODE
+};
+constexpr int kCompoIds[] = {
+#define ORBA_COMPO(code, name) code,
+#include "core/vocab_compotypes.def"
+#undef ORBA_COMPO
+};
+constexpr int kWipeIds[] = {
+#define ORBA_WIPE(code, name) code,
+#include "core/vocab_wipes.def"
+#undef ORBA_WIPE
+};
+constexpr int kOperIds[] = {
+#define ORBA_OPER(code, name, text) code,
+#include "core/vocab_operators.def"
+#undef ORBA_OPER
+};
+
+template <size_t N>
+void ExpectContiguous(const int (&ids)[N]) {
+  for (size_t i = 0; i < N; ++i) EXPECT_EQ(ids[i], static_cast<int>(i));
+}
+
+template <typename Array>
+void ExpectUniqueNames(const Array& names) {
+  std::set<std::string> seen;
+  for (const char* n : names) EXPECT_TRUE(seen.insert(n).second) << n;
+}
+
+TEST(VocabTables, CountsMatchTheVocabulary) {
+  EXPECT_EQ(kPropCount, 165);
+  EXPECT_EQ(kFuncCount, 159);
+  EXPECT_EQ(kSysVarCount, 51);
+  EXPECT_EQ(kOpcodeCount, 61);
+  EXPECT_EQ(kCompoTypeCount, 28);
+  EXPECT_EQ(kWipeKindCount, 39);
+  EXPECT_EQ(kOperatorCount, 21);
+  EXPECT_EQ(kKeyNameCount, 70);
+}
+
+TEST(VocabTables, IdsAreContiguousAndNamesUnique) {
+  ExpectContiguous(kPropIds);
+  ExpectContiguous(kFuncIds);
+  ExpectContiguous(kSysVarIds);
+  ExpectContiguous(kOpcodeIds);
+  ExpectContiguous(kCompoIds);
+  ExpectContiguous(kWipeIds);
+  ExpectContiguous(kOperIds);
+  ExpectUniqueNames(PropNames);
+  ExpectUniqueNames(FuncNames);
+  ExpectUniqueNames(SysVarNames);
+  ExpectUniqueNames(OpcodeNames);
+  ExpectUniqueNames(CompoTypeNames);
+  ExpectUniqueNames(WipeKindNames);
+  ExpectUniqueNames(KeyNames);
+}
+
+TEST(VocabTables, PropertyTypesAndApplyOrder) {
+  int counts[5] = {};
+  for (uint8_t t : PropTypes) {
+    ASSERT_LT(t, 5);
+    ++counts[t];
+  }
+  EXPECT_EQ(counts[PT_NONE], 0);
+  EXPECT_EQ(counts[PT_INT], 87);
+  EXPECT_EQ(counts[PT_STR], 53);
+  EXPECT_EQ(counts[PT_BOOL], 22);
+  EXPECT_EQ(counts[PT_FLOAT], 3);
+
+  std::array<uint8_t, kPropCount> sorted = PropApplyOrder;
+  std::sort(sorted.begin(), sorted.end());
+  for (int i = 0; i < kPropCount; ++i) EXPECT_EQ(sorted[i], i);
+
+  auto step_of = [](int id) { return std::find(PropApplyOrder.begin(), PropApplyOrder.end(), id) - PropApplyOrder.begin(); };
+  EXPECT_EQ(step_of(PR_ZOOMX), 3);
+  EXPECT_EQ(step_of(PR_LEFT), 8);
+  EXPECT_LT(step_of(PR_ZOOMX), step_of(PR_LEFT));
+  EXPECT_EQ(PropApplyOrder[164], PR_BLURDELAY);
+  EXPECT_EQ(PropApplyOrder[90], PR_CARETHEIGHT);
+
+  EXPECT_EQ(PropTypes[PR_PARAM1], PT_FLOAT);
+  EXPECT_EQ(PropTypes[PR_PARAM2], PT_FLOAT);
+  EXPECT_EQ(PropTypes[PR_PARAM3], PT_FLOAT);
+  EXPECT_EQ(PropTypes[PR_HANDLEKEY], PT_INT);
+  EXPECT_EQ(PropTypes[PR_ONPLAYING], PT_BOOL);
+  EXPECT_STREQ(PropNames[164], "PR_BLURDELAY");
+
+  int handlers = 0;
+  for (int id = 0; id < kPropCount; ++id) {
+    if (std::string(PropNames[id]).rfind("PR_ON", 0) == 0 && PropTypes[id] == PT_STR) ++handlers;
+  }
+  EXPECT_EQ(handlers, 28);
+}
+
+TEST(VocabTables, BuiltinFunctions) {
+  uint8_t id = 0;
+  ASSERT_TRUE(FindBuiltinFunction("DBSort", id));
+  EXPECT_EQ(id, 121);
+  EXPECT_FALSE(FindBuiltinFunction("dbsort", id));
+  ASSERT_TRUE(FindBuiltinFunction("CopyFile", id));
+  EXPECT_EQ(id, 158);
+
+  struct Case { uint8_t id; int32_t args; bool ok; };
+  const Case cases[] = {
+      {FN_IntToStr, 1, true}, {FN_IntToStr, 2, true}, {FN_IntToStr, 3, false}, {FN_IntToStr, 0, false},
+      {FN_SetArray, 1, false}, {FN_SetArray, 2, true}, {FN_SetArray, 200, true},
+      {FN_DBInsert, 0, true}, {FN_DBInsert, 9, true}, {FN_PushVar, 0, false}, {FN_PushVar, 40, true},
+      {FN_DBDirectGetInt, 7, true}, {FN_DBDirectGetInt, 6, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FuncArgCountValid(c.id, c.args), c.ok) << int(c.id) << " " << c.args;
+  EXPECT_FALSE(FuncArgCountValid(159, 0));
+  // "IntToStr 引数の数が不正です"
+  EXPECT_EQ(FuncArgCountMessage(FN_IntToStr), "IntToStr \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7");
+  EXPECT_EQ(FuncResultTypes[FN_GetProp], PT_STR);
+  EXPECT_EQ(FuncResultTypes[FN_Fmax], PT_FLOAT);
+  EXPECT_EQ(FuncMaxArgs[FN_SetArray], -1);
+}
+
+TEST(VocabTables, SmallTablesAndFontStyles) {
+  EXPECT_STREQ(OpcodeNames[60], "LoadCabinet");
+  EXPECT_EQ(OP_LoadCabinet, 60);
+  EXPECT_EQ(CT_CABINET, 27);
+  EXPECT_EQ(WP_BLOCKRANDOM, 38);
+  EXPECT_STREQ(SysVarNames[SV_STACKCOUNT], "@StackCount");
+  EXPECT_STREQ(SysVarNames[SV_1HOUR], "@1Hour");
+  EXPECT_EQ(SysVarTypes[SV_RESULT], PT_NONE);
+  EXPECT_EQ(SysVarTypes[SV_TEMP], PT_NONE);
+  EXPECT_EQ(SysVarTypes[SV_PI], PT_FLOAT);
+  EXPECT_STREQ(OperatorTexts[ocNEqual], "<>");
+  EXPECT_STREQ(OperatorTexts[ocComboStr], "++");
+  EXPECT_STREQ(KeyNames[69], "VkmWheelUp");
+
+  EXPECT_EQ(IntToFontStyle(16), TFontStyle{});
+  TFontStyle bold_underline;
+  bold_underline.Bold = bold_underline.Underline = true;
+  EXPECT_EQ(FontStyleToInt(bold_underline), 5);
+  EXPECT_EQ(IntToFontStyle(5), bold_underline);
+  for (int v = 0; v < 16; ++v) EXPECT_EQ(FontStyleToInt(IntToFontStyle(v)), v);
+}
+
+}  // namespace
+}  // namespace orba
