@@ -1,0 +1,104 @@
+#include "platform/text_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "core/sjis_test_helpers.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::SjisBytes;
+using test::SjisHex;
+
+const std::string kReplacement = "\xEF\xBF\xBD";
+
+// Every character of Python's cp932 codec converts to the same UTF-8, and
+// back to bytes that convert to the same text again. The single bytes 0x80,
+// 0xA0 and 0xFD-0xFF, which Windows maps to private characters, are outside
+// CP932 proper and become U+FFFD.
+TEST(TextConvert, AgreesWithPythonCp932) {
+  test::TempDir dir;
+  const std::string file = dir / "cp932.txt";
+  ASSERT_EQ(test::RunPython("fixtures/sjis_cp932_table.py", {file}).exit_code, 0);
+  std::ifstream in(file);
+  const std::set<std::string> unmapped{"80", "a0", "fd", "fe", "ff"};
+  std::string line;
+  int cells = 0;
+  while (std::getline(in, line)) {
+    std::istringstream f(line);
+    std::string sjis_hex, utf8_hex;
+    f >> sjis_hex >> utf8_hex;
+    const std::string sjis = SjisBytes(sjis_hex);
+    const std::string utf8 = SjisBytes(utf8_hex);
+    if (unmapped.count(sjis_hex) != 0) {
+      EXPECT_EQ(SjisToUtf8(sjis), kReplacement) << sjis_hex;
+      continue;
+    }
+    ASSERT_EQ(SjisHex(SjisToUtf8(sjis)), SjisHex(utf8)) << sjis_hex;
+    ASSERT_EQ(SjisHex(SjisToUtf8(Utf8ToSjis(utf8))), SjisHex(utf8)) << sjis_hex;
+    ++cells;
+  }
+  EXPECT_GT(cells, 9700);
+}
+
+TEST(TextConvert, Cp932NotShiftJis) {
+  // 0x5C and 0x7E stay ASCII; NEC row 13, IBM and NEC-selected IBM kanji and
+  // the user-defined area convert.
+  EXPECT_EQ(SjisToUtf8("a\\~"), "a\\~");
+  EXPECT_EQ(SjisToUtf8(SjisBytes("83 5c 95 5c")), "\xE3\x82\xBD\xE8\xA1\xA8");  // ソ表
+  EXPECT_EQ(SjisToUtf8(SjisBytes("87 40")), "\xE2\x91\xA0");                    // ①
+  EXPECT_EQ(SjisToUtf8(SjisBytes("fa 40")), "\xE2\x85\xB0");                    // ⅰ
+  EXPECT_EQ(SjisToUtf8(SjisBytes("ed 40")), "\xE7\xBA\x8A");                    // 纊
+  EXPECT_EQ(SjisToUtf8(SjisBytes("f0 40")), "\xEE\x80\x80");                    // U+E000
+  EXPECT_EQ(Utf8ToSjis("\xE3\x82\xBD\\"), SjisBytes("83 5c 5c"));
+  EXPECT_EQ(Utf8ToSjis("\xEF\xBD\x9E"), SjisBytes("81 60"));  // full-width tilde
+}
+
+struct BadCase {
+  const char* in;
+  const char* out;
+};
+
+class SjisToUtf8Bad : public testing::TestWithParam<BadCase> {};
+
+TEST_P(SjisToUtf8Bad, DegradesToReplacement) {
+  EXPECT_EQ(SjisHex(SjisToUtf8(SjisBytes(GetParam().in))), SjisHex(SjisBytes(GetParam().out)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SjisToUtf8Bad,
+    testing::Values(BadCase{"61 83", "61 ef bf bd"},              // lone lead byte at the end
+                    BadCase{"81 0a 62", "ef bf bd 0a 62"},        // the newline survives
+                    BadCase{"85 40 61", "ef bf bd 61"},           // unassigned pair: one character
+                    BadCase{"80 61", "ef bf bd 61"},
+                    BadCase{"-", "-"}));
+
+class Utf8ToSjisBad : public testing::TestWithParam<BadCase> {};
+
+TEST_P(Utf8ToSjisBad, DegradesToQuestionMark) {
+  EXPECT_EQ(SjisHex(Utf8ToSjis(SjisBytes(GetParam().in))), SjisHex(SjisBytes(GetParam().out)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Utf8ToSjisBad,
+    testing::Values(BadCase{"c3 a9 61", "3f 61"},            // é has no code page 932 form
+                    BadCase{"f0 9f 98 80 61", "3f 61"},      // nor an emoji
+                    BadCase{"ff 61", "3f 61"},               // invalid byte
+                    BadCase{"61 e3 81", "61 3f"},            // truncated at the end: one mark
+                    BadCase{"e3 41 e3 81 82", "3f 41 82 a0"}));  // broken, then あ
+
+TEST(TextConvert, LongTextsConvertWhole) {
+  std::string sjis;
+  for (int i = 0; i < 5000; ++i) sjis += SjisBytes("82 a0 61");  // あa, beyond one buffer
+  const std::string utf8 = SjisToUtf8(sjis);
+  EXPECT_EQ(utf8.size(), 5000u * 4);
+  EXPECT_EQ(Utf8ToSjis(utf8), sjis);
+}
+
+}  // namespace
+}  // namespace orba
