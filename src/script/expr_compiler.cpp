@@ -480,7 +480,7 @@ void TBuildOrbaParser::BuildParser(TOrbaParser& parser) const {
     }
     for (size_t k = first; k < op.Operands.size(); ++k) out->Operands.push_back(TypedOperand(op.Operands[k]));
   }
-  parser.Ops = std::move(built.Ops);
+  parser.Assign(built);
 }
 
 void TBuildOrbaParser::SaveToStream(TKsBigStream& stream) const {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/big_stream.h"
-#include "script/orba_parser_data.h"
+#include "script/parser_record.h"
 
 namespace orba {
 

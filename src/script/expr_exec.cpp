@@ -306,12 +306,12 @@ void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing
   } scope(run);
 
   try {
-    for (const auto& op : parser.Ops) PrepareOpe(run, *op);
+    for (int32_t i = 0; i < parser.Count(); ++i) PrepareOpe(run, *parser.GetOp(i));
   } catch (const std::exception&) {
     // The run ends at the failing operation; what was done before stays.
   }
-  if (parser.Ops.empty()) return;
-  const TOpeData& last = *parser.Ops.back();
+  if (parser.Empty()) return;
+  const TOpeData& last = *parser.GetOp(parser.Count() - 1);
   if (last.Op != ocTo || !SjisSameText(last.Dest, kArgName)) return;
   const TParamCollectionItem* arg = FindVar(run, kArgName);
   if (arg == nullptr || !IsDataValue(*arg->Value)) return;

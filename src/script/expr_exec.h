@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "script/orba_parser_data.h"
+#include "script/parser_record.h"
 
 namespace orba {
 
