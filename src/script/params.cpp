@@ -298,7 +298,7 @@ template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::LoadFromStream(TKsBigStream& stream) {
   std::vector<int32_t> dims = ReadDims(stream);
   const int32_t count = ReadStreamInt(stream);
-  if (count < 0) throw EReadError();
+  if (count < 0 || count > kMaxArrayElements) throw EReadError();
   CheckStoredCount(stream, count, Conv<T>::kMinBytes);
   std::vector<T> elements(static_cast<size_t>(count));
   for (T& e : elements) e = Conv<T>::Read(stream);

@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_FALSE(p.GetFlagItem(1));
                       EXPECT_EQ(p.GetStrItem(2), "TRUE");
                     }},
-        // Strings "ab" and "" and the Shift-JIS text 変数 (95cf 9094) in 2 x 2... as 1 x 3.
+        // A 1 x 3 array of "ab", "" and the Shift-JIS text 変数 (95cf 9094).
         FixtureCase{"StrArray2D", PT_STR,
                     "02000000 01000000 03000000 03000000"
                     "02000000 6162 00000000 04000000 95cf9094",
@@ -112,6 +112,7 @@ TEST(Values, BadStoredFormsAreReadErrors) {
       {PT_BOOL, "00000000 ffffff7f 00"},              // huge element count
       {PT_INT, "ffffff7f 00000000"},                  // huge dimension count
       {PT_NONE, "00000000 01000000 78"},              // reference cut short
+      {PT_BOOL, "00000000 01000001"},                 // more elements than an array may hold
   };
   for (const auto& [code, hex] : cases) {
     auto value = CreateParamByType(code);
