@@ -290,6 +290,10 @@ std::vector<uint8_t> PackPixels(TDIBSurface& surface, TDIBSurface* alpha, int bp
       if (alpha != nullptr) {
         // The alpha plane goes into the fourth byte as it is (255 opaque).
         StorePixelBytes(p, 4, PixelToRGB888(px, format) | ViewGetPixel(a, x, y) << 24);
+      } else if (bits == 32) {
+        // Without an alpha plane a 32-bit picture is written opaque, so that
+        // readers taking the fourth byte as alpha see it whole.
+        StorePixelBytes(p, 4, px | 0xFF000000u);
       } else if (bits == 16) {
         // 5-6-5 to the file's 5-5-5: the lowest green bit is dropped.
         StorePixelBytes(p, 2, ((px & 0xF800) >> 1) | ((px & 0x7C0) >> 1) | (px & 31));

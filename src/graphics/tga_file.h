@@ -28,10 +28,12 @@ struct TTgaInfo {
 // EInvalidGraphic before anything is allocated where sizes can tell.
 int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool split_alpha);
 
-// Writes the surface as TGA 2.0, rows from the top. `transparent_color` (a
-// pixel value, -1 none) goes to an extension area when no alpha plane is
-// given; `alpha` (8 bits, 255 opaque) is written as the fourth byte of
-// 32-bit pixels.
+// Writes the surface as TGA 2.0, rows from the top; run-length packets
+// never cross a row end. `transparent_color` (a pixel value, -1 none) goes
+// to an extension area when no alpha plane is given; `alpha` (8 bits, 255
+// opaque) is written as the fourth byte of 32-bit pixels, and a 32-bit
+// surface without one is written opaque. 1- and 4-bit surfaces are written
+// as 8-bit colour-mapped images.
 void WriteTGA(TDIBSurface& surface, TKsBigStream& stream, int64_t transparent_color, bool run_length,
               TDIBSurface* alpha);
 

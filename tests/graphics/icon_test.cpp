@@ -130,6 +130,33 @@ TEST(IconRead, EightBitsWithEveryIndexUsedTakeTheNearestEntry) {
   EXPECT_EQ(s.GetPixel(0, 0), 77u);
 }
 
+TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
+  // Two one-image files joined into one directory of two entries.
+  TDIBSurface big, small;
+  big.SetSize(4, 3, 24);
+  big.SetPixel(0, 0, 0x0000FF);
+  small.SetSize(2, 2, 24);
+  const std::vector<uint8_t> a = Write(big, false, TPoint{}, false, nullptr, -1);
+  const std::vector<uint8_t> b = Write(small, false, TPoint{}, false, nullptr, -1);
+  std::vector<uint8_t> file = {0, 0, 1, 0, 2, 0};
+  file.insert(file.end(), a.begin() + 6, a.begin() + 22);
+  file.insert(file.end(), b.begin() + 6, b.begin() + 22);
+  file[6 + 12] = 38;                                           // first image after both entries
+  file[22 + 12] = static_cast<uint8_t>(38 + a.size() - 22);  // second after the first
+  file.insert(file.end(), a.begin() + 22, a.end());
+  file.insert(file.end(), b.begin() + 22, b.end());
+  TDIBSurface s;
+  Read(s, file, false);
+  ASSERT_EQ(s.Width(), 4);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x0000FFu);
+  TKsMemoryStream stream(file);
+  TPoint hotspot;
+  bool has_alpha = false;
+  int64_t key = -1;
+  DecodeIconEntry(s, stream, 1, hotspot, has_alpha, true, key);
+  EXPECT_EQ(s.Width(), 2);
+}
+
 TEST(IconRead, HostileFilesEndInErrors) {
   const std::vector<std::vector<uint8_t>> cases = {
       FromHex("00 00 01 00"),                                               // short directory
@@ -204,7 +231,7 @@ TEST(IconRead, FilesOfOtherProgramsDecodeAsPillowDoes) {
       }
     }
   }
-  EXPECT_GE(files, 9);
+  EXPECT_GE(files, 10);
 }
 
 // ---- the writer -------------------------------------------------------------------------

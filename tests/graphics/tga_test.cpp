@@ -242,7 +242,7 @@ TEST(TgaWrite, WrittenFilesReadBackInPillowAndOurReader) {
   };
   const Case cases[] = {{1, false, false}, {4, true, false}, {8, false, false}, {8, true, false},
                         {16, false, false}, {16, true, false}, {24, false, false}, {24, true, false},
-                        {32, false, true}, {24, true, true}};
+                        {32, false, true}, {24, true, true}, {32, true, false}};
   for (const Case& c : cases) {
     TDIBSurface s;
     if (c.bits <= 8) {
@@ -276,7 +276,7 @@ TEST(TgaWrite, WrittenFilesReadBackInPillowAndOurReader) {
     }
     TDIBSurface back;
     Read(back, file, nullptr, c.alpha);
-    ASSERT_EQ(back.GetBitCount(), c.bits <= 8 ? 8 : c.bits == 32 ? 24 : c.bits);
+    ASSERT_EQ(back.GetBitCount(), c.bits <= 8 ? 8 : c.alpha ? 24 : c.bits);
     for (int32_t y = 0; y < 6; ++y)
       for (int32_t x = 0; x < 11; ++x) {
         // 5-6-5 loses its lowest green bit; 32 bits come back as 24.
