@@ -232,6 +232,8 @@ TEST(IconRead, FilesOfOtherProgramsDecodeAsPillowDoes) {
     }
   }
   EXPECT_GE(files, 10);
+  // The tool reads icons and cursors by extension alike.
+  EXPECT_EQ(test::RunOrbaTool({"img", "decode", dir / "hand_8_cursor.cur", dir / "out.png"}).exit_code, 0);
 }
 
 // ---- the writer -------------------------------------------------------------------------
