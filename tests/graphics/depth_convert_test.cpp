@@ -131,19 +131,6 @@ TEST(DrawConvert, PaletteSourcesMapToTheNearestEntryAndSkipTheKey) {
   EXPECT_EQ(dest.GetPixel(3, 0), 10u);
 }
 
-TEST(SetSizeOf, PlainBitmapsTakeTheSurfaceRule) {
-  TDIB dib;
-  SetSizeOf(dib, 3, 2, 15);
-  EXPECT_EQ(dib.BitCount(), 16);
-  EXPECT_EQ(dib.CurrentLayout().GreenMask, 0x3E0);
-  TDIBSurface s;
-  s.SetSize(1, 1, 24);
-  s.EnsureAlpha();
-  SetSizeOf(s, 4, 5, 16);
-  EXPECT_EQ(s.GetBitCount(), 16);
-  EXPECT_EQ(s.Alpha()->Width(), 4);
-}
-
 // ---- resizing ------------------------------------------------------------------------------
 
 TEST(Resize, ToTheCurrentSizeDoesNothingNotEvenToTheAlphaPlane) {

@@ -200,21 +200,6 @@ TEST(TgaWrite, ARunOf300EqualPixelsIsThreeRunPackets) {
   EXPECT_EQ(file.size(), pixels + 6 + 26);
 }
 
-TEST(TgaWrite, RunPlannerSplitsRunsAndRawPackets) {
-  TPxList list;
-  const uint32_t values[] = {5, 5, 5, 1, 2, 3, 3};
-  for (uint32_t v : values) {
-    if (list.Matches(v)) list.Extend();
-    else list.Start(v);
-  }
-  list.Reset();
-  bool run = false;
-  int32_t count = 0;
-  std::string got;
-  while (list.NextPacket(run, count)) got += (run ? "R" : "r") + std::to_string(count) + " ";
-  EXPECT_EQ(got, "R3 r2 R2 ");
-}
-
 TEST(TgaWrite, HeaderAndFooterFollowTheFormat) {
   TDIBSurface s;
   s.SetSize(2, 1, 16);
