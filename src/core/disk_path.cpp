@@ -78,7 +78,7 @@ TResolved Resolve(const std::string& path) {
   TResolved r;
   r.Components = SplitSjisPath(path);
   const std::vector<bool> map = DelimiterMap(path);
-  if (!map.empty() && map[0]) r.DiskPath = "/";
+  if (!map.empty() && map[0]) r.DiskPath.push_back('/');
   for (const std::string& component : r.Components) {
     std::optional<std::string> name;
     if (component == "..") {
@@ -142,6 +142,20 @@ std::string SjisChangeFileExt(const std::string& path, const std::string& ext) {
   return path.substr(0, path.size() - old.size()) + ext;
 }
 
+std::string BackSlashSeparators(const std::string& path) {
+  std::string out = path;
+  const std::vector<bool> map = DelimiterMap(path);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (map[i]) out[i] = '\\';
+  }
+  return out;
+}
+
+bool PathStartsWith(const std::string& path, const std::string& folder) {
+  if (folder.size() > path.size()) return false;
+  return SjisSameText(BackSlashSeparators(path.substr(0, folder.size())), BackSlashSeparators(folder));
+}
+
 std::string AddPathDelimiter(const std::string& path) {
   if (path.empty() || IsSjisPathDelimiter(path, path.size() - 1)) return path;
   return path + "\\";
@@ -151,7 +165,7 @@ std::optional<std::string> FindDiskPath(const std::string& path) {
   if (path.empty()) return std::nullopt;
   TResolved r = Resolve(path);
   if (r.Matched != r.Components.size()) return std::nullopt;
-  if (r.DiskPath.empty()) r.DiskPath = ".";
+  if (r.DiskPath.empty()) r.DiskPath.push_back('.');
   return r.DiskPath;
 }
 

@@ -32,6 +32,10 @@ std::string SjisExtractFilePath(const std::string& path);
 std::string SjisExtractFileExt(const std::string& path);
 // The path with its extension replaced (ext given with its dot).
 std::string SjisChangeFileExt(const std::string& path, const std::string& ext);
+// The path with every "/" separator written as "\", for comparing paths.
+std::string BackSlashSeparators(const std::string& path);
+// Whether Path begins with Folder (separators and letter case aside).
+bool PathStartsWith(const std::string& path, const std::string& folder);
 // Adds a "\" unless the path is empty or already ends in a separator.
 std::string AddPathDelimiter(const std::string& path);
 

@@ -200,7 +200,7 @@ int TVrFileManager::AddCollection(std::unique_ptr<TVrFileCollection> collection)
 
 int TVrFileManager::AddArchive(const std::string& path) {
   for (const auto& c : collections_) {
-    if (SjisSameText(c->BasePath, path)) return -1;
+    if (!c->BasePath.empty() && c->BasePath.size() == path.size() && PathStartsWith(c->BasePath, path)) return -1;
   }
   auto collection = std::make_unique<TVrFileCollection>();
   collection->OpenPath(path);
@@ -358,7 +358,7 @@ bool TVrFileManager::RequestDisk(int n) {
   for (int i = CollectionCount() - 1; i >= 0; --i) {
     const std::string& base = collections_[static_cast<size_t>(i)]->BasePath;
     for (const std::string& folder : SearchFolders) {
-      if (base.size() >= folder.size() && SjisSameText(base.substr(0, folder.size()), folder)) {
+      if (PathStartsWith(base, folder)) {
         RemoveCollection(i);
         break;
       }

@@ -142,6 +142,10 @@ void DeleteVrTempFiles();
 // Queues a file for deletion (while the list exists).
 void QueueVrTempFile(const std::string& path);
 
+// Removes a name from the memory cache of loaded files. The player keeps no
+// such cache (every load reads its source), so there is nothing to remove.
+inline void VrCacheRemove(TVrFileManager& /*manager*/, const std::string& /*name*/) {}
+
 // Fills a "%d" format with a number; "%%" gives "%"; any other "%" stays as
 // it is. Formats come from game data, so nothing else is interpreted.
 std::string FormatDiscNumber(const std::string& format, int n);
