@@ -74,14 +74,18 @@ class TSettingsParser {
 
   // "Var NAME TYPE VALUE" and "Folder FOLDER DISC".
   void Listed(TProjectSetting& s, const std::string& word, const std::string& rest) {
+    if (word == "Folder") {
+      // The disc is the last word; the folder (quoted when it holds blanks)
+      // is all before it.
+      const size_t last = rest.find_last_of(" \t");
+      if (last == std::string::npos) Fail("expected \"Folder FOLDER DISC\"");
+      s.FolderDisks.Add(UnquoteText(TrimSpaces(rest.substr(0, last))), Int(rest.substr(last + 1)));
+      return;
+    }
     const size_t sp = rest.find_first_of(" \t");
     const std::string first = rest.substr(0, sp);
     const std::string tail = sp == std::string::npos ? "" : TrimSpaces(rest.substr(sp));
     if (first.empty()) Fail(word + " needs a name");
-    if (word == "Folder") {
-      s.FolderDisks.Add(UnquoteText(first), Int(tail));
-      return;
-    }
     TInitialVar var;
     var.Name = first;
     const size_t sp2 = tail.find_first_of(" \t");
@@ -286,7 +290,7 @@ void WriteGameFolder(const TGameBuild& game, const std::string& out) {
   for (const TGameEntry& e : game.Entries) {
     std::string relative;
     for (const std::string& part : SplitSjisPath(e.Name)) relative += (relative.empty() ? "" : "/") + part;
-    const std::string target = AddPathDelimiter(out) + relative;
+    const std::string target = out + (out.empty() || out.back() == '/' ? "" : "/") + relative;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(SjisToUtf8(target)).parent_path(), ec);
     TKsMemoryStream content;

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "core/big_stream.h"
+#include "core/disk_path.h"
 #include "core/sjis_case.h"
 #include "platform/text_convert.h"
 #include "script/com_component.h"
@@ -635,7 +636,7 @@ std::unique_ptr<TPage> AssemblePage(const TPageListing& listing, const TListingL
 
 std::string LoadUtf8TextAsSjis(const std::string& path) {
   TKsMemoryStream file;
-  file.LoadFromFile(path);
+  file.LoadFromFile(TDiskFileName(path).StreamName());
   const std::vector<uint8_t>& b = file.Bytes();
   size_t start = 0;
   if (b.size() >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) start = 3;

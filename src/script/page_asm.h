@@ -77,7 +77,8 @@ TPageListing ParsePageListing(const std::string& text, const std::string& file_n
 std::unique_ptr<TPage> AssemblePage(const TPageListing& listing, const TListingLookup& others = {});
 
 // Reads a UTF-8 text file (an optional byte-order mark dropped) and gives
-// it as Shift-JIS. Path is Shift-JIS.
+// it as Shift-JIS. Path is a Shift-JIS path in Windows form ("\" or "/"
+// separators, any letter case).
 std::string LoadUtf8TextAsSjis(const std::string& path);
 
 // Shared pieces of the line syntax, also used by the settings file reader.
