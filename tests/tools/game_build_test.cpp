@@ -48,6 +48,7 @@ void WriteSmallGame(const TempDir& dir) {
             "Jump main.osb:start Condition={a > 1}\n");
   WriteText(dir / "src/bg.png", "not really a picture");
   WriteText(dir / "src/data/table.txt", "a\tb\n");
+  WriteText(dir / "src/.hidden", "left out");
 }
 
 TEST(GameBuild, PackageListsItsFilesAndItsPagesDump) {
@@ -99,6 +100,16 @@ TEST(GameBuild, PackageListsItsFilesAndItsPagesDump) {
     EXPECT_EQ(ReadFileBytes(dir / ("folder/" + std::string(name))), ReadFileBytes(dir / ("out/" + std::string(name))))
         << name;
   }
+}
+
+TEST(GameBuild, TheExampleGameBuilds) {
+  TempDir dir;
+  ASSERT_EQ(RunOrbaTool({"game", "build", test::TestsPath("../examples/hello"), "-o", dir / "game.dat"}).exit_code, 0);
+  ASSERT_EQ(RunOrbaTool({"vf", "extract", dir / "game.dat", dir / "out"}).exit_code, 0);
+  const auto dump = RunOrbaTool({"page", "dump", dir / "out/main.osb"});
+  ASSERT_EQ(dump.exit_code, 0);
+  EXPECT_NE(dump.output.find("7: Continue (opcode 35) depth 2"), std::string::npos) << dump.output;
+  EXPECT_NE(dump.output.find("PageName = \"farewell.osb\"\n    Target = 0\n"), std::string::npos);
 }
 
 TEST(GameBuild, FaultsNameTheSourceAndLeaveNoPackage) {
