@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/disk_path.h"
+#include "core/save_location.h"
 #include "core/sjis_case.h"
 #include "core/stream_encoding.h"
 #include "core/vr_file.h"
@@ -59,6 +60,14 @@ int32_t ReadStatusHeader(TKsBigStream& stream) {
     version = version * 10 + (header[i] - '0');
   }
   return version;
+}
+
+std::string GetSaveFileName(const std::string& first_param, const std::string& program_path,
+                            const std::string& title) {
+  if (first_param.empty() || SjisSameText(first_param, "/config")) return ResolveSaveDataFile(program_path, title);
+  std::string folder = first_param;
+  if (folder.back() != '/') folder += '/';
+  return ResolveSaveDataFile(folder, title);
 }
 
 TGameSlotHead ReadGameSlotHead(TKsBigStream& stream) {

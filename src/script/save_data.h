@@ -53,6 +53,14 @@ bool IsSaveFileName(const std::string& name);
 // begin with "Status" (the stream is then back where it was).
 int32_t ReadStatusHeader(TKsBigStream& stream);
 
+// The path of "save.dat" (Shift-JIS). FirstParam is the first command-line
+// parameter, empty when there is none: a game folder named there keeps
+// "save.dat" when it is writable, as the program's folder does otherwise;
+// a folder that is not writable sends it to the per-title folder
+// (ResolveSaveDataFile). "/config" names no folder.
+std::string GetSaveFileName(const std::string& first_param, const std::string& program_path,
+                            const std::string& title);
+
 struct TSaveCaption {
   int32_t Slot = 0;
   std::string Caption;

@@ -182,6 +182,17 @@ TEST(ProjectSettings, WriterBytesByHand) {
   EXPECT_EQ(back.Version, 115);
 }
 
+TEST(ProjectSettings, DumpTool) {
+  const Fixture& f = Files();
+  const test::CommandResult r = test::RunOrbaTool({"opb", "dump", f.dir / "opb_113.opb"});
+  EXPECT_EQ(r.exit_code, 0);
+  for (const char* line : {"version 113\n", "size 800 x 600\n", "exit page \"\xe7\xb5\x82\xe4\xba\x86.osb\"\n",
+                           "pause when inactive 1\n", "reserved 0\n", "var rate type 2 = 1.5\n",
+                           "var nothing type 0 = (no value)\n", "folder \"DATA\\movie\" disc 3\n"}) {
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << r.output;
+  }
+}
+
 TEST(ProjectSettings, FixtureWriterSelfTest) {
   EXPECT_EQ(test::RunPython("fixtures/opb_fixture.py", {"--selftest"}).output, "ok\n");
 }

@@ -312,6 +312,14 @@ TEST(SaveData, KilledWhileSavingLeavesAWholeFile) {
   EXPECT_GT(checked, 0);
 }
 
+TEST(SaveData, SaveFileNameFromTheCommandLineOrTheProgram) {
+  TempDir dir;
+  EXPECT_EQ(GetSaveFileName(dir.path(), dir / "bin/player", "T"), dir / "save.dat");
+  EXPECT_EQ(GetSaveFileName(dir.path() + "/", "", "T"), dir / "save.dat");
+  EXPECT_EQ(GetSaveFileName("", dir / "player", "T"), dir / "save.dat");
+  EXPECT_EQ(GetSaveFileName("/CONFIG", dir / "player", "T"), dir / "save.dat");
+}
+
 TEST(SaveData, EntryNamesAndStatusHeaders) {
   const struct {
     const char* name;
