@@ -136,6 +136,22 @@ TEST(GameBuild, FaultsNameTheSourceAndLeaveNoPackage) {
   EXPECT_THROW(BuildGame(Utf8ToSjis(dir / "src")), EOrbaError);
 }
 
+TEST(PageAsmTool, AssemblesOneListingThatCallsItselfByItsFileName) {
+  TempDir dir;
+  WriteText(dir / "loop.osb.txt", "*again\nTextIns Window=\"mes\" Text=\"あ\"\nJump again\n");
+  ASSERT_EQ(RunOrbaTool({"page", "asm", dir / "loop.osb.txt", "-o", dir / "loop.osb"}).exit_code, 0);
+  const auto dump = RunOrbaTool({"page", "dump", dir / "loop.osb"});
+  EXPECT_NE(dump.output.find("2: Jump (opcode 4) depth 0 skip 0 continue 1 line 3\n"
+                             "    PageName = \"loop.osb\"\n    Target = 0\n"),
+            std::string::npos)
+      << dump.output;
+
+  WriteText(dir / "bad.osb.txt", "Jump nowhere\n");
+  EXPECT_EQ(RunOrbaTool({"page", "asm", dir / "bad.osb.txt", "-o", dir / "bad.osb"}).exit_code, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "bad.osb"));
+  EXPECT_EQ(RunOrbaTool({"page", "asm", dir / "bad.osb.txt"}).exit_code, 2);
+}
+
 TEST(SettingsText, EveryKeyRoundTripsThroughTheSettingsFile) {
   const std::string text = Utf8ToSjis(
       "Title = \"  spaced  \"\n"
