@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "core/big_file_stream.h"
 #include "core/disk_path.h"
@@ -194,9 +195,17 @@ TGameBuild BuildGame(const std::string& source_dir, const std::string& skip) {
   std::vector<std::string> files;
   ListFiles(game.SourceDir, faReadOnly | faArchive, true, "", false, false, true, files, true);
 
+  // The package being written into the folder is no file of the game.
+  const std::optional<std::string> skip_disk = skip.empty() ? std::nullopt : FindDiskPath(skip);
+  auto skipped = [&skip_disk](const std::string& path) {
+    if (!skip_disk) return false;
+    const std::optional<std::string> disk = FindDiskPath(path);
+    std::error_code ec;
+    return disk && std::filesystem::equivalent(*disk, *skip_disk, ec);
+  };
   std::vector<std::string> names;
   for (const std::string& path : files) {
-    if (!skip.empty() && SjisSameText(BackSlashSeparators(path), BackSlashSeparators(skip))) continue;
+    if (skipped(path)) continue;
     names.push_back(BackSlashSeparators(path.substr(game.SourceDir.size())));
   }
 

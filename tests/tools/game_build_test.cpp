@@ -112,6 +112,15 @@ TEST(GameBuild, TheExampleGameBuilds) {
   EXPECT_NE(dump.output.find("PageName = \"farewell.osb\"\n    Target = 0\n"), std::string::npos);
 }
 
+TEST(GameBuild, APackageWrittenIntoTheFolderIsNotPackedAgain) {
+  TempDir dir;
+  WriteSmallGame(dir);
+  ASSERT_EQ(RunOrbaTool({"game", "build", dir / "src", "-o", dir / "src/game.dat"}).exit_code, 0);
+  const auto again = RunOrbaTool({"game", "build", dir / "src/", "-o", dir / "src/../src/game.dat"});
+  ASSERT_EQ(again.exit_code, 0);
+  EXPECT_EQ(again.output.find("game.dat"), std::string::npos) << again.output;
+}
+
 TEST(GameBuild, FaultsNameTheSourceAndLeaveNoPackage) {
   TempDir dir;
   WriteSmallGame(dir);
