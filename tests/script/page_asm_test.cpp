@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <random>
+
 #include "core/stream_encoding.h"
 #include "script/com_component.h"
 #include "script/com_flow.h"
@@ -241,6 +244,29 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"Calc Expression={a = 1} Expression={a = 2}\n", 1, "given twice"},
         ErrorCase{"Jump a b\n*a\n*b\n", 1, "more than one target"},
         ErrorCase{"Calc \\\n  Expression={a = }\n", 1, "Expression"}));
+
+// Listings made of random pieces of the syntax either assemble or raise the
+// listing error; nothing else escapes and nothing reads out of bounds.
+TEST(PageAsm, RandomListingsAssembleOrRaiseTheListingError) {
+  static const char* const kPieces[] = {
+      "If", "While", "WhileLoop", "Break", "Jump", "Call", "TextIns", "BoxNew", "Flip", "VarNew", "*",
+      ".version 107", ".result", " ", "  ", "\t", "\n", "\\", "{", "}", "\"", "=", ":", ";", "x",
+      "Condition=", "Target=", "Names=", "Text=", "Left=", "Type=", "Skip=", "1", "-", "(", ")",
+      "\x82", "\x82\xa0", "\x83\x5c", "#"};
+  std::mt19937 random(7);
+  int assembled = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int pieces = static_cast<int>(random() % 40);
+    for (int i = 0; i < pieces; ++i) text += kPieces[random() % std::size(kPieces)];
+    try {
+      Assemble(text);
+      ++assembled;
+    } catch (const EAsmError&) {
+    }
+  }
+  EXPECT_GT(assembled, 0);
+}
 
 TEST(KsWordWriter, PlainCharactersAndLineBreaksByHand) {
   TKsMemoryStream s;
