@@ -19,16 +19,6 @@ namespace orba {
 
 namespace {
 
-bool SameAsciiKey(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i] != '\0'; ++i) {
-    const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] - 'A' + 'a') : a[i];
-    const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] - 'A' + 'a') : b[i];
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
 bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && SjisSameText(s.substr(s.size() - suffix.size()), suffix);
 }
@@ -36,7 +26,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
 // Reads the settings text line by line.
 class TSettingsParser {
  public:
-  TSettingsParser(const std::string& file) : file_(file) {}
+  explicit TSettingsParser(const std::string& file) : file_(file) {}
 
   TProjectSetting Parse(const std::string& text) {
     TProjectSetting s;
@@ -158,19 +148,17 @@ class TSettingsParser {
         {"Reserved", &TProjectSetting::Reserved},
     };
     for (const TStrKey& k : kStrKeys) {
-      if (SameAsciiKey(key, k.Name)) return void(s.*k.Field = text);
+      if (SjisSameText(key, k.Name)) return void(s.*k.Field = text);
     }
     for (const TIntKey& k : kIntKeys) {
-      if (SameAsciiKey(key, k.Name)) return void(s.*k.Field = Int(text));
+      if (SjisSameText(key, k.Name)) return void(s.*k.Field = Int(text));
     }
     for (const TFlagKey& k : kFlagKeys) {
-      if (SameAsciiKey(key, k.Name)) return void(s.*k.Field = Flag(text));
+      if (SjisSameText(key, k.Name)) return void(s.*k.Field = Flag(text));
     }
     Fail("unknown setting \"" + key + "\"");
   }
 };
-
-std::vector<uint8_t> StreamBytes(TKsMemoryStream& stream) { return stream.TakeBytes(); }
 
 const TGameEntry* FindEntry(const std::vector<TGameEntry>& entries, const std::string& name) {
   const std::string wanted = BackSlashSeparators(name);
@@ -235,13 +223,13 @@ TGameBuild BuildGame(const std::string& source_dir, const std::string& skip) {
   {
     TKsMemoryStream stream;
     settings->SaveToStream(stream);
-    built.push_back(TGameEntry{kSettingsFileName, true, StreamBytes(stream)});
+    built.push_back(TGameEntry{kSettingsFileName, true, stream.TakeBytes()});
   }
   for (const TPageListing& l : listings) {
     std::unique_ptr<TPage> page = AssemblePage(l, others);
     TKsMemoryStream stream;
     page->SaveToStream(stream);
-    built.push_back(TGameEntry{l.PageName, true, StreamBytes(stream)});
+    built.push_back(TGameEntry{l.PageName, true, stream.TakeBytes()});
   }
   for (TGameEntry& e : built) {
     if (FindEntry(game.Entries, e.Name) != nullptr) {

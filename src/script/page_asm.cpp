@@ -28,15 +28,6 @@ bool IsKeyChar(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-bool SameAscii(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The position after the string literal opening at I (the compiler's rule:
 // a backslash before a quote or a backslash takes it literally); npos when
 // it does not close.
@@ -83,14 +74,14 @@ std::vector<std::string> SplitOutsideLiterals(const std::string& s, char separat
 int32_t FindPropByKey(const std::string& key) {
   for (int id = 0; id < kPropCount; ++id) {
     const std::string full = PropNames[id];
-    if (SameAscii(key, full) || SameAscii(key, full.substr(3))) return id;
+    if (SjisSameText(key, full) || SjisSameText(key, full.substr(3))) return id;
   }
   return -1;
 }
 
 int32_t FindOpcode(const std::string& name) {
   for (int op = 0; op < kOpcodeCount; ++op) {
-    if (SameAscii(name, OpcodeNames[op])) return op;
+    if (SjisSameText(name, OpcodeNames[op])) return op;
   }
   return -1;
 }
@@ -118,7 +109,7 @@ bool IsHeaderKey(const std::string& key) { return key == "Skip" || key == "Conti
 
 class TListingParser {
  public:
-  TListingParser(TPageListing& listing) : l_(listing) {}
+  explicit TListingParser(TPageListing& listing) : l_(listing) {}
 
   void Parse(const std::string& text) {
     int32_t line_no = 0;
