@@ -95,9 +95,9 @@ class TBrixFrame {
   void ClearLayers() { layers_.clear(); }
 
   bool HasAlpha() const { return Surface.Alpha() != nullptr; }
+  // Of the first layer when there are layers, else of the frame surface.
   int32_t GetWidth() const;
   int32_t GetHeight() const;
-  // Of the first layer when there are layers, else of the frame surface.
   int32_t GetBitCount() const;
 
   void TransparentToAlpha(bool also_layers);

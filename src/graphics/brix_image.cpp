@@ -96,8 +96,10 @@ TBrixLayer* TBrixFrame::AddLayer() {
   return layers_.back().get();
 }
 
-int32_t TBrixFrame::GetWidth() const { return Surface.Width(); }
-int32_t TBrixFrame::GetHeight() const { return Surface.Height(); }
+int32_t TBrixFrame::GetWidth() const { return layers_.empty() ? Surface.Width() : layers_.front()->Surface->Width(); }
+int32_t TBrixFrame::GetHeight() const {
+  return layers_.empty() ? Surface.Height() : layers_.front()->Surface->Height();
+}
 int32_t TBrixFrame::GetBitCount() const {
   return layers_.empty() ? Surface.GetBitCount() : layers_.front()->Surface->GetBitCount();
 }

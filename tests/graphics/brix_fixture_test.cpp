@@ -87,8 +87,8 @@ TEST_F(BrixFixtures, EveryFileDecodesToTheWritersPicturesAndFields) {
     TBrixFrame* frame = it->second->GetFrame(std::stoi(f[2]));
     if (f[0] == "F") {
       EXPECT_EQ(Hex(frame->Name), f[3]);
-      EXPECT_EQ(frame->GetWidth(), std::stoi(f[4]));
-      EXPECT_EQ(frame->GetHeight(), std::stoi(f[5]));
+      EXPECT_EQ(frame->Surface.Width(), std::stoi(f[4]));
+      EXPECT_EQ(frame->Surface.Height(), std::stoi(f[5]));
       EXPECT_EQ(frame->Surface.GetBitCount(), std::stoi(f[6]));
       EXPECT_EQ(frame->Delay, std::stoi(f[7]));
       EXPECT_EQ(frame->TransparentPixel, std::stoi(f[8]));
