@@ -174,5 +174,18 @@ TEST_F(BrixFixtures, DamagedFilesAreRefusedOrDecodedAndChangeNothingWhenRefused)
   EXPECT_GT(refused, 60);
 }
 
+TEST_F(BrixFixtures, EveryTruncationIsRefused) {
+  for (const char* name : {"tiles_d08.brx", "scrambled_tiles.brx", "v102_d15.brx", "jpeg.brx"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> whole = test::ReadFileBytes(Path(name));
+    const int32_t code = std::string(name) == "scrambled_tiles.brx" ? 12345 : 0;
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+      TBrixFrameList image(code);
+      TKsMemoryStream s(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+      EXPECT_THROW(image.LoadFromStream(s, false, false, true), EOrbaError) << cut;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace orba

@@ -11,6 +11,7 @@
 #include "core/errors.h"
 #include "core/ks_random.h"
 #include "graphics/jpeg_codec.h"
+#include "graphics/picture_fixtures.h"
 
 namespace orba {
 namespace {
@@ -325,6 +326,71 @@ TEST(Brix, OtherPictureFormatsAreReadAsWhatTheyAre) {
   // GIF is refused; the list keeps what it had.
   EXPECT_THROW(LoadBytes(image, test::Bytes("GIF89a\x01\x00\x01\x00")), EBrixError);
   EXPECT_EQ(image.Count(), 1);
+}
+
+// A one-layer, one-frame JPEG image at the given depth whose JPEG block is
+// replaced by `jpeg`.
+std::vector<uint8_t> WithJpegLayer(int32_t bits, const std::vector<uint8_t>& jpeg) {
+  TBrixFrameList image;
+  TBrixFrame* frame = image.AddFrame();
+  frame->Surface.ColorTable = GreyRamp();
+  frame->Surface.SetSize(4, 2, bits);
+  frame->Surface.CommitTable();
+  std::vector<uint8_t> bytes = SaveBytes(image, 2);
+  size_t at = 0;
+  while (!(bytes[at] == 0xFF && bytes[at + 1] == 0xD8 && bytes[at + 2] == 0xFF)) ++at;
+  uint32_t size = 0;
+  for (int i = 3; i >= 0; --i) size = size << 8 | bytes[at - 4 + static_cast<size_t>(i)];
+  std::vector<uint8_t> out(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at - 4));
+  const auto n = static_cast<uint32_t>(jpeg.size());
+  out.insert(out.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
+                         static_cast<uint8_t>(n >> 24)});
+  out.insert(out.end(), jpeg.begin(), jpeg.end());
+  out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at + size), bytes.end());
+  return out;
+}
+
+TEST(Brix, JpegLayersTakeTheFrameDepth) {
+  TJpegImage grey{4, 2, 1, {0, 40, 80, 120, 160, 200, 240, 255}};
+  const TJpegImage decoded = DecodeJpeg(EncodeJpeg(grey, 90).data(), EncodeJpeg(grey, 90).size());
+  ASSERT_EQ(decoded.Components, 1);
+  for (int32_t bits : {8, 16, 24, 32}) {
+    SCOPED_TRACE(bits);
+    TBrixFrameList image;
+    LoadBytes(image, WithJpegLayer(bits, EncodeJpeg(grey, 90)));
+    TDIBSurface& layer = *image.GetFrame(0)->GetLayer(0)->Surface;
+    TDIBSurface& frame = image.GetFrame(0)->Surface;
+    EXPECT_EQ(layer.GetBitCount(), bits);
+    EXPECT_EQ(frame.GetBitCount(), bits);
+    for (int32_t x = 0; x < 4; ++x) {
+      const uint32_t v = decoded.Pixels[static_cast<size_t>(4 + x)];
+      EXPECT_EQ(static_cast<uint32_t>(SurfacePixelColor(frame, frame.GetPixel(x, 1))),
+                bits == 16 ? ((v >> 3) << 3 | (v >> 5)) | ((v >> 2) << 2 | (v >> 6)) << 8 | ((v >> 3) << 3 | (v >> 5)) << 16
+                           : v | v << 8 | v << 16);
+    }
+  }
+  // A JPEG file handed to the reader is one frame.
+  TBrixFrameList plain;
+  LoadBytes(plain, EncodeJpeg(grey, 90));
+  ASSERT_EQ(plain.Count(), 1);
+  EXPECT_EQ(plain.GetFrame(0)->Surface.Width(), 4);
+}
+
+TEST(Brix, PngTransparentColourBecomesTheFrameKey) {
+  // 2 x 1 RGB, key (1, 2, 3); the second pixel is the key.
+  const std::vector<uint8_t> rows = {0, 9, 9, 9, 1, 2, 3};
+  std::vector<uint8_t> png = test::PngSignature();
+  test::Append(png, test::PngChunk("IHDR", {0, 0, 0, 2, 0, 0, 0, 1, 8, 2, 0, 0, 0}));
+  test::Append(png, test::PngChunk("tRNS", {0, 1, 0, 2, 0, 3}));
+  test::Append(png, test::Idat(rows));
+  test::Append(png, test::PngChunk("IEND", {}));
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "key.PNG", png);
+  TBrixFrameList image;
+  image.LoadFromFile(dir / "key.PNG", false, false, false);
+  ASSERT_EQ(image.Count(), 1);
+  EXPECT_EQ(image.GetFrame(0)->TransparentColor, 0x030201);
+  EXPECT_EQ(image.GetFrame(0)->TransparentPixel, 0x010203);
 }
 
 TEST(Brix, FilesByExtension) {
