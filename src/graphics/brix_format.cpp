@@ -46,6 +46,7 @@ struct TBlock {
 TBlock TakeBlock(TKsBigStream& stream, int32_t size, std::vector<uint8_t>& copy) {
   if (size < 0) throw EBrixError("Brix: negative block size " + std::to_string(size));
   CheckStoredCount(stream, size, 1);
+  if (size == 0) return TBlock{};
   if (auto* memory = dynamic_cast<TKsMemoryStream*>(&stream)) {
     const int64_t at = memory->GetPosition();
     memory->SetPosition(at + size);
@@ -207,7 +208,7 @@ void DecodePlane(TBlock block, TDIBSurface& target, const TPlaneContext& c) {
 // Inflates a packed block into `work`, never beyond what the plane can take.
 TBlock Inflate(TBlock block, int64_t limit, TKsMemoryStream& work) {
   work.Clear();
-  work.WriteBuffer(block.Data, block.Size);
+  if (block.Size > 0) work.WriteBuffer(block.Data, block.Size);
   DecompressStream(work, std::min(limit, kMaxDecompressedSize));
   return TBlock{work.Memory(), work.GetSize()};
 }

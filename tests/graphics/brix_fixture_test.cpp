@@ -172,6 +172,13 @@ TEST_F(BrixFixtures, DamagedFilesAreRefusedOrDecodedAndChangeNothingWhenRefused)
     }
   }
   EXPECT_GT(refused, 60);
+  // Header bytes beyond the 40-byte record are skipped; tiles may copy
+  // from themselves or later tiles of their plane.
+  for (const char* name : {"header_size_1000.brx", "tile_copy_forward.brx", "tile_copy_self.brx"}) {
+    TBrixFrameList image;
+    image.LoadFromFile(*dir_ / (std::string("hostile/") + name), false, false, false);
+    EXPECT_EQ(image.Count(), 1) << name;
+  }
 }
 
 TEST_F(BrixFixtures, EveryTruncationIsRefused) {
