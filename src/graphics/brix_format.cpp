@@ -147,7 +147,7 @@ TPixelView ReferencedPlane(int32_t frame_index, int32_t layer_index, const TPixe
   if (source == nullptr || source->Empty())
     throw EBrixError("Brix: tile refers to a layer without that plane");
   if (layer == &c.Layer) return plane;
-  TPixelView view = source->WriteView();
+  TPixelView view = source->ReadView();
   if (view.Width != plane.Width || view.Height != plane.Height || view.BitCount != plane.BitCount)
     throw EBrixError("Brix: tile refers to a layer of another size or depth");
   return view;
@@ -409,7 +409,11 @@ void TBrixFrameList::ReadImage(TKsBigStream& stream, bool first_frame_only, bool
   if (got >= 8 && std::memcmp(magic, "\x89PNG\r\n\x1a\n", 8) == 0) return LoadPNG(stream);
   if (got >= 2 && std::memcmp(magic, "BM", 2) == 0) return LoadBMP(stream);
   if (got >= 3 && m[0] == 0xFF && m[1] == 0xD8 && m[2] == 0xFF) return LoadJPEG(stream);
-  if (got >= 4 && std::memcmp(magic, "GIF8", 4) == 0) throw EBrixError("Brix: GIF pictures are not read here");
+  if (got >= 4 && std::memcmp(magic, "GIF8", 4) == 0) {
+    // "Brix:このファイル形式には対応していません"
+    throw EBrixError("Brix:\x82\xb1\x82\xcc\x83t\x83@\x83" "C\x83\x8b\x8c`\x8e\xae\x82\xc9\x82\xcd\x91\xce\x89\x9e"
+                     "\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1");
+  }
 
   const int64_t read = stream.Read(magic, 7);
   TBrixHeader header;
