@@ -2,7 +2,12 @@
 // an event call, the stored bytes of a frame, older versions, damaged data.
 #include <gtest/gtest.h>
 
+#include <deque>
+
+#include "core/install_record.h"
 #include "core/stream_encoding.h"
+#include "core/vr_file_manager.h"
+#include "platform/dialogs.h"
 #include "interp_env.h"
 #include "script/script_errors.h"
 #include "support/test_support.h"
@@ -210,6 +215,48 @@ TEST(CallMan, ArgumentsAndSenderNameQueries) {
   t.Objects.Free(t.Cm.Sender);
   t.Cm.GetSenderName(s);
   EXPECT_EQ(s, "");
+}
+
+class TRecordingBoxes : public TMessageBoxService {
+ public:
+  std::vector<std::string> Texts;
+  std::deque<TDialogAnswer> Answers;
+  TDialogResult Show(const TDialogRequest& request) override {
+    Texts.push_back(request.Text);
+    TDialogResult result;
+    if (!Answers.empty()) {
+      result.Answer = Answers.front();
+      Answers.pop_front();
+    }
+    return result;
+  }
+};
+
+// A missing streamed file on another disc is not asked for; a missing
+// picture there is; a file the layer finds is available; "" never is.
+TEST(FileAvailability, AsksForADiscOnlyForFilesThatAreNotStreamed) {
+  TempDir dir;
+  WriteFileBytes(dir / "here.png", {1});
+  TVrFileManager files;
+  files.SearchFolders.clear();
+  files.SetOverrideFolder(dir.path());
+  TFolderDiskList disks;
+  disks.Add("cd2", 2);
+  files.DiscSettings.DiskPrompt = "disc %d";
+  files.DiscSettings.QuitText = "quit?";
+  auto boxes = std::make_shared<TRecordingBoxes>();
+  auto previous = SetMessageBoxService(boxes);
+  const std::string streamed = ".wav.WMA.ogg.mid";
+  EXPECT_TRUE(IsFileAvailable(files, disks, streamed, "here.png"));
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, ""));
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "elsewhere\\x.png"));  // no disc for the folder
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\music.OGG"));
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\voice.wma"));
+  EXPECT_TRUE(boxes->Texts.empty());
+  boxes->Answers = {TDialogAnswer::Cancel, TDialogAnswer::Ok};  // give up
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\pic.png"));
+  EXPECT_EQ(boxes->Texts, (std::vector<std::string>{"disc 2", "quit?"}));
+  SetMessageBoxService(previous);
 }
 
 }  // namespace
