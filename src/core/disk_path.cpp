@@ -78,7 +78,7 @@ TResolved Resolve(const std::string& path) {
   TResolved r;
   r.Components = SplitSjisPath(path);
   const std::vector<bool> map = DelimiterMap(path);
-  if (!map.empty() && map[0]) r.DiskPath = "/";
+  if (!map.empty() && map[0]) r.DiskPath.push_back('/');
   for (const std::string& component : r.Components) {
     std::optional<std::string> name;
     if (component == "..") {
@@ -165,7 +165,7 @@ std::optional<std::string> FindDiskPath(const std::string& path) {
   if (path.empty()) return std::nullopt;
   TResolved r = Resolve(path);
   if (r.Matched != r.Components.size()) return std::nullopt;
-  if (r.DiskPath.empty()) r.DiskPath = ".";
+  if (r.DiskPath.empty()) r.DiskPath.push_back('.');
   return r.DiskPath;
 }
 

@@ -173,9 +173,9 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
   const bool exists = DiskFileExists(path);
   BasePath = AddPathDelimiter(!exists && !treat_as_file ? path : SjisExtractFilePath(path));
   if (!exists) return;
-  archive_file_ = TDiskFileName(path);
-  Archive = archive_file_.OpenRead();
   try {
+    archive_file_ = TDiskFileName(path);
+    Archive = archive_file_.OpenRead();
     const std::string ext = SjisUpperCase(SjisExtractFileExt(path));
     const std::string side = SjisChangeFileExt(path, ".ext");
     if (ext == ".EXE" || ext == ".SCR") {
@@ -216,23 +216,26 @@ void TVrFileCollection::OpenResource(const std::string& module_name, const std::
   const ssize_t n = ::readlink("/proc/self/exe", self, PATH_MAX);
   char resolved[PATH_MAX + 1] = {};
   const bool is_self = disk && n > 0 && ::realpath(disk->c_str(), resolved) && std::string(resolved) == std::string(self, static_cast<size_t>(n));
+  Path = module_name;
+  BasePath.clear();
   if (!is_self) {
     module = TPeResourceProvider::Open(module_name);
-    if (!module) {
-      Path = module_name;
-      return;
-    }
+    if (!module) return;
   }
-  OpenResource(module, resource_name, resource_type);
-  Path = module_name;
+  MountResource(module, resource_name, resource_type);
 }
 
 void TVrFileCollection::OpenResource(std::shared_ptr<TResourceProvider> module, const std::string& resource_name,
                                      const std::string& resource_type) {
   Clear();
   CloseArchive();
-  BasePath.clear();
   Path.clear();
+  BasePath.clear();
+  MountResource(std::move(module), resource_name, resource_type);
+}
+
+void TVrFileCollection::MountResource(std::shared_ptr<TResourceProvider> module, const std::string& resource_name,
+                                      const std::string& resource_type) {
   auto stream = std::make_unique<TKsBigResourceStream>(module, resource_name, resource_type);
   if (stream->GetSize() == 0) throw EOrbaError(kNoResourceText);
   Module = std::move(module);
@@ -359,7 +362,8 @@ void TVrFileCollection::ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& d
 void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name) {
   TKsMemoryStream* memory = AsMemory(dest);
   if (memory) memory->Clear();
-  TVrFile* file = Archive ? Find(name) : nullptr;
+  TVrFile* file = Find(name);
+  if (file && !file->Data && !Archive) file = nullptr;  // no stored bytes to read
   if (file && file->Data) {
     CopyWholeStream(dest, *file->Data);
   } else if (file && file->Raw && !memory) {

@@ -147,6 +147,9 @@ class TVrFileCollection : public THashCollection {
  private:
   friend class TVrFile;
   void CloseArchive();
+  // Reads the directory of a resource of the module (Path already set).
+  void MountResource(std::shared_ptr<TResourceProvider> module, const std::string& resource_name,
+                     const std::string& resource_type);
   // Reads the entry's unpacked content from the open archive.
   void ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& dest);
   std::unique_ptr<THashCollectionItem> NewItem() const override { return std::make_unique<TVrFile>(); }

@@ -93,6 +93,14 @@ TEST_F(PeResource, MissingResourcesAndForeignModules) {
     EXPECT_EQ(std::string(e.what()), "\x83\x8a\x83\x5c\x81[\x83X\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
   }
   EXPECT_EQ(c.Count(), 0);
+  // A resource that holds no package: the damaged-package error names the program.
+  try {
+    c.OpenResource(dir / "game.exe", "OTHER", "ICON");
+    FAIL() << "no error";
+  } catch (const EVrDamagedError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(dir / "game.exe:", 0), 0u) << e.what();
+  }
+  EXPECT_EQ(c.Count(), 0);
   c.OpenResource(dir / "hello.txt", "DUMMY", "BINTYPE");  // not a program file: silently empty
   EXPECT_EQ(c.Count(), 0);
   EXPECT_EQ(c.Archive, nullptr);

@@ -152,7 +152,7 @@ TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
 
 INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive,
                          testing::Values("plain_v0.vf", "plain_v100.vf", "plain_v101.vf", "plain_v102.vf",
-                                         "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe",
+                                         "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe", "prog_v102.scr",
                                          "side_v0.dat", "side_v100.dat", "side_v101.dat", "side_v102.dat",
                                          "dup_v0.vf", "dup_v102.vf", "empty_v0.vf", "empty_v102.vf"));
 
@@ -169,7 +169,7 @@ TEST_P(VrFixtureExtract, GivesTheSourceTree) {
 
 INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureExtract,
                          testing::Values("plain_v0.vf", "plain_v100.vf", "plain_v101.vf", "plain_v102.vf",
-                                         "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe",
+                                         "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe", "prog_v102.scr",
                                          "side_v0.dat", "side_v100.dat", "side_v101.dat", "side_v102.dat"));
 
 TEST(VrArchive, ExtractsFiveMebibyteEntries) {
