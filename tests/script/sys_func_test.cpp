@@ -188,6 +188,20 @@ INSTANTIATE_TEST_SUITE_P(
                       FuncCase{{"GetSaveCaption(1)"}, ""}, FuncCase{{"GetProp(\"\", 3)"}, "0"},
                       FuncCase{{"GetProp(\"\", 0)"}, ""}, FuncCase{{"GetProp(\"\", -1)"}, "<nil>"}));
 
+// Every id belongs to one family; the library itself carries out 85.
+TEST(SysFunc, EveryIdHasItsFamily) {
+  int counts[7] = {};
+  for (int id = 0; id < kFuncCount; ++id) ++counts[static_cast<int>(FuncFamily(static_cast<uint8_t>(id)))];
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Text)], 35);
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Number)], 31);
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Array)], 19);
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::File)], 13);
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Table)], 38);
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Object)], 23);
+  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::None)], 0);
+  EXPECT_EQ(FuncFamily(159), TFuncFamily::None);
+}
+
 TEST(SysFunc, RandomSharesTheSeed) {
   TExprEnv env;
   RandSeed = 0;
