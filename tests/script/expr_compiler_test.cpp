@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "core/stream_encoding.h"
+#include "script/expr_compiler.h"
+#include "script/script_errors.h"
+#include "script/expr_test_env.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::DumpOps;
+using test::FromHex;
+using test::ToHex;
+
+std::string Compiled(const std::string& text) {
+  TBuildOrbaParser compiler;
+  compiler.Compile(text);
+  return DumpOps(compiler);
+}
+
+std::string CompileError(const std::string& text) {
+  try {
+    TBuildOrbaParser compiler;
+    compiler.Compile(text);
+    TKsMemoryStream out;
+    compiler.SaveToStream(out);
+  } catch (const EScriptError& e) {
+    return e.what();
+  }
+  return "<none>";
+}
+
+struct ShapeCase {
+  const char* text;
+  const char* ops;
+};
+
+class CompiledShape : public ::testing::TestWithParam<ShapeCase> {};
+
+TEST_P(CompiledShape, OperationsInOrder) { EXPECT_EQ(Compiled(GetParam().text), GetParam().ops); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Compiler, CompiledShape,
+    ::testing::Values(
+        ShapeCase{"x = (1 + 2) * 3", "____1=ocPlus(1,2);____2=ocMul(____1,3);x=ocTo(____2)"},
+        ShapeCase{"x = 1 + 2 * 3", "____0=ocMul(2,3);____1=ocPlus(1,____0);x=ocTo(____1)"},
+        ShapeCase{"x = 10 - 4 - 3", "____0=ocMinus(10,4);____1=ocMinus(____0,3);x=ocTo(____1)"},
+        ShapeCase{"x = 2 * -3", "____0=ocMinus(0,3);____1=ocMul(2,____0);x=ocTo(____1)"},
+        ShapeCase{"-2 + 5", "____0=ocMinus(0,2);____1=ocPlus(____0,5);____arg=ocTo(____1)"},
+        ShapeCase{"x = +4", "x=ocTo(4)"},
+        // The element temporary is named before its subscripts are compiled.
+        ShapeCase{"arr[i + 1] = 5", "____2=ocPlus(i,1);____d_0=ocDimTo(arr,____2);____d_0=ocTo(5)"},
+        ShapeCase{"x = a[b[1], 2]", "____d_0=ocDimTo(b,1);____d_1=ocDimTo(a,____d_0,2);x=ocTo(____d_1)"},
+        ShapeCase{"x = f(1, (2 + 3))", "____2=ocPlus(2,3);____0=ocFunc(f,1,____2);x=ocTo(____0)"},
+        // The literal is replaced before the arguments are split at commas.
+        ShapeCase{"g(a[1, 2], \"x,y\")",
+                  "____0=ocTo(\"x,y\");____d_3=ocDimTo(a,1,2);____2=ocTo(____d_3);____1=ocFunc(g,____2,____0);"
+                  "____arg=ocTo(____1)"},
+        ShapeCase{"x = PopVar()", "____0=ocFunc(PopVar);x=ocTo(____0)"},
+        ShapeCase{"x = Copy(s, 1, )", "____0=ocFunc(Copy,s,1,);x=ocTo(____0)"},
+        ShapeCase{"score > 10", "____0=ocBig(score,10);____arg=ocTo(____0)"},
+        ShapeCase{"1 < 2 ++ 3", "____0=ocSmall(1,2);____1=ocComboStr(____0,3);____arg=ocTo(____1)"},
+        ShapeCase{"x = 1e-5", "____0=ocMinus(1e,5);x=ocTo(____0)"},
+        ShapeCase{"a <> b >= c", "____0=ocNEqual(a,b);____1=ocEBig(____0,c);____arg=ocTo(____1)"},
+        ShapeCase{"x = 1 << 2 | 3 & 4 ^ 5",
+                  "____0=ocShiftL(1,2);____1=ocAnd(3,4);____2=ocXor(____1,5);____3=ocOr(____0,____2);x=ocTo(____3)"},
+        // Escapes inside literals: \" and \\ are taken literally, \n is CR LF.
+        ShapeCase{"s = \"a\\\"b\"", "____0=ocTo(\"a\"b\");s=ocTo(____0)"},
+        ShapeCase{"s = \"a\\nb\\\\c\\d\"", "____0=ocTo(\"a\r\nb\\c\\d\");s=ocTo(____0)"},
+        // A trail byte 0x5C (the second byte of "ソ") is no escape.
+        ShapeCase{"s = \"\x83\x5c\"", "____0=ocTo(\"\x83\x5c\");s=ocTo(____0)"},
+        // The trail byte 0x41 of "ア" before "(" is no name: a group, not a call.
+        ShapeCase{"x = \x83\x41(1)", "____0=ocTo(1);x=ocTo(\x83\x41____0)"},
+        // A double-byte array name.
+        ShapeCase{"\x94z[1] = 2", "____d_0=ocDimTo(\x94z,1);____d_0=ocTo(2)"},
+        ShapeCase{"  ", "____arg=ocTo(  )"}));
+
+struct ErrorCase {
+  const char* text;
+  const char* message;
+};
+
+const char kSyntax[] = "\x8d\x5c\x95\xb6\x83G\x83\x89\x81[";  // 構文エラー
+
+class CompileErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(CompileErrors, Message) { EXPECT_EQ(CompileError(GetParam().text), GetParam().message); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Compiler, CompileErrors,
+    ::testing::Values(
+        ErrorCase{"a = b = 1", kSyntax}, ErrorCase{"x = * 5", kSyntax},
+        // Truncated expressions stop at the end of the token list.
+        ErrorCase{"x = 5 +", kSyntax}, ErrorCase{"x = -", kSyntax}, ErrorCase{"x =", kSyntax},
+        ErrorCase{"x = ()", kSyntax}, ErrorCase{"x = (1", kSyntax}, ErrorCase{"x = 1)", kSyntax},
+        ErrorCase{"x = a[1", kSyntax}, ErrorCase{"x = a]1[", kSyntax}, ErrorCase{"x = [1]", kSyntax},
+        ErrorCase{"x = f(a[1, 2)", kSyntax}, ErrorCase{"1 2 = 3 4 5 * 6 7", "<none>"},
+        ErrorCase{"x = a[]", "\x94z\x97\xf1\x82\xcc\x93Y\x82\xa6\x8e\x9a\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
+        ErrorCase{"x = foo(1)", "\"foo\" \x8a\xd6\x90\x94\x96\xbc\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1"},
+        ErrorCase{"x = intToStr(1)",
+                  "\"intToStr\" \x8a\xd6\x90\x94\x96\xbc\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1"},
+        ErrorCase{"x = IntToStr(1, 2, 3)", "IntToStr \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
+        ErrorCase{"x = Length()", "Length \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
+        ErrorCase{"x = SetArray(a, 1, 2, 3, 4, 5, 6)", "<none>"}));
+
+// Compiled record lists worked out by hand: count, then each record as op,
+// dest, operand count, function id (ocFunc only) and the typed operands.
+struct BytesCase {
+  const char* text;
+  const char* hex;
+};
+
+class CompiledBytes : public ::testing::TestWithParam<BytesCase> {};
+
+TEST_P(CompiledBytes, RecordsAndResave) {
+  TBuildOrbaParser compiler;
+  compiler.Compile(GetParam().text);
+  TKsMemoryStream out;
+  compiler.SaveToStream(out);
+  EXPECT_EQ(ToHex(out.Bytes()), ToHex(FromHex(GetParam().hex)));
+
+  TOrbaParser loaded;
+  TKsMemoryStream in(FromHex(GetParam().hex));
+  loaded.LoadFromStream(in);
+  TKsMemoryStream again;
+  loaded.SaveToStream(again);
+  EXPECT_EQ(ToHex(again.Bytes()), ToHex(FromHex(GetParam().hex)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Compiler, CompiledBytes,
+    ::testing::Values(
+        BytesCase{"x = (1 + 2) * 3",
+                  "03000000"
+                  "02 05000000 5f5f5f5f31 02000000 01 01000000 01 02000000"
+                  "04 05000000 5f5f5f5f32 02000000 00 05000000 5f5f5f5f31 01 03000000"
+                  "01 01000000 78 01000000 00 05000000 5f5f5f5f32"},
+        // Float, flag, string and hexadecimal constants; a function call.
+        BytesCase{"x = Copy(\"ab\", $10) ++ 1.5 ++ TRUE",
+                  "05000000"
+                  "01 05000000 5f5f5f5f30 01000000 04 02000000 6162"
+                  "0b 05000000 5f5f5f5f31 02000000 07 00 05000000 5f5f5f5f30 01 10000000"
+                  "13 05000000 5f5f5f5f32 02000000 00 05000000 5f5f5f5f31 02 00000000000000c0ff3f"
+                  "13 05000000 5f5f5f5f33 02000000 00 05000000 5f5f5f5f32 03 01"
+                  "01 01000000 78 01000000 00 05000000 5f5f5f5f33"},
+        BytesCase{"", "01000000 01 07000000 5f5f5f5f617267 01000000 00 00000000"}));
+
+TEST(Compiler, StringLiteralTypedAsStringConstant) {
+  // The literal temporary's operand keeps its quotes and becomes a string.
+  TBuildOrbaParser compiler;
+  compiler.Compile("s = \"12\"");
+  TOrbaParser parser;
+  compiler.BuildParser(parser);
+  ASSERT_EQ(parser.Count(), 2);
+  ASSERT_EQ(parser.GetOp(0)->Operands.size(), 1u);
+  EXPECT_EQ(parser.GetOp(0)->Operands[0]->GetParamType(), PT_STR);
+  EXPECT_EQ(parser.GetOp(0)->Operands[0]->GetAsStr(), "12");
+}
+
+TEST(Compiler, ToolPrintsBytesAndErrors) {
+  auto r = test::RunOrbaTool({"calc", "--bytes", "x = (1 + 2) * 3"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output,
+            "03 00 00 00 02 05 00 00 00 5f 5f 5f 5f 31 02 00 00 00 01 01 00 00 00 01 02 00 00 00 04 05 00 00 00 5f "
+            "5f 5f 5f 32 02 00 00 00 00 05 00 00 00 5f 5f 5f 5f 31 01 03 00 00 00 01 01 00 00 00 78 01 00 00 00 00 05 "
+            "00 00 00 5f 5f 5f 5f 32\n");
+  r = test::RunOrbaTool({"calc", "x = 1 + 2 * 3", "y = 10 - 4 - 3", "z = 2 * -3", "w = -2 + 5", "--print", "x,y,z,w"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output, "7\n3\n-6\n3\n");
+  r = test::RunOrbaTool({"calc", "a = b = 1"});
+  EXPECT_NE(r.exit_code, 0);
+}
+
+}  // namespace
+}  // namespace orba

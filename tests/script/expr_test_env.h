@@ -1,0 +1,55 @@
+// A variable store with its function library for expression tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "script/expr_compiler.h"
+#include "script/expr_exec.h"
+#include "script/param_collection.h"
+#include "script/sys_func.h"
+
+namespace orba::test {
+
+struct TExprEnv {
+  TParamCollection store;
+  TSysFuncMan funcs{store};
+
+  // Runs the statements in order, declaring the variables they assign; each
+  // must compile. Answers the text of the last statement's result, or
+  // "<nil>" when it leaves none.
+  std::string Run(const std::vector<std::string>& statements) {
+    std::string last = "<nil>";
+    for (const std::string& text : statements) {
+      TOrbaParser parser;
+      if (!CompileText(text, parser)) return "<compile error>";
+      ExecuteParser(parser, funcs, true);
+      last = parser.Result != nullptr ? parser.Result->GetAsStr() : "<nil>";
+    }
+    return last;
+  }
+  // The text of a variable, or "<none>".
+  std::string Var(const std::string& name) const {
+    const TParamCollectionItem* item = store.Find(name);
+    return item != nullptr ? item->GetAsStr() : "<none>";
+  }
+  TParamCollectionItem* Declare(const std::string& name, uint8_t type) {
+    TParamCollectionItem* item = store.AddVar(type);
+    item->SetName(name);
+    return item;
+  }
+};
+
+// The operations of a compiler as "dest=op(operand,...)" joined by ";".
+inline std::string DumpOps(const TBuildOrbaParser& compiler) {
+  std::string out;
+  for (const TBuildOpeData& op : compiler.Ops) {
+    if (!out.empty()) out += ';';
+    out += op.Dest + "=" + OperatorNames[op.Op] + "(";
+    for (size_t i = 0; i < op.Operands.size(); ++i) out += (i > 0 ? "," : "") + op.Operands[i];
+    out += ")";
+  }
+  return out;
+}
+
+}  // namespace orba::test

@@ -1,0 +1,64 @@
+// orbatool page: listings of compiled script pages (".osb").
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/big_stream.h"
+#include "orbatool.h"
+#include "platform/text_convert.h"
+#include "script/page.h"
+#include "script/page_dump.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "usage: orbatool page dump [--json] FILE.osb\n"
+    "  Lists every command of the page with every field of its record.\n"
+    "  --json prints the same as JSON, texts and bytes as hex of their Shift-JIS bytes.\n";
+
+// Records the warning of a page that is too old instead of showing it.
+class TToolPageHost final : public orba::TPageHost {
+ public:
+  std::string warning;
+  void PageTooOld(const std::string& caption, const std::string& text) override { warning = text; }
+};
+
+int PageCommand(const std::vector<std::string>& args) {
+  if (args.empty() || args[0] != "dump") {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  bool json = false;
+  std::string file;
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--json") {
+      json = true;
+    } else if (file.empty()) {
+      file = args[i];
+    } else {
+      std::fputs(kUsage, stderr);
+      return 2;
+    }
+  }
+  if (file.empty()) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  TToolPageHost host;
+  orba::SetPageHost(&host);
+  struct Restore {
+    ~Restore() { orba::SetPageHost(nullptr); }
+  } restore;
+  orba::TPage page;
+  page.LoadFromFile(orba::Utf8ToSjis(file));
+  const std::string out = json ? orba::PageToJson(page) : orba::PageToText(page);
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (!host.warning.empty() && !json) {
+    std::printf("warning: %s\n", orba::SjisToUtf8(host.warning).c_str());
+  }
+  return 0;
+}
+
+orbatool::OrbaToolCommand page_command("page", "list the commands of a script page", PageCommand);
+
+}  // namespace
