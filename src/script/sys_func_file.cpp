@@ -23,4 +23,14 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
   return lines;
 }
 
+bool LoadGameTextLines(TGameFileSource& files, const std::string& name, std::vector<std::string>& lines) {
+  if (!files.FileAvailable(name)) return false;
+  const std::string text = files.LoadFile(name);
+  if (text.empty()) return false;
+  std::vector<std::string> split = SplitTextLines(text);
+  if (split.empty()) return false;
+  lines = std::move(split);
+  return true;
+}
+
 }  // namespace orba
