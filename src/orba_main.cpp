@@ -1,16 +1,176 @@
 // orba: the game player.
+#include <charconv>
 #include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/memory_video.h"
+#include "platform/headless/scripted_input.h"
+#include "platform/text_convert.h"
+#include "platform/trace.h"
+#include "shell/blank_game.h"
+#include "shell/shell_runner.h"
+
+#ifdef ORBA_HAVE_SDL
+#include "platform/sdl/sdl_clock.h"
+#include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_video.h"
+#endif
+
+namespace {
+
+const char kUsage[] =
+    "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
+    "             [--screenshot FILE.png] [--input FILE]] GAME\n"
+    "GAME is a folder holding game.dat or the game's files, a package file,\n"
+    "or a Windows game's program file with its package appended.\n"
+    "--headless runs without a window: N steps (default 1) of a clock that\n"
+    "advances MS milliseconds (default 15) before each, input replayed from\n"
+    "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n";
+
+struct TOptions {
+  bool headless = false;
+  int32_t ticks = 1;
+  int32_t frame_ms = 15;
+  std::optional<std::string> trace, screenshot, input;
+  std::string game;  // Shift-JIS, as every file name inside the player
+};
+
+struct EUsage {
+  std::string message;
+};
+
+int32_t PositiveNumber(const std::string& option, const std::string& text) {
+  int32_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1)
+    throw EUsage{option + " needs a positive number, not \"" + text + "\""};
+  return value;
+}
+
+TOptions ParseOptions(const std::vector<std::string>& args) {
+  TOptions options;
+  bool headless_only = false;
+  std::optional<std::string> game;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw EUsage{arg + " needs a value"};
+      return args[++i];
+    };
+    if (arg == "--headless") {
+      options.headless = true;
+    } else if (arg == "--ticks") {
+      options.ticks = PositiveNumber(arg, value());
+      headless_only = true;
+    } else if (arg == "--frame-ms") {
+      options.frame_ms = PositiveNumber(arg, value());
+      headless_only = true;
+    } else if (arg == "--trace") {
+      options.trace = value();
+      headless_only = true;
+    } else if (arg == "--screenshot") {
+      options.screenshot = value();
+      headless_only = true;
+    } else if (arg == "--input") {
+      options.input = value();
+      headless_only = true;
+    } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
+      throw EUsage{"unknown option " + arg};
+    } else if (game) {
+      throw EUsage{"only one GAME may be given"};
+    } else {
+      game = arg;
+    }
+  }
+  if (headless_only && !options.headless) throw EUsage{"these options need --headless"};
+  if (!game) throw EUsage{"no GAME given"};
+  // Command-line texts arrive as UTF-8; inside the player names are Shift-JIS.
+  options.game = orba::Utf8ToSjis(*game);
+  return options;
+}
+
+int RunHeadless(const TOptions& options) {
+  orba::TFakeClock clock;
+  orba::TMemoryVideo video;
+  orba::TScriptedInput input;
+  if (options.input) input = orba::TScriptedInput::FromFile(*options.input);
+  orba::TBlankGame game("orba");
+  orba::TShellRunner runner(clock, video, input, game);
+  const bool started = runner.StartUp();
+  if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
+  runner.ShutDown();
+  if (options.screenshot && video.WindowCreated()) video.WritePng(*options.screenshot);
+  return started ? 0 : 1;
+}
+
+int RunWindowed(const TOptions& options) {
+#ifdef ORBA_HAVE_SDL
+  orba::TSdlClock clock;
+  orba::TSdlVideo video;
+  orba::TSdlInput input(video);
+  orba::TBlankGame game("orba");
+  orba::TShellRunner runner(clock, video, input, game);
+  const bool started = runner.StartUp();
+  if (started) orba::RunRealTime(runner);
+  runner.ShutDown();
+  return started ? 0 : 1;
+#else
+  std::fprintf(stderr, "orba: this build has no window; use --headless\n");
+  return 1;
+#endif
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
-    std::printf(
-        "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
-        "             [--screenshot FILE.png] [--input FILE]] GAME\n"
-        "GAME is a folder holding game.dat or the game's files, a package file,\n"
-        "or a Windows game's program file with its package appended.\n");
-    return argc < 2 ? 2 : 0;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(kUsage, stdout);
+    return args.empty() ? 2 : 0;
   }
-  std::fprintf(stderr, "orba: playing games is not available yet\n");
-  return 1;
+  TOptions options;
+  try {
+    options = ParseOptions(args);
+  } catch (const EUsage& e) {
+    std::fprintf(stderr, "orba: %s\n%s", e.message.c_str(), kUsage);
+    return 2;
+  }
+  std::error_code ec;
+  if (!std::filesystem::exists(orba::SjisToUtf8(options.game), ec)) {
+    std::fprintf(stderr, "orba: %s: no such file or folder\n", orba::SjisToUtf8(options.game).c_str());
+    return 1;
+  }
+
+  std::ofstream trace_file;
+  if (options.trace) {
+    if (*options.trace == "-") {
+      orba::SetTraceSink([](const std::string& line) { std::printf("%s\n", line.c_str()); });
+    } else {
+      trace_file.open(*options.trace, std::ios::binary | std::ios::trunc);
+      if (!trace_file) {
+        std::fprintf(stderr, "orba: cannot create %s\n", options.trace->c_str());
+        return 1;
+      }
+      orba::SetTraceSink([&trace_file](const std::string& line) { trace_file << line << '\n'; });
+    }
+  }
+
+  int code = 1;
+  try {
+    code = options.headless ? RunHeadless(options) : RunWindowed(options);
+  } catch (const orba::EOrbaError& e) {
+    std::fprintf(stderr, "orba: %s\n", orba::SjisToUtf8(e.what()).c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "orba: %s\n", e.what());
+  }
+  orba::SetTraceSink(nullptr);
+  std::fflush(stdout);
+  return code;
 }

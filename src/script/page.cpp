@@ -180,6 +180,12 @@ void TPage::SaveToStream(TKsBigStream& stream) const {
   }
 }
 
+void TPage::SaveToFile(const std::string& path) const {
+  TKsMemoryStream stream;
+  SaveToStream(stream);
+  stream.SaveToFile(path);
+}
+
 int32_t TPage::FindLabel(const std::string& name) const {
   for (int32_t i = 0; i < Commands.Count(); ++i) {
     if (Commands.GetItem(i)->MatchLabel(name)) return i;

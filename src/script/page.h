@@ -68,6 +68,9 @@ class TPage {
   // Writes the page file form: the 61 bitmaps of 21 bytes and every command
   // with the fields its class stores at the page's Version.
   void SaveToStream(TKsBigStream& stream) const;
+  // Writes the page file to disk (replacing an existing file only when the
+  // whole file was written).
+  void SaveToFile(const std::string& path) const;
 
   int32_t FindLabel(const std::string& name) const;
   int32_t IndexOf(const TCommand* command) const;

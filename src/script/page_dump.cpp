@@ -74,6 +74,12 @@ std::string FloatText(double v) {
 
 std::string Quoted(const std::string& sjis) { return "\"" + SjisToUtf8(sjis) + "\""; }
 
+// The name a reference operand stands for (any other value gives its text).
+std::string RefName(const TCustomParam& p) {
+  const auto* ref = dynamic_cast<const TParamVar*>(&p);
+  return ref != nullptr ? ref->Name : p.GetAsStr();
+}
+
 std::string OperandText(const TOpeData& op, size_t i) {
   const TCustomParam& p = *op.Operands[i];
   switch (op.OperandCode(i)) {
@@ -81,9 +87,9 @@ std::string OperandText(const TOpeData& op, size_t i) {
     case OPD_FLOAT: return FloatText(static_cast<double>(p.GetAsFloat()));
     case OPD_FLAG: return p.GetAsFlag() ? "TRUE" : "FALSE";
     case OPD_STR: return Quoted(p.GetAsStr());
-    case OPD_VAR: return SjisToUtf8(static_cast<const TParamVar&>(p).Name);
+    case OPD_VAR: return SjisToUtf8(RefName(p));
     default:
-      return SjisToUtf8(static_cast<const TParamVar&>(p).Name) + "<code " +
+      return SjisToUtf8(RefName(p)) + "<code " +
              std::to_string(op.OperandCode(i)) + ">";
   }
 }
@@ -131,7 +137,7 @@ TDumpNode OperandNode(const TOpeData& op, size_t i) {
     }
     case OPD_FLAG: n.Add("flag", TDumpNode::MakeBool(p.GetAsFlag())); break;
     case OPD_STR: n.Add("str", TDumpNode::MakeText(p.GetAsStr())); break;
-    default: n.Add("var", TDumpNode::MakeText(static_cast<const TParamVar&>(p).Name)); break;
+    default: n.Add("var", TDumpNode::MakeText(RefName(p))); break;
   }
   return n;
 }

@@ -226,6 +226,54 @@ INSTANTIATE_TEST_SUITE_P(
                      EXPECT_EQ(cab.Expressions[PR_LEFT], nullptr);
                      EXPECT_EQ(cab.Names.size(), 2u);
                    }},
+        // Records of one expression (1 op: ____arg := 9) or none.
+        HandRecord{"GameLoad", 110,
+                   "27 01000000 00 00 05000000  01000000 01 07000000 5f5f5f5f617267 01000000 01 09000000",
+                   [](TCommand& c) {
+                     EXPECT_EQ(dynamic_cast<TComGameLoad&>(c).Slot.GetOp(0)->Operands[0]->GetAsInt(), 9);
+                     EXPECT_FALSE(c.GetContinue());
+                   }},
+        HandRecord{"Calc", 110, "0e 01000000 00 00 05000000  01000000 01 01000000 61 01000000 03 01",
+                   [](TCommand& c) {
+                     EXPECT_TRUE(dynamic_cast<TComCalc&>(c).Expression.GetOp(0)->Operands[0]->GetAsFlag());
+                   }},
+        HandRecord{"VarDel", 110, "10 01000000 00 00 05000000  02000000 8140",
+                   [](TCommand& c) { EXPECT_EQ(dynamic_cast<TComVarDel&>(c).Name, "\x81\x40"); }},
+        HandRecord{"PCReset", 110, "28 01000000 00 00 05000000  00000000 feffffff 00",
+                   [](TCommand& c) {
+                     auto& r = dynamic_cast<TComPCReset&>(c);
+                     EXPECT_EQ(r.GetOpcode(), OP_PCReset);
+                     EXPECT_EQ(r.PC, -2);
+                   }},
+        HandRecord{"WhileLoop", 110, "21 01000000 00 00 05000000  00000000 03000000",
+                   [](TCommand& c) {
+                     EXPECT_EQ(dynamic_cast<TComWhileLoop&>(c).LoopTarget, 3);
+                     EXPECT_TRUE(c.GetContinue());
+                   }},
+        HandRecord{"Terminate", 110, "2d 01000000 00 00 05000000", [](TCommand& c) {}},
+        HandRecord{"ClrRead", 110, "2f 01000000 00 00 05000000", [](TCommand& c) {}},
+        HandRecord{"Else", 110, "02 01000000 00 00 05000000",
+                   [](TCommand& c) { EXPECT_TRUE(c.GetContinue()); }},
+        HandRecord{"DoEvent", 110, "2e 01000000 00 01 05000000",
+                   [](TCommand& c) {
+                     EXPECT_FALSE(c.GetContinue());
+                     EXPECT_TRUE(c.GetYield());
+                   }},
+        HandRecord{"TextClr", 110, "1c 01000000 00 00 05000000  00000000", [](TCommand& c) {}},
+        HandRecord{"MenuClose", 110, "1a 01000000 00 00 05000000  00000000", [](TCommand& c) {}},
+        HandRecord{"MediaPlay", 110, "37 01000000 00 00 05000000  00000000", [](TCommand& c) {}},
+        HandRecord{"LoadCabinet", 110,
+                   "3c 01000000 00 00 05000000  00000000 00000000 00000000",
+                   [](TCommand& c) { EXPECT_TRUE(dynamic_cast<TComCabinetLoad&>(c).Names.empty()); }},
+        // Comment: Skip is always answered true, Continue false; the stored
+        // flags stay as read.
+        HandRecord{"Comment", 110, "1b 01000000 00 01 05000000  01000000 78",
+                   [](TCommand& c) {
+                     EXPECT_TRUE(c.GetSkip());
+                     EXPECT_FALSE(c.GetContinue());
+                     EXPECT_EQ(c.Continue, 1);
+                     EXPECT_EQ(dynamic_cast<TComComment&>(c).Name, "x");
+                   }},
         HandRecord{"TextIns106", 106,
                    "14 01000000 00 00 05000000  03000000 4b7357 00000000 00000000 00000000",
                    [](TCommand& c) {

@@ -118,6 +118,21 @@ TEST_F(PageFile, TooOldVersionAsksForARebuild) {
             ToHex(FromHex("6f6c642e6f7362 0d0a 838a8372838b836882b582c482ad82be82b382a2")));
 }
 
+TEST_F(PageFile, WrittenFileReadsBackThroughTheDefaultHost) {
+  SetPageHost(nullptr);
+  test::TempDir dir;
+  TPage page;
+  page.Version = 111;
+  auto& label = dynamic_cast<TComLabel&>(*page.AddCommand(OP_Label));
+  label.Name = "\x83\x65\x83\x58\x83\x67";  // テスト
+  page.SaveToFile(dir / "w.osb");
+  TPage loaded;
+  loaded.LoadFromFile(dir / "w.osb");
+  EXPECT_EQ(loaded.Version, 111);
+  EXPECT_EQ(loaded.FindLabel(label.Name), 0);
+  EXPECT_EQ(loaded.PropertyMasks, page.PropertyMasks);
+}
+
 TEST_F(PageFile, MissingFileRaisesAndKeepsThePage) {
   TPage page;
   EXPECT_THROW(page.LoadFromFile("none.osb"), EFOpenError);

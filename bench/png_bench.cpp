@@ -1,0 +1,138 @@
+// Decoding a 1920 x 1080 RGBA PNG with our codec and with libpng in the same
+// run; prints both times and their ratio.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/big_stream.h"
+#include "graphics/png_codec.h"
+
+#ifdef ORBA_HAVE_LIBPNG
+#include <png.h>
+#endif
+
+namespace {
+
+constexpr int kWidth = 1920, kHeight = 1080;
+
+// A picture like a game's: smooth gradients, flat areas and some noise.
+std::vector<uint8_t> MakeRgba() {
+  std::vector<uint8_t> rgba(static_cast<size_t>(kWidth) * kHeight * 4);
+  uint32_t seed = 12345;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * kWidth + x) * 4];
+      seed = seed * 1664525u + 1013904223u;
+      const bool flat = ((x / 240) + (y / 180)) % 3 == 0;
+      p[0] = flat ? 40 : static_cast<uint8_t>(x * 255 / kWidth);
+      p[1] = flat ? 80 : static_cast<uint8_t>(y * 255 / kHeight);
+      p[2] = static_cast<uint8_t>((x + y) / 12 + ((seed >> 28) & 3));
+      p[3] = static_cast<uint8_t>(x < 200 ? x : 255);
+    }
+  return rgba;
+}
+
+// Encoded with our writer, adaptive filters, default deflate level.
+const std::vector<uint8_t>& TestPng() {
+  static const std::vector<uint8_t> bytes = [] {
+    const std::vector<uint8_t> rgba = MakeRgba();
+    orba::TZelPNG png;
+    png.Image.SetSize(kWidth, kHeight, 24);
+    png.Alpha().ColorTable = orba::GreyRamp();
+    png.Alpha().SetSize(kWidth, kHeight, 8);
+    for (int y = 0; y < kHeight; ++y) {
+      uint8_t* row = png.Image.GetRow(y);
+      uint8_t* arow = png.Alpha().GetRow(y);
+      for (int x = 0; x < kWidth; ++x) {
+        const uint8_t* p = &rgba[(static_cast<size_t>(y) * kWidth + x) * 4];
+        row[3 * x] = p[2], row[3 * x + 1] = p[1], row[3 * x + 2] = p[0];
+        arow[x] = static_cast<uint8_t>(255 - p[3]);
+      }
+    }
+    png.AlphaLoaded = true;
+    png.RowFilterChoice = 0;
+    orba::TKsMemoryStream out;
+    png.SaveToStream(out);
+    return out.TakeBytes();
+  }();
+  return bytes;
+}
+
+void BM_OrbaDecode(benchmark::State& state) {
+  const auto& bytes = TestPng();
+  for (auto _ : state) {
+    orba::TKsSpanStream in(bytes.data(), static_cast<int64_t>(bytes.size()));
+    orba::TZelPNG png;
+    png.LoadFromStream(in);
+    benchmark::DoNotOptimize(png.Image.PeekTopRow());
+  }
+}
+BENCHMARK(BM_OrbaDecode)->Unit(benchmark::kMillisecond);
+
+#ifdef ORBA_HAVE_LIBPNG
+struct MemoryReader {
+  const uint8_t* data;
+  size_t size, pos;
+};
+
+void ReadFromMemory(png_structp png, png_bytep out, png_size_t n) {
+  auto* r = static_cast<MemoryReader*>(png_get_io_ptr(png));
+  if (r->pos + n > r->size) png_error(png, "read past the end");
+  std::memcpy(out, r->data + r->pos, n);
+  r->pos += n;
+}
+
+void BM_LibpngDecode(benchmark::State& state) {
+  const auto& bytes = TestPng();
+  std::vector<uint8_t> pixels(static_cast<size_t>(kWidth) * kHeight * 4);
+  std::vector<png_bytep> rows(kHeight);
+  for (int y = 0; y < kHeight; ++y) rows[static_cast<size_t>(y)] = &pixels[static_cast<size_t>(y) * kWidth * 4];
+  for (auto _ : state) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+      png_destroy_read_struct(&png, &info, nullptr);
+      state.SkipWithError("libpng failed");
+      return;
+    }
+    MemoryReader reader{bytes.data(), bytes.size(), 0};
+    png_set_read_fn(png, &reader, ReadFromMemory);
+    png_read_info(png, info);
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    benchmark::DoNotOptimize(pixels.data());
+  }
+}
+BENCHMARK(BM_LibpngDecode)->Unit(benchmark::kMillisecond);
+#endif
+
+// Keeps the mean time of each benchmark for the ratio printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& r : runs)
+      if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  std::printf("test picture: %dx%d RGBA, %zu bytes of PNG\n", kWidth, kHeight, TestPng().size());
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const auto ours = reporter.times.find("BM_OrbaDecode"), theirs = reporter.times.find("BM_LibpngDecode");
+  if (ours != reporter.times.end() && theirs != reporter.times.end() && theirs->second > 0)
+    std::printf("orba %.2f ms, libpng %.2f ms, ratio %.2f (goal: at most 1.20)\n", ours->second, theirs->second,
+                ours->second / theirs->second);
+  benchmark::Shutdown();
+  return 0;
+}

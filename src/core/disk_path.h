@@ -1,0 +1,95 @@
+// Names on disk for the player's Windows-form paths.
+//
+// Inside the player a path is Shift-JIS with "\" separators and compares
+// case-insensitively, as the games were made on Windows. Only where a file is
+// looked up on disk is it converted: each component is turned into UTF-8 and
+// matched case-insensitively against the entries of its folder, so a game
+// folder copied from Windows in any letter case works. Folders copied without
+// converting their names keep raw Shift-JIS bytes on disk; those are matched
+// too.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orba {
+
+class TKsBigStream;
+
+// True when byte i of a Shift-JIS text is a path separator ("\" or "/"),
+// never when it is the trail byte of a double-byte character.
+bool IsSjisPathDelimiter(const std::string& path, size_t i);
+// The components of a Windows-form path; empty components and "." go.
+std::vector<std::string> SplitSjisPath(const std::string& path);
+// Position just after the last separator (0 when there is none).
+size_t SjisFileNameStart(const std::string& path);
+// The folder part including its last separator ("" without one).
+std::string SjisExtractFilePath(const std::string& path);
+// The extension with its dot, from the last "." of the file name part.
+std::string SjisExtractFileExt(const std::string& path);
+// The path with its extension replaced (ext given with its dot).
+std::string SjisChangeFileExt(const std::string& path, const std::string& ext);
+// The path with every "/" separator written as "\", for comparing paths.
+std::string BackSlashSeparators(const std::string& path);
+// Whether Path begins with Folder (separators and letter case aside).
+bool PathStartsWith(const std::string& path, const std::string& folder);
+// Adds a "\" unless the path is empty or already ends in a separator.
+std::string AddPathDelimiter(const std::string& path);
+
+// The entry on disk a Windows-form path names, as the bytes the file system
+// holds; nullopt when some component has no entry. A relative path starts
+// from the current folder.
+std::optional<std::string> FindDiskPath(const std::string& path);
+// The disk path to create a file at: the existing leading folders resolved as
+// by FindDiskPath, the missing rest converted to UTF-8.
+std::string DiskPathForCreate(const std::string& path);
+
+enum class TDiskEntryKind { None, File, Folder };
+TDiskEntryKind DiskEntryKind(const std::string& path);
+inline bool DiskFileExists(const std::string& path) { return DiskEntryKind(path) == TDiskEntryKind::File; }
+inline bool DiskFolderExists(const std::string& path) { return DiskEntryKind(path) == TDiskEntryKind::Folder; }
+
+// The Shift-JIS form of a disk path, as the player hands it to the file
+// streams (which convert it back to UTF-8). Raw Shift-JIS names on disk have
+// no such form: then the result is empty.
+std::string DiskPathToSjis(const std::string& disk_path);
+
+// The Shift-JIS name to hand a file stream that creates the file a
+// Windows-form path names (see DiskPathForCreate).
+std::string SjisNameForCreate(const std::string& path);
+
+// A file on disk found for reading, named the way the file streams take
+// names (Shift-JIS). A raw Shift-JIS name on disk has no such form: then the
+// file is held open and named through its descriptor's link, which stays
+// valid while this object lives, so streams can open it again later.
+class TDiskFileName {
+ public:
+  TDiskFileName() = default;
+  // Raises EFOpenError naming the path when no file is found.
+  explicit TDiskFileName(const std::string& path);
+  ~TDiskFileName();
+  TDiskFileName(TDiskFileName&& other) noexcept;
+  TDiskFileName& operator=(TDiskFileName&& other) noexcept;
+  TDiskFileName(const TDiskFileName&) = delete;
+  TDiskFileName& operator=(const TDiskFileName&) = delete;
+
+  const std::string& StreamName() const { return stream_name_; }
+  const std::string& DiskPath() const { return disk_path_; }
+  bool Empty() const { return stream_name_.empty(); }
+  // A new stream over the file, for reading with writers denied.
+  std::unique_ptr<TKsBigStream> OpenRead() const;
+
+ private:
+  std::string stream_name_;
+  std::string disk_path_;
+  int fd_ = -1;
+};
+
+// Opens an existing file for reading, writers denied; the path is Windows
+// form and resolved as above. Raises EFOpenError naming the path.
+std::unique_ptr<TKsBigStream> OpenDiskFileRead(const std::string& path);
+
+}  // namespace orba

@@ -1,0 +1,301 @@
+#include "graphics/draw_kernels.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "graphics/draw_kernels_portable.h"
+#include "graphics/pixel_view.h"
+
+namespace orba {
+
+TRowKey MakeDrawKey(int64_t key, int32_t bits) {
+  if (key == -1 || key < INT32_MIN || key > UINT32_MAX) return {};
+  uint32_t k = static_cast<uint32_t>(key);
+  switch (bits) {
+    case 8: return {true, k & 0xFFu};
+    case 15:
+    case 16: return {true, k & 0xFFFFu};
+    case 24: return k > 0xFFFFFFu ? TRowKey{} : TRowKey{true, k};
+    default: return {true, k};
+  }
+}
+
+TRowKey MakeBitmapKey(int64_t key, int32_t bits) {
+  if (key < 0 || key > UINT32_MAX) return {};
+  uint32_t k = static_cast<uint32_t>(key);
+  switch (bits) {
+    case 24: return {true, k & 0xFFFFFFu};
+    case 8: return k > 0xFFu ? TRowKey{} : TRowKey{true, k};
+    case 15:
+    case 16: return k > 0xFFFFu ? TRowKey{} : TRowKey{true, k};
+    default: return {true, k};
+  }
+}
+
+namespace portable_kernels {
+namespace {
+
+// The channel fields a depth blends, bits in place. At 32 bits the row
+// kernels treat all four bytes as channels; at 8 bits the one byte is the
+// blue field of the bitmap's 8-8-8 masks.
+struct TChannels {
+  int Count;
+  uint32_t Mask[4];
+};
+
+TChannels ChannelsOf(int32_t bits) {
+  switch (bits) {
+    case 8: return {1, {0xFFu, 0, 0, 0}};
+    case 15: return {3, {0x7C00u, 0x03E0u, 0x001Fu, 0}};
+    case 16: return {3, {0xF800u, 0x07E0u, 0x001Fu, 0}};
+    case 24: return {3, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0}};
+    default: return {4, {0xFFu, 0xFF00u, 0xFF0000u, 0xFF000000u}};
+  }
+}
+
+int BytesOf(int32_t bits) { return (bits + 7) / 8; }
+
+// Depths that have row kernels (and so their rules) in the drawing surface.
+bool HasRowKernelRules(int32_t bits) { return bits == 15 || bits == 16 || bits == 32; }
+
+uint32_t BlendChannels(uint32_t s, uint32_t d, uint32_t a, const TChannels& c) {
+  uint32_t r = 0;
+  for (int i = 0; i < c.Count; ++i) {
+    uint64_t m = c.Mask[i];
+    r |= static_cast<uint32_t>((((s & m) * a + (d & m) * (255u - a)) >> 8) & m);
+  }
+  return r;
+}
+
+// D channel + ((S channel x k) shr 8, masked), clamped at the channel mask.
+uint32_t AddChannels(uint32_t d, uint32_t s, uint32_t k, const TChannels& c) {
+  uint32_t r = 0;
+  for (int i = 0; i < c.Count; ++i) {
+    uint64_t m = c.Mask[i];
+    uint64_t v = (d & m) + ((((s & m) * k) >> 8) & m);
+    r |= static_cast<uint32_t>(std::min(v, m));
+  }
+  return r;
+}
+
+uint32_t SubChannels(uint32_t d, uint32_t s, const TChannels& c) {
+  uint32_t r = 0;
+  for (int i = 0; i < c.Count; ++i) {
+    uint32_t m = c.Mask[i];
+    uint32_t dc = d & m, sc = s & m;
+    r |= dc > sc ? dc - sc : 0u;
+  }
+  return r;
+}
+
+uint32_t Load(const uint8_t* row, int32_t i, int bytes) {
+  return LoadPixelBytes(row + static_cast<std::ptrdiff_t>(i) * bytes, bytes);
+}
+void Store(uint8_t* row, int32_t i, int bytes, uint32_t v) {
+  StorePixelBytes(row + static_cast<std::ptrdiff_t>(i) * bytes, bytes, v);
+}
+
+// The fill colour as compared with destination pixels.
+uint32_t ComparableColour(uint32_t pixel, int32_t bits) {
+  return (bits == 15 || bits == 16) ? (pixel & 0xFFFFu) : bits == 8 ? (pixel & 0xFFu) : pixel;
+}
+
+bool KeyMatches(TRowKey key, uint32_t s) { return key.Enabled && s == key.Value; }
+
+// Weight of coverage m for the colour-through-mask draw.
+uint32_t ColorMaskWeight(uint32_t m, uint32_t alpha, int32_t bits) {
+  if (!HasRowKernelRules(bits)) return (m * alpha) >> 8;
+  if (alpha == 255) return m;
+  if (bits == 32 && m == 255) return alpha;
+  return (m * alpha) >> 8;
+}
+
+// Weight (or intensity) of coverage m for the mask blends and adds.
+uint32_t MaskBlendWeight(uint32_t m, uint32_t alpha, int32_t bits) {
+  if (bits == 32 && m == 255) return alpha;
+  return (m * alpha) >> 8;
+}
+
+}  // namespace
+
+void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits) {
+  int bytes = BytesOf(bits);
+  for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, Load(s, i, bytes));
+}
+
+void Fill(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  int bytes = BytesOf(bits);
+  for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, pixel);
+}
+
+void KeyedCopy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey key) {
+  int bytes = BytesOf(bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t v = Load(s, i, bytes);
+    if (!KeyMatches(key, v)) Store(d, i, bytes, v);
+  }
+}
+
+void FillAlpha(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alpha) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  uint32_t p = ComparableColour(pixel, bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t v = Load(d, i, bytes);
+    if (v != p) Store(d, i, bytes, BlendChannels(pixel, v, static_cast<uint32_t>(alpha), c));
+  }
+}
+
+void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t v = Load(d, i, bytes);
+    uint32_t r = 0;
+    for (int k = 0; k < c.Count; ++k) {
+      uint64_t m = c.Mask[k];
+      r |= static_cast<uint32_t>(std::min<uint64_t>((v & m) + (pixel & m), m));
+    }
+    Store(d, i, bytes, r);
+  }
+}
+
+void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, SubChannels(Load(d, i, bytes), pixel, c));
+}
+
+void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
+               int32_t alpha) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  bool skip_equal = HasRowKernelRules(bits);
+  uint32_t p = ComparableColour(pixel, bits);
+  for (int32_t i = 0; i < n; ++i) {
+    if (m[i] == 0) continue;
+    uint32_t v = Load(d, i, bytes);
+    if (skip_equal && v == p) continue;
+    uint32_t a = ColorMaskWeight(m[i], static_cast<uint32_t>(alpha), bits);
+    Store(d, i, bytes, BlendChannels(pixel, v, a, c));
+  }
+}
+
+void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t sv = Load(s, i, bytes);
+    if (KeyMatches(key, sv)) continue;
+    uint32_t dv = Load(d, i, bytes);
+    if (dv == sv) continue;
+    Store(d, i, bytes, BlendChannels(sv, dv, static_cast<uint32_t>(alpha), c));
+  }
+}
+
+void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t sv = Load(s, i, bytes);
+    if (KeyMatches(key, sv)) continue;
+    uint32_t dv = Load(d, i, bytes);
+    uint32_t r = bits == 8 ? std::min<uint32_t>(dv + sv, 255u)
+                           : AddChannels(dv, sv, static_cast<uint32_t>(alpha), c);
+    Store(d, i, bytes, r);
+  }
+}
+
+void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
+          TMaskMode mode) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  bool skip_equal = HasRowKernelRules(bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t mi = m[i];
+    if (mi == 0) continue;
+    uint32_t sv = Load(s, i, bytes);
+    switch (mode) {
+      case TMaskMode::Copy: {
+        if (mi == 255) {
+          Store(d, i, bytes, sv);
+          break;
+        }
+        uint32_t dv = Load(d, i, bytes);
+        if (skip_equal && dv == sv) break;
+        Store(d, i, bytes, BlendChannels(sv, dv, mi, c));
+        break;
+      }
+      case TMaskMode::Blend: {
+        uint32_t dv = Load(d, i, bytes);
+        if (skip_equal && dv == sv) break;
+        uint32_t a = MaskBlendWeight(mi, static_cast<uint32_t>(alpha), bits);
+        Store(d, i, bytes, BlendChannels(sv, dv, a, c));
+        break;
+      }
+      case TMaskMode::Add: {
+        uint32_t k = MaskBlendWeight(mi, static_cast<uint32_t>(alpha), bits);
+        if (k == 0) break;
+        Store(d, i, bytes, AddChannels(Load(d, i, bytes), sv, k, c));
+        break;
+      }
+    }
+  }
+}
+
+void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t opacity,
+                 TRowKey key) {
+  int bytes = BytesOf(bits);
+  uint64_t a = static_cast<uint32_t>(opacity), na = 255u - a;
+  TChannels c = ChannelsOf(bits);
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t sv = Load(s, i, bytes);
+    if (KeyMatches(key, bits == 24 ? (sv & 0xFFFFFFu) : sv)) continue;
+    uint32_t dv = Load(d, i, bytes);
+    uint32_t r = 0;
+    if (bits == 32) {
+      // Red and blue in one product, green in another; shift by 8.
+      r = static_cast<uint32_t>((((dv & 0xFF00FFu) * na + (sv & 0xFF00FFu) * a) >> 8) & 0xFF00FFu) |
+          static_cast<uint32_t>((((dv & 0xFF00u) * na + (sv & 0xFF00u) * a) >> 8) & 0xFF00u);
+    } else {
+      for (int k = 0; k < c.Count; ++k) {
+        uint64_t mk = c.Mask[k];
+        r |= static_cast<uint32_t>((((dv & mk) * na + (sv & mk) * a) / 255u) & mk);
+      }
+    }
+    Store(d, i, bytes, r);
+  }
+}
+
+void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
+                 int32_t opacity) {
+  int bytes = BytesOf(bits);
+  TChannels c = ChannelsOf(bits);
+  if (bits == 32) c = {3, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0}};
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t w = a[i];
+    if (bits == 24 && opacity < 255) w = (w * static_cast<uint32_t>(opacity)) >> 8;
+    if (w == 0) continue;
+    uint32_t sv = Load(s, i, bytes);
+    if (w == 255) {
+      Store(d, i, bytes, sv);
+      continue;
+    }
+    Store(d, i, bytes, BlendChannels(sv, Load(d, i, bytes), w, c));
+  }
+}
+
+}  // namespace portable_kernels
+
+const TRowKernels& PortableRowKernels() {
+  namespace p = portable_kernels;
+  static const TRowKernels kernels = {
+      p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha,   p::FillAdd,     p::FillSub,
+      p::ColorMask, p::Blend, p::Add,       p::Mask,        p::BitmapBlend, p::BitmapAlpha,
+  };
+  return kernels;
+}
+
+const TRowKernels& RowKernels() { return FastRowKernels(); }
+
+}  // namespace orba

@@ -1,0 +1,86 @@
+// Row kernels of the drawing operations.
+//
+// Each kernel works on one row of N pixels, walking destination, source and
+// mask forward (callers mirror a row into a scratch buffer for a horizontal
+// flip). There are two implementations with identical results: the portable
+// one, pixel by pixel in plain integer code, and the fast one with SSE2
+// vectors (always present on x86-64). Depths that have no vector form run the
+// portable code in both tables.
+//
+// Rules by destination depth (`Bits`: 8, 15, 16, 24, 32):
+//  - 15, 16 and 32 bits follow the row-kernel rules of the drawing surface:
+//    blends at 32 bits treat all four bytes alike, pixels that would not
+//    change (equal to the source or fill colour) are left alone, and where a
+//    mask byte of 255 meets a global opacity at 32 bits the weight is the
+//    opacity itself.
+//  - 8 and 24 bits follow the per-pixel rules: channels are the 8-8-8
+//    fields (one byte at 8 bits), the weight is always (m x Alpha) shr 8,
+//    and no pixel is skipped for being equal.
+// Blends: channel = ((S x a) + (D x (255 - a))) shr 8, channel bits in place.
+#pragma once
+
+#include <cstdint>
+
+namespace orba {
+
+// A colour key reduced to the width of the pixels it is compared with.
+struct TRowKey {
+  bool Enabled = false;
+  uint32_t Value = 0;
+};
+
+// The key of a copy (-1 = none): compared as the low 8 bits for 8-bit
+// pixels, the low 16 bits for 15- and 16-bit pixels, the whole value for 24-
+// and 32-bit pixels (a 24-bit key above 0xFFFFFF then matches nothing).
+TRowKey MakeDrawKey(int64_t key, int32_t bits);
+// The key of the bitmap blends: any negative value is none; 24 bits compare
+// the key's low three bytes; other depths compare the whole value.
+TRowKey MakeBitmapKey(int64_t key, int32_t bits);
+
+enum class TMaskMode {
+  Copy,   // coverage only: m = 255 copies, else blend with weight m
+  Blend,  // coverage times a global opacity
+  Add,    // additive light scaled by coverage and intensity
+};
+
+struct TRowKernels {
+  // Plain copy and fill of whole pixels at 8, 15, 16, 24 and 32 bits.
+  void (*Copy)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits);
+  void (*Fill)(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel);
+  // Copies every source pixel that differs from the key.
+  void (*KeyedCopy)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey key);
+
+  // Constant colour over a row: blended (pixels equal to it stay),
+  // added and subtracted with clamping per channel.
+  void (*FillAlpha)(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alpha);
+  void (*FillAdd)(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel);
+  void (*FillSub)(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel);
+  // Constant colour through an 8-bit coverage row, weighted by alpha.
+  void (*ColorMask)(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
+                    int32_t alpha);
+  // Source blended at a constant opacity; keyed and equal pixels stay.
+  void (*Blend)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha,
+                TRowKey key);
+  // Source added at intensity alpha (at 8 bits: raw bytes added); keyed stay.
+  void (*Add)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha,
+              TRowKey key);
+  // Source through an 8-bit coverage row (alpha unused by TMaskMode::Copy).
+  void (*Mask)(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits,
+               int32_t alpha, TMaskMode mode);
+
+  // Bitmap blends (15, 16, 24, 32 bits): constant opacity dividing by 255
+  // at 15, 16 and 24 bits and shifting by 8 at 32 (fourth byte cleared)...
+  void (*BitmapBlend)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t opacity,
+                      TRowKey key);
+  // ...and through the source's alpha row (opacity counts at 24 bits only).
+  void (*BitmapAlpha)(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
+                      int32_t opacity);
+};
+
+const TRowKernels& PortableRowKernels();
+const TRowKernels& FastRowKernels();
+// The set the drawing operations use: the fast one when the processor has
+// it (always on x86-64), else the portable one.
+const TRowKernels& RowKernels();
+
+}  // namespace orba

@@ -1,0 +1,28 @@
+// The portable row kernels, shared by the fast set for row tails and for the
+// depths that have no vector form. See draw_kernels.h for the rules.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/draw_kernels.h"
+
+namespace orba::portable_kernels {
+
+void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits);
+void Fill(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel);
+void KeyedCopy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey key);
+void FillAlpha(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alpha);
+void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel);
+void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel);
+void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
+               int32_t alpha);
+void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key);
+void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key);
+void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
+          TMaskMode mode);
+void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t opacity,
+                 TRowKey key);
+void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
+                 int32_t opacity);
+
+}  // namespace orba::portable_kernels

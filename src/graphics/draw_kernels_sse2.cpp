@@ -1,0 +1,452 @@
+// The fast row kernels: SSE2 vectors over 4 pixels (32 bits) or 8 pixels (15
+// and 16 bits) at a time, the remaining pixels of a row by the portable code.
+// Every vector step computes exactly what the portable code computes for the
+// same pixels; pixels that must stay are merged back before the store.
+#include <cstring>
+
+#include "graphics/draw_kernels.h"
+#include "graphics/draw_kernels_portable.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace orba {
+
+#if defined(__SSE2__)
+namespace {
+
+namespace p = portable_kernels;
+
+inline __m128i Load16(const uint8_t* q) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q)); }
+inline void Store16(uint8_t* q, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(q), v); }
+// Takes `yes` where the lanes of `cond` are all ones, else `no`.
+inline __m128i Select(__m128i cond, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(cond, yes), _mm_andnot_si128(cond, no));
+}
+inline __m128i AllOnes() { return _mm_set1_epi32(-1); }
+inline __m128i Not(__m128i v) { return _mm_xor_si128(v, AllOnes()); }
+
+// Four coverage bytes widened to one 32-bit lane each.
+inline __m128i LoadMask4(const uint8_t* m) {
+  int32_t v;
+  std::memcpy(&v, m, 4);
+  __m128i z = _mm_setzero_si128();
+  return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), z), z);
+}
+// Eight coverage bytes widened to one 16-bit lane each.
+inline __m128i LoadMask8(const uint8_t* m) {
+  return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m)),
+                           _mm_setzero_si128());
+}
+
+// ---- 32 bits: four pixels, every byte a channel -------------------------
+
+// Per byte (s x w + d x (255 - w)) shr 8, with w given per pixel in the
+// 32-bit lanes of w32 (0..255).
+inline __m128i Blend32(__m128i s, __m128i d, __m128i w32) {
+  const __m128i z = _mm_setzero_si128();
+  const __m128i c255 = _mm_set1_epi16(255);
+  __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
+  __m128i wlo = _mm_unpacklo_epi32(w16, w16);
+  __m128i whi = _mm_unpackhi_epi32(w16, w16);
+  __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), wlo),
+                             _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(c255, wlo)));
+  __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), whi),
+                             _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(c255, whi)));
+  return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+}
+
+// Per byte d + (s x k) shr 8, saturated at 255, k per pixel in 32-bit lanes.
+inline __m128i Add32(__m128i s, __m128i d, __m128i k32) {
+  const __m128i z = _mm_setzero_si128();
+  __m128i k16 = _mm_or_si128(k32, _mm_slli_epi32(k32, 16));
+  __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi32(k16, k16)), 8);
+  __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi32(k16, k16)), 8);
+  return _mm_adds_epu8(d, _mm_packus_epi16(lo, hi));
+}
+
+// (m x alpha) shr 8 per 32-bit lane (m, alpha 0..255).
+inline __m128i Scale32(__m128i m32, __m128i alpha32) {
+  return _mm_srli_epi32(_mm_mullo_epi16(m32, alpha32), 8);
+}
+
+// ---- 15 and 16 bits: eight pixels, channels split into 16-bit lanes ------
+
+struct TSplit {
+  __m128i R, G, B;
+};
+
+inline TSplit Split(__m128i v, int32_t bits) {
+  const __m128i m5 = _mm_set1_epi16(0x1F);
+  if (bits == 16)
+    return {_mm_srli_epi16(v, 11), _mm_and_si128(_mm_srli_epi16(v, 5), _mm_set1_epi16(0x3F)),
+            _mm_and_si128(v, m5)};
+  return {_mm_and_si128(_mm_srli_epi16(v, 10), m5), _mm_and_si128(_mm_srli_epi16(v, 5), m5),
+          _mm_and_si128(v, m5)};
+}
+
+inline __m128i Join(const TSplit& c, int32_t bits) {
+  return _mm_or_si128(_mm_or_si128(_mm_slli_epi16(c.R, bits == 16 ? 11 : 10), _mm_slli_epi16(c.G, 5)),
+                      c.B);
+}
+
+// The largest value of each channel.
+inline TSplit ChannelMax(int32_t bits) {
+  return {_mm_set1_epi16(0x1F), _mm_set1_epi16(bits == 16 ? 0x3F : 0x1F), _mm_set1_epi16(0x1F)};
+}
+
+// Per channel (s x w + d x (255 - w)) shr 8; w per pixel in 16-bit lanes.
+inline __m128i Blend16(__m128i s, __m128i d, __m128i w, int32_t bits) {
+  TSplit a = Split(s, bits), b = Split(d, bits);
+  __m128i nw = _mm_sub_epi16(_mm_set1_epi16(255), w);
+  auto mix = [&](__m128i x, __m128i y) {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(x, w), _mm_mullo_epi16(y, nw)), 8);
+  };
+  return Join({mix(a.R, b.R), mix(a.G, b.G), mix(a.B, b.B)}, bits);
+}
+
+// Per channel d + (s x k) shr 8, clamped at the channel's largest value.
+inline __m128i Add16(__m128i s, __m128i d, __m128i k, int32_t bits) {
+  TSplit a = Split(s, bits), b = Split(d, bits), top = ChannelMax(bits);
+  auto add = [&](__m128i x, __m128i y, __m128i t) {
+    return _mm_min_epi16(_mm_add_epi16(y, _mm_srli_epi16(_mm_mullo_epi16(x, k), 8)), t);
+  };
+  return Join({add(a.R, b.R, top.R), add(a.G, b.G, top.G), add(a.B, b.B, top.B)}, bits);
+}
+
+// x div 255 for 0 <= x <= 65025 in 16-bit lanes.
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, _mm_set1_epi16(1)), _mm_srli_epi16(x, 8)), 8);
+}
+
+bool IsWord(int32_t bits) { return bits == 15 || bits == 16; }
+
+// ---- kernels -------------------------------------------------------------
+
+void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits) {
+  if (n > 0) std::memmove(d, s, static_cast<size_t>(n) * static_cast<size_t>((bits + 7) / 8));
+}
+
+void Fill(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  int32_t i = 0;
+  if (bits == 8) {
+    if (n > 0) std::memset(d, static_cast<int>(pixel & 0xFF), static_cast<size_t>(n));
+    return;
+  }
+  if (bits == 32) {
+    __m128i v = _mm_set1_epi32(static_cast<int32_t>(pixel));
+    for (; i + 4 <= n; i += 4) Store16(d + i * 4, v);
+    p::Fill(d + i * 4, n - i, bits, pixel);
+    return;
+  }
+  if (IsWord(bits)) {
+    __m128i v = _mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF));
+    for (; i + 8 <= n; i += 8) Store16(d + i * 2, v);
+    p::Fill(d + i * 2, n - i, bits, pixel);
+    return;
+  }
+  p::Fill(d, n, bits, pixel);
+}
+
+void KeyedCopy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey key) {
+  // A key wider than the pixels matches nothing.
+  if (!key.Enabled || (bits == 8 && key.Value > 0xFF) || (IsWord(bits) && key.Value > 0xFFFF))
+    return Copy(d, s, n, bits);
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i k = _mm_set1_epi32(static_cast<int32_t>(key.Value));
+    for (; i + 4 <= n; i += 4) {
+      __m128i sv = Load16(s + i * 4);
+      Store16(d + i * 4, Select(_mm_cmpeq_epi32(sv, k), Load16(d + i * 4), sv));
+    }
+    return p::KeyedCopy(d + i * 4, s + i * 4, n - i, bits, key);
+  }
+  if (IsWord(bits)) {
+    __m128i k = _mm_set1_epi16(static_cast<int16_t>(key.Value));
+    for (; i + 8 <= n; i += 8) {
+      __m128i sv = Load16(s + i * 2);
+      Store16(d + i * 2, Select(_mm_cmpeq_epi16(sv, k), Load16(d + i * 2), sv));
+    }
+    return p::KeyedCopy(d + i * 2, s + i * 2, n - i, bits, key);
+  }
+  if (bits == 8) {
+    __m128i k = _mm_set1_epi8(static_cast<char>(key.Value));
+    for (; i + 16 <= n; i += 16) {
+      __m128i sv = Load16(s + i);
+      Store16(d + i, Select(_mm_cmpeq_epi8(sv, k), Load16(d + i), sv));
+    }
+    return p::KeyedCopy(d + i, s + i, n - i, bits, key);
+  }
+  p::KeyedCopy(d, s, n, bits, key);
+}
+
+void FillAlpha(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alpha) {
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel)), w = _mm_set1_epi32(alpha);
+    for (; i + 4 <= n; i += 4) {
+      __m128i dv = Load16(d + i * 4);
+      Store16(d + i * 4, Select(_mm_cmpeq_epi32(dv, pv), dv, Blend32(pv, dv, w)));
+    }
+    return p::FillAlpha(d + i * 4, n - i, bits, pixel, alpha);
+  }
+  if (IsWord(bits)) {
+    __m128i pv = _mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), w = _mm_set1_epi16(static_cast<int16_t>(alpha));
+    for (; i + 8 <= n; i += 8) {
+      __m128i dv = Load16(d + i * 2);
+      Store16(d + i * 2, Select(_mm_cmpeq_epi16(dv, pv), dv, Blend16(pv, dv, w, bits)));
+    }
+    return p::FillAlpha(d + i * 2, n - i, bits, pixel, alpha);
+  }
+  p::FillAlpha(d, n, bits, pixel, alpha);
+}
+
+void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel));
+    for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_adds_epu8(Load16(d + i * 4), pv));
+    return p::FillAdd(d + i * 4, n - i, bits, pixel);
+  }
+  if (IsWord(bits)) {
+    TSplit a = Split(_mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), bits), top = ChannelMax(bits);
+    for (; i + 8 <= n; i += 8) {
+      TSplit b = Split(Load16(d + i * 2), bits);
+      TSplit r = {_mm_min_epi16(_mm_add_epi16(a.R, b.R), top.R), _mm_min_epi16(_mm_add_epi16(a.G, b.G), top.G),
+                  _mm_min_epi16(_mm_add_epi16(a.B, b.B), top.B)};
+      Store16(d + i * 2, Join(r, bits));
+    }
+    return p::FillAdd(d + i * 2, n - i, bits, pixel);
+  }
+  p::FillAdd(d, n, bits, pixel);
+}
+
+void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel));
+    for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_subs_epu8(Load16(d + i * 4), pv));
+    return p::FillSub(d + i * 4, n - i, bits, pixel);
+  }
+  if (IsWord(bits)) {
+    TSplit a = Split(_mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), bits);
+    for (; i + 8 <= n; i += 8) {
+      TSplit b = Split(Load16(d + i * 2), bits);
+      Store16(d + i * 2, Join({_mm_subs_epu16(b.R, a.R), _mm_subs_epu16(b.G, a.G), _mm_subs_epu16(b.B, a.B)}, bits));
+    }
+    return p::FillSub(d + i * 2, n - i, bits, pixel);
+  }
+  p::FillSub(d, n, bits, pixel);
+}
+
+void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
+               int32_t alpha) {
+  int32_t i = 0;
+  const __m128i z = _mm_setzero_si128();
+  if (bits == 32) {
+    __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel)), av = _mm_set1_epi32(alpha);
+    __m128i full = _mm_set1_epi32(255);
+    for (; i + 4 <= n; i += 4) {
+      __m128i mv = LoadMask4(m + i);
+      __m128i w = alpha == 255 ? mv : Select(_mm_cmpeq_epi32(mv, full), av, Scale32(mv, av));
+      __m128i dv = Load16(d + i * 4);
+      __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(mv, z), _mm_cmpeq_epi32(dv, pv));
+      Store16(d + i * 4, Select(keep, dv, Blend32(pv, dv, w)));
+    }
+    return p::ColorMask(d + i * 4, m + i, n - i, bits, pixel, alpha);
+  }
+  if (IsWord(bits)) {
+    __m128i pv = _mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), av = _mm_set1_epi16(static_cast<int16_t>(alpha));
+    for (; i + 8 <= n; i += 8) {
+      __m128i mv = LoadMask8(m + i);
+      __m128i w = alpha == 255 ? mv : _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
+      __m128i dv = Load16(d + i * 2);
+      __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(mv, z), _mm_cmpeq_epi16(dv, pv));
+      Store16(d + i * 2, Select(keep, dv, Blend16(pv, dv, w, bits)));
+    }
+    return p::ColorMask(d + i * 2, m + i, n - i, bits, pixel, alpha);
+  }
+  p::ColorMask(d, m, n, bits, pixel, alpha);
+}
+
+void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i w = _mm_set1_epi32(alpha), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
+    __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
+      __m128i keep = _mm_or_si128(_mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv)), _mm_cmpeq_epi32(sv, dv));
+      Store16(d + i * 4, Select(keep, dv, Blend32(sv, dv, w)));
+    }
+    return p::Blend(d + i * 4, s + i * 4, n - i, bits, alpha, key);
+  }
+  if (IsWord(bits)) {
+    __m128i w = _mm_set1_epi16(static_cast<int16_t>(alpha));
+    __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
+    // A key wider than the pixel matches nothing.
+    bool key_on = key.Enabled && key.Value <= 0xFFFF;
+    __m128i kon = key_on ? AllOnes() : _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
+      __m128i keep = _mm_or_si128(_mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv)), _mm_cmpeq_epi16(sv, dv));
+      Store16(d + i * 2, Select(keep, dv, Blend16(sv, dv, w, bits)));
+    }
+    return p::Blend(d + i * 2, s + i * 2, n - i, bits, alpha, key);
+  }
+  p::Blend(d, s, n, bits, alpha, key);
+}
+
+void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i k = _mm_set1_epi32(alpha), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
+    __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
+      __m128i keep = _mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv));
+      Store16(d + i * 4, Select(keep, dv, Add32(sv, dv, k)));
+    }
+    return p::Add(d + i * 4, s + i * 4, n - i, bits, alpha, key);
+  }
+  if (IsWord(bits)) {
+    __m128i k = _mm_set1_epi16(static_cast<int16_t>(alpha));
+    __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
+    bool key_on = key.Enabled && key.Value <= 0xFFFF;
+    __m128i kon = key_on ? AllOnes() : _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
+      __m128i keep = _mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv));
+      Store16(d + i * 2, Select(keep, dv, Add16(sv, dv, k, bits)));
+    }
+    return p::Add(d + i * 2, s + i * 2, n - i, bits, alpha, key);
+  }
+  p::Add(d, s, n, bits, alpha, key);
+}
+
+void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
+          TMaskMode mode) {
+  int32_t i = 0;
+  const __m128i z = _mm_setzero_si128();
+  if (bits == 32) {
+    __m128i av = _mm_set1_epi32(alpha), full = _mm_set1_epi32(255);
+    for (; i + 4 <= n; i += 4) {
+      __m128i mv = LoadMask4(m + i);
+      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
+      __m128i is_full = _mm_cmpeq_epi32(mv, full);
+      __m128i out;
+      if (mode == TMaskMode::Add) {
+        __m128i k = Select(is_full, av, Scale32(mv, av));
+        out = Select(_mm_cmpeq_epi32(k, z), dv, Add32(sv, dv, k));
+      } else {
+        __m128i w = mode == TMaskMode::Copy ? mv : Select(is_full, av, Scale32(mv, av));
+        __m128i blended = Blend32(sv, dv, w);
+        if (mode == TMaskMode::Copy) blended = Select(is_full, sv, blended);
+        __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(mv, z), _mm_cmpeq_epi32(sv, dv));
+        out = Select(keep, dv, blended);
+      }
+      Store16(d + i * 4, out);
+    }
+    return p::Mask(d + i * 4, s + i * 4, m + i, n - i, bits, alpha, mode);
+  }
+  if (IsWord(bits)) {
+    __m128i av = _mm_set1_epi16(static_cast<int16_t>(alpha)), full = _mm_set1_epi16(255);
+    for (; i + 8 <= n; i += 8) {
+      __m128i mv = LoadMask8(m + i);
+      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
+      __m128i out;
+      if (mode == TMaskMode::Add) {
+        __m128i k = _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
+        out = Select(_mm_cmpeq_epi16(k, z), dv, Add16(sv, dv, k, bits));
+      } else {
+        __m128i w = mode == TMaskMode::Copy ? mv : _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
+        __m128i blended = Blend16(sv, dv, w, bits);
+        if (mode == TMaskMode::Copy) blended = Select(_mm_cmpeq_epi16(mv, full), sv, blended);
+        __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(mv, z), _mm_cmpeq_epi16(sv, dv));
+        out = Select(keep, dv, blended);
+      }
+      Store16(d + i * 2, out);
+    }
+    return p::Mask(d + i * 2, s + i * 2, m + i, n - i, bits, alpha, mode);
+  }
+  p::Mask(d, s, m, n, bits, alpha, mode);
+}
+
+void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t opacity,
+                 TRowKey key) {
+  int32_t i = 0;
+  if (bits == 32) {
+    __m128i w = _mm_set1_epi32(opacity), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
+    __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
+    __m128i colour = _mm_set1_epi32(0x00FFFFFF);
+    for (; i + 4 <= n; i += 4) {
+      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
+      __m128i keep = _mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv));
+      Store16(d + i * 4, Select(keep, dv, _mm_and_si128(Blend32(sv, dv, w), colour)));
+    }
+    return p::BitmapBlend(d + i * 4, s + i * 4, n - i, bits, opacity, key);
+  }
+  if (IsWord(bits)) {
+    __m128i w = _mm_set1_epi16(static_cast<int16_t>(opacity));
+    __m128i nw = _mm_set1_epi16(static_cast<int16_t>(255 - opacity));
+    __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
+    __m128i kon = key.Enabled && key.Value <= 0xFFFF ? AllOnes() : _mm_setzero_si128();
+    for (; i + 8 <= n; i += 8) {
+      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
+      TSplit a = Split(sv, bits), b = Split(dv, bits);
+      auto mix = [&](__m128i x, __m128i y) {
+        return Div255(_mm_add_epi16(_mm_mullo_epi16(y, nw), _mm_mullo_epi16(x, w)));
+      };
+      __m128i blended = Join({mix(a.R, b.R), mix(a.G, b.G), mix(a.B, b.B)}, bits);
+      Store16(d + i * 2, Select(_mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv)), dv, blended));
+    }
+    return p::BitmapBlend(d + i * 2, s + i * 2, n - i, bits, opacity, key);
+  }
+  p::BitmapBlend(d, s, n, bits, opacity, key);
+}
+
+void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
+                 int32_t opacity) {
+  int32_t i = 0;
+  const __m128i z = _mm_setzero_si128();
+  if (bits == 32) {
+    __m128i full = _mm_set1_epi32(255), colour = _mm_set1_epi32(0x00FFFFFF);
+    for (; i + 4 <= n; i += 4) {
+      __m128i w = LoadMask4(a + i);
+      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
+      __m128i out = Select(_mm_cmpeq_epi32(w, full), sv, _mm_and_si128(Blend32(sv, dv, w), colour));
+      Store16(d + i * 4, Select(_mm_cmpeq_epi32(w, z), dv, out));
+    }
+    return p::BitmapAlpha(d + i * 4, s + i * 4, a + i, n - i, bits, opacity);
+  }
+  if (IsWord(bits)) {
+    __m128i full = _mm_set1_epi16(255);
+    for (; i + 8 <= n; i += 8) {
+      __m128i w = LoadMask8(a + i);
+      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
+      __m128i out = Select(_mm_cmpeq_epi16(w, full), sv, Blend16(sv, dv, w, bits));
+      Store16(d + i * 2, Select(_mm_cmpeq_epi16(w, z), dv, out));
+    }
+    return p::BitmapAlpha(d + i * 2, s + i * 2, a + i, n - i, bits, opacity);
+  }
+  p::BitmapAlpha(d, s, a, n, bits, opacity);
+}
+
+}  // namespace
+
+const TRowKernels& FastRowKernels() {
+  static const TRowKernels kernels = {
+      Copy,      Fill,  KeyedCopy, FillAlpha,   FillAdd,     FillSub,
+      ColorMask, Blend, Add,       Mask,        BitmapBlend, BitmapAlpha,
+  };
+  return kernels;
+}
+
+#else
+
+const TRowKernels& FastRowKernels() { return PortableRowKernels(); }
+
+#endif
+
+}  // namespace orba

@@ -1,0 +1,179 @@
+#include "graphics/jpeg_codec.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+namespace orba {
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return.
+// Ours formats the message and jumps back to the setjmp of the phase that
+// called into libjpeg. The phase functions below hold no C++ objects with
+// destructors, so the jump skips nothing that needs cleaning up.
+struct TErrorManager {
+  jpeg_error_mgr Pub;  // first member: libjpeg sees only this part
+  std::jmp_buf Jump;
+  char Message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void OnError(j_common_ptr cinfo) {
+  TErrorManager* err = reinterpret_cast<TErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->Message);
+  std::longjmp(err->Jump, 1);
+}
+
+// Warnings (a truncated stream padded out, extra bytes) are not errors: the
+// picture is shown as far as it could be read.
+void OnMessage(j_common_ptr, int) {}
+
+void InitErrors(TErrorManager& err) {
+  jpeg_std_error(&err.Pub);
+  err.Pub.error_exit = OnError;
+  err.Pub.emit_message = OnMessage;
+  err.Message[0] = 0;
+}
+
+// Pixels of the largest picture we agree to decode (about 400 MiB of RGB).
+constexpr uint64_t kMaxPixels = uint64_t{1} << 27;
+
+struct TDecodeState {
+  jpeg_decompress_struct Info;
+  TErrorManager Errors;
+};
+
+bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size) {
+  if (setjmp(st.Errors.Jump)) return false;
+  jpeg_create_decompress(&st.Info);
+  jpeg_mem_src(&st.Info, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&st.Info, TRUE);
+  switch (st.Info.jpeg_color_space) {
+    case JCS_GRAYSCALE: st.Info.out_color_space = JCS_GRAYSCALE; break;
+    case JCS_CMYK:
+    case JCS_YCCK: st.Info.out_color_space = JCS_CMYK; break;
+    default: st.Info.out_color_space = JCS_RGB; break;
+  }
+  jpeg_calc_output_dimensions(&st.Info);
+  return true;
+}
+
+bool DecodeRows(TDecodeState& st, uint8_t* out, size_t row_bytes) {
+  if (setjmp(st.Errors.Jump)) return false;
+  jpeg_start_decompress(&st.Info);
+  while (st.Info.output_scanline < st.Info.output_height) {
+    JSAMPROW row = out + static_cast<size_t>(st.Info.output_scanline) * row_bytes;
+    if (jpeg_read_scanlines(&st.Info, &row, 1) != 1) return false;
+  }
+  jpeg_finish_decompress(&st.Info);
+  return true;
+}
+
+struct TEncodeState {
+  jpeg_compress_struct Info;
+  TErrorManager Errors;
+  unsigned char* Buffer;
+  unsigned long Size;
+};
+
+bool EncodeRows(TEncodeState& st, const TJpegImage& image, int32_t quality) {
+  if (setjmp(st.Errors.Jump)) return false;
+  jpeg_create_compress(&st.Info);
+  jpeg_mem_dest(&st.Info, &st.Buffer, &st.Size);
+  st.Info.image_width = static_cast<JDIMENSION>(image.Width);
+  st.Info.image_height = static_cast<JDIMENSION>(image.Height);
+  st.Info.input_components = image.Components;
+  st.Info.in_color_space = image.Components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&st.Info);
+  jpeg_set_quality(&st.Info, quality, TRUE);
+  jpeg_start_compress(&st.Info, TRUE);
+  const size_t row_bytes = static_cast<size_t>(image.Width) * static_cast<size_t>(image.Components);
+  while (st.Info.next_scanline < st.Info.image_height) {
+    // libjpeg takes rows as non-const pointers but only reads them.
+    JSAMPROW row = const_cast<uint8_t*>(image.Pixels.data()) +
+                   static_cast<size_t>(st.Info.next_scanline) * row_bytes;
+    jpeg_write_scanlines(&st.Info, &row, 1);
+  }
+  jpeg_finish_compress(&st.Info);
+  return true;
+}
+
+// CMYK as Adobe programs write it (inverted when the Adobe marker is there)
+// to RGB, in place: four bytes in, three out.
+void CmykToRgb(std::vector<uint8_t>& pixels, size_t count, bool inverted) {
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = pixels[4 * i], m = pixels[4 * i + 1], y = pixels[4 * i + 2], k = pixels[4 * i + 3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    pixels[3 * i] = static_cast<uint8_t>(c * k / 255);
+    pixels[3 * i + 1] = static_cast<uint8_t>(m * k / 255);
+    pixels[3 * i + 2] = static_cast<uint8_t>(y * k / 255);
+  }
+  pixels.resize(3 * count);
+}
+
+std::string JpegMessage(const char* text) { return std::string("JPEG: ") + text; }
+
+}  // namespace
+
+TJpegImage DecodeJpeg(const uint8_t* data, size_t size) {
+  if (data == nullptr || size == 0) throw EJpegError(JpegMessage("empty data"));
+  // Zeroed, so that destroying is safe however far creation got.
+  TDecodeState st{};
+  InitErrors(st.Errors);
+  st.Info.err = &st.Errors.Pub;
+  bool ok = DecodeHeader(st, data, size);
+  TJpegImage image;
+  const int components = ok ? st.Info.output_components : 0;
+  const uint64_t pixels = ok ? uint64_t{st.Info.output_width} * st.Info.output_height : 0;
+  if (ok && (pixels == 0 || pixels > kMaxPixels || (components != 1 && components != 3 && components != 4))) {
+    jpeg_destroy_decompress(&st.Info);
+    throw EJpegError(JpegMessage("unsupported image size or layout"));
+  }
+  if (ok) {
+    image.Width = static_cast<int32_t>(st.Info.output_width);
+    image.Height = static_cast<int32_t>(st.Info.output_height);
+    image.Pixels.resize(static_cast<size_t>(pixels) * static_cast<size_t>(components));
+    ok = DecodeRows(st, image.Pixels.data(), static_cast<size_t>(image.Width) * components);
+  }
+  bool inverted = st.Info.saw_Adobe_marker;
+  std::string message = st.Errors.Message;
+  jpeg_destroy_decompress(&st.Info);
+  if (!ok) throw EJpegError(JpegMessage(message.empty() ? "unreadable data" : message.c_str()));
+  if (components == 4) CmykToRgb(image.Pixels, static_cast<size_t>(pixels), inverted);
+  image.Components = components == 1 ? 1 : 3;
+  return image;
+}
+
+std::vector<uint8_t> EncodeJpeg(const TJpegImage& image, int32_t quality) {
+  if (image.Width <= 0 || image.Height <= 0 || image.Width > JPEG_MAX_DIMENSION ||
+      image.Height > JPEG_MAX_DIMENSION || (image.Components != 1 && image.Components != 3) ||
+      image.Pixels.size() != static_cast<size_t>(image.Width) * static_cast<size_t>(image.Height) *
+                                 static_cast<size_t>(image.Components))
+    throw EJpegError(JpegMessage("invalid image to encode"));
+  TEncodeState st{};
+  InitErrors(st.Errors);
+  st.Info.err = &st.Errors.Pub;
+  bool ok = EncodeRows(st, image, std::clamp(quality, 1, 100));
+  std::string message = st.Errors.Message;
+  jpeg_destroy_compress(&st.Info);
+  std::vector<uint8_t> out;
+  try {
+    if (ok && st.Buffer != nullptr) out.assign(st.Buffer, st.Buffer + st.Size);
+  } catch (...) {
+    std::free(st.Buffer);
+    throw;
+  }
+  std::free(st.Buffer);
+  if (!ok) throw EJpegError(JpegMessage(message.c_str()));
+  return out;
+}
+
+}  // namespace orba

@@ -1,0 +1,79 @@
+// The PNG codec: decodes a PNG stream into a TDIB (1, 4, 8 or 24 bits) plus
+// an 8-bit alpha plane, and encodes a TDIB (with its alpha plane) as PNG.
+//
+// The alpha plane holds 255 minus the PNG alpha: 0 is opaque, 255 fully
+// transparent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/big_stream.h"
+#include "graphics/dib.h"
+#include "graphics/graphic_errors.h"
+
+namespace orba {
+
+class EZelPNG : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+struct TPngTime {
+  int16_t Year = 0;
+  uint8_t Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+
+class TZelPNG {
+ public:
+  TZelPNG();
+
+  void LoadFromStream(TKsBigStream& stream);
+  void SaveToStream(TKsBigStream& stream);
+
+  // Copies every field; the bitmaps share the source's images.
+  void Assign(const TZelPNG& source);
+  // Resize the picture and the alpha plane together (new pixels are zero).
+  void SetWidth(int32_t width);
+  void SetHeight(int32_t height);
+
+  // Fills an outside bitmap instead of the own alpha plane; nullptr (or the
+  // own plane) restores the own one.
+  void UseAlphaTarget(TDIB* bitmap);
+  TDIB& Alpha() { return *alpha_; }
+  // -1 switches the picture's transparency off; any other value sets its
+  // transparent colour (bit 24 set: a palette index in the low byte).
+  void SetKeyColor(int32_t color);
+  // Raises unless 256 <= Size <= 100000.
+  void SetDataChunkSize(int32_t size);
+  int32_t DataChunkSize() const { return data_chunk_size_; }
+
+  TDIB Image;
+  bool AlphaLoaded = false;
+  int32_t DeflateLevel = -1;
+  uint8_t RowFilterChoice = 1;
+  uint8_t Interlace = 0;
+  bool Grey = false;
+  std::string Comment;
+  int32_t BkgdColor = -1;
+  int32_t KeyColor = -1;
+  // The picture's transparent colour as loaded (-1: none).
+  int32_t TransparentColor = -1;
+  long double Gamma = 0.45455L;
+  int32_t SbitBytes = 0;
+  uint8_t PhysUnit = 0;
+  int32_t PhysX = 0, PhysY = 0;
+  bool StampCurrentTime = true;
+  TPngTime Time;
+  int32_t ChrmValues[8] = {};
+  uint8_t GifgBytes[4] = {};
+  bool SkipMacHeader = true;
+  int32_t BitDepth = 0;
+
+ private:
+  TDIB own_alpha_;
+  TDIB* alpha_;
+  int32_t data_chunk_size_ = 32768;
+};
+
+}  // namespace orba

@@ -1,0 +1,61 @@
+// Message boxes the player shows over its main window: a disc request, a
+// quit question, an error naming a file. The interface knows nothing of how
+// a box is drawn; the window back end shows a real one, the headless back end
+// answers from a script and records what it was asked.
+//
+// Titles and texts are Shift-JIS, as everywhere inside the player; a back
+// end converts them where they leave the program.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orba {
+
+// The button sets a message box can offer.
+enum class TDialogButtons { Ok, OkCancel, YesNo, RetryCancel, Custom };
+
+// The answer: which button closed the box. For TDialogButtons::Custom the
+// answer is Custom and TDialogResult::CustomIndex says which label.
+enum class TDialogAnswer { Ok, Cancel, Yes, No, Retry, Custom };
+
+struct TDialogResult {
+  TDialogAnswer Answer = TDialogAnswer::Ok;
+  int CustomIndex = -1;  // index into the labels of a Custom box
+};
+
+struct TDialogRequest {
+  std::string Title;
+  std::string Text;
+  TDialogButtons Buttons = TDialogButtons::Ok;
+  std::vector<std::string> Labels;  // only for TDialogButtons::Custom
+};
+
+// The answer of a box whose first button was pressed.
+TDialogResult FirstButtonAnswer(TDialogButtons buttons);
+
+class TMessageBoxService {
+ public:
+  virtual ~TMessageBoxService() = default;
+  // Shows the box and waits for a button.
+  virtual TDialogResult Show(const TDialogRequest& request) = 0;
+
+  // Short forms of the common boxes.
+  void ShowMessage(const std::string& title, const std::string& text);
+  TDialogAnswer Ask(const std::string& title, const std::string& text, TDialogButtons buttons);
+};
+
+// The service every message box of the player goes through. Until a back end
+// is installed, boxes answer as if their first button had been pressed and
+// show nothing.
+TMessageBoxService& MessageBoxes();
+// Installs a back end (nullptr restores the silent default) and returns the
+// previous one.
+std::shared_ptr<TMessageBoxService> SetMessageBoxService(std::shared_ptr<TMessageBoxService> service);
+
+// The title of the application, used by boxes that carry it.
+const std::string& ApplicationTitle();
+void SetApplicationTitle(const std::string& title);
+
+}  // namespace orba

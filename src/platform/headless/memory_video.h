@@ -1,0 +1,49 @@
+// The window of the headless player: it keeps the picture that a display
+// would show, updated only inside the presented dirty rectangles, and
+// records what was asked of the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/video.h"
+
+namespace orba {
+
+class TMemoryVideo : public TVideo {
+ public:
+  void CreateWindow(int32_t width, int32_t height, const std::string& title) override;
+  void SetTitle(const std::string& title) override { title_ = title; }
+  void SetFullScreen(bool on) override { full_screen_ = on; }
+  bool FullScreen() const override { return full_screen_; }
+  void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
+  void SetMousePosition(int32_t x, int32_t y) override;
+  void ShowCursor(bool visible) override { cursor_visible_ = visible; }
+
+  bool WindowCreated() const { return created_; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  const std::string& Title() const { return title_; }
+  // The shown picture, 0x00RRGGBB, Width() pixels a row; black at first.
+  const std::vector<uint32_t>& Picture() const { return picture_; }
+  uint32_t Pixel(int32_t x, int32_t y) const;
+  int32_t PresentCount() const { return present_count_; }
+  bool CursorVisible() const { return cursor_visible_; }
+  int32_t MouseX() const { return mouse_x_; }
+  int32_t MouseY() const { return mouse_y_; }
+  // Writes the shown picture as a PNG file.
+  void WritePng(const std::string& path) const;
+
+ private:
+  bool created_ = false;
+  int32_t width_ = 0, height_ = 0;
+  std::string title_;
+  std::vector<uint32_t> picture_;
+  bool full_screen_ = false;
+  bool cursor_visible_ = true;
+  int32_t mouse_x_ = 0, mouse_y_ = 0;
+  int32_t present_count_ = 0;
+};
+
+}  // namespace orba

@@ -1,0 +1,116 @@
+#include "platform/sdl/sdl_video.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "platform/text_convert.h"
+
+namespace orba {
+namespace {
+
+[[noreturn]] void Fail(const char* what) { throw ESdlError(std::string(what) + ": " + SDL_GetError()); }
+
+}  // namespace
+
+TSdlVideo::TSdlVideo() {
+  // Closing the window is a request the player answers itself; SDL must not
+  // turn it into a quit of its own as well.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) Fail("SDL video");
+}
+
+TSdlVideo::~TSdlVideo() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& title) {
+  if (window_) throw ESdlError("the window is already open");
+  if (width <= 0 || height <= 0) throw ESdlError("window size must be positive");
+  width_ = width;
+  height_ = height;
+  window_ = SDL_CreateWindow(SjisToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                             width, height, SDL_WINDOW_RESIZABLE);
+  if (!window_) Fail("SDL window");
+  // No vertical sync: presenting must not hold up the 15 ms tick.
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (!renderer_) Fail("SDL renderer");
+  // A scaled picture is smoothed; at 1:1 this changes nothing.
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width,
+                               height);
+  if (!texture_) Fail("SDL texture");
+  // The texture starts black.
+  std::vector<uint32_t> black(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  SDL_UpdateTexture(texture_, nullptr, black.data(), width * 4);
+  Redraw();
+}
+
+void TSdlVideo::SetTitle(const std::string& title) {
+  if (window_) SDL_SetWindowTitle(window_, SjisToUtf8(title).c_str());
+}
+
+void TSdlVideo::SetFullScreen(bool on) {
+  if (!window_ || on == full_screen_) return;
+  if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return;
+  full_screen_ = on;
+  Redraw();
+}
+
+void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
+  if (!texture_ || !frame.Pixels || frame.Stride < frame.Width) return;
+  const int32_t w = std::min(width_, frame.Width), h = std::min(height_, frame.Height);
+  bool changed = false;
+  for (const TScreenRect& r : dirty) {
+    SDL_Rect area;
+    area.x = std::max(r.Left, 0);
+    area.y = std::max(r.Top, 0);
+    area.w = std::min(r.Right, w) - area.x;
+    area.h = std::min(r.Bottom, h) - area.y;
+    if (area.w <= 0 || area.h <= 0) continue;
+    const uint32_t* first = frame.Pixels + static_cast<ptrdiff_t>(area.y) * frame.Stride + area.x;
+    SDL_UpdateTexture(texture_, &area, first, frame.Stride * 4);
+    changed = true;
+  }
+  if (changed) Redraw();
+}
+
+void TSdlVideo::Redraw() {
+  if (!renderer_) return;
+  int out_w = 0, out_h = 0;
+  SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
+  const TLetterbox box = FitLetterbox(width_, height_, out_w, out_h);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  if (box.Width > 0 && box.Height > 0) {
+    const SDL_Rect target{box.X, box.Y, box.Width, box.Height};
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  }
+  SDL_RenderPresent(renderer_);
+}
+
+TLetterbox TSdlVideo::WindowBox() const {
+  int win_w = 0, win_h = 0;
+  if (window_) SDL_GetWindowSize(window_, &win_w, &win_h);
+  return FitLetterbox(width_, height_, win_w, win_h);
+}
+
+void TSdlVideo::WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_t& gy) const {
+  WindowToGame(WindowBox(), wx, wy, gx, gy);
+}
+
+void TSdlVideo::SetMousePosition(int32_t x, int32_t y) {
+  if (!window_) return;
+  int32_t wx = 0, wy = 0;
+  GameToWindow(WindowBox(), x, y, wx, wy);
+  SDL_WarpMouseInWindow(window_, wx, wy);
+}
+
+void TSdlVideo::ShowCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+uint32_t TSdlVideo::WindowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }
+
+}  // namespace orba

@@ -1,0 +1,58 @@
+// The game window on SDL: a resizable window whose picture is a streaming
+// texture of the game's size, scaled to fit with its aspect kept. Only the
+// dirty rectangles of a frame are uploaded; the texture keeps the rest.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/letterbox.h"
+#include "platform/video.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+namespace orba {
+
+class ESdlError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class TSdlVideo : public TVideo {
+ public:
+  // Starts SDL's video; raises ESdlError when there is no display to use.
+  TSdlVideo();
+  ~TSdlVideo() override;
+  TSdlVideo(const TSdlVideo&) = delete;
+  TSdlVideo& operator=(const TSdlVideo&) = delete;
+
+  void CreateWindow(int32_t width, int32_t height, const std::string& title) override;
+  void SetTitle(const std::string& title) override;
+  void SetFullScreen(bool on) override;
+  bool FullScreen() const override { return full_screen_; }
+  void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
+  void SetMousePosition(int32_t x, int32_t y) override;
+  void ShowCursor(bool visible) override;
+
+  // Draws the kept picture again (after the window was resized, uncovered
+  // or switched between window and full screen).
+  void Redraw();
+  // A position in the window to game coordinates.
+  void WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_t& gy) const;
+  uint32_t WindowId() const;
+
+ private:
+  TLetterbox WindowBox() const;
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int32_t width_ = 0, height_ = 0;
+  bool full_screen_ = false;
+};
+
+}  // namespace orba

@@ -1,0 +1,18 @@
+// The player's trace: start-up and shut-down steps, ticks and input name
+// themselves here. Nothing is written unless a sink was set (the player's
+// --trace option sets one). Window thread only.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace orba {
+
+using TTraceSink = std::function<void(const std::string& line)>;
+
+// An empty sink switches the trace off.
+void SetTraceSink(TTraceSink sink);
+bool TraceEnabled();
+void Trace(const std::string& step);
+
+}  // namespace orba

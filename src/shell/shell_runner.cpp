@@ -1,0 +1,116 @@
+#include "shell/shell_runner.h"
+
+#include <string>
+
+#include "core/game_clock.h"
+#include "platform/headless/scripted_input.h"
+#include "platform/trace.h"
+
+namespace orba {
+
+bool RunTick(TTickClient& client, TVideo& video) {
+  client.ReleaseExpiredFiles();
+  client.DeleteTempFiles();
+  client.UpdateInput();
+  client.RunInterpreter();
+  const bool loaded = client.ProcessSaveLoad();
+  client.PumpOgg();
+  client.Idle();
+  if (loaded) {
+    Trace("no painting after a load");
+    return false;
+  }
+  client.Draw();
+  client.Present(video);
+  return true;
+}
+
+TShellRunner::TShellRunner(TClock& clock, TVideo& video, TInputSource& input, TTickClient& client)
+    : video_(video), input_(input), client_(client), ticks_(clock) {
+  ResetPlayerGlobals();
+  SetSystemClock(&clock);
+  SetMessageProcessor([this] { DispatchInput(); });
+}
+
+TShellRunner::~TShellRunner() {
+  SetMessageProcessor(nullptr);
+  SetSystemClock(nullptr);
+}
+
+bool TShellRunner::StartUp() {
+  Trace("start up");
+  if (!client_.StartUp() || QuitFlag != 0) {
+    QuitFlag = 1;
+    Trace("start-up failed");
+    return false;
+  }
+  const int32_t width = client_.ScreenWidth(), height = client_.ScreenHeight();
+  Trace("window " + std::to_string(width) + "x" + std::to_string(height));
+  video_.CreateWindow(width, height, client_.Title());
+  Trace("start ticks");
+  ticks_.Restart();
+  started_ = true;
+  return true;
+}
+
+bool TShellRunner::Running() const { return started_ && !closed_ && QuitFlag == 0 && !shut_down_; }
+
+void TShellRunner::DispatchInput() {
+  TInputEvent event;
+  while (input_.NextEvent(event)) {
+    if (TraceEnabled()) Trace("input " + FormatInputEvent(event));
+    switch (event.Kind) {
+      case TInputKind::Close:
+        if (client_.CloseQuery()) closed_ = true;
+        continue;
+      case TInputKind::FocusLost:
+      case TInputKind::FocusGained:
+        if (client_.PauseWhenInactive()) ticks_.SetPaused(event.Kind == TInputKind::FocusLost);
+        break;
+      default:
+        break;
+    }
+    client_.HandleInput(event);
+  }
+}
+
+bool TShellRunner::Step() {
+  if (!Running()) return false;
+  // The number the next tick will have; the count wraps as scripts see it.
+  input_.BeforeTick(static_cast<int32_t>(static_cast<uint32_t>(TickCount) + 1));
+  DispatchInput();
+  if (!Running()) return false;
+  if (ticks_.Poll()) {
+    if (TraceEnabled())
+      Trace("tick " + std::to_string(TickCount) + " clock " + std::to_string(GameClock) +
+            " frame " + std::to_string(FrameTime));
+    if (RunTick(client_, video_)) ++painted_;
+  } else if (ticks_.LastDroppedGap() != 0) {
+    if (TraceEnabled()) Trace("gap of " + std::to_string(ticks_.LastDroppedGap()) + " ms dropped");
+  }
+  return Running();
+}
+
+void TShellRunner::Wait() { input_.Wait(ticks_.MsUntilDue()); }
+
+void TShellRunner::ShutDown() {
+  if (shut_down_) return;
+  shut_down_ = true;
+  Terminating = true;
+  Trace("stop ticks");
+  Trace("shut down");
+  client_.ShutDown();
+}
+
+void RunRealTime(TShellRunner& runner) {
+  while (runner.Step()) runner.Wait();
+}
+
+void RunSteps(TShellRunner& runner, TFakeClock& clock, int32_t steps, uint32_t frame_ms) {
+  for (int32_t i = 0; i < steps; ++i) {
+    clock.Advance(frame_ms);
+    if (!runner.Step()) break;
+  }
+}
+
+}  // namespace orba

@@ -1,0 +1,263 @@
+#include "core/vr_file_manager.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/install_record.h"
+#include "platform/dialogs.h"
+#include "platform/headless/scripted_dialogs.h"
+#include "platform/text_convert.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::ReadFileBytes;
+using test::WriteFileBytes;
+
+std::string Text(const TKsMemoryStream& s) { return std::string(s.Bytes().begin(), s.Bytes().end()); }
+
+std::string TextOfFile(const std::string& sjis_path) {
+  const std::vector<uint8_t> b = ReadFileBytes(sjis_path);
+  return std::string(b.begin(), b.end());
+}
+
+// Writes a package of memory entries (name, content).
+void WritePackage(const std::string& path, const std::vector<std::pair<std::string, std::string>>& files) {
+  TVrFileCollection c;
+  for (const auto& [name, data] : files) c.AddEntry(name)->Data->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  TKsMemoryStream out;
+  ASSERT_TRUE(c.SaveToBigStream(out));
+  out.SaveToFile(path);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  WriteFileBytes(path, Bytes(text));
+}
+
+class VrManager : public testing::Test {
+ protected:
+  void SetUp() override {
+    WritePackage(dir / "a.dat", {{"page.txt", "archive A page"}, {"both.txt", "archive A"}, {"bg\\one.png", "1"}});
+    WritePackage(dir / "b.dat", {{"both.txt", "archive B"}, {"onlyb.txt", "only B"}, {"bg\\two.png", "2"}});
+    WriteText(dir / "over/page.txt", "override page");
+    WriteText(dir / "over/data/bg/title.png", "title picture");
+    WriteText(dir / "over/\xe3\x82\xbd\xe3\x83\xbc\xe3\x82\xb9/\xe8\xa1\xa8\xe7\xa4\xba.txt", "utf-8 named");  // ソース/表示.txt
+    WriteText(dir / "over/bg/three.png", "3");
+    WriteText(dir / "cd/cd.txt", "on the disc");
+    WriteText(dir / "cd/both.txt", "disc copy");
+    ::setenv("ORBA_SEARCH_FOLDERS", (dir / "cd").c_str(), 1);
+    manager = std::make_unique<TVrFileManager>();
+    ::unsetenv("ORBA_SEARCH_FOLDERS");
+    manager->AddCollection(std::make_unique<TVrFileCollection>());  // collection 0: memory files
+    ASSERT_EQ(manager->AddArchive(dir / "a.dat"), 1);
+    ASSERT_EQ(manager->AddArchive(dir / "b.dat"), 2);
+    manager->SetOverrideFolder(dir / "over");
+  }
+  std::string Load(const std::string& name) {
+    TKsMemoryStream s;
+    manager->LoadToStream(s, name);
+    return Text(s);
+  }
+
+  test::TempDir dir;
+  std::unique_ptr<TVrFileManager> manager;
+};
+
+TEST_F(VrManager, LoadsInLookupOrder) {
+  EXPECT_EQ(manager->OverrideFolder, dir.path() + "/over\\");
+  EXPECT_EQ(Load("page.txt"), "override page");  // override before archives
+  EXPECT_EQ(Load("BOTH.TXT"), "archive A");       // the first mounted archive wins
+  EXPECT_EQ(Load("onlyb.txt"), "only B");
+  EXPECT_EQ(Load("cd.txt"), "on the disc");  // search folders last
+  EXPECT_THROW(Load("nowhere.txt"), EOrbaError);
+  // A non-memory destination gets the same bytes.
+  test::TempDir out;
+  {
+    TKsMemoryStream copy;
+    manager->LoadToStream(copy, "both.txt");
+    EXPECT_EQ(Text(copy), "archive A");
+  }
+}
+
+TEST_F(VrManager, ExistsLooksInArchivesOverrideAndSearchFolders) {
+  EXPECT_FALSE(manager->Exists(""));
+  for (const char* name : {"page.txt", "ONLYB.TXT", "cd.txt", "Data\\BG\\Title.PNG"}) EXPECT_TRUE(manager->Exists(name)) << name;
+  EXPECT_FALSE(manager->Exists("nowhere.txt"));
+}
+
+TEST_F(VrManager, ResolvesNamesOnDiskCaseInsensitivelyAndFromShiftJis) {
+  EXPECT_EQ(Load("DATA\\BG\\Title.PNG"), "title picture");
+  EXPECT_EQ(Load("\x83\x5c\x81[\x83X\\\x95\x5c\x8e\xa6.txt"), "utf-8 named");  // ソース\表示.txt
+  // A folder copied without converting its names keeps raw Shift-JIS bytes.
+  WriteText(dir / "over/raw/\x95\x5c.txt", "raw bytes");  // 表.txt
+  EXPECT_EQ(Load("RAW\\\x95\x5c.TXT"), "raw bytes");
+  std::unique_ptr<TRangeStream> window = manager->OpenRangeStream("raw\\\x95\x5c.txt");
+  EXPECT_EQ(window->GetSize(), 9);
+}
+
+TEST_F(VrManager, WithoutOverrideFolderANameIsAPathButDoesNotExist) {
+  manager->SetOverrideFolder("");
+  const std::string absolute = dir / "over/page.txt";
+  EXPECT_EQ(Load(absolute), "override page");
+  EXPECT_FALSE(manager->Exists(absolute));
+  EXPECT_EQ(Load("page.txt"), "archive A page");
+}
+
+TEST_F(VrManager, MemoryFilesLiveInCollectionZero) {
+  TVrFile* entry = manager->GetCollection(0)->AddEntry("mem:pic");
+  entry->Data->WriteBuffer("memory", 6);
+  manager->GetCollection(0)->AddEntry("save:slot")->Data->WriteBuffer("saved", 5);
+  EXPECT_TRUE(manager->Exists("MEM:PIC"));
+  EXPECT_EQ(manager->FindEntry("mem:pic"), entry);
+  EXPECT_EQ(Load("mem:pic"), "memory");
+  EXPECT_EQ(Load("save:slot"), "saved");
+}
+
+TEST_F(VrManager, RangeStreamsFollowTheLookupOrder) {
+  auto read_all = [](TRangeStream& s) {
+    std::string out(static_cast<size_t>(s.GetSize()), '\0');
+    s.ReadBuffer(out.data(), s.GetSize());
+    return out;
+  };
+  EXPECT_EQ(read_all(*manager->OpenRangeStream("page.txt")), "override page");
+  EXPECT_EQ(read_all(*manager->OpenRangeStream("cd.txt")), "on the disc");
+  // An archive window holds the stored (here packed) bytes.
+  EXPECT_EQ(manager->OpenRangeStream("onlyb.txt")->GetSize(), manager->FindEntry("onlyb.txt")->Size);
+  EXPECT_THROW(manager->OpenRangeStream("nowhere.txt"), EOrbaError);
+}
+
+TEST_F(VrManager, RealFileNameExtractsOnceAndKeepsTheRecord) {
+  EXPECT_EQ(manager->RealFileName("page.txt"), dir.path() + "/over/page.txt");
+  const std::string first = manager->RealFileName("both.txt");
+  EXPECT_EQ(first, manager->TempFolder + "~ob00000000.txt");
+  EXPECT_EQ(TextOfFile(first), "archive A");
+  EXPECT_EQ(manager->RealFileName("both.txt"), first);
+  EXPECT_EQ(manager->LockList.Items[0]->UseCount, 2);
+  // Another letter case is another record and another file.
+  EXPECT_EQ(manager->RealFileName("BOTH.TXT"), manager->TempFolder + "~ob00000001.TXT");
+  EXPECT_EQ(manager->RealFileName("cd.txt"), dir.path() + "/cd/cd.txt");
+  EXPECT_EQ(manager->RealFileName("nowhere.txt"), "nowhere.txt");
+  const std::string folder = manager->TempFolder;
+  manager.reset();
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST_F(VrManager, AFailedExtractionLeavesNoRecordAndNoFile) {
+  // A packed entry whose zlib stream is damaged.
+  WritePackage(dir / "bad.dat", {{"broken.ogg", std::string(1000, 'q')}});
+  std::vector<uint8_t> bytes = ReadFileBytes(dir / "bad.dat");
+  bytes[bytes.size() - 10] ^= 0xFF;
+  bytes[bytes.size() - 12] ^= 0xFF;
+  WriteFileBytes(dir / "bad.dat", bytes);
+  ASSERT_GE(manager->AddArchive(dir / "bad.dat"), 0);
+  EXPECT_THROW(manager->RealFileName("broken.ogg"), EOrbaError);
+  EXPECT_TRUE(manager->LockList.Items.empty());
+  EXPECT_TRUE(fs::is_empty(SjisToUtf8(manager->TempFolder)));
+}
+
+TEST_F(VrManager, MountsAFolderOnceAndRefusesDamagedPackages) {
+  EXPECT_GE(manager->AddArchive(dir / "cd\\"), 0);
+  EXPECT_EQ(manager->AddArchive(dir / "cd\\"), -1);
+  const int count = manager->CollectionCount();
+  WriteFileBytes(dir / "damaged.dat", test::FromHex("76 66 66 00 00 00 ff ff ff 7f"));
+  EXPECT_THROW(manager->AddArchive(dir / "damaged.dat"), EVrDamagedError);
+  EXPECT_EQ(manager->CollectionCount(), count);
+}
+
+TEST_F(VrManager, ListsArchiveAndDiskFilesOfAFolder) {
+  std::vector<std::string> list;
+  manager->ListFiles("bg\\", list);
+  EXPECT_EQ(list, (std::vector<std::string>{"bg\\one.png", "bg\\two.png", "bg\\three.png"}));
+  // Listing leaves the attributes alone.
+  ::chmod((dir / "over/bg/three.png").c_str(), 0444);
+  list.clear();
+  manager->ListFiles("bg\\", list);
+  struct stat st {};
+  ::stat((dir / "over/bg/three.png").c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0444u);
+}
+
+TEST_F(VrManager, DiscRequestAsksUntilTheDiscIsThere) {
+  // Disc 2 of title "T" sits in the search folder.
+  WritePackage(dir / "cd/game.dat", {{"disc2.txt", "second disc"}});
+  TOrbaInstallSet install;
+  install.TitleId = "T";
+  install.DiscNumber = 1;
+  install.SaveToFile(dir / "cd/install.dat");
+  ASSERT_GE(manager->AddArchive(dir / "cd/game.dat"), 0);
+  manager->DiscSettings = TVrDiscSettings{"T", "disc %d, please", "quit?", nullptr};
+  bool quit = false;
+  manager->DiscSettings.OnQuit = [&quit] { quit = true; };
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  auto previous = SetMessageBoxService(boxes);
+  boxes->Push(TDialogAnswer::Cancel);  // the disc request
+  boxes->Push(TDialogAnswer::Cancel);  // the quit question: ask again
+  boxes->Push(TDialogAnswer::Ok);      // the disc request: mounted
+  const int before = manager->CollectionCount();
+  EXPECT_TRUE(manager->RequestDisk(2));
+  ASSERT_EQ(boxes->Shown().size(), 3u);
+  EXPECT_EQ(boxes->Shown()[0].Text, "disc 2, please");
+  EXPECT_EQ(boxes->Shown()[1].Text, "quit?");
+  EXPECT_EQ(boxes->Shown()[0].Buttons, TDialogButtons::OkCancel);
+  // The search folder's package was unmounted first and mounted again.
+  EXPECT_EQ(manager->CollectionCount(), before);
+  EXPECT_EQ(Load("disc2.txt"), "second disc");
+  EXPECT_FALSE(quit);
+
+  boxes->Push(TDialogAnswer::Cancel);
+  boxes->Push(TDialogAnswer::Ok);
+  EXPECT_FALSE(manager->RequestDisk(3));
+  EXPECT_TRUE(quit);
+  SetMessageBoxService(previous);
+}
+
+TEST(VrFiles, FinalDeletesExtractedFilesAndTheFolder) {
+  test::TempDir dir;
+  WritePackage(dir / "a.dat", {{"x.ogg", "sound"}});
+  InitVrFiles();
+  ASSERT_NE(VrFileManager(), nullptr);
+  VrFileManager()->AddArchive(dir / "a.dat");
+  const std::string path = VrFileManager()->RealFileName("x.ogg");
+  const std::string folder = VrFileManager()->TempFolder;
+  EXPECT_EQ(TextOfFile(path), "sound");
+  // A released record runs out after its time and its file is deleted.
+  TVrLockList& locks = VrFileManager()->LockList;
+  locks.Released.push_back(std::move(locks.Items[0]));
+  locks.Items.clear();
+  locks.Released[0]->Remaining = 30;
+  locks.ReleaseExpired(15);
+  EXPECT_EQ(locks.Released.size(), 1u);
+  locks.ReleaseExpired(15);
+  EXPECT_TRUE(locks.Released.empty());
+  EXPECT_TRUE(fs::exists(path));  // queued, deleted by the next tick
+  DeleteVrTempFiles();
+  EXPECT_FALSE(fs::exists(path));
+  VrFileManager()->RealFileName("x.ogg");
+  FinalVrFiles();
+  EXPECT_EQ(VrFileManager(), nullptr);
+  EXPECT_FALSE(fs::exists(folder));
+}
+
+TEST(VrFiles, SmallRoutines) {
+  EXPECT_EQ(TVrFileManager::ExtractFolder(""), "");
+  EXPECT_EQ(TVrFileManager::ExtractFolder("bg\\title.png"), "bg\\");
+  EXPECT_EQ(TVrFileManager::ExtractFolder("title.png"), "");
+  EXPECT_EQ(TVrFileManager::ExtractFolder("\x95\x5c.png"), "");  // 表.png: the trail byte is no separator
+  EXPECT_EQ(FormatDiscNumber("Disc %d %% %s", 3), "Disc 3 % %s");
+  EXPECT_EQ(FormatDiscNumber("\x83\x66%d", 1), "\x83\x66" "1");
+  EXPECT_EQ(CdromMountFolders("/dev/sr0 /media/cd\\040rom iso9660 ro 0 0\n"
+                              "/dev/sda1 / ext4 rw 0 0\n/dev/sr1 /mnt/dvd udf ro 0 0\n"),
+            (std::vector<std::string>{"/media/cd rom\\", "/mnt/dvd\\"}));
+}
+
+}  // namespace
+}  // namespace orba

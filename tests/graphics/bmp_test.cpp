@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+
+#include "core/errors.h"
+#include "graphics/bmp.h"
+#include "graphics/dib.h"
+#include "graphics/graphic_errors.h"
+#include "graphics/picture_fixtures.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::FromHex;
+using test::ToHex;
+
+// A 2 x 1 16-bit BI_RGB file: pixels 0x7FFF and 0x001F.
+const char* const k16BitFile =
+    "42 4d 3a 00 00 00 00 00 00 00 36 00 00 00"
+    "28 00 00 00 02 00 00 00 01 00 00 00 01 00 10 00 00 00 00 00 04 00 00 00"
+    "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
+    "ff 7f 1f 00";
+
+void LoadHex(TDIB& d, const std::string& hex) {
+  TKsMemoryStream s(FromHex(hex));
+  d.LoadFromStream(s);
+}
+
+std::vector<uint8_t> Save(TDIB& d) {
+  TKsMemoryStream s;
+  d.SaveToStream(s);
+  return s.Bytes();
+}
+
+TEST(Bmp, SixteenBitFileIsSavedWithMasks) {
+  TDIB d;
+  LoadHex(d, k16BitFile);
+  EXPECT_EQ(d.CurrentLayout(), Layout555());
+  EXPECT_EQ(d.GetPixel(0, 0), 0x7FFFu);
+  EXPECT_EQ(ToHex(Save(d)),
+            "42 4d 46 00 00 00 00 00 00 00 42 00 00 00 "
+            "28 00 00 00 02 00 00 00 01 00 00 00 01 00 10 00 03 00 00 00 04 00 00 00 "
+            "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+            "00 7c 00 00 e0 03 00 00 1f 00 00 00 "
+            "ff 7f 1f 00");
+}
+
+TEST(Bmp, MasksAreChecked) {
+  const std::string head = "42 4d 00 00 00 00 00 00 00 00 42 00 00 00 28 00 00 00 01 00 00 00 01 00 00 00 01 00 ";
+  TDIB d;
+  LoadHex(d, head + "10 00 03 00 00 00 02 00 00 00 00000000 00000000 00000000 00000000 00 f8 00 00 e0 07 00 00 1f 00 00 00 ff ff 00 00");
+  EXPECT_EQ(d.CurrentLayout(), Layout565());
+  TDIB e;
+  e.SetSize(1, 1, 8);
+  try {
+    LoadHex(e, head + "20 00 03 00 00 00 04 00 00 00 00000000 00000000 00000000 00000000 00 f8 00 00 e0 07 00 00 1f 00 00 00 01 02 03 04");
+    FAIL();
+  } catch (const EInvalidGraphicOperation& err) {
+    EXPECT_EQ(std::string(err.what()), kInvalidPixelFormatText);
+  }
+  EXPECT_EQ(e.BitCount(), 8);  // a failed load keeps the old picture
+}
+
+TEST(Bmp, Os2FileWithThreeByteColours) {
+  TDIB d;
+  LoadHex(d, "42 4d 00 00 00 00 00 00 00 00 20 00 00 00 0c 00 00 00 03 00 01 00 01 00 01 00"
+             "10 20 30 40 50 60 a0 00 00 00");
+  EXPECT_EQ(d.ImageTable()[0], (TRGBQuad{0x10, 0x20, 0x30, 0}));
+  EXPECT_EQ(d.ImageTable()[1], (TRGBQuad{0x40, 0x50, 0x60, 0}));
+  EXPECT_EQ(d.GetPixel(0, 0), 1u);
+  EXPECT_EQ(d.GetPixel(1, 0), 0u);
+  EXPECT_EQ(d.GetPixel(2, 0), 1u);
+}
+
+TEST(Bmp, HeaderErrors) {
+  const std::vector<std::string> bad = {
+      "42",                                       // shorter than the file header
+      "42 4e 00 00 00 00 00 00 00 00 00 00 00 00",  // not "BM"
+      "42 4d 00 00 00 00 00 00 00 00 00 00 00 00 28 00",  // header size cut
+      "42 4d 00 00 00 00 00 00 00 00 00 00 00 00 6c 00 00 00",  // 108-byte header
+      "42 4d 00 00 00 00 00 00 00 00 00 00 00 00 28 00 00 00 01 00 00 00 01 00 00 00 01 00 08 00 04 00 00 00"
+      " 00000000 00000000 00000000 00000000 00000000",  // compression 4
+  };
+  for (const auto& hex : bad) {
+    TDIB d;
+    try {
+      LoadHex(d, hex);
+      ADD_FAILURE() << hex;
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(std::string(e.what()), kInvalidDibText);
+    }
+  }
+  TDIB unchanged;
+  unchanged.SetSize(2, 2, 8);
+  LoadHex(unchanged, "");
+  EXPECT_EQ(unchanged.Width(), 2);
+  LoadHex(unchanged, "42 4d 00 00 00 00 00 00 00 00 00 00 00 00");
+  EXPECT_TRUE(unchanged.Empty());
+  TDIB bits;
+  EXPECT_THROW(LoadHex(bits, "42 4d 00000000 00000000 00000000 28 00 00 00 01 00 00 00 01 00 00 00 01 00 0c 00"
+                             " 00000000 00000000 00000000 00000000 00000000 00000000"),
+               EInvalidGraphicOperation);
+}
+
+TEST(Bmp, RunLengthDataStaysEncodedUntilUsed) {
+  // 4 x 2, 8 bits: row 0 (bottom) "run of 4 x 7", end of line, absolute 3 pixels + pad, end of bitmap.
+  std::string hex = "42 4d 00 00 00 00 00 00 00 00 36 04 00 00 28 00 00 00 04 00 00 00 02 00 00 00 01 00 08 00 01 00 00 00"
+                    " 0c 00 00 00 00000000 00000000 00000000 00000000";
+  for (int i = 0; i < 256; ++i) hex += " 00 00 00 00";
+  const std::string codes = " 04 07 00 00 00 03 01 02 03 00 00 01";
+  TDIB d;
+  LoadHex(d, hex + codes);
+  EXPECT_TRUE(d.Compressed());
+  EXPECT_EQ(d.Size(), 12);
+  const auto saved = Save(d);
+  EXPECT_EQ(ToHex(std::vector<uint8_t>(saved.end() - 12, saved.end())), ToHex(FromHex(codes)));
+  EXPECT_EQ(d.GetPixel(1, 0), 2u);  // the top row holds the absolute run 1 2 3
+  EXPECT_EQ(d.GetPixel(3, 1), 7u);
+  EXPECT_FALSE(d.Compressed());
+}
+
+TEST(Bmp, RunLengthDecodersStayInsideTheBitmap) {
+  struct Case {
+    bool four;
+    std::string codes;
+  };
+  const Case cases[] = {
+      {false, "ff 01 ff 02 00 00 ff 03"},              // runs longer than the row
+      {false, "00 02 ff ff 05 09 00 02 00 ff 01 01"},  // deltas far outside
+      {false, "00 ff 01 02"},                          // absolute run past the data
+      {true, "ff 12 00 00 00 09 12 34 56 78 9a"},
+      {true, "00 02 03 00 07 45 00 00 00 00 00 00 11 22"},  // rows past the top
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> pixels(2 * 4 + 64, 0xCC);  // 2 rows of 4 bytes, then a guard
+    const auto data = FromHex(c.codes);
+    std::fill(pixels.begin(), pixels.begin() + 8, 0);
+    if (c.four) ExpandRle4(data.data(), data.size(), pixels.data(), 7, 2, 4);
+    else ExpandRle8(data.data(), data.size(), pixels.data(), 3, 2, 4);
+    for (size_t i = 8; i < pixels.size(); ++i) ASSERT_EQ(pixels[i], 0xCC) << c.codes;
+    if (!c.four) {
+      for (int y = 0; y < 2; ++y) EXPECT_EQ(pixels[static_cast<size_t>(y * 4 + 3)], 0) << c.codes;  // row padding untouched
+    }
+  }
+}
+
+TEST(Bmp, ClipboardFormOfA256ColourImage) {
+  TDIB d;
+  d.SetSize(3, 2, 8);
+  TKsMemoryStream s;
+  d.WriteData(s);
+  EXPECT_EQ(s.GetSize(), 40 + 1024 + 8);
+  s.SetPosition(0);
+  TDIB back;
+  back.ReadData(s);
+  EXPECT_EQ(back.Width(), 3);
+  EXPECT_EQ(back.ImageTable(), d.ImageTable());
+}
+
+TEST(Bmp, HostileFilesFailOrStayBounded) {
+  const long before = test::PeakRssKiB();
+  const std::string huge = "42 4d 00000000 00000000 36000000 28 00 00 00 ";
+  for (const std::string dims : {"ff ff ff 7f ff ff ff 7f", "00 00 01 00 00 00 01 00", "01 00 00 00 00 00 00 80",
+                                 "00 00 00 80 01 00 00 00"}) {
+    TDIB d;
+    EXPECT_THROW(LoadHex(d, huge + dims + " 01 00 18 00 00000000 00000000 00000000 00000000 00000000 00000000"),
+                 EOrbaError);
+    // The same as run-length data: the encoded size is checked against the file.
+    EXPECT_THROW(LoadHex(d, huge + dims + " 01 00 08 00 01000000 ffffff00 00000000 00000000 01000000 00000000 00 00 00 00 00 01"),
+                 EOrbaError);
+  }
+  // Every truncation of small fixtures: an error, or a picture no larger than the original.
+  const std::vector<std::string> files = {k16BitFile,
+                                          "42 4d 00 00 00 00 00 00 00 00 20 00 00 00 0c 00 00 00 03 00 01 00 01 00 01 00"
+                                          "10 20 30 40 50 60 a0 00 00 00"};
+  for (const auto& hex : files) {
+    const auto bytes = FromHex(hex);
+    for (size_t n = 0; n < bytes.size(); ++n) {
+      TDIB d;
+      TKsMemoryStream s(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+      try {
+        d.LoadFromStream(s);
+        EXPECT_LE(d.Width(), 3);
+      } catch (const EOrbaError&) {
+      }
+    }
+  }
+  EXPECT_LT(test::PeakRssKiB() - before, 256 * 1024);
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,259 @@
+#include "graphics/dib_surface.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/dibx_test_util.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+void FillPixels(TDIBSurface& s, uint32_t mask) {
+  for (int32_t y = 0; y < s.Height(); ++y)
+    for (int32_t x = 0; x < s.Width(); ++x) s.SetPixel(x, y, static_cast<uint32_t>(x * 37 + y * 101) & mask);
+}
+
+TEST(AlphaBitmap, FifteenAndSixteenBitsReportThemselves) {
+  TDIBSurface s;
+  s.SetSize(4, 3, 15);
+  EXPECT_EQ(s.GetBitCount(), 15);
+  EXPECT_EQ(s.BitCount(), 16);
+  s.SetSize(4, 3, 16);
+  EXPECT_EQ(s.GetBitCount(), 16);
+}
+
+TEST(AlphaBitmap, SetSizeResizesTheAlphaPlaneAtEightBits) {
+  TDIBSurface s;
+  s.SetSize(4, 3, 32);
+  s.EnsureAlpha();
+  s.SetSize(7, 5, 24);
+  ASSERT_NE(s.Alpha(), nullptr);
+  EXPECT_EQ(s.Alpha()->Width(), 7);
+  EXPECT_EQ(s.Alpha()->Height(), 5);
+  EXPECT_EQ(s.Alpha()->BitCount(), 8);
+}
+
+TEST(AlphaBitmap, ClearDropsTheAlphaPlane) {
+  TDIBSurface s;
+  s.SetSize(4, 3, 32);
+  s.EnsureAlpha();
+  s.Clear();
+  EXPECT_EQ(s.Alpha(), nullptr);
+  EXPECT_TRUE(s.Empty());
+}
+
+TEST(AlphaBitmap, AssignFromSourceWithoutAlphaDropsThePlane) {
+  TDIBSurface s, source;
+  s.SetSize(2, 2, 24);
+  s.EnsureAlpha();
+  source.SetSize(3, 3, 24);
+  FillPixels(source, 0xFFFFFF);
+  s.AssignSurface(source);
+  EXPECT_EQ(s.Alpha(), nullptr);
+  EXPECT_EQ(s.Width(), 3);
+  EXPECT_EQ(s.GetPixel(2, 1), source.GetPixel(2, 1));
+}
+
+TEST(AlphaBitmap, TrimOfNothingButKeyGivesOnePixel) {
+  TDIBSurface s;
+  s.SetSize(5, 4, 16);
+  s.FillRect(s.GetBounds(), 0x1F);
+  EXPECT_EQ(s.OpaqueBounds(0x1F), (TRect{0, 0, 0, 0}));
+  EXPECT_EQ(s.TrimToKey(0x1F), (TRect{0, 0, 1, 1}));
+  EXPECT_EQ(s.Width(), 1);
+  EXPECT_EQ(s.Height(), 1);
+}
+
+TEST(AlphaBitmap, TrimKeepsTheOpaquePartAndItsAlpha) {
+  TDIBSurface s;
+  s.SetSize(6, 5, 32);
+  s.EnsureAlpha();
+  s.Alpha()->FillRect(s.GetBounds(), 10);
+  s.SetPixel(2, 1, 0x123456);
+  s.SetPixel(4, 3, 0x654321);
+  s.Alpha()->SetPixel(4, 3, 99);
+  EXPECT_EQ(s.TrimToKey(0), (TRect{2, 1, 5, 4}));
+  EXPECT_EQ(s.Width(), 3);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x123456u);
+  EXPECT_EQ(s.GetPixel(2, 2), 0x654321u);
+  ASSERT_NE(s.Alpha(), nullptr);
+  EXPECT_EQ(s.Alpha()->GetPixel(2, 2), 99u);
+  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 10u);
+}
+
+TEST(AlphaBitmap, CopyRectReachingPastTheSourceKeepsPlacesAndAlpha) {
+  TDIBSurface source;
+  source.SetSize(4, 3, 16);
+  FillPixels(source, 0xFFFF);
+  source.EnsureAlpha();
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 4; ++x) source.Alpha()->SetPixel(x, y, static_cast<uint32_t>(10 * x + y));
+  TDIBSurface part;
+  part.CopyRect(source, TRect{-1, 1, 3, 5}, true);
+  ASSERT_EQ(part.Width(), 4);
+  ASSERT_EQ(part.Height(), 4);
+  ASSERT_NE(part.Alpha(), nullptr);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) {
+      bool inside = x >= 1 && y < 2;
+      EXPECT_EQ(part.GetPixel(x, y), inside ? source.GetPixel(x - 1, y + 1) : 0u) << x << "," << y;
+      if (inside) {
+        EXPECT_EQ(part.Alpha()->GetPixel(x, y), source.Alpha()->GetPixel(x - 1, y + 1));
+      }
+    }
+  // Cutting a surface out of itself.
+  source.Crop(TRect{1, 1, 3, 3});
+  EXPECT_EQ(source.Width(), 2);
+  EXPECT_EQ(source.Alpha()->GetPixel(1, 1), 22u);
+}
+
+TEST(AlphaBitmap, ColourStatistics) {
+  TDIBSurface s32;
+  s32.SetSize(3, 3, 32);
+  EXPECT_TRUE(s32.CollectColors().empty());
+  EXPECT_EQ(s32.CountColors(), 1);
+  TDIBSurface s16;
+  s16.SetSize(4, 1, 16);
+  s16.SetPixel(1, 0, 0xF800);
+  s16.SetPixel(2, 0, 0xF800);
+  EXPECT_EQ(s16.CountColors(), 2);
+  std::vector<uint32_t> colours = s16.CollectColors();
+  ASSERT_EQ(colours.size(), 2u);
+  EXPECT_EQ(colours[0], 0u);
+  EXPECT_EQ(colours[1], 0x0000FFu);  // red with its low bits filled: 0xF8 | 7
+  TDIBSurface s4;
+  s4.SetSize(4, 1, 4);
+  s4.SetPixel(0, 0, 0);
+  s4.SetPixel(1, 0, 1);
+  s4.SetPixel(2, 0, 3);
+  EXPECT_EQ(s4.FreeIndex(), 2);
+  EXPECT_EQ(s16.FreeIndex(), -1);
+}
+
+TEST(AlphaBitmap, PixelAndRgbConversions) {
+  TDIBSurface s;
+  s.SetSize(1, 1, 16);
+  uint8_t r, g, b;
+  s.PixelToRGB(0x8410, r, g, b, false);
+  EXPECT_EQ(r, 0x80);
+  EXPECT_EQ(g, 0x80);
+  EXPECT_EQ(b, 0x80);
+  s.PixelToRGB(0x8410, r, g, b, true);
+  EXPECT_EQ(r, 0x87);
+  EXPECT_EQ(g, 0x83);
+  EXPECT_EQ(b, 0x87);
+  EXPECT_EQ(s.RGBToPixel(0xFF, 0, 0), 0xF800u);
+  EXPECT_EQ(s.ChannelsToPixel(31, 63, 31), 0xFFFFu);
+  s.SetSize(1, 1, 15);
+  EXPECT_EQ(s.RGBToPixel(0xFF, 0xFF, 0), 0x7FE0u);
+  s.PixelToChannels(0x7C1F, r, g, b);
+  EXPECT_EQ(r, 31);
+  EXPECT_EQ(g, 0);
+  EXPECT_EQ(b, 31);
+}
+
+TEST(AlphaBitmap, DirectDepthChangesKeepFiveBitChannels) {
+  TDIBSurface s;
+  s.SetSize(256, 128, 15);
+  for (int32_t y = 0; y < 128; ++y)
+    for (int32_t x = 0; x < 256; ++x) s.SetPixel(x, y, static_cast<uint32_t>(y * 256 + x));
+  s.ChangeBitCount(32);
+  s.ChangeBitCount(24);
+  s.ChangeBitCount(15);
+  for (int32_t y = 0; y < 128; ++y)
+    for (int32_t x = 0; x < 256; ++x) ASSERT_EQ(s.GetPixel(x, y), static_cast<uint32_t>(y * 256 + x));
+}
+
+TEST(AlphaBitmap, FlipsTurnTheAlphaPlaneToo) {
+  TDIBSurface s;
+  s.SetSize(3, 2, 24);
+  s.EnsureAlpha();
+  s.Alpha()->FillRect(s.GetBounds(), 0);
+  s.SetPixel(0, 0, 0xABCDEF);
+  s.Alpha()->SetPixel(0, 0, 200);
+  s.FlipHorizontal();
+  s.FlipVertical();
+  EXPECT_EQ(s.GetPixel(2, 1), 0xABCDEFu);
+  EXPECT_EQ(s.Alpha()->GetPixel(2, 1), 200u);
+  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 0u);
+}
+
+TEST(AlphaBitmap, DrawAlphaMaskUsesTheSourcePlane) {
+  TDIBSurface d, s;
+  d.SetSize(2, 1, 32);
+  s.SetSize(2, 1, 32);
+  s.FillRect(s.GetBounds(), 0xFFFFFF);
+  s.EnsureAlpha();
+  s.Alpha()->SetPixel(0, 0, 0);
+  s.Alpha()->SetPixel(1, 0, 255);
+  d.DrawAlphaMask(0, 0, 255, s.GetBounds(), s);
+  EXPECT_EQ(d.GetPixel(0, 0), 0u);
+  EXPECT_EQ(d.GetPixel(1, 0), 0xFFFFFFu);
+}
+
+TEST(AlphaBitmap, SplitAlphaOfA32BitBmp) {
+  test::TempDir dir;
+  TDIBSurface s;
+  s.SetSize(5, 3, 24);
+  FillPixels(s, 0xFFFFFF);
+  TDIBSurface alpha;
+  alpha.SetSize(5, 3, 8);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) alpha.SetPixel(x, y, static_cast<uint32_t>(x * 50 + y));
+  s.SaveToFileEx(dir / "a.bmp", &alpha);
+  TDIBSurface plain;
+  plain.LoadFromFile(dir / "a.bmp");
+  EXPECT_EQ(plain.GetBitCount(), 32);
+  TDIBSurface loaded;
+  TDIBSurface::TLoadResult result = loaded.LoadFromFileEx(dir / "a.bmp", true, false);
+  EXPECT_TRUE(result.HasAlpha);
+  EXPECT_EQ(result.TransparentColor, -1);
+  EXPECT_EQ(loaded.GetBitCount(), 24);
+  ASSERT_NE(loaded.Alpha(), nullptr);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) {
+      EXPECT_EQ(loaded.GetPixel(x, y), s.GetPixel(x, y));
+      EXPECT_EQ(loaded.Alpha()->GetPixel(x, y), alpha.GetPixel(x, y));
+    }
+}
+
+TEST(AlphaBitmap, RegisteredExtensionsChooseTheirForm) {
+  int loads = 0;
+  RegisterSurfaceFileFormat(".TstX", {[&](TDIBSurface& s, const std::string&, bool, bool) {
+                                        ++loads;
+                                        s.SetSize(2, 2, 8);
+                                        return TDIBSurface::TLoadResult{5, false, {1, 2}};
+                                      },
+                                      nullptr});
+  TDIBSurface s;
+  TDIBSurface::TLoadResult r = s.LoadFromFileEx("/nowhere/picture.tstx", false, false);
+  EXPECT_EQ(loads, 1);
+  EXPECT_EQ(r.TransparentColor, 5);
+  EXPECT_EQ(s.Width(), 2);
+}
+
+TEST(AlphaBitmap, JpegInAndOut) {
+  TJpegImage grey;
+  grey.Width = 3;
+  grey.Height = 2;
+  grey.Components = 1;
+  grey.Pixels = {0, 50, 100, 150, 200, 250};
+  TDIBSurface s;
+  s.AssignJpeg(grey);
+  EXPECT_EQ(s.GetBitCount(), 8);
+  EXPECT_EQ(s.GetPixel(2, 1), 250u);
+  EXPECT_EQ(s.ImageTable()[250].Red, 250);
+  TJpegImage rgb = s.ToJpegImage();
+  EXPECT_EQ(rgb.Components, 3);
+  EXPECT_EQ(rgb.Pixels[3 * 4], 200);
+  TJpegImage colour;
+  colour.Width = 1;
+  colour.Height = 1;
+  colour.Pixels = {0x11, 0x22, 0x33};
+  s.AssignJpeg(colour);
+  EXPECT_EQ(s.GetBitCount(), 24);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x112233u);
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,162 @@
+#include "graphics/jpeg_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::ReadFileBytes;
+using test::RunCommand;
+using test::TempDir;
+using test::WriteFileBytes;
+
+// A smooth picture with some edges, as PNM bytes (P6 colour or P5 grey).
+std::vector<uint8_t> MakePnm(int32_t w, int32_t h, int32_t components, std::vector<uint8_t>& pixels) {
+  pixels.clear();
+  for (int32_t y = 0; y < h; ++y)
+    for (int32_t x = 0; x < w; ++x) {
+      uint8_t r = static_cast<uint8_t>(x * 255 / w), g = static_cast<uint8_t>(y * 255 / h),
+              b = static_cast<uint8_t>(((x / 8 + y / 8) & 1) ? 220 : 30);
+      if (components == 3) {
+        pixels.insert(pixels.end(), {r, g, b});
+      } else {
+        pixels.push_back(static_cast<uint8_t>((r + g + b) / 3));
+      }
+    }
+  std::string header = std::string(components == 3 ? "P6" : "P5") + "\n" + std::to_string(w) + " " +
+                       std::to_string(h) + "\n255\n";
+  std::vector<uint8_t> out(header.begin(), header.end());
+  out.insert(out.end(), pixels.begin(), pixels.end());
+  return out;
+}
+
+// The raster of a binary PNM written by djpeg.
+std::vector<uint8_t> PnmRaster(const std::vector<uint8_t>& pnm, int32_t& w, int32_t& h) {
+  std::string text(pnm.begin(), pnm.end());
+  size_t pos = 2;
+  auto number = [&]() {
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
+    size_t start = pos;
+    while (pos < text.size() && std::isdigit(static_cast<unsigned char>(text[pos]))) ++pos;
+    return std::stoi(text.substr(start, pos - start));
+  };
+  w = number();
+  h = number();
+  number();  // maximum value
+  ++pos;     // one white-space byte ends the header
+  return std::vector<uint8_t>(pnm.begin() + static_cast<std::ptrdiff_t>(pos), pnm.end());
+}
+
+struct ReferenceCase {
+  const char* name;
+  int32_t components;
+  std::vector<std::string> cjpeg_options;
+};
+
+class JpegAgainstDjpeg : public testing::TestWithParam<ReferenceCase> {};
+
+// A picture encoded by cjpeg decodes to exactly what djpeg writes.
+TEST_P(JpegAgainstDjpeg, DecodesEqualToDjpeg) {
+  const ReferenceCase& c = GetParam();
+  TempDir dir;
+  std::vector<uint8_t> pixels;
+  WriteFileBytes(dir / "in.pnm", MakePnm(77, 45, c.components, pixels));
+  std::vector<std::string> cjpeg = {"cjpeg"};
+  cjpeg.insert(cjpeg.end(), c.cjpeg_options.begin(), c.cjpeg_options.end());
+  cjpeg.insert(cjpeg.end(), {"-outfile", dir / "x.jpg", dir / "in.pnm"});
+  ASSERT_EQ(RunCommand(cjpeg).exit_code, 0);
+  ASSERT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "x.jpg"}).exit_code, 0);
+  int32_t w = 0, h = 0;
+  std::vector<uint8_t> reference = PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
+  std::vector<uint8_t> jpeg = ReadFileBytes(dir / "x.jpg");
+  TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
+  EXPECT_EQ(image.Width, w);
+  EXPECT_EQ(image.Height, h);
+  EXPECT_EQ(image.Components, c.components);
+  EXPECT_EQ(image.Pixels, reference);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cjpeg, JpegAgainstDjpeg,
+    testing::Values(ReferenceCase{"Colour", 3, {"-quality", "85"}},
+                    ReferenceCase{"Grey", 1, {"-quality", "60"}},
+                    ReferenceCase{"Progressive", 3, {"-progressive", "-quality", "90"}},
+                    ReferenceCase{"NoSubsampling", 3, {"-sample", "1x1", "-quality", "95"}}),
+    [](const testing::TestParamInfo<ReferenceCase>& info) { return std::string(info.param.name); });
+
+// Our encoding decodes the same through djpeg and through us, and stays
+// close to the picture encoded.
+TEST(Jpeg, EncodedPictureDecodesAlikeAndCloseToTheOriginal) {
+  for (int32_t components : {3, 1}) {
+    TempDir dir;
+    TJpegImage image;
+    image.Width = 64;
+    image.Height = 40;
+    image.Components = components;
+    MakePnm(image.Width, image.Height, components, image.Pixels);
+    std::vector<uint8_t> jpeg = EncodeJpeg(image, 90);
+    WriteFileBytes(dir / "ours.jpg", jpeg);
+    ASSERT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "ours.jpg"}).exit_code, 0);
+    int32_t w = 0, h = 0;
+    std::vector<uint8_t> reference = PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
+    TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
+    EXPECT_EQ(back.Pixels, reference);
+    ASSERT_EQ(back.Pixels.size(), image.Pixels.size());
+    double error = 0;
+    for (size_t i = 0; i < back.Pixels.size(); ++i) {
+      double d = static_cast<double>(back.Pixels[i]) - image.Pixels[i];
+      error += d * d;
+    }
+    double psnr = 10 * std::log10(255.0 * 255.0 / (error / static_cast<double>(back.Pixels.size())));
+    EXPECT_GT(psnr, 20.0) << components;  // garbage would be far below
+  }
+}
+
+TEST(Jpeg, BadInputRaisesClearError) {
+  TJpegImage image;
+  image.Width = 16;
+  image.Height = 16;
+  image.Components = 3;
+  MakePnm(16, 16, 3, image.Pixels);
+  std::vector<uint8_t> good = EncodeJpeg(image, 75);
+  std::vector<uint8_t> not_jpeg = {'B', 'M', 0, 0, 0, 0};
+  std::vector<uint8_t> header_only(good.begin(), good.begin() + 20);
+  EXPECT_THROW(DecodeJpeg(nullptr, 0), EJpegError);
+  EXPECT_THROW(DecodeJpeg(not_jpeg.data(), not_jpeg.size()), EJpegError);
+  EXPECT_THROW(DecodeJpeg(header_only.data(), header_only.size()), EJpegError);
+  try {
+    DecodeJpeg(not_jpeg.data(), not_jpeg.size());
+  } catch (const EJpegError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("JPEG: ", 0), 0u);
+    EXPECT_GT(std::string(e.what()).size(), 6u);
+  }
+  TJpegImage wrong = image;
+  wrong.Pixels.pop_back();
+  EXPECT_THROW(EncodeJpeg(wrong, 75), EJpegError);
+  wrong = image;
+  wrong.Components = 2;
+  EXPECT_THROW(EncodeJpeg(wrong, 75), EJpegError);
+}
+
+// A stream cut short in its data still gives the whole picture size (the
+// part not read is filled), as viewers show it.
+TEST(Jpeg, TruncatedDataStillDecodes) {
+  TJpegImage image;
+  image.Width = 48;
+  image.Height = 48;
+  image.Components = 3;
+  MakePnm(48, 48, 3, image.Pixels);
+  std::vector<uint8_t> jpeg = EncodeJpeg(image, 75);
+  jpeg.resize(jpeg.size() * 2 / 3);
+  TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
+  EXPECT_EQ(back.Width, 48);
+  EXPECT_EQ(back.Pixels.size(), 48u * 48u * 3u);
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,38 @@
+// Helpers of the picture tests: fixture indexes written by the Python
+// writers, reference RGBA files, and small PNG chunk builders.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/picture_rgba.h"
+
+namespace orba::test {
+
+struct FixtureEntry {
+  std::string name, kind;
+  int32_t width = 0, height = 0;
+};
+
+// Lines "NAME KIND WIDTH HEIGHT" of DIR/index.txt.
+std::vector<FixtureEntry> ReadFixtureIndex(const std::string& dir);
+// NAME.rgba: 8-byte width and height, then RGBA.
+TRgbaPicture ReadReferenceRgba(const std::string& path);
+// Decodes a file with our readers.
+TRgbaPicture DecodeFile(const std::string& path);
+// The first differing pixel as text, or "" when equal.
+std::string ComparePictures(const TRgbaPicture& ours, const TRgbaPicture& reference);
+
+// A PNG chunk with its CRC.
+std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data);
+std::vector<uint8_t> PngSignature();
+std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t color, uint8_t interlace = 0);
+// zlib-compressed IDAT of the given filtered rows.
+std::vector<uint8_t> Idat(const std::vector<uint8_t>& filtered_rows);
+void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more);
+
+// Peak resident memory of this process in KiB.
+long PeakRssKiB();
+
+}  // namespace orba::test

@@ -1,0 +1,108 @@
+#include "platform/headless/memory_video.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/headless/png_write.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+// A 6x4 frame kept in a buffer 8 pixels wide; pixel (x, y) is 0x00YY00XX + base.
+struct TTestFrame {
+  explicit TTestFrame(uint32_t base) : pixels(8 * 4, 0xDEADBEEF) {
+    for (int32_t y = 0; y < 4; ++y)
+      for (int32_t x = 0; x < 6; ++x) pixels[y * 8 + x] = base + (static_cast<uint32_t>(y) << 16) + x;
+  }
+  TFrameView View() const { return {pixels.data(), 6, 4, 8}; }
+  std::vector<uint32_t> pixels;
+};
+
+TEST(MemoryVideo, StartsBlackAndCopiesOnlyTheDirtyRectangles) {
+  TMemoryVideo video;
+  EXPECT_FALSE(video.WindowCreated());
+  video.CreateWindow(6, 4, "\x83\x65\x83\x58\x83\x67");  // テスト
+  EXPECT_TRUE(video.WindowCreated());
+  EXPECT_EQ(video.Title(), "\x83\x65\x83\x58\x83\x67");
+  EXPECT_EQ(video.Picture(), std::vector<uint32_t>(24, 0));
+
+  TTestFrame frame(0x100);
+  video.Present(frame.View(), {{1, 1, 3, 2}, {5, 3, 9, 9}});
+  EXPECT_EQ(video.PresentCount(), 1);
+  for (int32_t y = 0; y < 4; ++y) {
+    for (int32_t x = 0; x < 6; ++x) {
+      const bool dirty = (y == 1 && (x == 1 || x == 2)) || (x == 5 && y == 3);
+      EXPECT_EQ(video.Pixel(x, y), dirty ? 0x100 + (static_cast<uint32_t>(y) << 16) + x : 0u) << x << "," << y;
+    }
+  }
+  // Rectangles off the screen, empty or turned around change nothing.
+  TTestFrame other(0x200);
+  video.Present(other.View(), {{-5, -5, 0, 0}, {6, 0, 10, 4}, {3, 3, 3, 4}, {4, 2, 2, 1}});
+  EXPECT_EQ(video.Pixel(1, 1), 0x10101u);
+  EXPECT_EQ(video.Pixel(0, 0), 0u);
+  video.Present(other.View(), {{-5, -5, 100, 100}});
+  EXPECT_EQ(video.Pixel(0, 0), 0x200u);
+  EXPECT_EQ(video.Pixel(5, 3), 0x30205u);
+  EXPECT_EQ(video.Pixel(6, 0), 0u);  // outside the window
+  EXPECT_EQ(video.PresentCount(), 3);
+}
+
+TEST(MemoryVideo, RecordsWindowRequests) {
+  TMemoryVideo video;
+  EXPECT_THROW(video.CreateWindow(0, 10, ""), std::invalid_argument);
+  video.CreateWindow(640, 480, "a");
+  video.SetTitle("b");
+  EXPECT_EQ(video.Title(), "b");
+  EXPECT_FALSE(video.FullScreen());
+  video.SetFullScreen(true);
+  EXPECT_TRUE(video.FullScreen());
+  EXPECT_TRUE(video.CursorVisible());
+  video.ShowCursor(false);
+  EXPECT_FALSE(video.CursorVisible());
+  video.SetMousePosition(12, -3);
+  EXPECT_EQ(video.MouseX(), 12);
+  EXPECT_EQ(video.MouseY(), -3);
+}
+
+TEST(PngWrite, PillowReadsThePixelsBack) {
+  test::TempDir dir;
+  TMemoryVideo video;
+  video.CreateWindow(6, 4, "");
+  TTestFrame frame(0x123400);
+  video.Present(frame.View(), {{0, 0, 6, 4}});
+  video.WritePng(dir / "shot.png");
+  const std::string script =
+      "import sys\n"
+      "from PIL import Image\n"
+      "im = Image.open(sys.argv[1])\n"
+      "print(im.size, im.mode)\n"
+      "print(im.getpixel((0, 0)), im.getpixel((5, 3)), im.getpixel((2, 1)))\n";
+  const test::CommandResult r = test::RunCommand({ORBA_PYTHON, "-c", script, dir / "shot.png"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  // 0x00RRGGBB: R = 0x12 + y, G = 0x34, B = x.
+  EXPECT_EQ(r.output, "(6, 4) RGB\n(18, 52, 0) (21, 52, 5) (19, 52, 2)\n");
+}
+
+TEST(PngWrite, KnownHeaderAndBadInput) {
+  const uint32_t pixel = 0xFF8040;
+  const std::vector<uint8_t> png = EncodePngRgb(&pixel, 1, 1, 1);
+  ASSERT_GE(png.size(), 33u);
+  // Signature, then IHDR: length 13, 1x1, 8 bits, colour type 2, and its CRC.
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.begin(), png.begin() + 33)),
+            "89 50 4e 47 0d 0a 1a 0a 00 00 00 0d 49 48 44 52 00 00 00 01 00 00 00 01 08 02 00 00 00 90 77 53 de");
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.end() - 12, png.end())), "00 00 00 00 49 45 4e 44 ae 42 60 82");
+  EXPECT_THROW(EncodePngRgb(&pixel, 0, 1, 1), EPngWriteError);
+  EXPECT_THROW(EncodePngRgb(&pixel, 2, 1, 1), EPngWriteError);
+  EXPECT_THROW(EncodePngRgb(nullptr, 1, 1, 1), EPngWriteError);
+  TMemoryVideo closed;
+  EXPECT_THROW(closed.WritePng("/nonexistent/x.png"), EPngWriteError);
+  TMemoryVideo open;
+  open.CreateWindow(1, 1, "");
+  EXPECT_THROW(open.WritePng("/nonexistent/x.png"), EPngWriteError);
+}
+
+}  // namespace
+}  // namespace orba

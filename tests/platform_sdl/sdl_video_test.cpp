@@ -1,0 +1,112 @@
+// Smoke tests of the SDL window under SDL's "dummy" video driver, which
+// needs no display; they are skipped where that driver cannot start.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_video.h"
+
+namespace orba {
+namespace {
+
+class SdlVideoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+    try {
+      video = std::make_unique<TSdlVideo>();
+    } catch (const ESdlError& e) {
+      GTEST_SKIP() << e.what();
+    }
+  }
+
+  void Push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
+  void PushKey(Uint32 type, SDL_Keycode key, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.windowID = video->WindowId();
+    e.key.keysym.sym = key;
+    e.key.keysym.mod = mod;
+    e.key.repeat = repeat;
+    Push(e);
+  }
+  std::vector<TInputEvent> Drain(TSdlInput& input) {
+    std::vector<TInputEvent> events;
+    for (TInputEvent e; input.NextEvent(e);) events.push_back(e);
+    return events;
+  }
+
+  std::unique_ptr<TSdlVideo> video;
+};
+
+TEST_F(SdlVideoTest, OpensPresentsAndMapsPositions) {
+  video->CreateWindow(64, 48, "\x83\x65\x83\x58\x83\x67");
+  EXPECT_NE(video->WindowId(), 0u);
+  EXPECT_THROW(video->CreateWindow(64, 48, "again"), ESdlError);
+  std::vector<uint32_t> frame(70 * 48, 0x336699);
+  video->Present({frame.data(), 64, 48, 70}, {{0, 0, 64, 48}, {60, 40, 200, 200}, {-3, -3, 2, 2}, {5, 5, 5, 9}});
+  video->Present({frame.data(), 64, 48, 70}, {});
+  video->SetTitle("orba");
+  video->ShowCursor(false);
+  video->ShowCursor(true);
+  video->SetMousePosition(10, 10);
+  int32_t gx = -1, gy = -1;
+  video->WindowToGamePosition(10, 20, gx, gy);
+  EXPECT_EQ(gx, 10);
+  EXPECT_EQ(gy, 20);
+  video->SetFullScreen(true);
+  video->SetFullScreen(false);
+  EXPECT_FALSE(video->FullScreen());
+  video->Redraw();
+}
+
+TEST_F(SdlVideoTest, InputArrivesAsVirtualKeysAndGamePositions) {
+  video->CreateWindow(64, 48, "");
+  TSdlInput input(*video);
+  Drain(input);  // whatever the window's opening sent
+
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = video->WindowId();
+  e.button.button = SDL_BUTTON_RIGHT;
+  e.button.x = 7;
+  e.button.y = 8;
+  Push(e);
+  e.button.button = SDL_BUTTON_MIDDLE;  // not a button the games know
+  Push(e);
+  e = SDL_Event{};
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.y = -2;
+  Push(e);
+  PushKey(SDL_KEYDOWN, SDLK_a);
+  PushKey(SDL_KEYDOWN, SDLK_a, KMOD_NONE, 1);
+  PushKey(SDL_KEYUP, SDLK_a);
+  PushKey(SDL_KEYDOWN, SDLK_BRIGHTNESSUP);  // no virtual key: dropped
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);  // Alt+Enter: window or full screen, not a key
+  e = SDL_Event{};
+  e.type = SDL_WINDOWEVENT;
+  e.window.windowID = video->WindowId();
+  e.window.event = SDL_WINDOWEVENT_CLOSE;
+  Push(e);
+
+  const std::vector<TInputEvent> events = Drain(input);
+  ASSERT_EQ(events.size(), 6u);
+  EXPECT_EQ(events[0].Kind, TInputKind::ButtonDown);
+  EXPECT_EQ(events[0].Button, TMouseButton::Right);
+  EXPECT_EQ(events[0].X, 7);
+  EXPECT_EQ(events[0].Y, 8);
+  EXPECT_EQ(events[1].Kind, TInputKind::Wheel);
+  EXPECT_EQ(events[1].Notches, -2);
+  EXPECT_EQ(events[2].Kind, TInputKind::KeyDown);
+  EXPECT_EQ(events[2].Key, 0x41);
+  EXPECT_FALSE(events[2].Repeat);
+  EXPECT_TRUE(events[3].Repeat);
+  EXPECT_EQ(events[4].Kind, TInputKind::KeyUp);
+  EXPECT_EQ(events[5].Kind, TInputKind::Close);
+}
+
+}  // namespace
+}  // namespace orba

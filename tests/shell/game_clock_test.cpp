@@ -1,0 +1,82 @@
+#include "core/game_clock.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+
+#include "platform/headless/fake_clock.h"
+
+namespace orba {
+namespace {
+
+double fake_now = 0;
+double FakeNow() { return fake_now; }
+
+class GameClockTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    SetDateTimeSource(nullptr);
+    SetSystemClock(nullptr);
+    SetMessageProcessor(nullptr);
+    ResetPlayerGlobals();
+  }
+};
+
+TEST_F(GameClockTest, GlobalsStartAtTheirInitialValues) {
+  GameClock = 5;
+  FrameTime = 6;
+  TickCount = 7;
+  QuitFlag = 1;
+  FrameInterval = 3;
+  Terminating = true;
+  ResetPlayerGlobals();
+  EXPECT_EQ(GameClock, 0u);
+  EXPECT_EQ(FrameTime, 0);
+  EXPECT_EQ(TickCount, 0);
+  EXPECT_EQ(QuitFlag, 0);
+  EXPECT_EQ(FrameInterval, 16);
+  EXPECT_FALSE(Terminating);
+}
+
+TEST_F(GameClockTest, CachedNowIsTakenAgainOnlyWhenTheGameClockMoved) {
+  SetDateTimeSource(&FakeNow);
+  fake_now = 100.25;
+  EXPECT_EQ(CachedNow(), 100.25);
+  fake_now = 200.5;
+  EXPECT_EQ(CachedNow(), 100.25);
+  GameClock += 15;
+  EXPECT_EQ(CachedNow(), 200.5);
+  fake_now = 300;
+  EXPECT_EQ(CachedNow(), 200.5);
+  SetDateTimeSource(&FakeNow);  // a new source forgets the cached value
+  EXPECT_EQ(CachedNow(), 300.0);
+}
+
+TEST_F(GameClockTest, DatesCountDaysFrom30December1899) {
+  EXPECT_EQ(DaysSince1899(1899, 12, 30), 0);
+  EXPECT_EQ(DaysSince1899(1899, 12, 31), 1);
+  EXPECT_EQ(DaysSince1899(1900, 1, 1), 2);
+  EXPECT_EQ(DaysSince1899(1900, 3, 1), 61);  // 1900 has no 29 February
+  EXPECT_EQ(DaysSince1899(1970, 1, 1), 25569);
+  EXPECT_EQ(DaysSince1899(2000, 3, 1), 36586);
+  EXPECT_EQ(DaysSince1899(1, 1, 1), -693593);
+  EXPECT_EQ(DaysSince1899(9999, 12, 31), 2958465);
+  // The local date lies within a day of the UTC one.
+  const double days_utc = 25569.0 + static_cast<double>(std::time(nullptr)) / 86400.0;
+  EXPECT_NEAR(LocalNow(), days_utc, 1.0);
+}
+
+TEST_F(GameClockTest, SystemTimerAndMessageProcessingAreHooks) {
+  EXPECT_EQ(SystemMilliseconds(), 0u);
+  TFakeClock clock(1234);
+  SetSystemClock(&clock);
+  EXPECT_EQ(SystemMilliseconds(), 1234u);
+  ProcessMessages();  // nothing set: nothing happens
+  int calls = 0;
+  SetMessageProcessor([&calls] { ++calls; });
+  ProcessMessages();
+  EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,182 @@
+// orbatool vf: lists, checks, unpacks and makes "vf" package archives.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+
+#include "core/big_file_stream.h"
+#include "core/crc32.h"
+#include "core/disk_path.h"
+#include "core/list_files.h"
+#include "core/sjis_case.h"
+#include "core/vr_file.h"
+#include "orbatool.h"
+#include "platform/text_convert.h"
+
+namespace {
+
+using namespace orba;
+
+const char* const kUsage =
+    "usage: orbatool vf list ARCHIVE\n"
+    "       orbatool vf verify ARCHIVE\n"
+    "       orbatool vf extract ARCHIVE OUTDIR\n"
+    "       orbatool vf pack [--crc-unpacked] DIR ARCHIVE\n";
+
+std::string Sjis(const std::string& utf8) { return Utf8ToSjis(utf8); }
+
+// The entries of an archive except the end marker, each name once (the one
+// a lookup finds).
+std::vector<TVrFile*> Entries(const TVrFileCollection& c) {
+  std::vector<TVrFile*> entries;
+  for (int i = 0; i < c.Count(); ++i) {
+    TVrFile* file = c.GetEntry(i);
+    if (SjisSameText(file->Name(), kVrEofName)) continue;
+    if (c.Find(file->Name()) != file) continue;
+    entries.push_back(file);
+  }
+  return entries;
+}
+
+int List(const std::string& archive) {
+  TVrFileCollection c;
+  c.Open(Sjis(archive), true);
+  for (int i = 0; i < c.Count(); ++i) {
+    const TVrFile* f = c.GetEntry(i);
+    if (SjisSameText(f->Name(), kVrEofName)) continue;
+    std::printf("%s\traw=%d\tcou=%d\tage=%08X\tstored=%lld\tcrc=%08X\n", SjisToUtf8(f->Name()).c_str(), f->Raw ? 1 : 0,
+                f->CrcOfUnpacked ? 1 : 0, static_cast<uint32_t>(f->Age), static_cast<long long>(f->Size), f->Crc);
+  }
+  return 0;
+}
+
+int Verify(const std::string& archive) {
+  TVrFileCollection c;
+  c.Open(Sjis(archive), true);
+  int bad = 0;
+  for (int i = 0; i < c.Count(); ++i) {
+    TVrFile* f = c.GetEntry(i);
+    if (SjisSameText(f->Name(), kVrEofName)) continue;
+    const std::string name = SjisToUtf8(f->Name());
+    uint32_t crc = 0;
+    try {
+      // Unpacking proves a packed entry whole even where no CRC is stored.
+      TKsMemoryStream content;
+      TVrFile* found = c.Find(f->Name());
+      if (found == f) c.ReadEntry(content, f->Name());
+      if (f->CrcOfUnpacked) {
+        crc = StreamCrc32(content);
+      } else {
+        std::unique_ptr<TRangeStream> stored = c.OpenEntryRange(f->Name());
+        if (found == f && stored) crc = StreamCrc32(*stored);
+      }
+    } catch (const EOrbaError& e) {
+      std::printf("%s\tbad\t%s\n", name.c_str(), SjisToUtf8(e.what()).c_str());
+      ++bad;
+      continue;
+    }
+    if (c.Version < 101) {
+      std::printf("%s\tok\t(no crc stored)\n", name.c_str());
+    } else if (c.Find(f->Name()) != f) {
+      std::printf("%s\tskipped\t(hidden by a later entry of the same name)\n", name.c_str());
+    } else if (crc != f->Crc) {
+      std::printf("%s\tbad\tcrc %08X, stored %08X\n", name.c_str(), crc, f->Crc);
+      ++bad;
+    } else {
+      std::printf("%s\tok\n", name.c_str());
+    }
+  }
+  return bad == 0 ? 0 : 1;
+}
+
+void MakeFolders(const std::string& disk_path) {
+  for (size_t i = 1; i < disk_path.size(); ++i) {
+    if (disk_path[i] == '/') ::mkdir(disk_path.substr(0, i).c_str(), 0755);
+  }
+}
+
+int Extract(const std::string& archive, const std::string& out_dir) {
+  TVrFileCollection c;
+  c.Open(Sjis(archive), true);
+  for (TVrFile* f : Entries(c)) {
+    std::string relative;
+    bool unsafe = false;
+    // Names stay inside OUTDIR: no absolute paths, no "..".
+    for (const std::string& part : SplitSjisPath(f->Name())) {
+      if (part == "..") unsafe = true;
+      relative += (relative.empty() ? "" : "/") + SjisToUtf8(part);
+    }
+    if (unsafe || relative.empty()) {
+      std::fprintf(stderr, "orbatool: skipped entry %s\n", SjisToUtf8(f->Name()).c_str());
+      continue;
+    }
+    const std::string path = out_dir + "/" + relative;
+    MakeFolders(path);
+    TKsMemoryStream content;
+    c.ReadEntry(content, f->Name());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(content.Memory()), static_cast<std::streamsize>(content.GetSize()));
+    if (!out) return orbatool::Fail("cannot write " + path);
+  }
+  return 0;
+}
+
+int Pack(const std::string& dir, const std::string& archive, bool crc_unpacked) {
+  const std::string base = AddPathDelimiter(Sjis(dir));
+  std::vector<std::string> files;
+  ListFiles(base, faReadOnly | faHidden | faSysFile | faArchive, true, "", false, false, true, files, true);
+  std::vector<std::string> names;
+  for (const std::string& path : files) {
+    std::string name = path.substr(base.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+      if (IsSjisLeadByte(static_cast<uint8_t>(name[i]))) {
+        ++i;
+      } else if (name[i] == '/') {
+        name[i] = '\\';
+      }
+    }
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  TVrFileCollection c;
+  c.BasePath = base;
+  for (const std::string& name : names) c.AddItem(name)->CrcOfUnpacked = crc_unpacked;
+
+  // Written beside the target under another name and moved over it only
+  // when every entry was written, so a failed pack replaces nothing.
+  const std::string target = Sjis(archive);
+  const std::string temporary = SjisChangeFileExt(target, "") + "~part" + SjisExtractFileExt(target);
+  bool ok;
+  int volumes;
+  {
+    TKsBigFileStream out(SjisNameForCreate(temporary), fmOpenWrite);
+    ok = c.SaveToBigStream(out);
+    volumes = out.VolumeCount();
+  }
+  if (!ok) {
+    for (int v = 0; v < volumes; ++v) std::remove(SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(temporary), v)).c_str());
+    return orbatool::Fail("some entries could not be written; " + archive + " left as it was");
+  }
+  for (int v = 0; v < std::max(volumes, 1); ++v) {
+    const std::string from = SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(temporary), v));
+    const std::string to = SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(target), v));
+    if (std::rename(from.c_str(), to.c_str()) != 0) return orbatool::Fail("cannot write " + archive);
+  }
+  return 0;
+}
+
+int VfCommand(const std::vector<std::string>& args) {
+  if (args.size() == 2 && args[0] == "list") return List(args[1]);
+  if (args.size() == 2 && args[0] == "verify") return Verify(args[1]);
+  if (args.size() == 3 && args[0] == "extract") return Extract(args[1], args[2]);
+  if (args.size() == 3 && args[0] == "pack") return Pack(args[1], args[2], false);
+  if (args.size() == 4 && args[0] == "pack" && args[1] == "--crc-unpacked") return Pack(args[2], args[3], true);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+const orbatool::OrbaToolCommand kVf("vf", "list, verify, extract and pack \"vf\" package archives", VfCommand);
+
+}  // namespace
