@@ -2,8 +2,12 @@
 // extracting packaged files and the file and folder dialogs.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "script/sys_func.h"
 
 namespace orba {
 
@@ -25,5 +29,51 @@ class TGameFileSource {
 // The lines of a game text file, for LoadTextFile and DBLoadTsvFile. False
 // when the file is not available, holds no byte, or gives no line.
 bool LoadGameTextLines(TGameFileSource& files, const std::string& name, std::vector<std::string>& lines);
+
+// "save:" files also live in "save.dat"; the project writes them there.
+class TSaveFileStore {
+ public:
+  virtual ~TSaveFileStore() = default;
+  // Replaces the entry Name of "save.dat" by Data and writes the file;
+  // false when it cannot be written.
+  virtual bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) = 0;
+};
+
+// Whether a name is an in-memory file: "mem:" or "save:" first (any case).
+bool IsMemoryFileName(const std::string& name);
+bool IsSaveFileName(const std::string& name);
+
+// Whether a file name matches a mask: "*" any run of characters, "?" one
+// character, "[...]" one of a set (ranges "a-z", "!" first for none of it),
+// compared without regard to case.
+bool MatchesMask(const std::string& name, const std::string& mask);
+
+class TVrFileManager;
+
+// FileExists, LoadTextFile, CopyFile, ExtractFile, SelectOpenFile,
+// SelectSaveFile, SelectDirectory and OpenUrl. Dialogs go through the
+// platform's file dialogs and message boxes.
+class TFileFuncService : public TSysFuncService {
+ public:
+  TFileFuncService(TVrFileManager& files, TGameFileSource& game_files, TSaveFileStore* save_files = nullptr)
+      : files_(files), game_files_(game_files), save_files_(save_files) {}
+
+  // Starts the desktop's handler for a web address or folder; by default
+  // xdg-open.
+  std::function<void(const std::string&)> ShellOpen;
+
+  void CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs args) override;
+
+  bool CopyFile(const std::string& source, const std::string& dest);
+  bool ExtractFile(const TCustomParam& names, bool confirm, const std::string* folder);
+  // The folder chooser as SelectDirectory shows it; the chosen folder with a
+  // trailing "", or false when cancelled.
+  static bool ChooseFolder(std::string& folder);
+
+ private:
+  TVrFileManager& files_;
+  TGameFileSource& game_files_;
+  TSaveFileStore* save_files_;
+};
 
 }  // namespace orba
