@@ -164,6 +164,21 @@ bool MakeFolders(const std::string& folder) {
 
 }  // namespace
 
+bool TSaveDatFileStore::WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) {
+  try {
+    TVrFileCollection save;
+    save.OpenPath(path_);
+    save.DeleteEntry(name);
+    save.AddEntry(name)->Data = std::make_unique<TKsMemoryStream>(data);
+    TKsMemoryStream out;
+    if (!save.SaveToBigStream(out)) return false;
+    out.SaveToFile(SjisNameForCreate(path_));
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 bool IsMemoryFileName(const std::string& name) { return HasPrefix(name, "mem:") || IsSaveFileName(name); }
 bool IsSaveFileName(const std::string& name) { return HasPrefix(name, "save:"); }
 

@@ -39,6 +39,19 @@ class TSaveFileStore {
   virtual bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) = 0;
 };
 
+// "save:" files written into the package "save.dat" at Path (a Shift-JIS
+// path): the entry is replaced and every other entry kept.
+class TSaveDatFileStore : public TSaveFileStore {
+ public:
+  explicit TSaveDatFileStore(std::string path) : path_(std::move(path)) {}
+  // Any failure (a damaged save.dat, a failed write) answers false and
+  // leaves the file as it was.
+  bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override;
+
+ private:
+  std::string path_;
+};
+
 // Whether a name is an in-memory file: "mem:" or "save:" first (any case).
 bool IsMemoryFileName(const std::string& name);
 bool IsSaveFileName(const std::string& name);

@@ -128,6 +128,56 @@ TEST(FileFunctions, MemoryFilesAndCopy) {
   EXPECT_EQ(env.Var("c7"), "FALSE");
 }
 
+// A "save:" copy reaches save.dat, which the next run (whose start-up
+// copies the "save:" entries into the in-memory collection) still reads,
+// and which the independent package reader accepts.
+TEST(FileFunctions, SaveFilesSurviveARun) {
+  test::TempDir dir;
+  const std::string path = dir / "save.dat";
+  {
+    TVrFileCollection initial;
+    initial.OpenPath(path);
+    initial.AddEntry("STATUSSAVEDATA")->Data = std::make_unique<TKsMemoryStream>(test::Bytes("status"));
+    TKsMemoryStream out;
+    ASSERT_TRUE(initial.SaveToBigStream(out));
+    out.SaveToFile(path);
+  }
+  TSaveDatFileStore store(path);
+  {
+    FileEnv env;
+    TFileFuncService service(env.vf, env.game, &store);
+    env.funcs.SetFileService(&service);
+    AddMemoryFile(env.vf, "mem:a.txt", "hello");
+    env.Run({"c = CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "c2 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")",
+             "c3 = CopyFile(\"save:s2.txt\", \"save:s2.txt\")"});
+    EXPECT_EQ(env.Vars({"c", "c2", "c3"}), "TRUE|TRUE|TRUE");
+  }
+  FileEnv next;
+  TVrFileCollection saved;
+  saved.OpenPath(path);
+  ASSERT_NE(saved.Find("save:s1.txt"), nullptr);
+  for (int i = 0; i < saved.Count(); ++i) {
+    const std::string name = saved.GetEntry(i)->Name();
+    if (!IsSaveFileName(name)) continue;
+    TKsMemoryStream content;
+    saved.ReadEntry(content, name);
+    next.vf.GetCollection(0)->AddEntry(name)->Data = std::make_unique<TKsMemoryStream>(content.TakeBytes());
+  }
+  next.Run({"e = FileExists(\"save:s1.txt\")", "e2 = FileExists(\"SAVE:S2.TXT\")"});
+  EXPECT_EQ(next.Vars({"e", "e2"}), "TRUE|TRUE");
+  EXPECT_EQ(Content(next.vf, "save:s2.txt"), "hello");
+  TKsMemoryStream status;
+  saved.ReadEntry(status, "STATUSSAVEDATA");
+  EXPECT_EQ(status.Bytes(), test::Bytes("status"));
+  const test::CommandResult listed = test::RunPython("fixtures/vf_fixture.py", {"list", path});
+  EXPECT_EQ(listed.exit_code, 0) << listed.output;
+  EXPECT_NE(listed.output.find("save:s1.txt\t"), std::string::npos) << listed.output;
+  // A damaged save.dat is left alone and the copy answers false.
+  test::WriteFileBytes(path, test::Bytes("not a package"));
+  EXPECT_FALSE(store.WriteSaveFile("save:x", {1, 2}));
+  EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
+}
+
 TEST(FileFunctions, LoadTextFile) {
   FileEnv env;
   env.game.files["t.txt"] = "one\r\ntwo\rthree\n";
