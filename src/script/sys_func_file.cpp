@@ -278,6 +278,26 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       result.SetAsFlag(true);
       break;
     }
+    case FN_GetSaveCaption:
+      if (SaveSlots != nullptr) result.SetAsStr(SaveSlots->GetSaveCaption(a.Int(0)));
+      break;
+    case FN_ListSaveCaption: {
+      const auto captions =
+          SaveSlots != nullptr ? SaveSlots->SaveCaptions() : std::vector<std::pair<std::string, int32_t>>();
+      const int32_t n = static_cast<int32_t>(captions.size());
+      // An array cannot have 0 elements: without slots the arrays stay as
+      // they are and only the count answers.
+      if (n > 0 && a.Has(0)) {
+        a.At(0).SetDims({n});
+        for (int32_t i = 0; i < n; ++i) a.At(0).SetStrItem(i, captions[static_cast<size_t>(i)].first);
+      }
+      if (n > 0 && a.Has(1)) {
+        a.At(1).SetDims({n});
+        for (int32_t i = 0; i < n; ++i) a.At(1).SetIntItem(i, captions[static_cast<size_t>(i)].second);
+      }
+      result.SetAsInt(n);
+      break;
+    }
     case FN_CopyFile:
       result.SetAsFlag(CopyFile(a.Str(0), a.Str(1)));
       break;

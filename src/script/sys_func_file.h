@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "script/sys_func.h"
@@ -52,6 +53,17 @@ class TSaveDatFileStore : public TSaveFileStore {
   std::string path_;
 };
 
+// The save slots of the open project, for GetSaveCaption and
+// ListSaveCaption.
+class TSaveSlotSource {
+ public:
+  virtual ~TSaveSlotSource() = default;
+  // The caption of a slot, empty when the slot has none.
+  virtual std::string GetSaveCaption(int32_t slot) = 0;
+  // The saved slots in the order of the project's caption list.
+  virtual std::vector<std::pair<std::string, int32_t>> SaveCaptions() = 0;
+};
+
 // Whether a name is an in-memory file: "mem:" or "save:" first (any case).
 bool IsMemoryFileName(const std::string& name);
 bool IsSaveFileName(const std::string& name);
@@ -63,8 +75,8 @@ bool MatchesMask(const std::string& name, const std::string& mask);
 
 class TVrFileManager;
 
-// FileExists, LoadTextFile, CopyFile, ExtractFile, SelectOpenFile,
-// SelectSaveFile, SelectDirectory and OpenUrl. Dialogs go through the
+// FileExists, LoadTextFile, GetSaveCaption, ListSaveCaption, CopyFile,
+// ExtractFile, SelectOpenFile, SelectSaveFile, SelectDirectory and OpenUrl. Dialogs go through the
 // platform's file dialogs and message boxes.
 class TFileFuncService : public TSysFuncService {
  public:
@@ -74,6 +86,8 @@ class TFileFuncService : public TSysFuncService {
   // Starts the desktop's handler for a web address or folder; by default
   // xdg-open.
   std::function<void(const std::string&)> ShellOpen;
+  // The project's save slots; without them no slot has a caption.
+  TSaveSlotSource* SaveSlots = nullptr;
 
   void CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs args) override;
 

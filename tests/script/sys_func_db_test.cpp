@@ -32,7 +32,7 @@ struct DBEnv : test::TExprEnv {
   // functions is the compiler's.)
   std::string Vars(const std::vector<std::string>& names) {
     std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : "|") + Var(n);
+    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : "|") + Var(names[i]);
     return out;
   }
 };

@@ -86,7 +86,7 @@ struct FileEnv : test::TExprEnv {
   }
   std::string Vars(const std::vector<std::string>& names) {
     std::string out;
-    for (const std::string& n : names) out += (out.empty() ? "" : "|") + Var(n);
+    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : "|") + Var(names[i]);
     return out;
   }
   TVrFileManager vf;
@@ -176,6 +176,32 @@ TEST(FileFunctions, SaveFilesSurviveARun) {
   test::WriteFileBytes(path, test::Bytes("not a package"));
   EXPECT_FALSE(store.WriteSaveFile("save:x", {1, 2}));
   EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
+}
+
+class FakeSlots : public TSaveSlotSource {
+ public:
+  std::vector<std::pair<std::string, int32_t>> captions;
+  std::string GetSaveCaption(int32_t slot) override {
+    for (const auto& [caption, s] : captions) {
+      if (s == slot) return caption;
+    }
+    return std::string();
+  }
+  std::vector<std::pair<std::string, int32_t>> SaveCaptions() override { return captions; }
+};
+
+TEST(FileFunctions, SaveCaptions) {
+  FileEnv env;
+  env.Run({"g0 = GetSaveCaption(1)", "caps = \"x\"", "slots = 9", "n0 = ListSaveCaption(caps, slots)"});
+  EXPECT_EQ(env.Vars({"g0", "n0", "caps", "slots"}), "|0|x|9");
+  FakeSlots slots;
+  env.service.SaveSlots = &slots;
+  env.Run({"n1 = ListSaveCaption(caps, slots)", "k = GetArraySize(caps)"});
+  EXPECT_EQ(env.Vars({"n1", "k", "caps", "slots"}), "0|1|x|9");  // no slot: arrays unchanged
+  slots.captions = {{"first", 3}, {"\x91\xe6\x93\xf1", 0}};  // 第二
+  env.Run({"g1 = GetSaveCaption(0)", "g2 = GetSaveCaption(5)", "n2 = ListSaveCaption(caps, slots)",
+           "k2 = GetArraySize(caps) ++ GetArraySize(slots)", "c1 = caps[1]", "s0 = slots[0]", "n3 = ListSaveCaption()"});
+  EXPECT_EQ(env.Vars({"g1", "g2", "n2", "k2", "c1", "s0", "n3"}), "\x91\xe6\x93\xf1||2|22|\x91\xe6\x93\xf1|3|2");
 }
 
 TEST(FileFunctions, LoadTextFile) {
