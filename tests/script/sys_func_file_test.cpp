@@ -13,6 +13,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
 #include "script/expr_test_env.h"
+#include "script/folder_chooser.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -334,6 +335,34 @@ TEST(FileFunctions, ExtractAnswersAndChooser) {
   env.Run({"n4 = ExtractFile(names, FALSE)"});
   EXPECT_EQ(env.Var("n4"), "TRUE");
   EXPECT_EQ(test::ReadFileBytes(dir / "chosen/one.txt"), test::Bytes("new one"));
+}
+
+TEST(FileFunctions, FolderChooser) {
+  FileEnv env;
+  test::TempDir dir;
+  env.dialogs->answers = {std::nullopt, dir / "Games/", std::string("/"), dir.path()};
+  TSHBrowseForFolderEx chooser;
+  chooser.Caption = "pick";
+  chooser.FolderName = "stale";
+  EXPECT_FALSE(chooser.Execute());
+  EXPECT_EQ(chooser.FolderName, "");
+  EXPECT_EQ(chooser.DisplayName, "");
+  EXPECT_TRUE(chooser.Execute());
+  EXPECT_EQ(chooser.FolderName, dir / "Games/");
+  EXPECT_EQ(chooser.DisplayName, "Games");
+  EXPECT_TRUE(chooser.Execute());
+  EXPECT_EQ(chooser.DisplayName, "/");
+  // A manual initial folder counts only when it is a folder.
+  chooser.SelectFolder = sfManual;
+  chooser.SelectFolderName = dir / "missing";
+  EXPECT_TRUE(chooser.Execute());
+  chooser.SelectFolderName = dir.path();
+  EXPECT_FALSE(chooser.Execute());
+  ASSERT_EQ(env.dialogs->shown.size(), 5u);
+  EXPECT_EQ(env.dialogs->shown[0].Title, "pick");
+  EXPECT_EQ(env.dialogs->shown[0].Kind, TFileDialogKind::Folder);
+  EXPECT_EQ(env.dialogs->shown[3].InitialFolder, "");
+  EXPECT_EQ(env.dialogs->shown[4].InitialFolder, dir.path());
 }
 
 TEST(FileFunctions, MasksAndPrefixes) {
