@@ -634,28 +634,6 @@ class DBManagerRows : public ::testing::Test {
   TDBManager db;
 };
 
-TEST_F(DBManagerRows, DirectAccess) {
-  const auto keys_value = StrArray({"k"});
-  const auto banana_value = Scalar<TParamStr>(std::string("banana"));
-  const TCustomParam* keys = keys_value.get();
-  const TCustomParam* banana = banana_value.get();
-  EXPECT_EQ(db.DirectGetInt("src", keys, banana, "v", false, false, -1), -1);
-  EXPECT_EQ(db.DirectGetInt("src", keys, banana, "v", false, true, -1), 6);
-  EXPECT_EQ(db.DirectGetStr("Src", keys, banana, "K", false, true, "d"), "Banana");
-  EXPECT_EQ(db.DirectGetStr("Src", keys, banana, "nope", false, true, "d"), "d");
-  EXPECT_EQ(db.DirectGetStr("Nope", keys, banana, "k", false, true, "d"), "d");
-  EXPECT_TRUE(db.DirectSetFloat("Src", keys, banana, "v", false, true, 7.5L));  // rounds to 8
-  EXPECT_EQ(db.DirectGetFloat("Src", keys, banana, "v", false, true, 0), 8);
-  EXPECT_FALSE(db.DirectSetBool("Src", keys, banana, "v", false, false, true));
-  EXPECT_TRUE(db.DirectGetBool("Src", keys, banana, "nope", false, false, true));
-  // No keys: the first row.
-  EXPECT_EQ(db.DirectGetStr("Src", nullptr, nullptr, "k", false, false, ""), "apple");
-  EXPECT_TRUE(db.DirectSetStr("Src", nullptr, nullptr, "k", false, false, "avocado!!"));
-  EXPECT_EQ(db.DirectGetStr("Src", nullptr, nullptr, "k", false, false, ""), "avocado!");
-  EXPECT_TRUE(db.DirectSetInt("Src", nullptr, nullptr, "v", false, false, 3));
-  EXPECT_EQ(db.DirectGetInt("Src", nullptr, nullptr, "v", false, false, 0), 3);
-}
-
 TEST_F(DBManagerRows, CopyAndInsertTables) {
   EXPECT_FALSE(db.CopyTable("Src", Rows({0})));  // onto the active table
   EXPECT_FALSE(db.CopyTable("Nope", Rows({0})));
