@@ -75,6 +75,14 @@ bool Overlaps(const TPixelView& a, const TPixelView& b) {
 
 }  // namespace
 
+// The clip rectangle cut to the pixels a view reaches: draws never leave the
+// surface, whatever clip rectangle is set.
+TRect TCustomDIBX::DrawingClip(const TPixelView& view) {
+  TRect clip;
+  IntersectRects(GetClipRect(), TRect{0, 0, view.Width, view.Height}, clip);
+  return clip;
+}
+
 bool CutDraw(int32_t x, int32_t y, const TRect& src_rect, bool flip_h, bool flip_v,
              const TRect& clip, const TRect* source_bounds, TDrawCut& cut) {
   int64_t sl = src_rect.Left, st = src_rect.Top, sr = src_rect.Right, sb = src_rect.Bottom;
@@ -156,17 +164,13 @@ TPixelView TCustomDIBX::LockView() {
 void TCustomDIBX::FillWith(TFill kind, const TRect& rect, uint32_t pixel, int32_t alpha) {
   if (kind == TFill::Alpha && alpha <= 0) return;
   alpha = std::min(alpha, 255);
-  // Draws never reach outside the surface, whatever clip rectangle is set.
-  TRect clip;
-  IntersectRects(GetClipRect(), GetBoundsRect(), clip);
-  TDrawCut cut;
-  if (!CutDraw(rect.Left, rect.Top, rect, false, false, clip, nullptr, cut)) return;
   TPixelView v = LockView();
   if (v.Bits == nullptr) return;
-  int32_t bits = v.BitCount;
-  if (HasWholeBytePixels(bits)) {
+  TDrawCut cut;
+  if (HasWholeBytePixels(v.BitCount) &&
+      CutDraw(rect.Left, rect.Top, rect, false, false, DrawingClip(v), nullptr, cut)) {
     const TRowKernels& k = RowKernels();
-    int32_t n = cut.Dest.Right - cut.Dest.Left;
+    const int32_t bits = v.BitCount, n = cut.Dest.Right - cut.Dest.Left;
     for (int32_t y = cut.Dest.Top; y < cut.Dest.Bottom; ++y) {
       uint8_t* d = v.Row(y) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * v.BytesPerPixel();
       switch (kind) {
@@ -221,29 +225,27 @@ void TCustomDIBX::DrawColorMask(int32_t x, int32_t y, TCustomDIBX& mask, const T
                                 bool flip_h, bool flip_v, uint32_t pixel, int32_t alpha) {
   if (alpha <= 0) return;
   alpha = std::min(alpha, 255);
-  TRect clip;
-  IntersectRects(GetClipRect(), GetBoundsRect(), clip);
-  // The mask must hold the whole rectangle asked for, one byte per pixel
-  // (tested before the clip, so that a clip never changes what is drawn).
-  if (src_rect.Left < 0 || src_rect.Top < 0 || mask.Width() < src_rect.Right ||
-      mask.Height() < src_rect.Bottom || mask.BitCount() != 8)
-    return;
-  TDrawCut cut;
-  if (!CutDraw(x, y, src_rect, flip_h, flip_v, clip, nullptr, cut)) return;
   TPixelView d = LockView();
   if (d.Bits == nullptr) return;
   TPixelView m = mask.LockView();
-  if (m.Bits != nullptr) {
-    if (HasWholeBytePixels(d.BitCount) && !d.Empty() && !m.Empty()) {
-      TSourceRows rows(m, cut.Src, flip_h, flip_v, Overlaps(d, m));
-      const TRowKernels& k = RowKernels();
-      int32_t n = cut.Dest.Right - cut.Dest.Left;
-      for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j)
-        k.ColorMask(d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel(),
-                    rows.Row(j), n, d.BitCount, pixel, alpha);
-    }
-    mask.Unlock();
+  if (m.Bits == nullptr) {
+    Unlock();
+    return;
   }
+  // The mask must hold the whole rectangle asked for, one byte per pixel
+  // (tested before the clip, so that a clip never changes what is drawn).
+  TDrawCut cut;
+  if (m.BitCount == 8 && !d.Empty() && !m.Empty() && HasWholeBytePixels(d.BitCount) &&
+      src_rect.Left >= 0 && src_rect.Top >= 0 && src_rect.Right <= m.Width && src_rect.Bottom <= m.Height &&
+      CutDraw(x, y, src_rect, flip_h, flip_v, DrawingClip(d), nullptr, cut)) {
+    TSourceRows rows(m, cut.Src, flip_h, flip_v, Overlaps(d, m));
+    const TRowKernels& k = RowKernels();
+    const int32_t n = cut.Dest.Right - cut.Dest.Left;
+    for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j)
+      k.ColorMask(d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel(),
+                  rows.Row(j), n, d.BitCount, pixel, alpha);
+  }
+  mask.Unlock();
   Unlock();
 }
 
@@ -251,21 +253,10 @@ void TCustomDIBX::DrawColorMask(int32_t x, int32_t y, TCustomDIBX& mask, const T
 
 void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
                        bool transparent, bool flip_h, bool flip_v, TCustomDIBX* mask, int32_t alpha) {
-  bool masked = kind == TBlit::Mask || kind == TBlit::AlphaMask || kind == TBlit::AddMask;
+  const bool masked = kind == TBlit::Mask || kind == TBlit::AlphaMask || kind == TBlit::AddMask;
   if (kind != TBlit::Copy && kind != TBlit::Mask && alpha <= 0) return;
   alpha = std::min(alpha, 255);
   if (masked && mask->BitCount() != 8) return;
-  TRect clip;
-  IntersectRects(GetClipRect(), GetBoundsRect(), clip);
-  TRect source_bounds = source.GetBoundsRect();
-  // A mask smaller than the part of the source drawn is never read past its
-  // end: nothing is drawn (tested before the clip cuts the rectangle).
-  if (masked && (mask->Width() < std::min(src_rect.Right, source_bounds.Right) ||
-                 mask->Height() < std::min(src_rect.Bottom, source_bounds.Bottom)))
-    return;
-  TDrawCut cut;
-  if (!CutDraw(x, y, src_rect, flip_h, flip_v, clip, &source_bounds, cut)) return;
-
   TPixelView d = LockView();
   if (d.Bits == nullptr) return;
   TPixelView s = source.LockView();
@@ -282,14 +273,21 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
       return;
     }
   }
-  int32_t bits = d.BitCount;
+  const int32_t bits = d.BitCount;
   // Both surfaces have one pixel format; pixels of another width are not
-  // read as this surface's.
-  bool drawable = HasWholeBytePixels(bits) && !d.Empty() && !s.Empty() &&
-                  s.BytesPerPixel() == d.BytesPerPixel() && (!masked || !m.Empty());
+  // read as this surface's. The source rectangle is cut to the source, and
+  // a mask smaller than the part of the source drawn is never read past its
+  // end: nothing is drawn (tested before the clip cuts the rectangle).
+  const TRect source_bounds{0, 0, s.Width, s.Height};
+  TDrawCut cut;
+  const bool drawable =
+      HasWholeBytePixels(bits) && !d.Empty() && !s.Empty() && s.BytesPerPixel() == d.BytesPerPixel() &&
+      (!masked || (!m.Empty() && m.BitCount == 8 && std::min(src_rect.Right, s.Width) <= m.Width &&
+                   std::min(src_rect.Bottom, s.Height) <= m.Height)) &&
+      CutDraw(x, y, src_rect, flip_h, flip_v, DrawingClip(d), &source_bounds, cut);
   if (drawable) {
     TRowKey key;
-    int32_t colour_key = source.TransparentColor;
+    const int32_t colour_key = source.TransparentColor;
     if (kind == TBlit::Copy && transparent) key = MakeDrawKey(colour_key, bits);
     // The 32-bit blend honours the key only when asked; the others test it
     // whatever Transparent says (a key of -1 matches nothing).
@@ -299,7 +297,7 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
     std::optional<TSourceRows> mask_rows;
     if (masked) mask_rows.emplace(m, cut.Src, flip_h, flip_v, Overlaps(d, m));
     const TRowKernels& k = RowKernels();
-    int32_t n = cut.Dest.Right - cut.Dest.Left;
+    const int32_t n = cut.Dest.Right - cut.Dest.Left;
     for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j) {
       uint8_t* dr = d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel();
       const uint8_t* sr = src_rows.Row(j);

@@ -134,6 +134,7 @@ class TCustomDIBX {
   void Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
             bool transparent, bool flip_h, bool flip_v, TCustomDIBX* mask, int32_t alpha);
   enum class TFill { Plain, Alpha, Add, Sub };
+  TRect DrawingClip(const TPixelView& view);
   void FillWith(TFill kind, const TRect& rect, uint32_t pixel, int32_t alpha);
 
   bool FHasClip = false;

@@ -167,5 +167,25 @@ TEST(MemorySurface, DrawsBetweenMemorySurfaces) {
   EXPECT_EQ(d.GetPixel(0, 0), 0u);
 }
 
+// A bitmap resized behind the surface's back is never drawn past its end.
+TEST(MemorySurface, DrawsStayInsideABitmapSmallerThanTheSurface) {
+  TDIBX d, s, m;
+  d.SetSize(6, 6, 32);
+  s.SetSize(6, 6, 32);
+  m.SetSize(6, 6, 8);
+  d.Surface().SetSize(3, 2, 32);
+  s.Surface().SetSize(2, 3, 32);
+  m.Surface().SetSize(2, 2, 8);
+  s.Fill(0x10);
+  m.Fill(255);
+  d.FillRect({0, 0, 6, 6}, 0x01);
+  d.Draw(0, 0, s, {0, 0, 6, 6}, false, true, true);  // the kept columns land past the bitmap
+  d.Draw(0, 0, s, {0, 0, 6, 6}, false, false, false);
+  d.DrawMask(0, 0, s, {0, 0, 6, 6}, false, false, m);
+  d.DrawColorMask(0, 0, m, {0, 0, 6, 6}, false, false, 0xFF, 255);
+  EXPECT_EQ(d.GetPixel(1, 1), 0x10u);
+  EXPECT_EQ(d.GetPixel(2, 1), 0x01u);
+}
+
 }  // namespace
 }  // namespace orba

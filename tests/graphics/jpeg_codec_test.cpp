@@ -158,5 +158,22 @@ TEST(Jpeg, TruncatedDataStillDecodes) {
   EXPECT_EQ(back.Pixels.size(), 48u * 48u * 3u);
 }
 
+// A CMYK JPEG as ImageMagick writes it (Adobe's inverted form) comes out as
+// the RGB picture it was made from, give or take the compression.
+TEST(Jpeg, CmykComesOutAsRgb) {
+  TempDir dir;
+  std::vector<uint8_t> pixels;
+  WriteFileBytes(dir / "in.ppm", MakePnm(32, 16, 3, pixels));
+  auto made = RunCommand({"convert", dir / "in.ppm", "-colorspace", "CMYK", "-quality", "95", dir / "cmyk.jpg"});
+  ASSERT_EQ(made.exit_code, 0);
+  std::vector<uint8_t> jpeg = ReadFileBytes(dir / "cmyk.jpg");
+  TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
+  ASSERT_EQ(image.Components, 3);
+  ASSERT_EQ(image.Pixels.size(), pixels.size());
+  double total = 0;
+  for (size_t i = 0; i < pixels.size(); ++i) total += std::abs(static_cast<int>(image.Pixels[i]) - pixels[i]);
+  EXPECT_LT(total / static_cast<double>(pixels.size()), 8.0);
+}
+
 }  // namespace
 }  // namespace orba

@@ -83,43 +83,56 @@ TEST(Exec, ErrorEndsTheRunSilently) {
 }
 
 // Stored operations the compiler never writes: an unknown function id, a
-// bad operator code, a negative property id, missing operands.
-TEST(Exec, MalformedOperationsEndTheRun) {
+// bad operator code, a property id outside the table, missing operands. Each
+// is followed by "after = 1", which runs only when the first one did not end
+// the run. "r" holds 5 before.
+struct MalformedCase {
+  uint8_t op;
+  const char* dest;
+  uint8_t func;
+  std::vector<int32_t> ints;
+  const char* after;
+  const char* r;
+};
+
+class MalformedOps : public ::testing::TestWithParam<MalformedCase> {};
+
+TEST_P(MalformedOps, EndTheRunOrDoNothing) {
+  const MalformedCase& c = GetParam();
   TExprEnv env;
   env.Declare("r", PT_INT)->SetAsInt(5);
   env.Declare("after", PT_INT);
-  auto run = [&](uint8_t code, const std::string& dest, uint8_t func, std::vector<int32_t> ints) {
-    TOrbaParser parser;
-    TOpeData* op = parser.AddOp();
-    op->Op = code;
-    op->Dest = dest;
-    op->FuncId = func;
-    for (int32_t v : ints) op->AddInt(v);
-    TOpeData* next = parser.AddOp();
-    next->Op = ocTo;
-    next->Dest = "after";
-    next->AddInt(1);
-    env.store.Find("after")->SetAsInt(0);
-    ExecuteParser(parser, env.funcs);
-    return env.Var("after");
-  };
-  // Function 200 into an existing variable does nothing at all.
-  EXPECT_EQ(run(ocFunc, "r", 200, {}), "1");
-  EXPECT_EQ(env.Var("r"), "5");
-  // ... into a temporary it has no result type: the run ends.
-  EXPECT_EQ(run(ocFunc, "____0", 200, {}), "0");
-  EXPECT_EQ(run(ocFunc, "____0", 255, {}), "0");
-  EXPECT_EQ(run(ocFunc, "____0", FN_GetProp, {0, -1}), "0");
-  EXPECT_EQ(run(ocFunc, "____0", FN_GetProp, {0, 165}), "0");
-  EXPECT_EQ(run(ocNone, "____0", 0, {}), "0");
-  EXPECT_EQ(run(21, "____0", 0, {}), "0");
-  EXPECT_EQ(run(ocPlus, "____0", 0, {1}), "0");
-  EXPECT_EQ(run(ocPlus, "r", 0, {}), "0");
-  EXPECT_EQ(run(ocFunc, "____0", FN_Copy, {}), "0");
-  EXPECT_EQ(run(ocDimTo, "____d_0", 0, {1}), "0");
-  EXPECT_EQ(run(ocNone, "r", 0, {}), "1");
+  TOrbaParser parser;
+  TOpeData* op = parser.AddOp();
+  op->Op = c.op;
+  op->Dest = c.dest;
+  op->FuncId = c.func;
+  for (int32_t v : c.ints) op->AddInt(v);
+  TOpeData* next = parser.AddOp();
+  next->Op = ocTo;
+  next->Dest = "after";
+  next->AddInt(1);
+  ExecuteParser(parser, env.funcs);
+  EXPECT_EQ(env.Var("after"), c.after);
+  EXPECT_EQ(env.Var("r"), c.r);
   EXPECT_EQ(env.store.Count(), 53);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Exec, MalformedOps,
+    ::testing::Values(
+        // Function 200 into an existing variable does nothing at all ...
+        MalformedCase{ocFunc, "r", 200, {}, "1", "5"},
+        // ... into a temporary it has no result type: the run ends.
+        MalformedCase{ocFunc, "____0", 200, {}, "0", "5"}, MalformedCase{ocFunc, "____0", 255, {}, "0", "5"},
+        MalformedCase{ocFunc, "____0", FN_GetProp, {0, -1}, "0", "5"},
+        MalformedCase{ocFunc, "____0", FN_GetProp, {0, 165}, "0", "5"},
+        MalformedCase{ocFunc, "____0", FN_GetProp, {0}, "0", "5"}, MalformedCase{ocNone, "____0", 0, {}, "0", "5"},
+        MalformedCase{21, "____0", 0, {}, "0", "5"}, MalformedCase{ocNone, "r", 0, {}, "1", "5"},
+        MalformedCase{ocPlus, "____0", 0, {1}, "0", "5"}, MalformedCase{ocPlus, "r", 0, {}, "0", "5"},
+        MalformedCase{ocTo, "r", 0, {}, "0", "5"}, MalformedCase{ocFunc, "____0", FN_Copy, {}, "0", "5"},
+        MalformedCase{ocFunc, "r", FN_Abs, {-7, 1, 2}, "1", "7"},
+        MalformedCase{ocDimTo, "____d_0", 0, {1}, "0", "5"}, MalformedCase{ocTo, "____ x", 0, {1}, "0", "5"}));
 
 // A run inside a run (Calc) has its own temporaries: the inner "____0" is a
 // float however the outer "____0" was typed.

@@ -1,0 +1,44 @@
+// Where the player keeps "save.dat" and finds the user's folders.
+//
+// Paths are Shift-JIS, as everywhere in the player, with "/" separators
+// (they are Linux paths; the file streams convert them to UTF-8).
+//
+// "save.dat" stays beside the game when that folder is writable; otherwise
+// it goes to a per-title folder below the user's local application data
+// ($XDG_DATA_HOME/orba/<title>/, ~/.local/share by default), and a
+// "save.dat" beside the game is copied there once.
+#pragma once
+
+#include <string>
+
+namespace orba {
+
+// "データファイルを作成することができません"
+inline constexpr char kMsgCannotCreateDataFile[] =
+    "\x83" "f\x81[\x83^\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8d\xec\x90\xac\x82\xb7\x82\xe9\x82\xb1\x82\xc6\x82\xaa\x82\xc5"
+    "\x82\xab\x82\xdc\x82\xb9\x82\xf1";
+
+// The folder of a special folder id (platform/host.h), without a trailing
+// separator; empty when the desktop has none (the program-files folder).
+// An id the host does not know raises EOrbaError.
+std::string GetSpecialFolder(int id);
+// The player's own system folder, where the wallpaper bitmap is written;
+// ends in "/" (empty when there is none).
+std::string GetWindowsFolder();
+
+// The title as a folder name: each of \ / : , ; * ? " < > | that is not the
+// trail byte of a double-byte character becomes "_"; a name of dots alone
+// becomes underscores so that it cannot climb out of its folder.
+std::string TitleFolderName(const std::string& title);
+// The per-title data folder, with a trailing "/", created with its parents:
+// empty when Title is empty or the folder cannot be made.
+std::string GetTitleDataFolder(const std::string& title);
+
+// The full name of "save.dat" for a program (or a game folder given as its
+// path with a trailing "/") and the game's title: beside it when a probe
+// file "save.dat.$$$" can be created there, else in the per-title folder
+// (raising kMsgCannotCreateDataFile when there is none), where an existing
+// "save.dat" from beside the program is copied unless one is already there.
+std::string ResolveSaveDataFile(const std::string& program_path, const std::string& title);
+
+}  // namespace orba

@@ -1,0 +1,87 @@
+// What the player asks of the desktop it runs on: the user's special
+// folders, the installed scalable fonts, the user's language, the work area
+// (the screen less the task bar) and the desktop wallpaper.
+//
+// The Linux back end answers from the XDG folders, fontconfig and the
+// locale; a fixed back end answers from its fields, for headless runs and
+// tests. Paths and font names here are UTF-8: the callers in core convert
+// them to Shift-JIS.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orba {
+
+// Special folder ids, as the player names them.
+constexpr int kFolderDesktop = 0;
+constexpr int kFolderPersonal = 5;
+constexpr int kFolderAppData = 26;
+constexpr int kFolderLocalAppData = 28;
+constexpr int kFolderProgramFiles = 38;
+
+// One installed scalable font family.
+struct THostFont {
+  std::string Family;  // UTF-8
+  bool FixedPitch = false;
+  bool CoversJapanese = false;
+};
+
+struct THostRect {
+  int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+};
+
+// Wallpaper styles: centred, tiled, stretched.
+enum class TWallpaperStyle { Center, Tile, Stretch };
+
+class THostServices {
+ public:
+  virtual ~THostServices() = default;
+  // The folder of a special folder id without a trailing separator; an
+  // empty text when the host has no such folder; nullopt for an id it does
+  // not know.
+  virtual std::optional<std::string> SpecialFolder(int id) = 0;
+  // The folder the player's own desktop files (the wallpaper bitmap) go to.
+  virtual std::string SystemFolder() = 0;
+  virtual bool UserLanguageIsJapanese() = 0;
+  // Every installed scalable font family, each name once.
+  virtual std::vector<THostFont> ScalableFonts() = 0;
+  virtual THostRect WorkArea() = 0;
+  // Makes the bitmap file the desktop wallpaper; false when it could not.
+  virtual bool SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) = 0;
+};
+
+// The host services in use: the Linux back end until another is installed.
+THostServices& Host();
+// Installs a back end (nullptr restores the Linux one) and returns the
+// previous one.
+std::shared_ptr<THostServices> SetHostServices(std::shared_ptr<THostServices> host);
+
+// Answers from its fields; records the wallpaper requests it gets.
+class TFixedHost : public THostServices {
+ public:
+  struct TWallpaperRequest {
+    std::string Path;
+    TWallpaperStyle Style;
+  };
+  // Special folders by id; an id missing here is unknown.
+  std::vector<std::pair<int, std::string>> Folders;
+  std::string System;
+  bool Japanese = false;
+  std::vector<THostFont> Fonts;
+  THostRect Area{0, 0, 1024, 768};
+  bool WallpaperAnswer = false;
+  std::vector<TWallpaperRequest> WallpaperRequests;
+
+  std::optional<std::string> SpecialFolder(int id) override;
+  std::string SystemFolder() override { return System; }
+  bool UserLanguageIsJapanese() override { return Japanese; }
+  std::vector<THostFont> ScalableFonts() override { return Fonts; }
+  THostRect WorkArea() override { return Area; }
+  bool SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) override;
+};
+
+}  // namespace orba

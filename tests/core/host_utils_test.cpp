@@ -1,0 +1,187 @@
+// Save location, special folders, fonts, the instance lock and the desktop
+// answers, over a host with fixed answers (and the real fonts once).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "core/desktop.h"
+#include "core/errors.h"
+#include "core/font_list.h"
+#include "core/instance_lock.h"
+#include "core/save_location.h"
+#include "platform/host.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::TempDir;
+using test::ToHex;
+
+bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+// Installs a fixed host for the life of the object.
+struct FixedHostScope {
+  std::shared_ptr<TFixedHost> host = std::make_shared<TFixedHost>();
+  std::shared_ptr<THostServices> old = SetHostServices(host);
+  ~FixedHostScope() { SetHostServices(old); }
+};
+
+TEST(SaveLocation, TitleFolderNames) {
+  const struct {
+    const char* title;
+    const char* folder;
+  } cases[] = {
+      {"a\\b/c:d,e;f*g?h\"i<j>k|l", "a_b_c_d_e_f_g_h_i_j_k_l"},
+      {"\x83\x5c\x95\x5c|", "\x83\x5c\x95\x5c_"},  // ソ表| : trail bytes 0x5C stay
+      {"\x83|", "\x83|"},    // "|" as the trail byte of a character stays
+      {"a|\x83", "a_\x83"},  // a lead byte at the end is a byte of its own
+      {"..", "__"},
+      {".", "_"},
+      {"v1.0", "v1.0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(TitleFolderName(c.title), c.folder) << c.title;
+}
+
+TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
+  TempDir dir;
+  FixedHostScope host;
+  host.host->Folders = {{kFolderLocalAppData, dir / "data"}, {kFolderProgramFiles, ""}};
+  ::mkdir((dir / "game").c_str(), 0755);
+  // A writable folder keeps save.dat beside the program; the probe is gone.
+  EXPECT_EQ(ResolveSaveDataFile(dir / "game/player", "T"), dir / "game/save.dat");
+  EXPECT_FALSE(Exists(dir / "game/save.dat.$$$"));
+  // A folder where the probe cannot be created: the per-title folder, with
+  // the old save.dat copied there once.
+  ::mkdir((dir / "ro").c_str(), 0755);
+  ::mkdir((dir / "ro/save.dat.$$$").c_str(), 0755);
+  test::WriteFileBytes(dir / "ro/save.dat", {1, 2, 3});
+  const std::string title = "My:Game?";
+  const std::string want = dir / "data/orba/My_Game_/save.dat";
+  EXPECT_EQ(ResolveSaveDataFile(dir / "ro/", title), want);
+  EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
+  test::WriteFileBytes(dir / "ro/save.dat", {9});
+  EXPECT_EQ(ResolveSaveDataFile(dir / "ro/", title), want);
+  EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
+  // No title, or no place for the title folder: the error of the player.
+  for (const auto& [folder, t] : {std::pair<std::string, std::string>{dir / "data", ""}, {"", "T"}}) {
+    host.host->Folders = {{kFolderLocalAppData, folder}};
+    try {
+      ResolveSaveDataFile(dir / "ro/", t);
+      ADD_FAILURE() << "no error";
+    } catch (const EOrbaError& e) {
+      EXPECT_STREQ(e.what(), kMsgCannotCreateDataFile);
+    }
+  }
+  EXPECT_EQ(GetTitleDataFolder(""), "");
+}
+
+TEST(SaveLocation, SpecialFolders) {
+  FixedHostScope host;
+  host.host->Folders = {{kFolderDesktop, "/home/u/Desktop"}, {kFolderProgramFiles, ""}};
+  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), "/home/u/Desktop");
+  EXPECT_EQ(GetSpecialFolder(kFolderProgramFiles), "");
+  EXPECT_THROW(GetSpecialFolder(99), EOrbaError);
+  // The Linux host: XDG folders, no program-files folder, unknown ids.
+  SetHostServices(nullptr);
+  EXPECT_EQ(GetSpecialFolder(kFolderProgramFiles), "");
+  EXPECT_FALSE(GetSpecialFolder(kFolderLocalAppData).empty());
+  EXPECT_THROW(GetSpecialFolder(12345), EOrbaError);
+}
+
+TEST(FontList, NamesCharsetsAndRecords) {
+  FixedHostScope host;
+  host.host->Fonts = {
+      {"IPAGothic", true, true},
+      {"DejaVu Sans", false, false},
+      {"IPA\xe3\x82\xb4\xe3\x82\xb7\xe3\x83\x83\xe3\x82\xaf", true, true},  // IPAゴシック
+      {"@Vertical", false, true},
+      {"Emoji \xf0\x9f\x98\x80", false, false},  // Shift-JIS cannot hold it
+      {"A family name far beyond thirty-one bytes", false, false},
+      {"aardvark", false, false},
+  };
+  std::vector<std::string> names;
+  EnumFontNames(names, true, false, false);
+  EXPECT_EQ(names, (std::vector<std::string>{"aardvark", "DejaVu Sans", "IPAGothic",
+                                             "IPA\x83\x53\x83\x56\x83\x62\x83\x4e"}));
+  EnumFontNames(names, false, true, false);
+  EXPECT_EQ(names.size(), 5u);
+  EXPECT_EQ(names[3], "@Vertical");
+  EnumFontNames(names, true, false, true);
+  EXPECT_EQ(names, (std::vector<std::string>{"IPAGothic", "IPA\x83\x53\x83\x56\x83\x62\x83\x4e"}));
+  host.host->Japanese = true;
+  EnumFontNames(names, true, true, false);
+  EXPECT_EQ(names, (std::vector<std::string>{"@Vertical", "IPAGothic", "IPA\x83\x53\x83\x56\x83\x62\x83\x4e"}));
+
+  EXPECT_EQ(GetFontCharset("IPAGothic"), SHIFTJIS_CHARSET);
+  EXPECT_EQ(GetFontCharset("DejaVu Sans"), ANSI_CHARSET);
+  EXPECT_EQ(GetFontCharset("ipagothic"), 0);  // names compare exactly
+  EXPECT_EQ(GetFontCharset("Missing"), 0);
+  // The record as stored: weight 400, charset at byte 23, face name at 28.
+  const std::array<uint8_t, 60> record = GetFontLogFont("IPAGothic").ToBytes();
+  std::string zeros;
+  for (int i = 0; i < 23; ++i) zeros += "00 ";
+  EXPECT_EQ(ToHex(std::vector<uint8_t>(record.begin(), record.end())),
+            ToHex(test::FromHex("00000000 00000000 00000000 00000000 90010000 00 00 00 80 03 02 01 01"
+                                "49 50 41 47 6f 74 68 69 63" + zeros)));
+  const std::array<uint8_t, 60> none = GetFontLogFont("Missing").ToBytes();
+  EXPECT_EQ(std::count(none.begin(), none.end(), 0), 60);
+}
+
+// The real fonts of this machine: the IPA fonts cover Japanese.
+TEST(FontList, InstalledIpaFontsAreJapanese) {
+  SetHostServices(nullptr);
+  EXPECT_EQ(GetFontCharset("IPAGothic"), SHIFTJIS_CHARSET);
+  std::vector<std::string> names;
+  EnumFontNames(names, true, false, true);
+  if (!Host().UserLanguageIsJapanese()) {
+    EXPECT_NE(std::find(names.begin(), names.end(), "IPAGothic"), names.end());
+  }
+}
+
+TEST(InstanceLock, OneHolderPerFolder) {
+  TempDir a;
+  TempDir b;
+  auto first = CreateInstanceMutex(a.path());
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(CreateInstanceMutex(a.path() + "/"), nullptr);
+  EXPECT_NE(InstanceLockFile(a.path()), InstanceLockFile(b.path()));
+  auto other = CreateInstanceMutex(b.path());
+  EXPECT_NE(other, nullptr);
+  // Another process sees the folder taken.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(CreateInstanceMutex(a.path()) == nullptr ? 0 : 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ReleaseInstanceMutex(first);
+  EXPECT_EQ(first, nullptr);
+  EXPECT_NE(CreateInstanceMutex(a.path()), nullptr);
+}
+
+TEST(Desktop, WorkAreaAndWallpaper) {
+  FixedHostScope host;
+  host.host->Area = THostRect{0, 0, 1920, 1040};
+  TRect r;
+  GetWorkArea(r);
+  EXPECT_EQ(r, (TRect{0, 0, 1920, 1040}));
+  host.host->WallpaperAnswer = true;
+  EXPECT_TRUE(SetWallPaper("/w/orbawall.bmp", 0));
+  EXPECT_TRUE(SetWallPaper("/w/orbawall.bmp", 1));
+  EXPECT_TRUE(SetWallPaper("/w/orbawall.bmp", 7));
+  ASSERT_EQ(host.host->WallpaperRequests.size(), 3u);
+  EXPECT_EQ(host.host->WallpaperRequests[0].Style, TWallpaperStyle::Center);
+  EXPECT_EQ(host.host->WallpaperRequests[1].Style, TWallpaperStyle::Tile);
+  EXPECT_EQ(host.host->WallpaperRequests[2].Style, TWallpaperStyle::Stretch);
+  EXPECT_EQ(host.host->WallpaperRequests[0].Path, "/w/orbawall.bmp");
+  // The Linux desktop is left as it is.
+  SetHostServices(nullptr);
+  EXPECT_FALSE(SetWallPaper("/w/orbawall.bmp", 0));
+}
+
+}  // namespace
+}  // namespace orba

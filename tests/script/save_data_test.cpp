@@ -1,0 +1,421 @@
+#include "script/save_data.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <sstream>
+
+#include "core/stream_encoding.h"
+#include "core/vr_file.h"
+#include "platform/dialogs.h"
+#include "script/param_collection.h"
+#include "script/params.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::FromHex;
+using test::TempDir;
+using test::ToHex;
+
+// Records every box shown.
+class RecordingBoxes : public TMessageBoxService {
+ public:
+  TDialogResult Show(const TDialogRequest& request) override {
+    texts.push_back(request.Text);
+    return FirstButtonAnswer(request.Buttons);
+  }
+  std::vector<std::string> texts;
+};
+
+struct BoxScope {
+  std::shared_ptr<RecordingBoxes> boxes = std::make_shared<RecordingBoxes>();
+  std::shared_ptr<TMessageBoxService> old = SetMessageBoxService(boxes);
+  ~BoxScope() { SetMessageBoxService(old); }
+};
+
+// A player's saved pieces: a variable store and the empty forms.
+struct Player {
+  TParamCollection vars;
+  TEmptySaveSections sections{vars, 640, 480};
+  TSaveDataFile file;
+  explicit Player(const std::string& path) : file(path, sections.Sections()) {}
+};
+
+bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::string Z(int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += "00 00 00 00 ";
+  return out;
+}
+
+// An empty screen root of 640 x 480 named byte 0x01 + "BASE" + digit.
+std::string RootHex(const char* digit) {
+  return std::string("06 00 00 00 01 42 41 53 45 ") + digit + Z(3) + "00 00 00 00 00 00 00 00 80 02 00 00 e0 01 00 00" +
+         Z(2) + "00" + Z(8) + "00 01" + Z(3) + "01 00 00 00 01 00 00 00 00" + Z(10) + "00" + Z(5) + Z(1);
+}
+
+// The status entry and a game slot of an empty player, worked out by hand.
+TEST(SaveData, EmptyPlayerBytesByHand) {
+  TempDir dir;
+  Player p(dir / "save.dat");
+  TKsMemoryStream status;
+  p.file.WriteStatusData(status);
+  EXPECT_EQ(ToHex(status.Bytes()), ToHex(FromHex("53 74 61 74 75 73 31 30 33" + Z(1) + Z(5) + "00" +
+                                                 "64 00 00 00 00 00 00 00")));
+  TKsMemoryStream slot;
+  p.file.WriteGameData(slot, "", 0, "c");
+  const std::string scene = "80 02 00 00 e0 01 00 00" + Z(1) + RootHex("30") + RootHex("31") + Z(3);
+  const std::string backlog = "01 00 00 00" + Z(1) + Z(6) + Z(1) + Z(1) + Z(4) + Z(1) + Z(7) + Z(2) + Z(1) + Z(1);
+  const std::string run_state = Z(2) + "00 00" + Z(3) + Z(2) + "00 00" + Z(4) + "00" + Z(1) + "02 00 00 00";
+  const std::string vars = Z(1) + "32 00 00 00" + Z(5);
+  const std::string tables = "64 00 00 00" + Z(2);
+  EXPECT_EQ(ToHex(slot.Bytes()), ToHex(FromHex("8c 00 00 00 01 00 00 00 63" + Z(2) + scene + backlog + run_state +
+                                               vars + tables)));
+  // What the empty writers wrote, their readers take back.
+  slot.SetPosition(0);
+  p.file.ReadGameData(slot);
+  EXPECT_EQ(slot.GetPosition(), slot.GetSize());
+}
+
+struct FixtureFiles {
+  TempDir dir;
+  FixtureFiles() {
+    EXPECT_EQ(test::RunPython("fixtures/savedat_fixture.py", {"make", dir.path()}).exit_code, 0);
+  }
+};
+
+TEST(SaveData, ReadsTheIndependentWritersFile) {
+  FixtureFiles f;
+  BoxScope boxes;
+  Player p(f.dir / "save.dat");
+  TVrFileCollection memory;
+  p.file.OpenAtStart(&memory);
+  ASSERT_FALSE(p.file.Damaged()) << p.file.Warning();
+  // Status: persistent variables and the dithering flag.
+  ASSERT_NE(p.vars.Find("clears"), nullptr);
+  EXPECT_EQ(p.vars.Find("clears")->GetAsInt(), 2);
+  EXPECT_EQ(p.vars.Find("clears")->Persistent, 1);
+  EXPECT_EQ(p.vars.Find("\x96\xbc\x91\x4f")->GetAsStr(), "\x83\x6e\x83\x69\x83\x52");  // 名前 = ハナコ
+  EXPECT_EQ(p.sections.ImageCache.Dither, 1);
+  // The script's files are in the memory collection.
+  ASSERT_NE(memory.Find("SAVE:thumb.bin"), nullptr);
+  EXPECT_EQ(memory.Find("SAVE:thumb.bin")->Data->GetSize(), 200);
+  // Captions of every slot entry, in entry order; "GAMESAVEDATAx" is none.
+  std::vector<std::pair<int32_t, std::string>> captions;
+  for (const TSaveCaption& c : p.file.Captions()) captions.emplace_back(c.Slot, c.Caption);
+  EXPECT_EQ(captions, (std::vector<std::pair<int32_t, std::string>>{
+                          {3, "cap"}, {12, "\x8c\xc3\x82\xa2\x94\xc5"}, {1, "v110"}, {5, "old"}, {7, "cut"}}));
+
+  EXPECT_EQ(p.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
+  EXPECT_EQ(p.vars.Find("score")->GetAsInt(), 42);
+  EXPECT_EQ(p.vars.Find("rate")->GetFloatItem(1), -2.0L);
+  EXPECT_TRUE(p.vars.Find("\x8c\xa9\x82\xbd")->GetAsFlag());
+  EXPECT_EQ(p.vars.Find("\x91\xe4\x8e\x8c")->GetStrItem(0), "\x82\xcd\x82\xa2");
+  EXPECT_EQ(p.vars.SelStr, "\x91\x49\x91\xf0");
+  EXPECT_EQ(p.vars.SelIndex, 2);
+  EXPECT_EQ(p.sections.RunState.OnLoadPage, "onload.osb");
+  EXPECT_EQ(p.sections.RunState.OnLoadTarget, 4);
+  // Status variables survive a game load.
+  EXPECT_EQ(p.vars.Find("clears")->GetAsInt(), 2);
+
+  for (int32_t slot : {12, 1}) {
+    SCOPED_TRACE(slot);
+    EXPECT_EQ(p.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded);
+    EXPECT_EQ(p.vars.Find("rate"), nullptr);
+    EXPECT_EQ(p.vars.Find("score")->GetAsInt(), 42);
+  }
+  EXPECT_TRUE(boxes.boxes->texts.empty());
+  // Too old, and cut short: the unusable box; a slot that is not there:
+  // nothing at all.
+  EXPECT_EQ(p.file.LoadGame(5), TSaveDataFile::TLoadResult::Unusable);
+  EXPECT_EQ(p.file.LoadGame(7), TSaveDataFile::TLoadResult::Unusable);
+  EXPECT_EQ(p.file.LoadGame(9), TSaveDataFile::TLoadResult::NoSlot);
+  EXPECT_EQ(boxes.boxes->texts,
+            (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+  EXPECT_EQ(std::string(kMsgSaveDataUnusable),
+            "\x82\xb1\x82\xcc\x83Z\x81[\x83u\x83" "f\x81[\x83^\x82\xcd\x8eg\x97p\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
+            "\r\n\x8fI\x97\xb9\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2");
+
+  // A status entry without the header is version 0: variables only.
+  Player old(f.dir / "status_only.dat");
+  old.file.OpenAtStart(nullptr);
+  EXPECT_FALSE(old.file.Damaged()) << old.file.Warning();
+  EXPECT_EQ(old.vars.Find("clears")->GetAsInt(), 2);
+  EXPECT_EQ(old.sections.ImageCache.Dither, 0);
+}
+
+std::vector<std::string> DumpLines(const std::string& path) {
+  const test::CommandResult r = test::RunPython("fixtures/savedat_fixture.py", {"dump", path});
+  EXPECT_EQ(r.exit_code, 0);
+  std::vector<std::string> lines;
+  std::stringstream in(r.output);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+void AddVar(TParamCollection& vars, uint8_t type, const std::string& name, const std::string& value,
+            bool persistent = false) {
+  TParamCollectionItem* item = vars.AddVar(type);
+  item->SetName(name);
+  item->SetAsStr(value);
+  item->Persistent = persistent ? 1 : 0;
+}
+
+// Our writer read by the independent reader; saving again to one slot keeps
+// one entry with the new caption and the other entries as they were.
+TEST(SaveData, WrittenFileReadByTheIndependentReader) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  {
+    Player p(path);
+    AddVar(p.vars, PT_INT, "count", "7");
+    AddVar(p.vars, PT_STR, "who", "ab");
+    AddVar(p.vars, PT_INT, "runs", "3", true);
+    p.sections.ImageCache.Dither = 1;
+    p.vars.SelStr = "s";
+    p.vars.SelIndex = 5;
+    ASSERT_TRUE(p.file.SaveGame(0, "", 0, "first", true)) << p.file.LastError;
+    ASSERT_TRUE(p.file.SaveGame(3, "load.osb", 2, "cap", true)) << p.file.LastError;
+    ASSERT_TRUE(p.file.SaveGame(0, "", 0, "again", true)) << p.file.LastError;
+    EXPECT_EQ(p.file.GetSaveCaption(0), "again");
+    EXPECT_EQ(p.file.GetSaveCaption(3), "cap");
+    EXPECT_EQ(p.file.GetSaveCaption(4), "");
+  }
+  std::vector<std::string> lines = DumpLines(path);
+  std::sort(lines.begin(), lines.end());
+  const std::vector<std::string> want = {
+      "dither\t1",
+      "entry\t47414d45534156454441544130",
+      "entry\t47414d45534156454441544133",
+      "entry\t5354415455535341564544415441",
+      "gextra\t0\t50\t\t73\t5",
+      "gextra\t3\t50\t\t73\t5",
+      "gvar\t0\t636f756e74\t1\t:7",
+      "gvar\t0\t77686f\t4\t:6162",
+      "gvar\t3\t636f756e74\t1\t:7",
+      "gvar\t3\t77686f\t4\t:6162",
+      "slot\t0\t140\t616761696e\t\t0",
+      "slot\t3\t140\t636170\t6c6f61642e6f7362\t2",
+      "status\t103",
+      "svar\t72756e73\t1\t:3",
+  };
+  EXPECT_EQ(lines, want);
+
+  // A new run reads it back.
+  Player q(path);
+  q.file.OpenAtStart(nullptr);
+  EXPECT_EQ(q.vars.Find("runs")->GetAsInt(), 3);
+  EXPECT_EQ(q.file.GetSaveCaption(0), "again");
+  EXPECT_EQ(q.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
+  EXPECT_EQ(q.vars.Find("who")->GetAsStr(), "ab");
+  EXPECT_EQ(q.sections.RunState.OnLoadPage, "load.osb");
+}
+
+TEST(SaveData, StatusSavesFollowWriteSaveDataAndEmptyCaptionsSaveNothing) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  Player p(path);
+  AddVar(p.vars, PT_INT, "runs", "1", true);
+  EXPECT_TRUE(p.file.SaveGame(2, "", 0, "", true));
+  EXPECT_TRUE(p.file.SaveStatus(false));
+  EXPECT_FALSE(FileExists(path));
+  // A game save reaches the disk even without WriteSaveData; the status entry
+  // then does not.
+  EXPECT_TRUE(p.file.SaveGame(2, "", 0, "x", false));
+  std::vector<std::string> lines = DumpLines(path);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "status\t103"), 0);
+  EXPECT_TRUE(p.file.SaveStatus(true));
+  lines = DumpLines(path);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "svar\t72756e73\t1\t:1"), 1);
+}
+
+TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  Player p(path);
+  ASSERT_TRUE(p.file.SaveGame(1, "", 0, "old", true));
+  const std::vector<uint8_t> before = test::ReadFileBytes(path);
+  // The temporary file cannot be created: a folder stands in its place.
+  ASSERT_EQ(::mkdir((path + ".~tmp").c_str(), 0700), 0);
+  EXPECT_FALSE(p.file.SaveGame(1, "", 0, "new", true));
+  EXPECT_FALSE(p.file.LastError.empty());
+  EXPECT_EQ(p.file.GetSaveCaption(1), "old");
+  EXPECT_EQ(test::ReadFileBytes(path), before);
+  ::rmdir((path + ".~tmp").c_str());
+}
+
+TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  const std::vector<uint8_t> junk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");
+  test::WriteFileBytes(path, junk);
+  Player p(path);
+  AddVar(p.vars, PT_INT, "runs", "1", true);
+  p.file.OpenAtStart(nullptr);
+  EXPECT_TRUE(p.file.Damaged());
+  EXPECT_FALSE(p.file.Warning().empty());
+  EXPECT_TRUE(p.file.Captions().empty());
+  EXPECT_EQ(p.file.LoadGame(0), TSaveDataFile::TLoadResult::NoSlot);
+  EXPECT_TRUE(p.file.SaveStatus(true));
+  EXPECT_EQ(test::ReadFileBytes(path), junk);
+  EXPECT_TRUE(p.file.SaveGame(0, "", 0, "fresh", true)) << p.file.LastError;
+  EXPECT_FALSE(p.file.Damaged());
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), junk);
+  Player q(path);
+  q.file.OpenAtStart(nullptr);
+  EXPECT_FALSE(q.file.Damaged());
+  EXPECT_EQ(q.file.GetSaveCaption(0), "fresh");
+  EXPECT_EQ(q.vars.Find("runs")->GetAsInt(), 1);
+}
+
+// A player killed at any moment of its saves leaves a file that opens and
+// holds one whole slot.
+TEST(SaveData, KilledWhileSavingLeavesAWholeFile) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  std::mt19937 random(12345);
+  int checked = 0;
+  for (int round = 0; round < 8; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      Player p(path);
+      p.file.OpenAtStart(nullptr);
+      for (int i = 0; i < 200; ++i) {
+        p.vars.SelIndex = i;
+        p.file.SaveGame(4, "", 0, "save " + std::to_string(i), true);
+      }
+      ::_exit(0);
+    }
+    ::usleep(2000 + random() % 40000);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!FileExists(path)) continue;  // killed before the first save
+    Player q(path);
+    q.file.OpenAtStart(nullptr);
+    ASSERT_FALSE(q.file.Damaged()) << q.file.Warning();
+    ASSERT_EQ(q.file.Captions().size(), 1u);
+    EXPECT_EQ(q.file.LoadGame(4), TSaveDataFile::TLoadResult::Loaded);
+    EXPECT_EQ(q.file.GetSaveCaption(4), "save " + std::to_string(q.vars.SelIndex));
+    ++checked;
+  }
+  EXPECT_GT(checked, 0);
+}
+
+TEST(SaveData, SaveFileNameFromTheCommandLineOrTheProgram) {
+  TempDir dir;
+  EXPECT_EQ(GetSaveFileName(dir.path(), dir / "bin/player", "T"), dir / "save.dat");
+  EXPECT_EQ(GetSaveFileName(dir.path() + "/", "", "T"), dir / "save.dat");
+  EXPECT_EQ(GetSaveFileName("", dir / "player", "T"), dir / "save.dat");
+  EXPECT_EQ(GetSaveFileName("/CONFIG", dir / "player", "T"), dir / "save.dat");
+}
+
+TEST(SaveData, EntryNamesAndStatusHeaders) {
+  const struct {
+    const char* name;
+    bool ok;
+    int32_t slot;
+  } names[] = {{"GAMESAVEDATA3", true, 3},   {"GAMESAVEDATA0", true, 0},    {"GAMESAVEDATA2147483647", true, INT32_MAX},
+               {"GAMESAVEDATAx", false, 0},  {"GAMESAVEDATA", false, 0},    {"gamesavedata3", false, 0},
+               {"GAMESAVEDATA-1", false, 0}, {"GAMESAVEDATA2147483648", false, 0}};
+  for (const auto& n : names) {
+    int32_t slot = -7;
+    EXPECT_EQ(ParseGameSlotEntryName(n.name, slot), n.ok) << n.name;
+    if (n.ok) {
+      EXPECT_EQ(slot, n.slot) << n.name;
+    }
+  }
+  EXPECT_EQ(GameSlotEntryName(12), "GAMESAVEDATA12");
+  EXPECT_TRUE(IsSaveFileName("SAVE:a"));
+  EXPECT_FALSE(IsSaveFileName("save"));
+  const struct {
+    const char* bytes;
+    int32_t version;
+    int64_t position;
+  } headers[] = {{"Status103xx", 103, 9}, {"Status1x3xx", 0, 9}, {"Stat", 0, 0}, {"XStatus103", 0, 0}};
+  for (const auto& h : headers) {
+    TKsMemoryStream s(test::Bytes(h.bytes));
+    EXPECT_EQ(ReadStatusHeader(s), h.version) << h.bytes;
+    EXPECT_EQ(s.GetPosition(), h.position) << h.bytes;
+  }
+}
+
+// The empty forms refuse content they cannot hold instead of dropping it.
+TEST(SaveData, EmptyFormsRefuseContent) {
+  TParamCollection vars;
+  TEmptySaveSections e(vars, 8, 8);
+  struct Case {
+    TSaveSection* section;
+    int64_t count_offset;  // where a count of the written form stands
+  };
+  // Scene: the child count that ends root 0 (the scene is a 12-byte head,
+  // two roots of one size and 12 bytes of counts and focus); the read
+  // marks' item count; the tables' count.
+  TKsMemoryStream scene;
+  e.Scene.SaveToStream(scene);
+  const int64_t root_size = (scene.GetSize() - 24) / 2;
+  const Case cases[] = {{&e.Scene, 12 + root_size - 4},
+                        {&e.ReadMarks, 0},
+                        {&e.GameTables, 4},
+                        {&e.StatusTables, 4}};
+  for (const Case& c : cases) {
+    TKsMemoryStream s;
+    c.section->SaveToStream(s);
+    WriteStreamInt64(s, 0);  // room for what a count of 1 announces
+    s.SetPosition(c.count_offset);
+    EXPECT_EQ(ReadStreamInt(s), 0);
+    s.SetPosition(c.count_offset);
+    WriteStreamInt(s, 1);
+    s.SetPosition(0);
+    EXPECT_THROW(c.section->LoadFromStream(s, kGameStateVersion), ESaveSectionNotEmpty);
+  }
+  TKsMemoryStream run;
+  WriteStreamString(run, "main.osb");
+  run.SetPosition(0);
+  EXPECT_THROW(e.RunState.LoadFromStream(run, kGameStateVersion), ESaveSectionNotEmpty);
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// Two runs of a game that counts its starts in a status variable, then the
+// dump of the file.
+TEST(SaveData, DumpToolShowsEntriesSlotsAndVariables) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  for (int run = 1; run <= 2; ++run) {
+    Player p(path);
+    p.file.OpenAtStart(nullptr);
+    if (p.vars.Find("starts") == nullptr) AddVar(p.vars, PT_INT, "starts", "0", true);
+    TParamCollectionItem* starts = p.vars.Find("starts");
+    starts->SetAsInt(starts->GetAsInt() + 1);
+    if (run == 2) {
+      AddVar(p.vars, PT_STR, "place", "\x8b\xb3\x8e\xba");  // 教室
+      ASSERT_TRUE(p.file.SaveGame(3, "", 0, "cap", true));
+    }
+    ASSERT_TRUE(p.file.SaveStatus(true));
+  }
+  const test::CommandResult r = test::RunOrbaTool({"save", "dump", path});
+  EXPECT_EQ(r.exit_code, 0);
+  for (const char* line : {"entry STATUSSAVEDATA (", "  status version 103\n", "  var starts int = 2\n",
+                           "entry GAMESAVEDATA3 (", "  slot 3 version 140 caption \"cap\" onload \"\" target 0\n",
+                           "  var place str = \"\xe6\x95\x99\xe5\xae\xa4\"\n"}) {
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+  }
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,99 @@
+// orbatool save: shows what "save.dat" holds: its entries, the status entry
+// and each game slot with its version, caption and variables.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/sjis_case.h"
+#include "core/vr_file.h"
+#include "orbatool.h"
+#include "platform/text_convert.h"
+#include "script/param_collection.h"
+#include "script/save_data.h"
+
+namespace {
+
+using namespace orba;
+
+const char* const kUsage = "usage: orbatool save dump SAVEDAT\n";
+
+std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
+
+const char* TypeName(uint8_t type) {
+  switch (type) {
+    case PT_INT: return "int";
+    case PT_FLOAT: return "float";
+    case PT_BOOL: return "bool";
+    case PT_STR: return "str";
+    default: return "ref";
+  }
+}
+
+// The script variables of a store (no system variables), one line each.
+void PrintVars(const TParamCollection& vars) {
+  for (int32_t i = 0; i < vars.Count(); ++i) {
+    const TParamCollectionItem* v = vars.GetItem(i);
+    if (v == nullptr || v->IsSystem()) continue;
+    std::string value;
+    const int32_t n = v->GetCount();
+    for (int32_t k = 0; k < n; ++k) {
+      if (k > 0) value += ", ";
+      const std::string text = v->GetStrItem(k);
+      value += v->GetParamType() == PT_STR ? "\"" + U(text) + "\"" : U(text);
+    }
+    std::printf("  var %s %s%s = %s\n", U(v->Name()).c_str(), TypeName(v->GetParamType()),
+                n == 1 ? "" : ("[" + std::to_string(n) + "]").c_str(), value.c_str());
+  }
+}
+
+int Dump(const std::string& path) {
+  TVrFileCollection c;
+  c.Open(path, true);
+  if (c.Count() == 0 && !c.Archive) return orbatool::Fail("no such file: " + U(path));
+  for (int i = 0; i < c.Count(); ++i) {
+    const std::string name = c.GetEntry(i)->Name();
+    if (SjisSameText(name, kVrEofName)) continue;
+    TKsMemoryStream entry;
+    try {
+      c.ReadEntry(entry, name);
+    } catch (const std::exception& e) {
+      std::printf("entry %s: unreadable: %s\n", U(name).c_str(), U(e.what()).c_str());
+      continue;
+    }
+    std::printf("entry %s (%lld bytes)\n", U(name).c_str(), static_cast<long long>(entry.GetSize()));
+    TParamCollection vars;
+    TEmptySaveSections sections(vars, 0, 0);
+    TSaveDataFile reader(path, sections.Sections());
+    int32_t slot = 0;
+    try {
+      if (name == kStatusEntryName) {
+        entry.SetPosition(0);
+        std::printf("  status version %d\n", ReadStatusHeader(entry));
+        entry.SetPosition(0);
+        reader.ReadStatusData(entry);
+        PrintVars(vars);
+      } else if (ParseGameSlotEntryName(name, slot)) {
+        entry.SetPosition(0);
+        const TGameSlotHead head = ReadGameSlotHead(entry);
+        std::printf("  slot %d version %d caption \"%s\" onload \"%s\" target %d\n", slot, head.Version,
+                    U(head.Caption).c_str(), U(head.OnLoadPage).c_str(), head.OnLoadTarget);
+        entry.SetPosition(0);
+        reader.ReadGameData(entry);
+        PrintVars(vars);
+      }
+    } catch (const std::exception& e) {
+      std::printf("  unreadable: %s\n", U(e.what()).c_str());
+    }
+  }
+  return 0;
+}
+
+int SaveCommand(const std::vector<std::string>& args) {
+  if (args.size() == 2 && args[0] == "dump") return Dump(Utf8ToSjis(args[1]));
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+const orbatool::OrbaToolCommand kSave("save", "show the entries, slots and variables of \"save.dat\"", SaveCommand);
+
+}  // namespace
