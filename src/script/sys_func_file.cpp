@@ -12,6 +12,7 @@
 #include "platform/file_dialogs.h"
 #include "platform/file_dialogs_linux.h"
 #include "script/folder_chooser.h"
+#include "script/save_data.h"
 #include "script/sys_func_args.h"
 
 namespace orba {
@@ -164,23 +165,21 @@ bool MakeFolders(const std::string& folder) {
 
 }  // namespace
 
-bool TSaveDatFileStore::WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) {
-  try {
-    TVrFileCollection save;
-    save.OpenPath(path_);
-    save.DeleteEntry(name);
-    save.AddEntry(name)->Data = std::make_unique<TKsMemoryStream>(data);
-    TKsMemoryStream out;
-    if (!save.SaveToBigStream(out)) return false;
-    out.SaveToFile(SjisNameForCreate(path_));
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
+bool TSaveDataSlots::WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) {
+  if (file_.Damaged()) return false;
+  return file_.UpdateEntry(
+      name, [&data](TKsBigStream& s) { s.WriteBuffer(data.data(), static_cast<int64_t>(data.size())); }, false);
+}
+
+std::string TSaveDataSlots::GetSaveCaption(int32_t slot) { return file_.GetSaveCaption(slot); }
+
+std::vector<std::pair<std::string, int32_t>> TSaveDataSlots::SaveCaptions() {
+  std::vector<std::pair<std::string, int32_t>> out;
+  for (const TSaveCaption& c : file_.Captions()) out.emplace_back(c.Caption, c.Slot);
+  return out;
 }
 
 bool IsMemoryFileName(const std::string& name) { return HasPrefix(name, "mem:") || IsSaveFileName(name); }
-bool IsSaveFileName(const std::string& name) { return HasPrefix(name, "save:"); }
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
   return MatchFrom(SjisUpperCase(name), 0, SjisUpperCase(mask), 0);

@@ -40,19 +40,6 @@ class TSaveFileStore {
   virtual bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) = 0;
 };
 
-// "save:" files written into the package "save.dat" at Path (a Shift-JIS
-// path): the entry is replaced and every other entry kept.
-class TSaveDatFileStore : public TSaveFileStore {
- public:
-  explicit TSaveDatFileStore(std::string path) : path_(std::move(path)) {}
-  // Any failure (a damaged save.dat, a failed write) answers false and
-  // leaves the file as it was.
-  bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override;
-
- private:
-  std::string path_;
-};
-
 // The save slots of the open project, for GetSaveCaption and
 // ListSaveCaption.
 class TSaveSlotSource {
@@ -64,9 +51,25 @@ class TSaveSlotSource {
   virtual std::vector<std::pair<std::string, int32_t>> SaveCaptions() = 0;
 };
 
+class TSaveDataFile;
+
+// The project's "save.dat" as the store of "save:" files and the source of
+// the save captions.
+class TSaveDataSlots : public TSaveFileStore, public TSaveSlotSource {
+ public:
+  explicit TSaveDataSlots(TSaveDataFile& file) : file_(file) {}
+  // False also when "save.dat" could not be read at start-up: that file is
+  // left alone until a game is saved.
+  bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override;
+  std::string GetSaveCaption(int32_t slot) override;
+  std::vector<std::pair<std::string, int32_t>> SaveCaptions() override;
+
+ private:
+  TSaveDataFile& file_;
+};
+
 // Whether a name is an in-memory file: "mem:" or "save:" first (any case).
 bool IsMemoryFileName(const std::string& name);
-bool IsSaveFileName(const std::string& name);
 
 // Whether a file name matches a mask: "*" any run of characters, "?" one
 // character, "[...]" one of a set (ranges "a-z", "!" first for none of it),

@@ -14,6 +14,7 @@
 #include "platform/file_dialogs.h"
 #include "script/expr_test_env.h"
 #include "script/folder_chooser.h"
+#include "script/save_data.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -129,53 +130,48 @@ TEST(FileFunctions, MemoryFilesAndCopy) {
   EXPECT_EQ(env.Var("c7"), "FALSE");
 }
 
-// A "save:" copy reaches save.dat, which the next run (whose start-up
-// copies the "save:" entries into the in-memory collection) still reads,
-// and which the independent package reader accepts.
+// A "save:" copy reaches save.dat, which the next run's start-up copies back
+// into the in-memory files, and which the independent package reader
+// accepts.
 TEST(FileFunctions, SaveFilesSurviveARun) {
   test::TempDir dir;
   const std::string path = dir / "save.dat";
   {
-    TVrFileCollection initial;
-    initial.OpenPath(path);
-    initial.AddEntry("STATUSSAVEDATA")->Data = std::make_unique<TKsMemoryStream>(test::Bytes("status"));
-    TKsMemoryStream out;
-    ASSERT_TRUE(initial.SaveToBigStream(out));
-    out.SaveToFile(path);
-  }
-  TSaveDatFileStore store(path);
-  {
     FileEnv env;
-    TFileFuncService service(env.vf, env.game, &store);
+    TEmptySaveSections sections(env.store, 640, 480);
+    TSaveDataFile save(path, sections.Sections());
+    save.OpenAtStart(env.vf.GetCollection(0));
+    ASSERT_TRUE(save.SaveGame(2, "", 0, "slot two", true));
+    TSaveDataSlots slots(save);
+    TFileFuncService service(env.vf, env.game, &slots);
+    service.SaveSlots = &slots;
     env.funcs.SetFileService(&service);
     AddMemoryFile(env.vf, "mem:a.txt", "hello");
     env.Run({"c = CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "c2 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")",
-             "c3 = CopyFile(\"save:s2.txt\", \"save:s2.txt\")"});
-    EXPECT_EQ(env.Vars({"c", "c2", "c3"}), "TRUE|TRUE|TRUE");
+             "c3 = CopyFile(\"save:s2.txt\", \"save:s2.txt\")", "g = GetSaveCaption(2)",
+             "n = ListSaveCaption()"});
+    EXPECT_EQ(env.Vars({"c", "c2", "c3", "g", "n"}), "TRUE|TRUE|TRUE|slot two|1");
   }
   FileEnv next;
-  TVrFileCollection saved;
-  saved.OpenPath(path);
-  ASSERT_NE(saved.Find("save:s1.txt"), nullptr);
-  for (int i = 0; i < saved.Count(); ++i) {
-    const std::string name = saved.GetEntry(i)->Name();
-    if (!IsSaveFileName(name)) continue;
-    TKsMemoryStream content;
-    saved.ReadEntry(content, name);
-    next.vf.GetCollection(0)->AddEntry(name)->Data = std::make_unique<TKsMemoryStream>(content.TakeBytes());
-  }
+  TEmptySaveSections sections(next.store, 640, 480);
+  TSaveDataFile save(path, sections.Sections());
+  save.OpenAtStart(next.vf.GetCollection(0));
+  EXPECT_FALSE(save.Damaged()) << save.Warning();
   next.Run({"e = FileExists(\"save:s1.txt\")", "e2 = FileExists(\"SAVE:S2.TXT\")"});
   EXPECT_EQ(next.Vars({"e", "e2"}), "TRUE|TRUE");
   EXPECT_EQ(Content(next.vf, "save:s2.txt"), "hello");
-  TKsMemoryStream status;
-  saved.ReadEntry(status, "STATUSSAVEDATA");
-  EXPECT_EQ(status.Bytes(), test::Bytes("status"));
+  EXPECT_EQ(save.GetSaveCaption(2), "slot two");
   const test::CommandResult listed = test::RunPython("fixtures/vf_fixture.py", {"list", path});
   EXPECT_EQ(listed.exit_code, 0) << listed.output;
   EXPECT_NE(listed.output.find("save:s1.txt\t"), std::string::npos) << listed.output;
-  // A damaged save.dat is left alone and the copy answers false.
+  // A save.dat that could not be read at start-up is left alone, and the
+  // copy answers false.
   test::WriteFileBytes(path, test::Bytes("not a package"));
-  EXPECT_FALSE(store.WriteSaveFile("save:x", {1, 2}));
+  TSaveDataFile damaged(path, sections.Sections());
+  damaged.OpenAtStart(nullptr);
+  ASSERT_TRUE(damaged.Damaged());
+  TSaveDataSlots slots(damaged);
+  EXPECT_FALSE(slots.WriteSaveFile("save:x", {1, 2}));
   EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
 }
 
@@ -379,7 +375,6 @@ TEST(FileFunctions, MasksAndPrefixes) {
   EXPECT_TRUE(IsMemoryFileName("MEM:x"));
   EXPECT_TRUE(IsMemoryFileName("Save:x"));
   EXPECT_FALSE(IsMemoryFileName("me:x"));
-  EXPECT_FALSE(IsSaveFileName("mem:x"));
 }
 
 }  // namespace
