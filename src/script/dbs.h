@@ -16,6 +16,7 @@
 #include "core/big_stream.h"
 #include "core/containers.h"
 #include "core/int_list.h"
+#include "script/save_sections.h"
 
 namespace orba {
 
@@ -279,5 +280,19 @@ class TDBManager : private TObjList<TDBTable> {
 
 // The program's one table store.
 TDBManager& GlobalDBManager();
+
+// The tables of one category as a piece of "save.dat": the game tables of a
+// slot or the status tables of the status entry. The slot's version does not
+// change the table stream.
+class TDBTablesSection : public TSaveSection {
+ public:
+  TDBTablesSection(TDBManager& db, uint8_t category) : db_(db), category_(category) {}
+  void SaveToStream(TKsBigStream& stream) override { db_.SaveToStream(stream, category_); }
+  void LoadFromStream(TKsBigStream& stream, int32_t /*version*/) override { db_.LoadFromStream(stream, category_); }
+
+ private:
+  TDBManager& db_;
+  uint8_t category_;
+};
 
 }  // namespace orba

@@ -12,7 +12,9 @@
 
 #include "core/errors.h"
 #include "core/stream_encoding.h"
+#include "script/param_collection.h"
 #include "script/params.h"
+#include "script/save_data.h"
 #include "script/sys_func_file.h"
 #include "support/test_support.h"
 
@@ -188,6 +190,54 @@ TEST(DBStream, CategoriesLoadIndependently) {
   s.SetPosition(0);
   other.LoadFromStream(s, kDBGameCategory);
   EXPECT_EQ(other.Active, -1);
+}
+
+// The tables travel in save.dat: game tables with a slot, status tables
+// with the status entry; an empty store writes the same bytes as the form
+// save.dat used before the store existed.
+TEST(DBStream, TablesInSaveData) {
+  for (uint8_t category : {kDBGameCategory, kDBStatusCategory}) {
+    TDBManager empty;
+    TDBTablesSection ours(empty, category);
+    TEmptyTables plain(category);
+    TKsMemoryStream a, b;
+    ours.SaveToStream(a);
+    plain.SaveToStream(b);
+    EXPECT_EQ(a.Bytes(), b.Bytes());
+  }
+  test::TempDir dir;
+  TParamCollection vars;
+  TDBManager db;
+  BuildGolden(db);
+  db.AddTable("S", kDBStatusCategory);
+  db.GetActiveTable()->Fields.AddField("s", PT_STR, 4);
+  db.GetActiveTable()->Append();
+  db.GetActiveTable()->SetStr(0, 0, "kept");
+  db.SelectTable("T");
+  TEmptySaveSections empty(vars, 640, 480);
+  TDBTablesSection game(db, kDBGameCategory), status(db, kDBStatusCategory);
+  TSaveSections sections = empty.Sections();
+  sections.GameTables = &game;
+  sections.StatusTables = &status;
+  TSaveDataFile save(dir / "save.dat", sections);
+  save.OpenAtStart(nullptr);
+  ASSERT_TRUE(save.SaveGame(1, "", 0, "one", true));
+  const auto game0 = Describe(db, 0, true);
+  const auto status1 = Describe(db, 1, false);
+
+  // A new run reads the status tables at start-up, the game tables with the
+  // slot; a reset in between drops only the game tables.
+  TDBManager next;
+  TDBTablesSection next_game(next, kDBGameCategory), next_status(next, kDBStatusCategory);
+  sections.GameTables = &next_game;
+  sections.StatusTables = &next_status;
+  TSaveDataFile again(dir / "save.dat", sections);
+  again.OpenAtStart(nullptr);
+  EXPECT_EQ(Describe(next, 1, false), status1);
+  EXPECT_EQ(Describe(next, 0, false), std::vector<std::string>{});
+  EXPECT_EQ(again.LoadGame(1), TSaveDataFile::TLoadResult::Loaded);
+  EXPECT_EQ(Describe(next, 0, true), game0);
+  EXPECT_EQ(Describe(next, 1, false), status1);
 }
 
 class DBFixture : public ::testing::Test {
