@@ -271,6 +271,14 @@ void TCustomDIBX::PatternFrameRect(const TRect& rect, int32_t thickness, TCustom
   if (thickness <= 0) return;
   const int32_t top = ClampToInt32(int64_t{rect.Top} + thickness), bottom = ClampToInt32(int64_t{rect.Bottom} - thickness);
   const int32_t left = ClampToInt32(int64_t{rect.Left} + thickness), right = ClampToInt32(int64_t{rect.Right} - thickness);
+  // A frame thicker than its rectangle does not paint outside it: the bands
+  // are drawn under the clip narrowed to the rectangle (each band's pattern
+  // still anchored to the band).
+  TRect narrowed;
+  IntersectRects(GetClipRect(), rect, narrowed);
+  if (RectIsEmpty(narrowed)) return;
+  TClipSaver saver(*this);
+  SetClipRect(narrowed);
   PatternFill({rect.Left, rect.Top, rect.Right, top}, pattern, offset_x, offset_y, false, false);
   PatternFill({rect.Left, bottom, rect.Right, rect.Bottom}, pattern, offset_x, offset_y, false, false);
   PatternFill({rect.Left, rect.Top, left, rect.Bottom}, pattern, offset_x, offset_y, false, false);
