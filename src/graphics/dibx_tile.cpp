@@ -7,6 +7,7 @@
 // Every loop here walks only the tiles or pixels that can reach the clip
 // rectangle, and every advance is at least one pixel, so each ends.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <optional>
 
@@ -92,7 +93,7 @@ void ZoomedTileAxis(int32_t dest_lo, int32_t pitch, int32_t zoom, int32_t offset
   const double q = offset / p;
   double phase = (q - std::trunc(q)) * p;
   if (offset < 0) phase += p;
-  origin = int64_t{dest_lo} * 65536 - static_cast<int64_t>(std::nearbyint(phase * 65536.0));
+  origin = int64_t{dest_lo} * 65536 - static_cast<int64_t>(std::nearbyint(std::min(phase * 65536.0, 1e15)));
   step = std::max<int64_t>(static_cast<int64_t>(std::nearbyint(std::min(p * 65536.0, 1e15))), 0x10000);
 }
 
@@ -114,7 +115,8 @@ void StretchTile(TCustomDIBX& dest, const TRect& dest_rect, int32_t pitch_x, int
   dest.SetClipRect(narrowed);
   const TRect reach = TileReach(dest, narrowed);
   if (RectIsEmpty(reach)) return;
-  const int64_t tw = std::max<int64_t>(sw * zoom_x / 256, 1), th = std::max<int64_t>(sh * zoom_y / 256, 1);
+  const int64_t tw = std::clamp<int64_t>(sw * zoom_x / 256, 1, INT32_MAX);
+  const int64_t th = std::clamp<int64_t>(sh * zoom_y / 256, 1, INT32_MAX);
   int64_t ox, oy, step_x, step_y;
   ZoomedTileAxis(dest_rect.Left, pitch_x, zoom_x, offset_x, ox, step_x);
   ZoomedTileAxis(dest_rect.Top, pitch_y, zoom_y, offset_y, oy, step_y);
