@@ -203,7 +203,7 @@ void StretchBlend(TCustomDIBX& dest, TStretch kind, const TRect& dest_rect, TCus
             break;
           }
           const uint32_t dv = LoadPixelBytes(dp, bpp);
-          if (bits != 32 && row_rules && dv == sv) break;
+          if (bits != 32 && row_rules && a < 255 && dv == sv) break;
           StorePixelBytes(dp, bpp, BlendPixel(sv, dv, w, c));
           break;
         }

@@ -81,6 +81,20 @@ TEST(StretchDraw, AlphaMaskAtFullOpacityAndFullCoverageCopies) {
   }
 }
 
+TEST(StretchDraw, SixteenBitMaskBlendSkipsEqualPixelsOnlyBelowFullOpacity) {
+  auto white = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  auto half = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 128u; });
+  auto full = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 255u; });
+  auto a = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  a->StretchDrawAlphaMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *full, 128);
+  EXPECT_EQ(a->GetPixel(0, 0), 0xFFFFu);
+  // At opacity 255 the weight is the coverage, 128, and equal pixels blend:
+  // each channel becomes (c x 255) shr 8.
+  auto b = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  b->StretchDrawAlphaMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *half, 255);
+  EXPECT_EQ(b->GetPixel(0, 0), 0xF7DEu);
+}
+
 // Blends worked out by hand from the channel formulas.
 TEST(StretchDraw, BlendAndAddVectors) {
   auto red = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xF800u; });
