@@ -15,6 +15,7 @@
 #include "platform/text_convert.h"
 #include "platform/trace.h"
 #include "shell/blank_game.h"
+#include "shell/screenshot.h"
 #include "shell/shell_runner.h"
 
 #ifdef ORBA_HAVE_SDL
@@ -106,7 +107,7 @@ int RunHeadless(const TOptions& options) {
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   runner.ShutDown();
-  if (options.screenshot && video.WindowCreated()) video.WritePng(*options.screenshot);
+  if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video, *options.screenshot);
   return started ? 0 : 1;
 }
 
