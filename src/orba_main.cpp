@@ -18,6 +18,7 @@
 #include "script/run_loop_events.h"
 #include "script/trace.h"
 #include "shell/blank_game.h"
+#include "shell/screenshot.h"
 #include "shell/script_game.h"
 #include "shell/shell_runner.h"
 
@@ -124,7 +125,7 @@ int RunHeadless(const TOptions& options) {
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   runner.ShutDown();
-  if (options.screenshot && video.WindowCreated()) video.WritePng(*options.screenshot);
+  if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video, *options.screenshot);
   return started ? 0 : 1;
 }
 

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <memory>
 
-#include "core/big_file_stream.h"
 #include "core/crc32.h"
 #include "core/disk_path.h"
 #include "core/list_files.h"
@@ -128,41 +127,15 @@ int Pack(const std::string& dir, const std::string& archive, bool crc_unpacked) 
   std::vector<std::string> files;
   ListFiles(base, faReadOnly | faHidden | faSysFile | faArchive, true, "", false, false, true, files, true);
   std::vector<std::string> names;
-  for (const std::string& path : files) {
-    std::string name = path.substr(base.size());
-    for (size_t i = 0; i < name.size(); ++i) {
-      if (IsSjisLeadByte(static_cast<uint8_t>(name[i]))) {
-        ++i;
-      } else if (name[i] == '/') {
-        name[i] = '\\';
-      }
-    }
-    names.push_back(name);
-  }
+  for (const std::string& path : files) names.push_back(BackSlashSeparators(path.substr(base.size())));
   std::sort(names.begin(), names.end());
   TVrFileCollection c;
   c.BasePath = base;
   for (const std::string& name : names) c.AddItem(name)->CrcOfUnpacked = crc_unpacked;
 
-  // Written beside the target under another name and moved over it only
-  // when every entry was written, so a failed pack replaces nothing.
-  const std::string target = Sjis(archive);
-  const std::string temporary = SjisChangeFileExt(target, "") + "~part" + SjisExtractFileExt(target);
-  bool ok;
-  int volumes;
-  {
-    TKsBigFileStream out(SjisNameForCreate(temporary), fmOpenWrite);
-    ok = c.SaveToBigStream(out);
-    volumes = out.VolumeCount();
-  }
-  if (!ok) {
-    for (int v = 0; v < volumes; ++v) std::remove(SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(temporary), v)).c_str());
+  // A failed pack replaces nothing.
+  if (!c.SaveToFileSafely(Sjis(archive))) {
     return orbatool::Fail("some entries could not be written; " + archive + " left as it was");
-  }
-  for (int v = 0; v < std::max(volumes, 1); ++v) {
-    const std::string from = SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(temporary), v));
-    const std::string to = SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(target), v));
-    if (std::rename(from.c_str(), to.c_str()) != 0) return orbatool::Fail("cannot write " + archive);
   }
   return 0;
 }

@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <optional>
 
+#include "core/big_file_stream.h"
 #include "core/brix_probe.h"
 #include "core/buffered_stream.h"
 #include "core/compression.h"
@@ -17,6 +20,7 @@
 #include "core/sjis_case.h"
 #include "core/stream_encoding.h"
 #include "platform/dialogs.h"
+#include "platform/text_convert.h"
 
 namespace orba {
 
@@ -94,46 +98,42 @@ void TVrFile::AppendPacked(TKsBigStream& stream, TKsMemoryStream& content, bool 
   Crc = CrcOfUnpacked ? unpacked_crc : StreamCrc32(*out);
 }
 
+void TVrFile::AppendRaw(TKsBigStream& stream, TKsBigStream& content) {
+  Crc = StreamCrc32(content);
+  AppendWhole(stream, content);
+  Raw = true;
+}
+
 void TVrFile::WriteData(TKsBigStream& stream) {
   Raw = false;
   TVrFileCollection& owner = Owner();
-  if (Data) {
-    if (Data->GetSize() < kVrPackLimit) {
-      AppendPacked(stream, *Data, false);
-    } else {
-      Crc = StreamCrc32(*Data);
-      AppendWhole(stream, *Data);
-      Raw = true;
-    }
-    return;
-  }
   TKsMemoryStream content;
-  if (from_archive_ && owner.Archive) {
+  TKsMemoryStream* source = Data.get();
+  if (!source && from_archive_ && owner.Archive) {
     // An entry read from this collection's archive is taken from there, even
     // when a file of its name lies beside the archive.
     owner.ReadArchiveEntry(*this, content);
-  } else if (!owner.BasePath.empty() && DiskFileExists(owner.BasePath + Name())) {
+    source = &content;
+  } else if (!source && !owner.BasePath.empty() && DiskFileExists(owner.BasePath + Name())) {
     const TDiskFileName disk(owner.BasePath + Name());
     std::unique_ptr<TKsBigStream> file = disk.OpenRead();
     if (ShouldPack(*file)) {
       AppendWhole(content, *file);
       AppendPacked(stream, content, true);
     } else {
-      Crc = StreamCrc32(*file);
-      AppendWhole(stream, *file);
-      Raw = true;
+      AppendRaw(stream, *file);
     }
     Age = DiskFileAge(disk.DiskPath());
     return;
-  } else {
+  } else if (!source) {
     owner.ReadEntry(content, Name());
+    source = &content;
   }
-  if (content.GetSize() < kVrPackLimit) {
-    AppendPacked(stream, content, false);
+  // Content in memory is packed below the limit whatever it holds.
+  if (source->GetSize() < kVrPackLimit) {
+    AppendPacked(stream, *source, false);
   } else {
-    Crc = StreamCrc32(content);
-    AppendWhole(stream, content);
-    Raw = true;
+    AppendRaw(stream, *source);
   }
 }
 
@@ -456,6 +456,32 @@ bool TVrFileCollection::SaveToBigStream(TKsBigStream& stream) {
   stream.SetPosition(directory_arrays);
   stream.WriteBuffer(arrays.Memory(), arrays.GetSize());
   return all_written;
+}
+
+bool TVrFileCollection::SaveToFileSafely(const std::string& path) {
+  const std::string temporary = SjisChangeFileExt(path, "") + "~part" + SjisExtractFileExt(path);
+  auto volume = [](const std::string& name, int v) {
+    return SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(name), v));
+  };
+  bool ok;
+  int volumes;
+  {
+    TKsBigFileStream stream(SjisNameForCreate(temporary), fmOpenWrite);
+    ok = SaveToBigStream(stream);
+    volumes = stream.VolumeCount();
+  }
+  if (!ok) {
+    for (int v = 0; v < volumes; ++v) std::remove(volume(temporary, v).c_str());
+    return false;
+  }
+  volumes = std::max(volumes, 1);
+  for (int v = 0; v < volumes; ++v) {
+    if (std::rename(volume(temporary, v).c_str(), volume(path, v).c_str()) != 0) {
+      for (int rest = v; rest < volumes; ++rest) std::remove(volume(temporary, rest).c_str());
+      throw EWriteError(path + ": cannot be written");
+    }
+  }
+  return true;
 }
 
 std::unique_ptr<TRangeStream> TVrFileCollection::OpenEntryRange(const std::string& name) {

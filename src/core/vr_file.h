@@ -76,6 +76,8 @@ class TVrFile : public THashCollectionItem {
  private:
   friend class TVrFileCollection;
   void AppendPacked(TKsBigStream& stream, TKsMemoryStream& content, bool raw_above_nine_tenths);
+  // Appends Content as is: Raw, with the CRC of its bytes.
+  void AppendRaw(TKsBigStream& stream, TKsBigStream& content);
   bool from_archive_ = false;  // read from the collection's directory
 };
 
@@ -128,6 +130,14 @@ class TVrFileCollection : public THashCollection {
   // its slot empty, and makes the result false; a cancel from OnProgress
   // ends the save with false. The stream is left after the directory.
   bool SaveToBigStream(TKsBigStream& stream);
+  // Writes the whole archive to the package file Path (Shift-JIS; volumes
+  // as TKsBigFileStream splits them) without harming the old one on
+  // failure: the archive goes to "NAME~partEXT" beside it first, and each of
+  // its volumes is then renamed over the target's. False, with the
+  // temporary volumes removed and the target untouched, when
+  // SaveToBigStream is; a volume that cannot be created, written or renamed
+  // raises (EFOpenError, EWriteError).
+  bool SaveToFileSafely(const std::string& path);
 
   // A read-only window on an entry's stored bytes (not inflated), or nullptr
   // when there is no archive or no such item.

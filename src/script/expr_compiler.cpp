@@ -232,6 +232,31 @@ std::string NoFunctionMessage(const std::string& name) {
 
 std::string SyntaxErrorMessage() { return "\x8d\x5c\x95\xb6\x83G\x83\x89\x81["; }  // 構文エラー
 
+size_t ReadStringLiteral(const std::string& s, size_t open, std::string& literal) {
+  literal.clear();
+  size_t i = open + 1;
+  while (i < s.size()) {
+    const size_t len = CharLen(s, i);
+    if (len == 1 && s[i] == '\\' && i + 1 < s.size()) {
+      const char next = s[i + 1];
+      if (next == '"' || next == '\\') {
+        literal += next;
+        i += 2;
+        continue;
+      }
+      if (next == 'n') {
+        literal += "\r\n";
+        i += 2;
+        continue;
+      }
+    }
+    if (len == 1 && s[i] == '"') return i;
+    literal.append(s, i, len);
+    i += len;
+  }
+  return std::string::npos;
+}
+
 std::string TBuildOrbaParser::NewTemp() { return kTempPrefix + IntToText(TempCounter++); }
 std::string TBuildOrbaParser::NewRefTemp() { return kRefTempPrefix + IntToText(TempCounter++); }
 
@@ -259,34 +284,11 @@ void TBuildOrbaParser::Parse(const std::string& text) {
     if (quotes.empty()) break;
     const size_t open = quotes.front();
     std::string literal;
-    size_t i = open + 1;
-    bool closed = false;
-    while (i < s.size()) {
-      const size_t len = CharLen(s, i);
-      if (len == 1 && s[i] == '\\' && i + 1 < s.size()) {
-        const char next = s[i + 1];
-        if (next == '"' || next == '\\') {
-          literal += next;
-          i += 2;
-          continue;
-        }
-        if (next == 'n') {
-          literal += "\r\n";
-          i += 2;
-          continue;
-        }
-      }
-      if (len == 1 && s[i] == '"') {
-        closed = true;
-        break;
-      }
-      literal.append(s, i, len);
-      i += len;
-    }
-    if (!closed) break;  // an unclosed quote stays as ordinary text
+    const size_t close = ReadStringLiteral(s, open, literal);
+    if (close == std::string::npos) break;  // an unclosed quote stays as ordinary text
     const std::string temp = NewTemp();
     AddOp(ocTo, temp, {"\"" + literal + "\""});
-    s.replace(open, i - open + 1, temp);
+    s.replace(open, close - open + 1, temp);
   }
 
   // 2. Function calls, the last one first.

@@ -19,6 +19,11 @@ namespace orba {
 
 class TSysFuncMan;
 
+// Reads the string literal whose opening quote is at Open into Literal:
+// "\"" and "\\" stand for the quote and the backslash, "\n" for CR LF.
+// Returns the position of the closing quote, npos when there is none.
+size_t ReadStringLiteral(const std::string& s, size_t open, std::string& literal);
+
 // One operation as text: the operand texts exactly as written (names,
 // numbers, quoted strings, "TRUE", "FALSE"); for ocFunc the first operand is
 // the function name, for ocDimTo the array's name.

@@ -1,13 +1,11 @@
 #include "script/game_builder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
-#include "core/big_file_stream.h"
 #include "core/disk_path.h"
 #include "core/list_files.h"
 #include "core/sjis_case.h"
@@ -261,26 +259,7 @@ void WriteGamePackage(const TGameBuild& game, const std::string& out) {
     f->Data->SetPosition(0);
   }
   // Written under another name and moved over Out only when complete.
-  const std::string temporary = SjisChangeFileExt(out, "") + "~part" + SjisExtractFileExt(out);
-  bool ok;
-  int volumes;
-  {
-    TKsBigFileStream stream(SjisNameForCreate(temporary), fmOpenWrite);
-    ok = c.SaveToBigStream(stream);
-    volumes = stream.VolumeCount();
-  }
-  auto volume = [](const std::string& name, int v) {
-    return SjisToUtf8(TKsBigFileStream::VolumeFileName(SjisNameForCreate(name), v));
-  };
-  if (!ok) {
-    for (int v = 0; v < volumes; ++v) std::remove(volume(temporary, v).c_str());
-    throw EOrbaError(out + ": some files could not be written; nothing was replaced");
-  }
-  for (int v = 0; v < std::max(volumes, 1); ++v) {
-    if (std::rename(volume(temporary, v).c_str(), volume(out, v).c_str()) != 0) {
-      throw EOrbaError(out + ": cannot be written");
-    }
-  }
+  if (!c.SaveToFileSafely(out)) throw EOrbaError(out + ": some files could not be written; nothing was replaced");
 }
 
 void WriteGameFolder(const TGameBuild& game, const std::string& out) {

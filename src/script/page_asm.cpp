@@ -577,26 +577,8 @@ bool ParseInt32(const std::string& text, int32_t& value) {
 }
 
 std::string UnquoteText(const std::string& text) {
-  if (text.size() < 2 || text.front() != '"' || SkipLiteral(text, 0) != text.size()) return text;
   std::string out;
-  for (size_t i = 1; i + 1 < text.size();) {
-    if (text[i] == '\\' && i + 2 < text.size()) {
-      const char next = text[i + 1];
-      if (next == '"' || next == '\\') {
-        out += next;
-        i += 2;
-        continue;
-      }
-      if (next == 'n') {
-        out += "\r\n";
-        i += 2;
-        continue;
-      }
-    }
-    const size_t n = CharLen(text, i);
-    out.append(text, i, n);
-    i += n;
-  }
+  if (text.size() < 2 || text.front() != '"' || ReadStringLiteral(text, 0, out) != text.size() - 1) return text;
   return out;
 }
 

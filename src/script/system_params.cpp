@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "script/date_time.h"
 #include "script/param_collection.h"
 #include "script/param_text.h"
 #include "script/script_errors.h"
@@ -55,37 +56,7 @@ TSysValue Given(long double f) { TSysValue v; v.Type = PT_FLOAT; v.F = f; return
 TSysValue Given(bool b) { TSysValue v; v.Type = PT_BOOL; v.B = b; return v; }
 TSysValue Given(const std::string& s) { TSysValue v; v.Type = PT_STR; v.S = s; return v; }
 
-// Days since 1970-01-01 to a civil date (proleptic Gregorian).
-void CivilFromDays(int64_t z, int32_t& y, int32_t& m, int32_t& d) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t doe = z - era * 146097;
-  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const int64_t mp = (5 * doy + 2) / 153;
-  d = static_cast<int32_t>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int32_t>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int32_t>(yoe + era * 400 + (m <= 2 ? 1 : 0));
-}
-
 }  // namespace
-
-TDateTimeParts DecodeDateTime(long double date_time) {
-  TDateTimeParts p;
-  // Dates beyond year 9999 either way are outside the calendar of scripts.
-  if (!std::isfinite(date_time) || date_time < -693594.0L || date_time > 2958466.0L) return p;
-  const int64_t days = FloatToInt64(date_time);
-  long double frac = std::fabs(date_time - static_cast<long double>(days));
-  int64_t ms = FloatToInt64(std::roundl(frac * 86400000.0L));
-  if (ms >= 86400000) ms = 86399999;
-  CivilFromDays(days - 25569, p.Year, p.Month, p.Day);
-  p.Week = static_cast<int32_t>(((days + 6) % 7 + 7) % 7 + 1);
-  p.Hour = static_cast<int32_t>(ms / 3600000);
-  p.Min = static_cast<int32_t>(ms / 60000 % 60);
-  p.Sec = static_cast<int32_t>(ms / 1000 % 60);
-  p.MSec = static_cast<int32_t>(ms % 1000);
-  return p;
-}
 
 TCustomParam* TParamSystem::Alias() const {
   if (Index == SV_RESULT) return Store->Host().GetFrameResult();
@@ -136,7 +107,11 @@ TSysValue TParamSystem::ReadNative(int32_t item, bool is_item) const {
     case SV_PCTICKCOUNT: v.I = h.GetPCTickCount(); break;
     case SV_UPDATECOUNT: v.I = h.GetUpdateCount(); break;
     case SV_YEAR: case SV_MONTH: case SV_DAY: case SV_WEEK: case SV_HOUR: case SV_MIN: case SV_SEC: {
-      const TDateTimeParts p = DecodeDateTime(h.GetNow());
+      long double now = h.GetNow();
+      // A clock beyond year 9999 either way is outside the calendar of
+      // scripts; it reads as day 0.
+      if (!std::isfinite(now) || now < -693594.0L || now > 2958466.0L) now = 0.0L;
+      const TDecodedDateTime p = DecodeDateTimeValue(now);
       const int32_t parts[] = {p.Year, p.Month, p.Day, p.Week, p.Hour, p.Min, p.Sec};
       v.I = parts[Index - SV_YEAR];
       break;

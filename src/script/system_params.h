@@ -10,14 +10,6 @@
 
 namespace orba {
 
-// A date-time (days since 30 December 1899) split into its parts; Week is
-// 1 for Sunday to 7 for Saturday.
-struct TDateTimeParts {
-  int32_t Year = 1899, Month = 12, Day = 30, Week = 7;
-  int32_t Hour = 0, Min = 0, Sec = 0, MSec = 0;
-};
-TDateTimeParts DecodeDateTime(long double date_time);
-
 class TParamSystem final : public TCustomParam {
  public:
   TParamSystem(uint8_t index, TParamCollection* store) : Index(index), Store(store) {}

@@ -295,6 +295,31 @@ TEST(VrArchive, AFailedEntryKeepsItsSlotEmptyAndTheSaveFails) {
   }
 }
 
+TEST(VrArchive, SavingToAFileReplacesItOnlyWhenEveryEntryWasWritten) {
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  auto previous = SetMessageBoxService(boxes);
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "a.txt", test::Bytes("alpha"));
+  test::WriteFileBytes(dir / "game.dat", test::Bytes("old"));
+  TVrFileCollection c;
+  c.BasePath = dir.path() + "/";
+  c.AddItem("a.txt");
+  c.AddItem("missing.txt");
+  EXPECT_FALSE(c.SaveToFileSafely(dir / "game.dat"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "game.dat"), test::Bytes("old"));
+  EXPECT_FALSE(DiskFileExists(dir / "game~part.dat"));
+
+  c.DeleteEntry("missing.txt");
+  EXPECT_TRUE(c.SaveToFileSafely(dir / "game.dat"));
+  SetMessageBoxService(previous);
+  EXPECT_FALSE(DiskFileExists(dir / "game~part.dat"));
+  TVrFileCollection back;
+  back.Open(dir / "game.dat", true);
+  TKsMemoryStream content;
+  back.ReadEntry(content, "a.txt");
+  EXPECT_EQ(Text(content), "alpha");
+}
+
 TEST(VrArchive, ArchiveEntriesAreRewrittenFromTheArchiveNotFromDisk) {
   test::TempDir dir;
   TVrFileCollection c;

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/png_write.h"
-#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -65,43 +63,6 @@ TEST(MemoryVideo, RecordsWindowRequests) {
   video.SetMousePosition(12, -3);
   EXPECT_EQ(video.MouseX(), 12);
   EXPECT_EQ(video.MouseY(), -3);
-}
-
-TEST(PngWrite, PillowReadsThePixelsBack) {
-  test::TempDir dir;
-  TMemoryVideo video;
-  video.CreateWindow(6, 4, "");
-  TTestFrame frame(0x123400);
-  video.Present(frame.View(), {{0, 0, 6, 4}});
-  video.WritePng(dir / "shot.png");
-  const std::string script =
-      "import sys\n"
-      "from PIL import Image\n"
-      "im = Image.open(sys.argv[1])\n"
-      "print(im.size, im.mode)\n"
-      "print(im.getpixel((0, 0)), im.getpixel((5, 3)), im.getpixel((2, 1)))\n";
-  const test::CommandResult r = test::RunCommand({ORBA_PYTHON, "-c", script, dir / "shot.png"});
-  ASSERT_EQ(r.exit_code, 0) << r.output;
-  // 0x00RRGGBB: R = 0x12 + y, G = 0x34, B = x.
-  EXPECT_EQ(r.output, "(6, 4) RGB\n(18, 52, 0) (21, 52, 5) (19, 52, 2)\n");
-}
-
-TEST(PngWrite, KnownHeaderAndBadInput) {
-  const uint32_t pixel = 0xFF8040;
-  const std::vector<uint8_t> png = EncodePngRgb(&pixel, 1, 1, 1);
-  ASSERT_GE(png.size(), 33u);
-  // Signature, then IHDR: length 13, 1x1, 8 bits, colour type 2, and its CRC.
-  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.begin(), png.begin() + 33)),
-            "89 50 4e 47 0d 0a 1a 0a 00 00 00 0d 49 48 44 52 00 00 00 01 00 00 00 01 08 02 00 00 00 90 77 53 de");
-  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.end() - 12, png.end())), "00 00 00 00 49 45 4e 44 ae 42 60 82");
-  EXPECT_THROW(EncodePngRgb(&pixel, 0, 1, 1), EPngWriteError);
-  EXPECT_THROW(EncodePngRgb(&pixel, 2, 1, 1), EPngWriteError);
-  EXPECT_THROW(EncodePngRgb(nullptr, 1, 1, 1), EPngWriteError);
-  TMemoryVideo closed;
-  EXPECT_THROW(closed.WritePng("/nonexistent/x.png"), EPngWriteError);
-  TMemoryVideo open;
-  open.CreateWindow(1, 1, "");
-  EXPECT_THROW(open.WritePng("/nonexistent/x.png"), EPngWriteError);
 }
 
 }  // namespace

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/headless/png_write.h"
-
 namespace orba {
 
 void TMemoryVideo::CreateWindow(int32_t width, int32_t height, const std::string& title) {
@@ -41,11 +39,6 @@ void TMemoryVideo::SetMousePosition(int32_t x, int32_t y) {
 uint32_t TMemoryVideo::Pixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   return picture_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
-}
-
-void TMemoryVideo::WritePng(const std::string& path) const {
-  if (!created_) throw EPngWriteError("no window to take a picture of");
-  WritePngRgb(path, picture_.data(), width_, height_, width_);
 }
 
 }  // namespace orba

@@ -32,8 +32,6 @@ class TMemoryVideo : public TVideo {
   bool CursorVisible() const { return cursor_visible_; }
   int32_t MouseX() const { return mouse_x_; }
   int32_t MouseY() const { return mouse_y_; }
-  // Writes the shown picture as a PNG file.
-  void WritePng(const std::string& path) const;
 
  private:
   bool created_ = false;

@@ -1,0 +1,24 @@
+// Screenshots of the headless player: the picture its window shows, written
+// as a 24-bit PNG with the player's PNG codec.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/big_stream.h"
+#include "platform/headless/memory_video.h"
+
+namespace orba {
+
+// Writes 0x00RRGGBB pixels (rows top to bottom, Stride pixels apart) to the
+// stream as an RGB PNG. Raises EInvalidGraphicOperation for a picture
+// without pixels.
+void SavePixelsAsPng(const uint32_t* pixels, int32_t width, int32_t height, int32_t stride, TKsBigStream& stream);
+
+// Writes the picture the window shows to the PNG file Path, a path of the
+// host system (UTF-8, as given on the command line). Raises
+// EInvalidGraphicOperation when no window was created and EWriteError when
+// the file cannot be written.
+void WriteScreenshot(const TMemoryVideo& video, const std::string& path);
+
+}  // namespace orba
