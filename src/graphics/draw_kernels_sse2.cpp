@@ -270,59 +270,54 @@ void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t p
   p::ColorMask(d, m, n, bits, pixel, alpha);
 }
 
-void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+// The walk of the keyed two-row draws: source pixels equal to an enabled key
+// keep the destination, and with kKeepEqual so do source pixels equal to
+// the destination; the others become op32 or op16 of source and
+// destination. A key wider than a 16-bit pixel matches nothing. The rest of
+// the row goes to the portable kernel `tail`.
+template <bool kKeepEqual, class Op32, class Op16, class Tail>
+inline void KeyedTwoRows(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey key, Op32 op32,
+                         Op16 op16, Tail tail) {
   int32_t i = 0;
   if (bits == 32) {
-    __m128i w = _mm_set1_epi32(alpha), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
-    __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
-    for (; i + 4 <= n; i += 4) {
-      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
-      __m128i keep = _mm_or_si128(_mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv)), _mm_cmpeq_epi32(sv, dv));
-      Store16(d + i * 4, Select(keep, dv, Blend32(sv, dv, w)));
-    }
-    return p::Blend(d + i * 4, s + i * 4, n - i, bits, alpha, key);
-  }
-  if (IsWord(bits)) {
-    __m128i w = _mm_set1_epi16(static_cast<int16_t>(alpha));
-    __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
-    // A key wider than the pixel matches nothing.
-    bool key_on = key.Enabled && key.Value <= 0xFFFF;
-    __m128i kon = key_on ? AllOnes() : _mm_setzero_si128();
-    for (; i + 8 <= n; i += 8) {
-      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
-      __m128i keep = _mm_or_si128(_mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv)), _mm_cmpeq_epi16(sv, dv));
-      Store16(d + i * 2, Select(keep, dv, Blend16(sv, dv, w, bits)));
-    }
-    return p::Blend(d + i * 2, s + i * 2, n - i, bits, alpha, key);
-  }
-  p::Blend(d, s, n, bits, alpha, key);
-}
-
-void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
-  int32_t i = 0;
-  if (bits == 32) {
-    __m128i k = _mm_set1_epi32(alpha), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
+    __m128i kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
     __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
     for (; i + 4 <= n; i += 4) {
       __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
       __m128i keep = _mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv));
-      Store16(d + i * 4, Select(keep, dv, Add32(sv, dv, k)));
+      if constexpr (kKeepEqual) keep = _mm_or_si128(keep, _mm_cmpeq_epi32(sv, dv));
+      Store16(d + i * 4, Select(keep, dv, op32(sv, dv)));
     }
-    return p::Add(d + i * 4, s + i * 4, n - i, bits, alpha, key);
+    return tail(d + i * 4, s + i * 4, n - i);
   }
   if (IsWord(bits)) {
-    __m128i k = _mm_set1_epi16(static_cast<int16_t>(alpha));
     __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
-    bool key_on = key.Enabled && key.Value <= 0xFFFF;
-    __m128i kon = key_on ? AllOnes() : _mm_setzero_si128();
+    __m128i key_on = key.Enabled && key.Value <= 0xFFFF ? AllOnes() : _mm_setzero_si128();
     for (; i + 8 <= n; i += 8) {
       __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
-      __m128i keep = _mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv));
-      Store16(d + i * 2, Select(keep, dv, Add16(sv, dv, k, bits)));
+      __m128i keep = _mm_and_si128(key_on, _mm_cmpeq_epi16(sv, kv));
+      if constexpr (kKeepEqual) keep = _mm_or_si128(keep, _mm_cmpeq_epi16(sv, dv));
+      Store16(d + i * 2, Select(keep, dv, op16(sv, dv)));
     }
-    return p::Add(d + i * 2, s + i * 2, n - i, bits, alpha, key);
+    return tail(d + i * 2, s + i * 2, n - i);
   }
-  p::Add(d, s, n, bits, alpha, key);
+  tail(d, s, n);
+}
+
+void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  const __m128i w32 = _mm_set1_epi32(alpha), w16 = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  KeyedTwoRows<true>(
+      d, s, n, bits, key, [&](__m128i sv, __m128i dv) { return Blend32(sv, dv, w32); },
+      [&](__m128i sv, __m128i dv) { return Blend16(sv, dv, w16, bits); },
+      [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Blend(dt, st, m, bits, alpha, key); });
+}
+
+void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  const __m128i k32 = _mm_set1_epi32(alpha), k16 = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  KeyedTwoRows<false>(
+      d, s, n, bits, key, [&](__m128i sv, __m128i dv) { return Add32(sv, dv, k32); },
+      [&](__m128i sv, __m128i dv) { return Add16(sv, dv, k16, bits); },
+      [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Add(dt, st, m, bits, alpha, key); });
 }
 
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
