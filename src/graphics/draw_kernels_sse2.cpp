@@ -202,42 +202,43 @@ void FillAlpha(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alph
   p::FillAlpha(d, n, bits, pixel, alpha);
 }
 
-void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+// The walk of the fills that change every pixel from its own value: op32
+// takes four 32-bit pixels, op16 the channels of eight 15- or 16-bit pixels
+// and the fill pixel's channels; the rest of the row goes to `tail`.
+template <class Op32, class Op16, class Tail>
+inline void FillRows(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, Op32 op32, Op16 op16, Tail tail) {
   int32_t i = 0;
   if (bits == 32) {
     __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel));
-    for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_adds_epu8(Load16(d + i * 4), pv));
-    return p::FillAdd(d + i * 4, n - i, bits, pixel);
-  }
-  if (IsWord(bits)) {
-    TSplit a = Split(_mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), bits), top = ChannelMax(bits);
-    for (; i + 8 <= n; i += 8) {
-      TSplit b = Split(Load16(d + i * 2), bits);
-      TSplit r = {_mm_min_epi16(_mm_add_epi16(a.R, b.R), top.R), _mm_min_epi16(_mm_add_epi16(a.G, b.G), top.G),
-                  _mm_min_epi16(_mm_add_epi16(a.B, b.B), top.B)};
-      Store16(d + i * 2, Join(r, bits));
-    }
-    return p::FillAdd(d + i * 2, n - i, bits, pixel);
-  }
-  p::FillAdd(d, n, bits, pixel);
-}
-
-void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
-  int32_t i = 0;
-  if (bits == 32) {
-    __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel));
-    for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_subs_epu8(Load16(d + i * 4), pv));
-    return p::FillSub(d + i * 4, n - i, bits, pixel);
+    for (; i + 4 <= n; i += 4) Store16(d + i * 4, op32(Load16(d + i * 4), pv));
+    return tail(d + i * 4, n - i);
   }
   if (IsWord(bits)) {
     TSplit a = Split(_mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), bits);
-    for (; i + 8 <= n; i += 8) {
-      TSplit b = Split(Load16(d + i * 2), bits);
-      Store16(d + i * 2, Join({_mm_subs_epu16(b.R, a.R), _mm_subs_epu16(b.G, a.G), _mm_subs_epu16(b.B, a.B)}, bits));
-    }
-    return p::FillSub(d + i * 2, n - i, bits, pixel);
+    for (; i + 8 <= n; i += 8) Store16(d + i * 2, Join(op16(Split(Load16(d + i * 2), bits), a), bits));
+    return tail(d + i * 2, n - i);
   }
-  p::FillSub(d, n, bits, pixel);
+  tail(d, n);
+}
+
+void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  const TSplit top = ChannelMax(bits);
+  FillRows(
+      d, n, bits, pixel, [](__m128i v, __m128i pv) { return _mm_adds_epu8(v, pv); },
+      [&](const TSplit& b, const TSplit& a) {
+        return TSplit{_mm_min_epi16(_mm_add_epi16(a.R, b.R), top.R), _mm_min_epi16(_mm_add_epi16(a.G, b.G), top.G),
+                      _mm_min_epi16(_mm_add_epi16(a.B, b.B), top.B)};
+      },
+      [&](uint8_t* dt, int32_t m) { p::FillAdd(dt, m, bits, pixel); });
+}
+
+void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  FillRows(
+      d, n, bits, pixel, [](__m128i v, __m128i pv) { return _mm_subs_epu8(v, pv); },
+      [](const TSplit& b, const TSplit& a) {
+        return TSplit{_mm_subs_epu16(b.R, a.R), _mm_subs_epu16(b.G, a.G), _mm_subs_epu16(b.B, a.B)};
+      },
+      [&](uint8_t* dt, int32_t m) { p::FillSub(dt, m, bits, pixel); });
 }
 
 void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
