@@ -1,0 +1,180 @@
+// Brix images: the player's own layered, multi-frame picture format (".brx").
+//
+// A TBrixFrameList is one image: a list of TBrixFrame, each a stack of
+// TBrixLayer (a bitmap with an optional 8-bit alpha plane, visibility, colour
+// key and opacity) and the composite of its visible layers. The reader
+// composes every frame while it reads it; the writer stores every layer.
+//
+// Planes may be stored as whole rows or as tiles (inline, copied from an
+// earlier tile of the same plane, or from the same place of an earlier
+// layer), zlib-packed, plain or (colour planes) JPEG, and rows and tile
+// tables may be permuted by TKsRandom seeded with the project's
+// identification code.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/big_stream.h"
+#include "core/rect_utils.h"
+#include "graphics/custom_dibx.h"
+#include "graphics/dib_surface.h"
+#include "graphics/dibx.h"
+#include "graphics/graphic_errors.h"
+#include "graphics/picture_rgba.h"
+
+namespace orba {
+
+// A Brix stream that cannot be read; the message says why.
+class EBrixError : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+// The 40-byte header record of versions 103 and later.
+struct TBrixHeader {
+  static constexpr int kSize = 40;
+  std::array<uint8_t, kSize> Bytes{};
+
+  int32_t Int(int offset) const;
+  void SetInt(int offset, int32_t value);
+
+  int32_t Version() const { return Int(0); }
+  int32_t FrameCount() const { return Int(16); }
+  uint8_t Scrambled() const { return Bytes[21]; }
+  uint8_t Compression() const { return Bytes[22]; }  // 0 zlib, 1 none, 2 JPEG
+  int32_t BackgroundColor() const { return Int(24); }
+  int32_t TileWidth() const { return Int(28); }
+  int32_t TileHeight() const { return Int(32); }
+  uint8_t OpaqueBase() const { return Bytes[36]; }
+  uint8_t JpegQuality() const { return Bytes[37]; }
+};
+
+class TBrixFrame;
+class TBrixFrameList;
+
+class TBrixLayer {
+ public:
+  explicit TBrixLayer(TBrixFrame* frame);
+
+  TBrixFrame* Frame;
+  std::string Name;
+  std::unique_ptr<TDIBSurface> Surface;
+  uint8_t Visible = 1;
+  int32_t TransparentColor = -1;  // raw pixel value of the layer's depth
+  int32_t Opacity = 255;
+  uint8_t AlphaEnabled = 0;
+
+  // Gives the layer an alpha plane (when it has none): 255, and 0 where the
+  // pixel equals the layer's key, or FrameKey when the layer has none.
+  void TransparentToAlpha(int32_t frame_key);
+
+  void LoadFromStream(TKsBigStream& stream, const TBrixHeader& header);
+  void SaveToStream(TKsBigStream& stream, const TBrixHeader& header, int32_t ident_code);
+};
+
+class TBrixFrame {
+ public:
+  explicit TBrixFrame(TBrixFrameList* owner);
+
+  int32_t Delay = 100;
+  TDIBSurface Surface;
+  int32_t TransparentPixel = -1;
+  int32_t TransparentColor = -1;  // 0x00BBGGRR shown by TransparentPixel
+  TBrixFrameList* Owner;
+  std::string Name;
+  std::vector<TRect> RectsA, RectsB;
+
+  int32_t LayerCount() const { return static_cast<int32_t>(layers_.size()); }
+  // Raises EBrixError (the list index error) outside 0..LayerCount-1.
+  TBrixLayer* GetLayer(int32_t index) const;
+  TBrixLayer* AddLayer();
+  void ClearLayers() { layers_.clear(); }
+
+  bool HasAlpha() const { return Surface.Alpha() != nullptr; }
+  // Of the first layer when there are layers, else of the frame surface.
+  int32_t GetWidth() const;
+  int32_t GetHeight() const;
+  int32_t GetBitCount() const;
+
+  void TransparentToAlpha(bool also_layers);
+  // Crops the frame to its visible pixels; returns the bounds kept.
+  TRect Trim();
+
+  // The frame's pixels into a drawing surface of any depth (which keeps
+  // its depth), with the rectangle lists.
+  void CopyToDIBX(TCustomDIBX& target);
+  void CopyAlphaToDIBX(TDIBX& target);
+  void CopyAlphaToDIB(TDIB& target);
+
+  void LoadFromStream(TKsBigStream& stream, const TBrixHeader& header, bool keep_layers);
+  void SaveToStream(TKsBigStream& stream, const TBrixHeader& header);
+
+ private:
+  void Compose(TBrixLayer& layer, int32_t index, bool& first);
+  std::vector<std::unique_ptr<TBrixLayer>> layers_;
+};
+
+class TBrixFrameList {
+ public:
+  explicit TBrixFrameList(int32_t ident_code = 0) : IdentCode(ident_code) {}
+  TBrixFrameList(const TBrixFrameList&) = delete;
+  TBrixFrameList& operator=(const TBrixFrameList&) = delete;
+
+  int32_t BackgroundColor = 0;
+  int32_t Version = 0;
+  int32_t BitCountOverride = 0;
+  int32_t IdentCode;
+  uint8_t OpaqueBase = 0;
+
+  int32_t Count() const { return static_cast<int32_t>(frames_.size()); }
+  // Raises EBrixError (the list index error) outside 0..Count-1.
+  TBrixFrame* GetFrame(int32_t index) const;
+  TBrixFrame* AddFrame();
+  void Clear() { frames_.clear(); }
+
+  void TransparentToAlpha(bool also_layers);
+
+  // Reads one image from the stream's position. A PNG, BMP or JPEG stream
+  // becomes a one-frame image; a GIF stream is refused. On failure the
+  // list is left as it was.
+  void LoadFromStream(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers);
+  // By extension: ".brx", ".png", ".bmp" and ".dib"; others read nothing.
+  void LoadFromFile(const std::string& file_name, bool first_frame_only, bool convert, bool keep_layers);
+  void SaveToStream(TKsBigStream& stream, int32_t compression, int32_t jpeg_quality);
+  void SaveToFile(const std::string& file_name);
+
+  void LoadPNG(TKsBigStream& stream);
+  void LoadBMP(TKsBigStream& stream);
+
+  // The most pixel bytes all surfaces of one image may hold while it is
+  // read; a file that asks for more is refused.
+  static constexpr int64_t kMaxLoadBytes = int64_t{1} << 30;
+
+ private:
+  friend class TBrixFrame;
+  friend class TBrixLayer;
+  void ReadImage(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers);
+  void ConvertFrame(TBrixFrame& frame, bool keep_layers);
+  void LoadJPEG(TKsBigStream& stream);
+  // Counts a new surface against kMaxLoadBytes while reading.
+  void Charge(const TDIB& surface);
+
+  std::vector<std::unique_ptr<TBrixFrame>> frames_;
+  int64_t load_bytes_ = 0;
+};
+
+// The list index error of frames and layers ("...(%d)" with the index).
+[[noreturn]] void RaiseBrixIndexError(int64_t index);
+
+// The colour 0x00BBGGRR a raw pixel value shows on a surface.
+int32_t SurfacePixelColor(TDIBSurface& surface, uint32_t pixel);
+
+// A frame as 8-bit RGBA, top row first: the surface's colours (5- and 6-bit
+// fields unpacked by the pixel format) and its alpha plane, 255 without one.
+TRgbaPicture BrixFrameToRgba(TBrixFrame& frame);
+
+}  // namespace orba

@@ -1,0 +1,359 @@
+// Brix image objects: frames and layers, composition, conversions after
+// reading, trimming, copies into drawing surfaces and one-frame loaders.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+#include "core/big_stream.h"
+#include "graphics/brix.h"
+#include "graphics/color_convert.h"
+#include "graphics/jpeg_codec.h"
+#include "graphics/png_codec.h"
+
+namespace orba {
+
+namespace {
+
+const uint8_t* TableBytes(const TColorTable& table) { return reinterpret_cast<const uint8_t*>(table.data()); }
+
+}  // namespace
+
+[[noreturn]] void RaiseBrixIndexError(int64_t index) {
+  // "リストのインデックスが範囲を超えています (%d)"
+  throw EBrixError(std::string("\x83\x8a\x83X\x83g\x82\xcc\x83" "C\x83\x93\x83" "f\x83" "b\x83N\x83X\x82\xaa"
+                               "\x94\xcd\x88\xcd\x82\xf0\x92\xb4\x82\xa6\x82\xc4\x82\xa2\x82\xdc\x82\xb7 (") +
+                   std::to_string(index) + ")");
+}
+
+namespace {
+
+// Sets alpha 0 wherever the surface's raw pixel equals Key.
+void ClearAlphaAtKey(TDIBSurface& surface, int64_t key) {
+  TPixelView pixels = surface.ReadView(), alpha = surface.Alpha()->WriteView();
+  for (int32_t y = 0; y < pixels.Height; ++y)
+    for (int32_t x = 0; x < pixels.Width; ++x)
+      if (ViewGetPixel(pixels, x, y) == key) alpha.Row(y)[x] = 0;
+}
+
+// Changes a surface's depth, keeping its alpha plane as it is.
+void ChangeDepthKeepingAlpha(TDIBSurface& surface, int32_t bits) {
+  std::unique_ptr<TDIBSurface> alpha;
+  if (surface.Alpha() != nullptr) {
+    alpha = std::make_unique<TDIBSurface>();
+    alpha->CopyPixels(*surface.Alpha());
+  }
+  surface.ChangeBitCount(bits);
+  if (alpha) surface.AssignAlpha(*alpha);
+}
+
+// Copies the rows of an 8-bit plane into a bitmap of its size.
+void CopyAlphaRows(TDIBSurface& alpha, const TPixelView& to) {
+  TPixelView from = alpha.ReadView();
+  for (int32_t y = 0; y < std::min(from.Height, to.Height); ++y)
+    std::memcpy(to.Row(y), from.Row(y), static_cast<size_t>(std::min(from.Width, to.Width)));
+}
+
+std::string LowerExtension(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  const size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+}  // namespace
+
+int32_t SurfacePixelColor(TDIBSurface& surface, uint32_t pixel) {
+  const int32_t bits = surface.GetBitCount();
+  if (bits <= 8) pixel &= (1u << bits) - 1;
+  return static_cast<int32_t>(PixelToColor(pixel, TPixelFormat{bits, TableBytes(surface.ImageTable())}));
+}
+
+// ---- layers -------------------------------------------------------------------------
+
+TBrixLayer::TBrixLayer(TBrixFrame* frame) : Frame(frame), Surface(std::make_unique<TDIBSurface>()) {}
+
+void TBrixLayer::TransparentToAlpha(int32_t frame_key) {
+  if (Surface->Alpha() != nullptr || Surface->Empty()) return;
+  Surface->EnsureAlpha();
+  Surface->FillAlpha();
+  const int32_t key = TransparentColor >= 0 ? TransparentColor : frame_key;
+  if (key >= 0) ClearAlphaAtKey(*Surface, key);
+}
+
+// ---- frames -------------------------------------------------------------------------
+
+TBrixFrame::TBrixFrame(TBrixFrameList* owner) : Owner(owner) {}
+
+TBrixLayer* TBrixFrame::GetLayer(int32_t index) const {
+  if (index < 0 || index >= LayerCount()) RaiseBrixIndexError(index);
+  return layers_[static_cast<size_t>(index)].get();
+}
+
+TBrixLayer* TBrixFrame::AddLayer() {
+  layers_.push_back(std::make_unique<TBrixLayer>(this));
+  return layers_.back().get();
+}
+
+int32_t TBrixFrame::GetWidth() const { return layers_.empty() ? Surface.Width() : layers_.front()->Surface->Width(); }
+int32_t TBrixFrame::GetHeight() const {
+  return layers_.empty() ? Surface.Height() : layers_.front()->Surface->Height();
+}
+int32_t TBrixFrame::GetBitCount() const {
+  return layers_.empty() ? Surface.GetBitCount() : layers_.front()->Surface->GetBitCount();
+}
+
+void TBrixFrame::Compose(TBrixLayer& layer, int32_t index, bool& first) {
+  if (!layer.Visible) return;
+  TDIBSurface& source = *layer.Surface;
+  const bool alpha = source.Alpha() != nullptr && layer.AlphaEnabled;
+  if (alpha && first) Surface.AssignAlpha(*source.Alpha());
+  if (alpha && index > 0) {
+    Surface.DrawAlphaMask(0, 0, 255, source.GetBounds(), source);
+  } else if (layer.Opacity >= 255 && (layer.TransparentColor == -1 || (first && Owner->OpaqueBase))) {
+    Surface.Draw(0, 0, source);
+  } else {
+    Surface.DrawAlpha(0, 0, layer.Opacity, layer.TransparentColor, source.GetBounds(), source);
+  }
+  first = false;
+}
+
+void TBrixFrame::TransparentToAlpha(bool also_layers) {
+  if (Surface.Alpha() == nullptr && !Surface.Empty()) {
+    Surface.EnsureAlpha();
+    Surface.FillAlpha();
+    if (TransparentPixel >= 0) ClearAlphaAtKey(Surface, TransparentPixel);
+  }
+  if (also_layers)
+    for (auto& layer : layers_) layer->TransparentToAlpha(TransparentPixel);
+}
+
+TRect TBrixFrame::Trim() {
+  const TRect whole = Surface.GetBounds();
+  TRect bounds;
+  if (Surface.Alpha() != nullptr) {
+    TDIBSurface copy;
+    copy.CopyPixels(*Surface.Alpha());
+    bounds = copy.TrimToKey(0);
+  } else {
+    if (TransparentColor == -1) return whole;
+    TDIBSurface copy;
+    copy.CopyPixels(Surface);
+    copy.FreeAlpha();
+    bounds = copy.TrimToKey(TransparentPixel);
+  }
+  if (bounds == whole) return whole;
+  Surface.Crop(bounds);
+  for (std::vector<TRect>* list : {&RectsA, &RectsB}) {
+    std::vector<TRect> kept;
+    for (const TRect& r : *list) {
+      TRect cut;
+      IntersectRects(r, bounds, cut);
+      if (RectIsEmpty(cut)) continue;
+      kept.push_back(TRect{cut.Left - bounds.Left, cut.Top - bounds.Top, cut.Right - bounds.Left,
+                           cut.Bottom - bounds.Top});
+    }
+    *list = std::move(kept);
+  }
+  return bounds;
+}
+
+void TBrixFrame::CopyToDIBX(TCustomDIBX& target) {
+  target.SetSize(Surface.Width(), Surface.Height(), target.BitCount());
+  const int32_t bits = Surface.GetBitCount();
+  TPixelView to = target.LockView();
+  if (to.Bits != nullptr) {
+    TPixelView from = Surface.ReadView();
+    if (to.BitCount == 32 && (bits == 24 || bits == 32)) {
+      // The fourth byte of the target stays 0.
+      for (int32_t y = 0; y < std::min(from.Height, to.Height); ++y)
+        for (int32_t x = 0; x < std::min(from.Width, to.Width); ++x)
+          StorePixelBytes(to.Row(y) + 4 * x, 4, ViewGetPixel(from, x, y) & 0xFFFFFF);
+    } else {
+      std::vector<uint8_t> palette(1024);
+      target.GetPaletteEntries(palette.data());
+      ConvertCopy(to, palette.data(), 0, 0, from, TableBytes(Surface.ImageTable()), Surface.GetBounds());
+    }
+    target.Unlock();
+  }
+  target.RectsA = RectsA;
+  target.RectsB = RectsB;
+}
+
+void TBrixFrame::CopyAlphaToDIBX(TDIBX& target) {
+  if (Surface.Alpha() == nullptr) return;
+  target.SetSize(Surface.Width(), Surface.Height(), 8);
+  CopyAlphaRows(*Surface.Alpha(), target.Surface().WriteView());
+}
+
+void TBrixFrame::CopyAlphaToDIB(TDIB& target) {
+  if (Surface.Alpha() == nullptr) return;
+  target.RequestedLayout = Layout888();
+  target.SetSize(Surface.Width(), Surface.Height(), 8);
+  if (target.Empty()) return;
+  TPixelView to = MakePixelView(target.GetTopRow(), target.RowStep(), target.Width(), target.Height(), 8);
+  CopyAlphaRows(*Surface.Alpha(), to);
+}
+
+// ---- images -------------------------------------------------------------------------
+
+TBrixFrame* TBrixFrameList::GetFrame(int32_t index) const {
+  if (index < 0 || index >= Count()) RaiseBrixIndexError(index);
+  return frames_[static_cast<size_t>(index)].get();
+}
+
+TBrixFrame* TBrixFrameList::AddFrame() {
+  frames_.push_back(std::make_unique<TBrixFrame>(this));
+  return frames_.back().get();
+}
+
+void TBrixFrameList::TransparentToAlpha(bool also_layers) {
+  for (auto& frame : frames_) frame->TransparentToAlpha(also_layers);
+}
+
+void TBrixFrameList::Charge(const TDIB& surface) {
+  load_bytes_ += int64_t{surface.RowSize()} * surface.Height();
+  if (load_bytes_ > kMaxLoadBytes) throw EOutOfResources("Brix: the image needs more memory than allowed");
+}
+
+void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers) {
+  // Read into this list; give the old frames and fields back on failure.
+  std::vector<std::unique_ptr<TBrixFrame>> old_frames = std::move(frames_);
+  const int32_t old_version = Version, old_background = BackgroundColor;
+  const uint8_t old_opaque = OpaqueBase;
+  frames_.clear();
+  load_bytes_ = 0;
+  try {
+    ReadImage(stream, first_frame_only, convert, keep_layers);
+  } catch (...) {
+    frames_ = std::move(old_frames);
+    Version = old_version;
+    BackgroundColor = old_background;
+    OpaqueBase = old_opaque;
+    throw;
+  }
+}
+
+void TBrixFrameList::LoadFromFile(const std::string& file_name, bool first_frame_only, bool convert,
+                                  bool keep_layers) {
+  const std::string ext = LowerExtension(file_name);
+  if (ext != ".brx" && ext != ".png" && ext != ".bmp" && ext != ".dib") return;
+  TKsMemoryStream stream;
+  stream.LoadFromFile(file_name);
+  if (ext == ".brx") LoadFromStream(stream, first_frame_only, convert, keep_layers);
+  else if (ext == ".png") LoadPNG(stream);
+  else LoadBMP(stream);
+}
+
+void TBrixFrameList::SaveToFile(const std::string& file_name) {
+  TKsMemoryStream stream;
+  SaveToStream(stream, 0, 70);
+  stream.SaveToFile(file_name);
+}
+
+void TBrixFrameList::ConvertFrame(TBrixFrame& frame, bool keep_layers) {
+  if (frame.TransparentColor >= 0) frame.TransparentToAlpha(keep_layers);
+  TDIBSurface& surface = frame.Surface;
+  if (BitCountOverride > 0) {
+    if (frame.HasAlpha() || frame.TransparentColor == -1) {
+      ChangeDepthKeepingAlpha(surface, BitCountOverride);
+      if (keep_layers)
+        for (int32_t i = 0; i < frame.LayerCount(); ++i) ChangeDepthKeepingAlpha(*frame.GetLayer(i)->Surface, BitCountOverride);
+    }
+    return;
+  }
+  if (surface.GetBitCount() > 8) return;
+  int32_t found_x = -1, found_y = -1;
+  if (frame.TransparentPixel >= 0) {
+    TPixelView v = surface.ReadView();
+    for (int32_t y = 0; y < v.Height && found_y < 0; ++y)
+      for (int32_t x = 0; x < v.Width; ++x)
+        if (ViewGetPixel(v, x, y) == static_cast<uint32_t>(frame.TransparentPixel)) {
+          found_x = x;
+          found_y = y;
+          break;
+        }
+  }
+  ChangeDepthKeepingAlpha(surface, 24);
+  if (found_y >= 0) frame.TransparentPixel = static_cast<int32_t>(surface.GetPixel(found_x, found_y));
+  if (keep_layers)
+    for (int32_t i = 0; i < frame.LayerCount(); ++i) ChangeDepthKeepingAlpha(*frame.GetLayer(i)->Surface, 24);
+}
+
+void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
+  TZelPNG png;
+  png.LoadFromStream(stream);
+  const int32_t key = png.TransparentColor;
+  png.SetKeyColor(-1);
+  auto frame = std::make_unique<TBrixFrame>(this);
+  TDIBSurface& surface = frame->Surface;
+  surface.CopyPixels(png.Image);
+  if (png.AlphaLoaded && !png.Alpha().Empty()) {
+    surface.EnsureAlpha();
+    TPixelView to = surface.Alpha()->WriteView();
+    for (int32_t y = 0; y < std::min(to.Height, png.Alpha().Height()); ++y) {
+      const uint8_t* from = png.Alpha().PeekRow(y);
+      for (int32_t x = 0; x < std::min(to.Width, png.Alpha().Width()); ++x)
+        to.Row(y)[x] = static_cast<uint8_t>(255 - from[x]);
+    }
+  }
+  if (key != -1 && !surface.Empty()) {
+    const uint32_t r = static_cast<uint32_t>(key) & 0xFF, g = (static_cast<uint32_t>(key) >> 8) & 0xFF,
+                   b = (static_cast<uint32_t>(key) >> 16) & 0xFF;
+    if (surface.GetBitCount() > 8) frame->TransparentPixel = static_cast<int32_t>(surface.RGBToPixel(r, g, b));
+    else if (key & 0x1000000) frame->TransparentPixel = key & 0xFFFFFF;
+    else frame->TransparentPixel = static_cast<int32_t>(surface.ChannelsToPixel(r, g, b));
+    frame->TransparentColor = SurfacePixelColor(surface, static_cast<uint32_t>(frame->TransparentPixel));
+  }
+  frames_.clear();
+  frames_.push_back(std::move(frame));
+}
+
+void TBrixFrameList::LoadBMP(TKsBigStream& stream) {
+  auto frame = std::make_unique<TBrixFrame>(this);
+  TDIBSurface& surface = frame->Surface;
+  surface.LoadFromStream(stream);
+  if (surface.BitCount() == 32 && !surface.Empty()) {
+    TDIBSurface alpha;
+    alpha.SetSize(surface.Width(), surface.Height(), 8);
+    TPixelView from = surface.ReadView(), to = alpha.WriteView();
+    for (int32_t y = 0; y < from.Height; ++y)
+      for (int32_t x = 0; x < from.Width; ++x) to.Row(y)[x] = from.Row(y)[4 * x + 3];
+    surface.ChangeBitCount(24);
+    surface.AssignAlpha(alpha);
+  }
+  frames_.clear();
+  frames_.push_back(std::move(frame));
+}
+
+void TBrixFrameList::LoadJPEG(TKsBigStream& stream) {
+  std::vector<uint8_t> bytes(static_cast<size_t>(stream.Remaining()));
+  stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  auto frame = std::make_unique<TBrixFrame>(this);
+  frame->Surface.AssignJpeg(DecodeJpeg(bytes.data(), bytes.size()));
+  frames_.clear();
+  frames_.push_back(std::move(frame));
+}
+
+TRgbaPicture BrixFrameToRgba(TBrixFrame& frame) {
+  TRgbaPicture out;
+  TDIBSurface& surface = frame.Surface;
+  if (surface.Empty()) return out;
+  out.Width = surface.Width();
+  out.Height = surface.Height();
+  out.Pixels.resize(static_cast<size_t>(out.Width) * static_cast<size_t>(out.Height) * 4);
+  std::vector<uint8_t> rgb(static_cast<size_t>(out.Width) * 3);
+  TPixelView alpha = surface.Alpha() != nullptr ? surface.Alpha()->ReadView() : TPixelView{};
+  for (int32_t y = 0; y < out.Height; ++y) {
+    surface.ReadRowRGB(y, rgb.data());
+    uint8_t* dst = &out.Pixels[static_cast<size_t>(y) * static_cast<size_t>(out.Width) * 4];
+    for (int32_t x = 0; x < out.Width; ++x, dst += 4) {
+      std::memcpy(dst, &rgb[static_cast<size_t>(x) * 3], 3);
+      dst[3] = alpha.Bits != nullptr ? alpha.Row(y)[x] : 255;
+    }
+  }
+  return out;
+}
+
+}  // namespace orba

@@ -1,0 +1,433 @@
+// Brix images through our writer and reader: round trips at every depth,
+// the writer's bytes, files read back by the independent Python reader,
+// conversions, trimming, copies into drawing surfaces and one-frame loaders.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "brix_test_util.h"
+#include "core/brix_probe.h"
+#include "core/compression.h"
+#include "core/errors.h"
+#include "core/ks_random.h"
+#include "graphics/jpeg_codec.h"
+#include "graphics/picture_fixtures.h"
+
+namespace orba {
+namespace {
+
+using brixtest::LoadBytes;
+using brixtest::PixelDifferences;
+using brixtest::ReadPam;
+using brixtest::SaveBytes;
+
+// "背景"
+const std::string kSjisName = "\x94\x77\x8c\x69";
+
+void FillNoise(TDIBSurface& s, uint32_t seed) {
+  TPixelView v = s.WriteView();
+  for (int32_t y = 0; y < v.Height; ++y)
+    for (std::ptrdiff_t i = 0; i < std::abs(v.Pitch); ++i) {
+      seed = seed * 1103515245u + 12345u;
+      v.Row(y)[i] = static_cast<uint8_t>(seed >> 16);
+    }
+}
+
+TColorTable Palette(uint32_t seed) {
+  TColorTable t{};
+  for (size_t i = 1; i < t.size(); ++i) {
+    seed = seed * 69069u + 1u;
+    t[i] = MakeQuad(static_cast<uint8_t>(seed >> 8), static_cast<uint8_t>(seed >> 16), static_cast<uint8_t>(seed >> 24));
+  }
+  return t;
+}
+
+// Two frames of three layers: plain, keyed with an alpha plane it does not
+// use, and blended through its enabled alpha plane (hidden in frame 0).
+std::unique_ptr<TBrixFrameList> MakeImage(int32_t bits, int32_t ident) {
+  auto image = std::make_unique<TBrixFrameList>(ident);
+  image->BackgroundColor = bits <= 8 ? 0 : 0x406040;
+  image->OpaqueBase = 1;
+  for (int fi = 0; fi < 2; ++fi) {
+    TBrixFrame* frame = image->AddFrame();
+    frame->Name = fi == 0 ? kSjisName : "second";
+    frame->Delay = 40 + fi;
+    frame->TransparentPixel = fi == 1 ? 1 : -1;
+    for (int li = 0; li < 3; ++li) {
+      TBrixLayer* layer = frame->AddLayer();
+      layer->Surface->ColorTable = Palette(static_cast<uint32_t>(bits * 7 + fi));
+      layer->Surface->SetSize(13 + fi, 9, bits);
+      layer->Surface->CommitTable();
+      FillNoise(*layer->Surface, static_cast<uint32_t>(bits * 100 + fi * 10 + li));
+      layer->Name = "L" + std::to_string(li);
+      layer->Opacity = li == 0 ? 255 : (li == 1 ? 128 : 255);
+      layer->TransparentColor = li == 0 && bits != 1 ? -1 : 1;
+      layer->Visible = li == 2 && fi == 0 ? 0 : 1;
+      if (li > 0) {
+        layer->Surface->EnsureAlpha();
+        FillNoise(*layer->Surface->Alpha(), static_cast<uint32_t>(li + fi));
+        layer->AlphaEnabled = li == 2 ? 1 : 0;
+        if (li == 2) layer->TransparentColor = -1;
+      }
+    }
+  }
+  return image;
+}
+
+bool SameRows(TDIBSurface& a, TDIBSurface& b) {
+  if (a.Width() != b.Width() || a.Height() != b.Height() || a.GetBitCount() != b.GetBitCount()) return false;
+  TPixelView va = a.ReadView(), vb = b.ReadView();
+  for (int32_t y = 0; y < va.Height; ++y)
+    if (std::memcmp(va.Row(y), vb.Row(y), static_cast<size_t>(std::abs(va.Pitch))) != 0) return false;
+  return true;
+}
+
+void ExpectSameLayers(TBrixFrameList& written, TBrixFrameList& read) {
+  ASSERT_EQ(read.Count(), written.Count());
+  EXPECT_EQ(read.BackgroundColor, written.BackgroundColor);
+  EXPECT_EQ(read.OpaqueBase, written.OpaqueBase);
+  for (int32_t f = 0; f < written.Count(); ++f) {
+    TBrixFrame& a = *written.GetFrame(f);
+    TBrixFrame& b = *read.GetFrame(f);
+    EXPECT_EQ(b.Name, a.Name);
+    EXPECT_EQ(b.Delay, a.Delay);
+    EXPECT_EQ(b.TransparentPixel, a.TransparentPixel);
+    ASSERT_EQ(b.LayerCount(), a.LayerCount());
+    for (int32_t l = 0; l < a.LayerCount(); ++l) {
+      SCOPED_TRACE("frame " + std::to_string(f) + " layer " + std::to_string(l));
+      TBrixLayer& x = *a.GetLayer(l);
+      TBrixLayer& y = *b.GetLayer(l);
+      EXPECT_EQ(y.Name, x.Name);
+      EXPECT_EQ(y.Visible, x.Visible);
+      EXPECT_EQ(y.Opacity, x.Opacity);
+      EXPECT_EQ(y.TransparentColor, x.TransparentColor);
+      EXPECT_EQ(y.AlphaEnabled, x.AlphaEnabled);
+      EXPECT_TRUE(SameRows(*y.Surface, *x.Surface));
+      const int32_t bits = x.Surface->GetBitCount();
+      for (int32_t i = 0; bits <= 8 && i < (1 << bits); ++i) {
+        EXPECT_EQ(y.Surface->ImageTable()[static_cast<size_t>(i)], x.Surface->ImageTable()[static_cast<size_t>(i)]);
+      }
+      ASSERT_EQ(y.Surface->Alpha() != nullptr, x.Surface->Alpha() != nullptr);
+      if (x.Surface->Alpha() != nullptr) {
+        EXPECT_TRUE(SameRows(*y.Surface->Alpha(), *x.Surface->Alpha()));
+      }
+    }
+  }
+}
+
+// Our file read by the independent Python reader gives our frames' pictures.
+void ExpectPythonPictures(const std::vector<uint8_t>& bytes, int32_t code, TBrixFrameList& read) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "ours.brx", bytes);
+  ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"decode", dir / "ours.brx", std::to_string(code), dir.path()})
+                .exit_code,
+            0);
+  for (int32_t f = 0; f < read.Count(); ++f) {
+    const std::string name = f == 0 ? "decoded.expected.pam" : "decoded.f" + std::to_string(f) + ".expected.pam";
+    EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*read.GetFrame(f)), ReadPam(dir / name)), 0) << name;
+  }
+}
+
+class BrixRoundTrip : public ::testing::TestWithParam<int32_t> {};
+
+TEST_P(BrixRoundTrip, KeepsEveryFieldAndPlaneAndAgreesWithTheIndependentReader) {
+  const int32_t bits = GetParam();
+  for (int32_t ident : {0, 12345}) {
+    for (int32_t compression : {0, 1}) {
+      SCOPED_TRACE("ident " + std::to_string(ident) + " compression " + std::to_string(compression));
+      auto image = MakeImage(bits, ident);
+      const std::vector<uint8_t> bytes = SaveBytes(*image, compression);
+      // A code forces stored (scrambled) planes.
+      EXPECT_EQ(bytes[11 + 21], ident != 0 ? 1 : 0);
+      EXPECT_EQ(bytes[11 + 22], ident != 0 ? 1 : compression);
+      TKsMemoryStream probe(bytes);
+      EXPECT_EQ(IsBrixStreamUncompressed(probe), ident != 0 || compression == 1);
+      TBrixFrameList read(ident);
+      LoadBytes(read, bytes);
+      ExpectSameLayers(*image, read);
+      EXPECT_EQ(read.GetFrame(1)->TransparentColor,
+                SurfacePixelColor(*image->GetFrame(1)->GetLayer(0)->Surface, 1));
+      ExpectPythonPictures(bytes, ident, read);
+      if (ident != 0) {
+        // Read without the code, the rows come out in stored order.
+        TBrixFrameList wrong(0);
+        LoadBytes(wrong, bytes);
+        EXPECT_FALSE(SameRows(*wrong.GetFrame(0)->GetLayer(0)->Surface, *image->GetFrame(0)->GetLayer(0)->Surface));
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, BrixRoundTrip, ::testing::Values(1, 4, 8, 15, 16, 24, 32));
+
+TEST(Brix, JpegLayersHoldTheEmbeddedJpegAndZlibAlpha) {
+  auto image = MakeImage(24, 0);
+  const std::vector<uint8_t> bytes = SaveBytes(*image, 2, 83);
+  EXPECT_EQ(bytes[11 + 37], 83);
+  TBrixFrameList read;
+  LoadBytes(read, bytes);
+  for (int32_t f = 0; f < 2; ++f) {
+    for (int32_t l = 0; l < 3; ++l) {
+      TDIBSurface& written = *image->GetFrame(f)->GetLayer(l)->Surface;
+      TDIBSurface& got = *read.GetFrame(f)->GetLayer(l)->Surface;
+      TDIBSurface expected;
+      expected.AssignJpeg(DecodeJpeg(EncodeJpeg(written.ToJpegImage(), 83).data(),
+                                     EncodeJpeg(written.ToJpegImage(), 83).size()));
+      EXPECT_TRUE(SameRows(got, expected));
+      ASSERT_EQ(got.Alpha() != nullptr, written.Alpha() != nullptr);
+      if (written.Alpha() != nullptr) {
+        EXPECT_TRUE(SameRows(*got.Alpha(), *written.Alpha()));
+      }
+    }
+  }
+  ExpectPythonPictures(bytes, 0, read);
+}
+
+TEST(Brix, WriterBytesOfAOnePixelFrameWithoutLayers) {
+  TBrixFrameList image;
+  TBrixFrame* frame = image.AddFrame();
+  frame->Surface.SetSize(1, 1, 24);
+  frame->Surface.SetPixel(0, 0, 0x112233);
+  const std::vector<uint8_t> expected = test::FromHex(
+      "42 72 69 78 31 30 36  28 00 00 00"
+      "6a 00 00 00 01 00 00 00 01 00 00 00 18 00 00 00 01 00 00 00 01 00 01 00"
+      "00 00 00 00 00 00 00 00 00 00 00 00 00 46 00 00"
+      "00 00 00 00 ff ff ff ff 64 00 00 00 00 00 00 00 00"
+      "01 00 00 00 01 00 00 00 01 00 00 00 18 00 00 00"
+      "00 00 00 00 00 00 00 00 01 ff ff ff ff ff 00 00 00 00"
+      "05 00 00 00 4c 61 79 65 72 04 00 00 00 33 22 11 00 00 00 00 00"
+      "00 00 00 00 00 00 00 00");
+  EXPECT_EQ(test::ToHex(SaveBytes(image, 1)), test::ToHex(expected));
+  TBrixFrameList read;
+  LoadBytes(read, expected);
+  EXPECT_EQ(read.Version, 106);
+  EXPECT_EQ(read.GetFrame(0)->GetLayer(0)->Name, "Layer");
+  EXPECT_EQ(read.GetFrame(0)->Surface.GetPixel(0, 0), 0x112233u);
+}
+
+TEST(Brix, PermutationOfSeedOneOverThree) {
+  TKsRandom random(1);
+  random.SetCount(3);
+  EXPECT_EQ(random.Next(), 1);
+  EXPECT_EQ(random.Next(), 0);
+  EXPECT_EQ(random.Next(), 2);
+}
+
+TEST(Brix, ConvertTurnsKeysIntoAlphaAndPaletteFramesIntoTwentyFourBits) {
+  auto image = MakeImage(8, 0);
+  TBrixFrameList plain, converted;
+  // Key a value that frame 1 shows, at (3, 2) and perhaps before it.
+  LoadBytes(plain, SaveBytes(*image, 0));
+  image->GetFrame(1)->TransparentPixel = static_cast<int32_t>(plain.GetFrame(1)->Surface.GetPixel(3, 2));
+  const std::vector<uint8_t> bytes = SaveBytes(*image, 0);
+  LoadBytes(plain, bytes, false, false, false);
+  LoadBytes(converted, bytes, false, true, true);
+  TBrixFrame& key_frame = *plain.GetFrame(1);
+  TBrixFrame& conv = *converted.GetFrame(1);
+  ASSERT_EQ(conv.Surface.GetBitCount(), 24);
+  ASSERT_TRUE(conv.HasAlpha());
+  int32_t first = -1;
+  for (int32_t y = 0; y < key_frame.GetHeight(); ++y)
+    for (int32_t x = 0; x < key_frame.GetWidth(); ++x) {
+      const bool keyed = key_frame.Surface.GetPixel(x, y) == static_cast<uint32_t>(key_frame.TransparentPixel);
+      EXPECT_EQ(conv.Surface.Alpha()->GetPixel(x, y), keyed ? 0u : 255u);
+      const auto c = static_cast<uint32_t>(SurfacePixelColor(key_frame.Surface, key_frame.Surface.GetPixel(x, y)));
+      EXPECT_EQ(conv.Surface.GetPixel(x, y) & 0xFFFFFF, (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16));
+      if (keyed && first < 0) first = static_cast<int32_t>(conv.Surface.GetPixel(x, y));
+    }
+  EXPECT_EQ(conv.TransparentPixel, first);
+  EXPECT_EQ(conv.GetLayer(0)->Surface->GetBitCount(), 24);
+  EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*converted.GetFrame(0)), BrixFrameToRgba(*plain.GetFrame(0))), 0);
+  // The depth override converts every frame.
+  TBrixFrameList overridden;
+  overridden.BitCountOverride = 16;
+  TKsMemoryStream s(bytes);
+  overridden.LoadFromStream(s, false, true, false);
+  EXPECT_EQ(overridden.GetFrame(0)->Surface.GetBitCount(), 16);
+}
+
+TEST(Brix, TrimCropsToAlphaAndCutsTheRectangleLists) {
+  TBrixFrameList image;
+  TBrixFrame* frame = image.AddFrame();
+  frame->Surface.SetSize(10, 8, 24);
+  FillNoise(frame->Surface, 5);
+  frame->Surface.EnsureAlpha();
+  frame->Surface.Alpha()->FillRect(frame->Surface.GetBounds(), 0);
+  frame->Surface.Alpha()->FillRect(TRect{2, 3, 6, 7}, 200);
+  frame->RectsA = {TRect{0, 0, 3, 4}, TRect{7, 0, 9, 2}, TRect{8, 6, 10, 8}, TRect{4, 4, 9, 9}};
+  frame->RectsB = {TRect{0, 0, 1, 1}};
+  const uint32_t corner = frame->Surface.GetPixel(2, 3);
+  EXPECT_EQ(frame->Trim(), (TRect{2, 3, 6, 7}));
+  EXPECT_EQ(frame->GetWidth(), 4);
+  EXPECT_EQ(frame->Surface.GetPixel(0, 0), corner);
+  EXPECT_EQ(frame->Surface.Alpha()->GetPixel(0, 0), 200u);
+  EXPECT_EQ(frame->RectsA, (std::vector<TRect>{TRect{0, 0, 1, 1}, TRect{2, 1, 4, 4}}));
+  EXPECT_TRUE(frame->RectsB.empty());
+  // Without alpha and without a transparent colour nothing changes.
+  TBrixFrame* plain = image.AddFrame();
+  plain->Surface.SetSize(5, 5, 24);
+  EXPECT_EQ(plain->Trim(), (TRect{0, 0, 5, 5}));
+  // A frame of nothing but its key keeps its top-left pixel.
+  plain->TransparentPixel = 0;
+  plain->TransparentColor = 0;
+  EXPECT_EQ(plain->Trim(), (TRect{0, 0, 1, 1}));
+}
+
+TEST(Brix, CopyToDrawingSurfacesOfOtherDepths) {
+  TBrixFrameList image;
+  TBrixFrame* frame = image.AddFrame();
+  frame->Surface.SetSize(3, 2, 24);
+  frame->Surface.SetPixel(1, 1, 0xF81008);
+  frame->Surface.EnsureAlpha();
+  frame->Surface.FillAlpha();
+  frame->Surface.Alpha()->SetPixel(2, 0, 7);
+  frame->RectsA = {TRect{1, 1, 2, 2}};
+  TDIBX deep, high, mask;
+  deep.SetSize(1, 1, 32);
+  deep.Surface().SetPixel(0, 0, 0xFFFFFFFF);
+  frame->CopyToDIBX(deep);
+  EXPECT_EQ(deep.Width(), 3);
+  EXPECT_EQ(deep.GetPixel(1, 1), 0xF81008u);
+  EXPECT_EQ(deep.GetPixel(0, 0), 0u);
+  EXPECT_EQ(deep.RectsA, frame->RectsA);
+  high.SetSize(1, 1, 16);
+  frame->CopyToDIBX(high);
+  EXPECT_EQ(high.BitCount(), 16);
+  EXPECT_EQ(high.GetPixel(1, 1), (0xF8u << 8) | (0x10u << 3) | (0x08u >> 3));
+  frame->CopyAlphaToDIBX(mask);
+  EXPECT_EQ(mask.BitCount(), 8);
+  EXPECT_EQ(mask.GetPixel(2, 0), 7u);
+  TDIB dib;
+  frame->CopyAlphaToDIB(dib);
+  EXPECT_EQ(dib.GetPixel(2, 0), 7u);
+  EXPECT_EQ(dib.GetPixel(0, 0), 255u);
+}
+
+TEST(Brix, OtherPictureFormatsAreReadAsWhatTheyAre) {
+  // PNG with alpha: the plane is the PNG's alpha.
+  TRgbaPicture rgba{2, 1, {10, 20, 30, 255, 40, 50, 60, 9}};
+  TKsMemoryStream png;
+  SaveRgbaAsPng(rgba, png);
+  TBrixFrameList image;
+  LoadBytes(image, png.Bytes());
+  ASSERT_EQ(image.Count(), 1);
+  EXPECT_EQ(BrixFrameToRgba(*image.GetFrame(0)).Pixels, rgba.Pixels);
+  // 32-bit BMP: the fourth bytes become the alpha plane of a 24-bit frame.
+  TDIBSurface bmp;
+  bmp.SetSize(2, 1, 32);
+  bmp.SetPixel(0, 0, 0x80112233);
+  TKsMemoryStream bmp_bytes;
+  bmp.SaveToStream(bmp_bytes);
+  LoadBytes(image, bmp_bytes.Bytes());
+  ASSERT_EQ(image.Count(), 1);
+  EXPECT_EQ(image.GetFrame(0)->Surface.GetBitCount(), 24);
+  EXPECT_EQ(image.GetFrame(0)->Surface.GetPixel(0, 0), 0x112233u);
+  EXPECT_EQ(image.GetFrame(0)->Surface.Alpha()->GetPixel(0, 0), 0x80u);
+  // GIF is refused; the list keeps what it had.
+  EXPECT_THROW(LoadBytes(image, test::Bytes("GIF89a\x01\x00\x01\x00")), EBrixError);
+  EXPECT_EQ(image.Count(), 1);
+}
+
+// A one-layer, one-frame JPEG image at the given depth whose JPEG block is
+// replaced by `jpeg`.
+std::vector<uint8_t> WithJpegLayer(int32_t bits, const std::vector<uint8_t>& jpeg) {
+  TBrixFrameList image;
+  TBrixFrame* frame = image.AddFrame();
+  frame->Surface.ColorTable = GreyRamp();
+  frame->Surface.SetSize(4, 2, bits);
+  frame->Surface.CommitTable();
+  std::vector<uint8_t> bytes = SaveBytes(image, 2);
+  size_t at = 0;
+  while (!(bytes[at] == 0xFF && bytes[at + 1] == 0xD8 && bytes[at + 2] == 0xFF)) ++at;
+  uint32_t size = 0;
+  for (int i = 3; i >= 0; --i) size = size << 8 | bytes[at - 4 + static_cast<size_t>(i)];
+  std::vector<uint8_t> out(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(at - 4));
+  const auto n = static_cast<uint32_t>(jpeg.size());
+  out.insert(out.end(), {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
+                         static_cast<uint8_t>(n >> 24)});
+  out.insert(out.end(), jpeg.begin(), jpeg.end());
+  out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at + size), bytes.end());
+  return out;
+}
+
+TEST(Brix, JpegLayersTakeTheFrameDepth) {
+  TJpegImage grey{4, 2, 1, {0, 40, 80, 120, 160, 200, 240, 255}};
+  const TJpegImage decoded = DecodeJpeg(EncodeJpeg(grey, 90).data(), EncodeJpeg(grey, 90).size());
+  ASSERT_EQ(decoded.Components, 1);
+  for (int32_t bits : {8, 16, 24, 32}) {
+    SCOPED_TRACE(bits);
+    TBrixFrameList image;
+    LoadBytes(image, WithJpegLayer(bits, EncodeJpeg(grey, 90)));
+    TDIBSurface& layer = *image.GetFrame(0)->GetLayer(0)->Surface;
+    TDIBSurface& frame = image.GetFrame(0)->Surface;
+    EXPECT_EQ(layer.GetBitCount(), bits);
+    EXPECT_EQ(frame.GetBitCount(), bits);
+    for (int32_t x = 0; x < 4; ++x) {
+      const uint32_t v = decoded.Pixels[static_cast<size_t>(4 + x)];
+      EXPECT_EQ(static_cast<uint32_t>(SurfacePixelColor(frame, frame.GetPixel(x, 1))),
+                bits == 16 ? ((v >> 3) << 3 | (v >> 5)) | ((v >> 2) << 2 | (v >> 6)) << 8 | ((v >> 3) << 3 | (v >> 5)) << 16
+                           : v | v << 8 | v << 16);
+    }
+  }
+  // A JPEG file handed to the reader is one frame.
+  TBrixFrameList plain;
+  LoadBytes(plain, EncodeJpeg(grey, 90));
+  ASSERT_EQ(plain.Count(), 1);
+  EXPECT_EQ(plain.GetFrame(0)->Surface.Width(), 4);
+}
+
+TEST(Brix, PngTransparentColourBecomesTheFrameKey) {
+  // 2 x 1 RGB, key (1, 2, 3); the second pixel is the key.
+  const std::vector<uint8_t> rows = {0, 9, 9, 9, 1, 2, 3};
+  std::vector<uint8_t> png = test::PngSignature();
+  test::Append(png, test::PngChunk("IHDR", {0, 0, 0, 2, 0, 0, 0, 1, 8, 2, 0, 0, 0}));
+  test::Append(png, test::PngChunk("tRNS", {0, 1, 0, 2, 0, 3}));
+  test::Append(png, test::Idat(rows));
+  test::Append(png, test::PngChunk("IEND", {}));
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "key.PNG", png);
+  TBrixFrameList image;
+  image.LoadFromFile(dir / "key.PNG", false, false, false);
+  ASSERT_EQ(image.Count(), 1);
+  EXPECT_EQ(image.GetFrame(0)->TransparentColor, 0x030201);
+  EXPECT_EQ(image.GetFrame(0)->TransparentPixel, 0x010203);
+}
+
+TEST(Brix, FilesByExtension) {
+  test::TempDir dir;
+  auto image = MakeImage(16, 0);
+  image->SaveToFile(dir / "pic.BRX");
+  TBrixFrameList read;
+  read.LoadFromFile(dir / "pic.BRX", false, false, true);
+  ExpectSameLayers(*image, read);
+  TBrixFrameList untouched;
+  untouched.LoadFromFile(dir / "pic.txt", false, false, false);
+  EXPECT_EQ(untouched.Count(), 0);
+}
+
+TEST(Brix, HandWrittenVersionZeroAndTiles) {
+  // No magic: frame count 1, skipped byte; a 2 x 1 8-bit frame whose one
+  // layer is packed rows.
+  std::vector<uint8_t> rows = {7, 9, 0, 0};
+  TKsMemoryStream packed(rows);
+  CompressStream(packed);
+  std::vector<uint8_t> bytes = test::FromHex("01 00 00 00 ee  00 00 00 00 ff ff ff ff 05 00 00 00 00 00 00 00 00"
+                                             "01 00 00 00 02 00 00 00 01 00 00 00 08 00 00 00");
+  std::vector<uint8_t> palette(1024);
+  palette[7 * 4 + 2] = 0x70;
+  palette[9 * 4 + 1] = 0x90;
+  bytes.insert(bytes.end(), palette.begin(), palette.end());
+  const std::vector<uint8_t> layer = test::FromHex("00 00 00 00 00 00 00 00 01 ff ff ff ff ff 00 00 00 00 00 00 00");
+  bytes.insert(bytes.end(), layer.begin(), layer.end());
+  const auto size = static_cast<uint8_t>(packed.GetSize());
+  bytes.insert(bytes.end(), {size, 0, 0, 0});
+  bytes.insert(bytes.end(), packed.Bytes().begin(), packed.Bytes().end());
+  TBrixFrameList image;
+  LoadBytes(image, bytes);
+  EXPECT_EQ(image.Version, 0);
+  EXPECT_EQ(image.GetFrame(0)->Delay, 5);
+  EXPECT_EQ(BrixFrameToRgba(*image.GetFrame(0)).Pixels, (std::vector<uint8_t>{0x70, 0, 0, 255, 0, 0x90, 0, 255}));
+}
+
+}  // namespace
+}  // namespace orba

@@ -1,0 +1,136 @@
+// File dialogs: filter texts, the scripted back end, and the desktop back
+// end's command lines and child process (with stand-in dialog programs).
+#include "platform/file_dialogs.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/file_dialogs_linux.h"
+#include "platform/headless/scripted_file_dialogs.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+void WriteScript(const std::string& path, const std::string& body) {
+  std::ofstream(path) << "#!/bin/sh\n" << body;
+  chmod(path.c_str(), 0755);
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    const char* old = std::getenv(name);
+    had_ = old != nullptr;
+    if (had_) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (had_) {
+      setenv(name_, old_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string old_;
+};
+
+TEST(FileDialogs, FilterPairs) {
+  const auto f = ParseDialogFilter("Text (*.txt)|*.txt;*.log|All|*.*|Dangling");
+  ASSERT_EQ(f.size(), 2u);
+  EXPECT_EQ(f[0].first, "Text (*.txt)");
+  EXPECT_EQ(f[0].second, (std::vector<std::string>{"*.txt", "*.log"}));
+  EXPECT_EQ(f[1].second, (std::vector<std::string>{"*.*"}));
+  EXPECT_TRUE(ParseDialogFilter("").empty());
+  EXPECT_TRUE(ParseDialogFilter("Nothing|").empty());
+}
+
+TEST(FileDialogs, ScriptedQueueAndCancelledDefault) {
+  auto scripted = std::make_shared<TScriptedFileDialogs>();
+  auto previous = SetFileDialogService(scripted);
+  scripted->Push(std::string("C:\\a.txt"));
+  scripted->Push(std::nullopt);
+  TFileDialogRequest r;
+  r.Title = "t";
+  EXPECT_EQ(FileDialogs().Show(r), std::optional<std::string>("C:\\a.txt"));
+  EXPECT_EQ(FileDialogs().Show(r), std::nullopt);
+  EXPECT_EQ(FileDialogs().Show(r), std::nullopt);  // empty queue: cancelled
+  EXPECT_EQ(scripted->Shown().size(), 3u);
+  SetFileDialogService(nullptr);
+  EXPECT_EQ(FileDialogs().Show(r), std::nullopt);
+  SetFileDialogService(previous);
+}
+
+TEST(FileDialogs, DesktopCommandLines) {
+  TFileDialogRequest r;
+  r.Kind = TFileDialogKind::Save;
+  r.Title = "\x95\xdb\x91\xb6";  // 保存
+  r.Filter = "Data|*.dat;*.bin";
+  r.InitialFolder = "/tmp\\x";
+  r.OverwritePrompt = true;
+  EXPECT_EQ(DesktopDialogArgs(TDialogTool::Zenity, r),
+            (std::vector<std::string>{"zenity", "--file-selection", "--save", "--confirm-overwrite",
+                                      "--title=\xe4\xbf\x9d\xe5\xad\x98", "--filename=/tmp/x/",
+                                      "--file-filter=Data | *.dat *.bin"}));
+  EXPECT_EQ(DesktopDialogArgs(TDialogTool::KDialog, r),
+            (std::vector<std::string>{"kdialog", "--title", "\xe4\xbf\x9d\xe5\xad\x98", "--getsavefilename",
+                                      "/tmp/x/", "*.dat *.bin|Data"}));
+  r.Kind = TFileDialogKind::Folder;
+  r.Title.clear();
+  EXPECT_EQ(DesktopDialogArgs(TDialogTool::Zenity, r),
+            (std::vector<std::string>{"zenity", "--file-selection", "--directory", "--filename=/tmp/x/"}));
+  EXPECT_EQ(DesktopDialogArgs(TDialogTool::KDialog, r),
+            (std::vector<std::string>{"kdialog", "--getexistingdirectory", "/tmp/x/"}));
+  EXPECT_TRUE(DesktopDialogArgs(TDialogTool::None, r).empty());
+}
+
+TEST(FileDialogs, ChildProcessWithoutShell) {
+  test::TempDir dir;
+  const std::string echo = dir / "echo_args";
+  WriteScript(echo, "for a in \"$@\"; do printf '%s\\n' \"$a\"; done\necho noise >&2\n");
+  WriteScript(dir / "fails", "echo partial\nexit 3\n");
+  // Arguments reach the program as they are: no word splitting, no
+  // expansion, no command separators.
+  EXPECT_EQ(RunDialogProgram({echo, "a b", "$HOME", "x; rm -rf y", "`z`"}),
+            std::optional<std::string>("a b\n$HOME\nx; rm -rf y\n`z`\n"));
+  EXPECT_EQ(RunDialogProgram({dir / "fails"}), std::nullopt);
+  EXPECT_EQ(RunDialogProgram({dir / "missing"}), std::nullopt);
+  EXPECT_EQ(RunDialogProgram({}), std::nullopt);
+}
+
+TEST(FileDialogs, DesktopDialogsFindZenity) {
+  test::TempDir dir;
+  // A stand-in zenity answering a UTF-8 path (あ.txt), or cancelling (exit 1)
+  // for a folder dialog.
+  WriteScript(dir / "zenity",
+              "case \"$*\" in *--directory*) exit 1;; esac\nprintf '/tmp/\\343\\201\\202.txt\\n'\n");
+  {
+    ScopedEnv path("PATH", dir.path());
+    ScopedEnv display("DISPLAY", ":42");
+    ASSERT_EQ(FindDialogTool(), TDialogTool::Zenity);
+    TDesktopFileDialogs dialogs;
+    TFileDialogRequest r;
+    EXPECT_EQ(dialogs.Show(r), std::optional<std::string>("/tmp/\x82\xa0.txt"));
+    r.Kind = TFileDialogKind::Folder;
+    EXPECT_EQ(dialogs.Show(r), std::nullopt);
+  }
+  {
+    ScopedEnv path("PATH", dir.path());
+    ScopedEnv display("DISPLAY", "");
+    ScopedEnv wayland("WAYLAND_DISPLAY", "");
+    EXPECT_EQ(FindDialogTool(), TDialogTool::None);
+    TDesktopFileDialogs dialogs;
+    EXPECT_EQ(dialogs.Show(TFileDialogRequest{}), std::nullopt);
+  }
+}
+
+}  // namespace
+}  // namespace orba

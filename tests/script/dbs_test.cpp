@@ -1,0 +1,735 @@
+// Table store: the stream form against hand-worked bytes and the independent
+// Python writer and reader, tab-separated import against Python's csv reader,
+// cell conversions, search, sort and the manager's table operations.
+#include "script/dbs.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "core/errors.h"
+#include "core/stream_encoding.h"
+#include "script/param_collection.h"
+#include "script/params.h"
+#include "script/save_data.h"
+#include "script/sys_func_file.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+std::string Hex(const std::string& bytes) {
+  if (bytes.empty()) return "-";
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// The fixture's canonical description of the tables of one category, the
+// cells as the text GetStr gives.
+std::vector<std::string> Describe(TDBManager& db, int category, bool with_active) {
+  std::vector<std::string> lines;
+  for (int32_t i = 0; i < db.Count(); ++i) {
+    TDBTable& t = *db.GetTable(i);
+    if (t.Category != category) continue;
+    std::ostringstream head;
+    head << "table " << Hex(t.Name) << " category " << int(t.Category) << " columns " << t.Fields.Count()
+         << " rows " << t.GetRecordCount() << " recno " << t.GetRecNo();
+    lines.push_back(head.str());
+    for (int32_t c = 0; c < t.Fields.Count(); ++c) {
+      const TDBField& f = t.Fields.Get(c);
+      lines.push_back("field " + Hex(f.Name) + " " + std::to_string(f.Type) + " " + std::to_string(f.Size));
+    }
+    for (int32_t r = 0; r < t.GetRecordCount(); ++r) {
+      std::string line = "row";
+      for (int32_t c = 0; c < t.Fields.Count(); ++c) {
+        std::string s;
+        EXPECT_TRUE(t.GetStr(r, c, s));
+        line += " " + Hex(s);
+      }
+      lines.push_back(line);
+    }
+  }
+  if (with_active) {
+    const TDBTable* active = db.GetActiveTable();
+    lines.push_back("active " + Hex(active != nullptr ? active->Name : std::string()));
+  }
+  return lines;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> SplitOutput(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Array values; one element makes a scalar.
+template <class P, class V>
+std::unique_ptr<P> MakeArray(std::vector<V> items) {
+  auto p = std::make_unique<P>();
+  p->Elements.assign(items.begin(), items.end());
+  if (p->Elements.size() != 1) p->Dims = {static_cast<int32_t>(p->Elements.size())};
+  return p;
+}
+std::unique_ptr<TParamStr> StrArray(std::vector<std::string> items) { return MakeArray<TParamStr>(items); }
+std::unique_ptr<TParamFlag> FlagArray(std::vector<uint8_t> items) { return MakeArray<TParamFlag>(items); }
+template <class P, class V>
+std::unique_ptr<P> Scalar(V v) {
+  return MakeArray<P>(std::vector<V>{v});
+}
+
+std::vector<int32_t> ToVector(const TIntList& l) {
+  std::vector<int32_t> v;
+  for (int32_t i = 0; i < l.Count(); ++i) v.push_back(l.Get(i));
+  return v;
+}
+
+// One table "T" with column "A" (integer) holding one row 5, active.
+void BuildGolden(TDBManager& db) {
+  ASSERT_EQ(db.AddTable("T", kDBGameCategory), 0);
+  TDBTable& t = *db.GetActiveTable();
+  ASSERT_EQ(t.Fields.AddField("A", PT_INT, 0), 0);
+  ASSERT_TRUE(t.Append());
+  ASSERT_TRUE(t.SetInt(0, 0, 5));
+}
+
+constexpr char kGoldenHex[] =
+    "64 00 00 00  01 00 00 00"          // version 100, one table
+    "00"                                // kind
+    "01 00 00 00 54  00"                // name "T", category 0
+    "01 00 00 00"                       // one column
+    "04 00 00 00  01 00 00 00 41  01"   // size 4, name "A", type int
+    "01 00 00 00  05 00 00 00"          // one row: 5
+    "00 00 00 00"                       // current row 0
+    "01 00 00 00 54";                   // active "T"
+
+TEST(DBStream, GoldenTableStreamWrittenAndReadBack) {
+  TDBManager db;
+  BuildGolden(db);
+  TKsMemoryStream out;
+  db.SaveToStream(out, kDBGameCategory);
+  EXPECT_EQ(test::ToHex(out.Bytes()), test::ToHex(test::FromHex(kGoldenHex)));
+
+  TDBManager back;
+  TKsMemoryStream in(test::FromHex(kGoldenHex));
+  back.LoadFromStream(in, kDBGameCategory);
+  EXPECT_EQ(in.Remaining(), 0);
+  EXPECT_EQ(Describe(back, 0, true), Describe(db, 0, true));
+  int32_t v = 0;
+  EXPECT_TRUE(back.GetActiveTable()->GetIntByName("a", v));
+  EXPECT_EQ(v, 5);
+
+  // An empty store: version and count only, and the empty active name.
+  TDBManager empty;
+  TKsMemoryStream e0, e1;
+  empty.SaveToStream(e0, kDBGameCategory);
+  empty.SaveToStream(e1, kDBStatusCategory);
+  EXPECT_EQ(test::ToHex(e0.Bytes()), "64 00 00 00 00 00 00 00 00 00 00 00");
+  EXPECT_EQ(test::ToHex(e1.Bytes()), "64 00 00 00 00 00 00 00");
+}
+
+TEST(DBStream, CategoriesLoadIndependently) {
+  TDBManager db;
+  BuildGolden(db);
+  ASSERT_EQ(db.AddTable("S1", kDBStatusCategory), 1);
+  db.GetActiveTable()->Fields.AddField("f", PT_STR, 3);
+  db.GetActiveTable()->Append();
+  db.GetActiveTable()->SetStr(0, 0, "abc");
+  ASSERT_EQ(db.AddTable("S2", kDBStatusCategory), 2);
+  db.SelectTable("S1");
+  TKsMemoryStream status;
+  db.SaveToStream(status, kDBStatusCategory);
+
+  // A status load keeps the game table and replaces the status tables; the
+  // last table loaded is active, not the one active at saving.
+  TDBManager other;
+  BuildGolden(other);
+  ASSERT_EQ(other.AddTable("Old", kDBStatusCategory), 1);
+  const auto game_before = Describe(other, 0, false);
+  status.SetPosition(0);
+  other.LoadFromStream(status, kDBStatusCategory);
+  EXPECT_EQ(Describe(other, 0, false), game_before);
+  EXPECT_EQ(Describe(other, 1, false), Describe(db, 1, false));
+  EXPECT_EQ(other.IndexOfTable("Old"), -1);
+  EXPECT_EQ(other.GetActiveTable()->Name, "S2");
+
+  // A game load keeps every status table.
+  TKsMemoryStream game;
+  db.SaveToStream(game, kDBGameCategory);
+  const auto status_before = Describe(other, 1, false);
+  game.SetPosition(0);
+  other.LoadFromStream(game, kDBGameCategory);
+  EXPECT_EQ(Describe(other, 1, false), status_before);
+  EXPECT_EQ(Describe(other, 0, false), Describe(db, 0, false));
+  // The stored active name was "S1", a status table.
+  EXPECT_EQ(other.GetActiveTable()->Name, "S1");
+
+  // A game stream written while no table is active stores the empty name and
+  // loading it leaves no table active.
+  TDBManager none;
+  BuildGolden(none);
+  none.Active = -1;
+  TKsMemoryStream s;
+  none.SaveToStream(s, kDBGameCategory);
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(s.Bytes().end() - 4, s.Bytes().end())), "00 00 00 00");
+  s.SetPosition(0);
+  other.LoadFromStream(s, kDBGameCategory);
+  EXPECT_EQ(other.Active, -1);
+}
+
+// The tables travel in save.dat: game tables with a slot, status tables
+// with the status entry; an empty store writes the same bytes as the form
+// save.dat used before the store existed.
+TEST(DBStream, TablesInSaveData) {
+  for (uint8_t category : {kDBGameCategory, kDBStatusCategory}) {
+    TDBManager empty;
+    TDBTablesSection ours(empty, category);
+    TEmptyTables plain(category);
+    TKsMemoryStream a, b;
+    ours.SaveToStream(a);
+    plain.SaveToStream(b);
+    EXPECT_EQ(a.Bytes(), b.Bytes());
+  }
+  test::TempDir dir;
+  TParamCollection vars;
+  TDBManager db;
+  BuildGolden(db);
+  db.AddTable("S", kDBStatusCategory);
+  db.GetActiveTable()->Fields.AddField("s", PT_STR, 4);
+  db.GetActiveTable()->Append();
+  db.GetActiveTable()->SetStr(0, 0, "kept");
+  db.SelectTable("T");
+  TEmptySaveSections empty(vars, 640, 480);
+  TDBTablesSection game(db, kDBGameCategory), status(db, kDBStatusCategory);
+  TSaveSections sections = empty.Sections();
+  sections.GameTables = &game;
+  sections.StatusTables = &status;
+  TSaveDataFile save(dir / "save.dat", sections);
+  save.OpenAtStart(nullptr);
+  ASSERT_TRUE(save.SaveGame(1, "", 0, "one", true));
+  const auto game0 = Describe(db, 0, true);
+  const auto status1 = Describe(db, 1, false);
+
+  // A new run reads the status tables at start-up, the game tables with the
+  // slot; a reset in between drops only the game tables.
+  TDBManager next;
+  TDBTablesSection next_game(next, kDBGameCategory), next_status(next, kDBStatusCategory);
+  sections.GameTables = &next_game;
+  sections.StatusTables = &next_status;
+  TSaveDataFile again(dir / "save.dat", sections);
+  again.OpenAtStart(nullptr);
+  EXPECT_EQ(Describe(next, 1, false), status1);
+  EXPECT_EQ(Describe(next, 0, false), std::vector<std::string>{});
+  EXPECT_EQ(again.LoadGame(1), TSaveDataFile::TLoadResult::Loaded);
+  EXPECT_EQ(Describe(next, 0, true), game0);
+  EXPECT_EQ(Describe(next, 1, false), status1);
+}
+
+class DBFixture : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new test::TempDir();
+    ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"--selftest"}).exit_code, 0);
+    ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"make", dir_->path()}).exit_code, 0);
+    ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"tsv", dir_->path()}).exit_code, 0);
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+  static test::TempDir* dir_;
+};
+test::TempDir* DBFixture::dir_ = nullptr;
+
+TEST_F(DBFixture, PythonStreamsReadAsDescribed) {
+  const auto lines = ReadLines(*dir_ / "cases.txt");
+  int checked = 0, errors = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::istringstream head(lines[i]);
+    std::string word, name, verdict;
+    int category = 0;
+    head >> word >> name >> category >> verdict;
+    ASSERT_EQ(word, "case") << lines[i];
+    SCOPED_TRACE(name);
+    const auto bytes = test::ReadFileBytes(*dir_ / (name + ".dbs"));
+    // A store with a table of each category, to see that a failed load
+    // changes nothing and a good one keeps the other category.
+    TDBManager db;
+    BuildGolden(db);
+    db.AddTable("Keep", kDBStatusCategory);
+    db.SelectTable("T");
+    const auto before0 = Describe(db, 0, true);
+    const auto before0_tables = Describe(db, 0, false);
+    const auto before1 = Describe(db, 1, false);
+    TKsMemoryStream in(bytes);
+    if (verdict == "error") {
+      EXPECT_THROW(db.LoadFromStream(in, static_cast<uint8_t>(category)), EReadError);
+      EXPECT_EQ(Describe(db, 0, true), before0);
+      EXPECT_EQ(Describe(db, 1, false), before1);
+      ++errors;
+      continue;
+    }
+    std::vector<std::string> expected;
+    while (lines[++i] != "end") expected.push_back(lines[i]);
+    db.LoadFromStream(in, static_cast<uint8_t>(category));
+    EXPECT_EQ(in.Remaining(), 0);
+    EXPECT_EQ(Describe(db, category, category == 0), expected);
+    EXPECT_EQ(Describe(db, 1 - category, false), category == 0 ? before1 : before0_tables);
+    // Our writer gives the same stream back, except for text cells whose
+    // unused bytes the fixture also writes as zeros.
+    TKsMemoryStream out;
+    db.SaveToStream(out, static_cast<uint8_t>(category));
+    if (name != "negrecno" && name != "oldversion") {
+      EXPECT_EQ(test::ToHex(out.Bytes()), test::ToHex(bytes));
+    }
+    ++checked;
+  }
+  EXPECT_EQ(checked, 7);
+  EXPECT_EQ(errors, 9);
+}
+
+TEST_F(DBFixture, OurStreamsReadByPython) {
+  TDBManager db;
+  db.AddTable("\x95\x5c", kDBGameCategory);  // 表
+  TDBTable& t = *db.GetActiveTable();
+  t.Fields.AddField("n", PT_INT, 0);
+  t.Fields.AddField("f", PT_FLOAT, 0);
+  t.Fields.AddField("b", PT_BOOL, 0);
+  t.Fields.AddField("s", PT_STR, 5);
+  const struct {
+    int32_t n;
+    long double f;
+    bool b;
+    const char* s;
+  } rows[] = {{-1, 0.1L, true, "\x8a\xbf\x8e\x9a\x8e\x9a"},  // 漢字字: cut to 漢字
+              {std::numeric_limits<int32_t>::min(), -1e-7L, false, "longer text"},
+              {3, 12345.5L, true, ""}};
+  for (const auto& r : rows) {
+    t.Append();
+    t.SetInt(t.GetRecNo(), 0, r.n);
+    t.SetFloat(t.GetRecNo(), 1, r.f);
+    t.SetBool(t.GetRecNo(), 2, r.b);
+    t.SetStr(t.GetRecNo(), 3, r.s);
+  }
+  t.SetRecNo(1);
+  db.AddTable("St", kDBStatusCategory);
+  db.GetActiveTable()->Fields.AddField("x", PT_STR, 0);
+  db.GetActiveTable()->Append();
+  db.SelectTable("\x95\x5c");
+  for (uint8_t category : {kDBGameCategory, kDBStatusCategory}) {
+    TKsMemoryStream out;
+    db.SaveToStream(out, category);
+    const std::string file = *dir_ / ("ours" + std::to_string(category) + ".dbs");
+    test::WriteFileBytes(file, out.Bytes());
+    const auto r = test::RunPython("fixtures/dbs_fixture.py", {"describe", file, std::to_string(category)});
+    ASSERT_EQ(r.exit_code, 0);
+    EXPECT_EQ(SplitOutput(r.output), Describe(db, category, category == 0));
+  }
+}
+
+TEST_F(DBFixture, TsvCellsMatchPythonCsv) {
+  const auto bytes = test::ReadFileBytes(*dir_ / "table.tsv");
+  const auto lines = SplitTextLines(std::string(bytes.begin(), bytes.end()));
+  TDBManager db;
+  db.AddTable("X", kDBGameCategory);
+  TDBTable& t = *db.GetActiveTable();
+  ASSERT_TRUE(t.LoadFromTsv(lines));
+  t.Name.clear();
+  EXPECT_EQ(Describe(db, 0, false), ReadLines(*dir_ / "table_expected.txt"));
+}
+
+TEST(DBTsv, HeaderForms) {
+  TDBTable t;
+  // id int, name, score float: integer, text of width 80, float.
+  ASSERT_TRUE(t.LoadFromTsv({"id int\tname\tscore float", "1\tx\t2.5"}));
+  ASSERT_EQ(t.Fields.Count(), 3);
+  EXPECT_EQ(t.Fields.Get(0).Type, PT_INT);
+  EXPECT_EQ(t.Fields.Get(1).Type, PT_STR);
+  EXPECT_EQ(t.Fields.Get(1).Size, 81);
+  EXPECT_EQ(t.Fields.Get(2).Type, PT_FLOAT);
+  EXPECT_EQ(t.GetRecordCount(), 1);
+
+  EXPECT_FALSE(t.LoadFromTsv({}));
+  // An empty name and a negative width both end the import with nothing.
+  for (const char* header : {"a int\t\tb", "a int\tb str -3", "a\t c"}) {
+    SCOPED_TRACE(header);
+    EXPECT_FALSE(t.LoadFromTsv({header, "1\t2\t3"}));
+    EXPECT_EQ(t.Fields.Count(), 0);
+    EXPECT_EQ(t.GetRecordCount(), 0);
+  }
+  // A huge width is capped.
+  ASSERT_TRUE(t.LoadFromTsv({"a str 2147483647"}));
+  EXPECT_EQ(t.Fields.Get(0).Size, kMaxDBFieldWidth + 1);
+}
+
+// ---------------------------------------------------------------------------
+// Cells
+
+struct CellCase {
+  uint8_t type;
+  int32_t width;
+  const char* op;  // what is stored
+  const char* stored;
+  const char* str;  // GetStr afterwards
+  int32_t as_int;
+  long double as_float;
+  bool as_bool;
+};
+
+void PrintTo(const CellCase& c, std::ostream* os) {
+  *os << "type " << int(c.type) << " " << c.op << " " << Hex(c.stored);
+}
+
+class DBCells : public ::testing::TestWithParam<CellCase> {};
+
+int32_t TextToIntOrZeroForTest(const char* s) { return static_cast<int32_t>(std::strtol(s, nullptr, 10)); }
+
+TEST_P(DBCells, StoreThenReadEveryWay) {
+  const CellCase& c = GetParam();
+  TDBTable t;
+  t.Fields.AddField("c", c.type, c.width);
+  t.Append();
+  const std::string op = c.op;
+  bool stored = false;
+  if (op == "int") stored = t.SetInt(0, 0, TextToIntOrZeroForTest(c.stored));
+  if (op == "float") stored = t.SetFloat(0, 0, std::strtold(c.stored, nullptr));
+  if (op == "bool") stored = t.SetBool(0, 0, std::string(c.stored) == "1");
+  if (op == "str") stored = t.SetStr(0, 0, c.stored);
+  EXPECT_TRUE(stored);
+  std::string s;
+  int32_t i = -99;
+  long double f = -99;
+  bool b = !c.as_bool;
+  EXPECT_TRUE(t.GetStr(0, 0, s));
+  EXPECT_TRUE(t.GetInt(0, 0, i));
+  EXPECT_TRUE(t.GetFloat(0, 0, f));
+  EXPECT_TRUE(t.GetBool(0, 0, b));
+  EXPECT_EQ(s, c.str);
+  EXPECT_EQ(i, c.as_int);
+  EXPECT_EQ(f, c.as_float);
+  EXPECT_EQ(b, c.as_bool);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversions, DBCells,
+    ::testing::Values(
+        CellCase{PT_INT, 0, "str", "12abc", "0", 0, 0, false},       // text that is no number stores 0
+        CellCase{PT_FLOAT, 0, "str", "12abc", "0", 0, 0, false},
+        CellCase{PT_STR, 3, "bool", "1", "TRU", 0, 0, false},        // "TRUE" cut to the width
+        CellCase{PT_STR, 10, "bool", "1", "TRUE", 0, 0, true},
+        CellCase{PT_INT, 0, "float", "2.5", "2", 2, 2, true},        // halves to even
+        CellCase{PT_INT, 0, "float", "3.5", "4", 4, 4, true},
+        CellCase{PT_INT, 0, "float", "-2.5", "-2", -2, -2, true},
+        CellCase{PT_INT, 0, "float", "1e30", "0", 0, 0, false},      // beyond any integer
+        CellCase{PT_FLOAT, 0, "str", "3.5", "3.5", 4, 3.5L, true},   // read as integer: rounded
+        CellCase{PT_FLOAT, 0, "int", "-7", "-7", -7, -7, true},
+        CellCase{PT_BOOL, 0, "int", "-7", "TRUE", 1, 1, true},
+        CellCase{PT_BOOL, 0, "str", "true", "FALSE", 0, 0, false},   // only "TRUE" is true
+        CellCase{PT_STR, 8, "float", "0.5", "0.5", 0, 0.5L, false},
+        CellCase{PT_STR, 8, "int", "123", "123", 123, 123, false},
+        CellCase{PT_STR, 3, "int", "-12345", "-12", -12, -12, false},
+        CellCase{PT_STR, 0, "str", "abc", "", 0, 0, false},          // width 0 holds only ""
+        CellCase{PT_STR, 20, "str", " 0x1F", " 0x1F", 31, 0, false},
+        // A cut never splits a double-byte character: "あい" in width 3.
+        CellCase{PT_STR, 3, "str", "\x82\xa0\x82\xa2", "\x82\xa0", 0, 0, false},
+        CellCase{PT_STR, 4, "str", "a\x82\xa0\x82\xa2", "a\x82\xa0", 0, 0, false}));
+
+TEST(DBCells, OutOfRangeAccessChangesNothing) {
+  TDBTable t;
+  t.Fields.AddField("a", PT_INT, 0);
+  t.Append();
+  t.SetInt(0, 0, 7);
+  int32_t v = 42;
+  std::string s = "keep";
+  EXPECT_FALSE(t.GetInt(1, 0, v));
+  EXPECT_FALSE(t.GetInt(-1, 0, v));
+  EXPECT_FALSE(t.GetStr(0, 1, s));
+  EXPECT_FALSE(t.SetInt(0, -1, 1));
+  EXPECT_FALSE(t.SetStr(1, 0, "1"));
+  EXPECT_EQ(v, 42);
+  EXPECT_EQ(s, "keep");
+  // By name: no current row, or no such column.
+  t.SetRecNo(-1);
+  EXPECT_FALSE(t.GetIntByName("a", v));
+  t.SetRecNo(0);
+  EXPECT_FALSE(t.SetIntByName("b", 1));
+  EXPECT_TRUE(t.GetIntByName("A", v));
+  EXPECT_EQ(v, 7);
+}
+
+TEST(DBCells, ColumnsAddedToFilledTableAndRefused) {
+  TDBTable t;
+  t.Fields.AddField("a", PT_INT, 0);
+  t.Append();
+  t.SetInt(0, 0, 9);
+  t.Append();
+  EXPECT_EQ(t.Fields.AddField("s", PT_STR, 4), 1);
+  EXPECT_EQ(t.Fields.AddField("b", PT_BOOL, 0), 2);
+  EXPECT_EQ(t.Fields.RecordSize(), 4 + 5 + 1);
+  std::string s = "x";
+  bool b = true;
+  int32_t a = 0;
+  EXPECT_TRUE(t.GetStr(0, 1, s));
+  EXPECT_TRUE(t.GetBool(1, 2, b));
+  EXPECT_TRUE(t.GetInt(0, 0, a));
+  EXPECT_EQ(s, "");
+  EXPECT_FALSE(b);
+  EXPECT_EQ(a, 9);
+  EXPECT_EQ(t.Fields.AddField("x", 5, 0), -1);
+  EXPECT_EQ(t.Fields.AddField("x", 0, 0), -1);
+  EXPECT_EQ(t.Fields.AddField("x", PT_STR, -1), -1);
+  EXPECT_EQ(t.Fields.Count(), 3);
+  EXPECT_EQ(t.Fields.AddField("big", PT_STR, std::numeric_limits<int32_t>::max()), 3);
+  EXPECT_EQ(t.Fields.Get(3).Size, kMaxDBFieldWidth + 1);
+  EXPECT_EQ(t.Fields.GetFieldOffset(3), 10);
+}
+
+// ---------------------------------------------------------------------------
+// Cursor, search and sort
+
+TEST(DBRows, CursorMoves) {
+  TDBTable t;
+  EXPECT_FALSE(t.First());
+  EXPECT_FALSE(t.Last());
+  EXPECT_FALSE(t.Delete());
+  t.Fields.AddField("v", PT_INT, 0);
+  for (int i = 0; i < 3; ++i) {
+    t.Append();
+    t.SetInt(i, 0, i * 10);
+  }
+  EXPECT_EQ(t.GetRecNo(), 2);
+  EXPECT_FALSE(t.Next());
+  EXPECT_EQ(t.GetRecNo(), 2);
+  EXPECT_TRUE(t.SetRecNo(-5));
+  EXPECT_EQ(t.GetRecNo(), -1);
+  EXPECT_FALSE(t.Next());
+  EXPECT_FALSE(t.Prior());
+  EXPECT_FALSE(t.SetRecNo(3));
+  EXPECT_EQ(t.GetRecNo(), -1);
+  EXPECT_TRUE(t.First());
+  EXPECT_FALSE(t.Prior());
+  // Deleting keeps the index (now the following row)...
+  EXPECT_TRUE(t.Delete());
+  int32_t v = 0;
+  EXPECT_EQ(t.GetRecNo(), 0);
+  t.GetIntByName("v", v);
+  EXPECT_EQ(v, 10);
+  // ...or moves to the new last row, and to none when the table is empty.
+  EXPECT_TRUE(t.Last());
+  EXPECT_TRUE(t.Delete());
+  EXPECT_EQ(t.GetRecNo(), 0);
+  EXPECT_TRUE(t.Delete());
+  EXPECT_EQ(t.GetRecNo(), -1);
+  EXPECT_EQ(t.GetRecordCount(), 0);
+  EXPECT_FALSE(t.Delete());
+}
+
+class DBSearch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    t.Fields.AddField("n", PT_INT, 0);
+    t.Fields.AddField("s", PT_STR, 10);
+    t.Fields.AddField("f", PT_FLOAT, 0);
+    const struct {
+      int32_t n;
+      const char* s;
+      long double f;
+    } rows[] = {{2, "ab", 1.5L}, {10, "AB", std::nanl("")}, {2, "", -1}, {1, "b", 1.5L}, {10, "a", 0}};
+    for (const auto& r : rows) {
+      t.Append();
+      t.SetInt(t.GetRecNo(), 0, r.n);
+      t.SetStr(t.GetRecNo(), 1, r.s);
+      t.SetFloat(t.GetRecNo(), 2, r.f);
+    }
+  }
+  std::vector<int32_t> Find(std::vector<std::string> keys, const TCustomParam& values, bool partial,
+                            bool ignore_case) {
+    TIntList result;
+    const auto k = StrArray(std::move(keys));
+    t.Select(result, k.get(), partial, ignore_case, &values);
+    return ToVector(result);
+  }
+  std::vector<int32_t> Column(int32_t c) {
+    std::vector<int32_t> v;
+    for (int32_t r = 0; r < t.GetRecordCount(); ++r) {
+      int32_t x = 0;
+      t.GetInt(r, c, x);
+      v.push_back(x);
+    }
+    return v;
+  }
+  TDBTable t;
+};
+
+TEST_F(DBSearch, SelectByValueType) {
+  using V = std::vector<int32_t>;
+  EXPECT_EQ(Find({"n"}, *Scalar<TParamInt>(2), false, false), (V{0, 2}));
+  // A float value compares GetFloat of the integer cell.
+  EXPECT_EQ(Find({"N"}, *Scalar<TParamFloat>(2.0L), false, false), (V{0, 2}));
+  EXPECT_EQ(Find({"f"}, *Scalar<TParamFloat>(1.5L), false, false), (V{0, 3}));
+  EXPECT_EQ(Find({"s"}, *Scalar<TParamStr>(std::string("ab")), false, false), (V{0}));
+  EXPECT_EQ(Find({"s"}, *Scalar<TParamStr>(std::string("ab")), false, true), (V{0, 1}));
+  // Partial: the cell text occurs within the value; an empty cell never.
+  EXPECT_EQ(Find({"s"}, *Scalar<TParamStr>(std::string("xaby")), true, false), (V{0, 3, 4}));
+  EXPECT_EQ(Find({"s"}, *Scalar<TParamStr>(std::string("a")), true, false), (V{4}));
+  EXPECT_EQ(Find({"s"}, *Scalar<TParamStr>(std::string("xAbY")), true, true), (V{0, 1, 3, 4}));
+  // Two keys; an unknown key name finds nothing.
+  const auto two = StrArray({"10", "a"});
+  EXPECT_EQ(Find({"n", "s"}, *two, false, false), (V{4}));
+  EXPECT_EQ(Find({"n", "zz"}, *two, false, false), (V{}));
+  // Missing arrays select every row; no keys at all too.
+  TIntList all;
+  t.Select(all, nullptr, false, false, nullptr);
+  EXPECT_EQ(ToVector(all), (V{0, 1, 2, 3, 4}));
+  EXPECT_EQ(Find({}, *Scalar<TParamInt>(1), false, false), (V{0, 1, 2, 3, 4}));
+}
+
+TEST_F(DBSearch, SortIsStableWithNaNLast) {
+  t.SetRecNo(1);
+  t.Sort(*StrArray({"n"}), *FlagArray({1}));
+  EXPECT_EQ(Column(0), (std::vector<int32_t>{10, 10, 2, 2, 1}));
+  std::string s;
+  t.GetStr(0, 1, s);  // equal keys keep their order: "AB" before "a"
+  EXPECT_EQ(s, "AB");
+  EXPECT_EQ(t.GetRecNo(), 1);  // the number is kept, whatever row is there
+
+  t.Sort(*StrArray({"s"}), *FlagArray({1}));
+  std::vector<std::string> texts;
+  for (int32_t r = 0; r < 5; ++r) {
+    t.GetStr(r, 1, s);
+    texts.push_back(s);
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"b", "ab", "a", "AB", ""}));
+
+  t.Sort(*StrArray({"f", "n"}), *FlagArray({0, 1}));
+  std::vector<std::string> floats;
+  for (int32_t r = 0; r < 5; ++r) {
+    t.GetStr(r, 2, s);
+    floats.push_back(s);
+  }
+  EXPECT_EQ(floats, (std::vector<std::string>{"-1", "0", "1.5", "1.5", "NAN"}));
+  EXPECT_EQ(Column(0), (std::vector<int32_t>{2, 10, 2, 1, 10}));
+  // Unknown key names are skipped; the shorter array bounds the keys.
+  t.Sort(*StrArray({"zz", "n", "s"}), *FlagArray({1, 0}));
+  EXPECT_EQ(Column(0), (std::vector<int32_t>{1, 2, 2, 10, 10}));
+}
+
+// ---------------------------------------------------------------------------
+// Manager
+
+TEST(DBManagerOps, NamesActiveAndDelete) {
+  TDBManager db;
+  EXPECT_EQ(db.AddTable("", 0), -1);
+  EXPECT_EQ(db.AddTable("One", 0), 0);
+  EXPECT_EQ(db.AddTable("one", 1), -1);
+  EXPECT_EQ(db.AddTable("Two", 1), 1);
+  EXPECT_EQ(db.AddTable("Three", 0), 2);
+  EXPECT_EQ(db.Active, 2);
+  EXPECT_TRUE(db.SelectTable("TWO"));
+  EXPECT_FALSE(db.SelectTable("Four"));
+  EXPECT_EQ(db.GetActiveTable()->Name, "Two");
+  // Deleting another table keeps the active one even when its index moves.
+  EXPECT_TRUE(db.DeleteTable("one"));
+  EXPECT_EQ(db.GetActiveTable()->Name, "Two");
+  EXPECT_FALSE(db.DeleteTable("one"));
+  EXPECT_TRUE(db.DeleteTable("Two"));
+  EXPECT_EQ(db.GetActiveTable(), nullptr);
+  db.AddTable("S", 1);
+  db.SelectTable("Three");
+  db.ClearGameTables();
+  EXPECT_EQ(db.Count(), 1);
+  EXPECT_EQ(db.GetActiveTable(), nullptr);
+  db.Clear();
+  EXPECT_EQ(db.Count(), 0);
+  EXPECT_EQ(db.Active, -1);
+}
+
+class DBManagerRows : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    db.AddTable("Src", 0);
+    TDBTable& t = *db.GetActiveTable();
+    t.Fields.AddField("k", PT_STR, 8);
+    t.Fields.AddField("v", PT_INT, 0);
+    for (const char* k : {"apple", "Banana", "cherry"}) {
+      t.Append();
+      t.SetStrByName("k", k);
+      t.SetIntByName("v", static_cast<int32_t>(std::string(k).size()));
+    }
+    db.AddTable("Dst", 1);
+    db.GetActiveTable()->Fields.AddField("other", PT_BOOL, 0);
+    db.GetActiveTable()->Append();
+    db.SelectTable("Src");
+  }
+  TIntList Rows(std::vector<int32_t> v) {
+    TIntList l;
+    for (int32_t x : v) l.Add(x);
+    return l;
+  }
+  TDBManager db;
+};
+
+TEST_F(DBManagerRows, CopyAndInsertTables) {
+  EXPECT_FALSE(db.CopyTable("Src", Rows({0})));  // onto the active table
+  EXPECT_FALSE(db.CopyTable("Nope", Rows({0})));
+  // A bad row index changes nothing.
+  const auto before = Describe(db, 1, false);
+  EXPECT_FALSE(db.CopyTable("Dst", Rows({2, 3})));
+  EXPECT_FALSE(db.CopyTable("Dst", Rows({-1})));
+  EXPECT_EQ(Describe(db, 1, false), before);
+
+  EXPECT_TRUE(db.CopyTable("Dst", Rows({2, 0})));
+  TDBTable& dst = *db.GetTable(db.IndexOfTable("Dst"));
+  EXPECT_EQ(dst.Category, kDBStatusCategory);  // the target keeps its category
+  EXPECT_TRUE(dst.Fields.SameFields(db.GetActiveTable()->Fields));
+  std::string s;
+  dst.GetStr(0, 0, s);
+  EXPECT_EQ(s, "cherry");
+  EXPECT_EQ(dst.GetRecordCount(), 2);
+  EXPECT_TRUE(db.CopyTable("Dst", Rows({})));
+  EXPECT_EQ(dst.GetRecordCount(), 0);
+  EXPECT_EQ(dst.Fields.Count(), 2);
+
+  // Insert: the columns must be the same; the table may be the active one.
+  EXPECT_TRUE(db.InsertTable("Src", Rows({1, 1})));
+  EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
+  db.GetActiveTable()->GetStr(4, 0, s);
+  EXPECT_EQ(s, "Banana");
+  EXPECT_FALSE(db.InsertTable("Src", Rows({5})));
+  EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
+  dst.Fields.Clear();
+  dst.Fields.AddField("K", PT_STR, 8);
+  dst.Fields.AddField("v", PT_INT, 0);
+  EXPECT_FALSE(db.InsertTable("Dst", Rows({})));  // names differ in case
+  db.Active = -1;
+  EXPECT_FALSE(db.InsertTable("Dst", Rows({})));
+  EXPECT_FALSE(db.CopyTable("Dst", Rows({})));
+}
+
+TEST(DBLines, SplitLikeTextFiles) {
+  using L = std::vector<std::string>;
+  EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (L{"a", "b", "c", "d"}));
+  EXPECT_EQ(SplitTextLines("a\n\nb\n"), (L{"a", "", "b"}));
+  EXPECT_EQ(SplitTextLines("a\r\n\r\n"), (L{"a", ""}));
+  EXPECT_EQ(SplitTextLines(std::string("a\nb\0c\n", 6)), (L{"a", "b"}));
+  EXPECT_EQ(SplitTextLines(""), L{});
+  EXPECT_EQ(SplitTextLines("\n"), L{""});
+}
+
+}  // namespace
+}  // namespace orba

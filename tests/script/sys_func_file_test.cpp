@@ -1,0 +1,381 @@
+// The file functions run from compiled script statements: in-memory files,
+// text files, extraction into a folder with the overwrite question, the
+// file and folder dialogs from scripted answers, and opening addresses.
+#include "script/sys_func_file.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <map>
+
+#include "core/vr_file_manager.h"
+#include "platform/dialogs.h"
+#include "platform/file_dialogs.h"
+#include "script/expr_test_env.h"
+#include "script/folder_chooser.h"
+#include "script/save_data.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+class MemoryFiles : public TGameFileSource {
+ public:
+  std::map<std::string, std::string> files;
+  bool FileAvailable(const std::string& name) override { return files.count(name) > 0; }
+  std::string LoadFile(const std::string& name) override { return files.at(name); }
+};
+
+class FakeSaveStore : public TSaveFileStore {
+ public:
+  bool fail = false;
+  std::map<std::string, std::vector<uint8_t>> written;
+  bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override {
+    if (fail) return false;
+    written[name] = data;
+    return true;
+  }
+};
+
+class QueueDialogs : public TFileDialogService {
+ public:
+  std::deque<std::optional<std::string>> answers;
+  std::vector<TFileDialogRequest> shown;
+  std::optional<std::string> Show(const TFileDialogRequest& r) override {
+    shown.push_back(r);
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+class QueueBoxes : public TMessageBoxService {
+ public:
+  std::deque<int> answers;  // button indexes
+  std::vector<TDialogRequest> shown;
+  TDialogResult Show(const TDialogRequest& r) override {
+    shown.push_back(r);
+    const int index = answers.empty() ? 1 : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    return {TDialogAnswer::Custom, index};
+  }
+};
+
+std::string Content(TVrFileManager& vf, const std::string& name) {
+  TKsMemoryStream s;
+  vf.LoadToStream(s, name);
+  return std::string(s.Bytes().begin(), s.Bytes().end());
+}
+
+void AddMemoryFile(TVrFileManager& vf, const std::string& name, const std::string& text) {
+  TVrFile* f = vf.GetCollection(0)->AddEntry(name);
+  f->Data->Write(text.data(), static_cast<int64_t>(text.size()));
+}
+
+struct FileEnv : test::TExprEnv {
+  FileEnv() {
+    vf.AddCollection(std::make_unique<TVrFileCollection>());
+    funcs.SetFileService(&service);
+    service.ShellOpen = [this](const std::string& target) { opened.push_back(target); };
+    previous_dialogs = SetFileDialogService(dialogs);
+    previous_boxes = SetMessageBoxService(boxes);
+  }
+  ~FileEnv() {
+    SetFileDialogService(previous_dialogs);
+    SetMessageBoxService(previous_boxes);
+  }
+  std::string Vars(const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : "|") + Var(names[i]);
+    return out;
+  }
+  TVrFileManager vf;
+  MemoryFiles game;
+  FakeSaveStore save;
+  TFileFuncService service{vf, game, &save};
+  std::vector<std::string> opened;
+  std::shared_ptr<QueueDialogs> dialogs = std::make_shared<QueueDialogs>();
+  std::shared_ptr<QueueBoxes> boxes = std::make_shared<QueueBoxes>();
+  std::shared_ptr<TFileDialogService> previous_dialogs;
+  std::shared_ptr<TMessageBoxService> previous_boxes;
+};
+
+TEST(FileFunctions, MemoryFilesAndCopy) {
+  FileEnv env;
+  AddMemoryFile(env.vf, "mem:a.txt", "hello");
+  env.Run({
+      "e0 = FileExists(\"\")",
+      "e1 = FileExists(\"MEM:A.TXT\")",
+      "c1 = CopyFile(\"mem:a.txt\", \"save:s1.txt\")",
+      "e2 = FileExists(\"save:s1.txt\")",
+      "c2 = CopyFile(\"mem:a.txt\", \"mem:a.txt\")",
+      "c3 = CopyFile(\"save:s1.txt\", \"SAVE:S1.TXT\")",
+      "c4 = CopyFile(\"a.txt\", \"mem:b.txt\")",
+      "c5 = CopyFile(\"mem:none\", \"mem:b.txt\")",
+      "c6 = CopyFile(\"mem:a.txt\", \"plain.txt\")",
+  });
+  EXPECT_EQ(env.Vars({"e0", "e1", "c1", "e2", "c2", "c3", "c4", "c5", "c6"}),
+            "FALSE|TRUE|TRUE|TRUE|TRUE|TRUE|FALSE|FALSE|TRUE");
+  // Copying a file onto itself keeps its bytes, in memory and in save.dat.
+  EXPECT_EQ(Content(env.vf, "mem:a.txt"), "hello");
+  EXPECT_EQ(Content(env.vf, "save:s1.txt"), "hello");
+  EXPECT_EQ(Content(env.vf, "plain.txt"), "hello");
+  ASSERT_EQ(env.save.written.size(), 2u);  // written under the names given
+  for (const auto& [name, data] : env.save.written) EXPECT_EQ(std::string(data.begin(), data.end()), "hello");
+  // When save.dat cannot be written the copy answers false.
+  env.save.fail = true;
+  env.Run({"c7 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")"});
+  EXPECT_EQ(env.Var("c7"), "FALSE");
+}
+
+// A "save:" copy reaches save.dat, which the next run's start-up copies back
+// into the in-memory files, and which the independent package reader
+// accepts.
+TEST(FileFunctions, SaveFilesSurviveARun) {
+  test::TempDir dir;
+  const std::string path = dir / "save.dat";
+  {
+    FileEnv env;
+    TEmptySaveSections sections(env.store, 640, 480);
+    TSaveDataFile save(path, sections.Sections());
+    save.OpenAtStart(env.vf.GetCollection(0));
+    ASSERT_TRUE(save.SaveGame(2, "", 0, "slot two", true));
+    TSaveDataSlots slots(save);
+    TFileFuncService service(env.vf, env.game, &slots);
+    service.SaveSlots = &slots;
+    env.funcs.SetFileService(&service);
+    AddMemoryFile(env.vf, "mem:a.txt", "hello");
+    env.Run({"c = CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "c2 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")",
+             "c3 = CopyFile(\"save:s2.txt\", \"save:s2.txt\")", "g = GetSaveCaption(2)",
+             "n = ListSaveCaption()"});
+    EXPECT_EQ(env.Vars({"c", "c2", "c3", "g", "n"}), "TRUE|TRUE|TRUE|slot two|1");
+  }
+  FileEnv next;
+  TEmptySaveSections sections(next.store, 640, 480);
+  TSaveDataFile save(path, sections.Sections());
+  save.OpenAtStart(next.vf.GetCollection(0));
+  EXPECT_FALSE(save.Damaged()) << save.Warning();
+  next.Run({"e = FileExists(\"save:s1.txt\")", "e2 = FileExists(\"SAVE:S2.TXT\")"});
+  EXPECT_EQ(next.Vars({"e", "e2"}), "TRUE|TRUE");
+  EXPECT_EQ(Content(next.vf, "save:s2.txt"), "hello");
+  EXPECT_EQ(save.GetSaveCaption(2), "slot two");
+  const test::CommandResult listed = test::RunPython("fixtures/vf_fixture.py", {"list", path});
+  EXPECT_EQ(listed.exit_code, 0) << listed.output;
+  EXPECT_NE(listed.output.find("save:s1.txt\t"), std::string::npos) << listed.output;
+  // A save.dat that could not be read at start-up is left alone, and the
+  // copy answers false.
+  test::WriteFileBytes(path, test::Bytes("not a package"));
+  TSaveDataFile damaged(path, sections.Sections());
+  damaged.OpenAtStart(nullptr);
+  ASSERT_TRUE(damaged.Damaged());
+  TSaveDataSlots slots(damaged);
+  EXPECT_FALSE(slots.WriteSaveFile("save:x", {1, 2}));
+  EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
+}
+
+class FakeSlots : public TSaveSlotSource {
+ public:
+  std::vector<std::pair<std::string, int32_t>> captions;
+  std::string GetSaveCaption(int32_t slot) override {
+    for (const auto& [caption, s] : captions) {
+      if (s == slot) return caption;
+    }
+    return std::string();
+  }
+  std::vector<std::pair<std::string, int32_t>> SaveCaptions() override { return captions; }
+};
+
+TEST(FileFunctions, SaveCaptions) {
+  FileEnv env;
+  env.Run({"g0 = GetSaveCaption(1)", "caps = \"x\"", "slots = 9", "n0 = ListSaveCaption(caps, slots)"});
+  EXPECT_EQ(env.Vars({"g0", "n0", "caps", "slots"}), "|0|x|9");
+  FakeSlots slots;
+  env.service.SaveSlots = &slots;
+  env.Run({"n1 = ListSaveCaption(caps, slots)", "k = GetArraySize(caps)"});
+  EXPECT_EQ(env.Vars({"n1", "k", "caps", "slots"}), "0|1|x|9");  // no slot: arrays unchanged
+  slots.captions = {{"first", 3}, {"\x91\xe6\x93\xf1", 0}};  // 第二
+  env.Run({"g1 = GetSaveCaption(0)", "g2 = GetSaveCaption(5)", "n2 = ListSaveCaption(caps, slots)",
+           "k2 = GetArraySize(caps) ++ GetArraySize(slots)", "c1 = caps[1]", "s0 = slots[0]", "n3 = ListSaveCaption()"});
+  EXPECT_EQ(env.Vars({"g1", "g2", "n2", "k2", "c1", "s0", "n3"}), "\x91\xe6\x93\xf1||2|22|\x91\xe6\x93\xf1|3|2");
+}
+
+TEST(FileFunctions, LoadTextFile) {
+  FileEnv env;
+  env.game.files["t.txt"] = "one\r\ntwo\rthree\n";
+  env.game.files["empty.txt"] = "";
+  env.game.files["zero.txt"] = std::string("\0abc", 4);
+  env.Run({
+      "lines = \"x\"",
+      "l0 = LoadTextFile(lines, \"missing.txt\")",
+      "l1 = LoadTextFile(lines, \"empty.txt\")",
+      "l2 = LoadTextFile(lines, \"zero.txt\")",
+      "k = GetArraySize(lines)",
+      "l3 = LoadTextFile(lines, \"t.txt\")",
+      "n = GetArraySize(lines)",
+      "last = lines[2]",
+  });
+  EXPECT_EQ(env.Vars({"l0", "l1", "l2", "k", "l3", "n", "last"}), "FALSE|FALSE|FALSE|1|TRUE|3|three");
+}
+
+TEST(FileFunctions, DialogsFromScriptedAnswers) {
+  FileEnv env;
+  env.dialogs->answers = {std::string("/home/p/a.txt"), std::nullopt, std::string("/home/p/out.dat"),
+                          std::string("/home/p/folder"), std::nullopt};
+  env.Run({
+      "f = \"keep\"",
+      "o1 = SelectOpenFile(f, \"Text (*.txt)|*.txt;*.log\")",
+      "f1 = f",
+      "o2 = SelectOpenFile(f)",
+      "f2 = f",
+      "s1 = SelectSaveFile(f)",
+      "d = \"keep\"",
+      "d1 = SelectDirectory(d)",
+      "d2 = SelectDirectory(d)",
+  });
+  EXPECT_EQ(env.Vars({"o1", "f1", "o2", "f2", "s1", "f", "d1", "d", "d2"}),
+            "TRUE|/home/p/a.txt|FALSE|/home/p/a.txt|TRUE|/home/p/out.dat|TRUE|/home/p/folder\\|FALSE");
+  ASSERT_EQ(env.dialogs->shown.size(), 5u);
+  EXPECT_EQ(env.dialogs->shown[0].Kind, TFileDialogKind::Open);
+  EXPECT_TRUE(env.dialogs->shown[0].FileMustExist);
+  EXPECT_EQ(env.dialogs->shown[0].Filter, "Text (*.txt)|*.txt;*.log");
+  EXPECT_EQ(env.dialogs->shown[2].Kind, TFileDialogKind::Save);
+  EXPECT_TRUE(env.dialogs->shown[2].OverwritePrompt);
+  EXPECT_EQ(env.dialogs->shown[3].Kind, TFileDialogKind::Folder);
+}
+
+TEST(FileFunctions, OpenUrl) {
+  FileEnv env;
+  test::TempDir dir;
+  env.Declare("folder", PT_STR)->SetAsStr(dir.path());
+  env.Run({
+      "OpenUrl(\"http://example.com/\")",
+      "OpenUrl(\"HTTP://example.com/\")",
+      "OpenUrl(\"ftp.example.com\")",
+      "OpenUrl(\"mailto:x\")",
+      "OpenUrl(folder)",
+      "OpenUrl(\"\")",
+  });
+  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "ftp.example.com", dir.path()}));
+}
+
+TEST(FileFunctions, ExtractIntoFolderOnly) {
+  FileEnv env;
+  test::TempDir dir;
+  const std::string dest = dir / "out";
+  for (const char* name : {"music\\a.ogg", "music\\b.ogg", "music\\c.txt", "music\\d.OGG", "x\\..\\..\\up.txt",
+                           "..", "a/../../slash.txt"}) {
+    AddMemoryFile(env.vf, name, std::string("data of ") + name);
+  }
+  std::filesystem::create_directories(dest);
+  test::WriteFileBytes(dest + "/b.ogg", test::Bytes("old"));
+  test::WriteFileBytes(dest + "/c.txt", test::Bytes("old"));
+  env.Declare("dest", PT_STR)->SetAsStr(dest + "/new");
+  env.Declare("dest2", PT_STR)->SetAsStr(dest);
+  TParamCollectionItem* names = env.Declare("names", PT_STR);
+  const std::vector<std::string> list = {"music\\*.ogg", "x\\..\\..\\up.txt", "..", "a/../../slash.txt",
+                                         "music\\c.txt"};
+  names->SetDims({5});
+  for (int32_t i = 0; i < 5; ++i) names->SetStrItem(i, list[static_cast<size_t>(i)]);
+  env.Run({"x1 = ExtractFile(names, TRUE, dest)"});
+  EXPECT_EQ(env.Var("x1"), "TRUE");
+  const std::string out = dest + "/new/";
+  EXPECT_EQ(test::ReadFileBytes(out + "a.ogg"), test::Bytes("data of music\\a.ogg"));
+  EXPECT_EQ(test::ReadFileBytes(out + "d.OGG"), test::Bytes("data of music\\d.OGG"));
+  EXPECT_EQ(test::ReadFileBytes(out + "up.txt"), test::Bytes("data of x\\..\\..\\up.txt"));
+  EXPECT_EQ(test::ReadFileBytes(out + "slash.txt"), test::Bytes("data of a/../../slash.txt"));
+  EXPECT_EQ(test::ReadFileBytes(out + "c.txt"), test::Bytes("data of music\\c.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "up.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "slash.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dest + "/up.txt"));
+  EXPECT_TRUE(env.boxes->shown.empty());  // nothing existed in the new folder
+
+  // Into the folder with the old files: the question for b.ogg (answered
+  // No) and for c.txt (the box closed: No).
+  env.boxes->answers = {1};
+  env.Run({"x2 = ExtractFile(names, TRUE, dest2)"});
+  EXPECT_EQ(env.Var("x2"), "TRUE");
+  ASSERT_EQ(env.boxes->shown.size(), 2u);
+  EXPECT_EQ(env.boxes->shown[0].Labels.size(), 5u);
+  EXPECT_EQ(env.boxes->shown[0].Title, "\x8am\x94" "F");  // 確認
+  EXPECT_EQ(test::ReadFileBytes(dest + "/b.ogg"), test::Bytes("old"));
+  EXPECT_EQ(test::ReadFileBytes(dest + "/c.txt"), test::Bytes("old"));
+  EXPECT_EQ(test::ReadFileBytes(dest + "/a.ogg"), test::Bytes("data of music\\a.ogg"));
+}
+
+TEST(FileFunctions, ExtractAnswersAndChooser) {
+  FileEnv env;
+  test::TempDir dir;
+  AddMemoryFile(env.vf, "one.txt", "new one");
+  AddMemoryFile(env.vf, "two.txt", "new two");
+  test::WriteFileBytes(dir / "one.txt", test::Bytes("old"));
+  test::WriteFileBytes(dir / "two.txt", test::Bytes("old"));
+  env.Declare("names", PT_STR);
+  env.Declare("dir", PT_STR)->SetAsStr(dir.path());
+  env.Run({"SetArray(names, 2)", "names[0] = \"one.txt\"", "names[1] = \"two.txt\""});
+  // No to all: nothing written, one question.
+  env.boxes->answers = {3};
+  env.Run({"n1 = ExtractFile(names, TRUE, dir)"});
+  EXPECT_EQ(env.Var("n1"), "FALSE");
+  EXPECT_EQ(env.boxes->shown.size(), 1u);
+  // Without Confirm: overwritten without a question.
+  env.Run({"n2 = ExtractFile(names, FALSE, dir)"});
+  EXPECT_EQ(env.Var("n2"), "TRUE");
+  EXPECT_EQ(env.boxes->shown.size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(dir / "two.txt"), test::Bytes("new two"));
+  // Without a folder the chooser asks; cancelled, nothing happens.
+  env.Run({"n3 = ExtractFile(names)"});
+  EXPECT_EQ(env.Var("n3"), "FALSE");
+  env.dialogs->answers = {dir / "chosen"};
+  env.Run({"n4 = ExtractFile(names, FALSE)"});
+  EXPECT_EQ(env.Var("n4"), "TRUE");
+  EXPECT_EQ(test::ReadFileBytes(dir / "chosen/one.txt"), test::Bytes("new one"));
+}
+
+TEST(FileFunctions, FolderChooser) {
+  FileEnv env;
+  test::TempDir dir;
+  env.dialogs->answers = {std::nullopt, dir / "Games/", std::string("/"), dir.path()};
+  TSHBrowseForFolderEx chooser;
+  chooser.Caption = "pick";
+  chooser.FolderName = "stale";
+  EXPECT_FALSE(chooser.Execute());
+  EXPECT_EQ(chooser.FolderName, "");
+  EXPECT_EQ(chooser.DisplayName, "");
+  EXPECT_TRUE(chooser.Execute());
+  EXPECT_EQ(chooser.FolderName, dir / "Games/");
+  EXPECT_EQ(chooser.DisplayName, "Games");
+  EXPECT_TRUE(chooser.Execute());
+  EXPECT_EQ(chooser.DisplayName, "/");
+  // A manual initial folder counts only when it is a folder.
+  chooser.SelectFolder = sfManual;
+  chooser.SelectFolderName = dir / "missing";
+  EXPECT_TRUE(chooser.Execute());
+  chooser.SelectFolderName = dir.path();
+  EXPECT_FALSE(chooser.Execute());
+  ASSERT_EQ(env.dialogs->shown.size(), 5u);
+  EXPECT_EQ(env.dialogs->shown[0].Title, "pick");
+  EXPECT_EQ(env.dialogs->shown[0].Kind, TFileDialogKind::Folder);
+  EXPECT_EQ(env.dialogs->shown[3].InitialFolder, "");
+  EXPECT_EQ(env.dialogs->shown[4].InitialFolder, dir.path());
+}
+
+TEST(FileFunctions, MasksAndPrefixes) {
+  struct Case {
+    const char* name;
+    const char* mask;
+    bool match;
+  } cases[] = {{"a.ogg", "*.ogg", true},        {"A.OGG", "*.ogg", true},   {"a.ogg.txt", "*.ogg", false},
+               {"ab.ogg", "?.ogg", false},      {"b.ogg", "?.ogg", true},   {"c1.wav", "[a-c]?.wav", true},
+               {"d1.wav", "[a-c]?.wav", false}, {"d1.wav", "[!a-c]*", true}, {"x", "[x", false},
+               {"\x95\x5c.txt", "?.txt", true},  // 表 is one character
+               {"", "*", true},                 {"abc", "a*c*", true},      {"abc", "*b", false}};
+  for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
+  EXPECT_TRUE(IsMemoryFileName("MEM:x"));
+  EXPECT_TRUE(IsMemoryFileName("Save:x"));
+  EXPECT_FALSE(IsMemoryFileName("me:x"));
+}
+
+}  // namespace
+}  // namespace orba
