@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/pixel_format.h"
+
 namespace orba {
 
 namespace {
@@ -11,6 +13,13 @@ namespace {
 bool IsPaletteDepth(int32_t bits) { return bits == 1 || bits == 4 || bits == 8; }
 
 uint32_t Channel(uint32_t rgb, int shift) { return (rgb >> shift) & 0xFFu; }
+
+// The bitmap's layout of a direct depth; colours and 8-8-8 values are packed
+// into 15- and 16-bit pixels with the bitmap's own packing, so a key colour
+// and a copied picture narrow alike.
+const TDIBChannelLayout& DirectLayout(int32_t bits) {
+  return bits == 15 ? Layout555() : bits == 16 ? Layout565() : Layout888();
+}
 
 // Two formats hold the same pixel values: same depth, and at the palette
 // depths the same colours in the table.
@@ -31,9 +40,9 @@ int32_t ColorToPixel(int32_t color, int32_t bit_count) {
   uint32_t c = static_cast<uint32_t>(color);
   uint32_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
   switch (bit_count) {
-    case 15: return static_cast<int32_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-    case 16: return static_cast<int32_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-    case 32: return static_cast<int32_t>((r << 16) | (g << 8) | b);
+    case 15:
+    case 16:
+    case 32: return static_cast<int32_t>(PackPixel(DirectLayout(bit_count), r, g, b));
     default: return color;
   }
 }
@@ -95,8 +104,8 @@ int32_t NearestPaletteIndex(uint32_t rgb, const uint8_t* palette, int32_t count)
 uint32_t RGB888ToPixel(uint32_t rgb, const TPixelFormat& format) {
   uint32_t r = Channel(rgb, 16), g = Channel(rgb, 8), b = Channel(rgb, 0);
   switch (format.BitCount) {
-    case 15: return (r >> 3) << 10 | (g >> 3) << 5 | (b >> 3);
-    case 16: return (r >> 3) << 11 | (g >> 2) << 5 | (b >> 3);
+    case 15:
+    case 16: return PackPixel(DirectLayout(format.BitCount), r, g, b);
     case 24:
     case 32: return rgb & 0xFFFFFFu;
     default: break;

@@ -5,6 +5,9 @@
 #include <cstring>
 #include <vector>
 
+#include "graphics/pixel_format.h"
+#include "graphics/pixel_view.h"
+
 namespace orba {
 
 namespace {
@@ -14,28 +17,12 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
-inline void PutIndex(uint8_t* row, int32_t bits, int32_t x, uint32_t v) {
-  switch (bits) {
-    case 1: {
-      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = static_cast<uint8_t>((v & 1) ? row[x >> 3] | bit : row[x >> 3] & ~bit);
-      break;
-    }
-    case 4:
-      row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | (v & 0x0F)
-                                                 : (row[x >> 1] & 0x0F) | ((v & 0x0F) << 4));
-      break;
-    default: row[x] = static_cast<uint8_t>(v);
-  }
-}
-
+// The colour bits of a pixel of 16 bits or more (the fourth byte of a 32-bit
+// pixel left out).
 inline uint32_t RawAt(const TFastDIB& s, const uint8_t* row, int32_t x) {
-  switch (s.BitCount) {
-    case 16: return row[2 * x] | (row[2 * x + 1] << 8);
-    case 24: return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
-    case 32: return row[4 * x] | (row[4 * x + 1] << 8) | (row[4 * x + 2] << 16);
-    default: return 0;
-  }
+  if (s.BitCount <= 8) return 0;
+  const int bytes = s.BitCount / 8;
+  return LoadPixelBytes(row + static_cast<std::ptrdiff_t>(x) * bytes, bytes) & 0xFFFFFFu;
 }
 
 // The 8-bit channels of a pixel; 16-bit pixels widened by the source's shifts
@@ -44,7 +31,7 @@ inline Rgb ColorAt(const TFastDIB& s, int32_t y, int32_t x) {
   const uint8_t* row = s.Row(y);
   switch (s.BitCount) {
     case 16: {
-      const uint32_t p = row[2 * x] | (row[2 * x + 1] << 8);
+      const uint32_t p = LoadPixelBytes(row + static_cast<std::ptrdiff_t>(x) * 2, 2);
       return Rgb{static_cast<uint8_t>((p >> s.RedPos) << s.RedDrop), static_cast<uint8_t>((p >> s.GreenPos) << s.GreenDrop),
                  static_cast<uint8_t>((p & 0xFF) << s.BlueDrop)};
     }
@@ -59,9 +46,8 @@ inline Rgb ColorAt(const TFastDIB& s, int32_t y, int32_t x) {
 
 inline TRGBQuad Quad(const Rgb& c) { return MakeQuad(c.r, c.g, c.b); }
 
-inline void Put16(TFastDIB& t, uint8_t* row, int32_t x, uint32_t p) {
-  row[2 * x] = static_cast<uint8_t>(p);
-  row[2 * x + 1] = static_cast<uint8_t>(p >> 8);
+inline void Put16(uint8_t* row, int32_t x, uint32_t p) {
+  StorePixelBytes(row + static_cast<std::ptrdiff_t>(x) * 2, 2, p);
 }
 
 inline uint32_t Pack16(const TFastDIB& t, const Rgb& c) {
@@ -165,7 +151,7 @@ void MakeTwoColor(TFastDIB& t, const TFastDIB& s) {
       uint8_t* row = t.Row(y);
       for (int32_t x = 0; x < w; ++x) {
         const auto i = static_cast<int32_t>(s.IndexAt(y, x));
-        PutIndex(row, 1, x, keep ? (i == second ? 1 : 0) : (i != 0 ? 1 : 0));
+        StoreRowIndex(row, 1, x, keep ? (i == second ? 1 : 0) : (i != 0 ? 1 : 0));
       }
     }
     return;
@@ -190,7 +176,7 @@ void MakeTwoColor(TFastDIB& t, const TFastDIB& s) {
   for (int32_t y = 0; y < h; ++y) {
     uint8_t* row = t.Row(y);
     const uint8_t* src = s.Row(y);
-    for (int32_t x = 0; x < w; ++x) PutIndex(row, 1, x, have_second && RawAt(s, src, x) == c1 ? 1 : 0);
+    for (int32_t x = 0; x < w; ++x) StoreRowIndex(row, 1, x, have_second && RawAt(s, src, x) == c1 ? 1 : 0);
   }
 }
 
@@ -217,7 +203,7 @@ void ExactFromDirect(TFastDIB& t, const TFastDIB& s, int32_t limit, uint32_t ove
           slot = static_cast<uint16_t>(overflow);
         }
       }
-      PutIndex(row, t.BitCount, x, slot);
+      StoreRowIndex(row, t.BitCount, x, slot);
     }
   }
 }
@@ -227,7 +213,7 @@ void CopyIndices(TFastDIB& t, const TFastDIB& s, uint32_t max_index) {
   for (int i = 0; i < entries; ++i) t.Colors[static_cast<size_t>(i)] = s.Colors[static_cast<size_t>(i)];
   for (int32_t y = 0; y < s.RowCount; ++y) {
     uint8_t* row = t.Row(y);
-    for (int32_t x = 0; x < s.Width; ++x) PutIndex(row, t.BitCount, x, std::min(s.IndexAt(y, x), max_index));
+    for (int32_t x = 0; x < s.Width; ++x) StoreRowIndex(row, t.BitCount, x, std::min(s.IndexAt(y, x), max_index));
   }
 }
 
@@ -247,7 +233,7 @@ void MakeExact8(TFastDIB& t, const TFastDIB& s) {
 void MakePlain16(TFastDIB& t, const TFastDIB& s) {
   for (int32_t y = 0; y < s.RowCount; ++y) {
     uint8_t* row = t.Row(y);
-    for (int32_t x = 0; x < s.Width; ++x) Put16(t, row, x, Pack16(t, ColorAt(s, y, x)));
+    for (int32_t x = 0; x < s.Width; ++x) Put16(row, x, Pack16(t, ColorAt(s, y, x)));
   }
 }
 
@@ -303,7 +289,7 @@ void MakeDithered16(TFastDIB& t, const TFastDIB& s) {
           level[c] = l;
           chosen[c] = static_cast<int32_t>(l << (8 - k));
         }
-        Put16(t, t.Row(y), x, (level[1] << t.GreenPos) | level[2] | (level[0] << t.RedPos));
+        Put16(t.Row(y), x, (level[1] << t.GreenPos) | level[2] | (level[0] << t.RedPos));
       });
 }
 

@@ -73,6 +73,26 @@ bool Overlaps(const TPixelView& a, const TPixelView& b) {
   return alo < bhi && blo < ahi;
 }
 
+// A surface's pixels locked for one operation: Unlock follows when the lock
+// gave an address, and only then. Locks taken one after another are
+// released in the reverse order.
+class TLockedView {
+ public:
+  TLockedView() = default;
+  explicit TLockedView(TCustomDIBX& surface) : FSurface(&surface), FView(surface.LockView()) {}
+  TLockedView(const TLockedView&) = delete;
+  TLockedView& operator=(const TLockedView&) = delete;
+  ~TLockedView() {
+    if (FSurface != nullptr && FView.Bits != nullptr) FSurface->Unlock();
+  }
+  bool Locked() const { return FView.Bits != nullptr; }
+  const TPixelView& View() const { return FView; }
+
+ private:
+  TCustomDIBX* FSurface = nullptr;
+  TPixelView FView;
+};
+
 }  // namespace
 
 // The clip rectangle cut to the pixels a view reaches: draws never leave the
@@ -164,8 +184,9 @@ TPixelView TCustomDIBX::LockView() {
 void TCustomDIBX::FillWith(TFill kind, const TRect& rect, uint32_t pixel, int32_t alpha) {
   if (kind == TFill::Alpha && alpha <= 0) return;
   alpha = std::min(alpha, 255);
-  TPixelView v = LockView();
-  if (v.Bits == nullptr) return;
+  const TLockedView lock(*this);
+  if (!lock.Locked()) return;
+  const TPixelView& v = lock.View();
   TDrawCut cut;
   if (HasWholeBytePixels(v.BitCount) &&
       CutDraw(rect.Left, rect.Top, rect, false, false, DrawingClip(v), nullptr, cut)) {
@@ -181,7 +202,6 @@ void TCustomDIBX::FillWith(TFill kind, const TRect& rect, uint32_t pixel, int32_
       }
     }
   }
-  Unlock();
 }
 
 void TCustomDIBX::Fill(uint32_t pixel) { FillRect(GetBoundsRect(), pixel); }
@@ -225,13 +245,11 @@ void TCustomDIBX::DrawColorMask(int32_t x, int32_t y, TCustomDIBX& mask, const T
                                 bool flip_h, bool flip_v, uint32_t pixel, int32_t alpha) {
   if (alpha <= 0) return;
   alpha = std::min(alpha, 255);
-  TPixelView d = LockView();
-  if (d.Bits == nullptr) return;
-  TPixelView m = mask.LockView();
-  if (m.Bits == nullptr) {
-    Unlock();
-    return;
-  }
+  const TLockedView dest_lock(*this);
+  if (!dest_lock.Locked()) return;
+  const TLockedView mask_lock(mask);
+  if (!mask_lock.Locked()) return;
+  const TPixelView &d = dest_lock.View(), &m = mask_lock.View();
   // The mask must hold the whole rectangle asked for, one byte per pixel
   // (tested before the clip, so that a clip never changes what is drawn).
   TDrawCut cut;
@@ -245,8 +263,6 @@ void TCustomDIBX::DrawColorMask(int32_t x, int32_t y, TCustomDIBX& mask, const T
       k.ColorMask(d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel(),
                   rows.Row(j), n, d.BitCount, pixel, alpha);
   }
-  mask.Unlock();
-  Unlock();
 }
 
 // ---- copies and blits ---------------------------------------------------------
@@ -257,22 +273,13 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
   if (kind != TBlit::Copy && kind != TBlit::Mask && alpha <= 0) return;
   alpha = std::min(alpha, 255);
   if (masked && mask->BitCount() != 8) return;
-  TPixelView d = LockView();
-  if (d.Bits == nullptr) return;
-  TPixelView s = source.LockView();
-  if (s.Bits == nullptr) {
-    Unlock();
-    return;
-  }
-  TPixelView m;
-  if (masked) {
-    m = mask->LockView();
-    if (m.Bits == nullptr) {
-      source.Unlock();
-      Unlock();
-      return;
-    }
-  }
+  const TLockedView dest_lock(*this);
+  if (!dest_lock.Locked()) return;
+  const TLockedView source_lock(source);
+  if (!source_lock.Locked()) return;
+  const TLockedView mask_lock = masked ? TLockedView(*mask) : TLockedView();
+  if (masked && !mask_lock.Locked()) return;
+  const TPixelView &d = dest_lock.View(), &s = source_lock.View(), &m = mask_lock.View();
   const int32_t bits = d.BitCount;
   // Both surfaces have one pixel format; pixels of another width are not
   // read as this surface's. The source rectangle is cut to the source, and
@@ -314,28 +321,23 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
       }
     }
   }
-  if (masked) mask->Unlock();
-  source.Unlock();
-  Unlock();
 }
 
 void TCustomDIBX::CopyFrom(TCustomDIBX& source) {
   if (source.Width() == Width() && source.Height() == Height() && source.Pitch() == Pitch() &&
       source.BitCount() == BitCount() && IsMemorySurface() && source.IsMemorySurface()) {
-    TPixelView d = LockView();
-    if (d.Bits == nullptr) return;
-    TPixelView s = source.LockView();
-    if (s.Bits != nullptr) {
-      if (!d.Empty() && !s.Empty()) {
-        // The whole pixel memory, padding included, in 32-bit words.
-        size_t size = static_cast<size_t>(std::abs(d.Pitch)) * static_cast<size_t>(d.Height);
-        const uint8_t* from = d.Pitch < 0 ? s.Row(s.Height - 1) : s.Row(0);
-        uint8_t* to = d.Pitch < 0 ? d.Row(d.Height - 1) : d.Row(0);
-        std::memmove(to, from, size - size % 4);
-      }
-      source.Unlock();
+    const TLockedView dest_lock(*this);
+    if (!dest_lock.Locked()) return;
+    const TLockedView source_lock(source);
+    if (!source_lock.Locked()) return;
+    const TPixelView &d = dest_lock.View(), &s = source_lock.View();
+    if (!d.Empty() && !s.Empty()) {
+      // The whole pixel memory, padding included, in 32-bit words.
+      size_t size = static_cast<size_t>(std::abs(d.Pitch)) * static_cast<size_t>(d.Height);
+      const uint8_t* from = d.Pitch < 0 ? s.Row(s.Height - 1) : s.Row(0);
+      uint8_t* to = d.Pitch < 0 ? d.Row(d.Height - 1) : d.Row(0);
+      std::memmove(to, from, size - size % 4);
     }
-    Unlock();
     return;
   }
   Draw(0, 0, source, source.GetBoundsRect(), false, false, false);
@@ -368,10 +370,9 @@ void TCustomDIBX::DrawAddMask(int32_t x, int32_t y, TCustomDIBX& source, const T
 
 void TCustomDIBX::StretchToView(const TPixelView& target, const uint8_t* target_palette,
                                 const TRect& dst_rect, const TRect& src_rect) {
-  TPixelView v = LockView();
-  if (v.Bits == nullptr) return;
-  if (!v.Empty()) ConvertStretch(target, target_palette, dst_rect, v, nullptr, src_rect);
-  Unlock();
+  const TLockedView lock(*this);
+  if (lock.Locked() && !lock.View().Empty())
+    ConvertStretch(target, target_palette, dst_rect, lock.View(), nullptr, src_rect);
 }
 
 }  // namespace orba

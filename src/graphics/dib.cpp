@@ -9,6 +9,7 @@
 
 #include "graphics/bmp.h"
 #include "graphics/graphic_errors.h"
+#include "graphics/pixel_view.h"
 
 namespace orba {
 
@@ -17,12 +18,7 @@ namespace {
 // "%s を作成できません" with "DIB".
 const char* const kCannotCreateDibText = "DIB \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
-void WriteLE32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
+void WriteLE32(uint8_t* p, uint32_t v) { StorePixelBytes(p, 4, v); }
 
 void CheckLayout(int32_t bit_count, const TDIBChannelLayout& f) {
   switch (bit_count) {
@@ -77,56 +73,19 @@ class TNearestIndex {
   std::unordered_map<uint32_t, uint8_t> cache_;
 };
 
-inline uint32_t GetIndex(const uint8_t* row, int32_t bits, int32_t x) {
-  switch (bits) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-    default: return row[x];
-  }
-}
-
-inline void SetIndex(uint8_t* row, int32_t bits, int32_t x, uint32_t v) {
-  switch (bits) {
-    case 1: {
-      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = static_cast<uint8_t>((v & 1) ? row[x >> 3] | bit : row[x >> 3] & ~bit);
-      break;
-    }
-    case 4:
-      row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | (v & 0x0F)
-                                                 : (row[x >> 1] & 0x0F) | ((v & 0x0F) << 4));
-      break;
-    default:
-      row[x] = static_cast<uint8_t>(v);
-  }
-}
-
 // Writes RGB bytes into a row of a deeper-than-8-bit image.
 void StoreRGB(uint8_t* row, int32_t bits, const TDIBChannelLayout& f, int32_t x, uint8_t r, uint8_t g, uint8_t b) {
-  switch (bits) {
-    case 16: {
-      const uint32_t p = PackPixel(f, r, g, b);
-      row[2 * x] = static_cast<uint8_t>(p);
-      row[2 * x + 1] = static_cast<uint8_t>(p >> 8);
-      break;
-    }
-    case 24:
-      row[3 * x] = b;
-      row[3 * x + 1] = g;
-      row[3 * x + 2] = r;
-      break;
-    default: {
-      const uint32_t p = PackPixel(f, r, g, b);
-      WriteLE32(row + 4 * x, p);
-    }
-  }
+  // A 24-bit image always carries 8-8-8, so its packed value is stored as
+  // blue, green, red.
+  const int bytes = bits / 8;
+  StorePixelBytes(row + static_cast<std::ptrdiff_t>(x) * bytes, bytes, PackPixel(f, r, g, b));
 }
 
 // Writes a grey level at a depth of 8 bits or fewer, as blur and greyscale do.
 inline void StoreGreyIndex(uint8_t* row, int32_t bits, int32_t x, uint32_t level) {
-  if (bits == 8) SetIndex(row, 8, x, level);
-  else if (bits == 4) SetIndex(row, 4, x, level >> 4);
-  else SetIndex(row, 1, x, level > 127 ? 1 : 0);
+  if (bits == 8) StoreRowIndex(row, 8, x, level);
+  else if (bits == 4) StoreRowIndex(row, 4, x, level >> 4);
+  else StoreRowIndex(row, 1, x, level > 127 ? 1 : 0);
 }
 
 }  // namespace
@@ -296,13 +255,13 @@ void TDIB::SetBitCount(int32_t value) {
 void TDIB::SetWidth(int32_t value) {
   if (value < 1) Clear();
   else if (Empty()) SetSize(value, std::max(Height(), 1), 8);
-  else SetSize(value, Height(), BitCount());
+  else SetSize(value, Height(), LayoutBitCount());
 }
 
 void TDIB::SetHeight(int32_t value) {
   if (value < 1) Clear();
   else if (Empty()) SetSize(std::max(Width(), 1), value, 8);
-  else SetSize(Width(), value, BitCount());
+  else SetSize(Width(), value, LayoutBitCount());
 }
 
 void TDIB::EnsurePrivate(bool /*for_writing*/) {
@@ -359,31 +318,17 @@ const uint8_t* TDIB::PeekRow(int32_t y) {
 uint32_t TDIB::GetPixel(int32_t x, int32_t y) {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return 0;
   const uint8_t* row = PeekRow(y);
-  switch (BitCount()) {
-    case 16: return row[2 * x] | (row[2 * x + 1] << 8);
-    case 24: return row[3 * x] | (row[3 * x + 1] << 8) | (row[3 * x + 2] << 16);
-    case 32:
-      return row[4 * x] | (row[4 * x + 1] << 8) | (row[4 * x + 2] << 16) | (static_cast<uint32_t>(row[4 * x + 3]) << 24);
-    default: return GetIndex(row, BitCount(), x);
-  }
+  const int32_t bits = BitCount();
+  if (bits <= 8) return RowIndexAt(row, bits, x);
+  return LoadPixelBytes(row + static_cast<std::ptrdiff_t>(x) * (bits / 8), bits / 8);
 }
 
 void TDIB::SetPixel(int32_t x, int32_t y, uint32_t value) {
   if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
   uint8_t* row = GetRow(y);
-  switch (BitCount()) {
-    case 16:
-      row[2 * x] = static_cast<uint8_t>(value);
-      row[2 * x + 1] = static_cast<uint8_t>(value >> 8);
-      break;
-    case 24:
-      row[3 * x] = static_cast<uint8_t>(value);
-      row[3 * x + 1] = static_cast<uint8_t>(value >> 8);
-      row[3 * x + 2] = static_cast<uint8_t>(value >> 16);
-      break;
-    case 32: WriteLE32(row + 4 * x, value); break;
-    default: SetIndex(row, BitCount(), x, value);
-  }
+  const int32_t bits = BitCount();
+  if (bits <= 8) StoreRowIndex(row, bits, x, value);
+  else StorePixelBytes(row + static_cast<std::ptrdiff_t>(x) * (bits / 8), bits / 8, value);
 }
 
 void TDIB::CommitTable() {
@@ -420,15 +365,13 @@ void TDIB::ReadRowRGB(int32_t y, uint8_t* rgb) {
       const TDIBChannelLayout& f = image_->Layout;
       const int step = bits / 8;
       for (int32_t x = 0; x < w; ++x, rgb += 3, row += step) {
-        uint32_t p = row[0] | (row[1] << 8);
-        if (step == 4) p |= (row[2] << 16) | (static_cast<uint32_t>(row[3]) << 24);
-        UnpackPixel(f, p, rgb[0], rgb[1], rgb[2]);
+        UnpackPixel(f, LoadPixelBytes(row, step), rgb[0], rgb[1], rgb[2]);
       }
       return;
     }
     default:
       for (int32_t x = 0; x < w; ++x, rgb += 3) {
-        const TRGBQuad& q = table[GetIndex(row, bits, x)];
+        const TRGBQuad& q = table[RowIndexAt(row, bits, x)];
         rgb[0] = q.Red;
         rgb[1] = q.Green;
         rgb[2] = q.Blue;
@@ -441,7 +384,7 @@ void TDIB::WriteRowRGB(int32_t y, const uint8_t* rgb) {
   const int32_t w = Width(), bits = BitCount();
   if (bits <= 8) {
     TNearestIndex nearest(image_->ColorTable, image_->EntryCount);
-    for (int32_t x = 0; x < w; ++x, rgb += 3) SetIndex(row, bits, x, nearest(rgb[0], rgb[1], rgb[2]));
+    for (int32_t x = 0; x < w; ++x, rgb += 3) StoreRowIndex(row, bits, x, nearest(rgb[0], rgb[1], rgb[2]));
     return;
   }
   for (int32_t x = 0; x < w; ++x, rgb += 3) StoreRGB(row, bits, image_->Layout, x, rgb[0], rgb[1], rgb[2]);
@@ -470,7 +413,7 @@ void TDIB::Draw(TDIB& target, const TRect& rect) {
     uint8_t* row = target.GetRow(y);
     for (int32_t x = x0; x < x1; ++x) {
       const uint8_t* c = &src[static_cast<size_t>(column[static_cast<size_t>(x - x0)]) * 3];
-      if (palette_target) SetIndex(row, target.BitCount(), x, nearest(c[0], c[1], c[2]));
+      if (palette_target) StoreRowIndex(row, target.BitCount(), x, nearest(c[0], c[1], c[2]));
       else StoreRGB(row, target.BitCount(), target.image_->Layout, x, c[0], c[1], c[2]);
     }
   }
@@ -488,7 +431,7 @@ void TDIB::ChangeDepth(int32_t bit_count) {
     for (int32_t y = 0; y < h; ++y) {
       const uint8_t* s = temp.PeekRow(y);
       uint8_t* d = GetRow(y);
-      for (int32_t x = 0; x < w; ++x) SetIndex(d, bit_count, x, GetIndex(s, source_bits, x));
+      for (int32_t x = 0; x < w; ++x) StoreRowIndex(d, bit_count, x, RowIndexAt(s, source_bits, x));
     }
     return;
   }

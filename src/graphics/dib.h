@@ -166,6 +166,9 @@ class TDIB {
  protected:
   void ReplaceImage(std::shared_ptr<TDIBSharedImage> image);
   void EnsurePrivate(bool for_writing);
+  // The depth that SetSize must be given to make another image of the
+  // current layout; SetWidth and SetHeight resize with it.
+  virtual int32_t LayoutBitCount() const { return BitCount(); }
 
  private:
   std::shared_ptr<TDIBSharedImage> image_;

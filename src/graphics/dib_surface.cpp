@@ -387,36 +387,18 @@ int32_t TDIBSurface::CountColors() {
   if (Empty()) return 0;
   TPixelView v = ReadView();
   const int32_t bits = v.BitCount;
-  if (bits > 8 && bits <= 16) {
-    std::vector<bool> seen(65536);
-    int32_t count = 0;
-    for (int32_t y = 0; y < v.Height; ++y)
-      for (int32_t x = 0; x < v.Width; ++x) {
-        uint32_t p = ViewGetPixel(v, x, y) & 0xFFFF;
-        if (!seen[p]) seen[p] = true, ++count;
-      }
-    return count;
-  }
-  if (bits >= 24) {
-    std::vector<bool> seen(size_t{1} << 24);
-    int32_t count = 0;
-    for (int32_t y = 0; y < v.Height; ++y)
-      for (int32_t x = 0; x < v.Width; ++x) {
-        uint32_t p = ViewGetPixel(v, x, y) & 0xFFFFFF;
-        if (!seen[p]) seen[p] = true, ++count;
-      }
-    return count;
-  }
-  std::vector<bool> seen(256);
+  // Distinct values of the pixels' low bits; a 4-bit picture stops once all
+  // sixteen were met.
+  const uint32_t mask = bits >= 24 ? 0xFFFFFFu : bits > 8 ? 0xFFFFu : 0xFFu;
+  const int32_t stop = bits == 4 ? 16 : INT32_MAX;
+  std::vector<bool> seen(size_t{mask} + 1);
   int32_t count = 0;
-  const int32_t limit = 1 << bits;
   for (int32_t y = 0; y < v.Height; ++y)
     for (int32_t x = 0; x < v.Width; ++x) {
-      uint32_t p = ViewGetPixel(v, x, y);
-      if (!seen[p]) {
-        seen[p] = true;
-        if (++count >= limit && bits == 4) return count;
-      }
+      const uint32_t p = ViewGetPixel(v, x, y) & mask;
+      if (seen[p]) continue;
+      seen[p] = true;
+      if (++count >= stop) return count;
     }
   return count;
 }

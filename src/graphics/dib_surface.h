@@ -123,6 +123,10 @@ class TDIBSurface : public TDIB {
   TPixelView WriteView();
   TPixelView ReadView();
 
+ protected:
+  // 15 for 5-5-5, so that resizing keeps the layout.
+  int32_t LayoutBitCount() const override { return GetBitCount(); }
+
  private:
   std::unique_ptr<TDIBSurface> FAlpha;
 };

@@ -102,6 +102,17 @@ uint32_t ComparableColour(uint32_t pixel, int32_t bits) {
 
 bool KeyMatches(TRowKey key, uint32_t s) { return key.Enabled && s == key.Value; }
 
+// Every source pixel that is not the key: the destination pixel becomes
+// combine(source, destination).
+template <class Combine>
+inline void EachUnkeyed(uint8_t* d, const uint8_t* s, int32_t n, int bytes, TRowKey key, Combine combine) {
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t sv = Load(s, i, bytes);
+    if (KeyMatches(key, sv)) continue;
+    Store(d, i, bytes, combine(sv, Load(d, i, bytes)));
+  }
+}
+
 // Weight of coverage m for the colour-through-mask draw.
 uint32_t ColorMaskWeight(uint32_t m, uint32_t alpha, int32_t bits) {
   if (!HasRowKernelRules(bits)) return (m * alpha) >> 8;
@@ -182,28 +193,17 @@ void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t p
 }
 
 void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
-  int bytes = BytesOf(bits);
   TChannels c = ChannelsOf(bits);
-  for (int32_t i = 0; i < n; ++i) {
-    uint32_t sv = Load(s, i, bytes);
-    if (KeyMatches(key, sv)) continue;
-    uint32_t dv = Load(d, i, bytes);
-    if (dv == sv) continue;
-    Store(d, i, bytes, BlendChannels(sv, dv, static_cast<uint32_t>(alpha), c));
-  }
+  EachUnkeyed(d, s, n, BytesOf(bits), key, [&](uint32_t sv, uint32_t dv) {
+    return dv == sv ? dv : BlendChannels(sv, dv, static_cast<uint32_t>(alpha), c);
+  });
 }
 
 void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
-  int bytes = BytesOf(bits);
   TChannels c = ChannelsOf(bits);
-  for (int32_t i = 0; i < n; ++i) {
-    uint32_t sv = Load(s, i, bytes);
-    if (KeyMatches(key, sv)) continue;
-    uint32_t dv = Load(d, i, bytes);
-    uint32_t r = bits == 8 ? std::min<uint32_t>(dv + sv, 255u)
-                           : AddChannels(dv, sv, static_cast<uint32_t>(alpha), c);
-    Store(d, i, bytes, r);
-  }
+  EachUnkeyed(d, s, n, BytesOf(bits), key, [&](uint32_t sv, uint32_t dv) {
+    return bits == 8 ? std::min<uint32_t>(dv + sv, 255u) : AddChannels(dv, sv, static_cast<uint32_t>(alpha), c);
+  });
 }
 
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,

@@ -202,42 +202,43 @@ void FillAlpha(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alph
   p::FillAlpha(d, n, bits, pixel, alpha);
 }
 
-void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+// The walk of the fills that change every pixel from its own value: op32
+// takes four 32-bit pixels, op16 the channels of eight 15- or 16-bit pixels
+// and the fill pixel's channels; the rest of the row goes to `tail`.
+template <class Op32, class Op16, class Tail>
+inline void FillRows(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, Op32 op32, Op16 op16, Tail tail) {
   int32_t i = 0;
   if (bits == 32) {
     __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel));
-    for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_adds_epu8(Load16(d + i * 4), pv));
-    return p::FillAdd(d + i * 4, n - i, bits, pixel);
-  }
-  if (IsWord(bits)) {
-    TSplit a = Split(_mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), bits), top = ChannelMax(bits);
-    for (; i + 8 <= n; i += 8) {
-      TSplit b = Split(Load16(d + i * 2), bits);
-      TSplit r = {_mm_min_epi16(_mm_add_epi16(a.R, b.R), top.R), _mm_min_epi16(_mm_add_epi16(a.G, b.G), top.G),
-                  _mm_min_epi16(_mm_add_epi16(a.B, b.B), top.B)};
-      Store16(d + i * 2, Join(r, bits));
-    }
-    return p::FillAdd(d + i * 2, n - i, bits, pixel);
-  }
-  p::FillAdd(d, n, bits, pixel);
-}
-
-void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
-  int32_t i = 0;
-  if (bits == 32) {
-    __m128i pv = _mm_set1_epi32(static_cast<int32_t>(pixel));
-    for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_subs_epu8(Load16(d + i * 4), pv));
-    return p::FillSub(d + i * 4, n - i, bits, pixel);
+    for (; i + 4 <= n; i += 4) Store16(d + i * 4, op32(Load16(d + i * 4), pv));
+    return tail(d + i * 4, n - i);
   }
   if (IsWord(bits)) {
     TSplit a = Split(_mm_set1_epi16(static_cast<int16_t>(pixel & 0xFFFF)), bits);
-    for (; i + 8 <= n; i += 8) {
-      TSplit b = Split(Load16(d + i * 2), bits);
-      Store16(d + i * 2, Join({_mm_subs_epu16(b.R, a.R), _mm_subs_epu16(b.G, a.G), _mm_subs_epu16(b.B, a.B)}, bits));
-    }
-    return p::FillSub(d + i * 2, n - i, bits, pixel);
+    for (; i + 8 <= n; i += 8) Store16(d + i * 2, Join(op16(Split(Load16(d + i * 2), bits), a), bits));
+    return tail(d + i * 2, n - i);
   }
-  p::FillSub(d, n, bits, pixel);
+  tail(d, n);
+}
+
+void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  const TSplit top = ChannelMax(bits);
+  FillRows(
+      d, n, bits, pixel, [](__m128i v, __m128i pv) { return _mm_adds_epu8(v, pv); },
+      [&](const TSplit& b, const TSplit& a) {
+        return TSplit{_mm_min_epi16(_mm_add_epi16(a.R, b.R), top.R), _mm_min_epi16(_mm_add_epi16(a.G, b.G), top.G),
+                      _mm_min_epi16(_mm_add_epi16(a.B, b.B), top.B)};
+      },
+      [&](uint8_t* dt, int32_t m) { p::FillAdd(dt, m, bits, pixel); });
+}
+
+void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
+  FillRows(
+      d, n, bits, pixel, [](__m128i v, __m128i pv) { return _mm_subs_epu8(v, pv); },
+      [](const TSplit& b, const TSplit& a) {
+        return TSplit{_mm_subs_epu16(b.R, a.R), _mm_subs_epu16(b.G, a.G), _mm_subs_epu16(b.B, a.B)};
+      },
+      [&](uint8_t* dt, int32_t m) { p::FillSub(dt, m, bits, pixel); });
 }
 
 void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
@@ -270,59 +271,54 @@ void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t p
   p::ColorMask(d, m, n, bits, pixel, alpha);
 }
 
-void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+// The walk of the keyed two-row draws: source pixels equal to an enabled key
+// keep the destination, and with kKeepEqual so do source pixels equal to
+// the destination; the others become op32 or op16 of source and
+// destination. A key wider than a 16-bit pixel matches nothing. The rest of
+// the row goes to the portable kernel `tail`.
+template <bool kKeepEqual, class Op32, class Op16, class Tail>
+inline void KeyedTwoRows(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey key, Op32 op32,
+                         Op16 op16, Tail tail) {
   int32_t i = 0;
   if (bits == 32) {
-    __m128i w = _mm_set1_epi32(alpha), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
-    __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
-    for (; i + 4 <= n; i += 4) {
-      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
-      __m128i keep = _mm_or_si128(_mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv)), _mm_cmpeq_epi32(sv, dv));
-      Store16(d + i * 4, Select(keep, dv, Blend32(sv, dv, w)));
-    }
-    return p::Blend(d + i * 4, s + i * 4, n - i, bits, alpha, key);
-  }
-  if (IsWord(bits)) {
-    __m128i w = _mm_set1_epi16(static_cast<int16_t>(alpha));
-    __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
-    // A key wider than the pixel matches nothing.
-    bool key_on = key.Enabled && key.Value <= 0xFFFF;
-    __m128i kon = key_on ? AllOnes() : _mm_setzero_si128();
-    for (; i + 8 <= n; i += 8) {
-      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
-      __m128i keep = _mm_or_si128(_mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv)), _mm_cmpeq_epi16(sv, dv));
-      Store16(d + i * 2, Select(keep, dv, Blend16(sv, dv, w, bits)));
-    }
-    return p::Blend(d + i * 2, s + i * 2, n - i, bits, alpha, key);
-  }
-  p::Blend(d, s, n, bits, alpha, key);
-}
-
-void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
-  int32_t i = 0;
-  if (bits == 32) {
-    __m128i k = _mm_set1_epi32(alpha), kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
+    __m128i kv = _mm_set1_epi32(static_cast<int32_t>(key.Value));
     __m128i key_on = key.Enabled ? AllOnes() : _mm_setzero_si128();
     for (; i + 4 <= n; i += 4) {
       __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
       __m128i keep = _mm_and_si128(key_on, _mm_cmpeq_epi32(sv, kv));
-      Store16(d + i * 4, Select(keep, dv, Add32(sv, dv, k)));
+      if constexpr (kKeepEqual) keep = _mm_or_si128(keep, _mm_cmpeq_epi32(sv, dv));
+      Store16(d + i * 4, Select(keep, dv, op32(sv, dv)));
     }
-    return p::Add(d + i * 4, s + i * 4, n - i, bits, alpha, key);
+    return tail(d + i * 4, s + i * 4, n - i);
   }
   if (IsWord(bits)) {
-    __m128i k = _mm_set1_epi16(static_cast<int16_t>(alpha));
     __m128i kv = _mm_set1_epi16(static_cast<int16_t>(key.Value & 0xFFFF));
-    bool key_on = key.Enabled && key.Value <= 0xFFFF;
-    __m128i kon = key_on ? AllOnes() : _mm_setzero_si128();
+    __m128i key_on = key.Enabled && key.Value <= 0xFFFF ? AllOnes() : _mm_setzero_si128();
     for (; i + 8 <= n; i += 8) {
       __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
-      __m128i keep = _mm_and_si128(kon, _mm_cmpeq_epi16(sv, kv));
-      Store16(d + i * 2, Select(keep, dv, Add16(sv, dv, k, bits)));
+      __m128i keep = _mm_and_si128(key_on, _mm_cmpeq_epi16(sv, kv));
+      if constexpr (kKeepEqual) keep = _mm_or_si128(keep, _mm_cmpeq_epi16(sv, dv));
+      Store16(d + i * 2, Select(keep, dv, op16(sv, dv)));
     }
-    return p::Add(d + i * 2, s + i * 2, n - i, bits, alpha, key);
+    return tail(d + i * 2, s + i * 2, n - i);
   }
-  p::Add(d, s, n, bits, alpha, key);
+  tail(d, s, n);
+}
+
+void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  const __m128i w32 = _mm_set1_epi32(alpha), w16 = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  KeyedTwoRows<true>(
+      d, s, n, bits, key, [&](__m128i sv, __m128i dv) { return Blend32(sv, dv, w32); },
+      [&](__m128i sv, __m128i dv) { return Blend16(sv, dv, w16, bits); },
+      [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Blend(dt, st, m, bits, alpha, key); });
+}
+
+void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  const __m128i k32 = _mm_set1_epi32(alpha), k16 = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  KeyedTwoRows<false>(
+      d, s, n, bits, key, [&](__m128i sv, __m128i dv) { return Add32(sv, dv, k32); },
+      [&](__m128i sv, __m128i dv) { return Add16(sv, dv, k16, bits); },
+      [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Add(dt, st, m, bits, alpha, key); });
 }
 
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,

@@ -34,12 +34,6 @@ int32_t RunLength(uint32_t mask) {
   }
   return n;
 }
-
-// Shifts left for a positive count, right for a negative one.
-inline uint32_t ShiftBy(uint32_t v, int32_t s) {
-  if (s >= 32 || s <= -32) return 0;
-  return s >= 0 ? v << s : v >> -s;
-}
 }  // namespace
 
 TDIBChannelLayout BuildChannelLayoutFromMasks(uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask) {
@@ -57,12 +51,6 @@ const TDIBChannelLayout& Layout565() {
 const TDIBChannelLayout& Layout888() {
   static const TDIBChannelLayout f = BuildChannelLayout(8, 8, 8);
   return f;
-}
-
-uint32_t PackPixel(const TDIBChannelLayout& f, uint32_t r, uint32_t g, uint32_t b) {
-  return (ShiftBy(r & 0xFF, f.RedPackShift) & static_cast<uint32_t>(f.RedMask)) |
-         (ShiftBy(g & 0xFF, f.GreenPackShift) & static_cast<uint32_t>(f.GreenMask)) |
-         (ShiftBy(b & 0xFF, -f.BluePackShift) & static_cast<uint32_t>(f.BlueMask));
 }
 
 void UnpackPixel(const TDIBChannelLayout& f, uint32_t pixel, uint8_t& r, uint8_t& g, uint8_t& b) {

@@ -310,7 +310,8 @@ template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::MakeScalar() {
   if (Dims.empty()) return;
   Dims.clear();
-  Elements.resize(std::min<size_t>(Elements.size(), 1));
+  // Only ever shrinks: an array keeps its first element.
+  if (Elements.size() > 1) Elements.erase(Elements.begin() + 1, Elements.end());
 }
 
 template class TParamData<int32_t, PT_INT>;

@@ -106,6 +106,53 @@ TEST(DrawingSurface, DrawPlacesEverySourcePixelByTheMapping) {
   }
 }
 
+// Counts locks and unlocks; with Refuse, Lock gives no address.
+class TCountingDIBX : public TBufferDIBX {
+ public:
+  using TBufferDIBX::TBufferDIBX;
+  uint8_t* Lock(int32_t x, int32_t y) override {
+    if (Refuse) return nullptr;
+    ++Locks;
+    return TBufferDIBX::Lock(x, y);
+  }
+  void Unlock() override { ++Unlocks; }
+  bool Refuse = false;
+  int Locks = 0, Unlocks = 0;
+};
+
+// Every lock that gave an address is released once, whichever of the
+// destination, source and mask cannot be addressed; a refused lock is never
+// released, and nothing is locked after a refusal.
+TEST(DrawingSurface, EveryTakenLockIsReleasedOnce) {
+  using TOp = std::function<void(TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m)>;
+  const TRect r{0, 0, 4, 4};
+  const TOp ops[] = {
+      [&](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&) { d.FillRectAlpha(r, 0x123456, 100); },
+      [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX&) { d.Draw(0, 0, s, r, true, false, false); },
+      [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m) { d.DrawAlphaMask(1, 1, s, r, false, true, m, 90); },
+      [&](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX& m) { d.DrawColorMask(0, 0, m, r, false, false, 0xFF, 200); },
+      [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX&) { d.CopyFrom(s); },
+      [&](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&) {
+        TTestPicture target(4, 4, 32);
+        d.StretchToView(target.View, nullptr, r, r);
+      },
+  };
+  for (size_t op = 0; op < std::size(ops); ++op)
+    for (int refused = 0; refused < 8; ++refused) {
+      SCOPED_TRACE(testing::Message() << "operation " << op << ", refused " << refused);
+      auto d = std::make_unique<TCountingDIBX>(4, 4, 32), s = std::make_unique<TCountingDIBX>(4, 4, 32),
+           m = std::make_unique<TCountingDIBX>(4, 4, 8);
+      d->Refuse = refused & 1;
+      s->Refuse = refused & 2;
+      m->Refuse = refused & 4;
+      ops[op](*d, *s, *m);
+      for (const TCountingDIBX* v : {d.get(), s.get(), m.get()}) EXPECT_EQ(v->Locks, v->Unlocks);
+      if (d->Refuse) {
+        EXPECT_EQ(s->Locks + m->Locks, 0);
+      }
+    }
+}
+
 // ---- edge cases of the drawing surface -------------------------------------
 
 TEST(DrawingSurface, IncludeClipRectOutsideLeavesClipAndResetReachesAll) {

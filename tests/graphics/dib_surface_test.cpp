@@ -22,6 +22,34 @@ TEST(AlphaBitmap, FifteenAndSixteenBitsReportThemselves) {
   EXPECT_EQ(s.GetBitCount(), 16);
 }
 
+TEST(AlphaBitmap, SetWidthAndHeightKeepTheLayout) {
+  for (int32_t depth : {15, 16, 24}) {
+    SCOPED_TRACE(depth);
+    TDIBSurface s;
+    s.SetSize(4, 3, depth);
+    s.EnsureAlpha();
+    s.SetWidth(6);
+    EXPECT_EQ(s.GetBitCount(), depth);
+    s.SetHeight(5);
+    EXPECT_EQ(s.GetBitCount(), depth);
+    EXPECT_EQ(s.Width(), 6);
+    EXPECT_EQ(s.Height(), 5);
+    EXPECT_EQ(s.CurrentLayout(), depth == 15 ? Layout555() : depth == 16 ? Layout565() : Layout888());
+    // The alpha plane follows through the overridden SetSize.
+    ASSERT_NE(s.Alpha(), nullptr);
+    EXPECT_EQ(s.Alpha()->Width(), 6);
+    EXPECT_EQ(s.Alpha()->Height(), 5);
+  }
+  // A plain bitmap keeps its 5-5-5 layout too.
+  TDIB d;
+  d.RequestedLayout = Layout555();
+  d.SetSize(4, 3, 16);
+  d.SetHeight(2);
+  d.SetWidth(9);
+  EXPECT_EQ(d.CurrentLayout(), Layout555());
+  EXPECT_EQ(d.Width(), 9);
+}
+
 TEST(AlphaBitmap, SetSizeResizesTheAlphaPlaneAtEightBits) {
   TDIBSurface s;
   s.SetSize(4, 3, 32);

@@ -131,6 +131,12 @@ TEST(MemorySurface, ClearEmptiesIt) {
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_EQ(s.Surface().Width(), 8);
   EXPECT_EQ(s.Surface().Height(), 8);
+  // The 8 x 8 bitmap left behind keeps a 15-bit surface's 5-5-5 layout.
+  TDIBX f;
+  f.SetSize(10, 10, 15);
+  f.Clear();
+  EXPECT_EQ(f.BitCount(), 15);
+  EXPECT_EQ(f.Surface().GetBitCount(), 15);
 }
 
 TEST(MemorySurface, PaletteEntriesRoundTrip) {

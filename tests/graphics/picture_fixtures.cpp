@@ -58,9 +58,10 @@ void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) { to.ins
 
 std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data) {
   std::vector<uint8_t> c;
+  c.reserve(12 + data.size());
   const auto n = static_cast<uint32_t>(data.size());
-  c = {static_cast<uint8_t>(n >> 24), static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n)};
-  c.insert(c.end(), type, type + 4);
+  for (int s = 24; s >= 0; s -= 8) c.push_back(static_cast<uint8_t>(n >> s));
+  for (int k = 0; k < 4; ++k) c.push_back(static_cast<uint8_t>(type[k]));
   Append(c, data);
   uLong crc = crc32(0, reinterpret_cast<const Bytef*>(type), 4);
   crc = crc32(crc, data.data(), static_cast<uInt>(data.size()));
