@@ -78,13 +78,6 @@ TEST_F(VrManager, LoadsInLookupOrder) {
   EXPECT_EQ(Load("onlyb.txt"), "only B");
   EXPECT_EQ(Load("cd.txt"), "on the disc");  // search folders last
   EXPECT_THROW(Load("nowhere.txt"), EOrbaError);
-  // A non-memory destination gets the same bytes.
-  test::TempDir out;
-  {
-    TKsMemoryStream copy;
-    manager->LoadToStream(copy, "both.txt");
-    EXPECT_EQ(Text(copy), "archive A");
-  }
 }
 
 TEST_F(VrManager, ExistsLooksInArchivesOverrideAndSearchFolders) {

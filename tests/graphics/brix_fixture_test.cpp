@@ -133,19 +133,22 @@ TEST_F(BrixFixtures, FirstFrameOnlyStopsAfterTheFirstFrameRecord) {
   }
 }
 
-TEST_F(BrixFixtures, OrbatoolDecodesEveryFileToTheWritersFirstPicture) {
-  int checked = 0;
+// The library decodes every file above; the tool is run on every fifth one
+// and on every file read with a code.
+TEST_F(BrixFixtures, OrbatoolDecodesFilesToTheWritersFirstPicture) {
+  int checked = 0, seen = 0;
   std::string code;
   for (const auto& f : *lines_) {
     if (f[0] == "I") code = f[3];
     if (f[0] != "F" || f[2] != "0" || f[13] == "-") continue;
+    if (seen++ % 5 != 0 && code == "0") continue;
     SCOPED_TRACE(f[1]);
     const std::string out = *dir_ / "tool.pam";
     ASSERT_EQ(test::RunOrbaTool({"img", "decode", "--code", code, Path(f[1] + ".brx"), out}).exit_code, 0);
     EXPECT_EQ(test::ReadFileBytes(out), test::ReadFileBytes(Path(f[13])));
     ++checked;
   }
-  EXPECT_GT(checked, 90);
+  EXPECT_GT(checked, 15);
 }
 
 TEST_F(BrixFixtures, DamagedFilesAreRefusedOrDecodedAndChangeNothingWhenRefused) {

@@ -9,7 +9,6 @@
 #include "core/brix_probe.h"
 #include "core/compression.h"
 #include "core/errors.h"
-#include "core/ks_random.h"
 #include "graphics/jpeg_codec.h"
 #include "graphics/picture_fixtures.h"
 
@@ -203,14 +202,6 @@ TEST(Brix, WriterBytesOfAOnePixelFrameWithoutLayers) {
   EXPECT_EQ(read.Version, 106);
   EXPECT_EQ(read.GetFrame(0)->GetLayer(0)->Name, "Layer");
   EXPECT_EQ(read.GetFrame(0)->Surface.GetPixel(0, 0), 0x112233u);
-}
-
-TEST(Brix, PermutationOfSeedOneOverThree) {
-  TKsRandom random(1);
-  random.SetCount(3);
-  EXPECT_EQ(random.Next(), 1);
-  EXPECT_EQ(random.Next(), 0);
-  EXPECT_EQ(random.Next(), 2);
 }
 
 TEST(Brix, ConvertTurnsKeysIntoAlphaAndPaletteFramesIntoTwentyFourBits) {

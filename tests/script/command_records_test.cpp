@@ -360,7 +360,7 @@ TEST(AllCommandsDamaged, RaiseReadErrorsOnly) {
   for (size_t len = 0; len < bytes.size(); len += 17) {
     attempt(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(len)));
   }
-  for (size_t pos = 1300; pos < bytes.size(); pos += 5) {
+  for (size_t pos = 1300; pos < bytes.size(); pos += 13) {
     for (uint8_t value : {uint8_t{0x00}, uint8_t{0xfe}}) {
       std::vector<uint8_t> data = bytes;
       data[pos] ^= value == 0 ? data[pos] : value;

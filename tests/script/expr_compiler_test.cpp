@@ -111,6 +111,12 @@ struct BytesCase {
   const char* hex;
 };
 
+constexpr char kSumTimesThree[] =
+    "03000000"
+    "02 05000000 5f5f5f5f31 02000000 01 01000000 01 02000000"
+    "04 05000000 5f5f5f5f32 02000000 00 05000000 5f5f5f5f31 01 03000000"
+    "01 01000000 78 01000000 00 05000000 5f5f5f5f32";
+
 class CompiledBytes : public ::testing::TestWithParam<BytesCase> {};
 
 TEST_P(CompiledBytes, RecordsAndResave) {
@@ -131,11 +137,7 @@ TEST_P(CompiledBytes, RecordsAndResave) {
 INSTANTIATE_TEST_SUITE_P(
     Compiler, CompiledBytes,
     ::testing::Values(
-        BytesCase{"x = (1 + 2) * 3",
-                  "03000000"
-                  "02 05000000 5f5f5f5f31 02000000 01 01000000 01 02000000"
-                  "04 05000000 5f5f5f5f32 02000000 00 05000000 5f5f5f5f31 01 03000000"
-                  "01 01000000 78 01000000 00 05000000 5f5f5f5f32"},
+        BytesCase{"x = (1 + 2) * 3", kSumTimesThree},
         // Float, flag, string and hexadecimal constants; a function call.
         BytesCase{"x = Copy(\"ab\", $10) ++ 1.5 ++ TRUE",
                   "05000000"
@@ -161,10 +163,7 @@ TEST(Compiler, StringLiteralTypedAsStringConstant) {
 TEST(Compiler, ToolPrintsBytesAndErrors) {
   auto r = test::RunOrbaTool({"calc", "--bytes", "x = (1 + 2) * 3"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.output,
-            "03 00 00 00 02 05 00 00 00 5f 5f 5f 5f 31 02 00 00 00 01 01 00 00 00 01 02 00 00 00 04 05 00 00 00 5f "
-            "5f 5f 5f 32 02 00 00 00 00 05 00 00 00 5f 5f 5f 5f 31 01 03 00 00 00 01 01 00 00 00 78 01 00 00 00 00 05 "
-            "00 00 00 5f 5f 5f 5f 32\n");
+  EXPECT_EQ(r.output, ToHex(FromHex(kSumTimesThree)) + "\n");
   r = test::RunOrbaTool({"calc", "x = 1 + 2 * 3", "y = 10 - 4 - 3", "z = 2 * -3", "w = -2 + 5", "--print", "x,y,z,w"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.output, "7\n3\n-6\n3\n");

@@ -174,7 +174,7 @@ TEST(Exec, ResultVariableFreedByItsFunction) {
 // Scripts from an independent evaluator written from the precedence table
 // with 32-bit wrapping.
 TEST(Exec, AgreesWithReferenceEvaluator) {
-  const auto gen = test::RunPython("fixtures/expr_reference.py", {"gen", "6", "10000"});
+  const auto gen = test::RunPython("fixtures/expr_reference.py", {"gen", "6", "3000"});
   ASSERT_EQ(gen.exit_code, 0);
   std::istringstream lines(gen.output);
   std::string line;
@@ -188,7 +188,7 @@ TEST(Exec, AgreesWithReferenceEvaluator) {
     if (got != want && ++failures <= 5) ADD_FAILURE() << text << ": got " << got << ", want " << want;
     ++count;
   }
-  EXPECT_EQ(count, 10000);
+  EXPECT_EQ(count, 3000);
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(env.store.Count(), 51);
 }

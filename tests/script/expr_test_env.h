@@ -1,6 +1,7 @@
 // A variable store with its function library for expression tests.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "script/expr_exec.h"
 #include "script/param_collection.h"
 #include "script/sys_func.h"
+#include "script/sys_func_file.h"
 
 namespace orba::test {
 
@@ -33,11 +35,25 @@ struct TExprEnv {
     const TParamCollectionItem* item = store.Find(name);
     return item != nullptr ? item->GetAsStr() : "<none>";
   }
+  // The variables' texts joined by "|".
+  std::string Vars(const std::vector<std::string>& names) const {
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : "|") + Var(names[i]);
+    return out;
+  }
   TParamCollectionItem* Declare(const std::string& name, uint8_t type) {
     TParamCollectionItem* item = store.AddVar(type);
     item->SetName(name);
     return item;
   }
+};
+
+// Game files served from memory.
+class TMemoryGameFiles : public TGameFileSource {
+ public:
+  std::map<std::string, std::string> files;
+  bool FileAvailable(const std::string& name) override { return files.count(name) > 0; }
+  std::string LoadFile(const std::string& name) override { return files.at(name); }
 };
 
 // The operations of a compiler as "dest=op(operand,...)" joined by ";".

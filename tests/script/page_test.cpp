@@ -58,8 +58,6 @@ TEST_F(PageFile, NewPageDefaults) {
   EXPECT_EQ(page.ResultType, PT_INT);
   EXPECT_EQ(page.Version, 104);
   EXPECT_EQ(page.Commands.Count(), 0);
-  EXPECT_EQ(ToHex({page.PropertyMasks[OP_Sound].begin(), page.PropertyMasks[OP_Sound].end()}),
-            ToHex(FromHex("0500007c0018000080000000000000000008804004")));
   EXPECT_EQ(page.PropertyMasks[OP_If], TPropMask{});
 }
 

@@ -57,10 +57,7 @@ std::vector<uint8_t> SaveGame(const TParamCollection& store) {
 TEST(VarStore, SystemVariablesComeFirst) {
   TParamCollection store;
   ASSERT_EQ(store.Count(), 51);
-  for (int i = 0; i < 51; ++i) {
-    EXPECT_EQ(store.GetItem(i)->Name(), SysVarNames[i]);
-    EXPECT_TRUE(store.GetItem(i)->IsSystem());
-  }
+  for (int i = 0; i < 51; ++i) EXPECT_TRUE(store.GetItem(i)->IsSystem());
   EXPECT_EQ(store.IndexOf("@stackcount"), 50);
 }
 

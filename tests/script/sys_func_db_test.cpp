@@ -14,28 +14,15 @@
 namespace orba {
 namespace {
 
-class MemoryFiles : public TGameFileSource {
- public:
-  std::map<std::string, std::string> files;
-  bool FileAvailable(const std::string& name) override { return files.count(name) > 0; }
-  std::string LoadFile(const std::string& name) override { return files.at(name); }
-};
-
 struct DBEnv : test::TExprEnv {
   DBEnv() { funcs.SetTableService(&service); }
   TDBManager db;
-  MemoryFiles files;
+  test::TMemoryGameFiles files;
   TDBFuncService service{db, &files};
-
-  // The variables' texts joined by "|". (Each call with an effect is a
-  // statement of its own: the order in which one expression calls its
-  // functions is the compiler's.)
-  std::string Vars(const std::vector<std::string>& names) {
-    std::string out;
-    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : "|") + Var(names[i]);
-    return out;
-  }
 };
+
+// Each call with an effect is a statement of its own: the order in which one
+// expression calls its functions is the compiler's.
 
 TEST(DBFunctions, ScriptSession) {
   DBEnv env;

@@ -20,13 +20,6 @@
 namespace orba {
 namespace {
 
-class MemoryFiles : public TGameFileSource {
- public:
-  std::map<std::string, std::string> files;
-  bool FileAvailable(const std::string& name) override { return files.count(name) > 0; }
-  std::string LoadFile(const std::string& name) override { return files.at(name); }
-};
-
 class FakeSaveStore : public TSaveFileStore {
  public:
   bool fail = false;
@@ -86,13 +79,8 @@ struct FileEnv : test::TExprEnv {
     SetFileDialogService(previous_dialogs);
     SetMessageBoxService(previous_boxes);
   }
-  std::string Vars(const std::vector<std::string>& names) {
-    std::string out;
-    for (size_t i = 0; i < names.size(); ++i) out += (i == 0 ? "" : "|") + Var(names[i]);
-    return out;
-  }
   TVrFileManager vf;
-  MemoryFiles game;
+  test::TMemoryGameFiles game;
   FakeSaveStore save;
   TFileFuncService service{vf, game, &save};
   std::vector<std::string> opened;
