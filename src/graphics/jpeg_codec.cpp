@@ -41,6 +41,20 @@ void InitErrors(TErrorManager& err) {
 // Pixels of the largest picture we agree to decode (about 400 MiB of RGB).
 constexpr uint64_t kMaxPixels = uint64_t{1} << 27;
 
+// Decoded bytes allowed per byte of JPEG data. The header alone names the
+// picture's size, so without this a few hundred bytes could claim 2^27
+// pixels and have them allocated and filled. Data that can really describe
+// a picture costs at least one bit per 8 x 8 block of a component: a
+// Huffman code (DC difference, end of block) is never shorter, in a
+// sequential scan or in the DC scan a progressive picture begins with. The
+// richest case is a picture whose one scan covers a single component of
+// four without subsampling: 64 pixels of 4 decoded bytes per bit, 2048
+// decoded bytes per byte. Twice that leaves room for any layout. (Arithmetic
+// coding can go below a bit per block; such pictures are held to the same
+// bound.) A stream that ends early is still decoded and filled out as long
+// as what it holds fits the bound.
+constexpr uint64_t kMaxBytesPerDataByte = 4096;
+
 struct TDecodeState {
   jpeg_decompress_struct Info;
   TErrorManager Errors;
@@ -136,6 +150,12 @@ TJpegImage DecodeJpeg(const uint8_t* data, size_t size) {
   if (ok && (pixels == 0 || pixels > kMaxPixels || (components != 1 && components != 3 && components != 4))) {
     jpeg_destroy_decompress(&st.Info);
     throw EJpegError(JpegMessage("unsupported image size or layout"));
+  }
+  // Checked before anything of the picture's size is allocated, here or by
+  // libjpeg (a progressive picture's coefficients).
+  if (ok && pixels * static_cast<uint64_t>(components) > kMaxBytesPerDataByte * uint64_t{size}) {
+    jpeg_destroy_decompress(&st.Info);
+    throw EJpegError(JpegMessage("image size out of proportion to its data"));
   }
   if (ok) {
     image.Width = static_cast<int32_t>(st.Info.output_width);

@@ -362,7 +362,7 @@ void TParamVar::SetReference(const std::string& target, const std::vector<int32_
     stride *= std::max<int64_t>(value->GetDimSize(k), 0);
     if (flat > kLimit || flat < -kLimit || stride > kLimit) throw EScriptError(too_far);
   }
-  if (flat >= value->GetCount()) throw EScriptError(too_far);
+  if (flat >= value->GetCount() && !value->Target().ReadsBeyondCount()) throw EScriptError(too_far);
   // A negative flat index passes here and fails at the element access; keep
   // it representable.
   Index = static_cast<int32_t>(std::max<int64_t>(flat, INT32_MIN));

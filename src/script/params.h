@@ -70,6 +70,10 @@ class TCustomParam {
   // value (or itself when unbound), every other value itself.
   virtual const TCustomParam& Target() const { return *this; }
 
+  // Whether a subscript at or past the count still names an element (one
+  // that reads as empty) instead of raising "too many elements".
+  virtual bool ReadsBeyondCount() const { return false; }
+
   // Makes this value an array of Source's shape and converts every element
   // to this value's type.
   void AssignConverted(const TCustomParam& source);

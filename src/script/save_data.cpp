@@ -146,6 +146,7 @@ bool TSaveDataFile::SaveStatus(bool write_save_data) {
     return true;
   }
   if (!write_save_data || !DiskFolderExists(SjisExtractFilePath(path_))) return true;
+  if (damaged_) return true;  // the unreadable file waits for a game save
   return UpdateEntry(kStatusEntryName, [this](TKsBigStream& s) { WriteStatusData(s); }, false);
 }
 
@@ -215,7 +216,11 @@ TSaveDataFile::TLoadResult TSaveDataFile::LoadGame(int32_t slot) {
 bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<void(TKsBigStream&)>& fill,
                                 bool replaces_damaged) {
   LastError.clear();
-  if (damaged_ && !replaces_damaged) return true;  // leave the unreadable file alone
+  if (damaged_ && !replaces_damaged) {
+    // The unreadable file is left alone: nothing was written.
+    LastError = path_ + ": the file could not be read at start-up and is not replaced by this write";
+    return false;
+  }
   try {
     TVrFileCollection c;
     if (!damaged_) OpenCollection(c);

@@ -122,7 +122,8 @@ class TSaveDataFile {
   // Replaces one entry of the file with what Fill writes into it and writes
   // the file. ReplacesDamaged says whether this write may replace a file
   // that could not be read (it is kept as "save.dat.bak" first). False when
-  // it failed; the old file stays.
+  // it failed or when it may not replace such a file; the old file stays
+  // and LastError says why.
   bool UpdateEntry(const std::string& name, const std::function<void(TKsBigStream&)>& fill, bool replaces_damaged);
 
   // Captions of the saved slots, in the order of the file's entries.

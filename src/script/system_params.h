@@ -47,6 +47,8 @@ class TParamSystem final : public TCustomParam {
   void CopyMem(const TCustomParam& source) override;
   void MakeScalar() override;
   const TCustomParam& Target() const override;
+  // "@ParamStr" past the argument count reads as "".
+  bool ReadsBeyondCount() const override { return Index == SV_PARAMSTR; }
 
   // One value of any of the four kinds, as read or written.
   struct TSysValue {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <string>
 
@@ -156,6 +160,90 @@ TEST(Jpeg, TruncatedDataStillDecodes) {
   TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
   EXPECT_EQ(back.Width, 48);
   EXPECT_EQ(back.Pixels.size(), 48u * 48u * 3u);
+}
+
+// Sets the size in the frame header (any SOFn marker) of a JPEG.
+void SetFrameSize(std::vector<uint8_t>& jpeg, uint16_t width, uint16_t height) {
+  for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
+      jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+      jpeg[i + 6] = static_cast<uint8_t>(height);
+      jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+      jpeg[i + 8] = static_cast<uint8_t>(width);
+      return;
+    }
+  }
+  ADD_FAILURE() << "no frame header";
+}
+
+// Decodes in a child process; true when DecodeJpeg raised EJpegError.
+// Peak is how far the child's largest resident size went beyond ours, in
+// KiB.
+bool DecodeInChild(const std::vector<uint8_t>& jpeg, long& peak_kib) {
+  rusage self{};
+  ::getrusage(RUSAGE_SELF, &self);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int code = 0;
+    try {
+      DecodeJpeg(jpeg.data(), jpeg.size());
+    } catch (const EJpegError&) {
+      code = 1;
+    }
+    ::_exit(code);
+  }
+  int status = 0;
+  rusage usage{};
+  ::wait4(child, &status, 0, &usage);
+  peak_kib = usage.ru_maxrss - self.ru_maxrss;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 1;
+}
+
+// A picture of a few hundred bytes whose header claims 16384 x 8192 pixels
+// (sequential and progressive) is refused before its size is allocated.
+TEST(Jpeg, HugeSizeFromTinyDataIsRefusedWithoutAllocating) {
+  TJpegImage image;
+  image.Width = 16;
+  image.Height = 16;
+  image.Components = 3;
+  MakePnm(16, 16, 3, image.Pixels);
+  std::vector<uint8_t> sequential = EncodeJpeg(image, 75);
+  TempDir dir;
+  std::vector<uint8_t> pixels;
+  WriteFileBytes(dir / "in.pnm", MakePnm(16, 16, 3, pixels));
+  ASSERT_EQ(RunCommand({"cjpeg", "-progressive", "-outfile", dir / "p.jpg", dir / "in.pnm"}).exit_code, 0);
+  std::vector<uint8_t> progressive = ReadFileBytes(dir / "p.jpg");
+  for (std::vector<uint8_t>* jpeg : {&sequential, &progressive}) {
+    ASSERT_LT(jpeg->size(), 1024u);
+    SetFrameSize(*jpeg, 16384, 8192);
+    // In a child first: a decoding here would raise our own peak.
+    long peak_kib = 0;
+    EXPECT_TRUE(DecodeInChild(*jpeg, peak_kib));
+    EXPECT_LT(peak_kib, 32 * 1024);
+    EXPECT_THROW(DecodeJpeg(jpeg->data(), jpeg->size()), EJpegError);
+  }
+}
+
+// A flat picture, compressed as far as JPEG goes, still decodes as djpeg
+// decodes it, sequential and progressive.
+TEST(Jpeg, FlatPictureOfLittleDataStillDecodes) {
+  for (const char* mode : {"-baseline", "-progressive"}) {
+    TempDir dir;
+    const std::string header = "P5\n2048 1024\n255\n";
+    std::vector<uint8_t> pnm(header.begin(), header.end());
+    pnm.resize(pnm.size() + 2048 * 1024, 77);
+    WriteFileBytes(dir / "in.pnm", pnm);
+    ASSERT_EQ(RunCommand({"cjpeg", mode, "-optimize", "-quality", "10", "-outfile", dir / "x.jpg", dir / "in.pnm"})
+                  .exit_code,
+              0);
+    ASSERT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "x.jpg"}).exit_code, 0);
+    int32_t w = 0, h = 0;
+    std::vector<uint8_t> reference = PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
+    std::vector<uint8_t> jpeg = ReadFileBytes(dir / "x.jpg");
+    TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
+    EXPECT_EQ(image.Width, 2048) << mode;
+    EXPECT_EQ(image.Pixels, reference) << mode << " " << jpeg.size() << " bytes";
+  }
 }
 
 // A CMYK JPEG as ImageMagick writes it (Adobe's inverted form) comes out as

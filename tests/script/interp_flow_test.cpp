@@ -46,6 +46,23 @@ TEST(InterpFlow, WhileWithContinueAndBreak) {
   EXPECT_EQ(t.Cm.Continue, 0);
 }
 
+// "@ParamStr" at and past the argument count reads as "" while its count
+// stays the argument count.
+TEST(InterpFlow, ParamStrPastTheCountIsEmpty) {
+  TInterp t;
+  TPageBuilder main;
+  main.Call("sub.osb", 1, "r", {"\"a\"", "\"b\""});
+  TPageBuilder sub;
+  sub.Log("skipped")  // the call lands after line 1
+      .Calc("log = log ++ @ParamStr[1] ++ \"[\" ++ @ParamStr[2] ++ @ParamStr[9] ++ \"]\"")
+      .Calc("log = log ++ GetArraySize(@ParamStr)");
+  t.Put("main.osb", main);
+  t.Put("sub.osb", sub);
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "b[]2");
+}
+
 // A call with three arguments of which the second leaves no result, a
 // result delivered into a new variable, Exit, a Jump to another page, and
 // the trace lines of the whole run.

@@ -277,6 +277,29 @@ TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
   EXPECT_EQ(q.vars.Find("runs")->GetAsInt(), 1);
 }
 
+// A write that may not replace the unreadable file reports that it wrote
+// nothing.
+TEST(SaveData, UpdateThatMayNotReplaceTheUnreadableFileFails) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  const std::vector<uint8_t> junk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");
+  test::WriteFileBytes(path, junk);
+  Player p(path);
+  p.file.OpenAtStart(nullptr);
+  ASSERT_TRUE(p.file.Damaged());
+  bool filled = false;
+  EXPECT_FALSE(p.file.UpdateEntry("save:a", [&filled](TKsBigStream&) { filled = true; }, false));
+  EXPECT_FALSE(p.file.LastError.empty());
+  EXPECT_FALSE(filled);
+  EXPECT_TRUE(p.file.Damaged());
+  EXPECT_EQ(test::ReadFileBytes(path), junk);
+  EXPECT_FALSE(FileExists(path + ".bak"));
+  // One that may replace it does.
+  EXPECT_TRUE(p.file.UpdateEntry("save:a", [](TKsBigStream& s) { s.WriteBuffer("x", 1); }, true)) << p.file.LastError;
+  EXPECT_TRUE(p.file.LastError.empty());
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), junk);
+}
+
 // A player killed at any moment of its saves leaves a file that opens and
 // holds one whole slot.
 TEST(SaveData, KilledWhileSavingLeavesAWholeFile) {
