@@ -568,8 +568,12 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   staged->Presentation = Presentation;
   staged->Width = 8;
   staged->Height = 8;
-  staged->SetWidth(ReadStreamInt(stream));
-  staged->SetHeight(ReadStreamInt(stream));
+  const int32_t width = ReadStreamInt(stream), height = ReadStreamInt(stream);
+  // The size drives the allocation of three bitmaps.
+  if (width < 0 || height < 0 || width > kMaxScreenSide || height > kMaxScreenSide)
+    throw ESceneError("scene size out of range: " + std::to_string(width) + " x " + std::to_string(height));
+  staged->SetWidth(width);
+  staged->SetHeight(height);
   staged->Active = ReadStreamInt(stream) & 1;
   for (int i = 0; i < 2; ++i) {
     TOrbaBase* root = staged->GetBase(i);

@@ -241,6 +241,8 @@ class TOrbaBaseList : public TOrbaComponent {
 
   // Depth of a loading tree; a deeper one is refused.
   static constexpr int32_t kMaxTreeDepth = 256;
+  // Largest screen side a saved scene may give.
+  static constexpr int32_t kMaxScreenSide = 8192;
   int32_t LoadDepth = 0;
 
  private:

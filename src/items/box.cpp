@@ -1,5 +1,7 @@
 #include "items/box.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "core/game_clock.h"
@@ -111,7 +113,7 @@ void TOrbaBox::Draw() {
 bool TOrbaBox::Idle() {
   const bool answer = TOrbaControl::Idle();
   if (BlurSpan > 0 && BlurDelay > 0 && Manager != nullptr) {
-    BlurElapsed += FrameTime;
+    BlurElapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{BlurElapsed} + FrameTime, INT32_MAX));
     if (BlurElapsed >= BlurSpan) {
       BlurElapsed = 0;
       if (MovedSinceSnapshot()) {
@@ -137,7 +139,7 @@ bool TOrbaBox::Idle() {
 
 bool TOrbaBlurBox::Idle() {
   const bool answer = TOrbaBox::Idle();
-  Elapsed += FrameTime;
+  Elapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{Elapsed} + FrameTime, INT32_MAX));
   if (Elapsed >= Delay || Delay <= 0) return true;
   const double faded = static_cast<double>(Elapsed) / Delay * (StartAlpha % 256);
   SetAlpha(StartAlpha - static_cast<int32_t>(std::nearbyint(faded)));
