@@ -94,6 +94,13 @@ void TOrbaBox::Draw() {
   if (surface == nullptr) return;
   const TRect r = GetBoundsRect();
   const int32_t color = GetColor();
+  // A frame wider than half the box would reach outside it; the painting is
+  // kept inside the box's rectangle, the area its invalidation covers.
+  const bool had_clip = surface->HasClipRect();
+  const TRect saved_clip = surface->GetClipRect();
+  TRect inside;
+  IntersectRects(saved_clip, r, inside);
+  surface->SetClipRect(inside);
   if (BorderWidth < 1) {
     if (color >= 0) PaintPart(*surface, TPaint::Fill, r, 0, color, Alpha);
   } else {
@@ -107,6 +114,10 @@ void TOrbaBox::Draw() {
       if (!RectIsEmpty(inner)) PaintPart(*surface, TPaint::Fill, inner, 0, color, Alpha);
     }
   }
+  if (had_clip)
+    surface->SetClipRect(saved_clip);
+  else
+    surface->ResetClipRect();
   TOrbaControl::Draw();
 }
 
