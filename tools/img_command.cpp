@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/big_stream.h"
+#include "graphics/icon_file.h"
 #include "graphics/picture_rgba.h"
 #include "orbatool.h"
 
@@ -23,9 +24,17 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 int ImgCommand(const std::vector<std::string>& args) {
   if (args.size() != 3 || args[0] != "decode")
     return orbatool::Fail("usage: orbatool img decode IN OUT.png|OUT.pam");
-  orba::TKsMemoryStream in;
-  in.LoadFromFile(args[1]);
-  const orba::TRgbaPicture picture = orba::DecodePictureRgba(in);
+  orba::TRgbaPicture picture;
+  if (EndsWith(args[1], ".tga") || EndsWith(args[1], ".ico") || EndsWith(args[1], ".cur")) {
+    // Read by extension as the player does, with the alpha plane kept.
+    orba::TDIBSurface surface;
+    const auto loaded = surface.LoadFromFileEx(args[1], true, false);
+    picture = orba::SurfaceToRgba(surface, loaded.TransparentColor);
+  } else {
+    orba::TKsMemoryStream in;
+    in.LoadFromFile(args[1]);
+    picture = orba::DecodePictureRgba(in);
+  }
   if (picture.Width == 0) return orbatool::Fail("the picture is empty");
   orba::TKsMemoryStream out;
   if (EndsWith(args[2], ".pam")) {
@@ -42,6 +51,6 @@ int ImgCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
-const orbatool::OrbaToolCommand kImg("img", "decode a BMP or PNG picture to RGBA (PNG or PAM)", ImgCommand);
+const orbatool::OrbaToolCommand kImg("img", "decode a BMP, PNG, TGA, ICO or CUR picture to RGBA (PNG or PAM)", ImgCommand);
 
 }  // namespace

@@ -9,12 +9,19 @@
 #include "script/page.h"
 #include "script/page_dump.h"
 
+namespace orbatool {
+// orbatool page asm (tools/asm_command.cpp).
+int PageAsm(const std::vector<std::string>& args);
+}  // namespace orbatool
+
 namespace {
 
 constexpr char kUsage[] =
     "usage: orbatool page dump [--json] FILE.osb\n"
-    "  Lists every command of the page with every field of its record.\n"
-    "  --json prints the same as JSON, texts and bytes as hex of their Shift-JIS bytes.\n";
+    "       orbatool page asm FILE.osb.txt -o FILE.osb\n"
+    "  dump lists every command of the page with every field of its record.\n"
+    "  --json prints the same as JSON, texts and bytes as hex of their Shift-JIS bytes.\n"
+    "  asm assembles a page listing (see docs/page-assembler.md).\n";
 
 // Records the warning of a page that is too old instead of showing it.
 class TToolPageHost final : public orba::TPageHost {
@@ -24,6 +31,7 @@ class TToolPageHost final : public orba::TPageHost {
 };
 
 int PageCommand(const std::vector<std::string>& args) {
+  if (!args.empty() && args[0] == "asm") return orbatool::PageAsm(args);
   if (args.empty() || args[0] != "dump") {
     std::fputs(kUsage, stderr);
     return 2;

@@ -7,7 +7,9 @@
 
 #include "graphics/color_convert.h"
 #include "graphics/draw_kernels_bitmap.h"
+#include "graphics/icon_file.h"
 #include "graphics/palette.h"
+#include "graphics/tga_file.h"
 
 namespace orba {
 
@@ -39,7 +41,8 @@ int32_t EffectiveBitCount(const TDIB& dib) {
 }
 
 std::map<std::string, TSurfaceFileFormat>& FileFormats() {
-  static std::map<std::string, TSurfaceFileFormat> formats;
+  static std::map<std::string, TSurfaceFileFormat> formats{
+      {".tga", TgaFileFormat()}, {".ico", IconFileFormat(false)}, {".cur", IconFileFormat(true)}};
   return formats;
 }
 

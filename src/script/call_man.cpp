@@ -1,6 +1,7 @@
 #include "script/call_man.h"
 
 #include "core/disk_path.h"
+#include "core/game_clock.h"
 #include "core/install_record.h"
 #include "core/sjis_case.h"
 #include "core/stream_encoding.h"
@@ -269,5 +270,10 @@ std::string TCallManVarHost::GetSenderName() {
 }
 
 int32_t TCallManVarHost::GetStackCount() { return call_man_ != nullptr ? call_man_->Frames.Count() : 0; }
+
+// The millisecond counters wrap as 32-bit numbers, as scripts see them.
+int32_t TCallManVarHost::GetTickCount() { return static_cast<int32_t>(GameClock); }
+int32_t TCallManVarHost::GetPCTickCount() { return static_cast<int32_t>(SystemMilliseconds()); }
+int32_t TCallManVarHost::GetUpdateCount() { return TickCount; }
 
 }  // namespace orba

@@ -198,8 +198,9 @@ class TCallMan : public TCallStackService {
 void StepCommand(TPage* page, TCallMan& run_state, TPage*& cur_page, int32_t& pc,
                  uint8_t& started, bool& yield, bool& stalled);
 
-// Answers the call-stack questions of the "@" system variables from a call
-// manager; the project derives from it for the rest.
+// Answers the call-stack and clock questions of the "@" system variables
+// from a call manager and the timing globals; the project derives from it
+// for the rest.
 class TCallManVarHost : public TSystemVarHost {
  public:
   explicit TCallManVarHost(TCallMan* call_man = nullptr) : call_man_(call_man) {}
@@ -209,6 +210,10 @@ class TCallManVarHost : public TSystemVarHost {
   std::string GetArg(int32_t index) override;
   std::string GetSenderName() override;
   int32_t GetStackCount() override;
+  // The clock: game time, the system timer and the tick count.
+  int32_t GetTickCount() override;
+  int32_t GetPCTickCount() override;
+  int32_t GetUpdateCount() override;
 
  private:
   TCallMan* call_man_;

@@ -1,6 +1,8 @@
 // The interpreter's per-tick work: single steps of the running page, the
 // return from a finished page, the start of event calls, and the run loop
 // that chooses between them by the run-loop state.
+#include <cstdint>
+
 #include "core/game_clock.h"
 #include "core/text_utils.h"
 #include "script/call_man.h"
@@ -208,7 +210,7 @@ bool TCallMan::Run() {
       }
       case RS_YIELDED:
         if (CallEvent(NextLevel) == 1) {
-          ++NextLevel;
+          if (NextLevel < INT32_MAX) ++NextLevel;  // a damaged save may hold any level
           State = RS_NESTED;
         } else {
           State = NextLevel > 2 ? RS_NESTED : RS_HANDLER;
@@ -217,7 +219,7 @@ bool TCallMan::Run() {
       case RS_NESTED: {
         const int32_t r = RunStep();
         if (r == SR_RETURN_MAIN || r == SR_RETURN) {
-          --NextLevel;
+          if (NextLevel > INT32_MIN) --NextLevel;
           DropEvents(static_cast<uint32_t>(NextLevel));
           if (NextLevel <= 2) State = RS_YIELDED;
         } else if (r == SR_YIELD) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <map>
 #include <set>
@@ -234,6 +235,9 @@ class TInterp {
   std::vector<std::string> Trace;
 
   TInterp() {
+    // A run loop that spins inside one tick ends the test program instead
+    // of hanging it.
+    alarm(30);
     ResetPlayerGlobals();
     FrameTime = 15;
     SetPageHost(&Pages);
@@ -247,6 +251,7 @@ class TInterp {
     Store.SetHost(nullptr);
     SetPageHost(nullptr);
     ResetPlayerGlobals();
+    alarm(0);
   }
 
   void Put(const std::string& name, const TPageBuilder& page) { Pages.Files[name] = page.Bytes(); }

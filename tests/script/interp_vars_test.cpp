@@ -138,6 +138,42 @@ TEST(InterpVars, PCResetClearStackFromAHandler) {
   EXPECT_EQ(t.Objects.Queue.Count(), 0);
 }
 
+// A command that stays on its place for ever and counts its Abort calls.
+class TStaying final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  int32_t Aborts = 0;
+  uint8_t GetOpcode() const override { return OP_Wait; }
+  void Execute(TCallMan* run_state, TPage*&, int32_t&) override { run_state->Continue = 0; }
+  void Abort() override { ++Aborts; }
+};
+
+// The main flow's command that a handler interrupted is aborted when the
+// handler clears the stack; the clock reads through the system variables.
+TEST(InterpVars, PCResetClearStackAbortsTheInterruptedCommand) {
+  TInterp t;
+  TPageBuilder main;
+  t.Put("main.osb", main);
+  TPageBuilder h;
+  h.Calc("log = log ++ @TickCount ++ \"/\" ++ @UpdateCount").PCReset("target.osb", 0, true);
+  TPageBuilder target;
+  target.Wait("0");
+  t.Put("h.osb", h);
+  t.Put("target.osb", target);
+  t.Cm.Start("main.osb");
+  TPage* page = t.Cm.CurrentPage;
+  auto staying = std::make_unique<TStaying>(page);
+  TStaying& command = *staying;
+  page->Commands.Add(std::move(staying));
+  t.Ticks(2);
+  t.Raise("btn", "h.osb:");
+  t.Tick();
+  EXPECT_EQ(command.Aborts, 1);
+  EXPECT_EQ(t.Log(), "45/3");
+  EXPECT_EQ(t.Cm.CurrentPage->Name, "target.osb");
+  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+}
+
 TEST(InterpVars, ResetKeepsPersistentVariablesAndStartsThePage) {
   TInterp t;
   TPageBuilder main;

@@ -1,0 +1,317 @@
+#include "graphics/tga_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "core/errors.h"
+#include "graphics/icon_file.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+using test::FromHex;
+
+int64_t Read(TDIBSurface& s, const std::vector<uint8_t>& bytes, TTgaInfo* info_out = nullptr,
+             bool split_alpha = false) {
+  TKsMemoryStream stream(bytes);
+  TTgaInfo info;
+  const int64_t key = ReadTGA(s, stream, info, split_alpha);
+  if (info_out != nullptr) *info_out = info;
+  return key;
+}
+
+std::vector<uint8_t> Write(TDIBSurface& s, int64_t key, bool rle, TDIBSurface* alpha = nullptr) {
+  TKsMemoryStream stream;
+  WriteTGA(s, stream, key, rle, alpha);
+  return stream.TakeBytes();
+}
+
+// An 18-byte header of an image without colour map.
+std::string Head(int type, int w, int h, int depth, int desc) {
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "00 00 %02x 00 00 00 00 00 00 00 00 00 %02x %02x %02x %02x %02x %02x", type,
+                w & 255, w >> 8, h & 255, h >> 8, depth, desc);
+  return buf;
+}
+
+// TGA 2.0 footer with an extension area at `ext` (0 none).
+std::string Footer(uint32_t ext) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%02x %02x %02x %02x 00 00 00 00", ext & 255, (ext >> 8) & 255, (ext >> 16) & 255,
+                ext >> 24);
+  return std::string(buf) + " 54 52 55 45 56 49 53 49 4f 4e 2d 58 46 49 4c 45 2e 00";
+}
+
+std::vector<uint8_t> ExtensionArea(uint8_t r, uint8_t g, uint8_t b) {
+  std::vector<uint8_t> area(495, 0);
+  area[0] = 0xEF;
+  area[1] = 0x01;
+  area[471] = r;
+  area[472] = g;
+  area[473] = b;
+  return area;
+}
+
+std::vector<uint8_t> Cat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(TgaRead, BottomUp24LoadsItsFirstFileRowAtTheBottom) {
+  TDIBSurface s;
+  Read(s, FromHex(Head(2, 1, 2, 24, 0) + "01 02 03  04 05 06"));
+  ASSERT_EQ(s.GetBitCount(), 24);
+  EXPECT_EQ(s.GetPixel(0, 1), 0x030201u);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x060504u);
+}
+
+TEST(TgaRead, RightToLeftTopDownIsMirroredNotFlipped) {
+  TDIBSurface s;
+  Read(s, FromHex(Head(3, 2, 2, 8, 0x30) + "01 02 03 04"));
+  ASSERT_EQ(s.GetBitCount(), 8);
+  EXPECT_EQ(s.GetPixel(0, 0), 2u);
+  EXPECT_EQ(s.GetPixel(1, 0), 1u);
+  EXPECT_EQ(s.GetPixel(0, 1), 4u);
+  EXPECT_EQ(s.ImageTable()[200], MakeQuad(200, 200, 200));  // grey images get a grey ramp
+}
+
+TEST(TgaRead, SixteenBitsLoadAs565WithTheGreenLowBitOnlyWhenUncompressed) {
+  // Green field 1: 0x0020.
+  TDIBSurface raw, rle;
+  TTgaInfo info;
+  Read(raw, FromHex(Head(2, 1, 1, 16, 0x20) + "20 00"), &info);
+  EXPECT_FALSE(info.RunLength);
+  Read(rle, FromHex(Head(10, 1, 1, 16, 0x20) + "80 20 00"), &info);
+  EXPECT_TRUE(info.RunLength);
+  ASSERT_EQ(raw.GetBitCount(), 16);
+  ASSERT_EQ(rle.GetBitCount(), 16);
+  EXPECT_EQ((raw.GetPixel(0, 0) >> 5) & 63, 3u);
+  EXPECT_EQ((rle.GetPixel(0, 0) >> 5) & 63, 2u);
+}
+
+TEST(TgaRead, FifteenBitsLoadAs555AndDropTheAttributeBit) {
+  TDIBSurface s;
+  Read(s, FromHex(Head(2, 2, 1, 15, 0x20) + "ff ff 21 04"));
+  ASSERT_EQ(s.GetBitCount(), 15);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x7FFFu);
+  EXPECT_EQ(s.GetPixel(1, 0), 0x0421u);
+}
+
+TEST(TgaRead, ColourMapLongerThan256EntriesKeepsThePixelsInPlace) {
+  // 300 entries of 3 bytes starting at index 0; pixel index 1.
+  std::vector<uint8_t> file = FromHex("00 01 01 00 00 2c 01 18 00 00 00 00 01 00 01 00 08 20");
+  std::vector<uint8_t> map(900, 0);
+  map[3] = 10, map[4] = 20, map[5] = 30;
+  file = Cat(Cat(file, map), {1});
+  TDIBSurface s;
+  Read(s, file);
+  ASSERT_EQ(s.GetBitCount(), 8);
+  EXPECT_EQ(s.GetPixel(0, 0), 1u);
+  EXPECT_EQ(s.ImageTable()[1], MakeQuad(30, 20, 10));
+}
+
+TEST(TgaRead, ExtensionAreaGivesTheKeyAndTrailingZerosDoNotHideTheFooter) {
+  const std::vector<uint8_t> image = FromHex(Head(2, 1, 1, 24, 0x20) + "ff 00 00");
+  TDIBSurface s;
+  // Key bytes (0, 0, 255) on a 24-bit image: blue.
+  std::vector<uint8_t> file = Cat(Cat(image, ExtensionArea(0, 0, 255)), FromHex(Footer(21) + "00 00 00 00"));
+  EXPECT_EQ(Read(s, file), 0x0000FF);
+  EXPECT_EQ(s.GetPixel(0, 0), 0x0000FFu);
+  // A zero key field still gives a key: black.
+  file = Cat(Cat(image, ExtensionArea(0, 0, 0)), FromHex(Footer(21)));
+  EXPECT_EQ(Read(s, file), 0);
+  // No extension area, no key.
+  EXPECT_EQ(Read(s, Cat(image, FromHex(Footer(0)))), -1);
+  EXPECT_EQ(Read(s, image), -1);
+}
+
+TEST(TgaRead, SplitAlphaKeepsTheFourthByteAsOpacity) {
+  TDIBSurface s;
+  TTgaInfo info;
+  Read(s, FromHex(Head(2, 2, 1, 32, 0x28) + "01 02 03 ff  04 05 06 00"), &info, true);
+  EXPECT_TRUE(info.AlphaSplit);
+  ASSERT_EQ(s.GetBitCount(), 24);
+  ASSERT_NE(s.Alpha(), nullptr);
+  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 255u);
+  EXPECT_EQ(s.Alpha()->GetPixel(1, 0), 0u);
+  EXPECT_EQ(s.GetPixel(1, 0), 0x060504u);
+}
+
+TEST(TgaRead, OtherImageTypesLoadNothing) {
+  TDIBSurface s;
+  s.SetSize(2, 2, 24);
+  s.Clear();
+  EXPECT_EQ(Read(s, FromHex(Head(32, 1, 1, 24, 0) + "00 00 00")), -1);
+  EXPECT_TRUE(s.Empty());
+}
+
+TEST(TgaRead, HostileFilesEndInErrors) {
+  const std::vector<std::string> cases = {
+      "00 00 02",                                              // short header
+      Head(2, 4000, 4000, 24, 0) + "00 00 00",                 // size beyond the data
+      Head(10, 65535, 65535, 32, 0) + "ff 00 00 00 00",        // run-length count beyond any data
+      Head(10, 4, 1, 24, 0) + "83 01 02",                      // run packet cut short
+      Head(10, 4, 1, 24, 0) + "02 01 02 03",                   // raw packet cut short
+      Head(2, 1, 1, 7, 0) + "00",                              // no such depth
+      Head(1, 1, 1, 8, 0) + "00",                              // colour-mapped without a map
+      "00 01 01 00 00 ff ff 18 00 00 00 00 01 00 01 00 08 20 00",  // map longer than the file
+      "ff 00 02 00 00 00 00 00 00 00 00 00 01 00 01 00 18 20 00",  // ID past the end
+      Head(2, 1, 1, 24, 0) + "00 00 00" + Footer(0x7FFFFFF0),  // extension area outside
+  };
+  for (const std::string& hex : cases) {
+    TDIBSurface s;
+    EXPECT_THROW(Read(s, FromHex(hex)), EOrbaError) << hex;
+  }
+}
+
+TEST(TgaRead, DamagedFilesLoadOrFailCleanly) {
+  TDIBSurface source;
+  source.SetSize(9, 5, 24);
+  for (int32_t y = 0; y < 5; ++y)
+    for (int32_t x = 0; x < 9; ++x) source.SetPixel(x, y, static_cast<uint32_t>((x / 3) * 0x404040 + y));
+  const std::vector<uint8_t> good = Write(source, 0x010203, true);
+  std::mt19937 random(7);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<uint8_t> bad = good;
+    for (int k = 0; k < 3; ++k) bad[random() % bad.size()] = static_cast<uint8_t>(random());
+    if (round % 4 == 0) bad.resize(random() % bad.size());
+    TDIBSurface s;
+    try {
+      Read(s, bad);
+    } catch (const EOrbaError&) {
+    }
+  }
+}
+
+// ---- the writer -----------------------------------------------------------------------
+
+TEST(TgaWrite, ARunOf300EqualPixelsIsThreeRunPackets) {
+  TDIBSurface s;
+  s.SetSize(300, 1, 8);
+  const std::vector<uint8_t> file = Write(s, -1, true);
+  const size_t pixels = 18 + 256 * 3;
+  ASSERT_GT(file.size(), pixels + 6);
+  EXPECT_EQ(test::ToHex({file.begin() + pixels, file.begin() + pixels + 6}), "ff 00 ff 00 ab 00");
+  EXPECT_EQ(file.size(), pixels + 6 + 26);
+}
+
+TEST(TgaWrite, HeaderAndFooterFollowTheFormat) {
+  TDIBSurface s;
+  s.SetSize(2, 1, 16);
+  s.SetPixel(0, 0, 0xFFFF);
+  const std::vector<uint8_t> file = Write(s, 0x001F, false);
+  EXPECT_EQ(test::ToHex({file.begin(), file.begin() + 22}),
+            "00 00 02 00 00 00 00 00 00 00 00 00 02 00 01 00 10 20 ff 7f 00 00");
+  // Extension area right after the pixels, key channels of 5-6-5 blue 31.
+  ASSERT_EQ(file.size(), 22u + 495 + 26);
+  EXPECT_EQ(file[22], 0xEF);
+  EXPECT_EQ(file[22 + 473], 31);
+  EXPECT_EQ(file[22 + 495], 22);
+  EXPECT_EQ(std::string(file.end() - 18, file.end() - 1), "TRUEVISION-XFILE.");
+  TDIBSurface back;
+  EXPECT_EQ(Read(back, file), 0x001F);
+}
+
+// Pillow decodes what we write; our reader gives back the same pixels.
+TEST(TgaWrite, WrittenFilesReadBackInPillowAndOurReader) {
+  test::TempDir dir;
+  struct Case {
+    int32_t bits;
+    bool rle;
+    bool alpha;
+  };
+  const Case cases[] = {{1, false, false}, {4, true, false}, {8, false, false}, {8, true, false},
+                        {16, false, false}, {16, true, false}, {24, false, false}, {24, true, false},
+                        {32, false, true}, {24, true, true}, {32, true, false}};
+  for (const Case& c : cases) {
+    TDIBSurface s;
+    if (c.bits <= 8) {
+      for (int i = 0; i < 256; ++i)
+        s.ColorTable[static_cast<size_t>(i)] = MakeQuad(static_cast<uint8_t>(i * 7), static_cast<uint8_t>(i * 13),
+                                                        static_cast<uint8_t>(255 - i));
+    }
+    s.SetSize(11, 6, c.bits);
+    s.CommitTable();
+    TDIBSurface alpha;
+    alpha.SetSize(11, 6, 8);
+    for (int32_t y = 0; y < 6; ++y)
+      for (int32_t x = 0; x < 11; ++x) {
+        const uint32_t v = static_cast<uint32_t>(x < 5 ? 0x123456 : x * 0x1F3A7 + y * 0x31);
+        s.SetPixel(x, y, c.bits <= 8 ? v % (1u << c.bits) : v & (c.bits == 16 ? 0xFFFF : 0xFFFFFF));
+        alpha.SetPixel(x, y, static_cast<uint32_t>(x * 23 + y));
+      }
+    if (c.alpha) s.AssignAlpha(alpha);
+    const std::vector<uint8_t> file = Write(s, -1, c.rle, c.alpha ? &alpha : nullptr);
+    const std::string path = dir / "w.tga";
+    test::WriteFileBytes(path, file);
+    const auto result = test::RunPython("fixtures/png_reference.py", {path, dir / "w.rgba"});
+    ASSERT_EQ(result.exit_code, 0) << c.bits;
+    const std::vector<uint8_t> ref = test::ReadFileBytes(dir / "w.rgba");
+    const TRgbaPicture ours = SurfaceToRgba(s, -1);
+    ASSERT_EQ(ref.size(), 8 + ours.Pixels.size()) << c.bits;
+    for (size_t i = 0; i < ours.Pixels.size(); ++i) {
+      // 5-6-5 is written as 5-5-5: green agrees in its five high bits.
+      const int shift = c.bits == 16 ? 3 : 0;
+      ASSERT_EQ(ref[8 + i] >> shift, ours.Pixels[i] >> shift) << c.bits << " byte " << i;
+    }
+    TDIBSurface back;
+    Read(back, file, nullptr, c.alpha);
+    ASSERT_EQ(back.GetBitCount(), c.bits <= 8 ? 8 : c.alpha ? 24 : c.bits);
+    for (int32_t y = 0; y < 6; ++y)
+      for (int32_t x = 0; x < 11; ++x) {
+        // 5-6-5 loses its lowest green bit; 32 bits come back as 24.
+        const uint32_t kept = c.bits == 16 ? ~0x20u : 0xFFFFFFu;
+        EXPECT_EQ(back.GetPixel(x, y) & kept, s.GetPixel(x, y) & kept);
+        if (c.alpha) {
+          EXPECT_EQ(back.Alpha()->GetPixel(x, y), alpha.GetPixel(x, y));
+        }
+      }
+  }
+}
+
+// ---- files from other programs --------------------------------------------------------
+
+TEST(TgaRead, FilesOfOtherProgramsDecodeAsTheReferenceDoes) {
+  test::TempDir dir;
+  ASSERT_EQ(test::RunPython("fixtures/tga_fixtures.py", {dir.path()}).exit_code, 0);
+  std::ifstream manifest(dir / "manifest.txt");
+  std::string name;
+  int bits = 0, files = 0;
+  while (manifest >> name >> bits) {
+    ++files;
+    TDIBSurface s;
+    const std::vector<uint8_t> bytes = test::ReadFileBytes(dir / (name + ".tga"));
+    Read(s, bytes, nullptr, true);
+    const TRgbaPicture ours = SurfaceToRgba(s, -1);
+    const std::vector<uint8_t> ref = test::ReadFileBytes(dir / (name + ".rgba"));
+    ASSERT_EQ(ref.size(), 8 + ours.Pixels.size()) << name;
+    for (size_t i = 0; i < ours.Pixels.size(); ++i)
+      ASSERT_EQ(ref[8 + i] >> (8 - bits), ours.Pixels[i] >> (8 - bits)) << name << " byte " << i;
+  }
+  EXPECT_GE(files, 56);
+  // The tool reads by extension alike.
+  const auto tool = test::RunOrbaTool({"img", "decode", dir / "im_rgba_rle.tga", dir / "out.pam"});
+  EXPECT_EQ(tool.exit_code, 0);
+}
+
+TEST(TgaFile, SurfaceLoadsAndSavesByExtension) {
+  test::TempDir dir;
+  TDIBSurface s;
+  s.SetSize(3, 2, 24);
+  s.SetPixel(2, 1, 0xABCDEF);
+  s.SaveToFile(dir / "p.TGA");
+  const std::vector<uint8_t> file = test::ReadFileBytes(dir / "p.TGA");
+  ASSERT_GE(file.size(), 18u);
+  EXPECT_EQ(file[2], 2);
+  TDIBSurface back;
+  back.LoadFromFile(dir / "p.TGA");
+  EXPECT_EQ(back.GetPixel(2, 1), 0xABCDEFu);
+}
+
+}  // namespace
+}  // namespace orba
