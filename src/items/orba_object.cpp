@@ -130,7 +130,13 @@ bool TOrbaObject::EventQueued(uint8_t code) const {
 // ---- TOrbaComponent ----------------------------------------------------------------------------
 
 TOrbaComponent::~TOrbaComponent() {
-  if (Manager != nullptr) Manager->Events.RemoveSender(Handle());
+  if (Manager == nullptr) return;
+  // Waiting events go; the entries of handlers already running stay, with
+  // no sender.
+  TTimerList& events = Manager->Events;
+  events.RemoveSender(Handle());
+  for (int32_t i = 0; i < events.Count(); ++i)
+    if (events.GetItem(i)->Sender == Handle()) events.GetItem(i)->Sender = TObjectHandle{};
 }
 
 bool TOrbaComponent::IsScrapped() const {
@@ -369,6 +375,35 @@ void TOrbaControl::SortChildren() {
       --j;
     }
     Children[j] = item;
+  }
+}
+
+void TOrbaControl::SetGroupFlags(int32_t group, bool flag) {
+  if (group == 0) return;
+  for (TOrbaControl* child : Children)
+    if (child->GetGroupIndex() == group) child->SetGroupFlag(flag);
+}
+
+void TOrbaControl::UpdateGroup(TOrbaObject* clicked, int32_t group) {
+  if (group == 0) return;
+  std::vector<TOrbaControl*> members;
+  for (TOrbaControl* child : Children)
+    if (child->GetGroupIndex() == group) members.push_back(child);
+  if (members.empty()) return;
+  const TOrbaObject* chosen = nullptr;
+  if (clicked != nullptr && clicked->GetSelected()) {
+    chosen = clicked;
+  } else {
+    for (const TOrbaControl* member : members)
+      if (member->GetSelected()) {
+        chosen = member;
+        break;
+      }
+  }
+  if (chosen == nullptr && clicked != nullptr && !clicked->GetAllowAllUp()) chosen = members.front();
+  for (TOrbaControl* member : members) {
+    const bool is_chosen = member == chosen;
+    if (member->GetSelected() != is_chosen) member->SetGroupSelected(is_chosen);
   }
 }
 

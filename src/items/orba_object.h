@@ -142,6 +142,9 @@ class TOrbaObject {
   virtual TOrbaObject* FindFocus() { return nullptr; }
   virtual void FocusGained() {}
   virtual bool HandleRClickScrap() { return false; }
+  // Button-group bookkeeping without events.
+  virtual void SetGroupSelected(bool selected) {}
+  virtual void SetGroupFlag(bool flag) {}
   virtual void Play() {}
   virtual void FreeSurface() {}
   virtual void RestoreSurface() {}
@@ -312,6 +315,11 @@ class TOrbaControl : public TOrbaComponent {
   // well-defined for a comparison that is not a strict weak order.
   virtual void SortChildren();
   virtual void ClipChanged();
+  // Button groups of the children: SetGroupFlag on every member of group G;
+  // UpdateGroup leaves exactly the chosen member of G selected (none when
+  // all may be up).
+  void SetGroupFlags(int32_t group, bool flag);
+  void UpdateGroup(TOrbaObject* clicked, int32_t group);
 
   int32_t GetScreenLeft() const override;
   int32_t GetScreenTop() const override;

@@ -125,6 +125,43 @@ TEST(PaintTest, ZOrderHitTestAndIgnoreMouse) {
   EXPECT_EQ(root->HitTest({5, 5}, 17), root);
 }
 
+// A member of a button group.
+class TGroupBox final : public TOrbaBox {
+ public:
+  using TOrbaBox::TOrbaBox;
+  int32_t Group = 1;
+  bool Selected = false, AllowAllUp = false;
+  int32_t GetGroupIndex() const override { return Group; }
+  bool GetSelected() const override { return Selected; }
+  bool GetAllowAllUp() const override { return AllowAllUp; }
+  void SetGroupSelected(bool v) override { Selected = v; }
+};
+
+TEST(PaintTest, ButtonGroupKeepsOneSelected) {
+  TOrbaBaseList m;
+  std::vector<TGroupBox*> g;
+  for (int i = 0; i < 3; ++i) {
+    g.push_back(NewOrbaObject<TGroupBox>(&m));
+    g.back()->SetParent(m.ActiveBase());
+  }
+  g[2]->Group = 2;
+  TOrbaBase* root = m.ActiveBase();
+  // Nothing selected and all-up not allowed: the first member is chosen.
+  root->UpdateGroup(g[1], 1);
+  EXPECT_TRUE(g[0]->Selected);
+  EXPECT_FALSE(g[1]->Selected);
+  g[1]->Selected = true;  // clicked on
+  root->UpdateGroup(g[1], 1);
+  EXPECT_FALSE(g[0]->Selected);
+  EXPECT_TRUE(g[1]->Selected);
+  EXPECT_FALSE(g[2]->Selected);  // another group is untouched
+  g[1]->Selected = false;  // clicked off, all may be up
+  g[1]->AllowAllUp = true;
+  root->UpdateGroup(g[1], 1);
+  EXPECT_FALSE(g[0]->Selected);
+  EXPECT_FALSE(g[1]->Selected);
+}
+
 class InputTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -237,6 +274,28 @@ TEST_F(InputTest, DragOffKeepsCaptureUntilRelease) {
   codes.clear();
   Tick();
   EXPECT_EQ(codes, std::vector<int>{PR_ONMOUSEOUT});
+}
+
+TEST_F(InputTest, FocusFollowsVisibilityAndTheActiveRoot) {
+  box->SetHandleKey(true);
+  box->SetOnFocusIn("p:in");
+  box->SetOnFocusOut("p:out");
+  Tick();
+  EXPECT_EQ(m.GetFocusObject(), box);
+  EXPECT_EQ(codes, std::vector<int>{PR_ONFOCUSIN});
+  codes.clear();
+  box->SetVisible(false);
+  EXPECT_EQ(m.GetFocusObject(), nullptr);
+  EXPECT_TRUE(m.PickFocus);
+  Tick();
+  EXPECT_EQ(m.GetFocusObject(), nullptr);
+  box->SetVisible(true);
+  Tick();
+  EXPECT_EQ(m.GetFocusObject(), box);
+  // Showing the other root drops a focus that is not on it.
+  m.Flip(1, 0, false, false, 0, 0);
+  EXPECT_EQ(m.GetFocusObject(), nullptr);
+  EXPECT_TRUE(m.PickFocus);
 }
 
 TEST_F(InputTest, FreedHoverAndFocusAreForgotten) {

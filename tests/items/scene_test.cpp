@@ -266,6 +266,7 @@ TEST_F(SceneTest, TimerRestartDropsTheWaitingEvent) {
   m.FreeObject(t);
   ASSERT_EQ(m.Events.Count(), 1);
   EXPECT_EQ(m.Events.GetItem(0)->Level, 1u);
+  EXPECT_FALSE(m.Events.GetItem(0)->Sender);
   EXPECT_EQ(m.Lookup(h), nullptr);
 }
 
