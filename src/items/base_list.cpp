@@ -616,7 +616,6 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
     Events.GetItem(at)->Level = e->Level;
   }
   staged->Events.Clear();
-  ClearKeyStates();
   PickFocus = false;
   Focus = TObjectHandle{};
   if (version >= 119) {
@@ -634,10 +633,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
 
 TOrbaObject* TBaseListServices::Find(TObjectHandle object) const { return manager_.Lookup(object); }
 
-bool TBaseListServices::IsAlive(TObjectHandle object) const {
-  const TOrbaObject* o = Find(object);
-  return o != nullptr && !o->IsScrapped();
-}
+bool TBaseListServices::IsAlive(TObjectHandle object) const { return Find(object) != nullptr; }
 
 std::string TBaseListServices::GetObjectName(TObjectHandle object) const {
   const TOrbaObject* o = Find(object);
