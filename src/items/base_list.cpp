@@ -4,6 +4,7 @@
 
 #include "core/game_clock.h"
 #include "core/stream_encoding.h"
+#include "platform/trace.h"
 #include "items/box.h"
 #include "items/timer.h"
 
@@ -34,6 +35,18 @@ std::array<TCompoCreator, 128>& Creators() {
 }  // namespace
 
 void SetWipeFactory(TWipeFactory factory) { wipe_factory = factory; }
+
+TOrbaBaseList* Bases = nullptr;
+
+void InitOrbaGlobals() {
+  if (Bases == nullptr) Bases = new TOrbaBaseList();
+}
+
+void DoneOrbaGlobals() {
+  Trace("Bases.Free");
+  delete Bases;
+  Bases = nullptr;
+}
 
 TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
   const TCompoCreator creator = Creators()[type & 127];

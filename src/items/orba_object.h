@@ -29,6 +29,7 @@ class TCustomDIBX;
 class TOrbaBaseList;
 class TOrbaBase;
 class TOrbaControl;
+class TComComponent;
 
 #define ORBA_KT_INT int32_t
 #define ORBA_KT_BYTE uint8_t
@@ -97,6 +98,13 @@ class TOrbaObject {
   virtual std::string GetPlainText() const { return GetText(); }
   virtual void AddText(const std::string& text) { SetText(GetText() + text); }
   virtual std::string GetCurrentCursor() const { return GetCursor(); }
+  // Items that keep copies of their creating command's expressions (the
+  // animated image's delay, the particle emitter's start expressions) take
+  // them here, before the properties are applied.
+  virtual void TakeCommandExpressions(TComComponent& command) {}
+  // A script write of PR_TEXT: the message window first returns to plain
+  // text display.
+  virtual void ResetTextMode() {}
   // Image items recompute their size after a zoom change before their
   // position is applied.
   virtual bool GetResizePending() const { return false; }
