@@ -319,3 +319,52 @@ TEST_F(InputTest, FreedHoverAndFocusAreForgotten) {
 
 }  // namespace
 }  // namespace orba
+
+namespace orba {
+namespace {
+
+// A box that shows a bitmap of its own at a zoom.
+class TZoomBox final : public TOrbaBox {
+ public:
+  using TOrbaBox::TOrbaBox;
+  int32_t Zoom = 256;
+  mutable TDIBX Bitmap;
+  int32_t GetZoomX() const override { return Zoom; }
+  int32_t GetZoomY() const override { return Zoom; }
+  TCustomDIBX* GetDIB() const override { return Bitmap.IsEmpty() ? nullptr : const_cast<TDIBX*>(&Bitmap); }
+};
+
+TEST(GeometryTest, ZoomedPositions) {
+  TOrbaBaseList m;
+  m.SetWidth(kW);
+  m.SetHeight(kH);
+  auto* b = NewOrbaObject<TZoomBox>(&m);
+  b->SetParent(m.ActiveBase());
+  b->Zoom = 128;
+  b->SetPosZoomed(true);
+  b->SetLeft(101);
+  EXPECT_EQ(b->GetScreenLeft(), 50);
+  b->SetLeft(-101);
+  EXPECT_EQ(b->GetScreenLeft(), -50);
+  b->SetOffsetX(10);  // the anchor is scaled too
+  EXPECT_EQ(b->GetScreenLeft(), -55);
+
+  // Under a parent that shows a bitmap at the same zoom, positions follow
+  // the parent's bitmap scale: 200 pixels shown over a width of 100.
+  auto* parent = NewOrbaObject<TZoomBox>(&m);
+  parent->SetParent(m.ActiveBase());
+  parent->Bitmap.SetSize(200, 10, 32);
+  parent->SetBounds(5, 0, 100, 10);
+  auto* child = NewOrbaObject<TZoomBox>(&m);
+  child->Bitmap.SetSize(4, 4, 32);
+  child->SetParent(parent);
+  child->SetPosZoomed(true);
+  child->SetLeft(41);
+  EXPECT_EQ(child->GetScreenLeft(), 5 + 21);  // 41 / 2 rounded half up
+  // A parent of width 0 takes the plain path.
+  parent->SetWidth(0);
+  EXPECT_EQ(child->GetScreenLeft(), 5 + 41);
+}
+
+}  // namespace
+}  // namespace orba
