@@ -1,5 +1,7 @@
 #include "script/com_component.h"
 
+#include "script/call_man.h"
+#include "script/com_run.h"
 #include "script/page.h"
 
 namespace orba {
@@ -16,6 +18,30 @@ void TComComponent::Fields(TRecordIO& io) {
   for (int id = 0; id < kPropCount; ++id) {
     if (Expressions[id]) io.PropExpr(static_cast<uint8_t>(id), *Expressions[id]);
   }
+}
+
+void TComComponent::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  run_state->Objects().CreateItem(*this);
+}
+
+void TComCabinet::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  TCallMan& rs = *run_state;
+  std::string name;
+  if (Expressions[PR_NAME]) name = EvalStr(*Expressions[PR_NAME], rs);
+  const bool save = GetOpcode() == OP_SaveCabinet;
+  // Loading needs an existing cabinet; it is looked up before anything runs.
+  if (!save && name.empty()) return;
+  const bool invert = EvalCondition(Invert, rs);
+  std::vector<std::string> names;
+  std::vector<bool> valid;
+  for (auto& expression : Names) {
+    const TCustomParam* value = Evaluate(*expression, rs);
+    names.push_back(value != nullptr ? value->GetAsStr() : std::string());
+    valid.push_back(value != nullptr);
+  }
+  rs.Objects().MoveCabinet(name, save, invert, names, valid);
 }
 
 void TComCabinet::Fields(TRecordIO& io) {

@@ -4,8 +4,8 @@
 // property id order (the cabinet commands add their Invert and name
 // expressions).
 //
-// Creating the items and applying the expressions is not built yet; Execute
-// only steps past the command.
+// When they run, the object manager creates the item and applies the
+// expressions (object_services.h).
 #pragma once
 
 #include <array>
@@ -14,10 +14,9 @@
 
 #include "core/vocab.h"
 #include "script/com_flow.h"
+#include "script/object_services.h"
 
 namespace orba {
-
-class TOrbaObject;  // a screen object (not yet built)
 
 class TComComponent : public TCommand {
  public:
@@ -29,6 +28,8 @@ class TComComponent : public TCommand {
   std::array<std::unique_ptr<TOrbaParser>, kPropCount> Expressions;
 
   void Fields(TRecordIO& io) override;
+  // Steps past the command and has the object manager create its item.
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 class TComControl : public TComComponent {
@@ -77,7 +78,7 @@ class TComMenu final : public TComControl {
  public:
   explicit TComMenu(TPage* page) : TComControl(page, OP_Menu) {}
   ORBA_OPCODE_OF(OP_Menu)
-  TOrbaObject* MenuItem = nullptr;  // not owned
+  TObjectHandle MenuItem;
 };
 
 // SaveCabinet and LoadCabinet: the property expressions (the built-in
@@ -89,6 +90,7 @@ class TComCabinet : public TComComponent {
   TOrbaParser Invert;
   std::vector<std::unique_ptr<TOrbaParser>> Names;
   void Fields(TRecordIO& io) override;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 ORBA_COMPONENT_COMMAND(TComCabinetSave, TComCabinet, OP_SaveCabinet)

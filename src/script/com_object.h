@@ -3,8 +3,9 @@
 // the message and backlog commands (TextIns, TextClr, CallHist, ClrHist,
 // FormatHist, ClrRead).
 //
-// What these commands do when they run is not built yet; Execute only steps
-// past them.
+// GetProp, SetProp, ObjDel, MediaPlay, MenuClose and MovieStop act through
+// the object manager (object_services.h), holding objects by handle; the
+// others only step past themselves here.
 #pragma once
 
 #include <memory>
@@ -13,14 +14,14 @@
 
 #include "core/vocab.h"
 #include "script/com_flow.h"
+#include "script/object_services.h"
 
 namespace orba {
-
-class TOrbaObject;  // a screen object (not yet built)
 
 class TComGetProp final : public TCommand {
  public:
   using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_GetProp)
   TOrbaParser ObjectName;
   TOrbaParser PropId;
@@ -31,6 +32,7 @@ class TComGetProp final : public TCommand {
 class TComSetProp final : public TCommand {
  public:
   using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_SetProp)
   TOrbaParser ObjectName;
   TOrbaParser PropId;
@@ -42,6 +44,7 @@ class TComSetProp final : public TCommand {
 class TComObjDel final : public TCommand {
  public:
   using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_ObjDel)
   TOrbaParser ObjectName;
   void Fields(TRecordIO& io) override { io.Expr("ObjectName", ObjectName); }
@@ -50,6 +53,7 @@ class TComObjDel final : public TCommand {
 class TComMediaPlay final : public TCommand {
  public:
   using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_MediaPlay)
   TOrbaParser ObjectName;
   void Fields(TRecordIO& io) override { io.Expr("ObjectName", ObjectName); }
@@ -58,26 +62,35 @@ class TComMediaPlay final : public TCommand {
 class TComMovieStop final : public TCommand {
  public:
   using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_MovieStop)
   TOrbaParser ObjectName;
   TOrbaParser FadeTime;
   TOrbaParser Wait;
   TOrbaParser EventLock;  // stored from page version 107
   // Running state.
-  TOrbaObject* Target = nullptr;
+  TObjectHandle Target;
   uint8_t WaitFlag = 0;
   uint8_t EventLockFlag = 0;
   bool GetEventLock() const override { return EventLockFlag != 0; }
   bool GetYield() const override { return WaitFlag != 0; }
+  void Start(TCallMan* run_state) override;
+  void SaveState(std::unique_ptr<TKsMemoryStream>& stream) override;
+  void RestoreState(TKsBigStream& stream) override;
   void Fields(TRecordIO& io) override;
+
+ private:
+  TCallMan* run_state_ = nullptr;  // the interpreter that runs the command
+  std::string restored_target_;    // a restored target name, looked up at the next step
 };
 
 class TComMenuClose final : public TCommand {
  public:
   using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_MenuClose)
   TOrbaParser MenuName;
-  TOrbaObject* Menu = nullptr;  // the menu found last; not owned
+  TObjectHandle Menu;  // the menu found last
   void Fields(TRecordIO& io) override { io.Expr("MenuName", MenuName); }
 };
 
@@ -129,7 +142,7 @@ class TComTextIns final : public TCommand {
   TOrbaParser Wait;
   TOrbaParser EventLock;  // stored from page version 107
   // Running state.
-  TOrbaObject* Target = nullptr;
+  TObjectHandle Target;
   uint8_t WaitFlag = 0;
   uint8_t EventLockFlag = 0;
   bool GetEventLock() const override { return EventLockFlag != 0; }

@@ -8,14 +8,17 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orba {
 
 class TTimerList;
 class TComComponent;
+class TCustomParam;
+class TParamCollectionItem;
 
 struct TObjectHandle {
-  uint32_t Id = 0;  // 0: no object
+  uint64_t Id = 0;  // 0: no object; serials are never reused
   explicit operator bool() const { return Id != 0; }
   bool operator==(const TObjectHandle&) const = default;
 };
@@ -37,6 +40,30 @@ class TObjectServices {
   virtual void ResetObjects() {}
   // Creates a timer item and applies the command's property expressions.
   virtual void CreateTimer(TComComponent& command) {}
+
+  // Creates the item of an object-creating command (BoxNew, ImgNew ...),
+  // applies the command's property expressions and finishes the item as the
+  // command requires. Item kinds that do not exist yet create nothing.
+  virtual void CreateItem(TComComponent& command) {}
+  // Property access by id through the property dispatch; a freed object
+  // does nothing. Ids above 164 raise.
+  virtual void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {}
+  virtual void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) {}
+  // Marks the object for deletion (its name is cleared at once).
+  virtual void ScrapObject(TObjectHandle object) {}
+  // Starts a sound or movie item again.
+  virtual void PlayObject(TObjectHandle object) {}
+  // The item's state byte (menus open with 1 and close with 3; media stop
+  // with 2 and fade out with 3) and its Delay and Source properties.
+  virtual int32_t GetObjectState(TObjectHandle object) { return 0; }
+  virtual void SetObjectState(TObjectHandle object, uint8_t state) {}
+  virtual void SetObjectDelay(TObjectHandle object, int32_t delay) {}
+  virtual std::string GetObjectSource(TObjectHandle object) { return std::string(); }
+  // SaveCabinet (save true) and LoadCabinet: moves the selected children of
+  // the inactive screen root into the named storage object or back.
+  virtual void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
+                           const std::vector<std::string>& names,
+                           const std::vector<bool>& name_valid) {}
 };
 
 }  // namespace orba

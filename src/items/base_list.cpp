@@ -1,0 +1,652 @@
+#include "items/base_list.h"
+
+#include <algorithm>
+
+#include "core/game_clock.h"
+#include "core/stream_encoding.h"
+#include "items/box.h"
+#include "items/timer.h"
+
+namespace orba {
+
+namespace {
+
+TWipeFactory wipe_factory = nullptr;
+
+constexpr int32_t kScreenBits = 32;
+
+template <class T>
+TOrbaObject* MakeItem(TOrbaBaseList* manager) {
+  return NewOrbaObject<T>(manager);
+}
+
+std::array<TCompoCreator, 128>& Creators() {
+  static std::array<TCompoCreator, 128> creators = [] {
+    std::array<TCompoCreator, 128> c{};
+    c[CT_BOX] = &MakeItem<TOrbaBox>;
+    c[CT_TIMER] = &MakeItem<TOrbaTimer>;
+    c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
+    return c;
+  }();
+  return creators;
+}
+
+}  // namespace
+
+void SetWipeFactory(TWipeFactory factory) { wipe_factory = factory; }
+
+TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
+  const TCompoCreator creator = Creators()[type & 127];
+  return creator != nullptr ? creator(manager) : nullptr;
+}
+
+void RegisterCompoType(uint8_t type, TCompoCreator creator) { Creators()[type & 127] = creator; }
+
+// ---- TOrbaBase -----------------------------------------------------------------------------------
+
+TOrbaBase::TOrbaBase(TOrbaBaseList* manager, int32_t index) : TOrbaControl(manager), Index(index) {
+  Name = index == 0 ? kBaseName0 : kBaseName1;
+}
+
+TCustomDIBX* TOrbaBase::GetDIB() const {
+  if (Manager != nullptr && Manager->GetBase(Manager->Active) == this && Manager->TransitionKind == 0)
+    return Manager->GetDIB();
+  return const_cast<TDIBX*>(&Screen);
+}
+
+void TOrbaBase::ResizeScreen() {
+  if (Width > 0 && Height > 0) Screen.SetSize(Width, Height, kScreenBits);
+}
+
+void TOrbaBase::SetWidth(int32_t v) {
+  TOrbaControl::SetWidth(v);
+  ResizeScreen();
+}
+
+void TOrbaBase::SetHeight(int32_t v) {
+  TOrbaControl::SetHeight(v);
+  ResizeScreen();
+}
+
+void TOrbaBase::InvalidateRect(TRect rect) {
+  IntersectRects(rect, TRect{0, 0, Width, Height}, rect);
+  if (!RectIsEmpty(rect)) Dirty.AddRect(rect);
+}
+
+void TOrbaBase::Draw() {
+  TCustomDIBX* dib = GetDIB();
+  if (!Visible || dib == nullptr || dib->IsEmpty()) return;
+  for (int32_t i = 0; i < Dirty.Count(); ++i) {
+    const TRect r = Dirty.Get(i);
+    dib->ResetClipRect();
+    dib->IncludeClipRect(r);
+    if (Color >= 0) {
+      TRect fill{0, 0, Width, Height};
+      if (ClipActive()) IntersectRects(fill, ClipWindow(), fill);
+      dib->FillRect(fill, static_cast<uint32_t>(dib->ColorToPixel(Color)));
+    }
+    TOrbaControl::Draw();
+  }
+  dib->ResetClipRect();
+}
+
+void TOrbaBase::SetMousePos(int32_t x, int32_t y) {
+  if (x != MouseX || y != MouseY) Moved = true;
+  MouseX = x;
+  MouseY = y;
+}
+
+void TOrbaBase::TrackMouse() {
+  TOrbaBaseList& m = *Manager;
+  LeftPressed = LeftPress;
+  LeftPress = false;
+  RightPressed = RightPress;
+  RightPress = false;
+  WheelDownNow = WheelDown;
+  WheelDown = false;
+  WheelUpNow = WheelUp;
+  WheelUp = false;
+
+  if (RightPressed) {
+    // Right-click removal of a preview menu.
+    const std::vector<TObjectHandle> menus = m.PrevMenus;
+    for (TObjectHandle h : menus) {
+      TOrbaObject* o = m.Lookup(h);
+      if (o == nullptr || !o->GetRClickScrap() || !o->GetVisible() || o->GetScreen() != this ||
+          o->GetPaused() || o->InCabinet())
+        continue;
+      const uint8_t im = o->GetIgnoreMouse();
+      if (im != IM_NONE && im != IM_LCLICK) continue;
+      if (o->HandleRClickScrap()) {
+        RightPressed = false;
+        break;
+      }
+    }
+  }
+
+  TOrbaObject* hover = m.Lookup(Hover);
+  if (Capture != 0 && hover != nullptr) {
+    if ((Capture & kLeftCaptured) != 0 && !LeftHeld) {
+      hover->DoLButtonUp();
+      Capture &= static_cast<uint8_t>(~kLeftCaptured);
+    } else if ((Capture & kRightCaptured) != 0 && !RightHeld) {
+      hover->DoRButtonUp();
+      Capture &= static_cast<uint8_t>(~kRightCaptured);
+    }
+    hover = m.Lookup(Hover);
+    if (hover != nullptr && Moved) hover->DoMouseMove();
+    hover = m.Lookup(Hover);
+    if (hover != nullptr) hover->DoMouseCapture();
+    Moved = false;
+    return;
+  }
+
+  const uint32_t mask = LeftPressed ? 17u : (RightPressed ? 9u : 29u);
+  TOrbaObject* target = HitTest(TPoint{MouseX, MouseY}, mask);
+  Capture = 0;
+  TObjectHandle target_handle = target != nullptr ? target->Handle() : TObjectHandle{};
+  if (target != nullptr) {
+    if (LeftPressed) {
+      target->DoLButtonDown();
+      target = m.Lookup(target_handle);
+      if (target != nullptr && !target->GetPaused() && target->GetHandleKey()) m.SetFocusObject(target);
+    } else if (RightPressed) {
+      target->DoRButtonDown();
+    } else if (WheelDownNow) {
+      const std::string label = target->GetOnWheelDown();
+      if (!label.empty() && m.Events.FindQueuedEvent(target_handle, PR_ONWHEELDOWN) < 0 &&
+          !target->GetEventsHeld())
+        m.Events.QueueEvent(target_handle, label, nullptr, PR_ONWHEELDOWN);
+    } else if (WheelUpNow) {
+      const std::string label = target->GetOnWheelUp();
+      if (!label.empty() && m.Events.FindQueuedEvent(target_handle, PR_ONWHEELUP) < 0 &&
+          !target->GetEventsHeld())
+        m.Events.QueueEvent(target_handle, label, nullptr, PR_ONWHEELUP);
+    }
+    target = m.Lookup(target_handle);
+    if (target == nullptr) target_handle = TObjectHandle{};
+  }
+
+  hover = m.Lookup(Hover);
+  if (hover != nullptr && hover != target) hover->DoMouseOut();
+  if (target != nullptr && !(!Moved && target_handle == Hover)) {
+    if (target_handle != Hover) {
+      target->DoMouseIn();
+      target = m.Lookup(target_handle);
+    }
+    if (target != nullptr) target->DoMouseMove();
+  }
+  Hover = m.Lookup(target_handle) != nullptr ? target_handle : TObjectHandle{};
+  Moved = false;
+}
+
+// ---- TOrbaBaseList -------------------------------------------------------------------------------
+
+TOrbaBaseList::TOrbaBaseList() : TOrbaComponent(nullptr) { MakeRoots(); }
+
+TOrbaBaseList::~TOrbaBaseList() { FreeAll(); }
+
+void TOrbaBaseList::MakeRoots() {
+  for (int i = 0; i < 2; ++i) {
+    roots_[static_cast<size_t>(i)] = std::make_unique<TOrbaBase>(this, i);
+    RegisterSerial(roots_[static_cast<size_t>(i)].get());
+  }
+}
+
+void TOrbaBaseList::FreeAll() {
+  Transition.reset();
+  // Root trees first (their objects leave the registry as they go), then
+  // the objects without a parent, first to last.
+  for (auto& root : roots_) {
+    if (root == nullptr) continue;
+    UnregisterSerial(root.get());
+    root.reset();
+  }
+  Events.Clear();
+  while (!Objects.empty()) {
+    TOrbaObject* o = Objects.front();
+    RemoveObject(o);
+    delete o;
+  }
+  Events.Clear();
+  ScrapList.clear();
+  PrevMenus.clear();
+  Focus = TObjectHandle{};
+}
+
+TCustomDIBX* TOrbaBaseList::GetDIB() const {
+  return Presentation != nullptr ? Presentation : const_cast<TDIBX*>(&Composition);
+}
+
+void TOrbaBaseList::SetWidth(int32_t w) {
+  Width = w;
+  ApplySize();
+  for (auto& root : roots_) root->SetWidth(w);
+}
+
+void TOrbaBaseList::SetHeight(int32_t h) {
+  Height = h;
+  ApplySize();
+  for (auto& root : roots_) root->SetHeight(h);
+}
+
+void TOrbaBaseList::ApplySize() {
+  if (Width > 0 && Height > 0) Composition.SetSize(Width, Height, kScreenBits);
+}
+
+void TOrbaBaseList::SetColor(int32_t c) {
+  for (auto& root : roots_) root->SetColor(c);
+}
+
+TOrbaObject* TOrbaBaseList::GetObject(int32_t index) const {
+  if (index < 0 || index >= GetObjectCount()) return nullptr;
+  return Objects[static_cast<size_t>(index)];
+}
+
+int32_t TOrbaBaseList::AddObject(TOrbaObject* object) {
+  Objects.push_back(object);
+  RegisterSerial(object);
+  return GetObjectCount() - 1;
+}
+
+void TOrbaBaseList::RemoveObject(TOrbaObject* object) {
+  auto it = std::find(Objects.begin(), Objects.end(), object);
+  if (it == Objects.end()) return;
+  const auto index = static_cast<int32_t>(it - Objects.begin());
+  Objects.erase(it);
+  if (index < IdleIndex) --IdleIndex;
+  UnregisterSerial(object);
+  std::erase(ScrapList, object);
+}
+
+int32_t TOrbaBaseList::IndexOfObject(const TOrbaObject* object) const {
+  auto it = std::find(Objects.begin(), Objects.end(), object);
+  return it == Objects.end() ? -1 : static_cast<int32_t>(it - Objects.begin());
+}
+
+void TOrbaBaseList::ScrapObject(TOrbaObject* object) {
+  if (!IsObjectScrapped(object)) ScrapList.push_back(object);
+}
+
+bool TOrbaBaseList::IsObjectScrapped(const TOrbaObject* object) const {
+  return std::find(ScrapList.begin(), ScrapList.end(), object) != ScrapList.end();
+}
+
+void TOrbaBaseList::FreeObject(TOrbaObject* object) {
+  if (object == nullptr || object->IsScreenRoot()) return;
+  if (TOrbaControl* parent = object->GetParent()) {
+    object->Invalidate();
+    parent->RemoveChild(static_cast<TOrbaControl*>(object));
+    static_cast<TOrbaControl*>(object)->Parent = nullptr;
+  }
+  RemoveObject(object);
+  delete object;
+}
+
+TOrbaObject* TOrbaBaseList::Lookup(TObjectHandle handle) const {
+  if (!handle) return nullptr;
+  auto it = serials_.find(handle.Id);
+  return it != serials_.end() ? it->second : nullptr;
+}
+
+bool TOrbaBaseList::IsRegistered(const TOrbaObject* object) const {
+  return object != nullptr && Lookup(object->Handle()) == object;
+}
+
+TOrbaObject* TOrbaBaseList::FindObject(const std::string& name) const {
+  if (name.empty() || name == kBaseName0) return ActiveBase();
+  if (name == std::string(1, kInternalMark) || name == kBaseName1) return GetBase(Active ^ 1);
+  for (TOrbaObject* o : Objects)
+    if (o->Name == name && !o->IsScrapped()) return o;
+  return nullptr;
+}
+
+TOrbaControl* TOrbaBaseList::FindControl(const std::string& name) const {
+  if (name.empty()) return ActiveBase();
+  if (name == std::string(1, kInternalMark)) return GetBase(Active ^ 1);
+  if (name == kBaseName0) return GetBase(0);
+  if (name == kBaseName1) return GetBase(1);
+  for (TOrbaObject* o : Objects)
+    if (o->IsControl() && o->Name == name && !o->IsScrapped()) return static_cast<TOrbaControl*>(o);
+  return nullptr;
+}
+
+int32_t TOrbaBaseList::IndexOfName(const std::string& name) const {
+  for (size_t i = 0; i < Objects.size(); ++i)
+    if (Objects[i]->Name == name) return static_cast<int32_t>(i);
+  return -1;
+}
+
+std::string TOrbaBaseList::MakeUniqueName(const std::string& prefix) const {
+  for (int64_t n = 0;; ++n) {
+    std::string candidate = prefix + std::to_string(n);
+    if (IndexOfName(candidate) < 0) return candidate;
+  }
+}
+
+int32_t TOrbaBaseList::ListCompo(std::vector<std::string>& names, uint8_t type,
+                                 const TOrbaObject* parent) const {
+  if (parent == nullptr) return 0;
+  int32_t added = 0;
+  for (const TOrbaObject* o : Objects) {
+    if (type != 0 && o->GetCompoType() != type) continue;
+    if (parent != this && o->GetParent() != parent) continue;
+    names.push_back(o->Name);
+    ++added;
+  }
+  return added;
+}
+
+void TOrbaBaseList::Reset() {
+  const int32_t w = Width, h = Height;
+  int32_t mx[2], my[2];
+  for (int i = 0; i < 2; ++i) {
+    mx[i] = roots_[static_cast<size_t>(i)]->MouseX;
+    my[i] = roots_[static_cast<size_t>(i)]->MouseY;
+  }
+  FreeAll();
+  MakeRoots();
+  Width = 8;
+  Height = 8;
+  SetWidth(w);
+  SetHeight(h);
+  for (int i = 0; i < 2; ++i) {
+    roots_[static_cast<size_t>(i)]->MouseX = mx[i];
+    roots_[static_cast<size_t>(i)]->MouseY = my[i];
+  }
+}
+
+TOrbaTransition* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, bool force,
+                                     int32_t position, int32_t length) {
+  Active = index & 1;
+  if (force || (kind != 0 && Transition == nullptr)) {
+    Transition.reset();
+    for (auto& root : roots_) root->InvalidateAll();
+    if (kind != 0) {
+      TOrbaBase* active = ActiveBase();
+      TCustomDIBX* current = active->GetDIB();
+      if (current != &active->Screen && current != nullptr) active->Screen.CopyFrom(*current);
+      if (wipe_factory != nullptr) {
+        Transition = wipe_factory(kind, *GetDIB(), active->Screen, GetBase(Active ^ 1)->Screen);
+        if (Transition != nullptr) {
+          Transition->SetLength(length);
+          Transition->SetReverse(reverse);
+        }
+      }
+    }
+  }
+  TOrbaObject* focus = GetFocusObject();
+  if (focus == nullptr || focus->GetScreen() != ActiveBase()) {
+    Focus = TObjectHandle{};
+    PickFocus = true;
+  }
+  TransitionKind = kind;
+  if (Transition != nullptr) Transition->SetPosition(position);
+  return Transition.get();
+}
+
+void TOrbaBaseList::SetFocusObject(TOrbaObject* object) {
+  TOrbaObject* old = GetFocusObject();
+  if (object == old && (object != nullptr || !Focus)) return;
+  if (old != nullptr && !old->GetOnFocusOut().empty() && !old->Name.empty() && !old->GetEventsHeld())
+    Events.QueueEvent(old->Handle(), old->GetOnFocusOut(), nullptr, PR_ONFOCUSOUT);
+  Focus = object != nullptr ? object->Handle() : TObjectHandle{};
+  if (object != nullptr && !object->GetOnFocusIn().empty() && !object->GetEventsHeld())
+    Events.QueueEvent(object->Handle(), object->GetOnFocusIn(), nullptr, PR_ONFOCUSIN);
+  PickFocus = false;
+  if (object != nullptr) object->FocusGained();
+}
+
+void TOrbaBaseList::SetSoundOn(bool on) {
+  if (on == SoundOn) return;
+  SoundOn = on;
+  if (OnSoundOn) OnSoundOn(on);
+}
+
+void TOrbaBaseList::SetCGDither(bool on) {
+  if (on == CGDither) return;
+  CGDither = on;
+  for (auto& root : roots_) root->InvalidateAll();
+}
+
+void TOrbaBaseList::SetKeyState(int32_t key, bool down) {
+  if (!InKeys(key)) return;
+  const auto k = static_cast<size_t>(key);
+  if ((KeyPush[k] != 0) == down) return;
+  KeyPush[k] = down ? 1 : 0;
+  RepeatDue[k] = down ? 1 : 0;
+  if (down) {
+    RepeatTimer[k] = kKeyRepeatDelay;
+    KeyDownFlag = true;
+    KeyRepeatFlag = true;
+    KeysDown.push_back(key);
+    KeysRepeat.push_back(key);
+  } else {
+    KeyUpFlag = true;
+    KeysUp.push_back(key);
+  }
+}
+
+void TOrbaBaseList::SetKeyClick(int32_t key, bool down) {
+  if (InKeys(key)) KeyWentDown[static_cast<size_t>(key)] = down ? 1 : 0;
+}
+
+void TOrbaBaseList::ClearKeyStates() {
+  KeyPush = {};
+  KeyWentDown = {};
+  KeyClick = {};
+  RepeatDue = {};
+  KeyRepeat = {};
+  RepeatTimer = {};
+  KeyDownFlag = KeyUpFlag = KeyRepeatFlag = false;
+  KeysDown.clear();
+  KeysUp.clear();
+  KeysRepeat.clear();
+}
+
+void TOrbaBaseList::MouseButton(bool left, bool down) {
+  for (auto& root : roots_) {
+    if (down) {
+      root->LeftHeld = left;
+      root->RightHeld = !left;
+    } else {
+      root->LeftHeld = false;
+      root->RightHeld = false;
+    }
+  }
+  if (down) (left ? ActiveBase()->LeftPress : ActiveBase()->RightPress) = true;
+}
+
+void TOrbaBaseList::MouseMove(int32_t x, int32_t y) {
+  for (auto& root : roots_) root->SetMousePos(x, y);
+}
+
+void TOrbaBaseList::MouseWheel(bool down) { (down ? ActiveBase()->WheelDown : ActiveBase()->WheelUp) = true; }
+
+void TOrbaBaseList::UpdateInput() {
+  if (PickFocus) {
+    SetFocusObject(ActiveBase()->FindFocus());
+    PickFocus = false;
+  }
+  KeyClick = KeyWentDown;
+  KeyWentDown = {};
+  KeyRepeat = RepeatDue;
+  ActiveBase()->TrackMouse();
+  TOrbaObject* focus = GetFocusObject();
+  if (focus != nullptr && focus->GetHandleKey()) {
+    const TObjectHandle h = focus->Handle();
+    if (KeyDownFlag) focus->DoKeyDown();
+    if (KeyRepeatFlag && (focus = Lookup(h)) != nullptr) focus->DoKeyRepeat();
+    if (KeyUpFlag && (focus = Lookup(h)) != nullptr) focus->DoKeyUp();
+  }
+  KeyDownFlag = KeyUpFlag = KeyRepeatFlag = false;
+  KeysDown.clear();
+  KeysUp.clear();
+  KeysRepeat.clear();
+  for (int32_t key = 0; key < 256; ++key) {
+    const auto k = static_cast<size_t>(key);
+    if (KeyPush[k] == 0) continue;
+    RepeatTimer[k] = static_cast<int32_t>(int64_t{RepeatTimer[k]} - FrameTime);
+    RepeatDue[k] = RepeatTimer[k] < 1 ? 1 : 0;
+    if (RepeatDue[k] != 0) {
+      RepeatTimer[k] += kKeyRepeatInterval;
+      KeyRepeatFlag = true;
+      KeysRepeat.push_back(key);
+    }
+  }
+}
+
+void TOrbaBaseList::Idle_() {
+  for (auto& root : roots_) root->Idle();
+  IdleIndex = 0;
+  while (IdleIndex < GetObjectCount()) {
+    TOrbaObject* o = Objects[static_cast<size_t>(IdleIndex)];
+    const std::string on_idle = o->GetOnIdle();
+    if (!on_idle.empty() && !o->InCabinet() && !o->GetEventsHeld() &&
+        Events.FindQueuedEvent(o->Handle(), PR_ONIDLE) < 0)
+      Events.QueueEvent(o->Handle(), on_idle, nullptr, PR_ONIDLE);
+    if (!o->GetPaused() && !o->IsScrapped() && !o->InCabinet() && o->Idle()) {
+      // The object may have moved in the list during its own Idle.
+      if (IsRegistered(o)) FreeObject(o);
+      continue;
+    }
+    ++IdleIndex;
+  }
+  const std::vector<TOrbaObject*> scrapped = ScrapList;
+  for (TOrbaObject* o : scrapped)
+    if (IndexOfObject(o) >= 0) FreeObject(o);
+  ScrapList.clear();
+}
+
+void TOrbaBaseList::Draw() {
+  TransitionRect = TRect{};
+  for (auto& root : roots_) root->Draw();
+  if (Transition != nullptr) {
+    TransitionRect = Transition->CurrentRect();
+    Transition->Step();
+  }
+}
+
+void TOrbaBaseList::FreeSurface() {
+  Transition.reset();
+  for (auto& root : roots_) root->FreeSurface();
+  for (TOrbaObject* o : Objects) o->FreeSurface();
+}
+
+void TOrbaBaseList::RestoreSurface() {
+  ApplySize();
+  for (auto& root : roots_) root->RestoreSurface();
+  for (TOrbaObject* o : Objects) o->RestoreSurface();
+  for (auto& root : roots_) root->InvalidateAll();
+}
+
+void TOrbaBaseList::SaveToStream(TKsBigStream& stream) const {
+  WriteStreamInt(stream, Width);
+  WriteStreamInt(stream, Height);
+  WriteStreamInt(stream, Active);
+  roots_[0]->SaveToStream(stream);
+  roots_[1]->SaveToStream(stream);
+  std::vector<const TOrbaObject*> items;
+  for (const TOrbaObject* o : Objects)
+    if (!o->IsControl() && !o->IsScrapped() && o->GetCompoType() != 0 &&
+        !(!o->Name.empty() && o->Name[0] == kInternalMark))
+      items.push_back(o);
+  WriteStreamInt(stream, static_cast<int32_t>(items.size()));
+  for (const TOrbaObject* o : items) {
+    WriteStreamByte(stream, o->GetCompoType());
+    o->SaveToStream(stream);
+  }
+  Events.SaveToStream(stream);
+  const TOrbaObject* focus = GetFocusObject();
+  WriteStreamString(stream, focus != nullptr ? focus->Name : std::string());
+}
+
+void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  // Everything is read into a second manager; the scene is taken over only
+  // when the whole stream was read.
+  auto staged = std::make_unique<TOrbaBaseList>();
+  staged->Presentation = Presentation;
+  staged->Width = 8;
+  staged->Height = 8;
+  staged->SetWidth(ReadStreamInt(stream));
+  staged->SetHeight(ReadStreamInt(stream));
+  staged->Active = ReadStreamInt(stream) & 1;
+  for (int i = 0; i < 2; ++i) {
+    TOrbaBase* root = staged->GetBase(i);
+    root->LoadFromStream(stream, version);
+    root->Name = i == 0 ? kBaseName0 : kBaseName1;
+  }
+  for (int i = 0; i < 2; ++i) staged->GetBase(i)->InvalidateAll();
+  const int32_t count = ReadStreamInt(stream);
+  if (count < 0) throw EReadError();
+  CheckStoredCount(stream, count, 5);
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t type = ReadByteVal(stream);
+    TOrbaObject* item = CreateCompoByType(staged.get(), type);
+    if (item == nullptr || item->IsControl())
+      throw ESceneError("scene names an item kind that cannot be created: " + std::to_string(type & 127));
+    item->LoadFromStream(stream, version);
+  }
+  staged->Events.LoadFromStream(stream, version);
+  std::string focus_name;
+  if (version >= 119) focus_name = ReadStreamString(stream);
+
+  // Take the staged scene over.
+  FreeAll();
+  serials_.clear();
+  Width = staged->Width;
+  Height = staged->Height;
+  ApplySize();
+  Active = staged->Active;
+  TransitionKind = 0;
+  roots_.swap(staged->roots_);
+  Objects.swap(staged->Objects);
+  serials_.swap(staged->serials_);
+  for (auto& root : roots_) root->Manager = this;
+  for (TOrbaObject* o : Objects) o->Manager = this;
+  // The queue is read again against this manager so that senders resolve here.
+  Events.Clear();
+  for (int32_t i = 0; i < staged->Events.Count(); ++i) {
+    const TTimerData* e = staged->Events.GetItem(i);
+    const int32_t at = Events.QueueEvent(e->Sender, e->Label, &e->Args, e->Code);
+    Events.GetItem(at)->Level = e->Level;
+  }
+  staged->Events.Clear();
+  ClearKeyStates();
+  PickFocus = false;
+  Focus = TObjectHandle{};
+  if (version >= 119) {
+    if (TOrbaControl* f = FindControl(focus_name); f != nullptr && !focus_name.empty()) {
+      Focus = f->Handle();
+      f->FocusGained();
+      PickFocus = false;
+    }
+  } else {
+    PickFocus = true;
+  }
+}
+
+// ---- services ------------------------------------------------------------------------------------
+
+TOrbaObject* TBaseListServices::Find(TObjectHandle object) const { return manager_.Lookup(object); }
+
+bool TBaseListServices::IsAlive(TObjectHandle object) const {
+  const TOrbaObject* o = Find(object);
+  return o != nullptr && !o->IsScrapped();
+}
+
+std::string TBaseListServices::GetObjectName(TObjectHandle object) const {
+  const TOrbaObject* o = Find(object);
+  return o != nullptr ? o->Name : std::string();
+}
+
+TObjectHandle TBaseListServices::FindObject(const std::string& name) const {
+  const TOrbaObject* o = manager_.FindObject(name);
+  return o != nullptr ? o->Handle() : TObjectHandle{};
+}
+
+TTimerList* TBaseListServices::EventQueue() { return &manager_.Events; }
+
+void TBaseListServices::ResetObjects() { manager_.Reset(); }
+
+}  // namespace orba

@@ -1,0 +1,266 @@
+// The object manager and its two screen roots. The manager owns every screen
+// object of a game: the registry with lookup by name and by serial, the scrap
+// list, the script event queue, keyboard and mouse state, the keyboard focus
+// and the screen transition. Each tick the player calls UpdateInput, the
+// interpreter, Idle and, on painting ticks, Draw. It also creates items from
+// their component type codes and saves and loads the whole object tree.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/clip_list.h"
+#include "graphics/dibx.h"
+#include "items/orba_object.h"
+#include "script/event_queue.h"
+
+namespace orba {
+
+class TSysFuncMan;
+
+// A screen root: the top of one visual tree, with its own picture, dirty
+// rectangles and pointer state.
+class TOrbaBase : public TOrbaControl {
+ public:
+  TOrbaBase(TOrbaBaseList* manager, int32_t index);
+
+  TClipList Dirty;
+  TDIBX Screen;
+  int32_t Index;
+  int32_t MouseX = 0, MouseY = 0;
+  bool LeftPress = false, LeftPressed = false;
+  bool RightPress = false, RightPressed = false;
+  bool LeftHeld = false, RightHeld = false;
+  bool Moved = false;
+  uint8_t Capture = 0;  // 4: left button captured by Hover; 8: right button
+  TObjectHandle Hover;
+  bool WheelDown = false, WheelDownNow = false, WheelUp = false, WheelUpNow = false;
+
+  static constexpr uint8_t kLeftCaptured = 4;
+  static constexpr uint8_t kRightCaptured = 8;
+
+  bool GetAutoName() const override { return false; }
+  bool IsScreenRoot() const override { return true; }
+  TOrbaBase* GetScreen() const override { return const_cast<TOrbaBase*>(this); }
+  TCustomDIBX* GetDIB() const override;
+  TCustomDIBX* GetSurface() const override { return GetDIB(); }
+  void SetWidth(int32_t v) override;
+  void SetHeight(int32_t v) override;
+  void InflateDirtyRect(TRect& rect) const override {}
+
+  // Adds R, cut to the root, to the dirty list.
+  virtual void InvalidateRect(TRect rect);
+  void InvalidateAll() { InvalidateRect(TRect{0, 0, Width, Height}); }
+  // Paints the dirty rectangles: background colour, then the children.
+  void Draw() override;
+  void SetMousePos(int32_t x, int32_t y);
+  bool GetLPush() const { return LeftHeld && (Capture & kLeftCaptured) == 0; }
+  bool GetRPush() const { return RightHeld && (Capture & kRightCaptured) == 0; }
+  // One tick of pointer tracking: hit test, button and hover events.
+  void TrackMouse();
+
+ private:
+  void ResizeScreen();
+};
+
+// A running screen transition; the film layer supplies the kinds.
+class TOrbaTransition {
+ public:
+  virtual ~TOrbaTransition() = default;
+  virtual void SetReverse(bool reverse) = 0;
+  virtual int32_t GetLength() const = 0;
+  virtual void SetLength(int32_t length) = 0;
+  virtual void SetPosition(int32_t position) = 0;
+  virtual TRect CurrentRect() const = 0;
+  virtual void Step() = 0;
+};
+using TWipeFactory = std::unique_ptr<TOrbaTransition> (*)(int32_t kind, TCustomDIBX& dest,
+                                                          TCustomDIBX& new_page,
+                                                          TCustomDIBX& old_page);
+void SetWipeFactory(TWipeFactory factory);
+
+class TOrbaBaseList;
+
+// The component factory: creates the item of a type code (masked with 127)
+// in the manager, or nullptr when no item kind of that code is registered.
+TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type);
+// Item kinds register their creator here when they are linked in.
+using TCompoCreator = TOrbaObject* (*)(TOrbaBaseList* manager);
+void RegisterCompoType(uint8_t type, TCompoCreator creator);
+
+// Builds an object in two steps: construction, then Create (name and
+// registration), so that Create's virtual calls reach the final class.
+template <class T>
+T* NewOrbaObject(TOrbaBaseList* manager) {
+  auto* object = new T(manager);
+  object->Create();
+  return object;
+}
+
+// What the interpreter needs of the objects, answered by one manager.
+class TBaseListServices final : public TObjectServices {
+ public:
+  explicit TBaseListServices(TOrbaBaseList& manager) : manager_(manager) {}
+  // The function library the commands' expressions run in.
+  TSysFuncMan* Funcs = nullptr;
+
+  bool IsAlive(TObjectHandle object) const override;
+  std::string GetObjectName(TObjectHandle object) const override;
+  TObjectHandle FindObject(const std::string& name) const override;
+  TTimerList* EventQueue() override;
+  void ResetObjects() override;
+  void CreateTimer(TComComponent& command) override;
+  void CreateItem(TComComponent& command) override;
+  void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) override;
+  void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) override;
+  void ScrapObject(TObjectHandle object) override;
+  void PlayObject(TObjectHandle object) override;
+  int32_t GetObjectState(TObjectHandle object) override;
+  void SetObjectState(TObjectHandle object, uint8_t state) override;
+  void SetObjectDelay(TObjectHandle object, int32_t delay) override;
+  std::string GetObjectSource(TObjectHandle object) override;
+  void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
+                   const std::vector<std::string>& names,
+                   const std::vector<bool>& name_valid) override;
+
+ private:
+  TOrbaObject* Find(TObjectHandle object) const;
+  TOrbaBaseList& manager_;
+};
+
+class TOrbaBaseList : public TOrbaComponent {
+ public:
+  TOrbaBaseList();
+  ~TOrbaBaseList() override;
+
+  int32_t Width = 8, Height = 8;
+  TDIBX Composition;
+  int32_t TransitionKind = 0;
+  std::unique_ptr<TOrbaTransition> Transition;
+  TRect TransitionRect;
+  int32_t Active = 0;
+  TBaseListServices Services{*this};
+  TTimerList Events{&Services};
+  std::vector<TOrbaObject*> Objects;  // owned, creation order
+  std::vector<TOrbaObject*> ScrapList;
+  int32_t IdleIndex = 0;
+  std::vector<TObjectHandle> PrevMenus;
+  bool SoundOn = true;
+  TObjectHandle Focus;
+  bool PickFocus = false;
+  bool KeyDownFlag = false, KeyUpFlag = false, KeyRepeatFlag = false;
+  std::vector<int32_t> KeysDown, KeysUp, KeysRepeat;
+  std::array<uint8_t, 256> KeyPush{}, KeyWentDown{}, KeyClick{}, RepeatDue{}, KeyRepeat{};
+  std::array<int32_t, 256> RepeatTimer{};
+  // The bitmap presented on screen; the composition bitmap while none is set.
+  TCustomDIBX* Presentation = nullptr;
+  // Sound switch of the media managers (set by the media layer).
+  std::function<void(bool)> OnSoundOn;
+  // Dithering flag of the picture cache (kept by the cache's owner).
+  bool CGDither = false;
+
+  bool GetAutoName() const override { return false; }
+  TOrbaBase* GetBase(int32_t index) const { return roots_[static_cast<size_t>(index & 1)].get(); }
+  TOrbaBase* ActiveBase() const { return GetBase(Active); }
+  TCustomDIBX* GetDIB() const override;
+  int32_t GetWidth() const override { return Width; }
+  int32_t GetHeight() const override { return Height; }
+  void SetWidth(int32_t w) override;
+  void SetHeight(int32_t h) override;
+  void SetColor(int32_t c) override;
+
+  int32_t GetObjectCount() const { return static_cast<int32_t>(Objects.size()); }
+  TOrbaObject* GetObject(int32_t index) const;
+  int32_t AddObject(TOrbaObject* object) override;
+  void RemoveObject(TOrbaObject* object) override;
+  int32_t IndexOfObject(const TOrbaObject* object) const;
+  void ScrapObject(TOrbaObject* object);
+  bool IsObjectScrapped(const TOrbaObject* object) const;
+  // Unlinks the object from its parent and the manager and destroys it.
+  void FreeObject(TOrbaObject* object);
+
+  // The object of a serial (roots included), nullptr once it was freed.
+  TOrbaObject* Lookup(TObjectHandle handle) const;
+  bool IsRegistered(const TOrbaObject* object) const;
+  void RegisterSerial(TOrbaObject* object) { serials_[object->Serial] = object; }
+  void UnregisterSerial(const TOrbaObject* object) { serials_.erase(object->Serial); }
+
+  TOrbaObject* FindObject(const std::string& name) const;
+  TOrbaControl* FindControl(const std::string& name) const;
+  int32_t IndexOfName(const std::string& name) const;
+  std::string MakeUniqueName(const std::string& prefix) const;
+  int32_t ListCompo(std::vector<std::string>& names, uint8_t type, const TOrbaObject* parent) const;
+
+  // Frees everything and makes two new roots of the same size.
+  void Reset();
+  TOrbaTransition* Flip(int32_t index, int32_t kind, bool reverse, bool force, int32_t position,
+                        int32_t length);
+  int32_t GetWipeLength() const { return Transition ? Transition->GetLength() : 0; }
+  void SetWipePos(int32_t position) {
+    if (Transition) Transition->SetPosition(position);
+  }
+
+  TOrbaObject* GetFocusObject() const { return Lookup(Focus); }
+  void SetFocusObject(TOrbaObject* object);
+  void SetSoundOn(bool on);
+  bool GetCGDither() const { return CGDither; }
+  void SetCGDither(bool on);
+
+  bool GetKeyPush(int32_t key) const { return InKeys(key) && KeyPush[static_cast<size_t>(key)] != 0; }
+  bool GetKeyClick(int32_t key) const { return InKeys(key) && KeyClick[static_cast<size_t>(key)] != 0; }
+  bool GetKeyRepeat(int32_t key) const { return InKeys(key) && KeyRepeat[static_cast<size_t>(key)] != 0; }
+  void SetKeyState(int32_t key, bool down);
+  void SetKeyClick(int32_t key, bool down);
+  void ClearKeyStates();
+
+  // Window input: button presses and releases, pointer moves, wheel notches.
+  void MouseButton(bool left, bool down);
+  void MouseMove(int32_t x, int32_t y);
+  void MouseWheel(bool down);
+
+  void UpdateInput();
+  void Idle_();
+  bool Idle() override {
+    Idle_();
+    return false;
+  }
+  void Draw() override;
+
+  void FreeSurface() override;
+  void RestoreSurface() override;
+
+  void SaveToStream(TKsBigStream& stream) const override;
+  // A stream that cannot be read (cut short, an item type that cannot be
+  // created, nesting too deep) raises and leaves the current scene as it was.
+  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
+
+  // Depth of a loading tree; a deeper one is refused.
+  static constexpr int32_t kMaxTreeDepth = 256;
+  int32_t LoadDepth = 0;
+
+ private:
+  static bool InKeys(int32_t key) { return key >= 0 && key < 256; }
+  void MakeRoots();
+  void FreeAll();
+  void ApplySize();
+  std::array<std::unique_ptr<TOrbaBase>, 2> roots_;
+  std::unordered_map<uint64_t, TOrbaObject*> serials_;
+};
+
+// "\x01BASE0", "\x01BASE1"
+inline const std::string kBaseName0 = std::string(1, kInternalMark) + "BASE0";
+inline const std::string kBaseName1 = std::string(1, kInternalMark) + "BASE1";
+
+// The error of a saved scene that names an item kind that cannot be created
+// or nests deeper than the limit.
+class ESceneError : public EReadError {
+ public:
+  using EReadError::EReadError;
+};
+
+}  // namespace orba

@@ -1,0 +1,183 @@
+#include "items/box.h"
+
+#include <cmath>
+
+#include "core/game_clock.h"
+#include "core/sjis_case.h"
+#include "core/stream_encoding.h"
+#include "core/text_utils.h"
+#include "graphics/custom_dibx.h"
+#include "items/base_list.h"
+
+namespace orba {
+
+void TOrbaBox::SetBorderWidth(int32_t v) {
+  if (v == BorderWidth) return;
+  BorderWidth = v;
+  Invalidate();
+}
+
+void TOrbaBox::SetBorderColor(int32_t v) {
+  if (v == BorderColor) return;
+  BorderColor = v;
+  Invalidate();
+}
+
+void TOrbaBox::SetAlpha(int32_t v) {
+  if (v == Alpha) return;
+  Alpha = v;
+  Invalidate();
+}
+
+void TOrbaBox::SetSource(std::string v) {
+  if (v == Source) return;
+  Source = std::move(v);
+  Motion.reset();
+  const size_t dot = Source.rfind('.');
+  if (dot != std::string::npos && Source.size() - dot == 4) {
+    std::string ext = Source.substr(dot);
+    for (char& c : ext)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (ext == ".omt") StartMotion(Source);
+  }
+}
+
+void TOrbaBox::SetRepeat(bool v) {
+  const bool was = Repeat;
+  Repeat = v;
+  if (v && !was && Motion != nullptr && Motion->Ended()) Motion->Rewind();
+}
+
+void TOrbaBox::TakeBlurSnapshot() {
+  BlurRect = TRect{Left, Top, Width, Height};
+  BlurBorder = BorderWidth;
+}
+
+bool TOrbaBox::MovedSinceSnapshot() const {
+  return !(BlurRect == TRect{Left, Top, Width, Height}) || BlurBorder != BorderWidth;
+}
+
+void TOrbaBox::SetBlurSpan(int32_t v) {
+  if (v == BlurSpan) return;
+  BlurSpan = v;
+  BlurElapsed = 0;
+  TakeBlurSnapshot();
+}
+
+namespace {
+
+enum class TPaint { Frame, Fill };
+
+// One frame or fill in the alpha range of the box: blended below 255,
+// opaque at 255, additive with the colour scaled by alpha - 256 above.
+void PaintPart(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, int32_t color, int32_t alpha) {
+  if (alpha >= 256) {
+    const auto px = static_cast<uint32_t>(s.ColorToPixel(ScaleColor(color, alpha - 256)));
+    if (what == TPaint::Frame) s.FrameRectAdd(r, width, px); else s.FillRectAdd(r, px);
+    return;
+  }
+  const auto px = static_cast<uint32_t>(s.ColorToPixel(color));
+  if (alpha == 255) {
+    if (what == TPaint::Frame) s.FrameRect(r, width, px); else s.FillRect(r, px);
+  } else {
+    if (what == TPaint::Frame) s.FrameRectAlpha(r, width, px, alpha); else s.FillRectAlpha(r, px, alpha);
+  }
+}
+
+}  // namespace
+
+void TOrbaBox::Draw() {
+  if (!GetVisible() || Alpha < 1 || Alpha > 511) return;
+  TCustomDIBX* surface = GetSurface();
+  if (surface == nullptr) return;
+  const TRect r = GetBoundsRect();
+  const int32_t color = GetColor();
+  if (BorderWidth < 1) {
+    if (color >= 0) PaintPart(*surface, TPaint::Fill, r, 0, color, Alpha);
+  } else {
+    if (BorderColor >= 0) PaintPart(*surface, TPaint::Frame, r, BorderWidth, BorderColor, Alpha);
+    if (color >= 0) {
+      const int64_t bw = BorderWidth;
+      const TRect inner{static_cast<int32_t>(std::min<int64_t>(r.Left + bw, INT32_MAX)),
+                        static_cast<int32_t>(std::min<int64_t>(r.Top + bw, INT32_MAX)),
+                        static_cast<int32_t>(std::max<int64_t>(r.Right - bw, INT32_MIN)),
+                        static_cast<int32_t>(std::max<int64_t>(r.Bottom - bw, INT32_MIN))};
+      if (!RectIsEmpty(inner)) PaintPart(*surface, TPaint::Fill, inner, 0, color, Alpha);
+    }
+  }
+  TOrbaControl::Draw();
+}
+
+bool TOrbaBox::Idle() {
+  const bool answer = TOrbaControl::Idle();
+  if (BlurSpan > 0 && BlurDelay > 0 && Manager != nullptr) {
+    BlurElapsed += FrameTime;
+    if (BlurElapsed >= BlurSpan) {
+      BlurElapsed = 0;
+      if (MovedSinceSnapshot()) {
+        auto* blur = NewOrbaObject<TOrbaBlurBox>(Manager);
+        blur->Name = Manager->MakeUniqueName(Name);
+        blur->SourceBox = Handle();
+        blur->SetParent(Parent);
+        blur->SetPriority(Priority);
+        blur->SetBounds(Left, Top, Width, Height);
+        blur->SetColor(GetColor());
+        blur->SetBorderWidth(BorderWidth);
+        blur->SetBorderColor(BorderColor);
+        blur->StartAlpha = Alpha / 2;
+        blur->Alpha = blur->StartAlpha;
+        blur->Delay = BlurDelay;
+        blur->Invalidate();
+        TakeBlurSnapshot();
+      }
+    }
+  }
+  return answer;
+}
+
+bool TOrbaBlurBox::Idle() {
+  const bool answer = TOrbaBox::Idle();
+  Elapsed += FrameTime;
+  if (Elapsed >= Delay || Delay <= 0) return true;
+  const double faded = static_cast<double>(Elapsed) / Delay * (StartAlpha % 256);
+  SetAlpha(StartAlpha - static_cast<int32_t>(std::nearbyint(faded)));
+  return answer;
+}
+
+void TOrbaBox::SaveToStream(TKsBigStream& stream) const {
+  TOrbaControl::SaveToStream(stream);
+  WriteStreamInt(stream, BorderWidth);
+  WriteStreamInt(stream, BorderColor);
+  WriteStreamInt(stream, Alpha);
+  WriteStreamString(stream, OnIdle);
+  WriteStreamString(stream, Source);
+  WriteStreamBool(stream, Repeat);
+  WriteStreamBool(stream, AutoScrap);
+  WriteStreamString(stream, OnPlayEnd);
+  WriteStreamBool(stream, Paused);
+  WriteStreamBool(stream, AniPaused);
+  WriteStreamInt(stream, BlurSpan);
+  WriteStreamInt(stream, BlurDelay);
+}
+
+void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  TOrbaControl::LoadFromStream(stream, version);
+  BorderWidth = ReadStreamInt(stream);
+  BorderColor = ReadStreamInt(stream);
+  Alpha = ReadStreamInt(stream);
+  if (version >= 104) {
+    OnIdle = ReadStreamString(stream);
+    SetSource(ReadStreamString(stream));
+    Repeat = ReadStreamBool(stream);
+    AutoScrap = ReadStreamBool(stream);
+    OnPlayEnd = ReadStreamString(stream);
+    Paused = ReadStreamBool(stream);
+    AniPaused = ReadStreamBool(stream);
+  }
+  if (version >= 140) {
+    BlurSpan = ReadStreamInt(stream);
+    BlurDelay = ReadStreamInt(stream);
+  }
+}
+
+}  // namespace orba

@@ -1,0 +1,90 @@
+// The box item: a rectangle filled with a colour and framed with a border,
+// drawn opaque, blended or additive, optionally animated by a motion file,
+// and optionally trailing afterimages (faded copies left behind while it
+// moves). Also the storage object of the cabinet commands.
+#pragma once
+
+#include "items/orba_object.h"
+
+namespace orba {
+
+class TOrbaBox : public TOrbaControl {
+ public:
+  explicit TOrbaBox(TOrbaBaseList* manager) : TOrbaControl(manager) {}
+
+  int32_t BorderWidth = 0;
+  int32_t BorderColor = 0;
+  int32_t Alpha = 255;
+  std::string OnIdle, Source, OnPlayEnd;
+  bool Repeat = false, AutoScrap = false, Paused = false;
+  int32_t BlurSpan = 0, BlurDelay = 0, BlurElapsed = 0;
+  TRect BlurRect;  // Left, Top, Width, Height when the last afterimage was taken
+  int32_t BlurBorder = 0;
+
+  uint8_t GetCompoType() const override { return CT_BOX; }
+  int32_t GetBorderWidth() const override { return BorderWidth; }
+  int32_t GetBorderColor() const override { return BorderColor; }
+  int32_t GetAlpha() const override { return Alpha; }
+  std::string GetOnIdle() const override { return OnIdle; }
+  std::string GetSource() const override { return Source; }
+  std::string GetOnPlayEnd() const override { return OnPlayEnd; }
+  bool GetRepeat() const override { return Repeat; }
+  bool GetAutoScrap() const override { return AutoScrap; }
+  bool GetPaused() const override { return Paused; }
+  int32_t GetBlurSpan() const override { return BlurSpan; }
+  int32_t GetBlurDelay() const override { return BlurDelay; }
+  void SetBorderWidth(int32_t v) override;
+  void SetBorderColor(int32_t v) override;
+  void SetAlpha(int32_t v) override;
+  void SetOnIdle(std::string v) override { OnIdle = std::move(v); }
+  void SetOnPlayEnd(std::string v) override { OnPlayEnd = std::move(v); }
+  void SetSource(std::string v) override;
+  void SetRepeat(bool v) override;
+  void SetAutoScrap(bool v) override { AutoScrap = v; }
+  void SetPaused(bool v) override { Paused = v; }
+  void SetBlurSpan(int32_t v) override;
+  void SetBlurDelay(int32_t v) override { BlurDelay = v; }
+
+  void Draw() override;
+  bool Idle() override;
+  void SaveToStream(TKsBigStream& stream) const override;
+  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
+
+ private:
+  void TakeBlurSnapshot();
+  bool MovedSinceSnapshot() const;
+};
+
+// An afterimage of a box: fades from half the box's alpha to nothing over
+// Delay milliseconds and then removes itself. It is not part of the saved
+// scene.
+class TOrbaBlurBox final : public TOrbaBox {
+ public:
+  explicit TOrbaBlurBox(TOrbaBaseList* manager) : TOrbaBox(manager) {}
+  int32_t Elapsed = 0;
+  int32_t Delay = 0;
+  int32_t StartAlpha = 0;
+  TObjectHandle SourceBox;
+
+  uint8_t GetCompoType() const override { return CT_NONE; }
+  int32_t GetDelay() const override { return Delay; }
+  void SetDelay(int32_t v) override { Delay = v; }
+  bool IsAfterimage() const override { return true; }
+  bool IsAfterimageOf(const TOrbaObject* source) const override {
+    return source != nullptr && source->Serial == SourceBox.Id;
+  }
+  bool Idle() override;
+};
+
+// A storage object of the cabinet commands: never drawn nor hit; objects
+// below it are not idled.
+class TOrbaCabinet final : public TOrbaControl {
+ public:
+  explicit TOrbaCabinet(TOrbaBaseList* manager) : TOrbaControl(manager) {}
+  uint8_t GetCompoType() const override { return CT_CABINET; }
+  bool GetVisible() const override { return false; }
+  bool IsCabinet() const override { return true; }
+  void Draw() override {}
+};
+
+}  // namespace orba

@@ -1,0 +1,128 @@
+// The object manager's answers to the script commands that create and change
+// screen objects.
+#include <cstring>
+
+#include "items/base_list.h"
+#include "items/prop_dispatch.h"
+#include "script/com_component.h"
+
+namespace orba {
+
+namespace {
+
+// The item kind an object-creating command makes.
+uint8_t CompoTypeOfCommand(uint8_t opcode) {
+  switch (opcode & 0x7F) {
+    case OP_BoxNew: return CT_BOX;
+    case OP_ImgNew: return CT_IMAGES;
+    case OP_MesNew: return CT_MES;
+    case OP_Timer: return CT_TIMER;
+    case OP_Movie: return CT_VIDEO;
+    case OP_Cinema: return CT_CINEMA;
+    case OP_Caption: return CT_LABEL;
+    case OP_Menu: return CT_MENU;
+    case OP_Button: return CT_BUTTON;
+    case OP_ParticleNew: return CT_PARTICLE;
+    case OP_FireNew: return CT_FIRE;
+    case OP_Sound: return CT_SOUND;
+    case OP_EditNew: return CT_EDIT;
+    case OP_MemoNew: return CT_MEMO;
+    case OP_MapImgNew: return CT_MAPIMG;
+    case OP_WaveNew: return CT_WAVE;
+    case OP_TileNew: return CT_TILE;
+    case OP_SliderNew: return CT_SLIDER;
+    case OP_ScrollbarNew: return CT_SCROLLBAR;
+    case OP_GaugeNew: return CT_GAUGE;
+    case OP_CGCaption: return CT_CGLABEL;
+    case OP_PrevMenuNew: return CT_PREVMENU;
+    default: return CT_NONE;
+  }
+}
+
+}  // namespace
+
+void TBaseListServices::CreateTimer(TComComponent& command) { CreateItem(command); }
+
+void TBaseListServices::CreateItem(TComComponent& command) {
+  const uint8_t opcode = command.GetOpcode() & 0x7F;
+  const uint8_t type = CompoTypeOfCommand(opcode);
+  if (type == CT_NONE) return;
+  TOrbaObject* item = CreateCompoByType(&manager_, type);
+  if (item == nullptr) return;
+  if (Funcs != nullptr) ApplyProperties(*item, command, *Funcs);
+  if (opcode == OP_Movie || opcode == OP_Sound) item->SetState(item->GetDelay() != 0 ? 1 : 0);
+  if (opcode == OP_Menu) item->SetState(1);
+}
+
+void TBaseListServices::GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {
+  if (TOrbaObject* o = Find(object)) DoGetProp(variable, *o, prop_id);
+}
+
+void TBaseListServices::SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) {
+  if (TOrbaObject* o = Find(object)) DoSetProp(*o, prop_id, value);
+}
+
+void TBaseListServices::ScrapObject(TObjectHandle object) {
+  if (TOrbaObject* o = Find(object)) o->Scrap();
+}
+
+void TBaseListServices::PlayObject(TObjectHandle object) {
+  if (TOrbaObject* o = Find(object)) o->Play();
+}
+
+int32_t TBaseListServices::GetObjectState(TObjectHandle object) {
+  TOrbaObject* o = Find(object);
+  return o != nullptr ? o->GetState() : 0;
+}
+
+void TBaseListServices::SetObjectState(TObjectHandle object, uint8_t state) {
+  if (TOrbaObject* o = Find(object)) o->SetState(state);
+}
+
+void TBaseListServices::SetObjectDelay(TObjectHandle object, int32_t delay) {
+  if (TOrbaObject* o = Find(object)) o->SetDelay(delay);
+}
+
+std::string TBaseListServices::GetObjectSource(TObjectHandle object) {
+  TOrbaObject* o = Find(object);
+  return o != nullptr ? o->GetSource() : std::string();
+}
+
+void TBaseListServices::MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
+                                    const std::vector<std::string>& names,
+                                    const std::vector<bool>& name_valid) {
+  auto selected = [&](const TOrbaObject& child) {
+    bool listed = false;
+    for (size_t i = 0; i < names.size() && i < name_valid.size(); ++i)
+      if (name_valid[i] && child.Name == names[i]) listed = true;
+    return invert ? !listed : listed;
+  };
+  TOrbaControl* cabinet = nullptr;
+  if (!cabinet_name.empty()) {
+    TOrbaObject* found = manager_.FindObject(cabinet_name);
+    if (found != nullptr && found->IsCabinet()) cabinet = static_cast<TOrbaControl*>(found);
+  }
+  TOrbaBase* other = manager_.GetBase(manager_.Active ^ 1);
+  if (save) {
+    if (cabinet == nullptr) {
+      TOrbaObject* made = CreateCompoByType(&manager_, CT_CABINET);
+      if (made == nullptr) return;
+      cabinet = static_cast<TOrbaControl*>(made);
+      if (!cabinet_name.empty()) cabinet->SetName(cabinet_name);
+      cabinet->SetParent(manager_.GetBase(0));
+    }
+    for (int32_t i = other->GetChildCount(); i-- > 0;) {
+      TOrbaControl* child = other->GetChild(i);
+      if (child != nullptr && selected(*child)) child->SetParent(cabinet);
+    }
+  } else {
+    if (cabinet == nullptr) return;
+    for (int32_t i = cabinet->GetChildCount(); i-- > 0;) {
+      TOrbaControl* child = cabinet->GetChild(i);
+      if (child != nullptr && selected(*child)) child->SetParent(other);
+    }
+  }
+  if (cabinet->GetChildCount() == 0) cabinet->Scrap();
+}
+
+}  // namespace orba

@@ -1,0 +1,754 @@
+#include "items/orba_object.h"
+
+#include <atomic>
+
+#include "core/stream_encoding.h"
+#include "graphics/custom_dibx.h"
+#include "items/base_list.h"
+
+namespace orba {
+
+namespace {
+
+uint64_t NextSerial() {
+  static std::atomic<uint64_t> next{1};
+  return next++;
+}
+
+TMotionFactory motion_factory = nullptr;
+
+bool IsInternalName(const std::string& name) { return !name.empty() && name[0] == kInternalMark; }
+
+}  // namespace
+
+void SetMotionFactory(TMotionFactory factory) { motion_factory = factory; }
+
+// ---- TOrbaObject -------------------------------------------------------------------------------
+
+TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Manager(manager), Serial(NextSerial()) {}
+
+void TOrbaObject::Create() {
+  if (Manager == nullptr) return;
+  if (GetAutoName()) Name = Manager->MakeUniqueName("object");
+  Manager->AddObject(this);
+}
+
+void TOrbaObject::SetName(const std::string& name) {
+  if (name == Name) return;
+  if (Manager != nullptr) {
+    for (TOrbaObject* other : Manager->Objects) {
+      if (other != this && other->Name == name) {
+        other->Scrap();
+        break;
+      }
+    }
+  }
+  Name = name;
+}
+
+void TOrbaObject::SetPriority(int32_t priority) {
+  if (priority == Priority) return;
+  Priority = priority;
+  SubPriority = 0;
+  if (TOrbaControl* parent = GetParent()) {
+    parent->SortChildren();
+    Invalidate();
+  }
+}
+
+void TOrbaObject::SetSubPriority(int32_t priority) {
+  if (priority == SubPriority) return;
+  SubPriority = priority;
+  if (TOrbaControl* parent = GetParent()) {
+    parent->SortChildren();
+    Invalidate();
+  }
+}
+
+TCustomDIBX* TOrbaObject::GetSurface() const {
+  TOrbaControl* parent = GetParent();
+  return parent != nullptr ? parent->GetSurface() : nullptr;
+}
+
+TOrbaBase* TOrbaObject::GetScreen() const {
+  TOrbaControl* parent = GetParent();
+  return parent != nullptr ? parent->GetScreen() : nullptr;
+}
+
+TRect TOrbaObject::GetBoundsRect() const {
+  const int32_t left = GetScreenLeft(), top = GetScreenTop();
+  return TRect{left, top, left + GetWidth(), top + GetHeight()};
+}
+
+bool TOrbaObject::ClipToBounds(TRect& rect) const {
+  IntersectRects(rect, GetBoundsRect(), rect);
+  return !RectIsEmpty(rect);
+}
+
+void TOrbaObject::InflateDirtyRect(TRect& rect) const {
+  if (TOrbaControl* parent = GetParent()) parent->InflateDirtyRect(rect);
+}
+
+void TOrbaObject::PositionChanged() {
+  for (int32_t i = 0; i < GetChildCount(); ++i) GetChild(i)->PositionChanged();
+}
+
+bool TOrbaObject::IsShown() const {
+  if (!GetVisible() || Manager == nullptr) return false;
+  if (GetScreen() != Manager->ActiveBase()) return false;
+  for (const TOrbaControl* p = GetParent(); p != nullptr; p = p->GetParent())
+    if (!p->GetVisible()) return false;
+  return true;
+}
+
+void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
+  WriteStreamString(stream, Name);
+  WriteStreamInt(stream, Priority);
+  WriteStreamInt(stream, SubPriority);
+  WriteStreamString(stream, Tag);
+}
+
+void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  Name = ReadStreamString(stream);
+  Priority = ReadStreamInt(stream);
+  if (version >= 104) SubPriority = ReadStreamInt(stream);
+  if (version >= 120) Tag = ReadStreamString(stream);
+}
+
+void TOrbaObject::QueueEvent(const std::string& label, uint8_t code, const TArrayString* args) {
+  if (Manager != nullptr) Manager->Events.QueueEvent(Handle(), label, args, code);
+}
+
+bool TOrbaObject::EventQueued(uint8_t code) const {
+  return Manager != nullptr && Manager->Events.FindQueuedEvent(Handle(), code) >= 0;
+}
+
+// ---- TOrbaComponent ----------------------------------------------------------------------------
+
+TOrbaComponent::~TOrbaComponent() {
+  if (Manager != nullptr) Manager->Events.RemoveSender(Handle());
+}
+
+bool TOrbaComponent::IsScrapped() const {
+  return Manager != nullptr && Manager->IsObjectScrapped(this);
+}
+
+void TOrbaComponent::Scrap() {
+  if (Manager != nullptr) Manager->ScrapObject(this);
+  Name.clear();
+}
+
+// ---- TOrbaControl ------------------------------------------------------------------------------
+
+TOrbaControl::TOrbaControl(TOrbaBaseList* manager) : TOrbaComponent(manager) {}
+
+void TOrbaControl::Create() {
+  TOrbaComponent::Create();
+  if (Manager != nullptr && Manager->GetFocusObject() == nullptr) Manager->PickFocus = true;
+}
+
+TOrbaControl::~TOrbaControl() {
+  // Children first, each unregistered and destroyed.
+  std::vector<TOrbaControl*> children;
+  children.swap(Children);
+  for (TOrbaControl* child : children) {
+    child->Parent = nullptr;
+    if (Manager != nullptr) Manager->RemoveObject(child);
+    delete child;
+  }
+  Motion.reset();
+  if (Manager == nullptr) return;
+  if (Manager->Focus == Handle()) {
+    Manager->Focus = TObjectHandle{};
+    Manager->PickFocus = true;
+  }
+  if (!IsScreenRoot()) {
+    for (int i = 0; i < 2; ++i) {
+      TOrbaBase* root = Manager->GetBase(i);
+      if (root != nullptr && root->Hover == Handle()) root->Hover = TObjectHandle{};
+    }
+  }
+}
+
+bool TOrbaControl::GetAniPaused() const {
+  if (IsInternalName(Name) && Parent != nullptr) return Parent->GetAniPaused();
+  return AniPaused;
+}
+
+bool TOrbaControl::GetPlaying() const {
+  return Motion != nullptr && !Motion->Ended() && !GetPaused() && !GetAniPaused();
+}
+
+#define ORBA_SET_MOVE(field, motion)   \
+  if (v == field) return;              \
+  Invalidate();                        \
+  field = v;                           \
+  motion = 0;                          \
+  Invalidate();                        \
+  PositionChanged();
+
+void TOrbaControl::SetLeft(int32_t v) { ORBA_SET_MOVE(Left, MotionX) }
+void TOrbaControl::SetTop(int32_t v) { ORBA_SET_MOVE(Top, MotionY) }
+#undef ORBA_SET_MOVE
+
+#define ORBA_SET_REDRAW(field, extra) \
+  if (v == field) return;             \
+  Invalidate();                       \
+  field = v;                          \
+  Invalidate();                       \
+  extra;
+
+void TOrbaControl::SetOffsetX(int32_t v) { ORBA_SET_REDRAW(OffsetX, PositionChanged()) }
+void TOrbaControl::SetOffsetY(int32_t v) { ORBA_SET_REDRAW(OffsetY, PositionChanged()) }
+void TOrbaControl::SetWidth(int32_t v) { ORBA_SET_REDRAW(Width, (void)0) }
+void TOrbaControl::SetHeight(int32_t v) { ORBA_SET_REDRAW(Height, (void)0) }
+void TOrbaControl::SetPlusX(int32_t v) { ORBA_SET_REDRAW(PlusX, (void)0) }
+void TOrbaControl::SetPlusY(int32_t v) { ORBA_SET_REDRAW(PlusY, (void)0) }
+void TOrbaControl::SetMotionX(int32_t v) { ORBA_SET_REDRAW(MotionX, (void)0) }
+void TOrbaControl::SetMotionY(int32_t v) { ORBA_SET_REDRAW(MotionY, (void)0) }
+void TOrbaControl::SetPosZoomed(bool v) { ORBA_SET_REDRAW(PosZoomed, (void)0) }
+void TOrbaControl::SetClipLeft(int32_t v) { ORBA_SET_REDRAW(ClipLeft, ClipChanged()) }
+void TOrbaControl::SetClipTop(int32_t v) { ORBA_SET_REDRAW(ClipTop, ClipChanged()) }
+void TOrbaControl::SetClipWidth(int32_t v) { ORBA_SET_REDRAW(ClipWidth, ClipChanged()) }
+void TOrbaControl::SetClipHeight(int32_t v) { ORBA_SET_REDRAW(ClipHeight, ClipChanged()) }
+#undef ORBA_SET_REDRAW
+
+void TOrbaControl::SetColor(int32_t v) {
+  if (v == Color) return;
+  Color = v;
+  Invalidate();
+}
+
+void TOrbaControl::SetSelFrame(bool v) {
+  if (v == SelFrame) return;
+  SelFrame = v;
+  Invalidate();
+}
+
+void TOrbaControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
+  if (left == Left && top == Top && width == Width && height == Height) return;
+  Invalidate();
+  Left = left;
+  Top = top;
+  Width = width;
+  Height = height;
+  Invalidate();
+}
+
+void TOrbaControl::TellPickFocus() const {
+  if (Manager != nullptr) Manager->PickFocus = true;
+}
+
+void TOrbaControl::SetVisible(bool v) {
+  if (v == Visible) return;
+  if (!v) {
+    Invalidate();
+    Visible = false;
+    if (Manager != nullptr) {
+      TOrbaObject* focus = Manager->GetFocusObject();
+      if (focus != nullptr && (focus == this || ContainsObject(focus))) {
+        Manager->SetFocusObject(nullptr);
+        TellPickFocus();
+      }
+    }
+  } else {
+    Visible = true;
+    Invalidate();
+    if (Manager != nullptr && Manager->GetFocusObject() == nullptr) TellPickFocus();
+  }
+}
+
+void TOrbaControl::SetHandleKey(bool v) {
+  HandleKey = v;
+  if (Manager == nullptr) return;
+  TOrbaObject* focus = Manager->GetFocusObject();
+  if ((v && focus == nullptr) || (!v && focus == this)) TellPickFocus();
+}
+
+void TOrbaControl::SetParent(TOrbaControl* parent) {
+  if (parent == Parent) return;
+  for (const TOrbaControl* p = parent; p != nullptr; p = p->Parent)
+    if (p == this) return;
+  Invalidate();
+  TOrbaControl* old = Parent;
+  if (old != nullptr) {
+    old->RemoveChild(this);
+    if (old->IsCabinet()) LeftCabinet();
+  }
+  Parent = parent;
+  if (parent != nullptr) {
+    parent->AddChild(this);
+    parent->SortChildren();
+    if (parent->IsCabinet()) EnteredCabinet();
+  }
+  Invalidate();
+  if (Manager == nullptr) return;
+  TOrbaObject* focus = Manager->GetFocusObject();
+  const bool on_active = GetScreen() == Manager->ActiveBase();
+  if (focus != nullptr && (focus == this || ContainsObject(focus)) && !on_active) {
+    Manager->SetFocusObject(nullptr);
+    TellPickFocus();
+  } else if (focus == nullptr && on_active) {
+    TellPickFocus();
+  }
+}
+
+void TOrbaControl::SetName(const std::string& name) {
+  if (name == Name) return;
+  TOrbaObject* other = nullptr;
+  if (Manager != nullptr) {
+    for (TOrbaObject* o : Manager->Objects)
+      if (o != this && o->Name == name) {
+        other = o;
+        break;
+      }
+  }
+  if (other != nullptr) {
+    // The other object keeps living under base + "_" + n.
+    std::string base = name;
+    int64_t n = 2;
+    const size_t us = name.rfind('_');
+    if (us != std::string::npos && us + 1 < name.size() && name.size() - us - 1 <= 9) {
+      bool digits = true;
+      for (size_t i = us + 1; i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9') digits = false;
+      if (digits) {
+        const int64_t number = std::stoll(name.substr(us + 1));
+        if (number >= 2) {
+          base = name.substr(0, us);
+          n = number;
+        }
+      }
+    }
+    std::string candidate;
+    for (;; ++n) {
+      candidate = base + "_" + std::to_string(n);
+      if (Manager->IndexOfName(candidate) < 0) break;
+    }
+    other->Name = candidate;
+  }
+  Name = name;
+}
+
+TOrbaControl* TOrbaControl::GetChild(int32_t index) const {
+  if (index < 0 || index >= GetChildCount()) return nullptr;
+  return Children[static_cast<size_t>(index)];
+}
+
+void TOrbaControl::RemoveChild(TOrbaControl* child) {
+  std::erase(Children, child);
+}
+
+int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
+  if (&a == &b) return 0;
+  if (a.IsAfterimage() && b.IsAfterimage()) return (a.GetAlpha() % 256) - (b.GetAlpha() % 256);
+  if (a.IsAfterimageOf(&b)) return -1;
+  if (b.IsAfterimageOf(&a)) return 1;
+  static const std::string kTop = std::string(2, kInternalMark);
+  if (a.Name == kTop) return 1;
+  if (b.Name == kTop) return -1;
+  const bool ia = IsInternalName(a.Name), ib = IsInternalName(b.Name);
+  if (ia && !ib) return -1;
+  if (ib && !ia) return 1;
+  const int64_t pa = int64_t{a.Priority} + a.SubPriority, pb = int64_t{b.Priority} + b.SubPriority;
+  if (pa != pb) return pa < pb ? -1 : 1;
+  const int c = a.Name.compare(b.Name);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+void TOrbaControl::SortChildren() {
+  for (size_t i = 1; i < Children.size(); ++i) {
+    TOrbaControl* item = Children[i];
+    size_t j = i;
+    while (j > 0 && CompareZOrder(*Children[j - 1], *item) > 0) {
+      Children[j] = Children[j - 1];
+      --j;
+    }
+    Children[j] = item;
+  }
+}
+
+void TOrbaControl::ClipChanged() {
+  for (TOrbaControl* child : Children) child->ClipChanged();
+}
+
+namespace {
+
+int32_t Zoomed(int32_t value, int32_t zoom) {
+  return static_cast<int32_t>(int64_t{value} * zoom / 256);
+}
+
+// One axis of the screen position: the plain path and the one that follows
+// a zoomed parent bitmap.
+struct TAxis {
+  int32_t Pos, Offset, Size, Zoom, Motion, Plus;
+  bool Flip;
+};
+
+int32_t PlainOrigin(const TAxis& a, bool pos_zoomed, bool animated, bool relative, int32_t* anchor) {
+  int32_t ofs;
+  if (a.Zoom == 256)
+    ofs = a.Flip ? (relative ? a.Size : a.Size - 1) - a.Offset : a.Offset;
+  else
+    ofs = a.Flip ? (relative ? a.Size : a.Size - 1) - Zoomed(a.Offset, a.Zoom) : Zoomed(a.Offset, a.Zoom);
+  int32_t x = a.Pos;
+  if (pos_zoomed && !animated) x = Zoomed(a.Pos, a.Zoom);
+  if (animated) x = a.Motion;
+  if (anchor != nullptr) *anchor = x;
+  return x - ofs;
+}
+
+}  // namespace
+
+// Horizontal and vertical screen origins share this code through the
+// `vertical` switch.
+static int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
+  const TOrbaControl* parent = c.Parent;
+  const bool animated = c.Motion != nullptr;
+  const TAxis axis = vertical ? TAxis{c.Top, c.OffsetY, c.Height, c.GetZoomY(), c.MotionY, c.PlusY, c.GetFlipV()}
+                              : TAxis{c.Left, c.OffsetX, c.Width, c.GetZoomX(), c.MotionX, c.PlusX, c.GetFlipH()};
+  if (c.PosZoomed && parent != nullptr && !parent->IsScreenRoot() && !animated) {
+    TCustomDIBX* pdib = parent->GetDIB();
+    TCustomDIBX* own = c.GetDIB();
+    const int32_t pzoom = vertical ? parent->GetZoomY() : parent->GetZoomX();
+    const int32_t psize = vertical ? parent->GetHeight() : parent->GetWidth();
+    // A parent of size 0 has no scale; the plain path is taken instead.
+    if (pdib != nullptr && own != nullptr && pzoom == axis.Zoom && psize != 0) {
+      const int32_t pbits = vertical ? pdib->Height() : pdib->Width();
+      const int32_t obits = vertical ? own->Height() : own->Width();
+      const double ratio = static_cast<double>(pbits) / psize * 65536.0;
+      int64_t scale = static_cast<int64_t>(std::nearbyint(ratio));
+      if (scale < 1) scale = 1;
+      int64_t d = int64_t{axis.Pos} - axis.Offset;
+      if (axis.Flip) d = int64_t{pbits} - d - obits;
+      const int64_t num = d * 65536;
+      int64_t x = num / scale;
+      if (num % scale > 32767) x += 1;
+      const int32_t pscreen = vertical ? parent->GetScreenTop() : parent->GetScreenLeft();
+      const int32_t pscroll = vertical ? parent->GetScrollY() : parent->GetScrollX();
+      return static_cast<int32_t>(x + pscreen - pscroll + axis.Plus);
+    }
+  }
+  int32_t x = PlainOrigin(axis, c.PosZoomed, animated, false, nullptr) + axis.Plus;
+  if (parent != nullptr)
+    x += (vertical ? parent->GetScreenTop() : parent->GetScreenLeft()) -
+         (vertical ? parent->GetScrollY() : parent->GetScrollX());
+  return x;
+}
+
+int32_t TOrbaControl::GetScreenLeft() const { return ScreenOrigin(*this, false); }
+int32_t TOrbaControl::GetScreenTop() const { return ScreenOrigin(*this, true); }
+
+int32_t TOrbaControl::GetRelativeLeft() const {
+  const TAxis a{Left, OffsetX, Width, GetZoomX(), MotionX, PlusX, GetFlipH()};
+  return PlainOrigin(a, PosZoomed, Motion != nullptr, true, nullptr) + PlusX;
+}
+
+int32_t TOrbaControl::GetRelativeTop() const {
+  const TAxis a{Top, OffsetY, Height, GetZoomY(), MotionY, PlusY, GetFlipV()};
+  return PlainOrigin(a, PosZoomed, Motion != nullptr, true, nullptr) + PlusY;
+}
+
+TPoint TOrbaControl::GetAnchorPos() const {
+  const TAxis ax{Left, OffsetX, Width, GetZoomX(), MotionX, PlusX, GetFlipH()};
+  const TAxis ay{Top, OffsetY, Height, GetZoomY(), MotionY, PlusY, GetFlipV()};
+  int32_t x = 0, y = 0;
+  PlainOrigin(ax, PosZoomed, Motion != nullptr, false, &x);
+  PlainOrigin(ay, PosZoomed, Motion != nullptr, false, &y);
+  if (Parent != nullptr) {
+    x += Parent->GetScreenLeft() - Parent->GetScrollX();
+    y += Parent->GetScreenTop() - Parent->GetScrollY();
+  }
+  return TPoint{x + PlusX, y + PlusY};
+}
+
+TPoint TOrbaControl::ClientToScreen(TPoint p) const {
+  return TPoint{p.X + GetScreenLeft(), p.Y + GetScreenTop()};
+}
+
+TPoint TOrbaControl::ScreenToClient(TPoint p) const {
+  return TPoint{p.X - GetScreenLeft(), p.Y - GetScreenTop()};
+}
+
+TRect TOrbaControl::ClipWindow() const {
+  const int32_t l = GetScreenLeft() + ClipLeft, t = GetScreenTop() + ClipTop;
+  return TRect{l, t, l + ClipWidth, t + ClipHeight};
+}
+
+void TOrbaControl::Invalidate() {
+  if (!Visible) return;
+  TOrbaBase* screen = GetScreen();
+  if (screen == nullptr) return;
+  TRect r = GetBoundsRect();
+  if (Parent != nullptr) {
+    IntersectRects(r, Parent->GetBoundsRect(), r);
+    if (RectIsEmpty(r)) return;
+  }
+  if (ClipActive()) {
+    IntersectRects(r, ClipWindow(), r);
+    if (RectIsEmpty(r)) return;
+  }
+  InflateDirtyRect(r);
+  screen->InvalidateRect(r);
+}
+
+void TOrbaControl::Draw() {
+  TCustomDIBX* surface = GetSurface();
+  if (surface == nullptr) return;
+  const TRect saved = surface->GetClipRect();
+  TRect c;
+  IntersectRects(GetBoundsRect(), saved, c);
+  if (!RectIsEmpty(c)) {
+    // A child may re-sort or rename while painting; iterate over a copy.
+    const std::vector<TOrbaControl*> children = Children;
+    for (TOrbaControl* child : children) {
+      if (child->Name.empty() || !child->GetVisible()) continue;
+      TRect k = c;
+      if (child->ClipActive()) {
+        IntersectRects(k, child->ClipWindow(), k);
+        if (RectIsEmpty(k)) continue;
+      }
+      surface->ResetClipRect();
+      surface->IncludeClipRect(k);
+      child->Draw();
+      surface->ResetClipRect();
+    }
+  }
+  surface->ResetClipRect();
+  surface->IncludeClipRect(saved);
+  if (SelFrame) {
+    // The selection frame: width 2 in the 2 x 2 checker of white on black.
+    const TRect b = GetBoundsRect();
+    for (int32_t y = b.Top; y < b.Bottom; ++y)
+      for (int32_t x = b.Left; x < b.Right; ++x) {
+        const bool edge = x < b.Left + 2 || x >= b.Right - 2 || y < b.Top + 2 || y >= b.Bottom - 2;
+        if (!edge || !PointInRect(TPoint{x, y}, saved)) continue;
+        const bool white = ((x - b.Left) & 1) == ((y - b.Top) & 1);
+        surface->FillRect(TRect{x, y, x + 1, y + 1},
+                          static_cast<uint32_t>(surface->ColorToPixel(white ? 0xFFFFFF : 0)));
+      }
+  }
+}
+
+TOrbaObject* TOrbaControl::HitTest(TPoint p, uint32_t mask) {
+  if (!GetVisible() || !PointInRect(p, GetBoundsRect())) return nullptr;
+  TOrbaObject* candidate = nullptr;
+  const uint8_t v = GetIgnoreMouse();
+  if (v < 8 && ((mask >> v) & 1) != 0) candidate = this;
+  for (size_t i = Children.size(); i-- > 0;) {
+    TOrbaControl* child = Children[i];
+    if (child->Name.empty()) continue;
+    if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
+  }
+  return candidate;
+}
+
+bool TOrbaControl::Idle() {
+  if (Motion != nullptr && Motion->Step()) {
+    if (GetAutoScrap()) return true;
+    const std::string label = GetOnPlayEnd();
+    if (!label.empty()) QueueEvent(label, PR_ONPLAYEND);
+  }
+  return false;
+}
+
+TArrayString TOrbaControl::PointerArgs() const {
+  TArrayString args;
+  TOrbaBase* root = GetScreen();
+  const int32_t mx = root != nullptr ? root->MouseX : 0, my = root != nullptr ? root->MouseY : 0;
+  args.Add(std::to_string(int64_t{mx} - GetScreenLeft()));
+  args.Add(std::to_string(int64_t{my} - GetScreenTop()));
+  return args;
+}
+
+// The press handlers of both buttons.
+static void PressButton(TOrbaControl& c, bool left, const std::string& label, uint8_t code,
+                        const TArrayString& args, bool queued, bool held) {
+  const uint8_t im = c.GetIgnoreMouse();
+  const bool admitted = left ? (im == IM_NONE || im == IM_RCLICK) : (im == IM_NONE || im == IM_LCLICK);
+  if (!admitted || c.IsScreenRoot()) return;
+  TOrbaBase* root = c.GetScreen();
+  const bool takes = !c.GetPaused() && !queued && !held;
+  if (takes && !label.empty() && c.Manager != nullptr)
+    c.Manager->Events.QueueEvent(c.Handle(), label, &args, code);
+  if (root == nullptr) return;
+  if (takes) root->Capture |= left ? TOrbaBase::kLeftCaptured : TOrbaBase::kRightCaptured;
+  (left ? root->LeftPressed : root->RightPressed) = false;
+}
+
+void TOrbaControl::DoLButtonDown() {
+  PressButton(*this, true, OnLBtnDown, PR_ONLBTNDOWN, PointerArgs(), EventQueued(PR_ONLBTNDOWN),
+              GetEventsHeld());
+}
+
+void TOrbaControl::DoRButtonDown() {
+  PressButton(*this, false, OnRBtnDown, PR_ONRBTNDOWN, PointerArgs(), EventQueued(PR_ONRBTNDOWN),
+              GetEventsHeld());
+}
+
+void TOrbaControl::DoLButtonUp() {
+  if (GetEventsHeld()) return;
+  if (!OnLBtnUp.empty()) {
+    const TArrayString args = PointerArgs();
+    QueueEvent(OnLBtnUp, PR_ONLBTNUP, &args);
+  }
+  if (TOrbaBase* root = GetScreen()) root->Capture &= static_cast<uint8_t>(~TOrbaBase::kLeftCaptured);
+}
+
+void TOrbaControl::DoRButtonUp() {
+  if (GetEventsHeld()) return;
+  if (!OnRBtnUp.empty()) {
+    const TArrayString args = PointerArgs();
+    QueueEvent(OnRBtnUp, PR_ONRBTNUP, &args);
+  }
+  if (TOrbaBase* root = GetScreen()) root->Capture &= static_cast<uint8_t>(~TOrbaBase::kRightCaptured);
+}
+
+void TOrbaControl::DoMouseMove() {
+  if (OnMouseMove.empty() || EventQueued(PR_ONMOUSEMOVE) || GetEventsHeld()) return;
+  const TArrayString args = PointerArgs();
+  QueueEvent(OnMouseMove, PR_ONMOUSEMOVE, &args);
+}
+
+void TOrbaControl::DoMouseIn() {
+  if (!OnMouseIn.empty() && !GetEventsHeld()) QueueEvent(OnMouseIn, PR_ONMOUSEIN);
+}
+
+void TOrbaControl::DoMouseOut() {
+  if (!OnMouseOut.empty() && !GetEventsHeld()) QueueEvent(OnMouseOut, PR_ONMOUSEOUT);
+}
+
+void TOrbaControl::QueueKeyEvent(const std::string& label, uint8_t code, const std::vector<int32_t>& keys) {
+  if (label.empty() || GetPaused() || EventQueued(code) || IsScreenRoot() || GetEventsHeld()) return;
+  TArrayString args;
+  for (int32_t k : keys) args.Add(std::to_string(k));
+  QueueEvent(label, code, &args);
+}
+
+void TOrbaControl::DoKeyDown() {
+  if (Manager != nullptr) QueueKeyEvent(OnKeyDown, PR_ONKEYDOWN, Manager->KeysDown);
+}
+void TOrbaControl::DoKeyRepeat() {
+  if (Manager != nullptr) QueueKeyEvent(OnKeyRepeat, PR_ONKEYREPEAT, Manager->KeysRepeat);
+}
+void TOrbaControl::DoKeyUp() {
+  if (Manager != nullptr) QueueKeyEvent(OnKeyUp, PR_ONKEYUP, Manager->KeysUp);
+}
+
+TOrbaObject* TOrbaControl::FindFocus() {
+  for (size_t i = Children.size(); i-- > 0;) {
+    TOrbaControl* child = Children[i];
+    if (!child->GetVisible()) continue;
+    if (TOrbaObject* found = child->FindFocus()) return found;
+  }
+  if (HandleKey && !GetPaused()) return this;
+  return nullptr;
+}
+
+bool TOrbaControl::ContainsObject(const TOrbaObject* object) const {
+  for (const TOrbaControl* child : Children)
+    if (child == object || child->ContainsObject(object)) return true;
+  return false;
+}
+
+bool TOrbaControl::InCabinet() const {
+  if (Parent == nullptr) return false;
+  return Parent->IsCabinet() || Parent->InCabinet();
+}
+
+void TOrbaControl::PositionChanged() {
+  for (TOrbaControl* child : Children) child->PositionChanged();
+}
+
+void TOrbaControl::StartMotion(const std::string& file_name) {
+  Motion.reset();
+  if (motion_factory != nullptr) Motion = motion_factory(*this, file_name);
+}
+
+void TOrbaControl::StopMotion() {
+  if (Motion != nullptr) Motion->Rewind();
+}
+
+bool TOrbaControl::Saved(const TOrbaObject& child) {
+  return !child.IsScrapped() && child.GetCompoType() != 0 && !IsInternalName(child.Name);
+}
+
+void TOrbaControl::SaveToStream(TKsBigStream& stream) const {
+  TOrbaComponent::SaveToStream(stream);
+  for (int32_t v : {Left, Top, Width, Height, OffsetX, OffsetY}) WriteStreamInt(stream, v);
+  WriteStreamBool(stream, PosZoomed);
+  for (int32_t v : {MotionX, MotionY, PlusX, PlusY}) WriteStreamInt(stream, v);
+  for (int32_t v : {ClipLeft, ClipTop, ClipWidth, ClipHeight}) WriteStreamInt(stream, v);
+  WriteStreamBool(stream, AniPaused);
+  WriteStreamBool(stream, Visible);
+  WriteStreamInt(stream, Color);
+  WriteStreamRect(stream, ExtraRect);
+  WriteStreamByte(stream, IgnoreMouse);
+  for (const std::string* s : {&Cursor, &OnMouseMove, &OnMouseIn, &OnMouseOut, &OnLBtnDown, &OnLBtnUp,
+                               &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
+    WriteStreamString(stream, *s);
+  WriteStreamBool(stream, HandleKey);
+  for (const std::string* s : {&OnKeyDown, &OnKeyUp, &OnKeyRepeat, &OnFocusIn, &OnFocusOut})
+    WriteStreamString(stream, *s);
+  int32_t count = 0;
+  for (const TOrbaControl* child : Children)
+    if (Saved(*child)) ++count;
+  WriteStreamInt(stream, count);
+  for (const TOrbaControl* child : Children) {
+    if (!Saved(*child)) continue;
+    WriteStreamByte(stream, child->GetCompoType());
+    child->SaveToStream(stream);
+  }
+}
+
+void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  TOrbaComponent::LoadFromStream(stream, version);
+  for (int32_t* v : {&Left, &Top, &Width, &Height, &OffsetX, &OffsetY}) *v = ReadStreamInt(stream);
+  PosZoomed = ReadStreamBool(stream);
+  if (version >= 130)
+    for (int32_t* v : {&MotionX, &MotionY, &PlusX, &PlusY}) *v = ReadStreamInt(stream);
+  if (version >= 104) {
+    for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
+    AniPaused = ReadStreamBool(stream);
+  }
+  Visible = ReadStreamBool(stream);
+  Color = ReadStreamInt(stream);
+  ExtraRect = ReadStreamRect(stream);
+  IgnoreMouse = ReadByteVal(stream);
+  Cursor = ReadStreamString(stream);
+  OnMouseMove = ReadStreamString(stream);
+  if (version >= 102) OnMouseIn = ReadStreamString(stream);
+  for (std::string* s : {&OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
+    *s = ReadStreamString(stream);
+  if (version >= 118) {
+    HandleKey = ReadStreamBool(stream);
+    for (std::string* s : {&OnKeyDown, &OnKeyUp, &OnKeyRepeat, &OnFocusIn, &OnFocusOut})
+      *s = ReadStreamString(stream);
+  }
+  const int32_t count = ReadStreamInt(stream);
+  if (count < 0) throw EReadError();
+  // Each child needs at least its type byte and its name's length.
+  CheckStoredCount(stream, count, 5);
+  if (Manager == nullptr) throw EReadError();
+  if (++Manager->LoadDepth > TOrbaBaseList::kMaxTreeDepth) {
+    --Manager->LoadDepth;
+    throw ESceneError("scene tree nested too deep");
+  }
+  struct TDepth {
+    TOrbaBaseList* m;
+    ~TDepth() { --m->LoadDepth; }
+  } depth{Manager};
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t type = ReadByteVal(stream);
+    TOrbaObject* item = CreateCompoByType(Manager, type);
+    if (item == nullptr || !item->IsControl())
+      throw ESceneError("scene names an item kind that cannot be created: " + std::to_string(type & 127));
+    auto* child = static_cast<TOrbaControl*>(item);
+    child->Parent = this;
+    Children.push_back(child);
+    child->LoadFromStream(stream, version);
+  }
+  SortChildren();
+}
+
+}  // namespace orba

@@ -1,0 +1,367 @@
+// The screen object classes. TOrbaObject is the root of everything a script
+// can name: every script property reaches an object through one virtual
+// getter and one virtual setter whose base answers do nothing (the list is
+// prop_defs.def). TOrbaComponent adds the registry operations of the object
+// manager; TOrbaControl adds geometry, the child list in z-order, clipping,
+// painting, hit-testing and the input handlers that queue script events.
+//
+// Every object carries a serial number that is never reused. Whatever has to
+// remember an object across ticks (event senders, the object under the
+// pointer, the keyboard focus) keeps the serial and looks it up in the
+// manager, so a freed object is recognised instead of being used.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/big_stream.h"
+#include "core/containers.h"
+#include "core/rect_utils.h"
+#include "core/vocab.h"
+#include "script/object_services.h"
+
+namespace orba {
+
+class TCustomDIBX;
+class TOrbaBaseList;
+class TOrbaBase;
+class TOrbaControl;
+
+#define ORBA_KT_INT int32_t
+#define ORBA_KT_BYTE uint8_t
+#define ORBA_KT_FLAG bool
+#define ORBA_KT_FLOAT long double
+#define ORBA_KT_STR std::string
+#define ORBA_KT_STYLE TFontStyle
+#define ORBA_KTYPE(kind) ORBA_KT_##kind
+
+// The game-state version of the newest saved scene.
+constexpr int32_t kSceneVersion = kGameSaveVersion;
+
+class TOrbaObject {
+ public:
+  // Stores the manager; the object is named and registered by Create.
+  explicit TOrbaObject(TOrbaBaseList* manager);
+  TOrbaObject(const TOrbaObject&) = delete;
+  TOrbaObject& operator=(const TOrbaObject&) = delete;
+  virtual ~TOrbaObject() = default;
+
+  TOrbaBaseList* Manager;
+  std::string Name;
+  std::string Tag;
+  int32_t Priority = 0;
+  int32_t SubPriority = 0;
+  const uint64_t Serial;
+
+  TObjectHandle Handle() const { return TObjectHandle{Serial}; }
+  const std::string& GetName() const { return Name; }
+
+  // The second construction step: the automatic name (when GetAutoName) and
+  // the registration with the manager. Subclasses add their own steps.
+  virtual void Create();
+
+  // ---- the property accessors --------------------------------------------
+#define ORBA_PROPDEF(id, kind, acc, def)                          \
+  virtual ORBA_KTYPE(kind) Get##acc() const { return def; }      \
+  virtual void Set##acc(ORBA_KTYPE(kind) value) {}
+#define ORBA_PROPDEF_RO(id, kind, acc, def) \
+  virtual ORBA_KTYPE(kind) Get##acc() const { return def; }
+#define ORBA_PROPACC_IDX(kind, acc, def)                                  \
+  virtual ORBA_KTYPE(kind) Get##acc(int32_t index) const { return def; } \
+  virtual void Set##acc(int32_t index, ORBA_KTYPE(kind) value) {}
+#include "items/prop_defs.def"
+
+  virtual TPoint GetCaretPos() const { return TPoint{}; }
+  // Menus open with 1 and close with 3; media stop with 2 and fade out with 3.
+  virtual uint8_t GetState() const { return 2; }
+  virtual void SetState(uint8_t state) {}
+
+  // ---- identity and tree ---------------------------------------------------
+  virtual void SetName(const std::string& name);
+  void SetPriority(int32_t priority);
+  void SetSubPriority(int32_t priority);
+  virtual TOrbaControl* GetParent() const { return nullptr; }
+  virtual void SetParent(TOrbaControl* parent) {}
+  virtual TOrbaControl* GetChild(int32_t index) const { return nullptr; }
+  virtual int32_t GetChildCount() const { return 0; }
+  virtual TCustomDIBX* GetSurface() const;
+  virtual TOrbaBase* GetScreen() const;
+  virtual TCustomDIBX* GetDIB() const { return nullptr; }
+  virtual bool GetAutoName() const { return true; }
+  virtual bool GetEventsHeld() const { return false; }
+  virtual TRect GetExtraRect() const { return TRect{0, 0, 1, 1}; }
+  virtual void SetExtraRect(const TRect& rect) {}
+  virtual std::string GetPlainText() const { return GetText(); }
+  virtual void AddText(const std::string& text) { SetText(GetText() + text); }
+  virtual std::string GetCurrentCursor() const { return GetCursor(); }
+  // Image items recompute their size after a zoom change before their
+  // position is applied.
+  virtual bool GetResizePending() const { return false; }
+  virtual void SetResizePending(bool pending) {}
+  virtual void UpdateSize() {}
+  virtual bool IsControl() const { return false; }
+  virtual bool IsScreenRoot() const { return false; }
+  virtual bool IsCabinet() const { return false; }
+  // Afterimages sort by fading alpha below their source.
+  virtual bool IsAfterimage() const { return false; }
+  virtual bool IsAfterimageOf(const TOrbaObject* source) const { return false; }
+
+  // ---- geometry ------------------------------------------------------------
+  virtual int32_t GetScreenLeft() const { return GetLeft() - GetOffsetX(); }
+  virtual int32_t GetScreenTop() const { return GetTop() - GetOffsetY(); }
+  virtual int32_t GetRelativeLeft() const { return GetLeft() - GetOffsetX(); }
+  virtual int32_t GetRelativeTop() const { return GetTop() - GetOffsetY(); }
+  virtual TRect GetBoundsRect() const;
+  virtual TPoint ClientToScreen(TPoint p) const { return p; }
+  virtual TPoint ScreenToClient(TPoint p) const { return p; }
+  // R := R ∩ the bounds; true when something is left.
+  virtual bool ClipToBounds(TRect& rect) const;
+  virtual void InflateDirtyRect(TRect& rect) const;
+  virtual void PositionChanged();
+
+  // ---- painting, input and the tick ----------------------------------------
+  virtual void Invalidate() {}
+  virtual void Draw() {}
+  virtual TOrbaObject* HitTest(TPoint p, uint32_t mask) { return nullptr; }
+  // True when the manager should free the object now.
+  virtual bool Idle() { return false; }
+  virtual void DoLButtonDown() {}
+  virtual void DoLButtonUp() {}
+  virtual void DoRButtonDown() {}
+  virtual void DoRButtonUp() {}
+  virtual void DoMouseMove() {}
+  virtual void DoMouseOut() {}
+  virtual void DoMouseIn() {}
+  virtual void DoMouseCapture() {}
+  virtual void DoKeyDown() {}
+  virtual void DoKeyUp() {}
+  virtual void DoKeyRepeat() {}
+  virtual TOrbaObject* FindFocus() { return nullptr; }
+  virtual void FocusGained() {}
+  virtual bool HandleRClickScrap() { return false; }
+  virtual void Play() {}
+  virtual void FreeSurface() {}
+  virtual void RestoreSurface() {}
+  virtual void EnteredCabinet() {}
+  virtual void LeftCabinet() {}
+  virtual bool ContainsObject(const TOrbaObject* object) const { return false; }
+  virtual bool InCabinet() const { return false; }
+  // Visible, on the active screen root, and every ancestor visible.
+  virtual bool IsShown() const;
+
+  // ---- saved state -----------------------------------------------------------
+  // Name, Priority, SubPriority (from 104), Tag (from 120).
+  virtual void SaveToStream(TKsBigStream& stream) const;
+  virtual void LoadFromStream(TKsBigStream& stream, int32_t version);
+
+  // ---- registry (answered by TOrbaComponent) --------------------------------
+  virtual bool IsScrapped() const { return false; }
+  virtual void Scrap() {}
+
+ protected:
+  // Queues one script event with this object as sender.
+  void QueueEvent(const std::string& label, uint8_t code, const TArrayString* args = nullptr);
+  bool EventQueued(uint8_t code) const;
+};
+
+class TOrbaComponent : public TOrbaObject {
+ public:
+  using TOrbaObject::TOrbaObject;
+  // Drops the waiting events of this sender.
+  ~TOrbaComponent() override;
+  virtual int32_t AddObject(TOrbaObject* object) { return -1; }
+  virtual void RemoveObject(TOrbaObject* object) {}
+  bool IsScrapped() const override;
+  void Scrap() override;
+};
+
+// A running frame animation; the film layer supplies the implementation.
+class TOrbaMotion {
+ public:
+  virtual ~TOrbaMotion() = default;
+  // One tick; true exactly on the step at which a non-repeating animation
+  // reaches its end.
+  virtual bool Step() = 0;
+  virtual void Rewind() = 0;
+  virtual bool Ended() const = 0;
+};
+// Creates a motion playing FileName on Owner; nullptr while no film layer
+// registered itself.
+using TMotionFactory = std::unique_ptr<TOrbaMotion> (*)(TOrbaControl& owner,
+                                                        const std::string& file_name);
+void SetMotionFactory(TMotionFactory factory);
+
+class TOrbaControl : public TOrbaComponent {
+ public:
+  explicit TOrbaControl(TOrbaBaseList* manager);
+  // Frees every child (first child first), the animation, the focus and the
+  // pointer's memory of this object.
+  ~TOrbaControl() override;
+  void Create() override;
+
+  int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  int32_t OffsetX = 0, OffsetY = 0;
+  bool Visible = true;
+  TOrbaControl* Parent = nullptr;
+  int32_t Color = 0;
+  std::vector<TOrbaControl*> Children;  // owned; index 0 is drawn first
+  TRect ExtraRect{0, 0, 1, 1};
+  std::string OnMouseMove, OnMouseIn, OnMouseOut, OnLBtnDown, OnLBtnUp, OnRBtnDown, OnRBtnUp,
+      OnWheelDown, OnWheelUp;
+  uint8_t IgnoreMouse = IM_NONE;
+  std::string Cursor;
+  bool PosZoomed = false;
+  bool SelFrame = false;
+  int32_t ClipLeft = 0, ClipTop = 0, ClipWidth = 0, ClipHeight = 0;
+  int32_t MotionX = 0, MotionY = 0;
+  int32_t PlusX = 0, PlusY = 0;
+  bool AniPaused = false;
+  bool HandleKey = false;
+  std::string OnKeyDown, OnKeyUp, OnKeyRepeat, OnFocusIn, OnFocusOut;
+  std::unique_ptr<TOrbaMotion> Motion;
+
+  bool IsControl() const override { return true; }
+
+  // Accessors.
+  int32_t GetLeft() const override { return Left; }
+  int32_t GetTop() const override { return Top; }
+  int32_t GetWidth() const override { return Width; }
+  int32_t GetHeight() const override { return Height; }
+  int32_t GetOffsetX() const override { return OffsetX; }
+  int32_t GetOffsetY() const override { return OffsetY; }
+  bool GetVisible() const override { return Visible; }
+  int32_t GetColor() const override { return Color; }
+  TRect GetExtraRect() const override { return ExtraRect; }
+  void SetExtraRect(const TRect& rect) override { ExtraRect = rect; }
+  std::string GetOnMouseMove() const override { return OnMouseMove; }
+  std::string GetOnMouseIn() const override { return OnMouseIn; }
+  std::string GetOnMouseOut() const override { return OnMouseOut; }
+  std::string GetOnLBtnDown() const override { return OnLBtnDown; }
+  std::string GetOnLBtnUp() const override { return OnLBtnUp; }
+  std::string GetOnRBtnDown() const override { return OnRBtnDown; }
+  std::string GetOnRBtnUp() const override { return OnRBtnUp; }
+  std::string GetOnWheelDown() const override { return OnWheelDown; }
+  std::string GetOnWheelUp() const override { return OnWheelUp; }
+  std::string GetOnKeyDown() const override { return OnKeyDown; }
+  std::string GetOnKeyUp() const override { return OnKeyUp; }
+  std::string GetOnKeyRepeat() const override { return OnKeyRepeat; }
+  std::string GetOnFocusIn() const override { return OnFocusIn; }
+  std::string GetOnFocusOut() const override { return OnFocusOut; }
+  void SetOnMouseMove(std::string v) override { OnMouseMove = std::move(v); }
+  void SetOnMouseIn(std::string v) override { OnMouseIn = std::move(v); }
+  void SetOnMouseOut(std::string v) override { OnMouseOut = std::move(v); }
+  void SetOnLBtnDown(std::string v) override { OnLBtnDown = std::move(v); }
+  void SetOnLBtnUp(std::string v) override { OnLBtnUp = std::move(v); }
+  void SetOnRBtnDown(std::string v) override { OnRBtnDown = std::move(v); }
+  void SetOnRBtnUp(std::string v) override { OnRBtnUp = std::move(v); }
+  void SetOnWheelDown(std::string v) override { OnWheelDown = std::move(v); }
+  void SetOnWheelUp(std::string v) override { OnWheelUp = std::move(v); }
+  void SetOnKeyDown(std::string v) override { OnKeyDown = std::move(v); }
+  void SetOnKeyUp(std::string v) override { OnKeyUp = std::move(v); }
+  void SetOnKeyRepeat(std::string v) override { OnKeyRepeat = std::move(v); }
+  void SetOnFocusIn(std::string v) override { OnFocusIn = std::move(v); }
+  void SetOnFocusOut(std::string v) override { OnFocusOut = std::move(v); }
+  uint8_t GetIgnoreMouse() const override { return IgnoreMouse; }
+  void SetIgnoreMouse(uint8_t v) override { IgnoreMouse = v; }
+  std::string GetCursor() const override { return Cursor; }
+  void SetCursor(std::string v) override { Cursor = std::move(v); }
+  bool GetPosZoomed() const override { return PosZoomed; }
+  int32_t GetClipLeft() const override { return ClipLeft; }
+  int32_t GetClipTop() const override { return ClipTop; }
+  int32_t GetClipWidth() const override { return ClipWidth; }
+  int32_t GetClipHeight() const override { return ClipHeight; }
+  int32_t GetPlusX() const override { return PlusX; }
+  int32_t GetPlusY() const override { return PlusY; }
+  bool GetAniPaused() const override;
+  void SetAniPaused(bool v) override { AniPaused = v; }
+  bool GetHandleKey() const override { return HandleKey; }
+  bool GetPlaying() const override;
+
+  void SetLeft(int32_t v) override;
+  void SetTop(int32_t v) override;
+  void SetWidth(int32_t v) override;
+  void SetHeight(int32_t v) override;
+  void SetOffsetX(int32_t v) override;
+  void SetOffsetY(int32_t v) override;
+  void SetPlusX(int32_t v) override;
+  void SetPlusY(int32_t v) override;
+  void SetPosZoomed(bool v) override;
+  void SetClipLeft(int32_t v) override;
+  void SetClipTop(int32_t v) override;
+  void SetClipWidth(int32_t v) override;
+  void SetClipHeight(int32_t v) override;
+  void SetColor(int32_t v) override;
+  void SetVisible(bool v) override;
+  void SetHandleKey(bool v) override;
+  void SetMotionX(int32_t v);
+  void SetMotionY(int32_t v);
+  void SetSelFrame(bool v);
+  virtual void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height);
+
+  void SetName(const std::string& name) override;
+  TOrbaControl* GetParent() const override { return Parent; }
+  void SetParent(TOrbaControl* parent) override;
+  TOrbaControl* GetChild(int32_t index) const override;
+  int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
+  virtual void AddChild(TOrbaControl* child) { Children.push_back(child); }
+  virtual void RemoveChild(TOrbaControl* child);
+  // Sorts the children into z-order; a stable insertion sort, which stays
+  // well-defined for a comparison that is not a strict weak order.
+  virtual void SortChildren();
+  virtual void ClipChanged();
+
+  int32_t GetScreenLeft() const override;
+  int32_t GetScreenTop() const override;
+  int32_t GetRelativeLeft() const override;
+  int32_t GetRelativeTop() const override;
+  TPoint GetAnchorPos() const;
+  TPoint ClientToScreen(TPoint p) const override;
+  TPoint ScreenToClient(TPoint p) const override;
+  bool ClipActive() const { return ClipWidth > 0 && ClipHeight > 0; }
+  TRect ClipWindow() const;
+
+  void Invalidate() override;
+  void Draw() override;
+  TOrbaObject* HitTest(TPoint p, uint32_t mask) override;
+  bool Idle() override;
+  void DoLButtonDown() override;
+  void DoLButtonUp() override;
+  void DoRButtonDown() override;
+  void DoRButtonUp() override;
+  void DoMouseMove() override;
+  void DoMouseOut() override;
+  void DoMouseIn() override;
+  void DoKeyDown() override;
+  void DoKeyUp() override;
+  void DoKeyRepeat() override;
+  TOrbaObject* FindFocus() override;
+  bool ContainsObject(const TOrbaObject* object) const override;
+  bool InCabinet() const override;
+  void PositionChanged() override;
+
+  // Starts a frame animation of a motion file; StopMotion rewinds it.
+  void StartMotion(const std::string& file_name);
+  void StopMotion();
+
+  void SaveToStream(TKsBigStream& stream) const override;
+  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
+
+ protected:
+  // Whether a child takes part in the saved tree.
+  static bool Saved(const TOrbaObject& child);
+  TArrayString PointerArgs() const;
+  void TellPickFocus() const;
+  // Shared frame of the key events.
+  void QueueKeyEvent(const std::string& label, uint8_t code, const std::vector<int32_t>& keys);
+};
+
+// The z-order comparison: negative when A is drawn before B.
+int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b);
+
+// Names of internal objects begin with this byte.
+constexpr char kInternalMark = '\x01';
+
+}  // namespace orba
