@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "core/rect_utils.h"
@@ -60,14 +61,15 @@ class TCustomDIBX {
   virtual bool IsMemorySurface() { return false; }
 
   // ---- clip rectangle ----------------------------------------------------
-  void ResetClipRect() { FHasClip = false; FClipRect = TRect{}; }
+  // Virtual so that a forwarding surface can pass them on to its target.
+  virtual void ResetClipRect() { FHasClip = false; FClipRect = TRect{}; }
   // Grows the clip rectangle by Rect (cut to the surface); an empty cut
   // changes nothing.
-  void IncludeClipRect(const TRect& rect);
+  virtual void IncludeClipRect(const TRect& rect);
   // Stores the clip rectangle as given; an empty one clips everything away.
   void SetClipRect(const TRect& rect) { FHasClip = true; FClipRect = rect; }
   // The clip rectangle when one is set, else the bounds.
-  TRect GetClipRect();
+  virtual TRect GetClipRect();
   bool HasClipRect() const { return FHasClip; }
   TRect GetBoundsRect() { return TRect{0, 0, Width(), Height()}; }
   int32_t BytesPerPixel() { return (BitCount() + 7) / 8; }
@@ -100,6 +102,71 @@ class TCustomDIBX {
                        bool transparent, bool flip_h, bool flip_v, int32_t alpha);
   virtual void DrawAddMask(int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
                            bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha);
+
+  // ---- rotated, stretched, tiled, pattern, indexed and reduced draws -----
+  // (dibx_rotate.cpp, dibx_stretch.cpp, dibx_tile.cpp, dibx_indexed.cpp)
+  // Zooms are 256ths (256 = 1:1), angles 256ths of a turn. Index tables hold
+  // one destination pixel per index; indices past the table draw nothing.
+  virtual void DrawRotate(int32_t x, int32_t y, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& source,
+                          const TRect& src_rect, int32_t center_x, int32_t center_y, int32_t angle,
+                          bool transparent, bool flip_h, bool flip_v, int32_t alpha);
+  virtual void DrawRotateMask(int32_t x, int32_t y, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& source,
+                              const TRect& src_rect, int32_t center_x, int32_t center_y, int32_t angle,
+                              bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha);
+  virtual void StretchDrawAlpha(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                bool transparent, bool flip_h, bool flip_v, int32_t alpha);
+  virtual void StretchDrawAlphaMask(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                    bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha);
+  virtual void StretchDrawAdd(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                              bool transparent, bool flip_h, bool flip_v, int32_t alpha);
+  virtual void StretchDrawAddMask(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                  bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha);
+  virtual void DrawMonoReduced(int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
+                               uint32_t color, bool flip_h, bool flip_v, int32_t alpha, int32_t factor);
+  virtual void DrawMonoReducedTable(int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
+                                    std::span<const uint32_t> table, bool flip_h, bool flip_v,
+                                    int32_t alpha, int32_t factor);
+  virtual void DrawTile(const TRect& dest_rect, int32_t gap_x, int32_t gap_y, TCustomDIBX& source,
+                        const TRect& src_rect, bool transparent, int32_t offset_x, int32_t offset_y);
+  virtual void DrawTileAlpha(const TRect& dest_rect, int32_t gap_x, int32_t gap_y, TCustomDIBX& source,
+                             const TRect& src_rect, bool transparent, int32_t alpha, int32_t offset_x,
+                             int32_t offset_y);
+  virtual void DrawTileAdd(const TRect& dest_rect, int32_t gap_x, int32_t gap_y, TCustomDIBX& source,
+                           const TRect& src_rect, bool transparent, int32_t alpha, int32_t offset_x,
+                           int32_t offset_y);
+  virtual void DrawTileMask(const TRect& dest_rect, int32_t gap_x, int32_t gap_y, TCustomDIBX& source,
+                            const TRect& src_rect, TCustomDIBX& mask, int32_t offset_x, int32_t offset_y);
+  virtual void DrawTileAlphaMask(const TRect& dest_rect, int32_t gap_x, int32_t gap_y, TCustomDIBX& source,
+                                 const TRect& src_rect, TCustomDIBX& mask, int32_t alpha, int32_t offset_x,
+                                 int32_t offset_y);
+  virtual void DrawTileAddMask(const TRect& dest_rect, int32_t gap_x, int32_t gap_y, TCustomDIBX& source,
+                               const TRect& src_rect, TCustomDIBX& mask, int32_t alpha, int32_t offset_x,
+                               int32_t offset_y);
+  virtual void StretchDrawTile(const TRect& dest_rect, int32_t pitch_x, int32_t pitch_y, int32_t zoom_x,
+                               int32_t zoom_y, TCustomDIBX& source, const TRect& src_rect, bool transparent,
+                               bool flip_h, bool flip_v, int32_t alpha, int32_t offset_x, int32_t offset_y);
+  virtual void StretchDrawTileMask(const TRect& dest_rect, int32_t pitch_x, int32_t pitch_y, int32_t zoom_x,
+                                   int32_t zoom_y, TCustomDIBX& source, const TRect& src_rect,
+                                   TCustomDIBX& mask, bool flip_h, bool flip_v, int32_t alpha,
+                                   int32_t offset_x, int32_t offset_y);
+  virtual void PatternFrameRect(const TRect& rect, int32_t thickness, TCustomDIBX& pattern, int32_t offset_x,
+                                int32_t offset_y);
+  virtual void DrawIndexed(int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect, bool flip_h,
+                           bool flip_v, int32_t alpha, std::span<const uint32_t> table);
+  virtual void DrawIndexedAdd(int32_t x, int32_t y, TCustomDIBX& source, const TRect& src_rect,
+                              int32_t min_index, bool flip_h, bool flip_v, int32_t alpha,
+                              std::span<const uint32_t> table);
+  virtual void DrawIndexedStretch(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                  int32_t min_index, bool flip_h, bool flip_v, int32_t alpha,
+                                  std::span<const uint32_t> table);
+  virtual void PatternFillZoom(const TRect& rect, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& pattern,
+                               int32_t offset_x, int32_t offset_y, bool transparent, bool flip_h, bool flip_v,
+                               int32_t alpha);
+  virtual void PatternFillZoomMask(const TRect& rect, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& pattern,
+                                   int32_t offset_x, int32_t offset_y, bool flip_h, bool flip_v,
+                                   TCustomDIBX& mask, int32_t alpha);
+  virtual void PatternFill(const TRect& rect, TCustomDIBX& pattern, int32_t offset_x, int32_t offset_y,
+                           bool flip_h, bool flip_v);
 
   // ---- life cycle and palette --------------------------------------------
   virtual void Clear() { FWidth = 0; FHeight = 0; }

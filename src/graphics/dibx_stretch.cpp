@@ -1,0 +1,242 @@
+// Stretched blends of the drawing surface: a source rectangle drawn into a
+// destination rectangle of another size by nearest-pixel sampling, blended
+// by a constant opacity, through a coverage mask, or additively.
+#include "graphics/dibx_stretch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "graphics/draw_kernels.h"
+
+namespace orba {
+namespace dibx_ops {
+
+TChannelSet ChannelsFor(int32_t bits) {
+  switch (bits) {
+    case 15: return {3, {0x7C00u, 0x03E0u, 0x001Fu, 0}};
+    case 16: return {3, {0xF800u, 0x07E0u, 0x001Fu, 0}};
+    case 24: return {3, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0}};
+    case 32: return {4, {0xFFu, 0xFF00u, 0xFF0000u, 0xFF000000u}};
+    default: return {1, {0xFFu, 0, 0, 0}};
+  }
+}
+
+uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t w, const TChannelSet& c) {
+  uint32_t r = 0;
+  for (int i = 0; i < c.Count; ++i) {
+    uint64_t m = c.Mask[i];
+    r |= static_cast<uint32_t>((((s & m) * w + (d & m) * (255u - w)) >> 8) & m);
+  }
+  return r;
+}
+
+uint32_t AddPixel(uint32_t d, uint32_t s, uint32_t w, const TChannelSet& c) {
+  uint32_t r = 0;
+  for (int i = 0; i < c.Count; ++i) {
+    uint64_t m = c.Mask[i];
+    r |= static_cast<uint32_t>(std::min<uint64_t>((d & m) + ((((s & m) * w) >> 8) & m), m));
+  }
+  return r;
+}
+
+int64_t FloorDiv(int64_t n, int64_t d) {
+  int64_t q = n / d;
+  return (n % d != 0 && (n < 0) != (d < 0)) ? q - 1 : q;
+}
+int64_t FloorMod(int64_t n, int64_t d) { return n - FloorDiv(n, d) * d; }
+
+int32_t ClampToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+int32_t ClampToInt32(double v) {
+  if (!(v == v)) return 0;
+  return static_cast<int32_t>(std::clamp(v, -2147483648.0, 2147483647.0));
+}
+
+TSourceSnapshot::TSourceSnapshot(const TPixelView& source, const TPixelView& dest) : FView(source) {
+  if (source.Empty() || dest.Empty()) return;
+  auto span = [](const TPixelView& v, const uint8_t*& lo, const uint8_t*& hi) {
+    const uint8_t* first = v.Row(0);
+    const uint8_t* last = v.Row(v.Height - 1);
+    lo = std::min(first, last);
+    hi = std::max(first, last) + (v.Pitch < 0 ? -v.Pitch : v.Pitch);
+  };
+  const uint8_t *slo, *shi, *dlo, *dhi;
+  span(source, slo, shi);
+  span(dest, dlo, dhi);
+  if (!(slo < dhi && dlo < shi)) return;
+  const size_t row = static_cast<size_t>(source.Pitch < 0 ? -source.Pitch : source.Pitch);
+  FCopy.resize(row * static_cast<size_t>(source.Height));
+  for (int32_t y = 0; y < source.Height; ++y) std::memcpy(&FCopy[row * static_cast<size_t>(y)], source.Row(y), row);
+  FView.Bits = FCopy.data();
+  FView.Pitch = static_cast<std::ptrdiff_t>(row);
+}
+
+TRect ViewClip(TCustomDIBX& dest, const TPixelView& view) {
+  TRect clip;
+  IntersectRects(dest.GetClipRect(), TRect{0, 0, view.Width, view.Height}, clip);
+  return clip;
+}
+
+int32_t TStretchPlan::SourceRow(int32_t y) const {
+  int64_t sy = FloorDiv(RowStart + (static_cast<int64_t>(y) - OriginTop) * RowStep, 65536);
+  return sy >= RowLo && sy < RowHi ? static_cast<int32_t>(sy) : -1;
+}
+
+namespace {
+
+// Start and step of one axis in 16.16: forward from the low edge, or
+// mirrored from just inside the high edge.
+void AxisWalk(int64_t lo, int64_t hi, int64_t dest_len, bool flip, int64_t& start, int64_t& step) {
+  double ratio = static_cast<double>(hi - lo) / static_cast<double>(dest_len);
+  step = static_cast<int64_t>(ratio * 65536.0);
+  if (flip) {
+    start = hi * 65536 - 1;
+    step = -step;
+  } else {
+    start = lo * 65536;
+  }
+}
+
+}  // namespace
+
+bool PlanStretch(const TRect& dest_rect, const TRect& src_rect, bool flip_h, bool flip_v, const TRect& clip,
+                 const TRect& source_bounds, TStretchPlan& plan) {
+  const int64_t dw = int64_t{dest_rect.Right} - dest_rect.Left, dh = int64_t{dest_rect.Bottom} - dest_rect.Top;
+  const int64_t sw = int64_t{src_rect.Right} - src_rect.Left, sh = int64_t{src_rect.Bottom} - src_rect.Top;
+  if (dw < 1 || dh < 1 || sw < 1 || sh < 1) return false;
+  TRect d{std::max(dest_rect.Left, clip.Left), std::max(dest_rect.Top, clip.Top),
+          std::min(dest_rect.Right, clip.Right), std::min(dest_rect.Bottom, clip.Bottom)};
+  if (RectIsEmpty(d)) return false;
+  const int32_t col_lo = std::max(src_rect.Left, source_bounds.Left), col_hi = std::min(src_rect.Right, source_bounds.Right);
+  plan.RowLo = std::max(src_rect.Top, source_bounds.Top);
+  plan.RowHi = std::min(src_rect.Bottom, source_bounds.Bottom);
+  if (col_lo >= col_hi || plan.RowLo >= plan.RowHi) return false;
+  plan.Dest = d;
+  int64_t start_x, step_x;
+  AxisWalk(src_rect.Left, src_rect.Right, dw, flip_h, start_x, step_x);
+  AxisWalk(src_rect.Top, src_rect.Bottom, dh, flip_v, plan.RowStart, plan.RowStep);
+  plan.OriginTop = dest_rect.Top;
+  plan.Columns.assign(static_cast<size_t>(int64_t{d.Right} - d.Left), -1);
+  for (int64_t x = d.Left; x < d.Right; ++x) {
+    int64_t sx = FloorDiv(start_x + (x - dest_rect.Left) * step_x, 65536);
+    if (sx >= col_lo && sx < col_hi) plan.Columns[static_cast<size_t>(x - d.Left)] = static_cast<int32_t>(sx);
+  }
+  return true;
+}
+
+}  // namespace dibx_ops
+
+namespace {
+
+using namespace dibx_ops;
+
+enum class TStretch { Alpha, AlphaMask, Add, AddMask };
+
+void StretchBlend(TCustomDIBX& dest, TStretch kind, const TRect& dest_rect, TCustomDIBX& source,
+                  const TRect& src_rect, bool transparent, bool flip_h, bool flip_v, TCustomDIBX* mask,
+                  int32_t alpha) {
+  if (alpha <= 0) return;
+  alpha = std::min(alpha, 255);
+  if (mask != nullptr && mask->BitCount() != 8) return;
+  TLocked d(dest);
+  if (!d.Ok() || !IsWholeBytePixels(d.View.BitCount)) return;
+  TLocked s(source);
+  if (!s.Ok() || s.View.BytesPerPixel() != d.View.BytesPerPixel()) return;
+  std::optional<TLocked> m;
+  TRect bounds{0, 0, s.View.Width, s.View.Height};
+  if (mask != nullptr) {
+    m.emplace(*mask);
+    if (!m->Ok() || m->View.BitCount != 8) return;
+    bounds.Right = std::min(bounds.Right, m->View.Width);
+    bounds.Bottom = std::min(bounds.Bottom, m->View.Height);
+  }
+  TStretchPlan plan;
+  if (!PlanStretch(dest_rect, src_rect, flip_h, flip_v, ViewClip(dest, d.View), bounds, plan)) return;
+  TSourceSnapshot snap(s.View, d.View);
+  const int32_t bits = d.View.BitCount;
+  const int bpp = d.View.BytesPerPixel();
+  const TRowKey key = transparent ? MakeDrawKey(source.TransparentColor, bits) : TRowKey{};
+  const TChannelSet c = ChannelsFor(bits);
+  const bool row_rules = HasRowKernelRules(bits);
+  const uint32_t a = static_cast<uint32_t>(alpha);
+  for (int32_t y = plan.Dest.Top; y < plan.Dest.Bottom; ++y) {
+    const int32_t sy = plan.SourceRow(y);
+    if (sy < 0) continue;
+    const uint8_t* srow = snap.View().Row(sy);
+    const uint8_t* mrow = m ? m->View.Row(sy) : nullptr;
+    uint8_t* drow = d.View.Row(y) + static_cast<std::ptrdiff_t>(plan.Dest.Left) * bpp;
+    for (size_t i = 0; i < plan.Columns.size(); ++i) {
+      const int32_t sx = plan.Columns[i];
+      if (sx < 0) continue;
+      uint8_t* dp = drow + static_cast<std::ptrdiff_t>(i) * bpp;
+      const uint32_t sv = LoadPixelBytes(srow + static_cast<std::ptrdiff_t>(sx) * bpp, bpp);
+      switch (kind) {
+        case TStretch::Alpha: {
+          if (key.Enabled && sv == key.Value) break;
+          if (a == 255) {
+            StorePixelBytes(dp, bpp, sv);
+            break;
+          }
+          const uint32_t dv = LoadPixelBytes(dp, bpp);
+          if (row_rules && dv == sv) break;
+          StorePixelBytes(dp, bpp, BlendPixel(sv, dv, a, c));
+          break;
+        }
+        case TStretch::Add: {
+          if (key.Enabled && sv == key.Value) break;
+          StorePixelBytes(dp, bpp, AddPixel(LoadPixelBytes(dp, bpp), sv, a, c));
+          break;
+        }
+        case TStretch::AlphaMask: {
+          const uint32_t mv = mrow[sx];
+          if (mv == 0) break;
+          uint32_t w = (mv * a) >> 8;
+          if (row_rules && a == 255) w = mv;
+          else if (bits == 32 && mv == 255) w = a;
+          if (row_rules && w == 255) {
+            StorePixelBytes(dp, bpp, sv);
+            break;
+          }
+          const uint32_t dv = LoadPixelBytes(dp, bpp);
+          if (bits != 32 && row_rules && a < 255 && dv == sv) break;
+          StorePixelBytes(dp, bpp, BlendPixel(sv, dv, w, c));
+          break;
+        }
+        case TStretch::AddMask: {
+          const uint32_t mv = mrow[sx];
+          if (mv == 0) break;
+          const uint32_t w = (bits == 32 && mv == 255) ? a : (mv * a) >> 8;
+          if (w == 0) break;
+          StorePixelBytes(dp, bpp, AddPixel(LoadPixelBytes(dp, bpp), sv, w, c));
+          break;
+        }
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void TCustomDIBX::StretchDrawAlpha(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                   bool transparent, bool flip_h, bool flip_v, int32_t alpha) {
+  StretchBlend(*this, TStretch::Alpha, dest_rect, source, src_rect, transparent, flip_h, flip_v, nullptr, alpha);
+}
+void TCustomDIBX::StretchDrawAlphaMask(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                       bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha) {
+  StretchBlend(*this, TStretch::AlphaMask, dest_rect, source, src_rect, false, flip_h, flip_v, &mask, alpha);
+}
+void TCustomDIBX::StretchDrawAdd(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                 bool transparent, bool flip_h, bool flip_v, int32_t alpha) {
+  StretchBlend(*this, TStretch::Add, dest_rect, source, src_rect, transparent, flip_h, flip_v, nullptr, alpha);
+}
+void TCustomDIBX::StretchDrawAddMask(const TRect& dest_rect, TCustomDIBX& source, const TRect& src_rect,
+                                     bool flip_h, bool flip_v, TCustomDIBX& mask, int32_t alpha) {
+  StretchBlend(*this, TStretch::AddMask, dest_rect, source, src_rect, false, flip_h, flip_v, &mask, alpha);
+}
+
+}  // namespace orba

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include "graphics/dibx_ops_test_util.h"
+
+namespace orba {
+namespace {
+
+using test::Any;
+using test::MakeDIBX;
+using test::PaintedDIBX;
+using test::Pixels;
+
+TEST(StretchDraw, TwoByTwoToFourByFourRepeatsEachPixelInABlock) {
+  auto src = PaintedDIBX(2, 2, 32, [](int32_t x, int32_t y) { return uint32_t(1 + x + 2 * y); });
+  auto dst = MakeDIBX(4, 4, 32);
+  dst->StretchDrawAlpha({0, 0, 4, 4}, *src, {0, 0, 2, 2}, false, false, false, 255);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(dst->GetPixel(x, y), uint32_t(1 + x / 2 + 2 * (y / 2))) << x << "," << y;
+}
+
+TEST(StretchDraw, FourByFourShrunkTakesEveryOtherPixel) {
+  auto src = PaintedDIBX(4, 4, 16, [](int32_t x, int32_t y) { return uint32_t(1 + x + 10 * y); });
+  auto copy = MakeDIBX(2, 2, 16);
+  copy->StretchDrawAlpha({0, 0, 2, 2}, *src, {0, 0, 4, 4}, false, false, false, 255);
+  EXPECT_EQ(Pixels(*copy), (std::vector<uint32_t>{1, 3, 21, 23}));
+}
+
+TEST(StretchDraw, FlippedOneRowSourceIsReversedExactly) {
+  for (int32_t bits : {8, 15, 16, 24, 32}) {
+    auto src = PaintedDIBX(5, 1, bits, [](int32_t x, int32_t) { return uint32_t(10 + x); });
+    auto dst = MakeDIBX(5, 1, bits);
+    dst->StretchDrawAlpha({0, 0, 5, 1}, *src, {0, 0, 5, 1}, false, true, false, 255);
+    EXPECT_EQ(Pixels(*dst), (std::vector<uint32_t>{14, 13, 12, 11, 10})) << bits;
+  }
+}
+
+TEST(StretchDraw, AlphaZeroDrawsNothing) {
+  auto src = PaintedDIBX(3, 3, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
+  auto mask = PaintedDIBX(3, 3, 8, [](int32_t, int32_t) { return 255u; });
+  auto dst = MakeDIBX(6, 6, 32);
+  dst->StretchDrawAlpha({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, false, 0);
+  dst->StretchDrawAdd({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, false, 0);
+  dst->StretchDrawAlphaMask({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, *mask, 0);
+  dst->StretchDrawAddMask({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, *mask, 0);
+  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0u);
+}
+
+TEST(StretchDraw, OpaqueKeyedDrawCopiesEveryOtherPixelExactly) {
+  for (int32_t bits : {8, 15, 16, 24, 32}) {
+    auto src = PaintedDIBX(4, 4, bits, [](int32_t x, int32_t y) { return uint32_t((x + y) % 3 == 0 ? 7 : 20 + x + 4 * y); });
+    src->TransparentColor = 7;
+    auto dst = PaintedDIBX(8, 8, bits, [](int32_t, int32_t) { return 99u; });
+    dst->StretchDrawAlpha({0, 0, 8, 8}, *src, {0, 0, 4, 4}, true, false, false, 255);
+    for (int32_t y = 0; y < 8; ++y)
+      for (int32_t x = 0; x < 8; ++x) {
+        uint32_t s = src->GetPixel(x / 2, y / 2);
+        EXPECT_EQ(dst->GetPixel(x, y), s == 7 ? 99u : s) << bits << " " << x << "," << y;
+      }
+  }
+}
+
+TEST(StretchDraw, WhiteOverWhiteStaysOnRowKernelDepthsAndDarkensPerPixel) {
+  auto white32 = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
+  auto dst32 = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
+  dst32->StretchDrawAlpha({0, 0, 2, 2}, *white32, {0, 0, 2, 2}, false, false, false, 128);
+  EXPECT_EQ(dst32->GetPixel(1, 1), 0xFFFFFFu);
+  auto white24 = PaintedDIBX(2, 2, 24, [](int32_t, int32_t) { return 0xFFFFFFu; });
+  auto dst24 = PaintedDIBX(2, 2, 24, [](int32_t, int32_t) { return 0xFFFFFFu; });
+  dst24->StretchDrawAlpha({0, 0, 2, 2}, *white24, {0, 0, 2, 2}, false, false, false, 128);
+  EXPECT_EQ(dst24->GetPixel(1, 1), 0xFEFEFEu);
+}
+
+TEST(StretchDraw, AlphaMaskAtFullOpacityAndFullCoverageCopies) {
+  for (int32_t bits : {15, 16, 32}) {
+    auto src = PaintedDIBX(2, 1, bits, [](int32_t x, int32_t) { return x == 0 ? 0x7FFFu : 0x1234u; });
+    auto mask = PaintedDIBX(2, 1, 8, [](int32_t, int32_t) { return 255u; });
+    auto dst = MakeDIBX(2, 1, bits);
+    dst->StretchDrawAlphaMask({0, 0, 2, 1}, *src, {0, 0, 2, 1}, false, false, *mask, 255);
+    EXPECT_EQ(dst->GetPixel(0, 0), 0x7FFFu) << bits;
+    EXPECT_EQ(dst->GetPixel(1, 0), 0x1234u) << bits;
+  }
+}
+
+TEST(StretchDraw, SixteenBitMaskBlendSkipsEqualPixelsOnlyBelowFullOpacity) {
+  auto white = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  auto half = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 128u; });
+  auto full = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 255u; });
+  auto a = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  a->StretchDrawAlphaMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *full, 128);
+  EXPECT_EQ(a->GetPixel(0, 0), 0xFFFFu);
+  // At opacity 255 the weight is the coverage, 128, and equal pixels blend:
+  // each channel becomes (c x 255) shr 8.
+  auto b = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  b->StretchDrawAlphaMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *half, 255);
+  EXPECT_EQ(b->GetPixel(0, 0), 0xF7DEu);
+}
+
+// Blends worked out by hand from the channel formulas.
+TEST(StretchDraw, BlendAndAddVectors) {
+  auto red = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xF800u; });
+  auto dst = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0x001Fu; });
+  dst->StretchDrawAlpha({0, 0, 1, 1}, *red, {0, 0, 1, 1}, false, false, false, 128);
+  // red (0xF800 x 128) shr 8 = 0x7C00 -> 0x7800; blue (31 x 127) shr 8 = 15.
+  EXPECT_EQ(dst->GetPixel(0, 0), 0x780Fu);
+
+  auto white = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
+  auto black = MakeDIBX(1, 1, 16);
+  black->StretchDrawAdd({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, false, 128);
+  EXPECT_EQ(black->GetPixel(0, 0), 0x7BEFu);
+
+  // Coverage 255 under opacity 128: the 32-bit weight is the opacity, the
+  // 16-bit one (255 x 128) shr 8 = 127.
+  auto mask = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 255u; });
+  auto w32 = PaintedDIBX(1, 1, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
+  auto d32 = MakeDIBX(1, 1, 32);
+  d32->StretchDrawAddMask({0, 0, 1, 1}, *w32, {0, 0, 1, 1}, false, false, *mask, 128);
+  EXPECT_EQ(d32->GetPixel(0, 0), 0x7F7F7Fu);
+  auto d16 = MakeDIBX(1, 1, 16);
+  d16->StretchDrawAddMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *mask, 128);
+  // red (0xF800 x 127) shr 8 = 0x7B08 -> 0x7800; green 0x7E0 x 127 shr 8 = 0x3E8 -> 0x3E0; blue 15.
+  EXPECT_EQ(d16->GetPixel(0, 0), 0x7BEFu);
+}
+
+TEST(StretchDraw, EmptySourceOrDestinationDrawsNothing) {
+  auto src = PaintedDIBX(3, 3, 32, [](int32_t, int32_t) { return 5u; });
+  auto dst = MakeDIBX(4, 4, 32);
+  dst->StretchDrawAlpha({0, 0, 4, 4}, *src, {1, 1, 1, 3}, false, false, false, 255);
+  dst->StretchDrawAlpha({0, 0, 4, 4}, *src, {2, 2, 1, 1}, false, false, false, 255);
+  dst->StretchDrawAlpha({3, 0, 3, 4}, *src, {0, 0, 3, 3}, false, false, false, 255);
+  dst->StretchDrawAlpha({0, 4, 4, 0}, *src, {0, 0, 3, 3}, false, false, false, 255);
+  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0u);
+}
+
+TEST(StretchDraw, SourceRectangleOutsideTheSourceIsNotRead) {
+  auto src = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 5u; });
+  auto dst = MakeDIBX(8, 8, 32);
+  dst->StretchDrawAlpha({0, 0, 6, 6}, *src, {-2, -2, 4, 4}, false, false, false, 255);
+  // Source rows and columns -2..-1 and 2..3 do not exist: only the middle.
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 8; ++x)
+      EXPECT_EQ(dst->GetPixel(x, y), (x >= 2 && x < 4 && y >= 2 && y < 4) ? 5u : 0u) << x << "," << y;
+}
+
+TEST(StretchDraw, DestinationTwoThousandPixelsWide) {
+  auto src = PaintedDIBX(7, 1, 32, [](int32_t x, int32_t) { return uint32_t(x + 1); });
+  auto dst = MakeDIBX(2000, 2, 32);
+  dst->StretchDrawAlpha({0, 0, 2000, 2}, *src, {0, 0, 7, 1}, false, false, false, 255);
+  const int64_t step = static_cast<int64_t>(7.0 / 2000.0 * 65536.0);
+  for (int32_t x = 0; x < 2000; ++x) {
+    ASSERT_EQ(dst->GetPixel(x, 1), uint32_t((x * step >> 16) + 1)) << x;
+    ASSERT_EQ(dst->GetPixel(x, 0), dst->GetPixel(x, 1));
+  }
+  auto wide = PaintedDIBX(2100, 3, 16, [](int32_t x, int32_t) { return uint32_t(x & 0x7FFF); });
+  auto dst16 = MakeDIBX(2100, 3, 16);
+  dst16->StretchDrawAdd({-50, 0, 2150, 3}, *wide, {0, 0, 2100, 3}, false, true, false, 255);
+  EXPECT_NE(dst16->GetPixel(2099, 0), 0u);
+}
+
+// A clipped stretched draw equals the unclipped draw cropped to the clip, for
+// each blend, depth, flip and cut (the left cut included), and the clip
+// rectangle is left as it was.
+TEST(StretchDraw, ClippedDrawEqualsUnclippedDrawCropped) {
+  std::mt19937 rng(2222);
+  const int32_t depths[] = {8, 15, 16, 24, 32};
+  for (int iter = 0; iter < 1500; ++iter) {
+    const int32_t bits = depths[iter % 5];
+    const int32_t w = Any(rng, 1, 20), h = Any(rng, 1, 14), sw = Any(rng, 1, 9), sh = Any(rng, 1, 9);
+    auto dst = MakeDIBX(w, h, bits);
+    auto src = MakeDIBX(sw, sh, bits);
+    auto mask = MakeDIBX(sw, sh, 8);
+    test::Randomise(*dst, rng, test::DepthMask(bits));
+    test::Randomise(*src, rng, test::DepthMask(bits));
+    test::Randomise(*mask, rng, 0xFF);
+    src->TransparentColor = static_cast<int32_t>(src->GetPixel(0, 0));
+    const int32_t l = Any(rng, -8, w), t = Any(rng, -8, h);
+    const TRect dest{l, t, l + Any(rng, 0, 24), t + Any(rng, 0, 18)};
+    const int32_t sl = Any(rng, 0, sw - 1), st = Any(rng, 0, sh - 1);
+    const TRect sr{sl, st, Any(rng, sl, sw), Any(rng, st, sh)};
+    const bool fh = rng() & 1, fv = rng() & 1, key = rng() & 1;
+    const int32_t alpha = iter % 3 == 0 ? 255 : Any(rng, 1, 255);
+    const TRect clip{Any(rng, 0, w), Any(rng, 0, h), Any(rng, 0, w), Any(rng, 0, h)};
+    const int op = iter % 4;
+    test::ExpectClipInvariant(*dst, clip, [&](TCustomDIBX& d) {
+      switch (op) {
+        case 0: d.StretchDrawAlpha(dest, *src, sr, key, fh, fv, alpha); break;
+        case 1: d.StretchDrawAdd(dest, *src, sr, key, fh, fv, alpha); break;
+        case 2: d.StretchDrawAlphaMask(dest, *src, sr, fh, fv, *mask, alpha); break;
+        default: d.StretchDrawAddMask(dest, *src, sr, fh, fv, *mask, alpha); break;
+      }
+    }, "iteration " + std::to_string(iter));
+    if (HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace orba
