@@ -4,6 +4,7 @@
 
 #include "core/game_clock.h"
 #include "core/stream_encoding.h"
+#include "platform/trace.h"
 #include "items/box.h"
 #include "items/timer.h"
 
@@ -34,6 +35,18 @@ std::array<TCompoCreator, 128>& Creators() {
 }  // namespace
 
 void SetWipeFactory(TWipeFactory factory) { wipe_factory = factory; }
+
+TOrbaBaseList* Bases = nullptr;
+
+void InitOrbaGlobals() {
+  if (Bases == nullptr) Bases = new TOrbaBaseList();
+}
+
+void DoneOrbaGlobals() {
+  Trace("Bases.Free");
+  delete Bases;
+  Bases = nullptr;
+}
 
 TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
   const TCompoCreator creator = Creators()[type & 127];
@@ -568,8 +581,12 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   staged->Presentation = Presentation;
   staged->Width = 8;
   staged->Height = 8;
-  staged->SetWidth(ReadStreamInt(stream));
-  staged->SetHeight(ReadStreamInt(stream));
+  const int32_t width = ReadStreamInt(stream), height = ReadStreamInt(stream);
+  // The size drives the allocation of three bitmaps.
+  if (width < 0 || height < 0 || width > kMaxScreenSide || height > kMaxScreenSide)
+    throw ESceneError("scene size out of range: " + std::to_string(width) + " x " + std::to_string(height));
+  staged->SetWidth(width);
+  staged->SetHeight(height);
   staged->Active = ReadStreamInt(stream) & 1;
   for (int i = 0; i < 2; ++i) {
     TOrbaBase* root = staged->GetBase(i);
@@ -612,7 +629,6 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
     Events.GetItem(at)->Level = e->Level;
   }
   staged->Events.Clear();
-  ClearKeyStates();
   PickFocus = false;
   Focus = TObjectHandle{};
   if (version >= 119) {
@@ -630,10 +646,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
 
 TOrbaObject* TBaseListServices::Find(TObjectHandle object) const { return manager_.Lookup(object); }
 
-bool TBaseListServices::IsAlive(TObjectHandle object) const {
-  const TOrbaObject* o = Find(object);
-  return o != nullptr && !o->IsScrapped();
-}
+bool TBaseListServices::IsAlive(TObjectHandle object) const { return Find(object) != nullptr; }
 
 std::string TBaseListServices::GetObjectName(TObjectHandle object) const {
   const TOrbaObject* o = Find(object);

@@ -115,7 +115,7 @@ class TBaseListServices final : public TObjectServices {
   TTimerList* EventQueue() override;
   void ResetObjects() override;
   void CreateTimer(TComComponent& command) override;
-  void CreateItem(TComComponent& command) override;
+  TObjectHandle CreateItem(TComComponent& command) override;
   void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) override;
   void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) override;
   void ScrapObject(TObjectHandle object) override;
@@ -241,6 +241,8 @@ class TOrbaBaseList : public TOrbaComponent {
 
   // Depth of a loading tree; a deeper one is refused.
   static constexpr int32_t kMaxTreeDepth = 256;
+  // Largest screen side a saved scene may give.
+  static constexpr int32_t kMaxScreenSide = 8192;
   int32_t LoadDepth = 0;
 
  private:
@@ -251,6 +253,13 @@ class TOrbaBaseList : public TOrbaComponent {
   std::array<std::unique_ptr<TOrbaBase>, 2> roots_;
   std::unordered_map<uint64_t, TOrbaObject*> serials_;
 };
+
+// The global object manager of the game, created by InitOrbaGlobals at
+// start-up and freed by DoneOrbaGlobals at shut-down (each step named to
+// the trace).
+extern TOrbaBaseList* Bases;
+void InitOrbaGlobals();
+void DoneOrbaGlobals();
 
 // "\x01BASE0", "\x01BASE1"
 inline const std::string kBaseName0 = std::string(1, kInternalMark) + "BASE0";

@@ -1,5 +1,7 @@
 #include "items/box.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "core/game_clock.h"
@@ -92,6 +94,13 @@ void TOrbaBox::Draw() {
   if (surface == nullptr) return;
   const TRect r = GetBoundsRect();
   const int32_t color = GetColor();
+  // A frame wider than half the box would reach outside it; the painting is
+  // kept inside the box's rectangle, the area its invalidation covers.
+  const bool had_clip = surface->HasClipRect();
+  const TRect saved_clip = surface->GetClipRect();
+  TRect inside;
+  IntersectRects(saved_clip, r, inside);
+  surface->SetClipRect(inside);
   if (BorderWidth < 1) {
     if (color >= 0) PaintPart(*surface, TPaint::Fill, r, 0, color, Alpha);
   } else {
@@ -105,13 +114,17 @@ void TOrbaBox::Draw() {
       if (!RectIsEmpty(inner)) PaintPart(*surface, TPaint::Fill, inner, 0, color, Alpha);
     }
   }
+  if (had_clip)
+    surface->SetClipRect(saved_clip);
+  else
+    surface->ResetClipRect();
   TOrbaControl::Draw();
 }
 
 bool TOrbaBox::Idle() {
   const bool answer = TOrbaControl::Idle();
   if (BlurSpan > 0 && BlurDelay > 0 && Manager != nullptr) {
-    BlurElapsed += FrameTime;
+    BlurElapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{BlurElapsed} + FrameTime, INT32_MAX));
     if (BlurElapsed >= BlurSpan) {
       BlurElapsed = 0;
       if (MovedSinceSnapshot()) {
@@ -137,7 +150,7 @@ bool TOrbaBox::Idle() {
 
 bool TOrbaBlurBox::Idle() {
   const bool answer = TOrbaBox::Idle();
-  Elapsed += FrameTime;
+  Elapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{Elapsed} + FrameTime, INT32_MAX));
   if (Elapsed >= Delay || Delay <= 0) return true;
   const double faded = static_cast<double>(Elapsed) / Delay * (StartAlpha % 256);
   SetAlpha(StartAlpha - static_cast<int32_t>(std::nearbyint(faded)));

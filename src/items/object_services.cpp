@@ -43,15 +43,18 @@ uint8_t CompoTypeOfCommand(uint8_t opcode) {
 
 void TBaseListServices::CreateTimer(TComComponent& command) { CreateItem(command); }
 
-void TBaseListServices::CreateItem(TComComponent& command) {
+TObjectHandle TBaseListServices::CreateItem(TComComponent& command) {
   const uint8_t opcode = command.GetOpcode() & 0x7F;
   const uint8_t type = CompoTypeOfCommand(opcode);
-  if (type == CT_NONE) return;
+  if (type == CT_NONE) return TObjectHandle{};
   TOrbaObject* item = CreateCompoByType(&manager_, type);
-  if (item == nullptr) return;
+  if (item == nullptr) return TObjectHandle{};
+  const TObjectHandle handle = item->Handle();
+  item->TakeCommandExpressions(command);
   if (Funcs != nullptr) ApplyProperties(*item, command, *Funcs);
   if (opcode == OP_Movie || opcode == OP_Sound) item->SetState(item->GetDelay() != 0 ? 1 : 0);
   if (opcode == OP_Menu) item->SetState(1);
+  return handle;
 }
 
 void TBaseListServices::GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {

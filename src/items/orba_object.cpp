@@ -1,6 +1,8 @@
 #include "items/orba_object.h"
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 
 #include "core/stream_encoding.h"
 #include "graphics/custom_dibx.h"
@@ -76,8 +78,10 @@ TOrbaBase* TOrbaObject::GetScreen() const {
 }
 
 TRect TOrbaObject::GetBoundsRect() const {
-  const int32_t left = GetScreenLeft(), top = GetScreenTop();
-  return TRect{left, top, left + GetWidth(), top + GetHeight()};
+  const int64_t left = GetScreenLeft(), top = GetScreenTop();
+  return TRect{static_cast<int32_t>(left), static_cast<int32_t>(top),
+               static_cast<int32_t>(std::clamp<int64_t>(left + GetWidth(), INT32_MIN, INT32_MAX)),
+               static_cast<int32_t>(std::clamp<int64_t>(top + GetHeight(), INT32_MIN, INT32_MAX))};
 }
 
 bool TOrbaObject::ClipToBounds(TRect& rect) const {
@@ -126,7 +130,13 @@ bool TOrbaObject::EventQueued(uint8_t code) const {
 // ---- TOrbaComponent ----------------------------------------------------------------------------
 
 TOrbaComponent::~TOrbaComponent() {
-  if (Manager != nullptr) Manager->Events.RemoveSender(Handle());
+  if (Manager == nullptr) return;
+  // Waiting events go; the entries of handlers already running stay, with
+  // no sender.
+  TTimerList& events = Manager->Events;
+  events.RemoveSender(Handle());
+  for (int32_t i = 0; i < events.Count(); ++i)
+    if (events.GetItem(i)->Sender == Handle()) events.GetItem(i)->Sender = TObjectHandle{};
 }
 
 bool TOrbaComponent::IsScrapped() const {
@@ -368,45 +378,83 @@ void TOrbaControl::SortChildren() {
   }
 }
 
+void TOrbaControl::SetGroupFlags(int32_t group, bool flag) {
+  if (group == 0) return;
+  for (TOrbaControl* child : Children)
+    if (child->GetGroupIndex() == group) child->SetGroupFlag(flag);
+}
+
+void TOrbaControl::UpdateGroup(TOrbaObject* clicked, int32_t group) {
+  if (group == 0) return;
+  std::vector<TOrbaControl*> members;
+  for (TOrbaControl* child : Children)
+    if (child->GetGroupIndex() == group) members.push_back(child);
+  if (members.empty()) return;
+  const TOrbaObject* chosen = nullptr;
+  if (clicked != nullptr && clicked->GetSelected()) {
+    chosen = clicked;
+  } else {
+    for (const TOrbaControl* member : members)
+      if (member->GetSelected()) {
+        chosen = member;
+        break;
+      }
+  }
+  if (chosen == nullptr && clicked != nullptr && !clicked->GetAllowAllUp()) chosen = members.front();
+  for (TOrbaControl* member : members) {
+    const bool is_chosen = member == chosen;
+    if (member->GetSelected() != is_chosen) member->SetGroupSelected(is_chosen);
+  }
+}
+
 void TOrbaControl::ClipChanged() {
   for (TOrbaControl* child : Children) child->ClipChanged();
 }
 
 namespace {
 
-int32_t Zoomed(int32_t value, int32_t zoom) {
-  return static_cast<int32_t>(int64_t{value} * zoom / 256);
+int32_t ClampI32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
+int64_t Zoomed(int64_t value, int64_t zoom) { return value * zoom / 256; }
+
 // One axis of the screen position: the plain path and the one that follows
-// a zoomed parent bitmap.
+// a zoomed parent bitmap. Sums are taken in 64 bits and the result clamped,
+// so that positions near the ends of the int32 range cannot overflow.
 struct TAxis {
-  int32_t Pos, Offset, Size, Zoom, Motion, Plus;
+  int64_t Pos, Offset, Size, Zoom, Motion, Plus;
   bool Flip;
 };
 
-int32_t PlainOrigin(const TAxis& a, bool pos_zoomed, bool animated, bool relative, int32_t* anchor) {
-  int32_t ofs;
-  if (a.Zoom == 256)
-    ofs = a.Flip ? (relative ? a.Size : a.Size - 1) - a.Offset : a.Offset;
-  else
-    ofs = a.Flip ? (relative ? a.Size : a.Size - 1) - Zoomed(a.Offset, a.Zoom) : Zoomed(a.Offset, a.Zoom);
-  int32_t x = a.Pos;
+int64_t PlainOrigin(const TAxis& a, bool pos_zoomed, bool animated, bool relative, int64_t* anchor) {
+  const int64_t scaled = a.Zoom == 256 ? a.Offset : Zoomed(a.Offset, a.Zoom);
+  const int64_t ofs = a.Flip ? (relative ? a.Size : a.Size - 1) - scaled : scaled;
+  int64_t x = a.Pos;
   if (pos_zoomed && !animated) x = Zoomed(a.Pos, a.Zoom);
   if (animated) x = a.Motion;
   if (anchor != nullptr) *anchor = x;
   return x - ofs;
 }
 
-}  // namespace
+TAxis AxisOf(const TOrbaControl& c, bool vertical) {
+  return vertical ? TAxis{c.Top, c.OffsetY, c.Height, c.GetZoomY(), c.MotionY, c.PlusY, c.GetFlipV()}
+                  : TAxis{c.Left, c.OffsetX, c.Width, c.GetZoomX(), c.MotionX, c.PlusX, c.GetFlipH()};
+}
+
+// The parent's contribution to a child's screen position.
+int64_t ParentOrigin(const TOrbaControl* parent, bool vertical) {
+  if (parent == nullptr) return 0;
+  return vertical ? int64_t{parent->GetScreenTop()} - parent->GetScrollY()
+                  : int64_t{parent->GetScreenLeft()} - parent->GetScrollX();
+}
 
 // Horizontal and vertical screen origins share this code through the
 // `vertical` switch.
-static int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
+int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
   const TOrbaControl* parent = c.Parent;
   const bool animated = c.Motion != nullptr;
-  const TAxis axis = vertical ? TAxis{c.Top, c.OffsetY, c.Height, c.GetZoomY(), c.MotionY, c.PlusY, c.GetFlipV()}
-                              : TAxis{c.Left, c.OffsetX, c.Width, c.GetZoomX(), c.MotionX, c.PlusX, c.GetFlipH()};
+  const TAxis axis = AxisOf(c, vertical);
   if (c.PosZoomed && parent != nullptr && !parent->IsScreenRoot() && !animated) {
     TCustomDIBX* pdib = parent->GetDIB();
     TCustomDIBX* own = c.GetDIB();
@@ -414,52 +462,45 @@ static int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
     const int32_t psize = vertical ? parent->GetHeight() : parent->GetWidth();
     // A parent of size 0 has no scale; the plain path is taken instead.
     if (pdib != nullptr && own != nullptr && pzoom == axis.Zoom && psize != 0) {
-      const int32_t pbits = vertical ? pdib->Height() : pdib->Width();
-      const int32_t obits = vertical ? own->Height() : own->Width();
+      const int64_t pbits = vertical ? pdib->Height() : pdib->Width();
+      const int64_t obits = vertical ? own->Height() : own->Width();
       const double ratio = static_cast<double>(pbits) / psize * 65536.0;
-      int64_t scale = static_cast<int64_t>(std::nearbyint(ratio));
+      int64_t scale = std::isfinite(ratio) && std::fabs(ratio) < 1e15
+                          ? static_cast<int64_t>(std::nearbyint(ratio)) : 1;
       if (scale < 1) scale = 1;
-      int64_t d = int64_t{axis.Pos} - axis.Offset;
-      if (axis.Flip) d = int64_t{pbits} - d - obits;
+      int64_t d = axis.Pos - axis.Offset;
+      if (axis.Flip) d = pbits - d - obits;
       const int64_t num = d * 65536;
       int64_t x = num / scale;
       if (num % scale > 32767) x += 1;
-      const int32_t pscreen = vertical ? parent->GetScreenTop() : parent->GetScreenLeft();
-      const int32_t pscroll = vertical ? parent->GetScrollY() : parent->GetScrollX();
-      return static_cast<int32_t>(x + pscreen - pscroll + axis.Plus);
+      return ClampI32(x + ParentOrigin(parent, vertical) + axis.Plus);
     }
   }
-  int32_t x = PlainOrigin(axis, c.PosZoomed, animated, false, nullptr) + axis.Plus;
-  if (parent != nullptr)
-    x += (vertical ? parent->GetScreenTop() : parent->GetScreenLeft()) -
-         (vertical ? parent->GetScrollY() : parent->GetScrollX());
-  return x;
+  return ClampI32(PlainOrigin(axis, c.PosZoomed, animated, false, nullptr) + axis.Plus +
+                  ParentOrigin(parent, vertical));
 }
+
+}  // namespace
 
 int32_t TOrbaControl::GetScreenLeft() const { return ScreenOrigin(*this, false); }
 int32_t TOrbaControl::GetScreenTop() const { return ScreenOrigin(*this, true); }
 
 int32_t TOrbaControl::GetRelativeLeft() const {
-  const TAxis a{Left, OffsetX, Width, GetZoomX(), MotionX, PlusX, GetFlipH()};
-  return PlainOrigin(a, PosZoomed, Motion != nullptr, true, nullptr) + PlusX;
+  const TAxis a = AxisOf(*this, false);
+  return ClampI32(PlainOrigin(a, PosZoomed, Motion != nullptr, true, nullptr) + a.Plus);
 }
 
 int32_t TOrbaControl::GetRelativeTop() const {
-  const TAxis a{Top, OffsetY, Height, GetZoomY(), MotionY, PlusY, GetFlipV()};
-  return PlainOrigin(a, PosZoomed, Motion != nullptr, true, nullptr) + PlusY;
+  const TAxis a = AxisOf(*this, true);
+  return ClampI32(PlainOrigin(a, PosZoomed, Motion != nullptr, true, nullptr) + a.Plus);
 }
 
 TPoint TOrbaControl::GetAnchorPos() const {
-  const TAxis ax{Left, OffsetX, Width, GetZoomX(), MotionX, PlusX, GetFlipH()};
-  const TAxis ay{Top, OffsetY, Height, GetZoomY(), MotionY, PlusY, GetFlipV()};
-  int32_t x = 0, y = 0;
-  PlainOrigin(ax, PosZoomed, Motion != nullptr, false, &x);
-  PlainOrigin(ay, PosZoomed, Motion != nullptr, false, &y);
-  if (Parent != nullptr) {
-    x += Parent->GetScreenLeft() - Parent->GetScrollX();
-    y += Parent->GetScreenTop() - Parent->GetScrollY();
-  }
-  return TPoint{x + PlusX, y + PlusY};
+  int64_t x = 0, y = 0;
+  PlainOrigin(AxisOf(*this, false), PosZoomed, Motion != nullptr, false, &x);
+  PlainOrigin(AxisOf(*this, true), PosZoomed, Motion != nullptr, false, &y);
+  return TPoint{ClampI32(x + ParentOrigin(Parent, false) + PlusX),
+                ClampI32(y + ParentOrigin(Parent, true) + PlusY)};
 }
 
 TPoint TOrbaControl::ClientToScreen(TPoint p) const {
@@ -471,8 +512,8 @@ TPoint TOrbaControl::ScreenToClient(TPoint p) const {
 }
 
 TRect TOrbaControl::ClipWindow() const {
-  const int32_t l = GetScreenLeft() + ClipLeft, t = GetScreenTop() + ClipTop;
-  return TRect{l, t, l + ClipWidth, t + ClipHeight};
+  const int64_t l = int64_t{GetScreenLeft()} + ClipLeft, t = int64_t{GetScreenTop()} + ClipTop;
+  return TRect{ClampI32(l), ClampI32(t), ClampI32(l + ClipWidth), ClampI32(t + ClipHeight)};
 }
 
 void TOrbaControl::Invalidate() {

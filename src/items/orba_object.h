@@ -29,6 +29,7 @@ class TCustomDIBX;
 class TOrbaBaseList;
 class TOrbaBase;
 class TOrbaControl;
+class TComComponent;
 
 #define ORBA_KT_INT int32_t
 #define ORBA_KT_BYTE uint8_t
@@ -97,6 +98,13 @@ class TOrbaObject {
   virtual std::string GetPlainText() const { return GetText(); }
   virtual void AddText(const std::string& text) { SetText(GetText() + text); }
   virtual std::string GetCurrentCursor() const { return GetCursor(); }
+  // Items that keep copies of their creating command's expressions (the
+  // animated image's delay, the particle emitter's start expressions) take
+  // them here, before the properties are applied.
+  virtual void TakeCommandExpressions(TComComponent& command) {}
+  // A script write of PR_TEXT: the message window first returns to plain
+  // text display.
+  virtual void ResetTextMode() {}
   // Image items recompute their size after a zoom change before their
   // position is applied.
   virtual bool GetResizePending() const { return false; }
@@ -142,6 +150,9 @@ class TOrbaObject {
   virtual TOrbaObject* FindFocus() { return nullptr; }
   virtual void FocusGained() {}
   virtual bool HandleRClickScrap() { return false; }
+  // Button-group bookkeeping without events.
+  virtual void SetGroupSelected(bool selected) {}
+  virtual void SetGroupFlag(bool flag) {}
   virtual void Play() {}
   virtual void FreeSurface() {}
   virtual void RestoreSurface() {}
@@ -312,6 +323,11 @@ class TOrbaControl : public TOrbaComponent {
   // well-defined for a comparison that is not a strict weak order.
   virtual void SortChildren();
   virtual void ClipChanged();
+  // Button groups of the children: SetGroupFlag on every member of group G;
+  // UpdateGroup leaves exactly the chosen member of G selected (none when
+  // all may be up).
+  void SetGroupFlags(int32_t group, bool flag);
+  void UpdateGroup(TOrbaObject* clicked, int32_t group);
 
   int32_t GetScreenLeft() const override;
   int32_t GetScreenTop() const override;

@@ -47,6 +47,8 @@ void SetParentByName(TOrbaObject& object, const std::string& name, bool to_root_
 enum class TWriteMode { Script, Command };
 
 void WriteProp(TOrbaObject& object, uint8_t prop_id, const TCustomParam& value, TWriteMode mode) {
+  // A script's text write returns a message window to plain text display.
+  if (prop_id == PR_TEXT && mode == TWriteMode::Script) object.ResetTextMode();
   switch (prop_id) {
 #define ORBA_PROPDEF(id, kind, acc, def) \
   case id: object.Set##acc(Take##kind(value)); return;

@@ -22,7 +22,8 @@ void TComComponent::Fields(TRecordIO& io) {
 
 void TComComponent::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   ++pc;
-  run_state->Objects().CreateItem(*this);
+  const TObjectHandle item = run_state->Objects().CreateItem(*this);
+  if (auto* menu = dynamic_cast<TComMenu*>(this)) menu->MenuItem = item;
 }
 
 void TComCabinet::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {

@@ -43,8 +43,9 @@ class TObjectServices {
 
   // Creates the item of an object-creating command (BoxNew, ImgNew ...),
   // applies the command's property expressions and finishes the item as the
-  // command requires. Item kinds that do not exist yet create nothing.
-  virtual void CreateItem(TComComponent& command) {}
+  // command requires; answers the item. Item kinds that do not exist yet
+  // create nothing.
+  virtual TObjectHandle CreateItem(TComComponent& command) { return TObjectHandle{}; }
   // Property access by id through the property dispatch; a freed object
   // does nothing. Ids above 164 raise.
   virtual void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {}

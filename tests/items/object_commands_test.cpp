@@ -1,0 +1,175 @@
+// The object commands run against the real object manager: creating items
+// from property expressions, reading and writing properties by id, deleting,
+// the timer command, and moving objects into and out of a cabinet.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/game_clock.h"
+#include "items/base_list.h"
+#include "items/box.h"
+#include "items/timer.h"
+#include "script/call_man.h"
+#include "script/com_component.h"
+#include "script/com_object.h"
+#include "script/expr_compiler.h"
+#include "script/param_collection.h"
+#include "script/script_errors.h"
+
+namespace orba {
+namespace {
+
+class ObjectCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GameClock = 0;
+    FrameTime = 15;
+    m.SetWidth(64);
+    m.SetHeight(48);
+    m.Services.Funcs = &funcs;
+  }
+  static void Set(TOrbaParser& parser, const std::string& text) {
+    parser.Clear();
+    ASSERT_TRUE(CompileText(text, parser)) << text;
+  }
+  // Gives the command an expression for the property.
+  static void Prop(TComComponent& command, uint8_t id, const std::string& text) {
+    command.Expressions[id] = std::make_unique<TOrbaParser>();
+    if (!text.empty()) Set(*command.Expressions[id], text);
+  }
+  void Run(TCommand& command) {
+    TPage* page = nullptr;
+    int32_t pc = 0;
+    command.Start(&cm);
+    command.Execute(&cm, page, pc);
+    EXPECT_EQ(pc, 1);
+  }
+
+  TOrbaBaseList m;
+  TParamCollection store;
+  TSysFuncMan funcs{store};
+  TCallManHost host;
+  TCallMan cm{funcs, m.Services, host};
+};
+
+TEST_F(ObjectCommandsTest, BoxNewAppliesItsExpressions) {
+  TComBoxNew command(nullptr);
+  Prop(command, PR_NAME, "\"box\"");
+  Prop(command, PR_LEFT, "3 + 4");
+  Prop(command, PR_COLOR, "");   // present but empty: -1
+  Prop(command, PR_PARENT, "\"nowhere\"");
+  Prop(command, PR_PLUSX, "9");  // never applied
+  Run(command);
+  TOrbaObject* box = m.FindObject("box");
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->GetCompoType(), CT_BOX);
+  EXPECT_EQ(box->GetLeft(), 7);
+  EXPECT_EQ(box->GetColor(), -1);
+  EXPECT_EQ(box->GetPlusX(), 0);
+  EXPECT_EQ(box->GetParent(), m.ActiveBase());
+  // Without a name the item keeps its automatic one; the same name again
+  // renames the older box.
+  TComBoxNew unnamed(nullptr);
+  Prop(unnamed, PR_NAME, "");
+  Run(unnamed);
+  EXPECT_NE(m.FindObject("object0"), nullptr);  // the first free number again
+  Run(command);
+  EXPECT_EQ(m.FindObject("box_2"), box);
+  // A kind that is not built yet creates nothing.
+  TComImgNew image(nullptr);
+  Run(image);
+  EXPECT_EQ(m.GetObjectCount(), 3);
+}
+
+TEST_F(ObjectCommandsTest, GetSetPropAndObjDel) {
+  auto* box = NewOrbaObject<TOrbaBox>(&m);
+  box->SetName("b");
+  box->SetParent(m.ActiveBase());
+  TParamCollectionItem* v = store.AddVar(PT_STR);
+  v->SetName("v");
+
+  TComSetProp set(nullptr);
+  Set(set.ObjectName, "\"b\"");
+  Set(set.PropId, std::to_string(256 + PR_LEFT));  // the low 8 bits count
+  Set(set.Value, "120");
+  Run(set);
+  EXPECT_EQ(box->Left, 120);
+
+  TComGetProp get(nullptr);
+  Set(get.ObjectName, "\"b\"");
+  Set(get.PropId, std::to_string(PR_LEFT));
+  get.VarName = "v";
+  Run(get);
+  EXPECT_EQ(v->GetAsStr(), "120");
+  // The empty name reads the current screen root.
+  Set(get.ObjectName, "\"\"");
+  Set(get.PropId, std::to_string(PR_NAME));
+  Run(get);
+  EXPECT_EQ(v->GetAsStr(), kBaseName0);
+  // A property id expression without a value is refused once the object
+  // was found.
+  get.PropId.Clear();
+  TPage* page = nullptr;
+  int32_t pc = 0;
+  EXPECT_THROW(get.Execute(&cm, page, pc), EScriptError);
+  Set(get.ObjectName, "\"missing\"");
+  pc = 0;
+  get.Execute(&cm, page, pc);
+  EXPECT_EQ(pc, 1);
+
+  TComObjDel del(nullptr);
+  Set(del.ObjectName, "\"b\"");
+  Run(del);
+  EXPECT_TRUE(box->IsScrapped());
+  m.Idle_();
+  EXPECT_EQ(m.GetObjectCount(), 0);
+}
+
+TEST_F(ObjectCommandsTest, TimerCommandCreatesATimer) {
+  TComTimer command(nullptr);
+  Prop(command, PR_NAME, "\"t\"");
+  Prop(command, PR_DELAY, "30");
+  Prop(command, PR_ONNOTIFY, "\"p:tick\"");
+  Run(command);
+  auto* timer = dynamic_cast<TOrbaTimer*>(m.FindObject("t"));
+  ASSERT_NE(timer, nullptr);
+  EXPECT_EQ(timer->Delay, 30);
+  for (int i = 0; i < 2; ++i) {
+    GameClock += 15;
+    m.Idle_();
+  }
+  ASSERT_EQ(m.Events.Count(), 1);
+  EXPECT_EQ(m.Events.GetItem(0)->Label, "p:tick");
+}
+
+TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
+  m.Flip(1, 0, false, false, 0, 0);  // root 0 is now the other root
+  for (const char* name : {"a", "b", "c"}) {
+    auto* box = NewOrbaObject<TOrbaBox>(&m);
+    box->SetName(name);
+    box->SetParent(m.GetBase(0));
+  }
+  TComCabinetSave save(nullptr);
+  Prop(save, PR_NAME, "\"cab\"");
+  save.Names.push_back(std::make_unique<TOrbaParser>());
+  Set(*save.Names.back(), "\"a\"");
+  save.Names.push_back(std::make_unique<TOrbaParser>());
+  Set(*save.Names.back(), "\"b\"");
+  Run(save);
+  TOrbaObject* cab = m.FindObject("cab");
+  ASSERT_NE(cab, nullptr);
+  EXPECT_EQ(cab->GetChildCount(), 2);
+  EXPECT_EQ(m.GetBase(0)->GetChildCount(), 2);  // c and the cabinet
+  EXPECT_TRUE(m.FindObject("a")->InCabinet());
+
+  TComCabinetLoad load(nullptr);
+  Prop(load, PR_NAME, "\"cab\"");
+  Set(load.Invert, "TRUE");  // everything not named: both boxes
+  Run(load);
+  EXPECT_EQ(cab->GetChildCount(), 0);
+  EXPECT_TRUE(cab->IsScrapped());
+  EXPECT_FALSE(m.FindObject("a")->InCabinet());
+}
+
+}  // namespace
+}  // namespace orba
