@@ -4,6 +4,7 @@
 #include "core/sjis_case.h"
 #include "core/stream_encoding.h"
 #include "items/base_list.h"
+#include "script/com_component.h"
 #include "script/expr_exec.h"
 #include "script/params.h"
 
@@ -232,6 +233,11 @@ void TOrbaImages::LoadFromStream(TKsBigStream& stream, int32_t version) {
   // Selecting the cells again added their delays; the saved time left for
   // the cell holds.
   Remaining = kept_remaining;
+}
+
+void TOrbaImages::TakeCommandExpressions(TComComponent& command) {
+  if ((command.GetOpcode() & 0x7F) != OP_ImgNew) return;
+  if (const TOrbaParser* delay = command.Expressions[PR_DELAY].get()) EndExpression.Assign(*delay);
 }
 
 void RegisterImageItems() {

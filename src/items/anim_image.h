@@ -74,6 +74,8 @@ class TOrbaImages : public TOrbaCustomImages {
   void RestoreSurface() override;
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
+  // "ImgNew" hands over its delay expression as the end expression.
+  void TakeCommandExpressions(TComComponent& command) override;
 };
 
 // Lets the component factory create animated images (type CT_IMAGES).

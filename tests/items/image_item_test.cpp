@@ -11,6 +11,11 @@
 #include "items/base_list.h"
 #include "items/brix_cache.h"
 #include "items/still_image.h"
+#include "script/call_man.h"
+#include "script/com_component.h"
+#include "script/com_object.h"
+#include "script/expr_compiler.h"
+#include "script/param_collection.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -312,6 +317,43 @@ TEST_F(ImageItemFixture, SavedStateRoundTripsAndOlderVersionsReadTheirFields) {
   EXPECT_EQ(older->ZoomY, 300);
   EXPECT_EQ(older->Alpha, 300);
   EXPECT_EQ(older->GetOnIdle(), "*idle");
+}
+
+TEST_F(ImageItemFixture, ImgNewMakesAnAnimatedImageWithItsDelayExpression) {
+  WriteCells("three.brx", {100, 100, 100});
+  TParamCollection store;
+  TSysFuncMan funcs{store};
+  TCallManHost host;
+  manager_.Services.Funcs = &funcs;
+  TCallMan cm{funcs, manager_.Services, host};
+  RegisterImageItems();
+  TComImgNew command(nullptr);
+  auto prop = [&](uint8_t id, const std::string& text) {
+    command.Expressions[id] = std::make_unique<TOrbaParser>();
+    ASSERT_TRUE(CompileText(text, *command.Expressions[id])) << text;
+  };
+  prop(PR_NAME, "\"anim\"");
+  prop(PR_SOURCE, "\"three.brx\"");
+  prop(PR_LEFT, "6");
+  prop(PR_ZOOMX, "512");
+  prop(PR_DELAY, "20 + 30");
+  TPage* page = nullptr;
+  int32_t pc = 0;
+  command.Start(&cm);
+  command.Execute(&cm, page, pc);
+  RegisterCompoType(CT_IMAGES, nullptr);
+  auto* item = dynamic_cast<TOrbaImages*>(manager_.FindObject("anim"));
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->GetCompoType(), CT_IMAGES);
+  EXPECT_EQ(item->Left, 6);
+  // The zoom was applied before the position, and the size followed it.
+  EXPECT_EQ(item->Width, 4);
+  EXPECT_EQ(item->Height, 2);
+  EXPECT_EQ(item->GetIndex(), 0);
+  // Entering the last cell adds the expression's value to its time.
+  item->SetIndex(2);
+  EXPECT_EQ(item->Remaining, 100 + 100 + 50);
+  manager_.Services.Funcs = nullptr;
 }
 
 }  // namespace
