@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/game_clock.h"
+#include "items/image_item.h"
 
 namespace orba {
 
@@ -62,6 +63,34 @@ void TOrbaImageData::RestoreSurface() {
   const int32_t old = Brightness;
   Brightness = AddMilliseconds(old, 1);
   SetBrightness(old);
+}
+
+void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
+  TCustomDIBX* dest = item.GetSurface();
+  if (dest == nullptr || item.Alpha <= 0 || item.Alpha >= 512) return;
+  TCustomDIBX& dib = *GetDIB();
+  const int32_t a = item.Alpha;
+  if (TDIBX* mask = GetMask()) {
+    if (a < 255)
+      dest->DrawAlphaMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a);
+    else if (a > 255)
+      dest->DrawAddMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a - 256);
+    else
+      dest->DrawMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask);
+    return;
+  }
+  const bool keyed = dib.TransparentColor != -1;
+  if (a < 255)
+    dest->DrawAlpha(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a);
+  else if (a > 255)
+    dest->DrawAdd(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a - 256);
+  else
+    dest->Draw(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV);
+}
+
+void TOrbaImageData::DrawAsItem(const TOrbaCustomImage& item) const {
+  if (item.Alpha <= 0 || item.Alpha >= 512) return;
+  item.DrawBitmap(*GetDIB(), GetMask(), false);
 }
 
 void TOrbaImageData::DrawPattern(TCustomDIBX& dest, const TRect& dest_rect, int32_t alpha, int32_t offset_x,

@@ -39,6 +39,12 @@ class TOrbaImageData {
   void FreeSurface() { OwnDIB.reset(); }
   void RestoreSurface();
 
+  // SrcRect of the cell at (X, Y) on the item's screen with the item's
+  // alpha and flips.
+  void DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const;
+  // The cell painted as if it were the item's own bitmap.
+  void DrawAsItem(const TOrbaCustomImage& item) const;
+
   // DestRect filled with the cell repeated from (OffsetX, OffsetY).
   void DrawPattern(TCustomDIBX& dest, const TRect& dest_rect, int32_t alpha, int32_t offset_x,
                    int32_t offset_y) const;

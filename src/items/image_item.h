@@ -92,10 +92,12 @@ class TOrbaCustomImage : public TOrbaControl {
   void GetDrawRect(TPoint& anchor, TPoint& pivot) const;
   void UpdateWidth();
   void UpdateHeight();
+  // The bitmap and the mask drawn by the item's rules at the item's place;
+  // with UseRectLists an unscaled bitmap is drawn only inside the rectangle
+  // list of the frame it came from.
+  void DrawBitmap(TCustomDIBX& bitmap, TCustomDIBX* mask, bool use_rect_lists) const;
 
  protected:
-  // The bitmap and the mask drawn by the item's rules at the item's place.
-  void DrawBitmap(TCustomDIBX& bitmap, TCustomDIBX* mask, bool use_rect_lists) const;
   void MarkChildrenResize();
   void RecordBlurState();
 

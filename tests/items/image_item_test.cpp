@@ -319,6 +319,37 @@ TEST_F(ImageItemFixture, SavedStateRoundTripsAndOlderVersionsReadTheirFields) {
   EXPECT_EQ(older->GetOnIdle(), "*idle");
 }
 
+TEST_F(ImageItemFixture, CellsDrawAtAPointAndAsTheItem) {
+  WriteCells("two.brx", {100, 100}, 3, 2);
+  TOrbaImages* item = NewItem<TOrbaImages>();
+  TOrbaImageList list;
+  list.LoadBrix(&list, "two.brx", false);
+  TOrbaImageData& cell = *list.GetCell(1);
+  Paint();
+  cell.DrawAt(*item, 30, 20, TRect{0, 0, 3, 2});
+  EXPECT_EQ(Screen(30, 20), 11u);
+  EXPECT_EQ(Screen(32, 21), 11u);
+  EXPECT_EQ(Screen(33, 21), 0u);
+  for (int32_t alpha : {0, 512}) {
+    item->Alpha = alpha;
+    cell.DrawAt(*item, 0, 0, TRect{0, 0, 3, 2});
+    EXPECT_EQ(Screen(0, 0), 0u);
+  }
+  // As the item: stretched into its rectangle, brightness included.
+  item->Alpha = 255;
+  item->SetLeft(10);
+  item->SetTop(10);
+  item->SetWidth(6);
+  item->SetHeight(4);
+  cell.SetBrightness(5);
+  cell.DrawAsItem(*item);
+  for (int32_t y = 0; y < 4; ++y)
+    for (int32_t x = 0; x < 6; ++x) EXPECT_EQ(Screen(10 + x, 10 + y), 0x050510u);
+  EXPECT_EQ(Screen(16, 10), 0u);
+  list.Clear();
+  EXPECT_EQ(BrixCollection()->Count(), 0);
+}
+
 TEST_F(ImageItemFixture, ImgNewMakesAnAnimatedImageWithItsDelayExpression) {
   WriteCells("three.brx", {100, 100, 100});
   TParamCollection store;
