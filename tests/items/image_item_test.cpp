@@ -37,14 +37,27 @@ class ImageItemFixture : public ::testing::Test {
         "im.putdata([((40*x+17*y) % 256, (90+50*y) % 256, (200-30*x) % 256) for y in range(3) for x in range(5)])\n"
         "im.save(sys.argv[1])\n"
         "back = Image.open(sys.argv[1]).convert('RGB')\n"
-        "print(' '.join('%d' % ((r << 16) | (g << 8) | b) for (r, g, b) in back.getdata()))\n";
+        "print(' '.join('%d' % ((r << 16) | (g << 8) | b) for (r, g, b) in back.getdata()))\n"
+        "im.save(sys.argv[2], transparency=back.getpixel((1, 1)))\n"
+        "rgba = im.convert('RGBA')\n"
+        "rgba.putdata([(r, g, b, 0 if (x + y) % 2 else 255) for (i, (r, g, b, a)) in enumerate(rgba.getdata()) for x, y in [(i % 5, i // 5)]])\n"
+        "rgba.save(sys.argv[3], format='PNG')\n"
+        "print(' '.join('%d' % a for (r, g, b, a) in Image.open(sys.argv[3]).getdata()))\n";
     test::WriteFileBytes(dir_ / "mk.py", std::vector<uint8_t>(script.begin(), script.end()));
-    test::CommandResult r = test::RunCommand({ORBA_PYTHON, dir_ / "mk.py", dir_ / "p.png"});
+    test::CommandResult r =
+        test::RunCommand({ORBA_PYTHON, dir_ / "mk.py", dir_ / "p.png", dir_ / "k.png", dir_ / "m.brx"});
     ASSERT_EQ(r.exit_code, 0);
     std::stringstream in(r.output);
+    std::string line;
+    std::getline(in, line);
+    std::stringstream colours(line);
     uint32_t v = 0;
-    while (in >> v) reference_.push_back(v);
+    while (colours >> v) reference_.push_back(v);
     ASSERT_EQ(reference_.size(), static_cast<size_t>(kW * kH));
+    std::getline(in, line);
+    std::stringstream alphas(line);
+    while (alphas >> v) alpha_.push_back(v);
+    ASSERT_EQ(alpha_.size(), static_cast<size_t>(kW * kH));
     manager_.SetWidth(40);
     manager_.SetHeight(30);
     manager_.GetBase(0)->SetColor(0x000000);
@@ -84,6 +97,7 @@ class ImageItemFixture : public ::testing::Test {
   TVrFileManager files_;
   TOrbaBaseList manager_;
   std::vector<uint32_t> reference_;
+  std::vector<uint32_t> alpha_;  // of m.brx, PNG data under a Brix name
 };
 
 uint32_t Blend(uint32_t s, uint32_t d, int a) {
@@ -130,9 +144,28 @@ TEST_F(ImageItemFixture, PaintsPlainFlippedBlendedAndZoomedLikeTheReference) {
   dark->SetTop(20);
   dark->SetBrightness(-5);
   EXPECT_EQ(dark->Brightness, 0);
+  // Keyed by the PNG's transparent colour, masked by its alpha, additive.
+  TOrbaImage* keyed = NewItem<TOrbaImage>();
+  keyed->SetSource("k.png");
+  keyed->SetLeft(30);
+  TOrbaImages* masked = NewItem<TOrbaImages>();
+  masked->SetSource("m.brx");
+  masked->SetLeft(10);
+  masked->SetTop(20);
+  TOrbaImage* added = NewItem<TOrbaImage>();
+  added->SetSource("p.png");
+  added->SetLeft(20);
+  added->SetTop(20);
+  added->SetAlpha(300);
   Paint();
   for (int32_t y = 0; y < kH; ++y)
     for (int32_t x = 0; x < kW; ++x) {
+      EXPECT_EQ(Screen(30 + x, y), Ref(x, y) == Ref(1, 1) ? 0u : Ref(x, y)) << x << "," << y;
+      EXPECT_EQ(Screen(10 + x, 20 + y), alpha_[static_cast<size_t>(y * kW + x)] == 255 ? Ref(x, y) : 0u);
+      uint32_t add = 0;
+      for (int sh : {0, 8, 16})
+        add |= static_cast<uint32_t>(std::min(255u, ((Ref(x, y) >> sh) & 0xFF) * 44 / 255)) << sh;
+      EXPECT_TRUE(Near(Screen(20 + x, 20 + y), add)) << Screen(20 + x, 20 + y) << " " << add;
       EXPECT_EQ(Screen(x, y), Ref(x, y)) << x << "," << y;
       EXPECT_EQ(Screen(10 + kW - 1 - x, kH - 1 - y), Ref(x, y));
       EXPECT_TRUE(Near(Screen(x, 10 + y), Blend(Ref(x, y), 0, 128))) << Screen(x, 10 + y);
@@ -146,8 +179,8 @@ TEST_F(ImageItemFixture, PaintsPlainFlippedBlendedAndZoomedLikeTheReference) {
   missing->SetSource("nothing.brx");
   EXPECT_EQ(missing->Width, 0);
   EXPECT_EQ(missing->Height, 0);
-  // The cache holds nothing once the still images took their copies.
-  EXPECT_EQ(BrixCollection()->Count(), 0);
+  // Still images keep copies: only the animated image holds a cache entry.
+  EXPECT_EQ(BrixCollection()->Count(), 1);
 }
 
 TEST_F(ImageItemFixture, HitTestByMaskRotationAndExplicitSize) {
