@@ -13,6 +13,18 @@
 
 namespace orba {
 
+namespace {
+
+// Coordinates come from scripts and saved games; sums are kept in range.
+int32_t Clamp32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+// The pivot mirrored within the bitmap under a flip.
+int32_t Pivot(int32_t offset, int32_t size, bool flip) {
+  return flip ? Clamp32(int64_t{size} - 1 - offset) : offset;
+}
+
+}  // namespace
+
 int32_t ItemBitCount() {
   TBrixCollection* cache = BrixCollection();
   return cache != nullptr ? cache->BitCount : 32;
@@ -134,7 +146,7 @@ void TOrbaCustomImage::GetDrawRect(TPoint& anchor, TPoint& pivot) const {
   anchor = GetAnchorPos();
   TCustomDIBX* dib = GetDIB();
   const int32_t w = dib != nullptr ? dib->Width() : 1, h = dib != nullptr ? dib->Height() : 1;
-  pivot = TPoint{FlipH ? w - 1 - OffsetX : OffsetX, FlipV ? h - 1 - OffsetY : OffsetY};
+  pivot = TPoint{Pivot(OffsetX, w, FlipH), Pivot(OffsetY, h, FlipV)};
 }
 
 TRect TOrbaCustomImage::RotatedBoundsRect() const {
@@ -179,7 +191,7 @@ void TOrbaCustomImage::UpdateAxis(bool vertical) {
     if (a0 * 65536 % scale > 32767) ++a;
     int64_t e = e0 * 65536 / scale;
     if (e0 * 65536 % scale > 0) ++e;
-    size = static_cast<int32_t>(std::clamp<int64_t>(e - a, INT32_MIN, INT32_MAX));
+    size = Clamp32(e - a);
     return;
   }
   size = static_cast<int32_t>(int64_t{bits} * zoom / 256);
@@ -229,7 +241,7 @@ void TOrbaCustomImage::DrawBitmap(TCustomDIBX& b, TCustomDIBX* m, bool use_rect_
   if ((Angle & 255) != 0) {
     TPoint anchor, pivot;
     GetDrawRect(anchor, pivot);
-    pivot = TPoint{FlipH ? b.Width() - 1 - OffsetX : OffsetX, FlipV ? b.Height() - 1 - OffsetY : OffsetY};
+    pivot = TPoint{Pivot(OffsetX, b.Width(), FlipH), Pivot(OffsetY, b.Height(), FlipV)};
     if (m == nullptr)
       d->DrawRotate(anchor.X, anchor.Y, ZoomX, ZoomY, b, src, pivot.X, pivot.Y, Angle & 255, keyed, FlipH, FlipV,
                     Alpha);
@@ -265,15 +277,11 @@ void TOrbaCustomImage::DrawBitmap(TCustomDIBX& b, TCustomDIBX* m, bool use_rect_
     // Only the listed rectangles of the frame hold pixels.
     const TRect saved = d->GetClipRect();
     for (const TRect& r : b.RectsA) {
-      TRect dest = FlipH ? TRect{x + b.Width() - r.Right, 0, x + b.Width() - r.Left, 0}
-                         : TRect{x + r.Left, 0, x + r.Right, 0};
-      if (FlipV) {
-        dest.Top = y + b.Height() - r.Bottom;
-        dest.Bottom = y + b.Height() - r.Top;
-      } else {
-        dest.Top = y + r.Top;
-        dest.Bottom = y + r.Bottom;
-      }
+      const int64_t right = int64_t{x} + b.Width(), bottom = int64_t{y} + b.Height();
+      const TRect dest{Clamp32(FlipH ? right - r.Right : int64_t{x} + r.Left),
+                       Clamp32(FlipV ? bottom - r.Bottom : int64_t{y} + r.Top),
+                       Clamp32(FlipH ? right - r.Left : int64_t{x} + r.Right),
+                       Clamp32(FlipV ? bottom - r.Top : int64_t{y} + r.Bottom)};
       TRect cut;
       IntersectRects(dest, saved, cut);
       if (RectIsEmpty(cut)) continue;
@@ -286,7 +294,7 @@ void TOrbaCustomImage::DrawBitmap(TCustomDIBX& b, TCustomDIBX* m, bool use_rect_
     return;
   }
 
-  const TRect dest{x, y, x + Width, y + Height};
+  const TRect dest{x, y, Clamp32(int64_t{x} + Width), Clamp32(int64_t{y} + Height)};
   if (m == nullptr) {
     if (Alpha > 255)
       d->StretchDrawAdd(dest, b, src, keyed, FlipH, FlipV, Alpha - 256);

@@ -84,8 +84,8 @@ void TOrbaImage::ApplyFrame(const TFrameState& f) {
   SetBlurDelay(f.BlurDelay);
   SetClipLeft(f.Clip.Left);
   SetClipTop(f.Clip.Top);
-  SetClipWidth(f.Clip.Right - f.Clip.Left);
-  SetClipHeight(f.Clip.Bottom - f.Clip.Top);
+  SetClipWidth(static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.Clip.Right} - f.Clip.Left, INT32_MIN, INT32_MAX)));
+  SetClipHeight(static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.Clip.Bottom} - f.Clip.Top, INT32_MIN, INT32_MAX)));
 }
 
 }  // namespace orba

@@ -352,6 +352,27 @@ TEST_F(ImageItemFixture, SavedStateRoundTripsAndOlderVersionsReadTheirFields) {
   EXPECT_EQ(older->GetOnIdle(), "*idle");
 }
 
+TEST_F(ImageItemFixture, ExtremeSettingsDrawAndHitTestSafely) {
+  WriteCells("r.brx", {100}, 3, 2);
+  for (int32_t big : {INT32_MIN, INT32_MAX}) {
+    TOrbaImages* item = NewItem<TOrbaImages>();
+    item->SetSource("r.brx");
+    item->SetOffsetX(big);
+    item->SetOffsetY(big / -2);
+    item->SetFlipH(true);
+    item->SetFlipV(true);
+    item->SetZoomX(big);
+    item->Idle();
+    Paint();
+    item->SetCaptureMask(true);
+    EXPECT_EQ(item->HitTest(TPoint{1, 1}, 0xFF), nullptr);
+    item->SetAngle(100);
+    item->SetZoomX(300);
+    Paint();
+    item->HitTest(TPoint{1, 1}, 0xFF);
+  }
+}
+
 TEST_F(ImageItemFixture, CellsDrawAtAPointAndAsTheItem) {
   WriteCells("two.brx", {100, 100}, 3, 2);
   TOrbaImages* item = NewItem<TOrbaImages>();
