@@ -1,0 +1,318 @@
+#include "items/brix_cache.h"
+
+#include <algorithm>
+
+#include "core/errors.h"
+#include "core/stream_encoding.h"
+#include "core/vr_file_manager.h"
+#include "graphics/brix.h"
+
+namespace orba {
+
+namespace {
+
+const char kMaskSuffix[] = "?m";
+const char kTrimSuffix[] = "?t";
+
+TBrixCollection* g_cache = nullptr;
+
+// Picture modes of a key.
+struct TKeyParts {
+  std::string FileName;
+  bool Mask = false;
+  bool Trim = false;
+};
+
+TKeyParts SplitKey(const std::string& key) {
+  TKeyParts parts;
+  parts.Mask = key.find(kMaskSuffix) != std::string::npos;
+  parts.Trim = key.find(kTrimSuffix) != std::string::npos;
+  size_t cut = (parts.Mask ? 2 : 0) + (parts.Trim ? 2 : 0);
+  parts.FileName = key.substr(0, key.size() >= cut ? key.size() - cut : 0);
+  return parts;
+}
+
+// The frame's picture into the cached frame's surface and mask.
+void FillFrame(TBrixItemFrame& target, TBrixFrame& frame, bool mask_wanted) {
+  frame.CopyToDIBX(*target.DIB);
+  target.DIB->TransparentColor = target.DIB->ColorToPixel(frame.TransparentColor);
+  if (frame.HasAlpha() || mask_wanted) {
+    target.EnsureMask();
+    frame.CopyAlphaToDIBX(*target.Mask);
+  }
+}
+
+}  // namespace
+
+std::string BrixKey(const std::string& file_name, bool trim, bool mask) {
+  std::string key = file_name;
+  if (mask) key += kMaskSuffix;
+  if (trim) key += kTrimSuffix;
+  return key;
+}
+
+std::unique_ptr<TCustomDIBX> NewItemSurface(int32_t bit_count) {
+  auto surface = std::make_unique<TDIBX>();
+  surface->SetSize(1, 1, bit_count);
+  return surface;
+}
+
+// ---- TBrixItemFrame -------------------------------------------------------
+
+TBrixItemFrame::TBrixItemFrame(int32_t bit_count) : DIB(NewItemSurface(bit_count)) {}
+
+void TBrixItemFrame::EnsureMask() {
+  if (!Mask) Mask = std::make_unique<TDIBX>();
+}
+
+void TBrixItemFrame::Draw(TCustomDIBX& dest, int32_t x, int32_t y, const TRect& src_rect, bool flip_h,
+                          bool flip_v, int32_t alpha) {
+  if (Mask) {
+    if (alpha < 255)
+      dest.DrawAlphaMask(x, y, *DIB, src_rect, flip_h, flip_v, *Mask, alpha);
+    else if (alpha == 255)
+      dest.DrawMask(x, y, *DIB, src_rect, flip_h, flip_v, *Mask);
+    else
+      dest.DrawAddMask(x, y, *DIB, src_rect, flip_h, flip_v, *Mask, alpha - 256);
+    return;
+  }
+  const bool keyed = DIB->TransparentColor != -1;
+  if (alpha < 255)
+    dest.DrawAlpha(x, y, *DIB, src_rect, keyed, flip_h, flip_v, alpha);
+  else if (alpha == 255)
+    dest.Draw(x, y, *DIB, src_rect, keyed, flip_h, flip_v);
+  else
+    dest.DrawAdd(x, y, *DIB, src_rect, keyed, flip_h, flip_v, alpha - 256);
+}
+
+void TBrixItemFrame::DrawTiled(TCustomDIBX& dest, const TRect& dest_rect, const TRect& src_rect,
+                               int32_t offset_x, int32_t offset_y, bool flip_h, bool flip_v,
+                               int32_t alpha) {
+  const int32_t tw = src_rect.Right - src_rect.Left;
+  const int32_t th = src_rect.Bottom - src_rect.Top;
+  if (tw <= 0 || th <= 0) return;
+  // A negative offset starts the pattern the same distance from the other
+  // side of the tile.
+  const int32_t first_x = ((offset_x % tw) + tw) % tw;
+  int32_t sy = ((offset_y % th) + th) % th;
+  for (int64_t y = dest_rect.Top; y < dest_rect.Bottom;) {
+    const int32_t h = static_cast<int32_t>(std::min<int64_t>(th - sy, dest_rect.Bottom - y));
+    const int32_t top = flip_v ? static_cast<int32_t>(dest_rect.Bottom - (y - dest_rect.Top) - h)
+                               : static_cast<int32_t>(y);
+    int32_t sx = first_x;
+    for (int64_t x = dest_rect.Left; x < dest_rect.Right;) {
+      const int32_t w = static_cast<int32_t>(std::min<int64_t>(tw - sx, dest_rect.Right - x));
+      const int32_t left = flip_h ? static_cast<int32_t>(dest_rect.Right - (x - dest_rect.Left) - w)
+                                  : static_cast<int32_t>(x);
+      const TRect piece{src_rect.Left + sx, src_rect.Top + sy, src_rect.Left + sx + w, src_rect.Top + sy + h};
+      Draw(dest, left, top, piece, flip_h, flip_v, alpha);
+      x += w;
+      sx = 0;
+    }
+    y += h;
+    sy = 0;
+  }
+}
+
+// ---- TBrixItem --------------------------------------------------------------
+
+TBrixItem::~TBrixItem() {
+  if (TBrixCollection* cache = Cache()) cache->Unlist(this);
+}
+
+TBrixCollection* TBrixItem::Cache() const { return dynamic_cast<TBrixCollection*>(Collection()); }
+
+void TBrixItem::SetName(const std::string& key) {
+  THashCollectionItem::SetName(key);
+  Decode(key);
+}
+
+void TBrixItem::Decode(const std::string& key) {
+  Frames.clear();
+  Width = Height = TotalDelay = 0;
+  TBrixCollection* cache = Cache();
+  if (cache == nullptr) return;
+  const TKeyParts parts = SplitKey(key);
+  const int32_t depth = cache->BitCount;
+
+  if (!cache->HasFile(parts.FileName)) {
+    // A missing file shows nothing: one 8 x 8 frame all in its colour key.
+    auto frame = std::make_unique<TBrixItemFrame>(depth);
+    frame->DIB->SetSize(8, 8, depth);
+    frame->DIB->Fill(static_cast<uint32_t>(frame->DIB->ColorToPixel(0)));
+    frame->DIB->TransparentColor = 0;
+    frame->ColorKey = 0;
+    if (parts.Mask) frame->EnsureMask();
+    Frames.push_back(std::move(frame));
+    return;
+  }
+
+  TBrixFrameList list(cache->IdentCode);
+  if (cache->Dither) list.BitCountOverride = depth;
+  {
+    TKsMemoryStream stream;
+    cache->FileLayer().LoadToStream(stream, parts.FileName);
+    list.LoadFromStream(stream, false, false, false);
+  }
+  if (parts.Mask) list.TransparentToAlpha(false);
+
+  std::vector<std::unique_ptr<TBrixItemFrame>> frames;
+  int32_t total = 0;
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    TBrixFrame& source = *list.GetFrame(i);
+    if (i == 0) {
+      Width = source.Surface.Width();
+      Height = source.Surface.Height();
+    }
+    auto frame = std::make_unique<TBrixItemFrame>(depth);
+    if (parts.Trim) {
+      const TRect kept = source.Trim();
+      frame->OffsetX = kept.Left;
+      frame->OffsetY = kept.Top;
+    }
+    FillFrame(*frame, source, parts.Mask);
+    frame->ColorKey = source.TransparentColor;
+    frame->Delay = source.Delay == 0 ? 1 : source.Delay;
+    // Delays come from the file; the sum saturates instead of overflowing.
+    total = static_cast<int32_t>(std::clamp<int64_t>(int64_t{total} + frame->Delay, INT32_MIN, INT32_MAX));
+    frames.push_back(std::move(frame));
+  }
+  Frames = std::move(frames);
+  TotalDelay = total;
+}
+
+void TBrixItem::AddOwner(const void* owner) {
+  if (std::find(Owners.begin(), Owners.end(), owner) == Owners.end()) Owners.push_back(owner);
+}
+
+void TBrixItem::RemoveOwner(const void* owner) {
+  auto it = std::find(Owners.begin(), Owners.end(), owner);
+  if (it != Owners.end()) Owners.erase(it);
+  if (Owners.empty() && Collection() != nullptr) Collection()->Remove(*this);  // destroys this
+}
+
+void TBrixItem::Reload(bool recreate) {
+  TBrixCollection* cache = Cache();
+  if (cache == nullptr) return;
+  const TKeyParts parts = SplitKey(Name());
+  const int32_t depth = cache->BitCount;
+  if (!cache->FileLayer().Exists(parts.FileName)) return;
+
+  TBrixFrameList list(cache->IdentCode);
+  if (cache->Dither) list.BitCountOverride = depth;
+  {
+    TKsMemoryStream stream;
+    cache->FileLayer().LoadToStream(stream, parts.FileName);
+    list.LoadFromStream(stream, false, false, false);
+  }
+  if (parts.Mask) list.TransparentToAlpha(false);
+
+  for (int32_t i = 0; i < list.Count() && i < GetFrameCount(); ++i) {
+    TBrixFrame& source = *list.GetFrame(i);
+    TBrixItemFrame& frame = *Frames[static_cast<size_t>(i)];
+    const bool keyed = source.TransparentColor != -1;
+    if (keyed && !source.HasAlpha() && !recreate) continue;
+    frame.OffsetX = frame.OffsetY = 0;
+    if ((keyed || source.HasAlpha()) && parts.Trim) {
+      const TRect kept = source.Trim();
+      frame.OffsetX = kept.Left;
+      frame.OffsetY = kept.Top;
+    }
+    if (recreate) frame.DIB = NewItemSurface(depth);
+    FillFrame(frame, source, parts.Mask);
+  }
+}
+
+void TBrixItem::FreeSurfaces() {
+  for (auto& frame : Frames) frame->DIB->FreeSurface();
+}
+
+// ---- TBrixCollection ------------------------------------------------------
+
+TBrixCollection::~TBrixCollection() {
+  ReleaseList.clear();
+  Clear();
+}
+
+std::unique_ptr<THashCollectionItem> TBrixCollection::NewItem() const { return std::make_unique<TBrixItem>(); }
+
+TVrFileManager& TBrixCollection::FileLayer() const {
+  TVrFileManager* files = Files != nullptr ? Files : VrFileManager();
+  if (files == nullptr) throw EOrbaError("TBrixCollection: no file layer");
+  return *files;
+}
+
+bool TBrixCollection::HasFile(const std::string& name) const {
+  if (FileAvailable) return FileAvailable(name);
+  return FileLayer().Exists(name);
+}
+
+TBrixItem* TBrixCollection::FindKey(const std::string& key) const {
+  return dynamic_cast<TBrixItem*>(Find(key));
+}
+
+TBrixItem& TBrixCollection::Acquire(const void* owner, const std::string& file_name, bool trim, bool mask) {
+  const std::string key = BrixKey(file_name, trim, mask);
+  TBrixItem* item = FindKey(key);
+  if (item == nullptr) {
+    item = &AddItem(std::make_unique<TBrixItem>());
+    try {
+      item->SetName(key);
+    } catch (...) {
+      // An undecodable picture leaves no entry: the next call tries again.
+      Remove(*item);
+      throw;
+    }
+  }
+  item->AddOwner(owner);
+  Unlist(item);
+  return *item;
+}
+
+void TBrixCollection::Unlist(TBrixItem* item) {
+  ReleaseList.erase(std::remove(ReleaseList.begin(), ReleaseList.end(), item), ReleaseList.end());
+}
+
+void TBrixCollection::SetDither(bool dither) {
+  if (dither == Dither) return;
+  Dither = dither;
+  for (int32_t i = 0; i < Count(); ++i) GetBrix(i).Reload(false);
+}
+
+void TBrixCollection::FreeSurfaces() {
+  for (int32_t i = 0; i < Count(); ++i) GetBrix(i).FreeSurfaces();
+}
+
+void TBrixCollection::RestoreSurfaces(bool recreate) {
+  for (int32_t i = 0; i < Count(); ++i) GetBrix(i).Reload(recreate);
+}
+
+void TBrixCollection::ReleaseFile(const std::string& file_name) {
+  for (const std::string& key : {file_name, file_name + kMaskSuffix, file_name + kTrimSuffix,
+                                 file_name + kMaskSuffix + kTrimSuffix}) {
+    TBrixItem* item = FindKey(key);
+    if (item == nullptr) continue;
+    if (std::find(ReleaseList.begin(), ReleaseList.end(), item) == ReleaseList.end()) continue;
+    Unlist(item);
+    Remove(*item);
+  }
+}
+
+void TBrixCollection::SaveToStream(TKsBigStream& stream) const { WriteStreamBool(stream, Dither); }
+
+void TBrixCollection::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  if (version > 100) Dither = ReadStreamBool(stream);
+}
+
+TBrixCollection* BrixCollection() { return g_cache; }
+
+void InitBrixCollection() {
+  if (g_cache == nullptr) g_cache = new TBrixCollection();
+}
+
+void FinalBrixCollection() {
+  delete g_cache;
+  g_cache = nullptr;
+}
+
+}  // namespace orba

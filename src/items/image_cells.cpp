@@ -1,0 +1,163 @@
+#include "items/image_cells.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "core/game_clock.h"
+#include "items/image_item.h"
+
+namespace orba {
+
+int32_t AddMilliseconds(int32_t a, int64_t b) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} + b, INT32_MIN, INT32_MAX));
+}
+
+// ---- TOrbaImageData ---------------------------------------------------------
+
+int32_t TOrbaImageData::SurfaceBitCount() {
+  TBrixCollection* cache = BrixCollection();
+  return cache != nullptr ? cache->BitCount : 32;
+}
+
+TCustomDIBX* TOrbaImageData::GetDIB() const {
+  if (Brightness != 0 && OwnDIB) return OwnDIB.get();
+  return Frame->DIB.get();
+}
+
+void TOrbaImageData::SetBrightness(int32_t value) {
+  if (value == Brightness) return;
+  Brightness = value;
+  if (value == 0) return;
+  TCustomDIBX& frame = *Frame->DIB;
+  if (!OwnDIB) OwnDIB = NewItemSurface(frame.BitCount());
+  TCustomDIBX& own = *OwnDIB;
+  // The copy follows the frame's size (a frame may have been decoded again).
+  if (own.Width() != frame.Width() || own.Height() != frame.Height() || own.BitCount() != frame.BitCount())
+    own.SetSize(frame.Width(), frame.Height(), frame.BitCount());
+
+  // The grey of |V| in every channel; values past 255 spill into the next
+  // channel as the colour arithmetic does.
+  const uint32_t level = static_cast<uint32_t>(std::llabs(int64_t{value}));
+  const int32_t grey = static_cast<int32_t>(level | (level << 8) | (level << 16));
+  const uint32_t pixel = static_cast<uint32_t>(own.ColorToPixel(grey));
+  auto adjust = [&](const TRect& r) {
+    if (value < 0)
+      own.FillRectSub(r, pixel);
+    else
+      own.FillRectAdd(r, pixel);
+  };
+
+  if (Frame->ColorKey == -1 || frame.TransparentColor == -1) {
+    own.TransparentColor = -1;
+  } else {
+    // The key goes through the same adjustment, so keyed pixels stay keyed.
+    own.SetPixel(0, 0, static_cast<uint32_t>(frame.TransparentColor));
+    adjust(TRect{0, 0, 1, 1});
+    own.TransparentColor = static_cast<int32_t>(own.GetPixel(0, 0));
+  }
+  own.CopyFrom(frame);
+  adjust(own.GetBoundsRect());
+}
+
+void TOrbaImageData::RestoreSurface() {
+  const int32_t old = Brightness;
+  Brightness = AddMilliseconds(old, 1);
+  SetBrightness(old);
+}
+
+void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
+  TCustomDIBX* dest = item.GetSurface();
+  if (dest == nullptr || item.Alpha <= 0 || item.Alpha >= 512) return;
+  TCustomDIBX& dib = *GetDIB();
+  const int32_t a = item.Alpha;
+  if (TDIBX* mask = GetMask()) {
+    if (a < 255)
+      dest->DrawAlphaMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a);
+    else if (a > 255)
+      dest->DrawAddMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a - 256);
+    else
+      dest->DrawMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask);
+    return;
+  }
+  const bool keyed = dib.TransparentColor != -1;
+  if (a < 255)
+    dest->DrawAlpha(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a);
+  else if (a > 255)
+    dest->DrawAdd(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a - 256);
+  else
+    dest->Draw(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV);
+}
+
+void TOrbaImageData::DrawAsItem(const TOrbaCustomImage& item) const {
+  if (item.Alpha <= 0 || item.Alpha >= 512) return;
+  item.DrawBitmap(*GetDIB(), GetMask(), false);
+}
+
+void TOrbaImageData::DrawPattern(TCustomDIBX& dest, const TRect& dest_rect, int32_t alpha, int32_t offset_x,
+                                 int32_t offset_y) const {
+  TCustomDIBX& dib = *GetDIB();
+  if (TDIBX* mask = GetMask()) {
+    dest.PatternFillZoomMask(dest_rect, 256, 256, dib, offset_x, offset_y, false, false, *mask, alpha);
+  } else if (alpha == 255 && dib.TransparentColor == -1) {
+    dest.PatternFill(dest_rect, dib, offset_x, offset_y, false, false);
+  } else {
+    dest.PatternFillZoom(dest_rect, 256, 256, dib, offset_x, offset_y, dib.TransparentColor != -1, false, false,
+                         alpha);
+  }
+}
+
+// ---- TOrbaImageList ---------------------------------------------------------
+
+void TOrbaImageList::Clear() {
+  cells_.clear();
+  if (Entry != nullptr) {
+    TBrixItem* entry = Entry;
+    Entry = nullptr;
+    entry->RemoveOwner(EntryOwner);
+  }
+}
+
+void TOrbaImageList::LoadBrix(const void* owner, const std::string& file_name, bool mask) {
+  Clear();
+  TBrixCollection* cache = BrixCollection();
+  if (cache == nullptr) return;
+  EntryOwner = owner;
+  Entry = &cache->Acquire(owner, file_name, false, mask);
+  for (int32_t i = 0; i < Entry->GetFrameCount(); ++i)
+    cells_.push_back(std::make_unique<TOrbaImageData>(Entry->GetFrame(i)));
+  Index = 0;
+  if (!cells_.empty()) Remaining = AddMilliseconds(cells_[0]->GetDelay(), 1);
+}
+
+void TOrbaImageList::SetIndex(int32_t index) {
+  Index = index;
+  if (index >= Count()) Index = Count() - 1;
+  if (Index >= 0) Remaining = AddMilliseconds(GetCell(Index)->GetDelay(), 1);
+}
+
+bool TOrbaImageList::Step() {
+  const int32_t count = Count();
+  if (count <= 1) return false;
+  Remaining = AddMilliseconds(Remaining, -int64_t{FrameTime});
+  if (Remaining >= 1) return false;
+  // A long tick passes several short cells, but never beyond the wrap.
+  while (Remaining < 1) {
+    Index = static_cast<int32_t>(((int64_t{Index} + 1) % count + count) % count);
+    if (Index == 0) {
+      Remaining = GetCell(0)->GetDelay();
+      break;
+    }
+    Remaining = AddMilliseconds(Remaining, GetCell(Index)->GetDelay());
+  }
+  return true;
+}
+
+void TOrbaImageList::FreeSurfaces() {
+  for (auto& cell : cells_) cell->FreeSurface();
+}
+
+void TOrbaImageList::RestoreSurfaces() {
+  for (auto& cell : cells_) cell->RestoreSurface();
+}
+
+}  // namespace orba

@@ -1,0 +1,91 @@
+#include "items/still_image.h"
+
+#include <algorithm>
+
+#include "core/stream_encoding.h"
+#include "items/brix_cache.h"
+
+namespace orba {
+
+void TOrbaImage::SetSource(std::string v) {
+  if (v == Source) return;
+  Source = std::move(v);
+  LoadPicture();
+}
+
+void TOrbaImage::SetBrightness(int32_t v) {
+  v = std::clamp(v, 0, 255);
+  if (v == Brightness) return;
+  Brightness = v;
+  LoadPicture();
+}
+
+void TOrbaImage::LoadPicture() {
+  Invalidate();
+  TBrixCollection* cache = BrixCollection();
+  if (cache == nullptr || !Surface) return;
+  TBrixItem& entry = cache->Acquire(this, Source, false, false);
+  Width = static_cast<int32_t>(int64_t{ZoomX} * entry.Width / 256);
+  Height = static_cast<int32_t>(int64_t{ZoomY} * entry.Height / 256);
+  if (TBrixItemFrame* frame = entry.GetFrame(0)) {
+    // The surface takes the frame's size, pixels and colour key.
+    TCustomDIBX& from = *frame->DIB;
+    Surface->SetSize(from.Width(), from.Height(), from.BitCount());
+    Surface->CopyFrom(from);
+    Surface->TransparentColor = from.TransparentColor;
+  }
+  entry.RemoveOwner(this);
+  if (!Surface->IsEmpty() && Brightness < 255) {
+    const int32_t level = 255 - Brightness;
+    Surface->FillRectSub(Surface->GetBoundsRect(),
+                         static_cast<uint32_t>(Surface->ColorToPixel(level | (level << 8) | (level << 16))));
+  }
+  Invalidate();
+}
+
+void TOrbaImage::RestoreSurface() {
+  TOrbaCustomImage::RestoreSurface();
+  if (OverrideDIB == nullptr) LoadPicture();
+}
+
+void TOrbaImage::SaveToStream(TKsBigStream& stream) const {
+  TOrbaCustomImage::SaveToStream(stream);
+  WriteStreamString(stream, Source);
+  WriteStreamInt(stream, Brightness);
+}
+
+void TOrbaImage::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  TOrbaCustomImage::LoadFromStream(stream, version);
+  SetSource(ReadStreamString(stream));
+  SetBrightness(ReadStreamInt(stream));
+}
+
+void TOrbaImage::ApplyFrame(const TFrameState& f) {
+  if (ZoomX == 256 && f.Bitmap != nullptr) Width = f.Bitmap->Width();
+  if (ZoomY == 256 && f.Bitmap != nullptr) Height = f.Bitmap->Height();
+  if (f.Parent != nullptr) SetParent(f.Parent);
+  SetIndex(f.Index);
+  SetDIB(f.Bitmap);
+  SetMaskDIB(f.Mask);
+  FilmColorKey = f.ColorKey;
+  if (f.Bitmap != nullptr) f.Bitmap->TransparentColor = f.Bitmap->ColorToPixel(f.ColorKey);
+  SetZoomX(f.ZoomX);
+  SetZoomY(f.ZoomY);
+  SetPriority(f.Priority);
+  SetFlipH(f.FlipH);
+  SetFlipV(f.FlipV);
+  SetOffsetX(f.OffsetX);
+  SetOffsetY(f.OffsetY);
+  SetLeft(f.Left);
+  SetTop(f.Top);
+  SetAngle(f.Angle);
+  SetAlpha(f.Alpha);
+  SetBlurSpan(f.BlurSpan);
+  SetBlurDelay(f.BlurDelay);
+  SetClipLeft(f.Clip.Left);
+  SetClipTop(f.Clip.Top);
+  SetClipWidth(static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.Clip.Right} - f.Clip.Left, INT32_MIN, INT32_MAX)));
+  SetClipHeight(static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.Clip.Bottom} - f.Clip.Top, INT32_MIN, INT32_MAX)));
+}
+
+}  // namespace orba
