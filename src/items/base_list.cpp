@@ -5,7 +5,9 @@
 #include "core/game_clock.h"
 #include "core/stream_encoding.h"
 #include "platform/trace.h"
+#include "items/anim_image.h"
 #include "items/box.h"
+#include "items/brix_cache.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -40,12 +42,15 @@ TOrbaBaseList* Bases = nullptr;
 
 void InitOrbaGlobals() {
   if (Bases == nullptr) Bases = new TOrbaBaseList();
+  InitBrixCollection();
+  RegisterImageItems();
 }
 
 void DoneOrbaGlobals() {
   Trace("Bases.Free");
   delete Bases;
   Bases = nullptr;
+  FinalBrixCollection();
 }
 
 TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
@@ -419,6 +424,8 @@ void TOrbaBaseList::SetSoundOn(bool on) {
 void TOrbaBaseList::SetCGDither(bool on) {
   if (on == CGDither) return;
   CGDither = on;
+  // The picture cache decodes with the same setting from now on.
+  if (TBrixCollection* cache = BrixCollection()) cache->SetDither(on);
   for (auto& root : roots_) root->InvalidateAll();
 }
 

@@ -75,9 +75,9 @@ TEST_F(ObjectCommandsTest, BoxNewAppliesItsExpressions) {
   EXPECT_NE(m.FindObject("object0"), nullptr);  // the first free number again
   Run(command);
   EXPECT_EQ(m.FindObject("box_2"), box);
-  // A kind that is not built yet creates nothing.
-  TComImgNew image(nullptr);
-  Run(image);
+  // A kind that is not built yet (sound) creates nothing.
+  TComSound sound(nullptr);
+  Run(sound);
   EXPECT_EQ(m.GetObjectCount(), 3);
 }
 
