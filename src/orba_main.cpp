@@ -14,7 +14,11 @@
 #include "platform/headless/scripted_input.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
+#include "core/disk_path.h"
+#include "script/run_loop_events.h"
+#include "script/trace.h"
 #include "shell/blank_game.h"
+#include "shell/script_game.h"
 #include "shell/shell_runner.h"
 
 #ifdef ORBA_HAVE_SDL
@@ -27,18 +31,21 @@ namespace {
 
 const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
-    "             [--screenshot FILE.png] [--input FILE]] GAME\n"
+    "             [--screenshot FILE.png] [--input FILE] [--events FILE]] GAME\n"
     "GAME is a folder holding game.dat or the game's files, a package file,\n"
     "or a Windows game's program file with its package appended.\n"
     "--headless runs without a window: N steps (default 1) of a clock that\n"
     "advances MS milliseconds (default 15) before each, input replayed from\n"
-    "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n";
+    "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n"
+    "A folder GAME with orba.opb or game.dat runs its script pages; --events\n"
+    "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
+    "[ARG ...]]]\") and --trace also receives the script's trace lines.\n";
 
 struct TOptions {
   bool headless = false;
   int32_t ticks = 1;
   int32_t frame_ms = 15;
-  std::optional<std::string> trace, screenshot, input;
+  std::optional<std::string> trace, screenshot, input, events;
   std::string game;  // Shift-JIS, as every file name inside the player
 };
 
@@ -81,6 +88,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--input") {
       options.input = value();
       headless_only = true;
+    } else if (arg == "--events") {
+      options.events = value();
+      headless_only = true;
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       throw EUsage{"unknown option " + arg};
     } else if (game) {
@@ -101,7 +111,15 @@ int RunHeadless(const TOptions& options) {
   orba::TMemoryVideo video;
   orba::TScriptedInput input;
   if (options.input) input = orba::TScriptedInput::FromFile(*options.input);
-  orba::TBlankGame game("orba");
+  orba::TScriptedEvents events;
+  if (options.events) events = orba::TScriptedEvents::FromFile(*options.events);
+  // A folder holding a game runs its script; anything else shows the blank screen.
+  const std::string folder = orba::AddPathDelimiter(options.game);
+  const bool script = orba::DiskFolderExists(options.game) &&
+                      (orba::DiskFileExists(folder + "orba.opb") || orba::DiskFileExists(folder + "game.dat"));
+  orba::TBlankGame blank("orba");
+  orba::TScriptGame script_game(options.game, std::move(events));
+  orba::TTickClient& game = script ? static_cast<orba::TTickClient&>(script_game) : blank;
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
@@ -160,6 +178,10 @@ int main(int argc, char** argv) {
       }
       orba::SetTraceSink([&trace_file](const std::string& line) { trace_file << line << '\n'; });
     }
+    // The script's trace lines go to the same place.
+    orba::SetScriptLogger([](const std::string& line) { orba::Trace(line); });
+  } else {
+    orba::InstallScriptLoggerFromEnvironment();
   }
 
   int code = 1;
@@ -170,6 +192,7 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orba: %s\n", e.what());
   }
+  orba::SetScriptLogger(nullptr);
   orba::SetTraceSink(nullptr);
   std::fflush(stdout);
   return code;

@@ -62,8 +62,15 @@ ORBA_COMPONENT_COMMAND(TComScrollbarNew, TComControl, OP_ScrollbarNew)
 ORBA_COMPONENT_COMMAND(TComGaugeNew, TComControl, OP_GaugeNew)
 ORBA_COMPONENT_COMMAND(TComCGCaption, TComControl, OP_CGCaption)
 ORBA_COMPONENT_COMMAND(TComPrevMenuNew, TComControl, OP_PrevMenuNew)
-ORBA_COMPONENT_COMMAND(TComTimer, TComComponent, OP_Timer)
 ORBA_COMPONENT_COMMAND(TComSound, TComComponent, OP_Sound)
+
+// The timer command hands its new timer item to the object manager.
+class TComTimer final : public TComComponent {
+ public:
+  explicit TComTimer(TPage* page) : TComComponent(page, OP_Timer) {}
+  ORBA_OPCODE_OF(OP_Timer)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+};
 
 // The menu command also remembers the menu item it created last.
 class TComMenu final : public TComControl {

@@ -3,8 +3,7 @@
 // GameLoad; Calc, VarNew, VarDel, PCReset, Reset and Terminate.
 //
 // Targets are command indices inside the target page, filled in by the
-// authoring tool. What these commands do when they run is not built yet;
-// their Execute only steps past them.
+// authoring tool. What the commands do when they run is in com_run_flow.cpp.
 #pragma once
 
 #include <memory>
@@ -23,6 +22,7 @@ class TComIf : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_If)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Condition;
   void Fields(TRecordIO& io) override { io.Expr("Condition", Condition); }
 };
@@ -31,12 +31,14 @@ class TComElseif final : public TComIf {
  public:
   using TComIf::TComIf;
   ORBA_OPCODE_OF(OP_Elseif)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 class TComElse final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Else)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   bool GetContinue() const override { return true; }
 };
 
@@ -65,6 +67,7 @@ class TComJump final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Jump)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   std::string PageName;
   int32_t Target = 0;
   TOrbaParser Condition;
@@ -75,6 +78,7 @@ class TComCall final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Call)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   std::string PageName;
   int32_t Target = 0;
   std::string ResultVar;
@@ -87,6 +91,7 @@ class TComExit : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Exit)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Condition;
   void Fields(TRecordIO& io) override { io.Expr("Condition", Condition); }
 };
@@ -95,6 +100,7 @@ class TComBreak : public TComExit {
  public:
   using TComExit::TComExit;
   ORBA_OPCODE_OF(OP_Break)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   int32_t Target = 0;
   void Fields(TRecordIO& io) override;
 };
@@ -103,12 +109,14 @@ class TComContinue final : public TComBreak {
  public:
   using TComBreak::TComBreak;
   ORBA_OPCODE_OF(OP_Continue)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 class TComWhile final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_While)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Condition;
   int32_t ExitTarget = 0;
   void Fields(TRecordIO& io) override;
@@ -124,6 +132,7 @@ class TComWhileInit : public TComRuntime {
  public:
   using TComRuntime::TComRuntime;
   ORBA_OPCODE_OF(OP_WhileInit)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Init;
   bool GetContinue() const override { return true; }
   void Fields(TRecordIO& io) override { io.Expr("Init", Init); }
@@ -133,6 +142,7 @@ class TComWhileLoop final : public TComWhileInit {
  public:
   using TComWhileInit::TComWhileInit;
   ORBA_OPCODE_OF(OP_WhileLoop)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   // The loop step is kept in the inherited Init expression.
   TOrbaParser& Step() { return Init; }
   int32_t LoopTarget = 0;
@@ -143,6 +153,10 @@ class TComWait final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Wait)
+  void Start(TCallMan* run_state) override;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  void SaveState(std::unique_ptr<TKsMemoryStream>& stream) override;
+  void RestoreState(TKsBigStream& stream) override;
   TOrbaParser Condition;
   TOrbaParser Time;
   TOrbaParser HoldEvents;  // stored from page version 107
@@ -167,6 +181,7 @@ class TComGameSave final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_GameSave)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Slot;
   std::string OnLoadPage;
   int32_t OnLoadTarget = 0;  // stored from page version 105
@@ -179,6 +194,7 @@ class TComGameLoad final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_GameLoad)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Slot;
   bool GetContinue() const override { return false; }
   void Fields(TRecordIO& io) override { io.Expr("Slot", Slot); }
@@ -188,6 +204,7 @@ class TComCalc final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Calc)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   TOrbaParser Expression;
   void Fields(TRecordIO& io) override { io.Expr("Expression", Expression); }
 };
@@ -196,6 +213,7 @@ class TComVarNew final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_VarNew)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   std::string Name;
   uint8_t Type = PT_INT;
   TOrbaParser Initial;
@@ -207,6 +225,7 @@ class TComVarDel final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_VarDel)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   std::string Name;
   void Fields(TRecordIO& io) override { io.Str("Name", Name); }
 };
@@ -215,6 +234,7 @@ class TComPCReset : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_PCReset)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   std::string PageName;
   int32_t PC = 0;
   uint8_t ClearStack = 0;
@@ -226,12 +246,14 @@ class TComReset final : public TComPCReset {
  public:
   using TComPCReset::TComPCReset;
   ORBA_OPCODE_OF(OP_Reset)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 class TComTerminate final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_Terminate)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 }  // namespace orba

@@ -1,0 +1,263 @@
+// The run state in saved games: round trips in the middle of a Wait and of
+// an event call, the stored bytes of a frame, older versions, damaged data.
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "core/install_record.h"
+#include "core/stream_encoding.h"
+#include "core/vr_file_manager.h"
+#include "platform/dialogs.h"
+#include "interp_env.h"
+#include "script/script_errors.h"
+#include "support/test_support.h"
+
+namespace orba::test {
+namespace {
+
+std::vector<uint8_t> SaveRunState(TInterp& t) {
+  TKsMemoryStream s;
+  t.Cm.SaveToStream(s);
+  return s.Bytes();
+}
+
+void LoadRunState(TInterp& t, const std::vector<uint8_t>& bytes, int32_t version = 140) {
+  TKsMemoryStream s(bytes);
+  t.Cm.LoadFromStream(s, version);
+  EXPECT_EQ(s.Remaining(), 0);
+}
+
+void PutWaitGame(TInterp& t) {
+  TPageBuilder p;
+  p.Log("a").Wait("100").Log("W");
+  t.Put("main.osb", p);
+}
+
+// Saved in the middle of a Wait and loaded into a fresh interpreter, the
+// Wait resumes with its remaining time: the page ends in tick 8 as before.
+TEST(CallMan, RunStateSavedDuringAWaitResumesWithTheRemainingTime) {
+  std::vector<uint8_t> saved;
+  {
+    TInterp t;
+    PutWaitGame(t);
+    t.Cm.Start("main.osb");
+    t.Ticks(3);  // not counted, 85, 70
+    saved = SaveRunState(t);
+  }
+  TInterp t;
+  PutWaitGame(t);
+  t.Store.Find("log")->SetAsStr("a");
+  LoadRunState(t, saved);
+  EXPECT_EQ(t.Cm.CurrentPage->Name, "main.osb");
+  EXPECT_EQ(t.Cm.PC, 1);
+  EXPECT_EQ(t.Cm.Started, 1);
+  const auto& wait = dynamic_cast<const TComWait&>(*t.Cm.CurrentCommand());
+  EXPECT_EQ(wait.Remaining, 70);
+  EXPECT_EQ(t.TicksUntil("aW", 10), 5);  // 55, 40, 25, 10, -5
+}
+
+TEST(CallMan, RunStateRoundTripInsideAnEventCall) {
+  std::vector<uint8_t> saved;
+  auto put = [](TInterp& t) {
+    TPageBuilder main;
+    main.Wait("60").Log("m");
+    TPageBuilder h(PT_STR);
+    h.DoEvent().Calc("log = log ++ @Sender ++ @ParamStr[0]");
+    t.Put("main.osb", main);
+    t.Put("h.osb", h);
+  };
+  {
+    TInterp t;
+    put(t);
+    t.Cm.Start("main.osb");
+    t.Ticks(2);  // 45 left
+    t.Raise("btn", "h.osb:", PR_ONLBTNDOWN, {"arg"});
+    t.Tick();    // the handler yields at DoEvent
+    ASSERT_EQ(t.Cm.State, RS_YIELDED);
+    ASSERT_EQ(t.Cm.Frames.Count(), 1);
+    ASSERT_NE(t.Cm.Frames.GetItem(0).StateStream, nullptr);
+    saved = SaveRunState(t);
+  }
+  TInterp t;
+  put(t);
+  t.Objects.Add("other");
+  TObjectHandle btn = t.Objects.Add("btn");
+  LoadRunState(t, saved);
+  EXPECT_EQ(t.Cm.State, RS_YIELDED);
+  EXPECT_EQ(t.Cm.Sender, btn);
+  ASSERT_EQ(t.Cm.Frames.Count(), 1);
+  const TStack& frame = t.Cm.Frames.GetItem(0);
+  EXPECT_EQ(frame.PageName, "main.osb");
+  EXPECT_EQ(frame.Started, 1);
+  EXPECT_EQ(t.Store.CurrentFrame, 1);
+  EXPECT_EQ(SaveRunState(t), saved);
+  t.Tick();  // the handler ends; the Wait comes back with 45 ms and counts this tick
+  EXPECT_EQ(t.Log(), "btnarg");
+  t.Tick();  // 15 left
+  EXPECT_EQ(t.Log(), "btnarg");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "btnargm");
+}
+
+// The stored form worked out by hand: an empty run state with one frame.
+TEST(CallMan, StoredBytesOfTheRunState) {
+  TInterp t;
+  t.Objects.Add("btn");
+  TStack& frame = t.Cm.Frames.Push();
+  frame.PageName = "p";
+  frame.PC = 2;
+  frame.Started = 1;
+  frame.Continue = 1;
+  frame.ResultVar = "r";
+  frame.Args.Add("x");
+  frame.Sender = t.Objects.FindObject("btn");
+  frame.StateStream = std::make_unique<TKsMemoryStream>(std::vector<uint8_t>{0xAA, 0xBB});
+  frame.Result = CreateParamByType(PT_INT);
+  frame.Result->SetAsInt(5);
+  t.Cm.PC = 7;
+  t.Cm.Continue = 1;
+  t.Cm.State = RS_YIELDED;
+  t.Cm.NextLevel = 3;
+  const std::vector<uint8_t> expected = FromHex(
+      "00000000"            // no current page
+      "07000000 01 00"      // PC, Continue, Started
+      "02000000"            // State
+      "00000000"            // no sender
+      "00000000"            // no arguments
+      // the Popped frame, empty
+      "00000000 00000000 00 00 00000000 00000000 00000000 00000000 00"
+      "01000000"            // one frame
+      "01000000 70 02000000 01 01 01000000 72"
+      "01000000 01000000 78"        // arguments: "x"
+      "03000000 62746e"             // sender "btn"
+      "02000000 aabb"               // running state
+      "01" + ToHex([] {
+        TKsMemoryStream s;
+        TParamInt v;
+        v.SetAsInt(5);
+        v.SaveToStream(s);
+        return s.Bytes();
+      }()) +
+      "03000000");          // NextLevel
+  EXPECT_EQ(ToHex(SaveRunState(t)), ToHex(expected));
+
+  // Older game states have no NextLevel: it reads as 2.
+  TInterp u;
+  u.Objects.Add("btn");
+  std::vector<uint8_t> old(expected.begin(), expected.end() - 4);
+  LoadRunState(u, old, 115);
+  EXPECT_EQ(u.Cm.NextLevel, 2);
+  EXPECT_EQ(u.Cm.State, RS_YIELDED);
+  ASSERT_EQ(u.Cm.Frames.Count(), 1);
+  EXPECT_EQ(u.Cm.Frames.GetItem(0).Result->GetAsInt(), 5);
+  EXPECT_EQ(u.Cm.Frames.GetItem(0).Sender, u.Objects.FindObject("btn"));
+  EXPECT_EQ(u.Cm.GetFrameResult()->GetAsInt(), 5);
+}
+
+TEST(CallMan, DamagedRunStateChangesNothing) {
+  TInterp t;
+  PutWaitGame(t);
+  t.Cm.Start("main.osb");
+  t.Ticks(2);
+  const std::vector<uint8_t> saved = SaveRunState(t);
+  for (size_t cut : {size_t{0}, size_t{5}, size_t{20}, saved.size() - 1}) {
+    TInterp u;
+    PutWaitGame(u);
+    u.Cm.Start("main.osb");
+    u.Cm.PC = 2;
+    TKsMemoryStream s(std::vector<uint8_t>(saved.begin(), saved.begin() + static_cast<std::ptrdiff_t>(cut)));
+    EXPECT_THROW(u.Cm.LoadFromStream(s, 140), EReadError) << cut;
+    EXPECT_EQ(u.Cm.PC, 2) << cut;
+  }
+  // A frame count far beyond the data is refused before anything is made.
+  std::vector<uint8_t> huge = FromHex(
+      "00000000 00000000 00 00 00000000 00000000 00000000"
+      "00000000 00000000 00 00 00000000 00000000 00000000 00000000 00"
+      "ffffff7f");
+  TKsMemoryStream s(huge);
+  EXPECT_THROW(t.Cm.LoadFromStream(s, 140), EReadError);
+}
+
+TEST(CallMan, PopOfAnEmptyStackRaises) {
+  TInterp t;
+  try {
+    t.Cm.Frames.Pop();
+    FAIL();
+  } catch (const EScriptError& e) {
+    EXPECT_STREQ(e.what(), kMsgStackError);
+  }
+  t.Cm.Frames.Push();
+  t.Cm.Frames.Push().PageName = "top";
+  EXPECT_EQ(t.Store.CurrentFrame, 2);
+  EXPECT_EQ(t.Cm.Frames.Pop().PageName, "top");
+  EXPECT_EQ(t.Cm.Frames.Popped.PageName, "top");
+  EXPECT_EQ(t.Store.CurrentFrame, 1);
+  t.Cm.Frames.Clear();
+  EXPECT_EQ(t.Store.CurrentFrame, 0);
+}
+
+TEST(CallMan, ArgumentsAndSenderNameQueries) {
+  TInterp t;
+  t.Cm.Args.Add("a");
+  std::string s;
+  t.Cm.GetArg(0, s);
+  EXPECT_EQ(s, "a");
+  t.Cm.GetArg(1, s);
+  EXPECT_EQ(s, "");
+  t.Cm.GetArg(-1, s);
+  EXPECT_EQ(s, "");
+  t.Cm.Sender = t.Objects.Add("btn");
+  t.Cm.GetSenderName(s);
+  EXPECT_EQ(s, "");  // the main flow has no sender
+  t.Cm.State = RS_HANDLER;
+  t.Cm.GetSenderName(s);
+  EXPECT_EQ(s, "btn");
+  t.Objects.Free(t.Cm.Sender);
+  t.Cm.GetSenderName(s);
+  EXPECT_EQ(s, "");
+}
+
+class TRecordingBoxes : public TMessageBoxService {
+ public:
+  std::vector<std::string> Texts;
+  std::deque<TDialogAnswer> Answers;
+  TDialogResult Show(const TDialogRequest& request) override {
+    Texts.push_back(request.Text);
+    TDialogResult result;
+    if (!Answers.empty()) {
+      result.Answer = Answers.front();
+      Answers.pop_front();
+    }
+    return result;
+  }
+};
+
+// A missing streamed file on another disc is not asked for; a missing
+// picture there is; a file the layer finds is available; "" never is.
+TEST(FileAvailability, AsksForADiscOnlyForFilesThatAreNotStreamed) {
+  TempDir dir;
+  WriteFileBytes(dir / "here.png", {1});
+  TVrFileManager files;
+  files.SearchFolders.clear();
+  files.SetOverrideFolder(dir.path());
+  TFolderDiskList disks;
+  disks.Add("cd2", 2);
+  files.DiscSettings.DiskPrompt = "disc %d";
+  files.DiscSettings.QuitText = "quit?";
+  auto boxes = std::make_shared<TRecordingBoxes>();
+  auto previous = SetMessageBoxService(boxes);
+  const std::string streamed = ".wav.WMA.ogg.mid";
+  EXPECT_TRUE(IsFileAvailable(files, disks, streamed, "here.png"));
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, ""));
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "elsewhere\\x.png"));  // no disc for the folder
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\music.OGG"));
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\voice.wma"));
+  EXPECT_TRUE(boxes->Texts.empty());
+  boxes->Answers = {TDialogAnswer::Cancel, TDialogAnswer::Ok};  // give up
+  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\pic.png"));
+  EXPECT_EQ(boxes->Texts, (std::vector<std::string>{"disc 2", "quit?"}));
+  SetMessageBoxService(previous);
+}
+
+}  // namespace
+}  // namespace orba::test

@@ -1,0 +1,121 @@
+// Steps that fail: each run must end within the tick (the tests carry a
+// time limit through gtest's process timeout and a tick count), and the next
+// command must be started.
+#include <gtest/gtest.h>
+
+#include "interp_env.h"
+
+namespace orba::test {
+namespace {
+
+// A command that raises in Execute without moving, counting its calls.
+class TRaising final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  int32_t Calls = 0;
+  uint8_t GetOpcode() const override { return OP_Calc; }
+  void Execute(TCallMan*, TPage*&, int32_t&) override {
+    ++Calls;
+    throw EOrbaError("failed");
+  }
+};
+
+// Puts a raising command at the end of a page that is loaded from memory.
+TRaising& AddRaising(TCallMan& cm, const std::string& page_name) {
+  TPage* page = cm.GetPage(page_name, false);
+  auto command = std::make_unique<TRaising>(page);
+  command->Continue = 1;
+  TRaising& result = *command;
+  page->Commands.Add(std::move(command));
+  return result;
+}
+
+TEST(InterpFaults, CommandThatRaisesAfterMovingStillLetsTheNextStart) {
+  TInterp t;
+  TPageBuilder p;
+  // VarNew with an empty name moves on and then raises; the Wait after it
+  // must be started, else it would wait for ever with no time set.
+  p.VarNew("", PT_INT, "", 0).Wait("30").Log("done");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  EXPECT_EQ(t.TicksUntil("done", 10), 3);
+}
+
+TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
+  TInterp t;
+  TPageBuilder p;
+  p.Log("a");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  TRaising& bad = AddRaising(t.Cm, "main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "a");
+  EXPECT_EQ(bad.Calls, 1);
+  EXPECT_EQ(t.Cm.Continue, 0);
+  t.Tick();  // tried again once per tick
+  EXPECT_EQ(bad.Calls, 2);
+}
+
+TEST(InterpFaults, CommandThatRaisesInPlaceEndsAHandlersTick) {
+  TInterp t;
+  TPageBuilder main;
+  main.Wait("0");
+  TPageBuilder h;
+  h.Log("h");
+  t.Put("main.osb", main);
+  t.Put("h.osb", h);
+  t.Cm.Start("main.osb");
+  TRaising& bad = AddRaising(t.Cm, "h.osb");
+  t.Raise("btn", "h.osb:");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "h");
+  EXPECT_EQ(bad.Calls, 1);
+  EXPECT_EQ(t.Cm.State, RS_HANDLER);
+  t.Tick();
+  EXPECT_EQ(bad.Calls, 2);
+}
+
+TEST(InterpFaults, MissingCurrentPageEndsTheRun) {
+  TInterp t;
+  t.Cm.CurrentPage = nullptr;
+  t.Cm.Continue = 1;
+  t.Tick();
+  EXPECT_EQ(t.Cm.Continue, 0);
+  // Events still run over a main flow without a page.
+  TPageBuilder h;
+  h.Log("h");
+  t.Put("h.osb", h);
+  t.Raise("btn", "h.osb:");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "h");
+  EXPECT_EQ(t.Cm.State, RS_MAIN);
+}
+
+TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
+  TInterp t;
+  TPageBuilder p;
+  p.Log("a").Jump("bad.osb", 0).Call("bad.osb", 0, "", {}).PCReset("bad.osb", 0, false).Log("b");
+  t.Put("main.osb", p);
+  t.Pages.Files["bad.osb"] = {0x73};
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "ab");
+  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+}
+
+TEST(InterpFaults, TerminateSetsTheQuitFlagAndStays) {
+  TInterp t;
+  TPageBuilder p;
+  p.Log("a").Terminate().Log("never");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(QuitFlag, 1);
+  EXPECT_EQ(t.Host.Requests, std::vector<std::string>{"close"});
+  EXPECT_EQ(t.Cm.PC, 1);
+  t.Tick();
+  EXPECT_EQ(t.Log(), "a");
+}
+
+}  // namespace
+}  // namespace orba::test

@@ -1,0 +1,194 @@
+// Scripts of flow-control commands whose results are known: blocks, loops,
+// calls with arguments and results, returns, jumps, waits and the trace.
+#include <gtest/gtest.h>
+
+#include "interp_env.h"
+
+namespace orba::test {
+namespace {
+
+TEST(InterpFlow, IfElseifElseRunsOnlyTheFirstTrueBranch) {
+  TInterp t;
+  TPageBuilder p;
+  p.If("FALSE").Nest(1).Log("A").Nest(0)
+      .Elseif("FALSE").Nest(1).Log("B").Nest(0)
+      .Elseif("TRUE").Nest(1).Log("C").Log("c").Nest(0)
+      .Else().Nest(1).Log("D").Nest(0)
+      .If("TRUE").Nest(1).Log("E").Nest(0)
+      .Else().Nest(1).Log("F").Nest(0)
+      .If("").Nest(1).Log("G").Nest(0)       // no result: false
+      .If("1 == 2").Nest(1).Log("H").Nest(0)  // no Elseif or Else: goes on after the body
+      .Log("end");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "CcEend");
+}
+
+TEST(InterpFlow, WhileWithContinueAndBreak) {
+  TInterp t;
+  TPageBuilder p;
+  p.VarNew("i", PT_INT, "", 0)                       // 0
+      .WhileInit("i = 0")                            // 1
+      .While("i < 10", 8).Nest(1)                    // 2
+      .Calc("i = i + 1")                             // 3
+      .Continue("i == 2", 7)                         // 4: to the WhileLoop
+      .Break("i == 4", 8)                            // 5
+      .Calc("log = log ++ i")                        // 6
+      .Nest(0).WhileLoop("", 2)                      // 7
+      .Log("E")                                      // 8
+      .Break("TRUE", -1)                             // 9: ends the page
+      .Log("never");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "13E");
+  EXPECT_EQ(t.Cm.Continue, 0);
+}
+
+// A call with three arguments of which the second leaves no result, a
+// result delivered into a new variable, Exit, a Jump to another page, and
+// the trace lines of the whole run.
+TEST(InterpFlow, CallExitJumpAndTrace) {
+  TInterp t;
+  TPageBuilder main;
+  main.Call("sub.osb", 1, "r", {"\"x\"", "", "1 + 2"})   // 1
+      .Calc("log = log ++ r ++ @ParamCount")           // 2
+      .Jump("other.osb", 1)                             // 3
+      .Log("never");
+  TPageBuilder sub(PT_STR);
+  sub.Log("skipped")                                              // 1
+      .Calc("log = log ++ @ParamStr[0] ++ @ParamStr[1] ++ @ParamCount")  // 2
+      .Calc("@Result = \"R\"")                                    // 3
+      .Exit("FALSE")                                              // 4
+      .Exit()                                                     // 5
+      .Log("never");
+  TPageBuilder other;
+  other.Log("no").Log("O");
+  t.Put("main.osb", main);
+  t.Put("sub.osb", sub);
+  t.Put("other.osb", other);
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "x32R0O");
+  EXPECT_EQ(t.Var("r"), "R");
+  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+  const std::vector<std::string> expected = {
+      "0000000f : main.osb(1)", "0000000f : sub.osb(2)",   "0000000f : sub.osb(3)",
+      "0000000f : sub.osb(4)",  "0000000f : sub.osb(5)",   "0000000f : main.osb(2)",
+      "0000000f : main.osb(3)", "0000000f : other.osb(2)",
+  };
+  EXPECT_EQ(t.Trace, expected);
+}
+
+TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
+  TInterp t;
+  TPageBuilder main;
+  main.VarNew("n", PT_INT, "", 0)
+      .Call("num.osb", 0, "n", {})
+      .Call("text.osb", 0, "s", {})  // "s" does not exist: a string variable is made
+      .Log("done");
+  TPageBuilder num(PT_FLOAT);
+  num.Calc("@Result = 7.9");
+  TPageBuilder text(PT_STR);
+  // A value that would break an assignment written as text.
+  text.Calc("@Result = \"a\" ++ @ParamCount ++ \" \\\" b\"");
+  t.Put("main.osb", main);
+  t.Put("num.osb", num);
+  t.Put("text.osb", text);
+  t.Cm.Start("main.osb");
+  t.Tick();
+  ASSERT_EQ(t.Log(), "done");
+  EXPECT_EQ(t.Var("n"), "7");
+  const TParamCollectionItem* s = t.Store.Find("s");
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(s->GetParamType(), PT_STR);
+  EXPECT_EQ(s->GetAsStr(), "a0 \" b");
+}
+
+TEST(InterpFlow, UnavailableTargetsAndMissingPagesOnlyAdvance) {
+  TInterp t;
+  TPageBuilder main;
+  main.Jump("nowhere.osb", 0)
+      .Call("nowhere.osb", 0, "", {})
+      .Jump("main.osb", 0, "")   // no result: no jump
+      .Log("A");
+  t.Put("main.osb", main);
+  t.Host.Unavailable.clear();
+  t.Cm.Start("main.osb");
+  t.Tick();
+  EXPECT_EQ(t.Log(), "A");
+  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+}
+
+// Wait 100 at 15 ms ticks: the first tick is not counted, then 85, 70, 55,
+// 40, 25, 10, -5: the command after it runs in tick 8.
+TEST(InterpFlow, WaitCountsFromTheSecondTick) {
+  TInterp t;
+  TPageBuilder p;
+  p.Wait("100").Log("W");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  EXPECT_EQ(t.TicksUntil("W", 20), 8);
+}
+
+TEST(InterpFlow, WaitEndsWhenItsConditionTurnsFalse) {
+  TInterp t;
+  TPageBuilder p;
+  p.VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  t.Ticks(5);
+  EXPECT_EQ(t.Log(), "");
+  t.Store.Find("go")->SetAsFlag(false);
+  t.Tick();
+  EXPECT_EQ(t.Log(), "W");
+}
+
+// A handler's Wait yields every tick, also in the tick in which it ends.
+TEST(InterpFlow, WaitInAHandlerYieldsEveryTick) {
+  TInterp t;
+  TPageBuilder main;
+  main.Wait("0");
+  TPageBuilder h;
+  h.Label("go").Wait("30").Log("H");
+  t.Put("main.osb", main);
+  t.Put("h.osb", h);
+  t.Cm.Start("main.osb");
+  t.Raise("btn", "h.obj:go");
+  t.Tick();  // starts; the first tick is not counted
+  EXPECT_EQ(t.Cm.State, RS_YIELDED);
+  t.Tick();  // 15 left
+  t.Tick();  // 0 left: the wait is over, but it still yields
+  EXPECT_EQ(t.Log(), "");
+  EXPECT_EQ(t.Cm.State, RS_YIELDED);
+  t.Tick();
+  EXPECT_EQ(t.Log(), "H");
+  EXPECT_EQ(t.Cm.State, RS_MAIN);
+  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  // Events are taken before the main flow's step.
+  EXPECT_EQ(t.Trace[0], "0000000f : <Event>h.osb(1)");
+  EXPECT_EQ(t.Trace[1], "0000000f : h.osb(1)");
+}
+
+TEST(InterpFlow, SaveLoadAndTimerCommandsHandOverTheirRequests) {
+  TInterp t;
+  TPageBuilder p;
+  auto& save = p.Add<TComGameSave>(OP_GameSave);
+  Compile(save.Slot, "1 + 2");
+  save.OnLoadPage = "after.osb";
+  save.OnLoadTarget = 4;
+  Compile(save.Caption, "\"cap\"");
+  Compile(p.Add<TComGameLoad>(OP_GameLoad).Slot, "5");
+  p.Add<TComTimer>(OP_Timer);
+  p.Log("x");
+  t.Put("main.osb", p);
+  t.Cm.Start("main.osb");
+  t.Ticks(3);  // GameSave and GameLoad end the tick
+  EXPECT_EQ(t.Host.Requests, (std::vector<std::string>{"save 3 after.osb 4 cap", "load 5"}));
+  EXPECT_EQ(t.Objects.Timers, 1);
+  EXPECT_EQ(t.Log(), "x");
+}
+
+}  // namespace
+}  // namespace orba::test
