@@ -37,6 +37,22 @@ class TObjectServices {
   virtual void ResetObjects() {}
   // Creates a timer item and applies the command's property expressions.
   virtual void CreateTimer(TComComponent& command) {}
+
+  // Input as the active screen root and the manager keep it, for the "@"
+  // system variables: nothing pressed without a manager.
+  virtual bool GetKeyPush(int32_t key) const { return false; }
+  virtual bool GetKeyClick(int32_t key) const { return false; }
+  virtual bool GetKeyRepeat(int32_t key) const { return false; }
+  virtual bool GetLClick() const { return false; }
+  virtual void SetLClick(bool value) {}
+  virtual bool GetRClick() const { return false; }
+  virtual void SetRClick(bool value) {}
+  virtual bool GetLPush() const { return false; }
+  virtual bool GetRPush() const { return false; }
+  virtual bool GetWheelDown() const { return false; }
+  virtual bool GetWheelUp() const { return false; }
+  virtual int32_t GetMouseX() const { return 0; }
+  virtual int32_t GetMouseY() const { return 0; }
 };
 
 }  // namespace orba
