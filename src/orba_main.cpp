@@ -109,7 +109,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 }
 
 // Message boxes of a run without a window: each is named in the trace and
-// on standard error and answered with its first button.
+// on standard error and answered with its first button, except that OK and
+// Cancel boxes are answered Cancel and OK in turn, so that a request for a
+// disc is given up and the quit question after it is confirmed.
 class TLoggedMessageBoxes : public orba::TMessageBoxService {
  public:
   orba::TDialogResult Show(const orba::TDialogRequest& request) override {
@@ -118,8 +120,15 @@ class TLoggedMessageBoxes : public orba::TMessageBoxService {
     const std::string line = "message box " + orba::SjisToUtf8(request.Title) + ": " + text;
     orba::Trace(line);
     std::fprintf(stderr, "orba: %s\n", line.c_str());
+    if (request.Buttons == orba::TDialogButtons::OkCancel) {
+      cancel_next_ = !cancel_next_;
+      return orba::TDialogResult{cancel_next_ ? orba::TDialogAnswer::Cancel : orba::TDialogAnswer::Ok};
+    }
     return orba::FirstButtonAnswer(request.Buttons);
   }
+
+ private:
+  bool cancel_next_ = false;
 };
 
 // A package or program file, or a folder with a settings file or "game.dat",

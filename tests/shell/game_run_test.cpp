@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/big_stream.h"
+#include "core/install_record.h"
 #include "core/instance_lock.h"
 #include "support/test_support.h"
 
@@ -184,6 +186,45 @@ TEST(GameRun, UnreadableSaveDataIsLeftAloneUntilAGameIsSaved) {
   ASSERT_EQ(Play(dir / "saves", 5).exit_code, 0);
   EXPECT_EQ(test::ReadFileBytes(dir / "saves/save.dat.bak"), junk);
   EXPECT_TRUE(Has(Dump(dir / "saves/save.dat"), "entry GAMESAVEDATA3"));
+}
+
+void WriteInstall(const std::string& path, bool complete) {
+  TOrbaInstallSet install;
+  install.TitleId = "counter-id";
+  install.CompleteInstall = complete ? 1 : 0;
+  TKsMemoryStream stream;
+  install.SaveToStream(stream);
+  test::WriteFileBytes(path, stream.Bytes());
+}
+
+TEST(GameRun, ProgramFileFindsItsDataBesideIt) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, false);
+  const std::string program = game + "/COUNTER.EXE";
+  test::WriteFileBytes(program, test::Bytes("MZ, but no package"));
+  // No "install.dat": the player asks to be installed again.
+  test::CommandResult r = Play(program, 1, true);
+  EXPECT_EQ(r.exit_code, 1);
+  // "情報: インストールし直してください"
+  EXPECT_TRUE(Has(r.output, "message box \xe6\x83\x85\xe5\xa0\xb1: \xe3\x82\xa4\xe3\x83\xb3\xe3\x82\xb9"
+                            "\xe3\x83\x88\xe3\x83\xbc\xe3\x83\xab\xe3\x81\x97\xe7\x9b\xb4\xe3\x81\x97\xe3"
+                            "\x81\xa6\xe3\x81\x8f\xe3\x81\xa0\xe3\x81\x95\xe3\x81\x84"))
+      << r.output;
+
+  // Installed in part: the disc is asked for; giving up ends the start.
+  WriteInstall(game + "/install.dat", false);
+  r = Play(program, 1, true);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_FALSE(Has(r.output, "tick 1")) << r.output;
+
+  // Installed in full: "game.dat" beside the program is the game, and
+  // "save.dat" goes beside the program.
+  WriteInstall(game + "/install.dat", true);
+  r = Play(program, 1, true);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(Has(r.output, "window 320x240\n")) << r.output;
+  EXPECT_TRUE(Has(Dump(game + "/save.dat"), "var runs int = 1"));
 }
 
 }  // namespace
