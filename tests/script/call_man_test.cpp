@@ -196,27 +196,6 @@ TEST(CallMan, PopOfAnEmptyStackRaises) {
   EXPECT_EQ(t.Store.CurrentFrame, 0);
 }
 
-TEST(CallMan, ArgumentsAndSenderNameQueries) {
-  TInterp t;
-  t.Cm.Args.Add("a");
-  std::string s;
-  t.Cm.GetArg(0, s);
-  EXPECT_EQ(s, "a");
-  t.Cm.GetArg(1, s);
-  EXPECT_EQ(s, "");
-  t.Cm.GetArg(-1, s);
-  EXPECT_EQ(s, "");
-  t.Cm.Sender = t.Objects.Add("btn");
-  t.Cm.GetSenderName(s);
-  EXPECT_EQ(s, "");  // the main flow has no sender
-  t.Cm.State = RS_HANDLER;
-  t.Cm.GetSenderName(s);
-  EXPECT_EQ(s, "btn");
-  t.Objects.Free(t.Cm.Sender);
-  t.Cm.GetSenderName(s);
-  EXPECT_EQ(s, "");
-}
-
 class TRecordingBoxes : public TMessageBoxService {
  public:
   std::vector<std::string> Texts;

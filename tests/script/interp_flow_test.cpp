@@ -106,21 +106,6 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
   EXPECT_EQ(s->GetAsStr(), "a0 \" b");
 }
 
-TEST(InterpFlow, UnavailableTargetsAndMissingPagesOnlyAdvance) {
-  TInterp t;
-  TPageBuilder main;
-  main.Jump("nowhere.osb", 0)
-      .Call("nowhere.osb", 0, "", {})
-      .Jump("main.osb", 0, "")   // no result: no jump
-      .Log("A");
-  t.Put("main.osb", main);
-  t.Host.Unavailable.clear();
-  t.Cm.Start("main.osb");
-  t.Tick();
-  EXPECT_EQ(t.Log(), "A");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
-}
-
 // Wait 100 at 15 ms ticks: the first tick is not counted, then 85, 70, 55,
 // 40, 25, 10, -5: the command after it runs in tick 8.
 TEST(InterpFlow, WaitCountsFromTheSecondTick) {

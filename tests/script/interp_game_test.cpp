@@ -2,6 +2,8 @@
 // trace, and the scripted events file.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "interp_env.h"
 #include "script/project_settings.h"
 #include "script/run_loop_events.h"
@@ -91,6 +93,19 @@ TEST(InterpGame, EventLinesAreReadOrRefused) {
   } catch (const EEventScriptError& e) {
     EXPECT_EQ(std::string(e.what()).substr(0, 7), "line 2:");
   }
+}
+
+TEST(InterpGame, EnvironmentVariableNamesTheTraceFile) {
+  TempDir dir;
+  ASSERT_EQ(setenv("ORBA_SCRIPT_LOG", (dir / "log.txt").c_str(), 1), 0);
+  EXPECT_TRUE(InstallScriptLoggerFromEnvironment());
+  ScriptLogWrite(FormatEventTrace(0x1234abcd, "p.osb", 7));
+  SetScriptLogger(TScriptLogger());
+  unsetenv("ORBA_SCRIPT_LOG");
+  EXPECT_FALSE(InstallScriptLoggerFromEnvironment());
+  EXPECT_FALSE(ScriptLoggerLoaded());
+  const std::vector<uint8_t> text = ReadFileBytes(dir / "log.txt");
+  EXPECT_EQ(std::string(text.begin(), text.end()), "1234abcd : <Event>p.osb(7)\n");
 }
 
 }  // namespace
