@@ -1,6 +1,14 @@
 // Test games built from tests/games and played by the player program without
 // a window: the trace of their pages, and what they leave in "save.dat".
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
 
 #include <filesystem>
 #include <fstream>
@@ -186,6 +194,42 @@ TEST(GameRun, UnreadableSaveDataIsLeftAloneUntilAGameIsSaved) {
   ASSERT_EQ(Play(dir / "saves", 5).exit_code, 0);
   EXPECT_EQ(test::ReadFileBytes(dir / "saves/save.dat.bak"), junk);
   EXPECT_TRUE(Has(Dump(dir / "saves/save.dat"), "entry GAMESAVEDATA3"));
+}
+
+// Starts the player on a game, lets it run for Ms milliseconds and kills it.
+void KillAfter(const std::string& game, int ms) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, 1);
+      dup2(null, 2);
+    }
+    execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+}
+
+TEST(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("saveloop", game, true);
+  std::mt19937 random(12345);
+  int seen = 0;
+  for (int round = 0; round < 6; ++round) {
+    KillAfter(game, 30 + static_cast<int>(random() % 700));
+    if (!fs::exists(game + "/save.dat")) continue;  // killed before the first save
+    const std::string dump = Dump(game + "/save.dat");
+    EXPECT_TRUE(Has(dump, "slot 1 version 140 caption \"save ")) << dump;
+    EXPECT_TRUE(Has(dump, "status version 103")) << dump;
+    ++seen;
+  }
+  EXPECT_GT(seen, 0);
 }
 
 void WriteInstall(const std::string& path, bool complete) {
