@@ -232,6 +232,20 @@ TEST(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
   EXPECT_GT(seen, 0);
 }
 
+TEST(GameRun, DiscPromptIsTextWithOneNumber) {
+  const test::TempDir dir;
+  BuildGame("discs", dir / "game", true);
+  const test::CommandResult r = Play(dir / "game", 3, true);
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  // The page on disc 2 is asked for; the request is given up and the game ends.
+  EXPECT_TRUE(Has(r.output,
+                  "0000000f : main.osb(1)\n"
+                  "message box discs: %s%n %x disc 2\n"
+                  "message box discs: give up?\n"
+                  "stop ticks\n"))
+      << r.output;
+}
+
 void WriteInstall(const std::string& path, bool complete) {
   TOrbaInstallSet install;
   install.TitleId = "counter-id";
