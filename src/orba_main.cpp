@@ -41,7 +41,9 @@ const char kUsage[] =
     "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n"
     "A folder GAME with orba.opb or game.dat runs its script pages; --events\n"
     "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
-    "[ARG ...]]]\") and --trace also receives the script's trace lines.\n";
+    "[ARG ...]]]\") and --trace also receives the script's trace lines.\n"
+    "Without a window, message boxes are printed and answered: OK/Cancel\n"
+    "boxes with Cancel and OK in turn, any other with its first button.\n";
 
 struct TOptions {
   bool headless = false;

@@ -74,8 +74,11 @@ void TProject::StartUp() {
   TKsMemoryStream opb;
   try {
     files.LoadToStream(opb, kSettingsFileName);
-  } catch (const std::exception&) {
-    return;  // no settings file: the player closes silently
+  } catch (const std::exception& e) {
+    // No settings file: the player closes without a box; the reason is
+    // still told.
+    Warn(e.what());
+    return;
   }
   if (opb.GetSize() == 0) {
     MessageBoxes().ShowMessage(kMsgWarning, kMsgNoProject);
