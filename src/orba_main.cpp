@@ -11,6 +11,7 @@
 
 #include "core/errors.h"
 #include "platform/dialogs.h"
+#include "platform/file_dialogs_linux.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
@@ -166,6 +167,8 @@ int RunWindowed(const TOptions& options) {
   orba::TSdlClock clock;
   orba::TSdlVideo video;
   orba::TSdlInput input(video);
+  // Scripts' file and folder dialogs are the desktop's own.
+  orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TBlankGame blank("orba");
   orba::TGameClient game_client(options.game, orba::TScriptedEvents());
   orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;

@@ -63,6 +63,10 @@ struct TProjectEnvironment {
   // Something went wrong that the player goes on after: the text is shown
   // to the user (not a message box).
   std::function<void(const std::string&)> Warn;
+  // Puts the game's own pieces into the save sections before "save.dat" is
+  // first read, and clears the game tables at a game reset; may be missing.
+  std::function<void(TSaveSections&)> PlaceSaveSections;
+  std::function<void()> ClearGameTables;
 };
 
 // The run state of a game slot: the call manager's stream.
@@ -135,6 +139,9 @@ class TProject : public TCallManHost, public TPageHost {
                    const std::string& caption) override;
   void RequestLoad(int32_t slot) override;
   void PostClose() override;
+  void ClearGameTables() override {
+    if (env_.ClearGameTables) env_.ClearGameTables();
+  }
 
   // TPageHost: pages are read through the file layer.
   void LoadToStream(const std::string& name, TKsMemoryStream& stream) override;

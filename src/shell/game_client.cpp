@@ -101,6 +101,7 @@ bool TGameClient::StartUp() {
   env.ProgramPath = location_.ProgramPath;
   env.PostClose = [] { QuitFlag = 1; };
   env.Warn = PrintWarning;
+  services_ = AttachGameServices(*funcs_, files, env);
   try {
     project_ = std::make_unique<TProject>(std::move(env));
   } catch (const std::exception& e) {
@@ -110,6 +111,7 @@ bool TGameClient::StartUp() {
     return false;
   }
   var_host_->SetProject(project_.get());
+  ConnectGameServices(*services_, *project_);
   if (project_->CallMan() != nullptr) funcs_->SetCallStack(project_->CallMan());
   return QuitFlag == 0;
 }
@@ -137,6 +139,7 @@ void TGameClient::ShutDown() {
   project_.reset();
   if (var_host_) var_host_->SetProject(nullptr);
   if (funcs_) funcs_->SetCallStack(nullptr);
+  DetachGameServices(services_);
   funcs_.reset();
   if (store_) store_->SetHost(nullptr);
   store_.reset();

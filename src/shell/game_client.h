@@ -23,6 +23,7 @@
 #include "script/run_loop_events.h"
 #include "script/sys_func.h"
 #include "script/system_var_host_impl.h"
+#include "shell/game_services.h"
 #include "shell/tick_client.h"
 
 namespace orba {
@@ -75,6 +76,7 @@ class TGameClient : public TTickClient {
   std::unique_ptr<TParamCollection> store_;
   std::unique_ptr<TSysFuncMan> funcs_;
   std::unique_ptr<TGameVarHost> var_host_;
+  std::unique_ptr<TGameServices> services_;
   std::unique_ptr<TProject> project_;
 };
 
