@@ -146,7 +146,7 @@ TEST(GameServices, TablesSaveFilesAndStatusTablesLastAcrossRuns) {
                     });
 
   // The next run: the saved file and the status table came back from
-  // "save.dat"; the game table did not.
+  // "save.dat"; the game table did not. A packaged TSV file fills a table.
   r = Play(game, 2);
   ASSERT_EQ(r.exit_code, 0) << r.output;
   dump = Dump(game + "/save.dat");
@@ -157,6 +157,11 @@ TEST(GameServices, TablesSaveFilesAndStatusTablesLastAcrossRuns) {
                         "var gamenext int = -1",
                         "var sa bool = TRUE",
                         "var statusnext int = 42",
+                        // A table read from a file of the game.
+                        "var tsv bool = TRUE",
+                        "var tsvrows int = 2",
+                        "var tsvprice int = 7",
+                        "var missing bool = FALSE",
                     });
 }
 
