@@ -4,11 +4,14 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
+#include "platform/dialogs.h"
+#include "platform/file_dialogs_linux.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
@@ -19,7 +22,7 @@
 #include "script/trace.h"
 #include "shell/blank_game.h"
 #include "shell/screenshot.h"
-#include "shell/script_game.h"
+#include "shell/game_client.h"
 #include "shell/shell_runner.h"
 
 #ifdef ORBA_HAVE_SDL
@@ -40,7 +43,9 @@ const char kUsage[] =
     "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n"
     "A folder GAME with orba.opb or game.dat runs its script pages; --events\n"
     "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
-    "[ARG ...]]]\") and --trace also receives the script's trace lines.\n";
+    "[ARG ...]]]\") and --trace also receives the script's trace lines.\n"
+    "Without a window, message boxes are printed and answered: OK/Cancel\n"
+    "boxes with Cancel and OK in turn, any other with its first button.\n";
 
 struct TOptions {
   bool headless = false;
@@ -107,20 +112,48 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
+// Message boxes of a run without a window: each is named in the trace and
+// on standard error and answered with its first button, except that OK and
+// Cancel boxes are answered Cancel and OK in turn, so that a request for a
+// disc is given up and the quit question after it is confirmed.
+class TLoggedMessageBoxes : public orba::TMessageBoxService {
+ public:
+  orba::TDialogResult Show(const orba::TDialogRequest& request) override {
+    std::string text = orba::SjisToUtf8(request.Text);
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.replace(at, 2, " / ");
+    const std::string line = "message box " + orba::SjisToUtf8(request.Title) + ": " + text;
+    orba::Trace(line);
+    std::fprintf(stderr, "orba: %s\n", line.c_str());
+    if (request.Buttons == orba::TDialogButtons::OkCancel) {
+      cancel_next_ = !cancel_next_;
+      return orba::TDialogResult{cancel_next_ ? orba::TDialogAnswer::Cancel : orba::TDialogAnswer::Ok};
+    }
+    return orba::FirstButtonAnswer(request.Buttons);
+  }
+
+ private:
+  bool cancel_next_ = false;
+};
+
+// A package or program file, or a folder with a settings file or "game.dat",
+// is a game; an empty folder shows the blank screen.
+bool HoldsGame(const std::string& game) {
+  if (!orba::DiskFolderExists(game)) return true;
+  const std::string folder = orba::AddPathDelimiter(game);
+  return orba::DiskFileExists(folder + "orba.opb") || orba::DiskFileExists(folder + "game.dat");
+}
+
 int RunHeadless(const TOptions& options) {
+  orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
   orba::TFakeClock clock;
   orba::TMemoryVideo video;
   orba::TScriptedInput input;
   if (options.input) input = orba::TScriptedInput::FromFile(*options.input);
   orba::TScriptedEvents events;
   if (options.events) events = orba::TScriptedEvents::FromFile(*options.events);
-  // A folder holding a game runs its script; anything else shows the blank screen.
-  const std::string folder = orba::AddPathDelimiter(options.game);
-  const bool script = orba::DiskFolderExists(options.game) &&
-                      (orba::DiskFileExists(folder + "orba.opb") || orba::DiskFileExists(folder + "game.dat"));
   orba::TBlankGame blank("orba");
-  orba::TScriptGame script_game(options.game, std::move(events));
-  orba::TTickClient& game = script ? static_cast<orba::TTickClient&>(script_game) : blank;
+  orba::TGameClient game_client(options.game, std::move(events));
+  orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
@@ -134,7 +167,11 @@ int RunWindowed(const TOptions& options) {
   orba::TSdlClock clock;
   orba::TSdlVideo video;
   orba::TSdlInput input(video);
-  orba::TBlankGame game("orba");
+  // Scripts' file and folder dialogs are the desktop's own.
+  orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
+  orba::TBlankGame blank("orba");
+  orba::TGameClient game_client(options.game, orba::TScriptedEvents());
+  orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   if (started) orba::RunRealTime(runner);

@@ -1,5 +1,5 @@
 // orbatool save: shows what "save.dat" holds: its entries, the status entry
-// and each game slot with its version, caption and variables.
+// and each game slot with its version, caption, variables and tables.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +8,7 @@
 #include "core/vr_file.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
+#include "script/dbs.h"
 #include "script/param_collection.h"
 #include "script/save_data.h"
 
@@ -46,6 +47,56 @@ void PrintVars(const TParamCollection& vars) {
   }
 }
 
+// The tables of a store, one line each with their columns and rows, then
+// one line per row.
+void PrintTables(TDBManager& db) {
+  for (int32_t t = 0; t < db.Count(); ++t) {
+    TDBTable* table = db.GetTable(t);
+    std::string columns;
+    for (int32_t c = 0; c < table->Fields.Count(); ++c) {
+      const TDBField& f = table->Fields[c];
+      columns += " " + U(f.Name) + ":" + TypeName(f.Type);
+    }
+    std::printf("  table %s %s rows %d columns%s\n", U(table->Name).c_str(),
+                table->Category == kDBStatusCategory ? "status" : "game", table->GetRecordCount(), columns.c_str());
+    for (int32_t r = 0; r < table->GetRecordCount(); ++r) {
+      std::string cells;
+      for (int32_t c = 0; c < table->Fields.Count(); ++c) {
+        if (c > 0) cells += ", ";
+        switch (table->Fields[c].Type) {
+          case PT_INT: {
+            int32_t v = 0;
+            table->GetInt(r, c, v);
+            cells += std::to_string(v);
+            break;
+          }
+          case PT_FLOAT: {
+            long double v = 0;
+            table->GetFloat(r, c, v);
+            char buf[64];
+            std::snprintf(buf, sizeof buf, "%Lg", v);
+            cells += buf;
+            break;
+          }
+          case PT_BOOL: {
+            bool v = false;
+            table->GetBool(r, c, v);
+            cells += v ? "TRUE" : "FALSE";
+            break;
+          }
+          default: {
+            std::string v;
+            table->GetStr(r, c, v);
+            cells += "\"" + U(v) + "\"";
+            break;
+          }
+        }
+      }
+      std::printf("    row %d: %s\n", r, cells.c_str());
+    }
+  }
+}
+
 int Dump(const std::string& path) {
   TVrFileCollection c;
   c.Open(path, true);
@@ -63,7 +114,12 @@ int Dump(const std::string& path) {
     std::printf("entry %s (%lld bytes)\n", U(name).c_str(), static_cast<long long>(entry.GetSize()));
     TParamCollection vars;
     TEmptySaveSections sections(vars, 0, 0);
-    TSaveDataFile reader(path, sections.Sections());
+    TDBManager db;
+    TDBTablesSection game_tables(db, kDBGameCategory), status_tables(db, kDBStatusCategory);
+    TSaveSections pieces = sections.Sections();
+    pieces.GameTables = &game_tables;
+    pieces.StatusTables = &status_tables;
+    TSaveDataFile reader(path, pieces);
     int32_t slot = 0;
     try {
       if (name == kStatusEntryName) {
@@ -72,6 +128,7 @@ int Dump(const std::string& path) {
         entry.SetPosition(0);
         reader.ReadStatusData(entry);
         PrintVars(vars);
+        PrintTables(db);
       } else if (ParseGameSlotEntryName(name, slot)) {
         entry.SetPosition(0);
         const TGameSlotHead head = ReadGameSlotHead(entry);
@@ -80,6 +137,7 @@ int Dump(const std::string& path) {
         entry.SetPosition(0);
         reader.ReadGameData(entry);
         PrintVars(vars);
+        PrintTables(db);
       }
     } catch (const std::exception& e) {
       std::printf("  unreadable: %s\n", U(e.what()).c_str());

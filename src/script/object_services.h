@@ -65,6 +65,21 @@ class TObjectServices {
   virtual void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
                            const std::vector<std::string>& names,
                            const std::vector<bool>& name_valid) {}
+  // Input as the active screen root and the manager keep it, for the "@"
+  // system variables: nothing pressed without a manager.
+  virtual bool GetKeyPush(int32_t key) const { return false; }
+  virtual bool GetKeyClick(int32_t key) const { return false; }
+  virtual bool GetKeyRepeat(int32_t key) const { return false; }
+  virtual bool GetLClick() const { return false; }
+  virtual void SetLClick(bool value) {}
+  virtual bool GetRClick() const { return false; }
+  virtual void SetRClick(bool value) {}
+  virtual bool GetLPush() const { return false; }
+  virtual bool GetRPush() const { return false; }
+  virtual bool GetWheelDown() const { return false; }
+  virtual bool GetWheelUp() const { return false; }
+  virtual int32_t GetMouseX() const { return 0; }
+  virtual int32_t GetMouseY() const { return 0; }
 };
 
 }  // namespace orba

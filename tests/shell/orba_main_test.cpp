@@ -1,6 +1,7 @@
 // The player program run without a window.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -79,8 +80,11 @@ TEST(PlayerProgram, BadCommandLinesAreRefused) {
 TEST(PlayerProgram, GameNamesMayBeJapanese) {
   test::TempDir dir;
   const std::string game = dir / "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";  // ゲーム in UTF-8
-  test::WriteFileBytes(game, test::Bytes("x"));
+  std::filesystem::create_directory(game);
   EXPECT_EQ(Player({"--headless", game}).exit_code, 0);
+  // A file of that name is taken as a package; one that is none is refused.
+  test::WriteFileBytes(game + "/x.dat", test::Bytes("x"));
+  EXPECT_EQ(Player({"--headless", game + "/x.dat"}).exit_code, 1);
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+// The tick client of a real game. Start-up takes the instance lock of the
+// game folder, seeds the script's random generator, mounts the packages
+// (the empty in-memory collection first, then the program file's own
+// package, "game.dat" beside it, the game folders named on the command line,
+// and the override folder), creates the variable store, the function
+// library and the project, which starts the start page. Each tick ages and
+// deletes the temporary files, runs the interpreter and the pending save or
+// load. Shut-down frees the project (exit page, status save), the function
+// library and the variable store, releases the lock and frees the file layer.
+//
+// Without an object manager the game runs with an object registry that only
+// holds event senders by name and the script events queued for it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/instance_lock.h"
+#include "script/param_collection.h"
+#include "script/project.h"
+#include "script/run_loop_events.h"
+#include "script/sys_func.h"
+#include "script/system_var_host_impl.h"
+#include "shell/game_services.h"
+#include "shell/tick_client.h"
+
+namespace orba {
+
+// Where the player's game lies: GAME as the command line names it.
+struct TGameLocation {
+  std::string ProgramPath;          // a Windows program file with its package, or empty
+  std::vector<std::string> Params;  // the folders of the command line
+  std::string Package;              // a package file named directly, or empty
+  std::string LockName;             // the folder one player at a time may run
+};
+// A folder is a command-line folder; a file ending in ".exe" or ".scr" is the
+// game's program; any other file is a package whose folder takes the
+// command-line place (save.dat lies beside it).
+TGameLocation LocateGame(const std::string& game);
+
+class TGameClient : public TTickClient {
+ public:
+  TGameClient(std::string game, TScriptedEvents events);
+  ~TGameClient() override;
+  TGameClient(const TGameClient&) = delete;
+  TGameClient& operator=(const TGameClient&) = delete;
+
+  bool StartUp() override;
+  int32_t ScreenWidth() const override;
+  int32_t ScreenHeight() const override;
+  std::string Title() const override;
+  bool PauseWhenInactive() const override;
+  void ReleaseExpiredFiles() override;
+  void DeleteTempFiles() override;
+  void RunInterpreter() override;
+  bool ProcessSaveLoad() override;
+  void ShutDown() override;
+
+  TProject* Project() const { return project_.get(); }
+  TParamCollection* Store() const { return store_.get(); }
+  // True when another player held the game folder.
+  bool LockRefused() const { return lock_refused_; }
+
+ private:
+  void Mount(TVrFileManager& files);
+
+  std::string game_;
+  TGameLocation location_;
+  TScriptedEvents events_;
+  std::unique_ptr<TInstanceMutex> lock_;
+  bool lock_refused_ = false;
+  bool files_started_ = false;
+  TStandaloneObjects objects_;
+  std::unique_ptr<TParamCollection> store_;
+  std::unique_ptr<TSysFuncMan> funcs_;
+  std::unique_ptr<TGameVarHost> var_host_;
+  std::unique_ptr<TGameServices> services_;
+  std::unique_ptr<TProject> project_;
+};
+
+}  // namespace orba

@@ -1,0 +1,80 @@
+// The table store and the file, save-slot and dialog functions of a running
+// game. The game client attaches them before the project starts, so that
+// the project's "save.dat" carries the game and status tables from the
+// first read of the status entry, and detaches them after the project went.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "script/dbs.h"
+#include "script/save_sections.h"
+#include "script/sys_func_db.h"
+#include "script/sys_func_file.h"
+
+namespace orba {
+
+class TProject;
+class TSaveDataFile;
+struct TProjectEnvironment;
+class TSysFuncMan;
+class TVrFileManager;
+
+class TGameServices : public TGameFileSource, private TSaveFileStore, private TSaveSlotSource {
+ public:
+  // Registers the table and file functions with Funcs.
+  TGameServices(TSysFuncMan& funcs, TVrFileManager& files);
+  // Unregisters them and frees every table.
+  ~TGameServices() override;
+  TGameServices(const TGameServices&) = delete;
+  TGameServices& operator=(const TGameServices&) = delete;
+
+  // The project's availability check; until it is set every non-empty name
+  // the file layer finds is available.
+  void SetFileAvailable(std::function<bool(const std::string&)> available) { available_ = std::move(available); }
+  // The project's "save.dat" (or nullptr): the store of "save:" files and
+  // the source of the save captions.
+  void SetSaveData(TSaveDataFile* save_data);
+  // Puts the game and status tables into a save sections list in place of
+  // the empty table forms.
+  void PlaceSaveSections(TSaveSections& sections);
+  // A game reset: the game tables go, the status tables stay.
+  void ClearGameTables() { db_.ClearGameTables(); }
+
+  TDBManager& Tables() { return db_; }
+
+  // TGameFileSource
+  bool FileAvailable(const std::string& name) override;
+  std::string LoadFile(const std::string& name) override;
+
+ private:
+  bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override;
+  std::string GetSaveCaption(int32_t slot) override;
+  std::vector<std::pair<std::string, int32_t>> SaveCaptions() override;
+
+  TSysFuncMan& funcs_;
+  TVrFileManager& files_;
+  TDBManager db_;
+  TDBTablesSection game_tables_{db_, 0};
+  TDBTablesSection status_tables_{db_, 1};
+  TDBFuncService db_funcs_;
+  TFileFuncService file_funcs_;
+  std::unique_ptr<TSaveDataSlots> slots_;
+  std::function<bool(const std::string&)> available_;
+};
+
+// Creates the services, registers them with Funcs and hooks them into the
+// project's environment Env (the save sections and the game reset), before
+// the project starts.
+std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileManager& files,
+                                                  TProjectEnvironment& env);
+// Once the project started: its availability check and its "save.dat".
+void ConnectGameServices(TGameServices& services, TProject& project);
+// Unregisters and frees them (nothing when there are none); after the
+// project went, before the function library goes.
+void DetachGameServices(std::unique_ptr<TGameServices>& services);
+
+}  // namespace orba

@@ -1,0 +1,290 @@
+// Test games built from tests/games and played by the player program without
+// a window: the trace of their pages, and what they leave in "save.dat".
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/big_stream.h"
+#include "core/install_record.h"
+#include "core/instance_lock.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Copies a test game's sources, with the settings lines given replaced or
+// added, and builds it into Out (a package "game.dat" inside Out, or the
+// game's files when Folder).
+void BuildGame(const std::string& name, const std::string& out, bool folder,
+               const std::vector<std::string>& extra_settings = {}) {
+  const test::TempDir src;
+  fs::copy(test::TestsPath("games/" + name), src.path(), fs::copy_options::recursive);
+  if (!extra_settings.empty()) {
+    std::ofstream opb(src / "orba.opb.txt", std::ios::app);
+    for (const std::string& line : extra_settings) opb << line << '\n';
+  }
+  fs::create_directories(out);
+  const test::CommandResult r =
+      folder ? test::RunOrbaTool({"game", "build", "--folder", src.path(), "-o", out})
+             : test::RunOrbaTool({"game", "build", src.path(), "-o", out + "/game.dat"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+}
+
+test::CommandResult Play(const std::string& game, int ticks, bool trace = false) {
+  std::vector<std::string> argv{ORBA_PLAYER_PATH, "--headless", "--ticks", std::to_string(ticks)};
+  if (trace) {
+    argv.push_back("--trace");
+    argv.push_back("-");
+  }
+  argv.push_back(game);
+  return test::RunCommand(argv);
+}
+
+std::string Dump(const std::string& save_dat) {
+  const test::CommandResult r = test::RunOrbaTool({"save", "dump", save_dat});
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  return r.output;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(GameRun, StatusVariablesCountTheRuns) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, false);
+  for (int run = 1; run <= 2; ++run) {
+    // The second run names the package itself: save.dat lies beside it too.
+    const test::CommandResult r = Play(run == 1 ? game : game + "/game.dat", 2);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    const std::string dump = Dump(game + "/save.dat");
+    EXPECT_TRUE(Has(dump, "entry STATUSSAVEDATA")) << dump;
+    EXPECT_TRUE(Has(dump, "status version 103")) << dump;
+    const std::string n = std::to_string(run);
+    EXPECT_TRUE(Has(dump, "var runs int = " + n)) << dump;
+    // The exit page ran before the status save.
+    EXPECT_TRUE(Has(dump, "var exits int = " + n)) << dump;
+    // Initial variables are status variables: created once, then restored.
+    EXPECT_TRUE(Has(dump, "var start int = " + std::to_string(7 + run))) << dump;
+    EXPECT_TRUE(Has(dump, "var greeting str = \"hello\"")) << dump;
+  }
+}
+
+TEST(GameRun, StatusSaveNeedsWriteSaveData) {
+  const test::TempDir dir;
+  BuildGame("counter", dir / "counter", false, {"WriteSaveData = 0"});
+  ASSERT_EQ(Play(dir / "counter", 2).exit_code, 0);
+  EXPECT_FALSE(fs::exists(dir / "counter/save.dat"));
+
+  // A game save reaches the disk all the same; the status entry does not.
+  BuildGame("saveload", dir / "saveload", true, {"WriteSaveData = 0"});
+  ASSERT_EQ(Play(dir / "saveload", 6).exit_code, 0);
+  const std::string dump = Dump(dir / "saveload/save.dat");
+  EXPECT_TRUE(Has(dump, "entry GAMESAVEDATA3")) << dump;
+  EXPECT_FALSE(Has(dump, "entry STATUSSAVEDATA")) << dump;
+}
+
+TEST(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("saveload", game, true);
+  const test::CommandResult r = Play(game, 5, true);  // the last command runs in tick 5
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(r.output,
+            "start up\nwindow 320x240\nstart ticks\n"
+            "tick 1 clock 15 frame 15\n"
+            "0000000f : main.osb(1)\n0000000f : main.osb(2)\n0000000f : main.osb(3)\n"
+            "tick 2 clock 30 frame 15\n"
+            "0000001e : main.osb(4)\n0000001e : main.osb(5)\n0000001e : main.osb(6)\n0000001e : main.osb(7)\n"
+            "no painting after a load\n"
+            "tick 3 clock 45 frame 15\n"
+            "0000002d : onload.osb(1)\n"
+            // Back at the saved place, with the Continue flag the save left.
+            "tick 4 clock 60 frame 15\n"
+            "0000003c : main.osb(4)\n0000003c : main.osb(5)\n0000003c : main.osb(8)\n"
+            "tick 5 clock 75 frame 15\n"
+            "0000004b : main.osb(9)\n"
+            "stop ticks\nshut down\n");
+  const std::string dump = Dump(game + "/save.dat");
+  EXPECT_TRUE(Has(dump, "entry GAMESAVEDATA3")) << dump;
+  EXPECT_TRUE(Has(dump, "slot 3 version 140 caption \"cap\" onload \"onload.osb\" target 0")) << dump;
+  // The save with an empty caption wrote nothing.
+  EXPECT_FALSE(Has(dump, "GAMESAVEDATA4")) << dump;
+  // The OnLoadPage saw the saved game variable; the main flow went on from
+  // the command after the save with it.
+  EXPECT_TRUE(Has(dump, "var onload int = 5")) << dump;
+  EXPECT_TRUE(Has(dump, "var result int = 6")) << dump;
+  EXPECT_TRUE(Has(dump, "var loaded int = 1")) << dump;
+}
+
+TEST(GameRun, SystemVariablesAnswerFromTheRunningGame) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("sysvars", game, true);
+  ASSERT_EQ(Play(game, 1).exit_code, 0);
+  const std::string dump = Dump(game + "/save.dat");
+  for (const char* line : {
+           "var result0 str = \"\"",        // @Result in the main flow: no value
+           "var delay int = 0",             // an assignment converts "abc" to the number 0
+           "var delay2 int = 12",
+           "var width int = 320",           // read-only: the write was ignored
+           "var height int = 240",
+           "var title str = \"sysvars\"",
+           "var ticks int = 15",            // the game clock of tick 1
+           "var updates int = 1",
+           "var wheel bool = FALSE",        // no object manager: nothing pressed
+           "var count int = 3",
+           "var third str = \"c\"",
+           "var stack int = 1",
+           "var got str = \"ra\"",          // @Result of the called page
+       }) {
+    EXPECT_TRUE(Has(dump, line)) << line << "\n" << dump;
+  }
+}
+
+TEST(GameRun, StartFailuresStopWithTheirMessage) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, true);
+  fs::remove(game + "/main.osb");
+  test::CommandResult r = Play(game, 2, true);
+  EXPECT_EQ(r.exit_code, 1);
+  // "警告: スタートページがありません"
+  EXPECT_TRUE(Has(r.output, "message box \xe8\xad\xa6\xe5\x91\x8a: "
+                            "\xe3\x82\xb9\xe3\x82\xbf\xe3\x83\xbc\xe3\x83\x88\xe3\x83\x9a\xe3\x83\xbc\xe3\x82\xb8"
+                            "\xe3\x81\x8c\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93"))
+      << r.output;
+  EXPECT_FALSE(Has(r.output, "tick 1")) << r.output;
+
+  // A second player of the same folder ends at once.
+  BuildGame("counter", dir / "locked", false);
+  {
+    auto lock = CreateInstanceMutex(dir / "locked");
+    ASSERT_TRUE(lock);
+    r = Play(dir / "locked", 2, true);
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(Has(r.output, "another player runs this game")) << r.output;
+    EXPECT_FALSE(fs::exists(dir / "locked/save.dat"));
+  }
+  EXPECT_EQ(Play(dir / "locked", 2).exit_code, 0);
+}
+
+TEST(GameRun, UnreadableSaveDataIsLeftAloneUntilAGameIsSaved) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, false);
+  const std::vector<uint8_t> junk = test::Bytes("not a package at all");
+  test::WriteFileBytes(game + "/save.dat", junk);
+  ASSERT_EQ(Play(game, 2).exit_code, 0);
+  EXPECT_EQ(test::ReadFileBytes(game + "/save.dat"), junk);
+
+  BuildGame("saveload", dir / "saves", true);
+  test::WriteFileBytes(dir / "saves/save.dat", junk);
+  ASSERT_EQ(Play(dir / "saves", 5).exit_code, 0);
+  EXPECT_EQ(test::ReadFileBytes(dir / "saves/save.dat.bak"), junk);
+  EXPECT_TRUE(Has(Dump(dir / "saves/save.dat"), "entry GAMESAVEDATA3"));
+}
+
+// Starts the player on a game, lets it run for Ms milliseconds and kills it.
+void KillAfter(const std::string& game, int ms) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, 1);
+      dup2(null, 2);
+    }
+    execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(pid, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+}
+
+TEST(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("saveloop", game, true);
+  std::mt19937 random(12345);
+  int seen = 0;
+  for (int round = 0; round < 6; ++round) {
+    KillAfter(game, 30 + static_cast<int>(random() % 700));
+    if (!fs::exists(game + "/save.dat")) continue;  // killed before the first save
+    const std::string dump = Dump(game + "/save.dat");
+    EXPECT_TRUE(Has(dump, "slot 1 version 140 caption \"save ")) << dump;
+    EXPECT_TRUE(Has(dump, "status version 103")) << dump;
+    ++seen;
+  }
+  EXPECT_GT(seen, 0);
+}
+
+TEST(GameRun, DiscPromptIsTextWithOneNumber) {
+  const test::TempDir dir;
+  BuildGame("discs", dir / "game", true);
+  const test::CommandResult r = Play(dir / "game", 3, true);
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  // The page on disc 2 is asked for; the request is given up and the game ends.
+  EXPECT_TRUE(Has(r.output,
+                  "0000000f : main.osb(1)\n"
+                  "message box discs: %s%n %x disc 2\n"
+                  "message box discs: give up?\n"
+                  "stop ticks\n"))
+      << r.output;
+}
+
+void WriteInstall(const std::string& path, bool complete) {
+  TOrbaInstallSet install;
+  install.TitleId = "counter-id";
+  install.CompleteInstall = complete ? 1 : 0;
+  TKsMemoryStream stream;
+  install.SaveToStream(stream);
+  test::WriteFileBytes(path, stream.Bytes());
+}
+
+TEST(GameRun, ProgramFileFindsItsDataBesideIt) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, false);
+  const std::string program = game + "/COUNTER.EXE";
+  test::WriteFileBytes(program, test::Bytes("MZ, but no package"));
+  // No "install.dat": the player asks to be installed again.
+  test::CommandResult r = Play(program, 1, true);
+  EXPECT_EQ(r.exit_code, 1);
+  // "情報: インストールし直してください"
+  EXPECT_TRUE(Has(r.output, "message box \xe6\x83\x85\xe5\xa0\xb1: \xe3\x82\xa4\xe3\x83\xb3\xe3\x82\xb9"
+                            "\xe3\x83\x88\xe3\x83\xbc\xe3\x83\xab\xe3\x81\x97\xe7\x9b\xb4\xe3\x81\x97\xe3"
+                            "\x81\xa6\xe3\x81\x8f\xe3\x81\xa0\xe3\x81\x95\xe3\x81\x84"))
+      << r.output;
+
+  // Installed in part: the disc is asked for; giving up ends the start.
+  WriteInstall(game + "/install.dat", false);
+  r = Play(program, 1, true);
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_FALSE(Has(r.output, "tick 1")) << r.output;
+
+  // Installed in full: "game.dat" beside the program is the game, and
+  // "save.dat" goes beside the program.
+  WriteInstall(game + "/install.dat", true);
+  r = Play(program, 1, true);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(Has(r.output, "window 320x240\n")) << r.output;
+  EXPECT_TRUE(Has(Dump(game + "/save.dat"), "var runs int = 1"));
+}
+
+}  // namespace
+}  // namespace orba
