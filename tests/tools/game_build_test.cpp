@@ -108,7 +108,7 @@ TEST(GameBuild, TheExampleGameBuilds) {
   ASSERT_EQ(RunOrbaTool({"vf", "extract", dir / "game.dat", dir / "out"}).exit_code, 0);
   const auto dump = RunOrbaTool({"page", "dump", dir / "out/main.osb"});
   ASSERT_EQ(dump.exit_code, 0);
-  EXPECT_NE(dump.output.find("7: Continue (opcode 35) depth 2"), std::string::npos) << dump.output;
+  EXPECT_NE(dump.output.find("8: Continue (opcode 35) depth 2"), std::string::npos) << dump.output;
   EXPECT_NE(dump.output.find("PageName = \"farewell.osb\"\n    Target = 0\n"), std::string::npos);
 }
 
