@@ -27,6 +27,7 @@
 
 #ifdef ORBA_HAVE_SDL
 #include "platform/sdl/sdl_clock.h"
+#include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
 #endif
@@ -167,7 +168,8 @@ int RunWindowed(const TOptions& options) {
   orba::TSdlClock clock;
   orba::TSdlVideo video;
   orba::TSdlInput input(video);
-  // Scripts' file and folder dialogs are the desktop's own.
+  // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
+  orba::SetMessageBoxService(std::make_shared<orba::TSdlMessageBoxes>());
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TBlankGame blank("orba");
   orba::TGameClient game_client(options.game, orba::TScriptedEvents());

@@ -1,0 +1,69 @@
+#include "platform/sdl/sdl_dialogs.h"
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/text_convert.h"
+
+namespace orba {
+namespace {
+
+struct TButton {
+  std::string Label;  // UTF-8
+  TDialogResult Result;
+};
+
+std::vector<TButton> ButtonsOf(const TDialogRequest& request) {
+  auto answer = [](TDialogAnswer a) { return TDialogResult{a, -1}; };
+  switch (request.Buttons) {
+    case TDialogButtons::Ok: return {{"OK", answer(TDialogAnswer::Ok)}};
+    case TDialogButtons::OkCancel:
+      return {{"OK", answer(TDialogAnswer::Ok)}, {"Cancel", answer(TDialogAnswer::Cancel)}};
+    case TDialogButtons::YesNo:
+      return {{"Yes", answer(TDialogAnswer::Yes)}, {"No", answer(TDialogAnswer::No)}};
+    case TDialogButtons::RetryCancel:
+      return {{"Retry", answer(TDialogAnswer::Retry)}, {"Cancel", answer(TDialogAnswer::Cancel)}};
+    case TDialogButtons::Custom: {
+      std::vector<TButton> buttons;
+      for (size_t i = 0; i < request.Labels.size(); ++i)
+        buttons.push_back({SjisToUtf8(request.Labels[i]), TDialogResult{TDialogAnswer::Custom, static_cast<int>(i)}});
+      if (buttons.empty()) buttons.push_back({"OK", answer(TDialogAnswer::Ok)});
+      return buttons;
+    }
+  }
+  return {{"OK", answer(TDialogAnswer::Ok)}};
+}
+
+}  // namespace
+
+TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
+  const std::vector<TButton> buttons = ButtonsOf(request);
+  std::vector<SDL_MessageBoxButtonData> data(buttons.size());
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    data[i].flags = 0;
+    if (i == 0) data[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (i + 1 == buttons.size() && buttons.size() > 1) data[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    data[i].buttonid = static_cast<int>(i);
+    data[i].text = buttons[i].Label.c_str();
+  }
+  const std::string title = SjisToUtf8(request.Title);
+  const std::string text = SjisToUtf8(request.Text);
+  SDL_MessageBoxData box{};
+  box.flags = SDL_MESSAGEBOX_INFORMATION;
+  box.window = parent_;
+  box.title = title.c_str();
+  box.message = text.c_str();
+  box.numbuttons = static_cast<int>(data.size());
+  box.buttons = data.data();
+  int chosen = -1;
+  if (SDL_ShowMessageBox(&box, &chosen) != 0 || chosen < 0 || static_cast<size_t>(chosen) >= buttons.size()) {
+    // No box could be shown (or it was closed without a button): the last
+    // button is the cautious answer (Cancel, No), as closing a box means.
+    return buttons.back().Result;
+  }
+  return buttons[static_cast<size_t>(chosen)].Result;
+}
+
+}  // namespace orba
