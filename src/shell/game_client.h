@@ -8,8 +8,12 @@
 // load. Shut-down frees the project (exit page, status save), the function
 // library and the variable store, releases the lock and frees the file layer.
 //
-// Without an object manager the game runs with an object registry that only
-// holds event senders by name and the script events queued for it.
+// The screen objects live in the global object manager, started once the
+// project has given the screen size and freed after the project. Window
+// input goes to the manager and its roots; each tick updates its input,
+// idles and draws it, and the active root's dirty rectangles are presented.
+// Scripted events are queued into the manager's event queue under senders
+// kept by the stand-in registry, which only names them.
 #pragma once
 
 #include <cstdint>
@@ -65,6 +69,11 @@ class TGameClient : public TTickClient {
 
  private:
   void Mount(TVrFileManager& files);
+  void HandleInput(const TInputEvent& event) override;
+  void UpdateInput() override;
+  void Idle() override;
+  void Draw() override;
+  void Present(TVideo& video) override;
 
   std::string game_;
   TGameLocation location_;
@@ -72,6 +81,8 @@ class TGameClient : public TTickClient {
   std::unique_ptr<TInstanceMutex> lock_;
   bool lock_refused_ = false;
   bool files_started_ = false;
+  bool objects_started_ = false;
+  std::vector<uint32_t> frame_;
   TStandaloneObjects objects_;
   std::unique_ptr<TParamCollection> store_;
   std::unique_ptr<TSysFuncMan> funcs_;

@@ -116,7 +116,7 @@ TEST(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
             "0000003c : main.osb(4)\n0000003c : main.osb(5)\n0000003c : main.osb(8)\n"
             "tick 5 clock 75 frame 15\n"
             "0000004b : main.osb(9)\n"
-            "stop ticks\nshut down\n");
+            "stop ticks\nshut down\nBases.Free\n");
   const std::string dump = Dump(game + "/save.dat");
   EXPECT_TRUE(Has(dump, "entry GAMESAVEDATA3")) << dump;
   EXPECT_TRUE(Has(dump, "slot 3 version 140 caption \"cap\" onload \"onload.osb\" target 0")) << dump;
