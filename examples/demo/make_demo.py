@@ -166,9 +166,15 @@ def main(argv):
         sys.stderr.write("usage: make_demo.py STAGE [PNGDIR]\n")
         return 2
     stage = argv[1]
-    # A fresh stage: nothing left over from an earlier version of the game.
-    shutil.rmtree(stage, ignore_errors=True)
-    os.makedirs(stage)
+    os.makedirs(stage, exist_ok=True)
+    if os.path.samefile(stage, HERE):
+        sys.stderr.write("make_demo.py: STAGE must be another folder than the sources\n")
+        return 2
+    # Pages and pictures of an earlier version of the game would be built
+    # into it too: remove them.
+    for name in os.listdir(stage):
+        if name.endswith((".osb.txt", ".opb.txt", ".brx")):
+            os.remove(os.path.join(stage, name))
     for name in SOURCES:
         shutil.copyfile(os.path.join(HERE, name), os.path.join(stage, name))
     made = pictures()
