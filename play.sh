@@ -1,17 +1,33 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds a release build into build/, builds the
-# example game from examples/hello into build/demo/game.dat and plays it: in a
-# window where there is a display, otherwise headless, printing the script
-# trace and writing the last frame to build/demo-frames/frame.png.
+# Installs what is missing, builds a release build into build/ (the player,
+# orbatool, and the demo game of examples/demo as build/demo/game.dat) and
+# plays the demo: in a window where there is a display; otherwise headless,
+# writing frames to build/demo-frames/ (title.png: the title page; room.png:
+# the second page after a click on the start button; loaded.png: the second
+# page after moving, saving, moving on and loading) and printing the trace of
+# the last run.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
 cmake --build build -j"$(nproc)"
-mkdir -p build/demo build/demo-frames
-build/orbatool game build examples/hello -o build/demo/game.dat
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/orba build/demo
-else
-  exec build/orba --headless --ticks 200 --trace - --screenshot build/demo-frames/frame.png build/demo
 fi
+
+frames=build/demo-frames
+mkdir -p "$frames"
+rm -f build/demo/save.dat
+# Clicks (press, then release a tick later) on the buttons: start, then
+# MOVE, SAVE, MOVE, MOVE, LOAD.
+click() { printf 'tick %d: lbutton down %s\ntick %d: lbutton up %s\n' "$1" "$2" $(($1 + 1)) "$2"; }
+click 30 "600 520" > "$frames/room.input"
+{
+  click 30 "600 520"; click 40 "280 560"; click 50 "640 560"
+  click 60 "280 560"; click 70 "280 560"; click 80 "1000 560"
+} > "$frames/loaded.input"
+build/orba --headless --ticks 25 --screenshot "$frames/title.png" build/demo
+build/orba --headless --ticks 60 --input "$frames/room.input" --screenshot "$frames/room.png" build/demo
+build/orba --headless --ticks 100 --input "$frames/loaded.input" --trace - \
+  --screenshot "$frames/loaded.png" build/demo
+echo "Frames written to $frames: title.png, room.png, loaded.png"
