@@ -8,6 +8,8 @@
 #include "core/sjis_case.h"
 #include "core/vr_file_manager.h"
 #include "items/base_list.h"
+#include "platform/dialogs.h"
+#include "platform/host.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
 #include "script/script_random.h"
@@ -23,6 +25,11 @@ void PrintWarning(const std::string& text) {
 }
 
 }  // namespace
+
+std::string ExitQuestion(bool japanese) {
+  return japanese ? "\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"  // 終了しますか？
+                  : "Do you want to quit?";
+}
 
 TGameLocation LocateGame(const std::string& game) {
   TGameLocation where;
@@ -81,6 +88,7 @@ bool TGameClient::StartUp() {
   if (!lock_) {
     lock_refused_ = true;
     Trace("another player runs this game");
+    std::fprintf(stderr, "orba: another player runs this game\n");
     return false;
   }
   SeedRandomFromClock();
@@ -91,14 +99,12 @@ bool TGameClient::StartUp() {
 
   InitOrbaGlobals();
   objects_started_ = true;
-  // Scripted events name their senders through the stand-in registry, so a
-  // run with them keeps it; the objects are still drawn.
-  TObjectServices& objects = events_.Count() > 0 ? static_cast<TObjectServices&>(objects_) : Bases->Services;
+  TObjectServices& objects = Bases->Services;
 
   store_ = std::make_unique<TParamCollection>();
   funcs_ = std::make_unique<TSysFuncMan>(*store_);
   Bases->Services.Funcs = funcs_.get();
-  var_host_ = std::make_unique<TGameVarHost>(objects);
+  var_host_ = std::make_unique<TShellVarHost>(objects);
   store_->SetHost(var_host_.get());
 
   TProjectEnvironment env;
@@ -136,6 +142,16 @@ int32_t TGameClient::ScreenHeight() const { return project_ ? project_->Height :
 std::string TGameClient::Title() const { return project_ ? project_->Title : std::string(); }
 bool TGameClient::PauseWhenInactive() const { return project_ && project_->PauseWhenInactive != 0; }
 
+void TGameClient::WindowOpened(TVideo& video) {
+  if (var_host_) var_host_->SetVideo(&video);
+}
+
+bool TGameClient::CloseQuery() {
+  if (!project_) return true;
+  const std::string question = ExitQuestion(Host().UserLanguageIsJapanese());
+  return MessageBoxes().Ask(project_->Title, question, TDialogButtons::OkCancel) == TDialogAnswer::Ok;
+}
+
 void TGameClient::ReleaseExpiredFiles() {
   if (TVrFileManager* files = VrFileManager()) files->LockList.ReleaseExpired(FrameTime);
 }
@@ -144,7 +160,12 @@ void TGameClient::DeleteTempFiles() { DeleteVrTempFiles(); }
 
 void TGameClient::RunInterpreter() {
   if (!project_) return;
-  events_.QueueDue(TickCount, objects_);
+  if (objects_started_ && Bases != nullptr && events_.Count() > 0) {
+    std::vector<std::string> missing;
+    events_.QueueDue(TickCount, Bases->Services, &missing);
+    for (const std::string& name : missing)
+      PrintWarning("tick " + std::to_string(TickCount) + ": no object \"" + name + "\"; the event has no sender");
+  }
   project_->Run();
 }
 
@@ -189,19 +210,29 @@ void TGameClient::Draw() {
   if (objects_started_ && Bases != nullptr) Bases->Draw();
 }
 
+// Copies the active root's dirty rectangles to the window and empties the
+// dirty lists of both roots: the inactive root was painted in this tick too,
+// and a screen change invalidates both roots whole.
 void TGameClient::Present(TVideo& video) {
   if (!objects_started_ || Bases == nullptr) return;
   TOrbaBase* root = Bases->ActiveBase();
-  TCustomDIBX* dib = root != nullptr ? root->GetDIB() : nullptr;
-  if (dib == nullptr || dib->IsEmpty() || root->Dirty.Count() == 0) return;
   const int32_t width = std::min(root->Width, Bases->Width);
   const int32_t height = std::min(root->Height, Bases->Height);
-  if (width <= 0 || height <= 0) return;
+  const std::vector<TScreenRect> dirty = CopyDirtyRects(*root, width, height);
+  Bases->GetBase(0)->Dirty.Clear();
+  Bases->GetBase(1)->Dirty.Clear();
+  if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
+}
+
+std::vector<TScreenRect> TGameClient::CopyDirtyRects(TOrbaBase& root, int32_t width, int32_t height) {
+  std::vector<TScreenRect> dirty;
+  TCustomDIBX* dib = root.GetDIB();
+  if (dib == nullptr || dib->IsEmpty() || root.Dirty.Count() == 0) return dirty;
+  if (width <= 0 || height <= 0) return dirty;
   const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (frame_.size() != size) frame_.assign(size, 0);
-  std::vector<TScreenRect> dirty;
-  for (int32_t i = 0; i < root->Dirty.Count(); ++i) {
-    const TRect& r = root->Dirty.Get(i);
+  for (int32_t i = 0; i < root.Dirty.Count(); ++i) {
+    const TRect& r = root.Dirty.Get(i);
     const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
@@ -211,15 +242,17 @@ void TGameClient::Present(TVideo& video) {
             dib->GetPixel(x, y) & 0xFFFFFFu;
     dirty.push_back(TScreenRect{left, top, right, bottom});
   }
-  root->Dirty.Clear();
-  if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
+  return dirty;
 }
 
 bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLoad(); }
 
 void TGameClient::ShutDown() {
   project_.reset();
-  if (var_host_) var_host_->SetProject(nullptr);
+  if (var_host_) {
+    var_host_->SetProject(nullptr);
+    var_host_->SetVideo(nullptr);
+  }
   if (funcs_) funcs_->SetCallStack(nullptr);
   DetachGameServices(services_);
   funcs_.reset();

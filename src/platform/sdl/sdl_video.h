@@ -44,6 +44,8 @@ class TSdlVideo : public TVideo {
   // A position in the window to game coordinates.
   void WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_t& gy) const;
   uint32_t WindowId() const;
+  // The SDL window once it is open (the parent of message boxes), else null.
+  SDL_Window* Window() const { return window_; }
 
  private:
   TLetterbox WindowBox() const;

@@ -1,0 +1,125 @@
+// Test games run in this process by the game client under the shell's loop,
+// with a clock the test moves and a window kept in memory.
+#include "shell/game_client.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "core/game_clock.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/memory_video.h"
+#include "platform/headless/scripted_input.h"
+#include "shell/shell_runner.h"
+#include "shell/test_games.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+constexpr uint32_t kRed = 0xFF0000u, kGreen = 0x00FF00u;
+
+class GameClientTest : public ::testing::Test {
+ protected:
+  void TearDown() override { ResetPlayerGlobals(); }
+
+  // Builds the game and starts it under the loop.
+  void Start(const std::string& name) {
+    test::BuildGame(name, dir / "game", true);
+    client = std::make_unique<TGameClient>(dir / "game", TScriptedEvents());
+    runner = std::make_unique<TShellRunner>(clock, video, input, *client);
+    ASSERT_TRUE(runner->StartUp());
+  }
+  void Step(uint32_t ms) { RunSteps(*runner, clock, 1, ms); }
+  // A variable of the running game as an int (flags are 1 and 0).
+  int32_t Var(const std::string& name) {
+    const TParamCollectionItem* v = client->Store()->Find(name);
+    if (v == nullptr) {
+      ADD_FAILURE() << "no variable " << name;
+      return -1;
+    }
+    return v->GetAsInt();
+  }
+
+  test::TempDir dir;
+  TFakeClock clock{1000};
+  TMemoryVideo video;
+  TScriptedInput input;
+  std::unique_ptr<TGameClient> client;
+  std::unique_ptr<TShellRunner> runner;
+};
+
+// The tick that loads a saved game paints nothing, the window keeps the
+// picture it had; the next tick shows the loaded scene. A gap of 300 ms or
+// more is no tick and adds nothing to the game clock.
+TEST_F(GameClientTest, NoPaintingInTheTickOfALoadAndNoTickInAGap) {
+  Start("loadpaint");
+  Step(15);  // tick 1: a red box, saved
+  EXPECT_EQ(TickCount, 1);
+  EXPECT_EQ(video.Pixel(0, 0), kRed);
+  EXPECT_EQ(video.Pixel(8, 8), 0u);
+  Step(15);  // tick 2: the box turns green
+  EXPECT_EQ(video.Pixel(7, 7), kGreen);
+  const int32_t presented = video.PresentCount();
+
+  Step(300);  // a gap: no tick
+  Step(1000);
+  EXPECT_EQ(TickCount, 2);
+  EXPECT_EQ(GameClock, 30u);
+  EXPECT_EQ(FrameTime, 15);
+  EXPECT_EQ(Var("loaded"), 0);
+
+  Step(20);  // tick 3: the save is loaded; nothing is painted
+  EXPECT_EQ(TickCount, 3);
+  EXPECT_EQ(GameClock, 50u);
+  EXPECT_EQ(Var("loaded"), 1);
+  EXPECT_EQ(video.PresentCount(), presented);
+  EXPECT_EQ(video.Pixel(7, 7), kGreen);
+  EXPECT_EQ(runner->PaintedTicks(), 2);
+
+  Step(15);  // tick 4: the loaded scene, red again
+  EXPECT_EQ(video.PresentCount(), presented + 1);
+  EXPECT_EQ(video.Pixel(7, 7), kRed);
+  EXPECT_EQ(video.Pixel(8, 8), 0u);
+  runner->ShutDown();
+}
+
+// The window's input reaches the "@" variables through the object manager,
+// and the script's full-screen switch and pointer moves reach the window.
+TEST_F(GameClientTest, ScriptsSeeTheWindowsInputAndDriveTheWindow) {
+  input = TScriptedInput::FromText(
+      "tick 2: mouse move 10 20\n"
+      "tick 2: lbutton down 10 20\n"
+      "tick 2: key down 65\n"
+      "tick 2: wheel down\n");
+  Start("shellinput");
+  EXPECT_EQ(video.Width(), 100);
+  EXPECT_EQ(video.Height(), 80);
+  EXPECT_EQ(video.Title(), "shellinput");
+  Step(15);
+  EXPECT_TRUE(video.FullScreen());
+  Step(15);
+  Step(15);
+  EXPECT_EQ(Var("full"), 1);
+  EXPECT_EQ(Var("lclick"), 1);
+  EXPECT_EQ(Var("lpush"), 1);
+  EXPECT_EQ(Var("mx"), 10);
+  EXPECT_EQ(Var("my"), 20);
+  EXPECT_EQ(Var("key"), 1);
+  EXPECT_EQ(Var("keyclick"), 1);
+  EXPECT_EQ(Var("wheel"), 1);
+  // "@MouseX = 5" moved the system pointer, keeping its Y.
+  EXPECT_EQ(video.MouseX(), 5);
+  EXPECT_EQ(video.MouseY(), 20);
+  // A tick later the click is gone; the key is still held but no longer new.
+  EXPECT_EQ(Var("lclick3"), 0);
+  EXPECT_EQ(Var("key3"), 1);
+  EXPECT_EQ(Var("keyclick3"), 0);
+  EXPECT_EQ(Var("full3"), 0);
+  EXPECT_FALSE(video.FullScreen());
+  runner->ShutDown();
+}
+
+}  // namespace
+}  // namespace orba
