@@ -83,4 +83,28 @@ void TShellVarHost::SetFullScreen(bool value) {
   if (video_ != nullptr) video_->SetFullScreen(value);
 }
 
+bool TShellVarHost::GetCGDither() { return Bases != nullptr && Bases->GetCGDither(); }
+
+void TShellVarHost::SetCGDither(bool value) {
+  if (Bases != nullptr) Bases->SetCGDither(value);
+}
+
+bool TShellVarHost::GetSoundOn() { return Bases != nullptr && Bases->SoundOn; }
+
+void TShellVarHost::SetSoundOn(bool value) {
+  if (Bases != nullptr) Bases->SetSoundOn(value);
+}
+
+std::string TShellVarHost::GetActiveCompo() {
+  const TOrbaObject* focus = Bases != nullptr ? Bases->GetFocusObject() : nullptr;
+  return focus != nullptr ? focus->Name : std::string();
+}
+
+void TShellVarHost::SetActiveCompo(const std::string& name) {
+  if (Bases == nullptr || name.empty()) return;
+  TOrbaControl* control = Bases->FindControl(name);
+  if (control != nullptr && !control->GetPaused() && control->GetVisible() && control->GetHandleKey())
+    Bases->SetFocusObject(control);
+}
+
 }  // namespace orba

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/game_clock.h"
+#include "items/base_list.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
@@ -32,14 +33,19 @@ class GameClientTest : public ::testing::Test {
     ASSERT_TRUE(runner->StartUp());
   }
   void Step(uint32_t ms) { RunSteps(*runner, clock, 1, ms); }
-  // A variable of the running game as an int (flags are 1 and 0).
-  int32_t Var(const std::string& name) {
+  const TParamCollectionItem* Find(const std::string& name) {
     const TParamCollectionItem* v = client->Store()->Find(name);
-    if (v == nullptr) {
-      ADD_FAILURE() << "no variable " << name;
-      return -1;
-    }
-    return v->GetAsInt();
+    if (v == nullptr) ADD_FAILURE() << "no variable " << name;
+    return v;
+  }
+  // A variable of the running game as an int (flags are 1 and 0) or text.
+  int32_t Var(const std::string& name) {
+    const TParamCollectionItem* v = Find(name);
+    return v != nullptr ? v->GetAsInt() : -1;
+  }
+  std::string Text(const std::string& name) {
+    const TParamCollectionItem* v = Find(name);
+    return v != nullptr ? v->GetAsStr() : "?";
   }
 
   test::TempDir dir;
@@ -82,6 +88,13 @@ TEST_F(GameClientTest, NoPaintingInTheTickOfALoadAndNoTickInAGap) {
   EXPECT_EQ(video.PresentCount(), presented + 1);
   EXPECT_EQ(video.Pixel(7, 7), kRed);
   EXPECT_EQ(video.Pixel(8, 8), 0u);
+
+  // What the inactive root painted is not painted again in every tick:
+  // presenting empties both roots' dirty lists.
+  Bases->GetBase(Bases->Active ^ 1)->InvalidateAll();
+  Step(15);
+  EXPECT_EQ(Bases->GetBase(0)->Dirty.Count(), 0);
+  EXPECT_EQ(Bases->GetBase(1)->Dirty.Count(), 0);
   runner->ShutDown();
 }
 
@@ -98,6 +111,16 @@ TEST_F(GameClientTest, ScriptsSeeTheWindowsInputAndDriveTheWindow) {
   EXPECT_EQ(video.Height(), 80);
   EXPECT_EQ(video.Title(), "shellinput");
   Step(15);
+  // Focus only to a visible control that handles keys; the manager's
+  // switches follow the variables.
+  EXPECT_EQ(Text("focus0"), "");
+  EXPECT_EQ(Text("focus1"), "");
+  EXPECT_EQ(Text("focus2"), "k");
+  EXPECT_EQ(Var("sound"), 1);
+  EXPECT_EQ(Var("sound2"), 0);
+  EXPECT_FALSE(Bases->SoundOn);
+  EXPECT_EQ(Var("dither"), 1);
+  EXPECT_TRUE(Bases->GetCGDither());
   EXPECT_TRUE(video.FullScreen());
   Step(15);
   Step(15);
