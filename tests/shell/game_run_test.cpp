@@ -375,13 +375,8 @@ TEST(GameRun, ScriptedEventsNameTheGamesObjects) {
   EXPECT_TRUE(Has(r.output, "tick 2 clock 30 frame 15\n0000001e : <Event>paint.osb(1)\n")) << r.output;
   EXPECT_TRUE(Has(r.output, "tick 3 clock 45 frame 15\n0000002d : <Event>log.osb(1)\n")) << r.output;
   EXPECT_TRUE(Has(Dump(game + "/save.dat"), "var log str = \"[btn][]\"")) << Dump(game + "/save.dat");
-  const std::string script =
-      "import sys\n"
-      "from PIL import Image\n"
-      "im = Image.open(sys.argv[1]).convert('RGB')\n"
-      "print([im.getpixel(p) for p in [(0, 0), (15, 15), (16, 16), (63, 47)]])\n";
-  const test::CommandResult png = test::RunCommand({ORBA_PYTHON, "-c", script, dir / "shot.png"});
-  EXPECT_EQ(png.output, "[(0, 255, 0), (0, 255, 0), (0, 0, 0), (0, 0, 0)]\n");
+  EXPECT_EQ(test::PngPixels(dir / "shot.png", "(0, 0), (15, 15), (16, 16), (63, 47)"),
+            "[(0, 255, 0), (0, 255, 0), (0, 0, 0), (0, 0, 0)]\n");
 }
 
 }  // namespace

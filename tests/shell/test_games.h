@@ -37,4 +37,16 @@ inline std::string DumpSave(const std::string& save_dat) {
   return r.output;
 }
 
+// Pillow's reading of a PNG file: the RGB values at the points (Python
+// tuples such as "(0, 0), (5, 3)") as Python prints their list, e.g.
+// "[(0, 255, 0), (0, 0, 0)]\n".
+inline std::string PngPixels(const std::string& png, const std::string& points) {
+  const std::string script =
+      "import sys\n"
+      "from PIL import Image\n"
+      "im = Image.open(sys.argv[1]).convert('RGB')\n"
+      "print([im.getpixel(p) for p in [" + points + "]])\n";
+  return RunCommand({ORBA_PYTHON, "-c", script, png}).output;
+}
+
 }  // namespace orba::test
