@@ -1,7 +1,9 @@
 #include "shell/game_client.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "core/disk_path.h"
 #include "core/game_clock.h"
@@ -228,20 +230,36 @@ std::vector<TScreenRect> TGameClient::CopyDirtyRects(TOrbaBase& root, int32_t wi
   std::vector<TScreenRect> dirty;
   TCustomDIBX* dib = root.GetDIB();
   if (dib == nullptr || dib->IsEmpty() || root.Dirty.Count() == 0) return dirty;
-  if (width <= 0 || height <= 0) return dirty;
+  if (width <= 0 || height <= 0 || width > dib->Width() || height > dib->Height()) return dirty;
   const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (frame_.size() != size) frame_.assign(size, 0);
+  // A 32-bit screen with red high holds the window's pixels already: rows
+  // are copied from memory; any other form goes pixel by pixel.
+  const bool same_form =
+      dib->BitCount() == 32 && dib->RedShift() == 16 && dib->GreenShift() == 8 && dib->BlueShift() == 0;
+  const uint8_t* origin = same_form ? dib->Lock(0, 0) : nullptr;
+  const std::ptrdiff_t pitch = dib->Pitch();
   for (int32_t i = 0; i < root.Dirty.Count(); ++i) {
     const TRect& r = root.Dirty.Get(i);
     const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
-    for (int32_t y = top; y < bottom; ++y)
-      for (int32_t x = left; x < right; ++x)
-        frame_[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-            dib->GetPixel(x, y) & 0xFFFFFFu;
+    for (int32_t y = top; y < bottom; ++y) {
+      uint32_t* out = frame_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      if (origin != nullptr) {
+        const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch;
+        for (int32_t x = left; x < right; ++x) {
+          uint32_t pixel = 0;
+          std::memcpy(&pixel, row + static_cast<size_t>(x) * 4u, sizeof pixel);
+          out[x] = pixel & 0xFFFFFFu;
+        }
+      } else {
+        for (int32_t x = left; x < right; ++x) out[x] = dib->GetPixel(x, y) & 0xFFFFFFu;
+      }
+    }
     dirty.push_back(TScreenRect{left, top, right, bottom});
   }
+  if (origin != nullptr) dib->Unlock();
   return dirty;
 }
 
