@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -61,6 +62,58 @@ TEST_F(SdlVideoTest, OpensPresentsAndMapsPositions) {
   video->SetFullScreen(false);
   EXPECT_FALSE(video->FullScreen());
   video->Redraw();
+}
+
+// What the window shows, read back from its renderer: 0x00RRGGBB.
+uint32_t Shown(TSdlVideo& video, int x, int y) {
+  uint32_t pixel = 0;
+  SDL_Rect at{x, y, 1, 1};
+  EXPECT_EQ(SDL_RenderReadPixels(video.Renderer(), &at, SDL_PIXELFORMAT_RGB888, &pixel, 4), 0) << SDL_GetError();
+  return pixel & 0xFFFFFFu;
+}
+
+// The picture keeps only what the dirty rectangles brought, is scaled into
+// a resized window with its aspect kept between black bars, and positions
+// in the window map back to the game pixel under them.
+TEST_F(SdlVideoTest, DirtyPartsReachTheWindowScaledBetweenBars) {
+  constexpr uint32_t kRed = 0xFF0000u, kBlue = 0x0000FFu, kGreen = 0x00FF00u;
+  video->CreateWindow(64, 48, "");
+  std::vector<uint32_t> frame(64 * 48);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) frame[static_cast<size_t>(y * 64 + x)] = x < 32 ? kRed : kBlue;
+  video->Present({frame.data(), 64, 48, 64}, {{0, 0, 64, 48}});
+  EXPECT_EQ(Shown(*video, 0, 0), kRed);
+  EXPECT_EQ(Shown(*video, 63, 47), kBlue);
+  // A new frame, but only its top-left corner is dirty.
+  std::fill(frame.begin(), frame.end(), kGreen);
+  video->Present({frame.data(), 64, 48, 64}, {{0, 0, 8, 8}});
+  EXPECT_EQ(Shown(*video, 7, 7), kGreen);
+  EXPECT_EQ(Shown(*video, 8, 8), kRed);
+  EXPECT_EQ(Shown(*video, 40, 0), kBlue);
+
+  // Twice as wide: the picture at 1:1 in the middle, bars of 32 either side.
+  SDL_SetWindowSize(video->Window(), 128, 48);
+  video->Redraw();
+  EXPECT_EQ(Shown(*video, 31, 20), 0u);
+  EXPECT_EQ(Shown(*video, 32, 20), kRed);
+  EXPECT_EQ(Shown(*video, 95, 20), kBlue);
+  EXPECT_EQ(Shown(*video, 96, 20), 0u);
+  int32_t gx = -1, gy = -1;
+  video->WindowToGamePosition(33, 20, gx, gy);
+  EXPECT_EQ(gx, 1);
+  EXPECT_EQ(gy, 20);
+  video->WindowToGamePosition(10, 20, gx, gy);
+  EXPECT_LT(gx, 0);
+
+  // Twice as large: scaled by 2 all over.
+  SDL_SetWindowSize(video->Window(), 128, 96);
+  video->Redraw();
+  EXPECT_EQ(Shown(*video, 2, 2), kGreen);
+  EXPECT_EQ(Shown(*video, 40, 40), kRed);
+  EXPECT_EQ(Shown(*video, 120, 90), kBlue);
+  video->WindowToGamePosition(127, 95, gx, gy);
+  EXPECT_EQ(gx, 63);
+  EXPECT_EQ(gy, 47);
 }
 
 TEST_F(SdlVideoTest, InputArrivesAsVirtualKeysAndGamePositions) {

@@ -46,6 +46,8 @@ class TSdlVideo : public TVideo {
   uint32_t WindowId() const;
   // The SDL window once it is open (the parent of message boxes), else null.
   SDL_Window* Window() const { return window_; }
+  // The renderer that draws the window (to read back what it shows).
+  SDL_Renderer* Renderer() const { return renderer_; }
 
  private:
   TLetterbox WindowBox() const;
