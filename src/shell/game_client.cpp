@@ -130,13 +130,21 @@ bool TGameClient::StartUp() {
   var_host_->SetProject(project_.get());
   ConnectGameServices(*services_, *project_);
   if (project_->CallMan() != nullptr) funcs_->SetCallStack(project_->CallMan());
-  if (project_->Width > 0 && project_->Height > 0) {
-    Bases->SetWidth(project_->Width);
-    Bases->SetHeight(project_->Height);
-    Bases->GetBase(0)->InvalidateAll();
-    Bases->GetBase(1)->InvalidateAll();
+  if (QuitFlag != 0) return false;
+  // The screen size comes from the settings file and sizes the window and
+  // every screen bitmap: a size no screen can have ends the start.
+  const int32_t width = project_->Width, height = project_->Height;
+  if (width < 1 || height < 1 || width > TOrbaBaseList::kMaxScreenSide || height > TOrbaBaseList::kMaxScreenSide) {
+    PrintWarning("the game's screen of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels cannot be shown (1 to " + std::to_string(TOrbaBaseList::kMaxScreenSide) + " a side)");
+    QuitFlag = 1;
+    return false;
   }
-  return QuitFlag == 0;
+  Bases->SetWidth(width);
+  Bases->SetHeight(height);
+  Bases->GetBase(0)->InvalidateAll();
+  Bases->GetBase(1)->InvalidateAll();
+  return true;
 }
 
 int32_t TGameClient::ScreenWidth() const { return project_ ? project_->Width : 0; }

@@ -149,6 +149,16 @@ TEST(GameRun, StartFailuresStopWithTheirMessage) {
       << r.output;
   EXPECT_FALSE(Has(r.output, "tick 1")) << r.output;
 
+  // A screen no window can have opens none.
+  int sized_games = 0;
+  for (const char* size : {"Width = 0", "Height = -5", "Width = 8193", "Height = 100000"}) {
+    const std::string sized = dir / ("sized" + std::to_string(++sized_games));
+    BuildGame("counter", sized, true, {size});
+    r = Play(sized, 2, true);
+    EXPECT_EQ(r.exit_code, 1) << size;
+    EXPECT_TRUE(Has(r.output, "start up\nstart-up failed\nstop ticks\nshut down\n")) << size << r.output;
+  }
+
   // A second player of the same folder ends at once.
   BuildGame("counter", dir / "locked", false);
   {
