@@ -24,7 +24,7 @@ struct TProjectEnvironment;
 class TSysFuncMan;
 class TVrFileManager;
 
-// The global object manager's scene as a piece of a game slot: the whole
+// The global object manager's scene as a section of a game slot: the whole
 // object tree with its event queue and focus. A scene that cannot be read
 // leaves the current one as it was.
 class TObjectManagerScene : public TSceneSection {
