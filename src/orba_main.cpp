@@ -44,7 +44,8 @@ const char kUsage[] =
     "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n"
     "A folder GAME with orba.opb or game.dat runs its script pages; --events\n"
     "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
-    "[ARG ...]]]\") and --trace also receives the script's trace lines.\n"
+    "[ARG ...]]]\"; a SENDER that names no object of the game leaves the event\n"
+    "without a sender) and --trace also receives the script's trace lines.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -116,7 +117,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 // Message boxes of a run without a window: each is named in the trace and
 // on standard error and answered with its first button, except that OK and
 // Cancel boxes are answered Cancel and OK in turn, so that a request for a
-// disc is given up and the quit question after it is confirmed.
+// disc is given up and the quit question after it is confirmed, and of two
+// requests to close the window the first is refused, the second confirmed.
 class TLoggedMessageBoxes : public orba::TMessageBoxService {
  public:
   orba::TDialogResult Show(const orba::TDialogRequest& request) override {
@@ -169,15 +171,19 @@ int RunWindowed(const TOptions& options) {
   orba::TSdlVideo video;
   orba::TSdlInput input(video);
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
-  orba::SetMessageBoxService(std::make_shared<orba::TSdlMessageBoxes>());
+  const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
+  orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TBlankGame blank("orba");
   orba::TGameClient game_client(options.game, orba::TScriptedEvents());
   orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
+  // Boxes from now on belong to the game's window.
+  boxes->SetParent(video.Window());
   if (started) orba::RunRealTime(runner);
   runner.ShutDown();
+  boxes->SetParent(nullptr);
   return started ? 0 : 1;
 #else
   std::fprintf(stderr, "orba: this build has no window; use --headless\n");

@@ -93,12 +93,25 @@ TScriptedEvents TScriptedEvents::FromFile(const std::string& path) {
   }
 }
 
-void TScriptedEvents::QueueDue(int32_t tick, TStandaloneObjects& objects) const {
+void TScriptedEvents::QueueDue(int32_t tick, TObjectServices& objects, std::vector<std::string>* missing) const {
+  TTimerList* queue = objects.EventQueue();
+  if (queue == nullptr) return;
   for (const TEventScriptLine& e : events_) {
     if (e.Tick != tick) continue;
-    const TObjectHandle sender = e.Sender.empty() ? TObjectHandle{} : objects.Sender(e.Sender);
-    objects.EventQueue()->QueueEvent(sender, e.Label, &e.Args, e.Code);
+    TObjectHandle sender;
+    // An empty name would find the active screen root: it means no sender.
+    if (!e.Sender.empty()) {
+      sender = objects.FindObject(e.Sender);
+      if (!sender && missing != nullptr) missing->push_back(e.Sender);
+    }
+    queue->QueueEvent(sender, e.Label, &e.Args, e.Code);
   }
+}
+
+void TScriptedEvents::QueueDue(int32_t tick, TStandaloneObjects& objects) const {
+  for (const TEventScriptLine& e : events_)
+    if (e.Tick == tick && !e.Sender.empty()) objects.Sender(e.Sender);
+  QueueDue(tick, static_cast<TObjectServices&>(objects));
 }
 
 }  // namespace orba

@@ -1,11 +1,14 @@
-// Script events without screen objects: a stand-in object registry that
-// holds senders by name only, and a schedule of events read from lines of
-// the form
+// Scripted script events: a schedule of events read from lines of the form
 //   tick N: event LABEL [SENDER [CODE [ARG ...]]]
 // (words separated by blanks; CODE is the handler property's id, 36 =
 // left button down when left out; "-" as SENDER means no sender). Before
-// tick N runs, the runner queues the events of that tick, so that handlers
-// can be run and tested before the object manager exists.
+// tick N runs, the runner queues the events of that tick into the event
+// queue of the objects the game runs with, each sender looked up there by
+// name.
+//
+// For pages run without a screen there is also a stand-in object registry
+// that holds senders by name only, so that handlers can be run and tested
+// before an object manager exists.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +64,14 @@ class TScriptedEvents {
   static TScriptedEvents FromFile(const std::string& path);
 
   void Add(TEventScriptLine event) { events_.push_back(std::move(event)); }
-  // Queues every event of Tick, in file order.
+  // Queues every event of Tick, in file order, into the objects' event
+  // queue (nothing when they have none). A sender is the object FindObject
+  // answers for its name; a name that finds no object (never made, or freed
+  // already) leaves the event without a sender, as a saved event of a freed
+  // object loads, and is added to Missing when given.
+  void QueueDue(int32_t tick, TObjectServices& objects, std::vector<std::string>* missing = nullptr) const;
+  // The same with the stand-in registry, which registers each sender name on
+  // first use, so that every sender exists.
   void QueueDue(int32_t tick, TStandaloneObjects& objects) const;
   size_t Count() const { return events_.size(); }
 

@@ -1,13 +1,17 @@
 #include "shell/game_client.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "core/disk_path.h"
 #include "core/game_clock.h"
 #include "core/sjis_case.h"
 #include "core/vr_file_manager.h"
 #include "items/base_list.h"
+#include "platform/dialogs.h"
+#include "platform/host.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
 #include "script/script_random.h"
@@ -23,6 +27,11 @@ void PrintWarning(const std::string& text) {
 }
 
 }  // namespace
+
+std::string ExitQuestion(bool japanese) {
+  return japanese ? "\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"  // 終了しますか？
+                  : "Do you want to quit?";
+}
 
 TGameLocation LocateGame(const std::string& game) {
   TGameLocation where;
@@ -81,6 +90,7 @@ bool TGameClient::StartUp() {
   if (!lock_) {
     lock_refused_ = true;
     Trace("another player runs this game");
+    std::fprintf(stderr, "orba: another player runs this game\n");
     return false;
   }
   SeedRandomFromClock();
@@ -91,14 +101,12 @@ bool TGameClient::StartUp() {
 
   InitOrbaGlobals();
   objects_started_ = true;
-  // Scripted events name their senders through the stand-in registry, so a
-  // run with them keeps it; the objects are still drawn.
-  TObjectServices& objects = events_.Count() > 0 ? static_cast<TObjectServices&>(objects_) : Bases->Services;
+  TObjectServices& objects = Bases->Services;
 
   store_ = std::make_unique<TParamCollection>();
   funcs_ = std::make_unique<TSysFuncMan>(*store_);
   Bases->Services.Funcs = funcs_.get();
-  var_host_ = std::make_unique<TGameVarHost>(objects);
+  var_host_ = std::make_unique<TShellVarHost>(objects);
   store_->SetHost(var_host_.get());
 
   TProjectEnvironment env;
@@ -122,19 +130,37 @@ bool TGameClient::StartUp() {
   var_host_->SetProject(project_.get());
   ConnectGameServices(*services_, *project_);
   if (project_->CallMan() != nullptr) funcs_->SetCallStack(project_->CallMan());
-  if (project_->Width > 0 && project_->Height > 0) {
-    Bases->SetWidth(project_->Width);
-    Bases->SetHeight(project_->Height);
-    Bases->GetBase(0)->InvalidateAll();
-    Bases->GetBase(1)->InvalidateAll();
+  if (QuitFlag != 0) return false;
+  // The screen size comes from the settings file and sizes the window and
+  // every screen bitmap: a size no screen can have ends the start.
+  const int32_t width = project_->Width, height = project_->Height;
+  if (width < 1 || height < 1 || width > TOrbaBaseList::kMaxScreenSide || height > TOrbaBaseList::kMaxScreenSide) {
+    PrintWarning("the game's screen of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels cannot be shown (1 to " + std::to_string(TOrbaBaseList::kMaxScreenSide) + " a side)");
+    QuitFlag = 1;
+    return false;
   }
-  return QuitFlag == 0;
+  Bases->SetWidth(width);
+  Bases->SetHeight(height);
+  Bases->GetBase(0)->InvalidateAll();
+  Bases->GetBase(1)->InvalidateAll();
+  return true;
 }
 
 int32_t TGameClient::ScreenWidth() const { return project_ ? project_->Width : 0; }
 int32_t TGameClient::ScreenHeight() const { return project_ ? project_->Height : 0; }
 std::string TGameClient::Title() const { return project_ ? project_->Title : std::string(); }
 bool TGameClient::PauseWhenInactive() const { return project_ && project_->PauseWhenInactive != 0; }
+
+void TGameClient::WindowOpened(TVideo& video) {
+  if (var_host_) var_host_->SetVideo(&video);
+}
+
+bool TGameClient::CloseQuery() {
+  if (!project_) return true;
+  const std::string question = ExitQuestion(Host().UserLanguageIsJapanese());
+  return MessageBoxes().Ask(project_->Title, question, TDialogButtons::OkCancel) == TDialogAnswer::Ok;
+}
 
 void TGameClient::ReleaseExpiredFiles() {
   if (TVrFileManager* files = VrFileManager()) files->LockList.ReleaseExpired(FrameTime);
@@ -144,7 +170,12 @@ void TGameClient::DeleteTempFiles() { DeleteVrTempFiles(); }
 
 void TGameClient::RunInterpreter() {
   if (!project_) return;
-  events_.QueueDue(TickCount, objects_);
+  if (objects_started_ && Bases != nullptr && events_.Count() > 0) {
+    std::vector<std::string> missing;
+    events_.QueueDue(TickCount, Bases->Services, &missing);
+    for (const std::string& name : missing)
+      PrintWarning("tick " + std::to_string(TickCount) + ": no object \"" + name + "\"; the event has no sender");
+  }
   project_->Run();
 }
 
@@ -189,37 +220,65 @@ void TGameClient::Draw() {
   if (objects_started_ && Bases != nullptr) Bases->Draw();
 }
 
+// Copies the active root's dirty rectangles to the window and empties the
+// dirty lists of both roots: the inactive root was painted in this tick too,
+// and a screen change invalidates both roots whole.
 void TGameClient::Present(TVideo& video) {
   if (!objects_started_ || Bases == nullptr) return;
   TOrbaBase* root = Bases->ActiveBase();
-  TCustomDIBX* dib = root != nullptr ? root->GetDIB() : nullptr;
-  if (dib == nullptr || dib->IsEmpty() || root->Dirty.Count() == 0) return;
   const int32_t width = std::min(root->Width, Bases->Width);
   const int32_t height = std::min(root->Height, Bases->Height);
-  if (width <= 0 || height <= 0) return;
+  const std::vector<TScreenRect> dirty = CopyDirtyRects(*root, width, height);
+  Bases->GetBase(0)->Dirty.Clear();
+  Bases->GetBase(1)->Dirty.Clear();
+  if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
+}
+
+std::vector<TScreenRect> TGameClient::CopyDirtyRects(TOrbaBase& root, int32_t width, int32_t height) {
+  std::vector<TScreenRect> dirty;
+  TCustomDIBX* dib = root.GetDIB();
+  if (dib == nullptr || dib->IsEmpty() || root.Dirty.Count() == 0) return dirty;
+  if (width <= 0 || height <= 0 || width > dib->Width() || height > dib->Height()) return dirty;
   const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (frame_.size() != size) frame_.assign(size, 0);
-  std::vector<TScreenRect> dirty;
-  for (int32_t i = 0; i < root->Dirty.Count(); ++i) {
-    const TRect& r = root->Dirty.Get(i);
+  // A 32-bit screen with red high holds the window's pixels already: rows
+  // are copied from memory; any other form goes pixel by pixel.
+  const bool same_form =
+      dib->BitCount() == 32 && dib->RedShift() == 16 && dib->GreenShift() == 8 && dib->BlueShift() == 0;
+  const uint8_t* origin = same_form ? dib->Lock(0, 0) : nullptr;
+  const std::ptrdiff_t pitch = dib->Pitch();
+  for (int32_t i = 0; i < root.Dirty.Count(); ++i) {
+    const TRect& r = root.Dirty.Get(i);
     const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
-    for (int32_t y = top; y < bottom; ++y)
-      for (int32_t x = left; x < right; ++x)
-        frame_[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
-            dib->GetPixel(x, y) & 0xFFFFFFu;
+    for (int32_t y = top; y < bottom; ++y) {
+      uint32_t* out = frame_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      if (origin != nullptr) {
+        const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch;
+        for (int32_t x = left; x < right; ++x) {
+          uint32_t pixel = 0;
+          std::memcpy(&pixel, row + static_cast<size_t>(x) * 4u, sizeof pixel);
+          out[x] = pixel & 0xFFFFFFu;
+        }
+      } else {
+        for (int32_t x = left; x < right; ++x) out[x] = dib->GetPixel(x, y) & 0xFFFFFFu;
+      }
+    }
     dirty.push_back(TScreenRect{left, top, right, bottom});
   }
-  root->Dirty.Clear();
-  if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
+  if (origin != nullptr) dib->Unlock();
+  return dirty;
 }
 
 bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLoad(); }
 
 void TGameClient::ShutDown() {
   project_.reset();
-  if (var_host_) var_host_->SetProject(nullptr);
+  if (var_host_) {
+    var_host_->SetProject(nullptr);
+    var_host_->SetVideo(nullptr);
+  }
   if (funcs_) funcs_->SetCallStack(nullptr);
   DetachGameServices(services_);
   funcs_.reset();

@@ -12,8 +12,12 @@
 // project has given the screen size and freed after the project. Window
 // input goes to the manager and its roots; each tick updates its input,
 // idles and draws it, and the active root's dirty rectangles are presented.
-// Scripted events are queued into the manager's event queue under senders
-// kept by the stand-in registry, which only names them.
+// Scripted events are queued into the manager's event queue, their senders
+// looked up by name among the game's objects, so that a run with them uses
+// the same object services as one without.
+//
+// Closing the window asks first (OK and Cancel, titled with the project's
+// Title, in Japanese when the user's language is Japanese).
 #pragma once
 
 #include <cstdint>
@@ -26,11 +30,13 @@
 #include "script/project.h"
 #include "script/run_loop_events.h"
 #include "script/sys_func.h"
-#include "script/system_var_host_impl.h"
 #include "shell/game_services.h"
+#include "shell/shell_var_host.h"
 #include "shell/tick_client.h"
 
 namespace orba {
+
+class TOrbaBase;
 
 // Where the player's game lies: GAME as the command line names it.
 struct TGameLocation {
@@ -39,6 +45,10 @@ struct TGameLocation {
   std::string Package;              // a package file named directly, or empty
   std::string LockName;             // the folder one player at a time may run
 };
+// The question closing the window asks: Japanese for a Japanese user,
+// English for any other (Shift-JIS).
+std::string ExitQuestion(bool japanese);
+
 // A folder is a command-line folder; a file ending in ".exe" or ".scr" is the
 // game's program; any other file is a package whose folder takes the
 // command-line place (save.dat lies beside it).
@@ -56,6 +66,8 @@ class TGameClient : public TTickClient {
   int32_t ScreenHeight() const override;
   std::string Title() const override;
   bool PauseWhenInactive() const override;
+  void WindowOpened(TVideo& video) override;
+  bool CloseQuery() override;
   void ReleaseExpiredFiles() override;
   void DeleteTempFiles() override;
   void RunInterpreter() override;
@@ -74,6 +86,9 @@ class TGameClient : public TTickClient {
   void Idle() override;
   void Draw() override;
   void Present(TVideo& video) override;
+  // Copies the root's dirty rectangles, cut to Width x Height, into the
+  // frame buffer of that size and answers them.
+  std::vector<TScreenRect> CopyDirtyRects(TOrbaBase& root, int32_t width, int32_t height);
 
   std::string game_;
   TGameLocation location_;
@@ -83,10 +98,9 @@ class TGameClient : public TTickClient {
   bool files_started_ = false;
   bool objects_started_ = false;
   std::vector<uint32_t> frame_;
-  TStandaloneObjects objects_;
   std::unique_ptr<TParamCollection> store_;
   std::unique_ptr<TSysFuncMan> funcs_;
-  std::unique_ptr<TGameVarHost> var_host_;
+  std::unique_ptr<TShellVarHost> var_host_;
   std::unique_ptr<TGameServices> services_;
   std::unique_ptr<TProject> project_;
 };

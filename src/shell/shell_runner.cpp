@@ -47,6 +47,7 @@ bool TShellRunner::StartUp() {
   const int32_t width = client_.ScreenWidth(), height = client_.ScreenHeight();
   Trace("window " + std::to_string(width) + "x" + std::to_string(height));
   video_.CreateWindow(width, height, client_.Title());
+  client_.WindowOpened(video_);
   Trace("start ticks");
   ticks_.Restart();
   started_ = true;

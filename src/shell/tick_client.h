@@ -27,6 +27,8 @@ class TTickClient {
   virtual std::string Title() const = 0;
   // True when the game should stand still while its window is inactive.
   virtual bool PauseWhenInactive() const { return false; }
+  // The window has opened; it stays open until ShutDown has run.
+  virtual void WindowOpened(TVideo& video) {}
 
   // Window input, handed over as it arrives between ticks (never Close).
   virtual void HandleInput(const TInputEvent& event) {}

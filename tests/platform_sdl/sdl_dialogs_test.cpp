@@ -1,5 +1,7 @@
 // Without a display a box cannot be shown; the player must then take the
-// cautious answer (the last button) rather than proceed as if confirmed.
+// cautious answer (the last button) rather than proceed as if confirmed,
+// except that OK/Cancel boxes take Cancel and OK in turn so that a disc
+// request and a close request cannot ask for ever.
 #include "platform/sdl/sdl_dialogs.h"
 
 #include <SDL.h>
@@ -19,6 +21,10 @@ TEST(SdlMessageBoxes, WithoutADisplayTheLastButtonAnswers) {
   const TDialogResult r = boxes.Show(custom);
   EXPECT_EQ(r.Answer, TDialogAnswer::Custom);
   EXPECT_EQ(r.CustomIndex, 2);
+  TDialogRequest quit{"t", "quit?", TDialogButtons::OkCancel, {}};
+  EXPECT_EQ(boxes.Show(quit).Answer, TDialogAnswer::Cancel);
+  EXPECT_EQ(boxes.Show(quit).Answer, TDialogAnswer::Ok);
+  EXPECT_EQ(boxes.Show(quit).Answer, TDialogAnswer::Cancel);
 }
 
 }  // namespace

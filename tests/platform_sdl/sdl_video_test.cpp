@@ -1,29 +1,20 @@
-// Smoke tests of the SDL window under SDL's "dummy" video driver, which
-// needs no display; they are skipped where that driver cannot start.
+// Tests of the SDL window under SDL's "dummy" video driver.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
+#include "sdl_window_fixture.h"
 
 namespace orba {
 namespace {
 
-class SdlVideoTest : public ::testing::Test {
+class SdlVideoTest : public test::SdlWindowTest {
  protected:
-  void SetUp() override {
-    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
-    try {
-      video = std::make_unique<TSdlVideo>();
-    } catch (const ESdlError& e) {
-      GTEST_SKIP() << e.what();
-    }
-  }
-
-  void Push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
   void PushKey(Uint32 type, SDL_Keycode key, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
     SDL_Event e{};
     e.type = type;
@@ -38,8 +29,6 @@ class SdlVideoTest : public ::testing::Test {
     for (TInputEvent e; input.NextEvent(e);) events.push_back(e);
     return events;
   }
-
-  std::unique_ptr<TSdlVideo> video;
 };
 
 TEST_F(SdlVideoTest, OpensPresentsAndMapsPositions) {
@@ -61,6 +50,50 @@ TEST_F(SdlVideoTest, OpensPresentsAndMapsPositions) {
   video->SetFullScreen(false);
   EXPECT_FALSE(video->FullScreen());
   video->Redraw();
+}
+
+// The picture keeps only what the dirty rectangles brought, is scaled into
+// a resized window with its aspect kept between black bars, and positions
+// in the window map back to the game pixel under them.
+TEST_F(SdlVideoTest, DirtyPartsReachTheWindowScaledBetweenBars) {
+  constexpr uint32_t kRed = 0xFF0000u, kBlue = 0x0000FFu, kGreen = 0x00FF00u;
+  video->CreateWindow(64, 48, "");
+  std::vector<uint32_t> frame(64 * 48);
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) frame[static_cast<size_t>(y * 64 + x)] = x < 32 ? kRed : kBlue;
+  video->Present({frame.data(), 64, 48, 64}, {{0, 0, 64, 48}});
+  EXPECT_EQ(Shown(0, 0), kRed);
+  EXPECT_EQ(Shown(63, 47), kBlue);
+  // A new frame, but only its top-left corner is dirty.
+  std::fill(frame.begin(), frame.end(), kGreen);
+  video->Present({frame.data(), 64, 48, 64}, {{0, 0, 8, 8}});
+  EXPECT_EQ(Shown(7, 7), kGreen);
+  EXPECT_EQ(Shown(8, 8), kRed);
+  EXPECT_EQ(Shown(40, 0), kBlue);
+
+  // Twice as wide: the picture at 1:1 in the middle, bars of 32 either side.
+  SDL_SetWindowSize(video->Window(), 128, 48);
+  video->Redraw();
+  EXPECT_EQ(Shown(31, 20), 0u);
+  EXPECT_EQ(Shown(32, 20), kRed);
+  EXPECT_EQ(Shown(95, 20), kBlue);
+  EXPECT_EQ(Shown(96, 20), 0u);
+  int32_t gx = -1, gy = -1;
+  video->WindowToGamePosition(33, 20, gx, gy);
+  EXPECT_EQ(gx, 1);
+  EXPECT_EQ(gy, 20);
+  video->WindowToGamePosition(10, 20, gx, gy);
+  EXPECT_LT(gx, 0);
+
+  // Twice as large: scaled by 2 all over.
+  SDL_SetWindowSize(video->Window(), 128, 96);
+  video->Redraw();
+  EXPECT_EQ(Shown(2, 2), kGreen);
+  EXPECT_EQ(Shown(40, 40), kRed);
+  EXPECT_EQ(Shown(120, 90), kBlue);
+  video->WindowToGamePosition(127, 95, gx, gy);
+  EXPECT_EQ(gx, 63);
+  EXPECT_EQ(gy, 47);
 }
 
 TEST_F(SdlVideoTest, InputArrivesAsVirtualKeysAndGamePositions) {

@@ -19,29 +19,14 @@
 #include "core/install_record.h"
 #include "core/instance_lock.h"
 #include "support/test_support.h"
+#include "shell/test_games.h"
 
 namespace orba {
 namespace {
 
 namespace fs = std::filesystem;
 
-// Copies a test game's sources, with the settings lines given replaced or
-// added, and builds it into Out (a package "game.dat" inside Out, or the
-// game's files when Folder).
-void BuildGame(const std::string& name, const std::string& out, bool folder,
-               const std::vector<std::string>& extra_settings = {}) {
-  const test::TempDir src;
-  fs::copy(test::TestsPath("games/" + name), src.path(), fs::copy_options::recursive);
-  if (!extra_settings.empty()) {
-    std::ofstream opb(src / "orba.opb.txt", std::ios::app);
-    for (const std::string& line : extra_settings) opb << line << '\n';
-  }
-  fs::create_directories(out);
-  const test::CommandResult r =
-      folder ? test::RunOrbaTool({"game", "build", "--folder", src.path(), "-o", out})
-             : test::RunOrbaTool({"game", "build", src.path(), "-o", out + "/game.dat"});
-  ASSERT_EQ(r.exit_code, 0) << r.output;
-}
+using test::BuildGame;
 
 test::CommandResult Play(const std::string& game, int ticks, bool trace = false) {
   std::vector<std::string> argv{ORBA_PLAYER_PATH, "--headless", "--ticks", std::to_string(ticks)};
@@ -53,11 +38,7 @@ test::CommandResult Play(const std::string& game, int ticks, bool trace = false)
   return test::RunCommand(argv);
 }
 
-std::string Dump(const std::string& save_dat) {
-  const test::CommandResult r = test::RunOrbaTool({"save", "dump", save_dat});
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  return r.output;
-}
+std::string Dump(const std::string& save_dat) { return test::DumpSave(save_dat); }
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -167,6 +148,16 @@ TEST(GameRun, StartFailuresStopWithTheirMessage) {
                             "\xe3\x81\x8c\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93"))
       << r.output;
   EXPECT_FALSE(Has(r.output, "tick 1")) << r.output;
+
+  // A screen no window can have opens none.
+  int sized_games = 0;
+  for (const char* size : {"Width = 0", "Height = -5", "Width = 8193", "Height = 100000"}) {
+    const std::string sized = dir / ("sized" + std::to_string(++sized_games));
+    BuildGame("counter", sized, true, {size});
+    r = Play(sized, 2, true);
+    EXPECT_EQ(r.exit_code, 1) << size;
+    EXPECT_TRUE(Has(r.output, "start up\nstart-up failed\nstop ticks\nshut down\n")) << size << r.output;
+  }
 
   // A second player of the same folder ends at once.
   BuildGame("counter", dir / "locked", false);
@@ -284,6 +275,118 @@ TEST(GameRun, ProgramFileFindsItsDataBesideIt) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_TRUE(Has(r.output, "window 320x240\n")) << r.output;
   EXPECT_TRUE(Has(Dump(game + "/save.dat"), "var runs int = 1"));
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// Closing the window asks first: the headless player refuses the first
+// request and confirms the second. The confirmed close runs the exit page
+// and writes the status save, which the next run finds.
+TEST(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, false);
+  test::WriteFileBytes(dir / "input.txt", test::Bytes("tick 3: close\ntick 5: close\n"));
+  struct TRun {
+    const char* language;    // LC_ALL, or null for an English one
+    const char* question;    // the box's line as the trace shows it (UTF-8)
+  };
+  const TRun runs[] = {
+      {nullptr, "message box counter: Do you want to quit?\n"},
+      // 終了しますか？
+      {"ja_JP.UTF-8",
+       "message box counter: \xe7\xb5\x82\xe4\xba\x86\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b\xef\xbc\x9f\n"},
+  };
+  const char* saved_lc_all = std::getenv("LC_ALL");
+  const std::string saved = saved_lc_all != nullptr ? saved_lc_all : "";
+  int run_number = 0;
+  for (const TRun& run : runs) {
+    ++run_number;
+    if (run.language != nullptr) setenv("LC_ALL", run.language, 1);
+    else setenv("LC_ALL", "C", 1);
+    const test::CommandResult r = test::RunCommand(
+        {ORBA_PLAYER_PATH, "--headless", "--ticks", "20", "--input", dir / "input.txt", "--trace", "-", game});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    // Refused before tick 3: ticks 3 and 4 run. Confirmed before tick 5: the
+    // program ends without it.
+    const std::string refused = std::string("input close\n") + run.question + "tick 3 clock 45 frame 15\n";
+    EXPECT_TRUE(Has(r.output, refused)) << r.output;
+    EXPECT_TRUE(Has(r.output, std::string("tick 4 clock 60 frame 15\ninput close\n") + run.question +
+                                  "stop ticks\nshut down\n"))
+        << r.output;
+    EXPECT_FALSE(Has(r.output, "tick 5 ")) << r.output;
+    const std::string dump = Dump(game + "/save.dat");
+    EXPECT_TRUE(Has(dump, "var exits int = " + std::to_string(run_number))) << dump;
+    EXPECT_TRUE(Has(dump, "var runs int = " + std::to_string(run_number))) << dump;
+  }
+  if (saved_lc_all != nullptr) setenv("LC_ALL", saved.c_str(), 1);
+  else unsetenv("LC_ALL");
+}
+
+// A second player started on the folder a running player holds ends at once
+// and touches nothing.
+TEST(GameRun, ASecondPlayerOfTheSameFolderEndsAtOnce) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("counter", game, false);
+  int out[2];
+  ASSERT_EQ(pipe(out), 0);
+  const pid_t first = fork();
+  if (first == 0) {
+    dup2(out[1], 1);
+    close(out[0]);
+    close(out[1]);
+    // Many ticks, each traced: once the pipe is full the player waits for
+    // its reader, holding the folder.
+    execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, "--headless", "--ticks", "100000000", "--trace", "-", game.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_GT(first, 0);
+  close(out[1]);
+  // The first player holds the folder once it has started its ticks.
+  std::string seen;
+  char buffer[4096];
+  while (seen.find("start ticks\n") == std::string::npos) {
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    seen.append(buffer, static_cast<size_t>(n));
+  }
+  ASSERT_NE(seen.find("start ticks\n"), std::string::npos) << seen;
+  const test::CommandResult second = Play(game, 2, true);
+  EXPECT_EQ(second.exit_code, 1);
+  EXPECT_EQ(second.output, "start up\nanother player runs this game\nstart-up failed\nstop ticks\nshut down\n");
+
+  ::kill(first, SIGKILL);
+  int status = 0;
+  ::waitpid(first, &status, 0);
+  close(out[0]);
+  // Neither wrote a save: the first was killed, the second never started.
+  EXPECT_FALSE(fs::exists(game + "/save.dat"));
+}
+
+// Scripted events go into the game's own event queue: a sender named there
+// is the game's object, so its handler changes the real box; a name that no
+// object carries leaves the event without a sender.
+TEST(GameRun, ScriptedEventsNameTheGamesObjects) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  BuildGame("events", game, false);
+  test::WriteFileBytes(dir / "events.txt",
+                       test::Bytes("tick 2: event paint.osb btn\ntick 3: event log.osb ghost 33\n"));
+  const test::CommandResult r =
+      test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "4", "--events", dir / "events.txt", "--trace",
+                        "-", "--screenshot", dir / "shot.png", game});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(Has(r.output, "tick 2 clock 30 frame 15\n0000001e : <Event>paint.osb(1)\n")) << r.output;
+  EXPECT_TRUE(Has(r.output, "tick 3 clock 45 frame 15\n0000002d : <Event>log.osb(1)\n")) << r.output;
+  EXPECT_TRUE(Has(Dump(game + "/save.dat"), "var log str = \"[btn][]\"")) << Dump(game + "/save.dat");
+  EXPECT_EQ(test::PngPixels(dir / "shot.png", "(0, 0), (15, 15), (16, 16), (63, 47)"),
+            "[(0, 255, 0), (0, 255, 0), (0, 0, 0), (0, 0, 0)]\n");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -58,9 +59,17 @@ TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
   box.numbuttons = static_cast<int>(data.size());
   box.buttons = data.data();
   int chosen = -1;
-  if (SDL_ShowMessageBox(&box, &chosen) != 0 || chosen < 0 || static_cast<size_t>(chosen) >= buttons.size()) {
-    // No box could be shown (or it was closed without a button): the last
-    // button is the cautious answer (Cancel, No), as closing a box means.
+  if (SDL_ShowMessageBox(&box, &chosen) != 0) {
+    std::fprintf(stderr, "orba: %s: %s (%s)\n", title.c_str(), text.c_str(), SDL_GetError());
+    if (request.Buttons == TDialogButtons::OkCancel) {
+      cancel_next_ = !cancel_next_;
+      return TDialogResult{cancel_next_ ? TDialogAnswer::Cancel : TDialogAnswer::Ok, -1};
+    }
+    return buttons.back().Result;
+  }
+  if (chosen < 0 || static_cast<size_t>(chosen) >= buttons.size()) {
+    // Closed without a button: the last button is the cautious answer
+    // (Cancel, No), as closing a box means.
     return buttons.back().Result;
   }
   return buttons[static_cast<size_t>(chosen)].Result;

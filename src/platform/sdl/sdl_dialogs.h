@@ -1,4 +1,11 @@
 // Message boxes shown with SDL over the player's window.
+//
+// A box that cannot be shown (no display, no message-box support) is
+// printed on standard error and answered with its cautious last button
+// (Cancel, No), except that OK/Cancel boxes are answered Cancel and OK in
+// turn: a disc request is then given up and the quit question after it
+// confirmed instead of asking again for ever, and of two requests to close
+// the window the second closes it.
 #pragma once
 
 #include "platform/dialogs.h"
@@ -16,6 +23,7 @@ class TSdlMessageBoxes : public TMessageBoxService {
 
  private:
   SDL_Window* parent_;
+  bool cancel_next_ = false;  // OK/Cancel boxes that could not be shown
 };
 
 }  // namespace orba

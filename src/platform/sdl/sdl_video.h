@@ -44,6 +44,10 @@ class TSdlVideo : public TVideo {
   // A position in the window to game coordinates.
   void WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_t& gy) const;
   uint32_t WindowId() const;
+  // The SDL window once it is open (the parent of message boxes), else null.
+  SDL_Window* Window() const { return window_; }
+  // The renderer that draws the window (to read back what it shows).
+  SDL_Renderer* Renderer() const { return renderer_; }
 
  private:
   TLetterbox WindowBox() const;

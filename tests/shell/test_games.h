@@ -1,0 +1,52 @@
+// Test games of tests/games, built with orbatool for the shell's tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace orba::test {
+
+// Copies a test game's sources, with the settings lines given added, and
+// builds it into Out (a package "game.dat" inside Out, or the game's files
+// when Folder).
+inline void BuildGame(const std::string& name, const std::string& out, bool folder,
+                      const std::vector<std::string>& extra_settings = {}) {
+  namespace fs = std::filesystem;
+  const TempDir src;
+  fs::copy(TestsPath("games/" + name), src.path(), fs::copy_options::recursive);
+  if (!extra_settings.empty()) {
+    std::ofstream opb(src / "orba.opb.txt", std::ios::app);
+    for (const std::string& line : extra_settings) opb << line << '\n';
+  }
+  fs::create_directories(out);
+  const CommandResult r = folder ? RunOrbaTool({"game", "build", "--folder", src.path(), "-o", out})
+                                 : RunOrbaTool({"game", "build", src.path(), "-o", out + "/game.dat"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+}
+
+// "orbatool save dump" of a save file.
+inline std::string DumpSave(const std::string& save_dat) {
+  const CommandResult r = RunOrbaTool({"save", "dump", save_dat});
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  return r.output;
+}
+
+// Pillow's reading of a PNG file: the RGB values at the points (Python
+// tuples such as "(0, 0), (5, 3)") as Python prints their list, e.g.
+// "[(0, 255, 0), (0, 0, 0)]\n".
+inline std::string PngPixels(const std::string& png, const std::string& points) {
+  const std::string script =
+      "import sys\n"
+      "from PIL import Image\n"
+      "im = Image.open(sys.argv[1]).convert('RGB')\n"
+      "print([im.getpixel(p) for p in [" + points + "]])\n";
+  return RunCommand({ORBA_PYTHON, "-c", script, png}).output;
+}
+
+}  // namespace orba::test
