@@ -76,6 +76,12 @@ class TOrbaBlurBox final : public TOrbaBox {
   bool Idle() override;
 };
 
+// One tick of an afterimage's fade: Elapsed grows by the last tick's length;
+// true once it reaches Delay (the afterimage is then freed), otherwise Alpha
+// is StartAlpha less its share of (StartAlpha mod 256), rounded: a linear
+// fade to nothing over Delay milliseconds.
+bool FadeAfterimage(int32_t& elapsed, int32_t delay, int32_t start_alpha, int32_t& alpha);
+
 // A storage object of the cabinet commands: never drawn nor hit; objects
 // below it are not idled.
 class TOrbaCabinet final : public TOrbaControl {

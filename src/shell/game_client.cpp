@@ -7,6 +7,7 @@
 #include "core/game_clock.h"
 #include "core/sjis_case.h"
 #include "core/vr_file_manager.h"
+#include "film/film_loader.h"
 #include "items/base_list.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
@@ -90,6 +91,7 @@ bool TGameClient::StartUp() {
   Mount(files);
 
   InitOrbaGlobals();
+  InitFilmGlobals();
   objects_started_ = true;
   // Scripted events name their senders through the stand-in registry, so a
   // run with them keeps it; the objects are still drawn.
@@ -228,6 +230,7 @@ void TGameClient::ShutDown() {
   var_host_.reset();
   if (objects_started_) {
     objects_started_ = false;
+    DoneFilmGlobals();
     DoneOrbaGlobals();
   }
   ReleaseInstanceMutex(lock_);
