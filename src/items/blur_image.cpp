@@ -1,5 +1,7 @@
 #include "items/blur_image.h"
 
+#include <climits>
+
 #include "graphics/dibx.h"
 #include "items/anim_image.h"
 #include "items/base_list.h"
@@ -73,7 +75,7 @@ void TOrbaBlurImage::Attach(TOrbaCustomImage& source) {
   Alpha = StartAlpha;
   Delay = source.BlurDelay;
   SetParent(source.Parent);
-  SetPriority(source.Priority - 1);
+  SetPriority(source.Priority > INT32_MIN ? source.Priority - 1 : INT32_MIN);
   SetLeft(source.Left);
   SetTop(source.Top);
   SetAngle(source.Angle);
@@ -95,14 +97,8 @@ void TOrbaBlurImage::Attach(TOrbaCustomImage& source) {
   Invalidate();
 }
 
-bool TOrbaBlurImage::Idle() {
-  const bool answer = TOrbaCustomImage::Idle();
-  // A borrowed picture shows only while its source is there.
-  if (borrowed_ && (Manager == nullptr || Manager->Lookup(SourceItem) == nullptr)) return true;
-  int32_t alpha = Alpha;
-  if (FadeAfterimage(Elapsed, Delay, StartAlpha, alpha)) return true;
-  SetAlpha(alpha);
-  return answer;
+bool TOrbaBlurImage::Ended() const {
+  return borrowed_ && (Manager == nullptr || Manager->Lookup(SourceItem) == nullptr);
 }
 
 }  // namespace orba

@@ -124,7 +124,7 @@ bool TOrbaBox::Idle() {
       if (MovedSinceSnapshot()) {
         auto* blur = NewOrbaObject<TOrbaBlurBox>(Manager);
         blur->Name = Manager->MakeUniqueName(Name);
-        blur->SourceBox = Handle();
+        blur->SourceItem = Handle();
         blur->SetParent(Parent);
         blur->SetPriority(Priority);
         blur->SetBounds(Left, Top, Width, Height);
@@ -149,14 +149,6 @@ bool FadeAfterimage(int32_t& elapsed, int32_t delay, int32_t start_alpha, int32_
   alpha = static_cast<int32_t>(std::clamp<int64_t>(int64_t{start_alpha} - static_cast<int64_t>(std::nearbyint(faded)),
                                                    INT32_MIN, INT32_MAX));
   return false;
-}
-
-bool TOrbaBlurBox::Idle() {
-  const bool answer = TOrbaBox::Idle();
-  int32_t alpha = Alpha;
-  if (FadeAfterimage(Elapsed, Delay, StartAlpha, alpha)) return true;
-  SetAlpha(alpha);
-  return answer;
 }
 
 void TOrbaBox::SaveToStream(TKsBigStream& stream) const {
