@@ -97,8 +97,17 @@ void TOrbaBlurImage::Attach(TOrbaCustomImage& source) {
   Invalidate();
 }
 
+void TOrbaBlurImage::FreeSurface() {
+  Invalidate();
+  OverrideDIB = nullptr;
+  OverrideMask = nullptr;
+  Surface.reset();
+  Mask.reset();
+  dropped_ = true;
+}
+
 bool TOrbaBlurImage::Ended() const {
-  return borrowed_ && (Manager == nullptr || Manager->Lookup(SourceItem) == nullptr);
+  return dropped_ || (borrowed_ && (Manager == nullptr || Manager->Lookup(SourceItem) == nullptr));
 }
 
 }  // namespace orba

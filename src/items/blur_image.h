@@ -25,7 +25,9 @@ class TOrbaBlurImage final : public TOrbaAfterimage<TOrbaCustomImage> {
   bool IsAutoSized() const override { return false; }
   // The covered rectangle is invalidated whether or not a picture is shown.
   void Invalidate() override { InvalidateBounds(); }
-  void FreeSurface() override {}
+  // Around a display change the afterimage lets its picture go and ends;
+  // it is not rebuilt.
+  void FreeSurface() override;
   void RestoreSurface() override {}
 
  protected:
@@ -37,6 +39,7 @@ class TOrbaBlurImage final : public TOrbaAfterimage<TOrbaCustomImage> {
   // The picture of a shown cell or film frame belongs to the source: it is
   // kept alive by holding its cache entry, or copied when it has none.
   bool borrowed_ = false;
+  bool dropped_ = false;
   TBrixItem* entry_ = nullptr;
 };
 

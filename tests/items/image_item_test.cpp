@@ -559,6 +559,23 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
   EXPECT_TRUE(Afterimages(manager_).empty());
   EXPECT_EQ(BrixCollection()->FindKey("m.brx"), nullptr);
 
+  // A brightened cell's bitmap is the cell's own: the afterimage copies it.
+  TOrbaImages* bright = NewItem<TOrbaImages>();
+  bright->SetSource("two.brx");
+  bright->SetBrightness(5);
+  bright->SetBlurSpan(30);
+  bright->SetBlurDelay(300);
+  bright->SetLeft(5);
+  manager_.Idle();
+  ASSERT_EQ(Afterimages(manager_).size(), 1u);
+  TOrbaBlurImage* copy = Afterimages(manager_)[0];
+  EXPECT_NE(copy->GetDIB(), bright->GetDIB());
+  bright->SetSource("");
+  EXPECT_EQ(copy->GetDIB()->GetPixel(0, 0) & 0xFFFFFF, 0x050506u);
+  manager_.FreeObject(bright);
+  manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());
+
   // A still image's own bitmap is shared and outlives the image.
   TOrbaImage* still = NewItem<TOrbaImage>();
   still->SetSource("p.png");
@@ -576,6 +593,13 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
   ASSERT_EQ(Afterimages(manager_).size(), 1u);
   EXPECT_EQ(blurs[0]->GetDIB()->Width(), kW);
   Paint();
+  // Around a display change afterimages let their pictures go and end.
+  manager_.FreeSurface();
+  manager_.RestoreSurface();
+  EXPECT_EQ(blurs[0]->GetDIB(), nullptr);
+  Paint();
+  manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());
   FrameTime = saved;
 }
 
