@@ -156,9 +156,8 @@ TOrbaImageList* TOrbaImages::GetImageList() const {
   return Strips[static_cast<size_t>(strip)].get();
 }
 
-static bool HasExtension(const std::string& name, const char* ext) {
-  const size_t n = std::char_traits<char>::length(ext);
-  return name.size() >= n && SjisLowerCase(name.substr(name.size() - n)) == ext;
+static bool IsBrixName(const std::string& name) {
+  return name.size() >= 4 && SjisLowerCase(name.substr(name.size() - 4)) == ".brx";
 }
 
 void TOrbaImages::SetSource(std::string v) {
@@ -171,15 +170,21 @@ void TOrbaImages::SetSource(std::string v) {
   }
   Strips[0]->Clear();
   Motion.reset();
-  if (HasExtension(Source, ".brx")) {
+  if (IsBrixName(Source)) {
     Strips[0]->LoadBrix(this, Source, false);
-  } else if (HasExtension(Source, ".omt")) {
-    StartMotion(Source);
+  } else if (IsFilmName(Source)) {
+    try {
+      StartMotion(Source);
+    } catch (...) {
+      // A film that cannot be played leaves the item without a picture.
+      SetWidth(0);
+      SetHeight(0);
+      throw;
+    }
     if (Motion != nullptr) {
       Motion->Step();
       Motion->Rewind();
     } else {
-      // Without a film the item shows nothing.
       SetWidth(0);
       SetHeight(0);
     }
@@ -226,7 +231,7 @@ void TOrbaImages::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const int32_t kept_remaining = Remaining;
   Repeat = ReadStreamBool(stream);
   AutoScrap = ReadStreamBool(stream);
-  SetSource(ReadStreamString(stream));
+  LoadSource(ReadStreamString(stream));
   OnPlayEnd = ReadStreamString(stream);
   if (version >= 104) OnIdle = ReadStreamString(stream);
   SetIndex(kept);

@@ -421,8 +421,13 @@ void TOrbaBaseList::SetSoundOn(bool on) {
   if (OnSoundOn) OnSoundOn(on);
 }
 
+bool TOrbaBaseList::GetCGDither() const {
+  const TBrixCollection* cache = BrixCollection();
+  return cache != nullptr ? cache->Dither : CGDither;
+}
+
 void TOrbaBaseList::SetCGDither(bool on) {
-  if (on == CGDither) return;
+  if (on == GetCGDither()) return;
   CGDither = on;
   // The picture cache decodes with the same setting from now on.
   if (TBrixCollection* cache = BrixCollection()) cache->SetDither(on);

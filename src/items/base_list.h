@@ -16,6 +16,7 @@
 
 #include "core/clip_list.h"
 #include "graphics/dibx.h"
+#include "items/brix_cache.h"
 #include "items/orba_object.h"
 #include "script/event_queue.h"
 
@@ -127,10 +128,14 @@ class TBaseListServices final : public TObjectServices {
   void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
                    const std::vector<std::string>& names,
                    const std::vector<bool>& name_valid) override;
+  bool GetCGDither() const override;
+  void SetCGDither(bool value) override;
+  TSaveSection* ImageCacheSection() override { return &cache_setting_; }
 
  private:
   TOrbaObject* Find(TObjectHandle object) const;
   TOrbaBaseList& manager_;
+  TBrixCacheSetting cache_setting_;
 };
 
 class TOrbaBaseList : public TOrbaComponent {
@@ -161,7 +166,8 @@ class TOrbaBaseList : public TOrbaComponent {
   TCustomDIBX* Presentation = nullptr;
   // Sound switch of the media managers (set by the media layer).
   std::function<void(bool)> OnSoundOn;
-  // Dithering flag of the picture cache (kept by the cache's owner).
+  // Dithering flag while there is no picture cache; with one, the cache's
+  // own flag is the setting.
   bool CGDither = false;
 
   bool GetAutoName() const override { return false; }
@@ -208,7 +214,7 @@ class TOrbaBaseList : public TOrbaComponent {
   TOrbaObject* GetFocusObject() const { return Lookup(Focus); }
   void SetFocusObject(TOrbaObject* object);
   void SetSoundOn(bool on);
-  bool GetCGDither() const { return CGDither; }
+  bool GetCGDither() const;
   void SetCGDither(bool on);
 
   bool GetKeyPush(int32_t key) const { return InKeys(key) && KeyPush[static_cast<size_t>(key)] != 0; }

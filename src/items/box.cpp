@@ -35,13 +35,7 @@ void TOrbaBox::SetSource(std::string v) {
   if (v == Source) return;
   Source = std::move(v);
   Motion.reset();
-  const size_t dot = Source.rfind('.');
-  if (dot != std::string::npos && Source.size() - dot == 4) {
-    std::string ext = Source.substr(dot);
-    for (char& c : ext)
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (ext == ".omt") StartMotion(Source);
-  }
+  if (IsFilmName(Source)) StartMotion(Source);
 }
 
 void TOrbaBox::SetRepeat(bool v) {
@@ -130,7 +124,7 @@ bool TOrbaBox::Idle() {
       if (MovedSinceSnapshot()) {
         auto* blur = NewOrbaObject<TOrbaBlurBox>(Manager);
         blur->Name = Manager->MakeUniqueName(Name);
-        blur->SourceBox = Handle();
+        blur->SourceItem = Handle();
         blur->SetParent(Parent);
         blur->SetPriority(Priority);
         blur->SetBounds(Left, Top, Width, Height);
@@ -148,13 +142,13 @@ bool TOrbaBox::Idle() {
   return answer;
 }
 
-bool TOrbaBlurBox::Idle() {
-  const bool answer = TOrbaBox::Idle();
-  Elapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{Elapsed} + FrameTime, INT32_MAX));
-  if (Elapsed >= Delay || Delay <= 0) return true;
-  const double faded = static_cast<double>(Elapsed) / Delay * (StartAlpha % 256);
-  SetAlpha(StartAlpha - static_cast<int32_t>(std::nearbyint(faded)));
-  return answer;
+bool FadeAfterimage(int32_t& elapsed, int32_t delay, int32_t start_alpha, int32_t& alpha) {
+  elapsed = static_cast<int32_t>(std::min<int64_t>(int64_t{elapsed} + FrameTime, INT32_MAX));
+  if (elapsed >= delay || delay <= 0) return true;
+  const double faded = static_cast<double>(elapsed) / delay * (start_alpha % 256);
+  alpha = static_cast<int32_t>(std::clamp<int64_t>(int64_t{start_alpha} - static_cast<int64_t>(std::nearbyint(faded)),
+                                                   INT32_MIN, INT32_MAX));
+  return false;
 }
 
 void TOrbaBox::SaveToStream(TKsBigStream& stream) const {
@@ -180,7 +174,7 @@ void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Alpha = ReadStreamInt(stream);
   if (version >= 104) {
     OnIdle = ReadStreamString(stream);
-    SetSource(ReadStreamString(stream));
+    LoadSource(ReadStreamString(stream));
     Repeat = ReadStreamBool(stream);
     AutoScrap = ReadStreamBool(stream);
     OnPlayEnd = ReadStreamString(stream);

@@ -55,25 +55,51 @@ class TOrbaBox : public TOrbaControl {
   bool MovedSinceSnapshot() const;
 };
 
-// An afterimage of a box: fades from half the box's alpha to nothing over
-// Delay milliseconds and then removes itself. It is not part of the saved
-// scene.
-class TOrbaBlurBox final : public TOrbaBox {
+// One tick of an afterimage's fade: Elapsed grows by the last tick's length;
+// true once it reaches Delay (the afterimage is then freed), otherwise Alpha
+// is StartAlpha less its share of (StartAlpha mod 256), rounded: a linear
+// fade to nothing over Delay milliseconds.
+bool FadeAfterimage(int32_t& elapsed, int32_t delay, int32_t start_alpha, int32_t& alpha);
+
+// An afterimage: a copy of an item left behind where the item was, fading
+// from StartAlpha to nothing over Delay milliseconds and then freed. It is
+// not part of the saved scene and sorts below its source, fainter ones
+// first.
+template <class TItem>
+class TOrbaAfterimage : public TItem {
  public:
-  explicit TOrbaBlurBox(TOrbaBaseList* manager) : TOrbaBox(manager) {}
+  using TItem::TItem;
   int32_t Elapsed = 0;
   int32_t Delay = 0;
   int32_t StartAlpha = 0;
-  TObjectHandle SourceBox;
+  TObjectHandle SourceItem;
 
   uint8_t GetCompoType() const override { return CT_NONE; }
   int32_t GetDelay() const override { return Delay; }
   void SetDelay(int32_t v) override { Delay = v; }
   bool IsAfterimage() const override { return true; }
   bool IsAfterimageOf(const TOrbaObject* source) const override {
-    return source != nullptr && source->Serial == SourceBox.Id;
+    return source != nullptr && source->Serial == SourceItem.Id;
   }
-  bool Idle() override;
+  // The item's own tick, then one step of the fade.
+  bool Idle() override {
+    const bool answer = TItem::Idle();
+    if (Ended()) return true;
+    int32_t alpha = this->GetAlpha();
+    if (FadeAfterimage(Elapsed, Delay, StartAlpha, alpha)) return true;
+    this->SetAlpha(alpha);
+    return answer;
+  }
+
+ protected:
+  // True when the afterimage must go before its time.
+  virtual bool Ended() const { return false; }
+};
+
+// An afterimage of a box.
+class TOrbaBlurBox final : public TOrbaAfterimage<TOrbaBox> {
+ public:
+  using TOrbaAfterimage::TOrbaAfterimage;
 };
 
 // A storage object of the cabinet commands: never drawn nor hit; objects

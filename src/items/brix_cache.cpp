@@ -304,6 +304,20 @@ void TBrixCollection::LoadFromStream(TKsBigStream& stream, int32_t version) {
   if (version > 100) Dither = ReadStreamBool(stream);
 }
 
+void TBrixCacheSetting::SaveToStream(TKsBigStream& stream) {
+  if (g_cache != nullptr)
+    g_cache->SaveToStream(stream);
+  else
+    TImageCacheSetting::SaveToStream(stream);
+}
+
+void TBrixCacheSetting::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  if (g_cache != nullptr)
+    g_cache->LoadFromStream(stream, version);
+  else
+    TImageCacheSetting::LoadFromStream(stream, version);
+}
+
 TBrixCollection* BrixCollection() { return g_cache; }
 
 void InitBrixCollection() {

@@ -20,6 +20,7 @@
 #include "core/rect_utils.h"
 #include "graphics/custom_dibx.h"
 #include "graphics/dibx.h"
+#include "script/save_sections.h"
 
 namespace orba {
 
@@ -125,6 +126,14 @@ class TBrixCollection : public THashCollection {
  private:
   friend class TBrixItem;
   void Unlist(TBrixItem* item);
+};
+
+// The global cache's piece of the status save: its dithering flag, written
+// and read by the cache itself (the empty form's byte while there is none).
+class TBrixCacheSetting : public TImageCacheSetting {
+ public:
+  void SaveToStream(TKsBigStream& stream) override;
+  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 };
 
 // Key of a file name in a variant.

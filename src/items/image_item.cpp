@@ -7,6 +7,7 @@
 #include "graphics/dibx_rotate.h"
 #include "graphics/wave_surface.h"
 #include "items/base_list.h"
+#include "items/blur_image.h"
 #include "items/brix_cache.h"
 #include "items/image_cells.h"
 #include "core/game_clock.h"
@@ -203,10 +204,15 @@ void TOrbaCustomImage::UpdateHeight() { UpdateAxis(true); }
 // ---- painting ------------------------------------------------------------------
 
 void TOrbaCustomImage::Invalidate() {
+  TCustomDIBX* dib = GetDIB();
+  if (dib == nullptr || dib->IsEmpty()) return;
+  InvalidateBounds();
+}
+
+void TOrbaCustomImage::InvalidateBounds() {
   if (!Visible) return;
   TOrbaBase* screen = GetScreen();
-  TCustomDIBX* dib = GetDIB();
-  if (screen == nullptr || dib == nullptr || dib->IsEmpty()) return;
+  if (screen == nullptr) return;
   TRect r = Angle != 0 ? RotatedBoundsRect() : TOrbaControl::GetBoundsRect();
   if (Parent != nullptr && !Parent->ClipToBounds(r)) return;
   if (ClipActive()) {
@@ -362,15 +368,22 @@ bool TOrbaCustomImage::Idle() {
     UpdateHeight();
     Invalidate();
   }
-  if (BlurSpan > 0 && BlurDelay > 0) {
-    BlurElapsed = AddMilliseconds(BlurElapsed, FrameTime);
-    if (BlurElapsed >= BlurSpan) {
-      BlurElapsed = 0;
-      TCustomDIBX* dib = GetDIB();
-      if (dib != nullptr && !dib->IsEmpty()) RecordBlurState();
-    }
-  }
+  StepAfterimages();
   return answer;
+}
+
+void TOrbaCustomImage::StepAfterimages() {
+  if (BlurSpan <= 0 || BlurDelay <= 0 || Manager == nullptr) return;
+  BlurElapsed = AddMilliseconds(BlurElapsed, FrameTime);
+  if (BlurElapsed < BlurSpan) return;
+  BlurElapsed = 0;
+  if (Left == LastLeft && Top == LastTop && GetIndex() == LastIndex && Angle == LastAngle && ZoomX == LastZoomX &&
+      ZoomY == LastZoomY && GetScrollX() == LastScrollX && GetScrollY() == LastScrollY)
+    return;
+  TCustomDIBX* dib = GetDIB();
+  if (dib == nullptr || dib->IsEmpty()) return;
+  NewOrbaObject<TOrbaBlurImage>(Manager)->Attach(*this);
+  RecordBlurState();
 }
 
 void TOrbaCustomImage::FreeSurface() {

@@ -20,9 +20,11 @@ class TOrbaCustomImage : public TOrbaControl {
   ~TOrbaCustomImage() override;
 
   int32_t FilmColorKey = -1;
-  std::unique_ptr<TCustomDIBX> Surface;
+  // Shared with the afterimages that show it (TOrbaBlurImage), so that
+  // they outlive a change of the item's picture or the item itself.
+  std::shared_ptr<TCustomDIBX> Surface;
   TCustomDIBX* OverrideDIB = nullptr;
-  std::unique_ptr<TCustomDIBX> Mask;
+  std::shared_ptr<TCustomDIBX> Mask;
   TCustomDIBX* OverrideMask = nullptr;
   int32_t Alpha = 255;
   int32_t ZoomX = 256, ZoomY = 256;
@@ -100,6 +102,13 @@ class TOrbaCustomImage : public TOrbaControl {
  protected:
   void MarkChildrenResize();
   void RecordBlurState();
+  // The screen rectangle the item covers (rotated bounds when turned), cut
+  // by its parent and its clip window, into the screen's dirty list.
+  void InvalidateBounds();
+  // The afterimage step of Idle: every BlurSpan milliseconds an item that
+  // moved, turned, zoomed, scrolled or changed its cell leaves a fading copy
+  // of its current picture behind.
+  void StepAfterimages();
 
  private:
   TRect RotatedBoundsRect() const;

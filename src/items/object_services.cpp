@@ -128,4 +128,8 @@ void TBaseListServices::MoveCabinet(const std::string& cabinet_name, bool save, 
   if (cabinet->GetChildCount() == 0) cabinet->Scrap();
 }
 
+bool TBaseListServices::GetCGDither() const { return manager_.GetCGDither(); }
+
+void TBaseListServices::SetCGDither(bool value) { manager_.SetCGDither(value); }
+
 }  // namespace orba

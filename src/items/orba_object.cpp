@@ -4,6 +4,7 @@
 #include <atomic>
 #include <climits>
 
+#include "core/sjis_case.h"
 #include "core/stream_encoding.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
@@ -24,6 +25,10 @@ bool IsInternalName(const std::string& name) { return !name.empty() && name[0] =
 }  // namespace
 
 void SetMotionFactory(TMotionFactory factory) { motion_factory = factory; }
+
+bool IsFilmName(const std::string& name) {
+  return name.size() >= 4 && SjisLowerCase(name.substr(name.size() - 4)) == ".omt";
+}
 
 // ---- TOrbaObject -------------------------------------------------------------------------------
 
@@ -704,6 +709,14 @@ void TOrbaControl::PositionChanged() {
 void TOrbaControl::StartMotion(const std::string& file_name) {
   Motion.reset();
   if (motion_factory != nullptr) Motion = motion_factory(*this, file_name);
+}
+
+void TOrbaControl::LoadSource(std::string source) {
+  try {
+    SetSource(std::move(source));
+  } catch (const EFilmError&) {
+    // The source stays recorded; the item shows no film.
+  }
 }
 
 void TOrbaControl::StopMotion() {

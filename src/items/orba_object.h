@@ -19,6 +19,7 @@
 
 #include "core/big_stream.h"
 #include "core/containers.h"
+#include "core/errors.h"
 #include "core/rect_utils.h"
 #include "core/vocab.h"
 #include "script/object_services.h"
@@ -204,6 +205,15 @@ class TOrbaMotion {
 using TMotionFactory = std::unique_ptr<TOrbaMotion> (*)(TOrbaControl& owner,
                                                         const std::string& file_name);
 void SetMotionFactory(TMotionFactory factory);
+// The error of a film that cannot be played, raised by the motion factory
+// out of StartMotion; it leaves an item's source setter like any other
+// error of a picture file.
+class EFilmError : public EOrbaError {
+ public:
+  using EOrbaError::EOrbaError;
+};
+// True when Name ends in ".omt" (letter case ignored): a film file.
+bool IsFilmName(const std::string& name);
 
 class TOrbaControl : public TOrbaComponent {
  public:
@@ -366,6 +376,10 @@ class TOrbaControl : public TOrbaComponent {
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 
  protected:
+  // Applies a source read from a saved scene. A film that cannot be played
+  // leaves the item without it, as when the source was first set, instead
+  // of failing the whole saved game.
+  void LoadSource(std::string source);
   // Whether a child takes part in the saved tree.
   static bool Saved(const TOrbaObject& child);
   TArrayString PointerArgs() const;

@@ -16,6 +16,7 @@ class TTimerList;
 class TComComponent;
 class TCustomParam;
 class TParamCollectionItem;
+class TSaveSection;
 
 struct TObjectHandle {
   uint64_t Id = 0;  // 0: no object; serials are never reused
@@ -80,6 +81,12 @@ class TObjectServices {
   virtual bool GetWheelUp() const { return false; }
   virtual int32_t GetMouseX() const { return 0; }
   virtual int32_t GetMouseY() const { return 0; }
+  // "@CGDither": the picture cache's dithering flag.
+  virtual bool GetCGDither() const { return false; }
+  virtual void SetCGDither(bool value) {}
+  // The picture cache's piece of the status save, or nullptr to keep the
+  // empty form.
+  virtual TSaveSection* ImageCacheSection() { return nullptr; }
 };
 
 }  // namespace orba

@@ -38,6 +38,8 @@ class TGameVarHost : public TCallManVarHost {
   bool GetKeyPush(int32_t key) override { return objects_.GetKeyPush(key); }
   bool GetKeyClick(int32_t key) override { return objects_.GetKeyClick(key); }
   bool GetKeyRepeat(int32_t key) override { return objects_.GetKeyRepeat(key); }
+  bool GetCGDither() override { return objects_.GetCGDither(); }
+  void SetCGDither(bool value) override { objects_.SetCGDither(value); }
 
   int32_t GetScrWidth() override;
   int32_t GetScrHeight() override;

@@ -9,6 +9,7 @@
 #include "core/game_clock.h"
 #include "core/sjis_case.h"
 #include "core/vr_file_manager.h"
+#include "film/film_loader.h"
 #include "items/base_list.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
@@ -100,6 +101,7 @@ bool TGameClient::StartUp() {
   Mount(files);
 
   InitOrbaGlobals();
+  InitFilmGlobals();
   objects_started_ = true;
   TObjectServices& objects = Bases->Services;
 
@@ -287,6 +289,7 @@ void TGameClient::ShutDown() {
   var_host_.reset();
   if (objects_started_) {
     objects_started_ = false;
+    DoneFilmGlobals();
     DoneOrbaGlobals();
   }
   ReleaseInstanceMutex(lock_);

@@ -4,6 +4,7 @@
 #include "core/stream_encoding.h"
 #include "core/vr_file_manager.h"
 #include "graphics/brix.h"
+#include "items/base_list.h"
 #include "items/brix_cache.h"
 #include "items/image_cells.h"
 #include "support/test_support.h"
@@ -175,6 +176,36 @@ TEST_F(CacheFixture, DitherSettingIsSavedFromVersion101AndReloadsAlike) {
   EXPECT_EQ(old_stream.GetPosition(), 0);
   other.LoadFromStream(old_stream, 101);
   EXPECT_TRUE(other.Dither);
+}
+
+TEST_F(CacheFixture, StatusSavePieceIsTheCachesDitheringFlag) {
+  TOrbaBaseList manager;
+  TSaveSection& piece = *manager.Services.ImageCacheSection();
+  // "@CGDither" reads and writes the cache's own flag.
+  manager.Services.SetCGDither(true);
+  EXPECT_TRUE(cache().Dither);
+  EXPECT_TRUE(manager.Services.GetCGDither());
+  TKsMemoryStream saved;
+  piece.SaveToStream(saved);
+  EXPECT_EQ(test::ToHex(saved.TakeBytes()), "01");
+  // Loading stores the byte without re-decoding; the variable follows.
+  TKsMemoryStream off(test::FromHex("00"));
+  piece.LoadFromStream(off, 103);
+  EXPECT_FALSE(cache().Dither);
+  EXPECT_FALSE(manager.GetCGDither());
+  // Version 100 holds no byte; a stream cut short raises and changes nothing.
+  cache().Dither = true;
+  TKsMemoryStream empty;
+  piece.LoadFromStream(empty, 100);
+  EXPECT_TRUE(cache().Dither);
+  EXPECT_THROW(piece.LoadFromStream(empty, 101), EReadError);
+  EXPECT_TRUE(cache().Dither);
+  // Without a cache the piece keeps the empty form's byte.
+  FinalBrixCollection();
+  TKsMemoryStream none;
+  piece.SaveToStream(none);
+  EXPECT_EQ(test::ToHex(none.TakeBytes()), "00");
+  InitBrixCollection();
 }
 
 // ---- image cells ------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "graphics/brix.h"
 #include "items/anim_image.h"
 #include "items/base_list.h"
+#include "items/blur_image.h"
 #include "items/brix_cache.h"
 #include "items/still_image.h"
 #include "script/call_man.h"
@@ -439,6 +440,167 @@ TEST_F(ImageItemFixture, ImgNewMakesAnAnimatedImageWithItsDelayExpression) {
   item->SetIndex(2);
   EXPECT_EQ(item->Remaining, 100 + 100 + 50);
   manager_.Services.Funcs = nullptr;
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// The afterimages in the manager, in z-order of their parent.
+std::vector<TOrbaBlurImage*> Afterimages(TOrbaBaseList& m) {
+  std::vector<TOrbaBlurImage*> found;
+  for (TOrbaControl* c : m.GetBase(0)->Children)
+    if (auto* blur = dynamic_cast<TOrbaBlurImage*>(c)) found.push_back(blur);
+  return found;
+}
+
+size_t IndexIn(const std::vector<TOrbaControl*>& list, const TOrbaObject* o) {
+  return static_cast<size_t>(std::find(list.begin(), list.end(), o) - list.begin());
+}
+
+TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
+  WriteCells("one.brx", {100}, 3, 2);
+  const int32_t saved = FrameTime;
+  FrameTime = 15;
+  TOrbaImages* item = NewItem<TOrbaImages>();
+  item->SetName("ship");
+  item->SetSource("one.brx");
+  item->SetPriority(5);
+  item->SetAlpha(255);
+  item->SetBlurSpan(30);
+  item->SetBlurDelay(90);
+  // Standing still, it leaves nothing however long it waits.
+  for (int i = 0; i < 10; ++i) manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());
+  item->SetLeft(7);
+  manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());  // 15 of 30 ms
+  manager_.Idle();
+  std::vector<TOrbaBlurImage*> blurs = Afterimages(manager_);
+  ASSERT_EQ(blurs.size(), 1u);
+  TOrbaBlurImage* first = blurs[0];
+  EXPECT_EQ(first->GetCompoType(), CT_NONE);
+  EXPECT_EQ(first->Name.rfind("ship", 0), 0u);
+  EXPECT_NE(first->Name, "ship");
+  EXPECT_EQ(first->Priority, 4);
+  EXPECT_EQ(first->Left, 7);
+  EXPECT_EQ(first->Width, 3);
+  EXPECT_EQ(first->StartAlpha, 127);
+  EXPECT_EQ(first->Delay, 90);
+  // The cell's bitmap is shared, not copied.
+  EXPECT_EQ(first->GetDIB(), item->GetDIB());
+  // Made during the manager's idle pass, it faded once in that pass:
+  // 127 - round(15 / 90 x 127).
+  EXPECT_EQ(first->Elapsed, 15);
+  EXPECT_EQ(first->Alpha, 127 - 21);
+  // A second afterimage after the next move; the older, fainter one sorts
+  // first and both lie below the item.
+  item->SetTop(3);
+  manager_.Idle();
+  manager_.Idle();
+  blurs = Afterimages(manager_);
+  ASSERT_EQ(blurs.size(), 2u);
+  const std::vector<TOrbaControl*>& z = manager_.GetBase(0)->Children;
+  EXPECT_EQ(blurs[0], first);
+  EXPECT_LT(first->Alpha, blurs[1]->Alpha);
+  EXPECT_LT(IndexIn(z, blurs[1]), IndexIn(z, item));
+  EXPECT_EQ(blurs[1]->Top, 3);
+  // The afterimage is drawn with its own alpha where the item stood.
+  Paint();
+  EXPECT_NE(Screen(7, 3), 0u);
+  // The first one's time is up after 90 ms: six ticks in all.
+  manager_.Idle();
+  manager_.Idle();
+  EXPECT_EQ(first->Elapsed, 75);
+  manager_.Idle();
+  blurs = Afterimages(manager_);
+  ASSERT_EQ(blurs.size(), 1u);
+  // Afterimages are not part of the saved scene.
+  RegisterImageItems();
+  TKsMemoryStream scene;
+  manager_.SaveToStream(scene);
+  TOrbaBaseList loaded;
+  scene.SetPosition(0);
+  loaded.LoadFromStream(scene, kSceneVersion);
+  EXPECT_EQ(loaded.GetObjectCount(), 1);
+  loaded.Reset();
+  FrameTime = saved;
+}
+
+TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
+  WriteCells("two.brx", {100, 100}, 3, 2);
+  const int32_t saved = FrameTime;
+  FrameTime = 30;
+  TOrbaImages* item = NewItem<TOrbaImages>();
+  item->SetSource("m.brx");
+  item->SetBlurSpan(30);
+  item->SetBlurDelay(300);
+  item->SetLeft(10);
+  manager_.Idle();
+  ASSERT_EQ(Afterimages(manager_).size(), 1u);
+  // The item shows another file elsewhere: the old one's cached frame and
+  // mask stay for the afterimage, which still draws them.
+  item->SetLeft(30);
+  item->SetSource("two.brx");
+  EXPECT_NE(BrixCollection()->FindKey("m.brx"), nullptr);
+  Paint();
+  const int32_t faded = Afterimages(manager_)[0]->Alpha;
+  EXPECT_EQ(faded, 127 - 13);  // 30 of 300 ms
+  for (int32_t x = 0; x < kW; ++x) {
+    const bool shown = alpha_[static_cast<size_t>(x)] == 255;
+    EXPECT_TRUE(Near(Screen(10 + x, 0), shown ? Blend(Ref(x, 0), 0, faded) : 0u)) << x << " " << Screen(10 + x, 0);
+  }
+  // Once the source is gone its afterimages go, and the frames with them.
+  item->Scrap();
+  manager_.Idle();
+  manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());
+  EXPECT_EQ(BrixCollection()->FindKey("m.brx"), nullptr);
+
+  // A brightened cell's bitmap is the cell's own: the afterimage copies it.
+  TOrbaImages* bright = NewItem<TOrbaImages>();
+  bright->SetSource("two.brx");
+  bright->SetBrightness(5);
+  bright->SetBlurSpan(30);
+  bright->SetBlurDelay(300);
+  bright->SetLeft(5);
+  manager_.Idle();
+  ASSERT_EQ(Afterimages(manager_).size(), 1u);
+  TOrbaBlurImage* copy = Afterimages(manager_)[0];
+  EXPECT_NE(copy->GetDIB(), bright->GetDIB());
+  bright->SetSource("");
+  EXPECT_EQ(copy->GetDIB()->GetPixel(0, 0) & 0xFFFFFF, 0x050506u);
+  manager_.FreeObject(bright);
+  manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());
+
+  // A still image's own bitmap is shared and outlives the image.
+  TOrbaImage* still = NewItem<TOrbaImage>();
+  still->SetSource("p.png");
+  still->SetAlpha(511);
+  still->SetBlurSpan(30);
+  still->SetBlurDelay(300);
+  still->SetLeft(20);
+  manager_.Idle();
+  std::vector<TOrbaBlurImage*> blurs = Afterimages(manager_);
+  ASSERT_EQ(blurs.size(), 1u);
+  EXPECT_EQ(blurs[0]->GetDIB(), still->GetDIB());
+  EXPECT_EQ(blurs[0]->StartAlpha, 255);
+  manager_.FreeObject(still);
+  manager_.Idle();
+  ASSERT_EQ(Afterimages(manager_).size(), 1u);
+  EXPECT_EQ(blurs[0]->GetDIB()->Width(), kW);
+  Paint();
+  // Around a display change afterimages let their pictures go and end.
+  manager_.FreeSurface();
+  manager_.RestoreSurface();
+  EXPECT_EQ(blurs[0]->GetDIB(), nullptr);
+  Paint();
+  manager_.Idle();
+  EXPECT_TRUE(Afterimages(manager_).empty());
+  FrameTime = saved;
 }
 
 }  // namespace

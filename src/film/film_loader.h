@@ -1,0 +1,31 @@
+// The film loader. Films (".omt" files of tracks that animate items, sounds
+// and transitions over time) are not played by this build: the loader
+// refuses every film with the unsupported-format error, and an item whose
+// source is a film is left without a picture and without a motion.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "items/orba_object.h"
+
+namespace orba {
+
+// "このファイル形式には対応していません"
+inline constexpr char kMsgUnsupportedFormat[] =
+    "\x82\xb1\x82\xcc\x83t\x83@\x83" "C\x83\x8b\x8c`\x8e\xae\x82\xc9\x82\xcd\x91\xce\x89\x9e\x82\xb5\x82\xc4\x82"
+    "\xa2\x82\xdc\x82\xb9\x82\xf1";
+
+// Loads the film FileName: raises EFilmError with the message
+// FileName + ":" + kMsgUnsupportedFormat (the name as it was given).
+[[noreturn]] void LoadFilmFile(const std::string& file_name);
+
+// The motion factory of the items: a motion playing FileName on Owner.
+std::unique_ptr<TOrbaMotion> CreateFilmMotion(TOrbaControl& owner, const std::string& file_name);
+
+// Installs the film loader as the items' motion factory (start-up, after
+// the object manager's globals); DoneFilmGlobals takes it away again.
+void InitFilmGlobals();
+void DoneFilmGlobals();
+
+}  // namespace orba
