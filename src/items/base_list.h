@@ -103,10 +103,23 @@ T* NewOrbaObject(TOrbaBaseList* manager) {
   return object;
 }
 
+// The manager's whole object tree, with its event queue and focus, as the
+// scene of a game slot. A scene that cannot be read leaves the current one
+// as it was.
+class TBaseListScene : public TSceneSection {
+ public:
+  explicit TBaseListScene(TOrbaBaseList& manager) : manager_(manager) {}
+  void SaveToStream(TKsBigStream& stream) override;
+  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
+
+ private:
+  TOrbaBaseList& manager_;
+};
+
 // What the interpreter needs of the objects, answered by one manager.
 class TBaseListServices final : public TObjectServices {
  public:
-  explicit TBaseListServices(TOrbaBaseList& manager) : manager_(manager) {}
+  explicit TBaseListServices(TOrbaBaseList& manager) : manager_(manager), scene_(manager) {}
   // The function library the commands' expressions run in.
   TSysFuncMan* Funcs = nullptr;
 
@@ -130,11 +143,13 @@ class TBaseListServices final : public TObjectServices {
                    const std::vector<bool>& name_valid) override;
   bool GetCGDither() const override;
   void SetCGDither(bool value) override;
+  TSceneSection* SceneSection() override { return &scene_; }
   TSaveSection* ImageCacheSection() override { return &cache_setting_; }
 
  private:
   TOrbaObject* Find(TObjectHandle object) const;
   TOrbaBaseList& manager_;
+  TBaseListScene scene_;
   TBrixCacheSetting cache_setting_;
 };
 

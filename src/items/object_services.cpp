@@ -128,6 +128,12 @@ void TBaseListServices::MoveCabinet(const std::string& cabinet_name, bool save, 
   if (cabinet->GetChildCount() == 0) cabinet->Scrap();
 }
 
+void TBaseListScene::SaveToStream(TKsBigStream& stream) { manager_.SaveToStream(stream); }
+
+void TBaseListScene::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  manager_.LoadFromStream(stream, version);
+}
+
 bool TBaseListServices::GetCGDither() const { return manager_.GetCGDither(); }
 
 void TBaseListServices::SetCGDither(bool value) { manager_.SetCGDither(value); }

@@ -17,6 +17,7 @@ class TComComponent;
 class TCustomParam;
 class TParamCollectionItem;
 class TSaveSection;
+class TSceneSection;
 
 struct TObjectHandle {
   uint64_t Id = 0;  // 0: no object; serials are never reused
@@ -84,8 +85,10 @@ class TObjectServices {
   // "@CGDither": the picture cache's dithering flag.
   virtual bool GetCGDither() const { return false; }
   virtual void SetCGDither(bool value) {}
-  // The picture cache's piece of the status save, or nullptr to keep the
-  // empty form.
+  // The pieces of saved state the objects keep, or nullptr to keep the empty
+  // forms: the scene of a game slot and the picture cache's piece of the
+  // status save.
+  virtual TSceneSection* SceneSection() { return nullptr; }
   virtual TSaveSection* ImageCacheSection() { return nullptr; }
 };
 

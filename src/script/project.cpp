@@ -115,6 +115,7 @@ void TProject::StartUp() {
     empty_ = std::make_unique<TEmptySaveSections>(*env_.Vars, Width, Height);
     TSaveSections sections = empty_->Sections();
     sections.RunState = &run_state_;
+    if (TSceneSection* scene = env_.Objects->SceneSection()) sections.Scene = scene;
     if (TSaveSection* cache = env_.Objects->ImageCacheSection()) sections.ImageCache = cache;
     if (env_.PlaceSaveSections) env_.PlaceSaveSections(sections);
     save_data_ = std::make_unique<TSaveDataFile>(GetSaveFileName(), sections);

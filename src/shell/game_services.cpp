@@ -4,22 +4,11 @@
 
 #include "core/big_stream.h"
 #include "core/vr_file_manager.h"
-#include "items/base_list.h"
 #include "script/project.h"
 #include "script/save_data.h"
 #include "script/sys_func.h"
 
 namespace orba {
-
-void TObjectManagerScene::SaveToStream(TKsBigStream& stream) {
-  if (Bases == nullptr) throw EOrbaError("no object manager");
-  Bases->SaveToStream(stream);
-}
-
-void TObjectManagerScene::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  if (Bases == nullptr) throw EOrbaError("no object manager");
-  Bases->LoadFromStream(stream, version);
-}
 
 TGameServices::TGameServices(TSysFuncMan& funcs, TVrFileManager& files)
     : funcs_(funcs), files_(files), db_funcs_(db_, this), file_funcs_(files, *this, this) {
@@ -41,7 +30,6 @@ void TGameServices::SetSaveData(TSaveDataFile* save_data) {
 void TGameServices::PlaceSaveSections(TSaveSections& sections) {
   sections.GameTables = &game_tables_;
   sections.StatusTables = &status_tables_;
-  if (Bases != nullptr) sections.Scene = &scene_;
 }
 
 bool TGameServices::FileAvailable(const std::string& name) {

@@ -2,7 +2,6 @@
 // game. The game client attaches them before the project starts, so that
 // the project's "save.dat" carries the game and status tables from the
 // first read of the status entry, and detaches them after the project went.
-// The game slots carry the global object manager's scene when it exists.
 #pragma once
 
 #include <cstdint>
@@ -24,15 +23,6 @@ struct TProjectEnvironment;
 class TSysFuncMan;
 class TVrFileManager;
 
-// The global object manager's scene as a section of a game slot: the whole
-// object tree with its event queue and focus. A scene that cannot be read
-// leaves the current one as it was.
-class TObjectManagerScene : public TSceneSection {
- public:
-  void SaveToStream(TKsBigStream& stream) override;
-  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
-};
-
 class TGameServices : public TGameFileSource, private TSaveFileStore, private TSaveSlotSource {
  public:
   // Registers the table and file functions with Funcs.
@@ -48,9 +38,8 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
   // The project's "save.dat" (or nullptr): the store of "save:" files and
   // the source of the save captions.
   void SetSaveData(TSaveDataFile* save_data);
-  // Puts the game and status tables, and the object manager's scene when
-  // the manager exists, into a save sections list in place of the empty
-  // forms.
+  // Puts the game and status tables into a save sections list in place of
+  // the empty table forms.
   void PlaceSaveSections(TSaveSections& sections);
   // A game reset: the game tables go, the status tables stay.
   void ClearGameTables() { db_.ClearGameTables(); }
@@ -71,7 +60,6 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
   TDBManager db_;
   TDBTablesSection game_tables_{db_, 0};
   TDBTablesSection status_tables_{db_, 1};
-  TObjectManagerScene scene_;
   TDBFuncService db_funcs_;
   TFileFuncService file_funcs_;
   std::unique_ptr<TSaveDataSlots> slots_;

@@ -83,12 +83,6 @@ void TShellVarHost::SetFullScreen(bool value) {
   if (video_ != nullptr) video_->SetFullScreen(value);
 }
 
-bool TShellVarHost::GetCGDither() { return Bases != nullptr && Bases->GetCGDither(); }
-
-void TShellVarHost::SetCGDither(bool value) {
-  if (Bases != nullptr) Bases->SetCGDither(value);
-}
-
 bool TShellVarHost::GetSoundOn() { return Bases != nullptr && Bases->SoundOn; }
 
 void TShellVarHost::SetSoundOn(bool value) {

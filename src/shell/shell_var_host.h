@@ -1,7 +1,7 @@
 // The "@" system variables that the running player answers itself: the
 // mouse, wheel and key state of the object manager's active screen root, the
-// manager's sound switch, picture dithering and keyboard focus, and the
-// window (full screen, the system pointer). Everything else is answered as
+// manager's sound switch and keyboard focus, and the window (full screen,
+// the system pointer). Everything else is answered as
 // the script layer's game host answers it.
 #pragma once
 
@@ -37,8 +37,6 @@ class TShellVarHost : public TGameVarHost {
 
   bool GetFullScreen() override;
   void SetFullScreen(bool value) override;
-  bool GetCGDither() override;
-  void SetCGDither(bool value) override;
   bool GetSoundOn() override;
   void SetSoundOn(bool value) override;
   // The focused object's name. Setting a name moves the focus only to a
