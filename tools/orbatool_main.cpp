@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 2, argv + argc);
   try {
     return it->second.fn(args);
+  } catch (const orba::EFOpenError& e) {
+    // The stream's error carries only the file's name.
+    return Fail("cannot open or create " + orba::SjisToUtf8(e.what()));
   } catch (const orba::EOrbaError& e) {
     return Fail(orba::SjisToUtf8(e.what()));
   } catch (const std::exception& e) {

@@ -136,6 +136,11 @@ TEST(GameBuild, FaultsNameTheSourceAndLeaveNoPackage) {
   EXPECT_FALSE(std::filesystem::exists(dir / "game.dat"));
 
   WriteText(dir / "src/scenes/sub.osb.txt", "*entry\n");
+  // A package into a folder that does not exist says what it could not create.
+  const auto nowhere = test::RunCommand(
+      {"sh", "-c", "\"$0\" game build \"$1\" -o \"$2\" 2>&1", ORBA_TOOL_PATH, dir / "src", dir / "none/game.dat"});
+  EXPECT_NE(nowhere.exit_code, 0);
+  EXPECT_NE(nowhere.output.find("cannot open or create"), std::string::npos) << nowhere.output;
   WriteText(dir / "src/main.osb", "a built page beside its source");
   EXPECT_THROW(BuildGame(Utf8ToSjis(dir / "src")), EOrbaError);
   std::filesystem::remove(dir / "src/main.osb");
