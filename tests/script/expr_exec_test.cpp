@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
+
 
 #include "core/stream_encoding.h"
 #include "script/param_text.h"
@@ -55,6 +57,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A variable that does not exist ends the run.
         RunCase{{"nothere + 1"}, "<nil>"}));
 
+// Appends "dest := value".
+void AddAssign(TOrbaParser& parser, const char* dest, int32_t value) {
+  TOpeData* op = parser.AddOp();
+  op->Op = ocTo;
+  op->Dest = dest;
+  op->AddInt(value);
+}
+
 // An error in the second of three operations keeps the first one's effect
 // and skips the third; assigning to an undeclared name is such an error.
 TEST(Exec, ErrorEndsTheRunSilently) {
@@ -62,22 +72,11 @@ TEST(Exec, ErrorEndsTheRunSilently) {
   env.Declare("x", PT_INT);
   env.Declare("z", PT_INT);
   TOrbaParser parser;
-  TOpeData* op = parser.AddOp();
-  op->Op = ocTo;
-  op->Dest = "x";
-  op->AddInt(1);
-  op = parser.AddOp();
-  op->Op = ocTo;
-  op->Dest = "undeclared";
-  op->AddInt(2);
-  op = parser.AddOp();
-  op->Op = ocTo;
-  op->Dest = "z";
-  op->AddInt(3);
+  AddAssign(parser, "x", 1);
+  AddAssign(parser, "undeclared", 2);
+  AddAssign(parser, "z", 3);
   ExecuteParser(parser, env.funcs);
-  EXPECT_EQ(env.Var("x"), "1");
-  EXPECT_EQ(env.Var("z"), "0");
-  EXPECT_EQ(env.Var("undeclared"), "<none>");
+  EXPECT_EQ(env.Var("x") + "|" + env.Var("z") + "|" + env.Var("undeclared"), "1|0|<none>");
   // Temporaries are gone after the run.
   EXPECT_EQ(env.store.Count(), 53);
 }
@@ -108,14 +107,10 @@ TEST_P(MalformedOps, EndTheRunOrDoNothing) {
   op->Dest = c.dest;
   op->FuncId = c.func;
   for (int32_t v : c.ints) op->AddInt(v);
-  TOpeData* next = parser.AddOp();
-  next->Op = ocTo;
-  next->Dest = "after";
-  next->AddInt(1);
+  AddAssign(parser, "after", 1);
   ExecuteParser(parser, env.funcs);
-  EXPECT_EQ(env.Var("after"), c.after);
-  EXPECT_EQ(env.Var("r"), c.r);
-  EXPECT_EQ(env.store.Count(), 53);
+  EXPECT_EQ(std::make_tuple(env.Var("after"), env.Var("r"), env.store.Count()),
+            std::make_tuple(std::string(c.after), std::string(c.r), 53));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -142,8 +137,7 @@ TEST(Exec, NestedRunHasItsOwnTemporaries) {
   env.Declare("s", PT_STR)->SetAsStr("y = 1.5 * 2");
   env.Declare("r", PT_STR);
   env.Run({"r = Calc(s) ++ Length(s)"});
-  EXPECT_EQ(env.Var("y"), "3");
-  EXPECT_EQ(env.Var("r"), "TRUE11");
+  EXPECT_EQ(env.Var("y") + "|" + env.Var("r"), "3|TRUE11");
   EXPECT_EQ(env.store.Count(), 54);
 }
 

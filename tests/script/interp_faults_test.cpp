@@ -43,9 +43,7 @@ TEST(InterpFaults, CommandThatRaisesAfterMovingStillLetsTheNextStart) {
 
 TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
   TInterp t;
-  TPageBuilder p;
-  p.Log("a");
-  t.Put("main.osb", p);
+  t.Put("main.osb", TPageBuilder().Log("a"));
   t.Cm.Start("main.osb");
   TRaising& bad = AddRaising(t.Cm, "main.osb");
   t.Tick();
@@ -58,12 +56,8 @@ TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
 
 TEST(InterpFaults, CommandThatRaisesInPlaceEndsAHandlersTick) {
   TInterp t;
-  TPageBuilder main;
-  main.Wait("0");
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
+  t.Put("main.osb", TPageBuilder().Wait("0"));
+  t.Put("h.osb", TPageBuilder().Log("h"));
   t.Cm.Start("main.osb");
   TRaising& bad = AddRaising(t.Cm, "h.osb");
   t.Raise("btn", "h.osb:");
@@ -82,9 +76,7 @@ TEST(InterpFaults, MissingCurrentPageEndsTheRun) {
   t.Tick();
   EXPECT_EQ(t.Cm.Continue, 0);
   // Events still run over a main flow without a page.
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("h.osb", h);
+  t.Put("h.osb", TPageBuilder().Log("h"));
   t.Raise("btn", "h.osb:");
   t.Tick();
   EXPECT_EQ(t.Log(), "h");
@@ -105,9 +97,7 @@ TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
 
 TEST(InterpFaults, TerminateSetsTheQuitFlagAndStays) {
   TInterp t;
-  TPageBuilder p;
-  p.Log("a").Terminate().Log("never");
-  t.Put("main.osb", p);
+  t.Put("main.osb", TPageBuilder().Log("a").Terminate().Log("never"));
   t.Cm.Start("main.osb");
   t.Tick();
   EXPECT_EQ(QuitFlag, 1);

@@ -50,13 +50,11 @@ TEST(InterpFlow, WhileWithContinueAndBreak) {
 // stays the argument count.
 TEST(InterpFlow, ParamStrPastTheCountIsEmpty) {
   TInterp t;
-  TPageBuilder main;
-  main.Call("sub.osb", 1, "r", {"\"a\"", "\"b\""});
   TPageBuilder sub;
   sub.Log("skipped")  // the call lands after line 1
       .Calc("log = log ++ @ParamStr[1] ++ \"[\" ++ @ParamStr[2] ++ @ParamStr[9] ++ \"]\"")
       .Calc("log = log ++ GetArraySize(@ParamStr)");
-  t.Put("main.osb", main);
+  t.Put("main.osb", TPageBuilder().Call("sub.osb", 1, "r", {"\"a\"", "\"b\""}));
   t.Put("sub.osb", sub);
   t.Cm.Start("main.osb");
   t.Tick();
@@ -80,11 +78,9 @@ TEST(InterpFlow, CallExitJumpAndTrace) {
       .Exit("FALSE")                                              // 4
       .Exit()                                                     // 5
       .Log("never");
-  TPageBuilder other;
-  other.Log("no").Log("O");
   t.Put("main.osb", main);
   t.Put("sub.osb", sub);
-  t.Put("other.osb", other);
+  t.Put("other.osb", TPageBuilder().Log("no").Log("O"));
   t.Cm.Start("main.osb");
   t.Tick();
   EXPECT_EQ(t.Log(), "x32R0O");
@@ -105,13 +101,11 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
       .Call("num.osb", 0, "n", {})
       .Call("text.osb", 0, "s", {})  // "s" does not exist: a string variable is made
       .Log("done");
-  TPageBuilder num(PT_FLOAT);
-  num.Calc("@Result = 7.9");
   TPageBuilder text(PT_STR);
   // A value that would break an assignment written as text.
   text.Calc("@Result = \"a\" ++ @ParamCount ++ \" \\\" b\"");
   t.Put("main.osb", main);
-  t.Put("num.osb", num);
+  t.Put("num.osb", TPageBuilder(PT_FLOAT).Calc("@Result = 7.9"));
   t.Put("text.osb", text);
   t.Cm.Start("main.osb");
   t.Tick();
@@ -127,18 +121,14 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
 // 40, 25, 10, -5: the command after it runs in tick 8.
 TEST(InterpFlow, WaitCountsFromTheSecondTick) {
   TInterp t;
-  TPageBuilder p;
-  p.Wait("100").Log("W");
-  t.Put("main.osb", p);
+  t.Put("main.osb", TPageBuilder().Wait("100").Log("W"));
   t.Cm.Start("main.osb");
   EXPECT_EQ(t.TicksUntil("W", 20), 8);
 }
 
 TEST(InterpFlow, WaitEndsWhenItsConditionTurnsFalse) {
   TInterp t;
-  TPageBuilder p;
-  p.VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W");
-  t.Put("main.osb", p);
+  t.Put("main.osb", TPageBuilder().VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W"));
   t.Cm.Start("main.osb");
   t.Ticks(5);
   EXPECT_EQ(t.Log(), "");
@@ -152,10 +142,8 @@ TEST(InterpFlow, WaitInAHandlerYieldsEveryTick) {
   TInterp t;
   TPageBuilder main;
   main.Wait("0");
-  TPageBuilder h;
-  h.Label("go").Wait("30").Log("H");
   t.Put("main.osb", main);
-  t.Put("h.osb", h);
+  t.Put("h.osb", TPageBuilder().Label("go").Wait("30").Log("H"));
   t.Cm.Start("main.osb");
   t.Raise("btn", "h.obj:go");
   t.Tick();  // starts; the first tick is not counted
