@@ -250,6 +250,11 @@ class TInterp {
   }
 
   void Put(const std::string& name, const TPageBuilder& page) { Pages.Files[name] = page.Bytes(); }
+  // Puts the page "main.osb" and starts it.
+  void Start(const TPageBuilder& main) {
+    Put("main.osb", main);
+    Cm.Start("main.osb");
+  }
   // One tick of 15 ms.
   void Tick() {
     GameClock += static_cast<uint32_t>(FrameTime);

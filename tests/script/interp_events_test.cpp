@@ -9,8 +9,7 @@ namespace {
 
 // A main flow that waits for ever, so that only the handlers run.
 void PutIdleMain(TInterp& t) {
-  t.Put("main.osb", TPageBuilder().Wait("0"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("0"));
 }
 
 TEST(InterpEvents, YieldedHandlerLetsANestedEventRunAndReturn) {
@@ -34,9 +33,8 @@ TEST(InterpEvents, HoldEventsKeepsHandlersBackUntilTheWaitIsLeft) {
   TInterp t;
   TPageBuilder main;
   main.Wait("60", "", "TRUE").Log("m").Wait("0");
-  t.Put("main.osb", main);
   t.Put("h.osb", TPageBuilder().Log("h"));
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();  // the Wait starts and holds
   t.Raise("btn", "h.osb:");
   t.Ticks(3);  // 45, 30, 15 ms left
@@ -48,9 +46,8 @@ TEST(InterpEvents, HoldEventsKeepsHandlersBackUntilTheWaitIsLeft) {
 
 TEST(InterpEvents, WaitWithoutHoldLetsEventsRunAndResumesWithItsTime) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Wait("45").Log("m"));
   t.Put("h.osb", TPageBuilder().Log("h"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("45").Log("m"));
   t.Ticks(2);  // not counted, 30 left
   t.Raise("btn", "h.osb:");
   // The handler runs; the Wait's state travels in the frame and comes back,
@@ -123,10 +120,9 @@ TEST(InterpEvents, FreedSenderReadsEmptyAndItsWaitingEventsGo) {
 // the flow goes on.
 TEST(InterpEvents, UnreadableHandlerPageDropsTheEvent) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Log("m1", 0).Log("m2", 0));
   t.Put("h.osb", TPageBuilder().Log("h"));
   t.Pages.Files["bad.osb"] = {0x73, 0, 0, 0, 1};  // version 115, then the data ends
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("m1", 0).Log("m2", 0));
   t.Raise("a", "bad.osb:");
   t.Raise("b", "h.osb:");
   t.Tick();

@@ -36,15 +36,13 @@ TEST(InterpFaults, CommandThatRaisesAfterMovingStillLetsTheNextStart) {
   // VarNew with an empty name moves on and then raises; the Wait after it
   // must be started, else it would wait for ever with no time set.
   p.VarNew("", PT_INT, "", 0).Wait("30").Log("done");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   EXPECT_EQ(t.TicksUntil("done", 10), 3);
 }
 
 TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Log("a"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("a"));
   TRaising& bad = AddRaising(t.Cm, "main.osb");
   t.Tick();
   EXPECT_EQ(t.Log(), "a");
@@ -56,9 +54,8 @@ TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
 
 TEST(InterpFaults, CommandThatRaisesInPlaceEndsAHandlersTick) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Wait("0"));
   t.Put("h.osb", TPageBuilder().Log("h"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("0"));
   TRaising& bad = AddRaising(t.Cm, "h.osb");
   t.Raise("btn", "h.osb:");
   t.Tick();
@@ -85,11 +82,8 @@ TEST(InterpFaults, MissingCurrentPageEndsTheRun) {
 
 TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
   TInterp t;
-  TPageBuilder p;
-  p.Log("a").Jump("bad.osb", 0).Call("bad.osb", 0, "", {}).PCReset("bad.osb", 0, false).Log("b");
-  t.Put("main.osb", p);
   t.Pages.Files["bad.osb"] = {0x73};
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("a").Jump("bad.osb", 0).Call("bad.osb", 0, "", {}).PCReset("bad.osb", 0, false).Log("b"));
   t.Tick();
   EXPECT_EQ(t.Log(), "ab");
   EXPECT_EQ(t.Cm.Frames.Count(), 0);
@@ -97,8 +91,7 @@ TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
 
 TEST(InterpFaults, TerminateSetsTheQuitFlagAndStays) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Log("a").Terminate().Log("never"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("a").Terminate().Log("never"));
   t.Tick();
   EXPECT_EQ(QuitFlag, 1);
   EXPECT_EQ(t.Host.Requests, std::vector<std::string>{"close"});

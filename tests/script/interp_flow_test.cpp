@@ -19,8 +19,7 @@ TEST(InterpFlow, IfElseifElseRunsOnlyTheFirstTrueBranch) {
       .If("").Nest(1).Log("G").Nest(0)       // no result: false
       .If("1 == 2").Nest(1).Log("H").Nest(0)  // no Elseif or Else: goes on after the body
       .Log("end");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   t.Tick();
   EXPECT_EQ(t.Log(), "CcEend");
 }
@@ -39,8 +38,7 @@ TEST(InterpFlow, WhileWithContinueAndBreak) {
       .Log("E")                                      // 8
       .Break("TRUE", -1)                             // 9: ends the page
       .Log("never");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   t.Tick();
   EXPECT_EQ(t.Log(), "13E");
   EXPECT_EQ(t.Cm.Continue, 0);
@@ -54,9 +52,8 @@ TEST(InterpFlow, ParamStrPastTheCountIsEmpty) {
   sub.Log("skipped")  // the call lands after line 1
       .Calc("log = log ++ @ParamStr[1] ++ \"[\" ++ @ParamStr[2] ++ @ParamStr[9] ++ \"]\"")
       .Calc("log = log ++ GetArraySize(@ParamStr)");
-  t.Put("main.osb", TPageBuilder().Call("sub.osb", 1, "r", {"\"a\"", "\"b\""}));
   t.Put("sub.osb", sub);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Call("sub.osb", 1, "r", {"\"a\"", "\"b\""}));
   t.Tick();
   EXPECT_EQ(t.Log(), "b[]2");
 }
@@ -78,10 +75,9 @@ TEST(InterpFlow, CallExitJumpAndTrace) {
       .Exit("FALSE")                                              // 4
       .Exit()                                                     // 5
       .Log("never");
-  t.Put("main.osb", main);
   t.Put("sub.osb", sub);
   t.Put("other.osb", TPageBuilder().Log("no").Log("O"));
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   EXPECT_EQ(t.Log(), "x32R0O");
   EXPECT_EQ(t.Var("r"), "R");
@@ -104,10 +100,9 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
   TPageBuilder text(PT_STR);
   // A value that would break an assignment written as text.
   text.Calc("@Result = \"a\" ++ @ParamCount ++ \" \\\" b\"");
-  t.Put("main.osb", main);
   t.Put("num.osb", TPageBuilder(PT_FLOAT).Calc("@Result = 7.9"));
   t.Put("text.osb", text);
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   ASSERT_EQ(t.Log(), "done");
   EXPECT_EQ(t.Var("n"), "7");
@@ -121,15 +116,13 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
 // 40, 25, 10, -5: the command after it runs in tick 8.
 TEST(InterpFlow, WaitCountsFromTheSecondTick) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Wait("100").Log("W"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("100").Log("W"));
   EXPECT_EQ(t.TicksUntil("W", 20), 8);
 }
 
 TEST(InterpFlow, WaitEndsWhenItsConditionTurnsFalse) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W"));
   t.Ticks(5);
   EXPECT_EQ(t.Log(), "");
   t.Store.Find("go")->SetAsFlag(false);
@@ -142,9 +135,8 @@ TEST(InterpFlow, WaitInAHandlerYieldsEveryTick) {
   TInterp t;
   TPageBuilder main;
   main.Wait("0");
-  t.Put("main.osb", main);
   t.Put("h.osb", TPageBuilder().Label("go").Wait("30").Log("H"));
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Raise("btn", "h.obj:go");
   t.Tick();  // starts; the first tick is not counted
   EXPECT_EQ(t.Cm.State, RS_YIELDED);
@@ -172,8 +164,7 @@ TEST(InterpFlow, SaveLoadAndTimerCommandsHandOverTheirRequests) {
   Compile(p.Add<TComGameLoad>(OP_GameLoad).Slot, "5");
   p.Add<TComTimer>(OP_Timer);
   p.Log("x");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   t.Ticks(3);  // GameSave and GameLoad end the tick
   EXPECT_EQ(t.Host.Requests, (std::vector<std::string>{"save 3 after.osb 4 cap", "load 5"}));
   EXPECT_EQ(t.Objects.Timers, 1);

@@ -27,10 +27,9 @@ TEST(InterpVars, VarNewScopes) {
   TPageBuilder inner;
   // The caller's local is not seen here; its frame variable is.
   inner.Calc("log = log ++ \"/\" ++ Exists(\"l\") ++ f");
-  t.Put("main.osb", main);
   t.Put("sub.osb", sub);
   t.Put("inner.osb", inner);
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   EXPECT_EQ(t.Log(), "69/FALSE9|7first00|FALSEFALSE");
   ASSERT_NE(t.Store.Find("p"), nullptr);
@@ -44,8 +43,7 @@ TEST(InterpVars, VarDelAndCalc) {
   TPageBuilder main;
   main.VarNew("a", PT_INT, "2", 0).Calc("a = a * 21").Calc("log = log ++ a").VarDel("a").VarDel("missing").VarDel("@Result")
       .Calc("log = log ++ Exists(\"a\")");
-  t.Put("main.osb", main);
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   EXPECT_EQ(t.Log(), "42FALSE");
   EXPECT_NE(t.Store.Find("@Result"), nullptr);
@@ -71,10 +69,9 @@ TEST(InterpVars, PCResetClearStackFromNestedCalls) {
 // the interrupted main flow resumes at the new page and index.
 TEST(InterpVars, PCResetInAHandlerRedirectsTheInterruptedFlow) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Wait("0").Log("never"));
   t.Put("h.osb", TPageBuilder().PCReset("target.osb", 1, false).Log("h"));
   t.Put("target.osb", TPageBuilder().Log("no").Log("T").Wait("0"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("0").Log("never"));
   t.Tick();
   t.Raise("btn", "h.osb:");
   t.Tick();
@@ -84,10 +81,9 @@ TEST(InterpVars, PCResetInAHandlerRedirectsTheInterruptedFlow) {
 
 TEST(InterpVars, PCResetWithoutClearStackInTheMainFlowIsAJump) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Call("sub.osb", 0, "", {}).Log("M"));
   t.Put("sub.osb", TPageBuilder().PCReset("target.osb", 0, false).Log("never"));
   t.Put("target.osb", TPageBuilder().Log("T"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Call("sub.osb", 0, "", {}).Log("M"));
   t.Tick();
   // The stack is kept: the target page returns to the caller.
   EXPECT_EQ(t.Log(), "TM");
@@ -97,10 +93,9 @@ TEST(InterpVars, PCResetWithoutClearStackInTheMainFlowIsAJump) {
 // interrupted flow; the target starts as the main flow.
 TEST(InterpVars, PCResetClearStackFromAHandler) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder().Wait("0").Log("never"));
   t.Put("h.osb", TPageBuilder().PCReset("target.osb", 0, true).Log("never"));
   t.Put("target.osb", TPageBuilder().Log("T").Wait("0"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("0").Log("never"));
   t.Tick();
   t.Raise("btn", "h.osb:");
   t.Tick();
@@ -121,10 +116,9 @@ class TStaying final : public TCommand {
 // handler clears the stack; the clock reads through the system variables.
 TEST(InterpVars, PCResetClearStackAbortsTheInterruptedCommand) {
   TInterp t;
-  t.Put("main.osb", TPageBuilder());
   t.Put("h.osb", TPageBuilder().Calc("log = log ++ @TickCount ++ \"/\" ++ @UpdateCount").PCReset("target.osb", 0, true));
   t.Put("target.osb", TPageBuilder().Wait("0"));
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder());
   TPage* page = t.Cm.CurrentPage;
   auto staying = std::make_unique<TStaying>(page);
   TStaying& command = *staying;
