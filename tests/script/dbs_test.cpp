@@ -92,6 +92,15 @@ std::vector<int32_t> ToVector(const TIntList& l) {
   return v;
 }
 
+// Adds a table of one text column holding one row, and makes it active.
+void AddTextTable(TDBManager& db, const char* name, uint8_t category, const char* field, int32_t width,
+                  const char* value) {
+  db.AddTable(name, category);
+  db.GetActiveTable()->Fields.AddField(field, PT_STR, width);
+  db.GetActiveTable()->Append();
+  db.GetActiveTable()->SetStr(0, 0, value);
+}
+
 // One table "T" with column "A" (integer) holding one row 5, active.
 void BuildGolden(TDBManager& db) {
   ASSERT_EQ(db.AddTable("T", kDBGameCategory), 0);
@@ -139,10 +148,7 @@ TEST(DBStream, GoldenTableStreamWrittenAndReadBack) {
 TEST(DBStream, CategoriesLoadIndependently) {
   TDBManager db;
   BuildGolden(db);
-  ASSERT_EQ(db.AddTable("S1", kDBStatusCategory), 1);
-  db.GetActiveTable()->Fields.AddField("f", PT_STR, 3);
-  db.GetActiveTable()->Append();
-  db.GetActiveTable()->SetStr(0, 0, "abc");
+  AddTextTable(db, "S1", kDBStatusCategory, "f", 3, "abc");
   ASSERT_EQ(db.AddTable("S2", kDBStatusCategory), 2);
   db.SelectTable("S1");
   TKsMemoryStream status;
@@ -202,10 +208,7 @@ TEST(DBStream, TablesInSaveData) {
   TParamCollection vars;
   TDBManager db;
   BuildGolden(db);
-  db.AddTable("S", kDBStatusCategory);
-  db.GetActiveTable()->Fields.AddField("s", PT_STR, 4);
-  db.GetActiveTable()->Append();
-  db.GetActiveTable()->SetStr(0, 0, "kept");
+  AddTextTable(db, "S", kDBStatusCategory, "s", 4, "kept");
   db.SelectTable("T");
   TEmptySaveSections empty(vars, 640, 480);
   TDBTablesSection game(db, kDBGameCategory), status(db, kDBStatusCategory);
@@ -320,9 +323,7 @@ TEST_F(DBFixture, OurStreamsReadByPython) {
     t.SetStr(t.GetRecNo(), 3, r.s);
   }
   t.SetRecNo(1);
-  db.AddTable("St", kDBStatusCategory);
-  db.GetActiveTable()->Fields.AddField("x", PT_STR, 0);
-  db.GetActiveTable()->Append();
+  AddTextTable(db, "St", kDBStatusCategory, "x", 0, "");
   db.SelectTable("\x95\x5c");
   for (uint8_t category : {kDBGameCategory, kDBStatusCategory}) {
     TKsMemoryStream out;
@@ -616,8 +617,8 @@ TEST(DBManagerOps, NamesActiveAndDelete) {
   EXPECT_EQ(db.Count(), 1);
   EXPECT_EQ(db.GetActiveTable(), nullptr);
   db.Clear();
-  EXPECT_EQ(db.Count(), 0);
-  EXPECT_EQ(db.Active, -1);
+  EXPECT_EQ(std::make_tuple(db.Count(), db.Active), std::make_tuple(0, -1));
+
 }
 
 class DBManagerRows : public ::testing::Test {
@@ -632,9 +633,7 @@ class DBManagerRows : public ::testing::Test {
       t.SetStrByName("k", k);
       t.SetIntByName("v", static_cast<int32_t>(std::string(k).size()));
     }
-    db.AddTable("Dst", 1);
-    db.GetActiveTable()->Fields.AddField("other", PT_BOOL, 0);
-    db.GetActiveTable()->Append();
+    AddTextTable(db, "Dst", 1, "other", 0, "");  // the columns differ from Src's
     db.SelectTable("Src");
   }
   using V = std::vector<int32_t>;
@@ -660,18 +659,16 @@ TEST_F(DBManagerRows, CopyAndInsertTables) {
   EXPECT_TRUE(dst.Fields.SameFields(db.GetActiveTable()->Fields));
   std::string s;
   dst.GetStr(0, 0, s);
-  EXPECT_EQ(s, "cherry");
-  EXPECT_EQ(dst.GetRecordCount(), 2);
+  EXPECT_EQ(std::make_tuple(s, dst.GetRecordCount()), std::make_tuple(std::string("cherry"), 2));
   EXPECT_TRUE(db.CopyTable("Dst", Rows({})));
-  EXPECT_EQ(dst.GetRecordCount(), 0);
-  EXPECT_EQ(dst.Fields.Count(), 2);
+  EXPECT_EQ(std::make_tuple(dst.GetRecordCount(), dst.Fields.Count()), std::make_tuple(0, 2));
 
   // Insert: the columns must be the same; the table may be the active one.
   EXPECT_TRUE(db.InsertTable("Src", Rows({1, 1})));
   EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
   db.GetActiveTable()->GetStr(4, 0, s);
   EXPECT_EQ(s, "Banana");
-  EXPECT_FALSE(db.InsertTable("Src", Rows({5})));
+  EXPECT_FALSE(db.InsertTable("Src", Rows({5})));  // a bad row index: nothing added
   EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
   dst.Fields.Clear();
   dst.Fields.AddField("K", PT_STR, 8);
