@@ -250,18 +250,17 @@ const std::vector<uint8_t> kJunk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02"
 TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
   TempDir dir;
   const std::string path = dir / "save.dat";
-  const std::vector<uint8_t>& junk = kJunk;
-  test::WriteFileBytes(path, junk);
+  test::WriteFileBytes(path, kJunk);
   Player p(path);
   AddVar(p.vars, PT_INT, "runs", "1", true);
   p.file.OpenAtStart(nullptr);
   EXPECT_TRUE(p.file.Damaged() && !p.file.Warning().empty() && p.file.Captions().empty());
   EXPECT_EQ(p.file.LoadGame(0), TSaveDataFile::TLoadResult::NoSlot);
   EXPECT_TRUE(p.file.SaveStatus(true));
-  EXPECT_EQ(test::ReadFileBytes(path), junk);
+  EXPECT_EQ(test::ReadFileBytes(path), kJunk);
   EXPECT_TRUE(p.file.SaveGame(0, "", 0, "fresh", true)) << p.file.LastError;
   EXPECT_FALSE(p.file.Damaged());
-  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), junk);
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
   Player q(path);
   q.file.OpenAtStart(nullptr);
   EXPECT_FALSE(q.file.Damaged());
@@ -273,8 +272,7 @@ TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
 TEST(SaveData, UpdateThatMayNotReplaceTheUnreadableFileFails) {
   TempDir dir;
   const std::string path = dir / "save.dat";
-  const std::vector<uint8_t>& junk = kJunk;
-  test::WriteFileBytes(path, junk);
+  test::WriteFileBytes(path, kJunk);
   Player p(path);
   p.file.OpenAtStart(nullptr);
   ASSERT_TRUE(p.file.Damaged());
@@ -282,12 +280,12 @@ TEST(SaveData, UpdateThatMayNotReplaceTheUnreadableFileFails) {
   EXPECT_FALSE(p.file.UpdateEntry("save:a", [&filled](TKsBigStream&) { filled = true; }, false));
   EXPECT_FALSE(p.file.LastError.empty() || filled);
   EXPECT_TRUE(p.file.Damaged());
-  EXPECT_EQ(test::ReadFileBytes(path), junk);
+  EXPECT_EQ(test::ReadFileBytes(path), kJunk);
   EXPECT_FALSE(FileExists(path + ".bak"));
   // One that may replace it does.
   EXPECT_TRUE(p.file.UpdateEntry("save:a", [](TKsBigStream& s) { s.WriteBuffer("x", 1); }, true)) << p.file.LastError;
   EXPECT_TRUE(p.file.LastError.empty());
-  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), junk);
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
 }
 
 // A player killed at any moment of its saves leaves a file that opens and
