@@ -55,27 +55,24 @@ std::vector<uint8_t> SaveGame(const TParamCollection& store) {
   return s.TakeBytes();
 }
 
-
 TEST(VarStore, LookupAndScope) {
   TParamCollection store;
   ASSERT_EQ(store.Count(), 51);  // the system variables come first
   EXPECT_EQ(store.IndexOf("@stackcount"), 50);
+  auto local_x = [&](int32_t frame) {
+    TParamCollectionItem* v = AddNamed(store, PT_INT, "x");
+    std::tie(v->Local, v->FrameId) = std::make_tuple(uint8_t{1}, frame);
+    return v;
+  };
   TParamCollectionItem* global = AddNamed(store, PT_INT, "x");
-  global->SetAsInt(1);
   store.CurrentFrame = 1;
-  TParamCollectionItem* outer = AddNamed(store, PT_INT, "x");
-  outer->Local = 1;
-  outer->FrameId = 1;
-  outer->SetAsInt(2);
+  TParamCollectionItem* outer = local_x(1);
   EXPECT_EQ(store.Find("X"), outer);  // a local of the current frame wins
   store.CurrentFrame = 2;
   EXPECT_EQ(store.Find("x"), global);  // locals of other frames are invisible
-  TParamCollectionItem* inner = AddNamed(store, PT_INT, "x");
-  inner->Local = 1;
-  inner->FrameId = 2;
-  EXPECT_EQ(store.Find("x"), inner);
-  EXPECT_EQ(store.FindScoped("x", true), inner);
-  EXPECT_EQ(store.FindScoped("x", false), global);
+  TParamCollectionItem* inner = local_x(2);
+  EXPECT_EQ((std::vector{store.Find("x"), store.FindScoped("x", true), store.FindScoped("x", false)}),
+            (std::vector{inner, inner, global}));
   // A second global of the same name: the first one named stays found.
   TParamCollectionItem* later = AddNamed(store, PT_INT, "x");
   store.CurrentFrame = 0;
@@ -114,9 +111,9 @@ TEST(VarStore, SetNameRules) {
   EXPECT_EQ(BadVarNameMessage("1x"), "\x22" "1x\x22\x81" "F\x95\xcf\x90\x94\x96\xbc\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7");
   item->SetName("_a1");
   EXPECT_EQ(store.Find("_A1"), item);
-  item->SetName("b2");
-  EXPECT_EQ(store.Find("_a1"), nullptr);
-  EXPECT_EQ(store.Find("B2"), item);
+  item->SetName("b2");  // renaming drops the old name
+  EXPECT_EQ(std::make_tuple(store.Find("_a1"), store.Find("B2")), std::make_tuple(nullptr, item));
+
 }
 
 TEST(VarStore, ClearKeepsSystemAndPersistent) {
