@@ -12,25 +12,20 @@
 namespace orba {
 namespace {
 
+using test::RunCase;
+using test::ScriptRuns;
 using test::TExprEnv;
 
 // Each case runs its statements in a fresh store (assigned names are
 // declared with the type of their first value) and compares the text of the
 // last statement's result.
-struct RunCase {
-  std::vector<std::string> statements;
-  const char* result;
-};
-
-class ExprRuns : public ::testing::TestWithParam<RunCase> {};
-
-TEST_P(ExprRuns, Result) {
+TEST_P(ScriptRuns, Result) {
   TExprEnv env;
   EXPECT_EQ(env.Run(GetParam().statements), GetParam().result);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Exec, ExprRuns,
+    Exec, ScriptRuns,
     ::testing::Values(
         RunCase{{"x = 1 + 2 * 3", "x"}, "7"}, RunCase{{"x = 10 - 4 - 3", "x"}, "3"},
         RunCase{{"x = 2 * -3", "x"}, "-6"}, RunCase{{"x = -2 + 5", "x"}, "3"},

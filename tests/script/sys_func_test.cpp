@@ -9,25 +9,13 @@
 namespace orba {
 namespace {
 
+using test::ScriptRuns;
 using test::TExprEnv;
-
-// Statements run in order in a fresh store; the text of the last result is
-// compared ("<nil>" when the last run ended early or assigned).
-struct FuncCase {
-  std::vector<std::string> statements;
-  const char* result;
-};
-
-class SysFuncs : public ::testing::TestWithParam<FuncCase> {};
-
-TEST_P(SysFuncs, Result) {
-  TExprEnv env;
-  EXPECT_EQ(env.Run(GetParam().statements), GetParam().result);
-}
+using FuncCase = test::RunCase;
 
 // Text functions.
 INSTANTIATE_TEST_SUITE_P(
-    Text, SysFuncs,
+    Text, ScriptRuns,
     ::testing::Values(
         FuncCase{{"IntToStr(-5, \"3\")"}, "-005"}, FuncCase{{"IntToStr(12345, \"3\")"}, "12345"},
         FuncCase{{"IntToStr(7)"}, "7"}, FuncCase{{"IntToStr(7, \"x\")"}, "<nil>"},
@@ -84,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Number, random and date functions.
 INSTANTIATE_TEST_SUITE_P(
-    Number, SysFuncs,
+    Number, ScriptRuns,
     ::testing::Values(
         FuncCase{{"Not(TRUE)"}, "FALSE"}, FuncCase{{"Not(0)"}, "TRUE"},
         FuncCase{{"Int(-2.7)"}, "-2"}, FuncCase{{"Int(\"3.7\")"}, "3"}, FuncCase{{"Abs(\"3.7\")"}, "0"},
@@ -120,7 +108,7 @@ const std::string k123 = "StringToArray(\"1,2,3\", a, \",\")";
 const std::string k12345 = "StringToArray(\"1,2,3,4,5\", a, \",\")";
 const std::string kShow = "x ++ \"|\" ++ ArrayToString(a, \",\")";
 INSTANTIATE_TEST_SUITE_P(
-    Array, SysFuncs,
+    Array, ScriptRuns,
     ::testing::Values(
         FuncCase{{"a = 0", "SetArray(a, 3, 4)",
                   "GetArraySize(a) ++ \"|\" ++ GetArraySize(a, 0) ++ GetArraySize(a, 1) ++ GetArraySize(a, 2) ++ "
@@ -179,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
 // Functions of the other families answer their initial values without
 // their subsystems.
 INSTANTIATE_TEST_SUITE_P(
-    Unserved, SysFuncs,
+    Unserved, ScriptRuns,
     ::testing::Values(FuncCase{{"FileExists(\"a\")"}, "FALSE"}, FuncCase{{"DBRecordCount()"}, "0"},
                       FuncCase{{"GetSaveCaption(1)"}, ""}, FuncCase{{"GetProp(\"\", 3)"}, "0"},
                       FuncCase{{"GetProp(\"\", 0)"}, ""}, FuncCase{{"GetProp(\"\", -1)"}, "<nil>"}));
