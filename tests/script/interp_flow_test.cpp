@@ -79,9 +79,8 @@ TEST(InterpFlow, CallExitJumpAndTrace) {
   t.Put("other.osb", TPageBuilder().Log("no").Log("O"));
   t.Start(main);
   t.Tick();
-  EXPECT_EQ(t.Log(), "x32R0O");
+  EXPECT_EQ(t.Status(), TStatus("x32R0O", RS_MAIN, 0, 0));
   EXPECT_EQ(t.Var("r"), "R");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
   const std::vector<std::string> expected = {
       "0000000f : main.osb(1)", "0000000f : sub.osb(2)",   "0000000f : sub.osb(3)",
       "0000000f : sub.osb(4)",  "0000000f : sub.osb(5)",   "0000000f : main.osb(2)",
@@ -108,8 +107,7 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
   EXPECT_EQ(t.Var("n"), "7");
   const TParamCollectionItem* s = t.Store.Find("s");
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->GetParamType(), PT_STR);
-  EXPECT_EQ(s->GetAsStr(), "a0 \" b");
+  EXPECT_EQ(std::make_tuple(int(s->GetParamType()), s->GetAsStr()), std::make_tuple(int(PT_STR), std::string("a0 \" b")));
 }
 
 // Wait 100 at 15 ms ticks: the first tick is not counted, then 85, 70, 55,
@@ -142,15 +140,12 @@ TEST(InterpFlow, WaitInAHandlerYieldsEveryTick) {
   EXPECT_EQ(t.Cm.State, RS_YIELDED);
   t.Tick();  // 15 left
   t.Tick();  // 0 left: the wait is over, but it still yields
-  EXPECT_EQ(t.Log(), "");
-  EXPECT_EQ(t.Cm.State, RS_YIELDED);
+  EXPECT_EQ(t.Status(), TStatus("", RS_YIELDED, 1, 1));
   t.Tick();
-  EXPECT_EQ(t.Log(), "H");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("H", RS_MAIN, 0, 0));
   // Events are taken before the main flow's step.
-  EXPECT_EQ(t.Trace[0], "0000000f : <Event>h.osb(1)");
-  EXPECT_EQ(t.Trace[1], "0000000f : h.osb(1)");
+  ASSERT_GE(t.Trace.size(), 2u);
+  EXPECT_EQ(t.Trace[0] + "|" + t.Trace[1], "0000000f : <Event>h.osb(1)|0000000f : h.osb(1)");
 }
 
 TEST(InterpFlow, SaveLoadAndTimerCommandsHandOverTheirRequests) {
@@ -167,8 +162,8 @@ TEST(InterpFlow, SaveLoadAndTimerCommandsHandOverTheirRequests) {
   t.Start(p);
   t.Ticks(3);  // GameSave and GameLoad end the tick
   EXPECT_EQ(t.Host.Requests, (std::vector<std::string>{"save 3 after.osb 4 cap", "load 5"}));
-  EXPECT_EQ(t.Objects.Timers, 1);
-  EXPECT_EQ(t.Log(), "x");
+  EXPECT_EQ(std::make_tuple(t.Objects.Timers, t.Log()), std::make_tuple(1, std::string("x")));
+
 }
 
 }  // namespace

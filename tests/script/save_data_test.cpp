@@ -127,17 +127,16 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   for (int32_t slot : {12, 1}) {
     SCOPED_TRACE(slot);
     EXPECT_EQ(p.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded);
-    EXPECT_EQ(p.vars.Find("rate"), nullptr);
-    EXPECT_EQ(p.vars.Find("score")->GetAsInt(), 42);
+    EXPECT_EQ(std::make_tuple(p.vars.Find("rate"), p.vars.Find("score")->GetAsInt()), std::make_tuple(nullptr, 42));
   }
   EXPECT_TRUE(boxes.boxes->texts.empty());
   // Too old, and cut short: the unusable box; a slot that is not there:
   // nothing at all.
-  EXPECT_EQ(p.file.LoadGame(5), TSaveDataFile::TLoadResult::Unusable);
-  EXPECT_EQ(p.file.LoadGame(7), TSaveDataFile::TLoadResult::Unusable);
-  EXPECT_EQ(p.file.LoadGame(9), TSaveDataFile::TLoadResult::NoSlot);
-  EXPECT_EQ(boxes.boxes->texts,
-            (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+  using L = TSaveDataFile::TLoadResult;
+  EXPECT_EQ((std::vector<L>{p.file.LoadGame(5), p.file.LoadGame(7), p.file.LoadGame(9)}),
+            (std::vector<L>{L::Unusable, L::Unusable, L::NoSlot}));
+  EXPECT_EQ(boxes.boxes->texts, (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+
   EXPECT_EQ(std::string(kMsgSaveDataUnusable),
             "\x82\xb1\x82\xcc\x83Z\x81[\x83u\x83" "f\x81[\x83^\x82\xcd\x8eg\x97p\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
             "\r\n\x8fI\x97\xb9\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2");
