@@ -45,9 +45,7 @@ TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
   t.Start(TPageBuilder().Log("a"));
   TRaising& bad = AddRaising(t.Cm, "main.osb");
   t.Tick();
-  EXPECT_EQ(t.Log(), "a");
-  EXPECT_EQ(bad.Calls, 1);
-  EXPECT_EQ(t.Cm.Continue, 0);
+  EXPECT_EQ(std::make_tuple(t.Log(), bad.Calls, int(t.Cm.Continue)), std::make_tuple(std::string("a"), 1, 0));
   t.Tick();  // tried again once per tick
   EXPECT_EQ(bad.Calls, 2);
 }
@@ -59,9 +57,7 @@ TEST(InterpFaults, CommandThatRaisesInPlaceEndsAHandlersTick) {
   TRaising& bad = AddRaising(t.Cm, "h.osb");
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "h");
-  EXPECT_EQ(bad.Calls, 1);
-  EXPECT_EQ(t.Cm.State, RS_HANDLER);
+  EXPECT_EQ(std::make_tuple(t.Log(), bad.Calls, t.Cm.State), std::make_tuple(std::string("h"), 1, int32_t{RS_HANDLER}));
   t.Tick();
   EXPECT_EQ(bad.Calls, 2);
 }
@@ -76,8 +72,7 @@ TEST(InterpFaults, MissingCurrentPageEndsTheRun) {
   t.Put("h.osb", TPageBuilder().Log("h"));
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "h");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
+  EXPECT_EQ(t.Status(), TStatus("h", RS_MAIN, 0, 0));
 }
 
 TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
@@ -85,17 +80,15 @@ TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
   t.Pages.Files["bad.osb"] = {0x73};
   t.Start(TPageBuilder().Log("a").Jump("bad.osb", 0).Call("bad.osb", 0, "", {}).PCReset("bad.osb", 0, false).Log("b"));
   t.Tick();
-  EXPECT_EQ(t.Log(), "ab");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("ab", RS_MAIN, 0, 0));
 }
 
 TEST(InterpFaults, TerminateSetsTheQuitFlagAndStays) {
   TInterp t;
   t.Start(TPageBuilder().Log("a").Terminate().Log("never"));
   t.Tick();
-  EXPECT_EQ(QuitFlag, 1);
-  EXPECT_EQ(t.Host.Requests, std::vector<std::string>{"close"});
-  EXPECT_EQ(t.Cm.PC, 1);
+  EXPECT_EQ(std::make_tuple(int(QuitFlag), t.Host.Requests, t.Cm.PC), std::make_tuple(1, std::vector<std::string>{"close"}, 1));
+
   t.Tick();
   EXPECT_EQ(t.Log(), "a");
 }
