@@ -124,13 +124,7 @@ TEST(CallMan, StoredBytesOfTheRunState) {
       "01000000 01000000 78"        // arguments: "x"
       "03000000 62746e"             // sender "btn"
       "02000000 aabb"               // running state
-      "01" + ToHex([] {
-        TKsMemoryStream s;
-        TParamInt v;
-        v.SetAsInt(5);
-        v.SaveToStream(s);
-        return s.Bytes();
-      }()) +
+      "01 00000000 01000000 05000000"  // a result: the integer 5
       "03000000");          // NextLevel
   EXPECT_EQ(ToHex(SaveRunState(t)), ToHex(expected));
 
