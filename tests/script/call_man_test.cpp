@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <tuple>
 
 #include "core/install_record.h"
 #include "core/stream_encoding.h"
@@ -28,9 +29,7 @@ void LoadRunState(TInterp& t, const std::vector<uint8_t>& bytes, int32_t version
 }
 
 void PutWaitGame(TInterp& t) {
-  TPageBuilder p;
-  p.Log("a").Wait("100").Log("W");
-  t.Put("main.osb", p);
+  t.Put("main.osb", TPageBuilder().Log("a").Wait("100").Log("W"));
 }
 
 // Saved in the middle of a Wait and loaded into a fresh interpreter, the
@@ -48,23 +47,17 @@ TEST(CallMan, RunStateSavedDuringAWaitResumesWithTheRemainingTime) {
   PutWaitGame(t);
   t.Store.Find("log")->SetAsStr("a");
   LoadRunState(t, saved);
-  EXPECT_EQ(t.Cm.CurrentPage->Name, "main.osb");
-  EXPECT_EQ(t.Cm.PC, 1);
-  EXPECT_EQ(t.Cm.Started, 1);
   const auto& wait = dynamic_cast<const TComWait&>(*t.Cm.CurrentCommand());
-  EXPECT_EQ(wait.Remaining, 70);
+  EXPECT_EQ(std::make_tuple(t.Cm.CurrentPage->Name, t.Cm.PC, int(t.Cm.Started), wait.Remaining),
+            std::make_tuple(std::string("main.osb"), 1, 1, 70));
   EXPECT_EQ(t.TicksUntil("aW", 10), 5);  // 55, 40, 25, 10, -5
 }
 
 TEST(CallMan, RunStateRoundTripInsideAnEventCall) {
   std::vector<uint8_t> saved;
   auto put = [](TInterp& t) {
-    TPageBuilder main;
-    main.Wait("60").Log("m");
-    TPageBuilder h(PT_STR);
-    h.DoEvent().Calc("log = log ++ @Sender ++ @ParamStr[0]");
-    t.Put("main.osb", main);
-    t.Put("h.osb", h);
+    t.Put("main.osb", TPageBuilder().Wait("60").Log("m"));
+    t.Put("h.osb", TPageBuilder(PT_STR).DoEvent().Calc("log = log ++ @Sender ++ @ParamStr[0]"));
   };
   {
     TInterp t;
@@ -87,16 +80,16 @@ TEST(CallMan, RunStateRoundTripInsideAnEventCall) {
   EXPECT_EQ(t.Cm.Sender, btn);
   ASSERT_EQ(t.Cm.Frames.Count(), 1);
   const TStack& frame = t.Cm.Frames.GetItem(0);
-  EXPECT_EQ(frame.PageName, "main.osb");
-  EXPECT_EQ(frame.Started, 1);
-  EXPECT_EQ(t.Store.CurrentFrame, 1);
+  EXPECT_EQ(std::make_tuple(frame.PageName, int(frame.Started), t.Store.CurrentFrame), std::make_tuple(std::string("main.osb"), 1, 1));
   EXPECT_EQ(SaveRunState(t), saved);
-  t.Tick();  // the handler ends; the Wait comes back with 45 ms and counts this tick
-  EXPECT_EQ(t.Log(), "btnarg");
-  t.Tick();  // 15 left
-  EXPECT_EQ(t.Log(), "btnarg");
-  t.Tick();
-  EXPECT_EQ(t.Log(), "btnargm");
+  // The handler ends in the next tick; the Wait comes back with 45 ms and
+  // counts that tick, then 15 left, then done.
+  std::vector<std::string> logs;
+  for (int i = 0; i < 3; ++i) {
+    t.Tick();
+    logs.push_back(t.Log());
+  }
+  EXPECT_EQ(logs, (std::vector<std::string>{"btnarg", "btnarg", "btnargm"}));
 }
 
 // The stored form worked out by hand: an empty run state with one frame.
@@ -131,13 +124,7 @@ TEST(CallMan, StoredBytesOfTheRunState) {
       "01000000 01000000 78"        // arguments: "x"
       "03000000 62746e"             // sender "btn"
       "02000000 aabb"               // running state
-      "01" + ToHex([] {
-        TKsMemoryStream s;
-        TParamInt v;
-        v.SetAsInt(5);
-        v.SaveToStream(s);
-        return s.Bytes();
-      }()) +
+      "01 00000000 01000000 05000000"  // a result: the integer 5
       "03000000");          // NextLevel
   EXPECT_EQ(ToHex(SaveRunState(t)), ToHex(expected));
 
@@ -146,12 +133,10 @@ TEST(CallMan, StoredBytesOfTheRunState) {
   u.Objects.Add("btn");
   std::vector<uint8_t> old(expected.begin(), expected.end() - 4);
   LoadRunState(u, old, 115);
-  EXPECT_EQ(u.Cm.NextLevel, 2);
-  EXPECT_EQ(u.Cm.State, RS_YIELDED);
+  EXPECT_EQ(std::make_tuple(int(u.Cm.NextLevel), int(u.Cm.State)), std::make_tuple(2, int(RS_YIELDED)));
   ASSERT_EQ(u.Cm.Frames.Count(), 1);
-  EXPECT_EQ(u.Cm.Frames.GetItem(0).Result->GetAsInt(), 5);
   EXPECT_EQ(u.Cm.Frames.GetItem(0).Sender, u.Objects.FindObject("btn"));
-  EXPECT_EQ(u.Cm.GetFrameResult()->GetAsInt(), 5);
+  EXPECT_EQ(std::make_tuple(u.Cm.Frames.GetItem(0).Result->GetAsInt(), u.Cm.GetFrameResult()->GetAsInt()), std::make_tuple(5, 5));
 }
 
 TEST(CallMan, DamagedRunStateChangesNothing) {
@@ -226,12 +211,12 @@ TEST(FileAvailability, AsksForADiscOnlyForFilesThatAreNotStreamed) {
   auto boxes = std::make_shared<TRecordingBoxes>();
   auto previous = SetMessageBoxService(boxes);
   const std::string streamed = ".wav.WMA.ogg.mid";
-  EXPECT_TRUE(IsFileAvailable(files, disks, streamed, "here.png"));
-  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, ""));
-  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "elsewhere\\x.png"));  // no disc for the folder
-  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\music.OGG"));
-  EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\voice.wma"));
+  // "elsewhere" has no disc for its folder.
+  for (const char* name : {"here.png", "", "elsewhere\\x.png", "cd2\\music.OGG", "cd2\\voice.wma"}) {
+    EXPECT_EQ(IsFileAvailable(files, disks, streamed, name), std::string(name) == "here.png") << name;
+  }
   EXPECT_TRUE(boxes->Texts.empty());
+
   boxes->Answers = {TDialogAnswer::Cancel, TDialogAnswer::Ok};  // give up
   EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\pic.png"));
   EXPECT_EQ(boxes->Texts, (std::vector<std::string>{"disc 2", "quit?"}));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/errors.h"
 #include "core/stream_encoding.h"
 #include "script/com_component.h"
@@ -164,8 +166,8 @@ TEST_P(HandRecords, ReadAndWriteBack) {
   LoadPage(page, bytes);
   ASSERT_EQ(page.Commands.Count(), 1);
   TCommand& cmd = *page.Commands.GetItem(0);
-  EXPECT_EQ(cmd.Depth, 1);
-  EXPECT_EQ(cmd.Line, 5);
+  EXPECT_EQ(std::make_tuple(cmd.Depth, cmd.Line), std::make_tuple(1, 5));
+
   c.check(cmd);
   // The writer keeps 61 bitmaps of 21 bytes; the commands follow as read.
   const auto saved = SavePage(page);
@@ -181,9 +183,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "26 01000000 00 00 05000000  00000000 03000000 616263 00000000",
                    [](TCommand& c) {
                      auto& g = dynamic_cast<TComGameSave&>(c);
-                     EXPECT_EQ(g.OnLoadPage, "abc");
-                     EXPECT_EQ(g.OnLoadTarget, 0);
-                     EXPECT_FALSE(g.GetContinue());
+                     EXPECT_EQ(std::make_tuple(g.OnLoadPage, g.OnLoadTarget, g.GetContinue()),
+                               std::make_tuple(std::string("abc"), 0, false));
                    }},
         HandRecord{"GameSave105", 105,
                    "26 01000000 00 00 05000000  00000000 03000000 616263 07000000 00000000",
@@ -196,25 +197,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "00000000 00000000 01000000 00000000 00000000 00000000 00000000 00000000 00000000",
                    [](TCommand& c) {
                      auto& f = dynamic_cast<TComFlip&>(c);
-                     EXPECT_EQ(f.Time.GetOp(0)->Operands[0]->GetAsInt(), 500);
-                     EXPECT_EQ(f.Names.size(), 1u);
-                     EXPECT_TRUE(f.EventLock.Empty());
+                     EXPECT_EQ(std::make_tuple(f.Time.GetOp(0)->Operands[0]->GetAsInt(), f.Names.size(), f.EventLock.Empty()),
+                               std::make_tuple(500, size_t{1}, true));
                    }},
         HandRecord{"VarNew", 110,
                    "0f 01000000 00 00 05000000  01000000 61 04 00000000 03",
                    [](TCommand& c) {
                      auto& v = dynamic_cast<TComVarNew&>(c);
-                     EXPECT_EQ(v.Name, "a");
-                     EXPECT_EQ(v.Type, PT_STR);
-                     EXPECT_EQ(v.Scope, 3);
+                     EXPECT_EQ(std::make_tuple(v.Name, int(v.Type), int(v.Scope)), std::make_tuple(std::string("a"), 4, 3));
                    }},
         HandRecord{"Reset", 110, "29 01000000 00 00 05000000  02000000 7a7a 09000000 01",
                    [](TCommand& c) {
                      auto& r = dynamic_cast<TComPCReset&>(c);
-                     EXPECT_EQ(r.GetOpcode(), OP_Reset);
-                     EXPECT_EQ(r.PageName, "zz");
-                     EXPECT_EQ(r.PC, 9);
-                     EXPECT_EQ(r.ClearStack, 1);
+                     EXPECT_EQ(std::make_tuple(int(r.GetOpcode()), r.PageName, r.PC, int(r.ClearStack)),
+                               std::make_tuple(int(OP_Reset), std::string("zz"), 9, 1));
                    }},
         // SaveCabinet with PR_NAME, Invert, and an unsigned count of two name
         // expressions.
@@ -222,9 +218,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "3b 01000000 00 00 05000000  00000000 00000000 02000000 00000000 00000000",
                    [](TCommand& c) {
                      auto& cab = dynamic_cast<TComCabinetSave&>(c);
-                     EXPECT_NE(cab.Expressions[PR_NAME], nullptr);
-                     EXPECT_EQ(cab.Expressions[PR_LEFT], nullptr);
-                     EXPECT_EQ(cab.Names.size(), 2u);
+                     EXPECT_EQ(std::make_tuple(cab.Expressions[PR_NAME] != nullptr, cab.Expressions[PR_LEFT] != nullptr,
+                                               cab.Names.size()),
+                               std::make_tuple(true, false, size_t{2}));
                    }},
         // Records of one expression (1 op: ____arg := 9) or none.
         HandRecord{"GameLoad", 110,
@@ -242,23 +238,18 @@ INSTANTIATE_TEST_SUITE_P(
         HandRecord{"PCReset", 110, "28 01000000 00 00 05000000  00000000 feffffff 00",
                    [](TCommand& c) {
                      auto& r = dynamic_cast<TComPCReset&>(c);
-                     EXPECT_EQ(r.GetOpcode(), OP_PCReset);
-                     EXPECT_EQ(r.PC, -2);
+                     EXPECT_EQ(std::make_tuple(int(r.GetOpcode()), r.PC), std::make_tuple(int(OP_PCReset), -2));
                    }},
         HandRecord{"WhileLoop", 110, "21 01000000 00 00 05000000  00000000 03000000",
                    [](TCommand& c) {
-                     EXPECT_EQ(dynamic_cast<TComWhileLoop&>(c).LoopTarget, 3);
-                     EXPECT_TRUE(c.GetContinue());
+                     EXPECT_EQ(std::make_tuple(dynamic_cast<TComWhileLoop&>(c).LoopTarget, c.GetContinue()), std::make_tuple(3, true));
                    }},
         HandRecord{"Terminate", 110, "2d 01000000 00 00 05000000", [](TCommand& c) {}},
         HandRecord{"ClrRead", 110, "2f 01000000 00 00 05000000", [](TCommand& c) {}},
         HandRecord{"Else", 110, "02 01000000 00 00 05000000",
                    [](TCommand& c) { EXPECT_TRUE(c.GetContinue()); }},
         HandRecord{"DoEvent", 110, "2e 01000000 00 01 05000000",
-                   [](TCommand& c) {
-                     EXPECT_FALSE(c.GetContinue());
-                     EXPECT_TRUE(c.GetYield());
-                   }},
+                   [](TCommand& c) { EXPECT_EQ(std::make_tuple(c.GetContinue(), c.GetYield()), std::make_tuple(false, true)); }},
         HandRecord{"TextClr", 110, "1c 01000000 00 00 05000000  00000000", [](TCommand& c) {}},
         HandRecord{"MenuClose", 110, "1a 01000000 00 00 05000000  00000000", [](TCommand& c) {}},
         HandRecord{"MediaPlay", 110, "37 01000000 00 00 05000000  00000000", [](TCommand& c) {}},
@@ -269,17 +260,14 @@ INSTANTIATE_TEST_SUITE_P(
         // flags stay as read.
         HandRecord{"Comment", 110, "1b 01000000 00 01 05000000  01000000 78",
                    [](TCommand& c) {
-                     EXPECT_TRUE(c.GetSkip());
-                     EXPECT_FALSE(c.GetContinue());
-                     EXPECT_EQ(c.Continue, 1);
-                     EXPECT_EQ(dynamic_cast<TComComment&>(c).Name, "x");
+                     EXPECT_EQ(std::make_tuple(c.GetSkip(), c.GetContinue(), int(c.Continue), dynamic_cast<TComComment&>(c).Name),
+                               std::make_tuple(true, false, 1, std::string("x")));
                    }},
         HandRecord{"TextIns106", 106,
                    "14 01000000 00 00 05000000  03000000 4b7357 00000000 00000000 00000000",
                    [](TCommand& c) {
                      auto& t = dynamic_cast<TComTextIns&>(c);
-                     EXPECT_EQ(t.Text.Bytes(), (std::vector<uint8_t>{'K', 's', 'W'}));
-                     EXPECT_TRUE(t.EventLock.Empty());
+                     EXPECT_EQ(std::make_tuple(t.Text.Bytes(), t.EventLock.Empty()), std::make_tuple(test::Bytes("KsW"), true));
                    }}),
     [](const auto& info) { return std::string(info.param.label); });
 

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
+#include <tuple>
 #include <limits>
 #include <sstream>
 
@@ -23,12 +23,8 @@ namespace {
 
 std::string Hex(const std::string& bytes) {
   if (bytes.empty()) return "-";
-  static const char* digits = "0123456789abcdef";
   std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
+  for (unsigned char c : bytes) (out += "0123456789abcdef"[c >> 4]) += "0123456789abcdef"[c & 15];
   return out;
 }
 
@@ -64,18 +60,15 @@ std::vector<std::string> Describe(TDBManager& db, int category, bool with_active
   return lines;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(path);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 std::vector<std::string> SplitOutput(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+std::vector<std::string> ReadLines(const std::string& path) {
+  const auto bytes = test::ReadFileBytes(path);
+  return SplitOutput(std::string(bytes.begin(), bytes.end()));
 }
 
 // Array values; one element makes a scalar.
@@ -97,6 +90,15 @@ std::vector<int32_t> ToVector(const TIntList& l) {
   std::vector<int32_t> v;
   for (int32_t i = 0; i < l.Count(); ++i) v.push_back(l.Get(i));
   return v;
+}
+
+// Adds a table of one text column holding one row, and makes it active.
+void AddTextTable(TDBManager& db, const char* name, uint8_t category, const char* field, int32_t width,
+                  const char* value) {
+  db.AddTable(name, category);
+  db.GetActiveTable()->Fields.AddField(field, PT_STR, width);
+  db.GetActiveTable()->Append();
+  db.GetActiveTable()->SetStr(0, 0, value);
 }
 
 // One table "T" with column "A" (integer) holding one row 5, active.
@@ -146,10 +148,7 @@ TEST(DBStream, GoldenTableStreamWrittenAndReadBack) {
 TEST(DBStream, CategoriesLoadIndependently) {
   TDBManager db;
   BuildGolden(db);
-  ASSERT_EQ(db.AddTable("S1", kDBStatusCategory), 1);
-  db.GetActiveTable()->Fields.AddField("f", PT_STR, 3);
-  db.GetActiveTable()->Append();
-  db.GetActiveTable()->SetStr(0, 0, "abc");
+  AddTextTable(db, "S1", kDBStatusCategory, "f", 3, "abc");
   ASSERT_EQ(db.AddTable("S2", kDBStatusCategory), 2);
   db.SelectTable("S1");
   TKsMemoryStream status;
@@ -209,10 +208,7 @@ TEST(DBStream, TablesInSaveData) {
   TParamCollection vars;
   TDBManager db;
   BuildGolden(db);
-  db.AddTable("S", kDBStatusCategory);
-  db.GetActiveTable()->Fields.AddField("s", PT_STR, 4);
-  db.GetActiveTable()->Append();
-  db.GetActiveTable()->SetStr(0, 0, "kept");
+  AddTextTable(db, "S", kDBStatusCategory, "s", 4, "kept");
   db.SelectTable("T");
   TEmptySaveSections empty(vars, 640, 480);
   TDBTablesSection game(db, kDBGameCategory), status(db, kDBStatusCategory);
@@ -327,9 +323,7 @@ TEST_F(DBFixture, OurStreamsReadByPython) {
     t.SetStr(t.GetRecNo(), 3, r.s);
   }
   t.SetRecNo(1);
-  db.AddTable("St", kDBStatusCategory);
-  db.GetActiveTable()->Fields.AddField("x", PT_STR, 0);
-  db.GetActiveTable()->Append();
+  AddTextTable(db, "St", kDBStatusCategory, "x", 0, "");
   db.SelectTable("\x95\x5c");
   for (uint8_t category : {kDBGameCategory, kDBStatusCategory}) {
     TKsMemoryStream out;
@@ -358,11 +352,9 @@ TEST(DBTsv, HeaderForms) {
   // id int, name, score float: integer, text of width 80, float.
   ASSERT_TRUE(t.LoadFromTsv({"id int\tname\tscore float", "1\tx\t2.5"}));
   ASSERT_EQ(t.Fields.Count(), 3);
-  EXPECT_EQ(t.Fields.Get(0).Type, PT_INT);
-  EXPECT_EQ(t.Fields.Get(1).Type, PT_STR);
-  EXPECT_EQ(t.Fields.Get(1).Size, 81);
-  EXPECT_EQ(t.Fields.Get(2).Type, PT_FLOAT);
-  EXPECT_EQ(t.GetRecordCount(), 1);
+  EXPECT_EQ(std::make_tuple(t.Fields.Get(0).Type, t.Fields.Get(1).Type, t.Fields.Get(1).Size, t.Fields.Get(2).Type,
+                            t.GetRecordCount()),
+            std::make_tuple(PT_INT, PT_STR, 81, PT_FLOAT, 1));
 
   EXPECT_FALSE(t.LoadFromTsv({}));
   // An empty name and a negative width both end the import with nothing.
@@ -415,14 +407,8 @@ TEST_P(DBCells, StoreThenReadEveryWay) {
   int32_t i = -99;
   long double f = -99;
   bool b = !c.as_bool;
-  EXPECT_TRUE(t.GetStr(0, 0, s));
-  EXPECT_TRUE(t.GetInt(0, 0, i));
-  EXPECT_TRUE(t.GetFloat(0, 0, f));
-  EXPECT_TRUE(t.GetBool(0, 0, b));
-  EXPECT_EQ(s, c.str);
-  EXPECT_EQ(i, c.as_int);
-  EXPECT_EQ(f, c.as_float);
-  EXPECT_EQ(b, c.as_bool);
+  EXPECT_TRUE(t.GetStr(0, 0, s) && t.GetInt(0, 0, i) && t.GetFloat(0, 0, f) && t.GetBool(0, 0, b));
+  EXPECT_EQ(std::make_tuple(s, i, f, b), std::make_tuple(std::string(c.str), c.as_int, c.as_float, c.as_bool));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -456,13 +442,10 @@ TEST(DBCells, OutOfRangeAccessChangesNothing) {
   t.SetInt(0, 0, 7);
   int32_t v = 42;
   std::string s = "keep";
-  EXPECT_FALSE(t.GetInt(1, 0, v));
-  EXPECT_FALSE(t.GetInt(-1, 0, v));
-  EXPECT_FALSE(t.GetStr(0, 1, s));
-  EXPECT_FALSE(t.SetInt(0, -1, 1));
-  EXPECT_FALSE(t.SetStr(1, 0, "1"));
-  EXPECT_EQ(v, 42);
-  EXPECT_EQ(s, "keep");
+  for (bool ok : {t.GetInt(1, 0, v), t.GetInt(-1, 0, v), t.GetStr(0, 1, s), t.SetInt(0, -1, 1), t.SetStr(1, 0, "1")}) {
+    EXPECT_FALSE(ok);
+  }
+  EXPECT_EQ(std::make_tuple(v, s), std::make_tuple(42, std::string("keep")));
   // By name: no current row, or no such column.
   t.SetRecNo(-1);
   EXPECT_FALSE(t.GetIntByName("a", v));
@@ -484,15 +467,11 @@ TEST(DBCells, ColumnsAddedToFilledTableAndRefused) {
   std::string s = "x";
   bool b = true;
   int32_t a = 0;
-  EXPECT_TRUE(t.GetStr(0, 1, s));
-  EXPECT_TRUE(t.GetBool(1, 2, b));
-  EXPECT_TRUE(t.GetInt(0, 0, a));
-  EXPECT_EQ(s, "");
-  EXPECT_FALSE(b);
-  EXPECT_EQ(a, 9);
-  EXPECT_EQ(t.Fields.AddField("x", 5, 0), -1);
-  EXPECT_EQ(t.Fields.AddField("x", 0, 0), -1);
-  EXPECT_EQ(t.Fields.AddField("x", PT_STR, -1), -1);
+  EXPECT_TRUE(t.GetStr(0, 1, s) && t.GetBool(1, 2, b) && t.GetInt(0, 0, a));
+  EXPECT_EQ(std::make_tuple(s, b, a), std::make_tuple(std::string(), false, 9));
+  for (auto [type, width] : {std::pair{uint8_t{5}, 0}, {uint8_t{0}, 0}, {PT_STR, -1}}) {
+    EXPECT_EQ(t.Fields.AddField("x", type, width), -1);
+  }
   EXPECT_EQ(t.Fields.Count(), 3);
   EXPECT_EQ(t.Fields.AddField("big", PT_STR, std::numeric_limits<int32_t>::max()), 3);
   EXPECT_EQ(t.Fields.Get(3).Size, kMaxDBFieldWidth + 1);
@@ -512,17 +491,13 @@ TEST(DBRows, CursorMoves) {
     t.Append();
     t.SetInt(i, 0, i * 10);
   }
+  // Each step: what the move answered and the row number afterwards.
+  using R = std::vector<std::pair<bool, int32_t>>;
+  auto step = [&](bool answer) { return std::pair{answer, t.GetRecNo()}; };
   EXPECT_EQ(t.GetRecNo(), 2);
-  EXPECT_FALSE(t.Next());
-  EXPECT_EQ(t.GetRecNo(), 2);
-  EXPECT_TRUE(t.SetRecNo(-5));
-  EXPECT_EQ(t.GetRecNo(), -1);
-  EXPECT_FALSE(t.Next());
-  EXPECT_FALSE(t.Prior());
-  EXPECT_FALSE(t.SetRecNo(3));
-  EXPECT_EQ(t.GetRecNo(), -1);
-  EXPECT_TRUE(t.First());
-  EXPECT_FALSE(t.Prior());
+  EXPECT_EQ((R{step(t.Next()), step(t.SetRecNo(-5)), step(t.Next()), step(t.Prior()), step(t.SetRecNo(3)),
+               step(t.First()), step(t.Prior())}),
+            (R{{false, 2}, {true, -1}, {false, -1}, {false, -1}, {false, -1}, {true, 0}, {false, 0}}));
   // Deleting keeps the index (now the following row)...
   EXPECT_TRUE(t.Delete());
   int32_t v = 0;
@@ -531,12 +506,8 @@ TEST(DBRows, CursorMoves) {
   EXPECT_EQ(v, 10);
   // ...or moves to the new last row, and to none when the table is empty.
   EXPECT_TRUE(t.Last());
-  EXPECT_TRUE(t.Delete());
-  EXPECT_EQ(t.GetRecNo(), 0);
-  EXPECT_TRUE(t.Delete());
-  EXPECT_EQ(t.GetRecNo(), -1);
+  EXPECT_EQ((R{step(t.Delete()), step(t.Delete()), step(t.Delete())}), (R{{true, 0}, {true, -1}, {false, -1}}));
   EXPECT_EQ(t.GetRecordCount(), 0);
-  EXPECT_FALSE(t.Delete());
 }
 
 class DBSearch : public ::testing::Test {
@@ -608,21 +579,15 @@ TEST_F(DBSearch, SortIsStableWithNaNLast) {
   EXPECT_EQ(s, "AB");
   EXPECT_EQ(t.GetRecNo(), 1);  // the number is kept, whatever row is there
 
+  auto texts = [&](int32_t c) {
+    std::vector<std::string> v(5);
+    for (int32_t r = 0; r < 5; ++r) t.GetStr(r, c, v[static_cast<size_t>(r)]);
+    return v;
+  };
   t.Sort(*StrArray({"s"}), *FlagArray({1}));
-  std::vector<std::string> texts;
-  for (int32_t r = 0; r < 5; ++r) {
-    t.GetStr(r, 1, s);
-    texts.push_back(s);
-  }
-  EXPECT_EQ(texts, (std::vector<std::string>{"b", "ab", "a", "AB", ""}));
-
+  EXPECT_EQ(texts(1), (std::vector<std::string>{"b", "ab", "a", "AB", ""}));
   t.Sort(*StrArray({"f", "n"}), *FlagArray({0, 1}));
-  std::vector<std::string> floats;
-  for (int32_t r = 0; r < 5; ++r) {
-    t.GetStr(r, 2, s);
-    floats.push_back(s);
-  }
-  EXPECT_EQ(floats, (std::vector<std::string>{"-1", "0", "1.5", "1.5", "NAN"}));
+  EXPECT_EQ(texts(2), (std::vector<std::string>{"-1", "0", "1.5", "1.5", "NAN"}));
   EXPECT_EQ(Column(0), (std::vector<int32_t>{2, 10, 2, 1, 10}));
   // Unknown key names are skipped; the shorter array bounds the keys.
   t.Sort(*StrArray({"zz", "n", "s"}), *FlagArray({1, 0}));
@@ -634,12 +599,9 @@ TEST_F(DBSearch, SortIsStableWithNaNLast) {
 
 TEST(DBManagerOps, NamesActiveAndDelete) {
   TDBManager db;
-  EXPECT_EQ(db.AddTable("", 0), -1);
-  EXPECT_EQ(db.AddTable("One", 0), 0);
-  EXPECT_EQ(db.AddTable("one", 1), -1);
-  EXPECT_EQ(db.AddTable("Two", 1), 1);
-  EXPECT_EQ(db.AddTable("Three", 0), 2);
-  EXPECT_EQ(db.Active, 2);
+  EXPECT_EQ((std::vector<int32_t>{db.AddTable("", 0), db.AddTable("One", 0), db.AddTable("one", 1),
+                                  db.AddTable("Two", 1), db.AddTable("Three", 0), db.Active}),
+            (std::vector<int32_t>{-1, 0, -1, 1, 2, 2}));
   EXPECT_TRUE(db.SelectTable("TWO"));
   EXPECT_FALSE(db.SelectTable("Four"));
   EXPECT_EQ(db.GetActiveTable()->Name, "Two");
@@ -655,8 +617,8 @@ TEST(DBManagerOps, NamesActiveAndDelete) {
   EXPECT_EQ(db.Count(), 1);
   EXPECT_EQ(db.GetActiveTable(), nullptr);
   db.Clear();
-  EXPECT_EQ(db.Count(), 0);
-  EXPECT_EQ(db.Active, -1);
+  EXPECT_EQ(std::make_tuple(db.Count(), db.Active), std::make_tuple(0, -1));
+
 }
 
 class DBManagerRows : public ::testing::Test {
@@ -671,12 +633,11 @@ class DBManagerRows : public ::testing::Test {
       t.SetStrByName("k", k);
       t.SetIntByName("v", static_cast<int32_t>(std::string(k).size()));
     }
-    db.AddTable("Dst", 1);
-    db.GetActiveTable()->Fields.AddField("other", PT_BOOL, 0);
-    db.GetActiveTable()->Append();
+    AddTextTable(db, "Dst", 1, "other", 0, "");  // the columns differ from Src's
     db.SelectTable("Src");
   }
-  TIntList Rows(std::vector<int32_t> v) {
+  using V = std::vector<int32_t>;
+  static TIntList Rows(V v) {
     TIntList l;
     for (int32_t x : v) l.Add(x);
     return l;
@@ -685,12 +646,11 @@ class DBManagerRows : public ::testing::Test {
 };
 
 TEST_F(DBManagerRows, CopyAndInsertTables) {
-  EXPECT_FALSE(db.CopyTable("Src", Rows({0})));  // onto the active table
-  EXPECT_FALSE(db.CopyTable("Nope", Rows({0})));
-  // A bad row index changes nothing.
+  // Onto the active table, onto a missing one, bad row indexes: nothing changes.
   const auto before = Describe(db, 1, false);
-  EXPECT_FALSE(db.CopyTable("Dst", Rows({2, 3})));
-  EXPECT_FALSE(db.CopyTable("Dst", Rows({-1})));
+  for (const auto& [name, rows] : {std::pair{"Src", V{0}}, {"Nope", V{0}}, {"Dst", V{2, 3}}, {"Dst", V{-1}}}) {
+    EXPECT_FALSE(db.CopyTable(name, Rows(rows))) << name;
+  }
   EXPECT_EQ(Describe(db, 1, false), before);
 
   EXPECT_TRUE(db.CopyTable("Dst", Rows({2, 0})));
@@ -699,18 +659,16 @@ TEST_F(DBManagerRows, CopyAndInsertTables) {
   EXPECT_TRUE(dst.Fields.SameFields(db.GetActiveTable()->Fields));
   std::string s;
   dst.GetStr(0, 0, s);
-  EXPECT_EQ(s, "cherry");
-  EXPECT_EQ(dst.GetRecordCount(), 2);
+  EXPECT_EQ(std::make_tuple(s, dst.GetRecordCount()), std::make_tuple(std::string("cherry"), 2));
   EXPECT_TRUE(db.CopyTable("Dst", Rows({})));
-  EXPECT_EQ(dst.GetRecordCount(), 0);
-  EXPECT_EQ(dst.Fields.Count(), 2);
+  EXPECT_EQ(std::make_tuple(dst.GetRecordCount(), dst.Fields.Count()), std::make_tuple(0, 2));
 
   // Insert: the columns must be the same; the table may be the active one.
   EXPECT_TRUE(db.InsertTable("Src", Rows({1, 1})));
   EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
   db.GetActiveTable()->GetStr(4, 0, s);
   EXPECT_EQ(s, "Banana");
-  EXPECT_FALSE(db.InsertTable("Src", Rows({5})));
+  EXPECT_FALSE(db.InsertTable("Src", Rows({5})));  // a bad row index: nothing added
   EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
   dst.Fields.Clear();
   dst.Fields.AddField("K", PT_STR, 8);

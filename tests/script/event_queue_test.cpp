@@ -28,11 +28,10 @@ TEST(EventQueue, Operations) {
   args.Add("1");
   EXPECT_EQ(q.QueueEvent(a, "p:x", &args, 36), 0);
   args.Add("2");  // the entry holds its own copy
-  EXPECT_EQ(q.QueueEvent(b, "p:y", nullptr, 37), 1);
-  EXPECT_EQ(q.QueueEvent(a, "p:z", nullptr, 37), 2);
+  EXPECT_EQ((std::vector<int32_t>{q.QueueEvent(b, "p:y", nullptr, 37), q.QueueEvent(a, "p:z", nullptr, 37)}),
+            (std::vector<int32_t>{1, 2}));
   EXPECT_EQ(Dump(q, o), "p:x/a/36/0/1;p:y/b/37/0;p:z/a/37/0;");
-  EXPECT_EQ(q.FindQueuedEvent(a, 37), 2);
-  EXPECT_EQ(q.FindQueuedEvent(b, 36), -1);
+  EXPECT_EQ(std::make_tuple(q.FindQueuedEvent(a, 37), q.FindQueuedEvent(b, 36)), std::make_tuple(2, -1));
   q.FirstReady()->Level = 1;
   EXPECT_EQ(q.FirstReady()->Label, "p:y");
   q.GetItem(1)->Level = 2;
@@ -73,8 +72,9 @@ TEST(EventQueue, StoredFormAndRoundTrip) {
   s.SetPosition(0);
   o2.Queue.LoadFromStream(s, 140);
   EXPECT_EQ(Dump(o2.Queue, o2), "p:x/a/36/0/12;q//113/3;");
-  EXPECT_EQ(o2.Queue.GetItem(0)->Sender, o2.FindObject("a"));
+  EXPECT_EQ(o2.Queue.GetItem(0)->Sender, o2.FindObject("a"));  // looked up again by name
   EXPECT_FALSE(o2.Queue.GetItem(1)->Sender);
+
 }
 
 TEST(EventQueue, VersionBefore114StoresTheLevelInOneByte) {

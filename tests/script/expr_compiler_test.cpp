@@ -156,8 +156,9 @@ TEST(Compiler, StringLiteralTypedAsStringConstant) {
   compiler.BuildParser(parser);
   ASSERT_EQ(parser.Count(), 2);
   ASSERT_EQ(parser.GetOp(0)->Operands.size(), 1u);
-  EXPECT_EQ(parser.GetOp(0)->Operands[0]->GetParamType(), PT_STR);
-  EXPECT_EQ(parser.GetOp(0)->Operands[0]->GetAsStr(), "12");
+  EXPECT_EQ(std::make_tuple(int(parser.GetOp(0)->Operands[0]->GetParamType()), parser.GetOp(0)->Operands[0]->GetAsStr()),
+            std::make_tuple(int(PT_STR), std::string("12")));
+
 }
 
 TEST(Compiler, ToolPrintsBytesAndErrors) {

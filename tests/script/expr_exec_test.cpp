@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
+
 
 #include "core/stream_encoding.h"
 #include "script/param_text.h"
@@ -10,25 +12,20 @@
 namespace orba {
 namespace {
 
+using test::RunCase;
+using test::ScriptRuns;
 using test::TExprEnv;
 
 // Each case runs its statements in a fresh store (assigned names are
 // declared with the type of their first value) and compares the text of the
 // last statement's result.
-struct RunCase {
-  std::vector<std::string> statements;
-  const char* result;
-};
-
-class ExprRuns : public ::testing::TestWithParam<RunCase> {};
-
-TEST_P(ExprRuns, Result) {
+TEST_P(ScriptRuns, Result) {
   TExprEnv env;
   EXPECT_EQ(env.Run(GetParam().statements), GetParam().result);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Exec, ExprRuns,
+    Exec, ScriptRuns,
     ::testing::Values(
         RunCase{{"x = 1 + 2 * 3", "x"}, "7"}, RunCase{{"x = 10 - 4 - 3", "x"}, "3"},
         RunCase{{"x = 2 * -3", "x"}, "-6"}, RunCase{{"x = -2 + 5", "x"}, "3"},
@@ -55,6 +52,14 @@ INSTANTIATE_TEST_SUITE_P(
         // A variable that does not exist ends the run.
         RunCase{{"nothere + 1"}, "<nil>"}));
 
+// Appends "dest := value".
+void AddAssign(TOrbaParser& parser, const char* dest, int32_t value) {
+  TOpeData* op = parser.AddOp();
+  op->Op = ocTo;
+  op->Dest = dest;
+  op->AddInt(value);
+}
+
 // An error in the second of three operations keeps the first one's effect
 // and skips the third; assigning to an undeclared name is such an error.
 TEST(Exec, ErrorEndsTheRunSilently) {
@@ -62,22 +67,11 @@ TEST(Exec, ErrorEndsTheRunSilently) {
   env.Declare("x", PT_INT);
   env.Declare("z", PT_INT);
   TOrbaParser parser;
-  TOpeData* op = parser.AddOp();
-  op->Op = ocTo;
-  op->Dest = "x";
-  op->AddInt(1);
-  op = parser.AddOp();
-  op->Op = ocTo;
-  op->Dest = "undeclared";
-  op->AddInt(2);
-  op = parser.AddOp();
-  op->Op = ocTo;
-  op->Dest = "z";
-  op->AddInt(3);
+  AddAssign(parser, "x", 1);
+  AddAssign(parser, "undeclared", 2);
+  AddAssign(parser, "z", 3);
   ExecuteParser(parser, env.funcs);
-  EXPECT_EQ(env.Var("x"), "1");
-  EXPECT_EQ(env.Var("z"), "0");
-  EXPECT_EQ(env.Var("undeclared"), "<none>");
+  EXPECT_EQ(env.Var("x") + "|" + env.Var("z") + "|" + env.Var("undeclared"), "1|0|<none>");
   // Temporaries are gone after the run.
   EXPECT_EQ(env.store.Count(), 53);
 }
@@ -108,14 +102,10 @@ TEST_P(MalformedOps, EndTheRunOrDoNothing) {
   op->Dest = c.dest;
   op->FuncId = c.func;
   for (int32_t v : c.ints) op->AddInt(v);
-  TOpeData* next = parser.AddOp();
-  next->Op = ocTo;
-  next->Dest = "after";
-  next->AddInt(1);
+  AddAssign(parser, "after", 1);
   ExecuteParser(parser, env.funcs);
-  EXPECT_EQ(env.Var("after"), c.after);
-  EXPECT_EQ(env.Var("r"), c.r);
-  EXPECT_EQ(env.store.Count(), 53);
+  EXPECT_EQ(std::make_tuple(env.Var("after"), env.Var("r"), env.store.Count()),
+            std::make_tuple(std::string(c.after), std::string(c.r), 53));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -142,8 +132,7 @@ TEST(Exec, NestedRunHasItsOwnTemporaries) {
   env.Declare("s", PT_STR)->SetAsStr("y = 1.5 * 2");
   env.Declare("r", PT_STR);
   env.Run({"r = Calc(s) ++ Length(s)"});
-  EXPECT_EQ(env.Var("y"), "3");
-  EXPECT_EQ(env.Var("r"), "TRUE11");
+  EXPECT_EQ(env.Var("y") + "|" + env.Var("r"), "3|TRUE11");
   EXPECT_EQ(env.store.Count(), 54);
 }
 

@@ -1,6 +1,8 @@
 // A variable store with its function library for expression tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -47,6 +49,14 @@ struct TExprEnv {
     return item;
   }
 };
+
+// Statements run in order in a fresh store, and the text of the last result
+// ("<nil>" when the last run ended early or assigned).
+struct RunCase {
+  std::vector<std::string> statements;
+  const char* result;
+};
+class ScriptRuns : public ::testing::TestWithParam<RunCase> {};
 
 // Game files served from memory.
 class TMemoryGameFiles : public TGameFileSource {

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/errors.h"
@@ -136,17 +137,14 @@ class TPageBuilder {
   TPageBuilder& Log(const std::string& text, uint8_t cont = 1) { return Calc("log = log ++ \"" + text + "\"", cont); }
   TPageBuilder& Jump(const std::string& page, int32_t target, const std::string& cond = "TRUE") {
     auto& c = Add<TComJump>(OP_Jump);
-    c.PageName = page;
-    c.Target = target;
+    std::tie(c.PageName, c.Target) = std::tie(page, target);
     Compile(c.Condition, cond);
     return *this;
   }
   TPageBuilder& Call(const std::string& page, int32_t target, const std::string& result_var,
                      const std::vector<std::string>& args, const std::string& cond = "TRUE") {
     auto& c = Add<TComCall>(OP_Call);
-    c.PageName = page;
-    c.Target = target;
-    c.ResultVar = result_var;
+    std::tie(c.PageName, c.Target, c.ResultVar) = std::tie(page, target, result_var);
     Compile(c.Condition, cond);
     for (const std::string& a : args) {
       c.Arguments.push_back(std::make_unique<TOrbaParser>());
@@ -155,23 +153,22 @@ class TPageBuilder {
     return *this;
   }
   TPageBuilder& Exit(const std::string& cond = "TRUE") { Compile(Add<TComExit>(OP_Exit).Condition, cond); return *this; }
-  TPageBuilder& Break(const std::string& cond, int32_t target) {
-    auto& c = Add<TComBreak>(OP_Break);
+  // A command of a condition and a target.
+  template <typename T>
+  TPageBuilder& Targeted(uint8_t opcode, const std::string& cond, int32_t T::*field, int32_t target) {
+    auto& c = Add<T>(opcode);
     Compile(c.Condition, cond);
-    c.Target = target;
+    c.*field = target;
     return *this;
+  }
+  TPageBuilder& Break(const std::string& cond, int32_t target) {
+    return Targeted(OP_Break, cond, &TComBreak::Target, target);
   }
   TPageBuilder& Continue(const std::string& cond, int32_t target) {
-    auto& c = Add<TComContinue>(OP_Continue);
-    Compile(c.Condition, cond);
-    c.Target = target;
-    return *this;
+    return Targeted(OP_Continue, cond, &TComContinue::Target, target);
   }
   TPageBuilder& While(const std::string& cond, int32_t exit_target) {
-    auto& c = Add<TComWhile>(OP_While);
-    Compile(c.Condition, cond);
-    c.ExitTarget = exit_target;
-    return *this;
+    return Targeted(OP_While, cond, &TComWhile::ExitTarget, exit_target);
   }
   TPageBuilder& WhileInit(const std::string& text) { Compile(Add<TComWhileInit>(OP_WhileInit).Init, text); return *this; }
   TPageBuilder& WhileLoop(const std::string& step, int32_t loop_target) {
@@ -191,26 +188,22 @@ class TPageBuilder {
   TPageBuilder& DoEvent() { Add<TComDoEvent>(OP_DoEvent); return *this; }
   TPageBuilder& VarNew(const std::string& name, uint8_t type, const std::string& init, uint8_t scope) {
     auto& c = Add<TComVarNew>(OP_VarNew);
-    c.Name = name;
-    c.Type = type;
+    std::tie(c.Name, c.Type, c.Scope) = std::tie(name, type, scope);
     Compile(c.Initial, init);
-    c.Scope = scope;
     return *this;
   }
   TPageBuilder& VarDel(const std::string& name) { Add<TComVarDel>(OP_VarDel).Name = name; return *this; }
   TPageBuilder& PCReset(const std::string& page, int32_t pc, bool clear_stack) {
     auto& c = Add<TComPCReset>(OP_PCReset);
-    c.PageName = page;
-    c.PC = pc;
-    c.ClearStack = clear_stack ? 1 : 0;
+    std::tie(c.PageName, c.PC, c.ClearStack) = std::make_tuple(page, pc, uint8_t{clear_stack});
     return *this;
   }
   TPageBuilder& Reset(const std::string& page, int32_t pc) {
     auto& c = Add<TComReset>(OP_Reset);
-    c.PageName = page;
-    c.PC = pc;
+    std::tie(c.PageName, c.PC) = std::tie(page, pc);
     return *this;
   }
+
   TPageBuilder& Terminate() { Add<TComTerminate>(OP_Terminate); return *this; }
 
   // The page file, as the page writer stores it.
@@ -220,6 +213,8 @@ class TPageBuilder {
     return s.Bytes();
   }
 };
+
+using TStatus = std::tuple<std::string, int32_t, int32_t, int32_t>;
 
 // The interpreter over the fakes above. The string variable "log" collects
 // what the scripts append to it; Trace the script trace lines.
@@ -255,6 +250,11 @@ class TInterp {
   }
 
   void Put(const std::string& name, const TPageBuilder& page) { Pages.Files[name] = page.Bytes(); }
+  // Puts the page "main.osb" and starts it.
+  void Start(const TPageBuilder& main) {
+    Put("main.osb", main);
+    Cm.Start("main.osb");
+  }
   // One tick of 15 ms.
   void Tick() {
     GameClock += static_cast<uint32_t>(FrameTime);
@@ -278,6 +278,8 @@ class TInterp {
     return item != nullptr ? item->GetAsStr() : "<none>";
   }
   std::string Log() const { return Var("log"); }
+  // The log, the run state, the frame count and the number of waiting events.
+  TStatus Status() const { return {Log(), Cm.State, Cm.Frames.Count(), Objects.Queue.Count()}; }
   TObjectHandle Raise(const std::string& sender, const std::string& label, uint8_t code = PR_ONLBTNDOWN,
                       const std::vector<std::string>& args = {}) {
     TObjectHandle h = Objects.FindObject(sender);

@@ -9,66 +9,45 @@ namespace {
 
 // A main flow that waits for ever, so that only the handlers run.
 void PutIdleMain(TInterp& t) {
-  TPageBuilder main;
-  main.Wait("0");
-  t.Put("main.osb", main);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("0"));
 }
 
 TEST(InterpEvents, YieldedHandlerLetsANestedEventRunAndReturn) {
   TInterp t;
   PutIdleMain(t);
-  TPageBuilder a;
-  a.Log("a1").DoEvent().Log("a2");
-  TPageBuilder b;
-  b.Calc("log = log ++ @Sender ++ @ParamStr[0]");
-  t.Put("a.osb", a);
-  t.Put("b.osb", b);
+  t.Put("a.osb", TPageBuilder().Log("a1").DoEvent().Log("a2"));
+  t.Put("b.osb", TPageBuilder().Calc("log = log ++ @Sender ++ @ParamStr[0]"));
   t.Raise("one", "a.xxx");  // no label: command 0
   t.Tick();
-  EXPECT_EQ(t.Log(), "a1");
-  EXPECT_EQ(t.Cm.State, RS_YIELDED);
+  EXPECT_EQ(t.Status(), TStatus("a1", RS_YIELDED, 1, 1));
   EXPECT_EQ(t.Objects.Queue.GetItem(0)->Level, 1u);
   t.Raise("two", "b.osb:nolabel", PR_ONLBTNDOWN, {"7"});
   t.Tick();
   // The nested handler runs and returns, then the yielded one goes on and
   // returns to the main flow, all in this tick.
-  EXPECT_EQ(t.Log(), "a1two7a2");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
+  EXPECT_EQ(t.Status(), TStatus("a1two7a2", RS_MAIN, 0, 0));
   EXPECT_EQ(t.Cm.NextLevel, 2);
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
 }
 
 TEST(InterpEvents, HoldEventsKeepsHandlersBackUntilTheWaitIsLeft) {
   TInterp t;
   TPageBuilder main;
   main.Wait("60", "", "TRUE").Log("m").Wait("0");
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().Log("h"));
+  t.Start(main);
   t.Tick();  // the Wait starts and holds
   t.Raise("btn", "h.osb:");
   t.Ticks(3);  // 45, 30, 15 ms left
-  EXPECT_EQ(t.Log(), "");
-  EXPECT_EQ(t.Objects.Queue.Count(), 1);
+  EXPECT_EQ(t.Status(), TStatus("", RS_MAIN, 0, 1));
   // The Wait is left; before the main flow's next step the event is taken.
   t.Tick();
-  EXPECT_EQ(t.Log(), "hm");
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("hm", RS_MAIN, 0, 0));
 }
 
 TEST(InterpEvents, WaitWithoutHoldLetsEventsRunAndResumesWithItsTime) {
   TInterp t;
-  TPageBuilder main;
-  main.Wait("45").Log("m");
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().Log("h"));
+  t.Start(TPageBuilder().Wait("45").Log("m"));
   t.Ticks(2);  // not counted, 30 left
   t.Raise("btn", "h.osb:");
   // The handler runs; the Wait's state travels in the frame and comes back,
@@ -84,22 +63,16 @@ TEST(InterpEvents, WaitWithoutHoldLetsEventsRunAndResumesWithItsTime) {
 TEST(InterpEvents, UnavailablePageBlocksTheEventsBehindIt) {
   TInterp t;
   PutIdleMain(t);
-  TPageBuilder x;
-  x.Log("x");
-  TPageBuilder y;
-  y.Log("y");
-  t.Put("x.osb", x);
-  t.Put("y.osb", y);
+  t.Put("x.osb", TPageBuilder().Log("x"));
+  t.Put("y.osb", TPageBuilder().Log("y"));
   t.Host.Unavailable.insert("x.osb");
   t.Raise("a", "x.osb:");
   t.Raise("b", "y.osb:");
   t.Ticks(3);
-  EXPECT_EQ(t.Log(), "");
-  EXPECT_EQ(t.Objects.Queue.Count(), 2);
+  EXPECT_EQ(t.Status(), TStatus("", RS_MAIN, 0, 2));
   t.Host.Unavailable.clear();
   t.Ticks(2);
-  EXPECT_EQ(t.Log(), "xy");
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("xy", RS_MAIN, 0, 0));
 }
 
 // A call from inside a nested handler that returns counts as the nested
@@ -108,38 +81,24 @@ TEST(InterpEvents, UnavailablePageBlocksTheEventsBehindIt) {
 TEST(InterpEvents, CallInsideANestedHandler) {
   TInterp t;
   PutIdleMain(t);
-  TPageBuilder a;
-  a.DoEvent().Log("a");
-  TPageBuilder b;
-  b.Call("sub.osb", 0, "", {}).Log("b");
-  TPageBuilder sub;
-  sub.Log("s");
-  t.Put("a.osb", a);
-  t.Put("b.osb", b);
-  t.Put("sub.osb", sub);
+  t.Put("a.osb", TPageBuilder().DoEvent().Log("a"));
+  t.Put("b.osb", TPageBuilder().Call("sub.osb", 0, "", {}).Log("b"));
+  t.Put("sub.osb", TPageBuilder().Log("s"));
   t.Raise("one", "a.osb:");
   t.Tick();
   t.Raise("two", "b.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "sba");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("sba", RS_MAIN, 0, 0));
 }
 
 TEST(InterpEvents, AHandlerThatCallsAPageKeepsRunning) {
   TInterp t;
   PutIdleMain(t);
-  TPageBuilder h;
-  h.Call("sub.osb", 0, "", {"@Sender"}).Log("h");
-  TPageBuilder sub;
-  sub.Calc("log = log ++ @ParamStr[0]");
-  t.Put("h.osb", h);
-  t.Put("sub.osb", sub);
+  t.Put("h.osb", TPageBuilder().Call("sub.osb", 0, "", {"@Sender"}).Log("h"));
+  t.Put("sub.osb", TPageBuilder().Calc("log = log ++ @ParamStr[0]"));
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "btnh");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
+  EXPECT_EQ(t.Status(), TStatus("btnh", RS_MAIN, 0, 0));
 }
 
 TEST(InterpEvents, FreedSenderReadsEmptyAndItsWaitingEventsGo) {
@@ -154,41 +113,30 @@ TEST(InterpEvents, FreedSenderReadsEmptyAndItsWaitingEventsGo) {
   t.Objects.Free(btn);       // the running entry stays, the waiting one goes
   EXPECT_EQ(t.Objects.Queue.Count(), 1);
   t.Tick();
-  EXPECT_EQ(t.Log(), "[btn][]");
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("[btn][]", RS_MAIN, 0, 0));
 }
 
 // A handler page that exists but cannot be read: the event is dropped and
 // the flow goes on.
 TEST(InterpEvents, UnreadableHandlerPageDropsTheEvent) {
   TInterp t;
-  TPageBuilder main;
-  main.Log("m1", 0).Log("m2", 0);
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
+  t.Put("h.osb", TPageBuilder().Log("h"));
   t.Pages.Files["bad.osb"] = {0x73, 0, 0, 0, 1};  // version 115, then the data ends
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("m1", 0).Log("m2", 0));
   t.Raise("a", "bad.osb:");
   t.Raise("b", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "m1");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("m1", RS_MAIN, 0, 1));
   EXPECT_EQ(t.Cm.PC, 1);
-  EXPECT_EQ(t.Objects.Queue.Count(), 1);
   t.Tick();
-  EXPECT_EQ(t.Log(), "m1hm2");
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("m1hm2", RS_MAIN, 0, 0));
 }
 
 // Returning to a page that can no longer be read ends that flow instead of
 // escaping the run loop; the handler's level is still left.
 TEST(InterpEvents, UnreadablePageOnReturnEndsThatFlow) {
   TInterp t;
-  TPageBuilder sub;
-  sub.Log("s");
-  t.Put("sub.osb", sub);
+  t.Put("sub.osb", TPageBuilder().Log("s"));
   t.Pages.Files["gone.osb"] = {0x73, 0, 0, 0};
   t.Cm.Start("sub.osb");
   TStack& frame = t.Cm.Frames.Push();
@@ -196,14 +144,12 @@ TEST(InterpEvents, UnreadablePageOnReturnEndsThatFlow) {
   frame.PC = 3;
   frame.Continue = 1;
   t.Tick();
-  EXPECT_EQ(t.Log(), "s");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("s", RS_MAIN, 0, 0));
   EXPECT_EQ(t.Cm.CurrentPage, nullptr);
   EXPECT_EQ(t.Cm.Continue, 0);
+
   // Later ticks still take events.
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("h.osb", h);
+  t.Put("h.osb", TPageBuilder().Log("h"));
   t.Raise("btn", "h.osb:");
   t.Tick();
   EXPECT_EQ(t.Log(), "sh");

@@ -36,41 +36,28 @@ TEST(InterpFaults, CommandThatRaisesAfterMovingStillLetsTheNextStart) {
   // VarNew with an empty name moves on and then raises; the Wait after it
   // must be started, else it would wait for ever with no time set.
   p.VarNew("", PT_INT, "", 0).Wait("30").Log("done");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   EXPECT_EQ(t.TicksUntil("done", 10), 3);
 }
 
 TEST(InterpFaults, CommandThatRaisesInPlaceEndsTheMainFlowsTick) {
   TInterp t;
-  TPageBuilder p;
-  p.Log("a");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("a"));
   TRaising& bad = AddRaising(t.Cm, "main.osb");
   t.Tick();
-  EXPECT_EQ(t.Log(), "a");
-  EXPECT_EQ(bad.Calls, 1);
-  EXPECT_EQ(t.Cm.Continue, 0);
+  EXPECT_EQ(std::make_tuple(t.Log(), bad.Calls, int(t.Cm.Continue)), std::make_tuple(std::string("a"), 1, 0));
   t.Tick();  // tried again once per tick
   EXPECT_EQ(bad.Calls, 2);
 }
 
 TEST(InterpFaults, CommandThatRaisesInPlaceEndsAHandlersTick) {
   TInterp t;
-  TPageBuilder main;
-  main.Wait("0");
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().Log("h"));
+  t.Start(TPageBuilder().Wait("0"));
   TRaising& bad = AddRaising(t.Cm, "h.osb");
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "h");
-  EXPECT_EQ(bad.Calls, 1);
-  EXPECT_EQ(t.Cm.State, RS_HANDLER);
+  EXPECT_EQ(std::make_tuple(t.Log(), bad.Calls, t.Cm.State), std::make_tuple(std::string("h"), 1, int32_t{RS_HANDLER}));
   t.Tick();
   EXPECT_EQ(bad.Calls, 2);
 }
@@ -82,37 +69,26 @@ TEST(InterpFaults, MissingCurrentPageEndsTheRun) {
   t.Tick();
   EXPECT_EQ(t.Cm.Continue, 0);
   // Events still run over a main flow without a page.
-  TPageBuilder h;
-  h.Log("h");
-  t.Put("h.osb", h);
+  t.Put("h.osb", TPageBuilder().Log("h"));
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "h");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
+  EXPECT_EQ(t.Status(), TStatus("h", RS_MAIN, 0, 0));
 }
 
 TEST(InterpFaults, JumpOrCallToAnUnreadablePageLeavesTheCommandBehind) {
   TInterp t;
-  TPageBuilder p;
-  p.Log("a").Jump("bad.osb", 0).Call("bad.osb", 0, "", {}).PCReset("bad.osb", 0, false).Log("b");
-  t.Put("main.osb", p);
   t.Pages.Files["bad.osb"] = {0x73};
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("a").Jump("bad.osb", 0).Call("bad.osb", 0, "", {}).PCReset("bad.osb", 0, false).Log("b"));
   t.Tick();
-  EXPECT_EQ(t.Log(), "ab");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("ab", RS_MAIN, 0, 0));
 }
 
 TEST(InterpFaults, TerminateSetsTheQuitFlagAndStays) {
   TInterp t;
-  TPageBuilder p;
-  p.Log("a").Terminate().Log("never");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Log("a").Terminate().Log("never"));
   t.Tick();
-  EXPECT_EQ(QuitFlag, 1);
-  EXPECT_EQ(t.Host.Requests, std::vector<std::string>{"close"});
-  EXPECT_EQ(t.Cm.PC, 1);
+  EXPECT_EQ(std::make_tuple(int(QuitFlag), t.Host.Requests, t.Cm.PC), std::make_tuple(1, std::vector<std::string>{"close"}, 1));
+
   t.Tick();
   EXPECT_EQ(t.Log(), "a");
 }

@@ -19,8 +19,7 @@ TEST(InterpFlow, IfElseifElseRunsOnlyTheFirstTrueBranch) {
       .If("").Nest(1).Log("G").Nest(0)       // no result: false
       .If("1 == 2").Nest(1).Log("H").Nest(0)  // no Elseif or Else: goes on after the body
       .Log("end");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   t.Tick();
   EXPECT_EQ(t.Log(), "CcEend");
 }
@@ -39,8 +38,7 @@ TEST(InterpFlow, WhileWithContinueAndBreak) {
       .Log("E")                                      // 8
       .Break("TRUE", -1)                             // 9: ends the page
       .Log("never");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   t.Tick();
   EXPECT_EQ(t.Log(), "13E");
   EXPECT_EQ(t.Cm.Continue, 0);
@@ -50,15 +48,12 @@ TEST(InterpFlow, WhileWithContinueAndBreak) {
 // stays the argument count.
 TEST(InterpFlow, ParamStrPastTheCountIsEmpty) {
   TInterp t;
-  TPageBuilder main;
-  main.Call("sub.osb", 1, "r", {"\"a\"", "\"b\""});
   TPageBuilder sub;
   sub.Log("skipped")  // the call lands after line 1
       .Calc("log = log ++ @ParamStr[1] ++ \"[\" ++ @ParamStr[2] ++ @ParamStr[9] ++ \"]\"")
       .Calc("log = log ++ GetArraySize(@ParamStr)");
-  t.Put("main.osb", main);
   t.Put("sub.osb", sub);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Call("sub.osb", 1, "r", {"\"a\"", "\"b\""}));
   t.Tick();
   EXPECT_EQ(t.Log(), "b[]2");
 }
@@ -80,16 +75,12 @@ TEST(InterpFlow, CallExitJumpAndTrace) {
       .Exit("FALSE")                                              // 4
       .Exit()                                                     // 5
       .Log("never");
-  TPageBuilder other;
-  other.Log("no").Log("O");
-  t.Put("main.osb", main);
   t.Put("sub.osb", sub);
-  t.Put("other.osb", other);
-  t.Cm.Start("main.osb");
+  t.Put("other.osb", TPageBuilder().Log("no").Log("O"));
+  t.Start(main);
   t.Tick();
-  EXPECT_EQ(t.Log(), "x32R0O");
+  EXPECT_EQ(t.Status(), TStatus("x32R0O", RS_MAIN, 0, 0));
   EXPECT_EQ(t.Var("r"), "R");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
   const std::vector<std::string> expected = {
       "0000000f : main.osb(1)", "0000000f : sub.osb(2)",   "0000000f : sub.osb(3)",
       "0000000f : sub.osb(4)",  "0000000f : sub.osb(5)",   "0000000f : main.osb(2)",
@@ -105,41 +96,31 @@ TEST(InterpFlow, ResultIsConvertedIntoAnExistingVariableAndTextIsKeptExactly) {
       .Call("num.osb", 0, "n", {})
       .Call("text.osb", 0, "s", {})  // "s" does not exist: a string variable is made
       .Log("done");
-  TPageBuilder num(PT_FLOAT);
-  num.Calc("@Result = 7.9");
   TPageBuilder text(PT_STR);
   // A value that would break an assignment written as text.
   text.Calc("@Result = \"a\" ++ @ParamCount ++ \" \\\" b\"");
-  t.Put("main.osb", main);
-  t.Put("num.osb", num);
+  t.Put("num.osb", TPageBuilder(PT_FLOAT).Calc("@Result = 7.9"));
   t.Put("text.osb", text);
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   ASSERT_EQ(t.Log(), "done");
   EXPECT_EQ(t.Var("n"), "7");
   const TParamCollectionItem* s = t.Store.Find("s");
   ASSERT_NE(s, nullptr);
-  EXPECT_EQ(s->GetParamType(), PT_STR);
-  EXPECT_EQ(s->GetAsStr(), "a0 \" b");
+  EXPECT_EQ(std::make_tuple(int(s->GetParamType()), s->GetAsStr()), std::make_tuple(int(PT_STR), std::string("a0 \" b")));
 }
 
 // Wait 100 at 15 ms ticks: the first tick is not counted, then 85, 70, 55,
 // 40, 25, 10, -5: the command after it runs in tick 8.
 TEST(InterpFlow, WaitCountsFromTheSecondTick) {
   TInterp t;
-  TPageBuilder p;
-  p.Wait("100").Log("W");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().Wait("100").Log("W"));
   EXPECT_EQ(t.TicksUntil("W", 20), 8);
 }
 
 TEST(InterpFlow, WaitEndsWhenItsConditionTurnsFalse) {
   TInterp t;
-  TPageBuilder p;
-  p.VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(TPageBuilder().VarNew("go", PT_BOOL, "TRUE", 0).Wait("0", "go").Log("W"));
   t.Ticks(5);
   EXPECT_EQ(t.Log(), "");
   t.Store.Find("go")->SetAsFlag(false);
@@ -152,25 +133,19 @@ TEST(InterpFlow, WaitInAHandlerYieldsEveryTick) {
   TInterp t;
   TPageBuilder main;
   main.Wait("0");
-  TPageBuilder h;
-  h.Label("go").Wait("30").Log("H");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().Label("go").Wait("30").Log("H"));
+  t.Start(main);
   t.Raise("btn", "h.obj:go");
   t.Tick();  // starts; the first tick is not counted
   EXPECT_EQ(t.Cm.State, RS_YIELDED);
   t.Tick();  // 15 left
   t.Tick();  // 0 left: the wait is over, but it still yields
-  EXPECT_EQ(t.Log(), "");
-  EXPECT_EQ(t.Cm.State, RS_YIELDED);
+  EXPECT_EQ(t.Status(), TStatus("", RS_YIELDED, 1, 1));
   t.Tick();
-  EXPECT_EQ(t.Log(), "H");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("H", RS_MAIN, 0, 0));
   // Events are taken before the main flow's step.
-  EXPECT_EQ(t.Trace[0], "0000000f : <Event>h.osb(1)");
-  EXPECT_EQ(t.Trace[1], "0000000f : h.osb(1)");
+  ASSERT_GE(t.Trace.size(), 2u);
+  EXPECT_EQ(t.Trace[0] + "|" + t.Trace[1], "0000000f : <Event>h.osb(1)|0000000f : h.osb(1)");
 }
 
 TEST(InterpFlow, SaveLoadAndTimerCommandsHandOverTheirRequests) {
@@ -184,12 +159,11 @@ TEST(InterpFlow, SaveLoadAndTimerCommandsHandOverTheirRequests) {
   Compile(p.Add<TComGameLoad>(OP_GameLoad).Slot, "5");
   p.Add<TComTimer>(OP_Timer);
   p.Log("x");
-  t.Put("main.osb", p);
-  t.Cm.Start("main.osb");
+  t.Start(p);
   t.Ticks(3);  // GameSave and GameLoad end the tick
   EXPECT_EQ(t.Host.Requests, (std::vector<std::string>{"save 3 after.osb 4 cap", "load 5"}));
-  EXPECT_EQ(t.Objects.Timers, 1);
-  EXPECT_EQ(t.Log(), "x");
+  EXPECT_EQ(std::make_tuple(t.Objects.Timers, t.Log()), std::make_tuple(1, std::string("x")));
+
 }
 
 }  // namespace

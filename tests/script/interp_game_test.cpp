@@ -36,16 +36,11 @@ void WriteGame(const TempDir& dir) {
       .WhileLoop("", 8)                                         // 13
       .Jump("other.osb", 0, "r == \"ab\"")                      // 14
       .Calc("i = 300");                                         // 15
-  TPageBuilder sub(PT_STR);
-  sub.Calc("@Result = @ParamStr[0] ++ @ParamStr[1]").Exit().Calc("i = 400");
-  TPageBuilder other;
-  other.Wait("0");
-  TPageBuilder ev;
-  ev.Calc("i = 500").Label("go").Calc("i = i + 10");
   WriteFileBytes(dir / "main.osb", main.Bytes());
-  WriteFileBytes(dir / "sub.osb", sub.Bytes());
-  WriteFileBytes(dir / "other.osb", other.Bytes());
-  WriteFileBytes(dir / "ev.osb", ev.Bytes());
+  WriteFileBytes(dir / "sub.osb",
+                 TPageBuilder(PT_STR).Calc("@Result = @ParamStr[0] ++ @ParamStr[1]").Exit().Calc("i = 400").Bytes());
+  WriteFileBytes(dir / "other.osb", TPageBuilder().Wait("0").Bytes());
+  WriteFileBytes(dir / "ev.osb", TPageBuilder().Calc("i = 500").Label("go").Calc("i = i + 10").Bytes());
   WriteFileBytes(dir / "events.txt", Bytes("# a click\ntick 2: event ev.xyz:go btn 36 x\n"));
 }
 
@@ -79,11 +74,11 @@ TEST(InterpGame, EventLinesAreReadOrRefused) {
   events.QueueDue(3, objects);
   const TTimerList& q = *objects.EventQueue();
   ASSERT_EQ(q.Count(), 2);
-  EXPECT_EQ(q.GetItem(0)->Label, "b.osb");
-  EXPECT_FALSE(q.GetItem(0)->Sender);
-  EXPECT_EQ(q.GetItem(0)->Code, 40);
+  EXPECT_EQ(std::make_tuple(q.GetItem(0)->Label, bool(q.GetItem(0)->Sender), int(q.GetItem(0)->Code)),
+            std::make_tuple(std::string("b.osb"), false, 40));
   EXPECT_EQ(objects.GetObjectName(q.GetItem(1)->Sender), "s");
   EXPECT_EQ(q.GetItem(1)->Args.Items(), (std::vector<std::string>{"1", "2"}));
+
   for (const char* bad : {"tick: event a", "tick 0: event a", "tick 1 event a", "tick 1: click a", "tick 1: event",
                           "tick 1: event a s 300", "tock 1: event a"}) {
     EXPECT_THROW(TScriptedEvents::Parse(std::string("\n") + bad), EEventScriptError) << bad;

@@ -27,16 +27,15 @@ TEST(InterpVars, VarNewScopes) {
   TPageBuilder inner;
   // The caller's local is not seen here; its frame variable is.
   inner.Calc("log = log ++ \"/\" ++ Exists(\"l\") ++ f");
-  t.Put("main.osb", main);
   t.Put("sub.osb", sub);
   t.Put("inner.osb", inner);
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   EXPECT_EQ(t.Log(), "69/FALSE9|7first00|FALSEFALSE");
-  const TParamCollectionItem* p = t.Store.Find("p");
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(p->Persistent, 1);
-  EXPECT_EQ(t.Store.Find("g")->GetParamType(), PT_INT);
+  ASSERT_NE(t.Store.Find("p"), nullptr);
+  EXPECT_EQ(std::make_tuple(int(t.Store.Find("p")->Persistent), int(t.Store.Find("g")->GetParamType())),
+            std::make_tuple(1, int(PT_INT)));
+
 }
 
 TEST(InterpVars, VarDelAndCalc) {
@@ -44,8 +43,7 @@ TEST(InterpVars, VarDelAndCalc) {
   TPageBuilder main;
   main.VarNew("a", PT_INT, "2", 0).Calc("a = a * 21").Calc("log = log ++ a").VarDel("a").VarDel("missing").VarDel("@Result")
       .Calc("log = log ++ Exists(\"a\")");
-  t.Put("main.osb", main);
-  t.Cm.Start("main.osb");
+  t.Start(main);
   t.Tick();
   EXPECT_EQ(t.Log(), "42FALSE");
   EXPECT_NE(t.Store.Find("@Result"), nullptr);
@@ -55,61 +53,37 @@ TEST(InterpVars, VarDelAndCalc) {
 // commands are aborted, the target starts with an empty stack and queue.
 TEST(InterpVars, PCResetClearStackFromNestedCalls) {
   TInterp t;
-  TPageBuilder main;
-  main.Call("a.osb", 0, "", {}).Log("never");
-  TPageBuilder a;
-  a.VarNew("fa", PT_INT, "1", 1).Call("b.osb", 0, "", {}).Log("never");
-  TPageBuilder b;
-  b.VarNew("fb", PT_INT, "1", 2).PCReset("target.osb", 1, true).Log("never");
-  TPageBuilder target;
-  target.Log("no").Calc("log = log ++ \"T\" ++ @StackCount ++ Exists(\"fa\") ++ Exists(\"fb\")");
-  t.Put("main.osb", main);
-  t.Put("a.osb", a);
-  t.Put("b.osb", b);
-  t.Put("target.osb", target);
+  t.Put("main.osb", TPageBuilder().Call("a.osb", 0, "", {}).Log("never"));
+  t.Put("a.osb", TPageBuilder().VarNew("fa", PT_INT, "1", 1).Call("b.osb", 0, "", {}).Log("never"));
+  t.Put("b.osb", TPageBuilder().VarNew("fb", PT_INT, "1", 2).PCReset("target.osb", 1, true).Log("never"));
+  t.Put("target.osb",
+        TPageBuilder().Log("no").Calc("log = log ++ \"T\" ++ @StackCount ++ Exists(\"fa\") ++ Exists(\"fb\")"));
   t.Cm.Start("main.osb");
   t.Raise("btn", "nothere.osb:");  // an event that would wait for ever
   t.Host.Unavailable.insert("nothere.osb");
   t.Tick();
-  EXPECT_EQ(t.Log(), "T0FALSEFALSE");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("T0FALSEFALSE", RS_MAIN, 0, 0));
 }
 
 // PCReset without ClearStack inside a handler: the handler finishes, then
 // the interrupted main flow resumes at the new page and index.
 TEST(InterpVars, PCResetInAHandlerRedirectsTheInterruptedFlow) {
   TInterp t;
-  TPageBuilder main;
-  main.Wait("0").Log("never");
-  TPageBuilder h;
-  h.PCReset("target.osb", 1, false).Log("h");
-  TPageBuilder target;
-  target.Log("no").Log("T").Wait("0");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
-  t.Put("target.osb", target);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().PCReset("target.osb", 1, false).Log("h"));
+  t.Put("target.osb", TPageBuilder().Log("no").Log("T").Wait("0"));
+  t.Start(TPageBuilder().Wait("0").Log("never"));
   t.Tick();
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "hT");
+  EXPECT_EQ(t.Status(), TStatus("hT", RS_MAIN, 0, 0));
   EXPECT_EQ(t.Cm.CurrentPage->Name, "target.osb");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
 }
 
 TEST(InterpVars, PCResetWithoutClearStackInTheMainFlowIsAJump) {
   TInterp t;
-  TPageBuilder main;
-  main.Call("sub.osb", 0, "", {}).Log("M");
-  TPageBuilder sub;
-  sub.PCReset("target.osb", 0, false).Log("never");
-  TPageBuilder target;
-  target.Log("T");
-  t.Put("main.osb", main);
-  t.Put("sub.osb", sub);
-  t.Put("target.osb", target);
-  t.Cm.Start("main.osb");
+  t.Put("sub.osb", TPageBuilder().PCReset("target.osb", 0, false).Log("never"));
+  t.Put("target.osb", TPageBuilder().Log("T"));
+  t.Start(TPageBuilder().Call("sub.osb", 0, "", {}).Log("M"));
   t.Tick();
   // The stack is kept: the target page returns to the caller.
   EXPECT_EQ(t.Log(), "TM");
@@ -119,23 +93,13 @@ TEST(InterpVars, PCResetWithoutClearStackInTheMainFlowIsAJump) {
 // interrupted flow; the target starts as the main flow.
 TEST(InterpVars, PCResetClearStackFromAHandler) {
   TInterp t;
-  TPageBuilder main;
-  main.Wait("0").Log("never");
-  TPageBuilder h;
-  h.PCReset("target.osb", 0, true).Log("never");
-  TPageBuilder target;
-  target.Log("T").Wait("0");
-  t.Put("main.osb", main);
-  t.Put("h.osb", h);
-  t.Put("target.osb", target);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().PCReset("target.osb", 0, true).Log("never"));
+  t.Put("target.osb", TPageBuilder().Log("T").Wait("0"));
+  t.Start(TPageBuilder().Wait("0").Log("never"));
   t.Tick();
   t.Raise("btn", "h.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "T");
-  EXPECT_EQ(t.Cm.State, RS_MAIN);
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
+  EXPECT_EQ(t.Status(), TStatus("T", RS_MAIN, 0, 0));
 }
 
 // A command that stays on its place for ever and counts its Abort calls.
@@ -152,15 +116,9 @@ class TStaying final : public TCommand {
 // handler clears the stack; the clock reads through the system variables.
 TEST(InterpVars, PCResetClearStackAbortsTheInterruptedCommand) {
   TInterp t;
-  TPageBuilder main;
-  t.Put("main.osb", main);
-  TPageBuilder h;
-  h.Calc("log = log ++ @TickCount ++ \"/\" ++ @UpdateCount").PCReset("target.osb", 0, true);
-  TPageBuilder target;
-  target.Wait("0");
-  t.Put("h.osb", h);
-  t.Put("target.osb", target);
-  t.Cm.Start("main.osb");
+  t.Put("h.osb", TPageBuilder().Calc("log = log ++ @TickCount ++ \"/\" ++ @UpdateCount").PCReset("target.osb", 0, true));
+  t.Put("target.osb", TPageBuilder().Wait("0"));
+  t.Start(TPageBuilder());
   TPage* page = t.Cm.CurrentPage;
   auto staying = std::make_unique<TStaying>(page);
   TStaying& command = *staying;
@@ -169,26 +127,19 @@ TEST(InterpVars, PCResetClearStackAbortsTheInterruptedCommand) {
   t.Raise("btn", "h.osb:");
   t.Tick();
   EXPECT_EQ(command.Aborts, 1);
-  EXPECT_EQ(t.Log(), "45/3");
+  EXPECT_EQ(t.Status(), TStatus("45/3", RS_MAIN, 0, 0));
   EXPECT_EQ(t.Cm.CurrentPage->Name, "target.osb");
-  EXPECT_EQ(t.Cm.Frames.Count(), 0);
 }
 
 TEST(InterpVars, ResetKeepsPersistentVariablesAndStartsThePage) {
   TInterp t;
-  TPageBuilder main;
-  main.VarNew("keep", PT_INT, "3", 3).VarNew("lose", PT_INT, "4", 0).Reset("after.osb", 1);
-  TPageBuilder after;
-  after.Log("no").Calc("log = log ++ keep ++ Exists(\"lose\")");
-  t.Put("main.osb", main);
-  t.Put("after.osb", after);
+  t.Put("main.osb", TPageBuilder().VarNew("keep", PT_INT, "3", 3).VarNew("lose", PT_INT, "4", 0).Reset("after.osb", 1));
+  t.Put("after.osb", TPageBuilder().Log("no").Calc("log = log ++ keep ++ Exists(\"lose\")"));
   t.Store.Find("log")->Persistent = 1;
   t.Cm.Start("main.osb");
   t.Raise("btn", "nothere.osb:");
   t.Tick();
-  EXPECT_EQ(t.Log(), "3FALSE");
-  EXPECT_EQ(t.Objects.Queue.Count(), 0);
-  EXPECT_EQ(t.Objects.Resets, 1);
+  EXPECT_EQ(std::make_tuple(t.Log(), t.Objects.Queue.Count(), t.Objects.Resets), std::make_tuple(std::string("3FALSE"), 0, 1));
   EXPECT_EQ(t.Host.Requests, (std::vector<std::string>{"tables", "backlog"}));
 }
 

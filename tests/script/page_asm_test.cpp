@@ -2,6 +2,7 @@
 
 #include <iterator>
 #include <random>
+#include <tuple>
 
 #include "core/stream_encoding.h"
 #include "script/com_component.h"
@@ -152,29 +153,25 @@ TEST(PageAsm, LabelsLoopsAndTargetsResolve) {
   TPageListing other = ParsePageListing("Calc Expression={a = 1}\n*entry\n", "other.osb.txt", "other.osb");
   auto page = Assemble(text, [&](const std::string& name) { return name == "other.osb" ? &other : nullptr; });
   ASSERT_EQ(page->Commands.Count(), 15);
-  EXPECT_EQ(At<TComWhile>(*page, 2).ExitTarget, 9);
-  EXPECT_EQ(At<TComWhile>(*page, 3).ExitTarget, 6);
-  EXPECT_EQ(At<TComBreak>(*page, 4).Target, 6);
-  EXPECT_EQ(At<TComWhileLoop>(*page, 5).LoopTarget, 3);
-  EXPECT_EQ(At<TComContinue>(*page, 6).Target, 8);
-  EXPECT_EQ(At<TComBreak>(*page, 7).Target, 9);
-  EXPECT_EQ(At<TComWhileLoop>(*page, 8).LoopTarget, 2);
-  EXPECT_EQ(At<TComJump>(*page, 9).Target, 0);
-  EXPECT_EQ(At<TComJump>(*page, 9).PageName, "t.osb");
-  EXPECT_EQ(At<TComJump>(*page, 10).PageName, "other.osb");
-  EXPECT_EQ(At<TComJump>(*page, 10).Target, 1);
-  EXPECT_EQ(At<TComCall>(*page, 11).Target, 14);
-  EXPECT_EQ(At<TComCall>(*page, 11).PageName, "t.osb");
-  EXPECT_EQ(At<TComGameSave>(*page, 12).OnLoadTarget, 1);
-  EXPECT_EQ(At<TComPCReset>(*page, 13).PC, 0);
-  EXPECT_EQ(page->FindLabel("bottom"), 14);
+  // The resolved targets of commands 2 to 13, then the label's index.
+  EXPECT_EQ((std::vector<int32_t>{At<TComWhile>(*page, 2).ExitTarget, At<TComWhile>(*page, 3).ExitTarget,
+                                  At<TComBreak>(*page, 4).Target, At<TComWhileLoop>(*page, 5).LoopTarget,
+                                  At<TComContinue>(*page, 6).Target, At<TComBreak>(*page, 7).Target,
+                                  At<TComWhileLoop>(*page, 8).LoopTarget, At<TComJump>(*page, 9).Target,
+                                  At<TComJump>(*page, 10).Target, At<TComCall>(*page, 11).Target,
+                                  At<TComGameSave>(*page, 12).OnLoadTarget, At<TComPCReset>(*page, 13).PC,
+                                  page->FindLabel("bottom")}),
+            (std::vector<int32_t>{9, 6, 6, 3, 8, 9, 2, 0, 1, 14, 1, 0, 14}));
+  EXPECT_EQ(At<TComJump>(*page, 9).PageName + "|" + At<TComJump>(*page, 10).PageName + "|" +
+                At<TComCall>(*page, 11).PageName,
+            "t.osb|other.osb|t.osb");
   // Depth follows the indentation; an unconditional Break or Jump gets the
   // condition TRUE, an If keeps an empty one.
   EXPECT_EQ(page->Commands.GetItem(4)->Depth, 2);
   EXPECT_EQ(ExpressionToText(At<TComBreak>(*page, 7).Condition), "____arg := TRUE");
   EXPECT_EQ(ExpressionToText(At<TComJump>(*page, 10).Condition), "____arg := TRUE");
-  EXPECT_TRUE(Assemble("If\n")->Commands.GetItem(0) != nullptr);
   EXPECT_TRUE(At<TComIf>(*Assemble("If\n"), 0).Condition.Empty());
+
 }
 
 TEST(PageAsm, PropertiesByNameGrowTheBitmapAndContinuationLinesJoin) {
@@ -184,14 +181,12 @@ TEST(PageAsm, PropertiesByNameGrowTheBitmapAndContinuationLinesJoin) {
       "TextIns Text=\"a\"\n");
   ASSERT_EQ(page->Commands.Count(), 2);
   auto& timer = At<TComTimer>(*page, 0);
-  EXPECT_TRUE(page->HasProp(OP_Timer, PR_LEFT));
-  EXPECT_TRUE(page->HasProp(OP_Timer, PR_TOP));
+  EXPECT_TRUE(page->HasProp(OP_Timer, PR_LEFT) && page->HasProp(OP_Timer, PR_TOP));
   EXPECT_FALSE(page->HasProp(OP_Timer, PR_WIDTH));
   ASSERT_TRUE(timer.Expressions[PR_LEFT]);
   EXPECT_EQ(ExpressionToText(*timer.Expressions[PR_LEFT]), "____arg := 5");
   EXPECT_EQ(ExpressionToText(*timer.Expressions[PR_DELAY]), "____arg := 100");
-  EXPECT_EQ(timer.Line, 1);
-  EXPECT_EQ(page->Commands.GetItem(1)->Line, 3);
+  EXPECT_EQ(std::make_tuple(timer.Line, page->Commands.GetItem(1)->Line), std::make_tuple(1, 3));
   EXPECT_TRUE(At<TComTextIns>(*page, 1).ReadMark.Empty());
 }
 

@@ -75,10 +75,11 @@ TEST_F(PythonPages, ToolListsThePages) {
   ASSERT_TRUE(made_);
   const auto text = test::RunOrbaTool({"page", "dump", *dir_ / "page_a.osb"});
   EXPECT_EQ(text.exit_code, 0);
-  EXPECT_NE(text.output.find("BoxNew"), std::string::npos);
-  EXPECT_NE(text.output.find("PR_LEFT (3) = ____0 := x * 2; ____1 := ____0 + -5; ____arg := ____1"),
-            std::string::npos);
-  EXPECT_NE(text.output.find("HoldEvents = ____arg := TRUE"), std::string::npos);
+  for (const char* line : {"BoxNew", "PR_LEFT (3) = ____0 := x * 2; ____1 := ____0 + -5; ____arg := ____1",
+                           "HoldEvents = ____arg := TRUE"}) {
+    EXPECT_NE(text.output.find(line), std::string::npos) << line;
+  }
+
   const auto json = test::RunOrbaTool({"page", "dump", "--json", *dir_ / "page_b.osb"});
   EXPECT_EQ(json.exit_code, 0);
   EXPECT_EQ(json.output.rfind("{\"file\":", 0), 0u);

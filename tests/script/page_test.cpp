@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <tuple>
+
 
 #include "core/errors.h"
 #include "core/stream_encoding.h"
@@ -55,9 +56,7 @@ std::vector<uint8_t> OneCommandPage(int32_t version, const char* opcode_hex) {
 
 TEST_F(PageFile, NewPageDefaults) {
   TPage page;
-  EXPECT_EQ(page.ResultType, PT_INT);
-  EXPECT_EQ(page.Version, 104);
-  EXPECT_EQ(page.Commands.Count(), 0);
+  EXPECT_EQ(std::make_tuple(int(page.ResultType), page.Version, page.Commands.Count()), std::make_tuple(int(PT_INT), 104, 0));
   EXPECT_EQ(page.PropertyMasks[OP_If], TPropMask{});
 }
 
@@ -68,11 +67,8 @@ TEST_F(PageFile, OpcodeBit7IsIgnored) {
   ASSERT_EQ(page.Commands.Count(), 1);
   TCommand& c = *page.Commands.GetItem(0);
   EXPECT_NE(dynamic_cast<TComIf*>(&c), nullptr);
-  EXPECT_EQ(c.Depth, 2);
-  EXPECT_EQ(c.Continue, 1);
-  EXPECT_EQ(c.Line, 7);
-  EXPECT_EQ(page.ResultType, 3);
-  EXPECT_EQ(page.Name, "p.osb");
+  EXPECT_EQ(std::make_tuple(c.Depth, int(c.Continue), c.Line, int(page.ResultType), page.Name),
+            std::make_tuple(2, 1, 7, 3, std::string("p.osb")));
   // All bitmaps were replaced by the file's (none): zero.
   EXPECT_EQ(page.PropertyMasks[OP_BoxNew], TPropMask{});
 }
@@ -99,9 +95,7 @@ TEST_F(PageFile, LaterVersionLoadsWithoutCommandsOrMessage) {
   page.LoadFromFile("p.osb");
   ASSERT_EQ(page.Commands.Count(), 1);
   page.LoadFromFile("new.osb");
-  EXPECT_EQ(page.Version, 116);
-  EXPECT_EQ(page.Commands.Count(), 0);
-  EXPECT_TRUE(host_.warnings.empty());
+  EXPECT_EQ(std::make_tuple(page.Version, page.Commands.Count(), host_.warnings.size()), std::make_tuple(116, 0, size_t{0}));
 }
 
 TEST_F(PageFile, TooOldVersionAsksForARebuild) {
@@ -126,8 +120,7 @@ TEST_F(PageFile, WrittenFileReadsBackThroughTheDefaultHost) {
   page.SaveToFile(dir / "w.osb");
   TPage loaded;
   loaded.LoadFromFile(dir / "w.osb");
-  EXPECT_EQ(loaded.Version, 111);
-  EXPECT_EQ(loaded.FindLabel(label.Name), 0);
+  EXPECT_EQ(std::make_tuple(loaded.Version, loaded.FindLabel(label.Name)), std::make_tuple(111, 0));
   EXPECT_EQ(loaded.PropertyMasks, page.PropertyMasks);
 }
 
@@ -204,11 +197,10 @@ TEST_P(BadPages, RaiseReadErrorAndKeepThePage) {
   }
   TKsMemoryStream in(FromHex(GetParam()));
   EXPECT_THROW(page.LoadFromStream(in), EReadError);
-  EXPECT_EQ(page.Version, 110);
-  EXPECT_EQ(page.ResultType, 3);
+  EXPECT_EQ(std::make_tuple(page.Version, int(page.ResultType)), std::make_tuple(110, 3));
   ASSERT_EQ(page.Commands.Count(), 1);
-  EXPECT_EQ(page.Commands.GetItem(0)->GetOpcode(), OP_Exit);
-  EXPECT_EQ(page.Commands.GetItem(0)->Page, &page);
+  EXPECT_EQ(std::make_tuple(int(page.Commands.GetItem(0)->GetOpcode()), page.Commands.GetItem(0)->Page),
+            std::make_tuple(int(OP_Exit), &page));
 }
 
 INSTANTIATE_TEST_SUITE_P(Page, BadPages,
@@ -224,11 +216,9 @@ TEST(PageLabels, FirstLabelOfTheExactNameWins) {
   TPage page;
   for (const char* name : {"a", "A", "a"}) dynamic_cast<TComLabel&>(*page.AddCommand(OP_Label)).Name = name;
   page.AddCommand(OP_If);
-  EXPECT_EQ(page.FindLabel("a"), 0);
-  EXPECT_EQ(page.FindLabel("A"), 1);
-  EXPECT_EQ(page.FindLabel("b"), -1);
-  EXPECT_EQ(page.IndexOf(page.Commands.GetItem(3)), 3);
-  EXPECT_EQ(page.IndexOf(nullptr), -1);
+  EXPECT_EQ((std::vector<int32_t>{page.FindLabel("a"), page.FindLabel("A"), page.FindLabel("b"),
+                                  page.IndexOf(page.Commands.GetItem(3)), page.IndexOf(nullptr)}),
+            (std::vector<int32_t>{0, 1, -1, 3, -1}));
 }
 
 struct HeaderCase {
@@ -242,8 +232,8 @@ class VersionHeader : public ::testing::TestWithParam<HeaderCase> {};
 TEST_P(VersionHeader, Reads) {
   const std::string s = GetParam().bytes;
   TKsMemoryStream in(test::Bytes(s));
-  EXPECT_EQ(ReadVersionHeader(in), GetParam().value);
-  EXPECT_EQ(in.GetPosition(), GetParam().position);
+  const int32_t value = ReadVersionHeader(in);
+  EXPECT_EQ(std::make_tuple(value, in.GetPosition()), std::make_tuple(GetParam().value, GetParam().position));
 }
 
 INSTANTIATE_TEST_SUITE_P(Command, VersionHeader,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "core/stream_encoding.h"
 #include "script/param_collection.h"
@@ -54,31 +55,24 @@ std::vector<uint8_t> SaveGame(const TParamCollection& store) {
   return s.TakeBytes();
 }
 
-TEST(VarStore, SystemVariablesComeFirst) {
-  TParamCollection store;
-  ASSERT_EQ(store.Count(), 51);
-  for (int i = 0; i < 51; ++i) EXPECT_TRUE(store.GetItem(i)->IsSystem());
-  EXPECT_EQ(store.IndexOf("@stackcount"), 50);
-}
-
 TEST(VarStore, LookupAndScope) {
   TParamCollection store;
+  ASSERT_EQ(store.Count(), 51);  // the system variables come first
+  EXPECT_EQ(store.IndexOf("@stackcount"), 50);
+  auto local_x = [&](int32_t frame) {
+    TParamCollectionItem* v = AddNamed(store, PT_INT, "x");
+    std::tie(v->Local, v->FrameId) = std::make_tuple(uint8_t{1}, frame);
+    return v;
+  };
   TParamCollectionItem* global = AddNamed(store, PT_INT, "x");
-  global->SetAsInt(1);
   store.CurrentFrame = 1;
-  TParamCollectionItem* outer = AddNamed(store, PT_INT, "x");
-  outer->Local = 1;
-  outer->FrameId = 1;
-  outer->SetAsInt(2);
+  TParamCollectionItem* outer = local_x(1);
   EXPECT_EQ(store.Find("X"), outer);  // a local of the current frame wins
   store.CurrentFrame = 2;
   EXPECT_EQ(store.Find("x"), global);  // locals of other frames are invisible
-  TParamCollectionItem* inner = AddNamed(store, PT_INT, "x");
-  inner->Local = 1;
-  inner->FrameId = 2;
-  EXPECT_EQ(store.Find("x"), inner);
-  EXPECT_EQ(store.FindScoped("x", true), inner);
-  EXPECT_EQ(store.FindScoped("x", false), global);
+  TParamCollectionItem* inner = local_x(2);
+  EXPECT_EQ((std::vector{store.Find("x"), store.FindScoped("x", true), store.FindScoped("x", false)}),
+            (std::vector{inner, inner, global}));
   // A second global of the same name: the first one named stays found.
   TParamCollectionItem* later = AddNamed(store, PT_INT, "x");
   store.CurrentFrame = 0;
@@ -117,9 +111,9 @@ TEST(VarStore, SetNameRules) {
   EXPECT_EQ(BadVarNameMessage("1x"), "\x22" "1x\x22\x81" "F\x95\xcf\x90\x94\x96\xbc\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7");
   item->SetName("_a1");
   EXPECT_EQ(store.Find("_A1"), item);
-  item->SetName("b2");
-  EXPECT_EQ(store.Find("_a1"), nullptr);
-  EXPECT_EQ(store.Find("B2"), item);
+  item->SetName("b2");  // renaming drops the old name
+  EXPECT_EQ(std::make_tuple(store.Find("_a1"), store.Find("B2")), std::make_tuple(nullptr, item));
+
 }
 
 TEST(VarStore, ClearKeepsSystemAndPersistent) {
@@ -133,9 +127,9 @@ TEST(VarStore, ClearKeepsSystemAndPersistent) {
   store.Clear();
   EXPECT_EQ(store.Count(), 52);
   EXPECT_EQ(store.Find("game"), nullptr);
-  EXPECT_EQ(store.Find("status")->GetAsStr(), "kept");
-  EXPECT_EQ(store.Find("@TextDelay")->GetAsInt(), 50);
-  EXPECT_EQ(store.Find("@Cursor")->GetAsStr(), "");
+  EXPECT_EQ(store.Find("status")->GetAsStr() + "|" + store.Find("@TextDelay")->GetAsStr() + "|" +
+                store.Find("@Cursor")->GetAsStr(),
+            "kept|50|");
 }
 
 TEST(VarStore, CopyValue) {
@@ -145,8 +139,7 @@ TEST(VarStore, CopyValue) {
   arr->SetFloatItem(1, 2.5L);
   auto copy = store.CopyValue("f");
   ASSERT_NE(copy, nullptr);
-  EXPECT_EQ(copy->GetParamType(), PT_FLOAT);
-  EXPECT_EQ(copy->GetFloatItem(1), 2.5L);
+  EXPECT_EQ(std::make_tuple(copy->GetParamType(), copy->GetFloatItem(1)), std::make_tuple(PT_FLOAT, 2.5L));
   EXPECT_EQ(store.CopyValue("nothing"), nullptr);
   EXPECT_THROW(store.CopyValue("@Pi"), EScriptError);
   AddNamed(store, PT_NONE, "r");
@@ -177,15 +170,11 @@ TEST(VarStore, PushAndPopVar) {
   store.PopVar();
   TParamCollectionItem* back = store.Find("n");
   ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->GetParamType(), PT_INT);
-  EXPECT_EQ(back->GetCount(), 3);
-  EXPECT_EQ(back->GetIntItem(2), 7);
+  EXPECT_EQ(std::make_tuple(back->GetParamType(), back->GetCount(), back->GetIntItem(2)), std::make_tuple(PT_INT, 3, 7));
   // System variables are written through their setters and stay in place.
   EXPECT_EQ(store.GetItem(SV_TEXTDELAY)->Name(), "@TextDelay");
   EXPECT_TRUE(store.GetItem(SV_TEXTDELAY)->IsSystem());
-  EXPECT_EQ(store.TextDelay, 30);
-  EXPECT_EQ(host.mouse_x, 11);
-  EXPECT_EQ(store.Count(), 52);
+  EXPECT_EQ(std::make_tuple(store.TextDelay, host.mouse_x, store.Count()), std::make_tuple(30, 11, 52));
 }
 
 TEST(SystemVars, ReadsAndWritesGoToTheHost) {
@@ -193,38 +182,32 @@ TEST(SystemVars, ReadsAndWritesGoToTheHost) {
   TParamCollection store;
   store.SetHost(&host);
   TParamCollectionItem* result = store.Find("@Result");
-  EXPECT_EQ(result->GetAsInt(), 0);
-  EXPECT_EQ(result->GetParamType(), PT_NONE);
+  EXPECT_EQ(std::make_tuple(result->GetAsInt(), result->GetParamType()), std::make_tuple(0, PT_NONE));
   result->SetAsInt(5);  // ignored with an empty call stack
   host.frame_result = CreateParamByType(PT_STR);
   result->SetAsInt(5);
-  EXPECT_EQ(host.frame_result->GetAsStr(), "5");
-  EXPECT_EQ(result->GetParamType(), PT_STR);
+  EXPECT_EQ(std::make_tuple(host.frame_result->GetAsStr(), result->GetParamType()), std::make_tuple(std::string("5"), PT_STR));
 
   host.args = {"a", "b", "c"};
   TParamCollectionItem* params = store.Find("@ParamStr");
   EXPECT_EQ(params->GetCount(), 3);
-  EXPECT_EQ(params->GetStrItem(1), "b");
-  EXPECT_EQ(params->GetStrItem(5), "");
-  EXPECT_EQ(params->GetAsStr(), "");
+  EXPECT_EQ(params->GetStrItem(1) + "|" + params->GetStrItem(5) + "|" + params->GetAsStr(), "b||");
 
   TParamCollectionItem* keys = store.Find("@KeyPush");
   EXPECT_EQ(keys->GetCount(), 258);
-  EXPECT_TRUE(keys->GetFlagItem(65));
-  EXPECT_FALSE(keys->GetFlagItem(66));
-  EXPECT_TRUE(keys->GetFlagItem(256));
-  EXPECT_FALSE(keys->GetFlagItem(300));
-  EXPECT_FALSE(keys->GetAsFlag());
+  EXPECT_EQ((std::vector<bool>{keys->GetFlagItem(65), keys->GetFlagItem(66), keys->GetFlagItem(256),
+                               keys->GetFlagItem(300), keys->GetAsFlag()}),
+            (std::vector<bool>{true, false, true, false, false}));
 
+  auto ints = [&](std::vector<const char*> names) {
+    std::vector<int32_t> v;
+    for (const char* n : names) v.push_back(store.Find(n)->GetAsInt());
+    return v;
+  };
   host.now = 1.75L;  // 31 December 1899, a Sunday, 18:00
-  EXPECT_EQ(store.Find("@Week")->GetAsInt(), 1);
-  EXPECT_EQ(store.Find("@Year")->GetAsInt(), 1899);
-  EXPECT_EQ(store.Find("@Day")->GetAsInt(), 31);
-  EXPECT_EQ(store.Find("@Hour")->GetAsInt(), 18);
+  EXPECT_EQ(ints({"@Week", "@Year", "@Day", "@Hour"}), (std::vector<int32_t>{1, 1899, 31, 18}));
   host.now = 46362.5L;  // 6 December 2026, a Sunday
-  EXPECT_EQ(store.Find("@Month")->GetAsInt(), 12);
-  EXPECT_EQ(store.Find("@Day")->GetAsInt(), 6);
-  EXPECT_EQ(store.Find("@Week")->GetAsInt(), 1);
+  EXPECT_EQ(ints({"@Month", "@Day", "@Week"}), (std::vector<int32_t>{12, 6, 1}));
 
   TParamCollectionItem* delay = store.Find("@TextDelay");
   delay->SetAsStr("12");
@@ -232,8 +215,7 @@ TEST(SystemVars, ReadsAndWritesGoToTheHost) {
   delay->SetAsStr("abc");
   EXPECT_EQ(delay->GetAsInt(), 12);
   delay->SetAsFloat(20.9L);
-  EXPECT_EQ(store.TextDelay, 20);
-  EXPECT_EQ(delay->GetAsStr(), "20");
+  EXPECT_EQ(std::make_tuple(store.TextDelay, delay->GetAsStr()), std::make_tuple(20, std::string("20")));
 
   store.Find("@ActiveCompo")->SetAsStr("");
   EXPECT_EQ(host.active, "button");
@@ -250,15 +232,13 @@ TEST(SystemVars, ReadsAndWritesGoToTheHost) {
 
   // "@Temp" stands for the variable named by TempTargetName.
   TParamCollectionItem* temp = store.Find("@Temp");
-  EXPECT_EQ(temp->GetParamType(), PT_NONE);
-  EXPECT_EQ(temp->GetCount(), 1);
+  EXPECT_EQ(std::make_tuple(temp->GetParamType(), temp->GetCount()), std::make_tuple(PT_NONE, 1));
   TParamCollectionItem* target = AddNamed(store, PT_INT, "score");
   target->SetDims({4});
   store.TempTargetName = "SCORE";
   temp->SetIntItem(3, 9);
-  EXPECT_EQ(target->GetIntItem(3), 9);
-  EXPECT_EQ(temp->GetCount(), 4);
-  EXPECT_EQ(temp->GetParamType(), PT_INT);
+  EXPECT_EQ(std::make_tuple(target->GetIntItem(3), temp->GetCount(), temp->GetParamType()),
+            std::make_tuple(9, 4, PT_INT));
 }
 
 // ---- game and status variable lists ----
@@ -267,26 +247,12 @@ TEST(SystemVars, ReadsAndWritesGoToTheHost) {
 // layout of a given game version.
 std::vector<uint8_t> OldGameVars(int32_t version) {
   TKsMemoryStream s;
-  WriteStreamInt(s, 2);
-  // integer "score" = 7, not persistent, frame -1, global
-  WriteStreamByte(s, PT_INT);
-  WriteStreamString(s, "score");
-  WriteStreamInt(s, 0);
-  WriteStreamInt(s, 1);
-  WriteStreamInt(s, 7);
-  for (uint8_t b : {0, 0}) WriteStreamByte(s, b);
-  WriteStreamInt(s, -1);
-  WriteStreamByte(s, 0);
-  // string record with an empty name: read and dropped
-  WriteStreamByte(s, PT_STR);
-  WriteStreamString(s, "");
-  WriteStreamInt(s, 0);
-  WriteStreamInt(s, 1);
-  WriteStreamString(s, "gone");
-  for (uint8_t b : {0, 0}) WriteStreamByte(s, b);
-  WriteStreamInt(s, -1);
-  WriteStreamByte(s, 0);
-
+  // Two records: integer "score" = 7, not persistent, frame -1, global; a
+  // string record with an empty name, read and dropped.
+  const auto records = test::FromHex(
+      "02000000  01 05000000 73636f7265 00000000 01000000 07000000 00 00 ffffffff 00"
+      "04 00000000 00000000 01000000 04000000 676f6e65 00 00 ffffffff 00");
+  s.WriteBuffer(records.data(), static_cast<int64_t>(records.size()));
   WriteStreamInt(s, 33);       // @TextDelay
   WriteStreamString(s, "arrow");  // @Cursor
   if (version >= 103) {
@@ -298,13 +264,10 @@ std::vector<uint8_t> OldGameVars(int32_t version) {
   }
   if (version >= 121) WriteStreamString(s, "score");
   if (version >= 139) {
-    WriteStreamInt(s, 1);  // one PushVar frame: int32 K, then (int32 code, name, value)
-    WriteStreamInt(s, 1);
-    WriteStreamInt(s, PT_INT);
+    // One PushVar frame: int32 K, then (int32 code, name, value).
+    for (int32_t v : {1, 1, int32_t{PT_INT}}) WriteStreamInt(s, v);
     WriteStreamString(s, "score");
-    WriteStreamInt(s, 0);
-    WriteStreamInt(s, 1);
-    WriteStreamInt(s, 3);
+    for (int32_t v : {0, 1, 3}) WriteStreamInt(s, v);
   }
   return s.TakeBytes();
 }
@@ -329,16 +292,12 @@ TEST_P(GameVarVersions, LoadsTheVersionedFieldsAndRoundTrips) {
   EXPECT_EQ(in.GetPosition(), in.GetSize());
   EXPECT_EQ(store.Find("stale"), nullptr);
   EXPECT_NE(store.Find("status"), nullptr);
-  EXPECT_EQ(store.Find("score")->GetAsInt(), 7);
-  EXPECT_EQ(store.Count(), 53);
-  EXPECT_EQ(store.TextDelay, 33);
-  EXPECT_EQ(store.CursorName, "arrow");
-  EXPECT_EQ(store.SelStr, version >= 103 ? "sel" : "before");
-  EXPECT_EQ(store.SelIndex, version >= 103 ? 4 : -5);
-  EXPECT_EQ(host.history_param_writes, version >= 113 && version < 135 ? 1 : 0);
-  if (host.history_param_writes > 0) {
-    EXPECT_EQ(host.history_params[3], 400);
-  }
+  EXPECT_EQ(std::make_tuple(store.Find("score")->GetAsInt(), store.Count(), store.TextDelay, store.CursorName),
+            std::make_tuple(7, 53, 33, std::string("arrow")));
+  const bool v103 = version >= 103, v113 = version >= 113 && version < 135;
+  EXPECT_EQ(std::make_tuple(store.SelStr, store.SelIndex), v103 ? std::make_tuple(std::string("sel"), 4)
+                                                               : std::make_tuple(std::string("before"), -5));
+  EXPECT_EQ(std::make_tuple(host.history_param_writes, host.history_params[3]), v113 ? std::make_tuple(1, 400) : std::make_tuple(0, 0));
   EXPECT_EQ(store.TempTargetName, version >= 121 ? "score" : "old");
   EXPECT_EQ(store.PushedFrameCount(), version >= 139 ? 1 : 0);
 
@@ -396,9 +355,8 @@ TEST(GameVars, ReferencesFollowTheirTargets) {
   TParamCollectionItem* back = other.Find("____d_1");
   ASSERT_NE(back, nullptr);
   EXPECT_EQ(back->GetAsStr(), "\x95\xcf\x90\x94");
-  EXPECT_EQ(other.Find("f")->GetAsFloat(), -0.1L);
-  EXPECT_EQ(other.Find("f")->FrameId, 2);
-  EXPECT_EQ(other.Find("names")->GetDimSize(1), 2);
+  EXPECT_EQ(std::make_tuple(other.Find("f")->GetAsFloat(), other.Find("f")->FrameId, other.Find("names")->GetDimSize(1)),
+            std::make_tuple(-0.1L, 2, 2));
   EXPECT_EQ(other.Find("____d_2")->GetParamType(), PT_NONE);  // target not present
 }
 
@@ -414,8 +372,8 @@ TEST(StatusVars, RoundTripAddsWithoutRemoving) {
   AddNamed(other, PT_INT, "existing");
   s.SetPosition(0);
   other.LoadStatusVars(s);
-  EXPECT_EQ(other.Find("seen")->GetAsStr(), "yes");
-  EXPECT_EQ(other.Find("seen")->Persistent, 1);
+  EXPECT_EQ(std::make_tuple(other.Find("seen")->GetAsStr(), other.Find("seen")->Persistent), std::make_tuple(std::string("yes"), 1));
+
   EXPECT_NE(other.Find("existing"), nullptr);
   EXPECT_EQ(other.Find("game"), nullptr);
 }

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "core/stream_encoding.h"
 #include "script/param_collection.h"
@@ -48,20 +49,14 @@ INSTANTIATE_TEST_SUITE_P(
     Values, ValueFixtures,
     ::testing::Values(
         FixtureCase{"IntScalar", PT_INT, "00000000 01000000 07000000",
-                    [](const TCustomParam& p) {
-                      EXPECT_EQ(p.GetAsInt(), 7);
-                      EXPECT_EQ(p.GetDimCount(), 1);
-                    }},
+                    [](const TCustomParam& p) { EXPECT_EQ(std::make_tuple(p.GetAsInt(), p.GetDimCount()), std::make_tuple(7, 1)); }},
         // 2 x 3 integers 1..6, last subscript fastest; -1 as the last one.
         FixtureCase{"IntArray2D", PT_INT,
                     "02000000 02000000 03000000 06000000"
                     "01000000 02000000 03000000 04000000 05000000 ffffffff",
                     [](const TCustomParam& p) {
-                      EXPECT_EQ(p.GetDimCount(), 2);
-                      EXPECT_EQ(p.GetDimSize(0), 2);
-                      EXPECT_EQ(p.GetDimSize(1), 3);
-                      EXPECT_EQ(p.GetIntItem(3), 4);
-                      EXPECT_EQ(p.GetIntItem(5), -1);
+                      EXPECT_EQ(std::make_tuple(p.GetDimCount(), p.GetDimSize(0), p.GetDimSize(1), p.GetIntItem(3), p.GetIntItem(5)),
+                                std::make_tuple(2, 2, 3, 4, -1));
                     }},
         // 1.5: significand c000000000000000, exponent 3fff. -0.1: significand
         // cccccccccccccccd (rounded up), sign and exponent bffb.
@@ -70,36 +65,28 @@ INSTANTIATE_TEST_SUITE_P(
                     "00000000000000c0ff3f"
                     "cdccccccccccccccfbbf",
                     [](const TCustomParam& p) {
-                      EXPECT_EQ(p.GetFloatItem(0), 1.5L);
-                      EXPECT_EQ(p.GetFloatItem(1), -0.1L);
-                      EXPECT_EQ(p.GetStrItem(1), "-0.1");
+                      EXPECT_EQ(std::make_tuple(p.GetFloatItem(0), p.GetFloatItem(1), p.GetStrItem(1)),
+                                std::make_tuple(1.5L, -0.1L, std::string("-0.1")));
                     }},
         // A flag byte of 2 reads as true and is kept as stored.
         FixtureCase{"FlagArray", PT_BOOL, "01000000 03000000 03000000 01 00 02",
                     [](const TCustomParam& p) {
-                      EXPECT_TRUE(p.GetFlagItem(0));
-                      EXPECT_FALSE(p.GetFlagItem(1));
-                      EXPECT_EQ(p.GetStrItem(2), "TRUE");
+                      EXPECT_EQ(std::make_tuple(p.GetFlagItem(0), p.GetFlagItem(1), p.GetStrItem(2)),
+                                std::make_tuple(true, false, std::string("TRUE")));
                     }},
         // A 1 x 3 array of "ab", "" and the Shift-JIS text 変数 (95cf 9094).
         FixtureCase{"StrArray2D", PT_STR,
                     "02000000 01000000 03000000 03000000"
                     "02000000 6162 00000000 04000000 95cf9094",
                     [](const TCustomParam& p) {
-                      EXPECT_EQ(p.GetStrItem(0), "ab");
-                      EXPECT_EQ(p.GetStrItem(1), "");
-                      EXPECT_EQ(p.GetStrItem(2), "\x95\xcf\x90\x94");
+                      EXPECT_EQ(p.GetStrItem(0) + "|" + p.GetStrItem(1) + "|" + p.GetStrItem(2), "ab||\x95\xcf\x90\x94");
                     }},
         // A reference: no dims, name "x", unbound, reserved 5, index 3.
         FixtureCase{"Reference", PT_NONE, "00000000 01000000 78 00000000 05 03000000",
                     [](const TCustomParam& p) {
                       const auto& r = dynamic_cast<const TParamVar&>(p);
-                      EXPECT_EQ(r.Name, "x");
-                      EXPECT_EQ(r.Reserved, 5);
-                      EXPECT_EQ(r.Index, 3);
-                      EXPECT_EQ(r.GetParamType(), PT_NONE);
-                      EXPECT_EQ(r.GetAsInt(), 0);
-                      EXPECT_EQ(r.GetAsStr(), "");
+                      EXPECT_EQ(std::make_tuple(r.Name, int(r.Reserved), r.Index, r.GetParamType(), r.GetAsInt(), r.GetAsStr()),
+                                std::make_tuple(std::string("x"), 5, 3, PT_NONE, 0, std::string()));
                     }}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -129,10 +116,7 @@ TEST(Values, BadStoredFormsAreReadErrors) {
 TEST(Values, DimsAndElements) {
   TParamInt p;
   p.SetDims({2, 3});
-  EXPECT_EQ(p.GetCount(), 6);
-  EXPECT_EQ(p.GetDimCount(), 2);
-  EXPECT_EQ(p.GetDimSize(1), 3);
-  EXPECT_EQ(p.GetDimSize(5), 1);
+  EXPECT_EQ(std::make_tuple(p.GetCount(), p.GetDimCount(), p.GetDimSize(1), p.GetDimSize(5)), std::make_tuple(6, 2, 3, 1));
   p.SetIntItem(5, 42);
   EXPECT_THROW(p.GetIntItem(-1), EScriptError);
   EXPECT_THROW(p.GetIntItem(6), EScriptError);
@@ -146,19 +130,14 @@ TEST(Values, DimsAndElements) {
   // A refused size leaves the value as it was.
   EXPECT_THROW(p.SetDims({65536, 65536}), EScriptError);
   EXPECT_THROW(p.SetDims({4097, 4097}), EScriptError);
-  EXPECT_EQ(p.GetCount(), 6);
-  EXPECT_EQ(p.GetDimSize(0), 2);
-  EXPECT_EQ(p.GetIntItem(5), 42);
+  EXPECT_EQ(std::make_tuple(p.GetCount(), p.GetDimSize(0), p.GetIntItem(5)), std::make_tuple(6, 2, 42));
   p.SetDims({4096, 4096});
   EXPECT_EQ(p.GetCount(), 16777216);
   p.SetDims({3, 2});
   EXPECT_EQ(p.GetIntItem(5), 42);
 
   p.SetAsInt(8);  // a scalar write turns the array into a scalar
-  EXPECT_EQ(p.GetCount(), 1);
-  EXPECT_EQ(p.GetDimCount(), 1);
-  EXPECT_EQ(p.GetDimSize(0), 1);
-  EXPECT_EQ(p.GetAsInt(), 8);
+  EXPECT_EQ(std::make_tuple(p.GetCount(), p.GetDimCount(), p.GetDimSize(0), p.GetAsInt()), std::make_tuple(1, 1, 1, 8));
 
   p.SetCount(0);  // an emptied value reads as 0 and gets its element back
   EXPECT_EQ(p.GetAsInt(), 0);
@@ -172,11 +151,10 @@ TEST(Values, FillsCopiesAndSearch) {
   s.SetDims({2});
   s.SetStrItem(0, "ABC");
   s.SetStrItem(1, "xyz");
-  EXPECT_EQ(s.IndexOfStr("b", false, true), 0);
-  EXPECT_EQ(s.IndexOfStr("b", true, true), -1);
-  EXPECT_EQ(s.IndexOfStr("abc", false, false), 0);
-  EXPECT_EQ(s.IndexOfStr("abc", true, false), -1);
-  EXPECT_EQ(s.IndexOfStr("", false, true), -1);
+  EXPECT_EQ((std::vector<int32_t>{s.IndexOfStr("b", false, true), s.IndexOfStr("b", true, true),
+                                  s.IndexOfStr("abc", false, false), s.IndexOfStr("abc", true, false),
+                                  s.IndexOfStr("", false, true)}),
+            (std::vector<int32_t>{0, -1, 0, -1, -1}));
   s.FillInt(5);  // only the fill of the own type works
   EXPECT_EQ(s.GetStrItem(0), "ABC");
   s.FillStr("q");
@@ -184,8 +162,7 @@ TEST(Values, FillsCopiesAndSearch) {
 
   TParamStr copy;
   copy.CopyMem(s);
-  EXPECT_EQ(copy.GetCount(), 2);
-  EXPECT_EQ(copy.GetDimSize(0), 2);
+  EXPECT_EQ(std::make_tuple(copy.GetCount(), copy.Dims), std::make_tuple(2, std::vector<int32_t>{2}));
   TParamInt scalar;
   scalar.SetAsInt(4);
   TParamInt arr;
@@ -195,8 +172,7 @@ TEST(Values, FillsCopiesAndSearch) {
 
   TParamFloat conv;
   conv.AssignConverted(scalar);
-  EXPECT_EQ(conv.Dims, std::vector<int32_t>{1});
-  EXPECT_EQ(conv.GetAsFloat(), 4.0L);
+  EXPECT_EQ(std::make_tuple(conv.Dims, conv.GetAsFloat()), std::make_tuple(std::vector<int32_t>{1}, 4.0L));
   TParamInt from_str;
   from_str.AssignConverted(s);
   EXPECT_EQ(from_str.GetCount(), 2);
@@ -229,9 +205,7 @@ TEST(References, SubscriptsAndForwarding) {
 
   temp->SetReference("arr", {1, 0});
   temp->SetAsInt(5);  // writes one element; arr stays an array
-  EXPECT_EQ(arr->GetCount(), 6);
-  EXPECT_EQ(arr->GetIntItem(3), 5);
-  EXPECT_EQ(temp->GetParamType(), PT_INT);
+  EXPECT_EQ(std::make_tuple(arr->GetCount(), arr->GetIntItem(3), temp->GetParamType()), std::make_tuple(6, 5, PT_INT));
 
   TParamCollectionItem* scalar = store.AddVar(PT_STR);
   scalar->SetName("s");
@@ -243,8 +217,7 @@ TEST(References, SubscriptsAndForwarding) {
   TParamVar operand(&store);
   operand.Name = "____d_1";
   operand.Resolve();
-  EXPECT_EQ(operand.Index, 3);
-  EXPECT_EQ(operand.GetAsInt(), 5);
+  EXPECT_EQ(std::make_tuple(operand.Index, operand.GetAsInt()), std::make_tuple(3, 5));
   operand.Name = "missing";
   EXPECT_THROW(operand.Resolve(), EScriptError);
 
@@ -255,8 +228,8 @@ TEST(References, SubscriptsAndForwarding) {
   EXPECT_EQ(ref.GetCount(), 6);
   store.FreeVar(arr);
   EXPECT_EQ(ref.GetBound(), nullptr);
-  EXPECT_EQ(ref.GetAsInt(), 0);
-  EXPECT_EQ(temp->GetParamType(), PT_NONE);
+  EXPECT_EQ(std::make_tuple(ref.GetAsInt(), temp->GetParamType()), std::make_tuple(0, PT_NONE));
+
 }
 
 TEST(References, CyclesRaiseInsteadOfRecursing) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/errors.h"
 #include "core/stream_encoding.h"
 #include "script/parser_record.h"
@@ -56,21 +58,19 @@ INSTANTIATE_TEST_SUITE_P(
                    [](const TOrbaParser& e) {
                      ASSERT_EQ(e.Count(), 2);
                      const TOpeData& a = *e.GetOp(0);
-                     EXPECT_EQ(a.Op, ocBig);
-                     EXPECT_EQ(a.Dest, "____0");
                      ASSERT_EQ(a.Operands.size(), 2u);
-                     EXPECT_EQ(dynamic_cast<TParamVar&>(*a.Operands[0]).Name, "x");
-                     EXPECT_EQ(a.Operands[1]->GetParamType(), PT_INT);
-                     EXPECT_EQ(a.Operands[1]->GetAsInt(), 3);
-                     EXPECT_EQ(e.GetOp(1)->Op, ocTo);
-                     EXPECT_EQ(e.GetOp(1)->Dest, "____arg");
+                     EXPECT_EQ(std::make_tuple(int(a.Op), a.Dest, dynamic_cast<TParamVar&>(*a.Operands[0]).Name,
+                                               int(a.Operands[1]->GetParamType()), a.Operands[1]->GetAsInt(),
+                                               int(e.GetOp(1)->Op), e.GetOp(1)->Dest),
+                               std::make_tuple(int(ocBig), std::string("____0"), std::string("x"), int(PT_INT), 3,
+                                               int(ocTo), std::string("____arg")));
                    }},
         // a := Random(6): the function id follows the operand count.
         RecordCase{"Function", "01000000 0b 01000000 61 01000000 1a 01 06000000",
                    [](const TOrbaParser& e) {
                      ASSERT_EQ(e.Count(), 1);
-                     EXPECT_EQ(e.GetOp(0)->FuncId, FN_Random);
-                     EXPECT_EQ(e.GetOp(0)->Operands[0]->GetAsInt(), 6);
+                     EXPECT_EQ(std::make_tuple(int(e.GetOp(0)->FuncId), e.GetOp(0)->Operands[0]->GetAsInt()),
+                               std::make_tuple(int(FN_Random), 6));
                    }},
         // ____arg := combo of 2.5, TRUE and a full-width space text; no
         // function id for operators other than ocFunc.
@@ -79,20 +79,16 @@ INSTANTIATE_TEST_SUITE_P(
                    "02 00000000000000a00040  03 01  04 02000000 8140",
                    [](const TOrbaParser& e) {
                      const TOpeData& a = *e.GetOp(0);
-                     EXPECT_EQ(a.Op, ocComboStr);
-                     EXPECT_EQ(a.FuncId, 0);
                      ASSERT_EQ(a.Operands.size(), 3u);
-                     EXPECT_EQ(a.Operands[0]->GetAsFloat(), 2.5L);
-                     EXPECT_TRUE(a.Operands[1]->GetAsFlag());
-                     EXPECT_EQ(a.Operands[2]->GetAsStr(), "\x81\x40");
-                     EXPECT_EQ(a.OperandCode(0), OPD_FLOAT);
+                     EXPECT_EQ(std::make_tuple(int(a.Op), int(a.FuncId), a.Operands[0]->GetAsFloat(), a.Operands[1]->GetAsFlag(),
+                                               a.Operands[2]->GetAsStr(), int(a.OperandCode(0))),
+                               std::make_tuple(int(ocComboStr), 0, 2.5L, true, std::string("\x81\x40"), int(OPD_FLOAT)));
                    }},
         // An empty destination and a function without arguments.
         RecordCase{"NoOperands", "01000000 0b 00000000 00000000 7b",
                    [](const TOrbaParser& e) {
-                     EXPECT_EQ(e.GetOp(0)->Dest, "");
-                     EXPECT_EQ(e.GetOp(0)->FuncId, 123);
-                     EXPECT_TRUE(e.GetOp(0)->Operands.empty());
+                     EXPECT_EQ(std::make_tuple(e.GetOp(0)->Dest, int(e.GetOp(0)->FuncId), e.GetOp(0)->Operands.size()),
+                               std::make_tuple(std::string(), 123, size_t{0}));
                    }}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -115,9 +111,9 @@ TEST(ExpressionRecord, AssignMakesIndependentCopies) {
   TOrbaParser copy;
   copy.Assign(e);
   e.GetOp(0)->Operands[1]->SetAsInt(5);
-  EXPECT_EQ(copy.GetOp(0)->Operands[1]->GetAsInt(), 1);
-  EXPECT_EQ(dynamic_cast<TParamVar&>(*copy.GetOp(0)->Operands[0]).Name, "a");
-  EXPECT_EQ(copy.GetOp(0)->OperandCode(0), OPD_VAR);
+  EXPECT_EQ(std::make_tuple(copy.GetOp(0)->Operands[1]->GetAsInt(), dynamic_cast<TParamVar&>(*copy.GetOp(0)->Operands[0]).Name,
+                            int(copy.GetOp(0)->OperandCode(0))),
+            std::make_tuple(1, std::string("a"), int(OPD_VAR)));
 }
 
 // Counts are checked against the bytes left before anything is allocated;

@@ -23,11 +23,7 @@ namespace orba::test {
 namespace {
 
 TInitialVar Initial(uint8_t type, const std::string& name, int32_t value = 0) {
-  TInitialVar v;
-  v.Type = type;
-  v.Name = name;
-  v.IntValue = value;
-  return v;
+  return TInitialVar{type, name, value, 0.0L, 0, ""};
 }
 
 void WriteSettings(const TempDir& dir, const TProjectSetting& settings) {
@@ -114,17 +110,13 @@ TEST_F(ProjectTest, InitialVariablesAndABrokenExitPage) {
   TProjectSetting settings = CounterSettings();
   settings.ExitPage = "gone.osb";  // cannot be loaded
   WriteSettings(dir, settings);
-  TPageBuilder main;
-  main.Calc("n = n + 1");
-  WriteFileBytes(dir / "main.osb", main.Bytes());
+  WriteFileBytes(dir / "main.osb", TPageBuilder().Calc("n = n + 1").Bytes());
 
   for (const char* expected : {"5", "6"}) {
     TRunningProject run(dir);
     ASSERT_EQ(QuitFlag, 0);
     // Types that hold no value and bad names create nothing.
-    EXPECT_EQ(run.Var("nothing"), "<none>");
-    EXPECT_EQ(run.Var("odd"), "<none>");
-    EXPECT_EQ(run.Var("bad name"), "<none>");
+    EXPECT_EQ(run.Var("nothing") + run.Var("odd") + run.Var("bad name"), "<none><none><none>");
     run.project->Run();
     EXPECT_EQ(run.Var("n"), expected);
     run.Close();
@@ -142,8 +134,7 @@ TEST_F(ProjectTest, MissingStartPageOrProjectStopsTheStart) {
     TRunningProject run(dir);
     EXPECT_EQ(QuitFlag, 1);
     ASSERT_EQ(boxes_->Shown().size(), 1u);
-    EXPECT_EQ(boxes_->Shown()[0].Title, kMsgWarning);
-    EXPECT_EQ(boxes_->Shown()[0].Text, kMsgNoStartPage);
+    EXPECT_EQ(boxes_->Shown()[0].Title + "|" + boxes_->Shown()[0].Text, std::string(kMsgWarning) + "|" + kMsgNoStartPage);
   }
   WriteFileBytes(dir / "orba.opb", {});
   {
@@ -161,9 +152,7 @@ TEST_F(ProjectTest, MissingStartPageOrProjectStopsTheStart) {
 TEST_F(ProjectTest, LoadsOfMissingAndDamagedSlots) {
   TempDir dir;
   WriteSettings(dir, CounterSettings());
-  TPageBuilder main;
-  main.Calc("n = n + 1", 0);
-  WriteFileBytes(dir / "main.osb", main.Bytes());
+  WriteFileBytes(dir / "main.osb", TPageBuilder().Calc("n = n + 1", 0).Bytes());
   {
     TRunningProject run(dir);
     run.project->Run();
@@ -218,11 +207,10 @@ TEST(GameVarHost, InputDateAndPointerFromTheGame) {
   host.MoveCursor = [&](int32_t x, int32_t y) { moves.emplace_back(x, y); };
   env.store.SetHost(&host);
   SetDateTimeSource(FixedSunday);
-  EXPECT_EQ(env.Run({"@KeyPush[256]"}), "TRUE");   // the wheel-down flag
-  EXPECT_EQ(env.Run({"@KeyPush[257]"}), "FALSE");  // wheel up
-  EXPECT_EQ(env.Run({"@KeyPush[65]"}), "TRUE");
-  EXPECT_EQ(env.Run({"@Week"}), "1");
-  EXPECT_EQ(env.Run({"@Hour"}), "12");
+  // @KeyPush[256] is the wheel-down flag, [257] wheel up.
+  EXPECT_EQ(env.Run({"@KeyPush[256] ++ @KeyPush[257] ++ @KeyPush[65] ++ \"|\" ++ @Week ++ \"|\" ++ @Hour"}),
+            "TRUEFALSETRUE|1|12");
+
   env.Run({"@MouseX = 10", "@MouseY = \"20\""});
   EXPECT_EQ(moves, (std::vector<std::pair<int32_t, int32_t>>{{10, 4}, {3, 20}}));
   SetDateTimeSource(nullptr);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "core/stream_encoding.h"
 #include "core/vr_file.h"
@@ -101,10 +102,9 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   ASSERT_FALSE(p.file.Damaged()) << p.file.Warning();
   // Status: persistent variables and the dithering flag.
   ASSERT_NE(p.vars.Find("clears"), nullptr);
-  EXPECT_EQ(p.vars.Find("clears")->GetAsInt(), 2);
-  EXPECT_EQ(p.vars.Find("clears")->Persistent, 1);
-  EXPECT_EQ(p.vars.Find("\x96\xbc\x91\x4f")->GetAsStr(), "\x83\x6e\x83\x69\x83\x52");  // 名前 = ハナコ
-  EXPECT_EQ(p.sections.ImageCache.Dither, 1);
+  EXPECT_EQ(std::make_tuple(p.vars.Find("clears")->GetAsInt(), int(p.vars.Find("clears")->Persistent),
+                            p.vars.Find("\x96\xbc\x91\x4f")->GetAsStr(), int(p.sections.ImageCache.Dither)),
+            std::make_tuple(2, 1, std::string("\x83\x6e\x83\x69\x83\x52"), 1));  // 名前 = ハナコ
   // The script's files are in the memory collection.
   ASSERT_NE(memory.Find("SAVE:thumb.bin"), nullptr);
   EXPECT_EQ(memory.Find("SAVE:thumb.bin")->Data->GetSize(), 200);
@@ -115,31 +115,28 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
                           {3, "cap"}, {12, "\x8c\xc3\x82\xa2\x94\xc5"}, {1, "v110"}, {5, "old"}, {7, "cut"}}));
 
   EXPECT_EQ(p.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
-  EXPECT_EQ(p.vars.Find("score")->GetAsInt(), 42);
-  EXPECT_EQ(p.vars.Find("rate")->GetFloatItem(1), -2.0L);
-  EXPECT_TRUE(p.vars.Find("\x8c\xa9\x82\xbd")->GetAsFlag());
-  EXPECT_EQ(p.vars.Find("\x91\xe4\x8e\x8c")->GetStrItem(0), "\x82\xcd\x82\xa2");
-  EXPECT_EQ(p.vars.SelStr, "\x91\x49\x91\xf0");
-  EXPECT_EQ(p.vars.SelIndex, 2);
-  EXPECT_EQ(p.sections.RunState.OnLoadPage, "onload.osb");
-  EXPECT_EQ(p.sections.RunState.OnLoadTarget, 4);
+  EXPECT_EQ(std::make_tuple(p.vars.Find("score")->GetAsInt(), p.vars.Find("rate")->GetFloatItem(1),
+                            p.vars.Find("\x8c\xa9\x82\xbd")->GetAsFlag(), p.vars.Find("\x91\xe4\x8e\x8c")->GetStrItem(0),
+                            p.vars.SelStr, p.vars.SelIndex),
+            std::make_tuple(42, -2.0L, true, std::string("\x82\xcd\x82\xa2"), std::string("\x91\x49\x91\xf0"), 2));
+  EXPECT_EQ(std::make_tuple(p.sections.RunState.OnLoadPage, p.sections.RunState.OnLoadTarget),
+            std::make_tuple(std::string("onload.osb"), 4));
   // Status variables survive a game load.
   EXPECT_EQ(p.vars.Find("clears")->GetAsInt(), 2);
 
   for (int32_t slot : {12, 1}) {
     SCOPED_TRACE(slot);
     EXPECT_EQ(p.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded);
-    EXPECT_EQ(p.vars.Find("rate"), nullptr);
-    EXPECT_EQ(p.vars.Find("score")->GetAsInt(), 42);
+    EXPECT_EQ(std::make_tuple(p.vars.Find("rate"), p.vars.Find("score")->GetAsInt()), std::make_tuple(nullptr, 42));
   }
   EXPECT_TRUE(boxes.boxes->texts.empty());
   // Too old, and cut short: the unusable box; a slot that is not there:
   // nothing at all.
-  EXPECT_EQ(p.file.LoadGame(5), TSaveDataFile::TLoadResult::Unusable);
-  EXPECT_EQ(p.file.LoadGame(7), TSaveDataFile::TLoadResult::Unusable);
-  EXPECT_EQ(p.file.LoadGame(9), TSaveDataFile::TLoadResult::NoSlot);
-  EXPECT_EQ(boxes.boxes->texts,
-            (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+  using L = TSaveDataFile::TLoadResult;
+  EXPECT_EQ((std::vector<L>{p.file.LoadGame(5), p.file.LoadGame(7), p.file.LoadGame(9)}),
+            (std::vector<L>{L::Unusable, L::Unusable, L::NoSlot}));
+  EXPECT_EQ(boxes.boxes->texts, (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+
   EXPECT_EQ(std::string(kMsgSaveDataUnusable),
             "\x82\xb1\x82\xcc\x83Z\x81[\x83u\x83" "f\x81[\x83^\x82\xcd\x8eg\x97p\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
             "\r\n\x8fI\x97\xb9\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2");
@@ -148,8 +145,7 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   Player old(f.dir / "status_only.dat");
   old.file.OpenAtStart(nullptr);
   EXPECT_FALSE(old.file.Damaged()) << old.file.Warning();
-  EXPECT_EQ(old.vars.Find("clears")->GetAsInt(), 2);
-  EXPECT_EQ(old.sections.ImageCache.Dither, 0);
+  EXPECT_EQ(std::make_tuple(old.vars.Find("clears")->GetAsInt(), int(old.sections.ImageCache.Dither)), std::make_tuple(2, 0));
 }
 
 std::vector<std::string> DumpLines(const std::string& path) {
@@ -157,8 +153,7 @@ std::vector<std::string> DumpLines(const std::string& path) {
   EXPECT_EQ(r.exit_code, 0);
   std::vector<std::string> lines;
   std::stringstream in(r.output);
-  std::string line;
-  while (std::getline(in, line)) lines.push_back(line);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 
@@ -186,9 +181,7 @@ TEST(SaveData, WrittenFileReadByTheIndependentReader) {
     ASSERT_TRUE(p.file.SaveGame(0, "", 0, "first", true)) << p.file.LastError;
     ASSERT_TRUE(p.file.SaveGame(3, "load.osb", 2, "cap", true)) << p.file.LastError;
     ASSERT_TRUE(p.file.SaveGame(0, "", 0, "again", true)) << p.file.LastError;
-    EXPECT_EQ(p.file.GetSaveCaption(0), "again");
-    EXPECT_EQ(p.file.GetSaveCaption(3), "cap");
-    EXPECT_EQ(p.file.GetSaveCaption(4), "");
+    EXPECT_EQ(p.file.GetSaveCaption(0) + "|" + p.file.GetSaveCaption(3) + "|" + p.file.GetSaveCaption(4), "again|cap|");
   }
   std::vector<std::string> lines = DumpLines(path);
   std::sort(lines.begin(), lines.end());
@@ -213,11 +206,9 @@ TEST(SaveData, WrittenFileReadByTheIndependentReader) {
   // A new run reads it back.
   Player q(path);
   q.file.OpenAtStart(nullptr);
-  EXPECT_EQ(q.vars.Find("runs")->GetAsInt(), 3);
-  EXPECT_EQ(q.file.GetSaveCaption(0), "again");
+  EXPECT_EQ(std::make_tuple(q.vars.Find("runs")->GetAsInt(), q.file.GetSaveCaption(0)), std::make_tuple(3, std::string("again")));
   EXPECT_EQ(q.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
-  EXPECT_EQ(q.vars.Find("who")->GetAsStr(), "ab");
-  EXPECT_EQ(q.sections.RunState.OnLoadPage, "load.osb");
+  EXPECT_EQ(q.vars.Find("who")->GetAsStr() + "|" + q.sections.RunState.OnLoadPage, "ab|load.osb");
 }
 
 TEST(SaveData, StatusSavesFollowWriteSaveDataAndEmptyCaptionsSaveNothing) {
@@ -253,28 +244,26 @@ TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
   ::rmdir((path + ".~tmp").c_str());
 }
 
+const std::vector<uint8_t> kJunk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");
+
 TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
   TempDir dir;
   const std::string path = dir / "save.dat";
-  const std::vector<uint8_t> junk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");
-  test::WriteFileBytes(path, junk);
+  test::WriteFileBytes(path, kJunk);
   Player p(path);
   AddVar(p.vars, PT_INT, "runs", "1", true);
   p.file.OpenAtStart(nullptr);
-  EXPECT_TRUE(p.file.Damaged());
-  EXPECT_FALSE(p.file.Warning().empty());
-  EXPECT_TRUE(p.file.Captions().empty());
+  EXPECT_TRUE(p.file.Damaged() && !p.file.Warning().empty() && p.file.Captions().empty());
   EXPECT_EQ(p.file.LoadGame(0), TSaveDataFile::TLoadResult::NoSlot);
   EXPECT_TRUE(p.file.SaveStatus(true));
-  EXPECT_EQ(test::ReadFileBytes(path), junk);
+  EXPECT_EQ(test::ReadFileBytes(path), kJunk);
   EXPECT_TRUE(p.file.SaveGame(0, "", 0, "fresh", true)) << p.file.LastError;
   EXPECT_FALSE(p.file.Damaged());
-  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), junk);
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
   Player q(path);
   q.file.OpenAtStart(nullptr);
   EXPECT_FALSE(q.file.Damaged());
-  EXPECT_EQ(q.file.GetSaveCaption(0), "fresh");
-  EXPECT_EQ(q.vars.Find("runs")->GetAsInt(), 1);
+  EXPECT_EQ(std::make_tuple(q.file.GetSaveCaption(0), q.vars.Find("runs")->GetAsInt()), std::make_tuple(std::string("fresh"), 1));
 }
 
 // A write that may not replace the unreadable file reports that it wrote
@@ -282,22 +271,20 @@ TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
 TEST(SaveData, UpdateThatMayNotReplaceTheUnreadableFileFails) {
   TempDir dir;
   const std::string path = dir / "save.dat";
-  const std::vector<uint8_t> junk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");
-  test::WriteFileBytes(path, junk);
+  test::WriteFileBytes(path, kJunk);
   Player p(path);
   p.file.OpenAtStart(nullptr);
   ASSERT_TRUE(p.file.Damaged());
   bool filled = false;
   EXPECT_FALSE(p.file.UpdateEntry("save:a", [&filled](TKsBigStream&) { filled = true; }, false));
-  EXPECT_FALSE(p.file.LastError.empty());
-  EXPECT_FALSE(filled);
+  EXPECT_FALSE(p.file.LastError.empty() || filled);
   EXPECT_TRUE(p.file.Damaged());
-  EXPECT_EQ(test::ReadFileBytes(path), junk);
+  EXPECT_EQ(test::ReadFileBytes(path), kJunk);
   EXPECT_FALSE(FileExists(path + ".bak"));
   // One that may replace it does.
   EXPECT_TRUE(p.file.UpdateEntry("save:a", [](TKsBigStream& s) { s.WriteBuffer("x", 1); }, true)) << p.file.LastError;
   EXPECT_TRUE(p.file.LastError.empty());
-  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), junk);
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
 }
 
 // A player killed at any moment of its saves leaves a file that opens and
@@ -337,10 +324,10 @@ TEST(SaveData, KilledWhileSavingLeavesAWholeFile) {
 
 TEST(SaveData, SaveFileNameFromTheCommandLineOrTheProgram) {
   TempDir dir;
-  EXPECT_EQ(GetSaveFileName(dir.path(), dir / "bin/player", "T"), dir / "save.dat");
-  EXPECT_EQ(GetSaveFileName(dir.path() + "/", "", "T"), dir / "save.dat");
-  EXPECT_EQ(GetSaveFileName("", dir / "player", "T"), dir / "save.dat");
-  EXPECT_EQ(GetSaveFileName("/CONFIG", dir / "player", "T"), dir / "save.dat");
+  for (const auto& [folder, program] : {std::pair{dir.path(), dir / "bin/player"}, {dir.path() + "/", ""},
+                                        {"", dir / "player"}, {"/CONFIG", dir / "player"}}) {
+    EXPECT_EQ(GetSaveFileName(folder, program, "T"), dir / "save.dat") << folder << " " << program;
+  }
 }
 
 TEST(SaveData, EntryNamesAndStatusHeaders) {
@@ -368,8 +355,8 @@ TEST(SaveData, EntryNamesAndStatusHeaders) {
   } headers[] = {{"Status103xx", 103, 9}, {"Status1x3xx", 0, 9}, {"Stat", 0, 0}, {"XStatus103", 0, 0}};
   for (const auto& h : headers) {
     TKsMemoryStream s(test::Bytes(h.bytes));
-    EXPECT_EQ(ReadStatusHeader(s), h.version) << h.bytes;
-    EXPECT_EQ(s.GetPosition(), h.position) << h.bytes;
+    const int32_t version = ReadStatusHeader(s);
+    EXPECT_EQ(std::make_tuple(version, s.GetPosition()), std::make_tuple(h.version, h.position)) << h.bytes;
   }
 }
 
@@ -407,12 +394,6 @@ TEST(SaveData, EmptyFormsRefuseContent) {
   run.SetPosition(0);
   EXPECT_THROW(e.RunState.LoadFromStream(run, kGameStateVersion), ESaveSectionNotEmpty);
 }
-
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
 
 // Two runs of a game that counts its starts in a status variable, then the
 // dump of the file.

@@ -8,6 +8,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "core/vr_file_manager.h"
 #include "platform/dialogs.h"
@@ -107,9 +108,8 @@ TEST(FileFunctions, MemoryFilesAndCopy) {
   EXPECT_EQ(env.Vars({"e0", "e1", "c1", "e2", "c2", "c3", "c4", "c5", "c6"}),
             "FALSE|TRUE|TRUE|TRUE|TRUE|TRUE|FALSE|FALSE|TRUE");
   // Copying a file onto itself keeps its bytes, in memory and in save.dat.
-  EXPECT_EQ(Content(env.vf, "mem:a.txt"), "hello");
-  EXPECT_EQ(Content(env.vf, "save:s1.txt"), "hello");
-  EXPECT_EQ(Content(env.vf, "plain.txt"), "hello");
+  EXPECT_EQ(Content(env.vf, "mem:a.txt") + Content(env.vf, "save:s1.txt") + Content(env.vf, "plain.txt"),
+            "hellohellohello");
   ASSERT_EQ(env.save.written.size(), 2u);  // written under the names given
   for (const auto& [name, data] : env.save.written) EXPECT_EQ(std::string(data.begin(), data.end()), "hello");
   // When save.dat cannot be written the copy answers false.
@@ -225,12 +225,11 @@ TEST(FileFunctions, DialogsFromScriptedAnswers) {
   EXPECT_EQ(env.Vars({"o1", "f1", "o2", "f2", "s1", "f", "d1", "d", "d2"}),
             "TRUE|/home/p/a.txt|FALSE|/home/p/a.txt|TRUE|/home/p/out.dat|TRUE|/home/p/folder\\|FALSE");
   ASSERT_EQ(env.dialogs->shown.size(), 5u);
-  EXPECT_EQ(env.dialogs->shown[0].Kind, TFileDialogKind::Open);
-  EXPECT_TRUE(env.dialogs->shown[0].FileMustExist);
-  EXPECT_EQ(env.dialogs->shown[0].Filter, "Text (*.txt)|*.txt;*.log");
-  EXPECT_EQ(env.dialogs->shown[2].Kind, TFileDialogKind::Save);
-  EXPECT_TRUE(env.dialogs->shown[2].OverwritePrompt);
-  EXPECT_EQ(env.dialogs->shown[3].Kind, TFileDialogKind::Folder);
+  const auto& shown = env.dialogs->shown;
+  EXPECT_EQ(std::make_tuple(shown[0].Kind, shown[0].FileMustExist, shown[0].Filter, shown[2].Kind,
+                            shown[2].OverwritePrompt, shown[3].Kind),
+            std::make_tuple(TFileDialogKind::Open, true, std::string("Text (*.txt)|*.txt;*.log"), TFileDialogKind::Save,
+                            true, TFileDialogKind::Folder));
 }
 
 TEST(FileFunctions, OpenUrl) {
@@ -268,15 +267,14 @@ TEST(FileFunctions, ExtractIntoFolderOnly) {
   for (int32_t i = 0; i < 5; ++i) names->SetStrItem(i, list[static_cast<size_t>(i)]);
   env.Run({"x1 = ExtractFile(names, TRUE, dest)"});
   EXPECT_EQ(env.Var("x1"), "TRUE");
-  const std::string out = dest + "/new/";
-  EXPECT_EQ(test::ReadFileBytes(out + "a.ogg"), test::Bytes("data of music\\a.ogg"));
-  EXPECT_EQ(test::ReadFileBytes(out + "d.OGG"), test::Bytes("data of music\\d.OGG"));
-  EXPECT_EQ(test::ReadFileBytes(out + "up.txt"), test::Bytes("data of x\\..\\..\\up.txt"));
-  EXPECT_EQ(test::ReadFileBytes(out + "slash.txt"), test::Bytes("data of a/../../slash.txt"));
-  EXPECT_EQ(test::ReadFileBytes(out + "c.txt"), test::Bytes("data of music\\c.txt"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "up.txt"));
-  EXPECT_FALSE(std::filesystem::exists(dir / "slash.txt"));
-  EXPECT_FALSE(std::filesystem::exists(dest + "/up.txt"));
+  for (const auto& [file, from] : {std::pair{"a.ogg", "music\\a.ogg"}, {"d.OGG", "music\\d.OGG"},
+                                   {"up.txt", "x\\..\\..\\up.txt"}, {"slash.txt", "a/../../slash.txt"},
+                                   {"c.txt", "music\\c.txt"}}) {
+    EXPECT_EQ(test::ReadFileBytes(dest + "/new/" + file), test::Bytes(std::string("data of ") + from)) << file;
+  }
+  for (const std::string& outside : {dir / "up.txt", dir / "slash.txt", dest + "/up.txt"}) {
+    EXPECT_FALSE(std::filesystem::exists(outside)) << outside;
+  }
   EXPECT_TRUE(env.boxes->shown.empty());  // nothing existed in the new folder
 
   // Into the folder with the old files: the question for b.ogg (answered
@@ -285,11 +283,11 @@ TEST(FileFunctions, ExtractIntoFolderOnly) {
   env.Run({"x2 = ExtractFile(names, TRUE, dest2)"});
   EXPECT_EQ(env.Var("x2"), "TRUE");
   ASSERT_EQ(env.boxes->shown.size(), 2u);
-  EXPECT_EQ(env.boxes->shown[0].Labels.size(), 5u);
-  EXPECT_EQ(env.boxes->shown[0].Title, "\x8am\x94" "F");  // 確認
-  EXPECT_EQ(test::ReadFileBytes(dest + "/b.ogg"), test::Bytes("old"));
-  EXPECT_EQ(test::ReadFileBytes(dest + "/c.txt"), test::Bytes("old"));
-  EXPECT_EQ(test::ReadFileBytes(dest + "/a.ogg"), test::Bytes("data of music\\a.ogg"));
+  EXPECT_EQ(std::make_tuple(env.boxes->shown[0].Labels.size(), env.boxes->shown[0].Title),
+            std::make_tuple(size_t{5}, std::string("\x8am\x94" "F")));  // 確認
+  for (const auto& [file, content] : {std::pair{"b.ogg", "old"}, {"c.txt", "old"}, {"a.ogg", "data of music\\a.ogg"}}) {
+    EXPECT_EQ(test::ReadFileBytes(dest + "/" + file), test::Bytes(content)) << file;
+  }
 }
 
 TEST(FileFunctions, ExtractAnswersAndChooser) {
@@ -305,19 +303,17 @@ TEST(FileFunctions, ExtractAnswersAndChooser) {
   // No to all: nothing written, one question.
   env.boxes->answers = {3};
   env.Run({"n1 = ExtractFile(names, TRUE, dir)"});
-  EXPECT_EQ(env.Var("n1"), "FALSE");
   EXPECT_EQ(env.boxes->shown.size(), 1u);
+  EXPECT_EQ(test::ReadFileBytes(dir / "one.txt"), test::Bytes("old"));
   // Without Confirm: overwritten without a question.
   env.Run({"n2 = ExtractFile(names, FALSE, dir)"});
-  EXPECT_EQ(env.Var("n2"), "TRUE");
   EXPECT_EQ(env.boxes->shown.size(), 1u);
   EXPECT_EQ(test::ReadFileBytes(dir / "two.txt"), test::Bytes("new two"));
   // Without a folder the chooser asks; cancelled, nothing happens.
   env.Run({"n3 = ExtractFile(names)"});
-  EXPECT_EQ(env.Var("n3"), "FALSE");
   env.dialogs->answers = {dir / "chosen"};
   env.Run({"n4 = ExtractFile(names, FALSE)"});
-  EXPECT_EQ(env.Var("n4"), "TRUE");
+  EXPECT_EQ(env.Vars({"n1", "n2", "n3", "n4"}), "FALSE|TRUE|FALSE|TRUE");
   EXPECT_EQ(test::ReadFileBytes(dir / "chosen/one.txt"), test::Bytes("new one"));
 }
 
@@ -328,12 +324,13 @@ TEST(FileFunctions, FolderChooser) {
   TSHBrowseForFolderEx chooser;
   chooser.Caption = "pick";
   chooser.FolderName = "stale";
-  EXPECT_FALSE(chooser.Execute());
-  EXPECT_EQ(chooser.FolderName, "");
-  EXPECT_EQ(chooser.DisplayName, "");
-  EXPECT_TRUE(chooser.Execute());
-  EXPECT_EQ(chooser.FolderName, dir / "Games/");
-  EXPECT_EQ(chooser.DisplayName, "Games");
+  auto run = [&] {
+    const bool chosen = chooser.Execute();
+    return std::make_tuple(chosen, chooser.FolderName, chooser.DisplayName);
+  };
+  using R = std::tuple<bool, std::string, std::string>;
+  EXPECT_EQ(run(), R(false, "", ""));
+  EXPECT_EQ(run(), R(true, dir / "Games/", "Games"));
   EXPECT_TRUE(chooser.Execute());
   EXPECT_EQ(chooser.DisplayName, "/");
   // A manual initial folder counts only when it is a folder.
@@ -343,10 +340,9 @@ TEST(FileFunctions, FolderChooser) {
   chooser.SelectFolderName = dir.path();
   EXPECT_FALSE(chooser.Execute());
   ASSERT_EQ(env.dialogs->shown.size(), 5u);
-  EXPECT_EQ(env.dialogs->shown[0].Title, "pick");
-  EXPECT_EQ(env.dialogs->shown[0].Kind, TFileDialogKind::Folder);
-  EXPECT_EQ(env.dialogs->shown[3].InitialFolder, "");
-  EXPECT_EQ(env.dialogs->shown[4].InitialFolder, dir.path());
+  const auto& shown = env.dialogs->shown;
+  EXPECT_EQ(std::make_tuple(shown[0].Title, shown[0].Kind, shown[3].InitialFolder, shown[4].InitialFolder),
+            std::make_tuple(std::string("pick"), TFileDialogKind::Folder, std::string(), dir.path()));
 }
 
 TEST(FileFunctions, MasksAndPrefixes) {
@@ -360,9 +356,8 @@ TEST(FileFunctions, MasksAndPrefixes) {
                {"\x95\x5c.txt", "?.txt", true},  // 表 is one character
                {"", "*", true},                 {"abc", "a*c*", true},      {"abc", "*b", false}};
   for (const Case& c : cases) EXPECT_EQ(MatchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
-  EXPECT_TRUE(IsMemoryFileName("MEM:x"));
-  EXPECT_TRUE(IsMemoryFileName("Save:x"));
-  EXPECT_FALSE(IsMemoryFileName("me:x"));
+  EXPECT_TRUE(IsMemoryFileName("MEM:x") && IsMemoryFileName("Save:x") && !IsMemoryFileName("me:x"));
+
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "script/expr_test_env.h"
 #include "script/param_text.h"
 #include "script/script_random.h"
@@ -7,25 +9,13 @@
 namespace orba {
 namespace {
 
+using test::ScriptRuns;
 using test::TExprEnv;
-
-// Statements run in order in a fresh store; the text of the last result is
-// compared ("<nil>" when the last run ended early or assigned).
-struct FuncCase {
-  std::vector<std::string> statements;
-  const char* result;
-};
-
-class SysFuncs : public ::testing::TestWithParam<FuncCase> {};
-
-TEST_P(SysFuncs, Result) {
-  TExprEnv env;
-  EXPECT_EQ(env.Run(GetParam().statements), GetParam().result);
-}
+using FuncCase = test::RunCase;
 
 // Text functions.
 INSTANTIATE_TEST_SUITE_P(
-    Text, SysFuncs,
+    Text, ScriptRuns,
     ::testing::Values(
         FuncCase{{"IntToStr(-5, \"3\")"}, "-005"}, FuncCase{{"IntToStr(12345, \"3\")"}, "12345"},
         FuncCase{{"IntToStr(7)"}, "7"}, FuncCase{{"IntToStr(7, \"x\")"}, "<nil>"},
@@ -82,7 +72,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Number, random and date functions.
 INSTANTIATE_TEST_SUITE_P(
-    Number, SysFuncs,
+    Number, ScriptRuns,
     ::testing::Values(
         FuncCase{{"Not(TRUE)"}, "FALSE"}, FuncCase{{"Not(0)"}, "TRUE"},
         FuncCase{{"Int(-2.7)"}, "-2"}, FuncCase{{"Int(\"3.7\")"}, "3"}, FuncCase{{"Abs(\"3.7\")"}, "0"},
@@ -112,15 +102,18 @@ INSTANTIATE_TEST_SUITE_P(
         FuncCase{{"GetMin(0.5 + 61.0 / 86400)"}, "1"}, FuncCase{{"GetSec(0.5 + 61.0 / 86400)"}, "1"},
         FuncCase{{"GetYear(1e300)"}, "<nil>"}));
 
-// Array, variable and evaluation functions.
+// Array, variable and evaluation functions; many cases fill "a" from a list
+// and show the count "x" and the elements.
+const std::string k123 = "StringToArray(\"1,2,3\", a, \",\")";
+const std::string k12345 = "StringToArray(\"1,2,3,4,5\", a, \",\")";
+const std::string kShow = "x ++ \"|\" ++ ArrayToString(a, \",\")";
 INSTANTIATE_TEST_SUITE_P(
-    Array, SysFuncs,
+    Array, ScriptRuns,
     ::testing::Values(
-        FuncCase{{"a = 0", "SetArray(a, 3, 4)", "GetArraySize(a)"}, "12"},
-        FuncCase{{"a = 0", "SetArray(a, 3, 4)", "GetArraySize(a, 0)"}, "4"},
-        FuncCase{{"a = 0", "SetArray(a, 3, 4)", "GetArraySize(a, 1)"}, "3"},
-        FuncCase{{"a = 0", "SetArray(a, 3, 4)", "GetArraySize(a, 2)"}, "1"},
-        FuncCase{{"a = 0", "SetArray(a, 3, 4)", "GetArraySize(a, -2147483648)"}, "1"},
+        FuncCase{{"a = 0", "SetArray(a, 3, 4)",
+                  "GetArraySize(a) ++ \"|\" ++ GetArraySize(a, 0) ++ GetArraySize(a, 1) ++ GetArraySize(a, 2) ++ "
+                  "GetArraySize(a, -2147483648)"},
+                 "12|4311"},
         FuncCase{{"GetArraySize(5)"}, "<nil>"}, FuncCase{{"x = 9", "x = GetArraySize(5)", "x"}, "9"},
         FuncCase{{"a = 0", "SetArray(a, 0)", "GetArraySize(a)"}, "1"},
         FuncCase{{"SetArray(3, 2)"}, "<nil>"}, FuncCase{{"FillMem(3, 2)"}, "<nil>"},
@@ -136,24 +129,16 @@ INSTANTIATE_TEST_SUITE_P(
                  "TRUE0,0,7"},
         FuncCase{{"a = 0", "SetArray(a, 2)", "AddArray(a, 7) ++ \"|\" ++ a[2]"}, "3|7"},
         FuncCase{{"a = 0", "b = 0", "SetArray(a, 2)", "SetArray(b, 2, 2)", "AddArray(a, b)"}, "2"},
-        FuncCase{{"a = 0", "SetArray(a, 2)", "b = \"5\"", "x = InsertArray(a, 99, b)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "3|0,0,5"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3\", a, \",\")", "x = InsertArray(a, -4, 9)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "4|9,1,2,3"},
+        FuncCase{{"a = 0", "SetArray(a, 2)", "b = \"5\"", "x = InsertArray(a, 99, b)", kShow}, "3|0,0,5"},
+        FuncCase{{"a = 0", k123, "x = InsertArray(a, -4, 9)", kShow}, "4|9,1,2,3"},
         // A source that is the destination itself gives its old elements.
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3\", a, \",\")", "x = AddArray(a, a)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "6|1,2,3,1,2,3"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3\", a, \",\")", "x = InsertArray(a, 1, a)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "6|1,1,2,3,2,3"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3,4,5\", a, \",\")", "x = DeleteArray(a, 1, 10)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "1|1"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3,4,5\", a, \",\")", "DeleteArray(a, 0, 5)"}, "<nil>"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3,4,5\", a, \",\")", "x = DeleteArray(a, 0, 5)", "GetArraySize(a)"},
-                 "5"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3\", a, \",\")", "x = DeleteArray(a, 1, -1)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "3|1,2,3"},
-        FuncCase{{"a = 0", "StringToArray(\"1,2,3\", a, \",\")", "x = DeleteArray(a, 9, 1)", "x ++ \"|\" ++ ArrayToString(a, \",\")"},
-                 "2|1,2"},
+        FuncCase{{"a = 0", k123, "x = AddArray(a, a)", kShow}, "6|1,2,3,1,2,3"},
+        FuncCase{{"a = 0", k123, "x = InsertArray(a, 1, a)", kShow}, "6|1,1,2,3,2,3"},
+        FuncCase{{"a = 0", k12345, "x = DeleteArray(a, 1, 10)", kShow}, "1|1"},
+        FuncCase{{"a = 0", k12345, "DeleteArray(a, 0, 5)"}, "<nil>"},
+        FuncCase{{"a = 0", k12345, "x = DeleteArray(a, 0, 5)", "GetArraySize(a)"}, "5"},
+        FuncCase{{"a = 0", k123, "x = DeleteArray(a, 1, -1)", kShow}, "3|1,2,3"},
+        FuncCase{{"a = 0", k123, "x = DeleteArray(a, 9, 1)", kShow}, "2|1,2"},
         FuncCase{{"a = \"\"", "StringToArray(\"a,,b\", a, \",\")", "GetArraySize(a) ++ ArrayToString(a, \"|\")"},
                  "3a||b"},
         FuncCase{{"a = \"\"", "StringToArray(\"a,b,\", a, \",\")", "GetArraySize(a)"}, "2"},
@@ -168,8 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         FuncCase{{"a = \"\"", "StringToArray(\"a,B,c\", a, \",\")", "IndexOfStr(a, \"b\", FALSE)"}, "1"},
         FuncCase{{"a = \"\"", "StringToArray(\"ax,Bxy,c\", a, \",\")", "IndexOfStr(a, \"xy\", TRUE, TRUE)"}, "1"},
         FuncCase{{"a = \"\"", "StringToArray(\"b,A,a\", a, \",\")", "SortStr(a)", "a[2]"}, "b"},
-        FuncCase{{"a = 0", "StringToArray(\"9,10,1\", a, \",\")", "SortStr(a)", "ArrayToString(a, \",\")"},
-                 "1,10,9"},
+        FuncCase{{"a = 0", "StringToArray(\"9,10,1\", a, \",\")", "SortStr(a)", "ArrayToString(a, \",\")"}, "1,10,9"},
         FuncCase{{"x = 1", "VarExists(\"X\") ++ VarExists(\"y\")"}, "TRUEFALSE"},
         FuncCase{{"GetVarType(1.5)"}, "2"}, FuncCase{{"s = \"\"", "GetVarType(s) ++ GetVarType(TRUE)"}, "43"},
         FuncCase{{"x = 4", "AssignTemp(\"x\") ++ AssignTemp(\"nothere\") ++ AssignTemp(\"\") ++ @Temp"},
@@ -183,22 +167,18 @@ INSTANTIATE_TEST_SUITE_P(
 // Functions of the other families answer their initial values without
 // their subsystems.
 INSTANTIATE_TEST_SUITE_P(
-    Unserved, SysFuncs,
+    Unserved, ScriptRuns,
     ::testing::Values(FuncCase{{"FileExists(\"a\")"}, "FALSE"}, FuncCase{{"DBRecordCount()"}, "0"},
                       FuncCase{{"GetSaveCaption(1)"}, ""}, FuncCase{{"GetProp(\"\", 3)"}, "0"},
                       FuncCase{{"GetProp(\"\", 0)"}, ""}, FuncCase{{"GetProp(\"\", -1)"}, "<nil>"}));
 
 // Every id belongs to one family; the library itself carries out 85.
 TEST(SysFunc, EveryIdHasItsFamily) {
-  int counts[7] = {};
-  for (int id = 0; id < kFuncCount; ++id) ++counts[static_cast<int>(FuncFamily(static_cast<uint8_t>(id)))];
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Text)], 35);
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Number)], 31);
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Array)], 19);
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::File)], 13);
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Table)], 38);
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::Object)], 23);
-  EXPECT_EQ(counts[static_cast<int>(TFuncFamily::None)], 0);
+  std::map<TFuncFamily, int> counts;
+  for (int id = 0; id < kFuncCount; ++id) ++counts[FuncFamily(static_cast<uint8_t>(id))];
+  using F = TFuncFamily;
+  EXPECT_EQ(counts, (std::map<TFuncFamily, int>{
+                        {F::Text, 35}, {F::Number, 31}, {F::Array, 19}, {F::File, 13}, {F::Table, 38}, {F::Object, 23}}));
   EXPECT_EQ(FuncFamily(159), TFuncFamily::None);
 }
 
