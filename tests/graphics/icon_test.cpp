@@ -7,12 +7,14 @@
 
 #include "core/errors.h"
 #include "graphics/graphic_errors.h"
+#include "graphics/picture_fixtures.h"
 #include "support/test_support.h"
 
 namespace orba {
 namespace {
 
 using test::FromHex;
+using TRow = std::vector<uint32_t>;
 
 struct TIconRead {
   TPoint HotSpot;
@@ -39,15 +41,13 @@ std::vector<uint8_t> Write(TDIBSurface& s, bool cursor, TPoint hotspot, bool wri
 // colour rows and AND rows).
 std::vector<uint8_t> TinyIcon(int bits, const std::string& body, int compression = 0) {
   std::vector<uint8_t> b = FromHex(body);
-  std::vector<uint8_t> file = FromHex("00 00 01 00 01 00  02 01 00 00 01 00 00 00");
   const uint32_t size = 40 + static_cast<uint32_t>(b.size());
+  std::vector<uint8_t> file = FromHex("00 00 01 00 01 00  02 01 00 00 01 00 00 00");
   for (int i = 0; i < 4; ++i) file.push_back(static_cast<uint8_t>(size >> (8 * i)));
-  for (uint8_t v : FromHex("16 00 00 00")) file.push_back(v);
-  std::vector<uint8_t> info = FromHex("28 00 00 00 02 00 00 00 02 00 00 00 01 00");
-  info.push_back(static_cast<uint8_t>(bits));
-  info.push_back(0);
-  info.push_back(static_cast<uint8_t>(compression));
-  info.resize(40, 0);
+  // Directory ends at 22; the 40-byte header follows.
+  std::vector<uint8_t> info = FromHex("16 00 00 00  28 00 00 00 02 00 00 00 02 00 00 00 01 00");
+  info.insert(info.end(), {static_cast<uint8_t>(bits), 0, static_cast<uint8_t>(compression)});
+  info.resize(44, 0);
   file.insert(file.end(), info.begin(), info.end());
   file.insert(file.end(), b.begin(), b.end());
   return file;
@@ -75,8 +75,7 @@ TEST(IconRead, ThirtyTwoBitsCombineTheFourthBytesWithTheAndMask) {
   ASSERT_EQ(s.GetBitCount(), 24);
   ASSERT_NE(s.Alpha(), nullptr);
   EXPECT_EQ(s.GetPixel(0, 0), 0x030201u);
-  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 0x80u);
-  EXPECT_EQ(s.Alpha()->GetPixel(1, 0), 0u);
+  EXPECT_EQ(test::RowOf(*s.Alpha(), 0), (TRow{0x80, 0}));
 }
 
 TEST(IconRead, ThirtyTwoBitsWithoutMasksAreNotShiftedAndOldFormsUseTheAndMask) {
@@ -85,8 +84,7 @@ TEST(IconRead, ThirtyTwoBitsWithoutMasksAreNotShiftedAndOldFormsUseTheAndMask) {
   Read(s, TinyIcon(32, "01 02 03 00  04 05 06 00  80 00 00 00"), false);
   EXPECT_EQ(s.GetPixel(1, 0), 0x060504u);
   // Every fourth byte 0: the AND mask alone gives the shape.
-  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 0u);
-  EXPECT_EQ(s.Alpha()->GetPixel(1, 0), 255u);
+  EXPECT_EQ(test::RowOf(*s.Alpha(), 0), (TRow{0, 255}));
   // Bit fields: masks first, then the rows.
   Read(s, TinyIcon(32, "00 00 ff 00 00 ff 00 00 ff 00 00 00  01 02 03 ff  04 05 06 ff  00 00 00 00", 3), false);
   EXPECT_EQ(s.GetPixel(1, 0), 0x060504u);
@@ -106,8 +104,7 @@ TEST(IconRead, EightBitsGiveAFreeIndexOrTheNearestToTheKeyColour) {
   r = Read(s, TinyIcon(8, table + "00 01 00 00  40 00 00 00"), true);
   EXPECT_EQ(r.Key, -1);
   ASSERT_NE(s.Alpha(), nullptr);
-  EXPECT_EQ(s.Alpha()->GetPixel(1, 0), 0u);
-  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 255u);
+  EXPECT_EQ(test::RowOf(*s.Alpha(), 0), (TRow{255, 0}));
 }
 
 TEST(IconRead, EightBitsWithEveryIndexUsedTakeTheNearestEntry) {
@@ -125,8 +122,7 @@ TEST(IconRead, EightBitsWithEveryIndexUsedTakeTheNearestEntry) {
   const uint32_t size = static_cast<uint32_t>(file.size() - 22);
   for (int i = 0; i < 4; ++i) file[14 + i] = static_cast<uint8_t>(size >> (8 * i));
   TDIBSurface s;
-  const TIconRead r = Read(s, file, false, 0x4D4D4D);
-  EXPECT_EQ(r.Key, 77);
+  EXPECT_EQ(Read(s, file, false, 0x4D4D4D).Key, 77);
   EXPECT_EQ(s.GetPixel(0, 0), 77u);
 }
 
@@ -150,10 +146,8 @@ TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
   ASSERT_EQ(s.Width(), 4);
   EXPECT_EQ(s.GetPixel(0, 0), 0x0000FFu);
   TKsMemoryStream stream(file);
-  TPoint hotspot;
-  bool has_alpha = false;
-  int64_t key = -1;
-  DecodeIconEntry(s, stream, 1, hotspot, has_alpha, true, key);
+  TIconRead r;
+  DecodeIconEntry(s, stream, 1, r.HotSpot, r.HasAlpha, true, r.Key);
   EXPECT_EQ(s.Width(), 2);
 }
 
@@ -347,8 +341,7 @@ TEST(IconFile, SurfaceLoadsByExtensionWithAKeyColour) {
   const auto loaded = back.LoadFromFileEx(dir / "p.CUR", false, false);
   EXPECT_EQ(loaded.HotSpot, (TPoint{1, 2}));
   EXPECT_EQ(loaded.TransparentColor, 0xFF00FF);  // magenta as a 24-bit pixel
-  EXPECT_EQ(back.GetPixel(0, 0), 0xFF00FFu);
-  EXPECT_EQ(back.GetPixel(1, 1), 0x00FF00u);
+  EXPECT_EQ(test::RowOf(back, 1), (TRow{0xFF00FF, 0x00FF00, 0xFF00FF}));
   EXPECT_EQ(back.Alpha(), nullptr);
 }
 
