@@ -78,7 +78,7 @@ TEST(DrawRotate, Zoom512DoublesTheWidthAndZoomZeroDrawsNothing) {
   none->DrawRotate(1, 1, 0, 256, *src, {0, 0, 3, 1}, 0, 0, 0, false, false, false, 255);
   none->DrawRotate(1, 1, 256, 0, *src, {0, 0, 3, 1}, 0, 0, 0, false, false, false, 255);
   none->DrawRotate(1, 1, 256, 256, *src, {0, 0, 3, 1}, 0, 0, 0, false, false, false, 0);
-  for (uint32_t v : Pixels(*none)) ASSERT_EQ(v, kUntouched);
+  EXPECT_EQ(Pixels(*none), std::vector<uint32_t>(30, kUntouched));
 }
 
 TEST(DrawRotate, PixelsMappedLeftOfOrAboveTheSourceOriginStayUntouched) {
