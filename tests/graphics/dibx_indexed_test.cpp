@@ -129,8 +129,7 @@ TEST(DrawIndexed, TableValuesCopiedBlendedOrAdded) {
 
 TEST(DrawIndexedAdd, IndicesBelowMinIndexAddNothing) {
   std::array<uint32_t, 256> table{};
-  table[16] = 0x404040;
-  table[17] = 0x404040;
+  table[16] = table[17] = 0x404040;
   auto src = PaintedDIBX(2, 1, 8, [](int32_t x, int32_t) { return x == 0 ? 16u : 17u; });
   for (int32_t bits : {32, 24}) {
     auto dst = PaintedDIBX(2, 1, bits, [](int32_t, int32_t) { return 0x101010u; });

@@ -35,10 +35,7 @@ TEST(DrawTile, GapTwoStartsTilesAtZeroTenAndTwenty) {
   auto src = Numbered(8, 8, 16);
   auto dst = Sentinel(24, 8, 16);
   dst->DrawTile({0, 0, 24, 8}, 2, 0, *src, {0, 0, 8, 8}, false, 0, 0);
-  for (int32_t x = 0; x < 24; ++x) {
-    const int32_t in = x % 10;
-    EXPECT_EQ(dst->GetPixel(x, 3), in < 8 ? Number(in, 3) : kUntouched) << x;
-  }
+  for (int32_t x = 0; x < 24; ++x) EXPECT_EQ(dst->GetPixel(x, 3), x % 10 < 8 ? Number(x % 10, 3) : kUntouched) << x;
 }
 
 TEST(DrawTile, OffsetsStartInsideTheSource) {
@@ -109,10 +106,10 @@ TEST(StretchDrawTile, Alpha300AddsWithWeight44) {
   auto white = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
   auto dst = MakeDIBX(4, 4, 32);
   dst->StretchDrawTile({0, 0, 4, 4}, 2, 2, 256, 256, *white, {0, 0, 2, 2}, false, false, false, 300, 0, 0);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0x2B2B2Bu);  // (255 x 44) shr 8 = 43
+  EXPECT_EQ(Pixels(*dst), std::vector<uint32_t>(16, 0x2B2B2B));  // (255 x 44) shr 8 = 43
   auto none = MakeDIBX(4, 4, 32);
   none->StretchDrawTile({0, 0, 4, 4}, 2, 2, 256, 256, *white, {0, 0, 2, 2}, false, false, false, 256, 0, 0);
-  for (uint32_t v : Pixels(*none)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(*none), std::vector<uint32_t>(16, 0));
 }
 
 TEST(StretchDrawTile, PhaseShiftsTheGrid) {
@@ -142,21 +139,18 @@ TEST(TilesAndPatterns, NegativeGapsEmptySourcesAndZeroZoomsReturnAtOnce) {
   auto empty = MakeDIBX(0, 0, 32);
   dst->PatternFill({0, 0, 8, 8}, *empty, 0, 0, false, false);
   dst->PatternFillZoom({0, 0, 8, 8}, 256, 256, *empty, 0, 0, false, false, false, 255);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, kUntouched);
+  EXPECT_EQ(Pixels(*dst), std::vector<uint32_t>(64, kUntouched));
 }
 
 TEST(TilesAndPatterns, LoopsOverHugeRectanglesEnd) {
   auto one = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0x1234u; });
   const TRect huge{INT_MIN + 1, INT_MIN + 1, INT_MAX - 1, INT_MAX - 1};
-  auto dst = MakeDIBX(16, 16, 16);
+  const std::vector<uint32_t> filled(16 * 16, 0x1234);
+  auto dst = MakeDIBX(16, 16, 16), zoomed = MakeDIBX(16, 16, 16), pattern = MakeDIBX(16, 16, 16);
   dst->DrawTile(huge, 0, 0, *one, {0, 0, 1, 1}, false, 7, 7);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0x1234u);
-  auto zoomed = MakeDIBX(16, 16, 16);
   zoomed->StretchDrawTile(huge, 1, 1, 1, 1, *one, {0, 0, 1, 1}, false, false, false, 255, INT_MIN, INT_MAX);
-  for (uint32_t v : Pixels(*zoomed)) ASSERT_EQ(v, 0x1234u);
-  auto pattern = MakeDIBX(16, 16, 16);
   pattern->PatternFillZoom(huge, 1, 1, *one, INT_MIN, INT_MAX, false, true, true, 255);
-  for (uint32_t v : Pixels(*pattern)) ASSERT_EQ(v, 0x1234u);
+  for (auto* d : {&dst, &zoomed, &pattern}) EXPECT_EQ(Pixels(**d), filled);
 }
 
 TEST(PatternFill, FlipHWithOffsetZeroStartsAtTheLastColumnAndRunsLeft) {
@@ -182,12 +176,9 @@ TEST(PatternFrameRect, FourBandsEachAnchoredToItsBand) {
   dst->PatternFrameRect({0, 0, 7, 6}, 2, *pat, 0, 0);
   // The right band starts at column 5 with pattern column 0; the bottom band
   // at row 4 with pattern row 0; the middle is untouched.
-  EXPECT_EQ(dst->GetPixel(5, 2), 1u);
-  EXPECT_EQ(dst->GetPixel(6, 3), 4u);
-  EXPECT_EQ(dst->GetPixel(2, 4), 1u);
-  EXPECT_EQ(dst->GetPixel(3, 5), 4u);
-  EXPECT_EQ(dst->GetPixel(3, 2), 0u);
-  EXPECT_EQ(dst->GetPixel(4, 3), 0u);
+  EXPECT_EQ((std::vector<uint32_t>{dst->GetPixel(5, 2), dst->GetPixel(6, 3), dst->GetPixel(2, 4), dst->GetPixel(3, 5),
+                                   dst->GetPixel(3, 2), dst->GetPixel(4, 3)}),
+            (std::vector<uint32_t>{1, 4, 1, 4, 0, 0}));
 }
 
 TEST(PatternFillZoom, Zoom256AtFullOpacityEqualsPatternFill) {
