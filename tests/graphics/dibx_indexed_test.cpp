@@ -7,15 +7,11 @@
 namespace orba {
 namespace {
 
+using test::kUntouched;
 using test::MakeDIBX;
 using test::PaintedDIBX;
 using test::Pixels;
-
-constexpr uint32_t kUntouched = 0xABCDu;
-
-std::unique_ptr<TDIBX> Sentinel(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t, int32_t) { return kUntouched; });
-}
+using test::Sentinel;
 
 // A 1-bit 4 x 4 block with the first `ink` pixels (row by row) 0, the rest 1.
 std::unique_ptr<TDIBX> MonoBlock(int ink) {

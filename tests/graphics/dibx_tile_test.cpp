@@ -8,19 +8,13 @@ namespace orba {
 namespace {
 
 using test::Any;
+using test::kUntouched;
 using test::MakeDIBX;
+using test::Number;
+using test::Numbered;
 using test::PaintedDIBX;
 using test::Pixels;
-
-constexpr uint32_t kUntouched = 0xABCDu;
-
-std::unique_ptr<TDIBX> Sentinel(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t, int32_t) { return kUntouched; });
-}
-std::unique_ptr<TDIBX> Numbered(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t x, int32_t y) { return uint32_t(1 + x + 16 * y); });
-}
-uint32_t Number(int32_t x, int32_t y) { return uint32_t(1 + x + 16 * y); }
+using test::Sentinel;
 
 TEST(DrawTile, EightPixelTilesOverTwentyAreEightEightAndFour) {
   auto src = Numbered(8, 8, 32);
@@ -185,8 +179,7 @@ TEST(PatternFillZoom, Zoom256AtFullOpacityEqualsPatternFill) {
   std::mt19937 rng(404);
   for (int iter = 0; iter < 300; ++iter) {
     const int32_t bits = iter % 2 ? 16 : 32;
-    auto pat = MakeDIBX(Any(rng, 1, 6), Any(rng, 1, 6), bits);
-    test::Randomise(*pat, rng, test::DepthMask(bits));
+    auto pat = test::RandomDIBX(rng, Any(rng, 1, 6), Any(rng, 1, 6), bits);
     const TRect r{Any(rng, -3, 5), Any(rng, -3, 5), Any(rng, 0, 12), Any(rng, 0, 12)};
     const int32_t ox = Any(rng, -20, 20), oy = Any(rng, -20, 20);
     const bool fh = rng() & 1, fv = rng() & 1;
@@ -224,13 +217,9 @@ TEST(PatternFill, ClippedFillsEqualUnclippedFillsCropped) {
   for (int iter = 0; iter < 900; ++iter) {
     const int32_t bits = iter % 3 == 0 ? 24 : iter % 3 == 1 ? 15 : 32;
     const int32_t w = Any(rng, 1, 14), h = Any(rng, 1, 12);
-    auto dst = MakeDIBX(w, h, bits);
-    test::Randomise(*dst, rng, test::DepthMask(bits));
-    auto pat = MakeDIBX(Any(rng, 1, 5), Any(rng, 1, 5), bits);
-    test::Randomise(*pat, rng, test::DepthMask(bits));
-    pat->TransparentColor = static_cast<int32_t>(pat->GetPixel(0, 0));
-    auto mask = MakeDIBX(pat->Width(), pat->Height(), 8);
-    test::Randomise(*mask, rng, 0xFF);
+    auto dst = test::RandomDIBX(rng, w, h, bits);
+    const int32_t pw = Any(rng, 1, 5), ph = Any(rng, 1, 5);
+    auto [pat, mask] = test::RandomSourceAndMask(rng, pw, ph, bits);
     const TRect r{Any(rng, -5, w), Any(rng, -5, h), Any(rng, 0, w + 5), Any(rng, 0, h + 5)};
     const int32_t zx = Any(rng, 30, 700), zy = Any(rng, 30, 700), ox = Any(rng, -40, 40), oy = Any(rng, -40, 40);
     const int32_t alpha = Any(rng, 1, 511);

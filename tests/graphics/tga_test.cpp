@@ -246,23 +246,19 @@ TEST(TgaWrite, WrittenFilesReadBackInPillowAndOurReader) {
     const std::vector<uint8_t> ref = test::ReadFileBytes(dir / "w.rgba");
     const TRgbaPicture ours = SurfaceToRgba(s, -1);
     ASSERT_EQ(ref.size(), 8 + ours.Pixels.size()) << c.bits;
-    for (size_t i = 0; i < ours.Pixels.size(); ++i) {
-      // 5-6-5 is written as 5-5-5: green agrees in its five high bits.
-      const int shift = c.bits == 16 ? 3 : 0;
+    // 5-6-5 is written as 5-5-5: green agrees in its five high bits.
+    for (size_t i = 0, shift = c.bits == 16 ? 3 : 0; i < ours.Pixels.size(); ++i)
       ASSERT_EQ(ref[8 + i] >> shift, ours.Pixels[i] >> shift) << c.bits << " byte " << i;
-    }
     TDIBSurface back;
     Read(back, file, nullptr, c.alpha);
     ASSERT_EQ(back.GetBitCount(), c.bits <= 8 ? 8 : c.alpha ? 24 : c.bits);
+    // 5-6-5 loses its lowest green bit; 32 bits come back as 24.
+    const uint32_t kept = c.bits == 16 ? ~0x20u : 0xFFFFFFu;
     for (int32_t y = 0; y < 6; ++y)
-      for (int32_t x = 0; x < 11; ++x) {
-        // 5-6-5 loses its lowest green bit; 32 bits come back as 24.
-        const uint32_t kept = c.bits == 16 ? ~0x20u : 0xFFFFFFu;
-        EXPECT_EQ(back.GetPixel(x, y) & kept, s.GetPixel(x, y) & kept);
-        if (c.alpha) {
-          EXPECT_EQ(back.Alpha()->GetPixel(x, y), alpha.GetPixel(x, y));
-        }
-      }
+      for (int32_t x = 0; x < 11; ++x) EXPECT_EQ(back.GetPixel(x, y) & kept, s.GetPixel(x, y) & kept);
+    if (c.alpha) {
+      for (int32_t y = 0; y < 6; ++y) EXPECT_EQ(test::RowOf(*back.Alpha(), y), test::RowOf(alpha, y));
+    }
   }
 }
 
