@@ -54,12 +54,10 @@ TEST(Bmp, MasksAreChecked) {
   EXPECT_EQ(d.CurrentLayout(), Layout565());
   TDIB e;
   e.SetSize(1, 1, 8);
-  try {
-    LoadHex(e, head + "20 00 03 00 00 00 04 00 00 00 00000000 00000000 00000000 00000000 00 f8 00 00 e0 07 00 00 1f 00 00 00 01 02 03 04");
-    FAIL();
-  } catch (const EInvalidGraphicOperation& err) {
-    EXPECT_EQ(std::string(err.what()), kInvalidPixelFormatText);
-  }
+  EXPECT_EQ(test::ErrorOf<EInvalidGraphicOperation>([&] {
+              LoadHex(e, head + "20 00 03 00 00 00 04 00 00 00 00000000 00000000 00000000 00000000 00 f8 00 00 e0 07 00 00 1f 00 00 00 01 02 03 04");
+            }),
+            kInvalidPixelFormatText);
   EXPECT_EQ(e.BitCount(), 8);  // a failed load keeps the old picture
 }
 
@@ -83,12 +81,7 @@ TEST(Bmp, HeaderErrors) {
   };
   for (const auto& hex : bad) {
     TDIB d;
-    try {
-      LoadHex(d, hex);
-      ADD_FAILURE() << hex;
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_EQ(std::string(e.what()), kInvalidDibText);
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] { LoadHex(d, hex); }), kInvalidDibText) << hex;
   }
   TDIB unchanged;
   unchanged.SetSize(2, 2, 8);

@@ -51,6 +51,20 @@ class TBufferDIBX : public TCustomDIBX {
   int32_t FBits = 32;
 };
 
+using TDraw = std::function<void(TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m)>;
+constexpr TRect kOne{0, 0, 1, 1};
+
+// Draws a one-pixel source of `src` (through a one-pixel mask of `mask`)
+// onto a one-pixel surface of `dst` and gives the result.
+uint32_t OnePixel(int32_t bits, uint32_t dst, uint32_t src, uint32_t mask, const TDraw& draw) {
+  TBufferDIBX d(1, 1, bits), s(1, 1, bits), m(1, 1, 8);
+  d.SetPixel(0, 0, dst);
+  s.SetPixel(0, 0, src);
+  m.SetPixel(0, 0, mask);
+  draw(d, s, m);
+  return d.GetPixel(0, 0);
+}
+
 std::unique_ptr<TCustomDIBX> MakeBuffer(int32_t w, int32_t h, int32_t bits) {
   return std::make_unique<TBufferDIBX>(w, h, bits);
 }
@@ -127,9 +141,8 @@ class TCountingDIBX : public TBufferDIBX {
 // destination, source and mask cannot be addressed; a refused lock is never
 // released, and nothing is locked after a refusal.
 TEST(DrawingSurface, EveryTakenLockIsReleasedOnce) {
-  using TOp = std::function<void(TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m)>;
   const TRect r{0, 0, 4, 4};
-  const TOp ops[] = {
+  const TDraw ops[] = {
       [&](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&) { d.FillRectAlpha(r, 0x123456, 100); },
       [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX&) { d.Draw(0, 0, s, r, true, false, false); },
       [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m) { d.DrawAlphaMask(1, 1, s, r, false, true, m, 90); },
@@ -293,11 +306,8 @@ TEST(DrawingSurface, CopyFromOtherHeightDrawsAtTopLeft) {
 
 TEST(DrawingSurface, AlphaLeavesEqualPixels) {
   for (int32_t bits : {16, 24, 32}) {
-    TBufferDIBX d(1, 1, bits), s(1, 1, bits);
-    d.SetPixel(0, 0, 0x1357);
-    s.SetPixel(0, 0, 0x1357);
-    d.DrawAlpha(0, 0, s, {0, 0, 1, 1}, false, false, false, 128);
-    EXPECT_EQ(d.GetPixel(0, 0), 0x1357u);
+    const TDraw draw = [](auto& d, auto& s, auto&) { d.DrawAlpha(0, 0, s, kOne, false, false, false, 128); };
+    EXPECT_EQ(OnePixel(bits, 0x1357, 0x1357, 0, draw), 0x1357u) << bits;
   }
 }
 
@@ -310,12 +320,9 @@ TEST(DrawingSurface, AddWhiteAt128) {
 }
 
 TEST(DrawingSurface, AddOn8BitsAddsRawBytes) {
-  TBufferDIBX d(1, 1, 8), s(1, 1, 8);
-  d.SetPixel(0, 0, 100);
-  s.SetPixel(0, 0, 50);
-  for (int32_t alpha : {1, 0}) {  // opacity 0 adds nothing
-    d.DrawAdd(0, 0, s, {0, 0, 1, 1}, false, false, false, alpha);
-    EXPECT_EQ(d.GetPixel(0, 0), 150u);
+  for (auto [alpha, expected] : {std::pair{1, 150u}, {0, 100u}}) {  // opacity 0 adds nothing
+    const TDraw draw = [alpha](auto& d, auto& s, auto&) { d.DrawAdd(0, 0, s, kOne, false, false, false, alpha); };
+    EXPECT_EQ(OnePixel(8, 100, 50, 0, draw), expected);
   }
 }
 
@@ -345,24 +352,14 @@ TEST(DrawingSurface, FullMaskEqualsPlainDraw) {
 TEST(DrawingSurface, AlphaMaskAtFullWeightPerDepth) {
   // 32 bits (row kernel): weight 255, white over black gives 254.
   // 24 bits (per-pixel rule): weight 254, the same pixel gives 253.
-  for (auto [bits, expected] : {std::pair{32, 0xFEFEFEu}, {24, 0xFDFDFDu}}) {
-    TBufferDIBX d(1, 1, bits), s(1, 1, bits), m(1, 1, 8);
-    s.Fill(0xFFFFFF);
-    m.Fill(255);
-    d.DrawAlphaMask(0, 0, s, {0, 0, 1, 1}, false, false, m, 255);
-    EXPECT_EQ(d.GetPixel(0, 0), expected) << bits;
-  }
+  const TDraw draw = [](auto& d, auto& s, auto& m) { d.DrawAlphaMask(0, 0, s, kOne, false, false, m, 255); };
+  for (auto [bits, expected] : {std::pair{32, 0xFEFEFEu}, {24, 0xFDFDFDu}})
+    EXPECT_EQ(OnePixel(bits, 0, 0xFFFFFF, 255, draw), expected) << bits;
 }
 
 TEST(DrawingSurface, AddMaskByteOneAddsNothing) {
-  for (int32_t bits : {16, 24, 32}) {
-    TBufferDIBX d(1, 1, bits), s(1, 1, bits), m(1, 1, 8);
-    d.SetPixel(0, 0, 0x0842);
-    s.Fill(DepthMask(bits));
-    m.Fill(1);
-    d.DrawAddMask(0, 0, s, {0, 0, 1, 1}, false, false, m, 255);
-    EXPECT_EQ(d.GetPixel(0, 0), 0x0842u) << bits;
-  }
+  const TDraw draw = [](auto& d, auto& s, auto& m) { d.DrawAddMask(0, 0, s, kOne, false, false, m, 255); };
+  for (int32_t bits : {16, 24, 32}) EXPECT_EQ(OnePixel(bits, 0x0842, DepthMask(bits), 1, draw), 0x0842u) << bits;
 }
 
 TEST(DrawingSurface, StretchToViewWidensToTheTarget) {

@@ -74,26 +74,15 @@ TEST(Dib, SetSizeRules) {
   d.RequestedLayout = Layout565();
   EXPECT_THROW(d.SetSize(3, 2, 24), EInvalidGraphicOperation);
   d.RequestedLayout = Layout888();
-  try {
-    d.SetSize(3, 2, 7);
-    FAIL();
-  } catch (const EInvalidGraphicOperation& e) {
-    EXPECT_EQ(std::string(e.what()), InvalidBitCountText(7));
-  }
+  EXPECT_EQ(test::ErrorOf<EInvalidGraphicOperation>([&] { d.SetSize(3, 2, 7); }), InvalidBitCountText(7));
   EXPECT_THROW(d.SetSize(1 << 20, 1 << 20, 8), EOutOfResources);
 }
 
 TEST(Dib, GetRowOutsideRaisesWithTheRow) {
   TDIB d;
   d.SetSize(2, 3, 8);
-  for (int32_t y : {-1, 3}) {
-    try {
-      d.GetRow(y);
-      FAIL();
-    } catch (const EInvalidGraphicOperation& e) {
-      EXPECT_EQ(std::string(e.what()), ScanLineRangeText(y));
-    }
-  }
+  for (int32_t y : {-1, 3})
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphicOperation>([&] { d.GetRow(y); }), ScanLineRangeText(y));
   EXPECT_EQ(d.GetPixel(-1, 0), 0u);
   d.SetPixel(5, 5, 1);  // ignored
   // Rows are bottom-up: displayed row 0 is the last in the block.

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <string>
 
+#include "graphics/picture_fixtures.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -132,12 +133,9 @@ TEST(Jpeg, BadInputRaisesClearError) {
   EXPECT_THROW(DecodeJpeg(nullptr, 0), EJpegError);
   EXPECT_THROW(DecodeJpeg(not_jpeg.data(), not_jpeg.size()), EJpegError);
   EXPECT_THROW(DecodeJpeg(header_only.data(), header_only.size()), EJpegError);
-  try {
-    DecodeJpeg(not_jpeg.data(), not_jpeg.size());
-  } catch (const EJpegError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("JPEG: ", 0), 0u);
-    EXPECT_GT(std::string(e.what()).size(), 6u);
-  }
+  const std::string message = test::ErrorOf<EJpegError>([&] { DecodeJpeg(not_jpeg.data(), not_jpeg.size()); });
+  EXPECT_EQ(message.rfind("JPEG: ", 0), 0u);
+  EXPECT_GT(message.size(), 6u);
   TJpegImage wrong = image;
   wrong.Pixels.pop_back();
   EXPECT_THROW(EncodeJpeg(wrong, 75), EJpegError);

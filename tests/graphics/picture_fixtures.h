@@ -46,6 +46,17 @@ void SetRow(TSurface& s, int32_t y, const std::vector<uint32_t>& pixels) {
   for (size_t x = 0; x < pixels.size(); ++x) s.SetPixel(static_cast<int32_t>(x), y, pixels[x]);
 }
 
+// The message of the E that `f` raises, or "no error".
+template <class E, class F>
+std::string ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
 // Peak resident memory of this process in KiB.
 long PeakRssKiB();
 

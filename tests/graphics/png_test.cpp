@@ -34,12 +34,7 @@ void Load(TZelPNG& png, const std::vector<uint8_t>& bytes) {
 
 std::string LoadError(const std::vector<uint8_t>& bytes) {
   TZelPNG png;
-  try {
-    Load(png, bytes);
-  } catch (const EZelPNG& e) {
-    return e.what();
-  }
-  return "";
+  return test::ErrorOf<EZelPNG>([&] { Load(png, bytes); });
 }
 
 TEST(PngCodec, ColourType8IsReadAsGrey) {
