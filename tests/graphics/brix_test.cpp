@@ -388,7 +388,7 @@ TEST(Brix, FilesByExtension) {
   EXPECT_EQ(untouched.Count(), 0);
 }
 
-TEST(Brix, HandWrittenVersionZeroAndTiles) {
+TEST(Brix, HandWrittenVersionZeroFile) {
   // No magic: frame count 1, skipped byte; a 2 x 1 8-bit frame whose one
   // layer is packed rows.
   std::vector<uint8_t> rows = {7, 9, 0, 0};

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "graphics/draw_kernels_test_util.h"
+#include "graphics/picture_fixtures.h"
 
 namespace orba {
 namespace {
@@ -85,9 +86,8 @@ TEST(ColorConvert, StretchDoublesAndMirrors) {
   s.Set(1, 0, 0x222222);
   ConvertStretch(d.View, nullptr, TRect{0, 0, 4, 1}, s.View, nullptr, TRect{0, 0, 2, 1});
   ConvertStretch(m.View, nullptr, TRect{4, 0, 0, 1}, s.View, nullptr, TRect{0, 0, 2, 1});
-  const auto row = [](TTestPicture& p) { return std::vector<uint32_t>{p.Get(0, 0), p.Get(1, 0), p.Get(2, 0), p.Get(3, 0)}; };
-  EXPECT_EQ(row(d), (std::vector<uint32_t>{0x111111, 0x111111, 0x222222, 0x222222}));
-  EXPECT_EQ(row(m), (std::vector<uint32_t>{0x222222, 0x222222, 0x111111, 0x111111}));
+  EXPECT_EQ(test::RowOf(d, 0), (std::vector<uint32_t>{0x111111, 0x111111, 0x222222, 0x222222}));
+  EXPECT_EQ(test::RowOf(m, 0), (std::vector<uint32_t>{0x222222, 0x222222, 0x111111, 0x111111}));
 }
 
 TEST(ColorConvert, CopyOutsideEitherPictureIsSkipped) {

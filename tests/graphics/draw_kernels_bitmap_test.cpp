@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/draw_kernels_test_util.h"
+#include "graphics/picture_fixtures.h"
 
 #include <tuple>
 #include <utility>
@@ -15,11 +16,7 @@ using test::TTestPicture;
 
 TRect Bounds(const TTestPicture& p) { return {0, 0, p.View.Width, p.View.Height}; }
 
-std::vector<uint32_t> Row(const TTestPicture& p, int32_t y = 0) {
-  std::vector<uint32_t> out;
-  for (int32_t x = 0; x < p.View.Width; ++x) out.push_back(p.Get(x, y));
-  return out;
-}
+std::vector<uint32_t> Row(const TTestPicture& p, int32_t y = 0) { return test::RowOf(p, y); }
 
 TEST(BitmapDraw, DrawAlphaOpacityZeroChangesNothing) {
   for (int32_t bits : {8, 16, 24, 32}) {
