@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <map>
 #include <tuple>
 #include <utility>
 
@@ -195,20 +196,18 @@ TEST(PngCodec, WriterChunksInOrder) {
   png.Time = TPngTime{2001, 2, 3, 4, 5, 6};
   TKsMemoryStream out;
   png.SaveToStream(out);
+  // 254 dpi is 10000 per metre.
+  const std::map<std::string, std::string> contents = {{"tRNS", "ff ff 00"}, {"pHYs", "00 00 27 10 00 00 27 10 01"},
+                                                       {"tIME", "07 d1 02 03 04 05 06"},
+                                                       {"ksNG", "5a 65 6c 33 00 00 00 00"}};
   std::vector<std::string> types;
   const auto& b = out.Bytes();
   for (size_t p = 8; p + 8 <= b.size();) {
     const uint32_t len = (uint32_t{b[p]} << 24) | (b[p + 1] << 16) | (b[p + 2] << 8) | b[p + 3];
     types.emplace_back(reinterpret_cast<const char*>(&b[p + 4]), 4);
     const std::vector<uint8_t> data(b.begin() + static_cast<long>(p) + 8, b.begin() + static_cast<long>(p + 8 + len));
-    if (types.back() == "tRNS") {
-      EXPECT_EQ(test::ToHex(data), "ff ff 00");
-    } else if (types.back() == "pHYs") {
-      EXPECT_EQ(test::ToHex(data), "00 00 27 10 00 00 27 10 01");  // 254 dpi = 10000 per metre
-    } else if (types.back() == "tIME") {
-      EXPECT_EQ(test::ToHex(data), "07 d1 02 03 04 05 06");
-    } else if (types.back() == "ksNG") {
-      EXPECT_EQ(test::ToHex(data), "5a 65 6c 33 00 00 00 00");
+    if (auto it = contents.find(types.back()); it != contents.end()) {
+      EXPECT_EQ(test::ToHex(data), it->second) << it->first;
     }
     p += 12 + len;
   }
