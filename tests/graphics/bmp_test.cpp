@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
+
 #include "core/errors.h"
 #include "graphics/bmp.h"
 #include "graphics/dib.h"
@@ -51,12 +54,10 @@ TEST(Bmp, MasksAreChecked) {
   EXPECT_EQ(d.CurrentLayout(), Layout565());
   TDIB e;
   e.SetSize(1, 1, 8);
-  try {
-    LoadHex(e, head + "20 00 03 00 00 00 04 00 00 00 00000000 00000000 00000000 00000000 00 f8 00 00 e0 07 00 00 1f 00 00 00 01 02 03 04");
-    FAIL();
-  } catch (const EInvalidGraphicOperation& err) {
-    EXPECT_EQ(std::string(err.what()), kInvalidPixelFormatText);
-  }
+  EXPECT_EQ(test::ErrorOf<EInvalidGraphicOperation>([&] {
+              LoadHex(e, head + "20 00 03 00 00 00 04 00 00 00 00000000 00000000 00000000 00000000 00 f8 00 00 e0 07 00 00 1f 00 00 00 01 02 03 04");
+            }),
+            kInvalidPixelFormatText);
   EXPECT_EQ(e.BitCount(), 8);  // a failed load keeps the old picture
 }
 
@@ -64,11 +65,9 @@ TEST(Bmp, Os2FileWithThreeByteColours) {
   TDIB d;
   LoadHex(d, "42 4d 00 00 00 00 00 00 00 00 20 00 00 00 0c 00 00 00 03 00 01 00 01 00 01 00"
              "10 20 30 40 50 60 a0 00 00 00");
-  EXPECT_EQ(d.ImageTable()[0], (TRGBQuad{0x10, 0x20, 0x30, 0}));
-  EXPECT_EQ(d.ImageTable()[1], (TRGBQuad{0x40, 0x50, 0x60, 0}));
-  EXPECT_EQ(d.GetPixel(0, 0), 1u);
-  EXPECT_EQ(d.GetPixel(1, 0), 0u);
-  EXPECT_EQ(d.GetPixel(2, 0), 1u);
+  EXPECT_EQ((std::array{d.ImageTable()[0], d.ImageTable()[1]}),
+            (std::array{TRGBQuad{0x10, 0x20, 0x30, 0}, TRGBQuad{0x40, 0x50, 0x60, 0}}));
+  EXPECT_EQ(test::RowOf(d, 0), (std::vector<uint32_t>{1, 0, 1}));
 }
 
 TEST(Bmp, HeaderErrors) {
@@ -82,12 +81,7 @@ TEST(Bmp, HeaderErrors) {
   };
   for (const auto& hex : bad) {
     TDIB d;
-    try {
-      LoadHex(d, hex);
-      ADD_FAILURE() << hex;
-    } catch (const EInvalidGraphic& e) {
-      EXPECT_EQ(std::string(e.what()), kInvalidDibText);
-    }
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphic>([&] { LoadHex(d, hex); }), kInvalidDibText) << hex;
   }
   TDIB unchanged;
   unchanged.SetSize(2, 2, 8);
@@ -152,8 +146,7 @@ TEST(Bmp, ClipboardFormOfA256ColourImage) {
   s.SetPosition(0);
   TDIB back;
   back.ReadData(s);
-  EXPECT_EQ(back.Width(), 3);
-  EXPECT_EQ(back.ImageTable(), d.ImageTable());
+  EXPECT_EQ((std::pair{back.Width(), back.ImageTable()}), (std::pair{3, d.ImageTable()}));
 }
 
 TEST(Bmp, HostileFilesFailOrStayBounded) {

@@ -42,6 +42,8 @@ test::TempDir* BrixFixtures::dir_ = nullptr;
 std::vector<std::vector<std::string>>* BrixFixtures::lines_ = nullptr;
 std::vector<std::vector<std::string>>* BrixFixtures::hostile_ = nullptr;
 
+using Fields = std::vector<std::string>;
+
 std::string Hex(const std::string& bytes) {
   static const char* digits = "0123456789abcdef";
   std::string out;
@@ -85,18 +87,14 @@ TEST_F(BrixFixtures, EveryFileDecodesToTheWritersPicturesAndFields) {
     if (it == images.end()) continue;
     SCOPED_TRACE(f[1] + " frame " + f[2]);
     TBrixFrame* frame = it->second->GetFrame(std::stoi(f[2]));
+    using std::to_string;
     if (f[0] == "F") {
-      EXPECT_EQ(Hex(frame->Name), f[3]);
-      EXPECT_EQ(frame->Surface.Width(), std::stoi(f[4]));
-      EXPECT_EQ(frame->Surface.Height(), std::stoi(f[5]));
-      EXPECT_EQ(frame->Surface.GetBitCount(), std::stoi(f[6]));
-      EXPECT_EQ(frame->Delay, std::stoi(f[7]));
-      EXPECT_EQ(frame->TransparentPixel, std::stoi(f[8]));
-      if (f[9] != "-") {
-        EXPECT_EQ(frame->TransparentColor, std::stoi(f[9]));
-      }
-      EXPECT_EQ(Rects(frame->RectsA), f[11]);
-      EXPECT_EQ(Rects(frame->RectsB), f[12]);
+      // Name, width, height, depth, delay, key pixel, key colour; then the rectangle lists.
+      EXPECT_EQ((Fields{Hex(frame->Name), to_string(frame->Surface.Width()), to_string(frame->Surface.Height()),
+                        to_string(frame->Surface.GetBitCount()), to_string(frame->Delay),
+                        to_string(frame->TransparentPixel), f[9] == "-" ? "-" : to_string(frame->TransparentColor),
+                        Rects(frame->RectsA), Rects(frame->RectsB)}),
+                (Fields{f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[11], f[12]}));
       if (f[13] != "-") {
         EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*frame), ReadPam(Path(f[13]))), 0);
         ++pictures;
@@ -104,12 +102,11 @@ TEST_F(BrixFixtures, EveryFileDecodesToTheWritersPicturesAndFields) {
     } else {
       TBrixLayer* layer = frame->GetLayer(std::stoi(f[3]));
       SCOPED_TRACE("layer " + f[3]);
-      EXPECT_EQ(Hex(layer->Name), f[4]);
-      EXPECT_EQ(layer->Visible, std::stoi(f[5]));
-      EXPECT_EQ(layer->Opacity, std::stoi(f[6]));
-      EXPECT_EQ(layer->TransparentColor, std::stoi(f[7]));
-      EXPECT_EQ(layer->AlphaEnabled, std::stoi(f[8]));
-      EXPECT_EQ(layer->Surface->Alpha() != nullptr, f[9] == "1");
+      // Name, visibility, opacity, key colour, alpha enabled, alpha plane present.
+      EXPECT_EQ((Fields{Hex(layer->Name), to_string(layer->Visible), to_string(layer->Opacity),
+                        to_string(layer->TransparentColor), to_string(layer->AlphaEnabled),
+                        layer->Surface->Alpha() != nullptr ? "1" : "0"}),
+                (Fields{f[4], f[5], f[6], f[7], f[8], f[9]}));
     }
   }
   EXPECT_GT(pictures, 150);

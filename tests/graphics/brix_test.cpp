@@ -3,7 +3,11 @@
 // conversions, trimming, copies into drawing surfaces and one-frame loaders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <tuple>
+#include <utility>
 
 #include "brix_test_util.h"
 #include "core/brix_probe.h"
@@ -83,29 +87,23 @@ bool SameRows(TDIBSurface& a, TDIBSurface& b) {
 
 void ExpectSameLayers(TBrixFrameList& written, TBrixFrameList& read) {
   ASSERT_EQ(read.Count(), written.Count());
-  EXPECT_EQ(read.BackgroundColor, written.BackgroundColor);
-  EXPECT_EQ(read.OpaqueBase, written.OpaqueBase);
+  EXPECT_EQ(std::tie(read.BackgroundColor, read.OpaqueBase), std::tie(written.BackgroundColor, written.OpaqueBase));
   for (int32_t f = 0; f < written.Count(); ++f) {
     TBrixFrame& a = *written.GetFrame(f);
     TBrixFrame& b = *read.GetFrame(f);
-    EXPECT_EQ(b.Name, a.Name);
-    EXPECT_EQ(b.Delay, a.Delay);
-    EXPECT_EQ(b.TransparentPixel, a.TransparentPixel);
+    EXPECT_EQ(std::tie(b.Name, b.Delay, b.TransparentPixel), std::tie(a.Name, a.Delay, a.TransparentPixel));
     ASSERT_EQ(b.LayerCount(), a.LayerCount());
     for (int32_t l = 0; l < a.LayerCount(); ++l) {
       SCOPED_TRACE("frame " + std::to_string(f) + " layer " + std::to_string(l));
       TBrixLayer& x = *a.GetLayer(l);
       TBrixLayer& y = *b.GetLayer(l);
-      EXPECT_EQ(y.Name, x.Name);
-      EXPECT_EQ(y.Visible, x.Visible);
-      EXPECT_EQ(y.Opacity, x.Opacity);
-      EXPECT_EQ(y.TransparentColor, x.TransparentColor);
-      EXPECT_EQ(y.AlphaEnabled, x.AlphaEnabled);
+      EXPECT_EQ(std::tie(y.Name, y.Visible, y.Opacity, y.TransparentColor, y.AlphaEnabled),
+                std::tie(x.Name, x.Visible, x.Opacity, x.TransparentColor, x.AlphaEnabled));
       EXPECT_TRUE(SameRows(*y.Surface, *x.Surface));
       const int32_t bits = x.Surface->GetBitCount();
-      for (int32_t i = 0; bits <= 8 && i < (1 << bits); ++i) {
-        EXPECT_EQ(y.Surface->ImageTable()[static_cast<size_t>(i)], x.Surface->ImageTable()[static_cast<size_t>(i)]);
-      }
+      const auto used = static_cast<std::ptrdiff_t>(bits <= 8 ? 1 << bits : 0);  // the entries a picture can use
+      EXPECT_TRUE(std::equal(x.Surface->ImageTable().begin(), x.Surface->ImageTable().begin() + used,
+                             y.Surface->ImageTable().begin()));
       ASSERT_EQ(y.Surface->Alpha() != nullptr, x.Surface->Alpha() != nullptr);
       if (x.Surface->Alpha() != nullptr) {
         EXPECT_TRUE(SameRows(*y.Surface->Alpha(), *x.Surface->Alpha()));
@@ -199,9 +197,8 @@ TEST(Brix, WriterBytesOfAOnePixelFrameWithoutLayers) {
   EXPECT_EQ(test::ToHex(SaveBytes(image, 1)), test::ToHex(expected));
   TBrixFrameList read;
   LoadBytes(read, expected);
-  EXPECT_EQ(read.Version, 106);
-  EXPECT_EQ(read.GetFrame(0)->GetLayer(0)->Name, "Layer");
-  EXPECT_EQ(read.GetFrame(0)->Surface.GetPixel(0, 0), 0x112233u);
+  EXPECT_EQ(std::tuple(read.Version, read.GetFrame(0)->GetLayer(0)->Name, read.GetFrame(0)->Surface.GetPixel(0, 0)),
+            std::tuple(106, "Layer", 0x112233u));
 }
 
 TEST(Brix, ConvertTurnsKeysIntoAlphaAndPaletteFramesIntoTwentyFourBits) {
@@ -249,9 +246,9 @@ TEST(Brix, TrimCropsToAlphaAndCutsTheRectangleLists) {
   frame->RectsB = {TRect{0, 0, 1, 1}};
   const uint32_t corner = frame->Surface.GetPixel(2, 3);
   EXPECT_EQ(frame->Trim(), (TRect{2, 3, 6, 7}));
-  EXPECT_EQ(frame->GetWidth(), 4);
-  EXPECT_EQ(frame->Surface.GetPixel(0, 0), corner);
-  EXPECT_EQ(frame->Surface.Alpha()->GetPixel(0, 0), 200u);
+  EXPECT_EQ((std::array<uint32_t, 3>{uint32_t(frame->GetWidth()), frame->Surface.GetPixel(0, 0),
+                                     frame->Surface.Alpha()->GetPixel(0, 0)}),
+            (std::array<uint32_t, 3>{4, corner, 200}));
   EXPECT_EQ(frame->RectsA, (std::vector<TRect>{TRect{0, 0, 1, 1}, TRect{2, 1, 4, 4}}));
   EXPECT_TRUE(frame->RectsB.empty());
   // Without alpha and without a transparent colour nothing changes.
@@ -278,20 +275,16 @@ TEST(Brix, CopyToDrawingSurfacesOfOtherDepths) {
   deep.Surface().SetPixel(0, 0, 0xFFFFFFFF);
   frame->CopyToDIBX(deep);
   EXPECT_EQ(deep.Width(), 3);
-  EXPECT_EQ(deep.GetPixel(1, 1), 0xF81008u);
-  EXPECT_EQ(deep.GetPixel(0, 0), 0u);
+  EXPECT_EQ((std::pair{deep.GetPixel(1, 1), deep.GetPixel(0, 0)}), (std::pair{0xF81008u, 0u}));
   EXPECT_EQ(deep.RectsA, frame->RectsA);
   high.SetSize(1, 1, 16);
   frame->CopyToDIBX(high);
-  EXPECT_EQ(high.BitCount(), 16);
-  EXPECT_EQ(high.GetPixel(1, 1), (0xF8u << 8) | (0x10u << 3) | (0x08u >> 3));
+  EXPECT_EQ((std::pair{high.BitCount(), high.GetPixel(1, 1)}), (std::pair{16, (0xF8u << 8) | (0x10u << 3) | (0x08u >> 3)}));
   frame->CopyAlphaToDIBX(mask);
-  EXPECT_EQ(mask.BitCount(), 8);
-  EXPECT_EQ(mask.GetPixel(2, 0), 7u);
+  EXPECT_EQ((std::pair{mask.BitCount(), mask.GetPixel(2, 0)}), (std::pair{8, 7u}));
   TDIB dib;
   frame->CopyAlphaToDIB(dib);
-  EXPECT_EQ(dib.GetPixel(2, 0), 7u);
-  EXPECT_EQ(dib.GetPixel(0, 0), 255u);
+  EXPECT_EQ((std::pair{dib.GetPixel(2, 0), dib.GetPixel(0, 0)}), (std::pair{7u, 255u}));
 }
 
 TEST(Brix, OtherPictureFormatsAreReadAsWhatTheyAre) {
@@ -311,9 +304,9 @@ TEST(Brix, OtherPictureFormatsAreReadAsWhatTheyAre) {
   bmp.SaveToStream(bmp_bytes);
   LoadBytes(image, bmp_bytes.Bytes());
   ASSERT_EQ(image.Count(), 1);
-  EXPECT_EQ(image.GetFrame(0)->Surface.GetBitCount(), 24);
-  EXPECT_EQ(image.GetFrame(0)->Surface.GetPixel(0, 0), 0x112233u);
-  EXPECT_EQ(image.GetFrame(0)->Surface.Alpha()->GetPixel(0, 0), 0x80u);
+  TDIBSurface& frame = image.GetFrame(0)->Surface;
+  EXPECT_EQ((std::array<uint32_t, 3>{uint32_t(frame.GetBitCount()), frame.GetPixel(0, 0), frame.Alpha()->GetPixel(0, 0)}),
+            (std::array<uint32_t, 3>{24, 0x112233, 0x80}));
   // GIF is refused; the list keeps what it had.
   EXPECT_THROW(LoadBytes(image, test::Bytes("GIF89a\x01\x00\x01\x00")), EBrixError);
   EXPECT_EQ(image.Count(), 1);
@@ -349,10 +342,9 @@ TEST(Brix, JpegLayersTakeTheFrameDepth) {
     SCOPED_TRACE(bits);
     TBrixFrameList image;
     LoadBytes(image, WithJpegLayer(bits, EncodeJpeg(grey, 90)));
-    TDIBSurface& layer = *image.GetFrame(0)->GetLayer(0)->Surface;
     TDIBSurface& frame = image.GetFrame(0)->Surface;
-    EXPECT_EQ(layer.GetBitCount(), bits);
-    EXPECT_EQ(frame.GetBitCount(), bits);
+    EXPECT_EQ((std::pair{image.GetFrame(0)->GetLayer(0)->Surface->GetBitCount(), frame.GetBitCount()}),
+              (std::pair{bits, bits}));
     for (int32_t x = 0; x < 4; ++x) {
       const uint32_t v = decoded.Pixels[static_cast<size_t>(4 + x)];
       EXPECT_EQ(static_cast<uint32_t>(SurfacePixelColor(frame, frame.GetPixel(x, 1))),
@@ -380,8 +372,8 @@ TEST(Brix, PngTransparentColourBecomesTheFrameKey) {
   TBrixFrameList image;
   image.LoadFromFile(dir / "key.PNG", false, false, false);
   ASSERT_EQ(image.Count(), 1);
-  EXPECT_EQ(image.GetFrame(0)->TransparentColor, 0x030201);
-  EXPECT_EQ(image.GetFrame(0)->TransparentPixel, 0x010203);
+  EXPECT_EQ((std::pair{image.GetFrame(0)->TransparentColor, image.GetFrame(0)->TransparentPixel}),
+            (std::pair{0x030201, 0x010203}));
 }
 
 TEST(Brix, FilesByExtension) {
@@ -396,7 +388,7 @@ TEST(Brix, FilesByExtension) {
   EXPECT_EQ(untouched.Count(), 0);
 }
 
-TEST(Brix, HandWrittenVersionZeroAndTiles) {
+TEST(Brix, HandWrittenVersionZeroFile) {
   // No magic: frame count 1, skipped byte; a 2 x 1 8-bit frame whose one
   // layer is packed rows.
   std::vector<uint8_t> rows = {7, 9, 0, 0};
@@ -415,8 +407,7 @@ TEST(Brix, HandWrittenVersionZeroAndTiles) {
   bytes.insert(bytes.end(), packed.Bytes().begin(), packed.Bytes().end());
   TBrixFrameList image;
   LoadBytes(image, bytes);
-  EXPECT_EQ(image.Version, 0);
-  EXPECT_EQ(image.GetFrame(0)->Delay, 5);
+  EXPECT_EQ((std::pair{image.Version, image.GetFrame(0)->Delay}), (std::pair{0, 5}));
   EXPECT_EQ(BrixFrameToRgba(*image.GetFrame(0)).Pixels, (std::vector<uint8_t>{0x70, 0, 0, 255, 0, 0x90, 0, 255}));
 }
 

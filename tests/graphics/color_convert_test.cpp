@@ -3,21 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "graphics/draw_kernels_test_util.h"
+#include "graphics/picture_fixtures.h"
 
 namespace orba {
 namespace {
 
 using test::TTestPicture;
-
-TEST(ColorConvert, PureRedAtEachDepth) {
-  EXPECT_EQ(ColorToPixel(0x0000FF, 16), 0xF800);
-  EXPECT_EQ(ColorToPixel(0x0000FF, 15), 0x7C00);
-  EXPECT_EQ(ColorToPixel(0x0000FF, 32), 0xFF0000);
-  EXPECT_EQ(ColorToPixel(0x0000FF, 24), 0x0000FF);
-  EXPECT_EQ(ColorToPixel(0x0000FF, 8), 0x0000FF);
-}
 
 TEST(ColorConvert, NoneStaysNoneAtEveryDepth) {
   for (int32_t bits : {1, 4, 8, 15, 16, 24, 32}) {
@@ -27,13 +23,9 @@ TEST(ColorConvert, NoneStaysNoneAtEveryDepth) {
 }
 
 TEST(ColorConvert, WideningRule) {
-  struct {
-    uint32_t v;
-    int32_t bits;
-    uint32_t wide;
-  } cases[] = {{0, 5, 0}, {31, 5, 255}, {16, 5, 132}, {15, 5, 123}, {1, 5, 8},
-               {0, 6, 0}, {63, 6, 255}, {32, 6, 130}, {200, 8, 200}};
-  for (auto c : cases) EXPECT_EQ(WidenChannel(c.v, c.bits), c.wide) << c.v << "/" << c.bits;
+  for (auto [v, bits, wide] : {std::tuple{0u, 5, 0u}, {31u, 5, 255u}, {16u, 5, 132u}, {15u, 5, 123u}, {1u, 5, 8u},
+                               {0u, 6, 0u}, {63u, 6, 255u}, {32u, 6, 130u}, {200u, 8, 200u}})
+    EXPECT_EQ(WidenChannel(v, bits), wide) << v << "/" << bits;
 }
 
 // Every 15- and 16-bit value: the key path (one pixel converted) and the
@@ -64,15 +56,11 @@ TEST(ColorConvert, AllWordValuesAgreeBetweenKeyAndCopyPaths) {
 }
 
 TEST(ColorConvert, ColourReadBackIsBlueGreenRed) {
-  EXPECT_EQ(PixelToColor(0x123456, {32}), 0x563412u);
-  EXPECT_EQ(PixelToColor(0xF800, {16}), 0x0000FFu);
-  EXPECT_EQ(PixelToColor(0x001F, {15}), 0xFF0000u);
   uint8_t palette[16 * 4] = {};
-  palette[4 * 3 + 0] = 0x10;  // blue
-  palette[4 * 3 + 1] = 0x20;  // green
-  palette[4 * 3 + 2] = 0x30;  // red
-  EXPECT_EQ(PixelToColor(3, {4, palette}), 0x102030u);
-  EXPECT_EQ(PixelToColor(1, {1}), 0xFFFFFFu);
+  palette[4 * 3 + 0] = 0x10, palette[4 * 3 + 1] = 0x20, palette[4 * 3 + 2] = 0x30;  // blue, green, red
+  EXPECT_EQ((std::vector<uint32_t>{PixelToColor(0x123456, {32}), PixelToColor(0xF800, {16}),
+                                   PixelToColor(0x001F, {15}), PixelToColor(3, {4, palette}), PixelToColor(1, {1})}),
+            (std::vector<uint32_t>{0x563412, 0x0000FF, 0xFF0000, 0x102030, 0xFFFFFF}));
 }
 
 TEST(ColorConvert, NearestPaletteIndexTakesLowestOnTies) {
@@ -89,8 +77,7 @@ TEST(ColorConvert, CopyBetweenPalettesMapsToNearestEntry) {
   TTestPicture s(3, 1, 4), d(3, 1, 8);
   s.Set(1, 0, 1);
   ConvertCopy(d.View, to, 0, 0, s.View, from, TRect{0, 0, 3, 1});
-  EXPECT_EQ(d.Get(0, 0), 0u);
-  EXPECT_EQ(d.Get(1, 0), 7u);
+  EXPECT_EQ((std::pair{d.Get(0, 0), d.Get(1, 0)}), (std::pair{0u, 7u}));
 }
 
 TEST(ColorConvert, StretchDoublesAndMirrors) {
@@ -98,13 +85,9 @@ TEST(ColorConvert, StretchDoublesAndMirrors) {
   s.Set(0, 0, 0x111111);
   s.Set(1, 0, 0x222222);
   ConvertStretch(d.View, nullptr, TRect{0, 0, 4, 1}, s.View, nullptr, TRect{0, 0, 2, 1});
-  EXPECT_EQ(d.Get(0, 0), 0x111111u);
-  EXPECT_EQ(d.Get(1, 0), 0x111111u);
-  EXPECT_EQ(d.Get(2, 0), 0x222222u);
-  EXPECT_EQ(d.Get(3, 0), 0x222222u);
   ConvertStretch(m.View, nullptr, TRect{4, 0, 0, 1}, s.View, nullptr, TRect{0, 0, 2, 1});
-  EXPECT_EQ(m.Get(0, 0), 0x222222u);
-  EXPECT_EQ(m.Get(3, 0), 0x111111u);
+  EXPECT_EQ(test::RowOf(d, 0), (std::vector<uint32_t>{0x111111, 0x111111, 0x222222, 0x222222}));
+  EXPECT_EQ(test::RowOf(m, 0), (std::vector<uint32_t>{0x222222, 0x222222, 0x111111, 0x111111}));
 }
 
 TEST(ColorConvert, CopyOutsideEitherPictureIsSkipped) {
@@ -113,8 +96,7 @@ TEST(ColorConvert, CopyOutsideEitherPictureIsSkipped) {
   ConvertCopy(d.View, nullptr, 2, 2, s.View, nullptr, TRect{-1, -1, 5, 5});
   EXPECT_EQ(d.Get(2, 2), 0u);  // source (-1, -1) does not exist
   ConvertCopy(d.View, nullptr, 1, 1, s.View, nullptr, TRect{0, 0, 5, 5});
-  EXPECT_EQ(d.Get(2, 2), 0x1234u);
-  EXPECT_EQ(d.Get(0, 0), 0u);
+  EXPECT_EQ((std::pair{d.Get(2, 2), d.Get(0, 0)}), (std::pair{0x1234u, 0u}));
 }
 
 }  // namespace

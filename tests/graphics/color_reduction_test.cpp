@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <set>
 
 #include "core/errors.h"
@@ -19,13 +21,11 @@ TRGBQuad Entry(const TFastDIB& d, int32_t y, int32_t x) { return d.Colors[d.Inde
 TEST(FastDib, GeometryAndMasks) {
   TFastDIB a;
   a.SetSize(3, 2, 24, 0);
-  EXPECT_EQ(a.RowSize, 12);
-  EXPECT_EQ(a.PadBytes, 3);
+  EXPECT_EQ((std::array{a.RowSize, a.PadBytes}), (std::array{12, 3}));
   TFastDIB b;
   b.SetSize(5, -2, 4, 0);
-  EXPECT_EQ(b.RowSize, 4);
-  EXPECT_EQ(b.RowCount, 2);
-  EXPECT_EQ(b.PadBytes, 1);  // the half-used last byte holds the fifth pixel
+  // The half-used last byte holds the fifth pixel.
+  EXPECT_EQ((std::array{b.RowSize, b.RowCount, b.PadBytes}), (std::array{4, 2, 1}));
   TFastDIB c;
   c.SetSize(1, 1, 16, 565);
   EXPECT_EQ((std::array<uint32_t, 3>{c.RedMask, c.GreenMask, c.BlueMask}), (std::array<uint32_t, 3>{0xF800, 0x07E0, 0x001F}));
@@ -98,8 +98,7 @@ TEST(ColorReduction, MedianCutBoxes) {
   }
   TFastDIB grey;
   grey.SetSize(9, 9, 24, 0);
-  for (int32_t y = 0; y < 9; ++y)
-    for (int32_t x = 0; x < 9; ++x) Put24(grey, x, y, 255, 255, 255);
+  for (int32_t y = 0; y < 9; ++y) std::fill(grey.Row(y), grey.Row(y) + 27, 255);
   // A 4-bit target from an 8-bit source always goes through the quantiser.
   TFastDIB eight;
   eight.SetSize(9, 9, 8, 0);
@@ -114,14 +113,11 @@ TEST(ColorReduction, MedianCutBoxes) {
 TEST(ColorReduction, TwoColourConversions) {
   TFastDIB two;
   two.SetSize(3, 1, 24, 0);
-  Put24(two, 0, 0, 30, 20, 10);
-  Put24(two, 1, 0, 30, 10, 10);
-  Put24(two, 2, 0, 30, 20, 10);
+  for (int32_t x = 0; x < 3; ++x) Put24(two, x, 0, 30, x == 1 ? 10 : 20, 10);
   TFastDIB t;
   t.SetSize(3, 1, 1, 0);
   ConvertFastDIBDepth(t, two, false, false, 255);
-  EXPECT_EQ(t.Colors[0], MakeQuad(30, 20, 10));
-  EXPECT_EQ(t.Colors[1], MakeQuad(30, 10, 10));
+  EXPECT_EQ((std::array{t.Colors[0], t.Colors[1]}), (std::array{MakeQuad(30, 20, 10), MakeQuad(30, 10, 10)}));
   EXPECT_EQ((std::array<uint32_t, 3>{t.IndexAt(0, 0), t.IndexAt(0, 1), t.IndexAt(0, 2)}), (std::array<uint32_t, 3>{0, 1, 0}));
 
   // A palette picture using indices 5 and 7 keeps both colours.
@@ -160,9 +156,10 @@ TEST(ColorReduction, OddWidthRowsKeepTheirLastPixel) {
 TEST(ColorReduction, GreyLevels) {
   TFastDIB src;
   src.SetSize(3, 1, 24, 0);
-  Put24(src, 0, 0, 254, 254, 254);
-  Put24(src, 1, 0, 255, 255, 255);
-  Put24(src, 2, 0, 238, 238, 238);
+  for (int32_t x = 0; x < 3; ++x) {
+    const uint8_t v = x == 0 ? 254 : x == 1 ? 255 : 238;
+    Put24(src, x, 0, v, v, v);
+  }
   TFastDIB one;
   one.SetSize(3, 1, 1, 0);
   ConvertFastDIBDepth(one, src, true, false, 255);
@@ -170,8 +167,7 @@ TEST(ColorReduction, GreyLevels) {
   TFastDIB eight;
   eight.SetSize(3, 1, 8, 0);
   ConvertFastDIBDepth(eight, src, true, false, 15);
-  EXPECT_EQ(eight.IndexAt(0, 2), 14u);
-  EXPECT_EQ(eight.IndexAt(0, 1), 15u);
+  EXPECT_EQ((std::array{eight.IndexAt(0, 1), eight.IndexAt(0, 2)}), (std::array{15u, 14u}));
   EXPECT_EQ(eight.Colors[15], MakeQuad(255, 255, 255));
 }
 
@@ -179,8 +175,7 @@ TEST(ColorReduction, DitheredFlatAreasKeepTheirMean) {
   for (uint8_t v : {100, 133, 7, 247}) {
     TFastDIB src;
     src.SetSize(64, 64, 24, 0);
-    for (int32_t y = 0; y < 64; ++y)
-      for (int32_t x = 0; x < 64; ++x) Put24(src, x, y, v, v, v);
+    for (int32_t y = 0; y < 64; ++y) std::fill(src.Row(y), src.Row(y) + 3 * 64, v);
     for (int32_t layout : {555, 565}) {
       TFastDIB t;
       t.SetSize(64, 64, 16, layout);

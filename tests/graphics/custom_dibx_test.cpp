@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -11,6 +12,7 @@
 #include "graphics/color_convert.h"
 #include "graphics/draw_kernels_test_util.h"
 #include "graphics/dibx_test_util.h"
+#include "graphics/picture_fixtures.h"
 
 namespace orba {
 namespace {
@@ -21,6 +23,7 @@ using test::kOperations;
 using test::Pixels;
 using test::Randomise;
 using test::TSurfaceMaker;
+using TRow = std::vector<uint32_t>;
 
 // A drawing surface over a plain buffer: the primitives and nothing else, so
 // that these tests see the base class's algorithms alone.
@@ -47,6 +50,20 @@ class TBufferDIBX : public TCustomDIBX {
   std::optional<TTestPicture> FPicture;
   int32_t FBits = 32;
 };
+
+using TDraw = std::function<void(TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m)>;
+constexpr TRect kOne{0, 0, 1, 1};
+
+// Draws a one-pixel source of `src` (through a one-pixel mask of `mask`)
+// onto a one-pixel surface of `dst` and gives the result.
+uint32_t OnePixel(int32_t bits, uint32_t dst, uint32_t src, uint32_t mask, const TDraw& draw) {
+  TBufferDIBX d(1, 1, bits), s(1, 1, bits), m(1, 1, 8);
+  d.SetPixel(0, 0, dst);
+  s.SetPixel(0, 0, src);
+  m.SetPixel(0, 0, mask);
+  draw(d, s, m);
+  return d.GetPixel(0, 0);
+}
 
 std::unique_ptr<TCustomDIBX> MakeBuffer(int32_t w, int32_t h, int32_t bits) {
   return std::make_unique<TBufferDIBX>(w, h, bits);
@@ -124,9 +141,8 @@ class TCountingDIBX : public TBufferDIBX {
 // destination, source and mask cannot be addressed; a refused lock is never
 // released, and nothing is locked after a refusal.
 TEST(DrawingSurface, EveryTakenLockIsReleasedOnce) {
-  using TOp = std::function<void(TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m)>;
   const TRect r{0, 0, 4, 4};
-  const TOp ops[] = {
+  const TDraw ops[] = {
       [&](TCustomDIBX& d, TCustomDIBX&, TCustomDIBX&) { d.FillRectAlpha(r, 0x123456, 100); },
       [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX&) { d.Draw(0, 0, s, r, true, false, false); },
       [&](TCustomDIBX& d, TCustomDIBX& s, TCustomDIBX& m) { d.DrawAlphaMask(1, 1, s, r, false, true, m, 90); },
@@ -164,32 +180,25 @@ TEST(DrawingSurface, IncludeClipRectOutsideLeavesClipAndResetReachesAll) {
   EXPECT_EQ(s.GetClipRect(), (TRect{2, 1, 8, 4}));
   s.ResetClipRect();
   s.FillRect({0, 0, 10, 10}, 7);
-  EXPECT_EQ(s.GetPixel(0, 0), 7u);
-  EXPECT_EQ(s.GetPixel(9, 9), 7u);
+  EXPECT_EQ(Pixels(s), TRow(100, 7));
 }
 
 TEST(DrawingSurface, NegativeXWithFlipLosesRightColumns) {
   // A B C mirrored is C B A; at X = -1 the C falls off: B A remain.
   TBufferDIBX d(4, 1, 32), s(3, 1, 32);
-  s.SetPixel(0, 0, 0xA);
-  s.SetPixel(1, 0, 0xB);
-  s.SetPixel(2, 0, 0xC);
+  test::SetRow(s, 0, {0xA, 0xB, 0xC});
   d.Draw(-1, 0, s, {0, 0, 3, 1}, false, true, false);
-  EXPECT_EQ(d.GetPixel(0, 0), 0xBu);
-  EXPECT_EQ(d.GetPixel(1, 0), 0xAu);
-  EXPECT_EQ(d.GetPixel(2, 0), 0u);
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{0xB, 0xA, 0, 0}));
 }
 
 TEST(DrawingSurface, DrawNearTheEdgeDrawsWhatFits) {
-  TBufferDIBX d(100, 100, 16), s(10, 10, 16);
+  TBufferDIBX d(100, 100, 16), s(10, 10, 16), e(100, 100, 16);
   s.Fill(0x1234);
   d.Draw(95, 95, s, {0, 0, 10, 10}, false, false, false);
-  int drawn = 0;
-  for (uint32_t v : Pixels(d)) drawn += v == 0x1234;
-  EXPECT_EQ(drawn, 25);
-  TBufferDIBX e(100, 100, 16);
+  const TRow pixels = Pixels(d);
+  EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0x1234u), 25);
   e.Draw(100, 100, s, {0, 0, 10, 10}, false, false, false);
-  for (uint32_t v : Pixels(e)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(e), TRow(100 * 100, 0));
 }
 
 TEST(DrawingSurface, FillRectAlphaZeroAndFull) {
@@ -212,14 +221,13 @@ TEST(DrawingSurface, FillRectOnSubByteSurfacesChangesNothing) {
   for (int32_t bits : {1, 4}) {
     TBufferDIBX s(9, 3, bits);
     s.FillRect({0, 0, 9, 3}, 1);
-    for (uint32_t v : Pixels(s)) EXPECT_EQ(v, 0u);
+    EXPECT_EQ(Pixels(s), TRow(27, 0)) << bits;
   }
 }
 
 TEST(DrawingSurface, FillRectAlphaSequenceOnAChannel) {
   TBufferDIBX s(2, 1, 32);
-  const uint32_t expected[] = {127, 190, 221, 237};
-  for (uint32_t e : expected) {
+  for (uint32_t e : {127, 190, 221, 237}) {
     s.FillRectAlpha({0, 0, 2, 1}, 0xFF, 128);
     EXPECT_EQ(s.GetPixel(1, 0), e);
   }
@@ -237,71 +245,60 @@ TEST(DrawingSurface, AddAndSubOn565) {
   EXPECT_EQ(s.GetPixel(0, 0), 0xFFFFu);
   s.SetPixel(1, 0, 0x1234);
   s.FillRectSub({0, 0, 2, 1}, 0xFFFF);
-  EXPECT_EQ(s.GetPixel(0, 0), 0u);
-  EXPECT_EQ(s.GetPixel(1, 0), 0u);
+  EXPECT_EQ(test::RowOf(s, 0), (TRow{0, 0}));
 }
 
 TEST(DrawingSurface, LowFrameHasNoSides) {
   TBufferDIBX s(12, 5, 8);
   s.FrameRectAdd({0, 0, 10, 3}, 2, 1);
-  for (int32_t x = 0; x < 10; ++x) {
-    EXPECT_EQ(s.GetPixel(x, 0), 1u);
-    EXPECT_EQ(s.GetPixel(x, 1), 2u);  // top and bottom overlap on row 1
-    EXPECT_EQ(s.GetPixel(x, 2), 1u);
-    EXPECT_EQ(s.GetPixel(x, 3), 0u);
-  }
-  EXPECT_EQ(s.GetPixel(10, 0), 0u);
+  // Top and bottom overlap on row 1.
+  for (auto [y, v] : {std::pair{0, 1u}, {1, 2u}, {2, 1u}, {3, 0u}})
+    EXPECT_EQ(test::RowOf(s, y), (TRow{v, v, v, v, v, v, v, v, v, v, 0, 0})) << y;
   TBufferDIBX plain(12, 5, 8);
   plain.FrameRect({0, 0, 10, 3}, 2, 4);
   for (int32_t y = 0; y < 5; ++y)
     for (int32_t x = 0; x < 12; ++x) EXPECT_EQ(plain.GetPixel(x, y), x < 10 && y < 3 ? 4u : 0u);
   TBufferDIBX f(12, 8, 8);
   f.FrameRect({1, 1, 11, 8}, 2, 5);
-  EXPECT_EQ(f.GetPixel(1, 4), 5u);
-  EXPECT_EQ(f.GetPixel(10, 4), 5u);
-  EXPECT_EQ(f.GetPixel(3, 4), 0u);
+  EXPECT_EQ(test::RowOf(f, 4), (TRow{0, 5, 5, 0, 0, 0, 0, 0, 0, 5, 5, 0}));
 }
 
 TEST(DrawingSurface, ColorMaskPastTheMaskDrawsNothing) {
   TBufferDIBX d(8, 8, 32), m(4, 4, 8);
   m.Fill(255);
   d.DrawColorMask(0, 0, m, {0, 0, 5, 4}, false, false, 0xFFFFFF, 255);
-  for (uint32_t v : Pixels(d)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(d), TRow(64, 0));
   d.DrawColorMask(0, 0, m, {0, 0, 4, 4}, false, false, 0xFFFFFF, 255);
   EXPECT_EQ(d.GetPixel(3, 3), 0xFEFEFEu);
 }
 
 TEST(DrawingSurface, KeyOfMinusOneCopiesEveryValue) {
-  for (int32_t bits : {8, 16}) {
+  for (uint32_t top : {0xFFu, 0xFFFFu}) {
+    const int32_t bits = top == 0xFF ? 8 : 16;
     TBufferDIBX d(2, 1, bits), s(2, 1, bits);
-    s.Fill(bits == 8 ? 0xFF : 0xFFFF);
+    s.Fill(top);
     s.TransparentColor = -1;
     d.Draw(0, 0, s, {0, 0, 2, 1}, true, false, false);
-    EXPECT_EQ(d.GetPixel(1, 0), bits == 8 ? 0xFFu : 0xFFFFu);
+    EXPECT_EQ(d.GetPixel(1, 0), top);
   }
 }
 
 TEST(DrawingSurface, KeyedPixelAfterCopiedOneAt24Bits) {
   TBufferDIBX d(3, 1, 24), s(3, 1, 24);
   d.Fill(0x111111);
-  s.SetPixel(0, 0, 0xABCDEF);
-  s.SetPixel(1, 0, 0x00FF00);
-  s.SetPixel(2, 0, 0x123456);
+  test::SetRow(s, 0, {0xABCDEF, 0x00FF00, 0x123456});
   s.TransparentColor = 0x00FF00;
   d.Draw(0, 0, s, {0, 0, 3, 1}, true, false, false);
-  EXPECT_EQ(d.GetPixel(0, 0), 0xABCDEFu);
-  EXPECT_EQ(d.GetPixel(1, 0), 0x111111u);
-  EXPECT_EQ(d.GetPixel(2, 0), 0x123456u);
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{0xABCDEF, 0x111111, 0x123456}));
 }
 
 TEST(DrawingSurface, CopyFromOtherHeightDrawsAtTopLeft) {
-  TBufferDIBX d(4, 4, 32), s(4, 2, 32);
+  TBufferDIBX d(4, 4, 32), s(4, 2, 32), same(4, 2, 32);
   s.Fill(0x55);
   d.CopyFrom(s);
   EXPECT_EQ(d.Height(), 4);
   EXPECT_EQ(d.GetPixel(3, 1), 0x55u);
   EXPECT_EQ(d.GetPixel(3, 2), 0u);
-  TBufferDIBX same(4, 2, 32);
   same.SetClipRect({0, 0, 1, 1});  // the block copy takes everything
   same.CopyFrom(s);
   EXPECT_EQ(same.GetPixel(3, 1), 0x55u);
@@ -309,11 +306,8 @@ TEST(DrawingSurface, CopyFromOtherHeightDrawsAtTopLeft) {
 
 TEST(DrawingSurface, AlphaLeavesEqualPixels) {
   for (int32_t bits : {16, 24, 32}) {
-    TBufferDIBX d(1, 1, bits), s(1, 1, bits);
-    d.SetPixel(0, 0, 0x1357);
-    s.SetPixel(0, 0, 0x1357);
-    d.DrawAlpha(0, 0, s, {0, 0, 1, 1}, false, false, false, 128);
-    EXPECT_EQ(d.GetPixel(0, 0), 0x1357u);
+    const TDraw draw = [](auto& d, auto& s, auto&) { d.DrawAlpha(0, 0, s, kOne, false, false, false, 128); };
+    EXPECT_EQ(OnePixel(bits, 0x1357, 0x1357, 0, draw), 0x1357u) << bits;
   }
 }
 
@@ -322,18 +316,14 @@ TEST(DrawingSurface, AddWhiteAt128) {
   s.Fill(0xFFFFFF);
   d.SetPixel(1, 0, 0xFFFFFF);
   d.DrawAdd(0, 0, s, {0, 0, 2, 1}, false, false, false, 128);
-  EXPECT_EQ(d.GetPixel(0, 0), 0x7F7F7Fu);
-  EXPECT_EQ(d.GetPixel(1, 0), 0xFFFFFFu);
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{0x7F7F7F, 0xFFFFFF}));
 }
 
 TEST(DrawingSurface, AddOn8BitsAddsRawBytes) {
-  TBufferDIBX d(1, 1, 8), s(1, 1, 8);
-  d.SetPixel(0, 0, 100);
-  s.SetPixel(0, 0, 50);
-  d.DrawAdd(0, 0, s, {0, 0, 1, 1}, false, false, false, 1);
-  EXPECT_EQ(d.GetPixel(0, 0), 150u);
-  d.DrawAdd(0, 0, s, {0, 0, 1, 1}, false, false, false, 0);
-  EXPECT_EQ(d.GetPixel(0, 0), 150u);
+  for (auto [alpha, expected] : {std::pair{1, 150u}, {0, 100u}}) {  // opacity 0 adds nothing
+    const TDraw draw = [alpha](auto& d, auto& s, auto&) { d.DrawAdd(0, 0, s, kOne, false, false, false, alpha); };
+    EXPECT_EQ(OnePixel(8, 100, 50, 0, draw), expected);
+  }
 }
 
 TEST(DrawingSurface, MaskOf15BitsDrawsNothing) {
@@ -341,7 +331,7 @@ TEST(DrawingSurface, MaskOf15BitsDrawsNothing) {
   s.Fill(0x1111);
   m.Fill(0x7FFF);
   d.DrawMask(0, 0, s, {0, 0, 2, 2}, false, false, m);
-  for (uint32_t v : Pixels(d)) EXPECT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(d), TRow(4, 0));
 }
 
 TEST(DrawingSurface, FullMaskEqualsPlainDraw) {
@@ -349,8 +339,7 @@ TEST(DrawingSurface, FullMaskEqualsPlainDraw) {
   for (int32_t bits : {8, 15, 16, 24, 32}) {
     TBufferDIBX a(7, 5, bits), b(7, 5, bits), s(6, 4, bits), m(6, 4, 8);
     Randomise(a, rng, DepthMask(bits));
-    for (int32_t y = 0; y < 5; ++y)
-      for (int32_t x = 0; x < 7; ++x) b.SetPixel(x, y, a.GetPixel(x, y));
+    b.CopyFrom(a);
     Randomise(s, rng, DepthMask(bits));
     m.Fill(255);
     s.TransparentColor = static_cast<int32_t>(s.GetPixel(0, 0));
@@ -363,40 +352,24 @@ TEST(DrawingSurface, FullMaskEqualsPlainDraw) {
 TEST(DrawingSurface, AlphaMaskAtFullWeightPerDepth) {
   // 32 bits (row kernel): weight 255, white over black gives 254.
   // 24 bits (per-pixel rule): weight 254, the same pixel gives 253.
-  struct {
-    int32_t bits;
-    uint32_t expected;
-  } cases[] = {{32, 0xFEFEFE}, {24, 0xFDFDFD}};
-  for (auto c : cases) {
-    TBufferDIBX d(1, 1, c.bits), s(1, 1, c.bits), m(1, 1, 8);
-    s.Fill(0xFFFFFF);
-    m.Fill(255);
-    d.DrawAlphaMask(0, 0, s, {0, 0, 1, 1}, false, false, m, 255);
-    EXPECT_EQ(d.GetPixel(0, 0), c.expected) << c.bits;
-  }
+  const TDraw draw = [](auto& d, auto& s, auto& m) { d.DrawAlphaMask(0, 0, s, kOne, false, false, m, 255); };
+  for (auto [bits, expected] : {std::pair{32, 0xFEFEFEu}, {24, 0xFDFDFDu}})
+    EXPECT_EQ(OnePixel(bits, 0, 0xFFFFFF, 255, draw), expected) << bits;
 }
 
 TEST(DrawingSurface, AddMaskByteOneAddsNothing) {
-  for (int32_t bits : {16, 24, 32}) {
-    TBufferDIBX d(1, 1, bits), s(1, 1, bits), m(1, 1, 8);
-    d.SetPixel(0, 0, 0x0842);
-    s.Fill(DepthMask(bits));
-    m.Fill(1);
-    d.DrawAddMask(0, 0, s, {0, 0, 1, 1}, false, false, m, 255);
-    EXPECT_EQ(d.GetPixel(0, 0), 0x0842u) << bits;
-  }
+  const TDraw draw = [](auto& d, auto& s, auto& m) { d.DrawAddMask(0, 0, s, kOne, false, false, m, 255); };
+  for (int32_t bits : {16, 24, 32}) EXPECT_EQ(OnePixel(bits, 0x0842, DepthMask(bits), 1, draw), 0x0842u) << bits;
 }
 
 TEST(DrawingSurface, StretchToViewWidensToTheTarget) {
   TBufferDIBX s(2, 1, 16);
-  s.SetPixel(0, 0, 0xF800);
-  s.SetPixel(1, 0, 0x001F);
+  test::SetRow(s, 0, {0xF800, 0x001F});
   TTestPicture target(4, 2, 32);
   s.StretchToView(target.View, nullptr, {0, 0, 4, 2}, {0, 0, 2, 1});
   EXPECT_EQ(target.Get(1, 1), 0xFF0000u);
   EXPECT_EQ(target.Get(2, 0), 0x0000FFu);
 }
-
 
 // ---- faults mended -----------------------------------------------------------
 
@@ -417,7 +390,7 @@ TEST(DrawingSurface, MaskSmallerThanTheDrawDrawsNothing) {
   d.DrawMask(0, 0, s, {0, 0, 6, 6}, false, false, m);
   d.DrawAlphaMask(0, 0, s, {0, 0, 6, 6}, false, false, m, 200);
   d.DrawAddMask(0, 0, s, {0, 0, 6, 6}, false, false, m, 200);
-  for (uint32_t v : Pixels(d)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(d), TRow(64, 0));
 }
 
 TEST(DrawingSurface, ClipEndingAtZeroIsEmpty) {
@@ -426,7 +399,7 @@ TEST(DrawingSurface, ClipEndingAtZeroIsEmpty) {
   d.SetClipRect({0, 0, 0, 4});
   d.Fill(5);
   d.Draw(0, 0, s, {0, 0, 4, 4}, false, false, false);
-  for (uint32_t v : Pixels(d)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(d), TRow(16, 0));
 }
 
 TEST(DrawingSurface, ZeroSizesAndForeignDepthsDrawNothing) {
@@ -437,7 +410,7 @@ TEST(DrawingSurface, ZeroSizesAndForeignDepthsDrawNothing) {
   d.Draw(0, 0, s, {1, 3, 3, 3}, false, false, false);
   d.FillRect({2, 2, 2, 4}, 1);
   d.Draw(0, 0, s8, {0, 0, 4, 4}, false, false, false);
-  for (uint32_t v : Pixels(d)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(d), TRow(16, 0));
 }
 
 TEST(DrawingSurface, ClipBeyondTheSurfaceStaysInside) {
@@ -446,17 +419,16 @@ TEST(DrawingSurface, ClipBeyondTheSurfaceStaysInside) {
   d.SetClipRect({-50, -50, 50, 50});
   d.Draw(-2, -2, s, {0, 0, 10, 10}, false, false, false);
   d.FillRectAdd({-10, -10, 20, 20}, 1);
-  for (uint32_t v : Pixels(d)) ASSERT_EQ(v, 0x78u);
+  EXPECT_EQ(Pixels(d), TRow(16, 0x78));
 }
 
 TEST(DrawingSurface, DrawOntoItselfUsesThePixelsAsTheyWere) {
   TBufferDIBX d(6, 1, 32);
-  for (int32_t x = 0; x < 6; ++x) d.SetPixel(x, 0, static_cast<uint32_t>(x + 1));
+  test::SetRow(d, 0, {1, 2, 3, 4, 5, 6});
   d.Draw(1, 0, d, {0, 0, 5, 1}, false, false, false);
-  for (int32_t x = 1; x < 6; ++x) EXPECT_EQ(d.GetPixel(x, 0), static_cast<uint32_t>(x));
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{1, 1, 2, 3, 4, 5}));
   d.Draw(0, 0, d, {0, 0, 6, 1}, false, true, false);
-  EXPECT_EQ(d.GetPixel(0, 0), 5u);
-  EXPECT_EQ(d.GetPixel(5, 0), 1u);
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{5, 4, 3, 2, 1, 1}));
 }
 
 }  // namespace

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 
+#include "graphics/picture_fixtures.h"
 #include "graphics/resize.h"
 
 namespace orba {
 namespace {
+
+using TRow = std::vector<uint32_t>;
 
 // 0x00RRGGBB of a pixel of any depth.
 uint32_t Rgb(TDIBSurface& s, int32_t x, int32_t y) {
@@ -44,8 +48,9 @@ TEST(ConvertBitCount, FourBitsWidenedTo8KeepTheirIndicesAndBlackEntries) {
   ConvertBitCount(s, 8, 16, false);
   ASSERT_EQ(s.GetBitCount(), 8);
   for (int32_t x = 0; x < 16; ++x) EXPECT_EQ(s.GetPixel(x, 0), static_cast<uint32_t>(15 - x));
-  for (size_t i = 0; i < 16; ++i) EXPECT_EQ(s.ImageTable()[i], old[i]);
-  for (size_t i = 16; i < 256; ++i) EXPECT_EQ(s.ImageTable()[i], TRGBQuad{});
+  TColorTable expected{};
+  std::copy(old.begin(), old.begin() + 16, expected.begin());
+  EXPECT_EQ(s.ImageTable(), expected);
 }
 
 TEST(ConvertBitCount, TwentyFourTo32GivesOpaqueFourthBytes) {
@@ -114,21 +119,15 @@ TEST(DrawConvert, PaletteSourcesMapToTheNearestEntryAndSkipTheKey) {
   src.ColorTable[1] = MakeQuad(200, 55, 120);  // entry 200
   src.SetSize(3, 1, 4);
   src.CommitTable();
-  src.SetPixel(0, 0, 0);
-  src.SetPixel(1, 0, 1);
-  src.SetPixel(2, 0, 2);  // the key
+  test::SetRow(src, 0, {0, 1, 2});  // 2 is the key
   dest.SetPixel(2, 0, 9);
   DrawConvert(dest, 0, 0, 2, src);
-  EXPECT_EQ(dest.GetPixel(0, 0), 3u);
-  EXPECT_EQ(dest.GetPixel(1, 0), 200u);
-  EXPECT_EQ(dest.GetPixel(2, 0), 9u);
   // A 24-bit source onto the palette, partly outside.
   TDIBSurface deep;
   deep.SetSize(2, 1, 24);
-  deep.SetPixel(0, 0, 0x0AF546);
-  deep.SetPixel(1, 0, 0x1EE1D2);
+  test::SetRow(deep, 0, {0x0AF546, 0x1EE1D2});
   DrawConvert(dest, 3, 0, -1, deep);
-  EXPECT_EQ(dest.GetPixel(3, 0), 10u);
+  EXPECT_EQ(test::RowOf(dest, 0), (TRow{3, 200, 9, 10}));
 }
 
 // ---- resizing ------------------------------------------------------------------------------
@@ -164,15 +163,14 @@ TEST(Resize, SmoothResizeOf32BitsStays24BitsAndOthersRestore) {
 TEST(Resize, HalvingAveragesEachBlockAndAKeyStaysOutOfTheAverage) {
   TDIBSurface s;
   s.SetSize(4, 2, 24);
-  const uint32_t px[8] = {0x000000, 0x0A141E, 0xFF0000, 0xFF0000, 0x646464, 0x010203, 0x00FF00, 0xFF00FF};
-  for (int i = 0; i < 8; ++i) s.SetPixel(i % 4, i / 4, px[i]);
+  test::SetRow(s, 0, {0x000000, 0x0A141E, 0xFF0000, 0xFF0000});
+  test::SetRow(s, 1, {0x646464, 0x010203, 0x00FF00, 0xFF00FF});
   TDIBSurface plain;
   plain.CopyPixels(s);
   Resize(plain, 2, 1, true, -1, true);
   // Red (0 + 10 + 100 + 1) / 4 = 27.75 -> 28; green 30.5 less the edge
   // pixels' missing millionth -> 30; blue 33.25 -> 33.
-  EXPECT_EQ(plain.GetPixel(0, 0), 0x1C1E21u);
-  EXPECT_EQ(plain.GetPixel(1, 0), 0xBF4040u);
+  EXPECT_EQ(test::RowOf(plain, 0), (TRow{0x1C1E21, 0xBF4040}));
   // With the key 0xFF00FF: the second block averages three pixels.
   Resize(s, 2, 1, true, 0xFF00FF, true);
   EXPECT_EQ(s.GetPixel(1, 0), 0xAA5500u);
@@ -184,47 +182,38 @@ TEST(Resize, AKeyColouredBorderDoesNotDarkenAndAnAllKeyAreaStaysKey) {
   const uint32_t key = 0x000000;
   for (int32_t y = 0; y < 6; ++y)
     for (int32_t x = 0; x < 6; ++x) s.SetPixel(x, y, x == 0 || y == 0 ? key : 0xC8C8C8);
-  s.SetPixel(4, 4, key), s.SetPixel(4, 5, key), s.SetPixel(5, 4, key), s.SetPixel(5, 5, key);
+  s.FillRect(TRect{4, 4, 6, 6}, key);
   Resize(s, 3, 3, true, key, true);
-  EXPECT_EQ(s.GetPixel(0, 0), 0xC8C8C8u);  // three of four pixels are the key
-  EXPECT_EQ(s.GetPixel(1, 1), 0xC8C8C8u);
-  EXPECT_EQ(s.GetPixel(2, 2), key);  // nothing but the key: no division by zero
+  // (0, 0): three of four pixels are the key; (2, 2): nothing but the key,
+  // and no division by zero.
+  EXPECT_EQ((TRow{s.GetPixel(0, 0), s.GetPixel(1, 1), s.GetPixel(2, 2)}), (TRow{0xC8C8C8, 0xC8C8C8, key}));
 }
 
 TEST(Resize, EnlargingIsBilinearWithEdgesClamped) {
   TDIBSurface s;
   s.SetSize(2, 1, 24);
-  s.SetPixel(0, 0, 0x000000);
-  s.SetPixel(1, 0, 0xC8C8C8);
+  test::SetRow(s, 0, {0x000000, 0xC8C8C8});
   Resize(s, 4, 1, true, -1, true);
-  const uint32_t expect[4] = {0x000000, 0x323232, 0x969696, 0xC8C8C8};
-  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(s.GetPixel(x, 0), expect[x]) << x;
-  // A key neighbour takes the value of the first other neighbour.
+  EXPECT_EQ(test::RowOf(s, 0), (TRow{0x000000, 0x323232, 0x969696, 0xC8C8C8}));
+  // A key neighbour takes the value of the first other neighbour; the first
+  // result pixel sees only the key.
   TDIBSurface k;
   k.SetSize(2, 1, 24);
-  k.SetPixel(0, 0, 0xFF00FF);
-  k.SetPixel(1, 0, 0x102030);
+  test::SetRow(k, 0, {0xFF00FF, 0x102030});
   Resize(k, 4, 1, true, 0xFF00FF, true);
-  // The first result pixel sees only the key.
-  const uint32_t keyed[4] = {0xFF00FF, 0x102030, 0x102030, 0x102030};
-  for (int32_t x = 0; x < 4; ++x) EXPECT_EQ(k.GetPixel(x, 0), keyed[x]) << x;
+  EXPECT_EQ(test::RowOf(k, 0), (TRow{0xFF00FF, 0x102030, 0x102030, 0x102030}));
 }
 
 TEST(Resize, NotSmoothPicksTheNearestPixelAndResizesTheAlphaPlane) {
   TDIBSurface s;
   Palette(s, 8, 2, 1);
-  s.SetPixel(0, 0, 5);
-  s.SetPixel(1, 0, 250);
+  test::SetRow(s, 0, {5, 250});
   s.EnsureAlpha();
-  s.Alpha()->SetPixel(0, 0, 0);
-  s.Alpha()->SetPixel(1, 0, 255);
+  test::SetRow(*s.Alpha(), 0, {0, 255});
   Resize(s, 4, 2, true, -1, false);
   EXPECT_EQ(s.GetBitCount(), 8);
-  const uint32_t expect[4] = {5, 5, 250, 250};
-  for (int32_t x = 0; x < 4; ++x) {
-    EXPECT_EQ(s.GetPixel(x, 1), expect[x]);
-    EXPECT_EQ(s.Alpha()->GetPixel(x, 1), x < 2 ? 0u : 255u);
-  }
+  EXPECT_EQ(test::RowOf(s, 1), (TRow{5, 5, 250, 250}));
+  EXPECT_EQ(test::RowOf(*s.Alpha(), 1), (TRow{0, 0, 255, 255}));
 }
 
 }  // namespace

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+#include <utility>
+
 #include "graphics/dibx_test_util.h"
+#include "graphics/picture_fixtures.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -13,32 +18,22 @@ void FillPixels(TDIBSurface& s, uint32_t mask) {
     for (int32_t x = 0; x < s.Width(); ++x) s.SetPixel(x, y, static_cast<uint32_t>(x * 37 + y * 101) & mask);
 }
 
-TEST(AlphaBitmap, FifteenAndSixteenBitsReportThemselves) {
-  TDIBSurface s;
-  s.SetSize(4, 3, 15);
-  EXPECT_EQ(s.GetBitCount(), 15);
-  EXPECT_EQ(s.BitCount(), 16);
-  s.SetSize(4, 3, 16);
-  EXPECT_EQ(s.GetBitCount(), 16);
-}
-
 TEST(AlphaBitmap, SetWidthAndHeightKeepTheLayout) {
   for (int32_t depth : {15, 16, 24}) {
     SCOPED_TRACE(depth);
     TDIBSurface s;
     s.SetSize(4, 3, depth);
+    // 15 bits report themselves, stored in 16-bit words.
+    EXPECT_EQ((std::pair{s.GetBitCount(), s.BitCount()}), (std::pair{depth, depth == 15 ? 16 : depth}));
     s.EnsureAlpha();
     s.SetWidth(6);
     EXPECT_EQ(s.GetBitCount(), depth);
     s.SetHeight(5);
-    EXPECT_EQ(s.GetBitCount(), depth);
-    EXPECT_EQ(s.Width(), 6);
-    EXPECT_EQ(s.Height(), 5);
+    EXPECT_EQ((std::array{s.GetBitCount(), s.Width(), s.Height()}), (std::array{depth, 6, 5}));
     EXPECT_EQ(s.CurrentLayout(), depth == 15 ? Layout555() : depth == 16 ? Layout565() : Layout888());
     // The alpha plane follows through the overridden SetSize.
     ASSERT_NE(s.Alpha(), nullptr);
-    EXPECT_EQ(s.Alpha()->Width(), 6);
-    EXPECT_EQ(s.Alpha()->Height(), 5);
+    EXPECT_EQ((std::pair{s.Alpha()->Width(), s.Alpha()->Height()}), (std::pair{6, 5}));
   }
   // A plain bitmap keeps its 5-5-5 layout too.
   TDIB d;
@@ -56,9 +51,7 @@ TEST(AlphaBitmap, SetSizeResizesTheAlphaPlaneAtEightBits) {
   s.EnsureAlpha();
   s.SetSize(7, 5, 24);
   ASSERT_NE(s.Alpha(), nullptr);
-  EXPECT_EQ(s.Alpha()->Width(), 7);
-  EXPECT_EQ(s.Alpha()->Height(), 5);
-  EXPECT_EQ(s.Alpha()->BitCount(), 8);
+  EXPECT_EQ((std::array{s.Alpha()->Width(), s.Alpha()->Height(), s.Alpha()->BitCount()}), (std::array{7, 5, 8}));
 }
 
 TEST(AlphaBitmap, ClearDropsTheAlphaPlane) {
@@ -78,8 +71,7 @@ TEST(AlphaBitmap, AssignFromSourceWithoutAlphaDropsThePlane) {
   FillPixels(source, 0xFFFFFF);
   s.AssignSurface(source);
   EXPECT_EQ(s.Alpha(), nullptr);
-  EXPECT_EQ(s.Width(), 3);
-  EXPECT_EQ(s.GetPixel(2, 1), source.GetPixel(2, 1));
+  EXPECT_EQ((std::pair{s.Width(), s.GetPixel(2, 1)}), (std::pair{3, source.GetPixel(2, 1)}));
 }
 
 TEST(AlphaBitmap, TrimOfNothingButKeyGivesOnePixel) {
@@ -88,8 +80,7 @@ TEST(AlphaBitmap, TrimOfNothingButKeyGivesOnePixel) {
   s.FillRect(s.GetBounds(), 0x1F);
   EXPECT_EQ(s.OpaqueBounds(0x1F), (TRect{0, 0, 0, 0}));
   EXPECT_EQ(s.TrimToKey(0x1F), (TRect{0, 0, 1, 1}));
-  EXPECT_EQ(s.Width(), 1);
-  EXPECT_EQ(s.Height(), 1);
+  EXPECT_EQ((std::pair{s.Width(), s.Height()}), (std::pair{1, 1}));
 }
 
 TEST(AlphaBitmap, TrimKeepsTheOpaquePartAndItsAlpha) {
@@ -101,12 +92,10 @@ TEST(AlphaBitmap, TrimKeepsTheOpaquePartAndItsAlpha) {
   s.SetPixel(4, 3, 0x654321);
   s.Alpha()->SetPixel(4, 3, 99);
   EXPECT_EQ(s.TrimToKey(0), (TRect{2, 1, 5, 4}));
-  EXPECT_EQ(s.Width(), 3);
-  EXPECT_EQ(s.GetPixel(0, 0), 0x123456u);
-  EXPECT_EQ(s.GetPixel(2, 2), 0x654321u);
   ASSERT_NE(s.Alpha(), nullptr);
-  EXPECT_EQ(s.Alpha()->GetPixel(2, 2), 99u);
-  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 10u);
+  EXPECT_EQ((std::vector<uint32_t>{uint32_t(s.Width()), s.GetPixel(0, 0), s.GetPixel(2, 2), s.Alpha()->GetPixel(2, 2),
+                                   s.Alpha()->GetPixel(0, 0)}),
+            (std::vector<uint32_t>{3, 0x123456, 0x654321, 99, 10}));
 }
 
 TEST(AlphaBitmap, CopyRectReachingPastTheSourceKeepsPlacesAndAlpha) {
@@ -118,8 +107,7 @@ TEST(AlphaBitmap, CopyRectReachingPastTheSourceKeepsPlacesAndAlpha) {
     for (int32_t x = 0; x < 4; ++x) source.Alpha()->SetPixel(x, y, static_cast<uint32_t>(10 * x + y));
   TDIBSurface part;
   part.CopyRect(source, TRect{-1, 1, 3, 5}, true);
-  ASSERT_EQ(part.Width(), 4);
-  ASSERT_EQ(part.Height(), 4);
+  ASSERT_EQ((std::pair{part.Width(), part.Height()}), (std::pair{4, 4}));
   ASSERT_NE(part.Alpha(), nullptr);
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 4; ++x) {
@@ -142,18 +130,13 @@ TEST(AlphaBitmap, ColourStatistics) {
   EXPECT_EQ(s32.CountColors(), 1);
   TDIBSurface s16;
   s16.SetSize(4, 1, 16);
-  s16.SetPixel(1, 0, 0xF800);
-  s16.SetPixel(2, 0, 0xF800);
+  test::SetRow(s16, 0, {0, 0xF800, 0xF800});
   EXPECT_EQ(s16.CountColors(), 2);
-  std::vector<uint32_t> colours = s16.CollectColors();
-  ASSERT_EQ(colours.size(), 2u);
-  EXPECT_EQ(colours[0], 0u);
-  EXPECT_EQ(colours[1], 0x0000FFu);  // red with its low bits filled: 0xF8 | 7
+  // Red with its low bits filled: 0xF8 | 7.
+  EXPECT_EQ(s16.CollectColors(), (std::vector<uint32_t>{0, 0x0000FF}));
   TDIBSurface s4;
   s4.SetSize(4, 1, 4);
-  s4.SetPixel(0, 0, 0);
-  s4.SetPixel(1, 0, 1);
-  s4.SetPixel(2, 0, 3);
+  test::SetRow(s4, 0, {0, 1, 3});
   EXPECT_EQ(s4.FreeIndex(), 2);
   EXPECT_EQ(s16.FreeIndex(), -1);
 }
@@ -163,21 +146,14 @@ TEST(AlphaBitmap, PixelAndRgbConversions) {
   s.SetSize(1, 1, 16);
   uint8_t r, g, b;
   s.PixelToRGB(0x8410, r, g, b, false);
-  EXPECT_EQ(r, 0x80);
-  EXPECT_EQ(g, 0x80);
-  EXPECT_EQ(b, 0x80);
+  EXPECT_EQ((std::array{r, g, b}), (std::array<uint8_t, 3>{0x80, 0x80, 0x80}));
   s.PixelToRGB(0x8410, r, g, b, true);
-  EXPECT_EQ(r, 0x87);
-  EXPECT_EQ(g, 0x83);
-  EXPECT_EQ(b, 0x87);
-  EXPECT_EQ(s.RGBToPixel(0xFF, 0, 0), 0xF800u);
-  EXPECT_EQ(s.ChannelsToPixel(31, 63, 31), 0xFFFFu);
+  EXPECT_EQ((std::array{r, g, b}), (std::array<uint8_t, 3>{0x87, 0x83, 0x87}));
+  EXPECT_EQ((std::pair{s.RGBToPixel(0xFF, 0, 0), s.ChannelsToPixel(31, 63, 31)}), (std::pair{0xF800u, 0xFFFFu}));
   s.SetSize(1, 1, 15);
   EXPECT_EQ(s.RGBToPixel(0xFF, 0xFF, 0), 0x7FE0u);
   s.PixelToChannels(0x7C1F, r, g, b);
-  EXPECT_EQ(r, 31);
-  EXPECT_EQ(g, 0);
-  EXPECT_EQ(b, 31);
+  EXPECT_EQ((std::array{r, g, b}), (std::array<uint8_t, 3>{31, 0, 31}));
 }
 
 TEST(AlphaBitmap, DirectDepthChangesKeepFiveBitChannels) {
@@ -201,9 +177,8 @@ TEST(AlphaBitmap, FlipsTurnTheAlphaPlaneToo) {
   s.Alpha()->SetPixel(0, 0, 200);
   s.FlipHorizontal();
   s.FlipVertical();
-  EXPECT_EQ(s.GetPixel(2, 1), 0xABCDEFu);
-  EXPECT_EQ(s.Alpha()->GetPixel(2, 1), 200u);
-  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 0u);
+  EXPECT_EQ((std::array{s.GetPixel(2, 1), s.Alpha()->GetPixel(2, 1), s.Alpha()->GetPixel(0, 0)}),
+            (std::array{0xABCDEFu, 200u, 0u}));
 }
 
 TEST(AlphaBitmap, DrawAlphaMaskUsesTheSourcePlane) {
@@ -212,11 +187,9 @@ TEST(AlphaBitmap, DrawAlphaMaskUsesTheSourcePlane) {
   s.SetSize(2, 1, 32);
   s.FillRect(s.GetBounds(), 0xFFFFFF);
   s.EnsureAlpha();
-  s.Alpha()->SetPixel(0, 0, 0);
-  s.Alpha()->SetPixel(1, 0, 255);
+  test::SetRow(*s.Alpha(), 0, {0, 255});
   d.DrawAlphaMask(0, 0, 255, s.GetBounds(), s);
-  EXPECT_EQ(d.GetPixel(0, 0), 0u);
-  EXPECT_EQ(d.GetPixel(1, 0), 0xFFFFFFu);
+  EXPECT_EQ(test::RowOf(d, 0), (std::vector<uint32_t>{0, 0xFFFFFF}));
 }
 
 TEST(AlphaBitmap, SplitAlphaOfA32BitBmp) {
@@ -234,15 +207,12 @@ TEST(AlphaBitmap, SplitAlphaOfA32BitBmp) {
   EXPECT_EQ(plain.GetBitCount(), 32);
   TDIBSurface loaded;
   TDIBSurface::TLoadResult result = loaded.LoadFromFileEx(dir / "a.bmp", true, false);
-  EXPECT_TRUE(result.HasAlpha);
-  EXPECT_EQ(result.TransparentColor, -1);
-  EXPECT_EQ(loaded.GetBitCount(), 24);
+  EXPECT_EQ(std::tuple(result.HasAlpha, result.TransparentColor, loaded.GetBitCount()), std::tuple(true, -1, 24));
   ASSERT_NE(loaded.Alpha(), nullptr);
-  for (int32_t y = 0; y < 3; ++y)
-    for (int32_t x = 0; x < 5; ++x) {
-      EXPECT_EQ(loaded.GetPixel(x, y), s.GetPixel(x, y));
-      EXPECT_EQ(loaded.Alpha()->GetPixel(x, y), alpha.GetPixel(x, y));
-    }
+  for (int32_t y = 0; y < 3; ++y) {
+    EXPECT_EQ(test::RowOf(loaded, y), test::RowOf(s, y));
+    EXPECT_EQ(test::RowOf(*loaded.Alpha(), y), test::RowOf(alpha, y));
+  }
 }
 
 TEST(AlphaBitmap, RegisteredExtensionsChooseTheirForm) {
@@ -255,32 +225,19 @@ TEST(AlphaBitmap, RegisteredExtensionsChooseTheirForm) {
                                       nullptr});
   TDIBSurface s;
   TDIBSurface::TLoadResult r = s.LoadFromFileEx("/nowhere/picture.tstx", false, false);
-  EXPECT_EQ(loads, 1);
-  EXPECT_EQ(r.TransparentColor, 5);
-  EXPECT_EQ(s.Width(), 2);
+  EXPECT_EQ((std::array{loads, r.TransparentColor, s.Width()}), (std::array{1, 5, 2}));
 }
 
 TEST(AlphaBitmap, JpegInAndOut) {
-  TJpegImage grey;
-  grey.Width = 3;
-  grey.Height = 2;
-  grey.Components = 1;
-  grey.Pixels = {0, 50, 100, 150, 200, 250};
+  TJpegImage grey{3, 2, 1, {0, 50, 100, 150, 200, 250}};
   TDIBSurface s;
   s.AssignJpeg(grey);
-  EXPECT_EQ(s.GetBitCount(), 8);
-  EXPECT_EQ(s.GetPixel(2, 1), 250u);
-  EXPECT_EQ(s.ImageTable()[250].Red, 250);
-  TJpegImage rgb = s.ToJpegImage();
-  EXPECT_EQ(rgb.Components, 3);
-  EXPECT_EQ(rgb.Pixels[3 * 4], 200);
-  TJpegImage colour;
-  colour.Width = 1;
-  colour.Height = 1;
-  colour.Pixels = {0x11, 0x22, 0x33};
-  s.AssignJpeg(colour);
-  EXPECT_EQ(s.GetBitCount(), 24);
-  EXPECT_EQ(s.GetPixel(0, 0), 0x112233u);
+  EXPECT_EQ((std::array<uint32_t, 3>{uint32_t(s.GetBitCount()), s.GetPixel(2, 1), s.ImageTable()[250].Red}),
+            (std::array<uint32_t, 3>{8, 250, 250}));
+  const TJpegImage rgb = s.ToJpegImage();
+  EXPECT_EQ((std::pair<int, int>{rgb.Components, rgb.Pixels[3 * 4]}), (std::pair{3, 200}));
+  s.AssignJpeg(TJpegImage{1, 1, 3, {0x11, 0x22, 0x33}});
+  EXPECT_EQ((std::pair{s.GetBitCount(), s.GetPixel(0, 0)}), (std::pair{24, 0x112233u}));
 }
 
 }  // namespace

@@ -2,15 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <utility>
 
 #include "graphics/graphic_errors.h"
 #include "graphics/paint_box.h"
+#include "graphics/picture_fixtures.h"
 #include "graphics/palette.h"
 #include "support/test_support.h"
 
 namespace orba {
 namespace {
+
+using TRow = std::vector<uint32_t>;
 
 struct UnpackCase {
   const TDIBChannelLayout* layout;
@@ -35,12 +40,7 @@ TEST(PixelFormat, UnpackVectors) {
 }
 
 TEST(PixelFormat, LayoutRecords) {
-  const TDIBChannelLayout f = BuildChannelLayoutFromMasks(0xF800, 0x07E0, 0x001F);
-  EXPECT_EQ(f, Layout565());
-  EXPECT_EQ((std::array<int32_t, 12>{f.RedMask, f.GreenMask, f.BlueMask, f.RedBits, f.GreenBits, f.BlueBits,
-                                     f.RedPackShift, f.GreenPackShift, f.BluePackShift, f.RedFillShift,
-                                     f.GreenFillShift, f.BlueFillShift}),
-            (std::array<int32_t, 12>{0xF800, 0x7E0, 0x1F, 5, 6, 5, 8, 3, 3, 3, 2, 3}));
+  EXPECT_EQ(BuildChannelLayoutFromMasks(0xF800, 0x07E0, 0x001F), Layout565());
   EXPECT_EQ(BuildChannelLayoutFromMasks(0x7C00 << 3, 0x3E0 << 3, 0x1F << 3), Layout555());  // widths only
   EXPECT_EQ(BuildChannelLayoutFromMasks(0, 0, 0).RedMask, 0);
   EXPECT_EQ(BuildChannelLayoutFromMasks(0xFFFFFFFF, 1, 1).RedBits, 16);  // clamped, later refused
@@ -51,8 +51,7 @@ TEST(Dib, SetSizeRules) {
   d.SetSize(0, 5, 24);
   EXPECT_TRUE(d.Empty());
   d.SetSize(3, 2, 24);
-  EXPECT_EQ(d.RowSize(), 12);
-  EXPECT_EQ(d.Size(), 24);
+  EXPECT_EQ((std::pair{d.RowSize(), d.Size()}), (std::pair{12, 24}));
   d.SetPixel(0, 0, 0x302010);
   EXPECT_EQ(d.GetPixel(0, 0), 0x302010u);
   EXPECT_EQ(test::ToHex(std::vector<uint8_t>(d.PeekRow(0), d.PeekRow(0) + 3)), "10 20 30");
@@ -70,26 +69,15 @@ TEST(Dib, SetSizeRules) {
   d.RequestedLayout = Layout565();
   EXPECT_THROW(d.SetSize(3, 2, 24), EInvalidGraphicOperation);
   d.RequestedLayout = Layout888();
-  try {
-    d.SetSize(3, 2, 7);
-    FAIL();
-  } catch (const EInvalidGraphicOperation& e) {
-    EXPECT_EQ(std::string(e.what()), InvalidBitCountText(7));
-  }
+  EXPECT_EQ(test::ErrorOf<EInvalidGraphicOperation>([&] { d.SetSize(3, 2, 7); }), InvalidBitCountText(7));
   EXPECT_THROW(d.SetSize(1 << 20, 1 << 20, 8), EOutOfResources);
 }
 
 TEST(Dib, GetRowOutsideRaisesWithTheRow) {
   TDIB d;
   d.SetSize(2, 3, 8);
-  for (int32_t y : {-1, 3}) {
-    try {
-      d.GetRow(y);
-      FAIL();
-    } catch (const EInvalidGraphicOperation& e) {
-      EXPECT_EQ(std::string(e.what()), ScanLineRangeText(y));
-    }
-  }
+  for (int32_t y : {-1, 3})
+    EXPECT_EQ(test::ErrorOf<EInvalidGraphicOperation>([&] { d.GetRow(y); }), ScanLineRangeText(y));
   EXPECT_EQ(d.GetPixel(-1, 0), 0u);
   d.SetPixel(5, 5, 1);  // ignored
   // Rows are bottom-up: displayed row 0 is the last in the block.
@@ -106,8 +94,7 @@ TEST(Dib, AssignSharesUntilAWrite) {
   EXPECT_EQ(a->UseCount(), 2);
   b.GetRow(1)[1] = 9;
   EXPECT_FALSE(b.SharesImageWith(*a));
-  EXPECT_EQ(a->GetPixel(1, 1), 7u);
-  EXPECT_EQ(b.GetPixel(1, 1), 9u);
+  EXPECT_EQ((TRow{a->GetPixel(1, 1), b.GetPixel(1, 1)}), (TRow{7, 9}));
   TDIB c;
   c.Assign(a.get());
   a.reset();
@@ -140,8 +127,7 @@ TEST(Dib, DepthConversions) {
   TDIB one;
   one.Assign(&d);
   one.ChangeDepth(1);
-  EXPECT_EQ(one.ImageTable()[0], MakeQuad(0, 0, 0));
-  EXPECT_EQ(one.ImageTable()[1], MakeQuad(255, 255, 255));
+  EXPECT_EQ((std::array{one.ImageTable()[0], one.ImageTable()[1]}), (std::array{MakeQuad(0, 0, 0), MakeQuad(255, 255, 255)}));
 
   TDIB src4;
   src4.ColorTable = GreyTableForDepth(4);
@@ -153,11 +139,9 @@ TEST(Dib, DepthConversions) {
 
   TDIB rgb;
   rgb.SetSize(2, 1, 24);
-  rgb.SetPixel(0, 0, 0x123456);
-  rgb.SetPixel(1, 0, 0xFEDCBA);
+  test::SetRow(rgb, 0, {0x123456, 0xFEDCBA});
   rgb.ChangeDepth(32);
-  EXPECT_EQ(rgb.GetPixel(0, 0) & 0xFFFFFF, 0x123456u);
-  EXPECT_EQ(rgb.GetPixel(1, 0) & 0xFFFFFF, 0xFEDCBAu);
+  EXPECT_EQ((TRow{rgb.GetPixel(0, 0) & 0xFFFFFF, rgb.GetPixel(1, 0) & 0xFFFFFF}), (TRow{0x123456, 0xFEDCBA}));
   rgb.RequestedLayout = Layout555();
   rgb.ChangeDepth(16);
   EXPECT_EQ(rgb.GetPixel(0, 0), PackPixel(Layout555(), 0x12, 0x34, 0x56));
@@ -172,17 +156,14 @@ TEST(Dib, BlurAndGreyscale) {
 
   TDIB d;
   d.SetSize(3, 1, 24);
-  d.SetPixel(0, 0, 0x000000);
-  d.SetPixel(1, 0, 0x0000FF);
-  d.SetPixel(2, 0, 0x000030);
+  test::SetRow(d, 0, {0x000000, 0x0000FF, 0x000030});
   TDIB e;
   e.Assign(&d);
   d.Blur(24, -1);
   e.Blur(24, 1);
-  EXPECT_EQ(d.GetPixel(0, 0), 0x7Fu);  // (0 + 255) / 2 at the edge
-  EXPECT_EQ(d.GetPixel(1, 0), (0u + 255 + 0x30) / 3);
-  EXPECT_EQ(d.GetPixel(2, 0), (255u + 0x30) / 2);
-  for (int x = 0; x < 3; ++x) EXPECT_EQ(d.GetPixel(x, 0), e.GetPixel(x, 0));
+  // (0 + 255) / 2 at the edge.
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{0x7F, (0u + 255 + 0x30) / 3, (255u + 0x30) / 2}));
+  EXPECT_EQ(test::RowOf(e, 0), test::RowOf(d, 0));
   TDIB same;
   same.Assign(&e);
   e.Blur(8, 0);
@@ -196,11 +177,9 @@ TEST(Dib, BlurAndGreyscale) {
   TDIB g;
   g.SetSize(2, 1, 24);
   // Grey 127 and 128 exactly: red 0 green 0 blue b with trunc(b * 0.2392).
-  g.SetPixel(0, 0, 0x7F7F7F);
-  g.SetPixel(1, 0, 0xFFFFFF);
+  test::SetRow(g, 0, {0x7F7F7F, 0xFFFFFF});
   g.Greyscale(1);
-  EXPECT_EQ(g.GetPixel(0, 0), 0u);
-  EXPECT_EQ(g.GetPixel(1, 0), 1u);
+  EXPECT_EQ(test::RowOf(g, 0), (TRow{0, 1}));
   EXPECT_EQ(g.ImageTable()[1], MakeQuad(255, 255, 255));  // the one-bit grey palette ends in white
 }
 
@@ -209,7 +188,7 @@ TEST(Dib, InvertColors) {
   p.SetSize(2, 1, 8);
   p.SetPixel(0, 0, 5);
   p.InvertColors();
-  EXPECT_EQ(p.GetPixel(0, 0), 5u);
+  EXPECT_EQ(p.GetPixel(0, 0), 5u);  // the table is inverted, not the indexes
   EXPECT_EQ(p.ImageTable()[5], MakeQuad(250, 250, 250));
   TDIB h;
   h.RequestedLayout = Layout555();
@@ -299,8 +278,7 @@ TEST(PaintBox, PaintsStretchedIntoTheClient) {
   TDXPaintBox box;
   TDIB pic;
   pic.SetSize(2, 1, 24);
-  pic.SetPixel(0, 0, 0x0000FF);
-  pic.SetPixel(1, 0, 0x00FF00);
+  test::SetRow(pic, 0, {0x0000FF, 0x00FF00});
   box.SetDIB(pic);
   box.SetStretch(true);
   TDIB client;

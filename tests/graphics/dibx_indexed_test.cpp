@@ -7,15 +7,11 @@
 namespace orba {
 namespace {
 
+using test::kUntouched;
 using test::MakeDIBX;
 using test::PaintedDIBX;
 using test::Pixels;
-
-constexpr uint32_t kUntouched = 0xABCDu;
-
-std::unique_ptr<TDIBX> Sentinel(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t, int32_t) { return kUntouched; });
-}
+using test::Sentinel;
 
 // A 1-bit 4 x 4 block with the first `ink` pixels (row by row) 0, the rest 1.
 std::unique_ptr<TDIBX> MonoBlock(int ink) {
@@ -129,8 +125,7 @@ TEST(DrawIndexed, TableValuesCopiedBlendedOrAdded) {
 
 TEST(DrawIndexedAdd, IndicesBelowMinIndexAddNothing) {
   std::array<uint32_t, 256> table{};
-  table[16] = 0x404040;
-  table[17] = 0x404040;
+  table[16] = table[17] = 0x404040;
   auto src = PaintedDIBX(2, 1, 8, [](int32_t x, int32_t) { return x == 0 ? 16u : 17u; });
   for (int32_t bits : {32, 24}) {
     auto dst = PaintedDIBX(2, 1, bits, [](int32_t, int32_t) { return 0x101010u; });

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "graphics/dibx.h"
@@ -39,6 +40,32 @@ inline std::unique_ptr<TDIBX> PaintedDIBX(int32_t w, int32_t h, int32_t bits,
 
 inline int32_t Any(std::mt19937& rng, int32_t lo, int32_t hi) {
   return lo + static_cast<int32_t>(rng() % static_cast<uint32_t>(hi - lo + 1));
+}
+
+// A value no draw writes, to see which pixels a draw leaves alone.
+constexpr uint32_t kUntouched = 0xABCDu;
+
+inline std::unique_ptr<TDIBX> Sentinel(int32_t w, int32_t h, int32_t bits) {
+  return PaintedDIBX(w, h, bits, [](int32_t, int32_t) { return kUntouched; });
+}
+
+// Source pixel values that name their position: 1 + x + 16 y.
+inline uint32_t Number(int32_t x, int32_t y) { return uint32_t(1 + x + 16 * y); }
+inline std::unique_ptr<TDIBX> Numbered(int32_t w, int32_t h, int32_t bits) { return PaintedDIBX(w, h, bits, Number); }
+
+// A random picture of the given size and depth.
+inline std::unique_ptr<TDIBX> RandomDIBX(std::mt19937& rng, int32_t w, int32_t h, int32_t bits) {
+  auto s = MakeDIBX(w, h, bits);
+  Randomise(*s, rng, DepthMask(bits));
+  return s;
+}
+
+// A random source keyed by its first pixel, and a random 8-bit mask of its size.
+inline std::pair<std::unique_ptr<TDIBX>, std::unique_ptr<TDIBX>> RandomSourceAndMask(std::mt19937& rng, int32_t w,
+                                                                                      int32_t h, int32_t bits) {
+  auto src = RandomDIBX(rng, w, h, bits);
+  src->TransparentColor = static_cast<int32_t>(src->GetPixel(0, 0));
+  return {std::move(src), RandomDIBX(rng, w, h, 8)};
 }
 
 // Runs `draw` on a clipped copy and on an unclipped copy of `dst`, puts the

@@ -11,20 +11,12 @@ namespace orba {
 namespace {
 
 using test::Any;
+using test::kUntouched;
 using test::MakeDIBX;
+using test::Numbered;
 using test::PaintedDIBX;
 using test::Pixels;
-
-constexpr uint32_t kUntouched = 0xABCDu;
-
-std::unique_ptr<TDIBX> Sentinel(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t, int32_t) { return kUntouched; });
-}
-
-// Source pixel values that name their position: 1 + x + 16 y.
-std::unique_ptr<TDIBX> Numbered(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t x, int32_t y) { return uint32_t(1 + x + 16 * y); });
-}
+using test::Sentinel;
 
 // Expects every source pixel at the destination given by `place` and every
 // other destination pixel untouched.
@@ -78,7 +70,7 @@ TEST(DrawRotate, Zoom512DoublesTheWidthAndZoomZeroDrawsNothing) {
   none->DrawRotate(1, 1, 0, 256, *src, {0, 0, 3, 1}, 0, 0, 0, false, false, false, 255);
   none->DrawRotate(1, 1, 256, 0, *src, {0, 0, 3, 1}, 0, 0, 0, false, false, false, 255);
   none->DrawRotate(1, 1, 256, 256, *src, {0, 0, 3, 1}, 0, 0, 0, false, false, false, 0);
-  for (uint32_t v : Pixels(*none)) ASSERT_EQ(v, kUntouched);
+  EXPECT_EQ(Pixels(*none), std::vector<uint32_t>(30, kUntouched));
 }
 
 TEST(DrawRotate, PixelsMappedLeftOfOrAboveTheSourceOriginStayUntouched) {
@@ -158,13 +150,8 @@ TEST(DrawRotate, ClippedDrawEqualsUnclippedDrawCropped) {
   for (int iter = 0; iter < 600; ++iter) {
     const int32_t bits = depths[iter % 5];
     const int32_t w = Any(rng, 1, 18), h = Any(rng, 1, 18), sw = Any(rng, 1, 8), sh = Any(rng, 1, 8);
-    auto dst = MakeDIBX(w, h, bits);
-    auto src = MakeDIBX(sw, sh, bits);
-    auto mask = MakeDIBX(sw, sh, 8);
-    test::Randomise(*dst, rng, test::DepthMask(bits));
-    test::Randomise(*src, rng, test::DepthMask(bits));
-    test::Randomise(*mask, rng, 0xFF);
-    src->TransparentColor = static_cast<int32_t>(src->GetPixel(0, 0));
+    auto dst = test::RandomDIBX(rng, w, h, bits);
+    auto [src, mask] = test::RandomSourceAndMask(rng, sw, sh, bits);
     const int32_t x = Any(rng, -4, w + 4), y = Any(rng, -4, h + 4);
     const int32_t zx = Any(rng, 64, 700), zy = Any(rng, 64, 700), angle = Any(rng, 0, 255);
     const int32_t alpha = Any(rng, 1, 511), cx = Any(rng, 0, sw), cy = Any(rng, 0, sh);

@@ -10,6 +10,25 @@ using test::MakeDIBX;
 using test::PaintedDIBX;
 using test::Pixels;
 
+enum class TStretch { Alpha, Add, AlphaMask, AddMask };
+
+// Stretches an n x n surface of `src` pixels onto one of `dst` pixels (the
+// masked draws through a mask of `coverage`) and gives the last pixel.
+uint32_t StretchBlock(TStretch op, int32_t bits, int32_t n, uint32_t src, uint32_t dst, int32_t alpha,
+                      uint32_t coverage = 255) {
+  auto s = PaintedDIBX(n, n, bits, [&](int32_t, int32_t) { return src; });
+  auto d = PaintedDIBX(n, n, bits, [&](int32_t, int32_t) { return dst; });
+  auto m = PaintedDIBX(n, n, 8, [&](int32_t, int32_t) { return coverage; });
+  const TRect r{0, 0, n, n};
+  switch (op) {
+    case TStretch::Alpha: d->StretchDrawAlpha(r, *s, r, false, false, false, alpha); break;
+    case TStretch::Add: d->StretchDrawAdd(r, *s, r, false, false, false, alpha); break;
+    case TStretch::AlphaMask: d->StretchDrawAlphaMask(r, *s, r, false, false, *m, alpha); break;
+    case TStretch::AddMask: d->StretchDrawAddMask(r, *s, r, false, false, *m, alpha); break;
+  }
+  return d->GetPixel(n - 1, n - 1);
+}
+
 TEST(StretchDraw, TwoByTwoToFourByFourRepeatsEachPixelInABlock) {
   auto src = PaintedDIBX(2, 2, 32, [](int32_t x, int32_t y) { return uint32_t(1 + x + 2 * y); });
   auto dst = MakeDIBX(4, 4, 32);
@@ -42,7 +61,7 @@ TEST(StretchDraw, AlphaZeroDrawsNothing) {
   dst->StretchDrawAdd({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, false, 0);
   dst->StretchDrawAlphaMask({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, *mask, 0);
   dst->StretchDrawAddMask({0, 0, 6, 6}, *src, {0, 0, 3, 3}, false, false, *mask, 0);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(*dst), std::vector<uint32_t>(36, 0));
 }
 
 TEST(StretchDraw, OpaqueKeyedDrawCopiesEveryOtherPixelExactly) {
@@ -60,14 +79,8 @@ TEST(StretchDraw, OpaqueKeyedDrawCopiesEveryOtherPixelExactly) {
 }
 
 TEST(StretchDraw, WhiteOverWhiteStaysOnRowKernelDepthsAndDarkensPerPixel) {
-  auto white32 = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
-  auto dst32 = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
-  dst32->StretchDrawAlpha({0, 0, 2, 2}, *white32, {0, 0, 2, 2}, false, false, false, 128);
-  EXPECT_EQ(dst32->GetPixel(1, 1), 0xFFFFFFu);
-  auto white24 = PaintedDIBX(2, 2, 24, [](int32_t, int32_t) { return 0xFFFFFFu; });
-  auto dst24 = PaintedDIBX(2, 2, 24, [](int32_t, int32_t) { return 0xFFFFFFu; });
-  dst24->StretchDrawAlpha({0, 0, 2, 2}, *white24, {0, 0, 2, 2}, false, false, false, 128);
-  EXPECT_EQ(dst24->GetPixel(1, 1), 0xFEFEFEu);
+  EXPECT_EQ(StretchBlock(TStretch::Alpha, 32, 2, 0xFFFFFF, 0xFFFFFF, 128), 0xFFFFFFu);
+  EXPECT_EQ(StretchBlock(TStretch::Alpha, 24, 2, 0xFFFFFF, 0xFFFFFF, 128), 0xFEFEFEu);
 }
 
 TEST(StretchDraw, AlphaMaskAtFullOpacityAndFullCoverageCopies) {
@@ -76,49 +89,27 @@ TEST(StretchDraw, AlphaMaskAtFullOpacityAndFullCoverageCopies) {
     auto mask = PaintedDIBX(2, 1, 8, [](int32_t, int32_t) { return 255u; });
     auto dst = MakeDIBX(2, 1, bits);
     dst->StretchDrawAlphaMask({0, 0, 2, 1}, *src, {0, 0, 2, 1}, false, false, *mask, 255);
-    EXPECT_EQ(dst->GetPixel(0, 0), 0x7FFFu) << bits;
-    EXPECT_EQ(dst->GetPixel(1, 0), 0x1234u) << bits;
+    EXPECT_EQ(Pixels(*dst), (std::vector<uint32_t>{0x7FFF, 0x1234})) << bits;
   }
 }
 
 TEST(StretchDraw, SixteenBitMaskBlendSkipsEqualPixelsOnlyBelowFullOpacity) {
-  auto white = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
-  auto half = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 128u; });
-  auto full = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 255u; });
-  auto a = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
-  a->StretchDrawAlphaMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *full, 128);
-  EXPECT_EQ(a->GetPixel(0, 0), 0xFFFFu);
+  EXPECT_EQ(StretchBlock(TStretch::AlphaMask, 16, 1, 0xFFFF, 0xFFFF, 128, 255), 0xFFFFu);
   // At opacity 255 the weight is the coverage, 128, and equal pixels blend:
   // each channel becomes (c x 255) shr 8.
-  auto b = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
-  b->StretchDrawAlphaMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *half, 255);
-  EXPECT_EQ(b->GetPixel(0, 0), 0xF7DEu);
+  EXPECT_EQ(StretchBlock(TStretch::AlphaMask, 16, 1, 0xFFFF, 0xFFFF, 255, 128), 0xF7DEu);
 }
 
 // Blends worked out by hand from the channel formulas.
 TEST(StretchDraw, BlendAndAddVectors) {
-  auto red = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xF800u; });
-  auto dst = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0x001Fu; });
-  dst->StretchDrawAlpha({0, 0, 1, 1}, *red, {0, 0, 1, 1}, false, false, false, 128);
   // red (0xF800 x 128) shr 8 = 0x7C00 -> 0x7800; blue (31 x 127) shr 8 = 15.
-  EXPECT_EQ(dst->GetPixel(0, 0), 0x780Fu);
-
-  auto white = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0xFFFFu; });
-  auto black = MakeDIBX(1, 1, 16);
-  black->StretchDrawAdd({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, false, 128);
-  EXPECT_EQ(black->GetPixel(0, 0), 0x7BEFu);
-
+  EXPECT_EQ(StretchBlock(TStretch::Alpha, 16, 1, 0xF800, 0x001F, 128), 0x780Fu);
+  EXPECT_EQ(StretchBlock(TStretch::Add, 16, 1, 0xFFFF, 0, 128), 0x7BEFu);
   // Coverage 255 under opacity 128: the 32-bit weight is the opacity, the
-  // 16-bit one (255 x 128) shr 8 = 127.
-  auto mask = PaintedDIBX(1, 1, 8, [](int32_t, int32_t) { return 255u; });
-  auto w32 = PaintedDIBX(1, 1, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
-  auto d32 = MakeDIBX(1, 1, 32);
-  d32->StretchDrawAddMask({0, 0, 1, 1}, *w32, {0, 0, 1, 1}, false, false, *mask, 128);
-  EXPECT_EQ(d32->GetPixel(0, 0), 0x7F7F7Fu);
-  auto d16 = MakeDIBX(1, 1, 16);
-  d16->StretchDrawAddMask({0, 0, 1, 1}, *white, {0, 0, 1, 1}, false, false, *mask, 128);
-  // red (0xF800 x 127) shr 8 = 0x7B08 -> 0x7800; green 0x7E0 x 127 shr 8 = 0x3E8 -> 0x3E0; blue 15.
-  EXPECT_EQ(d16->GetPixel(0, 0), 0x7BEFu);
+  // 16-bit one (255 x 128) shr 8 = 127: red (0xF800 x 127) shr 8 = 0x7B08 ->
+  // 0x7800; green 0x7E0 x 127 shr 8 = 0x3E8 -> 0x3E0; blue 15.
+  EXPECT_EQ(StretchBlock(TStretch::AddMask, 32, 1, 0xFFFFFF, 0, 128), 0x7F7F7Fu);
+  EXPECT_EQ(StretchBlock(TStretch::AddMask, 16, 1, 0xFFFF, 0, 128), 0x7BEFu);
 }
 
 TEST(StretchDraw, EmptySourceOrDestinationDrawsNothing) {
@@ -128,7 +119,7 @@ TEST(StretchDraw, EmptySourceOrDestinationDrawsNothing) {
   dst->StretchDrawAlpha({0, 0, 4, 4}, *src, {2, 2, 1, 1}, false, false, false, 255);
   dst->StretchDrawAlpha({3, 0, 3, 4}, *src, {0, 0, 3, 3}, false, false, false, 255);
   dst->StretchDrawAlpha({0, 4, 4, 0}, *src, {0, 0, 3, 3}, false, false, false, 255);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(*dst), std::vector<uint32_t>(16, 0));
 }
 
 TEST(StretchDraw, SourceRectangleOutsideTheSourceIsNotRead) {
@@ -165,13 +156,8 @@ TEST(StretchDraw, ClippedDrawEqualsUnclippedDrawCropped) {
   for (int iter = 0; iter < 1500; ++iter) {
     const int32_t bits = depths[iter % 5];
     const int32_t w = Any(rng, 1, 20), h = Any(rng, 1, 14), sw = Any(rng, 1, 9), sh = Any(rng, 1, 9);
-    auto dst = MakeDIBX(w, h, bits);
-    auto src = MakeDIBX(sw, sh, bits);
-    auto mask = MakeDIBX(sw, sh, 8);
-    test::Randomise(*dst, rng, test::DepthMask(bits));
-    test::Randomise(*src, rng, test::DepthMask(bits));
-    test::Randomise(*mask, rng, 0xFF);
-    src->TransparentColor = static_cast<int32_t>(src->GetPixel(0, 0));
+    auto dst = test::RandomDIBX(rng, w, h, bits);
+    auto [src, mask] = test::RandomSourceAndMask(rng, sw, sh, bits);
     const int32_t l = Any(rng, -8, w), t = Any(rng, -8, h);
     const TRect dest{l, t, l + Any(rng, 0, 24), t + Any(rng, 0, 18)};
     const int32_t sl = Any(rng, 0, sw - 1), st = Any(rng, 0, sh - 1);

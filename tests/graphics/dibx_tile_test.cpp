@@ -8,19 +8,13 @@ namespace orba {
 namespace {
 
 using test::Any;
+using test::kUntouched;
 using test::MakeDIBX;
+using test::Number;
+using test::Numbered;
 using test::PaintedDIBX;
 using test::Pixels;
-
-constexpr uint32_t kUntouched = 0xABCDu;
-
-std::unique_ptr<TDIBX> Sentinel(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t, int32_t) { return kUntouched; });
-}
-std::unique_ptr<TDIBX> Numbered(int32_t w, int32_t h, int32_t bits) {
-  return PaintedDIBX(w, h, bits, [](int32_t x, int32_t y) { return uint32_t(1 + x + 16 * y); });
-}
-uint32_t Number(int32_t x, int32_t y) { return uint32_t(1 + x + 16 * y); }
+using test::Sentinel;
 
 TEST(DrawTile, EightPixelTilesOverTwentyAreEightEightAndFour) {
   auto src = Numbered(8, 8, 32);
@@ -35,10 +29,7 @@ TEST(DrawTile, GapTwoStartsTilesAtZeroTenAndTwenty) {
   auto src = Numbered(8, 8, 16);
   auto dst = Sentinel(24, 8, 16);
   dst->DrawTile({0, 0, 24, 8}, 2, 0, *src, {0, 0, 8, 8}, false, 0, 0);
-  for (int32_t x = 0; x < 24; ++x) {
-    const int32_t in = x % 10;
-    EXPECT_EQ(dst->GetPixel(x, 3), in < 8 ? Number(in, 3) : kUntouched) << x;
-  }
+  for (int32_t x = 0; x < 24; ++x) EXPECT_EQ(dst->GetPixel(x, 3), x % 10 < 8 ? Number(x % 10, 3) : kUntouched) << x;
 }
 
 TEST(DrawTile, OffsetsStartInsideTheSource) {
@@ -109,10 +100,10 @@ TEST(StretchDrawTile, Alpha300AddsWithWeight44) {
   auto white = PaintedDIBX(2, 2, 32, [](int32_t, int32_t) { return 0xFFFFFFu; });
   auto dst = MakeDIBX(4, 4, 32);
   dst->StretchDrawTile({0, 0, 4, 4}, 2, 2, 256, 256, *white, {0, 0, 2, 2}, false, false, false, 300, 0, 0);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0x2B2B2Bu);  // (255 x 44) shr 8 = 43
+  EXPECT_EQ(Pixels(*dst), std::vector<uint32_t>(16, 0x2B2B2B));  // (255 x 44) shr 8 = 43
   auto none = MakeDIBX(4, 4, 32);
   none->StretchDrawTile({0, 0, 4, 4}, 2, 2, 256, 256, *white, {0, 0, 2, 2}, false, false, false, 256, 0, 0);
-  for (uint32_t v : Pixels(*none)) ASSERT_EQ(v, 0u);
+  EXPECT_EQ(Pixels(*none), std::vector<uint32_t>(16, 0));
 }
 
 TEST(StretchDrawTile, PhaseShiftsTheGrid) {
@@ -142,21 +133,18 @@ TEST(TilesAndPatterns, NegativeGapsEmptySourcesAndZeroZoomsReturnAtOnce) {
   auto empty = MakeDIBX(0, 0, 32);
   dst->PatternFill({0, 0, 8, 8}, *empty, 0, 0, false, false);
   dst->PatternFillZoom({0, 0, 8, 8}, 256, 256, *empty, 0, 0, false, false, false, 255);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, kUntouched);
+  EXPECT_EQ(Pixels(*dst), std::vector<uint32_t>(64, kUntouched));
 }
 
 TEST(TilesAndPatterns, LoopsOverHugeRectanglesEnd) {
   auto one = PaintedDIBX(1, 1, 16, [](int32_t, int32_t) { return 0x1234u; });
   const TRect huge{INT_MIN + 1, INT_MIN + 1, INT_MAX - 1, INT_MAX - 1};
-  auto dst = MakeDIBX(16, 16, 16);
+  const std::vector<uint32_t> filled(16 * 16, 0x1234);
+  auto dst = MakeDIBX(16, 16, 16), zoomed = MakeDIBX(16, 16, 16), pattern = MakeDIBX(16, 16, 16);
   dst->DrawTile(huge, 0, 0, *one, {0, 0, 1, 1}, false, 7, 7);
-  for (uint32_t v : Pixels(*dst)) ASSERT_EQ(v, 0x1234u);
-  auto zoomed = MakeDIBX(16, 16, 16);
   zoomed->StretchDrawTile(huge, 1, 1, 1, 1, *one, {0, 0, 1, 1}, false, false, false, 255, INT_MIN, INT_MAX);
-  for (uint32_t v : Pixels(*zoomed)) ASSERT_EQ(v, 0x1234u);
-  auto pattern = MakeDIBX(16, 16, 16);
   pattern->PatternFillZoom(huge, 1, 1, *one, INT_MIN, INT_MAX, false, true, true, 255);
-  for (uint32_t v : Pixels(*pattern)) ASSERT_EQ(v, 0x1234u);
+  for (auto* d : {&dst, &zoomed, &pattern}) EXPECT_EQ(Pixels(**d), filled);
 }
 
 TEST(PatternFill, FlipHWithOffsetZeroStartsAtTheLastColumnAndRunsLeft) {
@@ -182,20 +170,16 @@ TEST(PatternFrameRect, FourBandsEachAnchoredToItsBand) {
   dst->PatternFrameRect({0, 0, 7, 6}, 2, *pat, 0, 0);
   // The right band starts at column 5 with pattern column 0; the bottom band
   // at row 4 with pattern row 0; the middle is untouched.
-  EXPECT_EQ(dst->GetPixel(5, 2), 1u);
-  EXPECT_EQ(dst->GetPixel(6, 3), 4u);
-  EXPECT_EQ(dst->GetPixel(2, 4), 1u);
-  EXPECT_EQ(dst->GetPixel(3, 5), 4u);
-  EXPECT_EQ(dst->GetPixel(3, 2), 0u);
-  EXPECT_EQ(dst->GetPixel(4, 3), 0u);
+  EXPECT_EQ((std::vector<uint32_t>{dst->GetPixel(5, 2), dst->GetPixel(6, 3), dst->GetPixel(2, 4), dst->GetPixel(3, 5),
+                                   dst->GetPixel(3, 2), dst->GetPixel(4, 3)}),
+            (std::vector<uint32_t>{1, 4, 1, 4, 0, 0}));
 }
 
 TEST(PatternFillZoom, Zoom256AtFullOpacityEqualsPatternFill) {
   std::mt19937 rng(404);
   for (int iter = 0; iter < 300; ++iter) {
     const int32_t bits = iter % 2 ? 16 : 32;
-    auto pat = MakeDIBX(Any(rng, 1, 6), Any(rng, 1, 6), bits);
-    test::Randomise(*pat, rng, test::DepthMask(bits));
+    auto pat = test::RandomDIBX(rng, Any(rng, 1, 6), Any(rng, 1, 6), bits);
     const TRect r{Any(rng, -3, 5), Any(rng, -3, 5), Any(rng, 0, 12), Any(rng, 0, 12)};
     const int32_t ox = Any(rng, -20, 20), oy = Any(rng, -20, 20);
     const bool fh = rng() & 1, fv = rng() & 1;
@@ -233,13 +217,9 @@ TEST(PatternFill, ClippedFillsEqualUnclippedFillsCropped) {
   for (int iter = 0; iter < 900; ++iter) {
     const int32_t bits = iter % 3 == 0 ? 24 : iter % 3 == 1 ? 15 : 32;
     const int32_t w = Any(rng, 1, 14), h = Any(rng, 1, 12);
-    auto dst = MakeDIBX(w, h, bits);
-    test::Randomise(*dst, rng, test::DepthMask(bits));
-    auto pat = MakeDIBX(Any(rng, 1, 5), Any(rng, 1, 5), bits);
-    test::Randomise(*pat, rng, test::DepthMask(bits));
-    pat->TransparentColor = static_cast<int32_t>(pat->GetPixel(0, 0));
-    auto mask = MakeDIBX(pat->Width(), pat->Height(), 8);
-    test::Randomise(*mask, rng, 0xFF);
+    auto dst = test::RandomDIBX(rng, w, h, bits);
+    const int32_t pw = Any(rng, 1, 5), ph = Any(rng, 1, 5);
+    auto [pat, mask] = test::RandomSourceAndMask(rng, pw, ph, bits);
     const TRect r{Any(rng, -5, w), Any(rng, -5, h), Any(rng, 0, w + 5), Any(rng, 0, h + 5)};
     const int32_t zx = Any(rng, 30, 700), zy = Any(rng, 30, 700), ox = Any(rng, -40, 40), oy = Any(rng, -40, 40);
     const int32_t alpha = Any(rng, 1, 511);

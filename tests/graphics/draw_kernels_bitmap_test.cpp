@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "graphics/draw_kernels_test_util.h"
+#include "graphics/picture_fixtures.h"
+
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace orba {
 namespace {
@@ -10,6 +15,8 @@ namespace {
 using test::TTestPicture;
 
 TRect Bounds(const TTestPicture& p) { return {0, 0, p.View.Width, p.View.Height}; }
+
+std::vector<uint32_t> Row(const TTestPicture& p, int32_t y = 0) { return test::RowOf(p, y); }
 
 TEST(BitmapDraw, DrawAlphaOpacityZeroChangesNothing) {
   for (int32_t bits : {8, 16, 24, 32}) {
@@ -67,8 +74,7 @@ TEST(BitmapDraw, Opacity128WhiteOverBlackDividesBy255At24AndShiftsAt32) {
   s32.Set(0, 0, 0xFFFFFF);
   BitmapDrawAlpha(d24.View, 0, 0, 128, -1, Bounds(s24), s24.View);
   BitmapDrawAlpha(d32.View, 0, 0, 128, -1, Bounds(s32), s32.View);
-  EXPECT_EQ(d24.Get(0, 0), 0x808080u);
-  EXPECT_EQ(d32.Get(0, 0), 0x7F7F7Fu);
+  EXPECT_EQ((std::pair{d24.Get(0, 0), d32.Get(0, 0)}), (std::pair{0x808080u, 0x7F7F7Fu}));
 }
 
 TEST(BitmapDraw, AlphaPlaneBelow128At8BitsLeavesPixel) {
@@ -77,8 +83,7 @@ TEST(BitmapDraw, AlphaPlaneBelow128At8BitsLeavesPixel) {
   a.Set(0, 0, 127);
   a.Set(1, 0, 128);
   BitmapDrawAlphaMask(d.View, 0, 0, 255, Bounds(s), s.View, a.View);
-  EXPECT_EQ(d.Get(0, 0), 0u);
-  EXPECT_EQ(d.Get(1, 0), 9u);
+  EXPECT_EQ(Row(d), (std::vector<uint32_t>{0, 9}));
 }
 
 TEST(BitmapDraw, AlphaPlaneWithoutPlaneIsUnkeyedOpacityBlend) {
@@ -90,15 +95,9 @@ TEST(BitmapDraw, AlphaPlaneWithoutPlaneIsUnkeyedOpacityBlend) {
 
 TEST(BitmapDraw, SourceRectLeftOfSourceMovesDestinationRight) {
   TTestPicture d(6, 1, 8), s(3, 1, 8);
-  s.Set(0, 0, 1);
-  s.Set(1, 0, 2);
-  s.Set(2, 0, 3);
+  for (int32_t x = 0; x < 3; ++x) s.Set(x, 0, static_cast<uint32_t>(x + 1));
   BitmapCopyArea(d.View, 0, 0, TRect{-2, 0, 3, 1}, s.View);
-  EXPECT_EQ(d.Get(0, 0), 0u);
-  EXPECT_EQ(d.Get(1, 0), 0u);
-  EXPECT_EQ(d.Get(2, 0), 1u);
-  EXPECT_EQ(d.Get(4, 0), 3u);
-  EXPECT_EQ(d.Get(5, 0), 0u);
+  EXPECT_EQ(Row(d), (std::vector<uint32_t>{0, 0, 1, 2, 3, 0}));
 }
 
 TEST(BitmapDraw, FillRectBeyondSurfaceFillsInside) {
@@ -109,19 +108,14 @@ TEST(BitmapDraw, FillRectBeyondSurfaceFillsInside) {
 }
 
 TEST(BitmapDraw, FillRectDepths) {
-  struct {
-    int32_t bits;
-    uint32_t pixel, stored;
-  } cases[] = {{1, 3, 1}, {4, 0x1F, 0xF}, {8, 0x1AB, 0xAB}, {15, 0xFFFF, 0x7FFF},
-               {16, 0xFFFF, 0xFFFF}, {24, 0x123456, 0x123456}, {32, 0x89ABCDEF, 0x89ABCDEF}};
-  for (auto c : cases) {
-    TTestPicture d(11, 2, c.bits);
-    BitmapFillRect(d.View, TRect{1, 0, 10, 1}, c.pixel);
-    EXPECT_EQ(d.Get(0, 0), 0u) << c.bits;
-    EXPECT_EQ(d.Get(1, 0), c.stored) << c.bits;
-    EXPECT_EQ(d.Get(9, 0), c.stored) << c.bits;
-    EXPECT_EQ(d.Get(10, 0), 0u) << c.bits;
-    EXPECT_EQ(d.Get(5, 1), 0u) << c.bits;
+  for (auto [bits, pixel, stored] : {std::tuple{1, 3u, 1u}, {4, 0x1Fu, 0xFu}, {8, 0x1ABu, 0xABu}, {15, 0xFFFFu, 0x7FFFu},
+                                     {16, 0xFFFFu, 0xFFFFu}, {24, 0x123456u, 0x123456u}, {32, 0x89ABCDEFu, 0x89ABCDEFu}}) {
+    TTestPicture d(11, 2, bits);
+    BitmapFillRect(d.View, TRect{1, 0, 10, 1}, pixel);
+    std::vector<uint32_t> row(11, stored);
+    row.front() = row.back() = 0;
+    EXPECT_EQ(Row(d, 0), row) << bits;
+    EXPECT_EQ(Row(d, 1), std::vector<uint32_t>(11, 0)) << bits;
   }
 }
 

@@ -28,6 +28,8 @@ struct TTestPicture {
   }
 
   uint32_t Get(int32_t x, int32_t y) const { return ViewGetPixel(View, x, y); }
+  uint32_t GetPixel(int32_t x, int32_t y) const { return Get(x, y); }
+  int32_t Width() const { return View.Width; }
   void Set(int32_t x, int32_t y, uint32_t v) { ViewSetPixel(View, x, y, v); }
   void Fill(uint32_t v) {
     for (int32_t y = 0; y < View.Height; ++y)

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cmath>
 #include <string>
 
+#include "graphics/picture_fixtures.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -56,6 +58,21 @@ std::vector<uint8_t> PnmRaster(const std::vector<uint8_t>& pnm, int32_t& w, int3
   return std::vector<uint8_t>(pnm.begin() + static_cast<std::ptrdiff_t>(pos), pnm.end());
 }
 
+// The smooth picture above as a TJpegImage.
+TJpegImage Picture(int32_t w, int32_t h, int32_t components) {
+  TJpegImage image{w, h, components, {}};
+  MakePnm(w, h, components, image.Pixels);
+  return image;
+}
+
+// djpeg's decode of JPEG (written to DIR/x.jpg when given) as a raster.
+std::vector<uint8_t> DjpegRaster(const TempDir& dir, const std::vector<uint8_t>* jpeg = nullptr) {
+  if (jpeg != nullptr) WriteFileBytes(dir / "x.jpg", *jpeg);
+  EXPECT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "x.jpg"}).exit_code, 0);
+  int32_t w = 0, h = 0;
+  return PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
+}
+
 struct ReferenceCase {
   const char* name;
   int32_t components;
@@ -74,14 +91,9 @@ TEST_P(JpegAgainstDjpeg, DecodesEqualToDjpeg) {
   cjpeg.insert(cjpeg.end(), c.cjpeg_options.begin(), c.cjpeg_options.end());
   cjpeg.insert(cjpeg.end(), {"-outfile", dir / "x.jpg", dir / "in.pnm"});
   ASSERT_EQ(RunCommand(cjpeg).exit_code, 0);
-  ASSERT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "x.jpg"}).exit_code, 0);
-  int32_t w = 0, h = 0;
-  std::vector<uint8_t> reference = PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
-  std::vector<uint8_t> jpeg = ReadFileBytes(dir / "x.jpg");
-  TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
-  EXPECT_EQ(image.Width, w);
-  EXPECT_EQ(image.Height, h);
-  EXPECT_EQ(image.Components, c.components);
+  const std::vector<uint8_t> reference = DjpegRaster(dir), jpeg = ReadFileBytes(dir / "x.jpg");
+  const TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
+  EXPECT_EQ((std::array{image.Width, image.Height, image.Components}), (std::array{77, 45, c.components}));
   EXPECT_EQ(image.Pixels, reference);
 }
 
@@ -98,18 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Jpeg, EncodedPictureDecodesAlikeAndCloseToTheOriginal) {
   for (int32_t components : {3, 1}) {
     TempDir dir;
-    TJpegImage image;
-    image.Width = 64;
-    image.Height = 40;
-    image.Components = components;
-    MakePnm(image.Width, image.Height, components, image.Pixels);
-    std::vector<uint8_t> jpeg = EncodeJpeg(image, 90);
-    WriteFileBytes(dir / "ours.jpg", jpeg);
-    ASSERT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "ours.jpg"}).exit_code, 0);
-    int32_t w = 0, h = 0;
-    std::vector<uint8_t> reference = PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
-    TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
-    EXPECT_EQ(back.Pixels, reference);
+    const TJpegImage image = Picture(64, 40, components);
+    const std::vector<uint8_t> jpeg = EncodeJpeg(image, 90);
+    const TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
+    EXPECT_EQ(back.Pixels, DjpegRaster(dir, &jpeg));
     ASSERT_EQ(back.Pixels.size(), image.Pixels.size());
     double error = 0;
     for (size_t i = 0; i < back.Pixels.size(); ++i) {
@@ -122,23 +126,16 @@ TEST(Jpeg, EncodedPictureDecodesAlikeAndCloseToTheOriginal) {
 }
 
 TEST(Jpeg, BadInputRaisesClearError) {
-  TJpegImage image;
-  image.Width = 16;
-  image.Height = 16;
-  image.Components = 3;
-  MakePnm(16, 16, 3, image.Pixels);
+  const TJpegImage image = Picture(16, 16, 3);
   std::vector<uint8_t> good = EncodeJpeg(image, 75);
   std::vector<uint8_t> not_jpeg = {'B', 'M', 0, 0, 0, 0};
   std::vector<uint8_t> header_only(good.begin(), good.begin() + 20);
   EXPECT_THROW(DecodeJpeg(nullptr, 0), EJpegError);
   EXPECT_THROW(DecodeJpeg(not_jpeg.data(), not_jpeg.size()), EJpegError);
   EXPECT_THROW(DecodeJpeg(header_only.data(), header_only.size()), EJpegError);
-  try {
-    DecodeJpeg(not_jpeg.data(), not_jpeg.size());
-  } catch (const EJpegError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("JPEG: ", 0), 0u);
-    EXPECT_GT(std::string(e.what()).size(), 6u);
-  }
+  const std::string message = test::ErrorOf<EJpegError>([&] { DecodeJpeg(not_jpeg.data(), not_jpeg.size()); });
+  EXPECT_EQ(message.rfind("JPEG: ", 0), 0u);
+  EXPECT_GT(message.size(), 6u);
   TJpegImage wrong = image;
   wrong.Pixels.pop_back();
   EXPECT_THROW(EncodeJpeg(wrong, 75), EJpegError);
@@ -150,14 +147,9 @@ TEST(Jpeg, BadInputRaisesClearError) {
 // A stream cut short in its data still gives the whole picture size (the
 // part not read is filled), as viewers show it.
 TEST(Jpeg, TruncatedDataStillDecodes) {
-  TJpegImage image;
-  image.Width = 48;
-  image.Height = 48;
-  image.Components = 3;
-  MakePnm(48, 48, 3, image.Pixels);
-  std::vector<uint8_t> jpeg = EncodeJpeg(image, 75);
+  std::vector<uint8_t> jpeg = EncodeJpeg(Picture(48, 48, 3), 75);
   jpeg.resize(jpeg.size() * 2 / 3);
-  TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
+  const TJpegImage back = DecodeJpeg(jpeg.data(), jpeg.size());
   EXPECT_EQ(back.Width, 48);
   EXPECT_EQ(back.Pixels.size(), 48u * 48u * 3u);
 }
@@ -202,12 +194,7 @@ bool DecodeInChild(const std::vector<uint8_t>& jpeg, long& peak_kib) {
 // A picture of a few hundred bytes whose header claims 16384 x 8192 pixels
 // (sequential and progressive) is refused before its size is allocated.
 TEST(Jpeg, HugeSizeFromTinyDataIsRefusedWithoutAllocating) {
-  TJpegImage image;
-  image.Width = 16;
-  image.Height = 16;
-  image.Components = 3;
-  MakePnm(16, 16, 3, image.Pixels);
-  std::vector<uint8_t> sequential = EncodeJpeg(image, 75);
+  std::vector<uint8_t> sequential = EncodeJpeg(Picture(16, 16, 3), 75);
   TempDir dir;
   std::vector<uint8_t> pixels;
   WriteFileBytes(dir / "in.pnm", MakePnm(16, 16, 3, pixels));
@@ -236,11 +223,8 @@ TEST(Jpeg, FlatPictureOfLittleDataStillDecodes) {
     ASSERT_EQ(RunCommand({"cjpeg", mode, "-optimize", "-quality", "10", "-outfile", dir / "x.jpg", dir / "in.pnm"})
                   .exit_code,
               0);
-    ASSERT_EQ(RunCommand({"djpeg", "-pnm", "-outfile", dir / "ref.pnm", dir / "x.jpg"}).exit_code, 0);
-    int32_t w = 0, h = 0;
-    std::vector<uint8_t> reference = PnmRaster(ReadFileBytes(dir / "ref.pnm"), w, h);
-    std::vector<uint8_t> jpeg = ReadFileBytes(dir / "x.jpg");
-    TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
+    const std::vector<uint8_t> reference = DjpegRaster(dir), jpeg = ReadFileBytes(dir / "x.jpg");
+    const TJpegImage image = DecodeJpeg(jpeg.data(), jpeg.size());
     EXPECT_EQ(image.Width, 2048) << mode;
     EXPECT_EQ(image.Pixels, reference) << mode << " " << jpeg.size() << " bytes";
   }

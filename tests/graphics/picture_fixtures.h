@@ -32,6 +32,31 @@ std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t color, 
 std::vector<uint8_t> Idat(const std::vector<uint8_t>& filtered_rows);
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more);
 
+// Row y of any surface or bitmap, as pixel values.
+template <class TSurface>
+std::vector<uint32_t> RowOf(TSurface& s, int32_t y) {
+  std::vector<uint32_t> out;
+  for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
+  return out;
+}
+
+// Sets row y from x = 0 on to the given pixel values.
+template <class TSurface>
+void SetRow(TSurface& s, int32_t y, const std::vector<uint32_t>& pixels) {
+  for (size_t x = 0; x < pixels.size(); ++x) s.SetPixel(static_cast<int32_t>(x), y, pixels[x]);
+}
+
+// The message of the E that `f` raises, or "no error".
+template <class E, class F>
+std::string ErrorOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
 // Peak resident memory of this process in KiB.
 long PeakRssKiB();
 

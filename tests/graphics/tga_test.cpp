@@ -2,19 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <utility>
 #include <fstream>
 #include <random>
 #include <sstream>
 
 #include "core/errors.h"
 #include "graphics/icon_file.h"
+#include "graphics/picture_fixtures.h"
 #include "support/test_support.h"
 
 namespace orba {
 namespace {
 
 using test::FromHex;
+using TRow = std::vector<uint32_t>;
 
 int64_t Read(TDIBSurface& s, const std::vector<uint8_t>& bytes, TTgaInfo* info_out = nullptr,
              bool split_alpha = false) {
@@ -49,11 +53,8 @@ std::string Footer(uint32_t ext) {
 
 std::vector<uint8_t> ExtensionArea(uint8_t r, uint8_t g, uint8_t b) {
   std::vector<uint8_t> area(495, 0);
-  area[0] = 0xEF;
-  area[1] = 0x01;
-  area[471] = r;
-  area[472] = g;
-  area[473] = b;
+  area[0] = 0xEF, area[1] = 0x01;  // the area's size, 495
+  area[471] = r, area[472] = g, area[473] = b;
   return area;
 }
 
@@ -66,17 +67,15 @@ TEST(TgaRead, BottomUp24LoadsItsFirstFileRowAtTheBottom) {
   TDIBSurface s;
   Read(s, FromHex(Head(2, 1, 2, 24, 0) + "01 02 03  04 05 06"));
   ASSERT_EQ(s.GetBitCount(), 24);
-  EXPECT_EQ(s.GetPixel(0, 1), 0x030201u);
-  EXPECT_EQ(s.GetPixel(0, 0), 0x060504u);
+  EXPECT_EQ((TRow{s.GetPixel(0, 0), s.GetPixel(0, 1)}), (TRow{0x060504, 0x030201}));
 }
 
 TEST(TgaRead, RightToLeftTopDownIsMirroredNotFlipped) {
   TDIBSurface s;
   Read(s, FromHex(Head(3, 2, 2, 8, 0x30) + "01 02 03 04"));
   ASSERT_EQ(s.GetBitCount(), 8);
-  EXPECT_EQ(s.GetPixel(0, 0), 2u);
-  EXPECT_EQ(s.GetPixel(1, 0), 1u);
-  EXPECT_EQ(s.GetPixel(0, 1), 4u);
+  EXPECT_EQ(test::RowOf(s, 0), (TRow{2, 1}));
+  EXPECT_EQ(test::RowOf(s, 1), (TRow{4, 3}));
   EXPECT_EQ(s.ImageTable()[200], MakeQuad(200, 200, 200));  // grey images get a grey ramp
 }
 
@@ -88,18 +87,15 @@ TEST(TgaRead, SixteenBitsLoadAs565WithTheGreenLowBitOnlyWhenUncompressed) {
   EXPECT_FALSE(info.RunLength);
   Read(rle, FromHex(Head(10, 1, 1, 16, 0x20) + "80 20 00"), &info);
   EXPECT_TRUE(info.RunLength);
-  ASSERT_EQ(raw.GetBitCount(), 16);
-  ASSERT_EQ(rle.GetBitCount(), 16);
-  EXPECT_EQ((raw.GetPixel(0, 0) >> 5) & 63, 3u);
-  EXPECT_EQ((rle.GetPixel(0, 0) >> 5) & 63, 2u);
+  ASSERT_EQ((std::pair{raw.GetBitCount(), rle.GetBitCount()}), (std::pair{16, 16}));
+  EXPECT_EQ((TRow{(raw.GetPixel(0, 0) >> 5) & 63, (rle.GetPixel(0, 0) >> 5) & 63}), (TRow{3, 2}));
 }
 
 TEST(TgaRead, FifteenBitsLoadAs555AndDropTheAttributeBit) {
   TDIBSurface s;
   Read(s, FromHex(Head(2, 2, 1, 15, 0x20) + "ff ff 21 04"));
   ASSERT_EQ(s.GetBitCount(), 15);
-  EXPECT_EQ(s.GetPixel(0, 0), 0x7FFFu);
-  EXPECT_EQ(s.GetPixel(1, 0), 0x0421u);
+  EXPECT_EQ(test::RowOf(s, 0), (TRow{0x7FFF, 0x0421}));
 }
 
 TEST(TgaRead, ColourMapLongerThan256EntriesKeepsThePixelsInPlace) {
@@ -137,8 +133,7 @@ TEST(TgaRead, SplitAlphaKeepsTheFourthByteAsOpacity) {
   EXPECT_TRUE(info.AlphaSplit);
   ASSERT_EQ(s.GetBitCount(), 24);
   ASSERT_NE(s.Alpha(), nullptr);
-  EXPECT_EQ(s.Alpha()->GetPixel(0, 0), 255u);
-  EXPECT_EQ(s.Alpha()->GetPixel(1, 0), 0u);
+  EXPECT_EQ(test::RowOf(*s.Alpha(), 0), (TRow{255, 0}));
   EXPECT_EQ(s.GetPixel(1, 0), 0x060504u);
 }
 
@@ -209,9 +204,7 @@ TEST(TgaWrite, HeaderAndFooterFollowTheFormat) {
             "00 00 02 00 00 00 00 00 00 00 00 00 02 00 01 00 10 20 ff 7f 00 00");
   // Extension area right after the pixels, key channels of 5-6-5 blue 31.
   ASSERT_EQ(file.size(), 22u + 495 + 26);
-  EXPECT_EQ(file[22], 0xEF);
-  EXPECT_EQ(file[22 + 473], 31);
-  EXPECT_EQ(file[22 + 495], 22);
+  EXPECT_EQ((std::array<int, 3>{file[22], file[22 + 473], file[22 + 495]}), (std::array<int, 3>{0xEF, 31, 22}));
   EXPECT_EQ(std::string(file.end() - 18, file.end() - 1), "TRUEVISION-XFILE.");
   TDIBSurface back;
   EXPECT_EQ(Read(back, file), 0x001F);
@@ -222,8 +215,7 @@ TEST(TgaWrite, WrittenFilesReadBackInPillowAndOurReader) {
   test::TempDir dir;
   struct Case {
     int32_t bits;
-    bool rle;
-    bool alpha;
+    bool rle, alpha;
   };
   const Case cases[] = {{1, false, false}, {4, true, false}, {8, false, false}, {8, true, false},
                         {16, false, false}, {16, true, false}, {24, false, false}, {24, true, false},
@@ -254,23 +246,19 @@ TEST(TgaWrite, WrittenFilesReadBackInPillowAndOurReader) {
     const std::vector<uint8_t> ref = test::ReadFileBytes(dir / "w.rgba");
     const TRgbaPicture ours = SurfaceToRgba(s, -1);
     ASSERT_EQ(ref.size(), 8 + ours.Pixels.size()) << c.bits;
-    for (size_t i = 0; i < ours.Pixels.size(); ++i) {
-      // 5-6-5 is written as 5-5-5: green agrees in its five high bits.
-      const int shift = c.bits == 16 ? 3 : 0;
+    // 5-6-5 is written as 5-5-5: green agrees in its five high bits.
+    for (size_t i = 0, shift = c.bits == 16 ? 3 : 0; i < ours.Pixels.size(); ++i)
       ASSERT_EQ(ref[8 + i] >> shift, ours.Pixels[i] >> shift) << c.bits << " byte " << i;
-    }
     TDIBSurface back;
     Read(back, file, nullptr, c.alpha);
     ASSERT_EQ(back.GetBitCount(), c.bits <= 8 ? 8 : c.alpha ? 24 : c.bits);
+    // 5-6-5 loses its lowest green bit; 32 bits come back as 24.
+    const uint32_t kept = c.bits == 16 ? ~0x20u : 0xFFFFFFu;
     for (int32_t y = 0; y < 6; ++y)
-      for (int32_t x = 0; x < 11; ++x) {
-        // 5-6-5 loses its lowest green bit; 32 bits come back as 24.
-        const uint32_t kept = c.bits == 16 ? ~0x20u : 0xFFFFFFu;
-        EXPECT_EQ(back.GetPixel(x, y) & kept, s.GetPixel(x, y) & kept);
-        if (c.alpha) {
-          EXPECT_EQ(back.Alpha()->GetPixel(x, y), alpha.GetPixel(x, y));
-        }
-      }
+      for (int32_t x = 0; x < 11; ++x) EXPECT_EQ(back.GetPixel(x, y) & kept, s.GetPixel(x, y) & kept);
+    if (c.alpha) {
+      for (int32_t y = 0; y < 6; ++y) EXPECT_EQ(test::RowOf(*back.Alpha(), y), test::RowOf(alpha, y));
+    }
   }
 }
 
@@ -295,8 +283,7 @@ TEST(TgaRead, FilesOfOtherProgramsDecodeAsTheReferenceDoes) {
   }
   EXPECT_GE(files, 56);
   // The tool reads by extension alike.
-  const auto tool = test::RunOrbaTool({"img", "decode", dir / "im_rgba_rle.tga", dir / "out.pam"});
-  EXPECT_EQ(tool.exit_code, 0);
+  EXPECT_EQ(test::RunOrbaTool({"img", "decode", dir / "im_rgba_rle.tga", dir / "out.pam"}).exit_code, 0);
 }
 
 TEST(TgaFile, SurfaceLoadsAndSavesByExtension) {

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <tuple>
+#include <utility>
 
 #include "graphics/dibx_ops_test_util.h"
 
@@ -97,17 +99,11 @@ TScene RandomScene(std::mt19937& rng, int32_t w, int32_t h, int32_t bits) {
   s.rect.Bottom = s.rect.Top + Any(rng, 0, h + 4);
   const int32_t l = Any(rng, 0, sw - 1), t = Any(rng, 0, sh - 1);
   s.src_rect = {l, t, Any(rng, l + 1, sw), Any(rng, t + 1, sh)};
-  s.zx = Any(rng, 100, 600);
-  s.zy = Any(rng, 100, 600);
-  s.angle = Any(rng, 0, 255);
-  s.alpha = Any(rng, 1, 511);
-  s.ox = Any(rng, -9, 9);
-  s.oy = Any(rng, -9, 9);
-  s.gx = Any(rng, 0, 3);
-  s.gy = Any(rng, 0, 3);
-  s.cx = Any(rng, 0, sw);
-  s.cy = Any(rng, 0, sh);
-  s.thickness = Any(rng, 1, 3);
+  for (auto [field, lo, hi] : {std::tuple{&TScene::zx, 100, 600}, {&TScene::zy, 100, 600}, {&TScene::angle, 0, 255},
+                               {&TScene::alpha, 1, 511}, {&TScene::ox, -9, 9}, {&TScene::oy, -9, 9},
+                               {&TScene::gx, 0, 3}, {&TScene::gy, 0, 3}, {&TScene::cx, 0, sw}, {&TScene::cy, 0, sh},
+                               {&TScene::thickness, 1, 3}})
+    s.*field = Any(rng, lo, hi);
   s.pixel = static_cast<uint32_t>(rng()) & test::DepthMask(bits);
   s.key = rng() & 1;
   s.fh = rng() & 1;
@@ -143,10 +139,8 @@ TEST_P(WaveSurfaceZeroOffsets, DrawsWhatDirectDrawingDraws) {
     op.run(*direct, scene);
     op.run(wave, scene);
     ASSERT_EQ(Pixels(*through), Pixels(*direct)) << op.name << " iteration " << iter << " bits " << bits << " w " << w << " rect " << scene.rect.Left << "," << scene.rect.Top << "," << scene.rect.Right << "," << scene.rect.Bottom << " th " << scene.thickness << " clipped " << clipped;
-    ASSERT_EQ(through->HasClipRect(), clipped) << op.name;
-    if (clipped) {
-      ASSERT_EQ(through->GetClipRect(), clip) << op.name;
-    }
+    ASSERT_EQ(std::pair(through->HasClipRect(), through->GetClipRect()),
+              std::pair(clipped, clipped ? clip : through->GetBoundsRect())) << op.name;
   }
 }
 
@@ -164,21 +158,13 @@ TEST(DrawingOperations, ExtremeArgumentsAreSafe) {
     const int32_t bits = iter % 2 ? 16 : 32;
     auto target = MakeDIBX(9, 7, bits);
     TScene s = RandomScene(rng, 9, 7, bits);
-    s.x = pick();
-    s.y = pick();
+    for (int32_t TScene::*field : {&TScene::x, &TScene::y, &TScene::zx, &TScene::zy, &TScene::angle, &TScene::alpha,
+                                   &TScene::ox, &TScene::oy, &TScene::cx, &TScene::cy, &TScene::thickness})
+      s.*field = pick();
     s.rect = {pick(), pick(), pick(), pick()};
     if (iter % 3 == 0) s.rect = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
-    s.zx = pick();
-    s.zy = pick();
-    s.angle = pick();
-    s.alpha = pick();
-    s.ox = pick();
-    s.oy = pick();
     s.gx = pick() & 0x7FFFFFFE;
     s.gy = pick() & 0x7FFFFFFE;
-    s.cx = pick();
-    s.cy = pick();
-    s.thickness = pick();
     TDIBXWave wave;
     wave.Target = target.get();
     wave.OriginX = pick();
@@ -276,12 +262,10 @@ TEST(WaveSurface, SizeGivesOneOffsetPerRowAndTheTargetsFormat) {
   TDIBXWave wave;
   wave.SetSize(30, 120, 0);
   EXPECT_EQ(wave.Offsets.size(), 120u);
-  EXPECT_EQ(wave.BitCount(), 0);
-  EXPECT_EQ(wave.StorageBitCount(), 0);
+  EXPECT_EQ((std::pair{wave.BitCount(), wave.StorageBitCount()}), (std::pair{0, 0}));
   auto target = MakeDIBX(4, 4, 15);
   wave.Target = target.get();
-  EXPECT_EQ(wave.BitCount(), 15);
-  EXPECT_EQ(wave.StorageBitCount(), 16);
+  EXPECT_EQ((std::pair{wave.BitCount(), wave.StorageBitCount()}), (std::pair{15, 16}));
   EXPECT_EQ(wave.ColorToPixel(0x0000FF), target->ColorToPixel(0x0000FF));
   EXPECT_EQ(wave.BaseSurface(), target.get());
   EXPECT_EQ(wave.Lock(0, 0), nullptr);
@@ -294,17 +278,14 @@ TEST(WaveSurface, ClipRectanglesReachTheTarget) {
   wave.OriginX = 10;
   wave.OriginY = 10;
   wave.SetSize(10, 10, 0);
-  wave.IncludeClipRect({0, 0, 12, 12});  // limited to the bent area
-  EXPECT_EQ(wave.GetClipRect(), (TRect{10, 10, 12, 12}));
-  EXPECT_EQ(target->GetClipRect(), (TRect{10, 10, 12, 12}));
-  wave.IncludeClipRect({18, 18, 30, 30});
-  EXPECT_EQ(wave.GetClipRect(), (TRect{10, 10, 20, 20}));
-  EXPECT_EQ(target->GetClipRect(), (TRect{10, 10, 20, 20}));
-  wave.IncludeClipRect({0, 0, 5, 5});  // outside: nothing changes
-  EXPECT_EQ(wave.GetClipRect(), (TRect{10, 10, 20, 20}));
+  // Limited to the bent area; one outside changes nothing.
+  for (auto [include, clip] : {std::pair{TRect{0, 0, 12, 12}, TRect{10, 10, 12, 12}},
+                               {TRect{18, 18, 30, 30}, TRect{10, 10, 20, 20}}, {TRect{0, 0, 5, 5}, TRect{10, 10, 20, 20}}}) {
+    wave.IncludeClipRect(include);
+    EXPECT_EQ(std::pair(wave.GetClipRect(), target->GetClipRect()), std::pair(clip, clip));
+  }
   wave.ResetClipRect();
-  EXPECT_FALSE(wave.HasClipRect());
-  EXPECT_FALSE(target->HasClipRect());
+  EXPECT_EQ(std::pair(wave.HasClipRect(), target->HasClipRect()), std::pair(false, false));
   EXPECT_EQ(wave.GetClipRect(), target->GetBoundsRect());
 }
 
