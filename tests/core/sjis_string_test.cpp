@@ -19,10 +19,9 @@ using test::SjisHex;
 const std::string kKanjiAb = SjisBytes("8a bf 8e 9a 61 62");  // 漢字ab
 
 TEST(SjisString, PartExamples) {
-  EXPECT_EQ(JLength(kKanjiAb), 4);
-  EXPECT_EQ(JByteIndex(kKanjiAb, 3), 5);
-  EXPECT_EQ(JByteIndex(kKanjiAb, -4), 1);
-  EXPECT_EQ(JByteIndex(kKanjiAb, 99), 7);
+  EXPECT_EQ((std::vector<int32_t>{JLength(kKanjiAb), JByteIndex(kKanjiAb, 3), JByteIndex(kKanjiAb, -4),
+                                  JByteIndex(kKanjiAb, 99)}),
+            (std::vector<int32_t>{4, 5, 1, 7}));
   EXPECT_EQ(JCopy(kKanjiAb, 2, 2), SjisBytes("8e 9a 61"));  // 字a
   EXPECT_EQ(JCopy(kKanjiAb, 2, 0), "");
   std::string s = kKanjiAb;
@@ -42,11 +41,9 @@ TEST(SjisString, PartExamples) {
 
 TEST(SjisString, LoneLeadByteAtTheEndIsOneCharacter) {
   const std::string s = SjisBytes("61 83");
-  EXPECT_EQ(JLength(s), 2);
   EXPECT_EQ(JCopy(s, 2, 5), SjisBytes("83"));
-  EXPECT_EQ(JCharCode(s, 2), 0x83);
-  EXPECT_EQ(JCharCode(s, 3), 0);
-  EXPECT_EQ(JByteIndex(s, 9), 3);
+  EXPECT_EQ((std::vector<int32_t>{JLength(s), JCharCode(s, 2), JCharCode(s, 3), JByteIndex(s, 9)}),
+            (std::vector<int32_t>{2, 0x83, 0, 3}));
   std::string t = s;
   JDelete(t, 2, 1);
   EXPECT_EQ(t, "a");
@@ -57,12 +54,7 @@ TEST(SjisString, IsTrailByteCountsTheLeadRun) {
   const std::string s = SjisBytes("83 41 83 5c 81 81 81");
   const bool expected[] = {false, true, false, true, false, true, false};
   for (int i = 1; i <= 7; ++i) EXPECT_EQ(IsTrailByte(s, i), expected[i - 1]) << i;
-  try {
-    IsTrailByte(s, 8);
-    FAIL();
-  } catch (const EOrbaError& e) {
-    EXPECT_STREQ(e.what(), "Illegal Index");
-  }
+  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { IsTrailByte(s, 8); }), "Illegal Index");
   EXPECT_THROW(IsTrailByte(s, 0), EOrbaError);
   EXPECT_THROW(IsTrailByte("", 1), EOrbaError);
 }
