@@ -103,14 +103,6 @@ TEST_F(ShellRunnerTest, StartsUpOpensTheWindowTicksAndShutsDown) {
   EXPECT_EQ(video.Pixel(31, 23), 0x00FF00u);
 }
 
-TEST_F(ShellRunnerTest, StepsOf300MsOrMoreMakeNoTicks) {
-  Play(10, 300);
-  EXPECT_EQ(TickCount, 0);
-  EXPECT_EQ(GameClock, 0u);
-  EXPECT_EQ(client.Count("RunInterpreter"), 0);
-  EXPECT_EQ(client.calls, (std::vector<std::string>{"StartUp", "ShutDown"}));
-}
-
 TEST_F(ShellRunnerTest, AFailedStartUpOpensNoWindowAndRunsNoTick) {
   client.start_up_result = false;
   Play(10);
