@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "core/crc32.h"
 #include "core/stream_encoding.h"
 #include "core/sjis_test_helpers.h"
@@ -37,6 +39,14 @@ const char* const kFourEntries =
     " 78 01 03 00 00 00 00 01 78 01 03 00 00 00 00 01 78 01 03 00 00 00 00 01 78 01 03 00 00 00 00 01";
 
 std::string Text(const TKsMemoryStream& s) { return std::string(s.Bytes().begin(), s.Bytes().end()); }
+
+// The values as one text "a b c ", so that one comparison shows every field.
+template <class... T>
+std::string Fields(const T&... v) {
+  std::ostringstream out;
+  ((out << v << ' '), ...);
+  return out.str();
+}
 
 // The content of an entry as text.
 std::string Entry(TVrFileCollection& c, const std::string& name) {
@@ -137,13 +147,9 @@ TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
     const test::TManifestEntry& e = a.Entries[i];
     const TVrFile& f = *c.GetEntry(static_cast<int>(i));
     SCOPED_TRACE(e.DiskPath);
-    EXPECT_EQ(f.Name(), e.Name);
-    EXPECT_EQ(f.Offset, e.Offset);
-    EXPECT_EQ(f.Size, e.StoredSize);
-    EXPECT_EQ(f.Raw, e.Raw);
-    EXPECT_EQ(f.Crc, e.Crc);
-    EXPECT_EQ(f.CrcOfUnpacked, e.CrcOfUnpacked);
-    EXPECT_EQ(f.Age, e.Age);
+    // Name, offset, stored size, raw flag, CRC, CRC kind and age.
+    EXPECT_EQ(Fields(test::SjisHex(f.Name()), f.Offset, f.Size, f.Raw, f.Crc, f.CrcOfUnpacked, f.Age),
+              Fields(test::SjisHex(e.Name), e.Offset, e.StoredSize, e.Raw, e.Crc, e.CrcOfUnpacked, e.Age));
     if (c.Find(f.Name()) == &f) {
       TKsMemoryStream content;
       c.ReadEntry(content, f.Name());
