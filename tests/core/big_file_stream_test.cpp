@@ -172,7 +172,7 @@ TEST(BigFileStream, RealVolumeSizeOnASparseFile) {
 
 TEST(BigFileStream, CopiesLargerThanTheCopyBufferGoThroughWhole) {
   test::TempDir dir;
-  const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy piece
+  const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy chunk
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 13 + (i >> 20));
   {

@@ -30,7 +30,7 @@ void ExpectConsistent(const THashCollection& c) {
   for (int32_t i = 0; i < c.Count(); ++i) EXPECT_EQ(c.GetItem(i).CachedIndex(), i);
 }
 
-TEST(NameHash, PartValues) {
+TEST(NameHash, HandWorkedValues) {
   // "abc": 48 + 'a' + 'b' = 243; "Name1": 80 + 'n' + 'e' = 291 -> 35.
   EXPECT_EQ((std::vector<int>{NameHash(""), NameHash("x"), NameHash("ab"), NameHash("AB"), NameHash("abc"),
                               NameHash("Name1")}),

@@ -170,32 +170,32 @@ TEST_F(CacheFixture, DitherSettingIsSavedFromVersion101AndReloadsAlike) {
   EXPECT_TRUE(other.Dither);
 }
 
-TEST_F(CacheFixture, StatusSavePieceIsTheCachesDitheringFlag) {
+TEST_F(CacheFixture, StatusSaveSectionIsTheCachesDitheringFlag) {
   TOrbaBaseList manager;
-  TSaveSection& piece = *manager.Services.ImageCacheSection();
+  TSaveSection& section = *manager.Services.ImageCacheSection();
   // "@CGDither" reads and writes the cache's own flag.
   manager.Services.SetCGDither(true);
   EXPECT_TRUE(cache().Dither);
   EXPECT_TRUE(manager.Services.GetCGDither());
   TKsMemoryStream saved;
-  piece.SaveToStream(saved);
+  section.SaveToStream(saved);
   EXPECT_EQ(test::ToHex(saved.TakeBytes()), "01");
   // Loading stores the byte without re-decoding; the variable follows.
   TKsMemoryStream off(test::FromHex("00"));
-  piece.LoadFromStream(off, 103);
+  section.LoadFromStream(off, 103);
   EXPECT_FALSE(cache().Dither);
   EXPECT_FALSE(manager.GetCGDither());
   // Version 100 holds no byte; a stream cut short raises and changes nothing.
   cache().Dither = true;
   TKsMemoryStream empty;
-  piece.LoadFromStream(empty, 100);
+  section.LoadFromStream(empty, 100);
   EXPECT_TRUE(cache().Dither);
-  EXPECT_THROW(piece.LoadFromStream(empty, 101), EReadError);
+  EXPECT_THROW(section.LoadFromStream(empty, 101), EReadError);
   EXPECT_TRUE(cache().Dither);
-  // Without a cache the piece keeps the empty form's byte.
+  // Without a cache the section keeps the empty form's byte.
   FinalBrixCollection();
   TKsMemoryStream none;
-  piece.SaveToStream(none);
+  section.SaveToStream(none);
   EXPECT_EQ(test::ToHex(none.TakeBytes()), "00");
   InitBrixCollection();
 }
