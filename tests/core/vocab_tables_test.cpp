@@ -47,15 +47,23 @@ constexpr int kOperIds[] = {
 #undef ORBA_OPER
 };
 
-template <size_t N>
-void ExpectContiguous(const int (&ids)[N]) {
-  for (size_t i = 0; i < N; ++i) EXPECT_EQ(ids[i], static_cast<int>(i));
+// Each list of ids counts 0, 1, 2, ...
+template <typename... Lists>
+void ExpectContiguous(const Lists&... lists) {
+  auto one = [](const auto& ids) {
+    for (size_t i = 0; i < std::size(ids); ++i) EXPECT_EQ(ids[i], static_cast<int>(i));
+  };
+  (one(lists), ...);
 }
 
-template <typename Array>
-void ExpectUniqueNames(const Array& names) {
-  std::set<std::string> seen;
-  for (const char* n : names) EXPECT_TRUE(seen.insert(n).second) << n;
+// No list of names holds a name twice.
+template <typename... Lists>
+void ExpectUniqueNames(const Lists&... lists) {
+  auto one = [](const auto& names) {
+    std::set<std::string> seen;
+    for (const char* n : names) EXPECT_TRUE(seen.insert(n).second) << n;
+  };
+  (one(lists), ...);
 }
 
 TEST(VocabTables, CountsIdsAndNames) {
@@ -64,11 +72,8 @@ TEST(VocabTables, CountsIdsAndNames) {
   EXPECT_EQ((std::vector<int>{kPropCount, kFuncCount, kSysVarCount, kOpcodeCount, kCompoTypeCount, kWipeKindCount,
                               kOperatorCount, kKeyNameCount}),
             (std::vector<int>{165, 159, 51, 61, 28, 39, 21, 70}));
-  ExpectContiguous(kPropIds), ExpectContiguous(kFuncIds), ExpectContiguous(kSysVarIds);
-  ExpectContiguous(kOpcodeIds), ExpectContiguous(kCompoIds), ExpectContiguous(kWipeIds), ExpectContiguous(kOperIds);
-  ExpectUniqueNames(PropNames), ExpectUniqueNames(FuncNames), ExpectUniqueNames(SysVarNames);
-  ExpectUniqueNames(OpcodeNames), ExpectUniqueNames(CompoTypeNames), ExpectUniqueNames(WipeKindNames);
-  ExpectUniqueNames(KeyNames);
+  ExpectContiguous(kPropIds, kFuncIds, kSysVarIds, kOpcodeIds, kCompoIds, kWipeIds, kOperIds);
+  ExpectUniqueNames(PropNames, FuncNames, SysVarNames, OpcodeNames, CompoTypeNames, WipeKindNames, KeyNames);
 }
 
 TEST(VocabTables, PropertyTypesAndApplyOrder) {
