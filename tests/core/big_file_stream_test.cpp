@@ -51,16 +51,14 @@ TEST(BigFileStream, WritesSpreadOverVolumesAndReadBackAcrossBoundaries) {
   {
     TKsBigFileStream s(name, fmOpenWrite, 100);
     s.WriteBuffer(Counting(250).data(), 250);
-    EXPECT_EQ(s.VolumeCount(), 3);
-    EXPECT_EQ(s.GetSize(), 250);
+    EXPECT_EQ(std::make_pair(s.VolumeCount(), s.GetSize()), std::make_pair(3, int64_t{250}));
   }
   EXPECT_EQ(test::ReadFileBytes(dir / "x.dat"), Counting(100));
   EXPECT_EQ(test::ReadFileBytes(dir / "x.001"), Counting(100, 100));
   EXPECT_EQ(test::ReadFileBytes(dir / "x.002"), Counting(50, 200));
 
   TKsBigFileStream s(name, kReadDenyWrite, 100);
-  EXPECT_EQ(s.VolumeCount(), 3);
-  EXPECT_EQ(s.GetSize(), 250);
+  EXPECT_EQ(std::make_pair(s.VolumeCount(), s.GetSize()), std::make_pair(3, int64_t{250}));
   s.SetPosition(90);  // 10 bytes before the first boundary
   EXPECT_EQ(ReadAll(s, 20), Counting(20, 90));
   EXPECT_EQ(s.GetPosition(), 110);
@@ -76,8 +74,8 @@ TEST(BigFileStream, PositionsAreClampedToTheSize) {
   s.SetPosition(1000);
   EXPECT_EQ(s.GetPosition(), 30);
   EXPECT_EQ(ReadAll(s, 5).size(), 0u);
-  EXPECT_EQ(s.Seek(-1000, SeekOrigin::Current), 0);
-  EXPECT_EQ(s.Seek(INT64_MAX, SeekOrigin::End), 30);
+  EXPECT_EQ((std::vector<int64_t>{s.Seek(-1000, SeekOrigin::Current), s.Seek(INT64_MAX, SeekOrigin::End)}),
+            (std::vector<int64_t>{0, 30}));
 }
 
 TEST(BigFileStream, WriteModeDeletesVolumesUpToTheFirstGap) {
@@ -85,13 +83,12 @@ TEST(BigFileStream, WriteModeDeletesVolumesUpToTheFirstGap) {
   for (const char* n : {"x.dat", "x.001", "x.002", "x.004"}) test::WriteFileBytes(dir / n, {1, 2, 3});
   {
     TKsBigFileStream s(dir / "x.dat", fmOpenWrite, 100);
-    EXPECT_EQ(s.GetSize(), 0);
-    EXPECT_EQ(s.VolumeCount(), 0);
+    EXPECT_EQ(std::make_pair(s.VolumeCount(), s.GetSize()), std::make_pair(0, int64_t{0}));
   }
-  EXPECT_FALSE(fs::exists(dir / "x.dat"));
-  EXPECT_FALSE(fs::exists(dir / "x.001"));
-  EXPECT_FALSE(fs::exists(dir / "x.002"));
-  EXPECT_TRUE(fs::exists(dir / "x.004"));  // after the gap at x.003
+  // x.004 lies after the gap at x.003.
+  EXPECT_EQ((std::vector<bool>{fs::exists(dir / "x.dat"), fs::exists(dir / "x.001"), fs::exists(dir / "x.002"),
+                               fs::exists(dir / "x.004")}),
+            (std::vector<bool>{false, false, false, true}));
 }
 
 TEST(BigFileStream, AStaleVolumeBesideAShortFirstVolumeIsIgnored) {
@@ -99,8 +96,7 @@ TEST(BigFileStream, AStaleVolumeBesideAShortFirstVolumeIsIgnored) {
   test::WriteFileBytes(dir / "x.dat", Counting(60));
   test::WriteFileBytes(dir / "x.001", Counting(40, 200));
   TKsBigFileStream s(dir / "x.dat", fmOpenReadWrite, 100);
-  EXPECT_EQ(s.VolumeCount(), 1);
-  EXPECT_EQ(s.GetSize(), 60);
+  EXPECT_EQ(std::make_pair(s.VolumeCount(), s.GetSize()), std::make_pair(1, int64_t{60}));
   // Growing the file past the volume size replaces the stale volume.
   s.SetPosition(60);
   s.WriteBuffer(Counting(50, 60).data(), 50);
@@ -176,7 +172,7 @@ TEST(BigFileStream, RealVolumeSizeOnASparseFile) {
 
 TEST(BigFileStream, CopiesLargerThanTheCopyBufferGoThroughWhole) {
   test::TempDir dir;
-  const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy piece
+  const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy chunk
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 13 + (i >> 20));
   {

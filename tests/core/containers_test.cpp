@@ -29,10 +29,8 @@ TEST(ObjList, OwnsAndFreesItsObjects) {
     list.Delete(1);
     EXPECT_EQ(freed, std::vector<int>{1});
     std::unique_ptr<TTracked> kept = list.Extract(0);
-    EXPECT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.Get(0).id_, 2);
-    EXPECT_EQ(list.IndexOf(&list.Get(1)), 1);
-    EXPECT_EQ(list.IndexOf(kept.get()), -1);
+    EXPECT_EQ((std::vector<int32_t>{list.Count(), list.Get(0).id_, list.IndexOf(&list.Get(1)), list.IndexOf(kept.get())}),
+              (std::vector<int32_t>{2, 2, 1, -1}));
     EXPECT_THROW(list.Get(2), EListError);
     EXPECT_THROW(list.Move(0, 2), EListError);
     EXPECT_EQ(list.Count(), 2);  // a bad move loses nothing
@@ -73,8 +71,7 @@ TEST(ArrayString, NegativeLengthReadsAsEmpty) {
   TArrayString a;
   a.LoadFromStream(s);
   ASSERT_EQ(a.Count(), 2);
-  EXPECT_EQ(a.Get(0), "");
-  EXPECT_EQ(a.Get(1), "z");
+  EXPECT_EQ(a.Get(0) + "|" + a.Get(1), "|z");
 }
 
 class ArrayStringBadInput : public testing::TestWithParam<const char*> {};
@@ -174,7 +171,7 @@ TEST(ClipList, InsideRectangleChangesNothing) {
   c.Changed = false;
   c.AddRect({10, 10, 20, 20});
   EXPECT_FALSE(c.Changed);
-  EXPECT_EQ(c.Count(), 1);
+  EXPECT_EQ(c.Count(), 1);  // swallowed
   c.AddRect({90, 90, 130, 130});
   EXPECT_TRUE(c.Changed);
   EXPECT_EQ(c.Get(0), (TRect{0, 0, 130, 130}));

@@ -19,13 +19,10 @@ TEST(DiskPath, SplitsShiftJisPathsOnlyAtSeparators) {
   // 表 (95 5C) and ソ (83 5C) end in the byte of "\".
   EXPECT_EQ(SplitSjisPath("\x95\x5c\\\x83\x5c/a.txt"), (std::vector<std::string>{"\x95\x5c", "\x83\x5c", "a.txt"}));
   EXPECT_EQ(SplitSjisPath("\\\\a\\.\\b\\"), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(SjisExtractFilePath("dir\\\x95\x5c.txt"), "dir\\");
-  EXPECT_EQ(SjisExtractFileExt("a.b\\c"), "");
-  EXPECT_EQ(SjisExtractFileExt("x\\pic.Brx"), ".Brx");
-  EXPECT_EQ(SjisChangeFileExt("d\\game.dat", ".ext"), "d\\game.ext");
-  EXPECT_EQ(AddPathDelimiter(""), "");
-  EXPECT_EQ(AddPathDelimiter("/a/"), "/a/");
-  EXPECT_EQ(AddPathDelimiter("\x95\x5c"), "\x95\x5c\\");
+  EXPECT_EQ((std::vector<std::string>{SjisExtractFilePath("dir\\\x95\x5c.txt"), SjisExtractFileExt("a.b\\c"),
+                                      SjisExtractFileExt("x\\pic.Brx"), SjisChangeFileExt("d\\game.dat", ".ext"),
+                                      AddPathDelimiter(""), AddPathDelimiter("/a/"), AddPathDelimiter("\x95\x5c")}),
+            (std::vector<std::string>{"dir\\", "", ".Brx", "d\\game.ext", "", "/a/", "\x95\x5c\\"}));
   EXPECT_TRUE(PathStartsWith("/MEDIA/CD\\game.dat", "/media/cd/"));
   EXPECT_FALSE(PathStartsWith("/media/c", "/media/cd/"));
 }

@@ -5,6 +5,8 @@
 #include "core/sjis_case.h"
 #include "core/sjis_test_helpers.h"
 
+#include <vector>
+
 namespace orba {
 namespace {
 
@@ -28,14 +30,11 @@ void ExpectConsistent(const THashCollection& c) {
   for (int32_t i = 0; i < c.Count(); ++i) EXPECT_EQ(c.GetItem(i).CachedIndex(), i);
 }
 
-TEST(NameHash, PartValues) {
-  EXPECT_EQ(NameHash(""), 0);
-  EXPECT_EQ(NameHash("x"), 16);
-  EXPECT_EQ(NameHash("ab"), 226);
-  EXPECT_EQ(NameHash("AB"), 226);
+TEST(NameHash, HandWorkedValues) {
   // "abc": 48 + 'a' + 'b' = 243; "Name1": 80 + 'n' + 'e' = 291 -> 35.
-  EXPECT_EQ(NameHash("abc"), 243);
-  EXPECT_EQ(NameHash("Name1"), 35);
+  EXPECT_EQ((std::vector<int>{NameHash(""), NameHash("x"), NameHash("ab"), NameHash("AB"), NameHash("abc"),
+                              NameHash("Name1")}),
+            (std::vector<int>{0, 16, 226, 226, 243, 35}));
   // Full-width Ａ (82 60) and ａ (82 81) fold; the lead 0x82 is the first byte.
   EXPECT_EQ(NameHash(SjisBytes("82 60 31")), NameHash(SjisBytes("82 81 31")));
 }
@@ -45,12 +44,10 @@ TEST(HashCollection, FindsCaseVariantsButNotTrailByteVariants) {
   c.AddNamed("Score");
   c.AddNamed(SjisBytes("83 41"));        // ア
   c.AddNamed(SjisBytes("82 60 82 61"));  // ＡＢ
-  EXPECT_EQ(c.IndexOf("SCORE"), 0);
-  EXPECT_EQ(c.IndexOf("score"), 0);
-  EXPECT_EQ(c.IndexOf(SjisBytes("83 41")), 1);
-  EXPECT_EQ(c.IndexOf(SjisBytes("83 61")), -1);  // ヂ is another name
-  EXPECT_EQ(c.IndexOf(SjisBytes("82 81 82 82")), 2);  // ａｂ
-  EXPECT_EQ(c.IndexOf("scor"), -1);
+  // ア, then ヂ (another name), then ａｂ.
+  EXPECT_EQ((std::vector<int32_t>{c.IndexOf("SCORE"), c.IndexOf("score"), c.IndexOf(SjisBytes("83 41")),
+                                  c.IndexOf(SjisBytes("83 61")), c.IndexOf(SjisBytes("82 81 82 82")), c.IndexOf("scor")}),
+            (std::vector<int32_t>{0, 0, 1, -1, 2, -1}));
   EXPECT_EQ(c.Find("nothing"), nullptr);
   EXPECT_EQ(c.Find("sCoRe"), &c.GetItem(0));
   ExpectConsistent(c);
@@ -69,21 +66,19 @@ TEST(HashCollection, LaterOfTwoEqualNamesWins) {
 TEST(HashCollection, IndexesFollowDeletesAndMoves) {
   THashCollection c;
   for (const char* n : {"a", "b", "c", "d", "e"}) c.AddNamed(n);
+  // Where the indexes say a, b, c, d and e are.
+  auto indexes = [&c] {
+    std::vector<int32_t> out;
+    for (const char* n : {"a", "b", "c", "d", "e"}) out.push_back(c.IndexOf(n));
+    return out;
+  };
   c.Delete(0);
-  EXPECT_EQ(c.IndexOf("b"), 0);
-  EXPECT_EQ(c.IndexOf("c"), 1);
-  EXPECT_EQ(c.IndexOf("a"), -1);
+  EXPECT_EQ(indexes(), (std::vector<int32_t>{-1, 0, 1, 2, 3}));
   ExpectConsistent(c);
-  // b c d e -> c d b e
-  c.GetItem(0).SetIndex(2);
-  EXPECT_EQ(c.IndexOf("c"), 0);
-  EXPECT_EQ(c.IndexOf("d"), 1);
-  EXPECT_EQ(c.IndexOf("b"), 2);
-  EXPECT_EQ(c.IndexOf("e"), 3);
-  // c d b e -> e c d b
-  c.GetItem(3).SetIndex(0);
-  EXPECT_EQ(c.GetItem(0).Name(), "e");
-  EXPECT_EQ(c.IndexOf("b"), 3);
+  c.GetItem(0).SetIndex(2);  // b c d e -> c d b e
+  EXPECT_EQ(indexes(), (std::vector<int32_t>{-1, 2, 0, 1, 3}));
+  c.GetItem(3).SetIndex(0);  // c d b e -> e c d b
+  EXPECT_EQ(indexes(), (std::vector<int32_t>{-1, 3, 1, 2, 0}));
   ExpectConsistent(c);
   EXPECT_THROW(c.GetItem(0).SetIndex(4), EListError);
   EXPECT_THROW(c.GetItem(0).SetIndex(-1), EListError);
@@ -189,11 +184,7 @@ TEST(IntList, BadIndexesRaiseAndChangeNothing) {
   EXPECT_THROW(l.Get(1), EListError);
   EXPECT_THROW(l.Get(-1), EListError);
   EXPECT_EQ(l.Count(), 1);
-  try {
-    l.Get(3);
-  } catch (const EListError& e) {
-    EXPECT_STREQ(e.what(), "List index out of bounds (3)");
-  }
+  EXPECT_EQ(test::ErrorText<EListError>([&] { l.Get(3); }), "List index out of bounds (3)");
   TIntArray a;
   a.Add(4);
   a.Add(-9);

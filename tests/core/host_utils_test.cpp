@@ -13,6 +13,7 @@
 #include "core/instance_lock.h"
 #include "core/save_location.h"
 #include "platform/host.h"
+#include "core/sjis_test_helpers.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -69,12 +70,7 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   // No title, or no place for the title folder: the error of the player.
   for (const auto& [folder, t] : {std::pair<std::string, std::string>{dir / "data", ""}, {"", "T"}}) {
     host.host->Folders = {{kFolderLocalAppData, folder}};
-    try {
-      ResolveSaveDataFile(dir / "ro/", t);
-      ADD_FAILURE() << "no error";
-    } catch (const EOrbaError& e) {
-      EXPECT_STREQ(e.what(), kMsgCannotCreateDataFile);
-    }
+    EXPECT_EQ(test::ErrorText<EOrbaError>([&] { ResolveSaveDataFile(dir / "ro/", t); }), kMsgCannotCreateDataFile);
   }
   EXPECT_EQ(GetTitleDataFolder(""), "");
 }
@@ -113,10 +109,10 @@ TEST(FontList, NamesCharsetsAndRecords) {
   EnumFontNames(names, true, true, false);
   EXPECT_EQ(names, (std::vector<std::string>{"@Vertical", "IPAGothic", "IPA\x83\x53\x83\x56\x83\x62\x83\x4e"}));
 
-  EXPECT_EQ(GetFontCharset("IPAGothic"), SHIFTJIS_CHARSET);
-  EXPECT_EQ(GetFontCharset("DejaVu Sans"), ANSI_CHARSET);
-  EXPECT_EQ(GetFontCharset("ipagothic"), 0);  // names compare exactly
-  EXPECT_EQ(GetFontCharset("Missing"), 0);
+  // Names compare exactly: "ipagothic" is no font.
+  EXPECT_EQ((std::vector<int>{GetFontCharset("IPAGothic"), GetFontCharset("DejaVu Sans"), GetFontCharset("ipagothic"),
+                              GetFontCharset("Missing")}),
+            (std::vector<int>{SHIFTJIS_CHARSET, ANSI_CHARSET, 0, 0}));
   // The record as stored: weight 400, charset at byte 23, face name at 28.
   const std::array<uint8_t, 60> record = GetFontLogFont("IPAGothic").ToBytes();
   std::string zeros;
@@ -164,10 +160,10 @@ TEST(Desktop, WallpaperStyles) {
   FixedHostScope host;
   host.host->WallpaperAnswer = true;
   for (int style : {0, 1, 7}) EXPECT_TRUE(SetWallPaper("/w/orbawall.bmp", style));
-  ASSERT_EQ(host.host->WallpaperRequests.size(), 3u);
-  EXPECT_EQ(host.host->WallpaperRequests[0].Style, TWallpaperStyle::Center);
-  EXPECT_EQ(host.host->WallpaperRequests[1].Style, TWallpaperStyle::Tile);
-  EXPECT_EQ(host.host->WallpaperRequests[2].Style, TWallpaperStyle::Stretch);
+  std::vector<TWallpaperStyle> styles;
+  for (const auto& request : host.host->WallpaperRequests) styles.push_back(request.Style);
+  EXPECT_EQ(styles, (std::vector<TWallpaperStyle>{TWallpaperStyle::Center, TWallpaperStyle::Tile,
+                                                  TWallpaperStyle::Stretch}));
   // The Linux desktop is left as it is.
   SetHostServices(nullptr);
   EXPECT_FALSE(SetWallPaper("/w/orbawall.bmp", 0));

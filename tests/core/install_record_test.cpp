@@ -147,10 +147,9 @@ TEST(FolderDiskList, FindsTheDiscOfTheDeepestFolder) {
   TFolderDiskList list;
   list.Add("c:\\game\\data", 2);
   list.Add("C:\\GAME\\DATA\\MOVIE\\", 3);
-  EXPECT_EQ(list.DiskOf("C:\\GAME\\DATA\\SUB\\A.BMP"), 2);
-  EXPECT_EQ(list.DiskOf("c:\\game\\data\\movie\\op.mpg"), 3);
-  EXPECT_EQ(list.DiskOf("D:\\OTHER\\A.BMP"), 0);
-  EXPECT_EQ(list.DiskOf(""), 0);
+  EXPECT_EQ((std::vector<int32_t>{list.DiskOf("C:\\GAME\\DATA\\SUB\\A.BMP"), list.DiskOf("c:\\game\\data\\movie\\op.mpg"),
+                                  list.DiskOf("D:\\OTHER\\A.BMP"), list.DiskOf("")}),
+            (std::vector<int32_t>{2, 3, 0, 0}));
   EXPECT_EQ(list.IndexOfFolder("C:\\Game\\Data\\"), 0);
 
   TKsMemoryStream s;
@@ -161,8 +160,7 @@ TEST(FolderDiskList, FindsTheDiscOfTheDeepestFolder) {
   back.Add("old", 9);
   back.LoadFromStream(s);
   ASSERT_EQ(back.Items.size(), 2u);
-  EXPECT_EQ(back.Items[1].Folder, "C:\\GAME\\DATA\\MOVIE\\");
-  EXPECT_EQ(back.Items[1].Disc, 3);
+  EXPECT_EQ(back.Items[1].Folder + " " + std::to_string(back.Items[1].Disc), "C:\\GAME\\DATA\\MOVIE\\ 3");
   TKsMemoryStream bad(FromHex("05 00 00 00 00 00 00 00"));
   EXPECT_THROW(back.LoadFromStream(bad), EReadError);
   EXPECT_EQ(back.Items.size(), 2u);

@@ -4,6 +4,7 @@
 
 #include "core/vr_file.h"
 #include "core/vr_file_manager.h"
+#include "core/sjis_test_helpers.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -37,11 +38,9 @@ class PeResource : public testing::Test {
 TEST_F(PeResource, FindsResourcesByNameOrId) {
   const std::vector<uint8_t> archive = ReadFileBytes(dir / "small_v102.vf");
   EXPECT_EQ(Found("dummy", "bintype"), std::string(archive.begin(), archive.end()));
-  EXPECT_EQ(Found("#7", "#10"), "hello");
-  EXPECT_EQ(Found("7", "10"), "hello");
-  EXPECT_EQ(Found("OTHER", "Icon"), "hello");
-  EXPECT_EQ(Found("DUMMY", "ICON"), "(none)");
-  EXPECT_EQ(Found("#8", "#10"), "(none)");
+  EXPECT_EQ((std::vector<std::string>{Found("#7", "#10"), Found("7", "10"), Found("OTHER", "Icon"),
+                                      Found("DUMMY", "ICON"), Found("#8", "#10")}),
+            (std::vector<std::string>{"hello", "hello", "hello", "(none)", "(none)"}));
 }
 
 TEST_F(PeResource, DamagedOrForeignFilesHaveNoResources) {
@@ -85,21 +84,14 @@ TEST_F(PeResource, MountsTheArchiveHeldAsAResource) {
 
 TEST_F(PeResource, MissingResourcesAndForeignModules) {
   TVrFileCollection c;
-  try {
-    c.OpenResource(dir / "game.exe", "NOTHERE", "BINTYPE");
-    FAIL() << "no error";
-  } catch (const EOrbaError& e) {
-    // リソースが見つかりません
-    EXPECT_EQ(std::string(e.what()), "\x83\x8a\x83\x5c\x81[\x83X\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
-  }
+  // リソースが見つかりません
+  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.OpenResource(dir / "game.exe", "NOTHERE", "BINTYPE"); }),
+            "\x83\x8a\x83\x5c\x81[\x83X\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
   EXPECT_EQ(c.Count(), 0);
   // A resource that holds no package: the damaged-package error names the program.
-  try {
-    c.OpenResource(dir / "game.exe", "OTHER", "ICON");
-    FAIL() << "no error";
-  } catch (const EVrDamagedError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind(dir / "game.exe:", 0), 0u) << e.what();
-  }
+  const std::string damaged =
+      test::ErrorText<EVrDamagedError>([&] { c.OpenResource(dir / "game.exe", "OTHER", "ICON"); });
+  EXPECT_EQ(damaged.rfind(dir / "game.exe:", 0), 0u) << damaged;
   EXPECT_EQ(c.Count(), 0);
   c.OpenResource(dir / "hello.txt", "DUMMY", "BINTYPE");  // not a program file: silently empty
   EXPECT_EQ(c.Count(), 0);

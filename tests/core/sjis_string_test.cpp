@@ -18,35 +18,27 @@ using test::SjisHex;
 
 const std::string kKanjiAb = SjisBytes("8a bf 8e 9a 61 62");  // 漢字ab
 
-TEST(SjisString, PartExamples) {
-  EXPECT_EQ(JLength(kKanjiAb), 4);
-  EXPECT_EQ(JByteIndex(kKanjiAb, 3), 5);
-  EXPECT_EQ(JByteIndex(kKanjiAb, -4), 1);
-  EXPECT_EQ(JByteIndex(kKanjiAb, 99), 7);
+TEST(SjisString, HandWorkedExamples) {
+  EXPECT_EQ((std::vector<int32_t>{JLength(kKanjiAb), JByteIndex(kKanjiAb, 3), JByteIndex(kKanjiAb, -4),
+                                  JByteIndex(kKanjiAb, 99)}),
+            (std::vector<int32_t>{4, 5, 1, 7}));
   EXPECT_EQ(JCopy(kKanjiAb, 2, 2), SjisBytes("8e 9a 61"));  // 字a
   EXPECT_EQ(JCopy(kKanjiAb, 2, 0), "");
-  std::string s = kKanjiAb;
+  std::string s = kKanjiAb, t = kKanjiAb, u = "ab";
   JDelete(s, 1, 1);
-  EXPECT_EQ(s, SjisBytes("8e 9a 61 62"));
-  s = kKanjiAb;
-  JDelete(s, 5, 3);
-  EXPECT_EQ(s, kKanjiAb);
-  s = "ab";
-  JInsert("x", s, 10);
-  EXPECT_EQ(s, "abx");
+  JDelete(t, 5, 3);  // beyond the end: nothing
+  JInsert("x", u, 10);
+  EXPECT_EQ((std::vector<std::string>{s, t, u}), (std::vector<std::string>{SjisBytes("8e 9a 61 62"), kKanjiAb, "abx"}));
   // ソ ends in 0x5C: a backslash pattern is not found inside it.
-  EXPECT_EQ(JPos("\\", SjisBytes("83 5c")), 0);
-  EXPECT_EQ(JPos("\\", SjisBytes("83 5c 5c")), 2);
-  EXPECT_EQ(JPos("", "abc"), 0);
+  EXPECT_EQ((std::vector<int32_t>{JPos("\\", SjisBytes("83 5c")), JPos("\\", SjisBytes("83 5c 5c")), JPos("", "abc")}),
+            (std::vector<int32_t>{0, 2, 0}));
 }
 
 TEST(SjisString, LoneLeadByteAtTheEndIsOneCharacter) {
   const std::string s = SjisBytes("61 83");
-  EXPECT_EQ(JLength(s), 2);
   EXPECT_EQ(JCopy(s, 2, 5), SjisBytes("83"));
-  EXPECT_EQ(JCharCode(s, 2), 0x83);
-  EXPECT_EQ(JCharCode(s, 3), 0);
-  EXPECT_EQ(JByteIndex(s, 9), 3);
+  EXPECT_EQ((std::vector<int32_t>{JLength(s), JCharCode(s, 2), JCharCode(s, 3), JByteIndex(s, 9)}),
+            (std::vector<int32_t>{2, 0x83, 0, 3}));
   std::string t = s;
   JDelete(t, 2, 1);
   EXPECT_EQ(t, "a");
@@ -57,12 +49,7 @@ TEST(SjisString, IsTrailByteCountsTheLeadRun) {
   const std::string s = SjisBytes("83 41 83 5c 81 81 81");
   const bool expected[] = {false, true, false, true, false, true, false};
   for (int i = 1; i <= 7; ++i) EXPECT_EQ(IsTrailByte(s, i), expected[i - 1]) << i;
-  try {
-    IsTrailByte(s, 8);
-    FAIL();
-  } catch (const EOrbaError& e) {
-    EXPECT_STREQ(e.what(), "Illegal Index");
-  }
+  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { IsTrailByte(s, 8); }), "Illegal Index");
   EXPECT_THROW(IsTrailByte(s, 0), EOrbaError);
   EXPECT_THROW(IsTrailByte("", 1), EOrbaError);
 }
@@ -165,7 +152,7 @@ TEST_P(HanToZenCases, Converts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Part, HanToZenCases,
+    Table, HanToZenCases,
     testing::Values(HanZenCase{"b6 de 31", "83 4b 82 50"},        // ｶﾞ1 -> ガ１
                     HanZenCase{"ca df", "83 70"},                 // ﾊﾟ -> パ
                     HanZenCase{"b3 de", "83 45 81 4a"},           // ｳﾞ -> ウ゛
@@ -185,7 +172,7 @@ TEST_P(ZenToHanCases, Converts) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Part, ZenToHanCases,
+    Table, ZenToHanCases,
     testing::Values(HanZenCase{"41 42", "82 60 82 61 8a bf"},    // ＡＢ漢 -> AB
                     HanZenCase{"b6 de ca df b3", "83 4b 83 70 83 45"},  // ガパウ
                     HanZenCase{"de df", "81 4a 81 4b"},          // ゛゜
@@ -216,7 +203,7 @@ TEST(HanZen, RoundTripsEveryHalfWidthKana) {
   }
 }
 
-TEST(EucToSjis, PartExamples) {
+TEST(EucToSjis, HandWorkedExamples) {
   EXPECT_EQ(SjisHex(EucToSjis(SjisBytes("a4 a2"))), "82 a0");        // あ
   EXPECT_EQ(SjisHex(EucToSjis(SjisBytes("61 00 8e b1 62"))), "61 20 b1 62");
   EXPECT_EQ(SjisHex(EucToSjis(SjisBytes("ff 80 8e"))), "ff 80");

@@ -17,4 +17,15 @@ inline std::string SjisBytes(const std::string& hex) {
 // The byte string as hex, for readable failure messages.
 inline std::string SjisHex(const std::string& s) { return ToHex(Bytes(s)); }
 
+// The message of the error E that Call raises, or "<no error>".
+template <class E, class F>
+std::string ErrorText(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "<no error>";
+}
+
 }  // namespace orba::test

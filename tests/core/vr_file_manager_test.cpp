@@ -73,10 +73,10 @@ class VrManager : public testing::Test {
 
 TEST_F(VrManager, LoadsInLookupOrder) {
   EXPECT_EQ(manager->OverrideFolder, dir.path() + "/over\\");
-  EXPECT_EQ(Load("page.txt"), "override page");  // override before archives
-  EXPECT_EQ(Load("BOTH.TXT"), "archive A");       // the first mounted archive wins
-  EXPECT_EQ(Load("onlyb.txt"), "only B");
-  EXPECT_EQ(Load("cd.txt"), "on the disc");  // search folders last
+  // The override folder before the archives, the first mounted archive
+  // first, the search folders last.
+  EXPECT_EQ((std::vector<std::string>{Load("page.txt"), Load("BOTH.TXT"), Load("onlyb.txt"), Load("cd.txt")}),
+            (std::vector<std::string>{"override page", "archive A", "only B", "on the disc"}));
   EXPECT_THROW(Load("nowhere.txt"), EOrbaError);
 }
 
@@ -198,8 +198,8 @@ TEST_F(VrManager, DiscRequestAsksUntilTheDiscIsThere) {
   const int before = manager->CollectionCount();
   EXPECT_TRUE(manager->RequestDisk(2));
   ASSERT_EQ(boxes->Shown().size(), 3u);
-  EXPECT_EQ(boxes->Shown()[0].Text, "disc 2, please");
-  EXPECT_EQ(boxes->Shown()[1].Text, "quit?");
+  EXPECT_EQ(boxes->Shown()[0].Text + "|" + boxes->Shown()[1].Text + "|" + boxes->Shown()[2].Text,
+            "disc 2, please|quit?|disc 2, please");
   EXPECT_EQ(boxes->Shown()[0].Buttons, TDialogButtons::OkCancel);
   // The search folder's package was unmounted first and mounted again.
   EXPECT_EQ(manager->CollectionCount(), before);
@@ -241,10 +241,10 @@ TEST(VrFiles, FinalDeletesExtractedFilesAndTheFolder) {
 }
 
 TEST(VrFiles, SmallRoutines) {
-  EXPECT_EQ(TVrFileManager::ExtractFolder(""), "");
-  EXPECT_EQ(TVrFileManager::ExtractFolder("bg\\title.png"), "bg\\");
-  EXPECT_EQ(TVrFileManager::ExtractFolder("title.png"), "");
-  EXPECT_EQ(TVrFileManager::ExtractFolder("\x95\x5c.png"), "");  // 表.png: the trail byte is no separator
+  // 表.png: the trail byte is no separator.
+  for (auto [path, folder] : std::vector<std::pair<const char*, const char*>>{
+           {"", ""}, {"bg\\title.png", "bg\\"}, {"title.png", ""}, {"\x95\x5c.png", ""}})
+    EXPECT_EQ(TVrFileManager::ExtractFolder(path), folder) << path;
   EXPECT_EQ(FormatDiscNumber("Disc %d %% %s", 3), "Disc 3 % %s");
   EXPECT_EQ(FormatDiscNumber("\x83\x66%d", 1), "\x83\x66" "1");
   EXPECT_EQ(CdromMountFolders("/dev/sr0 /media/cd\\040rom iso9660 ro 0 0\n"

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "core/crc32.h"
 #include "core/stream_encoding.h"
+#include "core/sjis_test_helpers.h"
 #include "core/vr_fixture_support.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -37,6 +40,36 @@ const char* const kFourEntries =
 
 std::string Text(const TKsMemoryStream& s) { return std::string(s.Bytes().begin(), s.Bytes().end()); }
 
+// The values as one text "a b c ", so that one comparison shows every field.
+template <class... T>
+std::string Fields(const T&... v) {
+  std::ostringstream out;
+  ((out << v << ' '), ...);
+  return out.str();
+}
+
+// The content of an entry as text.
+std::string Entry(TVrFileCollection& c, const std::string& name) {
+  TKsMemoryStream content;
+  c.ReadEntry(content, name);
+  return Text(content);
+}
+
+// A collection reading the archive written into Out.
+std::unique_ptr<TVrFileCollection> Reopened(const TKsMemoryStream& out) {
+  auto back = std::make_unique<TVrFileCollection>();
+  back->Archive = std::make_unique<TKsMemoryStream>(out.Bytes());
+  back->ReadDirectory(*back->Archive);
+  return back;
+}
+
+// orbatool vf extract of an archive of the fixture gives its source tree.
+void ExpectExtractsTheTree(const test::TVfFixture& fx, const std::string& file) {
+  test::TempDir out;
+  ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0) << file;
+  EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0) << file;
+}
+
 TEST(VrArchive, WritesAndReadsTheEmptyArchive) {
   TVrFileCollection c;
   TKsMemoryStream out;
@@ -46,8 +79,7 @@ TEST(VrArchive, WritesAndReadsTheEmptyArchive) {
   c.ReadDirectory(in);
   ASSERT_EQ(c.Count(), 1);
   EXPECT_EQ(c.GetEntry(0)->Name(), "\\EOF\\");
-  EXPECT_EQ(c.GetEntry(0)->Offset, 18);
-  EXPECT_EQ(c.Version, 102);
+  EXPECT_EQ(std::make_pair(c.GetEntry(0)->Offset, c.Version), std::make_pair(int64_t{18}, 102));
 }
 
 TEST(VrArchive, ScramblesNamesAndSignExtendedOffsets) {
@@ -88,21 +120,17 @@ TEST(VrArchive, RoundTripsMemoryEntries) {
   }
   TKsMemoryStream archive;
   ASSERT_TRUE(c.SaveToBigStream(archive));
-  TVrFileCollection back;
-  back.Archive = std::make_unique<TKsMemoryStream>(archive.Bytes());
-  back.ReadDirectory(*back.Archive);
-  ASSERT_EQ(back.Count(), 5);
+  std::unique_ptr<TVrFileCollection> back = Reopened(archive);
+  ASSERT_EQ(back->Count(), 5);
   for (const auto& [name, data] : files) {
     SCOPED_TRACE(name);
-    TKsMemoryStream content;
-    back.ReadEntry(content, name);
-    EXPECT_EQ(Text(content), data);
-    const TVrFile* f = back.Find(name);
+    EXPECT_EQ(Entry(*back, name), data);
+    const TVrFile* f = back->Find(name);
     EXPECT_EQ(f->Raw, data.size() >= static_cast<size_t>(kVrPackLimit));
     EXPECT_EQ(f->CrcOfUnpacked, name == "mem:one");
   }
   TKsMemoryStream one(std::vector<uint8_t>{'f', 'i', 'r', 's', 't'});
-  EXPECT_EQ(back.Find("MEM:ONE")->Crc, StreamCrc32(one));
+  EXPECT_EQ(back->Find("MEM:ONE")->Crc, StreamCrc32(one));
 }
 
 // Every archive of the Python writer, every form and version.
@@ -119,13 +147,9 @@ TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
     const test::TManifestEntry& e = a.Entries[i];
     const TVrFile& f = *c.GetEntry(static_cast<int>(i));
     SCOPED_TRACE(e.DiskPath);
-    EXPECT_EQ(f.Name(), e.Name);
-    EXPECT_EQ(f.Offset, e.Offset);
-    EXPECT_EQ(f.Size, e.StoredSize);
-    EXPECT_EQ(f.Raw, e.Raw);
-    EXPECT_EQ(f.Crc, e.Crc);
-    EXPECT_EQ(f.CrcOfUnpacked, e.CrcOfUnpacked);
-    EXPECT_EQ(f.Age, e.Age);
+    // Name, offset, stored size, raw flag, CRC, CRC kind and age.
+    EXPECT_EQ(Fields(test::SjisHex(f.Name()), f.Offset, f.Size, f.Raw, f.Crc, f.CrcOfUnpacked, f.Age),
+              Fields(test::SjisHex(e.Name), e.Offset, e.StoredSize, e.Raw, e.Crc, e.CrcOfUnpacked, e.Age));
     if (c.Find(f.Name()) == &f) {
       TKsMemoryStream content;
       c.ReadEntry(content, f.Name());
@@ -155,13 +179,7 @@ INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive,
 // orbatool vf extract of every copy of the source tree gives the tree back.
 class VrFixtureExtract : public testing::TestWithParam<const char*> {};
 
-TEST_P(VrFixtureExtract, GivesTheSourceTree) {
-  const test::TVfFixture& fx = VfFixture(false);
-  const std::string file = GetParam();
-  test::TempDir out;
-  ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0);
-  EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0);
-}
+TEST_P(VrFixtureExtract, GivesTheSourceTree) { ExpectExtractsTheTree(VfFixture(false), GetParam()); }
 
 INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureExtract,
                          testing::Values("plain_v0.vf", "plain_v100.vf", "plain_v101.vf", "plain_v102.vf",
@@ -169,13 +187,7 @@ INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureExtract,
                                          "side_v0.dat", "side_v100.dat", "side_v101.dat", "side_v102.dat"));
 
 TEST(VrArchive, ExtractsFiveMebibyteEntries) {
-  const test::TVfFixture& fx = VfFixture(true);
-  for (const char* file : {"plain_v0.vf", "plain_v102.vf"}) {
-    SCOPED_TRACE(file);
-    test::TempDir out;
-    ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0);
-    EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0);
-  }
+  for (const char* file : {"plain_v0.vf", "plain_v102.vf"}) ExpectExtractsTheTree(VfFixture(true), file);
 }
 
 TEST(VrArchive, PacksByTheRulesAndThePythonReaderAgrees) {
@@ -256,8 +268,7 @@ TEST(VrArchive, NineTenthsRuleStoresBadlyPackingFilesRaw) {
   c.AddItem("text.txt")->CrcOfUnpacked = true;
   TKsMemoryStream out;
   ASSERT_TRUE(c.SaveToBigStream(out));
-  EXPECT_TRUE(c.Find("noise.bin")->Raw);
-  EXPECT_FALSE(c.Find("text.txt")->Raw);
+  EXPECT_TRUE(c.Find("noise.bin")->Raw && !c.Find("text.txt")->Raw);
   TKsMemoryStream text(std::vector<uint8_t>(4000, 'a'));
   EXPECT_EQ(c.Find("text.txt")->Crc, StreamCrc32(text));
   EXPECT_NE(c.Find("text.txt")->Age, 0);
@@ -280,15 +291,8 @@ TEST(VrArchive, AFailedEntryKeepsItsSlotEmptyAndTheSaveFails) {
   ASSERT_EQ(boxes->Shown().size(), 1u);
   EXPECT_EQ(boxes->Shown()[0].Text, "\x83G\x83\x89\x81[:missing.txt");  // エラー:missing.txt
 
-  TVrFileCollection back;
-  back.Archive = std::make_unique<TKsMemoryStream>(out.Bytes());
-  back.ReadDirectory(*back.Archive);
-  const std::pair<const char*, const char*> expect[] = {{"a.txt", "alpha"}, {"missing.txt", ""}, {"c.txt", "gamma"}};
-  for (const auto& [name, text] : expect) {
-    TKsMemoryStream content;
-    back.ReadEntry(content, name);
-    EXPECT_EQ(Text(content), text) << name;
-  }
+  std::unique_ptr<TVrFileCollection> back = Reopened(out);
+  EXPECT_EQ(Entry(*back, "a.txt") + "|" + Entry(*back, "missing.txt") + "|" + Entry(*back, "c.txt"), "alpha||gamma");
 }
 
 TEST(VrArchive, SavingToAFileReplacesItOnlyWhenEveryEntryWasWritten) {
@@ -311,9 +315,7 @@ TEST(VrArchive, SavingToAFileReplacesItOnlyWhenEveryEntryWasWritten) {
   EXPECT_FALSE(DiskFileExists(dir / "game~part.dat"));
   TVrFileCollection back;
   back.Open(dir / "game.dat", true);
-  TKsMemoryStream content;
-  back.ReadEntry(content, "a.txt");
-  EXPECT_EQ(Text(content), "alpha");
+  EXPECT_EQ(Entry(back, "a.txt"), "alpha");
 }
 
 TEST(VrArchive, ArchiveEntriesAreRewrittenFromTheArchiveNotFromDisk) {
@@ -330,14 +332,8 @@ TEST(VrArchive, ArchiveEntriesAreRewrittenFromTheArchiveNotFromDisk) {
   reopened.AddEntry("new.txt")->Data->WriteBuffer("new", 3);
   TKsMemoryStream again;
   ASSERT_TRUE(reopened.SaveToBigStream(again));
-  TVrFileCollection back;
-  back.Archive = std::make_unique<TKsMemoryStream>(again.Bytes());
-  back.ReadDirectory(*back.Archive);
-  TKsMemoryStream content;
-  back.ReadEntry(content, "page.txt");
-  EXPECT_EQ(Text(content), "packaged");
-  back.ReadEntry(content, "NEW.TXT");
-  EXPECT_EQ(Text(content), "new");
+  std::unique_ptr<TVrFileCollection> back = Reopened(again);
+  EXPECT_EQ(Entry(*back, "page.txt") + "|" + Entry(*back, "NEW.TXT"), "packaged|new");
 }
 
 TEST(VrArchive, ReadEntryFallsBackToFilesBesideTheArchiveButNotItself) {
@@ -347,30 +343,25 @@ TEST(VrArchive, ReadEntryFallsBackToFilesBesideTheArchiveButNotItself) {
   TKsMemoryStream content;
   c.ReadEntry(content, "manifest.json");
   EXPECT_GT(content.GetSize(), 0);
-  try {
-    c.ReadEntry(content, "plain_v102.vf");
-    FAIL() << "the archive read itself";
-  } catch (const EOrbaError& e) {
-    // plain_v102.vf:ファイルがありません
-    EXPECT_EQ(std::string(e.what()), "plain_v102.vf:\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
-  }
+  // plain_v102.vf:ファイルがありません
+  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.ReadEntry(content, "plain_v102.vf"); }),
+            "plain_v102.vf:\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
 }
 
 TEST(VrArchive, ListFolderSkipsTheMarkerByName) {
   TVrFileCollection c;
   for (const char* name : {"bg\\a.png", "BG\\b.png", "bg\\sub\\c.png", "a.png", "bg\\A.PNG"}) c.AddItem(name);
-  std::vector<std::string> list;
-  c.ListFolder("bg\\", list);
-  EXPECT_EQ(list, (std::vector<std::string>{"bg\\a.png", "BG\\b.png"}));
-  list.clear();
-  c.ListFolder("", list);
-  EXPECT_EQ(list, (std::vector<std::string>{"a.png"}));
+  auto listed = [](TVrFileCollection& from, const std::string& folder) {
+    std::vector<std::string> list;
+    from.ListFolder(folder, list);
+    return list;
+  };
+  EXPECT_EQ(listed(c, "bg\\"), (std::vector<std::string>{"bg\\a.png", "BG\\b.png"}));
+  EXPECT_EQ(listed(c, ""), (std::vector<std::string>{"a.png"}));
   // The last item is listed when it is no marker.
   TVrFileCollection last;
   last.AddItem("x.txt");
-  list.clear();
-  last.ListFolder("", list);
-  EXPECT_EQ(list, (std::vector<std::string>{"x.txt"}));
+  EXPECT_EQ(listed(last, ""), (std::vector<std::string>{"x.txt"}));
 }
 
 }  // namespace

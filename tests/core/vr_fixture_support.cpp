@@ -4,6 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "core/sjis_test_helpers.h"
 #include "support/test_support.h"
 
 namespace orba::test {
@@ -15,11 +16,6 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   std::string field;
   while (std::getline(in, field, '\t')) fields.push_back(field);
   return fields;
-}
-
-std::string FromHexText(const std::string& hex) {
-  const std::vector<uint8_t> bytes = FromHex(hex);
-  return std::string(bytes.begin(), bytes.end());
 }
 
 std::unique_ptr<TVfFixture> MakeFixture(bool big) {
@@ -45,7 +41,7 @@ std::unique_ptr<TVfFixture> MakeFixture(bool big) {
       a.DirectoryPosition = std::stoll(f[5]);
     } else if (f[0] == "E") {
       TManifestEntry e;
-      e.Name = FromHexText(f[2]);
+      e.Name = SjisBytes(f[2]);
       e.Offset = std::stoll(f[3]);
       e.StoredSize = std::stoll(f[4]);
       e.Raw = f[5] == "1";
@@ -55,10 +51,10 @@ std::unique_ptr<TVfFixture> MakeFixture(bool big) {
       e.DiskPath = f[9];
       fixture->Archives[f[1]].Entries.push_back(e);
     } else if (f[0] == "L") {
-      fixture->Archives[f[1]].Lookups.emplace_back(FromHexText(f[2]), f[3]);
+      fixture->Archives[f[1]].Lookups.emplace_back(SjisBytes(f[2]), f[3]);
     } else if (f[0] == "T") {
       TManifestEntry e;
-      e.Name = FromHexText(f[1]);
+      e.Name = SjisBytes(f[1]);
       e.Size = std::stoll(f[2]);
       e.Packed = f[3] == "1";
       e.DiskPath = f[4];

@@ -11,6 +11,7 @@
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
+#include "core/sjis_test_helpers.h"
 
 namespace orba {
 namespace {
@@ -44,25 +45,14 @@ class FilmLoaderTest : public ::testing::Test {
     return item;
   }
   static std::string Raised(TOrbaObject& item, const std::string& source) {
-    try {
-      item.SetSource(source);
-    } catch (const EFilmError& e) {
-      return e.what();
-    }
-    return "(nothing raised)";
+    return test::ErrorText<EFilmError>([&] { item.SetSource(source); });
   }
   TOrbaBaseList m;
 };
 
 TEST_F(FilmLoaderTest, EveryFilmIsRefusedByName) {
-  for (const std::string name : {"walk.omt", "\x95\xe0\x82\xad.OMT", "missing/none.omt"}) {
-    try {
-      LoadFilmFile(name);
-      FAIL() << name;
-    } catch (const EFilmError& e) {
-      EXPECT_EQ(std::string(e.what()), name + ":" + kUnsupported);
-    }
-  }
+  for (const std::string name : {"walk.omt", "\x95\xe0\x82\xad.OMT", "missing/none.omt"})
+    EXPECT_EQ(test::ErrorText<EFilmError>([&] { LoadFilmFile(name); }), name + ":" + kUnsupported);
 }
 
 TEST_F(FilmLoaderTest, ItemsWithAFilmSourceShowNoPicture) {
@@ -73,11 +63,9 @@ TEST_F(FilmLoaderTest, ItemsWithAFilmSourceShowNoPicture) {
   EXPECT_EQ(Raised(*image, "Walk.Omt"), "Walk.Omt:" + kUnsupported);
   EXPECT_EQ(image->GetSource(), "Walk.Omt");
   EXPECT_EQ(image->Motion, nullptr);
-  EXPECT_EQ(image->Width, 0);
-  EXPECT_EQ(image->Height, 0);
-  EXPECT_EQ(image->GetIndex(), -1);
+  EXPECT_EQ((std::vector<int32_t>{image->Width, image->Height, image->GetIndex()}), (std::vector<int32_t>{0, 0, -1}));
   // Setting the same source again does nothing; another film raises again.
-  EXPECT_EQ(Raised(*image, "Walk.Omt"), "(nothing raised)");
+  EXPECT_EQ(Raised(*image, "Walk.Omt"), "<no error>");
   EXPECT_EQ(Raised(*image, "run.omt"), "run.omt:" + kUnsupported);
 
   TOrbaBox* box = NewItem<TOrbaBox>("box");
@@ -90,8 +78,8 @@ TEST_F(FilmLoaderTest, ItemsWithAFilmSourceShowNoPicture) {
   m.GetBase(0)->InvalidateAll();
   m.Draw();
   TCustomDIBX* screen = m.GetBase(0)->GetDIB();
-  EXPECT_EQ(screen->GetPixel(2, 3) & 0xFFFFFF, 0xFF0000u);
-  EXPECT_EQ(screen->GetPixel(0, 0) & 0xFFFFFF, 0u);
+  EXPECT_EQ(std::make_pair(screen->GetPixel(2, 3) & 0xFFFFFF, screen->GetPixel(0, 0) & 0xFFFFFF),
+            std::make_pair(0xFF0000u, 0u));
   for (int i = 0; i < 3; ++i) m.Idle();
 
   // A saved scene with both loads: the sources come back, the films do not.
@@ -104,11 +92,9 @@ TEST_F(FilmLoaderTest, ItemsWithAFilmSourceShowNoPicture) {
   TOrbaObject* box2 = loaded.FindObject("box");
   ASSERT_NE(image2, nullptr);
   ASSERT_NE(box2, nullptr);
-  EXPECT_EQ(image2->GetSource(), "run.omt");
-  EXPECT_EQ(image2->GetWidth(), 0);
-  EXPECT_EQ(box2->GetSource(), "move.omt");
-  EXPECT_EQ(box2->GetLeft(), 2);
-  EXPECT_EQ(box2->GetColor(), 0x0000FF);
+  EXPECT_EQ(image2->GetSource() + " " + std::to_string(image2->GetWidth()), "run.omt 0");
+  EXPECT_EQ(box2->GetSource() + " " + std::to_string(box2->GetLeft()) + " " + std::to_string(box2->GetColor()),
+            "move.omt 2 255");
   loaded.Reset();
 }
 

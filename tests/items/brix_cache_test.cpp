@@ -62,10 +62,8 @@ TEST_F(CacheFixture, OwnersShareOneDecodeAndTheLastOneFreesIt) {
   EXPECT_EQ(cache().Count(), 1);
   // Delays: a stored 0 becomes 1.
   ASSERT_EQ(first.GetFrameCount(), 3);
-  EXPECT_EQ(first.GetFrame(0)->Delay, 1);
-  EXPECT_EQ(first.TotalDelay, 151);
-  EXPECT_EQ(first.Width, 4);
-  EXPECT_EQ(first.Height, 3);
+  EXPECT_EQ((std::vector<int32_t>{first.GetFrame(0)->Delay, first.TotalDelay, first.Width, first.Height}),
+            (std::vector<int32_t>{1, 151, 4, 3}));
   EXPECT_EQ(first.GetFrame(2)->DIB->GetPixel(3, 2), Colour(2, 3, 2));
   EXPECT_EQ(first.GetFrame(0)->DIB->TransparentColor, -1);
   EXPECT_EQ(first.GetFrame(0)->Mask, nullptr);
@@ -90,16 +88,14 @@ TEST_F(CacheFixture, VariantsAreEntriesOfTheirOwn) {
   EXPECT_EQ(&cache().Acquire(&owner, "k.brx", true, true), &masked);
   EXPECT_EQ(cache().Count(), 2);
   // Plain: keyed by the frame's colour, no mask.
-  EXPECT_EQ(plain.GetFrame(0)->ColorKey, 0xFF00FF);
-  EXPECT_EQ(plain.GetFrame(0)->DIB->TransparentColor, 0xFF00FF);
+  EXPECT_EQ(std::make_pair(plain.GetFrame(0)->ColorKey, plain.GetFrame(0)->DIB->TransparentColor),
+            std::make_pair(0xFF00FF, 0xFF00FF));
   EXPECT_EQ(plain.GetFrame(0)->Mask, nullptr);
   // Mask: the key became alpha; trimmed to the visible columns 1..2.
   TBrixItemFrame& m = *masked.GetFrame(0);
   ASSERT_NE(m.Mask, nullptr);
-  EXPECT_EQ(m.OffsetX, 1);
-  EXPECT_EQ(m.OffsetY, 0);
-  EXPECT_EQ(m.DIB->Width(), 2);
-  EXPECT_EQ(masked.Width, 3);
+  EXPECT_EQ((std::vector<int32_t>{m.OffsetX, m.OffsetY, m.DIB->Width(), masked.Width}),
+            (std::vector<int32_t>{1, 0, 2, 3}));
   EXPECT_EQ(m.Mask->GetPixel(0, 0), 255u);
   EXPECT_EQ(m.DIB->GetPixel(0, 1), Colour(0, 1, 1));
 }
@@ -107,16 +103,12 @@ TEST_F(CacheFixture, VariantsAreEntriesOfTheirOwn) {
 TEST_F(CacheFixture, MissingFileGivesAnInvisiblePlaceholder) {
   int owner = 0;
   TBrixItem& item = cache().Acquire(&owner, "none.brx", false, true);
-  EXPECT_EQ(item.Width, 0);
-  EXPECT_EQ(item.Height, 0);
-  EXPECT_EQ(item.TotalDelay, 0);
   ASSERT_EQ(item.GetFrameCount(), 1);
   TBrixItemFrame& f = *item.GetFrame(0);
-  EXPECT_EQ(f.DIB->Width(), 8);
-  EXPECT_EQ(f.DIB->Height(), 8);
-  EXPECT_EQ(f.DIB->BitCount(), 32);
-  EXPECT_EQ(f.DIB->TransparentColor, 0);
-  EXPECT_EQ(f.ColorKey, 0);
+  // Size and delay of the item; size, depth, key and colour key of its frame.
+  EXPECT_EQ((std::vector<int32_t>{item.Width, item.Height, item.TotalDelay, f.DIB->Width(), f.DIB->Height(),
+                                  f.DIB->BitCount(), f.DIB->TransparentColor, f.ColorKey}),
+            (std::vector<int32_t>{0, 0, 0, 8, 8, 32, 0, 0}));
   EXPECT_NE(f.Mask, nullptr);
   for (int32_t y = 0; y < 8; ++y)
     for (int32_t x = 0; x < 8; ++x) EXPECT_EQ(f.DIB->GetPixel(x, y), 0u);
@@ -178,32 +170,32 @@ TEST_F(CacheFixture, DitherSettingIsSavedFromVersion101AndReloadsAlike) {
   EXPECT_TRUE(other.Dither);
 }
 
-TEST_F(CacheFixture, StatusSavePieceIsTheCachesDitheringFlag) {
+TEST_F(CacheFixture, StatusSaveSectionIsTheCachesDitheringFlag) {
   TOrbaBaseList manager;
-  TSaveSection& piece = *manager.Services.ImageCacheSection();
+  TSaveSection& section = *manager.Services.ImageCacheSection();
   // "@CGDither" reads and writes the cache's own flag.
   manager.Services.SetCGDither(true);
   EXPECT_TRUE(cache().Dither);
   EXPECT_TRUE(manager.Services.GetCGDither());
   TKsMemoryStream saved;
-  piece.SaveToStream(saved);
+  section.SaveToStream(saved);
   EXPECT_EQ(test::ToHex(saved.TakeBytes()), "01");
   // Loading stores the byte without re-decoding; the variable follows.
   TKsMemoryStream off(test::FromHex("00"));
-  piece.LoadFromStream(off, 103);
+  section.LoadFromStream(off, 103);
   EXPECT_FALSE(cache().Dither);
   EXPECT_FALSE(manager.GetCGDither());
   // Version 100 holds no byte; a stream cut short raises and changes nothing.
   cache().Dither = true;
   TKsMemoryStream empty;
-  piece.LoadFromStream(empty, 100);
+  section.LoadFromStream(empty, 100);
   EXPECT_TRUE(cache().Dither);
-  EXPECT_THROW(piece.LoadFromStream(empty, 101), EReadError);
+  EXPECT_THROW(section.LoadFromStream(empty, 101), EReadError);
   EXPECT_TRUE(cache().Dither);
-  // Without a cache the piece keeps the empty form's byte.
+  // Without a cache the section keeps the empty form's byte.
   FinalBrixCollection();
   TKsMemoryStream none;
-  piece.SaveToStream(none);
+  section.SaveToStream(none);
   EXPECT_EQ(test::ToHex(none.TakeBytes()), "00");
   InitBrixCollection();
 }
@@ -254,25 +246,21 @@ TEST_F(CacheFixture, FrameTimerAndIndex) {
   int owner = 0;
   const int32_t saved_frame_time = FrameTime;
   TOrbaImageList list;
+  auto state = [&list] { return std::make_pair(list.Index, list.Remaining); };
   list.LoadBrix(&owner, "t.brx", false);
-  EXPECT_EQ(list.Index, 0);
-  EXPECT_EQ(list.Remaining, 101);
+  EXPECT_EQ(state(), std::make_pair(0, 101));
   FrameTime = 250;
   EXPECT_TRUE(list.Step());
-  EXPECT_EQ(list.Index, 2);
-  EXPECT_EQ(list.Remaining, 51);
+  EXPECT_EQ(state(), std::make_pair(2, 51));
   // A very long tick stops at the wrap, cell 0 starting afresh.
   FrameTime = 10000;
   EXPECT_TRUE(list.Step());
-  EXPECT_EQ(list.Index, 0);
-  EXPECT_EQ(list.Remaining, 100);
+  EXPECT_EQ(state(), std::make_pair(0, 100));
   list.SetIndex(7);
-  EXPECT_EQ(list.Index, 2);
-  EXPECT_EQ(list.Remaining, 101);
+  EXPECT_EQ(state(), std::make_pair(2, 101));
   EXPECT_EQ(list.GetCell(-1), nullptr);
   list.SetIndex(-3);
-  EXPECT_EQ(list.Index, -3);
-  EXPECT_EQ(list.Remaining, 101);
+  EXPECT_EQ(state(), std::make_pair(-3, 101));
 
   TOrbaImageList single;
   single.LoadBrix(&owner, "one.brx", false);

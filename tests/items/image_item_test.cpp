@@ -87,6 +87,24 @@ class ImageItemFixture : public ::testing::Test {
     item->SetParent(manager_.GetBase(0));
     return item;
   }
+  // An item showing Source at (Left, Top).
+  template <class T = TOrbaImage>
+  T* Placed(const std::string& source, int32_t left, int32_t top) {
+    T* item = NewItem<T>();
+    item->SetSource(source);
+    item->SetLeft(left);
+    item->SetTop(top);
+    return item;
+  }
+  // An item showing Source that leaves afterimages of its moves.
+  template <class T>
+  T* Blurred(const std::string& source, int32_t span, int32_t delay) {
+    T* item = NewItem<T>();
+    item->SetSource(source);
+    item->SetBlurSpan(span);
+    item->SetBlurDelay(delay);
+    return item;
+  }
   uint32_t Ref(int32_t x, int32_t y) const { return reference_[static_cast<size_t>(y * kW + x)]; }
   uint32_t Screen(int32_t x, int32_t y) { return manager_.GetBase(0)->GetDIB()->GetPixel(x, y) & 0xFFFFFF; }
   void Paint() {
@@ -117,21 +135,13 @@ bool Near(uint32_t a, uint32_t b) {
 }
 
 TEST_F(ImageItemFixture, PaintsPlainFlippedBlendedAndZoomedLikeTheReference) {
-  TOrbaImage* plain = NewItem<TOrbaImage>();
-  plain->SetSource("p.png");
-  EXPECT_EQ(plain->Width, kW);
-  TOrbaImage* flipped = NewItem<TOrbaImage>();
-  flipped->SetSource("p.png");
+  EXPECT_EQ(Placed("p.png", 0, 0)->Width, kW);
   // Flipped, the origin pixel is mirrored too: Left 14, Top 2 put the
   // picture at (10, 0).
-  flipped->SetLeft(14);
-  flipped->SetTop(2);
+  TOrbaImage* flipped = Placed("p.png", 14, 2);
   flipped->SetFlipH(true);
   flipped->SetFlipV(true);
-  TOrbaImage* blended = NewItem<TOrbaImage>();
-  blended->SetSource("p.png");
-  blended->SetTop(10);
-  blended->SetAlpha(128);
+  Placed("p.png", 0, 10)->SetAlpha(128);
   TOrbaImage* zoomed = NewItem<TOrbaImage>();
   zoomed->SetZoomX(512);
   zoomed->SetZoomY(512);
@@ -140,24 +150,13 @@ TEST_F(ImageItemFixture, PaintsPlainFlippedBlendedAndZoomedLikeTheReference) {
   zoomed->SetTop(10);
   zoomed->Idle();
   EXPECT_EQ(zoomed->Width, 2 * kW);
-  TOrbaImage* dark = NewItem<TOrbaImage>();
-  dark->SetSource("p.png");
-  dark->SetTop(20);
+  TOrbaImage* dark = Placed("p.png", 0, 20);
   dark->SetBrightness(-5);
   EXPECT_EQ(dark->Brightness, 0);
   // Keyed by the PNG's transparent colour, masked by its alpha, additive.
-  TOrbaImage* keyed = NewItem<TOrbaImage>();
-  keyed->SetSource("k.png");
-  keyed->SetLeft(30);
-  TOrbaImages* masked = NewItem<TOrbaImages>();
-  masked->SetSource("m.brx");
-  masked->SetLeft(10);
-  masked->SetTop(20);
-  TOrbaImage* added = NewItem<TOrbaImage>();
-  added->SetSource("p.png");
-  added->SetLeft(20);
-  added->SetTop(20);
-  added->SetAlpha(300);
+  Placed("k.png", 30, 0);
+  Placed<TOrbaImages>("m.brx", 10, 20);
+  Placed("p.png", 20, 20)->SetAlpha(300);
   Paint();
   for (int32_t y = 0; y < kH; ++y)
     for (int32_t x = 0; x < kW; ++x) {
@@ -176,19 +175,14 @@ TEST_F(ImageItemFixture, PaintsPlainFlippedBlendedAndZoomedLikeTheReference) {
     }
   EXPECT_EQ(Screen(kW, 0), 0u);
   // A missing picture: size 0, nothing drawn.
-  TOrbaImage* missing = NewItem<TOrbaImage>();
-  missing->SetSource("nothing.brx");
-  EXPECT_EQ(missing->Width, 0);
-  EXPECT_EQ(missing->Height, 0);
+  TOrbaImage* missing = Placed("nothing.brx", 0, 0);
+  EXPECT_EQ(std::make_pair(missing->Width, missing->Height), std::make_pair(0, 0));
   // Still images keep copies: only the animated image holds a cache entry.
   EXPECT_EQ(BrixCollection()->Count(), 1);
 }
 
 TEST_F(ImageItemFixture, HitTestByMaskRotationAndExplicitSize) {
-  TOrbaImage* item = NewItem<TOrbaImage>();
-  item->SetSource("p.png");
-  item->SetLeft(4);
-  item->SetTop(4);
+  TOrbaImage* item = Placed("p.png", 4, 4);
   TDIBX mask;
   mask.SetSize(kW, kH, 8);
   mask.Fill(0);
@@ -218,11 +212,8 @@ TEST_F(ImageItemFixture, HitTestByMaskRotationAndExplicitSize) {
   item->Idle();
 
   // A 10 x 2 bar at (20, 20) turned a quarter about its origin.
-  TOrbaImages* bar = NewItem<TOrbaImages>();
   WriteCells("bar.brx", {100}, 10, 2);
-  bar->SetSource("bar.brx");
-  bar->SetLeft(20);
-  bar->SetTop(20);
+  TOrbaImages* bar = Placed<TOrbaImages>("bar.brx", 20, 20);
   EXPECT_EQ(bar->HitTest(TPoint{27, 20}, 0xFF), bar);
   bar->SetAngle(64);
   const TRect b = bar->GetBoundsRect();
@@ -346,10 +337,8 @@ TEST_F(ImageItemFixture, SavedStateRoundTripsAndOlderVersionsReadTheirFields) {
   TKsMemoryStream in139(v139);
   older->LoadFromStream(in139, 139);
   EXPECT_EQ(in139.GetPosition(), static_cast<int64_t>(v139.size()));
-  EXPECT_EQ(older->BlurSpan, 5);
-  EXPECT_EQ(older->BlurDelay, 6);
-  EXPECT_EQ(older->ZoomY, 300);
-  EXPECT_EQ(older->Alpha, 300);
+  EXPECT_EQ((std::vector<int32_t>{older->BlurSpan, older->BlurDelay, older->ZoomY, older->Alpha}),
+            (std::vector<int32_t>{5, 6, 300, 300}));
   EXPECT_EQ(older->GetOnIdle(), "*idle");
 }
 
@@ -430,23 +419,15 @@ TEST_F(ImageItemFixture, ImgNewMakesAnAnimatedImageWithItsDelayExpression) {
   RegisterCompoType(CT_IMAGES, nullptr);
   auto* item = dynamic_cast<TOrbaImages*>(manager_.FindObject("anim"));
   ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->GetCompoType(), CT_IMAGES);
-  EXPECT_EQ(item->Left, 6);
   // The zoom was applied before the position, and the size followed it.
-  EXPECT_EQ(item->Width, 4);
-  EXPECT_EQ(item->Height, 2);
-  EXPECT_EQ(item->GetIndex(), 0);
+  EXPECT_EQ((std::vector<int32_t>{item->GetCompoType(), item->Left, item->Width, item->Height, item->GetIndex()}),
+            (std::vector<int32_t>{CT_IMAGES, 6, 4, 2, 0}));
   // Entering the last cell adds the expression's value to its time.
   item->SetIndex(2);
   EXPECT_EQ(item->Remaining, 100 + 100 + 50);
   manager_.Services.Funcs = nullptr;
 }
 
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
 
 // The afterimages in the manager, in z-order of their parent.
 std::vector<TOrbaBlurImage*> Afterimages(TOrbaBaseList& m) {
@@ -464,13 +445,10 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   WriteCells("one.brx", {100}, 3, 2);
   const int32_t saved = FrameTime;
   FrameTime = 15;
-  TOrbaImages* item = NewItem<TOrbaImages>();
+  TOrbaImages* item = Blurred<TOrbaImages>("one.brx", 30, 90);
   item->SetName("ship");
-  item->SetSource("one.brx");
   item->SetPriority(5);
   item->SetAlpha(255);
-  item->SetBlurSpan(30);
-  item->SetBlurDelay(90);
   // Standing still, it leaves nothing however long it waits.
   for (int i = 0; i < 10; ++i) manager_.Idle();
   EXPECT_TRUE(Afterimages(manager_).empty());
@@ -481,20 +459,17 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   std::vector<TOrbaBlurImage*> blurs = Afterimages(manager_);
   ASSERT_EQ(blurs.size(), 1u);
   TOrbaBlurImage* first = blurs[0];
-  EXPECT_EQ(first->GetCompoType(), CT_NONE);
   EXPECT_EQ(first->Name.rfind("ship", 0), 0u);
   EXPECT_NE(first->Name, "ship");
-  EXPECT_EQ(first->Priority, 4);
-  EXPECT_EQ(first->Left, 7);
-  EXPECT_EQ(first->Width, 3);
-  EXPECT_EQ(first->StartAlpha, 127);
-  EXPECT_EQ(first->Delay, 90);
+  // Kind, priority, place, size, starting alpha and time of the afterimage.
+  EXPECT_EQ((std::vector<int32_t>{first->GetCompoType(), first->Priority, first->Left, first->Width,
+                                  first->StartAlpha, first->Delay}),
+            (std::vector<int32_t>{CT_NONE, 4, 7, 3, 127, 90}));
   // The cell's bitmap is shared, not copied.
   EXPECT_EQ(first->GetDIB(), item->GetDIB());
   // Made during the manager's idle pass, it faded once in that pass:
   // 127 - round(15 / 90 x 127).
-  EXPECT_EQ(first->Elapsed, 15);
-  EXPECT_EQ(first->Alpha, 127 - 21);
+  EXPECT_EQ(std::make_pair(first->Elapsed, first->Alpha), std::make_pair(15, 127 - 21));
   // A second afterimage after the next move; the older, fainter one sorts
   // first and both lie below the item.
   item->SetTop(3);
@@ -533,10 +508,7 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
   WriteCells("two.brx", {100, 100}, 3, 2);
   const int32_t saved = FrameTime;
   FrameTime = 30;
-  TOrbaImages* item = NewItem<TOrbaImages>();
-  item->SetSource("m.brx");
-  item->SetBlurSpan(30);
-  item->SetBlurDelay(300);
+  TOrbaImages* item = Blurred<TOrbaImages>("m.brx", 30, 300);
   item->SetLeft(10);
   manager_.Idle();
   ASSERT_EQ(Afterimages(manager_).size(), 1u);
@@ -560,11 +532,8 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
   EXPECT_EQ(BrixCollection()->FindKey("m.brx"), nullptr);
 
   // A brightened cell's bitmap is the cell's own: the afterimage copies it.
-  TOrbaImages* bright = NewItem<TOrbaImages>();
-  bright->SetSource("two.brx");
+  TOrbaImages* bright = Blurred<TOrbaImages>("two.brx", 30, 300);
   bright->SetBrightness(5);
-  bright->SetBlurSpan(30);
-  bright->SetBlurDelay(300);
   bright->SetLeft(5);
   manager_.Idle();
   ASSERT_EQ(Afterimages(manager_).size(), 1u);
@@ -577,11 +546,8 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
   EXPECT_TRUE(Afterimages(manager_).empty());
 
   // A still image's own bitmap is shared and outlives the image.
-  TOrbaImage* still = NewItem<TOrbaImage>();
-  still->SetSource("p.png");
+  TOrbaImage* still = Blurred<TOrbaImage>("p.png", 30, 300);
   still->SetAlpha(511);
-  still->SetBlurSpan(30);
-  still->SetBlurDelay(300);
   still->SetLeft(20);
   manager_.Idle();
   std::vector<TOrbaBlurImage*> blurs = Afterimages(manager_);

@@ -62,10 +62,8 @@ TEST_F(ObjectCommandsTest, BoxNewAppliesItsExpressions) {
   Run(command);
   TOrbaObject* box = m.FindObject("box");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(box->GetCompoType(), CT_BOX);
-  EXPECT_EQ(box->GetLeft(), 7);
-  EXPECT_EQ(box->GetColor(), -1);
-  EXPECT_EQ(box->GetPlusX(), 0);
+  EXPECT_EQ((std::vector<int32_t>{box->GetCompoType(), box->GetLeft(), box->GetColor(), box->GetPlusX()}),
+            (std::vector<int32_t>{CT_BOX, 7, -1, 0}));
   EXPECT_EQ(box->GetParent(), m.ActiveBase());
   // Without a name the item keeps its automatic one; the same name again
   // renames the older box.
@@ -151,10 +149,10 @@ TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
   }
   TComCabinetSave save(nullptr);
   Prop(save, PR_NAME, "\"cab\"");
-  save.Names.push_back(std::make_unique<TOrbaParser>());
-  Set(*save.Names.back(), "\"a\"");
-  save.Names.push_back(std::make_unique<TOrbaParser>());
-  Set(*save.Names.back(), "\"b\"");
+  for (const char* name : {"\"a\"", "\"b\""}) {
+    save.Names.push_back(std::make_unique<TOrbaParser>());
+    Set(*save.Names.back(), name);
+  }
   Run(save);
   TOrbaObject* cab = m.FindObject("cab");
   ASSERT_NE(cab, nullptr);

@@ -108,11 +108,8 @@ TEST(PaintTest, ZOrderHitTestAndIgnoreMouse) {
   TOrbaBox* same = make("c", 0);
   TOrbaBox* internal = make("\x01z", 99);
   TOrbaBase* root = m.ActiveBase();
-  ASSERT_EQ(root->GetChildCount(), 4);
-  EXPECT_EQ(root->GetChild(0), internal);  // internal names first
-  EXPECT_EQ(root->GetChild(1), low);       // then priority, then name
-  EXPECT_EQ(root->GetChild(2), same);
-  EXPECT_EQ(root->GetChild(3), high);
+  // Internal names first, then priority, then name.
+  EXPECT_EQ(root->Children, (std::vector<TOrbaControl*>{internal, low, same, high}));
   EXPECT_EQ(root->HitTest({5, 5}, 29), high);
   high->SetIgnoreMouse(IM_ALL);
   EXPECT_EQ(root->HitTest({5, 5}, 29), same);
@@ -147,19 +144,16 @@ TEST(PaintTest, ButtonGroupKeepsOneSelected) {
   g[2]->Group = 2;
   TOrbaBase* root = m.ActiveBase();
   // Nothing selected and all-up not allowed: the first member is chosen.
+  auto selected = [&] { return std::vector<bool>{g[0]->Selected, g[1]->Selected, g[2]->Selected}; };
   root->UpdateGroup(g[1], 1);
-  EXPECT_TRUE(g[0]->Selected);
-  EXPECT_FALSE(g[1]->Selected);
-  g[1]->Selected = true;  // clicked on
+  EXPECT_EQ(selected(), (std::vector<bool>{true, false, false}));
+  g[1]->Selected = true;  // clicked on; another group is untouched
   root->UpdateGroup(g[1], 1);
-  EXPECT_FALSE(g[0]->Selected);
-  EXPECT_TRUE(g[1]->Selected);
-  EXPECT_FALSE(g[2]->Selected);  // another group is untouched
+  EXPECT_EQ(selected(), (std::vector<bool>{false, true, false}));
   g[1]->Selected = false;  // clicked off, all may be up
   g[1]->AllowAllUp = true;
   root->UpdateGroup(g[1], 1);
-  EXPECT_FALSE(g[0]->Selected);
-  EXPECT_FALSE(g[1]->Selected);
+  EXPECT_EQ(selected(), (std::vector<bool>{false, false, false}));
 }
 
 class InputTest : public ::testing::Test {
@@ -184,8 +178,6 @@ class InputTest : public ::testing::Test {
       codes.push_back(e->Code);
       taken.push_back(e);
     }
-    kept.clear();
-    for (int32_t i = 0; i < m.Events.Count(); ++i) kept.push_back(std::to_string(m.Events.GetItem(i)->Code));
     m.Events.Clear();
     return taken;
   }
@@ -193,7 +185,6 @@ class InputTest : public ::testing::Test {
   TOrbaBox* box = nullptr;
   std::vector<int> codes;
   std::vector<const TTimerData*> taken;
-  std::vector<std::string> kept;
 };
 
 TEST_F(InputTest, HeldKeyRepeatsAfter300MsThenEvery50Ms) {
@@ -317,11 +308,6 @@ TEST_F(InputTest, FreedHoverAndFocusAreForgotten) {
   EXPECT_EQ(codes, std::vector<int>{PR_ONMOUSEIN});
 }
 
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
 
 // A box that shows a bitmap of its own at a zoom.
 class TZoomBox final : public TOrbaBox {

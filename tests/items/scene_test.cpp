@@ -12,6 +12,7 @@
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/timer.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -42,9 +43,7 @@ class SceneTest : public ::testing::Test {
     return s.MutableBytes();
   }
   static void Load(TOrbaBaseList& manager, const std::vector<uint8_t>& bytes, int32_t version = kSceneVersion) {
-    TKsMemoryStream s;
-    s.MutableBytes() = bytes;
-    s.SetPosition(0);
+    TKsMemoryStream s(bytes);
     manager.LoadFromStream(s, version);
   }
   uint32_t Pixel(int32_t x, int32_t y) { return m.Composition.GetPixel(x, y) & 0xFFFFFF; }
@@ -60,32 +59,27 @@ class SceneTest : public ::testing::Test {
 TEST_F(SceneTest, AutomaticNamesAndRenaming) {
   auto* a = NewOrbaObject<TOrbaBox>(&m);
   auto* b = NewOrbaObject<TOrbaBox>(&m);
-  EXPECT_EQ(a->Name, "object0");
-  EXPECT_EQ(b->Name, "object1");
+  EXPECT_EQ(a->Name + " " + b->Name, "object0 object1");
   // A visual item taking a name in use renames the other one and keeps it.
   auto* c = NewOrbaObject<TOrbaBox>(&m);
   a->SetName("btn");
   b->SetName("btn");
-  EXPECT_EQ(a->Name, "btn_2");
-  EXPECT_EQ(b->Name, "btn");
+  EXPECT_EQ(a->Name + " " + b->Name, "btn_2 btn");
   c->SetName("btn");
-  EXPECT_EQ(b->Name, "btn_3");
-  EXPECT_EQ(c->Name, "btn");
+  EXPECT_EQ(b->Name + " " + c->Name, "btn_3 btn");
   EXPECT_EQ(m.GetObjectCount(), 3);
   // A non-visual item taking a name in use scraps the other one.
   auto* t1 = NewOrbaObject<TOrbaTimer>(&m);
   auto* t2 = NewOrbaObject<TOrbaTimer>(&m);
   t1->SetName("tick");
   t2->SetName("tick");
-  EXPECT_TRUE(t1->IsScrapped());
-  EXPECT_EQ(t1->Name, "");
+  EXPECT_TRUE(t1->IsScrapped() && t1->Name.empty());
   EXPECT_EQ(m.FindObject("tick"), t2);
   m.Idle_();
   EXPECT_EQ(m.IndexOfObject(t1), -1);
   // Lookups of the roots by their reserved names.
-  EXPECT_EQ(m.FindObject(""), m.GetBase(0));
-  EXPECT_EQ(m.FindObject("\x01"), m.GetBase(1));
-  EXPECT_EQ(m.FindControl("\x01" "BASE1"), m.GetBase(1));
+  EXPECT_EQ((std::vector<TOrbaObject*>{m.FindObject(""), m.FindObject("\x01"), m.FindControl("\x01" "BASE1")}),
+            (std::vector<TOrbaObject*>{m.GetBase(0), m.GetBase(1), m.GetBase(1)}));
 }
 
 TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
@@ -117,11 +111,10 @@ TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
   TOrbaBaseList loaded;
   Load(loaded, first);
   EXPECT_EQ(Save(loaded), first);
-  EXPECT_EQ(loaded.Width, 64);
   TOrbaObject* la = loaded.FindObject("a");
   ASSERT_NE(la, nullptr);
-  EXPECT_EQ(la->GetAlpha(), 300);
-  EXPECT_EQ(la->GetChildCount(), 1);
+  EXPECT_EQ((std::vector<int32_t>{loaded.Width, la->GetAlpha(), la->GetChildCount()}),
+            (std::vector<int32_t>{64, 300, 1}));
   EXPECT_EQ(loaded.GetFocusObject(), la);
   ASSERT_EQ(loaded.Events.Count(), 1);
   EXPECT_EQ(loaded.Events.GetItem(0)->Sender, la->Handle());
@@ -141,20 +134,14 @@ TEST_F(SceneTest, HandWorkedObjectHeadAndOldVersions) {
   t->SetDelay(7);
   TKsMemoryStream s;
   t->SaveToStream(s);
-  const std::vector<uint8_t> expected = {
-      1, 0, 0, 0, 'T', 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'g',  // name, priority, sub, tag
-      1, 0, 0, 0, 'x', 7, 0, 0, 0, 0, 0, 0};                     // OnNotify, Delay, flags
-  EXPECT_EQ(s.MutableBytes(), expected);
+  // Name "T", priority, sub-priority, tag "g", OnNotify "x", Delay, flags.
+  EXPECT_EQ(test::ToHex(s.MutableBytes()),
+            "01 00 00 00 54 02 00 00 00 01 00 00 00 01 00 00 00 67 01 00 00 00 78 07 00 00 00 00 00 00");
   // Version 103: no SubPriority, Tag, AutoScrap or Fired.
-  const std::vector<uint8_t> old = {1, 0, 0, 0, 'U', 2, 0, 0, 0, 1, 0, 0, 0, 'x', 7, 0, 0, 0, 1};
   auto* u = NewOrbaObject<TOrbaTimer>(&m);
-  TKsMemoryStream o;
-  o.MutableBytes() = old;
-  o.SetPosition(0);
+  TKsMemoryStream o(test::FromHex("01 00 00 00 55 02 00 00 00 01 00 00 00 78 07 00 00 00 01"));
   u->LoadFromStream(o, 103);
-  EXPECT_EQ(u->Name, "U");
-  EXPECT_EQ(u->SubPriority, 0);
-  EXPECT_EQ(u->Tag, "");
+  EXPECT_EQ(u->Name + "|" + u->Tag + "|" + std::to_string(u->SubPriority), "U||0");
   EXPECT_TRUE(u->Paused);
   EXPECT_EQ(o.GetPosition(), o.GetSize());
 }
@@ -266,8 +253,7 @@ TEST_F(SceneTest, TimerRestartDropsTheWaitingEvent) {
   m.FreeObject(t);
   ASSERT_EQ(m.Events.Count(), 1);
   EXPECT_EQ(m.Events.GetItem(0)->Level, 1u);
-  EXPECT_FALSE(m.Events.GetItem(0)->Sender);
-  EXPECT_EQ(m.Lookup(h), nullptr);
+  EXPECT_TRUE(!m.Events.GetItem(0)->Sender && m.Lookup(h) == nullptr);
 }
 
 TEST_F(SceneTest, BoxAlphaRangesAndBorders) {
@@ -288,8 +274,7 @@ TEST_F(SceneTest, BoxAlphaRangesAndBorders) {
   b->SetBorderColor(-1);
   b->SetBorderWidth(3);
   Paint();
-  EXPECT_EQ(Pixel(1, 1), 0u);
-  EXPECT_EQ(Pixel(5, 5), 0xFF0000u);
+  EXPECT_EQ(std::make_pair(Pixel(1, 1), Pixel(5, 5)), std::make_pair(0u, 0xFF0000u));
   b->SetBorderColor(0x00FF00);
   Paint();
   EXPECT_EQ(Pixel(1, 1), 0x00FF00u);
@@ -308,8 +293,7 @@ TEST_F(SceneTest, AfterimagesFollowAMovingBoxOnly) {
   auto* blur = static_cast<TOrbaBlurBox*>(m.GetObject(1));
   // Half the box's alpha, already faded by the one tick of the pass that
   // made it: 127 - round(15 / 90 * 127).
-  EXPECT_EQ(blur->StartAlpha, 127);
-  EXPECT_EQ(blur->GetAlpha(), 106);
+  EXPECT_EQ(std::make_pair(blur->StartAlpha, blur->GetAlpha()), std::make_pair(127, 106));
   EXPECT_EQ(blur->Name, "b0");
   // It sorts below its source and fades out within the delay.
   EXPECT_EQ(m.ActiveBase()->GetChild(0), blur);

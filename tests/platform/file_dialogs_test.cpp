@@ -45,12 +45,9 @@ class ScopedEnv {
 
 TEST(FileDialogs, FilterPairs) {
   const auto f = ParseDialogFilter("Text (*.txt)|*.txt;*.log|All|*.*|Dangling");
-  ASSERT_EQ(f.size(), 2u);
-  EXPECT_EQ(f[0].first, "Text (*.txt)");
-  EXPECT_EQ(f[0].second, (std::vector<std::string>{"*.txt", "*.log"}));
-  EXPECT_EQ(f[1].second, (std::vector<std::string>{"*.*"}));
-  EXPECT_TRUE(ParseDialogFilter("").empty());
-  EXPECT_TRUE(ParseDialogFilter("Nothing|").empty());
+  using TPairs = std::vector<std::pair<std::string, std::vector<std::string>>>;
+  EXPECT_EQ(f, (TPairs{{"Text (*.txt)", {"*.txt", "*.log"}}, {"All", {"*.*"}}}));
+  EXPECT_TRUE(ParseDialogFilter("").empty() && ParseDialogFilter("Nothing|").empty());
 }
 
 TEST(FileDialogs, ScriptedQueueAndCancelledDefault) {

@@ -29,12 +29,9 @@ TEST(Letterbox, FitsThePictureWithItsAspectKept) {
 TEST(Letterbox, MinimisedWindowOrEmptyGameGivesNoPicture) {
   for (const TLetterbox& box : {FitLetterbox(640, 480, 0, 0), FitLetterbox(640, 480, -5, 100),
                                 FitLetterbox(0, 480, 640, 480)}) {
-    EXPECT_EQ(box.Width, 0);
-    EXPECT_EQ(box.Height, 0);
     int32_t gx = 0, gy = 0;
     WindowToGame(box, 10, 10, gx, gy);
-    EXPECT_EQ(gx, -1);
-    EXPECT_EQ(gy, -1);
+    EXPECT_EQ((std::vector<int32_t>{box.Width, box.Height, gx, gy}), (std::vector<int32_t>{0, 0, -1, -1}));
   }
 }
 
@@ -60,8 +57,8 @@ TEST(Letterbox, WindowPositionsMapToTheGamePixelUnderThem) {
     const TLetterbox box = FitLetterbox(640, 480, c.window_w, c.window_h);
     int32_t gx = 0, gy = 0;
     WindowToGame(box, c.wx, c.wy, gx, gy);
-    EXPECT_EQ(gx, c.gx) << c.window_w << "x" << c.window_h << " at " << c.wx << "," << c.wy;
-    EXPECT_EQ(gy, c.gy) << c.window_w << "x" << c.window_h << " at " << c.wx << "," << c.wy;
+    EXPECT_EQ(std::make_pair(gx, gy), std::make_pair(c.gx, c.gy))
+        << c.window_w << "x" << c.window_h << " at " << c.wx << "," << c.wy;
   }
 }
 
@@ -72,15 +69,13 @@ TEST(Letterbox, GamePixelsMapToTheMiddleOfTheirScaledPictureAndBack) {
       int32_t wx = 0, wy = 0, gx = 0, gy = 0;
       GameToWindow(box, g, g % 480, wx, wy);
       WindowToGame(box, wx, wy, gx, gy);
-      ASSERT_EQ(gx, g) << w << "x" << h;
-      ASSERT_EQ(gy, g % 480) << w << "x" << h;
+      ASSERT_EQ(std::make_pair(gx, gy), std::make_pair(g, g % 480)) << w << "x" << h;
     }
   }
   const TLetterbox twice = FitLetterbox(640, 480, 1280, 960);
   int32_t wx = 0, wy = 0;
   GameToWindow(twice, 10, 20, wx, wy);
-  EXPECT_EQ(wx, 21);
-  EXPECT_EQ(wy, 41);
+  EXPECT_EQ(std::make_pair(wx, wy), std::make_pair(21, 41));
   // Positions far off the screen stay far off and never overflow.
   GameToWindow(twice, INT32_MIN, INT32_MAX, wx, wy);
   EXPECT_LT(wx, -1000000);

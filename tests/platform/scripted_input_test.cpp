@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/sjis_test_helpers.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -31,19 +32,18 @@ TEST(ScriptedInput, ParsesEveryEventKind) {
   EXPECT_EQ(ParseInputEvent("lbutton up 3 4"), Mouse(TInputKind::ButtonUp, TMouseButton::Left, 3, 4));
   EXPECT_EQ(ParseInputEvent(" rbutton  down 5\t6 "), Mouse(TInputKind::ButtonDown, TMouseButton::Right, 5, 6));
   EXPECT_EQ(ParseInputEvent("rbutton up 7 8"), Mouse(TInputKind::ButtonUp, TMouseButton::Right, 7, 8));
-  EXPECT_EQ(ParseInputEvent("wheel up").Notches, 1);
-  EXPECT_EQ(ParseInputEvent("wheel down").Notches, -1);
-  EXPECT_EQ(ParseInputEvent("wheel down 3").Notches, -3);
-  EXPECT_EQ(ParseInputEvent("wheel up").Kind, TInputKind::Wheel);
+  for (auto [text, notches] : std::vector<std::pair<const char*, int32_t>>{
+           {"wheel up", 1}, {"wheel down", -1}, {"wheel down 3", -3}}) {
+    EXPECT_EQ(ParseInputEvent(text).Kind, TInputKind::Wheel) << text;
+    EXPECT_EQ(ParseInputEvent(text).Notches, notches) << text;
+  }
   const TInputEvent key = ParseInputEvent("key down 0x0D");
-  EXPECT_EQ(key.Kind, TInputKind::KeyDown);
-  EXPECT_EQ(key.Key, 13);
-  EXPECT_FALSE(key.Repeat);
+  EXPECT_TRUE(key.Kind == TInputKind::KeyDown && key.Key == 13 && !key.Repeat);
   EXPECT_TRUE(ParseInputEvent("key down 32 repeat").Repeat);
-  EXPECT_EQ(ParseInputEvent("key up 255").Kind, TInputKind::KeyUp);
-  EXPECT_EQ(ParseInputEvent("focus lost").Kind, TInputKind::FocusLost);
-  EXPECT_EQ(ParseInputEvent("focus gained").Kind, TInputKind::FocusGained);
-  EXPECT_EQ(ParseInputEvent("close").Kind, TInputKind::Close);
+  for (auto [text, kind] : std::vector<std::pair<const char*, TInputKind>>{
+           {"key up 255", TInputKind::KeyUp}, {"focus lost", TInputKind::FocusLost},
+           {"focus gained", TInputKind::FocusGained}, {"close", TInputKind::Close}})
+    EXPECT_EQ(ParseInputEvent(text).Kind, kind) << text;
 }
 
 TEST(ScriptedInput, FormattedEventsParseBackToThemselves) {
@@ -97,12 +97,8 @@ TEST(ScriptedInput, HandsEventsOutAtTheirTicks) {
 TEST(ScriptedInput, ErrorsNameTheLine) {
   for (const char* text : {"tick 1: close\nclose\n", "tick 1: close\ntick x: close\n", "tick 1: close\ntick 0: close\n",
                            "tick 1: close\ntick 2 close\n", "tick 1: close\ntick 2: jump\n"}) {
-    try {
-      TScriptedInput::FromText(text);
-      ADD_FAILURE() << "accepted " << text;
-    } catch (const EInputScriptError& e) {
-      EXPECT_NE(std::string(e.what()).find("line 2"), std::string::npos) << e.what();
-    }
+    const std::string error = test::ErrorText<EInputScriptError>([&] { TScriptedInput::FromText(text); });
+    EXPECT_NE(error.find("line 2"), std::string::npos) << text << ": " << error;
   }
 }
 

@@ -49,12 +49,9 @@ TEST(TextConvert, AgreesWithPythonCp932) {
 TEST(TextConvert, Cp932NotShiftJis) {
   // 0x5C and 0x7E stay ASCII; NEC row 13, IBM and NEC-selected IBM kanji and
   // the user-defined area convert.
-  EXPECT_EQ(SjisToUtf8("a\\~"), "a\\~");
-  EXPECT_EQ(SjisToUtf8(SjisBytes("83 5c 95 5c")), "\xE3\x82\xBD\xE8\xA1\xA8");  // ソ表
-  EXPECT_EQ(SjisToUtf8(SjisBytes("87 40")), "\xE2\x91\xA0");                    // ①
-  EXPECT_EQ(SjisToUtf8(SjisBytes("fa 40")), "\xE2\x85\xB0");                    // ⅰ
-  EXPECT_EQ(SjisToUtf8(SjisBytes("ed 40")), "\xE7\xBA\x8A");                    // 纊
-  EXPECT_EQ(SjisToUtf8(SjisBytes("f0 40")), "\xEE\x80\x80");                    // U+E000
+  // a\~ ソ表 ① ⅰ 纊 U+E000
+  EXPECT_EQ(SjisHex(SjisToUtf8(SjisBytes("61 5c 7e 83 5c 95 5c 87 40 fa 40 ed 40 f0 40"))),
+            "61 5c 7e e3 82 bd e8 a1 a8 e2 91 a0 e2 85 b0 e7 ba 8a ee 80 80");
   EXPECT_EQ(Utf8ToSjis("\xE3\x82\xBD\\"), SjisBytes("83 5c 5c"));
   EXPECT_EQ(Utf8ToSjis("\xEF\xBD\x9E"), SjisBytes("81 60"));  // full-width tilde
 }

@@ -73,8 +73,7 @@ TEST_F(SdlGameTest, ClosingTheWindowEndsTheGameThroughItsExitPage) {
   EXPECT_FALSE(runner->Running());
   EXPECT_EQ(TickCount, 3);
   runner->ShutDown();
-  const std::string dump = test::DumpSave(dir / "game/save.dat");
-  EXPECT_NE(dump.find("var exits int = 1"), std::string::npos) << dump;
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"), {"var exits int = 1"});
 }
 
 // The box of the test game shows in the window, also once the window is
@@ -83,17 +82,14 @@ TEST_F(SdlGameTest, TheGamesPictureShowsInTheWindow) {
   Start("paint");
   int w = 0, h = 0;
   SDL_GetWindowSize(video->Window(), &w, &h);
-  EXPECT_EQ(w, 160);
-  EXPECT_EQ(h, 120);
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(160, 120));
   EXPECT_STREQ(SDL_GetWindowTitle(video->Window()), "paint");
   RunSteps(*runner, clock, 2, 15);
-  EXPECT_EQ(Shown(20, 30), 0xFF0000u);
-  EXPECT_EQ(Shown(59, 79), 0xFF0000u);
-  EXPECT_EQ(Shown(60, 79), 0u);
+  EXPECT_EQ((std::vector<uint32_t>{Shown(20, 30), Shown(59, 79), Shown(60, 79)}),
+            (std::vector<uint32_t>{0xFF0000, 0xFF0000, 0}));
   SDL_SetWindowSize(video->Window(), 320, 120);
   RunSteps(*runner, clock, 1, 15);  // the size change redraws the kept picture
-  EXPECT_EQ(Shown(80 + 20, 30), 0xFF0000u);
-  EXPECT_EQ(Shown(80 + 19, 30), 0u);
+  EXPECT_EQ(std::make_pair(Shown(80 + 20, 30), Shown(80 + 19, 30)), std::make_pair(0xFF0000u, 0u));
   runner->ShutDown();
 }
 

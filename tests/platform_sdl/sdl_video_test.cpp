@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/headless/scripted_input.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
 #include "sdl_window_fixture.h"
@@ -24,10 +27,22 @@ class SdlVideoTest : public test::SdlWindowTest {
     e.key.repeat = repeat;
     Push(e);
   }
-  std::vector<TInputEvent> Drain(TSdlInput& input) {
-    std::vector<TInputEvent> events;
-    for (TInputEvent e; input.NextEvent(e);) events.push_back(e);
+  // The waiting events in the input script's text form.
+  std::vector<std::string> Drain(TSdlInput& input) {
+    std::vector<std::string> events;
+    for (TInputEvent e; input.NextEvent(e);) events.push_back(FormatInputEvent(e));
     return events;
+  }
+  // What the window shows at each point.
+  std::vector<uint32_t> ShownAt(const std::vector<std::pair<int, int>>& points) {
+    std::vector<uint32_t> out;
+    for (auto [x, y] : points) out.push_back(Shown(x, y));
+    return out;
+  }
+  std::pair<int32_t, int32_t> GameAt(int32_t x, int32_t y) {
+    int32_t gx = -1, gy = -1;
+    video->WindowToGamePosition(x, y, gx, gy);
+    return {gx, gy};
   }
 };
 
@@ -42,10 +57,7 @@ TEST_F(SdlVideoTest, OpensPresentsAndMapsPositions) {
   video->ShowCursor(false);
   video->ShowCursor(true);
   video->SetMousePosition(10, 10);
-  int32_t gx = -1, gy = -1;
-  video->WindowToGamePosition(10, 20, gx, gy);
-  EXPECT_EQ(gx, 10);
-  EXPECT_EQ(gy, 20);
+  EXPECT_EQ(GameAt(10, 20), std::make_pair(10, 20));
   video->SetFullScreen(true);
   video->SetFullScreen(false);
   EXPECT_FALSE(video->FullScreen());
@@ -62,38 +74,24 @@ TEST_F(SdlVideoTest, DirtyPartsReachTheWindowScaledBetweenBars) {
   for (int y = 0; y < 48; ++y)
     for (int x = 0; x < 64; ++x) frame[static_cast<size_t>(y * 64 + x)] = x < 32 ? kRed : kBlue;
   video->Present({frame.data(), 64, 48, 64}, {{0, 0, 64, 48}});
-  EXPECT_EQ(Shown(0, 0), kRed);
-  EXPECT_EQ(Shown(63, 47), kBlue);
+  EXPECT_EQ(ShownAt({{0, 0}, {63, 47}}), (std::vector<uint32_t>{kRed, kBlue}));
   // A new frame, but only its top-left corner is dirty.
   std::fill(frame.begin(), frame.end(), kGreen);
   video->Present({frame.data(), 64, 48, 64}, {{0, 0, 8, 8}});
-  EXPECT_EQ(Shown(7, 7), kGreen);
-  EXPECT_EQ(Shown(8, 8), kRed);
-  EXPECT_EQ(Shown(40, 0), kBlue);
+  EXPECT_EQ(ShownAt({{7, 7}, {8, 8}, {40, 0}}), (std::vector<uint32_t>{kGreen, kRed, kBlue}));
 
   // Twice as wide: the picture at 1:1 in the middle, bars of 32 either side.
   SDL_SetWindowSize(video->Window(), 128, 48);
   video->Redraw();
-  EXPECT_EQ(Shown(31, 20), 0u);
-  EXPECT_EQ(Shown(32, 20), kRed);
-  EXPECT_EQ(Shown(95, 20), kBlue);
-  EXPECT_EQ(Shown(96, 20), 0u);
-  int32_t gx = -1, gy = -1;
-  video->WindowToGamePosition(33, 20, gx, gy);
-  EXPECT_EQ(gx, 1);
-  EXPECT_EQ(gy, 20);
-  video->WindowToGamePosition(10, 20, gx, gy);
-  EXPECT_LT(gx, 0);
+  EXPECT_EQ(ShownAt({{31, 20}, {32, 20}, {95, 20}, {96, 20}}), (std::vector<uint32_t>{0, kRed, kBlue, 0}));
+  EXPECT_EQ(GameAt(33, 20), std::make_pair(1, 20));
+  EXPECT_LT(GameAt(10, 20).first, 0);
 
   // Twice as large: scaled by 2 all over.
   SDL_SetWindowSize(video->Window(), 128, 96);
   video->Redraw();
-  EXPECT_EQ(Shown(2, 2), kGreen);
-  EXPECT_EQ(Shown(40, 40), kRed);
-  EXPECT_EQ(Shown(120, 90), kBlue);
-  video->WindowToGamePosition(127, 95, gx, gy);
-  EXPECT_EQ(gx, 63);
-  EXPECT_EQ(gy, 47);
+  EXPECT_EQ(ShownAt({{2, 2}, {40, 40}, {120, 90}}), (std::vector<uint32_t>{kGreen, kRed, kBlue}));
+  EXPECT_EQ(GameAt(127, 95), std::make_pair(63, 47));
 }
 
 TEST_F(SdlVideoTest, InputArrivesAsVirtualKeysAndGamePositions) {
@@ -125,20 +123,8 @@ TEST_F(SdlVideoTest, InputArrivesAsVirtualKeysAndGamePositions) {
   e.window.event = SDL_WINDOWEVENT_CLOSE;
   Push(e);
 
-  const std::vector<TInputEvent> events = Drain(input);
-  ASSERT_EQ(events.size(), 6u);
-  EXPECT_EQ(events[0].Kind, TInputKind::ButtonDown);
-  EXPECT_EQ(events[0].Button, TMouseButton::Right);
-  EXPECT_EQ(events[0].X, 7);
-  EXPECT_EQ(events[0].Y, 8);
-  EXPECT_EQ(events[1].Kind, TInputKind::Wheel);
-  EXPECT_EQ(events[1].Notches, -2);
-  EXPECT_EQ(events[2].Kind, TInputKind::KeyDown);
-  EXPECT_EQ(events[2].Key, 0x41);
-  EXPECT_FALSE(events[2].Repeat);
-  EXPECT_TRUE(events[3].Repeat);
-  EXPECT_EQ(events[4].Kind, TInputKind::KeyUp);
-  EXPECT_EQ(events[5].Kind, TInputKind::Close);
+  EXPECT_EQ(Drain(input), (std::vector<std::string>{"rbutton down 7 8", "wheel down 2", "key down 65",
+                                                     "key down 65 repeat", "key up 65", "close"}));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <ctime>
+#include <vector>
 
 #include "platform/headless/fake_clock.h"
 
@@ -30,12 +32,8 @@ TEST_F(GameClockTest, GlobalsStartAtTheirInitialValues) {
   FrameInterval = 3;
   Terminating = true;
   ResetPlayerGlobals();
-  EXPECT_EQ(GameClock, 0u);
-  EXPECT_EQ(FrameTime, 0);
-  EXPECT_EQ(TickCount, 0);
-  EXPECT_EQ(QuitFlag, 0);
-  EXPECT_EQ(FrameInterval, 16);
-  EXPECT_FALSE(Terminating);
+  EXPECT_EQ((std::vector<int64_t>{GameClock, FrameTime, TickCount, QuitFlag, FrameInterval, Terminating}),
+            (std::vector<int64_t>{0, 0, 0, 0, 16, 0}));
 }
 
 TEST_F(GameClockTest, CachedNowIsTakenAgainOnlyWhenTheGameClockMoved) {
@@ -53,14 +51,11 @@ TEST_F(GameClockTest, CachedNowIsTakenAgainOnlyWhenTheGameClockMoved) {
 }
 
 TEST_F(GameClockTest, DatesCountDaysFrom30December1899) {
-  EXPECT_EQ(DaysSince1899(1899, 12, 30), 0);
-  EXPECT_EQ(DaysSince1899(1899, 12, 31), 1);
-  EXPECT_EQ(DaysSince1899(1900, 1, 1), 2);
-  EXPECT_EQ(DaysSince1899(1900, 3, 1), 61);  // 1900 has no 29 February
-  EXPECT_EQ(DaysSince1899(1970, 1, 1), 25569);
-  EXPECT_EQ(DaysSince1899(2000, 3, 1), 36586);
-  EXPECT_EQ(DaysSince1899(1, 1, 1), -693593);
-  EXPECT_EQ(DaysSince1899(9999, 12, 31), 2958465);
+  // 1900 has no 29 February: 1 March 1900 is day 61.
+  for (const auto& [y, m, d, days] : std::vector<std::array<int32_t, 4>>{
+           {1899, 12, 30, 0}, {1899, 12, 31, 1}, {1900, 1, 1, 2}, {1900, 3, 1, 61}, {1970, 1, 1, 25569},
+           {2000, 3, 1, 36586}, {1, 1, 1, -693593}, {9999, 12, 31, 2958465}})
+    EXPECT_EQ(DaysSince1899(y, m, d), days) << y << "-" << m << "-" << d;
   // The local date lies within a day of the UTC one.
   const double days_utc = 25569.0 + static_cast<double>(std::time(nullptr)) / 86400.0;
   EXPECT_NEAR(LocalNow(), days_utc, 1.0);

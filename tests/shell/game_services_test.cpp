@@ -15,14 +15,13 @@
 #include "script/project.h"
 #include "script/sys_func.h"
 #include "shell/game_services.h"
+#include "shell/test_games.h"
 #include "support/test_support.h"
 
 namespace orba {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // Builds the test game "tables" into the package Out/game.dat. The game
 // carries a file named "mem:a.txt" for CopyFile to read as an in-memory
@@ -40,15 +39,6 @@ test::CommandResult Play(const std::string& game, int ticks) {
   return test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", std::to_string(ticks), game});
 }
 
-std::string Dump(const std::string& save_dat) {
-  const test::CommandResult r = test::RunOrbaTool({"save", "dump", save_dat});
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  return r.output;
-}
-
-void ExpectLines(const std::string& dump, const std::vector<std::string>& lines) {
-  for (const std::string& line : lines) EXPECT_TRUE(Has(dump, line)) << line << "\n" << dump;
-}
 
 // Attaching registers the functions and hooks the project's environment;
 // detaching gives the library its defaults back.
@@ -115,54 +105,31 @@ TEST(GameServices, TablesSaveFilesAndStatusTablesLastAcrossRuns) {
 
   test::CommandResult r = Play(game, 4);
   ASSERT_EQ(r.exit_code, 0) << r.output;
-  std::string dump = Dump(game + "/save.dat");
-  ExpectLines(dump, {
-                        "var created bool = TRUE",
-                        "var f1 bool = TRUE",
-                        "var f2 bool = TRUE",
-                        "var count int = 3",
-                        // Located without regard to case: banana's id.
-                        "var located bool = TRUE",
-                        "var locid int = 1",
-                        // Sorted by id, highest first.
-                        "var sorted bool = TRUE",
-                        "var top str = \"Apple\"",
-                        "var sc bool = TRUE",
-                        "var active str = \"Stat\"",
-                        "var copied bool = TRUE",
-                        // The table deleted before the load came back with the
-                        // loaded game, and so did the active table.
-                        "var gone bool = TRUE",
-                        "var left int = -1",
-                        "var back int = 3",
-                        "var backactive str = \"Stat\"",
-                        // Reset took the game table and left the status table.
-                        "var afterreset int = -1",
-                        "var statusleft int = 1",
-                        // The status table lies in the status entry.
-                        "  table Stat status rows 1 columns v:int\n    row 0: 42\n",
-                        "entry GAMESAVEDATA1",
-                        "entry save:s1.txt",
-                    });
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {
+      "var created bool = TRUE", "var f1 bool = TRUE", "var f2 bool = TRUE", "var count int = 3",
+      // Located without regard to case: banana's id.
+      "var located bool = TRUE", "var locid int = 1",
+      // Sorted by id, highest first.
+      "var sorted bool = TRUE", "var top str = \"Apple\"", "var sc bool = TRUE", "var active str = \"Stat\"",
+      "var copied bool = TRUE",
+      // The table deleted before the load came back with the loaded game,
+      // and so did the active table.
+      "var gone bool = TRUE", "var left int = -1", "var back int = 3", "var backactive str = \"Stat\"",
+      // Reset took the game table and left the status table.
+      "var afterreset int = -1", "var statusleft int = 1",
+      // The status table lies in the status entry.
+      "  table Stat status rows 1 columns v:int\n    row 0: 42\n", "entry GAMESAVEDATA1", "entry save:s1.txt"});
 
   // The next run: the saved file and the status table came back from
   // "save.dat"; the game table did not. A packaged TSV file fills a table.
   r = Play(game, 2);
   ASSERT_EQ(r.exit_code, 0) << r.output;
-  dump = Dump(game + "/save.dat");
-  ExpectLines(dump, {
-                        "var runs int = 2",
-                        "var exists bool = TRUE",
-                        "var nothere bool = FALSE",
-                        "var gamenext int = -1",
-                        "var sa bool = TRUE",
-                        "var statusnext int = 42",
+  test::ExpectContains(test::DumpSave(game + "/save.dat"),
+                       {"var runs int = 2", "var exists bool = TRUE", "var nothere bool = FALSE",
+                        "var gamenext int = -1", "var sa bool = TRUE", "var statusnext int = 42",
                         // A table read from a file of the game.
-                        "var tsv bool = TRUE",
-                        "var tsvrows int = 2",
-                        "var tsvprice int = 7",
-                        "var missing bool = FALSE",
-                    });
+                        "var tsv bool = TRUE", "var tsvrows int = 2", "var tsvprice int = 7",
+                        "var missing bool = FALSE"});
 }
 
 }  // namespace

@@ -43,9 +43,8 @@ TEST(Screenshot, KnownHeaderAndBadInput) {
   EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.begin(), png.begin() + 33)),
             "89 50 4e 47 0d 0a 1a 0a 00 00 00 0d 49 48 44 52 00 00 00 01 00 00 00 01 08 02 00 00 00 90 77 53 de");
   EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.end() - 12, png.end())), "00 00 00 00 49 45 4e 44 ae 42 60 82");
-  EXPECT_THROW(SavePixelsAsPng(&pixel, 0, 1, 1, stream), EInvalidGraphicOperation);
-  EXPECT_THROW(SavePixelsAsPng(&pixel, 2, 1, 1, stream), EInvalidGraphicOperation);
-  EXPECT_THROW(SavePixelsAsPng(nullptr, 1, 1, 1, stream), EInvalidGraphicOperation);
+  for (auto [pixels, width] : {std::pair{&pixel, 0}, std::pair{&pixel, 2}, std::pair<const uint32_t*, int>{nullptr, 1}})
+    EXPECT_THROW(SavePixelsAsPng(pixels, width, 1, 1, stream), EInvalidGraphicOperation) << width;
   TMemoryVideo closed;
   EXPECT_THROW(WriteScreenshot(closed, "/nonexistent/x.png"), EInvalidGraphicOperation);
   TMemoryVideo open;

@@ -37,6 +37,14 @@ inline std::string DumpSave(const std::string& save_dat) {
   return r.output;
 }
 
+// Each part must be in the text; a failure shows the whole text.
+inline void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+}
+inline void ExpectLacks(const std::string& text, const std::vector<std::string>& parts) {
+  for (const std::string& part : parts) EXPECT_EQ(text.find(part), std::string::npos) << part << "\n" << text;
+}
+
 // Pillow's reading of a PNG file: the RGB values at the points (Python
 // tuples such as "(0, 0), (5, 3)") as Python prints their list, e.g.
 // "[(0, 255, 0), (0, 0, 0)]\n".

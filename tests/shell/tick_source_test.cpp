@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "core/game_clock.h"
 #include "platform/headless/fake_clock.h"
 
@@ -12,6 +14,11 @@ class TickSourceTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetPlayerGlobals(); }
   void TearDown() override { ResetPlayerGlobals(); }
+  // "ticks N clock C frame F" of the player's globals.
+  static std::string State() {
+    return "ticks " + std::to_string(TickCount) + " clock " + std::to_string(GameClock) + " frame " +
+           std::to_string(FrameTime);
+  }
   TFakeClock clock{1000};
   TTickSource ticks{clock};
 };
@@ -22,9 +29,7 @@ TEST_F(TickSourceTest, StepsOf15MsGiveOneTickEach) {
     ASSERT_TRUE(ticks.Poll()) << i;
     ASSERT_FALSE(ticks.Poll()) << i;  // measured already
   }
-  EXPECT_EQ(TickCount, 100);
-  EXPECT_EQ(GameClock, 1500u);
-  EXPECT_EQ(FrameTime, 15);
+  EXPECT_EQ(State(), "ticks 100 clock 1500 frame 15");
 }
 
 TEST_F(TickSourceTest, ShorterStepsWaitForThePeriodAndCountWhole) {
@@ -34,9 +39,7 @@ TEST_F(TickSourceTest, ShorterStepsWaitForThePeriodAndCountWhole) {
   clock.Advance(10);
   EXPECT_EQ(ticks.MsUntilDue(), 0u);
   EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(FrameTime, 20);
-  EXPECT_EQ(GameClock, 20u);
-  EXPECT_EQ(TickCount, 1);
+  EXPECT_EQ(State(), "ticks 1 clock 20 frame 20");
   EXPECT_EQ(ticks.MsUntilDue(), 15u);
 }
 
@@ -46,9 +49,7 @@ TEST_F(TickSourceTest, AGapOf300MsOrMoreAddsNothingAndMakesNoTick) {
   clock.Advance(300);
   EXPECT_FALSE(ticks.Poll());
   EXPECT_EQ(ticks.LastDroppedGap(), 300u);
-  EXPECT_EQ(GameClock, 15u);
-  EXPECT_EQ(TickCount, 1);
-  EXPECT_EQ(FrameTime, 15);  // the last accepted tick's length
+  EXPECT_EQ(State(), "ticks 1 clock 15 frame 15");  // the last accepted tick's length
   clock.Advance(100000);
   EXPECT_FALSE(ticks.Poll());
   EXPECT_EQ(GameClock, 15u);
@@ -56,14 +57,11 @@ TEST_F(TickSourceTest, AGapOf300MsOrMoreAddsNothingAndMakesNoTick) {
   clock.Advance(16);
   EXPECT_TRUE(ticks.Poll());
   EXPECT_EQ(ticks.LastDroppedGap(), 0u);
-  EXPECT_EQ(GameClock, 31u);
-  EXPECT_EQ(FrameTime, 16);
+  EXPECT_EQ(State(), "ticks 2 clock 31 frame 16");
   // Just under the gap still counts.
   clock.Advance(299);
   EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(FrameTime, 299);
-  EXPECT_EQ(GameClock, 330u);
-  EXPECT_EQ(TickCount, 3);
+  EXPECT_EQ(State(), "ticks 3 clock 330 frame 299");
 }
 
 TEST_F(TickSourceTest, PausedTimeIsNeverCounted) {
@@ -77,9 +75,7 @@ TEST_F(TickSourceTest, PausedTimeIsNeverCounted) {
   ticks.SetPaused(false);
   clock.Advance(20);
   EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(FrameTime, 20);
-  EXPECT_EQ(GameClock, 35u);
-  EXPECT_EQ(TickCount, 2);
+  EXPECT_EQ(State(), "ticks 2 clock 35 frame 20");
 }
 
 TEST_F(TickSourceTest, TheTimerMayWrapAround) {
@@ -89,7 +85,7 @@ TEST_F(TickSourceTest, TheTimerMayWrapAround) {
   EXPECT_EQ(clock.NowMs(), 7u);
   EXPECT_TRUE(ticks.Poll());
   EXPECT_EQ(FrameTime, 15);
-  // The game clock wraps in the same way.
+  // The game clock and the tick count wrap in the same way.
   GameClock = 0xFFFFFFFFu;
   clock.Advance(15);
   EXPECT_TRUE(ticks.Poll());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "core/big_stream.h"
 #include "platform/text_convert.h"
@@ -18,6 +19,13 @@ using test::TempDir;
 void WriteText(const std::string& path, const std::string& utf8) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   test::WriteFileBytes(path, test::Bytes(utf8));
+}
+
+// "orbatool page dump" of a page holds each of the parts.
+void ExpectDumpHas(const std::string& page, const std::vector<std::string>& parts) {
+  const auto dump = RunOrbaTool({"page", "dump", page});
+  ASSERT_EQ(dump.exit_code, 0) << page;
+  for (const std::string& part : parts) EXPECT_NE(dump.output.find(part), std::string::npos) << part << dump.output;
 }
 
 // A small game: settings, two pages that name each other's labels (one in
@@ -60,34 +68,23 @@ TEST(GameBuild, PackageListsItsFilesAndItsPagesDump) {
   const auto list = RunOrbaTool({"vf", "list", dir / "game.dat"});
   ASSERT_EQ(list.exit_code, 0);
   std::vector<std::string> names;
-  for (size_t pos = 0; pos < list.output.size();) {
-    const size_t end = list.output.find('\n', pos);
-    const std::string line = list.output.substr(pos, end - pos);
-    names.push_back(line.substr(0, line.find('\t')));
-    pos = end == std::string::npos ? list.output.size() : end + 1;
-  }
+  std::istringstream lines(list.output);
+  for (std::string line; std::getline(lines, line);) names.push_back(line.substr(0, line.find('\t')));
   EXPECT_EQ(names, (std::vector<std::string>{"bg.png", "data\\table.txt", "main.osb", "orba.opb",
                                              "scenes\\sub.osb"}));
 
   ASSERT_EQ(RunOrbaTool({"vf", "extract", dir / "game.dat", dir / "out"}).exit_code, 0);
-  const auto main_dump = RunOrbaTool({"page", "dump", dir / "out/main.osb"});
-  ASSERT_EQ(main_dump.exit_code, 0);
-  EXPECT_NE(main_dump.output.find("3: Call (opcode 5)"), std::string::npos) << main_dump.output;
-  EXPECT_NE(main_dump.output.find("PageName = \"scenes\\sub.osb\"\n    Target = 1\n"), std::string::npos);
-  EXPECT_NE(main_dump.output.find("PageName = \"main.osb\"\n    Target = 0\n"), std::string::npos);
-  const auto sub_dump = RunOrbaTool({"page", "dump", dir / "out/scenes/sub.osb"});
-  ASSERT_EQ(sub_dump.exit_code, 0);
-  EXPECT_NE(sub_dump.output.find("PageName = \"main.osb\"\n    Target = 0\n"), std::string::npos);
+  ExpectDumpHas(dir / "out/main.osb", {"3: Call (opcode 5)", "PageName = \"scenes\\sub.osb\"\n    Target = 1\n",
+                                        "PageName = \"main.osb\"\n    Target = 0\n"});
+  ExpectDumpHas(dir / "out/scenes/sub.osb", {"PageName = \"main.osb\"\n    Target = 0\n"});
   EXPECT_EQ(ReadFileBytes(dir / "out/bg.png"), ReadFileBytes(dir / "src/bg.png"));
 
   TKsMemoryStream opb(ReadFileBytes(dir / "out/orba.opb"));
   TProjectSetting settings;
   settings.LoadFromStream(opb);
-  EXPECT_EQ(SjisToUtf8(settings.Title), "小さなゲーム");
+  EXPECT_EQ(SjisToUtf8(settings.Title + "|" + settings.StartPage + "|" + settings.RegistryKey + "|" + settings.QuitText),
+            "小さなゲーム|main.osb|Orba\\Small|終了しますか？");
   EXPECT_EQ(settings.Width, 800);
-  EXPECT_EQ(settings.StartPage, "main.osb");
-  EXPECT_EQ(settings.RegistryKey, "Orba\\Small");
-  EXPECT_EQ(SjisToUtf8(settings.QuitText), "終了しますか？");
   ASSERT_EQ(settings.InitialVars.size(), 2u);
   EXPECT_EQ(settings.InitialVars[0].IntValue, 10);
   EXPECT_EQ(SjisToUtf8(settings.InitialVars[1].StrValue), "アリス");
@@ -106,10 +103,8 @@ TEST(GameBuild, TheExampleGameBuilds) {
   TempDir dir;
   ASSERT_EQ(RunOrbaTool({"game", "build", test::TestsPath("../examples/hello"), "-o", dir / "game.dat"}).exit_code, 0);
   ASSERT_EQ(RunOrbaTool({"vf", "extract", dir / "game.dat", dir / "out"}).exit_code, 0);
-  const auto dump = RunOrbaTool({"page", "dump", dir / "out/main.osb"});
-  ASSERT_EQ(dump.exit_code, 0);
-  EXPECT_NE(dump.output.find("8: Continue (opcode 35) depth 2"), std::string::npos) << dump.output;
-  EXPECT_NE(dump.output.find("PageName = \"farewell.osb\"\n    Target = 0\n"), std::string::npos);
+  ExpectDumpHas(dir / "out/main.osb",
+                {"8: Continue (opcode 35) depth 2", "PageName = \"farewell.osb\"\n    Target = 0\n"});
 }
 
 TEST(GameBuild, APackageWrittenIntoTheFolderIsNotPackedAgain) {
@@ -154,11 +149,8 @@ TEST(PageAsmTool, AssemblesOneListingThatCallsItselfByItsFileName) {
   TempDir dir;
   WriteText(dir / "loop.osb.txt", "*again\nTextIns Window=\"mes\" Text=\"あ\"\nJump again\n");
   ASSERT_EQ(RunOrbaTool({"page", "asm", dir / "loop.osb.txt", "-o", dir / "loop.osb"}).exit_code, 0);
-  const auto dump = RunOrbaTool({"page", "dump", dir / "loop.osb"});
-  EXPECT_NE(dump.output.find("2: Jump (opcode 4) depth 0 skip 0 continue 1 line 3\n"
-                             "    PageName = \"loop.osb\"\n    Target = 0\n"),
-            std::string::npos)
-      << dump.output;
+  ExpectDumpHas(dir / "loop.osb", {"2: Jump (opcode 4) depth 0 skip 0 continue 1 line 3\n"
+                                   "    PageName = \"loop.osb\"\n    Target = 0\n"});
 
   WriteText(dir / "bad.osb.txt", "Jump nowhere\n");
   EXPECT_EQ(RunOrbaTool({"page", "asm", dir / "bad.osb.txt", "-o", dir / "bad.osb"}).exit_code, 1);
