@@ -2,6 +2,8 @@
 
 #include <iterator>
 #include <random>
+#include <stdexcept>
+#include <string>
 #include <tuple>
 
 #include "core/stream_encoding.h"
@@ -126,10 +128,12 @@ TEST_P(AllOpcodes, ListingAssemblesToThePageWriterBytesAndDumpsBack) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, AllOpcodes, ::testing::Values(106, 107, 108, 111, 115));
 
+// The command at Index as class T; a command of another class stops the test
+// with a failure instead of reading through a null pointer.
 template <typename T>
 T& At(TPage& page, int32_t index) {
   auto* c = dynamic_cast<T*>(page.Commands.GetItem(index));
-  EXPECT_NE(c, nullptr) << "command " << index;
+  if (c == nullptr) throw std::runtime_error("command " + std::to_string(index) + " is of another class");
   return *c;
 }
 
@@ -171,7 +175,6 @@ TEST(PageAsm, LabelsLoopsAndTargetsResolve) {
   EXPECT_EQ(ExpressionToText(At<TComBreak>(*page, 7).Condition), "____arg := TRUE");
   EXPECT_EQ(ExpressionToText(At<TComJump>(*page, 10).Condition), "____arg := TRUE");
   EXPECT_TRUE(At<TComIf>(*Assemble("If\n"), 0).Condition.Empty());
-
 }
 
 TEST(PageAsm, PropertiesByNameGrowTheBitmapAndContinuationLinesJoin) {
