@@ -141,6 +141,19 @@ class TBaseListServices final : public TObjectServices {
   void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
                    const std::vector<std::string>& names,
                    const std::vector<bool>& name_valid) override;
+  bool GetKeyPush(int32_t key) const override;
+  bool GetKeyClick(int32_t key) const override;
+  bool GetKeyRepeat(int32_t key) const override;
+  bool GetLClick() const override;
+  void SetLClick(bool value) override;
+  bool GetRClick() const override;
+  void SetRClick(bool value) override;
+  bool GetLPush() const override;
+  bool GetRPush() const override;
+  bool GetWheelDown() const override;
+  bool GetWheelUp() const override;
+  int32_t GetMouseX() const override;
+  int32_t GetMouseY() const override;
   bool GetCGDither() const override;
   void SetCGDither(bool value) override;
   TSceneSection* SceneSection() override { return &scene_; }

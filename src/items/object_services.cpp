@@ -134,6 +134,61 @@ void TBaseListScene::LoadFromStream(TKsBigStream& stream, int32_t version) {
   manager_.LoadFromStream(stream, version);
 }
 
+// The input of the active screen root and the manager's key table. "@LClick"
+// and "@RClick" are the presses of this tick that no object took (an object
+// that takes one clears the flag); the wheel notches are this tick's.
+bool TBaseListServices::GetKeyPush(int32_t key) const { return manager_.GetKeyPush(key); }
+bool TBaseListServices::GetKeyClick(int32_t key) const { return manager_.GetKeyClick(key); }
+bool TBaseListServices::GetKeyRepeat(int32_t key) const { return manager_.GetKeyRepeat(key); }
+
+bool TBaseListServices::GetLClick() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr && root->LeftPressed;
+}
+
+void TBaseListServices::SetLClick(bool value) {
+  if (TOrbaBase* root = manager_.ActiveBase()) root->LeftPressed = value;
+}
+
+bool TBaseListServices::GetRClick() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr && root->RightPressed;
+}
+
+void TBaseListServices::SetRClick(bool value) {
+  if (TOrbaBase* root = manager_.ActiveBase()) root->RightPressed = value;
+}
+
+bool TBaseListServices::GetLPush() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr && root->GetLPush();
+}
+
+bool TBaseListServices::GetRPush() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr && root->GetRPush();
+}
+
+bool TBaseListServices::GetWheelDown() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr && root->WheelDownNow;
+}
+
+bool TBaseListServices::GetWheelUp() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr && root->WheelUpNow;
+}
+
+int32_t TBaseListServices::GetMouseX() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr ? root->MouseX : 0;
+}
+
+int32_t TBaseListServices::GetMouseY() const {
+  const TOrbaBase* root = manager_.ActiveBase();
+  return root != nullptr ? root->MouseY : 0;
+}
+
 bool TBaseListServices::GetCGDither() const { return manager_.GetCGDither(); }
 
 void TBaseListServices::SetCGDither(bool value) { manager_.SetCGDither(value); }

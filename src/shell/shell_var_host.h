@@ -1,8 +1,7 @@
 // The "@" system variables that the running player answers itself: the
-// mouse, wheel and key state of the object manager's active screen root, the
-// manager's sound switch and keyboard focus, and the window (full screen,
-// the system pointer). Everything else is answered as
-// the script layer's game host answers it.
+// window (full screen, the system pointer), and the object manager's sound
+// switch and keyboard focus. Input and everything else is answered as the
+// script layer's game host answers it, from the object services.
 #pragma once
 
 #include "platform/video.h"
@@ -17,23 +16,6 @@ class TShellVarHost : public TGameVarHost {
   // The window once it is open; nullptr before it opens and after it closes.
   // "@FullScr" and the pointer moves of "@MouseX" and "@MouseY" go to it.
   void SetVideo(TVideo* video);
-
-  // Without an object manager nothing is pressed and the pointer is at 0, 0.
-  bool GetLClick() override;
-  void SetLClick(bool value) override;
-  bool GetRClick() override;
-  void SetRClick(bool value) override;
-  bool GetLPush() override;
-  bool GetRPush() override;
-  bool GetWheelDown() override;
-  bool GetWheelUp() override;
-  int32_t GetMouseX() override;
-  int32_t GetMouseY() override;
-  void SetMouseX(int32_t value) override;
-  void SetMouseY(int32_t value) override;
-  bool GetKeyPush(int32_t key) override;
-  bool GetKeyClick(int32_t key) override;
-  bool GetKeyRepeat(int32_t key) override;
 
   bool GetFullScreen() override;
   void SetFullScreen(bool value) override;
