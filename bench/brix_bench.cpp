@@ -6,10 +6,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/big_stream.h"
-#include "core/compression.h"
 #include "core/ks_random.h"
-#include "core/stream_encoding.h"
+#include "core/streams/big_stream.h"
+#include "core/streams/compression.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/brix.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
-#include "script/run_loop_events.h"
+#include "script/interp/run_loop_events.h"
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
 

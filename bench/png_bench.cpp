@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/png_codec.h"
 
 #ifdef ORBA_HAVE_LIBPNG

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "core/big_file_stream.h"
-#include "core/buffered_stream.h"
-#include "core/compression.h"
-#include "core/crc32.h"
-#include "core/stream_encoding.h"
+#include "core/streams/big_file_stream.h"
+#include "core/streams/buffered_stream.h"
+#include "core/streams/compression.h"
+#include "core/streams/crc32.h"
+#include "core/streams/stream_encoding.h"
 
 namespace {
 

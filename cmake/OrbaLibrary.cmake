@@ -1,13 +1,18 @@
-# orba_add_library(name [DIR folder] [DEPS targets...])
+# orba_add_library(name [DIR folder] [RECURSE] [DEPS targets...])
 # Builds every .cpp of src/<folder> (default: src/<name>) into the static
-# library orba_<name>. A folder without sources yet becomes an interface
-# library, so the layer graph is the same from the first commit on.
+# library orba_<name>; with RECURSE also those of its subfolders (a layer
+# split into folders by role). A folder without sources yet becomes an
+# interface library, so the layer graph is the same from the first commit on.
 function(orba_add_library name)
-  cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "RECURSE" "DIR" "DEPS" ${ARGN})
   if(NOT ARG_DIR)
     set(ARG_DIR ${name})
   endif()
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${ARG_DIR}/*.cpp)
+  if(ARG_RECURSE)
+    file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${ARG_DIR}/*.cpp)
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${ARG_DIR}/*.cpp)
+  endif()
   if(srcs)
     add_library(orba_${name} STATIC ${srcs})
     target_include_directories(orba_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/files/disk_path.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs_linux.h"
 #include "platform/headless/fake_clock.h"
@@ -17,12 +18,11 @@
 #include "platform/headless/scripted_input.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
-#include "core/disk_path.h"
-#include "script/run_loop_events.h"
-#include "script/trace.h"
+#include "script/interp/run_loop_events.h"
+#include "script/interp/trace.h"
 #include "shell/blank_game.h"
-#include "shell/screenshot.h"
 #include "shell/game_client.h"
+#include "shell/screenshot.h"
 #include "shell/shell_runner.h"
 
 #ifdef ORBA_HAVE_SDL

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "core/disk_path.h"
+#include "authoring/page_asm.h"
+#include "core/files/disk_path.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
-#include "script/page_asm.h"
 
 namespace orbatool {
 

@@ -4,13 +4,13 @@
 //   orbatool calc --bytes EXPR...         prints each compiled record list in hex
 #include <cstdio>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
-#include "script/expr_compiler.h"
-#include "script/expr_exec.h"
-#include "script/param_collection.h"
-#include "script/sys_func.h"
+#include "script/expr/expr_compiler.h"
+#include "script/expr/expr_exec.h"
+#include "script/functions/sys_func.h"
+#include "script/values/param_collection.h"
 
 namespace {
 

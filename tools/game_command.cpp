@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "authoring/game_builder.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
-#include "script/game_builder.h"
 
 namespace {
 

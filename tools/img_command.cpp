@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/brix.h"
 #include "graphics/icon_file.h"
 #include "graphics/picture_rgba.h"

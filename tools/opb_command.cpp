@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
-#include "script/param_text.h"
-#include "script/project_settings.h"
+#include "script/project/project_settings.h"
+#include "script/values/param_text.h"
 
 namespace {
 

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
+#include "authoring/page_dump.h"
+#include "core/streams/big_stream.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
-#include "script/page.h"
-#include "script/page_dump.h"
+#include "script/interp/page.h"
 
 namespace orbatool {
 // orbatool page asm (tools/asm_command.cpp).

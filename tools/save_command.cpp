@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "core/sjis_case.h"
-#include "core/vr_file.h"
+#include "core/files/vr_file.h"
+#include "core/strings/sjis_case.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
-#include "script/dbs.h"
-#include "script/param_collection.h"
-#include "script/save_data.h"
+#include "script/functions/dbs.h"
+#include "script/save/save_data.h"
+#include "script/values/param_collection.h"
 
 namespace {
 

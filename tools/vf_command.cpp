@@ -6,11 +6,11 @@
 #include <fstream>
 #include <memory>
 
-#include "core/crc32.h"
-#include "core/disk_path.h"
-#include "core/list_files.h"
-#include "core/sjis_case.h"
-#include "core/vr_file.h"
+#include "core/files/disk_path.h"
+#include "core/files/list_files.h"
+#include "core/files/vr_file.h"
+#include "core/streams/crc32.h"
+#include "core/strings/sjis_case.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/errors.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/dib.h"
 #include "graphics/graphic_errors.h"
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
+#include "core/streams/big_stream.h"
 #include "graphics/custom_dibx.h"
 #include "graphics/dib_surface.h"
 #include "graphics/dibx.h"

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/compression.h"
 #include "core/ks_random.h"
-#include "core/stream_encoding.h"
+#include "core/streams/compression.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/brix.h"
 #include "graphics/color_convert.h"
 #include "graphics/jpeg_codec.h"

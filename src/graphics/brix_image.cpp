@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/brix.h"
 #include "graphics/color_convert.h"
 #include "graphics/jpeg_codec.h"

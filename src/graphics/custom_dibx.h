@@ -19,7 +19,7 @@
 #include <span>
 #include <vector>
 
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
 #include "graphics/pixel_view.h"
 
 namespace orba {

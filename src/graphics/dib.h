@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
-#include "core/stream_encoding.h"
+#include "core/streams/big_stream.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/palette.h"
 #include "graphics/pixel_format.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
 #include "graphics/dib.h"
 #include "graphics/jpeg_codec.h"
 #include "graphics/pixel_view.h"

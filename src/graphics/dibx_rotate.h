@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
 
 namespace orba {
 

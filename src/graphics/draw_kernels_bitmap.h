@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
 #include "graphics/pixel_view.h"
 
 namespace orba {

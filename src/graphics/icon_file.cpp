@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
 

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "core/big_stream.h"
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
+#include "core/streams/big_stream.h"
 #include "graphics/dib_surface.h"
 #include "graphics/picture_rgba.h"
 

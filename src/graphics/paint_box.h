@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/dib.h"
 
 namespace orba {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/dib.h"
 
 namespace orba {

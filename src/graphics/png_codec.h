@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/dib.h"
 #include "graphics/graphic_errors.h"
 

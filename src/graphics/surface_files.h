@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/custom_dibx.h"
 
 namespace orba {

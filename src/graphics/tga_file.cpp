@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
 

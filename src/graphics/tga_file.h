@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "graphics/dib_surface.h"
 
 namespace orba {

@@ -1,12 +1,12 @@
 #include "items/anim_image.h"
 
 #include "core/game_clock.h"
-#include "core/sjis_case.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
+#include "core/strings/sjis_case.h"
 #include "items/base_list.h"
-#include "script/com_component.h"
-#include "script/expr_exec.h"
-#include "script/params.h"
+#include "script/expr/expr_exec.h"
+#include "script/interp/com_component.h"
+#include "script/values/params.h"
 
 namespace orba {
 

@@ -9,7 +9,7 @@
 
 #include "items/image_cells.h"
 #include "items/image_item.h"
-#include "script/parser_record.h"
+#include "script/expr/parser_record.h"
 
 namespace orba {
 

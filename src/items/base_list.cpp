@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "core/game_clock.h"
-#include "core/stream_encoding.h"
-#include "platform/trace.h"
+#include "core/streams/stream_encoding.h"
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/timer.h"
+#include "platform/trace.h"
 
 namespace orba {
 

@@ -14,11 +14,11 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/clip_list.h"
+#include "core/containers/clip_list.h"
 #include "graphics/dibx.h"
 #include "items/brix_cache.h"
 #include "items/orba_object.h"
-#include "script/event_queue.h"
+#include "script/interp/event_queue.h"
 
 namespace orba {
 

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "core/game_clock.h"
-#include "core/sjis_case.h"
-#include "core/stream_encoding.h"
-#include "core/text_utils.h"
+#include "core/streams/stream_encoding.h"
+#include "core/strings/sjis_case.h"
+#include "core/strings/text_utils.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
 

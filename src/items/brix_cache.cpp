@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/errors.h"
-#include "core/stream_encoding.h"
-#include "core/vr_file_manager.h"
+#include "core/files/vr_file_manager.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/brix.h"
 
 namespace orba {

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
-#include "core/hash_collection.h"
-#include "core/rect_utils.h"
+#include "core/containers/hash_collection.h"
+#include "core/containers/rect_utils.h"
+#include "core/streams/big_stream.h"
 #include "graphics/custom_dibx.h"
 #include "graphics/dibx.h"
-#include "script/save_sections.h"
+#include "script/save/save_sections.h"
 
 namespace orba {
 

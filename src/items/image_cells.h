@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
 #include "graphics/custom_dibx.h"
 #include "items/brix_cache.h"
 

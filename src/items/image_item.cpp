@@ -3,14 +3,14 @@
 #include <cmath>
 #include <numbers>
 
-#include "core/stream_encoding.h"
+#include "core/game_clock.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/dibx_rotate.h"
 #include "graphics/wave_surface.h"
 #include "items/base_list.h"
 #include "items/blur_image.h"
 #include "items/brix_cache.h"
 #include "items/image_cells.h"
-#include "core/game_clock.h"
 
 namespace orba {
 

@@ -4,7 +4,7 @@
 
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
-#include "script/com_component.h"
+#include "script/interp/com_component.h"
 
 namespace orba {
 

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <climits>
 
-#include "core/sjis_case.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
+#include "core/strings/sjis_case.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
 

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
-#include "core/containers.h"
+#include "core/containers/containers.h"
+#include "core/containers/rect_utils.h"
 #include "core/errors.h"
-#include "core/rect_utils.h"
-#include "core/vocab.h"
-#include "script/object_services.h"
+#include "core/streams/big_stream.h"
+#include "core/vocab/vocab.h"
+#include "script/interp/object_services.h"
 
 namespace orba {
 

@@ -1,11 +1,11 @@
 #include "items/prop_dispatch.h"
 
 #include "items/base_list.h"
-#include "script/com_component.h"
-#include "script/expr_exec.h"
-#include "script/param_collection.h"
-#include "script/params.h"
+#include "script/expr/expr_exec.h"
+#include "script/interp/com_component.h"
 #include "script/script_errors.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
 
 namespace orba {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "items/brix_cache.h"
 
 namespace orba {

@@ -1,7 +1,7 @@
 #include "items/timer.h"
 
 #include "core/game_clock.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "items/base_list.h"
 
 namespace orba {

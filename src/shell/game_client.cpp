@@ -5,17 +5,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/disk_path.h"
+#include "core/files/disk_path.h"
+#include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
-#include "core/sjis_case.h"
-#include "core/vr_file_manager.h"
+#include "core/strings/sjis_case.h"
 #include "film/film_loader.h"
 #include "items/base_list.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
-#include "script/script_random.h"
+#include "script/functions/script_random.h"
 
 namespace orba {
 

@@ -25,11 +25,11 @@
 #include <string>
 #include <vector>
 
-#include "core/instance_lock.h"
-#include "script/param_collection.h"
-#include "script/project.h"
-#include "script/run_loop_events.h"
-#include "script/sys_func.h"
+#include "core/system/instance_lock.h"
+#include "script/functions/sys_func.h"
+#include "script/interp/run_loop_events.h"
+#include "script/project/project.h"
+#include "script/values/param_collection.h"
 #include "shell/game_services.h"
 #include "shell/shell_var_host.h"
 #include "shell/tick_client.h"

@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "core/big_stream.h"
-#include "core/vr_file_manager.h"
-#include "script/project.h"
-#include "script/save_data.h"
-#include "script/sys_func.h"
+#include "core/files/vr_file_manager.h"
+#include "core/streams/big_stream.h"
+#include "script/functions/sys_func.h"
+#include "script/project/project.h"
+#include "script/save/save_data.h"
 
 namespace orba {
 

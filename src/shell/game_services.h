@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "script/dbs.h"
-#include "script/save_sections.h"
-#include "script/sys_func_db.h"
-#include "script/sys_func_file.h"
+#include "script/functions/dbs.h"
+#include "script/functions/sys_func_db.h"
+#include "script/functions/sys_func_file.h"
+#include "script/save/save_sections.h"
 
 namespace orba {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 #include "platform/headless/memory_video.h"
 
 namespace orba {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "platform/video.h"
-#include "script/system_var_host_impl.h"
+#include "script/values/system_var_host_impl.h"
 
 namespace orba {
 

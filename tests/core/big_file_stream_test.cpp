@@ -1,11 +1,11 @@
-#include "core/big_file_stream.h"
+#include "core/streams/big_file_stream.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "core/errors.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "support/test_support.h"
 
 namespace orba {

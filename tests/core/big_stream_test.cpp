@@ -1,4 +1,4 @@
-#include "core/big_stream.h"
+#include "core/streams/big_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/errors.h"
-#include "core/resource_stream.h"
+#include "core/streams/resource_stream.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,9 +1,9 @@
-#include "core/buffered_stream.h"
+#include "core/streams/buffered_stream.h"
 
 #include <gtest/gtest.h>
 
 #include "core/errors.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,4 +1,4 @@
-#include "core/compression.h"
+#include "core/streams/compression.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "core/containers.h"
+#include "core/containers/containers.h"
 
 #include <gtest/gtest.h>
 
-#include "core/clip_list.h"
+#include "core/containers/clip_list.h"
 #include "core/errors.h"
 #include "core/sjis_test_helpers.h"
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 
 namespace orba {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/crc32.h"
+#include "core/streams/crc32.h"
 
 #include <gtest/gtest.h>
 

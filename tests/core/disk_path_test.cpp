@@ -1,13 +1,13 @@
-#include "core/disk_path.h"
+#include "core/files/disk_path.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 
-#include "core/brix_probe.h"
 #include "core/errors.h"
-#include "core/list_files.h"
+#include "core/files/brix_probe.h"
+#include "core/files/list_files.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,9 +1,9 @@
-#include "core/hash_collection.h"
+#include "core/containers/hash_collection.h"
 
 #include <gtest/gtest.h>
 
-#include "core/sjis_case.h"
 #include "core/sjis_test_helpers.h"
+#include "core/strings/sjis_case.h"
 
 #include <vector>
 

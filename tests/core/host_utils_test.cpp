@@ -7,13 +7,13 @@
 
 #include <algorithm>
 
-#include "core/desktop.h"
 #include "core/errors.h"
-#include "core/font_list.h"
-#include "core/instance_lock.h"
-#include "core/save_location.h"
-#include "platform/host.h"
 #include "core/sjis_test_helpers.h"
+#include "core/system/desktop.h"
+#include "core/system/font_list.h"
+#include "core/system/instance_lock.h"
+#include "core/system/save_location.h"
+#include "platform/host.h"
 #include "support/test_support.h"
 
 namespace orba {

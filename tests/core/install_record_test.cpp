@@ -1,4 +1,4 @@
-#include "core/install_record.h"
+#include "core/files/install_record.h"
 
 #include <gtest/gtest.h>
 

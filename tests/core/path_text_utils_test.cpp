@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "core/path_utils.h"
-#include "core/sjis_case.h"
+#include "core/files/path_utils.h"
 #include "core/sjis_test_helpers.h"
-#include "core/text_utils.h"
+#include "core/strings/sjis_case.h"
+#include "core/strings/text_utils.h"
 
 namespace orba {
 namespace {

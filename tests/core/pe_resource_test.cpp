@@ -1,9 +1,9 @@
-#include "core/pe_resource.h"
+#include "core/files/pe_resource.h"
 
 #include <gtest/gtest.h>
 
-#include "core/vr_file.h"
-#include "core/vr_file_manager.h"
+#include "core/files/vr_file.h"
+#include "core/files/vr_file_manager.h"
 #include "core/sjis_test_helpers.h"
 #include "support/test_support.h"
 

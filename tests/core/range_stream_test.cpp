@@ -1,4 +1,4 @@
-#include "core/range_stream.h"
+#include "core/streams/range_stream.h"
 
 #include <gtest/gtest.h>
 

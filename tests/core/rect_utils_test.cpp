@@ -1,4 +1,4 @@
-#include "core/rect_utils.h"
+#include "core/containers/rect_utils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/sjis_string.h"
+#include "core/strings/sjis_string.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -185,7 +185,7 @@ TEST(HanZen, CommittedTableIsTheGeneratorsOutput) {
   ASSERT_EQ(test::RunPython("../tools/gen_han_zen_table.py", {dir.path()}).exit_code, 0);
   for (const char* name : {"han_zen_table.h", "han_zen_table.cpp"}) {
     EXPECT_EQ(test::ReadFileBytes(dir / name),
-              test::ReadFileBytes(std::string(ORBA_SOURCE_DIR) + "/src/core/" + name))
+              test::ReadFileBytes(std::string(ORBA_SOURCE_DIR) + "/src/core/strings/" + name))
         << name;
   }
 }

@@ -1,4 +1,4 @@
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/vocab.h"
+#include "core/vocab/vocab.h"
 
 namespace orba {
 namespace {
@@ -13,37 +13,37 @@ namespace {
 // Ids as the definition files list them: each must equal its position.
 constexpr int kPropIds[] = {
 #define ORBA_PROP(id, name, type, step) id,
-#include "core/vocab_props.def"
+#include "core/vocab/vocab_props.def"
 #undef ORBA_PROP
 };
 constexpr int kFuncIds[] = {
 #define ORBA_FUNC(id, name, mn, mx, result) id,
-#include "core/vocab_funcs.def"
+#include "core/vocab/vocab_funcs.def"
 #undef ORBA_FUNC
 };
 constexpr int kSysVarIds[] = {
 #define ORBA_SYSVAR(index, ident, name, type) index,
-#include "core/vocab_sysvars.def"
+#include "core/vocab/vocab_sysvars.def"
 #undef ORBA_SYSVAR
 };
 constexpr int kOpcodeIds[] = {
 #define ORBA_OPCODE(code, name) code,
-#include "core/vocab_opcodes.def"
+#include "core/vocab/vocab_opcodes.def"
 #undef ORBA_OPCODE
 };
 constexpr int kCompoIds[] = {
 #define ORBA_COMPO(code, name) code,
-#include "core/vocab_compotypes.def"
+#include "core/vocab/vocab_compotypes.def"
 #undef ORBA_COMPO
 };
 constexpr int kWipeIds[] = {
 #define ORBA_WIPE(code, name) code,
-#include "core/vocab_wipes.def"
+#include "core/vocab/vocab_wipes.def"
 #undef ORBA_WIPE
 };
 constexpr int kOperIds[] = {
 #define ORBA_OPER(code, name, text) code,
-#include "core/vocab_operators.def"
+#include "core/vocab/vocab_operators.def"
 #undef ORBA_OPER
 };
 

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <random>
 
+#include "core/files/vr_file.h"
 #include "core/ks_random.h"
-#include "core/stream_encoding.h"
-#include "core/vr_file.h"
+#include "core/streams/stream_encoding.h"
 #include "support/test_support.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -1,4 +1,4 @@
-#include "core/vr_file_manager.h"
+#include "core/files/vr_file_manager.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/install_record.h"
+#include "core/files/install_record.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/text_convert.h"

@@ -1,12 +1,12 @@
-#include "core/vr_file.h"
+#include "core/files/vr_file.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-#include "core/crc32.h"
-#include "core/stream_encoding.h"
 #include "core/sjis_test_helpers.h"
+#include "core/streams/crc32.h"
+#include "core/streams/stream_encoding.h"
 #include "core/vr_fixture_support.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"

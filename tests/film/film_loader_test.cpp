@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "core/big_stream.h"
+#include "core/sjis_test_helpers.h"
+#include "core/streams/big_stream.h"
 #include "film/film_loader.h"
 #include "items/anim_image.h"
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
-#include "core/sjis_test_helpers.h"
 
 namespace orba {
 namespace {

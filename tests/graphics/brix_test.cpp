@@ -10,9 +10,9 @@
 #include <utility>
 
 #include "brix_test_util.h"
-#include "core/brix_probe.h"
-#include "core/compression.h"
 #include "core/errors.h"
+#include "core/files/brix_probe.h"
+#include "core/streams/compression.h"
 #include "graphics/jpeg_codec.h"
 #include "graphics/picture_fixtures.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "graphics/color_convert.h"
-#include "graphics/draw_kernels_test_util.h"
 #include "graphics/dibx_test_util.h"
+#include "graphics/draw_kernels_test_util.h"
 #include "graphics/picture_fixtures.h"
 
 namespace orba {

@@ -8,8 +8,8 @@
 
 #include "graphics/graphic_errors.h"
 #include "graphics/paint_box.h"
-#include "graphics/picture_fixtures.h"
 #include "graphics/palette.h"
+#include "graphics/picture_fixtures.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
-#include "core/stream_encoding.h"
-#include "core/vr_file_manager.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/brix.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"

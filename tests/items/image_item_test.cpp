@@ -3,20 +3,20 @@
 #include <cmath>
 #include <sstream>
 
+#include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
-#include "core/stream_encoding.h"
-#include "core/vr_file_manager.h"
+#include "core/streams/stream_encoding.h"
 #include "graphics/brix.h"
 #include "items/anim_image.h"
 #include "items/base_list.h"
 #include "items/blur_image.h"
 #include "items/brix_cache.h"
 #include "items/still_image.h"
-#include "script/call_man.h"
-#include "script/com_component.h"
-#include "script/com_object.h"
-#include "script/expr_compiler.h"
-#include "script/param_collection.h"
+#include "script/expr/expr_compiler.h"
+#include "script/interp/call_man.h"
+#include "script/interp/com_component.h"
+#include "script/interp/com_object.h"
+#include "script/values/param_collection.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -9,12 +9,12 @@
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/timer.h"
-#include "script/call_man.h"
-#include "script/com_component.h"
-#include "script/com_object.h"
-#include "script/expr_compiler.h"
-#include "script/param_collection.h"
+#include "script/expr/expr_compiler.h"
+#include "script/interp/call_man.h"
+#include "script/interp/com_component.h"
+#include "script/interp/com_object.h"
 #include "script/script_errors.h"
+#include "script/values/param_collection.h"
 
 namespace orba {
 namespace {

@@ -9,12 +9,12 @@
 #include "core/sjis_test_helpers.h"
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
-#include "script/com_component.h"
-#include "script/expr_compiler.h"
-#include "script/param_collection.h"
-#include "script/params.h"
+#include "script/expr/expr_compiler.h"
+#include "script/functions/sys_func.h"
+#include "script/interp/com_component.h"
 #include "script/script_errors.h"
-#include "script/sys_func.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
 
 namespace orba {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "core/big_stream.h"
 #include "core/errors.h"
 #include "core/game_clock.h"
+#include "core/streams/big_stream.h"
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/timer.h"

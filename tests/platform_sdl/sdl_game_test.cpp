@@ -11,9 +11,9 @@
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
+#include "sdl_window_fixture.h"
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
-#include "sdl_window_fixture.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 

@@ -5,11 +5,11 @@
 #include <deque>
 #include <tuple>
 
-#include "core/install_record.h"
-#include "core/stream_encoding.h"
-#include "core/vr_file_manager.h"
-#include "platform/dialogs.h"
+#include "core/files/install_record.h"
+#include "core/files/vr_file_manager.h"
+#include "core/streams/stream_encoding.h"
 #include "interp_env.h"
+#include "platform/dialogs.h"
 #include "script/script_errors.h"
 #include "support/test_support.h"
 

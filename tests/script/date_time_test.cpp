@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "script/date_time.h"
-#include "script/param_text.h"
+#include "script/functions/script_random.h"
 #include "script/script_errors.h"
-#include "script/script_random.h"
+#include "script/values/date_time.h"
+#include "script/values/param_text.h"
 #include "support/test_support.h"
 
 namespace orba {

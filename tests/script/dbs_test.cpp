@@ -1,7 +1,7 @@
 // Table store: the stream form against hand-worked bytes and the independent
 // Python writer and reader, tab-separated import against Python's csv reader,
 // cell conversions, search, sort and the manager's table operations.
-#include "script/dbs.h"
+#include "script/functions/dbs.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +11,11 @@
 #include <sstream>
 
 #include "core/errors.h"
-#include "core/stream_encoding.h"
-#include "script/param_collection.h"
-#include "script/params.h"
-#include "script/save_data.h"
-#include "script/sys_func_file.h"
+#include "core/streams/stream_encoding.h"
+#include "script/functions/sys_func_file.h"
+#include "script/save/save_data.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,7 +1,7 @@
 // The script event queue: its operations and its stored form.
 #include <gtest/gtest.h>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "interp_env.h"
 #include "support/test_support.h"
 

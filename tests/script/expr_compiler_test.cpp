@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "core/stream_encoding.h"
-#include "script/expr_compiler.h"
-#include "script/script_errors.h"
+#include "core/streams/stream_encoding.h"
+#include "script/expr/expr_compiler.h"
 #include "script/expr_test_env.h"
+#include "script/script_errors.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -4,9 +4,9 @@
 #include <tuple>
 
 
-#include "core/stream_encoding.h"
-#include "script/param_text.h"
+#include "core/streams/stream_encoding.h"
 #include "script/expr_test_env.h"
+#include "script/values/param_text.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "script/expr_compiler.h"
-#include "script/expr_exec.h"
-#include "script/param_collection.h"
-#include "script/sys_func.h"
-#include "script/sys_func_file.h"
+#include "script/expr/expr_compiler.h"
+#include "script/expr/expr_exec.h"
+#include "script/functions/sys_func.h"
+#include "script/functions/sys_func_file.h"
+#include "script/values/param_collection.h"
 
 namespace orba::test {
 

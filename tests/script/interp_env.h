@@ -14,14 +14,14 @@
 
 #include "core/errors.h"
 #include "core/game_clock.h"
-#include "script/call_man.h"
-#include "script/com_component.h"
-#include "script/com_flow.h"
-#include "script/event_queue.h"
-#include "script/expr_compiler.h"
-#include "script/page.h"
-#include "script/param_collection.h"
-#include "script/trace.h"
+#include "script/expr/expr_compiler.h"
+#include "script/interp/call_man.h"
+#include "script/interp/com_component.h"
+#include "script/interp/com_flow.h"
+#include "script/interp/event_queue.h"
+#include "script/interp/page.h"
+#include "script/interp/trace.h"
+#include "script/values/param_collection.h"
 
 namespace orba::test {
 

@@ -5,8 +5,8 @@
 #include <cstdlib>
 
 #include "interp_env.h"
-#include "script/project_settings.h"
-#include "script/run_loop_events.h"
+#include "script/interp/run_loop_events.h"
+#include "script/project/project_settings.h"
 #include "support/test_support.h"
 
 namespace orba::test {

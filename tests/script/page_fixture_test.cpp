@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "authoring/page_dump.h"
 #include "core/errors.h"
-#include "core/stream_encoding.h"
-#include "script/page.h"
-#include "script/page_dump.h"
+#include "core/streams/stream_encoding.h"
+#include "script/interp/page.h"
 #include "support/test_support.h"
 
 namespace orba {

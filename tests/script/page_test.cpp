@@ -3,12 +3,12 @@
 #include <tuple>
 
 
+#include "authoring/page_dump.h"
 #include "core/errors.h"
-#include "core/stream_encoding.h"
-#include "script/com_component.h"
-#include "script/com_flow.h"
-#include "script/page.h"
-#include "script/page_dump.h"
+#include "core/streams/stream_encoding.h"
+#include "script/interp/com_component.h"
+#include "script/interp/com_flow.h"
+#include "script/interp/page.h"
 #include "support/test_support.h"
 
 namespace orba {

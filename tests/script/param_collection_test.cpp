@@ -3,11 +3,11 @@
 #include <random>
 #include <tuple>
 
-#include "core/stream_encoding.h"
-#include "script/param_collection.h"
-#include "script/param_text.h"
+#include "core/streams/stream_encoding.h"
 #include "script/script_errors.h"
-#include "script/system_params.h"
+#include "script/values/param_collection.h"
+#include "script/values/param_text.h"
+#include "script/values/system_params.h"
 #include "support/test_support.h"
 
 namespace orba {

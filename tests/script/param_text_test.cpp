@@ -4,9 +4,9 @@
 #include <tuple>
 
 
-#include "script/param_text.h"
-#include "script/params.h"
 #include "script/script_errors.h"
+#include "script/values/param_text.h"
+#include "script/values/params.h"
 
 namespace orba {
 namespace {

@@ -4,10 +4,10 @@
 #include <memory>
 #include <tuple>
 
-#include "core/stream_encoding.h"
-#include "script/param_collection.h"
-#include "script/params.h"
+#include "core/streams/stream_encoding.h"
 #include "script/script_errors.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -3,8 +3,8 @@
 #include <tuple>
 
 #include "core/errors.h"
-#include "core/stream_encoding.h"
-#include "script/parser_record.h"
+#include "core/streams/stream_encoding.h"
+#include "script/expr/parser_record.h"
 #include "support/test_support.h"
 
 namespace orba {

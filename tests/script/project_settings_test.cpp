@@ -1,11 +1,11 @@
-#include "script/project_settings.h"
+#include "script/project/project_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <sstream>
 
-#include "core/stream_encoding.h"
+#include "core/streams/stream_encoding.h"
 #include "support/test_support.h"
 
 namespace orba {

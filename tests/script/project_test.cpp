@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "core/files/vr_file.h"
+#include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
-#include "core/vr_file.h"
-#include "core/vr_file_manager.h"
 #include "expr_test_env.h"
 #include "interp_env.h"
 #include "platform/dialogs.h"
-#include "script/project.h"
-#include "script/project_settings.h"
-#include "script/run_loop_events.h"
-#include "script/system_var_host_impl.h"
+#include "script/interp/run_loop_events.h"
+#include "script/project/project.h"
+#include "script/project/project_settings.h"
+#include "script/values/system_var_host_impl.h"
 #include "support/test_support.h"
 
 namespace orba::test {

@@ -1,4 +1,4 @@
-#include "script/save_data.h"
+#include "script/save/save_data.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,11 +11,11 @@
 #include <sstream>
 #include <tuple>
 
-#include "core/stream_encoding.h"
-#include "core/vr_file.h"
+#include "core/files/vr_file.h"
+#include "core/streams/stream_encoding.h"
 #include "platform/dialogs.h"
-#include "script/param_collection.h"
-#include "script/params.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,15 +1,15 @@
 // The DB functions run from compiled script statements over a table store:
 // a whole session with known end values, the defaults of missing tables,
 // rows and columns, and reading tab-separated files through the file source.
-#include "script/sys_func_db.h"
+#include "script/functions/sys_func_db.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "script/dbs.h"
 #include "script/expr_test_env.h"
-#include "script/sys_func_file.h"
+#include "script/functions/dbs.h"
+#include "script/functions/sys_func_file.h"
 
 namespace orba {
 namespace {

@@ -1,7 +1,7 @@
 // The file functions run from compiled script statements: in-memory files,
 // text files, extraction into a folder with the overwrite question, the
 // file and folder dialogs from scripted answers, and opening addresses.
-#include "script/sys_func_file.h"
+#include "script/functions/sys_func_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,12 +10,12 @@
 #include <map>
 #include <tuple>
 
-#include "core/vr_file_manager.h"
+#include "core/files/vr_file_manager.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
 #include "script/expr_test_env.h"
-#include "script/folder_chooser.h"
-#include "script/save_data.h"
+#include "script/functions/folder_chooser.h"
+#include "script/save/save_data.h"
 #include "support/test_support.h"
 
 namespace orba {

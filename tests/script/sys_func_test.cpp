@@ -3,8 +3,8 @@
 #include <map>
 
 #include "script/expr_test_env.h"
-#include "script/param_text.h"
-#include "script/script_random.h"
+#include "script/functions/script_random.h"
+#include "script/values/param_text.h"
 
 namespace orba {
 namespace {

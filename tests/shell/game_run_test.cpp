@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/big_stream.h"
-#include "core/install_record.h"
-#include "support/test_support.h"
+#include "core/files/install_record.h"
+#include "core/streams/big_stream.h"
 #include "shell/test_games.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {

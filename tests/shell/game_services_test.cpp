@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/vocab.h"
-#include "core/vr_file_manager.h"
-#include "script/param_collection.h"
-#include "script/params.h"
-#include "script/project.h"
-#include "script/sys_func.h"
+#include "core/files/vr_file_manager.h"
+#include "core/vocab/vocab.h"
+#include "script/functions/sys_func.h"
+#include "script/project/project.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
 #include "shell/game_services.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"

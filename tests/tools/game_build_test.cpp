@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "core/big_stream.h"
+#include "authoring/game_builder.h"
+#include "authoring/page_asm.h"
+#include "core/streams/big_stream.h"
 #include "platform/text_convert.h"
-#include "script/game_builder.h"
-#include "script/page_asm.h"
 #include "support/test_support.h"
 
 namespace orba {

@@ -1,0 +1,238 @@
+#include "core/files/disk_path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "core/errors.h"
+#include "core/streams/big_file_stream.h"
+#include "core/strings/sjis_case.h"
+#include "platform/text_convert.h"
+
+namespace orba {
+namespace {
+
+// Marks which bytes of a Shift-JIS text are separators.
+std::vector<bool> DelimiterMap(const std::string& path) {
+  std::vector<bool> map(path.size(), false);
+  for (size_t i = 0; i < path.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(path[i]);
+    if (IsSjisLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    map[i] = c == '\\' || c == '/';
+  }
+  return map;
+}
+
+TDiskEntryKind KindOfDiskPath(const std::string& disk_path) {
+  struct stat st {};
+  if (::stat(disk_path.c_str(), &st) != 0) return TDiskEntryKind::None;
+  if (S_ISDIR(st.st_mode)) return TDiskEntryKind::Folder;
+  return TDiskEntryKind::File;
+}
+
+bool DiskEntryPresent(const std::string& disk_path) {
+  struct stat st {};
+  return ::lstat(disk_path.c_str(), &st) == 0;
+}
+
+std::string JoinDisk(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  if (folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+// The entry of `folder` whose name matches the Shift-JIS component: the
+// converted name itself, the raw bytes, or else the first entry (in byte
+// order, so the choice is stable) equal to it case-insensitively.
+std::optional<std::string> MatchComponent(const std::string& folder, const std::string& component) {
+  const std::string utf8 = SjisToUtf8(component);
+  if (DiskEntryPresent(JoinDisk(folder.empty() ? "." : folder, utf8))) return utf8;
+  if (DiskEntryPresent(JoinDisk(folder.empty() ? "." : folder, component))) return component;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> best;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const bool converted = SjisToUtf8(Utf8ToSjis(name)) == name;
+    const std::string as_sjis = converted ? Utf8ToSjis(name) : name;
+    if (SjisSameText(as_sjis, component) && (!best || name < *best)) best = name;
+  }
+  ::closedir(dir);
+  return best;
+}
+
+struct TResolved {
+  std::string DiskPath;  // resolved leading part
+  size_t Matched = 0;    // components resolved
+  std::vector<std::string> Components;
+};
+
+TResolved Resolve(const std::string& path) {
+  TResolved r;
+  r.Components = SplitSjisPath(path);
+  const std::vector<bool> map = DelimiterMap(path);
+  if (!map.empty() && map[0]) r.DiskPath.push_back('/');
+  for (const std::string& component : r.Components) {
+    std::optional<std::string> name;
+    if (component == "..") {
+      name = component;
+    } else {
+      name = MatchComponent(r.DiskPath, component);
+    }
+    if (!name) break;
+    r.DiskPath = JoinDisk(r.DiskPath, *name);
+    ++r.Matched;
+  }
+  return r;
+}
+
+}  // namespace
+
+bool IsSjisPathDelimiter(const std::string& path, size_t i) {
+  if (i >= path.size()) return false;
+  return DelimiterMap(path)[i];
+}
+
+std::vector<std::string> SplitSjisPath(const std::string& path) {
+  std::vector<std::string> parts;
+  const std::vector<bool> map = DelimiterMap(path);
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && !map[i]) continue;
+    std::string part = path.substr(start, i - start);
+    if (!part.empty() && part != ".") parts.push_back(std::move(part));
+    start = i + 1;
+  }
+  return parts;
+}
+
+size_t SjisFileNameStart(const std::string& path) {
+  const std::vector<bool> map = DelimiterMap(path);
+  for (size_t i = path.size(); i > 0; --i) {
+    if (map[i - 1]) return i;
+  }
+  return 0;
+}
+
+std::string SjisExtractFilePath(const std::string& path) { return path.substr(0, SjisFileNameStart(path)); }
+
+std::string SjisExtractFileExt(const std::string& path) {
+  const size_t start = SjisFileNameStart(path);
+  size_t dot = std::string::npos;
+  for (size_t i = start; i < path.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(path[i]);
+    if (IsSjisLeadByte(c)) {
+      ++i;
+      continue;
+    }
+    if (c == '.') dot = i;
+  }
+  return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
+std::string SjisChangeFileExt(const std::string& path, const std::string& ext) {
+  const std::string old = SjisExtractFileExt(path);
+  return path.substr(0, path.size() - old.size()) + ext;
+}
+
+std::string BackSlashSeparators(const std::string& path) {
+  std::string out = path;
+  const std::vector<bool> map = DelimiterMap(path);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (map[i]) out[i] = '\\';
+  }
+  return out;
+}
+
+bool PathStartsWith(const std::string& path, const std::string& folder) {
+  if (folder.size() > path.size()) return false;
+  return SjisSameText(BackSlashSeparators(path.substr(0, folder.size())), BackSlashSeparators(folder));
+}
+
+std::string AddPathDelimiter(const std::string& path) {
+  if (path.empty() || IsSjisPathDelimiter(path, path.size() - 1)) return path;
+  return path + "\\";
+}
+
+std::optional<std::string> FindDiskPath(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  TResolved r = Resolve(path);
+  if (r.Matched != r.Components.size()) return std::nullopt;
+  if (r.DiskPath.empty()) r.DiskPath.push_back('.');
+  return r.DiskPath;
+}
+
+std::string DiskPathForCreate(const std::string& path) {
+  TResolved r = Resolve(path);
+  for (size_t i = r.Matched; i < r.Components.size(); ++i) r.DiskPath = JoinDisk(r.DiskPath, SjisToUtf8(r.Components[i]));
+  return r.DiskPath;
+}
+
+TDiskEntryKind DiskEntryKind(const std::string& path) {
+  const std::optional<std::string> disk = FindDiskPath(path);
+  return disk ? KindOfDiskPath(*disk) : TDiskEntryKind::None;
+}
+
+std::string DiskPathToSjis(const std::string& disk_path) {
+  const std::string sjis = Utf8ToSjis(disk_path);
+  return SjisToUtf8(sjis) == disk_path ? sjis : std::string();
+}
+
+std::string SjisNameForCreate(const std::string& path) {
+  const std::string disk = DiskPathForCreate(path);
+  const std::string name = DiskPathToSjis(disk);
+  // A folder with a raw Shift-JIS name cannot be written into through the
+  // streams' conversion; the converted name is the best there is.
+  return name.empty() ? Utf8ToSjis(disk) : name;
+}
+
+TDiskFileName::TDiskFileName(const std::string& path) {
+  const std::optional<std::string> disk = FindDiskPath(path);
+  if (!disk || KindOfDiskPath(*disk) != TDiskEntryKind::File) throw EFOpenError(path);
+  disk_path_ = *disk;
+  stream_name_ = DiskPathToSjis(*disk);
+  if (!stream_name_.empty()) return;
+  fd_ = ::open(disk->c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) throw EFOpenError(path);
+  stream_name_ = "/proc/self/fd/" + std::to_string(fd_);
+}
+
+TDiskFileName::~TDiskFileName() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+TDiskFileName::TDiskFileName(TDiskFileName&& other) noexcept
+    : stream_name_(std::move(other.stream_name_)), disk_path_(std::move(other.disk_path_)), fd_(other.fd_) {
+  other.fd_ = -1;
+  other.stream_name_.clear();
+}
+
+TDiskFileName& TDiskFileName::operator=(TDiskFileName&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    stream_name_ = std::move(other.stream_name_);
+    disk_path_ = std::move(other.disk_path_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+    other.stream_name_.clear();
+  }
+  return *this;
+}
+
+std::unique_ptr<TKsBigStream> TDiskFileName::OpenRead() const {
+  return std::make_unique<TKsBigFileStream>(stream_name_, fmOpenRead | fmShareDenyWrite);
+}
+
+std::unique_ptr<TKsBigStream> OpenDiskFileRead(const std::string& path) {
+  const TDiskFileName name(path);
+  return name.OpenRead();
+}
+
+}  // namespace orba

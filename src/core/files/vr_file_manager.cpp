@@ -1,0 +1,428 @@
+#include "core/files/vr_file_manager.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "core/files/install_record.h"
+#include "core/files/list_files.h"
+#include "core/streams/big_file_stream.h"
+#include "core/streams/stream_encoding.h"
+#include "core/strings/sjis_case.h"
+#include "platform/dialogs.h"
+#include "platform/text_convert.h"
+
+namespace orba {
+namespace {
+
+// "ファイルがありません"
+const char* const kNoFileText = "\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1";
+// "作業用ファイルが作れません"
+const char* const kNoTempFileText =
+    "\x8d\xec\x8b\xc6\x97p\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x8d\xec\x82\xea\x82\xdc\x82\xb9\x82\xf1";
+
+TVrFileManager* g_manager = nullptr;
+std::vector<std::string>* g_temp_delete_list = nullptr;
+
+// The Shift-JIS form of a path on disk, as the rest of the player names it.
+std::string SjisOfDiskPath(const std::string& disk_path) {
+  const std::string sjis = DiskPathToSjis(disk_path);
+  return sjis.empty() ? Utf8ToSjis(disk_path) : sjis;
+}
+
+// The player's name for a file found on disk: its resolved disk path.
+std::string RealDiskName(const std::string& path) {
+  const std::optional<std::string> disk = FindDiskPath(path);
+  return disk ? SjisOfDiskPath(*disk) : path;
+}
+
+void RemoveDiskFile(const std::string& sjis_path) {
+  if (!sjis_path.empty()) ::unlink(SjisToUtf8(sjis_path).c_str());
+}
+
+std::string MakeTempFolder() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base && *base ? base : "/tmp") + "/orba-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  if (!::mkdtemp(buffer.data())) return std::string();
+  return SjisOfDiskPath(buffer.data()) + "/";
+}
+
+// Undoes the octal escapes of a mount table field ("\040" for a space).
+std::string UnescapeMountField(const std::string& field) {
+  std::string out;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (field[i] == '\\' && i + 3 < field.size()) {
+      const std::string digits = field.substr(i + 1, 3);
+      if (digits.find_first_not_of("01234567") == std::string::npos) {
+        out += static_cast<char>(std::stoi(digits, nullptr, 8));
+        i += 3;
+        continue;
+      }
+    }
+    out += field[i];
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatDiscNumber(const std::string& format, int n) {
+  std::string out;
+  for (size_t i = 0; i < format.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(format[i]);
+    if (IsSjisLeadByte(c) && i + 1 < format.size()) {
+      out += format.substr(i, 2);
+      ++i;
+    } else if (c == '%' && i + 1 < format.size() && format[i + 1] == 'd') {
+      out += std::to_string(n);
+      ++i;
+    } else if (c == '%' && i + 1 < format.size() && format[i + 1] == '%') {
+      out += '%';
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> CdromMountFolders(const std::string& mounts) {
+  std::vector<std::string> folders;
+  std::istringstream lines(mounts);
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::string device, point, type;
+    if (!(fields >> device >> point >> type)) continue;
+    if (type != "iso9660" && type != "udf") continue;
+    folders.push_back(AddPathDelimiter(SjisOfDiskPath(UnescapeMountField(point))));
+  }
+  return folders;
+}
+
+// ---------------------------------------------------------------- lock list
+
+TVrLockData::~TVrLockData() {
+  if (FilePath.empty()) return;
+  if (g_temp_delete_list) {
+    g_temp_delete_list->push_back(FilePath);
+  } else {
+    RemoveDiskFile(FilePath);
+  }
+}
+
+bool TVrLockList::IdInUse(int32_t id) const {
+  for (const auto& item : Items) {
+    if (item->Id == id) return true;
+  }
+  for (const auto& item : Released) {
+    if (item->Id == id) return true;
+  }
+  return false;
+}
+
+TVrLockData* TVrLockList::Add(const std::string& name, const std::string& temp_folder) {
+  const int32_t id = NextId;
+  do {
+    NextId = NextId == INT32_MAX ? 0 : NextId + 1;
+  } while (IdInUse(NextId));
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", static_cast<uint32_t>(id));
+  std::string path = temp_folder + "~ob" + hex + SjisExtractFileExt(name);
+  Items.push_back(std::make_unique<TVrLockData>(name, id, std::move(path)));
+  return Items.back().get();
+}
+
+TVrLockData* TVrLockList::FindName(const std::string& name) const {
+  for (const auto& item : Items) {
+    if (item->Name == name) return item.get();
+  }
+  return nullptr;
+}
+
+void TVrLockList::DiscardRecord(TVrLockData* record) {
+  for (size_t i = 0; i < Items.size(); ++i) {
+    if (Items[i].get() != record) continue;
+    RemoveDiskFile(record->FilePath);
+    record->Discard();
+    Items.erase(Items.begin() + static_cast<std::ptrdiff_t>(i));
+    return;
+  }
+}
+
+void TVrLockList::ReleaseExpired(int32_t frame_time) {
+  for (size_t i = Released.size(); i > 0; --i) {
+    TVrLockData& record = *Released[i - 1];
+    const int64_t left = static_cast<int64_t>(record.Remaining) - frame_time;
+    record.Remaining = static_cast<int32_t>(left < INT32_MIN ? INT32_MIN : (left > INT32_MAX ? INT32_MAX : left));
+    if (record.Remaining < 1) Released.erase(Released.begin() + static_cast<std::ptrdiff_t>(i - 1));
+  }
+}
+
+// ---------------------------------------------------------------- manager
+
+TVrFileManager::TVrFileManager() {
+  std::ifstream mounts("/proc/self/mounts");
+  std::stringstream text;
+  text << mounts.rdbuf();
+  SearchFolders = CdromMountFolders(text.str());
+  if (const char* extra = std::getenv("ORBA_SEARCH_FOLDERS")) {
+    std::istringstream folders(extra);
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+      if (!folder.empty()) SearchFolders.push_back(AddPathDelimiter(SjisOfDiskPath(folder)));
+    }
+  }
+  TempFolder = MakeTempFolder();
+}
+
+TVrFileManager::~TVrFileManager() {
+  collections_.clear();
+  const bool own_cleanup = g_temp_delete_list == nullptr;
+  LockList.Items.clear();
+  LockList.Released.clear();
+  // Without the process-wide deletion list the files went at once; the
+  // folder goes with them. Otherwise FinalVrFiles removes it.
+  if (own_cleanup && !TempFolder.empty()) ::rmdir(SjisToUtf8(TempFolder).c_str());
+}
+
+int TVrFileManager::AddCollection(std::unique_ptr<TVrFileCollection> collection) {
+  collections_.push_back(std::move(collection));
+  return static_cast<int>(collections_.size() - 1);
+}
+
+int TVrFileManager::AddArchive(const std::string& path) {
+  for (const auto& c : collections_) {
+    if (!c->BasePath.empty() && c->BasePath.size() == path.size() && PathStartsWith(c->BasePath, path)) return -1;
+  }
+  auto collection = std::make_unique<TVrFileCollection>();
+  collection->OpenPath(path);
+  return AddCollection(std::move(collection));
+}
+
+int TVrFileManager::AddResourceArchive(const std::string& module_name, const std::string& resource_name,
+                                       const std::string& resource_type) {
+  auto collection = std::make_unique<TVrFileCollection>();
+  collection->OpenResource(module_name, resource_name, resource_type);
+  return AddCollection(std::move(collection));
+}
+
+void TVrFileManager::RemoveCollection(int index) {
+  if (index < 0 || index >= CollectionCount()) return;
+  collections_.erase(collections_.begin() + index);
+}
+
+void TVrFileManager::SetOverrideFolder(const std::string& folder) { OverrideFolder = AddPathDelimiter(folder); }
+
+std::string TVrFileManager::FindInFolder(const std::string& folder, const std::string& name) const {
+  const std::string path = folder + name;
+  return !name.empty() && DiskFileExists(path) ? path : std::string();
+}
+
+std::string TVrFileManager::FindInSearchFolders(const std::string& name) const {
+  for (const std::string& folder : SearchFolders) {
+    std::string path = FindInFolder(folder, name);
+    if (!path.empty()) return path;
+  }
+  return std::string();
+}
+
+TVrFile* TVrFileManager::FindEntry(const std::string& name) const {
+  for (const auto& c : collections_) {
+    if (TVrFile* file = c->Find(name)) return file;
+  }
+  return nullptr;
+}
+
+bool TVrFileManager::Exists(const std::string& name) const {
+  if (name.empty()) return false;
+  if (FindEntry(name)) return true;
+  if (!OverrideFolder.empty() && !FindInFolder(OverrideFolder, name).empty()) return true;
+  return !FindInSearchFolders(name).empty();
+}
+
+void TVrFileManager::LoadDiskFile(TKsBigStream& dest, const std::string& path) {
+  const TDiskFileName file(path);
+  if (auto* memory = dynamic_cast<TKsMemoryStream*>(&dest)) {
+    memory->LoadFromFile(file.StreamName());
+  } else {
+    std::unique_ptr<TKsBigStream> in = file.OpenRead();
+    const int64_t size = in->GetSize();
+    if (CopyStreamData(dest, *in, size) != size) throw EWriteError();
+  }
+  dest.SetPosition(0);
+}
+
+void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name) {
+  if (auto* memory = dynamic_cast<TKsMemoryStream*>(&dest)) memory->Clear();
+  // The override file is tried even without an override folder: the name
+  // is then a path relative to the current folder.
+  std::string path = FindInFolder(OverrideFolder, name);
+  if (!path.empty()) return LoadDiskFile(dest, path);
+  for (const auto& c : collections_) {
+    TVrFile* file = c->Find(name);
+    if (!file) continue;
+    if (file->Data) {
+      CopyWholeStream(dest, *file->Data);
+      dest.SetPosition(0);
+      return;
+    }
+    if (!c->Archive) continue;
+    c->ReadEntry(dest, name);
+    return;
+  }
+  path = FindInSearchFolders(name);
+  if (!path.empty()) return LoadDiskFile(dest, path);
+  throw EOrbaError(name + ":" + kNoFileText);
+}
+
+std::unique_ptr<TRangeStream> TVrFileManager::OpenRangeStream(const std::string& name) {
+  std::string path = FindInFolder(OverrideFolder, name);
+  if (!path.empty()) return std::make_unique<TFileRangeStream>(TDiskFileName(path).StreamName());
+  for (const auto& c : collections_) {
+    if (!c->Find(name)) continue;
+    if (std::unique_ptr<TRangeStream> range = c->OpenEntryRange(name)) return range;
+  }
+  path = FindInSearchFolders(name);
+  if (!path.empty()) return std::make_unique<TFileRangeStream>(TDiskFileName(path).StreamName());
+  throw EOrbaError(name + ":" + kNoFileText);
+}
+
+std::string TVrFileManager::RealFileName(const std::string& name) {
+  if (!OverrideFolder.empty()) {
+    const std::string path = FindInFolder(OverrideFolder, name);
+    if (!path.empty()) return RealDiskName(path);
+  }
+  if (FindEntry(name)) {
+    if (TVrLockData* record = LockList.FindName(name)) {
+      ++record->UseCount;
+      return record->FilePath;
+    }
+    return ExtractToTemp(name);
+  }
+  const std::string path = FindInSearchFolders(name);
+  if (!path.empty()) return RealDiskName(path);
+  return name;
+}
+
+std::string TVrFileManager::ExtractToTemp(const std::string& name) {
+  TVrLockData* record = LockList.Add(name, TempFolder);
+  const std::string disk = SjisToUtf8(record->FilePath);
+  struct stat st {};
+  if (::stat(disk.c_str(), &st) == 0) ::chmod(disk.c_str(), st.st_mode | S_IWUSR);
+  const int fd = TempFolder.empty() ? -1 : ::open(disk.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    record->Discard();
+    LockList.DiscardRecord(record);
+    throw EOrbaError(kNoTempFileText);
+  }
+  ::close(fd);
+  // A failed extraction leaves neither its record nor a partial file, so a
+  // later request tries again.
+  try {
+    TKsBigFileStream out(record->FilePath, fmOpenReadWrite);
+    LoadToStream(out, name);
+  } catch (...) {
+    LockList.DiscardRecord(record);
+    throw;
+  }
+  return record->FilePath;
+}
+
+void TVrFileManager::ListFiles(const std::string& folder, std::vector<std::string>& list) const {
+  for (const auto& c : collections_) c->ListFolder(folder, list);
+  auto add_disk = [&](const std::string& root) {
+    std::vector<std::string> found;
+    orba::ListFiles(root + folder, faReadOnly | faHidden | faSysFile | faVolumeID | faArchive, true, "", true, false,
+                    false, found, false);
+    for (const std::string& path : found) list.push_back(path.substr(root.size()));
+  };
+  if (!OverrideFolder.empty()) add_disk(OverrideFolder);
+  for (const std::string& folder_root : SearchFolders) add_disk(folder_root);
+}
+
+std::string TVrFileManager::ExtractFolder(const std::string& name) {
+  // Absolute paths and package names alike end their folder part at the
+  // last separator.
+  return SjisExtractFilePath(name);
+}
+
+bool TVrFileManager::RequestDisk(int n) {
+  for (int i = CollectionCount() - 1; i >= 0; --i) {
+    const std::string& base = collections_[static_cast<size_t>(i)]->BasePath;
+    for (const std::string& folder : SearchFolders) {
+      if (PathStartsWith(base, folder)) {
+        RemoveCollection(i);
+        break;
+      }
+    }
+  }
+  while (true) {
+    const TDialogAnswer answer =
+        MessageBoxes().Ask(ApplicationTitle(), FormatDiscNumber(DiscSettings.DiskPrompt, n), TDialogButtons::OkCancel);
+    if (answer == TDialogAnswer::Ok) {
+      if (MountDisk(n - 1)) return true;
+      continue;
+    }
+    if (MessageBoxes().Ask(ApplicationTitle(), DiscSettings.QuitText, TDialogButtons::OkCancel) == TDialogAnswer::Ok) break;
+  }
+  if (DiscSettings.OnQuit) DiscSettings.OnQuit();
+  return false;
+}
+
+bool TVrFileManager::MountDisk(int index) {
+  bool mounted = false;
+  for (const std::string& folder : SearchFolders) {
+    const std::string game = folder + "game.dat";
+    const std::string install = folder + "install.dat";
+    if (!DiskFileExists(game) || !DiskFileExists(install)) continue;
+    TOrbaInstallSet set;
+    try {
+      set.LoadFromFile(install);
+    } catch (const EOrbaError&) {
+      continue;  // an unreadable record is no disc of this title
+    }
+    if (set.TitleId != DiscSettings.TitleId || set.DiscNumber != index) continue;
+    if (AddArchive(game) >= 0) mounted = true;
+  }
+  return mounted;
+}
+
+// ---------------------------------------------------------------- globals
+
+TVrFileManager* VrFileManager() { return g_manager; }
+
+void InitVrFiles() {
+  if (!g_temp_delete_list) g_temp_delete_list = new std::vector<std::string>();
+  if (!g_manager) g_manager = new TVrFileManager();
+}
+
+void QueueVrTempFile(const std::string& path) {
+  if (g_temp_delete_list) g_temp_delete_list->push_back(path);
+}
+
+void DeleteVrTempFiles() {
+  if (!g_temp_delete_list) return;
+  for (const std::string& path : *g_temp_delete_list) RemoveDiskFile(path);
+  g_temp_delete_list->clear();
+}
+
+void FinalVrFiles() {
+  std::string folder;
+  if (g_manager) folder = g_manager->TempFolder;
+  delete g_manager;
+  g_manager = nullptr;
+  DeleteVrTempFiles();
+  delete g_temp_delete_list;
+  g_temp_delete_list = nullptr;
+  if (!folder.empty()) ::rmdir(SjisToUtf8(folder).c_str());
+}
+
+}  // namespace orba

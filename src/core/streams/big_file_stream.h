@@ -1,0 +1,83 @@
+// A file stream with 64-bit sizes that spreads one logical file over volumes:
+// volume 0 is the named file, volume n >= 1 the name with its extension
+// replaced by ".%03d" ("game.dat", "game.001", "game.002", ...). Every volume
+// but the last holds exactly VolumeSize bytes, so archives can pass the 2 GiB
+// and 4 GiB limits of file systems and plain streams.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/streams/big_stream.h"
+
+namespace orba {
+
+// File-open modes: the access in the low 4 bits, the sharing in bits 4 to 7.
+constexpr uint16_t fmOpenRead = 0x0000;
+constexpr uint16_t fmOpenWrite = 0x0001;
+constexpr uint16_t fmOpenReadWrite = 0x0002;
+constexpr uint16_t fmShareCompat = 0x0000;
+constexpr uint16_t fmShareExclusive = 0x0010;
+constexpr uint16_t fmShareDenyWrite = 0x0020;
+constexpr uint16_t fmShareDenyRead = 0x0030;
+constexpr uint16_t fmShareDenyNone = 0x0040;
+
+class TKsBigFileStream : public TKsBigStream {
+ public:
+  static constexpr int64_t kDefaultVolumeSize = int64_t{1} << 30;  // 1 GiB
+  static constexpr int64_t kChunkSize = 1 << 20;                    // copy buffer
+
+  // Read and read-write access open the existing volumes: volume 0, then
+  // volume n + 1 for as long as volume n is exactly VolumeSize long and the
+  // next file exists. Volume 0 missing raises EFOpenError. Any other access
+  // (write) starts from scratch: volumes 0, 1, 2, ... are deleted up to the
+  // first one missing, and Write creates them anew.
+  //
+  // The sharing bits are accepted but not enforced: Linux has no mandatory
+  // share modes.
+  TKsBigFileStream(const std::string& file_name, uint16_t mode, int64_t volume_size = kDefaultVolumeSize);
+  ~TKsBigFileStream() override;
+
+  int64_t GetSize() override;
+  int64_t GetPosition() override { return position_; }
+  // Clamped into [0, size].
+  void SetPosition(int64_t position) override;
+  // Creates the volumes it needs; a volume that cannot be created raises
+  // EFOpenError, a failing write EWriteError.
+  int64_t Write(const void* buffer, int64_t count) override;
+  // Returns fewer bytes at the end of the last volume or when a volume
+  // cannot be read.
+  int64_t Read(void* buffer, int64_t count) override;
+
+  // The Shift-JIS name of volume n of this file.
+  std::string VolumeFileName(int n) const { return VolumeFileName(file_name_, n); }
+  // Volume 0 is FileName itself; volume n >= 1 is FileName with its
+  // extension (if any) replaced by ".%03d" of n.
+  static std::string VolumeFileName(const std::string& file_name, int n);
+  int VolumeCount() const { return static_cast<int>(volumes_.size()); }
+  int64_t VolumeSize() const { return volume_size_; }
+  const std::string& FileName() const { return file_name_; }
+
+ private:
+  struct Volume {
+    int fd = -1;
+    int64_t size = 0;
+  };
+  bool Writable() const { return (mode_ & 3) != fmOpenRead; }
+  void CreateVolume(int n);
+  // Walks `count` bytes from the position volume piece by volume piece:
+  // piece(volume, offset in it, at most n, bytes moved so far) moves up to n
+  // bytes and returns the count; fewer than n ends the walk. Advances the
+  // position and returns the total.
+  template <typename Piece>
+  int64_t EachPiece(int64_t count, Piece piece);
+
+  std::string file_name_;
+  uint16_t mode_;
+  int64_t volume_size_;
+  int64_t position_ = 0;
+  std::vector<Volume> volumes_;
+};
+
+}  // namespace orba

@@ -1,0 +1,157 @@
+#include "core/streams/big_stream.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "core/errors.h"
+#include "platform/text_convert.h"
+
+namespace orba {
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+  int64_t sum;
+  if (!__builtin_add_overflow(a, b, &sum)) return sum;
+  return b > 0 ? INT64_MAX : INT64_MIN;
+}
+
+int64_t TKsBigStream::CopyFrom(TKsBigStream& source, int64_t count) {
+  if (count <= 0) return 0;
+  constexpr int64_t kChunk = 1 << 20;
+  std::vector<uint8_t> buffer(static_cast<size_t>(std::min(count, kChunk)));
+  int64_t copied = 0;
+  while (count > 0) {
+    int64_t want = std::min<int64_t>(count, static_cast<int64_t>(buffer.size()));
+    int64_t got = source.Read(buffer.data(), want);
+    if (got <= 0) break;
+    int64_t put = Write(buffer.data(), got);
+    copied += put;
+    count -= got;
+    if (put < got) break;
+  }
+  return copied;
+}
+
+int64_t TKsBigStream::Seek(int64_t offset, SeekOrigin origin) {
+  int64_t base = 0;
+  switch (origin) {
+    case SeekOrigin::Begin: base = 0; break;
+    case SeekOrigin::Current: base = GetPosition(); break;
+    case SeekOrigin::End: base = GetSize(); break;
+  }
+  SetPosition(std::max<int64_t>(0, SaturatingAdd(base, offset)));
+  return GetPosition();
+}
+
+int64_t TKsBigStream::Remaining() {
+  int64_t left = GetSize() - GetPosition();
+  return left < 0 ? 0 : left;
+}
+
+void TKsBigStream::ReadBuffer(void* buffer, int64_t count) {
+  if (count <= 0) return;
+  if (Read(buffer, count) != count) throw EReadError();
+}
+
+void TKsBigStream::WriteBuffer(const void* buffer, int64_t count) {
+  if (count <= 0) return;
+  if (Write(buffer, count) != count) throw EWriteError();
+}
+
+int64_t TKsMemoryStream::Write(const void* buffer, int64_t count) {
+  if (count <= 0) return 0;
+  // Both are at most 2^63 - 1, so the sum fits in 64 unsigned bits.
+  const uint64_t end = static_cast<uint64_t>(position_) + static_cast<uint64_t>(count);
+  if (end > data_.max_size()) throw EWriteError();
+  if (end > data_.size()) data_.resize(static_cast<size_t>(end));
+  std::memcpy(data_.data() + position_, buffer, static_cast<size_t>(count));
+  position_ = static_cast<int64_t>(end);
+  return count;
+}
+
+int64_t TKsMemoryStream::Read(void* buffer, int64_t count) {
+  const int64_t size = GetSize();
+  if (count <= 0 || position_ >= size) return 0;
+  const int64_t n = std::min(count, size - position_);
+  std::memcpy(buffer, data_.data() + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+void TKsMemoryStream::SetSize(int64_t size) {
+  data_.resize(static_cast<size_t>(size < 0 ? 0 : size));
+  if (position_ > GetSize()) position_ = GetSize();
+}
+
+void TKsMemoryStream::Clear() {
+  data_.clear();
+  position_ = 0;
+}
+
+std::vector<uint8_t> TKsMemoryStream::TakeBytes() {
+  std::vector<uint8_t> out;
+  out.swap(data_);
+  position_ = 0;
+  return out;
+}
+
+namespace {
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+}  // namespace
+
+void TKsMemoryStream::LoadFromFile(const std::string& path) {
+  FilePtr f(std::fopen(SjisToUtf8(path).c_str(), "rb"));
+  if (!f) throw EFOpenError(path);
+  std::vector<uint8_t> bytes;
+  uint8_t chunk[65536];
+  size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  if (std::ferror(f.get())) throw EReadError();
+  data_.swap(bytes);
+  position_ = 0;
+}
+
+void TKsMemoryStream::SaveToFile(const std::string& path) {
+  const std::string target = SjisToUtf8(path);
+  const std::string temporary = target + ".~tmp";
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw EFOpenError(path);
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < data_.size()) {
+    const ssize_t n = ::write(fd, data_.data() + done, data_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += static_cast<size_t>(n);
+  }
+  if (ok && ::fsync(fd) != 0) ok = false;
+  if (::close(fd) != 0) ok = false;
+  if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) ok = false;
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    throw EWriteError();
+  }
+}
+
+void TKsSpanStream::SetPosition(int64_t position) {
+  position_ = std::clamp<int64_t>(position, 0, size_);
+}
+
+int64_t TKsSpanStream::Read(void* buffer, int64_t count) {
+  if (count <= 0 || position_ >= size_) return 0;
+  const int64_t n = std::min(count, size_ - position_);
+  std::memcpy(buffer, data_ + position_, static_cast<size_t>(n));
+  position_ += n;
+  return n;
+}
+
+}  // namespace orba

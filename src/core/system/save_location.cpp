@@ -1,0 +1,123 @@
+#include "core/system/save_location.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+#include "core/errors.h"
+#include "core/streams/big_stream.h"
+#include "core/strings/sjis_case.h"
+#include "platform/host.h"
+#include "platform/text_convert.h"
+
+namespace orba {
+
+namespace {
+
+bool IsFolder(const std::string& utf8) {
+  struct stat st {};
+  return ::stat(utf8.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& utf8) {
+  struct stat st {};
+  return ::stat(utf8.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// mkdir -p; true when the folder exists afterwards.
+bool MakeFolders(const std::string& utf8) {
+  for (size_t i = 1; i <= utf8.size(); ++i) {
+    if (i == utf8.size() || utf8[i] == '/') {
+      const std::string part = utf8.substr(0, i);
+      if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) break;
+    }
+  }
+  return IsFolder(utf8);
+}
+
+// The folder part of a path with its last separator ("" without one).
+std::string FolderOf(const std::string& path) {
+  size_t end = 0;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(path[i]);
+    if (IsSjisLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+    } else if (c == '/' || c == '\\') {
+      end = i + 1;
+    }
+  }
+  return path.substr(0, end);
+}
+
+// Whether a file can be created in the folder: creates and removes the probe.
+bool CanCreateIn(const std::string& dir) {
+  const std::string probe = SjisToUtf8(dir + "save.dat.$$$");
+  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  bool ok = fd >= 0;
+  if (ok) ::close(fd);
+  ok = ok && IsFile(probe);
+  ::unlink(probe.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::string GetSpecialFolder(int id) {
+  const std::optional<std::string> folder = Host().SpecialFolder(id);
+  if (!folder) throw EOrbaError("special folder " + std::to_string(id));
+  return Utf8ToSjis(*folder);
+}
+
+std::string GetWindowsFolder() {
+  const std::string folder = Host().SystemFolder();
+  if (folder.empty()) return folder;
+  MakeFolders(folder);
+  return Utf8ToSjis(folder) + "/";
+}
+
+std::string TitleFolderName(const std::string& title) {
+  static const std::string kForbidden = "\\/:,;*?\"<>|";
+  std::string name = title;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(name[i]);
+    if (IsSjisLeadByte(c) && i + 1 < name.size()) {
+      ++i;  // the trail byte stays as it is
+    } else if (kForbidden.find(static_cast<char>(c)) != std::string::npos) {
+      name[i] = '_';
+    }
+  }
+  if (name.find_first_not_of('.') == std::string::npos) name.assign(name.size(), '_');
+  return name;
+}
+
+std::string GetTitleDataFolder(const std::string& title) {
+  if (title.empty()) return std::string();
+  const std::string base = GetSpecialFolder(kFolderLocalAppData);
+  if (base.empty()) return std::string();
+  const std::string folder = base + "/orba/" + TitleFolderName(title) + "/";
+  return MakeFolders(SjisToUtf8(folder)) ? folder : std::string();
+}
+
+std::string ResolveSaveDataFile(const std::string& program_path, const std::string& title) {
+  const std::string dir = FolderOf(program_path);
+  if (!program_path.empty() && CanCreateIn(dir)) return dir + "save.dat";
+  std::string file_name = GetTitleDataFolder(title);
+  if (file_name.empty()) throw EOrbaError(kMsgCannotCreateDataFile);
+  file_name += "save.dat";
+  const std::string beside = dir + "save.dat";
+  if (!program_path.empty() && IsFile(SjisToUtf8(beside)) && !IsFile(SjisToUtf8(file_name))) {
+    try {
+      TKsMemoryStream copy;
+      copy.LoadFromFile(beside);
+      copy.SaveToFile(file_name);
+    } catch (const EOrbaError&) {
+      // The game starts without the old saves rather than not at all.
+    }
+  }
+  return file_name;
+}
+
+}  // namespace orba

@@ -1,0 +1,797 @@
+#include "script/functions/dbs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "core/errors.h"
+#include "core/streams/stream_encoding.h"
+#include "core/strings/sjis_case.h"
+#include "core/strings/sjis_string.h"
+#include "core/strings/text_utils.h"
+#include "core/vocab/vocab.h"
+#include "script/values/param_text.h"
+#include "script/values/params.h"
+
+namespace orba {
+
+namespace {
+
+// Smallest stored forms, for checking stored counts against the bytes left:
+// a column (size, empty name, type) and a table with its kind byte (kind,
+// empty name, category, column count, row count, current row).
+constexpr int64_t kMinStoredFieldSize = 4 + 4 + 1;
+constexpr int64_t kMinStoredTableSize = 1 + 4 + 1 + 4 + 4 + 4;
+constexpr int32_t kDBStreamVersion = 100;
+constexpr int32_t kTsvDefaultWidth = 80;
+
+int32_t LoadInt32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                              static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+}
+
+void StoreInt32(uint8_t* p, int32_t value) {
+  const uint32_t v = static_cast<uint32_t>(value);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// A float cell written into an integer: nearest integer, halves to even, low
+// 32 bits of the 64-bit result. Values no integer can hold give 0, since
+// cell access never fails inside the table.
+int32_t RoundCell(long double value) {
+  if (!std::isfinite(value)) return 0;
+  const long double r = std::nearbyintl(value);
+  if (r < -9223372036854775808.0L || r >= 9223372036854775808.0L) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(static_cast<int64_t>(r))));
+}
+
+// The first Width bytes of S, one byte less when the cut would split a
+// double-byte character.
+std::string CutToWidth(const std::string& s, int32_t width) {
+  size_t i = 0;
+  const size_t limit = static_cast<size_t>(std::max(width, 0));
+  while (i < s.size()) {
+    const size_t step = IsSjisLeadByte(static_cast<uint8_t>(s[i])) && i + 1 < s.size() ? 2 : 1;
+    if (i + step > limit) break;
+    i += step;
+  }
+  return s.substr(0, i);
+}
+
+// The text of a text cell: up to the first zero byte, never beyond the cell.
+std::string CellText(const uint8_t* cell, int32_t size) {
+  const void* zero = std::memchr(cell, 0, static_cast<size_t>(size));
+  const size_t len = zero != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(zero) - cell)
+                                     : static_cast<size_t>(size);
+  return std::string(reinterpret_cast<const char*>(cell), len);
+}
+
+// Three-way comparisons of the sort; a NaN sorts after every number.
+template <class T>
+int Compare3(const T& a, const T& b) {
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int CompareFloat(long double a, long double b) {
+  const bool na = std::isnan(a), nb = std::isnan(b);
+  if (na || nb) return Compare3(na, nb);
+  return Compare3(a, b);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Columns
+
+int32_t DBFieldSize(uint8_t type, int32_t width) {
+  switch (type) {
+    case PT_INT:
+      return 4;
+    case PT_FLOAT:
+      return 10;
+    case PT_BOOL:
+      return 1;
+    case PT_STR:
+      if (width < 0) return -1;
+      return std::min(width, kMaxDBFieldWidth) + 1;
+    default:
+      return -1;
+  }
+}
+
+void TDBFieldList::AppendField(const std::string& name, uint8_t type, int32_t size) {
+  auto field = std::make_unique<TDBField>();
+  field->Size = size;
+  field->Name = name;
+  field->Type = type;
+  Add(std::move(field));
+  record_size_ += size;
+}
+
+int32_t TDBFieldList::AddField(const std::string& name, uint8_t type, int32_t width) {
+  const int32_t size = DBFieldSize(type, width);
+  if (size < 0 || static_cast<int64_t>(record_size_) + size > kMaxDBRecordSize) return -1;
+  if (owner_ != nullptr) owner_->AddColumnBytes(type, size);
+  AppendField(name, type, size);
+  return Count() - 1;
+}
+
+int32_t TDBFieldList::IndexOf(const std::string& name) const {
+  for (int32_t i = 0; i < Count(); ++i) {
+    if (SjisSameText(Get(i).Name, name)) return i;
+  }
+  return -1;
+}
+
+void TDBFieldList::Assign(const TDBFieldList& source) {
+  Clear();
+  for (const auto& f : source) AddField(f->Name, f->Type, f->Size - 1);
+}
+
+bool TDBFieldList::SameFields(const TDBFieldList& other) const {
+  if (Count() != other.Count()) return false;
+  for (int32_t i = 0; i < Count(); ++i) {
+    const TDBField& a = Get(i);
+    const TDBField& b = other.Get(i);
+    if (a.Name != b.Name || a.Type != b.Type || a.Size != b.Size) return false;
+  }
+  return true;
+}
+
+void TDBFieldList::Clear() {
+  TObjList<TDBField>::Clear();
+  record_size_ = 0;
+}
+
+int32_t TDBFieldList::GetFieldOffset(int32_t index) const {
+  int32_t offset = 0;
+  for (int32_t i = 0; i < index && i < Count(); ++i) offset += Get(i).Size;
+  return offset;
+}
+
+void TDBFieldList::SaveToStream(TKsBigStream& stream) const {
+  WriteStreamInt(stream, Count());
+  for (const auto& f : *this) {
+    WriteStreamInt(stream, f->Size);
+    WriteStreamString(stream, f->Name);
+    WriteStreamByte(stream, f->Type);
+  }
+}
+
+void TDBFieldList::LoadFromStream(TKsBigStream& stream) {
+  const int32_t count = ReadStreamInt(stream);
+  CheckStoredCount(stream, count, kMinStoredFieldSize);
+  TDBFieldList loaded;
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t size = ReadStreamInt(stream);
+    const std::string name = ReadStreamString(stream);
+    const uint8_t type = ReadByteVal(stream);
+    // The size must be the one its type gives; a text column's width is
+    // within the limit.
+    if (size < 1 || DBFieldSize(type, size - 1) != size) throw EReadError();
+    if (static_cast<int64_t>(loaded.record_size_) + size > kMaxDBRecordSize) throw EReadError();
+    loaded.AppendField(name, type, size);
+  }
+  TakeFrom(loaded);
+}
+
+void TDBFieldList::TakeFrom(TDBFieldList& source) {
+  Clear();
+  while (source.Count() > 0) Add(source.Extract(0));
+  record_size_ = source.record_size_;
+  source.record_size_ = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Tables: cursor-independent access by name
+
+namespace {
+
+template <class V, class Op>
+bool ByName(TDBCustomTable& table, const std::string& column, V&& value, Op op) {
+  const int32_t c = table.Fields.IndexOf(column);
+  if (c < 0) return false;
+  return op(table, table.GetRecNo(), c, std::forward<V>(value));
+}
+
+}  // namespace
+
+bool TDBCustomTable::GetIntByName(const std::string& column, int32_t& value) {
+  return ByName(*this, column, value, [](auto& t, int32_t r, int32_t c, int32_t& v) { return t.GetInt(r, c, v); });
+}
+bool TDBCustomTable::SetIntByName(const std::string& column, int32_t value) {
+  return ByName(*this, column, value, [](auto& t, int32_t r, int32_t c, int32_t v) { return t.SetInt(r, c, v); });
+}
+bool TDBCustomTable::GetFloatByName(const std::string& column, long double& value) {
+  return ByName(*this, column, value,
+                [](auto& t, int32_t r, int32_t c, long double& v) { return t.GetFloat(r, c, v); });
+}
+bool TDBCustomTable::SetFloatByName(const std::string& column, long double value) {
+  return ByName(*this, column, value,
+                [](auto& t, int32_t r, int32_t c, long double v) { return t.SetFloat(r, c, v); });
+}
+bool TDBCustomTable::GetBoolByName(const std::string& column, bool& value) {
+  return ByName(*this, column, value, [](auto& t, int32_t r, int32_t c, bool& v) { return t.GetBool(r, c, v); });
+}
+bool TDBCustomTable::SetBoolByName(const std::string& column, bool value) {
+  return ByName(*this, column, value, [](auto& t, int32_t r, int32_t c, bool v) { return t.SetBool(r, c, v); });
+}
+bool TDBCustomTable::GetStrByName(const std::string& column, std::string& value) {
+  return ByName(*this, column, value,
+                [](auto& t, int32_t r, int32_t c, std::string& v) { return t.GetStr(r, c, v); });
+}
+bool TDBCustomTable::SetStrByName(const std::string& column, const std::string& value) {
+  return ByName(*this, column, value,
+                [](auto& t, int32_t r, int32_t c, const std::string& v) { return t.SetStr(r, c, v); });
+}
+
+// ---------------------------------------------------------------------------
+// TDBTable: rows and cursor
+
+uint8_t* TDBTable::GetRecord(int32_t index) {
+  if (index < 0 || index >= count_) return nullptr;
+  return data_.data() + static_cast<size_t>(index) * static_cast<size_t>(Fields.RecordSize());
+}
+
+void TDBTable::AddColumnBytes(uint8_t type, int32_t size) {
+  // Each record grows by Size zero bytes at its end.
+  const size_t old_size = static_cast<size_t>(Fields.RecordSize());
+  const size_t new_size = old_size + static_cast<size_t>(size);
+  std::vector<uint8_t> grown(new_size * static_cast<size_t>(count_), 0);
+  for (size_t r = 0; r < static_cast<size_t>(count_); ++r) {
+    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(r * old_size), old_size,
+                grown.begin() + static_cast<std::ptrdiff_t>(r * new_size));
+  }
+  data_ = std::move(grown);
+}
+
+bool TDBTable::Append() {
+  data_.resize(data_.size() + static_cast<size_t>(Fields.RecordSize()), 0);
+  rec_no_ = count_++;
+  return true;
+}
+
+void TDBTable::AppendCopy(const uint8_t* record) {
+  // The source may lie in this table's own records, which Append moves.
+  const std::vector<uint8_t> copy(record, record + Fields.RecordSize());
+  Append();
+  std::copy(copy.begin(), copy.end(), GetCurrentRecord());
+}
+
+bool TDBTable::Delete() {
+  if (rec_no_ < 0 || rec_no_ >= count_) return false;
+  const size_t rs = static_cast<size_t>(Fields.RecordSize());
+  const auto at = data_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(rec_no_) * rs);
+  data_.erase(at, at + static_cast<std::ptrdiff_t>(rs));
+  --count_;
+  if (rec_no_ >= count_) rec_no_ = count_ - 1;
+  return true;
+}
+
+bool TDBTable::First() {
+  if (count_ == 0) return false;
+  rec_no_ = 0;
+  return true;
+}
+
+bool TDBTable::Last() {
+  if (count_ == 0) return false;
+  rec_no_ = count_ - 1;
+  return true;
+}
+
+bool TDBTable::Next() {
+  if (rec_no_ < 0 || rec_no_ >= count_ - 1) return false;
+  ++rec_no_;
+  return true;
+}
+
+bool TDBTable::Prior() {
+  if (rec_no_ <= 0) return false;
+  --rec_no_;
+  return true;
+}
+
+bool TDBTable::SetRecNo(int32_t index) {
+  if (index < 0) {
+    rec_no_ = -1;
+    return true;
+  }
+  if (index >= count_) return false;
+  rec_no_ = index;
+  return true;
+}
+
+void TDBTable::Clear() {
+  Fields.Clear();
+  ClearRecords();
+}
+
+void TDBTable::ClearRecords() {
+  data_.clear();
+  count_ = 0;
+  rec_no_ = -1;
+}
+
+// ---------------------------------------------------------------------------
+// TDBTable: typed cells
+
+uint8_t* TDBTable::Cell(int32_t row, int32_t column, const TDBField** field) {
+  if (row < 0 || row >= count_ || column < 0 || column >= Fields.Count()) return nullptr;
+  *field = &Fields.Get(column);
+  return GetRecord(row) + Fields.GetFieldOffset(column);
+}
+
+bool TDBTable::GetInt(int32_t row, int32_t column, int32_t& value) {
+  const TDBField* f = nullptr;
+  const uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: value = LoadInt32(p); break;
+    case PT_FLOAT: value = RoundCell(FloatFromBytes(p)); break;
+    case PT_BOOL: value = *p != 0 ? 1 : 0; break;
+    default: value = TextToIntOrZero(CellText(p, f->Size)); break;
+  }
+  return true;
+}
+
+bool TDBTable::GetFloat(int32_t row, int32_t column, long double& value) {
+  const TDBField* f = nullptr;
+  const uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: value = LoadInt32(p); break;
+    case PT_FLOAT: value = FloatFromBytes(p); break;
+    case PT_BOOL: value = *p != 0 ? 1.0L : 0.0L; break;
+    default: value = TextToFloatOrZero(CellText(p, f->Size)); break;
+  }
+  return true;
+}
+
+bool TDBTable::GetBool(int32_t row, int32_t column, bool& value) {
+  const TDBField* f = nullptr;
+  const uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: value = LoadInt32(p) != 0; break;
+    case PT_FLOAT: value = FloatFromBytes(p) != 0.0L; break;
+    case PT_BOOL: value = *p != 0; break;
+    default: value = TextToFlag(CellText(p, f->Size)); break;
+  }
+  return true;
+}
+
+bool TDBTable::GetStr(int32_t row, int32_t column, std::string& value) {
+  const TDBField* f = nullptr;
+  const uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: value = IntToText(LoadInt32(p)); break;
+    case PT_FLOAT: value = FloatToText(FloatFromBytes(p)); break;
+    case PT_BOOL: value = FlagToText(*p != 0); break;
+    default: value = CellText(p, f->Size); break;
+  }
+  return true;
+}
+
+namespace {
+
+// Writes the text into a text cell: at most Size - 1 bytes, cut at a
+// character boundary, then zeros to the end of the cell.
+void StoreText(uint8_t* cell, int32_t size, const std::string& text) {
+  const std::string cut = CutToWidth(text, size - 1);
+  std::fill_n(cell, size, 0);
+  std::copy(cut.begin(), cut.end(), cell);
+}
+
+void StoreFloat(uint8_t* cell, long double value) { FloatToBytes(value, cell); }
+
+}  // namespace
+
+bool TDBTable::SetInt(int32_t row, int32_t column, int32_t value) {
+  const TDBField* f = nullptr;
+  uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, value); break;
+    case PT_FLOAT: StoreFloat(p, value); break;
+    case PT_BOOL: *p = value != 0 ? 1 : 0; break;
+    default: StoreText(p, f->Size, IntToText(value)); break;
+  }
+  return true;
+}
+
+bool TDBTable::SetFloat(int32_t row, int32_t column, long double value) {
+  const TDBField* f = nullptr;
+  uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, RoundCell(value)); break;
+    case PT_FLOAT: StoreFloat(p, value); break;
+    case PT_BOOL: *p = value != 0.0L ? 1 : 0; break;
+    default: StoreText(p, f->Size, FloatToText(value)); break;
+  }
+  return true;
+}
+
+bool TDBTable::SetBool(int32_t row, int32_t column, bool value) {
+  const TDBField* f = nullptr;
+  uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, value ? 1 : 0); break;
+    case PT_FLOAT: StoreFloat(p, value ? 1.0L : 0.0L); break;
+    case PT_BOOL: *p = value ? 1 : 0; break;
+    default: StoreText(p, f->Size, FlagToText(value)); break;
+  }
+  return true;
+}
+
+bool TDBTable::SetStr(int32_t row, int32_t column, const std::string& value) {
+  const TDBField* f = nullptr;
+  uint8_t* p = Cell(row, column, &f);
+  if (p == nullptr) return false;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, TextToIntOrZero(value)); break;
+    case PT_FLOAT: StoreFloat(p, TextToFloatOrZero(value)); break;
+    case PT_BOOL: *p = TextToFlag(value) ? 1 : 0; break;
+    default: StoreText(p, f->Size, value); break;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// TDBTable: search and sort
+
+void TDBTable::Select(TIntList& result, const TCustomParam* key_names, bool partial, bool ignore_case,
+                      const TCustomParam* values) {
+  if (key_names == nullptr || values == nullptr) {
+    for (int32_t r = 0; r < count_; ++r) result.Add(r);
+    return;
+  }
+  const int32_t n = std::min(key_names->GetCount(), values->GetCount());
+  // Every row reaching an unknown column ends the search, so with one no
+  // row is ever found.
+  std::vector<int32_t> columns;
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t c = Fields.IndexOf(key_names->GetStrItem(k));
+    if (c < 0) return;
+    columns.push_back(c);
+  }
+  const uint8_t type = values->GetParamType();
+  for (int32_t r = 0; r < count_; ++r) {
+    bool match = true;
+    for (int32_t k = 0; k < n && match; ++k) {
+      const int32_t c = columns[static_cast<size_t>(k)];
+      switch (type) {
+        case PT_INT: {
+          int32_t v = 0;
+          GetInt(r, c, v);
+          match = v == values->GetIntItem(k);
+          break;
+        }
+        case PT_FLOAT: {
+          long double v = 0;
+          GetFloat(r, c, v);
+          match = v == values->GetFloatItem(k);
+          break;
+        }
+        case PT_BOOL: {
+          bool v = false;
+          GetBool(r, c, v);
+          match = v == values->GetFlagItem(k);
+          break;
+        }
+        case PT_STR: {
+          std::string cell;
+          GetStr(r, c, cell);
+          const std::string value = values->GetStrItem(k);
+          if (partial && ignore_case) {
+            match = JPos(SjisUpperCase(cell), SjisUpperCase(value)) > 0;
+          } else if (partial) {
+            match = JPos(cell, value) > 0;
+          } else if (ignore_case) {
+            match = SjisSameText(cell, value);
+          } else {
+            match = cell == value;
+          }
+          break;
+        }
+        default:
+          break;  // a value without a type sets no condition
+      }
+    }
+    if (match) result.Add(r);
+  }
+}
+
+void TDBTable::Sort(const TCustomParam& key_names, const TCustomParam& descending) {
+  struct Key {
+    int32_t offset;
+    const TDBField* field;
+    bool descending;
+  };
+  std::vector<Key> keys;
+  const int32_t n = std::min(key_names.GetCount(), descending.GetCount());
+  for (int32_t k = 0; k < n; ++k) {
+    const int32_t c = Fields.IndexOf(key_names.GetStrItem(k));
+    if (c < 0) continue;
+    keys.push_back(Key{Fields.GetFieldOffset(c), &Fields.Get(c), descending.GetFlagItem(k)});
+  }
+  const size_t rs = static_cast<size_t>(Fields.RecordSize());
+  auto record = [&](int32_t i) { return data_.data() + static_cast<size_t>(i) * rs; };
+  auto compare = [&](int32_t a, int32_t b) {
+    for (const Key& key : keys) {
+      const uint8_t* pa = record(a) + key.offset;
+      const uint8_t* pb = record(b) + key.offset;
+      int c = 0;
+      switch (key.field->Type) {
+        case PT_INT: c = Compare3(LoadInt32(pa), LoadInt32(pb)); break;
+        case PT_FLOAT: c = CompareFloat(FloatFromBytes(pa), FloatFromBytes(pb)); break;
+        case PT_BOOL: c = Compare3(*pa, *pb); break;
+        default: c = Compare3(CellText(pa, key.field->Size), CellText(pb, key.field->Size)); break;
+      }
+      if (key.descending) c = -c;
+      if (c != 0) return c < 0;
+    }
+    return false;
+  };
+  std::vector<int32_t> order(static_cast<size_t>(count_));
+  for (int32_t i = 0; i < count_; ++i) order[static_cast<size_t>(i)] = i;
+  std::stable_sort(order.begin(), order.end(), compare);
+  std::vector<uint8_t> sorted;
+  sorted.reserve(data_.size());
+  for (int32_t i : order) sorted.insert(sorted.end(), record(i), record(i) + rs);
+  data_ = std::move(sorted);
+}
+
+// ---------------------------------------------------------------------------
+// TDBTable: tab-separated import
+
+bool TDBTable::LoadFromTsv(const std::vector<std::string>& lines) {
+  Clear();
+  if (lines.empty()) return false;
+  TTabStrings header;
+  header.SetDelimitedText(lines[0]);
+  for (const std::string& item : header.Items()) {
+    // Up to three blank-separated words: name, type and width.
+    std::string rest = item;
+    const std::string name = JTrim(JFetchToken(rest, " "));
+    const std::string type_word = JTrim(JFetchToken(rest, " "));
+    int32_t width = kTsvDefaultWidth;
+    if (!TryTextToInt(JTrim(rest), width)) width = kTsvDefaultWidth;
+    uint8_t type = PT_STR;
+    if (type_word == "int") type = PT_INT;
+    else if (type_word == "float") type = PT_FLOAT;
+    else if (type_word == "bool") type = PT_BOOL;
+    // An empty name or a refused width ends the import: a column left out
+    // would move every later cell into the wrong column.
+    if (name.empty() || Fields.AddField(name, type, width) < 0) {
+      Clear();
+      return false;
+    }
+  }
+  TTabStrings cells;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    cells.SetDelimitedText(UnescapeText(lines[i]));
+    Append();
+    const int32_t n = std::min(cells.Count(), Fields.Count());
+    for (int32_t c = 0; c < n; ++c) SetStr(rec_no_, c, cells.Get(c));
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// TDBTable: stream form
+
+void TDBTable::SaveToStream(TKsBigStream& stream) {
+  WriteStreamString(stream, Name);
+  WriteStreamByte(stream, Category);
+  Fields.SaveToStream(stream);
+  WriteStreamInt(stream, count_);
+  if (!data_.empty()) stream.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+  WriteStreamInt(stream, rec_no_);
+}
+
+void TDBTable::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  // The version changes nothing in this form.
+  const std::string name = ReadStreamString(stream);
+  const uint8_t category = ReadByteVal(stream);
+  TDBFieldList fields;
+  fields.LoadFromStream(stream);
+  const int32_t count = ReadStreamInt(stream);
+  const int32_t rs = fields.RecordSize();
+  if (rs > 0) {
+    CheckStoredCount(stream, count, rs);
+  } else if (count < 0 || count > kMaxDBZeroWidthRows) {
+    throw EReadError();
+  }
+  std::vector<uint8_t> data(static_cast<size_t>(count) * static_cast<size_t>(rs));
+  if (!data.empty()) stream.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+  int32_t rec_no = ReadStreamInt(stream);
+  if (rec_no < 0) rec_no = -1;
+  if (rec_no >= count) throw EReadError();
+  Name = name;
+  Category = category;
+  ClearRecords();
+  Fields.TakeFrom(fields);
+  data_ = std::move(data);
+  count_ = count;
+  rec_no_ = rec_no;
+}
+
+// ---------------------------------------------------------------------------
+// TDBManager
+
+TDBManager& GlobalDBManager() {
+  static TDBManager manager;
+  return manager;
+}
+
+int32_t TDBManager::IndexOfTable(const std::string& name) const {
+  for (int32_t i = 0; i < Count(); ++i) {
+    if (SjisSameText(Get(i).Name, name)) return i;
+  }
+  return -1;
+}
+
+TDBTable* TDBManager::GetTable(int32_t index) const {
+  if (index < 0 || index >= Count()) return nullptr;
+  return &Get(index);
+}
+
+TDBTable* TDBManager::GetActiveTable() const { return GetTable(Active); }
+
+int32_t TDBManager::AddTable(const std::string& name, uint8_t category) {
+  if (name.empty() || IndexOfTable(name) >= 0) return -1;
+  auto table = std::make_unique<TDBTable>();
+  table->Name = name;
+  table->Category = category;
+  Active = Add(std::move(table));
+  return Active;
+}
+
+template <class Pred>
+void TDBManager::DeleteWhere(Pred doomed) {
+  const TDBTable* active = GetActiveTable();
+  for (int32_t i = Count() - 1; i >= 0; --i) {
+    if (!doomed(Get(i))) continue;
+    if (&Get(i) == active) active = nullptr;
+    Delete(i);
+  }
+  Active = active != nullptr ? IndexOf(active) : -1;
+}
+
+bool TDBManager::DeleteTable(const std::string& name) {
+  const int32_t index = IndexOfTable(name);
+  if (index < 0) return false;
+  const TDBTable* doomed = &Get(index);
+  DeleteWhere([doomed](const TDBTable& t) { return &t == doomed; });
+  return true;
+}
+
+bool TDBManager::SelectTable(const std::string& name) {
+  const int32_t index = IndexOfTable(name);
+  if (index < 0) return false;
+  Active = index;
+  return true;
+}
+
+void TDBManager::ClearGameTables() {
+  DeleteWhere([](const TDBTable& t) { return t.Category == kDBGameCategory; });
+}
+
+void TDBManager::Clear() {
+  TObjList<TDBTable>::Clear();
+  Active = -1;
+}
+
+bool TDBManager::FindCell(const std::string& table, const TCustomParam* keys, const TCustomParam* values,
+                          const std::string& column, bool partial, bool ignore_case, TDBTable*& found,
+                          int32_t& row, int32_t& col) {
+  found = GetTable(IndexOfTable(table));
+  if (found == nullptr) return false;
+  TIntList rows;
+  found->Select(rows, keys, partial, ignore_case, values);
+  if (rows.Count() == 0) return false;
+  row = rows.Get(0);
+  col = found->Fields.IndexOf(column);
+  return col >= 0;
+}
+
+#define ORBA_DB_DIRECT(Type, ValueType, ArgType)                                                               \
+  ValueType TDBManager::DirectGet##Type(const std::string& table, const TCustomParam* keys,                    \
+                                        const TCustomParam* values, const std::string& column, bool partial,   \
+                                        bool ignore_case, ArgType def) {                                       \
+    TDBTable* t = nullptr;                                                                                     \
+    int32_t row = 0, col = 0;                                                                                  \
+    ValueType v{};                                                                                             \
+    if (!FindCell(table, keys, values, column, partial, ignore_case, t, row, col) || !t->Get##Type(row, col, v)) \
+      return def;                                                                                              \
+    return v;                                                                                                  \
+  }                                                                                                            \
+  bool TDBManager::DirectSet##Type(const std::string& table, const TCustomParam* keys,                         \
+                                   const TCustomParam* values, const std::string& column, bool partial,        \
+                                   bool ignore_case, ArgType value) {                                          \
+    TDBTable* t = nullptr;                                                                                     \
+    int32_t row = 0, col = 0;                                                                                  \
+    if (!FindCell(table, keys, values, column, partial, ignore_case, t, row, col)) return false;               \
+    return t->Set##Type(row, col, value);                                                                      \
+  }
+
+ORBA_DB_DIRECT(Int, int32_t, int32_t)
+ORBA_DB_DIRECT(Float, long double, long double)
+ORBA_DB_DIRECT(Bool, bool, bool)
+ORBA_DB_DIRECT(Str, std::string, const std::string&)
+#undef ORBA_DB_DIRECT
+
+namespace {
+
+bool RowsWithin(const TIntList& rows, int32_t count) {
+  for (int32_t i = 0; i < rows.Count(); ++i) {
+    if (rows.Get(i) < 0 || rows.Get(i) >= count) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TDBManager::CopyTable(const std::string& name, const TIntList& rows) {
+  TDBTable* source = GetActiveTable();
+  const int32_t index = IndexOfTable(name);
+  if (source == nullptr || index < 0 || index == Active) return false;
+  if (!RowsWithin(rows, source->GetRecordCount())) return false;
+  TDBTable& target = Get(index);
+  target.ClearRecords();
+  target.Fields.Assign(source->Fields);
+  for (int32_t i = 0; i < rows.Count(); ++i) target.AppendCopy(source->GetRecord(rows.Get(i)));
+  return true;
+}
+
+bool TDBManager::InsertTable(const std::string& name, const TIntList& rows) {
+  TDBTable* target = GetActiveTable();
+  TDBTable* source = GetTable(IndexOfTable(name));
+  if (target == nullptr || source == nullptr || !source->Fields.SameFields(target->Fields)) return false;
+  if (!RowsWithin(rows, source->GetRecordCount())) return false;
+  for (int32_t i = 0; i < rows.Count(); ++i) target->AppendCopy(source->GetRecord(rows.Get(i)));
+  return true;
+}
+
+void TDBManager::SaveToStream(TKsBigStream& stream, uint8_t category) {
+  WriteStreamInt(stream, kDBStreamVersion);
+  int32_t count = 0;
+  for (const auto& t : *this) count += t->Category == category ? 1 : 0;
+  WriteStreamInt(stream, count);
+  for (const auto& t : *this) {
+    if (t->Category != category) continue;
+    WriteStreamByte(stream, t->GetKind());
+    t->SaveToStream(stream);
+  }
+  if (category == kDBGameCategory) {
+    const TDBTable* active = GetActiveTable();
+    WriteStreamString(stream, active != nullptr ? active->Name : std::string());
+  }
+}
+
+void TDBManager::LoadFromStream(TKsBigStream& stream, uint8_t category) {
+  const int32_t version = ReadStreamInt(stream);
+  const int32_t count = ReadStreamInt(stream);
+  CheckStoredCount(stream, count, kMinStoredTableSize);
+  std::vector<std::unique_ptr<TDBTable>> loaded;
+  for (int32_t i = 0; i < count; ++i) {
+    ReadByteVal(stream);  // the kind byte
+    auto table = std::make_unique<TDBTable>();
+    table->LoadFromStream(stream, version);
+    loaded.push_back(std::move(table));
+  }
+  std::string active_name;
+  if (category == kDBGameCategory) active_name = ReadStreamString(stream);
+
+  DeleteWhere([category](const TDBTable& t) { return t.Category == category; });
+  Active = -1;
+  for (auto& table : loaded) Active = Add(std::move(table));
+  if (category == kDBGameCategory) Active = active_name.empty() ? -1 : IndexOfTable(active_name);
+}
+
+}  // namespace orba

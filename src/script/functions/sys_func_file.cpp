@@ -1,0 +1,350 @@
+#include "script/functions/sys_func_file.h"
+
+#include <cstring>
+#include <filesystem>
+
+#include "core/files/disk_path.h"
+#include "core/files/path_utils.h"
+#include "core/files/vr_file_manager.h"
+#include "core/strings/sjis_case.h"
+#include "core/vocab/vocab.h"
+#include "platform/dialogs.h"
+#include "platform/file_dialogs.h"
+#include "platform/file_dialogs_linux.h"
+#include "script/functions/folder_chooser.h"
+#include "script/functions/sys_func_args.h"
+#include "script/save/save_data.h"
+
+namespace orba {
+
+std::vector<std::string> SplitTextLines(const std::string& text) {
+  const size_t end = std::strlen(text.c_str());  // a zero byte ends the text
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < end) {
+    size_t i = start;
+    while (i < end && text[i] != '\r' && text[i] != '\n') ++i;
+    lines.push_back(text.substr(start, i - start));
+    if (i < end && text[i] == '\r') {
+      ++i;
+      if (i < end && text[i] == '\n') ++i;
+    } else if (i < end) {
+      ++i;  // LF
+    }
+    start = i;
+  }
+  return lines;
+}
+
+bool LoadGameTextLines(TGameFileSource& files, const std::string& name, std::vector<std::string>& lines) {
+  if (!files.FileAvailable(name)) return false;
+  const std::string text = files.LoadFile(name);
+  if (text.empty()) return false;
+  std::vector<std::string> split = SplitTextLines(text);
+  if (split.empty()) return false;
+  lines = std::move(split);
+  return true;
+}
+
+namespace {
+
+bool HasPrefix(const std::string& name, const char* prefix) {
+  const size_t n = std::strlen(prefix);
+  return name.size() >= n && SjisSameText(name.substr(0, n), prefix);
+}
+
+size_t CharLen(const std::string& s, size_t i) {
+  return IsSjisLeadByte(static_cast<uint8_t>(s[i])) && i + 1 < s.size() ? 2 : 1;
+}
+
+// One character of Name against a "[...]" set starting after the "["; the
+// position after the "]", or npos for a set without its end.
+size_t MatchSet(const std::string& ch, const std::string& mask, size_t m, bool& matched) {
+  bool negate = false;
+  if (m < mask.size() && mask[m] == '!') {
+    negate = true;
+    ++m;
+  }
+  matched = false;
+  while (m < mask.size() && mask[m] != ']') {
+    const std::string lo = mask.substr(m, CharLen(mask, m));
+    m += lo.size();
+    std::string hi = lo;
+    if (m + 1 < mask.size() && mask[m] == '-' && mask[m + 1] != ']') {
+      hi = mask.substr(m + 1, CharLen(mask, m + 1));
+      m += 1 + hi.size();
+    }
+    matched = matched || (lo <= ch && ch <= hi);
+  }
+  if (m >= mask.size()) return std::string::npos;
+  matched = matched != negate;
+  return m + 1;
+}
+
+bool MatchFrom(const std::string& name, size_t n, const std::string& mask, size_t m) {
+  while (m < mask.size()) {
+    if (mask[m] == '*') {
+      for (size_t k = n;; k += CharLen(name, k)) {
+        if (MatchFrom(name, k, mask, m + 1)) return true;
+        if (k >= name.size()) return false;
+      }
+    }
+    if (n >= name.size()) return false;
+    const std::string ch = name.substr(n, CharLen(name, n));
+    if (mask[m] == '?') {
+      ++m;
+    } else if (mask[m] == '[') {
+      bool matched = false;
+      m = MatchSet(ch, mask, m + 1, matched);
+      if (m == std::string::npos || !matched) return false;
+    } else {
+      const std::string mc = mask.substr(m, CharLen(mask, m));
+      if (mc != ch) return false;
+      m += mc.size();
+    }
+    n += ch.size();
+  }
+  return n >= name.size();
+}
+
+// The file-name part of a packaged name that may be written into a folder:
+// empty when it would name the folder itself or its parent.
+std::string SafeFileName(const std::string& name) {
+  const std::string file = name.substr(SjisFileNameStart(name));
+  if (file.empty() || file == "." || file == "..") return std::string();
+  return file;
+}
+
+// The whole content of a mounted entry.
+std::vector<uint8_t> EntryBytes(TVrFile& entry) {
+  TKsMemoryStream content;
+  entry.Owner().ReadEntry(content, entry.Name());
+  return content.TakeBytes();
+}
+
+// Answers of the overwrite question, by the index of its button.
+enum TOverwriteAnswer { kYes = 0, kNo = 1, kCancel = 2, kNoToAll = 3, kYesToAll = 4 };
+
+TOverwriteAnswer AskOverwrite(const std::string& target, bool several) {
+  TDialogRequest request;
+  request.Title = "\x8am\x94" "F";  // 確認
+  // "%s\r\n\r\n既に同名のファイルが存在します。上書きしますか？"
+  request.Text = target +
+                 "\r\n\r\n\x8a\xf9\x82\xc9\x93\xaf\x96\xbc\x82\xcc\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x91\xb6\x8d\xdd"
+                 "\x82\xb5\x82\xdc\x82\xb7\x81" "B\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81H";
+  request.Buttons = TDialogButtons::Custom;
+  request.Labels = {"\x82\xcd\x82\xa2(&Y)", "\x82\xa2\x82\xa2\x82\xa6(&N)"};  // はい いいえ
+  if (several) {
+    request.Labels.push_back("\x83L\x83\x83\x83\x93\x83Z\x83\x8b");                      // キャンセル
+    request.Labels.push_back("\x82\xb7\x82\xd7\x82\xc4\x82\xa2\x82\xa2\x82\xa6(&O)");  // すべていいえ
+    request.Labels.push_back("\x82\xb7\x82\xd7\x82\xc4\x82\xcd\x82\xa2(&A)");          // すべてはい
+  }
+  const TDialogResult r = MessageBoxes().Show(request);
+  switch (r.Answer) {
+    case TDialogAnswer::Custom:
+      if (r.CustomIndex >= 0 && r.CustomIndex < static_cast<int>(request.Labels.size())) {
+        return static_cast<TOverwriteAnswer>(r.CustomIndex);
+      }
+      return several ? kCancel : kNo;
+    case TDialogAnswer::Yes:
+    case TDialogAnswer::Ok: return kYes;
+    case TDialogAnswer::Cancel: return several ? kCancel : kNo;
+    default: return kNo;
+  }
+}
+
+// Creates the missing folders of a Windows-form folder path; whether it is
+// a folder afterwards.
+bool MakeFolders(const std::string& folder) {
+  if (!DiskFolderExists(folder)) {
+    std::error_code ec;
+    std::filesystem::create_directories(DiskPathForCreate(folder), ec);
+  }
+  return DiskFolderExists(folder);
+}
+
+}  // namespace
+
+bool TSaveDataSlots::WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) {
+  if (file_.Damaged()) return false;
+  return file_.UpdateEntry(
+      name, [&data](TKsBigStream& s) { s.WriteBuffer(data.data(), static_cast<int64_t>(data.size())); }, false);
+}
+
+std::string TSaveDataSlots::GetSaveCaption(int32_t slot) { return file_.GetSaveCaption(slot); }
+
+std::vector<std::pair<std::string, int32_t>> TSaveDataSlots::SaveCaptions() {
+  std::vector<std::pair<std::string, int32_t>> out;
+  for (const TSaveCaption& c : file_.Captions()) out.emplace_back(c.Caption, c.Slot);
+  return out;
+}
+
+bool IsMemoryFileName(const std::string& name) { return HasPrefix(name, "mem:") || IsSaveFileName(name); }
+
+bool MatchesMask(const std::string& name, const std::string& mask) {
+  return MatchFrom(SjisUpperCase(name), 0, SjisUpperCase(mask), 0);
+}
+
+bool TFileFuncService::CopyFile(const std::string& source, const std::string& dest) {
+  if (!IsMemoryFileName(source)) return false;
+  TVrFile* from = files_.FindEntry(source);
+  if (from == nullptr) return false;
+  // Read the source before the destination is emptied: they may be one
+  // entry.
+  const std::vector<uint8_t> data = EntryBytes(*from);
+  TVrFile* to = files_.FindEntry(dest);
+  if (to == nullptr) {
+    if (files_.CollectionCount() == 0) return false;
+    to = files_.GetCollection(0)->AddEntry(dest);
+  }
+  to->Data = std::make_unique<TKsMemoryStream>(data);
+  if (IsSaveFileName(dest) && (save_files_ == nullptr || !save_files_->WriteSaveFile(dest, data))) return false;
+  VrCacheRemove(files_, dest);
+  return true;
+}
+
+bool TFileFuncService::ChooseFolder(std::string& folder) {
+  TSHBrowseForFolderEx chooser;
+  chooser.ShowStyle = ssCenterScreen;
+  if (!chooser.Execute()) return false;
+  folder = AddPathDelimiter(chooser.FolderName);
+  if (folder.empty()) folder = "\\";
+  return true;
+}
+
+bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, const std::string* folder) {
+  std::string dest;
+  if (folder != nullptr) {
+    dest = AddPathDelimiter(*folder);
+  } else if (!ChooseFolder(dest)) {
+    return false;
+  }
+  if (dest.empty() || !MakeFolders(dest)) return false;
+  const int32_t count = names.GetCount();
+  const bool several = count > 1;
+  bool no_to_all = false, written = false;
+  for (int32_t i = 0; i < count; ++i) {
+    const std::string e = names.GetStrItem(i);
+    std::vector<std::string> candidates;
+    if (e.find_first_of("*?") != std::string::npos) {
+      const std::string mask = e.substr(SjisFileNameStart(e));
+      std::vector<std::string> listed;
+      files_.ListFiles(SjisExtractFilePath(e), listed);
+      for (const std::string& f : listed) {
+        if (MatchesMask(f.substr(SjisFileNameStart(f)), mask)) candidates.push_back(f);
+      }
+    } else {
+      candidates.push_back(e);
+    }
+    for (const std::string& f : candidates) {
+      const std::string file = SafeFileName(f);
+      if (file.empty() || !files_.Exists(f)) continue;
+      const std::string target = dest + file;
+      if (confirm && DiskFileExists(target)) {
+        if (no_to_all) continue;
+        const TOverwriteAnswer answer = AskOverwrite(target, several);
+        if (answer == kNo) continue;
+        if (answer == kNoToAll) {
+          no_to_all = true;
+          continue;
+        }
+        if (answer == kCancel) break;
+        if (answer == kYesToAll) confirm = false;
+      }
+      TKsMemoryStream content;
+      files_.LoadToStream(content, f);
+      content.SaveToFile(SjisNameForCreate(target));
+      written = true;
+    }
+  }
+  return written;
+}
+
+void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs args) {
+  const TFuncArgReader a(args);
+  switch (id) {
+    case FN_FileExists: {
+      const std::string name = a.Str(0);
+      result.SetAsFlag(!name.empty() && files_.Exists(name));
+      break;
+    }
+    case FN_LoadTextFile: {
+      std::vector<std::string> lines;
+      if (!LoadGameTextLines(game_files_, a.Str(1), lines)) break;
+      TCustomParam& target = a.At(0);
+      target.SetDims({static_cast<int32_t>(lines.size())});
+      for (size_t i = 0; i < lines.size(); ++i) target.SetStrItem(static_cast<int32_t>(i), lines[i]);
+      result.SetAsFlag(true);
+      break;
+    }
+    case FN_GetSaveCaption:
+      if (SaveSlots != nullptr) result.SetAsStr(SaveSlots->GetSaveCaption(a.Int(0)));
+      break;
+    case FN_ListSaveCaption: {
+      const auto captions =
+          SaveSlots != nullptr ? SaveSlots->SaveCaptions() : std::vector<std::pair<std::string, int32_t>>();
+      const int32_t n = static_cast<int32_t>(captions.size());
+      // An array cannot have 0 elements: without slots the arrays stay as
+      // they are and only the count answers.
+      if (n > 0 && a.Has(0)) {
+        a.At(0).SetDims({n});
+        for (int32_t i = 0; i < n; ++i) a.At(0).SetStrItem(i, captions[static_cast<size_t>(i)].first);
+      }
+      if (n > 0 && a.Has(1)) {
+        a.At(1).SetDims({n});
+        for (int32_t i = 0; i < n; ++i) a.At(1).SetIntItem(i, captions[static_cast<size_t>(i)].second);
+      }
+      result.SetAsInt(n);
+      break;
+    }
+    case FN_CopyFile:
+      result.SetAsFlag(CopyFile(a.Str(0), a.Str(1)));
+      break;
+    case FN_ExtractFile: {
+      const std::string folder = a.StrOr(2, std::string());
+      result.SetAsFlag(ExtractFile(a.At(0), a.FlagOr(1, true), a.Has(2) ? &folder : nullptr));
+      break;
+    }
+    case FN_SelectOpenFile:
+    case FN_SelectSaveFile: {
+      TFileDialogRequest request;
+      const bool open = id == FN_SelectOpenFile;
+      request.Kind = open ? TFileDialogKind::Open : TFileDialogKind::Save;
+      request.Filter = a.StrOr(1, std::string());
+      request.FileMustExist = open;
+      request.OverwritePrompt = !open;
+      const std::optional<std::string> chosen = FileDialogs().Show(request);
+      if (!chosen) break;
+      a.At(0).SetAsStr(*chosen);
+      result.SetAsFlag(true);
+      break;
+    }
+    case FN_SelectDirectory: {
+      std::string folder;
+      if (!ChooseFolder(folder)) break;
+      a.At(0).SetAsStr(folder);
+      result.SetAsFlag(true);
+      break;
+    }
+    case FN_OpenUrl: {
+      std::string target = a.Str(0);
+      if (target.rfind("http", 0) != 0 && target.rfind("ftp", 0) != 0) {
+        // A folder on disk, handed over by the name the file system has.
+        const std::optional<std::string> disk =
+            target.empty() || !DiskFolderExists(target) ? std::nullopt : FindDiskPath(target);
+        target = disk ? DiskPathToSjis(*disk) : std::string();
+      }
+      if (target.empty()) break;
+      if (ShellOpen) {
+        ShellOpen(target);
+      } else {
+        DesktopOpen(target);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+}  // namespace orba

@@ -1,0 +1,109 @@
+// The file functions of scripts: reading game text files, in-memory files,
+// extracting packaged files and the file and folder dialogs.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "script/functions/sys_func.h"
+
+namespace orba {
+
+// Splits a text file into lines: a line ends at CR, LF or CR LF, a line break
+// at the very end adds no empty line, and a zero byte ends the text.
+std::vector<std::string> SplitTextLines(const std::string& text);
+
+// Game files as the functions read them: the project answers whether a name
+// is available (it may ask the player for another disc), the virtual file
+// layer loads it.
+class TGameFileSource {
+ public:
+  virtual ~TGameFileSource() = default;
+  virtual bool FileAvailable(const std::string& name) = 0;
+  // The whole file; raises when it cannot be read.
+  virtual std::string LoadFile(const std::string& name) = 0;
+};
+
+// The lines of a game text file, for LoadTextFile and DBLoadTsvFile. False
+// when the file is not available, holds no byte, or gives no line.
+bool LoadGameTextLines(TGameFileSource& files, const std::string& name, std::vector<std::string>& lines);
+
+// "save:" files also live in "save.dat"; the project writes them there.
+class TSaveFileStore {
+ public:
+  virtual ~TSaveFileStore() = default;
+  // Replaces the entry Name of "save.dat" by Data and writes the file;
+  // false when it cannot be written.
+  virtual bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) = 0;
+};
+
+// The save slots of the open project, for GetSaveCaption and
+// ListSaveCaption.
+class TSaveSlotSource {
+ public:
+  virtual ~TSaveSlotSource() = default;
+  // The caption of a slot, empty when the slot has none.
+  virtual std::string GetSaveCaption(int32_t slot) = 0;
+  // The saved slots in the order of the project's caption list.
+  virtual std::vector<std::pair<std::string, int32_t>> SaveCaptions() = 0;
+};
+
+class TSaveDataFile;
+
+// The project's "save.dat" as the store of "save:" files and the source of
+// the save captions.
+class TSaveDataSlots : public TSaveFileStore, public TSaveSlotSource {
+ public:
+  explicit TSaveDataSlots(TSaveDataFile& file) : file_(file) {}
+  // False also when "save.dat" could not be read at start-up: that file is
+  // left alone until a game is saved.
+  bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override;
+  std::string GetSaveCaption(int32_t slot) override;
+  std::vector<std::pair<std::string, int32_t>> SaveCaptions() override;
+
+ private:
+  TSaveDataFile& file_;
+};
+
+// Whether a name is an in-memory file: "mem:" or "save:" first (any case).
+bool IsMemoryFileName(const std::string& name);
+
+// Whether a file name matches a mask: "*" any run of characters, "?" one
+// character, "[...]" one of a set (ranges "a-z", "!" first for none of it),
+// compared without regard to case.
+bool MatchesMask(const std::string& name, const std::string& mask);
+
+class TVrFileManager;
+
+// FileExists, LoadTextFile, GetSaveCaption, ListSaveCaption, CopyFile,
+// ExtractFile, SelectOpenFile, SelectSaveFile, SelectDirectory and OpenUrl. Dialogs go through the
+// platform's file dialogs and message boxes.
+class TFileFuncService : public TSysFuncService {
+ public:
+  TFileFuncService(TVrFileManager& files, TGameFileSource& game_files, TSaveFileStore* save_files = nullptr)
+      : files_(files), game_files_(game_files), save_files_(save_files) {}
+
+  // Starts the desktop's handler for a web address or folder; by default
+  // xdg-open.
+  std::function<void(const std::string&)> ShellOpen;
+  // The project's save slots; without them no slot has a caption.
+  TSaveSlotSource* SaveSlots = nullptr;
+
+  void CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs args) override;
+
+  bool CopyFile(const std::string& source, const std::string& dest);
+  bool ExtractFile(const TCustomParam& names, bool confirm, const std::string* folder);
+  // The folder chooser as SelectDirectory shows it; the chosen folder with a
+  // trailing "", or false when cancelled.
+  static bool ChooseFolder(std::string& folder);
+
+ private:
+  TVrFileManager& files_;
+  TGameFileSource& game_files_;
+  TSaveFileStore* save_files_;
+};
+
+}  // namespace orba

@@ -1,0 +1,222 @@
+// The script interpreter's run state: the page being executed and its
+// program counter, the call stack, the arguments of the running page, the
+// screen object whose event is being handled, the page cache, and the run
+// loop that the project calls once per tick (run_loop.cpp). The whole run
+// state is written into and read from game saves.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/containers/containers.h"
+#include "core/streams/big_stream.h"
+#include "script/functions/sys_func.h"
+#include "script/interp/object_services.h"
+#include "script/interp/page_cache.h"
+#include "script/values/params.h"
+#include "script/values/system_var_host.h"
+
+namespace orba {
+
+class TFolderDiskList;
+class TParamCollection;
+class TTimerList;
+class TVrFileManager;
+
+// What the interpreter asks of the open project.
+class TCallManHost {
+ public:
+  virtual ~TCallManHost() = default;
+  // Whether a packaged file can be opened now (a multi-disc game may ask
+  // for another disc). Without a project every non-empty name is offered.
+  virtual bool FileAvailable(const std::string& name) { return !name.empty(); }
+  // A game save or load, carried out after the tick's run loop.
+  virtual void RequestSave(int32_t slot, const std::string& on_load_page, int32_t on_load_target,
+                           const std::string& caption) {}
+  virtual void RequestLoad(int32_t slot) {}
+  // Parts of the game state that Reset clears: the game-slot tables and the
+  // backlog formats.
+  virtual void ClearGameTables() {}
+  virtual void ClearHistoryFormats() {}
+  // Asks the main window to close (the quit flag is already set).
+  virtual void PostClose() {}
+};
+
+// The project's availability rule: a name the file layer finds is
+// available; otherwise a name in a folder that the disc list places on disc
+// n > 0 is asked for (RequestDisk) unless its extension is one of the
+// streamed media extensions (".wav.wma.ogg.mid": each with its dot,
+// compared in lower case).
+bool IsFileAvailable(TVrFileManager& files, const TFolderDiskList& disks,
+                     const std::string& streamed_extensions, const std::string& name);
+
+// One call frame: what a call or event call restores on return.
+class TStack {
+ public:
+  std::string PageName;
+  int32_t PC = 0;
+  uint8_t Started = 0;
+  std::string ResultVar;
+  TArrayString Args;
+  TObjectHandle Sender;
+  uint8_t Continue = 0;
+  std::unique_ptr<TKsMemoryStream> StateStream;  // running state of the interrupted command
+  std::unique_ptr<TCustomParam> Result;          // the called page's return value
+
+  // Copies every field; the stream and the result become copies of their own.
+  void Assign(const TStack& source);
+  void Clear();
+
+  // Frame record: page name, PC, Started, Continue, ResultVar, arguments,
+  // sender name, int32 state size and bytes, u8 result type and value.
+  void SaveToStream(TKsBigStream& stream, const TObjectServices& objects) const;
+  void LoadFromStream(TKsBigStream& stream, const TObjectServices& objects);
+};
+
+// The call stack, bottom first. Its depth is the variable store's current
+// frame, which decides the frame of new scoped variables.
+class TStackList {
+ public:
+  explicit TStackList(TParamCollection& store) : store_(store) {}
+
+  TStack Popped;  // the frame that the last Pop removed
+
+  int32_t Count() const { return static_cast<int32_t>(frames_.size()); }
+  TStack& GetItem(int32_t index) const { return *frames_.at(static_cast<size_t>(index)); }
+  TStack& Push();
+  // Raises "スタックエラー" on an empty stack.
+  TStack& Pop();
+  void Clear();
+  // Takes one frame out (0 is the bottom frame).
+  void RemoveFrame(int32_t index);
+
+ private:
+  void SyncDepth();
+  TParamCollection& store_;
+  std::vector<std::unique_ptr<TStack>> frames_;
+};
+
+inline constexpr char kMsgStackError[] = "\x83X\x83^\x83" "b\x83N\x83G\x83\x89\x81[";  // スタックエラー
+
+// Run-loop states.
+enum TRunState : int32_t {
+  RS_MAIN = 0,      // the main flow
+  RS_HANDLER = 1,   // an event handler of level 1 runs over the main flow
+  RS_YIELDED = 2,   // a handler has yielded; a nested event may start
+  RS_NESTED = 3,    // a nested handler (level 2 or above) runs
+};
+
+// What a step of the run state reports.
+enum TStepResult : int32_t {
+  SR_NONE = 0,         // a command ran (or nothing could)
+  SR_YIELD = 2,        // the command yields the rest of the tick
+  SR_RETURN_MAIN = 1,  // a page returned to a frame without a sender
+  SR_RETURN = -1,      // a page returned to a frame with a sender
+};
+
+class TCallMan : public TCallStackService {
+ public:
+  TCallMan(TSysFuncMan& funcs, TObjectServices& objects, TCallManHost& host);
+  ~TCallMan() override;
+  TCallMan(const TCallMan&) = delete;
+  TCallMan& operator=(const TCallMan&) = delete;
+
+  TPage* CurrentPage = nullptr;
+  int32_t PC = 0;
+  uint8_t Continue = 0;
+  TStackList Frames;
+  uint8_t Started = 0;
+  TArrayString Args;
+  int32_t State = RS_MAIN;
+  TObjectHandle Sender;
+  int32_t NextLevel = 2;
+
+  TSysFuncMan& Funcs() const { return funcs_; }
+  TParamCollection& Store() const { return funcs_.Store(); }
+  TObjectServices& Objects() const { return objects_; }
+  TCallManHost& Host() const { return host_; }
+  // The object manager's event queue, nullptr while there is none.
+  TTimerList* Events() const { return objects_.EventQueue(); }
+
+  // Restarts at the first command of a page: empty stack, no arguments, the
+  // main flow, and the queued events of every running level dropped.
+  TPage* Start(const std::string& page_name);
+  // The page cache; with MoveToFront PC is set to 0 first.
+  TPage* GetPage(const std::string& name, bool move_to_front);
+  int32_t GetCount() const { return pages_.Count(); }
+  TPage* GetItem(int32_t index) const { return pages_.GetItem(index); }
+
+  // The tick's run: takes events and runs commands until the work of the
+  // tick is done. Returns true.
+  bool Run();
+  // One step of the run state (a TStepResult).
+  int32_t RunStep();
+  // Starts the first waiting event as an event call of Level; 1 when one
+  // was started, else 0.
+  int32_t CallEvent(int32_t level);
+
+  int32_t GetArgCount() const { return Args.Count(); }
+  void GetArg(int32_t index, std::string& s) const;
+  void GetSenderName(std::string& s) const;
+  TCustomParam* GetFrameResult() const;
+
+  void SaveToStream(TKsBigStream& stream);
+  void LoadFromStream(TKsBigStream& stream, int32_t version);
+
+  // For the DeleteStack function.
+  int32_t FrameCount() override { return Frames.Count(); }
+  void RemoveFrame(int32_t index) override { Frames.RemoveFrame(index); }
+
+  // The command of the current page at PC, or nullptr.
+  TCommand* CurrentCommand() const;
+  // The last command handed to the trace, so that a command that stays on
+  // its place over several steps is traced once.
+  const TCommand* LastTraced = nullptr;
+
+ private:
+  void DropEvents(uint32_t level);
+  void DeliverResult(const TStack& frame);
+  // Leaves the event call whose frame was just pushed, when its page could
+  // not be loaded.
+  void UndoEventCall();
+
+  TSysFuncMan& funcs_;
+  TObjectServices& objects_;
+  TCallManHost& host_;
+  TPageCache pages_;
+  // Set by a step that made no progress (a command raised without moving,
+  // or there is no page to run): the tick's run ends there.
+  bool stalled_ = false;
+};
+
+// One step over page P: start the command at PC when it was not started,
+// then execute it. An exception of the command ends the step quietly; Started
+// is cleared whenever the page or PC moved, whether or not the command
+// raised. Stalled reports a command that raised and stayed where it was.
+void StepCommand(TPage* page, TCallMan& run_state, TPage*& cur_page, int32_t& pc,
+                 uint8_t& started, bool& yield, bool& stalled);
+
+// Answers the call-stack and clock questions of the "@" system variables
+// from a call manager and the timing globals; the project derives from it
+// for the rest.
+class TCallManVarHost : public TSystemVarHost {
+ public:
+  explicit TCallManVarHost(TCallMan* call_man = nullptr) : call_man_(call_man) {}
+  void SetCallMan(TCallMan* call_man) { call_man_ = call_man; }
+  TCustomParam* GetFrameResult() override;
+  int32_t GetParamCount() override;
+  std::string GetArg(int32_t index) override;
+  std::string GetSenderName() override;
+  int32_t GetStackCount() override;
+  // The clock: game time, the system timer and the tick count.
+  int32_t GetTickCount() override;
+  int32_t GetPCTickCount() override;
+  int32_t GetUpdateCount() override;
+
+ private:
+  TCallMan* call_man_;
+};
+
+}  // namespace orba

@@ -1,0 +1,195 @@
+// Commands on existing screen objects (GetProp, SetProp, ObjDel, MovieStop,
+// MenuClose, MediaPlay, PropMotion), the screen transition command Flip, and
+// the message and backlog commands (TextIns, TextClr, CallHist, ClrHist,
+// FormatHist, ClrRead).
+//
+// GetProp, SetProp, ObjDel, MediaPlay, MenuClose and MovieStop act through
+// the object manager (object_services.h), holding objects by handle; the
+// others only step past themselves here.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/vocab/vocab.h"
+#include "script/interp/com_flow.h"
+#include "script/interp/object_services.h"
+
+namespace orba {
+
+class TComGetProp final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  ORBA_OPCODE_OF(OP_GetProp)
+  TOrbaParser ObjectName;
+  TOrbaParser PropId;
+  std::string VarName;
+  void Fields(TRecordIO& io) override;
+};
+
+class TComSetProp final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  ORBA_OPCODE_OF(OP_SetProp)
+  TOrbaParser ObjectName;
+  TOrbaParser PropId;
+  TOrbaParser Value;
+  void Fields(TRecordIO& io) override;
+};
+
+// ObjDel and MediaPlay: one object name.
+class TComObjDel final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  ORBA_OPCODE_OF(OP_ObjDel)
+  TOrbaParser ObjectName;
+  void Fields(TRecordIO& io) override { io.Expr("ObjectName", ObjectName); }
+};
+
+class TComMediaPlay final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  ORBA_OPCODE_OF(OP_MediaPlay)
+  TOrbaParser ObjectName;
+  void Fields(TRecordIO& io) override { io.Expr("ObjectName", ObjectName); }
+};
+
+class TComMovieStop final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  ORBA_OPCODE_OF(OP_MovieStop)
+  TOrbaParser ObjectName;
+  TOrbaParser FadeTime;
+  TOrbaParser Wait;
+  TOrbaParser EventLock;  // stored from page version 107
+  // Running state.
+  TObjectHandle Target;
+  uint8_t WaitFlag = 0;
+  uint8_t EventLockFlag = 0;
+  bool GetEventLock() const override { return EventLockFlag != 0; }
+  bool GetYield() const override { return WaitFlag != 0; }
+  void Start(TCallMan* run_state) override;
+  void SaveState(std::unique_ptr<TKsMemoryStream>& stream) override;
+  void RestoreState(TKsBigStream& stream) override;
+  void Fields(TRecordIO& io) override;
+
+ private:
+  TCallMan* run_state_ = nullptr;  // the interpreter that runs the command
+  std::string restored_target_;    // a restored target name, looked up at the next step
+};
+
+class TComMenuClose final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  ORBA_OPCODE_OF(OP_MenuClose)
+  TOrbaParser MenuName;
+  TObjectHandle Menu;  // the menu found last
+  void Fields(TRecordIO& io) override { io.Expr("MenuName", MenuName); }
+};
+
+class TComPropMotion final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_PropMotion)
+  TOrbaParser MotionName;
+  TOrbaParser TargetName;
+  TOrbaParser PropId;
+  TOrbaParser TargetValue;
+  TOrbaParser Duration;
+  TOrbaParser Mode;
+  TOrbaParser Paused;  // stored from page version 108
+  void Fields(TRecordIO& io) override;
+};
+
+class TComFlip final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_Flip)
+  TOrbaParser Kind;
+  TOrbaParser Time;
+  TOrbaParser Reverse;
+  TOrbaParser Select;
+  std::vector<std::unique_ptr<TOrbaParser>> Names;
+  TOrbaParser ClearOld;
+  TOrbaParser Param0;
+  TOrbaParser Param1;
+  TOrbaParser Mask;       // stored from page version 101
+  TOrbaParser EventLock;  // stored from page version 107
+  // Running state.
+  int32_t State = 0;
+  int32_t StartTime = 0;
+  uint8_t EventLockFlag = 0;
+  uint8_t ClearOldFlag = 0;
+  bool GetEventLock() const override { return EventLockFlag != 0; }
+  void Fields(TRecordIO& io) override;
+};
+
+class TComTextIns final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_TextIns)
+  // The precompiled message ("KsWord" glyph stream), kept as stored.
+  TKsMemoryStream Text;
+  TOrbaParser Window;
+  TOrbaParser ReadMark;
+  TOrbaParser Wait;
+  TOrbaParser EventLock;  // stored from page version 107
+  // Running state.
+  TObjectHandle Target;
+  uint8_t WaitFlag = 0;
+  uint8_t EventLockFlag = 0;
+  bool GetEventLock() const override { return EventLockFlag != 0; }
+  bool GetYield() const override { return WaitFlag != 0; }
+  void Fields(TRecordIO& io) override;
+};
+
+class TComTextClr final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_TextClr)
+  TOrbaParser Window;
+  void Fields(TRecordIO& io) override { io.Expr("Window", Window); }
+};
+
+class TComCallHist final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_CallHist)
+  TOrbaParser Window;
+  TOrbaParser StartIndex;  // the record's Start (the name is taken by the Start operation)
+  TOrbaParser Count;
+  TOrbaParser Mode;
+  TOrbaParser Format;  // stored from page version 111
+  void Fields(TRecordIO& io) override;
+};
+
+class TComClrHist final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_ClrHist)
+};
+
+// FormatHist: defines a backlog format from a window's text settings.
+class TComEntryHist final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_FormatHist)
+  TOrbaParser Window;
+  TOrbaParser Format;  // stored from page version 111
+  void Fields(TRecordIO& io) override;
+};
+
+class TComClrRead final : public TCommand {
+ public:
+  using TCommand::TCommand;
+  ORBA_OPCODE_OF(OP_ClrRead)
+};
+
+}  // namespace orba

@@ -1,0 +1,99 @@
+#include "script/interp/event_queue.h"
+
+#include <algorithm>
+
+#include "core/streams/stream_encoding.h"
+
+namespace orba {
+
+int32_t TTimerList::IndexOf(const TTimerData* entry) const {
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].get() == entry) return static_cast<int32_t>(i);
+  return -1;
+}
+
+int32_t TTimerList::QueueEvent(TObjectHandle sender, const std::string& label,
+                               const TArrayString* args, uint8_t code) {
+  auto entry = std::make_unique<TTimerData>(this);
+  entry->Label = label;
+  entry->Sender = sender;
+  entry->Code = code;
+  if (args != nullptr) entry->Args.Assign(*args);
+  items_.push_back(std::move(entry));
+  return Count() - 1;
+}
+
+int32_t TTimerList::FindQueuedEvent(TObjectHandle sender, uint8_t code) const {
+  for (size_t i = 0; i < items_.size(); ++i)
+    if (items_[i]->Sender == sender && items_[i]->Code == code) return static_cast<int32_t>(i);
+  return -1;
+}
+
+TTimerData* TTimerList::FirstReady() const {
+  for (const auto& entry : items_)
+    if (entry->Level == 0) return entry.get();
+  return nullptr;
+}
+
+void TTimerList::DeleteLevel(uint32_t level) {
+  std::erase_if(items_, [level](const auto& e) { return e->Level == level; });
+}
+
+void TTimerList::DeleteNested() {
+  std::erase_if(items_, [](const auto& e) { return e->Level != 0; });
+}
+
+void TTimerList::RemoveSender(TObjectHandle sender) {
+  std::erase_if(items_, [sender](const auto& e) { return e->Level == 0 && e->Sender == sender; });
+}
+
+void TTimerList::Delete(int32_t index) {
+  if (index >= 0 && index < Count()) items_.erase(items_.begin() + index);
+}
+
+void TTimerList::SaveToStream(TKsBigStream& stream) const {
+  WriteStreamInt(stream, Count());
+  for (const auto& entry : items_) {
+    WriteStreamString(stream, entry->Label);
+    std::string sender;
+    if (entry->Sender && objects_ != nullptr && objects_->IsAlive(entry->Sender))
+      sender = objects_->GetObjectName(entry->Sender);
+    WriteStreamString(stream, sender);
+    WriteStreamByte(stream, entry->Code);
+    WriteStreamInt(stream, static_cast<int32_t>(entry->Level));
+    entry->Args.SaveToStream(stream);
+  }
+}
+
+void TTimerList::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  const bool long_level = version >= 114;
+  const int32_t count = ReadStreamInt(stream);
+  if (count < 0) throw EReadError();
+  // Label, sender, code, level and argument count at their smallest.
+  CheckStoredCount(stream, count, 4 + 4 + 1 + (long_level ? 4 : 1) + 4);
+  struct TStaged {
+    std::unique_ptr<TTimerData> Entry;
+    std::string SenderName;
+  };
+  std::vector<TStaged> staged;
+  staged.reserve(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
+    TStaged s{std::make_unique<TTimerData>(this), std::string()};
+    s.Entry->Label = ReadStreamString(stream);
+    s.SenderName = ReadStreamString(stream);
+    s.Entry->Code = ReadByteVal(stream);
+    if (long_level)
+      s.Entry->Level = static_cast<uint32_t>(ReadStreamInt(stream));
+    else
+      s.Entry->Level = ReadByteVal(stream) != 0 ? 1 : 0;
+    s.Entry->Args.LoadFromStream(stream);
+    staged.push_back(std::move(s));
+  }
+  items_.clear();
+  for (auto& s : staged) {
+    if (!s.SenderName.empty() && objects_ != nullptr) s.Entry->Sender = objects_->FindObject(s.SenderName);
+    items_.push_back(std::move(s.Entry));
+  }
+}
+
+}  // namespace orba

@@ -1,0 +1,241 @@
+// The interpreter's per-tick work: single steps of the running page, the
+// return from a finished page, the start of event calls, and the run loop
+// that chooses between them by the run-loop state.
+#include <cstdint>
+
+#include "core/game_clock.h"
+#include "core/strings/text_utils.h"
+#include "script/interp/call_man.h"
+#include "script/interp/com_run.h"
+#include "script/interp/event_queue.h"
+#include "script/interp/page.h"
+#include "script/interp/trace.h"
+#include "script/values/param_collection.h"
+
+namespace orba {
+
+void StepCommand(TPage* page, TCallMan& run_state, TPage*& cur_page, int32_t& pc,
+                 uint8_t& started, bool& yield, bool& stalled) {
+  stalled = false;
+  if (pc < 0 || pc >= page->Commands.Count()) {
+    cur_page = nullptr;
+    return;
+  }
+  TPage* const old_page = cur_page;
+  const int32_t old_pc = pc;
+  bool raised = false;
+  try {
+    TCommand* command = page->Commands.GetItem(pc);
+    if (ScriptLoggerLoaded() && command != run_state.LastTraced) {
+      ScriptLogWrite(FormatStepTrace(GameClock, page->Name, command->Line));
+      run_state.LastTraced = command;
+    }
+    if (started == 0 && command->GetSkip()) {
+      ++pc;
+    } else {
+      if (started == 0) {
+        command->Start(&run_state);
+        started = 1;
+      }
+      run_state.Continue = command->GetContinue() ? 1 : 0;
+      yield = command->GetYield();
+      command->Execute(&run_state, cur_page, pc);
+    }
+  } catch (...) {
+    // A failing command ends its step quietly; what it did before stands.
+    raised = true;
+  }
+  // Whether or not the command raised: a command left behind is started
+  // anew when it is reached again.
+  if (cur_page != old_page || pc != old_pc)
+    started = 0;
+  else if (raised)
+    stalled = true;
+}
+
+int32_t TCallMan::RunStep() {
+  bool yield = false;
+  if (CurrentPage != nullptr) {
+    TPage* page = CurrentPage;
+    bool stalled = false;
+    StepCommand(CurrentPage, *this, page, PC, Started, yield, stalled);
+    if (stalled) stalled_ = true;
+    if (page != nullptr) {
+      CurrentPage = page;
+      return yield ? SR_YIELD : SR_NONE;
+    }
+  } else if (Frames.Count() == 0) {
+    // Nothing to run: the tick's run of this flow ends here.
+    Continue = 0;
+    stalled_ = true;
+    return SR_NONE;
+  }
+  // The page has ended (or there is none): return to the caller's frame.
+  if (Frames.Count() == 0) {
+    Continue = 0;  // every later step ends again at once; events still run
+    return yield ? SR_YIELD : SR_NONE;
+  }
+  Store().DeleteFrameVars(Frames.Count());
+  TStack& frame = Frames.Pop();
+  DeliverResult(frame);
+  TPage* caller = nullptr;
+  try {
+    caller = GetPage(frame.PageName, true);
+  } catch (...) {
+    // The caller's page cannot be loaded: its flow ends too, and the next
+    // step returns further.
+    caller = nullptr;
+  }
+  CurrentPage = caller;
+  PC = frame.PC;
+  Started = caller != nullptr ? frame.Started : 0;
+  Continue = frame.Continue;
+  Args.Assign(frame.Args);
+  Sender = frame.Sender;
+  if (frame.StateStream) {
+    if (TCommand* command = CurrentCommand()) {
+      frame.StateStream->SetPosition(0);
+      try {
+        command->RestoreState(*frame.StateStream);
+      } catch (...) {
+        // A damaged state leaves the command's fields as they were.
+      }
+    }
+  }
+  if (!Sender) return SR_RETURN_MAIN;
+  return yield ? SR_YIELD : SR_RETURN;
+}
+
+void TCallMan::DeliverResult(const TStack& frame) {
+  if (frame.ResultVar.empty() || !frame.Result) return;
+  TParamCollection& store = Store();
+  if (TParamCollectionItem* item = store.Find(frame.ResultVar)) {
+    const uint8_t type = item->GetParamType();
+    WriteConverted(*item, type >= PT_INT && type <= PT_STR ? type : frame.Result->GetParamType(), *frame.Result);
+    return;
+  }
+  // A missing variable is created holding the value as text.
+  TParamCollectionItem* item = store.AddVar(PT_STR);
+  try {
+    item->SetName(frame.ResultVar);
+  } catch (...) {
+    store.FreeVar(item);
+    return;
+  }
+  item->SetAsStr(frame.Result->GetAsStr());
+}
+
+void TCallMan::UndoEventCall() {
+  const TStack& frame = Frames.GetItem(Frames.Count() - 1);
+  PC = frame.PC;
+  Frames.RemoveFrame(Frames.Count() - 1);
+}
+
+int32_t TCallMan::CallEvent(int32_t level) {
+  TCommand* current = Started != 0 ? CurrentCommand() : nullptr;
+  if (current != nullptr && current->GetEventLock()) return 0;
+  TTimerList* events = Events();
+  if (events == nullptr) return 0;
+  TTimerData* entry = events->FirstReady();
+  if (entry == nullptr) return 0;
+
+  std::string page_name = entry->Label;
+  const std::string label = SplitLabelSuffix(page_name);
+  page_name = (page_name.size() > 3 ? page_name.substr(0, page_name.size() - 3) : std::string()) + "osb";
+  if (!host_.FileAvailable(page_name)) return 0;  // it waits, and so do the events behind it
+
+  TStack& frame = Frames.Push();
+  frame.PageName = CurrentPage != nullptr ? CurrentPage->Name : std::string();
+  frame.PC = PC;
+  frame.Started = Started;
+  frame.Args.Assign(Args);
+  frame.Sender = Sender;
+  frame.Continue = Continue;
+  if (current != nullptr) {
+    try {
+      current->SaveState(frame.StateStream);
+    } catch (...) {
+      frame.StateStream.reset();
+    }
+  }
+  TPage* page = nullptr;
+  try {
+    page = GetPage(page_name, true);
+  } catch (...) {
+    // A handler page that exists but cannot be read: the event is dropped
+    // and the interrupted flow goes on as if it had never been offered.
+    UndoEventCall();
+    events->Delete(events->IndexOf(entry));
+    return 0;
+  }
+  CurrentPage = page;
+  const int32_t at = label.empty() ? -1 : page->FindLabel(label);
+  PC = at >= 0 ? at : 0;
+  if (ScriptLoggerLoaded() && PC < page->Commands.Count())
+    ScriptLogWrite(FormatEventTrace(GameClock, page->Name, page->Commands.GetItem(PC)->Line));
+  Started = 0;
+  entry->Level = static_cast<uint32_t>(level);
+  Args.Assign(entry->Args);
+  Sender = entry->Sender;
+  State = RS_HANDLER;
+  return 1;
+}
+
+bool TCallMan::Run() {
+  stalled_ = false;
+  do {
+    switch (State) {
+      case RS_MAIN:
+        if (CallEvent(1) == 0) {
+          RunStep();
+          if (stalled_) Continue = 0;
+        }
+        break;
+      case RS_HANDLER: {
+        const int32_t r = RunStep();
+        if (r == SR_RETURN_MAIN) {
+          DropEvents(1);
+          State = RS_MAIN;
+          Continue = 1;
+        } else if (r == SR_YIELD) {
+          NextLevel = 2;
+          State = RS_YIELDED;
+          return true;
+        } else if (State != RS_HANDLER) {
+          Continue = 1;  // a command restarted the interpreter
+        } else if (stalled_) {
+          return true;
+        }
+        break;
+      }
+      case RS_YIELDED:
+        if (CallEvent(NextLevel) == 1) {
+          if (NextLevel < INT32_MAX) ++NextLevel;  // a damaged save may hold any level
+          State = RS_NESTED;
+        } else {
+          State = NextLevel > 2 ? RS_NESTED : RS_HANDLER;
+        }
+        break;
+      case RS_NESTED: {
+        const int32_t r = RunStep();
+        if (r == SR_RETURN_MAIN || r == SR_RETURN) {
+          if (NextLevel > INT32_MIN) --NextLevel;
+          DropEvents(static_cast<uint32_t>(NextLevel));
+          if (NextLevel <= 2) State = RS_YIELDED;
+        } else if (r == SR_YIELD) {
+          State = RS_YIELDED;
+          return true;
+        } else if (stalled_) {
+          return true;
+        }
+        break;
+      }
+      default:
+        State = RS_MAIN;  // a state that no run makes (a damaged save)
+        break;
+    }
+  } while (!((Continue == 0 && State == RS_MAIN) || QuitFlag != 0));
+  return true;
+}
+
+}  // namespace orba

@@ -1,0 +1,291 @@
+#include "script/save/save_data.h"
+
+#include <cstring>
+#include <utility>
+
+#include "core/files/disk_path.h"
+#include "core/files/vr_file.h"
+#include "core/streams/stream_encoding.h"
+#include "core/strings/sjis_case.h"
+#include "core/system/save_location.h"
+#include "platform/dialogs.h"
+#include "script/values/param_collection.h"
+
+namespace orba {
+
+namespace {
+
+constexpr size_t kStatusHeaderSize = 9;  // "Status" and three digits
+
+// The entry's unpacked bytes in a memory stream at position 0.
+void ReadWholeEntry(TVrFileCollection& c, const std::string& name, TKsMemoryStream& out) {
+  c.ReadEntry(out, name);
+  out.SetPosition(0);
+}
+
+}  // namespace
+
+std::string GameSlotEntryName(int32_t slot) { return kGameSlotPrefix + std::to_string(slot); }
+
+bool ParseGameSlotEntryName(const std::string& name, int32_t& slot) {
+  const size_t prefix = std::strlen(kGameSlotPrefix);
+  if (name.size() <= prefix || name.compare(0, prefix, kGameSlotPrefix) != 0) return false;
+  int64_t value = 0;
+  for (size_t i = prefix; i < name.size(); ++i) {
+    const char c = name[i];
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+    if (value > INT32_MAX) return false;
+  }
+  slot = static_cast<int32_t>(value);
+  return true;
+}
+
+bool IsSaveFileName(const std::string& name) {
+  const size_t n = std::strlen(kSaveFilePrefix);
+  return name.size() >= n && SjisSameText(name.substr(0, n), kSaveFilePrefix);
+}
+
+int32_t ReadStatusHeader(TKsBigStream& stream) {
+  const int64_t start = stream.GetPosition();
+  char header[kStatusHeaderSize];
+  if (stream.Read(header, kStatusHeaderSize) != static_cast<int64_t>(kStatusHeaderSize) ||
+      std::memcmp(header, "Status", 6) != 0) {
+    stream.SetPosition(start);
+    return 0;
+  }
+  int32_t version = 0;
+  for (size_t i = 6; i < kStatusHeaderSize; ++i) {
+    if (header[i] < '0' || header[i] > '9') return 0;  // not a number: version 0, header consumed
+    version = version * 10 + (header[i] - '0');
+  }
+  return version;
+}
+
+std::string GetSaveFileName(const std::string& first_param, const std::string& program_path,
+                            const std::string& title) {
+  if (first_param.empty() || SjisSameText(first_param, "/config")) return ResolveSaveDataFile(program_path, title);
+  std::string folder = first_param;
+  if (folder.back() != '/') folder += '/';
+  return ResolveSaveDataFile(folder, title);
+}
+
+TGameSlotHead ReadGameSlotHead(TKsBigStream& stream) {
+  TGameSlotHead head;
+  head.Version = ReadStreamInt(stream);
+  head.Caption = ReadStreamString(stream);
+  head.OnLoadPage = ReadStreamString(stream);
+  head.OnLoadTarget = ReadStreamInt(stream);
+  return head;
+}
+
+TSaveDataFile::TSaveDataFile(std::string path, const TSaveSections& sections)
+    : path_(std::move(path)), sections_(sections) {}
+
+bool TSaveDataFile::Exists() const { return DiskFileExists(path_); }
+
+void TSaveDataFile::OpenCollection(TVrFileCollection& c) const {
+  // A missing file gives an empty collection; one that cannot be read
+  // raises.
+  c.Open(path_, true);
+}
+
+void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
+  damaged_ = false;
+  warning_.clear();
+  captions_.clear();
+  if (!Exists()) return;
+  TVrFileCollection c;
+  try {
+    OpenCollection(c);
+    if (c.Find(kStatusEntryName) != nullptr) {
+      TKsMemoryStream status;
+      ReadWholeEntry(c, kStatusEntryName, status);
+      ReadStatusData(status);
+    }
+  } catch (const std::exception& e) {
+    damaged_ = true;
+    warning_ = path_ + ":" + e.what();
+    return;
+  }
+  if (memory_files != nullptr) {
+    for (int i = 0; i < c.Count(); ++i) {
+      const std::string name = c.GetEntry(i)->Name();
+      if (!IsSaveFileName(name)) continue;
+      TVrFile* copy = memory_files->AddEntry(name);
+      try {
+        c.ReadEntry(*copy->Data, name);
+      } catch (const std::exception&) {
+        memory_files->DeleteEntry(name);
+      }
+    }
+  }
+  LoadSaveCaptions();
+}
+
+void TSaveDataFile::WriteStatusData(TKsBigStream& stream) {
+  const std::string header = "Status" + std::to_string(kStatusVersion);
+  stream.WriteBuffer(header.data(), static_cast<int64_t>(header.size()));
+  sections_.Vars->SaveStatusVars(stream);
+  sections_.ReadMarks->SaveToStream(stream);
+  sections_.ImageCache->SaveToStream(stream);
+  sections_.StatusTables->SaveToStream(stream);
+}
+
+void TSaveDataFile::ReadStatusData(TKsBigStream& stream) {
+  const int32_t version = ReadStatusHeader(stream);
+  sections_.Vars->LoadStatusVars(stream);
+  sections_.ReadMarks->LoadFromStream(stream, version);
+  sections_.ImageCache->LoadFromStream(stream, version);
+  if (version >= 103) sections_.StatusTables->LoadFromStream(stream, version);
+}
+
+bool TSaveDataFile::SaveStatus(bool write_save_data) {
+  if (sections_.Vars == nullptr || sections_.ReadMarks == nullptr || sections_.ImageCache == nullptr ||
+      sections_.StatusTables == nullptr) {
+    return true;
+  }
+  if (!write_save_data || !DiskFolderExists(SjisExtractFilePath(path_))) return true;
+  if (damaged_) return true;  // the unreadable file waits for a game save
+  return UpdateEntry(kStatusEntryName, [this](TKsBigStream& s) { WriteStatusData(s); }, false);
+}
+
+void TSaveDataFile::WriteGameData(TKsBigStream& stream, const std::string& on_load_page, int32_t on_load_target,
+                                  const std::string& caption) {
+  WriteStreamInt(stream, kGameStateVersion);
+  WriteStreamString(stream, caption);
+  WriteStreamString(stream, on_load_page);
+  WriteStreamInt(stream, on_load_target);
+  sections_.Scene->SaveToStream(stream);
+  sections_.Backlog->SaveToStream(stream);
+  sections_.RunState->SaveToStream(stream);
+  sections_.Vars->SaveGameVars(stream);
+  sections_.GameTables->SaveToStream(stream);
+}
+
+void TSaveDataFile::ReadGameData(TKsBigStream& stream) {
+  const TGameSlotHead head = ReadGameSlotHead(stream);
+  const int32_t v = head.Version;
+  if (v < kOldestGameStateVersion) throw EReadError("save data: game slot version " + std::to_string(v));
+  sections_.Scene->LoadFromStream(stream, v);
+  if (v >= 135) {
+    sections_.Backlog->LoadFromStream(stream, v);
+  } else {
+    sections_.Backlog->LoadDefaultHistory(stream, v);
+  }
+  sections_.RunState->LoadFromStream(stream, v);
+  if (!head.OnLoadPage.empty()) sections_.RunState->CallOnLoadPage(head.OnLoadPage, head.OnLoadTarget);
+  sections_.Vars->LoadGameVars(stream, v);
+  if (v >= 123) sections_.GameTables->LoadFromStream(stream, v);
+  sections_.Scene->AfterLoad();
+}
+
+bool TSaveDataFile::SaveGame(int32_t slot, const std::string& on_load_page, int32_t on_load_target,
+                             const std::string& caption, bool write_save_data) {
+  if (caption.empty()) return true;
+  const bool ok = UpdateEntry(
+      GameSlotEntryName(slot),
+      [&](TKsBigStream& s) { WriteGameData(s, on_load_page, on_load_target, caption); }, true);
+  if (!ok) return false;
+  SetSaveCaption(slot, caption);
+  SaveStatus(write_save_data);
+  return true;
+}
+
+TSaveDataFile::TLoadResult TSaveDataFile::LoadGame(int32_t slot) {
+  if (damaged_ || !Exists()) return TLoadResult::NoSlot;
+  const std::string name = GameSlotEntryName(slot);
+  try {
+    TVrFileCollection c;
+    OpenCollection(c);
+    if (c.Find(name) == nullptr) return TLoadResult::NoSlot;
+    TKsMemoryStream entry;
+    ReadWholeEntry(c, name, entry);
+    ReadGameData(entry);
+    return TLoadResult::Loaded;
+  } catch (const std::exception& e) {
+    LastError = e.what();
+  }
+  TDialogRequest box;
+  box.Title = ApplicationTitle();
+  box.Text = kMsgSaveDataUnusable;
+  MessageBoxes().Show(box);
+  return TLoadResult::Unusable;
+}
+
+bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<void(TKsBigStream&)>& fill,
+                                bool replaces_damaged) {
+  LastError.clear();
+  if (damaged_ && !replaces_damaged) {
+    // The unreadable file is left alone: nothing was written.
+    LastError = path_ + ": the file could not be read at start-up and is not replaced by this write";
+    return false;
+  }
+  try {
+    TVrFileCollection c;
+    if (!damaged_) OpenCollection(c);
+    c.DeleteEntry(name);
+    TVrFile* entry = c.AddEntry(name);
+    fill(*entry->Data);
+    TKsMemoryStream archive;
+    if (!c.SaveToBigStream(archive)) {
+      LastError = path_ + ": an entry could not be written";
+      return false;
+    }
+    if (damaged_) {
+      // Keep the file that could not be read before replacing it.
+      TKsMemoryStream old;
+      old.LoadFromFile(path_);
+      old.SaveToFile(path_ + ".bak");
+    }
+    archive.SaveToFile(path_);
+  } catch (const std::exception& e) {
+    LastError = e.what();
+    return false;
+  }
+  damaged_ = false;
+  return true;
+}
+
+std::string TSaveDataFile::GetSaveCaption(int32_t slot) const {
+  for (const TSaveCaption& c : captions_) {
+    if (c.Slot == slot) return c.Caption;
+  }
+  return std::string();
+}
+
+void TSaveDataFile::SetSaveCaption(int32_t slot, const std::string& caption) {
+  for (TSaveCaption& c : captions_) {
+    if (c.Slot == slot) {
+      c.Caption = caption;
+      return;
+    }
+  }
+  captions_.push_back(TSaveCaption{slot, caption});
+}
+
+void TSaveDataFile::LoadSaveCaptions() {
+  captions_.clear();
+  if (damaged_ || !Exists()) return;
+  TVrFileCollection c;
+  try {
+    OpenCollection(c);
+  } catch (const std::exception&) {
+    return;
+  }
+  for (int i = 0; i < c.Count(); ++i) {
+    const std::string name = c.GetEntry(i)->Name();
+    int32_t slot = 0;
+    if (!ParseGameSlotEntryName(name, slot)) continue;
+    try {
+      TKsMemoryStream entry;
+      ReadWholeEntry(c, name, entry);
+      ReadStreamInt(entry);
+      captions_.push_back(TSaveCaption{slot, ReadStreamString(entry)});
+    } catch (const std::exception&) {
+      // A damaged slot has no caption.
+    }
+  }
+}
+
+}  // namespace orba
