@@ -5,6 +5,7 @@
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
 #include "script/interp/com_component.h"
+#include "script/values/param_collection.h"
 
 namespace orba {
 
@@ -58,7 +59,7 @@ TObjectHandle TBaseListServices::CreateItem(TComComponent& command) {
 }
 
 void TBaseListServices::GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {
-  if (TOrbaObject* o = Find(object)) DoGetProp(variable, *o, prop_id);
+  if (TOrbaObject* o = Find(object)) DoGetProp(*variable.Value, *o, prop_id);
 }
 
 void TBaseListServices::SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) {

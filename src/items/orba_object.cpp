@@ -508,12 +508,13 @@ TPoint TOrbaControl::GetAnchorPos() const {
                 ClampI32(y + ParentOrigin(Parent, true) + PlusY)};
 }
 
+// Scripts pass any int32: the sums are taken in 64 bits and clamped.
 TPoint TOrbaControl::ClientToScreen(TPoint p) const {
-  return TPoint{p.X + GetScreenLeft(), p.Y + GetScreenTop()};
+  return TPoint{ClampI32(int64_t{p.X} + GetScreenLeft()), ClampI32(int64_t{p.Y} + GetScreenTop())};
 }
 
 TPoint TOrbaControl::ScreenToClient(TPoint p) const {
-  return TPoint{p.X - GetScreenLeft(), p.Y - GetScreenTop()};
+  return TPoint{ClampI32(int64_t{p.X} - GetScreenLeft()), ClampI32(int64_t{p.Y} - GetScreenTop())};
 }
 
 TRect TOrbaControl::ClipWindow() const {

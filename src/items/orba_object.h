@@ -81,6 +81,22 @@ class TOrbaObject {
   virtual uint8_t GetState() const { return 2; }
   virtual void SetState(uint8_t state) {}
 
+  // ---- per-item flags ------------------------------------------------------
+  // The list box keeps a check mark per item; the preview menu keeps the
+  // other flags and the group index per button. An index outside the items
+  // reads the default below and is ignored when set.
+  virtual bool GetItemCheck(int32_t index) const { return false; }
+  virtual void SetItemCheck(int32_t index, bool value) {}
+  virtual bool GetItemEnabled(int32_t index) const { return true; }
+  virtual void SetItemEnabled(int32_t index, bool value) {}
+  virtual bool GetItemVisible(int32_t index) const { return true; }
+  virtual void SetItemVisible(int32_t index, bool value) {}
+  virtual bool GetItemSelected(int32_t index) const { return false; }
+  virtual void SetItemSelected(int32_t index, bool value) {}
+  virtual int32_t GetItemGroupIndex(int32_t index) const { return 0; }
+  // The preview menu's button whose name equals Name exactly; -1 when none.
+  virtual int32_t IndexOfButton(const std::string& name) const { return -1; }
+
   // ---- identity and tree ---------------------------------------------------
   virtual void SetName(const std::string& name);
   void SetPriority(int32_t priority);

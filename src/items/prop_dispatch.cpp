@@ -12,12 +12,12 @@ namespace orba {
 namespace {
 
 // Handing a getter's answer to the variable, by kind.
-void PutINT(TParamCollectionItem& v, int32_t x) { v.SetAsInt(x); }
-void PutBYTE(TParamCollectionItem& v, uint8_t x) { v.SetAsInt(x); }
-void PutFLAG(TParamCollectionItem& v, bool x) { v.SetAsFlag(x); }
-void PutFLOAT(TParamCollectionItem& v, long double x) { v.SetAsFloat(x); }
-void PutSTR(TParamCollectionItem& v, const std::string& x) { v.SetAsStr(x); }
-void PutSTYLE(TParamCollectionItem& v, const TFontStyle& x) { v.SetAsInt(FontStyleToInt(x)); }
+void PutINT(TCustomParam& v, int32_t x) { v.SetAsInt(x); }
+void PutBYTE(TCustomParam& v, uint8_t x) { v.SetAsInt(x); }
+void PutFLAG(TCustomParam& v, bool x) { v.SetAsFlag(x); }
+void PutFLOAT(TCustomParam& v, long double x) { v.SetAsFloat(x); }
+void PutSTR(TCustomParam& v, const std::string& x) { v.SetAsStr(x); }
+void PutSTYLE(TCustomParam& v, const TFontStyle& x) { v.SetAsInt(FontStyleToInt(x)); }
 
 // Reading a value in the kind a setter takes.
 int32_t TakeINT(const TCustomParam& p) { return p.GetAsInt(); }
@@ -85,7 +85,7 @@ int32_t PropKind(uint8_t prop_id) {
   }
 }
 
-void DoGetProp(TParamCollectionItem& variable, TOrbaObject& object, uint8_t prop_id) {
+void DoGetProp(TCustomParam& variable, TOrbaObject& object, uint8_t prop_id) {
   switch (prop_id) {
 #define ORBA_PROPDEF(id, kind, acc, def) \
   case id: Put##kind(variable, object.Get##acc()); return;

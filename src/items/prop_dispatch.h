@@ -11,7 +11,6 @@
 namespace orba {
 
 class TCustomParam;
-class TParamCollectionItem;
 class TComComponent;
 class TSysFuncMan;
 
@@ -21,9 +20,10 @@ inline constexpr char kMsgSetPropError[] = "SetProp\x83G\x83\x89\x81[";
 inline constexpr char kMsgBadPropId[] =
     "\x83v\x83\x8d\x83p\x83" "e\x83" "B\x8ew\x92\xe8\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7";
 
-// Reads property PropId of Object into Variable through the property's
-// getter; ids above 164 raise kMsgGetPropError.
-void DoGetProp(TParamCollectionItem& variable, TOrbaObject& object, uint8_t prop_id);
+// Reads property PropId of Object into Variable (a variable's value or a
+// function's result) through the property's getter, converted to Variable's
+// type; ids above 164 raise kMsgGetPropError.
+void DoGetProp(TCustomParam& variable, TOrbaObject& object, uint8_t prop_id);
 // Writes Value into property PropId through its setter, converted to the
 // property's kind. Ids above 164, PR_APPEARX and PR_APPEARY raise
 // kMsgSetPropError; read-only properties ignore the write.

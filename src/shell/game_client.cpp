@@ -120,7 +120,7 @@ bool TGameClient::StartUp() {
   env.ProgramPath = location_.ProgramPath;
   env.PostClose = [] { QuitFlag = 1; };
   env.Warn = PrintWarning;
-  services_ = AttachGameServices(*funcs_, files, env);
+  services_ = AttachGameServices(*funcs_, files, env, Bases);
   try {
     project_ = std::make_unique<TProject>(std::move(env));
   } catch (const std::exception& e) {

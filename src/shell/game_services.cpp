@@ -10,16 +10,19 @@
 
 namespace orba {
 
-TGameServices::TGameServices(TSysFuncMan& funcs, TVrFileManager& files)
+TGameServices::TGameServices(TSysFuncMan& funcs, TVrFileManager& files, TOrbaBaseList* objects)
     : funcs_(funcs), files_(files), db_funcs_(db_, this), file_funcs_(files, *this, this) {
   file_funcs_.SaveSlots = this;
+  if (objects != nullptr) object_funcs_ = std::make_unique<TObjectFuncService>(*objects);
   funcs_.SetTableService(&db_funcs_);
   funcs_.SetFileService(&file_funcs_);
+  funcs_.SetObjectService(object_funcs_.get());
 }
 
 TGameServices::~TGameServices() {
   funcs_.SetTableService(nullptr);
   funcs_.SetFileService(nullptr);
+  funcs_.SetObjectService(nullptr);
   db_.Clear();
 }
 
@@ -57,8 +60,8 @@ std::vector<std::pair<std::string, int32_t>> TGameServices::SaveCaptions() {
 }
 
 std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileManager& files,
-                                                  TProjectEnvironment& env) {
-  auto services = std::make_unique<TGameServices>(funcs, files);
+                                                  TProjectEnvironment& env, TOrbaBaseList* objects) {
+  auto services = std::make_unique<TGameServices>(funcs, files, objects);
   TGameServices* s = services.get();
   env.PlaceSaveSections = [s](TSaveSections& sections) { s->PlaceSaveSections(sections); };
   env.ClearGameTables = [s] { s->ClearGameTables(); };

@@ -1,5 +1,5 @@
-// The table store and the file, save-slot and dialog functions of a running
-// game. The game client attaches them before the project starts, so that
+// The table store, the file, save-slot and dialog functions and the screen
+// object functions of a running game. The game client attaches them before the project starts, so that
 // the project's "save.dat" carries the game and status tables from the
 // first read of the status entry, and detaches them after the project went.
 #pragma once
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "items/object_funcs.h"
 #include "script/functions/dbs.h"
 #include "script/functions/sys_func_db.h"
 #include "script/functions/sys_func_file.h"
@@ -17,6 +18,7 @@
 
 namespace orba {
 
+class TOrbaBaseList;
 class TProject;
 class TSaveDataFile;
 struct TProjectEnvironment;
@@ -25,8 +27,9 @@ class TVrFileManager;
 
 class TGameServices : public TGameFileSource, private TSaveFileStore, private TSaveSlotSource {
  public:
-  // Registers the table and file functions with Funcs.
-  TGameServices(TSysFuncMan& funcs, TVrFileManager& files);
+  // Registers the table and file functions with Funcs, and the object
+  // functions over Objects when there is an object manager.
+  TGameServices(TSysFuncMan& funcs, TVrFileManager& files, TOrbaBaseList* objects);
   // Unregisters them and frees every table.
   ~TGameServices() override;
   TGameServices(const TGameServices&) = delete;
@@ -62,15 +65,16 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
   TDBTablesSection status_tables_{db_, 1};
   TDBFuncService db_funcs_;
   TFileFuncService file_funcs_;
+  std::unique_ptr<TObjectFuncService> object_funcs_;
   std::unique_ptr<TSaveDataSlots> slots_;
   std::function<bool(const std::string&)> available_;
 };
 
 // Creates the services, registers them with Funcs and hooks them into the
 // project's environment Env (the save sections and the game reset), before
-// the project starts.
+// the project starts. Objects is the object manager (nullptr: none).
 std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileManager& files,
-                                                  TProjectEnvironment& env);
+                                                  TProjectEnvironment& env, TOrbaBaseList* objects);
 // Once the project started: its availability check and its "save.dat".
 void ConnectGameServices(TGameServices& services, TProject& project);
 // Unregisters and frees them (nothing when there are none); after the

@@ -131,10 +131,10 @@ class PropDispatchTest : public ::testing::Test {
   TSysFuncMan funcs{store};
   TRecorder* rec = NewOrbaObject<TRecorder>(&manager);
 
-  TParamCollectionItem* Var(uint8_t type) {
+  TCustomParam* Var(uint8_t type) {
     TParamCollectionItem* v = store.AddVar(type);
     v->SetName("v" + std::to_string(store.Count()));
-    return v;
+    return v->Value.get();
   }
 };
 
@@ -185,7 +185,7 @@ TEST_F(PropDispatchTest, FieldsConversionsAndBadIds) {
   tag.SetAsStr("t1");
   DoSetProp(*rec, PR_TAG, tag);
   EXPECT_EQ(rec->Tag, "t1");
-  TParamCollectionItem* s = Var(PT_STR);
+  TCustomParam* s = Var(PT_STR);
   DoGetProp(*s, *rec, PR_TAG);
   EXPECT_EQ(s->GetAsStr(), "t1");
   DoGetProp(*s, *rec, PR_CARETY);
@@ -197,7 +197,7 @@ TEST_F(PropDispatchTest, FieldsConversionsAndBadIds) {
   DoSetProp(*rec, PR_FONTSTYLE, ten);
   EXPECT_EQ(rec->Values.back(), "10");
   // Base answers of a plain object.
-  TParamCollectionItem* i = Var(PT_INT);
+  TCustomParam* i = Var(PT_INT);
   for (auto [id, value] : std::vector<std::pair<uint8_t, int32_t>>{
            {PR_COLOR, 16777215}, {PR_ALPHA, 255}, {PR_ZOOMX, 256}, {PR_BORDERCOLOR, -1},
            {PR_INDEX, -1}, {PR_PARTMOTION, 1}, {PR_APPEARX, 0}, {PR_HANDLEKEY, 0}}) {

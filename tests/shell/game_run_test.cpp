@@ -121,6 +121,25 @@ TEST(GameRun, SystemVariablesAnswerFromTheRunningGame) {
        });
 }
 
+// The screen object functions over "p" (10, 20) holding the box "b" (15, 7)
+// and the image "i", the timer "t", "o" on the other root and "k" in a cabinet.
+TEST(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
+  const test::TempDir dir;
+  BuildGame("objfuncs", dir / "game", true);
+  ASSERT_EQ(Play(dir / "game", 1).exit_code, 0);
+  ExpectContains(Dump(dir / "game/save.dat"), {
+      "exists str = \"FALSE TRUE FALSE TRUE\"", "var coords str = \"30 30 75 3\"",
+      "uncoords str = \"123 -5 9 2147483647\"",  // missing, a timer, clamped
+      "cmdleft int = 15", "props str = \"15 p 0 -1\"", "setprop str = \"\"", "var left int = 21",
+      "all str[4] = \"p\", \"b\", \"i\", \"t\"", "all300 str[4] = \"p\", \"b\", \"i\", \"t\"",
+      "boxes str[2] = \"p\", \"b\"", "kids str[2] = \"b\", \"i\"", "imgs str = \"i\"", "top str = \"p\"",
+      "nsome int = 2", "nnone int = 0", "var none int = 0\n", "cabs str = \"cab\"", "menu str = \"-1 -1\"",
+      "primary str = \"FALSE TRUE FALSE FALSE FALSE FALSE TRUE\"",  // "", b, t, nobody, o, k, root 0
+      "cabinet str = \"FALSE FALSE TRUE FALSE\"", "items str = \"FALSE TRUE TRUE FALSE 0 FALSE FALSE\"",
+      "sets str = \"0 0 FALSE FALSE TRUE\"", "history str = \"-1 -1 FALSE\"",
+  });
+}
+
 TEST(GameRun, StartFailuresStopWithTheirMessage) {
   const test::TempDir dir;
   const std::string game = dir / "game";

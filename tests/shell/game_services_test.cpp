@@ -47,7 +47,7 @@ TEST(GameServices, AttachPlacesTheTablesAndDetachUnregisters) {
   TSysFuncMan funcs(store);
   TVrFileManager files;
   TProjectEnvironment env;
-  std::unique_ptr<TGameServices> services = AttachGameServices(funcs, files, env);
+  std::unique_ptr<TGameServices> services = AttachGameServices(funcs, files, env, nullptr);
   ASSERT_TRUE(env.PlaceSaveSections && env.ClearGameTables);
 
   TParamStr name, none;

@@ -49,6 +49,13 @@ std::string SplitLabelSuffix(std::string& s) {
   return suffix;
 }
 
+std::string TrimControls(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<uint8_t>(s[b]) <= 0x20) ++b;
+  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 0x20) --e;
+  return s.substr(b, e - b);
+}
+
 int32_t ScaleColor(int32_t color, int32_t factor) {
   // Unsigned arithmetic wraps like the 32-bit product it stands for.
   const uint32_t f = static_cast<uint32_t>(factor);

@@ -19,6 +19,10 @@ std::string UnescapeText(const std::string& s);
 // S is unchanged and the result is empty.
 std::string SplitLabelSuffix(std::string& s);
 
+// S without its leading and trailing bytes 0x00 to 0x20 (blanks and control
+// characters).
+std::string TrimControls(const std::string& s);
+
 // Multiplies each of the red, green and blue bytes of a 0x00BBGGRR colour by
 // Factor / 256 (256 leaves it unchanged); each product keeps its low 8 bits
 // after the shift, so a factor above 256 wraps a bright channel.

@@ -5,6 +5,7 @@
 #include "core/files/path_utils.h"
 #include "core/strings/sjis_case.h"
 #include "core/strings/sjis_string.h"
+#include "core/strings/text_utils.h"
 #include "script/functions/sys_func_args.h"
 #include "script/values/param_text.h"
 
@@ -81,13 +82,6 @@ int32_t CompareBytes(const std::string& a, const std::string& b) {
     if (x != y) return x - y;
   }
   return static_cast<int32_t>(static_cast<int64_t>(a.size()) - static_cast<int64_t>(b.size()));
-}
-
-std::string TrimControls(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<uint8_t>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 0x20) --e;
-  return s.substr(b, e - b);
 }
 
 // Single-byte letters change case; double-byte characters stay as they are.
