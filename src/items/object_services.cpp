@@ -4,6 +4,7 @@
 
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
+#include "platform/trace.h"
 #include "script/com_component.h"
 
 namespace orba {
@@ -48,7 +49,11 @@ TObjectHandle TBaseListServices::CreateItem(TComComponent& command) {
   const uint8_t type = CompoTypeOfCommand(opcode);
   if (type == CT_NONE) return TObjectHandle{};
   TOrbaObject* item = CreateCompoByType(&manager_, type);
-  if (item == nullptr) return TObjectHandle{};
+  if (item == nullptr) {
+    // Kinds that are not built yet: the game goes on without the item.
+    Trace(std::string(OpcodeNames[opcode]) + ": this kind of item is not available");
+    return TObjectHandle{};
+  }
   const TObjectHandle handle = item->Handle();
   item->TakeCommandExpressions(command);
   if (Funcs != nullptr) ApplyProperties(*item, command, *Funcs);
