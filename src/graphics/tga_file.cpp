@@ -122,11 +122,15 @@ int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool
   if ((kind != 1 && kind != 2 && kind != 3) || (h.ImageType & ~0xB) != 0) return -1;
   const bool run_length = (h.ImageType & 8) != 0;
 
-  // The surface depth and the bytes of one stored pixel.
-  int32_t depth = h.Depth;
-  if (kind == 2 ? (depth != 15 && depth != 16 && depth != 24 && depth != 32) : depth != 8) Damaged();
+  // The bytes of one stored pixel and the surface depth. A 16-bit grey
+  // pixel is a grey byte and an alpha byte: it becomes a 32-bit pixel with
+  // that alpha as its fourth byte.
+  const bool grey_alpha = kind == 3 && h.Depth == 16;
+  const int32_t depth = grey_alpha ? 32 : h.Depth;
+  if (kind == 2 ? (depth != 15 && depth != 16 && depth != 24 && depth != 32) : depth != 8 && !grey_alpha)
+    Damaged();
   if (kind == 1 && h.MapType == 0) Damaged();
-  const int bpp = (depth + 7) / 8;
+  const int bpp = (h.Depth + 7) / 8;
 
   int64_t map_bytes = 0;
   if (h.MapType != 0 && h.MapLength != 0) {
@@ -176,7 +180,10 @@ int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool
   for (int32_t y = 0; y < h.Height; ++y) {
     const uint8_t* from = rows + y * row_bytes;
     uint8_t* to = view.Row(y);
-    if (depth == 15 || depth == 16) {
+    if (grey_alpha) {
+      for (int32_t x = 0; x < h.Width; ++x)
+        StorePixelBytes(to + 4 * x, 4, from[2 * x] * 0x010101u | uint32_t{from[2 * x + 1]} << 24);
+    } else if (depth == 15 || depth == 16) {
       for (int32_t x = 0; x < h.Width; ++x) {
         const uint32_t v = LE16(from + 2 * x);
         PutLE16(to + 2 * x, depth == 15 ? v & 0x7FFF : FileToSurface565(v, !run_length));

@@ -23,8 +23,10 @@ struct TTgaInfo {
 // Reads a TGA image from the stream's position into `surface` (cleared by the
 // caller) and returns the key colour as a pixel value, -1 when the file has
 // no extension area. Image types other than 1, 2, 3, 9, 10 and 11 load
-// nothing and raise nothing. With `split_alpha` a 32-bit image becomes 24-bit
-// with its fourth bytes as the alpha plane. Damaged data raises
+// nothing and raise nothing. A 16-bit grey image (a grey and an alpha byte
+// a pixel) reads as a 32-bit image with the alpha as its fourth bytes. With
+// `split_alpha` a 32-bit image becomes 24-bit with its fourth bytes as the
+// alpha plane. Damaged data raises
 // EInvalidGraphic before anything is allocated where sizes can tell.
 int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool split_alpha);
 

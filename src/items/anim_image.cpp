@@ -173,14 +173,7 @@ void TOrbaImages::SetSource(std::string v) {
   if (IsBrixName(Source)) {
     Strips[0]->LoadBrix(this, Source, false);
   } else if (IsFilmName(Source)) {
-    try {
-      StartMotion(Source);
-    } catch (...) {
-      // A film that cannot be played leaves the item without a picture.
-      SetWidth(0);
-      SetHeight(0);
-      throw;
-    }
+    StartMotion(Source);
     if (Motion != nullptr) {
       Motion->Step();
       Motion->Rewind();
@@ -231,7 +224,7 @@ void TOrbaImages::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const int32_t kept_remaining = Remaining;
   Repeat = ReadStreamBool(stream);
   AutoScrap = ReadStreamBool(stream);
-  LoadSource(ReadStreamString(stream));
+  SetSource(ReadStreamString(stream));
   OnPlayEnd = ReadStreamString(stream);
   if (version >= 104) OnIdle = ReadStreamString(stream);
   SetIndex(kept);

@@ -174,7 +174,7 @@ void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Alpha = ReadStreamInt(stream);
   if (version >= 104) {
     OnIdle = ReadStreamString(stream);
-    LoadSource(ReadStreamString(stream));
+    SetSource(ReadStreamString(stream));
     Repeat = ReadStreamBool(stream);
     AutoScrap = ReadStreamBool(stream);
     OnPlayEnd = ReadStreamString(stream);

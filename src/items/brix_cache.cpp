@@ -6,6 +6,8 @@
 #include "core/files/vr_file_manager.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/brix.h"
+#include "platform/text_convert.h"
+#include "platform/trace.h"
 
 namespace orba {
 
@@ -258,9 +260,11 @@ TBrixItem& TBrixCollection::Acquire(const void* owner, const std::string& file_n
     item = &AddItem(std::make_unique<TBrixItem>());
     try {
       item->SetName(key);
-    } catch (...) {
+    } catch (const std::exception& e) {
       // An undecodable picture leaves no entry: the next call tries again.
+      // The trace tells it once per file.
       Remove(*item);
+      TraceOnce(SjisToUtf8(file_name + ": " + e.what()));
       throw;
     }
   }

@@ -101,8 +101,9 @@ class TBrixCollection : public THashCollection {
   int32_t BitCount = 32;
 
   // The entry of FileName in the variant asked for, decoded on first use,
-  // with Owner among its owners. A file that cannot be read raises and
-  // leaves no entry behind, so the next Acquire tries again.
+  // with Owner among its owners. A file that cannot be read raises, is
+  // named in the trace (once per file) and leaves no entry behind, so the
+  // next Acquire tries again.
   TBrixItem& Acquire(const void* owner, const std::string& file_name, bool trim, bool mask);
   TBrixItem& GetBrix(int32_t index) const { return Item<TBrixItem>(index); }
   TBrixItem* FindKey(const std::string& key) const;

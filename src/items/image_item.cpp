@@ -31,8 +31,10 @@ int32_t ItemBitCount() {
   return cache != nullptr ? cache->BitCount : 32;
 }
 
+// A new item's own surface is empty (0 x 0) until a picture fills it, so an
+// item whose source loads nothing has size 0 and draws nothing.
 TOrbaCustomImage::TOrbaCustomImage(TOrbaBaseList* manager)
-    : TOrbaControl(manager), Surface(NewItemSurface(ItemBitCount())) {}
+    : TOrbaControl(manager), Surface(std::make_shared<TDIBX>()) {}
 
 TOrbaCustomImage::~TOrbaCustomImage() { Invalidate(); }
 

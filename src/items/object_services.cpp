@@ -4,6 +4,7 @@
 
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
+#include "platform/trace.h"
 #include "script/interp/com_component.h"
 #include "script/values/param_collection.h"
 
@@ -49,7 +50,11 @@ TObjectHandle TBaseListServices::CreateItem(TComComponent& command) {
   const uint8_t type = CompoTypeOfCommand(opcode);
   if (type == CT_NONE) return TObjectHandle{};
   TOrbaObject* item = CreateCompoByType(&manager_, type);
-  if (item == nullptr) return TObjectHandle{};
+  if (item == nullptr) {
+    // Kinds that are not built yet: the game goes on without the item.
+    Trace(std::string(OpcodeNames[opcode]) + ": this kind of item is not available");
+    return TObjectHandle{};
+  }
   const TObjectHandle handle = item->Handle();
   item->TakeCommandExpressions(command);
   if (Funcs != nullptr) ApplyProperties(*item, command, *Funcs);

@@ -8,6 +8,8 @@
 #include "core/strings/sjis_case.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
+#include "platform/text_convert.h"
+#include "platform/trace.h"
 
 namespace orba {
 
@@ -709,14 +711,12 @@ void TOrbaControl::PositionChanged() {
 
 void TOrbaControl::StartMotion(const std::string& file_name) {
   Motion.reset();
-  if (motion_factory != nullptr) Motion = motion_factory(*this, file_name);
-}
-
-void TOrbaControl::LoadSource(std::string source) {
+  if (motion_factory == nullptr) return;
   try {
-    SetSource(std::move(source));
-  } catch (const EFilmError&) {
-    // The source stays recorded; the item shows no film.
+    Motion = motion_factory(*this, file_name);
+  } catch (const EFilmError& e) {
+    // The item shows no film; the command or saved scene that named it goes on.
+    TraceOnce(SjisToUtf8(e.what()));
   }
 }
 

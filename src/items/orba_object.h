@@ -221,9 +221,9 @@ class TOrbaMotion {
 using TMotionFactory = std::unique_ptr<TOrbaMotion> (*)(TOrbaControl& owner,
                                                         const std::string& file_name);
 void SetMotionFactory(TMotionFactory factory);
-// The error of a film that cannot be played, raised by the motion factory
-// out of StartMotion; it leaves an item's source setter like any other
-// error of a picture file.
+// The error of a film that cannot be played, raised by the motion factory.
+// StartMotion writes it to the trace (once per film) and leaves the item
+// without a motion.
 class EFilmError : public EOrbaError {
  public:
   using EOrbaError::EOrbaError;
@@ -392,10 +392,6 @@ class TOrbaControl : public TOrbaComponent {
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 
  protected:
-  // Applies a source read from a saved scene. A film that cannot be played
-  // leaves the item without it, as when the source was first set, instead
-  // of failing the whole saved game.
-  void LoadSource(std::string source);
   // Whether a child takes part in the saved tree.
   static bool Saved(const TOrbaObject& child);
   TArrayString PointerArgs() const;

@@ -1,5 +1,6 @@
 #include "platform/trace.h"
 
+#include <set>
 #include <utility>
 
 namespace orba {
@@ -10,9 +11,21 @@ TTraceSink& Sink() {
   return sink;
 }
 
+std::set<std::string>& Told() {
+  static std::set<std::string> told;
+  return told;
+}
+
 }  // namespace
 
-void SetTraceSink(TTraceSink sink) { Sink() = std::move(sink); }
+void SetTraceSink(TTraceSink sink) {
+  Sink() = std::move(sink);
+  Told().clear();
+}
+
+void TraceOnce(const std::string& line) {
+  if (Sink() && Told().insert(line).second) Sink()(line);
+}
 
 bool TraceEnabled() { return static_cast<bool>(Sink()); }
 

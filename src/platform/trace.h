@@ -10,9 +10,13 @@ namespace orba {
 
 using TTraceSink = std::function<void(const std::string& line)>;
 
-// An empty sink switches the trace off.
+// An empty sink switches the trace off. Setting a sink forgets the lines
+// TraceOnce wrote.
 void SetTraceSink(TTraceSink sink);
 bool TraceEnabled();
 void Trace(const std::string& step);
+// Writes the line only the first time it is given, so that a failure that
+// repeats every tick (a picture that cannot be read) is told once.
+void TraceOnce(const std::string& line);
 
 }  // namespace orba

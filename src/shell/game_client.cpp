@@ -11,6 +11,7 @@
 #include "core/strings/sjis_case.h"
 #include "film/film_loader.h"
 #include "items/base_list.h"
+#include "items/brix_cache.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
@@ -131,6 +132,11 @@ bool TGameClient::StartUp() {
   }
   var_host_->SetProject(project_.get());
   ConnectGameServices(*services_, *project_);
+  // The picture cache reads scrambled pictures with the game's code and
+  // decodes only the files the game has.
+  TBrixCollection& cache = *BrixCollection();
+  cache.IdentCode = project_->ImageCode;
+  cache.FileAvailable = [p = project_.get()](const std::string& name) { return p->FileAvailable(name); };
   if (project_->CallMan() != nullptr) funcs_->SetCallStack(project_->CallMan());
   if (QuitFlag != 0) return false;
   // The screen size comes from the settings file and sizes the window and
@@ -277,6 +283,7 @@ bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLo
 
 void TGameClient::ShutDown() {
   project_.reset();
+  if (TBrixCollection* cache = BrixCollection()) cache->FileAvailable = nullptr;
   if (var_host_) {
     var_host_->SetProject(nullptr);
     var_host_->SetVideo(nullptr);

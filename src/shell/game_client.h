@@ -3,7 +3,8 @@
 // (the empty in-memory collection first, then the program file's own
 // package, "game.dat" beside it, the game folders named on the command line,
 // and the override folder), creates the variable store, the function
-// library and the project, which starts the start page. Each tick ages and
+// library and the project, which starts the start page; the picture cache
+// takes the project's identification code and file test. Each tick ages and
 // deletes the temporary files, runs the interpreter and the pending save or
 // load. Shut-down frees the project (exit page, status save), the function
 // library and the variable store, releases the lock and frees the file layer.

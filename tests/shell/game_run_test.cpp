@@ -366,5 +366,27 @@ TEST(GameRun, ScriptedEventsNameTheGamesObjects) {
             "[(0, 255, 0), (0, 255, 0), (0, 0, 0), (0, 0, 0)]\n");
 }
 
+// The "kinds" game: the independent writer's scrambled two-frame picture
+// shows pixel for pixel with the game's code, paused on frame 0 above the
+// one played to frame 1; without the code its read error is traced once.
+TEST(GameRun, KindsOfNoOtherGame) {
+  const test::TempDir dir;
+  ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"make", dir / "brix"}).exit_code, 0);
+  const std::string pic = dir / "brix/scrambled_tiles", shot = dir / "shot.png", same =
+      "import sys\nfrom PIL import Image\nrgb = lambda p: bytes(open(p, 'rb').read().split(b'ENDHDR\\n')[1])\n"
+      "print(Image.open(sys.argv[1]).convert('RGBA').tobytes() == rgb(sys.argv[2]) + rgb(sys.argv[3]))\n";
+  for (const std::string code : {"12345", "0"}) {
+    BuildGame("kinds", dir / code, true, {"ImageCode = " + code});
+    fs::copy_file(pic + ".brx", dir / code + "/scrambled_tiles.brx");
+    const std::string trace = test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "8", "--trace", "-",
+                                                "--screenshot", shot, dir / code}).output;
+    EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", same, shot, pic + ".expected.pam", pic + ".f1.expected.pam"}).output,
+              code == "0" ? "False\n" : "True\n");
+    EXPECT_EQ(trace.find(".brx: ") != std::string::npos, code == "0") << trace;
+    EXPECT_EQ(trace.find(".brx: "), trace.rfind(".brx: "));  // told once
+    ExpectContains(trace, {"MesNew: this kind of item is not available\n"});
+  }
+}
+
 }  // namespace
 }  // namespace orba

@@ -46,7 +46,7 @@ class TObjectServices {
   // Creates the item of an object-creating command (BoxNew, ImgNew ...),
   // applies the command's property expressions and finishes the item as the
   // command requires; answers the item. Item kinds that do not exist yet
-  // create nothing.
+  // create nothing and are named in the trace.
   virtual TObjectHandle CreateItem(TComComponent& command) { return TObjectHandle{}; }
   // Property access by id through the property dispatch; a freed object
   // does nothing. Ids above 164 raise.
