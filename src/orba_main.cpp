@@ -13,9 +13,11 @@
 #include "core/files/disk_path.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs_linux.h"
+#include "platform/fonts.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/linux/freetype_fonts.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
 #include "script/interp/run_loop_events.h"
@@ -230,6 +232,8 @@ int main(int argc, char** argv) {
     orba::InstallScriptLoggerFromEnvironment();
   }
 
+  // Text is drawn with the installed fonts, with or without a window.
+  orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options) : RunWindowed(options);

@@ -13,6 +13,7 @@
 #include "items/base_list.h"
 #include "items/brix_cache.h"
 #include "platform/dialogs.h"
+#include "platform/fonts.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
 #include "platform/trace.h"
@@ -100,6 +101,8 @@ bool TGameClient::StartUp() {
   files_started_ = true;
   TVrFileManager& files = *VrFileManager();
   Mount(files);
+  // A game may bring its own fonts, in a folder "fonts" of its folder.
+  Fonts().AddFontFolder(AddPathDelimiter(location_.LockName) + "fonts");
 
   InitOrbaGlobals();
   InitFilmGlobals();

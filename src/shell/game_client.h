@@ -2,8 +2,9 @@
 // game folder, seeds the script's random generator, mounts the packages
 // (the empty in-memory collection first, then the program file's own
 // package, "game.dat" beside it, the game folders named on the command line,
-// and the override folder), creates the variable store, the function
-// library and the project, which starts the start page; the picture cache
+// and the override folder), adds the fonts of the game folder's "fonts",
+// creates the variable store, the function library and the project, which
+// starts the start page; the picture cache
 // takes the project's identification code and file test. Each tick ages and
 // deletes the temporary files, runs the interpreter and the pending save or
 // load. Shut-down frees the project (exit page, status save), the function

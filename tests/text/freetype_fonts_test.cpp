@@ -1,0 +1,104 @@
+#include "platform/linux/freetype_fonts.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "platform/text_convert.h"
+#include "support/test_support.h"
+#include "text/font_pixels.h"
+
+namespace orba {
+namespace {
+
+const std::string kGothic = "\x82l\x82r \x83S\x83V\x83" "b\x83N";  // ＭＳ ゴシック
+const std::string kMincho = "\x82l\x82r \x96\xbe\x92\xa9";         // ＭＳ 明朝
+
+class FreeTypeFonts : public ::testing::Test {
+ protected:
+  TFreeTypeFonts fonts;
+  void SetUp() override {
+    for (const char* file : {"gothic/ipag.ttf", "gothic/ipagp.ttf", "mincho/ipam.ttf", "mincho/ipamp.ttf"})
+      if (!std::filesystem::exists(std::string("/usr/share/fonts/opentype/ipafont-") + file))
+        GTEST_SKIP() << file << " is not installed";
+  }
+};
+
+TEST_F(FreeTypeFonts, WindowsFacesAreTheIpaFilesFcMatchNames) {
+  const std::pair<std::string, const char*> cases[] = {
+      {kGothic, "IPAGothic"},     {"MS Gothic", "IPAGothic"},    {"\x82l\x82r \x82o\x83S\x83V\x83" "b\x83N", "IPAPGothic"},
+      {"MS UI Gothic", "IPAPGothic"}, {kMincho, "IPAMincho"}, {"\x82l\x82r \x82o\x96\xbe\x92\xa9", "IPAPMincho"},
+      {"No Such Face", "IPAGothic"}};
+  for (const auto& [name, family] : cases) {
+    const std::string file = test::RunCommand({"fc-match", "-f", "%{file}", family}).output;
+    const TFontFile found = fonts.Resolve(name);
+    EXPECT_EQ(std::filesystem::canonical(found.Path), std::filesystem::canonical(file)) << SjisToUtf8(name);
+    EXPECT_TRUE(found.StandIn);
+  }
+}
+
+TEST_F(FreeTypeFonts, JapaneseGlyphsFillTheirSquareCells) {
+  TFontPixelManager cache(&fonts);
+  for (int size : {16, 24, 32}) {
+    TFontPixel& a = cache.GetGlyph(0x82A0, kGothic, 0, size);  // あ
+    EXPECT_EQ(a.Advance(), size);
+    EXPECT_LE(a.XOffset + a.GetWidth(), size);
+    EXPECT_LE(a.YOffset + a.GetHeight(), size);
+    EXPECT_GT(a.GetWidth(), size / 2);
+    EXPECT_EQ(cache.GetGlyph('A', kGothic, 0, size).Advance(), size / 2);
+    EXPECT_EQ(cache.GetGlyph('A', kGothic, kFontBold, size).Advance(), size / 2 + 1);
+    TFontPixel& space = cache.GetGlyph(' ', kGothic, 0, size);
+    EXPECT_EQ(space.GetWidth(), 0);
+    EXPECT_EQ(space.RightRemainder, size / 2);
+    EXPECT_EQ(cache.SelectFont(kGothic, size, 0).Metrics().Height, size);
+  }
+}
+
+TEST_F(FreeTypeFonts, CoverageOfEveryLevelIsInItsTable) {
+  auto face = fonts.CreateFace(TFontRequest{kMincho, 24, kFontItalic});
+  for (int level = 0; level <= 3; ++level) {
+    std::set<int> table, seen;
+    for (int g = 0; g <= MaxGrayOfLevel(level); ++g) table.insert(CoverageOfGray(level, g));
+    TGlyphBitmap glyph;
+    ASSERT_TRUE(face->RenderGlyph(0x8ABF, level, glyph));  // 漢
+    seen.insert(glyph.Coverage.begin(), glyph.Coverage.end());
+    EXPECT_TRUE(std::includes(table.begin(), table.end(), seen.begin(), seen.end())) << level;
+    EXPECT_GT(seen.size(), level == 0 ? 1u : 3u);
+  }
+}
+
+// Boxes and offsets agree with Pillow's FreeType rendering of the same file
+// at the same pixel size within a pixel.
+TEST_F(FreeTypeFonts, BoxesAgreeWithPillow) {
+  const std::string text = "\x82\xa0" "A g\x8a\xbf\x81\x41" "j";  // あA g漢、j
+  for (const std::string& name : {kGothic, kMincho})
+    for (int size : {16, 24, 32}) {
+      const TFontFile file = fonts.Resolve(name);
+      const auto result = test::RunPython("fixtures/glyph_reference.py",
+                                          {file.Path, std::to_string(file.Index), std::to_string(size), SjisToUtf8(text)});
+      ASSERT_EQ(result.exit_code, 0);
+      std::istringstream lines(result.output);
+      auto face = fonts.CreateFace(TFontRequest{name, size, 0});
+      for (size_t i = 0; i < text.size(); ++i) {
+        uint16_t code = static_cast<uint8_t>(text[i]);
+        if (code >= 0x80) code = static_cast<uint16_t>(code << 8 | static_cast<uint8_t>(text[++i]));
+        std::string left, top;
+        int width = 0, height = 0, advance = 0;
+        lines >> left >> top >> width >> height >> advance;
+        TGlyphBitmap g;
+        ASSERT_TRUE(face->RenderGlyph(code, 3, g));
+        const std::string where = std::to_string(size) + " " + std::to_string(code);
+        EXPECT_EQ(g.Advance, advance) << where;
+        EXPECT_NEAR(g.Width, width, 1) << where;
+        EXPECT_NEAR(g.Height, height, 1) << where;
+        if (left == "-") continue;
+        EXPECT_NEAR(g.OriginX, std::stoi(left), 1) << where;
+        EXPECT_NEAR(g.OriginY, std::stoi(top), 1) << where;
+      }
+    }
+}
+
+}  // namespace
+}  // namespace orba
