@@ -32,7 +32,7 @@ std::string Join(const std::vector<T>& list, std::string (*form)(const T&)) {
 
 std::string Unsigned(const int64_t& v) { return std::to_string(static_cast<uint64_t>(v)); }
 
-// The record's fields in the line form of tests/fixtures/install_lines.py.
+// The record's fields in the line form of tests/fixtures/install_fixture.py.
 std::string Dump(const TOrbaInstallSet& r) {
   std::ostringstream o;
   o << "disc=" << r.DiscNumber << "\ntitle=" << Hex(r.TitleId) << "\ntext2=" << Hex(r.Text2)
@@ -61,8 +61,7 @@ struct TInstallCase {
 
 TEST(InstallRecord, ReadsEveryFixtureFieldByField) {
   test::TempDir dir;
-  ASSERT_EQ(test::RunPython("fixtures/install_fixture.py", {"make", dir.path()}).exit_code, 0);
-  const test::CommandResult lines = test::RunPython("fixtures/install_lines.py", {dir / "install.json"});
+  const test::CommandResult lines = test::RunPython("fixtures/install_fixture.py", {"make", dir.path()});
   ASSERT_EQ(lines.exit_code, 0);
   std::vector<TInstallCase> cases;
   std::istringstream in(lines.output);

@@ -17,7 +17,7 @@ using test::ReadFileBytes;
 class PeResource : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(test::RunPython("fixtures/vf_small_archives.py", {dir.path()}).exit_code, 0);
+    ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
     test::WriteFileBytes(dir / "hello.txt", test::Bytes("hello"));
     ASSERT_EQ(test::RunPython("fixtures/pe_fixture.py", {dir / "game.exe", "BINTYPE:DUMMY:" + (dir / "small_v102.vf"),
                                                           "#10:#7:" + (dir / "hello.txt"), "ICON:Other:" + (dir / "hello.txt")})

@@ -138,7 +138,7 @@ std::vector<std::vector<uint8_t>> SmallArchives(const std::string& dir) {
 
 TEST(VrDirectoryFuzz, StructuralDamageAlwaysRaisesTheDamagedError) {
   test::TempDir dir;
-  ASSERT_EQ(test::RunPython("fixtures/vf_small_archives.py", {dir.path()}).exit_code, 0);
+  ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
   const auto archives = SmallArchives(dir.path());
   for (const auto& intact : archives) ASSERT_EQ(ReadMutated(intact), TOutcome::Clean);
 #ifdef ORBA_TRACK_ALLOCATIONS
@@ -191,7 +191,7 @@ TEST(VrDirectoryFuzz, StructuralDamageAlwaysRaisesTheDamagedError) {
 
 TEST(VrDirectoryFuzz, RandomDamageReadsCleanlyOrRaisesTheDamagedError) {
   test::TempDir dir;
-  ASSERT_EQ(test::RunPython("fixtures/vf_small_archives.py", {dir.path()}).exit_code, 0);
+  ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
   const auto archives = SmallArchives(dir.path());
   std::mt19937 rng(777);
   int damaged = 0;

@@ -341,7 +341,7 @@ TEST(VrArchive, ReadEntryFallsBackToFilesBesideTheArchiveButNotItself) {
   TVrFileCollection c;
   c.OpenPath(fx.Dir + "/plain_v102.vf");
   TKsMemoryStream content;
-  c.ReadEntry(content, "manifest.json");
+  c.ReadEntry(content, "manifest.txt");
   EXPECT_GT(content.GetSize(), 0);
   // plain_v102.vf:ファイルがありません
   EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.ReadEntry(content, "plain_v102.vf"); }),

@@ -25,9 +25,8 @@ std::unique_ptr<TVfFixture> MakeFixture(bool big) {
   std::vector<std::string> args = {"make", fixture->Dir};
   if (!big) args.push_back("--no-big");
   if (RunPython("fixtures/vf_fixture.py", args).exit_code != 0) throw std::runtime_error("vf_fixture.py make failed");
-  const CommandResult lines = RunPython("fixtures/vf_manifest_lines.py", {fixture->Dir + "/manifest.json"});
-  if (lines.exit_code != 0) throw std::runtime_error("vf_manifest_lines.py failed");
-  std::stringstream in(lines.output);
+  const std::vector<uint8_t> lines = ReadFileBytes(fixture->Dir + "/manifest.txt");
+  std::stringstream in(std::string(lines.begin(), lines.end()));
   std::string line;
   while (std::getline(in, line)) {
     const std::vector<std::string> f = SplitTabs(line);

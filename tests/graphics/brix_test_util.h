@@ -23,9 +23,9 @@ inline std::vector<std::string> SplitTabs(const std::string& line) {
 }
 
 inline std::vector<std::vector<std::string>> ManifestLines(const std::string& manifest, bool hostile) {
-  std::vector<std::string> args = {manifest};
+  std::vector<std::string> args = {"lines", manifest};
   if (hostile) args.push_back("hostile");
-  test::CommandResult r = test::RunPython("fixtures/brix_manifest_lines.py", args);
+  test::CommandResult r = test::RunPython("fixtures/brix_fixture.py", args);
   EXPECT_EQ(r.exit_code, 0);
   std::vector<std::vector<std::string>> out;
   std::stringstream in(r.output);

@@ -240,7 +240,6 @@ class DBFixture : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new test::TempDir();
-    ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"--selftest"}).exit_code, 0);
     ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"make", dir_->path()}).exit_code, 0);
     ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"tsv", dir_->path()}).exit_code, 0);
   }

@@ -193,9 +193,5 @@ TEST(ProjectSettings, DumpTool) {
   }
 }
 
-TEST(ProjectSettings, FixtureWriterSelfTest) {
-  EXPECT_EQ(test::RunPython("fixtures/opb_fixture.py", {"--selftest"}).output, "ok\n");
-}
-
 }  // namespace
 }  // namespace orba
