@@ -13,7 +13,7 @@ std::vector<int32_t> Draw(TKsRandom& r, int n) {
   return out;
 }
 
-TEST(KsRandom, HandWorkedStepsAndDraws) {
+TEST(KsRandom, StepsAndDrawsFollowTheSeed) {
   TKsRandom r(1);
   std::vector<uint32_t> steps;
   for (int i = 0; i < 5; ++i) steps.push_back(r.Step());
@@ -35,16 +35,13 @@ TEST(KsRandom, HandWorkedStepsAndDraws) {
   one.SetCount(-4);
   EXPECT_EQ(one.Count(), 0);
   EXPECT_THROW(one.Next(), EOrbaError);
-}
-
-// The drawn order, compared with the plain list the generator describes:
-// remove the value at index State mod remaining.
-TEST(KsRandom, LargePermutationsMatchTheListForm) {
+  // Large permutations, compared with the plain list the generator
+  // describes: remove the value at index State mod remaining.
   for (uint32_t seed : {3u, 0x9E3779B9u, 12345u}) {
     const int n = 5000;
-    TKsRandom r(seed);
-    r.Step();  // SetCount keeps the state
-    r.SetCount(n);
+    TKsRandom g(seed);
+    g.Step();  // SetCount keeps the state
+    g.SetCount(n);
     std::vector<int32_t> list(n), expected;
     for (int i = 0; i < n; ++i) list[i] = i;
     for (uint32_t i = 0, state = seed; i < static_cast<uint32_t>(n); ++i) {
@@ -53,8 +50,8 @@ TEST(KsRandom, LargePermutationsMatchTheListForm) {
       expected.push_back(list[at]);
       list.erase(list.begin() + static_cast<std::ptrdiff_t>(at));
     }
-    EXPECT_EQ(Draw(r, n), expected) << seed;
-    EXPECT_EQ(r.RemainingCount(), 0);
+    EXPECT_EQ(Draw(g, n), expected) << seed;
+    EXPECT_EQ(g.RemainingCount(), 0);
   }
 }
 

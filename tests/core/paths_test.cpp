@@ -201,9 +201,9 @@ TEST(BrixProbe, ReadsAtMostTheHeaderRecord) {
     bool uncompressed;
     int64_t left_at;
   };
-  auto zeros = [](int n) {
+  const auto zeros = [](int n) {
     std::string out;
-    for (int i = 0; i < n; ++i) out += " 00";
+    while (n-- > 0) out += " 00";
     return out;
   };
   const std::string header22 = zeros(22);
@@ -221,12 +221,10 @@ TEST(BrixProbe, ReadsAtMostTheHeaderRecord) {
       {"89 50 4e 47 0d 0a 1a", false, 7},                                   // not Brix
       {"42 72 69", false, 3},
   };
-  int n = 0;
   for (const Case& k : cases) {
-    SCOPED_TRACE(n++);
     TKsMemoryStream s(FromHex(k.hex));
-    EXPECT_EQ(IsBrixStreamUncompressed(s), k.uncompressed);
-    EXPECT_EQ(s.GetPosition(), k.left_at);
+    const bool uncompressed = IsBrixStreamUncompressed(s);
+    EXPECT_EQ(std::make_pair(uncompressed, s.GetPosition()), std::make_pair(k.uncompressed, k.left_at)) << k.hex;
   }
 }
 

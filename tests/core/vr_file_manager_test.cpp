@@ -84,6 +84,11 @@ TEST_F(VrManager, LoadsInLookupOrder) {
   EXPECT_EQ(Window("page.txt") + "|" + Window("cd.txt"), "override page|on the disc");
   EXPECT_EQ(manager->OpenRangeStream("onlyb.txt")->GetSize(), manager->FindEntry("onlyb.txt")->Size);
   EXPECT_THROW(manager->OpenRangeStream("nowhere.txt"), EOrbaError);
+  // Memory files live in collection 0.
+  TVrFile* entry = manager->GetCollection(0)->AddEntry("mem:pic");
+  entry->Data->WriteBuffer("memory", 6);
+  EXPECT_TRUE(manager->Exists("MEM:PIC") && manager->FindEntry("mem:pic") == entry);
+  EXPECT_EQ(Load("mem:pic"), "memory");
 }
 
 TEST_F(VrManager, ResolvesNamesOnDiskCaseInsensitivelyAndFromShiftJis) {
@@ -96,15 +101,6 @@ TEST_F(VrManager, ResolvesNamesOnDiskCaseInsensitivelyAndFromShiftJis) {
   manager->SetOverrideFolder("");
   EXPECT_EQ(Load(dir / "over/page.txt") + "|" + Load("page.txt"), "override page|archive A page");
   EXPECT_FALSE(manager->Exists(dir / "over/page.txt"));
-}
-
-TEST_F(VrManager, MemoryFilesLiveInCollectionZero) {
-  TVrFile* entry = manager->GetCollection(0)->AddEntry("mem:pic");
-  entry->Data->WriteBuffer("memory", 6);
-  manager->GetCollection(0)->AddEntry("save:slot")->Data->WriteBuffer("saved", 5);
-  EXPECT_TRUE(manager->Exists("MEM:PIC"));
-  EXPECT_EQ(manager->FindEntry("mem:pic"), entry);
-  EXPECT_EQ(Load("mem:pic") + "|" + Load("save:slot"), "memory|saved");
 }
 
 TEST_F(VrManager, RealFileNameExtractsOnceAndKeepsTheRecord) {

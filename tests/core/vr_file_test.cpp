@@ -197,20 +197,14 @@ TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
 
 INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive, testing::ValuesIn(kFixtureArchives));
 
-// orbatool vf extract of every copy of the source tree gives the tree back,
-// also with 5 MiB entries.
-TEST(VrArchive, ExtractingEveryFormGivesTheSourceTree) {
-  for (const bool big : {false, true}) {
-    const TVfFixture& fx = VfFixture(big);
-    for (const std::string file : kFixtureArchives) {
-      // Every copy of the tree in the small fixture, two in the big one.
-      const bool tree = file.rfind("dup", 0) != 0 && file.rfind("empty", 0) != 0;
-      if (!tree || (big && file != "plain_v0.vf" && file != "plain_v102.vf")) continue;
-      SCOPED_TRACE(file);
-      test::TempDir out;
-      ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0);
-      EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0);
-    }
+// orbatool vf extract gives the source tree back, 5 MiB entries too (every
+// form reads alike: VrFixtureArchive reads each entry of each form).
+TEST(VrArchive, ExtractingGivesTheSourceTree) {
+  const TVfFixture& fx = VfFixture(true);
+  for (const char* file : {"plain_v0.vf", "plain_v102.vf"}) {
+    test::TempDir out;
+    ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0) << file;
+    EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0) << file;
   }
 }
 
