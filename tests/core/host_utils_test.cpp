@@ -32,19 +32,13 @@ struct FixedHostScope {
 };
 
 TEST(SaveLocation, TitleFolderNames) {
-  const struct {
-    const char* title;
-    const char* folder;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"a\\b/c:d,e;f*g?h\"i<j>k|l", "a_b_c_d_e_f_g_h_i_j_k_l"},
       {"\x83\x5c\x95\x5c|", "\x83\x5c\x95\x5c_"},  // ソ表| : trail bytes 0x5C stay
       {"\x83|", "\x83|"},    // "|" as the trail byte of a character stays
       {"a|\x83", "a_\x83"},  // a lead byte at the end is a byte of its own
-      {"..", "__"},
-      {".", "_"},
-      {"v1.0", "v1.0"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(TitleFolderName(c.title), c.folder) << c.title;
+      {"..", "__"}, {".", "_"}, {"v1.0", "v1.0"}};
+  for (const auto& [title, folder] : cases) EXPECT_EQ(TitleFolderName(title), folder) << title;
 }
 
 TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
@@ -101,8 +95,7 @@ TEST(FontList, NamesCharsetsAndRecords) {
   EXPECT_EQ(names, (std::vector<std::string>{"aardvark", "DejaVu Sans", "IPAGothic",
                                              "IPA\x83\x53\x83\x56\x83\x62\x83\x4e"}));
   EnumFontNames(names, false, true, false);
-  EXPECT_EQ(names.size(), 5u);
-  EXPECT_EQ(names[3], "@Vertical");
+  EXPECT_EQ(std::make_pair(names.size(), names[3]), std::make_pair(size_t{5}, std::string("@Vertical")));
   EnumFontNames(names, true, false, true);
   EXPECT_EQ(names, (std::vector<std::string>{"IPAGothic", "IPA\x83\x53\x83\x56\x83\x62\x83\x4e"}));
   host.host->Japanese = true;
@@ -138,12 +131,10 @@ TEST(FontList, InstalledIpaFontsAreJapanese) {
 TEST(InstanceLock, OneHolderPerFolder) {
   TempDir a;
   TempDir b;
-  auto first = CreateInstanceMutex(a.path());
-  ASSERT_NE(first, nullptr);
+  auto first = CreateInstanceMutex(a.path()), other = CreateInstanceMutex(b.path());
+  ASSERT_TRUE(first != nullptr && other != nullptr);
   EXPECT_EQ(CreateInstanceMutex(a.path() + "/"), nullptr);
   EXPECT_NE(InstanceLockFile(a.path()), InstanceLockFile(b.path()));
-  auto other = CreateInstanceMutex(b.path());
-  EXPECT_NE(other, nullptr);
   // Another process sees the folder taken.
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdlib>
+#include <cstring>
 #include <random>
 
 #include "core/files/vr_file.h"
@@ -36,17 +36,21 @@ const int kHooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree);
 namespace orba {
 namespace {
 
+// Step K of the directory key, sign-extended as the 64-bit offsets use it.
+int64_t KeyStep(int64_t k) {
+  TKsRandom key(0x3C91A5E7);
+  uint32_t step = 0;
+  for (int64_t i = 0; i <= k; ++i) step = key.Step();
+  return static_cast<int32_t>(step);
+}
+
+// Where the parts of an intact directory lie, and its plain offsets.
 struct TLayout {
   int version = 0;
-  int64_t count = 0;
-  std::vector<int64_t> length_at;  // position of each name's length
-  int64_t offsets_at = 0;          // position of the offset table
-  std::vector<int64_t> offsets;    // plain offsets
+  int64_t count = 0, offsets_at = 0;
+  std::vector<int64_t> length_at, offsets;
 };
 
-uint64_t Step64(uint32_t step) { return static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(step))); }
-
-// Walks an intact directory (from its first byte).
 TLayout Layout(const std::vector<uint8_t>& bytes) {
   TLayout l;
   TKsMemoryStream s(bytes);
@@ -61,35 +65,22 @@ TLayout Layout(const std::vector<uint8_t>& bytes) {
     s.SetPosition(s.GetPosition() + length);
   }
   l.offsets_at = s.GetPosition();
-  TKsRandom key(0x3C91A5E7);
   for (int64_t i = 0; i <= l.count; ++i) {
-    if (l.version >= 101) {
-      l.offsets.push_back(static_cast<int64_t>(static_cast<uint64_t>(ReadStreamInt64(s)) ^ Step64(key.Step())));
-    } else {
-      uint32_t v = static_cast<uint32_t>(ReadStreamInt(s));
-      if (l.version == 100) v ^= key.Step();
-      l.offsets.push_back(static_cast<int32_t>(v));
-    }
+    if (l.version >= 101) l.offsets.push_back(ReadStreamInt64(s) ^ KeyStep(i));
+    else l.offsets.push_back(static_cast<int32_t>(ReadStreamInt(s) ^ (l.version == 100 ? KeyStep(i) : 0)));
   }
   return l;
 }
 
-void Put32(std::vector<uint8_t>& b, int64_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[static_cast<size_t>(at + i)] = static_cast<uint8_t>(v >> (8 * i));
-}
+void Put32(std::vector<uint8_t>& b, int64_t at, uint32_t v) { std::memcpy(&b[static_cast<size_t>(at)], &v, 4); }
 
-// Stores plain offset k as the version stores it.
+// Stores plain offset K as the version stores it.
 void PutOffset(std::vector<uint8_t>& b, const TLayout& l, int64_t k, int64_t value) {
-  TKsRandom key(0x3C91A5E7);
-  uint32_t step = 0;
-  for (int64_t i = 0; i <= k; ++i) step = key.Step();
   if (l.version >= 101) {
-    const uint64_t raw = static_cast<uint64_t>(value) ^ Step64(step);
-    Put32(b, l.offsets_at + 8 * k, static_cast<uint32_t>(raw));
-    Put32(b, l.offsets_at + 8 * k + 4, static_cast<uint32_t>(raw >> 32));
+    const int64_t raw = value ^ KeyStep(k);
+    std::memcpy(&b[static_cast<size_t>(l.offsets_at + 8 * k)], &raw, 8);
   } else {
-    const uint32_t plain = static_cast<uint32_t>(value);
-    Put32(b, l.offsets_at + 4 * k, l.version == 100 ? plain ^ step : plain);
+    Put32(b, l.offsets_at + 4 * k, static_cast<uint32_t>(value ^ (l.version == 100 ? KeyStep(k) : 0)));
   }
 }
 
@@ -117,12 +108,10 @@ TOutcome ReadMutated(const std::vector<uint8_t>& bytes, bool read_entries = true
   EXPECT_LE(g_largest.load(), bytes.size() * 8 + 102400 + 64);
   for (int i = 0; i < c.Count(); ++i) {
     TVrFile* f = c.GetEntry(i);
-    EXPECT_GE(f->Size, 0);
-    EXPECT_LE(f->Offset + f->Size, static_cast<int64_t>(bytes.size()));
-    if (!read_entries) continue;
+    EXPECT_TRUE(f->Size >= 0 && f->Offset + f->Size <= static_cast<int64_t>(bytes.size()));
     TKsMemoryStream content;
     try {
-      c.ReadEntry(content, f->Name());
+      if (read_entries) c.ReadEntry(content, f->Name());
     } catch (const EOrbaError&) {
       // damaged packed data: a clear error
     }
@@ -130,32 +119,33 @@ TOutcome ReadMutated(const std::vector<uint8_t>& bytes, bool read_entries = true
   return TOutcome::Clean;
 }
 
-std::vector<std::vector<uint8_t>> SmallArchives(const std::string& dir) {
-  std::vector<std::vector<uint8_t>> archives;
-  for (const char* v : {"0", "100", "101", "102"}) archives.push_back(test::ReadFileBytes(dir + "/small_v" + v + ".vf"));
-  return archives;
-}
-
-TEST(VrDirectoryFuzz, StructuralDamageAlwaysRaisesTheDamagedError) {
+class VrDirectoryFuzz : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
+    for (const char* v : {"0", "100", "101", "102"}) archives.push_back(test::ReadFileBytes(dir / ("small_v" + std::string(v) + ".vf")));
+  }
   test::TempDir dir;
-  ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
-  const auto archives = SmallArchives(dir.path());
+  std::vector<std::vector<uint8_t>> archives;
+};
+
+TEST_F(VrDirectoryFuzz, StructuralDamageAlwaysRaisesTheDamagedError) {
   for (const auto& intact : archives) ASSERT_EQ(ReadMutated(intact), TOutcome::Clean);
 #ifdef ORBA_TRACK_ALLOCATIONS
   ASSERT_GT(g_largest.load(), 0u);  // the allocation hook is in place
 #endif
   std::mt19937 rng(4242);
+  std::uniform_int_distribution<uint32_t> any;
   for (int round = 0; round < 10000; ++round) {
     const std::vector<uint8_t>& base = archives[static_cast<size_t>(round) % archives.size()];
     const TLayout l = Layout(base);
     std::vector<uint8_t> b = base;
     const int64_t size = static_cast<int64_t>(b.size());
     const int kind = static_cast<int>(rng() % 6);
-    std::uniform_int_distribution<uint32_t> any;
     switch (kind) {
-      case 0:  // an unknown version behind the magic
+      case 0:  // an unknown version behind the magic, or no magic and a cut inside the directory
         if (l.version == 0) {
-          b.resize(static_cast<size_t>(rng() % static_cast<uint32_t>(l.offsets_at)));  // cut inside the directory
+          b.resize(rng() % static_cast<uint32_t>(l.offsets_at));
         } else {
           uint32_t v;
           do v = any(rng); while (v >= 100 && v <= 102);
@@ -164,8 +154,7 @@ TEST(VrDirectoryFuzz, StructuralDamageAlwaysRaisesTheDamagedError) {
         break;
       case 1: {  // more entries than bytes, or fewer than none
         const int64_t left = size - (l.version ? 10 : 4);
-        const uint32_t n = rng() % 2 ? static_cast<uint32_t>(left / 4 + 1 + rng() % 1000000) : 0x80000000u | any(rng);
-        Put32(b, l.version ? 6 : 0, n);
+        Put32(b, l.version ? 6 : 0, rng() % 2 ? static_cast<uint32_t>(left / 4 + 1 + rng() % 1000000) : 0x80000000u | any(rng));
         break;
       }
       case 2: {  // a name longer than what is left, or negative
@@ -182,26 +171,21 @@ TEST(VrDirectoryFuzz, StructuralDamageAlwaysRaisesTheDamagedError) {
         PutOffset(b, l, l.count, size + 1 + static_cast<int64_t>(rng() % 100000));
         break;
       default:  // a file cut short anywhere
-        b.resize(static_cast<size_t>(rng() % static_cast<uint32_t>(size)));
-        break;
+        b.resize(rng() % static_cast<uint32_t>(size));
     }
     ASSERT_EQ(ReadMutated(b), TOutcome::Damaged) << "round " << round << " kind " << kind;
   }
 }
 
-TEST(VrDirectoryFuzz, RandomDamageReadsCleanlyOrRaisesTheDamagedError) {
-  test::TempDir dir;
-  ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
-  const auto archives = SmallArchives(dir.path());
+TEST_F(VrDirectoryFuzz, RandomDamageReadsCleanlyOrRaisesTheDamagedError) {
   std::mt19937 rng(777);
   int damaged = 0;
   for (int round = 0; round < 3000; ++round) {
     std::vector<uint8_t> b = archives[static_cast<size_t>(round) % archives.size()];
-    const int flips = 1 + static_cast<int>(rng() % 4);
-    for (int i = 0; i < flips; ++i) b[rng() % b.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
+    for (int i = 0, flips = 1 + static_cast<int>(rng() % 4); i < flips; ++i) b[rng() % b.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
     // Inflating allocates a large buffer each time: every eighth round is
     // enough to see damaged entry data end in a clear error.
-    if (ReadMutated(b, round % 8 == 0) == TOutcome::Damaged) ++damaged;
+    damaged += ReadMutated(b, round % 8 == 0) == TOutcome::Damaged;
   }
   EXPECT_GT(damaged, 0);
   // The appended form through a file: the trailer's position is checked too.
@@ -209,15 +193,13 @@ TEST(VrDirectoryFuzz, RandomDamageReadsCleanlyOrRaisesTheDamagedError) {
     const std::vector<uint8_t> base = test::ReadFileBytes(dir / (std::string("small_v") + v + ".exe"));
     for (int round = 0; round < 200; ++round) {
       std::vector<uint8_t> b = base;
-      const size_t at = round % 2 ? b.size() - 6 + rng() % 4 : rng() % b.size();
-      b[at] ^= static_cast<uint8_t>(1 + rng() % 255);
+      b[round % 2 ? b.size() - 6 + rng() % 4 : rng() % b.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
       test::WriteFileBytes(dir / "m.exe", b);
       TVrFileCollection c;
       try {
         c.OpenPath(dir / "m.exe");
       } catch (const EVrDamagedError&) {
-        EXPECT_EQ(c.Count(), 0);
-        EXPECT_EQ(c.Archive, nullptr);
+        EXPECT_TRUE(c.Count() == 0 && c.Archive == nullptr);
       }
     }
   }

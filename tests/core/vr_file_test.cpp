@@ -4,10 +4,11 @@
 
 #include <sstream>
 
+#include "core/files/pe_resource.h"
+#include "core/files/vr_file_manager.h"
 #include "core/sjis_test_helpers.h"
 #include "core/streams/crc32.h"
 #include "core/streams/stream_encoding.h"
-#include "core/vr_fixture_support.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "support/test_support.h"
@@ -16,8 +17,9 @@ namespace orba {
 namespace {
 
 using test::FromHex;
+using test::SjisBytes;
+using test::SjisHex;
 using test::ToHex;
-using test::VfFixture;
 
 // "vf", 102, N = 0, one offset: the end of the 18-byte directory (0x12)
 // XORed with the first step 0x3C91A5E7.
@@ -38,7 +40,42 @@ const char* const kFourEntries =
     " c0 1c 73 4d c0 1c 73 4d c0 1c 73 4d c0 1c 73 4d  00 00 00 00"
     " 78 01 03 00 00 00 00 01 78 01 03 00 00 00 00 01 78 01 03 00 00 00 00 01 78 01 03 00 00 00 00 01";
 
-std::string Text(const TKsMemoryStream& s) { return std::string(s.Bytes().begin(), s.Bytes().end()); }
+// The archives of the independent Python writer (with its 5 MiB entries when
+// big is set), made once per test process, and its manifest as rows of
+// tab-separated fields (manifest.txt beside the archives): "A" archives, "E" their
+// entries, "L" name lookups, "T" the source tree.
+struct TVfFixture {
+  std::string Dir;
+  std::vector<std::vector<std::string>> Rows;
+  std::vector<std::vector<std::string>> Of(const std::string& kind, const std::string& file = "") const {
+    std::vector<std::vector<std::string>> out;
+    for (const auto& r : Rows)
+      if (r[0] == kind && (file.empty() || r[1] == file)) out.push_back(r);
+    return out;
+  }
+};
+
+const TVfFixture& VfFixture(bool big) {
+  static test::TempDir dirs[2];
+  static TVfFixture made[2];
+  TVfFixture& fx = made[big ? 1 : 0];
+  if (fx.Dir.empty()) {
+    fx.Dir = dirs[big ? 1 : 0].path();
+    std::vector<std::string> args = {"make", fx.Dir};
+    if (!big) args.push_back("--no-big");
+    EXPECT_EQ(test::RunPython("fixtures/vf_fixture.py", args).exit_code, 0);
+    const std::vector<uint8_t> manifest = test::ReadFileBytes(fx.Dir + "/manifest.txt");
+    std::istringstream lines(std::string(manifest.begin(), manifest.end()));
+    for (std::string line; std::getline(lines, line);) {
+      std::istringstream fields(line);
+      fx.Rows.emplace_back();
+      for (std::string f; std::getline(fields, f, '\t');) fx.Rows.back().push_back(f);
+    }
+  }
+  return fx;
+}
+
+std::string Text(const std::vector<uint8_t>& b) { return std::string(b.begin(), b.end()); }
 
 // The values as one text "a b c ", so that one comparison shows every field.
 template <class... T>
@@ -52,7 +89,7 @@ std::string Fields(const T&... v) {
 std::string Entry(TVrFileCollection& c, const std::string& name) {
   TKsMemoryStream content;
   c.ReadEntry(content, name);
-  return Text(content);
+  return Text(content.Bytes());
 }
 
 // A collection reading the archive written into Out.
@@ -63,13 +100,6 @@ std::unique_ptr<TVrFileCollection> Reopened(const TKsMemoryStream& out) {
   return back;
 }
 
-// orbatool vf extract of an archive of the fixture gives its source tree.
-void ExpectExtractsTheTree(const test::TVfFixture& fx, const std::string& file) {
-  test::TempDir out;
-  ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0) << file;
-  EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0) << file;
-}
-
 TEST(VrArchive, WritesAndReadsTheEmptyArchive) {
   TVrFileCollection c;
   TKsMemoryStream out;
@@ -78,8 +108,7 @@ TEST(VrArchive, WritesAndReadsTheEmptyArchive) {
   TKsMemoryStream in(FromHex(kEmptyArchive));
   c.ReadDirectory(in);
   ASSERT_EQ(c.Count(), 1);
-  EXPECT_EQ(c.GetEntry(0)->Name(), "\\EOF\\");
-  EXPECT_EQ(std::make_pair(c.GetEntry(0)->Offset, c.Version), std::make_pair(int64_t{18}, 102));
+  EXPECT_EQ(Fields(c.GetEntry(0)->Name(), c.GetEntry(0)->Offset, c.Version), "\\EOF\\ 18 102 ");
 }
 
 TEST(VrArchive, ScramblesNamesAndSignExtendedOffsets) {
@@ -97,22 +126,18 @@ TEST(VrArchive, ScramblesNamesAndSignExtendedOffsets) {
   ASSERT_EQ(back.Count(), 5);
   const char* names[] = {"a", "", "bc", "def", "\\EOF\\"};
   for (int i = 0; i < 5; ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(back.GetEntry(i)->Name(), names[i]);
-    EXPECT_EQ(back.GetEntry(i)->Offset, 112 + 8 * i);
-    EXPECT_EQ(back.GetEntry(i)->Size, i < 4 ? 8 : 0);
-    if (i < 4) {
-      EXPECT_FALSE(back.GetEntry(i)->Raw);
-      EXPECT_EQ(back.GetEntry(i)->Crc, 0x4D731CC0u);
-    }
+    const TVrFile& f = *back.GetEntry(i);
+    EXPECT_EQ(Fields(f.Name(), f.Offset, f.Size, f.Raw, f.Crc),
+              i < 4 ? Fields(names[i], 112 + 8 * i, 8, false, 0x4D731CC0u) : Fields(names[i], 144, 0, f.Raw, f.Crc));
   }
 }
 
 TEST(VrArchive, RoundTripsMemoryEntries) {
   TVrFileCollection c;
-  std::string big(kVrPackLimit, 'x');
-  const std::vector<std::pair<std::string, std::string>> files = {
-      {"mem:one", "first"}, {"\x95\x5c\\\x95\x5c.txt", std::string(3000, 'z')}, {"empty", ""}, {"big.bin", big}};
+  const std::vector<std::pair<std::string, std::string>> files = {{"mem:one", "first"},
+                                                                  {"\x95\x5c\\\x95\x5c.txt", std::string(3000, 'z')},
+                                                                  {"empty", ""},
+                                                                  {"big.bin", std::string(kVrPackLimit, 'x')}};
   for (const auto& [name, data] : files) {
     TVrFile* f = c.AddEntry(name);
     f->Data->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
@@ -126,72 +151,66 @@ TEST(VrArchive, RoundTripsMemoryEntries) {
     SCOPED_TRACE(name);
     EXPECT_EQ(Entry(*back, name), data);
     const TVrFile* f = back->Find(name);
-    EXPECT_EQ(f->Raw, data.size() >= static_cast<size_t>(kVrPackLimit));
-    EXPECT_EQ(f->CrcOfUnpacked, name == "mem:one");
+    EXPECT_EQ(std::make_pair(f->Raw, f->CrcOfUnpacked),
+              std::make_pair(data.size() >= static_cast<size_t>(kVrPackLimit), name == "mem:one"));
   }
-  TKsMemoryStream one(std::vector<uint8_t>{'f', 'i', 'r', 's', 't'});
+  TKsMemoryStream one(test::Bytes("first"));
   EXPECT_EQ(back->Find("MEM:ONE")->Crc, StreamCrc32(one));
 }
+
+const char* const kFixtureArchives[] = {"plain_v0.vf", "plain_v100.vf", "plain_v101.vf", "plain_v102.vf",
+                                        "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe",
+                                        "prog_v102.scr", "side_v0.dat",  "side_v100.dat", "side_v101.dat",
+                                        "side_v102.dat", "dup_v0.vf",    "dup_v102.vf",   "empty_v0.vf",
+                                        "empty_v102.vf"};
 
 // Every archive of the Python writer, every form and version.
 class VrFixtureArchive : public testing::TestWithParam<const char*> {};
 
 TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
-  const test::TVfFixture& fx = VfFixture(false);
-  const test::TManifestArchive& a = fx.Archives.at(GetParam());
+  const TVfFixture& fx = VfFixture(false);
+  const std::string file = GetParam();
+  const auto entries = fx.Of("E", file);
+  const auto archive = fx.Of("A", file).at(0);  // A FILE VERSION FORM EOF_OFFSET DIRECTORY_POSITION
   TVrFileCollection c;
-  c.OpenPath(fx.Dir + "/" + a.File);
-  EXPECT_EQ(c.Version, a.Version);
-  ASSERT_EQ(c.Count(), static_cast<int>(a.Entries.size()) + 1);
-  for (size_t i = 0; i < a.Entries.size(); ++i) {
-    const test::TManifestEntry& e = a.Entries[i];
+  c.OpenPath(fx.Dir + "/" + file);
+  EXPECT_EQ(std::to_string(c.Version), archive[2]);
+  ASSERT_EQ(c.Count(), static_cast<int>(entries.size()) + 1);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const auto& e = entries[i];  // E FILE NAME_HEX OFFSET STORED_SIZE RAW CRC COU AGE DISK_PATH
     const TVrFile& f = *c.GetEntry(static_cast<int>(i));
-    SCOPED_TRACE(e.DiskPath);
-    // Name, offset, stored size, raw flag, CRC, CRC kind and age.
-    EXPECT_EQ(Fields(test::SjisHex(f.Name()), f.Offset, f.Size, f.Raw, f.Crc, f.CrcOfUnpacked, f.Age),
-              Fields(test::SjisHex(e.Name), e.Offset, e.StoredSize, e.Raw, e.Crc, e.CrcOfUnpacked, e.Age));
+    SCOPED_TRACE(e[9]);
+    EXPECT_EQ(Fields(SjisHex(f.Name()), f.Offset, f.Size, f.Raw, f.Crc, f.CrcOfUnpacked, f.Age),
+              Fields(SjisHex(SjisBytes(e[2])), e[3], e[4], e[5], e[6], e[7], e[8]));
     if (c.Find(f.Name()) == &f) {
-      TKsMemoryStream content;
-      c.ReadEntry(content, f.Name());
-      EXPECT_EQ(content.Bytes(), test::ReadFileBytes(fx.Dir + "/" + e.DiskPath));
+      EXPECT_EQ(Entry(c, f.Name()), Text(test::ReadFileBytes(fx.Dir + "/" + e[9])));
       // The window holds the stored bytes; an empty entry's window is empty.
       std::unique_ptr<TRangeStream> window = c.OpenEntryRange(f.Name());
       ASSERT_TRUE(window);
-      EXPECT_EQ(window->GetSize(), e.StoredSize);
+      EXPECT_EQ(std::to_string(window->GetSize()), e[4]);
     }
   }
   const TVrFile& marker = *c.GetEntry(c.Count() - 1);
-  EXPECT_EQ(marker.Name(), "\\EOF\\");
-  EXPECT_EQ(marker.Offset, a.EofOffset);
-  for (const auto& [name, disk] : a.Lookups) {
-    TKsMemoryStream content;
-    c.ReadEntry(content, name);
-    EXPECT_EQ(content.Bytes(), test::ReadFileBytes(fx.Dir + "/" + disk)) << disk;
+  EXPECT_EQ(Fields(marker.Name(), marker.Offset), Fields("\\EOF\\", archive[4]));
+  for (const auto& l : fx.Of("L", file))  // L FILE NAME_HEX DISK_PATH
+    EXPECT_EQ(Entry(c, SjisBytes(l[2])), Text(test::ReadFileBytes(fx.Dir + "/" + l[3]))) << l[3];
+}
+
+INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive, testing::ValuesIn(kFixtureArchives));
+
+// orbatool vf extract gives the source tree back, 5 MiB entries too (every
+// form reads alike: VrFixtureArchive reads each entry of each form).
+TEST(VrArchive, ExtractingGivesTheSourceTree) {
+  const TVfFixture& fx = VfFixture(true);
+  for (const char* file : {"plain_v0.vf", "plain_v102.vf"}) {
+    test::TempDir out;
+    ASSERT_EQ(test::RunOrbaTool({"vf", "extract", fx.Dir + "/" + file, out.path() + "/x"}).exit_code, 0) << file;
+    EXPECT_EQ(test::RunCommand({"diff", "-r", out.path() + "/x", fx.Dir + "/src"}).exit_code, 0) << file;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive,
-                         testing::Values("plain_v0.vf", "plain_v100.vf", "plain_v101.vf", "plain_v102.vf",
-                                         "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe", "prog_v102.scr",
-                                         "side_v0.dat", "side_v100.dat", "side_v101.dat", "side_v102.dat",
-                                         "dup_v0.vf", "dup_v102.vf", "empty_v0.vf", "empty_v102.vf"));
-
-// orbatool vf extract of every copy of the source tree gives the tree back.
-class VrFixtureExtract : public testing::TestWithParam<const char*> {};
-
-TEST_P(VrFixtureExtract, GivesTheSourceTree) { ExpectExtractsTheTree(VfFixture(false), GetParam()); }
-
-INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureExtract,
-                         testing::Values("plain_v0.vf", "plain_v100.vf", "plain_v101.vf", "plain_v102.vf",
-                                         "prog_v0.exe", "prog_v100.exe", "prog_v101.exe", "prog_v102.exe", "prog_v102.scr",
-                                         "side_v0.dat", "side_v100.dat", "side_v101.dat", "side_v102.dat"));
-
-TEST(VrArchive, ExtractsFiveMebibyteEntries) {
-  for (const char* file : {"plain_v0.vf", "plain_v102.vf"}) ExpectExtractsTheTree(VfFixture(true), file);
-}
-
 TEST(VrArchive, PacksByTheRulesAndThePythonReaderAgrees) {
-  const test::TVfFixture& fx = VfFixture(true);
+  const TVfFixture& fx = VfFixture(true);
   test::TempDir out;
   const std::string archive = out.path() + "/game.dat";
   ASSERT_EQ(test::RunOrbaTool({"vf", "pack", fx.Dir + "/src", archive}).exit_code, 0);
@@ -203,23 +222,21 @@ TEST(VrArchive, PacksByTheRulesAndThePythonReaderAgrees) {
   // Same names, flags, ages, stored sizes and CRCs, line by line.
   std::stringstream py(python.output), cc(ours.output);
   std::string a, b;
-  int lines = 0;
+  size_t lines = 0;
   while (std::getline(py, a) && std::getline(cc, b)) {
-    const std::string a_without_size = a.substr(0, a.find("\tsize=")) + a.substr(a.find("\tcrc="), 13);
-    EXPECT_EQ(a_without_size, b);
+    EXPECT_EQ(a.substr(0, a.find("\tsize=")) + a.substr(a.find("\tcrc="), 13), b);
     ++lines;
   }
-  EXPECT_EQ(lines, static_cast<int>(fx.Tree.size()));
+  const auto tree = fx.Of("T");  // T NAME_HEX SIZE PACKED DISK_PATH
+  EXPECT_EQ(lines, tree.size());
   EXPECT_EQ(test::RunOrbaTool({"vf", "verify", archive}).exit_code, 0);
-
   // The stored form of every file is the one the pack rules give.
   TVrFileCollection c;
   c.OpenPath(archive);
-  for (const test::TManifestEntry& t : fx.Tree) {
-    SCOPED_TRACE(t.DiskPath);
-    const TVrFile* f = c.Find(t.Name);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(!f->Raw, t.Packed);
+  for (const auto& t : tree) {
+    const TVrFile* f = c.Find(SjisBytes(t[1]));
+    ASSERT_NE(f, nullptr) << t[4];
+    EXPECT_EQ(f->Raw ? "0" : "1", t[3]) << t[4];
   }
 }
 
@@ -229,16 +246,14 @@ TEST(VrArchive, ShouldPackFollowsTheExtensionAndSizeRules) {
     int64_t size;
     bool pack;
   };
-  const Case cases[] = {{"a.wav", 10, false},        {"a.Wa", 10, false},        {"a.MPEG", 10, false},
-                        {"a.dat", 10, false},        {"noext", 10, true},        {"a.txt", kVrPackLimit - 1, true},
+  const Case cases[] = {{"a.wav", 10, false},       {"a.Wa", 10, false},           {"a.MPEG", 10, false},
+                        {"a.dat", 10, false},       {"noext", 10, true},           {"a.txt", kVrPackLimit - 1, true},
                         {"a.txt", kVrPackLimit, false}, {"dir.wav\\noext", 10, true}, {"a.png", 0, true}};
   TVrFileCollection c;
   for (const Case& k : cases) {
-    SCOPED_TRACE(k.name);
-    TVrFile& f = *c.AddItem(k.name);
     TKsMemoryStream source;
     source.SetSize(k.size);
-    EXPECT_EQ(f.ShouldPack(source), k.pack);
+    EXPECT_EQ(c.AddItem(k.name)->ShouldPack(source), k.pack) << k.name;
   }
   // A Brix image is packed exactly when its layers are stored uncompressed.
   TVrFile& brx = *c.AddItem("x.BRX");
@@ -256,10 +271,7 @@ TEST(VrArchive, NineTenthsRuleStoresBadlyPackingFilesRaw) {
   test::TempDir dir;
   std::vector<uint8_t> noise(4000);
   uint32_t x = 12345;
-  for (uint8_t& b : noise) {
-    x = x * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(x >> 24);
-  }
+  for (uint8_t& b : noise) b = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 24);
   test::WriteFileBytes(dir / "noise.bin", noise);
   test::WriteFileBytes(dir / "text.txt", std::vector<uint8_t>(4000, 'a'));
   TVrFileCollection c;
@@ -274,48 +286,35 @@ TEST(VrArchive, NineTenthsRuleStoresBadlyPackingFilesRaw) {
   EXPECT_NE(c.Find("text.txt")->Age, 0);
 }
 
-TEST(VrArchive, AFailedEntryKeepsItsSlotEmptyAndTheSaveFails) {
+// An entry whose file is missing is reported and stored empty; the save
+// fails, and a file is replaced only when every entry was written.
+TEST(VrArchive, AFailedEntryIsReportedAndReplacesNoFile) {
   auto boxes = std::make_shared<TScriptedMessageBoxes>();
   auto previous = SetMessageBoxService(boxes);
   test::TempDir dir;
   test::WriteFileBytes(dir / "a.txt", test::Bytes("alpha"));
   test::WriteFileBytes(dir / "c.txt", test::Bytes("gamma"));
-  TVrFileCollection c;
-  c.BasePath = dir.path() + "/";
-  c.AddItem("a.txt");
-  c.AddItem("missing.txt");
-  c.AddItem("c.txt");
-  TKsMemoryStream out;
-  EXPECT_FALSE(c.SaveToBigStream(out));
-  SetMessageBoxService(previous);
-  ASSERT_EQ(boxes->Shown().size(), 1u);
-  EXPECT_EQ(boxes->Shown()[0].Text, "\x83G\x83\x89\x81[:missing.txt");  // エラー:missing.txt
-
-  std::unique_ptr<TVrFileCollection> back = Reopened(out);
-  EXPECT_EQ(Entry(*back, "a.txt") + "|" + Entry(*back, "missing.txt") + "|" + Entry(*back, "c.txt"), "alpha||gamma");
-}
-
-TEST(VrArchive, SavingToAFileReplacesItOnlyWhenEveryEntryWasWritten) {
-  auto boxes = std::make_shared<TScriptedMessageBoxes>();
-  auto previous = SetMessageBoxService(boxes);
-  test::TempDir dir;
-  test::WriteFileBytes(dir / "a.txt", test::Bytes("alpha"));
   test::WriteFileBytes(dir / "game.dat", test::Bytes("old"));
   TVrFileCollection c;
   c.BasePath = dir.path() + "/";
-  c.AddItem("a.txt");
-  c.AddItem("missing.txt");
+  for (const char* name : {"a.txt", "missing.txt", "c.txt"}) c.AddItem(name);
+  TKsMemoryStream out;
+  EXPECT_FALSE(c.SaveToBigStream(out));
+  ASSERT_EQ(boxes->Shown().size(), 1u);
+  EXPECT_EQ(boxes->Shown()[0].Text, "\x83G\x83\x89\x81[:missing.txt");  // エラー:missing.txt
+  std::unique_ptr<TVrFileCollection> back = Reopened(out);
+  EXPECT_EQ(Entry(*back, "a.txt") + "|" + Entry(*back, "missing.txt") + "|" + Entry(*back, "c.txt"), "alpha||gamma");
+
   EXPECT_FALSE(c.SaveToFileSafely(dir / "game.dat"));
   EXPECT_EQ(test::ReadFileBytes(dir / "game.dat"), test::Bytes("old"));
   EXPECT_FALSE(DiskFileExists(dir / "game~part.dat"));
-
   c.DeleteEntry("missing.txt");
   EXPECT_TRUE(c.SaveToFileSafely(dir / "game.dat"));
   SetMessageBoxService(previous);
   EXPECT_FALSE(DiskFileExists(dir / "game~part.dat"));
-  TVrFileCollection back;
-  back.Open(dir / "game.dat", true);
-  EXPECT_EQ(Entry(back, "a.txt"), "alpha");
+  TVrFileCollection saved;
+  saved.Open(dir / "game.dat", true);
+  EXPECT_EQ(Entry(saved, "a.txt") + "|" + Entry(saved, "c.txt"), "alpha|gamma");
 }
 
 TEST(VrArchive, ArchiveEntriesAreRewrittenFromTheArchiveNotFromDisk) {
@@ -337,14 +336,12 @@ TEST(VrArchive, ArchiveEntriesAreRewrittenFromTheArchiveNotFromDisk) {
 }
 
 TEST(VrArchive, ReadEntryFallsBackToFilesBesideTheArchiveButNotItself) {
-  const test::TVfFixture& fx = VfFixture(false);
+  const TVfFixture& fx = VfFixture(false);
   TVrFileCollection c;
   c.OpenPath(fx.Dir + "/plain_v102.vf");
-  TKsMemoryStream content;
-  c.ReadEntry(content, "manifest.txt");
-  EXPECT_GT(content.GetSize(), 0);
+  EXPECT_EQ(Entry(c, "manifest.txt"), Text(test::ReadFileBytes(fx.Dir + "/manifest.txt")));
   // plain_v102.vf:ファイルがありません
-  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.ReadEntry(content, "plain_v102.vf"); }),
+  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { Entry(c, "plain_v102.vf"); }),
             "plain_v102.vf:\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
 }
 
@@ -362,6 +359,82 @@ TEST(VrArchive, ListFolderSkipsTheMarkerByName) {
   TVrFileCollection last;
   last.AddItem("x.txt");
   EXPECT_EQ(listed(last, ""), (std::vector<std::string>{"x.txt"}));
+}
+
+// A program file written by the independent Python writer, holding the
+// small version-102 archive as DUMMY/BINTYPE and two more resources.
+class PeResource : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(test::RunPython("fixtures/vf_fixture.py", {"small", dir.path()}).exit_code, 0);
+    test::WriteFileBytes(dir / "hello.txt", test::Bytes("hello"));
+    ASSERT_EQ(test::RunPython("fixtures/pe_fixture.py", {dir / "game.exe", "BINTYPE:DUMMY:" + (dir / "small_v102.vf"),
+                                                          "#10:#7:" + (dir / "hello.txt"), "ICON:Other:" + (dir / "hello.txt")})
+                  .exit_code,
+              0);
+    file = test::ReadFileBytes(dir / "game.exe");
+  }
+  std::string Found(const std::string& name, const std::string& type) {
+    const auto at = FindPeResource(file, name, type);
+    return at ? Text({file.begin() + static_cast<std::ptrdiff_t>(at->FileOffset),
+                      file.begin() + static_cast<std::ptrdiff_t>(at->FileOffset + at->Size)})
+              : "(none)";
+  }
+  test::TempDir dir;
+  std::vector<uint8_t> file;
+};
+
+TEST_F(PeResource, FindsResourcesByNameOrId) {
+  EXPECT_EQ(Found("dummy", "bintype"), Text(test::ReadFileBytes(dir / "small_v102.vf")));
+  EXPECT_EQ((std::vector<std::string>{Found("#7", "#10"), Found("7", "10"), Found("OTHER", "Icon"),
+                                      Found("DUMMY", "ICON"), Found("#8", "#10")}),
+            (std::vector<std::string>{"hello", "hello", "hello", "(none)", "(none)"}));
+}
+
+TEST_F(PeResource, DamagedOrForeignFilesHaveNoResources) {
+  for (size_t cut = 0; cut < file.size(); cut += 7) {
+    const auto found = FindPeResource(std::span<const uint8_t>(file.data(), cut), "DUMMY", "BINTYPE");
+    EXPECT_TRUE(!found || found->FileOffset + found->Size <= cut) << cut;
+  }
+  std::vector<uint8_t> other = file;
+  other[0x80] = 'X';  // no "PE" signature
+  EXPECT_FALSE(FindPeResource(other, "DUMMY", "BINTYPE"));
+  other = file;
+  other[0x3C] = 0xFF;  // header position beyond the file
+  other[0x3F] = 0x7F;
+  EXPECT_FALSE(FindPeResource(other, "DUMMY", "BINTYPE"));
+}
+
+TEST_F(PeResource, MountsTheArchiveHeldAsAResource) {
+  TVrFileCollection c;
+  c.OpenResource(dir / "game.exe", "DUMMY", "BINTYPE");
+  ASSERT_EQ(c.Count(), 6);
+  std::string alpha;
+  for (int i = 0; i < 20; ++i) alpha += "alpha ";
+  EXPECT_EQ(Entry(c, "A.TXT"), alpha);
+  // A raw entry's window shows its bytes straight from the resource.
+  std::unique_ptr<TRangeStream> window = c.OpenEntryRange("se.wav");
+  ASSERT_TRUE(window && window->GetSize() == 200);
+  std::vector<uint8_t> wave(200);
+  window->ReadBuffer(wave.data(), 200);
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(wave[static_cast<size_t>(i)], i);
+  TVrFileManager manager;
+  EXPECT_EQ(manager.AddResourceArchive(dir / "game.exe", "DUMMY", "BINTYPE"), 0);
+  EXPECT_TRUE(manager.Exists("empty.bin"));
+}
+
+TEST_F(PeResource, MissingResourcesAndForeignModules) {
+  TVrFileCollection c;
+  // リソースが見つかりません
+  EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.OpenResource(dir / "game.exe", "NOTHERE", "BINTYPE"); }),
+            "\x83\x8a\x83\x5c\x81[\x83X\x82\xaa\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb9\x82\xf1");
+  EXPECT_EQ(c.Count(), 0);
+  // A resource that holds no package: the damaged-package error names the program.
+  const std::string damaged = test::ErrorText<EVrDamagedError>([&] { c.OpenResource(dir / "game.exe", "OTHER", "ICON"); });
+  EXPECT_EQ(damaged.rfind(dir / "game.exe:", 0), 0u) << damaged;
+  EXPECT_EQ(c.Count(), 0);
+  c.OpenResource(dir / "hello.txt", "DUMMY", "BINTYPE");  // not a program file: silently empty
+  EXPECT_TRUE(c.Count() == 0 && c.Archive == nullptr);
 }
 
 }  // namespace

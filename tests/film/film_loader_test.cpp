@@ -23,64 +23,42 @@ const std::string kUnsupported =
     "\x82\xb1\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x8c\x60\x8e\xae\x82\xc9\x82\xcd\x91\xce\x89\x9e\x82\xb5"
     "\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1";
 
-class FilmLoaderTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    InitBrixCollection();
-    RegisterImageItems();
-    InitFilmGlobals();
-    m.SetWidth(40);
-    m.SetHeight(30);
-  }
-  void TearDown() override {
-    m.Reset();
-    DoneFilmGlobals();
-    FinalBrixCollection();
-  }
-  template <class T>
-  T* NewItem(const std::string& name) {
-    T* item = NewOrbaObject<T>(&m);
-    item->SetName(name);
-    item->SetParent(m.GetBase(0));
-    return item;
-  }
-  static std::string Raised(TOrbaObject& item, const std::string& source) {
-    return test::ErrorText<EFilmError>([&] { item.SetSource(source); });
-  }
-  TOrbaBaseList m;
-};
-
-TEST_F(FilmLoaderTest, EveryFilmIsRefusedByName) {
+TEST(FilmLoader, EveryFilmIsRefusedByNameAndItemsShowNone) {
   for (const std::string name : {"walk.omt", "\x95\xe0\x82\xad.OMT", "missing/none.omt"})
     EXPECT_EQ(test::ErrorText<EFilmError>([&] { LoadFilmFile(name); }), name + ":" + kUnsupported);
-}
 
-TEST_F(FilmLoaderTest, ItemsWithAFilmSourceShowNoPicture) {
-  // An animated image that showed a picture before.
-  TOrbaImages* image = NewItem<TOrbaImages>("image");
+  InitBrixCollection();
+  RegisterImageItems();
+  InitFilmGlobals();
+  TOrbaBaseList m;
+  m.SetWidth(40);
+  m.SetHeight(30);
+  auto set_source = [](TOrbaObject& item, const std::string& source) {
+    return test::ErrorText<EFilmError>([&] { item.SetSource(source); });
+  };
+  // An animated image that showed a picture before, and a box.
+  TOrbaImages* image = NewOrbaObject<TOrbaImages>(&m);
+  image->SetName("image");
+  image->SetParent(m.GetBase(0));
   image->Width = 12;
   image->Height = 7;
-  EXPECT_EQ(Raised(*image, "Walk.Omt"), "<no error>");
-  EXPECT_EQ(image->GetSource(), "Walk.Omt");
-  EXPECT_EQ(image->Motion, nullptr);
-  EXPECT_EQ((std::vector<int32_t>{image->Width, image->Height, image->GetIndex()}), (std::vector<int32_t>{0, 0, -1}));
-  // Setting the source raises nothing, the same source again does nothing.
-  EXPECT_EQ(Raised(*image, "Walk.Omt"), "<no error>");
-  EXPECT_EQ(Raised(*image, "run.omt"), "<no error>");
-
-  TOrbaBox* box = NewItem<TOrbaBox>("box");
+  TOrbaBox* box = NewOrbaObject<TOrbaBox>(&m);
+  box->SetName("box");
+  box->SetParent(m.GetBase(0));
   box->SetBounds(2, 3, 10, 10);
   box->SetColor(0x0000FF);
-  EXPECT_EQ(Raised(*box, "move.omt"), "<no error>");
-  EXPECT_EQ(box->GetSource(), "move.omt");
-  EXPECT_EQ(box->Motion, nullptr);
-  // The box is still a box; the image draws nothing.
+  // Setting a film source raises nothing, the same source again does nothing.
+  for (const auto& source : {"Walk.Omt", "Walk.Omt", "run.omt"}) EXPECT_EQ(set_source(*image, source), "<no error>");
+  EXPECT_EQ(set_source(*box, "move.omt"), "<no error>");
+  EXPECT_EQ((std::vector<int32_t>{image->Width, image->Height, image->GetIndex()}), (std::vector<int32_t>{0, 0, -1}));
+  EXPECT_EQ(image->GetSource() + " " + box->GetSource(), "run.omt move.omt");
+  EXPECT_TRUE(image->Motion == nullptr && box->Motion == nullptr);
+  // The box still draws as a box; the image draws nothing.
   m.GetBase(0)->InvalidateAll();
   m.Draw();
-  TCustomDIBX* screen = m.GetBase(0)->GetDIB();
-  EXPECT_EQ(std::make_pair(screen->GetPixel(2, 3) & 0xFFFFFF, screen->GetPixel(0, 0) & 0xFFFFFF),
-            std::make_pair(0xFF0000u, 0u));
   for (int i = 0; i < 3; ++i) m.Idle();
+  TCustomDIBX* screen = m.GetBase(0)->GetDIB();
+  EXPECT_EQ(std::make_pair(screen->GetPixel(2, 3) & 0xFFFFFF, screen->GetPixel(0, 0) & 0xFFFFFF), std::make_pair(0xFF0000u, 0u));
 
   // A saved scene with both loads: the sources come back, the films do not.
   TKsMemoryStream scene;
@@ -90,12 +68,14 @@ TEST_F(FilmLoaderTest, ItemsWithAFilmSourceShowNoPicture) {
   loaded.LoadFromStream(scene, kSceneVersion);
   TOrbaObject* image2 = loaded.FindObject("image");
   TOrbaObject* box2 = loaded.FindObject("box");
-  ASSERT_NE(image2, nullptr);
-  ASSERT_NE(box2, nullptr);
+  ASSERT_TRUE(image2 != nullptr && box2 != nullptr);
   EXPECT_EQ(image2->GetSource() + " " + std::to_string(image2->GetWidth()), "run.omt 0");
   EXPECT_EQ(box2->GetSource() + " " + std::to_string(box2->GetLeft()) + " " + std::to_string(box2->GetColor()),
             "move.omt 2 255");
   loaded.Reset();
+  m.Reset();
+  DoneFilmGlobals();
+  FinalBrixCollection();
 }
 
 }  // namespace

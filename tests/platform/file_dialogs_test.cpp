@@ -21,25 +21,14 @@ void WriteScript(const std::string& path, const std::string& body) {
 }
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    had_ = old != nullptr;
-    if (had_) old_ = old;
+struct ScopedEnv {
+  ScopedEnv(const char* name, const std::string& value)
+      : name_(name), had_(std::getenv(name) != nullptr), old_(had_ ? std::getenv(name) : "") {
     setenv(name, value.c_str(), 1);
   }
-  ~ScopedEnv() {
-    if (had_) {
-      setenv(name_, old_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
+  ~ScopedEnv() { had_ ? setenv(name_, old_.c_str(), 1) : unsetenv(name_); }
   const char* name_;
-  bool had_ = false;
+  bool had_;
   std::string old_;
 };
 

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -25,33 +26,22 @@ TempDir::~TempDir() {
 }
 
 std::vector<uint8_t> FromHex(const std::string& hex) {
+  std::string digits;
+  for (char c : hex)
+    if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
   std::vector<uint8_t> out;
-  int nibble = -1;
-  for (char c : hex) {
-    int v;
-    if (c >= '0' && c <= '9') v = c - '0';
-    else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-    else continue;
-    if (nibble < 0) {
-      nibble = v;
-    } else {
-      out.push_back(static_cast<uint8_t>(nibble * 16 + v));
-      nibble = -1;
-    }
-  }
+  for (size_t i = 0; i + 1 < digits.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return out;
 }
 
 std::string ToHex(const std::vector<uint8_t>& bytes) {
   std::string out;
   char buf[4];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
-    if (i) out += ' ';
+  for (uint8_t b : bytes) {
+    std::snprintf(buf, sizeof buf, " %02x", b);
     out += buf;
   }
-  return out;
+  return out.empty() ? out : out.substr(1);
 }
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }

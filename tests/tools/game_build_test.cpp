@@ -28,20 +28,29 @@ void ExpectDumpHas(const std::string& page, const std::vector<std::string>& part
   for (const std::string& part : parts) EXPECT_NE(dump.output.find(part), std::string::npos) << part << dump.output;
 }
 
+// Every field of the settings in one UTF-8 line; each variable as
+// name:type:int:float:flag:text (types int 1, float 2, bool 3, str 4), each
+// folder as folder@disc.
+std::string Summary(const TProjectSetting& s) {
+  std::ostringstream o;
+  o << s.Title << "|" << s.Width << "x" << s.Height << "|" << s.ScreenParam1 << "," << s.ScreenParam2 << "|"
+    << s.StartPage << "|" << s.ExitPage << "|" << s.RegistryKey << "|" << s.ImageCode << "|" << int{s.WriteSaveData}
+    << int{s.SleepBetweenTicks} << int{s.PauseWhenInactive} << int{s.Reserved} << "|" << s.StreamedExtensions << "|"
+    << s.DiskPrompt << "|" << s.QuitText;
+  for (const TInitialVar& v : s.InitialVars)
+    o << "|" << v.Name << ":" << int{v.Type} << ":" << v.IntValue << ":" << static_cast<double>(v.FloatValue) << ":"
+      << int{v.FlagValue} << ":" << v.StrValue;
+  for (const auto& f : s.FolderDisks.Items) o << "|" << f.Folder << "@" << f.Disc;
+  return SjisToUtf8(o.str());
+}
+
 // A small game: settings, two pages that name each other's labels (one in
 // a subfolder), and two files that go in as they are.
 void WriteSmallGame(const TempDir& dir) {
   WriteText(dir / "src/orba.opb.txt",
             "# settings\n"
-            "Title = 小さなゲーム\n"
-            "Width = 800\n"
-            "Height = 600\n"
-            "StartPage = main.osb\n"
-            "RegistryKey = Orba\\Small\n"
-            "WriteSaveData = 1\n"
-            "QuitText = \"終了しますか？\"\n"
-            "Var score int 10\n"
-            "Var name str \"アリス\"\n"
+            "Title = 小さなゲーム\nWidth = 800\nHeight = 600\nStartPage = main.osb\nRegistryKey = Orba\\Small\n"
+            "WriteSaveData = 1\nQuitText = \"終了しますか？\"\nVar score int 10\nVar name str \"アリス\"\n"
             "Folder movies 2\n");
   WriteText(dir / "src/main.osb.txt",
             "*start\n"
@@ -49,11 +58,7 @@ void WriteSmallGame(const TempDir& dir) {
             "TextIns Window=\"mes\" Text=\"こんにちは\\n世界\" Wait=TRUE\n"
             "Call scenes\\sub.osb:entry ResultVar=r\n"
             "Jump start Condition={r == 0}\n");
-  WriteText(dir / "src/scenes/sub.osb.txt",
-            ".result int\n"
-            "Calc Expression={a = 1}\n"
-            "*entry\n"
-            "Jump main.osb:start Condition={a > 1}\n");
+  WriteText(dir / "src/scenes/sub.osb.txt", ".result int\nCalc Expression={a = 1}\n*entry\nJump main.osb:start Condition={a > 1}\n");
   WriteText(dir / "src/bg.png", "not really a picture");
   WriteText(dir / "src/data/table.txt", "a\tb\n");
   WriteText(dir / "src/.hidden", "left out");
@@ -64,47 +69,35 @@ TEST(GameBuild, PackageListsItsFilesAndItsPagesDump) {
   WriteSmallGame(dir);
   const auto built = RunOrbaTool({"game", "build", dir / "src", "-o", dir / "game.dat"});
   ASSERT_EQ(built.exit_code, 0) << built.output;
-
   const auto list = RunOrbaTool({"vf", "list", dir / "game.dat"});
   ASSERT_EQ(list.exit_code, 0);
   std::vector<std::string> names;
   std::istringstream lines(list.output);
   for (std::string line; std::getline(lines, line);) names.push_back(line.substr(0, line.find('\t')));
-  EXPECT_EQ(names, (std::vector<std::string>{"bg.png", "data\\table.txt", "main.osb", "orba.opb",
-                                             "scenes\\sub.osb"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"bg.png", "data\\table.txt", "main.osb", "orba.opb", "scenes\\sub.osb"}));
 
   ASSERT_EQ(RunOrbaTool({"vf", "extract", dir / "game.dat", dir / "out"}).exit_code, 0);
   ExpectDumpHas(dir / "out/main.osb", {"3: Call (opcode 5)", "PageName = \"scenes\\sub.osb\"\n    Target = 1\n",
                                         "PageName = \"main.osb\"\n    Target = 0\n"});
   ExpectDumpHas(dir / "out/scenes/sub.osb", {"PageName = \"main.osb\"\n    Target = 0\n"});
   EXPECT_EQ(ReadFileBytes(dir / "out/bg.png"), ReadFileBytes(dir / "src/bg.png"));
-
   TKsMemoryStream opb(ReadFileBytes(dir / "out/orba.opb"));
   TProjectSetting settings;
   settings.LoadFromStream(opb);
-  EXPECT_EQ(SjisToUtf8(settings.Title + "|" + settings.StartPage + "|" + settings.RegistryKey + "|" + settings.QuitText),
-            "小さなゲーム|main.osb|Orba\\Small|終了しますか？");
-  EXPECT_EQ(settings.Width, 800);
-  ASSERT_EQ(settings.InitialVars.size(), 2u);
-  EXPECT_EQ(settings.InitialVars[0].IntValue, 10);
-  EXPECT_EQ(SjisToUtf8(settings.InitialVars[1].StrValue), "アリス");
-  ASSERT_EQ(settings.FolderDisks.Items.size(), 1u);
-  EXPECT_EQ(settings.FolderDisks.Items[0].Disc, 2);
+  EXPECT_EQ(Summary(settings), "小さなゲーム|800x600|0,0|main.osb||Orba\\Small|0|1000|.wav.wma.ogg.mid||終了しますか？"
+                               "|score:1:10:0:0:|name:4:0:0:0:アリス|movies@2");
 
   // The same game written as a folder holds the same bytes.
   ASSERT_EQ(RunOrbaTool({"game", "build", "--folder", dir / "src", "-o", dir / "folder"}).exit_code, 0);
-  for (const char* name : {"main.osb", "scenes/sub.osb", "orba.opb", "bg.png", "data/table.txt"}) {
-    EXPECT_EQ(ReadFileBytes(dir / ("folder/" + std::string(name))), ReadFileBytes(dir / ("out/" + std::string(name))))
-        << name;
-  }
+  for (const std::string name : {"main.osb", "scenes/sub.osb", "orba.opb", "bg.png", "data/table.txt"})
+    EXPECT_EQ(ReadFileBytes(dir / ("folder/" + name)), ReadFileBytes(dir / ("out/" + name))) << name;
 }
 
 TEST(GameBuild, TheExampleGameBuilds) {
   TempDir dir;
   ASSERT_EQ(RunOrbaTool({"game", "build", test::TestsPath("../examples/hello"), "-o", dir / "game.dat"}).exit_code, 0);
   ASSERT_EQ(RunOrbaTool({"vf", "extract", dir / "game.dat", dir / "out"}).exit_code, 0);
-  ExpectDumpHas(dir / "out/main.osb",
-                {"8: Continue (opcode 35) depth 2", "PageName = \"farewell.osb\"\n    Target = 0\n"});
+  ExpectDumpHas(dir / "out/main.osb", {"8: Continue (opcode 35) depth 2", "PageName = \"farewell.osb\"\n    Target = 0\n"});
 }
 
 TEST(GameBuild, APackageWrittenIntoTheFolderIsNotPackedAgain) {
@@ -149,9 +142,8 @@ TEST(PageAsmTool, AssemblesOneListingThatCallsItselfByItsFileName) {
   TempDir dir;
   WriteText(dir / "loop.osb.txt", "*again\nTextIns Window=\"mes\" Text=\"あ\"\nJump again\n");
   ASSERT_EQ(RunOrbaTool({"page", "asm", dir / "loop.osb.txt", "-o", dir / "loop.osb"}).exit_code, 0);
-  ExpectDumpHas(dir / "loop.osb", {"2: Jump (opcode 4) depth 0 skip 0 continue 1 line 3\n"
-                                   "    PageName = \"loop.osb\"\n    Target = 0\n"});
-
+  ExpectDumpHas(dir / "loop.osb",
+                {"2: Jump (opcode 4) depth 0 skip 0 continue 1 line 3\n    PageName = \"loop.osb\"\n    Target = 0\n"});
   WriteText(dir / "bad.osb.txt", "Jump nowhere\n");
   EXPECT_EQ(RunOrbaTool({"page", "asm", dir / "bad.osb.txt", "-o", dir / "bad.osb"}).exit_code, 1);
   EXPECT_FALSE(std::filesystem::exists(dir / "bad.osb"));
@@ -159,51 +151,36 @@ TEST(PageAsmTool, AssemblesOneListingThatCallsItselfByItsFileName) {
 }
 
 TEST(SettingsText, EveryKeyRoundTripsThroughTheSettingsFile) {
-  const std::string text = Utf8ToSjis(
-      "Title = \"  spaced  \"\n"
-      "width = 320\nHeight = 240\nScreenParam1 = -1\nScreenParam2 = 7\n"
-      "StartPage = a.osb\nExitPage = b.osb\nRegistryKey = K\nImageCode = 1234\n"
-      "WriteSaveData = TRUE\nSleepBetweenTicks = 1\nStreamedExtensions = .ogg\n"
-      "PauseWhenInactive = 1\nReserved = 0\nDiskPrompt = ディスク%dを入れてください\nQuitText = a\\nb\n"
-      "Var f float 2.5\nVar b bool TRUE\nVar s str\nFolder \"disc two\" 2\n");
-  const TProjectSetting s = ParseSettingsText(text, "orba.opb.txt");
-  EXPECT_EQ(s.Title, "  spaced  ");
-  EXPECT_EQ(s.Width, 320);
-  EXPECT_EQ(s.ScreenParam1, -1);
-  EXPECT_EQ(s.ImageCode, 1234);
-  EXPECT_EQ(s.WriteSaveData, 1);
-  EXPECT_EQ(s.StreamedExtensions, ".ogg");
-  EXPECT_EQ(s.QuitText, "a\\nb");  // only quoted values take escapes
-  EXPECT_EQ(s.FolderDisks.Items.at(0).Folder, "disc two");
-
+  const TProjectSetting s = ParseSettingsText(
+      Utf8ToSjis("Title = \"  spaced  \"\n"
+                 "width = 320\nHeight = 240\nScreenParam1 = -1\nScreenParam2 = 7\n"
+                 "StartPage = a.osb\nExitPage = b.osb\nRegistryKey = K\nImageCode = 1234\n"
+                 "WriteSaveData = TRUE\nSleepBetweenTicks = 1\nStreamedExtensions = .ogg\n"
+                 "PauseWhenInactive = 1\nReserved = 0\nDiskPrompt = ディスク%dを入れてください\nQuitText = a\\nb\n"
+                 "Var f float 2.5\nVar b bool TRUE\nVar s str\nFolder \"disc two\" 2\n"),
+      "orba.opb.txt");
+  // Only quoted values take escapes.
+  EXPECT_EQ(Summary(s), "  spaced  |320x240|-1,7|a.osb|b.osb|K|1234|1110|.ogg|ディスク%dを入れてください|a\\nb"
+                        "|f:2:0:2.5:0:|b:3:0:0:1:|s:4:0:0:0:|disc two@2");
   TKsMemoryStream stored;
   s.SaveToStream(stored);
   stored.SetPosition(0);
   TProjectSetting back;
   back.LoadFromStream(stored);
-  EXPECT_EQ(back.Title, s.Title);
-  EXPECT_EQ(back.ExitPage, "b.osb");
-  EXPECT_EQ(back.DiskPrompt, s.DiskPrompt);
-  EXPECT_EQ(back.PauseWhenInactive, 1);
+  EXPECT_EQ(Summary(back), Summary(s));
   EXPECT_EQ(back.InitialVars, s.InitialVars);
-  EXPECT_EQ(back.InitialVars.at(0).FloatValue, 2.5L);
-  EXPECT_EQ(back.InitialVars.at(1).FlagValue, 1);
 }
 
 TEST(SettingsText, FaultsCarryTheLine) {
-  struct Case {
-    const char* text;
-    int32_t line;
-  };
-  for (const Case& c : {Case{"StartPage = a\nWidth = wide\n", 2}, Case{"StartPage = a\n\nColour = 3\n", 3},
-                        Case{"Var x list 1\nStartPage = a\n", 1}, Case{"StartPage = a\nWriteSaveData = 2\n", 2},
-                        Case{"StartPage = a\njust words\n", 2}, Case{"Title = t\n", 0}}) {
+  for (const auto& [text, line] : std::vector<std::pair<const char*, int32_t>>{
+           {"StartPage = a\nWidth = wide\n", 2}, {"StartPage = a\n\nColour = 3\n", 3}, {"Var x list 1\nStartPage = a\n", 1},
+           {"StartPage = a\nWriteSaveData = 2\n", 2}, {"StartPage = a\njust words\n", 2}, {"Title = t\n", 0}}) {
     try {
-      ParseSettingsText(c.text, "s.txt");
-      ADD_FAILURE() << c.text;
+      ParseSettingsText(text, "s.txt");
+      ADD_FAILURE() << text;
     } catch (const EAsmError& e) {
-      EXPECT_EQ(e.Line, c.line) << c.text;
-      EXPECT_EQ(std::string(e.what()).rfind("s.txt:" + std::to_string(c.line) + ": ", 0), 0u);
+      EXPECT_EQ(e.Line, line) << text;
+      EXPECT_EQ(std::string(e.what()).rfind("s.txt:" + std::to_string(line) + ": ", 0), 0u);
     }
   }
 }

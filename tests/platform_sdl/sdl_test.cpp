@@ -1,0 +1,251 @@
+// The SDL back end under SDL's "dummy" video driver, which needs no display:
+// the key map, message boxes, the window's picture and input, and test games
+// played in the window. A window test is skipped where that driver cannot
+// start.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/game_clock.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/scripted_input.h"
+#include "platform/sdl/sdl_dialogs.h"
+#include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_video.h"
+#include "platform/sdl/vk_map.h"
+#include "shell/game_client.h"
+#include "shell/shell_runner.h"
+#include "shell/test_games.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+TEST(VkMap, SpotChecksOfTheKeysGamesTestFor) {
+  const std::pair<SDL_Keycode, int32_t> cases[] = {
+      {SDLK_a, 0x41}, {SDLK_z, 0x5A}, {SDLK_0, 0x30}, {SDLK_9, 0x39}, {SDLK_RETURN, 0x0D}, {SDLK_KP_ENTER, 0x0D},
+      {SDLK_ESCAPE, 0x1B}, {SDLK_SPACE, 0x20}, {SDLK_BACKSPACE, 0x08}, {SDLK_TAB, 0x09}, {SDLK_LSHIFT, 0x10},
+      {SDLK_RSHIFT, 0x10}, {SDLK_LCTRL, 0x11}, {SDLK_RCTRL, 0x11}, {SDLK_LALT, 0x12}, {SDLK_RALT, 0x12},
+      {SDLK_PAGEUP, 0x21}, {SDLK_PAGEDOWN, 0x22}, {SDLK_END, 0x23}, {SDLK_HOME, 0x24}, {SDLK_LEFT, 0x25},
+      {SDLK_UP, 0x26}, {SDLK_RIGHT, 0x27}, {SDLK_DOWN, 0x28}, {SDLK_INSERT, 0x2D}, {SDLK_DELETE, 0x2E},
+      {SDLK_F1, 0x70}, {SDLK_F12, 0x7B}, {SDLK_F13, 0x7C}, {SDLK_F24, 0x87}, {SDLK_KP_0, 0x60}, {SDLK_KP_1, 0x61},
+      {SDLK_KP_9, 0x69}, {SDLK_KP_MULTIPLY, 0x6A}, {SDLK_KP_PLUS, 0x6B}, {SDLK_KP_MINUS, 0x6D},
+      {SDLK_KP_PERIOD, 0x6E}, {SDLK_KP_DIVIDE, 0x6F}, {SDLK_PAUSE, 0x13}, {SDLK_CAPSLOCK, 0x14},
+      {SDLK_NUMLOCKCLEAR, 0x90}, {SDLK_SCROLLLOCK, 0x91}, {SDLK_PRINTSCREEN, 0x2C}, {SDLK_SEMICOLON, 0xBA},
+      {SDLK_COMMA, 0xBC}, {SDLK_MINUS, 0xBD}, {SDLK_PERIOD, 0xBE}, {SDLK_SLASH, 0xBF}, {SDLK_BACKQUOTE, 0xC0},
+      {SDLK_LEFTBRACKET, 0xDB}, {SDLK_BACKSLASH, 0xDC}, {SDLK_RIGHTBRACKET, 0xDD}, {SDLK_QUOTE, 0xDE},
+      {SDLK_LGUI, 0x5B}, {SDLK_APPLICATION, 0x5D},
+      // No virtual key: 0. SDL names letters by their lower case.
+      {SDLK_UNKNOWN, 0}, {SDLK_BRIGHTNESSUP, 0}, {-1, 0}, {'A', 0}};
+  for (auto [key, vk] : cases) EXPECT_EQ(SdlKeyToVk(key), vk) << SDL_GetKeyName(key);
+  // Every key code SDL knows maps into 0..255; letters and digits one to one.
+  std::set<int32_t> letters;
+  for (SDL_Keycode k = 0; k < 0x80; ++k) {
+    EXPECT_TRUE(SdlKeyToVk(k) >= 0 && SdlKeyToVk(k) <= 255) << k;
+    if ((k >= SDLK_a && k <= SDLK_z) || (k >= SDLK_0 && k <= SDLK_9)) letters.insert(SdlKeyToVk(k));
+  }
+  EXPECT_EQ(letters.size(), 36u);
+  for (int s = 0; s < SDL_NUM_SCANCODES; ++s) {
+    const int32_t vk = SdlKeyToVk(SDL_SCANCODE_TO_KEYCODE(s));
+    EXPECT_TRUE(vk >= 0 && vk <= 255) << s;
+  }
+}
+
+// Without a display a box cannot be shown; the player must then take the
+// cautious answer (the last button) rather than proceed as if confirmed,
+// except that OK/Cancel boxes take Cancel and OK in turn so that a disc
+// request and a close request cannot ask for ever.
+TEST(SdlMessageBoxes, WithoutADisplayTheLastButtonAnswers) {
+  SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+  TSdlMessageBoxes boxes;
+  EXPECT_EQ(boxes.Show({"t", "q", TDialogButtons::YesNo, {}}).Answer, TDialogAnswer::No);
+  EXPECT_EQ(boxes.Show({"t", "d", TDialogButtons::RetryCancel, {}}).Answer, TDialogAnswer::Cancel);
+  const TDialogResult r = boxes.Show({"t", "c", TDialogButtons::Custom, {"a", "b", "\x82\xa0"}});  // あ
+  EXPECT_EQ(std::make_pair(r.Answer, r.CustomIndex), std::make_pair(TDialogAnswer::Custom, 2));
+  const TDialogRequest quit{"t", "quit?", TDialogButtons::OkCancel, {}};
+  EXPECT_EQ((std::vector<TDialogAnswer>{boxes.Show(quit).Answer, boxes.Show(quit).Answer, boxes.Show(quit).Answer}),
+            (std::vector<TDialogAnswer>{TDialogAnswer::Cancel, TDialogAnswer::Ok, TDialogAnswer::Cancel}));
+}
+
+class SdlWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+    try {
+      video = std::make_unique<TSdlVideo>();
+    } catch (const ESdlError& e) {
+      GTEST_SKIP() << e.what();
+    }
+    input = std::make_unique<TSdlInput>(*video);
+  }
+  void TearDown() override {
+    SetMessageBoxService(nullptr);
+    ResetPlayerGlobals();
+  }
+
+  void Push(SDL_Event e) { ASSERT_EQ(SDL_PushEvent(&e), 1); }
+  void PushClose() {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = video->WindowId();
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    Push(e);
+  }
+  void PushKey(Uint32 type, SDL_Keycode key, Uint16 mod = KMOD_NONE, Uint8 repeat = 0) {
+    SDL_Event e{};
+    e.type = type;
+    e.key.windowID = video->WindowId();
+    e.key.keysym.sym = key;
+    e.key.keysym.mod = mod;
+    e.key.repeat = repeat;
+    Push(e);
+  }
+  // The waiting events in the input script's text form.
+  std::vector<std::string> Drain() {
+    std::vector<std::string> events;
+    for (TInputEvent e; input->NextEvent(e);) events.push_back(FormatInputEvent(e));
+    return events;
+  }
+  // What the window shows at each point, read back from its renderer: 0x00RRGGBB.
+  std::vector<uint32_t> Shown(const std::vector<std::pair<int, int>>& points) {
+    std::vector<uint32_t> out;
+    for (auto [x, y] : points) {
+      uint32_t pixel = 0;
+      SDL_Rect at{x, y, 1, 1};
+      EXPECT_EQ(SDL_RenderReadPixels(video->Renderer(), &at, SDL_PIXELFORMAT_RGB888, &pixel, 4), 0) << SDL_GetError();
+      out.push_back(pixel & 0xFFFFFFu);
+    }
+    return out;
+  }
+  std::pair<int32_t, int32_t> GameAt(int32_t x, int32_t y) {
+    int32_t gx = -1, gy = -1;
+    video->WindowToGamePosition(x, y, gx, gy);
+    return {gx, gy};
+  }
+  // Builds the test game and starts it in the window.
+  void Start(const std::string& name) {
+    boxes = std::make_shared<TSdlMessageBoxes>();
+    SetMessageBoxService(boxes);
+    test::BuildGame(name, dir / "game", true);
+    client = std::make_unique<TGameClient>(dir / "game", TScriptedEvents());
+    runner = std::make_unique<TShellRunner>(clock, *video, *input, *client);
+    ASSERT_TRUE(runner->StartUp());
+    boxes->SetParent(video->Window());
+  }
+
+  std::unique_ptr<TSdlVideo> video;
+  std::unique_ptr<TSdlInput> input;
+  test::TempDir dir;
+  TFakeClock clock{1000};
+  std::shared_ptr<TSdlMessageBoxes> boxes;
+  std::unique_ptr<TGameClient> client;
+  std::unique_ptr<TShellRunner> runner;
+};
+
+// The picture keeps only what the dirty rectangles brought, is scaled into
+// a resized window with its aspect kept between black bars, and positions
+// in the window map back to the game pixel under them.
+TEST_F(SdlWindowTest, DirtyPartsReachTheWindowScaledBetweenBars) {
+  constexpr uint32_t kRed = 0xFF0000u, kBlue = 0x0000FFu, kGreen = 0x00FF00u;
+  video->CreateWindow(64, 48, "\x83\x65\x83\x58\x83\x67");
+  EXPECT_NE(video->WindowId(), 0u);
+  EXPECT_THROW(video->CreateWindow(64, 48, "again"), ESdlError);
+  std::vector<uint32_t> frame(70 * 48);  // rows of 70 pixels, 64 shown
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) frame[static_cast<size_t>(y * 70 + x)] = x < 32 ? kRed : kBlue;
+  video->Present({frame.data(), 64, 48, 70}, {{0, 0, 64, 48}, {60, 40, 200, 200}, {-3, -3, 2, 2}, {5, 5, 5, 9}});
+  EXPECT_EQ(Shown({{0, 0}, {63, 47}}), (std::vector<uint32_t>{kRed, kBlue}));
+  EXPECT_EQ(GameAt(10, 20), std::make_pair(10, 20));
+  // A new frame, but only its top-left corner is dirty.
+  std::fill(frame.begin(), frame.end(), kGreen);
+  video->Present({frame.data(), 64, 48, 70}, {{0, 0, 8, 8}});
+  video->Present({frame.data(), 64, 48, 70}, {});
+  EXPECT_EQ(Shown({{7, 7}, {8, 8}, {40, 0}}), (std::vector<uint32_t>{kGreen, kRed, kBlue}));
+  video->SetTitle("orba");
+  video->ShowCursor(false);
+  video->ShowCursor(true);
+  video->SetMousePosition(10, 10);
+  video->SetFullScreen(true);
+  video->SetFullScreen(false);
+  EXPECT_FALSE(video->FullScreen());
+
+  // Twice as wide: the picture at 1:1 in the middle, bars of 32 either side.
+  SDL_SetWindowSize(video->Window(), 128, 48);
+  video->Redraw();
+  EXPECT_EQ(Shown({{31, 20}, {32, 20}, {95, 20}, {96, 20}}), (std::vector<uint32_t>{0, kRed, kBlue, 0}));
+  EXPECT_EQ(GameAt(33, 20), std::make_pair(1, 20));
+  EXPECT_LT(GameAt(10, 20).first, 0);
+  // Twice as large: scaled by 2 all over.
+  SDL_SetWindowSize(video->Window(), 128, 96);
+  video->Redraw();
+  EXPECT_EQ(Shown({{2, 2}, {40, 40}, {120, 90}}), (std::vector<uint32_t>{kGreen, kRed, kBlue}));
+  EXPECT_EQ(GameAt(127, 95), std::make_pair(63, 47));
+}
+
+TEST_F(SdlWindowTest, InputArrivesAsVirtualKeysAndGamePositions) {
+  video->CreateWindow(64, 48, "");
+  Drain();  // whatever the window's opening sent
+  SDL_Event e{};
+  e.type = SDL_MOUSEBUTTONDOWN;
+  e.button.windowID = video->WindowId();
+  e.button.button = SDL_BUTTON_RIGHT;
+  e.button.x = 7;
+  e.button.y = 8;
+  Push(e);
+  e.button.button = SDL_BUTTON_MIDDLE;  // not a button the games know
+  Push(e);
+  e = SDL_Event{};
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.y = -2;
+  Push(e);
+  PushKey(SDL_KEYDOWN, SDLK_a);
+  PushKey(SDL_KEYDOWN, SDLK_a, KMOD_NONE, 1);
+  PushKey(SDL_KEYUP, SDLK_a);
+  PushKey(SDL_KEYDOWN, SDLK_BRIGHTNESSUP);       // no virtual key: dropped
+  PushKey(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);  // Alt+Enter: window or full screen, not a key
+  PushClose();
+  EXPECT_EQ(Drain(), (std::vector<std::string>{"rbutton down 7 8", "wheel down 2", "key down 65", "key down 65 repeat",
+                                               "key up 65", "close"}));
+}
+
+// The close question cannot be shown without a display: the first close is
+// refused, the second closes, and the game ends through its exit page and
+// the status save.
+TEST_F(SdlWindowTest, ClosingTheWindowEndsTheGameThroughItsExitPage) {
+  Start("counter");
+  RunSteps(*runner, clock, 2, 15);
+  PushClose();
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_TRUE(runner->Running());
+  EXPECT_EQ(TickCount, 3);
+  PushClose();
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_FALSE(runner->Running());
+  EXPECT_EQ(TickCount, 3);
+  runner->ShutDown();
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"), {"var exits int = 1"});
+}
+
+// The box of the test game shows in the window, also once the window is
+// resized to twice the game's width (the picture then lies between bars).
+TEST_F(SdlWindowTest, TheGamesPictureShowsInTheWindow) {
+  Start("paint");
+  int w = 0, h = 0;
+  SDL_GetWindowSize(video->Window(), &w, &h);
+  EXPECT_EQ(std::make_pair(w, h), std::make_pair(160, 120));
+  EXPECT_STREQ(SDL_GetWindowTitle(video->Window()), "paint");
+  RunSteps(*runner, clock, 2, 15);
+  EXPECT_EQ(Shown({{20, 30}, {59, 79}, {60, 79}}), (std::vector<uint32_t>{0xFF0000, 0xFF0000, 0}));
+  SDL_SetWindowSize(video->Window(), 320, 120);
+  RunSteps(*runner, clock, 1, 15);  // the size change redraws the kept picture
+  EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
+  runner->ShutDown();
+}
+
+}  // namespace
+}  // namespace orba
