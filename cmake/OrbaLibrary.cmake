@@ -26,7 +26,8 @@ endfunction()
 
 # orba_add_tests(name [DEPS targets...])
 # Builds every *_test.cpp of tests/<name> into the executable orba_<name>_tests
-# and registers each GoogleTest case with CTest.
+# and registers each GoogleTest case with CTest. The main comes from the test
+# support library (tests/support/test_main.cpp).
 function(orba_add_tests name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp)
@@ -34,8 +35,7 @@ function(orba_add_tests name)
     return()
   endif()
   add_executable(orba_${name}_tests ${srcs})
-  target_link_libraries(orba_${name}_tests PRIVATE orba_test_support ${ARG_DEPS}
-                        GTest::gtest_main)
+  target_link_libraries(orba_${name}_tests PRIVATE orba_test_support ${ARG_DEPS} GTest::gtest)
   gtest_discover_tests(orba_${name}_tests
                        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
                        DISCOVERY_TIMEOUT 120

@@ -11,13 +11,15 @@
 
 #include "core/errors.h"
 #include "core/files/disk_path.h"
+#include "core/system/trace.h"
 #include "platform/dialogs.h"
-#include "platform/file_dialogs_linux.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/linux/file_dialogs_linux.h"
+#include "platform/linux/host_linux.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 #include "script/interp/run_loop_events.h"
 #include "script/interp/trace.h"
 #include "shell/blank_game.h"
@@ -147,7 +149,9 @@ bool HoldsGame(const std::string& game) {
 }
 
 int RunHeadless(const TOptions& options) {
+  // Message boxes are logged and answered; scripts' file dialogs are cancelled.
   orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
+  orba::SetFileDialogService(std::make_shared<orba::TCancelledFileDialogs>());
   orba::TFakeClock clock;
   orba::TMemoryVideo video;
   orba::TScriptedInput input;
@@ -161,7 +165,7 @@ int RunHeadless(const TOptions& options) {
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   runner.ShutDown();
-  if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video, *options.screenshot);
+  if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video.Frame(), *options.screenshot);
   return started ? 0 : 1;
 }
 
@@ -230,6 +234,8 @@ int main(int argc, char** argv) {
     orba::InstallScriptLoggerFromEnvironment();
   }
 
+  // With or without a window, the desktop is the Linux one.
+  orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options) : RunWindowed(options);

@@ -4,11 +4,11 @@
 
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/timer.h"
-#include "platform/trace.h"
 
 namespace orba {
 

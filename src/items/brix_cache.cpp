@@ -5,9 +5,9 @@
 #include "core/errors.h"
 #include "core/files/vr_file_manager.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "graphics/brix.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 
 namespace orba {
 

@@ -2,9 +2,9 @@
 // screen objects.
 #include <cstring>
 
+#include "core/system/trace.h"
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
-#include "platform/trace.h"
 #include "script/interp/com_component.h"
 #include "script/values/param_collection.h"
 

@@ -6,10 +6,10 @@
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/trace.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 
 namespace orba {
 

@@ -27,10 +27,10 @@ class SdlGameTest : public test::SdlWindowTest {
     if (IsSkipped()) return;
     input = std::make_unique<TSdlInput>(*video);
     boxes = std::make_shared<TSdlMessageBoxes>();
-    SetMessageBoxService(boxes);
+    previous_boxes = SetMessageBoxService(boxes);
   }
   void TearDown() override {
-    SetMessageBoxService(nullptr);
+    if (boxes) SetMessageBoxService(previous_boxes);
     ResetPlayerGlobals();
   }
 
@@ -54,6 +54,7 @@ class SdlGameTest : public test::SdlWindowTest {
   TFakeClock clock{1000};
   std::unique_ptr<TSdlInput> input;
   std::shared_ptr<TSdlMessageBoxes> boxes;
+  std::shared_ptr<TMessageBoxService> previous_boxes;
   std::unique_ptr<TGameClient> client;
   std::unique_ptr<TShellRunner> runner;
 };
