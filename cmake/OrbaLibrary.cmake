@@ -1,8 +1,7 @@
 # orba_add_library(name [DIR folder] [RECURSE] [DEPS targets...])
 # Builds every .cpp of src/<folder> (default: src/<name>) into the static
 # library orba_<name>; with RECURSE also those of its subfolders (a layer
-# split into folders by role). A folder without sources yet becomes an
-# interface library, so the layer graph is the same from the first commit on.
+# split into folders by role). A layer is added once its folder has sources.
 function(orba_add_library name)
   cmake_parse_arguments(ARG "RECURSE" "DIR" "DEPS" ${ARGN})
   if(NOT ARG_DIR)
@@ -13,15 +12,12 @@ function(orba_add_library name)
   else()
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${ARG_DIR}/*.cpp)
   endif()
-  if(srcs)
-    add_library(orba_${name} STATIC ${srcs})
-    target_include_directories(orba_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(orba_${name} PUBLIC ${ARG_DEPS})
-  else()
-    add_library(orba_${name} INTERFACE)
-    target_include_directories(orba_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(orba_${name} INTERFACE ${ARG_DEPS})
+  if(NOT srcs)
+    message(FATAL_ERROR "src/${ARG_DIR} holds no sources for orba_${name}")
   endif()
+  add_library(orba_${name} STATIC ${srcs})
+  target_include_directories(orba_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(orba_${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
 # orba_add_tests(name [DEPS targets...])

@@ -28,14 +28,6 @@ TEST(StreamEncoding, WritesHandWorkedVectors) {
             "01 00 00 00 02 00 00 00 03 00 00 00 04 00 00 00");
 }
 
-TEST(StreamEncoding, WritersReportTheirLastWrite) {
-  TKsMemoryStream s;
-  EXPECT_EQ(WriteStr(s, "abc"), 3);  // the bytes of the text
-  EXPECT_EQ(WriteStr(s, ""), 4);     // only the count was written
-  EXPECT_EQ(WriteInt(s, 7), 4);
-  EXPECT_EQ(s.GetSize(), 15);
-}
-
 TEST(StreamEncoding, ReadsStoredForms) {
   TKsMemoryStream s(FromHex("ff ff ff ff 07 00 00 00 00 00 00 00 c0 ff 3f 02 00 00 00 41 42"));
   EXPECT_EQ(ReadStreamString(s), "");  // a count of -1 is the empty string
