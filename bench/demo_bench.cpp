@@ -14,6 +14,8 @@
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/linux/host_linux.h"
 #include "script/interp/run_loop_events.h"
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
@@ -48,6 +50,8 @@ void BM_DemoOneMinute(benchmark::State& state) {
     return;
   }
   fs::copy_file(ORBA_DEMO_GAME, std::string(folder) + "/game.dat");
+  orba::InstallSilentDialogs();
+  orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
   for (auto _ : state) {
     orba::TFakeClock clock;
     orba::TMemoryVideo video;

@@ -1,8 +1,7 @@
 # orba_add_library(name [DIR folder] [RECURSE] [DEPS targets...])
 # Builds every .cpp of src/<folder> (default: src/<name>) into the static
 # library orba_<name>; with RECURSE also those of its subfolders (a layer
-# split into folders by role). A folder without sources yet becomes an
-# interface library, so the layer graph is the same from the first commit on.
+# split into folders by role). A layer is added once its folder has sources.
 function(orba_add_library name)
   cmake_parse_arguments(ARG "RECURSE" "DIR" "DEPS" ${ARGN})
   if(NOT ARG_DIR)
@@ -13,20 +12,18 @@ function(orba_add_library name)
   else()
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${ARG_DIR}/*.cpp)
   endif()
-  if(srcs)
-    add_library(orba_${name} STATIC ${srcs})
-    target_include_directories(orba_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(orba_${name} PUBLIC ${ARG_DEPS})
-  else()
-    add_library(orba_${name} INTERFACE)
-    target_include_directories(orba_${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(orba_${name} INTERFACE ${ARG_DEPS})
+  if(NOT srcs)
+    message(FATAL_ERROR "src/${ARG_DIR} holds no sources for orba_${name}")
   endif()
+  add_library(orba_${name} STATIC ${srcs})
+  target_include_directories(orba_${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(orba_${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
 # orba_add_tests(name [DEPS targets...])
 # Builds every *_test.cpp of tests/<name> into the executable orba_<name>_tests
-# and registers each GoogleTest case with CTest.
+# and registers each GoogleTest case with CTest. The main comes from the test
+# support library (tests/support/test_main.cpp).
 function(orba_add_tests name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp)
@@ -34,8 +31,7 @@ function(orba_add_tests name)
     return()
   endif()
   add_executable(orba_${name}_tests ${srcs})
-  target_link_libraries(orba_${name}_tests PRIVATE orba_test_support ${ARG_DEPS}
-                        GTest::gtest_main)
+  target_link_libraries(orba_${name}_tests PRIVATE orba_test_support ${ARG_DEPS} GTest::gtest)
   gtest_discover_tests(orba_${name}_tests
                        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
                        DISCOVERY_TIMEOUT 120

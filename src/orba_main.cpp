@@ -11,15 +11,17 @@
 
 #include "core/errors.h"
 #include "core/files/disk_path.h"
+#include "core/system/trace.h"
 #include "platform/dialogs.h"
-#include "platform/file_dialogs_linux.h"
 #include "platform/fonts.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/linux/file_dialogs_linux.h"
 #include "platform/linux/freetype_fonts.h"
+#include "platform/linux/host_linux.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 #include "script/interp/run_loop_events.h"
 #include "script/interp/trace.h"
 #include "shell/blank_game.h"
@@ -149,7 +151,9 @@ bool HoldsGame(const std::string& game) {
 }
 
 int RunHeadless(const TOptions& options) {
+  // Message boxes are logged and answered; scripts' file dialogs are cancelled.
   orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
+  orba::SetFileDialogService(std::make_shared<orba::TCancelledFileDialogs>());
   orba::TFakeClock clock;
   orba::TMemoryVideo video;
   orba::TScriptedInput input;
@@ -163,7 +167,7 @@ int RunHeadless(const TOptions& options) {
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   runner.ShutDown();
-  if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video, *options.screenshot);
+  if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video.Frame(), *options.screenshot);
   return started ? 0 : 1;
 }
 
@@ -232,7 +236,9 @@ int main(int argc, char** argv) {
     orba::InstallScriptLoggerFromEnvironment();
   }
 
-  // Text is drawn with the installed fonts, with or without a window.
+  // With or without a window, the desktop is the Linux one, and text is
+  // drawn with the installed fonts.
+  orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
   orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
   int code = 1;
   try {

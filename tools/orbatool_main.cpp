@@ -2,11 +2,14 @@
 #include <cstdio>
 #include <exception>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
 #include "orbatool.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/linux/host_linux.h"
 #include "platform/text_convert.h"
 
 namespace orbatool {
@@ -42,6 +45,9 @@ int main(int argc, char** argv) {
   auto it = Registry().find(argv[1]);
   if (it == Registry().end()) return Fail(std::string("unknown command: ") + argv[1]);
   std::vector<std::string> args(argv + 2, argv + argc);
+  // No one answers the tool's message boxes or file dialogs.
+  orba::InstallSilentDialogs();
+  orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
   try {
     return it->second.fn(args);
   } catch (const orba::EFOpenError& e) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/errors.h"
+#include "core/streams/byte_order.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/dib.h"
 #include "graphics/graphic_errors.h"
@@ -11,19 +12,6 @@
 namespace orba {
 
 namespace {
-
-uint32_t LE16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t LE32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLE32(uint8_t* p, uint32_t v) {
-  PutLE16(p, v);
-  PutLE16(p + 2, v >> 16);
-}
 
 // Walks the run-length codes shared by both depths; Put(x, y, value) stores
 // one pixel, Nibbles tells whether a value byte holds two pixels.
@@ -99,7 +87,7 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
     return img;
   }
   if (got != 4) throw EInvalidGraphic(kInvalidDibText);
-  const uint32_t header_size = LE32(size_bytes);
+  const uint32_t header_size = ReadLE32(size_bytes);
   uint8_t h[36] = {};
   int64_t width, height;
   int32_t bit_count;
@@ -108,18 +96,18 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
   const bool core = header_size == 12;
   if (core) {
     stream.ReadBuffer(h, 8);
-    width = LE16(h);
-    height = LE16(h + 2);
-    bit_count = static_cast<int32_t>(LE16(h + 6));
+    width = ReadLE16(h);
+    height = ReadLE16(h + 2);
+    bit_count = static_cast<int32_t>(ReadLE16(h + 6));
     colors = bit_count <= 8 ? (int64_t{1} << bit_count) : 0;
   } else if (header_size == 40) {
     stream.ReadBuffer(h, 36);
-    width = static_cast<int32_t>(LE32(h));
-    height = static_cast<int32_t>(LE32(h + 4));
-    bit_count = static_cast<int32_t>(LE16(h + 10));
-    compression = LE32(h + 12);
-    image_size = LE32(h + 16);
-    colors = LE32(h + 28);
+    width = static_cast<int32_t>(ReadLE32(h));
+    height = static_cast<int32_t>(ReadLE32(h + 4));
+    bit_count = static_cast<int32_t>(ReadLE16(h + 10));
+    compression = ReadLE32(h + 12);
+    image_size = ReadLE32(h + 16);
+    colors = ReadLE32(h + 28);
     if (colors == 0 && bit_count <= 8) colors = int64_t{1} << bit_count;
   } else {
     throw EInvalidGraphic(kInvalidDibText);
@@ -129,7 +117,7 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
   if (compression == 3) {
     uint8_t m[12];
     stream.ReadBuffer(m, 12);
-    layout = BuildChannelLayoutFromMasks(LE32(m), LE32(m + 4), LE32(m + 8));
+    layout = BuildChannelLayoutFromMasks(ReadLE32(m), ReadLE32(m + 4), ReadLE32(m + 8));
   }
   const bool top_down = height < 0;
   if (top_down) height = -height;
@@ -185,7 +173,7 @@ void TDIB::LoadFromStream(TKsBigStream& stream) {
   const int64_t got = stream.Read(fh, 14);
   if (got == 0) return;
   if (got != 14 || fh[0] != 'B' || fh[1] != 'M') throw EInvalidGraphic(kInvalidDibText);
-  const int64_t offset = LE32(fh + 10);
+  const int64_t offset = ReadLE32(fh + 10);
   ReplaceImage(ReadImageAt(stream, image_->InMemory, offset > 14 ? start + offset : -1));
 }
 
@@ -199,8 +187,8 @@ void TDIB::SaveToStream(TKsBigStream& stream) {
   if (Empty()) return;
   uint8_t fh[14] = {'B', 'M'};
   const uint32_t offset = static_cast<uint32_t>(image_->InfoBlockSize) + 14;
-  PutLE32(fh + 2, static_cast<uint32_t>(image_->Size) + offset);
-  PutLE32(fh + 10, offset);
+  WriteLE32(fh + 2, static_cast<uint32_t>(image_->Size) + offset);
+  WriteLE32(fh + 10, offset);
   stream.WriteBuffer(fh, 14);
   WriteData(stream);
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "core/streams/byte_order.h"
 #include "graphics/bmp.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/pixel_view.h"
@@ -17,8 +18,6 @@ namespace {
 
 // "%s を作成できません" with "DIB".
 const char* const kCannotCreateDibText = "DIB \x82\xf0\x8d\xec\x90\xac\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1";
-
-void WriteLE32(uint8_t* p, uint32_t v) { StorePixelBytes(p, 4, v); }
 
 void CheckLayout(int32_t bit_count, const TDIBChannelLayout& f) {
   switch (bit_count) {

@@ -14,34 +14,6 @@
 namespace orba {
 namespace dibx_ops {
 
-TChannelSet ChannelsFor(int32_t bits) {
-  switch (bits) {
-    case 15: return {3, {0x7C00u, 0x03E0u, 0x001Fu, 0}};
-    case 16: return {3, {0xF800u, 0x07E0u, 0x001Fu, 0}};
-    case 24: return {3, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0}};
-    case 32: return {4, {0xFFu, 0xFF00u, 0xFF0000u, 0xFF000000u}};
-    default: return {1, {0xFFu, 0, 0, 0}};
-  }
-}
-
-uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t w, const TChannelSet& c) {
-  uint32_t r = 0;
-  for (int i = 0; i < c.Count; ++i) {
-    uint64_t m = c.Mask[i];
-    r |= static_cast<uint32_t>((((s & m) * w + (d & m) * (255u - w)) >> 8) & m);
-  }
-  return r;
-}
-
-uint32_t AddPixel(uint32_t d, uint32_t s, uint32_t w, const TChannelSet& c) {
-  uint32_t r = 0;
-  for (int i = 0; i < c.Count; ++i) {
-    uint64_t m = c.Mask[i];
-    r |= static_cast<uint32_t>(std::min<uint64_t>((d & m) + ((((s & m) * w) >> 8) & m), m));
-  }
-  return r;
-}
-
 int64_t FloorDiv(int64_t n, int64_t d) {
   int64_t q = n / d;
   return (n % d != 0 && (n < 0) != (d < 0)) ? q - 1 : q;

@@ -11,26 +11,14 @@
 #include <vector>
 
 #include "graphics/custom_dibx.h"
+#include "graphics/pixel_channels.h"
 #include "graphics/pixel_view.h"
 
 namespace orba::dibx_ops {
 
-// The channel fields that blends work on, bits in place.
-struct TChannelSet {
-  int Count;
-  uint32_t Mask[4];
-};
-TChannelSet ChannelsFor(int32_t bits);
-
-inline bool HasRowKernelRules(int32_t bits) { return bits == 15 || bits == 16 || bits == 32; }
 inline bool IsWholeBytePixels(int32_t bits) {
   return bits == 8 || bits == 15 || bits == 16 || bits == 24 || bits == 32;
 }
-
-// ((S x w) + (D x (255 - w))) shr 8 per channel, masked (w 0..255).
-uint32_t BlendPixel(uint32_t s, uint32_t d, uint32_t w, const TChannelSet& c);
-// D + ((S x w) shr 8, masked) per channel, limited to the channel mask.
-uint32_t AddPixel(uint32_t d, uint32_t s, uint32_t w, const TChannelSet& c);
 
 // Floor division and the remainder in 0..d-1 (d > 0).
 int64_t FloorDiv(int64_t n, int64_t d);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/draw_kernels_portable.h"
+#include "graphics/pixel_channels.h"
 #include "graphics/pixel_view.h"
 
 namespace orba {
@@ -35,50 +36,9 @@ TRowKey MakeBitmapKey(int64_t key, int32_t bits) {
 namespace portable_kernels {
 namespace {
 
-// The channel fields a depth blends, bits in place. At 32 bits the row
-// kernels treat all four bytes as channels; at 8 bits the one byte is the
-// blue field of the bitmap's 8-8-8 masks.
-struct TChannels {
-  int Count;
-  uint32_t Mask[4];
-};
-
-TChannels ChannelsOf(int32_t bits) {
-  switch (bits) {
-    case 8: return {1, {0xFFu, 0, 0, 0}};
-    case 15: return {3, {0x7C00u, 0x03E0u, 0x001Fu, 0}};
-    case 16: return {3, {0xF800u, 0x07E0u, 0x001Fu, 0}};
-    case 24: return {3, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0}};
-    default: return {4, {0xFFu, 0xFF00u, 0xFF0000u, 0xFF000000u}};
-  }
-}
-
 int BytesOf(int32_t bits) { return (bits + 7) / 8; }
 
-// Depths that have row kernels (and so their rules) in the drawing surface.
-bool HasRowKernelRules(int32_t bits) { return bits == 15 || bits == 16 || bits == 32; }
-
-uint32_t BlendChannels(uint32_t s, uint32_t d, uint32_t a, const TChannels& c) {
-  uint32_t r = 0;
-  for (int i = 0; i < c.Count; ++i) {
-    uint64_t m = c.Mask[i];
-    r |= static_cast<uint32_t>((((s & m) * a + (d & m) * (255u - a)) >> 8) & m);
-  }
-  return r;
-}
-
-// D channel + ((S channel x k) shr 8, masked), clamped at the channel mask.
-uint32_t AddChannels(uint32_t d, uint32_t s, uint32_t k, const TChannels& c) {
-  uint32_t r = 0;
-  for (int i = 0; i < c.Count; ++i) {
-    uint64_t m = c.Mask[i];
-    uint64_t v = (d & m) + ((((s & m) * k) >> 8) & m);
-    r |= static_cast<uint32_t>(std::min(v, m));
-  }
-  return r;
-}
-
-uint32_t SubChannels(uint32_t d, uint32_t s, const TChannels& c) {
+uint32_t SubChannels(uint32_t d, uint32_t s, const TChannelSet& c) {
   uint32_t r = 0;
   for (int i = 0; i < c.Count; ++i) {
     uint32_t m = c.Mask[i];
@@ -149,17 +109,17 @@ void KeyedCopy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, TRowKey ke
 
 void FillAlpha(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel, int32_t alpha) {
   int bytes = BytesOf(bits);
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   uint32_t p = ComparableColour(pixel, bits);
   for (int32_t i = 0; i < n; ++i) {
     uint32_t v = Load(d, i, bytes);
-    if (v != p) Store(d, i, bytes, BlendChannels(pixel, v, static_cast<uint32_t>(alpha), c));
+    if (v != p) Store(d, i, bytes, BlendPixel(pixel, v, static_cast<uint32_t>(alpha), c));
   }
 }
 
 void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
   int bytes = BytesOf(bits);
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   for (int32_t i = 0; i < n; ++i) {
     uint32_t v = Load(d, i, bytes);
     uint32_t r = 0;
@@ -173,14 +133,14 @@ void FillAdd(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
 
 void FillSub(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
   int bytes = BytesOf(bits);
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, SubChannels(Load(d, i, bytes), pixel, c));
 }
 
 void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel,
                int32_t alpha) {
   int bytes = BytesOf(bits);
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   bool skip_equal = HasRowKernelRules(bits);
   uint32_t p = ComparableColour(pixel, bits);
   for (int32_t i = 0; i < n; ++i) {
@@ -188,28 +148,28 @@ void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t p
     uint32_t v = Load(d, i, bytes);
     if (skip_equal && v == p) continue;
     uint32_t a = ColorMaskWeight(m[i], static_cast<uint32_t>(alpha), bits);
-    Store(d, i, bytes, BlendChannels(pixel, v, a, c));
+    Store(d, i, bytes, BlendPixel(pixel, v, a, c));
   }
 }
 
 void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   EachUnkeyed(d, s, n, BytesOf(bits), key, [&](uint32_t sv, uint32_t dv) {
-    return dv == sv ? dv : BlendChannels(sv, dv, static_cast<uint32_t>(alpha), c);
+    return dv == sv ? dv : BlendPixel(sv, dv, static_cast<uint32_t>(alpha), c);
   });
 }
 
 void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   EachUnkeyed(d, s, n, BytesOf(bits), key, [&](uint32_t sv, uint32_t dv) {
-    return bits == 8 ? std::min<uint32_t>(dv + sv, 255u) : AddChannels(dv, sv, static_cast<uint32_t>(alpha), c);
+    return bits == 8 ? std::min<uint32_t>(dv + sv, 255u) : AddPixel(dv, sv, static_cast<uint32_t>(alpha), c);
   });
 }
 
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
           TMaskMode mode) {
   int bytes = BytesOf(bits);
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   bool skip_equal = HasRowKernelRules(bits);
   for (int32_t i = 0; i < n; ++i) {
     uint32_t mi = m[i];
@@ -223,20 +183,20 @@ void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bit
         }
         uint32_t dv = Load(d, i, bytes);
         if (skip_equal && dv == sv) break;
-        Store(d, i, bytes, BlendChannels(sv, dv, mi, c));
+        Store(d, i, bytes, BlendPixel(sv, dv, mi, c));
         break;
       }
       case TMaskMode::Blend: {
         uint32_t dv = Load(d, i, bytes);
         if (skip_equal && dv == sv) break;
         uint32_t a = MaskBlendWeight(mi, static_cast<uint32_t>(alpha), bits);
-        Store(d, i, bytes, BlendChannels(sv, dv, a, c));
+        Store(d, i, bytes, BlendPixel(sv, dv, a, c));
         break;
       }
       case TMaskMode::Add: {
         uint32_t k = MaskBlendWeight(mi, static_cast<uint32_t>(alpha), bits);
         if (k == 0) break;
-        Store(d, i, bytes, AddChannels(Load(d, i, bytes), sv, k, c));
+        Store(d, i, bytes, AddPixel(Load(d, i, bytes), sv, k, c));
         break;
       }
     }
@@ -247,7 +207,7 @@ void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t 
                  TRowKey key) {
   int bytes = BytesOf(bits);
   uint64_t a = static_cast<uint32_t>(opacity), na = 255u - a;
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   for (int32_t i = 0; i < n; ++i) {
     uint32_t sv = Load(s, i, bytes);
     if (KeyMatches(key, bits == 24 ? (sv & 0xFFFFFFu) : sv)) continue;
@@ -270,7 +230,7 @@ void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t 
 void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
                  int32_t opacity) {
   int bytes = BytesOf(bits);
-  TChannels c = ChannelsOf(bits);
+  TChannelSet c = ChannelsFor(bits);
   if (bits == 32) c = {3, {0xFF0000u, 0x00FF00u, 0x0000FFu, 0}};
   for (int32_t i = 0; i < n; ++i) {
     uint32_t w = a[i];
@@ -281,7 +241,7 @@ void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int3
       Store(d, i, bytes, sv);
       continue;
     }
-    Store(d, i, bytes, BlendChannels(sv, Load(d, i, bytes), w, c));
+    Store(d, i, bytes, BlendPixel(sv, Load(d, i, bytes), w, c));
   }
 }
 

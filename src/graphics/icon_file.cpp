@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/streams/byte_order.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
@@ -18,19 +19,6 @@ namespace {
 
 constexpr int64_t kDirectoryEntrySize = 16;
 constexpr int64_t kInfoHeaderSize = 40;
-
-uint32_t LE16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t LE32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutLE32(uint8_t* p, uint32_t v) {
-  PutLE16(p, v);
-  PutLE16(p + 2, v >> 16);
-}
 
 [[noreturn]] void Damaged() { throw EInvalidGraphic(kIconDamagedText); }
 
@@ -57,13 +45,13 @@ struct TIconDirectory {
 TIconDirectory ReadDirectory(TKsBigStream& stream, int64_t base) {
   const std::vector<uint8_t> head = ReadAt(stream, base, 6);
   TIconDirectory dir;
-  dir.Type = LE16(&head[2]);
-  const int64_t count = LE16(&head[4]);
-  if (LE16(&head[0]) != 0 || (dir.Type != 1 && dir.Type != 2) || count == 0) Damaged();
+  dir.Type = ReadLE16(&head[2]);
+  const int64_t count = ReadLE16(&head[4]);
+  if (ReadLE16(&head[0]) != 0 || (dir.Type != 1 && dir.Type != 2) || count == 0) Damaged();
   dir.Entries = ReadAt(stream, base + 6, count * kDirectoryEntrySize);
   const int64_t size = stream.GetSize() - base;
   for (int32_t i = 0; i < count; ++i) {
-    const int64_t bytes = LE32(dir.Entry(i) + 8), offset = LE32(dir.Entry(i) + 12);
+    const int64_t bytes = ReadLE32(dir.Entry(i) + 8), offset = ReadLE32(dir.Entry(i) + 12);
     // Every image lies after the directory and inside the file.
     if (offset < 6 + count * kDirectoryEntrySize || offset + kInfoHeaderSize > size || bytes > size - offset)
       Damaged();
@@ -79,16 +67,16 @@ void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, 
   const TIconDirectory dir = ReadDirectory(stream, base);
   if (index < 0 || index >= dir.Count()) Damaged();
   const uint8_t* entry = dir.Entry(index);
-  if (dir.Type == 2) hotspot = TPoint{static_cast<int32_t>(LE16(entry + 4)), static_cast<int32_t>(LE16(entry + 6))};
-  const int64_t at = base + LE32(entry + 12);
+  if (dir.Type == 2) hotspot = TPoint{static_cast<int32_t>(ReadLE16(entry + 4)), static_cast<int32_t>(ReadLE16(entry + 6))};
+  const int64_t at = base + ReadLE32(entry + 12);
 
   std::vector<uint8_t> info = ReadAt(stream, at, kInfoHeaderSize);
-  const int64_t width = static_cast<int32_t>(LE32(&info[4]));
-  const int64_t height = static_cast<int32_t>(LE32(&info[8])) / 2;
-  const int32_t bits = static_cast<int32_t>(LE16(&info[14]));
-  const uint32_t compression = LE32(&info[16]);
-  const int64_t used_colors = LE32(&info[32]);
-  if (LE32(&info[0]) != kInfoHeaderSize || width <= 0 || width > 0x10000 || height <= 0 || height > 0x10000 ||
+  const int64_t width = static_cast<int32_t>(ReadLE32(&info[4]));
+  const int64_t height = static_cast<int32_t>(ReadLE32(&info[8])) / 2;
+  const int32_t bits = static_cast<int32_t>(ReadLE16(&info[14]));
+  const uint32_t compression = ReadLE32(&info[16]);
+  const int64_t used_colors = ReadLE32(&info[32]);
+  if (ReadLE32(&info[0]) != kInfoHeaderSize || width <= 0 || width > 0x10000 || height <= 0 || height > 0x10000 ||
       (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
     Damaged();
   // Bit-field masks follow the header only when the compression field says
@@ -111,10 +99,10 @@ void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, 
   std::vector<uint8_t> bmp(static_cast<size_t>(bits_offset + colour_bytes));
   bmp[0] = 'B';
   bmp[1] = 'M';
-  PutLE32(&bmp[2], static_cast<uint32_t>(bmp.size()));
-  PutLE32(&bmp[10], static_cast<uint32_t>(bits_offset));
-  PutLE32(&info[8], static_cast<uint32_t>(height));
-  PutLE32(&info[20], static_cast<uint32_t>(colour_bytes));
+  WriteLE32(&bmp[2], static_cast<uint32_t>(bmp.size()));
+  WriteLE32(&bmp[10], static_cast<uint32_t>(bits_offset));
+  WriteLE32(&info[8], static_cast<uint32_t>(height));
+  WriteLE32(&info[20], static_cast<uint32_t>(colour_bytes));
   std::memcpy(&bmp[14], info.data(), kInfoHeaderSize);
   std::memcpy(&bmp[14 + kInfoHeaderSize], body.data(), static_cast<size_t>(bits_offset - 14 - kInfoHeaderSize + colour_bytes));
   TKsMemoryStream bmp_stream(std::move(bmp));
@@ -255,26 +243,26 @@ void WriteIcon(TDIBSurface& surface, TKsBigStream& stream, bool is_cursor, TPoin
   work.TDIB::SaveToStream(bmp_stream);
   std::vector<uint8_t> bmp = bmp_stream.TakeBytes();
   const int32_t bits = work.GetBitCount();
-  if (bits == 32 && LE32(&bmp[14 + 16]) == 3) {
+  if (bits == 32 && ReadLE32(&bmp[14 + 16]) == 3) {
     // The published icon form of 32 bits is plain RGB without bit-field masks.
-    PutLE32(&bmp[14 + 16], 0);
+    WriteLE32(&bmp[14 + 16], 0);
     bmp.erase(bmp.begin() + 14 + kInfoHeaderSize, bmp.begin() + 14 + kInfoHeaderSize + 12);
   }
   const int64_t colour_row = (int64_t{w} * bits + 31) / 32 * 4;
   const int64_t and_row = MaskRowSize(w);
-  PutLE32(&bmp[14 + 8], static_cast<uint32_t>(2 * h));
-  PutLE32(&bmp[14 + 20], static_cast<uint32_t>(h * (colour_row + and_row)));
+  WriteLE32(&bmp[14 + 8], static_cast<uint32_t>(2 * h));
+  WriteLE32(&bmp[14 + 20], static_cast<uint32_t>(h * (colour_row + and_row)));
 
   uint8_t head[22] = {};
-  PutLE16(head + 2, is_cursor ? 2 : 1);
-  PutLE16(head + 4, 1);
+  WriteLE16(head + 2, is_cursor ? 2 : 1);
+  WriteLE16(head + 4, 1);
   head[6] = static_cast<uint8_t>(w);
   head[7] = static_cast<uint8_t>(h);
   head[8] = static_cast<uint8_t>(bits < 8 ? 1 << bits : 0);
-  PutLE16(head + 10, is_cursor ? static_cast<uint32_t>(hotspot.X) : 0);
-  PutLE16(head + 12, is_cursor ? static_cast<uint32_t>(hotspot.Y) : static_cast<uint32_t>(bits));
-  PutLE32(head + 14, static_cast<uint32_t>(static_cast<int64_t>(bmp.size()) - 14 + h * and_row));
-  PutLE32(head + 18, 22);
+  WriteLE16(head + 10, is_cursor ? static_cast<uint32_t>(hotspot.X) : 0);
+  WriteLE16(head + 12, is_cursor ? static_cast<uint32_t>(hotspot.Y) : static_cast<uint32_t>(bits));
+  WriteLE32(head + 14, static_cast<uint32_t>(static_cast<int64_t>(bmp.size()) - 14 + h * and_row));
+  WriteLE32(head + 18, 22);
   stream.WriteBuffer(head, 22);
   stream.WriteBuffer(bmp.data() + 14, static_cast<int64_t>(bmp.size()) - 14);
 

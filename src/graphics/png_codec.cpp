@@ -30,11 +30,85 @@ const char* const kReadError = "Read Image (PNG): Read Error";
 const char* const kWriteError = "Write Image (PNG): Write Error";
 const char* const kChunkSize = "Write PNG Param: Err IDAT Size(min:256  max:100000)";
 
-const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+constexpr size_t kSignatureSize = 8;
+const uint8_t kSignature[kSignatureSize] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+// A Mac file header of 128 bytes may stand before the signature; its bytes 0
+// and 74 are zero.
+constexpr size_t kMacHeaderSize = 128;
+constexpr size_t kMacHeaderZeroAt = 74;
+
+// A chunk: a 4-byte length and a 4-byte type, the data, a 4-byte CRC.
+constexpr size_t kChunkHeadSize = 8;
+constexpr size_t kChunkCrcSize = 4;
+// A length with the top bit set marks a damaged file.
+constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
+// IHDR: width, height, depth, colour type, compression, filter method,
+// interlace method.
+constexpr size_t kIhdrSize = 13;
+// Sides are signed 32-bit numbers.
+constexpr uint32_t kMaxSide = 0x7FFFFFFF;
+constexpr size_t kTimeSize = 7;
+constexpr size_t kChrmSize = 32;
+constexpr size_t kGifgSize = 4;
+
+// Colour types of the header.
+constexpr int kGrey = 0;
+constexpr int kRgb = 2;
+constexpr int kPalette = 3;
+constexpr int kGreyAlpha = 4;
+constexpr int kRgbAlpha = 6;
+
+// Row filters.
+constexpr int kFilterNone = 0;
+constexpr int kFilterSub = 1;
+constexpr int kFilterUp = 2;
+constexpr int kFilterAverage = 3;
+constexpr int kFilterPaeth = 4;
+
+// A colour with this bit set names a palette index in its low byte.
+constexpr int32_t kPaletteIndexFlag = 0x1000000;
+// The transparent colour while a palette's alpha values wait for the image.
+constexpr int32_t kPaletteAlphaPending = 0x1FFFFFF;
+
+// gAMA stores the gamma times 100000.
+constexpr long double kGammaScale = 100000.0L;
+// pHYs units: per metre, and per inch (ours; written as per metre).
+constexpr uint8_t kUnitMetre = 1;
+constexpr uint8_t kUnitInch = 2;
+// Sizes of the IDAT chunks a save writes.
+constexpr int32_t kMinDataChunk = 256;
+constexpr int32_t kMaxDataChunk = 100000;
+// Compressed bytes handed to zlib at a time.
+constexpr size_t kInflatePiece = 32768;
+// Weights (of 256) of red, green and blue in a picture saved as grey.
+constexpr uint32_t kGreyOfRed = 77, kGreyOfGreen = 150, kGreyOfBlue = 29;
+
+const char kSoftware[] = "ZelPNG ver 3.4";
+const uint8_t kPrivateChunk[] = {'Z', 'e', 'l', '3', 0, 0, 0, 0};
 
 // Adam7: start column, start row, column step, row step.
-const int kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                          {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+constexpr int kAdam7Passes = 7;
+const int kAdam7[kAdam7Passes][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+// The pixels one pass visits: every pixel, or those of one Adam7 pass.
+struct TPass {
+  int X0 = 0, Y0 = 0, DX = 1, DY = 1;
+  bool Empty(int32_t width, int32_t height) const { return X0 >= width || Y0 >= height; }
+  int32_t Width(int32_t width) const { return (width - X0 + DX - 1) / DX; }
+};
+
+TPass PassOf(bool interlaced, int pass) {
+  if (!interlaced) return {};
+  return {kAdam7[pass][0], kAdam7[pass][1], kAdam7[pass][2], kAdam7[pass][3]};
+}
+
+int PassCount(bool interlaced) { return interlaced ? kAdam7Passes : 1; }
+
+// Bytes of a row of Count pixels of PixelBits bits.
+size_t RowBytes(int32_t count, int pixel_bits) {
+  return (static_cast<size_t>(count) * static_cast<size_t>(pixel_bits) + 7) / 8;
+}
 
 inline uint32_t BE32(const uint8_t* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
@@ -61,20 +135,20 @@ inline int PaethPredict(int a, int b, int c) {
 // of the same pass (all zero for the first).
 bool Unfilter(uint8_t filter, uint8_t* cur, const uint8_t* prev, size_t n, size_t bpp) {
   switch (filter) {
-    case 0: return true;
-    case 1:
+    case kFilterNone: return true;
+    case kFilterSub:
       for (size_t i = bpp; i < n; ++i) cur[i] = static_cast<uint8_t>(cur[i] + cur[i - bpp]);
       return true;
-    case 2:
+    case kFilterUp:
       for (size_t i = 0; i < n; ++i) cur[i] = static_cast<uint8_t>(cur[i] + prev[i]);
       return true;
-    case 3: {
+    case kFilterAverage: {
       const size_t head = std::min(bpp, n);
       for (size_t i = 0; i < head; ++i) cur[i] = static_cast<uint8_t>(cur[i] + (prev[i] >> 1));
       for (size_t i = bpp; i < n; ++i) cur[i] = static_cast<uint8_t>(cur[i] + ((cur[i - bpp] + prev[i]) >> 1));
       return true;
     }
-    case 4: {
+    case kFilterPaeth: {
       const size_t head = std::min(bpp, n);
       for (size_t i = 0; i < head; ++i) cur[i] = static_cast<uint8_t>(cur[i] + prev[i]);
       if (bpp == 4) {
@@ -98,6 +172,19 @@ bool Unfilter(uint8_t filter, uint8_t* cur, const uint8_t* prev, size_t n, size_
   }
 }
 
+// ---------------------------------------------------------------------------
+// Reading
+
+// The rows of the picture and of its alpha plane (no alpha rows: nullptr).
+struct TPlanes {
+  uint8_t* Top = nullptr;
+  int64_t Step = 0;
+  uint8_t* AlphaTop = nullptr;
+  int64_t AlphaStep = 0;
+  uint8_t* Row(int32_t y) const { return Top + Step * y; }
+  uint8_t* AlphaRow(int32_t y) const { return AlphaTop != nullptr ? AlphaTop + AlphaStep * y : nullptr; }
+};
+
 // The decoding state of one load.
 class TPngReader {
  public:
@@ -109,22 +196,39 @@ class TPngReader {
 
  private:
   void ReadHeader(const uint8_t* p, size_t n);
+  void ReadPalette(const uint8_t* p, size_t n);
+  void ReadTransparency(const uint8_t* p, size_t n);
+  void ReadBackground(const uint8_t* p, size_t n);
+  // The chunks that only describe the picture; unknown ones are skipped.
+  void ReadAncillary(const uint8_t* type, const uint8_t* p, size_t n, uint32_t len);
+  void ReadComment(const uint8_t* p, size_t n);
+
   void DecodeImage(size_t chunk_pos);
+  bool ResolvePaletteAlpha();
+  TPlanes PrepareImage(bool use_alpha);
+  void StartInflate(size_t chunk_pos);
+  void DecodeRows(const TPlanes& planes);
+  void StoreInterlaced(const TPass& pass, int32_t count, const uint8_t* pixels, const uint8_t* alpha, uint8_t* row,
+                       uint8_t* alpha_row) const;
+  void ApplyPaletteAlpha(const TPlanes& planes) const;
   bool FetchIdat();
   bool InflateRow(uint8_t* out, size_t n);
+  // One row of file samples as picture pixels (blue, green, red at 24 bits;
+  // 2-bit samples as nibbles) and inverted alpha.
   void ConvertRow(const uint8_t* raw, int32_t count, uint8_t* out, uint8_t* alpha);
+  void ConvertRgbRow(const uint8_t* raw, size_t n, uint8_t* out, uint8_t* alpha) const;
   void Finish();
 
   TZelPNG& png_;
   const uint8_t* data_;
   size_t size_;
-  size_t pos_ = 8;
+  size_t pos_ = kSignatureSize;
 
   // Header.
   bool has_ihdr_ = false, has_idat_ = false, has_plte_ = false, has_private_ = false, image_done_ = false;
   bool ended_early_ = false;
   int32_t width_ = 0, height_ = 0;
-  int depth_ = 0, color_ = 0;  // colour 0 grey, 2 RGB, 3 palette
+  int depth_ = 0, color_ = 0;  // kGrey, kRgb or kPalette
   bool alpha_ = false, grey_ = false;
   int interlace_ = 0;
   int src_bpp_ = 0;  // bits per pixel of the file
@@ -144,7 +248,7 @@ class TPngReader {
 
 void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
   if (has_ihdr_) throw EZelPNG(kTwoIhdr);
-  if (n < 13) throw EZelPNG(kReadError);
+  if (n < kIhdrSize) throw EZelPNG(kReadError);
   const uint32_t w = BE32(p), h = BE32(p + 4);
   depth_ = p[8];
   int type = p[9] % 8;
@@ -153,18 +257,18 @@ void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
   if (p[11] >= 2) throw EZelPNG(kFilter);
   if (p[12] >= 2) throw EZelPNG(kInterlace);
   interlace_ = p[12];
-  alpha_ = type == 4 || type == 6;
-  if (type == 4) type = 0;
-  if (type == 6) type = 2;
-  grey_ = type == 0;
+  alpha_ = type == kGreyAlpha || type == kRgbAlpha;
+  if (type == kGreyAlpha) type = kGrey;
+  if (type == kRgbAlpha) type = kRgb;
+  grey_ = type == kGrey;
   color_ = type;
   // Sizes are checked before anything is allocated.
-  if (w == 0 || h == 0 || w > 0x7FFFFFFF || h > 0x7FFFFFFF || uint64_t{w} * h > uint64_t(kMaxImagePixels))
+  if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || uint64_t{w} * h > uint64_t(kMaxImagePixels))
     throw EZelPNG(kReadError);
   width_ = static_cast<int32_t>(w);
   height_ = static_cast<int32_t>(h);
   switch (color_) {
-    case 0:
+    case kGrey:
       if (alpha_) {
         if (depth_ < 8) throw EZelPNG(kAlphaDepth);
         if (depth_ != 8 && depth_ != 16) throw EZelPNG(kGreyDepth);
@@ -175,7 +279,7 @@ void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
       }
       src_bpp_ = depth_ * (alpha_ ? 2 : 1);
       break;
-    case 2:
+    case kRgb:
       if (depth_ != 8 && depth_ != 16) throw EZelPNG(kDepth);
       target_bits_ = 24;
       src_bpp_ = depth_ * (alpha_ ? 4 : 3);
@@ -185,25 +289,110 @@ void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
       target_bits_ = depth_ == 1 ? 1 : depth_ <= 4 ? 4 : 8;
       src_bpp_ = depth_;
   }
-  png_.BitDepth = color_ == 2 ? depth_ * 3 : depth_;
+  png_.BitDepth = color_ == kRgb ? depth_ * 3 : depth_;
   png_.Grey = grey_;
   png_.Interlace = static_cast<uint8_t>(interlace_);
   has_ihdr_ = true;
 }
 
+void TPngReader::ReadPalette(const uint8_t* p, size_t n) {
+  if (has_plte_ || has_idat_ || color_ != kPalette) return;
+  palette_count_ = static_cast<int>(std::min<size_t>(n / 3, 256));
+  for (int i = 0; i < palette_count_; ++i)
+    palette_[static_cast<size_t>(i)] = MakeQuad(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
+  has_plte_ = true;
+}
+
+void TPngReader::ReadTransparency(const uint8_t* p, size_t n) {
+  if (has_idat_ || alpha_) return;
+  if (color_ == kGrey && n >= 2) {
+    uint32_t g = depth_ > 8 ? p[0] : BE16(p);
+    // A sample of a low depth stands for its grey on the ramp.
+    if (depth_ < 8) g = static_cast<uint32_t>((g & ((1u << depth_) - 1)) * 255 / ((1u << depth_) - 1));
+    g &= 0xFF;
+    transparent_ = static_cast<int32_t>(g | (g << 8) | (g << 16));
+  } else if (color_ == kRgb && n >= 6) {
+    const uint32_t r = depth_ > 8 ? p[0] : BE16(p) & 0xFF, g = depth_ > 8 ? p[2] : BE16(p + 2) & 0xFF,
+                   b = depth_ > 8 ? p[4] : BE16(p + 4) & 0xFF;
+    transparent_ = static_cast<int32_t>(r | (g << 8) | (b << 16));
+  } else if (color_ == kPalette) {
+    const size_t count = std::min<size_t>(n, static_cast<size_t>(palette_count_));
+    std::memcpy(trns_.data(), p, count);
+    transparent_ = kPaletteAlphaPending;
+  }
+}
+
+void TPngReader::ReadBackground(const uint8_t* p, size_t n) {
+  if (color_ == kGrey && n >= 2) {
+    uint32_t g = depth_ > 8 ? p[0] : BE16(p) & 0xFF;
+    png_.BkgdColor = static_cast<int32_t>(g | (g << 8) | (g << 16));
+  } else if (color_ == kRgb && n >= 6) {
+    const uint32_t r = depth_ > 8 ? p[0] : p[1], g = depth_ > 8 ? p[2] : p[3], b = depth_ > 8 ? p[4] : p[5];
+    png_.BkgdColor = static_cast<int32_t>(r | (g << 8) | (b << 16));
+  } else if (color_ == kPalette && n >= 1) {
+    png_.BkgdColor = kPaletteIndexFlag | p[0];
+  }
+}
+
+void TPngReader::ReadAncillary(const uint8_t* type, const uint8_t* p, size_t n, uint32_t len) {
+  const bool before_data = !has_plte_ && !has_idat_;
+  if (IsType(type, "gAMA")) {
+    if (before_data && n >= 4) png_.Gamma = BE32(p) / kGammaScale;
+  } else if (IsType(type, "sBIT")) {
+    if (before_data && color_ != kGrey && n >= 3) {
+      int32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
+      if (alpha_ && n >= 4) v |= static_cast<int32_t>(static_cast<uint32_t>(p[3]) << 24);
+      png_.SbitBytes = v;
+    }
+  } else if (IsType(type, "pHYs")) {
+    if (!has_idat_ && n >= 9) {
+      png_.PhysX = static_cast<int32_t>(BE32(p));
+      png_.PhysY = static_cast<int32_t>(BE32(p + 4));
+      png_.PhysUnit = p[8];
+    }
+  } else if (IsType(type, "tIME")) {
+    if (len == kTimeSize && n == kTimeSize) {
+      png_.Time.Year = static_cast<int16_t>(BE16(p));
+      png_.Time.Month = p[2];
+      png_.Time.Day = p[3];
+      png_.Time.Hour = p[4];
+      png_.Time.Minute = p[5];
+      png_.Time.Second = p[6];
+    }
+  } else if (IsType(type, "cHRM")) {
+    if (len == kChrmSize && n == kChrmSize && before_data)
+      for (int i = 0; i < 8; ++i) png_.ChrmValues[i] = static_cast<int32_t>(BE32(p + 4 * i));
+  } else if (IsType(type, "gIFg")) {
+    if (len == kGifgSize && n == kGifgSize && before_data) std::memcpy(png_.GifgBytes, p, kGifgSize);
+  } else if (IsType(type, "tEXt")) {
+    ReadComment(p, n);
+  } else if (IsType(type, "ksNG")) {
+    if (!has_idat_ && !has_private_ && n >= 4 && std::memcmp(p, kPrivateChunk, 4) == 0) has_private_ = true;
+  }
+}
+
+void TPngReader::ReadComment(const uint8_t* p, size_t n) {
+  const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, n));
+  if (zero != nullptr && zero - p == 7 && std::memcmp(p, "Comment", 7) == 0) {
+    // Each comment ends with CR LF, so that the next one starts on a line of its own.
+    png_.Comment.append(reinterpret_cast<const char*>(zero + 1), static_cast<size_t>(p + n - zero - 1));
+    png_.Comment += "\r\n";
+  }
+}
+
 bool TPngReader::FetchIdat() {
   // Moves to the next chunk, which must be an IDAT. False when the data ends.
-  size_t p = idat_end_ + 4;  // skip the CRC
-  if (p + 8 > size_) return false;
+  size_t p = idat_end_ + kChunkCrcSize;
+  if (p + kChunkHeadSize > size_) return false;
   const uint32_t len = BE32(data_ + p);
-  if (len >= 0x80000000u) throw EZelPNG(kReadError);
+  if (len > kMaxChunkLength) throw EZelPNG(kReadError);
   if (!IsType(data_ + p + 4, "IDAT")) throw EZelPNG(kReadError);
-  const size_t start = p + 8;
+  const size_t start = p + kChunkHeadSize;
   const size_t avail = std::min<size_t>(len, size_ - start);
   z_.next_in = const_cast<Bytef*>(data_ + start);
   idat_left_ = avail;
   idat_end_ = start + len;
-  pos_ = idat_end_ + 4;
+  pos_ = idat_end_ + kChunkCrcSize;
   if (avail < len) idat_end_ = size_;  // ends early; nothing follows
   return true;
 }
@@ -219,7 +408,7 @@ bool TPngReader::InflateRow(uint8_t* out, size_t n) {
           return false;
         }
       }
-      const size_t piece = std::min<size_t>(idat_left_, 32768);
+      const size_t piece = std::min<size_t>(idat_left_, kInflatePiece);
       z_.avail_in = static_cast<uInt>(piece);
       idat_left_ -= piece;
     }
@@ -234,31 +423,35 @@ bool TPngReader::InflateRow(uint8_t* out, size_t n) {
   return true;
 }
 
+void TPngReader::ConvertRgbRow(const uint8_t* raw, size_t n, uint8_t* out, uint8_t* alpha) const {
+  if (depth_ == 8 && !alpha_) {
+    for (size_t i = 0; i < n; ++i, raw += 3, out += 3) {
+      out[0] = raw[2];
+      out[1] = raw[1];
+      out[2] = raw[0];
+    }
+  } else if (depth_ == 8) {
+    for (size_t i = 0; i < n; ++i, raw += 4, out += 3) {
+      out[0] = raw[2];
+      out[1] = raw[1];
+      out[2] = raw[0];
+      alpha[i] = static_cast<uint8_t>(255 - raw[3]);
+    }
+  } else {
+    const size_t step = alpha_ ? 8 : 6;
+    for (size_t i = 0; i < n; ++i, raw += step, out += 3) {
+      out[0] = raw[4];
+      out[1] = raw[2];
+      out[2] = raw[0];
+      if (alpha_) alpha[i] = static_cast<uint8_t>(255 - raw[6]);
+    }
+  }
+}
+
 void TPngReader::ConvertRow(const uint8_t* raw, int32_t count, uint8_t* out, uint8_t* alpha) {
   const size_t n = static_cast<size_t>(count);
-  if (color_ == 2) {
-    if (depth_ == 8 && !alpha_) {
-      for (size_t i = 0; i < n; ++i, raw += 3, out += 3) {
-        out[0] = raw[2];
-        out[1] = raw[1];
-        out[2] = raw[0];
-      }
-    } else if (depth_ == 8) {
-      for (size_t i = 0; i < n; ++i, raw += 4, out += 3) {
-        out[0] = raw[2];
-        out[1] = raw[1];
-        out[2] = raw[0];
-        alpha[i] = static_cast<uint8_t>(255 - raw[3]);
-      }
-    } else {
-      const size_t step = alpha_ ? 8 : 6;
-      for (size_t i = 0; i < n; ++i, raw += step, out += 3) {
-        out[0] = raw[4];
-        out[1] = raw[2];
-        out[2] = raw[0];
-        if (alpha_) alpha[i] = static_cast<uint8_t>(255 - raw[6]);
-      }
-    }
+  if (color_ == kRgb) {
+    ConvertRgbRow(raw, n, out, alpha);
     return;
   }
   if (alpha_) {  // grey + alpha
@@ -287,6 +480,65 @@ void TPngReader::ConvertRow(const uint8_t* raw, int32_t count, uint8_t* out, uin
   }
 }
 
+// Per-index alpha: a single fully transparent index keys the picture;
+// anything else needs an alpha plane (answers true).
+bool TPngReader::ResolvePaletteAlpha() {
+  if (color_ != kPalette || transparent_ != kPaletteAlphaPending) return false;
+  int zeros = 0, partial = 0, zero_index = 0;
+  for (int i = 0; i < 256; ++i) {
+    if (trns_[static_cast<size_t>(i)] == 0) {
+      ++zeros;
+      zero_index = i;
+    } else if (trns_[static_cast<size_t>(i)] != 255) {
+      ++partial;
+    }
+  }
+  if (zeros == 1 && partial == 0) {
+    transparent_ = kPaletteIndexFlag | zero_index;
+    return false;
+  }
+  transparent_ = -1;
+  return true;
+}
+
+// The picture and, with UseAlpha, its alpha plane, sized and cleared.
+TPlanes TPngReader::PrepareImage(bool use_alpha) {
+  TDIB& image = png_.Image;
+  image.Clear();
+  image.RequestedLayout = Layout888();
+  if (color_ == kPalette) image.ColorTable = palette_;
+  else if (color_ == kGrey) image.ColorTable = GreyTableForDepth(depth_ > 8 ? 8 : depth_);
+  image.SetSize(width_, height_, target_bits_);
+  TDIB& alpha = png_.Alpha();
+  if (use_alpha) {
+    alpha.Clear();
+    alpha.RequestedLayout = Layout888();
+    alpha.ColorTable = GreyRamp();
+    alpha.SetSize(width_, height_, 8);
+  }
+  TPlanes planes;
+  planes.Top = image.GetTopRow();
+  planes.Step = image.RowStep();
+  if (use_alpha) {
+    planes.AlphaTop = alpha.GetTopRow();
+    planes.AlphaStep = alpha.RowStep();
+  }
+  return planes;
+}
+
+// Opens zlib on the IDAT chunk at ChunkPos.
+void TPngReader::StartInflate(size_t chunk_pos) {
+  if (inflateInit(&z_) != Z_OK) throw EZelPNG(kZlib);
+  z_open_ = true;
+  const uint32_t len = BE32(data_ + chunk_pos);
+  const size_t start = chunk_pos + kChunkHeadSize;
+  idat_left_ = std::min<size_t>(len, size_ - start);
+  idat_end_ = idat_left_ < len ? size_ : start + len;
+  pos_ = start + len + kChunkCrcSize;
+  z_.next_in = const_cast<Bytef*>(data_ + start);
+  z_.avail_in = 0;
+}
+
 void TPngReader::DecodeImage(size_t chunk_pos) {
   has_idat_ = true;
   for (int v = 0; v < 256; ++v) {
@@ -294,57 +546,21 @@ void TPngReader::DecodeImage(size_t chunk_pos) {
     for (int k = 0; k < 4; ++k) r = static_cast<uint16_t>(r | (((v >> (6 - 2 * k)) & 3) << (12 - 4 * k)));
     two_bit_[v] = r;
   }
-  // The picture and its alpha plane.
-  TDIB& image = png_.Image;
-  image.Clear();
-  image.RequestedLayout = Layout888();
-  if (color_ == 3) image.ColorTable = palette_;
-  else if (color_ == 0) image.ColorTable = GreyTableForDepth(depth_ > 8 ? 8 : depth_);
-  image.SetSize(width_, height_, target_bits_);
-  // Per-index alpha: a single fully transparent index keys the picture;
-  // anything else needs an alpha plane.
-  bool index_alpha = false;
-  if (color_ == 3 && transparent_ == 0x1FFFFFF) {
-    int zeros = 0, partial = 0, zero_index = 0;
-    for (int i = 0; i < 256; ++i) {
-      if (trns_[static_cast<size_t>(i)] == 0) {
-        ++zeros;
-        zero_index = i;
-      } else if (trns_[static_cast<size_t>(i)] != 255) {
-        ++partial;
-      }
-    }
-    if (zeros == 1 && partial == 0) transparent_ = 0x1000000 | zero_index;
-    else {
-      transparent_ = -1;
-      index_alpha = true;
-    }
-  }
-  TDIB& alpha = png_.Alpha();
+  const bool index_alpha = ResolvePaletteAlpha();
   const bool use_alpha = alpha_ || index_alpha;
-  if (use_alpha) {
-    alpha.Clear();
-    alpha.RequestedLayout = Layout888();
-    alpha.ColorTable = GreyRamp();
-    alpha.SetSize(width_, height_, 8);
-  }
+  const TPlanes planes = PrepareImage(use_alpha);
+  StartInflate(chunk_pos);
+  DecodeRows(planes);
+  if (index_alpha) ApplyPaletteAlpha(planes);
+  png_.AlphaLoaded = use_alpha;
+  image_done_ = true;
+}
 
-  if (inflateInit(&z_) != Z_OK) throw EZelPNG(kZlib);
-  z_open_ = true;
-  const uint32_t len = BE32(data_ + chunk_pos);
-  const size_t start = chunk_pos + 8;
-  idat_left_ = std::min<size_t>(len, size_ - start);
-  idat_end_ = idat_left_ < len ? size_ : start + len;
-  pos_ = start + len + 4;
-  z_.next_in = const_cast<Bytef*>(data_ + start);
-  z_.avail_in = 0;
-
-  uint8_t* top = image.GetTopRow();
-  const int64_t step = image.RowStep();
-  uint8_t* alpha_top = use_alpha ? alpha.GetTopRow() : nullptr;
-  const int64_t alpha_step = use_alpha ? alpha.RowStep() : 0;
+// Inflates, unfilters and converts the rows of every pass, until the image
+// or the data ends.
+void TPngReader::DecodeRows(const TPlanes& planes) {
   const size_t bpp = static_cast<size_t>(std::max(1, src_bpp_ / 8));
-  const size_t full_bytes = (static_cast<size_t>(width_) * static_cast<size_t>(src_bpp_) + 7) / 8;
+  const size_t full_bytes = RowBytes(width_, src_bpp_);
   // Both rows keep the filter byte at 0 and the samples from 1 on.
   std::vector<uint8_t> cur(full_bytes + 1 + 4), prev(full_bytes + 1 + 4);
   std::vector<uint8_t> pass_out, pass_alpha;
@@ -352,83 +568,78 @@ void TPngReader::DecodeImage(size_t chunk_pos) {
     pass_out.resize(static_cast<size_t>(width_) * 3 + 8);
     pass_alpha.resize(static_cast<size_t>(width_) + 8);
   }
-  const int passes = interlace_ ? 7 : 1;
-  bool stopped = false;
-  for (int pass = 0; pass < passes && !stopped; ++pass) {
-    int x0 = 0, y0 = 0, dx = 1, dy = 1;
-    if (interlace_) {
-      x0 = kAdam7[pass][0];
-      y0 = kAdam7[pass][1];
-      dx = kAdam7[pass][2];
-      dy = kAdam7[pass][3];
-    }
-    if (x0 >= width_ || y0 >= height_) continue;
-    const int32_t pw = (width_ - x0 + dx - 1) / dx;
-    const size_t row_bytes = (static_cast<size_t>(pw) * static_cast<size_t>(src_bpp_) + 7) / 8;
+  for (int p = 0; p < PassCount(interlace_ != 0); ++p) {
+    const TPass pass = PassOf(interlace_ != 0, p);
+    if (pass.Empty(width_, height_)) continue;
+    const int32_t pw = pass.Width(width_);
+    const size_t row_bytes = RowBytes(pw, src_bpp_);
     std::fill(prev.begin(), prev.end(), 0);
-    for (int32_t y = y0; y < height_; y += dy) {
-      if (!InflateRow(cur.data(), row_bytes + 1)) {
-        stopped = true;
-        break;
-      }
+    for (int32_t y = pass.Y0; y < height_; y += pass.DY) {
+      if (!InflateRow(cur.data(), row_bytes + 1)) return;
       if (!Unfilter(cur[0], cur.data() + 1, prev.data() + 1, row_bytes, bpp)) throw EZelPNG(kReadError);
-      uint8_t* row = top + step * y;
-      uint8_t* arow = use_alpha ? alpha_top + alpha_step * y : nullptr;
+      uint8_t* row = planes.Row(y);
+      uint8_t* arow = planes.AlphaRow(y);
       if (!interlace_) {
         ConvertRow(cur.data() + 1, pw, row, alpha_ ? arow : nullptr);
       } else {
         ConvertRow(cur.data() + 1, pw, pass_out.data(), pass_alpha.data());
-        for (int32_t i = 0; i < pw; ++i) {
-          const int32_t x = x0 + i * dx;
-          switch (target_bits_) {
-            case 1: {
-              const uint8_t bit = static_cast<uint8_t>((pass_out[static_cast<size_t>(i >> 3)] >> (7 - (i & 7))) & 1);
-              row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(0x80 >> (x & 7))) | (bit << (7 - (x & 7))));
-              break;
-            }
-            case 4: {
-              const uint8_t b = pass_out[static_cast<size_t>(i >> 1)];
-              const uint8_t v = (i & 1) ? b & 0x0F : b >> 4;
-              row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | v : (row[x >> 1] & 0x0F) | (v << 4));
-              break;
-            }
-            case 8: row[x] = pass_out[static_cast<size_t>(i)]; break;
-            default: std::memcpy(row + 3 * x, &pass_out[static_cast<size_t>(i) * 3], 3);
-          }
-          if (alpha_) arow[x] = pass_alpha[static_cast<size_t>(i)];
-        }
+        StoreInterlaced(pass, pw, pass_out.data(), pass_alpha.data(), row, arow);
       }
       std::swap(cur, prev);
     }
   }
-  if (index_alpha) {
-    for (int32_t y = 0; y < height_; ++y) {
-      const uint8_t* row = top + step * y;
-      uint8_t* arow = alpha_top + alpha_step * y;
-      for (int32_t x = 0; x < width_; ++x) {
-        uint32_t idx;
-        if (target_bits_ == 8) idx = row[x];
-        else if (target_bits_ == 4) idx = (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
-        else idx = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        arow[x] = static_cast<uint8_t>(255 - trns_[idx]);
+}
+
+// Places the Count converted pixels of a pass row at their columns.
+void TPngReader::StoreInterlaced(const TPass& pass, int32_t count, const uint8_t* pixels, const uint8_t* alpha,
+                                 uint8_t* row, uint8_t* alpha_row) const {
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t x = pass.X0 + i * pass.DX;
+    switch (target_bits_) {
+      case 1: {
+        const uint8_t bit = static_cast<uint8_t>((pixels[static_cast<size_t>(i >> 3)] >> (7 - (i & 7))) & 1);
+        row[x >> 3] = static_cast<uint8_t>((row[x >> 3] & ~(0x80 >> (x & 7))) | (bit << (7 - (x & 7))));
+        break;
       }
+      case 4: {
+        const uint8_t b = pixels[static_cast<size_t>(i >> 1)];
+        const uint8_t v = (i & 1) ? b & 0x0F : b >> 4;
+        row[x >> 1] = static_cast<uint8_t>((x & 1) ? (row[x >> 1] & 0xF0) | v : (row[x >> 1] & 0x0F) | (v << 4));
+        break;
+      }
+      case 8: row[x] = pixels[static_cast<size_t>(i)]; break;
+      default: std::memcpy(row + 3 * x, &pixels[static_cast<size_t>(i) * 3], 3);
+    }
+    if (alpha_) alpha_row[x] = alpha[static_cast<size_t>(i)];
+  }
+}
+
+// The alpha plane of a palette picture from the alpha of each index.
+void TPngReader::ApplyPaletteAlpha(const TPlanes& planes) const {
+  for (int32_t y = 0; y < height_; ++y) {
+    const uint8_t* row = planes.Row(y);
+    uint8_t* arow = planes.AlphaRow(y);
+    for (int32_t x = 0; x < width_; ++x) {
+      uint32_t idx;
+      if (target_bits_ == 8) idx = row[x];
+      else if (target_bits_ == 4) idx = (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
+      else idx = (row[x >> 3] >> (7 - (x & 7))) & 1;
+      arow[x] = static_cast<uint8_t>(255 - trns_[idx]);
     }
   }
-  png_.AlphaLoaded = use_alpha;
-  image_done_ = true;
 }
 
 void TPngReader::Run() {
   for (auto& a : trns_) a = 255;
-  while (pos_ + 8 <= size_) {
+  while (pos_ + kChunkHeadSize <= size_) {
     const uint32_t len = BE32(data_ + pos_);
-    if (len >= 0x80000000u) throw EZelPNG(kReadError);
+    if (len > kMaxChunkLength) throw EZelPNG(kReadError);
     const uint8_t* type = data_ + pos_ + 4;
-    const size_t start = pos_ + 8;
+    const size_t start = pos_ + kChunkHeadSize;
     const size_t n = std::min<size_t>(len, size_ - start);
     const uint8_t* p = data_ + start;
     if (n < len) ended_early_ = true;
-    const size_t next = n < len ? size_ : start + len + 4;
+    const size_t next = n < len ? size_ : start + len + kChunkCrcSize;
     if (IsType(type, "IEND")) break;
     if (IsType(type, "IHDR")) {
       ReadHeader(p, n);
@@ -441,81 +652,19 @@ void TPngReader::Run() {
         continue;  // DecodeImage moved pos_ past the IDATs it used
       }
     } else if (IsType(type, "PLTE")) {
-      if (!has_plte_ && !has_idat_ && color_ == 3) {
-        palette_count_ = static_cast<int>(std::min<size_t>(n / 3, 256));
-        for (int i = 0; i < palette_count_; ++i) palette_[static_cast<size_t>(i)] = MakeQuad(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
-        has_plte_ = true;
-      }
+      ReadPalette(p, n);
     } else if (IsType(type, "tRNS")) {
-      if (!has_idat_ && !alpha_) {
-        if (color_ == 0 && n >= 2) {
-          uint32_t g = depth_ > 8 ? p[0] : BE16(p);
-          // A sample of a low depth stands for its grey on the ramp.
-          if (depth_ < 8) g = static_cast<uint32_t>((g & ((1u << depth_) - 1)) * 255 / ((1u << depth_) - 1));
-          g &= 0xFF;
-          transparent_ = static_cast<int32_t>(g | (g << 8) | (g << 16));
-        } else if (color_ == 2 && n >= 6) {
-          const uint32_t r = depth_ > 8 ? p[0] : BE16(p) & 0xFF, g = depth_ > 8 ? p[2] : BE16(p + 2) & 0xFF,
-                         b = depth_ > 8 ? p[4] : BE16(p + 4) & 0xFF;
-          transparent_ = static_cast<int32_t>(r | (g << 8) | (b << 16));
-        } else if (color_ == 3) {
-          const size_t count = std::min<size_t>(n, static_cast<size_t>(palette_count_));
-          std::memcpy(trns_.data(), p, count);
-          transparent_ = 0x1FFFFFF;
-        }
-      }
+      ReadTransparency(p, n);
     } else if (IsType(type, "bKGD")) {
-      if (color_ == 0 && n >= 2) {
-        uint32_t g = depth_ > 8 ? p[0] : BE16(p) & 0xFF;
-        png_.BkgdColor = static_cast<int32_t>(g | (g << 8) | (g << 16));
-      } else if (color_ == 2 && n >= 6) {
-        const uint32_t r = depth_ > 8 ? p[0] : p[1], g = depth_ > 8 ? p[2] : p[3], b = depth_ > 8 ? p[4] : p[5];
-        png_.BkgdColor = static_cast<int32_t>(r | (g << 8) | (b << 16));
-      } else if (color_ == 3 && n >= 1) {
-        png_.BkgdColor = 0x1000000 | p[0];
-      }
-    } else if (IsType(type, "gAMA")) {
-      if (!has_plte_ && !has_idat_ && n >= 4) png_.Gamma = BE32(p) / 100000.0L;
-    } else if (IsType(type, "sBIT")) {
-      if (!has_plte_ && !has_idat_ && color_ != 0 && n >= 3) {
-        int32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
-        if (alpha_ && n >= 4) v |= static_cast<int32_t>(static_cast<uint32_t>(p[3]) << 24);
-        png_.SbitBytes = v;
-      }
-    } else if (IsType(type, "pHYs")) {
-      if (!has_idat_ && n >= 9) {
-        png_.PhysX = static_cast<int32_t>(BE32(p));
-        png_.PhysY = static_cast<int32_t>(BE32(p + 4));
-        png_.PhysUnit = p[8];
-      }
-    } else if (IsType(type, "tIME")) {
-      if (len == 7 && n == 7) {
-        png_.Time.Year = static_cast<int16_t>(BE16(p));
-        png_.Time.Month = p[2];
-        png_.Time.Day = p[3];
-        png_.Time.Hour = p[4];
-        png_.Time.Minute = p[5];
-        png_.Time.Second = p[6];
-      }
-    } else if (IsType(type, "cHRM")) {
-      if (len == 32 && n == 32 && !has_plte_ && !has_idat_)
-        for (int i = 0; i < 8; ++i) png_.ChrmValues[i] = static_cast<int32_t>(BE32(p + 4 * i));
-    } else if (IsType(type, "gIFg")) {
-      if (len == 4 && n == 4 && !has_plte_ && !has_idat_) std::memcpy(png_.GifgBytes, p, 4);
-    } else if (IsType(type, "tEXt")) {
-      const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(p, 0, n));
-      if (zero != nullptr && zero - p == 7 && std::memcmp(p, "Comment", 7) == 0) {
-        // Each comment ends with CR LF, so that the next one starts on a line of its own.
-        png_.Comment.append(reinterpret_cast<const char*>(zero + 1), static_cast<size_t>(p + n - zero - 1));
-        png_.Comment += "\r\n";
-      }
-    } else if (IsType(type, "ksNG")) {
-      if (!has_idat_ && !has_private_ && n >= 4 && std::memcmp(p, "Zel3", 4) == 0) has_private_ = true;
+      ReadBackground(p, n);
+    } else {
+      ReadAncillary(type, p, n, len);
     }
     pos_ = next;
   }
   if (!has_ihdr_ || !has_idat_) throw EZelPNG(kReadError);  // no picture at all
-  if (!ended_early_ && !alpha_ && transparent_ != -1 && transparent_ != 0x1FFFFFF) png_.SetKeyColor(transparent_);
+  if (!ended_early_ && !alpha_ && transparent_ != -1 && transparent_ != kPaletteAlphaPending)
+    png_.SetKeyColor(transparent_);
 }
 
 void TPngReader::Finish() {
@@ -540,11 +689,52 @@ class TChunkWriter {
     s_.WriteBuffer(data, static_cast<int64_t>(n));
     std::vector<uint8_t> tail;
     PutBE32(tail, static_cast<uint32_t>(crc));
-    s_.WriteBuffer(tail.data(), 4);
+    s_.WriteBuffer(tail.data(), static_cast<int64_t>(kChunkCrcSize));
   }
 
  private:
   TKsBigStream& s_;
+};
+
+// Compresses the filtered rows into IDAT chunks of a fixed size (the last
+// one shorter).
+class TIdatWriter {
+ public:
+  TIdatWriter(TChunkWriter& out, int level, size_t chunk_size) : out_(out), buffer_(chunk_size) {
+    if (deflateInit(&z_, level) != Z_OK) throw EZelPNG(kWriteError);
+    z_.next_out = buffer_.data();
+    z_.avail_out = static_cast<uInt>(buffer_.size());
+  }
+  ~TIdatWriter() { deflateEnd(&z_); }
+  TIdatWriter(const TIdatWriter&) = delete;
+  TIdatWriter& operator=(const TIdatWriter&) = delete;
+
+  void Feed(const uint8_t* p, size_t n) { Deflate(p, n, Z_NO_FLUSH); }
+  void Finish() {
+    Deflate(nullptr, 0, Z_FINISH);
+    if (z_.avail_out < buffer_.size()) out_.Put("IDAT", buffer_.data(), buffer_.size() - z_.avail_out);
+  }
+
+ private:
+  void Deflate(const uint8_t* p, size_t n, int flush) {
+    z_.next_in = const_cast<Bytef*>(p);
+    z_.avail_in = static_cast<uInt>(n);
+    for (;;) {
+      const int rc = deflate(&z_, flush);
+      if (rc == Z_STREAM_ERROR) throw EZelPNG(kWriteError);
+      if (z_.avail_out == 0) {
+        out_.Put("IDAT", buffer_.data(), buffer_.size());
+        z_.next_out = buffer_.data();
+        z_.avail_out = static_cast<uInt>(buffer_.size());
+        continue;
+      }
+      if (flush == Z_FINISH ? rc == Z_STREAM_END : z_.avail_in == 0) break;
+    }
+  }
+
+  TChunkWriter& out_;
+  z_stream z_{};
+  std::vector<uint8_t> buffer_;
 };
 
 // Score of a filtered row for the adaptive choice; higher is better. Sets
@@ -579,13 +769,65 @@ void FilterRow(int filter, const uint8_t* raw, const uint8_t* prev, size_t n, si
     const int a = i >= bpp ? raw[i - bpp] : 0, b = prev[i], c = i >= bpp ? prev[i - bpp] : 0;
     int pred = 0;
     switch (filter) {
-      case 1: pred = a; break;
-      case 2: pred = b; break;
-      case 3: pred = (a + b) >> 1; break;
-      case 4: pred = PaethPredict(a, b, c); break;
+      case kFilterSub: pred = a; break;
+      case kFilterUp: pred = b; break;
+      case kFilterAverage: pred = (a + b) >> 1; break;
+      case kFilterPaeth: pred = PaethPredict(a, b, c); break;
       default: break;
     }
     out[i] = static_cast<uint8_t>(raw[i] - pred);
+  }
+}
+
+// Filters the N bytes of Raw into Line (the filter byte first) as the row
+// filter choice says: 0 picks each row's filter by its score, 2 to 5 use
+// filter choice - 1 on every row, any other value no filter. Best is room
+// for the best row so far.
+void ChooseFilter(int choice, const uint8_t* raw, const uint8_t* prev, size_t n, size_t bpp, bool deep,
+                  std::vector<uint8_t>& line, std::vector<uint8_t>& best) {
+  if (choice == 1 || choice >= 6) {
+    line[0] = kFilterNone;
+    std::memcpy(line.data() + 1, raw, n);
+    return;
+  }
+  if (choice >= 2) {
+    line[0] = static_cast<uint8_t>(choice - 1);
+    FilterRow(choice - 1, raw, prev, n, bpp, line.data() + 1);
+    return;
+  }
+  double best_score = -1;
+  for (int f = kFilterNone; f <= kFilterPaeth; ++f) {
+    line[0] = static_cast<uint8_t>(f);
+    FilterRow(f, raw, prev, n, bpp, line.data() + 1);
+    bool regular = false;
+    const double score = ScoreRow(line.data() + 1, n, deep, regular);
+    if (regular) {
+      std::memcpy(best.data(), line.data(), n + 1);
+      break;
+    }
+    if (score > best_score) {
+      best_score = score;
+      std::memcpy(best.data(), line.data(), n + 1);
+    }
+  }
+  std::memcpy(line.data(), best.data(), n + 1);
+}
+
+// The pixels of Full (a whole row of PixelBits-bit pixels) that Pass
+// visits, packed into Out.
+void ExtractPassRow(const TPass& pass, int32_t count, const uint8_t* full, int pixel_bits, std::vector<uint8_t>& out) {
+  std::fill(out.begin(), out.end(), 0);
+  const size_t bpp = static_cast<size_t>(std::max(1, pixel_bits / 8));
+  for (int32_t i = 0; i < count; ++i) {
+    const size_t x = static_cast<size_t>(pass.X0 + i * pass.DX);
+    if (pixel_bits >= 8) {
+      std::memcpy(&out[static_cast<size_t>(i) * bpp], full + x * bpp, bpp);
+    } else {
+      const size_t pb = static_cast<size_t>(pixel_bits);
+      const unsigned mask = (1u << pb) - 1;
+      const unsigned v = (full[x * pb / 8] >> (8 - pb - (x * pb) % 8)) & mask;
+      out[static_cast<size_t>(i) * pb / 8] |= static_cast<uint8_t>(v << (8 - pb - (static_cast<size_t>(i) * pb) % 8));
+    }
   }
 }
 
@@ -596,6 +838,282 @@ TPngTime CurrentUtcTime() {
   return TPngTime{static_cast<int16_t>(t.tm_year + 1900), static_cast<uint8_t>(t.tm_mon + 1),
                   static_cast<uint8_t>(t.tm_mday), static_cast<uint8_t>(t.tm_hour),
                   static_cast<uint8_t>(t.tm_min), static_cast<uint8_t>(t.tm_sec)};
+}
+
+bool IsValidTime(const TPngTime& t) {
+  return t.Year > 0 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31 && t.Hour < 24 && t.Minute < 60 &&
+         t.Second < 61;
+}
+
+// A colour as three 16-bit samples: red, green, blue.
+void PutRgb16(std::vector<uint8_t>& c, int32_t color) {
+  PutBE16(c, color & 0xFF);
+  PutBE16(c, (color >> 8) & 0xFF);
+  PutBE16(c, (color >> 16) & 0xFF);
+}
+
+// The encoding state of one save: the file's colour type and depth follow
+// from the picture, its alpha plane and the grey flag.
+class TPngWriter {
+ public:
+  TPngWriter(TZelPNG& png, TDIB& alpha, TKsBigStream& stream, int32_t data_chunk_size);
+  void Run();
+
+ private:
+  void WriteHeader();
+  void WriteTime();
+  void WriteTexts();
+  void WriteGamma();
+  void WriteChromaticity();
+  void WriteSignificantBits();
+  void WritePalette();
+  void WriteBackground();
+  void WriteTransparency();
+  void WritePhysicalSize();
+  // The image rows in PNG form, top row first.
+  std::vector<std::vector<uint8_t>> BuildRows();
+  void WriteImageData(const std::vector<std::vector<uint8_t>>& rows);
+  uint32_t GreyLevel(int32_t color) const;
+  uint32_t PaletteIndex(int32_t color) const;
+
+  TZelPNG& png_;
+  TDIB& image_;
+  TDIB& alpha_;
+  TKsBigStream& stream_;
+  TChunkWriter out_;
+  int32_t data_chunk_size_;
+  int32_t width_ = 0, height_ = 0;
+  int32_t bits_ = 0;  // of the picture; 15 for a 5-5-5 picture
+  bool use_alpha_ = false;
+  int color_type_ = kGrey;
+  int depth_ = 8;
+  bool with_alpha_ = false;
+  int pixel_bits_ = 8;
+  int entries_ = 0;  // of the palette
+};
+
+TPngWriter::TPngWriter(TZelPNG& png, TDIB& alpha, TKsBigStream& stream, int32_t data_chunk_size)
+    : png_(png), image_(png.Image), alpha_(alpha), stream_(stream), out_(stream), data_chunk_size_(data_chunk_size) {
+  if (image_.Empty()) throw EZelPNG(kWriteError);
+  width_ = image_.Width();
+  height_ = image_.Height();
+  bits_ = image_.BitCount();
+  if (bits_ == 16) bits_ = image_.CurrentLayout().GreenMask == 0x3E0 ? 15 : 16;
+  use_alpha_ = png_.AlphaLoaded && !alpha_.Empty() && alpha_.Width() == width_ && alpha_.Height() == height_ &&
+               alpha_.BitCount() == 8;
+  if (png_.Grey) {
+    depth_ = bits_ <= 8 ? bits_ : 8;
+    color_type_ = use_alpha_ && depth_ == 8 ? kGreyAlpha : kGrey;
+  } else if (bits_ <= 8) {
+    depth_ = bits_;
+    color_type_ = kPalette;
+  } else {
+    depth_ = 8;
+    color_type_ = use_alpha_ ? kRgbAlpha : kRgb;
+  }
+  with_alpha_ = color_type_ == kGreyAlpha || color_type_ == kRgbAlpha;
+  const int channels = color_type_ == kGrey || color_type_ == kPalette ? 1
+                       : color_type_ == kGreyAlpha                     ? 2
+                       : color_type_ == kRgb                           ? 3
+                                                                       : 4;
+  pixel_bits_ = channels * depth_;
+  entries_ = color_type_ == kPalette ? 1 << depth_ : 0;
+}
+
+void TPngWriter::Run() {
+  stream_.WriteBuffer(kSignature, kSignatureSize);
+  WriteHeader();
+  WriteTime();
+  WriteTexts();
+  out_.Put("ksNG", kPrivateChunk, sizeof kPrivateChunk);
+  if (png_.GifgBytes[0] || png_.GifgBytes[1] || png_.GifgBytes[2]) out_.Put("gIFg", png_.GifgBytes, kGifgSize);
+  WriteGamma();
+  WriteChromaticity();
+  WriteSignificantBits();
+  WritePalette();
+  WriteBackground();
+  WriteTransparency();
+  WritePhysicalSize();
+  WriteImageData(BuildRows());
+  out_.Put("IEND", nullptr, 0);
+}
+
+void TPngWriter::WriteHeader() {
+  std::vector<uint8_t> c;
+  PutBE32(c, static_cast<uint32_t>(width_));
+  PutBE32(c, static_cast<uint32_t>(height_));
+  c.push_back(static_cast<uint8_t>(depth_));
+  c.push_back(static_cast<uint8_t>(color_type_));
+  c.push_back(0);  // deflate
+  c.push_back(0);  // adaptive filters
+  c.push_back(png_.Interlace ? 1 : 0);
+  out_.Put("IHDR", c);
+}
+
+void TPngWriter::WriteTime() {
+  const TPngTime t = png_.StampCurrentTime ? CurrentUtcTime() : png_.Time;
+  if (!IsValidTime(t)) return;
+  std::vector<uint8_t> c;
+  PutBE16(c, static_cast<uint16_t>(t.Year));
+  c.insert(c.end(), {t.Month, t.Day, t.Hour, t.Minute, t.Second});
+  out_.Put("tIME", c);
+}
+
+void TPngWriter::WriteTexts() {
+  auto text = [&](const std::string& key, const std::string& value) {
+    std::vector<uint8_t> c(key.begin(), key.end());
+    c.push_back(0);
+    c.insert(c.end(), value.begin(), value.end());
+    out_.Put("tEXt", c);
+  };
+  if (!png_.Comment.empty()) text("Comment", png_.Comment);
+  text("Software", kSoftware);
+}
+
+void TPngWriter::WriteGamma() {
+  const long double gamma = png_.Gamma * kGammaScale;
+  if (!(gamma >= 1 && gamma < 4294967295.0L)) return;
+  std::vector<uint8_t> c;
+  PutBE32(c, static_cast<uint32_t>(gamma));
+  out_.Put("gAMA", c);
+}
+
+void TPngWriter::WriteChromaticity() {
+  if (png_.ChrmValues[0] == 0 || png_.ChrmValues[1] <= 0) return;
+  std::vector<uint8_t> c;
+  for (int32_t v : png_.ChrmValues) PutBE32(c, static_cast<uint32_t>(v));
+  out_.Put("cHRM", c);
+}
+
+void TPngWriter::WriteSignificantBits() {
+  if (color_type_ == kGrey || color_type_ == kGreyAlpha) return;
+  const bool five_bit = bits_ == 15 || bits_ == 16;
+  const int32_t sbit = png_.SbitBytes;
+  std::vector<uint8_t> c;
+  if (five_bit)
+    c = {5, static_cast<uint8_t>(bits_ == 15 ? 5 : 6), 5};
+  else if (sbit != 0)
+    c = {static_cast<uint8_t>(sbit), static_cast<uint8_t>(sbit >> 8), static_cast<uint8_t>(sbit >> 16)};
+  if (c.empty()) return;
+  if (with_alpha_) c.push_back(five_bit ? 8 : static_cast<uint8_t>(static_cast<uint32_t>(sbit) >> 24));
+  if (color_type_ == kPalette && c.size() > 3) c.resize(3);
+  out_.Put("sBIT", c);
+}
+
+void TPngWriter::WritePalette() {
+  if (color_type_ != kPalette) return;
+  const TColorTable& table = image_.ImageTable();
+  std::vector<uint8_t> c;
+  for (int i = 0; i < entries_; ++i) c.insert(c.end(), {table[i].Red, table[i].Green, table[i].Blue});
+  out_.Put("PLTE", c);
+}
+
+uint32_t TPngWriter::GreyLevel(int32_t color) const {
+  if (color & kPaletteIndexFlag) return color & 0xFF;
+  const uint32_t g = color & 0xFF;  // red channel of a grey
+  return depth_ < 8 ? g >> (8 - depth_) : g;
+}
+
+uint32_t TPngWriter::PaletteIndex(int32_t color) const {
+  if (color & kPaletteIndexFlag) return color & 0xFF;
+  return static_cast<uint32_t>(ClosestEntry(image_.ImageTable().data(), static_cast<uint32_t>(color), entries_));
+}
+
+void TPngWriter::WriteBackground() {
+  const int32_t color = png_.BkgdColor;
+  if (color == -1) return;
+  std::vector<uint8_t> c;
+  if (color_type_ == kGrey || color_type_ == kGreyAlpha) PutBE16(c, GreyLevel(color));
+  else if (color_type_ == kPalette) c.push_back(static_cast<uint8_t>(PaletteIndex(color)));
+  else PutRgb16(c, color);
+  out_.Put("bKGD", c);
+}
+
+void TPngWriter::WriteTransparency() {
+  const int32_t color = png_.KeyColor;
+  if (color == -1 || with_alpha_) return;
+  std::vector<uint8_t> c;
+  if (color_type_ == kGrey) {
+    PutBE16(c, GreyLevel(color));
+  } else if (color_type_ == kPalette) {
+    // Every index up to the key opaque, the key transparent.
+    c.assign(PaletteIndex(color), 255);
+    c.push_back(0);
+  } else {
+    PutRgb16(c, color);
+  }
+  out_.Put("tRNS", c);
+}
+
+void TPngWriter::WritePhysicalSize() {
+  if (png_.PhysX < 1 || png_.PhysY < 1) return;
+  uint32_t px = static_cast<uint32_t>(png_.PhysX), py = static_cast<uint32_t>(png_.PhysY);
+  uint8_t unit = png_.PhysUnit;
+  if (unit == kUnitInch) {
+    px = static_cast<uint32_t>(std::trunc(png_.PhysX * 100.0L / 254.0L * 100.0L));
+    py = static_cast<uint32_t>(std::trunc(png_.PhysY * 100.0L / 254.0L * 100.0L));
+    unit = kUnitMetre;
+  }
+  std::vector<uint8_t> c;
+  PutBE32(c, px);
+  PutBE32(c, py);
+  c.push_back(unit);
+  out_.Put("pHYs", c);
+}
+
+std::vector<std::vector<uint8_t>> TPngWriter::BuildRows() {
+  const size_t raw_bytes = RowBytes(width_, pixel_bits_);
+  std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(height_), std::vector<uint8_t>(raw_bytes, 0));
+  std::vector<uint8_t> rgb(static_cast<size_t>(width_) * 3);
+  for (int32_t y = 0; y < height_; ++y) {
+    uint8_t* raw = rows[static_cast<size_t>(y)].data();
+    const uint8_t* arow = use_alpha_ ? alpha_.PeekRow(y) : nullptr;
+    if (bits_ <= 8 && (color_type_ == kPalette || color_type_ == kGrey)) {
+      std::memcpy(raw, image_.PeekRow(y), raw_bytes);
+      continue;
+    }
+    image_.ReadRowRGB(y, rgb.data());
+    for (int32_t x = 0; x < width_; ++x) {
+      const uint8_t* p = &rgb[static_cast<size_t>(x) * 3];
+      const auto a = static_cast<uint8_t>(arow ? 255 - arow[x] : 255);
+      const auto grey = static_cast<uint8_t>((p[0] * kGreyOfRed + p[1] * kGreyOfGreen + p[2] * kGreyOfBlue) >> 8);
+      switch (color_type_) {
+        case kGrey: raw[x] = grey; break;
+        case kGreyAlpha: raw[2 * x] = grey, raw[2 * x + 1] = a; break;
+        case kRgb: std::memcpy(raw + 3 * x, p, 3); break;
+        default: std::memcpy(raw + 4 * x, p, 3), raw[4 * x + 3] = a;
+      }
+    }
+  }
+  return rows;
+}
+
+void TPngWriter::WriteImageData(const std::vector<std::vector<uint8_t>>& rows) {
+  const int level = png_.DeflateLevel < -1 || png_.DeflateLevel > 9 ? Z_DEFAULT_COMPRESSION : png_.DeflateLevel;
+  TIdatWriter idat(out_, level, static_cast<size_t>(data_chunk_size_));
+  const size_t raw_bytes = RowBytes(width_, pixel_bits_);
+  const size_t bpp = static_cast<size_t>(std::max(1, pixel_bits_ / 8));
+  const bool deep = pixel_bits_ >= 8;
+  const bool interlaced = png_.Interlace != 0;
+  std::vector<uint8_t> pass_raw(raw_bytes), prev(raw_bytes), line(raw_bytes + 1), best(raw_bytes + 1);
+  for (int p = 0; p < PassCount(interlaced); ++p) {
+    const TPass pass = PassOf(interlaced, p);
+    if (pass.Empty(width_, height_)) continue;
+    const int32_t pw = pass.Width(width_);
+    const size_t n = RowBytes(pw, pixel_bits_);
+    std::fill(prev.begin(), prev.end(), 0);
+    for (int32_t y = pass.Y0; y < height_; y += pass.DY) {
+      const uint8_t* raw = rows[static_cast<size_t>(y)].data();
+      if (interlaced) {
+        ExtractPassRow(pass, pw, raw, pixel_bits_, pass_raw);
+        raw = pass_raw.data();
+      }
+      ChooseFilter(png_.RowFilterChoice, raw, prev.data(), n, bpp, deep, line, best);
+      idat.Feed(line.data(), n + 1);
+      std::memcpy(prev.data(), raw, n);
+    }
+  }
+  idat.Finish();
 }
 
 }  // namespace
@@ -649,7 +1167,7 @@ void TZelPNG::SetKeyColor(int32_t color) {
 }
 
 void TZelPNG::SetDataChunkSize(int32_t size) {
-  if (size < 256 || size > 100000) throw EZelPNG(kChunkSize);
+  if (size < kMinDataChunk || size > kMaxDataChunk) throw EZelPNG(kChunkSize);
   data_chunk_size_ = size;
 }
 
@@ -658,11 +1176,11 @@ void TZelPNG::LoadFromStream(TKsBigStream& stream) {
   stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   const uint8_t* data = bytes.data();
   size_t size = bytes.size();
-  if (SkipMacHeader && size > 128 && data[0] == 0 && data[74] == 0) {
-    data += 128;
-    size -= 128;
+  if (SkipMacHeader && size > kMacHeaderSize && data[0] == 0 && data[kMacHeaderZeroAt] == 0) {
+    data += kMacHeaderSize;
+    size -= kMacHeaderSize;
   }
-  if (size < 8 || std::memcmp(data, kSignature, 8) != 0) throw EZelPNG(kNotPng);
+  if (size < kSignatureSize || std::memcmp(data, kSignature, kSignatureSize) != 0) throw EZelPNG(kNotPng);
   BkgdColor = -1;
   KeyColor = -1;
   TransparentColor = -1;
@@ -674,254 +1192,6 @@ void TZelPNG::LoadFromStream(TKsBigStream& stream) {
   reader.Run();
 }
 
-void TZelPNG::SaveToStream(TKsBigStream& stream) {
-  TDIB& image = Image;
-  if (image.Empty()) throw EZelPNG(kWriteError);
-  const int32_t w = image.Width(), h = image.Height();
-  int32_t bits = image.BitCount();
-  if (bits == 16) bits = image.CurrentLayout().GreenMask == 0x3E0 ? 15 : 16;
-  TDIB& alpha = *alpha_;
-  const bool use_alpha =
-      AlphaLoaded && !alpha.Empty() && alpha.Width() == w && alpha.Height() == h && alpha.BitCount() == 8;
-
-  int color_type, depth;
-  if (Grey) {
-    depth = bits <= 8 ? bits : 8;
-    color_type = use_alpha && depth == 8 ? 4 : 0;
-  } else if (bits <= 8) {
-    depth = bits;
-    color_type = 3;
-  } else {
-    depth = 8;
-    color_type = use_alpha ? 6 : 2;
-  }
-  const bool with_alpha = color_type == 4 || color_type == 6;
-  const int channels = color_type == 0 || color_type == 3 ? 1 : color_type == 4 ? 2 : color_type == 2 ? 3 : 4;
-  const int pixel_bits = channels * depth;
-
-  TChunkWriter out(stream);
-  stream.WriteBuffer(kSignature, 8);
-  std::vector<uint8_t> c;
-  PutBE32(c, static_cast<uint32_t>(w));
-  PutBE32(c, static_cast<uint32_t>(h));
-  c.push_back(static_cast<uint8_t>(depth));
-  c.push_back(static_cast<uint8_t>(color_type));
-  c.push_back(0);
-  c.push_back(0);
-  c.push_back(Interlace ? 1 : 0);
-  out.Put("IHDR", c);
-
-  const TPngTime t = StampCurrentTime ? CurrentUtcTime() : Time;
-  if (t.Year > 0 && t.Month >= 1 && t.Month <= 12 && t.Day >= 1 && t.Day <= 31 && t.Hour < 24 && t.Minute < 60 &&
-      t.Second < 61) {
-    c.clear();
-    PutBE16(c, static_cast<uint16_t>(t.Year));
-    c.insert(c.end(), {t.Month, t.Day, t.Hour, t.Minute, t.Second});
-    out.Put("tIME", c);
-  }
-  auto text = [&](const std::string& key, const std::string& value) {
-    c.assign(key.begin(), key.end());
-    c.push_back(0);
-    c.insert(c.end(), value.begin(), value.end());
-    out.Put("tEXt", c);
-  };
-  if (!Comment.empty()) text("Comment", Comment);
-  text("Software", "ZelPNG ver 3.4");
-  c = {'Z', 'e', 'l', '3', 0, 0, 0, 0};
-  out.Put("ksNG", c);
-  if (GifgBytes[0] || GifgBytes[1] || GifgBytes[2]) out.Put("gIFg", GifgBytes, 4);
-  const long double gamma = Gamma * 100000.0L;
-  if (gamma >= 1 && gamma < 4294967295.0L) {
-    c.clear();
-    PutBE32(c, static_cast<uint32_t>(gamma));
-    out.Put("gAMA", c);
-  }
-  if (ChrmValues[0] != 0 && ChrmValues[1] > 0) {
-    c.clear();
-    for (int32_t v : ChrmValues) PutBE32(c, static_cast<uint32_t>(v));
-    out.Put("cHRM", c);
-  }
-  if (color_type != 0 && color_type != 4) {
-    c.clear();
-    if (bits == 15 || bits == 16) c = {5, static_cast<uint8_t>(bits == 15 ? 5 : 6), 5};
-    else if (SbitBytes != 0)
-      c = {static_cast<uint8_t>(SbitBytes), static_cast<uint8_t>(SbitBytes >> 8), static_cast<uint8_t>(SbitBytes >> 16)};
-    if (!c.empty()) {
-      if (with_alpha) c.push_back(bits == 15 || bits == 16 ? 8 : static_cast<uint8_t>(static_cast<uint32_t>(SbitBytes) >> 24));
-      if (color_type == 3 && c.size() > 3) c.resize(3);
-      out.Put("sBIT", c);
-    }
-  }
-  const TColorTable& table = image.ImageTable();
-  const int entries = color_type == 3 ? 1 << depth : 0;
-  if (color_type == 3) {
-    c.clear();
-    for (int i = 0; i < entries; ++i) c.insert(c.end(), {table[i].Red, table[i].Green, table[i].Blue});
-    out.Put("PLTE", c);
-  }
-  auto grey_level = [&](int32_t color) -> uint32_t {
-    if (color & 0x1000000) return color & 0xFF;
-    const uint32_t g = color & 0xFF;  // red channel of a grey
-    return depth < 8 ? g >> (8 - depth) : g;
-  };
-  auto palette_index = [&](int32_t color) -> uint32_t {
-    if (color & 0x1000000) return color & 0xFF;
-    return static_cast<uint32_t>(ClosestEntry(table.data(), static_cast<uint32_t>(color), entries));
-  };
-  if (BkgdColor != -1) {
-    c.clear();
-    if (color_type == 0 || color_type == 4) PutBE16(c, grey_level(BkgdColor));
-    else if (color_type == 3) c.push_back(static_cast<uint8_t>(palette_index(BkgdColor)));
-    else {
-      PutBE16(c, BkgdColor & 0xFF);
-      PutBE16(c, (BkgdColor >> 8) & 0xFF);
-      PutBE16(c, (BkgdColor >> 16) & 0xFF);
-    }
-    out.Put("bKGD", c);
-  }
-  if (KeyColor != -1 && !with_alpha) {
-    c.clear();
-    if (color_type == 0) PutBE16(c, grey_level(KeyColor));
-    else if (color_type == 3) {
-      const uint32_t idx = palette_index(KeyColor);
-      c.assign(idx, 255);
-      c.push_back(0);
-    } else {
-      PutBE16(c, KeyColor & 0xFF);
-      PutBE16(c, (KeyColor >> 8) & 0xFF);
-      PutBE16(c, (KeyColor >> 16) & 0xFF);
-    }
-    out.Put("tRNS", c);
-  }
-  if (PhysX >= 1 && PhysY >= 1) {
-    c.clear();
-    uint32_t px = static_cast<uint32_t>(PhysX), py = static_cast<uint32_t>(PhysY);
-    uint8_t unit = PhysUnit;
-    if (unit == 2) {
-      px = static_cast<uint32_t>(std::trunc(PhysX * 100.0L / 254.0L * 100.0L));
-      py = static_cast<uint32_t>(std::trunc(PhysY * 100.0L / 254.0L * 100.0L));
-      unit = 1;
-    }
-    PutBE32(c, px);
-    PutBE32(c, py);
-    c.push_back(unit);
-    out.Put("pHYs", c);
-  }
-
-  // Image rows in PNG order, top row first.
-  const size_t raw_bytes = (static_cast<size_t>(w) * static_cast<size_t>(pixel_bits) + 7) / 8;
-  std::vector<std::vector<uint8_t>> rows(static_cast<size_t>(h), std::vector<uint8_t>(raw_bytes, 0));
-  std::vector<uint8_t> rgb(static_cast<size_t>(w) * 3);
-  for (int32_t y = 0; y < h; ++y) {
-    uint8_t* raw = rows[static_cast<size_t>(y)].data();
-    const uint8_t* arow = use_alpha ? alpha.PeekRow(y) : nullptr;
-    if (bits <= 8 && (color_type == 3 || color_type == 0)) {
-      std::memcpy(raw, image.PeekRow(y), raw_bytes);
-      continue;
-    }
-    image.ReadRowRGB(y, rgb.data());
-    for (int32_t x = 0; x < w; ++x) {
-      const uint8_t* p = &rgb[static_cast<size_t>(x) * 3];
-      const auto a = static_cast<uint8_t>(arow ? 255 - arow[x] : 255);
-      const auto grey = static_cast<uint8_t>((p[0] * 77 + p[1] * 150 + p[2] * 29) >> 8);
-      switch (color_type) {
-        case 0: raw[x] = grey; break;
-        case 4: raw[2 * x] = grey, raw[2 * x + 1] = a; break;
-        case 2: std::memcpy(raw + 3 * x, p, 3); break;
-        default: std::memcpy(raw + 4 * x, p, 3), raw[4 * x + 3] = a;
-      }
-    }
-  }
-
-  z_stream z{};
-  const int level = DeflateLevel < -1 || DeflateLevel > 9 ? Z_DEFAULT_COMPRESSION : DeflateLevel;
-  if (deflateInit(&z, level) != Z_OK) throw EZelPNG(kWriteError);
-  std::unique_ptr<z_stream, int (*)(z_streamp)> guard(&z, deflateEnd);
-  std::vector<uint8_t> zbuf(static_cast<size_t>(data_chunk_size_));
-  z.next_out = zbuf.data();
-  z.avail_out = static_cast<uInt>(zbuf.size());
-  auto feed = [&](const uint8_t* p, size_t n, int flush) {
-    z.next_in = const_cast<Bytef*>(p);
-    z.avail_in = static_cast<uInt>(n);
-    for (;;) {
-      const int rc = deflate(&z, flush);
-      if (rc == Z_STREAM_ERROR) throw EZelPNG(kWriteError);
-      if (z.avail_out == 0) {
-        out.Put("IDAT", zbuf.data(), zbuf.size());
-        z.next_out = zbuf.data();
-        z.avail_out = static_cast<uInt>(zbuf.size());
-        continue;
-      }
-      if (flush == Z_FINISH ? rc == Z_STREAM_END : z.avail_in == 0) break;
-    }
-  };
-  const size_t bpp = static_cast<size_t>(std::max(1, pixel_bits / 8));
-  const bool deep = pixel_bits >= 8;
-  std::vector<uint8_t> pass_raw(raw_bytes), prev(raw_bytes), line(raw_bytes + 1), best(raw_bytes + 1);
-  const int passes = Interlace ? 7 : 1;
-  for (int pass = 0; pass < passes; ++pass) {
-    int x0 = 0, y0 = 0, dx = 1, dy = 1;
-    if (Interlace) {
-      x0 = kAdam7[pass][0];
-      y0 = kAdam7[pass][1];
-      dx = kAdam7[pass][2];
-      dy = kAdam7[pass][3];
-    }
-    if (x0 >= w || y0 >= h) continue;
-    const int32_t pw = (w - x0 + dx - 1) / dx;
-    const size_t n = (static_cast<size_t>(pw) * static_cast<size_t>(pixel_bits) + 7) / 8;
-    std::fill(prev.begin(), prev.end(), 0);
-    for (int32_t y = y0; y < h; y += dy) {
-      const uint8_t* full = rows[static_cast<size_t>(y)].data();
-      const uint8_t* raw = full;
-      if (Interlace) {
-        std::fill(pass_raw.begin(), pass_raw.end(), 0);
-        for (int32_t i = 0; i < pw; ++i) {
-          const size_t x = static_cast<size_t>(x0 + i * dx);
-          if (pixel_bits >= 8) {
-            std::memcpy(&pass_raw[static_cast<size_t>(i) * bpp], full + x * bpp, bpp);
-          } else {
-            const size_t pb = static_cast<size_t>(pixel_bits);
-            const unsigned mask = (1u << pb) - 1;
-            const unsigned v = (full[x * pb / 8] >> (8 - pb - (x * pb) % 8)) & mask;
-            pass_raw[static_cast<size_t>(i) * pb / 8] |=
-                static_cast<uint8_t>(v << (8 - pb - (static_cast<size_t>(i) * pb) % 8));
-          }
-        }
-        raw = pass_raw.data();
-      }
-      int choice = RowFilterChoice;
-      if (choice == 1 || choice >= 6) {
-        line[0] = 0;
-        std::memcpy(line.data() + 1, raw, n);
-      } else if (choice >= 2) {
-        line[0] = static_cast<uint8_t>(choice - 1);
-        FilterRow(choice - 1, raw, prev.data(), n, bpp, line.data() + 1);
-      } else {
-        double best_score = -1;
-        for (int f = 0; f <= 4; ++f) {
-          line[0] = static_cast<uint8_t>(f);
-          FilterRow(f, raw, prev.data(), n, bpp, line.data() + 1);
-          bool regular = false;
-          const double score = ScoreRow(line.data() + 1, n, deep, regular);
-          if (regular) {
-            std::memcpy(best.data(), line.data(), n + 1);
-            break;
-          }
-          if (score > best_score) {
-            best_score = score;
-            std::memcpy(best.data(), line.data(), n + 1);
-          }
-        }
-        std::memcpy(line.data(), best.data(), n + 1);
-      }
-      feed(line.data(), n + 1, Z_NO_FLUSH);
-      std::memcpy(prev.data(), raw, n);
-    }
-  }
-  feed(nullptr, 0, Z_FINISH);
-  if (z.avail_out < zbuf.size()) out.Put("IDAT", zbuf.data(), zbuf.size() - z.avail_out);
-  out.Put("IEND", nullptr, 0);
-}
+void TZelPNG::SaveToStream(TKsBigStream& stream) { TPngWriter(*this, *alpha_, stream, data_chunk_size_).Run(); }
 
 }  // namespace orba

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/streams/byte_order.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
@@ -18,15 +19,6 @@ namespace {
 constexpr char kTgaSignature[] = "TRUEVISION-XFILE";
 constexpr int64_t kExtensionAreaSize = 495;
 constexpr int64_t kKeyColourOffset = 470;  // A, R, G, B
-
-uint32_t LE16(const uint8_t* p) { return p[0] | (p[1] << 8); }
-uint32_t LE32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutLE16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
 
 [[noreturn]] void Damaged() { throw EInvalidGraphic(kTgaDamagedText); }
 
@@ -54,11 +46,9 @@ struct TTgaHeader {
 };
 
 TTgaHeader ParseHeader(const uint8_t* h) {
-  return TTgaHeader{h[0],        h[1],
-                    h[2],        LE16(h + 3),
-                    LE16(h + 5), h[7],
-                    static_cast<int32_t>(LE16(h + 12)), static_cast<int32_t>(LE16(h + 14)),
-                    h[16],       h[17]};
+  return TTgaHeader{h[0], h[1], h[2], ReadLE16(h + 3), ReadLE16(h + 5), h[7],
+                    static_cast<int32_t>(ReadLE16(h + 12)), static_cast<int32_t>(ReadLE16(h + 14)),
+                    h[16], h[17]};
 }
 
 // Where the pixel data ends and where the extension area lies (-1 none),
@@ -75,8 +65,8 @@ TTgaTail FindFooter(const std::vector<uint8_t>& file) {
   if (i < 24 || file[static_cast<size_t>(i)] != '.' ||
       std::memcmp(&file[static_cast<size_t>(i - 16)], kTgaSignature, 16) != 0)
     return tail;
-  const int64_t extension = static_cast<int32_t>(LE32(&file[static_cast<size_t>(i - 24)]));
-  const int64_t developer = static_cast<int32_t>(LE32(&file[static_cast<size_t>(i - 20)]));
+  const int64_t extension = static_cast<int32_t>(ReadLE32(&file[static_cast<size_t>(i - 24)]));
+  const int64_t developer = static_cast<int32_t>(ReadLE32(&file[static_cast<size_t>(i - 20)]));
   if (developer > 0) tail.DataEnd = developer;
   else if (extension > 0) tail.DataEnd = extension;
   if (tail.DataEnd > static_cast<int64_t>(file.size())) Damaged();
@@ -155,7 +145,7 @@ int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool
     // Entries past index 255 do not fit the table; the pixels follow the whole map.
     for (uint32_t i = 0; i < h.MapLength && h.MapFirst + i < 256; ++i, p += entry) {
       TRGBQuad& q = table[h.MapFirst + i];
-      if (entry == 2) q = MapEntry16(LE16(p));
+      if (entry == 2) q = MapEntry16(ReadLE16(p));
       else q = MakeQuad(p[2], p[1], p[0]);
     }
   }
@@ -185,8 +175,8 @@ int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool
         StorePixelBytes(to + 4 * x, 4, from[2 * x] * 0x010101u | uint32_t{from[2 * x + 1]} << 24);
     } else if (depth == 15 || depth == 16) {
       for (int32_t x = 0; x < h.Width; ++x) {
-        const uint32_t v = LE16(from + 2 * x);
-        PutLE16(to + 2 * x, depth == 15 ? v & 0x7FFF : FileToSurface565(v, !run_length));
+        const uint32_t v = ReadLE16(from + 2 * x);
+        WriteLE16(to + 2 * x, depth == 15 ? v & 0x7FFF : FileToSurface565(v, !run_length));
       }
     } else {
       std::memcpy(to, from, static_cast<size_t>(row_bytes));
@@ -224,7 +214,7 @@ int64_t ReadTGA(TDIBSurface& surface, TKsBigStream& stream, TTgaInfo& info, bool
 uint32_t TPickPx::Pick() { return *at_++; }
 
 uint32_t TPickPx16::Pick() {
-  const uint32_t v = LE16(at_);
+  const uint32_t v = ReadLE16(at_);
   at_ += 2;
   return v;
 }
@@ -237,7 +227,7 @@ uint32_t TPickPx24::Pick() {
 }
 
 uint32_t TPickPx32::Pick() {
-  const uint32_t v = LE32(at_);
+  const uint32_t v = ReadLE32(at_);
   at_ += 4;
   return v;
 }
@@ -327,10 +317,10 @@ void WriteTGA(TDIBSurface& surface, TKsBigStream& stream, int64_t transparent_co
   uint8_t h[18] = {};
   h[1] = mapped ? 1 : 0;
   h[2] = static_cast<uint8_t>((mapped ? 1 : 2) + (run_length ? 8 : 0));
-  PutLE16(h + 5, static_cast<uint32_t>(map_length));
+  WriteLE16(h + 5, static_cast<uint32_t>(map_length));
   h[7] = mapped ? 24 : 0;
-  PutLE16(h + 12, static_cast<uint32_t>(surface.Width()));
-  PutLE16(h + 14, static_cast<uint32_t>(surface.Height()));
+  WriteLE16(h + 12, static_cast<uint32_t>(surface.Width()));
+  WriteLE16(h + 14, static_cast<uint32_t>(surface.Height()));
   h[16] = static_cast<uint8_t>(bpp * 8);
   // Top-left origin; a written alpha plane is declared as 8 attribute bits.
   h[17] = alpha != nullptr ? 0x28 : 0x20;
@@ -376,7 +366,7 @@ void WriteTGA(TDIBSurface& surface, TKsBigStream& stream, int64_t transparent_co
   if (alpha == nullptr && transparent_color >= 0) {
     extension_offset = static_cast<uint32_t>(stream.GetPosition() - base);
     uint8_t area[kExtensionAreaSize] = {};
-    PutLE16(area, kExtensionAreaSize);
+    WriteLE16(area, kExtensionAreaSize);
     uint8_t r = 0, g = 0, b = 0;
     surface.PixelToChannels(static_cast<uint32_t>(transparent_color), r, g, b);
     area[kKeyColourOffset + 1] = r;
@@ -385,8 +375,8 @@ void WriteTGA(TDIBSurface& surface, TKsBigStream& stream, int64_t transparent_co
     stream.WriteBuffer(area, kExtensionAreaSize);
   }
   uint8_t footer[26] = {};
-  PutLE16(footer, extension_offset);
-  PutLE16(footer + 2, extension_offset >> 16);
+  WriteLE16(footer, extension_offset);
+  WriteLE16(footer + 2, extension_offset >> 16);
   std::memcpy(footer + 8, kTgaSignature, 16);
   footer[24] = '.';
   stream.WriteBuffer(footer, 26);

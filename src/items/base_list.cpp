@@ -4,19 +4,15 @@
 
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/timer.h"
-#include "platform/trace.h"
 
 namespace orba {
 
 namespace {
-
-TWipeFactory wipe_factory = nullptr;
-
-constexpr int32_t kScreenBits = 32;
 
 template <class T>
 TOrbaObject* MakeItem(TOrbaBaseList* manager) {
@@ -35,8 +31,6 @@ std::array<TCompoCreator, 128>& Creators() {
 }
 
 }  // namespace
-
-void SetWipeFactory(TWipeFactory factory) { wipe_factory = factory; }
 
 TOrbaBaseList* Bases = nullptr;
 
@@ -59,144 +53,6 @@ TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
 }
 
 void RegisterCompoType(uint8_t type, TCompoCreator creator) { Creators()[type & 127] = creator; }
-
-// ---- TOrbaBase -----------------------------------------------------------------------------------
-
-TOrbaBase::TOrbaBase(TOrbaBaseList* manager, int32_t index) : TOrbaControl(manager), Index(index) {
-  Name = index == 0 ? kBaseName0 : kBaseName1;
-}
-
-TCustomDIBX* TOrbaBase::GetDIB() const {
-  if (Manager != nullptr && Manager->GetBase(Manager->Active) == this && Manager->TransitionKind == 0)
-    return Manager->GetDIB();
-  return const_cast<TDIBX*>(&Screen);
-}
-
-void TOrbaBase::ResizeScreen() {
-  if (Width > 0 && Height > 0) Screen.SetSize(Width, Height, kScreenBits);
-}
-
-void TOrbaBase::SetWidth(int32_t v) {
-  TOrbaControl::SetWidth(v);
-  ResizeScreen();
-}
-
-void TOrbaBase::SetHeight(int32_t v) {
-  TOrbaControl::SetHeight(v);
-  ResizeScreen();
-}
-
-void TOrbaBase::InvalidateRect(TRect rect) {
-  IntersectRects(rect, TRect{0, 0, Width, Height}, rect);
-  if (!RectIsEmpty(rect)) Dirty.AddRect(rect);
-}
-
-void TOrbaBase::Draw() {
-  TCustomDIBX* dib = GetDIB();
-  if (!Visible || dib == nullptr || dib->IsEmpty()) return;
-  for (int32_t i = 0; i < Dirty.Count(); ++i) {
-    const TRect r = Dirty.Get(i);
-    dib->ResetClipRect();
-    dib->IncludeClipRect(r);
-    if (Color >= 0) {
-      TRect fill{0, 0, Width, Height};
-      if (ClipActive()) IntersectRects(fill, ClipWindow(), fill);
-      dib->FillRect(fill, static_cast<uint32_t>(dib->ColorToPixel(Color)));
-    }
-    TOrbaControl::Draw();
-  }
-  dib->ResetClipRect();
-}
-
-void TOrbaBase::SetMousePos(int32_t x, int32_t y) {
-  if (x != MouseX || y != MouseY) Moved = true;
-  MouseX = x;
-  MouseY = y;
-}
-
-void TOrbaBase::TrackMouse() {
-  TOrbaBaseList& m = *Manager;
-  LeftPressed = LeftPress;
-  LeftPress = false;
-  RightPressed = RightPress;
-  RightPress = false;
-  WheelDownNow = WheelDown;
-  WheelDown = false;
-  WheelUpNow = WheelUp;
-  WheelUp = false;
-
-  if (RightPressed) {
-    // Right-click removal of a preview menu.
-    const std::vector<TObjectHandle> menus = m.PrevMenus;
-    for (TObjectHandle h : menus) {
-      TOrbaObject* o = m.Lookup(h);
-      if (o == nullptr || !o->GetRClickScrap() || !o->GetVisible() || o->GetScreen() != this ||
-          o->GetPaused() || o->InCabinet())
-        continue;
-      const uint8_t im = o->GetIgnoreMouse();
-      if (im != IM_NONE && im != IM_LCLICK) continue;
-      if (o->HandleRClickScrap()) {
-        RightPressed = false;
-        break;
-      }
-    }
-  }
-
-  TOrbaObject* hover = m.Lookup(Hover);
-  if (Capture != 0 && hover != nullptr) {
-    if ((Capture & kLeftCaptured) != 0 && !LeftHeld) {
-      hover->DoLButtonUp();
-      Capture &= static_cast<uint8_t>(~kLeftCaptured);
-    } else if ((Capture & kRightCaptured) != 0 && !RightHeld) {
-      hover->DoRButtonUp();
-      Capture &= static_cast<uint8_t>(~kRightCaptured);
-    }
-    hover = m.Lookup(Hover);
-    if (hover != nullptr && Moved) hover->DoMouseMove();
-    hover = m.Lookup(Hover);
-    if (hover != nullptr) hover->DoMouseCapture();
-    Moved = false;
-    return;
-  }
-
-  const uint32_t mask = LeftPressed ? 17u : (RightPressed ? 9u : 29u);
-  TOrbaObject* target = HitTest(TPoint{MouseX, MouseY}, mask);
-  Capture = 0;
-  TObjectHandle target_handle = target != nullptr ? target->Handle() : TObjectHandle{};
-  if (target != nullptr) {
-    if (LeftPressed) {
-      target->DoLButtonDown();
-      target = m.Lookup(target_handle);
-      if (target != nullptr && !target->GetPaused() && target->GetHandleKey()) m.SetFocusObject(target);
-    } else if (RightPressed) {
-      target->DoRButtonDown();
-    } else if (WheelDownNow) {
-      const std::string label = target->GetOnWheelDown();
-      if (!label.empty() && m.Events.FindQueuedEvent(target_handle, PR_ONWHEELDOWN) < 0 &&
-          !target->GetEventsHeld())
-        m.Events.QueueEvent(target_handle, label, nullptr, PR_ONWHEELDOWN);
-    } else if (WheelUpNow) {
-      const std::string label = target->GetOnWheelUp();
-      if (!label.empty() && m.Events.FindQueuedEvent(target_handle, PR_ONWHEELUP) < 0 &&
-          !target->GetEventsHeld())
-        m.Events.QueueEvent(target_handle, label, nullptr, PR_ONWHEELUP);
-    }
-    target = m.Lookup(target_handle);
-    if (target == nullptr) target_handle = TObjectHandle{};
-  }
-
-  hover = m.Lookup(Hover);
-  if (hover != nullptr && hover != target) hover->DoMouseOut();
-  if (target != nullptr && !(!Moved && target_handle == Hover)) {
-    if (target_handle != Hover) {
-      target->DoMouseIn();
-      target = m.Lookup(target_handle);
-    }
-    if (target != nullptr) target->DoMouseMove();
-  }
-  Hover = m.Lookup(target_handle) != nullptr ? target_handle : TObjectHandle{};
-  Moved = false;
-}
 
 // ---- TOrbaBaseList -------------------------------------------------------------------------------
 
@@ -249,7 +105,7 @@ void TOrbaBaseList::SetHeight(int32_t h) {
 }
 
 void TOrbaBaseList::ApplySize() {
-  if (Width > 0 && Height > 0) Composition.SetSize(Width, Height, kScreenBits);
+  if (Width > 0 && Height > 0) Composition.SetSize(Width, Height, TOrbaBase::kScreenBits);
 }
 
 void TOrbaBaseList::SetColor(int32_t c) {
@@ -384,12 +240,10 @@ TOrbaTransition* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, 
       TOrbaBase* active = ActiveBase();
       TCustomDIBX* current = active->GetDIB();
       if (current != &active->Screen && current != nullptr) active->Screen.CopyFrom(*current);
-      if (wipe_factory != nullptr) {
-        Transition = wipe_factory(kind, *GetDIB(), active->Screen, GetBase(Active ^ 1)->Screen);
-        if (Transition != nullptr) {
-          Transition->SetLength(length);
-          Transition->SetReverse(reverse);
-        }
+      Transition = MakeTransition(kind, *GetDIB(), active->Screen, GetBase(Active ^ 1)->Screen);
+      if (Transition != nullptr) {
+        Transition->SetLength(length);
+        Transition->SetReverse(reverse);
       }
     }
   }
@@ -653,25 +507,5 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
     PickFocus = true;
   }
 }
-
-// ---- services ------------------------------------------------------------------------------------
-
-TOrbaObject* TBaseListServices::Find(TObjectHandle object) const { return manager_.Lookup(object); }
-
-bool TBaseListServices::IsAlive(TObjectHandle object) const { return Find(object) != nullptr; }
-
-std::string TBaseListServices::GetObjectName(TObjectHandle object) const {
-  const TOrbaObject* o = Find(object);
-  return o != nullptr ? o->Name : std::string();
-}
-
-TObjectHandle TBaseListServices::FindObject(const std::string& name) const {
-  const TOrbaObject* o = manager_.FindObject(name);
-  return o != nullptr ? o->Handle() : TObjectHandle{};
-}
-
-TTimerList* TBaseListServices::EventQueue() { return &manager_.Events; }
-
-void TBaseListServices::ResetObjects() { manager_.Reset(); }
 
 }  // namespace orba

@@ -1,9 +1,11 @@
-// The object manager and its two screen roots. The manager owns every screen
-// object of a game: the registry with lookup by name and by serial, the scrap
-// list, the script event queue, keyboard and mouse state, the keyboard focus
-// and the screen transition. Each tick the player calls UpdateInput, the
-// interpreter, Idle and, on painting ticks, Draw. It also creates items from
-// their component type codes and saves and loads the whole object tree.
+// The object manager. It owns every screen object of a game, its two screen
+// roots (orba_base.h) and its answers to the interpreter
+// (base_list_services.h): the registry with lookup by name and by serial,
+// the scrap list, the script event queue, keyboard and mouse state, the
+// keyboard focus and the screen transition. Each tick the player calls
+// UpdateInput, the interpreter, Idle and, on painting ticks, Draw. It also
+// creates items from their component type codes and saves and loads the
+// whole object tree.
 #pragma once
 
 #include <array>
@@ -14,76 +16,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/containers/clip_list.h"
 #include "graphics/dibx.h"
-#include "items/brix_cache.h"
+#include "items/base_list_services.h"
+#include "items/orba_base.h"
 #include "items/orba_object.h"
+#include "items/orba_transition.h"
 #include "script/interp/event_queue.h"
 
 namespace orba {
-
-class TSysFuncMan;
-
-// A screen root: the top of one visual tree, with its own picture, dirty
-// rectangles and pointer state.
-class TOrbaBase : public TOrbaControl {
- public:
-  TOrbaBase(TOrbaBaseList* manager, int32_t index);
-
-  TClipList Dirty;
-  TDIBX Screen;
-  int32_t Index;
-  int32_t MouseX = 0, MouseY = 0;
-  bool LeftPress = false, LeftPressed = false;
-  bool RightPress = false, RightPressed = false;
-  bool LeftHeld = false, RightHeld = false;
-  bool Moved = false;
-  uint8_t Capture = 0;  // 4: left button captured by Hover; 8: right button
-  TObjectHandle Hover;
-  bool WheelDown = false, WheelDownNow = false, WheelUp = false, WheelUpNow = false;
-
-  static constexpr uint8_t kLeftCaptured = 4;
-  static constexpr uint8_t kRightCaptured = 8;
-
-  bool GetAutoName() const override { return false; }
-  bool IsScreenRoot() const override { return true; }
-  TOrbaBase* GetScreen() const override { return const_cast<TOrbaBase*>(this); }
-  TCustomDIBX* GetDIB() const override;
-  TCustomDIBX* GetSurface() const override { return GetDIB(); }
-  void SetWidth(int32_t v) override;
-  void SetHeight(int32_t v) override;
-  void InflateDirtyRect(TRect& rect) const override {}
-
-  // Adds R, cut to the root, to the dirty list.
-  virtual void InvalidateRect(TRect rect);
-  void InvalidateAll() { InvalidateRect(TRect{0, 0, Width, Height}); }
-  // Paints the dirty rectangles: background colour, then the children.
-  void Draw() override;
-  void SetMousePos(int32_t x, int32_t y);
-  bool GetLPush() const { return LeftHeld && (Capture & kLeftCaptured) == 0; }
-  bool GetRPush() const { return RightHeld && (Capture & kRightCaptured) == 0; }
-  // One tick of pointer tracking: hit test, button and hover events.
-  void TrackMouse();
-
- private:
-  void ResizeScreen();
-};
-
-// A running screen transition; the film layer supplies the kinds.
-class TOrbaTransition {
- public:
-  virtual ~TOrbaTransition() = default;
-  virtual void SetReverse(bool reverse) = 0;
-  virtual int32_t GetLength() const = 0;
-  virtual void SetLength(int32_t length) = 0;
-  virtual void SetPosition(int32_t position) = 0;
-  virtual TRect CurrentRect() const = 0;
-  virtual void Step() = 0;
-};
-using TWipeFactory = std::unique_ptr<TOrbaTransition> (*)(int32_t kind, TCustomDIBX& dest,
-                                                          TCustomDIBX& new_page,
-                                                          TCustomDIBX& old_page);
-void SetWipeFactory(TWipeFactory factory);
 
 class TOrbaBaseList;
 
@@ -102,69 +42,6 @@ T* NewOrbaObject(TOrbaBaseList* manager) {
   object->Create();
   return object;
 }
-
-// The manager's whole object tree, with its event queue and focus, as the
-// scene of a game slot. A scene that cannot be read leaves the current one
-// as it was.
-class TBaseListScene : public TSceneSection {
- public:
-  explicit TBaseListScene(TOrbaBaseList& manager) : manager_(manager) {}
-  void SaveToStream(TKsBigStream& stream) override;
-  void LoadFromStream(TKsBigStream& stream, int32_t version) override;
-
- private:
-  TOrbaBaseList& manager_;
-};
-
-// What the interpreter needs of the objects, answered by one manager.
-class TBaseListServices final : public TObjectServices {
- public:
-  explicit TBaseListServices(TOrbaBaseList& manager) : manager_(manager), scene_(manager) {}
-  // The function library the commands' expressions run in.
-  TSysFuncMan* Funcs = nullptr;
-
-  bool IsAlive(TObjectHandle object) const override;
-  std::string GetObjectName(TObjectHandle object) const override;
-  TObjectHandle FindObject(const std::string& name) const override;
-  TTimerList* EventQueue() override;
-  void ResetObjects() override;
-  void CreateTimer(TComComponent& command) override;
-  TObjectHandle CreateItem(TComComponent& command) override;
-  void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) override;
-  void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) override;
-  void ScrapObject(TObjectHandle object) override;
-  void PlayObject(TObjectHandle object) override;
-  int32_t GetObjectState(TObjectHandle object) override;
-  void SetObjectState(TObjectHandle object, uint8_t state) override;
-  void SetObjectDelay(TObjectHandle object, int32_t delay) override;
-  std::string GetObjectSource(TObjectHandle object) override;
-  void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
-                   const std::vector<std::string>& names,
-                   const std::vector<bool>& name_valid) override;
-  bool GetKeyPush(int32_t key) const override;
-  bool GetKeyClick(int32_t key) const override;
-  bool GetKeyRepeat(int32_t key) const override;
-  bool GetLClick() const override;
-  void SetLClick(bool value) override;
-  bool GetRClick() const override;
-  void SetRClick(bool value) override;
-  bool GetLPush() const override;
-  bool GetRPush() const override;
-  bool GetWheelDown() const override;
-  bool GetWheelUp() const override;
-  int32_t GetMouseX() const override;
-  int32_t GetMouseY() const override;
-  bool GetCGDither() const override;
-  void SetCGDither(bool value) override;
-  TSceneSection* SceneSection() override { return &scene_; }
-  TSaveSection* ImageCacheSection() override { return &cache_setting_; }
-
- private:
-  TOrbaObject* Find(TObjectHandle object) const;
-  TOrbaBaseList& manager_;
-  TBaseListScene scene_;
-  TBrixCacheSetting cache_setting_;
-};
 
 class TOrbaBaseList : public TOrbaComponent {
  public:

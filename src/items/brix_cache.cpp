@@ -5,9 +5,9 @@
 #include "core/errors.h"
 #include "core/files/vr_file_manager.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "graphics/brix.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 
 namespace orba {
 
@@ -42,6 +42,17 @@ void FillFrame(TBrixItemFrame& target, TBrixFrame& frame, bool mask_wanted) {
     target.EnsureMask();
     frame.CopyAlphaToDIBX(*target.Mask);
   }
+}
+
+// Reads the picture file of Parts into List: at the cache's depth when the
+// cache dithers, the transparent colour turned to alpha for a mask.
+void LoadFrameList(TVrFileManager& files, const TBrixCollection& cache, const TKeyParts& parts,
+                   TBrixFrameList& list) {
+  if (cache.Dither) list.BitCountOverride = cache.BitCount;
+  TKsMemoryStream stream;
+  files.LoadToStream(stream, parts.FileName);
+  list.LoadFromStream(stream, false, false, false);
+  if (parts.Mask) list.TransparentToAlpha(false);
 }
 
 }  // namespace
@@ -150,13 +161,7 @@ void TBrixItem::Decode(const std::string& key) {
   }
 
   TBrixFrameList list(cache->IdentCode);
-  if (cache->Dither) list.BitCountOverride = depth;
-  {
-    TKsMemoryStream stream;
-    cache->FileLayer().LoadToStream(stream, parts.FileName);
-    list.LoadFromStream(stream, false, false, false);
-  }
-  if (parts.Mask) list.TransparentToAlpha(false);
+  LoadFrameList(cache->FileLayer(), *cache, parts, list);
 
   std::vector<std::unique_ptr<TBrixItemFrame>> frames;
   int32_t total = 0;
@@ -201,13 +206,7 @@ void TBrixItem::Reload(bool recreate) {
   if (!cache->FileLayer().Exists(parts.FileName)) return;
 
   TBrixFrameList list(cache->IdentCode);
-  if (cache->Dither) list.BitCountOverride = depth;
-  {
-    TKsMemoryStream stream;
-    cache->FileLayer().LoadToStream(stream, parts.FileName);
-    list.LoadFromStream(stream, false, false, false);
-  }
-  if (parts.Mask) list.TransparentToAlpha(false);
+  LoadFrameList(cache->FileLayer(), *cache, parts, list);
 
   for (int32_t i = 0; i < list.Count() && i < GetFrameCount(); ++i) {
     TBrixFrame& source = *list.GetFrame(i);

@@ -212,17 +212,7 @@ void TOrbaCustomImage::Invalidate() {
 }
 
 void TOrbaCustomImage::InvalidateBounds() {
-  if (!Visible) return;
-  TOrbaBase* screen = GetScreen();
-  if (screen == nullptr) return;
-  TRect r = Angle != 0 ? RotatedBoundsRect() : TOrbaControl::GetBoundsRect();
-  if (Parent != nullptr && !Parent->ClipToBounds(r)) return;
-  if (ClipActive()) {
-    IntersectRects(r, ClipWindow(), r);
-    if (RectIsEmpty(r)) return;
-  }
-  InflateDirtyRect(r);
-  screen->InvalidateRect(r);
+  InvalidateArea(Angle != 0 ? RotatedBoundsRect() : TOrbaControl::GetBoundsRect());
 }
 
 void TOrbaCustomImage::Draw() {

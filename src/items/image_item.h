@@ -102,8 +102,8 @@ class TOrbaCustomImage : public TOrbaControl {
  protected:
   void MarkChildrenResize();
   void RecordBlurState();
-  // The screen rectangle the item covers (rotated bounds when turned), cut
-  // by its parent and its clip window, into the screen's dirty list.
+  // The screen rectangle the item covers (rotated bounds when turned) into
+  // the screen's dirty list (InvalidateArea).
   void InvalidateBounds();
   // The afterimage step of Idle: every BlurSpan milliseconds an item that
   // moved, turned, zoomed, scrolled or changed its cell leaves a fading copy

@@ -6,10 +6,10 @@
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/trace.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 
 namespace orba {
 
@@ -524,15 +524,13 @@ TRect TOrbaControl::ClipWindow() const {
   return TRect{ClampI32(l), ClampI32(t), ClampI32(l + ClipWidth), ClampI32(t + ClipHeight)};
 }
 
-void TOrbaControl::Invalidate() {
+void TOrbaControl::Invalidate() { InvalidateArea(GetBoundsRect()); }
+
+void TOrbaControl::InvalidateArea(TRect r) {
   if (!Visible) return;
   TOrbaBase* screen = GetScreen();
   if (screen == nullptr) return;
-  TRect r = GetBoundsRect();
-  if (Parent != nullptr) {
-    IntersectRects(r, Parent->GetBoundsRect(), r);
-    if (RectIsEmpty(r)) return;
-  }
+  if (Parent != nullptr && !Parent->ClipToBounds(r)) return;
   if (ClipActive()) {
     IntersectRects(r, ClipWindow(), r);
     if (RectIsEmpty(r)) return;

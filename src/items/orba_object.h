@@ -392,6 +392,9 @@ class TOrbaControl : public TOrbaComponent {
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 
  protected:
+  // Rect, a screen rectangle of the item, cut by its parent and its clip
+  // window, into the screen's dirty list; nothing while the item is hidden.
+  void InvalidateArea(TRect rect);
   // Whether a child takes part in the saved tree.
   static bool Saved(const TOrbaObject& child);
   TArrayString PointerArgs() const;

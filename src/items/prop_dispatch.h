@@ -14,11 +14,9 @@ class TCustomParam;
 class TComComponent;
 class TSysFuncMan;
 
-// "GetPropエラー", "SetPropエラー", "プロパティ指定が不正です"
+// "GetPropエラー", "SetPropエラー"
 inline constexpr char kMsgGetPropError[] = "GetProp\x83G\x83\x89\x81[";
 inline constexpr char kMsgSetPropError[] = "SetProp\x83G\x83\x89\x81[";
-inline constexpr char kMsgBadPropId[] =
-    "\x83v\x83\x8d\x83p\x83" "e\x83" "B\x8ew\x92\xe8\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7";
 
 // Reads property PropId of Object into Variable (a variable's value or a
 // function's result) through the property's getter, converted to Variable's

@@ -14,4 +14,11 @@ class TClock {
   virtual uint32_t NowMs() = 0;
 };
 
+// A clock that moves only when told to: runs without a window step it.
+class TManualClock : public TClock {
+ public:
+  // Wraps at 2^32 as the system timer does.
+  virtual void Advance(uint32_t ms) = 0;
+};
+
 }  // namespace orba

@@ -1,25 +1,18 @@
 #include "platform/dialogs.h"
 
-#include <mutex>
+#include "platform/service_slot.h"
 
 namespace orba {
 namespace {
 
-// Answers every box with its first button, shows nothing.
-class TSilentMessageBoxes : public TMessageBoxService {
- public:
-  TDialogResult Show(const TDialogRequest& request) override { return FirstButtonAnswer(request.Buttons); }
-};
+TServiceSlot<TMessageBoxService>& Slot() {
+  static TServiceSlot<TMessageBoxService> slot("message box service");
+  return slot;
+}
 
-struct TDialogState {
-  std::mutex Lock;
-  std::shared_ptr<TMessageBoxService> Service = std::make_shared<TSilentMessageBoxes>();
-  std::string Title;
-};
-
-TDialogState& State() {
-  static TDialogState state;
-  return state;
+std::string& Title() {
+  static std::string title;
+  return title;
 }
 
 }  // namespace
@@ -43,20 +36,14 @@ TDialogAnswer TMessageBoxService::Ask(const std::string& title, const std::strin
   return Show(TDialogRequest{title, text, buttons, {}}).Answer;
 }
 
-TMessageBoxService& MessageBoxes() {
-  std::lock_guard<std::mutex> lock(State().Lock);
-  return *State().Service;
-}
+TMessageBoxService& MessageBoxes() { return Slot().Get(); }
 
 std::shared_ptr<TMessageBoxService> SetMessageBoxService(std::shared_ptr<TMessageBoxService> service) {
-  std::lock_guard<std::mutex> lock(State().Lock);
-  if (!service) service = std::make_shared<TSilentMessageBoxes>();
-  State().Service.swap(service);
-  return service;
+  return Slot().Set(std::move(service));
 }
 
-const std::string& ApplicationTitle() { return State().Title; }
+const std::string& ApplicationTitle() { return Title(); }
 
-void SetApplicationTitle(const std::string& title) { State().Title = title; }
+void SetApplicationTitle(const std::string& title) { Title() = title; }
 
 }  // namespace orba

@@ -1,7 +1,7 @@
 // Message boxes the player shows over its main window: a disc request, a
 // quit question, an error naming a file. The interface knows nothing of how
-// a box is drawn; the window back end shows a real one, the headless back end
-// answers from a script and records what it was asked.
+// a box is drawn; the window back end shows a real one, the headless back
+// ends answer from a script or with the first button.
 //
 // Titles and texts are Shift-JIS, as everywhere inside the player; a back
 // end converts them where they leave the program.
@@ -46,12 +46,10 @@ class TMessageBoxService {
   TDialogAnswer Ask(const std::string& title, const std::string& text, TDialogButtons buttons);
 };
 
-// The service every message box of the player goes through. Until a back end
-// is installed, boxes answer as if their first button had been pressed and
-// show nothing.
+// The service every message box of the player goes through: the back end the
+// program installed at start-up (std::logic_error when it installed none).
 TMessageBoxService& MessageBoxes();
-// Installs a back end (nullptr restores the silent default) and returns the
-// previous one.
+// Installs a back end (nullptr removes it) and returns the previous one.
 std::shared_ptr<TMessageBoxService> SetMessageBoxService(std::shared_ptr<TMessageBoxService> service);
 
 // The title of the application, used by boxes that carry it.

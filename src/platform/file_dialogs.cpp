@@ -1,23 +1,13 @@
 #include "platform/file_dialogs.h"
 
-#include <mutex>
+#include "platform/service_slot.h"
 
 namespace orba {
 namespace {
 
-class TCancelledFileDialogs : public TFileDialogService {
- public:
-  std::optional<std::string> Show(const TFileDialogRequest&) override { return std::nullopt; }
-};
-
-struct TFileDialogState {
-  std::mutex Lock;
-  std::shared_ptr<TFileDialogService> Service = std::make_shared<TCancelledFileDialogs>();
-};
-
-TFileDialogState& State() {
-  static TFileDialogState state;
-  return state;
+TServiceSlot<TFileDialogService>& Slot() {
+  static TServiceSlot<TFileDialogService> slot("file dialog service");
+  return slot;
 }
 
 std::vector<std::string> Split(const std::string& text, char sep) {
@@ -49,16 +39,10 @@ std::vector<std::pair<std::string, std::vector<std::string>>> ParseDialogFilter(
   return out;
 }
 
-TFileDialogService& FileDialogs() {
-  std::lock_guard<std::mutex> lock(State().Lock);
-  return *State().Service;
-}
+TFileDialogService& FileDialogs() { return Slot().Get(); }
 
 std::shared_ptr<TFileDialogService> SetFileDialogService(std::shared_ptr<TFileDialogService> service) {
-  std::lock_guard<std::mutex> lock(State().Lock);
-  if (!service) service = std::make_shared<TCancelledFileDialogs>();
-  State().Service.swap(service);
-  return service;
+  return Slot().Set(std::move(service));
 }
 
 }  // namespace orba

@@ -1,6 +1,7 @@
 // The open-file, save-file and folder dialogs that scripts can open. The
-// interface knows nothing of how a dialog is drawn: the desktop back end runs
-// the desktop's own dialog program, the headless one answers from a script.
+// interface knows nothing of how a dialog is drawn: the Linux back end runs
+// the desktop's own dialog program, the headless ones answer from a script or
+// as cancelled.
 //
 // Titles, filters and paths are Shift-JIS, as everywhere inside the player.
 #pragma once
@@ -38,11 +39,10 @@ class TFileDialogService {
 // ";". A description without its pattern list is dropped.
 std::vector<std::pair<std::string, std::vector<std::string>>> ParseDialogFilter(const std::string& filter);
 
-// The service the script functions use. Until a back end is installed every
-// dialog answers as cancelled.
+// The service the script functions use: the back end the program installed
+// at start-up (std::logic_error when it installed none).
 TFileDialogService& FileDialogs();
-// Installs a back end (nullptr restores the default) and returns the
-// previous one.
+// Installs a back end (nullptr removes it) and returns the previous one.
 std::shared_ptr<TFileDialogService> SetFileDialogService(std::shared_ptr<TFileDialogService> service);
 
 }  // namespace orba

@@ -1,11 +1,11 @@
 // What the player asks of the desktop it runs on: the user's special
 // folders, the installed scalable fonts, the user's language, the work area
-// (the screen less the task bar) and the desktop wallpaper.
+// (the screen less the task bar), the desktop wallpaper, and opening a web
+// address or folder.
 //
-// The Linux back end answers from the XDG folders, fontconfig and the
-// locale; a fixed back end answers from its fields, for headless runs and
-// tests. Paths and font names here are UTF-8: the callers in core convert
-// them to Shift-JIS.
+// The Linux back end (platform/linux) answers from the XDG folders,
+// fontconfig and the locale. Paths, addresses and font names here are UTF-8:
+// the callers convert them from and to Shift-JIS.
 #pragma once
 
 #include <cstdint>
@@ -52,36 +52,15 @@ class THostServices {
   virtual THostRect WorkArea() = 0;
   // Makes the bitmap file the desktop wallpaper; false when it could not.
   virtual bool SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) = 0;
+  // Opens a web address or a folder with the desktop's program for it,
+  // without waiting; false when that cannot be started.
+  virtual bool OpenOnDesktop(const std::string& target) = 0;
 };
 
-// The host services in use: the Linux back end until another is installed.
+// The host services the program installed at start-up (std::logic_error
+// when it installed none).
 THostServices& Host();
-// Installs a back end (nullptr restores the Linux one) and returns the
-// previous one.
+// Installs a back end (nullptr removes it) and returns the previous one.
 std::shared_ptr<THostServices> SetHostServices(std::shared_ptr<THostServices> host);
-
-// Answers from its fields; records the wallpaper requests it gets.
-class TFixedHost : public THostServices {
- public:
-  struct TWallpaperRequest {
-    std::string Path;
-    TWallpaperStyle Style;
-  };
-  // Special folders by id; an id missing here is unknown.
-  std::vector<std::pair<int, std::string>> Folders;
-  std::string System;
-  bool Japanese = false;
-  std::vector<THostFont> Fonts;
-  THostRect Area{0, 0, 1024, 768};
-  bool WallpaperAnswer = false;
-  std::vector<TWallpaperRequest> WallpaperRequests;
-
-  std::optional<std::string> SpecialFolder(int id) override;
-  std::string SystemFolder() override { return System; }
-  bool UserLanguageIsJapanese() override { return Japanese; }
-  std::vector<THostFont> ScalableFonts() override { return Fonts; }
-  THostRect WorkArea() override { return Area; }
-  bool SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) override;
-};
 
 }  // namespace orba

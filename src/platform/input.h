@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace orba {
 
@@ -42,5 +43,10 @@ class TInputSource {
   // Takes the next waiting event; false when none waits.
   virtual bool NextEvent(TInputEvent& event) = 0;
 };
+
+// The event as a line of text, for the trace and for recorded input
+// ("mouse move 10 20", "lbutton down 10 20", "wheel down 2", "key down 13
+// repeat", "focus lost", "close").
+std::string FormatInputEvent(const TInputEvent& event);
 
 }  // namespace orba

@@ -13,8 +13,9 @@ class EScriptError : public EOrbaError {
   using EOrbaError::EOrbaError;
 };
 
-// Failures the x87 unit of the original traps: an invalid operation (a float
-// that cannot become an integer), a division by zero, an overflow.
+// Arithmetic faults of scripts: an invalid operation (a float result that is
+// not a number, or a float that cannot become an integer), a division by
+// zero, an overflow.
 class EMathError : public EOrbaError {
  public:
   using EOrbaError::EOrbaError;

@@ -9,6 +9,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/trace.h"
 #include "film/film_loader.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
@@ -16,7 +17,6 @@
 #include "platform/fonts.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
-#include "platform/trace.h"
 #include "script/functions/script_random.h"
 
 namespace orba {

@@ -31,10 +31,10 @@ void SavePixelsAsPng(const uint32_t* pixels, int32_t width, int32_t height, int3
   png.SaveToStream(stream);
 }
 
-void WriteScreenshot(const TMemoryVideo& video, const std::string& path) {
-  if (!video.WindowCreated()) throw EInvalidGraphicOperation("no window to take a picture of");
+void WriteScreenshot(const TFrameView& picture, const std::string& path) {
+  if (picture.Pixels == nullptr) throw EInvalidGraphicOperation("no window to take a picture of");
   TKsMemoryStream png;
-  SavePixelsAsPng(video.Picture().data(), video.Width(), video.Height(), video.Width(), png);
+  SavePixelsAsPng(picture.Pixels, picture.Width, picture.Height, picture.Stride, png);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(png.Memory()), static_cast<std::streamsize>(png.GetSize()));
   out.close();

@@ -1,12 +1,12 @@
-// Screenshots of the headless player: the picture its window shows, written
-// as a 24-bit PNG with the player's PNG codec.
+// Screenshots of the player: the picture its window shows (the headless
+// window keeps one), written as a 24-bit PNG with the player's PNG codec.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "core/streams/big_stream.h"
-#include "platform/headless/memory_video.h"
+#include "platform/video.h"
 
 namespace orba {
 
@@ -15,10 +15,10 @@ namespace orba {
 // without pixels.
 void SavePixelsAsPng(const uint32_t* pixels, int32_t width, int32_t height, int32_t stride, TKsBigStream& stream);
 
-// Writes the picture the window shows to the PNG file Path, a path of the
+// Writes the picture a window shows to the PNG file Path, a path of the
 // host system (UTF-8, as given on the command line). Raises
-// EInvalidGraphicOperation when no window was created and EWriteError when
-// the file cannot be written.
-void WriteScreenshot(const TMemoryVideo& video, const std::string& path);
+// EInvalidGraphicOperation when there is no picture (no window was created)
+// and EWriteError when the file cannot be written.
+void WriteScreenshot(const TFrameView& picture, const std::string& path);
 
 }  // namespace orba

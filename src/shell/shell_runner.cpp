@@ -3,8 +3,7 @@
 #include <string>
 
 #include "core/game_clock.h"
-#include "platform/headless/scripted_input.h"
-#include "platform/trace.h"
+#include "core/system/trace.h"
 
 namespace orba {
 
@@ -107,7 +106,7 @@ void RunRealTime(TShellRunner& runner) {
   while (runner.Step()) runner.Wait();
 }
 
-void RunSteps(TShellRunner& runner, TFakeClock& clock, int32_t steps, uint32_t frame_ms) {
+void RunSteps(TShellRunner& runner, TManualClock& clock, int32_t steps, uint32_t frame_ms) {
   for (int32_t i = 0; i < steps; ++i) {
     clock.Advance(frame_ms);
     if (!runner.Step()) break;

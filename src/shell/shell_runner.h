@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "platform/clock.h"
-#include "platform/headless/fake_clock.h"
 #include "platform/input.h"
 #include "platform/video.h"
 #include "shell/tick_client.h"
@@ -59,8 +58,8 @@ class TShellRunner {
 
 // Runs the loop against the real clock until the program ends.
 void RunRealTime(TShellRunner& runner);
-// Runs Steps steps of the loop, the fake clock advancing FrameMs before
-// each; stops early when the program ends.
-void RunSteps(TShellRunner& runner, TFakeClock& clock, int32_t steps, uint32_t frame_ms);
+// Runs Steps steps of the loop, the clock advancing FrameMs before each;
+// stops early when the program ends.
+void RunSteps(TShellRunner& runner, TManualClock& clock, int32_t steps, uint32_t frame_ms);
 
 }  // namespace orba

@@ -13,7 +13,8 @@
 #include "core/system/font_list.h"
 #include "core/system/instance_lock.h"
 #include "core/system/save_location.h"
-#include "platform/host.h"
+#include "platform/linux/host_linux.h"
+#include "support/fixed_host.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -26,7 +27,7 @@ bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0;
 
 // Installs a fixed host for the life of the object.
 struct FixedHostScope {
-  std::shared_ptr<TFixedHost> host = std::make_shared<TFixedHost>();
+  std::shared_ptr<test::TFixedHost> host = std::make_shared<test::TFixedHost>();
   std::shared_ptr<THostServices> old = SetHostServices(host);
   ~FixedHostScope() { SetHostServices(old); }
 };
@@ -73,7 +74,7 @@ TEST(SaveLocation, SpecialFolders) {
   FixedHostScope host;
   EXPECT_THROW(GetSpecialFolder(99), EOrbaError);
   // The Linux host: XDG folders, no program-files folder, unknown ids.
-  SetHostServices(nullptr);
+  SetHostServices(std::make_shared<TLinuxHost>());
   EXPECT_EQ(GetSpecialFolder(kFolderProgramFiles), "");
   EXPECT_FALSE(GetSpecialFolder(kFolderLocalAppData).empty());
   EXPECT_THROW(GetSpecialFolder(12345), EOrbaError);
@@ -119,7 +120,7 @@ TEST(FontList, NamesCharsetsAndRecords) {
 
 // The real fonts of this machine: the IPA fonts cover Japanese.
 TEST(FontList, InstalledIpaFontsAreJapanese) {
-  SetHostServices(nullptr);
+  SetHostServices(std::make_shared<TLinuxHost>());
   EXPECT_EQ(GetFontCharset("IPAGothic"), SHIFTJIS_CHARSET);
   std::vector<std::string> names;
   EnumFontNames(names, true, false, true);
@@ -156,7 +157,7 @@ TEST(Desktop, WallpaperStyles) {
   EXPECT_EQ(styles, (std::vector<TWallpaperStyle>{TWallpaperStyle::Center, TWallpaperStyle::Tile,
                                                   TWallpaperStyle::Stretch}));
   // The Linux desktop is left as it is.
-  SetHostServices(nullptr);
+  SetHostServices(std::make_shared<TLinuxHost>());
   EXPECT_FALSE(SetWallPaper("/w/orbawall.bmp", 0));
 }
 

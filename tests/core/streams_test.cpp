@@ -148,7 +148,7 @@ TEST(BuffBigStream, ServesTheStrictReaders) {
 TEST(StreamEncoding, WritesHandWorkedVectors) {
   TKsMemoryStream s;
   // The writers return their last write: the text's bytes, or only the count.
-  EXPECT_EQ((std::vector<int32_t>{WriteStr(s, "abc"), WriteStr(s, ""), WriteInt(s, -2)}),
+  EXPECT_EQ((std::vector<int32_t>{WriteStreamString(s, "abc"), WriteStreamString(s, ""), WriteStreamInt(s, -2)}),
             (std::vector<int32_t>{3, 4, 4}));
   WriteStreamBool(s, true);
   WriteStreamFloat(s, 1.0L);

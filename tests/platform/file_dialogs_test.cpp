@@ -8,8 +8,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/file_dialogs_linux.h"
 #include "platform/headless/scripted_file_dialogs.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/linux/file_dialogs_linux.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -50,7 +51,7 @@ TEST(FileDialogs, ScriptedQueueAndCancelledDefault) {
   EXPECT_EQ(FileDialogs().Show(r), std::nullopt);
   EXPECT_EQ(FileDialogs().Show(r), std::nullopt);  // empty queue: cancelled
   EXPECT_EQ(scripted->Shown().size(), 3u);
-  SetFileDialogService(nullptr);
+  SetFileDialogService(std::make_shared<TCancelledFileDialogs>());
   EXPECT_EQ(FileDialogs().Show(r), std::nullopt);
   SetFileDialogService(previous);
 }

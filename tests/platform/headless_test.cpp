@@ -9,6 +9,7 @@
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/headless/silent_dialogs.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -28,11 +29,14 @@ TEST(ScriptedDialogs, AnswersFromTheQueueAndRecordsEveryBox) {
   ASSERT_EQ(boxes->Shown().size(), 4u);
   EXPECT_EQ(boxes->Shown()[1].Labels.size(), 3u);
   EXPECT_TRUE(boxes->Shown()[3].Title == "title" && boxes->Shown()[3].Buttons == TDialogButtons::Ok);
-  SetMessageBoxService(previous);
-  // The silent default answers without showing anything.
-  SetMessageBoxService(nullptr);
+  // The silent back end answers without showing anything; with no back end
+  // installed, asking is a fault of the program.
+  SetMessageBoxService(std::make_shared<TSilentMessageBoxes>());
   EXPECT_EQ(MessageBoxes().Ask("t", "q", TDialogButtons::OkCancel), TDialogAnswer::Ok);
   EXPECT_EQ(boxes->Shown().size(), 4u);
+  SetMessageBoxService(nullptr);
+  EXPECT_THROW(MessageBoxes(), std::logic_error);
+  SetMessageBoxService(previous);
 }
 
 TEST(MemoryVideo, StartsBlackAndCopiesOnlyTheDirtyRectangles) {

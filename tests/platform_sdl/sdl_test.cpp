@@ -84,7 +84,7 @@ class SdlWindowTest : public ::testing::Test {
     input = std::make_unique<TSdlInput>(*video);
   }
   void TearDown() override {
-    SetMessageBoxService(nullptr);
+    if (boxes) SetMessageBoxService(previous_boxes);
     ResetPlayerGlobals();
   }
 
@@ -130,7 +130,7 @@ class SdlWindowTest : public ::testing::Test {
   // Builds the test game and starts it in the window.
   void Start(const std::string& name) {
     boxes = std::make_shared<TSdlMessageBoxes>();
-    SetMessageBoxService(boxes);
+    previous_boxes = SetMessageBoxService(boxes);
     test::BuildGame(name, dir / "game", true);
     client = std::make_unique<TGameClient>(dir / "game", TScriptedEvents());
     runner = std::make_unique<TShellRunner>(clock, *video, *input, *client);
@@ -143,6 +143,7 @@ class SdlWindowTest : public ::testing::Test {
   test::TempDir dir;
   TFakeClock clock{1000};
   std::shared_ptr<TSdlMessageBoxes> boxes;
+  std::shared_ptr<TMessageBoxService> previous_boxes;
   std::unique_ptr<TGameClient> client;
   std::unique_ptr<TShellRunner> runner;
 };

@@ -96,13 +96,14 @@ class ProjectTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetPlayerGlobals();
-    SetMessageBoxService(boxes_);
+    previous_boxes_ = SetMessageBoxService(boxes_);
   }
   void TearDown() override {
-    SetMessageBoxService(nullptr);
+    SetMessageBoxService(previous_boxes_);
     ResetPlayerGlobals();
   }
   std::shared_ptr<TRecordedBoxes> boxes_ = std::make_shared<TRecordedBoxes>();
+  std::shared_ptr<TMessageBoxService> previous_boxes_;
 };
 
 TEST_F(ProjectTest, InitialVariablesAndABrokenExitPage) {

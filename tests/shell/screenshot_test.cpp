@@ -7,6 +7,7 @@
 
 #include "core/errors.h"
 #include "graphics/graphic_errors.h"
+#include "platform/headless/memory_video.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -21,7 +22,7 @@ TEST(Screenshot, PillowReadsThePixelsBack) {
   for (int32_t y = 0; y < 4; ++y)
     for (int32_t x = 0; x < 6; ++x) pixels[y * 8 + x] = 0x123400 + (static_cast<uint32_t>(y) << 16) + x;
   video.Present({pixels.data(), 6, 4, 8}, {{0, 0, 6, 4}});
-  WriteScreenshot(video, dir / "shot.png");
+  WriteScreenshot(video.Frame(), dir / "shot.png");
   const std::string script =
       "import sys\n"
       "from PIL import Image\n"
@@ -46,10 +47,10 @@ TEST(Screenshot, KnownHeaderAndBadInput) {
   for (auto [pixels, width] : {std::pair{&pixel, 0}, std::pair{&pixel, 2}, std::pair<const uint32_t*, int>{nullptr, 1}})
     EXPECT_THROW(SavePixelsAsPng(pixels, width, 1, 1, stream), EInvalidGraphicOperation) << width;
   TMemoryVideo closed;
-  EXPECT_THROW(WriteScreenshot(closed, "/nonexistent/x.png"), EInvalidGraphicOperation);
+  EXPECT_THROW(WriteScreenshot(closed.Frame(), "/nonexistent/x.png"), EInvalidGraphicOperation);
   TMemoryVideo open;
   open.CreateWindow(1, 1, "");
-  EXPECT_THROW(WriteScreenshot(open, "/nonexistent/x.png"), EWriteError);
+  EXPECT_THROW(WriteScreenshot(open.Frame(), "/nonexistent/x.png"), EWriteError);
 }
 
 }  // namespace

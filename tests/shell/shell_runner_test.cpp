@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "core/game_clock.h"
+#include "core/system/trace.h"
+#include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
-#include "platform/trace.h"
 #include "shell/blank_game.h"
 
 namespace orba {

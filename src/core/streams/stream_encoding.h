@@ -36,13 +36,6 @@ int64_t ReadStreamInt64(TKsBigStream& s);
 long double ReadStreamFloat(TKsBigStream& s);  // 10 bytes
 TRect ReadStreamRect(TKsBigStream& s);
 
-// The second set of names used by some records; identical behaviour.
-inline int32_t WriteStr(TKsBigStream& s, const std::string& t) { return WriteStreamString(s, t); }
-inline int32_t WriteInt(TKsBigStream& s, int32_t v) { return WriteStreamInt(s, v); }
-inline void WriteByteVal(TKsBigStream& s, uint8_t v) { WriteStreamByte(s, v); }
-inline std::string ReadStr(TKsBigStream& s) { return ReadStreamString(s); }
-inline int32_t ReadInt(TKsBigStream& s) { return ReadStreamInt(s); }
-
 // Raises EReadError unless `count` elements of `element_size` bytes fit in the
 // bytes left. Call before allocating anything sized by a stored count.
 void CheckStoredCount(TKsBigStream& s, int64_t count, int64_t element_size);

@@ -8,12 +8,11 @@
 
 namespace orba {
 
-class TFakeClock : public TClock {
+class TFakeClock : public TManualClock {
  public:
   explicit TFakeClock(uint32_t start_ms = 0) : now_(start_ms) {}
   uint32_t NowMs() override { return now_; }
-  // Wraps at 2^32 as the system timer does.
-  void Advance(uint32_t ms) { now_ += ms; }
+  void Advance(uint32_t ms) override { now_ += ms; }
   void Set(uint32_t ms) { now_ = ms; }
 
  private:

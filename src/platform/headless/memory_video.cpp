@@ -14,6 +14,11 @@ void TMemoryVideo::CreateWindow(int32_t width, int32_t height, const std::string
   picture_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
 }
 
+TFrameView TMemoryVideo::Frame() const {
+  if (!created_) return {};
+  return {picture_.data(), width_, height_, width_};
+}
+
 void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
   ++present_count_;
   if (!frame.Pixels || frame.Stride < frame.Width) return;

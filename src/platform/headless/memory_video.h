@@ -28,6 +28,8 @@ class TMemoryVideo : public TVideo {
   // The shown picture, 0x00RRGGBB, Width() pixels a row; black at first.
   const std::vector<uint32_t>& Picture() const { return picture_; }
   uint32_t Pixel(int32_t x, int32_t y) const;
+  // The shown picture as a frame; without pixels before the window opens.
+  TFrameView Frame() const;
   int32_t PresentCount() const { return present_count_; }
   bool CursorVisible() const { return cursor_visible_; }
   int32_t MouseX() const { return mouse_x_; }

@@ -29,10 +29,9 @@ class EInputScriptError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// One event in the text form above (without "tick N:"); raises
-// EInputScriptError on anything else.
+// One event in the text form above (without "tick N:", as FormatInputEvent
+// writes it); raises EInputScriptError on anything else.
 TInputEvent ParseInputEvent(const std::string& text);
-std::string FormatInputEvent(const TInputEvent& event);
 
 struct TScriptedEvent {
   int32_t Tick = 0;

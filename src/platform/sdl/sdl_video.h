@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/letterbox.h"
+#include "platform/sdl/letterbox.h"
 #include "platform/video.h"
 
 struct SDL_Window;

@@ -133,8 +133,9 @@ TParamCollectionItem* CreateDest(TRun& run, const TOpeData& op) {
   return item;
 }
 
-// Float results: an overflow or an invalid operation is an error, as the
-// arithmetic unit of the original raises them.
+// Float results: an infinite result is an overflow and a NaN an invalid
+// operation. Both raise a math error instead of being stored, so every float
+// a script holds is finite.
 long double CheckedFloat(long double v) {
   if (std::isnan(v)) throw EInvalidOpError();
   if (std::isinf(v)) throw EOverflowError();

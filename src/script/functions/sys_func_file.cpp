@@ -10,7 +10,8 @@
 #include "core/vocab/vocab.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
-#include "platform/file_dialogs_linux.h"
+#include "platform/host.h"
+#include "platform/text_convert.h"
 #include "script/functions/folder_chooser.h"
 #include "script/functions/sys_func_args.h"
 #include "script/save/save_data.h"
@@ -338,7 +339,7 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       if (ShellOpen) {
         ShellOpen(target);
       } else {
-        DesktopOpen(target);
+        Host().OpenOnDesktop(SjisToUtf8(target));
       }
       break;
     }

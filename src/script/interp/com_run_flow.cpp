@@ -52,17 +52,28 @@ void WriteConverted(TParamCollectionItem& variable, uint8_t type, const TCustomP
 
 namespace {
 
-// Brings a jump's target page to the front of the cache. Loading sets the
-// program counter to 0; when the page cannot be loaded the command is left
-// behind instead (PC after it), so that the failure neither restarts the
+// Finds a jump's target page; when it cannot be loaded the command is left
+// behind (PC at Resume, after it), so that the failure neither restarts the
 // running page nor repeats the command for ever.
-TPage* LoadTargetPage(TCallMan& run_state, const std::string& name, int32_t& pc, int32_t resume) {
+template <typename TFind>
+TPage* PageOrResume(int32_t& pc, int32_t resume, TFind find) {
   try {
-    return run_state.GetPage(name, true);
+    return find();
   } catch (...) {
     pc = resume;
     throw;
   }
+}
+
+// Brings the target page to the front of the cache (loading sets the program
+// counter to 0).
+TPage* LoadTargetPage(TCallMan& run_state, const std::string& name, int32_t& pc, int32_t resume) {
+  return PageOrResume(pc, resume, [&] { return run_state.GetPage(name, true); });
+}
+
+// Starts a new main flow at the target page.
+TPage* StartTargetPage(TCallMan& run_state, const std::string& name, int32_t& pc, int32_t resume) {
+  return PageOrResume(pc, resume, [&] { return run_state.Start(name); });
 }
 
 // Skips the commands nested deeper than Depth, starting at PC.
@@ -315,12 +326,7 @@ void TComPCReset::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
         // A caller's page that cannot be loaded has nothing to abort.
       }
     }
-    try {
-      page = rs.Start(PageName);
-    } catch (...) {
-      pc = next;
-      throw;
-    }
+    page = StartTargetPage(rs, PageName, pc, next);
     pc = PC;
     if (TTimerList* events = rs.Events()) events->Clear();
     return;
@@ -368,12 +374,7 @@ void TComReset::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   rs.Store().Clear();
   rs.Host().ClearGameTables();
   rs.Host().ClearHistoryFormats();
-  try {
-    page = rs.Start(PageName);
-  } catch (...) {
-    pc = next;
-    throw;
-  }
+  page = StartTargetPage(rs, PageName, pc, next);
   pc = PC;
 }
 

@@ -1,4 +1,4 @@
-#include "platform/host_linux.h"
+#include "platform/linux/host_linux.h"
 
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <mutex>
 #include <set>
+
+#include "platform/linux/file_dialogs_linux.h"
 
 namespace orba {
 
@@ -105,5 +107,7 @@ THostRect TLinuxHost::WorkArea() {
 }
 
 bool TLinuxHost::SetDesktopWallpaper(const std::string&, TWallpaperStyle) { return false; }
+
+bool TLinuxHost::OpenOnDesktop(const std::string& target) { return DesktopOpen(target); }
 
 }  // namespace orba

@@ -1,4 +1,4 @@
-#include "platform/trace.h"
+#include "core/system/trace.h"
 
 #include <set>
 #include <utility>

@@ -1,10 +1,10 @@
-// The object manager's answers to the script commands that create and change
-// screen objects.
+#include "items/base_list_services.h"
+
 #include <cstring>
 
+#include "core/system/trace.h"
 #include "items/base_list.h"
 #include "items/prop_dispatch.h"
-#include "platform/trace.h"
 #include "script/interp/com_component.h"
 #include "script/values/param_collection.h"
 
@@ -42,6 +42,24 @@ uint8_t CompoTypeOfCommand(uint8_t opcode) {
 }
 
 }  // namespace
+
+TOrbaObject* TBaseListServices::Find(TObjectHandle object) const { return manager_.Lookup(object); }
+
+bool TBaseListServices::IsAlive(TObjectHandle object) const { return Find(object) != nullptr; }
+
+std::string TBaseListServices::GetObjectName(TObjectHandle object) const {
+  const TOrbaObject* o = Find(object);
+  return o != nullptr ? o->Name : std::string();
+}
+
+TObjectHandle TBaseListServices::FindObject(const std::string& name) const {
+  const TOrbaObject* o = manager_.FindObject(name);
+  return o != nullptr ? o->Handle() : TObjectHandle{};
+}
+
+TTimerList* TBaseListServices::EventQueue() { return &manager_.Events; }
+
+void TBaseListServices::ResetObjects() { manager_.Reset(); }
 
 void TBaseListServices::CreateTimer(TComComponent& command) { CreateItem(command); }
 
@@ -132,12 +150,6 @@ void TBaseListServices::MoveCabinet(const std::string& cabinet_name, bool save, 
     }
   }
   if (cabinet->GetChildCount() == 0) cabinet->Scrap();
-}
-
-void TBaseListScene::SaveToStream(TKsBigStream& stream) { manager_.SaveToStream(stream); }
-
-void TBaseListScene::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  manager_.LoadFromStream(stream, version);
 }
 
 // The input of the active screen root and the manager's key table. "@LClick"

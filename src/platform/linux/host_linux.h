@@ -10,7 +10,7 @@
 // Japanese when LC_ALL, LC_MESSAGES or LANG (the first one set) begins with
 // "ja". The work area comes from a source the video layer installs; until
 // then it is a fixed 1024 x 768. No desktop wallpaper is changed: the
-// request answers false.
+// request answers false. Web addresses and folders open with xdg-open.
 #pragma once
 
 #include <functional>
@@ -27,6 +27,7 @@ class TLinuxHost : public THostServices {
   std::vector<THostFont> ScalableFonts() override;
   THostRect WorkArea() override;
   bool SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) override;
+  bool OpenOnDesktop(const std::string& target) override;
 
   // Where the work area comes from (the video layer, once it runs).
   void SetWorkAreaSource(std::function<THostRect()> source) { work_area_ = std::move(source); }

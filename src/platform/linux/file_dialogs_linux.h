@@ -35,9 +35,8 @@ class TDesktopFileDialogs : public TFileDialogService {
   TDialogTool tool_;
 };
 
-// Starts xdg-open for a web address or folder path (UTF-8 conversion done
-// here) without a shell and without waiting for it; false when it cannot
-// be started.
+// Starts xdg-open for a web address or folder path (UTF-8) without a shell
+// and without waiting for it; false when it cannot be started.
 bool DesktopOpen(const std::string& target);
 
 }  // namespace orba

@@ -1,4 +1,4 @@
-#include "platform/letterbox.h"
+#include "platform/sdl/letterbox.h"
 
 #include <algorithm>
 #include <limits>

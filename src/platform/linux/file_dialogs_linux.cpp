@@ -1,4 +1,4 @@
-#include "platform/file_dialogs_linux.h"
+#include "platform/linux/file_dialogs_linux.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -172,7 +172,7 @@ std::optional<std::string> TDesktopFileDialogs::Show(const TFileDialogRequest& r
 }
 
 bool DesktopOpen(const std::string& target) {
-  const pid_t pid = Spawn({"xdg-open", SjisToUtf8(target)}, -1, -1);
+  const pid_t pid = Spawn({"xdg-open", target}, -1, -1);
   if (pid <= 0) return false;
   // Reap the child without holding up the caller.
   std::thread([pid] {
