@@ -24,18 +24,6 @@ class GameClockTest : public ::testing::Test {
   }
 };
 
-TEST_F(GameClockTest, GlobalsStartAtTheirInitialValues) {
-  GameClock = 5;
-  FrameTime = 6;
-  TickCount = 7;
-  QuitFlag = 1;
-  FrameInterval = 3;
-  Terminating = true;
-  ResetPlayerGlobals();
-  EXPECT_EQ((std::vector<int64_t>{GameClock, FrameTime, TickCount, QuitFlag, FrameInterval, Terminating}),
-            (std::vector<int64_t>{0, 0, 0, 0, 16, 0}));
-}
-
 TEST_F(GameClockTest, CachedNowIsTakenAgainOnlyWhenTheGameClockMoved) {
   SetDateTimeSource(&FakeNow);
   fake_now = 100.25;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/game_clock.h"
 #include "platform/headless/fake_clock.h"
@@ -14,10 +15,20 @@ class TickSourceTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetPlayerGlobals(); }
   void TearDown() override { ResetPlayerGlobals(); }
-  // "ticks N clock C frame F" of the player's globals.
-  static std::string State() {
-    return "ticks " + std::to_string(TickCount) + " clock " + std::to_string(GameClock) + " frame " +
-           std::to_string(FrameTime);
+  // Advances the clock by each of Ms in turn and polls. Per step: "tick" or
+  // "none", the tick count, game clock and frame length after the poll, the
+  // time until a tick is due asked before it and the gap it dropped.
+  std::string Steps(const std::vector<uint32_t>& ms) {
+    std::string out;
+    for (const uint32_t step : ms) {
+      clock.Advance(step);
+      const uint32_t due = ticks.MsUntilDue();
+      const bool tick = ticks.Poll();
+      out += std::string(tick ? "tick " : "none ") + std::to_string(TickCount) + "/" +
+             std::to_string(GameClock) + "/" + std::to_string(FrameTime) + " due " + std::to_string(due) +
+             " gap " + std::to_string(ticks.LastDroppedGap()) + "\n";
+    }
+    return out;
   }
   TFakeClock clock{1000};
   TTickSource ticks{clock};
@@ -29,53 +40,30 @@ TEST_F(TickSourceTest, StepsOf15MsGiveOneTickEach) {
     ASSERT_TRUE(ticks.Poll()) << i;
     ASSERT_FALSE(ticks.Poll()) << i;  // measured already
   }
-  EXPECT_EQ(State(), "ticks 100 clock 1500 frame 15");
+  EXPECT_EQ(Steps({0}), "none 100/1500/15 due 15 gap 0\n");
 }
 
 TEST_F(TickSourceTest, ShorterStepsWaitForThePeriodAndCountWhole) {
-  clock.Advance(10);
-  EXPECT_FALSE(ticks.Poll());
-  EXPECT_EQ(ticks.MsUntilDue(), 5u);
-  clock.Advance(10);
-  EXPECT_EQ(ticks.MsUntilDue(), 0u);
-  EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(State(), "ticks 1 clock 20 frame 20");
-  EXPECT_EQ(ticks.MsUntilDue(), 15u);
+  EXPECT_EQ(Steps({10, 10, 0}), "none 0/0/0 due 5 gap 0\ntick 1/20/20 due 0 gap 0\nnone 1/20/20 due 15 gap 0\n");
 }
 
+// A gap of 300 ms or more adds nothing and makes no tick (the frame length
+// stays the last accepted tick's); the time goes on from the end of the
+// gap, and just under the gap still counts.
 TEST_F(TickSourceTest, AGapOf300MsOrMoreAddsNothingAndMakesNoTick) {
-  clock.Advance(15);
-  ASSERT_TRUE(ticks.Poll());
-  clock.Advance(300);
-  EXPECT_FALSE(ticks.Poll());
-  EXPECT_EQ(ticks.LastDroppedGap(), 300u);
-  EXPECT_EQ(State(), "ticks 1 clock 15 frame 15");  // the last accepted tick's length
-  clock.Advance(100000);
-  EXPECT_FALSE(ticks.Poll());
-  EXPECT_EQ(GameClock, 15u);
-  // The time goes on from the end of the gap.
-  clock.Advance(16);
-  EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(ticks.LastDroppedGap(), 0u);
-  EXPECT_EQ(State(), "ticks 2 clock 31 frame 16");
-  // Just under the gap still counts.
-  clock.Advance(299);
-  EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(State(), "ticks 3 clock 330 frame 299");
+  EXPECT_EQ(Steps({15, 300, 100000, 16, 299}),
+            "tick 1/15/15 due 0 gap 0\nnone 1/15/15 due 0 gap 300\nnone 1/15/15 due 0 gap 100000\n"
+            "tick 2/31/16 due 0 gap 0\ntick 3/330/299 due 0 gap 0\n");
 }
 
 TEST_F(TickSourceTest, PausedTimeIsNeverCounted) {
-  clock.Advance(15);
-  ASSERT_TRUE(ticks.Poll());
+  Steps({15});
   ticks.SetPaused(true);
-  for (int i = 0; i < 10; ++i) {
-    clock.Advance(15);
-    EXPECT_FALSE(ticks.Poll());
-  }
+  std::string none;
+  for (int i = 0; i < 10; ++i) none += "none 1/15/15 due 0 gap 0\n";
+  EXPECT_EQ(Steps(std::vector<uint32_t>(10, 15)), none);
   ticks.SetPaused(false);
-  clock.Advance(20);
-  EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(State(), "ticks 2 clock 35 frame 20");
+  EXPECT_EQ(Steps({20}), "tick 2/35/20 due 0 gap 0\n");
 }
 
 TEST_F(TickSourceTest, TheTimerMayWrapAround) {
@@ -87,13 +75,8 @@ TEST_F(TickSourceTest, TheTimerMayWrapAround) {
   EXPECT_EQ(FrameTime, 15);
   // The game clock and the tick count wrap in the same way.
   GameClock = 0xFFFFFFFFu;
-  clock.Advance(15);
-  EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(GameClock, 14u);
   TickCount = INT32_MAX;
-  clock.Advance(15);
-  EXPECT_TRUE(ticks.Poll());
-  EXPECT_EQ(TickCount, INT32_MIN);
+  EXPECT_EQ(Steps({15}), "tick " + std::to_string(INT32_MIN) + "/14/15 due 0 gap 0\n");
 }
 
 }  // namespace
