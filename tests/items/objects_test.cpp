@@ -1,6 +1,7 @@
-// The object commands against the object manager, in what no game shows:
-// the test games and the demo create boxes, images and timers, set and read
-// properties, delete objects and fill a cabinet through the player.
+// The object commands and the screen object functions against the object
+// manager, in what no game shows: the test games and the demo create boxes,
+// images and timers, set and read properties, delete objects, fill a
+// cabinet and call every object function through the player.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,7 +9,9 @@
 #include "core/game_clock.h"
 #include "items/base_list.h"
 #include "items/box.h"
+#include "items/object_funcs.h"
 #include "script/expr/expr_compiler.h"
+#include "script/expr_test_env.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_component.h"
 #include "script/interp/com_object.h"
@@ -133,6 +136,39 @@ TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
   EXPECT_EQ(cab->GetChildCount(), 0);
   EXPECT_TRUE(cab->IsScrapped());
   EXPECT_FALSE(m.FindObject("a")->InCabinet());
+}
+
+// What the objfuncs game does not reach: the text and buttons of a preview
+// menu (a stand-in whose button "no" is 1 and whose group index is ten times
+// the index asked), a flipped screen, property ids beyond a byte.
+class TMenuStandIn final : public TOrbaControl {
+ public:
+  using TOrbaControl::TOrbaControl;
+  uint8_t GetCompoType() const override { return CT_PREVMENU; }
+  std::string GetText() const override { return " \tyes\r\nNo\nmaybe\r\n"; }
+  int32_t GetItemGroupIndex(int32_t index) const override { return index * 10; }
+  int32_t IndexOfButton(const std::string& name) const override { return name == "no" ? 1 : -1; }
+};
+
+TEST(ObjectFuncs, MenusFlippedRootsAndPropertyIds) {
+  TOrbaBaseList m;
+  test::TExprEnv env;
+  TObjectFuncService service(m);
+  env.funcs.SetObjectService(&service);
+  NewOrbaObject<TMenuStandIn>(&m)->SetName("menu");
+  NewOrbaObject<TOrbaBox>(&m)->SetName("box");
+  m.Flip(1, 0, false, false, 0, 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"IndexOfMenu(\"menu\", \"NO\")", "1"}, {"IndexOfMenu(\"menu\", \"\")", "-1"},  // no empty last line
+      {"GetGroupIndex(\"menu\", \"2\")", "20"}, {"GetGroupIndex(\"menu\", \"no\")", "10"},
+      {"GetGroupIndex(\"menu\", \"zzz\")", "-10"}, {"GetGroupIndex(\"box\", \"2\")", "0"},
+      // FindControl takes \x01BASE0 for root 0, FindObject for the shown root.
+      {"InPrimary(Chr(1) ++ \"BASE0\")", "FALSE"},
+      {"GetProp(Chr(1) ++ \"BASE0\", 0) == (Chr(1) ++ \"BASE1\")", "TRUE"},
+      // An id beyond a byte raises instead of reaching property 259 - 256.
+      {"SetProp(\"box\", 259, 5)", "<nil>"}, {"GetProp(\"box\", 3)", "0"},
+  };
+  for (const auto& [expression, answer] : cases) EXPECT_EQ(env.Run({expression}), answer) << expression;
 }
 
 }  // namespace

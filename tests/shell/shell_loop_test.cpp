@@ -1,16 +1,24 @@
-// The shell's loop over a client that writes down every call it gets.
-#include "shell/shell_runner.h"
-
+// The shell's loop: the tick source, the timing globals, the loop over a
+// client that writes down every call it gets, and the screenshot file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/game_clock.h"
+#include "graphics/graphic_errors.h"
+#include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/trace.h"
+#include "shell/screenshot.h"
+#include "shell/shell_runner.h"
+#include "shell/tick_source.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -48,16 +56,125 @@ class TRecordingClient : public TTickClient {
   int32_t quit_at_tick = -1, load_at_tick = -1;
 };
 
-class ShellRunnerTest : public ::testing::Test {
+class ShellLoop : public ::testing::Test {
  protected:
-  void TearDown() override { ResetPlayerGlobals(); }
-  TFakeClock clock{50000};
+  void SetUp() override { ResetPlayerGlobals(); }
+  void TearDown() override {
+    SetDateTimeSource(nullptr);
+    SetSystemClock(nullptr);
+    SetMessageProcessor(nullptr);
+    SetTraceSink(nullptr);
+    ResetPlayerGlobals();
+  }
+  // Advances the clock by each of Ms in turn and polls the tick source.
+  // Per step: "tick" or "none", the tick count, game clock and frame length
+  // after the poll, the time until a tick is due asked before it and the
+  // gap it dropped.
+  std::string Steps(const std::vector<uint32_t>& ms) {
+    std::string out;
+    for (const uint32_t step : ms) {
+      clock.Advance(step);
+      const uint32_t due = ticks.MsUntilDue();
+      const bool tick = ticks.Poll();
+      out += std::string(tick ? "tick " : "none ") + std::to_string(TickCount) + "/" +
+             std::to_string(GameClock) + "/" + std::to_string(FrameTime) + " due " + std::to_string(due) +
+             " gap " + std::to_string(ticks.LastDroppedGap()) + "\n";
+    }
+    return out;
+  }
+  TFakeClock clock{1000};
+  TTickSource ticks{clock};
   TMemoryVideo video;
   TScriptedInput input;
   TRecordingClient client;
 };
 
-TEST_F(ShellRunnerTest, OneTickRunsItsStepsInOrderAndTheTickOfALoadPaintsNothing) {
+TEST_F(ShellLoop, StepsOf15MsGiveOneTickEach) {
+  for (int i = 1; i <= 100; ++i) {
+    clock.Advance(15);
+    ASSERT_TRUE(ticks.Poll()) << i;
+    ASSERT_FALSE(ticks.Poll()) << i;  // measured already
+  }
+  EXPECT_EQ(Steps({0}), "none 100/1500/15 due 15 gap 0\n");
+}
+
+TEST_F(ShellLoop, ShorterStepsWaitForThePeriodAndCountWhole) {
+  EXPECT_EQ(Steps({10, 10, 0}), "none 0/0/0 due 5 gap 0\ntick 1/20/20 due 0 gap 0\nnone 1/20/20 due 15 gap 0\n");
+}
+
+// A gap of 300 ms or more adds nothing and makes no tick (the frame length
+// stays the last accepted tick's); the time goes on from the end of the
+// gap, and just under the gap still counts.
+TEST_F(ShellLoop, AGapOf300MsOrMoreAddsNothingAndMakesNoTick) {
+  EXPECT_EQ(Steps({15, 300, 100000, 16, 299}),
+            "tick 1/15/15 due 0 gap 0\nnone 1/15/15 due 0 gap 300\nnone 1/15/15 due 0 gap 100000\n"
+            "tick 2/31/16 due 0 gap 0\ntick 3/330/299 due 0 gap 0\n");
+}
+
+TEST_F(ShellLoop, PausedTimeIsNeverCounted) {
+  Steps({15});
+  ticks.SetPaused(true);
+  std::string none;
+  for (int i = 0; i < 10; ++i) none += "none 1/15/15 due 0 gap 0\n";
+  EXPECT_EQ(Steps(std::vector<uint32_t>(10, 15)), none);
+  ticks.SetPaused(false);
+  EXPECT_EQ(Steps({20}), "tick 2/35/20 due 0 gap 0\n");
+}
+
+TEST_F(ShellLoop, TheTimerMayWrapAround) {
+  clock.Set(0xFFFFFFF8u);
+  ticks.Restart();
+  clock.Advance(15);
+  EXPECT_EQ(clock.NowMs(), 7u);
+  EXPECT_TRUE(ticks.Poll());
+  EXPECT_EQ(FrameTime, 15);
+  // The game clock and the tick count wrap in the same way.
+  GameClock = 0xFFFFFFFFu;
+  TickCount = INT32_MAX;
+  EXPECT_EQ(Steps({15}), "tick " + std::to_string(INT32_MIN) + "/14/15 due 0 gap 0\n");
+}
+
+double fake_now = 0;
+double FakeNow() { return fake_now; }
+
+TEST_F(ShellLoop, CachedNowIsTakenAgainOnlyWhenTheGameClockMoved) {
+  SetDateTimeSource(&FakeNow);
+  fake_now = 100.25;
+  EXPECT_EQ(CachedNow(), 100.25);
+  fake_now = 200.5;
+  EXPECT_EQ(CachedNow(), 100.25);
+  GameClock += 15;
+  EXPECT_EQ(CachedNow(), 200.5);
+  fake_now = 300;
+  EXPECT_EQ(CachedNow(), 200.5);
+  SetDateTimeSource(&FakeNow);  // a new source forgets the cached value
+  EXPECT_EQ(CachedNow(), 300.0);
+}
+
+TEST_F(ShellLoop, DatesCountDaysFrom30December1899) {
+  // 1900 has no 29 February: 1 March 1900 is day 61.
+  for (const auto& [y, m, d, days] : std::vector<std::array<int32_t, 4>>{
+           {1899, 12, 30, 0}, {1899, 12, 31, 1}, {1900, 1, 1, 2}, {1900, 3, 1, 61}, {1970, 1, 1, 25569},
+           {2000, 3, 1, 36586}, {1, 1, 1, -693593}, {9999, 12, 31, 2958465}})
+    EXPECT_EQ(DaysSince1899(y, m, d), days) << y << "-" << m << "-" << d;
+  // The local date lies within a day of the UTC one.
+  const double days_utc = 25569.0 + static_cast<double>(std::time(nullptr)) / 86400.0;
+  EXPECT_NEAR(LocalNow(), days_utc, 1.0);
+}
+
+TEST_F(ShellLoop, SystemTimerAndMessageProcessingAreHooks) {
+  EXPECT_EQ(SystemMilliseconds(), 0u);
+  TFakeClock other(1234);
+  SetSystemClock(&other);
+  EXPECT_EQ(SystemMilliseconds(), 1234u);
+  ProcessMessages();  // nothing set: nothing happens
+  int calls = 0;
+  SetMessageProcessor([&calls] { ++calls; });
+  ProcessMessages();
+  EXPECT_EQ(calls, 1);
+}
+
+TEST_F(ShellLoop, OneTickRunsItsStepsInOrderAndTheTickOfALoadPaintsNothing) {
   const std::vector<std::string> steps{"ReleaseExpiredFiles", "DeleteTempFiles", "UpdateInput",
                                        "RunInterpreter",      "ProcessSaveLoad", "PumpOgg",
                                        "Idle",                "Draw",            "Present"};
@@ -72,7 +189,7 @@ TEST_F(ShellRunnerTest, OneTickRunsItsStepsInOrderAndTheTickOfALoadPaintsNothing
 }
 
 // Whole runs of ten 15 ms steps: start-up, the ticks, shut-down.
-TEST_F(ShellRunnerTest, RunsEndByQuitFlagCloseOrFailedStartAndPauseWhenInactive) {
+TEST_F(ShellLoop, RunsEndByQuitFlagCloseOrFailedStartAndPauseWhenInactive) {
   const std::string focus = "tick 3: focus lost\ntick 3: focus gained\ntick 2: focus lost\n";
   struct {
     const char* what;
@@ -138,20 +255,15 @@ TEST_F(ShellRunnerTest, RunsEndByQuitFlagCloseOrFailedStartAndPauseWhenInactive)
     EXPECT_EQ(c.calls.front() + " " + c.calls.back(), "StartUp ShutDown") << run.what;
     EXPECT_EQ(window.PresentCount(), runner.PaintedTicks()) << run.what;
     EXPECT_TRUE(Terminating) << run.what;
+    if (window.WindowCreated()) {
+      EXPECT_EQ(std::to_string(window.Width()) + "x" + std::to_string(window.Height()) + " " + window.Title() +
+                    " " + std::to_string(window.Pixel(31, 23)),
+                "32x24 \x83\x51\x81\x5B\x83\x80 " + std::to_string(0x00FF00));
+    }
   }
 }
 
-TEST_F(ShellRunnerTest, TheWindowHasTheClientsSizeTitleAndPicture) {
-  TShellRunner runner(clock, video, input, client);
-  ASSERT_TRUE(runner.StartUp());
-  RunSteps(runner, clock, 1, 15);
-  runner.ShutDown();
-  EXPECT_EQ(std::to_string(video.Width()) + "x" + std::to_string(video.Height()) + " " + video.Title(),
-            "32x24 \x83\x51\x81\x5B\x83\x80");
-  EXPECT_EQ(video.Pixel(31, 23), 0x00FF00u);
-}
-
-TEST_F(ShellRunnerTest, WaitingCodeCanHandleInputBetweenSteps) {
+TEST_F(ShellLoop, WaitingCodeCanHandleInputBetweenSteps) {
   // Code that waits for a thread hands waiting input over through the
   // message-processing hook, without a tick.
   input = TScriptedInput::FromText("tick 1: wheel up\n");
@@ -168,7 +280,7 @@ TEST_F(ShellRunnerTest, WaitingCodeCanHandleInputBetweenSteps) {
   ProcessMessages();  // the runner is gone: nothing happens
 }
 
-TEST_F(ShellRunnerTest, TraceNamesTheStepsAndTicks) {
+TEST_F(ShellLoop, TraceNamesTheStepsAndTicks) {
   std::vector<std::string> lines;
   SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
   input = TScriptedInput::FromText("tick 2: key down 32\n");
@@ -183,6 +295,28 @@ TEST_F(ShellRunnerTest, TraceNamesTheStepsAndTicks) {
                                              "input key down 32", "tick 2 clock 30 frame 15",
                                              "no painting after a load", "gap of 400 ms dropped", "stop ticks",
                                              "shut down"}));
+}
+
+// A PNG of one pixel: its signature, header and end chunk; no pixels, a
+// width that is not the buffer's or no window is refused. Every game's
+// screenshot is read back by Pillow.
+TEST_F(ShellLoop, ScreenshotHasAKnownHeaderAndRefusesBadInput) {
+  const uint32_t pixel = 0xFF8040;
+  TKsMemoryStream stream;
+  SavePixelsAsPng(&pixel, 1, 1, 1, stream);
+  const std::vector<uint8_t>& png = stream.Bytes();
+  ASSERT_GE(png.size(), 33u);
+  // Signature, then IHDR: length 13, 1x1, 8 bits, colour type 2, and its CRC.
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.begin(), png.begin() + 33)),
+            "89 50 4e 47 0d 0a 1a 0a 00 00 00 0d 49 48 44 52 00 00 00 01 00 00 00 01 08 02 00 00 00 90 77 53 de");
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(png.end() - 12, png.end())), "00 00 00 00 49 45 4e 44 ae 42 60 82");
+  for (auto [pixels, width] : {std::pair{&pixel, 0}, std::pair{&pixel, 2}, std::pair<const uint32_t*, int>{nullptr, 1}})
+    EXPECT_THROW(SavePixelsAsPng(pixels, width, 1, 1, stream), EInvalidGraphicOperation) << width;
+  TMemoryVideo closed;
+  EXPECT_THROW(WriteScreenshot(closed, "/nonexistent/x.png"), EInvalidGraphicOperation);
+  TMemoryVideo open;
+  open.CreateWindow(1, 1, "");
+  EXPECT_THROW(WriteScreenshot(open, "/nonexistent/x.png"), EWriteError);
 }
 
 }  // namespace
