@@ -6,7 +6,6 @@
 
 #include <string>
 
-#include "core/game_clock.h"
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/object_funcs.h"
@@ -23,13 +22,7 @@ namespace {
 
 class ObjectCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    GameClock = 0;
-    FrameTime = 15;
-    m.SetWidth(64);
-    m.SetHeight(48);
-    m.Services.Funcs = &funcs;
-  }
+  void SetUp() override { m.Services.Funcs = &funcs; }
   static void Set(TOrbaParser& parser, const std::string& text) {
     parser.Clear();
     ASSERT_TRUE(CompileText(text, parser)) << text;
