@@ -1,3 +1,6 @@
+// The picture cache and image cells over Brix files written by the Brix
+// writer. The "images" game plays pictures and the dithering setting across
+// runs; the "kinds" game a scrambled picture and a failed read in the trace.
 #include <gtest/gtest.h>
 
 #include "core/files/vr_file_manager.h"
@@ -12,80 +15,79 @@
 namespace orba {
 namespace {
 
-// A folder of pictures written by the Brix writer, behind a file layer, and
-// the global cache reading from it.
+// Pixel (x, y) of frame f.
+uint32_t Colour(int32_t f, int32_t x, int32_t y) {
+  return static_cast<uint32_t>(((60 + 30 * x) << 16) | ((20 + 40 * y) << 8) | (100 + 50 * f));
+}
+
+// A folder of pictures behind a file layer, and the global cache reading
+// from it.
 class CacheFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     files_.SetOverrideFolder(dir_.path());
     InitBrixCollection();
     cache().Files = &files_;
+    saved_frame_time_ = FrameTime;
   }
-  void TearDown() override { FinalBrixCollection(); }
+  void TearDown() override {
+    FinalBrixCollection();
+    FrameTime = saved_frame_time_;
+  }
   static TBrixCollection& cache() { return *BrixCollection(); }
 
-  // Frames of W x H at 24 bits: pixel (x, y) = colour of (frame, x, y);
-  // frames with a key get magenta in their first column.
-  void WriteBrix(const std::string& name, const std::vector<int32_t>& delays, int32_t w, int32_t h,
-                 bool keyed) {
+  // Frames of W x H at 24 bits in the colours of Colour; keyed frames have
+  // magenta, their key, in the first column.
+  void WriteBrix(const std::string& name, const std::vector<int32_t>& delays, int32_t w, int32_t h, bool keyed) {
     TBrixFrameList image;
     for (size_t f = 0; f < delays.size(); ++f) {
       TBrixFrame* frame = image.AddFrame();
       frame->Delay = delays[f];
       frame->Surface.SetSize(w, h, 24);
       for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) frame->Surface.SetPixel(x, y, Colour(static_cast<int32_t>(f), x, y));
-      if (keyed) {
-        for (int32_t y = 0; y < h; ++y) frame->Surface.SetPixel(0, y, 0xFF00FF);
-        frame->TransparentPixel = 0xFF00FF;
-        frame->TransparentColor = 0xFF00FF;
-      }
+        for (int32_t x = 0; x < w; ++x)
+          frame->Surface.SetPixel(x, y, keyed && x == 0 ? 0xFF00FF : Colour(static_cast<int32_t>(f), x, y));
+      if (keyed) frame->TransparentPixel = frame->TransparentColor = 0xFF00FF;
     }
     TKsMemoryStream s;
     image.SaveToStream(s, 0, 70);
     test::WriteFileBytes(dir_ / name, s.TakeBytes());
   }
-  static uint32_t Colour(int32_t f, int32_t x, int32_t y) {
-    return static_cast<uint32_t>(((60 + 30 * x) << 16) | ((20 + 40 * y) << 8) | (100 + 50 * f));
-  }
 
   test::TempDir dir_;
   TVrFileManager files_;
+  int owner1_ = 0, owner2_ = 0;
+  int32_t saved_frame_time_ = 0;
 };
 
 TEST_F(CacheFixture, OwnersShareOneDecodeAndTheLastOneFreesIt) {
   WriteBrix("a.brx", {0, 100, 50}, 4, 3, false);
-  int owner1 = 0, owner2 = 0;
-  TBrixItem& first = cache().Acquire(&owner1, "a.brx", false, false);
-  TBrixItem& second = cache().Acquire(&owner2, "A.BRX", false, false);
-  EXPECT_EQ(&first, &second);
-  EXPECT_EQ(cache().Count(), 1);
-  // Delays: a stored 0 becomes 1.
+  TBrixItem& first = cache().Acquire(&owner1_, "a.brx", false, false);
+  EXPECT_EQ(&cache().Acquire(&owner2_, "A.BRX", false, false), &first);
+  // Delays (a stored 0 becomes 1), total delay and size.
   ASSERT_EQ(first.GetFrameCount(), 3);
   EXPECT_EQ((std::vector<int32_t>{first.GetFrame(0)->Delay, first.TotalDelay, first.Width, first.Height}),
             (std::vector<int32_t>{1, 151, 4, 3}));
   EXPECT_EQ(first.GetFrame(2)->DIB->GetPixel(3, 2), Colour(2, 3, 2));
   EXPECT_EQ(first.GetFrame(0)->DIB->TransparentColor, -1);
   EXPECT_EQ(first.GetFrame(0)->Mask, nullptr);
-
   // The same owner twice is one owner.
-  cache().Acquire(&owner1, "a.brx", false, false);
+  cache().Acquire(&owner1_, "a.brx", false, false);
   EXPECT_EQ(first.Owners.size(), 2u);
-  first.RemoveOwner(&owner1);
+  first.RemoveOwner(&owner1_);
   ASSERT_EQ(cache().Count(), 1);
-  cache().GetBrix(0).RemoveOwner(&owner2);
+  cache().GetBrix(0).RemoveOwner(&owner2_);
   EXPECT_EQ(cache().Count(), 0);
-  EXPECT_EQ(cache().Acquire(&owner1, "a.brx", false, false).GetFrameCount(), 3);
+  EXPECT_EQ(cache().Acquire(&owner1_, "a.brx", false, false).GetFrameCount(), 3);
 }
 
 TEST_F(CacheFixture, VariantsAreEntriesOfTheirOwn) {
   WriteBrix("k.brx", {100}, 3, 2, true);
-  int owner = 0;
-  TBrixItem& plain = cache().Acquire(&owner, "k.brx", false, false);
-  TBrixItem& masked = cache().Acquire(&owner, "k.brx", true, true);
+  TBrixItem& plain = cache().Acquire(&owner1_, "k.brx", false, false);
+  TBrixItem& masked = cache().Acquire(&owner1_, "k.brx", true, true);
   EXPECT_NE(&plain, &masked);
   EXPECT_EQ(masked.Name(), "k.brx?m?t");
-  EXPECT_EQ(&cache().Acquire(&owner, "k.brx", true, true), &masked);
+  EXPECT_EQ(&cache().Acquire(&owner1_, "k.brx", true, true), &masked);
   EXPECT_EQ(cache().Count(), 2);
   // Plain: keyed by the frame's colour, no mask.
   EXPECT_EQ(std::make_pair(plain.GetFrame(0)->ColorKey, plain.GetFrame(0)->DIB->TransparentColor),
@@ -101,8 +103,7 @@ TEST_F(CacheFixture, VariantsAreEntriesOfTheirOwn) {
 }
 
 TEST_F(CacheFixture, MissingFileGivesAnInvisiblePlaceholder) {
-  int owner = 0;
-  TBrixItem& item = cache().Acquire(&owner, "none.brx", false, true);
+  TBrixItem& item = cache().Acquire(&owner1_, "none.brx", false, true);
   ASSERT_EQ(item.GetFrameCount(), 1);
   TBrixItemFrame& f = *item.GetFrame(0);
   // Size and delay of the item; size, depth, key and colour key of its frame.
@@ -116,83 +117,66 @@ TEST_F(CacheFixture, MissingFileGivesAnInvisiblePlaceholder) {
   TDIBX target;
   target.SetSize(8, 8, 32);
   target.Fill(0x123456);
-  cache().Acquire(&owner, "none.brx", false, false).GetFrame(0)->Draw(target, 0, 0, TRect{0, 0, 8, 8}, false,
-                                                                      false, 255);
+  cache().Acquire(&owner1_, "none.brx", false, false).GetFrame(0)->Draw(target, 0, 0, {0, 0, 8, 8}, false, false, 255);
   EXPECT_EQ(target.GetPixel(4, 4), 0x123456u);
 }
 
 TEST_F(CacheFixture, AFailedDecodeIsNotKept) {
   test::WriteFileBytes(dir_ / "bad.brx", test::FromHex("42 72 69 78 31 30 36 28 00 00 00 01"));
-  int owner = 0;
-  EXPECT_ANY_THROW(cache().Acquire(&owner, "bad.brx", false, false));
+  EXPECT_ANY_THROW(cache().Acquire(&owner1_, "bad.brx", false, false));
   EXPECT_EQ(cache().Count(), 0);
   // The next acquire reads the file again: once repaired it decodes.
-  EXPECT_ANY_THROW(cache().Acquire(&owner, "bad.brx", false, false));
+  EXPECT_ANY_THROW(cache().Acquire(&owner1_, "bad.brx", false, false));
   WriteBrix("bad.brx", {100}, 2, 2, false);
-  EXPECT_EQ(cache().Acquire(&owner, "bad.brx", false, false).Width, 2);
+  EXPECT_EQ(cache().Acquire(&owner1_, "bad.brx", false, false).Width, 2);
 }
 
 TEST_F(CacheFixture, ReleaseFileFreesOnlyReleasedEntries) {
   WriteBrix("r.brx", {100}, 2, 2, false);
-  int owner = 0;
-  TBrixItem& held = cache().Acquire(&owner, "r.brx", false, false);
-  TBrixItem& listed = cache().Acquire(&owner, "r.brx", false, true);
-  cache().ReleaseList.push_back(&listed);
+  TBrixItem& held = cache().Acquire(&owner1_, "r.brx", false, false);
+  cache().ReleaseList.push_back(&cache().Acquire(&owner1_, "r.brx", false, true));
   cache().ReleaseFile("r.brx");
   ASSERT_EQ(cache().Count(), 1);
   EXPECT_EQ(&cache().GetBrix(0), &held);
   // Acquiring takes an entry off the release list.
   cache().ReleaseList.push_back(&held);
-  cache().Acquire(&owner, "r.brx", false, false);
+  cache().Acquire(&owner1_, "r.brx", false, false);
   EXPECT_TRUE(cache().ReleaseList.empty());
 }
 
-TEST_F(CacheFixture, DitherSettingIsSavedFromVersion101AndReloadsAlike) {
+// The dithering flag redecodes alike. It is saved from version 101 on, by
+// the cache and by the status save's piece for it ("@CGDither"), which
+// loads without redecoding, raises on a short stream changing nothing, and
+// without a cache keeps the empty form's byte.
+TEST_F(CacheFixture, DitherSettingIsSavedFromVersion101) {
   WriteBrix("d.brx", {100, 100}, 3, 3, true);
-  int owner = 0;
-  TBrixItem& item = cache().Acquire(&owner, "d.brx", false, false);
+  TBrixItem& item = cache().Acquire(&owner1_, "d.brx", false, false);
   const uint32_t before = item.GetFrame(1)->DIB->GetPixel(2, 2);
   cache().SetDither(true);
   EXPECT_EQ(item.GetFrame(1)->DIB->GetPixel(2, 2), before);
   cache().RestoreSurfaces(true);
   EXPECT_EQ(item.GetFrame(1)->DIB->GetPixel(2, 2), before);
   EXPECT_EQ(item.GetFrame(1)->DIB->TransparentColor, 0xFF00FF);
-
   TKsMemoryStream s;
   cache().SaveToStream(s);
   EXPECT_EQ(test::ToHex(s.TakeBytes()), "01");
   TBrixCollection other;
   TKsMemoryStream old_stream(test::FromHex("01"));
   other.LoadFromStream(old_stream, 100);
-  EXPECT_FALSE(other.Dither);
-  EXPECT_EQ(old_stream.GetPosition(), 0);
+  EXPECT_EQ(std::make_pair(other.Dither, old_stream.GetPosition()), std::make_pair(false, int64_t{0}));
   other.LoadFromStream(old_stream, 101);
   EXPECT_TRUE(other.Dither);
-}
 
-TEST_F(CacheFixture, StatusSaveSectionIsTheCachesDitheringFlag) {
   TOrbaBaseList manager;
   TSaveSection& section = *manager.Services.ImageCacheSection();
-  // "@CGDither" reads and writes the cache's own flag.
-  manager.Services.SetCGDither(true);
-  EXPECT_TRUE(cache().Dither);
-  EXPECT_TRUE(manager.Services.GetCGDither());
-  TKsMemoryStream saved;
-  section.SaveToStream(saved);
-  EXPECT_EQ(test::ToHex(saved.TakeBytes()), "01");
-  // Loading stores the byte without re-decoding; the variable follows.
-  TKsMemoryStream off(test::FromHex("00"));
+  TKsMemoryStream off(test::FromHex("00")), empty;
   section.LoadFromStream(off, 103);
-  EXPECT_FALSE(cache().Dither);
   EXPECT_FALSE(manager.GetCGDither());
-  // Version 100 holds no byte; a stream cut short raises and changes nothing.
   cache().Dither = true;
-  TKsMemoryStream empty;
   section.LoadFromStream(empty, 100);
   EXPECT_TRUE(cache().Dither);
   EXPECT_THROW(section.LoadFromStream(empty, 101), EReadError);
   EXPECT_TRUE(cache().Dither);
-  // Without a cache the section keeps the empty form's byte.
   FinalBrixCollection();
   TKsMemoryStream none;
   section.SaveToStream(none);
@@ -204,9 +188,8 @@ TEST_F(CacheFixture, StatusSaveSectionIsTheCachesDitheringFlag) {
 
 TEST_F(CacheFixture, BrightnessShiftsVisiblePixelsAndKeepsTheKey) {
   WriteBrix("c.brx", {100}, 4, 3, true);
-  int owner = 0;
   TOrbaImageList list;
-  list.LoadBrix(&owner, "c.brx", false);
+  list.LoadBrix(&owner1_, "c.brx", false);
   TOrbaImageData& cell = *list.GetCell(0);
   TCustomDIBX& cached = *cell.GetDIB();
   cell.SetBrightness(-40);
@@ -226,8 +209,8 @@ TEST_F(CacheFixture, BrightnessShiftsVisiblePixelsAndKeepsTheKey) {
   target.SetSize(4, 3, 32);
   target.Fill(0x010203);
   target.Draw(0, 0, own, own.GetBoundsRect(), own.TransparentColor != -1, false, false);
-  EXPECT_EQ(target.GetPixel(0, 1), 0x010203u);
-  EXPECT_EQ(target.GetPixel(2, 1), sub(Colour(0, 2, 1), 40));
+  EXPECT_EQ(std::make_pair(target.GetPixel(0, 1), target.GetPixel(2, 1)),
+            std::make_pair(0x010203u, sub(Colour(0, 2, 1), 40)));
   // Back to 0 shows the cached frame; the cached frame was never touched.
   cell.SetBrightness(0);
   EXPECT_EQ(cell.GetDIB(), &cached);
@@ -243,11 +226,9 @@ TEST_F(CacheFixture, BrightnessShiftsVisiblePixelsAndKeepsTheKey) {
 TEST_F(CacheFixture, FrameTimerAndIndex) {
   WriteBrix("t.brx", {100, 100, 100}, 2, 2, false);
   WriteBrix("one.brx", {100}, 2, 2, false);
-  int owner = 0;
-  const int32_t saved_frame_time = FrameTime;
-  TOrbaImageList list;
+  TOrbaImageList list, single;
   auto state = [&list] { return std::make_pair(list.Index, list.Remaining); };
-  list.LoadBrix(&owner, "t.brx", false);
+  list.LoadBrix(&owner1_, "t.brx", false);
   EXPECT_EQ(state(), std::make_pair(0, 101));
   FrameTime = 250;
   EXPECT_TRUE(list.Step());
@@ -261,13 +242,9 @@ TEST_F(CacheFixture, FrameTimerAndIndex) {
   EXPECT_EQ(list.GetCell(-1), nullptr);
   list.SetIndex(-3);
   EXPECT_EQ(state(), std::make_pair(-3, 101));
-
-  TOrbaImageList single;
-  single.LoadBrix(&owner, "one.brx", false);
+  single.LoadBrix(&owner1_, "one.brx", false);
   EXPECT_FALSE(single.Step());
   EXPECT_EQ(single.Index, 0);
-  FrameTime = saved_frame_time;
-
   // Clearing gives the entries back.
   EXPECT_EQ(cache().Count(), 2);
   list.Clear();

@@ -34,44 +34,30 @@ class TRecorder final : public TOrbaObject {
   static std::string Text(const std::string& v) { return "'" + v + "'"; }
   static std::string Text(const TFontStyle& v) { return std::to_string(FontStyleToInt(v)); }
 
-#define ORBA_PROPDEF(id, kind, acc, def)                                                  \
-  ORBA_KTYPE(kind) Get##acc() const override {                                            \
-    Calls.push_back("Get" #acc);                                                          \
-    return TOrbaObject::Get##acc();                                                       \
-  }                                                                                       \
-  void Set##acc(ORBA_KTYPE(kind) value) override {                                        \
-    Calls.push_back("Set" #acc);                                                          \
-    Values.push_back(Text(value));                                                        \
+  void Note(const std::string& call) const { Calls.push_back(call); }
+  template <class T>
+  void Note(const std::string& call, const T& value) {
+    Calls.push_back(call);
+    Values.push_back(Text(value));
   }
-#define ORBA_PROPDEF_RO(id, kind, acc, def)        \
-  ORBA_KTYPE(kind) Get##acc() const override {     \
-    Calls.push_back("Get" #acc);                   \
-    return TOrbaObject::Get##acc();                \
-  }
-#define ORBA_PROPACC_IDX(kind, acc, def)                                            \
-  ORBA_KTYPE(kind) Get##acc(int32_t index) const override {                         \
-    Calls.push_back("Get" #acc "(" + std::to_string(index) + ")");                  \
-    return def;                                                                     \
-  }                                                                                 \
-  void Set##acc(int32_t index, ORBA_KTYPE(kind) value) override {                   \
-    Calls.push_back("Set" #acc "(" + std::to_string(index) + ")");                  \
-    Values.push_back(Text(value));                                                  \
+#define ORBA_PROPDEF(id, kind, acc, def)                                                               \
+  ORBA_KTYPE(kind) Get##acc() const override { return Note("Get" #acc), TOrbaObject::Get##acc(); } \
+  void Set##acc(ORBA_KTYPE(kind) value) override { Note("Set" #acc, value); }
+#define ORBA_PROPDEF_RO(id, kind, acc, def) \
+  ORBA_KTYPE(kind) Get##acc() const override { return Note("Get" #acc), TOrbaObject::Get##acc(); }
+#define ORBA_PROPACC_IDX(kind, acc, def)                                                              \
+  ORBA_KTYPE(kind) Get##acc(int32_t index) const override {                                           \
+    return Note("Get" #acc "(" + std::to_string(index) + ")"), def;                                   \
+  }                                                                                                   \
+  void Set##acc(int32_t index, ORBA_KTYPE(kind) value) override {                                     \
+    Note("Set" #acc "(" + std::to_string(index) + ")", value);                                        \
   }
 #include "items/prop_defs.def"
-  TPoint GetCaretPos() const override {
-    Calls.push_back("GetCaretPos");
-    return TPoint{7, 9};
-  }
-  void SetName(const std::string& name) override {
-    Calls.push_back("SetName");
-    Values.push_back(Text(name));
-  }
-  void SetParent(TOrbaControl* parent) override { Calls.push_back("SetParent"); }
-  TOrbaControl* GetParent() const override {
-    Calls.push_back("GetParent");
-    return nullptr;
-  }
-  void Invalidate() override { Calls.push_back("Invalidate"); }
+  TPoint GetCaretPos() const override { return Note("GetCaretPos"), TPoint{7, 9}; }
+  void SetName(const std::string& name) override { Note("SetName", name); }
+  void SetParent(TOrbaControl* parent) override { Note("SetParent"); }
+  TOrbaControl* GetParent() const override { return Note("GetParent"), nullptr; }
+  void Invalidate() override { Note("Invalidate"); }
 };
 
 struct TExpected {
@@ -176,26 +162,24 @@ TEST_F(PropDispatchTest, EveryIdReachesTheNamedAccessor) {
 }
 
 TEST_F(PropDispatchTest, FieldsConversionsAndBadIds) {
-  rec->Priority = 0;
-  TParamInt seven;
+  TParamInt seven, ten;
   seven.SetAsInt(7);
-  DoSetProp(*rec, PR_PRIORITY, seven);
-  EXPECT_EQ(rec->Priority, 7);
+  ten.SetAsInt(10);
   TParamStr tag;
   tag.SetAsStr("t1");
+  rec->Priority = 0;
+  DoSetProp(*rec, PR_PRIORITY, seven);
   DoSetProp(*rec, PR_TAG, tag);
-  EXPECT_EQ(rec->Tag, "t1");
-  TCustomParam* s = Var(PT_STR);
-  DoGetProp(*s, *rec, PR_TAG);
-  EXPECT_EQ(s->GetAsStr(), "t1");
-  DoGetProp(*s, *rec, PR_CARETY);
-  EXPECT_EQ(s->GetAsStr(), "9");
   // A font style is carried as its bit set.
-  TParamInt ten;
-  ten.SetAsInt(10);
   rec->Values.clear();
   DoSetProp(*rec, PR_FONTSTYLE, ten);
-  EXPECT_EQ(rec->Values.back(), "10");
+  TCustomParam* s = Var(PT_STR);
+  std::string read;
+  for (uint8_t id : {PR_TAG, PR_CARETY}) {
+    DoGetProp(*s, *rec, id);
+    read += s->GetAsStr() + " ";
+  }
+  EXPECT_EQ(std::to_string(rec->Priority) + " " + rec->Tag + " " + rec->Values.back() + " " + read, "7 t1 10 t1 9 ");
   // Base answers of a plain object.
   TCustomParam* i = Var(PT_INT);
   for (auto [id, value] : std::vector<std::pair<uint8_t, int32_t>>{

@@ -33,24 +33,35 @@ class SceneTest : public ::testing::Test {
     b->SetColor(color);
     return b;
   }
-  void Tick() {
-    GameClock += 15;
-    m.Idle_();
+  // A timer that fires the handler "p:tick" every Delay ms.
+  TOrbaTimer* Timer(const std::string& name, int32_t delay, bool auto_scrap = false) {
+    auto* t = NewOrbaObject<TOrbaTimer>(&m);
+    if (!name.empty()) t->SetName(name);
+    t->SetOnNotify("p:tick");
+    t->SetDelay(delay);
+    t->SetAutoScrap(auto_scrap);
+    return t;
+  }
+  void Tick(int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      GameClock += 15;
+      m.Idle_();
+    }
   }
   static std::vector<uint8_t> Save(const TOrbaBaseList& manager) {
     TKsMemoryStream s;
     manager.SaveToStream(s);
     return s.MutableBytes();
   }
-  static void Load(TOrbaBaseList& manager, const std::vector<uint8_t>& bytes, int32_t version = kSceneVersion) {
+  static void Load(TOrbaBaseList& manager, const std::vector<uint8_t>& bytes) {
     TKsMemoryStream s(bytes);
-    manager.LoadFromStream(s, version);
+    manager.LoadFromStream(s, kSceneVersion);
   }
-  uint32_t Pixel(int32_t x, int32_t y) { return m.Composition.GetPixel(x, y) & 0xFFFFFF; }
-  void Paint() {
+  uint32_t Pixel(int32_t x, int32_t y) {
     m.ActiveBase()->InvalidateAll();
     m.Draw();
     m.ActiveBase()->Dirty.Clear();
+    return m.Composition.GetPixel(x, y) & 0xFFFFFF;
   }
 
   TOrbaBaseList m;
@@ -69,10 +80,8 @@ TEST_F(SceneTest, AutomaticNamesAndRenaming) {
   EXPECT_EQ(b->Name + " " + c->Name, "btn_3 btn");
   EXPECT_EQ(m.GetObjectCount(), 3);
   // A non-visual item taking a name in use scraps the other one.
-  auto* t1 = NewOrbaObject<TOrbaTimer>(&m);
-  auto* t2 = NewOrbaObject<TOrbaTimer>(&m);
-  t1->SetName("tick");
-  t2->SetName("tick");
+  TOrbaTimer* t1 = Timer("tick", 0);
+  TOrbaTimer* t2 = Timer("tick", 0);
   EXPECT_TRUE(t1->IsScrapped() && t1->Name.empty());
   EXPECT_EQ(m.FindObject("tick"), t2);
   m.Idle_();
@@ -97,11 +106,7 @@ TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
   a->SetBlurDelay(200);
   Box("child", a, {1, 1, 3, 3}, 0xFF00);
   Box("", m.GetBase(1), {0, 0, 8, 8}, 0);
-  auto* t = NewOrbaObject<TOrbaTimer>(&m);
-  t->SetName("t");
-  t->SetDelay(500);
-  t->SetOnNotify("p:tick");
-  t->SetAutoScrap(true);
+  Timer("t", 500, true);
   TArrayString args;
   args.Add("1");
   m.Events.QueueEvent(a->Handle(), "p:down", &args, PR_ONLBTNDOWN);
@@ -118,48 +123,42 @@ TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
   EXPECT_EQ(loaded.GetFocusObject(), la);
   ASSERT_EQ(loaded.Events.Count(), 1);
   EXPECT_EQ(loaded.Events.GetItem(0)->Sender, la->Handle());
-
   // Loading into a manager that already holds a scene replaces it.
   Load(m, first);
   EXPECT_EQ(Save(m), first);
 }
 
 TEST_F(SceneTest, HandWorkedObjectHeadAndOldVersions) {
-  auto* t = NewOrbaObject<TOrbaTimer>(&m);
-  t->SetName("T");
+  TOrbaTimer* t = Timer("T", 7);
   t->Priority = 2;
   t->SubPriority = 1;
   t->Tag = "g";
   t->SetOnNotify("x");
-  t->SetDelay(7);
   TKsMemoryStream s;
   t->SaveToStream(s);
   // Name "T", priority, sub-priority, tag "g", OnNotify "x", Delay, flags.
   EXPECT_EQ(test::ToHex(s.MutableBytes()),
             "01 00 00 00 54 02 00 00 00 01 00 00 00 01 00 00 00 67 01 00 00 00 78 07 00 00 00 00 00 00");
   // Version 103: no SubPriority, Tag, AutoScrap or Fired.
-  auto* u = NewOrbaObject<TOrbaTimer>(&m);
+  TOrbaTimer* u = Timer("", 0);
   TKsMemoryStream o(test::FromHex("01 00 00 00 55 02 00 00 00 01 00 00 00 78 07 00 00 00 01"));
   u->LoadFromStream(o, 103);
-  EXPECT_EQ(u->Name + "|" + u->Tag + "|" + std::to_string(u->SubPriority), "U||0");
-  EXPECT_TRUE(u->Paused);
+  EXPECT_EQ(u->Name + "|" + u->Tag + "|" + std::to_string(u->SubPriority) + "|" + std::to_string(u->Paused), "U||0|1");
   EXPECT_EQ(o.GetPosition(), o.GetSize());
 }
 
 TEST_F(SceneTest, UncreatableItemKindFailsAndKeepsTheGame) {
   Box("keep", nullptr, {0, 0, 4, 4}, 1);
-  std::vector<uint8_t> bytes = Save(m);
+  const std::vector<uint8_t> bytes = Save(m);
   TOrbaBaseList other;
-  auto* t = NewOrbaObject<TOrbaTimer>(&other);
-  t->SetName("t");
-  std::vector<uint8_t> with_timer = Save(other);
-  // The non-visual item's type byte follows the two roots and the count.
-  // Find it: the stream ends with queue count, focus name; the timer record
-  // begins right after the count 1.
-  TKsMemoryStream probe;
-  other.GetBase(0)->SaveToStream(probe);
-  other.GetBase(1)->SaveToStream(probe);
-  const size_t type_at = 12 + probe.MutableBytes().size() + 4;
+  NewOrbaObject<TOrbaTimer>(&other)->SetName("t");
+  const std::vector<uint8_t> with_timer = Save(other);
+  // The timer's type byte follows the width, height, the two roots and the
+  // object count 1.
+  TKsMemoryStream roots;
+  other.GetBase(0)->SaveToStream(roots);
+  other.GetBase(1)->SaveToStream(roots);
+  const size_t type_at = 12 + roots.MutableBytes().size() + 4;
   ASSERT_EQ(with_timer[type_at], CT_TIMER);
   for (uint8_t bad : {uint8_t{0}, uint8_t{1}, uint8_t{10}, uint8_t{28}, uint8_t{127}, uint8_t{CT_BOX}}) {
     std::vector<uint8_t> broken = with_timer;
@@ -173,8 +172,7 @@ TEST_F(SceneTest, UncreatableItemKindFailsAndKeepsTheGame) {
 TEST_F(SceneTest, MutatedScenesGiveLoadErrorsOnly) {
   TOrbaBox* a = Box("a", nullptr, {4, 5, 20, 10}, 0x123456);
   Box("b", a, {1, 1, 3, 3}, 0xFF00);
-  auto* t = NewOrbaObject<TOrbaTimer>(&m);
-  t->SetOnNotify("p:t");
+  Timer("", 0);
   m.Events.QueueEvent(a->Handle(), "p:x", nullptr, PR_ONMOUSEIN);
   const std::vector<uint8_t> good = Save(m);
   std::mt19937 rng(15);
@@ -182,14 +180,10 @@ TEST_F(SceneTest, MutatedScenesGiveLoadErrorsOnly) {
   for (int round = 0; round < 400; ++round) {
     std::vector<uint8_t> bytes = good;
     const int kind = static_cast<int>(rng() % 3);
-    if (kind == 0) {
-      bytes.resize(rng() % bytes.size());
-    } else {
-      const int flips = 1 + static_cast<int>(rng() % 4);
-      for (int i = 0; i < flips; ++i) {
-        const size_t at = rng() % bytes.size();
-        bytes[at] = kind == 1 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>(bytes[at] ^ 0x80);
-      }
+    if (kind == 0) bytes.resize(rng() % bytes.size());
+    for (int i = 0, flips = kind == 0 ? 0 : 1 + static_cast<int>(rng() % 4); i < flips; ++i) {
+      const size_t at = rng() % bytes.size();
+      bytes[at] = kind == 1 ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>(bytes[at] ^ 0x80);
     }
     TOrbaBaseList target;
     target.SetWidth(16);
@@ -211,11 +205,7 @@ TEST_F(SceneTest, MutatedScenesGiveLoadErrorsOnly) {
 }
 
 TEST_F(SceneTest, TimerFiresOnceAndIsGoneAfterItsEventIsTaken) {
-  auto* t = NewOrbaObject<TOrbaTimer>(&m);
-  t->SetName("t");
-  t->SetOnNotify("p:tick");
-  t->SetDelay(1000);
-  t->SetAutoScrap(true);
+  Timer("t", 1000, true);
   int fired_at = -1;
   for (int i = 0; i < 100 && fired_at < 0; ++i) {
     Tick();
@@ -225,23 +215,19 @@ TEST_F(SceneTest, TimerFiresOnceAndIsGoneAfterItsEventIsTaken) {
   ASSERT_EQ(m.Events.Count(), 1);
   EXPECT_EQ(m.Events.GetItem(0)->Code, PR_ONNOTIFY);
   // While the event waits the timer stays and queues nothing more.
-  for (int i = 0; i < 100; ++i) Tick();
+  Tick(100);
   EXPECT_EQ(m.Events.Count(), 1);
   EXPECT_NE(m.FindObject("t"), nullptr);
   m.Events.Delete(0);
   Tick();
-  EXPECT_EQ(m.FindObject("t"), nullptr);
   EXPECT_EQ(m.GetObjectCount(), 0);
-  for (int i = 0; i < 100; ++i) Tick();
+  Tick(100);
   EXPECT_EQ(m.Events.Count(), 0);
 }
 
 TEST_F(SceneTest, TimerRestartDropsTheWaitingEvent) {
-  auto* t = NewOrbaObject<TOrbaTimer>(&m);
-  t->SetOnNotify("p:tick");
-  t->SetDelay(0);
-  Tick();
-  Tick();
+  TOrbaTimer* t = Timer("", 0);
+  Tick(2);
   EXPECT_EQ(m.Events.Count(), 1);
   t->SetDelay(100);
   EXPECT_EQ(m.Events.Count(), 0);
@@ -261,22 +247,18 @@ TEST_F(SceneTest, BoxAlphaRangesAndBorders) {
   // Alpha 300 adds the colour scaled by 44/256: red 50, green 100, blue 200.
   TOrbaBox* b = Box("b", nullptr, {0, 0, 10, 10}, 0xC86432);
   b->SetAlpha(300);
-  Paint();
   EXPECT_EQ(Pixel(5, 5), 0x081122u);
   for (int32_t alpha : {0, 512, 1000, -3}) {
     b->SetAlpha(alpha);
-    Paint();
     EXPECT_EQ(Pixel(5, 5), 0u) << alpha;
   }
-  // Border -1 and width 5: only the inner rectangle is filled.
+  // Border -1 and width 3: only the inner rectangle is filled.
   b->SetAlpha(255);
   b->SetColor(0x0000FF);
   b->SetBorderColor(-1);
   b->SetBorderWidth(3);
-  Paint();
   EXPECT_EQ(std::make_pair(Pixel(1, 1), Pixel(5, 5)), std::make_pair(0u, 0xFF0000u));
   b->SetBorderColor(0x00FF00);
-  Paint();
   EXPECT_EQ(Pixel(1, 1), 0x00FF00u);
 }
 
@@ -284,11 +266,10 @@ TEST_F(SceneTest, AfterimagesFollowAMovingBoxOnly) {
   TOrbaBox* b = Box("b", nullptr, {0, 0, 10, 10}, 0xFFFFFF);
   b->SetBlurSpan(30);
   b->SetBlurDelay(90);
-  for (int i = 0; i < 20; ++i) Tick();
+  Tick(20);
   EXPECT_EQ(m.GetObjectCount(), 1);
   b->SetLeft(5);
-  Tick();
-  Tick();
+  Tick(2);
   ASSERT_EQ(m.GetObjectCount(), 2);
   auto* blur = static_cast<TOrbaBlurBox*>(m.GetObject(1));
   // Half the box's alpha, already faded by the one tick of the pass that
@@ -297,7 +278,7 @@ TEST_F(SceneTest, AfterimagesFollowAMovingBoxOnly) {
   EXPECT_EQ(blur->Name, "b0");
   // It sorts below its source and fades out within the delay.
   EXPECT_EQ(m.ActiveBase()->GetChild(0), blur);
-  for (int i = 0; i < 7; ++i) Tick();
+  Tick(7);
   EXPECT_EQ(m.IndexOfObject(blur), -1);
   EXPECT_EQ(m.GetObjectCount(), 1);
 }

@@ -1,19 +1,25 @@
 // Test games run in this process by the game client under the shell's loop,
-// with a clock the test moves and a window kept in memory.
-#include "shell/game_client.h"
-
+// with a clock the test moves and a window kept in memory; and the game
+// services the client attaches to the function library.
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "items/base_list.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
+#include "script/functions/sys_func.h"
+#include "script/project/project.h"
+#include "script/values/param_collection.h"
+#include "script/values/params.h"
+#include "shell/game_client.h"
+#include "shell/game_services.h"
 #include "shell/shell_runner.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
@@ -35,26 +41,24 @@ class GameClientTest : public ::testing::Test {
     ASSERT_TRUE(runner->StartUp());
   }
   void Step(uint32_t ms) { RunSteps(*runner, clock, 1, ms); }
+  // Variables of the running game, as ints (flags are 1 and 0) or as text.
+  std::string Vars(const std::vector<std::string>& names, bool text = false) {
+    std::string out;
+    for (const std::string& name : names) {
+      const TParamCollectionItem* v = client->Store()->Find(name);
+      out += (v == nullptr ? "?" : text ? v->GetAsStr() : std::to_string(v->GetAsInt())) + "|";
+    }
+    return out;
+  }
   // Ticks, game clock, frame length and the variable "loaded".
-  std::vector<int64_t> Clock() { return {TickCount, GameClock, FrameTime, Var("loaded")}; }
+  std::string Clock() {
+    return std::to_string(TickCount) + " " + std::to_string(GameClock) + " " + std::to_string(FrameTime) + " " +
+           Vars({"loaded"});
+  }
   std::vector<uint32_t> Pixels(const std::vector<std::pair<int32_t, int32_t>>& points) {
     std::vector<uint32_t> out;
     for (auto [x, y] : points) out.push_back(video.Pixel(x, y));
     return out;
-  }
-  const TParamCollectionItem* Find(const std::string& name) {
-    const TParamCollectionItem* v = client->Store()->Find(name);
-    if (v == nullptr) ADD_FAILURE() << "no variable " << name;
-    return v;
-  }
-  // A variable of the running game as an int (flags are 1 and 0) or text.
-  int32_t Var(const std::string& name) {
-    const TParamCollectionItem* v = Find(name);
-    return v != nullptr ? v->GetAsInt() : -1;
-  }
-  std::string Text(const std::string& name) {
-    const TParamCollectionItem* v = Find(name);
-    return v != nullptr ? v->GetAsStr() : "?";
   }
 
   test::TempDir dir;
@@ -79,10 +83,10 @@ TEST_F(GameClientTest, NoPaintingInTheTickOfALoadAndNoTickInAGap) {
 
   Step(300);  // a gap: no tick
   Step(1000);
-  EXPECT_EQ(Clock(), (std::vector<int64_t>{2, 30, 15, 0}));
+  EXPECT_EQ(Clock(), "2 30 15 0|");
 
   Step(20);  // tick 3: the save is loaded; nothing is painted
-  EXPECT_EQ(Clock(), (std::vector<int64_t>{3, 50, 20, 1}));
+  EXPECT_EQ(Clock(), "3 50 20 1|");
   EXPECT_EQ(std::make_pair(video.PresentCount(), runner->PaintedTicks()), std::make_pair(presented, 2));
   EXPECT_EQ(video.Pixel(7, 7), kGreen);
 
@@ -112,22 +116,72 @@ TEST_F(GameClientTest, ScriptsSeeTheWindowsInputAndDriveTheWindow) {
   Step(15);
   // Focus only to a visible control that handles keys; the manager's
   // switches follow the variables.
-  EXPECT_EQ(Text("focus0") + "|" + Text("focus1") + "|" + Text("focus2"), "||k");
-  EXPECT_EQ((std::vector<int32_t>{Var("sound"), Var("sound2"), Var("dither")}), (std::vector<int32_t>{1, 0, 1}));
+  EXPECT_EQ(Vars({"focus0", "focus1", "focus2"}, true), "||k|");
+  EXPECT_EQ(Vars({"sound", "sound2", "dither"}), "1|0|1|");
   EXPECT_TRUE(!Bases->SoundOn && Bases->GetCGDither() && video.FullScreen());
   Step(15);
   Step(15);
   // Tick 2 saw the input given before it; "@MouseX = 5" moved the system
   // pointer, keeping its Y. A tick later the click is gone and the key is
   // still held but no longer new.
-  const std::pair<const char*, int32_t> seen[] = {
-      {"full", 1},  {"lclick", 1}, {"lpush", 1},   {"mx", 10},        {"my", 20},   {"key", 1},
-      {"keyclick", 1}, {"wheel", 1}, {"lclick3", 0}, {"key3", 1}, {"keyclick3", 0}, {"full3", 0},
-  };
-  for (const auto& [name, value] : seen) EXPECT_EQ(Var(name), value) << name;
+  EXPECT_EQ(Vars({"full", "lclick", "lpush", "mx", "my", "key", "keyclick", "wheel", "lclick3", "key3", "keyclick3",
+                  "full3"}),
+            "1|1|1|10|20|1|1|1|0|1|0|0|");
   EXPECT_EQ(std::make_pair(video.MouseX(), video.MouseY()), std::make_pair(5, 20));
   EXPECT_FALSE(video.FullScreen());
   runner->ShutDown();
+}
+
+TEST(GameServices, AttachPlacesTheTablesAndDetachUnregisters) {
+  TParamCollection store;
+  TSysFuncMan funcs(store);
+  TVrFileManager files;
+  TProjectEnvironment env;
+  std::unique_ptr<TGameServices> services = AttachGameServices(funcs, files, env, nullptr);
+  ASSERT_TRUE(env.PlaceSaveSections && env.ClearGameTables);
+  // A game table "G" and a status table "S", both without fields.
+  TParamStr name;
+  TParamFlag status, result;
+  TCustomParam* create[] = {&name, &status};
+  for (const char* table : {"G", "S"}) {
+    name.SetAsStr(table);
+    status.SetAsFlag(*table == 'S');
+    funcs.CallSysFunc(result, FN_DBCreateTable, create);
+    EXPECT_TRUE(result.GetAsFlag()) << table;
+  }
+  // Saved and read back, the game tables of a slot hold "G" only, the
+  // status tables "S" only.
+  TSaveSections sections;
+  env.PlaceSaveSections(sections);
+  TDBManager copy;
+  for (const auto& [section, category] :
+       {std::pair{sections.GameTables, kDBGameCategory}, std::pair{sections.StatusTables, kDBStatusCategory}}) {
+    ASSERT_NE(section, nullptr);
+    TKsMemoryStream saved;
+    section->SaveToStream(saved);
+    saved.SetPosition(0);
+    copy.LoadFromStream(saved, category);
+  }
+  auto categories = [](TDBManager& tables) {
+    std::string out;
+    for (int32_t i = 0; i < tables.Count(); ++i)
+      out += tables.GetTable(i)->Name + std::to_string(tables.GetTable(i)->Category) + " ";
+    return out;
+  };
+  EXPECT_EQ(categories(copy), "G0 S1 ");
+  // A game reset takes the game table only.
+  env.ClearGameTables();
+  EXPECT_EQ(categories(services->Tables()), "S1 ");
+  // Without a project's check, a name the file layer does not find is not
+  // available.
+  EXPECT_FALSE(services->FileAvailable("nothing.txt"));
+
+  DetachGameServices(services);
+  EXPECT_EQ(services, nullptr);
+  TParamStr answer;
+  answer.SetAsStr("unchanged");
+  funcs.CallSysFunc(answer, FN_DBGetActive, {});
+  EXPECT_EQ(answer.GetAsStr(), "unchanged");
 }
 
 }  // namespace

@@ -1,16 +1,14 @@
-// Test games built from tests/games and played by the player program without
-// a window: the trace of their pages, and what they leave in "save.dat".
-#include <fcntl.h>
+// The player program run without a window: on no game (a black screen), on
+// the test games of tests/games, checking their trace, their screenshot and
+// what they leave in "save.dat".
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/files/install_record.h"
@@ -23,58 +21,119 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::BuildGame;
 using test::ExpectContains;
 using test::ExpectLacks;
 
-test::CommandResult Play(const std::string& game, int ticks, bool trace = false) {
-  std::vector<std::string> argv{ORBA_PLAYER_PATH, "--headless", "--ticks", std::to_string(ticks)};
-  if (trace) {
-    argv.push_back("--trace");
-    argv.push_back("-");
-  }
-  argv.push_back(game);
+test::CommandResult Player(const std::vector<std::string>& args) {
+  std::vector<std::string> argv{ORBA_PLAYER_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
   return test::RunCommand(argv);
 }
 
-std::string Dump(const std::string& save_dat) { return test::DumpSave(save_dat); }
-
-TEST(GameRun, StatusVariablesCountTheRuns) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("counter", game, false);
-  for (int run = 1; run <= 2; ++run) {
-    // The second run names the package itself: save.dat lies beside it too.
-    const test::CommandResult r = Play(run == 1 ? game : game + "/game.dat", 2);
-    ASSERT_EQ(r.exit_code, 0) << r.output;
-    const std::string n = std::to_string(run);
-    // The exit page ran before the status save (exits); initial variables are
-    // status variables: created once, then restored (start).
-    ExpectContains(Dump(game + "/save.dat"),
-                   {"entry STATUSSAVEDATA", "status version 103", "var runs int = " + n, "var exits int = " + n,
-                    "var start int = " + std::to_string(7 + run), "var greeting str = \"hello\""});
-  }
+TEST(PlayerProgram, HeadlessRunTicksAndWritesTheBlackScreen) {
+  test::TempDir dir;
+  const test::CommandResult r = test::PlayGame(dir.path(), 3, {"--screenshot", dir / "shot.png"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(r.output,
+            "start up\nwindow 640x480\nstart ticks\n"
+            "tick 1 clock 15 frame 15\ntick 2 clock 30 frame 15\ntick 3 clock 45 frame 15\n"
+            "stop ticks\nshut down\n");
+  const std::string script =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nprint(im.size, im.mode, im.getextrema())\n";
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", script, dir / "shot.png"}).output,
+            "(640, 480) RGB ((0, 0), (0, 0), (0, 0))\n");
 }
 
-TEST(GameRun, StatusSaveNeedsWriteSaveData) {
-  const test::TempDir dir;
-  BuildGame("counter", dir / "counter", false, {"WriteSaveData = 0"});
-  ASSERT_EQ(Play(dir / "counter", 2).exit_code, 0);
-  EXPECT_FALSE(fs::exists(dir / "counter/save.dat"));
+TEST(PlayerProgram, FrameLengthAndInputFileShapeTheRun) {
+  test::TempDir dir;
+  test::WriteText(dir / "input.txt", "tick 2: lbutton down 10 20\ntick 3: close\n");
+  const test::CommandResult r = test::PlayGame(
+      dir.path(), 10, {"--frame-ms", "20", "--input", dir / "input.txt", "--trace", dir / "trace.txt"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(r.output, "");
+  EXPECT_EQ(test::FileText(dir / "trace.txt"),
+            "start up\nwindow 640x480\nstart ticks\n"
+            "tick 1 clock 20 frame 20\ninput lbutton down 10 20\ntick 2 clock 40 frame 20\n"
+            "input close\nstop ticks\nshut down\n");
+}
 
-  // A game save reaches the disk all the same; the status entry does not.
-  BuildGame("saveload", dir / "saveload", true, {"WriteSaveData = 0"});
-  ASSERT_EQ(Play(dir / "saveload", 6).exit_code, 0);
-  const std::string dump = Dump(dir / "saveload/save.dat");
+TEST(PlayerProgram, BadCommandLinesAreRefused) {
+  test::TempDir dir;
+  test::WriteText(dir / "bad.txt", "tick 1: jump\n");
+  const std::vector<std::vector<std::string>> usage_errors = {
+      {}, {"--headless"}, {"--ticks", "3", dir.path()}, {"--headless", "--ticks", "0", dir.path()},
+      {"--headless", "--ticks", "x", dir.path()}, {"--headless", "--frame-ms", dir.path()},
+      {"--headless", "--bogus", dir.path()}, {"--headless", dir.path(), dir.path()},
+  };
+  for (const auto& args : usage_errors) EXPECT_EQ(Player(args).exit_code, 2) << args.size();
+  const test::CommandResult help = Player({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.output.find("usage: orba"), std::string::npos);
+  // A missing game, a bad or missing input script, a screenshot nowhere.
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"--headless", dir / "missing"}, {"--headless", "--input", dir / "bad.txt", dir.path()},
+           {"--headless", "--input", dir / "missing.txt", dir.path()},
+           {"--headless", "--screenshot", dir / "no/shot.png", dir.path()}})
+    EXPECT_EQ(Player(args).exit_code, 1) << args[args.size() - 2];
+}
+
+TEST(PlayerProgram, GameNamesMayBeJapanese) {
+  test::TempDir dir;
+  const std::string game = dir / "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";  // ゲーム in UTF-8
+  fs::create_directory(game);
+  EXPECT_EQ(Player({"--headless", game}).exit_code, 0);
+  // A file of that name is taken as a package; one that is none is refused.
+  test::WriteText(game + "/x.dat", "x");
+  EXPECT_EQ(Player({"--headless", game + "/x.dat"}).exit_code, 1);
+}
+
+class GameRun : public ::testing::Test {
+ protected:
+  void Build(const std::string& name, bool folder, const std::vector<std::string>& settings = {},
+             const std::string& extra = "") {
+    test::BuildGame(name, game, folder, settings, extra);
+  }
+  test::CommandResult Play(int ticks, const std::vector<std::string>& options = {}) {
+    return test::PlayGame(game, ticks, options);
+  }
+  std::string Dump() { return test::DumpSave(game + "/save.dat"); }
+  // The dump after a run of Ticks ticks that must end well.
+  std::string PlayedDump(int ticks, const std::vector<std::string>& options = {}) {
+    const test::CommandResult r = Play(ticks, options);
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    return Dump();
+  }
+
+  test::TempDir dir;
+  const std::string game = dir / "game";
+};
+
+// Without WriteSaveData a game that only has status variables writes no
+// "save.dat", and a game save reaches the disk without the status entry. An
+// unreadable "save.dat" is left alone until a game is saved; then it is kept
+// as "save.dat.bak".
+TEST_F(GameRun, SaveDataIsWrittenOnlyWhenAllowedAndNeverLost) {
+  const std::vector<uint8_t> junk = test::Bytes("not a package at all");
+  auto run = [&](const std::string& name, const std::string& settings, bool unreadable) {
+    const std::string at = dir / (name + settings);
+    test::BuildGame(name, at, !unreadable, {settings});
+    if (unreadable) test::WriteFileBytes(at + "/save.dat", junk);
+    EXPECT_EQ(test::PlayGame(at, 6).exit_code, 0);
+    return at + "/save.dat";
+  };
+  EXPECT_FALSE(fs::exists(run("counter", "WriteSaveData = 0", false)));
+  const std::string dump = test::DumpSave(run("saveload", "WriteSaveData = 0", false));
   ExpectContains(dump, {"entry GAMESAVEDATA3"});
   ExpectLacks(dump, {"entry STATUSSAVEDATA"});
+  EXPECT_EQ(test::ReadFileBytes(run("counter", "", true)), junk);
+  const std::string saved = run("saveload", "", true);
+  EXPECT_EQ(test::ReadFileBytes(saved + ".bak"), junk);
+  ExpectContains(test::DumpSave(saved), {"entry GAMESAVEDATA3"});
 }
 
-TEST(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("saveload", game, true);
-  const test::CommandResult r = Play(game, 5, true);  // the last command runs in tick 5
+TEST_F(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
+  Build("saveload", true);
+  const test::CommandResult r = Play(5);  // the last command runs in tick 5
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(r.output,
             "start up\nwindow 320x240\nstart ticks\n"
@@ -91,20 +150,17 @@ TEST(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
             "tick 5 clock 75 frame 15\n"
             "0000004b : main.osb(9)\n"
             "stop ticks\nshut down\nBases.Free\n");
-  const std::string dump = Dump(game + "/save.dat");
   // The OnLoadPage saw the saved game variable; the main flow went on from
   // the command after the save with it.
+  const std::string dump = Dump();
   ExpectContains(dump, {"entry GAMESAVEDATA3", "slot 3 version 140 caption \"cap\" onload \"onload.osb\" target 0",
                         "var onload int = 5", "var result int = 6", "var loaded int = 1"});
   ExpectLacks(dump, {"GAMESAVEDATA4"});  // the save with an empty caption wrote nothing
 }
 
-TEST(GameRun, SystemVariablesAnswerFromTheRunningGame) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("sysvars", game, true);
-  ASSERT_EQ(Play(game, 1).exit_code, 0);
-  ExpectContains(Dump(game + "/save.dat"), {
+TEST_F(GameRun, SystemVariablesAnswerFromTheRunningGame) {
+  Build("sysvars", true);
+  ExpectContains(PlayedDump(1), {
            "var result0 str = \"\"",        // @Result in the main flow: no value
            "var delay int = 0",             // an assignment converts "abc" to the number 0
            "var delay2 int = 12",
@@ -123,11 +179,9 @@ TEST(GameRun, SystemVariablesAnswerFromTheRunningGame) {
 
 // The screen object functions over "p" (10, 20) holding the box "b" (15, 7)
 // and the image "i", the timer "t", "o" on the other root and "k" in a cabinet.
-TEST(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
-  const test::TempDir dir;
-  BuildGame("objfuncs", dir / "game", true);
-  ASSERT_EQ(Play(dir / "game", 1).exit_code, 0);
-  ExpectContains(Dump(dir / "game/save.dat"), {
+TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
+  Build("objfuncs", true);
+  ExpectContains(PlayedDump(1), {
       "exists str = \"FALSE TRUE FALSE TRUE\"", "var coords str = \"30 30 75 3\"",
       "uncoords str = \"123 -5 9 2147483647\"",  // missing, a timer, clamped
       "cmdleft int = 15", "props str = \"15 p 0 -1\"", "setprop str = \"\"", "var left int = 21",
@@ -140,176 +194,167 @@ TEST(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
   });
 }
 
-TEST(GameRun, StartFailuresStopWithTheirMessage) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("counter", game, true);
+// The table store and the file functions: the "tables" game carries a file
+// named "mem:a.txt" for CopyFile to read as an in-memory file (written here,
+// as such a name is no file of the source tree).
+TEST_F(GameRun, TablesSaveFilesAndStatusTablesLastAcrossRuns) {
+  fs::create_directories(dir / "extra");
+  test::WriteText(dir / "extra/mem:a.txt", "memory text");
+  Build("tables", false, {}, dir / "extra");
+  ExpectContains(PlayedDump(4), {
+      "var created bool = TRUE", "var f1 bool = TRUE", "var f2 bool = TRUE", "var count int = 3",
+      // Located without regard to case: banana's id.
+      "var located bool = TRUE", "var locid int = 1",
+      // Sorted by id, highest first.
+      "var sorted bool = TRUE", "var top str = \"Apple\"", "var sc bool = TRUE", "var active str = \"Stat\"",
+      "var copied bool = TRUE",
+      // The table deleted before the load came back with the loaded game,
+      // and so did the active table.
+      "var gone bool = TRUE", "var left int = -1", "var back int = 3", "var backactive str = \"Stat\"",
+      // Reset took the game table and left the status table.
+      "var afterreset int = -1", "var statusleft int = 1",
+      // The status table lies in the status entry.
+      "  table Stat status rows 1 columns v:int\n    row 0: 42\n", "entry GAMESAVEDATA1", "entry save:s1.txt"});
+  // The next run: the saved file and the status table came back from
+  // "save.dat"; the game table did not. A packaged TSV file fills a table.
+  ExpectContains(PlayedDump(2), {"var runs int = 2", "var exists bool = TRUE", "var nothere bool = FALSE",
+                                 "var gamenext int = -1", "var sa bool = TRUE", "var statusnext int = 42",
+                                 "var tsv bool = TRUE", "var tsvrows int = 2", "var tsvprice int = 7",
+                                 "var missing bool = FALSE"});
+}
+
+// The "images" game: its frame equals, pixel for pixel, the golden frame an
+// independent Python reference composes from the Pillow-decoded pictures,
+// and the picture cache's dithering setting lasts from one run to the next
+// in the status save.
+TEST_F(GameRun, ImagesFrameEqualsTheReferenceAndDitheringIsKept) {
+  const std::string fixture = "fixtures/image_game_fixture.py", pictures = dir / "pictures";
+  fs::create_directories(pictures);
+  ASSERT_EQ(test::RunPython(fixture, {"write", pictures}).exit_code, 0);
+  Build("images", false, {}, pictures);
+  for (const char* dither : {"FALSE", "TRUE"}) {
+    const std::string dump = PlayedDump(5, {"--screenshot", dir / "shot.png"});
+    // Pictures decoded with dithering on look the same.
+    EXPECT_EQ(test::RunPython(fixture, {"check", pictures, dir / "shot.png"}).output, "ok\n") << dither;
+    // The setting the game started with (off at first, then as the run
+    // before left it); the film item has no picture, and the script went on
+    // past both films.
+    ExpectContains(dump, {std::string("var dither bool = ") + dither, "var filmwidth int = 0", "var after int = 1"});
+  }
+}
+
+TEST_F(GameRun, StartFailuresStopWithTheirMessage) {
+  Build("counter", true);
   fs::remove(game + "/main.osb");
-  test::CommandResult r = Play(game, 2, true);
+  test::CommandResult r = Play(2);
   EXPECT_EQ(r.exit_code, 1);
   // "警告: スタートページがありません"
   ExpectContains(r.output, {"message box \xe8\xad\xa6\xe5\x91\x8a: "
                             "\xe3\x82\xb9\xe3\x82\xbf\xe3\x83\xbc\xe3\x83\x88\xe3\x83\x9a\xe3\x83\xbc\xe3\x82\xb8"
                             "\xe3\x81\x8c\xe3\x81\x82\xe3\x82\x8a\xe3\x81\xbe\xe3\x81\x9b\xe3\x82\x93"});
   ExpectLacks(r.output, {"tick 1"});
-
   // A screen no window can have opens none.
-  int sized_games = 0;
-  for (const char* size : {"Width = 0", "Height = -5", "Width = 8193", "Height = 100000"}) {
-    const std::string sized = dir / ("sized" + std::to_string(++sized_games));
-    BuildGame("counter", sized, true, {size});
-    r = Play(sized, 2, true);
+  for (const std::string size : {"Width = 0", "Height = -5", "Width = 8193", "Height = 100000"}) {
+    test::BuildGame("counter", dir / size, true, {size});
+    r = test::PlayGame(dir / size, 2);
     EXPECT_EQ(r.exit_code, 1) << size;
     ExpectContains(r.output, {"start up\nstart-up failed\nstop ticks\nshut down\n"});
   }
 }
 
-TEST(GameRun, UnreadableSaveDataIsLeftAloneUntilAGameIsSaved) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("counter", game, false);
-  const std::vector<uint8_t> junk = test::Bytes("not a package at all");
-  test::WriteFileBytes(game + "/save.dat", junk);
-  ASSERT_EQ(Play(game, 2).exit_code, 0);
-  EXPECT_EQ(test::ReadFileBytes(game + "/save.dat"), junk);
-
-  BuildGame("saveload", dir / "saves", true);
-  test::WriteFileBytes(dir / "saves/save.dat", junk);
-  ASSERT_EQ(Play(dir / "saves", 5).exit_code, 0);
-  EXPECT_EQ(test::ReadFileBytes(dir / "saves/save.dat.bak"), junk);
-  ExpectContains(Dump(dir / "saves/save.dat"), {"entry GAMESAVEDATA3"});
-}
-
-// Starts the player on a game, lets it run for Ms milliseconds and kills it.
-void KillAfter(const std::string& game, int ms) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, 1);
-      dup2(null, 2);
-    }
-    execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  ASSERT_GT(pid, 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-}
-
-TEST(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("saveloop", game, true);
+// Killed at random points of a loop of saves, the player leaves a
+// "save.dat" that opens, with the slot and the status entry.
+TEST_F(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
+  Build("saveloop", true);
   std::mt19937 random(12345);
   int seen = 0;
   for (int round = 0; round < 6; ++round) {
-    KillAfter(game, 30 + static_cast<int>(random() % 700));
+    const std::string seconds = std::to_string((30 + random() % 700) / 1000.0);
+    test::RunCommand({"timeout", "-s", "KILL", seconds, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game});
     if (!fs::exists(game + "/save.dat")) continue;  // killed before the first save
-    ExpectContains(Dump(game + "/save.dat"), {"slot 1 version 140 caption \"save ", "status version 103"});
+    ExpectContains(Dump(), {"slot 1 version 140 caption \"save ", "status version 103"});
     ++seen;
   }
   EXPECT_GT(seen, 0);
 }
 
-TEST(GameRun, DiscPromptIsTextWithOneNumber) {
-  const test::TempDir dir;
-  BuildGame("discs", dir / "game", true);
-  const test::CommandResult r = Play(dir / "game", 3, true);
+TEST_F(GameRun, DiscPromptIsTextWithOneNumber) {
+  Build("discs", true);
+  const test::CommandResult r = Play(3);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   // The page on disc 2 is asked for; the request is given up and the game ends.
   ExpectContains(r.output, {"0000000f : main.osb(1)\nmessage box discs: %s%n %x disc 2\n"
                             "message box discs: give up?\nstop ticks\n"});
 }
 
-void WriteInstall(const std::string& path, bool complete) {
-  TOrbaInstallSet install;
-  install.TitleId = "counter-id";
-  install.CompleteInstall = complete ? 1 : 0;
-  TKsMemoryStream stream;
-  install.SaveToStream(stream);
-  test::WriteFileBytes(path, stream.Bytes());
-}
-
-TEST(GameRun, ProgramFileFindsItsDataBesideIt) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("counter", game, false);
+TEST_F(GameRun, ProgramFileFindsItsDataBesideIt) {
+  Build("counter", false);
   const std::string program = game + "/COUNTER.EXE";
-  test::WriteFileBytes(program, test::Bytes("MZ, but no package"));
+  test::WriteText(program, "MZ, but no package");
   // No "install.dat": the player asks to be installed again.
-  test::CommandResult r = Play(program, 1, true);
+  test::CommandResult r = test::PlayGame(program, 1);
   EXPECT_EQ(r.exit_code, 1);
   // "情報: インストールし直してください"
   ExpectContains(r.output, {"message box \xe6\x83\x85\xe5\xa0\xb1: \xe3\x82\xa4\xe3\x83\xb3\xe3\x82\xb9"
                             "\xe3\x83\x88\xe3\x83\xbc\xe3\x83\xab\xe3\x81\x97\xe7\x9b\xb4\xe3\x81\x97\xe3"
                             "\x81\xa6\xe3\x81\x8f\xe3\x81\xa0\xe3\x81\x95\xe3\x81\x84"});
-
-  // Installed in part: the disc is asked for; giving up ends the start.
-  WriteInstall(game + "/install.dat", false);
-  r = Play(program, 1, true);
-  EXPECT_EQ(r.exit_code, 1);
-  ExpectLacks(r.output, {"tick 1"});
-
-  // Installed in full: "game.dat" beside the program is the game, and
+  // Installed in part, the disc is asked for and giving up ends the start.
+  // Installed in full, "game.dat" beside the program is the game, and
   // "save.dat" goes beside the program.
-  WriteInstall(game + "/install.dat", true);
-  r = Play(program, 1, true);
-  ASSERT_EQ(r.exit_code, 0) << r.output;
-  ExpectContains(r.output, {"window 320x240\n"});
-  ExpectContains(Dump(game + "/save.dat"), {"var runs int = 1"});
+  for (const bool complete : {false, true}) {
+    TOrbaInstallSet install;
+    install.TitleId = "counter-id";
+    install.CompleteInstall = complete ? 1 : 0;
+    TKsMemoryStream stream;
+    install.SaveToStream(stream);
+    test::WriteFileBytes(game + "/install.dat", stream.Bytes());
+    r = test::PlayGame(program, 1);
+    EXPECT_EQ(r.exit_code, complete ? 0 : 1) << r.output;
+    EXPECT_EQ(r.output.find("tick 1 ") != std::string::npos, complete) << r.output;
+    if (complete) ExpectContains(r.output, {"window 320x240\n"});
+  }
+  // The exit page ran before the status save (exits); initial variables are
+  // status variables (start).
+  ExpectContains(Dump(), {"entry STATUSSAVEDATA", "status version 103", "var runs int = 1", "var exits int = 1",
+                          "var start int = 8", "var greeting str = \"hello\""});
 }
 
-
-// Closing the window asks first: the headless player refuses the first
-// request and confirms the second. The confirmed close runs the exit page
-// and writes the status save, which the next run finds.
-TEST(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("counter", game, false);
-  test::WriteFileBytes(dir / "input.txt", test::Bytes("tick 3: close\ntick 5: close\n"));
-  struct TRun {
-    const char* language;    // LC_ALL, or null for an English one
-    const char* question;    // the box's line as the trace shows it (UTF-8)
-  };
-  const TRun runs[] = {
-      {nullptr, "message box counter: Do you want to quit?\n"},
+// Closing the window asks first (in the user's language): the headless
+// player refuses the first request and confirms the second. The confirmed
+// close runs the exit page and writes the status save, which the next run
+// (naming the package itself: "save.dat" lies beside it too) finds, its
+// initial variables restored (start).
+TEST_F(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
+  Build("counter", false);
+  test::WriteText(dir / "input.txt", "tick 3: close\ntick 5: close\n");
+  const std::pair<const char*, const char*> runs[] = {
+      {"C", "message box counter: Do you want to quit?\n"},
       // 終了しますか？
       {"ja_JP.UTF-8",
        "message box counter: \xe7\xb5\x82\xe4\xba\x86\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99\xe3\x81\x8b\xef\xbc\x9f\n"},
   };
-  const char* saved_lc_all = std::getenv("LC_ALL");
-  const std::string saved = saved_lc_all != nullptr ? saved_lc_all : "";
   int run_number = 0;
-  for (const TRun& run : runs) {
-    ++run_number;
-    if (run.language != nullptr) setenv("LC_ALL", run.language, 1);
-    else setenv("LC_ALL", "C", 1);
-    const test::CommandResult r = test::RunCommand(
-        {ORBA_PLAYER_PATH, "--headless", "--ticks", "20", "--input", dir / "input.txt", "--trace", "-", game});
+  for (const auto& [language, question] : runs) {
+    const test::CommandResult r = test::RunCommand({"env", std::string("LC_ALL=") + language, ORBA_PLAYER_PATH,
+                                                    "--headless", "--ticks", "20", "--input", dir / "input.txt",
+                                                    "--trace", "-", run_number == 0 ? game : game + "/game.dat"});
     ASSERT_EQ(r.exit_code, 0) << r.output;
     // Refused before tick 3: ticks 3 and 4 run. Confirmed before tick 5: the
     // program ends without it.
-    ExpectContains(r.output, {std::string("input close\n") + run.question + "tick 3 clock 45 frame 15\n",
-                              std::string("tick 4 clock 60 frame 15\ninput close\n") + run.question +
+    ExpectContains(r.output, {std::string("input close\n") + question + "tick 3 clock 45 frame 15\n",
+                              std::string("tick 4 clock 60 frame 15\ninput close\n") + question +
                                   "stop ticks\nshut down\n"});
     ExpectLacks(r.output, {"tick 5 "});
-    const std::string n = std::to_string(run_number);
-    ExpectContains(Dump(game + "/save.dat"), {"var exits int = " + n, "var runs int = " + n});
+    const std::string n = std::to_string(++run_number);
+    ExpectContains(Dump(),
+                   {"var exits int = " + n, "var runs int = " + n, "var start int = " + std::to_string(7 + run_number)});
   }
-  if (saved_lc_all != nullptr) setenv("LC_ALL", saved.c_str(), 1);
-  else unsetenv("LC_ALL");
 }
 
 // A second player started on the folder a running player holds ends at once
 // and touches nothing.
-TEST(GameRun, ASecondPlayerOfTheSameFolderEndsAtOnce) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("counter", game, false);
+TEST_F(GameRun, ASecondPlayerOfTheSameFolderEndsAtOnce) {
+  Build("counter", false);
   int out[2];
   ASSERT_EQ(pipe(out), 0);
   const pid_t first = fork();
@@ -328,19 +373,15 @@ TEST(GameRun, ASecondPlayerOfTheSameFolderEndsAtOnce) {
   // The first player holds the folder once it has started its ticks.
   std::string seen;
   char buffer[4096];
-  while (seen.find("start ticks\n") == std::string::npos) {
-    const ssize_t n = read(out[0], buffer, sizeof buffer);
-    if (n <= 0) break;
+  ssize_t n = 0;
+  while (seen.find("start ticks\n") == std::string::npos && (n = read(out[0], buffer, sizeof buffer)) > 0)
     seen.append(buffer, static_cast<size_t>(n));
-  }
   ASSERT_NE(seen.find("start ticks\n"), std::string::npos) << seen;
-  const test::CommandResult second = Play(game, 2, true);
+  const test::CommandResult second = Play(2);
   EXPECT_EQ(second.exit_code, 1);
   EXPECT_EQ(second.output, "start up\nanother player runs this game\nstart-up failed\nstop ticks\nshut down\n");
-
   ::kill(first, SIGKILL);
-  int status = 0;
-  ::waitpid(first, &status, 0);
+  ::waitpid(first, nullptr, 0);
   close(out[0]);
   // Neither wrote a save: the first was killed, the second never started.
   EXPECT_FALSE(fs::exists(game + "/save.dat"));
@@ -349,19 +390,14 @@ TEST(GameRun, ASecondPlayerOfTheSameFolderEndsAtOnce) {
 // Scripted events go into the game's own event queue: a sender named there
 // is the game's object, so its handler changes the real box; a name that no
 // object carries leaves the event without a sender.
-TEST(GameRun, ScriptedEventsNameTheGamesObjects) {
-  const test::TempDir dir;
-  const std::string game = dir / "game";
-  BuildGame("events", game, false);
-  test::WriteFileBytes(dir / "events.txt",
-                       test::Bytes("tick 2: event paint.osb btn\ntick 3: event log.osb ghost 33\n"));
-  const test::CommandResult r =
-      test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "4", "--events", dir / "events.txt", "--trace",
-                        "-", "--screenshot", dir / "shot.png", game});
+TEST_F(GameRun, ScriptedEventsNameTheGamesObjects) {
+  Build("events", false);
+  test::WriteText(dir / "events.txt", "tick 2: event paint.osb btn\ntick 3: event log.osb ghost 33\n");
+  const test::CommandResult r = Play(4, {"--events", dir / "events.txt", "--screenshot", dir / "shot.png"});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(r.output, {"tick 2 clock 30 frame 15\n0000001e : <Event>paint.osb(1)\n",
                             "tick 3 clock 45 frame 15\n0000002d : <Event>log.osb(1)\n"});
-  ExpectContains(Dump(game + "/save.dat"), {"var log str = \"[btn][]\""});
+  ExpectContains(Dump(), {"var log str = \"[btn][]\""});
   EXPECT_EQ(test::PngPixels(dir / "shot.png", "(0, 0), (15, 15), (16, 16), (63, 47)"),
             "[(0, 255, 0), (0, 255, 0), (0, 0, 0), (0, 0, 0)]\n");
 }
@@ -369,17 +405,15 @@ TEST(GameRun, ScriptedEventsNameTheGamesObjects) {
 // The "kinds" game: the independent writer's scrambled two-frame picture
 // shows pixel for pixel with the game's code, paused on frame 0 above the
 // one played to frame 1; without the code its read error is traced once.
-TEST(GameRun, KindsOfNoOtherGame) {
-  const test::TempDir dir;
+TEST_F(GameRun, KindsOfNoOtherGame) {
   ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"make", dir / "brix"}).exit_code, 0);
   const std::string pic = dir / "brix/scrambled_tiles", shot = dir / "shot.png", same =
       "import sys\nfrom PIL import Image\nrgb = lambda p: bytes(open(p, 'rb').read().split(b'ENDHDR\\n')[1])\n"
       "print(Image.open(sys.argv[1]).convert('RGBA').tobytes() == rgb(sys.argv[2]) + rgb(sys.argv[3]))\n";
   for (const std::string code : {"12345", "0"}) {
-    BuildGame("kinds", dir / code, true, {"ImageCode = " + code});
+    test::BuildGame("kinds", dir / code, true, {"ImageCode = " + code});
     fs::copy_file(pic + ".brx", dir / code + "/scrambled_tiles.brx");
-    const std::string trace = test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "8", "--trace", "-",
-                                                "--screenshot", shot, dir / code}).output;
+    const std::string trace = test::PlayGame(dir / code, 8, {"--screenshot", shot}).output;
     EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", same, shot, pic + ".expected.pam", pic + ".f1.expected.pam"}).output,
               code == "0" ? "False\n" : "True\n");
     EXPECT_EQ(trace.find(".brx: ") != std::string::npos, code == "0") << trace;

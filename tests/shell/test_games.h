@@ -1,4 +1,5 @@
-// Test games of tests/games, built with orbatool for the shell's tests.
+// Test games of tests/games, built with orbatool and played by the player
+// program without a window, for the shell's tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,22 +13,31 @@
 
 namespace orba::test {
 
-// Copies a test game's sources, with the settings lines given added, and
-// builds it into Out (a package "game.dat" inside Out, or the game's files
-// when Folder).
+// Copies a test game's sources, with the settings lines given added and the
+// files of the folder Extra beside them, and builds it into Out (a package
+// "game.dat" inside Out, or the game's files when Folder).
 inline void BuildGame(const std::string& name, const std::string& out, bool folder,
-                      const std::vector<std::string>& extra_settings = {}) {
+                      const std::vector<std::string>& extra_settings = {}, const std::string& extra = "") {
   namespace fs = std::filesystem;
   const TempDir src;
   fs::copy(TestsPath("games/" + name), src.path(), fs::copy_options::recursive);
-  if (!extra_settings.empty()) {
-    std::ofstream opb(src / "orba.opb.txt", std::ios::app);
-    for (const std::string& line : extra_settings) opb << line << '\n';
-  }
+  if (!extra.empty()) fs::copy(extra, src.path(), fs::copy_options::recursive);
+  std::ofstream opb(src / "orba.opb.txt", std::ios::app);
+  for (const std::string& line : extra_settings) opb << line << '\n';
+  opb.close();
   fs::create_directories(out);
   const CommandResult r = folder ? RunOrbaTool({"game", "build", "--folder", src.path(), "-o", out})
                                  : RunOrbaTool({"game", "build", src.path(), "-o", out + "/game.dat"});
   ASSERT_EQ(r.exit_code, 0) << r.output;
+}
+
+// Plays Game without a window for Ticks ticks, the trace on standard output;
+// Options (such as "--input FILE") go before the game.
+inline CommandResult PlayGame(const std::string& game, int ticks, const std::vector<std::string>& options = {}) {
+  std::vector<std::string> argv{ORBA_PLAYER_PATH, "--headless", "--ticks", std::to_string(ticks), "--trace", "-"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(game);
+  return RunCommand(argv);
 }
 
 // "orbatool save dump" of a save file.
@@ -36,6 +46,12 @@ inline std::string DumpSave(const std::string& save_dat) {
   EXPECT_EQ(r.exit_code, 0) << r.output;
   return r.output;
 }
+
+inline std::string FileText(const std::string& path) {
+  const std::vector<uint8_t> bytes = std::filesystem::exists(path) ? ReadFileBytes(path) : std::vector<uint8_t>();
+  return std::string(bytes.begin(), bytes.end());
+}
+inline void WriteText(const std::string& path, const std::string& text) { WriteFileBytes(path, Bytes(text)); }
 
 // Each part must be in the text; a failure shows the whole text.
 inline void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {
@@ -50,9 +66,7 @@ inline void ExpectLacks(const std::string& text, const std::vector<std::string>&
 // "[(0, 255, 0), (0, 0, 0)]\n".
 inline std::string PngPixels(const std::string& png, const std::string& points) {
   const std::string script =
-      "import sys\n"
-      "from PIL import Image\n"
-      "im = Image.open(sys.argv[1]).convert('RGB')\n"
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
       "print([im.getpixel(p) for p in [" + points + "]])\n";
   return RunCommand({ORBA_PYTHON, "-c", script, png}).output;
 }

@@ -1,15 +1,16 @@
-// The object commands run against the real object manager: creating items
-// from property expressions, reading and writing properties by id, deleting,
-// the timer command, and moving objects into and out of a cabinet.
+// The object commands and the screen object functions against the object
+// manager, in what no game shows: the test games and the demo create boxes,
+// images and timers, set and read properties, delete objects, fill a
+// cabinet and call every object function through the player.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/game_clock.h"
 #include "items/base_list.h"
 #include "items/box.h"
-#include "items/timer.h"
+#include "items/object_funcs.h"
 #include "script/expr/expr_compiler.h"
+#include "script/expr_test_env.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_component.h"
 #include "script/interp/com_object.h"
@@ -21,13 +22,7 @@ namespace {
 
 class ObjectCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    GameClock = 0;
-    FrameTime = 15;
-    m.SetWidth(64);
-    m.SetHeight(48);
-    m.Services.Funcs = &funcs;
-  }
+  void SetUp() override { m.Services.Funcs = &funcs; }
   static void Set(TOrbaParser& parser, const std::string& text) {
     parser.Clear();
     ASSERT_TRUE(CompileText(text, parser)) << text;
@@ -55,15 +50,13 @@ class ObjectCommandsTest : public ::testing::Test {
 TEST_F(ObjectCommandsTest, BoxNewAppliesItsExpressions) {
   TComBoxNew command(nullptr);
   Prop(command, PR_NAME, "\"box\"");
-  Prop(command, PR_LEFT, "3 + 4");
   Prop(command, PR_COLOR, "");   // present but empty: -1
   Prop(command, PR_PARENT, "\"nowhere\"");
   Prop(command, PR_PLUSX, "9");  // never applied
   Run(command);
   TOrbaObject* box = m.FindObject("box");
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ((std::vector<int32_t>{box->GetCompoType(), box->GetLeft(), box->GetColor(), box->GetPlusX()}),
-            (std::vector<int32_t>{CT_BOX, 7, -1, 0}));
+  EXPECT_EQ(std::make_pair(box->GetColor(), box->GetPlusX()), std::make_pair(-1, 0));
   EXPECT_EQ(box->GetParent(), m.ActiveBase());
   // Without a name the item keeps its automatic one; the same name again
   // renames the older box.
@@ -79,33 +72,26 @@ TEST_F(ObjectCommandsTest, BoxNewAppliesItsExpressions) {
   EXPECT_EQ(m.GetObjectCount(), 3);
 }
 
-TEST_F(ObjectCommandsTest, GetSetPropAndObjDel) {
+// Only the low 8 bits of a property id count; the empty name reads the
+// current screen root; an id expression without a value is refused once the
+// object was found, and a missing object is passed over.
+TEST_F(ObjectCommandsTest, PropertyCommandsTakeIdsAndNames) {
   auto* box = NewOrbaObject<TOrbaBox>(&m);
   box->SetName("b");
   box->SetParent(m.ActiveBase());
-  TParamCollectionItem* v = store.AddVar(PT_STR);
-  v->SetName("v");
-
+  store.AddVar(PT_STR)->SetName("v");
   TComSetProp set(nullptr);
   Set(set.ObjectName, "\"b\"");
-  Set(set.PropId, std::to_string(256 + PR_LEFT));  // the low 8 bits count
+  Set(set.PropId, std::to_string(256 + PR_LEFT));
   Set(set.Value, "120");
   Run(set);
   EXPECT_EQ(box->Left, 120);
-
   TComGetProp get(nullptr);
-  Set(get.ObjectName, "\"b\"");
-  Set(get.PropId, std::to_string(PR_LEFT));
-  get.VarName = "v";
-  Run(get);
-  EXPECT_EQ(v->GetAsStr(), "120");
-  // The empty name reads the current screen root.
   Set(get.ObjectName, "\"\"");
   Set(get.PropId, std::to_string(PR_NAME));
+  get.VarName = "v";
   Run(get);
-  EXPECT_EQ(v->GetAsStr(), kBaseName0);
-  // A property id expression without a value is refused once the object
-  // was found.
+  EXPECT_EQ(store.Find("v")->GetAsStr(), kBaseName0);
   get.PropId.Clear();
   TPage* page = nullptr;
   int32_t pc = 0;
@@ -114,30 +100,6 @@ TEST_F(ObjectCommandsTest, GetSetPropAndObjDel) {
   pc = 0;
   get.Execute(&cm, page, pc);
   EXPECT_EQ(pc, 1);
-
-  TComObjDel del(nullptr);
-  Set(del.ObjectName, "\"b\"");
-  Run(del);
-  EXPECT_TRUE(box->IsScrapped());
-  m.Idle_();
-  EXPECT_EQ(m.GetObjectCount(), 0);
-}
-
-TEST_F(ObjectCommandsTest, TimerCommandCreatesATimer) {
-  TComTimer command(nullptr);
-  Prop(command, PR_NAME, "\"t\"");
-  Prop(command, PR_DELAY, "30");
-  Prop(command, PR_ONNOTIFY, "\"p:tick\"");
-  Run(command);
-  auto* timer = dynamic_cast<TOrbaTimer*>(m.FindObject("t"));
-  ASSERT_NE(timer, nullptr);
-  EXPECT_EQ(timer->Delay, 30);
-  for (int i = 0; i < 2; ++i) {
-    GameClock += 15;
-    m.Idle_();
-  }
-  ASSERT_EQ(m.Events.Count(), 1);
-  EXPECT_EQ(m.Events.GetItem(0)->Label, "p:tick");
 }
 
 TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
@@ -167,6 +129,39 @@ TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
   EXPECT_EQ(cab->GetChildCount(), 0);
   EXPECT_TRUE(cab->IsScrapped());
   EXPECT_FALSE(m.FindObject("a")->InCabinet());
+}
+
+// What the objfuncs game does not reach: the text and buttons of a preview
+// menu (a stand-in whose button "no" is 1 and whose group index is ten times
+// the index asked), a flipped screen, property ids beyond a byte.
+class TMenuStandIn final : public TOrbaControl {
+ public:
+  using TOrbaControl::TOrbaControl;
+  uint8_t GetCompoType() const override { return CT_PREVMENU; }
+  std::string GetText() const override { return " \tyes\r\nNo\nmaybe\r\n"; }
+  int32_t GetItemGroupIndex(int32_t index) const override { return index * 10; }
+  int32_t IndexOfButton(const std::string& name) const override { return name == "no" ? 1 : -1; }
+};
+
+TEST(ObjectFuncs, MenusFlippedRootsAndPropertyIds) {
+  TOrbaBaseList m;
+  test::TExprEnv env;
+  TObjectFuncService service(m);
+  env.funcs.SetObjectService(&service);
+  NewOrbaObject<TMenuStandIn>(&m)->SetName("menu");
+  NewOrbaObject<TOrbaBox>(&m)->SetName("box");
+  m.Flip(1, 0, false, false, 0, 0);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"IndexOfMenu(\"menu\", \"NO\")", "1"}, {"IndexOfMenu(\"menu\", \"\")", "-1"},  // no empty last line
+      {"GetGroupIndex(\"menu\", \"2\")", "20"}, {"GetGroupIndex(\"menu\", \"no\")", "10"},
+      {"GetGroupIndex(\"menu\", \"zzz\")", "-10"}, {"GetGroupIndex(\"box\", \"2\")", "0"},
+      // FindControl takes \x01BASE0 for root 0, FindObject for the shown root.
+      {"InPrimary(Chr(1) ++ \"BASE0\")", "FALSE"},
+      {"GetProp(Chr(1) ++ \"BASE0\", 0) == (Chr(1) ++ \"BASE1\")", "TRUE"},
+      // An id beyond a byte raises instead of reaching property 259 - 256.
+      {"SetProp(\"box\", 259, 5)", "<nil>"}, {"GetProp(\"box\", 3)", "0"},
+  };
+  for (const auto& [expression, answer] : cases) EXPECT_EQ(env.Run({expression}), answer) << expression;
 }
 
 }  // namespace
