@@ -28,9 +28,7 @@ void LoadRunState(TInterp& t, const std::vector<uint8_t>& bytes, int32_t version
   EXPECT_EQ(s.Remaining(), 0);
 }
 
-void PutWaitGame(TInterp& t) {
-  t.Put("main.osb", TPageBuilder().Log("a").Wait("100").Log("W"));
-}
+void PutWaitGame(TInterp& t) { t.Put("main.osb", "Log a\nWait Time=100\nLog W"); }
 
 // Saved in the middle of a Wait and loaded into a fresh interpreter, the
 // Wait resumes with its remaining time: the page ends in tick 8 as before.
@@ -56,8 +54,8 @@ TEST(CallMan, RunStateSavedDuringAWaitResumesWithTheRemainingTime) {
 TEST(CallMan, RunStateRoundTripInsideAnEventCall) {
   std::vector<uint8_t> saved;
   auto put = [](TInterp& t) {
-    t.Put("main.osb", TPageBuilder().Wait("60").Log("m"));
-    t.Put("h.osb", TPageBuilder(PT_STR).DoEvent().Calc("log = log ++ @Sender ++ @ParamStr[0]"));
+    t.Put("main.osb", "Wait Time=60\nLog m");
+    t.Put("h.osb", ".result str\nDoEvent\nCalc Expression={log = log ++ @Sender ++ @ParamStr[0]}");
   };
   {
     TInterp t;
