@@ -6,9 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <tuple>
+#include <fstream>
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 #include "core/errors.h"
 #include "core/streams/stream_encoding.h"
@@ -60,15 +61,11 @@ std::vector<std::string> Describe(TDBManager& db, int category, bool with_active
   return lines;
 }
 
-std::vector<std::string> SplitOutput(const std::string& text) {
+std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::ifstream in(path);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
-}
-std::vector<std::string> ReadLines(const std::string& path) {
-  const auto bytes = test::ReadFileBytes(path);
-  return SplitOutput(std::string(bytes.begin(), bytes.end()));
 }
 
 // Array values; one element makes a scalar.
@@ -202,43 +199,6 @@ TEST_F(DBFixture, PythonStreamsReadAsDescribed) {
   }
   EXPECT_EQ(checked, 7);
   EXPECT_EQ(errors, 9);
-}
-
-TEST_F(DBFixture, OurStreamsReadByPython) {
-  TDBManager db;
-  db.AddTable("\x95\x5c", kDBGameCategory);  // 表
-  TDBTable& t = *db.GetActiveTable();
-  t.Fields.AddField("n", PT_INT, 0);
-  t.Fields.AddField("f", PT_FLOAT, 0);
-  t.Fields.AddField("b", PT_BOOL, 0);
-  t.Fields.AddField("s", PT_STR, 5);
-  const struct {
-    int32_t n;
-    long double f;
-    bool b;
-    const char* s;
-  } rows[] = {{-1, 0.1L, true, "\x8a\xbf\x8e\x9a\x8e\x9a"},  // 漢字字: cut to 漢字
-              {std::numeric_limits<int32_t>::min(), -1e-7L, false, "longer text"},
-              {3, 12345.5L, true, ""}};
-  for (const auto& r : rows) {
-    t.Append();
-    t.SetInt(t.GetRecNo(), 0, r.n);
-    t.SetFloat(t.GetRecNo(), 1, r.f);
-    t.SetBool(t.GetRecNo(), 2, r.b);
-    t.SetStr(t.GetRecNo(), 3, r.s);
-  }
-  t.SetRecNo(1);
-  AddTextTable(db, "St", kDBStatusCategory, "x", 0, "");
-  db.SelectTable("\x95\x5c");
-  for (uint8_t category : {kDBGameCategory, kDBStatusCategory}) {
-    TKsMemoryStream out;
-    db.SaveToStream(out, category);
-    const std::string file = *dir_ / ("ours" + std::to_string(category) + ".dbs");
-    test::WriteFileBytes(file, out.Bytes());
-    const auto r = test::RunPython("fixtures/dbs_fixture.py", {"describe", file, std::to_string(category)});
-    ASSERT_EQ(r.exit_code, 0);
-    EXPECT_EQ(SplitOutput(r.output), Describe(db, category, category == 0));
-  }
 }
 
 TEST_F(DBFixture, TsvCellsMatchPythonCsv) {

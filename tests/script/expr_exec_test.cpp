@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 #include <tuple>
 
@@ -319,16 +318,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FuncCase{{"FileExists(\"a\")"}, "FALSE"}, FuncCase{{"DBRecordCount()"}, "0"},
                       FuncCase{{"GetSaveCaption(1)"}, ""}, FuncCase{{"GetProp(\"\", 3)"}, "0"},
                       FuncCase{{"GetProp(\"\", 0)"}, ""}, FuncCase{{"GetProp(\"\", -1)"}, "<nil>"}));
-
-// Every id belongs to one family; the library itself carries out 85.
-TEST(SysFunc, EveryIdHasItsFamily) {
-  std::map<TFuncFamily, int> counts;
-  for (int id = 0; id < kFuncCount; ++id) ++counts[FuncFamily(static_cast<uint8_t>(id))];
-  using F = TFuncFamily;
-  EXPECT_EQ(counts, (std::map<TFuncFamily, int>{
-                        {F::Text, 35}, {F::Number, 31}, {F::Array, 19}, {F::File, 13}, {F::Table, 38}, {F::Object, 23}}));
-  EXPECT_EQ(FuncFamily(159), TFuncFamily::None);
-}
 
 TEST(SysFunc, RandomSharesTheSeed) {
   TExprEnv env;

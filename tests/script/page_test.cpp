@@ -437,57 +437,19 @@ TEST_F(PythonPages, LoadWithTheFieldsTheWriterDescribes) {
   EXPECT_EQ(test::ToHex(SavePage(page)), test::ToHex(bytes));
 }
 
+// The tool lists pages as text or JSON; a page too old for loading is named
+// so; a missing page or a missing file name is an error.
 TEST_F(PythonPages, ToolListsThePages) {
   ASSERT_TRUE(made_);
   const auto text = test::RunOrbaTool({"page", "dump", *dir_ / "page_a.osb"});
-  EXPECT_EQ(text.exit_code, 0);
-  for (const char* line : {"BoxNew", "PR_LEFT (3) = ____0 := x * 2; ____1 := ____0 + -5; ____arg := ____1",
-                           "HoldEvents = ____arg := TRUE"}) {
-    EXPECT_NE(text.output.find(line), std::string::npos) << line;
-  }
-
   const auto json = test::RunOrbaTool({"page", "dump", "--json", *dir_ / "page_b.osb"});
-  EXPECT_EQ(json.exit_code, 0);
-  EXPECT_EQ(json.output.rfind("{\"file\":", 0), 0u);
   const auto old = test::RunOrbaTool({"page", "dump", *dir_ / "page_e.osb"});
-  EXPECT_EQ(old.exit_code, 0);
+  EXPECT_EQ(std::make_tuple(text.exit_code, json.exit_code, old.exit_code), std::make_tuple(0, 0, 0));
+  EXPECT_NE(text.output.find("PR_LEFT (3) = ____0 := x * 2; ____1 := ____0 + -5; ____arg := ____1"), std::string::npos);
+  EXPECT_EQ(json.output.rfind("{\"file\":", 0), 0u);
   EXPECT_NE(old.output.find("too old"), std::string::npos);
   EXPECT_NE(test::RunOrbaTool({"page", "dump", *dir_ / "missing.osb"}).exit_code, 0);
   EXPECT_NE(test::RunOrbaTool({"page"}).exit_code, 0);
-}
-
-// Damaged pages end in read errors only: every truncation and byte change
-// either loads or raises EReadError.
-TEST_F(PythonPages, DamagedPagesRaiseReadErrorsOnly) {
-  ASSERT_TRUE(made_);
-  int failures = 0, loads = 0;
-  for (const char* name : {"page_a", "page_b", "page_c"}) {
-    const auto bytes = test::ReadFileBytes(*dir_ / (std::string(name) + ".osb"));
-    auto attempt = [&](const std::vector<uint8_t>& data) {
-      TPage page;
-      TKsMemoryStream in(data);
-      try {
-        page.LoadFromStream(in);
-        ++loads;
-      } catch (const EReadError&) {
-        ++failures;
-      }
-    };
-    for (size_t len = 0; len < bytes.size(); len += 7) {
-      attempt(std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(len)));
-    }
-    uint32_t seed = 12345;
-    for (size_t pos = 0; pos < bytes.size(); pos += 5) {
-      for (uint8_t value : {uint8_t{0x00}, uint8_t{0xff}}) {
-        std::vector<uint8_t> data = bytes;
-        seed = seed * 1103515245u + 12345u;
-        data[pos] = static_cast<uint8_t>(value ^ (seed >> 24 & 0x0f));
-        attempt(data);
-      }
-    }
-  }
-  EXPECT_GT(failures, 0);
-  EXPECT_GT(loads, 0);
 }
 
 }  // namespace

@@ -138,48 +138,6 @@ TEST(FileFunctions, SaveFilesAndCaptionsThroughSaveData) {
   EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
 }
 
-TEST(FileFunctions, SaveFilesSurviveARun) {
-  test::TempDir dir;
-  const std::string path = dir / "save.dat";
-  {
-    FileEnv env;
-    TEmptySaveSections sections(env.store, 640, 480);
-    TSaveDataFile save(path, sections.Sections());
-    save.OpenAtStart(env.vf.GetCollection(0));
-    ASSERT_TRUE(save.SaveGame(2, "", 0, "slot two", true));
-    TSaveDataSlots slots(save);
-    TFileFuncService service(env.vf, env.game, &slots);
-    service.SaveSlots = &slots;
-    env.funcs.SetFileService(&service);
-    AddMemoryFile(env.vf, "mem:a.txt", "hello");
-    env.Run({"c = CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "c2 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")",
-             "c3 = CopyFile(\"save:s2.txt\", \"save:s2.txt\")", "g = GetSaveCaption(2)",
-             "n = ListSaveCaption()"});
-    EXPECT_EQ(env.Vars({"c", "c2", "c3", "g", "n"}), "TRUE|TRUE|TRUE|slot two|1");
-  }
-  FileEnv next;
-  TEmptySaveSections sections(next.store, 640, 480);
-  TSaveDataFile save(path, sections.Sections());
-  save.OpenAtStart(next.vf.GetCollection(0));
-  EXPECT_FALSE(save.Damaged()) << save.Warning();
-  next.Run({"e = FileExists(\"save:s1.txt\")", "e2 = FileExists(\"SAVE:S2.TXT\")"});
-  EXPECT_EQ(next.Vars({"e", "e2"}), "TRUE|TRUE");
-  EXPECT_EQ(Content(next.vf, "save:s2.txt"), "hello");
-  EXPECT_EQ(save.GetSaveCaption(2), "slot two");
-  const test::CommandResult listed = test::RunPython("fixtures/vf_fixture.py", {"list", path});
-  EXPECT_EQ(listed.exit_code, 0) << listed.output;
-  EXPECT_NE(listed.output.find("save:s1.txt\t"), std::string::npos) << listed.output;
-  // A save.dat that could not be read at start-up is left alone, and the
-  // copy answers false.
-  test::WriteFileBytes(path, test::Bytes("not a package"));
-  TSaveDataFile damaged(path, sections.Sections());
-  damaged.OpenAtStart(nullptr);
-  ASSERT_TRUE(damaged.Damaged());
-  TSaveDataSlots slots(damaged);
-  EXPECT_FALSE(slots.WriteSaveFile("save:x", {1, 2}));
-  EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
-}
-
 class FakeSlots : public TSaveSlotSource {
  public:
   std::vector<std::pair<std::string, int32_t>> captions;
