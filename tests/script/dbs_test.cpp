@@ -134,24 +134,21 @@ TEST(DBStream, EmptyStoreAndActiveStatusTable) {
   EXPECT_EQ(other.GetActiveTable(), other.GetTable(other.IndexOfTable("S1")));
 }
 
+// The Python writer's streams (and its verdicts) and a tab-separated file
+// with the cells Python's csv reader finds in it.
 class DBFixture : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new test::TempDir();
+  void SetUp() override {
     ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"--selftest"}).exit_code, 0);
-    ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"make", dir_->path()}).exit_code, 0);
-    ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {"tsv", dir_->path()}).exit_code, 0);
+    for (const char* command : {"make", "tsv"}) {
+      ASSERT_EQ(test::RunPython("fixtures/dbs_fixture.py", {command, dir_.path()}).exit_code, 0) << command;
+    }
   }
-  static void TearDownTestSuite() {
-    delete dir_;
-    dir_ = nullptr;
-  }
-  static test::TempDir* dir_;
+  test::TempDir dir_;
 };
-test::TempDir* DBFixture::dir_ = nullptr;
 
 TEST_F(DBFixture, PythonStreamsReadAsDescribed) {
-  const auto lines = ReadLines(*dir_ / "cases.txt");
+  const auto lines = ReadLines(dir_ / "cases.txt");
   int checked = 0, errors = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     std::istringstream head(lines[i]);
@@ -160,7 +157,7 @@ TEST_F(DBFixture, PythonStreamsReadAsDescribed) {
     head >> word >> name >> category >> verdict;
     ASSERT_EQ(word, "case") << lines[i];
     SCOPED_TRACE(name);
-    const auto bytes = test::ReadFileBytes(*dir_ / (name + ".dbs"));
+    const auto bytes = test::ReadFileBytes(dir_ / (name + ".dbs"));
     // A store with a table of each category, to see that a failed load
     // changes nothing and a good one keeps the other category.
     TDBManager db;
@@ -202,14 +199,14 @@ TEST_F(DBFixture, PythonStreamsReadAsDescribed) {
 }
 
 TEST_F(DBFixture, TsvCellsMatchPythonCsv) {
-  const auto bytes = test::ReadFileBytes(*dir_ / "table.tsv");
+  const auto bytes = test::ReadFileBytes(dir_ / "table.tsv");
   const auto lines = SplitTextLines(std::string(bytes.begin(), bytes.end()));
   TDBManager db;
   db.AddTable("X", kDBGameCategory);
   TDBTable& t = *db.GetActiveTable();
   ASSERT_TRUE(t.LoadFromTsv(lines));
   t.Name.clear();
-  EXPECT_EQ(Describe(db, 0, false), ReadLines(*dir_ / "table_expected.txt"));
+  EXPECT_EQ(Describe(db, 0, false), ReadLines(dir_ / "table_expected.txt"));
 }
 
 TEST(DBTsv, HeaderForms) {
@@ -287,6 +284,7 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{PT_FLOAT, 0, "str", "3.5", "3.5", 4, 3.5L, true},   // read as integer: rounded
         CellCase{PT_FLOAT, 0, "int", "-7", "-7", -7, -7, true},
         CellCase{PT_BOOL, 0, "int", "-7", "TRUE", 1, 1, true},
+        CellCase{PT_BOOL, 0, "bool", "1", "TRUE", 1, 1, true},
         CellCase{PT_BOOL, 0, "str", "true", "FALSE", 0, 0, false},   // only "TRUE" is true
         CellCase{PT_STR, 8, "float", "0.5", "0.5", 0, 0.5L, false},
         CellCase{PT_STR, 8, "int", "123", "123", 123, 123, false},

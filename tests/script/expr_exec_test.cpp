@@ -41,7 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         {{"\"\x82\xa0\" > \"z\""}, "TRUE"},  // bytes compare unsigned
         {{"i = 10", "s = \"9\"", "i > s"}, "TRUE"}, {{"i = 10", "s = \"9\"", "s > i"}, "TRUE"},
         {{"1 < 2 ++ 3"}, "TRUE3"}, {{"TRUE == 5"}, "TRUE"}, {{"1.5 == 1.5"}, "TRUE"}, {{"1 <> 1"}, "FALSE"},
-        {{"s = \"ab\"", "s == \"ab\""}, "TRUE"}, {{"(1 == 1) + 1"}, "2"},
+        {{"s = \"ab\"", "(s == \"ab\") ++ (s == \"aB\")"}, "TRUEFALSE"}, {{"(1 == 1) + 1"}, "2"},
         // Division errors end the run: no result.
         {{"1 / 0"}, "<nil>"}, {{"5 % 0"}, "<nil>"}, {{"1.5 / 0"}, "<nil>"}, {{"$80000000 / -1"}, "<nil>"},
         {{"$80000000 % -1"}, "<nil>"},

@@ -405,33 +405,27 @@ print("\n".join(diffs[:20]) if diffs else "same")
 
 class PythonPages : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = new test::TempDir;
-    made_ = test::RunPython("fixtures/page_fixture.py", {"make", dir_->path()}).exit_code == 0;
+  void SetUp() override {
+    ASSERT_EQ(test::RunPython("fixtures/page_fixture.py", {"make", dir_.path()}).exit_code, 0);
   }
-  static void TearDownTestSuite() { delete dir_; }
-  static test::TempDir* dir_;
-  static bool made_;
+  test::TempDir dir_;
 };
-test::TempDir* PythonPages::dir_ = nullptr;
-bool PythonPages::made_ = false;
 
 TEST_F(PythonPages, LoadWithTheFieldsTheWriterDescribes) {
-  ASSERT_TRUE(made_);
   for (const char* name : {"page_a", "page_b", "page_c", "page_d", "page_e"}) {
     SCOPED_TRACE(name);
     TPage page;
-    page.LoadFromFile(*dir_ / (std::string(name) + ".osb"));
-    const std::string ours = *dir_ / (std::string(name) + ".ours.json");
+    page.LoadFromFile(dir_ / (std::string(name) + ".osb"));
+    const std::string ours = dir_ / (std::string(name) + ".ours.json");
     test::WriteFileBytes(ours, test::Bytes(PageToJson(page)));
     const auto r = test::RunCommand(
-        {ORBA_PYTHON, "-c", kCompare, ours, *dir_ / (std::string(name) + ".json")});
+        {ORBA_PYTHON, "-c", kCompare, ours, dir_ / (std::string(name) + ".json")});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_EQ(r.output, "same\n");
   }
   // page_a uses 61 records of 21 bytes and only operand codes 0 to 4: read
   // then written, it gives the same bytes.
-  const auto bytes = test::ReadFileBytes(*dir_ / "page_a.osb");
+  const auto bytes = test::ReadFileBytes(dir_ / "page_a.osb");
   TPage page;
   LoadPage(page, bytes);
   EXPECT_EQ(test::ToHex(SavePage(page)), test::ToHex(bytes));
@@ -440,15 +434,14 @@ TEST_F(PythonPages, LoadWithTheFieldsTheWriterDescribes) {
 // The tool lists pages as text or JSON; a page too old for loading is named
 // so; a missing page or a missing file name is an error.
 TEST_F(PythonPages, ToolListsThePages) {
-  ASSERT_TRUE(made_);
-  const auto text = test::RunOrbaTool({"page", "dump", *dir_ / "page_a.osb"});
-  const auto json = test::RunOrbaTool({"page", "dump", "--json", *dir_ / "page_b.osb"});
-  const auto old = test::RunOrbaTool({"page", "dump", *dir_ / "page_e.osb"});
+  const auto text = test::RunOrbaTool({"page", "dump", dir_ / "page_a.osb"});
+  const auto json = test::RunOrbaTool({"page", "dump", "--json", dir_ / "page_b.osb"});
+  const auto old = test::RunOrbaTool({"page", "dump", dir_ / "page_e.osb"});
   EXPECT_EQ(std::make_tuple(text.exit_code, json.exit_code, old.exit_code), std::make_tuple(0, 0, 0));
   EXPECT_NE(text.output.find("PR_LEFT (3) = ____0 := x * 2; ____1 := ____0 + -5; ____arg := ____1"), std::string::npos);
   EXPECT_EQ(json.output.rfind("{\"file\":", 0), 0u);
   EXPECT_NE(old.output.find("too old"), std::string::npos);
-  EXPECT_NE(test::RunOrbaTool({"page", "dump", *dir_ / "missing.osb"}).exit_code, 0);
+  EXPECT_NE(test::RunOrbaTool({"page", "dump", dir_ / "missing.osb"}).exit_code, 0);
   EXPECT_NE(test::RunOrbaTool({"page"}).exit_code, 0);
 }
 
