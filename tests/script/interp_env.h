@@ -27,17 +27,22 @@
 
 namespace orba::test {
 
+// Serves pages from memory and records what the pages tell the program.
 class TMemoryPages : public TPageHost {
  public:
   std::map<std::string, std::vector<uint8_t>> Files;
   int32_t Loads = 0;
+  std::vector<std::pair<std::string, std::string>> Warnings;
+  std::vector<std::string> Freed;
   void LoadToStream(const std::string& name, TKsMemoryStream& stream) override {
     auto it = Files.find(name);
-    if (it == Files.end()) throw EOrbaError(name + ":missing");
+    if (it == Files.end()) throw EFOpenError(name);
     ++Loads;
     stream.MutableBytes() = it->second;
     stream.SetPosition(0);
   }
+  void PageTooOld(const std::string& caption, const std::string& text) override { Warnings.emplace_back(caption, text); }
+  void PageFreed(const std::string& name) override { Freed.push_back(name); }
 };
 
 class TFakeObjects : public TObjectServices {

@@ -8,6 +8,7 @@
 #include "authoring/page_dump.h"
 #include "core/errors.h"
 #include "core/streams/stream_encoding.h"
+#include "interp_env.h"
 #include "script/interp/com_component.h"
 #include "script/interp/com_flow.h"
 #include "script/interp/com_object.h"
@@ -32,30 +33,11 @@ void LoadPage(TPage& page, const std::vector<uint8_t>& bytes) {
   EXPECT_EQ(in.GetPosition(), in.GetSize());
 }
 
-// Serves files from memory and records what the page asks of the program.
-class TRecordingHost final : public TPageHost {
- public:
-  std::map<std::string, std::vector<uint8_t>> files;
-  std::vector<std::pair<std::string, std::string>> warnings;
-  std::vector<std::string> freed;
-
-  void LoadToStream(const std::string& name, TKsMemoryStream& stream) override {
-    auto it = files.find(name);
-    if (it == files.end()) throw EFOpenError(name);
-    stream.MutableBytes() = it->second;
-    stream.SetPosition(0);
-  }
-  void PageTooOld(const std::string& caption, const std::string& text) override {
-    warnings.emplace_back(caption, text);
-  }
-  void PageFreed(const std::string& name) override { freed.push_back(name); }
-};
-
 class PageFile : public ::testing::Test {
  protected:
   void SetUp() override { SetPageHost(&host_); }
   void TearDown() override { SetPageHost(nullptr); }
-  TRecordingHost host_;
+  test::TMemoryPages host_;
 };
 
 // Page header: version, ResultType, MaskCount, MaskSize (no bitmaps), then
@@ -71,7 +53,7 @@ std::vector<uint8_t> OneCommandPage(int32_t version, const char* opcode_hex) {
 
 TEST_F(PageFile, OpcodesFrom61RaiseBadCommand) {
   for (const char* op : {"bd", "3d", "7f"}) {
-    host_.files["p.osb"] = OneCommandPage(110, op);
+    host_.Files["p.osb"] = OneCommandPage(110, op);
     TPage page;
     try {
       page.LoadFromFile("p.osb");
@@ -84,39 +66,39 @@ TEST_F(PageFile, OpcodesFrom61RaiseBadCommand) {
 }
 
 TEST_F(PageFile, LaterVersionLoadsWithoutCommandsOrMessage) {
-  host_.files["new.osb"] = FromHex("74000000 04 ffffffff 2020");
+  host_.Files["new.osb"] = FromHex("74000000 04 ffffffff 2020");
   TPage page;
-  host_.files["p.osb"] = OneCommandPage(110, "03");
-  host_.files["p.osb"].back() = 0;  // Label with an empty name
+  host_.Files["p.osb"] = OneCommandPage(110, "03");
+  host_.Files["p.osb"].back() = 0;  // Label with an empty name
   page.LoadFromFile("p.osb");
   ASSERT_EQ(page.Commands.Count(), 1);
   page.LoadFromFile("new.osb");
-  EXPECT_EQ(std::make_tuple(page.Version, page.Commands.Count(), host_.warnings.size()), std::make_tuple(116, 0, size_t{0}));
+  EXPECT_EQ(std::make_tuple(page.Version, page.Commands.Count(), host_.Warnings.size()), std::make_tuple(116, 0, size_t{0}));
 }
 
 TEST_F(PageFile, TooOldVersionAsksForARebuild) {
-  host_.files["old.osb"] = OneCommandPage(102, "00");
+  host_.Files["old.osb"] = OneCommandPage(102, "00");
   TPage page;
   page.LoadFromFile("old.osb");
   EXPECT_EQ(page.Commands.Count(), 0);
-  ASSERT_EQ(host_.warnings.size(), 1u);
-  EXPECT_EQ(host_.warnings[0].first, "\x8c\x78\x8d\x90");  // 警告
+  ASSERT_EQ(host_.Warnings.size(), 1u);
+  EXPECT_EQ(host_.Warnings[0].first, "\x8c\x78\x8d\x90");  // 警告
   // old.osb, CR LF, リビルドしてください
-  EXPECT_EQ(ToHex(test::Bytes(host_.warnings[0].second)),
+  EXPECT_EQ(ToHex(test::Bytes(host_.Warnings[0].second)),
             ToHex(FromHex("6f6c642e6f7362 0d0a 838a8372838b836882b582c482ad82be82b382a2")));
 }
 
 // A missing file raises and keeps the page; freeing a page tells the host;
 // without a host, files are read from the disk.
 TEST_F(PageFile, FilesThroughTheHostOrTheDisk) {
-  host_.files["p.osb"] = OneCommandPage(110, "00");
+  host_.Files["p.osb"] = OneCommandPage(110, "00");
   {
     TPage page;
     EXPECT_THROW(page.LoadFromFile("none.osb"), EFOpenError);
     EXPECT_EQ(page.Name, "");
     page.LoadFromFile("p.osb");
   }
-  EXPECT_EQ(host_.freed, std::vector<std::string>{"p.osb"});
+  EXPECT_EQ(host_.Freed, std::vector<std::string>{"p.osb"});
   SetPageHost(nullptr);
   test::TempDir dir;
   TPage page;

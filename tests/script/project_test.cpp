@@ -14,8 +14,8 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
+#include "dialog_env.h"
 #include "interp_env.h"
-#include "platform/dialogs.h"
 #include "script/interp/run_loop_events.h"
 #include "script/project/project.h"
 #include "script/project/project_settings.h"
@@ -242,30 +242,11 @@ struct TRunningProject {
   }
 };
 
-// Records the boxes and answers each with its first button.
-class TRecordedBoxes : public TMessageBoxService {
- public:
-  TDialogResult Show(const TDialogRequest& request) override {
-    shown_.push_back(request);
-    return FirstButtonAnswer(request.Buttons);
-  }
-  const std::vector<TDialogRequest>& Shown() const { return shown_; }
-
- private:
-  std::vector<TDialogRequest> shown_;
-};
-
 class ProjectTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetPlayerGlobals();
-    SetMessageBoxService(boxes_);
-  }
-  void TearDown() override {
-    SetMessageBoxService(nullptr);
-    ResetPlayerGlobals();
-  }
-  std::shared_ptr<TRecordedBoxes> boxes_ = std::make_shared<TRecordedBoxes>();
+  void SetUp() override { ResetPlayerGlobals(); }
+  void TearDown() override { ResetPlayerGlobals(); }
+  TBoxScope boxes_;
 };
 
 TEST_F(ProjectTest, InitialVariablesAndABrokenExitPage) {
@@ -295,7 +276,7 @@ TEST_F(ProjectTest, InitialVariablesAndABrokenExitPage) {
     ASSERT_FALSE(run.warnings.empty());
     EXPECT_NE(run.warnings.back().find("gone.osb"), std::string::npos);
   }
-  EXPECT_TRUE(boxes_->Shown().empty());
+  EXPECT_TRUE(boxes_.Boxes->Shown.empty());
   SetDateTimeSource(nullptr);
 }
 
@@ -305,15 +286,15 @@ TEST_F(ProjectTest, MissingStartPageOrProjectStopsTheStart) {
   {
     TRunningProject run(dir);
     EXPECT_EQ(QuitFlag, 1);
-    ASSERT_EQ(boxes_->Shown().size(), 1u);
-    EXPECT_EQ(boxes_->Shown()[0].Title + "|" + boxes_->Shown()[0].Text, std::string(kMsgWarning) + "|" + kMsgNoStartPage);
+    ASSERT_EQ(boxes_.Boxes->Shown.size(), 1u);
+    EXPECT_EQ(boxes_.Boxes->Shown[0].Title + "|" + boxes_.Boxes->Shown[0].Text, std::string(kMsgWarning) + "|" + kMsgNoStartPage);
   }
   WriteFileBytes(dir / "orba.opb", {});
   {
     TRunningProject run(dir);
     EXPECT_EQ(QuitFlag, 1);
-    ASSERT_EQ(boxes_->Shown().size(), 2u);
-    EXPECT_EQ(boxes_->Shown()[1].Text, kMsgNoProject);
+    ASSERT_EQ(boxes_.Boxes->Shown.size(), 2u);
+    EXPECT_EQ(boxes_.Boxes->Shown[1].Text, kMsgNoProject);
     EXPECT_EQ(run.project->CallMan(), nullptr);
   }
   // A later settings version is refused before anything runs.
@@ -355,8 +336,8 @@ TEST_F(ProjectTest, LoadsOfMissingAndDamagedSlots) {
   run.project->RequestLoad(2);
   EXPECT_TRUE(run.project->ProcessSaveLoad());
   EXPECT_EQ(QuitFlag, 1);
-  ASSERT_EQ(boxes_->Shown().size(), 1u);
-  EXPECT_EQ(boxes_->Shown()[0].Text, kMsgSaveDataUnusable);
+  ASSERT_EQ(boxes_.Boxes->Shown.size(), 1u);
+  EXPECT_EQ(boxes_.Boxes->Shown[0].Text, kMsgSaveDataUnusable);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
-#include "platform/dialogs.h"
+#include "dialog_env.h"
 #include "script/values/param_collection.h"
 #include "script/values/params.h"
 #include "support/test_support.h"
@@ -21,22 +21,6 @@ namespace {
 using test::FromHex;
 using test::TempDir;
 using test::ToHex;
-
-// Records every box shown.
-class RecordingBoxes : public TMessageBoxService {
- public:
-  TDialogResult Show(const TDialogRequest& request) override {
-    texts.push_back(request.Text);
-    return FirstButtonAnswer(request.Buttons);
-  }
-  std::vector<std::string> texts;
-};
-
-struct BoxScope {
-  std::shared_ptr<RecordingBoxes> boxes = std::make_shared<RecordingBoxes>();
-  std::shared_ptr<TMessageBoxService> old = SetMessageBoxService(boxes);
-  ~BoxScope() { SetMessageBoxService(old); }
-};
 
 // A player's saved pieces: a variable store and the empty forms.
 struct Player {
@@ -92,7 +76,7 @@ struct FixtureFiles {
 
 TEST(SaveData, ReadsTheIndependentWritersFile) {
   FixtureFiles f;
-  BoxScope boxes;
+  test::TBoxScope boxes;
   Player p(f.dir / "save.dat");
   TVrFileCollection memory;
   p.file.OpenAtStart(&memory);
@@ -126,13 +110,13 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
     EXPECT_EQ(p.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded);
     EXPECT_EQ(std::make_tuple(p.vars.Find("rate"), p.vars.Find("score")->GetAsInt()), std::make_tuple(nullptr, 42));
   }
-  EXPECT_TRUE(boxes.boxes->texts.empty());
+  EXPECT_TRUE(boxes.Boxes->Shown.empty());
   // Too old, and cut short: the unusable box; a slot that is not there:
   // nothing at all.
   using L = TSaveDataFile::TLoadResult;
   EXPECT_EQ((std::vector<L>{p.file.LoadGame(5), p.file.LoadGame(7), p.file.LoadGame(9)}),
             (std::vector<L>{L::Unusable, L::Unusable, L::NoSlot}));
-  EXPECT_EQ(boxes.boxes->texts, (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+  EXPECT_EQ(boxes.Boxes->Texts(), (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
 
   EXPECT_EQ(std::string(kMsgSaveDataUnusable),
             "\x82\xb1\x82\xcc\x83Z\x81[\x83u\x83" "f\x81[\x83^\x82\xcd\x8eg\x97p\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"

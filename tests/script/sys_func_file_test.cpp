@@ -11,8 +11,8 @@
 #include <tuple>
 
 #include "core/files/vr_file_manager.h"
-#include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
+#include "script/dialog_env.h"
 #include "script/expr_test_env.h"
 #include "script/functions/folder_chooser.h"
 #include "script/save/save_data.h"
@@ -45,18 +45,6 @@ class QueueDialogs : public TFileDialogService {
   }
 };
 
-class QueueBoxes : public TMessageBoxService {
- public:
-  std::deque<int> answers;  // button indexes
-  std::vector<TDialogRequest> shown;
-  TDialogResult Show(const TDialogRequest& r) override {
-    shown.push_back(r);
-    const int index = answers.empty() ? 1 : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    return {TDialogAnswer::Custom, index};
-  }
-};
-
 std::string Content(TVrFileManager& vf, const std::string& name) {
   TKsMemoryStream s;
   vf.LoadToStream(s, name);
@@ -74,21 +62,18 @@ struct FileEnv : test::TExprEnv {
     funcs.SetFileService(&service);
     service.ShellOpen = [this](const std::string& target) { opened.push_back(target); };
     previous_dialogs = SetFileDialogService(dialogs);
-    previous_boxes = SetMessageBoxService(boxes);
+    boxes.Otherwise = TDialogResult{TDialogAnswer::Custom, 1};
   }
-  ~FileEnv() {
-    SetFileDialogService(previous_dialogs);
-    SetMessageBoxService(previous_boxes);
-  }
+  ~FileEnv() { SetFileDialogService(previous_dialogs); }
   TVrFileManager vf;
   test::TMemoryGameFiles game;
   FakeSaveStore save;
   TFileFuncService service{vf, game, &save};
   std::vector<std::string> opened;
   std::shared_ptr<QueueDialogs> dialogs = std::make_shared<QueueDialogs>();
-  std::shared_ptr<QueueBoxes> boxes = std::make_shared<QueueBoxes>();
+  test::TBoxScope box_scope;
+  test::TTestBoxes& boxes = *box_scope.Boxes;
   std::shared_ptr<TFileDialogService> previous_dialogs;
-  std::shared_ptr<TMessageBoxService> previous_boxes;
 };
 
 TEST(FileFunctions, MemoryFilesAndCopy) {
@@ -227,14 +212,14 @@ TEST(FileFunctions, ExtractIntoFolderOnly) {
   for (const std::string& outside : {dir / "up.txt", dir / "slash.txt", dest + "/up.txt"}) {
     EXPECT_FALSE(std::filesystem::exists(outside)) << outside;
   }
-  EXPECT_TRUE(env.boxes->shown.empty());  // nothing existed in the new folder
+  EXPECT_TRUE(env.boxes.Shown.empty());  // nothing existed in the new folder
 
   // Into the folder with the old files: the question for b.ogg (answered
   // No) and for c.txt (the box closed: No).
-  env.boxes->answers = {1};
+  env.boxes.Answers = {{TDialogAnswer::Custom, 1}};
   env.Expect({{"ExtractFile(names, TRUE, dest2)", "TRUE"}});
-  ASSERT_EQ(env.boxes->shown.size(), 2u);
-  EXPECT_EQ(std::make_tuple(env.boxes->shown[0].Labels.size(), env.boxes->shown[0].Title),
+  ASSERT_EQ(env.boxes.Shown.size(), 2u);
+  EXPECT_EQ(std::make_tuple(env.boxes.Shown[0].Labels.size(), env.boxes.Shown[0].Title),
             std::make_tuple(size_t{5}, std::string("\x8am\x94" "F")));  // 確認
   for (const auto& [file, content] : {std::pair{"b.ogg", "old"}, {"c.txt", "old"}, {"a.ogg", "data of music\\a.ogg"}}) {
     EXPECT_EQ(test::ReadFileBytes(dest + "/" + file), test::Bytes(content)) << file;
@@ -253,11 +238,11 @@ TEST(FileFunctions, ExtractAnswersAndChooser) {
   env.Run({"SetArray(names, 2)", "names[0] = \"one.txt\"", "names[1] = \"two.txt\""});
   // No to all: nothing written, one question; without Confirm: overwritten
   // without a question.
-  env.boxes->answers = {3};
+  env.boxes.Answers = {{TDialogAnswer::Custom, 3}};
   env.Expect({{"ExtractFile(names, TRUE, dir)", "FALSE"}});
   EXPECT_EQ(test::ReadFileBytes(dir / "one.txt"), test::Bytes("old"));
   env.Expect({{"ExtractFile(names, FALSE, dir)", "TRUE"}});
-  EXPECT_EQ(env.boxes->shown.size(), 1u);
+  EXPECT_EQ(env.boxes.Shown.size(), 1u);
   EXPECT_EQ(test::ReadFileBytes(dir / "two.txt"), test::Bytes("new two"));
   // Without a folder the chooser asks; cancelled, nothing happens.
   env.Expect({{"ExtractFile(names)", "FALSE"}});
