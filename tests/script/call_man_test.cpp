@@ -2,14 +2,13 @@
 // an event call, the stored bytes of a frame, older versions, damaged data.
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <tuple>
 
 #include "core/files/install_record.h"
 #include "core/files/vr_file_manager.h"
 #include "core/streams/stream_encoding.h"
+#include "dialog_env.h"
 #include "interp_env.h"
-#include "platform/dialogs.h"
 #include "script/script_errors.h"
 #include "support/test_support.h"
 
@@ -28,9 +27,7 @@ void LoadRunState(TInterp& t, const std::vector<uint8_t>& bytes, int32_t version
   EXPECT_EQ(s.Remaining(), 0);
 }
 
-void PutWaitGame(TInterp& t) {
-  t.Put("main.osb", TPageBuilder().Log("a").Wait("100").Log("W"));
-}
+void PutWaitGame(TInterp& t) { t.Put("main.osb", "Log a\nWait Time=100\nLog W"); }
 
 // Saved in the middle of a Wait and loaded into a fresh interpreter, the
 // Wait resumes with its remaining time: the page ends in tick 8 as before.
@@ -56,8 +53,8 @@ TEST(CallMan, RunStateSavedDuringAWaitResumesWithTheRemainingTime) {
 TEST(CallMan, RunStateRoundTripInsideAnEventCall) {
   std::vector<uint8_t> saved;
   auto put = [](TInterp& t) {
-    t.Put("main.osb", TPageBuilder().Wait("60").Log("m"));
-    t.Put("h.osb", TPageBuilder(PT_STR).DoEvent().Calc("log = log ++ @Sender ++ @ParamStr[0]"));
+    t.Put("main.osb", "Wait Time=60\nLog m");
+    t.Put("h.osb", ".result str\nDoEvent\nCalc Expression={log = log ++ @Sender ++ @ParamStr[0]}");
   };
   {
     TInterp t;
@@ -181,21 +178,6 @@ TEST(CallMan, PopOfAnEmptyStackRaises) {
   EXPECT_EQ(t.Store.CurrentFrame, 0);
 }
 
-class TRecordingBoxes : public TMessageBoxService {
- public:
-  std::vector<std::string> Texts;
-  std::deque<TDialogAnswer> Answers;
-  TDialogResult Show(const TDialogRequest& request) override {
-    Texts.push_back(request.Text);
-    TDialogResult result;
-    if (!Answers.empty()) {
-      result.Answer = Answers.front();
-      Answers.pop_front();
-    }
-    return result;
-  }
-};
-
 // A missing streamed file on another disc is not asked for; a missing
 // picture there is; a file the layer finds is available; "" never is.
 TEST(FileAvailability, AsksForADiscOnlyForFilesThatAreNotStreamed) {
@@ -208,19 +190,18 @@ TEST(FileAvailability, AsksForADiscOnlyForFilesThatAreNotStreamed) {
   disks.Add("cd2", 2);
   files.DiscSettings.DiskPrompt = "disc %d";
   files.DiscSettings.QuitText = "quit?";
-  auto boxes = std::make_shared<TRecordingBoxes>();
-  auto previous = SetMessageBoxService(boxes);
+  TBoxScope scope;
+  TTestBoxes& boxes = *scope.Boxes;
   const std::string streamed = ".wav.WMA.ogg.mid";
   // "elsewhere" has no disc for its folder.
   for (const char* name : {"here.png", "", "elsewhere\\x.png", "cd2\\music.OGG", "cd2\\voice.wma"}) {
     EXPECT_EQ(IsFileAvailable(files, disks, streamed, name), std::string(name) == "here.png") << name;
   }
-  EXPECT_TRUE(boxes->Texts.empty());
+  EXPECT_TRUE(boxes.Shown.empty());
 
-  boxes->Answers = {TDialogAnswer::Cancel, TDialogAnswer::Ok};  // give up
+  boxes.Answers = {{TDialogAnswer::Cancel}, {TDialogAnswer::Ok}};  // give up
   EXPECT_FALSE(IsFileAvailable(files, disks, streamed, "cd2\\pic.png"));
-  EXPECT_EQ(boxes->Texts, (std::vector<std::string>{"disc 2", "quit?"}));
-  SetMessageBoxService(previous);
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"disc 2", "quit?"}));
 }
 
 }  // namespace

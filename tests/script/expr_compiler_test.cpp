@@ -1,7 +1,11 @@
+// The expression compiler (its operations, messages and stored records) and
+// the stored form of compiled expressions.
 #include <gtest/gtest.h>
 
+#include "authoring/page_dump.h"
 #include "core/streams/stream_encoding.h"
 #include "script/expr/expr_compiler.h"
+#include "script/expr/parser_record.h"
 #include "script/expr_test_env.h"
 #include "script/script_errors.h"
 #include "support/test_support.h"
@@ -76,33 +80,23 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"\x94z[1] = 2", "____d_0=ocDimTo(\x94z,1);____d_0=ocTo(2)"},
         ShapeCase{"  ", "____arg=ocTo(  )"}));
 
-struct ErrorCase {
-  const char* text;
-  const char* message;
-};
-
 const char kSyntax[] = "\x8d\x5c\x95\xb6\x83G\x83\x89\x81[";  // 構文エラー
+const char kBadArgCount[] = " \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7";  // 引数の数が不正です
+const char kNoFunction[] = "\" \x8a\xd6\x90\x94\x96\xbc\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1";  // 関数名がありません
 
-class CompileErrors : public ::testing::TestWithParam<ErrorCase> {};
-
-TEST_P(CompileErrors, Message) { EXPECT_EQ(CompileError(GetParam().text), GetParam().message); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Compiler, CompileErrors,
-    ::testing::Values(
-        ErrorCase{"a = b = 1", kSyntax}, ErrorCase{"x = * 5", kSyntax},
-        // Truncated expressions stop at the end of the token list.
-        ErrorCase{"x = 5 +", kSyntax}, ErrorCase{"x = -", kSyntax}, ErrorCase{"x =", kSyntax},
-        ErrorCase{"x = ()", kSyntax}, ErrorCase{"x = (1", kSyntax}, ErrorCase{"x = 1)", kSyntax},
-        ErrorCase{"x = a[1", kSyntax}, ErrorCase{"x = a]1[", kSyntax}, ErrorCase{"x = [1]", kSyntax},
-        ErrorCase{"x = f(a[1, 2)", kSyntax}, ErrorCase{"1 2 = 3 4 5 * 6 7", "<none>"},
-        ErrorCase{"x = a[]", "\x94z\x97\xf1\x82\xcc\x93Y\x82\xa6\x8e\x9a\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
-        ErrorCase{"x = foo(1)", "\"foo\" \x8a\xd6\x90\x94\x96\xbc\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1"},
-        ErrorCase{"x = intToStr(1)",
-                  "\"intToStr\" \x8a\xd6\x90\x94\x96\xbc\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1"},
-        ErrorCase{"x = IntToStr(1, 2, 3)", "IntToStr \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
-        ErrorCase{"x = Length()", "Length \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
-        ErrorCase{"x = SetArray(a, 1, 2, 3, 4, 5, 6)", "<none>"}));
+TEST(Compiler, ErrorMessages) {
+  // Truncated expressions stop at the end of the token list.
+  for (const char* text : {"a = b = 1", "x = * 5", "x = 5 +", "x = -", "x =", "x = ()", "x = (1", "x = 1)", "x = a[1",
+                           "x = a]1[", "x = [1]", "x = f(a[1, 2)"}) {
+    EXPECT_EQ(CompileError(text), kSyntax) << text;
+  }
+  const std::pair<const char*, std::string> cases[] = {
+      {"1 2 = 3 4 5 * 6 7", "<none>"}, {"x = SetArray(a, 1, 2, 3, 4, 5, 6)", "<none>"},
+      {"x = a[]", "\x94z\x97\xf1\x82\xcc\x93Y\x82\xa6\x8e\x9a\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7"},
+      {"x = foo(1)", std::string("\"foo") + kNoFunction}, {"x = intToStr(1)", std::string("\"intToStr") + kNoFunction},
+      {"x = IntToStr(1, 2, 3)", std::string("IntToStr") + kBadArgCount}, {"x = Length()", std::string("Length") + kBadArgCount}};
+  for (const auto& [text, message] : cases) EXPECT_EQ(CompileError(text), message) << text;
+}
 
 // Compiled record lists worked out by hand: count, then each record as op,
 // dest, operand count, function id (ocFunc only) and the typed operands.
@@ -148,19 +142,6 @@ INSTANTIATE_TEST_SUITE_P(
                   "01 01000000 78 01000000 00 05000000 5f5f5f5f33"},
         BytesCase{"", "01000000 01 07000000 5f5f5f5f617267 01000000 00 00000000"}));
 
-TEST(Compiler, StringLiteralTypedAsStringConstant) {
-  // The literal temporary's operand keeps its quotes and becomes a string.
-  TBuildOrbaParser compiler;
-  compiler.Compile("s = \"12\"");
-  TOrbaParser parser;
-  compiler.BuildParser(parser);
-  ASSERT_EQ(parser.Count(), 2);
-  ASSERT_EQ(parser.GetOp(0)->Operands.size(), 1u);
-  EXPECT_EQ(std::make_tuple(int(parser.GetOp(0)->Operands[0]->GetParamType()), parser.GetOp(0)->Operands[0]->GetAsStr()),
-            std::make_tuple(int(PT_STR), std::string("12")));
-
-}
-
 TEST(Compiler, ToolPrintsBytesAndErrors) {
   auto r = test::RunOrbaTool({"calc", "--bytes", "x = (1 + 2) * 3"});
   EXPECT_EQ(r.exit_code, 0);
@@ -170,6 +151,90 @@ TEST(Compiler, ToolPrintsBytesAndErrors) {
   EXPECT_EQ(r.output, "7\n3\n-6\n3\n");
   r = test::RunOrbaTool({"calc", "a = b = 1"});
   EXPECT_NE(r.exit_code, 0);
+}
+
+std::vector<uint8_t> Save(const TOrbaParser& e) {
+  TKsMemoryStream s;
+  e.SaveToStream(s);
+  return s.TakeBytes();
+}
+
+// Record lists worked out by hand from the stored form (op, dest, operand
+// count, the function id for ocFunc, then each operand as code and value),
+// read, listed, and written back byte for byte, also from a copy. An
+// unusual operand code reads as a name and is written as a reference.
+struct RecordCase {
+  const char* hex;
+  const char* text;
+  const char* resaved;  // when not the same bytes
+};
+
+class ExpressionRecords : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(ExpressionRecords, ReadListAndResave) {
+  const RecordCase& c = GetParam();
+  TOrbaParser e;
+  TKsMemoryStream in(FromHex(c.hex));
+  e.LoadFromStream(in);
+  EXPECT_EQ(in.Remaining(), 0);
+  EXPECT_EQ(ExpressionToText(e), c.text);
+  const std::string resaved = ToHex(FromHex(c.resaved != nullptr ? c.resaved : c.hex));
+  EXPECT_EQ(ToHex(Save(e)), resaved);
+  TOrbaParser copy;
+  copy.Assign(e);
+  EXPECT_EQ(ToHex(Save(copy)), resaved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Parser, ExpressionRecords,
+    ::testing::Values(
+        RecordCase{"00000000", "(empty)", nullptr},
+        RecordCase{"02000000 0d 05000000 5f5f5f5f30 02000000 00 01000000 78 01 03000000"
+                   "01 07000000 5f5f5f5f617267 01000000 00 05000000 5f5f5f5f30",
+                   "____0 := x > 3; ____arg := ____0", nullptr},
+        // The function id follows the operand count.
+        RecordCase{"01000000 0b 01000000 61 01000000 1a 01 06000000", "a := Random(6)", nullptr},
+        // Float, flag and a full-width space text; no function id for
+        // operators other than ocFunc.
+        RecordCase{"01000000 13 07000000 5f5f5f5f617267 03000000 02 00000000000000a00040  03 01  04 02000000 8140",
+                   "____arg := ocComboStr(2.5, TRUE, \"\xe3\x80\x80\")", nullptr},
+        // An empty destination and a function without arguments.
+        RecordCase{"01000000 0b 00000000 00000000 7b", " := DBGetRecNo()", nullptr},
+        RecordCase{"01000000 01 01000000 61 01000000 09 02000000 7878", "a := xx<code 9>",
+                   "01000000 01 01000000 61 01000000 00 02000000 7878"}));
+
+TEST(ExpressionRecord, AssignMakesIndependentCopies) {
+  TOrbaParser e;
+  TOpeData* op = e.AddOp();
+  std::tie(op->Op, op->Dest) = std::make_tuple(ocPlus, "____0");
+  op->AddVar("a");
+  op->AddInt(1);
+  op->AddFloat(0.5L);
+  op->AddFlag(true);
+  op->AddStr("s");
+  TOrbaParser copy;
+  copy.Assign(e);
+  e.GetOp(0)->Operands[1]->SetAsInt(5);
+  dynamic_cast<TParamVar&>(*e.GetOp(0)->Operands[0]).Name = "b";
+  EXPECT_EQ(ExpressionToText(copy), "____0 := ocPlus(a, 1, 0.5, TRUE, \"s\")");
+}
+
+// Counts are checked against the bytes left before anything is allocated;
+// a failed load leaves the list as it was.
+TEST(ExpressionRecord, BadRecordsRaiseReadErrorAndKeepTheList) {
+  TOrbaParser e;
+  TKsMemoryStream good(FromHex("01000000 01 01000000 61 01000000 01 05000000"));
+  e.LoadFromStream(good);
+  for (const char* hex : {"", "ffffffff", "ffffff7f 01",                       // no count, negative, beyond the bytes
+                          "01000000 01 00000000 ffffffff",                     // negative operand count
+                          "01000000 01 00000000 ffffff7f 01",                  // operands beyond the bytes
+                          "01000000 0b 00000000 00000000",                     // function id missing
+                          "01000000 01 00000000 01000000 02 00",               // float cut short
+                          "02000000 01 00000000 00000000"}) {                  // second op missing
+    TKsMemoryStream in(FromHex(hex));
+    EXPECT_THROW(e.LoadFromStream(in), EReadError) << hex;
+    EXPECT_EQ(ExpressionToText(e), "a := 5") << hex;
+  }
 }
 
 }  // namespace

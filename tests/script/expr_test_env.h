@@ -32,6 +32,10 @@ struct TExprEnv {
     }
     return last;
   }
+  // Runs each statement in turn and expects the text of its result.
+  void Expect(const std::vector<std::pair<std::string, std::string>>& steps) {
+    for (const auto& [text, result] : steps) EXPECT_EQ(Run({text}), result) << text;
+  }
   // The text of a variable, or "<none>".
   std::string Var(const std::string& name) const {
     const TParamCollectionItem* item = store.Find(name);

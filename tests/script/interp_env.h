@@ -1,20 +1,22 @@
-// A small interpreter world for tests: pages written with the page writer
-// and served from memory, a stand-in object manager with its event queue,
+// A small interpreter world for tests: pages assembled from listings and
+// served from memory, a stand-in object manager with its event queue,
 // a project that records requests, and a clock that ticks 15 ms at a time.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "authoring/page_asm.h"
 #include "core/errors.h"
 #include "core/game_clock.h"
-#include "script/expr/expr_compiler.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_component.h"
 #include "script/interp/com_flow.h"
@@ -25,17 +27,22 @@
 
 namespace orba::test {
 
+// Serves pages from memory and records what the pages tell the program.
 class TMemoryPages : public TPageHost {
  public:
   std::map<std::string, std::vector<uint8_t>> Files;
   int32_t Loads = 0;
+  std::vector<std::pair<std::string, std::string>> Warnings;
+  std::vector<std::string> Freed;
   void LoadToStream(const std::string& name, TKsMemoryStream& stream) override {
     auto it = Files.find(name);
-    if (it == Files.end()) throw EOrbaError(name + ":missing");
+    if (it == Files.end()) throw EFOpenError(name);
     ++Loads;
     stream.MutableBytes() = it->second;
     stream.SetPosition(0);
   }
+  void PageTooOld(const std::string& caption, const std::string& text) override { Warnings.emplace_back(caption, text); }
+  void PageFreed(const std::string& name) override { Freed.push_back(name); }
 };
 
 class TFakeObjects : public TObjectServices {
@@ -94,125 +101,25 @@ class TFakeHost : public TCallManHost {
   TMemoryPages& pages_;
 };
 
-inline void Compile(TOrbaParser& parser, const std::string& text) {
-  parser.Clear();
-  if (!text.empty()) {
-    ASSERT_TRUE(CompileText(text, parser)) << text;
-  }
-}
-
-// Builds a page; each command's Line is its index + 1, and each goes on
-// within the tick unless said otherwise. Depth is set with Nest.
-class TPageBuilder {
- public:
-  TPage Page;
-  int32_t Depth = 0;
-
-  explicit TPageBuilder(uint8_t result_type = PT_INT) {
-    Page.ResultType = result_type;
-    Page.Version = 115;
-  }
-
-  template <typename T>
-  T& Add(uint8_t opcode, uint8_t cont = 1) {
-    T& c = dynamic_cast<T&>(*Page.AddCommand(opcode));
-    c.Depth = Depth;
-    c.Continue = cont;
-    c.Line = Page.Commands.Count();
-    return c;
-  }
-  TPageBuilder& Nest(int32_t depth) {
-    Depth = depth;
-    return *this;
-  }
-  TPageBuilder& If(const std::string& cond) { Compile(Add<TComIf>(OP_If).Condition, cond); return *this; }
-  TPageBuilder& Elseif(const std::string& cond) { Compile(Add<TComElseif>(OP_Elseif).Condition, cond); return *this; }
-  TPageBuilder& Else() { Add<TComElse>(OP_Else); return *this; }
-  TPageBuilder& Label(const std::string& name) { Add<TComLabel>(OP_Label).Name = name; return *this; }
-  TPageBuilder& Calc(const std::string& text, uint8_t cont = 1) {
-    Compile(Add<TComCalc>(OP_Calc, cont).Expression, text);
-    return *this;
-  }
-  // Appends Text to the string variable "log".
-  TPageBuilder& Log(const std::string& text, uint8_t cont = 1) { return Calc("log = log ++ \"" + text + "\"", cont); }
-  TPageBuilder& Jump(const std::string& page, int32_t target, const std::string& cond = "TRUE") {
-    auto& c = Add<TComJump>(OP_Jump);
-    std::tie(c.PageName, c.Target) = std::tie(page, target);
-    Compile(c.Condition, cond);
-    return *this;
-  }
-  TPageBuilder& Call(const std::string& page, int32_t target, const std::string& result_var,
-                     const std::vector<std::string>& args, const std::string& cond = "TRUE") {
-    auto& c = Add<TComCall>(OP_Call);
-    std::tie(c.PageName, c.Target, c.ResultVar) = std::tie(page, target, result_var);
-    Compile(c.Condition, cond);
-    for (const std::string& a : args) {
-      c.Arguments.push_back(std::make_unique<TOrbaParser>());
-      Compile(*c.Arguments.back(), a);
+// The page of a listing (see docs/page-assembler.md) as the page writer
+// stores it. A line "Log X ..." stands for "Calc Expression={log = log ++
+// "X"} ...": it appends X to the string variable "log".
+inline std::vector<uint8_t> PageBytes(const std::string& listing, const std::string& name = "main.osb") {
+  std::string text, line;
+  std::istringstream in(listing);
+  while (std::getline(in, line)) {
+    const size_t at = line.find_first_not_of(' ');
+    if (at != std::string::npos && line.compare(at, 4, "Log ") == 0) {
+      const size_t end = std::min(line.find(' ', at + 4), line.size());
+      line = line.substr(0, at) + "Calc Expression={log = log ++ \"" + line.substr(at + 4, end - at - 4) + "\"}" +
+             line.substr(end);
     }
-    return *this;
+    text += line + "\n";
   }
-  TPageBuilder& Exit(const std::string& cond = "TRUE") { Compile(Add<TComExit>(OP_Exit).Condition, cond); return *this; }
-  // A command of a condition and a target.
-  template <typename T>
-  TPageBuilder& Targeted(uint8_t opcode, const std::string& cond, int32_t T::*field, int32_t target) {
-    auto& c = Add<T>(opcode);
-    Compile(c.Condition, cond);
-    c.*field = target;
-    return *this;
-  }
-  TPageBuilder& Break(const std::string& cond, int32_t target) {
-    return Targeted(OP_Break, cond, &TComBreak::Target, target);
-  }
-  TPageBuilder& Continue(const std::string& cond, int32_t target) {
-    return Targeted(OP_Continue, cond, &TComContinue::Target, target);
-  }
-  TPageBuilder& While(const std::string& cond, int32_t exit_target) {
-    return Targeted(OP_While, cond, &TComWhile::ExitTarget, exit_target);
-  }
-  TPageBuilder& WhileInit(const std::string& text) { Compile(Add<TComWhileInit>(OP_WhileInit).Init, text); return *this; }
-  TPageBuilder& WhileLoop(const std::string& step, int32_t loop_target) {
-    auto& c = Add<TComWhileLoop>(OP_WhileLoop);
-    Compile(c.Step(), step);
-    c.LoopTarget = loop_target;
-    return *this;
-  }
-  TPageBuilder& Wait(const std::string& time, const std::string& cond = "", const std::string& hold = "",
-                     uint8_t cont = 1) {
-    auto& c = Add<TComWait>(OP_Wait, cont);
-    Compile(c.Time, time);
-    Compile(c.Condition, cond);
-    Compile(c.HoldEvents, hold);
-    return *this;
-  }
-  TPageBuilder& DoEvent() { Add<TComDoEvent>(OP_DoEvent); return *this; }
-  TPageBuilder& VarNew(const std::string& name, uint8_t type, const std::string& init, uint8_t scope) {
-    auto& c = Add<TComVarNew>(OP_VarNew);
-    std::tie(c.Name, c.Type, c.Scope) = std::tie(name, type, scope);
-    Compile(c.Initial, init);
-    return *this;
-  }
-  TPageBuilder& VarDel(const std::string& name) { Add<TComVarDel>(OP_VarDel).Name = name; return *this; }
-  TPageBuilder& PCReset(const std::string& page, int32_t pc, bool clear_stack) {
-    auto& c = Add<TComPCReset>(OP_PCReset);
-    std::tie(c.PageName, c.PC, c.ClearStack) = std::make_tuple(page, pc, uint8_t{clear_stack});
-    return *this;
-  }
-  TPageBuilder& Reset(const std::string& page, int32_t pc) {
-    auto& c = Add<TComReset>(OP_Reset);
-    std::tie(c.PageName, c.PC) = std::tie(page, pc);
-    return *this;
-  }
-
-  TPageBuilder& Terminate() { Add<TComTerminate>(OP_Terminate); return *this; }
-
-  // The page file, as the page writer stores it.
-  std::vector<uint8_t> Bytes() const {
-    TKsMemoryStream s;
-    Page.SaveToStream(s);
-    return s.Bytes();
-  }
-};
+  TKsMemoryStream s;
+  AssemblePage(ParsePageListing(text, name + ".txt", name))->SaveToStream(s);
+  return s.Bytes();
+}
 
 using TStatus = std::tuple<std::string, int32_t, int32_t, int32_t>;
 
@@ -249,9 +156,9 @@ class TInterp {
     alarm(0);
   }
 
-  void Put(const std::string& name, const TPageBuilder& page) { Pages.Files[name] = page.Bytes(); }
+  void Put(const std::string& name, const std::string& listing) { Pages.Files[name] = PageBytes(listing, name); }
   // Puts the page "main.osb" and starts it.
-  void Start(const TPageBuilder& main) {
+  void Start(const std::string& main) {
     Put("main.osb", main);
     Cm.Start("main.osb");
   }

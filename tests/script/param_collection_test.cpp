@@ -177,6 +177,13 @@ TEST(VarStore, PushAndPopVar) {
   EXPECT_EQ(std::make_tuple(store.TextDelay, host.mouse_x, store.Count()), std::make_tuple(30, 11, 52));
 }
 
+// The texts of the variables, joined by "|".
+std::string Texts(TParamCollection& store, const std::vector<const char*>& names) {
+  std::string out;
+  for (const char* name : names) out += (out.empty() ? "" : "|") + store.Find(name)->GetAsStr();
+  return out;
+}
+
 TEST(SystemVars, ReadsAndWritesGoToTheHost) {
   FakeHost host;
   TParamCollection store;
@@ -190,45 +197,33 @@ TEST(SystemVars, ReadsAndWritesGoToTheHost) {
 
   host.args = {"a", "b", "c"};
   TParamCollectionItem* params = store.Find("@ParamStr");
-  EXPECT_EQ(params->GetCount(), 3);
-  EXPECT_EQ(params->GetStrItem(1) + "|" + params->GetStrItem(5) + "|" + params->GetAsStr(), "b||");
-
   TParamCollectionItem* keys = store.Find("@KeyPush");
-  EXPECT_EQ(keys->GetCount(), 258);
+  EXPECT_EQ(std::make_tuple(params->GetCount(), params->GetStrItem(1) + "|" + params->GetStrItem(5) + "|" + params->GetAsStr(),
+                            keys->GetCount()),
+            std::make_tuple(3, std::string("b||"), 258));
   EXPECT_EQ((std::vector<bool>{keys->GetFlagItem(65), keys->GetFlagItem(66), keys->GetFlagItem(256),
                                keys->GetFlagItem(300), keys->GetAsFlag()}),
             (std::vector<bool>{true, false, true, false, false}));
-
-  auto ints = [&](std::vector<const char*> names) {
-    std::vector<int32_t> v;
-    for (const char* n : names) v.push_back(store.Find(n)->GetAsInt());
-    return v;
-  };
   host.now = 1.75L;  // 31 December 1899, a Sunday, 18:00
-  EXPECT_EQ(ints({"@Week", "@Year", "@Day", "@Hour"}), (std::vector<int32_t>{1, 1899, 31, 18}));
+  EXPECT_EQ(Texts(store, {"@Week", "@Year", "@Day", "@Hour"}), "1|1899|31|18");
   host.now = 46362.5L;  // 6 December 2026, a Sunday
-  EXPECT_EQ(ints({"@Month", "@Day", "@Week"}), (std::vector<int32_t>{12, 6, 1}));
+  EXPECT_EQ(Texts(store, {"@Month", "@Day", "@Week", "@Pi", "@IsDebug", "@1Hour"}),
+            "12|6|1|3.14159265358979|FALSE|" + FloatToText(1.0L / 24.0L));
+  EXPECT_EQ(store.Find("@1Hour")->GetAsFloat(), 1.0L / 24.0L);
 
   TParamCollectionItem* delay = store.Find("@TextDelay");
   delay->SetAsStr("12");
-  EXPECT_EQ(delay->GetAsInt(), 12);
-  delay->SetAsStr("abc");
+  delay->SetAsStr("abc");  // not a number: kept
   EXPECT_EQ(delay->GetAsInt(), 12);
   delay->SetAsFloat(20.9L);
-  EXPECT_EQ(std::make_tuple(store.TextDelay, delay->GetAsStr()), std::make_tuple(20, std::string("20")));
-
-  store.Find("@ActiveCompo")->SetAsStr("");
-  EXPECT_EQ(host.active, "button");
+  store.Find("@ActiveCompo")->SetAsStr("");  // ignored
+  store.Find("@Pi")->SetAsFloat(1.0L);       // read-only
+  store.Find("@SelStr")->SetAsInt(4);
+  EXPECT_EQ(std::make_tuple(store.TextDelay, delay->GetAsStr(), host.active, store.Find("@Pi")->GetAsInt(), store.SelStr,
+                            store.Find("@MidiPorts")->GetCount()),
+            std::make_tuple(20, std::string("20"), std::string("button"), 3, std::string("4"), 0));
   store.Find("@ActiveCompo")->SetAsStr("edit");
   EXPECT_EQ(host.active, "edit");
-  EXPECT_EQ(store.Find("@MidiPorts")->GetCount(), 0);
-  EXPECT_EQ(store.Find("@Pi")->GetAsStr(), "3.14159265358979");
-  store.Find("@Pi")->SetAsFloat(1.0L);  // read-only
-  EXPECT_EQ(store.Find("@Pi")->GetAsInt(), 3);
-  EXPECT_FALSE(store.Find("@IsDebug")->GetAsFlag());
-  EXPECT_EQ(store.Find("@1Hour")->GetAsFloat(), 1.0L / 24.0L);
-  store.Find("@SelStr")->SetAsInt(4);
-  EXPECT_EQ(store.SelStr, "4");
 
   // "@Temp" stands for the variable named by TempTargetName.
   TParamCollectionItem* temp = store.Find("@Temp");

@@ -1,19 +1,16 @@
 #include "script/save/save_data.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <random>
 #include <sstream>
 #include <tuple>
 
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
-#include "platform/dialogs.h"
+#include "dialog_env.h"
 #include "script/values/param_collection.h"
 #include "script/values/params.h"
 #include "support/test_support.h"
@@ -24,22 +21,6 @@ namespace {
 using test::FromHex;
 using test::TempDir;
 using test::ToHex;
-
-// Records every box shown.
-class RecordingBoxes : public TMessageBoxService {
- public:
-  TDialogResult Show(const TDialogRequest& request) override {
-    texts.push_back(request.Text);
-    return FirstButtonAnswer(request.Buttons);
-  }
-  std::vector<std::string> texts;
-};
-
-struct BoxScope {
-  std::shared_ptr<RecordingBoxes> boxes = std::make_shared<RecordingBoxes>();
-  std::shared_ptr<TMessageBoxService> old = SetMessageBoxService(boxes);
-  ~BoxScope() { SetMessageBoxService(old); }
-};
 
 // A player's saved pieces: a variable store and the empty forms.
 struct Player {
@@ -95,7 +76,7 @@ struct FixtureFiles {
 
 TEST(SaveData, ReadsTheIndependentWritersFile) {
   FixtureFiles f;
-  BoxScope boxes;
+  test::TBoxScope boxes;
   Player p(f.dir / "save.dat");
   TVrFileCollection memory;
   p.file.OpenAtStart(&memory);
@@ -129,13 +110,13 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
     EXPECT_EQ(p.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded);
     EXPECT_EQ(std::make_tuple(p.vars.Find("rate"), p.vars.Find("score")->GetAsInt()), std::make_tuple(nullptr, 42));
   }
-  EXPECT_TRUE(boxes.boxes->texts.empty());
+  EXPECT_TRUE(boxes.Boxes->Shown.empty());
   // Too old, and cut short: the unusable box; a slot that is not there:
   // nothing at all.
   using L = TSaveDataFile::TLoadResult;
   EXPECT_EQ((std::vector<L>{p.file.LoadGame(5), p.file.LoadGame(7), p.file.LoadGame(9)}),
             (std::vector<L>{L::Unusable, L::Unusable, L::NoSlot}));
-  EXPECT_EQ(boxes.boxes->texts, (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
+  EXPECT_EQ(boxes.Boxes->Texts(), (std::vector<std::string>{kMsgSaveDataUnusable, kMsgSaveDataUnusable}));
 
   EXPECT_EQ(std::string(kMsgSaveDataUnusable),
             "\x82\xb1\x82\xcc\x83Z\x81[\x83u\x83" "f\x81[\x83^\x82\xcd\x8eg\x97p\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1"
@@ -209,24 +190,16 @@ TEST(SaveData, WrittenFileReadByTheIndependentReader) {
   EXPECT_EQ(std::make_tuple(q.vars.Find("runs")->GetAsInt(), q.file.GetSaveCaption(0)), std::make_tuple(3, std::string("again")));
   EXPECT_EQ(q.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
   EXPECT_EQ(q.vars.Find("who")->GetAsStr() + "|" + q.sections.RunState.OnLoadPage, "ab|load.osb");
-}
-
-TEST(SaveData, StatusSavesFollowWriteSaveDataAndEmptyCaptionsSaveNothing) {
-  TempDir dir;
-  const std::string path = dir / "save.dat";
-  Player p(path);
-  AddVar(p.vars, PT_INT, "runs", "1", true);
-  EXPECT_TRUE(p.file.SaveGame(2, "", 0, "", true));
-  EXPECT_TRUE(p.file.SaveStatus(false));
-  EXPECT_FALSE(FileExists(path));
-  // A game save reaches the disk even without WriteSaveData; the status entry
-  // then does not.
-  EXPECT_TRUE(p.file.SaveGame(2, "", 0, "x", false));
-  std::vector<std::string> lines = DumpLines(path);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "status\t103"), 0);
-  EXPECT_TRUE(p.file.SaveStatus(true));
-  lines = DumpLines(path);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "svar\t72756e73\t1\t:1"), 1);
+  // The dump tool lists the entries, slots and variables, texts in UTF-8.
+  AddVar(q.vars, PT_STR, "place", "\x8b\xb3\x8e\xba");  // 教室
+  ASSERT_TRUE(q.file.SaveGame(3, "", 0, "\x8b\xb3", true));
+  const test::CommandResult r = test::RunOrbaTool({"save", "dump", path});
+  EXPECT_EQ(r.exit_code, 0);
+  for (const char* line : {"entry STATUSSAVEDATA (", "  status version 103\n", "  var runs int = 3\n",
+                           "  slot 3 version 140 caption \"\xe6\x95\x99\" onload \"\" target 0\n",
+                           "  var place str = \"\xe6\x95\x99\xe5\xae\xa4\"\n"}) {
+    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
+  }
 }
 
 TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
@@ -245,26 +218,6 @@ TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
 }
 
 const std::vector<uint8_t> kJunk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");
-
-TEST(SaveData, UnreadableFileIsLeftAloneUntilAGameSaveThenKeptAsBak) {
-  TempDir dir;
-  const std::string path = dir / "save.dat";
-  test::WriteFileBytes(path, kJunk);
-  Player p(path);
-  AddVar(p.vars, PT_INT, "runs", "1", true);
-  p.file.OpenAtStart(nullptr);
-  EXPECT_TRUE(p.file.Damaged() && !p.file.Warning().empty() && p.file.Captions().empty());
-  EXPECT_EQ(p.file.LoadGame(0), TSaveDataFile::TLoadResult::NoSlot);
-  EXPECT_TRUE(p.file.SaveStatus(true));
-  EXPECT_EQ(test::ReadFileBytes(path), kJunk);
-  EXPECT_TRUE(p.file.SaveGame(0, "", 0, "fresh", true)) << p.file.LastError;
-  EXPECT_FALSE(p.file.Damaged());
-  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
-  Player q(path);
-  q.file.OpenAtStart(nullptr);
-  EXPECT_FALSE(q.file.Damaged());
-  EXPECT_EQ(std::make_tuple(q.file.GetSaveCaption(0), q.vars.Find("runs")->GetAsInt()), std::make_tuple(std::string("fresh"), 1));
-}
 
 // A write that may not replace the unreadable file reports that it wrote
 // nothing.
@@ -287,41 +240,6 @@ TEST(SaveData, UpdateThatMayNotReplaceTheUnreadableFileFails) {
   EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
 }
 
-// A player killed at any moment of its saves leaves a file that opens and
-// holds one whole slot.
-TEST(SaveData, KilledWhileSavingLeavesAWholeFile) {
-  TempDir dir;
-  const std::string path = dir / "save.dat";
-  std::mt19937 random(12345);
-  int checked = 0;
-  for (int round = 0; round < 8; ++round) {
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      Player p(path);
-      p.file.OpenAtStart(nullptr);
-      for (int i = 0; i < 200; ++i) {
-        p.vars.SelIndex = i;
-        p.file.SaveGame(4, "", 0, "save " + std::to_string(i), true);
-      }
-      ::_exit(0);
-    }
-    ::usleep(2000 + random() % 40000);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!FileExists(path)) continue;  // killed before the first save
-    Player q(path);
-    q.file.OpenAtStart(nullptr);
-    ASSERT_FALSE(q.file.Damaged()) << q.file.Warning();
-    ASSERT_EQ(q.file.Captions().size(), 1u);
-    EXPECT_EQ(q.file.LoadGame(4), TSaveDataFile::TLoadResult::Loaded);
-    EXPECT_EQ(q.file.GetSaveCaption(4), "save " + std::to_string(q.vars.SelIndex));
-    ++checked;
-  }
-  EXPECT_GT(checked, 0);
-}
-
 TEST(SaveData, SaveFileNameFromTheCommandLineOrTheProgram) {
   TempDir dir;
   for (const auto& [folder, program] : {std::pair{dir.path(), dir / "bin/player"}, {dir.path() + "/", ""},
@@ -331,32 +249,22 @@ TEST(SaveData, SaveFileNameFromTheCommandLineOrTheProgram) {
 }
 
 TEST(SaveData, EntryNamesAndStatusHeaders) {
-  const struct {
-    const char* name;
-    bool ok;
-    int32_t slot;
-  } names[] = {{"GAMESAVEDATA3", true, 3},   {"GAMESAVEDATA0", true, 0},    {"GAMESAVEDATA2147483647", true, INT32_MAX},
-               {"GAMESAVEDATAx", false, 0},  {"GAMESAVEDATA", false, 0},    {"gamesavedata3", false, 0},
-               {"GAMESAVEDATA-1", false, 0}, {"GAMESAVEDATA2147483648", false, 0}};
-  for (const auto& n : names) {
-    int32_t slot = -7;
-    EXPECT_EQ(ParseGameSlotEntryName(n.name, slot), n.ok) << n.name;
-    if (n.ok) {
-      EXPECT_EQ(slot, n.slot) << n.name;
-    }
+  const std::pair<const char*, int32_t> names[] = {  // the slot, or -1 when refused
+      {"GAMESAVEDATA3", 3},   {"GAMESAVEDATA0", 0},   {"GAMESAVEDATA2147483647", INT32_MAX}, {"GAMESAVEDATAx", -1},
+      {"GAMESAVEDATA", -1},   {"gamesavedata3", -1},  {"GAMESAVEDATA-1", -1},                {"GAMESAVEDATA2147483648", -1}};
+  for (const auto& [name, slot] : names) {
+    int32_t got = -7;
+    const bool ok = ParseGameSlotEntryName(name, got);
+    EXPECT_EQ(ok ? got : -1, slot) << name;
   }
   EXPECT_EQ(GameSlotEntryName(12), "GAMESAVEDATA12");
-  EXPECT_TRUE(IsSaveFileName("SAVE:a"));
-  EXPECT_FALSE(IsSaveFileName("save"));
-  const struct {
-    const char* bytes;
-    int32_t version;
-    int64_t position;
-  } headers[] = {{"Status103xx", 103, 9}, {"Status1x3xx", 0, 9}, {"Stat", 0, 0}, {"XStatus103", 0, 0}};
-  for (const auto& h : headers) {
-    TKsMemoryStream s(test::Bytes(h.bytes));
-    const int32_t version = ReadStatusHeader(s);
-    EXPECT_EQ(std::make_tuple(version, s.GetPosition()), std::make_tuple(h.version, h.position)) << h.bytes;
+  EXPECT_TRUE(IsSaveFileName("SAVE:a") && !IsSaveFileName("save"));
+  const std::tuple<const char*, int32_t, int64_t> headers[] = {
+      {"Status103xx", 103, 9}, {"Status1x3xx", 0, 9}, {"Stat", 0, 0}, {"XStatus103", 0, 0}};
+  for (const auto& [bytes, version, position] : headers) {
+    TKsMemoryStream s(test::Bytes(bytes));
+    const int32_t got = ReadStatusHeader(s);
+    EXPECT_EQ(std::make_tuple(got, s.GetPosition()), std::make_tuple(version, position)) << bytes;
   }
 }
 
@@ -393,32 +301,6 @@ TEST(SaveData, EmptyFormsRefuseContent) {
   WriteStreamString(run, "main.osb");
   run.SetPosition(0);
   EXPECT_THROW(e.RunState.LoadFromStream(run, kGameStateVersion), ESaveSectionNotEmpty);
-}
-
-// Two runs of a game that counts its starts in a status variable, then the
-// dump of the file.
-TEST(SaveData, DumpToolShowsEntriesSlotsAndVariables) {
-  TempDir dir;
-  const std::string path = dir / "save.dat";
-  for (int run = 1; run <= 2; ++run) {
-    Player p(path);
-    p.file.OpenAtStart(nullptr);
-    if (p.vars.Find("starts") == nullptr) AddVar(p.vars, PT_INT, "starts", "0", true);
-    TParamCollectionItem* starts = p.vars.Find("starts");
-    starts->SetAsInt(starts->GetAsInt() + 1);
-    if (run == 2) {
-      AddVar(p.vars, PT_STR, "place", "\x8b\xb3\x8e\xba");  // 教室
-      ASSERT_TRUE(p.file.SaveGame(3, "", 0, "cap", true));
-    }
-    ASSERT_TRUE(p.file.SaveStatus(true));
-  }
-  const test::CommandResult r = test::RunOrbaTool({"save", "dump", path});
-  EXPECT_EQ(r.exit_code, 0);
-  for (const char* line : {"entry STATUSSAVEDATA (", "  status version 103\n", "  var starts int = 2\n",
-                           "entry GAMESAVEDATA3 (", "  slot 3 version 140 caption \"cap\" onload \"\" target 0\n",
-                           "  var place str = \"\xe6\x95\x99\xe5\xae\xa4\"\n"}) {
-    EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
-  }
 }
 
 }  // namespace

@@ -11,8 +11,8 @@
 #include <tuple>
 
 #include "core/files/vr_file_manager.h"
-#include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
+#include "script/dialog_env.h"
 #include "script/expr_test_env.h"
 #include "script/functions/folder_chooser.h"
 #include "script/save/save_data.h"
@@ -45,18 +45,6 @@ class QueueDialogs : public TFileDialogService {
   }
 };
 
-class QueueBoxes : public TMessageBoxService {
- public:
-  std::deque<int> answers;  // button indexes
-  std::vector<TDialogRequest> shown;
-  TDialogResult Show(const TDialogRequest& r) override {
-    shown.push_back(r);
-    const int index = answers.empty() ? 1 : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    return {TDialogAnswer::Custom, index};
-  }
-};
-
 std::string Content(TVrFileManager& vf, const std::string& name) {
   TKsMemoryStream s;
   vf.LoadToStream(s, name);
@@ -74,39 +62,28 @@ struct FileEnv : test::TExprEnv {
     funcs.SetFileService(&service);
     service.ShellOpen = [this](const std::string& target) { opened.push_back(target); };
     previous_dialogs = SetFileDialogService(dialogs);
-    previous_boxes = SetMessageBoxService(boxes);
+    boxes.Otherwise = TDialogResult{TDialogAnswer::Custom, 1};
   }
-  ~FileEnv() {
-    SetFileDialogService(previous_dialogs);
-    SetMessageBoxService(previous_boxes);
-  }
+  ~FileEnv() { SetFileDialogService(previous_dialogs); }
   TVrFileManager vf;
   test::TMemoryGameFiles game;
   FakeSaveStore save;
   TFileFuncService service{vf, game, &save};
   std::vector<std::string> opened;
   std::shared_ptr<QueueDialogs> dialogs = std::make_shared<QueueDialogs>();
-  std::shared_ptr<QueueBoxes> boxes = std::make_shared<QueueBoxes>();
+  test::TBoxScope box_scope;
+  test::TTestBoxes& boxes = *box_scope.Boxes;
   std::shared_ptr<TFileDialogService> previous_dialogs;
-  std::shared_ptr<TMessageBoxService> previous_boxes;
 };
 
 TEST(FileFunctions, MemoryFilesAndCopy) {
   FileEnv env;
   AddMemoryFile(env.vf, "mem:a.txt", "hello");
-  env.Run({
-      "e0 = FileExists(\"\")",
-      "e1 = FileExists(\"MEM:A.TXT\")",
-      "c1 = CopyFile(\"mem:a.txt\", \"save:s1.txt\")",
-      "e2 = FileExists(\"save:s1.txt\")",
-      "c2 = CopyFile(\"mem:a.txt\", \"mem:a.txt\")",
-      "c3 = CopyFile(\"save:s1.txt\", \"SAVE:S1.TXT\")",
-      "c4 = CopyFile(\"a.txt\", \"mem:b.txt\")",
-      "c5 = CopyFile(\"mem:none\", \"mem:b.txt\")",
-      "c6 = CopyFile(\"mem:a.txt\", \"plain.txt\")",
-  });
-  EXPECT_EQ(env.Vars({"e0", "e1", "c1", "e2", "c2", "c3", "c4", "c5", "c6"}),
-            "FALSE|TRUE|TRUE|TRUE|TRUE|TRUE|FALSE|FALSE|TRUE");
+  env.Expect({{"FileExists(\"\")", "FALSE"}, {"FileExists(\"MEM:A.TXT\")", "TRUE"},
+              {"CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "TRUE"}, {"FileExists(\"save:s1.txt\")", "TRUE"},
+              {"CopyFile(\"mem:a.txt\", \"mem:a.txt\")", "TRUE"}, {"CopyFile(\"save:s1.txt\", \"SAVE:S1.TXT\")", "TRUE"},
+              {"CopyFile(\"a.txt\", \"mem:b.txt\")", "FALSE"}, {"CopyFile(\"mem:none\", \"mem:b.txt\")", "FALSE"},
+              {"CopyFile(\"mem:a.txt\", \"plain.txt\")", "TRUE"}});
   // Copying a file onto itself keeps its bytes, in memory and in save.dat.
   EXPECT_EQ(Content(env.vf, "mem:a.txt") + Content(env.vf, "save:s1.txt") + Content(env.vf, "plain.txt"),
             "hellohellohello");
@@ -114,52 +91,35 @@ TEST(FileFunctions, MemoryFilesAndCopy) {
   for (const auto& [name, data] : env.save.written) EXPECT_EQ(std::string(data.begin(), data.end()), "hello");
   // When save.dat cannot be written the copy answers false.
   env.save.fail = true;
-  env.Run({"c7 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")"});
-  EXPECT_EQ(env.Var("c7"), "FALSE");
+  env.Expect({{"CopyFile(\"mem:a.txt\", \"save:s2.txt\")", "FALSE"}});
 }
 
-// A "save:" copy reaches save.dat, which the next run's start-up copies back
-// into the in-memory files, and which the independent package reader
-// accepts.
-TEST(FileFunctions, SaveFilesSurviveARun) {
+// Through save.dat: a "save:" copy reaches it and the captions come from
+// it; a save.dat that could not be read at start-up is left alone, and a
+// copy into it answers false.
+TEST(FileFunctions, SaveFilesAndCaptionsThroughSaveData) {
   test::TempDir dir;
   const std::string path = dir / "save.dat";
-  {
-    FileEnv env;
-    TEmptySaveSections sections(env.store, 640, 480);
-    TSaveDataFile save(path, sections.Sections());
-    save.OpenAtStart(env.vf.GetCollection(0));
-    ASSERT_TRUE(save.SaveGame(2, "", 0, "slot two", true));
-    TSaveDataSlots slots(save);
-    TFileFuncService service(env.vf, env.game, &slots);
-    service.SaveSlots = &slots;
-    env.funcs.SetFileService(&service);
-    AddMemoryFile(env.vf, "mem:a.txt", "hello");
-    env.Run({"c = CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "c2 = CopyFile(\"mem:a.txt\", \"save:s2.txt\")",
-             "c3 = CopyFile(\"save:s2.txt\", \"save:s2.txt\")", "g = GetSaveCaption(2)",
-             "n = ListSaveCaption()"});
-    EXPECT_EQ(env.Vars({"c", "c2", "c3", "g", "n"}), "TRUE|TRUE|TRUE|slot two|1");
-  }
-  FileEnv next;
-  TEmptySaveSections sections(next.store, 640, 480);
+  FileEnv env;
+  TEmptySaveSections sections(env.store, 640, 480);
   TSaveDataFile save(path, sections.Sections());
-  save.OpenAtStart(next.vf.GetCollection(0));
-  EXPECT_FALSE(save.Damaged()) << save.Warning();
-  next.Run({"e = FileExists(\"save:s1.txt\")", "e2 = FileExists(\"SAVE:S2.TXT\")"});
-  EXPECT_EQ(next.Vars({"e", "e2"}), "TRUE|TRUE");
-  EXPECT_EQ(Content(next.vf, "save:s2.txt"), "hello");
-  EXPECT_EQ(save.GetSaveCaption(2), "slot two");
+  save.OpenAtStart(env.vf.GetCollection(0));
+  ASSERT_TRUE(save.SaveGame(2, "", 0, "slot two", true));
+  TSaveDataSlots slots(save);
+  TFileFuncService service(env.vf, env.game, &slots);
+  service.SaveSlots = &slots;
+  env.funcs.SetFileService(&service);
+  AddMemoryFile(env.vf, "mem:a.txt", "hello");
+  env.Expect({{"CopyFile(\"mem:a.txt\", \"save:s1.txt\")", "TRUE"}, {"CopyFile(\"save:s1.txt\", \"save:s1.txt\")", "TRUE"},
+              {"GetSaveCaption(2)", "slot two"}, {"ListSaveCaption()", "1"}});
   const test::CommandResult listed = test::RunPython("fixtures/vf_fixture.py", {"list", path});
-  EXPECT_EQ(listed.exit_code, 0) << listed.output;
   EXPECT_NE(listed.output.find("save:s1.txt\t"), std::string::npos) << listed.output;
-  // A save.dat that could not be read at start-up is left alone, and the
-  // copy answers false.
   test::WriteFileBytes(path, test::Bytes("not a package"));
   TSaveDataFile damaged(path, sections.Sections());
   damaged.OpenAtStart(nullptr);
   ASSERT_TRUE(damaged.Damaged());
-  TSaveDataSlots slots(damaged);
-  EXPECT_FALSE(slots.WriteSaveFile("save:x", {1, 2}));
+  TSaveDataSlots damaged_slots(damaged);
+  EXPECT_FALSE(damaged_slots.WriteSaveFile("save:x", {1, 2}));
   EXPECT_EQ(test::ReadFileBytes(path), test::Bytes("not a package"));
 }
 
@@ -177,16 +137,16 @@ class FakeSlots : public TSaveSlotSource {
 
 TEST(FileFunctions, SaveCaptions) {
   FileEnv env;
-  env.Run({"g0 = GetSaveCaption(1)", "caps = \"x\"", "slots = 9", "n0 = ListSaveCaption(caps, slots)"});
-  EXPECT_EQ(env.Vars({"g0", "n0", "caps", "slots"}), "|0|x|9");
+  env.Expect({{"GetSaveCaption(1)", ""}, {"caps = \"x\"", "<nil>"}, {"slots = 9", "<nil>"},
+              {"ListSaveCaption(caps, slots)", "0"}});
   FakeSlots slots;
   env.service.SaveSlots = &slots;
-  env.Run({"n1 = ListSaveCaption(caps, slots)", "k = GetArraySize(caps)"});
-  EXPECT_EQ(env.Vars({"n1", "k", "caps", "slots"}), "0|1|x|9");  // no slot: arrays unchanged
+  // No slot: the arrays stay as they were.
+  env.Expect({{"ListSaveCaption(caps, slots)", "0"}, {"GetArraySize(caps) ++ caps ++ slots", "1x9"}});
   slots.captions = {{"first", 3}, {"\x91\xe6\x93\xf1", 0}};  // 第二
-  env.Run({"g1 = GetSaveCaption(0)", "g2 = GetSaveCaption(5)", "n2 = ListSaveCaption(caps, slots)",
-           "k2 = GetArraySize(caps) ++ GetArraySize(slots)", "c1 = caps[1]", "s0 = slots[0]", "n3 = ListSaveCaption()"});
-  EXPECT_EQ(env.Vars({"g1", "g2", "n2", "k2", "c1", "s0", "n3"}), "\x91\xe6\x93\xf1||2|22|\x91\xe6\x93\xf1|3|2");
+  env.Expect({{"GetSaveCaption(0)", "\x91\xe6\x93\xf1"}, {"GetSaveCaption(5)", ""}, {"ListSaveCaption(caps, slots)", "2"},
+              {"GetArraySize(caps) ++ GetArraySize(slots) ++ caps[1] ++ slots[0]", "22\x91\xe6\x93\xf1" "3"},
+              {"ListSaveCaption()", "2"}});
 }
 
 TEST(FileFunctions, LoadTextFile) {
@@ -194,36 +154,20 @@ TEST(FileFunctions, LoadTextFile) {
   env.game.files["t.txt"] = "one\r\ntwo\rthree\n";
   env.game.files["empty.txt"] = "";
   env.game.files["zero.txt"] = std::string("\0abc", 4);
-  env.Run({
-      "lines = \"x\"",
-      "l0 = LoadTextFile(lines, \"missing.txt\")",
-      "l1 = LoadTextFile(lines, \"empty.txt\")",
-      "l2 = LoadTextFile(lines, \"zero.txt\")",
-      "k = GetArraySize(lines)",
-      "l3 = LoadTextFile(lines, \"t.txt\")",
-      "n = GetArraySize(lines)",
-      "last = lines[2]",
-  });
-  EXPECT_EQ(env.Vars({"l0", "l1", "l2", "k", "l3", "n", "last"}), "FALSE|FALSE|FALSE|1|TRUE|3|three");
+  env.Expect({{"lines = \"x\"", "<nil>"}, {"LoadTextFile(lines, \"missing.txt\")", "FALSE"},
+              {"LoadTextFile(lines, \"empty.txt\")", "FALSE"}, {"LoadTextFile(lines, \"zero.txt\")", "FALSE"},
+              {"GetArraySize(lines)", "1"}, {"LoadTextFile(lines, \"t.txt\")", "TRUE"},
+              {"GetArraySize(lines) ++ lines[2]", "3three"}});
 }
 
 TEST(FileFunctions, DialogsFromScriptedAnswers) {
   FileEnv env;
   env.dialogs->answers = {std::string("/home/p/a.txt"), std::nullopt, std::string("/home/p/out.dat"),
                           std::string("/home/p/folder"), std::nullopt};
-  env.Run({
-      "f = \"keep\"",
-      "o1 = SelectOpenFile(f, \"Text (*.txt)|*.txt;*.log\")",
-      "f1 = f",
-      "o2 = SelectOpenFile(f)",
-      "f2 = f",
-      "s1 = SelectSaveFile(f)",
-      "d = \"keep\"",
-      "d1 = SelectDirectory(d)",
-      "d2 = SelectDirectory(d)",
-  });
-  EXPECT_EQ(env.Vars({"o1", "f1", "o2", "f2", "s1", "f", "d1", "d", "d2"}),
-            "TRUE|/home/p/a.txt|FALSE|/home/p/a.txt|TRUE|/home/p/out.dat|TRUE|/home/p/folder\\|FALSE");
+  env.Expect({{"f = \"keep\"", "<nil>"}, {"SelectOpenFile(f, \"Text (*.txt)|*.txt;*.log\")", "TRUE"},
+              {"f", "/home/p/a.txt"}, {"SelectOpenFile(f)", "FALSE"}, {"f", "/home/p/a.txt"},
+              {"SelectSaveFile(f)", "TRUE"}, {"f", "/home/p/out.dat"}, {"d = \"keep\"", "<nil>"},
+              {"SelectDirectory(d)", "TRUE"}, {"d", "/home/p/folder\\"}, {"SelectDirectory(d)", "FALSE"}});
   ASSERT_EQ(env.dialogs->shown.size(), 5u);
   const auto& shown = env.dialogs->shown;
   EXPECT_EQ(std::make_tuple(shown[0].Kind, shown[0].FileMustExist, shown[0].Filter, shown[2].Kind,
@@ -236,14 +180,8 @@ TEST(FileFunctions, OpenUrl) {
   FileEnv env;
   test::TempDir dir;
   env.Declare("folder", PT_STR)->SetAsStr(dir.path());
-  env.Run({
-      "OpenUrl(\"http://example.com/\")",
-      "OpenUrl(\"HTTP://example.com/\")",
-      "OpenUrl(\"ftp.example.com\")",
-      "OpenUrl(\"mailto:x\")",
-      "OpenUrl(folder)",
-      "OpenUrl(\"\")",
-  });
+  env.Run({"OpenUrl(\"http://example.com/\")", "OpenUrl(\"HTTP://example.com/\")", "OpenUrl(\"ftp.example.com\")",
+           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")"});
   EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "ftp.example.com", dir.path()}));
 }
 
@@ -265,8 +203,7 @@ TEST(FileFunctions, ExtractIntoFolderOnly) {
                                          "music\\c.txt"};
   names->SetDims({5});
   for (int32_t i = 0; i < 5; ++i) names->SetStrItem(i, list[static_cast<size_t>(i)]);
-  env.Run({"x1 = ExtractFile(names, TRUE, dest)"});
-  EXPECT_EQ(env.Var("x1"), "TRUE");
+  env.Expect({{"ExtractFile(names, TRUE, dest)", "TRUE"}});
   for (const auto& [file, from] : {std::pair{"a.ogg", "music\\a.ogg"}, {"d.OGG", "music\\d.OGG"},
                                    {"up.txt", "x\\..\\..\\up.txt"}, {"slash.txt", "a/../../slash.txt"},
                                    {"c.txt", "music\\c.txt"}}) {
@@ -275,15 +212,14 @@ TEST(FileFunctions, ExtractIntoFolderOnly) {
   for (const std::string& outside : {dir / "up.txt", dir / "slash.txt", dest + "/up.txt"}) {
     EXPECT_FALSE(std::filesystem::exists(outside)) << outside;
   }
-  EXPECT_TRUE(env.boxes->shown.empty());  // nothing existed in the new folder
+  EXPECT_TRUE(env.boxes.Shown.empty());  // nothing existed in the new folder
 
   // Into the folder with the old files: the question for b.ogg (answered
   // No) and for c.txt (the box closed: No).
-  env.boxes->answers = {1};
-  env.Run({"x2 = ExtractFile(names, TRUE, dest2)"});
-  EXPECT_EQ(env.Var("x2"), "TRUE");
-  ASSERT_EQ(env.boxes->shown.size(), 2u);
-  EXPECT_EQ(std::make_tuple(env.boxes->shown[0].Labels.size(), env.boxes->shown[0].Title),
+  env.boxes.Answers = {{TDialogAnswer::Custom, 1}};
+  env.Expect({{"ExtractFile(names, TRUE, dest2)", "TRUE"}});
+  ASSERT_EQ(env.boxes.Shown.size(), 2u);
+  EXPECT_EQ(std::make_tuple(env.boxes.Shown[0].Labels.size(), env.boxes.Shown[0].Title),
             std::make_tuple(size_t{5}, std::string("\x8am\x94" "F")));  // 確認
   for (const auto& [file, content] : {std::pair{"b.ogg", "old"}, {"c.txt", "old"}, {"a.ogg", "data of music\\a.ogg"}}) {
     EXPECT_EQ(test::ReadFileBytes(dest + "/" + file), test::Bytes(content)) << file;
@@ -300,20 +236,18 @@ TEST(FileFunctions, ExtractAnswersAndChooser) {
   env.Declare("names", PT_STR);
   env.Declare("dir", PT_STR)->SetAsStr(dir.path());
   env.Run({"SetArray(names, 2)", "names[0] = \"one.txt\"", "names[1] = \"two.txt\""});
-  // No to all: nothing written, one question.
-  env.boxes->answers = {3};
-  env.Run({"n1 = ExtractFile(names, TRUE, dir)"});
-  EXPECT_EQ(env.boxes->shown.size(), 1u);
+  // No to all: nothing written, one question; without Confirm: overwritten
+  // without a question.
+  env.boxes.Answers = {{TDialogAnswer::Custom, 3}};
+  env.Expect({{"ExtractFile(names, TRUE, dir)", "FALSE"}});
   EXPECT_EQ(test::ReadFileBytes(dir / "one.txt"), test::Bytes("old"));
-  // Without Confirm: overwritten without a question.
-  env.Run({"n2 = ExtractFile(names, FALSE, dir)"});
-  EXPECT_EQ(env.boxes->shown.size(), 1u);
+  env.Expect({{"ExtractFile(names, FALSE, dir)", "TRUE"}});
+  EXPECT_EQ(env.boxes.Shown.size(), 1u);
   EXPECT_EQ(test::ReadFileBytes(dir / "two.txt"), test::Bytes("new two"));
   // Without a folder the chooser asks; cancelled, nothing happens.
-  env.Run({"n3 = ExtractFile(names)"});
+  env.Expect({{"ExtractFile(names)", "FALSE"}});
   env.dialogs->answers = {dir / "chosen"};
-  env.Run({"n4 = ExtractFile(names, FALSE)"});
-  EXPECT_EQ(env.Vars({"n1", "n2", "n3", "n4"}), "FALSE|TRUE|FALSE|TRUE");
+  env.Expect({{"ExtractFile(names, FALSE)", "TRUE"}});
   EXPECT_EQ(test::ReadFileBytes(dir / "chosen/one.txt"), test::Bytes("new one"));
 }
 
