@@ -115,7 +115,7 @@ class TWdComposite : public TWdGlyph {
   virtual void Add(TWdGlyph* glyph);
   void AddOwned(std::unique_ptr<TWdGlyph> glyph);
   // Takes the glyph out of the children (and frees it when owned).
-  void RemoveChild(TWdGlyph* glyph);
+  virtual void RemoveChild(TWdGlyph* glyph);
   void Clear();
   TWdGlyph* GetFirst() const { return children_.empty() ? nullptr : children_.front(); }
   TWdGlyph* GetLast() const { return children_.empty() ? nullptr : children_.back(); }

@@ -41,9 +41,11 @@ void TWdRow::AddFloat(TWdGlyph* glyph) {
   floats_.push_back(glyph);
 }
 
-void TWdRow::RemoveFloat(TWdGlyph* glyph) {
+void TWdRow::RemoveFloat(TWdGlyph* glyph) { RemoveChild(glyph); }
+
+void TWdRow::RemoveChild(TWdGlyph* glyph) {
   floats_.erase(std::remove(floats_.begin(), floats_.end(), glyph), floats_.end());
-  RemoveChild(glyph);
+  TWdComposite::RemoveChild(glyph);
 }
 
 void TWdRow::Arrange() {

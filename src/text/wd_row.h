@@ -29,6 +29,7 @@ class TWdRow : public TWdComposite {
   // in the flow and not part of the row's height.
   void AddFloat(TWdGlyph* glyph);
   void RemoveFloat(TWdGlyph* glyph);
+  void RemoveChild(TWdGlyph* glyph) override;
   const std::vector<TWdGlyph*>& Floats() const { return floats_; }
   bool IsFloat(const TWdGlyph* glyph) const;
   // True while the row holds no drawn glyph.

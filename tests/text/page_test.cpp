@@ -7,6 +7,7 @@
 #include "platform/headless/fake_fonts.h"
 #include "platform/text_convert.h"
 #include "text/ks_word.h"
+#include "text/markup.h"
 #include "text/wd_image.h"
 
 namespace orba {
@@ -113,6 +114,21 @@ TEST(PageRender, GlyphsOutsideTheSurfaceAreClippedToTheTextBox) {
   EXPECT_EQ(outside, 0);
   EXPECT_EQ(TWdImg::Opacity(255, 384), 384);  // additive at strength 128 when fully shown
   EXPECT_EQ(TWdImg::Opacity(128, 128), 64);
+}
+
+TEST(PageLayout, TextFlowsAroundALeftFloatingImage) {
+  TWordFixture f("あいうえおかきくけこさしすせそ", 100, 200);
+  auto img = std::make_unique<TWdImg>(f.word);
+  img->Name = "pic", img->Align = waLeft;
+  f.word.Insert(0, std::move(img));
+  TPages pages;
+  f.word.Layout(pages, 0, -1);
+  ASSERT_EQ(pages.size(), 1u);
+  std::vector<int32_t> counts;
+  for (int32_t r = 0; r < pages[0]->GetCount(); ++r) counts.push_back(pages[0]->Row(r)->GetCount());
+  EXPECT_EQ(counts, (std::vector<int32_t>{6, 6, 4}));
+  EXPECT_EQ(f.word.GetGlyph(1)->X, 6);
+  EXPECT_EQ(f.word.GetGlyph(6)->X, 0);
 }
 
 // Steps the page with ticks of Dt ms until it completes; answers the tick
