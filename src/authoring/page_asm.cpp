@@ -463,7 +463,11 @@ class TRecordAssigner final : public TRecordIO {
   void Blob(const char* name, TKsMemoryStream& bytes) override {
     bytes.Clear();
     if (const TAsmArg* a = Take(name)) {
-      WriteKsWordText(bytes, StrValue(*a));
+      try {
+        WriteKsWordText(bytes, StrValue(*a));
+      } catch (const EOrbaError& e) {
+        Fail(e.what());
+      }
       bytes.SetPosition(0);
     }
   }

@@ -290,9 +290,9 @@ TEST(PageAsm, RandomListingsAssembleOrRaiseTheListingError) {
   EXPECT_GT(assembled, 0);
 }
 
-TEST(KsWordWriter, PlainCharactersAndLineBreaksByHand) {
+TEST(KsWordWriter, CharactersAndLineBreaksByHand) {
   TKsMemoryStream s;
-  WriteKsWordText(s, std::string("a\x82\xa0\r\n\x83\x5c", 7), 30);  // a あ CR LF ソ (trail byte 0x5C)
+  WriteKsWordText(s, "<WAIT VALUE=30>a\x82\xa0<BR>\x83\x5c</WAIT>");  // a あ BR ソ (trail byte 0x5C)
   const char* expected =
       "4b 73 57 6f 72 64 31 30 32"  // "KsWord102"
       " 01 00 00 00"                 // one style

@@ -55,7 +55,7 @@ void WriteSmallGame(const TempDir& dir) {
   WriteText(dir / "src/main.osb.txt",
             "*start\n"
             "MesNew Name=\"mes\" Left=10 Top=20 Width=600 Height=100\n"
-            "TextIns Window=\"mes\" Text=\"こんにちは\\n世界\" Wait=TRUE\n"
+            "TextIns Window=\"mes\" Text=\"こんにちは<BR>世界\" Wait=TRUE\n"
             "Call scenes\\sub.osb:entry ResultVar=r\n"
             "Jump start Condition={r == 0}\n");
   WriteText(dir / "src/scenes/sub.osb.txt", ".result int\nCalc Expression={a = 1}\n*entry\nJump main.osb:start Condition={a > 1}\n");
