@@ -1,3 +1,5 @@
+// The alpha bitmap: its alpha plane through sizes, trims, copies, flips and
+// files; colour statistics and conversions; JPEG pictures in and out.
 #include "graphics/dib_surface.h"
 
 #include <gtest/gtest.h>
@@ -6,12 +8,13 @@
 #include <tuple>
 #include <utility>
 
-#include "graphics/dibx_test_util.h"
-#include "graphics/picture_fixtures.h"
+#include "graphics/draw_test_util.h"
 #include "support/test_support.h"
 
 namespace orba {
 namespace {
+
+using test::TRow;
 
 void FillPixels(TDIBSurface& s, uint32_t mask) {
   for (int32_t y = 0; y < s.Height(); ++y)
@@ -41,46 +44,23 @@ TEST(AlphaBitmap, SetWidthAndHeightKeepTheLayout) {
   d.SetSize(4, 3, 16);
   d.SetHeight(2);
   d.SetWidth(9);
-  EXPECT_EQ(d.CurrentLayout(), Layout555());
-  EXPECT_EQ(d.Width(), 9);
+  EXPECT_EQ((std::pair{d.CurrentLayout(), d.Width()}), (std::pair{Layout555(), 9}));
 }
 
-TEST(AlphaBitmap, SetSizeResizesTheAlphaPlaneAtEightBits) {
-  TDIBSurface s;
+TEST(AlphaBitmap, TheAlphaPlaneFollowsSizesAndGoesWithClearAndAssign) {
+  TDIBSurface s, source;
   s.SetSize(4, 3, 32);
   s.EnsureAlpha();
   s.SetSize(7, 5, 24);
   ASSERT_NE(s.Alpha(), nullptr);
   EXPECT_EQ((std::array{s.Alpha()->Width(), s.Alpha()->Height(), s.Alpha()->BitCount()}), (std::array{7, 5, 8}));
-}
-
-TEST(AlphaBitmap, ClearDropsTheAlphaPlane) {
-  TDIBSurface s;
-  s.SetSize(4, 3, 32);
-  s.EnsureAlpha();
-  s.Clear();
-  EXPECT_EQ(s.Alpha(), nullptr);
-  EXPECT_TRUE(s.Empty());
-}
-
-TEST(AlphaBitmap, AssignFromSourceWithoutAlphaDropsThePlane) {
-  TDIBSurface s, source;
-  s.SetSize(2, 2, 24);
-  s.EnsureAlpha();
   source.SetSize(3, 3, 24);
   FillPixels(source, 0xFFFFFF);
   s.AssignSurface(source);
-  EXPECT_EQ(s.Alpha(), nullptr);
-  EXPECT_EQ((std::pair{s.Width(), s.GetPixel(2, 1)}), (std::pair{3, source.GetPixel(2, 1)}));
-}
-
-TEST(AlphaBitmap, TrimOfNothingButKeyGivesOnePixel) {
-  TDIBSurface s;
-  s.SetSize(5, 4, 16);
-  s.FillRect(s.GetBounds(), 0x1F);
-  EXPECT_EQ(s.OpaqueBounds(0x1F), (TRect{0, 0, 0, 0}));
-  EXPECT_EQ(s.TrimToKey(0x1F), (TRect{0, 0, 1, 1}));
-  EXPECT_EQ((std::pair{s.Width(), s.Height()}), (std::pair{1, 1}));
+  EXPECT_EQ(std::tuple(s.Alpha() == nullptr, s.Width(), s.GetPixel(2, 1)), std::tuple(true, 3, source.GetPixel(2, 1)));
+  s.EnsureAlpha();
+  s.Clear();
+  EXPECT_EQ(std::pair(s.Alpha() == nullptr, s.Empty()), std::pair(true, true));
 }
 
 TEST(AlphaBitmap, TrimKeepsTheOpaquePartAndItsAlpha) {
@@ -93,9 +73,15 @@ TEST(AlphaBitmap, TrimKeepsTheOpaquePartAndItsAlpha) {
   s.Alpha()->SetPixel(4, 3, 99);
   EXPECT_EQ(s.TrimToKey(0), (TRect{2, 1, 5, 4}));
   ASSERT_NE(s.Alpha(), nullptr);
-  EXPECT_EQ((std::vector<uint32_t>{uint32_t(s.Width()), s.GetPixel(0, 0), s.GetPixel(2, 2), s.Alpha()->GetPixel(2, 2),
-                                   s.Alpha()->GetPixel(0, 0)}),
-            (std::vector<uint32_t>{3, 0x123456, 0x654321, 99, 10}));
+  EXPECT_EQ((TRow{uint32_t(s.Width()), s.GetPixel(0, 0), s.GetPixel(2, 2), s.Alpha()->GetPixel(2, 2), s.Alpha()->GetPixel(0, 0)}),
+            (TRow{3, 0x123456, 0x654321, 99, 10}));
+  // Nothing but the key gives one pixel.
+  TDIBSurface key;
+  key.SetSize(5, 4, 16);
+  key.FillRect(key.GetBounds(), 0x1F);
+  EXPECT_EQ(key.OpaqueBounds(0x1F), (TRect{0, 0, 0, 0}));
+  EXPECT_EQ(key.TrimToKey(0x1F), (TRect{0, 0, 1, 1}));
+  EXPECT_EQ((std::pair{key.Width(), key.Height()}), (std::pair{1, 1}));
 }
 
 TEST(AlphaBitmap, CopyRectReachingPastTheSourceKeepsPlacesAndAlpha) {
@@ -119,26 +105,20 @@ TEST(AlphaBitmap, CopyRectReachingPastTheSourceKeepsPlacesAndAlpha) {
     }
   // Cutting a surface out of itself.
   source.Crop(TRect{1, 1, 3, 3});
-  EXPECT_EQ(source.Width(), 2);
-  EXPECT_EQ(source.Alpha()->GetPixel(1, 1), 22u);
+  EXPECT_EQ((std::pair{source.Width(), source.Alpha()->GetPixel(1, 1)}), (std::pair{2, 22u}));
 }
 
 TEST(AlphaBitmap, ColourStatistics) {
-  TDIBSurface s32;
+  TDIBSurface s32, s16, s4;
   s32.SetSize(3, 3, 32);
-  EXPECT_TRUE(s32.CollectColors().empty());
-  EXPECT_EQ(s32.CountColors(), 1);
-  TDIBSurface s16;
+  EXPECT_EQ((std::pair{s32.CollectColors().size(), s32.CountColors()}), (std::pair{size_t{0}, 1}));
   s16.SetSize(4, 1, 16);
   test::SetRow(s16, 0, {0, 0xF800, 0xF800});
-  EXPECT_EQ(s16.CountColors(), 2);
   // Red with its low bits filled: 0xF8 | 7.
-  EXPECT_EQ(s16.CollectColors(), (std::vector<uint32_t>{0, 0x0000FF}));
-  TDIBSurface s4;
+  EXPECT_EQ((std::tuple{s16.CountColors(), s16.CollectColors(), s16.FreeIndex()}), (std::tuple{2, TRow{0, 0x0000FF}, -1}));
   s4.SetSize(4, 1, 4);
   test::SetRow(s4, 0, {0, 1, 3});
   EXPECT_EQ(s4.FreeIndex(), 2);
-  EXPECT_EQ(s16.FreeIndex(), -1);
 }
 
 TEST(AlphaBitmap, PixelAndRgbConversions) {
@@ -168,7 +148,7 @@ TEST(AlphaBitmap, DirectDepthChangesKeepFiveBitChannels) {
     for (int32_t x = 0; x < 256; ++x) ASSERT_EQ(s.GetPixel(x, y), static_cast<uint32_t>(y * 256 + x));
 }
 
-TEST(AlphaBitmap, FlipsTurnTheAlphaPlaneToo) {
+TEST(AlphaBitmap, FlipsAndDrawsUseTheAlphaPlane) {
   TDIBSurface s;
   s.SetSize(3, 2, 24);
   s.EnsureAlpha();
@@ -177,35 +157,28 @@ TEST(AlphaBitmap, FlipsTurnTheAlphaPlaneToo) {
   s.Alpha()->SetPixel(0, 0, 200);
   s.FlipHorizontal();
   s.FlipVertical();
-  EXPECT_EQ((std::array{s.GetPixel(2, 1), s.Alpha()->GetPixel(2, 1), s.Alpha()->GetPixel(0, 0)}),
-            (std::array{0xABCDEFu, 200u, 0u}));
-}
-
-TEST(AlphaBitmap, DrawAlphaMaskUsesTheSourcePlane) {
-  TDIBSurface d, s;
+  EXPECT_EQ((TRow{s.GetPixel(2, 1), s.Alpha()->GetPixel(2, 1), s.Alpha()->GetPixel(0, 0)}), (TRow{0xABCDEF, 200, 0}));
+  TDIBSurface d, white;
   d.SetSize(2, 1, 32);
-  s.SetSize(2, 1, 32);
-  s.FillRect(s.GetBounds(), 0xFFFFFF);
-  s.EnsureAlpha();
-  test::SetRow(*s.Alpha(), 0, {0, 255});
-  d.DrawAlphaMask(0, 0, 255, s.GetBounds(), s);
-  EXPECT_EQ(test::RowOf(d, 0), (std::vector<uint32_t>{0, 0xFFFFFF}));
+  white.SetSize(2, 1, 32);
+  white.FillRect(white.GetBounds(), 0xFFFFFF);
+  white.EnsureAlpha();
+  test::SetRow(*white.Alpha(), 0, {0, 255});
+  d.DrawAlphaMask(0, 0, 255, white.GetBounds(), white);
+  EXPECT_EQ(test::RowOf(d, 0), (TRow{0, 0xFFFFFF}));
 }
 
 TEST(AlphaBitmap, SplitAlphaOfA32BitBmp) {
   test::TempDir dir;
-  TDIBSurface s;
+  TDIBSurface s, alpha, plain, loaded;
   s.SetSize(5, 3, 24);
   FillPixels(s, 0xFFFFFF);
-  TDIBSurface alpha;
   alpha.SetSize(5, 3, 8);
   for (int32_t y = 0; y < 3; ++y)
     for (int32_t x = 0; x < 5; ++x) alpha.SetPixel(x, y, static_cast<uint32_t>(x * 50 + y));
   s.SaveToFileEx(dir / "a.bmp", &alpha);
-  TDIBSurface plain;
   plain.LoadFromFile(dir / "a.bmp");
   EXPECT_EQ(plain.GetBitCount(), 32);
-  TDIBSurface loaded;
   TDIBSurface::TLoadResult result = loaded.LoadFromFileEx(dir / "a.bmp", true, false);
   EXPECT_EQ(std::tuple(result.HasAlpha, result.TransparentColor, loaded.GetBitCount()), std::tuple(true, -1, 24));
   ASSERT_NE(loaded.Alpha(), nullptr);
@@ -232,8 +205,7 @@ TEST(AlphaBitmap, JpegInAndOut) {
   TJpegImage grey{3, 2, 1, {0, 50, 100, 150, 200, 250}};
   TDIBSurface s;
   s.AssignJpeg(grey);
-  EXPECT_EQ((std::array<uint32_t, 3>{uint32_t(s.GetBitCount()), s.GetPixel(2, 1), s.ImageTable()[250].Red}),
-            (std::array<uint32_t, 3>{8, 250, 250}));
+  EXPECT_EQ((TRow{uint32_t(s.GetBitCount()), s.GetPixel(2, 1), s.ImageTable()[250].Red}), (TRow{8, 250, 250}));
   const TJpegImage rgb = s.ToJpegImage();
   EXPECT_EQ((std::pair<int, int>{rgb.Components, rgb.Pixels[3 * 4]}), (std::pair{3, 200}));
   s.AssignJpeg(TJpegImage{1, 1, 3, {0x11, 0x22, 0x33}});

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,11 +33,29 @@ std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t color, 
 std::vector<uint8_t> Idat(const std::vector<uint8_t>& filtered_rows);
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more);
 
+// Pillow's RGBA of the picture file BYTES, written to DIR/NAME first.
+TRgbaPicture PillowDecode(const std::string& dir, const std::string& name, const std::vector<uint8_t>& bytes);
+
+// Hands 400 damaged copies of GOOD to LOAD: `changes` random bytes among
+// the first `span` replaced, and every `cut_every`-th copy also cut short.
+// LOAD may raise EOrbaError, and nothing else.
+void LoadDamagedCopies(const std::vector<uint8_t>& good, uint32_t seed, int changes, size_t span, int cut_every,
+                       const std::function<void(const std::vector<uint8_t>& bytes, int round)>& load);
+
 // Row y of any surface or bitmap, as pixel values.
 template <class TSurface>
 std::vector<uint32_t> RowOf(TSurface& s, int32_t y) {
   std::vector<uint32_t> out;
   for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
+  return out;
+}
+
+// Every pixel value of any surface or bitmap, row by row.
+template <class TSurface>
+std::vector<uint32_t> PixelsOf(TSurface& s) {
+  std::vector<uint32_t> out;
+  for (int32_t y = 0; y < s.Height(); ++y)
+    for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
   return out;
 }
 
