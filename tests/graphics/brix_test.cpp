@@ -1,28 +1,87 @@
-// Brix images through our writer and reader: round trips at every depth,
-// the writer's bytes, files read back by the independent Python reader,
-// conversions, trimming, copies into drawing surfaces and one-frame loaders.
+// Brix images: our writer and reader in round trips at every depth, the
+// writer's bytes, our files read back by the independent Python reader,
+// conversions, trimming, copies into drawing surfaces and one-frame
+// loaders; the Python writer's files of every version, depth, tile form,
+// scrambled order and composition rule decoded to its own pictures, and
+// damaged files refused or decoded without harm; drawing surfaces loaded
+// from picture streams and files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <tuple>
 #include <utility>
 
-#include "brix_test_util.h"
 #include "core/errors.h"
 #include "core/files/brix_probe.h"
 #include "core/streams/compression.h"
+#include "graphics/brix.h"
+#include "graphics/dibx.h"
 #include "graphics/jpeg_codec.h"
 #include "graphics/picture_fixtures.h"
+#include "graphics/surface_files.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
 
-using brixtest::LoadBytes;
-using brixtest::PixelDifferences;
-using brixtest::ReadPam;
-using brixtest::SaveBytes;
+using Fields = std::vector<std::string>;
+
+// The tab-separated fields of the lines the Python writer's manifest gives.
+std::vector<Fields> ManifestLines(const std::string& manifest, bool hostile) {
+  const test::CommandResult r = test::RunPython("fixtures/brix_manifest_lines.py", hostile ? Fields{manifest, "hostile"} : Fields{manifest});
+  EXPECT_EQ(r.exit_code, 0);
+  std::vector<Fields> out;
+  std::stringstream in(r.output);
+  for (std::string line, field; std::getline(in, line);) {
+    std::stringstream fields(line);
+    if (!line.empty()) out.emplace_back();
+    while (!line.empty() && std::getline(fields, field, '\t')) out.back().push_back(field);
+  }
+  return out;
+}
+
+// A P7 RGB_ALPHA picture as written by the fixture writer and orbatool.
+TRgbaPicture ReadPam(const std::string& path) {
+  std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
+  const size_t end = text.find("ENDHDR\n");
+  TRgbaPicture p;
+  if (end == std::string::npos) return p;
+  std::stringstream head(text.substr(0, end));
+  std::string word;
+  while (head >> word) {
+    if (word == "WIDTH") head >> p.Width;
+    if (word == "HEIGHT") head >> p.Height;
+  }
+  p.Pixels.assign(bytes.begin() + static_cast<std::ptrdiff_t>(end + 7), bytes.end());
+  return p;
+}
+
+// Number of pixels that differ, or -1 when the sizes differ.
+int64_t PixelDifferences(const TRgbaPicture& a, const TRgbaPicture& b) {
+  if (a.Width != b.Width || a.Height != b.Height || a.Pixels.size() != b.Pixels.size()) return -1;
+  int64_t n = 0;
+  for (size_t i = 0; i < a.Pixels.size(); i += 4)
+    if (std::memcmp(&a.Pixels[i], &b.Pixels[i], 4) != 0) ++n;
+  return n;
+}
+
+void LoadBytes(TBrixFrameList& image, const std::vector<uint8_t>& bytes, bool first_only = false, bool convert = false,
+               bool keep_layers = true) {
+  TKsMemoryStream s(bytes);
+  image.LoadFromStream(s, first_only, convert, keep_layers);
+}
+
+std::vector<uint8_t> SaveBytes(TBrixFrameList& image, int32_t compression, int32_t quality = 70) {
+  TKsMemoryStream s;
+  image.SaveToStream(s, compression, quality);
+  return s.TakeBytes();
+}
 
 // "背景"
 const std::string kSjisName = "\x94\x77\x8c\x69";
@@ -371,6 +430,220 @@ TEST(Brix, HandWrittenVersionZeroFile) {
   LoadBytes(image, bytes);
   EXPECT_EQ((std::pair{image.Version, image.GetFrame(0)->Delay}), (std::pair{0, 5}));
   EXPECT_EQ(BrixFrameToRgba(*image.GetFrame(0)).Pixels, (std::vector<uint8_t>{0x70, 0, 0, 255, 0, 0x90, 0, 255}));
+}
+
+// ---- the independent writer's files ----------------------------------------------
+
+class BrixFixtures : public ::testing::Test {
+ protected:
+  struct TFiles {
+    test::TempDir dir;
+    std::vector<Fields> lines, hostile;
+  };
+  static void SetUpTestSuite() {
+    files_ = new TFiles;
+    ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"make", files_->dir.path()}).exit_code, 0);
+    ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"hostile", files_->dir / "hostile"}).exit_code, 0);
+    files_->lines = ManifestLines(files_->dir / "manifest.json", false);
+    files_->hostile = ManifestLines(files_->dir / "hostile/manifest.json", true);
+  }
+  static void TearDownTestSuite() { delete files_; }
+  static std::string Path(const std::string& name) { return files_->dir / name; }
+  static inline TFiles* files_ = nullptr;
+};
+
+// Hex digits of the bytes; rectangles as "l,t,r,b;..."; "-" for none.
+std::string Hex(const std::string& bytes) {
+  std::string out = test::ToHex(std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  out.erase(std::remove(out.begin(), out.end(), ' '), out.end());
+  return out.empty() ? "-" : out;
+}
+
+std::string Rects(const std::vector<TRect>& rects) {
+  std::string out;
+  for (const TRect& r : rects)
+    out += (out.empty() ? "" : ";") + std::to_string(r.Left) + "," + std::to_string(r.Top) + "," + std::to_string(r.Right) + "," +
+           std::to_string(r.Bottom);
+  return out.empty() ? "-" : out;
+}
+
+TEST_F(BrixFixtures, EveryFileDecodesToTheWritersPicturesAndFields) {
+  std::map<std::string, std::unique_ptr<TBrixFrameList>> images;
+  int pictures = 0;
+  for (const auto& f : files_->lines) {
+    if (f[0] == "I") {
+      SCOPED_TRACE(f[1]);
+      auto image = std::make_unique<TBrixFrameList>(std::stoi(f[3]));
+      const bool ambiguous = f[5] == "1";
+      try {
+        image->LoadFromFile(Path(f[2]), false, false, true);
+      } catch (const EOrbaError& e) {
+        // A file the writer itself calls ambiguous may be refused.
+        EXPECT_TRUE(ambiguous) << e.what();
+        continue;
+      }
+      EXPECT_EQ(image->Count(), std::stoi(f[4]));
+      if (!ambiguous) images[f[1]] = std::move(image);
+      continue;
+    }
+    auto it = images.find(f[1]);
+    if (it == images.end()) continue;
+    SCOPED_TRACE(f[1] + " frame " + f[2]);
+    TBrixFrame* frame = it->second->GetFrame(std::stoi(f[2]));
+    using std::to_string;
+    if (f[0] == "F") {
+      // Name, width, height, depth, delay, key pixel, key colour; then the rectangle lists.
+      EXPECT_EQ((Fields{Hex(frame->Name), to_string(frame->Surface.Width()), to_string(frame->Surface.Height()),
+                        to_string(frame->Surface.GetBitCount()), to_string(frame->Delay),
+                        to_string(frame->TransparentPixel), f[9] == "-" ? "-" : to_string(frame->TransparentColor),
+                        Rects(frame->RectsA), Rects(frame->RectsB)}),
+                (Fields{f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[11], f[12]}));
+      if (f[13] != "-") {
+        EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*frame), ReadPam(Path(f[13]))), 0);
+        ++pictures;
+      }
+    } else {
+      TBrixLayer* layer = frame->GetLayer(std::stoi(f[3]));
+      SCOPED_TRACE("layer " + f[3]);
+      // Name, visibility, opacity, key colour, alpha enabled, alpha plane present.
+      EXPECT_EQ((Fields{Hex(layer->Name), to_string(layer->Visible), to_string(layer->Opacity),
+                        to_string(layer->TransparentColor), to_string(layer->AlphaEnabled),
+                        layer->Surface->Alpha() != nullptr ? "1" : "0"}),
+                (Fields{f[4], f[5], f[6], f[7], f[8], f[9]}));
+    }
+  }
+  EXPECT_GT(pictures, 150);
+}
+
+// Read for its first frame only, a file stops after the first frame record
+// and gives the first picture without layers. The tool gives that picture
+// too; it is run on every fifth file and on every file read with a code.
+TEST_F(BrixFixtures, FirstFrameOnlyAndTheToolGiveTheFirstPicture) {
+  int checked = 0, seen = 0;
+  std::string code;
+  for (const auto& f : files_->lines) {
+    if (f[0] == "I") code = f[3];
+    if (f[0] != "F" || f[2] != "0" || f[13] == "-") continue;
+    SCOPED_TRACE(f[1]);
+    TKsMemoryStream s;
+    s.LoadFromFile(Path(f[1] + ".brx"));
+    TBrixFrameList image(std::stoi(code));
+    image.LoadFromStream(s, true, false, false);
+    ASSERT_EQ(image.Count(), 1);
+    EXPECT_EQ((std::pair<int64_t, int>(s.GetPosition(), image.GetFrame(0)->LayerCount())), (std::pair<int64_t, int>(std::stoll(f[10]), 0)));
+    EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*image.GetFrame(0)), ReadPam(Path(f[13]))), 0);
+    if (seen++ % 5 != 0 && code == "0") continue;
+    ASSERT_EQ(test::RunOrbaTool({"img", "decode", "--code", code, Path(f[1] + ".brx"), files_->dir / "tool.pam"}).exit_code, 0);
+    EXPECT_EQ(test::ReadFileBytes(files_->dir / "tool.pam"), test::ReadFileBytes(Path(f[13])));
+    ++checked;
+  }
+  EXPECT_GT(checked, 15);
+}
+
+TEST_F(BrixFixtures, DamagedFilesAreRefusedOrDecodedAndChangeNothingWhenRefused) {
+  int refused = 0;
+  for (const auto& h : files_->hostile) {
+    SCOPED_TRACE(h[1]);
+    for (bool keep_layers : {false, true}) {
+      TBrixFrameList image;
+      image.AddFrame()->Name = "kept";
+      bool threw = false;
+      try {
+        image.LoadFromFile(files_->dir / ("hostile/" + h[2]), false, true, keep_layers);
+      } catch (const EOrbaError&) {
+        threw = true;
+      }
+      if (h[3] == "refuse") {
+        EXPECT_TRUE(threw);
+      }
+      if (threw) {
+        ASSERT_EQ(image.Count(), 1);
+        EXPECT_EQ(image.GetFrame(0)->Name, "kept");
+        ++refused;
+      }
+    }
+  }
+  EXPECT_GT(refused, 60);
+  // Header bytes beyond the 40-byte record are skipped; tiles may copy
+  // from themselves or later tiles of their plane.
+  for (const char* name : {"header_size_1000.brx", "tile_copy_forward.brx", "tile_copy_self.brx"}) {
+    TBrixFrameList image;
+    image.LoadFromFile(files_->dir / (std::string("hostile/") + name), false, false, false);
+    EXPECT_EQ(image.Count(), 1) << name;
+  }
+}
+
+TEST_F(BrixFixtures, EveryTruncationIsRefused) {
+  for (const char* name : {"tiles_d08.brx", "scrambled_tiles.brx", "v102_d15.brx", "jpeg.brx"}) {
+    SCOPED_TRACE(name);
+    const std::vector<uint8_t> whole = test::ReadFileBytes(Path(name));
+    const int32_t code = std::string(name) == "scrambled_tiles.brx" ? 12345 : 0;
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+      TBrixFrameList image(code);
+      TKsMemoryStream s(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+      EXPECT_THROW(image.LoadFromStream(s, false, false, true), EOrbaError) << cut;
+    }
+  }
+}
+
+// ---- drawing surfaces from picture files --------------------------------------------
+
+std::vector<uint8_t> BmpBytes(int32_t bits, uint32_t pixel) {
+  TDIBSurface s;
+  s.SetSize(3, 2, bits);
+  s.SetPixel(1, 0, pixel);
+  TKsMemoryStream out;
+  s.SaveToStream(out);
+  return out.TakeBytes();
+}
+
+TEST(SurfaceFiles, StreamsAreToldApartByTheirFirstBytesAndKeepTheSurfaceDepth) {
+  TDIBX surface, deep;
+  surface.SetSize(1, 1, 16);
+  TKsMemoryStream bmp(BmpBytes(24, 0xF81008)), png, other(test::Bytes("GIF89a......"));
+  bmp.SetPosition(2);  // read from position 0 whatever the position
+  LoadDIBXFromStream(surface, &bmp, 0);
+  EXPECT_EQ((std::array<uint32_t, 3>{uint32_t(surface.Width()), uint32_t(surface.BitCount()), surface.GetPixel(1, 0)}),
+            (std::array<uint32_t, 3>{3, 16, 0xF881}));
+  SaveRgbaAsPng(TRgbaPicture{2, 1, {0xF8, 0x10, 0x08, 255, 0, 0, 0, 255}}, png);
+  deep.SetSize(1, 1, 32);
+  LoadDIBXFromStream(deep, &png, 0);
+  EXPECT_EQ(std::pair(deep.Width(), deep.GetPixel(0, 0) & 0xFFFFFF), std::pair(2, 0xF81008u));
+  // Unknown bytes and a null stream leave the surface as it was.
+  LoadDIBXFromStream(deep, &other, 0);
+  LoadDIBXFromStream(deep, nullptr, 0);
+  EXPECT_EQ(deep.Width(), 2);
+  // A Brix stream gives its first frame only.
+  TBrixFrameList image(77);
+  for (int i = 0; i < 5; ++i) {
+    TBrixFrame* frame = image.AddFrame();
+    frame->Surface.SetSize(4 + i, 3, 24);
+    frame->Surface.FillRect(frame->Surface.GetBounds(), 0x010203u * static_cast<uint32_t>(i + 1));
+  }
+  TKsMemoryStream stream(SaveBytes(image, 0));
+  TDIBX brix;
+  brix.SetSize(1, 1, 24);
+  LoadDIBXFromStream(brix, &stream, 77);
+  EXPECT_EQ(std::pair(brix.Width(), brix.GetPixel(3, 2)), std::pair(4, 0x010203u));
+}
+
+TEST(SurfaceFiles, BmpFilesInAndOut) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "in.Bmp", BmpBytes(8, 1));
+  TDIBX surface;
+  TDIB saved;
+  surface.SetSize(1, 1, 24);
+  LoadDIBXFromFile(surface, dir / "missing.bmp");
+  LoadDIBXFromFile(surface, dir / "in.png");
+  EXPECT_EQ(surface.Width(), 1);
+  LoadDIBXFromFile(surface, dir / "in.Bmp");
+  EXPECT_EQ((std::pair{surface.Width(), surface.BitCount()}), (std::pair{3, 24}));
+  surface.SetPixel(2, 1, 0x123456);
+  SaveDIBXToFile(surface, dir / "picture.BMP");
+  SaveDIBXToFile(surface, dir / "picture.png");
+  EXPECT_THROW(test::ReadFileBytes(dir / "picture.png"), std::runtime_error);
+  saved.LoadFromFile(dir / "picture.BMP");
+  EXPECT_EQ((std::pair{saved.BitCount(), saved.GetPixel(2, 1)}), (std::pair{24, 0x123456u}));
 }
 
 }  // namespace

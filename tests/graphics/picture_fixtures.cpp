@@ -59,6 +59,17 @@ std::string ComparePictures(const TRgbaPicture& ours, const TRgbaPicture& ref) {
   return "";
 }
 
+void ExpectEveryCutSafe(const std::vector<uint8_t>& bytes, const FixtureEntry& e) {
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    TKsSpanStream s(bytes.data(), static_cast<int64_t>(n));
+    try {
+      const TRgbaPicture p = DecodePictureRgba(s);
+      ASSERT_TRUE(e.kind == "corrupt" || (p.Width <= e.width && p.Height <= e.height)) << e.name << " cut at " << n;
+    } catch (const EOrbaError&) {
+    }
+  }
+}
+
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data) {

@@ -25,6 +25,11 @@ TRgbaPicture DecodeFile(const std::string& path);
 // The first differing pixel as text, or "" when equal.
 std::string ComparePictures(const TRgbaPicture& ours, const TRgbaPicture& reference);
 
+// Every cut of `bytes` ends in an error or a picture no larger than the whole
+// file's. A corrupt file cut before its fault may give a picture; its entry
+// names no size.
+void ExpectEveryCutSafe(const std::vector<uint8_t>& bytes, const FixtureEntry& e);
+
 // A PNG chunk with its CRC.
 std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data);
 std::vector<uint8_t> PngSignature();
