@@ -103,11 +103,11 @@ TEST(Bmp, RunLengthDataStaysEncodedUntilUsed) {
   const std::string codes = " 04 07 00 00 00 03 01 02 03 00 00 01";
   TDIB d;
   LoadHex(d, hex + codes);
-  EXPECT_EQ(std::pair(d.Compressed(), d.Size()), std::pair(true, 12));
+  EXPECT_EQ((std::pair{d.Compressed(), d.Size()}), (std::pair{true, 12}));
   const auto saved = Save(d);
   EXPECT_EQ(ToHex(std::vector<uint8_t>(saved.end() - 12, saved.end())), ToHex(FromHex(codes)));
   EXPECT_EQ(d.GetPixel(1, 0), 2u);  // the top row holds the absolute run 1 2 3
-  EXPECT_EQ(std::pair(d.GetPixel(3, 1), d.Compressed()), std::pair(7u, false));
+  EXPECT_EQ((std::pair{d.GetPixel(3, 1), d.Compressed()}), (std::pair{7u, false}));
 }
 
 TEST(Bmp, RunLengthDecodersStayInsideTheBitmap) {

@@ -62,15 +62,6 @@ TRgbaPicture ReadPam(const std::string& path) {
   return p;
 }
 
-// Number of pixels that differ, or -1 when the sizes differ.
-int64_t PixelDifferences(const TRgbaPicture& a, const TRgbaPicture& b) {
-  if (a.Width != b.Width || a.Height != b.Height || a.Pixels.size() != b.Pixels.size()) return -1;
-  int64_t n = 0;
-  for (size_t i = 0; i < a.Pixels.size(); i += 4)
-    if (std::memcmp(&a.Pixels[i], &b.Pixels[i], 4) != 0) ++n;
-  return n;
-}
-
 void LoadBytes(TBrixFrameList& image, const std::vector<uint8_t>& bytes, bool first_only = false, bool convert = false,
                bool keep_layers = true) {
   TKsMemoryStream s(bytes);
@@ -169,7 +160,7 @@ void ExpectPythonPictures(const std::vector<uint8_t>& bytes, int32_t code, TBrix
   ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"decode", dir / "ours.brx", std::to_string(code), dir.path()}).exit_code, 0);
   for (int32_t f = 0; f < read.Count(); ++f) {
     const std::string name = f == 0 ? "decoded.expected.pam" : "decoded.f" + std::to_string(f) + ".expected.pam";
-    EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*read.GetFrame(f)), ReadPam(dir / name)), 0) << name;
+    EXPECT_EQ(test::ComparePictures(BrixFrameToRgba(*read.GetFrame(f)), ReadPam(dir / name)), "") << name;
   }
 }
 
@@ -276,7 +267,7 @@ TEST(Brix, ConvertTurnsKeysIntoAlphaAndPaletteFramesIntoTwentyFourBits) {
       if (keyed && first < 0) first = static_cast<int32_t>(conv.Surface.GetPixel(x, y));
     }
   EXPECT_EQ(std::pair(conv.TransparentPixel, conv.GetLayer(0)->Surface->GetBitCount()), std::pair(first, 24));
-  EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*converted.GetFrame(0)), BrixFrameToRgba(*plain.GetFrame(0))), 0);
+  EXPECT_EQ(test::ComparePictures(BrixFrameToRgba(*converted.GetFrame(0)), BrixFrameToRgba(*plain.GetFrame(0))), "");
   // The depth override converts every frame.
   overridden.BitCountOverride = 16;
   TKsMemoryStream s(bytes);
@@ -499,7 +490,7 @@ TEST_F(BrixFixtures, EveryFileDecodesToTheWritersPicturesAndFields) {
                         Rects(frame->RectsA), Rects(frame->RectsB)}),
                 (Fields{f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[11], f[12]}));
       if (f[13] != "-") {
-        EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*frame), ReadPam(Path(f[13]))), 0);
+        EXPECT_EQ(test::ComparePictures(BrixFrameToRgba(*frame), ReadPam(Path(f[13]))), "");
         ++pictures;
       }
     } else {
@@ -531,7 +522,7 @@ TEST_F(BrixFixtures, FirstFrameOnlyAndTheToolGiveTheFirstPicture) {
     image.LoadFromStream(s, true, false, false);
     ASSERT_EQ(image.Count(), 1);
     EXPECT_EQ((std::pair<int64_t, int>(s.GetPosition(), image.GetFrame(0)->LayerCount())), (std::pair<int64_t, int>(std::stoll(f[10]), 0)));
-    EXPECT_EQ(PixelDifferences(BrixFrameToRgba(*image.GetFrame(0)), ReadPam(Path(f[13]))), 0);
+    EXPECT_EQ(test::ComparePictures(BrixFrameToRgba(*image.GetFrame(0)), ReadPam(Path(f[13]))), "");
     if (seen++ % 5 != 0 && code == "0") continue;
     ASSERT_EQ(test::RunOrbaTool({"img", "decode", "--code", code, Path(f[1] + ".brx"), files_->dir / "tool.pam"}).exit_code, 0);
     EXPECT_EQ(test::ReadFileBytes(files_->dir / "tool.pam"), test::ReadFileBytes(Path(f[13])));

@@ -217,13 +217,6 @@ TEST(DrawingSurface, FullMaskEqualsPlainDraw) {
   }
 }
 
-TEST(DrawingSurface, StretchToViewWidensToTheTarget) {
-  auto s = Buf(2, 1, 16, {0xF800, 0x001F});
-  test::TTestPicture target(4, 2, 32);
-  s->StretchToView(target.View, nullptr, {0, 0, 4, 2}, {0, 0, 2, 1});
-  for (int32_t y : {0, 1}) EXPECT_EQ(test::RowOf(target, y), (TRow{0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}));
-}
-
 // ---- the memory surface ------------------------------------------------------
 
 TEST(MemorySurface, SetBitCount15Converts565To555) {
@@ -272,11 +265,16 @@ TEST(MemorySurface, LockOnEmptyBitmapIsNull) {
   s.FillRect({0, 0, 5, 5}, 1);  // nothing to draw on, nothing happens
 }
 
-TEST(MemorySurface, StretchOfTheWholeBitmapReadsEveryRow) {
-  auto s = test::PaintedDIBX(3, 4, 32, [](int32_t x, int32_t y) { return uint32_t(0x010101 * (1 + x + 3 * y)); });
-  test::TTestPicture target(3, 4, 32);
-  s->StretchToView(target.View, nullptr, {0, 0, 3, 4}, {0, 0, 3, 4});
-  for (int32_t y = 0; y < 4; ++y) EXPECT_EQ(test::RowOf(target, y), test::RowOf(*s, y));
+// A stretched copy onto a picture of another depth widens the channels; a
+// whole memory bitmap is read row by row.
+TEST(MemorySurface, StretchToViewWidensAndReadsEveryRow) {
+  auto s = Buf(2, 1, 16, {0xF800, 0x001F});
+  auto m = test::PaintedDIBX(3, 4, 32, [](int32_t x, int32_t y) { return uint32_t(0x010101 * (1 + x + 3 * y)); });
+  test::TTestPicture wide(4, 2, 32), target(3, 4, 32);
+  s->StretchToView(wide.View, nullptr, {0, 0, 4, 2}, {0, 0, 2, 1});
+  for (int32_t y : {0, 1}) EXPECT_EQ(test::RowOf(wide, y), (TRow{0xFF0000, 0xFF0000, 0x0000FF, 0x0000FF}));
+  m->StretchToView(target.View, nullptr, {0, 0, 3, 4}, {0, 0, 3, 4});
+  for (int32_t y = 0; y < 4; ++y) EXPECT_EQ(test::RowOf(target, y), test::RowOf(*m, y));
 }
 
 TEST(MemorySurface, ClearEmptiesIt) {

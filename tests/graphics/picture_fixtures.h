@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,15 @@ std::vector<uint32_t> RowOf(TSurface& s, int32_t y) {
   std::vector<uint32_t> out;
   for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
   return out;
+}
+
+// A w x h bitmap of `bits` (TDIB, TDIBSurface) holding `pixels` row by row.
+template <class TBitmap>
+std::unique_ptr<TBitmap> MakeBitmap(int32_t w, int32_t h, int32_t bits, const std::vector<uint32_t>& pixels = {}) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetSize(w, h, bits);
+  for (size_t i = 0; i < pixels.size(); ++i) b->SetPixel(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w, pixels[i]);
+  return b;
 }
 
 // Every pixel value of any surface or bitmap, row by row.
