@@ -338,13 +338,6 @@ TEST(BitmapDraw, DitherLevelsFillFromOneToSixteenCells) {
 
 // ---- colour conversion ------------------------------------------------------------
 
-TEST(ColorConvert, NoneStaysNoneAtEveryDepth) {
-  for (int32_t bits : {1, 4, 8, 15, 16, 24, 32}) {
-    EXPECT_EQ(ColorToPixel(-1, bits), -1) << bits;
-    EXPECT_EQ(ColorToPixel(-5, bits), -1) << bits;
-  }
-}
-
 TEST(ColorConvert, WideningRule) {
   for (auto [v, bits, wide] : {std::tuple{0u, 5, 0u}, {31u, 5, 255u}, {16u, 5, 132u}, {15u, 5, 123u}, {1u, 5, 8u},
                                {0u, 6, 0u}, {63u, 6, 255u}, {32u, 6, 130u}, {200u, 8, 200u}})
