@@ -1,37 +1,26 @@
-#include "graphics/draw_kernels.h"
-
+// Pixel kernels: the row kernels' fast and portable paths against each
+// other and against hand-worked pixels, bitmap draws over pixel views, and
+// colour conversion between depths.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <set>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
-#include "graphics/pixel_view.h"
+#include "graphics/color_convert.h"
+#include "graphics/draw_kernels.h"
+#include "graphics/draw_kernels_bitmap.h"
+#include "graphics/draw_test_util.h"
 
 namespace orba {
 namespace {
 
-enum class Op {
-  Copy, Fill, KeyedCopy, FillAlpha, FillAdd, FillSub, ColorMask, Blend, Add,
-  MaskCopy, MaskBlend, MaskAdd, BitmapBlend, BitmapAlpha,
-};
-
-const char* OpName(Op op) {
-  static const char* names[] = {"Copy",    "Fill",     "KeyedCopy", "FillAlpha", "FillAdd",
-                                "FillSub", "ColorMask", "Blend",    "Add",       "MaskCopy",
-                                "MaskBlend", "MaskAdd", "BitmapBlend", "BitmapAlpha"};
-  return names[static_cast<int>(op)];
-}
-
-struct Case {
-  Op op;
-  int32_t bits;
-};
-
-std::string CaseName(const testing::TestParamInfo<Case>& info) {
-  return std::string(OpName(info.param.op)) + "_" + std::to_string(info.param.bits);
-}
+using test::TRow;
+using test::TTestPicture;
 
 // Everything one kernel call needs, drawn at random. Pixel values come from a
 // small pool half of the time so that keys and equal pixels occur often.
@@ -72,66 +61,72 @@ Inputs Draw(std::mt19937& rng, int32_t bits, int guard) {
   return in;
 }
 
-void RunKernel(const TRowKernels& k, Op op, int32_t bits, Inputs& in) {
-  uint8_t* d = in.d.data();
-  const uint8_t* s = in.s.data();
-  const uint8_t* m = in.m.data();
-  switch (op) {
-    case Op::Copy: k.Copy(d, s, in.n, bits); break;
-    case Op::Fill: k.Fill(d, in.n, bits, in.pixel); break;
-    case Op::KeyedCopy: k.KeyedCopy(d, s, in.n, bits, in.key); break;
-    case Op::FillAlpha: k.FillAlpha(d, in.n, bits, in.pixel, in.alpha); break;
-    case Op::FillAdd: k.FillAdd(d, in.n, bits, in.pixel); break;
-    case Op::FillSub: k.FillSub(d, in.n, bits, in.pixel); break;
-    case Op::ColorMask: k.ColorMask(d, m, in.n, bits, in.pixel, in.alpha); break;
-    case Op::Blend: k.Blend(d, s, in.n, bits, in.alpha, in.key); break;
-    case Op::Add: k.Add(d, s, in.n, bits, in.alpha, in.key); break;
-    case Op::MaskCopy: k.Mask(d, s, m, in.n, bits, in.alpha, TMaskMode::Copy); break;
-    case Op::MaskBlend: k.Mask(d, s, m, in.n, bits, in.alpha, TMaskMode::Blend); break;
-    case Op::MaskAdd: k.Mask(d, s, m, in.n, bits, in.alpha, TMaskMode::Add); break;
-    case Op::BitmapBlend: k.BitmapBlend(d, s, in.n, bits, in.alpha, in.key); break;
-    case Op::BitmapAlpha: k.BitmapAlpha(d, s, m, in.n, bits, in.alpha); break;
-  }
+// One kernel call: its name, and whether it has no 8-bit form.
+struct TKernel {
+  const char* name;
+  bool sixteen_up;
+  void (*run)(const TRowKernels& k, int32_t bits, Inputs& in);
+};
+
+const TKernel kKernels[] = {
+    {"Copy", false, [](auto& k, int32_t bits, Inputs& in) { k.Copy(in.d.data(), in.s.data(), in.n, bits); }},
+    {"Fill", false, [](auto& k, int32_t bits, Inputs& in) { k.Fill(in.d.data(), in.n, bits, in.pixel); }},
+    {"KeyedCopy", false, [](auto& k, int32_t bits, Inputs& in) { k.KeyedCopy(in.d.data(), in.s.data(), in.n, bits, in.key); }},
+    {"FillAlpha", false, [](auto& k, int32_t bits, Inputs& in) { k.FillAlpha(in.d.data(), in.n, bits, in.pixel, in.alpha); }},
+    {"FillAdd", false, [](auto& k, int32_t bits, Inputs& in) { k.FillAdd(in.d.data(), in.n, bits, in.pixel); }},
+    {"FillSub", false, [](auto& k, int32_t bits, Inputs& in) { k.FillSub(in.d.data(), in.n, bits, in.pixel); }},
+    {"ColorMask", false, [](auto& k, int32_t bits, Inputs& in) { k.ColorMask(in.d.data(), in.m.data(), in.n, bits, in.pixel, in.alpha); }},
+    {"Blend", false, [](auto& k, int32_t bits, Inputs& in) { k.Blend(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
+    {"Add", false, [](auto& k, int32_t bits, Inputs& in) { k.Add(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
+    {"MaskCopy", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Copy); }},
+    {"MaskBlend", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Blend); }},
+    {"MaskAdd", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Add); }},
+    {"BitmapBlend", true, [](auto& k, int32_t bits, Inputs& in) { k.BitmapBlend(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
+    {"BitmapAlpha", true, [](auto& k, int32_t bits, Inputs& in) { k.BitmapAlpha(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha); }},
+};
+
+const TKernel& Kernel(const std::string& name) {
+  return *std::find_if(std::begin(kKernels), std::end(kKernels), [&](const TKernel& k) { return name == k.name; });
 }
 
-class RowKernelPaths : public testing::TestWithParam<Case> {};
+class RowKernelPaths : public testing::TestWithParam<std::pair<int, int32_t>> {};
 
 // The fast and the portable kernels give the same bytes, and neither writes
 // past the N pixels of the row.
 TEST_P(RowKernelPaths, FastEqualsPortable) {
-  const Case c = GetParam();
-  std::mt19937 rng(1234u + static_cast<unsigned>(c.op) * 97u + static_cast<unsigned>(c.bits));
+  const auto [op, bits] = GetParam();
+  std::mt19937 rng(1234u + static_cast<unsigned>(op) * 97u + static_cast<unsigned>(bits));
   const int guard = 5;
   for (int iter = 0; iter < 1500; ++iter) {
-    Inputs a = Draw(rng, c.bits, guard);
+    Inputs a = Draw(rng, bits, guard);
     Inputs b = a;
     std::vector<uint8_t> before = a.d;
-    RunKernel(PortableRowKernels(), c.op, c.bits, a);
-    RunKernel(FastRowKernels(), c.op, c.bits, b);
+    kKernels[op].run(PortableRowKernels(), bits, a);
+    kKernels[op].run(FastRowKernels(), bits, b);
     ASSERT_EQ(a.d, b.d) << "iteration " << iter << " n " << a.n << " alpha " << a.alpha;
-    size_t end = static_cast<size_t>(a.n) * ((c.bits + 7) / 8);
+    size_t end = static_cast<size_t>(a.n) * ((bits + 7) / 8);
     ASSERT_TRUE(std::equal(a.d.begin() + static_cast<std::ptrdiff_t>(end), a.d.end(),
                            before.begin() + static_cast<std::ptrdiff_t>(end)));
   }
 }
 
-std::vector<Case> AllCases() {
-  std::vector<Case> cases;
-  for (int op = 0; op <= static_cast<int>(Op::BitmapAlpha); ++op)
-    for (int32_t bits : {8, 15, 16, 24, 32}) {
-      Op o = static_cast<Op>(op);
-      if ((o == Op::BitmapBlend || o == Op::BitmapAlpha) && bits == 8) continue;
-      cases.push_back({o, bits});
-    }
+std::vector<std::pair<int, int32_t>> AllCases() {
+  std::vector<std::pair<int, int32_t>> cases;
+  for (int op = 0; op < static_cast<int>(std::size(kKernels)); ++op)
+    for (int32_t bits : {8, 15, 16, 24, 32})
+      if (bits != 8 || !kKernels[op].sixteen_up) cases.push_back({op, bits});
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllOps, RowKernelPaths, testing::ValuesIn(AllCases()), CaseName);
+INSTANTIATE_TEST_SUITE_P(AllOps, RowKernelPaths, testing::ValuesIn(AllCases()),
+                         [](const testing::TestParamInfo<std::pair<int, int32_t>>& info) {
+                           return std::string(kKernels[info.param.first].name) + "_" + std::to_string(info.param.second);
+                         });
 
 // Hand-worked single pixels, run through both kernel sets.
 struct Vector {
   const char* what;
-  Op op;
+  const char* op;
   int32_t bits;
   uint32_t d, s, pixel;
   uint8_t m;
@@ -156,44 +151,44 @@ TEST_P(RowKernelVectors, GivesWorkedResult) {
     in.pixel = v.pixel;
     in.alpha = v.alpha;
     in.key = v.key;
-    RunKernel(*k, v.op, v.bits, in);
+    Kernel(v.op).run(*k, v.bits, in);
     EXPECT_EQ(LoadPixelBytes(in.d.data(), bytes), v.expected) << v.what;
   }
 }
 
 const Vector kVectors[] = {
     // 255 is not a plain copy: white at 255 over black gives 254.
-    {"blend32 white at 255 over black", Op::Blend, 32, 0, 0xFFFFFF, 0, 0, 255, {}, 0xFEFEFE},
-    {"fill alpha 32 white at 255", Op::FillAlpha, 32, 0, 0, 0xFFFFFF, 0, 255, {}, 0xFEFEFE},
-    {"fill alpha leaves equal pixel", Op::FillAlpha, 32, 0x123456, 0, 0x123456, 0, 128, {}, 0x123456},
-    {"blend leaves equal pixel", Op::Blend, 16, 0x1234, 0x1234, 0, 0, 128, {}, 0x1234},
-    {"add32 white at 128 onto black", Op::Add, 32, 0, 0xFFFFFF, 0, 0, 128, {}, 0x7F7F7F},
-    {"add32 white onto white", Op::Add, 32, 0xFFFFFF, 0xFFFFFF, 0, 0, 128, {}, 0xFFFFFF},
-    {"add8 raw bytes", Op::Add, 8, 200, 100, 0, 0, 1, {}, 255},
-    {"add8 small", Op::Add, 8, 20, 30, 0, 0, 1, {}, 50},
-    {"add keyed pixel stays", Op::Add, 32, 5, 0x00FF00, 0, 0, 255, {true, 0x00FF00}, 5},
-    {"fill add 565 saturates", Op::FillAdd, 16, 0xFFFF, 0, 0x0821, 0, 0, {}, 0xFFFF},
-    {"fill add 565 one step", Op::FillAdd, 16, 0x0000, 0, 0x0821, 0, 0, {}, 0x0821},
-    {"fill sub 565 to zero", Op::FillSub, 16, 0xABCD, 0, 0xFFFF, 0, 0, {}, 0},
-    {"fill sub 32 bytes", Op::FillSub, 32, 0x10203040, 0, 0x01020304, 0, 0, {}, 0x0F1E2D3C},
-    {"mask blend 32 m255 a255", Op::MaskBlend, 32, 0, 0xFFFFFF, 0, 255, 255, {}, 0xFEFEFE},
-    {"mask blend 24 m255 a255 (weight 254)", Op::MaskBlend, 24, 0, 0xFFFFFF, 0, 255, 255, {}, 0xFDFDFD},
-    {"mask add m1 a255 adds nothing", Op::MaskAdd, 32, 0x101010, 0xFFFFFF, 0, 1, 255, {}, 0x101010},
-    {"mask add m1 a255 adds nothing 16", Op::MaskAdd, 16, 0x1234, 0xFFFF, 0, 1, 255, {}, 0x1234},
-    {"mask copy m255 copies", Op::MaskCopy, 16, 0, 0xBEEF, 0, 255, 0, {}, 0xBEEF},
-    {"mask copy m0 keeps", Op::MaskCopy, 32, 7, 0xBEEF, 0, 0, 0, {}, 7},
-    {"color mask 32 m255 a128", Op::ColorMask, 32, 0, 0, 0xFFFFFF, 255, 128, {}, 0x7F7F7F},
-    {"color mask 24 weight m*a", Op::ColorMask, 24, 0, 0, 0xFFFFFF, 255, 255, {}, 0xFDFDFD},
-    {"keyed copy 8 key -1 copies 255", Op::KeyedCopy, 8, 0, 255, 0, 0, 0, MakeDrawKey(-1, 8), 255},
-    {"keyed copy 16 key -1 copies ffff", Op::KeyedCopy, 16, 0, 0xFFFF, 0, 0, 0, MakeDrawKey(-1, 16), 0xFFFF},
-    {"keyed copy 24 skips key", Op::KeyedCopy, 24, 0x111111, 0xFF00FF, 0, 0, 0, MakeDrawKey(0xFF00FF, 24), 0x111111},
+    {"blend32 white at 255 over black", "Blend", 32, 0, 0xFFFFFF, 0, 0, 255, {}, 0xFEFEFE},
+    {"fill alpha 32 white at 255", "FillAlpha", 32, 0, 0, 0xFFFFFF, 0, 255, {}, 0xFEFEFE},
+    {"fill alpha leaves equal pixel", "FillAlpha", 32, 0x123456, 0, 0x123456, 0, 128, {}, 0x123456},
+    {"blend leaves equal pixel", "Blend", 16, 0x1234, 0x1234, 0, 0, 128, {}, 0x1234},
+    {"add32 white at 128 onto black", "Add", 32, 0, 0xFFFFFF, 0, 0, 128, {}, 0x7F7F7F},
+    {"add32 white onto white", "Add", 32, 0xFFFFFF, 0xFFFFFF, 0, 0, 128, {}, 0xFFFFFF},
+    {"add8 raw bytes", "Add", 8, 200, 100, 0, 0, 1, {}, 255},
+    {"add8 small", "Add", 8, 20, 30, 0, 0, 1, {}, 50},
+    {"add keyed pixel stays", "Add", 32, 5, 0x00FF00, 0, 0, 255, {true, 0x00FF00}, 5},
+    {"fill add 565 saturates", "FillAdd", 16, 0xFFFF, 0, 0x0821, 0, 0, {}, 0xFFFF},
+    {"fill add 565 one step", "FillAdd", 16, 0x0000, 0, 0x0821, 0, 0, {}, 0x0821},
+    {"fill sub 565 to zero", "FillSub", 16, 0xABCD, 0, 0xFFFF, 0, 0, {}, 0},
+    {"fill sub 32 bytes", "FillSub", 32, 0x10203040, 0, 0x01020304, 0, 0, {}, 0x0F1E2D3C},
+    {"mask blend 32 m255 a255", "MaskBlend", 32, 0, 0xFFFFFF, 0, 255, 255, {}, 0xFEFEFE},
+    {"mask blend 24 m255 a255 (weight 254)", "MaskBlend", 24, 0, 0xFFFFFF, 0, 255, 255, {}, 0xFDFDFD},
+    {"mask add m1 a255 adds nothing", "MaskAdd", 32, 0x101010, 0xFFFFFF, 0, 1, 255, {}, 0x101010},
+    {"mask add m1 a255 adds nothing 16", "MaskAdd", 16, 0x1234, 0xFFFF, 0, 1, 255, {}, 0x1234},
+    {"mask copy m255 copies", "MaskCopy", 16, 0, 0xBEEF, 0, 255, 0, {}, 0xBEEF},
+    {"mask copy m0 keeps", "MaskCopy", 32, 7, 0xBEEF, 0, 0, 0, {}, 7},
+    {"color mask 32 m255 a128", "ColorMask", 32, 0, 0, 0xFFFFFF, 255, 128, {}, 0x7F7F7F},
+    {"color mask 24 weight m*a", "ColorMask", 24, 0, 0, 0xFFFFFF, 255, 255, {}, 0xFDFDFD},
+    {"keyed copy 8 key -1 copies 255", "KeyedCopy", 8, 0, 255, 0, 0, 0, MakeDrawKey(-1, 8), 255},
+    {"keyed copy 16 key -1 copies ffff", "KeyedCopy", 16, 0, 0xFFFF, 0, 0, 0, MakeDrawKey(-1, 16), 0xFFFF},
+    {"keyed copy 24 skips key", "KeyedCopy", 24, 0x111111, 0xFF00FF, 0, 0, 0, MakeDrawKey(0xFF00FF, 24), 0x111111},
     // Bitmap blends divide by 255 at 24 bits and shift by 8 at 32 bits.
-    {"bitmap blend 24 white at 128", Op::BitmapBlend, 24, 0, 0xFFFFFF, 0, 0, 128, {}, 0x808080},
-    {"bitmap blend 32 white at 128", Op::BitmapBlend, 32, 0xFF000000, 0xFFFFFF, 0, 0, 128, {}, 0x7F7F7F},
-    {"bitmap blend 565 white at 128", Op::BitmapBlend, 16, 0, 0xFFFF, 0, 0, 128, {}, (15u << 11) | (31u << 5) | 15u},
-    {"bitmap alpha 32 a0 keeps", Op::BitmapAlpha, 32, 9, 0xFFFFFF, 0, 0, 255, {}, 9},
-    {"bitmap alpha 32 a255 copies", Op::BitmapAlpha, 32, 9, 0x12FFFFFF, 0, 255, 255, {}, 0x12FFFFFF},
-    {"bitmap alpha 24 opacity scales", Op::BitmapAlpha, 24, 0, 0xFFFFFF, 0, 255, 128, {}, 0x7E7E7E},
+    {"bitmap blend 24 white at 128", "BitmapBlend", 24, 0, 0xFFFFFF, 0, 0, 128, {}, 0x808080},
+    {"bitmap blend 32 white at 128", "BitmapBlend", 32, 0xFF000000, 0xFFFFFF, 0, 0, 128, {}, 0x7F7F7F},
+    {"bitmap blend 565 white at 128", "BitmapBlend", 16, 0, 0xFFFF, 0, 0, 128, {}, (15u << 11) | (31u << 5) | 15u},
+    {"bitmap alpha 32 a0 keeps", "BitmapAlpha", 32, 9, 0xFFFFFF, 0, 0, 255, {}, 9},
+    {"bitmap alpha 32 a255 copies", "BitmapAlpha", 32, 9, 0x12FFFFFF, 0, 255, 255, {}, 0x12FFFFFF},
+    {"bitmap alpha 24 opacity scales", "BitmapAlpha", 24, 0, 0xFFFFFF, 0, 255, 128, {}, 0x7E7E7E},
 };
 
 INSTANTIATE_TEST_SUITE_P(Worked, RowKernelVectors, testing::ValuesIn(kVectors));
@@ -223,6 +218,201 @@ TEST(RowKernels, DrawKeyNormalisesToPixelWidth) {
     EXPECT_EQ(key.Enabled, enabled) << value;
     EXPECT_EQ(key.Enabled ? key.Value : 0u, value);
   }
+}
+
+
+// ---- bitmap draws over pixel views -------------------------------------------
+
+TRect Bounds(const TTestPicture& p) { return {0, 0, p.View.Width, p.View.Height}; }
+
+// A one-row picture of the given pixels.
+TTestPicture RowPicture(int32_t bits, const TRow& pixels) {
+  TTestPicture p(static_cast<int32_t>(pixels.size()), 1, bits);
+  for (size_t x = 0; x < pixels.size(); ++x) p.Set(static_cast<int32_t>(x), 0, pixels[x]);
+  return p;
+}
+
+// Opacity 0 changes nothing; full opacity at 24 bits and opacities from 240
+// up at 8 bits are keyed copies.
+TEST(BitmapDraw, DrawAlphaAtTheEndsIsNothingOrAKeyedCopy) {
+  for (auto [bits, opacity, key] : {std::tuple{8, 0, -1}, {16, 0, -1}, {24, 0, -1}, {32, 0, -1}, {24, 255, 0x00FF00},
+                                    {8, 240, 7}, {8, 250, 7}, {8, 255, 7}}) {
+    std::mt19937 rng(static_cast<unsigned>(bits + opacity));
+    TTestPicture d(9, 7, bits), s(9, 7, bits);
+    d.Randomise(rng);
+    s.Randomise(rng);
+    s.Set(2, 2, static_cast<uint32_t>(key));  // the key occurs
+    TTestPicture expected = d;
+    if (opacity > 0) BitmapDrawKeyed(expected.View, 0, 0, key, Bounds(s), s.View);
+    BitmapDrawAlpha(d.View, 0, 0, opacity, key, Bounds(s), s.View);
+    EXPECT_EQ(d.Buffer, expected.Buffer) << bits << " at " << opacity;
+  }
+}
+
+TEST(BitmapDraw, Opacity16On8BitsDrawsTwoCellsOfEachBlock) {
+  TTestPicture d(9, 9, 8), s(9, 9, 8);
+  s.Fill(1);
+  // Drawn one pixel right and down: the cells follow destination coordinates.
+  BitmapDrawAlpha(d.View, 1, 1, 16, -1, Bounds(s), s.View);
+  for (int32_t y = 0; y < 9; ++y)
+    EXPECT_EQ(test::RowOf(d, y), test::Map(9, 1, [y](int32_t x, int32_t) {
+                return uint32_t(((x & 3) == 0 && (y & 3) == 0 && x > 0 && y > 0) || ((x & 3) == 2 && (y & 3) == 2));
+              })) << y;
+}
+
+TEST(BitmapDraw, WorkedBlendsCopiesAndKeys) {
+  TTestPicture none(0, 0, 8);
+  struct TCase {
+    const char* what;
+    int32_t bits;
+    TRow dst, src, alpha;  // alpha: the plane, empty for none
+    std::function<void(TTestPicture& d, TTestPicture& s, TTestPicture& a)> draw;
+    TRow expected;
+  };
+  const TCase cases[] = {
+      // White at 128 over black divides by 255 at 24 bits and shifts by 8 at 32.
+      {"opacity 128 at 24 bits", 24, {0}, {0xFFFFFF}, {}, [](auto& d, auto& s, auto&) { BitmapDrawAlpha(d.View, 0, 0, 128, -1, Bounds(s), s.View); }, {0x808080}},
+      {"opacity 128 at 32 bits", 32, {0}, {0xFFFFFF}, {}, [](auto& d, auto& s, auto&) { BitmapDrawAlpha(d.View, 0, 0, 128, -1, Bounds(s), s.View); }, {0x7F7F7F}},
+      {"alpha plane below 128 at 8 bits", 8, {0, 0}, {9, 9}, {127, 128},
+       [](auto& d, auto& s, auto& a) { BitmapDrawAlphaMask(d.View, 0, 0, 255, Bounds(s), s.View, a.View); }, {0, 9}},
+      {"no alpha plane: unkeyed blend", 32, {0, 0, 0}, {0xFFFFFF, 0xFFFFFF, 0xFFFFFF}, {},
+       [](auto& d, auto& s, auto&) { BitmapDrawAlphaMask(d.View, 0, 0, 128, Bounds(s), s.View, TPixelView{}); }, TRow(3, 0x7F7F7F)},
+      {"source rectangle left of the source", 8, TRow(6, 0), {1, 2, 3}, {},
+       [](auto& d, auto& s, auto&) { BitmapCopyArea(d.View, 0, 0, TRect{-2, 0, 3, 1}, s.View); }, {0, 0, 1, 2, 3, 0}},
+      // A negative key is no key: white 32-bit pixels with a fourth byte of
+      // 0xFF are copied, and 1-bit pictures keep their set bits.
+      {"negative key at 32 bits", 32, {0, 0}, {0xFFFFFFFF, 0}, {},
+       [](auto& d, auto& s, auto&) { BitmapDrawKeyed(d.View, 0, 0, -1, Bounds(s), s.View); }, {0xFFFFFFFF, 0}},
+      {"no key at 1 bit", 1, TRow(8, 0), TRow(8, 1), {},
+       [](auto& d, auto& s, auto&) { BitmapDrawAlphaMask(d.View, 0, 0, 255, Bounds(s), s.View, TPixelView{}); }, TRow(8, 1)},
+  };
+  for (const TCase& c : cases) {
+    TTestPicture d = RowPicture(c.bits, c.dst), s = RowPicture(c.bits, c.src);
+    TTestPicture a = c.alpha.empty() ? none : RowPicture(8, c.alpha);
+    c.draw(d, s, a);
+    EXPECT_EQ(test::RowOf(d, 0), c.expected) << c.what;
+  }
+}
+
+TEST(BitmapDraw, FillRectDepthsAndEdges) {
+  for (auto [bits, pixel, stored] : {std::tuple{1, 3u, 1u}, {4, 0x1Fu, 0xFu}, {8, 0x1ABu, 0xABu}, {15, 0xFFFFu, 0x7FFFu},
+                                     {16, 0xFFFFu, 0xFFFFu}, {24, 0x123456u, 0x123456u}, {32, 0x89ABCDEFu, 0x89ABCDEFu}}) {
+    TTestPicture d(11, 2, bits);
+    BitmapFillRect(d.View, TRect{1, 0, 10, 1}, pixel);
+    EXPECT_EQ(test::RowOf(d, 0), test::Box(11, 1, {1, 0, 10, 1}, stored)) << bits;
+    EXPECT_EQ(test::RowOf(d, 1), TRow(11, 0)) << bits;
+  }
+  // A rectangle beyond the surface fills what is inside.
+  TTestPicture d(4, 3, 16);
+  BitmapFillRect(d.View, TRect{2, 1, 100, 100}, 0xABCD);
+  for (int32_t y = 0; y < 3; ++y) EXPECT_EQ(test::RowOf(d, y), y == 0 ? TRow(4, 0) : (TRow{0, 0, 0xABCD, 0xABCD}));
+}
+
+TEST(BitmapDraw, SubByteCopiesAndKeys) {
+  for (int32_t bits : {1, 4}) {
+    std::mt19937 rng(bits);
+    TTestPicture d(13, 3, bits), s(13, 3, bits);
+    d.Randomise(rng);
+    s.Randomise(rng);
+    TTestPicture copied = d, keyed = d;
+    BitmapCopyArea(copied.View, 2, 1, TRect{0, 0, 9, 2}, s.View);
+    BitmapDrawKeyed(keyed.View, 2, 1, 1, TRect{0, 0, 9, 2}, s.View);
+    for (int32_t y = 0; y < 3; ++y)
+      for (int32_t x = 0; x < 13; ++x) {
+        bool inside = x >= 2 && x < 11 && y >= 1;
+        uint32_t sv = inside ? s.Get(x - 2, y - 1) : 0;
+        EXPECT_EQ(copied.Get(x, y), inside ? sv : d.Get(x, y));
+        EXPECT_EQ(keyed.Get(x, y), inside && sv != 1 ? sv : d.Get(x, y));
+      }
+  }
+}
+
+TEST(BitmapDraw, DitherLevelsFillFromOneToSixteenCells) {
+  for (int32_t level = 0; level < 16; ++level) {
+    int cells = 0;
+    for (int32_t r = 0; r < 4; ++r)
+      for (int32_t c = 0; c < 4; ++c) cells += DitherCell(level, r, c);
+    EXPECT_EQ(cells, level + 1);
+  }
+}
+
+// ---- colour conversion ------------------------------------------------------------
+
+TEST(ColorConvert, WideningRule) {
+  for (auto [v, bits, wide] : {std::tuple{0u, 5, 0u}, {31u, 5, 255u}, {16u, 5, 132u}, {15u, 5, 123u}, {1u, 5, 8u},
+                               {0u, 6, 0u}, {63u, 6, 255u}, {32u, 6, 130u}, {200u, 8, 200u}})
+    EXPECT_EQ(WidenChannel(v, bits), wide) << v << "/" << bits;
+}
+
+// Every 15- and 16-bit value: the key path (one pixel converted) and the
+// copy path (a picture copied) agree, widening is one to one, and copying
+// back gives the original values.
+TEST(ColorConvert, AllWordValuesAgreeBetweenKeyAndCopyPaths) {
+  for (int32_t bits : {15, 16}) {
+    int32_t count = bits == 16 ? 65536 : 32768;
+    for (int32_t wide : {24, 32}) {
+      TTestPicture words(256, count / 256, bits), deep(256, count / 256, wide), back(256, count / 256, bits);
+      for (int32_t v = 0; v < count; ++v) words.Set(v % 256, v / 256, static_cast<uint32_t>(v));
+      TRect all{0, 0, 256, count / 256};
+      ConvertCopy(deep.View, nullptr, 0, 0, words.View, nullptr, all);
+      ConvertCopy(back.View, nullptr, 0, 0, deep.View, nullptr, all);
+      std::set<uint32_t> seen;
+      for (int32_t v = 0; v < count; ++v) {
+        uint32_t copied = deep.Get(v % 256, v / 256);
+        uint32_t keyed = ConvertPixel(static_cast<uint32_t>(v), {bits}, {wide});
+        ASSERT_EQ(copied, keyed) << bits << " " << v;
+        ASSERT_EQ(back.Get(v % 256, v / 256), static_cast<uint32_t>(v));
+        // The colour read back packs to the same pixel again.
+        ASSERT_EQ(ColorToPixel(static_cast<int32_t>(PixelToColor(static_cast<uint32_t>(v), {bits})), bits), v);
+        seen.insert(copied);
+      }
+      EXPECT_EQ(seen.size(), static_cast<size_t>(count));
+    }
+  }
+}
+
+TEST(ColorConvert, ColourReadBackIsBlueGreenRed) {
+  uint8_t palette[16 * 4] = {};
+  palette[4 * 3 + 0] = 0x10, palette[4 * 3 + 1] = 0x20, palette[4 * 3 + 2] = 0x30;  // blue, green, red
+  EXPECT_EQ((std::vector<uint32_t>{PixelToColor(0x123456, {32}), PixelToColor(0xF800, {16}),
+                                   PixelToColor(0x001F, {15}), PixelToColor(3, {4, palette}), PixelToColor(1, {1})}),
+            (std::vector<uint32_t>{0x563412, 0x0000FF, 0xFF0000, 0x102030, 0xFFFFFF}));
+}
+
+TEST(ColorConvert, NearestPaletteIndexTakesLowestOnTies) {
+  uint8_t palette[4 * 4] = {0, 0, 0, 0, 10, 10, 10, 0, 10, 10, 10, 0, 200, 200, 200, 0};
+  EXPECT_EQ(NearestPaletteIndex(0x0C0C0C, palette, 4), 1);
+  EXPECT_EQ(NearestPaletteIndex(0xF0F0F0, palette, 4), 3);
+  EXPECT_EQ(RGB888ToPixel(0x090909, {1, palette}), 1u);
+}
+
+TEST(ColorConvert, CopyBetweenPalettesMapsToNearestEntry) {
+  uint8_t from[16 * 4] = {}, to[256 * 4] = {};
+  from[4] = from[5] = from[6] = 250;  // entry 1 near white
+  to[4 * 7] = to[4 * 7 + 1] = to[4 * 7 + 2] = 255;  // entry 7 white
+  TTestPicture s(3, 1, 4), d(3, 1, 8);
+  s.Set(1, 0, 1);
+  ConvertCopy(d.View, to, 0, 0, s.View, from, TRect{0, 0, 3, 1});
+  EXPECT_EQ((std::pair{d.Get(0, 0), d.Get(1, 0)}), (std::pair{0u, 7u}));
+}
+
+TEST(ColorConvert, StretchDoublesAndMirrors) {
+  TTestPicture s(2, 1, 32), d(4, 1, 32), m(4, 1, 32);
+  s.Set(0, 0, 0x111111);
+  s.Set(1, 0, 0x222222);
+  ConvertStretch(d.View, nullptr, TRect{0, 0, 4, 1}, s.View, nullptr, TRect{0, 0, 2, 1});
+  ConvertStretch(m.View, nullptr, TRect{4, 0, 0, 1}, s.View, nullptr, TRect{0, 0, 2, 1});
+  EXPECT_EQ(test::RowOf(d, 0), (std::vector<uint32_t>{0x111111, 0x111111, 0x222222, 0x222222}));
+  EXPECT_EQ(test::RowOf(m, 0), (std::vector<uint32_t>{0x222222, 0x222222, 0x111111, 0x111111}));
+}
+
+TEST(ColorConvert, CopyOutsideEitherPictureIsSkipped) {
+  TTestPicture s(2, 2, 16), d(3, 3, 16);
+  s.Fill(0x1234);
+  ConvertCopy(d.View, nullptr, 2, 2, s.View, nullptr, TRect{-1, -1, 5, 5});
+  EXPECT_EQ(d.Get(2, 2), 0u);  // source (-1, -1) does not exist
+  ConvertCopy(d.View, nullptr, 1, 1, s.View, nullptr, TRect{0, 0, 5, 5});
+  EXPECT_EQ((std::pair{d.Get(2, 2), d.Get(0, 0)}), (std::pair{0x1234u, 0u}));
 }
 
 }  // namespace

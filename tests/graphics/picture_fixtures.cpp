@@ -3,9 +3,14 @@
 #include <sys/resource.h>
 #include <zlib.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <fstream>
+#include <random>
 #include <sstream>
+
+#include "core/errors.h"
 
 #include "support/test_support.h"
 
@@ -54,6 +59,17 @@ std::string ComparePictures(const TRgbaPicture& ours, const TRgbaPicture& ref) {
   return "";
 }
 
+void ExpectEveryCutSafe(const std::vector<uint8_t>& bytes, const FixtureEntry& e) {
+  for (size_t n = 0; n < bytes.size(); ++n) {
+    TKsSpanStream s(bytes.data(), static_cast<int64_t>(n));
+    try {
+      const TRgbaPicture p = DecodePictureRgba(s);
+      ASSERT_TRUE(e.kind == "corrupt" || (p.Width <= e.width && p.Height <= e.height)) << e.name << " cut at " << n;
+    } catch (const EOrbaError&) {
+    }
+  }
+}
+
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more) { to.insert(to.end(), more.begin(), more.end()); }
 
 std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data) {
@@ -85,6 +101,26 @@ std::vector<uint8_t> Idat(const std::vector<uint8_t>& rows) {
   compress(z.data(), &n, rows.data(), static_cast<uLong>(rows.size()));
   z.resize(n);
   return PngChunk("IDAT", z);
+}
+
+TRgbaPicture PillowDecode(const std::string& dir, const std::string& name, const std::vector<uint8_t>& bytes) {
+  WriteFileBytes(dir + "/" + name, bytes);
+  EXPECT_EQ(RunPython("fixtures/png_reference.py", {dir + "/" + name, dir + "/pillow.rgba"}).exit_code, 0) << name;
+  return ReadReferenceRgba(dir + "/pillow.rgba");
+}
+
+void LoadDamagedCopies(const std::vector<uint8_t>& good, uint32_t seed, int changes, size_t span, int cut_every,
+                       const std::function<void(const std::vector<uint8_t>& bytes, int round)>& load) {
+  std::mt19937 random(seed);
+  for (int round = 0; round < 400; ++round) {
+    std::vector<uint8_t> bad = good;
+    for (int k = 0; k < changes; ++k) bad[random() % std::min(span, bad.size())] = static_cast<uint8_t>(random());
+    if (round % cut_every == 0) bad.resize(random() % bad.size());
+    try {
+      load(bad, round);
+    } catch (const EOrbaError&) {
+    }
+  }
 }
 
 long PeakRssKiB() {

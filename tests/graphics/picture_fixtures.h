@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,11 @@ TRgbaPicture DecodeFile(const std::string& path);
 // The first differing pixel as text, or "" when equal.
 std::string ComparePictures(const TRgbaPicture& ours, const TRgbaPicture& reference);
 
+// Every cut of `bytes` ends in an error or a picture no larger than the whole
+// file's. A corrupt file cut before its fault may give a picture; its entry
+// names no size.
+void ExpectEveryCutSafe(const std::vector<uint8_t>& bytes, const FixtureEntry& e);
+
 // A PNG chunk with its CRC.
 std::vector<uint8_t> PngChunk(const char* type, const std::vector<uint8_t>& data);
 std::vector<uint8_t> PngSignature();
@@ -32,11 +39,38 @@ std::vector<uint8_t> Ihdr(uint32_t w, uint32_t h, uint8_t depth, uint8_t color, 
 std::vector<uint8_t> Idat(const std::vector<uint8_t>& filtered_rows);
 void Append(std::vector<uint8_t>& to, const std::vector<uint8_t>& more);
 
+// Pillow's RGBA of the picture file BYTES, written to DIR/NAME first.
+TRgbaPicture PillowDecode(const std::string& dir, const std::string& name, const std::vector<uint8_t>& bytes);
+
+// Hands 400 damaged copies of GOOD to LOAD: `changes` random bytes among
+// the first `span` replaced, and every `cut_every`-th copy also cut short.
+// LOAD may raise EOrbaError, and nothing else.
+void LoadDamagedCopies(const std::vector<uint8_t>& good, uint32_t seed, int changes, size_t span, int cut_every,
+                       const std::function<void(const std::vector<uint8_t>& bytes, int round)>& load);
+
 // Row y of any surface or bitmap, as pixel values.
 template <class TSurface>
 std::vector<uint32_t> RowOf(TSurface& s, int32_t y) {
   std::vector<uint32_t> out;
   for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
+  return out;
+}
+
+// A w x h bitmap of `bits` (TDIB, TDIBSurface) holding `pixels` row by row.
+template <class TBitmap>
+std::unique_ptr<TBitmap> MakeBitmap(int32_t w, int32_t h, int32_t bits, const std::vector<uint32_t>& pixels = {}) {
+  auto b = std::make_unique<TBitmap>();
+  b->SetSize(w, h, bits);
+  for (size_t i = 0; i < pixels.size(); ++i) b->SetPixel(static_cast<int32_t>(i) % w, static_cast<int32_t>(i) / w, pixels[i]);
+  return b;
+}
+
+// Every pixel value of any surface or bitmap, row by row.
+template <class TSurface>
+std::vector<uint32_t> PixelsOf(TSurface& s) {
+  std::vector<uint32_t> out;
+  for (int32_t y = 0; y < s.Height(); ++y)
+    for (int32_t x = 0; x < s.Width(); ++x) out.push_back(s.GetPixel(x, y));
   return out;
 }
 
