@@ -320,9 +320,10 @@ TEST(DrawingSurface, AddWhiteAt128) {
 }
 
 TEST(DrawingSurface, AddOn8BitsAddsRawBytes) {
-  for (auto [alpha, expected] : {std::pair{1, 150u}, {0, 100u}}) {  // opacity 0 adds nothing
+  for (const auto& c : {std::pair{1, 150u}, {0, 100u}}) {  // opacity 0 adds nothing
+    const int alpha = c.first;
     const TDraw draw = [alpha](auto& d, auto& s, auto&) { d.DrawAdd(0, 0, s, kOne, false, false, false, alpha); };
-    EXPECT_EQ(OnePixel(8, 100, 50, 0, draw), expected);
+    EXPECT_EQ(OnePixel(8, 100, 50, 0, draw), c.second);
   }
 }
 

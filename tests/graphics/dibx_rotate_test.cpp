@@ -151,7 +151,8 @@ TEST(DrawRotate, ClippedDrawEqualsUnclippedDrawCropped) {
     const int32_t bits = depths[iter % 5];
     const int32_t w = Any(rng, 1, 18), h = Any(rng, 1, 18), sw = Any(rng, 1, 8), sh = Any(rng, 1, 8);
     auto dst = test::RandomDIBX(rng, w, h, bits);
-    auto [src, mask] = test::RandomSourceAndMask(rng, sw, sh, bits);
+    std::unique_ptr<TDIBX> src, mask;
+    std::tie(src, mask) = test::RandomSourceAndMask(rng, sw, sh, bits);
     const int32_t x = Any(rng, -4, w + 4), y = Any(rng, -4, h + 4);
     const int32_t zx = Any(rng, 64, 700), zy = Any(rng, 64, 700), angle = Any(rng, 0, 255);
     const int32_t alpha = Any(rng, 1, 511), cx = Any(rng, 0, sw), cy = Any(rng, 0, sh);

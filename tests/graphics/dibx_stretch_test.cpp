@@ -157,7 +157,8 @@ TEST(StretchDraw, ClippedDrawEqualsUnclippedDrawCropped) {
     const int32_t bits = depths[iter % 5];
     const int32_t w = Any(rng, 1, 20), h = Any(rng, 1, 14), sw = Any(rng, 1, 9), sh = Any(rng, 1, 9);
     auto dst = test::RandomDIBX(rng, w, h, bits);
-    auto [src, mask] = test::RandomSourceAndMask(rng, sw, sh, bits);
+    std::unique_ptr<TDIBX> src, mask;
+    std::tie(src, mask) = test::RandomSourceAndMask(rng, sw, sh, bits);
     const int32_t l = Any(rng, -8, w), t = Any(rng, -8, h);
     const TRect dest{l, t, l + Any(rng, 0, 24), t + Any(rng, 0, 18)};
     const int32_t sl = Any(rng, 0, sw - 1), st = Any(rng, 0, sh - 1);

@@ -219,7 +219,8 @@ TEST(PatternFill, ClippedFillsEqualUnclippedFillsCropped) {
     const int32_t w = Any(rng, 1, 14), h = Any(rng, 1, 12);
     auto dst = test::RandomDIBX(rng, w, h, bits);
     const int32_t pw = Any(rng, 1, 5), ph = Any(rng, 1, 5);
-    auto [pat, mask] = test::RandomSourceAndMask(rng, pw, ph, bits);
+    std::unique_ptr<TDIBX> pat, mask;
+    std::tie(pat, mask) = test::RandomSourceAndMask(rng, pw, ph, bits);
     const TRect r{Any(rng, -5, w), Any(rng, -5, h), Any(rng, 0, w + 5), Any(rng, 0, h + 5)};
     const int32_t zx = Any(rng, 30, 700), zy = Any(rng, 30, 700), ox = Any(rng, -40, 40), oy = Any(rng, -40, 40);
     const int32_t alpha = Any(rng, 1, 511);
