@@ -171,6 +171,7 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
     img->SetStoredImageSize(static_cast<int32_t>(image_size));
     return img;
   }
+  if (img->Size == 0) return img;  // width or height 0: no rows to read
   if (!top_down) {
     stream.ReadBuffer(img->PixelBlock(), img->Size);
   } else {
