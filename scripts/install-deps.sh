@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libjpeg-dev libpng-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont

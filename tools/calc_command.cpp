@@ -63,7 +63,9 @@ int CalcCommand(const std::vector<std::string>& args) {
     orba::TOrbaParser parser;
     stream.SetPosition(0);
     parser.LoadFromStream(stream);
-    orba::ExecuteParser(parser, funcs, true);
+    std::string error;
+    orba::ExecuteParser(parser, funcs, true, &error);
+    if (!error.empty()) return orbatool::Fail(orba::SjisToUtf8(text) + ": " + orba::SjisToUtf8(error));
   }
   for (const std::string& name : names) {
     const orba::TParamCollectionItem* item = store.Find(name);

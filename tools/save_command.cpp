@@ -101,6 +101,9 @@ int Dump(const std::string& path) {
   TVrFileCollection c;
   c.Open(path, true);
   if (c.Count() == 0 && !c.Archive) return orbatool::Fail("no such file: " + U(path));
+  // Every entry is shown, readable or not; any that is damaged fails the
+  // dump.
+  int unreadable = 0;
   for (int i = 0; i < c.Count(); ++i) {
     const std::string name = c.GetEntry(i)->Name();
     if (SjisSameText(name, kVrEofName)) continue;
@@ -109,6 +112,7 @@ int Dump(const std::string& path) {
       c.ReadEntry(entry, name);
     } catch (const std::exception& e) {
       std::printf("entry %s: unreadable: %s\n", U(name).c_str(), U(e.what()).c_str());
+      ++unreadable;
       continue;
     }
     std::printf("entry %s (%lld bytes)\n", U(name).c_str(), static_cast<long long>(entry.GetSize()));
@@ -139,10 +143,15 @@ int Dump(const std::string& path) {
         PrintVars(vars);
         PrintTables(db);
       }
+    } catch (const ESaveSectionNotEmpty& e) {
+      // Whole, but holding state that only a running game restores.
+      std::printf("  unreadable: %s\n", U(e.what()).c_str());
     } catch (const std::exception& e) {
       std::printf("  unreadable: %s\n", U(e.what()).c_str());
+      ++unreadable;
     }
   }
+  if (unreadable > 0) return orbatool::Fail(std::to_string(unreadable) + " entries of " + U(path) + " are damaged");
   return 0;
 }
 

@@ -26,6 +26,36 @@ const char* const kUsage =
 
 std::string Sjis(const std::string& utf8) { return Utf8ToSjis(utf8); }
 
+// Mounts ARCHIVE; false, with a message, when there is no such file.
+bool OpenArchive(TVrFileCollection& c, const std::string& archive) {
+  c.Open(Sjis(archive), true);
+  if (c.Archive) return true;
+  orbatool::Fail("no such archive: " + archive);
+  return false;
+}
+
+// A file written from its start, for extracted entries: unpacked straight
+// to disk, never held whole in memory.
+class TFileWriteStream : public TKsBigStream {
+ public:
+  explicit TFileWriteStream(const std::string& path) : out_(path, std::ios::binary | std::ios::trunc) {}
+  bool Ok() const { return static_cast<bool>(out_); }
+  int64_t GetSize() override { return size_; }
+  int64_t GetPosition() override { return size_; }
+  void SetPosition(int64_t) override {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    out_.write(static_cast<const char*>(buffer), static_cast<std::streamsize>(count));
+    if (!out_) return 0;
+    size_ += count;
+    return count;
+  }
+
+ private:
+  std::ofstream out_;
+  int64_t size_ = 0;
+};
+
 // The entries of an archive except the end marker, each name once (the one
 // a lookup finds).
 std::vector<TVrFile*> Entries(const TVrFileCollection& c) {
@@ -41,7 +71,7 @@ std::vector<TVrFile*> Entries(const TVrFileCollection& c) {
 
 int List(const std::string& archive) {
   TVrFileCollection c;
-  c.Open(Sjis(archive), true);
+  if (!OpenArchive(c, archive)) return 1;
   for (int i = 0; i < c.Count(); ++i) {
     const TVrFile* f = c.GetEntry(i);
     if (SjisSameText(f->Name(), kVrEofName)) continue;
@@ -53,7 +83,7 @@ int List(const std::string& archive) {
 
 int Verify(const std::string& archive) {
   TVrFileCollection c;
-  c.Open(Sjis(archive), true);
+  if (!OpenArchive(c, archive)) return 1;
   int bad = 0;
   for (int i = 0; i < c.Count(); ++i) {
     TVrFile* f = c.GetEntry(i);
@@ -98,7 +128,8 @@ void MakeFolders(const std::string& disk_path) {
 
 int Extract(const std::string& archive, const std::string& out_dir) {
   TVrFileCollection c;
-  c.Open(Sjis(archive), true);
+  if (!OpenArchive(c, archive)) return 1;
+  int skipped = 0;
   for (TVrFile* f : Entries(c)) {
     std::string relative;
     bool unsafe = false;
@@ -109,16 +140,21 @@ int Extract(const std::string& archive, const std::string& out_dir) {
     }
     if (unsafe || relative.empty()) {
       std::fprintf(stderr, "orbatool: skipped entry %s\n", SjisToUtf8(f->Name()).c_str());
+      ++skipped;
       continue;
     }
     const std::string path = out_dir + "/" + relative;
     MakeFolders(path);
-    TKsMemoryStream content;
-    c.ReadEntry(content, f->Name());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(content.Memory()), static_cast<std::streamsize>(content.GetSize()));
-    if (!out) return orbatool::Fail("cannot write " + path);
+    TFileWriteStream out(path);
+    if (!out.Ok()) return orbatool::Fail("cannot write " + path);
+    try {
+      c.ReadEntry(out, f->Name());
+    } catch (...) {
+      std::remove(path.c_str());  // no half-written entry is left behind
+      throw;
+    }
   }
+  if (skipped > 0) return orbatool::Fail(std::to_string(skipped) + " entries were not extracted");
   return 0;
 }
 

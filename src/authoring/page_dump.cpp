@@ -50,8 +50,8 @@ TDumpNode TDumpNode::MakeObject() {
   return n;
 }
 TDumpNode& TDumpNode::Add(const std::string& key, TDumpNode value) {
-  Members.emplace_back(key, std::move(value));
-  return Members.back().second;
+  Members.push_back(TDumpMember{key, std::move(value)});
+  return Members.back().Value;
 }
 
 namespace {
@@ -172,7 +172,7 @@ class TRecordDumper final : public TRecordIO {
     e.Add("prop", TDumpNode::MakeName(prop_id < kPropCount ? PropNames[prop_id] : "?"));
     TDumpNode ops = DumpExpression(value);
     e.Display = ops.Display;
-    e.Add("ops", std::move(ops.Members.front().second));
+    e.Add("ops", std::move(ops.Members.front().Value));
     expressions_->Add(std::to_string(prop_id), std::move(e));
   }
 
@@ -225,9 +225,9 @@ void ToJson(std::string& out, const TDumpNode& n) {
       out += '{';
       for (size_t i = 0; i < n.Members.size(); ++i) {
         if (i > 0) out += ',';
-        JsonString(out, n.Members[i].first);
+        JsonString(out, n.Members[i].Key);
         out += ':';
-        ToJson(out, n.Members[i].second);
+        ToJson(out, n.Members[i].Value);
       }
       out += '}';
       break;
@@ -252,7 +252,7 @@ void FieldsToText(std::string& out, const TDumpNode& fields, const std::string& 
   for (const auto& [key, value] : fields.Members) {
     if (key == "expressions") {
       for (const auto& [id, e] : value.Members) {
-        out += indent + e.Members.front().second.Bytes + " (" + id + ") = " + e.Display + "\n";
+        out += indent + e.Members.front().Value.Bytes + " (" + id + ") = " + e.Display + "\n";
       }
     } else if (value.kind == TDumpNode::Kind::List) {
       out += indent + key + " = " + std::to_string(value.Items.size()) + " item(s)\n";
@@ -310,7 +310,7 @@ TDumpNode DumpCommand(TCommand& command, int32_t index) {
   command.Fields(dumper);
   // A component command without any property still lists its (empty) set.
   if (dynamic_cast<TComComponent*>(&command) != nullptr &&
-      (fields.Members.empty() || fields.Members.front().first != "expressions")) {
+      (fields.Members.empty() || fields.Members.front().Key != "expressions")) {
     fields.Members.insert(fields.Members.begin(), {"expressions", TDumpNode::MakeObject()});
   }
   return n;
@@ -357,7 +357,7 @@ std::string PageToText(const TPage& page) {
     out += "bitmap " + std::to_string(op) + " " + OpcodeNames[op] + ": " +
            Hex(std::string(m.begin(), m.end())) + "\n";
   }
-  const TDumpNode& commands = n.Members.back().second;
+  const TDumpNode& commands = n.Members.back().Value;
   out += "commands " + std::to_string(commands.Items.size()) + "\n";
   for (const TDumpNode& c : commands.Items) {
     auto get = [&](const char* key) -> const TDumpNode& {

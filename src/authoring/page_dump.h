@@ -12,6 +12,8 @@
 
 namespace orba {
 
+struct TDumpMember;
+
 // A tree of listed values.
 struct TDumpNode {
   enum class Kind { Null, Int, Bool, Float, Name, Text, Bytes, List, Object };
@@ -22,7 +24,7 @@ struct TDumpNode {
   std::string Bytes;    // Name: ASCII; Text: Shift-JIS; Bytes: raw
   std::string Display;  // a readable one-line form (expressions), when set
   std::vector<TDumpNode> Items;
-  std::vector<std::pair<std::string, TDumpNode>> Members;
+  std::vector<TDumpMember> Members;  // an object's named values, in order
 
   static TDumpNode MakeInt(int64_t v);
   static TDumpNode MakeBool(bool v);
@@ -32,6 +34,11 @@ struct TDumpNode {
   static TDumpNode MakeList();
   static TDumpNode MakeObject();
   TDumpNode& Add(const std::string& key, TDumpNode value);
+};
+
+struct TDumpMember {
+  std::string Key;
+  TDumpNode Value;
 };
 
 TDumpNode DumpExpression(const TOrbaParser& e);

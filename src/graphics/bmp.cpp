@@ -137,22 +137,29 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
   // A table longer than 256 entries: the rest is not used.
   if (colors > 256) stream.Seek((colors - 256) * entry_size, SeekOrigin::Current);
 
+  // The picture is allocated only once the bytes there can make it: every
+  // row of a plain file, or run-length codes enough for its size.
   const bool rle = compression == 1 || compression == 2;
-  auto img = TDIBSharedImage::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height), bit_count, layout,
-                                       table, in_memory, rle);
-  if (rle && !img->Compressed) throw EInvalidGraphic(kInvalidDibText);  // RLE at a depth other than 4 or 8
+  TDIBSharedImage::CheckNewImage(width, height, bit_count, layout);
+  if (rle && bit_count != 4 && bit_count != 8) throw EInvalidGraphic(kInvalidDibText);
   if (pixels_at > stream.GetPosition() && pixels_at <= stream.GetSize()) stream.SetPosition(pixels_at);
-
   if (rle) {
     // Files that leave the size field 0 hold the codes up to their end.
     if (image_size == 0) image_size = static_cast<uint32_t>(std::min<int64_t>(stream.Remaining(), kMaxImageBytes));
     NeedBytes(stream, image_size);
+    if (!PlausiblePicture(width * height, image_size, kMaxPixelsPerRleByte)) throw EInvalidGraphic(kInvalidDibText);
+  } else {
+    NeedBytes(stream, DibRowSize(width, bit_count) * height);
+  }
+  auto img = TDIBSharedImage::Allocate(static_cast<int32_t>(width), static_cast<int32_t>(height), bit_count, layout,
+                                       table, in_memory, rle);
+  if (rle) {
     img->Bits.resize(image_size);
     stream.ReadBuffer(img->Bits.data(), image_size);
     img->SetStoredImageSize(static_cast<int32_t>(image_size));
     return img;
   }
-  NeedBytes(stream, img->Size);
+  if (img->Size == 0) return img;  // width or height 0: no rows to read
   if (!top_down) {
     stream.ReadBuffer(img->PixelBlock(), img->Size);
   } else {

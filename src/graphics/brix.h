@@ -160,11 +160,15 @@ class TBrixFrameList {
   void ReadImage(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers);
   void ConvertFrame(TBrixFrame& frame, bool keep_layers);
   void LoadJPEG(TKsBigStream& stream);
-  // Counts a new surface against kMaxLoadBytes while reading.
-  void Charge(const TDIB& surface);
+  // Counts a surface about to be made against kMaxLoadBytes and against
+  // what the bytes being read can plausibly describe; raises before
+  // anything is allocated.
+  void Charge(int32_t width, int32_t height, int32_t bits);
 
   std::vector<std::unique_ptr<TBrixFrame>> frames_;
   int64_t load_bytes_ = 0;
+  int64_t load_pixels_ = 0;
+  int64_t stored_bytes_ = 0;  // the bytes of the image being read
 };
 
 // The list index error of frames and layers ("...(%d)" with the index).

@@ -253,10 +253,10 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   TDIBSurface& frame_surface = Frame->Surface;
   TBrixFrameList& list = *Frame->Owner;
   const int32_t version = header.Version();
+  list.Charge(frame_surface.Width(), frame_surface.Height(), frame_surface.GetBitCount());
   Surface->ColorTable = frame_surface.ImageTable();
   Surface->SetSize(frame_surface.Width(), frame_surface.Height(), frame_surface.GetBitCount());
   Surface->CommitTable();
-  list.Charge(*Surface);
 
   uint8_t reserved[8];
   stream.ReadBuffer(reserved, 8);
@@ -272,7 +272,7 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   const uint8_t compression = header.Compression();
   if (version >= 103 && compression == 2) {
     DecodeJpegPlane(block, *Surface, frame_surface);
-    list.Charge(*Surface);
+    list.Charge(Surface->Width(), Surface->Height(), Surface->GetBitCount());
   } else {
     if (compression == 0)
       block = Inflate(block, PlaneLimit(header, Surface->Width(), Surface->Height(), Surface->GetBitCount()), work);
@@ -282,8 +282,8 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   const int32_t alpha_size = ReadStreamInt(stream);
   if (alpha_size <= 0) return;
   if (AlphaEnabled) TransparentColor = -1;
+  list.Charge(Surface->Width(), Surface->Height(), 8);
   Surface->EnsureAlpha();
-  list.Charge(*Surface->Alpha());
   block = TakeBlock(stream, alpha_size, copy);
   if (compression == 0 || compression == 2)
     block = Inflate(block, PlaneLimit(header, Surface->Width(), Surface->Height(), 8), work);
@@ -335,8 +335,8 @@ void TBrixFrame::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header,
   if (layer_count < 0) throw EBrixError("Brix: layer count " + std::to_string(layer_count));
   CheckStoredCount(stream, layer_count, kMinLayerRecord);
 
+  Owner->Charge(width, height, bits);
   Surface.SetSize(width, height, bits);
-  Owner->Charge(Surface);
   if (bits <= 8) {
     const int32_t entries = 1 << bits;
     CheckStoredCount(stream, entries, 4);

@@ -212,9 +212,12 @@ void TBrixFrameList::TransparentToAlpha(bool also_layers) {
   for (auto& frame : frames_) frame->TransparentToAlpha(also_layers);
 }
 
-void TBrixFrameList::Charge(const TDIB& surface) {
-  load_bytes_ += int64_t{surface.RowSize()} * surface.Height();
+void TBrixFrameList::Charge(int32_t width, int32_t height, int32_t bits) {
+  load_bytes_ += std::max<int64_t>(DibRowSize(width, bits == 15 ? 16 : bits), 0) * height;
+  load_pixels_ += int64_t{width} * height;
   if (load_bytes_ > kMaxLoadBytes) throw EOutOfResources("Brix: the image needs more memory than allowed");
+  if (!PlausiblePicture(load_pixels_, stored_bytes_, kMaxPixelsPerPackedByte))
+    throw EBrixError("Brix: the image is larger than its data can describe");
 }
 
 void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers) {
@@ -224,6 +227,8 @@ void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only,
   const uint8_t old_opaque = OpaqueBase;
   frames_.clear();
   load_bytes_ = 0;
+  load_pixels_ = 0;
+  stored_bytes_ = stream.Remaining();
   try {
     ReadImage(stream, first_frame_only, convert, keep_layers);
   } catch (...) {

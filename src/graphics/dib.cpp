@@ -89,6 +89,10 @@ inline void StoreGreyIndex(uint8_t* row, int32_t bits, int32_t x, uint32_t level
 
 }  // namespace
 
+bool PlausiblePicture(int64_t pixels, int64_t stored, int64_t pixels_per_byte) {
+  return pixels <= kAlwaysPlausiblePixels || pixels / pixels_per_byte <= stored;
+}
+
 int64_t DibRowSize(int64_t width, int32_t bit_count) {
   if (width < 0 || width > (int64_t{1} << 31) || bit_count < 1 || bit_count > 32) return -1;
   return (width * bit_count + 31) / 32 * 4;
@@ -119,16 +123,21 @@ void TDIBSharedImage::SetStoredImageSize(int32_t size) {
   if (InfoBlock.size() >= 24) WriteLE32(InfoBlock.data() + 20, static_cast<uint32_t>(size));
 }
 
+void TDIBSharedImage::CheckNewImage(int64_t width, int64_t height, int32_t bit_count,
+                                    const TDIBChannelLayout& layout) {
+  CheckLayout(bit_count, layout);
+  const int64_t row_size = DibRowSize(width, bit_count);
+  if (width < 0 || height < 0 || height > INT32_MAX || row_size < 0 || width * height > kMaxImagePixels ||
+      row_size * height > kMaxImageBytes)
+    throw EOutOfResources(kCannotCreateDibText);
+}
+
 std::shared_ptr<TDIBSharedImage> TDIBSharedImage::Allocate(int32_t width, int32_t height, int32_t bit_count,
                                                            const TDIBChannelLayout& layout,
                                                            const TColorTable& table, bool in_memory,
                                                            bool compressed) {
-  CheckLayout(bit_count, layout);
+  CheckNewImage(width, height, bit_count, layout);
   const int64_t row_size = DibRowSize(width, bit_count);
-  if (width < 0 || height < 0 || row_size < 0 || int64_t{width} * height > kMaxImagePixels ||
-      row_size * height > kMaxImageBytes)
-    throw EOutOfResources(kCannotCreateDibText);
-
   auto img = std::make_shared<TDIBSharedImage>();
   img->BitCount = bit_count;
   img->Height = height;

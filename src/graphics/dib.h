@@ -16,11 +16,27 @@
 
 namespace orba {
 
-// The most pixels one image may hold; larger headers are refused before
-// anything is allocated.
-inline constexpr int64_t kMaxImagePixels = int64_t{1} << 28;
-// The most pixel bytes one image may hold (128 MiB).
-inline constexpr int64_t kMaxImageBytes = int64_t{1} << 27;
+// The most pixels one picture may hold (8192 x 8192, more than any game
+// shows); every reader refuses larger headers before anything is allocated.
+inline constexpr int64_t kMaxImagePixels = int64_t{1} << 26;
+// The most pixel bytes one picture may hold: the largest one at 32 bits
+// (256 MiB).
+inline constexpr int64_t kMaxImageBytes = kMaxImagePixels * 4;
+
+// Pixels a stored byte can describe at most: run-length codes (BMP), and
+// rows packed with zlib (1032 bytes per byte at best, 8 pixels a byte at
+// 1 bit).
+inline constexpr int64_t kMaxPixelsPerRleByte = 4096;
+inline constexpr int64_t kMaxPixelsPerPackedByte = 1032 * 8;
+// Pictures of up to this many pixels (1024 x 1024) are read whatever the
+// size of their data: a blank one may take a few bytes.
+inline constexpr int64_t kAlwaysPlausiblePixels = int64_t{1} << 20;
+
+// Whether `stored` bytes of data that describe at most `pixels_per_byte`
+// pixels each can make a picture of `pixels` pixels. A header alone names
+// the size; without this check a few bytes could have a picture of the
+// largest size allocated and filled.
+bool PlausiblePicture(int64_t pixels, int64_t stored, int64_t pixels_per_byte);
 
 // Bytes per row, padded to 4 bytes; -1 when the size is out of range.
 int64_t DibRowSize(int64_t width, int32_t bit_count);
@@ -33,6 +49,8 @@ class TDIBSharedImage {
   // A new image; raises the format and bit-count errors, and EOutOfResources
   // ("DIB を作成できません") when the size is out of range. The pixels are
   // zeroed. A compressed image gets its bytes from the BMP reader.
+  // The checks of Allocate alone: raises its errors, allocates nothing.
+  static void CheckNewImage(int64_t width, int64_t height, int32_t bit_count, const TDIBChannelLayout& layout);
   static std::shared_ptr<TDIBSharedImage> Allocate(int32_t width, int32_t height, int32_t bit_count,
                                                    const TDIBChannelLayout& layout, const TColorTable& table,
                                                    bool in_memory, bool compressed);

@@ -25,7 +25,6 @@ inline __m128i Select(__m128i cond, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(cond, yes), _mm_andnot_si128(cond, no));
 }
 inline __m128i AllOnes() { return _mm_set1_epi32(-1); }
-inline __m128i Not(__m128i v) { return _mm_xor_si128(v, AllOnes()); }
 
 // Four coverage bytes widened to one 32-bit lane each.
 inline __m128i LoadMask4(const uint8_t* m) {

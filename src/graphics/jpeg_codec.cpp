@@ -7,6 +7,8 @@
 
 #include <jpeglib.h>
 
+#include "graphics/dib.h"
+
 namespace orba {
 
 namespace {
@@ -37,9 +39,6 @@ void InitErrors(TErrorManager& err) {
   err.Pub.emit_message = OnMessage;
   err.Message[0] = 0;
 }
-
-// Pixels of the largest picture we agree to decode (about 400 MiB of RGB).
-constexpr uint64_t kMaxPixels = uint64_t{1} << 27;
 
 // Decoded bytes allowed per byte of JPEG data. The header alone names the
 // picture's size, so without this a few hundred bytes could claim 2^27
@@ -147,7 +146,7 @@ TJpegImage DecodeJpeg(const uint8_t* data, size_t size) {
   TJpegImage image;
   const int components = ok ? st.Info.output_components : 0;
   const uint64_t pixels = ok ? uint64_t{st.Info.output_width} * st.Info.output_height : 0;
-  if (ok && (pixels == 0 || pixels > kMaxPixels || (components != 1 && components != 3 && components != 4))) {
+  if (ok && (pixels == 0 || pixels > static_cast<uint64_t>(kMaxImagePixels) || (components != 1 && components != 3 && components != 4))) {
     jpeg_destroy_decompress(&st.Info);
     throw EJpegError(JpegMessage("unsupported image size or layout"));
   }

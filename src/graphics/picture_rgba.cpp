@@ -9,7 +9,8 @@ namespace orba {
 
 TRgbaPicture DibToRgba(TDIB& image, TDIB* alpha_plane, int32_t key) {
   TRgbaPicture out;
-  if (image.Empty()) return out;
+  // A run-length picture of width or height 0 holds codes but no pixel.
+  if (image.Empty() || image.Width() == 0 || image.Height() == 0) return out;
   out.Width = image.Width();
   out.Height = image.Height();
   out.Pixels.resize(static_cast<size_t>(out.Width) * static_cast<size_t>(out.Height) * 4);

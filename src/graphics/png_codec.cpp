@@ -546,6 +546,10 @@ void TPngReader::DecodeImage(size_t chunk_pos) {
     for (int k = 0; k < 4; ++k) r = static_cast<uint16_t>(r | (((v >> (6 - 2 * k)) & 3) << (12 - 4 * k)));
     two_bit_[v] = r;
   }
+  // The rows are packed: the data from the first IDAT on must be able to
+  // hold them before the picture is allocated.
+  if (!PlausiblePicture(int64_t{width_} * height_, static_cast<int64_t>(size_ - chunk_pos), kMaxPixelsPerPackedByte))
+    throw EZelPNG(kReadError);
   const bool index_alpha = ResolvePaletteAlpha();
   const bool use_alpha = alpha_ || index_alpha;
   const TPlanes planes = PrepareImage(use_alpha);

@@ -51,10 +51,12 @@ class TWdPage : public TWdComposite {
   // Shows the rest of the page at once.
   void Skip();
 
+  // The page's own state, with the states of its glyphs.
+  using TWdComposite::SaveState;
   void SaveState(TKsBigStream& stream);
   // Reads a saved state; the indexes are kept within the page and the
   // glyphs' alphas are read only up to End, the end of the saved block.
-  void LoadState(TKsBigStream& stream, int64_t end);
+  void LoadState(TKsBigStream& stream, int64_t end) override;
 
  private:
   bool RowsRemain() const { return CurRow < GetCount(); }

@@ -63,9 +63,9 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   EXPECT_EQ(ResolveSaveDataFile(dir / "ro/", title), want);
   EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
   // No title, or no place for the title folder: the error of the player.
-  for (const auto& [folder, t] : {std::pair<std::string, std::string>{dir / "data", ""}, {"", "T"}}) {
-    host.host->Folders = {{kFolderLocalAppData, folder}};
-    EXPECT_EQ(test::ErrorText<EOrbaError>([&] { ResolveSaveDataFile(dir / "ro/", t); }), kMsgCannotCreateDataFile);
+  for (const auto& c : {std::pair<std::string, std::string>{dir / "data", ""}, {"", "T"}}) {
+    host.host->Folders = {{kFolderLocalAppData, c.first}};
+    EXPECT_EQ(test::ErrorText<EOrbaError>([&] { ResolveSaveDataFile(dir / "ro/", c.second); }), kMsgCannotCreateDataFile);
   }
   EXPECT_EQ(GetTitleDataFolder(""), "");
 }

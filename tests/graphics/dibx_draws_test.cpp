@@ -267,7 +267,8 @@ TEST(DrawTile, TilesStartAtTheRectangleAndRepeatWithTheirGaps) {
             test::Map(24, 8, [](int32_t x, int32_t y) { return x % 10 < 8 ? Number(x % 10, y) : U; }));
   // Offsets start inside the source.
   auto row = Numbered(8, 1, 32);
-  for (auto [offset, first_column, first_width] : {std::tuple{3, 3, 5}, {-3, 5, 3}, {-8, 0, 8}, {19, 3, 5}}) {
+  for (const auto& c : {std::tuple{3, 3, 5}, {-3, 5, 3}, {-8, 0, 8}, {19, 3, 5}}) {
+    const int offset = std::get<0>(c), first_column = std::get<1>(c), first_width = std::get<2>(c);
     EXPECT_EQ(After(12, 1, 32, U, [&](auto& d) { d.DrawTile({0, 0, 12, 1}, 0, 0, *row, {0, 0, 8, 1}, false, offset, 0); }),
               test::Map(12, 1, [&](int32_t x, int32_t) { return Number(x < first_width ? first_column + x : (x - first_width) % 8, 0); }))
         << "offset " << offset;
@@ -291,14 +292,18 @@ TEST(StretchDrawTile, PitchZoomPhaseAndOpacity) {
             test::Map(10, 8, [](int32_t x, int32_t y) { return uint32_t(1 + (x % 4) / 2 + 2 * ((y % 4) / 2)); }));
   // Opacity 300 adds with weight 44: (255 x 44) shr 8 = 43; 256 adds nothing.
   auto white = Flat(2, 2, 32, 0xFFFFFF);
-  for (auto [alpha, expected] : {std::pair{300, 0x2B2B2Bu}, {256, 0u}})
-    EXPECT_EQ(After(4, 4, 32, 0, [&](auto& d) { d.StretchDrawTile({0, 0, 4, 4}, 2, 2, 256, 256, *white, {0, 0, 2, 2}, false, false, false, alpha, 0, 0); }),
+  for (const auto& [alpha, expected] : {std::pair{300, 0x2B2B2Bu}, {256, 0u}}) {
+    const int a = alpha;
+    EXPECT_EQ(After(4, 4, 32, 0, [&](auto& d) { d.StretchDrawTile({0, 0, 4, 4}, 2, 2, 256, 256, *white, {0, 0, 2, 2}, false, false, false, a, 0, 0); }),
               TRow(16, expected)) << alpha;
+  }
   // Pitch 3 source pixels at zoom 256 with offset 1: origins at -1, 2, 5; with -1 at 1, 4, 7.
   auto pair = PaintedDIBX(2, 1, 32, [](int32_t x, int32_t) { return uint32_t(1 + x); });
-  for (auto [offset, expected] : {std::pair{1, TRow{2, U, 1, 2, U, 1, 2, U}}, {-1, TRow{U, 1, 2, U, 1, 2, U, 1}}})
-    EXPECT_EQ(After(8, 1, 32, U, [&](auto& d) { d.StretchDrawTile({0, 0, 8, 1}, 3, 1, 256, 256, *pair, {0, 0, 2, 1}, false, false, false, 255, offset, 0); }),
+  for (const auto& [offset, expected] : {std::pair{1, TRow{2, U, 1, 2, U, 1, 2, U}}, {-1, TRow{U, 1, 2, U, 1, 2, U, 1}}}) {
+    const int o = offset;
+    EXPECT_EQ(After(8, 1, 32, U, [&](auto& d) { d.StretchDrawTile({0, 0, 8, 1}, 3, 1, 256, 256, *pair, {0, 0, 2, 1}, false, false, false, 255, o, 0); }),
               expected) << offset;
+  }
 }
 
 TEST(TilesAndPatterns, NegativeGapsEmptySourcesAndZeroZoomsReturnAtOnce) {
@@ -374,9 +379,11 @@ TEST(PatternFillZoom, ZoomBlendsAndMasks) {
   auto mask = PaintedDIBX(2, 1, 8, [](int32_t x, int32_t) { return x == 0 ? 128u : 255u; });
   // Opaque mode through the mask blends with (m x 255) shr 8: 127 -> 126.
   // Additive: weight 300 - 256 = 44, times coverage 128: 22; 16 + (255 x 22) shr 8 = 37.
-  for (auto [start, alpha, expected] : {std::tuple{0u, 255, 0x7E7E7Eu}, {0x101010u, 300, 0x252525u}})
-    EXPECT_EQ(After(2, 1, 32, start, [&](auto& d) { d.PatternFillZoomMask({0, 0, 2, 1}, 256, 256, *pat, 0, 0, false, false, *mask, alpha); })[0],
+  for (const auto& [start, alpha, expected] : {std::tuple{0u, 255, 0x7E7E7Eu}, {0x101010u, 300, 0x252525u}}) {
+    const int a = alpha;
+    EXPECT_EQ(After(2, 1, 32, start, [&](auto& d) { d.PatternFillZoomMask({0, 0, 2, 1}, 256, 256, *pat, 0, 0, false, false, *mask, a); })[0],
               expected) << alpha;
+  }
 }
 
 // ---- reduced and indexed draws ----------------------------------------------

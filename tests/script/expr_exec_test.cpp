@@ -215,7 +215,11 @@ INSTANTIATE_TEST_SUITE_P(
         {{"AddBackSlash(\"\x83\\\")"}, "\x83\\\\"}, {{"IsDelimiter(\",;\", \"a;b\", 2)"}, "TRUE"},
         {{"IsDelimiter(\",;\", \"a;b\", 1)"}, "FALSE"}, {{"IsDelimiter(\"\\\\\", \"\x83\\\", 2)"}, "FALSE"},
         {{"IsDelimiter(\",\", \"a\", 0)"}, "FALSE"}, {{"StringOfChar(\"ab\", 3)"}, "ababab"},
-        {{"StringOfChar(\"ab\", -1)"}, ""}, {{"Length(StringOfChar(\"ab\", 2147483647))"}, "16777216"},
+        {{"StringOfChar(\"ab\", -1)"}, ""}, // Texts end at 16 MiB: a longer result fails the expression.
+        {{"Length(StringOfChar(\"ab\", 8388608))"}, "16777216"}, {{"Length(StringOfChar(\"ab\", 8388609))"}, "<nil>"},
+        {{"s = StringOfChar(\"a\", 16777216)", "Length(s ++ \"\")"}, "16777216"},
+        {{"s = StringOfChar(\"a\", 16777216)", "Length(s ++ \"b\")"}, "<nil>"},
+        {{"s = StringOfChar(\"a\", 16777215)", "Length(StringReplace(s, \"a\", \"bb\", TRUE))"}, "<nil>"},
         {{"StringReplace(\"aXbXc\", \"X\", \"--\")"}, "a--bXc"},
         {{"StringReplace(\"aXbXc\", \"X\", \"--\", TRUE)"}, "a--b--c"},
         {{"StringReplace(\"axbXc\", \"X\", \"X\", TRUE, TRUE)"}, "aXbXc"},

@@ -33,6 +33,7 @@ void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 struct CommandResult {
   int exit_code = -1;
   std::string output;  // stdout only
+  int64_t peak_rss_kb = 0;  // the program's largest resident size
 };
 // Runs a program (no shell) and collects its standard output.
 CommandResult RunCommand(const std::vector<std::string>& argv);

@@ -104,7 +104,7 @@ struct TReference {
 class GlyphDraw : public ::testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(GlyphDraw, MatchesTheReferenceAndStaysInTheCell) {
-  const auto [border, shadow] = GetParam();
+  const int border = std::get<0>(GetParam()), shadow = std::get<1>(GetParam());
   TFakeFonts fonts;
   TFontPixelManager cache(&fonts);
   TFontPixel& g = cache.GetGlyph(0x8A9F, kFace, kFontUnderline | kFontStrikeOut, 16);

@@ -370,14 +370,12 @@ void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name) {
     // Stored as is: straight from the archive, without a copy in memory.
     Archive->SetPosition(file->Offset);
     if (dest.CopyFrom(*Archive, file->Size) != file->Size) throw EReadError();
+  } else if (file && memory) {
+    ReadArchiveEntry(*file, *memory);
   } else if (file) {
-    if (memory) {
-      ReadArchiveEntry(*file, *memory);
-    } else {
-      TKsMemoryStream content;
-      ReadArchiveEntry(*file, content);
-      AppendWhole(dest, content);
-    }
+    // Packed: unpacked piece by piece straight into Dest.
+    Archive->SetPosition(file->Offset);
+    if (file->Size > 0) DecompressToStream(*Archive, file->Size, dest);
   } else {
     const std::string disk_name = BasePath + name;
     const bool found = !BasePath.empty() && DiskFileExists(disk_name) &&

@@ -192,7 +192,7 @@ void ExecOpe(TRun& run, const TOpeData& op, TParamCollectionItem* dest) {
         case PT_INT: d.SetAsInt(a.GetAsInt()); break;
         case PT_FLOAT: d.SetAsFloat(a.GetAsFloat()); break;
         case PT_BOOL: d.SetAsFlag(a.GetAsFlag()); break;
-        case PT_STR: d.SetAsStr(a.GetAsStr()); break;
+        case PT_STR: SetTextResult(d, a.GetAsStr()); break;
         default: break;
       }
       return;
@@ -243,7 +243,12 @@ void ExecOpe(TRun& run, const TOpeData& op, TParamCollectionItem* dest) {
     case ocSmall: d.SetAsFlag(Compare(Operand(op, 0), Operand(op, 1)) < 0); return;
     case ocEBig: d.SetAsFlag(Compare(Operand(op, 0), Operand(op, 1)) >= 0); return;
     case ocESmall: d.SetAsFlag(Compare(Operand(op, 0), Operand(op, 1)) <= 0); return;
-    case ocComboStr: d.SetAsStr(Operand(op, 0).GetAsStr() + Operand(op, 1).GetAsStr()); return;
+    case ocComboStr: {
+      const std::string a = Operand(op, 0).GetAsStr(), b = Operand(op, 1).GetAsStr();
+      CheckTextLength(static_cast<int64_t>(a.size() + b.size()));
+      d.SetAsStr(a + b);
+      return;
+    }
     case ocFunc: {
       std::vector<TCustomParam*> args;
       for (const auto& operand : op.Operands) args.push_back(operand.get());
@@ -282,8 +287,9 @@ bool IsTempName(const std::string& name) { return name.rfind("____", 0) == 0; }
 
 int32_t ExprRunDepth() { return run_depth; }
 
-void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing) {
+void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing, std::string* error) {
   parser.Result.reset();
+  if (error != nullptr) error->clear();
   TRun run;
   run.Parent = current_run;
   run.Store = &funcs.Store();
@@ -308,8 +314,9 @@ void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing
 
   try {
     for (int32_t i = 0; i < parser.Count(); ++i) PrepareOpe(run, *parser.GetOp(i));
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
     // The run ends at the failing operation; what was done before stays.
+    if (error != nullptr) *error = e.what();
   }
   if (parser.Empty()) return;
   const TOpeData& last = *parser.GetOp(parser.Count() - 1);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "script/expr/parser_record.h"
 
@@ -18,8 +19,11 @@ class TSysFuncMan;
 // of any operation ends the run silently; the effects of the operations done
 // before it stay. Afterwards Parser.Result holds a copy of "____arg" when the
 // last operation assigns to it. With DeclareMissing, a destination that names
-// no variable is declared (kept after the run) instead of failing.
-void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing = false);
+// no variable is declared (kept after the run) instead of failing. Error,
+// when given, receives the message of the error that ended the run ("" when
+// none did).
+void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing = false,
+                   std::string* error = nullptr);
 
 // The number of runs in progress on this thread (1 inside a run, 2 inside a
 // run started from a function of that run, ...).

@@ -3,6 +3,8 @@
 #include <array>
 #include <initializer_list>
 
+#include "script/script_errors.h"
+
 namespace orba {
 
 namespace {
@@ -46,6 +48,16 @@ void TSysFuncMan::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs args) 
     case TFuncFamily::Object: object_->CallSysFunc(result, id, args); break;
     case TFuncFamily::None: break;
   }
+}
+
+void CheckTextLength(int64_t length) {
+  // 文字列が長すぎます
+  if (length > kMaxTextResult) throw EScriptError("\x95\xb6\x8e\x9a\x97\xf1\x82\xaa\x92\xb7\x82\xb7\x82\xac\x82\xdc\x82\xb7");
+}
+
+void SetTextResult(TCustomParam& result, const std::string& text) {
+  CheckTextLength(static_cast<int64_t>(text.size()));
+  result.SetAsStr(text);
 }
 
 std::string DayNameEn(int32_t week) {

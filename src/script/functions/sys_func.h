@@ -81,8 +81,15 @@ void CallArrayFunc(TSysFuncMan& funcs, TCustomParam& result, uint8_t id, TFuncAr
 
 // Nested Calc runs beyond this depth answer the empty text.
 constexpr int32_t kMaxCalcDepth = 32;
-// Longest text StringOfChar builds, and most digits IntToStr and IntToHex pad to.
-constexpr int64_t kMaxBuiltText = 16 * 1024 * 1024;
+// Longest text any operation or built-in function of an expression gives;
+// a longer one fails the expression (CheckTextLength) before it is built.
+constexpr int64_t kMaxTextResult = 16 * 1024 * 1024;
+// Raises the executor's error when a text of `length` bytes is longer than
+// kMaxTextResult.
+void CheckTextLength(int64_t length);
+// Text result of a function: checked, then stored.
+void SetTextResult(TCustomParam& result, const std::string& text);
+// Most digits IntToStr and IntToHex pad to.
 constexpr int32_t kMaxFormatDigits = 255;
 
 // Day names by day of week 1 (Sunday) to 7 (Saturday); "" outside.

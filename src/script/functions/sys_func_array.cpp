@@ -174,8 +174,10 @@ void CallArrayFunc(TSysFuncMan& funcs, TCustomParam& result, uint8_t id, TFuncAr
       const std::string separator = a.StrOr(1, "\r\n");
       std::string out;
       for (int32_t i = 0; i < arr.GetCount(); ++i) {
+        const std::string item = arr.GetStrItem(i);
+        CheckTextLength(static_cast<int64_t>(out.size() + (i > 0 ? separator.size() : 0) + item.size()));
         if (i > 0) out += separator;
-        out += arr.GetStrItem(i);
+        out += item;
       }
       result.SetAsStr(out);
       break;

@@ -144,10 +144,10 @@ size_t ExtensionStart(const std::string& path) {
 
 std::string StringOfChar(const std::string& s, int32_t n) {
   if (n <= 0 || s.empty()) return std::string();
-  const int64_t times = std::min<int64_t>(n, kMaxBuiltText / static_cast<int64_t>(s.size()));
+  if (n > kMaxTextResult / static_cast<int64_t>(s.size())) CheckTextLength(kMaxTextResult + 1);
   std::string out;
-  out.reserve(static_cast<size_t>(times) * s.size());
-  for (int64_t i = 0; i < times; ++i) out += s;
+  out.reserve(static_cast<size_t>(n) * s.size());
+  for (int32_t i = 0; i < n; ++i) out += s;
   return out;
 }
 
@@ -161,6 +161,7 @@ std::string StringReplace(const std::string& s, const std::string& old_text, con
   for (;;) {
     const size_t at = hay.find(needle, from);
     if (at == std::string::npos) break;
+    CheckTextLength(static_cast<int64_t>(out.size() + (at - from) + new_text.size()));
     out.append(s, from, at - from);
     out += new_text;
     from = at + needle.size();
@@ -176,44 +177,44 @@ void CallTextFunc(TCustomParam& result, uint8_t id, TFuncArgs args) {
   const TFuncArgReader a(args);
   switch (id) {
     case FN_IntToStr:
-      result.SetAsStr(a.Has(1) ? FormatWithDigits(a.Int(0), a.Str(1)) : IntToText(a.Int(0)));
+      SetTextResult(result, a.Has(1) ? FormatWithDigits(a.Int(0), a.Str(1)) : IntToText(a.Int(0)));
       break;
-    case FN_IntToHex: result.SetAsStr(IntToHexText(a.Int(0), a.Int(1))); break;
+    case FN_IntToHex: SetTextResult(result, IntToHexText(a.Int(0), a.Int(1))); break;
     case FN_Length: result.SetAsInt(Len(a.Str(0))); break;
     case FN_JLength: result.SetAsInt(JLength(a.Str(0))); break;
     case FN_Copy: {
       const std::string s = a.Str(0);
-      result.SetAsStr(CopyBytes(s, a.Int(1), a.Has(2) ? a.Int(2) : static_cast<int64_t>(s.size())));
+      SetTextResult(result, CopyBytes(s, a.Int(1), a.Has(2) ? a.Int(2) : static_cast<int64_t>(s.size())));
       break;
     }
     case FN_JCopy: {
       const std::string s = a.Str(0);
-      result.SetAsStr(JCopy(s, a.Int(1), a.Has(2) ? a.Int(2) : Len(s)));
+      SetTextResult(result, JCopy(s, a.Int(1), a.Has(2) ? a.Int(2) : Len(s)));
       break;
     }
     case FN_Delete: {
       TCustomParam& var = a.At(0);
       const std::string s = var.GetAsStr();
-      var.SetAsStr(DeleteBytes(s, a.Int(1), a.Has(2) ? a.Int(2) : static_cast<int64_t>(s.size())));
+      SetTextResult(var, DeleteBytes(s, a.Int(1), a.Has(2) ? a.Int(2) : static_cast<int64_t>(s.size())));
       break;
     }
     case FN_JDelete: {
       TCustomParam& var = a.At(0);
       std::string s = var.GetAsStr();
       JDelete(s, a.Int(1), a.Has(2) ? a.Int(2) : JLength(s));
-      var.SetAsStr(s);
+      SetTextResult(var, s);
       break;
     }
     case FN_Insert: {
       TCustomParam& var = a.At(1);
-      var.SetAsStr(InsertBytes(a.Str(0), var.GetAsStr(), a.Int(2)));
+      SetTextResult(var, InsertBytes(a.Str(0), var.GetAsStr(), a.Int(2)));
       break;
     }
     case FN_JInsert: {
       TCustomParam& var = a.At(1);
       std::string s = var.GetAsStr();
       JInsert(a.Str(0), s, a.Int(2));
-      var.SetAsStr(s);
+      SetTextResult(var, s);
       break;
     }
     case FN_CompareStr: result.SetAsInt(CompareBytes(a.Str(0), a.Str(1))); break;
@@ -229,35 +230,35 @@ void CallTextFunc(TCustomParam& result, uint8_t id, TFuncArgs args) {
       break;
     }
     case FN_JPos: result.SetAsInt(JPos(a.Str(0), a.Str(1))); break;
-    case FN_Trim: result.SetAsStr(TrimControls(a.Str(0))); break;
-    case FN_JTrim: result.SetAsStr(JTrim(a.Str(0))); break;
-    case FN_FixStr: result.SetAsStr(FixStr(a.Str(0))); break;
-    case FN_LowerCase: result.SetAsStr(ChangeCase(a.Str(0), false)); break;
-    case FN_UpperCase: result.SetAsStr(ChangeCase(a.Str(0), true)); break;
+    case FN_Trim: SetTextResult(result, TrimControls(a.Str(0))); break;
+    case FN_JTrim: SetTextResult(result, JTrim(a.Str(0))); break;
+    case FN_FixStr: SetTextResult(result, FixStr(a.Str(0))); break;
+    case FN_LowerCase: SetTextResult(result, ChangeCase(a.Str(0), false)); break;
+    case FN_UpperCase: SetTextResult(result, ChangeCase(a.Str(0), true)); break;
     case FN_ExtractFilePath: {
       const std::string path = a.Str(0);
       const size_t at = LastPathDelimiter(path);
-      result.SetAsStr(at == std::string::npos ? std::string() : path.substr(0, at + 1));
+      SetTextResult(result, at == std::string::npos ? std::string() : path.substr(0, at + 1));
       break;
     }
     case FN_ExtractFileName: {
       const std::string path = a.Str(0);
       const size_t at = LastPathDelimiter(path);
-      result.SetAsStr(at == std::string::npos ? path : path.substr(at + 1));
+      SetTextResult(result, at == std::string::npos ? path : path.substr(at + 1));
       break;
     }
     case FN_ExtractFileExt: {
       const std::string path = a.Str(0);
       const size_t at = ExtensionStart(path);
-      result.SetAsStr(at == std::string::npos ? std::string() : path.substr(at));
+      SetTextResult(result, at == std::string::npos ? std::string() : path.substr(at));
       break;
     }
     case FN_IsPathDelimiter: result.SetAsFlag(IsPathDelimiter(a.Str(0), a.Int(1))); break;
-    case FN_AddBackSlash: result.SetAsStr(AddBackSlash(a.Str(0))); break;
+    case FN_AddBackSlash: SetTextResult(result, AddBackSlash(a.Str(0))); break;
     case FN_ChangeFileExt: {
       const std::string path = a.Str(0);
       const size_t at = ExtensionStart(path);
-      result.SetAsStr((at == std::string::npos ? path : path.substr(0, at)) + a.Str(1));
+      SetTextResult(result, (at == std::string::npos ? path : path.substr(0, at)) + a.Str(1));
       break;
     }
     case FN_IsDelimiter: {
@@ -270,15 +271,15 @@ void CallTextFunc(TCustomParam& result, uint8_t id, TFuncArgs args) {
       result.SetAsFlag(found);
       break;
     }
-    case FN_StringOfChar: result.SetAsStr(StringOfChar(a.Str(0), a.Int(1))); break;
+    case FN_StringOfChar: SetTextResult(result, StringOfChar(a.Str(0), a.Int(1))); break;
     case FN_StringReplace:
-      result.SetAsStr(StringReplace(a.Str(0), a.Str(1), a.Str(2), a.FlagOr(3, false), a.FlagOr(4, false)));
+      SetTextResult(result, StringReplace(a.Str(0), a.Str(1), a.Str(2), a.FlagOr(3, false), a.FlagOr(4, false)));
       break;
-    case FN_HanToZen: result.SetAsStr(HanToZen(a.Str(0))); break;
-    case FN_ZenToHan: result.SetAsStr(ZenToHan(a.Str(0))); break;
+    case FN_HanToZen: SetTextResult(result, HanToZen(a.Str(0))); break;
+    case FN_ZenToHan: SetTextResult(result, ZenToHan(a.Str(0))); break;
     case FN_AddDelimiter: {
       const std::string s = a.Str(1);
-      result.SetAsStr(s.empty() ? s : s + a.Str(0));
+      SetTextResult(result, s.empty() ? s : s + a.Str(0));
       break;
     }
     case FN_StrToIntDef: {
@@ -297,7 +298,7 @@ void CallTextFunc(TCustomParam& result, uint8_t id, TFuncArgs args) {
       result.SetAsFloat(ok ? v : a.Float(1));
       break;
     }
-    case FN_Chr: result.SetAsStr(std::string(1, static_cast<char>(static_cast<uint32_t>(a.Int(0)) & 0xFFu))); break;
+    case FN_Chr: SetTextResult(result, std::string(1, static_cast<char>(static_cast<uint32_t>(a.Int(0)) & 0xFFu))); break;
     case FN_Ord: {
       const std::string s = a.Str(0);
       result.SetAsInt(s.empty() ? 0 : static_cast<uint8_t>(s[0]));

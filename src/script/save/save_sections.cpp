@@ -117,8 +117,11 @@ void SkipFrameRecord(TKsBigStream& s) {
   ReadStreamString(s);  // Sender
   const int32_t state_size = ReadCount(s, 1);
   s.Seek(state_size, SeekOrigin::Current);
+  // A result of a type that makes no value is the stream's read error, as
+  // when the interpreter reads its frames.
   const uint8_t type = ReadByteVal(s);
-  if (type != 0) CreateParamByType(type)->LoadFromStream(s);
+  if (type > PT_STR) throw EReadError();
+  if (type != PT_NONE) CreateParamByType(type)->LoadFromStream(s);
 }
 
 }  // namespace

@@ -1,0 +1,23 @@
+// A game slot of "save.dat" read into a real object manager: its scene
+// (every object kind the manager makes) and the empty forms of the rest.
+#include "fuzz_support.h"
+#include "items/base_list.h"
+#include "script/save/save_data.h"
+#include "script/values/param_collection.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  orba::fuzz::Refused([&] {
+    orba::TOrbaBaseList manager;
+    manager.SetWidth(64);
+    manager.SetHeight(48);
+    orba::TParamCollection vars;
+    orba::TEmptySaveSections empty(vars, 64, 48);
+    orba::TSaveSections pieces = empty.Sections();
+    pieces.Scene = manager.Services.SceneSection();
+    orba::TSaveDataFile reader("", pieces);
+    orba::TKsMemoryStream s(orba::fuzz::Bytes(data, size));
+    reader.ReadGameData(s);
+    manager.Draw();
+  });
+  return 0;
+}

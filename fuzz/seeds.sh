@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Writes the seed corpora of the fuzz targets into OUT/<target>/ with the
+# project's own writers (orbatool, the game builder, the player) and the
+# Python fixture writers of tests/fixtures. A writer that fails leaves its
+# seeds out with a warning; every target keeps at least its regressions.
+#   fuzz/seeds.sh BUILD_DIR OUT
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+build=$(cd "$1" && pwd)
+out=$2
+tool=$build/orbatool
+py=/usr/bin/python3
+fixtures=$root/tests/fixtures
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+rm -rf "$out"
+for exe in "$build"/fuzz/fuzz_*; do
+  t=${exe##*/fuzz_}
+  mkdir -p "$out/$t"
+  cp "$here/regressions/$t"/* "$out/$t/" 2>/dev/null
+done
+warn() { echo "seeds: $*" >&2; }
+# put TARGET FILE...: copies files into the target's seeds.
+put() { local t=$1; shift; mkdir -p "$out/$t"; for f in "$@"; do [ -f "$f" ] && cp "$f" "$out/$t/$(basename "$(dirname "$f")")_$(basename "$f")"; done; }
+run() { "$@" > /dev/null 2>&1 || warn "failed: $*"; }
+
+# Pictures.
+run $py "$fixtures/bmp_fixtures.py" "$work/bmp"
+run $py "$fixtures/png_suite.py" "$work/png"
+run $py "$fixtures/tga_fixtures.py" "$work/tga"
+run $py "$fixtures/ico_fixtures.py" "$work/ico"
+put bmp "$work"/bmp/*.bmp
+put png "$work"/png/*.png
+put tga "$work"/tga/*.tga
+put ico "$work"/ico/*.ico "$work"/ico/*.cur
+# JPEG: libjpeg's cjpeg over the bitmaps it reads (8 and 24 bits).
+for f in "$work"/bmp/pbm_8bit.bmp "$work"/bmp/pbm_24bit.bmp "$work"/bmp/im_24bit.bmp; do
+  n=$(basename "$f" .bmp)
+  cjpeg -quality 60 "$f" > "$out/jpeg/$n.jpg" 2>/dev/null || warn "cjpeg failed on $f"
+  cjpeg -progressive -grayscale "$f" > "$out/jpeg/${n}_prog.jpg" 2>/dev/null || warn "cjpeg failed on $f"
+  cjpeg -quality 90 -sample 1x1 -restart 1 "$f" > "$out/jpeg/${n}_restart.jpg" 2>/dev/null || warn "cjpeg failed on $f"
+done
+# Brix files carry their identification code in front (4 bytes, little endian).
+run $py "$fixtures/brix_fixture.py" make "$work/brix"
+$py - "$work/brix" "$out/brix" <<'PY' || warn "brix seeds failed"
+import json, os, struct, sys
+src, dst = sys.argv[1], sys.argv[2]
+for row in json.load(open(os.path.join(src, "manifest.json")))["lines"]:
+    if row[0] == "I":  # I, name, file, identification code, ...
+        data = open(os.path.join(src, row[2]), "rb").read()
+        open(os.path.join(dst, row[1]), "wb").write(struct.pack("<i", int(row[3])) + data)
+PY
+# Packages, pages and settings: the small archives, the fixture pages and
+# settings, and every test game and the demo as the game builder makes them.
+run $py "$fixtures/vf_fixture.py" small "$work/vf"
+put package "$work"/vf/*
+run $py "$fixtures/page_fixture.py" make "$work/pages"
+put page "$work"/pages/*.osb
+run $py "$fixtures/opb_fixture.py" make "$work/opb"
+put settings "$work"/opb/*.opb
+mkdir -p "$work/games"
+for game in "$root"/tests/games/*/ "$root/examples/demo/"; do
+  name=$(basename "$game")
+  [ -f "$game/orba.opb.txt" ] || continue
+  run "$tool" game build "$game" -o "$work/games/$name.dat" || continue
+  [ -f "$work/games/$name.dat" ] || continue
+  put package "$work/games/$name.dat"
+  run "$tool" vf extract "$work/games/$name.dat" "$work/games/$name"
+  put page "$work/games/$name"/*.osb
+  put settings "$work/games/$name"/orba.opb
+done
+
+# Save data: the fixture's entries, and the demo played with saving and
+# loading (its slots hold a real scene).
+run $py "$fixtures/savedat_fixture.py" make "$work/save"
+if [ -f "$build/demo/game.dat" ] && [ -x "$build/orba" ]; then
+  mkdir -p "$work/demo" && cp "$build/demo/game.dat" "$work/demo/"
+  click() { printf 'tick %d: lbutton down %s\ntick %d: lbutton up %s\n' "$1" "$2" $(($1 + 1)) "$2"; }
+  { click 30 "600 520"; click 40 "280 560"; click 50 "640 560"; click 60 "280 560"; } > "$work/demo.input"
+  run "$build/orba" --headless --ticks 70 --input "$work/demo.input" "$work/demo"
+fi
+for dat in "$work/save/save.dat" "$work/demo/save.dat"; do
+  [ -f "$dat" ] || continue
+  put package "$dat"
+  entries=$work/$(basename "$(dirname "$dat")")_entries
+  run "$tool" vf extract "$dat" "$entries"
+  put save "$entries"/*
+  put scene "$entries"/GAMESAVEDATA*
+done
+
+# Expressions: the reference generator's integer expressions, a few to a
+# file, and texts and arrays through the built-in functions.
+$py "$fixtures/expr_reference.py" gen 7 120 2>/dev/null | cut -f1 | split -l 6 - "$out/expr/gen_" || warn "expr seeds failed"
+printf '%s\n' 's = StringOfChar("ab", 3) ++ IntToStr(12, "4")' 'n = Length(s) + Pos("b", s)' \
+  't = StringReplace(s, "b", "xy", TRUE, FALSE)' 'u = UpperCase(Copy(t, 2, 3))' > "$out/expr/text"
+printf '%s\n' 'Dim(a, 3)' 'a[1] = 5' 'b = ArrayToString(a, ",")' 'StringToArray("1,2,3", a, ",")' > "$out/expr/array"
+
+# Message text: the glyph streams of the independent writer, and markup.
+for v in 0 100 101 102; do
+  $py "$fixtures/ksword_fixture.py" $v 2>/dev/null |
+    $py -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.stdin.read().strip()))' > "$out/glyph_stream/v$v" ||
+    warn "glyph stream seeds failed"
+done
+printf '%s' 'あ<B>い</B><FONT SIZE=20 COLOR=#FF0000 BORDER=1>う</FONT><BR CLEAR><RUBY VALUE=かな>漢</RUBY>' |
+  iconv -f UTF-8 -t CP932 > "$out/markup/tags"
+printf '%s' '<NOBR>abc def</NOBR> 「ここ。」<WAIT VALUE=-30>x</WAIT><A HREF=l>y</A><EVENT VALUE=e END><DIV ALIGN=CENTER>z</DIV>' |
+  iconv -f UTF-8 -t CP932 > "$out/markup/breaks"
+
+for t in "$out"/*/; do echo "seeds: $(basename "$t") $(ls "$t" | wc -l)"; done
