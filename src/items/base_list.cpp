@@ -7,6 +7,7 @@
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
+#include "items/label.h"
 #include "items/timer.h"
 #include "platform/trace.h"
 
@@ -29,6 +30,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_BOX] = &MakeItem<TOrbaBox>;
     c[CT_TIMER] = &MakeItem<TOrbaTimer>;
     c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
+    c[CT_LABEL] = &MakeItem<TOrbaLabel>;
     return c;
   }();
   return creators;

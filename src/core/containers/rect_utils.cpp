@@ -25,4 +25,11 @@ void IntersectRects(const TRect& a, const TRect& b, TRect& r) {
 
 void MakePointRec(int32_t x, int32_t y, TPoint& p) { p = TPoint{x, y}; }
 
+TRect UniteRects(const TRect& a, const TRect& b) {
+  if (RectIsEmpty(a)) return b;
+  if (RectIsEmpty(b)) return a;
+  return TRect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+               std::max(a.Bottom, b.Bottom)};
+}
+
 }  // namespace orba
