@@ -7,6 +7,7 @@
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
+#include "items/button.h"
 #include "items/label.h"
 #include "items/timer.h"
 #include "platform/trace.h"
@@ -31,6 +32,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_TIMER] = &MakeItem<TOrbaTimer>;
     c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
     c[CT_LABEL] = &MakeItem<TOrbaLabel>;
+    c[CT_BUTTON] = &MakeItem<TOrbaButton>;
     return c;
   }();
   return creators;

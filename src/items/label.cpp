@@ -20,12 +20,10 @@ namespace {
 // Larger text bitmaps are not made: the label then draws nothing.
 constexpr int64_t kMaxLabelBitmapPixels = int64_t{1} << 24;
 
-int32_t Saturate(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
-
 }  // namespace
 
-int32_t ScaleBy256(int64_t a, int64_t b) { return Saturate(a * b / 256); }
-int32_t SaturatedProduct(int64_t a, int64_t b) { return Saturate(a * b); }
+int32_t ScaleBy256(int64_t a, int64_t b) { return SaturateInt32(a * b / 256); }
+int32_t SaturatedProduct(int64_t a, int64_t b) { return SaturateInt32(a * b); }
 
 TOrbaLabel::TOrbaLabel(TOrbaBaseList* manager) : TOrbaControl(manager), FontName(kDefaultLabelFont) {}
 
@@ -116,7 +114,7 @@ void TOrbaLabel::Render() {
     natural_width = std::max(natural_width, line_widths[l]);
   }
   const int64_t pitch = int64_t{FontHeight} + LineSpace;
-  NaturalWidth = Saturate(natural_width);
+  NaturalWidth = SaturateInt32(natural_width);
   NaturalHeight = SaturatedProduct(pitch, static_cast<int64_t>(Lines.size()));
   SetBounds(Left, Top, ScaleBy256(NaturalWidth, ZoomX), ScaleBy256(NaturalHeight, ZoomY));
   LineBoxes.clear();
@@ -148,7 +146,7 @@ void TOrbaLabel::Render() {
       paint.RunStart = i == 0;
       paint.RunEnd = i + 1 == chars[l].size();
       TFontPixel& glyph = glyphs.GetGlyph(code, face, FontStyle, FontHeight);
-      const TRect cell{Saturate(x), Saturate(top), Saturate(x + advance), Saturate(top + FontHeight)};
+      const TRect cell{SaturateInt32(x), SaturateInt32(top), SaturateInt32(x + advance), SaturateInt32(top + FontHeight)};
       const TRect drawn = glyph.Draw(TextBitmap, MaskBitmap, paint, cell);
       united = UniteRects(united, drawn);
       x += advance;
@@ -196,7 +194,7 @@ void TOrbaLabel::Draw() {
       const int32_t x = GetScreenLeft(), y = GetScreenTop();
       const auto pixel = static_cast<uint32_t>(d->ColorToPixel(FontColor));
       for (const TRect& box : LineBoxes)
-        d->DrawColorMask(Saturate(int64_t{x} + box.Left), Saturate(int64_t{y} + box.Top), MaskBitmap, box, false,
+        d->DrawColorMask(SaturateInt32(int64_t{x} + box.Left), SaturateInt32(int64_t{y} + box.Top), MaskBitmap, box, false,
                          false, pixel, Alpha);
     } else if (Width > 0 && Height > 0) {
       const TRect dest = GetBoundsRect();

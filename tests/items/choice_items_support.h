@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/streams/big_stream.h"
+#include "graphics/brix.h"
 #include "items/base_list.h"
+#include "items/brix_cache.h"
 #include "platform/headless/fake_fonts.h"
+#include "support/test_support.h"
 #include "text/font_pixels.h"
+#include "text/label_list.h"
 
 namespace orba::test {
 
@@ -26,9 +31,13 @@ class ChoiceItemsTest : public ::testing::Test {
     m.SetWidth(64);
     m.SetHeight(48);
     m.ActiveBase()->SetColor(0);
+    files_.SetOverrideFolder(dir_.path());
+    InitBrixCollection();
+    BrixCollection()->Files = &files_;
   }
   void TearDown() override {
     m.Reset();
+    FinalBrixCollection();
     FontPixels().Clear();
     SetFontEngine(saved_fonts_);
   }
@@ -44,6 +53,39 @@ class ChoiceItemsTest : public ::testing::Test {
     m.ActiveBase()->Dirty.Clear();
   }
   uint32_t Pixel(int32_t x, int32_t y) { return m.Composition.GetPixel(x, y) & 0xFFFFFF; }
+  // The whole screen, row by row.
+  std::vector<uint32_t> Screen() {
+    std::vector<uint32_t> pixels;
+    for (int32_t y = 0; y < 48; ++y)
+      for (int32_t x = 0; x < 64; ++x) pixels.push_back(Pixel(x, y));
+    return pixels;
+  }
+  // Fills a rectangle of a reference screen.
+  static void Fill(std::vector<uint32_t>& screen, TRect r, uint32_t rgb) {
+    for (int32_t y = r.Top; y < r.Bottom; ++y)
+      for (int32_t x = r.Left; x < r.Right; ++x) screen[static_cast<size_t>(y * 64 + x)] = rgb;
+  }
+  // Text as a plain caption draws it, composed from the fake glyphs (default
+  // face, size 16, anti-aliased): the colour laid over the screen through
+  // each character's coverage, characters side by side from (X, Y).
+  static void ComposeText(std::vector<uint32_t>& screen, const std::string& text, int32_t x, int32_t y,
+                          uint32_t rgb) {
+    TFontPixelManager glyphs;
+    for (char ch : text) {
+      TFontPixel& g = glyphs.GetGlyph(static_cast<uint8_t>(ch), kDefaultLabelFont, 0, 16);
+      for (int32_t j = 0; j < g.GetHeight(); ++j)
+        for (int32_t i = 0; i < g.GetWidth(); ++i) {
+          const uint32_t c = g.Coverage.GetPixel(i, j);
+          uint32_t& d = screen[static_cast<size_t>((y + g.YOffset + j) * 64 + x + g.XOffset + i)];
+          if (c == 0 || d == rgb) continue;
+          uint32_t out = 0;
+          for (int shift : {0, 8, 16})
+            out |= ((((rgb >> shift) & 255) * c + ((d >> shift) & 255) * (255 - c)) >> 8) << shift;
+          d = out;
+        }
+      x += g.Advance();
+    }
+  }
   // One tick of input and idle at the fake clock.
   void Tick() {
     GameClock += static_cast<uint32_t>(FrameTime);
@@ -51,9 +93,27 @@ class ChoiceItemsTest : public ::testing::Test {
     m.Idle_();
   }
 
+  // A Brix picture of solid W x H cells, one per colour (raw 32-bit pixels),
+  // each shown for Delay milliseconds.
+  void WriteCells(const std::string& name, const std::vector<uint32_t>& colours, int32_t w, int32_t h,
+                  int32_t delay = 100) {
+    TBrixFrameList image;
+    for (uint32_t colour : colours) {
+      TBrixFrame* frame = image.AddFrame();
+      frame->Delay = delay;
+      frame->Surface.SetSize(w, h, 24);
+      frame->Surface.FillRect(frame->Surface.GetBounds(), colour);
+    }
+    TKsMemoryStream s;
+    image.SaveToStream(s, 0, 70);
+    WriteFileBytes(dir_ / name, s.TakeBytes());
+  }
+
   TOrbaBaseList m;
 
  private:
+  TempDir dir_;
+  TVrFileManager files_;
   std::shared_ptr<TFontEngine> saved_fonts_;
 };
 
