@@ -9,6 +9,7 @@
 #include "items/brix_cache.h"
 #include "items/button.h"
 #include "items/label.h"
+#include "items/menu.h"
 #include "items/timer.h"
 #include "platform/trace.h"
 
@@ -33,6 +34,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
     c[CT_LABEL] = &MakeItem<TOrbaLabel>;
     c[CT_BUTTON] = &MakeItem<TOrbaButton>;
+    c[CT_MENU] = &MakeItem<TOrbaMenu>;
     return c;
   }();
   return creators;
@@ -634,6 +636,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   TransitionKind = 0;
   roots_.swap(staged->roots_);
   Objects.swap(staged->Objects);
+  PrevMenus.swap(staged->PrevMenus);
   serials_.swap(staged->serials_);
   for (auto& root : roots_) root->Manager = this;
   for (TOrbaObject* o : Objects) o->Manager = this;

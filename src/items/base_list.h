@@ -182,6 +182,8 @@ class TOrbaBaseList : public TOrbaComponent {
   std::vector<TOrbaObject*> Objects;  // owned, creation order
   std::vector<TOrbaObject*> ScrapList;
   int32_t IdleIndex = 0;
+  // The right-click candidates (pop-up menus, image maps, preview menus):
+  // each adds itself when created and removes itself when destroyed.
   std::vector<TObjectHandle> PrevMenus;
   bool SoundOn = true;
   TObjectHandle Focus;

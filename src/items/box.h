@@ -55,6 +55,12 @@ class TOrbaBox : public TOrbaControl {
   bool MovedSinceSnapshot() const;
 };
 
+// A frame of Width pixels or a fill of R in Color (0x00BBGGRR) at Alpha:
+// blended below 255, opaque at 255, additive with the colour scaled by
+// Alpha - 256 above.
+enum class TPaint { Frame, Fill };
+void PaintAlphaRect(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, int32_t color, int32_t alpha);
+
 // One tick of an afterimage's fade: Elapsed grows by the last tick's length;
 // true once it reaches Delay (the afterimage is then freed), otherwise Alpha
 // is StartAlpha less its share of (StartAlpha mod 256), rounded: a linear

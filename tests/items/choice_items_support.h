@@ -94,15 +94,20 @@ class ChoiceItemsTest : public ::testing::Test {
   }
 
   // A Brix picture of solid W x H cells, one per colour (raw 32-bit pixels),
-  // each shown for Delay milliseconds.
+  // each shown for Delay milliseconds; with Across, one frame of that many
+  // cells side by side instead.
   void WriteCells(const std::string& name, const std::vector<uint32_t>& colours, int32_t w, int32_t h,
-                  int32_t delay = 100) {
+                  int32_t delay = 100, bool across = false) {
     TBrixFrameList image;
-    for (uint32_t colour : colours) {
-      TBrixFrame* frame = image.AddFrame();
-      frame->Delay = delay;
-      frame->Surface.SetSize(w, h, 24);
-      frame->Surface.FillRect(frame->Surface.GetBounds(), colour);
+    for (size_t i = 0; i < colours.size(); ++i) {
+      if (i == 0 || !across) {
+        TBrixFrame* frame = image.AddFrame();
+        frame->Delay = delay;
+        frame->Surface.SetSize(across ? w * static_cast<int32_t>(colours.size()) : w, h, 24);
+      }
+      auto& surface = image.GetFrame(image.Count() - 1)->Surface;
+      const int32_t x = across ? w * static_cast<int32_t>(i) : 0;
+      surface.FillRect(TRect{x, 0, x + w, h}, colours[i]);
     }
     TKsMemoryStream s;
     image.SaveToStream(s, 0, 70);
