@@ -10,6 +10,7 @@
 #include "items/button.h"
 #include "items/label.h"
 #include "items/menu.h"
+#include "items/object_cursor.h"
 #include "items/timer.h"
 #include "platform/trace.h"
 
@@ -170,6 +171,7 @@ void TOrbaBase::TrackMouse() {
   Capture = 0;
   TObjectHandle target_handle = target != nullptr ? target->Handle() : TObjectHandle{};
   if (target != nullptr) {
+    ShowObjectCursor(m, *target);
     if (LeftPressed) {
       target->DoLButtonDown();
       target = m.Lookup(target_handle);

@@ -199,6 +199,8 @@ class TOrbaBaseList : public TOrbaComponent {
   // Dithering flag while there is no picture cache; with one, the cache's
   // own flag is the setting.
   bool CGDither = false;
+  // A cursor file's cursor is shown over the window (ShowObjectCursor).
+  bool CustomCursor = false;
 
   bool GetAutoName() const override { return false; }
   TOrbaBase* GetBase(int32_t index) const { return roots_[static_cast<size_t>(index & 1)].get(); }

@@ -2,7 +2,11 @@
 // radio groups, the keyboard, the caption and the saved form.
 #include "items/button.h"
 
+#include "graphics/icon_file.h"
 #include "items/choice_items_support.h"
+#include "platform/headless/recorded_cursors.h"
+#include "script/functions/sys_func.h"
+#include "script/values/param_collection.h"
 
 namespace orba {
 namespace {
@@ -113,6 +117,32 @@ TEST_F(ButtonTest, CaptionInEachState) {
     ComposeText(expected, "AB", 2 + shift, 2 + shift, kWhite);
     EXPECT_EQ(Screen(), expected) << colour;
   }
+}
+
+// A cursor file shows over its object and stays while the pointer goes
+// straight to another object with one; "@Cursor" stands in for objects
+// without one.
+TEST_F(ButtonTest, CursorFiles) {
+  TDIBSurface picture;
+  picture.SetSize(4, 4, 24);
+  TKsMemoryStream file;
+  WriteIcon(picture, file, true, TPoint{1, 2}, false, nullptr, -1);
+  for (const char* name : {"a.cur", "b.cur"}) test::WriteFileBytes(dir_ / name, file.MutableBytes());
+  auto cursors = std::make_shared<TRecordedCursors>();
+  const auto saved = SetCursorService(cursors);
+  TParamCollection store;
+  TSysFuncMan funcs{store};
+  m.Services.Funcs = &funcs;
+  Button(0)->SetCursor("a.cur");
+  Button(21)->SetCursor("b.cur");
+  for (auto [x, at_cursor, shown] : {std::tuple{5, "", "a.cur"}, {25, "", "a.cur"}, {50, "", ""}, {25, "", "b.cur"},
+                                     {50, "b.cur", "b.cur"}, {60, "", ""}}) {
+    store.CursorName = at_cursor;
+    Mouse(x, 5);
+    EXPECT_EQ(cursors->Shown, shown) << x;
+  }
+  m.Services.Funcs = nullptr;
+  SetCursorService(saved);
 }
 
 TEST_F(ButtonTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {

@@ -115,9 +115,9 @@ class ChoiceItemsTest : public ::testing::Test {
   }
 
   TOrbaBaseList m;
+  TempDir dir_;
 
  private:
-  TempDir dir_;
   TVrFileManager files_;
   std::shared_ptr<TFontEngine> saved_fonts_;
 };
@@ -125,19 +125,9 @@ class ChoiceItemsTest : public ::testing::Test {
 // Little-endian writer of hand-built streams.
 struct TBytes {
   std::vector<uint8_t> b;
-  TBytes& I(int32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
-    return *this;
-  }
-  TBytes& B(uint8_t v) {
-    b.push_back(v);
-    return *this;
-  }
-  TBytes& S(const std::string& s) {
-    I(static_cast<int32_t>(s.size()));
-    b.insert(b.end(), s.begin(), s.end());
-    return *this;
-  }
+  TBytes& I(int32_t v) { return B(v & 255).B(v >> 8 & 255).B(v >> 16 & 255).B(static_cast<uint32_t>(v) >> 24); }
+  TBytes& B(uint32_t v) { return b.push_back(static_cast<uint8_t>(v)), *this; }
+  TBytes& S(const std::string& s) { return I(static_cast<int32_t>(s.size())), b.insert(b.end(), s.begin(), s.end()), *this; }
 };
 
 // The screen-object part of a saved control of Version, named Name, at

@@ -67,18 +67,13 @@ TEST_F(MenuTest, PictureIsComposedOfItsParts) {
   TDIBX ref;
   ref.SetSize(64, 48, 32);
   ref.Fill(0);
-  const auto fill = [&](TRect r, int32_t rgb) { ref.FillRect(r, static_cast<uint32_t>(rgb)); };
-  fill({2, 2, 27, 46}, 0xFFFFFF);
-  fill({3, 3, 26, 45}, 0x202020);
-  fill({3, 3, 6, 5}, 0x112233);
-  fill({6, 5, 23, 45}, 0x445566);
-  fill({23, 5, 26, 9}, 0x100000);  // up arrow, thumb, lower track, down arrow
-  fill({23, 9, 26, 13}, 0x700000);
-  fill({23, 13, 26, 41}, 0x500000);
-  fill({23, 41, 26, 45}, 0x300000);
-  fill({7, 6, 22, 25}, 0xFF0000);
-  fill({7, 13, 11, 17}, 0x00BB00);  // the hovered row's check cell
-  fill({7, 32, 11, 36}, 0x00AA00);
+  // Frame line, background, corner, centre; the scroll bar's up arrow,
+  // thumb, lower track and down arrow; the hovered row; two check cells.
+  for (auto [r, rgb] : {std::pair{TRect{2, 2, 27, 46}, 0xFFFFFF}, {{3, 3, 26, 45}, 0x202020}, {{3, 3, 6, 5}, 0x112233},
+                        {{6, 5, 23, 45}, 0x445566}, {{23, 5, 26, 9}, 0x100000}, {{23, 9, 26, 13}, 0x700000},
+                        {{23, 13, 26, 41}, 0x500000}, {{23, 41, 26, 45}, 0x300000}, {{7, 6, 22, 25}, 0xFF0000},
+                        {{7, 13, 11, 17}, 0x00BB00}, {{7, 32, 11, 36}, 0x00AA00}})
+    ref.FillRect(r, static_cast<uint32_t>(rgb));
   TKsLabelList normal, hover;
   normal.FontSize = hover.FontSize = 16;
   normal.Border = normal.ShadowOffset = 1;

@@ -3,6 +3,7 @@
 // save.dat and the screenshot.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "shell/test_games.h"
@@ -20,6 +21,8 @@ TEST(ChoicesGame, MenusButtonsAndCaptions) {
                               "import sys\nfrom PIL import Image\n"
                               "Image.new('RGB', (20, 16), (200, 100, 50)).save(sys.argv[1], 'PNG')\n",
                               game + "/btn.brx"}).exit_code, 0);
+  ASSERT_EQ(test::RunPython("fixtures/ico_fixtures.py", {dir / "ico"}).exit_code, 0);
+  std::filesystem::copy_file(dir / "ico/hand_8_cursor.cur", game + "/hand.cur");
   // Row 2 of the first menu (rows 24 pixels apart from y = 10) is clicked;
   // Escape cancels the second; the button is clicked once, then pressed,
   // dragged off and released.
@@ -35,8 +38,13 @@ TEST(ChoicesGame, MenusButtonsAndCaptions) {
                                                       "tick 25: mouse move 150 110\n"
                                                       "tick 26: lbutton up 150 110\n"));
   const test::CommandResult r = test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "30", "--input",
-                                                  dir / "input.txt", "--screenshot", dir / "shot.png", game});
+                                                  dir / "input.txt", "--trace", "-", "--screenshot", dir / "shot.png",
+                                                  game});
   ASSERT_EQ(r.exit_code, 0) << r.output;
+  // The button's cursor file is shown over it; the system's arrow again at
+  // the first tick off it after the press it held ended.
+  test::ExpectContains(r.output, {"tick 20 clock 300 frame 15\ncursor hand.cur 16x16\n",
+                                  "tick 27 clock 405 frame 15\ncursor default\n"});
   test::ExpectContains(test::DumpSave(game + "/save.dat"),
                        {"var branch str = \"third row\"", "var picked int = 2", "var pickstr str = \"three\"",
                         "var selargs str = \"three/2\"", "var cancelled int = -1", "var notified int = 1",
