@@ -31,18 +31,6 @@ void TOrbaBox::SetAlpha(int32_t v) {
   Invalidate();
 }
 
-void TOrbaBox::SetSource(std::string v) {
-  if (v == Source) return;
-  Source = std::move(v);
-  Motion.reset();
-  if (IsFilmName(Source)) StartMotion(Source);
-}
-
-void TOrbaBox::SetRepeat(bool v) {
-  const bool was = Repeat;
-  Repeat = v;
-  if (v && !was && Motion != nullptr && Motion->Ended()) Motion->Rewind();
-}
 
 void TOrbaBox::TakeBlurSnapshot() {
   BlurRect = TRect{Left, Top, Width, Height};

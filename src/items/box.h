@@ -38,8 +38,8 @@ class TOrbaBox : public TOrbaControl {
   void SetAlpha(int32_t v) override;
   void SetOnIdle(std::string v) override { OnIdle = std::move(v); }
   void SetOnPlayEnd(std::string v) override { OnPlayEnd = std::move(v); }
-  void SetSource(std::string v) override;
-  void SetRepeat(bool v) override;
+  void SetSource(std::string v) override { ChangeFilmSource(Source, std::move(v)); }
+  void SetRepeat(bool v) override { ChangeMotionRepeat(Repeat, v); }
   void SetAutoScrap(bool v) override { AutoScrap = v; }
   void SetPaused(bool v) override { Paused = v; }
   void SetBlurSpan(int32_t v) override;

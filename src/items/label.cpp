@@ -83,18 +83,6 @@ void TOrbaLabel::SetZoomY(int32_t v) {
   Invalidate();
 }
 
-void TOrbaLabel::SetSource(std::string v) {
-  if (v == Source) return;
-  Source = std::move(v);
-  Motion.reset();
-  if (IsFilmName(Source)) StartMotion(Source);
-}
-
-void TOrbaLabel::SetRepeat(bool v) {
-  const bool was = Repeat;
-  Repeat = v;
-  if (v && !was && Motion != nullptr && Motion->Ended()) Motion->Rewind();
-}
 
 void TOrbaLabel::Render() {
   TFontPixelManager& glyphs = FontPixels();

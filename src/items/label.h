@@ -63,9 +63,9 @@ class TOrbaLabel : public TOrbaControl {
   int32_t GetZoomY() const override { return ZoomY; }
   void SetZoomY(int32_t v) override;
   std::string GetSource() const override { return Source; }
-  void SetSource(std::string v) override;
+  void SetSource(std::string v) override { ChangeFilmSource(Source, std::move(v)); }
   bool GetRepeat() const override { return Repeat; }
-  void SetRepeat(bool v) override;
+  void SetRepeat(bool v) override { ChangeMotionRepeat(Repeat, v); }
   bool GetAutoScrap() const override { return AutoScrap; }
   void SetAutoScrap(bool v) override { AutoScrap = v; }
   bool GetPaused() const override { return Paused; }
