@@ -16,6 +16,7 @@
 #include "platform/fonts.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
+#include "platform/headless/recorded_cursors.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/linux/file_dialogs_linux.h"
@@ -31,6 +32,7 @@
 
 #ifdef ORBA_HAVE_SDL
 #include "platform/sdl/sdl_clock.h"
+#include "platform/sdl/sdl_cursors.h"
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
@@ -156,6 +158,7 @@ int RunHeadless(const TOptions& options) {
   orba::SetFileDialogService(std::make_shared<orba::TCancelledFileDialogs>());
   orba::TFakeClock clock;
   orba::TMemoryVideo video;
+  orba::SetCursorService(std::make_shared<orba::TRecordedCursors>());
   orba::TScriptedInput input;
   if (options.input) input = orba::TScriptedInput::FromFile(*options.input);
   orba::TScriptedEvents events;
@@ -176,6 +179,7 @@ int RunWindowed(const TOptions& options) {
   orba::TSdlClock clock;
   orba::TSdlVideo video;
   orba::TSdlInput input(video);
+  orba::SetCursorService(std::make_shared<orba::TSdlCursors>());
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
   const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
   orba::SetMessageBoxService(boxes);
@@ -190,6 +194,8 @@ int RunWindowed(const TOptions& options) {
   if (started) orba::RunRealTime(runner);
   runner.ShutDown();
   boxes->SetParent(nullptr);
+  // SDL's cursors go before its video does.
+  orba::SetCursorService(nullptr);
   return started ? 0 : 1;
 #else
   std::fprintf(stderr, "orba: this build has no window; use --headless\n");

@@ -156,7 +156,7 @@ TOrbaImageList* TOrbaImages::GetImageList() const {
   return Strips[static_cast<size_t>(strip)].get();
 }
 
-static bool IsBrixName(const std::string& name) {
+bool IsBrixName(const std::string& name) {
   return name.size() >= 4 && SjisLowerCase(name.substr(name.size() - 4)) == ".brx";
 }
 

@@ -78,6 +78,9 @@ class TOrbaImages : public TOrbaCustomImages {
   void TakeCommandExpressions(TComComponent& command) override;
 };
 
+// True when Name ends in ".brx" (letter case ignored): a picture file.
+bool IsBrixName(const std::string& name);
+
 // Lets the component factory create animated images (type CT_IMAGES).
 void RegisterImageItems();
 

@@ -8,6 +8,9 @@
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
+#include "items/button.h"
+#include "items/label.h"
+#include "items/menu.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -25,6 +28,9 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_BOX] = &MakeItem<TOrbaBox>;
     c[CT_TIMER] = &MakeItem<TOrbaTimer>;
     c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
+    c[CT_LABEL] = &MakeItem<TOrbaLabel>;
+    c[CT_BUTTON] = &MakeItem<TOrbaButton>;
+    c[CT_MENU] = &MakeItem<TOrbaMenu>;
     return c;
   }();
   return creators;
@@ -484,6 +490,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   TransitionKind = 0;
   roots_.swap(staged->roots_);
   Objects.swap(staged->Objects);
+  PrevMenus.swap(staged->PrevMenus);
   serials_.swap(staged->serials_);
   for (auto& root : roots_) root->Manager = this;
   for (TOrbaObject* o : Objects) o->Manager = this;

@@ -59,6 +59,8 @@ class TOrbaBaseList : public TOrbaComponent {
   std::vector<TOrbaObject*> Objects;  // owned, creation order
   std::vector<TOrbaObject*> ScrapList;
   int32_t IdleIndex = 0;
+  // The right-click candidates (pop-up menus, image maps, preview menus):
+  // each adds itself when created and removes itself when destroyed.
   std::vector<TObjectHandle> PrevMenus;
   bool SoundOn = true;
   TObjectHandle Focus;
@@ -74,6 +76,8 @@ class TOrbaBaseList : public TOrbaComponent {
   // Dithering flag while there is no picture cache; with one, the cache's
   // own flag is the setting.
   bool CGDither = false;
+  // A cursor file's cursor is shown over the window (ShowObjectCursor).
+  bool CustomCursor = false;
 
   bool GetAutoName() const override { return false; }
   TOrbaBase* GetBase(int32_t index) const { return roots_[static_cast<size_t>(index & 1)].get(); }

@@ -31,18 +31,6 @@ void TOrbaBox::SetAlpha(int32_t v) {
   Invalidate();
 }
 
-void TOrbaBox::SetSource(std::string v) {
-  if (v == Source) return;
-  Source = std::move(v);
-  Motion.reset();
-  if (IsFilmName(Source)) StartMotion(Source);
-}
-
-void TOrbaBox::SetRepeat(bool v) {
-  const bool was = Repeat;
-  Repeat = v;
-  if (v && !was && Motion != nullptr && Motion->Ended()) Motion->Rewind();
-}
 
 void TOrbaBox::TakeBlurSnapshot() {
   BlurRect = TRect{Left, Top, Width, Height};
@@ -60,13 +48,9 @@ void TOrbaBox::SetBlurSpan(int32_t v) {
   TakeBlurSnapshot();
 }
 
-namespace {
-
-enum class TPaint { Frame, Fill };
-
 // One frame or fill in the alpha range of the box: blended below 255,
 // opaque at 255, additive with the colour scaled by alpha - 256 above.
-void PaintPart(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, int32_t color, int32_t alpha) {
+void PaintAlphaRect(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, int32_t color, int32_t alpha) {
   if (alpha >= 256) {
     const auto px = static_cast<uint32_t>(s.ColorToPixel(ScaleColor(color, alpha - 256)));
     if (what == TPaint::Frame) s.FrameRectAdd(r, width, px); else s.FillRectAdd(r, px);
@@ -79,8 +63,6 @@ void PaintPart(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, int32
     if (what == TPaint::Frame) s.FrameRectAlpha(r, width, px, alpha); else s.FillRectAlpha(r, px, alpha);
   }
 }
-
-}  // namespace
 
 void TOrbaBox::Draw() {
   if (!GetVisible() || Alpha < 1 || Alpha > 511) return;
@@ -96,16 +78,16 @@ void TOrbaBox::Draw() {
   IntersectRects(saved_clip, r, inside);
   surface->SetClipRect(inside);
   if (BorderWidth < 1) {
-    if (color >= 0) PaintPart(*surface, TPaint::Fill, r, 0, color, Alpha);
+    if (color >= 0) PaintAlphaRect(*surface, TPaint::Fill, r, 0, color, Alpha);
   } else {
-    if (BorderColor >= 0) PaintPart(*surface, TPaint::Frame, r, BorderWidth, BorderColor, Alpha);
+    if (BorderColor >= 0) PaintAlphaRect(*surface, TPaint::Frame, r, BorderWidth, BorderColor, Alpha);
     if (color >= 0) {
       const int64_t bw = BorderWidth;
       const TRect inner{static_cast<int32_t>(std::min<int64_t>(r.Left + bw, INT32_MAX)),
                         static_cast<int32_t>(std::min<int64_t>(r.Top + bw, INT32_MAX)),
                         static_cast<int32_t>(std::max<int64_t>(r.Right - bw, INT32_MIN)),
                         static_cast<int32_t>(std::max<int64_t>(r.Bottom - bw, INT32_MIN))};
-      if (!RectIsEmpty(inner)) PaintPart(*surface, TPaint::Fill, inner, 0, color, Alpha);
+      if (!RectIsEmpty(inner)) PaintAlphaRect(*surface, TPaint::Fill, inner, 0, color, Alpha);
     }
   }
   if (had_clip)

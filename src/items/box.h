@@ -38,8 +38,8 @@ class TOrbaBox : public TOrbaControl {
   void SetAlpha(int32_t v) override;
   void SetOnIdle(std::string v) override { OnIdle = std::move(v); }
   void SetOnPlayEnd(std::string v) override { OnPlayEnd = std::move(v); }
-  void SetSource(std::string v) override;
-  void SetRepeat(bool v) override;
+  void SetSource(std::string v) override { ChangeFilmSource(Source, std::move(v)); }
+  void SetRepeat(bool v) override { ChangeMotionRepeat(Repeat, v); }
   void SetAutoScrap(bool v) override { AutoScrap = v; }
   void SetPaused(bool v) override { Paused = v; }
   void SetBlurSpan(int32_t v) override;
@@ -54,6 +54,12 @@ class TOrbaBox : public TOrbaControl {
   void TakeBlurSnapshot();
   bool MovedSinceSnapshot() const;
 };
+
+// A frame of Width pixels or a fill of R in Color (0x00BBGGRR) at Alpha:
+// blended below 255, opaque at 255, additive with the colour scaled by
+// Alpha - 256 above.
+enum class TPaint { Frame, Fill };
+void PaintAlphaRect(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, int32_t color, int32_t alpha);
 
 // One tick of an afterimage's fade: Elapsed grows by the last tick's length;
 // true once it reaches Delay (the afterimage is then freed), otherwise Alpha

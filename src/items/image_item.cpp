@@ -338,21 +338,30 @@ TOrbaObject* TOrbaCustomImage::HitTest(TPoint p, uint32_t mask) {
   if (im >= 8 || ((mask >> im) & 1) == 0) return nullptr;
   if (Angle == 0) return MaskHit(p.X, p.Y) ? this : nullptr;
   // Turn the point back about the anchor into the unrotated rectangle.
-  const TPoint a = GetAnchorPos();
-  const double theta = -static_cast<double>(Angle & 255) * 2.0 * std::numbers::pi / 256.0;
-  const double dx = static_cast<double>(p.X) - a.X, dy = static_cast<double>(p.Y) - a.Y;
-  const double rx = std::nearbyint(dx * std::cos(theta) - dy * std::sin(theta) + a.X);
-  const double ry = std::nearbyint(dx * std::sin(theta) + dy * std::cos(theta) + a.Y);
-  if (!(rx > INT32_MIN && rx < INT32_MAX && ry > INT32_MIN && ry < INT32_MAX)) return nullptr;
-  const TPoint q{static_cast<int32_t>(rx), static_cast<int32_t>(ry)};
-  if (!PointInRect(q, TOrbaControl::GetBoundsRect())) return nullptr;
+  TPoint q;
+  if (!TurnPointBack(p, GetAnchorPos(), Angle, q) || !PointInRect(q, TOrbaControl::GetBoundsRect())) return nullptr;
   return MaskHit(q.X, q.Y) ? this : nullptr;
 }
 
 // ---- tick, surfaces, saved state -------------------------------------------------
 
+bool TurnPointBack(TPoint p, TPoint anchor, int32_t angle, TPoint& out) {
+  const double theta = -static_cast<double>(angle & 255) * 2.0 * std::numbers::pi / 256.0;
+  const double dx = static_cast<double>(p.X) - anchor.X, dy = static_cast<double>(p.Y) - anchor.Y;
+  const double rx = std::nearbyint(dx * std::cos(theta) - dy * std::sin(theta) + anchor.X);
+  const double ry = std::nearbyint(dx * std::sin(theta) + dy * std::cos(theta) + anchor.Y);
+  if (!(rx > INT32_MIN && rx < INT32_MAX && ry > INT32_MIN && ry < INT32_MAX)) return false;
+  out = TPoint{static_cast<int32_t>(rx), static_cast<int32_t>(ry)};
+  return true;
+}
+
 bool TOrbaCustomImage::Idle() {
   const bool answer = TOrbaControl::Idle();
+  IdleImage();
+  return answer;
+}
+
+void TOrbaCustomImage::IdleImage() {
   if (SizeDirty) {
     SizeDirty = false;
     Invalidate();
@@ -361,7 +370,6 @@ bool TOrbaCustomImage::Idle() {
     Invalidate();
   }
   StepAfterimages();
-  return answer;
 }
 
 void TOrbaCustomImage::StepAfterimages() {

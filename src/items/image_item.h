@@ -100,6 +100,8 @@ class TOrbaCustomImage : public TOrbaControl {
   void DrawBitmap(TCustomDIBX& bitmap, TCustomDIBX* mask, bool use_rect_lists) const;
 
  protected:
+  // The image part of Idle: a pending resize, then the afterimages.
+  void IdleImage();
   void MarkChildrenResize();
   void RecordBlurState();
   // The screen rectangle the item covers (rotated bounds when turned) into
@@ -115,6 +117,10 @@ class TOrbaCustomImage : public TOrbaControl {
   void UpdateAxis(bool vertical);
   bool MaskHit(int32_t x, int32_t y) const;
 };
+
+// P turned back by Angle (256ths of a turn) about Anchor, rounded to whole
+// pixels; false when the result leaves the int32 range.
+bool TurnPointBack(TPoint p, TPoint anchor, int32_t angle, TPoint& out);
 
 // The depth of new item surfaces.
 int32_t ItemBitCount();

@@ -1,6 +1,7 @@
 #include "items/orba_base.h"
 
 #include "items/base_list.h"
+#include "items/object_cursor.h"
 
 namespace orba {
 
@@ -106,6 +107,7 @@ void TOrbaBase::TrackMouse() {
   Capture = 0;
   TObjectHandle target_handle = target != nullptr ? target->Handle() : TObjectHandle{};
   if (target != nullptr) {
+    ShowObjectCursor(m, *target);
     if (LeftPressed) {
       target->DoLButtonDown();
       target = m.Lookup(target_handle);

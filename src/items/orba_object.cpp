@@ -722,6 +722,19 @@ void TOrbaControl::StopMotion() {
   if (Motion != nullptr) Motion->Rewind();
 }
 
+void TOrbaControl::ChangeFilmSource(std::string& source, std::string v) {
+  if (v == source) return;
+  source = std::move(v);
+  Motion.reset();
+  if (IsFilmName(source)) StartMotion(source);
+}
+
+void TOrbaControl::ChangeMotionRepeat(bool& repeat, bool v) {
+  const bool was = repeat;
+  repeat = v;
+  if (v && !was && Motion != nullptr && Motion->Ended()) Motion->Rewind();
+}
+
 bool TOrbaControl::Saved(const TOrbaObject& child) {
   return !child.IsScrapped() && child.GetCompoType() != 0 && !IsInternalName(child.Name);
 }

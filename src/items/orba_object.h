@@ -387,6 +387,10 @@ class TOrbaControl : public TOrbaComponent {
   // Starts a frame animation of a motion file; StopMotion rewinds it.
   void StartMotion(const std::string& file_name);
   void StopMotion();
+  // A changed Source: the running motion goes, and a film file starts one.
+  void ChangeFilmSource(std::string& source, std::string v);
+  // Repeat switched on restarts a motion that has ended.
+  void ChangeMotionRepeat(bool& repeat, bool v);
 
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;

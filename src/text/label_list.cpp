@@ -5,12 +5,13 @@
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/strings/sjis_string.h"
 
 namespace orba {
 
-namespace {
-
 const char kDefaultLabelFont[] = "\x82l\x82r \x82o\x83S\x83V\x83" "b\x83N";  // ＭＳ Ｐゴシック
+
+namespace {
 
 // Borders and shadows of stored settings are bounded where they are used,
 // and so is the size of a label's surfaces.
@@ -18,21 +19,6 @@ constexpr int32_t kMaxDecoration = 255;
 constexpr int64_t kMaxLabelPixels = int64_t{1} << 24;
 
 int32_t Decoration(int32_t v) { return std::clamp(v, 0, kMaxDecoration); }
-
-// The characters of a Shift-JIS text as codes (a lead byte at the end
-// stands alone).
-std::vector<uint16_t> CharCodes(const std::string& s) {
-  std::vector<uint16_t> codes;
-  for (size_t i = 0; i < s.size(); ++i) {
-    const auto c = static_cast<uint8_t>(s[i]);
-    if (IsSjisLeadByte(c) && i + 1 < s.size()) {
-      codes.push_back(static_cast<uint16_t>(c << 8 | static_cast<uint8_t>(s[++i])));
-    } else {
-      codes.push_back(c);
-    }
-  }
-  return codes;
-}
 
 }  // namespace
 
@@ -78,7 +64,7 @@ void TKsLabelDIB::SetText(const std::string& s) {
 }
 
 void TKsLabelDIB::Render() {
-  const std::vector<uint16_t> codes = CharCodes(Text);
+  const std::vector<uint16_t> codes = SjisCharCodes(Text);
   if (Advances.size() != codes.size()) Owner.CalcWidths();
   const int32_t bits = Owner.Target != nullptr ? Owner.Target->BitCount() : 32;
   const bool drawable = int64_t{Width} * Height <= kMaxLabelPixels;
@@ -156,7 +142,7 @@ void TKsLabelList::CalcWidths() {
     label->Height = height;
     label->Advances.clear();
     int64_t width = 0;
-    const std::vector<uint16_t> codes = CharCodes(label->Text);
+    const std::vector<uint16_t> codes = SjisCharCodes(label->Text);
     for (size_t i = 0; i < codes.size(); ++i) {
       const bool last = i + 1 == codes.size();
       auto it = measured.find(codes[i]);

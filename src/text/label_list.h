@@ -19,6 +19,9 @@ namespace orba {
 
 class TKsLabelList;
 
+// The default face of labels and captions: "ＭＳ Ｐゴシック".
+extern const char kDefaultLabelFont[];
+
 class TKsLabelDIB {
  public:
   explicit TKsLabelDIB(TKsLabelList& owner) : Owner(owner) {}

@@ -1,6 +1,7 @@
 #include "core/containers/rect_utils.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace orba {
 
@@ -24,5 +25,14 @@ void IntersectRects(const TRect& a, const TRect& b, TRect& r) {
 }
 
 void MakePointRec(int32_t x, int32_t y, TPoint& p) { p = TPoint{x, y}; }
+
+int32_t SaturateInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+TRect UniteRects(const TRect& a, const TRect& b) {
+  if (RectIsEmpty(a)) return b;
+  if (RectIsEmpty(b)) return a;
+  return TRect{std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
+               std::max(a.Bottom, b.Bottom)};
+}
 
 }  // namespace orba

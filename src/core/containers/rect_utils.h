@@ -24,6 +24,10 @@ bool RectsOverlap(const TRect& a, const TRect& b);
 bool PointInRect(const TPoint& p, const TRect& r);
 // R := the common part of A and B, or (0, 0, 0, 0) when they do not overlap.
 void IntersectRects(const TRect& a, const TRect& b, TRect& r);
+// V saturated to the int32 range.
+int32_t SaturateInt32(int64_t v);
+// The smallest rectangle holding both; an empty one adds nothing.
+TRect UniteRects(const TRect& a, const TRect& b);
 void MakePointRec(int32_t x, int32_t y, TPoint& p);
 
 }  // namespace orba

@@ -243,4 +243,17 @@ std::string EucToSjis(const std::string& s) {
   return out;
 }
 
+std::vector<uint16_t> SjisCharCodes(const std::string& s) {
+  std::vector<uint16_t> codes;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<uint8_t>(s[i]);
+    if (IsSjisLeadByte(c) && i + 1 < s.size()) {
+      codes.push_back(static_cast<uint16_t>(c << 8 | static_cast<uint8_t>(s[++i])));
+    } else {
+      codes.push_back(c);
+    }
+  }
+  return codes;
+}
+
 }  // namespace orba

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/strings/sjis_case.h"
 
@@ -57,5 +58,9 @@ std::string ZenToHan(const std::string& s);
 std::string JisToSjis(int32_t row, int32_t cell);
 // EUC-JP text (as downloaded over HTTP) to Shift-JIS.
 std::string EucToSjis(const std::string& s);
+
+// The characters of S as codes (see JCharCode); a lead byte at the end
+// stands alone.
+std::vector<uint16_t> SjisCharCodes(const std::string& s);
 
 }  // namespace orba

@@ -49,11 +49,17 @@ std::string SplitLabelSuffix(std::string& s) {
   return suffix;
 }
 
-std::string TrimControls(const std::string& s) {
+std::string TrimControls(const std::string& s, uint8_t highest) {
   size_t b = 0, e = s.size();
-  while (b < e && static_cast<uint8_t>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 0x20) --e;
+  while (b < e && static_cast<uint8_t>(s[b]) <= highest) ++b;
+  while (e > b && static_cast<uint8_t>(s[e - 1]) <= highest) --e;
   return s.substr(b, e - b);
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string s;
+  for (size_t i = 0; i < lines.size(); ++i) s += (i == 0 ? "" : "\r\n") + lines[i];
+  return s;
 }
 
 int32_t ScaleColor(int32_t color, int32_t factor) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/streams/stream_encoding.h"
 
@@ -19,9 +20,12 @@ std::string UnescapeText(const std::string& s);
 // S is unchanged and the result is empty.
 std::string SplitLabelSuffix(std::string& s);
 
-// S without its leading and trailing bytes 0x00 to 0x20 (blanks and control
-// characters).
-std::string TrimControls(const std::string& s);
+// S without its leading and trailing bytes 0x00 to Highest (blanks and
+// control characters; only control characters with Highest 0x1F).
+std::string TrimControls(const std::string& s, uint8_t highest = 0x20);
+
+// Lines joined with CR LF, without a final line break.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 // Multiplies each of the red, green and blue bytes of a 0x00BBGGRR colour by
 // Factor / 256 (256 leaves it unchanged); each product keeps its low 8 bits

@@ -1,0 +1,51 @@
+#include "items/object_cursor.h"
+
+#include "core/files/vr_file_manager.h"
+#include "core/system/trace.h"
+#include "graphics/icon_file.h"
+#include "items/base_list.h"
+#include "platform/text_convert.h"
+#include "script/functions/sys_func.h"
+#include "script/values/param_collection.h"
+
+namespace orba {
+
+bool LoadCursorImage(const std::string& name, TCursorImage& image) {
+  const TBrixCollection* cache = BrixCollection();
+  try {
+    TVrFileManager* files = cache != nullptr ? &cache->FileLayer() : VrFileManager();
+    if (files == nullptr || !files->Exists(name)) return false;
+    TKsMemoryStream stream;
+    files->LoadToStream(stream, name);
+    stream.SetPosition(0);
+    TDIBSurface surface;
+    TPoint hotspot;
+    bool has_alpha = false;
+    int64_t key = -1;
+    ReadIcon(surface, stream, hotspot, has_alpha, false, key);
+    const TRgbaPicture rgba = SurfaceToRgba(surface, key);
+    image = TCursorImage{name, rgba.Width, rgba.Height, rgba.Pixels, hotspot.X, hotspot.Y};
+    return true;
+  } catch (const EOrbaError& e) {
+    // The pointer keeps its look; the fault is told once.
+    TraceOnce(SjisToUtf8(name) + ": " + SjisToUtf8(e.what()));
+    return false;
+  }
+}
+
+void ShowObjectCursor(TOrbaBaseList& manager, const TOrbaObject& target) {
+  std::string name = target.GetCurrentCursor();
+  if (name.empty() && manager.Services.Funcs != nullptr) name = manager.Services.Funcs->Store().CursorName;
+  if (name.empty()) {
+    if (manager.CustomCursor) Cursors().ShowDefault();
+    manager.CustomCursor = false;
+    return;
+  }
+  if (manager.CustomCursor) return;
+  TCursorImage image;
+  if (!LoadCursorImage(name, image)) return;
+  Cursors().ShowCustom(image);
+  manager.CustomCursor = true;
+}
+
+}  // namespace orba

@@ -1,0 +1,82 @@
+// The caption item: lines, sizes, the picture it draws against a reference
+// composed from the fake glyphs, the turned hit test and its saved form.
+#include "items/label.h"
+
+#include "items/choice_items_support.h"
+
+namespace orba {
+namespace {
+
+using test::TBytes;
+
+class LabelTest : public test::ChoiceItemsTest {};
+
+TEST_F(LabelTest, TextLinesAndSizes) {
+  auto* l = Make<TOrbaLabel>();
+  l->SetFontHeight(16);
+  l->SetLineSpace(2);
+  l->SetText("AB\r\nC\r\n");
+  EXPECT_EQ(l->GetText(), "AB\r\nC");
+  EXPECT_EQ((TRect{0, 0, l->Width, l->Height}), (TRect{0, 0, 16, 36}));
+  l->SetZoomX(0);
+  l->SetZoomY(384);
+  EXPECT_EQ((TRect{l->ZoomX, l->ZoomY, l->Width, l->Height}), (TRect{1, 384, 0, 54}));
+  l->SetText("");
+  EXPECT_EQ((TPoint{l->Width, l->Height}), (TPoint{0, 0}));
+  // Script values far out of range saturate instead of overflowing.
+  l->SetText("A");
+  l->SetLineSpace(INT32_MAX);
+  EXPECT_EQ(l->NaturalHeight, INT32_MAX);
+  EXPECT_TRUE(l->TextBitmap.IsEmpty());
+}
+
+// The font colour through each character's coverage, right-aligned lines.
+TEST_F(LabelTest, DrawsTheGlyphCoverageInTheFontColour) {
+  auto* l = Make<TOrbaLabel>();
+  l->SetBounds(3, 2, 0, 0);
+  l->SetFontHeight(16);
+  l->SetHAlign(HA_RIGHT);
+  l->SetAntiAlias(true);
+  l->SetFontColor(0x00FF00);
+  l->SetText("AB\nC");
+  Paint();
+  std::vector<uint32_t> expected(64 * 48, 0);
+  ComposeText(expected, "AB", 3, 2, 0x00FF00);
+  ComposeText(expected, "C", 11, 18, 0x00FF00);
+  EXPECT_EQ(Screen(), expected);
+}
+
+TEST_F(LabelTest, TurnedLabelIsHitOnlyInsideItsTurnedRectangle) {
+  auto* l = Make<TOrbaLabel>();
+  l->SetFontHeight(16);
+  l->SetText("ABCD");  // 32 x 16
+  l->SetBounds(20, 10, l->Width, l->Height);
+  EXPECT_EQ(l->HitTest({40, 20}, 29), l);
+  l->SetAngle(64);  // a quarter turn about (20, 10)
+  EXPECT_EQ(l->HitTest({40, 20}, 29), nullptr);
+  EXPECT_EQ(l->HitTest({12, 30}, 29), l);
+}
+
+TEST_F(LabelTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
+  auto* l = Make<TOrbaLabel>();
+  l->SetFontHeight(14);
+  l->SetText("x\r\ny");
+  l->SetSource("walk.omt");
+  l->SetOnIdle("idle");
+  l->SetZoomY(300);
+  test::ExpectRoundTrip(m, *l);
+  for (int32_t version : {103, 104}) {
+    TBytes b = test::ControlPart(version, "cap");
+    b.S("").I(16).I(0).B(1).I(200).I(0xFF).B(1).B(0).B(0).B(0).I(0).I(512).S("hi");
+    if (version >= 104) b.S("idle").S("").B(1).B(0).S("end").B(0).I(128);
+    auto* read = test::LoadHandBuilt<TOrbaLabel>(m, b, version);
+    EXPECT_EQ(read->GetText(), "hi");
+    EXPECT_EQ(read->FontName, "");
+    EXPECT_EQ((TRect{read->ZoomX, read->ZoomY, read->Width, read->Height}),
+              (TRect{512, version >= 104 ? 128 : 256, 36, version >= 104 ? 8 : 16}));
+    EXPECT_EQ(read->OnPlayEnd, version >= 104 ? "end" : "");
+  }
+}
+
+}  // namespace
+}  // namespace orba

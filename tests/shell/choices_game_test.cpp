@@ -1,0 +1,64 @@
+// The "choices" test game played without a window: a click on a menu row,
+// Escape on a second menu, a caption and a button's clicks, checked through
+// save.dat and the screenshot.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "shell/test_games.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+TEST(ChoicesGame, MenusButtonsAndCaptions) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  test::BuildGame("choices", game, true);
+  // The button's picture: PNG data under the ".brx" name it is loaded by.
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c",
+                              "import sys\nfrom PIL import Image\n"
+                              "Image.new('RGB', (20, 16), (200, 100, 50)).save(sys.argv[1], 'PNG')\n",
+                              game + "/btn.brx"}).exit_code, 0);
+  ASSERT_EQ(test::RunPython("fixtures/ico_fixtures.py", {dir / "ico"}).exit_code, 0);
+  std::filesystem::copy_file(dir / "ico/hand_8_cursor.cur", game + "/hand.cur");
+  // Row 2 of the first menu (rows 24 pixels apart from y = 10) is clicked;
+  // Escape cancels the second; the button is clicked once, then pressed,
+  // dragged off and released.
+  test::WriteFileBytes(dir / "input.txt", test::Bytes("tick 5: mouse move 20 66\n"
+                                                      "tick 6: lbutton down 20 66\n"
+                                                      "tick 7: lbutton up 20 66\n"
+                                                      "tick 14: key down 27\n"
+                                                      "tick 15: key up 27\n"
+                                                      "tick 20: mouse move 105 85\n"
+                                                      "tick 21: lbutton down 105 85\n"
+                                                      "tick 22: lbutton up 105 85\n"
+                                                      "tick 24: lbutton down 105 85\n"
+                                                      "tick 25: mouse move 150 110\n"
+                                                      "tick 26: lbutton up 150 110\n"));
+  const test::CommandResult r = test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "30", "--input",
+                                                  dir / "input.txt", "--trace", "-", "--screenshot", dir / "shot.png",
+                                                  game});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  // The button's cursor file is shown over it; the system's arrow again at
+  // the first tick off it after the press it held ended.
+  test::ExpectContains(r.output, {"tick 20 clock 300 frame 15\ncursor hand.cur 16x16\n",
+                                  "tick 27 clock 405 frame 15\ncursor default\n"});
+  test::ExpectContains(test::DumpSave(game + "/save.dat"),
+                       {"var branch str = \"third row\"", "var picked int = 2", "var pickstr str = \"three\"",
+                        "var selargs str = \"three/2\"", "var cancelled int = -1", "var notified int = 1",
+                        "var menus str = \"m1 FALSE, m2 FALSE, m3 FALSE\"", "var closed3 int = 1"});
+  // The button, and the caption's white text over the black screen.
+  EXPECT_EQ(test::PngPixels(dir / "shot.png", "(101, 81), (118, 95), (99, 81)"),
+            "[(200, 100, 50), (200, 100, 50), (0, 0, 0)]\n");
+  const std::string caption =
+      test::RunCommand({ORBA_PYTHON, "-c",
+                        "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
+                        "print(max(im.crop((0, 0, 60, 14)).getdata()) > 200, max(im.crop((0, 20, 90, 120)).getdata()))\n",
+                        dir / "shot.png"}).output;
+  EXPECT_EQ(caption, "True 0\n");  // and the closed menus are gone
+}
+
+}  // namespace
+}  // namespace orba
