@@ -8,6 +8,7 @@
 #include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
+#include "items/effect_items.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -38,6 +39,7 @@ void InitOrbaGlobals() {
   if (Bases == nullptr) Bases = new TOrbaBaseList();
   InitBrixCollection();
   RegisterImageItems();
+  RegisterEffectItems();
 }
 
 void DoneOrbaGlobals() {

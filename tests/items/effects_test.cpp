@@ -1,0 +1,169 @@
+// The effect items on a small screen: the fire's tables, timing, sizes and
+// hand-worked steps; streams of every effect item round-tripped byte for
+// byte with their version gates.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "core/game_clock.h"
+#include "core/streams/big_stream.h"
+#include "items/base_list.h"
+#include "items/fire.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+class EffectsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_frame_ = FrameTime;
+    m.SetWidth(40);
+    m.SetHeight(30);
+    m.GetBase(0)->SetColor(0);
+  }
+  void TearDown() override { FrameTime = saved_frame_; }
+  template <class T>
+  T* Item() {
+    T* item = NewOrbaObject<T>(&m);
+    item->SetParent(m.GetBase(0));
+    return item;
+  }
+  uint32_t Screen(int32_t x, int32_t y) { return m.GetBase(0)->GetDIB()->GetPixel(x, y); }
+  void Paint() {
+    m.GetBase(0)->InvalidateAll();
+    m.Draw();
+  }
+  // Saves Item (no name, the control's texts empty), loads the bytes into a
+  // new item of its kind and saves that again: the same bytes. Then the
+  // record as version 103 wrote it (without the object's SubPriority and
+  // Tag, the control's motion, clip, key fields, and the item's own last
+  // Tail bytes) loads using every byte into an item that Check inspects.
+  template <class T>
+  void RoundTrip(T& item, size_t tail, const std::function<void(T&)>& check) {
+    item.Name.clear();
+    TKsMemoryStream first;
+    item.SaveToStream(first);
+    const std::vector<uint8_t> bytes = first.TakeBytes();
+    T* copy = Item<T>();
+    TKsMemoryStream in(bytes);
+    copy->LoadFromStream(in, kSceneVersion);
+    TKsMemoryStream second;
+    copy->SaveToStream(second);
+    EXPECT_EQ(test::ToHex(second.TakeBytes()), test::ToHex(bytes));
+    std::vector<uint8_t> old(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(tail));
+    for (auto [from, to] : {std::pair{136, 157}, std::pair{41, 74}, std::pair{8, 16}})
+      old.erase(old.begin() + from, old.begin() + to);
+    T* older = Item<T>();
+    TKsMemoryStream in_old(old);
+    older->LoadFromStream(in_old, 103);
+    EXPECT_EQ(in_old.GetPosition(), static_cast<int64_t>(old.size()));
+    check(*older);
+  }
+  TOrbaBaseList m;
+  int32_t saved_frame_ = 0;
+};
+
+TEST(FireTables, DecayEntriesAndTellingRows) {
+  struct Row { int32_t power, index, value; };
+  for (const Row& r : {Row{1, 1023, 186}, Row{1, 512, 93}, Row{1, 100, 18}, Row{1, 5, 1}, Row{1, 0, 0},
+                       Row{0, 1023, 186}, Row{255, 600, 204}, Row{255, 1023, 254}}) {
+    std::array<uint8_t, 1024> table{};
+    TOrbaFire::BuildDecayTable(TOrbaFire::DecayParameter(r.power), table);
+    EXPECT_EQ(table[static_cast<size_t>(r.index)], r.value) << r.power << " " << r.index;
+  }
+  struct Tell { size_t heat; uint32_t rgb16, rgb32; };
+  for (const Tell& t : {Tell{0, 0, 0}, Tell{1, 0, 0x030100}, Tell{16, 0x3080, 0x331301}, Tell{17, 0x30A0, 0x361401},
+                        Tell{32, 0x6120, 0x662703}, Tell{64, 0x91E0, 0x923E04}, Tell{96, 0xBAA0, 0xBE5506},
+                        Tell{128, 0xDBA1, 0xDF7509}, Tell{160, 0xF4E1, 0xF39D0D}, Tell{192, 0xFE06, 0xFFC037},
+                        Tell{224, 0xFE8E, 0xFFD373}, Tell{255, 0xFF35, 0xFFE6AF}})
+    EXPECT_EQ(std::make_pair(FireTable16()[t.heat], FireTable32()[t.heat]), std::make_pair(t.rgb16, t.rgb32));
+  for (size_t i = 1; i < 256; ++i) EXPECT_GE(FireTable32()[i], FireTable32()[i - 1]);
+}
+
+TEST_F(EffectsTest, FireStepsEvery40MillisecondsOfFrameTime) {
+  auto* fire = Item<TOrbaFire>();
+  fire->SetOrigWidth(8);
+  fire->SetOrigHeight(8);
+  FrameTime = 25;
+  std::vector<int32_t> steps;
+  for (int32_t tick = 1, last = 0; tick <= 7; ++tick, last = fire->RowOffset) {
+    m.Idle_();
+    if (fire->RowOffset != last) steps.push_back(tick);
+  }
+  EXPECT_EQ(steps, (std::vector<int32_t>{2, 4, 5, 7}));
+  fire->SetPower(300);
+  EXPECT_EQ(fire->Power, 255);
+  fire->SetZoomX(0);
+  EXPECT_EQ(fire->ZoomX, 1);
+}
+
+// Sizes from a script or a save: small fires only heat their bottom rows,
+// negative and huge ones allocate nothing and draw nothing.
+TEST_F(EffectsTest, FireSizesSmallNegativeAndHuge) {
+  struct Size { int32_t w, h, bitmap_w, bitmap_h; };
+  for (const Size& s : {Size{2, 6, 2, 6}, Size{6, 2, 6, 2}, Size{-5, 10, 0, 0}, Size{5000, 5000, 0, 0}}) {
+    auto* fire = Item<TOrbaFire>();
+    fire->SetOrigWidth(s.w);
+    fire->SetOrigHeight(s.h);
+    fire->Initialise();
+    fire->Step();
+    ASSERT_EQ(std::make_pair(fire->Bitmap.Width(), fire->Bitmap.Height()), std::make_pair(s.bitmap_w, s.bitmap_h));
+    EXPECT_EQ(fire->Noise.size(), static_cast<size_t>(s.bitmap_w * s.bitmap_h));
+    for (int32_t y = 0; y < s.bitmap_h; ++y)
+      for (int32_t x = 0; x < s.bitmap_w; ++x) EXPECT_EQ(fire->Bitmap.GetPixel(x, y), y >= s.h - 4 ? 254u : 16u);
+    m.FreeObject(fire);
+  }
+}
+
+// A 3 x 5 fire without noise, decay parameter 4.5: the bottom four rows are
+// 254, then column 1 is worked upwards: sum 16+16+254+254 = 540 gives
+// 540 / 4.49474 = 120 in row 0, sum 1016 gives 226 in rows 1 and 2. Drawn
+// through the 16-bit table (indices below 17 add nothing) and the 32-bit one,
+// added at strength 255/256: heat 120 is 0xD76D08 (0xD361), 226 0xFFD477 (0xFEAE).
+TEST_F(EffectsTest, FireStepWorkedByHandDrawsThroughBothTables) {
+  auto* fire = Item<TOrbaFire>();
+  fire->SetOrigWidth(3);
+  fire->SetOrigHeight(5);
+  fire->Initialise();
+  std::fill(fire->Noise.begin(), fire->Noise.end(), 0);
+  fire->Step();
+  for (int32_t y = 0; y < 5; ++y) {
+    EXPECT_EQ(fire->Bitmap.GetPixel(0, y), y == 0 ? 16u : 254u);
+    EXPECT_EQ(fire->Bitmap.GetPixel(1, y), (std::array<uint32_t, 5>{120, 226, 226, 254, 254})[static_cast<size_t>(y)]);
+  }
+  for (int32_t bits : {32, 16}) {
+    m.Composition.SetBitCount(bits);
+    Paint();
+    const bool b16 = bits == 16;
+    EXPECT_EQ(Screen(0, 0), 0u);
+    EXPECT_EQ(Screen(1, 0), b16 ? 0xCB40u : 0xD66C07u);
+    EXPECT_EQ(Screen(1, 1), b16 ? 0xF68Du : 0xFED376u);
+  }
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// Version 103 ends after ZoomX: OnIdle, Paused and ZoomY keep their defaults.
+TEST_F(EffectsTest, FireStreamRoundTripsAndVersion103KeepsDefaults) {
+  auto* fire = Item<TOrbaFire>();
+  fire->SetPower(77);
+  fire->SetOrigWidth(30);
+  fire->SetOrigHeight(-2);
+  fire->SetZoomX(300);
+  fire->SetZoomY(128);
+  fire->SetOnIdle("*idle");
+  fire->SetPaused(true);
+  RoundTrip<TOrbaFire>(*fire, (4 + 5) + 1 + 4, [](TOrbaFire& f) {
+    EXPECT_EQ(std::make_tuple(f.Power, f.OrigWidth, f.OrigHeight, f.ZoomX, f.Width, f.Height),
+              std::make_tuple(77, 30, -2, 300, 35, 0));
+    EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string(), false, 256));
+  });
+}
+
+}  // namespace
+}  // namespace orba
