@@ -2,6 +2,7 @@
 
 #include "items/base_list.h"
 #include "items/fire.h"
+#include "items/particle.h"
 
 namespace orba {
 
@@ -16,6 +17,7 @@ TOrbaObject* MakeEffect(TOrbaBaseList* manager) {
 
 void RegisterEffectItems() {
   RegisterCompoType(CT_FIRE, &MakeEffect<TOrbaFire>);
+  RegisterCompoType(CT_PARTICLE, &MakeEffect<TOrbaParticle>);
 }
 
 }  // namespace orba

@@ -9,6 +9,7 @@
 #include "core/streams/big_stream.h"
 #include "items/base_list.h"
 #include "items/fire.h"
+#include "items/particle.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -163,6 +164,97 @@ TEST_F(EffectsTest, FireStreamRoundTripsAndVersion103KeepsDefaults) {
               std::make_tuple(77, 30, -2, 300, 35, 0));
     EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string(), false, 256));
   });
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// An emitter over the 40 x 30 screen with Motion and the parameters.
+TOrbaParticle* Emitter(TOrbaParticle* e, uint8_t motion, long double p1, long double p2, long double p3) {
+  e->SetBounds(0, 0, 40, 30);
+  e->SetPartMotion(motion);
+  for (int32_t i = 0; i < 3; ++i) e->SetParam(i, (std::array<long double, 3>{p1, p2, p3})[static_cast<size_t>(i)]);
+  return e;
+}
+
+TEST_F(EffectsTest, ParticleMotions) {
+  // Snow with Param1 0 falls 0.1 pixel a frame.
+  TOrbaParticleImages* snow = Emitter(Item<TOrbaParticle>(), PM_SNOW, 0, 0, 0)->Birth(20, 5);
+  std::vector<int32_t> tops;
+  for (int i = 0; i < 30; ++i, tops.push_back(snow->Top)) snow->Advance(1);
+  EXPECT_EQ(std::make_tuple(tops[8], tops[9], tops[19], tops[29], snow->Left), std::make_tuple(5, 6, 7, 8, 20));
+  // A star of Param2 1 keeps its radius Param1 + 0.1 however far it runs.
+  TOrbaParticleImages* star = Emitter(Item<TOrbaParticle>(), PM_STAR, 5, 1, 0.25)->Birth(20, 15);
+  for (int64_t n : {1, 7, 1}) star->Advance(n);
+  EXPECT_EQ(star->Radius, 5.1L);
+  EXPECT_NEAR(std::hypot(star->Left - 20.0, star->Top - 15.0), 5.1, 0.71);
+  EXPECT_FALSE(star->Dead);
+  // A twister is drawn at half size where cos(Angle / 2) is 0, behind the
+  // others, and at full size in front at Angle 0.
+  TOrbaParticleImages* twister = Emitter(Item<TOrbaParticle>(), PM_TWISTER, 1, 10, 0.1)->Birth(20, 25);
+  for (long double angle : {std::numbers::pi_v<long double>, 0.0L}) {
+    twister->Angle = angle - twister->Radius;
+    twister->Advance(1);
+    EXPECT_EQ(std::make_pair(twister->ZoomX, twister->Priority), angle == 0 ? std::make_pair(256, 1000)
+                                                                            : std::make_pair(128, -1000));
+  }
+  // Fluff dies at the left edge going left, at the right edge going right:
+  // two frames of 3 pixels from 5 (or 35) reach -1 (or 41).
+  for (long double speed : {-3.0L, 3.0L}) {
+    TOrbaParticleImages* fluff = Emitter(Item<TOrbaParticle>(), PM_FLUFF, 0, speed, speed)->Birth(speed < 0 ? 5 : 35, 9);
+    fluff->Advance(1);
+    EXPECT_FALSE(fluff->Dead);
+    fluff->Advance(1);
+    EXPECT_EQ(std::make_pair(fluff->Left, fluff->Dead), std::make_pair(speed < 0 ? -1 : 41, true));
+  }
+  // Whatever cannot hold its position is dead.
+  TOrbaParticleImages* far = Emitter(Item<TOrbaParticle>(), PM_STAR, 5, 1e30L, 0)->Birth(20, 15);
+  far->Advance(3);
+  EXPECT_TRUE(far->Dead);
+}
+
+// Index 100 simulates 6 frames (96 ms) at the start and keeps 4 ms: births
+// every 16 ms until the countdown is positive again (7), each advanced by
+// the frames left after it. A gap below 3 is 2 ms; the births of one call
+// stop at the cap and the rest of the time passes.
+// Version 103 ends after Alpha: Index, OnIdle, Paused and Duration keep
+// their defaults; a loaded emitter starts again.
+TEST_F(EffectsTest, EmitterStreamRoundTripsAndVersion103KeepsDefaults) {
+  TOrbaParticle* e = Emitter(Item<TOrbaParticle>(), PM_TWISTER, 1.5L, -2.25L, 1e-3L);
+  e->SetAlpha(300);
+  e->SetIndex(900);
+  e->SetOnIdle("*i");
+  e->SetDuration(50);
+  e->SetPaused(true);
+  RoundTrip<TOrbaParticle>(*e, 4 + (4 + 2) + 1 + 4, [](TOrbaParticle& x) {
+    EXPECT_EQ(std::make_tuple(x.PartMotion, x.Params[1], x.Alpha, x.State), std::make_tuple(PM_TWISTER, -2.25L, 300, 0));
+    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration), std::make_tuple(0, std::string(), false, 0));
+  });
+}
+
+TEST_F(EffectsTest, EmitterPrewarmsIntervalsAndCap) {
+  FrameTime = 15;
+  TOrbaParticle* e = Emitter(Item<TOrbaParticle>(), PM_SNOW, 0, 0, 0);
+  e->SetIndex(100);
+  m.Idle_();
+  std::vector<int32_t> elapsed;
+  for (auto* p : e->Particles) elapsed.push_back(p->Elapsed);
+  EXPECT_EQ(elapsed, (std::vector<int32_t>{80, 64, 48, 32, 16, 0, 0}));
+  EXPECT_EQ(std::make_pair(e->Accumulator, e->Countdown), std::make_pair(4, 16));
+  TOrbaParticle* quick = Emitter(Item<TOrbaParticle>(), PM_SNOW, 0, 0, 0);
+  quick->ParamRecord = std::make_unique<TOrbaParticleParam>();
+  quick->Emit(2, true);
+  EXPECT_EQ(std::make_pair(quick->Particles.size(), quick->Countdown), std::make_pair(size_t{17}, 2));
+  quick->Emit(2000000000 / 16, true);
+  EXPECT_EQ(quick->Particles.size(), size_t{17 + TOrbaParticle::kMaxBirthsPerEmit});
+  EXPECT_EQ(quick->Countdown, 2);
+  TOrbaParticle* none = Emitter(Item<TOrbaParticle>(), PM_NONE, 0, 0, 0);
+  none->SetIndex(1000);
+  m.Idle_();
+  EXPECT_TRUE(none->Particles.empty());
 }
 
 }  // namespace
