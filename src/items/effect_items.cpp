@@ -3,6 +3,7 @@
 #include "items/base_list.h"
 #include "items/fire.h"
 #include "items/particle.h"
+#include "items/wave.h"
 
 namespace orba {
 
@@ -18,6 +19,7 @@ TOrbaObject* MakeEffect(TOrbaBaseList* manager) {
 void RegisterEffectItems() {
   RegisterCompoType(CT_FIRE, &MakeEffect<TOrbaFire>);
   RegisterCompoType(CT_PARTICLE, &MakeEffect<TOrbaParticle>);
+  RegisterCompoType(CT_WAVE, &MakeEffect<TOrbaWave>);
 }
 
 }  // namespace orba

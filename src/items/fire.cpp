@@ -83,39 +83,19 @@ void TOrbaFire::UpdateSize() {
   Height = ZoomedSide(OrigHeight, ZoomY);
 }
 
-void TOrbaFire::SetOrigWidth(int32_t v) {
-  if (v == OrigWidth) return;
+void TOrbaFire::Resize(int32_t& field, int32_t v, bool rebuild) {
+  if (v == field) return;
   Invalidate();
-  OrigWidth = v;
+  field = v;
   UpdateSize();
   Invalidate();
-  State = 0;
+  if (rebuild) State = 0;
 }
 
-void TOrbaFire::SetOrigHeight(int32_t v) {
-  if (v == OrigHeight) return;
-  Invalidate();
-  OrigHeight = v;
-  UpdateSize();
-  Invalidate();
-  State = 0;
-}
-
-void TOrbaFire::SetZoomX(int32_t v) {
-  if (v == ZoomX) return;
-  Invalidate();
-  ZoomX = std::max(v, 1);
-  UpdateSize();
-  Invalidate();
-}
-
-void TOrbaFire::SetZoomY(int32_t v) {
-  if (v == ZoomY) return;
-  Invalidate();
-  ZoomY = std::max(v, 1);
-  UpdateSize();
-  Invalidate();
-}
+void TOrbaFire::SetOrigWidth(int32_t v) { Resize(OrigWidth, v, true); }
+void TOrbaFire::SetOrigHeight(int32_t v) { Resize(OrigHeight, v, true); }
+void TOrbaFire::SetZoomX(int32_t v) { Resize(ZoomX, std::max(v, 1), false); }
+void TOrbaFire::SetZoomY(int32_t v) { Resize(ZoomY, std::max(v, 1), false); }
 
 void TOrbaFire::SetPower(int32_t v) {
   if (v == Power) return;

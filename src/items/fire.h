@@ -72,6 +72,9 @@ class TOrbaFire : public TOrbaControl {
 
  private:
   void UpdateSize();
+  // Field := V between invalidations of the item's old and new size; with
+  // Rebuild the next Idle rebuilds the bitmap.
+  void Resize(int32_t& field, int32_t v, bool rebuild);
 };
 
 // The colour tables of the fire by heat: 0x00RRGGBB for 32-bit screens and

@@ -1,15 +1,13 @@
-// The effect items on a small screen: the fire's tables, timing, sizes and
-// hand-worked steps; streams of every effect item round-tripped byte for
-// byte with their version gates.
+// The effect items on a small screen: hand-worked tables, steps, motions and
+// timing; every item's stream round-tripped byte for byte, with its gates.
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include "core/game_clock.h"
 #include "core/streams/big_stream.h"
 #include "items/base_list.h"
 #include "items/fire.h"
 #include "items/particle.h"
+#include "items/wave.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -30,36 +28,31 @@ class EffectsTest : public ::testing::Test {
     item->SetParent(m.GetBase(0));
     return item;
   }
-  uint32_t Screen(int32_t x, int32_t y) { return m.GetBase(0)->GetDIB()->GetPixel(x, y); }
-  void Paint() {
-    m.GetBase(0)->InvalidateAll();
-    m.Draw();
-  }
-  // Saves Item (no name, the control's texts empty), loads the bytes into a
-  // new item of its kind and saves that again: the same bytes. Then the
-  // record as version 103 wrote it (without the object's SubPriority and
-  // Tag, the control's motion, clip, key fields, and the item's own last
-  // Tail bytes) loads using every byte into an item that Check inspects.
+  // Item (unnamed, no control texts) saved, loaded and saved again: the same
+  // bytes. Its record as version 103 wrote it (no SubPriority, Tag, motion,
+  // clip and key fields, nor the item's last Tail bytes) loads, every byte.
   template <class T>
-  void RoundTrip(T& item, size_t tail, const std::function<void(T&)>& check) {
-    item.Name.clear();
-    TKsMemoryStream first;
-    item.SaveToStream(first);
-    const std::vector<uint8_t> bytes = first.TakeBytes();
-    T* copy = Item<T>();
+  T* Loaded(const std::vector<uint8_t>& bytes, int32_t version) {
+    T* item = Item<T>();
     TKsMemoryStream in(bytes);
-    copy->LoadFromStream(in, kSceneVersion);
-    TKsMemoryStream second;
-    copy->SaveToStream(second);
-    EXPECT_EQ(test::ToHex(second.TakeBytes()), test::ToHex(bytes));
+    item->LoadFromStream(in, version);
+    EXPECT_EQ(in.GetPosition(), static_cast<int64_t>(bytes.size()));
+    return item;
+  }
+  static std::vector<uint8_t> Saved(const TOrbaObject& item) {
+    TKsMemoryStream s;
+    item.SaveToStream(s);
+    return s.TakeBytes();
+  }
+  template <class T, class F>
+  void RoundTrip(T& item, size_t tail, F check) {
+    item.Name.clear();
+    const std::vector<uint8_t> bytes = Saved(item);
+    EXPECT_EQ(test::ToHex(Saved(*Loaded<T>(bytes, kSceneVersion))), test::ToHex(bytes));
     std::vector<uint8_t> old(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(tail));
     for (auto [from, to] : {std::pair{136, 157}, std::pair{41, 74}, std::pair{8, 16}})
       old.erase(old.begin() + from, old.begin() + to);
-    T* older = Item<T>();
-    TKsMemoryStream in_old(old);
-    older->LoadFromStream(in_old, 103);
-    EXPECT_EQ(in_old.GetPosition(), static_cast<int64_t>(old.size()));
-    check(*older);
+    check(*Loaded<T>(old, 103));
   }
   TOrbaBaseList m;
   int32_t saved_frame_ = 0;
@@ -79,7 +72,6 @@ TEST(FireTables, DecayEntriesAndTellingRows) {
                         Tell{128, 0xDBA1, 0xDF7509}, Tell{160, 0xF4E1, 0xF39D0D}, Tell{192, 0xFE06, 0xFFC037},
                         Tell{224, 0xFE8E, 0xFFD373}, Tell{255, 0xFF35, 0xFFE6AF}})
     EXPECT_EQ(std::make_pair(FireTable16()[t.heat], FireTable32()[t.heat]), std::make_pair(t.rgb16, t.rgb32));
-  for (size_t i = 1; i < 256; ++i) EXPECT_GE(FireTable32()[i], FireTable32()[i - 1]);
 }
 
 TEST_F(EffectsTest, FireStepsEvery40MillisecondsOfFrameTime) {
@@ -93,10 +85,19 @@ TEST_F(EffectsTest, FireStepsEvery40MillisecondsOfFrameTime) {
     if (fire->RowOffset != last) steps.push_back(tick);
   }
   EXPECT_EQ(steps, (std::vector<int32_t>{2, 4, 5, 7}));
-  fire->SetPower(300);
-  EXPECT_EQ(fire->Power, 255);
-  fire->SetZoomX(0);
-  EXPECT_EQ(fire->ZoomX, 1);
+  // Version 103 ends after ZoomX: OnIdle, Paused and ZoomY keep their defaults.
+  fire->SetPower(77);
+  fire->SetOrigWidth(30);
+  fire->SetOrigHeight(-2);
+  fire->SetZoomX(300);
+  fire->SetZoomY(128);
+  fire->SetOnIdle("*idle");
+  fire->SetPaused(true);
+  RoundTrip(*fire, (4 + 5) + 1 + 4, [](TOrbaFire& f) {
+    EXPECT_EQ(std::make_tuple(f.Power, f.OrigWidth, f.OrigHeight, f.ZoomX, f.Width, f.Height),
+              std::make_tuple(77, 30, -2, 300, 35, 0));
+    EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string(), false, 256));
+  });
 }
 
 // Sizes from a script or a save: small fires only heat their bottom rows,
@@ -113,7 +114,6 @@ TEST_F(EffectsTest, FireSizesSmallNegativeAndHuge) {
     EXPECT_EQ(fire->Noise.size(), static_cast<size_t>(s.bitmap_w * s.bitmap_h));
     for (int32_t y = 0; y < s.bitmap_h; ++y)
       for (int32_t x = 0; x < s.bitmap_w; ++x) EXPECT_EQ(fire->Bitmap.GetPixel(x, y), y >= s.h - 4 ? 254u : 16u);
-    m.FreeObject(fire);
   }
 }
 
@@ -135,42 +135,12 @@ TEST_F(EffectsTest, FireStepWorkedByHandDrawsThroughBothTables) {
   }
   for (int32_t bits : {32, 16}) {
     m.Composition.SetBitCount(bits);
-    Paint();
-    const bool b16 = bits == 16;
-    EXPECT_EQ(Screen(0, 0), 0u);
-    EXPECT_EQ(Screen(1, 0), b16 ? 0xCB40u : 0xD66C07u);
-    EXPECT_EQ(Screen(1, 1), b16 ? 0xF68Du : 0xFED376u);
+    m.GetBase(0)->InvalidateAll();
+    m.Draw();
+    EXPECT_EQ(std::make_tuple(m.Composition.GetPixel(0, 0), m.Composition.GetPixel(1, 0), m.Composition.GetPixel(1, 1)),
+              bits == 16 ? std::make_tuple(0u, 0xCB40u, 0xF68Du) : std::make_tuple(0u, 0xD66C07u, 0xFED376u));
   }
 }
-
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
-
-// Version 103 ends after ZoomX: OnIdle, Paused and ZoomY keep their defaults.
-TEST_F(EffectsTest, FireStreamRoundTripsAndVersion103KeepsDefaults) {
-  auto* fire = Item<TOrbaFire>();
-  fire->SetPower(77);
-  fire->SetOrigWidth(30);
-  fire->SetOrigHeight(-2);
-  fire->SetZoomX(300);
-  fire->SetZoomY(128);
-  fire->SetOnIdle("*idle");
-  fire->SetPaused(true);
-  RoundTrip<TOrbaFire>(*fire, (4 + 5) + 1 + 4, [](TOrbaFire& f) {
-    EXPECT_EQ(std::make_tuple(f.Power, f.OrigWidth, f.OrigHeight, f.ZoomX, f.Width, f.Height),
-              std::make_tuple(77, 30, -2, 300, 35, 0));
-    EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string(), false, 256));
-  });
-}
-
-}  // namespace
-}  // namespace orba
-
-namespace orba {
-namespace {
 
 // An emitter over the 40 x 30 screen with Motion and the parameters.
 TOrbaParticle* Emitter(TOrbaParticle* e, uint8_t motion, long double p1, long double p2, long double p3) {
@@ -220,23 +190,7 @@ TEST_F(EffectsTest, ParticleMotions) {
 // every 16 ms until the countdown is positive again (7), each advanced by
 // the frames left after it. A gap below 3 is 2 ms; the births of one call
 // stop at the cap and the rest of the time passes.
-// Version 103 ends after Alpha: Index, OnIdle, Paused and Duration keep
-// their defaults; a loaded emitter starts again.
-TEST_F(EffectsTest, EmitterStreamRoundTripsAndVersion103KeepsDefaults) {
-  TOrbaParticle* e = Emitter(Item<TOrbaParticle>(), PM_TWISTER, 1.5L, -2.25L, 1e-3L);
-  e->SetAlpha(300);
-  e->SetIndex(900);
-  e->SetOnIdle("*i");
-  e->SetDuration(50);
-  e->SetPaused(true);
-  RoundTrip<TOrbaParticle>(*e, 4 + (4 + 2) + 1 + 4, [](TOrbaParticle& x) {
-    EXPECT_EQ(std::make_tuple(x.PartMotion, x.Params[1], x.Alpha, x.State), std::make_tuple(PM_TWISTER, -2.25L, 300, 0));
-    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration), std::make_tuple(0, std::string(), false, 0));
-  });
-}
-
 TEST_F(EffectsTest, EmitterPrewarmsIntervalsAndCap) {
-  FrameTime = 15;
   TOrbaParticle* e = Emitter(Item<TOrbaParticle>(), PM_SNOW, 0, 0, 0);
   e->SetIndex(100);
   m.Idle_();
@@ -251,10 +205,50 @@ TEST_F(EffectsTest, EmitterPrewarmsIntervalsAndCap) {
   quick->Emit(2000000000 / 16, true);
   EXPECT_EQ(quick->Particles.size(), size_t{17 + TOrbaParticle::kMaxBirthsPerEmit});
   EXPECT_EQ(quick->Countdown, 2);
-  TOrbaParticle* none = Emitter(Item<TOrbaParticle>(), PM_NONE, 0, 0, 0);
-  none->SetIndex(1000);
+  // Version 103 ends after Alpha: Index, OnIdle, Paused, Duration keep their defaults.
+  e->SetParam(1, -2.25L);
+  e->SetAlpha(300);
+  e->SetOnIdle("*i");
+  e->SetDuration(50);
+  e->SetPaused(true);
+  RoundTrip(*e, 4 + (4 + 2) + 1 + 4, [](TOrbaParticle& x) {
+    EXPECT_EQ(std::make_tuple(x.PartMotion, x.Params[1], x.Alpha, x.State), std::make_tuple(PM_SNOW, -2.25L, 300, 0));
+    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration), std::make_tuple(0, std::string(), false, 0));
+  });
+}
+
+// 15 ms ticks add 15 x 256 = 3840 to the accumulator: with Delay 2000 one
+// step, then two. Phase 65 less one step is 64, a quarter cycle: row 0 is
+// Amp, row WaveLen / 2 is -Amp. With Amp 0 the children draw on the
+// screen's bitmap itself.
+TEST_F(EffectsTest, WavePhaseAndRowOffsets) {
+  FrameTime = 15;
+  auto* wave = Item<TOrbaWave>();
+  wave->SetBounds(0, 0, 20, 20);
+  std::vector<std::pair<int32_t, int32_t>> states;
+  for (int i = 0; i < 2; ++i, states.emplace_back(wave->Accumulator, wave->Phase)) m.Idle_();
+  EXPECT_EQ(states, (std::vector<std::pair<int32_t, int32_t>>{{1840, 255}, {1680, 253}}));
+  wave->SetAmp(7);
+  wave->SetWaveLen(8);
+  wave->SetDelay(3840);
+  wave->Phase = 65;
+  wave->Accumulator = 0;
   m.Idle_();
-  EXPECT_TRUE(none->Particles.empty());
+  EXPECT_EQ(std::make_tuple(wave->Phase, wave->Wave.Offsets[0], wave->Wave.Offsets[2], wave->Wave.Offsets[4]),
+            std::make_tuple(64, 7, 0, -7));
+  wave->SetWaveLen(0);
+  EXPECT_EQ(std::make_pair(wave->WaveLen, wave->GetSurface()), std::make_pair(1, static_cast<TCustomDIBX*>(&wave->Wave)));
+  wave->SetAmp(0);
+  EXPECT_EQ(wave->GetSurface(), m.GetBase(0)->GetDIB());
+  // Version 103 ends after Delay: OnIdle and Paused keep their defaults.
+  wave->SetBounds(3, 4, 10, 6);
+  wave->SetOnIdle("*w");
+  wave->SetPaused(true);
+  RoundTrip(*wave, (4 + 2) + 1, [](TOrbaWave& w) {
+    EXPECT_EQ(std::make_tuple(w.Amp, w.WaveLen, w.Delay, w.Wave.Offsets.size(), w.Wave.OriginX, w.Wave.OriginY),
+              std::make_tuple(0, 1, 3840, size_t{6}, 3, 4));
+    EXPECT_EQ(std::make_pair(w.OnIdle, w.Paused), std::make_pair(std::string(), false));
+  });
 }
 
 }  // namespace
