@@ -47,7 +47,8 @@ const char kUsage[] =
     "or a Windows game's program file with its package appended.\n"
     "--headless runs without a window: N steps (default 1) of a clock that\n"
     "advances MS milliseconds (default 15) before each, input replayed from\n"
-    "FILE (lines \"tick N: <event>\"), the last picture written as PNG.\n"
+    "FILE (lines \"tick N: <event>\"), the last picture written as PNG,\n"
+    "and the random generator started from 0, so each run plays the same.\n"
     "A folder GAME with orba.opb or game.dat runs its script pages; --events\n"
     "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
     "[ARG ...]]]\"; a SENDER that names no object of the game leaves the event\n"
@@ -165,6 +166,7 @@ int RunHeadless(const TOptions& options) {
   if (options.events) events = orba::TScriptedEvents::FromFile(*options.events);
   orba::TBlankGame blank("orba");
   orba::TGameClient game_client(options.game, std::move(events));
+  game_client.SetRandomSeed(0);
   orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();

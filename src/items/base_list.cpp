@@ -9,6 +9,7 @@
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/button.h"
+#include "items/effect_items.h"
 #include "items/label.h"
 #include "items/menu.h"
 #include "items/timer.h"
@@ -44,6 +45,7 @@ void InitOrbaGlobals() {
   if (Bases == nullptr) Bases = new TOrbaBaseList();
   InitBrixCollection();
   RegisterImageItems();
+  RegisterEffectItems();
 }
 
 void DoneOrbaGlobals() {

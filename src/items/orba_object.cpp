@@ -535,7 +535,7 @@ void TOrbaControl::InvalidateArea(TRect r) {
     IntersectRects(r, ClipWindow(), r);
     if (RectIsEmpty(r)) return;
   }
-  InflateDirtyRect(r);
+  InflateOwnRect(r);
   screen->InvalidateRect(r);
 }
 

@@ -399,6 +399,9 @@ class TOrbaControl : public TOrbaComponent {
   // Rect, a screen rectangle of the item, cut by its parent and its clip
   // window, into the screen's dirty list; nothing while the item is hidden.
   void InvalidateArea(TRect rect);
+  // The adjustment of the item's own dirty rectangles (a wave item passes
+  // its own to its parent's, unwidened).
+  virtual void InflateOwnRect(TRect& rect) const { InflateDirtyRect(rect); }
   // Whether a child takes part in the saved tree.
   static bool Saved(const TOrbaObject& child);
   TArrayString PointerArgs() const;

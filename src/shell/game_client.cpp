@@ -96,7 +96,10 @@ bool TGameClient::StartUp() {
     std::fprintf(stderr, "orba: another player runs this game\n");
     return false;
   }
-  SeedRandomFromClock();
+  if (random_seed_)
+    RandSeed = *random_seed_;
+  else
+    SeedRandomFromClock();
   InitVrFiles();
   files_started_ = true;
   TVrFileManager& files = *VrFileManager();

@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,9 @@ class TGameClient : public TTickClient {
   TParamCollection* Store() const { return store_.get(); }
   // True when another player held the game folder.
   bool LockRefused() const { return lock_refused_; }
+  // The random generator starts from Seed instead of the time of day, so a
+  // run without a window plays the same every time.
+  void SetRandomSeed(uint32_t seed) { random_seed_ = seed; }
 
  private:
   void Mount(TVrFileManager& files);
@@ -97,6 +101,7 @@ class TGameClient : public TTickClient {
   TScriptedEvents events_;
   std::unique_ptr<TInstanceMutex> lock_;
   bool lock_refused_ = false;
+  std::optional<uint32_t> random_seed_;
   bool files_started_ = false;
   bool objects_started_ = false;
   std::vector<uint32_t> frame_;

@@ -12,6 +12,11 @@ int32_t ScriptRandom(int32_t n) {
   return static_cast<int32_t>(static_cast<uint32_t>(product >> 32));
 }
 
+double ScriptRandomReal() {
+  RandSeed = RandSeed * 134775813u + 1u;
+  return static_cast<double>(RandSeed) * (1.0 / 4294967296.0);
+}
+
 uint32_t SeedFromTimeOfDay(int32_t hour, int32_t minute, int32_t second, int32_t msec) {
   return static_cast<uint32_t>(((hour * 60 + minute) * 60 + second) * 1000 + msec);
 }
