@@ -194,6 +194,21 @@ TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
   });
 }
 
+// A page leaving the page cache takes the variable named byte 0x01 and its
+// name along: the tenth page after main.osb pushes main.osb out; p1.osb stays.
+TEST_F(GameRun, AFreedPageTakesItsPageVariable) {
+  fs::create_directories(dir / "pages");
+  test::WriteText(dir / "pages/main.osb.txt", "VarNew Name=\"\x01main.osb\" Type=int Scope=3 Initial=1\n"
+                                              "VarNew Name=\"\x01p1.osb\" Type=int Scope=3 Initial=2\nJump PageName=p1.osb\n");
+  for (int i = 1; i <= 10; ++i)
+    test::WriteText(dir / ("pages/p" + std::to_string(i) + ".osb.txt"),
+                    "Jump PageName=p" + std::to_string(i + 1) + ".osb Condition={" + (i < 10 ? "TRUE" : "FALSE") + "}\n");
+  Build("pagevars", true, {}, dir / "pages");
+  const std::string dump = PlayedDump(20);
+  ExpectContains(dump, {"var \x01p1.osb int = 2"});
+  ExpectLacks(dump, {"\x01main.osb"});
+}
+
 // The table store and the file functions: the "tables" game carries a file
 // named "mem:a.txt" for CopyFile to read as an in-memory file (written here,
 // as such a name is no file of the source tree).
