@@ -4,6 +4,9 @@
 // start.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -12,6 +15,8 @@
 #include <vector>
 
 #include "core/game_clock.h"
+#include "core/system/desktop.h"
+#include "platform/linux/host_linux.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/sdl/sdl_dialogs.h"
@@ -70,6 +75,73 @@ TEST(SdlMessageBoxes, WithoutADisplayTheLastButtonAnswers) {
   const TDialogRequest quit{"t", "quit?", TDialogButtons::OkCancel, {}};
   EXPECT_EQ((std::vector<TDialogAnswer>{boxes.Show(quit).Answer, boxes.Show(quit).Answer, boxes.Show(quit).Answer}),
             (std::vector<TDialogAnswer>{TDialogAnswer::Cancel, TDialogAnswer::Ok, TDialogAnswer::Cancel}));
+}
+
+// What a child process on the X display answers: the work area, then the
+// window's top-left. The child leaves without the exit checks, as SDL's X11
+// driver leaves D-Bus's data behind.
+std::string WorkAreaOnDisplay(const std::string& display) {
+  int out[2];
+  if (pipe(out) != 0) return "no pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(out[0]);
+    SDL_setenv("DISPLAY", display.c_str(), 1);
+    SDL_setenv("SDL_VIDEODRIVER", "x11", 1);
+    std::string answer;
+    try {
+      TSdlVideo video;
+      const auto host = std::make_shared<TLinuxHost>();
+      host->SetWorkAreaSource([&video] { return video.WorkArea(); });
+      SetHostServices(host);
+      TRect area;
+      GetWorkArea(area);
+      video.CreateWindow(320, 240, "t");
+      int x = -1, y = -1;
+      SDL_GetWindowPosition(video.Window(), &x, &y);
+      for (int v : {area.Left, area.Top, area.Right, area.Bottom, x, y}) answer += std::to_string(v) + " ";
+    } catch (const std::exception& e) {
+      answer = e.what();
+    }
+    if (write(out[1], answer.data(), answer.size()) < 0) _exit(1);
+    _exit(0);
+  }
+  close(out[1]);
+  std::string answer;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<size_t>(n));
+  close(out[0]);
+  waitpid(child, nullptr, 0);
+  return answer;
+}
+
+// On an X display of 1280 x 800 whose panel takes the top 30 rows, the work
+// area is the screen below the panel and the window opens centred in it.
+TEST(SdlWorkArea, IsTheScreenLessItsPanelsAndHoldsTheWindow) {
+  if (test::RunCommand({"sh", "-c", "command -v Xvfb && command -v xprop"}).exit_code != 0)
+    GTEST_SKIP() << "Xvfb or xprop is not installed";
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t xvfb = fork();
+  if (xvfb == 0) {
+    close(fds[0]);
+    execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0", "1280x800x24", "-noreset",
+           "-nolisten", "tcp", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  char number[16] = {};
+  const ssize_t n = read(fds[0], number, sizeof number - 1);
+  close(fds[0]);
+  const std::string display = ":" + std::string(number, strcspn(number, "\n"));
+  if (n > 0) {
+    EXPECT_EQ(test::RunCommand({"env", "DISPLAY=" + display, "xprop", "-root", "-f", "_NET_WORKAREA", "32c", "-set",
+                                "_NET_WORKAREA", "0, 30, 1280, 770"}).exit_code, 0);
+    EXPECT_EQ(WorkAreaOnDisplay(display), "0 30 1280 800 480 295 ");
+  }
+  kill(xvfb, SIGTERM);
+  waitpid(xvfb, nullptr, 0);
+  ASSERT_GT(n, 0) << "Xvfb did not start";
 }
 
 class SdlWindowTest : public ::testing::Test {
