@@ -63,7 +63,8 @@ TEST(InterpGame, HeadlessRunPrintsTheScriptTrace) {
             "0000001e : <Event>ev.osb(2)\n0000001e : ev.osb(2)\n0000001e : ev.osb(3)\n"
             "0000001e : other.osb(1)\n"
             "tick 3 clock 45 frame 15\n"
-            "stop ticks\nshut down\nBases.Free\n");
+            "stop ticks\nshut down\nTextRead.Free\nTextHistoryFormats.Free\nBases.Free\nSelRectDIB.Free\n"
+            "BrixMan.Free\nClipMan.Free\n");
 }
 
 TEST(InterpGame, EventLinesAreReadOrRefused) {

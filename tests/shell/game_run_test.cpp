@@ -149,7 +149,8 @@ TEST_F(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
             "0000003c : main.osb(4)\n0000003c : main.osb(5)\n0000003c : main.osb(8)\n"
             "tick 5 clock 75 frame 15\n"
             "0000004b : main.osb(9)\n"
-            "stop ticks\nshut down\nBases.Free\n");
+            "stop ticks\nshut down\nTextRead.Free\nTextHistoryFormats.Free\nBases.Free\nSelRectDIB.Free\n"
+            "BrixMan.Free\nClipMan.Free\n");
   // The OnLoadPage saw the saved game variable; the main flow went on from
   // the command after the save with it.
   const std::string dump = Dump();
