@@ -210,6 +210,24 @@ TEST_F(GameRun, AFreedPageTakesItsPageVariable) {
   ExpectLacks(dump, {"\x01main.osb"});
 }
 
+// A slot saved two calls deep while a Wait runs shows the running page with
+// the Wait's state (a 7-byte header, two int32 and a byte) and both frames;
+// without the page that reads that state the slot is unreadable and the
+// dump fails.
+TEST_F(GameRun, SaveDumpShowsTheRunStateOfASlot) {
+  Build("callsave", true);
+  test::WriteText(dir / "events.txt", "tick 3: event save.osb\n");
+  ExpectContains(PlayedDump(4, {"--events", dir / "events.txt"}),
+                 {"  run page \"b.osb\" pc 0 started 1 continue 0 state 0 sender \"\" args [\"two\", \"three\"] next "
+                  "level 2\n  running command state 16 bytes\n"
+                  "  frame 0: page \"main.osb\" pc 1 started 0 result var \"\" args []\n"
+                  "  frame 1: page \"a.osb\" pc 2 started 0 result var \"x\" args [\"one\"]\n"});
+  fs::remove(game + "/b.osb");
+  const test::CommandResult r = test::RunOrbaTool({"save", "dump", game + "/save.dat"});
+  EXPECT_EQ(r.exit_code, 1);
+  ExpectContains(r.output, {"slot 2 version 140", "unreadable: b.osb:"});
+}
+
 // The table store and the file functions: the "tables" game carries a file
 // named "mem:a.txt" for CopyFile to read as an in-memory file (written here,
 // as such a name is no file of the source tree).
