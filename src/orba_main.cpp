@@ -27,6 +27,7 @@
 #include "script/interp/trace.h"
 #include "shell/blank_game.h"
 #include "shell/game_client.h"
+#include "shell/quit_signals.h"
 #include "shell/screenshot.h"
 #include "shell/shell_runner.h"
 
@@ -222,6 +223,8 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGTERM, SIGINT and SIGHUP end the game in order, without asking.
+  orba::InstallQuitSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, stdout);

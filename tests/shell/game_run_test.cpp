@@ -385,6 +385,35 @@ TEST_F(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
   }
 }
 
+// SIGTERM, SIGINT and SIGHUP end a running game without asking, through its
+// exit page and status save, within a second: without a window and in a
+// window of SDL's display-less driver.
+TEST_F(GameRun, QuitSignalsEndTheGameThroughItsExitPage) {
+  Build("counter", false);
+  const std::pair<int, bool> runs[] = {{SIGTERM, true}, {SIGINT, false}, {SIGHUP, true}, {SIGTERM, false}};
+  int run_number = 0;
+  for (const auto& [signal_number, headless] : runs) {
+    const pid_t player = fork();
+    if (player == 0) {
+      setenv("SDL_VIDEODRIVER", "dummy", 1);
+      if (headless)
+        execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", game.c_str(), nullptr);
+      else
+        execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, game.c_str(), nullptr);
+      _exit(127);
+    }
+    ASSERT_GT(player, 0);
+    usleep(700000);  // started and ticking
+    ::kill(player, signal_number);
+    int status = -1;
+    for (int waited = 0; waited < 100 && ::waitpid(player, &status, WNOHANG) == 0; ++waited) usleep(10000);
+    const bool ended = status != -1;
+    if (!ended) ::kill(player, SIGKILL), ::waitpid(player, &status, 0);
+    EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal_number << " " << headless;
+    ExpectContains(Dump(), {"var exits int = " + std::to_string(++run_number)});
+  }
+}
+
 // A second player started on the folder a running player holds ends at once
 // and touches nothing.
 TEST_F(GameRun, ASecondPlayerOfTheSameFolderEndsAtOnce) {

@@ -17,6 +17,9 @@ TSdlVideo::TSdlVideo() {
   // Closing the window is a request the player answers itself; SDL must not
   // turn it into a quit of its own as well.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Nor turn SIGINT and SIGTERM into a close request: the player ends on
+  // them without asking (shell/quit_signals).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) Fail("SDL video");
 }
 
