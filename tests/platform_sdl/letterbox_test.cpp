@@ -68,20 +68,5 @@ TEST(Letterbox, GamePixelsMapToTheMiddleOfTheirScaledPictureAndBack) {
   EXPECT_TRUE(wx < -1000000 && wy > 1000000);
 }
 
-// Work area (left, top, right, bottom), window size, the top-left placed.
-TEST(Letterbox, WindowsAreCentredInTheWorkAreaOrAgainstItsEdge) {
-  const int32_t cases[][8] = {
-      {0, 30, 1280, 800, 320, 240, 480, 295},    // centred below a top panel
-      {64, 0, 1280, 800, 1216, 800, 64, 0},      // exactly fills the area beside a dock
-      {0, 30, 1280, 800, 1400, 900, 0, 30},      // larger: against the left and top edges
-      {1280, 0, 2560, 1024, 640, 480, 1600, 272},  // a second display to the right
-  };
-  for (const auto& c : cases) {
-    int32_t x = 0, y = 0;
-    PlaceInWorkArea(c[0], c[1], c[2], c[3], c[4], c[5], x, y);
-    EXPECT_EQ(std::make_pair(x, y), std::make_pair(c[6], c[7])) << c[4] << "x" << c[5];
-  }
-}
-
 }  // namespace
 }  // namespace orba

@@ -196,24 +196,21 @@ TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
 }
 
 // A page leaving the page cache takes the variable named byte 0x01 and its
-// name along: the tenth page after main.osb pushes main.osb out; p1.osb stays.
+// name along: the tenth page after top.osb pushes top.osb out; p1.osb stays.
 TEST_F(GameRun, AFreedPageTakesItsPageVariable) {
   fs::create_directories(dir / "pages");
-  test::WriteText(dir / "pages/main.osb.txt", "VarNew Name=\"\x01main.osb\" Type=int Scope=3 Initial=1\n"
+  test::WriteText(dir / "pages/top.osb.txt", "VarNew Name=\"\x01top.osb\" Type=int Scope=3 Initial=1\n"
                                               "VarNew Name=\"\x01p1.osb\" Type=int Scope=3 Initial=2\nJump PageName=p1.osb\n");
   for (int i = 1; i <= 10; ++i)
     test::WriteText(dir / ("pages/p" + std::to_string(i) + ".osb.txt"),
                     "Jump PageName=p" + std::to_string(i + 1) + ".osb Condition={" + (i < 10 ? "TRUE" : "FALSE") + "}\n");
-  Build("pagevars", true, {}, dir / "pages");
-  const std::string dump = PlayedDump(20);
-  ExpectContains(dump, {"var \x01p1.osb int = 2"});
-  ExpectLacks(dump, {"\x01main.osb"});
+  Build("callsave", true, {"StartPage = top.osb", "WriteSaveData = 1"}, dir / "pages");
+  ExpectContains(PlayedDump(20), {"var \x01p1.osb int = 2"});
+  ExpectLacks(Dump(), {"\x01top.osb"});
 }
 
-// A slot saved two calls deep while a Wait runs shows the running page with
-// the Wait's state (a 7-byte header, two int32 and a byte) and both frames;
-// without the page that reads that state the slot is unreadable and the
-// dump fails.
+// A slot saved two calls deep shows the running page with its Wait's state
+// (header, two int32, a byte) and both frames; without that page it fails.
 TEST_F(GameRun, SaveDumpShowsTheRunStateOfASlot) {
   Build("callsave", true);
   test::WriteText(dir / "events.txt", "tick 3: event save.osb\n");
@@ -390,27 +387,16 @@ TEST_F(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
 // window of SDL's display-less driver.
 TEST_F(GameRun, QuitSignalsEndTheGameThroughItsExitPage) {
   Build("counter", false);
-  const std::pair<int, bool> runs[] = {{SIGTERM, true}, {SIGINT, false}, {SIGHUP, true}, {SIGTERM, false}};
-  int run_number = 0;
-  for (const auto& [signal_number, headless] : runs) {
-    const pid_t player = fork();
-    if (player == 0) {
-      setenv("SDL_VIDEODRIVER", "dummy", 1);
-      if (headless)
-        execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", game.c_str(), nullptr);
-      else
-        execl(ORBA_PLAYER_PATH, ORBA_PLAYER_PATH, game.c_str(), nullptr);
-      _exit(127);
-    }
-    ASSERT_GT(player, 0);
-    usleep(700000);  // started and ticking
-    ::kill(player, signal_number);
-    int status = -1;
-    for (int waited = 0; waited < 100 && ::waitpid(player, &status, WNOHANG) == 0; ++waited) usleep(10000);
-    const bool ended = status != -1;
-    if (!ended) ::kill(player, SIGKILL), ::waitpid(player, &status, 0);
-    EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal_number << " " << headless;
-    ExpectContains(Dump(), {"var exits int = " + std::to_string(++run_number)});
+  const char script[] = R"sh(SDL_VIDEODRIVER=dummy "$@" & p=$!; sleep 0.7; kill -$0 $p
+for i in $(seq 100); do kill -0 $p 2>/dev/null || break; sleep 0.01; done
+kill -0 $p 2>/dev/null && { kill -9 $p; echo "still running"; }; wait $p)sh";
+  const std::vector<std::vector<std::string>> runs = {{"TERM", "--headless", "--ticks", "2000000000"}, {"INT"},
+                                                      {"HUP", "--headless", "--ticks", "2000000000"}, {"TERM"}};
+  for (size_t n = 0; n < runs.size(); ++n) {
+    std::vector<std::string> argv{"sh", "-c", script, runs[n][0], ORBA_PLAYER_PATH, game};
+    argv.insert(argv.begin() + 5, runs[n].begin() + 1, runs[n].end());
+    EXPECT_EQ(test::RunCommand(argv).exit_code, 0) << runs[n][0];
+    ExpectContains(Dump(), {"var exits int = " + std::to_string(n + 1)});
   }
 }
 
