@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -27,6 +28,7 @@
 #include "script/interp/trace.h"
 #include "shell/blank_game.h"
 #include "shell/game_client.h"
+#include "shell/quit_signals.h"
 #include "shell/screenshot.h"
 #include "shell/shell_runner.h"
 
@@ -153,7 +155,21 @@ bool HoldsGame(const std::string& game) {
   return orba::DiskFileExists(folder + "orba.opb") || orba::DiskFileExists(folder + "game.dat");
 }
 
-int RunHeadless(const TOptions& options) {
+// Installs the work area's source for as long as the video lives.
+class TWorkAreaSource {
+ public:
+  TWorkAreaSource(orba::TLinuxHost& host, std::function<orba::THostRect()> source) : host_(host) {
+    host_.SetWorkAreaSource(std::move(source));
+  }
+  ~TWorkAreaSource() { host_.SetWorkAreaSource(nullptr); }
+  TWorkAreaSource(const TWorkAreaSource&) = delete;
+  TWorkAreaSource& operator=(const TWorkAreaSource&) = delete;
+
+ private:
+  orba::TLinuxHost& host_;
+};
+
+int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   // Message boxes are logged and answered; scripts' file dialogs are cancelled.
   orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
   orba::SetFileDialogService(std::make_shared<orba::TCancelledFileDialogs>());
@@ -168,6 +184,11 @@ int RunHeadless(const TOptions& options) {
   orba::TGameClient game_client(options.game, std::move(events));
   game_client.SetRandomSeed(0);
   orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
+  // Without a display the screen is the game's own.
+  const TWorkAreaSource area(host, [&video, &game] {
+    return video.WindowCreated() ? orba::THostRect{0, 0, video.Width(), video.Height()}
+                                 : orba::THostRect{0, 0, game.ScreenWidth(), game.ScreenHeight()};
+  });
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
@@ -176,10 +197,11 @@ int RunHeadless(const TOptions& options) {
   return started ? 0 : 1;
 }
 
-int RunWindowed(const TOptions& options) {
+int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
 #ifdef ORBA_HAVE_SDL
   orba::TSdlClock clock;
   orba::TSdlVideo video;
+  const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
   orba::SetCursorService(std::make_shared<orba::TSdlCursors>());
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
@@ -200,6 +222,7 @@ int RunWindowed(const TOptions& options) {
   orba::SetCursorService(nullptr);
   return started ? 0 : 1;
 #else
+  (void)host;
   std::fprintf(stderr, "orba: this build has no window; use --headless\n");
   return 1;
 #endif
@@ -208,6 +231,8 @@ int RunWindowed(const TOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGTERM, SIGINT and SIGHUP end the game in order, without asking.
+  orba::InstallQuitSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(kUsage, stdout);
@@ -246,11 +271,12 @@ int main(int argc, char** argv) {
 
   // With or without a window, the desktop is the Linux one, and text is
   // drawn with the installed fonts.
-  orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
+  const auto host = std::make_shared<orba::TLinuxHost>();
+  orba::SetHostServices(host);
   orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
   int code = 1;
   try {
-    code = options.headless ? RunHeadless(options) : RunWindowed(options);
+    code = options.headless ? RunHeadless(options, *host) : RunWindowed(options, *host);
   } catch (const orba::EOrbaError& e) {
     std::fprintf(stderr, "orba: %s\n", orba::SjisToUtf8(e.what()).c_str());
   } catch (const std::exception& e) {

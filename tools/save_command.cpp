@@ -1,14 +1,25 @@
 // orbatool save: shows what "save.dat" holds: its entries, the status entry
-// and each game slot with its version, caption, variables and tables.
+// and each game slot with its version, caption, scene objects, run state
+// (the page run, its program counter and arguments, and each call frame),
+// variables and tables. A running command's own state is read by that
+// command of its page; pages and pictures come from the game beside
+// "save.dat". Anything that cannot
+// be read is named, and the command then ends with status 1.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "core/files/disk_path.h"
 #include "core/files/vr_file.h"
+#include "core/files/vr_file_manager.h"
 #include "core/strings/sjis_case.h"
+#include "items/base_list.h"
+#include "items/base_list_scene.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
 #include "script/functions/dbs.h"
+#include "script/interp/call_man.h"
+#include "script/interp/run_loop_events.h"
 #include "script/save/save_data.h"
 #include "script/values/param_collection.h"
 
@@ -46,6 +57,71 @@ void PrintVars(const TParamCollection& vars) {
                 n == 1 ? "" : ("[" + std::to_string(n) + "]").c_str(), value.c_str());
   }
 }
+
+std::string QuotedList(const TArrayString& items) {
+  std::string out;
+  for (const std::string& item : items.Items()) out += (out.empty() ? "\"" : ", \"") + U(item) + "\"";
+  return "[" + out + "]";
+}
+
+// Mounts the game that wrote "save.dat": its folder, and "game.dat" in it.
+void MountGameBeside(const std::string& save_path) {
+  const std::string folder = SjisExtractFilePath(save_path).empty() ? std::string("./") : SjisExtractFilePath(save_path);
+  InitVrFiles();
+  TVrFileManager& files = *VrFileManager();
+  files.SetOverrideFolder(folder);
+  const std::string packed = AddPathDelimiter(folder) + "game.dat";
+  if (DiskFileExists(packed)) files.AddArchive(packed);
+}
+
+// Pages come from the mounted game.
+class TGamePages : public TPageHost {
+ public:
+  void LoadToStream(const std::string& name, TKsMemoryStream& stream) override {
+    VrFileManager()->LoadToStream(stream, name);
+  }
+};
+
+// The run state of a slot, read for showing.
+class TShownRunState : public TRunStateSection {
+ public:
+  void SaveToStream(TKsBigStream&) override {}
+  void CallOnLoadPage(const std::string&, int32_t) override {}
+  void LoadFromStream(TKsBigStream& stream, int32_t version) override {
+    TStandaloneObjects objects;
+    record_.LoadFromStream(stream, version, objects);
+    state_bytes_ = 0;
+    if (record_.Started == 0 || record_.PageName.empty()) return;
+    TGamePages pages;
+    SetPageHost(&pages);
+    try {
+      TPage page;
+      page.LoadFromFile(record_.PageName);
+      const int64_t at = stream.GetPosition();
+      if (record_.PC >= 0 && record_.PC < page.Commands.Count()) page.Commands.GetItem(record_.PC)->RestoreState(stream);
+      state_bytes_ = stream.GetPosition() - at;
+    } catch (...) {
+      SetPageHost(nullptr);
+      throw;
+    }
+    SetPageHost(nullptr);
+  }
+  void Print() const {
+    std::printf("  run page \"%s\" pc %d started %d continue %d state %d sender \"%s\" args %s next level %d\n",
+                U(record_.PageName).c_str(), record_.PC, record_.Started, record_.Continue, record_.State,
+                U(record_.Sender).c_str(), QuotedList(record_.Args).c_str(), record_.NextLevel);
+    if (state_bytes_ > 0) std::printf("  running command state %lld bytes\n", static_cast<long long>(state_bytes_));
+    for (size_t i = 0; i < record_.Frames.size(); ++i) {
+      const TStack& f = record_.Frames[i];
+      std::printf("  frame %zu: page \"%s\" pc %d started %d result var \"%s\" args %s\n", i, U(f.PageName).c_str(),
+                  f.PC, f.Started, U(f.ResultVar).c_str(), QuotedList(f.Args).c_str());
+    }
+  }
+
+ private:
+  TRunStateRecord record_;
+  int64_t state_bytes_ = 0;
+};
 
 // The tables of a store, one line each with their columns and rows, then
 // one line per row.
@@ -101,8 +177,11 @@ int Dump(const std::string& path) {
   TVrFileCollection c;
   c.Open(path, true);
   if (c.Count() == 0 && !c.Archive) return orbatool::Fail("no such file: " + U(path));
-  // Every entry is shown, readable or not; any that is damaged fails the
-  // dump.
+  // The objects of a slot's scene and its running command are made from
+  // the game's pictures and pages. Every entry is shown, readable or not;
+  // any that is damaged fails the dump.
+  MountGameBeside(path);
+  InitOrbaGlobals();
   int unreadable = 0;
   for (int i = 0; i < c.Count(); ++i) {
     const std::string name = c.GetEntry(i)->Name();
@@ -121,6 +200,10 @@ int Dump(const std::string& path) {
     TDBManager db;
     TDBTablesSection game_tables(db, kDBGameCategory), status_tables(db, kDBStatusCategory);
     TSaveSections pieces = sections.Sections();
+    TBaseListScene scene(*Bases);
+    TShownRunState run_state;
+    pieces.Scene = &scene;
+    pieces.RunState = &run_state;
     pieces.GameTables = &game_tables;
     pieces.StatusTables = &status_tables;
     TSaveDataFile reader(path, pieces);
@@ -140,6 +223,10 @@ int Dump(const std::string& path) {
                     U(head.Caption).c_str(), U(head.OnLoadPage).c_str(), head.OnLoadTarget);
         entry.SetPosition(0);
         reader.ReadGameData(entry);
+        std::string objects;
+        for (int32_t k = 0; k < Bases->GetObjectCount(); ++k) objects += " " + U(Bases->GetObject(k)->Name);
+        std::printf("  scene %d objects%s\n", Bases->GetObjectCount(), objects.c_str());
+        run_state.Print();
         PrintVars(vars);
         PrintTables(db);
       }
@@ -151,6 +238,8 @@ int Dump(const std::string& path) {
       ++unreadable;
     }
   }
+  DoneOrbaGlobals();
+  FinalVrFiles();
   if (unreadable > 0) return orbatool::Fail(std::to_string(unreadable) + " entries of " + U(path) + " are damaged");
   return 0;
 }

@@ -5,11 +5,9 @@
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
 #include "core/system/trace.h"
-#include "items/anim_image.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/button.h"
-#include "items/effect_items.h"
 #include "items/label.h"
 #include "items/menu.h"
 #include "items/timer.h"
@@ -40,20 +38,6 @@ std::array<TCompoCreator, 128>& Creators() {
 }  // namespace
 
 TOrbaBaseList* Bases = nullptr;
-
-void InitOrbaGlobals() {
-  if (Bases == nullptr) Bases = new TOrbaBaseList();
-  InitBrixCollection();
-  RegisterImageItems();
-  RegisterEffectItems();
-}
-
-void DoneOrbaGlobals() {
-  Trace("Bases.Free");
-  delete Bases;
-  Bases = nullptr;
-  FinalBrixCollection();
-}
 
 TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
   const TCompoCreator creator = Creators()[type & 127];

@@ -170,8 +170,8 @@ class TOrbaBaseList : public TOrbaComponent {
 };
 
 // The global object manager of the game, created by InitOrbaGlobals at
-// start-up and freed by DoneOrbaGlobals at shut-down (each step named to
-// the trace).
+// start-up with the other unit globals (orba_globals.h) and freed by
+// DoneOrbaGlobals at shut-down (each step named to the trace).
 extern TOrbaBaseList* Bases;
 void InitOrbaGlobals();
 void DoneOrbaGlobals();

@@ -16,7 +16,10 @@ TCustomDIBX* TOrbaBase::GetDIB() const {
 }
 
 void TOrbaBase::ResizeScreen() {
-  if (Width > 0 && Height > 0) Screen.SetSize(Width, Height, kScreenBits);
+  if (Width <= 0 || Height <= 0) return;
+  Screen.SetSize(Width, Height, kScreenBits);
+  Work.SetSize(Width, Height, kScreenBits);
+  Work.TransparentColor = Work.ColorToPixel(kWorkTransparentColor);
 }
 
 void TOrbaBase::SetWidth(int32_t v) {

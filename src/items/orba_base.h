@@ -18,6 +18,9 @@ class TOrbaBase : public TOrbaControl {
 
   TClipList Dirty;
   TDIBX Screen;
+  // A second bitmap of the root's size; its transparent colour is the pixel
+  // of colour 0x800080.
+  TDIBX Work;
   int32_t Index;
   int32_t MouseX = 0, MouseY = 0;
   bool LeftPress = false, LeftPressed = false;
@@ -33,6 +36,7 @@ class TOrbaBase : public TOrbaControl {
 
   // The pixel depth of the screens.
   static constexpr int32_t kScreenBits = 32;
+  static constexpr int32_t kWorkTransparentColor = 0x800080;
 
   bool GetAutoName() const override { return false; }
   bool IsScreenRoot() const override { return true; }

@@ -1,9 +1,13 @@
 #include "shell/shell_runner.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <exception>
 #include <string>
 
 #include "core/game_clock.h"
 #include "core/system/trace.h"
+#include "shell/quit_signals.h"
 
 namespace orba {
 
@@ -45,7 +49,15 @@ bool TShellRunner::StartUp() {
   }
   const int32_t width = client_.ScreenWidth(), height = client_.ScreenHeight();
   Trace("window " + std::to_string(width) + "x" + std::to_string(height));
-  video_.CreateWindow(width, height, client_.Title());
+  try {
+    video_.CreateWindow(width, height, client_.Title());
+  } catch (const std::exception& e) {
+    // The game has started: it still ends through the ordered shut-down.
+    Trace("the window cannot be opened");
+    std::fprintf(stderr, "orba: the window cannot be opened: %s\n", e.what());
+    QuitFlag = 1;
+    return false;
+  }
   client_.WindowOpened(video_);
   Trace("start ticks");
   ticks_.Restart();
@@ -53,7 +65,9 @@ bool TShellRunner::StartUp() {
   return true;
 }
 
-bool TShellRunner::Running() const { return started_ && !closed_ && QuitFlag == 0 && !shut_down_; }
+bool TShellRunner::Running() const {
+  return started_ && !closed_ && QuitFlag == 0 && !shut_down_ && !QuitSignalled();
+}
 
 void TShellRunner::DispatchInput() {
   TInputEvent event;
@@ -91,11 +105,13 @@ bool TShellRunner::Step() {
   return Running();
 }
 
-void TShellRunner::Wait() { input_.Wait(ticks_.MsUntilDue()); }
+// At most one tick period, so that a quit signal is seen within a tick.
+void TShellRunner::Wait() { input_.Wait(std::min(ticks_.MsUntilDue(), TTickSource::kPeriodMs)); }
 
 void TShellRunner::ShutDown() {
   if (shut_down_) return;
   shut_down_ = true;
+  if (QuitSignalled()) Trace("quit signal");
   Terminating = true;
   Trace("stop ticks");
   Trace("shut down");

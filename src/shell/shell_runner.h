@@ -1,7 +1,8 @@
 // The player's main loop: it starts the tick client, opens the window,
 // hands window input to the client as it arrives, runs a tick whenever the
-// tick source makes one, and shuts down in order once the quit flag is set
-// or the window was closed.
+// tick source makes one, and shuts down in order once the quit flag is set,
+// the window was closed or a quit signal arrived (shell/quit_signals). A
+// window that cannot be opened ends the start; the client still shuts down.
 #pragma once
 
 #include <cstdint>

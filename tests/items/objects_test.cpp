@@ -9,6 +9,7 @@
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/object_funcs.h"
+#include "items/orba_globals.h"
 #include "script/expr/expr_compiler.h"
 #include "script/expr_test_env.h"
 #include "script/interp/call_man.h"
@@ -162,6 +163,22 @@ TEST(ObjectFuncs, MenusFlippedRootsAndPropertyIds) {
       {"SetProp(\"box\", 259, 5)", "<nil>"}, {"GetProp(\"box\", 3)", "0"},
   };
   for (const auto& [expression, answer] : cases) EXPECT_EQ(env.Run({expression}), answer) << expression;
+}
+
+// The unit globals: the selection pattern, the grey ramps (5-6-5 by hand),
+// each root's Work bitmap sized with the roots and keyed on 0x800080.
+TEST(OrbaGlobals, StartUpBuildsThem) {
+  InitOrbaGlobals();
+  EXPECT_EQ((std::vector<uint32_t>{SelRectDIB->GetPixel(0, 0), SelRectDIB->GetPixel(1, 0), SelRectDIB->GetPixel(0, 1),
+                                   SelRectDIB->GetPixel(1, 1)}),
+            (std::vector<uint32_t>{0xFFFFFF, 0, 0, 0xFFFFFF}));
+  EXPECT_EQ((std::vector<uint32_t>{GreyRamp16[0], GreyRamp16[8], GreyRamp16[128], GreyRamp16[255], GreyRamp32[128]}),
+            (std::vector<uint32_t>{0, 0x0841, 0x8410, 0xFFFF, 0x808080}));
+  Bases->SetWidth(40);
+  Bases->SetHeight(30);
+  TDIBX& w = Bases->GetBase(1)->Work;
+  EXPECT_EQ((std::vector<int32_t>{w.Width(), w.Height(), w.TransparentColor}), (std::vector<int32_t>{40, 30, 0x800080}));
+  DoneOrbaGlobals();
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include <algorithm>
 #include <memory>
 #include <set>
@@ -12,8 +15,10 @@
 #include <vector>
 
 #include "core/game_clock.h"
+#include "core/system/desktop.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/linux/host_linux.h"
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
@@ -70,6 +75,40 @@ TEST(SdlMessageBoxes, WithoutADisplayTheLastButtonAnswers) {
   const TDialogRequest quit{"t", "quit?", TDialogButtons::OkCancel, {}};
   EXPECT_EQ((std::vector<TDialogAnswer>{boxes.Show(quit).Answer, boxes.Show(quit).Answer, boxes.Show(quit).Answer}),
             (std::vector<TDialogAnswer>{TDialogAnswer::Cancel, TDialogAnswer::Ok, TDialogAnswer::Cancel}));
+}
+
+// Run by the test below on an X display of 1280 x 800 whose panel takes the
+// top 30 rows (skipped elsewhere): the work area is the screen below the
+// panel, and the window opens centred in it.
+TEST(SdlWorkArea, OnTheDisplay) {
+  if (std::getenv("ORBA_WORK_AREA_DISPLAY") == nullptr) GTEST_SKIP() << "run by SdlWorkArea.IsTheScreenLessItsPanels";
+  TSdlVideo video;
+  const auto host = std::make_shared<TLinuxHost>();
+  host->SetWorkAreaSource([&video] { return video.WorkArea(); });
+  SetHostServices(host);
+  TRect area;
+  GetWorkArea(area);
+  EXPECT_EQ(area, (TRect{0, 30, 1280, 800}));
+  video.CreateWindow(320, 240, "t");
+  int x = -1, y = -1;
+  SDL_GetWindowPosition(video.Window(), &x, &y);
+  EXPECT_EQ(std::make_pair(x, y), std::make_pair(480, 295));
+}
+
+TEST(SdlWorkArea, IsTheScreenLessItsPanels) {
+  if (test::RunCommand({"sh", "-c", "command -v Xvfb && command -v xprop"}).exit_code != 0)
+    GTEST_SKIP() << "Xvfb or xprop is not installed";
+  // SDL's X11 driver leaves D-Bus's data behind: no leak check there.
+  const char script[] = R"sh(Xvfb -displayfd 3 -screen 0 1280x800x24 -noreset -nolisten tcp 3>"$1" 2>/dev/null & x=$!
+trap 'kill $x; wait' EXIT
+for i in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$1") SDL_VIDEODRIVER=x11 ORBA_WORK_AREA_DISPLAY=1 ASAN_OPTIONS=detect_leaks=0
+xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 30, 1280, 770" && "$2" --gtest_filter=SdlWorkArea.OnTheDisplay)sh";
+  const test::TempDir dir;
+  const test::CommandResult r =
+      test::RunCommand({"sh", "-c", script, "sh", dir / "display", std::filesystem::read_symlink("/proc/self/exe")});
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NE(r.output.find("[  PASSED  ] 1 test"), std::string::npos) << r.output;
 }
 
 class SdlWindowTest : public ::testing::Test {

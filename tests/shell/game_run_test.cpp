@@ -149,7 +149,8 @@ TEST_F(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
             "0000003c : main.osb(4)\n0000003c : main.osb(5)\n0000003c : main.osb(8)\n"
             "tick 5 clock 75 frame 15\n"
             "0000004b : main.osb(9)\n"
-            "stop ticks\nshut down\nBases.Free\n");
+            "stop ticks\nshut down\nTextRead.Free\nTextHistoryFormats.Free\nBases.Free\nSelRectDIB.Free\n"
+            "BrixMan.Free\nClipMan.Free\n");
   // The OnLoadPage saw the saved game variable; the main flow went on from
   // the command after the save with it.
   const std::string dump = Dump();
@@ -192,6 +193,36 @@ TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
       "cabinet str = \"FALSE FALSE TRUE FALSE\"", "items str = \"FALSE TRUE TRUE FALSE 0 FALSE FALSE\"",
       "sets str = \"0 0 FALSE FALSE TRUE\"", "history str = \"-1 -1 FALSE\"",
   });
+}
+
+// A page leaving the page cache takes the variable named byte 0x01 and its
+// name along: the tenth page after top.osb pushes top.osb out; p1.osb stays.
+TEST_F(GameRun, AFreedPageTakesItsPageVariable) {
+  fs::create_directories(dir / "pages");
+  test::WriteText(dir / "pages/top.osb.txt", "VarNew Name=\"\x01top.osb\" Type=int Scope=3 Initial=1\n"
+                                              "VarNew Name=\"\x01p1.osb\" Type=int Scope=3 Initial=2\nJump PageName=p1.osb\n");
+  for (int i = 1; i <= 10; ++i)
+    test::WriteText(dir / ("pages/p" + std::to_string(i) + ".osb.txt"),
+                    "Jump PageName=p" + std::to_string(i + 1) + ".osb Condition={" + (i < 10 ? "TRUE" : "FALSE") + "}\n");
+  Build("callsave", true, {"StartPage = top.osb", "WriteSaveData = 1"}, dir / "pages");
+  ExpectContains(PlayedDump(20), {"var \x01p1.osb int = 2"});
+  ExpectLacks(Dump(), {"\x01top.osb"});
+}
+
+// A slot saved two calls deep shows the running page with its Wait's state
+// (header, two int32, a byte) and both frames; without that page it fails.
+TEST_F(GameRun, SaveDumpShowsTheRunStateOfASlot) {
+  Build("callsave", true);
+  test::WriteText(dir / "events.txt", "tick 3: event save.osb\n");
+  ExpectContains(PlayedDump(4, {"--events", dir / "events.txt"}),
+                 {"  run page \"b.osb\" pc 0 started 1 continue 0 state 0 sender \"\" args [\"two\", \"three\"] next "
+                  "level 2\n  running command state 16 bytes\n"
+                  "  frame 0: page \"main.osb\" pc 1 started 0 result var \"\" args []\n"
+                  "  frame 1: page \"a.osb\" pc 2 started 0 result var \"x\" args [\"one\"]\n"});
+  fs::remove(game + "/b.osb");
+  const test::CommandResult r = test::RunOrbaTool({"save", "dump", game + "/save.dat"});
+  EXPECT_EQ(r.exit_code, 1);
+  ExpectContains(r.output, {"slot 2 version 140", "unreadable: b.osb:"});
 }
 
 // The table store and the file functions: the "tables" game carries a file
@@ -348,6 +379,24 @@ TEST_F(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
     const std::string n = std::to_string(++run_number);
     ExpectContains(Dump(),
                    {"var exits int = " + n, "var runs int = " + n, "var start int = " + std::to_string(7 + run_number)});
+  }
+}
+
+// SIGTERM, SIGINT and SIGHUP end a running game without asking, through its
+// exit page and status save, within a second: without a window and in a
+// window of SDL's display-less driver.
+TEST_F(GameRun, QuitSignalsEndTheGameThroughItsExitPage) {
+  Build("counter", false);
+  const char script[] = R"sh(SDL_VIDEODRIVER=dummy "$@" & p=$!; sleep 0.7; kill -$0 $p
+for i in $(seq 100); do kill -0 $p 2>/dev/null || break; sleep 0.01; done
+kill -0 $p 2>/dev/null && { kill -9 $p; echo "still running"; }; wait $p)sh";
+  const std::vector<std::vector<std::string>> runs = {{"TERM", "--headless", "--ticks", "2000000000"}, {"INT"},
+                                                      {"HUP", "--headless", "--ticks", "2000000000"}, {"TERM"}};
+  for (size_t n = 0; n < runs.size(); ++n) {
+    std::vector<std::string> argv{"sh", "-c", script, runs[n][0], ORBA_PLAYER_PATH, game};
+    argv.insert(argv.begin() + 5, runs[n].begin() + 1, runs[n].end());
+    EXPECT_EQ(test::RunCommand(argv).exit_code, 0) << runs[n][0];
+    ExpectContains(Dump(), {"var exits int = " + std::to_string(n + 1)});
   }
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -254,6 +255,19 @@ TEST_F(ShellLoop, RunsEndByQuitFlagCloseOrFailedStartAndPauseWhenInactive) {
                 "32x24 \x83\x51\x81\x5B\x83\x80 " + std::to_string(0x00FF00));
     }
   }
+}
+
+// A window that cannot be opened ends the start-up; the shut-down follows.
+TEST_F(ShellLoop, AWindowThatCannotOpenEndsThroughTheShutDown) {
+  struct TNoWindow : TMemoryVideo {
+    void CreateWindow(int32_t, int32_t, const std::string&) override { throw std::runtime_error("no display"); }
+  } no_window;
+  std::string trace;
+  SetTraceSink([&trace](const std::string& line) { trace += line + "\n"; });
+  TShellRunner runner(clock, no_window, input, client);
+  EXPECT_FALSE(runner.StartUp());
+  runner.ShutDown();
+  EXPECT_EQ(trace, "start up\nwindow 32x24\nthe window cannot be opened\nstop ticks\nshut down\n");
 }
 
 TEST_F(ShellLoop, WaitingCodeCanHandleInputBetweenSteps) {

@@ -69,4 +69,10 @@ void GameToWindow(const TLetterbox& box, int32_t gx, int32_t gy, int32_t& wx, in
   wy = ToWindow(gy, box.Y, box.Height, box.GameHeight);
 }
 
+void PlaceInWorkArea(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height,
+                     int32_t& x, int32_t& y) {
+  x = left + std::max<int32_t>(0, (right - left - width) / 2);
+  y = top + std::max<int32_t>(0, (bottom - top - height) / 2);
+}
+
 }  // namespace orba

@@ -1,6 +1,6 @@
 // Fitting the game picture into a window of another size: the picture is
 // scaled by the largest factor that fits, its aspect kept, and centred
-// between bars.
+// between bars. Placing the window in the work area of its display.
 #pragma once
 
 #include <cstdint>
@@ -25,5 +25,12 @@ void WindowToGame(const TLetterbox& box, int32_t wx, int32_t wy, int32_t& gx, in
 
 // A game pixel to the window position at the middle of its scaled picture.
 void GameToWindow(const TLetterbox& box, int32_t gx, int32_t gy, int32_t& wx, int32_t& wy);
+
+// The top-left corner of a window of Width x Height (its frame included)
+// placed in the work area (right and bottom exclusive): centred where it
+// fits, else against the area's left or top edge, so that its title bar is
+// never under a panel or off the screen.
+void PlaceInWorkArea(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t width, int32_t height,
+                     int32_t& x, int32_t& y);
 
 }  // namespace orba

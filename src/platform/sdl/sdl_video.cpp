@@ -17,6 +17,9 @@ TSdlVideo::TSdlVideo() {
   // Closing the window is a request the player answers itself; SDL must not
   // turn it into a quit of its own as well.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+  // Nor turn SIGINT and SIGTERM into a close request: the player ends on
+  // them without asking (shell/quit_signals).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) Fail("SDL video");
 }
 
@@ -32,9 +35,19 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
   if (width <= 0 || height <= 0) throw ESdlError("window size must be positive");
   width_ = width;
   height_ = height;
-  window_ = SDL_CreateWindow(SjisToUtf8(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                             width, height, SDL_WINDOW_RESIZABLE);
+  const THostRect area = WorkArea();
+  const bool placed = area.Right > area.Left && area.Bottom > area.Top;
+  int32_t x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+  if (placed) PlaceInWorkArea(area.Left, area.Top, area.Right, area.Bottom, width, height, x, y);
+  window_ = SDL_CreateWindow(SjisToUtf8(title).c_str(), x, y, width, height, SDL_WINDOW_RESIZABLE);
   if (!window_) Fail("SDL window");
+  // Once the desktop has framed the window, the frame is placed in the area.
+  int top = 0, left = 0, bottom = 0, right = 0;
+  if (placed && SDL_GetWindowBordersSize(window_, &top, &left, &bottom, &right) == 0 &&
+      (top | left | bottom | right) != 0) {
+    PlaceInWorkArea(area.Left, area.Top, area.Right, area.Bottom, width + left + right, height + top + bottom, x, y);
+    SDL_SetWindowPosition(window_, x + left, y + top);
+  }
   // No vertical sync: presenting must not hold up the 15 ms tick.
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (!renderer_) Fail("SDL renderer");
@@ -110,6 +123,13 @@ void TSdlVideo::SetMousePosition(int32_t x, int32_t y) {
 }
 
 void TSdlVideo::ShowCursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+THostRect TSdlVideo::WorkArea() const {
+  const int display = window_ ? std::max(SDL_GetWindowDisplayIndex(window_), 0) : 0;
+  SDL_Rect r{0, 0, 0, 0};
+  if (SDL_GetDisplayUsableBounds(display, &r) != 0 && SDL_GetDisplayBounds(display, &r) != 0) return THostRect{};
+  return THostRect{r.x, r.y, r.x + r.w, r.y + r.h};
+}
 
 uint32_t TSdlVideo::WindowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }
 

@@ -1,6 +1,8 @@
 // The game window on SDL: a resizable window whose picture is a streaming
 // texture of the game's size, scaled to fit with its aspect kept. Only the
-// dirty rectangles of a frame are uploaded; the texture keeps the rest.
+// dirty rectangles of a frame are uploaded; the texture keeps the rest. The
+// window opens centred in the work area of the first display (the screen
+// less its panels and docks, as the desktop tells SDL).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/host.h"
 #include "platform/sdl/letterbox.h"
 #include "platform/video.h"
 
@@ -41,6 +44,9 @@ class TSdlVideo : public TVideo {
   // Draws the kept picture again (after the window was resized, uncovered
   // or switched between window and full screen).
   void Redraw();
+  // The usable bounds of the display the window is on (the first display
+  // before the window opens): the screen less panels and docks.
+  THostRect WorkArea() const;
   // A position in the window to game coordinates.
   void WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_t& gy) const;
   uint32_t WindowId() const;

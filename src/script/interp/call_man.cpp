@@ -203,48 +203,51 @@ void TCallMan::SaveToStream(TKsBigStream& stream) {
   }
 }
 
-void TCallMan::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  // Everything is read before the run state changes.
-  const std::string page_name = ReadStreamString(stream);
-  const int32_t pc = ReadStreamInt(stream);
-  const uint8_t cont = ReadByteVal(stream);
-  const uint8_t started = ReadByteVal(stream);
-  const int32_t state = ReadStreamInt(stream);
-  const std::string sender = ReadStreamString(stream);
-  TArrayString args;
-  args.LoadFromStream(stream);
-  TStack popped;
-  popped.LoadFromStream(stream, objects_);
+void TRunStateRecord::LoadFromStream(TKsBigStream& stream, int32_t version, const TObjectServices& objects) {
+  PageName = ReadStreamString(stream);
+  PC = ReadStreamInt(stream);
+  Continue = ReadByteVal(stream);
+  Started = ReadByteVal(stream);
+  State = ReadStreamInt(stream);
+  Sender = ReadStreamString(stream);
+  Args.LoadFromStream(stream);
+  Popped.LoadFromStream(stream, objects);
   const int32_t count = ReadStreamInt(stream);
   if (count < 0) throw EReadError();
   // A frame record holds at least its strings' counts and its fixed fields.
   CheckStoredCount(stream, count, 4 + 4 + 1 + 1 + 4 + 4 + 4 + 4 + 1);
-  std::vector<TStack> frames(static_cast<size_t>(count));
-  for (auto& frame : frames) frame.LoadFromStream(stream, objects_);
-  const int32_t next_level = version >= 116 ? ReadStreamInt(stream) : 2;
+  Frames = std::vector<TStack>(static_cast<size_t>(count));
+  for (auto& frame : Frames) frame.LoadFromStream(stream, objects);
+  NextLevel = version >= 116 ? ReadStreamInt(stream) : 2;
+}
+
+void TCallMan::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  // Everything is read before the run state changes.
+  TRunStateRecord r;
+  r.LoadFromStream(stream, version, objects_);
 
   const int32_t old_pc = PC;  // loading a page sets PC to 0
   TPage* page = nullptr;
   try {
-    page = page_name.empty() ? nullptr : GetPage(page_name, true);
-    if (started != 0 && page != nullptr && pc >= 0 && pc < page->Commands.Count())
-      page->Commands.GetItem(pc)->RestoreState(stream);
+    page = r.PageName.empty() ? nullptr : GetPage(r.PageName, true);
+    if (r.Started != 0 && page != nullptr && r.PC >= 0 && r.PC < page->Commands.Count())
+      page->Commands.GetItem(r.PC)->RestoreState(stream);
   } catch (...) {
     PC = old_pc;
     throw;
   }
 
   CurrentPage = page;
-  PC = pc;
-  Continue = cont;
-  Started = started;
-  State = state;
-  Sender = sender.empty() ? TObjectHandle{} : objects_.FindObject(sender);
-  Args.Assign(args);
+  PC = r.PC;
+  Continue = r.Continue;
+  Started = r.Started;
+  State = r.State;
+  Sender = r.Sender.empty() ? TObjectHandle{} : objects_.FindObject(r.Sender);
+  Args.Assign(r.Args);
   Frames.Clear();
-  Frames.Popped.Assign(popped);
-  for (const auto& frame : frames) Frames.Push().Assign(frame);
-  NextLevel = next_level;
+  Frames.Popped.Assign(r.Popped);
+  for (const auto& frame : r.Frames) Frames.Push().Assign(frame);
+  NextLevel = r.NextLevel;
   LastTraced = nullptr;
   stalled_ = false;
 }

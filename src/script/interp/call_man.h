@@ -98,6 +98,25 @@ class TStackList {
   std::vector<std::unique_ptr<TStack>> frames_;
 };
 
+// The run state as a game slot stores it, up to the running command's own
+// state, which only that command of its page can read: page name, PC,
+// Continue, Started, state, sender name, arguments, the popped frame, the
+// frames bottom first and (from version 116) the next event level.
+struct TRunStateRecord {
+  std::string PageName;
+  int32_t PC = 0;
+  uint8_t Continue = 0;
+  uint8_t Started = 0;
+  int32_t State = 0;
+  std::string Sender;
+  TArrayString Args;
+  TStack Popped;
+  std::vector<TStack> Frames;
+  int32_t NextLevel = 2;
+  // Reads the whole record or raises; senders are looked up in Objects.
+  void LoadFromStream(TKsBigStream& stream, int32_t version, const TObjectServices& objects);
+};
+
 inline constexpr char kMsgStackError[] = "\x83X\x83^\x83" "b\x83N\x83G\x83\x89\x81[";  // スタックエラー
 
 // Run-loop states.

@@ -330,6 +330,11 @@ void TProject::PageTooOld(const std::string& caption, const std::string& text) {
   PostClose();
 }
 
+void TProject::PageFreed(const std::string& name) {
+  if (env_.Vars == nullptr) return;
+  if (TParamCollectionItem* item = env_.Vars->Find(std::string(1, '\x01') + name)) env_.Vars->FreeVar(item);
+}
+
 void TProject::Warn(const std::string& text) const {
   if (env_.Warn) env_.Warn(text);
 }

@@ -146,6 +146,8 @@ class TProject : public TCallManHost, public TPageHost {
   // TPageHost: pages are read through the file layer.
   void LoadToStream(const std::string& name, TKsMemoryStream& stream) override;
   void PageTooOld(const std::string& caption, const std::string& text) override;
+  // A freed page takes its page variable (byte 0x01 and the page name) along.
+  void PageFreed(const std::string& name) override;
 
  private:
   void StartUp();
