@@ -26,29 +26,6 @@ struct TTracked {
   int id_;
 };
 
-TEST(ObjList, OwnsAndFreesItsObjects) {
-  std::vector<int> freed;
-  {
-    TObjList<TTracked> list;
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(list.Add(std::make_unique<TTracked>(freed, i)), i);
-    list.Delete(1);
-    EXPECT_EQ(freed, std::vector<int>{1});
-    std::unique_ptr<TTracked> kept = list.Extract(0);
-    EXPECT_EQ((std::vector<int32_t>{list.Count(), list.Get(0).id_, list.IndexOf(&list.Get(1)), list.IndexOf(kept.get())}),
-              (std::vector<int32_t>{2, 2, 1, -1}));
-    EXPECT_THROW(list.Get(2), EListError);
-    EXPECT_THROW(list.Move(0, 2), EListError);
-    EXPECT_EQ(list.Count(), 2);  // a bad move loses nothing
-    list.Move(0, 1);
-    EXPECT_EQ(list.Get(0).id_, 3);
-    list.Insert(0, std::make_unique<TTracked>(freed, 9));
-    list.Clear();
-    EXPECT_EQ(freed, (std::vector<int>{1, 9, 3, 2}));  // from index 0 upwards
-    list.Add(std::make_unique<TTracked>(freed, 5));
-  }
-  EXPECT_EQ(freed, (std::vector<int>{1, 9, 3, 2, 0, 5}));  // the extracted one goes with `kept`
-}
-
 TEST(ArrayString, StreamFormIsHandWorked) {
   TArrayString a;
   for (const std::string s : {"ab", "", "\x83\x5c"}) a.Add(s);  // ソ
@@ -320,38 +297,6 @@ class TCountedCollection : public THashCollection {
  protected:
   std::unique_ptr<THashCollectionItem> NewItem() const override { return std::make_unique<TCountedItem>(); }
 };
-
-TEST(HashCollection, DerivedItemsAreCreatedAndDestroyed) {
-  g_destroyed = 0;
-  {
-    TCountedCollection c;
-    c.AddNamed("one");
-    auto extra = std::make_unique<TCountedItem>();
-    extra->Value = 7;
-    c.AddItem(std::move(extra)).SetName("two");
-    EXPECT_EQ(c.Item<TCountedItem>(1).Value, 7);
-    EXPECT_EQ(c.GetItem(0).GetDisplayName(), "one");
-    c.Remove(c.GetItem(0));
-    EXPECT_EQ(std::make_pair(g_destroyed, c.IndexOf("two")), std::make_pair(1, 0));
-    c.AddNamed("three");
-    c.Clear();
-    EXPECT_EQ(std::make_pair(g_destroyed, c.IndexOf("two")), std::make_pair(3, -1));
-    c.AddNamed("four");
-    ExpectConsistent(c);
-  }
-  EXPECT_EQ(g_destroyed, 4);
-}
-
-TEST(HashCollection, ManyItemsStayConsistent) {
-  THashCollection c;
-  for (int i = 0; i < 600; ++i) c.AddNamed("v" + std::to_string(i));
-  for (int i = 0; i < 600; i += 7) c.Delete(c.IndexOf("v" + std::to_string(i)));
-  for (int i = 0; i < 600; ++i) {
-    const int32_t at = c.IndexOf("V" + std::to_string(i));
-    EXPECT_EQ(at < 0 ? "" : c.GetItem(at).Name(), i % 7 == 0 ? "" : "v" + std::to_string(i));
-  }
-  ExpectConsistent(c);
-}
 
 }  // namespace
 }  // namespace orba

@@ -120,25 +120,6 @@ class PaintTest : public ::testing::Test {
   TOrbaBase* root = m.ActiveBase();
 };
 
-TEST_F(PaintTest, ZOrderHitTestAndIgnoreMouse) {
-  TOrbaBox* low = Make("b", 0);
-  TOrbaBox* high = Make("a", 5);
-  TOrbaBox* same = Make("c", 0);
-  TOrbaBox* internal = Make("\x01z", 99);
-  // Internal names first, then priority, then name.
-  EXPECT_EQ(root->Children, (std::vector<TOrbaControl*>{internal, low, same, high}));
-  EXPECT_EQ(root->HitTest({5, 5}, 29), high);
-  high->SetIgnoreMouse(IM_ALL);
-  EXPECT_EQ(root->HitTest({5, 5}, 29), same);
-  same->SetIgnoreMouse(IM_CLICK);  // hovers, but a left press falls through
-  EXPECT_EQ(root->HitTest({5, 5}, 29), same);
-  EXPECT_EQ(root->HitTest({5, 5}, 17), low);
-  EXPECT_EQ(root->HitTest({20, 5}, 29), root);
-  low->Scrap();  // an empty name is neither painted nor hit
-  internal->SetIgnoreMouse(IM_ALL);
-  EXPECT_EQ(root->HitTest({5, 5}, 17), root);
-}
-
 TEST_F(PaintTest, ButtonGroupKeepsOneSelected) {
   std::vector<TGroupBox*> g{Make<TGroupBox>("g0"), Make<TGroupBox>("g1"), Make<TGroupBox>("g2")};
   g[2]->Group = 2;

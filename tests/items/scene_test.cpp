@@ -204,64 +204,6 @@ TEST_F(SceneTest, MutatedScenesGiveLoadErrorsOnly) {
   EXPECT_GT(loaded, 0);
 }
 
-TEST_F(SceneTest, TimerFiresOnceAndIsGoneAfterItsEventIsTaken) {
-  Timer("t", 1000, true);
-  int fired_at = -1;
-  for (int i = 0; i < 100 && fired_at < 0; ++i) {
-    Tick();
-    if (m.Events.Count() > 0) fired_at = static_cast<int>(GameClock);
-  }
-  EXPECT_EQ(fired_at, 1005);
-  ASSERT_EQ(m.Events.Count(), 1);
-  EXPECT_EQ(m.Events.GetItem(0)->Code, PR_ONNOTIFY);
-  // While the event waits the timer stays and queues nothing more.
-  Tick(100);
-  EXPECT_EQ(m.Events.Count(), 1);
-  EXPECT_NE(m.FindObject("t"), nullptr);
-  m.Events.Delete(0);
-  Tick();
-  EXPECT_EQ(m.GetObjectCount(), 0);
-  Tick(100);
-  EXPECT_EQ(m.Events.Count(), 0);
-}
-
-TEST_F(SceneTest, TimerRestartDropsTheWaitingEvent) {
-  TOrbaTimer* t = Timer("", 0);
-  Tick(2);
-  EXPECT_EQ(m.Events.Count(), 1);
-  t->SetDelay(100);
-  EXPECT_EQ(m.Events.Count(), 0);
-  // Freeing a sender drops its waiting events but keeps running ones.
-  Tick();
-  m.Events.QueueEvent(t->Handle(), "p:run", nullptr, PR_ONNOTIFY);
-  m.Events.GetItem(0)->Level = 1;
-  const TObjectHandle h = t->Handle();
-  m.FreeObject(t);
-  ASSERT_EQ(m.Events.Count(), 1);
-  EXPECT_EQ(m.Events.GetItem(0)->Level, 1u);
-  EXPECT_TRUE(!m.Events.GetItem(0)->Sender && m.Lookup(h) == nullptr);
-}
-
-TEST_F(SceneTest, BoxAlphaRangesAndBorders) {
-  m.ActiveBase()->SetColor(0);
-  // Alpha 300 adds the colour scaled by 44/256: red 50, green 100, blue 200.
-  TOrbaBox* b = Box("b", nullptr, {0, 0, 10, 10}, 0xC86432);
-  b->SetAlpha(300);
-  EXPECT_EQ(Pixel(5, 5), 0x081122u);
-  for (int32_t alpha : {0, 512, 1000, -3}) {
-    b->SetAlpha(alpha);
-    EXPECT_EQ(Pixel(5, 5), 0u) << alpha;
-  }
-  // Border -1 and width 3: only the inner rectangle is filled.
-  b->SetAlpha(255);
-  b->SetColor(0x0000FF);
-  b->SetBorderColor(-1);
-  b->SetBorderWidth(3);
-  EXPECT_EQ(std::make_pair(Pixel(1, 1), Pixel(5, 5)), std::make_pair(0u, 0xFF0000u));
-  b->SetBorderColor(0x00FF00);
-  EXPECT_EQ(Pixel(1, 1), 0x00FF00u);
-}
-
 TEST_F(SceneTest, AfterimagesFollowAMovingBoxOnly) {
   TOrbaBox* b = Box("b", nullptr, {0, 0, 10, 10}, 0xFFFFFF);
   b->SetBlurSpan(30);

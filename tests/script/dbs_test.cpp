@@ -456,30 +456,6 @@ TEST_F(DBSearch, SortIsStableWithNaNLast) {
 // ---------------------------------------------------------------------------
 // Manager
 
-TEST(DBManagerOps, NamesActiveAndDelete) {
-  TDBManager db;
-  EXPECT_EQ((std::vector<int32_t>{db.AddTable("", 0), db.AddTable("One", 0), db.AddTable("one", 1),
-                                  db.AddTable("Two", 1), db.AddTable("Three", 0), db.Active}),
-            (std::vector<int32_t>{-1, 0, -1, 1, 2, 2}));
-  EXPECT_TRUE(db.SelectTable("TWO"));
-  EXPECT_FALSE(db.SelectTable("Four"));
-  EXPECT_EQ(db.GetActiveTable()->Name, "Two");
-  // Deleting another table keeps the active one even when its index moves.
-  EXPECT_TRUE(db.DeleteTable("one"));
-  EXPECT_EQ(db.GetActiveTable()->Name, "Two");
-  EXPECT_FALSE(db.DeleteTable("one"));
-  EXPECT_TRUE(db.DeleteTable("Two"));
-  EXPECT_EQ(db.GetActiveTable(), nullptr);
-  db.AddTable("S", 1);
-  db.SelectTable("Three");
-  db.ClearGameTables();
-  EXPECT_EQ(db.Count(), 1);
-  EXPECT_EQ(db.GetActiveTable(), nullptr);
-  db.Clear();
-  EXPECT_EQ(std::make_tuple(db.Count(), db.Active), std::make_tuple(0, -1));
-
-}
-
 class DBManagerRows : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -503,50 +479,6 @@ class DBManagerRows : public ::testing::Test {
   }
   TDBManager db;
 };
-
-TEST_F(DBManagerRows, CopyAndInsertTables) {
-  // Onto the active table, onto a missing one, bad row indexes: nothing changes.
-  const auto before = Describe(db, 1, false);
-  for (const auto& [name, rows] : {std::pair{"Src", V{0}}, {"Nope", V{0}}, {"Dst", V{2, 3}}, {"Dst", V{-1}}}) {
-    EXPECT_FALSE(db.CopyTable(name, Rows(rows))) << name;
-  }
-  EXPECT_EQ(Describe(db, 1, false), before);
-
-  EXPECT_TRUE(db.CopyTable("Dst", Rows({2, 0})));
-  TDBTable& dst = *db.GetTable(db.IndexOfTable("Dst"));
-  EXPECT_EQ(dst.Category, kDBStatusCategory);  // the target keeps its category
-  EXPECT_TRUE(dst.Fields.SameFields(db.GetActiveTable()->Fields));
-  std::string s;
-  dst.GetStr(0, 0, s);
-  EXPECT_EQ(std::make_tuple(s, dst.GetRecordCount()), std::make_tuple(std::string("cherry"), 2));
-  EXPECT_TRUE(db.CopyTable("Dst", Rows({})));
-  EXPECT_EQ(std::make_tuple(dst.GetRecordCount(), dst.Fields.Count()), std::make_tuple(0, 2));
-
-  // Insert: the columns must be the same; the table may be the active one.
-  EXPECT_TRUE(db.InsertTable("Src", Rows({1, 1})));
-  EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
-  db.GetActiveTable()->GetStr(4, 0, s);
-  EXPECT_EQ(s, "Banana");
-  EXPECT_FALSE(db.InsertTable("Src", Rows({5})));  // a bad row index: nothing added
-  EXPECT_EQ(db.GetActiveTable()->GetRecordCount(), 5);
-  dst.Fields.Clear();
-  dst.Fields.AddField("K", PT_STR, 8);
-  dst.Fields.AddField("v", PT_INT, 0);
-  EXPECT_FALSE(db.InsertTable("Dst", Rows({})));  // names differ in case
-  db.Active = -1;
-  EXPECT_FALSE(db.InsertTable("Dst", Rows({})));
-  EXPECT_FALSE(db.CopyTable("Dst", Rows({})));
-}
-
-TEST(DBLines, SplitLikeTextFiles) {
-  using L = std::vector<std::string>;
-  EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (L{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitTextLines("a\n\nb\n"), (L{"a", "", "b"}));
-  EXPECT_EQ(SplitTextLines("a\r\n\r\n"), (L{"a", ""}));
-  EXPECT_EQ(SplitTextLines(std::string("a\nb\0c\n", 6)), (L{"a", "b"}));
-  EXPECT_EQ(SplitTextLines(""), L{});
-  EXPECT_EQ(SplitTextLines("\n"), L{""});
-}
 
 }  // namespace
 }  // namespace orba

@@ -25,32 +25,6 @@ std::string Dump(const TTimerList& q, const TFakeObjects& objects) {
   return out;
 }
 
-TEST(EventQueue, Operations) {
-  TFakeObjects o;
-  TObjectHandle a = o.Add("a"), b = o.Add("b");
-  TTimerList& q = o.Queue;
-  TArrayString args;
-  args.Add("1");
-  EXPECT_EQ(q.QueueEvent(a, "p:x", &args, 36), 0);
-  args.Add("2");  // the entry holds its own copy
-  EXPECT_EQ((std::vector<int32_t>{q.QueueEvent(b, "p:y", nullptr, 37), q.QueueEvent(a, "p:z", nullptr, 37)}),
-            (std::vector<int32_t>{1, 2}));
-  EXPECT_EQ(Dump(q, o), "p:x/a/36/0/1;p:y/b/37/0;p:z/a/37/0;");
-  EXPECT_EQ(std::make_tuple(q.FindQueuedEvent(a, 37), q.FindQueuedEvent(b, 36)), std::make_tuple(2, -1));
-  q.FirstReady()->Level = 1;
-  EXPECT_EQ(q.FirstReady()->Label, "p:y");
-  q.GetItem(1)->Level = 2;
-  EXPECT_EQ(q.FindQueuedEvent(b, 37), 1);  // any level
-  q.RemoveSender(a);  // the running entry of a stays
-  EXPECT_EQ(Dump(q, o), "p:x/a/36/1/1;p:y/b/37/2;");
-  EXPECT_EQ(q.FirstReady(), nullptr);
-  q.QueueEvent(b, "p:w", nullptr, 40);
-  q.DeleteLevel(2);
-  EXPECT_EQ(Dump(q, o), "p:x/a/36/1/1;p:w/b/40/0;");
-  q.DeleteNested();
-  EXPECT_EQ(Dump(q, o), "p:w/b/40/0;");
-}
-
 // Hand-worked stored forms: a freed sender is written as an empty name and
 // read back by name; before version 114 the level is one byte. Damaged
 // streams leave the queue as it was.
