@@ -22,6 +22,10 @@ inline constexpr int64_t kMaxImagePixels = int64_t{1} << 26;
 // The most pixel bytes one picture may hold: the largest one at 32 bits
 // (256 MiB).
 inline constexpr int64_t kMaxImageBytes = kMaxImagePixels * 4;
+// The most pixels a surface sized from script values may have (a fire, a
+// caption's or a label's bitmap, a glyph cell): larger ones are not made
+// and draw nothing.
+inline constexpr int64_t kMaxScriptSurfacePixels = int64_t{1} << 24;
 
 // Pixels a stored byte can describe at most: run-length codes (BMP), and
 // rows packed with zlib (1032 bytes per byte at best, 8 pixels a byte at

@@ -6,6 +6,7 @@
 
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
+#include "graphics/dib.h"
 #include "items/base_list.h"
 #include "script/functions/script_random.h"
 
@@ -105,7 +106,7 @@ void TOrbaFire::SetPower(int32_t v) {
 
 void TOrbaFire::Initialise() {
   int32_t w = UsableSide(OrigWidth), h = UsableSide(OrigHeight);
-  if (w == 0 || h == 0 || int64_t{w} * h > kMaxPixels) w = h = 0;
+  if (w == 0 || h == 0 || int64_t{w} * h > kMaxScriptSurfacePixels) w = h = 0;
   if (Bitmap.Width() != w || Bitmap.Height() != h || Bitmap.BitCount() != 8) Bitmap.SetSize(w, h, 8);
   RowOffset = 0;
   ColumnOffset = 0;

@@ -20,9 +20,6 @@ class TOrbaFire : public TOrbaControl {
   explicit TOrbaFire(TOrbaBaseList* manager);
   ~TOrbaFire() override;
 
-  // A fire of more pixels than this stays empty.
-  static constexpr int64_t kMaxPixels = int64_t{1} << 24;
-
   int32_t Power = 1;
   int32_t OrigWidth = 0, OrigHeight = 0;
   int32_t ZoomX = 256, ZoomY = 256;

@@ -6,6 +6,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_string.h"
 #include "core/strings/text_utils.h"
+#include "graphics/dib.h"
 #include "graphics/dibx_rotate.h"
 #include "items/base_list.h"
 #include "items/image_item.h"
@@ -17,8 +18,6 @@ namespace orba {
 
 namespace {
 
-// Larger text bitmaps are not made: the label then draws nothing.
-constexpr int64_t kMaxLabelBitmapPixels = int64_t{1} << 24;
 
 }  // namespace
 
@@ -107,7 +106,7 @@ void TOrbaLabel::Render() {
   SetBounds(Left, Top, ScaleBy256(NaturalWidth, ZoomX), ScaleBy256(NaturalHeight, ZoomY));
   LineBoxes.clear();
   if (NaturalWidth <= 0 || NaturalHeight <= 0 ||
-      int64_t{NaturalWidth} * NaturalHeight > kMaxLabelBitmapPixels) {
+      int64_t{NaturalWidth} * NaturalHeight > kMaxScriptSurfacePixels) {
     TextBitmap.SetSize(0, 0, 8);
     MaskBitmap.SetSize(0, 0, 8);
     Invalidate();

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/errors.h"
+#include "graphics/dib.h"
 
 namespace orba {
 
@@ -23,22 +24,37 @@ struct TLayer {
   }
 };
 
+
+// Out[x] := the greatest of In[x - Radius .. x + Radius] that lie inside
+// the N values (Step apart in both), in time independent of the radius: a
+// queue of candidate indexes whose values fall from front to back.
+void SlidingMax(const uint8_t* in, uint8_t* out, int32_t n, size_t step, int32_t radius, std::vector<int32_t>& queue) {
+  queue.clear();
+  size_t head = 0;
+  int32_t next = 0;
+  for (int32_t x = 0; x < n; ++x) {
+    for (; next < n && next <= x + radius; ++next) {
+      while (queue.size() > head && in[static_cast<size_t>(queue.back()) * step] <= in[static_cast<size_t>(next) * step])
+        queue.pop_back();
+      queue.push_back(next);
+    }
+    while (queue[head] < x - radius) ++head;
+    out[static_cast<size_t>(x) * step] = in[static_cast<size_t>(queue[head]) * step];
+  }
+}
+
 // The greatest value over the square of side 2 x Radius + 1 around each
-// pixel (rows first, then columns).
+// pixel (rows first, then columns). Borders up to 255 pixels wide make the
+// square large, so each pass slides its window in linear time.
 TLayer Spread(TLayer& layer, int32_t radius) {
   TLayer rows(layer.Width, layer.Height), out(layer.Width, layer.Height);
+  if (layer.Width == 0 || layer.Height == 0) return out;
+  std::vector<int32_t> queue;
+  const size_t width = static_cast<size_t>(layer.Width);
   for (int32_t y = 0; y < layer.Height; ++y)
-    for (int32_t x = 0; x < layer.Width; ++x) {
-      uint8_t v = 0;
-      for (int32_t i = std::max(0, x - radius); i <= std::min(layer.Width - 1, x + radius); ++i) v = std::max(v, layer.At(i, y));
-      rows.At(x, y) = v;
-    }
-  for (int32_t y = 0; y < layer.Height; ++y)
-    for (int32_t x = 0; x < layer.Width; ++x) {
-      uint8_t v = 0;
-      for (int32_t j = std::max(0, y - radius); j <= std::min(layer.Height - 1, y + radius); ++j) v = std::max(v, rows.At(x, j));
-      out.At(x, y) = v;
-    }
+    SlidingMax(&layer.At(0, y), &rows.At(0, y), layer.Width, 1, radius, queue);
+  for (int32_t x = 0; x < layer.Width; ++x)
+    SlidingMax(&rows.At(x, 0), &out.At(x, 0), layer.Height, width, radius, queue);
   return out;
 }
 
@@ -125,6 +141,9 @@ class TCellPainter {
 TRect TFontPixel::Draw(TCustomDIBX& colour, TCustomDIBX& coverage, const TGlyphPaint& paint, const TRect& cell) {
   const int32_t w = cell.Right - cell.Left, h = cell.Bottom - cell.Top;
   if (w <= 0 || h <= 0) return TRect{};
+  // A cell larger than any screen (a SIZE tag of thousands of pixels) is
+  // not drawn, as a label bitmap of that size is not made.
+  if (int64_t{w} * h > kMaxScriptSurfacePixels) return TRect{};
   const int32_t border = std::max(0, paint.Border), shadow = std::max(0, paint.Shadow);
   // A cell wider than the glyph with its border and shadow shares the
   // slack by the A and C widths.

@@ -6,6 +6,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "core/strings/sjis_string.h"
+#include "graphics/dib.h"
 
 namespace orba {
 
@@ -16,7 +17,6 @@ namespace {
 // Borders and shadows of stored settings are bounded where they are used,
 // and so is the size of a label's surfaces.
 constexpr int32_t kMaxDecoration = 255;
-constexpr int64_t kMaxLabelPixels = int64_t{1} << 24;
 
 int32_t Decoration(int32_t v) { return std::clamp(v, 0, kMaxDecoration); }
 
@@ -67,7 +67,7 @@ void TKsLabelDIB::Render() {
   const std::vector<uint16_t> codes = SjisCharCodes(Text);
   if (Advances.size() != codes.size()) Owner.CalcWidths();
   const int32_t bits = Owner.Target != nullptr ? Owner.Target->BitCount() : 32;
-  const bool drawable = int64_t{Width} * Height <= kMaxLabelPixels;
+  const bool drawable = int64_t{Width} * Height <= kMaxScriptSurfacePixels;
   Colour.SetSize(drawable ? Width : 0, drawable ? Height : 0, bits);
   Cover.SetSize(drawable ? Width : 0, drawable ? Height : 0, 8);
   Cover.Fill(0);
