@@ -188,6 +188,15 @@ TEST(SoundItem, StreamRoundTripsAndLoadFlagsAct) {
   }
   manager_owner.reset();
   DoneMediaGlobals();
+  // Without a sound font a MIDI item keeps the length of its tempo map.
+  test::WriteFileBytes(dir / "song.mid", test::Bytes(std::string(
+      "MThd\0\0\0\6\0\0\0\1\1\xE0MTrk\0\0\0\x0D\0\x90\x3C\x64\x83\x60\x80\x3C\0\0\xFF\x2F\0", 35)));
+  TMixer mixer(out);
+  TMidiManager midi(mixer, &files, "");
+  const TDMediaItem* song = midi.Add("song.mid");
+  ASSERT_NE(song, nullptr);
+  EXPECT_TRUE(song->IsMidi());
+  EXPECT_EQ(song->GetLength(), 500);
 }
 
 }  // namespace

@@ -28,7 +28,8 @@ TSdlAudio::TSdlAudio() {
   if (id == 0) {
     // No sound device: the dummy driver consumes the mix in real time.
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    if (SDL_AudioInit("dummy") != 0 && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
       throw std::runtime_error(std::string("no sound output: ") + SDL_GetError());
     id = OpenDevice(want, have);
     if (id == 0) throw std::runtime_error(std::string("no sound output: ") + SDL_GetError());
