@@ -11,6 +11,7 @@ packages=(
   python3 python3-pil xvfb
   imagemagick netpbm libjpeg-turbo-progs icoutils
   libvorbis-dev libfluidsynth-dev timgm6mb-soundfont sox
+  libavformat-dev libavcodec-dev libswresample-dev
 )
 
 missing=()

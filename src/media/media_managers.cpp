@@ -6,6 +6,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/streams/big_stream.h"
 #include "core/system/trace.h"
+#include "media/av_decoder.h"
 #include "media/ogg_decoder.h"
 #include "media/wave_reader.h"
 
@@ -43,7 +44,17 @@ std::vector<uint8_t> TMediaManager::LoadFile(const std::string& name) {
 
 std::unique_ptr<TDecoder> OpenSampledFile(std::vector<uint8_t> bytes) {
   if (bytes.size() >= 4 && std::memcmp(bytes.data(), "OggS", 4) == 0) return MakeOggDecoder(std::move(bytes));
+  try {
+    ReadWaveFormat(bytes.data(), bytes.size());
+  } catch (const EWaveCoding&) {
+    // Compressed codings are left to libavcodec.
+    return MakeAvDecoder(std::move(bytes));
+  }
   return MakeWaveDecoder(std::move(bytes));
+}
+
+std::unique_ptr<TDMediaItem> TWmpManager::Open(const std::string& name) {
+  return std::make_unique<TWmpItem>(mixer_, this, MakeAvDecoder(LoadFile(name)));
 }
 
 std::unique_ptr<TDMediaItem> TWaveManager::Open(const std::string& name) {

@@ -77,6 +77,16 @@ class TOggManager : public TMediaManager {
   std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
 };
 
+// Windows Media files (".wma", ".asf", ".wmv": their audio) through
+// libavformat.
+class TWmpManager : public TMediaManager {
+ public:
+  using TMediaManager::TMediaManager;
+
+ protected:
+  std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
+};
+
 // CD audio tracks "CD_nn": there is no drive; a file "CD_nn.ogg" or
 // "CD_nn.wav" of the game plays in the track's place.
 class TCddaManager : public TMediaManager {

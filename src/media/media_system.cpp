@@ -10,7 +10,7 @@ TWaveManager* WaveManager = nullptr;
 TOggManager* OggManager = nullptr;
 TCddaManager* CddaManager = nullptr;
 TMidiManager* MidiManager = nullptr;
-TMediaManager* WmpManager = nullptr;
+TWmpManager* WmpManager = nullptr;
 std::function<bool(const std::string&)> MediaFileAvailable;
 
 namespace {
@@ -23,6 +23,7 @@ void InitMediaGlobals(TVrFileManager* files, std::shared_ptr<TAudioOutput> outpu
   WaveManager = new TWaveManager(*mixer, files);
   OggManager = new TOggManager(*mixer, files);
   CddaManager = new TCddaManager(*mixer, files);
+  WmpManager = new TWmpManager(*mixer, files);
   const std::string font = TMidiManager::FindSoundFont();
   if (font.empty()) Trace("MIDI: no sound font; MIDI files keep their time without sound");
   MidiManager = new TMidiManager(*mixer, files, font);
@@ -49,7 +50,7 @@ void MediaTick(uint32_t game_ms) {
 
 void SetMediaSoundOn(bool on) {
   for (TMediaManager* m : {static_cast<TMediaManager*>(WaveManager), static_cast<TMediaManager*>(OggManager),
-                           static_cast<TMediaManager*>(CddaManager), static_cast<TMediaManager*>(MidiManager), WmpManager})
+                           static_cast<TMediaManager*>(CddaManager), static_cast<TMediaManager*>(MidiManager), static_cast<TMediaManager*>(WmpManager)})
     if (m != nullptr) m->SetSoundOn(on);
 }
 

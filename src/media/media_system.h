@@ -1,7 +1,6 @@
 // The media globals: the mixer over the installed sound output and the
 // managers of each kind of sound. The shell starts them with a game, calls
-// MediaTick once a tick and stops them at the end. A manager that does not
-// exist is nullptr (Windows Media files have none: they are not played).
+// MediaTick once a tick and stops them at the end.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +19,7 @@ extern TWaveManager* WaveManager;
 extern TOggManager* OggManager;
 extern TCddaManager* CddaManager;
 extern TMidiManager* MidiManager;
-extern TMediaManager* WmpManager;
+extern TWmpManager* WmpManager;
 // Whether the game has a file (the project's answer); every name is taken as
 // present while unset.
 extern std::function<bool(const std::string&)> MediaFileAvailable;

@@ -91,7 +91,8 @@ TWaveFormat ReadWaveFormat(const uint8_t* data, size_t size) {
   }
   if (!have_format) Bad("no format chunk");
   if (format.DataOffset == 0) Bad("no sample data");
-  if (format.Tag != 1 && format.Tag != 3) Bad("coding " + std::to_string(format.Tag) + " is not PCM");
+  if (format.Tag != 1 && format.Tag != 3)
+    throw EWaveCoding("a WAVE file of coding " + std::to_string(format.Tag) + ", not PCM");
   if (format.Channels < 1 || format.Channels > 2) Bad(std::to_string(format.Channels) + " channels");
   if (format.Rate < 1000 || format.Rate > 384000) Bad("a rate of " + std::to_string(format.Rate) + " Hz");
   const bool bits_ok = format.Tag == 3 ? format.Bits == 32 : (format.Bits == 8 || format.Bits == 16 ||

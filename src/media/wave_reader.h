@@ -11,6 +11,12 @@
 
 namespace orba {
 
+// A WAVE file of another coding than PCM or float.
+class EWaveCoding : public EMediaError {
+ public:
+  using EMediaError::EMediaError;
+};
+
 struct TWaveFormat {
   uint16_t Tag = 0;  // 1 PCM, 3 float
   int32_t Channels = 0;

@@ -153,6 +153,26 @@ TEST(Readers, DamagedFilesAreRefusedWithAReason) {
   EXPECT_EQ(TMidiTimeline::Read(fixed.data(), fixed.size()).LengthMicros(), 500000u);
 }
 
+// A compressed WAVE coding (IMA ADPCM, written by sox) goes to libavcodec:
+// the same length and loudness as the PCM file it was made from.
+TEST(Readers, CompressedWaveDecodesThroughLibav) {
+  test::TempDir dir;
+  test::WriteFileBytes(dir / "pcm.wav", ToneWave(1));
+  ASSERT_EQ(test::RunCommand({"sox", dir / "pcm.wav", "-e", "ima-adpcm", dir / "adpcm.wav"}).exit_code, 0);
+  std::unique_ptr<TDecoder> decoder = OpenSampledFile(test::ReadFileBytes(dir / "adpcm.wav"));
+  EXPECT_NEAR(static_cast<double>(decoder->Frames()), 44100, 100);
+  std::vector<float> out(4096 * 2);
+  double sum = 0;
+  size_t frames = 0;
+  for (size_t n; (n = decoder->Read(out.data(), 4096)) > 0; frames += n)
+    for (size_t i = 0; i < n * 2; ++i) sum += double(out[i]) * out[i];
+  EXPECT_EQ(frames, static_cast<size_t>(decoder->Frames()));
+  EXPECT_NEAR(20 * std::log10(std::sqrt(sum / double(frames * 2)) / (0.5 / std::sqrt(2.0))), 0, 0.5);
+  decoder->Seek(decoder->Frames() / 2);
+  for (size_t n; (n = decoder->Read(out.data(), 4096)) > 0;) frames -= n;
+  EXPECT_EQ(frames, static_cast<size_t>(decoder->Frames() / 2));
+}
+
 TEST(SoundItem, StreamRoundTripsAndLoadFlagsAct) {
   test::TempDir dir;
   test::WriteFileBytes(dir / "tone.wav", ToneWave(4));  // a sound under 3 s is saved stopped
