@@ -256,7 +256,7 @@ void TOrbaSound::SaveToStream(TKsBigStream& stream) const {
   WriteStreamInt(stream, Delay);
   WriteStreamInt(stream, GetIndex());
   // A short one-shot sound is not worth restarting after a load.
-  const bool short_once = !Repeat && GetCount() < 3000 && State < 2;
+  const bool short_once = State < 2 && !Repeat && GetCount() < 3000;
   WriteStreamByte(stream, short_once ? 2 : State);
   WriteStreamString(stream, OnPlayEnd);
   WriteStreamBool(stream, RewindOnLoad);
