@@ -97,6 +97,11 @@ printf '%s\n' 's = StringOfChar("ab", 3) ++ IntToStr(12, "4")' 'n = Length(s) + 
   't = StringReplace(s, "b", "xy", TRUE, FALSE)' 'u = UpperCase(Copy(t, 2, 3))' > "$out/expr/text"
 printf '%s\n' 'Dim(a, 3)' 'a[1] = 5' 'b = ArrayToString(a, ",")' 'StringToArray("1,2,3", a, ",")' > "$out/expr/array"
 
+# Sound: the sound tests' tones and song, whole and damaged.
+run $py "$fixtures/sound_fixtures.py" "$work/sound"
+put wav "$work"/sound/*.wav "$work"/sound/*.ogg "$work"/sound/*_cut
+put midi "$work"/sound/*.mid
+
 # Message text: the glyph streams of the independent writer, and markup.
 for v in 0 100 101 102; do
   $py "$fixtures/ksword_fixture.py" $v 2>/dev/null |

@@ -10,6 +10,8 @@ packages=(
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont
   python3 python3-pil xvfb
   imagemagick netpbm libjpeg-turbo-progs icoutils
+  libvorbis-dev libfluidsynth-dev timgm6mb-soundfont sox
+  libavformat-dev libavcodec-dev libswresample-dev
 )
 
 missing=()

@@ -13,9 +13,11 @@
 #include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/system/trace.h"
+#include "platform/audio.h"
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
 #include "platform/headless/fake_clock.h"
+#include "platform/headless/memory_audio.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/recorded_cursors.h"
 #include "platform/headless/scripted_input.h"
@@ -33,6 +35,7 @@
 #include "shell/shell_runner.h"
 
 #ifdef ORBA_HAVE_SDL
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_clock.h"
 #include "platform/sdl/sdl_cursors.h"
 #include "platform/sdl/sdl_dialogs.h"
@@ -44,7 +47,8 @@ namespace {
 
 const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
-    "             [--screenshot FILE.png] [--input FILE] [--events FILE]] GAME\n"
+    "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
+    "             [--audio FILE.wav]] GAME\n"
     "GAME is a folder holding game.dat or the game's files, a package file,\n"
     "or a Windows game's program file with its package appended.\n"
     "--headless runs without a window: N steps (default 1) of a clock that\n"
@@ -55,6 +59,7 @@ const char kUsage[] =
     "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
     "[ARG ...]]]\"; a SENDER that names no object of the game leaves the event\n"
     "without a sender) and --trace also receives the script's trace lines.\n"
+    "--audio writes the sound the run made (44.1 kHz stereo) as a WAV file.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -62,7 +67,7 @@ struct TOptions {
   bool headless = false;
   int32_t ticks = 1;
   int32_t frame_ms = 15;
-  std::optional<std::string> trace, screenshot, input, events;
+  std::optional<std::string> trace, screenshot, input, events, audio;
   std::string game;  // Shift-JIS, as every file name inside the player
 };
 
@@ -104,6 +109,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       headless_only = true;
     } else if (arg == "--input") {
       options.input = value();
+      headless_only = true;
+    } else if (arg == "--audio") {
+      options.audio = value();
       headless_only = true;
     } else if (arg == "--events") {
       options.events = value();
@@ -174,6 +182,10 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
   orba::SetFileDialogService(std::make_shared<orba::TCancelledFileDialogs>());
   orba::TFakeClock clock;
+  // The sound is rendered as the fake clock moves.
+  const auto audio = std::make_shared<orba::TMemoryAudio>();
+  audio->KeepMix(options.audio.has_value());
+  orba::SetAudioOutput(audio);
   orba::TMemoryVideo video;
   orba::SetCursorService(std::make_shared<orba::TRecordedCursors>());
   orba::TScriptedInput input;
@@ -194,12 +206,22 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   runner.ShutDown();
   if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video.Frame(), *options.screenshot);
+  orba::SetAudioOutput(nullptr);
+  if (options.audio && !audio->WriteWav(*options.audio)) {
+    std::fprintf(stderr, "orba: cannot write %s\n", options.audio->c_str());
+    return 1;
+  }
   return started ? 0 : 1;
 }
 
 int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
 #ifdef ORBA_HAVE_SDL
   orba::TSdlClock clock;
+  try {
+    orba::SetAudioOutput(std::make_shared<orba::TSdlAudio>());
+  } catch (const std::exception& e) {
+    orba::Trace(std::string("sound: ") + e.what());
+  }
   orba::TSdlVideo video;
   const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
@@ -220,6 +242,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   boxes->SetParent(nullptr);
   // SDL's cursors go before its video does.
   orba::SetCursorService(nullptr);
+  orba::SetAudioOutput(nullptr);
   return started ? 0 : 1;
 #else
   (void)host;

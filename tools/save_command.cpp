@@ -15,6 +15,8 @@
 #include "core/strings/sjis_case.h"
 #include "items/base_list.h"
 #include "items/base_list_scene.h"
+#include "media/media_system.h"
+#include "platform/headless/memory_audio.h"
 #include "orbatool.h"
 #include "platform/text_convert.h"
 #include "script/functions/dbs.h"
@@ -182,6 +184,9 @@ int Dump(const std::string& path) {
   // any that is damaged fails the dump.
   MountGameBeside(path);
   InitOrbaGlobals();
+  // Sound items of a scene open their files through the media managers,
+  // which play into silence here.
+  InitMediaGlobals(VrFileManager(), std::make_shared<TMemoryAudio>());
   int unreadable = 0;
   for (int i = 0; i < c.Count(); ++i) {
     const std::string name = c.GetEntry(i)->Name();
@@ -238,7 +243,9 @@ int Dump(const std::string& path) {
       ++unreadable;
     }
   }
+  // The scene's sound items go before the managers they play through.
   DoneOrbaGlobals();
+  DoneMediaGlobals();
   FinalVrFiles();
   if (unreadable > 0) return orbatool::Fail(std::to_string(unreadable) + " entries of " + U(path) + " are damaged");
   return 0;

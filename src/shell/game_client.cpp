@@ -13,6 +13,8 @@
 #include "film/film_loader.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
+#include "media/media_system.h"
+#include "platform/audio.h"
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
 #include "platform/host.h"
@@ -109,6 +111,9 @@ bool TGameClient::StartUp() {
 
   InitOrbaGlobals();
   InitFilmGlobals();
+  InitMediaGlobals(&files, AudioOutput());
+  Bases->OnSoundOn = [](bool on) { SetMediaSoundOn(on); };
+  SetMediaSoundOn(Bases->SoundOn);
   objects_started_ = true;
   TObjectServices& objects = Bases->Services;
 
@@ -143,6 +148,7 @@ bool TGameClient::StartUp() {
   TBrixCollection& cache = *BrixCollection();
   cache.IdentCode = project_->ImageCode;
   cache.FileAvailable = [p = project_.get()](const std::string& name) { return p->FileAvailable(name); };
+  MediaFileAvailable = cache.FileAvailable;
   if (project_->CallMan() != nullptr) funcs_->SetCallStack(project_->CallMan());
   if (QuitFlag != 0) return false;
   // The screen size comes from the settings file and sizes the window and
@@ -227,7 +233,10 @@ void TGameClient::UpdateInput() {
 }
 
 void TGameClient::Idle() {
-  if (objects_started_ && Bases != nullptr) Bases->Idle();
+  if (!objects_started_ || Bases == nullptr) return;
+  // The sounds first, so that items see the ends reached by this tick.
+  MediaTick(GameClock);
+  Bases->Idle();
 }
 
 void TGameClient::Draw() {
@@ -290,6 +299,7 @@ bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLo
 void TGameClient::ShutDown() {
   project_.reset();
   if (TBrixCollection* cache = BrixCollection()) cache->FileAvailable = nullptr;
+  MediaFileAvailable = nullptr;
   if (var_host_) {
     var_host_->SetProject(nullptr);
     var_host_->SetVideo(nullptr);
@@ -303,7 +313,9 @@ void TGameClient::ShutDown() {
   if (objects_started_) {
     objects_started_ = false;
     DoneFilmGlobals();
+    // The sound items give their media items back as they go.
     DoneOrbaGlobals();
+    DoneMediaGlobals();
   }
   ReleaseInstanceMutex(lock_);
   if (files_started_) {

@@ -1,6 +1,7 @@
 #include "shell/shell_var_host.h"
 
 #include "items/base_list.h"
+#include "media/media_system.h"
 
 namespace orba {
 
@@ -36,6 +37,18 @@ void TShellVarHost::SetActiveCompo(const std::string& name) {
   TOrbaControl* control = Bases->FindControl(name);
   if (control != nullptr && !control->GetPaused() && control->GetVisible() && control->GetHandleKey())
     Bases->SetFocusObject(control);
+}
+
+std::string TShellVarHost::GetMidiPort() { return MidiManager != nullptr ? MidiManager->GetCurrentDeviceName() : std::string(); }
+
+void TShellVarHost::SetMidiPort(const std::string& name) {
+  if (MidiManager != nullptr) MidiManager->SetDeviceName(name);
+}
+
+int32_t TShellVarHost::GetMidiPortCount() { return MidiManager != nullptr ? MidiManager->DeviceCount() : 0; }
+
+std::string TShellVarHost::GetMidiPortName(int32_t index) {
+  return MidiManager != nullptr ? MidiManager->GetDeviceName(index) : std::string();
 }
 
 }  // namespace orba

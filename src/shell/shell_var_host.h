@@ -21,6 +21,11 @@ class TShellVarHost : public TGameVarHost {
   void SetFullScreen(bool value) override;
   bool GetSoundOn() override;
   void SetSoundOn(bool value) override;
+  // The MIDI devices: the sound font is the one device.
+  std::string GetMidiPort() override;
+  void SetMidiPort(const std::string& name) override;
+  int32_t GetMidiPortCount() override;
+  std::string GetMidiPortName(int32_t index) override;
   // The focused object's name. Setting a name moves the focus only to a
   // control of that name that is not paused, is visible and handles keys.
   std::string GetActiveCompo() override;

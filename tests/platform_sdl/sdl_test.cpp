@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <set>
 #include <string>
@@ -19,6 +20,7 @@
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/linux/host_linux.h"
+#include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_video.h"
@@ -285,6 +287,26 @@ TEST_F(SdlWindowTest, TheGamesPictureShowsInTheWindow) {
   RunSteps(*runner, clock, 1, 15);  // the size change redraws the kept picture
   EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
   runner->ShutDown();
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// Where no sound device opens (as on the test machine) the dummy driver
+// still pulls the mix in real time.
+TEST(SdlAudio, PullsTheSourceWithOrWithoutADevice) {
+  struct TCounter : TAudioSource {
+    std::atomic<size_t> frames{0};
+    void Render(int16_t* out, size_t n) override { frames += n; }
+  } counter;
+  TSdlAudio audio;
+  audio.Start(&counter);
+  for (int i = 0; i < 100 && counter.frames.load() == 0; ++i) SDL_Delay(10);
+  audio.Start(nullptr);
+  EXPECT_GT(counter.frames.load(), 0u) << audio.DeviceName();
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+// The media managers: each opens the files of one kind as media items,
+// owns them until they are given back, and switches its sound on and off.
+// Add answers nullptr (and writes why to the trace) for a file it cannot
+// play, so a game goes on without the sound.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/media_item.h"
+
+namespace orba {
+
+class TVrFileManager;
+
+class TMediaManager {
+ public:
+  TMediaManager(TMixer& mixer, TVrFileManager* files) : mixer_(mixer), files_(files) {}
+  virtual ~TMediaManager() = default;
+  TMediaManager(const TMediaManager&) = delete;
+  TMediaManager& operator=(const TMediaManager&) = delete;
+
+  TDMediaItem* Add(const std::string& name);
+  // Frees Item and drops it; an item of another manager is left alone.
+  void Remove(TDMediaItem* item);
+  void SetSoundOn(bool on);
+  bool SoundOn() const { return sound_on_; }
+  size_t Count() const { return items_.size(); }
+
+ protected:
+  // The item for Name; raises EMediaError (or another EOrbaError) when the
+  // file cannot be played.
+  virtual std::unique_ptr<TDMediaItem> Open(const std::string& name) = 0;
+  std::vector<uint8_t> LoadFile(const std::string& name);
+  TMixer& mixer_;
+  TVrFileManager* files_;
+
+ private:
+  std::vector<std::unique_ptr<TDMediaItem>> items_;
+  bool sound_on_ = true;
+};
+
+class TWaveItem : public TDMediaItem {
+  using TDMediaItem::TDMediaItem;
+};
+class TCustomOggItem : public TDMediaItem {
+  using TDMediaItem::TDMediaItem;
+};
+class TCddaItem : public TDMediaItem {
+  using TDMediaItem::TDMediaItem;
+};
+class TWmpItem : public TDMediaItem {
+  using TDMediaItem::TDMediaItem;
+};
+class TMidiItem : public TDMediaItem {
+ public:
+  using TDMediaItem::TDMediaItem;
+  bool IsMidi() const override { return true; }
+};
+
+// WAVE files.
+class TWaveManager : public TMediaManager {
+ public:
+  using TMediaManager::TMediaManager;
+
+ protected:
+  std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
+};
+
+// Ogg Vorbis and WAVE files, played through the program's own mixer.
+class TOggManager : public TMediaManager {
+ public:
+  using TMediaManager::TMediaManager;
+
+ protected:
+  std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
+};
+
+// Windows Media files (".wma", ".asf", ".wmv": their audio) through
+// libavformat.
+class TWmpManager : public TMediaManager {
+ public:
+  using TMediaManager::TMediaManager;
+
+ protected:
+  std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
+};
+
+// CD audio tracks "CD_nn": there is no drive; a file "CD_nn.ogg" or
+// "CD_nn.wav" of the game plays in the track's place.
+class TCddaManager : public TMediaManager {
+ public:
+  using TMediaManager::TMediaManager;
+
+ protected:
+  std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
+};
+
+// The decoder of a WAVE or Ogg Vorbis file by its content.
+std::unique_ptr<TDecoder> OpenSampledFile(std::vector<uint8_t> bytes);
+
+}  // namespace orba

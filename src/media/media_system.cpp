@@ -1,0 +1,57 @@
+#include "media/media_system.h"
+
+#include "core/system/trace.h"
+#include "media/mixer.h"
+#include "media/sound_item.h"
+
+namespace orba {
+
+TWaveManager* WaveManager = nullptr;
+TOggManager* OggManager = nullptr;
+TCddaManager* CddaManager = nullptr;
+TMidiManager* MidiManager = nullptr;
+TWmpManager* WmpManager = nullptr;
+std::function<bool(const std::string&)> MediaFileAvailable;
+
+namespace {
+std::unique_ptr<TMixer> mixer;
+}  // namespace
+
+void InitMediaGlobals(TVrFileManager* files, std::shared_ptr<TAudioOutput> output) {
+  DoneMediaGlobals();
+  mixer = std::make_unique<TMixer>(std::move(output));
+  WaveManager = new TWaveManager(*mixer, files);
+  OggManager = new TOggManager(*mixer, files);
+  CddaManager = new TCddaManager(*mixer, files);
+  WmpManager = new TWmpManager(*mixer, files);
+  const std::string font = TMidiManager::FindSoundFont();
+  if (font.empty()) Trace("MIDI: no sound font; MIDI files keep their time without sound");
+  MidiManager = new TMidiManager(*mixer, files, font);
+  RegisterSoundItem();
+}
+
+void DoneMediaGlobals() {
+  delete WaveManager;
+  delete OggManager;
+  delete CddaManager;
+  delete MidiManager;
+  delete WmpManager;
+  WaveManager = nullptr;
+  OggManager = nullptr;
+  CddaManager = nullptr;
+  MidiManager = nullptr;
+  WmpManager = nullptr;
+  mixer.reset();
+}
+
+void MediaTick(uint32_t game_ms) {
+  if (mixer) mixer->Update(game_ms);
+}
+
+void SetMediaSoundOn(bool on) {
+  for (TMediaManager* m : {static_cast<TMediaManager*>(WaveManager), static_cast<TMediaManager*>(OggManager),
+                           static_cast<TMediaManager*>(CddaManager), static_cast<TMediaManager*>(MidiManager), static_cast<TMediaManager*>(WmpManager)})
+    if (m != nullptr) m->SetSoundOn(on);
+}
+
+}  // namespace orba

@@ -1,0 +1,36 @@
+// The media globals: the mixer over the installed sound output and the
+// managers of each kind of sound. The shell starts them with a game, calls
+// MediaTick once a tick and stops them at the end.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "media/media_managers.h"
+#include "media/midi_manager.h"
+
+namespace orba {
+
+class TAudioOutput;
+
+extern TWaveManager* WaveManager;
+extern TOggManager* OggManager;
+extern TCddaManager* CddaManager;
+extern TMidiManager* MidiManager;
+extern TWmpManager* WmpManager;
+// Whether the game has a file (the project's answer); every name is taken as
+// present while unset.
+extern std::function<bool(const std::string&)> MediaFileAvailable;
+
+// Makes the mixer and the managers over Output (nullptr: silent, no time
+// passes); reads files through Files. Also registers the sound item.
+void InitMediaGlobals(TVrFileManager* files, std::shared_ptr<TAudioOutput> output);
+void DoneMediaGlobals();
+// The tick: decodes ahead and lets an output that the tick drives render.
+void MediaTick(uint32_t game_ms);
+// Every manager's sound switch.
+void SetMediaSoundOn(bool on);
+
+}  // namespace orba

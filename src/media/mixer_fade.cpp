@@ -1,0 +1,52 @@
+#include "media/mixer_fade.h"
+
+#include "core/game_clock.h"
+#include "media/media_item.h"
+
+namespace orba {
+
+void TOrbaMixer::Begin(bool fade_in) {
+  if (fade_in) {
+    Item->SetVolume(-10000);
+    Item->Play();
+    StartVolume = -10000;
+  } else {
+    StartVolume = Item->GetVolume();
+    TargetVolume = -10000;
+  }
+  StartTick = GameClock;
+  Started = true;
+}
+
+int32_t TOrbaMixer::VolumeAt(uint32_t t) const {
+  if (t >= Duration) return TargetVolume;
+  int64_t d = static_cast<int64_t>(TargetVolume) - StartVolume;
+  if (!Item->IsMidi()) d /= 2;
+  const int64_t moved = static_cast<int64_t>(t) * d / static_cast<int64_t>(Duration);
+  const int64_t v = StartVolume > TargetVolume ? StartVolume + moved : TargetVolume - d + moved;
+  return static_cast<int32_t>(v);
+}
+
+bool TOrbaMixerFadein::Step() {
+  if (!Started) {
+    Begin(true);
+    return false;
+  }
+  const uint32_t t = GameClock - StartTick;
+  const bool done = t >= Duration;
+  Item->SetVolume(done ? TargetVolume : VolumeAt(t));
+  return done;
+}
+
+bool TOrbaMixerFadeout::Step() {
+  if (!Started) {
+    Begin(false);
+    return false;
+  }
+  const uint32_t t = GameClock - StartTick;
+  const bool done = t >= Duration;
+  if (!done) Item->SetVolume(VolumeAt(t));
+  return done;
+}
+
+}  // namespace orba

@@ -1,0 +1,47 @@
+// Volume ramps of one media item over a duration of game time: the fade-in
+// starts the item at silence and moves it to the target; the fade-out moves
+// it from its volume to silence, and its owner stops the item after the
+// last step. A MIDI item ramps over the whole range, any other over the
+// upper half (the lower half is as good as silent).
+#pragma once
+
+#include <cstdint>
+
+namespace orba {
+
+class TDMediaItem;
+
+class TOrbaMixer {
+ public:
+  TOrbaMixer(TDMediaItem* item, int32_t target_volume, uint32_t duration)
+      : Item(item), TargetVolume(target_volume), Duration(duration) {}
+  virtual ~TOrbaMixer() = default;
+  // One tick; true when the ramp is done.
+  virtual bool Step() { return false; }
+
+  uint32_t StartTick = 0;
+  int32_t StartVolume = 0;
+  bool Started = false;
+  TDMediaItem* Item;
+  int32_t TargetVolume;
+  uint32_t Duration;
+
+ protected:
+  // The volume T ms into the ramp.
+  int32_t VolumeAt(uint32_t t) const;
+  void Begin(bool fade_in);
+};
+
+class TOrbaMixerFadein : public TOrbaMixer {
+ public:
+  using TOrbaMixer::TOrbaMixer;
+  bool Step() override;
+};
+
+class TOrbaMixerFadeout : public TOrbaMixer {
+ public:
+  using TOrbaMixer::TOrbaMixer;
+  bool Step() override;
+};
+
+}  // namespace orba

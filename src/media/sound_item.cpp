@@ -1,0 +1,303 @@
+#include "media/sound_item.h"
+
+#include <algorithm>
+
+#include "core/streams/stream_encoding.h"
+#include "items/base_list.h"
+#include "media/media_system.h"
+#include "media/mixer_fade.h"
+
+namespace orba {
+
+namespace {
+
+bool IsCdTrack(const std::string& source) { return source.compare(0, 3, "CD_") == 0; }
+
+std::string LowerExtension(const std::string& source) {
+  const size_t dot = source.rfind('.');
+  std::string ext = dot == std::string::npos ? std::string() : source.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
+
+// The manager that plays Source, by its extension; nullptr when none.
+TMediaManager* ManagerFor(const std::string& source) {
+  const std::string ext = LowerExtension(source);
+  if (ext == ".mid" || ext == ".sgt") return MidiManager;
+  if (ext == ".wma" || ext == ".asf" || ext == ".wmv") return WmpManager;
+  if (ext == ".ogg" || ext == ".wav") return OggManager;
+  if (IsCdTrack(source)) return CddaManager;
+  return nullptr;
+}
+
+bool SourceAvailable(const std::string& source) {
+  return IsCdTrack(source) || !MediaFileAvailable || MediaFileAvailable(source);
+}
+
+}  // namespace
+
+TOrbaSound::TOrbaSound(TOrbaBaseList* manager) : TOrbaComponent(manager) {}
+
+TOrbaSound::~TOrbaSound() {
+  if (item_ != nullptr) item_->SetVolume(-10000);
+  fader_.reset();
+  ReleaseItem();
+}
+
+int32_t TOrbaSound::MixerLevel() const {
+  if (item_ != nullptr && item_->IsMidi())
+    return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(Volume) * 10 - 10000, -10000, 0));
+  const int64_t v = static_cast<int64_t>(Volume) * 5 - 5000;
+  return v < -4999 ? -10000 : v < 1 ? static_cast<int32_t>(v) : 0;
+}
+
+void TOrbaSound::OpenItem() {
+  if (!SourceAvailable(Source)) {
+    if (AutoScrap) Scrap();
+    return;
+  }
+  TMediaManager* manager = ManagerFor(Source);
+  if (manager == nullptr) return;
+  item_ = manager->Add(Source);
+  if (item_ == nullptr) return;
+  item_->SetBalance(Balance);
+  if (StartPos > 0) item_->SetPosition(StartPos);
+}
+
+void TOrbaSound::ReleaseItem() {
+  if (item_ == nullptr) return;
+  fader_.reset();
+  TDMediaItem* item = item_;
+  item_ = nullptr;
+  item->Owner()->Remove(item);
+}
+
+void TOrbaSound::FadeIn() {
+  fader_ = std::make_unique<TOrbaMixerFadein>(item_, MixerLevel(), static_cast<uint32_t>(std::max(Delay, 0)));
+}
+
+void TOrbaSound::SetSource(std::string v) {
+  if (v == Source) return;
+  Source = std::move(v);
+  ReleaseItem();
+  State = 2;
+  Paused = false;
+  StartPos = 0;
+  Ended = false;
+}
+
+void TOrbaSound::SetRepeat(bool v) {
+  Repeat = v;
+  if (item_ == nullptr) return;
+  item_->SetRepeat(v);
+  if (v && !Paused && item_->GetPosition() >= item_->GetLength() - 1) {
+    item_->SetPosition(0);
+    Ended = false;
+  }
+}
+
+void TOrbaSound::SetRepeatPos(int32_t v) {
+  if (v == RepeatPos) return;
+  RepeatPos = v;
+  if (item_ != nullptr) item_->SetRepeatPos(v);
+}
+
+void TOrbaSound::SetPaused(bool v) {
+  if (v == Paused) return;
+  Paused = v;
+  ApplyPause();
+}
+
+void TOrbaSound::SetAniPaused(bool v) {
+  if (v == Held) return;
+  Held = v;
+  ApplyPause();
+}
+
+void TOrbaSound::SetVolume(int32_t v) {
+  if (v == Volume) return;
+  Volume = v;
+  if (item_ != nullptr) item_->SetVolume(MixerLevel());
+}
+
+void TOrbaSound::SetBalance(int32_t v) {
+  v = std::clamp(v, -10000, 10000);
+  if (v == Balance) return;
+  Balance = v;
+  if (item_ != nullptr) item_->SetBalance(v);
+}
+
+int32_t TOrbaSound::GetIndex() const { return item_ != nullptr ? item_->GetPosition() : 0; }
+
+void TOrbaSound::SetIndex(int32_t v) {
+  StartPos = v;
+  if (item_ == nullptr) return;
+  item_->SetPosition(v);
+  Ended = false;
+  if (!Paused && !item_->IsPlaying()) item_->Play();
+}
+
+int32_t TOrbaSound::GetCount() const {
+  if (item_ != nullptr) return item_->GetLength();
+  if (Source.empty() || !SourceAvailable(Source)) return 0;
+  TMediaManager* manager = ManagerFor(Source);
+  TDMediaItem* probe = manager != nullptr ? manager->Add(Source) : nullptr;
+  if (probe == nullptr) return 0;
+  const int32_t length = probe->GetLength();
+  manager->Remove(probe);
+  return length;
+}
+
+bool TOrbaSound::GetPlaying() const { return item_ != nullptr && item_->IsPlaying(); }
+
+void TOrbaSound::ApplyPause() {
+  if (item_ == nullptr) return;
+  if (!Paused && !Held) {
+    if (State == 1) {
+      FadeIn();
+    } else {
+      item_->SetVolume(MixerLevel());
+      item_->Play();
+    }
+  } else {
+    item_->Pause();
+    item_->SetVolume(-10000);
+  }
+}
+
+void TOrbaSound::SetState(uint8_t state) {
+  fader_.reset();
+  Ended = false;
+  State = state;
+  if (State == 1 && Delay < 1) State = 0;
+  if (State == 2) {
+    if (item_ == nullptr) return;
+    ReleaseItem();
+    StartPos = 0;
+    Scrap();
+    return;
+  }
+  if (State == 0 || State == 1) {
+    if (item_ != nullptr) return;
+    OpenItem();
+    if (item_ == nullptr) return;
+    item_->SetRepeat(Repeat);
+    item_->SetRepeatPos(RepeatPos);
+    if (State == 0) {
+      item_->SetVolume(MixerLevel());
+      if (Paused) item_->Pause();
+      else item_->Play();
+      if (StartPos > 0) item_->SetPosition(StartPos);
+    } else if (!Paused) {
+      FadeIn();
+    }
+    return;
+  }
+  if (State == 3) {
+    if (item_ == nullptr) {
+      Scrap();
+      return;
+    }
+    fader_ = std::make_unique<TOrbaMixerFadeout>(item_, -10000, static_cast<uint32_t>(std::max(Delay, 0)));
+    StartPos = 0;
+    SetName("SCRAP_" + Name);
+  }
+}
+
+void TOrbaSound::Play() {
+  StartPos = 0;
+  Paused = false;
+  Ended = false;
+  SetState(1);
+  if (item_ == nullptr) return;
+  fader_.reset();
+  if (Delay > 0) {
+    item_->Pause();
+    item_->SetVolume(-10000);
+    item_->SetPosition(0);
+    FadeIn();
+  } else {
+    item_->SetVolume(MixerLevel());
+    item_->SetPosition(0);
+    if (!item_->IsPlaying()) item_->Play();
+  }
+}
+
+bool TOrbaSound::Idle() {
+  if (item_ != nullptr && item_->IsEnd()) {
+    item_->SetEnd(false);
+    if (Repeat) {
+      item_->SetPosition(0);
+    } else {
+      Ended = true;
+      if (AutoScrap) return true;
+      if (!OnPlayEnd.empty()) QueueEvent(OnPlayEnd, PR_ONPLAYEND);
+    }
+  }
+  if (fader_ != nullptr && fader_->Step()) {
+    const bool faded_out = dynamic_cast<TOrbaMixerFadeout*>(fader_.get()) != nullptr;
+    fader_.reset();
+    if (faded_out) return true;
+  }
+  return false;
+}
+
+void TOrbaSound::SaveToStream(TKsBigStream& stream) const {
+  TOrbaComponent::SaveToStream(stream);
+  WriteStreamString(stream, Source);
+  WriteStreamBool(stream, Repeat);
+  WriteStreamBool(stream, AutoScrap);
+  WriteStreamBool(stream, Paused);
+  WriteStreamBool(stream, Held);
+  WriteStreamBool(stream, Ended);
+  WriteStreamInt(stream, Volume);
+  WriteStreamInt(stream, Balance);
+  WriteStreamInt(stream, Delay);
+  WriteStreamInt(stream, GetIndex());
+  // A short one-shot sound is not worth restarting after a load.
+  const bool short_once = State < 2 && !Repeat && GetCount() < 3000;
+  WriteStreamByte(stream, short_once ? 2 : State);
+  WriteStreamString(stream, OnPlayEnd);
+  WriteStreamBool(stream, RewindOnLoad);
+  WriteStreamBool(stream, MuteOnLoad);
+  WriteStreamInt(stream, RepeatPos);
+}
+
+void TOrbaSound::LoadFromStream(TKsBigStream& stream, int32_t version) {
+  TOrbaComponent::LoadFromStream(stream, version);
+  std::string source = ReadStreamString(stream);
+  Repeat = ReadStreamBool(stream);
+  AutoScrap = ReadStreamBool(stream);
+  const bool paused = ReadStreamBool(stream);
+  const bool held = ReadStreamBool(stream);
+  const bool ended = ReadStreamBool(stream);
+  Volume = ReadStreamInt(stream);
+  Balance = ReadStreamInt(stream);
+  const int32_t delay = ReadStreamInt(stream);
+  const int32_t position = ReadStreamInt(stream);
+  uint8_t state = ReadByteVal(stream);
+  OnPlayEnd = ReadStreamString(stream);
+  RewindOnLoad = version >= 108 ? ReadStreamBool(stream) : false;
+  MuteOnLoad = version >= 129 ? ReadStreamBool(stream) : false;
+  RepeatPos = version >= 138 ? ReadStreamInt(stream) : 0;
+  if (MuteOnLoad) Volume = 0;
+  SetSource(std::move(source));
+  StartPos = RewindOnLoad ? 0 : position;
+  Paused = paused;
+  Held = held;
+  Ended = ended;
+  if (state == 3) state = 0;
+  Delay = delay;
+  if (Ended) State = state;
+  else SetState(state);
+  if (Paused || Held) ApplyPause();
+}
+
+void RegisterSoundItem() {
+  RegisterCompoType(CT_SOUND, [](TOrbaBaseList* manager) -> TOrbaObject* {
+    return NewOrbaObject<TOrbaSound>(manager);
+  });
+}
+
+}  // namespace orba
