@@ -187,8 +187,13 @@ bool TCallMan::Run() {
     switch (State) {
       case RS_MAIN:
         if (CallEvent(1) == 0) {
-          RunStep();
-          if (stalled_) Continue = 0;
+          const TPage* page = CurrentPage;
+          const int32_t pc = PC;
+          // A command that holds the program counter and yields (MovieStop
+          // waiting for its sound) ends the tick even with its Continue flag
+          // set: run again at once it would spin within one tick for ever.
+          const bool held = RunStep() == SR_YIELD && CurrentPage == page && PC == pc;
+          if (stalled_ || held) Continue = 0;
         }
         break;
       case RS_HANDLER: {
