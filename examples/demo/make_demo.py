@@ -10,14 +10,17 @@ written as Brix files: one frame of one 24-bit layer, zlib-packed, rows
 unscrambled. With PNGDIR the same pictures are also written there as PNG
 files, for viewing and for checking what the player shows.
 
-Only the Python standard library is used (zlib and struct), so playing the
-demo needs nothing beyond python3. The pictures are gradients, frames and
-block letters from a small built-in font.
+Only the Python standard library is used (zlib, struct and wave), so
+playing the demo needs nothing beyond python3. The pictures are gradients,
+frames and block letters from a small built-in font; the two sounds
+(chime.wav for the start button, step.wav for MOVE) are fading sine tones.
 """
+import math
 import os
 import shutil
 import struct
 import sys
+import wave
 import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -161,6 +164,21 @@ def pictures():
     }
 
 
+def write_chime(path, notes, seconds=0.15, rate=22050):
+    """A short fading tone per note, one after the other: 16-bit mono WAVE."""
+    samples = []
+    for freq in notes:
+        count = int(rate * seconds)
+        for i in range(count):
+            fade = 1.0 - i / count
+            samples.append(int(12000 * fade * math.sin(2 * math.pi * freq * i / rate)))
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(struct.pack("<%dh" % len(samples), *samples))
+
+
 def main(argv):
     if len(argv) not in (2, 3):
         sys.stderr.write("usage: make_demo.py STAGE [PNGDIR]\n")
@@ -173,10 +191,12 @@ def main(argv):
     # Pages and pictures of an earlier version of the game would be built
     # into it too: remove them.
     for name in os.listdir(stage):
-        if name.endswith((".osb.txt", ".opb.txt", ".brx")):
+        if name.endswith((".osb.txt", ".opb.txt", ".brx", ".wav")):
             os.remove(os.path.join(stage, name))
     for name in SOURCES:
         shutil.copyfile(os.path.join(HERE, name), os.path.join(stage, name))
+    write_chime(os.path.join(stage, "chime.wav"), (660.0, 880.0))
+    write_chime(os.path.join(stage, "step.wav"), (440.0,))
     made = pictures()
     for name, picture in made.items():
         with open(os.path.join(stage, name + ".brx"), "wb") as f:

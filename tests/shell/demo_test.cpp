@@ -34,12 +34,12 @@ class DemoHeadless : public ::testing::Test {
   // Plays a fresh copy of the built demo, in the folder NAME, for Ticks
   // ticks with the input script given; the last frame goes to NAME.png.
   // Answers the trace.
-  std::string Play(const std::string& name, int ticks, const std::string& input) {
+  std::string Play(const std::string& name, int ticks, const std::string& input, std::vector<std::string> extra = {}) {
     fs::create_directories(dir_ / name);
     fs::copy_file(ORBA_DEMO_GAME, dir_ / name + "/game.dat");
     test::WriteText(dir_ / (name + ".input"), input);
-    const test::CommandResult r = test::PlayGame(
-        dir_ / name, ticks, {"--input", dir_ / (name + ".input"), "--screenshot", dir_ / (name + ".png")});
+    extra.insert(extra.begin(), {"--input", dir_ / (name + ".input"), "--screenshot", dir_ / (name + ".png")});
+    const test::CommandResult r = test::PlayGame(dir_ / name, ticks, extra);
     EXPECT_EQ(r.exit_code, 0) << r.output;
     return r.output;
   }
@@ -85,7 +85,8 @@ TEST_F(DemoHeadless, ClickOnStartReachesTheSecondPage) {
   // Pressed and released before tick 30: tick 30's input pass takes the
   // press, tick 31's the release, whose handler runs in that tick; the
   // title's main flow goes on to the second page in the same tick.
-  const std::string trace = Play("click", 60, "tick 30: lbutton down 600 520\ntick 30: lbutton up 600 520\n");
+  const std::string trace = Play("click", 60, "tick 30: lbutton down 600 520\ntick 30: lbutton up 600 520\n",
+                                 {"--audio", dir_ / "click.wav"});
   const size_t release = trace.find("input lbutton up 600 520\ntick 30 "), room = trace.find(" : room.osb(");
   ASSERT_NE(release, std::string::npos) << trace;
   EXPECT_TRUE(room != std::string::npos && room > release && room > trace.find("tick 31 ") &&
@@ -94,6 +95,15 @@ TEST_F(DemoHeadless, ClickOnStartReachesTheSecondPage) {
   EXPECT_EQ(Compare("click", "room", {}), "match\n");
   // The comparison is not blind: the frame differs from the page after a load.
   EXPECT_NE(Compare("click", "room", {"--lamp"}), "match\n");
+  // The click, taken in tick 31, chimes: the mix is silent for its first
+  // 400 ms and sounds before 600 ms.
+  const test::CommandResult peaks = test::RunCommand(
+      {ORBA_PYTHON, "-c",
+       "import array, sys, wave\nw = wave.open(sys.argv[1])\nr = w.getframerate() * w.getnchannels()\n"
+       "s = array.array('h', w.readframes(w.getnframes()))\n"
+       "print(max(map(abs, s[:r * 400 // 1000])), max(map(abs, s[r * 400 // 1000:r * 600 // 1000])) > 1000)",
+       dir_ / "click.wav"});
+  EXPECT_EQ(peaks.output, "0 True\n");
 
   // A press without a release, or a click beside the button, stays on the title.
   for (const std::string& input : {std::string("tick 30: lbutton down 600 520\n"), Click(30, "470 520")}) {
