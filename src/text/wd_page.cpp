@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/streams/stream_encoding.h"
+#include "graphics/dib.h"
 #include "text/ks_word.h"
 #include "text/wd_image.h"
 
@@ -24,7 +25,10 @@ void TWdPage::Arrange() {
 
 void TWdPage::Render(bool reset) {
   TDIBX& text = Word.TextSurface;
-  const int32_t w = std::max(0, Word.Width), h = std::max(0, Word.MaxHeight);
+  int32_t w = std::max(0, Word.Width), h = std::max(0, Word.MaxHeight);
+  // A text box larger than any screen (sizes from script values) shows
+  // nothing rather than failing the paint.
+  if (int64_t{w} * h > kMaxScriptSurfacePixels) w = h = 0;
   if (text.Width() != w || text.Height() != h || text.BitCount() != Word.ScreenBitCount)
     text.SetSize(w, h, Word.ScreenBitCount);
   if (Word.Coverage.Width() != w || Word.Coverage.Height() != h || Word.Coverage.BitCount() != 8)
