@@ -149,8 +149,7 @@ TEST_F(ImageItemFixture, StillImagesDrawTheirOwnCopyOfThePicture) {
       EXPECT_TRUE(Near(Screen(20 + x, 20 + y), add)) << Screen(20 + x, 20 + y) << " " << add;
       EXPECT_EQ(Screen(x, 20 + y), 0u);
     }
-  EXPECT_EQ(Screen(kW, 0), 0u);
-  EXPECT_EQ(Screen(12, 12), 0u);
+  EXPECT_EQ(std::make_pair(Screen(kW, 0), Screen(12, 12)), std::make_pair(0u, 0u));
   // Still images keep copies: only the animated image holds a cache entry.
   EXPECT_EQ(BrixCollection()->Count(), 1);
 }
@@ -233,8 +232,7 @@ TEST_F(ImageItemFixture, AnimationStepsByCellDelays) {
   EXPECT_EQ(state(five), std::make_pair(2, 50));
   // At the end: stays on the last cell; with AutoScrap the item asks to go.
   two->Idle();
-  EXPECT_EQ(two->GetIndex(), 1);
-  EXPECT_FALSE(two->GetPlaying());
+  EXPECT_EQ(std::make_pair(two->GetIndex(), two->GetPlaying()), std::make_pair(1, false));
   two->SetAutoScrap(true);
   EXPECT_TRUE(two->Idle());
   two->SetAutoScrap(false);
@@ -249,10 +247,10 @@ TEST_F(ImageItemFixture, AnimationStepsByCellDelays) {
   TOrbaImages* other = Placed("five.brx");
   EXPECT_EQ(BrixCollection()->Count(), 2);
   other->SetSource("five.brx");
-  other->SetSource("x.txt");
-  EXPECT_EQ(other->Width, 0);
-  other->SetSource("film.omt");
-  EXPECT_EQ(other->Width, 0);
+  for (const char* source : {"x.txt", "film.omt"}) {
+    other->SetSource(source);
+    EXPECT_EQ(other->Width, 0) << source;
+  }
   EXPECT_EQ(other->GetDIB(), other->Surface.get());
 }
 
@@ -278,9 +276,9 @@ TEST_F(ImageItemFixture, SavedStateRoundTripsAndOlderVersionsReadTheirFields) {
   TOrbaImages* copy = Placed("");
   TKsMemoryStream in(bytes);
   copy->LoadFromStream(in, kSceneVersion);
-  EXPECT_EQ(in.GetPosition(), static_cast<int64_t>(bytes.size()));
-  EXPECT_EQ(copy->GetIndex(), 2);
-  EXPECT_EQ(copy->GetDIB()->GetPixel(0, 0) & 0xFF, 9u);  // cell 2 (21) darkened by 12
+  // Cell 2 (21) darkened by 12.
+  EXPECT_EQ(std::make_tuple(in.GetPosition(), copy->GetIndex(), copy->GetDIB()->GetPixel(0, 0) & 0xFF),
+            std::make_tuple(static_cast<int64_t>(bytes.size()), 2, 9u));
   TKsMemoryStream second;
   copy->SaveToStream(second);
   EXPECT_EQ(test::ToHex(second.TakeBytes()), test::ToHex(bytes));
@@ -397,8 +395,7 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   std::vector<TOrbaBlurImage*> blurs = Afterimages();
   ASSERT_EQ(blurs.size(), 1u);
   TOrbaBlurImage* first = blurs[0];
-  EXPECT_EQ(first->Name.rfind("ship", 0), 0u);
-  EXPECT_NE(first->Name, "ship");
+  EXPECT_TRUE(first->Name.rfind("ship", 0) == 0 && first->Name != "ship") << first->Name;
   // Kind, priority, place, size, starting alpha, time, time gone and alpha:
   // made in the manager's idle pass, it faded once in that pass, to
   // 127 - round(15 / 90 x 127).
@@ -410,21 +407,18 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   // A second afterimage after the next move; the older, fainter one sorts
   // first and both lie below the item.
   item->SetTop(3);
-  manager_.Idle();
-  manager_.Idle();
+  for (int i = 0; i < 2; ++i) manager_.Idle();
   blurs = Afterimages();
   ASSERT_EQ(blurs.size(), 2u);
   const std::vector<TOrbaControl*>& z = manager_.GetBase(0)->Children;
-  EXPECT_EQ(blurs[0], first);
+  EXPECT_EQ(std::make_pair(blurs[0], blurs[1]->Top), std::make_pair(first, 3));
   EXPECT_LT(first->Alpha, blurs[1]->Alpha);
   EXPECT_LT(std::find(z.begin(), z.end(), blurs[1]), std::find(z.begin(), z.end(), item));
-  EXPECT_EQ(blurs[1]->Top, 3);
   // The afterimage is drawn with its own alpha where the item stood.
   Paint();
   EXPECT_NE(Screen(7, 3), 0u);
   // The first one's time is up after 90 ms: six ticks in all.
-  manager_.Idle();
-  manager_.Idle();
+  for (int i = 0; i < 2; ++i) manager_.Idle();
   EXPECT_EQ(first->Elapsed, 75);
   manager_.Idle();
   ASSERT_EQ(Afterimages().size(), 1u);
@@ -457,8 +451,7 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
     EXPECT_TRUE(Near(Screen(10 + x, 0), Shown(x, 0) ? Blend(Ref(x, 0), 0, faded) : 0u)) << x << " " << Screen(10 + x, 0);
   // Once the source is gone its afterimages go, and the frames with them.
   item->Scrap();
-  manager_.Idle();
-  manager_.Idle();
+  for (int i = 0; i < 2; ++i) manager_.Idle();
   EXPECT_TRUE(Afterimages().empty());
   EXPECT_EQ(BrixCollection()->FindKey("m.brx"), nullptr);
 
@@ -483,8 +476,7 @@ TEST_F(ImageItemFixture, AfterimagesKeepTheirPictureWhenTheSourceChanges) {
   manager_.Idle();
   std::vector<TOrbaBlurImage*> blurs = Afterimages();
   ASSERT_EQ(blurs.size(), 1u);
-  EXPECT_EQ(blurs[0]->GetDIB(), still->GetDIB());
-  EXPECT_EQ(blurs[0]->StartAlpha, 255);
+  EXPECT_EQ(std::make_pair(blurs[0]->GetDIB(), blurs[0]->StartAlpha), std::make_pair(still->GetDIB(), 255));
   manager_.FreeObject(still);
   manager_.Idle();
   ASSERT_EQ(Afterimages().size(), 1u);

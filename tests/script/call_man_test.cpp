@@ -171,9 +171,8 @@ TEST(CallMan, PopOfAnEmptyStackRaises) {
   t.Cm.Frames.Push();
   t.Cm.Frames.Push().PageName = "top";
   EXPECT_EQ(t.Store.CurrentFrame, 2);
-  EXPECT_EQ(t.Cm.Frames.Pop().PageName, "top");
-  EXPECT_EQ(t.Cm.Frames.Popped.PageName, "top");
-  EXPECT_EQ(t.Store.CurrentFrame, 1);
+  const std::string popped = t.Cm.Frames.Pop().PageName;
+  EXPECT_EQ(std::make_tuple(popped, t.Cm.Frames.Popped.PageName, t.Store.CurrentFrame), std::make_tuple("top", "top", 1));
   t.Cm.Frames.Clear();
   EXPECT_EQ(t.Store.CurrentFrame, 0);
 }

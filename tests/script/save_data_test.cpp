@@ -167,21 +167,11 @@ TEST(SaveData, WrittenFileReadByTheIndependentReader) {
   std::vector<std::string> lines = DumpLines(path);
   std::sort(lines.begin(), lines.end());
   const std::vector<std::string> want = {
-      "dither\t1",
-      "entry\t47414d45534156454441544130",
-      "entry\t47414d45534156454441544133",
-      "entry\t5354415455535341564544415441",
-      "gextra\t0\t50\t\t73\t5",
-      "gextra\t3\t50\t\t73\t5",
-      "gvar\t0\t636f756e74\t1\t:7",
-      "gvar\t0\t77686f\t4\t:6162",
-      "gvar\t3\t636f756e74\t1\t:7",
-      "gvar\t3\t77686f\t4\t:6162",
-      "slot\t0\t140\t616761696e\t\t0",
-      "slot\t3\t140\t636170\t6c6f61642e6f7362\t2",
-      "status\t103",
-      "svar\t72756e73\t1\t:3",
-  };
+      "dither\t1", "entry\t47414d45534156454441544130", "entry\t47414d45534156454441544133",
+      "entry\t5354415455535341564544415441", "gextra\t0\t50\t\t73\t5", "gextra\t3\t50\t\t73\t5",
+      "gvar\t0\t636f756e74\t1\t:7", "gvar\t0\t77686f\t4\t:6162", "gvar\t3\t636f756e74\t1\t:7",
+      "gvar\t3\t77686f\t4\t:6162", "slot\t0\t140\t616761696e\t\t0", "slot\t3\t140\t636170\t6c6f61642e6f7362\t2",
+      "status\t103", "svar\t72756e73\t1\t:3"};
   EXPECT_EQ(lines, want);
 
   // A new run reads it back.
