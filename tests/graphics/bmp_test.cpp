@@ -182,7 +182,7 @@ TEST_F(BmpConformance, OurWriterRoundTripsAndImageMagickReadsIt) {
     again.ExpandRunLength();
     dib.ExpandRunLength();
     EXPECT_EQ(0, std::memcmp(again.PeekPixelBlock(), dib.PeekPixelBlock(), static_cast<size_t>(dib.Size())));
-    // ImageMagick reads our file as it reads the original (where it reads the original at all).
+    // ImageMagick reads our file as it reads the source file (where it reads that one at all).
     const auto original = test::RunCommand({"convert", *dir_ / (e.name + ".bmp"), "-depth", "8", "rgba:-"});
     const auto theirs = test::RunCommand({"convert", out, "-depth", "8", "rgba:-"});
     if (original.exit_code != 0) continue;

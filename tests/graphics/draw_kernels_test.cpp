@@ -346,7 +346,7 @@ TEST(ColorConvert, WideningRule) {
 
 // Every 15- and 16-bit value: the key path (one pixel converted) and the
 // copy path (a picture copied) agree, widening is one to one, and copying
-// back gives the original values.
+// back gives the starting values.
 TEST(ColorConvert, AllWordValuesAgreeBetweenKeyAndCopyPaths) {
   for (int32_t bits : {15, 16}) {
     int32_t count = bits == 16 ? 65536 : 32768;
