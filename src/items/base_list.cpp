@@ -222,7 +222,7 @@ void TOrbaBaseList::Reset() {
   }
 }
 
-TOrbaTransition* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, bool force,
+TCustomWipe* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, bool force,
                                      int32_t position, int32_t length) {
   Active = index & 1;
   if (force || (kind != 0 && Transition == nullptr)) {

@@ -20,7 +20,7 @@
 #include "items/base_list_services.h"
 #include "items/orba_base.h"
 #include "items/orba_object.h"
-#include "items/orba_transition.h"
+#include "items/custom_wipe.h"
 #include "script/interp/event_queue.h"
 
 namespace orba {
@@ -51,7 +51,7 @@ class TOrbaBaseList : public TOrbaComponent {
   int32_t Width = 8, Height = 8;
   TDIBX Composition;
   int32_t TransitionKind = 0;
-  std::unique_ptr<TOrbaTransition> Transition;
+  std::unique_ptr<TCustomWipe> Transition;
   TRect TransitionRect;
   int32_t Active = 0;
   TBaseListServices Services{*this};
@@ -113,7 +113,7 @@ class TOrbaBaseList : public TOrbaComponent {
 
   // Frees everything and makes two new roots of the same size.
   void Reset();
-  TOrbaTransition* Flip(int32_t index, int32_t kind, bool reverse, bool force, int32_t position,
+  TCustomWipe* Flip(int32_t index, int32_t kind, bool reverse, bool force, int32_t position,
                         int32_t length);
   int32_t GetWipeLength() const { return Transition ? Transition->GetLength() : 0; }
   void SetWipePos(int32_t position) {

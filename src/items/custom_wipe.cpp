@@ -1,4 +1,4 @@
-#include "items/orba_transition.h"
+#include "items/custom_wipe.h"
 
 namespace orba {
 namespace {
@@ -9,8 +9,8 @@ TWipeFactory wipe_factory = nullptr;
 
 void SetWipeFactory(TWipeFactory factory) { wipe_factory = factory; }
 
-std::unique_ptr<TOrbaTransition> MakeTransition(int32_t kind, TCustomDIBX& dest, TCustomDIBX& new_page,
-                                                TCustomDIBX& old_page) {
+std::unique_ptr<TCustomWipe> MakeTransition(int32_t kind, TCustomDIBX &dest, TCustomDIBX &new_page,
+                                            TCustomDIBX &old_page) {
   if (wipe_factory == nullptr) return nullptr;
   return wipe_factory(kind, dest, new_page, old_page);
 }
