@@ -11,7 +11,8 @@ packages=(
   python3 python3-pil xvfb x11-utils
   imagemagick netpbm libjpeg-turbo-progs icoutils
   libvorbis-dev libfluidsynth-dev timgm6mb-soundfont sox
-  libavformat-dev libavcodec-dev libswresample-dev
+  libavformat-dev libavcodec-dev libswresample-dev libswscale-dev ffmpeg
+  libcurl4-openssl-dev giflib-tools
 )
 
 missing=()
