@@ -3,11 +3,13 @@
 // by an integer factor into smooth coverage; the indexed draws map palette
 // indices through a caller's table of destination pixel values.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <span>
 
 #include "graphics/custom_dibx.h"
 #include "graphics/dibx_stretch.h"
+#include "graphics/draw_kernels.h"
 
 namespace orba {
 
@@ -192,6 +194,23 @@ void TCustomDIBX::DrawIndexedAdd(int32_t x, int32_t y, TCustomDIBX& source, cons
   TLocked s(source);
   if (!s.Ok() || s.View.BitCount > 8) return;
   const TChannelSet c = ChannelsFor(d.View.BitCount);
+  if (d.View.BitCount == 32 && s.View.BitCount == 8 && !flip_h) {
+    // Each index's scaled colour is worked out once; the rows then go through
+    // the vector kernel. Indexes that draw nothing add 0.
+    std::array<uint32_t, 256> add{};
+    for (uint32_t i = 0; i < add.size(); ++i)
+      if (static_cast<int64_t>(i) >= min_index && i < table.size()) add[i] = AddPixel(0, table[i], a, c);
+    const TRect bounds{0, 0, s.View.Width, s.View.Height};
+    TDrawCut cut;
+    if (!CutDraw(x, y, src_rect, flip_h, flip_v, ViewClip(*this, d.View), &bounds, cut)) return;
+    const TRowKernels& k = RowKernels();
+    for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j) {
+      const int32_t sy = flip_v ? cut.Src.Bottom - 1 - j : cut.Src.Top + j;
+      k.IndexedAdd(d.View.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * 4,
+                   s.View.Row(sy) + cut.Src.Left, cut.Dest.Right - cut.Dest.Left, add.data());
+    }
+    return;
+  }
   const int bpp = d.View.BytesPerPixel();
   ForEachIndex(*this, d, s, x, y, src_rect, flip_h, flip_v, [&](uint8_t* dp, uint32_t index) {
     if (static_cast<int64_t>(index) < min_index || index >= table.size()) return;

@@ -245,6 +245,16 @@ void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int3
   }
 }
 
+void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
+  for (int32_t i = 0; i < n; ++i) {
+    const uint32_t a = add[s[i]];
+    for (int b = 0; b < 4; ++b) {
+      const uint32_t v = uint32_t{d[i * 4 + b]} + ((a >> (8 * b)) & 0xFF);
+      d[i * 4 + b] = static_cast<uint8_t>(std::min<uint32_t>(v, 255));
+    }
+  }
+}
+
 }  // namespace portable_kernels
 
 const TRowKernels& PortableRowKernels() {
@@ -252,6 +262,7 @@ const TRowKernels& PortableRowKernels() {
   static const TRowKernels kernels = {
       p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha,   p::FillAdd,     p::FillSub,
       p::ColorMask, p::Blend, p::Add,       p::Mask,        p::BitmapBlend, p::BitmapAlpha,
+      p::IndexedAdd,
   };
   return kernels;
 }

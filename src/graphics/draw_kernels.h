@@ -75,6 +75,10 @@ struct TRowKernels {
   // ...and through the source's alpha row (opacity counts at 24 bits only).
   void (*BitmapAlpha)(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
                       int32_t opacity);
+
+  // 32 bits only: each 8-bit index of S picks a pixel of the 256-entry table
+  // Add, whose four bytes are added to the destination's, clamped at 255.
+  void (*IndexedAdd)(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
 };
 
 const TRowKernels& PortableRowKernels();

@@ -24,5 +24,6 @@ void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t 
                  TRowKey key);
 void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
                  int32_t opacity);
+void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
 
 }  // namespace orba::portable_kernels

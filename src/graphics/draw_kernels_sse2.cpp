@@ -428,12 +428,23 @@ void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int3
   p::BitmapAlpha(d, s, a, n, bits, opacity);
 }
 
+void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
+  int32_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m128i a = _mm_set_epi32(static_cast<int32_t>(add[s[i + 3]]), static_cast<int32_t>(add[s[i + 2]]),
+                                    static_cast<int32_t>(add[s[i + 1]]), static_cast<int32_t>(add[s[i]]));
+    Store16(d + i * 4, _mm_adds_epu8(Load16(d + i * 4), a));
+  }
+  p::IndexedAdd(d + i * 4, s + i, n - i, add);
+}
+
 }  // namespace
 
 const TRowKernels& FastRowKernels() {
   static const TRowKernels kernels = {
       Copy,      Fill,  KeyedCopy, FillAlpha,   FillAdd,     FillSub,
       ColorMask, Blend, Add,       Mask,        BitmapBlend, BitmapAlpha,
+      IndexedAdd,
   };
   return kernels;
 }

@@ -112,7 +112,7 @@ void TOrbaFire::Initialise() {
   ColumnOffset = 0;
   const size_t pixels = static_cast<size_t>(w) * static_cast<size_t>(h);
   Noise.resize(pixels);
-  for (uint8_t& n : Noise) n = static_cast<uint8_t>(ScriptRandom(9));
+  for (uint8_t& n : Noise) n = static_cast<uint8_t>(ScriptRandom(9));  // the step table's 9 rows
   ColumnTable.resize(size_t{2} * static_cast<size_t>(w));
   for (size_t i = 0; i < ColumnTable.size(); ++i) ColumnTable[i] = static_cast<uint8_t>(i % static_cast<size_t>(w));
   RowTable.resize(size_t{2} * static_cast<size_t>(h));
@@ -136,18 +136,24 @@ void TOrbaFire::Step() {
   uint8_t* const top = Bitmap.Lock(0, 0);
   if (top == nullptr) return;
   const std::ptrdiff_t pitch = Bitmap.Pitch();
-  const uint8_t* const decay = DecayTable.data();
-  const uint8_t* const heat = HeatMap.data();
+  for (size_t n = 0; n < 9; ++n)
+    for (size_t sum = 0; sum < 1024; ++sum) {
+      const int32_t d = DecayTable[sum] - static_cast<int32_t>(n);
+      StepTable[n * 1024 + sum] = HeatMap[static_cast<size_t>(std::max(d, 0))];
+    }
   const uint8_t* const columns = ColumnTable.data() + ColumnOffset;
+  // Each pixel reads its left neighbour as just written, so the row is walked
+  // in order with that value carried in a register.
   for (int32_t y = 1; y <= h - 2; ++y) {
     const uint8_t* noise = Noise.data() + static_cast<size_t>(RowTable[static_cast<size_t>(RowOffset + y)]) * w;
     uint8_t* above = top + (y - 1) * pitch;
     const uint8_t* row = above + pitch;
     const uint8_t* below = row + pitch;
+    uint32_t left = above[0];
     for (int32_t x = 1; x <= w - 2; ++x) {
-      const int32_t sum = above[x - 1] + above[x] + row[x + 1] + below[x];
-      const int32_t d = decay[sum] - noise[columns[x]];
-      above[x] = heat[d < 0 ? 0 : d];
+      const uint32_t rest = uint32_t{above[x]} + row[x + 1] + below[x];
+      left = StepTable[size_t{noise[columns[x]]} * 1024 + left + rest];
+      above[x] = static_cast<uint8_t>(left);
     }
   }
 }

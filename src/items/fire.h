@@ -28,6 +28,9 @@ class TOrbaFire : public TOrbaControl {
   std::vector<uint8_t> ColumnTable, RowTable;
   std::array<uint8_t, 256> HeatMap{};
   std::array<uint8_t, 1024> DecayTable{};
+  // HeatMap[max(DecayTable[sum] - noise, 0)] for each noise value and sum:
+  // one lookup per pixel in the step's serial inner loop.
+  std::array<uint8_t, 9 * 1024> StepTable{};
   int32_t RowOffset = 0, ColumnOffset = 0;
   int32_t State = 0;  // 0: bitmap to be (re)built; 1: running
   std::string OnIdle;

@@ -23,7 +23,7 @@ constexpr long double kTwoPi = 2 * std::numbers::pi_v<long double>;
 // V rounded to the nearest integer (ties to even) or truncated, held in
 // int32; Lost is set when it does not fit (or is not a number).
 int32_t ToInt32(long double v, bool round, bool& lost) {
-  v = round ? std::nearbyint(v) : std::trunc(v);
+  v = round ? std::rint(v) : std::trunc(v);  // ties to even, as nearbyint, without its cost
   if (!(v >= INT32_MIN && v <= INT32_MAX)) {
     lost = true;
     return v < 0 ? INT32_MIN : INT32_MAX;

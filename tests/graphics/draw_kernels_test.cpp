@@ -83,6 +83,13 @@ const TKernel kKernels[] = {
     {"MaskAdd", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Add); }},
     {"BitmapBlend", true, [](auto& k, int32_t bits, Inputs& in) { k.BitmapBlend(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
     {"BitmapAlpha", true, [](auto& k, int32_t bits, Inputs& in) { k.BitmapAlpha(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha); }},
+    {"IndexedAdd", true, [](auto& k, int32_t bits, Inputs& in) {
+       if (bits != 32) return;  // indexes are the source's first n bytes
+       std::vector<uint32_t> add(256);
+       std::mt19937 table_rng(in.pixel);
+       for (uint32_t& v : add) v = (table_rng() & 3) == 0 ? 0 : static_cast<uint32_t>(table_rng());
+       k.IndexedAdd(in.d.data(), in.s.data(), in.n, add.data());
+     }},
 };
 
 const TKernel& Kernel(const std::string& name) {
