@@ -6,36 +6,32 @@
 
 namespace orba {
 
-uint8_t NameHash(const std::string& name) {
-  const std::string s = SjisLowerCase(name);
-  // Only the low 8 bits count, so the arithmetic may wrap (unsigned).
-  uint32_t h = static_cast<uint32_t>(s.size()) * 16u;
-  if (s.size() >= 2) h += static_cast<uint8_t>(s[0]) + static_cast<uint8_t>(s[s.size() - 2]);
-  return static_cast<uint8_t>(h & 0xFF);
-}
-
 // --- THashCollectionItem ---
 
 void THashCollectionItem::LinkHash() {
   if (collection_ == nullptr) return;
-  hash_bucket_ = NameHash(name_);
-  THashCollectionItem*& head = collection_->buckets_[static_cast<size_t>(hash_bucket_)];
-  next_ = head;
-  prev_ = nullptr;
-  if (head != nullptr) head->prev_ = this;
-  head = this;
+  key_ = SjisLowerCase(name_);
+  THashCollectionItem*& newest = collection_->newest_[key_];
+  older_ = newest;
+  newer_ = nullptr;
+  if (newest != nullptr) newest->newer_ = this;
+  newest = this;
+  linked_ = true;
 }
 
 void THashCollectionItem::UnlinkHash() {
-  if (collection_ == nullptr || hash_bucket_ < 0) return;
-  if (prev_ != nullptr) {
-    prev_->next_ = next_;
+  if (collection_ == nullptr || !linked_) return;
+  if (newer_ != nullptr) {
+    newer_->older_ = older_;
+  } else if (older_ != nullptr) {
+    collection_->newest_[key_] = older_;
   } else {
-    collection_->buckets_[static_cast<size_t>(hash_bucket_)] = next_;
+    collection_->newest_.erase(key_);
   }
-  if (next_ != nullptr) next_->prev_ = prev_;
-  prev_ = nullptr;
-  next_ = nullptr;
+  if (older_ != nullptr) older_->newer_ = newer_;
+  newer_ = older_ = nullptr;
+  key_.clear();
+  linked_ = false;
 }
 
 void THashCollectionItem::SetName(const std::string& name) {
@@ -87,10 +83,8 @@ THashCollectionItem& THashCollection::AddNamed(const std::string& name) {
 }
 
 int32_t THashCollection::IndexOf(const std::string& name) const {
-  for (const THashCollectionItem* p = buckets_[NameHash(name)]; p != nullptr; p = p->next_) {
-    if (SjisSameText(p->name_, name)) return p->cached_index_;
-  }
-  return -1;
+  const auto it = newest_.find(SjisLowerCase(name));
+  return it == newest_.end() ? -1 : it->second->cached_index_;
 }
 
 THashCollectionItem* THashCollection::Find(const std::string& name) const {
@@ -106,18 +100,18 @@ void THashCollection::Delete(int32_t index) {
   items_.erase(items_.begin() + index);
   for (size_t i = at; i < items_.size(); ++i) items_[i]->cached_index_ = static_cast<int32_t>(i);
   item->collection_ = nullptr;
-  item->hash_bucket_ = -1;
   item->cached_index_ = -1;
   // `item` is destroyed here, after it has left the collection.
 }
 
 void THashCollection::Clear() {
-  buckets_.fill(nullptr);
+  newest_.clear();
   while (!items_.empty()) {
     std::unique_ptr<THashCollectionItem> item = std::move(items_.back());
     items_.pop_back();
     item->collection_ = nullptr;
-    item->prev_ = item->next_ = nullptr;
+    item->newer_ = item->older_ = nullptr;
+    item->linked_ = false;
   }
 }
 

@@ -1,23 +1,19 @@
-// Ordered, owning collections of named items with a 256-bucket hash over the
-// case-folded names, so that a name is found quickly while the items keep
-// their order and indexes. The variable store, the read marks and the image
+// Ordered, owning collections of named items with an index over the
+// case-folded names, so that a name is found in constant time while the items
+// keep their order and indexes. The variable store, the read marks and the image
 // cache derive their own collections and items from these classes.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "core/containers/int_list.h"
 
 namespace orba {
-
-// Bucket 0..255 of a name: the lower-cased name's length x 16, plus, for two
-// or more bytes, its first byte and its second-to-last byte.
-uint8_t NameHash(const std::string& name);
 
 class THashCollection;
 
@@ -34,10 +30,9 @@ class THashCollectionItem {
   // The item's position in its collection.
   int32_t Index() const { return cached_index_; }
   int32_t CachedIndex() const { return cached_index_; }
-  // Bucket of the current name; -1 while the item is in no collection.
-  int32_t HashBucket() const { return hash_bucket_; }
-  THashCollectionItem* Prev() const { return prev_; }
-  THashCollectionItem* Next() const { return next_; }
+  // The next item of the same name (compared without case) named before
+  // this one, or null.
+  THashCollectionItem* OlderNamesake() const { return older_; }
 
   // Stores a name that differs (exactly) from the current one and moves the
   // item into the chain of the new name.
@@ -52,19 +47,22 @@ class THashCollectionItem {
   virtual void SetIndex(int32_t value);
 
  protected:
-  // Puts the item at the head of the chain of its name.
-  virtual void LinkHash();
+  // Makes the item the one its name finds.
+  void LinkHash();
 
  private:
   friend class THashCollection;
   void UnlinkHash();
 
   THashCollection* collection_ = nullptr;
-  int32_t hash_bucket_ = -1;
   int32_t cached_index_ = -1;
   std::string name_;
-  THashCollectionItem* prev_ = nullptr;
-  THashCollectionItem* next_ = nullptr;
+  // The lower-cased name while linked; items of one key form a chain from
+  // the newest (found by the name) to the oldest.
+  std::string key_;
+  bool linked_ = false;
+  THashCollectionItem* newer_ = nullptr;
+  THashCollectionItem* older_ = nullptr;
 };
 
 class THashCollection {
@@ -106,8 +104,6 @@ class THashCollection {
   // Destroys every item, the last first.
   void Clear();
 
-  const THashCollectionItem* Bucket(uint8_t hash) const { return buckets_[hash]; }
-
  protected:
   // Creates an item of the collection's item class; derived collections
   // return their own item type.
@@ -119,7 +115,8 @@ class THashCollection {
   void Move(int32_t from, int32_t to);
 
   std::vector<std::unique_ptr<THashCollectionItem>> items_;
-  std::array<THashCollectionItem*, 256> buckets_{};
+  // The newest item of each lower-cased name.
+  std::unordered_map<std::string, THashCollectionItem*> newest_;
 };
 
 }  // namespace orba
