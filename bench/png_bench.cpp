@@ -4,10 +4,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/ratio_reporter.h"
 #include "core/streams/big_stream.h"
 #include "graphics/png_codec.h"
 
@@ -111,28 +111,14 @@ void BM_LibpngDecode(benchmark::State& state) {
 BENCHMARK(BM_LibpngDecode)->Unit(benchmark::kMillisecond);
 #endif
 
-// Keeps the mean time of each benchmark for the ratio printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("test picture: %dx%d RGBA, %zu bytes of PNG\n", kWidth, kHeight, TestPng().size());
-  RatioReporter reporter;
+  orba::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto ours = reporter.times.find("BM_OrbaDecode"), theirs = reporter.times.find("BM_LibpngDecode");
-  if (ours != reporter.times.end() && theirs != reporter.times.end() && theirs->second > 0)
-    std::printf("orba %.2f ms, libpng %.2f ms, ratio %.2f (goal: at most 1.20)\n", ours->second, theirs->second,
-                ours->second / theirs->second);
+  reporter.PrintRatio("BM_OrbaDecode", "BM_LibpngDecode", "libpng", 0.8);
   benchmark::Shutdown();
   return 0;
 }

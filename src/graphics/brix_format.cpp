@@ -215,9 +215,8 @@ TBlock Inflate(TBlock block, int64_t limit, TKsMemoryStream& work) {
 
 // A JPEG colour plane in the frame's depth (and palette below 16 bits).
 void DecodeJpegPlane(TBlock block, TDIBSurface& target, TDIBSurface& frame_surface) {
-  TJpegImage image = DecodeJpeg(block.Data, static_cast<size_t>(block.Size));
   TDIBSurface decoded;
-  decoded.AssignJpeg(image);
+  decoded.LoadJpeg(block.Data, static_cast<size_t>(block.Size));
   const int32_t bits = frame_surface.GetBitCount();
   if (decoded.GetBitCount() == bits && bits == 24) {
     target.Assign(&decoded);

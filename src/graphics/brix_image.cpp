@@ -336,7 +336,7 @@ void TBrixFrameList::LoadJPEG(TKsBigStream& stream) {
   std::vector<uint8_t> bytes(static_cast<size_t>(stream.Remaining()));
   stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   auto frame = std::make_unique<TBrixFrame>(this);
-  frame->Surface.AssignJpeg(DecodeJpeg(bytes.data(), bytes.size()));
+  frame->Surface.LoadJpeg(bytes.data(), bytes.size());
   frames_.clear();
   frames_.push_back(std::move(frame));
 }

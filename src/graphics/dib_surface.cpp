@@ -474,31 +474,25 @@ void TDIBSurface::SaveToFileEx(const std::string& path, TDIBSurface* alpha) {
   deep.TDIB::SaveToFile(path);
 }
 
-void TDIBSurface::AssignJpeg(const TJpegImage& image) {
-  FreeAlpha();
-  if (image.Components == 1) {
-    ColorTable = GreyRamp();
-    SetSize(image.Width, image.Height, 8);
-    CommitTable();
-  } else {
-    SetSize(image.Width, image.Height, 24);
-  }
-  if (Empty()) return;
-  TPixelView v = WriteView();
-  const size_t width = static_cast<size_t>(image.Width);
-  for (int32_t y = 0; y < image.Height; ++y) {
-    const uint8_t* from = image.Pixels.data() + static_cast<size_t>(y) * width * static_cast<size_t>(image.Components);
-    uint8_t* to = v.Row(y);
-    if (image.Components == 1) {
-      std::memcpy(to, from, width);
-      continue;
+void TDIBSurface::LoadJpeg(const uint8_t* data, size_t size) {
+  struct TSurfaceSink final : TJpegRowSink {
+    TDIBSurface& Surface;
+    TPixelView View{};
+    explicit TSurfaceSink(TDIBSurface& surface) : Surface(surface) {}
+    void Start(int32_t width, int32_t height, int32_t components) override {
+      Surface.FreeAlpha();
+      if (components == 1) {
+        Surface.ColorTable = GreyRamp();
+        Surface.SetSize(width, height, 8);
+        Surface.CommitTable();
+      } else {
+        Surface.SetSize(width, height, 24);
+      }
+      View = Surface.WriteView();
     }
-    for (size_t x = 0; x < width; ++x) {
-      to[3 * x] = from[3 * x + 2];
-      to[3 * x + 1] = from[3 * x + 1];
-      to[3 * x + 2] = from[3 * x];
-    }
-  }
+    uint8_t* Row(int32_t y) override { return View.Row(y); }
+  } sink(*this);
+  DecodeJpegRows(data, size, true, sink);
 }
 
 TJpegImage TDIBSurface::ToJpegImage() {

@@ -112,9 +112,11 @@ class TDIBSurface : public TDIB {
   void SaveToFileEx(const std::string& path, TDIBSurface* alpha);
   void SaveToFile(const std::string& path) override { SaveToFileEx(path, nullptr); }
 
-  // A decoded JPEG becomes the surface: 24 bits, or 8 bits with a grey ramp
-  // for a grey image. The alpha plane is dropped.
-  void AssignJpeg(const TJpegImage& image);
+  // A JPEG picture becomes the surface, decoded straight into its rows: 24
+  // bits, or 8 bits with a grey ramp for a grey image. The alpha plane is
+  // dropped. Raises EJpegError for data that is not a readable JPEG (the
+  // surface is then partly written).
+  void LoadJpeg(const uint8_t* data, size_t size);
   // The surface as RGB for the JPEG encoder.
   TJpegImage ToJpegImage();
 

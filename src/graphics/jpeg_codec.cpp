@@ -4,6 +4,9 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <jpeglib.h>
 
@@ -59,7 +62,7 @@ struct TDecodeState {
   TErrorManager Errors;
 };
 
-bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size) {
+bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size, bool bgr) {
   if (setjmp(st.Errors.Jump)) return false;
   jpeg_create_decompress(&st.Info);
   jpeg_mem_src(&st.Info, data, static_cast<unsigned long>(size));
@@ -68,18 +71,39 @@ bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size) {
     case JCS_GRAYSCALE: st.Info.out_color_space = JCS_GRAYSCALE; break;
     case JCS_CMYK:
     case JCS_YCCK: st.Info.out_color_space = JCS_CMYK; break;
-    default: st.Info.out_color_space = JCS_RGB; break;
+    default: st.Info.out_color_space = bgr ? JCS_EXT_BGR : JCS_RGB; break;
   }
   jpeg_calc_output_dimensions(&st.Info);
   return true;
 }
 
-bool DecodeRows(TDecodeState& st, uint8_t* out, size_t row_bytes) {
+// CMYK as Adobe programs write it (inverted when the Adobe marker is there)
+// to three bytes a pixel, red first or blue first.
+void CmykRowToColour(const uint8_t* from, uint8_t* to, size_t count, bool inverted, bool bgr) {
+  for (size_t i = 0; i < count; ++i) {
+    uint32_t c = from[4 * i], m = from[4 * i + 1], y = from[4 * i + 2], k = from[4 * i + 3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    to[3 * i + (bgr ? 2 : 0)] = static_cast<uint8_t>(c * k / 255);
+    to[3 * i + 1] = static_cast<uint8_t>(m * k / 255);
+    to[3 * i + (bgr ? 0 : 2)] = static_cast<uint8_t>(y * k / 255);
+  }
+}
+
+// Decodes every row into the sink; CMYK rows pass through `cmyk` (four bytes
+// a pixel of the row) and are converted.
+bool DecodeRows(TDecodeState& st, TJpegRowSink& sink, uint8_t* cmyk, bool bgr) {
   if (setjmp(st.Errors.Jump)) return false;
   jpeg_start_decompress(&st.Info);
   while (st.Info.output_scanline < st.Info.output_height) {
-    JSAMPROW row = out + static_cast<size_t>(st.Info.output_scanline) * row_bytes;
+    const int32_t y = static_cast<int32_t>(st.Info.output_scanline);
+    JSAMPROW row = cmyk != nullptr ? cmyk : sink.Row(y);
     if (jpeg_read_scanlines(&st.Info, &row, 1) != 1) return false;
+    if (cmyk != nullptr) CmykRowToColour(cmyk, sink.Row(y), st.Info.output_width, st.Info.saw_Adobe_marker, bgr);
   }
   jpeg_finish_decompress(&st.Info);
   return true;
@@ -114,61 +138,58 @@ bool EncodeRows(TEncodeState& st, const TJpegImage& image, int32_t quality) {
   return true;
 }
 
-// CMYK as Adobe programs write it (inverted when the Adobe marker is there)
-// to RGB, in place: four bytes in, three out.
-void CmykToRgb(std::vector<uint8_t>& pixels, size_t count, bool inverted) {
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t c = pixels[4 * i], m = pixels[4 * i + 1], y = pixels[4 * i + 2], k = pixels[4 * i + 3];
-    if (!inverted) {
-      c = 255 - c;
-      m = 255 - m;
-      y = 255 - y;
-      k = 255 - k;
-    }
-    pixels[3 * i] = static_cast<uint8_t>(c * k / 255);
-    pixels[3 * i + 1] = static_cast<uint8_t>(m * k / 255);
-    pixels[3 * i + 2] = static_cast<uint8_t>(y * k / 255);
-  }
-  pixels.resize(3 * count);
-}
-
 std::string JpegMessage(const char* text) { return std::string("JPEG: ") + text; }
 
 }  // namespace
 
-TJpegImage DecodeJpeg(const uint8_t* data, size_t size) {
+void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& sink) {
   if (data == nullptr || size == 0) throw EJpegError(JpegMessage("empty data"));
   // Zeroed, so that destroying is safe however far creation got.
   TDecodeState st{};
   InitErrors(st.Errors);
   st.Info.err = &st.Errors.Pub;
-  bool ok = DecodeHeader(st, data, size);
-  TJpegImage image;
+  bool ok = DecodeHeader(st, data, size, bgr);
   const int components = ok ? st.Info.output_components : 0;
   const uint64_t pixels = ok ? uint64_t{st.Info.output_width} * st.Info.output_height : 0;
-  if (ok && (pixels == 0 || pixels > static_cast<uint64_t>(kMaxImagePixels) || (components != 1 && components != 3 && components != 4))) {
-    jpeg_destroy_decompress(&st.Info);
-    throw EJpegError(JpegMessage("unsupported image size or layout"));
-  }
+  const char* refusal = nullptr;
+  if (ok && (pixels == 0 || pixels > static_cast<uint64_t>(kMaxImagePixels) ||
+             (components != 1 && components != 3 && components != 4)))
+    refusal = "unsupported image size or layout";
   // Checked before anything of the picture's size is allocated, here or by
   // libjpeg (a progressive picture's coefficients).
-  if (ok && pixels * static_cast<uint64_t>(components) > kMaxBytesPerDataByte * uint64_t{size}) {
-    jpeg_destroy_decompress(&st.Info);
-    throw EJpegError(JpegMessage("image size out of proportion to its data"));
+  else if (ok && pixels * static_cast<uint64_t>(components) > kMaxBytesPerDataByte * uint64_t{size})
+    refusal = "image size out of proportion to its data";
+  std::vector<uint8_t> cmyk;
+  if (ok && refusal == nullptr) {
+    try {
+      if (components == 4) cmyk.resize(size_t{4} * st.Info.output_width);
+      sink.Start(static_cast<int32_t>(st.Info.output_width), static_cast<int32_t>(st.Info.output_height),
+                 components == 1 ? 1 : 3);
+    } catch (...) {
+      jpeg_destroy_decompress(&st.Info);
+      throw;
+    }
+    ok = DecodeRows(st, sink, cmyk.empty() ? nullptr : cmyk.data(), bgr);
   }
-  if (ok) {
-    image.Width = static_cast<int32_t>(st.Info.output_width);
-    image.Height = static_cast<int32_t>(st.Info.output_height);
-    image.Pixels.resize(static_cast<size_t>(pixels) * static_cast<size_t>(components));
-    ok = DecodeRows(st, image.Pixels.data(), static_cast<size_t>(image.Width) * components);
-  }
-  bool inverted = st.Info.saw_Adobe_marker;
   std::string message = st.Errors.Message;
   jpeg_destroy_decompress(&st.Info);
+  if (refusal != nullptr) throw EJpegError(JpegMessage(refusal));
   if (!ok) throw EJpegError(JpegMessage(message.empty() ? "unreadable data" : message.c_str()));
-  if (components == 4) CmykToRgb(image.Pixels, static_cast<size_t>(pixels), inverted);
-  image.Components = components == 1 ? 1 : 3;
-  return image;
+}
+
+TJpegImage DecodeJpeg(const uint8_t* data, size_t size) {
+  struct TBufferSink final : TJpegRowSink {
+    TJpegImage Image;
+    void Start(int32_t width, int32_t height, int32_t components) override {
+      Image = TJpegImage{width, height, components, {}};
+      Image.Pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * static_cast<size_t>(components));
+    }
+    uint8_t* Row(int32_t y) override {
+      return Image.Pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(Image.Width) * Image.Components;
+    }
+  } sink;
+  DecodeJpegRows(data, size, false, sink);
+  return std::move(sink.Image);
 }
 
 std::vector<uint8_t> EncodeJpeg(const TJpegImage& image, int32_t quality) {

@@ -30,6 +30,20 @@ struct TJpegImage {
 // Raises EJpegError for data that is not a readable JPEG.
 TJpegImage DecodeJpeg(const uint8_t* data, size_t size);
 
+// Where DecodeJpegRows puts the rows: Start is called once with the size and
+// the bytes per pixel (1: grey; 3: colour, in the order asked for), Row then
+// answers the place of each row. A sink may throw from Start only.
+class TJpegRowSink {
+ public:
+  virtual ~TJpegRowSink() = default;
+  virtual void Start(int32_t width, int32_t height, int32_t components) = 0;
+  virtual uint8_t* Row(int32_t y) = 0;
+};
+
+// As DecodeJpeg, straight into the sink's rows; colour as blue, green, red
+// when `bgr` is set. The rows are partly written when it raises.
+void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& sink);
+
 // Encodes baseline JFIF at `quality` (clamped to 1..100), as libjpeg's
 // defaults do for that quality. Raises EJpegError on bad dimensions.
 std::vector<uint8_t> EncodeJpeg(const TJpegImage& image, int32_t quality);
