@@ -35,9 +35,9 @@ void TOrbaImageData::SetBrightness(int32_t value) {
   if (own.Width() != frame.Width() || own.Height() != frame.Height() || own.BitCount() != frame.BitCount())
     own.SetSize(frame.Width(), frame.Height(), frame.BitCount());
 
-  // The grey of |V| in every channel; values past 255 spill into the next
-  // channel as the colour arithmetic does.
-  const uint32_t level = static_cast<uint32_t>(std::llabs(int64_t{value}));
+  // The grey of |V| in every channel; a shift beyond 255 is a full 255, so
+  // that no channel spills into its neighbour.
+  const auto level = static_cast<uint32_t>(std::min<int64_t>(std::llabs(int64_t{value}), 255));
   const int32_t grey = static_cast<int32_t>(level | (level << 8) | (level << 16));
   const uint32_t pixel = static_cast<uint32_t>(own.ColorToPixel(grey));
   auto adjust = [&](const TRect& r) {

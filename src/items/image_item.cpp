@@ -382,9 +382,11 @@ void TOrbaCustomImage::StepAfterimages() {
     return;
   TCustomDIBX* dib = GetDIB();
   if (dib == nullptr || dib->IsEmpty()) return;
-  NewOrbaObject<TOrbaBlurImage>(Manager)->Attach(*this);
+  LeaveAfterimage();
   RecordBlurState();
 }
+
+void TOrbaCustomImage::LeaveAfterimage() { NewOrbaObject<TOrbaBlurImage>(Manager)->Attach(*this); }
 
 void TOrbaCustomImage::FreeSurface() {
   Surface.reset();

@@ -111,6 +111,9 @@ class TOrbaCustomImage : public TOrbaControl {
   // moved, turned, zoomed, scrolled or changed its cell leaves a fading copy
   // of its current picture behind.
   void StepAfterimages();
+  // Creates the fading copy of the item's current picture that
+  // StepAfterimages leaves behind.
+  virtual void LeaveAfterimage();
 
  private:
   TRect RotatedBoundsRect() const;
