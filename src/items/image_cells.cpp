@@ -68,24 +68,7 @@ void TOrbaImageData::RestoreSurface() {
 void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
   TCustomDIBX* dest = item.GetSurface();
   if (dest == nullptr || item.Alpha <= 0 || item.Alpha >= 512) return;
-  TCustomDIBX& dib = *GetDIB();
-  const int32_t a = item.Alpha;
-  if (TDIBX* mask = GetMask()) {
-    if (a < 255)
-      dest->DrawAlphaMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a);
-    else if (a > 255)
-      dest->DrawAddMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a - 256);
-    else
-      dest->DrawMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask);
-    return;
-  }
-  const bool keyed = dib.TransparentColor != -1;
-  if (a < 255)
-    dest->DrawAlpha(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a);
-  else if (a > 255)
-    dest->DrawAdd(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a - 256);
-  else
-    dest->Draw(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV);
+  BlendBitmap(*dest, x, y, *GetDIB(), GetMask(), src_rect, item.FlipH, item.FlipV, item.Alpha);
 }
 
 void TOrbaImageData::DrawAsItem(const TOrbaCustomImage& item) const {

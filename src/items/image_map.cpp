@@ -7,6 +7,7 @@
 #include "core/system/trace.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
+#include "items/image_item.h"
 #include "items/orba_base.h"
 #include "platform/text_convert.h"
 #include "script/functions/sys_func.h"
@@ -276,13 +277,7 @@ void TOrbaMapImage::DrawLayer(TLayer& layer, bool inside) {
       region->Paint(*mask, 0, 0, 0);
   }
   const int32_t x = GetScreenLeft(), y = GetScreenTop();
-  const TRect src{0, 0, dib.Width(), dib.Height()};
-  if (Alpha < 255)
-    d->DrawAlphaMask(x, y, dib, src, false, false, *mask, Alpha);
-  else if (Alpha > 255)
-    d->DrawAddMask(x, y, dib, src, false, false, *mask, Alpha - 256);
-  else
-    d->DrawMask(x, y, dib, src, false, false, *mask);
+  BlendBitmap(*d, x, y, dib, mask.get(), TRect{0, 0, dib.Width(), dib.Height()}, false, false, Alpha);
 }
 
 void TOrbaMapImage::Draw() {

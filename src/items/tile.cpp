@@ -24,27 +24,6 @@ int32_t TileOrigin(const TOrbaControl& c, bool vertical, int32_t pos) {
 // V mod P made non-negative (P > 0).
 int64_t FloorMod(int64_t v, int64_t p) { return ((v % p) + p) % p; }
 
-// Part Q of B at (X, Y) by the item's unscaled blend rule.
-void DrawPart(TCustomDIBX& d, int32_t x, int32_t y, TCustomDIBX& b, TCustomDIBX* m, const TRect& q,
-              const TOrbaCustomImage& item) {
-  const int32_t a = item.Alpha;
-  const bool keyed = b.TransparentColor != -1;
-  if (m == nullptr) {
-    if (a < 255)
-      d.DrawAlpha(x, y, b, q, keyed, item.FlipH, item.FlipV, a);
-    else if (a > 255)
-      d.DrawAdd(x, y, b, q, keyed, item.FlipH, item.FlipV, a - 256);
-    else
-      d.Draw(x, y, b, q, keyed, item.FlipH, item.FlipV);
-  } else if (a < 255) {
-    d.DrawAlphaMask(x, y, b, q, item.FlipH, item.FlipV, *m, a);
-  } else if (a > 255) {
-    d.DrawAddMask(x, y, b, q, item.FlipH, item.FlipV, *m, a - 256);
-  } else {
-    d.DrawMask(x, y, b, q, item.FlipH, item.FlipV, *m);
-  }
-}
-
 // The copies of the listed rectangles of an unzoomed bitmap, one period
 // apart, over R within the surface's clip.
 void DrawRectListTiles(TCustomDIBX& d, const TRect& r, int64_t px, int64_t py, const TOrbaCustomImage& item,
@@ -68,7 +47,7 @@ void DrawRectListTiles(TCustomDIBX& d, const TRect& r, int64_t px, int64_t py, c
     const int64_t qw = int64_t{q.Right} - q.Left, qh = int64_t{q.Bottom} - q.Top;
     for (int64_t y = first(y0, py, qh, c.Top); y < c.Bottom; y += py)
       for (int64_t x = first(x0, px, qw, c.Left); x < c.Right; x += px)
-        DrawPart(d, Clamp32(x), Clamp32(y), b, m, q, item);
+        BlendBitmap(d, Clamp32(x), Clamp32(y), b, m, q, item.FlipH, item.FlipV, item.Alpha);
   }
   d.ResetClipRect();
   d.IncludeClipRect(saved);
