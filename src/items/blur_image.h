@@ -11,7 +11,7 @@ namespace orba {
 
 class TBrixItem;
 
-class TOrbaBlurImage final : public TOrbaAfterimage<TOrbaCustomImage> {
+class TOrbaBlurImage : public TOrbaAfterimage<TOrbaCustomImage> {
  public:
   using TOrbaAfterimage::TOrbaAfterimage;
   ~TOrbaBlurImage() override;

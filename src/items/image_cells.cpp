@@ -35,9 +35,9 @@ void TOrbaImageData::SetBrightness(int32_t value) {
   if (own.Width() != frame.Width() || own.Height() != frame.Height() || own.BitCount() != frame.BitCount())
     own.SetSize(frame.Width(), frame.Height(), frame.BitCount());
 
-  // The grey of |V| in every channel; values past 255 spill into the next
-  // channel as the colour arithmetic does.
-  const uint32_t level = static_cast<uint32_t>(std::llabs(int64_t{value}));
+  // The grey of |V| in every channel; a shift beyond 255 is a full 255, so
+  // that no channel spills into its neighbour.
+  const auto level = static_cast<uint32_t>(std::min<int64_t>(std::llabs(int64_t{value}), 255));
   const int32_t grey = static_cast<int32_t>(level | (level << 8) | (level << 16));
   const uint32_t pixel = static_cast<uint32_t>(own.ColorToPixel(grey));
   auto adjust = [&](const TRect& r) {
@@ -68,24 +68,7 @@ void TOrbaImageData::RestoreSurface() {
 void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
   TCustomDIBX* dest = item.GetSurface();
   if (dest == nullptr || item.Alpha <= 0 || item.Alpha >= 512) return;
-  TCustomDIBX& dib = *GetDIB();
-  const int32_t a = item.Alpha;
-  if (TDIBX* mask = GetMask()) {
-    if (a < 255)
-      dest->DrawAlphaMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a);
-    else if (a > 255)
-      dest->DrawAddMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a - 256);
-    else
-      dest->DrawMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask);
-    return;
-  }
-  const bool keyed = dib.TransparentColor != -1;
-  if (a < 255)
-    dest->DrawAlpha(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a);
-  else if (a > 255)
-    dest->DrawAdd(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a - 256);
-  else
-    dest->Draw(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV);
+  BlendBitmap(*dest, x, y, *GetDIB(), GetMask(), src_rect, item.FlipH, item.FlipV, item.Alpha);
 }
 
 void TOrbaImageData::DrawAsItem(const TOrbaCustomImage& item) const {

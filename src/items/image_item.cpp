@@ -251,23 +251,7 @@ void TOrbaCustomImage::DrawBitmap(TCustomDIBX& b, TCustomDIBX* m, bool use_rect_
 
   const int32_t x = GetScreenLeft(), y = GetScreenTop();
   if (b.Width() == Width && b.Height() == Height) {
-    auto blend = [&] {
-      if (m == nullptr) {
-        if (Alpha < 255)
-          d->DrawAlpha(x, y, b, src, keyed, FlipH, FlipV, Alpha);
-        else if (Alpha > 255)
-          d->DrawAdd(x, y, b, src, keyed, FlipH, FlipV, Alpha - 256);
-        else
-          d->Draw(x, y, b, src, keyed, FlipH, FlipV);
-      } else {
-        if (Alpha < 255)
-          d->DrawAlphaMask(x, y, b, src, FlipH, FlipV, *m, Alpha);
-        else if (Alpha > 255)
-          d->DrawAddMask(x, y, b, src, FlipH, FlipV, *m, Alpha - 256);
-        else
-          d->DrawMask(x, y, b, src, FlipH, FlipV, *m);
-      }
-    };
+    auto blend = [&] { BlendBitmap(*d, x, y, b, m, src, FlipH, FlipV, Alpha); };
     if (!use_rect_lists || b.RectsA.empty() || dynamic_cast<TDIBXWave*>(d) != nullptr) {
       blend();
       return;
@@ -303,6 +287,25 @@ void TOrbaCustomImage::DrawBitmap(TCustomDIBX& b, TCustomDIBX* m, bool use_rect_
       d->StretchDrawAddMask(dest, b, src, FlipH, FlipV, *m, Alpha - 256);
     else
       d->StretchDrawAlphaMask(dest, b, src, FlipH, FlipV, *m, Alpha);
+  }
+}
+
+void BlendBitmap(TCustomDIBX& d, int32_t x, int32_t y, TCustomDIBX& b, TCustomDIBX* m, const TRect& src,
+                 bool flip_h, bool flip_v, int32_t alpha) {
+  const bool keyed = b.TransparentColor != -1;
+  if (m == nullptr) {
+    if (alpha < 255)
+      d.DrawAlpha(x, y, b, src, keyed, flip_h, flip_v, alpha);
+    else if (alpha > 255)
+      d.DrawAdd(x, y, b, src, keyed, flip_h, flip_v, alpha - 256);
+    else
+      d.Draw(x, y, b, src, keyed, flip_h, flip_v);
+  } else if (alpha < 255) {
+    d.DrawAlphaMask(x, y, b, src, flip_h, flip_v, *m, alpha);
+  } else if (alpha > 255) {
+    d.DrawAddMask(x, y, b, src, flip_h, flip_v, *m, alpha - 256);
+  } else {
+    d.DrawMask(x, y, b, src, flip_h, flip_v, *m);
   }
 }
 
@@ -382,9 +385,11 @@ void TOrbaCustomImage::StepAfterimages() {
     return;
   TCustomDIBX* dib = GetDIB();
   if (dib == nullptr || dib->IsEmpty()) return;
-  NewOrbaObject<TOrbaBlurImage>(Manager)->Attach(*this);
+  LeaveAfterimage();
   RecordBlurState();
 }
+
+void TOrbaCustomImage::LeaveAfterimage() { NewOrbaObject<TOrbaBlurImage>(Manager)->Attach(*this); }
 
 void TOrbaCustomImage::FreeSurface() {
   Surface.reset();

@@ -111,6 +111,9 @@ class TOrbaCustomImage : public TOrbaControl {
   // moved, turned, zoomed, scrolled or changed its cell leaves a fading copy
   // of its current picture behind.
   void StepAfterimages();
+  // Creates the fading copy of the item's current picture that
+  // StepAfterimages leaves behind.
+  virtual void LeaveAfterimage();
 
  private:
   TRect RotatedBoundsRect() const;
@@ -124,5 +127,11 @@ bool TurnPointBack(TPoint p, TPoint anchor, int32_t angle, TPoint& out);
 
 // The depth of new item surfaces.
 int32_t ItemBitCount();
+
+// SrcRect of B at (X, Y) on D by the unscaled blend rule of image items:
+// through the mask M when given, else keyed by B's colour key; Alpha below
+// 255 blended, 255 opaque, above additive with strength Alpha - 256.
+void BlendBitmap(TCustomDIBX& d, int32_t x, int32_t y, TCustomDIBX& b, TCustomDIBX* m, const TRect& src,
+                 bool flip_h, bool flip_v, int32_t alpha);
 
 }  // namespace orba

@@ -5,6 +5,8 @@
 #include "items/base_list.h"
 #include "items/brix_cache.h"
 #include "items/effect_items.h"
+#include "items/image_map.h"
+#include "items/tile.h"
 
 namespace orba {
 
@@ -36,6 +38,8 @@ void InitOrbaGlobals() {
   if (ClipMan == nullptr) ClipMan = new TClipManager();
   RegisterImageItems();
   RegisterEffectItems();
+  RegisterTileItems();
+  RegisterMapItems();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);
