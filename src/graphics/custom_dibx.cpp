@@ -40,15 +40,27 @@ class TSourceRows {
     const uint8_t* row =
         FCopy.empty() ? Start(y) : &FCopy[static_cast<size_t>(y - FRect.Top) * FRowBytes];
     if (!FFlipH) return row;
-    size_t n = FRowBytes / static_cast<size_t>(FBytes);
-    for (size_t i = 0; i < n; ++i)
-      std::memcpy(&FScratch[i * FBytes], row + (n - 1 - i) * FBytes, static_cast<size_t>(FBytes));
+    const size_t n = FRowBytes / static_cast<size_t>(FBytes);
+    switch (FBytes) {
+      case 1: Reverse<1>(row, n); break;
+      case 2: Reverse<2>(row, n); break;
+      case 3: Reverse<3>(row, n); break;
+      default: Reverse<4>(row, n); break;
+    }
     return FScratch.data();
   }
 
  private:
   const uint8_t* Start(int32_t y) const {
     return FView.Row(y) + static_cast<std::ptrdiff_t>(FRect.Left) * FBytes;
+  }
+
+  // The N pixels of Row, last first, into the scratch row; a fixed pixel
+  // width lets the compiler move whole pixels (and vectors of them).
+  template <size_t Bytes>
+  void Reverse(const uint8_t* row, size_t n) {
+    uint8_t* out = FScratch.data();
+    for (size_t i = 0; i < n; ++i) std::memcpy(out + i * Bytes, row + (n - 1 - i) * Bytes, Bytes);
   }
 
   TPixelView FView;

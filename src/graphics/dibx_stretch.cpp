@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <vector>
 
 #include "graphics/draw_kernels.h"
 
@@ -109,6 +110,50 @@ using namespace dibx_ops;
 
 enum class TStretch { Alpha, AlphaMask, Add, AddMask };
 
+// The source pixels of Columns[first..last) gathered into one row.
+template <typename T>
+void GatherRow(const uint8_t* srow, const std::vector<int32_t>& columns, size_t first, size_t last, uint8_t* out) {
+  for (size_t i = first; i < last; ++i) {
+    T v;
+    std::memcpy(&v, srow + static_cast<std::ptrdiff_t>(columns[i]) * static_cast<std::ptrdiff_t>(sizeof(T)), sizeof(T));
+    std::memcpy(out + (i - first) * sizeof(T), &v, sizeof(T));
+  }
+}
+
+// Opacity and additive stretches at 15, 16 and 32 bits, where their pixel
+// rules are the row kernels' (keyed and, for blends, equal pixels stay): each
+// source row is sampled once into a row of the destination's width, which
+// the kernels then draw. The sampled columns are one run, as the sample
+// positions only grow (or only shrink) across the row.
+void StretchRows(const TPixelView& dest, const TPixelView& source, const TStretchPlan& plan, bool add, TRowKey key,
+                 int32_t alpha) {
+  const auto valid = [](int32_t c) { return c >= 0; };
+  const auto first_it = std::find_if(plan.Columns.begin(), plan.Columns.end(), valid);
+  if (first_it == plan.Columns.end()) return;
+  const size_t first = static_cast<size_t>(first_it - plan.Columns.begin());
+  const size_t last = plan.Columns.size() - static_cast<size_t>(
+      std::find_if(plan.Columns.rbegin(), plan.Columns.rend(), valid) - plan.Columns.rbegin());
+  const int bpp = dest.BytesPerPixel();
+  const int32_t bits = dest.BitCount;
+  const int32_t n = static_cast<int32_t>(last - first);
+  std::vector<uint8_t> row(static_cast<size_t>(n) * static_cast<size_t>(bpp));
+  const TRowKernels& k = RowKernels();
+  int32_t sampled = -1;
+  for (int32_t y = plan.Dest.Top; y < plan.Dest.Bottom; ++y) {
+    const int32_t sy = plan.SourceRow(y);
+    if (sy < 0) continue;
+    if (sy != sampled) {
+      if (bpp == 4) GatherRow<uint32_t>(source.Row(sy), plan.Columns, first, last, row.data());
+      else GatherRow<uint16_t>(source.Row(sy), plan.Columns, first, last, row.data());
+      sampled = sy;
+    }
+    uint8_t* drow = dest.Row(y) + (static_cast<std::ptrdiff_t>(plan.Dest.Left) + static_cast<std::ptrdiff_t>(first)) * bpp;
+    if (add) k.Add(drow, row.data(), n, bits, alpha, key);
+    else if (alpha == 255) k.KeyedCopy(drow, row.data(), n, bits, key);
+    else k.Blend(drow, row.data(), n, bits, alpha, key);
+  }
+}
+
 void StretchBlend(TCustomDIBX& dest, TStretch kind, const TRect& dest_rect, TCustomDIBX& source,
                   const TRect& src_rect, bool transparent, bool flip_h, bool flip_v, TCustomDIBX* mask,
                   int32_t alpha) {
@@ -136,6 +181,10 @@ void StretchBlend(TCustomDIBX& dest, TStretch kind, const TRect& dest_rect, TCus
   const TChannelSet c = ChannelsFor(bits);
   const bool row_rules = HasRowKernelRules(bits);
   const uint32_t a = static_cast<uint32_t>(alpha);
+  if (row_rules && (kind == TStretch::Alpha || kind == TStretch::Add)) {
+    StretchRows(d.View, snap.View(), plan, kind == TStretch::Add, key, alpha);
+    return;
+  }
   for (int32_t y = plan.Dest.Top; y < plan.Dest.Bottom; ++y) {
     const int32_t sy = plan.SourceRow(y);
     if (sy < 0) continue;

@@ -8,8 +8,10 @@
 #include <climits>
 #include <cmath>
 #include <numbers>
+#include <random>
 
 #include "graphics/dibx_rotate.h"
+#include "graphics/pixel_channels.h"
 #include "graphics/draw_test_util.h"
 
 namespace orba {
@@ -115,6 +117,42 @@ TEST(StretchDraw, BlendAndAddVectors) {
     auto mask = Flat(2, 1, 8, 255);
     EXPECT_EQ(After(2, 1, bits, 0, [&](auto& d) { d.StretchDrawAlphaMask({0, 0, 2, 1}, *src, {0, 0, 2, 1}, false, false, *mask, 255); }),
               (TRow{0x7FFF, 0x1234})) << bits;
+  }
+}
+
+// Blends and additions of random stretches (sizes, flips, clipping, keys)
+// against each pixel worked from the opaque stretch's sample under it: keyed
+// samples and, for blends, samples equal to the destination leave it alone.
+TEST(StretchDraw, RowBlendsEqualThePixelRule) {
+  std::mt19937 rng(99);
+  for (int iter = 0; iter < 300; ++iter) {
+    const int32_t bits = iter % 3 == 0 ? 16 : 32;
+    const uint32_t pool[] = {0, 0x1234, 0xFFFF, 0x00FF00};
+    auto pick = [&] { return (rng() & 1) ? pool[rng() % 4] : static_cast<uint32_t>(rng()) & (bits == 16 ? 0xFFFFu : 0xFFFFFFu); };
+    const int32_t sw = 1 + static_cast<int32_t>(rng() % 9), sh = 1 + static_cast<int32_t>(rng() % 5);
+    auto src = PaintedDIBX(sw, sh, bits, [&](int32_t, int32_t) { return pick(); });
+    src->TransparentColor = pool[rng() % 4];
+    const TRect dr{static_cast<int32_t>(rng() % 5) - 2, 0, 3 + static_cast<int32_t>(rng() % 20), 1 + static_cast<int32_t>(rng() % 6)};
+    const TRect sr{static_cast<int32_t>(rng() % 3) - 1, 0, sw + static_cast<int32_t>(rng() % 3) - 1, sh};
+    const bool key = (rng() & 1) != 0, fh = (rng() & 1) != 0, fv = (rng() & 1) != 0, add = rng() % 3 == 0;
+    const int32_t alpha = 1 + static_cast<int32_t>(rng() % 255);
+    auto drawn = PaintedDIBX(16, 6, bits, [&](int32_t, int32_t) { return pick(); });
+    auto expect = test::MakeDIBX(16, 6, bits);
+    auto samples = Sentinel(16, 6, bits);
+    expect->Draw(0, 0, *drawn, {0, 0, 16, 6}, false, false, false);
+    samples->StretchDrawAlpha(dr, *src, sr, false, fh, fv, 255);
+    if (add) drawn->StretchDrawAdd(dr, *src, sr, key, fh, fv, alpha);
+    else drawn->StretchDrawAlpha(dr, *src, sr, key, fh, fv, alpha);
+    const TChannelSet c = ChannelsFor(bits);
+    for (int32_t y = 0; y < 6; ++y)
+      for (int32_t x = 0; x < 16; ++x) {
+        const uint32_t sv = samples->GetPixel(x, y), dv = expect->GetPixel(x, y);
+        uint32_t want = dv;
+        if (sv != kUntouched && !(key && sv == static_cast<uint32_t>(src->TransparentColor)))
+          want = add ? AddPixel(dv, sv, static_cast<uint32_t>(alpha), c)
+                     : alpha == 255 ? sv : sv == dv ? dv : BlendPixel(sv, dv, static_cast<uint32_t>(alpha), c);
+        ASSERT_EQ(drawn->GetPixel(x, y), want) << iter << " at " << x << "," << y;
+      }
   }
 }
 
