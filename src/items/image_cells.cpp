@@ -35,9 +35,9 @@ void TOrbaImageData::SetBrightness(int32_t value) {
   if (own.Width() != frame.Width() || own.Height() != frame.Height() || own.BitCount() != frame.BitCount())
     own.SetSize(frame.Width(), frame.Height(), frame.BitCount());
 
-  // The grey of |V| in every channel; values past 255 spill into the next
-  // channel as the colour arithmetic does.
-  const uint32_t level = static_cast<uint32_t>(std::llabs(int64_t{value}));
+  // The grey of |V| in every channel; a shift beyond 255 saturates every
+  // channel, no more (it must not spill into the next channel).
+  const uint32_t level = static_cast<uint32_t>(std::min<int64_t>(std::llabs(int64_t{value}), 255));
   const int32_t grey = static_cast<int32_t>(level | (level << 8) | (level << 16));
   const uint32_t pixel = static_cast<uint32_t>(own.ColorToPixel(grey));
   auto adjust = [&](const TRect& r) {
@@ -65,27 +65,30 @@ void TOrbaImageData::RestoreSurface() {
   SetBrightness(old);
 }
 
-void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
-  TCustomDIBX* dest = item.GetSurface();
-  if (dest == nullptr || item.Alpha <= 0 || item.Alpha >= 512) return;
+void TOrbaImageData::DrawRect(TCustomDIBX& dest, int32_t x, int32_t y, const TRect& src_rect, int32_t alpha,
+                              bool flip_h, bool flip_v) const {
+  if (alpha <= 0 || alpha >= 512) return;
   TCustomDIBX& dib = *GetDIB();
-  const int32_t a = item.Alpha;
   if (TDIBX* mask = GetMask()) {
-    if (a < 255)
-      dest->DrawAlphaMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a);
-    else if (a > 255)
-      dest->DrawAddMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask, a - 256);
+    if (alpha < 255)
+      dest.DrawAlphaMask(x, y, dib, src_rect, flip_h, flip_v, *mask, alpha);
+    else if (alpha > 255)
+      dest.DrawAddMask(x, y, dib, src_rect, flip_h, flip_v, *mask, alpha - 256);
     else
-      dest->DrawMask(x, y, dib, src_rect, item.FlipH, item.FlipV, *mask);
+      dest.DrawMask(x, y, dib, src_rect, flip_h, flip_v, *mask);
     return;
   }
   const bool keyed = dib.TransparentColor != -1;
-  if (a < 255)
-    dest->DrawAlpha(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a);
-  else if (a > 255)
-    dest->DrawAdd(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV, a - 256);
+  if (alpha < 255)
+    dest.DrawAlpha(x, y, dib, src_rect, keyed, flip_h, flip_v, alpha);
+  else if (alpha > 255)
+    dest.DrawAdd(x, y, dib, src_rect, keyed, flip_h, flip_v, alpha - 256);
   else
-    dest->Draw(x, y, dib, src_rect, keyed, item.FlipH, item.FlipV);
+    dest.Draw(x, y, dib, src_rect, keyed, flip_h, flip_v);
+}
+
+void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
+  if (TCustomDIBX* dest = item.GetSurface()) DrawRect(*dest, x, y, src_rect, item.Alpha, item.FlipH, item.FlipV);
 }
 
 void TOrbaImageData::DrawAsItem(const TOrbaCustomImage& item) const {

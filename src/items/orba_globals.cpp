@@ -5,6 +5,7 @@
 #include "items/base_list.h"
 #include "items/brix_cache.h"
 #include "items/effect_items.h"
+#include "items/slider_parts.h"
 
 namespace orba {
 
@@ -36,6 +37,7 @@ void InitOrbaGlobals() {
   if (ClipMan == nullptr) ClipMan = new TClipManager();
   RegisterImageItems();
   RegisterEffectItems();
+  RegisterSliderItems();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);
