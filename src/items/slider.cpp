@@ -368,7 +368,10 @@ void TOrbaScrollbar::UpdateLayout() {
   else SetWidth(SumInt32({BarW, 2 * int64_t{ButtonW}}));
 }
 
-int64_t TOrbaScrollbar::TravelLength() const { return Upright() ? int64_t{BarH} - ThumbH : int64_t{BarW} - ThumbW; }
+int64_t TOrbaScrollbar::TravelLength() const {
+  // A thumb longer than the bar stays at its start.
+  return std::max<int64_t>(Upright() ? int64_t{BarH} - ThumbH : int64_t{BarW} - ThumbW, 0);
+}
 
 TRect TOrbaScrollbar::BarRect() const {
   TRect r = TOrbaSlider::BarRect();

@@ -39,8 +39,19 @@ void TPartPicture::Draw(TCustomDIBX& dest, int32_t x, int32_t y, const TRect& sr
 void TPartPicture::DrawTiled(TCustomDIBX& dest, const TRect& dest_rect, const TRect& src, int32_t offset_x,
                              int32_t offset_y, bool flip_h, bool flip_v, int32_t alpha) const {
   TBrixItemFrame* frame = Frame();
-  if (frame == nullptr || alpha < 1 || alpha > 511 || RectIsEmpty(dest_rect)) return;
-  frame->DrawTiled(dest, dest_rect, src, offset_x, offset_y, flip_h, flip_v, alpha);
+  const int64_t tw = int64_t{src.Right} - src.Left, th = int64_t{src.Bottom} - src.Top;
+  if (frame == nullptr || alpha < 1 || alpha > 511 || tw < 1 || th < 1) return;
+  // Only the part inside the clip rectangle is tiled (a script may make a
+  // bar far longer than the screen), the pattern keeping its phase: it
+  // starts at the left or top edge, or at the right or bottom one when
+  // mirrored.
+  TRect r;
+  IntersectRects(dest_rect, dest.GetClipRect(), r);
+  if (RectIsEmpty(r)) return;
+  const int64_t skip_x = flip_h ? int64_t{dest_rect.Right} - r.Right : int64_t{r.Left} - dest_rect.Left;
+  const int64_t skip_y = flip_v ? int64_t{dest_rect.Bottom} - r.Bottom : int64_t{r.Top} - dest_rect.Top;
+  frame->DrawTiled(dest, r, src, static_cast<int32_t>((offset_x % tw + skip_x % tw + tw) % tw),
+                   static_cast<int32_t>((offset_y % th + skip_y % th + th) % th), flip_h, flip_v, alpha);
 }
 
 int64_t ClampToRange(int64_t v, int32_t min, int32_t max) {

@@ -199,6 +199,9 @@ TEST_F(ControlsTest, GaugeAnimatesByFrameTime) {
   Tick();
   Paint();
   EXPECT_EQ(std::vector<uint32_t>({Pixel(4, 1), Pixel(5, 1)}), std::vector<uint32_t>({kGreen, 0}));
+  g->SetBarSize(INT32_MAX);  // tiled only where it can be seen
+  Paint();
+  EXPECT_EQ(Pixel(63, 1), kGreen);
 }
 
 // Cells A, B, あ (82 A0), C of 3 x 5 pixels: a missing character leaves a
