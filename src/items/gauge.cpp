@@ -11,7 +11,7 @@ namespace orba {
 void TOrbaGauge::SizeBar() {
   BarW = Image.Width() / 2;
   BarH = Image.Height();
-  if (BarSize > 0) (Orientation == OT_VERTICAL ? BarH : BarW) = BarSize;
+  if (BarSize > 0) (Upright() ? BarH : BarW) = BarSize;
   SetWidth(BarW);
   SetHeight(BarH);
 }
@@ -67,12 +67,6 @@ void TOrbaGauge::SetValue(int32_t v) {
     HoldLeft = Duration;
     AnimPhase = kTrailing;
   }
-  Invalidate();
-}
-
-void TOrbaGauge::SetAlpha(int32_t v) {
-  if (v == Alpha) return;
-  Alpha = v;
   Invalidate();
 }
 
@@ -139,7 +133,7 @@ void TOrbaGauge::Draw() {
   if (surface == nullptr || Width == 0 || Height == 0 || Image.Entry == nullptr ||
       !RectsOverlap(GetBoundsRect(), surface->GetClipRect()))
     return;
-  const bool vertical = Orientation == OT_VERTICAL;
+  const bool vertical = Upright();
   const int32_t length = vertical ? BarH : BarW;
   // Both parts stay on the bar whatever the animation reached.
   const int32_t main = PixelLength(int64_t{Shown} - Min, length);

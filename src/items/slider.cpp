@@ -117,8 +117,6 @@ void TOrbaSlider::Repaint(int32_t& field, int32_t v) {
   Invalidate();
 }
 
-void TOrbaSlider::SetAlpha(int32_t v) { Repaint(Alpha, v); }
-
 void TOrbaSlider::ChangePart(std::string& name, TPartPicture& picture, std::string v) {
   if (v == name) return;
   name = std::move(v);

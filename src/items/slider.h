@@ -21,18 +21,15 @@
 
 namespace orba {
 
-class TOrbaSlider : public TOrbaControl {
+class TOrbaSlider : public TOrbaRangeControl {
  public:
-  explicit TOrbaSlider(TOrbaBaseList* manager) : TOrbaControl(manager) {}
+  explicit TOrbaSlider(TOrbaBaseList* manager) : TOrbaRangeControl(manager) {}
 
   // What the pointer is doing with the control.
   enum TMouseMode : int32_t { kIdle = 0, kDrag = 1, kFirstHeld = 2, kSecondHeld = 3, kPageDown = 4, kPageUp = 5 };
   static constexpr int32_t kRepeatDelay = 300, kRepeatInterval = 50;
 
   std::string Source, ThumbSource, ButtonSource;
-  int32_t Min = 0, Max = 0, Value = 0, Alpha = 0;
-  bool Paused = false;
-  uint8_t Orientation = OT_HORIZONTAL;
   std::string OnNotify;
   int32_t BarW = 0, BarH = 0, ThumbW = 0, ThumbH = 0, ButtonW = 0, ButtonH = 0;
   TPartPicture BarImage, ThumbImage, ButtonImage;
@@ -44,9 +41,7 @@ class TOrbaSlider : public TOrbaControl {
   bool TrackPressed = false;
   std::string OnHold, OnRelease;
   int32_t SmallChange = 0;
-  std::string OnIdle;
   bool CaptureMask = false;
-  int32_t BarSize = 0;
   int32_t MouseMode = kIdle;
 
   // ---- geometry -------------------------------------------------------------
@@ -61,9 +56,6 @@ class TOrbaSlider : public TOrbaControl {
   // Whether the minimum is at the bottom (a vertical slider); the buttons'
   // and keys' directions follow it.
   virtual bool IsVertical() const { return Orientation == OT_VERTICAL; }
-  bool Upright() const { return Orientation == OT_VERTICAL; }
-  int64_t Range() const { return int64_t{Max} - Min; }
-  int32_t ClampedValue() const { return static_cast<int32_t>(ClampToRange(Value, Min, Max)); }
   // The value for the pointer at P while dragging (already clamped); the
   // stored value when the bar gives no travel to divide by.
   int32_t ValueAt(TPoint p) const;
@@ -80,19 +72,10 @@ class TOrbaSlider : public TOrbaControl {
   void SetThumbSource(std::string v) override;
   std::string GetButtonSource() const override { return ButtonSource; }
   void SetButtonSource(std::string v) override;
-  int32_t GetMin() const override { return Min; }
   void SetMin(int32_t v) override { SetRangeField(Min, v); }
-  int32_t GetMax() const override { return Max; }
   void SetMax(int32_t v) override { SetRangeField(Max, v); }
-  int32_t GetValue() const override { return ClampedValue(); }
   void SetValue(int32_t v) override { SetRangeField(Value, v); }
-  int32_t GetAlpha() const override { return Alpha; }
-  void SetAlpha(int32_t v) override;
-  bool GetPaused() const override { return Paused; }
-  void SetPaused(bool v) override { Paused = v; }
-  uint8_t GetOrientation() const override { return Orientation; }
   void SetOrientation(uint8_t v) override;
-  int32_t GetBarSize() const override { return BarSize; }
   void SetBarSize(int32_t v) override;
   int32_t GetSmallChange() const override { return SmallChange; }
   void SetSmallChange(int32_t v) override { SmallChange = v; }
@@ -104,8 +87,6 @@ class TOrbaSlider : public TOrbaControl {
   void SetOnHold(std::string v) override { OnHold = std::move(v); }
   std::string GetOnRelease() const override { return OnRelease; }
   void SetOnRelease(std::string v) override { OnRelease = std::move(v); }
-  std::string GetOnIdle() const override { return OnIdle; }
-  void SetOnIdle(std::string v) override { OnIdle = std::move(v); }
 
   // ---- painting, input, saved state ------------------------------------------
   void Draw() override;

@@ -54,6 +54,12 @@ void TPartPicture::DrawTiled(TCustomDIBX& dest, const TRect& dest_rect, const TR
                    static_cast<int32_t>((offset_y % th + skip_y % th + th) % th), flip_h, flip_v, alpha);
 }
 
+void TOrbaRangeControl::SetAlpha(int32_t v) {
+  if (v == Alpha) return;
+  Alpha = v;
+  Invalidate();
+}
+
 int64_t ClampToRange(int64_t v, int32_t min, int32_t max) {
   if (v < min) return min;
   return v > max ? max : v;
