@@ -204,6 +204,36 @@ TEST_F(ControlsTest, GaugeAnimatesByFrameTime) {
   EXPECT_EQ(Pixel(63, 1), kGreen);
 }
 
+// A main bar of 2 pixels and a trail of 3 beyond it, from the left or the
+// bottom, or from the other end with Reverse.
+TEST_F(ControlsTest, GaugeFillsFromEitherEnd) {
+  WriteCells("h.brx", {kGreen, kRed}, 10, 4, 100, true);
+  WriteCells("v.brx", {kGreen, kRed}, 4, 10, 100, true);
+  const struct { uint8_t orientation; bool reverse; TPoint main, trail, empty; } cases[] = {
+      {0, false, {1, 1}, {3, 1}, {6, 1}}, {0, true, {8, 1}, {6, 1}, {3, 1}},
+      {1, false, {1, 8}, {1, 6}, {1, 3}}, {1, true, {1, 1}, {1, 3}, {1, 6}}};
+  int32_t left = 0;
+  for (const auto& c : cases) {
+    auto* g = Make<TOrbaGauge>();
+    g->SetLeft(left);
+    g->SetOrientation(c.orientation);
+    g->SetSource(c.orientation == 1 ? "v.brx" : "h.brx");
+    g->SetAlpha(255);
+    g->SetReverse(c.reverse);
+    g->SetMax(100);
+    g->SetValue(50);
+    Tick();
+    g->SetDelay(1000);
+    g->SetDuration(1000);
+    g->SetValue(20);
+    Paint();
+    EXPECT_EQ(std::vector<uint32_t>({Pixel(left + c.main.X, c.main.Y), Pixel(left + c.trail.X, c.trail.Y),
+                                     Pixel(left + c.empty.X, c.empty.Y)}),
+              std::vector<uint32_t>({kGreen, kRed, 0})) << left;
+    left += 12;
+  }
+}
+
 // Cells A, B, あ (82 A0), C of 3 x 5 pixels: a missing character leaves a
 // gap; the double-byte character is one cell; glyph size 0 is 1.
 TEST_F(ControlsTest, ImageFontLabelLooksUpCharacters) {
