@@ -65,10 +65,14 @@ void TOrbaImageData::RestoreSurface() {
   SetBrightness(old);
 }
 
+void TOrbaImageData::DrawRect(TCustomDIBX& dest, int32_t x, int32_t y, const TRect& src_rect, int32_t alpha,
+                              bool flip_h, bool flip_v) const {
+  if (alpha <= 0 || alpha >= 512) return;
+  BlendBitmap(dest, x, y, *GetDIB(), GetMask(), src_rect, flip_h, flip_v, alpha);
+}
+
 void TOrbaImageData::DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const {
-  TCustomDIBX* dest = item.GetSurface();
-  if (dest == nullptr || item.Alpha <= 0 || item.Alpha >= 512) return;
-  BlendBitmap(*dest, x, y, *GetDIB(), GetMask(), src_rect, item.FlipH, item.FlipV, item.Alpha);
+  if (TCustomDIBX* dest = item.GetSurface()) DrawRect(*dest, x, y, src_rect, item.Alpha, item.FlipH, item.FlipV);
 }
 
 void TOrbaImageData::DrawAsItem(const TOrbaCustomImage& item) const {

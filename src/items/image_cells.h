@@ -39,6 +39,11 @@ class TOrbaImageData {
   void FreeSurface() { OwnDIB.reset(); }
   void RestoreSurface();
 
+  // SrcRect of the cell at (X, Y) on Dest: through the mask when there is
+  // one, else keyed; Alpha 1 .. 254 blended, 255 opaque, 256 .. 511 additive
+  // with strength Alpha - 256; other alphas draw nothing.
+  void DrawRect(TCustomDIBX& dest, int32_t x, int32_t y, const TRect& src_rect, int32_t alpha, bool flip_h,
+                bool flip_v) const;
   // SrcRect of the cell at (X, Y) on the item's screen with the item's
   // alpha and flips.
   void DrawAt(const TOrbaCustomImage& item, int32_t x, int32_t y, const TRect& src_rect) const;

@@ -7,6 +7,7 @@
 #include "items/effect_items.h"
 #include "items/image_map.h"
 #include "items/tile.h"
+#include "items/slider_parts.h"
 
 namespace orba {
 
@@ -40,6 +41,7 @@ void InitOrbaGlobals() {
   RegisterEffectItems();
   RegisterTileItems();
   RegisterMapItems();
+  RegisterSliderItems();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);
