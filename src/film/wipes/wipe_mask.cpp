@@ -61,26 +61,29 @@ class TWipeMask : public TWipe {
     xmap_.resize(static_cast<size_t>(f.Width));
     for (int32_t x = 0; x < f.Width; ++x)
       xmap_[static_cast<size_t>(x)] = mw_ == 0 ? 0 : static_cast<int32_t>(int64_t{x} * mw_ / f.Width);
-    for (int32_t y = 0; y < f.Height; ++y) {
-      const uint8_t* g = grey_.empty() ? &kFlat : &grey_[static_cast<size_t>(int64_t{y} * mh_ / f.Height) * mw_];
-      const size_t step = grey_.empty() ? 0 : 1;
-      TPix* d = f.DestRow(y);
-      const TPix *n = f.NewRow(y), *o = f.OldRow(y);
-      for (int32_t x = 0; x < f.Width; ++x) {
-        const uint32_t w = weight[g[static_cast<size_t>(xmap_[static_cast<size_t>(x)]) * step]];
-        if (!to_color)
-          d[x] = MixPixel(n[x], o[x], w);
-        else if (second)
-          d[x] = MixPixel(n[x], color, w);
-        else
-          d[x] = MixPixel(color, o[x], w);
+    // Each pixel mixes the turned side A with the other side B.
+    auto rows = [&](auto a_of, auto b_of) {
+      for (int32_t y = 0; y < f.Height; ++y) {
+        const uint8_t* g = grey_.empty() ? nullptr : &grey_[static_cast<size_t>(int64_t{y} * mh_ / f.Height) * mw_];
+        TPix* d = f.DestRow(y);
+        const TPix *n = f.NewRow(y), *o = f.OldRow(y);
+        for (int32_t x = 0; x < f.Width; ++x) {
+          const uint32_t w = weight[g == nullptr ? 0 : g[xmap_[static_cast<size_t>(x)]]];
+          d[x] = MixPixel(a_of(n[x]), b_of(o[x]), w);
+        }
       }
-    }
+    };
+    auto page = [](uint32_t p) { return p; };
+    auto flat = [color](uint32_t) { return color; };
+    if (!to_color)
+      rows(page, page);
+    else if (second)
+      rows(page, flat);
+    else
+      rows(flat, page);
   }
 
  private:
-  static constexpr uint8_t kFlat = 0;
-
   void ReadGrey(TCustomDIBX& mask) {
     const TPixelView v = mask.LockView();
     if (v.Bits == nullptr) return;

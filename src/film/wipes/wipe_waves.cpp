@@ -3,6 +3,7 @@
 // wave's strength rises to the middle of the transition and dies away.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numbers>
 
 #include "core/vocab/vocab.h"
@@ -12,6 +13,7 @@ namespace orba {
 namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
+constexpr int32_t kGroup = 4;
 
 class TWipeWave : public TWipe {
  public:
@@ -53,22 +55,30 @@ class TWipeWave : public TWipe {
     }
   }
 
-  // Every column shifted down by the wave at its place across.
+  // Every column shifted down by the wave at its place across; columns
+  // move in groups of four, which read their rows in runs.
   void TwistV(const TWipeFrame& f) {
     const double amplitude = Amplitude(f), length = WaveLength(), phase = Phase();
     shift_.resize(static_cast<size_t>(f.Width));
-    for (int32_t x = 0; x < f.Width; ++x)
-      shift_[static_cast<size_t>(x)] = static_cast<int32_t>(std::lround(amplitude * std::sin(kTwoPi * x / length + phase)));
+    for (int32_t x = 0; x < f.Width; x += kGroup)
+      shift_[static_cast<size_t>(x)] =
+          static_cast<int32_t>(std::lround(amplitude * std::sin(kTwoPi * (x + kGroup / 2) / length + phase)));
     const uint32_t w = Weight();
-    const std::ptrdiff_t pitch_n = f.New.Pitch, pitch_o = f.Old.Pitch;
+    new_row_.resize(static_cast<size_t>(f.Width));
+    old_row_.resize(static_cast<size_t>(f.Width));
     for (int32_t y = 0; y < f.Height; ++y) {
-      TPix* d = f.DestRow(y);
-      for (int32_t x = 0; x < f.Width; ++x) {
+      for (int32_t x = 0; x < f.Width; x += kGroup) {
         const int32_t sy = std::clamp(y - shift_[static_cast<size_t>(x)], 0, f.Height - 1);
-        const uint32_t n = reinterpret_cast<const TPix*>(f.New.Bits + sy * pitch_n)[x];
-        const uint32_t o = reinterpret_cast<const TPix*>(f.Old.Bits + sy * pitch_o)[x];
-        d[x] = MixPixel(n, o, w);
+        const TPix *n = f.NewRow(sy) + x, *o = f.OldRow(sy) + x;
+        if (x + kGroup <= f.Width) {
+          std::memcpy(&new_row_[static_cast<size_t>(x)], n, kGroup * 4);
+          std::memcpy(&old_row_[static_cast<size_t>(x)], o, kGroup * 4);
+        } else {
+          std::copy(n, n + (f.Width - x), &new_row_[static_cast<size_t>(x)]);
+          std::copy(o, o + (f.Width - x), &old_row_[static_cast<size_t>(x)]);
+        }
       }
+      MixRow(f.DestRow(y), new_row_.data(), old_row_.data(), f.Width, w);
     }
   }
 
@@ -76,30 +86,70 @@ class TWipeWave : public TWipe {
   // along its radius.
   void Ripple(const TWipeFrame& f) {
     const double amplitude = Amplitude(f), length = WaveLength(), phase = Phase();
-    const double cx = f.Width / 2.0, cy = f.Height / 2.0;
-    const int32_t radius = static_cast<int32_t>(std::hypot(cx, cy)) + 2;
+    const int32_t cx = f.Width / 2, cy = f.Height / 2;
+    // Distance from the middle by |dx| and |dy|, the same for every frame.
+    const int32_t qw = std::max(cx, f.Width - cx) + 1, qh = std::max(cy, f.Height - cy) + 1;
+    if (qw != qw_ || qh != qh_) {
+      qw_ = qw;
+      qh_ = qh;
+      distance_.resize(static_cast<size_t>(qw) * qh);
+      for (int32_t dy = 0; dy < qh; ++dy)
+        for (int32_t dx = 0; dx < qw; ++dx)
+          distance_[static_cast<size_t>(dy) * qw + dx] = static_cast<int32_t>(std::sqrt(double(dx) * dx + double(dy) * dy));
+    }
+    const int32_t radius = static_cast<int32_t>(std::hypot(qw, qh)) + 2;
     // Push per pixel of distance, over the distance, in 256ths.
     push_.resize(static_cast<size_t>(radius));
     for (int32_t r = 0; r < radius; ++r)
       push_[static_cast<size_t>(r)] =
           r == 0 ? 0 : static_cast<int32_t>(256 * amplitude * std::sin(kTwoPi * r / length - phase) / r);
     const uint32_t w = Weight();
-    const int32_t icx = f.Width / 2, icy = f.Height / 2;
-    for (int32_t y = 0; y < f.Height; ++y) {
-      TPix* d = f.DestRow(y);
-      const int32_t dy = y - icy;
-      for (int32_t x = 0; x < f.Width; ++x) {
-        const int32_t dx = x - icx;
-        const int32_t r = static_cast<int32_t>(std::sqrt(static_cast<float>(dx * dx + dy * dy)));
-        const int32_t k = push_[static_cast<size_t>(std::min(r, radius - 1))];
-        const int32_t sx = std::clamp(x - ((dx * k) >> 8), 0, f.Width - 1);
-        const int32_t sy = std::clamp(y - ((dy * k) >> 8), 0, f.Height - 1);
-        d[x] = MixPixel(f.NewRow(sy)[sx], f.OldRow(sy)[sx], w);
+    const uint8_t *new_bits = f.New.Bits, *old_bits = f.Old.Bits;
+    const std::ptrdiff_t pitch_n = f.New.Pitch, pitch_o = f.Old.Pitch;
+    const int32_t width = f.Width, height = f.Height;
+    new_row_.resize(static_cast<size_t>(width) * 2);
+    old_row_.resize(static_cast<size_t>(width) * 2);
+    // The pushed pixels gathered into two rows of each page, then mixed. One
+    // push for each block of 4 x 2 pixels, which move together.
+    uint32_t *n0 = new_row_.data(), *n1 = n0 + width, *o0 = old_row_.data(), *o1 = o0 + width;
+    const int32_t* push = push_.data();
+    const int32_t max_x = std::max(width - kGroup, 0), max_y = std::max(height - 2, 0);
+    for (int32_t y = 0; y < height; y += 2) {
+      const int32_t dy = y - cy;
+      const int32_t* dist = &distance_[static_cast<size_t>(std::abs(dy)) * qw];
+      for (int32_t x = 0; x < width; x += kGroup) {
+        const int32_t dx = x + kGroup / 2 - cx;
+        const int32_t k = push[dist[std::min(std::abs(dx), qw - 1)]];
+        const int32_t sx = std::clamp(x - ((dx * k) >> 8), 0, max_x);
+        const int32_t sy = std::clamp(y - ((dy * k) >> 8), 0, max_y);
+        const int32_t sy1 = std::min(sy + 1, height - 1);
+        const TPix* nr0 = reinterpret_cast<const TPix*>(new_bits + sy * pitch_n) + sx;
+        const TPix* nr1 = reinterpret_cast<const TPix*>(new_bits + sy1 * pitch_n) + sx;
+        const TPix* or0 = reinterpret_cast<const TPix*>(old_bits + sy * pitch_o) + sx;
+        const TPix* or1 = reinterpret_cast<const TPix*>(old_bits + sy1 * pitch_o) + sx;
+        if (x + kGroup <= width) {
+          std::memcpy(n0 + x, nr0, kGroup * 4);
+          std::memcpy(n1 + x, nr1, kGroup * 4);
+          std::memcpy(o0 + x, or0, kGroup * 4);
+          std::memcpy(o1 + x, or1, kGroup * 4);
+        } else {
+          // The last pixels of a row narrower than a block, or its end.
+          const int32_t n = std::min(width - x, width - sx);
+          std::copy(nr0, nr0 + n, n0 + x);
+          std::copy(nr1, nr1 + n, n1 + x);
+          std::copy(or0, or0 + n, o0 + x);
+          std::copy(or1, or1 + n, o1 + x);
+        }
       }
+      MixRow(f.DestRow(y), n0, o0, width, w);
+      if (y + 1 < height) MixRow(f.DestRow(y + 1), n1, o1, width, w);
     }
   }
 
+  int32_t qw_ = 0, qh_ = 0;
+  std::vector<int32_t> distance_;
   std::vector<int32_t> shift_, push_;
+  std::vector<uint32_t> new_row_, old_row_;
 };
 
 }  // namespace
