@@ -79,6 +79,18 @@ TEST(Wipes, EveryKindRunsFromTheOldPageToTheNewOneBothWays) {
       EXPECT_FALSE(SamePixels(middle, p.Old)) << name;
       EXPECT_FALSE(SamePixels(middle, p.New)) << name;
     }
+  // Pages of another depth than 32 bits: a cut in the middle.
+  TDIBX old16, new16, dest16;
+  for (TDIBX* page : {&old16, &new16, &dest16}) page->SetSize(4, 4, 16);
+  old16.Fill(0x1234);
+  new16.Fill(0x4321);
+  std::unique_ptr<TCustomWipe> cut = CreateWipe(WP_RIPPLE, dest16, new16, old16);
+  cut->SetLength(10);
+  for (const auto& [position, pixel] : {std::pair{4, 0x1234u}, std::pair{5, 0x4321u}}) {
+    cut->SetPosition(position);
+    cut->Step();
+    EXPECT_EQ(dest16.GetPixel(3, 3), pixel) << position;
+  }
   EXPECT_EQ(CreateWipe(WP_NONE, p.Dest, p.New, p.Old), nullptr);
   EXPECT_EQ(CreateWipe(39, p.Dest, p.New, p.Old), nullptr);
   EXPECT_EQ(CreateWipe(-1, p.Dest, p.New, p.Old), nullptr);
@@ -96,32 +108,52 @@ TEST(Wipes, FadeAtHalfIsTheMeanOfTheTwoPages) {
       }
 }
 
-// Kinds whose middle frame follows from the name alone: which page each
-// pixel shows (blinds of 16-pixel slats, curtains from the middle or edges).
-TEST(Wipes, BlindsAndCurtainsAtHalfShowExactStripes) {
+// Frames that follow from the name alone, pixel by pixel: blinds of
+// 16-pixel slats and curtains at half; a clock hand at a quarter (the top
+// right quarter); the coil of 8 x 6 blocks at half (its outer ring); a
+// scroll at half; and random blocks of 160 (2 x 2, the lower row cut to 80) with seed 1, whose order 1, 0,
+// 3, 2 is worked from the generator by hand (states 1, 6, 31: indexes 1 mod
+// 4, 6 mod 3, 31 mod 2).
+TEST(Wipes, FramesThatTheNameFixesArePixelExact) {
+  TPages p;
+  auto page = [&p](bool fresh, int32_t x, int32_t y) { return (fresh ? p.New : p.Old).GetPixel(x, y); };
+  auto ring = [](int32_t x, int32_t y) { return x < 40 || x >= 280 || y < 40 || y >= 200; };
   struct TCase {
     int32_t Kind;
     bool Reverse;
-    std::function<bool(int32_t x, int32_t y)> ShowsNew;
+    int32_t Position;
+    TWipeParams Params;
+    std::function<uint32_t(int32_t x, int32_t y)> Expected;
   };
+  const int32_t half = kLength / 2, quarter = kLength / 4;
+  const TWipeParams none = GetWipeDefaultParams(WP_NONE);
   const TCase cases[] = {
-      {WP_BLINDH, false, [](int32_t, int32_t y) { return y % 16 < 8; }},
-      {WP_BLINDH, true, [](int32_t, int32_t y) { return y % 16 >= 8; }},
-      {WP_BLINDV, false, [](int32_t x, int32_t) { return x % 16 < 8; }},
-      {WP_BLINDV, true, [](int32_t x, int32_t) { return x % 16 >= 8; }},
-      {WP_CURTAINH, false, [](int32_t x, int32_t) { return x >= 80 && x < 240; }},
-      {WP_CURTAINH, true, [](int32_t x, int32_t) { return x < 80 || x >= 240; }},
-      {WP_CURTAINV, false, [](int32_t, int32_t y) { return y >= 60 && y < 180; }},
-      {WP_CURTAINV, true, [](int32_t, int32_t y) { return y < 60 || y >= 180; }},
+      {WP_BLINDH, false, half, {16, 0}, [&](int32_t x, int32_t y) { return page(y % 16 < 8, x, y); }},
+      {WP_BLINDH, true, half, {16, 0}, [&](int32_t x, int32_t y) { return page(y % 16 >= 8, x, y); }},
+      {WP_BLINDV, false, half, {16, 0}, [&](int32_t x, int32_t y) { return page(x % 16 < 8, x, y); }},
+      {WP_BLINDV, true, half, {16, 0}, [&](int32_t x, int32_t y) { return page(x % 16 >= 8, x, y); }},
+      {WP_CURTAINH, false, half, none, [&](int32_t x, int32_t y) { return page(x >= 80 && x < 240, x, y); }},
+      {WP_CURTAINH, true, half, none, [&](int32_t x, int32_t y) { return page(x < 80 || x >= 240, x, y); }},
+      {WP_CURTAINV, false, half, none, [&](int32_t x, int32_t y) { return page(y >= 60 && y < 180, x, y); }},
+      {WP_CURTAINV, true, half, none, [&](int32_t x, int32_t y) { return page(y < 60 || y >= 180, x, y); }},
+      {WP_CLOCKHAND, false, quarter, none, [&](int32_t x, int32_t y) { return page(x >= 160 && y < 120, x, y); }},
+      {WP_CLOCKHAND, true, quarter, none, [&](int32_t x, int32_t y) { return page(x < 160 && y < 120, x, y); }},
+      {WP_BLOCKCOIL, false, half, {40, 0}, [&](int32_t x, int32_t y) { return page(ring(x, y), x, y); }},
+      {WP_BLOCKCOIL, true, half, {40, 0}, [&](int32_t x, int32_t y) { return page(!ring(x, y), x, y); }},
+      {WP_SCROLLH, false, half, none,
+       [&](int32_t x, int32_t y) { return x < 160 ? page(false, x + 160, y) : page(true, x - 160, y); }},
+      {WP_BLOCKRANDOM, false, half, {160, 1}, [&](int32_t x, int32_t y) { return page(y < 160, x, y); }},
+      {WP_BLOCKRANDOM, false, kLength * 3 / 4, {160, 1},
+       [&](int32_t x, int32_t y) { return page(y < 160 || x >= 160, x, y); }},
+      {WP_BLOCKRANDOM, true, half, {160, 1}, [&](int32_t x, int32_t y) { return page(y >= 160, x, y); }},
   };
-  TPages p;
   for (const TCase& c : cases) {
-    TDIBX& d = p.Frame(c.Kind, c.Reverse, kLength / 2);
+    TDIBX& d = p.Frame(c.Kind, c.Reverse, c.Position, "", c.Params, true);
     int32_t wrong = 0;
     for (int32_t y = 0; y < kH; ++y)
-      for (int32_t x = 0; x < kW; ++x)
-        wrong += d.GetPixel(x, y) != (c.ShowsNew(x, y) ? p.New : p.Old).GetPixel(x, y);
-    EXPECT_EQ(wrong, 0) << WipeKindNames[static_cast<size_t>(c.Kind)] << (c.Reverse ? " reversed" : "");
+      for (int32_t x = 0; x < kW; ++x) wrong += d.GetPixel(x, y) != c.Expected(x, y);
+    EXPECT_EQ(wrong, 0) << WipeKindNames[static_cast<size_t>(c.Kind)] << (c.Reverse ? " reversed" : "") << " at "
+                        << c.Position;
   }
 }
 

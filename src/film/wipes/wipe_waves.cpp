@@ -42,8 +42,8 @@ class TWipeWave : public TWipe {
     const double amplitude = Amplitude(f), length = WaveLength(), phase = Phase();
     const uint32_t w = Weight();
     for (int32_t y = 0; y < f.Height; ++y) {
-      const int32_t shift = std::clamp(static_cast<int32_t>(std::lround(amplitude * std::sin(kTwoPi * y / length + phase))),
-                                       -f.Width, f.Width);
+      const double wave = amplitude * std::sin(kTwoPi * y / length + phase);
+      const int32_t shift = std::clamp(static_cast<int32_t>(std::lround(wave)), -f.Width, f.Width);
       TPix* d = f.DestRow(y);
       const TPix *n = f.NewRow(y), *o = f.OldRow(y);
       // Pixels shifted in from outside repeat the edge pixel.
@@ -95,7 +95,7 @@ class TWipeWave : public TWipe {
       distance_.resize(static_cast<size_t>(qw) * qh);
       for (int32_t dy = 0; dy < qh; ++dy)
         for (int32_t dx = 0; dx < qw; ++dx)
-          distance_[static_cast<size_t>(dy) * qw + dx] = static_cast<int32_t>(std::sqrt(double(dx) * dx + double(dy) * dy));
+          distance_[static_cast<size_t>(dy) * qw + dx] = static_cast<int32_t>(std::hypot(dx, dy));
     }
     const int32_t radius = static_cast<int32_t>(std::hypot(qw, qh)) + 2;
     // Push per pixel of distance, over the distance, in 256ths.
