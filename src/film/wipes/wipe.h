@@ -40,17 +40,18 @@ struct TWipeFrame {
   }
 };
 
-// A and B mixed with weight W of A, 0..256 (256 is A itself). The fourth
-// byte of the result is 0.
+// A and B mixed with weight W of A, 0..256 (256 is A itself), all four
+// bytes alike: each byte (A x W + B x (256 - W)) shr 8.
 inline uint32_t MixPixel(uint32_t a, uint32_t b, uint32_t w) {
   const uint32_t rb = (((a & 0xFF00FFu) * w + (b & 0xFF00FFu) * (256 - w)) >> 8) & 0xFF00FFu;
-  const uint32_t g = (((a & 0x00FF00u) * w + (b & 0x00FF00u) * (256 - w)) >> 8) & 0x00FF00u;
-  return rb | g;
+  const uint32_t ag = (((a >> 8) & 0xFF00FFu) * w + ((b >> 8) & 0xFF00FFu) * (256 - w)) & 0xFF00FF00u;
+  return rb | ag;
 }
 
-// Rows of N pixels: D := A mixed with B at weight W of A (0..256).
+// Rows of N pixels: D := A mixed with B at weight W of A (0..256), as
+// MixPixel does it.
 void MixRow(TPix* d, const TPix* a, const TPix* b, int32_t n, uint32_t w);
-// D := A mixed with the colour C at weight W of A.
+// D := A mixed with the pixel C at weight W of A.
 void MixRowColor(TPix* d, const TPix* a, uint32_t c, int32_t n, uint32_t w);
 
 // Pixels [X0, X1) of a row.

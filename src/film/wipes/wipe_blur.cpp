@@ -11,8 +11,9 @@
 namespace orba {
 namespace {
 
-// The largest blur radius at full size.
-constexpr int32_t kMaxRadius = 2000;
+// The largest blur radius at full size (half size: 127, whose window of
+// 255 bytes sums within 16 bits).
+constexpr int32_t kMaxRadius = 255;
 
 class TWipeBlur : public TWipe {
  public:
@@ -32,14 +33,14 @@ class TWipeBlur : public TWipe {
       return;
     }
     Shrink(f, second);
-    BlurRows(radius);
     BlurColumns(radius);
+    BlurRows(radius);
     // Each half-size pixel, mixed with the colour, covers 2 x 2 pixels.
     row_.resize(static_cast<size_t>(sw_));
     const uint32_t* mixed = row_.data();
     const int32_t width = f.Width, pairs = f.Width / 2;
     for (int32_t sy = 0; sy < sh_; ++sy) {
-      MixRowColor(row_.data(), &small_[static_cast<size_t>(sy) * sw_], color, sw_, page_weight);
+      MixRowColor(row_.data(), &blurred_[static_cast<size_t>(sy) * sw_], color, sw_, page_weight);
       const int32_t y = sy * 2;
       TPix* d = f.DestRow(y);
       for (int32_t i = 0; i < pairs; ++i) d[2 * i] = d[2 * i + 1] = mixed[i];
@@ -69,62 +70,58 @@ class TWipeBlur : public TWipe {
     }
   }
 
-  // The three channels of a pixel in 21-bit lanes, so that one addition
-  // sums them all (a lane holds 255 x 8,000 pixels).
-  static uint64_t Spread(uint32_t p) {
-    return (p & 0xFFu) | (uint64_t{p & 0xFF00u} << 13) | (uint64_t{p & 0xFF0000u} << 26);
-  }
-  // Lane sums back to a pixel: each times Scale, over 65536.
-  static uint32_t Pack(uint64_t sum, uint64_t scale) {
-    const uint64_t lane = 0x1FFFFF;
-    return static_cast<uint32_t>((((sum & lane) * scale) >> 16) | ((((sum >> 21) & lane) * scale) >> 16) << 8 |
-                                 ((((sum >> 42) & lane) * scale) >> 16) << 16);
+  // Box blur of small_ down into blurred_: every byte of a row at once
+  // through running sums (a window of at most 257 bytes fits 16 bits).
+  void BlurColumns(int32_t radius) {
+    const uint32_t scale = 65536u / static_cast<uint32_t>(2 * radius + 1);
+    const int32_t sw = sw_, sh = sh_, bytes = sw_ * 4;
+    sums_.assign(static_cast<size_t>(bytes), 0);
+    blurred_.resize(small_.size());
+    uint16_t* sums = sums_.data();
+    auto row = [&](int32_t y) {
+      return reinterpret_cast<const uint8_t*>(&small_[static_cast<size_t>(std::clamp(y, 0, sh - 1)) * sw]);
+    };
+    for (int32_t i = -radius; i <= radius; ++i) {
+      const uint8_t* p = row(i);
+      for (int32_t b = 0; b < bytes; ++b) sums[b] = static_cast<uint16_t>(sums[b] + p[b]);
+    }
+    for (int32_t y = 0; y < sh; ++y) {
+      auto* d = reinterpret_cast<uint8_t*>(&blurred_[static_cast<size_t>(y) * sw]);
+      const uint8_t *in = row(y + radius + 1), *out = row(y - radius);
+      for (int32_t b = 0; b < bytes; ++b) {
+        d[b] = static_cast<uint8_t>((sums[b] * scale) >> 16);
+        sums[b] = static_cast<uint16_t>(sums[b] + in[b] - out[b]);
+      }
+    }
   }
 
-  // Box blur of small_ across, each row through a running sum over the row
+  // Box blur of blurred_ across, each row through running sums over the row
   // widened by Radius copies of its edge pixels on each side.
   void BlurRows(int32_t radius) {
-    const uint64_t scale = 65536u / static_cast<uint32_t>(2 * radius + 1);
-    spread_.resize(static_cast<size_t>(sw_ + 2 * radius + 1));
-    for (int32_t sy = 0; sy < sh_; ++sy) {
-      uint32_t* p = &small_[static_cast<size_t>(sy) * sw_];
-      for (int32_t i = 0; i < sw_ + 2 * radius + 1; ++i)
-        spread_[static_cast<size_t>(i)] = Spread(p[std::clamp(i - radius, 0, sw_ - 1)]);
-      uint64_t sum = 0;
-      for (int32_t i = 0; i < 2 * radius + 1; ++i) sum += spread_[static_cast<size_t>(i)];
-      const uint64_t* in = &spread_[static_cast<size_t>(2 * radius + 1)];
-      const uint64_t* out = spread_.data();
-      for (int32_t x = 0; x < sw_; ++x) {
-        p[x] = Pack(sum, scale);
-        sum += in[x] - out[x];
-      }
-    }
-  }
-
-  // Box blur of small_ down, all columns at once through running sums.
-  void BlurColumns(int32_t radius) {
-    const uint64_t scale = 65536u / static_cast<uint32_t>(2 * radius + 1);
-    sums_.assign(static_cast<size_t>(sw_), 0);
-    copy_ = small_;
-    auto row = [&](int32_t y) { return &copy_[static_cast<size_t>(std::clamp(y, 0, sh_ - 1)) * sw_]; };
-    for (int32_t i = -radius; i <= radius; ++i) {
-      const uint32_t* p = row(i);
-      for (int32_t x = 0; x < sw_; ++x) sums_[static_cast<size_t>(x)] += Spread(p[x]);
-    }
-    for (int32_t y = 0; y < sh_; ++y) {
-      uint32_t* d = &small_[static_cast<size_t>(y) * sw_];
-      const uint32_t *in = row(y + radius + 1), *out = row(y - radius);
-      for (int32_t x = 0; x < sw_; ++x) {
-        uint64_t& sum = sums_[static_cast<size_t>(x)];
-        d[x] = Pack(sum, scale);
-        sum += Spread(in[x]) - Spread(out[x]);
-      }
+    const uint32_t scale = 65536u / static_cast<uint32_t>(2 * radius + 1);
+    const int32_t sw = sw_, sh = sh_, window = 2 * radius + 1;
+    padded_.resize(static_cast<size_t>(sw + window));
+    for (int32_t sy = 0; sy < sh; ++sy) {
+      uint32_t* p = &blurred_[static_cast<size_t>(sy) * sw];
+      for (int32_t i = 0; i < sw + window; ++i) padded_[static_cast<size_t>(i)] = p[std::clamp(i - radius, 0, sw - 1)];
+      const auto* out = reinterpret_cast<const uint8_t*>(padded_.data());
+      const uint8_t* in = out + static_cast<size_t>(window) * 4;
+      auto* d = reinterpret_cast<uint8_t*>(p);
+      uint32_t sum[4] = {0, 0, 0, 0};
+      for (int32_t i = 0; i < window; ++i)
+        for (int c = 0; c < 4; ++c) sum[c] += out[i * 4 + c];
+      for (int32_t x = 0; x < sw * 4; x += 4)
+        for (int c = 0; c < 4; ++c) {
+          d[x + c] = static_cast<uint8_t>((sum[c] * scale) >> 16);
+          sum[c] += in[x + c] - out[x + c];
+        }
     }
   }
 
   int32_t sw_ = 0, sh_ = 0;
-  std::vector<uint32_t> small_, copy_, row_;
-  std::vector<uint64_t> spread_, sums_;
+  std::vector<uint32_t> small_, blurred_, row_;
+  std::vector<uint32_t> padded_;
+  std::vector<uint16_t> sums_;
 };
 
 }  // namespace

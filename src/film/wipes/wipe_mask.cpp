@@ -26,6 +26,7 @@ class TWipeMask : public TWipe {
   // have, or that cannot be read, leaves the transition without one.
   void Prepare() override {
     grey_.clear();
+    stretched_.clear();
     mw_ = mh_ = 0;
     TBrixCollection* cache = BrixCollection();
     if (MaskName.empty() || cache == nullptr || !cache->HasFile(MaskName)) return;
@@ -58,19 +59,14 @@ class TWipeMask : public TWipe {
       const uint32_t w = static_cast<uint32_t>(sweep * 256 / Length);
       weight.fill(w);
     }
-    xmap_.resize(static_cast<size_t>(f.Width));
-    for (int32_t x = 0; x < f.Width; ++x)
-      xmap_[static_cast<size_t>(x)] = mw_ == 0 ? 0 : static_cast<int32_t>(int64_t{x} * mw_ / f.Width);
+    const uint8_t* grey = StretchedGrey(f.Width, f.Height);
     // Each pixel mixes the turned side A with the other side B.
     auto rows = [&](auto a_of, auto b_of) {
       for (int32_t y = 0; y < f.Height; ++y) {
-        const uint8_t* g = grey_.empty() ? nullptr : &grey_[static_cast<size_t>(int64_t{y} * mh_ / f.Height) * mw_];
+        const uint8_t* g = grey + static_cast<size_t>(y) * f.Width;
         TPix* d = f.DestRow(y);
         const TPix *n = f.NewRow(y), *o = f.OldRow(y);
-        for (int32_t x = 0; x < f.Width; ++x) {
-          const uint32_t w = weight[g == nullptr ? 0 : g[xmap_[static_cast<size_t>(x)]]];
-          d[x] = MixPixel(a_of(n[x]), b_of(o[x]), w);
-        }
+        for (int32_t x = 0, width = f.Width; x < width; ++x) d[x] = MixPixel(a_of(n[x]), b_of(o[x]), weight[g[x]]);
       }
     };
     auto page = [](uint32_t p) { return p; };
@@ -84,6 +80,23 @@ class TWipeMask : public TWipe {
   }
 
  private:
+  // The mask's grey levels stretched over Width x Height (all 0 without a
+  // mask), made again when the size changes.
+  const uint8_t* StretchedGrey(int32_t width, int32_t height) {
+    if (width != sw_ || height != sh_ || stretched_.empty()) {
+      sw_ = width;
+      sh_ = height;
+      stretched_.assign(static_cast<size_t>(width) * height, 0);
+      if (!grey_.empty())
+        for (int32_t y = 0; y < height; ++y) {
+          const uint8_t* row = &grey_[static_cast<size_t>(int64_t{y} * mh_ / height) * mw_];
+          uint8_t* d = &stretched_[static_cast<size_t>(y) * width];
+          for (int32_t x = 0; x < width; ++x) d[x] = row[int64_t{x} * mw_ / width];
+        }
+    }
+    return stretched_.data();
+  }
+
   void ReadGrey(TCustomDIBX& mask) {
     const TPixelView v = mask.LockView();
     if (v.Bits == nullptr) return;
@@ -102,9 +115,8 @@ class TWipeMask : public TWipe {
     mask.Unlock();
   }
 
-  std::vector<uint8_t> grey_;
-  int32_t mw_ = 0, mh_ = 0;
-  std::vector<int32_t> xmap_;
+  std::vector<uint8_t> grey_, stretched_;
+  int32_t mw_ = 0, mh_ = 0, sw_ = 0, sh_ = 0;
 };
 
 }  // namespace

@@ -123,18 +123,18 @@ class TWipeSlide : public TWipe {
     xmap_.resize(static_cast<size_t>(f.Width));
     for (int32_t x = 0; x < f.Width; ++x) xmap_[static_cast<size_t>(x)] = source(x, px, f.Width);
     const uint32_t w = Weight();
+    row_.resize(static_cast<size_t>(f.Width));
     for (int32_t y = 0; y < f.Height; ++y) {
-      TPix* d = f.DestRow(y);
-      const TPix* zoomed = f.PageRow(Reverse, source(y, py, f.Height));
-      const TPix* plain = f.PageRow(!Reverse, y);
-      for (int32_t x = 0; x < f.Width; ++x) {
-        const uint32_t z = zoomed[xmap_[static_cast<size_t>(x)]];
-        d[x] = Reverse ? MixPixel(z, plain[x], w) : MixPixel(plain[x], z, w);
-      }
+      GatherRow(row_.data(), f.PageRow(Reverse, source(y, py, f.Height)), xmap_.data(), f.Width);
+      if (Reverse)
+        MixRow(f.DestRow(y), row_.data(), f.OldRow(y), f.Width, w);
+      else
+        MixRow(f.DestRow(y), f.NewRow(y), row_.data(), f.Width, w);
     }
   }
 
   std::vector<int32_t> xmap_, ymap_;
+  std::vector<uint32_t> row_;
 };
 
 }  // namespace
