@@ -104,7 +104,7 @@ TEST_F(ObjectCommandsTest, PropertyCommandsTakeIdsAndNames) {
 }
 
 TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
-  m.Flip(1, 0, false, false, 0, 0);  // root 0 is now the other root
+  m.Flip({.Index = 1});  // root 0 is now the other root
   for (const char* name : {"a", "b", "c"}) {
     auto* box = NewOrbaObject<TOrbaBox>(&m);
     box->SetName(name);
@@ -151,7 +151,7 @@ TEST(ObjectFuncs, MenusFlippedRootsAndPropertyIds) {
   env.funcs.SetObjectService(&service);
   NewOrbaObject<TMenuStandIn>(&m)->SetName("menu");
   NewOrbaObject<TOrbaBox>(&m)->SetName("box");
-  m.Flip(1, 0, false, false, 0, 0);
+  m.Flip({.Index = 1});
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"IndexOfMenu(\"menu\", \"NO\")", "1"}, {"IndexOfMenu(\"menu\", \"\")", "-1"},  // no empty last line
       {"GetGroupIndex(\"menu\", \"2\")", "20"}, {"GetGroupIndex(\"menu\", \"no\")", "10"},
