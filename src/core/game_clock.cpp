@@ -4,6 +4,8 @@
 #include <ctime>
 #include <utility>
 
+#include "core/vocab/wipe_defaults.h"
+
 namespace orba {
 
 uint32_t GameClock = 0;
@@ -33,6 +35,7 @@ void ResetPlayerGlobals() {
   FrameInterval = 16;
   Terminating = false;
   cached_valid = false;
+  ResetWipeDefaultParams();
 }
 
 void SetSystemClock(TClock* clock) { system_clock = clock; }

@@ -25,7 +25,8 @@ extern int32_t FrameInterval;
 // Set once the player has begun to shut down.
 extern bool Terminating;
 
-// Sets every global above to its value at program start.
+// Sets every global above, and the transitions' default parameters, to their
+// values at program start.
 void ResetPlayerGlobals();
 
 // The system millisecond timer (what scripts see as the PC's tick count).

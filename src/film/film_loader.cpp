@@ -1,5 +1,7 @@
 #include "film/film_loader.h"
 
+#include "film/wipes/wipe_factory.h"
+
 namespace orba {
 
 void LoadFilmFile(const std::string& file_name) {
@@ -10,8 +12,14 @@ std::unique_ptr<TOrbaMotion> CreateFilmMotion(TOrbaControl& owner, const std::st
   LoadFilmFile(file_name);
 }
 
-void InitFilmGlobals() { SetMotionFactory(CreateFilmMotion); }
+void InitFilmGlobals() {
+  SetMotionFactory(CreateFilmMotion);
+  SetWipeFactory(CreateWipe);
+}
 
-void DoneFilmGlobals() { SetMotionFactory(nullptr); }
+void DoneFilmGlobals() {
+  SetMotionFactory(nullptr);
+  SetWipeFactory(nullptr);
+}
 
 }  // namespace orba

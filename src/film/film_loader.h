@@ -23,8 +23,9 @@ inline constexpr char kMsgUnsupportedFormat[] =
 // The motion factory of the items: a motion playing FileName on Owner.
 std::unique_ptr<TOrbaMotion> CreateFilmMotion(TOrbaControl& owner, const std::string& file_name);
 
-// Installs the film loader as the items' motion factory (start-up, after
-// the object manager's globals); DoneFilmGlobals takes it away again.
+// Installs the film loader as the items' motion factory and the screen
+// transitions as the object manager's wipe factory (start-up, after the
+// object manager's globals); DoneFilmGlobals takes them away again.
 void InitFilmGlobals();
 void DoneFilmGlobals();
 

@@ -6,6 +6,8 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/vocab/vocab.h"
+#include "core/vocab/wipe_defaults.h"
 #include "platform/dialogs.h"
 #include "script/project/project_settings.h"
 #include "script/values/param_collection.h"
@@ -91,6 +93,8 @@ void TProject::StartUp() {
   SetApplicationTitle(Title);
   Width = settings.Width;
   Height = settings.Height;
+  // Zooming transitions aim at the screen's centre unless a Flip says otherwise.
+  SetWipeDefaultParams(WP_ZOOMIN, TWipeParams{Width / 2, Height / 2});
   ScreenParam1 = settings.ScreenParam1;
   ScreenParam2 = settings.ScreenParam2;
   StartPage = settings.StartPage;
