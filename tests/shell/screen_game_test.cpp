@@ -1,0 +1,61 @@
+// The "flip" game played without a window: the fade's frames, the objects
+// carried over and cleared, the script going on after the last tick, and a
+// game saved during the fade that loads with the screens changed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "shell/test_games.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+// The badge (0, 0), the middle (10, 10) and the white corner (30, 1).
+const char kPoints[] = "(0, 0), (10, 10), (30, 1)";
+const std::string kOld = "[(0, 0, 255), (255, 0, 0), (255, 255, 255)]\n";
+const std::string kNew = "[(0, 0, 255), (0, 255, 0), (0, 255, 0)]\n";
+
+// The fade starts at tick 2 (clock 30) and ends at clock 330: at clock 180
+// every channel is the mean of the two pictures, rounded down; the badge is
+// blue on both.
+TEST(ScreenGame, FlipFadesCarriesTheBadgeAndClearsTheOldScreen) {
+  const test::TempDir dir;
+  test::BuildGame("flip", dir / "game", true);
+  const struct {
+    int ticks;
+    std::string pixels;
+  } frames[] = {{1, kOld}, {12, "[(0, 0, 255), (127, 127, 0), (127, 255, 127)]\n"}, {21, ""}, {22, kNew}};
+  std::string trace;
+  for (const auto& f : frames) {
+    const std::string shot = dir / (std::to_string(f.ticks) + ".png");
+    const test::CommandResult r = test::PlayGame(dir / "game", f.ticks, {"--screenshot", shot});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    if (!f.pixels.empty()) EXPECT_EQ(test::PngPixels(shot, kPoints), f.pixels) << f.ticks;
+    trace = r.output;
+    EXPECT_EQ(trace.find("main.osb(6)") != std::string::npos, f.ticks == 22) << trace;
+  }
+  test::ExpectContains(trace, {"tick 22 clock 330 frame 15\n0000014a : main.osb(6)\n"});
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"), {"var log str = \"after FALSEFALSETRUETRUE\""});
+}
+
+// Saved at tick 8, halfway into the fade; loaded at tick 3 of a new run, the
+// command finishes in the next tick with the new screen shown.
+TEST(ScreenGame, AGameSavedDuringTheFadeLoadsWithTheScreensChanged) {
+  const test::TempDir dir;
+  test::BuildGame("flip", dir / "game", true);
+  test::WriteText(dir / "save.txt", "tick 8: event save.osb\n");
+  test::WriteText(dir / "load.txt", "tick 3: event load.osb\n");
+  ASSERT_EQ(test::PlayGame(dir / "game", 9, {"--events", dir / "save.txt"}).exit_code, 0);
+  const test::CommandResult r =
+      test::PlayGame(dir / "game", 4, {"--events", dir / "load.txt", "--screenshot", dir / "shot.png"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  test::ExpectContains(r.output, {"no painting after a load\ntick 4 clock 60 frame 15\n0000003c : main.osb(5)\n"
+                                  "0000003c : main.osb(6)\n"});
+  EXPECT_EQ(test::PngPixels(dir / "shot.png", kPoints), kNew);
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"),
+                       {"caption \"fading\"", "var log str = \"after FALSEFALSETRUETRUE\""});
+}
+
+}  // namespace
+}  // namespace orba
