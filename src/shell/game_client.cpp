@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/files/disk_path.h"
+#include "core/files/exit_files.h"
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
@@ -18,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
 #include "platform/host.h"
+#include "platform/screen_manager.h"
 #include "platform/text_convert.h"
 #include "script/functions/script_random.h"
 
@@ -160,6 +162,8 @@ bool TGameClient::StartUp() {
     QuitFlag = 1;
     return false;
   }
+  if (TScreenManager* screen = ScreenManager())
+    screen->StartUp(TScreenSettings{width, height, project_->ScreenParam1, project_->ScreenParam2});
   Bases->SetWidth(width);
   Bases->SetHeight(height);
   Bases->GetBase(0)->InvalidateAll();
@@ -330,6 +334,8 @@ void TGameClient::ShutDown() {
     files_started_ = false;
     FinalVrFiles();
   }
+  // The screen captures the game registered for deletion at its end.
+  DeleteExitFiles();
 }
 
 }  // namespace orba

@@ -1,9 +1,14 @@
 // The "flip" game played without a window: the fade's frames, the objects
 // carried over and cleared, the script going on after the last tick, and a
-// game saved during the fade that loads with the screens changed.
+// game saved during the fade that loads with the screens changed. The
+// "capture" game: screen captures and the display modes.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
 #include <string>
+
+#include "graphics/brix.h"
 
 #include "shell/test_games.h"
 #include "support/test_support.h"
@@ -55,6 +60,44 @@ TEST(ScreenGame, AGameSavedDuringTheFadeLoadsWithTheScreensChanged) {
   EXPECT_EQ(test::PngPixels(dir / "shot.png", kPoints), kNew);
   test::ExpectContains(test::DumpSave(dir / "game/save.dat"),
                        {"caption \"fading\"", "var log str = \"after FALSEFALSETRUETRUE\""});
+}
+
+// The 1280 x 720 screen captured at 320 x 180 reads back, through our
+// reader and through orbatool's decoder, as the four quarters; the capture
+// registered for deletion is gone after the run, a PNG name and a size too
+// large to hold are refused, the in-memory capture exists. Without a window
+// there is one display mode, the game's; other indexes write nothing. The
+// wallpaper is the screen written as a bitmap.
+TEST(ScreenGame, CapturesDisplayModesAndWallpaper) {
+  const test::TempDir dir;
+  test::BuildGame("capture", dir / "game", true);
+  // Without a display the wallpaper is only written, into the data folder.
+  ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+  ::unsetenv("DISPLAY");
+  ::unsetenv("WAYLAND_DISPLAY");
+  ASSERT_EQ(test::PlayGame(dir / "game", 3).exit_code, 0);
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"),
+                       {"var log str = \"TRUEFALSETRUETRUEFALSETRUE 1 TRUE1280x720x32@60 FALSEFALSE7 FALSEFALSE\""});
+  EXPECT_EQ(test::PngPixels(dir / "data/orba/orbawall.bmp", "(0, 0), (1279, 0), (0, 719), (1279, 719)"),
+            "[(255, 0, 0), (0, 0, 255), (0, 255, 0), (255, 255, 255)]\n");
+  EXPECT_FALSE(std::filesystem::exists(dir / "game/gone.brx"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "game/cap.png"));
+  const char* points = "(80, 45), (240, 45), (80, 135), (240, 135)";
+  const std::string quarters = "[(255, 0, 0), (0, 0, 255), (0, 255, 0), (255, 255, 255)]\n";
+  ASSERT_EQ(test::RunOrbaTool({"img", "decode", dir / "game/cap.brx", dir / "cap.png"}).exit_code, 0);
+  EXPECT_EQ(test::PngPixels(dir / "cap.png", points), quarters);
+  TBrixFrameList image;
+  image.LoadFromFile(dir / "game/cap.brx", true, true, false);
+  ASSERT_EQ(image.Count(), 1);
+  TDIBSurface& surface = image.GetFrame(0)->Surface;
+  ASSERT_EQ(std::make_pair(surface.Width(), surface.Height()), std::make_pair(320, 180));
+  std::string read = "[";
+  for (const auto& [x, y] : {std::pair{80, 45}, {240, 45}, {80, 135}, {240, 135}}) {
+    uint8_t r = 0, g = 0, b = 0;
+    surface.PixelToRGB(surface.GetPixel(x, y), r, g, b, false);
+    read += (read.size() > 1 ? ", (" : "(") + std::to_string(r) + ", " + std::to_string(g) + ", " + std::to_string(b) + ")";
+  }
+  EXPECT_EQ(read + "]\n", quarters);
 }
 
 }  // namespace
