@@ -175,6 +175,7 @@ int32_t TGameClient::ScreenWidth() const { return project_ ? project_->Width : 0
 int32_t TGameClient::ScreenHeight() const { return project_ ? project_->Height : 0; }
 std::string TGameClient::Title() const { return project_ ? project_->Title : std::string(); }
 bool TGameClient::PauseWhenInactive() const { return project_ && project_->PauseWhenInactive != 0; }
+bool TGameClient::SleepBetweenTicks() const { return !project_ || project_->SleepBetweenTicks != 0; }
 
 void TGameClient::WindowOpened(TVideo& video) {
   if (var_host_) var_host_->SetVideo(&video);

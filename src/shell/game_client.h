@@ -71,6 +71,7 @@ class TGameClient : public TTickClient {
   int32_t ScreenHeight() const override;
   std::string Title() const override;
   bool PauseWhenInactive() const override;
+  bool SleepBetweenTicks() const override;
   void WindowOpened(TVideo& video) override;
   bool CloseQuery() override;
   void ReleaseExpiredFiles() override;
