@@ -145,6 +145,13 @@ class FlipTest : public ObjectCommandsTest {
     m.SetHeight(8);
   }
   void TearDown() override { SetWipeFactory(nullptr); }
+  // An object of that name on root 0.
+  template <class T>
+  void Add(const char* name) {
+    auto* object = NewOrbaObject<T>(&m);
+    object->SetName(name);
+    object->SetParent(m.GetBase(0));
+  }
   // Starts the command (unless started) and steps it 15 ms apart until it
   // moves on; answers the number of steps.
   int32_t Play(TComFlip& flip, bool started = false) {
@@ -201,14 +208,8 @@ TEST_F(FlipTest, SelectionAndClearOld) {
   for (const auto& c : cases) {
     m.Reset();
     m.Flip({.Index = 0, .Force = true});
-    for (const char* name : {"a", "b", "c"}) {
-      auto* box = NewOrbaObject<TOrbaBox>(&m);
-      box->SetName(name);
-      box->SetParent(m.GetBase(0));
-    }
-    auto* cab = NewOrbaObject<TOrbaCabinet>(&m);
-    cab->SetName("cab");
-    cab->SetParent(m.GetBase(0));
+    for (const char* name : {"a", "b", "c"}) Add<TOrbaBox>(name);
+    Add<TOrbaCabinet>("cab");
     TComFlip flip(nullptr);
     Set(flip.Kind, "1");
     Set(flip.Time, "30");
@@ -235,9 +236,7 @@ TEST_F(FlipTest, SelectionAndClearOld) {
 
 // Abandoned midway, the command changes and clears the screens once.
 TEST_F(FlipTest, AbortFinishesOnce) {
-  auto* box = NewOrbaObject<TOrbaBox>(&m);
-  box->SetName("a");
-  box->SetParent(m.GetBase(0));
+  Add<TOrbaBox>("a");
   TComFlip flip(nullptr);
   Set(flip.Kind, "1");
   Set(flip.Time, "300");

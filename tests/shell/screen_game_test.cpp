@@ -36,7 +36,9 @@ TEST(ScreenGame, FlipFadesCarriesTheBadgeAndClearsTheOldScreen) {
     const std::string shot = dir / (std::to_string(f.ticks) + ".png");
     const test::CommandResult r = test::PlayGame(dir / "game", f.ticks, {"--screenshot", shot});
     ASSERT_EQ(r.exit_code, 0) << r.output;
-    if (!f.pixels.empty()) EXPECT_EQ(test::PngPixels(shot, kPoints), f.pixels) << f.ticks;
+    if (!f.pixels.empty()) {
+      EXPECT_EQ(test::PngPixels(shot, kPoints), f.pixels) << f.ticks;
+    }
     trace = r.output;
     EXPECT_EQ(trace.find("main.osb(6)") != std::string::npos, f.ticks == 22) << trace;
   }
