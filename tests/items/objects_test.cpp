@@ -112,19 +112,15 @@ TEST_F(ObjectCommandsTest, PropertyCommandsTakeIdsAndNames) {
 std::string Calls;
 class TRecordedWipe final : public TCustomWipe {
  public:
-  explicit TRecordedWipe(int32_t kind) { Calls += "make " + std::to_string(kind) + ";"; }
-  void SetReverse(bool reverse) override { Calls += reverse ? "rev;" : ""; }
+  explicit TRecordedWipe(int32_t kind) { Note("make", kind); }
+  static void Note(const char* what, int32_t value) { Calls += std::string(what) + " " + std::to_string(value) + ";"; }
+  void SetReverse(bool reverse) override { Note("rev", reverse); }
   int32_t GetLength() const override { return length_; }
-  void SetLength(int32_t length) override {
-    length_ = length;
-    Calls += "len " + std::to_string(length) + ";";
-  }
-  void SetPosition(int32_t position) override { Calls += "pos " + std::to_string(position) + ";"; }
+  void SetLength(int32_t length) override { Note("len", length_ = length); }
+  void SetPosition(int32_t position) override { Note("pos", position); }
   TRect CurrentRect() const override { return TRect{}; }
   void Step() override {}
-  void SetParam(int32_t index, int32_t value) override {
-    Calls += "param " + std::to_string(index) + " " + std::to_string(value) + ";";
-  }
+  void SetParam(int32_t index, int32_t value) override { Note(index == 0 ? "p0" : "p1", value); }
   void SetMaskName(const std::string& name) override { Calls += "mask " + name + ";"; }
   void Prepare() override { Calls += "prepare;"; }
 
@@ -136,7 +132,6 @@ class FlipTest : public ObjectCommandsTest {
  protected:
   void SetUp() override {
     ObjectCommandsTest::SetUp();
-    Calls.clear();
     GameClock = 0;
     SetWipeFactory([](int32_t kind, TCustomDIBX&, TCustomDIBX&, TCustomDIBX&) -> std::unique_ptr<TCustomWipe> {
       return std::make_unique<TRecordedWipe>(kind);
@@ -145,23 +140,13 @@ class FlipTest : public ObjectCommandsTest {
     m.SetHeight(8);
   }
   void TearDown() override { SetWipeFactory(nullptr); }
-  // An object of that name on root 0.
-  template <class T>
-  void Add(const char* name) {
-    auto* object = NewOrbaObject<T>(&m);
-    object->SetName(name);
-    object->SetParent(m.GetBase(0));
-  }
-  // Starts the command (unless started) and steps it 15 ms apart until it
-  // moves on; answers the number of steps.
-  int32_t Play(TComFlip& flip, bool started = false) {
+  // Steps the started command 15 ms apart until it moves on: the steps.
+  int32_t Play(TComFlip& flip) {
     TPage* page = nullptr;
     int32_t pc = 0, steps = 0;
-    if (!started) flip.Start(&cm);
-    while (pc == 0 && steps < 100) {
+    for (; pc == 0 && steps < 100; ++steps) {
       GameClock += 15;
       flip.Execute(&cm, page, pc);
-      ++steps;
     }
     return steps;
   }
@@ -171,14 +156,11 @@ class FlipTest : public ObjectCommandsTest {
 // set-up calls come in order, and a selection without a time changes the
 // screens at the first step.
 TEST_F(FlipTest, KindTimeAndSetUp) {
-  const struct {
-    const char *kind, *time, *select, *calls;
-    int32_t steps;
-  } cases[] = {
+  const struct { const char *kind, *time, *select, *calls; int32_t steps; } cases[] = {
       {"45", "300", "", "", 3},
       {"-1", "300", "", "", 3},
-      {"2", "-5", "", "make 2;len 1;pos 0;param 0 7;mask m.brx;prepare;", 3},
-      {"3", "30", "", "make 3;len 30;rev;pos 0;param 0 7;mask m.brx;prepare;pos 15;", 4},
+      {"2", "-5", "", "make 2;len 1;rev 0;pos 0;p0 7;mask m.brx;prepare;", 3},
+      {"3", "30", "", "make 3;len 30;rev 0;pos 0;p0 7;mask m.brx;prepare;pos 15;", 4},
       {"3", "0", "1", "", 1},
   };
   for (const auto& c : cases) {
@@ -186,30 +168,31 @@ TEST_F(FlipTest, KindTimeAndSetUp) {
     TComFlip flip(nullptr);
     Set(flip.Kind, c.kind);
     Set(flip.Time, c.time);
-    Set(flip.Reverse, std::string(c.time) == "30" ? "TRUE" : "FALSE");
     if (*c.select != 0) Set(flip.Select, c.select);
     Set(flip.Param0, "7");
     Set(flip.Mask, "\"m.brx\"");
-    EXPECT_EQ(Play(flip), c.steps) << c.kind << " " << c.time;
-    EXPECT_EQ(Calls, c.calls) << c.kind << " " << c.time;
-    EXPECT_EQ(m.Active, 1);
+    flip.Start(&cm);
+    EXPECT_EQ(std::make_tuple(Play(flip), Calls, m.Active), std::make_tuple(c.steps, c.calls, 1)) << c.kind;
     m.Flip({.Index = 0, .Force = true});
   }
 }
 
 // Select 1 carries the listed children, 0 the others, 2 none; the old
 // picture stays on top of the old root as the snapshot until the end;
-// ClearOld then scraps what is left there except the cabinet.
+// ClearOld then scraps what is left there except the cabinet, also when the
+// command is abandoned.
 TEST_F(FlipTest, SelectionAndClearOld) {
-  const struct {
-    const char* select;
-    std::vector<std::string> carried, scrapped;  // scrapped: of the boxes
-  } cases[] = {{"1", {"a", "cab"}, {"b", "c"}}, {"0", {"b", "c"}, {"a"}}, {"2", {}, {"a", "b", "c"}}};
+  const struct { const char* select; bool abort; std::vector<std::string> carried, scrapped; } cases[] = {{"1", false, {"a", "cab"}, {"b", "c"}},
+               {"0", false, {"b", "c"}, {"a"}},
+               {"2", true, {}, {"a", "b", "c"}}};
   for (const auto& c : cases) {
     m.Reset();
     m.Flip({.Index = 0, .Force = true});
-    for (const char* name : {"a", "b", "c"}) Add<TOrbaBox>(name);
-    Add<TOrbaCabinet>("cab");
+    for (const char* name : {"a", "b", "c", "cab"}) {
+      TOrbaObject* object = CreateCompoByType(&m, name[1] == 'a' ? CT_CABINET : CT_BOX);
+      object->SetName(name);
+      object->SetParent(m.GetBase(0));
+    }
     TComFlip flip(nullptr);
     Set(flip.Kind, "1");
     Set(flip.Time, "30");
@@ -218,56 +201,20 @@ TEST_F(FlipTest, SelectionAndClearOld) {
     Set(*flip.Names.back(), "\"a\" ++ Chr(13) ++ Chr(10) ++ \"cab\"");
     Set(flip.ClearOld, "TRUE");
     flip.Start(&cm);
-    TOrbaControl* snapshot = m.FindControl(kFlipSnapshotName);
-    ASSERT_NE(snapshot, nullptr);
-    EXPECT_EQ(snapshot->GetParent(), m.GetBase(0));
-    EXPECT_EQ(std::make_tuple(snapshot->GetWidth(), snapshot->GetHeight(), snapshot->GetIgnoreMouse()),
-              std::make_tuple(16, 8, uint8_t{IM_ALL}));
-    Play(flip, true);
+    const TOrbaControl* shot = m.FindControl(kFlipSnapshotName);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(std::make_tuple(shot->GetParent(), shot->GetWidth(), shot->GetHeight(), shot->GetIgnoreMouse()),
+              std::make_tuple(static_cast<TOrbaControl*>(m.GetBase(0)), 16, 8, uint8_t{IM_ALL}));
+    for (int i = 0; c.abort && i < 2; ++i) flip.Abort();  // the second does nothing
+    if (!c.abort) Play(flip);
     std::vector<std::string> carried;
     for (int32_t i = 0; i < m.GetBase(1)->GetChildCount(); ++i) carried.push_back(m.GetBase(1)->GetChild(i)->Name);
     std::sort(carried.begin(), carried.end());
-    EXPECT_EQ(carried, c.carried) << c.select;
+    EXPECT_EQ(std::make_tuple(carried, m.Active, m.Transition.get()), std::make_tuple(c.carried, 1, nullptr));
     for (const std::string& name : c.scrapped) EXPECT_EQ(m.FindObject(name), nullptr) << name;
     EXPECT_NE(m.FindObject("cab"), nullptr);
     EXPECT_EQ(m.FindControl(kFlipSnapshotName), nullptr);
   }
-}
-
-// Abandoned midway, the command changes and clears the screens once.
-TEST_F(FlipTest, AbortFinishesOnce) {
-  Add<TOrbaBox>("a");
-  TComFlip flip(nullptr);
-  Set(flip.Kind, "1");
-  Set(flip.Time, "300");
-  Set(flip.ClearOld, "TRUE");
-  flip.Start(&cm);
-  flip.Abort();
-  flip.Abort();
-  EXPECT_EQ(std::make_pair(m.Active, m.FindObject("a")), std::make_pair(1, static_cast<TOrbaObject*>(nullptr)));
-  EXPECT_EQ(m.Transition, nullptr);
-}
-
-// The saved state is the version header and the two flags; State stays as
-// it was, and a state cut short raises.
-TEST_F(FlipTest, SavedStateHoldsTheTwoFlags) {
-  TComFlip saved(nullptr), restored(nullptr), cut(nullptr);
-  saved.EventLockFlag = 1;
-  std::unique_ptr<TKsMemoryStream> stream;
-  saved.SaveState(stream);
-  std::vector<uint8_t> bytes = stream->Bytes();
-  ASSERT_GE(bytes.size(), 2u);
-  EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 2, bytes.end()), (std::vector<uint8_t>{1, 0}));
-  restored.State = 2;
-  restored.ClearOldFlag = 1;
-  stream->SetPosition(0);
-  restored.RestoreState(*stream);
-  EXPECT_EQ(std::make_tuple(restored.State, restored.EventLockFlag, restored.ClearOldFlag),
-            std::make_tuple(2, uint8_t{1}, uint8_t{0}));
-  bytes.pop_back();
-  TKsMemoryStream shorter;
-  shorter.MutableBytes() = bytes;
-  EXPECT_THROW(cut.RestoreState(shorter), EReadError);
 }
 
 TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {

@@ -23,7 +23,6 @@
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
-#include "platform/sdl/sdl_screen.h"
 #include "platform/sdl/sdl_video.h"
 #include "platform/sdl/vk_map.h"
 #include "shell/game_client.h"
@@ -193,25 +192,6 @@ class SdlWindowTest : public ::testing::Test {
 // The picture keeps only what the dirty rectangles brought, is scaled into
 // a resized window with its aspect kept between black bars, and positions
 // in the window map back to the game pixel under them.
-// The screen manager lists the display's modes as SDL gives them (depth in
-// whole bytes) and chooses one only from the list.
-TEST_F(SdlWindowTest, ScreenManagerListsTheDisplaysModes) {
-  video->CreateWindow(320, 240, "t");
-  TSdlScreen screen(*video);
-  screen.StartUp(TScreenSettings{320, 240, 1, 2});
-  ASSERT_GE(screen.GetModeCount(), 1);
-  SDL_DisplayMode first{};
-  ASSERT_EQ(SDL_GetDisplayMode(0, 0, &first), 0);
-  EXPECT_EQ(screen.GetMode(0), (TDisplayMode{first.w, first.h, static_cast<int32_t>(SDL_BYTESPERPIXEL(first.format)) * 8,
-                                             first.refresh_rate}));
-  EXPECT_EQ(screen.GetModeIndex(), -1);
-  screen.SetModeIndex(screen.GetModeCount());
-  EXPECT_EQ(screen.GetModeIndex(), -1);
-  screen.SetModeIndex(0);
-  screen.SetFullScreen(true);
-  EXPECT_EQ(std::make_pair(screen.GetModeIndex(), screen.GetFullScreen()), std::make_pair(0, true));
-}
-
 TEST_F(SdlWindowTest, DirtyPartsReachTheWindowScaledBetweenBars) {
   constexpr uint32_t kRed = 0xFF0000u, kBlue = 0x0000FFu, kGreen = 0x00FF00u;
   video->CreateWindow(64, 48, "\x83\x65\x83\x58\x83\x67");

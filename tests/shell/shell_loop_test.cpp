@@ -273,8 +273,7 @@ TEST_F(ShellLoop, AWindowThatCannotOpenEndsThroughTheShutDown) {
 
 // The loop sleeps the rest of the tick only when the game asks for it.
 TEST_F(ShellLoop, SleepsBetweenTicksOnlyWhenTheGameAsks) {
-  class TTimedInput final : public TInputSource {
-   public:
+  struct TTimedInput final : TInputSource {
     bool NextEvent(TInputEvent&) override { return false; }
     void Wait(uint32_t timeout_ms) override { waits.push_back(timeout_ms); }
     std::vector<uint32_t> waits;
