@@ -130,8 +130,6 @@ class TFileFuncService : public TSysFuncService {
   // Writes the picture (the screen for an empty Image) as a bitmap into the
   // host's system folder and makes it the desktop wallpaper.
   bool SetWallPaper(const std::string& image, int32_t style);
-  // The largest picture SaveScreen scales to.
-  static constexpr int64_t kMaxCapturePixels = int64_t{1} << 26;
 
  private:
   // Replaces the in-memory file Name by Data (it is made in collection 0

@@ -10,6 +10,7 @@
 #include "core/strings/sjis_case.h"
 #include "core/system/desktop.h"
 #include "graphics/brix.h"
+#include "graphics/dib.h"
 #include "graphics/resize.h"
 #include "platform/host.h"
 #include "script/functions/sys_func_file.h"
@@ -28,7 +29,7 @@ bool TFileFuncService::SaveScreen(const std::string& name, int32_t width, int32_
   const int32_t w = width != 0 ? width : Screens->ScreenWidth();
   const int32_t h = height != 0 ? height : Screens->ScreenHeight();
   // A size from the script: refused before anything is allocated.
-  if (w <= 0 || h <= 0 || int64_t{w} * h > kMaxCapturePixels) return false;
+  if (w <= 0 || h <= 0 || int64_t{w} * h > kMaxImagePixels) return false;
   if (w != frame->Surface.Width() || h != frame->Surface.Height())
     ResizeKeepBitCount(frame->Surface, w, h, -1, true);
   if (IsMemoryFileName(name)) {
