@@ -10,6 +10,9 @@
 
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
+#include "core/vocab/vocab.h"
+#include "core/vocab/wipe_defaults.h"
+#include "graphics/dibx.h"
 #include "items/base_list.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
@@ -182,6 +185,20 @@ TEST(GameServices, AttachPlacesTheTablesAndDetachUnregisters) {
   answer.SetAsStr("unchanged");
   funcs.CallSysFunc(answer, FN_DBGetActive, {});
   EXPECT_EQ(answer.GetAsStr(), "unchanged");
+}
+
+// Start-up aims zooming transitions at the middle of the game's screen and
+// installs the transitions for the object manager; shut-down takes them away.
+TEST_F(GameClientTest, StartUpInstallsTheTransitionsAndAimsTheZoomAtTheMiddle) {
+  Start("shellinput");  // 100 x 80
+  EXPECT_EQ(GetWipeDefaultParams(WP_ZOOMIN), (TWipeParams{50, 40}));
+  TDIBX page;
+  page.SetSize(8, 8, 32);
+  EXPECT_NE(MakeTransition(WP_CIRCLE, page, page, page), nullptr);
+  runner->ShutDown();
+  EXPECT_EQ(MakeTransition(WP_CIRCLE, page, page, page), nullptr);
+  ResetPlayerGlobals();
+  EXPECT_EQ(GetWipeDefaultParams(WP_ZOOMIN), (TWipeParams{320, 240}));
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ constexpr std::array<TWipeParams, kWipeKindCount> kBuiltIn = {{
     {0, 0},      // WP_WFAN
     {0, 0},      // WP_CIRCLE
     {40, 0},     // WP_BLOCKCOIL: block size
-    {40, 0},     // WP_BLOCKRANDOM: block size, order seed
+    {40, 12345}, // WP_BLOCKRANDOM: block size, order seed
 }};
 
 std::array<TWipeParams, kWipeKindCount> current = kBuiltIn;

@@ -39,6 +39,29 @@ void MixRowColor(TPix* d, const TPix* a, uint32_t c, int32_t n, uint32_t w) {
   }
 }
 
+void DrawRowSpans(const TWipeFrame& f, int32_t y, TSpans& spans) {
+  std::sort(spans.begin(), spans.end(), [](const TSpan& a, const TSpan& b) { return a.X0 < b.X0; });
+  int32_t x = 0;  // drawn up to here
+  for (const TSpan& s : spans) {
+    const int32_t x0 = std::clamp(s.X0, x, f.Width), x1 = std::clamp(s.X1, x, f.Width);
+    if (x1 <= x0) continue;
+    f.CopySpan(false, y, x, x0);
+    f.CopySpan(true, y, x0, x1);
+    x = x1;
+  }
+  f.CopySpan(false, y, x, f.Width);
+}
+
+void MirrorSpans(TSpans& spans, int32_t width) {
+  for (TSpan& s : spans) s = TSpan{width - s.X1, width - s.X0};
+}
+
+void DrawRowSelect(const TWipeFrame& f, int32_t y, const uint32_t* select) {
+  TPix* d = f.DestRow(y);
+  const TPix *n = f.NewRow(y), *o = f.OldRow(y);
+  for (int32_t x = 0; x < f.Width; ++x) d[x] = (n[x] & select[x]) | (o[x] & ~select[x]);
+}
+
 TWipe::TWipe(int32_t kind, TCustomDIBX& dest, TCustomDIBX& new_page, TCustomDIBX& old_page)
     : Dest(dest), NewPage(new_page), OldPage(old_page), kind_(kind) {
   const TWipeParams defaults = GetWipeDefaultParams(kind);

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "graphics/custom_dibx.h"
 #include "graphics/pixel_view.h"
@@ -51,6 +52,21 @@ inline uint32_t MixPixel(uint32_t a, uint32_t b, uint32_t w) {
 void MixRow(TPix* d, const TPix* a, const TPix* b, int32_t n, uint32_t w);
 // D := A mixed with the colour C at weight W of A.
 void MixRowColor(TPix* d, const TPix* a, uint32_t c, int32_t n, uint32_t w);
+
+// Pixels [X0, X1) of a row.
+struct TSpan {
+  int32_t X0 = 0, X1 = 0;
+};
+using TSpans = std::vector<TSpan>;
+
+// Row Y shows the new page on Spans (in any order, overlapping or reaching
+// past the row; they are sorted and merged here) and the old page elsewhere.
+void DrawRowSpans(const TWipeFrame& f, int32_t y, TSpans& spans);
+// Spans of a row of Width pixels mirrored left to right.
+void MirrorSpans(TSpans& spans, int32_t width);
+// Row Y: pixel X of the new page where Select[X] is all ones, of the old one
+// where it is 0.
+void DrawRowSelect(const TWipeFrame& f, int32_t y, const uint32_t* select);
 
 // Position over length as a weight 0..256 (rounded down).
 inline uint32_t WeightOf(int64_t position, int64_t length) {
