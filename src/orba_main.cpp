@@ -21,6 +21,7 @@
 #include "platform/headless/memory_video.h"
 #include "platform/headless/recorded_cursors.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/headless/single_mode_screen.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/linux/file_dialogs_linux.h"
 #include "platform/linux/freetype_fonts.h"
@@ -40,6 +41,7 @@
 #include "platform/sdl/sdl_cursors.h"
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_screen.h"
 #include "platform/sdl/sdl_video.h"
 #endif
 
@@ -187,6 +189,8 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   audio->KeepMix(options.audio.has_value());
   orba::SetAudioOutput(audio);
   orba::TMemoryVideo video;
+  // One display mode: the game's own size.
+  orba::SetScreenManager(std::make_shared<orba::TSingleModeScreen>(video));
   orba::SetCursorService(std::make_shared<orba::TRecordedCursors>());
   orba::TScriptedInput input;
   if (options.input) input = orba::TScriptedInput::FromFile(*options.input);
@@ -206,6 +210,7 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   runner.ShutDown();
   if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video.Frame(), *options.screenshot);
+  orba::SetScreenManager(nullptr);
   orba::SetAudioOutput(nullptr);
   if (options.audio && !audio->WriteWav(*options.audio)) {
     std::fprintf(stderr, "orba: cannot write %s\n", options.audio->c_str());
@@ -223,6 +228,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
     orba::Trace(std::string("sound: ") + e.what());
   }
   orba::TSdlVideo video;
+  orba::SetScreenManager(std::make_shared<orba::TSdlScreen>(video));
   const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
   orba::SetCursorService(std::make_shared<orba::TSdlCursors>());
@@ -240,8 +246,9 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   if (started) orba::RunRealTime(runner);
   runner.ShutDown();
   boxes->SetParent(nullptr);
-  // SDL's cursors go before its video does.
+  // SDL's cursors and screen manager go before its video does.
   orba::SetCursorService(nullptr);
+  orba::SetScreenManager(nullptr);
   orba::SetAudioOutput(nullptr);
   return started ? 0 : 1;
 #else

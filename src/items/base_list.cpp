@@ -222,9 +222,10 @@ void TOrbaBaseList::Reset() {
   }
 }
 
-TCustomWipe* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, bool force,
-                                     int32_t position, int32_t length) {
-  Active = index & 1;
+TCustomWipe* TOrbaBaseList::Flip(const TFlipRequest& request) {
+  const int32_t kind = request.Kind;
+  Active = request.Index & 1;
+  const bool force = request.Force;
   if (force || (kind != 0 && Transition == nullptr)) {
     Transition.reset();
     for (auto& root : roots_) root->InvalidateAll();
@@ -232,10 +233,12 @@ TCustomWipe* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, bool
       TOrbaBase* active = ActiveBase();
       TCustomDIBX* current = active->GetDIB();
       if (current != &active->Screen && current != nullptr) active->Screen.CopyFrom(*current);
-      Transition = MakeTransition(kind, *GetDIB(), active->Screen, GetBase(Active ^ 1)->Screen);
+      // The transition runs from the active root's picture, shown now, to
+      // the other root's, which the caller makes active at its end.
+      Transition = MakeTransition(kind, *GetDIB(), GetBase(Active ^ 1)->Screen, active->Screen);
       if (Transition != nullptr) {
-        Transition->SetLength(length);
-        Transition->SetReverse(reverse);
+        Transition->SetLength(request.Length);
+        Transition->SetReverse(request.Reverse);
       }
     }
   }
@@ -245,7 +248,7 @@ TCustomWipe* TOrbaBaseList::Flip(int32_t index, int32_t kind, bool reverse, bool
     PickFocus = true;
   }
   TransitionKind = kind;
-  if (Transition != nullptr) Transition->SetPosition(position);
+  if (Transition != nullptr) Transition->SetPosition(request.Position);
   return Transition.get();
 }
 

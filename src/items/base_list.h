@@ -113,8 +113,19 @@ class TOrbaBaseList : public TOrbaComponent {
 
   // Frees everything and makes two new roots of the same size.
   void Reset();
-  TCustomWipe* Flip(int32_t index, int32_t kind, bool reverse, bool force, int32_t position,
-                        int32_t length);
+  // Makes root Index the active one. With Force, or a Kind while no
+  // transition runs, the running transition goes and, for a Kind, a new one
+  // of Length ms starts at Position from the active root's picture towards
+  // the other root's. Answers the running transition, nullptr without one.
+  struct TFlipRequest {
+    int32_t Index = 0;
+    int32_t Kind = 0;
+    bool Reverse = false;
+    bool Force = false;
+    int32_t Position = 0;
+    int32_t Length = 0;
+  };
+  TCustomWipe* Flip(const TFlipRequest& request);
   int32_t GetWipeLength() const { return Transition ? Transition->GetLength() : 0; }
   void SetWipePos(int32_t position) {
     if (Transition) Transition->SetPosition(position);

@@ -1,9 +1,12 @@
 #include "items/base_list_services.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "core/system/trace.h"
 #include "items/base_list.h"
+#include "items/image_item.h"
 #include "items/prop_dispatch.h"
 #include "script/interp/com_component.h"
 #include "script/values/param_collection.h"
@@ -150,6 +153,71 @@ void TBaseListServices::MoveCabinet(const std::string& cabinet_name, bool save, 
     }
   }
   if (cabinet->GetChildCount() == 0) cabinet->Scrap();
+}
+
+// ---- the Flip command's screen change ------------------------------------------------------------
+
+void TBaseListServices::TakeScreenSnapshot() {
+  manager_.GetBase(0)->Draw();
+  manager_.GetBase(1)->Draw();
+  TOrbaBase* root = manager_.ActiveBase();
+  auto picture = std::make_shared<TDIBX>();
+  picture->SetSize(manager_.Width, manager_.Height, TOrbaBase::kScreenBits);
+  picture->TransparentColor = -1;
+  if (TCustomDIBX* screen = root->GetDIB(); screen != nullptr && !screen->IsEmpty()) picture->CopyFrom(*screen);
+  auto* snapshot = NewOrbaObject<TOrbaCustomImage>(&manager_);
+  snapshot->SetName(kFlipSnapshotName);
+  snapshot->Surface = std::move(picture);
+  snapshot->SetWidth(manager_.Width);
+  snapshot->SetHeight(manager_.Height);
+  snapshot->SetParent(root);
+  snapshot->SetIgnoreMouse(IM_ALL);
+}
+
+void TBaseListServices::CarryChildren(int32_t mode, const std::vector<std::string>& names) {
+  if (mode != 0 && mode != 1) return;
+  TOrbaBase* current = manager_.ActiveBase();
+  TOrbaBase* other = manager_.GetBase(manager_.Active ^ 1);
+  for (int32_t i = current->GetChildCount(); i-- > 0;) {
+    TOrbaControl* child = current->GetChild(i);
+    if (child == nullptr || child->Name == kFlipSnapshotName) continue;
+    const bool listed = std::find(names.begin(), names.end(), child->Name) != names.end();
+    if (listed == (mode == 1)) child->SetParent(other);
+  }
+}
+
+TTransitionSetup* TBaseListServices::StartTransition(int32_t kind, int32_t length, bool reverse) {
+  wipe_setup_.Wipe = manager_.Flip({.Index = manager_.Active, .Kind = kind, .Reverse = reverse, .Force = true, .Length = length});
+  return wipe_setup_.Wipe != nullptr ? &wipe_setup_ : nullptr;
+}
+
+int32_t TBaseListServices::GetWipeLength() const { return manager_.GetWipeLength(); }
+
+void TBaseListServices::SetWipePos(int32_t position) { manager_.SetWipePos(position); }
+
+void TBaseListServices::FinishFlip(bool clear_old) {
+  const int32_t left = manager_.Active;
+  manager_.Flip({.Index = left ^ 1, .Force = true});
+  wipe_setup_.Wipe = nullptr;
+  if (TOrbaControl* snapshot = manager_.FindControl(kFlipSnapshotName)) snapshot->Scrap();
+  if (!clear_old) return;
+  TOrbaBase* old_root = manager_.GetBase(left);
+  for (int32_t i = old_root->GetChildCount(); i-- > 0;) {
+    TOrbaControl* child = old_root->GetChild(i);
+    if (child != nullptr && !child->IsCabinet()) child->Scrap();
+  }
+}
+
+void TBaseListServices::TWipeSetup::SetParam(int32_t index, int32_t value) {
+  if (Wipe != nullptr) Wipe->SetParam(index, value);
+}
+
+void TBaseListServices::TWipeSetup::SetMaskName(const std::string& name) {
+  if (Wipe != nullptr) Wipe->SetMaskName(name);
+}
+
+void TBaseListServices::TWipeSetup::Prepare() {
+  if (Wipe != nullptr) Wipe->Prepare();
 }
 
 // The input of the active screen root and the manager's key table. "@LClick"

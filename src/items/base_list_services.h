@@ -17,6 +17,7 @@ namespace orba {
 class TOrbaBaseList;
 class TOrbaObject;
 class TSysFuncMan;
+class TCustomWipe;
 
 class TBaseListServices final : public TObjectServices {
  public:
@@ -42,6 +43,12 @@ class TBaseListServices final : public TObjectServices {
   void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
                    const std::vector<std::string>& names,
                    const std::vector<bool>& name_valid) override;
+  void TakeScreenSnapshot() override;
+  void CarryChildren(int32_t mode, const std::vector<std::string>& names) override;
+  TTransitionSetup* StartTransition(int32_t kind, int32_t length, bool reverse) override;
+  int32_t GetWipeLength() const override;
+  void SetWipePos(int32_t position) override;
+  void FinishFlip(bool clear_old) override;
   bool GetKeyPush(int32_t key) const override;
   bool GetKeyClick(int32_t key) const override;
   bool GetKeyRepeat(int32_t key) const override;
@@ -61,7 +68,16 @@ class TBaseListServices final : public TObjectServices {
   TSaveSection* ImageCacheSection() override { return &cache_setting_; }
 
  private:
+  // The set-up calls of the transition the manager is running.
+  class TWipeSetup final : public TTransitionSetup {
+   public:
+    TCustomWipe* Wipe = nullptr;
+    void SetParam(int32_t index, int32_t value) override;
+    void SetMaskName(const std::string& name) override;
+    void Prepare() override;
+  };
   TOrbaObject* Find(TObjectHandle object) const;
+  TWipeSetup wipe_setup_;
   TOrbaBaseList& manager_;
   TBaseListScene scene_;
   TBrixCacheSetting cache_setting_;

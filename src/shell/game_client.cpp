@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/files/disk_path.h"
+#include "core/files/exit_files.h"
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
@@ -18,6 +19,7 @@
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
 #include "platform/host.h"
+#include "platform/screen_manager.h"
 #include "platform/text_convert.h"
 #include "script/functions/script_random.h"
 
@@ -160,6 +162,8 @@ bool TGameClient::StartUp() {
     QuitFlag = 1;
     return false;
   }
+  if (TScreenManager* screen = ScreenManager())
+    screen->StartUp(TScreenSettings{width, height, project_->ScreenParam1, project_->ScreenParam2});
   Bases->SetWidth(width);
   Bases->SetHeight(height);
   Bases->GetBase(0)->InvalidateAll();
@@ -171,6 +175,7 @@ int32_t TGameClient::ScreenWidth() const { return project_ ? project_->Width : 0
 int32_t TGameClient::ScreenHeight() const { return project_ ? project_->Height : 0; }
 std::string TGameClient::Title() const { return project_ ? project_->Title : std::string(); }
 bool TGameClient::PauseWhenInactive() const { return project_ && project_->PauseWhenInactive != 0; }
+bool TGameClient::SleepBetweenTicks() const { return !project_ || project_->SleepBetweenTicks != 0; }
 
 void TGameClient::WindowOpened(TVideo& video) {
   if (var_host_) var_host_->SetVideo(&video);
@@ -245,22 +250,31 @@ void TGameClient::Draw() {
 
 // Copies the active root's dirty rectangles to the window and empties the
 // dirty lists of both roots: the inactive root was painted in this tick too,
-// and a screen change invalidates both roots whole.
+// and a screen change invalidates both roots whole. While a transition runs
+// it paints the whole screen into the manager's bitmap, which is shown whole.
 void TGameClient::Present(TVideo& video) {
   if (!objects_started_ || Bases == nullptr) return;
   TOrbaBase* root = Bases->ActiveBase();
   const int32_t width = std::min(root->Width, Bases->Width);
   const int32_t height = std::min(root->Height, Bases->Height);
-  const std::vector<TScreenRect> dirty = CopyDirtyRects(*root, width, height);
+  std::vector<TScreenRect> dirty;
+  if (Bases->Transition != nullptr) {
+    const std::vector<TRect> whole{TRect{0, 0, width, height}};
+    dirty = CopyDirtyRects(Bases->GetDIB(), whole, width, height);
+  } else {
+    std::vector<TRect> rects;
+    for (int32_t i = 0; i < root->Dirty.Count(); ++i) rects.push_back(root->Dirty.Get(i));
+    dirty = CopyDirtyRects(root->GetDIB(), rects, width, height);
+  }
   Bases->GetBase(0)->Dirty.Clear();
   Bases->GetBase(1)->Dirty.Clear();
   if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
 }
 
-std::vector<TScreenRect> TGameClient::CopyDirtyRects(TOrbaBase& root, int32_t width, int32_t height) {
+std::vector<TScreenRect> TGameClient::CopyDirtyRects(TCustomDIBX* dib, const std::vector<TRect>& rects,
+                                                    int32_t width, int32_t height) {
   std::vector<TScreenRect> dirty;
-  TCustomDIBX* dib = root.GetDIB();
-  if (dib == nullptr || dib->IsEmpty() || root.Dirty.Count() == 0) return dirty;
+  if (dib == nullptr || dib->IsEmpty() || rects.empty()) return dirty;
   if (width <= 0 || height <= 0 || width > dib->Width() || height > dib->Height()) return dirty;
   const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
   if (frame_.size() != size) frame_.assign(size, 0);
@@ -270,8 +284,7 @@ std::vector<TScreenRect> TGameClient::CopyDirtyRects(TOrbaBase& root, int32_t wi
       dib->BitCount() == 32 && dib->RedShift() == 16 && dib->GreenShift() == 8 && dib->BlueShift() == 0;
   const uint8_t* origin = same_form ? dib->Lock(0, 0) : nullptr;
   const std::ptrdiff_t pitch = dib->Pitch();
-  for (int32_t i = 0; i < root.Dirty.Count(); ++i) {
-    const TRect& r = root.Dirty.Get(i);
+  for (const TRect& r : rects) {
     const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
@@ -322,6 +335,8 @@ void TGameClient::ShutDown() {
     files_started_ = false;
     FinalVrFiles();
   }
+  // The screen captures the game registered for deletion at its end.
+  DeleteExitFiles();
 }
 
 }  // namespace orba

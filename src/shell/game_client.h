@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "core/containers/rect_utils.h"
 #include "core/system/instance_lock.h"
 #include "script/functions/sys_func.h"
 #include "script/interp/run_loop_events.h"
@@ -40,6 +41,7 @@
 namespace orba {
 
 class TOrbaBase;
+class TCustomDIBX;
 
 // Where the player's game lies: GAME as the command line names it.
 struct TGameLocation {
@@ -69,6 +71,7 @@ class TGameClient : public TTickClient {
   int32_t ScreenHeight() const override;
   std::string Title() const override;
   bool PauseWhenInactive() const override;
+  bool SleepBetweenTicks() const override;
   void WindowOpened(TVideo& video) override;
   bool CloseQuery() override;
   void ReleaseExpiredFiles() override;
@@ -92,9 +95,10 @@ class TGameClient : public TTickClient {
   void Idle() override;
   void Draw() override;
   void Present(TVideo& video) override;
-  // Copies the root's dirty rectangles, cut to Width x Height, into the
+  // Copies the rectangles of the bitmap, cut to Width x Height, into the
   // frame buffer of that size and answers them.
-  std::vector<TScreenRect> CopyDirtyRects(TOrbaBase& root, int32_t width, int32_t height);
+  std::vector<TScreenRect> CopyDirtyRects(TCustomDIBX* dib, const std::vector<TRect>& rects, int32_t width,
+                                          int32_t height);
 
   std::string game_;
   TGameLocation location_;

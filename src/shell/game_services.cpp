@@ -13,7 +13,11 @@ namespace orba {
 TGameServices::TGameServices(TSysFuncMan& funcs, TVrFileManager& files, TOrbaBaseList* objects)
     : funcs_(funcs), files_(files), db_funcs_(db_, this), file_funcs_(files, *this, this) {
   file_funcs_.SaveSlots = this;
-  if (objects != nullptr) object_funcs_ = std::make_unique<TObjectFuncService>(*objects);
+  if (objects != nullptr) {
+    object_funcs_ = std::make_unique<TObjectFuncService>(*objects);
+    screens_ = std::make_unique<TBaseListScreens>(*objects);
+    file_funcs_.Screens = screens_.get();
+  }
   funcs_.SetTableService(&db_funcs_);
   funcs_.SetFileService(&file_funcs_);
   funcs_.SetObjectService(object_funcs_.get());

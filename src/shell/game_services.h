@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "items/object_funcs.h"
+#include "items/screen_source.h"
 #include "script/functions/dbs.h"
 #include "script/functions/sys_func_db.h"
 #include "script/functions/sys_func_file.h"
@@ -66,6 +67,7 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
   TDBFuncService db_funcs_;
   TFileFuncService file_funcs_;
   std::unique_ptr<TObjectFuncService> object_funcs_;
+  std::unique_ptr<TBaseListScreens> screens_;
   std::unique_ptr<TSaveDataSlots> slots_;
   std::function<bool(const std::string&)> available_;
 };

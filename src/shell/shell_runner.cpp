@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
 
 #include "core/game_clock.h"
 #include "core/system/trace.h"
@@ -59,6 +60,7 @@ bool TShellRunner::StartUp() {
     return false;
   }
   client_.WindowOpened(video_);
+  sleep_ = client_.SleepBetweenTicks();
   Trace("start ticks");
   ticks_.Restart();
   started_ = true;
@@ -106,7 +108,13 @@ bool TShellRunner::Step() {
 }
 
 // At most one tick period, so that a quit signal is seen within a tick.
-void TShellRunner::Wait() { input_.Wait(std::min(ticks_.MsUntilDue(), TTickSource::kPeriodMs)); }
+void TShellRunner::Wait() {
+  if (sleep_) {
+    input_.Wait(std::min(ticks_.MsUntilDue(), TTickSource::kPeriodMs));
+  } else {
+    std::this_thread::yield();
+  }
+}
 
 void TShellRunner::ShutDown() {
   if (shut_down_) return;

@@ -34,7 +34,8 @@ class TShellRunner {
   // Hands the waiting input to the client, then runs a tick when one is
   // due. False once the program should end.
   bool Step();
-  // Waits until a tick is due or input arrives.
+  // Waits until a tick is due or input arrives; when the client does not
+  // sleep between ticks, only lets other threads run.
   void Wait();
   bool Running() const;
   // Stops the ticks and shuts the client down; runs once.
@@ -54,6 +55,7 @@ class TShellRunner {
   bool started_ = false;
   bool closed_ = false;
   bool shut_down_ = false;
+  bool sleep_ = true;
   int32_t painted_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include "items/base_list.h"
 #include "media/media_system.h"
+#include "platform/screen_manager.h"
 
 namespace orba {
 
@@ -15,10 +16,30 @@ void TShellVarHost::SetVideo(TVideo* video) {
     MoveCursor = [video](int32_t x, int32_t y) { video->SetMousePosition(x, y); };
 }
 
-bool TShellVarHost::GetFullScreen() { return video_ != nullptr && video_->FullScreen(); }
+bool TShellVarHost::GetFullScreen() {
+  if (TScreenManager* screen = ScreenManager()) return screen->GetFullScreen();
+  return video_ != nullptr && video_->FullScreen();
+}
 
 void TShellVarHost::SetFullScreen(bool value) {
-  if (video_ != nullptr) video_->SetFullScreen(value);
+  if (TScreenManager* screen = ScreenManager())
+    screen->SetFullScreen(value);
+  else if (video_ != nullptr)
+    video_->SetFullScreen(value);
+}
+
+int32_t TShellVarHost::GetDisplayModeCount() {
+  const TScreenManager* screen = ScreenManager();
+  return screen != nullptr ? screen->GetModeCount() : 0;
+}
+
+int32_t TShellVarHost::GetDisplayModeIndex() {
+  const TScreenManager* screen = ScreenManager();
+  return screen != nullptr ? screen->GetModeIndex() : 0;
+}
+
+void TShellVarHost::SetDisplayModeIndex(int32_t value) {
+  if (TScreenManager* screen = ScreenManager()) screen->SetModeIndex(value);
 }
 
 bool TShellVarHost::GetSoundOn() { return Bases != nullptr && Bases->SoundOn; }

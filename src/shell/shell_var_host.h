@@ -1,5 +1,6 @@
 // The "@" system variables that the running player answers itself: the
-// window (full screen, the system pointer), and the object manager's sound
+// screen manager and the window (full screen, the display modes, the system
+// pointer), and the object manager's sound
 // switch and keyboard focus. Input and everything else is answered as the
 // script layer's game host answers it, from the object services.
 #pragma once
@@ -17,8 +18,13 @@ class TShellVarHost : public TGameVarHost {
   // "@FullScr" and the pointer moves of "@MouseX" and "@MouseY" go to it.
   void SetVideo(TVideo* video);
 
+  // Full screen and the display modes are the screen manager's; without
+  // one, full screen is the window's and there are no modes.
   bool GetFullScreen() override;
   void SetFullScreen(bool value) override;
+  int32_t GetDisplayModeCount() override;
+  int32_t GetDisplayModeIndex() override;
+  void SetDisplayModeIndex(int32_t value) override;
   bool GetSoundOn() override;
   void SetSoundOn(bool value) override;
   // The MIDI devices: the sound font is the one device.

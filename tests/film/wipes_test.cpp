@@ -204,7 +204,8 @@ TEST(Wipes, MaskKindsTurnThePixelsInTheOrderOfTheMasksGreys) {
 }
 
 // The object manager's flip makes the transition through the installed
-// factory; each Draw shows the frame of the position set last.
+// factory, from the picture of the root it keeps active (0, red) to the
+// other one's (blue); each Draw shows the frame of the position set last.
 TEST(Wipes, TheObjectManagerDrawsTheTransitionOfItsFlip) {
   InitFilmGlobals();
   TOrbaBaseList m;
@@ -213,7 +214,7 @@ TEST(Wipes, TheObjectManagerDrawsTheTransitionOfItsFlip) {
   m.GetBase(0)->SetColor(0x0000FF);
   m.GetBase(1)->SetColor(0xFF0000);
   m.Draw();
-  ASSERT_NE(m.Flip(1, WP_BLINDH, false, true, 0, 300), nullptr);
+  ASSERT_NE(m.Flip({.Index = 0, .Kind = WP_BLINDH, .Force = true, .Length = 300}), nullptr);
   EXPECT_EQ(m.GetWipeLength(), 300);
   TCustomDIBX& screen = *m.GetDIB();
   const uint32_t red = screen.ColorToPixel(0x0000FF), blue = screen.ColorToPixel(0xFF0000);

@@ -4,8 +4,13 @@
 // cabinet and call every object function through the player.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
+#include "core/game_clock.h"
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/object_funcs.h"
@@ -103,8 +108,117 @@ TEST_F(ObjectCommandsTest, PropertyCommandsTakeIdsAndNames) {
   EXPECT_EQ(pc, 1);
 }
 
+// A transition that writes each call into Calls.
+std::string Calls;
+class TRecordedWipe final : public TCustomWipe {
+ public:
+  explicit TRecordedWipe(int32_t kind) { Note("make", kind); }
+  static void Note(const char* what, int32_t value) { Calls += std::string(what) + " " + std::to_string(value) + ";"; }
+  void SetReverse(bool reverse) override { Note("rev", reverse); }
+  int32_t GetLength() const override { return length_; }
+  void SetLength(int32_t length) override { Note("len", length_ = length); }
+  void SetPosition(int32_t position) override { Note("pos", position); }
+  TRect CurrentRect() const override { return TRect{}; }
+  void Step() override {}
+  void SetParam(int32_t index, int32_t value) override { Note(index == 0 ? "p0" : "p1", value); }
+  void SetMaskName(const std::string& name) override { Calls += "mask " + name + ";"; }
+  void Prepare() override { Calls += "prepare;"; }
+
+ private:
+  int32_t length_ = 0;
+};
+
+class FlipTest : public ObjectCommandsTest {
+ protected:
+  void SetUp() override {
+    ObjectCommandsTest::SetUp();
+    GameClock = 0;
+    SetWipeFactory([](int32_t kind, TCustomDIBX&, TCustomDIBX&, TCustomDIBX&) -> std::unique_ptr<TCustomWipe> {
+      return std::make_unique<TRecordedWipe>(kind);
+    });
+    m.SetWidth(16);
+    m.SetHeight(8);
+  }
+  void TearDown() override { SetWipeFactory(nullptr); }
+  // Steps the started command 15 ms apart until it moves on: the steps.
+  int32_t Play(TComFlip& flip) {
+    TPage* page = nullptr;
+    int32_t pc = 0, steps = 0;
+    for (; pc == 0 && steps < 100; ++steps) {
+      GameClock += 15;
+      flip.Execute(&cm, page, pc);
+    }
+    return steps;
+  }
+};
+
+// Kinds outside 1..38 make no transition, times of 0 or less last 1 ms, the
+// set-up calls come in order, and a selection without a time changes the
+// screens at the first step.
+TEST_F(FlipTest, KindTimeAndSetUp) {
+  const struct { const char *kind, *time, *select, *calls; int32_t steps; } cases[] = {
+      {"45", "300", "", "", 3},
+      {"-1", "300", "", "", 3},
+      {"2", "-5", "", "make 2;len 1;rev 0;pos 0;p0 7;mask m.brx;prepare;", 3},
+      {"3", "30", "", "make 3;len 30;rev 0;pos 0;p0 7;mask m.brx;prepare;pos 15;", 4},
+      {"3", "0", "1", "", 1},
+  };
+  for (const auto& c : cases) {
+    Calls.clear();
+    TComFlip flip(nullptr);
+    Set(flip.Kind, c.kind);
+    Set(flip.Time, c.time);
+    if (*c.select != 0) Set(flip.Select, c.select);
+    Set(flip.Param0, "7");
+    Set(flip.Mask, "\"m.brx\"");
+    flip.Start(&cm);
+    EXPECT_EQ(std::make_tuple(Play(flip), Calls, m.Active), std::make_tuple(c.steps, c.calls, 1)) << c.kind;
+    m.Flip({.Index = 0, .Force = true});
+  }
+}
+
+// Select 1 carries the listed children, 0 the others, 2 none; the old
+// picture stays on top of the old root as the snapshot until the end;
+// ClearOld then scraps what is left there except the cabinet, also when the
+// command is abandoned.
+TEST_F(FlipTest, SelectionAndClearOld) {
+  const struct { const char* select; bool abort; std::vector<std::string> carried, scrapped; } cases[] = {{"1", false, {"a", "cab"}, {"b", "c"}},
+               {"0", false, {"b", "c"}, {"a"}},
+               {"2", true, {}, {"a", "b", "c"}}};
+  for (const auto& c : cases) {
+    m.Reset();
+    m.Flip({.Index = 0, .Force = true});
+    for (const char* name : {"a", "b", "c", "cab"}) {
+      TOrbaObject* object = CreateCompoByType(&m, name[1] == 'a' ? CT_CABINET : CT_BOX);
+      object->SetName(name);
+      object->SetParent(m.GetBase(0));
+    }
+    TComFlip flip(nullptr);
+    Set(flip.Kind, "1");
+    Set(flip.Time, "30");
+    Set(flip.Select, c.select);
+    flip.Names.push_back(std::make_unique<TOrbaParser>());
+    Set(*flip.Names.back(), "\"a\" ++ Chr(13) ++ Chr(10) ++ \"cab\"");
+    Set(flip.ClearOld, "TRUE");
+    flip.Start(&cm);
+    const TOrbaControl* shot = m.FindControl(kFlipSnapshotName);
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(std::make_tuple(shot->GetParent(), shot->GetWidth(), shot->GetHeight(), shot->GetIgnoreMouse()),
+              std::make_tuple(static_cast<TOrbaControl*>(m.GetBase(0)), 16, 8, uint8_t{IM_ALL}));
+    for (int i = 0; c.abort && i < 2; ++i) flip.Abort();  // the second does nothing
+    if (!c.abort) Play(flip);
+    std::vector<std::string> carried;
+    for (int32_t i = 0; i < m.GetBase(1)->GetChildCount(); ++i) carried.push_back(m.GetBase(1)->GetChild(i)->Name);
+    std::sort(carried.begin(), carried.end());
+    EXPECT_EQ(std::make_tuple(carried, m.Active, m.Transition.get()), std::make_tuple(c.carried, 1, nullptr));
+    for (const std::string& name : c.scrapped) EXPECT_EQ(m.FindObject(name), nullptr) << name;
+    EXPECT_NE(m.FindObject("cab"), nullptr);
+    EXPECT_EQ(m.FindControl(kFlipSnapshotName), nullptr);
+  }
+}
+
 TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
-  m.Flip(1, 0, false, false, 0, 0);  // root 0 is now the other root
+  m.Flip({.Index = 1});  // root 0 is now the other root
   for (const char* name : {"a", "b", "c"}) {
     auto* box = NewOrbaObject<TOrbaBox>(&m);
     box->SetName(name);
@@ -151,7 +265,7 @@ TEST(ObjectFuncs, MenusFlippedRootsAndPropertyIds) {
   env.funcs.SetObjectService(&service);
   NewOrbaObject<TMenuStandIn>(&m)->SetName("menu");
   NewOrbaObject<TOrbaBox>(&m)->SetName("box");
-  m.Flip(1, 0, false, false, 0, 0);
+  m.Flip({.Index = 1});
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"IndexOfMenu(\"menu\", \"NO\")", "1"}, {"IndexOfMenu(\"menu\", \"\")", "-1"},  // no empty last line
       {"GetGroupIndex(\"menu\", \"2\")", "20"}, {"GetGroupIndex(\"menu\", \"no\")", "10"},

@@ -272,7 +272,7 @@ TEST_F(InputTest, FocusFollowsVisibilityAndTheActiveRoot) {
   Tick();
   EXPECT_EQ(m.GetFocusObject(), box);
   // Showing the other root drops a focus that is not on it.
-  m.Flip(1, 0, false, false, 0, 0);
+  m.Flip({.Index = 1});
   EXPECT_TRUE(m.GetFocusObject() == nullptr && m.PickFocus);
 }
 

@@ -32,6 +32,7 @@ class TRecordingClient : public TTickClient {
   int32_t ScreenHeight() const override { return 24; }
   std::string Title() const override { return "\x83\x51\x81\x5B\x83\x80"; }  // ゲーム
   bool PauseWhenInactive() const override { return pause_when_inactive; }
+  bool SleepBetweenTicks() const override { return sleep_between_ticks; }
   bool StartUp() override { Note("StartUp"); return start_up_result; }
   void HandleInput(const TInputEvent& e) override {
     Note("input " + FormatInputEvent(e) + " @" + std::to_string(TickCount));
@@ -53,7 +54,7 @@ class TRecordingClient : public TTickClient {
 
   std::vector<std::string> calls;
   std::vector<uint32_t> frame = std::vector<uint32_t>(32 * 24, 0x00FF00);
-  bool start_up_result = true, allow_close = true, pause_when_inactive = false;
+  bool start_up_result = true, allow_close = true, pause_when_inactive = false, sleep_between_ticks = true;
   int32_t quit_at_tick = -1, load_at_tick = -1;
 };
 
@@ -268,6 +269,25 @@ TEST_F(ShellLoop, AWindowThatCannotOpenEndsThroughTheShutDown) {
   EXPECT_FALSE(runner.StartUp());
   runner.ShutDown();
   EXPECT_EQ(trace, "start up\nwindow 32x24\nthe window cannot be opened\nstop ticks\nshut down\n");
+}
+
+// The loop sleeps the rest of the tick only when the game asks for it.
+TEST_F(ShellLoop, SleepsBetweenTicksOnlyWhenTheGameAsks) {
+  struct TTimedInput final : TInputSource {
+    bool NextEvent(TInputEvent&) override { return false; }
+    void Wait(uint32_t timeout_ms) override { waits.push_back(timeout_ms); }
+    std::vector<uint32_t> waits;
+  };
+  for (const bool sleep : {true, false}) {
+    TTimedInput timed;
+    client.sleep_between_ticks = sleep;
+    TShellRunner runner(clock, video, timed, client);
+    ASSERT_TRUE(runner.StartUp());
+    clock.Advance(5);
+    runner.Wait();
+    EXPECT_EQ(timed.waits, sleep ? std::vector<uint32_t>{10} : std::vector<uint32_t>{}) << sleep;
+    runner.ShutDown();
+  }
 }
 
 TEST_F(ShellLoop, WaitingCodeCanHandleInputBetweenSteps) {

@@ -106,7 +106,20 @@ THostRect TLinuxHost::WorkArea() {
   return THostRect{0, 0, 1024, 768};
 }
 
-bool TLinuxHost::SetDesktopWallpaper(const std::string&, TWallpaperStyle) { return false; }
+// Through gsettings, on a desktop that keeps its background there; false
+// without a display or without gsettings and that schema.
+bool TLinuxHost::SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) {
+  if (Env("DISPLAY").empty() && Env("WAYLAND_DISPLAY").empty()) return false;
+  const std::string schema = "org.gnome.desktop.background";
+  const std::string uri = "file://" + path;
+  const char* options = style == TWallpaperStyle::Center ? "centered"
+                        : style == TWallpaperStyle::Tile ? "wallpaper"
+                                                         : "stretched";
+  if (!RunDialogProgram({"gsettings", "set", schema, "picture-uri", uri})) return false;
+  // The dark style's picture exists on newer desktops only.
+  RunDialogProgram({"gsettings", "set", schema, "picture-uri-dark", uri});
+  return RunDialogProgram({"gsettings", "set", schema, "picture-options", options}).has_value();
+}
 
 bool TLinuxHost::OpenOnDesktop(const std::string& target) { return DesktopOpen(target); }
 

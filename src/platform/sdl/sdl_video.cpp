@@ -68,9 +68,26 @@ void TSdlVideo::SetTitle(const std::string& title) {
 
 void TSdlVideo::SetFullScreen(bool on) {
   if (!window_ || on == full_screen_) return;
-  if (SDL_SetWindowFullscreen(window_, on ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) return;
+  Uint32 flags = 0;
+  if (on && mode_width_ > 0) {
+    const SDL_DisplayMode wanted{0, mode_width_, mode_height_, mode_rate_, nullptr};
+    flags = SDL_SetWindowDisplayMode(window_, &wanted) == 0 ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
+  } else if (on) {
+    flags = SDL_WINDOW_FULLSCREEN_DESKTOP;
+  }
+  if (SDL_SetWindowFullscreen(window_, flags) != 0) return;
   full_screen_ = on;
   Redraw();
+}
+
+void TSdlVideo::SetFullScreenMode(int32_t width, int32_t height, int32_t rate) {
+  mode_width_ = width > 0 && height > 0 ? width : 0;
+  mode_height_ = mode_width_ > 0 ? height : 0;
+  mode_rate_ = mode_width_ > 0 ? rate : 0;
+  if (!full_screen_) return;
+  // Leave full screen and come back in the new mode.
+  SetFullScreen(false);
+  SetFullScreen(true);
 }
 
 void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {

@@ -37,6 +37,10 @@ class TSdlVideo : public TVideo {
   void SetTitle(const std::string& title) override;
   void SetFullScreen(bool on) override;
   bool FullScreen() const override { return full_screen_; }
+  // The display mode full screen uses: Width x Height at Rate Hz (the
+  // display's closest mode), or with a width of 0 the desktop as it is. A
+  // window that is full screen switches at once.
+  void SetFullScreenMode(int32_t width, int32_t height, int32_t rate);
   void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
   void SetMousePosition(int32_t x, int32_t y) override;
   void ShowCursor(bool visible) override;
@@ -63,6 +67,7 @@ class TSdlVideo : public TVideo {
   SDL_Texture* texture_ = nullptr;
   int32_t width_ = 0, height_ = 0;
   bool full_screen_ = false;
+  int32_t mode_width_ = 0, mode_height_ = 0, mode_rate_ = 0;
 };
 
 }  // namespace orba

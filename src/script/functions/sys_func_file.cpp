@@ -12,6 +12,7 @@
 #include "platform/file_dialogs.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
+#include "platform/screen_manager.h"
 #include "script/functions/folder_chooser.h"
 #include "script/functions/sys_func_args.h"
 #include "script/save/save_data.h"
@@ -192,16 +193,19 @@ bool TFileFuncService::CopyFile(const std::string& source, const std::string& de
   if (from == nullptr) return false;
   // Read the source before the destination is emptied: they may be one
   // entry.
-  const std::vector<uint8_t> data = EntryBytes(*from);
-  TVrFile* to = files_.FindEntry(dest);
-  if (to == nullptr) {
-    if (files_.CollectionCount() == 0) return false;
-    to = files_.GetCollection(0)->AddEntry(dest);
-  }
-  to->Data = std::make_unique<TKsMemoryStream>(data);
-  if (IsSaveFileName(dest) && (save_files_ == nullptr || !save_files_->WriteSaveFile(dest, data))) return false;
+  if (!WriteMemoryFile(dest, EntryBytes(*from))) return false;
   VrCacheRemove(files_, dest);
   return true;
+}
+
+bool TFileFuncService::WriteMemoryFile(const std::string& name, const std::vector<uint8_t>& data) {
+  TVrFile* to = files_.FindEntry(name);
+  if (to == nullptr) {
+    if (files_.CollectionCount() == 0) return false;
+    to = files_.GetCollection(0)->AddEntry(name);
+  }
+  to->Data = std::make_unique<TKsMemoryStream>(data);
+  return !IsSaveFileName(name) || (save_files_ != nullptr && save_files_->WriteSaveFile(name, data));
 }
 
 bool TFileFuncService::ChooseFolder(std::string& folder) {
@@ -324,6 +328,25 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       std::string folder;
       if (!ChooseFolder(folder)) break;
       a.At(0).SetAsStr(folder);
+      result.SetAsFlag(true);
+      break;
+    }
+    case FN_SaveScreen:
+      result.SetAsFlag(SaveScreen(a.Str(0), a.Has(1) ? a.Int(1) : 0, a.Has(2) ? a.Int(2) : 0, a.FlagOr(3, false),
+                                  a.Has(4) ? a.Int(4) : 0));
+      break;
+    case FN_SetWallPaper:
+      result.SetAsFlag(SetWallPaper(a.Str(0), a.Int(1)));
+      break;
+    case FN_GetDisplayMode: {
+      const TScreenManager* screen = ScreenManager();
+      const int32_t index = a.Int(0);
+      if (screen == nullptr || index < 0 || index >= screen->GetModeCount()) break;
+      const TDisplayMode& mode = screen->GetMode(index);
+      a.At(1).SetAsInt(mode.Width);
+      a.At(2).SetAsInt(mode.Height);
+      a.At(3).SetAsInt(mode.Bits);
+      a.At(4).SetAsInt(mode.Rate);
       result.SetAsFlag(true);
       break;
     }

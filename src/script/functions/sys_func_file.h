@@ -77,10 +77,31 @@ bool IsMemoryFileName(const std::string& name);
 bool MatchesMask(const std::string& name, const std::string& mask);
 
 class TVrFileManager;
+class TDIBSurface;
+
+// The screens as SaveScreen and SetWallPaper see them, answered by the
+// object manager.
+class TScreenSource {
+ public:
+  virtual ~TScreenSource() = default;
+  virtual int32_t ScreenWidth() const = 0;
+  virtual int32_t ScreenHeight() const = 0;
+  // Paints the active screen root (the other one with Other) and copies its
+  // picture into Picture, sized to the screen at 24 bits per pixel.
+  virtual void CaptureScreen(bool other, TDIBSurface& picture) = 0;
+  // Writes the first frame of a game picture from the picture cache (the
+  // active screen's picture for an empty Image) to the disk file Path as a
+  // Windows bitmap; false when the picture has no frame.
+  virtual bool SaveBitmap(const std::string& image, const std::string& path) = 0;
+  // The picture cache forgets every variant of Name.
+  virtual void ForgetPicture(const std::string& name) = 0;
+};
 
 // FileExists, LoadTextFile, GetSaveCaption, ListSaveCaption, CopyFile,
-// ExtractFile, SelectOpenFile, SelectSaveFile, SelectDirectory and OpenUrl. Dialogs go through the
-// platform's file dialogs and message boxes.
+// ExtractFile, SelectOpenFile, SelectSaveFile, SelectDirectory, OpenUrl,
+// and, with the screens, SaveScreen, SetWallPaper and GetDisplayMode (the
+// screen manager's modes). Dialogs go through the platform's file dialogs
+// and message boxes.
 class TFileFuncService : public TSysFuncService {
  public:
   TFileFuncService(TVrFileManager& files, TGameFileSource& game_files, TSaveFileStore* save_files = nullptr)
@@ -91,6 +112,8 @@ class TFileFuncService : public TSysFuncService {
   std::function<void(const std::string&)> ShellOpen;
   // The project's save slots; without them no slot has a caption.
   TSaveSlotSource* SaveSlots = nullptr;
+  // The screens; without them SaveScreen and SetWallPaper answer false.
+  TScreenSource* Screens = nullptr;
 
   void CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs args) override;
 
@@ -99,8 +122,20 @@ class TFileFuncService : public TSysFuncService {
   // The folder chooser as SelectDirectory shows it; the chosen folder with a
   // trailing "", or false when cancelled.
   static bool ChooseFolder(std::string& folder);
+  // Captures a screen into a Brix image file (in the override folder, or an
+  // in-memory file), scaled to Width x Height when given (0: the screen's);
+  // Register 1 deletes the file when the program ends, 2 lists it in the
+  // override folder's "install.dat".
+  bool SaveScreen(const std::string& name, int32_t width, int32_t height, bool other, int32_t register_mode);
+  // Writes the picture (the screen for an empty Image) as a bitmap into the
+  // host's system folder and makes it the desktop wallpaper.
+  bool SetWallPaper(const std::string& image, int32_t style);
 
  private:
+  // Replaces the in-memory file Name by Data (it is made in collection 0
+  // when missing); a "save:" file also goes into "save.dat". False when
+  // that cannot be written.
+  bool WriteMemoryFile(const std::string& name, const std::vector<uint8_t>& data);
   TVrFileManager& files_;
   TGameFileSource& game_files_;
   TSaveFileStore* save_files_;

@@ -1,6 +1,8 @@
 #include "script/interp/com_object.h"
 
+#include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
+#include "script/functions/sys_func_file.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_run.h"
 #include "script/script_errors.h"
@@ -199,6 +201,101 @@ void TComMovieStop::RestoreState(TKsBigStream& stream) {
   Target = TObjectHandle{};
   // The name is looked up when the command runs next.
   restored_target_ = std::move(name);
+}
+
+bool TComFlip::GetYield() const { return Time.Result != nullptr && Time.Result->GetAsInt() > 0; }
+
+void TComFlip::Start(TCallMan* run_state) {
+  run_state_ = run_state;
+  TCallMan& rs = *run_state;
+  TObjectServices& objects = rs.Objects();
+  State = 0;
+  running_ = true;
+  const TCustomParam* kind_value = Evaluate(Kind, rs);
+  int32_t kind = kind_value != nullptr ? kind_value->GetAsInt() : 0;
+  if (kind < 0 || kind > kLastKind) kind = 0;
+  const TCustomParam* time_value = Evaluate(Time, rs);
+  const bool timed = time_value != nullptr && time_value->GetAsInt() > 0;
+  const int32_t length = timed ? time_value->GetAsInt() : 1;
+  const bool reverse = EvalCondition(Reverse, rs);
+  EventLockFlag = EvalCondition(EventLock, rs) ? 1 : 0;
+  ClearOldFlag = EvalCondition(ClearOld, rs) ? 1 : 0;
+  const TCustomParam* select = Evaluate(Select, rs);
+  const bool carry = select != nullptr;
+  const int32_t mode = carry ? (select->GetAsInt() & 0xFF) : 0;
+  std::vector<std::string> names;
+  for (auto& expression : Names) {
+    const TCustomParam* value = Evaluate(*expression, rs);
+    if (value == nullptr) continue;
+    for (std::string& line : SplitTextLines(value->GetAsStr())) names.push_back(std::move(line));
+  }
+  if (carry) {
+    if (!timed) {
+      State = 3;  // no transition: the screens change at the first step
+    } else {
+      objects.TakeScreenSnapshot();
+      objects.CarryChildren(mode, names);
+    }
+  }
+  if (State == 3) return;
+  TTransitionSetup* transition = objects.StartTransition(kind, length, reverse);
+  if (transition == nullptr) return;
+  TOrbaParser* params[2] = {&Param0, &Param1};
+  for (int32_t i = 0; i < 2; ++i)
+    if (const TCustomParam* value = Evaluate(*params[i], rs)) transition->SetParam(i, value->GetAsInt());
+  if (const TCustomParam* mask = Evaluate(Mask, rs)) transition->SetMaskName(mask->GetAsStr());
+  transition->Prepare();
+}
+
+void TComFlip::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  run_state_ = run_state;
+  TObjectServices& objects = run_state->Objects();
+  if (State == 0) {
+    State = 1;
+    return;
+  }
+  if (State == 1) {
+    StartTime = static_cast<int32_t>(GameClock);
+    State = 2;
+    return;
+  }
+  // The clock wraps as the system timer does; the difference does not care.
+  const int32_t elapsed = static_cast<int32_t>(GameClock - static_cast<uint32_t>(StartTime));
+  if (State == 2 && elapsed < objects.GetWipeLength()) {
+    objects.SetWipePos(elapsed);
+    return;
+  }
+  Finish(objects);
+  ++pc;
+}
+
+void TComFlip::Finish(TObjectServices& objects) {
+  State = 3;
+  running_ = false;
+  objects.FinishFlip(ClearOldFlag != 0);
+}
+
+void TComFlip::Abort() {
+  if (running_ && run_state_ != nullptr) Finish(run_state_->Objects());
+}
+
+void TComFlip::SaveState(std::unique_ptr<TKsMemoryStream>& stream) {
+  if (!stream) stream = std::make_unique<TKsMemoryStream>();
+  WriteVersionHeader(*stream);
+  WriteStreamByte(*stream, EventLockFlag);
+  WriteStreamByte(*stream, ClearOldFlag);
+}
+
+void TComFlip::RestoreState(TKsBigStream& stream) {
+  const int32_t version = ReadVersionHeader(stream);
+  if (version >= 100) {
+    EventLockFlag = ReadByteVal(stream);
+    ClearOldFlag = ReadByteVal(stream);
+  }
+  // State and StartTime stay: after an event call the transition goes on;
+  // after a loaded game the manager runs no transition any more, so the
+  // command finishes once its waiting steps are done.
+  running_ = true;
 }
 
 }  // namespace orba

@@ -122,13 +122,32 @@ class TComFlip final : public TCommand {
   TOrbaParser Param1;
   TOrbaParser Mask;       // stored from page version 101
   TOrbaParser EventLock;  // stored from page version 107
-  // Running state.
+  // Running state: 0 started, 1 first step done, 2 transition running,
+  // 3 finish at the next step.
   int32_t State = 0;
-  int32_t StartTime = 0;
+  int32_t StartTime = 0;  // game clock when the transition began
   uint8_t EventLockFlag = 0;
   uint8_t ClearOldFlag = 0;
+  // The kinds run from 1 to this; any other kind means none.
+  static constexpr int32_t kLastKind = 38;
   bool GetEventLock() const override { return EventLockFlag != 0; }
+  // Each step yields while a time was given, so the transition advances once
+  // a tick.
+  bool GetYield() const override;
+  void Start(TCallMan* run_state) override;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  // Abandoned midway: the screens are changed and cleared as at the end.
+  void Abort() override;
+  // Only EventLock and ClearOld are kept: a loaded game has no transition
+  // running, so the command finishes without one.
+  void SaveState(std::unique_ptr<TKsMemoryStream>& stream) override;
+  void RestoreState(TKsBigStream& stream) override;
   void Fields(TRecordIO& io) override;
+
+ private:
+  void Finish(TObjectServices& objects);
+  TCallMan* run_state_ = nullptr;
+  bool running_ = false;  // started and not finished
 };
 
 class TComTextIns final : public TCommand {

@@ -19,6 +19,20 @@ class TParamCollectionItem;
 class TSaveSection;
 class TSceneSection;
 
+// The set-up calls of a screen transition the Flip command started, before
+// its first step: the two kind-specific parameters, the mask picture's name,
+// then Prepare.
+class TTransitionSetup {
+ public:
+  virtual ~TTransitionSetup() = default;
+  virtual void SetParam(int32_t index, int32_t value) = 0;
+  virtual void SetMaskName(const std::string& name) = 0;
+  virtual void Prepare() = 0;
+};
+
+// The internal name of the Flip command's picture of the screen left behind.
+inline constexpr char kFlipSnapshotName[] = "\x01\x01";
+
 struct TObjectHandle {
   uint64_t Id = 0;  // 0: no object; serials are never reused
   explicit operator bool() const { return Id != 0; }
@@ -67,6 +81,23 @@ class TObjectServices {
   virtual void MoveCabinet(const std::string& cabinet_name, bool save, bool invert,
                            const std::vector<std::string>& names,
                            const std::vector<bool>& name_valid) {}
+  // The screen change of the Flip command. TakeScreenSnapshot paints every
+  // object and puts a copy of the active root's picture, as an item named
+  // kFlipSnapshotName that ignores the mouse, on top of the active root.
+  virtual void TakeScreenSnapshot() {}
+  // Moves children of the active root (from the last to the first, never the
+  // snapshot) to the other root: with Mode 1 those named in Names, with Mode 0
+  // all others, with any other Mode none.
+  virtual void CarryChildren(int32_t mode, const std::vector<std::string>& names) {}
+  // Starts a transition of Kind over Length ms from the active root's
+  // picture to the other root's; nullptr when none was made.
+  virtual TTransitionSetup* StartTransition(int32_t kind, int32_t length, bool reverse) { return nullptr; }
+  virtual int32_t GetWipeLength() const { return 0; }
+  virtual void SetWipePos(int32_t position) {}
+  // Ends the change: the other root becomes the active one, the snapshot is
+  // scrapped and, with ClearOld, so is every child of the root left behind
+  // that is not a storage cabinet.
+  virtual void FinishFlip(bool clear_old) {}
   // Input as the active screen root and the manager keep it, for the "@"
   // system variables: nothing pressed without a manager.
   virtual bool GetKeyPush(int32_t key) const { return false; }
