@@ -5,6 +5,11 @@
 
 namespace orba {
 
+int32_t VolumeToMixerLevel(int32_t volume) {
+  const int64_t v = static_cast<int64_t>(volume) * 5 - 5000;
+  return v < -4999 ? -10000 : v < 1 ? static_cast<int32_t>(v) : 0;
+}
+
 void TOrbaMixer::Begin(bool fade_in) {
   if (fade_in) {
     Item->SetVolume(-10000);

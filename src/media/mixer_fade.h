@@ -11,6 +11,10 @@ namespace orba {
 
 class TDMediaItem;
 
+// The mixer level (hundredths of a decibel) of an item volume 0 .. 1000:
+// volume x 5 - 5000, silent below 1, at most 0.
+int32_t VolumeToMixerLevel(int32_t volume);
+
 class TOrbaMixer {
  public:
   TOrbaMixer(TDMediaItem* item, int32_t target_volume, uint32_t duration)
