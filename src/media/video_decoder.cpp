@@ -19,8 +19,10 @@ namespace {
 
 // Frames decoded ahead of the one shown.
 constexpr size_t kFramesAhead = 4;
-// A picture larger than this is refused before anything is allocated.
+// A picture larger than this is refused before anything is allocated
+// (4K UHD fits).
 constexpr int32_t kMaxVideoSide = 8192;
+constexpr int64_t kMaxVideoPixels = int64_t{1} << 23;
 // The worker seeks instead of decoding on when the position runs this far
 // beyond the frames it has.
 constexpr int64_t kCatchUpMs = 1000;
@@ -66,7 +68,8 @@ TVideoDecoder::TVideoDecoder(const std::string& path, bool start_worker) : av_(s
   av.StartTime = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
   width_ = stream->codecpar->width;
   height_ = stream->codecpar->height;
-  if (width_ < 1 || height_ < 1 || width_ > kMaxVideoSide || height_ > kMaxVideoSide)
+  if (width_ < 1 || height_ < 1 || width_ > kMaxVideoSide || height_ > kMaxVideoSide ||
+      int64_t{width_} * height_ > kMaxVideoPixels)
     throw EMediaError("a video picture of " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
   av.Codec = avcodec_alloc_context3(codec);
   if (av.Codec == nullptr || avcodec_parameters_to_context(av.Codec, stream->codecpar) < 0)
@@ -194,7 +197,10 @@ bool TVideoDecoder::Advance(int64_t ms) {
   std::unique_lock<std::mutex> lock(mutex_);
   if (shown_generation_ == generation_) {
     const bool far_ahead = ms > current_.Time + kCatchUpMs && (ahead_.empty() || ahead_.back().Time + kCatchUpMs < ms);
-    if (ms + frame_ms_ <= current_.Time || (far_ahead && !at_end_)) RequestSeek(ms);
+    // A frame that a seek to no later than Ms brought stays: the stream has
+    // nothing before it.
+    const bool behind = ms + frame_ms_ <= current_.Time && (current_seek_ < 0 || ms < current_seek_);
+    if (behind || (far_ahead && !at_end_)) RequestSeek(ms);
   }
   // The picture of the position is waited for, so that what is shown
   // depends on the position only, not on how fast the worker was.
@@ -207,6 +213,7 @@ bool TVideoDecoder::Advance(int64_t ms) {
       if (!ahead_.empty()) {
         current_ = std::move(ahead_.front());
         ahead_.pop_front();
+        current_seek_ = seek_to_;
         changed = true;
         shown_generation_ = generation_;
       } else if (at_end_) {
@@ -217,6 +224,7 @@ bool TVideoDecoder::Advance(int64_t ms) {
       while (!ahead_.empty() && ahead_.front().Time <= ms) {
         current_ = std::move(ahead_.front());
         ahead_.pop_front();
+        current_seek_ = -1;
         changed = true;
       }
       if (!ahead_.empty() || at_end_) break;

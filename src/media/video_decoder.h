@@ -64,6 +64,9 @@ class TVideoDecoder {
   int64_t length_ = 0;
   int64_t frame_ms_ = 40;
   TVideoFrame current_;
+  // The position of the seek that brought the current frame (the opening
+  // counts as one to 0); -1 when it came in playing order.
+  int64_t current_seek_ = 0;
 
   // Shared with the worker.
   std::mutex mutex_;
