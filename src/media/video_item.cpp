@@ -100,10 +100,10 @@ void TOrbaVideo::PositionOverlay() {
     return;
   }
   // The source rectangle loses what the clip took off each edge.
-  const TRect source{SaturateInt32(int64_t{clipped.Left - dest.Left} * 256 / ZoomX),
-                     SaturateInt32(int64_t{clipped.Top - dest.Top} * 256 / ZoomY),
-                     SaturateInt32(sw - int64_t{dest.Right - clipped.Right} * 256 / ZoomX),
-                     SaturateInt32(sh - int64_t{dest.Bottom - clipped.Bottom} * 256 / ZoomY)};
+  const TRect source{SaturateInt32((int64_t{clipped.Left} - dest.Left) * 256 / ZoomX),
+                     SaturateInt32((int64_t{clipped.Top} - dest.Top) * 256 / ZoomY),
+                     SaturateInt32(sw - (int64_t{dest.Right} - clipped.Right) * 256 / ZoomX),
+                     SaturateInt32(sh - (int64_t{dest.Bottom} - clipped.Bottom) * 256 / ZoomY)};
   const auto window = [](int32_t v) { return SaturateInt32(int64_t{v} * DisplayScale / 100); };
   item_->SetRect(source, TRect{window(clipped.Left), window(clipped.Top), window(clipped.Right), window(clipped.Bottom)});
   item_->SetVisible(true);
@@ -350,6 +350,9 @@ void TOrbaVideo::SaveToStream(TKsBigStream& stream) const {
 
 void TOrbaVideo::LoadFromStream(TKsBigStream& stream, int32_t version) {
   TOrbaCustomImage::LoadFromStream(stream, version);
+  // The overlay's source rectangle divides by the zoom.
+  ZoomX = std::max(ZoomX, 1);
+  ZoomY = std::max(ZoomY, 1);
   std::string source = ReadStreamString(stream);
   Repeat = ReadStreamBool(stream);
   AutoScrap = ReadStreamBool(stream);
