@@ -75,6 +75,8 @@ TEST_F(VideoGame, FrameCopyShowsTheFrameOfTheGameTimeAndEnds) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_NEAR(SavedVar("count"), 1000, 100);
   EXPECT_NEAR(SavedVar("wcount"), 1000, 100);
+  // Zooming the open movie to half its size halves its width at once.
+  EXPECT_EQ(SavedVar("wwidth"), 32);
   // OnPlayEnd (line 18) is raised once, in the tick after the end.
   const std::vector<long> ends = LineTimes(r.output, 18);
   ASSERT_EQ(ends.size(), 1u) << r.output;
