@@ -290,10 +290,7 @@ bool TOrbaVideo::Idle() {
       if (item_->NeedPaint()) Invalidate();
     }
     if (item_->IsEnd() && !Repeat) {
-      if (AutoScrap) {
-        Scrap();
-        return true;
-      }
+      if (AutoScrap) return true;
       // The end is reported once; the item stays at its last picture.
       item_->SetEnd(false);
       if (!OnPlayEnd.empty()) QueueEvent(OnPlayEnd, PR_ONPLAYEND);
