@@ -82,7 +82,10 @@ void TVideoItem::Update(uint32_t game_ms) {
     clock_started_ = true;
     last_ms_ = game_ms;
   }
-  if (video_->Advance(GetPosition())) need_paint_ = true;
+  if (video_->Advance(GetPosition())) {
+    need_paint_ = true;
+    ++pictures_;
+  }
 }
 
 TVideoItem* TVideoManager::Add(const std::string& name, bool no_overlay) {
@@ -118,7 +121,7 @@ std::vector<TVideoOverlay> TVideoManager::Overlays() const {
     const TRect& s = item->SourceRect();
     const TRect& d = item->DestRect();
     out.push_back(TVideoOverlay{TFrameView{picture.Pixels.data(), w, h, w}, TScreenRect{s.Left, s.Top, s.Right, s.Bottom},
-                                TScreenRect{d.Left, d.Top, d.Right, d.Bottom}});
+                                TScreenRect{d.Left, d.Top, d.Right, d.Bottom}, item->PictureCount()});
   }
   return out;
 }

@@ -38,6 +38,8 @@ class TVideoItem : public TDMediaItem {
   // overlay mode.
   const TVideoFrame* GetDC() const { return no_overlay_ ? &video_->Current() : nullptr; }
   const TVideoFrame& Picture() const { return video_->Current(); }
+  // Counts the pictures shown so far.
+  uint64_t PictureCount() const { return pictures_; }
 
   // The tick: without a sound output the sound is consumed at the game
   // clock's pace; then the picture of the position is taken.
@@ -48,6 +50,7 @@ class TVideoItem : public TDMediaItem {
   bool no_overlay_;
   bool visible_ = false;
   bool need_paint_ = true;
+  uint64_t pictures_ = 1;
   TRect source_{}, dest_{};
   bool clock_started_ = false;
   uint32_t last_ms_ = 0;

@@ -33,6 +33,9 @@ struct TVideoOverlay {
   TFrameView Frame;
   TScreenRect Source;
   TScreenRect Dest;
+  // Changes with every new picture of the same video, so a presenter that
+  // keeps a copy need not take the frame again.
+  uint64_t Picture = 0;
 };
 
 class TVideo {

@@ -126,9 +126,13 @@ void TSdlVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
       t.Texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, f.Width, f.Height);
       t.Width = f.Width;
       t.Height = f.Height;
+      t.Pixels = nullptr;
       if (!t.Texture) continue;
     }
-    SDL_UpdateTexture(t.Texture, nullptr, f.Pixels, f.Stride * 4);
+    // The same picture of the same video is in the texture already.
+    if (t.Pixels != f.Pixels || t.Picture != o.Picture) SDL_UpdateTexture(t.Texture, nullptr, f.Pixels, f.Stride * 4);
+    t.Pixels = f.Pixels;
+    t.Picture = o.Picture;
     t.Source = o.Source;
     t.Dest = o.Dest;
     ++shown;

@@ -68,6 +68,8 @@ class TSdlVideo : public TVideo {
   struct TOverlayTexture {
     SDL_Texture* Texture = nullptr;
     int32_t Width = 0, Height = 0;
+    const uint32_t* Pixels = nullptr;
+    uint64_t Picture = 0;
     TScreenRect Source, Dest;
   };
   std::vector<TOverlayTexture> overlays_;
