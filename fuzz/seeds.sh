@@ -97,7 +97,7 @@ for dat in "$work/video/save.dat" "$work/sound/save.dat"; do
   [ -f "$dat" ] || continue
   entries=$work/$(basename "$(dirname "$dat")")_media
   run "$tool" vf extract "$dat" "$entries"
-  put media_scene "$entries"/GAMESAVEDATA*
+  put scene "$entries"/GAMESAVEDATA*
 done
 for dat in "$work/save/save.dat" "$work/demo/save.dat"; do
   [ -f "$dat" ] || continue

@@ -54,4 +54,17 @@ bool TOrbaMixerFadeout::Step() {
   return done;
 }
 
+std::unique_ptr<TOrbaMixer> PlayFromStart(TDMediaItem& item, int32_t level, int32_t delay) {
+  if (delay > 0) {
+    item.Pause();
+    item.SetVolume(-10000);
+    item.SetPosition(0);
+    return std::make_unique<TOrbaMixerFadein>(&item, level, static_cast<uint32_t>(delay));
+  }
+  item.SetVolume(level);
+  item.SetPosition(0);
+  if (!item.IsPlaying()) item.Play();
+  return nullptr;
+}
+
 }  // namespace orba

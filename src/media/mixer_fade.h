@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace orba {
 
@@ -41,6 +42,11 @@ class TOrbaMixerFadein : public TOrbaMixer {
   using TOrbaMixer::TOrbaMixer;
   bool Step() override;
 };
+
+// Plays Item again from its start: with a Delay above 0 paused and silent,
+// under the fade-in towards Level that this answers; else at once at Level
+// (nullptr).
+std::unique_ptr<TOrbaMixer> PlayFromStart(TDMediaItem& item, int32_t level, int32_t delay);
 
 class TOrbaMixerFadeout : public TOrbaMixer {
  public:

@@ -210,17 +210,7 @@ void TOrbaSound::Play() {
   Ended = false;
   SetState(1);
   if (item_ == nullptr) return;
-  fader_.reset();
-  if (Delay > 0) {
-    item_->Pause();
-    item_->SetVolume(-10000);
-    item_->SetPosition(0);
-    FadeIn();
-  } else {
-    item_->SetVolume(MixerLevel());
-    item_->SetPosition(0);
-    if (!item_->IsPlaying()) item_->Play();
-  }
+  fader_ = PlayFromStart(*item_, MixerLevel(), Delay);
 }
 
 bool TOrbaSound::Idle() {
