@@ -1,11 +1,16 @@
 // A game slot of "save.dat" read into a real object manager: its scene
-// (every object kind the manager makes) and the empty forms of the rest.
+// (every object kind the manager makes, the sound and movie items too) and
+// the empty forms of the rest. No media manager exists, so no file opens.
 #include "fuzz_support.h"
 #include "items/base_list.h"
+#include "media/sound_item.h"
+#include "media/video_item.h"
 #include "script/save/save_data.h"
 #include "script/values/param_collection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  orba::RegisterSoundItem();
+  orba::RegisterVideoItem();
   orba::fuzz::Refused([&] {
     orba::TOrbaBaseList manager;
     manager.SetWidth(64);

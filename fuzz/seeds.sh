@@ -81,6 +81,24 @@ if [ -f "$build/demo/game.dat" ] && [ -x "$build/orba" ]; then
   { click 30 "600 520"; click 40 "280 560"; click 50 "640 560"; click 60 "280 560"; } > "$work/demo.input"
   run "$build/orba" --headless --ticks 70 --input "$work/demo.input" "$work/demo"
 fi
+# A movie saved while it fades out (the video test game; its clips need the
+# ffmpeg program) and the sound game's save with a fading sound.
+if run $py "$fixtures/video_fixtures.py" make "$work/clips"; then
+  mkdir -p "$work/videosrc" && cp "$root"/tests/games/video/* "$work"/clips/*.avi "$work"/clips/*.wmv "$work/videosrc/"
+  echo 'StartPage = fade.osb' >> "$work/videosrc/orba.opb.txt"
+  run "$tool" game build --folder "$work/videosrc" -o "$work/video"
+  run "$build/orba" --headless --ticks 30 "$work/video"
+fi
+run $py "$fixtures/sound_fixtures.py" "$work/soundfiles"
+mkdir -p "$work/soundsrc" && cp "$root"/tests/games/sound/* "$work"/soundfiles/* "$work/soundsrc/"
+run "$tool" game build --folder "$work/soundsrc" -o "$work/sound"
+run "$build/orba" --headless --ticks 400 "$work/sound"
+for dat in "$work/video/save.dat" "$work/sound/save.dat"; do
+  [ -f "$dat" ] || continue
+  entries=$work/$(basename "$(dirname "$dat")")_media
+  run "$tool" vf extract "$dat" "$entries"
+  put scene "$entries"/GAMESAVEDATA*
+done
 for dat in "$work/save/save.dat" "$work/demo/save.dat"; do
   [ -f "$dat" ] || continue
   put package "$dat"

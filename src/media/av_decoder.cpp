@@ -8,6 +8,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "platform/audio.h"
 
@@ -19,7 +20,8 @@ constexpr int kIoBuffer = 32768;
 
 class TAvDecoder : public TDecoder {
  public:
-  explicit TAvDecoder(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {
+  // The file's bytes in memory, or (Bytes empty) the file at Path on disk.
+  TAvDecoder(std::vector<uint8_t> bytes, std::string path) : bytes_(std::move(bytes)), path_(std::move(path)) {
     try {
       Open();
     } catch (...) {
@@ -76,6 +78,18 @@ class TAvDecoder : public TDecoder {
   }
 
   void Open() {
+    if (!path_.empty()) {
+      if (avformat_open_input(&format_, path_.c_str(), nullptr, nullptr) < 0) {
+        format_ = nullptr;
+        throw EMediaError("not a media file libavformat reads");
+      }
+    } else {
+      OpenMemory();
+    }
+    FindAudio();
+  }
+
+  void OpenMemory() {
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
     io_ = avio_alloc_context(buffer, kIoBuffer, 0, this, &ReadPacket, nullptr, &SeekPacket);
     if (io_ == nullptr) {
@@ -89,6 +103,9 @@ class TAvDecoder : public TDecoder {
       format_ = nullptr;
       throw EMediaError("not a media file libavformat reads");
     }
+  }
+
+  void FindAudio() {
     if (avformat_find_stream_info(format_, nullptr) < 0) throw EMediaError("no stream information");
     const AVCodec* codec = nullptr;
     stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
@@ -172,6 +189,7 @@ class TAvDecoder : public TDecoder {
   }
 
   std::vector<uint8_t> bytes_;
+  std::string path_;
   size_t at_ = 0;
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
@@ -189,7 +207,12 @@ class TAvDecoder : public TDecoder {
 
 std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file) {
   av_log_set_level(AV_LOG_QUIET);
-  return std::make_unique<TAvDecoder>(std::move(file));
+  return std::make_unique<TAvDecoder>(std::move(file), std::string());
+}
+
+std::unique_ptr<TDecoder> MakeAvFileDecoder(const std::string& path) {
+  av_log_set_level(AV_LOG_QUIET);
+  return std::make_unique<TAvDecoder>(std::vector<uint8_t>(), path);
 }
 
 }  // namespace orba

@@ -3,6 +3,7 @@
 // libswresample to stereo floats at the output's rate.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "media/decoder.h"
@@ -11,5 +12,7 @@ namespace orba {
 
 // Raises EMediaError when no audio stream of the bytes can be decoded.
 std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file);
+// The same for the file at Path on disk (UTF-8), read as it plays.
+std::unique_ptr<TDecoder> MakeAvFileDecoder(const std::string& path);
 
 }  // namespace orba

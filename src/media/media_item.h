@@ -58,6 +58,9 @@ class TDMediaItem {
 
   static float GainOf(int64_t millibels);
 
+ protected:
+  TMixer& Mixer() const { return mixer_; }
+
  private:
   void UpdateGains();
   // Converts decoded frames at the decoder's rate to stereo at the output's

@@ -20,7 +20,7 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
     items_.push_back(std::move(item));
     return items_.back().get();
   } catch (const EOrbaError& e) {
-    Trace("sound " + name + ": " + e.what());
+    Trace(std::string(Kind()) + " " + name + ": " + e.what());
     return nullptr;
   }
 }

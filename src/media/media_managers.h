@@ -33,6 +33,9 @@ class TMediaManager {
   // file cannot be played.
   virtual std::unique_ptr<TDMediaItem> Open(const std::string& name) = 0;
   std::vector<uint8_t> LoadFile(const std::string& name);
+  // What the trace calls the files of this manager.
+  virtual const char* Kind() const { return "sound"; }
+  const std::vector<std::unique_ptr<TDMediaItem>>& Items() const { return items_; }
   TMixer& mixer_;
   TVrFileManager* files_;
 

@@ -3,6 +3,7 @@
 #include "core/system/trace.h"
 #include "media/mixer.h"
 #include "media/sound_item.h"
+#include "media/video_item.h"
 
 namespace orba {
 
@@ -11,6 +12,8 @@ TOggManager* OggManager = nullptr;
 TCddaManager* CddaManager = nullptr;
 TMidiManager* MidiManager = nullptr;
 TWmpManager* WmpManager = nullptr;
+TVideoManager* VideoManager = nullptr;
+int32_t DisplayScale = 100;
 std::function<bool(const std::string&)> MediaFileAvailable;
 
 namespace {
@@ -27,7 +30,9 @@ void InitMediaGlobals(TVrFileManager* files, std::shared_ptr<TAudioOutput> outpu
   const std::string font = TMidiManager::FindSoundFont();
   if (font.empty()) Trace("MIDI: no sound font; MIDI files keep their time without sound");
   MidiManager = new TMidiManager(*mixer, files, font);
+  VideoManager = new TVideoManager(*mixer, files);
   RegisterSoundItem();
+  RegisterVideoItem();
 }
 
 void DoneMediaGlobals() {
@@ -36,21 +41,25 @@ void DoneMediaGlobals() {
   delete CddaManager;
   delete MidiManager;
   delete WmpManager;
+  delete VideoManager;
   WaveManager = nullptr;
   OggManager = nullptr;
   CddaManager = nullptr;
   MidiManager = nullptr;
   WmpManager = nullptr;
+  VideoManager = nullptr;
   mixer.reset();
 }
 
 void MediaTick(uint32_t game_ms) {
   if (mixer) mixer->Update(game_ms);
+  if (VideoManager != nullptr) VideoManager->Tick(game_ms);
 }
 
 void SetMediaSoundOn(bool on) {
   for (TMediaManager* m : {static_cast<TMediaManager*>(WaveManager), static_cast<TMediaManager*>(OggManager),
-                           static_cast<TMediaManager*>(CddaManager), static_cast<TMediaManager*>(MidiManager), static_cast<TMediaManager*>(WmpManager)})
+                           static_cast<TMediaManager*>(CddaManager), static_cast<TMediaManager*>(MidiManager), static_cast<TMediaManager*>(WmpManager),
+                           static_cast<TMediaManager*>(VideoManager)})
     if (m != nullptr) m->SetSoundOn(on);
 }
 

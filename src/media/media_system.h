@@ -10,6 +10,7 @@
 
 #include "media/media_managers.h"
 #include "media/midi_manager.h"
+#include "media/video_manager.h"
 
 namespace orba {
 
@@ -20,15 +21,21 @@ extern TOggManager* OggManager;
 extern TCddaManager* CddaManager;
 extern TMidiManager* MidiManager;
 extern TWmpManager* WmpManager;
+extern TVideoManager* VideoManager;
+// Window pixels per game pixel in percent (the presenter's scale): video
+// overlay rectangles are given in window pixels.
+extern int32_t DisplayScale;
 // Whether the game has a file (the project's answer); every name is taken as
 // present while unset.
 extern std::function<bool(const std::string&)> MediaFileAvailable;
 
 // Makes the mixer and the managers over Output (nullptr: silent, no time
-// passes); reads files through Files. Also registers the sound item.
+// passes); reads files through Files. Also registers the sound and video
+// items.
 void InitMediaGlobals(TVrFileManager* files, std::shared_ptr<TAudioOutput> output);
 void DoneMediaGlobals();
-// The tick: decodes ahead and lets an output that the tick drives render.
+// The tick: decodes ahead, lets an output that the tick drives render, and
+// moves the videos to their positions.
 void MediaTick(uint32_t game_ms);
 // Every manager's sound switch.
 void SetMediaSoundOn(bool on);

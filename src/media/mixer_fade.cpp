@@ -5,6 +5,11 @@
 
 namespace orba {
 
+int32_t VolumeToMixerLevel(int32_t volume) {
+  const int64_t v = static_cast<int64_t>(volume) * 5 - 5000;
+  return v < -4999 ? -10000 : v < 1 ? static_cast<int32_t>(v) : 0;
+}
+
 void TOrbaMixer::Begin(bool fade_in) {
   if (fade_in) {
     Item->SetVolume(-10000);
@@ -47,6 +52,19 @@ bool TOrbaMixerFadeout::Step() {
   const bool done = t >= Duration;
   if (!done) Item->SetVolume(VolumeAt(t));
   return done;
+}
+
+std::unique_ptr<TOrbaMixer> PlayFromStart(TDMediaItem& item, int32_t level, int32_t delay) {
+  if (delay > 0) {
+    item.Pause();
+    item.SetVolume(-10000);
+    item.SetPosition(0);
+    return std::make_unique<TOrbaMixerFadein>(&item, level, static_cast<uint32_t>(delay));
+  }
+  item.SetVolume(level);
+  item.SetPosition(0);
+  if (!item.IsPlaying()) item.Play();
+  return nullptr;
 }
 
 }  // namespace orba

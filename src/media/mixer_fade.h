@@ -6,10 +6,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 namespace orba {
 
 class TDMediaItem;
+
+// The mixer level (hundredths of a decibel) of an item volume 0 .. 1000:
+// volume x 5 - 5000, silent below 1, at most 0.
+int32_t VolumeToMixerLevel(int32_t volume);
 
 class TOrbaMixer {
  public:
@@ -37,6 +42,11 @@ class TOrbaMixerFadein : public TOrbaMixer {
   using TOrbaMixer::TOrbaMixer;
   bool Step() override;
 };
+
+// Plays Item again from its start: with a Delay above 0 paused and silent,
+// under the fade-in towards Level that this answers; else at once at Level
+// (nullptr).
+std::unique_ptr<TOrbaMixer> PlayFromStart(TDMediaItem& item, int32_t level, int32_t delay);
 
 class TOrbaMixerFadeout : public TOrbaMixer {
  public:

@@ -48,8 +48,7 @@ TOrbaSound::~TOrbaSound() {
 int32_t TOrbaSound::MixerLevel() const {
   if (item_ != nullptr && item_->IsMidi())
     return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(Volume) * 10 - 10000, -10000, 0));
-  const int64_t v = static_cast<int64_t>(Volume) * 5 - 5000;
-  return v < -4999 ? -10000 : v < 1 ? static_cast<int32_t>(v) : 0;
+  return VolumeToMixerLevel(Volume);
 }
 
 void TOrbaSound::OpenItem() {
@@ -211,17 +210,7 @@ void TOrbaSound::Play() {
   Ended = false;
   SetState(1);
   if (item_ == nullptr) return;
-  fader_.reset();
-  if (Delay > 0) {
-    item_->Pause();
-    item_->SetVolume(-10000);
-    item_->SetPosition(0);
-    FadeIn();
-  } else {
-    item_->SetVolume(MixerLevel());
-    item_->SetPosition(0);
-    if (!item_->IsPlaying()) item_->Play();
-  }
+  fader_ = PlayFromStart(*item_, MixerLevel(), Delay);
 }
 
 bool TOrbaSound::Idle() {

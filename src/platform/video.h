@@ -26,6 +26,18 @@ struct TFrameView {
   int32_t Stride = 0;
 };
 
+// A video picture shown over the game picture: the Source rectangle of
+// Frame scaled into Dest. Dest is in window pixels from the top left of the
+// game picture (game coordinates times the display scale).
+struct TVideoOverlay {
+  TFrameView Frame;
+  TScreenRect Source;
+  TScreenRect Dest;
+  // Changes with every new picture of the same video, so a presenter that
+  // keeps a copy need not take the frame again.
+  uint64_t Picture = 0;
+};
+
 class TVideo {
  public:
   virtual ~TVideo() = default;
@@ -42,6 +54,11 @@ class TVideo {
   // Moves the system mouse pointer to a position of the game screen.
   virtual void SetMousePosition(int32_t x, int32_t y) = 0;
   virtual void ShowCursor(bool visible) = 0;
+  // The video pictures drawn over the game picture from now on, in order,
+  // until the next call; the frames are read during the call only.
+  virtual void SetOverlays(const std::vector<TVideoOverlay>& overlays) {}
+  // Window pixels per game pixel, in percent.
+  virtual int32_t DisplayScale() const { return 100; }
 };
 
 }  // namespace orba

@@ -269,6 +269,9 @@ void TGameClient::Present(TVideo& video) {
   Bases->GetBase(0)->Dirty.Clear();
   Bases->GetBase(1)->Dirty.Clear();
   if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
+  // Video overlays are drawn over the picture in window pixels.
+  DisplayScale = video.DisplayScale();
+  if (VideoManager != nullptr) video.SetOverlays(VideoManager->Overlays());
 }
 
 std::vector<TScreenRect> TGameClient::CopyDirtyRects(TCustomDIBX* dib, const std::vector<TRect>& rects,

@@ -229,6 +229,26 @@ TEST_F(SdlWindowTest, DirtyPartsReachTheWindowScaledBetweenBars) {
   EXPECT_EQ(GameAt(127, 95), std::make_pair(63, 47));
 }
 
+// A video overlay is drawn over the picture at its destination, offset by
+// the bars, until the overlays are cleared; the display scale is the
+// picture's scale in percent.
+TEST_F(SdlWindowTest, OverlaysShowOverThePictureUntilCleared) {
+  constexpr uint32_t kRed = 0xFF0000u, kBlue = 0x0000FFu, kGreen = 0x00FF00u;
+  video->CreateWindow(64, 48, "overlay");
+  const std::vector<uint32_t> picture(64 * 48, kRed);
+  video->Present({picture.data(), 64, 48, 64}, {{0, 0, 64, 48}});
+  const uint32_t frame[] = {kBlue, kGreen, kGreen, kBlue};
+  video->SetOverlays({{{frame, 2, 2, 2}, {1, 0, 2, 2}, {10, 10, 20, 30}}});
+  EXPECT_EQ(Shown({{9, 10}, {10, 10}, {19, 29}, {20, 29}}), (std::vector<uint32_t>{kRed, kGreen, kBlue, kRed}));
+  EXPECT_EQ(video->DisplayScale(), 100);
+  SDL_SetWindowSize(video->Window(), 256, 96);
+  EXPECT_EQ(video->DisplayScale(), 200);
+  video->SetOverlays({{{frame, 2, 2, 2}, {0, 0, 1, 1}, {20, 20, 40, 40}}});
+  EXPECT_EQ(Shown({{83, 20}, {84, 20}}), (std::vector<uint32_t>{kRed, kBlue}));
+  video->SetOverlays({});
+  EXPECT_EQ(Shown({{84, 20}}), std::vector<uint32_t>{kRed});
+}
+
 TEST_F(SdlWindowTest, InputArrivesAsVirtualKeysAndGamePositions) {
   video->CreateWindow(64, 48, "");
   Drain();  // whatever the window's opening sent

@@ -12,6 +12,7 @@ void TMemoryVideo::CreateWindow(int32_t width, int32_t height, const std::string
   height_ = height;
   title_ = title;
   picture_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+  game_ = picture_;
 }
 
 TFrameView TMemoryVideo::Frame() const {
@@ -30,8 +31,32 @@ void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRec
     if (left >= right) continue;
     for (int32_t y = top; y < bottom; ++y) {
       const uint32_t* src = frame.Pixels + static_cast<ptrdiff_t>(y) * frame.Stride;
-      std::copy(src + left, src + right,
-                picture_.begin() + static_cast<ptrdiff_t>(y) * width_ + left);
+      std::copy(src + left, src + right, game_.begin() + static_cast<ptrdiff_t>(y) * width_ + left);
+      std::copy(src + left, src + right, picture_.begin() + static_cast<ptrdiff_t>(y) * width_ + left);
+    }
+  }
+}
+
+// Each overlay's source rectangle is scaled into its destination, nearest
+// pixel, over the game's picture.
+void TMemoryVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
+  if (!created_ || (overlays.empty() && !overlaid_)) return;
+  overlaid_ = !overlays.empty();
+  picture_ = game_;
+  for (const TVideoOverlay& o : overlays) {
+    const TFrameView& f = o.Frame;
+    const TScreenRect& s = o.Source;
+    const TScreenRect& d = o.Dest;
+    if (f.Pixels == nullptr || f.Stride < f.Width || s.Left < 0 || s.Top < 0 || s.Right > f.Width ||
+        s.Bottom > f.Height || s.Left >= s.Right || s.Top >= s.Bottom || d.Left >= d.Right || d.Top >= d.Bottom)
+      continue;
+    const int64_t dw = int64_t{d.Right} - d.Left, dh = int64_t{d.Bottom} - d.Top;
+    for (int32_t y = std::max(d.Top, 0); y < std::min(d.Bottom, height_); ++y) {
+      const int64_t sy = s.Top + (y - int64_t{d.Top}) * (s.Bottom - s.Top) / dh;
+      const uint32_t* row = f.Pixels + sy * f.Stride;
+      for (int32_t x = std::max(d.Left, 0); x < std::min(d.Right, width_); ++x)
+        picture_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)] =
+            row[s.Left + (x - int64_t{d.Left}) * (s.Right - s.Left) / dw] & 0xFFFFFFu;
     }
   }
 }

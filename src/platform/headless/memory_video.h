@@ -1,6 +1,7 @@
 // The window of the headless player: it keeps the picture that a display
-// would show, updated only inside the presented dirty rectangles, and
-// records what was asked of the window.
+// would show, updated only inside the presented dirty rectangles, with the
+// video overlays drawn over it the way a window shows them, and records what
+// was asked of the window.
 #pragma once
 
 #include <cstdint>
@@ -20,12 +21,14 @@ class TMemoryVideo : public TVideo {
   void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
   void SetMousePosition(int32_t x, int32_t y) override;
   void ShowCursor(bool visible) override { cursor_visible_ = visible; }
+  void SetOverlays(const std::vector<TVideoOverlay>& overlays) override;
 
   bool WindowCreated() const { return created_; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   const std::string& Title() const { return title_; }
-  // The shown picture, 0x00RRGGBB, Width() pixels a row; black at first.
+  // The shown picture (the overlays over the game's), 0x00RRGGBB, Width()
+  // pixels a row; black at first.
   const std::vector<uint32_t>& Picture() const { return picture_; }
   uint32_t Pixel(int32_t x, int32_t y) const;
   // The shown picture as a frame; without pixels before the window opens.
@@ -40,6 +43,9 @@ class TMemoryVideo : public TVideo {
   int32_t width_ = 0, height_ = 0;
   std::string title_;
   std::vector<uint32_t> picture_;
+  // The game's picture under the overlays.
+  std::vector<uint32_t> game_;
+  bool overlaid_ = false;
   bool full_screen_ = false;
   bool cursor_visible_ = true;
   int32_t mouse_x_ = 0, mouse_y_ = 0;

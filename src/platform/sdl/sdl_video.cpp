@@ -24,6 +24,8 @@ TSdlVideo::TSdlVideo() {
 }
 
 TSdlVideo::~TSdlVideo() {
+  for (TOverlayTexture& o : overlays_)
+    if (o.Texture) SDL_DestroyTexture(o.Texture);
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
@@ -118,8 +120,47 @@ void TSdlVideo::Redraw() {
   if (box.Width > 0 && box.Height > 0) {
     const SDL_Rect target{box.X, box.Y, box.Width, box.Height};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    for (size_t i = 0; i < overlays_shown_; ++i) {
+      const TOverlayTexture& o = overlays_[i];
+      const SDL_Rect src{o.Source.Left, o.Source.Top, o.Source.Right - o.Source.Left, o.Source.Bottom - o.Source.Top};
+      const SDL_Rect dst{box.X + o.Dest.Left, box.Y + o.Dest.Top, o.Dest.Right - o.Dest.Left, o.Dest.Bottom - o.Dest.Top};
+      SDL_RenderCopy(renderer_, o.Texture, &src, &dst);
+    }
   }
   SDL_RenderPresent(renderer_);
+}
+
+void TSdlVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
+  if (!renderer_ || (overlays.empty() && overlays_shown_ == 0)) return;
+  size_t shown = 0;
+  for (const TVideoOverlay& o : overlays) {
+    const TFrameView& f = o.Frame;
+    if (!f.Pixels || f.Width <= 0 || f.Height <= 0 || f.Stride < f.Width) continue;
+    if (shown == overlays_.size()) overlays_.emplace_back();
+    TOverlayTexture& t = overlays_[shown];
+    if (!t.Texture || t.Width != f.Width || t.Height != f.Height) {
+      if (t.Texture) SDL_DestroyTexture(t.Texture);
+      t.Texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, f.Width, f.Height);
+      t.Width = f.Width;
+      t.Height = f.Height;
+      t.Pixels = nullptr;
+      if (!t.Texture) continue;
+    }
+    // The same picture of the same video is in the texture already.
+    if (t.Pixels != f.Pixels || t.Picture != o.Picture) SDL_UpdateTexture(t.Texture, nullptr, f.Pixels, f.Stride * 4);
+    t.Pixels = f.Pixels;
+    t.Picture = o.Picture;
+    t.Source = o.Source;
+    t.Dest = o.Dest;
+    ++shown;
+  }
+  overlays_shown_ = shown;
+  Redraw();
+}
+
+int32_t TSdlVideo::DisplayScale() const {
+  const TLetterbox box = WindowBox();
+  return width_ > 0 && box.Width > 0 ? static_cast<int32_t>(int64_t{box.Width} * 100 / width_) : 100;
 }
 
 TLetterbox TSdlVideo::WindowBox() const {

@@ -44,6 +44,10 @@ class TSdlVideo : public TVideo {
   void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
   void SetMousePosition(int32_t x, int32_t y) override;
   void ShowCursor(bool visible) override;
+  // Each overlay's frame goes into a streaming texture of its own, drawn over
+  // the game picture by every redraw until the next call.
+  void SetOverlays(const std::vector<TVideoOverlay>& overlays) override;
+  int32_t DisplayScale() const override;
 
   // Draws the kept picture again (after the window was resized, uncovered
   // or switched between window and full screen).
@@ -65,6 +69,15 @@ class TSdlVideo : public TVideo {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  struct TOverlayTexture {
+    SDL_Texture* Texture = nullptr;
+    int32_t Width = 0, Height = 0;
+    const uint32_t* Pixels = nullptr;
+    uint64_t Picture = 0;
+    TScreenRect Source, Dest;
+  };
+  std::vector<TOverlayTexture> overlays_;
+  size_t overlays_shown_ = 0;
   int32_t width_ = 0, height_ = 0;
   bool full_screen_ = false;
   int32_t mode_width_ = 0, mode_height_ = 0, mode_rate_ = 0;

@@ -1,0 +1,87 @@
+// The pictures of a video file: libavformat and libavcodec decode its video
+// stream and libswscale converts each frame to 32-bit pixels (bytes blue,
+// green, red, 0: the layout of our 32-bit surfaces). A worker thread decodes
+// a few frames ahead of the frame shown; the window thread asks for the
+// frame of a position and gets the latest one that has begun by then.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orba {
+
+// One decoded picture: Width x Height pixels, rows top to bottom.
+struct TVideoFrame {
+  int64_t Time = 0;  // ms from the start of the file
+  std::vector<uint32_t> Pixels;
+};
+
+class TVideoDecoder {
+ public:
+  // Opens the file at Path (a name on disk, UTF-8) and decodes its first
+  // frame; raises EMediaError when the file has no video stream that can be
+  // decoded.
+  explicit TVideoDecoder(const std::string& path);
+  // Stops and joins the worker.
+  ~TVideoDecoder();
+  TVideoDecoder(const TVideoDecoder&) = delete;
+  TVideoDecoder& operator=(const TVideoDecoder&) = delete;
+
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  // Length of the video stream in ms.
+  int64_t Length() const { return length_; }
+  // The frame shown at Ms: the frames decoded ahead are taken up to it,
+  // waiting for the worker until the frame after Ms (or the end) is known; a
+  // position before the frame shown or far beyond those decoded makes the
+  // worker seek there first. True when the current frame changed.
+  bool Advance(int64_t ms);
+  const TVideoFrame& Current() const { return current_; }
+
+  // Decodes and converts every frame of the file on the calling thread (the
+  // benchmark): the number of frames.
+  static int64_t DecodeAll(const std::string& path);
+
+ private:
+  struct TAv;
+  // Opens the file without starting the worker.
+  TVideoDecoder(const std::string& path, bool start_worker);
+  void Run();
+  // The next frame of the stream, converted into Out when Convert is set;
+  // false at the end.
+  bool DecodeNext(TVideoFrame& out, bool convert);
+  void SeekStream(int64_t ms);
+  void RequestSeek(int64_t ms);
+
+  std::unique_ptr<TAv> av_;
+  int32_t width_ = 0, height_ = 0;
+  int64_t length_ = 0;
+  int64_t frame_ms_ = 40;
+  TVideoFrame current_;
+  // The position of the seek that brought the current frame (the opening
+  // counts as one to 0); -1 when it came in playing order.
+  int64_t current_seek_ = 0;
+
+  // Shared with the worker.
+  std::mutex mutex_;
+  std::condition_variable wake_;   // the worker's
+  std::condition_variable ready_;  // a frame or the end is there
+  std::deque<TVideoFrame> ahead_;
+  bool stop_ = false;
+  bool at_end_ = false;
+  bool seek_pending_ = false;
+  int64_t seek_to_ = 0;
+  // Raised by every seek; frames of an older generation are dropped, and the
+  // first frame of a new one replaces the current frame whatever its time.
+  uint64_t generation_ = 0;
+  uint64_t shown_generation_ = 0;
+  std::thread worker_;
+};
+
+}  // namespace orba

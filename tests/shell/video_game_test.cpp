@@ -1,0 +1,129 @@
+// The video game: movies in frame-copy and overlay mode show the frame of
+// the game time (compared pixel for pixel with the ffmpeg program's decoding
+// of the same lossless clip), overlays are clipped by their parents, a movie
+// saved while fading out fades out again after loading and gives its media
+// item back, and files that are no video give no item. The clips are made
+// by tests/fixtures/video_fixtures.py with the ffmpeg program.
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "shell/test_games.h"
+
+namespace orba {
+namespace {
+
+constexpr int kTickMs = 20;
+
+class VideoGame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const test::CommandResult r = test::RunPython("fixtures/video_fixtures.py", {"make", dir_ / "files"});
+    if (r.exit_code == 77) GTEST_SKIP() << "no ffmpeg program: the test clips cannot be made";
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+  }
+  void Build(const std::string& page) {
+    page_ = page;
+    test::BuildGame("video", dir_ / page, true, {"StartPage = " + page + ".osb"}, dir_ / "files");
+  }
+  test::CommandResult Play(int ticks) {
+    return test::PlayGame(dir_ / page_, ticks, {"--frame-ms", std::to_string(kTickMs), "--screenshot", Shot()});
+  }
+  std::string Shot() const { return dir_ / (page_ + ".png"); }
+  // The one frame whose source rectangle the screenshot shows in Rect (both
+  // "left top right bottom"); -1 when none or several match.
+  int ShownFrame(const std::string& rect, const std::string& source) const {
+    std::vector<std::string> args{"match", Shot(), dir_ / "files/frames.raw"};
+    for (const std::string& text : {rect, source}) {
+      std::istringstream in(text);
+      for (std::string v; in >> v;) args.push_back(v);
+    }
+    const std::string out = test::RunPython("fixtures/video_fixtures.py", args).output;
+    return std::regex_match(out, std::regex("\\[\\d+\\]\\s*")) ? std::stoi(out.substr(1)) : -1;
+  }
+  int SavedVar(const std::string& name) const {
+    std::smatch m;
+    const std::string dump = test::DumpSave(dir_ / (page_ + "/save.dat"));
+    return std::regex_search(dump, m, std::regex("var " + name + " int = (-?\\d+)")) ? std::stoi(m[1]) : INT32_MIN;
+  }
+  // The game times (ms) at which Line of the page ran.
+  std::vector<long> LineTimes(const std::string& trace, int line) const {
+    std::vector<long> times;
+    std::istringstream lines(trace);
+    const std::string mark = " : " + page_ + ".osb(" + std::to_string(line) + ")";
+    for (std::string text; std::getline(lines, text);)
+      if (text.size() == 8 + mark.size() && text.compare(8, mark.size(), mark) == 0)
+        times.push_back(std::stol(text.substr(0, 8), nullptr, 16));
+    return times;
+  }
+
+  test::TempDir dir_;
+  std::string page_;
+};
+
+TEST_F(VideoGame, FrameCopyShowsTheFrameOfTheGameTimeAndEnds) {
+  Build("copy");
+  // The movie starts in the first tick; frame k is due 100 k ms later.
+  for (const int ticks : {8, 29, 48}) {
+    const test::CommandResult r = Play(ticks);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    const int due = (ticks * kTickMs - kTickMs) / 100;
+    EXPECT_NEAR(ShownFrame("8 4 72 52", "0 0 64 48"), due, 1) << ticks;
+  }
+  const test::CommandResult r = Play(75);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NEAR(SavedVar("count"), 1000, 100);
+  EXPECT_NEAR(SavedVar("wcount"), 1000, 100);
+  // Zooming the open movie to half its size halves its width at once.
+  EXPECT_EQ(SavedVar("wwidth"), 32);
+  // OnPlayEnd (line 18) is raised once, in the tick after the end.
+  const std::vector<long> ends = LineTimes(r.output, 18);
+  ASSERT_EQ(ends.size(), 1u) << r.output;
+  EXPECT_GE(ends[0], kTickMs + 1000);
+  EXPECT_LE(ends[0], kTickMs + 1000 + 2 * kTickMs);
+  // Garbage and a file cut inside its headers give no item: the movies are
+  // stopped, have no length, and MovieStop goes on after its one yield.
+  test::ExpectContains(r.output, {"video garbage.avi: not a media file libavformat reads",
+                                  "video cut.avi: not a media file libavformat reads"});
+  EXPECT_EQ(SavedVar("badplaying"), 0);
+  EXPECT_EQ(SavedVar("badcount"), 0);
+  EXPECT_LE(LineTimes(r.output, 16).at(0), LineTimes(r.output, 15).at(0) + kTickMs);
+}
+
+TEST_F(VideoGame, OverlaysAreClippedAndSwitchingModeKeepsThePosition) {
+  Build("overlay");
+  ASSERT_EQ(Play(20).exit_code, 0);
+  // "o" lies half outside its parent: its right half is cut off. "z" is
+  // zoomed twice and cut on every side: the source shrinks by 256 / 512.
+  EXPECT_NEAR(ShownFrame("48 8 80 56", "0 0 32 48"), 3, 1);
+  EXPECT_NEAR(ShownFrame("80 56 128 96", "4 4 28 24"), 3, 1);
+  // "gone" lies wholly outside its parent: no overlay where it would be.
+  EXPECT_EQ(test::PngPixels(Shot(), "(120, 20), (100, 40)"), "[(0, 0, 0), (0, 0, 0)]\n");
+  // At 500 ms "o" turns to frame copy and goes on from where it was.
+  ASSERT_EQ(Play(40).exit_code, 0);
+  EXPECT_EQ(SavedVar("copying"), 0);
+  EXPECT_NEAR(SavedVar("after"), SavedVar("before"), 100);
+  EXPECT_NEAR(ShownFrame("48 8 80 56", "0 0 32 48"), 7, 1);
+}
+
+TEST_F(VideoGame, ASaveDuringAFadeOutFadesOutAgainAndGivesTheItemBack) {
+  Build("fade");
+  const test::CommandResult r = Play(100);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  // Saved 300 ms after the movie began (line 9), loaded a tick later (line
+  // 13): the loaded movie fades out over 600 ms before MovieStop goes on.
+  const long loaded = LineTimes(r.output, 13).at(0);
+  const long stopped = LineTimes(r.output, 5).at(0);
+  EXPECT_GE(stopped, loaded + 600);
+  EXPECT_LE(stopped, loaded + 600 + 3 * kTickMs);
+  EXPECT_EQ(SavedVar("loaded"), 11);
+  // Each faded movie gave its item back: none is left open.
+  const size_t last = r.output.rfind("video given back; ");
+  ASSERT_NE(last, std::string::npos) << r.output;
+  EXPECT_EQ(r.output.compare(last, 24, "video given back; 0 open"), 0) << r.output;
+  EXPECT_LT(last, r.output.find(" : fade.osb(5)"));
+}
+
+}  // namespace
+}  // namespace orba
