@@ -10,11 +10,10 @@ namespace orba {
 
 namespace {
 
-// Pixels one byte of LZW data can stand for at most: a 12-bit code names
-// a string of up to 4096 pixels, and a byte holds less than three codes.
-constexpr int64_t kMaxPixelsPerLzwByte = 4096 * 3;
-// All frames of one picture together.
-constexpr int64_t kMaxPicturePixels = kMaxImagePixels * 2;
+// Pixels one byte of LZW data can stand for at most: a code of w bits
+// names a string of at most 2^w pixels, which is most per bit at 12 bits
+// (4096 pixels in 12 bits: 2731 a byte).
+constexpr int64_t kMaxPixelsPerLzwByte = 2731;
 
 void ReadExact(TKsBigStream& s, void* buffer, int64_t count) {
   if (s.Read(buffer, count) != count) throw GIFException(gif_text::kPrematureEnd);
@@ -449,8 +448,10 @@ void TGIFImage::LoadFromStream(TKsBigStream& s) {
       auto frame = std::make_unique<TGIFSubImage>(*this);
       const int64_t before = s.GetPosition();
       frame->LoadFromStream(s);
+      // All frames together must be describable by the file's bytes too.
       total_pixels += static_cast<int64_t>(frame->Data.size());
-      if (total_pixels > kMaxPicturePixels) throw GIFException(gif_text::kInvalidDimensions);
+      if (!PlausiblePicture(total_pixels, s.GetSize() - start, kMaxPixelsPerLzwByte))
+        throw GIFException(gif_text::kInvalidDimensions);
       Frames.push_back(std::move(frame));
       // A frame that took nothing leaves an unknown byte behind.
       if (s.GetPosition() == before) {
