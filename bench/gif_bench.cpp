@@ -11,6 +11,8 @@
 #include "core/streams/big_stream.h"
 #include "graphics/gif/gif_image.h"
 
+#include "times_reporter.h"
+
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
@@ -71,22 +73,12 @@ double PillowDecodeMs() {
   return ms;
 }
 
-class TimesReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("test picture: %dx%d, 256 colours, %zu bytes of GIF\n", kWidth, kHeight, TestGif().size());
-  TimesReporter reporter;
+  orba::bench::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const double pillow = PillowDecodeMs();
   const auto ours = reporter.times.find("BM_OrbaDecode");

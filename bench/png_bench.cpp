@@ -15,6 +15,8 @@
 #include <png.h>
 #endif
 
+#include "times_reporter.h"
+
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
@@ -111,23 +113,12 @@ void BM_LibpngDecode(benchmark::State& state) {
 BENCHMARK(BM_LibpngDecode)->Unit(benchmark::kMillisecond);
 #endif
 
-// Keeps the mean time of each benchmark for the ratio printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const auto& r : runs)
-      if (r.run_type == Run::RT_Iteration) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   std::printf("test picture: %dx%d RGBA, %zu bytes of PNG\n", kWidth, kHeight, TestPng().size());
-  RatioReporter reporter;
+  orba::bench::TimesReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   const auto ours = reporter.times.find("BM_OrbaDecode"), theirs = reporter.times.find("BM_LibpngDecode");
   if (ours != reporter.times.end() && theirs != reporter.times.end() && theirs->second > 0)
