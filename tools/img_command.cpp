@@ -56,10 +56,10 @@ bool IsGif(const std::vector<uint8_t>& b) {
 
 orba::TRgbaPicture DecodeAny(orba::TKsMemoryStream& in, int32_t code, int32_t frame) {
   const std::vector<uint8_t>& b = in.Bytes();
-  if (IsGif(b)) return DecodeGif(in, frame);
   const bool bmp = b.size() >= 2 && b[0] == 'B' && b[1] == 'M';
   const bool png = b.size() >= 4 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G';
   if (bmp || png) return orba::DecodePictureRgba(in);
+  if (IsGif(b)) return DecodeGif(in, frame);
   orba::TBrixFrameList image(code);
   image.LoadFromStream(in, false, false, false);
   if (image.Count() == 0) return {};

@@ -386,5 +386,41 @@ TEST(GifCompact, CropRemovesATransparentFrameAndKeepsItsDelay) {
   EXPECT_EQ((std::array{image.Frame(0).Left(), image.Frame(0).Top(), image.Frame(0).Width()}), (std::array<uint16_t, 3>{1, 2, 1}));
 }
 
+// Compacting with every option leaves the animation looking the same: the
+// repeated pixels of frame 1 become transparent and are cropped away.
+TEST(GifCompact, EveryOptionKeepsTheComposedFrames) {
+  TGIFImage image;
+  image.ScreenWidth = 12, image.ScreenHeight = 8;
+  for (uint32_t c : {0x0000FFu, 0x00FF00u, 0xFF0000u, 0x808080u, 0x102030u}) image.GlobalColorMap.Add(c);
+  for (int k = 0; k < 3; ++k) {
+    auto f = std::make_unique<TGIFSubImage>(image);
+    f->SetFrameRect(0, 0, 12, 8);
+    for (int i = 0; i < 96; ++i) f->Data[static_cast<size_t>(i)] = static_cast<uint8_t>((i / 7) % 4);
+    if (k > 0) f->PixelAt(3 + k, 2) = 4, f->PixelAt(5, 4 + k) = 2;
+    f->EnsureGraphicControl().Delay = 5;
+    image.Add(std::move(f));
+  }
+  auto comment = std::make_unique<TGIFCommentExtension>(image.Frame(0));
+  comment->Text = {"dropped"};
+  image.Frame(0).AddExtension(std::move(comment));
+  std::vector<std::vector<uint8_t>> before;
+  for (int k = 0; k < 3; ++k) {
+    TDIB screen;
+    ComposeFrame(image, k, screen);
+    before.push_back(Screen(screen));
+  }
+  image.Compact(0x0F, 0, 0, 8);
+  ASSERT_EQ(image.Count(), 3);
+  EXPECT_EQ(image.Frame(0).Extensions.size(), 1u);  // the comment went, the delay stays
+  EXPECT_EQ((std::array{image.Frame(2).Left(), image.Frame(2).Top(), image.Frame(2).Width(), image.Frame(2).Height()}),
+            (std::array<uint16_t, 4>{4, 2, 2, 5}));
+  TLoaded back = Load(Save(image));
+  for (int k = 0; k < 3; ++k) {
+    TDIB screen;
+    ComposeFrame(*back.image, k, screen);
+    EXPECT_EQ(Screen(screen), before[static_cast<size_t>(k)]) << k;
+  }
+}
+
 }  // namespace
 }  // namespace orba

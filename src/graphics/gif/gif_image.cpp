@@ -327,6 +327,7 @@ void TGIFSubImage::Assign(const TGIFSubImage& source) {
     uint8_t b = 0;
     while (copy.Read(&b, 1) == 1 && b == '!') {
       std::unique_ptr<TGIFExtension> extension = CreateExtension(*this, copy);
+      if (!extension) break;
       copy.Seek(-1, SeekOrigin::Current);
       extension->LoadFromStream(copy);
       AddExtension(std::move(extension));
