@@ -107,7 +107,8 @@ TEST_F(GifFixtures, HostileFilesGiveAClearErrorOrWarning) {
 }
 
 // Our writer's animation (LZW and run-length, plain and interlaced) as
-// Pillow and giflib read it: frame count, loop, delays and every frame.
+// Pillow and giflib read it: frame count, loop, delays, every frame (Pillow)
+// and the last screen (giflib).
 TEST_F(GifFixtures, OurFilesReadBackByPillowAndGiflib) {
   for (int variant = 0; variant < 4; ++variant) {
     const std::string out = *dir_ / ("ours" + std::to_string(variant) + ".gif");
@@ -148,7 +149,11 @@ TEST_F(GifFixtures, OurFilesReadBackByPillowAndGiflib) {
     const std::string text = test::RunCommand({"giftext", out}).output;
     EXPECT_EQ(std::count(text.begin(), text.end(), '#'), 3) << text;
     EXPECT_NE(text.find("DelayTime: 7"), std::string::npos);
-    EXPECT_EQ(test::RunCommand({"gif2rgb", "-o", *dir_ / "rgb", out}).exit_code, 0) << "giflib refused " << out;
+    // giflib's screen after the last (opaque) frame.
+    ASSERT_EQ(test::RunCommand({"gif2rgb", "-1", "-o", *dir_ / "screen.rgb", out}).exit_code, 0) << out;
+    TDIB last;
+    ComposeFrame(*gif.image, 2, last);
+    EXPECT_EQ(test::ReadFileBytes(*dir_ / "screen.rgb"), Screen(last)) << variant;
   }
 }
 
