@@ -391,6 +391,30 @@ TEST(GifCompact, CropRemovesATransparentFrameAndKeepsItsDelay) {
   EXPECT_EQ((std::array{image.Frame(0).Left(), image.Frame(0).Top(), image.Frame(0).Width()}), (std::array<uint16_t, 3>{1, 2, 1}));
 }
 
+// A frame of an opaque and a transparent pixel: through the cube, and
+// tiled over a larger rectangle keeping what is under the transparent one.
+TEST(GifRender, CubeMaskAndTiles) {
+  TGIFImage image;
+  image.ScreenWidth = 2, image.ScreenHeight = 1;
+  image.GlobalColorMap.Add(0xFA640A), image.GlobalColorMap.Add(0);
+  image.Add(std::make_unique<TGIFSubImage>(image));
+  TGIFSubImage& frame = image.Frame(0);
+  frame.SetFrameRect(0, 0, 2, 1);
+  frame.Data = {0, 1};
+  frame.EnsureGraphicControl().TransparentIndex = 1, frame.GraphicControl->SetTransparent(true);
+  const TGIFRenderedFrame cube = RenderFrame(frame, true);
+  EXPECT_EQ(std::vector<uint8_t>(cube.Rgb.begin(), cube.Rgb.begin() + 3), (std::vector<uint8_t>{0, 102, 204}));
+  EXPECT_EQ(cube.Mask, (std::vector<uint8_t>{0, 1}));
+  image.PaintFlags |= gif_paint::kTile;
+  TDIB target;
+  target.SetSize(5, 2, 24);
+  DrawGifImage(image, target, TRect{0, 0, 5, 2});
+  std::vector<uint8_t> row;
+  for (int x = 0; x < 5; ++x) row.push_back(static_cast<uint8_t>(x % 2 ? 0 : 10)), row.push_back(x % 2 ? 0 : 100), row.push_back(x % 2 ? 0 : 250);
+  const std::vector<uint8_t> screen = Screen(target);
+  EXPECT_EQ(screen, [&] { auto both = row; both.insert(both.end(), row.begin(), row.end()); return both; }());
+}
+
 // Compacting with every option leaves the animation looking the same: the
 // repeated pixels of frame 1 become transparent and are cropped away.
 TEST(GifCompact, EveryOptionKeepsTheComposedFrames) {

@@ -185,6 +185,13 @@ void DrawGifFrame(const TGIFSubImage& frame, const TGIFRenderedFrame& pixels, TD
   }
 }
 
+void DrawGifImage(TGIFImage& image, TDIB& target, const TRect& rect) {
+  if (image.Empty()) return;
+  TGIFSubImage& first = image.Frame(0);
+  DrawGifFrame(first, RenderFrame(first, CubeRendering(image)), target, rect, image.PaintFlags & gif_paint::kTile,
+               image.PaintFlags & gif_paint::kTransparent);
+}
+
 void ComposeFirstFrame(TGIFImage& image, TDIB& out) {
   if (image.Empty() || image.ScreenWidth == 0 || image.ScreenHeight == 0) return;
   if (int64_t{image.ScreenWidth} * image.ScreenHeight > kMaxImagePixels)

@@ -62,6 +62,11 @@ bool CubeRendering(const TGIFImage& image);
 void DrawGifFrame(const TGIFSubImage& frame, const TGIFRenderedFrame& pixels, TDIB& target, const TRect& rect,
                   bool tiled, bool transparent);
 
+// Draws the picture into `rect` as it stands: its first frame, tiled with
+// PaintFlags bit 8 and through its mask with bit 1. Animating is the work
+// of a TGIFPainter.
+void DrawGifImage(TGIFImage& image, TDIB& target, const TRect& rect);
+
 // The first frame composed on a screen-sized 24-bit surface (black where
 // nothing is drawn). Fails with "Invalid image dimensions" for a screen
 // above the pixel cap.
