@@ -373,6 +373,30 @@ TEST(GifAnimation, FramesFollowTheDelaysAndTheLoopCount) {
   EXPECT_EQ(waits, (std::vector<uint32_t>{6, 60, 18}));
 }
 
+// Disposal 2 without transparent drawing fills the frame's area with the
+// background colour (the global table's entry) before the next frame.
+TEST(GifAnimation, RestoreToBackgroundFillsWithTheBackgroundColour) {
+  TGIFImage image;
+  image.ScreenWidth = 2, image.ScreenHeight = 1;
+  for (uint32_t c : {0x0000FFu, 0x00FF00u, 0xFF0000u}) image.GlobalColorMap.Add(c);
+  image.BackgroundIndex = 2;
+  for (int k = 0; k < 2; ++k) {
+    auto f = std::make_unique<TGIFSubImage>(image);
+    f->SetFrameRect(k, 0, 1, 1);
+    f->Data = {static_cast<uint8_t>(k)};
+    f->EnsureGraphicControl().SetDisposal(2);
+    image.Add(std::move(f));
+  }
+  TTestClock clock;
+  TDIB canvas;
+  canvas.SetSize(2, 1, 24);
+  TGIFPainter painter(image, canvas, TRect{0, 0, 2, 1}, gif_paint::kOwnClock | gif_paint::kAnimate, clock);
+  painter.Start();
+  EXPECT_EQ(Screen(canvas), (std::vector<uint8_t>{255, 0, 0, 0, 0, 0}));
+  painter.PaintNext();
+  EXPECT_EQ(Screen(canvas), (std::vector<uint8_t>{0, 0, 255, 0, 255, 0}));
+}
+
 TEST(GifCompact, CropRemovesATransparentFrameAndKeepsItsDelay) {
   TGIFImage image;
   image.ScreenWidth = image.ScreenHeight = 4;

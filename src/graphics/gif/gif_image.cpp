@@ -273,7 +273,10 @@ void TGIFSubImage::LoadFromStream(TKsBigStream& s) {
   if (pixels <= kMaxImagePixels && !PlausiblePicture(pixels, s.Remaining(), kMaxPixelsPerLzwByte))
     throw GIFException(gif_text::kInvalidDimensions);
   SetFrameRect(Le16(d), Le16(d + 2), width, height);
-  if (Packed & 0x80) ColorMap.LoadFromStream(s, 2 << (Packed & 7));
+  if (Packed & 0x80) {
+    ColorMap.LoadFromStream(s, 2 << (Packed & 7));
+    ColorMap.Sorted = (Packed & 0x20) != 0;
+  }
   ReadPixelData(*this, s);
 }
 
