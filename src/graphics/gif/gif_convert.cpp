@@ -220,9 +220,10 @@ void TGIFSubImage::MaskRepeats(TGIFSubImage& earlier) {
   }
 }
 
+// The colour reduction option names no step of its own: with palette method
+// 9 (a given palette, which Compact has none of) it fails; `dither_kind`
+// and `quantize_bits` serve that step only.
 void TGIFImage::Compact(int options, int palette_method, int dither_kind, int quantize_bits) {
-  (void)dither_kind;
-  (void)quantize_bits;
   if (Empty()) return;
   if (options & kCompactSort) {
     SortByUse(GlobalColorMap);

@@ -441,7 +441,6 @@ void TGIFImage::LoadFromStream(TKsBigStream& s) {
     }
     int64_t total_pixels = 0;
     uint8_t b = 0;
-    bool trailer = false;
     bool more = NextBlockByte(s, b);
     while (more && b != ';') {
       if (b != '!' && b != ',') {
@@ -463,10 +462,7 @@ void TGIFImage::LoadFromStream(TKsBigStream& s) {
         break;
       }
       more = NextBlockByte(s, b);
-      trailer = more && b == ';';
     }
-    if (more && b == ';') trailer = true;
-    (void)trailer;
   } catch (...) {
     s.SetPosition(start);
     throw;

@@ -30,7 +30,6 @@ namespace gif_text {
 inline constexpr const char* kInvalidSignature = "Invalid GIF signature";
 inline constexpr const char* kPrematureEnd = "Premature end of data";
 inline constexpr const char* kUnknownBlock = "Unknown GIF block type";
-inline constexpr const char* kInvalidTrailer = "Invalid Image trailer";
 inline constexpr const char* kExceedsScreen = "Image exceeds Logical Screen size";
 inline constexpr const char* kTableOverflow = "Color table overflow";
 inline constexpr const char* kInvalidColorIndex = "Invalid color index";
@@ -47,7 +46,6 @@ inline constexpr const char* kInvalidData = "Invalid GIF data";
 inline constexpr const char* kCircular = "Circular decoder table entry";
 inline constexpr const char* kUnderRun = "Decoder bit buffer under-run";
 inline constexpr const char* kColorNotInTable = "Color not in color table";
-inline constexpr const char* kStreamOperation = "Invalid stream operation";
 inline constexpr const char* kUnsupportedVersion = "Unsupported GIF version";
 inline constexpr const char* kInvalidReduction = "Invalid reduction method";
 inline constexpr const char* kInvalidDimensions = "Invalid image dimensions";
