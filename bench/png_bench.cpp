@@ -15,6 +15,7 @@
 #include <png.h>
 #endif
 
+
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;

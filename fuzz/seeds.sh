@@ -35,6 +35,8 @@ put bmp "$work"/bmp/*.bmp
 put png "$work"/png/*.png
 put tga "$work"/tga/*.tga
 put ico "$work"/ico/*.ico "$work"/ico/*.cur
+run $py "$fixtures/gif_fixtures.py" make "$work/gif"
+put gif "$work"/gif/*.gif
 # JPEG: libjpeg's cjpeg over the bitmaps it reads (8 and 24 bits).
 for f in "$work"/bmp/pbm_8bit.bmp "$work"/bmp/pbm_24bit.bmp "$work"/bmp/im_24bit.bmp; do
   n=$(basename "$f" .bmp)

@@ -1,13 +1,25 @@
-// orbatool img decode [--code N] IN OUT.png|OUT.pam: writes any picture we
-// read as 8-bit RGBA, so that our decodes can be compared with other
-// decoders. Anything that is not BMP or PNG is read as a Brix image (all
-// of it; its first frame is written), with identification code N.
+// orbatool img decode [--code N] [--frame N] IN OUT.png|OUT.pam: writes any
+// picture we read as 8-bit RGBA, so that our decodes can be compared with
+// other decoders. Anything that is not BMP, PNG or GIF is read as a Brix
+// image (all of it; its first frame is written), with identification code
+// N. A GIF gives its first frame composed on the logical screen, or with
+// --frame N the screen after frame N was painted with its disposal.
+// orbatool img gif [options] OUT.gif IN.png...: writes a GIF, one frame a
+// picture (alpha below 128 is transparent).
+// orbatool img info IN.gif: the logical screen, the frames and the
+// warnings of reading.
+#include <algorithm>
 #include <cstdio>
+#include <iostream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "core/streams/big_stream.h"
 #include "graphics/brix.h"
+#include "graphics/gif/gif_image.h"
+#include "graphics/gif/gif_render.h"
 #include "graphics/icon_file.h"
 #include "graphics/picture_rgba.h"
 #include "orbatool.h"
@@ -24,26 +36,132 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return true;
 }
 
-orba::TRgbaPicture DecodeAny(orba::TKsMemoryStream& in, int32_t code) {
+// A GIF's logical screen after frame `frame` was painted (0: the first).
+orba::TRgbaPicture DecodeGif(orba::TKsMemoryStream& in, int32_t frame) {
+  orba::TGIFImage image;
+  image.OnDataWarning = [](int, const std::string& message) { std::cerr << "orbatool: warning: " << message << "\n"; };
+  image.LoadFromStream(in);
+  if (image.Empty() || image.Width() == 0 || image.Height() == 0) return {};
+  orba::TDIB screen;
+  orba::ComposeFrame(image, frame, screen);
+  return orba::DibToRgba(screen, nullptr, -1);
+}
+
+bool IsGif(const std::vector<uint8_t>& b) {
+  for (size_t at : {size_t{0}, size_t{4}})
+    if (b.size() >= at + 3 && (b[at] & 0xDF) == 'G' && (b[at + 1] & 0xDF) == 'I' && (b[at + 2] & 0xDF) == 'F')
+      return true;
+  return false;
+}
+
+orba::TRgbaPicture DecodeAny(orba::TKsMemoryStream& in, int32_t code, int32_t frame) {
   const std::vector<uint8_t>& b = in.Bytes();
   const bool bmp = b.size() >= 2 && b[0] == 'B' && b[1] == 'M';
   const bool png = b.size() >= 4 && b[0] == 0x89 && b[1] == 'P' && b[2] == 'N' && b[3] == 'G';
   if (bmp || png) return orba::DecodePictureRgba(in);
+  if (IsGif(b)) return DecodeGif(in, frame);
   orba::TBrixFrameList image(code);
   image.LoadFromStream(in, false, false, false);
   if (image.Count() == 0) return {};
   return orba::BrixFrameToRgba(*image.GetFrame(0));
 }
 
+int GifInfo(const std::string& path) {
+  orba::TKsMemoryStream in;
+  in.LoadFromFile(path);
+  orba::TGIFImage image;
+  image.OnDataWarning = [](int, const std::string& message) { std::printf("warning %s\n", message.c_str()); };
+  image.LoadFromStream(in);
+  std::printf("screen %d %d version %d frames %d loop %d background %d colors %d\n", image.Width(), image.Height(),
+              image.FileVersion(), image.Count(), image.LoopCount(), image.BackgroundIndex,
+              image.GlobalColorMap.Count());
+  for (int32_t i = 0; i < image.Count(); ++i) {
+    const orba::TGIFSubImage& f = image.Frame(i);
+    std::printf("frame %d %d %d %d %d delay %d disposal %d transparent %d interlaced %d colors %d extensions %zu\n", i,
+                f.Left(), f.Top(), f.Width(), f.Height(), f.Delay(), f.Disposal(), f.TransparentIndex(),
+                f.Interlaced() ? 1 : 0, f.ColorMap.Count(), f.Extensions.size());
+  }
+  return 0;
+}
+
+// orbatool img gif [--loop N] [--delay D] [--disposal N] [--rle] [--interlace]
+//   [--method M] [--dither K] [--bits B] [--compact OPTIONS] OUT.gif IN...
+int WriteGif(const std::vector<std::string>& args) {
+  orba::TGIFImage image;
+  int32_t loop = -1, delay = -1, disposal = -1, compact = 0;
+  bool interlace = false;
+  std::vector<std::string> inputs;
+  std::string out;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> int32_t {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      return static_cast<int32_t>(std::stoll(args[++i], nullptr, 0));
+    };
+    if (a == "--loop") loop = value();
+    else if (a == "--delay") delay = value();
+    else if (a == "--disposal") disposal = value();
+    else if (a == "--rle") image.Compression = 1;
+    else if (a == "--interlace") interlace = true;
+    else if (a == "--method") image.PaletteMethod = static_cast<uint8_t>(value());
+    else if (a == "--dither") image.DitherKind = static_cast<uint8_t>(value());
+    else if (a == "--bits") image.QuantizeBits = value();
+    else if (a == "--compact") compact = value();
+    else if (out.empty()) out = a;
+    else inputs.push_back(a);
+  }
+  if (out.empty() || inputs.empty())
+    return orbatool::Fail("usage: orbatool img gif [--loop N] [--delay D] [--disposal N] [--rle] [--interlace] "
+                          "[--method M] [--dither K] [--bits B] [--compact OPTIONS] OUT.gif IN...");
+  std::vector<orba::TRgbaPicture> pictures;
+  for (const std::string& path : inputs) {
+    orba::TKsMemoryStream in;
+    in.LoadFromFile(path);
+    pictures.push_back(orba::DecodePictureRgba(in));
+    image.ScreenWidth = static_cast<uint16_t>(std::max<int32_t>(image.ScreenWidth, pictures.back().Width));
+    image.ScreenHeight = static_cast<uint16_t>(std::max<int32_t>(image.ScreenHeight, pictures.back().Height));
+  }
+  for (const orba::TRgbaPicture& p : pictures) {
+    const size_t n = static_cast<size_t>(p.Width) * p.Height;
+    std::vector<uint8_t> rgb(n * 3), mask(n);
+    bool masked = false;
+    for (size_t i = 0; i < n; ++i) {
+      std::copy_n(&p.Pixels[i * 4], 3, &rgb[i * 3]);
+      mask[i] = p.Pixels[i * 4 + 3] < 128;
+      masked |= mask[i] != 0;
+    }
+    auto frame = std::make_unique<orba::TGIFSubImage>(image);
+    frame->AssignRgb(rgb.data(), p.Width, p.Height, masked ? mask.data() : nullptr);
+    frame->SetInterlaced(interlace);
+    if (delay >= 0) frame->EnsureGraphicControl().Delay = static_cast<uint16_t>(delay);
+    if (disposal >= 0) frame->EnsureGraphicControl().SetDisposal(static_cast<uint8_t>(disposal));
+    image.Add(std::move(frame));
+  }
+  if (loop >= 0) {
+    auto ext = std::make_unique<orba::TGIFAppExtNSLoop>(image.Frame(0));
+    ext->Loops = static_cast<uint16_t>(loop);
+    image.Frame(0).Extensions.insert(image.Frame(0).Extensions.begin(), std::move(ext));
+  }
+  if (compact != 0) image.Compact(compact, image.PaletteMethod, image.DitherKind, image.QuantizeBits);
+  image.SaveToFile(out);
+  return 0;
+}
+
 int ImgCommand(const std::vector<std::string>& given) {
   std::vector<std::string> args = given;
-  int32_t code = 0;
-  if (args.size() == 5 && args[1] == "--code") {
-    code = static_cast<int32_t>(std::stoll(args[2], nullptr, 0));
-    args.erase(args.begin() + 1, args.begin() + 3);
+  if (!args.empty() && args[0] == "gif") return WriteGif(args);
+  if (args.size() == 2 && args[0] == "info") return GifInfo(args[1]);
+  int32_t code = 0, frame = 0;
+  for (bool again = true; again && args.size() >= 5;) {
+    again = false;
+    if (args[1] == "--code" || args[1] == "--frame") {
+      (args[1] == "--code" ? code : frame) = static_cast<int32_t>(std::stoll(args[2], nullptr, 0));
+      args.erase(args.begin() + 1, args.begin() + 3);
+      again = true;
+    }
   }
   if (args.size() != 3 || args[0] != "decode")
-    return orbatool::Fail("usage: orbatool img decode [--code N] IN OUT.png|OUT.pam");
+    return orbatool::Fail("usage: orbatool img decode [--code N] [--frame N] IN OUT.png|OUT.pam | img gif ... | img info IN.gif");
   orba::TRgbaPicture picture;
   if (EndsWith(args[1], ".tga") || EndsWith(args[1], ".ico") || EndsWith(args[1], ".cur")) {
     // Read by extension as the player does, with the alpha plane kept.
@@ -53,7 +171,7 @@ int ImgCommand(const std::vector<std::string>& given) {
   } else {
     orba::TKsMemoryStream in;
     in.LoadFromFile(args[1]);
-    picture = DecodeAny(in, code);
+    picture = DecodeAny(in, code, frame);
   }
   if (picture.Width == 0) return orbatool::Fail("the picture is empty");
   orba::TKsMemoryStream out;
@@ -71,6 +189,6 @@ int ImgCommand(const std::vector<std::string>& given) {
   return 0;
 }
 
-const orbatool::OrbaToolCommand kImg("img", "decode a BMP, PNG, Brix, TGA, ICO or CUR picture to RGBA (PNG or PAM)", ImgCommand);
+const orbatool::OrbaToolCommand kImg("img", "decode a BMP, PNG, GIF, Brix, TGA, ICO or CUR picture to RGBA (PNG or PAM); write and inspect GIF", ImgCommand);
 
 }  // namespace

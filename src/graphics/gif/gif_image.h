@@ -1,0 +1,344 @@
+// The GIF picture (GIF87a and GIF89a) as an object tree: the logical screen
+// with its global colour table, the frames with their descriptors, local
+// tables, pixel indices and extension blocks. Reads and writes the file
+// format; the pixel data codes are in gif_lzw.h, rendering and animation in
+// gif_render.h, colour reduction in gif_quantize.h.
+//
+// No path of the player reads GIF: the player's picture loaders refuse it.
+// The codec is reached through `orbatool img`.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/streams/big_stream.h"
+#include "graphics/graphic_errors.h"
+
+namespace orba {
+
+// Every error of the codec.
+class GIFException : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+// The codec's messages (errors and warnings).
+namespace gif_text {
+inline constexpr const char* kInvalidSignature = "Invalid GIF signature";
+inline constexpr const char* kPrematureEnd = "Premature end of data";
+inline constexpr const char* kUnknownBlock = "Unknown GIF block type";
+inline constexpr const char* kExceedsScreen = "Image exceeds Logical Screen size";
+inline constexpr const char* kTableOverflow = "Color table overflow";
+inline constexpr const char* kInvalidColorIndex = "Invalid color index";
+inline constexpr const char* kTableEmpty = "Color table is empty";
+inline constexpr const char* kInvalidPixel = "Invalid pixel coordinates";
+inline constexpr const char* kImageEmpty = "Image is empty";
+inline constexpr const char* kHeightTooSmall = "Image height too small for contained frames";
+inline constexpr const char* kWidthTooSmall = "Image width too small for contained frames";
+inline constexpr const char* kInvalidIntroducer = "Invalid extension introducer";
+inline constexpr const char* kUnknownExtension = "Unknown extension type";
+inline constexpr const char* kLabelMismatch = "Internal error: Extension Instance does not match Extension Label";
+inline constexpr const char* kAppBlockSize = "Unsupported Application Extension block size";
+inline constexpr const char* kInvalidData = "Invalid GIF data";
+inline constexpr const char* kCircular = "Circular decoder table entry";
+inline constexpr const char* kUnderRun = "Decoder bit buffer under-run";
+inline constexpr const char* kColorNotInTable = "Color not in color table";
+inline constexpr const char* kUnsupportedVersion = "Unsupported GIF version";
+inline constexpr const char* kInvalidReduction = "Invalid reduction method";
+inline constexpr const char* kInvalidDimensions = "Invalid image dimensions";
+}  // namespace gif_text
+
+class TGIFImage;
+class TGIFSubImage;
+
+// A colour table: up to 256 red, green, blue triples.
+class TGIFColorMap {
+ public:
+  explicit TGIFColorMap(TGIFImage* image = nullptr) : image_(image) {}
+
+  int32_t Count() const { return static_cast<int32_t>(data_.size() / 3); }
+  const uint8_t* Data() const { return data_.data(); }
+  uint8_t* Entry(int32_t index) { return &data_[static_cast<size_t>(index) * 3]; }
+  const uint8_t* Entry(int32_t index) const { return &data_[static_cast<size_t>(index) * 3]; }
+  // Bits needed for Count: 0 colours 0, 1 or 2 colours 1, else ceil(log2).
+  int32_t BitsPerPixel() const;
+  static int32_t BitsFor(int32_t count);
+
+  void Clear();
+  void LoadFromStream(TKsBigStream& s, int32_t count);
+  // The triples, then zero triples up to 2^BitsPerPixel entries.
+  void SaveToStream(TKsBigStream& s) const;
+  // TColor 0x00BBGGRR; sorted tables are searched from the first entry,
+  // others from the last; -1 when absent.
+  int32_t IndexOf(uint32_t color) const;
+  int32_t Add(uint32_t color);
+  int32_t FindOrAdd(uint32_t color);
+  void Delete(int32_t index);
+  uint32_t ColorAt(int32_t index) const;
+  void Assign(const TGIFColorMap& other) {
+    data_ = other.data_;
+    Sorted = other.Sorted;
+  }
+  // Replaces the entries by `rgb` (3 bytes a colour).
+  void SetEntries(const uint8_t* rgb, int32_t count);
+
+  bool Sorted = false;
+
+ private:
+  TGIFImage* image_;
+  std::vector<uint8_t> data_;
+};
+
+// ---- Extension blocks ----
+
+class TGIFExtension {
+ public:
+  explicit TGIFExtension(TGIFSubImage& frame) : frame_(&frame) {}
+  virtual ~TGIFExtension() = default;
+  virtual uint8_t Label() const = 0;
+  // Reads the introducer, the label and the block.
+  void LoadFromStream(TKsBigStream& s);
+  void SaveToStream(TKsBigStream& s) const;
+  TGIFSubImage& Frame() const { return *frame_; }
+
+ protected:
+  virtual void ReadBlock(TKsBigStream& s) = 0;
+  virtual void WriteBlock(TKsBigStream& s) const = 0;
+
+ private:
+  TGIFSubImage* frame_;
+};
+
+class TGIFGraphicControlExtension : public TGIFExtension {
+ public:
+  static constexpr uint8_t kLabel = 0xF9;
+  explicit TGIFGraphicControlExtension(TGIFSubImage& frame);
+  ~TGIFGraphicControlExtension() override;
+  uint8_t Label() const override { return kLabel; }
+
+  bool Transparent() const { return (Packed & 1) != 0; }
+  void SetTransparent(bool value);
+  // Gives a warning and stores 0 for an index outside the active table.
+  void SetTransparentIndex(uint8_t index);
+  bool UserInput() const { return (Packed & 2) != 0; }
+  void SetUserInput(bool value) { Packed = static_cast<uint8_t>(value ? Packed | 2 : Packed & ~2); }
+  uint8_t Disposal() const { return static_cast<uint8_t>((Packed >> 2) & 7); }
+  void SetDisposal(uint8_t value) { Packed = static_cast<uint8_t>((Packed & ~0x1C) | ((value & 7) << 2)); }
+
+  uint8_t BlockSize = 4;
+  uint8_t Packed = 0;
+  uint16_t Delay = 0;  // hundredths of a second
+  uint8_t TransparentIndex = 0;
+  uint8_t Terminator = 0;
+
+ protected:
+  void ReadBlock(TKsBigStream& s) override;
+  void WriteBlock(TKsBigStream& s) const override;
+};
+
+class TGIFTextExtension : public TGIFExtension {
+ public:
+  static constexpr uint8_t kLabel = 0x01;
+  using TGIFExtension::TGIFExtension;
+  uint8_t Label() const override { return kLabel; }
+  uint8_t BlockSize = 12;
+  uint16_t Left = 0, Top = 0, Width = 0, Height = 0;
+  uint8_t CellWidth = 0, CellHeight = 0, Foreground = 0, Background = 0;
+  std::vector<std::string> Text;  // one string a data sub-block
+
+ protected:
+  void ReadBlock(TKsBigStream& s) override;
+  void WriteBlock(TKsBigStream& s) const override;
+};
+
+class TGIFCommentExtension : public TGIFExtension {
+ public:
+  static constexpr uint8_t kLabel = 0xFE;
+  using TGIFExtension::TGIFExtension;
+  uint8_t Label() const override { return kLabel; }
+  std::vector<std::string> Text;
+
+ protected:
+  void ReadBlock(TKsBigStream& s) override;
+  void WriteBlock(TKsBigStream& s) const override;
+};
+
+// An application block: identifier (8 bytes) and authentication code (3).
+// This class itself stands for blocks of an unexpected size: their data
+// sub-blocks are skipped.
+class TGIFApplicationExtension : public TGIFExtension {
+ public:
+  static constexpr uint8_t kLabel = 0xFF;
+  using TGIFExtension::TGIFExtension;
+  uint8_t Label() const override { return kLabel; }
+  uint8_t Ident[11] = {};
+
+ protected:
+  void ReadBlock(TKsBigStream& s) override;
+  void WriteBlock(TKsBigStream& s) const override;
+  virtual void ReadBody(TKsBigStream& s);
+  virtual void WriteBody(TKsBigStream& s) const;
+};
+
+// An application block of no known kind: its data sub-blocks kept raw.
+class TGIFUnknownAppExtension : public TGIFApplicationExtension {
+ public:
+  using TGIFApplicationExtension::TGIFApplicationExtension;
+  std::vector<std::vector<uint8_t>> Blocks;
+
+ protected:
+  void ReadBody(TKsBigStream& s) override;
+  void WriteBody(TKsBigStream& s) const override;
+};
+
+// "NETSCAPE2.0" (or "ANIMEXTS1.0"): the animation's loop count.
+class TGIFAppExtNSLoop : public TGIFApplicationExtension {
+ public:
+  explicit TGIFAppExtNSLoop(TGIFSubImage& frame);
+  uint16_t Loops = 0;       // 0: for ever
+  uint32_t BufferSize = 0;  // 0: not written
+
+ protected:
+  void ReadBody(TKsBigStream& s) override;
+  void WriteBody(TKsBigStream& s) const override;
+};
+
+// Sub-blocks: each string in blocks of at most 255 bytes, then a 0 byte.
+void WriteTextBlocks(TKsBigStream& s, const std::vector<std::string>& strings);
+// Reads sub-blocks until a 0 size or the end of the stream.
+std::vector<std::string> ReadTextBlocks(TKsBigStream& s);
+
+// ---- Frames ----
+
+class TGIFSubImage {
+ public:
+  explicit TGIFSubImage(TGIFImage& image);
+  ~TGIFSubImage();
+  TGIFSubImage(const TGIFSubImage&) = delete;
+  TGIFSubImage& operator=(const TGIFSubImage&) = delete;
+
+  TGIFImage& Image() const { return *image_; }
+  uint16_t Left() const { return left_; }
+  uint16_t Top() const { return top_; }
+  uint16_t Width() const { return width_; }
+  uint16_t Height() const { return height_; }
+  bool Interlaced() const { return (Packed & 0x40) != 0; }
+  void SetInterlaced(bool value) { Packed = static_cast<uint8_t>(value ? Packed | 0x40 : Packed & ~0x40); }
+  bool Empty() const { return Data.empty() || width_ == 0 || height_ == 0; }
+  // The local table when it has colours, else the global one when it has
+  // colours, else the (empty) local table.
+  const TGIFColorMap& ActiveColorMap() const;
+  int32_t RequiredVersion() const;
+  int32_t TransparentIndex() const;  // -1 when opaque
+  int32_t Disposal() const;          // 0 without graphic control
+  uint16_t Delay() const;            // 0 without graphic control
+
+  void Clear();
+  // New bounds; a new size gives a zero-filled buffer. A frame larger than
+  // the logical screen enlarges it and moves to 0,0 with a warning.
+  void SetFrameRect(int32_t left, int32_t top, int32_t width, int32_t height);
+  uint8_t* RowAt(int32_t row);
+  uint8_t& PixelAt(int32_t x, int32_t y);
+
+  void LoadFromStream(TKsBigStream& s);
+  void SaveToStream(TKsBigStream& s) const;
+
+  TGIFExtension* AddExtension(std::unique_ptr<TGIFExtension> extension);
+  void DeleteExtension(TGIFExtension* extension);
+  // The graphic control extension, created when missing.
+  TGIFGraphicControlExtension& EnsureGraphicControl();
+
+  // Copies another frame (pixels, descriptor, table and extensions).
+  void Assign(const TGIFSubImage& source);
+  // Builds the frame from 24-bit pixels (red, green, blue, top row first):
+  // the colours become the local table, or the picture's colour reduction
+  // runs when there are more than 256. `mask` (optional, one byte a pixel,
+  // non-zero transparent) makes a transparent colour.
+  void AssignRgb(const uint8_t* rgb, int32_t width, int32_t height, const uint8_t* mask);
+  // Crops the transparent border; an all-transparent frame becomes empty.
+  void TrimTransparent();
+  // Makes transparent the pixels that equal those of an earlier frame.
+  void MaskRepeats(TGIFSubImage& earlier);
+
+  uint8_t Packed = 0;  // descriptor packed fields
+  std::vector<uint8_t> Data;
+  TGIFColorMap ColorMap;
+  std::vector<std::unique_ptr<TGIFExtension>> Extensions;
+  bool Transparent = false;
+  TGIFGraphicControlExtension* GraphicControl = nullptr;
+
+ private:
+  void ImportMask(const uint8_t* mask);
+  TGIFImage* image_;
+  uint16_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+// ---- The picture ----
+
+class TGIFImage {
+ public:
+  TGIFImage();
+  ~TGIFImage();
+  TGIFImage(const TGIFImage&) = delete;
+  TGIFImage& operator=(const TGIFImage&) = delete;
+
+  void Clear();
+  // Reads a GIF file. A failure keeps the frames read before it and leaves
+  // the stream where the picture began.
+  void LoadFromStream(TKsBigStream& s);
+  void SaveToStream(TKsBigStream& s);
+  void LoadFromFile(const std::string& path);
+  void SaveToFile(const std::string& path);
+
+  int32_t Width() const { return ScreenWidth; }
+  int32_t Height() const { return ScreenHeight; }
+  bool Empty() const { return Frames.empty(); }
+  int32_t Count() const { return static_cast<int32_t>(Frames.size()); }
+  TGIFSubImage& Frame(int32_t i) { return *Frames[static_cast<size_t>(i)]; }
+  // 1 (87a) or 2 (89a); 0 with no frames.
+  int32_t FileVersion() const;
+  // The highest bits per pixel of the global and every local table.
+  int32_t BitsPerPixel() const;
+  // The header's packed fields byte as it is written.
+  uint8_t BuildPackedFields() const;
+  // The background colour as TColor, or -1 without a global table.
+  int32_t BackgroundColor() const;
+  // The looping extension's count (first frame); -1 when there is none.
+  int32_t LoopCount() const;
+
+  int32_t Add(std::unique_ptr<TGIFSubImage> frame);
+  void SetWidth(int32_t value);
+  void SetHeight(int32_t value);
+  void ReportWarning(const std::string& message);
+
+  // Compact option bits.
+  static constexpr int kCompactCrop = 0x01, kCompactMerge = 0x02, kCompactCleanup = 0x04, kCompactSort = 0x08,
+                       kCompactReduce = 0x10;
+  void Compact(int options, int palette_method, int dither_kind, int quantize_bits);
+  // Sorts a table by use: the global one (over the frames that use it) or
+  // the local table of `owner`.
+  void SortByUse(TGIFColorMap& map, TGIFSubImage* owner = nullptr);
+
+  // The logical screen descriptor.
+  uint16_t ScreenWidth = 0, ScreenHeight = 0;
+  uint8_t HeaderPacked = 0;
+  uint8_t BackgroundIndex = 0;
+  uint8_t AspectRatio = 0;
+  TGIFColorMap GlobalColorMap{this};
+  std::vector<std::unique_ptr<TGIFSubImage>> Frames;
+
+  uint16_t PaintFlags = 0x068B;
+  uint8_t PaletteMethod = 6;
+  int32_t QuantizeBits = 8;
+  uint8_t DitherKind = 0;
+  uint8_t Compression = 0;  // 0 LZW, 1 run-length
+  int32_t SpeedPercent = 100;
+  uint32_t BackdropColor = 0x1FFFFFFF;  // none
+  // Warnings of reading and writing (severity, message).
+  std::function<void(int, const std::string&)> OnDataWarning;
+};
+
+}  // namespace orba
