@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/system/trace.h"
+#include "net/http_cli.h"
 #include "platform/audio.h"
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
@@ -25,6 +26,7 @@
 #include "platform/linux/file_dialogs_linux.h"
 #include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
+#include "platform/text_controls.h"
 #include "platform/text_convert.h"
 #include "script/interp/run_loop_events.h"
 #include "script/interp/trace.h"
@@ -33,6 +35,7 @@
 #include "shell/quit_signals.h"
 #include "shell/screenshot.h"
 #include "shell/shell_runner.h"
+#include "text/control_glyphs.h"
 
 #ifdef ORBA_HAVE_SDL
 #include "platform/sdl/sdl_audio.h"
@@ -297,6 +300,10 @@ int main(int argc, char** argv) {
   const auto host = std::make_shared<orba::TLinuxHost>();
   orba::SetHostServices(host);
   orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
+  // Text controls draw their characters from the glyph cache; HTTP items
+  // download through libcurl.
+  orba::SetControlGlyphs(std::make_shared<orba::TCachedControlGlyphs>());
+  orba::InstallCurlHttpClient();
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options, *host) : RunWindowed(options, *host);
