@@ -81,7 +81,10 @@ if [ -f "$build/demo/game.dat" ] && [ -x "$build/orba" ]; then
   { click 30 "600 520"; click 40 "280 560"; click 50 "640 560"; click 60 "280 560"; } > "$work/demo.input"
   run "$build/orba" --headless --ticks 70 --input "$work/demo.input" "$work/demo"
 fi
-for dat in "$work/save/save.dat" "$work/demo/save.dat"; do
+# The edit game's slot holds an edit and a memo.
+run "$tool" game build --folder "$root/tests/games/edit" -o "$work/editgame"
+[ -x "$build/orba" ] && run "$build/orba" --headless --ticks 10 "$work/editgame"
+for dat in "$work/save/save.dat" "$work/demo/save.dat" "$work/editgame/save.dat"; do
   [ -f "$dat" ] || continue
   put package "$dat"
   entries=$work/$(basename "$(dirname "$dat")")_entries

@@ -43,6 +43,7 @@
 #include "platform/sdl/sdl_cursors.h"
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_text_controls.h"
 #include "platform/sdl/sdl_video.h"
 #endif
 
@@ -228,6 +229,10 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   orba::TSdlVideo video;
   const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
+  // Text controls are drawn over the picture and take their keys first.
+  const auto controls = std::make_shared<orba::TSdlTextControls>(video);
+  orba::SetTextControls(controls);
+  input.SetTextControls(controls.get());
   orba::SetCursorService(std::make_shared<orba::TSdlCursors>());
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
   const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
@@ -243,8 +248,10 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   if (started) orba::RunRealTime(runner);
   runner.ShutDown();
   boxes->SetParent(nullptr);
-  // SDL's cursors go before its video does.
+  // SDL's cursors and text controls go before its video does.
   orba::SetCursorService(nullptr);
+  input.SetTextControls(nullptr);
+  orba::SetTextControls(nullptr);
   orba::SetAudioOutput(nullptr);
   return started ? 0 : 1;
 #else

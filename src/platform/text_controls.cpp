@@ -27,16 +27,17 @@ class TStateTextControl final : public TTextControl {
 
 // ---- TTextControl -----------------------------------------------------------------------------
 
-TTextControl::TTextControl(TTextControlGroup& group, bool multi_line) : group_(group), multi_line_(multi_line) {
-  group_.controls_.push_back(this);
+TTextControl::TTextControl(TTextControlGroup& group, bool multi_line) : group_(&group), multi_line_(multi_line) {
+  group_->controls_.push_back(this);
 }
 
 TTextControl::~TTextControl() {
-  auto& list = group_.controls_;
+  if (group_ == nullptr) return;
+  auto& list = group_->controls_;
   list.erase(std::remove(list.begin(), list.end(), this), list.end());
-  if (group_.focused_ == this) {
-    group_.focused_ = nullptr;
-    group_.FocusChanged();
+  if (group_->focused_ == this) {
+    group_->focused_ = nullptr;
+    group_->FocusChanged();
   }
 }
 
@@ -52,7 +53,7 @@ void TTextControl::SetBounds(int32_t left, int32_t top, int32_t width, int32_t h
 void TTextControl::SetVisible(bool visible) {
   if (visible == visible_) return;
   visible_ = visible;
-  if (!visible && Focused()) group_.ClearFocus();
+  if (!visible && Focused()) group_->ClearFocus();
   Changed();
 }
 
@@ -87,7 +88,7 @@ void TTextControl::SetBackColor(int32_t color) {
 void TTextControl::SetEnabled(bool on) {
   if (on == enabled_) return;
   enabled_ = on;
-  if (!on && Focused()) group_.ClearFocus();
+  if (!on && Focused()) group_->ClearFocus();
   Changed();
 }
 
@@ -96,13 +97,13 @@ void TTextControl::SetAlignment(TTextAlign align) {
   Changed();
 }
 
-bool TTextControl::Focused() const { return group_.focused_ == this; }
+bool TTextControl::Focused() const { return group_ != nullptr && group_->focused_ == this; }
 
 void TTextControl::SetFocus() {
-  if (!CanFocus() || Focused()) return;
-  TTextControl* old = group_.focused_;
-  group_.focused_ = this;
-  group_.FocusChanged();
+  if (!CanFocus() || Focused() || group_ == nullptr) return;
+  TTextControl* old = group_->focused_;
+  group_->focused_ = this;
+  group_->FocusChanged();
   if (old != nullptr) old->Changed();
   Changed();
   if (OnFocusGained) OnFocusGained();
@@ -262,6 +263,10 @@ void TTextControl::TypeText(const std::string& sjis) {
 }
 
 // ---- the group --------------------------------------------------------------------------------
+
+TTextControlGroup::~TTextControlGroup() {
+  for (TTextControl* control : controls_) control->group_ = nullptr;
+}
 
 void TTextControlGroup::ClearFocus() {
   TTextControl* old = focused_;

@@ -121,7 +121,7 @@ class TTextControl {
   size_t NextChar(size_t at) const;
   void MoveLine(int32_t delta, bool shift);
 
-  TTextControlGroup& group_;
+  TTextControlGroup* group_;  // nullptr once the group is gone
   bool multi_line_;
   int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
   bool visible_ = false;
@@ -137,7 +137,8 @@ class TTextControl {
 // The controls of one back end and which of them has the focus.
 class TTextControlGroup {
  public:
-  virtual ~TTextControlGroup() = default;
+  // Controls that outlive the group keep their state and lose the focus.
+  virtual ~TTextControlGroup();
   // A new hidden control with no text.
   virtual std::unique_ptr<TTextControl> Create(bool multi_line) = 0;
   const std::vector<TTextControl*>& Controls() const { return controls_; }

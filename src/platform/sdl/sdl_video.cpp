@@ -88,6 +88,7 @@ void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>&
     SDL_UpdateTexture(texture_, &area, first, frame.Stride * 4);
     changed = true;
   }
+  if (overlay_ != nullptr && overlay_->TakeChanged()) changed = true;
   if (changed) Redraw();
 }
 
@@ -101,6 +102,7 @@ void TSdlVideo::Redraw() {
   if (box.Width > 0 && box.Height > 0) {
     const SDL_Rect target{box.X, box.Y, box.Width, box.Height};
     SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    if (overlay_ != nullptr) overlay_->Render(renderer_, box);
   }
   SDL_RenderPresent(renderer_);
 }
@@ -115,10 +117,14 @@ void TSdlVideo::WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_
   WindowToGame(WindowBox(), wx, wy, gx, gy);
 }
 
+void TSdlVideo::GameToWindowPosition(int32_t gx, int32_t gy, int32_t& wx, int32_t& wy) const {
+  GameToWindow(WindowBox(), gx, gy, wx, wy);
+}
+
 void TSdlVideo::SetMousePosition(int32_t x, int32_t y) {
   if (!window_) return;
   int32_t wx = 0, wy = 0;
-  GameToWindow(WindowBox(), x, y, wx, wy);
+  GameToWindowPosition(x, y, wx, wy);
   SDL_WarpMouseInWindow(window_, wx, wy);
 }
 
