@@ -1,6 +1,7 @@
 #include "items/edit.h"
 
-#include <cstdlib>
+#include <algorithm>
+#include <climits>
 
 #include "core/streams/stream_encoding.h"
 #include "items/base_list.h"
@@ -33,7 +34,7 @@ void TOrbaEditBase::SetFontName(std::string v) {
   Native->SetFont(font);
 }
 
-int32_t TOrbaEditBase::GetFontHeight() const { return std::abs(Native->Font().Height); }
+int32_t TOrbaEditBase::GetFontHeight() const { return Native->Font().AbsHeight(); }
 
 void TOrbaEditBase::SetFontHeight(int32_t v) {
   TTextControlFont font = Native->Font();
@@ -77,7 +78,10 @@ bool TOrbaEditBase::WantedVisible() const {
   if (!GetVisible() || Parent == nullptr || !Parent->GetVisible() || Manager == nullptr) return false;
   TOrbaBase* root = GetScreen();
   if (root == nullptr || root != Manager->ActiveBase()) return false;
-  const TPoint centre{GetScreenLeft() + Width / 2, GetScreenTop() + Height / 2};
+  auto middle = [](int32_t start, int32_t size) {
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{start} + size / 2, INT32_MIN, INT32_MAX));
+  };
+  const TPoint centre{middle(GetScreenLeft(), Width), middle(GetScreenTop(), Height)};
   // Items that let every click through do not cover the control.
   return root->HitTest(centre, 29) == this;
 }

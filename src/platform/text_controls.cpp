@@ -161,27 +161,33 @@ void TTextControl::PlaceCaret(size_t offset, bool extend) {
   caret_ = i;
   if (!extend) anchor_ = caret_;
   if (multi_line_) {
-    const std::vector<size_t> starts = LineStarts();
-    int32_t line = 0;
-    while (static_cast<size_t>(line) + 1 < starts.size() && starts[static_cast<size_t>(line) + 1] <= caret_) ++line;
+    const auto line = static_cast<int32_t>(CaretLine(LineStarts()));
     if (line < top_line_) top_line_ = line;
-    const int32_t rows = std::max(1, height_ / std::max(1, font_.Height));
+    const int32_t rows = std::max(1, height_ / font_.LineHeight());
     if (line >= top_line_ + rows) top_line_ = line - rows + 1;
   }
   Changed();
 }
 
-void TTextControl::MoveLine(int32_t delta, bool shift) {
-  const std::vector<size_t> starts = LineStarts();
+size_t TTextControl::CaretLine(const std::vector<size_t>& starts) const {
   size_t line = 0;
   while (line + 1 < starts.size() && starts[line + 1] <= caret_) ++line;
+  return line;
+}
+
+size_t TTextControl::LineEnd(const std::vector<size_t>& starts, size_t line) const {
+  size_t end = line + 1 < starts.size() ? starts[line + 1] : text_.size();
+  while (end > starts[line] && (text_[end - 1] == '\n' || text_[end - 1] == '\r')) --end;
+  return end;
+}
+
+void TTextControl::MoveLine(int32_t delta, bool shift) {
+  const std::vector<size_t> starts = LineStarts();
+  const size_t line = CaretLine(starts);
   const int64_t target = static_cast<int64_t>(line) + delta;
   if (target < 0 || target >= static_cast<int64_t>(starts.size())) return;
-  const size_t column = caret_ - starts[line];
   const auto t = static_cast<size_t>(target);
-  size_t end = t + 1 < starts.size() ? starts[t + 1] : text_.size();
-  while (end > starts[t] && (text_[end - 1] == '\n' || text_[end - 1] == '\r')) --end;
-  PlaceCaret(std::min(starts[t] + column, end), shift);
+  PlaceCaret(std::min(starts[t] + (caret_ - starts[line]), LineEnd(starts, t)), shift);
 }
 
 void TTextControl::ReplaceSelection(const std::string& bytes) {
@@ -205,11 +211,8 @@ void TTextControl::KeyDown(int32_t key, bool shift) {
     case kVkHome:
     case kVkEnd: {
       const std::vector<size_t> starts = LineStarts();
-      size_t line = 0;
-      while (line + 1 < starts.size() && starts[line + 1] <= caret_) ++line;
-      size_t end = line + 1 < starts.size() ? starts[line + 1] : text_.size();
-      while (end > starts[line] && (text_[end - 1] == '\n' || text_[end - 1] == '\r')) --end;
-      PlaceCaret(key == kVkHome ? starts[line] : end, shift);
+      const size_t line = CaretLine(starts);
+      PlaceCaret(key == kVkHome ? starts[line] : LineEnd(starts, line), shift);
       break;
     }
     case kVkUp:

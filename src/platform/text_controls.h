@@ -13,6 +13,7 @@
 #pragma once
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,11 @@ struct TTextControlFont {
   int32_t Height = 12;
   uint8_t Style = 0;  // kFontBold, kFontItalic, kFontUnderline, kFontStrikeOut
   bool operator==(const TTextControlFont&) const = default;
+  // The height without its sign (a negative height asks for the same size).
+  int32_t AbsHeight() const { return Height == INT32_MIN ? INT32_MAX : Height < 0 ? -Height : Height; }
+  // The height a line is drawn with: 1 to kMaxLineHeight pixels.
+  static constexpr int32_t kMaxLineHeight = 1024;
+  int32_t LineHeight() const { return std::clamp(AbsHeight(), 1, kMaxLineHeight); }
 };
 
 enum class TTextAlign : uint8_t { Left = 0, Right = 1, Center = 2 };
@@ -120,6 +126,9 @@ class TTextControl {
   size_t PrevChar(size_t at) const;
   size_t NextChar(size_t at) const;
   void MoveLine(int32_t delta, bool shift);
+  // The line of the caret, and where a line's text ends (before its break).
+  size_t CaretLine(const std::vector<size_t>& starts) const;
+  size_t LineEnd(const std::vector<size_t>& starts, size_t line) const;
 
   TTextControlGroup* group_;  // nullptr once the group is gone
   bool multi_line_;

@@ -1,7 +1,6 @@
 #include "text/control_glyphs.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "core/errors.h"
 #include "text/font_pixels.h"
@@ -10,7 +9,7 @@ namespace orba {
 
 bool TCachedControlGlyphs::Glyph(uint16_t code, const TTextControlFont& font, TGlyphBitmap& out) {
   try {
-    TFontPixel& g = FontPixels().GetGlyph(code, font.Name, font.Style, std::abs(font.Height));
+    TFontPixel& g = FontPixels().GetGlyph(code, font.Name, font.Style, font.LineHeight());
     out.Width = g.GetWidth();
     out.Height = g.GetHeight();
     out.OriginX = g.XOffset;

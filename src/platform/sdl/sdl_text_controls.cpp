@@ -1,7 +1,7 @@
 #include "platform/sdl/sdl_text_controls.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <climits>
 #include <vector>
 
 #include "platform/sdl/vk_map.h"
@@ -13,6 +13,8 @@ namespace {
 constexpr uint32_t kSelectionBack = 0x3399FF, kSelectionText = 0xFFFFFF;
 constexpr uint32_t kTrack = 0xF0F0F0, kThumb = 0xA8A8A8;
 constexpr int32_t kPadX = 2, kPadY = 1;
+// Lines are laid out no wider than this, so that positions stay small.
+constexpr int32_t kMaxLineX = 1 << 24;
 
 class TSdlTextControl final : public TTextControl {
  public:
@@ -41,7 +43,7 @@ struct TRun {
   int32_t X = 0, Advance = 0;
 };
 
-int32_t LineHeight(const TTextControlFont& font) { return std::max(1, std::abs(font.Height)); }
+int32_t LineHeight(const TTextControlFont& font) { return font.LineHeight(); }
 
 // The characters of Text[From, To) side by side from x = 0 (line breaks left out).
 std::vector<TRun> LayOut(const std::string& text, size_t from, size_t to, const TTextControlFont& font) {
@@ -63,7 +65,7 @@ std::vector<TRun> LayOut(const std::string& text, size_t from, size_t to, const 
     TControlGlyphs* glyphs = ControlGlyphs();
     run.Advance = glyphs != nullptr && glyphs->Glyph(run.Code, font, glyph) ? glyph.Advance : LineHeight(font) / 2;
     run.X = x;
-    x += run.Advance;
+    x = std::min(x + run.Advance, kMaxLineX);
     runs.push_back(run);
   }
   return runs;
@@ -78,21 +80,23 @@ int32_t XOfOffset(const std::vector<TRun>& runs, size_t offset) {
   return LineWidth(runs);
 }
 
-// A picture of the control's size, 0x00RRGGBB pixels.
+// The part of a control's picture from (X0, Y0) of W x H pixels, 0x00RRGGBB;
+// drawing takes the control's own coordinates.
 class TCanvas {
  public:
-  TCanvas(int32_t w, int32_t h, uint32_t back) : w_(w), h_(h), px_(static_cast<size_t>(w) * static_cast<size_t>(h), back) {}
+  TCanvas(int32_t x0, int32_t y0, int32_t w, int32_t h, uint32_t back)
+      : x0_(x0), y0_(y0), w_(w), h_(h), px_(static_cast<size_t>(w) * static_cast<size_t>(h), back) {}
   void Fill(int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t rgb) {
-    for (int32_t y = std::max(y0, 0); y < std::min(y1, h_); ++y)
-      for (int32_t x = std::max(x0, 0); x < std::min(x1, w_); ++x) px_[static_cast<size_t>(y) * w_ + x] = rgb;
+    for (int32_t y = std::max(y0 - y0_, 0); y < std::min(y1 - y0_, h_); ++y)
+      for (int32_t x = std::max(x0 - x0_, 0); x < std::min(x1 - x0_, w_); ++x) px_[static_cast<size_t>(y) * w_ + x] = rgb;
   }
   void Glyph(const TGlyphBitmap& g, int32_t x0, int32_t y0, int32_t clip_right, uint32_t rgb) {
     for (int32_t j = 0; j < g.Height; ++j)
       for (int32_t i = 0; i < g.Width; ++i) {
         const int32_t x = x0 + g.OriginX + i, y = y0 + g.OriginY + j;
-        if (x < 0 || y < 0 || x >= std::min(w_, clip_right) || y >= h_) continue;
+        if (x >= clip_right || x < x0_ || y < y0_ || x - x0_ >= w_ || y - y0_ >= h_) continue;
         const uint32_t a = g.Coverage[static_cast<size_t>(j) * g.Width + i];
-        uint32_t& d = px_[static_cast<size_t>(y) * w_ + x];
+        uint32_t& d = px_[static_cast<size_t>(y - y0_) * w_ + (x - x0_)];
         uint32_t out = 0;
         for (int shift : {0, 8, 16})
           out |= (((rgb >> shift & 255) * a + (d >> shift & 255) * (255 - a)) / 255) << shift;
@@ -102,7 +106,7 @@ class TCanvas {
   const std::vector<uint32_t>& Pixels() const { return px_; }
 
  private:
-  int32_t w_, h_;
+  int32_t x0_, y0_, w_, h_;
   std::vector<uint32_t> px_;
 };
 
@@ -116,7 +120,8 @@ struct TShownLine {
 std::vector<TShownLine> ShownLines(TSdlTextControl& c) {
   const std::string& text = c.Text();
   const int32_t line_h = LineHeight(c.Font());
-  const int32_t area = c.Width() - 2 * kPadX - (c.MultiLine() ? TSdlTextControls::kScrollBarWidth : 0);
+  const auto area = static_cast<int32_t>(std::clamp<int64_t>(
+      int64_t{c.Width()} - 2 * kPadX - (c.MultiLine() ? TSdlTextControls::kScrollBarWidth : 0), -kMaxLineX, kMaxLineX));
   std::vector<TShownLine> lines;
   if (!c.MultiLine()) {
     TShownLine line{0, text.size(), LayOut(text, 0, text.size(), c.Font())};
@@ -124,13 +129,13 @@ std::vector<TShownLine> ShownLines(TSdlTextControl& c) {
     if (caret_x - c.ScrollX > area) c.ScrollX = caret_x - area;
     if (caret_x < c.ScrollX) c.ScrollX = caret_x;
     line.X = kPadX - c.ScrollX;
-    line.Y = (c.Height() - line_h) / 2;
+    line.Y = static_cast<int32_t>((int64_t{c.Height()} - line_h) / 2);
     lines.push_back(std::move(line));
     return lines;
   }
   const std::vector<size_t> starts = c.LineStarts();
   for (size_t i = static_cast<size_t>(std::max(c.TopLine(), 0)); i < starts.size(); ++i) {
-    const int32_t y = kPadY + static_cast<int32_t>(i - static_cast<size_t>(c.TopLine())) * line_h;
+    const int64_t y = kPadY + static_cast<int64_t>(i - static_cast<size_t>(c.TopLine())) * line_h;
     if (y >= c.Height()) break;
     TShownLine line;
     line.Start = starts[i];
@@ -138,7 +143,7 @@ std::vector<TShownLine> ShownLines(TSdlTextControl& c) {
     line.Runs = LayOut(text, line.Start, line.End, c.Font());
     const int32_t slack = area - LineWidth(line.Runs);
     line.X = kPadX + (c.Alignment() == TTextAlign::Right ? slack : c.Alignment() == TTextAlign::Center ? slack / 2 : 0);
-    line.Y = y;
+    line.Y = static_cast<int32_t>(y);
     lines.push_back(std::move(line));
   }
   return lines;
@@ -172,10 +177,10 @@ void Paint(TSdlTextControl& c, bool focused, const std::string& composing, TCanv
   const int32_t bar = c.Width() - TSdlTextControls::kScrollBarWidth;
   canvas.Fill(bar, 0, c.Width(), c.Height(), kTrack);
   const auto lines = static_cast<int32_t>(c.LineStarts().size());
-  const int32_t rows = std::max(1, (c.Height() - 2 * kPadY) / line_h);
+  const auto rows = static_cast<int32_t>(std::max<int64_t>(1, (int64_t{c.Height()} - 2 * kPadY) / line_h));
   if (lines > rows) {
-    const int32_t thumb = std::max(8, c.Height() * rows / lines);
-    const int32_t y = (c.Height() - thumb) * std::min(c.TopLine(), lines - rows) / (lines - rows);
+    const auto thumb = static_cast<int32_t>(std::max<int64_t>(8, int64_t{c.Height()} * rows / lines));
+    const auto y = static_cast<int32_t>(int64_t{c.Height() - thumb} * std::min(c.TopLine(), lines - rows) / (lines - rows));
     canvas.Fill(bar + 2, y, c.Width() - 2, y + thumb, kThumb);
   }
 }
@@ -212,7 +217,9 @@ void TSdlTextControls::FocusChanged() {
   }
   int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
   video_.GameToWindowPosition(focused->Left(), focused->Top(), x0, y0);
-  video_.GameToWindowPosition(focused->Left() + focused->Width(), focused->Top() + focused->Height(), x1, y1);
+  video_.GameToWindowPosition(static_cast<int32_t>(std::min<int64_t>(int64_t{focused->Left()} + focused->Width(), INT32_MAX)),
+                              static_cast<int32_t>(std::min<int64_t>(int64_t{focused->Top()} + focused->Height(), INT32_MAX)),
+                              x1, y1);
   SDL_Rect r{x0, y0, std::max(x1 - x0, 1), std::max(y1 - y0, 1)};
   SDL_SetTextInputRect(&r);
   SDL_StartTextInput();
@@ -221,7 +228,8 @@ void TSdlTextControls::FocusChanged() {
 TTextControl* TSdlTextControls::ControlAt(int32_t x, int32_t y) const {
   for (auto it = Controls().rbegin(); it != Controls().rend(); ++it) {
     TTextControl* c = *it;
-    if (c->Visible() && x >= c->Left() && y >= c->Top() && x < c->Left() + c->Width() && y < c->Top() + c->Height())
+    if (c->Visible() && x >= c->Left() && y >= c->Top() && x < int64_t{c->Left()} + c->Width() &&
+        y < int64_t{c->Top()} + c->Height())
       return c;
   }
   return nullptr;
@@ -300,22 +308,25 @@ void TSdlTextControls::Render(SDL_Renderer* renderer, const TLetterbox& box) {
   if (box.GameWidth <= 0 || box.GameHeight <= 0) return;
   const SDL_Rect picture{box.X, box.Y, box.Width, box.Height};
   SDL_RenderSetClipRect(renderer, &picture);
+  auto scale = [](int32_t v, int32_t size, int32_t game) { return static_cast<int32_t>(int64_t{v} * size / game); };
   for (TTextControl* control : Controls()) {
     auto& c = static_cast<TSdlTextControl&>(*control);
-    if (!c.Visible() || c.Width() <= 0 || c.Height() <= 0 || c.Width() > 8192 || c.Height() > 8192) continue;
-    TCanvas canvas(c.Width(), c.Height(), ToRgb(c.BackColor()));
+    if (!c.Visible()) continue;
+    // Only the part on the game screen is drawn.
+    const int32_t left = std::max(c.Left(), 0), top = std::max(c.Top(), 0);
+    const auto right = static_cast<int32_t>(std::min<int64_t>(int64_t{c.Left()} + c.Width(), box.GameWidth));
+    const auto bottom = static_cast<int32_t>(std::min<int64_t>(int64_t{c.Top()} + c.Height(), box.GameHeight));
+    if (right <= left || bottom <= top) continue;
+    TCanvas canvas(left - c.Left(), top - c.Top(), right - left, bottom - top, ToRgb(c.BackColor()));
     Paint(c, c.Focused(), c.Focused() ? composing_ : std::string(), canvas);
     SDL_Texture* texture =
-        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, c.Width(), c.Height());
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, right - left, bottom - top);
     if (texture == nullptr) continue;
-    SDL_UpdateTexture(texture, nullptr, canvas.Pixels().data(), c.Width() * 4);
-    auto scale = [](int32_t v, int32_t size, int32_t game) {
-      return static_cast<int32_t>(int64_t{v} * size / game);
-    };
-    const int32_t x0 = box.X + scale(c.Left(), box.Width, box.GameWidth);
-    const int32_t y0 = box.Y + scale(c.Top(), box.Height, box.GameHeight);
-    const SDL_Rect target{x0, y0, box.X + scale(c.Left() + c.Width(), box.Width, box.GameWidth) - x0,
-                          box.Y + scale(c.Top() + c.Height(), box.Height, box.GameHeight) - y0};
+    SDL_UpdateTexture(texture, nullptr, canvas.Pixels().data(), (right - left) * 4);
+    const int32_t x0 = box.X + scale(left, box.Width, box.GameWidth);
+    const int32_t y0 = box.Y + scale(top, box.Height, box.GameHeight);
+    const SDL_Rect target{x0, y0, box.X + scale(right, box.Width, box.GameWidth) - x0,
+                          box.Y + scale(bottom, box.Height, box.GameHeight) - y0};
     SDL_RenderCopy(renderer, texture, nullptr, &target);
     SDL_DestroyTexture(texture);
   }
