@@ -19,7 +19,6 @@ class EditTest : public test::ChoiceItemsTest {
     e->SetOnNotify("typed");
     return e;
   }
-  // The arguments of the one queued OnNotify of E.
   std::vector<std::string> NotifyArgs(const TOrbaObject* e) {
     const int32_t at = m.Events.FindQueuedEvent(e->Handle(), PR_ONNOTIFY);
     if (at < 0) return {};
@@ -68,11 +67,9 @@ TEST_F(EditTest, ControlShowsOnlyWhereNothingCoversItsCentre) {
   box->SetLeft(40);
   Tick();
   EXPECT_TRUE(e->Native->Visible());
-  // Moving the edit moves its control; hiding the item hides it.
   e->SetOffsetX(-4);
-  EXPECT_EQ(e->Native->Left(), 14);
   e->SetVisible(false);
-  EXPECT_FALSE(e->Native->Visible());
+  EXPECT_EQ(std::make_pair(e->Native->Left(), e->Native->Visible()), std::make_pair(14, false));
 }
 
 TEST_F(EditTest, EditOnTheInactiveRootIsHidden) {
@@ -95,8 +92,7 @@ TEST_F(EditTest, ControlTakingTheFocusMakesTheItemTheFocusObject) {
   EXPECT_FALSE(m.GetKeyPush('A'));
   // Freeing the item gives the focus back.
   m.FreeObject(e);
-  EXPECT_EQ(m.GetFocusObject(), nullptr);
-  EXPECT_EQ(TextControls().FocusedControl(), nullptr);
+  EXPECT_TRUE(m.GetFocusObject() == nullptr && TextControls().FocusedControl() == nullptr);
 }
 
 // The tail of the saved form: read-only, the memo's alignment, OnNotify.
@@ -125,13 +121,9 @@ TEST_F(EditTest, SavedFormRoundTripsAndOnlyTheMemoKeepsItsAlignment) {
     s.SetPosition(0);
     back->LoadFromStream(s, kSceneVersion);
     EXPECT_EQ(s.GetPosition(), s.GetSize());
-    EXPECT_EQ(back->GetText(), e->GetText());
-    EXPECT_EQ(back->GetFontHeight(), 14);
-    EXPECT_EQ(FontStyleToInt(back->GetFontStyle()), 5);
-    EXPECT_EQ(back->GetColor(), 0x654321);
-    EXPECT_TRUE(back->GetPaused());
-    EXPECT_EQ(back->GetHAlign(), memo ? 2 : 0);
-    EXPECT_EQ(back->Native->Visible(), e->Native->Visible());
+    EXPECT_EQ(std::make_tuple(back->GetText(), back->GetFontHeight(), FontStyleToInt(back->GetFontStyle()),
+                              back->GetColor(), back->GetPaused(), back->GetHAlign(), back->Native->Visible()),
+              std::make_tuple(e->GetText(), 14, 5, 0x654321, true, static_cast<uint8_t>(memo ? 2 : 0), true));
     m.FreeObject(back);
     m.FreeObject(e);
   }

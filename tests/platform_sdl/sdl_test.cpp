@@ -327,20 +327,11 @@ TEST_F(SdlWindowTest, TextTypedIntoTheEditShowsAtItsRectangle) {
   const int before = ink();
   EXPECT_GT(before, 0);
   auto click = [this](int x, int y) {
-    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-      SDL_Event e{};
-      e.type = type;
-      e.button.windowID = video->WindowId();
-      e.button.button = SDL_BUTTON_LEFT;
-      e.button.x = x;
-      e.button.y = y;
-      Push(e);
-    }
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP})
+      Push(SDL_Event{.button = {type, 0, video->WindowId(), 0, SDL_BUTTON_LEFT, 0, 1, 0, x, y}});
   };
   auto type = [this](const char* utf8) {
-    SDL_Event e{};
-    e.type = SDL_TEXTINPUT;
-    e.text.windowID = video->WindowId();
+    SDL_Event e{.text = {SDL_TEXTINPUT, 0, video->WindowId(), {}}};
     SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
     Push(e);
   };
