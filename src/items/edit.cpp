@@ -94,7 +94,11 @@ void TOrbaEditBase::Synchronize() {
 
 bool TOrbaEditBase::Idle() {
   const bool answer = TOrbaControl::Idle();
-  if (WantedVisible() != Native->Visible()) Synchronize();
+  // A move that reached the item without a call of its own (an animation, a
+  // parent's new bounds) is caught up here as well.
+  const bool moved = Native->Left() != GetScreenLeft() || Native->Top() != GetScreenTop() ||
+                     Native->Width() != Width || Native->Height() != Height;
+  if (moved || WantedVisible() != Native->Visible()) Synchronize();
   return answer;
 }
 
