@@ -101,7 +101,10 @@ for dat in "$work/video/save.dat" "$work/sound/save.dat"; do
   run "$tool" vf extract "$dat" "$entries"
   put scene "$entries"/GAMESAVEDATA*
 done
-for dat in "$work/save/save.dat" "$work/demo/save.dat"; do
+# The edit game's slot holds an edit and a memo.
+run "$tool" game build --folder "$root/tests/games/edit" -o "$work/editgame"
+[ -x "$build/orba" ] && run "$build/orba" --headless --ticks 10 "$work/editgame"
+for dat in "$work/save/save.dat" "$work/demo/save.dat" "$work/editgame/save.dat"; do
   [ -f "$dat" ] || continue
   put package "$dat"
   entries=$work/$(basename "$(dirname "$dat")")_entries

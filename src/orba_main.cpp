@@ -13,6 +13,7 @@
 #include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/system/trace.h"
+#include "net/http_cli.h"
 #include "platform/audio.h"
 #include "platform/dialogs.h"
 #include "platform/fonts.h"
@@ -26,6 +27,7 @@
 #include "platform/linux/file_dialogs_linux.h"
 #include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
+#include "platform/text_controls.h"
 #include "platform/text_convert.h"
 #include "script/interp/run_loop_events.h"
 #include "script/interp/trace.h"
@@ -34,6 +36,7 @@
 #include "shell/quit_signals.h"
 #include "shell/screenshot.h"
 #include "shell/shell_runner.h"
+#include "text/control_glyphs.h"
 
 #ifdef ORBA_HAVE_SDL
 #include "platform/sdl/sdl_audio.h"
@@ -42,6 +45,7 @@
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_input.h"
 #include "platform/sdl/sdl_screen.h"
+#include "platform/sdl/sdl_text_controls.h"
 #include "platform/sdl/sdl_video.h"
 #endif
 
@@ -231,6 +235,10 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetScreenManager(std::make_shared<orba::TSdlScreen>(video));
   const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
+  // Text controls are drawn over the picture and take their keys first.
+  const auto controls = std::make_shared<orba::TSdlTextControls>(video);
+  orba::SetTextControls(controls);
+  input.SetTextControls(controls.get());
   orba::SetCursorService(std::make_shared<orba::TSdlCursors>());
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
   const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
@@ -246,9 +254,11 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   if (started) orba::RunRealTime(runner);
   runner.ShutDown();
   boxes->SetParent(nullptr);
-  // SDL's cursors and screen manager go before its video does.
+  // SDL's cursors, screen manager and text controls go before its video does.
   orba::SetCursorService(nullptr);
   orba::SetScreenManager(nullptr);
+  input.SetTextControls(nullptr);
+  orba::SetTextControls(nullptr);
   orba::SetAudioOutput(nullptr);
   return started ? 0 : 1;
 #else
@@ -304,6 +314,10 @@ int main(int argc, char** argv) {
   const auto host = std::make_shared<orba::TLinuxHost>();
   orba::SetHostServices(host);
   orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
+  // Text controls draw their characters from the glyph cache; HTTP items
+  // download through libcurl.
+  orba::SetControlGlyphs(std::make_shared<orba::TCachedControlGlyphs>());
+  orba::InstallCurlHttpClient();
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options, *host) : RunWindowed(options, *host);

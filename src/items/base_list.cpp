@@ -8,6 +8,8 @@
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/button.h"
+#include "items/edit.h"
+#include "items/http.h"
 #include "items/label.h"
 #include "items/menu.h"
 #include "items/timer.h"
@@ -30,6 +32,9 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_LABEL] = &MakeItem<TOrbaLabel>;
     c[CT_BUTTON] = &MakeItem<TOrbaButton>;
     c[CT_MENU] = &MakeItem<TOrbaMenu>;
+    c[CT_EDIT] = &MakeItem<TOrbaEdit>;
+    c[CT_MEMO] = &MakeItem<TOrbaMemo>;
+    c[CT_HTTP] = &MakeItem<TOrbaHttp>;
     return c;
   }();
   return creators;
@@ -338,6 +343,8 @@ void TOrbaBaseList::MouseMove(int32_t x, int32_t y) {
 void TOrbaBaseList::MouseWheel(bool down) { (down ? ActiveBase()->WheelDown : ActiveBase()->WheelUp) = true; }
 
 void TOrbaBaseList::UpdateInput() {
+  // Downloads that ended since the last tick hand over their bodies first.
+  PollHttpTransfers();
   if (PickFocus) {
     SetFocusObject(ActiveBase()->FindFocus());
     PickFocus = false;

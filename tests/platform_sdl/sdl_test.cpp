@@ -22,12 +22,17 @@
 #include "platform/linux/host_linux.h"
 #include "platform/sdl/sdl_audio.h"
 #include "platform/sdl/sdl_dialogs.h"
+#include "platform/headless/fake_fonts.h"
 #include "platform/sdl/sdl_input.h"
+#include "platform/sdl/sdl_text_controls.h"
 #include "platform/sdl/sdl_video.h"
 #include "platform/sdl/vk_map.h"
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
+#include "items/base_list.h"
 #include "shell/test_games.h"
+#include "text/control_glyphs.h"
+#include "text/font_pixels.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -116,7 +121,9 @@ xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 30, 1280, 770" && "$2" -
 class SdlWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // ORBA_SDL_DRIVER names another driver (the Xvfb run of the text controls).
+    const char* driver = std::getenv("ORBA_SDL_DRIVER");
+    SDL_setenv("SDL_VIDEODRIVER", driver != nullptr ? driver : "dummy", 1);
     try {
       video = std::make_unique<TSdlVideo>();
     } catch (const ESdlError& e) {
@@ -307,6 +314,82 @@ TEST_F(SdlWindowTest, TheGamesPictureShowsInTheWindow) {
   RunSteps(*runner, clock, 1, 15);  // the size change redraws the kept picture
   EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
   runner->ShutDown();
+}
+
+// The edit of the "edit" game in the window: a click at its right end gives
+// it the focus; typed UTF-8 arrives as Shift-JIS (an emoji, which code page
+// 932 lacks, is dropped) and shows at the edit's rectangle; Enter goes to
+// the edit's OnNotify, not to the game; a click elsewhere takes the focus
+// away.
+TEST_F(SdlWindowTest, TextTypedIntoTheEditShowsAtItsRectangle) {
+  const auto controls = std::make_shared<TSdlTextControls>(*video);
+  struct TInstalled {
+    std::shared_ptr<TTextControlGroup> group;
+    std::shared_ptr<TControlGlyphs> glyphs;
+    std::shared_ptr<TFontEngine> fonts;
+    ~TInstalled() {
+      SetTextControls(group);
+      SetControlGlyphs(glyphs);
+      SetFontEngine(fonts);
+      FontPixels().Clear();
+    }
+  } installed{SetTextControls(controls), SetControlGlyphs(std::make_shared<TCachedControlGlyphs>()),
+              SetFontEngine(std::make_shared<TFakeFonts>())};
+  input->SetTextControls(controls.get());
+  Start("edit");
+  RunSteps(*runner, clock, 4, 15);
+  auto ink = [this] {  // dark pixels inside the edit (20, 40, 120 x 20)
+    int n = 0;
+    for (int y = 40; y < 60; ++y)
+      for (int x = 20; x < 140; ++x) n += Shown({{x, y}})[0] < 0x808080 ? 1 : 0;
+    return n;
+  };
+  const int before = ink();
+  EXPECT_GT(before, 0);
+  auto click = [this](int x, int y) {
+    for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP})
+      Push(SDL_Event{.button = {type, 0, video->WindowId(), 0, SDL_BUTTON_LEFT, 0, 1, 0, x, y}});
+  };
+  auto type = [this](const char* utf8) {
+    SDL_Event e{.text = {SDL_TEXTINPUT, 0, video->WindowId(), {}}};
+    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    Push(e);
+  };
+  click(138, 50);
+  type("abc");
+  PushKey(SDL_KEYDOWN, SDLK_RETURN);
+  PushKey(SDL_KEYUP, SDLK_RETURN);
+  RunSteps(*runner, clock, 3, 15);
+  const TOrbaObject* edit = Bases->FindObject("name");
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->GetText(), "orbaabc");
+  EXPECT_GT(ink(), before);
+  EXPECT_EQ(Shown({{10, 50}, {150, 50}}), (std::vector<uint32_t>{0, 0}));
+  type("\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xF0\x9F\x98\x80");  // 日本語 and an emoji
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(edit->GetText(), "orbaabc\x93\xfa\x96\x7b\x8c\xea");
+  click(5, 5);
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(controls->FocusedControl(), nullptr);
+  runner->ShutDown();
+  input->SetTextControls(nullptr);
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"), {"var keys str = \"13:orbaabc,\""});
+}
+
+// The same in a real X window, on a private Xvfb display.
+TEST(SdlTextControls, TypingUnderXvfb) {
+  if (test::RunCommand({"sh", "-c", "command -v Xvfb"}).exit_code != 0) GTEST_SKIP() << "Xvfb is not installed";
+  // SDL's X11 driver leaves D-Bus's data behind: no leak check there.
+  const char script[] = R"sh(Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp 3>"$1" 2>/dev/null & x=$!
+trap 'kill $x; wait' EXIT
+for i in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$1") ORBA_SDL_DRIVER=x11 ASAN_OPTIONS=detect_leaks=0
+"$2" --gtest_filter=SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle)sh";
+  const test::TempDir dir;
+  const test::CommandResult r =
+      test::RunCommand({"sh", "-c", script, "sh", dir / "display", std::filesystem::read_symlink("/proc/self/exe")});
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NE(r.output.find("[  PASSED  ] 1 test"), std::string::npos) << r.output;
 }
 
 }  // namespace

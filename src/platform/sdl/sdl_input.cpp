@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "platform/sdl/sdl_text_controls.h"
 #include "platform/sdl/vk_map.h"
 
 namespace orba {
@@ -22,8 +23,12 @@ void TSdlInput::Wait(uint32_t timeout_ms) {
 }
 
 bool TSdlInput::NextEvent(TInputEvent& out) {
+  // The controls changed since the last look (typing, or the game's ticks):
+  // the window shows them again even when the game's picture did not change.
+  if (controls_ != nullptr && controls_->TakeChanged()) video_.Redraw();
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
+    if (controls_ != nullptr && controls_->HandleEvent(e)) continue;
     out = TInputEvent();
     switch (e.type) {
       case SDL_QUIT:

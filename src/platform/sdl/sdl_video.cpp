@@ -107,6 +107,7 @@ void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>&
     SDL_UpdateTexture(texture_, &area, first, frame.Stride * 4);
     changed = true;
   }
+  if (overlay_ != nullptr && overlay_->TakeChanged()) changed = true;
   if (changed) Redraw();
 }
 
@@ -126,6 +127,7 @@ void TSdlVideo::Redraw() {
       const SDL_Rect dst{box.X + o.Dest.Left, box.Y + o.Dest.Top, o.Dest.Right - o.Dest.Left, o.Dest.Bottom - o.Dest.Top};
       SDL_RenderCopy(renderer_, o.Texture, &src, &dst);
     }
+    if (overlay_ != nullptr) overlay_->Render(renderer_, box);
   }
   SDL_RenderPresent(renderer_);
 }
@@ -173,10 +175,14 @@ void TSdlVideo::WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_
   WindowToGame(WindowBox(), wx, wy, gx, gy);
 }
 
+void TSdlVideo::GameToWindowPosition(int32_t gx, int32_t gy, int32_t& wx, int32_t& wy) const {
+  GameToWindow(WindowBox(), gx, gy, wx, wy);
+}
+
 void TSdlVideo::SetMousePosition(int32_t x, int32_t y) {
   if (!window_) return;
   int32_t wx = 0, wy = 0;
-  GameToWindow(WindowBox(), x, y, wx, wy);
+  GameToWindowPosition(x, y, wx, wy);
   SDL_WarpMouseInWindow(window_, wx, wy);
 }
 

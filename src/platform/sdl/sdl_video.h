@@ -25,6 +25,16 @@ class ESdlError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Something drawn over the scaled picture (the text controls).
+class TSdlOverlay {
+ public:
+  virtual ~TSdlOverlay() = default;
+  // True, once, when the overlay changed since it was last asked.
+  virtual bool TakeChanged() = 0;
+  // Draws into the window; Box says where the game picture lies.
+  virtual void Render(SDL_Renderer* renderer, const TLetterbox& box) = 0;
+};
+
 class TSdlVideo : public TVideo {
  public:
   // Starts SDL's video; raises ESdlError when there is no display to use.
@@ -57,11 +67,15 @@ class TSdlVideo : public TVideo {
   THostRect WorkArea() const;
   // A position in the window to game coordinates.
   void WindowToGamePosition(int32_t wx, int32_t wy, int32_t& gx, int32_t& gy) const;
+  // A game position to the window.
+  void GameToWindowPosition(int32_t gx, int32_t gy, int32_t& wx, int32_t& wy) const;
   uint32_t WindowId() const;
   // The SDL window once it is open (the parent of message boxes), else null.
   SDL_Window* Window() const { return window_; }
   // The renderer that draws the window (to read back what it shows).
   SDL_Renderer* Renderer() const { return renderer_; }
+  // Draws Overlay after the picture from now on (nullptr: none).
+  void SetOverlay(TSdlOverlay* overlay) { overlay_ = overlay; }
 
  private:
   TLetterbox WindowBox() const;
@@ -81,6 +95,7 @@ class TSdlVideo : public TVideo {
   int32_t width_ = 0, height_ = 0;
   bool full_screen_ = false;
   int32_t mode_width_ = 0, mode_height_ = 0, mode_rate_ = 0;
+  TSdlOverlay* overlay_ = nullptr;
 };
 
 }  // namespace orba
