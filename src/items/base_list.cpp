@@ -10,6 +10,7 @@
 #include "items/button.h"
 #include "items/label.h"
 #include "items/menu.h"
+#include "items/message_window.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -28,6 +29,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_TIMER] = &MakeItem<TOrbaTimer>;
     c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
     c[CT_LABEL] = &MakeItem<TOrbaLabel>;
+    c[CT_MES] = &MakeItem<TOrbaMes>;
     c[CT_BUTTON] = &MakeItem<TOrbaButton>;
     c[CT_MENU] = &MakeItem<TOrbaMenu>;
     return c;

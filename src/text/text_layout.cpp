@@ -155,6 +155,11 @@ void TKsWord::Layout(std::vector<std::unique_ptr<TWdPage>>& pages, int32_t from,
     last = IndexOfTextOffset(to);
     if (last < 0) last = GetCount() - 1;  // past the last glyph: the last one
   }
+  LayoutGlyphs(pages, from, last);
+}
+
+void TKsWord::LayoutGlyphs(std::vector<std::unique_ptr<TWdPage>>& pages, int32_t from, int32_t last) {
+  if (last < 0 || last >= GetCount()) last = GetCount() - 1;
   if (from < 0) from = 0;
   if (from > last) return;
   TLayouter(*this, pages, last).Run(from);
