@@ -15,6 +15,7 @@
 #include "core/strings/sjis_case.h"
 #include "items/base_list.h"
 #include "items/base_list_scene.h"
+#include "items/message_window.h"
 #include "items/orba_globals.h"
 #include "media/media_system.h"
 #include "platform/headless/memory_audio.h"
@@ -131,19 +132,12 @@ class TShownRunState : public TRunStateSection {
     record_.LoadFromStream(stream, version, objects);
     state_bytes_ = 0;
     if (record_.Started == 0 || record_.PageName.empty()) return;
-    TGamePages pages;
-    SetPageHost(&pages);
-    try {
-      TPage page;
-      page.LoadFromFile(record_.PageName);
-      const int64_t at = stream.GetPosition();
-      if (record_.PC >= 0 && record_.PC < page.Commands.Count()) page.Commands.GetItem(record_.PC)->RestoreState(stream);
-      state_bytes_ = stream.GetPosition() - at;
-    } catch (...) {
-      SetPageHost(nullptr);
-      throw;
-    }
-    SetPageHost(nullptr);
+    // Pages come through the dump's page host (TGamePages).
+    TPage page;
+    page.LoadFromFile(record_.PageName);
+    const int64_t at = stream.GetPosition();
+    if (record_.PC >= 0 && record_.PC < page.Commands.Count()) page.Commands.GetItem(record_.PC)->RestoreState(stream);
+    state_bytes_ = stream.GetPosition() - at;
   }
   void Print() const {
     std::printf("  run page \"%s\" pc %d started %d continue %d state %d sender \"%s\" args %s next level %d\n",
@@ -220,6 +214,8 @@ int Dump(const std::string& path) {
   // the game's pictures and pages. Every entry is shown, readable or not;
   // any that is damaged fails the dump.
   MountGameBeside(path);
+  TGamePages pages;
+  SetPageHost(&pages);
   InitOrbaGlobals();
   // Sound items of a scene open their files through the media managers,
   // which play into silence here.
@@ -275,6 +271,10 @@ int Dump(const std::string& path) {
         std::string objects;
         for (int32_t k = 0; k < Bases->GetObjectCount(); ++k) objects += " " + U(Bases->GetObject(k)->Name);
         std::printf("  scene %d objects%s\n", Bases->GetObjectCount(), objects.c_str());
+        for (int32_t k = 0; k < Bases->GetObjectCount(); ++k)
+          if (const TOrbaMes* w = AsMessageWindow(Bases->GetObject(k)))
+            std::printf("  message \"%s\" mode %d page %d of %d text \"%s\"\n", U(w->Name).c_str(), w->RecordMode,
+                        w->PageIndex, w->PageCount(), U(w->GetText()).c_str());
         run_state.Print();
         PrintBacklog(*TextHistoryFormats);
         PrintVars(vars);
@@ -291,6 +291,7 @@ int Dump(const std::string& path) {
   // The scene's sound items go before the managers they play through.
   DoneOrbaGlobals();
   DoneMediaGlobals();
+  SetPageHost(nullptr);
   FinalVrFiles();
   if (unreadable > 0) return orbatool::Fail(std::to_string(unreadable) + " entries of " + U(path) + " are damaged");
   return 0;

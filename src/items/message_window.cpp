@@ -181,29 +181,33 @@ void TOrbaMes::RebuildAfterLoad() {
   const int32_t index = PageIndex, scroll = ScrollOffset, command = CommandIndex;
   const uint8_t mode = RecordMode;
   const std::string page_name = PageName;
-  if (MesData.IsEmpty()) {
-    // Plain text: laid out again without touching the backlog.
-    const std::string text = Text;
-    MesData.Rows.Clear();
-    FreePages();
-    Word.Clear();
-    PlaceWord();
-    try {
+  try {
+    if (MesData.IsEmpty()) {
+      // Plain text: laid out again without touching the backlog.
+      const std::string text = Text;
+      FreePages();
+      Word.Clear();
+      PlaceWord();
       Word.BuildGlyphs(text);
-    } catch (const EOrbaError&) {
+      Word.ExpandVars(0, -1, false);
+      Word.Layout(Pages, 0, -1);
+    } else {
+      // The backlog already holds what the saved game recorded.
+      BuildText(false, false, false);
     }
-    Word.ExpandVars(0, -1, false);
-    Word.Layout(Pages, 0, -1);
-  } else {
-    // The backlog already holds what the saved game recorded.
-    BuildText(false, false, false);
+  } catch (const EOrbaError&) {
+    // A text that cannot be laid out again (its font is gone): the window
+    // keeps what was built.
   }
   PageIndex = index, ScrollOffset = scroll, RecordMode = mode, PageName = page_name, CommandIndex = command;
   SkipCounter = 0;
   if (TWdPage* page = CurrentPage()) {
     page->ResetDisplay();
     page->ScrollOffset = ScrollOffset;
-    RenderCurrent(false);
+    try {
+      RenderCurrent(false);
+    } catch (const EOrbaError&) {
+    }
   }
   if (PendingStates != nullptr) {
     PendingStates->SetPosition(0);
