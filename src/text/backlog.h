@@ -149,7 +149,8 @@ class TOrbaHistoryFormat;
 // The history of one format.
 class TOrbaNewHistory {
  public:
-  explicit TOrbaNewHistory(TOrbaHistoryFormat& format) : Format(format) {}
+  // The engine's six layout settings start at 0, as the format's do.
+  explicit TOrbaNewHistory(TOrbaHistoryFormat& format) : Format(format) { Word.FontSize = 0; }
   TOrbaHistoryFormat& Format;
   TKsWord Word;
   std::vector<TOrbaHistData> Sheets;
