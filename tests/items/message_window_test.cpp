@@ -1,6 +1,6 @@
 // The message window with the backlog and the read marks: pages of TextIns
-// commands served from memory, glyphs from the fake fonts (a byte code is
-// S / 2 wide, a row S high).
+// commands served from memory; every character is a square cell of the
+// font size.
 #include "items/message_window.h"
 
 #include <algorithm>
@@ -37,7 +37,8 @@ class MessageWindowTest : public test::ChoiceItemsTest {
     TextHistoryFormats = new TOrbaHistoryFormatManager();
     TextRead = new TOrbaReadList();
     SetPageHost(&pages_);
-    // Five one-row messages, then one of two rows (14 bytes at 8 pixels in 64).
+    // Four one-row messages (four 16-pixel cells in 64), then one of two
+    // rows (two words, each wider than the window).
     pages_.Put("m.osb", "TextIns Window=\"mes\" Text=\"AAAA\"\nTextIns Window=\"mes\" Text=\"BBBB\"\n"
                         "TextIns Window=\"mes\" Text=\"CCCC\"\nTextIns Window=\"mes\" Text=\"DDDD\"\n"
                         "TextIns Window=\"mes\" Text=\"EEEEEEE FFFFFF\"\nCalc Expression={1}");
