@@ -79,6 +79,33 @@ namespace {
 inline constexpr char kMsgBadPropId[] =
     "\x83v\x83\x8d\x83p\x83" "e\x83" "B\x8ew\x92\xe8\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7";
 
+// The saved running state of a command that waits on one object (MovieStop
+// on its media item, TextIns on its message window): "orba100", the
+// object's name (empty when none), the wait flag and the event-lock flag.
+void SaveHeldObject(std::unique_ptr<TKsMemoryStream>& stream, TCallMan* run_state, TObjectHandle target,
+                    const std::string& restored_name, uint8_t wait, uint8_t event_lock) {
+  if (!stream) stream = std::make_unique<TKsMemoryStream>();
+  WriteVersionHeader(*stream);
+  std::string name = restored_name;
+  if (run_state != nullptr && target && run_state->Objects().IsAlive(target))
+    name = run_state->Objects().GetObjectName(target);
+  WriteStreamString(*stream, name);
+  WriteStreamByte(*stream, wait);
+  WriteStreamByte(*stream, event_lock);
+}
+
+// Reads it back; the name is looked up when the command runs next.
+void RestoreHeldObject(TKsBigStream& stream, TObjectHandle& target, std::string& restored_name, uint8_t& wait,
+                       uint8_t& event_lock) {
+  const int32_t version = ReadVersionHeader(stream);
+  std::string name = ReadStreamString(stream);
+  const uint8_t w = ReadByteVal(stream);
+  if (version >= 100) event_lock = ReadByteVal(stream);
+  wait = w;
+  target = TObjectHandle{};
+  restored_name = std::move(name);
+}
+
 // The low 8 bits of a property id expression; no value raises.
 uint8_t EvalPropId(TOrbaParser& expression, TCallMan& rs) {
   const TCustomParam* value = Evaluate(expression, rs);
@@ -180,25 +207,11 @@ void TComMovieStop::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
 }
 
 void TComMovieStop::SaveState(std::unique_ptr<TKsMemoryStream>& stream) {
-  if (!stream) stream = std::make_unique<TKsMemoryStream>();
-  WriteVersionHeader(*stream);
-  std::string name = restored_target_;
-  if (run_state_ != nullptr && Target && run_state_->Objects().IsAlive(Target))
-    name = run_state_->Objects().GetObjectName(Target);
-  WriteStreamString(*stream, name);
-  WriteStreamByte(*stream, WaitFlag);
-  WriteStreamByte(*stream, EventLockFlag);
+  SaveHeldObject(stream, run_state_, Target, restored_target_, WaitFlag, EventLockFlag);
 }
 
 void TComMovieStop::RestoreState(TKsBigStream& stream) {
-  const int32_t version = ReadVersionHeader(stream);
-  std::string name = ReadStreamString(stream);
-  const uint8_t wait = ReadByteVal(stream);
-  if (version >= 100) EventLockFlag = ReadByteVal(stream);
-  WaitFlag = wait;
-  Target = TObjectHandle{};
-  // The name is looked up when the command runs next.
-  restored_target_ = std::move(name);
+  RestoreHeldObject(stream, Target, restored_target_, WaitFlag, EventLockFlag);
 }
 
 // ---- message and backlog commands ------------------------------------------------------------------
@@ -246,25 +259,11 @@ void TComTextIns::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
 }
 
 void TComTextIns::SaveState(std::unique_ptr<TKsMemoryStream>& stream) {
-  if (!stream) stream = std::make_unique<TKsMemoryStream>();
-  WriteVersionHeader(*stream);
-  std::string name = restored_target_;
-  if (run_state_ != nullptr && Target && run_state_->Objects().IsAlive(Target))
-    name = run_state_->Objects().GetObjectName(Target);
-  WriteStreamString(*stream, name);
-  WriteStreamByte(*stream, WaitFlag);
-  WriteStreamByte(*stream, EventLockFlag);
+  SaveHeldObject(stream, run_state_, Target, restored_target_, WaitFlag, EventLockFlag);
 }
 
 void TComTextIns::RestoreState(TKsBigStream& stream) {
-  const int32_t version = ReadVersionHeader(stream);
-  std::string name = ReadStreamString(stream);
-  const uint8_t wait = ReadByteVal(stream);
-  if (version >= 100) EventLockFlag = ReadByteVal(stream);
-  WaitFlag = wait;
-  Target = TObjectHandle{};
-  // The window is looked up by name when the command runs next.
-  restored_target_ = std::move(name);
+  RestoreHeldObject(stream, Target, restored_target_, WaitFlag, EventLockFlag);
 }
 
 void TComTextClr::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
