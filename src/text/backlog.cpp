@@ -109,16 +109,32 @@ std::vector<std::string> SplitVarLines(const std::string& text) {
 
 // ---- sheets and records --------------------------------------------------------------------------
 
-std::string TOrbaHistData::ResolvedName(int32_t index) const {
-  for (int32_t i = std::min(index, Count() - 1); i >= 0; --i)
-    if (!Rows[static_cast<size_t>(i)].PageName.empty()) return Rows[static_cast<size_t>(i)].PageName;
+namespace {
+
+// Rows and records store a page name only where it changes (letter case
+// ignored): the resolved name of an entry is the nearest one at it or
+// before it.
+template <class T>
+std::string NearestName(const std::vector<T>& items, int32_t index) {
+  for (int32_t i = std::min(index, static_cast<int32_t>(items.size()) - 1); i >= 0; --i)
+    if (!items[static_cast<size_t>(i)].PageName.empty()) return items[static_cast<size_t>(i)].PageName;
   return std::string();
 }
 
+template <class T>
+void AppendNamed(std::vector<T>& items, const T& item) {
+  T stored = item;
+  if (!items.empty() && SjisSameText(item.PageName, NearestName(items, static_cast<int32_t>(items.size()) - 1)))
+    stored.PageName.clear();
+  items.push_back(std::move(stored));
+}
+
+}  // namespace
+
+std::string TOrbaHistData::ResolvedName(int32_t index) const { return NearestName(Rows, index); }
+
 void TOrbaHistData::AddRow(const THistRow& row) {
-  THistRow stored = row;
-  if (!Rows.empty() && SjisSameText(row.PageName, ResolvedName(Count() - 1))) stored.PageName.clear();
-  Rows.push_back(std::move(stored));
+  AppendNamed(Rows, row);
   TotalHeight += row.Height;
 }
 
@@ -152,17 +168,9 @@ void TOrbaHistData::LoadFromStream(TKsBigStream& s, int32_t version) {
   *this = std::move(loaded);
 }
 
-std::string THistoryOldDataList::ResolvedName(int32_t index) const {
-  for (int32_t i = std::min(index, Count() - 1); i >= 0; --i)
-    if (!Items[static_cast<size_t>(i)].PageName.empty()) return Items[static_cast<size_t>(i)].PageName;
-  return std::string();
-}
+std::string THistoryOldDataList::ResolvedName(int32_t index) const { return NearestName(Items, index); }
 
-void THistoryOldDataList::Add(const THistMessage& message) {
-  THistMessage stored = message;
-  if (!Items.empty() && SjisSameText(message.PageName, ResolvedName(Count() - 1))) stored.PageName.clear();
-  Items.push_back(std::move(stored));
-}
+void THistoryOldDataList::Add(const THistMessage& message) { AppendNamed(Items, message); }
 
 void THistoryOldDataList::DeleteFirst() {
   if (Items.empty()) return;
