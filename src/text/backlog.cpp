@@ -219,6 +219,9 @@ TMesDataCacheList::TCachedPage* TMesDataCacheList::GetCachedPage(const std::stri
   } catch (const std::exception&) {
     return nullptr;  // a page that cannot be read counts as missing
   }
+  // This copy is not the interpreter's page: freeing it must not tell the
+  // page host that the page went (which drops the page's variables).
+  cached->Page->Name.clear();
   pages_.insert(pages_.begin(), std::move(cached));
   while (pages_.size() > kMaxPages) pages_.pop_back();
   return pages_.front().get();

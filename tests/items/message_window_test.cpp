@@ -18,6 +18,8 @@ namespace {
 class TListingPages : public TPageHost {
  public:
   std::map<std::string, std::vector<uint8_t>> Files;
+  std::vector<std::string> Freed;
+  void PageFreed(const std::string& name) override { Freed.push_back(name); }
   void Put(const std::string& name, const std::string& listing) {
     TKsMemoryStream s;
     AssemblePage(ParsePageListing(listing, name + ".txt", name))->SaveToStream(s);
@@ -42,6 +44,7 @@ class MessageWindowTest : public test::ChoiceItemsTest {
     pages_.Put("m.osb", "TextIns Window=\"mes\" Text=\"AAAA\"\nTextIns Window=\"mes\" Text=\"BBBB\"\n"
                         "TextIns Window=\"mes\" Text=\"CCCC\"\nTextIns Window=\"mes\" Text=\"DDDD\"\n"
                         "TextIns Window=\"mes\" Text=\"EEEEEEE FFFFFF\"\nCalc Expression={1}");
+    pages_.Freed.clear();  // the assembler's own page
     w = Make<TOrbaMes>();
     w->SetName("mes");
     w->SetBounds(0, 8, 64, 40);
@@ -168,6 +171,11 @@ TEST_F(MessageWindowTest, ReadMarksMakeOnPlayStartCarryOne) {
   EXPECT_EQ(TextHistoryFormats->Find("f")->Params, (std::array<int32_t, 6>{16, 0, 0, 64, 40, 3}));
   m.Services.DefineBacklogFormat("", "f");
   EXPECT_EQ(TextHistoryFormats->Find("f")->Params, (std::array<int32_t, 6>{}));
+  // The window's copies of the pages go without telling the page host
+  // (which would drop the interpreter's page variables).
+  m.Reset();
+  TextHistoryFormats->Clear();
+  EXPECT_TRUE(pages_.Freed.empty());
 }
 
 TEST_F(MessageWindowTest, ASaveWhileTypingLoadsAndSavesTheSameBytes) {
