@@ -92,8 +92,10 @@ TEST(Backlog, RecordsStoreASharedPageNameOnceAndKeepTheNewest) {
   TOrbaNewHistory& h = format.History;
   h.Limit = 3;
   for (int32_t i = 0; i < 5; ++i) {
-    h.SetMessage(TPendingMessage{.WindowName = "mes", .WindowWidth = 100, .WindowHeight = 20,
-                                 .PageName = i < 3 ? "a.osb" : "A.OSB", .CommandIndex = i, .PageIndex = i % 2});
+    TPendingMessage m;
+    m.WindowName = "mes", m.WindowWidth = 100, m.WindowHeight = 20;
+    m.PageName = i < 3 ? "a.osb" : "A.OSB", m.CommandIndex = i, m.PageIndex = i % 2;
+    h.SetMessage(m);
     h.AddShownMessage("other", nullptr);  // another window: stays pending
     h.AddShownMessage("mes", nullptr);
   }
@@ -181,7 +183,8 @@ TEST(Backlog, FormatsKeepTheDefaultFirstAndRefuseCountsPastTheBytes) {
 TEST(Backlog, ExtractRowsTakesThePixelRangeAndPassesEmptySheets) {
   std::vector<TOrbaHistData> sheets(3);
   for (int32_t i = 0; i < 4; ++i)
-    sheets[i < 2 ? 0 : 2].AddRow(THistRow{.PageName = "p.osb", .CommandIndex = i, .First = 0, .Last = 3, .Height = 10});
+    sheets[i < 2 ? 0 : 2].AddRow(
+        THistRow{.PageName = "p.osb", .CommandIndex = i, .First = 0, .Last = 3, .Height = 10, .VarLines = ""});
   int32_t top = 1;
   TOrbaHistData rows;
   ExtractRows(sheets, 5, 20, top, rows);  // rows 0 (0..10), 1 (10..20), 2 (20..30)
