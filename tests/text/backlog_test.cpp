@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/errors.h"
+#include "script/save/save_sections.h"
 #include "support/test_support.h"
 #include "text/read_marks.h"
 
@@ -178,6 +179,16 @@ TEST(Backlog, FormatsKeepTheDefaultFirstAndRefuseCountsPastTheBytes) {
     EXPECT_THROW(loaded.LoadFromStream(*h, 140), EReadError);
     EXPECT_EQ(loaded.Count(), 2);
   }
+}
+
+// Holding nothing, both write exactly the empty forms of the save data.
+TEST(Backlog, EmptyFormatsAndMarksWriteTheEmptyForms) {
+  TOrbaHistoryFormatManager formats;
+  TOrbaReadList marks;
+  EXPECT_EQ(Saved([&](TKsBigStream& s) { formats.SaveToStream(s); }),
+            Saved([](TKsBigStream& s) { TEmptyBacklog().SaveToStream(s); }));
+  EXPECT_EQ(Saved([&](TKsBigStream& s) { marks.SaveToStream(s); }),
+            Saved([](TKsBigStream& s) { TEmptyReadMarks().SaveToStream(s); }));
 }
 
 TEST(Backlog, ExtractRowsTakesThePixelRangeAndPassesEmptySheets) {
