@@ -3,9 +3,9 @@
 # orbatool, and the demo game of examples/demo as build/demo/game.dat) and
 # plays the demo: in a window where there is a display; otherwise headless,
 # writing frames to build/demo-frames/ (title.png: the title page; room.png:
-# the second page after a click on the start button; loaded.png: the second
-# page after moving, saving, moving on and loading) and printing the trace of
-# the last run.
+# the second page after a click on the start button, its message typing;
+# loaded.png: the second page after moving, saving, moving on and loading)
+# and printing the trace of the last run.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh

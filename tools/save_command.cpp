@@ -15,6 +15,8 @@
 #include "core/strings/sjis_case.h"
 #include "items/base_list.h"
 #include "items/base_list_scene.h"
+#include "items/message_window.h"
+#include "items/orba_globals.h"
 #include "media/media_system.h"
 #include "platform/headless/memory_audio.h"
 #include "orbatool.h"
@@ -44,6 +46,42 @@ const char* TypeName(uint8_t type) {
 }
 
 // The script variables of a store (no system variables), one line each.
+// The read marks: per key its (command, page) pairs, and the pending mark.
+void PrintReadMarks(const TOrbaReadList& marks) {
+  for (int32_t i = 0; i < marks.Count(); ++i) {
+    const TOrbaRead& item = marks.Item(i);
+    std::string pairs;
+    for (size_t k = 0; k < item.A.size(); ++k)
+      pairs += " (" + std::to_string(item.A[k]) + "," + std::to_string(item.B[k]) + ")";
+    std::printf("  read \"%s\"%s\n", U(item.Name).c_str(), pairs.c_str());
+  }
+  if (!marks.PendingKey.empty())
+    std::printf("  read pending \"%s\" (%d,%d) in \"%s\"\n", U(marks.PendingKey).c_str(), marks.PendingA,
+                marks.PendingB, U(marks.PendingContext).c_str());
+}
+
+// Each backlog format: its parameters, limit and size, then its sheets'
+// rows (layout mode) or its records (record mode).
+void PrintBacklog(const TOrbaHistoryFormatManager& formats) {
+  for (int32_t i = 0; i < formats.Count(); ++i) {
+    const TOrbaHistoryFormat& f = formats.Item(i);
+    const TOrbaNewHistory& h = f.History;
+    std::string params;
+    for (int32_t p : f.Params) params += " " + std::to_string(p);
+    std::printf("  backlog \"%s\" params%s limit %d size %d\n", U(f.Name).c_str(), params.c_str(), h.Limit,
+                h.GetSize());
+    for (size_t k = 0; k < h.Sheets.size(); ++k) {
+      std::printf("    sheet %zu height %d\n", k, h.Sheets[k].TotalHeight);
+      for (const THistRow& r : h.Sheets[k].Rows)
+        std::printf("      row \"%s\" %d text %d..%d height %d\n", U(r.PageName).c_str(), r.CommandIndex, r.First,
+                    r.Last, r.Height);
+    }
+    for (const THistMessage& m : h.Records.Items)
+      std::printf("    record \"%s\" %d page %d size %dx%d\n", U(m.PageName).c_str(), m.CommandIndex, m.PageIndex,
+                  m.Width, m.Height);
+  }
+}
+
 void PrintVars(const TParamCollection& vars) {
   for (int32_t i = 0; i < vars.Count(); ++i) {
     const TParamCollectionItem* v = vars.GetItem(i);
@@ -94,19 +132,12 @@ class TShownRunState : public TRunStateSection {
     record_.LoadFromStream(stream, version, objects);
     state_bytes_ = 0;
     if (record_.Started == 0 || record_.PageName.empty()) return;
-    TGamePages pages;
-    SetPageHost(&pages);
-    try {
-      TPage page;
-      page.LoadFromFile(record_.PageName);
-      const int64_t at = stream.GetPosition();
-      if (record_.PC >= 0 && record_.PC < page.Commands.Count()) page.Commands.GetItem(record_.PC)->RestoreState(stream);
-      state_bytes_ = stream.GetPosition() - at;
-    } catch (...) {
-      SetPageHost(nullptr);
-      throw;
-    }
-    SetPageHost(nullptr);
+    // Pages come through the dump's page host (TGamePages).
+    TPage page;
+    page.LoadFromFile(record_.PageName);
+    const int64_t at = stream.GetPosition();
+    if (record_.PC >= 0 && record_.PC < page.Commands.Count()) page.Commands.GetItem(record_.PC)->RestoreState(stream);
+    state_bytes_ = stream.GetPosition() - at;
   }
   void Print() const {
     std::printf("  run page \"%s\" pc %d started %d continue %d state %d sender \"%s\" args %s next level %d\n",
@@ -183,6 +214,8 @@ int Dump(const std::string& path) {
   // the game's pictures and pages. Every entry is shown, readable or not;
   // any that is damaged fails the dump.
   MountGameBeside(path);
+  TGamePages pages;
+  SetPageHost(&pages);
   InitOrbaGlobals();
   // Sound items of a scene open their files through the media managers,
   // which play into silence here.
@@ -211,6 +244,12 @@ int Dump(const std::string& path) {
     pieces.RunState = &run_state;
     pieces.GameTables = &game_tables;
     pieces.StatusTables = &status_tables;
+    TBacklogFormatsSection backlog;
+    TReadMarksSection read_marks;
+    pieces.Backlog = &backlog;
+    pieces.ReadMarks = &read_marks;
+    TextHistoryFormats->Clear();
+    TextRead->Clear();
     TSaveDataFile reader(path, pieces);
     int32_t slot = 0;
     try {
@@ -220,6 +259,7 @@ int Dump(const std::string& path) {
         entry.SetPosition(0);
         reader.ReadStatusData(entry);
         PrintVars(vars);
+        PrintReadMarks(*TextRead);
         PrintTables(db);
       } else if (ParseGameSlotEntryName(name, slot)) {
         entry.SetPosition(0);
@@ -231,7 +271,12 @@ int Dump(const std::string& path) {
         std::string objects;
         for (int32_t k = 0; k < Bases->GetObjectCount(); ++k) objects += " " + U(Bases->GetObject(k)->Name);
         std::printf("  scene %d objects%s\n", Bases->GetObjectCount(), objects.c_str());
+        for (int32_t k = 0; k < Bases->GetObjectCount(); ++k)
+          if (const TOrbaMes* w = AsMessageWindow(Bases->GetObject(k)))
+            std::printf("  message \"%s\" mode %d page %d of %d text \"%s\"\n", U(w->Name).c_str(), w->RecordMode,
+                        w->PageIndex, w->PageCount(), U(w->GetText()).c_str());
         run_state.Print();
+        PrintBacklog(*TextHistoryFormats);
         PrintVars(vars);
         PrintTables(db);
       }
@@ -246,6 +291,7 @@ int Dump(const std::string& path) {
   // The scene's sound items go before the managers they play through.
   DoneOrbaGlobals();
   DoneMediaGlobals();
+  SetPageHost(nullptr);
   FinalVrFiles();
   if (unreadable > 0) return orbatool::Fail(std::to_string(unreadable) + " entries of " + U(path) + " are damaged");
   return 0;

@@ -12,6 +12,7 @@
 #include "items/http.h"
 #include "items/label.h"
 #include "items/menu.h"
+#include "items/message_window.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -30,6 +31,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_TIMER] = &MakeItem<TOrbaTimer>;
     c[CT_CABINET] = &MakeItem<TOrbaCabinet>;
     c[CT_LABEL] = &MakeItem<TOrbaLabel>;
+    c[CT_MES] = &MakeItem<TOrbaMes>;
     c[CT_BUTTON] = &MakeItem<TOrbaButton>;
     c[CT_MENU] = &MakeItem<TOrbaMenu>;
     c[CT_EDIT] = &MakeItem<TOrbaEdit>;

@@ -7,6 +7,8 @@
 #include "core/system/trace.h"
 #include "items/base_list.h"
 #include "items/image_item.h"
+#include "items/message_window.h"
+#include "items/orba_globals.h"
 #include "items/prop_dispatch.h"
 #include "script/interp/com_component.h"
 #include "script/values/param_collection.h"
@@ -278,5 +280,80 @@ int32_t TBaseListServices::GetMouseY() const {
 bool TBaseListServices::GetCGDither() const { return manager_.GetCGDither(); }
 
 void TBaseListServices::SetCGDither(bool value) { manager_.SetCGDither(value); }
+
+}  // namespace orba
+
+namespace orba {
+
+// ---- message windows, the backlog and the read marks ---------------------------------------------
+
+bool TBaseListServices::IsMessageWindow(TObjectHandle object) const { return AsMessageWindow(Find(object)) != nullptr; }
+
+int32_t TBaseListServices::InsertMessage(TObjectHandle window, bool record, const std::string& page_name,
+                                         int32_t command_index) {
+  TOrbaMes* w = AsMessageWindow(Find(window));
+  if (w == nullptr) return 0;
+  w->StartMessage(record, page_name, command_index);
+  return w->PageCount();
+}
+
+int32_t TBaseListServices::GetMessagePageCount(TObjectHandle window) const {
+  const TOrbaMes* w = AsMessageWindow(Find(window));
+  return w != nullptr ? w->PageCount() : 0;
+}
+
+void TBaseListServices::ClearMessage(TObjectHandle window) {
+  if (TOrbaMes* w = AsMessageWindow(Find(window))) w->ClearText();
+}
+
+void TBaseListServices::ShowBacklog(TObjectHandle window, int32_t start, int32_t count, const std::string& format,
+                                    bool pack_rows) {
+  TOrbaMes* w = AsMessageWindow(Find(window));
+  TOrbaHistoryFormat* f = TextHistoryFormats != nullptr ? TextHistoryFormats->Find(format) : nullptr;
+  if (w == nullptr || f == nullptr) return;
+  start = std::max(start, 0);
+  const int32_t extent = f->History.GetSize();
+  if (int64_t{start} + count > extent) count = extent - start;
+  if (count <= 0) return;
+  w->PackRows = pack_rows;
+  FillMessage(f->History, start, count, *w);
+}
+
+void TBaseListServices::ClearBacklog() {
+  if (TextHistoryFormats != nullptr) TextHistoryFormats->ClearHistories();
+}
+
+void TBaseListServices::DefineBacklogFormat(const std::string& object_name, const std::string& format) {
+  if (TextHistoryFormats == nullptr) return;
+  TOrbaObject* o = object_name.empty() ? nullptr : manager_.FindObject(object_name);
+  TOrbaHistoryFormat& f = TextHistoryFormats->FindOrAdd(format);
+  if (o == nullptr) {
+    f.ClearParams();
+    return;
+  }
+  f.Params = {o->GetFontHeight(), o->GetFontBorder(), o->GetFontShadow(),
+              o->GetWidth(),      o->GetHeight(),     o->GetLineSpace()};
+}
+
+void TBaseListServices::ClearReadMarks() {
+  if (TextRead != nullptr) TextRead->Clear();
+}
+
+int32_t TBaseListServices::GetDefaultHistoryCount() const {
+  return TextHistoryFormats != nullptr ? TextHistoryFormats->Default().History.GetSize() : 0;
+}
+
+int32_t TBaseListServices::GetDefaultHistoryMaxCount() const {
+  return TextHistoryFormats != nullptr ? TextHistoryFormats->Default().History.Limit : 0;
+}
+
+void TBaseListServices::SetDefaultHistoryMaxCount(int32_t value) {
+  if (TextHistoryFormats != nullptr) TextHistoryFormats->Default().History.Limit = value;
+}
+
+void TBaseListServices::SetDefaultHistoryParams(const std::array<int32_t, 6>& params) {
+  if (TextHistoryFormats == nullptr) return;
+  std::copy(params.begin(), params.end(), TextHistoryFormats->Default().Params.begin());
+}
 
 }  // namespace orba

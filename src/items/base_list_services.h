@@ -22,7 +22,8 @@ class TCustomWipe;
 class TBaseListServices final : public TObjectServices {
  public:
   explicit TBaseListServices(TOrbaBaseList& manager) : manager_(manager), scene_(manager) {}
-  // The function library the commands' expressions run in.
+  // The function library the commands' expressions run in (and the
+  // message windows' variables).
   TSysFuncMan* Funcs = nullptr;
 
   bool IsAlive(TObjectHandle object) const override;
@@ -66,6 +67,22 @@ class TBaseListServices final : public TObjectServices {
   void SetCGDither(bool value) override;
   TSceneSection* SceneSection() override { return &scene_; }
   TSaveSection* ImageCacheSection() override { return &cache_setting_; }
+  TBacklogSection* BacklogSection() override { return &backlog_; }
+  TSaveSection* ReadMarksSection() override { return &read_marks_; }
+  bool IsMessageWindow(TObjectHandle object) const override;
+  int32_t InsertMessage(TObjectHandle window, bool record, const std::string& page_name,
+                        int32_t command_index) override;
+  int32_t GetMessagePageCount(TObjectHandle window) const override;
+  void ClearMessage(TObjectHandle window) override;
+  void ShowBacklog(TObjectHandle window, int32_t start, int32_t count, const std::string& format,
+                   bool pack_rows) override;
+  void ClearBacklog() override;
+  void DefineBacklogFormat(const std::string& object_name, const std::string& format) override;
+  void ClearReadMarks() override;
+  int32_t GetDefaultHistoryCount() const override;
+  int32_t GetDefaultHistoryMaxCount() const override;
+  void SetDefaultHistoryMaxCount(int32_t value) override;
+  void SetDefaultHistoryParams(const std::array<int32_t, 6>& params) override;
 
  private:
   // The set-up calls of the transition the manager is running.
@@ -81,6 +98,8 @@ class TBaseListServices final : public TObjectServices {
   TOrbaBaseList& manager_;
   TBaseListScene scene_;
   TBrixCacheSetting cache_setting_;
+  TBacklogFormatsSection backlog_;
+  TReadMarksSection read_marks_;
 };
 
 }  // namespace orba

@@ -6,6 +6,7 @@
 #include "core/strings/sjis_case.h"
 #include "core/strings/text_utils.h"
 #include "items/base_list.h"
+#include "items/orba_globals.h"
 #include "items/prop_dispatch.h"
 #include "script/functions/sys_func_args.h"
 #include "script/functions/sys_func_file.h"
@@ -74,10 +75,22 @@ void TObjectFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs
       result.SetAsInt(static_cast<int32_t>(listed.size()));
       return;
     }
-    // No backlog format exists yet: every name is one that no format has.
+    // Backlog formats by their exact name; -1 (or false) for a name that no
+    // format has.
     case FN_GetHistoryCount:
-    case FN_GetHistoryMaxCount: result.SetAsInt(-1); return;
-    case FN_SetHistoryMaxCount: return;
+    case FN_GetHistoryMaxCount:
+    case FN_SetHistoryMaxCount: {
+      TOrbaHistoryFormat* format = TextHistoryFormats != nullptr ? TextHistoryFormats->Find(a.Str(0)) : nullptr;
+      if (id == FN_SetHistoryMaxCount) {
+        if (format != nullptr) format->History.Limit = a.Int(1);
+        result.SetAsFlag(format != nullptr);
+      } else if (format == nullptr) {
+        result.SetAsInt(-1);
+      } else {
+        result.SetAsInt(id == FN_GetHistoryCount ? format->History.GetSize() : format->History.Limit);
+      }
+      return;
+    }
     // Looked up as visual objects; the empty name is never one.
     case FN_InPrimary:
     case FN_InCabinet: {

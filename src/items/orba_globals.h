@@ -3,9 +3,6 @@
 // grey ramps of the transitions. InitOrbaGlobals (base_list.h) creates them
 // with the manager and the picture cache; DoneOrbaGlobals frees them, naming
 // each step to the trace.
-//
-// The backlog formats and the read marks hold only their starting state
-// here: the message backlog and the read-mark store fill them in.
 #pragma once
 
 #include <array>
@@ -19,24 +16,10 @@
 
 #include "core/containers/rect_utils.h"
 #include "graphics/dibx.h"
+#include "text/backlog.h"
+#include "text/read_marks.h"
 
 namespace orba {
-
-// The backlog's formats by name; the default format (name "") is always
-// first.
-class TOrbaHistoryFormatManager {
- public:
-  TOrbaHistoryFormatManager() { Clear(); }
-  void Clear() { Names.assign(1, std::string()); }
-  std::vector<std::string> Names;
-};
-
-// The messages already shown: per key (the script page), the pairs of
-// command index and message page.
-class TOrbaReadList {
- public:
-  std::map<std::string, std::set<std::pair<int32_t, int32_t>>> Marks;
-};
 
 // Two lists of rectangles; the clip manager owns a list of them.
 struct TClipData {

@@ -14,6 +14,7 @@
 #include "film/film_loader.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
+#include "items/orba_globals.h"
 #include "media/media_system.h"
 #include "platform/audio.h"
 #include "platform/dialogs.h"
@@ -122,6 +123,7 @@ bool TGameClient::StartUp() {
   store_ = std::make_unique<TParamCollection>();
   funcs_ = std::make_unique<TSysFuncMan>(*store_);
   Bases->Services.Funcs = funcs_.get();
+  if (TextHistoryFormats != nullptr) TextHistoryFormats->Funcs = funcs_.get();
   var_host_ = std::make_unique<TShellVarHost>(objects);
   store_->SetHost(var_host_.get());
 
@@ -322,6 +324,7 @@ void TGameClient::ShutDown() {
   }
   if (funcs_) funcs_->SetCallStack(nullptr);
   DetachGameServices(services_);
+  if (TextHistoryFormats != nullptr) TextHistoryFormats->Funcs = nullptr;
   funcs_.reset();
   if (store_) store_->SetHost(nullptr);
   store_.reset();

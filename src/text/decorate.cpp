@@ -79,14 +79,16 @@ int32_t TDecorateList::BorderOf(const TDecorate& s) const { return s.Border != -
 int32_t TDecorateList::ShadowOf(const TDecorate& s) const { return s.Shadow != -1 ? s.Shadow : word_.DefaultShadow; }
 
 TCellSize TDecorateList::CellSize(const TDecorate& style) const {
-  const int32_t size = SizeOf(style);
-  TCellSize cell{size, size};
-  if ((style.Style & 2) != 0) cell.Width += size / 5;
-  if (!style.Ruby.empty()) cell.Height += std::max(1, size / 2);
-  const int32_t border = BorderOf(style), shadow = ShadowOf(style);
-  cell.Width += 2 * border + shadow;
-  cell.Height += 2 * border + shadow;
-  return cell;
+  // Sizes, borders and shadows come from scripts and saved games: the cell
+  // is worked out in 64 bits and kept within kMaxCellSide.
+  const int64_t size = SizeOf(style), border = BorderOf(style), shadow = ShadowOf(style);
+  int64_t width = size, height = size;
+  if ((style.Style & 2) != 0) width += size / 5;
+  if (!style.Ruby.empty()) height += std::max<int64_t>(1, size / 2);
+  width += 2 * border + shadow;
+  height += 2 * border + shadow;
+  return TCellSize{static_cast<int32_t>(std::clamp<int64_t>(width, -kMaxCellSide, kMaxCellSide)),
+                   static_cast<int32_t>(std::clamp<int64_t>(height, -kMaxCellSide, kMaxCellSide))};
 }
 
 std::vector<std::unique_ptr<TDecorate>> TDecorateList::ReadTable(TKsBigStream& stream, int32_t version) {

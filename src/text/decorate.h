@@ -31,6 +31,8 @@ struct TDecorate {
 struct TCellSize {
   int32_t Width = 0, Height = 0;
 };
+// The largest side of a character cell (either sign).
+constexpr int64_t kMaxCellSide = 1 << 16;
 
 class TDecorateList {
  public:

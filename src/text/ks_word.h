@@ -79,6 +79,9 @@ class TKsWord {
   void CollapseVars(int32_t from, int32_t to);
   // Lays glyphs From..To out into new pages appended to Pages.
   void Layout(std::vector<std::unique_ptr<TWdPage>>& pages, int32_t from, int32_t to);
+  // The same over the glyph indexes From..Last (Last < 0 or past the end:
+  // the last glyph).
+  void LayoutGlyphs(std::vector<std::unique_ptr<TWdPage>>& pages, int32_t from, int32_t last);
   void Clear();
 
   int32_t GetCount() const { return static_cast<int32_t>(glyphs_.size()); }

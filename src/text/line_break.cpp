@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/containers/rect_utils.h"
 #include "text/ks_word.h"
 #include "text/wd_glyph.h"
 
@@ -50,7 +51,7 @@ TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last) {
     for (int32_t j = i + unit.Count; j <= last; ++j) {
       TWdGlyph* g = word.GetGlyph(j);
       if (MayBreakBefore(*g, word.GetGlyph(j - 1))) break;
-      unit.Width += g->GetWidth();
+      unit.Width = SaturateInt32(int64_t{unit.Width} + g->GetWidth());
       ++unit.Count;
       if (g->GetGlyphType() == gtReturn) break;
     }
@@ -63,7 +64,7 @@ TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last) {
     const TWdGlyph* tail = word.GetGlyph(end);
     TWdGlyph* next = word.GetGlyph(end + 1);
     if (!IsCharText(*tail) || !MayNotEndLine(tail->GetText()) || next->GetGlyphType() == gtReturn) break;
-    unit.Width += next->GetWidth();
+    unit.Width = SaturateInt32(int64_t{unit.Width} + next->GetWidth());
     ++unit.Count;
     extend();
   }

@@ -49,7 +49,7 @@ class TLayouter {
   uint8_t align_ = waLeft;
 
   void EndRow(int32_t gap) {
-    y_ += row_->GetHeight() + gap;
+    y_ = SaturateInt32(int64_t{y_} + row_->GetHeight() + gap);
     row_ = nullptr;
   }
   // Frees the current row and leaves the page, so that what follows
@@ -60,7 +60,7 @@ class TLayouter {
     page_ = nullptr;
   }
   bool Overflows(int32_t height) const {
-    return w_.Paging != 0 && page_->GetCount() > 1 && y_ + height > w_.MaxHeight;
+    return w_.Paging != 0 && page_->GetCount() > 1 && int64_t{y_} + height > w_.MaxHeight;
   }
 
   void StartRow() {
@@ -106,7 +106,7 @@ class TLayouter {
     const uint8_t align = g->GetAlign();
     if (align == waLeft || align == waRight) return PlaceFloat(i, g, align == waLeft);
     const TBreakUnit unit = MeasureBreakUnit(w_, i, last_);
-    if (HasContent(*row_) && w_.Width != 0 && row_->FWidth + unit.Width > row_->RightLimit - row_->LeftLimit) {
+    if (HasContent(*row_) && w_.Width != 0 && int64_t{row_->FWidth} + unit.Width > int64_t{row_->RightLimit} - row_->LeftLimit) {
       EndRow(w_.LineSpace);
       return i;
     }
@@ -119,7 +119,7 @@ class TLayouter {
         return restart;
       }
     }
-    row_->FWidth += unit.Width;
+    row_->FWidth = SaturateInt32(int64_t{row_->FWidth} + unit.Width);
     if (g->GetGlyphType() == gtReturn) {
       EndRow(w_.LineSpace);
       if (g->GetClear()) page_ = nullptr;
@@ -155,6 +155,11 @@ void TKsWord::Layout(std::vector<std::unique_ptr<TWdPage>>& pages, int32_t from,
     last = IndexOfTextOffset(to);
     if (last < 0) last = GetCount() - 1;  // past the last glyph: the last one
   }
+  LayoutGlyphs(pages, from, last);
+}
+
+void TKsWord::LayoutGlyphs(std::vector<std::unique_ptr<TWdPage>>& pages, int32_t from, int32_t last) {
+  if (last < 0 || last >= GetCount()) last = GetCount() - 1;
   if (from < 0) from = 0;
   if (from > last) return;
   TLayouter(*this, pages, last).Run(from);

@@ -80,6 +80,18 @@ void TWdComposite::RemoveChild(TWdGlyph* glyph) {
   }
 }
 
+std::unique_ptr<TWdGlyph> TWdComposite::ReleaseChild(TWdGlyph* glyph) {
+  children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
+  if (glyph->Parent == this) glyph->Parent = nullptr;
+  for (auto it = owned_.begin(); it != owned_.end(); ++it) {
+    if (it->get() != glyph) continue;
+    std::unique_ptr<TWdGlyph> taken = std::move(*it);
+    owned_.erase(it);
+    return taken;
+  }
+  return nullptr;
+}
+
 void TWdComposite::Clear() {
   for (TWdGlyph* child : children_)
     if (child->Parent == this) child->Parent = nullptr;

@@ -116,6 +116,9 @@ class TWdComposite : public TWdGlyph {
   void AddOwned(std::unique_ptr<TWdGlyph> glyph);
   // Takes the glyph out of the children (and frees it when owned).
   virtual void RemoveChild(TWdGlyph* glyph);
+  // Takes the glyph out of the children and hands over its ownership
+  // (nullptr when it was not owned).
+  std::unique_ptr<TWdGlyph> ReleaseChild(TWdGlyph* glyph);
   void Clear();
   TWdGlyph* GetFirst() const { return children_.empty() ? nullptr : children_.front(); }
   TWdGlyph* GetLast() const { return children_.empty() ? nullptr : children_.back(); }

@@ -18,8 +18,9 @@ void TWdPage::Arrange() {
   for (TWdGlyph* child : children_) {
     auto* row = static_cast<TWdRow*>(child);
     row->Arrange();
-    FHeight = std::max(FHeight, row->Y + row->GetHeight());
-    for (TWdGlyph* f : row->Floats()) FHeight = std::max(FHeight, row->Y + f->Y + f->GetHeight());
+    FHeight = std::max(FHeight, SaturateInt32(int64_t{row->Y} + row->GetHeight()));
+    for (TWdGlyph* f : row->Floats())
+      FHeight = std::max(FHeight, SaturateInt32(int64_t{row->Y} + f->Y + f->GetHeight()));
   }
 }
 

@@ -54,14 +54,14 @@ void TWdRow::Arrange() {
     if (!IsFloat(child)) AddHeight(child);
   FHeight = Above + Base + Below;
   int32_t x = LeftLimit;
-  if (Align == waRight) x = RightLimit - FWidth;
-  else if (Align == waCenter) x = LeftLimit + (RightLimit - LeftLimit - FWidth) / 2;
-  FWidth += x;
+  if (Align == waRight) x = SaturateInt32(int64_t{RightLimit} - FWidth);
+  else if (Align == waCenter) x = SaturateInt32(LeftLimit + (int64_t{RightLimit} - LeftLimit - FWidth) / 2);
+  FWidth = SaturateInt32(int64_t{FWidth} + x);
   for (TWdGlyph* child : children_) {
     if (IsFloat(child)) continue;
     const int32_t h = child->GetHeight();
     child->X = x;
-    x += child->GetWidth();
+    x = SaturateInt32(int64_t{x} + child->GetWidth());
     if (h == 0) child->Y = Above;
     else if (child->GetAlign() == waCenter) child->Y = Above + (Base - h) / 2;
     else if (child->GetAlign() == waTop) child->Y = Above;

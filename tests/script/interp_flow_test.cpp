@@ -356,5 +356,16 @@ TEST_F(PageCache, LookupWithoutMovingAppendsAndKeepsOrder) {
   EXPECT_EQ(CacheOrder(t, ""), "cba");
 }
 
+TEST(InterpFlow, AFlowThatNeverYieldsEndsItsTickAfterTheStepBudget) {
+  // A pass is three steps (the label is one): a tick ends after a third of
+  // the budget, and the next tick goes on where this one stopped.
+  TInterp t;
+  t.Start("VarNew Name=n Type=int\n*top\nCalc Expression={n = n + 1}\nJump top");
+  t.Tick();
+  EXPECT_EQ(t.Var("n"), std::to_string(TCallMan::kRunStepBudget / 3));
+  t.Tick();
+  EXPECT_EQ(t.Var("n"), std::to_string(TCallMan::kRunStepBudget / 3 * 2));
+}
+
 }  // namespace
 }  // namespace orba::test

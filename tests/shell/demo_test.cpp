@@ -95,6 +95,12 @@ TEST_F(DemoHeadless, ClickOnStartReachesTheSecondPage) {
   EXPECT_EQ(Compare("click", "room", {}), "match\n");
   // The comparison is not blind: the frame differs from the page after a load.
   EXPECT_NE(Compare("click", "room", {"--lamp"}), "match\n");
+  // The message window (140, 624)-(1140, 704) is typing its first row.
+  const std::string rows =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
+      "lit = [y for y in range(624, 704) if any(min(im.getpixel((x, y))) > 200 for x in range(140, 1140))]\n"
+      "print(len(lit) > 10, lit[0] < 650, lit[-1] < 660)\n";
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", rows, dir_ / "click.png"}).output, "True True True\n");
   // The click, taken in tick 31, chimes: the mix is silent for its first
   // 400 ms and sounds before 600 ms.
   const test::CommandResult peaks = test::RunCommand(

@@ -72,6 +72,20 @@ TEST(Layout, WidthZeroTakesTheWidestRowAndLineBreakRowsTakeTheFontSize) {
   EXPECT_EQ(pages[0]->Row(2)->Y, 20);
 }
 
+// Sizes from scripts or saved games far out of range saturate instead of
+// overflowing (a character cell is kept within kMaxCellSide).
+TEST(Layout, SizesFarOutOfRangeSaturate) {
+  TKsWord word;
+  word.DefaultBorder = INT32_MIN / 2;
+  word.LineSpace = INT32_MAX;
+  word.Paging = 0;
+  TPages pages = LayOut(word, "<DIV ALIGN=RIGHT>AB<BR>CD", 0, 100);
+  ASSERT_EQ(pages[0]->GetCount(), 2);
+  EXPECT_EQ(pages[0]->Row(0)->GetItem(1)->GetWidth(), -kMaxCellSide);
+  EXPECT_EQ(pages[0]->Row(1)->Y, INT32_MAX);
+  EXPECT_EQ(pages[0]->GetHeight(), INT32_MAX);
+}
+
 TEST(Layout, AlignmentPlacesRowsAndAnOffsetPastTheEndMeansTheLastGlyph) {
   TKsWord word;
   const TPages pages = LayOut(word, "<DIV ALIGN=RIGHT>あ<BR></DIV><DIV ALIGN=CENTER>い</DIV>", 100, 100);

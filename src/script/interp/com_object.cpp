@@ -81,6 +81,33 @@ namespace {
 inline constexpr char kMsgBadPropId[] =
     "\x83v\x83\x8d\x83p\x83" "e\x83" "B\x8ew\x92\xe8\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7";
 
+// The saved running state of a command that waits on one object (MovieStop
+// on its media item, TextIns on its message window): "orba100", the
+// object's name (empty when none), the wait flag and the event-lock flag.
+void SaveHeldObject(std::unique_ptr<TKsMemoryStream>& stream, TCallMan* run_state, TObjectHandle target,
+                    const std::string& restored_name, uint8_t wait, uint8_t event_lock) {
+  if (!stream) stream = std::make_unique<TKsMemoryStream>();
+  WriteVersionHeader(*stream);
+  std::string name = restored_name;
+  if (run_state != nullptr && target && run_state->Objects().IsAlive(target))
+    name = run_state->Objects().GetObjectName(target);
+  WriteStreamString(*stream, name);
+  WriteStreamByte(*stream, wait);
+  WriteStreamByte(*stream, event_lock);
+}
+
+// Reads it back; the name is looked up when the command runs next.
+void RestoreHeldObject(TKsBigStream& stream, TObjectHandle& target, std::string& restored_name, uint8_t& wait,
+                       uint8_t& event_lock) {
+  const int32_t version = ReadVersionHeader(stream);
+  std::string name = ReadStreamString(stream);
+  const uint8_t w = ReadByteVal(stream);
+  if (version >= 100) event_lock = ReadByteVal(stream);
+  wait = w;
+  target = TObjectHandle{};
+  restored_name = std::move(name);
+}
+
 // The low 8 bits of a property id expression; no value raises.
 uint8_t EvalPropId(TOrbaParser& expression, TCallMan& rs) {
   const TCustomParam* value = Evaluate(expression, rs);
@@ -182,25 +209,100 @@ void TComMovieStop::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
 }
 
 void TComMovieStop::SaveState(std::unique_ptr<TKsMemoryStream>& stream) {
-  if (!stream) stream = std::make_unique<TKsMemoryStream>();
-  WriteVersionHeader(*stream);
-  std::string name = restored_target_;
-  if (run_state_ != nullptr && Target && run_state_->Objects().IsAlive(Target))
-    name = run_state_->Objects().GetObjectName(Target);
-  WriteStreamString(*stream, name);
-  WriteStreamByte(*stream, WaitFlag);
-  WriteStreamByte(*stream, EventLockFlag);
+  SaveHeldObject(stream, run_state_, Target, restored_target_, WaitFlag, EventLockFlag);
 }
 
 void TComMovieStop::RestoreState(TKsBigStream& stream) {
-  const int32_t version = ReadVersionHeader(stream);
-  std::string name = ReadStreamString(stream);
-  const uint8_t wait = ReadByteVal(stream);
-  if (version >= 100) EventLockFlag = ReadByteVal(stream);
-  WaitFlag = wait;
+  RestoreHeldObject(stream, Target, restored_target_, WaitFlag, EventLockFlag);
+}
+
+// ---- message and backlog commands ------------------------------------------------------------------
+
+namespace {
+
+// The message window an expression names; none for an empty name or an
+// object of another kind.
+TObjectHandle FindMessageWindow(TOrbaParser& expression, TCallMan& rs) {
+  const std::string name = EvalStr(expression, rs);
+  if (name.empty()) return TObjectHandle{};
+  const TObjectHandle window = rs.Objects().FindObject(name);
+  return rs.Objects().IsMessageWindow(window) ? window : TObjectHandle{};
+}
+
+}  // namespace
+
+void TComTextIns::Start(TCallMan* run_state) {
+  run_state_ = run_state;
+  restored_target_.clear();
+  TCallMan& rs = *run_state;
   Target = TObjectHandle{};
-  // The name is looked up when the command runs next.
-  restored_target_ = std::move(name);
+  WaitFlag = 0;
+  EventLockFlag = EvalCondition(EventLock, rs) ? 1 : 0;
+  if (Text.GetSize() == 0) return;
+  Target = FindMessageWindow(Window, rs);
+  if (!Target) return;
+  const bool record = EvalCondition(ReadMark, rs);
+  const std::string page_name = Page != nullptr ? Page->Name : std::string();
+  const int32_t index = Page != nullptr ? Page->IndexOf(this) : -1;
+  rs.Objects().InsertMessage(Target, record, page_name, index);
+  WaitFlag = EvalCondition(Wait, rs) ? 1 : 0;
+}
+
+void TComTextIns::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  run_state_ = run_state;
+  TObjectServices& objects = run_state->Objects();
+  if (!restored_target_.empty()) {
+    const TObjectHandle found = objects.FindObject(restored_target_);
+    Target = objects.IsMessageWindow(found) ? found : TObjectHandle{};
+    restored_target_.clear();
+  }
+  if (Target && WaitFlag != 0 && objects.GetMessagePageCount(Target) != 0) return;
+  ++pc;
+}
+
+void TComTextIns::SaveState(std::unique_ptr<TKsMemoryStream>& stream) {
+  SaveHeldObject(stream, run_state_, Target, restored_target_, WaitFlag, EventLockFlag);
+}
+
+void TComTextIns::RestoreState(TKsBigStream& stream) {
+  RestoreHeldObject(stream, Target, restored_target_, WaitFlag, EventLockFlag);
+}
+
+void TComTextClr::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  if (const TObjectHandle window = FindMessageWindow(Window, *run_state)) run_state->Objects().ClearMessage(window);
+}
+
+void TComCallHist::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  TCallMan& rs = *run_state;
+  const TObjectHandle window = FindMessageWindow(Window, rs);
+  if (!window) return;
+  const TCustomParam* start = Evaluate(StartIndex, rs);
+  if (start == nullptr) return;
+  const int32_t first = start->GetAsInt();
+  const TCustomParam* count = Evaluate(Count, rs);
+  const int32_t n = count != nullptr ? count->GetAsInt() : 1;
+  const std::string format = EvalStr(Format, rs);
+  const bool pack_rows = EvalCondition(Mode, rs);
+  rs.Objects().ShowBacklog(window, first, n, format, pack_rows);
+}
+
+void TComClrHist::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  run_state->Objects().ClearBacklog();
+}
+
+void TComEntryHist::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  TCallMan& rs = *run_state;
+  const std::string object = EvalStr(Window, rs);
+  rs.Objects().DefineBacklogFormat(object, EvalStr(Format, rs));
+}
+
+void TComClrRead::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  run_state->Objects().ClearReadMarks();
 }
 
 bool TComFlip::GetYield() const { return Time.Result != nullptr && Time.Result->GetAsInt() > 0; }

@@ -3,9 +3,9 @@
 // the message and backlog commands (TextIns, TextClr, CallHist, ClrHist,
 // FormatHist, ClrRead).
 //
-// GetProp, SetProp, ObjDel, MediaPlay, MenuClose and MovieStop act through
-// the object manager (object_services.h), holding objects by handle; the
-// others only step past themselves here.
+// GetProp, SetProp, ObjDel, MediaPlay, MenuClose, MovieStop and the message
+// and backlog commands act through the object manager (object_services.h),
+// holding objects by handle; the others only step past themselves here.
 #pragma once
 
 #include <memory>
@@ -166,7 +166,16 @@ class TComTextIns final : public TCommand {
   uint8_t EventLockFlag = 0;
   bool GetEventLock() const override { return EventLockFlag != 0; }
   bool GetYield() const override { return WaitFlag != 0; }
+  void Start(TCallMan* run_state) override;
+  // Holds the program counter while waiting and the window has pages.
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
+  void SaveState(std::unique_ptr<TKsMemoryStream>& stream) override;
+  void RestoreState(TKsBigStream& stream) override;
   void Fields(TRecordIO& io) override;
+
+ private:
+  TCallMan* run_state_ = nullptr;
+  std::string restored_target_;  // a restored window name, looked up at the next step
 };
 
 class TComTextClr final : public TCommand {
@@ -174,6 +183,7 @@ class TComTextClr final : public TCommand {
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_TextClr)
   TOrbaParser Window;
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   void Fields(TRecordIO& io) override { io.Expr("Window", Window); }
 };
 
@@ -186,6 +196,7 @@ class TComCallHist final : public TCommand {
   TOrbaParser Count;
   TOrbaParser Mode;
   TOrbaParser Format;  // stored from page version 111
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   void Fields(TRecordIO& io) override;
 };
 
@@ -193,6 +204,7 @@ class TComClrHist final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_ClrHist)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 // FormatHist: defines a backlog format from a window's text settings.
@@ -202,6 +214,7 @@ class TComEntryHist final : public TCommand {
   ORBA_OPCODE_OF(OP_FormatHist)
   TOrbaParser Window;
   TOrbaParser Format;  // stored from page version 111
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   void Fields(TRecordIO& io) override;
 };
 
@@ -209,6 +222,7 @@ class TComClrRead final : public TCommand {
  public:
   using TCommand::TCommand;
   ORBA_OPCODE_OF(OP_ClrRead)
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
 };
 
 }  // namespace orba

@@ -6,6 +6,7 @@
 // recognised instead of being used.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ class TTimerList;
 class TComComponent;
 class TCustomParam;
 class TParamCollectionItem;
+class TBacklogSection;
 class TSaveSection;
 class TSceneSection;
 
@@ -121,6 +123,34 @@ class TObjectServices {
   // status save.
   virtual TSceneSection* SceneSection() { return nullptr; }
   virtual TSaveSection* ImageCacheSection() { return nullptr; }
+  // The backlog of a game slot and the read marks of the status save.
+  virtual TBacklogSection* BacklogSection() { return nullptr; }
+  virtual TSaveSection* ReadMarksSection() { return nullptr; }
+
+  // Message windows, the backlog and the read marks (the message commands).
+  // A handle that is no message window does nothing.
+  virtual bool IsMessageWindow(TObjectHandle object) const { return false; }
+  // TextIns: the window shows the message of the TextIns command at
+  // CommandIndex of the page PageName (Record: in the backlog and the read
+  // marks); answers the window's page count.
+  virtual int32_t InsertMessage(TObjectHandle window, bool record, const std::string& page_name,
+                                int32_t command_index) { return 0; }
+  virtual int32_t GetMessagePageCount(TObjectHandle window) const { return 0; }
+  // TextClr.
+  virtual void ClearMessage(TObjectHandle window) {}
+  // CallHist: Count from Start of the backlog of Format into the window;
+  // nothing without that format or when nothing is left to show.
+  virtual void ShowBacklog(TObjectHandle window, int32_t start, int32_t count, const std::string& format,
+                           bool pack_rows) {}
+  // ClrHist, FormatHist and ClrRead.
+  virtual void ClearBacklog() {}
+  virtual void DefineBacklogFormat(const std::string& object_name, const std::string& format) {}
+  virtual void ClearReadMarks() {}
+  // "@HistoryCount", "@HistoryMaxCount" and the saved default parameters.
+  virtual int32_t GetDefaultHistoryCount() const { return 0; }
+  virtual int32_t GetDefaultHistoryMaxCount() const { return 0; }
+  virtual void SetDefaultHistoryMaxCount(int32_t value) {}
+  virtual void SetDefaultHistoryParams(const std::array<int32_t, 6>& params) {}
 };
 
 }  // namespace orba

@@ -183,7 +183,9 @@ int32_t TCallMan::CallEvent(int32_t level) {
 
 bool TCallMan::Run() {
   stalled_ = false;
+  int32_t steps = 0;
   do {
+    if (++steps > kRunStepBudget) return true;
     switch (State) {
       case RS_MAIN:
         if (CallEvent(1) == 0) {

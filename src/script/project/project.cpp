@@ -121,6 +121,8 @@ void TProject::StartUp() {
     sections.RunState = &run_state_;
     if (TSceneSection* scene = env_.Objects->SceneSection()) sections.Scene = scene;
     if (TSaveSection* cache = env_.Objects->ImageCacheSection()) sections.ImageCache = cache;
+    if (TBacklogSection* backlog = env_.Objects->BacklogSection()) sections.Backlog = backlog;
+    if (TSaveSection* marks = env_.Objects->ReadMarksSection()) sections.ReadMarks = marks;
     if (env_.PlaceSaveSections) env_.PlaceSaveSections(sections);
     save_data_ = std::make_unique<TSaveDataFile>(GetSaveFileName(), sections);
     TVrFileCollection* memory_files = files.CollectionCount() > 0 ? files.GetCollection(0) : nullptr;

@@ -1,8 +1,9 @@
 // The "@" system variables of a running game: the call stack and the clock
 // from the interpreter and the timing globals, the screen size and title
 // from the project, input from the object manager, the date from the cached
-// clock and the fonts from the desktop. What no subsystem holds yet (the
-// backlog, the media layer) keeps the defaults of TSystemVarHost.
+// clock, the fonts from the desktop and the default backlog format from
+// the objects. What no subsystem holds yet (the media layer) keeps the
+// defaults of TSystemVarHost.
 #pragma once
 
 #include <functional>
@@ -40,6 +41,12 @@ class TGameVarHost : public TCallManVarHost {
   bool GetKeyRepeat(int32_t key) override { return objects_.GetKeyRepeat(key); }
   bool GetCGDither() override { return objects_.GetCGDither(); }
   void SetCGDither(bool value) override { objects_.SetCGDither(value); }
+  int32_t GetHistoryCount() override { return objects_.GetDefaultHistoryCount(); }
+  int32_t GetHistoryMaxCount() override { return objects_.GetDefaultHistoryMaxCount(); }
+  void SetHistoryMaxCount(int32_t value) override { objects_.SetDefaultHistoryMaxCount(value); }
+  void SetDefaultHistoryParams(const std::array<int32_t, 6>& params) override {
+    objects_.SetDefaultHistoryParams(params);
+  }
 
   int32_t GetScrWidth() override;
   int32_t GetScrHeight() override;
