@@ -2,10 +2,11 @@
 # Installs what is missing, builds a release build into build/ (the player,
 # orbatool, and the demo game of examples/demo as build/demo/game.dat) and
 # plays the demo: in a window where there is a display; otherwise headless,
-# writing frames to build/demo-frames/ (title.png: the title page; room.png:
-# the second page after a click on the start button, its message typing;
-# loaded.png: the second page after moving, saving, moving on and loading)
-# and printing the trace of the last run.
+# writing frames to build/demo-frames/ (title.png: the title page; fade.png:
+# the second page fading in after a click on the start button; room.png:
+# the second page, its message typing; loaded.png: the second page after
+# moving, saving, moving on and loading) and printing the trace of the last
+# run.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
@@ -23,11 +24,12 @@ rm -f build/demo/save.dat
 click() { printf 'tick %d: lbutton down %s\ntick %d: lbutton up %s\n' "$1" "$2" $(($1 + 1)) "$2"; }
 click 30 "600 520" > "$frames/room.input"
 {
-  click 30 "600 520"; click 40 "280 560"; click 50 "640 560"
-  click 60 "280 560"; click 70 "280 560"; click 80 "1000 560"
+  click 30 "600 520"; click 60 "280 560"; click 70 "640 560"
+  click 80 "280 560"; click 90 "280 560"; click 100 "1000 560"
 } > "$frames/loaded.input"
 build/orba --headless --ticks 25 --screenshot "$frames/title.png" build/demo
-build/orba --headless --ticks 60 --input "$frames/room.input" --screenshot "$frames/room.png" build/demo
-build/orba --headless --ticks 100 --input "$frames/loaded.input" --trace - \
+build/orba --headless --ticks 41 --input "$frames/room.input" --screenshot "$frames/fade.png" build/demo
+build/orba --headless --ticks 70 --input "$frames/room.input" --screenshot "$frames/room.png" build/demo
+build/orba --headless --ticks 120 --input "$frames/loaded.input" --trace - \
   --screenshot "$frames/loaded.png" build/demo
-echo "Frames written to $frames: title.png, room.png, loaded.png"
+echo "Frames written to $frames: title.png, fade.png, room.png, loaded.png"

@@ -80,8 +80,8 @@ run $py "$fixtures/savedat_fixture.py" make "$work/save"
 if [ -f "$build/demo/game.dat" ] && [ -x "$build/orba" ]; then
   mkdir -p "$work/demo" && cp "$build/demo/game.dat" "$work/demo/"
   click() { printf 'tick %d: lbutton down %s\ntick %d: lbutton up %s\n' "$1" "$2" $(($1 + 1)) "$2"; }
-  { click 30 "600 520"; click 40 "280 560"; click 50 "640 560"; click 60 "280 560"; } > "$work/demo.input"
-  run "$build/orba" --headless --ticks 70 --input "$work/demo.input" "$work/demo"
+  { click 30 "600 520"; click 60 "280 560"; click 70 "640 560"; click 80 "280 560"; } > "$work/demo.input"
+  run "$build/orba" --headless --ticks 90 --input "$work/demo.input" "$work/demo"
 fi
 # A movie saved while it fades out (the video test game; its clips need the
 # ffmpeg program) and the sound game's save with a fading sound.

@@ -95,6 +95,10 @@ TEST_F(DemoHeadless, ClickOnStartReachesTheSecondPage) {
   EXPECT_EQ(Compare("click", "room", {}), "match\n");
   // The comparison is not blind: the frame differs from the page after a load.
   EXPECT_NE(Compare("click", "room", {"--lamp"}), "match\n");
+  // Halfway through the 300 ms fade the frame is neither page.
+  Play("fading", 41, Click(30, kStart));
+  EXPECT_NE(Compare("fading", "room", {}), "match\n");
+  EXPECT_NE(Compare("fading", "title", {"--slider", "490"}), "match\n");
   // The message window (140, 624)-(1140, 704) is typing its first row.
   const std::string rows =
       "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
@@ -121,18 +125,19 @@ TEST_F(DemoHeadless, ClickOnStartReachesTheSecondPage) {
 // MOVE steps the marker, SAVE frames its place and saves slot 1, LOAD loads
 // it: the marker returns to the saved place and the lamp turns green.
 TEST_F(DemoHeadless, SaveMoveAndLoadBringTheMarkerBack) {
-  const std::string before_load = Click(30, kStart) + Click(40, kMove) + Click(50, kSave) + Click(60, kMove) +
-                                  Click(70, kMove);
-  Play("moved", 80, before_load);
+  // The second page fades in over ticks 32 to 51; the clicks come after.
+  const std::string before_load = Click(30, kStart) + Click(60, kMove) + Click(70, kSave) + Click(80, kMove) +
+                                  Click(90, kMove);
+  Play("moved", 100, before_load);
   EXPECT_EQ(Compare("moved", "room", {"--pos", "3", "--saved", "1"}), "match\n");
   test::ExpectContains(test::DumpSave(dir_ / "moved/save.dat"),
                        {"slot 1 version 140 caption \"place 1\" onload \"room.osb\""});
 
-  test::ExpectContains(Play("loaded", 100, before_load + Click(80, kLoad)), {"no painting after a load\n"});
+  test::ExpectContains(Play("loaded", 120, before_load + Click(100, kLoad)), {"no painting after a load\n"});
   EXPECT_EQ(Compare("loaded", "room", {"--pos", "1", "--saved", "1", "--lamp"}), "match\n");
 
   // Loading before anything was saved changes nothing.
-  Play("unsaved", 60, Click(30, kStart) + Click(40, kMove) + Click(45, kLoad));
+  Play("unsaved", 80, Click(30, kStart) + Click(60, kMove) + Click(65, kLoad));
   EXPECT_EQ(Compare("unsaved", "room", {"--pos", "1"}), "match\n");
 }
 
