@@ -1,12 +1,14 @@
 // The film loader. Films (".omt" files of tracks that animate items, sounds
-// and transitions over time) are not played by this build: the loader
-// refuses every film with the unsupported-format error, and an item whose
-// source is a film is left without a picture and without a motion.
+// and transitions over time) are not read by this build: the loader refuses
+// every film with the unsupported-format error, and an item whose source is
+// a film plays it as a film that could not be loaded. Everything that plays
+// films does so through the film interface (items/film_manager.h).
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "items/film_manager.h"
 #include "items/orba_object.h"
 
 namespace orba {
@@ -20,11 +22,17 @@ inline constexpr char kMsgUnsupportedFormat[] =
 // FileName + ":" + kMsgUnsupportedFormat (the name as it was given).
 [[noreturn]] void LoadFilmFile(const std::string& file_name);
 
-// The motion factory of the items: a motion playing FileName on Owner.
+// The film the player makes: its LoadFromFile is LoadFilmFile.
+std::unique_ptr<TFilmManager> CreateFileFilm();
+
+// The motion factory of the items: a frame animation playing FileName on
+// Owner, with a film made by the registered film factory; raises EFilmError
+// when the film cannot be read.
 std::unique_ptr<TOrbaMotion> CreateFilmMotion(TOrbaControl& owner, const std::string& file_name);
 
-// Installs the film loader as the items' motion factory (start-up, after
-// the object manager's globals); DoneFilmGlobals takes it away again.
+// Installs the film loader as the items' film and motion factories
+// (start-up, after the object manager's globals); DoneFilmGlobals takes
+// them away again.
 void InitFilmGlobals();
 void DoneFilmGlobals();
 

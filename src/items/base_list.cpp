@@ -10,6 +10,7 @@
 #include "items/button.h"
 #include "items/label.h"
 #include "items/menu.h"
+#include "items/prop_motion.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -30,6 +31,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_LABEL] = &MakeItem<TOrbaLabel>;
     c[CT_BUTTON] = &MakeItem<TOrbaButton>;
     c[CT_MENU] = &MakeItem<TOrbaMenu>;
+    c[CT_PROPMOTION] = &MakeItem<TOrbaPropMotion>;
     return c;
   }();
   return creators;
