@@ -4,6 +4,7 @@
 #include "items/anim_image.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
+#include "items/cinema.h"
 #include "items/effect_items.h"
 #include "items/image_map.h"
 #include "items/tile.h"
@@ -40,6 +41,7 @@ void InitOrbaGlobals() {
   RegisterEffectItems();
   RegisterTileItems();
   RegisterMapItems();
+  RegisterCinemaItem();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);
