@@ -55,9 +55,13 @@ bool TOrbaPropMotion::Idle() {
 
 void TOrbaPropMotion::SaveToStream(TKsBigStream& stream) const {
   TOrbaComponent::SaveToStream(stream);
+  // A target not looked up yet is kept by name. A target that is gone is
+  // saved with no property: the loaded motion then ends on its first update
+  // instead of finding the screen root by the empty name.
   const TOrbaObject* target = Manager != nullptr && Target ? Manager->Lookup(Target) : nullptr;
-  WriteStreamString(stream, target != nullptr ? target->Name : std::string());
-  WriteStreamInt(stream, PropId);
+  const bool gone = Target && (target == nullptr || target->IsScrapped());
+  WriteStreamString(stream, gone ? std::string() : target != nullptr ? target->Name : TargetName);
+  WriteStreamInt(stream, gone ? 255 : PropId);
   WriteStreamFloat(stream, EndValue);
   WriteStreamInt(stream, Duration);
   WriteStreamInt(stream, Mode);

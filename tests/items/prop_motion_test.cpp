@@ -81,6 +81,14 @@ TEST_F(PropMotion, ASavedMotionContinuesAndReadsItsStartAfresh) {
   EXPECT_EQ(loaded.TargetName + " " + std::to_string(loaded.Elapsed), "box 100");
   EXPECT_EQ(loaded.EndValue, -3.25L);
   EXPECT_FALSE(loaded.Target);
+  // A target gone before the save: the loaded motion has no property and
+  // ends, rather than moving the screen root that the empty name finds.
+  box->Scrap();
+  TKsMemoryStream again;
+  motion->SaveToStream(again);
+  again.SetPosition(0);
+  loaded.LoadFromStream(again, kSceneVersion);
+  EXPECT_EQ(loaded.TargetName + " " + std::to_string(loaded.PropId), " 255");
 }
 
 }  // namespace
