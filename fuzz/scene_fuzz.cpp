@@ -2,10 +2,18 @@
 // (every object kind the manager makes) and the empty forms of the rest.
 #include "fuzz_support.h"
 #include "items/base_list.h"
+#include "items/cinema.h"
+#include "items/prev_menu.h"
 #include "script/save/save_data.h"
 #include "script/values/param_collection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool registered = [] {
+    orba::RegisterCinemaItem();
+    orba::RegisterPrevMenuItem();
+    return true;
+  }();
+  (void)registered;
   orba::fuzz::Refused([&] {
     orba::TOrbaBaseList manager;
     manager.SetWidth(64);

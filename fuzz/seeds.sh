@@ -81,7 +81,13 @@ if [ -f "$build/demo/game.dat" ] && [ -x "$build/orba" ]; then
   { click 30 "600 520"; click 40 "280 560"; click 50 "640 560"; click 60 "280 560"; } > "$work/demo.input"
   run "$build/orba" --headless --ticks 70 --input "$work/demo.input" "$work/demo"
 fi
-for dat in "$work/save/save.dat" "$work/demo/save.dat"; do
+# The films game saves a scene with a cinema, a preview menu, property
+# motions and a cabinet.
+if [ -f "$work/games/films.dat" ] && [ -x "$build/orba" ]; then
+  mkdir -p "$work/films" && cp "$work/games/films.dat" "$work/films/game.dat"
+  run "$build/orba" --headless --ticks 40 "$work/films"
+fi
+for dat in "$work/save/save.dat" "$work/demo/save.dat" "$work/films/save.dat"; do
   [ -f "$dat" ] || continue
   put package "$dat"
   entries=$work/$(basename "$(dirname "$dat")")_entries

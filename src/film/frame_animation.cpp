@@ -7,16 +7,6 @@
 
 namespace orba {
 
-int32_t FrameAtTime(int32_t elapsed_ms, int32_t frames_per_second) {
-  const double frame = std::nearbyint(elapsed_ms / (1000.0 / std::max(frames_per_second, 1)));
-  return static_cast<int32_t>(std::clamp(frame, double{INT32_MIN}, double{INT32_MAX}));
-}
-
-int32_t TimeOfFrame(int32_t frame, int32_t frames_per_second) {
-  const double ms = std::nearbyint(frame * (1000.0 / std::max(frames_per_second, 1)));
-  return static_cast<int32_t>(std::clamp(ms, double{INT32_MIN}, double{INT32_MAX}));
-}
-
 TOrbaMotionFilm::TOrbaMotionFilm(TOrbaControl& owner, std::unique_ptr<TFilmManager> film)
     : Film(std::move(film)), Owner(owner) {
   Film->MotionMode = true;

@@ -32,9 +32,4 @@ class TOrbaMotionFilm final : public TOrbaMotion {
   int32_t LastX = 0, LastY = 0;
 };
 
-// Frame number of a play time at 60 frames per second, to the nearest
-// integer (ties to even), and the play time of a frame.
-int32_t FrameAtTime(int32_t elapsed_ms, int32_t frames_per_second);
-int32_t TimeOfFrame(int32_t frame, int32_t frames_per_second);
-
 }  // namespace orba

@@ -11,30 +11,6 @@
 
 namespace orba {
 
-namespace {
-
-// The project holds the file: the picture cache's answer, else the file layer's.
-bool ProjectHasFile(const std::string& name) {
-  if (name.empty()) return false;
-  try {
-    if (TBrixCollection* cache = BrixCollection()) return cache->HasFile(name);
-    TVrFileManager* files = VrFileManager();
-    return files != nullptr && files->Exists(name);
-  } catch (const EOrbaError&) {
-    return false;
-  }
-}
-
-int32_t FrameAt(int32_t elapsed, int32_t fps) {
-  return static_cast<int32_t>(std::nearbyint(elapsed / (1000.0 / std::max(fps, 1))));
-}
-
-int32_t TimeAt(int32_t frame, int32_t fps) {
-  return static_cast<int32_t>(std::clamp(std::nearbyint(frame * (1000.0 / std::max(fps, 1))), 0.0, double{INT32_MAX}));
-}
-
-}  // namespace
-
 TOrbaCinema::TOrbaCinema(TOrbaBaseList* manager) : TOrbaControl(manager), Stage(std::make_unique<TOrbaBaseList>()) {}
 
 TOrbaCinema::~TOrbaCinema() { Film.reset(); }
@@ -106,7 +82,7 @@ void TOrbaCinema::SetVolume(int32_t v) {
 }
 
 void TOrbaCinema::SetIndex(int32_t v) {
-  Elapsed = TimeAt(v, FramesPerSecond);
+  Elapsed = TimeOfFrame(v, FramesPerSecond);
   Ended = false;
   Countdown = 2;
 }
@@ -138,7 +114,7 @@ bool TOrbaCinema::Idle() {
   if (Paused) return answer;
   if (!Ended && !GetAniPaused() && Countdown < 1)
     Elapsed = static_cast<int32_t>(std::clamp<int64_t>(int64_t{Elapsed} + FrameTime, 0, INT32_MAX));
-  int32_t frame = FrameAt(Elapsed, FramesPerSecond);
+  int32_t frame = FrameAtTime(Elapsed, FramesPerSecond);
   const int32_t count = GetCount();
   if (frame >= count) {
     if (!Repeat) {
@@ -148,7 +124,7 @@ bool TOrbaCinema::Idle() {
       frame = count - 1;
     } else {
       frame = std::min(frame % std::max(count, 1) + Film->LoopStart, count - 1);
-      Elapsed = TimeAt(frame, FramesPerSecond);
+      Elapsed = TimeOfFrame(frame, FramesPerSecond);
     }
   }
   // A film without frames applies nothing.

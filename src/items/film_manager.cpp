@@ -1,7 +1,12 @@
 #include "items/film_manager.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "core/files/vr_file_manager.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/trace.h"
+#include "items/brix_cache.h"
 #include "items/orba_object.h"
 #include "platform/text_convert.h"
 
@@ -10,6 +15,27 @@ namespace orba {
 namespace {
 TFilmFactory film_factory = nullptr;
 }  // namespace
+
+int32_t FrameAtTime(int32_t elapsed_ms, int32_t frames_per_second) {
+  const double frame = std::nearbyint(elapsed_ms / (1000.0 / std::max(frames_per_second, 1)));
+  return static_cast<int32_t>(std::clamp(frame, double{INT32_MIN}, double{INT32_MAX}));
+}
+
+int32_t TimeOfFrame(int32_t frame, int32_t frames_per_second) {
+  const double ms = std::nearbyint(frame * (1000.0 / std::max(frames_per_second, 1)));
+  return static_cast<int32_t>(std::clamp(ms, double{INT32_MIN}, double{INT32_MAX}));
+}
+
+bool ProjectHasFile(const std::string& name) {
+  if (name.empty()) return false;
+  try {
+    if (TBrixCollection* cache = BrixCollection()) return cache->HasFile(name);
+    TVrFileManager* files = VrFileManager();
+    return files != nullptr && files->Exists(name);
+  } catch (const EOrbaError&) {
+    return false;
+  }
+}
 
 void SetFilmFactory(TFilmFactory factory) { film_factory = factory; }
 

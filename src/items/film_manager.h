@@ -18,6 +18,11 @@ class TOrbaBaseList;
 class TOrbaControl;
 class TOrbaObject;
 
+// "このファイル形式には対応していません"
+inline constexpr char kMsgUnsupportedFormat[] =
+    "\x82\xb1\x82\xcc\x83t\x83@\x83" "C\x83\x8b\x8c`\x8e\xae\x82\xc9\x82\xcd\x91\xce\x89\x9e\x82\xb5\x82\xc4\x82"
+    "\xa2\x82\xdc\x82\xb9\x82\xf1";
+
 class TFilmManager {
  public:
   virtual ~TFilmManager() = default;
@@ -57,6 +62,15 @@ class TFilmManager {
  protected:
   virtual void ApplyTracks(int32_t frame) = 0;
 };
+
+// The frame of a play time at FramesPerSecond, to the nearest integer
+// (ties to even), and the play time of a frame, likewise rounded.
+int32_t FrameAtTime(int32_t elapsed_ms, int32_t frames_per_second);
+int32_t TimeOfFrame(int32_t frame, int32_t frames_per_second);
+
+// True when the project can supply the file: the picture cache's answer,
+// else the file layer's; false without either.
+bool ProjectHasFile(const std::string& name);
 
 // Makes an empty film; nullptr while no film layer registered itself.
 using TFilmFactory = std::unique_ptr<TFilmManager> (*)();

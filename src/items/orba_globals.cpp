@@ -7,6 +7,7 @@
 #include "items/cinema.h"
 #include "items/effect_items.h"
 #include "items/image_map.h"
+#include "items/prev_menu.h"
 #include "items/tile.h"
 
 namespace orba {
@@ -42,6 +43,7 @@ void InitOrbaGlobals() {
   RegisterTileItems();
   RegisterMapItems();
   RegisterCinemaItem();
+  RegisterPrevMenuItem();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);

@@ -29,7 +29,7 @@ TEST(FilmsGame, MotionsFilmsThatAreNotReadAndACabinetThroughASave) {
                        {"var after str = \"FALSE FALSE FALSE TRUE FALSE 40\"", "var nkids int = 2"});
   // "このファイル形式には対応していません"
   const std::string unsupported = ":\xe3\x81\x93\xe3\x81\xae\xe3\x83\x95\xe3\x82\xa1\xe3\x82\xa4\xe3\x83\xab";
-  for (const char* name : {"walk.omt", "intro.omt"})
+  for (const char* name : {"walk.omt", "intro.omt", "menu.opm"})
     EXPECT_EQ(Occurrences(r.output, name + unsupported), 1u) << name << "\n" << r.output;
   test::ExpectLacks(r.output, {"not available", "rror"});
   // The box at its end value 40; the film box still a box; the image, the
