@@ -284,52 +284,44 @@ void TOrbaPrevMenu::ShowSub(int32_t button, int32_t role, bool loop, int32_t pri
   sub->Show(file, role, loop);
 }
 
+void TOrbaPrevMenu::DressFirst(int32_t button, const std::vector<int32_t>& roles) {
+  for (size_t i = 0; i < roles.size(); ++i) {
+    const int32_t role = roles[i];
+    if (i + 1 < roles.size() && !Has(button, role)) continue;
+    // The pictures of leaving a button play once; the others loop.
+    Dress(button, role, role != kLeave && role != kDisabledLeave && role != kSelectedLeave);
+    return;
+  }
+}
+
+void TOrbaPrevMenu::DressHover(int32_t button, bool in) {
+  const bool on = Enabled[static_cast<size_t>(button)] != 0;
+  const int32_t priority = in ? 1 : 0;
+  if (Selected[static_cast<size_t>(button)] != 0) {
+    const int32_t first = in ? kSelectedHover : kSelectedLeave;
+    DressFirst(button, on ? std::vector<int32_t>{first, kSelected, kNormal}
+                          : std::vector<int32_t>{first, kSelected, in ? kDisabledHover : kDisabledLeave, kNormal});
+    const int32_t sub = in ? kSubSelectedHover : kSubSelectedLeave;
+    ShowSub(button, Has(button, sub) ? sub : in ? kSubHover : kSubLeave, in, priority);
+  } else if (on) {
+    DressFirst(button, {in ? kHover : kLeave, kNormal});
+    ShowSub(button, in ? kSubHover : kSubLeave, in, priority);
+  } else {
+    DressFirst(button, {in ? kDisabledHover : kDisabledLeave, kDisabled});
+    ShowSub(button, in ? kSubDisabledHover : kSubDisabledLeave, in, priority);
+  }
+  const std::string& label = in ? OnMapIn : OnMapOut;
+  if (!label.empty()) {
+    const TArrayString a = Args(button);
+    QueueEvent(label, in ? PR_ONMAPIN : PR_ONMAPOUT, &a);
+  }
+}
+
 void TOrbaPrevMenu::SetHover(int32_t button) {
   if (PendingAnims >= 1 || button == HoverButton) return;
-  const int32_t h = HoverButton;
-  if (Valid(h)) {
-    const auto b = static_cast<size_t>(h);
-    if (Selected[b] != 0) {
-      if (Has(h, kSelectedLeave)) Dress(h, kSelectedLeave, false);
-      else if (Has(h, kSelected)) Dress(h, kSelected, true);
-      else if (Enabled[b] == 0 && Has(h, kDisabledLeave)) Dress(h, kDisabledLeave, false);
-      else Dress(h, kNormal, true);
-      ShowSub(h, Has(h, kSubSelectedLeave) ? kSubSelectedLeave : kSubLeave, false, 0);
-    } else if (Enabled[b] != 0) {
-      if (Has(h, kLeave)) Dress(h, kLeave, false);
-      else Dress(h, kNormal, true);
-      ShowSub(h, kSubLeave, false, 0);
-    } else {
-      if (Has(h, kDisabledLeave)) Dress(h, kDisabledLeave, false);
-      else Dress(h, kDisabled, true);
-      ShowSub(h, kSubDisabledLeave, false, 0);
-    }
-    if (!OnMapOut.empty()) {
-      const TArrayString a = Args(h);
-      QueueEvent(OnMapOut, PR_ONMAPOUT, &a);
-    }
-  }
+  if (Valid(HoverButton)) DressHover(HoverButton, false);
   HoverButton = Valid(button) ? button : -1;
-  const int32_t n = HoverButton;
-  if (n < 0) return;
-  const auto b = static_cast<size_t>(n);
-  if (Selected[b] != 0) {
-    if (Has(n, kSelectedHover)) Dress(n, kSelectedHover, true);
-    else if (Has(n, kSelected)) Dress(n, kSelected, true);
-    else if (Enabled[b] == 0 && Has(n, kDisabledHover)) Dress(n, kDisabledHover, true);
-    else Dress(n, kNormal, true);
-    ShowSub(n, Has(n, kSubSelectedHover) ? kSubSelectedHover : kSubHover, true, 1);
-  } else if (Enabled[b] != 0) {
-    Dress(n, Has(n, kHover) ? kHover : kNormal, true);
-    ShowSub(n, kSubHover, true, 1);
-  } else {
-    Dress(n, Has(n, kDisabledHover) ? kDisabledHover : kDisabled, true);
-    ShowSub(n, kSubDisabledHover, true, 1);
-  }
-  if (!OnMapIn.empty()) {
-    const TArrayString a = Args(n);
-    QueueEvent(OnMapIn, PR_ONMAPIN, &a);
-  }
+  if (HoverButton >= 0) DressHover(HoverButton, true);
 }
 
 void TOrbaPrevMenu::SetSelection(const std::string& caption, int32_t index) {
@@ -425,13 +417,16 @@ std::string TOrbaPrevMenu::GetCurrentCursor() const {
   return TOrbaControl::GetCurrentCursor();
 }
 
-void TOrbaPrevMenu::DoMouseMove() {
+int32_t TOrbaPrevMenu::ButtonUnderPointer() const {
   const TOrbaBase* root = GetScreen();
   const TPoint p{root != nullptr ? root->MouseX : 0, root != nullptr ? root->MouseY : 0};
-  int32_t found = -1;
-  for (size_t i = 0; i < Items.size() && found < 0; ++i)
-    if (Items[i]->HitTest(p, 0xFF) != nullptr) found = static_cast<int32_t>(i);
-  SetHover(found);
+  for (size_t i = 0; i < Items.size(); ++i)
+    if (Items[i]->HitTest(p, 0xFF) != nullptr) return static_cast<int32_t>(i);
+  return -1;
+}
+
+void TOrbaPrevMenu::DoMouseMove() {
+  SetHover(ButtonUnderPointer());
   TOrbaControl::DoMouseMove();
 }
 
@@ -445,12 +440,7 @@ void TOrbaPrevMenu::DoLButtonDown() {
     // A press cuts the animations of the last choice short.
     PendingAnims = 0;
     ReportPlayEnd();
-    const TOrbaBase* root = GetScreen();
-    const TPoint p{root != nullptr ? root->MouseX : 0, root != nullptr ? root->MouseY : 0};
-    int32_t found = -1;
-    for (size_t i = 0; i < Items.size() && found < 0; ++i)
-      if (Items[i]->HitTest(p, 0xFF) != nullptr) found = static_cast<int32_t>(i);
-    SetHover(found);
+    SetHover(ButtonUnderPointer());
   }
   PressButton = HoverButton;
   TOrbaControl::DoLButtonDown();

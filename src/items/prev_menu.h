@@ -145,8 +145,15 @@ class TOrbaPrevMenu final : public TOrbaControl {
   void Dress(int32_t button, int32_t role, bool loop);
   // The button's resting picture: 12 when selected, else 0 when enabled, else 4.
   void DressResting(int32_t button);
+  // Dresses the button in the first of Roles that it has a picture for; the
+  // last role is taken in any case.
+  void DressFirst(int32_t button, const std::vector<int32_t>& roles);
+  // The pictures and event of the pointer entering (In) or leaving a button.
+  void DressHover(int32_t button, bool in);
   void ShowSub(int32_t button, int32_t role, bool loop, int32_t priority);
   void ReportPlayEnd();
+  // The first button item, in list order, under the pointer; -1 none.
+  int32_t ButtonUnderPointer() const;
   void ClearButtons();
   void SetSelection(const std::string& caption, int32_t index);
   TArrayString Args(int32_t button) const;
