@@ -19,7 +19,7 @@ bool TOrbaCinema::OnStage() const { return Film != nullptr && Film->Stage == Sta
 
 int32_t TOrbaCinema::GetCount() const { return Film != nullptr ? Film->GetLength() : 0; }
 
-int32_t TOrbaCinema::GetIndex() const { return Film != nullptr ? Film->LastFrame : 0; }
+int32_t TOrbaCinema::GetIndex() const { return Film != nullptr ? std::max(Film->LastFrame, 0) : 0; }
 
 bool TOrbaCinema::GetPlaying() const {
   return Film != nullptr && GetIndex() < GetCount() - 1 && !Paused && !GetAniPaused();
@@ -105,6 +105,17 @@ void TOrbaCinema::SetHeight(int32_t v) {
 void TOrbaCinema::SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
   TOrbaControl::SetBounds(left, top, width, height);
   SizeStage();
+}
+
+TOrbaObject* TOrbaCinema::HitTest(TPoint p, uint32_t mask) {
+  if (!GetVisible() || !PointInRect(p, GetBoundsRect())) return nullptr;
+  for (size_t i = Children.size(); i-- > 0;) {
+    TOrbaControl* child = Children[i];
+    if (child->Name.empty() || child->Name[0] == '\x01') continue;
+    if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
+  }
+  const uint8_t v = GetIgnoreMouse();
+  return v < 8 && ((mask >> v) & 1) != 0 ? this : nullptr;
 }
 
 bool TOrbaCinema::Idle() {

@@ -56,6 +56,9 @@ class TOrbaCinema final : public TOrbaControl {
   void SetHeight(int32_t v) override;
   void SetBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
 
+  // The control's hit test, without the children whose name begins with
+  // byte 0x01.
+  TOrbaObject* HitTest(TPoint p, uint32_t mask) override;
   bool Idle() override;
   void Draw() override;
   void FreeSurface() override;

@@ -77,20 +77,31 @@ TOrbaPrevMenu::~TOrbaPrevMenu() {
   if (Manager != nullptr) std::erase(Manager->PrevMenus, Handle());
   for (TBrixItem* entry : Entries) entry->RemoveOwner(this);
   // The children (button items and sub-images) go with the control.
-  for (TOrbaPrevImages* item : Items) item->Menu = nullptr;
-  for (TOrbaPrevImages* sub : SubImages)
-    if (sub != nullptr) sub->Menu = nullptr;
+  for (int32_t i = 0; i < ButtonCount(); ++i)
+    for (TOrbaPrevImages* item : {Item(i), SubImage(i)})
+      if (item != nullptr) item->Menu = nullptr;
+}
+
+TOrbaPrevImages* TOrbaPrevMenu::Held(TObjectHandle handle) const {
+  TOrbaObject* o = Manager != nullptr && handle ? Manager->Lookup(handle) : nullptr;
+  return o != nullptr && !o->IsScrapped() ? static_cast<TOrbaPrevImages*>(o) : nullptr;
+}
+
+TOrbaPrevImages* TOrbaPrevMenu::Item(int32_t button) const {
+  return Valid(button) ? Held(Items[static_cast<size_t>(button)]) : nullptr;
+}
+
+TOrbaPrevImages* TOrbaPrevMenu::SubImage(int32_t button) const {
+  return Valid(button) ? Held(SubImages[static_cast<size_t>(button)]) : nullptr;
 }
 
 void TOrbaPrevMenu::ClearButtons() {
-  for (TOrbaPrevImages* item : Items) {
-    item->Menu = nullptr;
-    item->Scrap();
-  }
-  for (TOrbaPrevImages* sub : SubImages) {
-    if (sub == nullptr) continue;
-    sub->Menu = nullptr;
-    sub->Scrap();
+  for (int32_t i = 0; i < ButtonCount(); ++i) {
+    for (TOrbaPrevImages* item : {Item(i), SubImage(i)}) {
+      if (item == nullptr) continue;
+      item->Menu = nullptr;
+      item->Scrap();
+    }
   }
   Items.clear();
   SubImages.clear();
@@ -127,28 +138,34 @@ void TOrbaPrevMenu::SetSource(std::string v) {
 void TOrbaPrevMenu::SetButtons(const TContSelList& list) {
   SetWidth(list.Width);
   SetHeight(list.Height);
-  const std::string prefix = std::string("\x01") + Name + "\x01";
   for (int32_t i = 0; i < list.GetButtonCount(); ++i) {
     const TContSelButton& record = list.GetButton(i);
     Records.push_back(record);
-    auto* item = NewOrbaObject<TOrbaPrevImages>(Manager);
-    item->SetName(Manager != nullptr ? Manager->MakeUniqueName(prefix) : prefix);
-    item->Menu = this;
-    item->Button = i;
-    item->SetParent(this);
-    item->SetLeft(record.X);
-    item->SetTop(record.Y);
+    TOrbaPrevImages* item = NewPart(i, record.X, record.Y, false);
     item->Show(record.Files[kNormal], kNormal, true);
     item->SetCaptureMask(record.CaptureMask);
     item->SetCursor(record.Cursor);
-    Items.push_back(item);
-    SubImages.push_back(nullptr);
+    Items.push_back(item->Handle());
+    SubImages.push_back(TObjectHandle{});
     for (const std::string& file : record.Files) AddFile(file);
   }
   Enabled.assign(Records.size(), 1);
   ItemVisible.assign(Records.size(), 1);
   Selected.assign(Records.size(), 0);
   Invalidate();
+}
+
+TOrbaPrevImages* TOrbaPrevMenu::NewPart(int32_t button, int32_t x, int32_t y, bool sub) {
+  auto* part = NewOrbaObject<TOrbaPrevImages>(Manager);
+  const std::string prefix = std::string("\x01") + Name + "\x01";
+  part->SetName(Manager != nullptr ? Manager->MakeUniqueName(prefix) : prefix);
+  part->Menu = this;
+  part->Button = button;
+  part->Sub = sub;
+  part->SetParent(this);
+  part->SetLeft(x);
+  part->SetTop(y);
+  return part;
 }
 
 void TOrbaPrevMenu::AddFile(const std::string& name) {
@@ -214,7 +231,7 @@ bool TOrbaPrevMenu::GetItemSelected(int32_t index) const {
 }
 
 void TOrbaPrevMenu::Dress(int32_t button, int32_t role, bool loop) {
-  Items[static_cast<size_t>(button)]->Show(File(button, role), role, loop);
+  if (TOrbaPrevImages* item = Item(button)) item->Show(File(button, role), role, loop);
 }
 
 void TOrbaPrevMenu::DressResting(int32_t button) {
@@ -232,11 +249,11 @@ void TOrbaPrevMenu::SetItemVisible(int32_t index, bool value) {
   const auto b = static_cast<size_t>(index);
   if (!Valid(index) || (ItemVisible[b] != 0) == value) return;
   ItemVisible[b] = value ? 1 : 0;
-  Items[b]->SetVisible(value);
+  if (TOrbaPrevImages* item = Item(index)) item->SetVisible(value);
   if (value)
     Dress(index, Enabled[b] != 0 ? kNormal : kDisabled, true);
-  else
-    Items[b]->Show(std::string(), -1, true);
+  else if (TOrbaPrevImages* item = Item(index))
+    item->Show(std::string(), -1, true);
   const int32_t group = Records[b].Group;
   if (group == 0) return;
   for (int32_t i = 0; i < ButtonCount(); ++i)
@@ -260,25 +277,20 @@ TArrayString TOrbaPrevMenu::Args(int32_t button) const {
 }
 
 void TOrbaPrevMenu::ShowSub(int32_t button, int32_t role, bool loop, int32_t priority) {
-  TOrbaPrevImages*& sub = SubImages[static_cast<size_t>(button)];
+  TOrbaPrevImages* sub = SubImage(button);
   const std::string& file = File(button, role);
   if (file.empty()) {
     if (sub != nullptr) {
       sub->Menu = nullptr;
       sub->Scrap();
-      sub = nullptr;
     }
+    SubImages[static_cast<size_t>(button)] = TObjectHandle{};
     return;
   }
   if (sub == nullptr) {
-    sub = NewOrbaObject<TOrbaPrevImages>(Manager);
-    sub->SetName(Manager != nullptr ? Manager->MakeUniqueName(std::string("\x01") + Name + "\x01") : "\x01");
-    sub->Menu = this;
-    sub->Button = button;
-    sub->Sub = true;
-    sub->SetParent(this);
-    sub->SetLeft(Records[static_cast<size_t>(button)].SubLeft);
-    sub->SetTop(Records[static_cast<size_t>(button)].SubTop);
+    const TContSelButton& record = Records[static_cast<size_t>(button)];
+    sub = NewPart(button, record.SubLeft, record.SubTop, true);
+    SubImages[static_cast<size_t>(button)] = sub->Handle();
   }
   sub->SetPriority(priority);
   sub->Show(file, role, loop);
@@ -385,7 +397,7 @@ void TOrbaPrevMenu::ReportPlayEnd() {
 void TOrbaPrevMenu::AnimationEnded(TOrbaPrevImages& item) {
   const int32_t button = item.Button;
   if (item.Sub) {
-    if (Valid(button) && SubImages[static_cast<size_t>(button)] == &item) SubImages[static_cast<size_t>(button)] = nullptr;
+    if (SubImage(button) == &item) SubImages[static_cast<size_t>(button)] = TObjectHandle{};
     item.Menu = nullptr;
     item.Scrap();
   }
@@ -402,26 +414,28 @@ TOrbaObject* TOrbaPrevMenu::HitTest(TPoint p, uint32_t mask) {
   if (!GetVisible() || !PointInRect(p, GetBoundsRect())) return nullptr;
   const uint8_t v = GetIgnoreMouse();
   if (v < 8 && ((mask >> v) & 1) != 0)
-    for (size_t i = Items.size(); i-- > 0;)
-      if (Enabled[i] != 0 && Items[i]->HitTest(p, 0xFF) != nullptr) return this;
+    for (int32_t i = ButtonCount(); i-- > 0;)
+      if (TOrbaPrevImages* item = Item(i); item != nullptr && Enabled[static_cast<size_t>(i)] != 0 &&
+                                           item->HitTest(p, 0xFF) != nullptr)
+        return this;
   for (size_t i = Children.size(); i-- > 0;) {
     TOrbaControl* child = Children[i];
-    if (child->Name.empty() || std::find(Items.begin(), Items.end(), child) != Items.end()) continue;
+    if (child->Name.empty() || std::find(Items.begin(), Items.end(), child->Handle()) != Items.end()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   return nullptr;
 }
 
 std::string TOrbaPrevMenu::GetCurrentCursor() const {
-  if (Valid(HoverButton)) return Items[static_cast<size_t>(HoverButton)]->GetCurrentCursor();
+  if (const TOrbaPrevImages* item = Item(HoverButton)) return item->GetCurrentCursor();
   return TOrbaControl::GetCurrentCursor();
 }
 
 int32_t TOrbaPrevMenu::ButtonUnderPointer() const {
   const TOrbaBase* root = GetScreen();
   const TPoint p{root != nullptr ? root->MouseX : 0, root != nullptr ? root->MouseY : 0};
-  for (size_t i = 0; i < Items.size(); ++i)
-    if (Items[i]->HitTest(p, 0xFF) != nullptr) return static_cast<int32_t>(i);
+  for (int32_t i = 0; i < ButtonCount(); ++i)
+    if (TOrbaPrevImages* item = Item(i); item != nullptr && item->HitTest(p, 0xFF) != nullptr) return i;
   return -1;
 }
 

@@ -76,8 +76,9 @@ class TOrbaPrevMenu final : public TOrbaControl {
   bool Paused = false, AutoScrap = false, RClickScrap = false;
   std::string OnSelect, OnIdle, OnMapIn, OnMapOut, OnPlayEnd;
   std::vector<TContSelButton> Records;
-  std::vector<TOrbaPrevImages*> Items;      // one per button, children of the menu
-  std::vector<TOrbaPrevImages*> SubImages;  // the sub-image shown per button, or nullptr
+  // Per button: its image item (a child of the menu) and the sub-image shown,
+  // held by handle so that an item deleted by a script is noticed.
+  std::vector<TObjectHandle> Items, SubImages;
   std::vector<std::string> Files;           // upper-cased names loaded ahead
   std::vector<TBrixItem*> Entries;
   int32_t HoverButton = -1, PressButton = -1, PendingAnims = 0;
@@ -120,6 +121,9 @@ class TOrbaPrevMenu final : public TOrbaControl {
   // Loads a file ahead into the picture cache; a film's track files are
   // followed instead (each film once).
   void AddFile(const std::string& name);
+  // The button's image item and sub-image; nullptr when there is none.
+  TOrbaPrevImages* Item(int32_t button) const;
+  TOrbaPrevImages* SubImage(int32_t button) const;
   void SetHover(int32_t button);
   void Choose(int32_t button);
   // A button picture or sub-image played once has ended.
@@ -140,6 +144,9 @@ class TOrbaPrevMenu final : public TOrbaControl {
  private:
   int32_t ButtonCount() const { return static_cast<int32_t>(Records.size()); }
   bool Valid(int32_t i) const { return i >= 0 && i < ButtonCount(); }
+  TOrbaPrevImages* Held(TObjectHandle handle) const;
+  // A new button item or sub-image of Button at (X, Y), named internally.
+  TOrbaPrevImages* NewPart(int32_t button, int32_t x, int32_t y, bool sub);
   const std::string& File(int32_t button, int32_t role) const;
   bool Has(int32_t button, int32_t role) const { return !File(button, role).empty(); }
   void Dress(int32_t button, int32_t role, bool loop);

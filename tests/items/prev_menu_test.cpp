@@ -96,18 +96,22 @@ TEST_F(PrevMenuTest, HoverKeysChoiceAndGroups) {
   EXPECT_EQ(menu->HoverButton, 2);  // after the last, the first; the hidden one is skipped
   Key(13);
   EXPECT_EQ(std::vector<bool>({menu->GetItemSelected(2), menu->GetItemSelected(3)}), std::vector<bool>({true, false}));
-  EXPECT_EQ(menu->Items[2]->Picture, 12);
+  EXPECT_EQ(menu->Item(2)->Picture, 12);
   EXPECT_EQ(m.Events.Count(), 4);  // three OnMapIn, one OnSelect
   // A choice's picture plays once: until it ends the hover stays.
   menu->SetHover(3);
   EXPECT_EQ(menu->HoverButton, 2);
-  menu->AnimationEnded(*menu->Items[2]);
+  menu->AnimationEnded(*menu->Item(2));
   menu->SetHover(3);
   EXPECT_EQ(menu->HoverButton, 3);
   // A disabled button is not chosen by the keys.
   menu->SetItemEnabled(3, false);
   Key(13);
   EXPECT_FALSE(menu->Selected[3]);
+  menu->Item(4)->Scrap();  // a button item deleted by a script is let go
+  m.Idle();
+  menu->SetHover(4);
+  EXPECT_TRUE(menu->HoverButton == 4 && menu->Item(4) == nullptr);
 }
 
 TEST_F(PrevMenuTest, AnEmptyRingIgnoresTheKeys) {
