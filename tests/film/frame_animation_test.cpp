@@ -8,6 +8,7 @@
 #include "core/game_clock.h"
 #include "film/frame_animation.h"
 #include "items/base_list.h"
+#include "items/box.h"
 
 namespace orba {
 namespace {
@@ -26,16 +27,9 @@ class TTestFilm final : public TFilmManager {
   }
 };
 
-class TRepeatOwner final : public TOrbaControl {
- public:
-  using TOrbaControl::TOrbaControl;
-  bool Repeat = false;
-  bool GetRepeat() const override { return Repeat; }
-};
-
 struct FrameAnimation : ::testing::Test {
   TOrbaBaseList m;
-  TRepeatOwner* owner = NewOrbaObject<TRepeatOwner>(&m);
+  TOrbaBox* owner = NewOrbaObject<TOrbaBox>(&m);
   int32_t saved_frame_time = FrameTime;
   void TearDown() override { FrameTime = saved_frame_time; }
   TOrbaMotionFilm Motion(int32_t length) { return TOrbaMotionFilm(*owner, std::make_unique<TTestFilm>(length)); }

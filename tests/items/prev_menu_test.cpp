@@ -1,30 +1,29 @@
 // The preview menu with button sets built here (the reader is replaced):
-// hover and choice, radio groups, the item functions' answers, the key ring,
-// preloading and the saved flags.
-#include <gtest/gtest.h>
-
+// hover and choice, groups, the item functions, keys, preloading, saved flags.
 #include "core/sjis_test_helpers.h"
-#include "core/streams/big_stream.h"
 #include "core/streams/stream_encoding.h"
-#include "items/base_list.h"
-#include "items/brix_cache.h"
+#include "items/choice_items_support.h"
 #include "items/film_manager.h"
 #include "items/prev_menu.h"
+#include "script/functions/sys_func.h"
+#include "script/values/param_collection.h"
 
 namespace orba {
 namespace {
 
-// "go" a push button with a hover picture, "x" "y" "z" group 1 sharing one
-// picture, and "w" alone in group -2.
+// "go" a push button with a hover film, "x" "y" "z" group 1 sharing one
+// picture under three spellings, and "w" alone in group -2; 10 x 10 buttons
+// 12 pixels apart.
 TContSelList Buttons(const std::string& name) {
   TContSelList list;
-  list.Width = 40;
+  list.Width = 60;
   list.Height = 10;
   for (const char* caption : {"go", "x", "y", "z", "w"}) {
     TContSelButton b;
+    b.X = 12 * static_cast<int32_t>(list.Buttons.size());
     b.Caption = caption;
     b.Group = list.Buttons.empty() ? 0 : caption[0] == 'w' ? -2 : 1;
-    b.Files[0] = list.Buttons.empty() ? "go.brx" : "Radio.brx";
+    b.Files[0] = list.Buttons.empty() ? "go.brx" : caption[0] == 'y' ? "Radio.brx" : "radio.brx";
     b.Files[12] = list.Buttons.empty() ? "" : "RADIO.BRX";
     b.Files[1] = b.Group == 0 ? "hover.omt" : "";
     list.Buttons.push_back(b);
@@ -42,27 +41,28 @@ class TTrackFilm final : public TFilmManager {
   void ApplyTracks(int32_t) override {}
 };
 
-struct PrevMenuTest : ::testing::Test {
-  TOrbaBaseList m;
-  TOrbaPrevMenu* menu = nullptr;
-  PrevMenuTest() {
-    InitBrixCollection();
-    BrixCollection()->FileAvailable = [](const std::string& name) { return name == "menu.opm"; };
+class PrevMenuTest : public test::ChoiceItemsTest {
+ protected:
+  void SetUp() override {
+    ChoiceItemsTest::SetUp();
+    m.Services.Funcs = &funcs;
+    for (const char* file : {"go.brx", "radio.brx", "glow.brx"}) WriteCells(file, {0x00FF00}, 10, 10);
+    test::WriteFileBytes(dir_ / "menu.opm", test::Bytes("not read"));
     SetFilmFactory([]() -> std::unique_ptr<TFilmManager> { return std::make_unique<TTrackFilm>(); });
     SetPrevMenuReader(&Buttons);
     RegisterPrevMenuItem();
     menu = static_cast<TOrbaPrevMenu*>(CreateCompoByType(&m, CT_PREVMENU));
     menu->SetName("pm");
-    menu->SetParent(m.GetBase(0));
+    menu->SetParent(m.ActiveBase());
     menu->SetOnSelect("main.osb:sel");
     menu->SetOnMapIn("main.osb:in");
     menu->SetSource("menu.opm");
   }
-  ~PrevMenuTest() override {
-    m.Reset();
+  void TearDown() override {
+    m.Services.Funcs = nullptr;
     SetPrevMenuReader(nullptr);
     SetFilmFactory(nullptr);
-    FinalBrixCollection();
+    ChoiceItemsTest::TearDown();
   }
   void Key(int32_t key) {
     m.KeyRepeat.fill(0);
@@ -70,13 +70,23 @@ struct PrevMenuTest : ::testing::Test {
     (key == 13 ? m.KeyClick : m.KeyRepeat)[static_cast<size_t>(key)] = 1;
     menu->DoKeyRepeat();
   }
+  TParamCollection store;
+  TSysFuncMan funcs{store};
+  TOrbaPrevMenu* menu = nullptr;
 };
 
 TEST_F(PrevMenuTest, LoadsButtonsAndPreloadsEachPictureOnce) {
-  EXPECT_EQ(std::vector<int32_t>({menu->Width, menu->Height, menu->GetCount()}), std::vector<int32_t>({40, 10, 5}));
+  EXPECT_EQ(std::vector<int32_t>({menu->Width, menu->Height, menu->GetCount()}), std::vector<int32_t>({60, 10, 5}));
   EXPECT_EQ(menu->GetText(), "go\r\nx\r\ny\r\nz\r\nw");
-  // Names compare upper-cased; the film's track files are followed, the film once.
+  // Names compare upper-cased; the film's track files are followed, the film
+  // once; each picture is one cache entry, decoded once.
   EXPECT_EQ(menu->Files, std::vector<std::string>({"GO.BRX", "GLOW.BRX", "RADIO.BRX"}));
+  EXPECT_EQ(BrixCollection()->Count(), 3);
+  // The pointer over "z", then a click: a group button is chosen.
+  m.MouseMove(40, 5), Tick();
+  for (const bool down : {true, false}) m.MouseButton(true, down), Tick();
+  EXPECT_EQ(std::make_tuple(menu->HoverButton, store.SelStr, store.SelIndex, menu->GetItemSelected(3)),
+            std::make_tuple(3, std::string("z"), 3, true));
   EXPECT_EQ(std::vector<int32_t>({menu->IndexOfButton("y"), menu->IndexOfButton("Y"), menu->IndexOfButton("")}),
             std::vector<int32_t>({2, -1, -1}));
   menu->SetSource("other.opm");  // the project has no such file: an empty menu
@@ -112,12 +122,9 @@ TEST_F(PrevMenuTest, HoverKeysChoiceAndGroups) {
   m.Idle();
   menu->SetHover(4);
   EXPECT_TRUE(menu->HoverButton == 4 && menu->Item(4) == nullptr);
-}
-
-TEST_F(PrevMenuTest, AnEmptyRingIgnoresTheKeys) {
   for (int32_t i = 0; i < 5; ++i) menu->SetItemVisible(i, false);
-  for (const int32_t key : {37, 39, 13}) Key(key);
-  EXPECT_EQ(menu->HoverButton, -1);
+  for (const int32_t key : {37, 39, 13}) Key(key);  // an empty ring: the keys do nothing
+  EXPECT_EQ(menu->HoverButton, 4);
 }
 
 TEST_F(PrevMenuTest, SavedFlagsComeBackAndACountPastTheBytesIsACorruptSave) {
@@ -136,8 +143,8 @@ TEST_F(PrevMenuTest, SavedFlagsComeBackAndACountPastTheBytesIsACorruptSave) {
   WriteStreamInt(bad, 6);
   bad.Write(bytes.data() + bytes.size() - 5, 5);
   bad.SetPosition(0);
-  TOrbaPrevMenu* broken = NewOrbaObject<TOrbaPrevMenu>(&m);
-  EXPECT_NE(test::ErrorText<EReadError>([&] { broken->LoadFromStream(bad, kSceneVersion); }), "<no error>");
+  EXPECT_NE(test::ErrorText<EReadError>([&] { NewOrbaObject<TOrbaPrevMenu>(&m)->LoadFromStream(bad, kSceneVersion); }),
+            "<no error>");
 }
 
 }  // namespace
