@@ -18,7 +18,8 @@ class TOrbaBaseList;
 class TOrbaControl;
 class TOrbaObject;
 
-// "このファイル形式には対応していません"
+// The error of a file whose format the player does not read (films and
+// preview-menu files): "このファイル形式には対応していません"
 inline constexpr char kMsgUnsupportedFormat[] =
     "\x82\xb1\x82\xcc\x83t\x83@\x83" "C\x83\x8b\x8c`\x8e\xae\x82\xc9\x82\xcd\x91\xce\x89\x9e\x82\xb5\x82\xc4\x82"
     "\xa2\x82\xdc\x82\xb9\x82\xf1";
