@@ -5,12 +5,20 @@
 #include "items/base_list.h"
 #include "media/sound_item.h"
 #include "media/video_item.h"
+#include "items/cinema.h"
+#include "items/prev_menu.h"
 #include "script/save/save_data.h"
 #include "script/values/param_collection.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  orba::RegisterSoundItem();
-  orba::RegisterVideoItem();
+  static const bool registered = [] {
+    orba::RegisterSoundItem();
+    orba::RegisterVideoItem();
+    orba::RegisterCinemaItem();
+    orba::RegisterPrevMenuItem();
+    return true;
+  }();
+  (void)registered;
   orba::fuzz::Refused([&] {
     orba::TOrbaBaseList manager;
     manager.SetWidth(64);

@@ -104,7 +104,13 @@ done
 # The edit game's slot holds an edit and a memo.
 run "$tool" game build --folder "$root/tests/games/edit" -o "$work/editgame"
 [ -x "$build/orba" ] && run "$build/orba" --headless --ticks 10 "$work/editgame"
-for dat in "$work/save/save.dat" "$work/demo/save.dat" "$work/editgame/save.dat"; do
+# The films game saves a scene with a cinema, a preview menu, property
+# motions and a cabinet.
+if [ -f "$work/games/films.dat" ] && [ -x "$build/orba" ]; then
+  mkdir -p "$work/films" && cp "$work/games/films.dat" "$work/films/game.dat"
+  run "$build/orba" --headless --ticks 40 "$work/films"
+fi
+for dat in "$work/save/save.dat" "$work/demo/save.dat" "$work/editgame/save.dat" "$work/films/save.dat"; do
   [ -f "$dat" ] || continue
   put package "$dat"
   entries=$work/$(basename "$(dirname "$dat")")_entries

@@ -13,6 +13,7 @@
 #include "items/label.h"
 #include "items/menu.h"
 #include "items/message_window.h"
+#include "items/prop_motion.h"
 #include "items/timer.h"
 
 namespace orba {
@@ -37,6 +38,7 @@ std::array<TCompoCreator, 128>& Creators() {
     c[CT_EDIT] = &MakeItem<TOrbaEdit>;
     c[CT_MEMO] = &MakeItem<TOrbaMemo>;
     c[CT_HTTP] = &MakeItem<TOrbaHttp>;
+    c[CT_PROPMOTION] = &MakeItem<TOrbaPropMotion>;
     return c;
   }();
   return creators;

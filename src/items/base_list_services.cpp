@@ -10,6 +10,7 @@
 #include "items/message_window.h"
 #include "items/orba_globals.h"
 #include "items/prop_dispatch.h"
+#include "items/prop_motion.h"
 #include "script/interp/com_component.h"
 #include "script/values/param_collection.h"
 
@@ -84,6 +85,20 @@ TObjectHandle TBaseListServices::CreateItem(TComComponent& command) {
   if (opcode == OP_Movie || opcode == OP_Sound) item->SetState(item->GetDelay() != 0 ? 1 : 0);
   if (opcode == OP_Menu) item->SetState(1);
   return handle;
+}
+
+TObjectHandle TBaseListServices::CreatePropMotion(const TPropMotionSetup& setup) {
+  TOrbaObject* made = CreateCompoByType(&manager_, CT_PROPMOTION);
+  if (made == nullptr) return TObjectHandle{};
+  auto* motion = static_cast<TOrbaPropMotion*>(made);
+  if (!setup.Name.empty()) motion->SetName(setup.Name);
+  if (!setup.TargetName.empty()) motion->TargetName = setup.TargetName;
+  motion->PropId = setup.PropId;
+  if (setup.EndValue) motion->EndValue = *setup.EndValue;
+  if (setup.Duration) motion->Duration = *setup.Duration;
+  if (setup.Mode) motion->Mode = *setup.Mode;
+  if (setup.Paused) motion->SetPaused(*setup.Paused);
+  return motion->Handle();
 }
 
 void TBaseListServices::GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {

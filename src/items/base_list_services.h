@@ -33,6 +33,7 @@ class TBaseListServices final : public TObjectServices {
   void ResetObjects() override;
   void CreateTimer(TComComponent& command) override;
   TObjectHandle CreateItem(TComComponent& command) override;
+  TObjectHandle CreatePropMotion(const TPropMotionSetup& setup) override;
   void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) override;
   void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) override;
   void ScrapObject(TObjectHandle object) override;

@@ -4,8 +4,10 @@
 #include "items/anim_image.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
+#include "items/cinema.h"
 #include "items/effect_items.h"
 #include "items/image_map.h"
+#include "items/prev_menu.h"
 #include "items/tile.h"
 #include "items/slider_parts.h"
 
@@ -42,6 +44,8 @@ void InitOrbaGlobals() {
   RegisterTileItems();
   RegisterMapItems();
   RegisterSliderItems();
+  RegisterCinemaItem();
+  RegisterPrevMenuItem();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);

@@ -215,6 +215,10 @@ class TOrbaMotion {
   virtual bool Step() = 0;
   virtual void Rewind() = 0;
   virtual bool Ended() const = 0;
+  // The film's length in frames.
+  virtual int32_t GetFrameCount() const { return 0; }
+  // Applies the current frame again (after the owner rebuilt its bitmaps).
+  virtual void ReapplyFrame() {}
 };
 // Creates a motion playing FileName on Owner; nullptr while no film layer
 // registered itself.

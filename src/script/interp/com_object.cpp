@@ -137,6 +137,25 @@ void TComSetProp::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   if (const TCustomParam* value = Evaluate(Value, rs)) rs.Objects().SetProp(object, prop_id, *value);
 }
 
+void TComPropMotion::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
+  ++pc;
+  TCallMan& rs = *run_state;
+  TPropMotionSetup setup;
+  setup.Name = EvalStr(MotionName, rs);
+  setup.TargetName = EvalStr(TargetName, rs);
+  const TCustomParam* id = Evaluate(PropId, rs);
+  if (id == nullptr) {
+    rs.Objects().CreatePropMotion(setup);
+    throw EScriptError(kMsgBadPropId);
+  }
+  setup.PropId = static_cast<uint8_t>(id->GetAsInt() & 0xFF);
+  if (const TCustomParam* v = Evaluate(TargetValue, rs)) setup.EndValue = v->GetAsFloat();
+  if (const TCustomParam* v = Evaluate(Duration, rs)) setup.Duration = v->GetAsInt();
+  if (const TCustomParam* v = Evaluate(Mode, rs)) setup.Mode = static_cast<uint8_t>(v->GetAsInt() & 0xFF);
+  if (const TCustomParam* v = Evaluate(Paused, rs)) setup.Paused = v->GetAsFlag();
+  rs.Objects().CreatePropMotion(setup);
+}
+
 void TComObjDel::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   ++pc;
   TCallMan& rs = *run_state;

@@ -97,6 +97,9 @@ class TComMenuClose final : public TCommand {
 class TComPropMotion final : public TCommand {
  public:
   using TCommand::TCommand;
+  // Creates the property motion; a property id expression without a value
+  // raises after the motion was made (it then ends on its first update).
+  void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) override;
   ORBA_OPCODE_OF(OP_PropMotion)
   TOrbaParser MotionName;
   TOrbaParser TargetName;

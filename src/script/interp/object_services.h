@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,17 @@ struct TObjectHandle {
   bool operator==(const TObjectHandle&) const = default;
 };
 
+// What the PropMotion command gives the property motion it creates; a field
+// left empty keeps the motion's default.
+struct TPropMotionSetup {
+  std::string Name, TargetName;
+  uint8_t PropId = 255;
+  std::optional<long double> EndValue;
+  std::optional<int32_t> Duration;
+  std::optional<uint8_t> Mode;
+  std::optional<bool> Paused;
+};
+
 class TObjectServices {
  public:
   virtual ~TObjectServices() = default;
@@ -64,6 +76,8 @@ class TObjectServices {
   // command requires; answers the item. Item kinds that do not exist yet
   // create nothing and are named in the trace.
   virtual TObjectHandle CreateItem(TComComponent& command) { return TObjectHandle{}; }
+  // Creates a property motion item set up as Setup says.
+  virtual TObjectHandle CreatePropMotion(const TPropMotionSetup& setup) { return TObjectHandle{}; }
   // Property access by id through the property dispatch; a freed object
   // does nothing. Ids above 164 raise.
   virtual void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) {}

@@ -1,0 +1,72 @@
+#include "film/frame_animation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/game_clock.h"
+
+namespace orba {
+
+TOrbaMotionFilm::TOrbaMotionFilm(TOrbaControl& owner, std::unique_ptr<TFilmManager> film)
+    : Film(std::move(film)), Owner(owner) {
+  Film->MotionMode = true;
+  Film->Owner = &owner;
+}
+
+TOrbaMotionFilm::~TOrbaMotionFilm() {
+  Owner.SetMotionX(0);
+  Owner.SetMotionY(0);
+  Owner.SetSubPriority(0);
+}
+
+void TOrbaMotionFilm::Rewind() {
+  Elapsed = 0;
+  Countdown = 2;
+  Ended_ = false;
+}
+
+void TOrbaMotionFilm::ReapplyFrame() {
+  if (Frame >= 0 && Frame < Film->GetLength()) Film->ApplyFilmAt(Frame);
+}
+
+bool TOrbaMotionFilm::Step() {
+  bool moved = false;
+  if (Countdown < 1 && (Owner.Left != LastX || Owner.Top != LastY) && Film->Relative) {
+    Film->BaseX = Owner.Left;
+    Film->BaseY = Owner.Top;
+    Ended_ = false;
+    moved = true;
+  }
+  if (Ended_) return false;
+  if (Countdown == 2) {
+    Film->BaseX = Film->Relative ? Owner.Left : 0;
+    Film->BaseY = Film->Relative ? Owner.Top : 0;
+    Film->BasePriority = Owner.Priority;
+    LastX = Owner.Left;
+    LastY = Owner.Top;
+  }
+  if (Countdown < 1 && !Owner.GetAniPaused())
+    Elapsed = static_cast<int32_t>(std::clamp<int64_t>(int64_t{Elapsed} + FrameTime, 0, INT32_MAX));
+  Frame = FrameAtTime(Elapsed, 60);
+  const int32_t count = Film->GetLength();
+  bool answer = false;
+  if (Frame >= count) {
+    if (!Owner.GetRepeat()) {
+      // A film without frames ends at once and applies nothing.
+      Frame = count - 1;
+      Ended_ = true;
+      answer = true;
+    } else {
+      Frame = count > 0 ? std::min(Frame % count + Film->LoopStart, count - 1) : 0;
+      Elapsed = TimeOfFrame(Frame, 60);
+    }
+  }
+  if ((Countdown == 2 || Frame != Film->LastFrame || moved) && Frame >= 0 && Frame < count)
+    Film->ApplyFilmAt(Frame);
+  if (Countdown > 0) --Countdown;
+  LastX = Owner.Left;
+  LastY = Owner.Top;
+  return answer;
+}
+
+}  // namespace orba
