@@ -166,16 +166,46 @@ void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, T
   });
 }
 
+void Sampled(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key, bool add) {
+  const TChannelSet c = ChannelsFor(bits);
+  const uint32_t a = static_cast<uint32_t>(alpha);
+  EachUnkeyed(d, s, n, BytesOf(bits), key, [&](uint32_t sv, uint32_t dv) {
+    if (add) return AddPixel(dv, sv, a, c);
+    return a == 255 ? sv : BlendPixel(sv, dv, a, c);
+  });
+}
+
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
           TMaskMode mode) {
   int bytes = BytesOf(bits);
   TChannelSet c = ChannelsFor(bits);
   bool skip_equal = HasRowKernelRules(bits);
+  const uint32_t a = static_cast<uint32_t>(alpha);
   for (int32_t i = 0; i < n; ++i) {
     uint32_t mi = m[i];
     if (mi == 0) continue;
     uint32_t sv = Load(s, i, bytes);
     switch (mode) {
+      case TMaskMode::Cover: {
+        uint32_t w = (mi * a) >> 8;
+        if (skip_equal && a == 255) w = mi;
+        else if (bits == 32 && mi == 255) w = a;
+        if (skip_equal && w == 255) {
+          Store(d, i, bytes, sv);
+          break;
+        }
+        const uint32_t dv = Load(d, i, bytes);
+        if (bits != 32 && skip_equal && a < 255 && dv == sv) break;
+        Store(d, i, bytes, BlendPixel(sv, dv, w, c));
+        break;
+      }
+      case TMaskMode::Weighted:
+      case TMaskMode::WeightedAdd: {
+        const uint32_t w = a == 255 ? mi : (mi * a) >> 8;
+        const uint32_t dv = Load(d, i, bytes);
+        Store(d, i, bytes, mode == TMaskMode::Weighted ? BlendPixel(sv, dv, w, c) : AddPixel(dv, sv, w, c));
+        break;
+      }
       case TMaskMode::Copy: {
         if (mi == 255) {
           Store(d, i, bytes, sv);
@@ -255,14 +285,24 @@ void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
   }
 }
 
+void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells) {
+  for (int32_t i = 0; i < n; ++i)
+    if (((cells >> (i & 3)) & 1u) != 0 && !KeyMatches(key, s[i])) d[i] = s[i];
+}
+
+void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n) {
+  for (int32_t i = 0; i < n; ++i)
+    if (a[i] >= 128) d[i] = s[i];
+}
+
 }  // namespace portable_kernels
 
 const TRowKernels& PortableRowKernels() {
   namespace p = portable_kernels;
   static const TRowKernels kernels = {
-      p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha,   p::FillAdd,     p::FillSub,
-      p::ColorMask, p::Blend, p::Add,       p::Mask,        p::BitmapBlend, p::BitmapAlpha,
-      p::IndexedAdd,
+      p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha, p::FillAdd,     p::FillSub,
+      p::ColorMask, p::Blend, p::Add,       p::Sampled,   p::Mask,        p::BitmapBlend,
+      p::BitmapAlpha, p::IndexedAdd, p::CellCopy, p::AlphaPick,
   };
   return kernels;
 }

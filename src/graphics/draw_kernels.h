@@ -41,6 +41,18 @@ enum class TMaskMode {
   Copy,   // coverage only: m = 255 copies, else blend with weight m
   Blend,  // coverage times a global opacity
   Add,    // additive light scaled by coverage and intensity
+  // The sampled draws' own rules (stretched and rotated), none of which
+  // leaves a pixel alone for being equal except where said:
+  // Cover: the stretched coverage blend. The weight is m at alpha 255 (15,
+  // 16, 32 bits), alpha where m = 255 at 32 bits, else (m x alpha) shr 8; a
+  // weight of 255 copies at 15, 16 and 32 bits; at 15 and 16 bits below
+  // alpha 255 pixels equal to the source stay.
+  Cover,
+  // Weighted / WeightedAdd: the rotated coverage draws. The weight is m at
+  // alpha 255, else (m x alpha) shr 8; blended (a weight of 255 included)
+  // or added with it.
+  Weighted,
+  WeightedAdd,
 };
 
 struct TRowKernels {
@@ -64,7 +76,13 @@ struct TRowKernels {
   // Source added at intensity alpha (at 8 bits: raw bytes added); keyed stay.
   void (*Add)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha,
               TRowKey key);
-  // Source through an 8-bit coverage row (alpha unused by TMaskMode::Copy).
+  // Source pixels drawn by the sampled draws without a mask: keyed pixels
+  // stay; the others are added at intensity alpha (`add`, every depth by
+  // channels), copied (alpha 255) or blended, equal pixels included.
+  void (*Sampled)(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key,
+                  bool add);
+  // Source through an 8-bit coverage row (alpha unused by TMaskMode::Copy);
+  // pixels whose coverage is 0 stay in every mode.
   void (*Mask)(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits,
                int32_t alpha, TMaskMode mode);
 
@@ -79,6 +97,12 @@ struct TRowKernels {
   // 32 bits only: each 8-bit index of S picks a pixel of the 256-entry table
   // Add, whose four bytes are added to the destination's, clamped at 255.
   void (*IndexedAdd)(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
+
+  // 8 bits only, the palette bitmap draws: source bytes copied where bit
+  // (i and 3) of `cells` is set and the byte is not the key (the dither)...
+  void (*CellCopy)(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
+  // ...and where the alpha byte is at least 128.
+  void (*AlphaPick)(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n);
 };
 
 const TRowKernels& PortableRowKernels();
