@@ -113,9 +113,9 @@ enum class TStretch { Alpha, AlphaMask, Add, AddMask };
 // The `Size`-byte pixels of Columns[first..last) gathered into one row.
 template <size_t Size>
 void GatherRow(const uint8_t* srow, const std::vector<int32_t>& columns, size_t first, size_t last, uint8_t* out) {
+  const int32_t* const cols = columns.data();  // a local: stores through `out` may alias the vector
   for (size_t i = first; i < last; ++i)
-    std::memcpy(out + (i - first) * Size, srow + static_cast<std::ptrdiff_t>(columns[i]) * static_cast<std::ptrdiff_t>(Size),
-                Size);
+    std::memcpy(out + (i - first) * Size, srow + static_cast<std::ptrdiff_t>(cols[i]) * static_cast<std::ptrdiff_t>(Size), Size);
 }
 
 void Gather(int bpp, const uint8_t* srow, const std::vector<int32_t>& columns, size_t first, size_t last, uint8_t* out) {

@@ -44,17 +44,23 @@ inline __m128i LoadMask8(const uint8_t* m) {
 
 // Per byte (s x w + d x (255 - w)) shr 8, with w given per pixel in the
 // 32-bit lanes of w32 (0..255).
-inline __m128i Blend32(__m128i s, __m128i d, __m128i w32) {
+inline __m128i Blend32(__m128i s, __m128i d, __m128i w32);
+
+// The same with each pixel's weight in both 16-bit halves of its lane.
+inline __m128i Blend32Pairs(__m128i s, __m128i d, __m128i w16) {
   const __m128i z = _mm_setzero_si128();
-  const __m128i c255 = _mm_set1_epi16(255);
-  __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
-  __m128i wlo = _mm_unpacklo_epi32(w16, w16);
-  __m128i whi = _mm_unpackhi_epi32(w16, w16);
-  __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), wlo),
-                             _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(c255, wlo)));
-  __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), whi),
-                             _mm_mullo_epi16(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(c255, whi)));
-  return _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8));
+  // s w + d (255 - w) = d 255 + (s - d) w: exact in 16-bit lanes, as the
+  // sum lies in 0..65025 and the arithmetic wraps modulo 65536.
+  auto half = [](__m128i sx, __m128i dx, __m128i w) {
+    __m128i t = _mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(dx, 8), dx), _mm_mullo_epi16(_mm_sub_epi16(sx, dx), w));
+    return _mm_srli_epi16(t, 8);
+  };
+  return _mm_packus_epi16(half(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi8(d, z), _mm_unpacklo_epi32(w16, w16)),
+                          half(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi8(d, z), _mm_unpackhi_epi32(w16, w16)));
+}
+
+inline __m128i Blend32(__m128i s, __m128i d, __m128i w32) {
+  return Blend32Pairs(s, d, _mm_or_si128(w32, _mm_slli_epi32(w32, 16)));
 }
 
 // Per byte (s x w + d x (255 - w)) shr 8 with a weight per byte.
@@ -69,12 +75,15 @@ inline __m128i Blend24(__m128i s, __m128i d, __m128i w) {
 }
 
 // Per byte d + (s x k) shr 8, saturated at 255, k per pixel in 32-bit lanes.
-inline __m128i Add32(__m128i s, __m128i d, __m128i k32) {
+inline __m128i Add32Pairs(__m128i s, __m128i d, __m128i k16) {
   const __m128i z = _mm_setzero_si128();
-  __m128i k16 = _mm_or_si128(k32, _mm_slli_epi32(k32, 16));
   __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi32(k16, k16)), 8);
   __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi32(k16, k16)), 8);
   return _mm_adds_epu8(d, _mm_packus_epi16(lo, hi));
+}
+
+inline __m128i Add32(__m128i s, __m128i d, __m128i k32) {
+  return Add32Pairs(s, d, _mm_or_si128(k32, _mm_slli_epi32(k32, 16)));
 }
 
 // (m x alpha) shr 8 per 32-bit lane (m, alpha 0..255).
@@ -343,32 +352,43 @@ void Sampled(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alph
       [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Sampled(dt, st, m, bits, alpha, key, false); });
 }
 
-// One vector of Mask at 32 bits: four pixels, coverage widened to 32-bit lanes.
-inline __m128i Mask32(__m128i sv, __m128i dv, __m128i mv, __m128i av, int32_t alpha, TMaskMode mode) {
-  const __m128i z = _mm_setzero_si128(), full = _mm_set1_epi32(255);
-  const __m128i is_full = _mm_cmpeq_epi32(mv, full), uncovered = _mm_cmpeq_epi32(mv, z);
-  // m at alpha 255, else (m x alpha) shr 8, or alpha where m is 255.
-  const __m128i scaled = alpha == 255 ? mv : Scale32(mv, av);
-  const __m128i full_is_alpha = Select(is_full, av, Scale32(mv, av));
-  switch (mode) {
-    case TMaskMode::Add: {
-      __m128i k = full_is_alpha;
-      return Select(_mm_cmpeq_epi32(k, z), dv, Add32(sv, dv, k));
+// Mask at 32 bits, eight pixels at a time: their weights worked out in
+// 16-bit lanes, then each group of four pixels blended with its weights
+// spread to the pixels' lanes. Returns the pixels done.
+template <TMaskMode kMode>
+int32_t Mask32(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t alpha) {
+  const __m128i z = _mm_setzero_si128(), full = _mm_set1_epi16(255), av = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m128i mv = LoadMask8(m + i);
+    const __m128i scaled = _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
+    // m at alpha 255, else (m x alpha) shr 8, or alpha where m is 255.
+    const __m128i full_is_alpha = Select(_mm_cmpeq_epi16(mv, full), av, scaled);
+    __m128i w, keep, copy = z;
+    if constexpr (kMode == TMaskMode::Copy) w = mv, copy = _mm_cmpeq_epi16(mv, full);
+    else if constexpr (kMode == TMaskMode::Blend || kMode == TMaskMode::Add) w = full_is_alpha;
+    else if constexpr (kMode == TMaskMode::Cover) w = alpha == 255 ? mv : full_is_alpha, copy = _mm_cmpeq_epi16(w, full);
+    else w = alpha == 255 ? mv : scaled;
+    if constexpr (kMode == TMaskMode::Add) keep = _mm_cmpeq_epi16(w, z);
+    else keep = _mm_cmpeq_epi16(mv, z);
+    for (int h = 0; h < 2; ++h) {
+      uint8_t* dp = d + (i + 4 * h) * 4;
+      const __m128i sv = Load16(s + (i + 4 * h) * 4), dv = Load16(dp);
+      const __m128i wp = h == 0 ? _mm_unpacklo_epi16(w, w) : _mm_unpackhi_epi16(w, w);
+      __m128i kp = h == 0 ? _mm_unpacklo_epi16(keep, keep) : _mm_unpackhi_epi16(keep, keep);
+      __m128i out;
+      if constexpr (kMode == TMaskMode::Add || kMode == TMaskMode::WeightedAdd) {
+        out = Add32Pairs(sv, dv, wp);
+      } else {
+        out = Blend32Pairs(sv, dv, wp);
+        if constexpr (kMode == TMaskMode::Copy || kMode == TMaskMode::Cover)
+          out = Select(h == 0 ? _mm_unpacklo_epi16(copy, copy) : _mm_unpackhi_epi16(copy, copy), sv, out);
+        if constexpr (kMode == TMaskMode::Copy || kMode == TMaskMode::Blend) kp = _mm_or_si128(kp, _mm_cmpeq_epi32(sv, dv));
+      }
+      Store16(dp, Select(kp, dv, out));
     }
-    case TMaskMode::Weighted: return Select(uncovered, dv, Blend32(sv, dv, scaled));
-    case TMaskMode::WeightedAdd: return Select(uncovered, dv, Add32(sv, dv, scaled));
-    case TMaskMode::Cover: {
-      __m128i w = alpha == 255 ? mv : full_is_alpha;
-      return Select(uncovered, dv, Select(_mm_cmpeq_epi32(w, full), sv, Blend32(sv, dv, w)));
-    }
-    case TMaskMode::Copy:
-    case TMaskMode::Blend: break;
   }
-  __m128i w = mode == TMaskMode::Copy ? mv : full_is_alpha;
-  __m128i blended = Blend32(sv, dv, w);
-  if (mode == TMaskMode::Copy) blended = Select(is_full, sv, blended);
-  __m128i keep = _mm_or_si128(uncovered, _mm_cmpeq_epi32(sv, dv));
-  return Select(keep, dv, blended);
+  return i;
 }
 
 // One vector of Mask at 15 or 16 bits: eight pixels, coverage in 16-bit lanes.
@@ -400,9 +420,14 @@ void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bit
           TMaskMode mode) {
   int32_t i = 0;
   if (bits == 32) {
-    const __m128i av = _mm_set1_epi32(alpha);
-    for (; i + 4 <= n; i += 4)
-      Store16(d + i * 4, Mask32(Load16(s + i * 4), Load16(d + i * 4), LoadMask4(m + i), av, alpha, mode));
+    switch (mode) {
+      case TMaskMode::Copy: i = Mask32<TMaskMode::Copy>(d, s, m, n, alpha); break;
+      case TMaskMode::Blend: i = Mask32<TMaskMode::Blend>(d, s, m, n, alpha); break;
+      case TMaskMode::Add: i = Mask32<TMaskMode::Add>(d, s, m, n, alpha); break;
+      case TMaskMode::Cover: i = Mask32<TMaskMode::Cover>(d, s, m, n, alpha); break;
+      case TMaskMode::Weighted: i = Mask32<TMaskMode::Weighted>(d, s, m, n, alpha); break;
+      case TMaskMode::WeightedAdd: i = Mask32<TMaskMode::WeightedAdd>(d, s, m, n, alpha); break;
+    }
     return p::Mask(d + i * 4, s + i * 4, m + i, n - i, bits, alpha, mode);
   }
   if (IsWord(bits)) {
