@@ -36,6 +36,7 @@ void RunFrames(benchmark::State& state, Row row) {
 }
 
 const orba::TRowKernels& Kernels(const benchmark::State& state) {
+  if (state.range(0) == 2 && orba::Avx2RowKernels() != nullptr) return *orba::Avx2RowKernels();
   return state.range(0) ? orba::FastRowKernels() : orba::PortableRowKernels();
 }
 
@@ -107,12 +108,12 @@ void BitmapAlpha8(benchmark::State& state) {
 
 }  // namespace
 
-// Argument 0: portable code; 1: SSE2.
-BENCHMARK(AlphaBlend32)->Arg(0)->Arg(1);
+// Argument 0: portable code; 1: SSE2; 2: AVX2 where the processor has it.
+BENCHMARK(AlphaBlend32)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(KeyedCopy32)->Arg(0)->Arg(1);
-BENCHMARK(MaskBlend32)->Arg(0)->Arg(1);
+BENCHMARK(MaskBlend32)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(Additive32)->Arg(0)->Arg(1);
-BENCHMARK(MaskCover32)->Arg(0)->Arg(1);
+BENCHMARK(MaskCover32)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(BitmapBlend24)->Arg(0)->Arg(1);
 BENCHMARK(BitmapAlpha24)->Arg(0)->Arg(1);
 BENCHMARK(BitmapDither8)->Arg(0)->Arg(1);

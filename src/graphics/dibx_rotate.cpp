@@ -4,7 +4,6 @@
 #include "graphics/dibx_rotate.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cmath>
 #include <numbers>
 #include <optional>
@@ -58,49 +57,6 @@ TRect RotatedBox(int32_t x, int32_t y, double pivot_x, double pivot_y, int32_t a
 
 // Trunc(65536 x v) for the inverse matrix, kept in range.
 int64_t Fixed16(double v) { return static_cast<int64_t>(std::clamp(v * 65536.0, -1e15, 1e15)); }
-
-// One row of samples of a rotated draw: source pixel x of the row is at
-// (U shr 16, V shr 16) with U = U0 + x dU, V = V0 + x dV.
-struct TSampleWalk {
-  int64_t U0, V0, DU, DV;
-};
-
-// Gathers the `Size`-byte pixels of n samples of `walk` from `view`.
-// Where the walk crosses source rows rarely (a turn of under about 4
-// degrees each way from level), it goes a run of samples per source row.
-template <size_t Size>
-void GatherWalk(const TPixelView& view, TSampleWalk walk, int32_t n, uint8_t* out) {
-  // Locals, as stores through `out` could otherwise change them.
-  const uint8_t* const bits = view.Bits;
-  const std::ptrdiff_t pitch = view.Pitch;
-  const int64_t du = walk.DU, dv = walk.DV;
-  int64_t u = walk.U0, v = walk.V0;
-  int32_t i = 0;
-  if (dv > 4096 || dv < -4096) {
-    for (; i < n; ++i, u += du, v += dv)
-      std::memcpy(out + static_cast<size_t>(i) * Size, bits + (v >> 16) * pitch + (u >> 16) * int64_t{Size}, Size);
-    return;
-  }
-  while (i < n) {
-    const int64_t sy = v >> 16;
-    int64_t run = n - i;
-    if (dv > 0) run = std::min(run, ((sy + 1) * 65536 - v + dv - 1) / dv);
-    else if (dv < 0) run = std::min(run, (v - sy * 65536) / -dv + 1);
-    const uint8_t* const row = bits + sy * pitch;
-    for (const int32_t end = i + static_cast<int32_t>(run); i < end; ++i, u += du)
-      std::memcpy(out + static_cast<size_t>(i) * Size, row + (u >> 16) * int64_t{Size}, Size);
-    v += run * dv;
-  }
-}
-
-void Gather(int bpp, const TPixelView& view, TSampleWalk walk, int32_t n, uint8_t* out) {
-  switch (bpp) {
-    case 1: return GatherWalk<1>(view, walk, n, out);
-    case 2: return GatherWalk<2>(view, walk, n, out);
-    case 3: return GatherWalk<3>(view, walk, n, out);
-    default: return GatherWalk<4>(view, walk, n, out);
-  }
-}
 
 void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& source,
             const TRect& src_rect, int32_t center_x, int32_t center_y, int32_t angle, bool transparent,
@@ -162,6 +118,14 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
   std::vector<uint8_t> row(static_cast<size_t>(kPiece) * static_cast<size_t>(bpp));
   std::vector<uint8_t> mrow(mask != nullptr ? static_cast<size_t>(kPiece) : 0);
   const TRowKernels& k = RowKernels();
+  TSampleWalk base_walk;
+  base_walk.Bits = snap.View().Bits;
+  base_walk.Pitch = snap.View().Pitch;
+  base_walk.Bytes = bpp;
+  if (mask_snap) {
+    base_walk.Mask = mask_snap->View().Bits;
+    base_walk.MaskPitch = mask_snap->View().Pitch;
+  }
   for (int32_t yy = area.Top; yy < area.Bottom; ++yy) {
     const int64_t u0 = int64_t{center_x} * 65536 + (int64_t{area.Left} - x) * ux + (int64_t{yy} - y) * uy;
     const int64_t v0 = int64_t{center_y} * 65536 + (int64_t{area.Left} - x) * vx + (int64_t{yy} - y) * vy;
@@ -175,17 +139,15 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
     for (int32_t xx = first; xx < last; xx += kPiece) {
       const int32_t n = std::min(kPiece, last - xx);
       const int64_t i = int64_t{xx} - area.Left;
-      TSampleWalk walk{0, 0, ux, vx};
+      TSampleWalk walk = base_walk;
+      walk.DU = ux;
+      walk.DV = vx;
       walk.U0 = mirrored(u0 + i * ux, walk.DU, flip_h, flip_x);
       walk.V0 = mirrored(v0 + i * vx, walk.DV, flip_v, flip_y);
-      Gather(bpp, snap.View(), walk, n, row.data());
+      k.GatherWalk(walk, n, row.data(), mrow.data());
       uint8_t* drow = d.View.Row(yy) + static_cast<std::ptrdiff_t>(xx) * bpp;
-      if (mask == nullptr) {
-        k.Sampled(drow, row.data(), n, bits, level, key, alpha >= 256);
-        continue;
-      }
-      Gather(1, mask_snap->View(), walk, n, mrow.data());
-      k.Mask(drow, row.data(), mrow.data(), n, bits, level, alpha < 256 ? TMaskMode::Weighted : TMaskMode::WeightedAdd);
+      if (mask == nullptr) k.Sampled(drow, row.data(), n, bits, level, key, alpha >= 256);
+      else k.Mask(drow, row.data(), mrow.data(), n, bits, level, alpha < 256 ? TMaskMode::Weighted : TMaskMode::WeightedAdd);
     }
   }
 }

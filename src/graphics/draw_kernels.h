@@ -19,6 +19,7 @@
 // Blends: channel = ((S x a) + (D x (255 - a))) shr 8, channel bits in place.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace orba {
@@ -36,6 +37,19 @@ TRowKey MakeDrawKey(int64_t key, int32_t bits);
 // The key of the bitmap blends: any negative value is none; 24 bits compare
 // the key's low three bytes; other depths compare the whole value.
 TRowKey MakeBitmapKey(int64_t key, int32_t bits);
+
+// Samples along a line through a picture (the rotated draws): sample i is
+// the `Bytes`-byte pixel at ((U0 + i DU) shr 16, (V0 + i DV) shr 16) of the
+// rows at Bits, Pitch bytes apart, and with a Mask the byte at the same
+// place of the 8-bit rows at Mask. The caller sees that each lies inside.
+struct TSampleWalk {
+  const uint8_t* Bits = nullptr;
+  std::ptrdiff_t Pitch = 0;
+  int32_t Bytes = 4;
+  const uint8_t* Mask = nullptr;
+  std::ptrdiff_t MaskPitch = 0;
+  int64_t U0 = 0, V0 = 0, DU = 0, DV = 0;
+};
 
 enum class TMaskMode {
   Copy,   // coverage only: m = 255 copies, else blend with weight m
@@ -98,6 +112,9 @@ struct TRowKernels {
   // Add, whose four bytes are added to the destination's, clamped at 255.
   void (*IndexedAdd)(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
 
+  // The n samples of a walk into `out` (and the mask bytes into `mout`).
+  void (*GatherWalk)(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout);
+
   // 8 bits only, the palette bitmap draws: source bytes copied where bit
   // (i and 3) of `cells` is set and the byte is not the key (the dither)...
   void (*CellCopy)(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
@@ -107,8 +124,11 @@ struct TRowKernels {
 
 const TRowKernels& PortableRowKernels();
 const TRowKernels& FastRowKernels();
-// The set the drawing operations use: the fast one when the processor has
-// it (always on x86-64), else the portable one.
+// The fast set with AVX2 forms of the 32-bit blends, or null where the
+// processor lacks AVX2.
+const TRowKernels* Avx2RowKernels();
+// The set the drawing operations use: the AVX2 one where the processor has
+// it, else the fast one (always on x86-64), else the portable one.
 const TRowKernels& RowKernels();
 
 }  // namespace orba

@@ -602,7 +602,7 @@ const TRowKernels& FastRowKernels() {
   static const TRowKernels kernels = {
       Copy,      Fill,  KeyedCopy, FillAlpha, FillAdd,     FillSub,
       ColorMask, Blend, Add,       Sampled,   Mask,        BitmapBlend,
-      BitmapAlpha, IndexedAdd, CellCopy, AlphaPick,
+      BitmapAlpha, IndexedAdd, p::GatherWalk, CellCopy, AlphaPick,
   };
   return kernels;
 }

@@ -121,11 +121,15 @@ TEST_P(RowKernelPaths, FastEqualsPortable) {
   const int guard = 5;
   for (int iter = 0; iter < 1500; ++iter) {
     Inputs a = Draw(rng, bits, guard);
-    Inputs b = a;
+    Inputs b = a, c = a;
     std::vector<uint8_t> before = a.d;
     kKernels[op].run(PortableRowKernels(), bits, a);
     kKernels[op].run(FastRowKernels(), bits, b);
     ASSERT_EQ(a.d, b.d) << "iteration " << iter << " n " << a.n << " alpha " << a.alpha;
+    if (const TRowKernels* avx2 = Avx2RowKernels()) {
+      kKernels[op].run(*avx2, bits, c);
+      ASSERT_EQ(a.d, c.d) << "AVX2, iteration " << iter << " n " << a.n << " alpha " << a.alpha;
+    }
     const size_t start = a.off, end = start + static_cast<size_t>(a.n) * ((bits + 7) / 8);
     ASSERT_TRUE(std::equal(a.d.begin(), a.d.begin() + static_cast<std::ptrdiff_t>(start), before.begin()));
     ASSERT_TRUE(std::equal(a.d.begin() + static_cast<std::ptrdiff_t>(end), a.d.end(),
@@ -163,7 +167,8 @@ class RowKernelVectors : public testing::TestWithParam<Vector> {};
 
 TEST_P(RowKernelVectors, GivesWorkedResult) {
   const Vector& v = GetParam();
-  for (const TRowKernels* k : {&PortableRowKernels(), &FastRowKernels()}) {
+  for (const TRowKernels* k : {&PortableRowKernels(), &FastRowKernels(), Avx2RowKernels()}) {
+    if (k == nullptr) continue;
     Inputs in;
     int bytes = (v.bits + 7) / 8;
     in.n = 1;
@@ -226,6 +231,41 @@ const Vector kVectors[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Worked, RowKernelVectors, testing::ValuesIn(kVectors));
+
+// Walks between random points of a picture (rows top-down or bottom-up, with
+// and without a mask): every kernel set gathers the same samples.
+TEST(RowKernels, GatherWalkSetsAgree) {
+  std::mt19937 rng(4321);
+  const int32_t w = 37, h = 23;
+  std::vector<uint8_t> picture(static_cast<size_t>(w * h * 4)), mask(static_cast<size_t>(w * h));
+  for (uint8_t& b : picture) b = static_cast<uint8_t>(rng());
+  for (uint8_t& b : mask) b = static_cast<uint8_t>(rng());
+  for (int iter = 0; iter < 3000; ++iter) {
+    TSampleWalk walk;
+    walk.Bytes = 1 + static_cast<int32_t>(rng() % 4);
+    const bool up = rng() & 1;
+    walk.Pitch = (up ? -1 : 1) * w * walk.Bytes;
+    walk.Bits = picture.data() + (up ? (h - 1) * w * walk.Bytes : 0);
+    walk.MaskPitch = up ? -w : w;
+    walk.Mask = (rng() & 1) ? mask.data() + (up ? (h - 1) * w : 0) : nullptr;
+    const int32_t n = static_cast<int32_t>(rng() % 68);
+    const auto point = [&](int32_t size) { return static_cast<int64_t>(rng() % (static_cast<uint32_t>(size) * 65536u)); };
+    walk.U0 = point(w);
+    walk.V0 = point(h);
+    walk.DU = n > 1 ? (point(w) - walk.U0) / (n - 1) : 0;
+    walk.DV = n > 1 ? (point(h) - walk.V0) / (n - 1) : 0;
+    if (rng() % 4 == 0) walk.DV /= 64;  // nearly level: runs along one source row
+    std::vector<uint8_t> want(68 * 4, 0xEE), want_mask(68, 0xEE);
+    PortableRowKernels().GatherWalk(walk, n, want.data(), want_mask.data());
+    for (const TRowKernels* k : {&FastRowKernels(), Avx2RowKernels()}) {
+      if (k == nullptr) continue;
+      std::vector<uint8_t> got(68 * 4, 0xEE), got_mask(68, 0xEE);
+      k->GatherWalk(walk, n, got.data(), got_mask.data());
+      ASSERT_EQ(got, want) << iter;
+      ASSERT_EQ(got_mask, want_mask) << iter;
+    }
+  }
+}
 
 // Every pair of 5-6-5 channel values at every opacity: the vector division by
 // 255 agrees with the integer one.
