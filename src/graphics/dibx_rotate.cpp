@@ -58,6 +58,29 @@ TRect RotatedBox(int32_t x, int32_t y, double pivot_x, double pivot_y, int32_t a
 // Trunc(65536 x v) for the inverse matrix, kept in range.
 int64_t Fixed16(double v) { return static_cast<int64_t>(std::clamp(v * 65536.0, -1e15, 1e15)); }
 
+// The u (not negative) whose source column u shr 16, mirrored to F minus it
+// with `flip`, lies in [lo, hi): lo_u <= u < hi_u.
+void AxisBounds(int64_t lo, int64_t hi, bool flip, int64_t f, int64_t& lo_u, int64_t& hi_u) {
+  lo_u = flip ? (f - hi + 1) * 65536 : lo * 65536;
+  hi_u = flip ? (f - lo + 1) * 65536 : hi * 65536;
+  lo_u = std::max<int64_t>(lo_u, 0);
+}
+
+// Narrows [first, last) to the i with lo <= a + i b < hi.
+void SolveRun(int64_t a, int64_t b, int64_t lo, int64_t hi, int64_t& first, int64_t& last) {
+  if (b == 0) {
+    if (a < lo || a >= hi) last = first;
+    return;
+  }
+  if (b > 0) {
+    first = std::max(first, -FloorDiv(a - lo, b));  // ceil((lo - a) / b)
+    last = std::min(last, -FloorDiv(a - hi, b));    // ceil((hi - a) / b)
+  } else {
+    first = std::max(first, FloorDiv(a - hi, -b) + 1);
+    last = std::min(last, FloorDiv(a - lo, -b) + 1);
+  }
+}
+
 void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& source,
             const TRect& src_rect, int32_t center_x, int32_t center_y, int32_t angle, bool transparent,
             bool flip_h, bool flip_v, TCustomDIBX* mask, int32_t alpha) {
@@ -104,6 +127,10 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
     if (flip_v) sy = flip_y - sy;
     return sx >= valid.Left && sx < valid.Right && sy >= valid.Top && sy < valid.Bottom;
   };
+  // The same as bounds on u and v: u_lo <= u < u_hi, v_lo <= v < v_hi.
+  int64_t u_lo, u_hi, v_lo, v_hi;
+  AxisBounds(valid.Left, valid.Right, flip_h, flip_x, u_lo, u_hi);
+  AxisBounds(valid.Top, valid.Bottom, flip_v, flip_y, v_lo, v_hi);
   // A mirror F - (u shr 16) is (F x 65536 + 65535 - u) shr 16.
   const auto mirrored = [](int64_t u, int64_t& du, bool flip, int64_t f) {
     if (!flip) return u;
@@ -133,9 +160,25 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
       const int64_t i = int64_t{xx} - area.Left;
       return drawn(u0 + i * ux, v0 + i * vx);
     };
-    int32_t first = area.Left, last = area.Right;
-    while (first < last && !drawn_at(first)) ++first;
-    while (last > first && !drawn_at(last - 1)) --last;
+    // Worked out from the bounds of u and v, checked at both ends, else
+    // found by walking in from both ends.
+    int64_t lo = 0, hi = int64_t{area.Right} - area.Left;
+    SolveRun(u0, ux, u_lo, u_hi, lo, hi);
+    SolveRun(v0, vx, v_lo, v_hi, lo, hi);
+    int32_t first = area.Left, last = area.Left;
+    if (lo < hi) {
+      first = static_cast<int32_t>(area.Left + lo);
+      last = static_cast<int32_t>(area.Left + hi);
+    }
+    const bool exact = first == last || (drawn_at(first) && drawn_at(last - 1) &&
+                                         (first == area.Left || !drawn_at(first - 1)) &&
+                                         (last == area.Right || !drawn_at(last)));
+    if (!exact) {
+      first = area.Left;
+      last = area.Right;
+      while (first < last && !drawn_at(first)) ++first;
+      while (last > first && !drawn_at(last - 1)) --last;
+    }
     for (int32_t xx = first; xx < last; xx += kPiece) {
       const int32_t n = std::min(kPiece, last - xx);
       const int64_t i = int64_t{xx} - area.Left;
