@@ -2,10 +2,11 @@
 //
 // Each kernel works on one row of N pixels, walking destination, source and
 // mask forward (callers mirror a row into a scratch buffer for a horizontal
-// flip). There are two implementations with identical results: the portable
-// one, pixel by pixel in plain integer code, and the fast one with SSE2
-// vectors (always present on x86-64). Depths that have no vector form run the
-// portable code in both tables.
+// flip). The implementations give identical results: the portable one, pixel
+// by pixel in plain integer code; the fast one with SSE2 vectors (always
+// present on x86-64); and, where the processor has AVX2, the fast one with
+// AVX2 forms of the busiest 32-bit kernels. Depths that have no vector form
+// run the portable code in every table.
 //
 // Rules by destination depth (`Bits`: 8, 15, 16, 24, 32):
 //  - 15, 16 and 32 bits follow the row-kernel rules of the drawing surface:
