@@ -69,6 +69,18 @@ void Additive32(benchmark::State& state) {
   });
 }
 
+void FillAlpha32(benchmark::State& state) {
+  const auto& k = Kernels(state);
+  RunFrames(state, [&](Frame& f, int32_t y) { k.FillAlpha(&f.dst[y * kWidth * 4], kWidth, 32, 0x204060, 100); });
+}
+
+void ColorMask32(benchmark::State& state) {
+  const auto& k = Kernels(state);
+  RunFrames(state, [&](Frame& f, int32_t y) {
+    k.ColorMask(&f.dst[y * kWidth * 4], &f.mask[y * kWidth], kWidth, 32, 0x204060, 200);
+  });
+}
+
 void MaskCover32(benchmark::State& state) {
   const auto& k = Kernels(state);
   RunFrames(state, [&](Frame& f, int32_t y) {
@@ -113,6 +125,8 @@ BENCHMARK(AlphaBlend32)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(KeyedCopy32)->Arg(0)->Arg(1);
 BENCHMARK(MaskBlend32)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(Additive32)->Arg(0)->Arg(1);
+BENCHMARK(FillAlpha32)->Arg(0)->Arg(1);
+BENCHMARK(ColorMask32)->Arg(0)->Arg(1);
 BENCHMARK(MaskCover32)->Arg(0)->Arg(1)->Arg(2);
 BENCHMARK(BitmapBlend24)->Arg(0)->Arg(1);
 BENCHMARK(BitmapAlpha24)->Arg(0)->Arg(1);
