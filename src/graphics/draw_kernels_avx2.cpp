@@ -181,6 +181,7 @@ void GatherWalk(const TSampleWalk& w, int32_t n, uint8_t* out, uint8_t* mout) {
 
 const TRowKernels* Avx2RowKernels() {
   static const TRowKernels* const kernels = []() -> const TRowKernels* {
+    __builtin_cpu_init();  // in case this runs before the library's own start-up
     if (!__builtin_cpu_supports("avx2")) return nullptr;
     static TRowKernels set = FastRowKernels();
     set.Blend = Blend32;
