@@ -1,6 +1,6 @@
 // Whole drawing operations of a 32-bit 1280 x 720 surface, in megapixels of
-// destination per second: copies and blends, mirrored, stretched and rotated,
-// with and without a mask.
+// destination per second: copies, keyed copies, blends and additions,
+// mirrored, stretched and rotated, with and without a mask.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -54,6 +54,19 @@ const TRect kWhole{0, 0, kWidth, kHeight};
 void Copy(benchmark::State& s) {
   Frames(s, [](Pictures& p) { p.dest.Draw(0, 0, p.source, kWhole, false, false, false); });
 }
+void Keyed(benchmark::State& s) {
+  P().source.TransparentColor = 0x00FF00FF;
+  Frames(s, [](Pictures& p) { p.dest.Draw(0, 0, p.source, kWhole, true, false, false); });
+}
+void Mask(benchmark::State& s) {
+  Frames(s, [](Pictures& p) { p.dest.DrawMask(0, 0, p.source, kWhole, false, false, p.mask); });
+}
+void Additive(benchmark::State& s) {
+  Frames(s, [](Pictures& p) { p.dest.DrawAdd(0, 0, p.source, kWhole, false, false, false, 160); });
+}
+void AdditiveMask(benchmark::State& s) {
+  Frames(s, [](Pictures& p) { p.dest.DrawAddMask(0, 0, p.source, kWhole, false, false, p.mask, 160); });
+}
 void Alpha(benchmark::State& s) {
   Frames(s, [](Pictures& p) { p.dest.DrawAlpha(0, 0, p.source, kWhole, false, false, false, 128); });
 }
@@ -73,6 +86,11 @@ void StretchAlphaMask(benchmark::State& s) {
     p.dest.StretchDrawAlphaMask(kWhole, p.source, TRect{0, 0, kWidth / 2, kHeight / 2}, false, false, p.mask, 200);
   });
 }
+void StretchAddMask(benchmark::State& s) {
+  Frames(s, [](Pictures& p) {
+    p.dest.StretchDrawAddMask(kWhole, p.source, TRect{0, 0, kWidth / 2, kHeight / 2}, false, false, p.mask, 160);
+  });
+}
 void Rotate(benchmark::State& s) {
   Frames(s, [](Pictures& p) {
     p.dest.DrawRotate(kWidth / 2, kHeight / 2, 256, 256, p.source, kWhole, kWidth / 2, kHeight / 2, 8, false, false,
@@ -89,11 +107,16 @@ void RotateMask(benchmark::State& s) {
 }  // namespace
 
 BENCHMARK(Copy);
+BENCHMARK(Keyed);
+BENCHMARK(Mask);
+BENCHMARK(Additive);
+BENCHMARK(AdditiveMask);
 BENCHMARK(Alpha);
 BENCHMARK(AlphaMirrored);
 BENCHMARK(AlphaMask);
 BENCHMARK(StretchAlpha);
 BENCHMARK(StretchAlphaMask);
+BENCHMARK(StretchAddMask);
 BENCHMARK(Rotate);
 BENCHMARK(RotateMask);
 BENCHMARK_MAIN();

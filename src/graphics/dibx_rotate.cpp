@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numbers>
 #include <optional>
+#include <vector>
 
 #include "graphics/custom_dibx.h"
 #include "graphics/dibx_stretch.h"
@@ -57,6 +58,29 @@ TRect RotatedBox(int32_t x, int32_t y, double pivot_x, double pivot_y, int32_t a
 // Trunc(65536 x v) for the inverse matrix, kept in range.
 int64_t Fixed16(double v) { return static_cast<int64_t>(std::clamp(v * 65536.0, -1e15, 1e15)); }
 
+// The u (not negative) whose source column u shr 16, mirrored to F minus it
+// with `flip`, lies in [lo, hi): lo_u <= u < hi_u.
+void AxisBounds(int64_t lo, int64_t hi, bool flip, int64_t f, int64_t& lo_u, int64_t& hi_u) {
+  lo_u = flip ? (f - hi + 1) * 65536 : lo * 65536;
+  hi_u = flip ? (f - lo + 1) * 65536 : hi * 65536;
+  lo_u = std::max<int64_t>(lo_u, 0);
+}
+
+// Narrows [first, last) to the i with lo <= a + i b < hi.
+void SolveRun(int64_t a, int64_t b, int64_t lo, int64_t hi, int64_t& first, int64_t& last) {
+  if (b == 0) {
+    if (a < lo || a >= hi) last = first;
+    return;
+  }
+  if (b > 0) {
+    first = std::max(first, -FloorDiv(a - lo, b));  // ceil((lo - a) / b)
+    last = std::min(last, -FloorDiv(a - hi, b));    // ceil((hi - a) / b)
+  } else {
+    first = std::max(first, FloorDiv(a - hi, -b) + 1);
+    last = std::min(last, FloorDiv(a - lo, -b) + 1);
+  }
+}
+
 void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoom_y, TCustomDIBX& source,
             const TRect& src_rect, int32_t center_x, int32_t center_y, int32_t angle, bool transparent,
             bool flip_h, bool flip_v, TCustomDIBX* mask, int32_t alpha) {
@@ -81,6 +105,8 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
                  ViewClip(dest, d.View), area);
   if (RectIsEmpty(area)) return;
   TSourceSnapshot snap(s.View, d.View);
+  std::optional<TSourceSnapshot> mask_snap;
+  if (m) mask_snap.emplace(m->View, d.View);
 
   const double zx = zoom_x / 256.0, zy = zoom_y / 256.0;
   double c, sn;
@@ -89,35 +115,82 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
   const int64_t vx = -Fixed16(sn / zy), vy = Fixed16(c / zy);
   const int32_t bits = d.View.BitCount;
   const int bpp = d.View.BytesPerPixel();
-  const TChannelSet ch = ChannelsFor(bits);
   const TRowKey key = (transparent && mask == nullptr) ? MakeDrawKey(source.TransparentColor, bits) : TRowKey{};
-  const uint32_t level = static_cast<uint32_t>(alpha) & 255u;
+  const int32_t level = alpha & 255;
   const int64_t flip_x = int64_t{src_rect.Left} + src_rect.Right - 1, flip_y = int64_t{src_rect.Top} + src_rect.Bottom - 1;
+  // A sample at (u, v) is drawn when u and v are not negative and the pixel
+  // (u shr 16, v shr 16), mirrored as asked, lies in `valid`.
+  const auto drawn = [&](int64_t u, int64_t v) {
+    if (u < 0 || v < 0) return false;
+    int64_t sx = u >> 16, sy = v >> 16;
+    if (flip_h) sx = flip_x - sx;
+    if (flip_v) sy = flip_y - sy;
+    return sx >= valid.Left && sx < valid.Right && sy >= valid.Top && sy < valid.Bottom;
+  };
+  // The same as bounds on u and v: u_lo <= u < u_hi, v_lo <= v < v_hi.
+  int64_t u_lo, u_hi, v_lo, v_hi;
+  AxisBounds(valid.Left, valid.Right, flip_h, flip_x, u_lo, u_hi);
+  AxisBounds(valid.Top, valid.Bottom, flip_v, flip_y, v_lo, v_hi);
+  // A mirror F - (u shr 16) is (F x 65536 + 65535 - u) shr 16.
+  const auto mirrored = [](int64_t u, int64_t& du, bool flip, int64_t f) {
+    if (!flip) return u;
+    du = -du;
+    return f * 65536 + 65535 - u;
+  };
 
+  // The drawn samples of a row are one run, as each condition holds on one
+  // side of a point along it; the run is drawn in pieces small enough for
+  // the gathered rows to stay in the cache.
+  constexpr int32_t kPiece = 512;
+  std::vector<uint8_t> row(static_cast<size_t>(kPiece) * static_cast<size_t>(bpp));
+  std::vector<uint8_t> mrow(mask != nullptr ? static_cast<size_t>(kPiece) : 0);
+  const TRowKernels& k = RowKernels();
+  TSampleWalk base_walk;
+  base_walk.Bits = snap.View().Bits;
+  base_walk.Pitch = snap.View().Pitch;
+  base_walk.Bytes = bpp;
+  if (mask_snap) {
+    base_walk.Mask = mask_snap->View().Bits;
+    base_walk.MaskPitch = mask_snap->View().Pitch;
+  }
   for (int32_t yy = area.Top; yy < area.Bottom; ++yy) {
-    int64_t u = int64_t{center_x} * 65536 + (int64_t{area.Left} - x) * ux + (int64_t{yy} - y) * uy;
-    int64_t v = int64_t{center_y} * 65536 + (int64_t{area.Left} - x) * vx + (int64_t{yy} - y) * vy;
-    uint8_t* drow = d.View.Row(yy);
-    for (int32_t xx = area.Left; xx < area.Right; ++xx, u += ux, v += vx) {
-      if (u < 0 || v < 0) continue;
-      int64_t sx = u >> 16, sy = v >> 16;
-      if (flip_h) sx = flip_x - sx;
-      if (flip_v) sy = flip_y - sy;
-      if (sx < valid.Left || sx >= valid.Right || sy < valid.Top || sy >= valid.Bottom) continue;
-      const uint32_t sv = LoadPixelBytes(snap.View().Row(static_cast<int32_t>(sy)) + sx * bpp, bpp);
-      uint8_t* dp = drow + static_cast<std::ptrdiff_t>(xx) * bpp;
-      if (mask == nullptr) {
-        if (key.Enabled && sv == key.Value) continue;
-        if (alpha >= 256) StorePixelBytes(dp, bpp, AddPixel(LoadPixelBytes(dp, bpp), sv, level, ch));
-        else if (alpha == 255) StorePixelBytes(dp, bpp, sv);
-        else StorePixelBytes(dp, bpp, BlendPixel(sv, LoadPixelBytes(dp, bpp), level, ch));
-        continue;
-      }
-      uint32_t mv = m->View.Row(static_cast<int32_t>(sy))[sx];
-      if (mv == 0) continue;
-      if (level != 255) mv = (mv * level) >> 8;
-      const uint32_t dv = LoadPixelBytes(dp, bpp);
-      StorePixelBytes(dp, bpp, alpha < 256 ? BlendPixel(sv, dv, mv, ch) : AddPixel(dv, sv, mv, ch));
+    const int64_t u0 = int64_t{center_x} * 65536 + (int64_t{area.Left} - x) * ux + (int64_t{yy} - y) * uy;
+    const int64_t v0 = int64_t{center_y} * 65536 + (int64_t{area.Left} - x) * vx + (int64_t{yy} - y) * vy;
+    const auto drawn_at = [&](int32_t xx) {
+      const int64_t i = int64_t{xx} - area.Left;
+      return drawn(u0 + i * ux, v0 + i * vx);
+    };
+    // Worked out from the bounds of u and v, checked at both ends, else
+    // found by walking in from both ends.
+    int64_t lo = 0, hi = int64_t{area.Right} - area.Left;
+    SolveRun(u0, ux, u_lo, u_hi, lo, hi);
+    SolveRun(v0, vx, v_lo, v_hi, lo, hi);
+    int32_t first = area.Left, last = area.Left;
+    if (lo < hi) {
+      first = static_cast<int32_t>(area.Left + lo);
+      last = static_cast<int32_t>(area.Left + hi);
+    }
+    const bool exact = first == last || (drawn_at(first) && drawn_at(last - 1) &&
+                                         (first == area.Left || !drawn_at(first - 1)) &&
+                                         (last == area.Right || !drawn_at(last)));
+    if (!exact) {
+      first = area.Left;
+      last = area.Right;
+      while (first < last && !drawn_at(first)) ++first;
+      while (last > first && !drawn_at(last - 1)) --last;
+    }
+    for (int32_t xx = first; xx < last; xx += kPiece) {
+      const int32_t n = std::min(kPiece, last - xx);
+      const int64_t i = int64_t{xx} - area.Left;
+      TSampleWalk walk = base_walk;
+      walk.DU = ux;
+      walk.DV = vx;
+      walk.U0 = mirrored(u0 + i * ux, walk.DU, flip_h, flip_x);
+      walk.V0 = mirrored(v0 + i * vx, walk.DV, flip_v, flip_y);
+      k.GatherWalk(walk, n, row.data(), mrow.data());
+      uint8_t* drow = d.View.Row(yy) + static_cast<std::ptrdiff_t>(xx) * bpp;
+      if (mask == nullptr) k.Sampled(drow, row.data(), n, bits, level, key, alpha >= 256);
+      else k.Mask(drow, row.data(), mrow.data(), n, bits, level, alpha < 256 ? TMaskMode::Weighted : TMaskMode::WeightedAdd);
     }
   }
 }

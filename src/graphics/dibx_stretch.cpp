@@ -110,23 +110,31 @@ using namespace dibx_ops;
 
 enum class TStretch { Alpha, AlphaMask, Add, AddMask };
 
-// The source pixels of Columns[first..last) gathered into one row.
-template <typename T>
+// The `Size`-byte pixels of Columns[first..last) gathered into one row.
+template <size_t Size>
 void GatherRow(const uint8_t* srow, const std::vector<int32_t>& columns, size_t first, size_t last, uint8_t* out) {
-  for (size_t i = first; i < last; ++i) {
-    T v;
-    std::memcpy(&v, srow + static_cast<std::ptrdiff_t>(columns[i]) * static_cast<std::ptrdiff_t>(sizeof(T)), sizeof(T));
-    std::memcpy(out + (i - first) * sizeof(T), &v, sizeof(T));
+  const int32_t* const cols = columns.data();  // a local: stores through `out` may alias the vector
+  for (size_t i = first; i < last; ++i)
+    std::memcpy(out + (i - first) * Size, srow + static_cast<std::ptrdiff_t>(cols[i]) * static_cast<std::ptrdiff_t>(Size), Size);
+}
+
+void Gather(int bpp, const uint8_t* srow, const std::vector<int32_t>& columns, size_t first, size_t last, uint8_t* out) {
+  switch (bpp) {
+    case 1: return GatherRow<1>(srow, columns, first, last, out);
+    case 2: return GatherRow<2>(srow, columns, first, last, out);
+    case 3: return GatherRow<3>(srow, columns, first, last, out);
+    default: return GatherRow<4>(srow, columns, first, last, out);
   }
 }
 
-// Opacity and additive stretches at 15, 16 and 32 bits, where their pixel
-// rules are the row kernels' (keyed and, for blends, equal pixels stay): each
-// source row is sampled once into a row of the destination's width, which
-// the kernels then draw. The sampled columns are one run, as the sample
-// positions only grow (or only shrink) across the row.
-void StretchRows(const TPixelView& dest, const TPixelView& source, const TStretchPlan& plan, bool add, TRowKey key,
-                 int32_t alpha) {
+// Each source row (and its mask row) is sampled once into a row of the
+// destination's width, which the row kernels then draw. The sampled columns
+// are one run, as the sample positions only grow (or only shrink) across the
+// row. Opacity blends at 15, 16 and 32 bits follow the blits' rules (keyed
+// and equal pixels stay); at 8 and 24 bits, and for every other kind, the
+// sampled draws' own (see TRowKernels::Sampled and TMaskMode).
+void StretchRows(const TPixelView& dest, const TPixelView& source, const TPixelView* mask, const TStretchPlan& plan,
+                 TStretch kind, TRowKey key, int32_t alpha) {
   const auto valid = [](int32_t c) { return c >= 0; };
   const auto first_it = std::find_if(plan.Columns.begin(), plan.Columns.end(), valid);
   if (first_it == plan.Columns.end()) return;
@@ -137,20 +145,29 @@ void StretchRows(const TPixelView& dest, const TPixelView& source, const TStretc
   const int32_t bits = dest.BitCount;
   const int32_t n = static_cast<int32_t>(last - first);
   std::vector<uint8_t> row(static_cast<size_t>(n) * static_cast<size_t>(bpp));
+  std::vector<uint8_t> mrow(mask != nullptr ? static_cast<size_t>(n) : 0);
   const TRowKernels& k = RowKernels();
+  const bool row_rules = HasRowKernelRules(bits);
   int32_t sampled = -1;
   for (int32_t y = plan.Dest.Top; y < plan.Dest.Bottom; ++y) {
     const int32_t sy = plan.SourceRow(y);
     if (sy < 0) continue;
     if (sy != sampled) {
-      if (bpp == 4) GatherRow<uint32_t>(source.Row(sy), plan.Columns, first, last, row.data());
-      else GatherRow<uint16_t>(source.Row(sy), plan.Columns, first, last, row.data());
+      Gather(bpp, source.Row(sy), plan.Columns, first, last, row.data());
+      if (mask != nullptr) Gather(1, mask->Row(sy), plan.Columns, first, last, mrow.data());
       sampled = sy;
     }
     uint8_t* drow = dest.Row(y) + (static_cast<std::ptrdiff_t>(plan.Dest.Left) + static_cast<std::ptrdiff_t>(first)) * bpp;
-    if (add) k.Add(drow, row.data(), n, bits, alpha, key);
-    else if (alpha == 255) k.KeyedCopy(drow, row.data(), n, bits, key);
-    else k.Blend(drow, row.data(), n, bits, alpha, key);
+    switch (kind) {
+      case TStretch::Alpha:
+        if (!row_rules) k.Sampled(drow, row.data(), n, bits, alpha, key, false);
+        else if (alpha == 255) k.KeyedCopy(drow, row.data(), n, bits, key);
+        else k.Blend(drow, row.data(), n, bits, alpha, key);
+        break;
+      case TStretch::Add: k.Sampled(drow, row.data(), n, bits, alpha, key, true); break;
+      case TStretch::AlphaMask: k.Mask(drow, row.data(), mrow.data(), n, bits, alpha, TMaskMode::Cover); break;
+      case TStretch::AddMask: k.Mask(drow, row.data(), mrow.data(), n, bits, alpha, TMaskMode::Add); break;
+    }
   }
 }
 
@@ -175,70 +192,10 @@ void StretchBlend(TCustomDIBX& dest, TStretch kind, const TRect& dest_rect, TCus
   TStretchPlan plan;
   if (!PlanStretch(dest_rect, src_rect, flip_h, flip_v, ViewClip(dest, d.View), bounds, plan)) return;
   TSourceSnapshot snap(s.View, d.View);
-  const int32_t bits = d.View.BitCount;
-  const int bpp = d.View.BytesPerPixel();
-  const TRowKey key = transparent ? MakeDrawKey(source.TransparentColor, bits) : TRowKey{};
-  const TChannelSet c = ChannelsFor(bits);
-  const bool row_rules = HasRowKernelRules(bits);
-  const uint32_t a = static_cast<uint32_t>(alpha);
-  if (row_rules && (kind == TStretch::Alpha || kind == TStretch::Add)) {
-    StretchRows(d.View, snap.View(), plan, kind == TStretch::Add, key, alpha);
-    return;
-  }
-  for (int32_t y = plan.Dest.Top; y < plan.Dest.Bottom; ++y) {
-    const int32_t sy = plan.SourceRow(y);
-    if (sy < 0) continue;
-    const uint8_t* srow = snap.View().Row(sy);
-    const uint8_t* mrow = m ? m->View.Row(sy) : nullptr;
-    uint8_t* drow = d.View.Row(y) + static_cast<std::ptrdiff_t>(plan.Dest.Left) * bpp;
-    for (size_t i = 0; i < plan.Columns.size(); ++i) {
-      const int32_t sx = plan.Columns[i];
-      if (sx < 0) continue;
-      uint8_t* dp = drow + static_cast<std::ptrdiff_t>(i) * bpp;
-      const uint32_t sv = LoadPixelBytes(srow + static_cast<std::ptrdiff_t>(sx) * bpp, bpp);
-      switch (kind) {
-        case TStretch::Alpha: {
-          if (key.Enabled && sv == key.Value) break;
-          if (a == 255) {
-            StorePixelBytes(dp, bpp, sv);
-            break;
-          }
-          const uint32_t dv = LoadPixelBytes(dp, bpp);
-          if (row_rules && dv == sv) break;
-          StorePixelBytes(dp, bpp, BlendPixel(sv, dv, a, c));
-          break;
-        }
-        case TStretch::Add: {
-          if (key.Enabled && sv == key.Value) break;
-          StorePixelBytes(dp, bpp, AddPixel(LoadPixelBytes(dp, bpp), sv, a, c));
-          break;
-        }
-        case TStretch::AlphaMask: {
-          const uint32_t mv = mrow[sx];
-          if (mv == 0) break;
-          uint32_t w = (mv * a) >> 8;
-          if (row_rules && a == 255) w = mv;
-          else if (bits == 32 && mv == 255) w = a;
-          if (row_rules && w == 255) {
-            StorePixelBytes(dp, bpp, sv);
-            break;
-          }
-          const uint32_t dv = LoadPixelBytes(dp, bpp);
-          if (bits != 32 && row_rules && a < 255 && dv == sv) break;
-          StorePixelBytes(dp, bpp, BlendPixel(sv, dv, w, c));
-          break;
-        }
-        case TStretch::AddMask: {
-          const uint32_t mv = mrow[sx];
-          if (mv == 0) break;
-          const uint32_t w = (bits == 32 && mv == 255) ? a : (mv * a) >> 8;
-          if (w == 0) break;
-          StorePixelBytes(dp, bpp, AddPixel(LoadPixelBytes(dp, bpp), sv, w, c));
-          break;
-        }
-      }
-    }
-  }
+  std::optional<TSourceSnapshot> mask_snap;
+  if (m) mask_snap.emplace(m->View, d.View);
+  const TRowKey key = transparent ? MakeDrawKey(source.TransparentColor, d.View.BitCount) : TRowKey{};
+  StretchRows(d.View, snap.View(), mask_snap ? &mask_snap->View() : nullptr, plan, kind, key, alpha);
 }
 
 }  // namespace

@@ -166,16 +166,46 @@ void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, T
   });
 }
 
+void Sampled(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key, bool add) {
+  const TChannelSet c = ChannelsFor(bits);
+  const uint32_t a = static_cast<uint32_t>(alpha);
+  EachUnkeyed(d, s, n, BytesOf(bits), key, [&](uint32_t sv, uint32_t dv) {
+    if (add) return AddPixel(dv, sv, a, c);
+    return a == 255 ? sv : BlendPixel(sv, dv, a, c);
+  });
+}
+
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
           TMaskMode mode) {
   int bytes = BytesOf(bits);
   TChannelSet c = ChannelsFor(bits);
   bool skip_equal = HasRowKernelRules(bits);
+  const uint32_t a = static_cast<uint32_t>(alpha);
   for (int32_t i = 0; i < n; ++i) {
     uint32_t mi = m[i];
     if (mi == 0) continue;
     uint32_t sv = Load(s, i, bytes);
     switch (mode) {
+      case TMaskMode::Cover: {
+        uint32_t w = (mi * a) >> 8;
+        if (skip_equal && a == 255) w = mi;
+        else if (bits == 32 && mi == 255) w = a;
+        if (skip_equal && w == 255) {
+          Store(d, i, bytes, sv);
+          break;
+        }
+        const uint32_t dv = Load(d, i, bytes);
+        if (bits != 32 && skip_equal && a < 255 && dv == sv) break;
+        Store(d, i, bytes, BlendPixel(sv, dv, w, c));
+        break;
+      }
+      case TMaskMode::Weighted:
+      case TMaskMode::WeightedAdd: {
+        const uint32_t w = a == 255 ? mi : (mi * a) >> 8;
+        const uint32_t dv = Load(d, i, bytes);
+        Store(d, i, bytes, mode == TMaskMode::Weighted ? BlendPixel(sv, dv, w, c) : AddPixel(dv, sv, w, c));
+        break;
+      }
       case TMaskMode::Copy: {
         if (mi == 255) {
           Store(d, i, bytes, sv);
@@ -255,18 +285,80 @@ void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
   }
 }
 
+namespace {
+
+template <size_t Size, bool kMask>
+void WalkPixels(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout) {
+  // Locals, as stores through `out` could otherwise change them.
+  const uint8_t* const bits = walk.Bits;
+  const std::ptrdiff_t pitch = walk.Pitch;
+  const uint8_t* const mbits = walk.Mask;
+  const std::ptrdiff_t mpitch = walk.MaskPitch;
+  const int64_t du = walk.DU, dv = walk.DV;
+  int64_t u = walk.U0, v = walk.V0;
+  int32_t i = 0;
+  const auto take = [&](int32_t at, int64_t sx, int64_t sy) {
+    std::memcpy(out + static_cast<size_t>(at) * Size, bits + sy * pitch + sx * int64_t{Size}, Size);
+    if constexpr (kMask) mout[at] = mbits[sy * mpitch + sx];
+  };
+  // Where the walk crosses source rows rarely (a turn of under about 4
+  // degrees each way from level), it goes a run of samples per source row.
+  if (dv > 4096 || dv < -4096) {
+    for (; i < n; ++i, u += du, v += dv) take(i, u >> 16, v >> 16);
+    return;
+  }
+  while (i < n) {
+    const int64_t sy = v >> 16;
+    int64_t run = n - i;
+    if (dv > 0) run = std::min(run, ((sy + 1) * 65536 - v + dv - 1) / dv);
+    else if (dv < 0) run = std::min(run, (v - sy * 65536) / -dv + 1);
+    for (const int32_t end = i + static_cast<int32_t>(run); i < end; ++i, u += du) take(i, u >> 16, sy);
+    v += run * dv;
+  }
+}
+
+template <bool kMask>
+void WalkAnyDepth(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout) {
+  switch (walk.Bytes) {
+    case 1: return WalkPixels<1, kMask>(walk, n, out, mout);
+    case 2: return WalkPixels<2, kMask>(walk, n, out, mout);
+    case 3: return WalkPixels<3, kMask>(walk, n, out, mout);
+    default: return WalkPixels<4, kMask>(walk, n, out, mout);
+  }
+}
+
+}  // namespace
+
+void GatherWalk(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout) {
+  if (walk.Mask != nullptr) WalkAnyDepth<true>(walk, n, out, mout);
+  else WalkAnyDepth<false>(walk, n, out, mout);
+}
+
+void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells) {
+  for (int32_t i = 0; i < n; ++i)
+    if (((cells >> (i & 3)) & 1u) != 0 && !KeyMatches(key, s[i])) d[i] = s[i];
+}
+
+void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n) {
+  for (int32_t i = 0; i < n; ++i)
+    if (a[i] >= 128) d[i] = s[i];
+}
+
 }  // namespace portable_kernels
 
 const TRowKernels& PortableRowKernels() {
   namespace p = portable_kernels;
   static const TRowKernels kernels = {
-      p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha,   p::FillAdd,     p::FillSub,
-      p::ColorMask, p::Blend, p::Add,       p::Mask,        p::BitmapBlend, p::BitmapAlpha,
-      p::IndexedAdd,
+      p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha, p::FillAdd,     p::FillSub,
+      p::ColorMask, p::Blend, p::Add,       p::Sampled,   p::Mask,        p::BitmapBlend,
+      p::BitmapAlpha, p::IndexedAdd, p::GatherWalk, p::CellCopy, p::AlphaPick,
   };
   return kernels;
 }
 
-const TRowKernels& RowKernels() { return FastRowKernels(); }
+const TRowKernels& RowKernels() {
+  static const TRowKernels& kernels = Avx2RowKernels() != nullptr ? *Avx2RowKernels() : FastRowKernels();
+  return kernels;
+}
 
 }  // namespace orba

@@ -89,12 +89,14 @@ void KeyedCut(const TPixelView& dst, const TPixelView& src, const TCut& c, int64
                    c.n, bits, k);
     return;
   }
-  // The dither exists at 8 bits and below only.
+  // The dither exists at 8 bits and below only; bit b of a row's cells
+  // is the cell of the row's pixels i with i and 3 = b.
+  const TRowKernels& rk = RowKernels();
   for (int32_t j = 0; j < c.rows; ++j) {
-    uint8_t* d = dst.Row(c.dy + j) + c.dx;
-    const uint8_t* s = src.Row(c.sy + j) + c.sx;
-    for (int32_t i = 0; i < c.n; ++i)
-      if (drawn(s[i], c.dx + i, c.dy + j)) d[i] = s[i];
+    uint32_t cells = 0;
+    for (int32_t b = 0; b < 4; ++b)
+      if (DitherCell(dither_level, (c.dy + j) & 3, (c.dx + b) & 3)) cells |= 1u << b;
+    rk.CellCopy(dst.Row(c.dy + j) + c.dx, src.Row(c.sy + j) + c.sx, c.n, k, cells);
   }
 }
 
@@ -151,7 +153,13 @@ void BitmapDrawAlphaMask(const TPixelView& dst, int32_t x, int32_t y, int32_t op
   TCut c;
   if (!CutRects(dst, x, y, src_rect, src, c)) return;
   int32_t bits = dst.BitCount;
-  if (bits <= 8) {
+  const TRowKernels& k = RowKernels();
+  if (bits == 8) {
+    for (int32_t j = 0; j < c.rows; ++j)
+      k.AlphaPick(dst.Row(c.dy + j) + c.dx, src.Row(c.sy + j) + c.sx, alpha.Row(c.sy + j) + c.sx, c.n);
+    return;
+  }
+  if (bits < 8) {
     for (int32_t j = 0; j < c.rows; ++j)
       for (int32_t i = 0; i < c.n; ++i)
         if (alpha.Row(c.sy + j)[c.sx + i] >= 128)
@@ -159,7 +167,6 @@ void BitmapDrawAlphaMask(const TPixelView& dst, int32_t x, int32_t y, int32_t op
     return;
   }
   if (bits != 15 && bits != 16 && bits != 24 && bits != 32) return;
-  const TRowKernels& k = RowKernels();
   int32_t op = std::clamp(opacity, 0, 255);
   for (int32_t j = 0; j < c.rows; ++j)
     k.BitmapAlpha(dst.Row(c.dy + j) + Offset(c.dx, bits), src.Row(c.sy + j) + Offset(c.sx, bits),

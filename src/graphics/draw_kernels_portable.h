@@ -18,6 +18,7 @@ void ColorMask(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t p
                int32_t alpha);
 void Blend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key);
 void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key);
+void Sampled(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key, bool add);
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
           TMaskMode mode);
 void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t opacity,
@@ -25,5 +26,8 @@ void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t 
 void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
                  int32_t opacity);
 void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
+void GatherWalk(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout);
+void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
+void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n);
 
 }  // namespace orba::portable_kernels

@@ -6,6 +6,7 @@
 
 #include "graphics/draw_kernels.h"
 #include "graphics/draw_kernels_portable.h"
+#include "graphics/pixel_view.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -43,12 +44,29 @@ inline __m128i LoadMask8(const uint8_t* m) {
 
 // Per byte (s x w + d x (255 - w)) shr 8, with w given per pixel in the
 // 32-bit lanes of w32 (0..255).
-inline __m128i Blend32(__m128i s, __m128i d, __m128i w32) {
+inline __m128i Blend32(__m128i s, __m128i d, __m128i w32);
+
+// The same with each pixel's weight in both 16-bit halves of its lane.
+inline __m128i Blend32Pairs(__m128i s, __m128i d, __m128i w16) {
   const __m128i z = _mm_setzero_si128();
-  const __m128i c255 = _mm_set1_epi16(255);
-  __m128i w16 = _mm_or_si128(w32, _mm_slli_epi32(w32, 16));
-  __m128i wlo = _mm_unpacklo_epi32(w16, w16);
-  __m128i whi = _mm_unpackhi_epi32(w16, w16);
+  // s w + d (255 - w) = d 255 + (s - d) w: exact in 16-bit lanes, as the
+  // sum lies in 0..65025 and the arithmetic wraps modulo 65536.
+  auto half = [](__m128i sx, __m128i dx, __m128i w) {
+    __m128i t = _mm_add_epi16(_mm_sub_epi16(_mm_slli_epi16(dx, 8), dx), _mm_mullo_epi16(_mm_sub_epi16(sx, dx), w));
+    return _mm_srli_epi16(t, 8);
+  };
+  return _mm_packus_epi16(half(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi8(d, z), _mm_unpacklo_epi32(w16, w16)),
+                          half(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi8(d, z), _mm_unpackhi_epi32(w16, w16)));
+}
+
+inline __m128i Blend32(__m128i s, __m128i d, __m128i w32) {
+  return Blend32Pairs(s, d, _mm_or_si128(w32, _mm_slli_epi32(w32, 16)));
+}
+
+// Per byte (s x w + d x (255 - w)) shr 8 with a weight per byte.
+inline __m128i Blend24(__m128i s, __m128i d, __m128i w) {
+  const __m128i z = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
+  __m128i wlo = _mm_unpacklo_epi8(w, z), whi = _mm_unpackhi_epi8(w, z);
   __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), wlo),
                              _mm_mullo_epi16(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(c255, wlo)));
   __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), whi),
@@ -57,12 +75,15 @@ inline __m128i Blend32(__m128i s, __m128i d, __m128i w32) {
 }
 
 // Per byte d + (s x k) shr 8, saturated at 255, k per pixel in 32-bit lanes.
-inline __m128i Add32(__m128i s, __m128i d, __m128i k32) {
+inline __m128i Add32Pairs(__m128i s, __m128i d, __m128i k16) {
   const __m128i z = _mm_setzero_si128();
-  __m128i k16 = _mm_or_si128(k32, _mm_slli_epi32(k32, 16));
   __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), _mm_unpacklo_epi32(k16, k16)), 8);
   __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), _mm_unpackhi_epi32(k16, k16)), 8);
   return _mm_adds_epu8(d, _mm_packus_epi16(lo, hi));
+}
+
+inline __m128i Add32(__m128i s, __m128i d, __m128i k32) {
+  return Add32Pairs(s, d, _mm_or_si128(k32, _mm_slli_epi32(k32, 16)));
 }
 
 // (m x alpha) shr 8 per 32-bit lane (m, alpha 0..255).
@@ -320,49 +341,99 @@ void Add(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, T
       [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Add(dt, st, m, bits, alpha, key); });
 }
 
+void Sampled(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key, bool add) {
+  // Additions at 15 bits and up are the keyed addition; copies the keyed copy.
+  if (add) return bits == 8 ? p::Sampled(d, s, n, bits, alpha, key, add) : Add(d, s, n, bits, alpha, key);
+  if (alpha == 255) return KeyedCopy(d, s, n, bits, key);
+  const __m128i w32 = _mm_set1_epi32(alpha), w16 = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  KeyedTwoRows<false>(
+      d, s, n, bits, key, [&](__m128i sv, __m128i dv) { return Blend32(sv, dv, w32); },
+      [&](__m128i sv, __m128i dv) { return Blend16(sv, dv, w16, bits); },
+      [&](uint8_t* dt, const uint8_t* st, int32_t m) { p::Sampled(dt, st, m, bits, alpha, key, false); });
+}
+
+// Mask at 32 bits, eight pixels at a time: their weights worked out in
+// 16-bit lanes, then each group of four pixels blended with its weights
+// spread to the pixels' lanes. Returns the pixels done.
+template <TMaskMode kMode>
+int32_t Mask32(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t alpha) {
+  const __m128i z = _mm_setzero_si128(), full = _mm_set1_epi16(255), av = _mm_set1_epi16(static_cast<int16_t>(alpha));
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m128i mv = LoadMask8(m + i);
+    const __m128i scaled = _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
+    // m at alpha 255, else (m x alpha) shr 8, or alpha where m is 255.
+    const __m128i full_is_alpha = Select(_mm_cmpeq_epi16(mv, full), av, scaled);
+    __m128i w, keep, copy = z;
+    if constexpr (kMode == TMaskMode::Copy) w = mv, copy = _mm_cmpeq_epi16(mv, full);
+    else if constexpr (kMode == TMaskMode::Blend || kMode == TMaskMode::Add) w = full_is_alpha;
+    else if constexpr (kMode == TMaskMode::Cover) w = alpha == 255 ? mv : full_is_alpha, copy = _mm_cmpeq_epi16(w, full);
+    else w = alpha == 255 ? mv : scaled;
+    if constexpr (kMode == TMaskMode::Add) keep = _mm_cmpeq_epi16(w, z);
+    else keep = _mm_cmpeq_epi16(mv, z);
+    for (int h = 0; h < 2; ++h) {
+      uint8_t* dp = d + (i + 4 * h) * 4;
+      const __m128i sv = Load16(s + (i + 4 * h) * 4), dv = Load16(dp);
+      const __m128i wp = h == 0 ? _mm_unpacklo_epi16(w, w) : _mm_unpackhi_epi16(w, w);
+      __m128i kp = h == 0 ? _mm_unpacklo_epi16(keep, keep) : _mm_unpackhi_epi16(keep, keep);
+      __m128i out;
+      if constexpr (kMode == TMaskMode::Add || kMode == TMaskMode::WeightedAdd) {
+        out = Add32Pairs(sv, dv, wp);
+      } else {
+        out = Blend32Pairs(sv, dv, wp);
+        if constexpr (kMode == TMaskMode::Copy || kMode == TMaskMode::Cover)
+          out = Select(h == 0 ? _mm_unpacklo_epi16(copy, copy) : _mm_unpackhi_epi16(copy, copy), sv, out);
+        if constexpr (kMode == TMaskMode::Copy || kMode == TMaskMode::Blend) kp = _mm_or_si128(kp, _mm_cmpeq_epi32(sv, dv));
+      }
+      Store16(dp, Select(kp, dv, out));
+    }
+  }
+  return i;
+}
+
+// One vector of Mask at 15 or 16 bits: eight pixels, coverage in 16-bit lanes.
+inline __m128i Mask16(__m128i sv, __m128i dv, __m128i mv, __m128i av, int32_t alpha, int32_t bits, TMaskMode mode) {
+  const __m128i z = _mm_setzero_si128(), full = _mm_set1_epi16(255);
+  const __m128i uncovered = _mm_cmpeq_epi16(mv, z);
+  const __m128i scaled = _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
+  const __m128i weighted = alpha == 255 ? mv : scaled;
+  switch (mode) {
+    case TMaskMode::Add: return Select(_mm_cmpeq_epi16(scaled, z), dv, Add16(sv, dv, scaled, bits));
+    case TMaskMode::Weighted: return Select(uncovered, dv, Blend16(sv, dv, weighted, bits));
+    case TMaskMode::WeightedAdd: return Select(uncovered, dv, Add16(sv, dv, weighted, bits));
+    case TMaskMode::Cover: {
+      __m128i out = Select(_mm_cmpeq_epi16(weighted, full), sv, Blend16(sv, dv, weighted, bits));
+      __m128i keep = alpha < 255 ? _mm_or_si128(uncovered, _mm_cmpeq_epi16(sv, dv)) : uncovered;
+      return Select(keep, dv, out);
+    }
+    case TMaskMode::Copy:
+    case TMaskMode::Blend: break;
+  }
+  __m128i w = mode == TMaskMode::Copy ? mv : scaled;
+  __m128i blended = Blend16(sv, dv, w, bits);
+  if (mode == TMaskMode::Copy) blended = Select(_mm_cmpeq_epi16(mv, full), sv, blended);
+  __m128i keep = _mm_or_si128(uncovered, _mm_cmpeq_epi16(sv, dv));
+  return Select(keep, dv, blended);
+}
+
 void Mask(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha,
           TMaskMode mode) {
   int32_t i = 0;
-  const __m128i z = _mm_setzero_si128();
   if (bits == 32) {
-    __m128i av = _mm_set1_epi32(alpha), full = _mm_set1_epi32(255);
-    for (; i + 4 <= n; i += 4) {
-      __m128i mv = LoadMask4(m + i);
-      __m128i sv = Load16(s + i * 4), dv = Load16(d + i * 4);
-      __m128i is_full = _mm_cmpeq_epi32(mv, full);
-      __m128i out;
-      if (mode == TMaskMode::Add) {
-        __m128i k = Select(is_full, av, Scale32(mv, av));
-        out = Select(_mm_cmpeq_epi32(k, z), dv, Add32(sv, dv, k));
-      } else {
-        __m128i w = mode == TMaskMode::Copy ? mv : Select(is_full, av, Scale32(mv, av));
-        __m128i blended = Blend32(sv, dv, w);
-        if (mode == TMaskMode::Copy) blended = Select(is_full, sv, blended);
-        __m128i keep = _mm_or_si128(_mm_cmpeq_epi32(mv, z), _mm_cmpeq_epi32(sv, dv));
-        out = Select(keep, dv, blended);
-      }
-      Store16(d + i * 4, out);
+    switch (mode) {
+      case TMaskMode::Copy: i = Mask32<TMaskMode::Copy>(d, s, m, n, alpha); break;
+      case TMaskMode::Blend: i = Mask32<TMaskMode::Blend>(d, s, m, n, alpha); break;
+      case TMaskMode::Add: i = Mask32<TMaskMode::Add>(d, s, m, n, alpha); break;
+      case TMaskMode::Cover: i = Mask32<TMaskMode::Cover>(d, s, m, n, alpha); break;
+      case TMaskMode::Weighted: i = Mask32<TMaskMode::Weighted>(d, s, m, n, alpha); break;
+      case TMaskMode::WeightedAdd: i = Mask32<TMaskMode::WeightedAdd>(d, s, m, n, alpha); break;
     }
     return p::Mask(d + i * 4, s + i * 4, m + i, n - i, bits, alpha, mode);
   }
   if (IsWord(bits)) {
-    __m128i av = _mm_set1_epi16(static_cast<int16_t>(alpha)), full = _mm_set1_epi16(255);
-    for (; i + 8 <= n; i += 8) {
-      __m128i mv = LoadMask8(m + i);
-      __m128i sv = Load16(s + i * 2), dv = Load16(d + i * 2);
-      __m128i out;
-      if (mode == TMaskMode::Add) {
-        __m128i k = _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
-        out = Select(_mm_cmpeq_epi16(k, z), dv, Add16(sv, dv, k, bits));
-      } else {
-        __m128i w = mode == TMaskMode::Copy ? mv : _mm_srli_epi16(_mm_mullo_epi16(mv, av), 8);
-        __m128i blended = Blend16(sv, dv, w, bits);
-        if (mode == TMaskMode::Copy) blended = Select(_mm_cmpeq_epi16(mv, full), sv, blended);
-        __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(mv, z), _mm_cmpeq_epi16(sv, dv));
-        out = Select(keep, dv, blended);
-      }
-      Store16(d + i * 2, out);
-    }
+    const __m128i av = _mm_set1_epi16(static_cast<int16_t>(alpha));
+    for (; i + 8 <= n; i += 8)
+      Store16(d + i * 2, Mask16(Load16(s + i * 2), Load16(d + i * 2), LoadMask8(m + i), av, alpha, bits, mode));
     return p::Mask(d + i * 2, s + i * 2, m + i, n - i, bits, alpha, mode);
   }
   p::Mask(d, s, m, n, bits, alpha, mode);
@@ -398,6 +469,33 @@ void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t 
     }
     return p::BitmapBlend(d + i * 2, s + i * 2, n - i, bits, opacity, key);
   }
+  if (bits == 24) {
+    // Every byte is a channel of the same weight: 16 pixels are three
+    // vectors of bytes; keyed pixels get their old bytes back.
+    const __m128i w = _mm_set1_epi16(static_cast<int16_t>(opacity));
+    const __m128i nw = _mm_set1_epi16(static_cast<int16_t>(255 - opacity)), z = _mm_setzero_si128();
+    auto mix = [&](__m128i sv, __m128i dv) {
+      __m128i lo = Div255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(dv, z), nw),
+                                        _mm_mullo_epi16(_mm_unpacklo_epi8(sv, z), w)));
+      __m128i hi = Div255(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(dv, z), nw),
+                                        _mm_mullo_epi16(_mm_unpackhi_epi8(sv, z), w)));
+      return _mm_packus_epi16(lo, hi);
+    };
+    uint8_t old[48];
+    for (; i + 16 <= n; i += 16) {
+      uint8_t* dp = d + i * 3;
+      const uint8_t* sp = s + i * 3;
+      for (int v = 0; v < 3; ++v) {
+        __m128i dv = Load16(dp + 16 * v);
+        if (key.Enabled) Store16(old + 16 * v, dv);
+        Store16(dp + 16 * v, mix(Load16(sp + 16 * v), dv));
+      }
+      if (!key.Enabled) continue;
+      for (int k = 0; k < 16; ++k)
+        if ((LoadPixelBytes(sp + 3 * k, 3) & 0xFFFFFFu) == key.Value) std::memcpy(dp + 3 * k, old + 3 * k, 3);
+    }
+    return p::BitmapBlend(d + i * 3, s + i * 3, n - i, bits, opacity, key);
+  }
   p::BitmapBlend(d, s, n, bits, opacity, key);
 }
 
@@ -425,6 +523,40 @@ void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int3
     }
     return p::BitmapAlpha(d + i * 2, s + i * 2, a + i, n - i, bits, opacity);
   }
+  if (bits == 24) {
+    // Sixteen pixels at a time: their weights, each spread over its three
+    // bytes, then three vectors of bytes blended by them. Runs of clear or
+    // opaque pixels are skipped or copied whole.
+    const __m128i op = _mm_set1_epi16(static_cast<int16_t>(opacity)), full = _mm_set1_epi8(-1);
+    alignas(16) uint8_t weights[16];
+    uint8_t spread[48 + 4];
+    for (; i + 16 <= n; i += 16) {
+      __m128i wv = Load16(a + i);
+      if (opacity < 255) {
+        __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(wv, z), op), 8);
+        __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(wv, z), op), 8);
+        wv = _mm_packus_epi16(lo, hi);
+      }
+      uint8_t* dp = d + i * 3;
+      const uint8_t* sp = s + i * 3;
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(wv, z)) == 0xFFFF) continue;
+      if (_mm_movemask_epi8(_mm_cmpeq_epi8(wv, full)) == 0xFFFF) {
+        std::memcpy(dp, sp, 48);
+        continue;
+      }
+      Store16(weights, wv);
+      for (int k = 0; k < 16; ++k) {
+        const uint32_t x = weights[k] * 0x010101u;
+        std::memcpy(spread + 3 * k, &x, 4);
+      }
+      for (int v = 0; v < 3; ++v) {
+        __m128i w = Load16(spread + 16 * v), sv = Load16(sp + 16 * v), dv = Load16(dp + 16 * v);
+        __m128i out = Select(_mm_cmpeq_epi8(w, full), sv, Blend24(sv, dv, w));
+        Store16(dp + 16 * v, Select(_mm_cmpeq_epi8(w, z), dv, out));
+      }
+    }
+    return p::BitmapAlpha(d + i * 3, s + i * 3, a + i, n - i, bits, opacity);
+  }
   p::BitmapAlpha(d, s, a, n, bits, opacity);
 }
 
@@ -438,13 +570,39 @@ void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
   p::IndexedAdd(d + i * 4, s + i, n - i, add);
 }
 
+void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells) {
+  int32_t i = 0;
+  uint32_t pattern = 0;
+  for (int b = 0; b < 4; ++b)
+    if (((cells >> b) & 1u) != 0) pattern |= 0xFFu << (8 * b);
+  const __m128i drawn = _mm_set1_epi32(static_cast<int32_t>(pattern));
+  const __m128i kv = _mm_set1_epi8(static_cast<char>(key.Value & 0xFF));
+  const __m128i key_on = key.Enabled && key.Value <= 0xFF ? AllOnes() : _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    __m128i sv = Load16(s + i);
+    __m128i take = _mm_andnot_si128(_mm_and_si128(key_on, _mm_cmpeq_epi8(sv, kv)), drawn);
+    Store16(d + i, Select(take, sv, Load16(d + i)));
+  }
+  p::CellCopy(d + i, s + i, n - i, key, cells);
+}
+
+void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n) {
+  int32_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    // A byte of 128 or more is negative as a signed byte.
+    __m128i take = _mm_cmplt_epi8(Load16(a + i), _mm_setzero_si128());
+    Store16(d + i, Select(take, Load16(s + i), Load16(d + i)));
+  }
+  p::AlphaPick(d + i, s + i, a + i, n - i);
+}
+
 }  // namespace
 
 const TRowKernels& FastRowKernels() {
   static const TRowKernels kernels = {
-      Copy,      Fill,  KeyedCopy, FillAlpha,   FillAdd,     FillSub,
-      ColorMask, Blend, Add,       Mask,        BitmapBlend, BitmapAlpha,
-      IndexedAdd,
+      Copy,      Fill,  KeyedCopy, FillAlpha, FillAdd,     FillSub,
+      ColorMask, Blend, Add,       Sampled,   Mask,        BitmapBlend,
+      BitmapAlpha, IndexedAdd, p::GatherWalk, CellCopy, AlphaPick,
   };
   return kernels;
 }

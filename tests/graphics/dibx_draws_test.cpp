@@ -292,6 +292,47 @@ TEST(DrawRotate, BlendAddMaskAndKeyVectors) {
             (TRow{kUntouched, 9u}));
 }
 
+// Random rotations (angles, zooms, flips, keys, masks, every depth) against
+// each pixel worked from the source pixel under it, found by turning a
+// picture of pixel numbers the same way: masked draws blend or add with
+// weight m (m x level shr 8 below level 255) where m is not 0; unmasked ones
+// skip keyed pixels, add at alpha 256 and up, copy at 255, else blend.
+TEST(DrawRotate, SampledRowsEqualThePixelRule) {
+  std::mt19937 rng(17);
+  for (int iter = 0; iter < 400; ++iter) {
+    const int32_t bits = std::array{8, 16, 24, 32}[iter % 4];
+    const int32_t sw = Any(rng, 1, 9), sh = Any(rng, 1, 9);
+    auto pick = [&](int32_t, int32_t) { return rng() % 3 == 0 ? 0x12u : static_cast<uint32_t>(rng()) & test::DepthMask(bits); };
+    auto src = PaintedDIBX(sw, sh, bits, pick), dst = PaintedDIBX(20, 16, bits, pick), before = MakeDIBX(20, 16, bits);
+    auto mask = PaintedDIBX(sw, sh, 8, [&](int32_t, int32_t) { return rng() % 3 == 0 ? 0u : rng() % 256; });
+    auto where = PaintedDIBX(sw, sh, 32, [&](int32_t x, int32_t y) { return uint32_t(1 + x + y * sw); });
+    auto landed = MakeDIBX(20, 16, 32);
+    before->Draw(0, 0, *dst, {0, 0, 20, 16}, false, false, false);
+    src->TransparentColor = 0x12;
+    const int32_t x = Any(rng, 0, 19), y = Any(rng, 0, 15), zx = Any(rng, 100, 700), zy = Any(rng, 100, 700);
+    const int32_t cx = Any(rng, 0, sw), cy = Any(rng, 0, sh), angle = Any(rng, 0, 255), alpha = Any(rng, 1, 520);
+    const bool fh = rng() & 1, fv = rng() & 1, masked = rng() & 1, key = rng() & 1;
+    const TRect sr{0, 0, sw, sh};
+    landed->DrawRotate(x, y, zx, zy, *where, sr, cx, cy, angle, false, fh, fv, 255);
+    if (masked) dst->DrawRotateMask(x, y, zx, zy, *src, sr, cx, cy, angle, fh, fv, *mask, alpha);
+    else dst->DrawRotate(x, y, zx, zy, *src, sr, cx, cy, angle, key, fh, fv, alpha);
+    const TChannelSet c = ChannelsFor(bits);
+    const uint32_t level = static_cast<uint32_t>(alpha) & 255;
+    for (int32_t py = 0; py < 16; ++py)
+      for (int32_t px = 0; px < 20; ++px) {
+        const uint32_t at = landed->GetPixel(px, py), dv = before->GetPixel(px, py);
+        uint32_t want = dv;
+        const uint32_t sv = at ? src->GetPixel(int32_t(at - 1) % sw, int32_t(at - 1) / sw) : 0;
+        const uint32_t m = at ? mask->GetPixel(int32_t(at - 1) % sw, int32_t(at - 1) / sw) : 0;
+        const uint32_t w = level == 255 ? m : (m * level) >> 8;
+        if (at && masked && m != 0) want = alpha < 256 ? BlendPixel(sv, dv, w, c) : AddPixel(dv, sv, w, c);
+        if (at && !masked && !(key && sv == 0x12))
+          want = alpha >= 256 ? AddPixel(dv, sv, level, c) : alpha == 255 ? sv : BlendPixel(sv, dv, level, c);
+        ASSERT_EQ(dst->GetPixel(px, py), want) << iter << " at " << px << "," << py;
+      }
+  }
+}
+
 // ---- tiles and patterns -----------------------------------------------------
 
 TEST(DrawTile, TilesStartAtTheRectangleAndRepeatWithTheirGaps) {

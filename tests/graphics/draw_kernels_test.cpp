@@ -24,8 +24,13 @@ using test::TTestPicture;
 
 // Everything one kernel call needs, drawn at random. Pixel values come from a
 // small pool half of the time so that keys and equal pixels occur often.
+// The rows start `off` bytes into their buffers, for every alignment.
 struct Inputs {
   std::vector<uint8_t> d, s, m;
+  size_t off = 0;
+  uint8_t* D() { return d.data() + off; }
+  const uint8_t* S() const { return s.data() + off; }
+  const uint8_t* M() const { return m.data() + off; }
   int32_t n = 0;
   uint32_t pixel = 0;
   int32_t alpha = 0;
@@ -39,15 +44,17 @@ uint32_t WidthMask(int32_t bits) {
 Inputs Draw(std::mt19937& rng, int32_t bits, int guard) {
   Inputs in;
   int bytes = (bits + 7) / 8;
-  in.n = static_cast<int32_t>(rng() % 41);
+  in.n = static_cast<int32_t>(rng() % 68);
+  in.off = rng() % 16;
   std::vector<uint32_t> pool = {0, WidthMask(bits), static_cast<uint32_t>(rng()) & WidthMask(bits),
                                 static_cast<uint32_t>(rng()) & WidthMask(bits)};
   auto pixel = [&]() { return (rng() & 1) ? pool[rng() % pool.size()] : (rng() & WidthMask(bits)); };
-  size_t size = static_cast<size_t>(in.n + guard) * bytes;
+  const int32_t count = in.n + guard + static_cast<int32_t>(in.off);
+  size_t size = static_cast<size_t>(count) * bytes;
   in.d.resize(size);
   in.s.resize(size);
-  in.m.resize(static_cast<size_t>(in.n + guard));
-  for (int32_t i = 0; i < in.n + guard; ++i) {
+  in.m.resize(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i) {
     uint32_t dv = pixel(), sv = (rng() % 4 == 0) ? dv : pixel();
     StorePixelBytes(&in.d[static_cast<size_t>(i) * bytes], bytes, dv);
     StorePixelBytes(&in.s[static_cast<size_t>(i) * bytes], bytes, sv);
@@ -61,34 +68,42 @@ Inputs Draw(std::mt19937& rng, int32_t bits, int guard) {
   return in;
 }
 
-// One kernel call: its name, and whether it has no 8-bit form.
+// One kernel call: its name, and its depths.
+enum TDepths { kAll, kNoEight, kEightOnly };
 struct TKernel {
   const char* name;
-  bool sixteen_up;
+  TDepths depths;
   void (*run)(const TRowKernels& k, int32_t bits, Inputs& in);
 };
 
 const TKernel kKernels[] = {
-    {"Copy", false, [](auto& k, int32_t bits, Inputs& in) { k.Copy(in.d.data(), in.s.data(), in.n, bits); }},
-    {"Fill", false, [](auto& k, int32_t bits, Inputs& in) { k.Fill(in.d.data(), in.n, bits, in.pixel); }},
-    {"KeyedCopy", false, [](auto& k, int32_t bits, Inputs& in) { k.KeyedCopy(in.d.data(), in.s.data(), in.n, bits, in.key); }},
-    {"FillAlpha", false, [](auto& k, int32_t bits, Inputs& in) { k.FillAlpha(in.d.data(), in.n, bits, in.pixel, in.alpha); }},
-    {"FillAdd", false, [](auto& k, int32_t bits, Inputs& in) { k.FillAdd(in.d.data(), in.n, bits, in.pixel); }},
-    {"FillSub", false, [](auto& k, int32_t bits, Inputs& in) { k.FillSub(in.d.data(), in.n, bits, in.pixel); }},
-    {"ColorMask", false, [](auto& k, int32_t bits, Inputs& in) { k.ColorMask(in.d.data(), in.m.data(), in.n, bits, in.pixel, in.alpha); }},
-    {"Blend", false, [](auto& k, int32_t bits, Inputs& in) { k.Blend(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
-    {"Add", false, [](auto& k, int32_t bits, Inputs& in) { k.Add(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
-    {"MaskCopy", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Copy); }},
-    {"MaskBlend", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Blend); }},
-    {"MaskAdd", false, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha, TMaskMode::Add); }},
-    {"BitmapBlend", true, [](auto& k, int32_t bits, Inputs& in) { k.BitmapBlend(in.d.data(), in.s.data(), in.n, bits, in.alpha, in.key); }},
-    {"BitmapAlpha", true, [](auto& k, int32_t bits, Inputs& in) { k.BitmapAlpha(in.d.data(), in.s.data(), in.m.data(), in.n, bits, in.alpha); }},
-    {"IndexedAdd", true, [](auto& k, int32_t bits, Inputs& in) {
+    {"Copy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Copy(in.D(), in.S(), in.n, bits); }},
+    {"Fill", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Fill(in.D(), in.n, bits, in.pixel); }},
+    {"KeyedCopy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.KeyedCopy(in.D(), in.S(), in.n, bits, in.key); }},
+    {"FillAlpha", kAll, [](auto& k, int32_t bits, Inputs& in) { k.FillAlpha(in.D(), in.n, bits, in.pixel, in.alpha); }},
+    {"FillAdd", kAll, [](auto& k, int32_t bits, Inputs& in) { k.FillAdd(in.D(), in.n, bits, in.pixel); }},
+    {"FillSub", kAll, [](auto& k, int32_t bits, Inputs& in) { k.FillSub(in.D(), in.n, bits, in.pixel); }},
+    {"ColorMask", kAll, [](auto& k, int32_t bits, Inputs& in) { k.ColorMask(in.D(), in.M(), in.n, bits, in.pixel, in.alpha); }},
+    {"Blend", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Blend(in.D(), in.S(), in.n, bits, in.alpha, in.key); }},
+    {"Add", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Add(in.D(), in.S(), in.n, bits, in.alpha, in.key); }},
+    {"MaskCopy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::Copy); }},
+    {"MaskBlend", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::Blend); }},
+    {"MaskAdd", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::Add); }},
+    {"BitmapBlend", kNoEight, [](auto& k, int32_t bits, Inputs& in) { k.BitmapBlend(in.D(), in.S(), in.n, bits, in.alpha, in.key); }},
+    {"BitmapAlpha", kNoEight, [](auto& k, int32_t bits, Inputs& in) { k.BitmapAlpha(in.D(), in.S(), in.M(), in.n, bits, in.alpha); }},
+    {"Sampled", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Sampled(in.D(), in.S(), in.n, bits, in.alpha, in.key, false); }},
+    {"SampledAdd", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Sampled(in.D(), in.S(), in.n, bits, in.alpha, in.key, true); }},
+    {"MaskCover", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::Cover); }},
+    {"MaskWeighted", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::Weighted); }},
+    {"MaskWeightedAdd", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::WeightedAdd); }},
+    {"CellCopy", kEightOnly, [](auto& k, int32_t, Inputs& in) { k.CellCopy(in.D(), in.S(), in.n, in.key, in.pixel & 15); }},
+    {"AlphaPick", kEightOnly, [](auto& k, int32_t, Inputs& in) { k.AlphaPick(in.D(), in.S(), in.M(), in.n); }},
+    {"IndexedAdd", kNoEight, [](auto& k, int32_t bits, Inputs& in) {
        if (bits != 32) return;  // indexes are the source's first n bytes
        std::vector<uint32_t> add(256);
        std::mt19937 table_rng(in.pixel);
        for (uint32_t& v : add) v = (table_rng() & 3) == 0 ? 0 : static_cast<uint32_t>(table_rng());
-       k.IndexedAdd(in.d.data(), in.s.data(), in.n, add.data());
+       k.IndexedAdd(in.D(), in.S(), in.n, add.data());
      }},
 };
 
@@ -106,12 +121,17 @@ TEST_P(RowKernelPaths, FastEqualsPortable) {
   const int guard = 5;
   for (int iter = 0; iter < 1500; ++iter) {
     Inputs a = Draw(rng, bits, guard);
-    Inputs b = a;
+    Inputs b = a, c = a;
     std::vector<uint8_t> before = a.d;
     kKernels[op].run(PortableRowKernels(), bits, a);
     kKernels[op].run(FastRowKernels(), bits, b);
     ASSERT_EQ(a.d, b.d) << "iteration " << iter << " n " << a.n << " alpha " << a.alpha;
-    size_t end = static_cast<size_t>(a.n) * ((bits + 7) / 8);
+    if (const TRowKernels* avx2 = Avx2RowKernels()) {
+      kKernels[op].run(*avx2, bits, c);
+      ASSERT_EQ(a.d, c.d) << "AVX2, iteration " << iter << " n " << a.n << " alpha " << a.alpha;
+    }
+    const size_t start = a.off, end = start + static_cast<size_t>(a.n) * ((bits + 7) / 8);
+    ASSERT_TRUE(std::equal(a.d.begin(), a.d.begin() + static_cast<std::ptrdiff_t>(start), before.begin()));
     ASSERT_TRUE(std::equal(a.d.begin() + static_cast<std::ptrdiff_t>(end), a.d.end(),
                            before.begin() + static_cast<std::ptrdiff_t>(end)));
   }
@@ -121,7 +141,8 @@ std::vector<std::pair<int, int32_t>> AllCases() {
   std::vector<std::pair<int, int32_t>> cases;
   for (int op = 0; op < static_cast<int>(std::size(kKernels)); ++op)
     for (int32_t bits : {8, 15, 16, 24, 32})
-      if (bits != 8 || !kKernels[op].sixteen_up) cases.push_back({op, bits});
+      if (kKernels[op].depths == kEightOnly ? bits == 8 : (bits != 8 || kKernels[op].depths == kAll))
+        cases.push_back({op, bits});
   return cases;
 }
 
@@ -146,7 +167,8 @@ class RowKernelVectors : public testing::TestWithParam<Vector> {};
 
 TEST_P(RowKernelVectors, GivesWorkedResult) {
   const Vector& v = GetParam();
-  for (const TRowKernels* k : {&PortableRowKernels(), &FastRowKernels()}) {
+  for (const TRowKernels* k : {&PortableRowKernels(), &FastRowKernels(), Avx2RowKernels()}) {
+    if (k == nullptr) continue;
     Inputs in;
     int bytes = (v.bits + 7) / 8;
     in.n = 1;
@@ -159,7 +181,7 @@ TEST_P(RowKernelVectors, GivesWorkedResult) {
     in.alpha = v.alpha;
     in.key = v.key;
     Kernel(v.op).run(*k, v.bits, in);
-    EXPECT_EQ(LoadPixelBytes(in.d.data(), bytes), v.expected) << v.what;
+    EXPECT_EQ(LoadPixelBytes(in.D(), bytes), v.expected) << v.what;
   }
 }
 
@@ -196,9 +218,54 @@ const Vector kVectors[] = {
     {"bitmap alpha 32 a0 keeps", "BitmapAlpha", 32, 9, 0xFFFFFF, 0, 0, 255, {}, 9},
     {"bitmap alpha 32 a255 copies", "BitmapAlpha", 32, 9, 0x12FFFFFF, 0, 255, 255, {}, 0x12FFFFFF},
     {"bitmap alpha 24 opacity scales", "BitmapAlpha", 24, 0, 0xFFFFFF, 0, 255, 128, {}, 0x7E7E7E},
+    // The sampled draws blend equal pixels and do not copy at weight 255.
+    {"sampled 32 blends an equal pixel", "Sampled", 32, 0xFFFFFF, 0xFFFFFF, 0, 0, 128, {}, 0xFEFEFE},
+    {"sampled add 8 scales", "SampledAdd", 8, 20, 200, 0, 0, 128, {}, 120},
+    {"cover 32 m255 weight is alpha", "MaskCover", 32, 0, 0xFFFFFF, 0, 255, 200, {}, 0xC7C7C7},
+    {"cover 32 blends an equal pixel", "MaskCover", 32, 0xFFFFFF, 0xFFFFFF, 0, 128, 255, {}, 0xFEFEFE},
+    {"cover 16 keeps an equal pixel", "MaskCover", 16, 0x1234, 0x1234, 0, 128, 128, {}, 0x1234},
+    {"cover 16 m255 a255 copies", "MaskCover", 16, 0, 0xBEEF, 0, 255, 255, {}, 0xBEEF},
+    {"weighted 32 m255 a255 blends", "MaskWeighted", 32, 0, 0xFFFFFF, 0, 255, 255, {}, 0xFEFEFE},
+    {"cell copy skips a clear cell", "CellCopy", 8, 9, 200, 0xE, 0, 0, {}, 9},
+    {"alpha pick takes 128", "AlphaPick", 8, 9, 200, 0, 128, 0, {}, 200},
 };
 
 INSTANTIATE_TEST_SUITE_P(Worked, RowKernelVectors, testing::ValuesIn(kVectors));
+
+// Walks between random points of a picture (rows top-down or bottom-up, with
+// and without a mask): every kernel set gathers the same samples.
+TEST(RowKernels, GatherWalkSetsAgree) {
+  std::mt19937 rng(4321);
+  const int32_t w = 37, h = 23;
+  std::vector<uint8_t> picture(static_cast<size_t>(w * h * 4)), mask(static_cast<size_t>(w * h));
+  for (uint8_t& b : picture) b = static_cast<uint8_t>(rng());
+  for (uint8_t& b : mask) b = static_cast<uint8_t>(rng());
+  for (int iter = 0; iter < 3000; ++iter) {
+    TSampleWalk walk;
+    walk.Bytes = 1 + static_cast<int32_t>(rng() % 4);
+    const bool up = rng() & 1;
+    walk.Pitch = (up ? -1 : 1) * w * walk.Bytes;
+    walk.Bits = picture.data() + (up ? (h - 1) * w * walk.Bytes : 0);
+    walk.MaskPitch = up ? -w : w;
+    walk.Mask = (rng() & 1) ? mask.data() + (up ? (h - 1) * w : 0) : nullptr;
+    const int32_t n = static_cast<int32_t>(rng() % 68);
+    const auto point = [&](int32_t size) { return static_cast<int64_t>(rng() % (static_cast<uint32_t>(size) * 65536u)); };
+    walk.U0 = point(w);
+    walk.V0 = point(h);
+    walk.DU = n > 1 ? (point(w) - walk.U0) / (n - 1) : 0;
+    walk.DV = n > 1 ? (point(h) - walk.V0) / (n - 1) : 0;
+    if (rng() % 4 == 0) walk.DV /= 64;  // nearly level: runs along one source row
+    std::vector<uint8_t> want(68 * 4, 0xEE), want_mask(68, 0xEE);
+    PortableRowKernels().GatherWalk(walk, n, want.data(), want_mask.data());
+    for (const TRowKernels* k : {&FastRowKernels(), Avx2RowKernels()}) {
+      if (k == nullptr) continue;
+      std::vector<uint8_t> got(68 * 4, 0xEE), got_mask(68, 0xEE);
+      k->GatherWalk(walk, n, got.data(), got_mask.data());
+      ASSERT_EQ(got, want) << iter;
+      ASSERT_EQ(got_mask, want_mask) << iter;
+    }
+  }
+}
 
 // Every pair of 5-6-5 channel values at every opacity: the vector division by
 // 255 agrees with the integer one.

@@ -1,0 +1,204 @@
+// AVX2 forms of the 32-bit blends (eight pixels a vector) and of the
+// gather of 32-bit samples along a walk, chosen at run time where the
+// processor has AVX2. Only the functions marked for AVX2 use
+// it, so that the rest of the program runs on any x86-64. Other depths, and
+// the pixels left at the end of a row, go to the SSE2 set.
+#include "graphics/draw_kernels.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+
+#include <algorithm>
+
+#define ORBA_AVX2 __attribute__((target("avx2")))
+
+namespace orba {
+namespace {
+
+ORBA_AVX2 inline __m256i Load(const uint8_t* q) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q)); }
+ORBA_AVX2 inline void Store(uint8_t* q, __m256i v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), v); }
+// Takes `yes` where the lanes of `cond` are all ones, else `no`.
+ORBA_AVX2 inline __m256i Select(__m256i cond, __m256i yes, __m256i no) { return _mm256_blendv_epi8(no, yes, cond); }
+// Eight coverage bytes, one 32-bit lane each.
+ORBA_AVX2 inline __m256i LoadMask(const uint8_t* m) {
+  return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m)));
+}
+// Each lane's weight (0..255) in both of its 16-bit halves.
+ORBA_AVX2 inline __m256i Pairs(__m256i w32) { return _mm256_or_si256(w32, _mm256_slli_epi32(w32, 16)); }
+// (m x alpha) shr 8 per 32-bit lane.
+ORBA_AVX2 inline __m256i Scale(__m256i m32, __m256i alpha32) {
+  return _mm256_srli_epi32(_mm256_mullo_epi16(m32, alpha32), 8);
+}
+
+// Per byte (s x w + d x (255 - w)) shr 8 as d x 255 + (s - d) x w, exact in
+// 16-bit lanes; w16 from Pairs.
+ORBA_AVX2 inline __m256i BlendHalf(__m256i sx, __m256i dx, __m256i w) {
+  __m256i t = _mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(dx, 8), dx),
+                               _mm256_mullo_epi16(_mm256_sub_epi16(sx, dx), w));
+  return _mm256_srli_epi16(t, 8);
+}
+
+ORBA_AVX2 inline __m256i Blend(__m256i s, __m256i d, __m256i w16) {
+  const __m256i z = _mm256_setzero_si256();
+  return _mm256_packus_epi16(
+      BlendHalf(_mm256_unpacklo_epi8(s, z), _mm256_unpacklo_epi8(d, z), _mm256_unpacklo_epi32(w16, w16)),
+      BlendHalf(_mm256_unpackhi_epi8(s, z), _mm256_unpackhi_epi8(d, z), _mm256_unpackhi_epi32(w16, w16)));
+}
+
+// Per byte d + (s x k) shr 8, saturated; k16 from Pairs.
+ORBA_AVX2 inline __m256i Add(__m256i s, __m256i d, __m256i k16) {
+  const __m256i z = _mm256_setzero_si256();
+  __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, z), _mm256_unpacklo_epi32(k16, k16)), 8);
+  __m256i hi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, z), _mm256_unpackhi_epi32(k16, k16)), 8);
+  return _mm256_adds_epu8(d, _mm256_packus_epi16(lo, hi));
+}
+
+// Constant-opacity blend at 32 bits: keyed pixels stay, and with kKeepEqual
+// so do pixels equal to the source. Returns the pixels done.
+template <bool kKeepEqual>
+ORBA_AVX2 int32_t BlendRow(uint8_t* d, const uint8_t* s, int32_t n, int32_t alpha, TRowKey key) {
+  const __m256i w = Pairs(_mm256_set1_epi32(alpha)), kv = _mm256_set1_epi32(static_cast<int32_t>(key.Value));
+  const __m256i key_on = key.Enabled ? _mm256_set1_epi32(-1) : _mm256_setzero_si256();
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i sv = Load(s + i * 4), dv = Load(d + i * 4);
+    __m256i keep = _mm256_and_si256(key_on, _mm256_cmpeq_epi32(sv, kv));
+    if constexpr (kKeepEqual) keep = _mm256_or_si256(keep, _mm256_cmpeq_epi32(sv, dv));
+    Store(d + i * 4, Select(keep, dv, Blend(sv, dv, w)));
+  }
+  return i;
+}
+
+// Mask at 32 bits, by the rules of TMaskMode (see the portable kernel).
+template <TMaskMode kMode>
+ORBA_AVX2 int32_t MaskRow(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t alpha) {
+  const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255), av = _mm256_set1_epi32(alpha);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i mv = LoadMask(m + i), sv = Load(s + i * 4), dv = Load(d + i * 4);
+    const __m256i is_full = _mm256_cmpeq_epi32(mv, full), scaled = Scale(mv, av);
+    const __m256i full_is_alpha = Select(is_full, av, scaled);
+    __m256i w, keep = _mm256_cmpeq_epi32(mv, z), out;
+    if constexpr (kMode == TMaskMode::Copy) w = mv;
+    else if constexpr (kMode == TMaskMode::Blend || kMode == TMaskMode::Add) w = full_is_alpha;
+    else if constexpr (kMode == TMaskMode::Cover) w = alpha == 255 ? mv : full_is_alpha;
+    else w = alpha == 255 ? mv : scaled;
+    if constexpr (kMode == TMaskMode::Add || kMode == TMaskMode::WeightedAdd) {
+      if constexpr (kMode == TMaskMode::Add) keep = _mm256_cmpeq_epi32(w, z);
+      out = Add(sv, dv, Pairs(w));
+    } else {
+      out = Blend(sv, dv, Pairs(w));
+      if constexpr (kMode == TMaskMode::Copy) out = Select(is_full, sv, out);
+      if constexpr (kMode == TMaskMode::Cover) out = Select(_mm256_cmpeq_epi32(w, full), sv, out);
+      if constexpr (kMode == TMaskMode::Copy || kMode == TMaskMode::Blend)
+        keep = _mm256_or_si256(keep, _mm256_cmpeq_epi32(sv, dv));
+    }
+    Store(d + i * 4, Select(keep, dv, out));
+  }
+  return i;
+}
+
+void Blend32(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
+  const int32_t i = bits == 32 ? BlendRow<true>(d, s, n, alpha, key) : 0;
+  FastRowKernels().Blend(d + i * 4, s + i * 4, n - i, bits, alpha, key);
+}
+
+void Sampled32(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key, bool add) {
+  const int32_t i = bits == 32 && !add && alpha != 255 ? BlendRow<false>(d, s, n, alpha, key) : 0;
+  FastRowKernels().Sampled(d + i * 4, s + i * 4, n - i, bits, alpha, key, add);
+}
+
+void Mask32(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode) {
+  int32_t i = 0;
+  if (bits == 32) {
+    switch (mode) {
+      case TMaskMode::Copy: i = MaskRow<TMaskMode::Copy>(d, s, m, n, alpha); break;
+      case TMaskMode::Blend: i = MaskRow<TMaskMode::Blend>(d, s, m, n, alpha); break;
+      case TMaskMode::Add: i = MaskRow<TMaskMode::Add>(d, s, m, n, alpha); break;
+      case TMaskMode::Cover: i = MaskRow<TMaskMode::Cover>(d, s, m, n, alpha); break;
+      case TMaskMode::Weighted: i = MaskRow<TMaskMode::Weighted>(d, s, m, n, alpha); break;
+      case TMaskMode::WeightedAdd: i = MaskRow<TMaskMode::WeightedAdd>(d, s, m, n, alpha); break;
+    }
+  }
+  FastRowKernels().Mask(d + i * 4, s + i * 4, m + i, n - i, bits, alpha, mode);
+}
+
+// Whether every sample of an n-sample walk has U, V and its byte offsets in
+// the picture and the mask within 32-bit lanes.
+bool WalkFitsLanes(const TSampleWalk& w, int32_t n) {
+  constexpr int64_t kLane = int64_t{1} << 30;
+  const int64_t ue = w.U0 + int64_t{n - 1} * w.DU, ve = w.V0 + int64_t{n - 1} * w.DV;
+  if (w.U0 < 0 || ue < 0 || w.V0 < 0 || ve < 0 || w.U0 >= kLane || ue >= kLane || w.V0 >= kLane || ve >= kLane)
+    return false;
+  if (w.DU >= kLane / 8 || w.DU <= -kLane / 8 || w.DV >= kLane / 8 || w.DV <= -kLane / 8) return false;
+  const int64_t rows = (std::max(w.V0, ve) >> 16) + 1, columns = (std::max(w.U0, ue) >> 16) + 1;
+  const auto within = [&](std::ptrdiff_t pitch, int64_t bytes) {
+    return rows * (pitch < 0 ? -int64_t{pitch} : int64_t{pitch}) + columns * bytes < kLane;
+  };
+  return within(w.Pitch, 4) && (w.Mask == nullptr || within(w.MaskPitch, 1));
+}
+
+// 32-bit pixels gathered eight at a time, their offsets worked out in
+// 32-bit lanes; the mask bytes are fetched one by one at offsets worked out
+// the same way.
+ORBA_AVX2 int32_t Walk32(const TSampleWalk& w, int32_t n, uint8_t* out, uint8_t* mout) {
+  const __m256i step = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+  __m256i u = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(w.U0)),
+                               _mm256_mullo_epi32(step, _mm256_set1_epi32(static_cast<int32_t>(w.DU))));
+  __m256i v = _mm256_add_epi32(_mm256_set1_epi32(static_cast<int32_t>(w.V0)),
+                               _mm256_mullo_epi32(step, _mm256_set1_epi32(static_cast<int32_t>(w.DV))));
+  const __m256i du = _mm256_set1_epi32(static_cast<int32_t>(w.DU * 8)), dv = _mm256_set1_epi32(static_cast<int32_t>(w.DV * 8));
+  const __m256i pitch = _mm256_set1_epi32(static_cast<int32_t>(w.Pitch));
+  const __m256i mpitch = _mm256_set1_epi32(static_cast<int32_t>(w.MaskPitch));
+  const int* const base = reinterpret_cast<const int*>(w.Bits);
+  const uint8_t* const mask = w.Mask;
+  alignas(32) int32_t at[8];
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i sx = _mm256_srli_epi32(u, 16), sy = _mm256_srli_epi32(v, 16);
+    const __m256i offset = _mm256_add_epi32(_mm256_mullo_epi32(sy, pitch), _mm256_slli_epi32(sx, 2));
+    Store(out + i * 4, _mm256_i32gather_epi32(base, offset, 1));
+    if (mask != nullptr) {
+      _mm256_store_si256(reinterpret_cast<__m256i*>(at), _mm256_add_epi32(_mm256_mullo_epi32(sy, mpitch), sx));
+      for (int k = 0; k < 8; ++k) mout[i + k] = mask[at[k]];
+    }
+    u = _mm256_add_epi32(u, du);
+    v = _mm256_add_epi32(v, dv);
+  }
+  return i;
+}
+
+void GatherWalk(const TSampleWalk& w, int32_t n, uint8_t* out, uint8_t* mout) {
+  const int32_t i = w.Bytes == 4 && n >= 8 && WalkFitsLanes(w, n) ? Walk32(w, n, out, mout) : 0;
+  TSampleWalk rest = w;
+  rest.U0 += int64_t{i} * w.DU;
+  rest.V0 += int64_t{i} * w.DV;
+  FastRowKernels().GatherWalk(rest, n - i, out + static_cast<size_t>(i) * static_cast<size_t>(w.Bytes),
+                              mout != nullptr ? mout + i : nullptr);
+}
+
+}  // namespace
+
+const TRowKernels* Avx2RowKernels() {
+  static const TRowKernels* const kernels = []() -> const TRowKernels* {
+    __builtin_cpu_init();  // in case this runs before the library's own start-up
+    if (!__builtin_cpu_supports("avx2")) return nullptr;
+    static TRowKernels set = FastRowKernels();
+    set.Blend = Blend32;
+    set.Sampled = Sampled32;
+    set.Mask = Mask32;
+    set.GatherWalk = GatherWalk;
+    return &set;
+  }();
+  return kernels;
+}
+
+}  // namespace orba
+
+#else
+
+namespace orba {
+const TRowKernels* Avx2RowKernels() { return nullptr; }
+}  // namespace orba
+
+#endif
