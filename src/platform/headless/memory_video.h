@@ -43,7 +43,8 @@ class TMemoryVideo : public TVideo {
   int32_t width_ = 0, height_ = 0;
   std::string title_;
   std::vector<uint32_t> picture_;
-  // The game's picture under the overlays.
+  // The game's picture under the overlays, kept while there are overlays
+  // (without them the game's picture is the shown one).
   std::vector<uint32_t> game_;
   bool overlaid_ = false;
   bool full_screen_ = false;
