@@ -260,18 +260,16 @@ void TGameClient::Present(TVideo& video) {
   TOrbaBase* root = Bases->ActiveBase();
   const int32_t width = std::min(root->Width, Bases->Width);
   const int32_t height = std::min(root->Height, Bases->Height);
-  std::vector<TScreenRect> dirty;
   if (Bases->Transition != nullptr) {
     const std::vector<TRect> whole{TRect{0, 0, width, height}};
-    dirty = CopyScreenRects(Bases->GetDIB(), whole, width, height, frame_);
+    PresentScreen(video, Bases->GetDIB(), whole, width, height, frame_);
   } else {
     std::vector<TRect> rects;
     for (int32_t i = 0; i < root->Dirty.Count(); ++i) rects.push_back(root->Dirty.Get(i));
-    dirty = CopyScreenRects(root->GetDIB(), rects, width, height, frame_);
+    PresentScreen(video, root->GetDIB(), rects, width, height, frame_);
   }
   Bases->GetBase(0)->Dirty.Clear();
   Bases->GetBase(1)->Dirty.Clear();
-  if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
   // Video overlays are drawn over the picture in window pixels.
   DisplayScale = video.DisplayScale();
   if (VideoManager != nullptr) video.SetOverlays(VideoManager->Overlays());

@@ -20,13 +20,15 @@ void ClearHighBytes(uint32_t* __restrict out, const uint8_t* __restrict row, siz
 
 }  // namespace
 
+static bool Copyable(TCustomDIBX* dib, const std::vector<TRect>& rects, int32_t width, int32_t height) {
+  return dib != nullptr && !dib->IsEmpty() && !rects.empty() && width > 0 && height > 0 && width <= dib->Width() &&
+         height <= dib->Height();
+}
+
 std::vector<TScreenRect> CopyScreenRects(TCustomDIBX* dib, const std::vector<TRect>& rects, int32_t width,
-                                         int32_t height, std::vector<uint32_t>& frame) {
+                                         int32_t height, uint32_t* frame, int32_t stride) {
   std::vector<TScreenRect> dirty;
-  if (dib == nullptr || dib->IsEmpty() || rects.empty()) return dirty;
-  if (width <= 0 || height <= 0 || width > dib->Width() || height > dib->Height()) return dirty;
-  const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (frame.size() != size) frame.assign(size, 0);
+  if (!Copyable(dib, rects, width, height) || stride < width) return dirty;
   // A 32-bit screen with red high holds the window's pixels already: rows
   // are copied from memory; any other form goes pixel by pixel.
   const bool same_form =
@@ -38,7 +40,7 @@ std::vector<TScreenRect> CopyScreenRects(TCustomDIBX* dib, const std::vector<TRe
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
     for (int32_t y = top; y < bottom; ++y) {
-      uint32_t* out = frame.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+      uint32_t* out = frame + static_cast<size_t>(y) * static_cast<size_t>(stride);
       if (origin != nullptr) {
         const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(left) * 4;
         ClearHighBytes(out + left, row, static_cast<size_t>(right - left));
@@ -50,5 +52,20 @@ std::vector<TScreenRect> CopyScreenRects(TCustomDIBX* dib, const std::vector<TRe
   }
   if (origin != nullptr) dib->Unlock();
   return dirty;
+}
+
+bool PresentScreen(TVideo& video, TCustomDIBX* dib, const std::vector<TRect>& rects, int32_t width, int32_t height,
+                   std::vector<uint32_t>& frame) {
+  if (!Copyable(dib, rects, width, height)) return false;
+  TFrameBuffer target = video.PresentBuffer();
+  if (target.Pixels == nullptr || target.Width != width || target.Height != height || target.Stride < width) {
+    const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
+    if (frame.size() != size) frame.assign(size, 0);
+    target = TFrameBuffer{frame.data(), width, height, width};
+  }
+  const std::vector<TScreenRect> dirty = CopyScreenRects(dib, rects, width, height, target.Pixels, target.Stride);
+  if (dirty.empty()) return false;
+  video.Present(TFrameView{target.Pixels, width, height, target.Stride}, dirty);
+  return true;
 }
 }  // namespace orba

@@ -79,9 +79,11 @@ TEST(MemoryVideo, StartsBlackAndCopiesOnlyTheDirtyRectangles) {
   video.SetOverlays({TVideoOverlay{{film.data(), 2, 2, 2}, {0, 0, 2, 2}, {0, 0, 2, 2}, 1}});
   EXPECT_EQ((std::vector<uint32_t>{video.Pixel(1, 0), video.Pixel(2, 0), video.Pixel(0, 1)}),
             (std::vector<uint32_t>{0x0A0B0C, 0x102, 0x0A0B0C}));
+  EXPECT_EQ(video.PresentBuffer().Pixels, nullptr);  // the game's picture is not the shown one
   video.SetOverlays({});
   EXPECT_EQ((std::vector<uint32_t>{video.Pixel(1, 0), video.Pixel(2, 0), video.Pixel(0, 1)}),
             (std::vector<uint32_t>{0x101, 0x102, 0x10200}));
+  EXPECT_EQ(video.PresentBuffer().Pixels, video.Picture().data());
 }
 
 TEST(ScriptedInput, ParsesAndFormatsEveryEventKind) {

@@ -21,9 +21,16 @@ TFrameView TMemoryVideo::Frame() const {
   return {picture_.data(), width_, height_, width_};
 }
 
+TFrameBuffer TMemoryVideo::PresentBuffer() {
+  if (!created_ || overlaid_) return {};
+  return {picture_.data(), width_, height_, width_};
+}
+
 void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
   ++present_count_;
   if (!frame.Pixels || frame.Stride < frame.Width) return;
+  // Painted in place (PresentBuffer).
+  if (frame.Pixels == picture_.data() && !overlaid_) return;
   const int32_t w = std::min(width_, frame.Width);
   const int32_t h = std::min(height_, frame.Height);
   for (const TScreenRect& r : dirty) {

@@ -19,6 +19,8 @@ class TMemoryVideo : public TVideo {
   void SetFullScreen(bool on) override { full_screen_ = on; }
   bool FullScreen() const override { return full_screen_; }
   void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
+  // The shown picture while no overlay covers it.
+  TFrameBuffer PresentBuffer() override;
   void SetMousePosition(int32_t x, int32_t y) override;
   void ShowCursor(bool visible) override { cursor_visible_ = visible; }
   void SetOverlays(const std::vector<TVideoOverlay>& overlays) override;
