@@ -328,41 +328,33 @@ TEST(Brix, CopyToDrawingSurfacesOfOtherDepths) {
 // inverted alpha plane; pixels a cut file never reaches are opaque. Files of
 // our writer: RGBA and grey with alpha, plain and interlaced, whole and cut.
 TEST(Brix, PngPictureHoldsTheDecodedPixelsAndOpacity) {
-  for (const auto& [bits, interlace, cut] : {std::tuple{24, 0, false}, {24, 1, false}, {8, 0, false}, {24, 0, true},
-                                            {24, 1, true}, {8, 1, true}}) {
+  for (const auto& [bits, interlace, cut] : {std::tuple{24, 0, 0}, {24, 1, 0}, {8, 0, 0}, {24, 0, 1}, {24, 1, 1}, {8, 1, 1}}) {
     SCOPED_TRACE(std::to_string(bits) + " " + std::to_string(interlace) + " " + std::to_string(cut));
-    TZelPNG written;
-    if (bits == 8) written.Image.ColorTable = GreyRamp();
-    written.Image.SetSize(37, 23, bits);
-    written.Alpha().ColorTable = GreyRamp();
-    written.Alpha().SetSize(37, 23, 8);
-    for (int32_t y = 0; y < 23; ++y)
-      for (int32_t x = 0; x < 37; ++x) {
-        written.Image.SetPixel(x, y, (static_cast<uint32_t>(x) * 2654435761u ^ static_cast<uint32_t>(y) * 40503u) >> (bits == 8 ? 24 : 8));
-        written.Alpha().SetPixel(x, y, static_cast<uint32_t>(x * 19 + y * 5) & 0xFF);
-      }
-    written.AlphaLoaded = true;
-    written.Grey = bits == 8;
-    written.Interlace = static_cast<uint8_t>(interlace);
-    written.SetDataChunkSize(256);
+    TZelPNG png;
+    png.Image.ColorTable = png.Alpha().ColorTable = GreyRamp();
+    png.Image.SetSize(37, 23, bits);
+    png.Alpha().SetSize(37, 23, 8);
+    for (int32_t i = 0; i < 37 * 23; ++i) {
+      png.Image.SetPixel(i % 37, i / 37, (static_cast<uint32_t>(i) * 2654435761u) >> (bits == 8 ? 24 : 8));
+      png.Alpha().SetPixel(i % 37, i / 37, static_cast<uint32_t>(i * 19) & 0xFF);
+    }
+    png.AlphaLoaded = true;
+    png.Grey = bits == 8;
+    png.Interlace = static_cast<uint8_t>(interlace);
     TKsMemoryStream file;
-    written.SaveToStream(file);
+    png.SaveToStream(file);
     std::vector<uint8_t> bytes = file.Bytes();
-    if (cut) bytes.resize(bytes.size() * 3 / 5);
-    TZelPNG decoded;
-    TKsMemoryStream in(bytes);
-    decoded.LoadFromStream(in);
+    bytes.resize(bytes.size() * (cut ? 3 : 5) / 5);
+    TKsMemoryStream in(bytes), again(bytes);
+    png.LoadFromStream(in);
     TBrixFrameList picture;
-    TKsMemoryStream again(bytes);
     picture.LoadPNG(again);
     TDIBSurface& surface = picture.GetFrame(0)->Surface;
-    ASSERT_NE(surface.Alpha(), nullptr);
     EXPECT_EQ(surface.Alpha()->ImageTable(), TColorTable{});
-    for (int32_t y = 0; y < 23; ++y)
-      for (int32_t x = 0; x < 37; ++x) {
-        ASSERT_EQ(surface.GetPixel(x, y), decoded.Image.GetPixel(x, y)) << x << "," << y;
-        ASSERT_EQ(surface.Alpha()->GetPixel(x, y), 255 - decoded.Alpha().GetPixel(x, y)) << x << "," << y;
-      }
+    for (int32_t i = 0; i < 37 * 23; ++i) {
+      ASSERT_EQ(surface.GetPixel(i % 37, i / 37), png.Image.GetPixel(i % 37, i / 37)) << i;
+      ASSERT_EQ(surface.Alpha()->GetPixel(i % 37, i / 37), 255 - png.Alpha().GetPixel(i % 37, i / 37)) << i;
+    }
   }
 }
 

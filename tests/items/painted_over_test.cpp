@@ -1,11 +1,8 @@
-// Items wholly painted over by a later opaque picture are left out of the
-// repaint. Each case draws a screen prefilled with a colour nothing paints
-// through that shortcut, and compares it with the same scene drawn in two
-// layers (everything under the picture, then the picture by itself), which
-// no shortcut can touch: a wrong skip leaves the prefill showing.
+// Items wholly painted over by a later opaque picture or box are left out
+// of the repaint. Each case draws the scene over a prefill and compares it
+// with the same scene drawn in two layers (all under the picture, then the
+// picture alone): a wrong skip leaves the prefill showing.
 #include <gtest/gtest.h>
-
-#include <functional>
 
 #include "items/base_list.h"
 #include "items/box.h"
@@ -14,103 +11,86 @@
 namespace orba {
 namespace {
 
-// An item that counts its paintings; Pure says whether it only paints.
 struct TCountingItem : TOrbaControl {
   using TOrbaControl::TOrbaControl;
-  bool Pure = true;
+  bool Pure = true;  // only paints
   int32_t Draws = 0;
   void Draw() override { ++Draws; TOrbaControl::Draw(); }
   bool OnlyPaints() const override { return Pure; }
 };
 
-struct TCase {
-  const char* name;
-  std::function<void(TOrbaImage&, TDIBX& picture, TCountingItem& under)> change;
-  bool skipped;
+// A 40 x 30 screen: an item, a box, a picture with a mask at hand.
+struct TScene {
+  TDIBX picture, mask;  // outlive the items
+  TOrbaBaseList m;
+  TCountingItem* under = nullptr;  // counts its paintings
+  TOrbaBox* box = nullptr;
+  TOrbaImage* cover = nullptr;
 };
 
-// An opaque mask but for one pixel.
-TDIBX* Mask() {
-  static TDIBX mask;
-  mask.SetSize(40, 30, 8);
-  mask.Fill(255);
-  mask.SetPixel(3, 3, 0);
-  return &mask;
-}
-
+// What a case changes, and whether the counting item is then left out.
+struct TCase { const char* name; void (*change)(TScene&); bool skipped; };
 class PaintedOverTest : public ::testing::TestWithParam<TCase> {};
 
 TEST_P(PaintedOverTest, SameScreenAsPaintingEveryLayer) {
-  constexpr int32_t kW = 40, kH = 30;
-  TDIBX picture;  // outlives the items
-  TOrbaBaseList m;
-  m.SetWidth(kW);
-  m.SetHeight(kH);
-  TOrbaBase* root = m.GetBase(0);
+  TScene s;
+  s.m.SetWidth(40);
+  s.m.SetHeight(30);
+  TOrbaBase* root = s.m.GetBase(0);
   root->SetColor(0x0000FF);
-  auto* box = NewOrbaObject<TOrbaBox>(&m);
-  box->SetParent(root);
-  box->SetBounds(5, 5, 20, 10);
-  box->SetColor(0x00FF00);
-  auto* under = NewOrbaObject<TCountingItem>(&m);
-  under->SetParent(root);
-  under->SetBounds(0, 0, kW, kH);
-  picture.SetSize(kW, kH, TOrbaBase::kScreenBits);
-  for (int32_t y = 0; y < kH; ++y)
-    for (int32_t x = 0; x < kW; ++x) picture.SetPixel(x, y, static_cast<uint32_t>(x * 6 + y * 0x700 + 0x10000));
-  auto* cover = NewOrbaObject<TOrbaImage>(&m);
-  cover->SetParent(root);
-  cover->SetDIB(&picture);
-  cover->UpdateSize();
-  GetParam().change(*cover, picture, *under);
+  s.under = NewOrbaObject<TCountingItem>(&s.m);
+  s.under->SetParent(root);
+  s.box = NewOrbaObject<TOrbaBox>(&s.m);
+  s.box->SetParent(root);
+  s.box->SetBounds(5, 5, 20, 10);
+  s.box->SetColor(0x00FF00);
+  s.picture.SetSize(40, 30, TOrbaBase::kScreenBits);
+  for (int32_t i = 0; i < 40 * 30; ++i) s.picture.SetPixel(i % 40, i / 40, static_cast<uint32_t>(i * 0x10203 + 0x10000));
+  s.cover = NewOrbaObject<TOrbaImage>(&s.m);
+  s.cover->SetParent(root);
+  s.cover->SetDIB(&s.picture);
+  s.cover->UpdateSize();
+  GetParam().change(s);
   TCustomDIBX& screen = *root->GetDIB();
-  auto pixels = [&] {
-    std::vector<uint32_t> all;
-    for (int32_t y = 0; y < kH; ++y)
-      for (int32_t x = 0; x < kW; ++x) all.push_back(screen.GetPixel(x, y));
-    return all;
-  };
-  // Two layers: the cover hidden, then drawn alone under its clip window.
-  const bool shown = cover->GetVisible();
-  cover->SetVisible(false);
+  std::vector<uint32_t> layered(40 * 30), direct(40 * 30);
+  auto take = [&](std::vector<uint32_t>& all) { for (int32_t i = 0; i < 40 * 30; ++i) all[i] = screen.GetPixel(i % 40, i / 40); };
+  const bool shown = s.cover->GetVisible();
+  s.cover->SetVisible(false);
   root->InvalidateAll();
-  m.Draw();
-  cover->SetVisible(shown);
+  s.m.Draw();
+  s.cover->SetVisible(shown);
+  screen.IncludeClipRect(s.cover->ClipActive() ? s.cover->ClipWindow() : TRect{0, 0, 40, 30});
+  if (shown) s.cover->Draw();
   screen.ResetClipRect();
-  TRect clip{0, 0, kW, kH};
-  if (cover->ClipActive()) IntersectRects(clip, cover->ClipWindow(), clip);
-  screen.IncludeClipRect(clip);
-  if (shown) cover->Draw();
-  screen.ResetClipRect();
-  const std::vector<uint32_t> layered = pixels();
-  // At once, over a prefill.
-  screen.FillRect(TRect{0, 0, kW, kH}, 0x123456);
-  under->Draws = 0;
+  take(layered);
+  screen.FillRect(TRect{0, 0, 40, 30}, 0x123456);
+  s.under->Draws = 0;
   root->InvalidateAll();
-  m.Draw();
-  EXPECT_EQ(pixels(), layered);
-  EXPECT_EQ(under->Draws, GetParam().skipped ? 0 : 1);
+  s.m.Draw();
+  take(direct);
+  EXPECT_EQ(direct, layered);
+  EXPECT_EQ(s.under->Draws, GetParam().skipped ? 0 : 1);
 }
 
-using TImg = TOrbaImage;
-using TItem = TCountingItem;
 INSTANTIATE_TEST_SUITE_P(
     Covers, PaintedOverTest,
     ::testing::Values(
-        TCase{"Opaque", [](TImg&, TDIBX&, TItem&) {}, true},
-        TCase{"Larger", [](TImg& c, TDIBX& p, TItem&) { p.SetSize(50, 40, 32); c.UpdateSize(); c.SetLeft(-3); }, true},
-        TCase{"LeavesAStrip", [](TImg& c, TDIBX&, TItem&) { c.SetLeft(1); }, false},
-        TCase{"Alpha254", [](TImg& c, TDIBX&, TItem&) { c.SetAlpha(254); }, false},
-        TCase{"Flipped", [](TImg& c, TDIBX&, TItem&) { c.SetFlipH(true); }, false},
-        TCase{"Turned", [](TImg& c, TDIBX&, TItem&) { c.SetAngle(64); }, false},
-        TCase{"Zoomed", [](TImg& c, TDIBX&, TItem&) { c.SetZoomX(512); c.UpdateSize(); }, false},
-        TCase{"Keyed", [](TImg&, TDIBX& p, TItem&) { p.TransparentColor = 0x10000; }, false},
-        TCase{"Masked", [](TImg& c, TDIBX&, TItem&) { c.SetMaskDIB(Mask()); }, false},
-        TCase{"Listed", [](TImg&, TDIBX& p, TItem&) { p.RectsA.push_back(TRect{0, 0, 20, 30}); }, false},
-        TCase{"OtherDepth", [](TImg& c, TDIBX& p, TItem&) { p.SetSize(40, 30, 24); c.UpdateSize(); }, false},
-        TCase{"ClipWindow", [](TImg& c, TDIBX&, TItem&) { c.SetClipWidth(10); c.SetClipHeight(10); }, false},
-        TCase{"Hidden", [](TImg& c, TDIBX&, TItem&) { c.SetVisible(false); }, false},
-        TCase{"ImpureBelow", [](TImg&, TDIBX&, TItem& u) { u.Pure = false; }, false}),
+        TCase{"Opaque", [](TScene&) {}, true},
+        TCase{"Larger", [](TScene& s) { s.picture.SetSize(50, 40, 32); s.cover->UpdateSize(); s.cover->SetLeft(-3); }, true},
+        TCase{"LeavesAStrip", [](TScene& s) { s.cover->SetLeft(1); }, false},
+        TCase{"Alpha254", [](TScene& s) { s.cover->SetAlpha(254); }, false},
+        TCase{"Flipped", [](TScene& s) { s.cover->SetFlipH(true); }, false},
+        TCase{"Turned", [](TScene& s) { s.cover->SetAngle(64); }, false},
+        TCase{"Zoomed", [](TScene& s) { s.cover->SetZoomX(512); s.cover->UpdateSize(); }, false},
+        TCase{"Keyed", [](TScene& s) { s.picture.TransparentColor = 0x10000; }, false},
+        TCase{"Masked", [](TScene& s) { s.mask.SetSize(40, 30, 8); s.mask.Fill(255); s.mask.SetPixel(3, 3, 0); s.cover->SetMaskDIB(&s.mask); }, false},
+        TCase{"Listed", [](TScene& s) { s.picture.RectsA.push_back(TRect{0, 0, 20, 30}); }, false},
+        TCase{"OtherDepth", [](TScene& s) { s.picture.SetSize(40, 30, 24); s.cover->UpdateSize(); }, false},
+        TCase{"ClipWindow", [](TScene& s) { s.cover->SetClipWidth(10); s.cover->SetClipHeight(10); }, false},
+        TCase{"ImpureBelow", [](TScene& s) { s.under->Pure = false; }, false},
+        TCase{"Box", [](TScene& s) { s.box->SetBounds(0, 0, 40, 30); s.cover->SetVisible(false); }, true},
+        TCase{"BoxAlpha254", [](TScene& s) { s.box->SetBounds(0, 0, 40, 30); s.box->SetAlpha(254); s.cover->SetVisible(false); }, false},
+        TCase{"BoxFramed", [](TScene& s) { s.box->SetBounds(0, 0, 40, 30); s.box->SetBorderWidth(2); s.cover->SetVisible(false); }, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
