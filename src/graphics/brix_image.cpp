@@ -286,22 +286,30 @@ void TBrixFrameList::ConvertFrame(TBrixFrame& frame, bool keep_layers) {
     for (int32_t i = 0; i < frame.LayerCount(); ++i) ChangeDepthKeepingAlpha(*frame.GetLayer(i)->Surface, 24);
 }
 
+// The decoder writes the picture once: the frame's surface takes over its
+// pixels, and the alpha plane (255 opaque) is decoded straight into the
+// surface's own.
 void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
-  TZelPNG png;
-  png.LoadFromStream(stream);
-  const int32_t key = png.TransparentColor;
-  png.SetKeyColor(-1);
   auto frame = std::make_unique<TBrixFrame>(this);
   TDIBSurface& surface = frame->Surface;
-  surface.CopyPixels(png.Image);
-  if (png.AlphaLoaded && !png.Alpha().Empty()) {
-    surface.EnsureAlpha();
-    TPixelView to = surface.Alpha()->WriteView();
-    for (int32_t y = 0; y < std::min(to.Height, png.Alpha().Height()); ++y) {
-      const uint8_t* from = png.Alpha().PeekRow(y);
-      for (int32_t x = 0; x < std::min(to.Width, png.Alpha().Width()); ++x)
-        to.Row(y)[x] = static_cast<uint8_t>(255 - from[x]);
-    }
+  surface.EnsureAlpha();
+  TDIBSurface& alpha = *surface.Alpha();
+  int32_t key = -1;
+  {
+    TZelPNG png;
+    png.OpacityAlpha = true;
+    png.UseAlphaTarget(&alpha);
+    png.LoadFromStream(stream);
+    key = png.TransparentColor;
+    png.SetKeyColor(-1);
+    surface.Assign(&png.Image);
+    if (!png.AlphaLoaded || alpha.Empty() || alpha.Width() != surface.Width() || alpha.Height() != surface.Height())
+      surface.FreeAlpha();
+  }
+  // A plane of the surface's own has an empty colour table.
+  if (surface.Alpha() != nullptr) {
+    surface.Alpha()->ColorTable = TColorTable{};
+    surface.Alpha()->CommitTable();
   }
   if (key != -1 && !surface.Empty()) {
     const uint32_t r = static_cast<uint32_t>(key) & 0xFF, g = (static_cast<uint32_t>(key) >> 8) & 0xFF,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -188,7 +189,8 @@ struct TPlanes {
 // The decoding state of one load.
 class TPngReader {
  public:
-  TPngReader(TZelPNG& png, const uint8_t* data, size_t size) : png_(png), data_(data), size_(size) {}
+  TPngReader(TZelPNG& png, const uint8_t* data, size_t size)
+      : png_(png), data_(data), size_(size), alpha_flip_(png.OpacityAlpha ? 0 : 255) {}
   TPngReader(const TPngReader&) = delete;
   TPngReader& operator=(const TPngReader&) = delete;
   ~TPngReader() { Finish(); }
@@ -214,7 +216,7 @@ class TPngReader {
   bool FetchIdat();
   bool InflateRow(uint8_t* out, size_t n);
   // One row of file samples as picture pixels (blue, green, red at 24 bits;
-  // 2-bit samples as nibbles) and inverted alpha.
+  // 2-bit samples as nibbles) and alpha, inverted unless OpacityAlpha.
   void ConvertRow(const uint8_t* raw, int32_t count, uint8_t* out, uint8_t* alpha);
   void ConvertRgbRow(const uint8_t* raw, size_t n, uint8_t* out, uint8_t* alpha) const;
   void Finish();
@@ -223,6 +225,8 @@ class TPngReader {
   const uint8_t* data_;
   size_t size_;
   size_t pos_ = kSignatureSize;
+  // Alpha samples are stored xor this: 255 inverts them, 0 keeps them.
+  uint8_t alpha_flip_;
 
   // Header.
   bool has_ihdr_ = false, has_idat_ = false, has_plte_ = false, has_private_ = false, image_done_ = false;
@@ -431,11 +435,23 @@ void TPngReader::ConvertRgbRow(const uint8_t* raw, size_t n, uint8_t* out, uint8
       out[2] = raw[0];
     }
   } else if (depth_ == 8) {
-    for (size_t i = 0; i < n; ++i, raw += 4, out += 3) {
+    // A pixel at a time as one word: R G B A swapped and shifted is B G R 0,
+    // stored as four bytes whose last the next pixel overwrites (the last
+    // pixel goes byte by byte).
+    const uint8_t flip = alpha_flip_;
+    size_t i = 0;
+    for (; std::endian::native == std::endian::little && i + 1 < n; ++i, raw += 4, out += 3) {
+      uint32_t rgba;
+      std::memcpy(&rgba, raw, 4);
+      const uint32_t bgr = __builtin_bswap32(rgba) >> 8;
+      std::memcpy(out, &bgr, 4);
+      alpha[i] = static_cast<uint8_t>((rgba >> 24) ^ flip);
+    }
+    for (; i < n; ++i, raw += 4, out += 3) {
       out[0] = raw[2];
       out[1] = raw[1];
       out[2] = raw[0];
-      alpha[i] = static_cast<uint8_t>(255 - raw[3]);
+      alpha[i] = static_cast<uint8_t>(raw[3] ^ flip);
     }
   } else {
     const size_t step = alpha_ ? 8 : 6;
@@ -443,7 +459,7 @@ void TPngReader::ConvertRgbRow(const uint8_t* raw, size_t n, uint8_t* out, uint8
       out[0] = raw[4];
       out[1] = raw[2];
       out[2] = raw[0];
-      if (alpha_) alpha[i] = static_cast<uint8_t>(255 - raw[6]);
+      if (alpha_) alpha[i] = static_cast<uint8_t>(raw[6] ^ alpha_flip_);
     }
   }
 }
@@ -458,7 +474,7 @@ void TPngReader::ConvertRow(const uint8_t* raw, int32_t count, uint8_t* out, uin
     const size_t step = depth_ == 8 ? 2 : 4;
     for (size_t i = 0; i < n; ++i, raw += step) {
       out[i] = raw[0];
-      alpha[i] = static_cast<uint8_t>(255 - raw[step / 2]);
+      alpha[i] = static_cast<uint8_t>(raw[step / 2] ^ alpha_flip_);
     }
     return;
   }
@@ -515,6 +531,10 @@ TPlanes TPngReader::PrepareImage(bool use_alpha) {
     alpha.RequestedLayout = Layout888();
     alpha.ColorTable = GreyRamp();
     alpha.SetSize(width_, height_, 8);
+    // Pixels the data never reaches stay opaque: in plain alpha the plane
+    // starts at 255 (interlaced pictures) or is filled where the rows end.
+    if (alpha_flip_ == 0 && interlace_ && !alpha.Empty())
+      for (int32_t y = 0; y < height_; ++y) std::memset(alpha.GetRow(y), 255, static_cast<size_t>(width_));
   }
   TPlanes planes;
   planes.Top = image.GetTopRow();
@@ -579,7 +599,11 @@ void TPngReader::DecodeRows(const TPlanes& planes) {
     const size_t row_bytes = RowBytes(pw, src_bpp_);
     std::fill(prev.begin(), prev.end(), 0);
     for (int32_t y = pass.Y0; y < height_; y += pass.DY) {
-      if (!InflateRow(cur.data(), row_bytes + 1)) return;
+      if (!InflateRow(cur.data(), row_bytes + 1)) {
+        if (alpha_flip_ == 0 && !interlace_ && planes.AlphaTop != nullptr)
+          for (; y < height_; ++y) std::memset(planes.AlphaRow(y), 255, static_cast<size_t>(width_));
+        return;
+      }
       if (!Unfilter(cur[0], cur.data() + 1, prev.data() + 1, row_bytes, bpp)) throw EZelPNG(kReadError);
       uint8_t* row = planes.Row(y);
       uint8_t* arow = planes.AlphaRow(y);
@@ -628,7 +652,7 @@ void TPngReader::ApplyPaletteAlpha(const TPlanes& planes) const {
       if (target_bits_ == 8) idx = row[x];
       else if (target_bits_ == 4) idx = (x & 1) ? row[x >> 1] & 0x0F : row[x >> 1] >> 4;
       else idx = (row[x >> 3] >> (7 - (x & 7))) & 1;
-      arow[x] = static_cast<uint8_t>(255 - trns_[idx]);
+      arow[x] = static_cast<uint8_t>(trns_[idx] ^ alpha_flip_);
     }
   }
 }
@@ -1131,6 +1155,7 @@ void TZelPNG::Assign(const TZelPNG& source) {
   Image.Assign(&source.Image);
   Alpha().Assign(source.alpha_);
   AlphaLoaded = source.AlphaLoaded;
+  OpacityAlpha = source.OpacityAlpha;
   DeflateLevel = source.DeflateLevel;
   RowFilterChoice = source.RowFilterChoice;
   Interlace = source.Interlace;

@@ -50,6 +50,9 @@ class TZelPNG {
 
   TDIB Image;
   bool AlphaLoaded = false;
+  // Loads fill the alpha plane with the PNG alpha itself (255 opaque)
+  // instead of 255 minus it; saving always reads the inverted form.
+  bool OpacityAlpha = false;
   int32_t DeflateLevel = -1;
   uint8_t RowFilterChoice = 1;
   uint8_t Interlace = 0;

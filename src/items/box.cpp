@@ -64,6 +64,16 @@ void PaintAlphaRect(TCustomDIBX& s, TPaint what, const TRect& r, int32_t width, 
   }
 }
 
+// An opaque fill without a frame is one plain fill of the box's rectangle.
+bool TOrbaBox::PaintsOver(const TRect& area) const {
+  TCustomDIBX* surface = GetSurface();
+  if (surface == nullptr || !surface->IsMemorySurface() || (surface->BitCount() != 24 && surface->BitCount() != 32))
+    return false;
+  if (Alpha != 255 || BorderWidth >= 1 || GetColor() < 0) return false;
+  const TRect r = GetBoundsRect();
+  return r.Left <= area.Left && r.Top <= area.Top && r.Right >= area.Right && r.Bottom >= area.Bottom;
+}
+
 void TOrbaBox::Draw() {
   if (!GetVisible() || Alpha < 1 || Alpha > 511) return;
   TCustomDIBX* surface = GetSurface();

@@ -46,6 +46,8 @@ class TOrbaBox : public TOrbaControl {
   void SetBlurDelay(int32_t v) override { BlurDelay = v; }
 
   void Draw() override;
+  bool OnlyPaints() const override { return true; }
+  bool PaintsOver(const TRect& area) const override;
   bool Idle() override;
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;

@@ -47,7 +47,16 @@ void TOrbaBase::Draw() {
     if (Color >= 0) {
       TRect fill{0, 0, Width, Height};
       if (ClipActive()) IntersectRects(fill, ClipWindow(), fill);
-      dib->FillRect(fill, static_cast<uint32_t>(dib->ColorToPixel(Color)));
+      // No fill where a child paints over all of it.
+      const TRect clip = dib->GetClipRect();
+      TRect shown, painted;
+      IntersectRects(fill, clip, shown);
+      IntersectRects(GetBoundsRect(), clip, painted);
+      bool covered = false;
+      FirstPaintedChild(painted, dib, &covered);
+      TRect overlap;
+      IntersectRects(shown, painted, overlap);
+      if (!covered || overlap != shown) dib->FillRect(fill, static_cast<uint32_t>(dib->ColorToPixel(Color)));
     }
     TOrbaControl::Draw();
   }

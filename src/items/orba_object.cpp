@@ -539,6 +539,40 @@ void TOrbaControl::InvalidateArea(TRect r) {
   screen->InvalidateRect(r);
 }
 
+// True when the item and every child it draws only paint.
+static bool SubtreeOnlyPaints(const TOrbaControl& item) {
+  if (!item.OnlyPaints()) return false;
+  for (const TOrbaControl* child : item.Children)
+    if (!child->Name.empty() && child->GetVisible() && !SubtreeOnlyPaints(*child)) return false;
+  return true;
+}
+
+static bool RectWithin(const TRect& inner, const TRect& outer) {
+  return inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
+         inner.Bottom <= outer.Bottom;
+}
+
+size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* surface, bool* covered) const {
+  size_t first = 0;
+  bool found = false;
+  if (!RectIsEmpty(area)) {
+    for (size_t i = 0; i < Children.size(); ++i) {
+      const TOrbaControl* child = Children[i];
+      // The children Draw passes over.
+      if (child->Name.empty() || !child->GetVisible()) continue;
+      // A clip window that cuts Area leaves part of it to the children below.
+      if (child->GetSurface() == surface && (!child->ClipActive() || RectWithin(area, child->ClipWindow())) &&
+          child->PaintsOver(area)) {
+        first = i;
+        found = true;
+      }
+      if (!SubtreeOnlyPaints(*child)) break;
+    }
+  }
+  if (covered != nullptr) *covered = found;
+  return first;
+}
+
 void TOrbaControl::Draw() {
   TCustomDIBX* surface = GetSurface();
   if (surface == nullptr) return;
@@ -546,8 +580,10 @@ void TOrbaControl::Draw() {
   TRect c;
   IntersectRects(GetBoundsRect(), saved, c);
   if (!RectIsEmpty(c)) {
-    // A child may re-sort or rename while painting; iterate over a copy.
-    const std::vector<TOrbaControl*> children = Children;
+    // Children wholly painted over by a later one are left out. A child may
+    // re-sort or rename while painting; iterate over a copy.
+    const size_t first = FirstPaintedChild(c, surface);
+    const std::vector<TOrbaControl*> children(Children.begin() + static_cast<std::ptrdiff_t>(first), Children.end());
     for (TOrbaControl* child : children) {
       if (child->Name.empty() || !child->GetVisible()) continue;
       TRect k = c;

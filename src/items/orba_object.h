@@ -371,6 +371,19 @@ class TOrbaControl : public TOrbaComponent {
 
   void Invalidate() override;
   void Draw() override;
+  // True when Draw paints every pixel of Area (screen pixels) with values
+  // taken from the item alone, whatever lies beneath: what was painted
+  // there before it is never seen.
+  virtual bool PaintsOver(const TRect& area) const { return false; }
+  // True when Draw does nothing but paint inside the surface's clip
+  // rectangle, so that it may be left out where a later item paints over
+  // everything it could reach.
+  virtual bool OnlyPaints() const { return false; }
+  // The index of the first child Draw paints within Area of Surface: the
+  // last one that paints over all of Area, when every child before it (and
+  // everything below those) only paints; 0 otherwise. Covered is set when
+  // such a child was found.
+  size_t FirstPaintedChild(const TRect& area, const TCustomDIBX* surface, bool* covered = nullptr) const;
   TOrbaObject* HitTest(TPoint p, uint32_t mask) override;
   bool Idle() override;
   void DoLButtonDown() override;

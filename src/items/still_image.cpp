@@ -48,6 +48,25 @@ void TOrbaImage::RestoreSurface() {
   if (OverrideDIB == nullptr) LoadPicture();
 }
 
+// Drawn unturned, unflipped, unscaled, opaque, without mask, key or
+// rectangle lists, the picture is a byte copy between two memory surfaces of
+// one depth (DrawBitmap, then the copy blit): every pixel of its rectangle
+// under the clip takes the picture's bytes.
+bool TOrbaImage::PaintsOver(const TRect& area) const {
+  TCustomDIBX* b = GetDIB();
+  TCustomDIBX* d = GetSurface();
+  if (b == nullptr || d == nullptr || b == d || b->IsEmpty() || d->IsEmpty()) return false;
+  if (Alpha != 255 || (Angle & 255) != 0 || FlipH || FlipV || GetMaskDIB() != nullptr || b->TransparentColor != -1 ||
+      !b->RectsA.empty())
+    return false;
+  if (Width <= 0 || Height <= 0 || b->Width() != Width || b->Height() != Height) return false;
+  if (b->BitCount() != d->BitCount() || (b->BitCount() != 24 && b->BitCount() != 32) || !b->IsMemorySurface() ||
+      !d->IsMemorySurface())
+    return false;
+  const int64_t x = GetScreenLeft(), y = GetScreenTop();
+  return x <= area.Left && y <= area.Top && x + Width >= area.Right && y + Height >= area.Bottom;
+}
+
 void TOrbaImage::SaveToStream(TKsBigStream& stream) const {
   TOrbaCustomImage::SaveToStream(stream);
   WriteStreamString(stream, Source);

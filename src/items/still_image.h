@@ -20,6 +20,8 @@ class TOrbaImage : public TOrbaCustomImage {
   // Clamped to 0..255; 255 leaves the picture as it is.
   void SetBrightness(int32_t v) override;
   void RestoreSurface() override;
+  bool PaintsOver(const TRect& area) const final;
+  bool OnlyPaints() const final { return true; }
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 

@@ -38,6 +38,14 @@ struct TVideoOverlay {
   uint64_t Picture = 0;
 };
 
+// A frame buffer the caller may write into: as TFrameView.
+struct TFrameBuffer {
+  uint32_t* Pixels = nullptr;
+  int32_t Width = 0;
+  int32_t Height = 0;
+  int32_t Stride = 0;
+};
+
 class TVideo {
  public:
   virtual ~TVideo() = default;
@@ -51,6 +59,10 @@ class TVideo {
   // Shows the frame; only the dirty rectangles (clipped to the frame and
   // the window) need to be copied, the rest of the picture stays as it was.
   virtual void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) = 0;
+  // The window's own picture when the caller may paint the next frame
+  // straight into it (a Present of this buffer then copies nothing);
+  // empty when there is none. Valid until the next call on the video.
+  virtual TFrameBuffer PresentBuffer() { return {}; }
   // Moves the system mouse pointer to a position of the game screen.
   virtual void SetMousePosition(int32_t x, int32_t y) = 0;
   virtual void ShowCursor(bool visible) = 0;

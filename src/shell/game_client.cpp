@@ -23,6 +23,7 @@
 #include "platform/screen_manager.h"
 #include "platform/text_convert.h"
 #include "script/functions/script_random.h"
+#include "shell/screen_copy.h"
 
 namespace orba {
 
@@ -259,57 +260,19 @@ void TGameClient::Present(TVideo& video) {
   TOrbaBase* root = Bases->ActiveBase();
   const int32_t width = std::min(root->Width, Bases->Width);
   const int32_t height = std::min(root->Height, Bases->Height);
-  std::vector<TScreenRect> dirty;
   if (Bases->Transition != nullptr) {
     const std::vector<TRect> whole{TRect{0, 0, width, height}};
-    dirty = CopyDirtyRects(Bases->GetDIB(), whole, width, height);
+    PresentScreen(video, Bases->GetDIB(), whole, width, height, frame_);
   } else {
     std::vector<TRect> rects;
     for (int32_t i = 0; i < root->Dirty.Count(); ++i) rects.push_back(root->Dirty.Get(i));
-    dirty = CopyDirtyRects(root->GetDIB(), rects, width, height);
+    PresentScreen(video, root->GetDIB(), rects, width, height, frame_);
   }
   Bases->GetBase(0)->Dirty.Clear();
   Bases->GetBase(1)->Dirty.Clear();
-  if (!dirty.empty()) video.Present(TFrameView{frame_.data(), width, height, width}, dirty);
   // Video overlays are drawn over the picture in window pixels.
   DisplayScale = video.DisplayScale();
   if (VideoManager != nullptr) video.SetOverlays(VideoManager->Overlays());
-}
-
-std::vector<TScreenRect> TGameClient::CopyDirtyRects(TCustomDIBX* dib, const std::vector<TRect>& rects,
-                                                    int32_t width, int32_t height) {
-  std::vector<TScreenRect> dirty;
-  if (dib == nullptr || dib->IsEmpty() || rects.empty()) return dirty;
-  if (width <= 0 || height <= 0 || width > dib->Width() || height > dib->Height()) return dirty;
-  const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
-  if (frame_.size() != size) frame_.assign(size, 0);
-  // A 32-bit screen with red high holds the window's pixels already: rows
-  // are copied from memory; any other form goes pixel by pixel.
-  const bool same_form =
-      dib->BitCount() == 32 && dib->RedShift() == 16 && dib->GreenShift() == 8 && dib->BlueShift() == 0;
-  const uint8_t* origin = same_form ? dib->Lock(0, 0) : nullptr;
-  const std::ptrdiff_t pitch = dib->Pitch();
-  for (const TRect& r : rects) {
-    const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
-    const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
-    if (left >= right || top >= bottom) continue;
-    for (int32_t y = top; y < bottom; ++y) {
-      uint32_t* out = frame_.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
-      if (origin != nullptr) {
-        const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch;
-        for (int32_t x = left; x < right; ++x) {
-          uint32_t pixel = 0;
-          std::memcpy(&pixel, row + static_cast<size_t>(x) * 4u, sizeof pixel);
-          out[x] = pixel & 0xFFFFFFu;
-        }
-      } else {
-        for (int32_t x = left; x < right; ++x) out[x] = dib->GetPixel(x, y) & 0xFFFFFFu;
-      }
-    }
-    dirty.push_back(TScreenRect{left, top, right, bottom});
-  }
-  if (origin != nullptr) dib->Unlock();
-  return dirty;
 }
 
 bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLoad(); }

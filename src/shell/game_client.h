@@ -95,10 +95,6 @@ class TGameClient : public TTickClient {
   void Idle() override;
   void Draw() override;
   void Present(TVideo& video) override;
-  // Copies the rectangles of the bitmap, cut to Width x Height, into the
-  // frame buffer of that size and answers them.
-  std::vector<TScreenRect> CopyDirtyRects(TCustomDIBX* dib, const std::vector<TRect>& rects, int32_t width,
-                                          int32_t height);
 
   std::string game_;
   TGameLocation location_;

@@ -23,6 +23,7 @@
 #include "graphics/dibx.h"
 #include "graphics/jpeg_codec.h"
 #include "graphics/picture_fixtures.h"
+#include "graphics/png_codec.h"
 #include "graphics/surface_files.h"
 #include "support/test_support.h"
 
@@ -321,6 +322,40 @@ TEST(Brix, CopyToDrawingSurfacesOfOtherDepths) {
   TDIB dib;
   frame->CopyAlphaToDIB(dib);
   EXPECT_EQ((std::pair{dib.GetPixel(2, 0), dib.GetPixel(0, 0)}), (std::pair{7u, 255u}));
+}
+
+// A PNG loaded as a picture holds the decoder's pixels and, as opacity, its
+// inverted alpha plane; pixels a cut file never reaches are opaque. Files of
+// our writer: RGBA and grey with alpha, plain and interlaced, whole and cut.
+TEST(Brix, PngPictureHoldsTheDecodedPixelsAndOpacity) {
+  for (const auto& [bits, interlace, cut] : {std::tuple{24, 0, 0}, {24, 1, 0}, {8, 0, 0}, {24, 0, 1}, {24, 1, 1}, {8, 1, 1}}) {
+    SCOPED_TRACE(std::to_string(bits) + " " + std::to_string(interlace) + " " + std::to_string(cut));
+    TZelPNG png;
+    png.Image.ColorTable = png.Alpha().ColorTable = GreyRamp();
+    png.Image.SetSize(37, 23, bits);
+    png.Alpha().SetSize(37, 23, 8);
+    for (int32_t i = 0; i < 37 * 23; ++i) {
+      png.Image.SetPixel(i % 37, i / 37, (static_cast<uint32_t>(i) * 2654435761u) >> (bits == 8 ? 24 : 8));
+      png.Alpha().SetPixel(i % 37, i / 37, static_cast<uint32_t>(i * 19) & 0xFF);
+    }
+    png.AlphaLoaded = true;
+    png.Grey = bits == 8;
+    png.Interlace = static_cast<uint8_t>(interlace);
+    TKsMemoryStream file;
+    png.SaveToStream(file);
+    std::vector<uint8_t> bytes = file.Bytes();
+    bytes.resize(bytes.size() * (cut ? 3 : 5) / 5);
+    TKsMemoryStream in(bytes), again(bytes);
+    png.LoadFromStream(in);
+    TBrixFrameList picture;
+    picture.LoadPNG(again);
+    TDIBSurface& surface = picture.GetFrame(0)->Surface;
+    EXPECT_EQ(surface.Alpha()->ImageTable(), TColorTable{});
+    for (int32_t i = 0; i < 37 * 23; ++i) {
+      ASSERT_EQ(surface.GetPixel(i % 37, i / 37), png.Image.GetPixel(i % 37, i / 37)) << i;
+      ASSERT_EQ(surface.Alpha()->GetPixel(i % 37, i / 37), 255 - png.Alpha().GetPixel(i % 37, i / 37)) << i;
+    }
+  }
 }
 
 TEST(Brix, OtherPictureFormatsAreReadAsWhatTheyAre) {

@@ -69,6 +69,17 @@ TEST(MemoryVideo, StartsBlackAndCopiesOnlyTheDirtyRectangles) {
   // (6, 0) lies outside the window.
   EXPECT_EQ((std::vector<uint32_t>{video.Pixel(0, 0), video.Pixel(5, 3), video.Pixel(6, 0), uint32_t(video.PresentCount())}),
             (std::vector<uint32_t>{0x200, 0x30205, 0, 3}));
+  // An overlay shows over the game's picture, which takes presents below it.
+  const std::vector<uint32_t> film(4, 0xFF0A0B0C);
+  const TVideoOverlay over{{film.data(), 2, 2, 2}, {0, 0, 2, 2}, {0, 0, 2, 2}, 1};
+  auto shown = [&] { return std::vector<uint32_t>{video.Pixel(1, 0), video.Pixel(2, 0), video.Pixel(0, 1)}; };
+  video.SetOverlays({over});
+  video.Present({frame.data(), 6, 4, 8}, {{1, 0, 6, 1}});
+  video.SetOverlays({over});
+  EXPECT_EQ(shown(), (std::vector<uint32_t>{0x0A0B0C, 0x102, 0x0A0B0C}));
+  EXPECT_EQ(video.PresentBuffer().Pixels, nullptr);
+  video.SetOverlays({});
+  EXPECT_EQ(shown(), (std::vector<uint32_t>{0x101, 0x102, 0x10200}));
 }
 
 TEST(ScriptedInput, ParsesAndFormatsEveryEventKind) {

@@ -1,6 +1,7 @@
 #include "platform/headless/memory_video.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace orba {
@@ -20,19 +21,30 @@ TFrameView TMemoryVideo::Frame() const {
   return {picture_.data(), width_, height_, width_};
 }
 
+TFrameBuffer TMemoryVideo::PresentBuffer() {
+  if (!created_ || overlaid_) return {};
+  return {picture_.data(), width_, height_, width_};
+}
+
 void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
   ++present_count_;
   if (!frame.Pixels || frame.Stride < frame.Width) return;
+  // Painted in place (PresentBuffer).
+  if (frame.Pixels == picture_.data() && !overlaid_) return;
   const int32_t w = std::min(width_, frame.Width);
   const int32_t h = std::min(height_, frame.Height);
   for (const TScreenRect& r : dirty) {
     const int32_t left = std::max(r.Left, 0), right = std::min(r.Right, w);
     const int32_t top = std::max(r.Top, 0), bottom = std::min(r.Bottom, h);
     if (left >= right) continue;
+    // Without overlays the shown picture is the game's: one copy.
+    std::vector<uint32_t>& target = overlaid_ ? game_ : picture_;
+    const size_t bytes = static_cast<size_t>(right - left) * sizeof(uint32_t);
     for (int32_t y = top; y < bottom; ++y) {
-      const uint32_t* src = frame.Pixels + static_cast<ptrdiff_t>(y) * frame.Stride;
-      std::copy(src + left, src + right, game_.begin() + static_cast<ptrdiff_t>(y) * width_ + left);
-      std::copy(src + left, src + right, picture_.begin() + static_cast<ptrdiff_t>(y) * width_ + left);
+      const uint32_t* src = frame.Pixels + static_cast<ptrdiff_t>(y) * frame.Stride + left;
+      const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(left);
+      std::memcpy(target.data() + at, src, bytes);
+      if (overlaid_) std::memcpy(picture_.data() + at, src, bytes);
     }
   }
 }
@@ -41,6 +53,8 @@ void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRec
 // pixel, over the game's picture.
 void TMemoryVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
   if (!created_ || (overlays.empty() && !overlaid_)) return;
+  // The game's picture is kept apart only while overlays cover it.
+  if (!overlaid_) game_ = picture_;
   overlaid_ = !overlays.empty();
   picture_ = game_;
   for (const TVideoOverlay& o : overlays) {

@@ -19,6 +19,8 @@ class TMemoryVideo : public TVideo {
   void SetFullScreen(bool on) override { full_screen_ = on; }
   bool FullScreen() const override { return full_screen_; }
   void Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) override;
+  // The shown picture while no overlay covers it.
+  TFrameBuffer PresentBuffer() override;
   void SetMousePosition(int32_t x, int32_t y) override;
   void ShowCursor(bool visible) override { cursor_visible_ = visible; }
   void SetOverlays(const std::vector<TVideoOverlay>& overlays) override;
@@ -43,7 +45,8 @@ class TMemoryVideo : public TVideo {
   int32_t width_ = 0, height_ = 0;
   std::string title_;
   std::vector<uint32_t> picture_;
-  // The game's picture under the overlays.
+  // The game's picture under the overlays, kept while there are overlays
+  // (without them the game's picture is the shown one).
   std::vector<uint32_t> game_;
   bool overlaid_ = false;
   bool full_screen_ = false;
