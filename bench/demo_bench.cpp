@@ -15,6 +15,8 @@
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/headless/silent_dialogs.h"
+#include "platform/fonts.h"
+#include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
 #include "script/interp/run_loop_events.h"
 #include "shell/game_client.h"
@@ -52,6 +54,7 @@ void BM_DemoOneMinute(benchmark::State& state) {
   fs::copy_file(ORBA_DEMO_GAME, std::string(folder) + "/game.dat");
   orba::InstallSilentDialogs();
   orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
+  orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());  // the message window's text
   for (auto _ : state) {
     orba::TFakeClock clock;
     orba::TMemoryVideo video;
