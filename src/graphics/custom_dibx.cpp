@@ -316,8 +316,12 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
     std::optional<TSourceRows> mask_rows;
     if (masked) mask_rows.emplace(m, cut.Src, flip_h, flip_v, Overlaps(d, m));
     const TRowKernels& k = RowKernels();
-    const int32_t n = cut.Dest.Right - cut.Dest.Left;
-    for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j) {
+    const int32_t n = cut.Dest.Right - cut.Dest.Left, rows = cut.Dest.Bottom - cut.Dest.Top;
+    // Each row is drawn from its own source and mask rows only (overlapping
+    // ones were copied first), so the rows go in the destination's memory
+    // order: forward through memory, as the processor fetches best.
+    for (int32_t step = 0; step < rows; ++step) {
+      const int32_t j = d.Pitch < 0 ? rows - 1 - step : step;
       uint8_t* dr = d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel();
       const uint8_t* sr = src_rows.Row(j);
       switch (kind) {

@@ -27,7 +27,8 @@ std::vector<TScreenRect> CopyScreenRects(TCustomDIBX* dib, const std::vector<TRe
     const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
-    for (int32_t y = top; y < bottom; ++y) {
+    for (int32_t step = 0; step < bottom - top; ++step) {
+      const int32_t y = pitch < 0 ? bottom - 1 - step : top + step;
       uint32_t* out = frame + static_cast<size_t>(y) * static_cast<size_t>(stride);
       if (origin != nullptr) {
         const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(left) * 4;
