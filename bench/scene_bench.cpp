@@ -8,16 +8,15 @@
 // measured in the same run as the floor of one full-frame pass.
 //
 // Figures of a Release build on the shared development machine (other
-// builds running), CPU time per tick: 1.00-1.07 ms, from 1.09-1.22 ms in the
-// same runs before the AVX2 copy into the window's picture and the AVX2
-// blends on even and odd bytes (and 2.25-2.48 ms before the root's fill and
-// the box under the opaque picture were left out and the present was
-// painted straight into the window's picture). What is left are three
-// full-frame passes, each at the speed of the memory it moves: the opaque
-// picture's copy 0.25 ms (a memcpy), the masked blend of the moving picture
-// 0.39 ms, the copy into the window's picture 0.26 ms (a memcpy's speed).
-// Under 1 ms with a margin needs fewer trips to the shared cache: the same
-// passes in bands of 64 rows take 0.80 ms against 0.95 ms whole.
+// builds running), CPU time per tick: 0.86-0.94 ms, from 1.18-1.25 ms in the
+// same runs before the AVX2 copy into the window's picture, the AVX2 blends
+// on even and odd bytes and the draws walking rows in memory order (and
+// 2.25-2.48 ms before the root's fill and the box under the opaque picture
+// were left out and the present was painted straight into the window's
+// picture). What is left are three full-frame passes: the masked blend of
+// the moving picture (35% of the tick), the opaque picture's copy (a
+// memmove, 27%) and the copy into the window's picture (26%, a memcpy's
+// speed).
 #include <benchmark/benchmark.h>
 
 #include <cstring>
