@@ -152,7 +152,7 @@ void StretchRows(const TPixelView& dest, const TPixelView& source, const TPixelV
   // Rows go in the destination's memory order (each reads only the source,
   // copied first where it overlaps).
   for (int32_t step = 0; step < plan.Dest.Bottom - plan.Dest.Top; ++step) {
-    const int32_t y = dest.Pitch < 0 ? plan.Dest.Bottom - 1 - step : plan.Dest.Top + step;
+    const int32_t y = RowInMemoryOrder(dest.Pitch, plan.Dest.Top, plan.Dest.Bottom, step);
     const int32_t sy = plan.SourceRow(y);
     if (sy < 0) continue;
     if (sy != sampled) {

@@ -28,7 +28,7 @@ std::vector<TScreenRect> CopyScreenRects(TCustomDIBX* dib, const std::vector<TRe
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
     for (int32_t step = 0; step < bottom - top; ++step) {
-      const int32_t y = pitch < 0 ? bottom - 1 - step : top + step;
+      const int32_t y = RowInMemoryOrder(pitch, top, bottom, step);
       uint32_t* out = frame + static_cast<size_t>(y) * static_cast<size_t>(stride);
       if (origin != nullptr) {
         const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(left) * 4;
