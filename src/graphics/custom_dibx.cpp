@@ -204,7 +204,8 @@ void TCustomDIBX::FillWith(TFill kind, const TRect& rect, uint32_t pixel, int32_
       CutDraw(rect.Left, rect.Top, rect, false, false, DrawingClip(v), nullptr, cut)) {
     const TRowKernels& k = RowKernels();
     const int32_t bits = v.BitCount, n = cut.Dest.Right - cut.Dest.Left;
-    for (int32_t y = cut.Dest.Top; y < cut.Dest.Bottom; ++y) {
+    for (int32_t step = 0; step < cut.Dest.Bottom - cut.Dest.Top; ++step) {
+      const int32_t y = RowInMemoryOrder(v.Pitch, cut.Dest.Top, cut.Dest.Bottom, step);
       uint8_t* d = v.Row(y) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * v.BytesPerPixel();
       switch (kind) {
         case TFill::Plain: k.Fill(d, n, bits, pixel); break;
@@ -270,10 +271,12 @@ void TCustomDIBX::DrawColorMask(int32_t x, int32_t y, TCustomDIBX& mask, const T
       CutDraw(x, y, src_rect, flip_h, flip_v, DrawingClip(d), nullptr, cut)) {
     TSourceRows rows(m, cut.Src, flip_h, flip_v, Overlaps(d, m));
     const TRowKernels& k = RowKernels();
-    const int32_t n = cut.Dest.Right - cut.Dest.Left;
-    for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j)
+    const int32_t n = cut.Dest.Right - cut.Dest.Left, count = cut.Dest.Bottom - cut.Dest.Top;
+    for (int32_t step = 0; step < count; ++step) {
+      const int32_t j = RowInMemoryOrder(d.Pitch, 0, count, step);
       k.ColorMask(d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel(),
                   rows.Row(j), n, d.BitCount, pixel, alpha);
+    }
   }
 }
 
@@ -316,8 +319,11 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
     std::optional<TSourceRows> mask_rows;
     if (masked) mask_rows.emplace(m, cut.Src, flip_h, flip_v, Overlaps(d, m));
     const TRowKernels& k = RowKernels();
-    const int32_t n = cut.Dest.Right - cut.Dest.Left;
-    for (int32_t j = 0; j < cut.Dest.Bottom - cut.Dest.Top; ++j) {
+    const int32_t n = cut.Dest.Right - cut.Dest.Left, rows = cut.Dest.Bottom - cut.Dest.Top;
+    // Each row is drawn from its own source and mask rows only (overlapping
+    // ones were copied first): rows in memory order.
+    for (int32_t step = 0; step < rows; ++step) {
+      const int32_t j = RowInMemoryOrder(d.Pitch, 0, rows, step);
       uint8_t* dr = d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel();
       const uint8_t* sr = src_rows.Row(j);
       switch (kind) {

@@ -153,7 +153,9 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
     base_walk.Mask = mask_snap->View().Bits;
     base_walk.MaskPitch = mask_snap->View().Pitch;
   }
-  for (int32_t yy = area.Top; yy < area.Bottom; ++yy) {
+  // Rows go in the destination's memory order (each reads only the source).
+  for (int32_t step = 0; step < area.Bottom - area.Top; ++step) {
+    const int32_t yy = RowInMemoryOrder(d.View.Pitch, area.Top, area.Bottom, step);
     const int64_t u0 = int64_t{center_x} * 65536 + (int64_t{area.Left} - x) * ux + (int64_t{yy} - y) * uy;
     const int64_t v0 = int64_t{center_y} * 65536 + (int64_t{area.Left} - x) * vx + (int64_t{yy} - y) * vy;
     const auto drawn_at = [&](int32_t xx) {

@@ -149,7 +149,10 @@ void StretchRows(const TPixelView& dest, const TPixelView& source, const TPixelV
   const TRowKernels& k = RowKernels();
   const bool row_rules = HasRowKernelRules(bits);
   int32_t sampled = -1;
-  for (int32_t y = plan.Dest.Top; y < plan.Dest.Bottom; ++y) {
+  // Rows go in the destination's memory order (each reads only the source,
+  // copied first where it overlaps).
+  for (int32_t step = 0; step < plan.Dest.Bottom - plan.Dest.Top; ++step) {
+    const int32_t y = RowInMemoryOrder(dest.Pitch, plan.Dest.Top, plan.Dest.Bottom, step);
     const int32_t sy = plan.SourceRow(y);
     if (sy < 0) continue;
     if (sy != sampled) {

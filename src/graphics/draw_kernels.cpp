@@ -275,6 +275,10 @@ void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int3
   }
 }
 
+void ClearHigh(uint8_t* d, const uint8_t* s, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) Store(d, i, 4, Load(s, i, 4) & 0xFFFFFFu);
+}
+
 void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
   for (int32_t i = 0; i < n; ++i) {
     const uint32_t a = add[s[i]];
@@ -351,7 +355,7 @@ const TRowKernels& PortableRowKernels() {
   static const TRowKernels kernels = {
       p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha, p::FillAdd,     p::FillSub,
       p::ColorMask, p::Blend, p::Add,       p::Sampled,   p::Mask,        p::BitmapBlend,
-      p::BitmapAlpha, p::IndexedAdd, p::GatherWalk, p::CellCopy, p::AlphaPick,
+      p::BitmapAlpha, p::IndexedAdd, p::ClearHigh, p::GatherWalk, p::CellCopy, p::AlphaPick,
   };
   return kernels;
 }

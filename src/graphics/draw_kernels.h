@@ -112,6 +112,9 @@ struct TRowKernels {
   // 32 bits only: each 8-bit index of S picks a pixel of the 256-entry table
   // Add, whose four bytes are added to the destination's, clamped at 255.
   void (*IndexedAdd)(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
+  // 32 bits only: source pixels copied with their fourth (high) byte
+  // cleared, as the window shows them (0x00RRGGBB).
+  void (*ClearHigh)(uint8_t* d, const uint8_t* s, int32_t n);
 
   // The n samples of a walk into `out` (and the mask bytes into `mout`).
   void (*GatherWalk)(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout);

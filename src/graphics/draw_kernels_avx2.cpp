@@ -1,4 +1,4 @@
-// AVX2 forms of the 32-bit blends (eight pixels a vector) and of the
+// AVX2 forms of the 32-bit blends and copies (eight pixels a vector) and of the
 // gather of 32-bit samples along a walk, chosen at run time where the
 // processor has AVX2. Only the functions marked for AVX2 use
 // it, so that the rest of the program runs on any x86-64. Other depths, and
@@ -30,27 +30,26 @@ ORBA_AVX2 inline __m256i Scale(__m256i m32, __m256i alpha32) {
   return _mm256_srli_epi32(_mm256_mullo_epi16(m32, alpha32), 8);
 }
 
-// Per byte (s x w + d x (255 - w)) shr 8 as d x 255 + (s - d) x w, exact in
-// 16-bit lanes; w16 from Pairs.
-ORBA_AVX2 inline __m256i BlendHalf(__m256i sx, __m256i dx, __m256i w) {
-  __m256i t = _mm256_add_epi16(_mm256_sub_epi16(_mm256_slli_epi16(dx, 8), dx),
-                               _mm256_mullo_epi16(_mm256_sub_epi16(sx, dx), w));
-  return _mm256_srli_epi16(t, 8);
-}
-
+// Per byte (s x w + d x (255 - w)) shr 8, exact in 16-bit lanes (at most
+// 255 x 255); w16 from Pairs. The even and the odd bytes of each pixel go
+// through one 16-bit lane each, so both halves take w16 as it is.
 ORBA_AVX2 inline __m256i Blend(__m256i s, __m256i d, __m256i w16) {
-  const __m256i z = _mm256_setzero_si256();
-  return _mm256_packus_epi16(
-      BlendHalf(_mm256_unpacklo_epi8(s, z), _mm256_unpacklo_epi8(d, z), _mm256_unpacklo_epi32(w16, w16)),
-      BlendHalf(_mm256_unpackhi_epi8(s, z), _mm256_unpackhi_epi8(d, z), _mm256_unpackhi_epi32(w16, w16)));
+  const __m256i low = _mm256_set1_epi16(0xFF), high = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  const __m256i rest = _mm256_xor_si256(w16, low);  // 255 - w
+  const __m256i even = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, low), w16),
+                                        _mm256_mullo_epi16(_mm256_and_si256(d, low), rest));
+  const __m256i odd = _mm256_add_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), w16),
+                                       _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), rest));
+  return _mm256_or_si256(_mm256_srli_epi16(even, 8), _mm256_and_si256(odd, high));
 }
 
-// Per byte d + (s x k) shr 8, saturated; k16 from Pairs.
+// Per byte d + (s x k) shr 8, saturated; k16 from Pairs (even and odd
+// bytes as in Blend).
 ORBA_AVX2 inline __m256i Add(__m256i s, __m256i d, __m256i k16) {
-  const __m256i z = _mm256_setzero_si256();
-  __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(s, z), _mm256_unpacklo_epi32(k16, k16)), 8);
-  __m256i hi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(s, z), _mm256_unpackhi_epi32(k16, k16)), 8);
-  return _mm256_adds_epu8(d, _mm256_packus_epi16(lo, hi));
+  const __m256i low = _mm256_set1_epi16(0xFF), high = _mm256_set1_epi16(static_cast<short>(0xFF00));
+  const __m256i even = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_and_si256(s, low), k16), 8);
+  const __m256i odd = _mm256_and_si256(_mm256_mullo_epi16(_mm256_srli_epi16(s, 8), k16), high);
+  return _mm256_adds_epu8(d, _mm256_or_si256(even, odd));
 }
 
 // Constant-opacity blend at 32 bits: keyed pixels stay, and with kKeepEqual
@@ -123,6 +122,18 @@ void Mask32(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_t n, int32_t b
   FastRowKernels().Mask(d + i * 4, s + i * 4, m + i, n - i, bits, alpha, mode);
 }
 
+ORBA_AVX2 int32_t ClearHighRow(uint8_t* d, const uint8_t* s, int32_t n) {
+  const __m256i low = _mm256_set1_epi32(0xFFFFFF);
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) Store(d + i * 4, _mm256_and_si256(Load(s + i * 4), low));
+  return i;
+}
+
+void ClearHigh(uint8_t* d, const uint8_t* s, int32_t n) {
+  const int32_t i = ClearHighRow(d, s, n);
+  FastRowKernels().ClearHigh(d + i * 4, s + i * 4, n - i);
+}
+
 // Whether every sample of an n-sample walk has U, V and its byte offsets in
 // the picture and the mask within 32-bit lanes.
 bool WalkFitsLanes(const TSampleWalk& w, int32_t n) {
@@ -187,6 +198,7 @@ const TRowKernels* Avx2RowKernels() {
     set.Blend = Blend32;
     set.Sampled = Sampled32;
     set.Mask = Mask32;
+    set.ClearHigh = ClearHigh;
     set.GatherWalk = GatherWalk;
     return &set;
   }();

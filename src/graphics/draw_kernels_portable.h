@@ -26,6 +26,7 @@ void BitmapBlend(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t 
 void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int32_t bits,
                  int32_t opacity);
 void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add);
+void ClearHigh(uint8_t* d, const uint8_t* s, int32_t n);
 void GatherWalk(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout);
 void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
 void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n);

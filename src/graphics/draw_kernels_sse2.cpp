@@ -560,6 +560,13 @@ void BitmapAlpha(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n, int3
   p::BitmapAlpha(d, s, a, n, bits, opacity);
 }
 
+void ClearHigh(uint8_t* d, const uint8_t* s, int32_t n) {
+  const __m128i low = _mm_set1_epi32(0xFFFFFF);
+  int32_t i = 0;
+  for (; i + 4 <= n; i += 4) Store16(d + i * 4, _mm_and_si128(Load16(s + i * 4), low));
+  p::ClearHigh(d + i * 4, s + i * 4, n - i);
+}
+
 void IndexedAdd(uint8_t* d, const uint8_t* s, int32_t n, const uint32_t* add) {
   int32_t i = 0;
   for (; i + 4 <= n; i += 4) {
@@ -602,7 +609,7 @@ const TRowKernels& FastRowKernels() {
   static const TRowKernels kernels = {
       Copy,      Fill,  KeyedCopy, FillAlpha, FillAdd,     FillSub,
       ColorMask, Blend, Add,       Sampled,   Mask,        BitmapBlend,
-      BitmapAlpha, IndexedAdd, p::GatherWalk, CellCopy, AlphaPick,
+      BitmapAlpha, IndexedAdd, ClearHigh, p::GatherWalk, CellCopy, AlphaPick,
   };
   return kernels;
 }

@@ -27,6 +27,14 @@ struct TPixelView {
   int32_t BytesPerPixel() const { return (BitCount + 7) / 8; }
 };
 
+// The Step-th of the rows Top to Bottom - 1 taken in the order they lie in
+// memory, rows Pitch bytes apart: from the bottom row up for a bottom-up
+// bitmap. Draws whose rows are independent walk them so, forwards through
+// memory, as the processor fetches best.
+inline int32_t RowInMemoryOrder(std::ptrdiff_t pitch, int32_t top, int32_t bottom, int32_t step) {
+  return pitch < 0 ? bottom - 1 - step : top + step;
+}
+
 // Channel masks of the direct-colour depths (red in the high bits); 0 for the
 // palette depths except that those carry the 8-8-8 masks of their bitmap.
 struct TChannelMasks {

@@ -2,23 +2,10 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
+
+#include "graphics/draw_kernels.h"
 
 namespace orba {
-
-namespace {
-
-// Out[i] = the i-th 32-bit pixel of Row with its unused high byte cleared,
-// in one pass the compiler turns into a vector loop.
-void ClearHighBytes(uint32_t* __restrict out, const uint8_t* __restrict row, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t pixel;
-    std::memcpy(&pixel, row + i * sizeof(uint32_t), sizeof pixel);
-    out[i] = pixel & 0xFFFFFFu;
-  }
-}
-
-}  // namespace
 
 static bool Copyable(TCustomDIBX* dib, const std::vector<TRect>& rects, int32_t width, int32_t height) {
   return dib != nullptr && !dib->IsEmpty() && !rects.empty() && width > 0 && height > 0 && width <= dib->Width() &&
@@ -35,15 +22,17 @@ std::vector<TScreenRect> CopyScreenRects(TCustomDIBX* dib, const std::vector<TRe
       dib->BitCount() == 32 && dib->RedShift() == 16 && dib->GreenShift() == 8 && dib->BlueShift() == 0;
   const uint8_t* origin = same_form ? dib->Lock(0, 0) : nullptr;
   const std::ptrdiff_t pitch = dib->Pitch();
+  const TRowKernels& kernels = RowKernels();
   for (const TRect& r : rects) {
     const int32_t left = std::max(r.Left, 0), top = std::max(r.Top, 0);
     const int32_t right = std::min(r.Right, width), bottom = std::min(r.Bottom, height);
     if (left >= right || top >= bottom) continue;
-    for (int32_t y = top; y < bottom; ++y) {
+    for (int32_t step = 0; step < bottom - top; ++step) {
+      const int32_t y = RowInMemoryOrder(pitch, top, bottom, step);
       uint32_t* out = frame + static_cast<size_t>(y) * static_cast<size_t>(stride);
       if (origin != nullptr) {
         const uint8_t* row = origin + static_cast<std::ptrdiff_t>(y) * pitch + static_cast<std::ptrdiff_t>(left) * 4;
-        ClearHighBytes(out + left, row, static_cast<size_t>(right - left));
+        kernels.ClearHigh(reinterpret_cast<uint8_t*>(out + left), row, right - left);
       } else {
         for (int32_t x = left; x < right; ++x) out[x] = dib->GetPixel(x, y) & 0xFFFFFFu;
       }

@@ -98,6 +98,9 @@ const TKernel kKernels[] = {
     {"MaskWeightedAdd", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Mask(in.D(), in.S(), in.M(), in.n, bits, in.alpha, TMaskMode::WeightedAdd); }},
     {"CellCopy", kEightOnly, [](auto& k, int32_t, Inputs& in) { k.CellCopy(in.D(), in.S(), in.n, in.key, in.pixel & 15); }},
     {"AlphaPick", kEightOnly, [](auto& k, int32_t, Inputs& in) { k.AlphaPick(in.D(), in.S(), in.M(), in.n); }},
+    {"ClearHigh", kNoEight, [](auto& k, int32_t bits, Inputs& in) {
+       if (bits == 32) k.ClearHigh(in.D(), in.S(), in.n);
+     }},
     {"IndexedAdd", kNoEight, [](auto& k, int32_t bits, Inputs& in) {
        if (bits != 32) return;  // indexes are the source's first n bytes
        std::vector<uint32_t> add(256);

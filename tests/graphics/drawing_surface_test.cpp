@@ -136,6 +136,10 @@ TEST(DrawingSurface, WorkedDrawsFillsAndEdgeCases) {
        TRow(16, 0x78)},
       // A surface drawn onto itself reads its pixels as they were.
       {"draw onto itself", 6, 1, 32, {1, 2, 3, 4, 5, 6}, [](auto& d) { d.Draw(1, 0, d, {0, 0, 5, 1}, false, false, false); }, {1, 1, 2, 3, 4, 5}},
+      // Rows are drawn in any order: a row down, a row up, doubled downwards.
+      {"draw onto itself a row down", 1, 4, 32, {1, 2, 3, 4}, [](auto& d) { d.Draw(0, 1, d, {0, 0, 1, 3}, false, false, false); }, {1, 1, 2, 3}},
+      {"draw onto itself a row up", 1, 4, 32, {1, 2, 3, 4}, [](auto& d) { d.Draw(0, 0, d, {0, 1, 1, 4}, false, false, false); }, {2, 3, 4, 4}},
+      {"stretch onto itself", 1, 4, 32, {1, 2, 3, 4}, [](auto& d) { d.StretchDrawAlpha({0, 0, 1, 4}, d, {0, 0, 1, 2}, false, false, false, 255); }, {1, 1, 2, 2}},
       {"draw onto itself mirrored", 6, 1, 32, {1, 1, 2, 3, 4, 5}, [](auto& d) { d.Draw(0, 0, d, {0, 0, 6, 1}, false, true, false); }, {5, 4, 3, 2, 1, 1}},
   };
   for (const TCase& c : cases) {
