@@ -6,16 +6,9 @@
 #include <set>
 #include <string>
 
-#include "items/anim_image.h"
 #include "items/base_list.h"
 #include "items/choice_items_support.h"
-#include "items/cinema.h"
-#include "items/effect_items.h"
-#include "items/image_map.h"
-#include "items/prev_menu.h"
 #include "items/prop_dispatch.h"
-#include "items/slider_parts.h"
-#include "items/tile.h"
 #include "media/sound_item.h"
 #include "media/video_item.h"
 #include "script/script_errors.h"
@@ -76,13 +69,7 @@ class ItemRoundTrip : public test::ChoiceItemsTest {
 
   void SetUp() override {
     test::ChoiceItemsTest::SetUp();
-    RegisterImageItems();
-    RegisterEffectItems();
-    RegisterTileItems();
-    RegisterMapItems();
-    RegisterSliderItems();
-    RegisterCinemaItem();
-    RegisterPrevMenuItem();
+    RegisterItemKinds();
     RegisterSoundItem();
     RegisterVideoItem();
   }
