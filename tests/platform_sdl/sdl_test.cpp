@@ -310,8 +310,11 @@ TEST_F(SdlWindowTest, TheGamesPictureShowsInTheWindow) {
   EXPECT_STREQ(SDL_GetWindowTitle(video->Window()), "paint");
   RunSteps(*runner, clock, 2, 15);
   EXPECT_EQ(Shown({{20, 30}, {59, 79}, {60, 79}}), (std::vector<uint32_t>{0xFF0000, 0xFF0000, 0}));
+  // The size change repaints the kept picture between its bars at once,
+  // before any event is read or tick run.
   SDL_SetWindowSize(video->Window(), 320, 120);
-  RunSteps(*runner, clock, 1, 15);  // the size change redraws the kept picture
+  EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
+  RunSteps(*runner, clock, 1, 15);
   EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
   runner->ShutDown();
 }

@@ -39,11 +39,6 @@ bool TSdlInput::NextEvent(TInputEvent& out) {
           case SDL_WINDOWEVENT_CLOSE: out.Kind = TInputKind::Close; return true;
           case SDL_WINDOWEVENT_FOCUS_LOST: out.Kind = TInputKind::FocusLost; return true;
           case SDL_WINDOWEVENT_FOCUS_GAINED: out.Kind = TInputKind::FocusGained; return true;
-          case SDL_WINDOWEVENT_EXPOSED:
-          case SDL_WINDOWEVENT_SIZE_CHANGED:
-          case SDL_WINDOWEVENT_RESTORED:
-            video_.Redraw();
-            break;
           default:
             break;
         }
