@@ -154,15 +154,10 @@ std::vector<TControlLine> ShownControlLines(TTextControl& c) {
 size_t ControlOffsetAt(TTextControl& c, int32_t x, int32_t y) {
   const std::vector<TControlLine> lines = ShownControlLines(c);
   if (lines.empty()) return c.Text().size();
-  const int32_t line_h = ControlLineHeight(c.Font());
   // The line under the point; above the first or below the last, those.
   const TControlLine* line = &lines.front();
   for (const TControlLine& l : lines)
     if (y >= l.Y) line = &l;
-  if (c.MultiLine() && y >= lines.back().Y + line_h && lines.back().End < c.Text().size()) {
-    // Below the shown lines: the end of the last one shown.
-    line = &lines.back();
-  }
   size_t at = line->Start;
   for (const TControlRun& r : line->Runs)
     if (int64_t{x} >= int64_t{line->X} + r.X + r.Advance / 2) at = r.Offset + (r.Code > 0xFF ? 2 : 1);

@@ -214,9 +214,8 @@ void TGameClient::HandleInput(const TInputEvent& event) {
 }
 
 void TGameClient::ApplyInput() {
-  // What this tick pressed and released so far.
+  // The keys this tick pressed and released so far.
   std::array<bool, 256> pressed{}, released{};
-  bool clicked = false;
   while (!input_.empty()) {
     const TInputEvent& e = input_.front();
     const bool key = e.Key > 0 && e.Key < 256;
@@ -226,10 +225,6 @@ void TGameClient::ApplyInput() {
     } else if (key && e.Kind == TInputKind::KeyDown && !e.Repeat) {
       if (released[static_cast<size_t>(e.Key)]) break;
       pressed[static_cast<size_t>(e.Key)] = true;
-    } else if (e.Kind == TInputKind::ButtonDown) {
-      // A second click in one tick would merge with the first.
-      if (clicked) break;
-      clicked = true;
     }
     ApplyInputEvent(e);
     input_.pop_front();

@@ -15,11 +15,11 @@
 // input goes to the manager and its roots; each tick updates its input,
 // idles and draws it, and the active root's dirty rectangles are presented.
 // Window input waits in a queue for the next tick, which hands it to the
-// manager in order; a key released (or pressed again) after it went down in
+// manager in order; a key released (or pressed again) after it changed in
 // the same tick waits for the next one, so that a quick tap is seen by one
-// tick as down. Scripted events are queued into the manager's event queue, their senders
-// looked up by name among the game's objects, so that a run with them uses
-// the same object services as one without.
+// tick as down. Scripted events are queued into the manager's event queue,
+// their senders looked up by name among the game's objects, so that a run
+// with them uses the same object services as one without.
 //
 // Closing the window asks first (OK and Cancel, titled with the project's
 // Title, in Japanese when the user's language is Japanese).
@@ -99,8 +99,8 @@ class TGameClient : public TTickClient {
   void Idle() override;
   void Draw() override;
   void Present(TVideo& video) override;
-  // Hands the waiting input to the manager up to the first event that would
-  // undo a press of this tick.
+  // Hands the waiting input to the manager up to the first key event that
+  // would undo a key's change of this tick.
   void ApplyInput();
   void ApplyInputEvent(const TInputEvent& event);
 
