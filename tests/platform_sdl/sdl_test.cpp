@@ -430,7 +430,9 @@ TEST_F(SdlWindowTest, TheMouseSelectsAndTheClipboardPastesInTheEdit) {
   SDL_Cursor* before = SDL_GetCursor();
   move(60, 50);
   RunSteps(*runner, clock, 1, 15);
-  if (before != nullptr) EXPECT_NE(SDL_GetCursor(), before);
+  if (before != nullptr) {
+    EXPECT_NE(SDL_GetCursor(), before);
+  }
   move(60, 10);
   RunSteps(*runner, clock, 1, 15);
   EXPECT_EQ(SDL_GetCursor(), before);
