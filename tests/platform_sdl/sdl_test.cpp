@@ -463,10 +463,12 @@ TEST_F(SdlWindowTest, TheMouseSelectsAndTheClipboardPastesInTheEdit) {
   PushKey(SDL_KEYDOWN, SDLK_v, KMOD_LCTRL);
   RunSteps(*runner, clock, 1, 15);
   EXPECT_EQ(edit->Text(), "orba gyporba\x93\xfa");
-  // The caret blinks: shown at first, hidden a blink later.
-  controls->Blink(SDL_GetTicks());
+  // The caret blinks: shown at once after a change, hidden a blink later.
+  edit->PlaceCaret(0, false);
+  const uint32_t now = SDL_GetTicks();
+  controls->Blink(now);
   EXPECT_TRUE(controls->CaretShown());
-  controls->Blink(SDL_GetTicks() + TTextControlGroup::kBlinkMs);
+  controls->Blink(now + TTextControlGroup::kBlinkMs);
   EXPECT_FALSE(controls->CaretShown());
   runner->ShutDown();
   input->SetTextControls(nullptr);
