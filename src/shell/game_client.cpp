@@ -1,6 +1,7 @@
 #include "shell/game_client.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -209,6 +210,28 @@ void TGameClient::RunInterpreter() {
 
 void TGameClient::HandleInput(const TInputEvent& event) {
   if (!objects_started_ || Bases == nullptr) return;
+  input_.push_back(event);
+}
+
+void TGameClient::ApplyInput() {
+  // The keys this tick pressed and released so far.
+  std::array<bool, 256> pressed{}, released{};
+  while (!input_.empty()) {
+    const TInputEvent& e = input_.front();
+    const bool key = e.Key > 0 && e.Key < 256;
+    if (key && e.Kind == TInputKind::KeyUp) {
+      if (pressed[static_cast<size_t>(e.Key)]) break;
+      released[static_cast<size_t>(e.Key)] = true;
+    } else if (key && e.Kind == TInputKind::KeyDown && !e.Repeat) {
+      if (released[static_cast<size_t>(e.Key)]) break;
+      pressed[static_cast<size_t>(e.Key)] = true;
+    }
+    ApplyInputEvent(e);
+    input_.pop_front();
+  }
+}
+
+void TGameClient::ApplyInputEvent(const TInputEvent& event) {
   switch (event.Kind) {
     case TInputKind::MouseMove:
       Bases->MouseMove(event.X, event.Y);
@@ -237,7 +260,9 @@ void TGameClient::HandleInput(const TInputEvent& event) {
 }
 
 void TGameClient::UpdateInput() {
-  if (objects_started_ && Bases != nullptr) Bases->UpdateInput();
+  if (!objects_started_ || Bases == nullptr) return;
+  ApplyInput();
+  Bases->UpdateInput();
 }
 
 void TGameClient::Idle() {
@@ -292,6 +317,7 @@ void TGameClient::ShutDown() {
   if (store_) store_->SetHost(nullptr);
   store_.reset();
   var_host_.reset();
+  input_.clear();
   if (objects_started_) {
     objects_started_ = false;
     DoneFilmGlobals();
