@@ -227,11 +227,11 @@ void PrintTables(TDBManager& db) {
 }
 
 int Dump(const std::string& path, const std::string& game) {
+  if (!game.empty() && !DiskFileExists(game) && !DiskFolderExists(game))
+    return orbatool::Fail("no such game: " + U(game));
   TVrFileCollection c;
   c.Open(path, true);
   if (c.Count() == 0 && !c.Archive) return orbatool::Fail("no such file: " + U(path));
-  if (!game.empty() && !DiskFileExists(game) && !DiskFolderExists(game))
-    return orbatool::Fail("no such game: " + U(game));
   // The objects of a slot's scene and its running command are made from
   // the game's pictures and pages. Every entry is shown, readable or not;
   // any that is damaged fails the dump.

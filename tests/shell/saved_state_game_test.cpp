@@ -81,6 +81,8 @@ test::CommandResult PlaySoundGame(const std::string& name, const test::TempDir& 
 // 16384 within a quarter period (0.57 ms) of any point.
 constexpr int kLoud = 16000;
 
+// The button keeps its caption and font, as the menu beside it keeps its
+// text; both slots' objects measure their captions as the dump loads them.
 TEST(CapsaveGame, AButtonKeepsItsCaptionAndFontAcrossASaveAndALoad) {
   const test::TempDir dir;
   test::BuildGame("capsave", dir / "game", true);
@@ -88,7 +90,7 @@ TEST(CapsaveGame, AButtonKeepsItsCaptionAndFontAcrossASaveAndALoad) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ASSERT_GT(LoadClock(r.output), 0) << r.output;
   test::ExpectContains(test::DumpSave(dir / "game/save.dat"),
-                       {"var before str = \"Hello/14\"", "var after str = \"Hello/14\""});
+                       {"var before str = \"Hello/14/one\"", "var after str = \"Hello/14/one\""});
 }
 
 // A press's handler asks for a save of slot 5 and a load of slot 1 in one
@@ -152,6 +154,28 @@ TEST(SoundtimeGame, SoundsStartAndStopOnTheClockOfTheirCommand) {
       EXPECT_EQ(peak, 0) << span.from << ".." << span.to;
     }
   }
+}
+
+// The games whose own tests read no save.dat, built as packages: their slots
+// dump beside the package and apart from it (test::DumpSave). The game may
+// be named by its package file too; a game that is not there is refused.
+TEST(SaveDump, ReadsTheSlotsOfGamesBesideAndApartFromTheirPackage) {
+  for (const auto& [name, ticks] : {std::pair{"loadpaint", 8}, std::pair{"wave", 20}}) {
+    const test::TempDir dir;
+    test::BuildGame(name, dir / "game", false);
+    ASSERT_EQ(test::PlayGame(dir / "game", ticks).exit_code, 0) << name;
+    const std::string beside = test::DumpSave(dir / "game/save.dat");
+    test::ExpectContains(beside, {"entry GAMESAVEDATA1", "scene "});
+    std::filesystem::copy_file(dir / "game/save.dat", dir / "save.dat");
+    const test::CommandResult packed =
+        test::RunOrbaTool({"save", "dump", "--game", dir / "game/game.dat", dir / "save.dat"});
+    EXPECT_EQ(packed.exit_code, 0) << packed.output;
+    EXPECT_EQ(packed.output, beside) << name;
+  }
+  const test::TempDir dir;
+  test::WriteText(dir / "save.dat", "");
+  EXPECT_EQ(test::RunOrbaTool({"save", "dump", "--game", dir / "none", dir / "save.dat"}).exit_code, 1);
+  EXPECT_EQ(test::RunOrbaTool({"save", "dump", "--game", dir / "save.dat"}).exit_code, 2);
 }
 
 }  // namespace
