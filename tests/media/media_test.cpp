@@ -233,79 +233,79 @@ TEST(SoundItem, StreamRoundTripsAndLoadFlagsAct) {
   EXPECT_EQ(song->GetLength(), 500);
 }
 
-// A repeating sound saved 150 ms into a 600 ms fade-out comes back under the
-// name it was saved with, playing, and fades out again over the whole fade
-// time; then it asks to be freed.
-TEST(SoundItem, ASoundSavedWhileFadingOutFadesOutAgainAfterALoad) {
-  test::TempDir dir;
-  test::WriteFileBytes(dir / "tone.wav", ToneWave(1));
-  TVrFileManager files;
-  files.SetOverrideFolder(dir.path());
-  InitMediaGlobals(&files, std::make_shared<TMemoryAudio>());
-  {
-    TOrbaBaseList manager;
-    auto* sound = NewOrbaObject<TOrbaSound>(&manager);
-    sound->SetName("bgm");
-    sound->SetSource("tone.wav");
-    sound->SetRepeat(true);
-    sound->SetState(0);
-    sound->SetDelay(600);
-    GameClock = 0;
-    sound->SetState(3);
-    EXPECT_EQ(sound->Name, "SCRAP_bgm");
-    for (GameClock = 0; GameClock <= 150; GameClock += 15) EXPECT_FALSE(sound->Idle());
-    TKsMemoryStream saved;
-    sound->SaveToStream(saved);
-    TOrbaBaseList other;
-    auto* loaded = NewOrbaObject<TOrbaSound>(&other);
-    TKsMemoryStream in(std::vector<uint8_t>(saved.Memory(), saved.Memory() + saved.GetSize()));
-    loaded->LoadFromStream(in, kSceneVersion);
-    EXPECT_EQ(loaded->Name, "SCRAP_bgm");
-    EXPECT_EQ(loaded->GetState(), 3);
-    EXPECT_TRUE(loaded->GetPlaying());
-    const uint32_t start = 1000;
-    uint32_t freed_at = 0;
-    for (GameClock = start; GameClock <= start + 900 && freed_at == 0; GameClock += 15)
-      if (loaded->Idle()) freed_at = GameClock;
-    EXPECT_EQ(freed_at, start + 600);  // the first step starts the ramp
+// A sound fading out over 600 ms, saved and loaded into another manager.
+class FadingSound : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files_.SetOverrideFolder(dir_.path());
+    InitMediaGlobals(&files_, std::make_shared<TMemoryAudio>());
+    manager_ = std::make_unique<TOrbaBaseList>();
+    other_ = std::make_unique<TOrbaBaseList>();
     GameClock = 0;
   }
-  DoneMediaGlobals();
+  void TearDown() override {
+    manager_.reset();
+    other_.reset();
+    DoneMediaGlobals();
+    GameClock = 0;
+  }
+  // A tone of Seconds named "bgm", playing, then set fading out.
+  TOrbaSound* StartFadingOut(double seconds, bool repeat) {
+    test::WriteFileBytes(dir_ / "tone.wav", ToneWave(seconds));
+    auto* sound = NewOrbaObject<TOrbaSound>(manager_.get());
+    sound->SetName("bgm");
+    sound->SetSource("tone.wav");
+    sound->SetRepeat(repeat);
+    sound->SetState(0);
+    sound->SetDelay(600);
+    sound->SetState(3);
+    return sound;
+  }
+  TOrbaSound* SavedAndLoaded(const TOrbaSound& sound) {
+    TKsMemoryStream saved;
+    sound.SaveToStream(saved);
+    auto* loaded = NewOrbaObject<TOrbaSound>(other_.get());
+    TKsMemoryStream in(std::vector<uint8_t>(saved.Memory(), saved.Memory() + saved.GetSize()));
+    loaded->LoadFromStream(in, kSceneVersion);
+    return loaded;
+  }
+
+  test::TempDir dir_;
+  TVrFileManager files_;
+  std::unique_ptr<TOrbaBaseList> manager_, other_;
+};
+
+// A repeating sound saved 150 ms into its fade-out comes back under the name
+// it was saved with, playing, and fades out again over the whole fade time;
+// then it asks to be freed.
+TEST_F(FadingSound, ARepeatingSoundFadesOutAgainAfterALoad) {
+  TOrbaSound* sound = StartFadingOut(1, true);
+  EXPECT_EQ(sound->Name, "SCRAP_bgm");
+  for (GameClock = 0; GameClock <= 150; GameClock += 15) EXPECT_FALSE(sound->Idle());
+  TOrbaSound* loaded = SavedAndLoaded(*sound);
+  EXPECT_EQ(loaded->Name, "SCRAP_bgm");
+  EXPECT_EQ(loaded->GetState(), 3);
+  EXPECT_TRUE(loaded->GetPlaying());
+  const uint32_t start = 1000;
+  uint32_t freed_at = 0;
+  for (GameClock = start; GameClock <= start + 900 && freed_at == 0; GameClock += 15)
+    if (loaded->Idle()) freed_at = GameClock;
+  EXPECT_EQ(freed_at, start + 600);  // the first step starts the ramp
 }
 
 // A one-shot sound that reached its end while fading out has nothing left to
 // fade: loaded, it asks to be freed at once instead of staying for good.
-TEST(SoundItem, ASoundThatEndedWhileFadingOutIsFreedAfterALoad) {
-  test::TempDir dir;
-  test::WriteFileBytes(dir / "tone.wav", ToneWave(0.1));
-  TVrFileManager files;
-  files.SetOverrideFolder(dir.path());
-  InitMediaGlobals(&files, std::make_shared<TMemoryAudio>());
-  {
-    TOrbaBaseList manager;
-    auto* sound = NewOrbaObject<TOrbaSound>(&manager);
-    sound->SetName("once");
-    sound->SetSource("tone.wav");
-    sound->SetState(0);
-    sound->SetDelay(600);
-    sound->SetState(3);
-    for (GameClock = 0; GameClock <= 300; GameClock += 15) {
-      MediaCatchUp(GameClock);
-      MediaTick(GameClock);
-      EXPECT_FALSE(sound->Idle());
-    }
-    ASSERT_TRUE(sound->Ended);
-    TKsMemoryStream saved;
-    sound->SaveToStream(saved);
-    TOrbaBaseList other;
-    auto* loaded = NewOrbaObject<TOrbaSound>(&other);
-    TKsMemoryStream in(std::vector<uint8_t>(saved.Memory(), saved.Memory() + saved.GetSize()));
-    loaded->LoadFromStream(in, kSceneVersion);
-    EXPECT_TRUE(other.IsObjectScrapped(loaded));
-    EXPECT_FALSE(loaded->GetPlaying());
-    GameClock = 0;
+TEST_F(FadingSound, OneThatEndedWhileFadingOutIsFreedAfterALoad) {
+  TOrbaSound* sound = StartFadingOut(0.1, false);
+  for (GameClock = 0; GameClock <= 300; GameClock += 15) {
+    MediaCatchUp(GameClock);
+    MediaTick(GameClock);
+    EXPECT_FALSE(sound->Idle());
   }
-  DoneMediaGlobals();
+  ASSERT_TRUE(sound->Ended);
+  TOrbaSound* loaded = SavedAndLoaded(*sound);
+  EXPECT_TRUE(other_->IsObjectScrapped(loaded));
+  EXPECT_FALSE(loaded->GetPlaying());
 }
 
 }  // namespace
