@@ -69,11 +69,11 @@ TGameClient::TGameClient(std::string game, TScriptedEvents events)
 
 TGameClient::~TGameClient() { ShutDown(); }
 
-void TGameClient::Mount(TVrFileManager& files) {
+void MountGame(const TGameLocation& where, TVrFileManager& files) {
   // Collection 0 holds the in-memory files ("mem:" and "save:").
   files.AddCollection(std::make_unique<TVrFileCollection>());
-  if (!location_.ProgramPath.empty()) {
-    const std::string& program = location_.ProgramPath;
+  if (!where.ProgramPath.empty()) {
+    const std::string& program = where.ProgramPath;
     // The program carries its package appended, or as a resource; a program
     // with neither mounts nothing.
     try {
@@ -87,12 +87,12 @@ void TGameClient::Mount(TVrFileManager& files) {
     const std::string beside = SjisExtractFilePath(program) + kGameFileName;
     if (DiskFileExists(beside)) files.AddArchive(beside);
   }
-  if (!location_.Package.empty()) files.AddArchive(location_.Package);
-  for (const std::string& folder : location_.Params) {
+  if (!where.Package.empty()) files.AddArchive(where.Package);
+  for (const std::string& folder : where.Params) {
     const std::string packed = AddPathDelimiter(folder) + kGameFileName;
-    if (location_.Package.empty() && DiskFileExists(packed)) files.AddArchive(packed);
+    if (where.Package.empty() && DiskFileExists(packed)) files.AddArchive(packed);
   }
-  if (!location_.Params.empty()) files.SetOverrideFolder(location_.Params[0]);
+  if (!where.Params.empty()) files.SetOverrideFolder(where.Params[0]);
 }
 
 bool TGameClient::StartUp() {
@@ -110,7 +110,7 @@ bool TGameClient::StartUp() {
   InitVrFiles();
   files_started_ = true;
   TVrFileManager& files = *VrFileManager();
-  Mount(files);
+  MountGame(location_, files);
   // A game may bring its own fonts, in a folder "fonts" of its folder.
   Fonts().AddFontFolder(AddPathDelimiter(location_.LockName) + "fonts");
 
@@ -265,9 +265,16 @@ void TGameClient::UpdateInput() {
   Bases->UpdateInput();
 }
 
+// Before the script: what this tick's script starts or stops is heard from
+// this tick's clock on, not from the last tick's.
+void TGameClient::CatchUpSound() {
+  if (objects_started_) MediaCatchUp(GameClock);
+}
+
 void TGameClient::Idle() {
   if (!objects_started_ || Bases == nullptr) return;
-  // The sounds first, so that items see the ends reached by this tick.
+  // The sounds first: the script's new sounds are decoded ahead before the
+  // next tick plays them.
   MediaTick(GameClock);
   Bases->Idle();
 }

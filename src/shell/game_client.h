@@ -62,6 +62,10 @@ std::string ExitQuestion(bool japanese);
 // game's program; any other file is a package whose folder takes the
 // command-line place (save.dat lies beside it).
 TGameLocation LocateGame(const std::string& game);
+// Mounts a located game's files as the player reads them: collection 0 for
+// the in-memory files, the program's own package, the package named or
+// "game.dat" in the command-line folder, and that folder over them.
+void MountGame(const TGameLocation& where, TVrFileManager& files);
 
 class TGameClient : public TTickClient {
  public:
@@ -93,8 +97,8 @@ class TGameClient : public TTickClient {
   void SetRandomSeed(uint32_t seed) { random_seed_ = seed; }
 
  private:
-  void Mount(TVrFileManager& files);
   void HandleInput(const TInputEvent& event) override;
+  void CatchUpSound() override;
   void UpdateInput() override;
   void Idle() override;
   void Draw() override;

@@ -131,7 +131,7 @@ TEST_F(DemoHeadless, SaveMoveAndLoadBringTheMarkerBack) {
   Play("moved", 100, before_load);
   EXPECT_EQ(Compare("moved", "room", {"--pos", "3", "--saved", "1"}), "match\n");
   test::ExpectContains(test::DumpSave(dir_ / "moved/save.dat"),
-                       {"slot 1 version 140 caption \"place 1\" onload \"room.osb\""});
+                       {"slot 1 version 141 caption \"place 1\" onload \"room.osb\""});
 
   test::ExpectContains(Play("loaded", 120, before_load + Click(100, kLoad)), {"no painting after a load\n"});
   EXPECT_EQ(Compare("loaded", "room", {"--pos", "1", "--saved", "1", "--lamp"}), "match\n");

@@ -156,7 +156,7 @@ TEST_F(GameRun, SavedGameLoadsIntoItsOnLoadPageThenGoesOn) {
   // The OnLoadPage saw the saved game variable; the main flow went on from
   // the command after the save with it.
   const std::string dump = Dump();
-  ExpectContains(dump, {"entry GAMESAVEDATA3", "slot 3 version 140 caption \"cap\" onload \"onload.osb\" target 0",
+  ExpectContains(dump, {"entry GAMESAVEDATA3", "slot 3 version 141 caption \"cap\" onload \"onload.osb\" target 0",
                         "var onload int = 5", "var result int = 6", "var loaded int = 1"});
   ExpectLacks(dump, {"GAMESAVEDATA4"});  // the save with an empty caption wrote nothing
 }
@@ -236,7 +236,7 @@ TEST_F(GameRun, SaveDumpShowsTheRunStateOfASlot) {
   fs::remove(game + "/b.osb");
   const test::CommandResult r = test::RunOrbaTool({"save", "dump", game + "/save.dat"});
   EXPECT_EQ(r.exit_code, 1);
-  ExpectContains(r.output, {"slot 2 version 140", "unreadable: b.osb:"});
+  ExpectContains(r.output, {"slot 2 version 141", "unreadable: b.osb:"});
 }
 
 // The table store and the file functions: the "tables" game carries a file
@@ -317,7 +317,7 @@ TEST_F(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
     const std::string seconds = std::to_string((30 + random() % 700) / 1000.0);
     test::RunCommand({"timeout", "-s", "KILL", seconds, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game});
     if (!fs::exists(game + "/save.dat")) continue;  // killed before the first save
-    ExpectContains(Dump(), {"slot 1 version 140 caption \"save ", "status version 103"});
+    ExpectContains(Dump(), {"slot 1 version 141 caption \"save ", "status version 103"});
     ++seen;
   }
   EXPECT_GT(seen, 0);
