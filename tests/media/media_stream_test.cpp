@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/files/vr_file_manager.h"
+#include "media/av_decoder.h"
 #include "media/media_managers.h"
 #include "media/mixer.h"
 #include "platform/headless/memory_audio.h"
@@ -24,12 +25,16 @@ std::vector<float> DecodeRest(TDecoder& decoder) {
   return all;
 }
 
-// The sound files of tests/fixtures/sound_fixtures.py plus an IMA ADPCM copy
-// of tone.wav (sox), in Dir.
+// The sound files of tests/fixtures/sound_fixtures.py plus copies of
+// tone.wav in IMA ADPCM (sox) and Windows Media Audio 2 (the ffmpeg
+// program), in Dir.
 void WriteSounds(const test::TempDir& dir) {
   const test::CommandResult fixtures = test::RunPython("fixtures/sound_fixtures.py", {dir.path()});
   ASSERT_EQ(fixtures.exit_code, 0) << fixtures.output;
   ASSERT_EQ(test::RunCommand({"sox", dir / "tone.wav", "-e", "ima-adpcm", dir / "adpcm.wav"}).exit_code, 0);
+  ASSERT_EQ(test::RunCommand({"ffmpeg", "-loglevel", "error", "-i", dir / "tone.wav", "-c:a", "wmav2", dir / "tone.wma"})
+                .exit_code,
+            0);
 }
 
 TEST(SoundStreams, EachCodingDecodesTheSameThroughAWindowAsFromMemory) {
@@ -38,14 +43,21 @@ TEST(SoundStreams, EachCodingDecodesTheSameThroughAWindowAsFromMemory) {
   // The window lies between bytes that are no sound file: a decoder that read
   // outside it would fail or decode other samples.
   const std::vector<uint8_t> pad(777, 0xA5);
-  for (const char* name : {"tone.wav", "tone22.wav", "tone.ogg", "adpcm.wav"}) {
+  using TOpen = std::unique_ptr<TDecoder> (*)(std::unique_ptr<TKsBigStream>);
+  const TOpen sampled = &OpenSampledFile, windows_media = &MakeAvDecoder;
+  const struct {
+    const char* name;
+    TOpen open;
+  } cases[] = {{"tone.wav", sampled},  {"tone22.wav", sampled}, {"tone.ogg", sampled},
+               {"adpcm.wav", sampled}, {"tone.wma", windows_media}};
+  for (const auto& [name, open] : cases) {
     const std::vector<uint8_t> bytes = test::ReadFileBytes(dir / name);
     std::vector<uint8_t> padded = pad;
     padded.insert(padded.end(), bytes.begin(), bytes.end());
     padded.insert(padded.end(), pad.begin(), pad.end());
     test::WriteFileBytes(dir / "padded", padded);
-    std::unique_ptr<TDecoder> memory = OpenSampledFile(bytes);
-    std::unique_ptr<TDecoder> window = OpenSampledFile(
+    std::unique_ptr<TDecoder> memory = open(std::make_unique<TKsMemoryStream>(bytes));
+    std::unique_ptr<TDecoder> window = open(
         std::make_unique<TFileRangeStream>(dir / "padded", static_cast<int64_t>(pad.size()), static_cast<int64_t>(bytes.size())));
     ASSERT_EQ(window->Frames(), memory->Frames()) << name;
     EXPECT_GT(window->Frames(), 0) << name;
