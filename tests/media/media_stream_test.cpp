@@ -4,6 +4,7 @@
 // and its packed ones through memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -42,7 +43,7 @@ TEST(SoundStreams, EachCodingDecodesTheSameThroughAWindowAsFromMemory) {
   WriteSounds(dir);
   // The window lies between bytes that are no sound file: a decoder that read
   // outside it would fail or decode other samples.
-  const std::vector<uint8_t> pad(777, 0xA5);
+  constexpr size_t kPad = 777;
   using TOpen = std::unique_ptr<TDecoder> (*)(std::unique_ptr<TKsBigStream>);
   const TOpen sampled = &OpenSampledFile, windows_media = &MakeAvDecoder;
   const struct {
@@ -52,13 +53,12 @@ TEST(SoundStreams, EachCodingDecodesTheSameThroughAWindowAsFromMemory) {
                {"adpcm.wav", sampled}, {"tone.wma", windows_media}};
   for (const auto& [name, open] : cases) {
     const std::vector<uint8_t> bytes = test::ReadFileBytes(dir / name);
-    std::vector<uint8_t> padded = pad;
-    padded.insert(padded.end(), bytes.begin(), bytes.end());
-    padded.insert(padded.end(), pad.begin(), pad.end());
+    std::vector<uint8_t> padded(kPad + bytes.size() + kPad, 0xA5);
+    std::copy(bytes.begin(), bytes.end(), padded.begin() + kPad);
     test::WriteFileBytes(dir / "padded", padded);
     std::unique_ptr<TDecoder> memory = open(std::make_unique<TKsMemoryStream>(bytes));
     std::unique_ptr<TDecoder> window = open(
-        std::make_unique<TFileRangeStream>(dir / "padded", static_cast<int64_t>(pad.size()), static_cast<int64_t>(bytes.size())));
+        std::make_unique<TFileRangeStream>(dir / "padded", static_cast<int64_t>(kPad), static_cast<int64_t>(bytes.size())));
     ASSERT_EQ(window->Frames(), memory->Frames()) << name;
     EXPECT_GT(window->Frames(), 0) << name;
     EXPECT_EQ(DecodeRest(*window), DecodeRest(*memory)) << name;

@@ -59,7 +59,9 @@ TEST(MediaPlayGame, PackagedSoundsPlayFromTheStartOnMediaPlay) {
   EXPECT_GE(bursts[0].StartMs, 270);
   for (size_t i = 0; i < bursts.size(); ++i) {
     EXPECT_NEAR(bursts[i].LengthMs, lengths[i], 30) << i;
-    if (i > 0) EXPECT_NEAR(bursts[i].StartMs - bursts[i - 1].StartMs - bursts[i - 1].LengthMs, 200, 40) << i;
+    if (i > 0) {
+      EXPECT_NEAR(bursts[i].StartMs - bursts[i - 1].StartMs - bursts[i - 1].LengthMs, 200, 40) << i;
+    }
   }
   // Each pass ends with OnPlayEnd, the silent MIDI song too.
   test::ExpectContains(test::DumpSave(dir / "game/save.dat"), {"var plays int = 4"});
