@@ -1,8 +1,10 @@
 #include "core/streams/compression.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +16,20 @@ namespace {
 
 // zlib counts in 32 bits; feed and drain it in pieces of this size.
 constexpr size_t kPiece = 1 << 20;
+
+// The first room a whole-buffer inflate of unknown size gets: four times the
+// packed size (game files pack to a quarter to a half at the fastest level),
+// at least this; each retry takes four times more.
+constexpr size_t kFirstRoom = 64 << 10;
+constexpr size_t kRoomGrowth = 4;
+// An entry unpacked to a stream goes through one buffer when its packed and
+// unpacked data each fit in this; larger ones stream through zlib, so that
+// nothing near the size cap is held in memory.
+constexpr size_t kWholeEntryLimit = 32 << 20;
+
+struct TDecompressorDeleter {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
 
 std::string ZlibMessage(const z_stream& z, int code) {
   return std::string("zlib: ") + (z.msg ? z.msg : zError(code));
@@ -78,7 +94,48 @@ void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
   inflateEnd(&z);
 }
 
+// The room to try after `room` gave kNeedsMoreRoom; 0 when `room` was
+// already the most allowed.
+size_t NextRoom(size_t room, size_t most) {
+  if (room >= most) return 0;
+  return room > most / kRoomGrowth ? most : room * kRoomGrowth;
+}
+
+size_t FirstRoom(size_t packed, size_t most) {
+  return std::min(most, std::max(kFirstRoom, packed > SIZE_MAX / kRoomGrowth ? SIZE_MAX : packed * kRoomGrowth));
+}
+
+// Inflates In whole into a block that grows by retries up to `most` bytes.
+// True with Out holding exactly the unpacked bytes; false (Out emptied) when
+// the streaming inflate must decide: damaged data, or more than `most`.
+bool InflateGrowing(const uint8_t* in, size_t in_size, size_t most, std::vector<uint8_t>& out) {
+  for (size_t room = FirstRoom(in_size, most); room != 0; room = NextRoom(room, most)) {
+    // A failed try's block is freed before the next, larger one is taken.
+    std::vector<uint8_t>().swap(out);
+    out.resize(room);
+    const TWholeInflate got = InflateWhole(in, in_size, out.data(), room);
+    if (got.Result == EWholeInflate::kDone) {
+      out.resize(got.Size);
+      return true;
+    }
+    if (got.Result == EWholeInflate::kFailed) break;
+  }
+  std::vector<uint8_t>().swap(out);
+  return false;
+}
+
 }  // namespace
+
+TWholeInflate InflateWhole(const uint8_t* in, size_t in_size, uint8_t* out, size_t room) {
+  std::unique_ptr<libdeflate_decompressor, TDecompressorDeleter> d(libdeflate_alloc_decompressor());
+  if (!d) return {};
+  size_t used = 0, size = 0;
+  switch (libdeflate_zlib_decompress_ex(d.get(), in, in_size, out, room, &used, &size)) {
+    case LIBDEFLATE_SUCCESS: return {EWholeInflate::kDone, size};
+    case LIBDEFLATE_INSUFFICIENT_SPACE: return {EWholeInflate::kNeedsMoreRoom, 0};
+    default: return {};
+  }
+}
 
 void CompressStream(TKsMemoryStream& s) {
   const std::vector<uint8_t>& in = s.Bytes();
@@ -109,6 +166,14 @@ void CompressStream(TKsMemoryStream& s) {
 
 void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
   const std::vector<uint8_t>& in = s.Bytes();
+  std::vector<uint8_t> whole;
+  const size_t allowed = static_cast<size_t>(std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(SIZE_MAX / 2)));
+  if (InflateGrowing(in.data(), in.size(), allowed, whole)) {
+    s.MutableBytes().swap(whole);
+    s.SetPosition(0);
+    return;
+  }
+  // Damaged or too large: zlib's streaming inflate names the fault.
   size_t in_done = 0;
   // The output grows in place, its room never beyond what is allowed, so
   // that moving it to a larger block never needs more than that at once.
@@ -139,11 +204,36 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
 }
 
 int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& dest, int64_t max_size) {
-  std::vector<uint8_t> in(kPiece), out(kPiece);
   int64_t left = std::max<int64_t>(count, 0), written = 0;
+  std::vector<uint8_t> in, out;
+  // A packed entry of ordinary size is read whole and inflated in one call
+  // into a room of at most kWholeEntryLimit; what does not fit there, or is
+  // damaged, streams through zlib from the bytes already read.
+  size_t in_done = 0;
+  const bool read_whole = left <= static_cast<int64_t>(kWholeEntryLimit);
+  if (read_whole) {
+    in.resize(static_cast<size_t>(left));
+    const int64_t got = left > 0 ? source.Read(in.data(), left) : 0;
+    in.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    left = 0;
+    const size_t most = static_cast<size_t>(
+        std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(kWholeEntryLimit)));
+    if (InflateGrowing(in.data(), in.size(), most, out)) {
+      dest.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
+      return static_cast<int64_t>(out.size());
+    }
+  } else {
+    in.resize(kPiece);
+  }
+  out.resize(kPiece);
   Inflate(
       max_size,
       [&](z_stream& z) {
+        if (read_whole) {
+          const size_t feed = FeedPiece(z, in, in_done);
+          in_done += feed;
+          return in_done < in.size();
+        }
         const int64_t got = source.Read(in.data(), std::min<int64_t>(left, kPiece));
         left = got > 0 ? left - got : 0;
         z.next_in = in.data();
