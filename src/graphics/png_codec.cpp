@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/streams/compression.h"
+#include "core/streams/scratch_block.h"
 #include "graphics/palette.h"
 
 namespace orba {
@@ -89,32 +90,7 @@ constexpr size_t kInflatePiece = 32768;
 // Filtered images up to this size are inflated in one call; larger ones, row
 // by row, so that a huge picture is not held twice.
 constexpr size_t kMaxWholeImageData = size_t{256} << 20;
-// The scratch blocks a thread keeps between loads, up to this size each.
-constexpr size_t kKeptScratch = size_t{64} << 20;
-
-// A block a thread keeps from one load to the next: a fresh block of many
-// megabytes would cost a page fault every 4 KiB on every load. Blocks
-// beyond kKeptScratch are given back when the load ends.
-class TScratch {
- public:
-  explicit TScratch(std::vector<uint8_t>& kept) : kept_(kept) {}
-  TScratch(const TScratch&) = delete;
-  TScratch& operator=(const TScratch&) = delete;
-  ~TScratch() {
-    if (kept_.size() > kKeptScratch) std::vector<uint8_t>().swap(kept_);
-  }
-  uint8_t* Get(size_t n) {
-    if (kept_.size() < n) {
-      std::vector<uint8_t>().swap(kept_);
-      kept_.resize(n);
-    }
-    return kept_.data();
-  }
-
- private:
-  std::vector<uint8_t>& kept_;
-};
-
+// The filtered image and the joined IDAT data of a whole-buffer decode.
 thread_local std::vector<uint8_t> t_filtered_scratch;
 thread_local std::vector<uint8_t> t_joined_scratch;
 // Weights (of 256) of red, green and blue in a picture saved as grey.
@@ -699,7 +675,7 @@ bool TPngReader::DecodeWhole(size_t chunk_pos, const TPlanes& planes) {
     packed_size += len;
     p = start + len + kChunkCrcSize;
   }
-  TScratch joined(t_joined_scratch);
+  TScratchBlock joined(t_joined_scratch);
   const uint8_t* packed = data_ + chunk_pos + kChunkHeadSize;
   if (chunks > 1) {
     uint8_t* to = joined.Get(packed_size);
@@ -711,7 +687,7 @@ bool TPngReader::DecodeWhole(size_t chunk_pos, const TPlanes& planes) {
     }
     packed = joined.Get(packed_size);
   }
-  TScratch scratch(t_filtered_scratch);
+  TScratchBlock scratch(t_filtered_scratch);
   uint8_t* filtered = scratch.Get(total);
   const TWholeInflate got = InflateWhole(packed, packed_size, filtered, total);
   if (got.Result != EWholeInflate::kDone || got.Size != total) return false;

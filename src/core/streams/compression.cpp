@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/streams/scratch_block.h"
 
 namespace orba {
 
@@ -17,10 +18,11 @@ namespace {
 // zlib counts in 32 bits; feed and drain it in pieces of this size.
 constexpr size_t kPiece = 1 << 20;
 
-// The first room a whole-buffer inflate of unknown size gets: four times the
-// packed size (game files pack to a quarter to a half at the fastest level),
-// at least this; each retry takes four times more.
+// The first room a whole-buffer inflate of unknown size gets: eight times
+// the packed size (game files pack to a tenth to a half at the fastest
+// level), at least this; each retry takes four times more.
 constexpr size_t kFirstRoom = 64 << 10;
+constexpr size_t kFirstRoomPerPackedByte = 8;
 constexpr size_t kRoomGrowth = 4;
 // An entry unpacked to a stream goes through one buffer when its packed and
 // unpacked data each fit in this; larger ones stream through zlib, so that
@@ -102,25 +104,44 @@ size_t NextRoom(size_t room, size_t most) {
 }
 
 size_t FirstRoom(size_t packed, size_t most) {
-  return std::min(most, std::max(kFirstRoom, packed > SIZE_MAX / kRoomGrowth ? SIZE_MAX : packed * kRoomGrowth));
+  const size_t guess = packed > SIZE_MAX / kFirstRoomPerPackedByte ? SIZE_MAX : packed * kFirstRoomPerPackedByte;
+  return std::min(most, std::max(kFirstRoom, guess));
 }
 
-// Inflates In whole into a block that grows by retries up to `most` bytes.
-// True with Out holding exactly the unpacked bytes; false (Out emptied) when
-// the streaming inflate must decide: damaged data, or more than `most`.
-bool InflateGrowing(const uint8_t* in, size_t in_size, size_t most, std::vector<uint8_t>& out) {
+// The unpacked bytes of a whole-buffer inflate: in the thread's kept block,
+// or in Own when they need a room larger than the kept block may be.
+struct TUnpacked {
+  const uint8_t* Data = nullptr;
+  size_t Size = 0;
+  std::vector<uint8_t> Own;
+};
+
+thread_local std::vector<uint8_t> t_entry_scratch;
+
+// Inflates In whole into a room that grows by retries up to `most` bytes.
+// True with Got holding exactly the unpacked bytes (those in the kept block
+// stay valid while Scratch lives); false when the streaming inflate must
+// decide: damaged data, or more than `most`.
+bool InflateGrowing(const uint8_t* in, size_t in_size, size_t most, TScratchBlock& scratch, TUnpacked& got) {
   for (size_t room = FirstRoom(in_size, most); room != 0; room = NextRoom(room, most)) {
     // A failed try's block is freed before the next, larger one is taken.
-    std::vector<uint8_t>().swap(out);
-    out.resize(room);
-    const TWholeInflate got = InflateWhole(in, in_size, out.data(), room);
-    if (got.Result == EWholeInflate::kDone) {
-      out.resize(got.Size);
+    std::vector<uint8_t>().swap(got.Own);
+    uint8_t* to = nullptr;
+    if (room <= kKeptScratchBlock) {
+      to = scratch.Get(room);
+    } else {
+      got.Own.resize(room);
+      to = got.Own.data();
+    }
+    const TWholeInflate result = InflateWhole(in, in_size, to, room);
+    if (result.Result == EWholeInflate::kDone) {
+      got.Data = to;
+      got.Size = result.Size;
       return true;
     }
-    if (got.Result == EWholeInflate::kFailed) break;
+    if (result.Result == EWholeInflate::kFailed) break;
   }
-  std::vector<uint8_t>().swap(out);
+  std::vector<uint8_t>().swap(got.Own);
   return false;
 }
 
@@ -166,10 +187,17 @@ void CompressStream(TKsMemoryStream& s) {
 
 void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
   const std::vector<uint8_t>& in = s.Bytes();
-  std::vector<uint8_t> whole;
   const size_t allowed = static_cast<size_t>(std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(SIZE_MAX / 2)));
-  if (InflateGrowing(in.data(), in.size(), allowed, whole)) {
-    s.MutableBytes().swap(whole);
+  TScratchBlock scratch(t_entry_scratch);
+  TUnpacked got;
+  if (InflateGrowing(in.data(), in.size(), allowed, scratch, got)) {
+    if (got.Own.empty()) {
+      std::vector<uint8_t>(got.Data, got.Data + got.Size).swap(s.MutableBytes());
+    } else {
+      got.Own.resize(got.Size);
+      got.Own.shrink_to_fit();  // the room may have been up to four times larger
+      s.MutableBytes().swap(got.Own);
+    }
     s.SetPosition(0);
     return;
   }
@@ -206,6 +234,7 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
 int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& dest, int64_t max_size) {
   int64_t left = std::max<int64_t>(count, 0), written = 0;
   std::vector<uint8_t> in, out;
+  TScratchBlock scratch(t_entry_scratch);
   // A packed entry of ordinary size is read whole and inflated in one call
   // into a room of at most kWholeEntryLimit; what does not fit there, or is
   // damaged, streams through zlib from the bytes already read.
@@ -213,14 +242,15 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
   const bool read_whole = left <= static_cast<int64_t>(kWholeEntryLimit);
   if (read_whole) {
     in.resize(static_cast<size_t>(left));
-    const int64_t got = left > 0 ? source.Read(in.data(), left) : 0;
-    in.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    const int64_t read = left > 0 ? source.Read(in.data(), left) : 0;
+    in.resize(static_cast<size_t>(std::max<int64_t>(read, 0)));
     left = 0;
     const size_t most = static_cast<size_t>(
         std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(kWholeEntryLimit)));
-    if (InflateGrowing(in.data(), in.size(), most, out)) {
-      dest.WriteBuffer(out.data(), static_cast<int64_t>(out.size()));
-      return static_cast<int64_t>(out.size());
+    TUnpacked got;
+    if (InflateGrowing(in.data(), in.size(), most, scratch, got)) {
+      dest.WriteBuffer(got.Data, static_cast<int64_t>(got.Size));
+      return static_cast<int64_t>(got.Size);
     }
   } else {
     in.resize(kPiece);
