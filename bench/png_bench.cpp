@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/ratio_reporter.h"
@@ -64,7 +65,8 @@ std::vector<uint8_t> MakePhoto() {
     std::vector<float> grid;
   };
   std::vector<Octave> octaves;
-  for (const auto& [cell, amplitude] : {std::pair{270, 90.0f}, {90, 40.0f}, {24, 16.0f}, {6, 6.0f}}) {
+  const std::pair<int, float> kScales[] = {{270, 90.0f}, {90, 40.0f}, {24, 16.0f}, {6, 6.0f}};
+  for (const auto& [cell, amplitude] : kScales) {
     Octave o{cell, amplitude, kWidth / cell + 2, kHeight / cell + 2, {}};
     o.grid.resize(static_cast<size_t>(o.gw) * o.gh * 3);
     for (float& v : o.grid) v = static_cast<float>(next() % 2001) / 1000.0f - 1.0f;

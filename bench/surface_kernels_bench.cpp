@@ -114,14 +114,14 @@ void Memcpy32(benchmark::State& state) {
   });
 }
 
-// A rotated draw's rows: each destination row walks the source at 8 degrees
-// (as the rotated draws do, at zoom 1), the samples gathered and then
-// blended at an opacity (Rotate32) or through the walked mask bytes
-// (RotateMask32, weighted).
+// A rotated draw's rows: each destination row walks the source at 11.25
+// degrees (angle 8 of 256, as surface_draws_bench turns) at zoom 1, the
+// samples gathered and then blended at an opacity (Rotate32) or through the
+// walked mask bytes (RotateMask32, weighted).
 template <bool kMask>
 void RotateWalk32(benchmark::State& state) {
   const auto& k = Kernels(state);
-  const double angle = 8 * 3.14159265358979 / 180;
+  const double angle = 8 * 2 * 3.14159265358979 / 256;
   const int64_t du = std::llround(std::cos(angle) * 65536), dv = std::llround(std::sin(angle) * 65536);
   std::vector<uint8_t> samples(kWidth * 4), coverage(kWidth);
   RunFrames(state, [&](Frame& f, int32_t y) {
@@ -132,10 +132,10 @@ void RotateWalk32(benchmark::State& state) {
       walk.Mask = f.mask.data();
       walk.MaskPitch = kWidth;
     }
-    // Rows start high enough that the walk rising 178 rows stays inside.
+    // Rows start high enough that the walk rising 250 rows stays inside.
     const int32_t n = kWidth;
     walk.U0 = 8;
-    walk.V0 = (int64_t{y % (kHeight - 180)} << 16) + 8;
+    walk.V0 = (int64_t{y % (kHeight - 252)} << 16) + 8;
     walk.DU = du;
     walk.DV = dv;
     uint8_t* d = &f.dst[y * kWidth * 4];
