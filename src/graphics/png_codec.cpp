@@ -148,10 +148,13 @@ inline int PaethPredict(int a, int b, int c) {
 // Sub, Average and Paeth of 3- and 4-byte pixels, a pixel at a time in
 // 16-bit lanes: each pixel needs the one decoded before it, so the lanes
 // hold the channels of one pixel. Same results as PaethPredict byte by byte.
-template <size_t kBpp>
+
+// A pixel's bytes in 16-bit lanes; kBytes may be more than a pixel where the
+// bytes after it may be read (their lanes are never stored).
+template <size_t kBytes>
 __m128i LoadPixel(const uint8_t* p) {
   uint32_t v = 0;
-  std::memcpy(&v, p, kBpp);
+  std::memcpy(&v, p, kBytes);
   return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
 }
 
@@ -167,28 +170,44 @@ inline __m128i Select16(__m128i mask, __m128i yes, __m128i no) {
   return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
 }
 
+// One pixel of a row; a and c carry the pixel before it (decoded) and the
+// one above that.
+template <size_t kBpp, int kFilter, size_t kBytes>
+inline void UnfilterPixel(uint8_t* cur, const uint8_t* prev, __m128i& a, __m128i& c) {
+  const __m128i x = LoadPixel<kBytes>(cur);
+  __m128i pred;
+  if constexpr (kFilter == kFilterSub) {
+    pred = a;
+  } else if constexpr (kFilter == kFilterAverage) {
+    pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<kBytes>(prev)), 1);
+  } else {
+    const __m128i b = LoadPixel<kBytes>(prev);
+    const __m128i p = _mm_sub_epi16(b, c), q = _mm_sub_epi16(a, c);
+    const __m128i pa = Abs16(p), pb = Abs16(q), pc = Abs16(_mm_add_epi16(p, q));
+    const __m128i least = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    pred = Select16(_mm_cmpeq_epi16(pa, least), a, Select16(_mm_cmpeq_epi16(pb, least), b, c));
+    c = b;
+  }
+  a = _mm_and_si128(_mm_add_epi16(x, pred), _mm_set1_epi16(0xFF));
+  StorePixel<kBpp>(cur, a);
+}
+
+// The filter of one row of whole 3- or 4-byte pixels. Every pixel of a
+// 3-byte row but the last is read as four bytes: the fourth belongs to the
+// next pixel (still filtered at that time) and is never stored.
+template <size_t kBpp, int kFilter>
+void UnfilterPixels(uint8_t* cur, const uint8_t* prev, size_t n) {
+  __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 4 <= n; i += kBpp) UnfilterPixel<kBpp, kFilter, 4>(cur + i, prev + i, a, c);
+  for (; i + kBpp <= n; i += kBpp) UnfilterPixel<kBpp, kFilter, kBpp>(cur + i, prev + i, a, c);
+}
+
 template <size_t kBpp>
 void UnfilterPixels(uint8_t filter, uint8_t* cur, const uint8_t* prev, size_t n) {
-  const __m128i low_byte = _mm_set1_epi16(0xFF);
-  __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
-  for (size_t i = 0; i + kBpp <= n; i += kBpp) {
-    const __m128i x = LoadPixel<kBpp>(cur + i);
-    __m128i pred;
-    if (filter == kFilterSub) {
-      pred = a;
-    } else if (filter == kFilterAverage) {
-      pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<kBpp>(prev + i)), 1);
-    } else {
-      const __m128i b = LoadPixel<kBpp>(prev + i);
-      const __m128i p = _mm_sub_epi16(b, c), q = _mm_sub_epi16(a, c);
-      const __m128i pa = Abs16(p), pb = Abs16(q), pc = Abs16(_mm_add_epi16(p, q));
-      const __m128i least = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-      pred = Select16(_mm_cmpeq_epi16(pa, least), a, Select16(_mm_cmpeq_epi16(pb, least), b, c));
-      c = b;
-    }
-    a = _mm_and_si128(_mm_add_epi16(x, pred), low_byte);
-    StorePixel<kBpp>(cur + i, a);
-  }
+  if (filter == kFilterSub) UnfilterPixels<kBpp, kFilterSub>(cur, prev, n);
+  else if (filter == kFilterAverage) UnfilterPixels<kBpp, kFilterAverage>(cur, prev, n);
+  else UnfilterPixels<kBpp, kFilterPaeth>(cur, prev, n);
 }
 #endif
 
