@@ -91,8 +91,8 @@ constexpr size_t kInflatePiece = 32768;
 // by row, so that a huge picture is not held twice.
 constexpr size_t kMaxWholeImageData = size_t{256} << 20;
 // The filtered image and the joined IDAT data of a whole-buffer decode.
-thread_local std::vector<uint8_t> t_filtered_scratch;
-thread_local std::vector<uint8_t> t_joined_scratch;
+thread_local TKeptBlock t_filtered_scratch;
+thread_local TKeptBlock t_joined_scratch;
 // Weights (of 256) of red, green and blue in a picture saved as grey.
 constexpr uint32_t kGreyOfRed = 77, kGreyOfGreen = 150, kGreyOfBlue = 29;
 
@@ -704,7 +704,7 @@ bool TPngReader::DecodeWhole(size_t chunk_pos, const TPlanes& planes) {
       to += len;
       q += kChunkHeadSize + len + kChunkCrcSize;
     }
-    packed = joined.Get(packed_size);
+    packed = joined.Data();
   }
   TScratchBlock scratch(t_filtered_scratch);
   uint8_t* filtered = scratch.Get(total);

@@ -108,41 +108,21 @@ size_t FirstRoom(size_t packed, size_t most) {
   return std::min(most, std::max(kFirstRoom, guess));
 }
 
-// The unpacked bytes of a whole-buffer inflate: in the thread's kept block,
-// or in Own when they need a room larger than the kept block may be.
-struct TUnpacked {
-  const uint8_t* Data = nullptr;
-  size_t Size = 0;
-  std::vector<uint8_t> Own;
-};
+// The whole-buffer inflates of entries use the thread's kept block.
+thread_local TKeptBlock t_entry_scratch;
 
-thread_local std::vector<uint8_t> t_entry_scratch;
-
-// Inflates In whole into a room that grows by retries up to `most` bytes.
-// True with Got holding exactly the unpacked bytes (those in the kept block
-// stay valid while Scratch lives); false when the streaming inflate must
-// decide: damaged data, or more than `most`.
-bool InflateGrowing(const uint8_t* in, size_t in_size, size_t most, TScratchBlock& scratch, TUnpacked& got) {
+// Inflates In whole into a room of the kept block that grows by retries up
+// to `most` bytes (at most kKeptScratchBlock). Returns the unpacked size, or
+// -1 when the streaming inflate must decide: damaged data, or more than
+// `most`.
+int64_t InflateGrowing(const uint8_t* in, size_t in_size, size_t most, TScratchBlock& scratch) {
+  most = std::min(most, kKeptScratchBlock);
   for (size_t room = FirstRoom(in_size, most); room != 0; room = NextRoom(room, most)) {
-    // A failed try's block is freed before the next, larger one is taken.
-    std::vector<uint8_t>().swap(got.Own);
-    uint8_t* to = nullptr;
-    if (room <= kKeptScratchBlock) {
-      to = scratch.Get(room);
-    } else {
-      got.Own.resize(room);
-      to = got.Own.data();
-    }
-    const TWholeInflate result = InflateWhole(in, in_size, to, room);
-    if (result.Result == EWholeInflate::kDone) {
-      got.Data = to;
-      got.Size = result.Size;
-      return true;
-    }
+    const TWholeInflate result = InflateWhole(in, in_size, scratch.Get(room), room);
+    if (result.Result == EWholeInflate::kDone) return static_cast<int64_t>(result.Size);
     if (result.Result == EWholeInflate::kFailed) break;
   }
-  std::vector<uint8_t>().swap(got.Own);
-  return false;
+  return -1;
 }
 
 }  // namespace
@@ -189,19 +169,15 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
   const std::vector<uint8_t>& in = s.Bytes();
   const size_t allowed = static_cast<size_t>(std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(SIZE_MAX / 2)));
   TScratchBlock scratch(t_entry_scratch);
-  TUnpacked got;
-  if (InflateGrowing(in.data(), in.size(), allowed, scratch, got)) {
-    if (got.Own.empty()) {
-      std::vector<uint8_t>(got.Data, got.Data + got.Size).swap(s.MutableBytes());
-    } else {
-      got.Own.resize(got.Size);
-      got.Own.shrink_to_fit();  // the room may have been up to four times larger
-      s.MutableBytes().swap(got.Own);
-    }
+  const int64_t size = InflateGrowing(in.data(), in.size(), allowed, scratch);
+  if (size >= 0) {
+    const uint8_t* unpacked = scratch.Data();
+    std::vector<uint8_t>(unpacked, unpacked + size).swap(s.MutableBytes());
     s.SetPosition(0);
     return;
   }
-  // Damaged or too large: zlib's streaming inflate names the fault.
+  // Damaged, or larger than the kept block: zlib's streaming inflate
+  // unpacks it, or names the fault.
   size_t in_done = 0;
   // The output grows in place, its room never beyond what is allowed, so
   // that moving it to a larger block never needs more than that at once.
@@ -247,10 +223,10 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
     left = 0;
     const size_t most = static_cast<size_t>(
         std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(kWholeEntryLimit)));
-    TUnpacked got;
-    if (InflateGrowing(in.data(), in.size(), most, scratch, got)) {
-      dest.WriteBuffer(got.Data, static_cast<int64_t>(got.Size));
-      return static_cast<int64_t>(got.Size);
+    const int64_t size = InflateGrowing(in.data(), in.size(), most, scratch);
+    if (size >= 0) {
+      dest.WriteBuffer(scratch.Data(), size);
+      return size;
     }
   } else {
     in.resize(kPiece);

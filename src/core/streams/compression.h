@@ -22,8 +22,10 @@ constexpr int64_t kMaxDecompressedSize = int64_t{1} << 30;  // 1 GiB
 // EZDecompressionError, leaving the stream unchanged, when the data is
 // damaged, ends before the zlib stream does, or would inflate to more than
 // max_size bytes.
-// The output grows in place: unpacking never holds more than max_size
-// bytes at once, even while the output moves to a larger block.
+// Data that unpack to at most 64 MiB are inflated in one call into a block
+// the thread keeps, then copied out; larger ones grow in place: unpacking
+// never holds more than max_size bytes at once beside that block, even while
+// the output moves to a larger block.
 void DecompressStream(TKsMemoryStream& s, int64_t max_size = kMaxDecompressedSize);
 
 // What a whole-buffer inflate gave.

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 namespace orba {
 
@@ -14,26 +14,36 @@ namespace orba {
 // when their user ends.
 constexpr size_t kKeptScratchBlock = size_t{64} << 20;
 
-// Lends the block `kept` (one thread_local vector per purpose) for one use.
+// The block a thread keeps for one purpose (a thread_local of its user).
+// Its bytes are not cleared, so the pages of a room larger than what was
+// written to it are never touched.
+struct TKeptBlock {
+  std::unique_ptr<uint8_t[]> Bytes;
+  size_t Size = 0;
+};
+
+// Lends a kept block for one use.
 class TScratchBlock {
  public:
-  explicit TScratchBlock(std::vector<uint8_t>& kept) : kept_(kept) {}
+  explicit TScratchBlock(TKeptBlock& kept) : kept_(kept) {}
   TScratchBlock(const TScratchBlock&) = delete;
   TScratchBlock& operator=(const TScratchBlock&) = delete;
   ~TScratchBlock() {
-    if (kept_.size() > kKeptScratchBlock) std::vector<uint8_t>().swap(kept_);
+    if (kept_.Size > kKeptScratchBlock) kept_ = TKeptBlock{};
   }
   // At least n bytes; their content is left from earlier uses.
   uint8_t* Get(size_t n) {
-    if (kept_.size() < n) {
-      std::vector<uint8_t>().swap(kept_);  // the old block goes before the new one comes
-      kept_.resize(n);
+    if (kept_.Size < n) {
+      kept_ = TKeptBlock{};  // the old block goes before the new one comes
+      kept_.Bytes.reset(new uint8_t[n]);
+      kept_.Size = n;
     }
-    return kept_.data();
+    return kept_.Bytes.get();
   }
+  const uint8_t* Data() const { return kept_.Bytes.get(); }
 
  private:
-  std::vector<uint8_t>& kept_;
+  TKeptBlock& kept_;
 };
 
 }  // namespace orba
