@@ -321,7 +321,10 @@ TEST_F(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
     const std::string seconds = std::to_string((30 + random() % 700 + extra_ms) / 1000.0);
     test::RunCommand({"timeout", "-s", "KILL", seconds, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game});
     if (!fs::exists(game + "/save.dat")) continue;  // killed before the first save
-    ExpectContains(Dump(), {"slot 1 version 141 caption \"save ", "status version 103"});
+    // Every entry reads whole (the dump fails on a damaged one). The status
+    // entry is written after the slot, in a write of its own: a kill
+    // between the two leaves the slot alone.
+    ExpectContains(Dump(), {"slot 1 version 141 caption \"save "});
     ++seen;
   }
   EXPECT_GT(seen, 0);
