@@ -181,8 +181,10 @@ TEST(FileFunctions, OpenUrl) {
   test::TempDir dir;
   env.Declare("folder", PT_STR)->SetAsStr(dir.path());
   env.Run({"OpenUrl(\"http://example.com/\")", "OpenUrl(\"HTTP://example.com/\")", "OpenUrl(\"ftp.example.com\")",
-           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")"});
-  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "ftp.example.com", dir.path()}));
+           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")", "OpenUrl(\"mailto:me@example.com\")"});
+  // Only web and mail addresses reach the desktop: no folder, no other
+  // scheme.
+  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "mailto:me@example.com"}));
 }
 
 TEST(FileFunctions, ExtractIntoFolderOnly) {
