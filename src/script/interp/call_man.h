@@ -175,6 +175,10 @@ class TCallMan : public TCallStackService {
   bool Run();
   static constexpr int32_t kRunStepBudget = 100000;
   static constexpr int32_t kRunTimeBudgetMs = 1000;
+  // The budgets in force: kRunStepBudget and kRunTimeBudgetMs, lowered by
+  // the whole-player fuzzer so that each of its games runs fast.
+  static inline int32_t StepBudget = kRunStepBudget;
+  static inline int32_t TimeBudgetMs = kRunTimeBudgetMs;
   // One step of the run state (a TStepResult).
   int32_t RunStep();
   // Starts the first waiting event as an event call of Level; 1 when one

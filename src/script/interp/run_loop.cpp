@@ -191,12 +191,12 @@ bool TCallMan::Run() {
   stalled_ = false;
   int32_t steps = 0;
   // Steps may grow slow (each one adding to a list that the next searches):
-  // the tick also ends once it has taken kRunTimeBudgetMs, and at once when
+  // the tick also ends once it has taken TimeBudgetMs, and at once when
   // the player is asked to quit (the exit page, run while shutting down,
   // still runs).
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRunTimeBudgetMs);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeBudgetMs);
   do {
-    if (++steps > kRunStepBudget || (QuitRequested() && !Terminating) || std::chrono::steady_clock::now() > deadline)
+    if (++steps > StepBudget || (QuitRequested() && !Terminating) || std::chrono::steady_clock::now() > deadline)
       return true;
     switch (State) {
       case RS_MAIN:
