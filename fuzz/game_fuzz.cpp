@@ -28,6 +28,7 @@
 #include "core/system/desktop.h"
 #include "core/vocab/vocab.h"
 #include "fuzz_support.h"
+#include "platform/dialogs.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_audio.h"
 #include "platform/headless/memory_video.h"
@@ -71,6 +72,21 @@ class TFuzzHost : public orba::TLinuxHost {
   std::vector<std::string> Opened;
 };
 
+// Message boxes answered as the headless player answers them: the first
+// button, but OK and Cancel boxes Cancel and OK in turn, so that a request
+// for a disc is given up.
+class TTurnMessageBoxes : public orba::TMessageBoxService {
+ public:
+  orba::TDialogResult Show(const orba::TDialogRequest& request) override {
+    if (request.Buttons != orba::TDialogButtons::OkCancel) return orba::FirstButtonAnswer(request.Buttons);
+    cancel_next_ = !cancel_next_;
+    return orba::TDialogResult{cancel_next_ ? orba::TDialogAnswer::Cancel : orba::TDialogAnswer::Ok};
+  }
+
+ private:
+  bool cancel_next_ = false;
+};
+
 struct TSandbox;
 TSandbox& Sandbox();
 
@@ -95,6 +111,7 @@ struct TSandbox {
     host = std::make_shared<TFuzzHost>();
     orba::SetHostServices(host);
     orba::InstallSilentDialogs();
+    orba::SetMessageBoxService(std::make_shared<TTurnMessageBoxes>());
   }
   // Where the game may leave files: its folder, the desktop and documents,
   // the player's data folder (the wallpaper), the temporary folder and the
