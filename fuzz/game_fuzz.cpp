@@ -148,13 +148,14 @@ struct TSandbox {
     }
   }
 
-  // The names in a folder, but libFuzzer's own findings.
+  // The names in a folder, but libFuzzer's own findings and the logs of its
+  // -jobs workers.
   static std::vector<std::string> Entries(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
       bool finding = false;
-      for (const char* kind : {"crash-", "slow-unit-", "leak-", "timeout-", "oom-"})
+      for (const char* kind : {"crash-", "slow-unit-", "leak-", "timeout-", "oom-", "fuzz-"})
         finding = finding || name.rfind(kind, 0) == 0;
       if (!finding) names.push_back(name);
     }
