@@ -10,6 +10,7 @@
 #include <map>
 #include <tuple>
 
+#include "core/files/file_access.h"
 #include "core/files/vr_file_manager.h"
 #include "platform/file_dialogs.h"
 #include "script/dialog_env.h"
@@ -251,6 +252,28 @@ TEST(FileFunctions, ExtractAnswersAndChooser) {
   env.dialogs->answers = {dir / "chosen"};
   env.Expect({{"ExtractFile(names, FALSE)", "TRUE"}});
   EXPECT_EQ(test::ReadFileBytes(dir / "chosen/one.txt"), test::Bytes("new one"));
+}
+
+// While a game's file access is restricted, a folder opens to it once the
+// user chose it in the chooser; a relative folder lies in the game's folder.
+TEST(FileFunctions, ExtractIntoAFolderOnceTheUserChoseIt) {
+  FileEnv env;
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "game");
+  env.vf.SetOverrideFolder(dir / "game");
+  AddMemoryFile(env.vf, "one.txt", "new one");
+  env.Declare("names", PT_STR)->SetAsStr("one.txt");
+  env.Declare("dir", PT_STR)->SetAsStr(dir / "mine");
+  env.Declare("folder", PT_STR);
+  RestrictFileAccess();
+  AllowFileRoot(dir / "game/", TAccessRoot::Game);
+  env.Expect({{"ExtractFile(names, FALSE, dir)", "FALSE"}, {"ExtractFile(names, FALSE, \"manual\")", "TRUE"}});
+  EXPECT_FALSE(std::filesystem::exists(dir / "mine"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "game/manual/one.txt"), test::Bytes("new one"));
+  env.dialogs->answers = {dir / "mine"};
+  env.Expect({{"SelectDirectory(folder)", "TRUE"}, {"ExtractFile(names, FALSE, dir)", "TRUE"}});
+  ReleaseFileAccess();
+  EXPECT_EQ(test::ReadFileBytes(dir / "mine/one.txt"), test::Bytes("new one"));
 }
 
 TEST(FileFunctions, FolderChooser) {
