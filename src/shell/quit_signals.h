@@ -11,7 +11,7 @@
 namespace orba {
 
 // How long the ordered shut-down may take after a quit signal.
-inline constexpr int kQuitGraceMs = 800;
+inline constexpr int kQuitGraceMs = 900;
 
 // Installs the handlers (each only marks the quit request and wakes the
 // watchdog) and starts the watchdog thread.
