@@ -24,6 +24,14 @@ TMotionFactory motion_factory = nullptr;
 
 bool IsInternalName(const std::string& name) { return !name.empty() && name[0] == kInternalMark; }
 
+// True when the child at Index draws neither before its predecessor nor
+// after its successor: a whole SortChildren pass would leave it there.
+bool ChildInPlace(const std::vector<TOrbaControl*>& children, size_t index) {
+  const TOrbaControl* child = children[index];
+  if (index > 0 && CompareZOrder(*children[index - 1], *child) > 0) return false;
+  return index + 1 >= children.size() || CompareZOrder(*child, *children[index + 1]) <= 0;
+}
+
 }  // namespace
 
 void SetMotionFactory(TMotionFactory factory) { motion_factory = factory; }
@@ -38,40 +46,62 @@ TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Manager(manager), Serial(Next
 
 void TOrbaObject::Create() {
   if (Manager == nullptr) return;
-  if (GetAutoName()) Name = Manager->MakeUniqueName("object");
+  if (GetAutoName()) AssignName(Manager->MakeUniqueName("object"));
   Manager->AddObject(this);
+}
+
+void TOrbaObject::AssignName(std::string name) {
+  if (name == Name) return;
+  TOrbaControl* parent = GetParent();
+  const bool ordered = parent != nullptr && parent->ChildrenOrdered();
+  const size_t index = ordered ? parent->IndexOfChild(this) : 0;
+  if (Manager != nullptr) {
+    Manager->RenameObject(*this, std::move(name));
+  } else {
+    Name = std::move(name);
+  }
+  // The name is a z-order key, but a rename does not re-sort: the next
+  // sort of the parent sorts everything when this child left its place.
+  if (ordered && (index >= parent->Children.size() || !ChildInPlace(parent->Children, index)))
+    parent->ChildrenUnsorted = true;
+}
+
+// The first other object in list order that bears Name, nullptr when none.
+static TOrbaObject* OtherNamed(const TOrbaObject& self, const std::string& name) {
+  if (self.Manager == nullptr) return nullptr;
+  for (TOrbaObject* o : self.Manager->NamedObjects(name))
+    if (o != &self) return o;
+  return nullptr;
 }
 
 void TOrbaObject::SetName(const std::string& name) {
   if (name == Name) return;
-  if (Manager != nullptr) {
-    for (TOrbaObject* other : Manager->Objects) {
-      if (other != this && other->Name == name) {
-        other->Scrap();
-        break;
-      }
-    }
-  }
-  Name = name;
+  if (TOrbaObject* other = OtherNamed(*this, name)) other->Scrap();
+  AssignName(name);
+}
+
+// A changed z-order key of Object: its parent puts it in place.
+static void KeyChanged(TOrbaObject& object, TOrbaControl* parent, size_t index) {
+  if (parent == nullptr) return;
+  parent->SortChild(index);
+  object.Invalidate();
 }
 
 void TOrbaObject::SetPriority(int32_t priority) {
   if (priority == Priority) return;
+  TOrbaControl* parent = GetParent();
+  const size_t index = parent != nullptr ? parent->IndexOfChild(this) : 0;
   Priority = priority;
   SubPriority = 0;
-  if (TOrbaControl* parent = GetParent()) {
-    parent->SortChildren();
-    Invalidate();
-  }
+  KeyChanged(*this, parent, index);
 }
 
 void TOrbaObject::SetSubPriority(int32_t priority) {
   if (priority == SubPriority) return;
+  TOrbaControl* parent = GetParent();
+  const size_t index = parent != nullptr ? parent->IndexOfChild(this) : 0;
   SubPriority = priority;
-  if (TOrbaControl* parent = GetParent()) {
-    parent->SortChildren();
-    Invalidate();
-  }
+  KeyChanged(*this, parent, index);
 }
 
 TCustomDIBX* TOrbaObject::GetSurface() const {
@@ -120,7 +150,7 @@ void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
 }
 
 void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  Name = ReadStreamString(stream);
+  AssignName(ReadStreamString(stream));
   Priority = ReadStreamInt(stream);
   if (version >= 104) SubPriority = ReadStreamInt(stream);
   if (version >= 120) Tag = ReadStreamString(stream);
@@ -152,7 +182,7 @@ bool TOrbaComponent::IsScrapped() const {
 
 void TOrbaComponent::Scrap() {
   if (Manager != nullptr) Manager->ScrapObject(this);
-  Name.clear();
+  AssignName(std::string());
 }
 
 // ---- TOrbaControl ------------------------------------------------------------------------------
@@ -295,7 +325,10 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
   Parent = parent;
   if (parent != nullptr) {
     parent->AddChild(this);
-    parent->SortChildren();
+    const std::vector<TOrbaControl*>& siblings = parent->Children;
+    parent->SortChild(!siblings.empty() && siblings.back() == this
+                          ? siblings.size() - 1
+                          : static_cast<size_t>(std::find(siblings.begin(), siblings.end(), this) - siblings.begin()));
     if (parent->IsCabinet()) EnteredCabinet();
   }
   Invalidate();
@@ -312,15 +345,7 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
 
 void TOrbaControl::SetName(const std::string& name) {
   if (name == Name) return;
-  TOrbaObject* other = nullptr;
-  if (Manager != nullptr) {
-    for (TOrbaObject* o : Manager->Objects)
-      if (o != this && o->Name == name) {
-        other = o;
-        break;
-      }
-  }
-  if (other != nullptr) {
+  if (TOrbaObject* other = OtherNamed(*this, name)) {
     // The other object keeps living under base + "_" + n.
     std::string base = name;
     int64_t n = 2;
@@ -337,14 +362,10 @@ void TOrbaControl::SetName(const std::string& name) {
         }
       }
     }
-    std::string candidate;
-    for (;; ++n) {
-      candidate = base + "_" + std::to_string(n);
-      if (Manager->IndexOfName(candidate) < 0) break;
-    }
-    other->Name = candidate;
+    const std::string prefix = base + "_";
+    other->AssignName(prefix + std::to_string(Manager->SmallestFreeNumber(prefix, n)));
   }
-  Name = name;
+  AssignName(name);
 }
 
 TOrbaControl* TOrbaControl::GetChild(int32_t index) const {
@@ -352,8 +373,48 @@ TOrbaControl* TOrbaControl::GetChild(int32_t index) const {
   return Children[static_cast<size_t>(index)];
 }
 
+void TOrbaControl::AddChild(TOrbaControl* child) {
+  Children.push_back(child);
+  if (child->IsAfterimage()) ++AfterimageChildren;
+}
+
 void TOrbaControl::RemoveChild(TOrbaControl* child) {
-  std::erase(Children, child);
+  const size_t index = IndexOfChild(child);
+  if (index >= Children.size()) return;
+  Children.erase(Children.begin() + static_cast<std::ptrdiff_t>(index));
+  if (child->IsAfterimage()) --AfterimageChildren;
+}
+
+size_t TOrbaControl::IndexOfChild(const TOrbaObject* child) const {
+  if (ChildrenOrdered()) {
+    auto it = std::lower_bound(Children.begin(), Children.end(), child,
+                               [](const TOrbaControl* c, const TOrbaObject* key) { return CompareZOrder(*c, *key) < 0; });
+    for (; it != Children.end() && CompareZOrder(**it, *child) == 0; ++it)
+      if (*it == child) return static_cast<size_t>(it - Children.begin());
+  }
+  return static_cast<size_t>(std::find(Children.begin(), Children.end(), child) - Children.begin());
+}
+
+void TOrbaControl::SortChild(size_t index) {
+  if (!ChildrenOrdered() || index >= Children.size()) {
+    SortChildren();
+    return;
+  }
+  // The others are in order: the child moves as the insertion pass would
+  // move it, found by binary search.
+  const TOrbaControl* item = Children[index];
+  const auto at = Children.begin() + static_cast<std::ptrdiff_t>(index);
+  if (index > 0 && CompareZOrder(**(at - 1), *item) > 0) {
+    // Forwards, behind the last earlier child that does not draw after it.
+    const auto to = std::partition_point(Children.begin(), at,
+                                         [item](const TOrbaControl* c) { return CompareZOrder(*c, *item) <= 0; });
+    std::rotate(to, at, at + 1);
+  } else {
+    // Backwards, past every later child that it draws after.
+    const auto to = std::partition_point(at + 1, Children.end(),
+                                         [item](const TOrbaControl* c) { return CompareZOrder(*item, *c) > 0; });
+    std::rotate(at, at + 1, to);
+  }
 }
 
 int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
@@ -383,6 +444,7 @@ void TOrbaControl::SortChildren() {
     }
     Children[j] = item;
   }
+  ChildrenUnsorted = false;
 }
 
 void TOrbaControl::SetGroupFlags(int32_t group, bool flag) {
@@ -840,6 +902,8 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
     TOrbaBaseList* m;
     ~TDepth() { --m->LoadDepth; }
   } depth{Manager};
+  // The children are read in their saved order and sorted once at the end.
+  ChildrenUnsorted = true;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t type = ReadByteVal(stream);
     TOrbaObject* item = CreateCompoByType(Manager, type);
@@ -847,7 +911,7 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
       throw ESceneError("scene names an item kind that cannot be created: " + std::to_string(type & 127));
     auto* child = static_cast<TOrbaControl*>(item);
     child->Parent = this;
-    Children.push_back(child);
+    AddChild(child);
     child->LoadFromStream(stream, version);
   }
   SortChildren();

@@ -57,9 +57,16 @@ class TOrbaObject {
   int32_t Priority = 0;
   int32_t SubPriority = 0;
   const uint64_t Serial;
+  // The manager's list order: set when the object is listed, rising with
+  // every registration.
+  uint64_t ListOrder = 0;
 
   TObjectHandle Handle() const { return TObjectHandle{Serial}; }
   const std::string& GetName() const { return Name; }
+  // Stores Name as it is, without the rules of SetName (saved state,
+  // internal and numbered names). Every write of Name goes through here, so
+  // that the manager's name index and the parent's child order follow.
+  void AssignName(std::string name);
 
   // The second construction step: the automatic name (when GetAutoName) and
   // the registration with the manager. Subclasses add their own steps.
@@ -249,6 +256,12 @@ class TOrbaControl : public TOrbaComponent {
   TOrbaControl* Parent = nullptr;
   int32_t Color = 0;
   std::vector<TOrbaControl*> Children;  // owned; index 0 is drawn first
+  // Children may be out of z-order: a child was renamed out of its place or
+  // a loaded list is not sorted yet. The next SortChildren sorts them all.
+  bool ChildrenUnsorted = false;
+  // Afterimages among the children: their order follows their fading
+  // alpha, so every sort is a whole pass.
+  int32_t AfterimageChildren = 0;
   TRect ExtraRect{0, 0, 1, 1};
   std::string OnMouseMove, OnMouseIn, OnMouseOut, OnLBtnDown, OnLBtnUp, OnRBtnDown, OnRBtnUp,
       OnWheelDown, OnWheelUp;
@@ -347,11 +360,21 @@ class TOrbaControl : public TOrbaComponent {
   void SetParent(TOrbaControl* parent) override;
   TOrbaControl* GetChild(int32_t index) const override;
   int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
-  virtual void AddChild(TOrbaControl* child) { Children.push_back(child); }
+  virtual void AddChild(TOrbaControl* child);
   virtual void RemoveChild(TOrbaControl* child);
   // Sorts the children into z-order; a stable insertion sort, which stays
   // well-defined for a comparison that is not a strict weak order.
   virtual void SortChildren();
+  // True when the children are known to be in z-order under a comparison
+  // that orders them fully (no afterimages), so one child can be placed by
+  // binary search.
+  bool ChildrenOrdered() const { return !ChildrenUnsorted && AfterimageChildren == 0; }
+  // The position of a child (found by its z-order key while the children
+  // are ordered); the child count when it is not a child.
+  size_t IndexOfChild(const TOrbaObject* child) const;
+  // The child at Index changed its z-order key: it moves to where a whole
+  // SortChildren pass would put it.
+  void SortChild(size_t index);
   virtual void ClipChanged();
   // Button groups of the children: SetGroupFlag on every member of group G;
   // UpdateGroup leaves exactly the chosen member of G selected (none when
