@@ -83,8 +83,9 @@ void TOrbaBaseList::MakeRoots() {
 void TOrbaBaseList::FreeAll() {
   Transition.reset();
   freeing_all_ = true;
-  std::vector<TOrbaObject*> listed;
-  listed.swap(Objects);
+  std::vector<TObjectHandle> listed;
+  for (const TOrbaObject* o : Objects) listed.push_back(o->Handle());
+  Objects.clear();
   // Root trees first (their objects leave the registry as they go), then
   // the objects without a parent, first to last.
   for (auto& root : roots_) {
@@ -97,13 +98,16 @@ void TOrbaBaseList::FreeAll() {
   // it goes, and a freed parent takes its children along. Objects made
   // meanwhile go in a further round.
   while (!listed.empty()) {
-    for (TOrbaObject* o : listed) {
-      if (!IsListed(o)) continue;
+    for (TObjectHandle h : listed) {
+      TOrbaObject* o = Lookup(h);
+      if (o == nullptr || !IsListed(o)) continue;
       RemoveObject(o);
       delete o;
     }
     listed.clear();
-    listed.swap(Objects);
+    for (const TOrbaObject* o : Objects)
+      if (IsListed(o)) listed.push_back(o->Handle());
+    Objects.clear();
   }
   freeing_all_ = false;
   Events.Clear();
@@ -146,7 +150,6 @@ int32_t TOrbaBaseList::AddObject(TOrbaObject* object) {
   if (IsListed(object)) return IndexOfObject(object);
   object->ListOrder = NextListOrder();
   Objects.push_back(object);
-  listed_.insert(object);
   names_.Add(*object);
   RegisterSerial(object);
   return GetObjectCount() - 1;
@@ -160,19 +163,21 @@ size_t TOrbaBaseList::PositionOf(const TOrbaObject* object) const {
 }
 
 void TOrbaBaseList::RemoveObject(TOrbaObject* object) {
-  if (listed_.erase(object) == 0) return;
+  if (scrapped_.erase(object) != 0) ScrapList.erase(std::find(ScrapList.begin(), ScrapList.end(), object));
+  if (!IsListed(object)) return;
   names_.Remove(*object);
   if (!freeing_all_) {
     const size_t index = PositionOf(object);
     Objects.erase(Objects.begin() + static_cast<std::ptrdiff_t>(index));
     if (static_cast<int32_t>(index) < IdleIndex) --IdleIndex;
   }
+  object->ListOrder = 0;
   UnregisterSerial(object);
-  if (scrapped_.erase(object) != 0) ScrapList.erase(std::find(ScrapList.begin(), ScrapList.end(), object));
 }
 
 int32_t TOrbaBaseList::IndexOfObject(const TOrbaObject* object) const {
-  return IsListed(object) && !freeing_all_ ? static_cast<int32_t>(PositionOf(object)) : -1;
+  auto it = std::find(Objects.begin(), Objects.end(), object);
+  return it == Objects.end() ? -1 : static_cast<int32_t>(it - Objects.begin());
 }
 
 void TOrbaBaseList::RenameObject(TOrbaObject& object, std::string name) {
@@ -228,8 +233,8 @@ TOrbaControl* TOrbaBaseList::FindControl(const std::string& name) const {
 }
 
 int32_t TOrbaBaseList::IndexOfName(const std::string& name) const {
-  const std::vector<TOrbaObject*>& bearers = names_.Bearers(name);
-  return bearers.empty() ? -1 : IndexOfObject(bearers.front());
+  const std::span<TOrbaObject* const> bearers = names_.Bearers(name);
+  return bearers.empty() ? -1 : static_cast<int32_t>(PositionOf(bearers.front()));
 }
 
 std::string TOrbaBaseList::MakeUniqueName(const std::string& prefix) {
@@ -434,9 +439,10 @@ void TOrbaBaseList::Idle_() {
     }
     ++IdleIndex;
   }
-  const std::vector<TOrbaObject*> scrapped = ScrapList;
-  for (TOrbaObject* o : scrapped)
-    if (IsListed(o)) FreeObject(o);
+  std::vector<TObjectHandle> scrapped;
+  for (const TOrbaObject* o : ScrapList) scrapped.push_back(o->Handle());
+  for (TObjectHandle h : scrapped)
+    if (TOrbaObject* o = Lookup(h); o != nullptr && IsListed(o)) FreeObject(o);
   ScrapList.clear();
   scrapped_.clear();
 }
@@ -521,7 +527,6 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   // Take the staged scene over.
   FreeAll();
   serials_.clear();
-  listed_.clear();
   names_.Clear();
   Width = staged->Width;
   Height = staged->Height;
@@ -532,7 +537,6 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Objects.swap(staged->Objects);
   PrevMenus.swap(staged->PrevMenus);
   serials_.swap(staged->serials_);
-  listed_.swap(staged->listed_);
   names_.Swap(staged->names_);
   for (auto& root : roots_) root->Manager = this;
   for (TOrbaObject* o : Objects) o->Manager = this;

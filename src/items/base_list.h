@@ -99,7 +99,10 @@ class TOrbaBaseList : public TOrbaComponent {
   // The object's position in the list, -1 when it is not listed. Object may
   // be a pointer to an object already freed: it is only compared.
   int32_t IndexOfObject(const TOrbaObject* object) const;
-  bool IsListed(const TOrbaObject* object) const { return listed_.contains(object); }
+  // Object must be alive.
+  bool IsListed(const TOrbaObject* object) const {
+    return object != nullptr && object->ListOrder != 0 && object->Manager == this;
+  }
   // Gives a listed object a new name (TOrbaObject::AssignName) and keeps the
   // name index in step.
   void RenameObject(TOrbaObject& object, std::string name);
@@ -118,7 +121,7 @@ class TOrbaBaseList : public TOrbaComponent {
   TOrbaControl* FindControl(const std::string& name) const;
   int32_t IndexOfName(const std::string& name) const;
   // The listed objects named Name in list order, scrapped or not.
-  const std::vector<TOrbaObject*>& NamedObjects(const std::string& name) const { return names_.Bearers(name); }
+  std::span<TOrbaObject* const> NamedObjects(const std::string& name) const { return names_.Bearers(name); }
   // Prefix + decimal N for the smallest N that no object carries.
   std::string MakeUniqueName(const std::string& prefix);
   // The smallest N from First on for which Prefix + decimal N is carried by
@@ -197,9 +200,8 @@ class TOrbaBaseList : public TOrbaComponent {
   size_t PositionOf(const TOrbaObject* object) const;
   std::array<std::unique_ptr<TOrbaBase>, 2> roots_;
   std::unordered_map<uint64_t, TOrbaObject*> serials_;
-  // The listed objects, the scrapped ones (ScrapList's members) and the
-  // listed objects by name.
-  std::unordered_set<const TOrbaObject*> listed_;
+  // The scrapped objects (ScrapList's members) and the listed objects by
+  // name.
   std::unordered_set<const TOrbaObject*> scrapped_;
   TObjectNameIndex names_;
   // While FreeAll empties the list at once, removals leave Objects alone.

@@ -21,27 +21,38 @@ constexpr int64_t kMaxMarkStep = 64;
 
 void TObjectNameIndex::Add(TOrbaObject& object) {
   auto [it, inserted] = bearers_.try_emplace(object.Name);
-  TBearers& list = it->second;
-  list.insert(std::upper_bound(list.begin(), list.end(), &object, ListedBefore), &object);
-  if (inserted) NameTakenOrFreed(object.Name, true);
+  TBearers& b = it->second;
+  if (inserted) {
+    b.One = &object;
+    NameTakenOrFreed(object.Name, true);
+    return;
+  }
+  if (b.Many.empty()) b.Many.push_back(b.One);
+  b.Many.insert(std::upper_bound(b.Many.begin(), b.Many.end(), &object, ListedBefore), &object);
 }
 
 void TObjectNameIndex::Remove(TOrbaObject& object) {
   auto it = bearers_.find(object.Name);
   if (it == bearers_.end()) return;
-  TBearers& list = it->second;
-  auto at = std::lower_bound(list.begin(), list.end(), &object, ListedBefore);
-  if (at == list.end() || *at != &object) return;
-  list.erase(at);
-  if (!list.empty()) return;
+  TBearers& b = it->second;
+  if (b.Many.empty()) {
+    if (b.One != &object) return;
+  } else {
+    auto at = std::lower_bound(b.Many.begin(), b.Many.end(), &object, ListedBefore);
+    if (at == b.Many.end() || *at != &object) return;
+    b.Many.erase(at);
+    if (b.Many.size() > 1) return;
+    b.One = b.Many.front();
+    b.Many = {};
+    return;
+  }
   bearers_.erase(it);
   NameTakenOrFreed(object.Name, false);
 }
 
-const std::vector<TOrbaObject*>& TObjectNameIndex::Bearers(const std::string& name) const {
-  static const TBearers kNone;
+std::span<TOrbaObject* const> TObjectNameIndex::Bearers(const std::string& name) const {
   auto it = bearers_.find(name);
-  return it != bearers_.end() ? it->second : kNone;
+  return it != bearers_.end() ? it->second.All() : std::span<TOrbaObject* const>();
 }
 
 void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
@@ -53,11 +64,17 @@ void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
   for (size_t split = std::max(digits_from, name.size() > kMaxNumberDigits ? name.size() - kMaxNumberDigits : 0);
        split < name.size(); ++split) {
     if (name[split] == '0' && split + 1 < name.size()) continue;
-    auto numbering = numberings_.find(name.substr(0, split));
+    auto numbering = numberings_.find(std::string(name.substr(0, split)));
     if (numbering == numberings_.end()) continue;
     int64_t number = 0;
     for (size_t i = split; i < name.size(); ++i) number = number * 10 + (name[i] - '0');
-    if (number >= numbering->second.Mark) continue;
+    TNumbering& n = numbering->second;
+    if (number == n.Mark && taken) {
+      // The number just handed out was taken: the mark moves past it.
+      ++n.Mark;
+      continue;
+    }
+    if (number >= n.Mark) continue;
     if (taken) {
       numbering->second.Free.erase(number);
     } else {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -25,9 +26,10 @@ class TObjectNameIndex {
   void Add(TOrbaObject& object);
   // Object leaves the index (it bears the name it was added or renamed with).
   void Remove(TOrbaObject& object);
-  // The bearers of Name in list order; an empty list when none.
-  const std::vector<TOrbaObject*>& Bearers(const std::string& name) const;
-  bool IsBorne(std::string_view name) const { return bearers_.find(name) != bearers_.end(); }
+  // The bearers of Name in list order; empty when none. Valid until the
+  // index changes.
+  std::span<TOrbaObject* const> Bearers(const std::string& name) const;
+  bool IsBorne(const std::string& name) const { return bearers_.contains(name); }
   // The smallest N from First on for which Prefix + decimal N is borne by
   // no object.
   int64_t SmallestFreeNumber(const std::string& prefix, int64_t first);
@@ -37,11 +39,15 @@ class TObjectNameIndex {
   size_t NameCount() const { return bearers_.size(); }
 
  private:
-  struct THash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+  // Most names have one bearer, kept in One; a name borne more than once
+  // keeps them all, in list order, in Many.
+  struct TBearers {
+    TOrbaObject* One = nullptr;
+    std::vector<TOrbaObject*> Many;
+    std::span<TOrbaObject* const> All() const {
+      return Many.empty() ? std::span<TOrbaObject* const>(&One, 1) : std::span<TOrbaObject* const>(Many);
+    }
   };
-  using TBearers = std::vector<TOrbaObject*>;
   // The free numbers of one prefix: below Mark, exactly the numbers in Free
   // are borne by nothing; from Mark on nothing is known.
   struct TNumbering {
@@ -51,8 +57,10 @@ class TObjectNameIndex {
   // Name became borne (Taken) or free: the numberings whose prefix it
   // extends by a decimal number below their mark follow.
   void NameTakenOrFreed(std::string_view name, bool taken);
-  std::unordered_map<std::string, TBearers, THash, std::equal_to<>> bearers_;
-  std::unordered_map<std::string, TNumbering, THash, std::equal_to<>> numberings_;
+  // (std::hash of std::string, whose codes the maps keep with the nodes:
+  // a lookup among many names compares codes, not every name's bytes.)
+  std::unordered_map<std::string, TBearers> bearers_;
+  std::unordered_map<std::string, TNumbering> numberings_;
 };
 
 }  // namespace orba

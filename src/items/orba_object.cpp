@@ -26,10 +26,11 @@ bool IsInternalName(const std::string& name) { return !name.empty() && name[0] =
 
 // True when the child at Index draws neither before its predecessor nor
 // after its successor: a whole SortChildren pass would leave it there.
+// (Only asked while the children hold no afterimages: their keys order them.)
 bool ChildInPlace(const std::vector<TOrbaControl*>& children, size_t index) {
   const TOrbaControl* child = children[index];
-  if (index > 0 && CompareZOrder(*children[index - 1], *child) > 0) return false;
-  return index + 1 >= children.size() || CompareZOrder(*child, *children[index + 1]) <= 0;
+  if (index > 0 && CompareZKeys(*children[index - 1], *child) > 0) return false;
+  return index + 1 >= children.size() || CompareZKeys(*child, *children[index + 1]) <= 0;
 }
 
 }  // namespace
@@ -388,8 +389,8 @@ void TOrbaControl::RemoveChild(TOrbaControl* child) {
 size_t TOrbaControl::IndexOfChild(const TOrbaObject* child) const {
   if (ChildrenOrdered()) {
     auto it = std::lower_bound(Children.begin(), Children.end(), child,
-                               [](const TOrbaControl* c, const TOrbaObject* key) { return CompareZOrder(*c, *key) < 0; });
-    for (; it != Children.end() && CompareZOrder(**it, *child) == 0; ++it)
+                               [](const TOrbaControl* c, const TOrbaObject* key) { return CompareZKeys(*c, *key) < 0; });
+    for (; it != Children.end() && CompareZKeys(**it, *child) == 0; ++it)
       if (*it == child) return static_cast<size_t>(it - Children.begin());
   }
   return static_cast<size_t>(std::find(Children.begin(), Children.end(), child) - Children.begin());
@@ -400,19 +401,19 @@ void TOrbaControl::SortChild(size_t index) {
     SortChildren();
     return;
   }
-  // The others are in order: the child moves as the insertion pass would
-  // move it, found by binary search.
+  // The others are in order and no afterimage is among them: the child
+  // moves as the insertion pass would move it, found by binary search.
   const TOrbaControl* item = Children[index];
   const auto at = Children.begin() + static_cast<std::ptrdiff_t>(index);
-  if (index > 0 && CompareZOrder(**(at - 1), *item) > 0) {
+  if (index > 0 && CompareZKeys(**(at - 1), *item) > 0) {
     // Forwards, behind the last earlier child that does not draw after it.
     const auto to = std::partition_point(Children.begin(), at,
-                                         [item](const TOrbaControl* c) { return CompareZOrder(*c, *item) <= 0; });
+                                         [item](const TOrbaControl* c) { return CompareZKeys(*c, *item) <= 0; });
     std::rotate(to, at, at + 1);
   } else {
     // Backwards, past every later child that it draws after.
     const auto to = std::partition_point(at + 1, Children.end(),
-                                         [item](const TOrbaControl* c) { return CompareZOrder(*item, *c) > 0; });
+                                         [item](const TOrbaControl* c) { return CompareZKeys(*item, *c) > 0; });
     std::rotate(at, at + 1, to);
   }
 }
@@ -422,9 +423,16 @@ int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
   if (a.IsAfterimage() && b.IsAfterimage()) return (a.GetAlpha() % 256) - (b.GetAlpha() % 256);
   if (a.IsAfterimageOf(&b)) return -1;
   if (b.IsAfterimageOf(&a)) return 1;
-  static const std::string kTop = std::string(2, kInternalMark);
-  if (a.Name == kTop) return 1;
-  if (b.Name == kTop) return -1;
+  return CompareZKeys(a, b);
+}
+
+int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b) {
+  if (&a == &b) return 0;
+  auto top = [](const std::string& name) {
+    return name.size() == 2 && name[0] == kInternalMark && name[1] == kInternalMark;
+  };
+  if (top(a.Name)) return 1;
+  if (top(b.Name)) return -1;
   const bool ia = IsInternalName(a.Name), ib = IsInternalName(b.Name);
   if (ia && !ib) return -1;
   if (ib && !ia) return 1;
@@ -623,8 +631,11 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
       // The children Draw passes over.
       if (child->Name.empty() || !child->GetVisible()) continue;
       // A clip window that cuts Area leaves part of it to the children below.
-      if (child->GetSurface() == surface && (!child->ClipActive() || RectWithin(area, child->ClipWindow())) &&
-          child->PaintsOver(area)) {
+      // An item smaller than Area cannot paint all of it: its bounds are not
+      // computed at all (one tick asks this of every child).
+      if (int64_t{child->GetWidth()} >= int64_t{area.Right} - area.Left &&
+          int64_t{child->GetHeight()} >= int64_t{area.Bottom} - area.Top && child->GetSurface() == surface &&
+          (!child->ClipActive() || RectWithin(area, child->ClipWindow())) && child->PaintsOver(area)) {
         first = i;
         found = true;
       }
@@ -636,6 +647,8 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
 }
 
 void TOrbaControl::Draw() {
+  // Nothing to paint: the surface's clip is left as the caller set it.
+  if (Children.empty() && !SelFrame) return;
   TCustomDIBX* surface = GetSurface();
   if (surface == nullptr) return;
   const TRect saved = surface->GetClipRect();

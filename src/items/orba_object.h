@@ -396,7 +396,9 @@ class TOrbaControl : public TOrbaComponent {
   void Draw() override;
   // True when Draw paints every pixel of Area (screen pixels) with values
   // taken from the item alone, whatever lies beneath: what was painted
-  // there before it is never seen.
+  // there before it is never seen. Only asked for an Area no wider than
+  // the item's Width and no taller than its Height (an item paints over no
+  // more than its bounds).
   virtual bool PaintsOver(const TRect& area) const { return false; }
   // True when Draw does nothing but paint inside the surface's clip
   // rectangle, so that it may be left out where a later item paints over
@@ -452,6 +454,9 @@ class TOrbaControl : public TOrbaComponent {
 
 // The z-order comparison: negative when A is drawn before B.
 int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b);
+// Its part for two objects that are not afterimages: the top name, internal
+// names, Priority + SubPriority, the names' bytes.
+int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b);
 
 // Names of internal objects begin with this byte.
 constexpr char kInternalMark = '\x01';
