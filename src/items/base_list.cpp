@@ -95,14 +95,25 @@ void TOrbaBaseList::FreeAll() {
   }
   Events.Clear();
   // The list was emptied at once; each object still leaves the registry as
-  // it goes, and a freed parent takes its children along. Objects made
-  // meanwhile go in a further round.
+  // it goes, and a freed parent takes its children along: a child of an
+  // object without a parent is not freed on its own first, which would leave
+  // it in its parent's children (only one whose parent is not freed here is
+  // unlinked and freed after the others). Objects made meanwhile go in a
+  // further round.
   while (!listed.empty()) {
-    for (TObjectHandle h : listed) {
-      TOrbaObject* o = Lookup(h);
-      if (o == nullptr || !IsListed(o)) continue;
-      RemoveObject(o);
-      delete o;
+    for (bool children = false;; children = true) {
+      for (TObjectHandle h : listed) {
+        TOrbaObject* o = Lookup(h);
+        if (o == nullptr || !IsListed(o)) continue;
+        if (TOrbaControl* parent = o->GetParent()) {
+          if (!children) continue;
+          parent->RemoveChild(static_cast<TOrbaControl*>(o));
+          static_cast<TOrbaControl*>(o)->Parent = nullptr;
+        }
+        RemoveObject(o);
+        delete o;
+      }
+      if (children) break;
     }
     listed.clear();
     for (const TOrbaObject* o : Objects)
