@@ -245,7 +245,7 @@ TOrbaControl* TOrbaBaseList::FindControl(const std::string& name) const {
 
 int32_t TOrbaBaseList::IndexOfName(const std::string& name) const {
   const std::span<TOrbaObject* const> bearers = names_.Bearers(name);
-  return bearers.empty() ? -1 : static_cast<int32_t>(PositionOf(bearers.front()));
+  return bearers.empty() || freeing_all_ ? -1 : static_cast<int32_t>(PositionOf(bearers.front()));
 }
 
 std::string TOrbaBaseList::MakeUniqueName(const std::string& prefix) {
