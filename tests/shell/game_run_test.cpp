@@ -209,6 +209,17 @@ TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
   });
 }
 
+// 4,000 unnamed boxes made in one tick beside a box named "object5" are
+// named object0 .. object4, object6 .. object4000 in list order; two freed
+// names are handed out again, the smaller first.
+TEST_F(GameRun, UnnamedObjectsTakeTheSmallestFreeNumbers) {
+  Build("manyobjects", true);
+  ExpectContains(PlayedDump(1), {
+      "count int = 4001", "misnamed int = 0", "names str = \"object5 object0 object4 object6 object4000\"",
+      "found str = \"TRUE TRUE FALSE\"", "reused str = \"object2 object4000\"",
+  });
+}
+
 // A page leaving the page cache takes the variable named byte 0x01 and its
 // name along: the tenth page after top.osb pushes top.osb out; p1.osb stays.
 TEST_F(GameRun, AFreedPageTakesItsPageVariable) {
