@@ -1,8 +1,11 @@
 // Games that play features no other test game reaches: the built-in
 // function families ("funcs"), the ways a picture is stored and a box's
-// afterimages ("pictures"), checked through save.dat and the screenshot.
+// afterimages ("pictures"), the scroll bar, the list box's pieces and the
+// button strips ("widgets"), checked through save.dat and the screenshot.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -53,6 +56,80 @@ TEST(PicturesGame, StoredFormatsAndAfterimages) {
       "j = im.getpixel((13, 3)); a = im.getpixel((30, 25))\n"
       "print(max(abs(x - y) for x, y in zip(j, (40, 200, 90))) <= 3, a[0] == a[1] == a[2], 40 < a[0] < 128)\n";
   EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", check, dir / "shot.png"}).output, "True True True\n");
+}
+
+// The widgets' pictures, PNG data under the ".brx" names they are loaded by:
+// cells of one colour each, side by side.
+const std::string kWidgetPictures = test::CellPicturesScript(R"(cells('bar.brx', 40, 6, [(128, 128, 128)])
+cells('thumb.brx', 4, 6, [(255, 0, 0), (255, 128, 0), (255, 255, 0)])
+cells('btn.brx', 6, 6, [(0, 0, 100 + 20 * k) for k in range(6)])
+cells('up.brx', 16, 12, [(0, 80, 0)])
+cells('down.brx', 16, 12, [(0, 200, 0)])
+cells('hover.brx', 16, 12, [(200, 0, 200)])
+cells('clicked.brx', 16, 12, [(0, 200, 200)])
+for name, c in (('tl', (10, 0, 0)), ('tc', (20, 0, 0)), ('tr', (30, 0, 0)), ('cl', (40, 0, 0)), ('cc', (0, 0, 50)),
+                ('cr', (60, 0, 0)), ('bl', (70, 0, 0)), ('bc', (80, 0, 0)), ('br', (90, 0, 0))):
+    cells(name + '.brx', 4, 4, [c])
+cells('scroll.brx', 6, 6, [(0, 100, 100 + 10 * k) for k in range(6)])
+cells('check.brx', 6, 6, [(250, 250, 0), (100, 100, 100)])
+)");
+
+// The bounding box of the caption's white pixels inside the hover button
+// (40, 20)-(56, 32), as "x0 y0 x1 y1".
+std::string CaptionBox(const std::string& png) {
+  const std::string script =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
+      "p = [(x, y) for y in range(20, 32) for x in range(40, 56) if im.getpixel((x, y)) > 230]\n"
+      "print(min(x for x, y in p), min(y for x, y in p), max(x for x, y in p), max(y for x, y in p))\n";
+  return test::RunCommand({ORBA_PYTHON, "-c", script, png}).output;
+}
+
+TEST(WidgetsGame, ScrollBarListBoxPiecesAndButtonStrips) {
+  const test::TempDir dir;
+  const std::string game = dir / "g";
+  test::BuildGame("widgets", game, true);
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kWidgetPictures, game}).exit_code, 0);
+  // The scroll bar's second button (x 26..31) and its track right of the
+  // thumb; the group buttons g1 then g2; the list's down button (x 86..91,
+  // y 66..71); the pointer over the captioned button, which is clicked.
+  test::WriteText(dir / "in.txt",
+                  "tick 3: mouse move 28 3\ntick 4: lbutton down 28 3\ntick 5: lbutton up 28 3\n"
+                  "tick 8: mouse move 22 3\ntick 9: lbutton down 22 3\ntick 10: lbutton up 22 3\n"
+                  "tick 12: mouse move 5 25\ntick 13: lbutton down 5 25\ntick 14: lbutton up 5 25\n"
+                  "tick 16: mouse move 25 25\ntick 17: lbutton down 25 25\ntick 18: lbutton up 25 25\n"
+                  "tick 24: mouse move 88 68\ntick 25: lbutton down 88 68\ntick 26: lbutton up 88 68\n"
+                  "tick 30: mouse move 45 25\ntick 32: lbutton down 45 25\ntick 33: lbutton up 45 25\n");
+  ASSERT_EQ(test::PlayGame(game, 34, {"--input", dir / "in.txt", "--screenshot", dir / "clicked.png"}).exit_code, 0);
+  // The bar: a small change, then a large one; one group button selected at
+  // a time; the list scrolled one row by its button, row 0 checked.
+  ExpectContains(test::DumpSave(game + "/save.dat"),
+                 {"var bar str = \"3 8 \"", "var group str = \"TRUE,FALSE FALSE,TRUE FALSE,TRUE \"",
+                  "var clicks int = 3", "var top str = \"0 TRUEFALSE, 1\""});
+  // The scroll bar: first button's normal cell, track, the thumb for 8 of 10
+  // (x 6 + 8 * 16 / 10 = 19), the second button's normal cell. The group
+  // buttons: g1 up, g2 down. The list box's frame pieces (corners, edges,
+  // centre), its scroll bar (up button, thumb one row down, down button), no
+  // check mark on the unchecked top row ("b") and the mark of the checked
+  // row "c" below it. The clicked strip.
+  EXPECT_EQ(test::PngPixels(dir / "clicked.png",
+                            "(2, 3), (10, 3), (20, 3), (28, 3), (2, 22), (22, 22), (71, 41), (80, 41), (93, 41), "
+                            "(71, 60), (93, 60), (71, 74), (80, 74), (93, 74), (76, 50), (88, 46), (88, 60), "
+                            "(88, 68), (42, 22), (76, 65)"),
+            "[(0, 0, 100), (128, 128, 128), (255, 0, 0), (0, 0, 160), (0, 80, 0), (0, 200, 0), (10, 0, 0), "
+            "(20, 0, 0), (30, 0, 0), (40, 0, 0), (60, 0, 0), (70, 0, 0), (80, 0, 0), (90, 0, 0), (0, 0, 50), "
+            "(0, 100, 100), (0, 100, 150), (0, 100, 120), (0, 200, 200), (250, 250, 0)]\n");
+  // The caption is centred, one pixel right and down in the clicked strip.
+  const std::string clicked_caption = CaptionBox(dir / "clicked.png");
+  // Before the click: the hover strip under the pointer, the caption in its
+  // centred place.
+  ASSERT_EQ(test::PlayGame(game, 31, {"--input", dir / "in.txt", "--screenshot", dir / "hover.png"}).exit_code, 0);
+  EXPECT_EQ(test::PngPixels(dir / "hover.png", "(42, 22)"), "[(200, 0, 200)]\n");
+  const std::string hover_caption = CaptionBox(dir / "hover.png");
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0, cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
+  ASSERT_EQ(std::sscanf(hover_caption.c_str(), "%d %d %d %d", &x0, &y0, &x1, &y1), 4) << hover_caption;
+  ASSERT_EQ(std::sscanf(clicked_caption.c_str(), "%d %d %d %d", &cx0, &cy0, &cx1, &cy1), 4) << clicked_caption;
+  EXPECT_EQ((std::array<int, 4>{cx0 - x0, cy0 - y0, cx1 - x1, cy1 - y1}), (std::array<int, 4>{1, 1, 1, 1}));
+  EXPECT_NEAR((x0 + x1) / 2.0, 47.5, 1.5);  // centred in the 16-pixel button
 }
 
 }  // namespace
