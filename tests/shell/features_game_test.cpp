@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "shell/test_games.h"
 #include "support/test_support.h"
@@ -70,18 +71,25 @@ cells('clicked.brx', 16, 12, [(0, 200, 200)])
 for name, c in (('tl', (10, 0, 0)), ('tc', (20, 0, 0)), ('tr', (30, 0, 0)), ('cl', (40, 0, 0)), ('cc', (0, 0, 50)),
                 ('cr', (60, 0, 0)), ('bl', (70, 0, 0)), ('bc', (80, 0, 0)), ('br', (90, 0, 0))):
     cells(name + '.brx', 4, 4, [c])
-cells('scroll.brx', 6, 6, [(0, 100, 100 + 10 * k) for k in range(6)])
+cells('scroll.brx', 6, 6, [(0, 100, 100 + 10 * k) for k in range(7)])
 cells('check.brx', 6, 6, [(250, 250, 0), (100, 100, 100)])
 )");
 
-// The bounding box of the caption's white pixels inside the hover button
-// (40, 20)-(56, 32), as "x0 y0 x1 y1".
-std::string CaptionBox(const std::string& png) {
+// The bounding box of the pixels of a screenshot that pass a Python test
+// on x, y, r, g, b, as "x0 y0 x1 y1 count" ("none" when no pixel passes).
+std::string PixelBox(const std::string& png, const std::string& test) {
   const std::string script =
-      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
-      "p = [(x, y) for y in range(20, 32) for x in range(40, 56) if im.getpixel((x, y)) > 230]\n"
-      "print(min(x for x, y in p), min(y for x, y in p), max(x for x, y in p), max(y for x, y in p))\n";
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
+      "p = [(x, y) for y in range(im.height) for x in range(im.width) if (lambda x, y, r, g, b: " + test +
+      ")(x, y, *im.getpixel((x, y)))]\n"
+      "print('%d %d %d %d %d' % (min(x for x, y in p), min(y for x, y in p), max(x for x, y in p), "
+      "max(y for x, y in p), len(p)) if p else 'none')\n";
   return test::RunCommand({ORBA_PYTHON, "-c", script, png}).output;
+}
+
+// The caption's white pixels inside the hover button (40, 20)-(56, 32).
+std::string CaptionBox(const std::string& png) {
+  return PixelBox(png, "40 <= x < 56 and 20 <= y < 32 and (r * 299 + g * 587 + b * 114) // 1000 > 230");
 }
 
 TEST(WidgetsGame, ScrollBarListBoxPiecesAndButtonStrips) {
@@ -108,7 +116,8 @@ TEST(WidgetsGame, ScrollBarListBoxPiecesAndButtonStrips) {
   // The scroll bar: first button's normal cell, track, the thumb for 8 of 10
   // (x 6 + 8 * 16 / 10 = 19), the second button's normal cell. The group
   // buttons: g1 up, g2 down. The list box's frame pieces (corners, edges,
-  // centre), its scroll bar (up button, thumb one row down, down button), no
+  // centre), its scroll bar of seven cells (up button cell 0, the thumb,
+  // cell 6, one row down, down button cell 2), no
   // check mark on the unchecked top row ("b") and the mark of the checked
   // row "c" below it. The clicked strip.
   EXPECT_EQ(test::PngPixels(dir / "clicked.png",
@@ -117,7 +126,7 @@ TEST(WidgetsGame, ScrollBarListBoxPiecesAndButtonStrips) {
                             "(88, 68), (42, 22), (76, 65)"),
             "[(0, 0, 100), (128, 128, 128), (255, 0, 0), (0, 0, 160), (0, 80, 0), (0, 200, 0), (10, 0, 0), "
             "(20, 0, 0), (30, 0, 0), (40, 0, 0), (60, 0, 0), (70, 0, 0), (80, 0, 0), (90, 0, 0), (0, 0, 50), "
-            "(0, 100, 100), (0, 100, 150), (0, 100, 120), (0, 200, 200), (250, 250, 0)]\n");
+            "(0, 100, 100), (0, 100, 160), (0, 100, 120), (0, 200, 200), (250, 250, 0)]\n");
   // The caption is centred, one pixel right and down in the clicked strip.
   const std::string clicked_caption = CaptionBox(dir / "clicked.png");
   // Before the click: the hover strip under the pointer, the caption in its
@@ -130,6 +139,54 @@ TEST(WidgetsGame, ScrollBarListBoxPiecesAndButtonStrips) {
   ASSERT_EQ(std::sscanf(clicked_caption.c_str(), "%d %d %d %d", &cx0, &cy0, &cx1, &cy1), 4) << clicked_caption;
   EXPECT_EQ((std::array<int, 4>{cx0 - x0, cy0 - y0, cx1 - x1, cy1 - y1}), (std::array<int, 4>{1, 1, 1, 1}));
   EXPECT_NEAR((x0 + x1) / 2.0, 47.5, 1.5);  // centred in the 16-pixel button
+}
+
+// The message window's first page: an inline picture, a variable and a
+// history character; its second: ruby and a link, clicked. The backlog
+// shows the first page with the history character; ClrHist empties the
+// backlog, and ClrRead (in the second run) the read marks.
+TEST(MesfeatGame, ImagesRubyLinksVariablesHistoryCharactersAndClearing) {
+  const test::TempDir dir;
+  const std::string game = dir / "g";
+  test::BuildGame("mesfeat", game, true);
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", test::CellPicturesScript("cells('dot.brx', 8, 8, [(255, 0, 0)])\n"),
+                              game}).exit_code, 0);
+  // The link "LINK" lies at x 40..93, y 10..20.
+  test::WriteText(dir / "in.txt", "tick 5: mouse move 50 16\ntick 6: lbutton down 50 16\ntick 7: lbutton up 50 16\n");
+  const std::string white = "min(r, g, b) > 150", red = "r > 150 and g < 80";
+  // Tick 1: the picture at the start of the row, 8 x 8 on its baseline;
+  // the row's characters in 16-pixel cells reach x 104..119 only with the
+  // variable's four characters ("V,." alone ends before x 56), and the
+  // history character is not shown: one row.
+  ASSERT_EQ(test::PlayGame(game, 1, {"--screenshot", dir / "first.png"}).exit_code, 0);
+  EXPECT_EQ(PixelBox(dir / "first.png", red), "0 16 7 23 64\n");
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0, n = 0;
+  const std::string text = PixelBox(dir / "first.png", white);
+  ASSERT_EQ(std::sscanf(text.c_str(), "%d %d %d %d %d", &x0, &y0, &x1, &y1, &n), 5) << text;
+  EXPECT_TRUE(x1 >= 104 && x1 < 120 && y1 <= 23) << text;
+  // Tick 4: the ruby in the band above the "R" (x 8..23), the link in its
+  // colour.
+  ASSERT_EQ(test::PlayGame(game, 4, {"--screenshot", dir / "second.png"}).exit_code, 0);
+  const std::string ruby = PixelBox(dir / "second.png", white);
+  ASSERT_EQ(std::sscanf(ruby.c_str(), "%d %d %d %d %d", &x0, &y0, &x1, &y1, &n), 5) << ruby;
+  EXPECT_TRUE(y0 < 8 && x1 < 24) << ruby;
+  const std::string link = PixelBox(dir / "second.png", red);
+  ASSERT_EQ(std::sscanf(link.c_str(), "%d %d %d %d %d", &x0, &y0, &x1, &y1, &n), 5) << link;
+  EXPECT_EQ((std::array<int, 4>{x0, y0, x1, y1}), (std::array<int, 4>{40, 10, 93, 20}));
+  // The backlog: the history character's "Taro." wraps to a second row.
+  fs::remove(game + "/save.dat");  // the runs are counted from here
+  ASSERT_EQ(test::PlayGame(game, 30, {"--input", dir / "in.txt", "--screenshot", dir / "backlog.png"}).exit_code, 0);
+  const std::string backlog = PixelBox(dir / "backlog.png", white);
+  ASSERT_EQ(std::sscanf(backlog.c_str(), "%d %d %d %d %d", &x0, &y0, &x1, &y1, &n), 5) << backlog;
+  EXPECT_GE(y1, 30) << backlog;
+  // OnLink gets the link's text and its value; one message in the backlog,
+  // none after ClrHist; the pages were read.
+  const std::string run1 = test::DumpSave(game + "/save.dat");
+  ExpectContains(run1, {"var linked str = \"LINK/go;\"", "var log str = \"1,0\"", "read \"main.osb\" (8,0) (10,0)"});
+  ASSERT_EQ(test::PlayGame(game, 30, {"--input", dir / "in.txt"}).exit_code, 0);
+  const std::string run2 = test::DumpSave(game + "/save.dat");
+  ExpectContains(run2, {"var runs int = 2", "var log str = \"1,0\""});
+  test::ExpectLacks(run2, {"read \"main.osb\""});
 }
 
 }  // namespace
