@@ -3,10 +3,11 @@
 // other decoders. Anything that is not BMP, PNG or GIF is read as a Brix
 // image (all of it; its first frame is written), with identification code
 // N. A GIF gives its first frame composed on the logical screen, or with
-// --frame N the screen after frame N was painted with its disposal. An icon
-// or cursor file of several images gives its first, or with --choose the
-// one picked in the icon chooser (listed on standard error, the number read
-// from standard input).
+// --frame N the screen after frame N was painted with its disposal; what
+// no frame covers and what shows through a transparent index is written
+// with alpha 0. An icon or cursor file of several images gives its first,
+// or with --choose the one picked in the icon chooser (listed on standard
+// error, the number read from standard input).
 // orbatool img gif [options] OUT.gif IN.png...: writes a GIF, one frame a
 // picture (alpha below 128 is transparent).
 // orbatool img info IN.gif: the logical screen, the frames and the
@@ -49,9 +50,7 @@ orba::TRgbaPicture DecodeGif(orba::TKsMemoryStream& in, int32_t frame) {
   image.OnDataWarning = [](int, const std::string& message) { std::cerr << "orbatool: warning: " << message << "\n"; };
   image.LoadFromStream(in);
   if (image.Empty() || image.Width() == 0 || image.Height() == 0) return {};
-  orba::TDIB screen;
-  orba::ComposeFrame(image, frame, screen);
-  return orba::DibToRgba(screen, nullptr, -1);
+  return orba::ComposeFrameRgba(image, frame);
 }
 
 bool IsGif(const std::vector<uint8_t>& b) {

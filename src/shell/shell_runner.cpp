@@ -13,6 +13,7 @@
 namespace orba {
 
 bool RunTick(TTickClient& client, TVideo& video) {
+  client.CatchUpSound();
   client.ReleaseExpiredFiles();
   client.DeleteTempFiles();
   client.UpdateInput();
