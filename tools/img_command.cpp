@@ -1,17 +1,20 @@
-// orbatool img decode [--code N] [--frame N] IN OUT.png|OUT.pam: writes any
+// orbatool img decode [--code N] [--frame N] [--choose] IN OUT.png|OUT.pam: writes any
 // picture we read as 8-bit RGBA, so that our decodes can be compared with
 // other decoders. Anything that is not BMP, PNG or GIF is read as a Brix
 // image (all of it; its first frame is written), with identification code
 // N. A GIF gives its first frame composed on the logical screen, or with
 // --frame N the screen after frame N was painted with its disposal; what
 // no frame covers and what shows through a transparent index is written
-// with alpha 0.
+// with alpha 0. An icon or cursor file of several images gives its first,
+// or with --choose the one picked in the icon chooser (listed on standard
+// error, the number read from standard input).
 // orbatool img gif [options] OUT.gif IN.png...: writes a GIF, one frame a
 // picture (alpha below 128 is transparent).
 // orbatool img info IN.gif: the logical screen, the frames and the
 // warnings of reading.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -25,6 +28,9 @@
 #include "graphics/icon_file.h"
 #include "graphics/picture_rgba.h"
 #include "orbatool.h"
+#include "platform/dialogs.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/text_convert.h"
 
 namespace {
 
@@ -147,26 +153,50 @@ int WriteGif(const std::vector<std::string>& args) {
   return 0;
 }
 
+// The icon chooser of --choose on the terminal: the lines on standard
+// error, the image's number read from standard input; an empty or unknown
+// answer keeps the first image, as the chooser opens with it selected.
+class TConsoleChooser : public orba::TSilentMessageBoxes {
+ public:
+  int Choose(const orba::TChoiceRequest& request) override {
+    std::fprintf(stderr, "%s\n", orba::SjisToUtf8(request.Title).c_str());
+    for (const std::string& line : request.Lines) std::fprintf(stderr, "  %s\n", orba::SjisToUtf8(line).c_str());
+    std::fprintf(stderr, "number (1 to %zu, Enter for 1): ", request.Lines.size());
+    std::string answer;
+    std::getline(std::cin, answer);
+    char* end = nullptr;
+    const long number = std::strtol(answer.c_str(), &end, 10);
+    if (end == answer.c_str() || number < 1 || number > static_cast<long>(request.Lines.size())) return 0;
+    return static_cast<int>(number - 1);
+  }
+};
+
 int ImgCommand(const std::vector<std::string>& given) {
   std::vector<std::string> args = given;
   if (!args.empty() && args[0] == "gif") return WriteGif(args);
   if (args.size() == 2 && args[0] == "info") return GifInfo(args[1]);
   int32_t code = 0, frame = 0;
-  for (bool again = true; again && args.size() >= 5;) {
+  bool choose = false;
+  for (bool again = true; again && args.size() >= 4;) {
     again = false;
-    if (args[1] == "--code" || args[1] == "--frame") {
+    if (args[1] == "--choose") {
+      choose = true;
+      args.erase(args.begin() + 1);
+      again = true;
+    } else if (args.size() >= 5 && (args[1] == "--code" || args[1] == "--frame")) {
       (args[1] == "--code" ? code : frame) = static_cast<int32_t>(std::stoll(args[2], nullptr, 0));
       args.erase(args.begin() + 1, args.begin() + 3);
       again = true;
     }
   }
   if (args.size() != 3 || args[0] != "decode")
-    return orbatool::Fail("usage: orbatool img decode [--code N] [--frame N] IN OUT.png|OUT.pam | img gif ... | img info IN.gif");
+    return orbatool::Fail("usage: orbatool img decode [--code N] [--frame N] [--choose] IN OUT.png|OUT.pam | img gif ... | img info IN.gif");
   orba::TRgbaPicture picture;
   if (EndsWith(args[1], ".tga") || EndsWith(args[1], ".ico") || EndsWith(args[1], ".cur")) {
     // Read by extension as the player does, with the alpha plane kept.
     orba::TDIBSurface surface;
-    const auto loaded = surface.LoadFromFileEx(args[1], true, false);
+    if (choose) orba::SetMessageBoxService(std::make_shared<TConsoleChooser>());
+    const auto loaded = surface.LoadFromFileEx(args[1], true, choose);
     picture = orba::SurfaceToRgba(surface, loaded.TransparentColor);
   } else {
     orba::TKsMemoryStream in;

@@ -47,19 +47,15 @@ bool TOrbaMotionFilm::Step() {
   }
   if (Countdown < 1 && !Owner.GetAniPaused())
     Elapsed = static_cast<int32_t>(std::clamp<int64_t>(int64_t{Elapsed} + FrameTime, 0, INT32_MAX));
-  Frame = FrameAtTime(Elapsed, 60);
   const int32_t count = Film->GetLength();
+  const TFilmFrame at = FilmFrameAt(Elapsed, count, Film->LoopStart, Owner.GetRepeat());
+  Frame = at.Frame;
   bool answer = false;
-  if (Frame >= count) {
-    if (!Owner.GetRepeat()) {
-      // A film without frames ends at once and applies nothing.
-      Frame = count - 1;
-      Ended_ = true;
-      answer = true;
-    } else {
-      Frame = count > 0 ? std::min(Frame % count + Film->LoopStart, count - 1) : 0;
-      Elapsed = TimeOfFrame(Frame, 60);
-    }
+  if (at.Ended) {
+    Ended_ = true;
+    answer = true;
+  } else if (at.Wrapped) {
+    Elapsed = TimeOfFrame(Frame, 60);
   }
   if ((Countdown == 2 || Frame != Film->LastFrame || moved) && Frame >= 0 && Frame < count)
     Film->ApplyFilmAt(Frame);

@@ -1,19 +1,23 @@
 #include "graphics/icon_file.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/streams/byte_order.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
+#include "platform/dialogs.h"
 
 namespace orba {
 
 // "ICO:ファイルが壊れています"
 const char* const kIconDamagedText =
     "ICO:\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x89\xf3\x82\xea\x82\xc4\x82\xa2\x82\xdc\x82\xb7";
+const char* const kIconChooserTitle = "Select One from Multiple Icons";
 
 namespace {
 
@@ -57,6 +61,20 @@ TIconDirectory ReadDirectory(TKsBigStream& stream, int64_t base) {
       Damaged();
   }
   return dir;
+}
+
+// The chooser's line of each image: its number from 1, the width, half the
+// height and the bit count of its information header.
+std::vector<std::string> ChooserLines(TKsBigStream& stream, int64_t base, const TIconDirectory& dir) {
+  std::vector<std::string> lines;
+  for (int32_t i = 0; i < dir.Count(); ++i) {
+    const std::vector<uint8_t> info = ReadAt(stream, base + ReadLE32(dir.Entry(i) + 12), kInfoHeaderSize);
+    char line[64];
+    std::snprintf(line, sizeof line, "%.3d : %d x %d  %d bpp", i + 1, static_cast<int32_t>(ReadLE32(&info[4])),
+                  static_cast<int32_t>(ReadLE32(&info[8])) / 2, static_cast<int32_t>(ReadLE16(&info[14])));
+    lines.emplace_back(line);
+  }
+  return lines;
 }
 
 }  // namespace
@@ -169,7 +187,7 @@ void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, 
 }
 
 void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool& has_alpha, bool keep_alpha,
-              int64_t& transparent_color) {
+              int64_t& transparent_color, bool allow_choice) {
   const int64_t base = stream.GetPosition();
   uint8_t magic[2] = {};
   stream.Read(magic, 2);
@@ -180,10 +198,15 @@ void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool&
     transparent_color = -1;
     return;
   }
-  // The directory is read and checked whole before the first image is taken.
-  ReadDirectory(stream, base);
+  // The directory is read and checked whole before an image is taken.
+  const TIconDirectory dir = ReadDirectory(stream, base);
+  int32_t index = 0;
+  if (allow_choice && dir.Count() > 1) {
+    const int chosen = MessageBoxes().Choose(TChoiceRequest{kIconChooserTitle, ChooserLines(stream, base, dir)});
+    if (chosen > 0 && chosen < dir.Count()) index = chosen;
+  }
   stream.SetPosition(base);
-  DecodeIconEntry(surface, stream, 0, hotspot, has_alpha, keep_alpha, transparent_color);
+  DecodeIconEntry(surface, stream, index, hotspot, has_alpha, keep_alpha, transparent_color);
 }
 
 void WriteIcon(TDIBSurface& surface, TKsBigStream& stream, bool is_cursor, TPoint hotspot, bool write32,
@@ -280,12 +303,12 @@ void WriteIcon(TDIBSurface& surface, TKsBigStream& stream, bool is_cursor, TPoin
 
 TSurfaceFileFormat IconFileFormat(bool is_cursor) {
   TSurfaceFileFormat format;
-  format.Load = [](TDIBSurface& surface, const std::string& path, bool split_alpha, bool) {
+  format.Load = [](TDIBSurface& surface, const std::string& path, bool split_alpha, bool allow_choice) {
     TKsMemoryStream s;
     s.LoadFromFile(path);
     TDIBSurface::TLoadResult result;
     int64_t key = kIconKeyColor;
-    ReadIcon(surface, s, result.HotSpot, result.HasAlpha, split_alpha, key);
+    ReadIcon(surface, s, result.HotSpot, result.HasAlpha, split_alpha, key, allow_choice);
     result.TransparentColor = static_cast<int32_t>(key);
     return result;
   };

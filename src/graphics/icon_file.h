@@ -19,6 +19,8 @@ namespace orba {
 
 // Thrown for damaged icon data (the message "ICO:ファイルが壊れています").
 extern const char* const kIconDamagedText;
+// The title of the icon chooser.
+extern const char* const kIconChooserTitle;
 
 // The colour (0x00BBGGRR) the plain file load gives the transparent pixels
 // of icon images without alpha; the load reports its pixel value as the key.
@@ -28,10 +30,12 @@ inline constexpr int64_t kIconKeyColor = 0xFF00FF;
 // stream's position into `surface` (cleared by the caller). On entry
 // `transparent_color` is the colour for transparent pixels of images
 // without alpha (-1: keep the AND mask as the alpha plane); on return it is
-// the key pixel value or -1. Of several images the first is taken: this
-// player shows no chooser. `hotspot` receives a cursor's hotspot.
+// the key pixel value or -1. Of several images the first is taken, or with
+// `allow_choice` the one picked in the icon chooser of the message-box
+// service (titled kIconChooserTitle, a line an image). `hotspot` receives a
+// cursor's hotspot.
 void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool& has_alpha, bool keep_alpha,
-              int64_t& transparent_color);
+              int64_t& transparent_color, bool allow_choice = false);
 
 // Decodes directory entry `index` of the icon file in `stream` (positioned at
 // the file's start).

@@ -58,9 +58,12 @@ void UnpackPixel(const TDIBChannelLayout& f, uint32_t pixel, uint8_t& r, uint8_t
   uint8_t green = static_cast<uint8_t>(ShiftBy(pixel & static_cast<uint32_t>(f.GreenMask), -f.GreenPackShift));
   uint8_t blue =
       static_cast<uint8_t>(ShiftBy((pixel & 0xFF) & (static_cast<uint32_t>(f.BlueMask) & 0xFF), f.BluePackShift));
-  r = static_cast<uint8_t>(red | ShiftBy(red, -f.RedFillShift));
-  g = static_cast<uint8_t>(green | ShiftBy(green, -f.GreenFillShift));
-  b = static_cast<uint8_t>(blue | ShiftBy(blue, -f.BlueFillShift));
+  // The free low bits repeat the field's top bits (5-bit 16 gives 132,
+  // 6-bit 32 gives 130), the widening every drawing surface uses, so that
+  // packing the result again gives back the same field.
+  r = static_cast<uint8_t>(red | ShiftBy(red, -f.RedBits));
+  g = static_cast<uint8_t>(green | ShiftBy(green, -f.GreenBits));
+  b = static_cast<uint8_t>(blue | ShiftBy(blue, -f.BlueBits));
 }
 
 TColorTable GreyRamp() {

@@ -117,6 +117,9 @@ void TOrbaCustomImages::FreeSurface() {
 void TOrbaCustomImages::RestoreSurface() {
   if (TOrbaImageData* cell = CurrentCell()) SetDIB(cell->GetDIB());
   TOrbaCustomImage::RestoreSurface();
+  // A film's frame bitmap went with the surfaces: the film shows its
+  // current frame again.
+  if (TOrbaMotion* motion = GetMotion()) motion->ReapplyFrame();
 }
 
 void TOrbaCustomImages::SaveToStream(TKsBigStream& stream) const {

@@ -24,6 +24,9 @@ class TOrbaCustomImages : public TOrbaCustomImage {
   TOrbaParser EndExpression;
 
   virtual TOrbaImageList* GetImageList() const { return nullptr; }
+  // The film motion that shows now (a strip's for the button); null when
+  // cells show.
+  virtual TOrbaMotion* GetMotion() const { return Motion.get(); }
 
   int32_t GetIndex() const override { return Index; }
   void SetIndex(int32_t v) override;

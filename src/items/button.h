@@ -39,7 +39,7 @@ class TOrbaButton : public TOrbaImages {
   int32_t GetStrip() const override { return CurrentStrip; }
   void SetStrip(int32_t strip) override;
   int32_t GetStripCount() const override { return 4; }
-  TOrbaMotion* GetMotion() const;
+  TOrbaMotion* GetMotion() const override;
   bool IsAutoSized() const override { return GetMotion() == nullptr; }
 
   std::string GetHoverSource() const override { return HoverSource; }

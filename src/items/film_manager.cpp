@@ -26,6 +26,20 @@ int32_t TimeOfFrame(int32_t frame, int32_t frames_per_second) {
   return static_cast<int32_t>(std::clamp(ms, double{INT32_MIN}, double{INT32_MAX}));
 }
 
+TFilmFrame FilmFrameAt(int32_t elapsed_ms, int32_t count, int32_t loop_start, bool repeat) {
+  TFilmFrame at{FrameAtTime(elapsed_ms, 60), false, false};
+  if (at.Frame < count) return at;
+  if (!repeat) {
+    // A film without frames ends at once on frame -1, which applies nothing.
+    at.Frame = count - 1;
+    at.Ended = true;
+  } else {
+    at.Frame = count > 0 ? std::min(at.Frame % count + loop_start, count - 1) : 0;
+    at.Wrapped = true;
+  }
+  return at;
+}
+
 bool ProjectHasFile(const std::string& name) {
   if (name.empty()) return false;
   try {

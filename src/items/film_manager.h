@@ -69,6 +69,16 @@ class TFilmManager {
 int32_t FrameAtTime(int32_t elapsed_ms, int32_t frames_per_second);
 int32_t TimeOfFrame(int32_t frame, int32_t frames_per_second);
 
+// The frame a motion plays Elapsed ms into a film of Count frames (60 a
+// second). Past the end a repeating motion goes on at LoopStart plus the
+// frame's remainder (Wrapped: its clock restarts at that frame's time); a
+// non-repeating one stays on the last frame and has Ended.
+struct TFilmFrame {
+  int32_t Frame = 0;
+  bool Ended = false, Wrapped = false;
+};
+TFilmFrame FilmFrameAt(int32_t elapsed_ms, int32_t count, int32_t loop_start, bool repeat);
+
 // True when the project can supply the file: the picture cache's answer,
 // else the file layer's; false without either.
 bool ProjectHasFile(const std::string& name);

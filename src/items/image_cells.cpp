@@ -4,6 +4,9 @@
 #include <cstdlib>
 
 #include "core/game_clock.h"
+#include "core/system/trace.h"
+#include "platform/text_convert.h"
+#include "text/wd_image.h"
 #include "items/image_item.h"
 
 namespace orba {
@@ -145,6 +148,56 @@ void TOrbaImageList::FreeSurfaces() {
 
 void TOrbaImageList::RestoreSurfaces() {
   for (auto& cell : cells_) cell->RestoreSurface();
+}
+
+namespace {
+
+// The frames of an inline image: one image list of the cache entry, its
+// current cell drawn and stepped by the text's animation.
+class TMessageImageCells final : public TWdImageCells {
+ public:
+  explicit TMessageImageCells(const std::string& name) { List.LoadBrix(this, name, false); }
+  TCustomDIBX* Surface() override {
+    const TOrbaImageData* cell = List.GetCell(List.Index);
+    return cell != nullptr ? cell->GetDIB() : nullptr;
+  }
+  TCustomDIBX* Mask() override {
+    const TOrbaImageData* cell = List.GetCell(List.Index);
+    return cell != nullptr ? cell->GetMask() : nullptr;
+  }
+  bool HasColorKey() override {
+    const TOrbaImageData* cell = List.GetCell(List.Index);
+    return cell != nullptr && cell->GetColorKey() >= 0;
+  }
+  bool Step() override { return List.Step(); }
+
+ private:
+  TOrbaImageList List;
+};
+
+class TMessageImageSource final : public TWdImageSource {
+ public:
+  std::unique_ptr<TWdImageCells> Load(const std::string& name) override {
+    TBrixCollection* cache = BrixCollection();
+    // A name the file layer does not have leaves the image 0 x 0.
+    if (cache == nullptr || !cache->HasFile(name)) return nullptr;
+    try {
+      return std::make_unique<TMessageImageCells>(name);
+    } catch (const std::exception& e) {
+      // The cache traced the undecodable picture; the text goes on without it.
+      TraceOnce(SjisToUtf8(name + ": no inline image: " + e.what()));
+      return nullptr;
+    }
+  }
+};
+
+TMessageImageSource g_message_images;
+
+}  // namespace
+
+void InstallMessageImageSource(bool install) {
+  if (install) SetWdImageSource(&g_message_images);
+  else if (WdImageSource() == &g_message_images) SetWdImageSource(nullptr);
 }
 
 }  // namespace orba

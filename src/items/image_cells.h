@@ -88,6 +88,11 @@ class TOrbaImageList {
   std::vector<std::unique_ptr<TOrbaImageData>> cells_;
 };
 
+// Installs (or, with false, removes) the source through which message text
+// loads its inline images: image lists of the picture cache, for names the
+// file layer has.
+void InstallMessageImageSource(bool install);
+
 // A + B for the millisecond counters, kept within int32.
 int32_t AddMilliseconds(int32_t a, int64_t b);
 

@@ -1,5 +1,6 @@
 #include "items/image_item.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -387,6 +388,20 @@ void TOrbaCustomImage::StepAfterimages() {
   if (dib == nullptr || dib->IsEmpty()) return;
   LeaveAfterimage();
   RecordBlurState();
+}
+
+void TOrbaCustomImage::ShowFilmBitmap(TCustomDIBX* bitmap, TCustomDIBX* mask, int32_t color_key) {
+  SetDIB(bitmap);
+  SetMaskDIB(mask);
+  FilmColorKey = color_key;
+  if (bitmap != nullptr) bitmap->TransparentColor = bitmap->ColorToPixel(color_key);
+}
+
+void TOrbaCustomImage::SetFilmClip(const TRect& clip) {
+  SetClipLeft(clip.Left);
+  SetClipTop(clip.Top);
+  SetClipWidth(static_cast<int32_t>(std::clamp<int64_t>(int64_t{clip.Right} - clip.Left, INT32_MIN, INT32_MAX)));
+  SetClipHeight(static_cast<int32_t>(std::clamp<int64_t>(int64_t{clip.Bottom} - clip.Top, INT32_MIN, INT32_MAX)));
 }
 
 void TOrbaCustomImage::LeaveAfterimage() { NewOrbaObject<TOrbaBlurImage>(Manager)->Attach(*this); }

@@ -114,6 +114,12 @@ class TOrbaCustomImage : public TOrbaControl {
   // Creates the fading copy of the item's current picture that
   // StepAfterimages leaves behind.
   virtual void LeaveAfterimage();
+  // A film frame's bitmap shown in place of the item's own: its mask, and
+  // its colour key (a colour) kept as FilmColorKey and given to the bitmap
+  // as its pixel value.
+  void ShowFilmBitmap(TCustomDIBX* bitmap, TCustomDIBX* mask, int32_t color_key);
+  // The clip rectangle of a film frame, through the clip setters.
+  void SetFilmClip(const TRect& clip);
 
  private:
   TRect RotatedBoundsRect() const;

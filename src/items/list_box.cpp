@@ -472,10 +472,26 @@ void TOrbaCustomListBox::DrawScrollBar(TCustomDIBX& d) const {
       {p.ThumbBottom, p.DownTop, MouseMode == 4 && TrackPressed ? 5 : 4, lower_shift},
       {p.ThumbTop, p.ThumbBottom, 6, 0},
   };
-  for (const auto& part : parts)
-    if (part.bottom > part.top)
-      strip->DrawTiled(d, TRect{p.X, part.top, p.Right, part.bottom}, cell(part.cell), 0, part.shift, false, false,
-                       Alpha);
+  // Each part is tiled from its cell by the surface's tile operation for
+  // the strip's mask or colour key and the list's Alpha.
+  TCustomDIBX& source = *strip->DIB;
+  const bool keyed = source.TransparentColor != -1;
+  for (const auto& part : parts) {
+    if (part.bottom <= part.top) continue;
+    const TRect dest{p.X, part.top, p.Right, part.bottom};
+    const TRect src = cell(part.cell);
+    if (TDIBX* mask = strip->Mask.get()) {
+      if (Alpha < 255) d.DrawTileAlphaMask(dest, 0, 0, source, src, *mask, Alpha, 0, part.shift);
+      else if (Alpha == 255) d.DrawTileMask(dest, 0, 0, source, src, *mask, 0, part.shift);
+      else d.DrawTileAddMask(dest, 0, 0, source, src, *mask, Alpha - 256, 0, part.shift);
+    } else if (Alpha < 255) {
+      d.DrawTileAlpha(dest, 0, 0, source, src, keyed, Alpha, 0, part.shift);
+    } else if (Alpha == 255) {
+      d.DrawTile(dest, 0, 0, source, src, keyed, 0, part.shift);
+    } else {
+      d.DrawTileAdd(dest, 0, 0, source, src, keyed, Alpha - 256, 0, part.shift);
+    }
+  }
 }
 
 void TOrbaCustomListBox::DrawRows(TCustomDIBX& d, const TRect& inner) const {

@@ -6,6 +6,7 @@
 #include "items/brix_cache.h"
 #include "items/cinema.h"
 #include "items/effect_items.h"
+#include "items/image_cells.h"
 #include "items/image_map.h"
 #include "items/prev_menu.h"
 #include "items/tile.h"
@@ -48,6 +49,7 @@ void InitOrbaGlobals() {
   if (TextHistoryFormats == nullptr) TextHistoryFormats = new TOrbaHistoryFormatManager();
   if (TextRead == nullptr) TextRead = new TOrbaReadList();
   InitBrixCollection();
+  InstallMessageImageSource(true);
   if (ClipMan == nullptr) ClipMan = new TClipManager();
   RegisterItemKinds();
   if (SelRectDIB == nullptr) {
@@ -76,6 +78,7 @@ void DoneOrbaGlobals() {
   delete SelRectDIB;
   SelRectDIB = nullptr;
   Trace("BrixMan.Free");
+  InstallMessageImageSource(false);
   FinalBrixCollection();
   Trace("ClipMan.Free");
   delete ClipMan;

@@ -9,6 +9,7 @@
 #include "core/system/trace.h"
 #include "graphics/custom_dibx.h"
 #include "items/base_list.h"
+#include "items/orba_globals.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -674,18 +675,9 @@ void TOrbaControl::Draw() {
   }
   surface->ResetClipRect();
   surface->IncludeClipRect(saved);
-  if (SelFrame) {
-    // The selection frame: width 2 in the 2 x 2 checker of white on black.
-    const TRect b = GetBoundsRect();
-    for (int32_t y = b.Top; y < b.Bottom; ++y)
-      for (int32_t x = b.Left; x < b.Right; ++x) {
-        const bool edge = x < b.Left + 2 || x >= b.Right - 2 || y < b.Top + 2 || y >= b.Bottom - 2;
-        if (!edge || !PointInRect(TPoint{x, y}, saved)) continue;
-        const bool white = ((x - b.Left) & 1) == ((y - b.Top) & 1);
-        surface->FillRect(TRect{x, y, x + 1, y + 1},
-                          static_cast<uint32_t>(surface->ColorToPixel(white ? 0xFFFFFF : 0)));
-      }
-  }
+  // The selection frame: 2 pixels of the 2 x 2 selection pattern, each
+  // side anchored to itself.
+  if (SelFrame && SelRectDIB != nullptr) surface->PatternFrameRect(GetBoundsRect(), 2, *SelRectDIB, 0, 0);
 }
 
 TOrbaObject* TOrbaControl::HitTest(TPoint p, uint32_t mask) {

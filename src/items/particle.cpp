@@ -203,8 +203,14 @@ void TOrbaParticleImages::SetDrawPriority(int32_t priority) {
 }
 
 bool TOrbaParticleImages::Idle() {
+  TOrbaMotionParticle* film = Emitter != nullptr ? Emitter->FilmMotion.get() : nullptr;
   if (Dead) {
     TOrbaCustomImage::Idle();
+  } else if (film != nullptr) {
+    // The film plays on this particle instead of its cells; the leaving
+    // tests of its motion kind (in Advance) end it as well.
+    TOrbaCustomImage::Idle();
+    if (film->StepParticle(*this)) Dead = true;
   } else {
     TOrbaCustomImages::Idle();
   }
@@ -215,6 +221,30 @@ bool TOrbaParticleImages::Idle() {
     Emitter = nullptr;
   }
   return true;
+}
+
+// ---- TOrbaMotionParticle --------------------------------------------------------
+
+TOrbaMotionParticle::TOrbaMotionParticle(TOrbaParticle& emitter, std::unique_ptr<TFilmManager> film)
+    : Film(std::move(film)) {
+  Film->MotionMode = true;
+  Film->Host = &emitter;
+  Film->Owner = nullptr;
+}
+
+bool TOrbaMotionParticle::StepParticle(TOrbaParticleImages& particle) {
+  const int32_t count = Film->GetLength();
+  const TFilmFrame at = FilmFrameAt(particle.Elapsed, count, Film->LoopStart, particle.GetRepeat());
+  if (at.Wrapped) particle.Elapsed = TimeOfFrame(at.Frame, 60);
+  if (at.Frame >= 0 && at.Frame < count) {
+    Film->Owner = &particle;
+    Film->BaseX = Film->Relative ? particle.Left : 0;
+    Film->BaseY = Film->Relative ? particle.Top : 0;
+    Film->BasePriority = particle.Priority;
+    Film->ApplyFilmAt(at.Frame);
+    Film->Owner = nullptr;
+  }
+  return at.Ended;
 }
 
 // ---- TOrbaParticle ---------------------------------------------------------------
@@ -240,13 +270,14 @@ void TOrbaParticle::SetSource(std::string v) {
   Source = std::move(v);
   DropParticles();
   Cells.Clear();
+  FilmMotion.reset();
   if (EndsWith(Source, ".brx")) {
     Cells.LoadBrix(this, Source, false);
-  } else if (EndsWith(Source, ".omt")) {
-    // A particle film drives the emission; a film the film layer cannot
+  } else if (IsFilmName(Source)) {
+    // A particle film drives the particles; a film the film layer cannot
     // play is named in the trace and the particles show no film.
-    StartMotion(Source);
-    Motion.reset();
+    if (std::unique_ptr<TFilmManager> film = LoadFilmOrTrace(Source))
+      FilmMotion = std::make_unique<TOrbaMotionParticle>(*this, std::move(film));
   }
   State = 0;
 }
@@ -307,6 +338,11 @@ bool TOrbaParticle::Idle() {
       break;
   }
   return answer;
+}
+
+TOrbaParticleParam& TOrbaParticle::AttachParamRecord() {
+  if (ParamRecord == nullptr) ParamRecord = std::make_unique<TOrbaParticleParam>();
+  return *ParamRecord;
 }
 
 int32_t TOrbaParticle::NextBirth(int32_t& x, int32_t& y) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "items/anim_image.h"
+#include "items/film_manager.h"
 
 namespace orba {
 
@@ -67,6 +68,27 @@ struct TOrbaParticleParam {
   int32_t X = 0, Y = 0, XRange = 0, YRange = 0, Interval = 0, IntervalRange = 0;
 };
 
+// The film of an emitter whose source is a film: a frame animation whose
+// owner is switched to each particle in turn, the particle's own Elapsed
+// being its play time. The film's Host is the emitter, so that its
+// particle track can fill the emitter's parameter record.
+class TOrbaMotionParticle final : public TOrbaMotion {
+ public:
+  TOrbaMotionParticle(TOrbaParticle& emitter, std::unique_ptr<TFilmManager> film);
+
+  // Applies the frame of Particle's Elapsed to it (a frame past the end
+  // goes on from the loop start, as particles repeat); true once the film
+  // has ended for it.
+  bool StepParticle(TOrbaParticleImages& particle);
+  // The emitter itself is not animated: its particles are.
+  bool Step() override { return false; }
+  void Rewind() override {}
+  bool Ended() const override { return false; }
+  int32_t GetFrameCount() const override { return Film->GetLength(); }
+
+  std::unique_ptr<TFilmManager> Film;
+};
+
 class TOrbaParticle : public TOrbaControl {
  public:
   explicit TOrbaParticle(TOrbaBaseList* manager) : TOrbaControl(manager) {}
@@ -78,6 +100,8 @@ class TOrbaParticle : public TOrbaControl {
   int32_t State = 0;  // 0: start pending; 1: emitting; 2: draining
   TOrbaParser AppearX, AppearY, Interval;
   std::unique_ptr<TOrbaParticleParam> ParamRecord;
+  // The film motion of a film source; null for pictures.
+  std::unique_ptr<TOrbaMotionParticle> FilmMotion;
   std::string Source;
   TOrbaImageList Cells;
   std::vector<TOrbaParticleImages*> Particles;  // children, oldest first
@@ -108,7 +132,12 @@ class TOrbaParticle : public TOrbaControl {
   void SetPaused(bool v) override { Paused = v; }
   std::string GetOnIdle() const override { return OnIdle; }
   void SetOnIdle(std::string v) override { OnIdle = std::move(v); }
-  bool GetPlaying() const override { return !Paused && !GetAniPaused(); }
+  bool GetPlaying() const override {
+    return !Paused && !GetAniPaused() && (FilmMotion == nullptr || !FilmMotion->Film->Paused);
+  }
+  // The parameter record, attached empty when a particle film track first
+  // fills it; from then on births take their place and gap from it.
+  TOrbaParticleParam& AttachParamRecord();
   void FreeSurface() override { Cells.FreeSurfaces(); }
   void RestoreSurface() override { Cells.RestoreSurfaces(); }
   // "ParticleNew" hands over its AppearX, AppearY and Delay expressions.

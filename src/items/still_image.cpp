@@ -84,10 +84,7 @@ void TOrbaImage::ApplyFrame(const TFrameState& f) {
   if (ZoomY == 256 && f.Bitmap != nullptr) Height = f.Bitmap->Height();
   if (f.Parent != nullptr) SetParent(f.Parent);
   SetIndex(f.Index);
-  SetDIB(f.Bitmap);
-  SetMaskDIB(f.Mask);
-  FilmColorKey = f.ColorKey;
-  if (f.Bitmap != nullptr) f.Bitmap->TransparentColor = f.Bitmap->ColorToPixel(f.ColorKey);
+  ShowFilmBitmap(f.Bitmap, f.Mask, f.ColorKey);
   SetZoomX(f.ZoomX);
   SetZoomY(f.ZoomY);
   SetPriority(f.Priority);
@@ -101,10 +98,7 @@ void TOrbaImage::ApplyFrame(const TFrameState& f) {
   SetAlpha(f.Alpha);
   SetBlurSpan(f.BlurSpan);
   SetBlurDelay(f.BlurDelay);
-  SetClipLeft(f.Clip.Left);
-  SetClipTop(f.Clip.Top);
-  SetClipWidth(static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.Clip.Right} - f.Clip.Left, INT32_MIN, INT32_MAX)));
-  SetClipHeight(static_cast<int32_t>(std::clamp<int64_t>(int64_t{f.Clip.Bottom} - f.Clip.Top, INT32_MIN, INT32_MAX)));
+  SetFilmClip(f.Clip);
 }
 
 }  // namespace orba

@@ -130,6 +130,30 @@ void TOrbaTile::SetSource(std::string v) {
   if (ImageList->Count() > 0) SetIndex(0);
 }
 
+void TOrbaTile::ApplyFrame(const TFrameState& f) {
+  SetWidth(f.Width);
+  SetHeight(f.Height);
+  if (f.Parent != nullptr) SetParent(f.Parent);
+  ShowFilmBitmap(f.Bitmap, f.Mask, f.ColorKey);
+  SetZoomX(f.ZoomX);
+  SetZoomY(f.ZoomY);
+  SetPriority(f.Priority);
+  SetDistanceX(f.DistanceX);
+  SetDistanceY(f.DistanceY);
+  SetFlipH(f.FlipH);
+  SetFlipV(f.FlipV);
+  SetOffsetX(f.OffsetX);
+  SetOffsetY(f.OffsetY);
+  SetLeft(f.Left);
+  SetTop(f.Top);
+  SetAlpha(f.Alpha);
+  SetBlurSpan(f.BlurSpan);
+  SetBlurDelay(f.BlurDelay);
+  SetScrollX(f.ScrollX);
+  SetScrollY(f.ScrollY);
+  SetFilmClip(f.Clip);
+}
+
 void TOrbaTile::DrawImage() {
   if (TCustomDIBX* b = GetDIB()) DrawTiledBitmap(*this, Layout, *b, GetMaskDIB());
 }

@@ -51,6 +51,23 @@ class TOrbaTile : public TOrbaCustomImages {
   int32_t GetRelativeLeft() const override { return Motion != nullptr ? MotionX : Left; }
   int32_t GetRelativeTop() const override { return Motion != nullptr ? MotionY : Top; }
 
+  // One frame of a film tile track.
+  struct TFrameState {
+    TOrbaControl* Parent = nullptr;
+    int32_t Width = 0, Height = 0;
+    TCustomDIBX* Bitmap = nullptr;
+    TCustomDIBX* Mask = nullptr;
+    int32_t ColorKey = -1;
+    int32_t ZoomX = 256, ZoomY = 256, Priority = 0, DistanceX = 0, DistanceY = 0;
+    bool FlipH = false, FlipV = false;
+    int32_t OffsetX = 0, OffsetY = 0, Left = 0, Top = 0, Alpha = 255, BlurSpan = 0, BlurDelay = 0, ScrollX = 0,
+            ScrollY = 0;
+    TRect Clip;
+  };
+  // The frame's size, parent, bitmap, mask and key, then its settings
+  // through the setters.
+  void ApplyFrame(const TFrameState& frame);
+
   void DrawImage() override;
   void FreeSurface() override;
   void RestoreSurface() override;

@@ -36,6 +36,8 @@ TDialogAnswer TMessageBoxService::Ask(const std::string& title, const std::strin
   return Show(TDialogRequest{title, text, buttons, {}}).Answer;
 }
 
+int TMessageBoxService::Choose(const TChoiceRequest&) { return 0; }
+
 TMessageBoxService& MessageBoxes() { return Slot().Get(); }
 
 std::shared_ptr<TMessageBoxService> SetMessageBoxService(std::shared_ptr<TMessageBoxService> service) {

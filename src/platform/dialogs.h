@@ -1,5 +1,6 @@
 // Message boxes the player shows over its main window: a disc request, a
-// quit question, an error naming a file. The interface knows nothing of how
+// quit question, an error naming a file; and the list of the images of an
+// icon file to choose one from. The interface knows nothing of how
 // a box is drawn; the window back end shows a real one, the headless back
 // ends answer from a script or with the first button.
 //
@@ -32,6 +33,13 @@ struct TDialogRequest {
   std::vector<std::string> Labels;  // only for TDialogButtons::Custom
 };
 
+// A list of lines to choose one from (the icon chooser "Select One from
+// Multiple Icons"): the first line is selected when the list opens.
+struct TChoiceRequest {
+  std::string Title;
+  std::vector<std::string> Lines;
+};
+
 // The answer of a box whose first button was pressed.
 TDialogResult FirstButtonAnswer(TDialogButtons buttons);
 
@@ -40,6 +48,11 @@ class TMessageBoxService {
   virtual ~TMessageBoxService() = default;
   // Shows the box and waits for a button.
   virtual TDialogResult Show(const TDialogRequest& request) = 0;
+  // Shows the list and waits; the index of the line selected when it
+  // closed. A closed list keeps its selection, so an answer is always a
+  // line: the first unless the user picked another (this default picks
+  // none).
+  virtual int Choose(const TChoiceRequest& request);
 
   // Short forms of the common boxes.
   void ShowMessage(const std::string& title, const std::string& text);

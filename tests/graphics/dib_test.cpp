@@ -11,7 +11,9 @@
 #include <tuple>
 #include <utility>
 
+#include "graphics/color_convert.h"
 #include "graphics/dib_surface.h"
+#include "graphics/dibx.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/paint_box.h"
 #include "graphics/palette.h"
@@ -27,6 +29,29 @@ std::unique_ptr<TDIB> Dib(int32_t w, int32_t h, int32_t bits, const TRow& pixels
   return test::MakeBitmap<TDIB>(w, h, bits, pixels);
 }
 
+// The alpha bitmap's depth change, the drawing surface's and the colour
+// conversion widen a 15- or 16-bit pixel alike, and narrowing the result
+// gives the pixel back: 0x4210 (three 5-bit 16s) is 0x848484 on each path.
+TEST(PixelFormat, FifteenAndSixteenBitPixelsWidenByOneRuleOnEveryPath) {
+  for (auto [bits, pixel, wide] : {std::tuple{15, 0x4210u, 0x848484u}, {16, 0x8410u, 0x848284u},
+                                   {15, 0x7FFFu, 0xFFFFFFu}, {16, 0x0821u, 0x080408u}}) {
+    SCOPED_TRACE(bits);
+    auto alpha_bitmap = test::MakeBitmap<TDIBSurface>(1, 1, bits, {pixel});
+    alpha_bitmap->ChangeBitCount(24);
+    EXPECT_EQ(alpha_bitmap->GetPixel(0, 0) & 0xFFFFFF, wide);
+    alpha_bitmap->ChangeBitCount(bits);
+    EXPECT_EQ(alpha_bitmap->GetPixel(0, 0), pixel);
+    TDIBX surface;
+    surface.SetSize(1, 1, bits);
+    surface.SetPixel(0, 0, pixel);
+    surface.SetBitCount(32);
+    EXPECT_EQ(surface.GetPixel(0, 0) & 0xFFFFFF, wide);
+    surface.SetBitCount(bits);
+    EXPECT_EQ(surface.GetPixel(0, 0), pixel);
+    EXPECT_EQ(PixelToRGB888(pixel, {bits}), wide);
+  }
+}
+
 TEST(PixelFormat, UnpackPackAndLayoutRecords) {
   struct UnpackCase {
     const TDIBChannelLayout* layout;
@@ -34,8 +59,11 @@ TEST(PixelFormat, UnpackPackAndLayoutRecords) {
     uint8_t r, g, b;
   };
   const UnpackCase cases[] = {
-      {&Layout555(), 0x7FFF, 255, 255, 255}, {&Layout565(), 0x8410, 144, 160, 144},
-      {&Layout555(), 0x0000, 0, 0, 0},       {&Layout555(), 0x000F, 0, 0, 127},
+      // 5-bit 16 = 10000b widens to 10000100b, 6-bit 32 = 100000b to
+      // 10000010b, 5-bit 15 = 01111b to 01111011b.
+      {&Layout555(), 0x7FFF, 255, 255, 255}, {&Layout565(), 0x8410, 132, 130, 132},
+      {&Layout555(), 0x0000, 0, 0, 0},       {&Layout555(), 0x000F, 0, 0, 123},
+      {&Layout555(), 0x4210, 132, 132, 132},
       {&Layout565(), 0xFFFF, 255, 255, 255}, {&Layout888(), 0x123456, 0x12, 0x34, 0x56},
   };
   for (const auto& c : cases) {

@@ -6,10 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
 
 #include "core/errors.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/picture_fixtures.h"
+#include "platform/dialogs.h"
+#include "platform/headless/scripted_dialogs.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -132,12 +138,13 @@ TEST(IconRead, EightBitsWithEveryIndexUsedTakeTheNearestEntry) {
   EXPECT_EQ(s.GetPixel(0, 0), 77u);
 }
 
-TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
-  // Two one-image files joined into one directory of two entries.
+// Two one-image files joined into one directory of two entries: a 4 x 3
+// 24-bit image whose pixel (0, 0) is 0x0000FF, then a 2 x 2 8-bit one.
+std::vector<uint8_t> TwoImageIcon() {
   TDIBSurface big, small;
   big.SetSize(4, 3, 24);
   big.SetPixel(0, 0, 0x0000FF);
-  small.SetSize(2, 2, 24);
+  small.SetSize(2, 2, 8);
   const std::vector<uint8_t> a = Write(big, false, TPoint{}, false, nullptr, -1);
   const std::vector<uint8_t> b = Write(small, false, TPoint{}, false, nullptr, -1);
   std::vector<uint8_t> file = {0, 0, 1, 0, 2, 0};
@@ -147,6 +154,11 @@ TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
   file[22 + 12] = static_cast<uint8_t>(38 + a.size() - 22);  // second after the first
   file.insert(file.end(), a.begin() + 22, a.end());
   file.insert(file.end(), b.begin() + 22, b.end());
+  return file;
+}
+
+TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
+  const std::vector<uint8_t> file = TwoImageIcon();
   TDIBSurface s;
   Read(s, file, false);
   EXPECT_EQ(std::pair(s.Width(), s.GetPixel(0, 0)), std::pair(4, 0x0000FFu));
@@ -154,6 +166,66 @@ TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
   TIconRead r;
   DecodeIconEntry(s, stream, 1, r.HotSpot, r.HasAlpha, true, r.Key);
   EXPECT_EQ(s.Width(), 2);
+}
+
+// With AllowChoice the chooser lists a line an image ("%.3d : width x half
+// the stored height  bits bpp") and its answer picks the image; a list
+// closed without a pick, or an answer past the list, keeps the first.
+TEST(IconRead, AllowChoiceAsksTheChooserALineAnImage) {
+  const std::vector<uint8_t> file = TwoImageIcon();
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  const auto previous = SetMessageBoxService(boxes);
+  struct Case {
+    std::optional<TDialogResult> answer;
+    int32_t width;
+  };
+  for (const Case& c : {Case{TDialogResult{TDialogAnswer::Custom, 1}, 2}, Case{std::nullopt, 4},
+                        Case{TDialogResult{TDialogAnswer::Cancel, -1}, 4},
+                        Case{TDialogResult{TDialogAnswer::Custom, 2}, 4}}) {
+    if (c.answer) boxes->Push(c.answer->Answer, c.answer->CustomIndex);
+    TDIBSurface s;
+    TKsMemoryStream stream(file);
+    TIconRead r;
+    r.Key = kIconKeyColor;
+    ReadIcon(s, stream, r.HotSpot, r.HasAlpha, false, r.Key, true);
+    EXPECT_EQ(s.Width(), c.width);
+  }
+  ASSERT_EQ(boxes->Lists().size(), 4u);
+  EXPECT_EQ(boxes->Lists()[0].Title, "Select One from Multiple Icons");
+  EXPECT_EQ(boxes->Lists()[0].Lines, (std::vector<std::string>{"001 : 4 x 3  24 bpp", "002 : 2 x 2  8 bpp"}));
+  // Without AllowChoice, and for a file of one image, nothing is asked.
+  TDIBSurface s;
+  Read(s, file, false);
+  TKsMemoryStream one(TinyIcon(24, "01 02 03 04 05 06 00 00  00 00 00 00"));
+  TIconRead r;
+  ReadIcon(s, one, r.HotSpot, r.HasAlpha, false, r.Key, true);
+  EXPECT_EQ(boxes->Lists().size(), 4u);
+  SetMessageBoxService(previous);
+}
+
+// orbatool img decode --choose: the chooser's lines on standard error, the
+// number typed on standard input picks the image; Enter keeps the first;
+// without --choose nothing is asked.
+TEST(IconRead, TheToolsChooseOptionAsksOnTheTerminal) {
+  const test::TempDir dir;
+  test::WriteFileBytes(dir / "two.ico", TwoImageIcon());
+  const std::string tool = ORBA_TOOL_PATH;
+  for (const auto& [typed, options, size] :
+       {std::tuple{"2", "--choose", "(2, 2)"}, {"", "--choose", "(4, 3)"}, {"2", "", "(4, 3)"}}) {
+    SCOPED_TRACE(std::string(typed) + " " + options);
+    const test::CommandResult r =
+        test::RunCommand({"/bin/sh", "-c",
+                          "printf '" + std::string(typed) + "\\n' | \"$0\" img decode " + options + " \"$1\" \"$2\" 2>&1",
+                          tool, dir / "two.ico", dir / "out.png"});
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c",
+                                "import sys\nfrom PIL import Image\nprint(Image.open(sys.argv[1]).size)\n",
+                                dir / "out.png"}).output,
+              std::string(size) + "\n");
+    if (std::string(options).empty()) EXPECT_EQ(r.output.find("Select One"), std::string::npos) << r.output;
+    else EXPECT_NE(r.output.find("Select One from Multiple Icons\n  001 : 4 x 3  24 bpp\n  002 : 2 x 2  8 bpp\n"),
+                   std::string::npos) << r.output;
+  }
 }
 
 TEST(IconRead, HostileFilesEndInErrorsAndDamagedFilesLoadOrFailCleanly) {

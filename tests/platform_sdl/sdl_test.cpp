@@ -82,6 +82,9 @@ TEST(SdlMessageBoxes, WithoutADisplayTheLastButtonAnswers) {
   const TDialogRequest quit{"t", "quit?", TDialogButtons::OkCancel, {}};
   EXPECT_EQ((std::vector<TDialogAnswer>{boxes.Show(quit).Answer, boxes.Show(quit).Answer, boxes.Show(quit).Answer}),
             (std::vector<TDialogAnswer>{TDialogAnswer::Cancel, TDialogAnswer::Ok, TDialogAnswer::Cancel}));
+  // A list that cannot be shown keeps the line it opens with, the first.
+  EXPECT_EQ(boxes.Choose({"Select One from Multiple Icons", {"001 : 16 x 16  4 bpp", "002 : 32 x 32  8 bpp"}}), 0);
+  EXPECT_EQ(boxes.Choose({"empty", {}}), 0);
 }
 
 // Run by the test below on an X display of 1280 x 800 whose panel takes the

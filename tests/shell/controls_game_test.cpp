@@ -13,19 +13,12 @@ namespace {
 
 // The pictures, PNG data under the ".brx" names they are loaded by: cells of
 // one colour each, side by side.
-constexpr const char* kPictures = R"(import sys
-from PIL import Image
-def cells(name, w, h, colours):
-    im = Image.new('RGB', (w * len(colours), h))
-    for i, c in enumerate(colours):
-        im.paste(c, (i * w, 0, (i + 1) * w, h))
-    im.save(sys.argv[1] + '/' + name, 'PNG')
-cells('bar.brx', 20, 4, [(128, 128, 128), (0, 255, 0)])
+const std::string kPictures = test::CellPicturesScript(R"(cells('bar.brx', 20, 4, [(128, 128, 128), (0, 255, 0)])
 cells('thumb.brx', 4, 8, [(255, 0, 0), (255, 255, 255), (0, 0, 255)])
 cells('btn.brx', 6, 8, [(0, 0, 17 * k) for k in range(1, 7)])
 cells('gauge.brx', 20, 4, [(0, 200, 0), (200, 0, 0)])
 cells('font.brx', 3, 5, [(10 * k, 100, 200) for k in range(10)])
-)";
+)");
 
 TEST(ControlsGame, SliderGaugeAndImageFontCaption) {
   const test::TempDir dir;

@@ -69,6 +69,19 @@ inline void ExpectLacks(const std::string& text, const std::vector<std::string>&
   for (const std::string& part : parts) EXPECT_EQ(text.find(part), std::string::npos) << part << "\n" << text;
 }
 
+// A Python script that writes pictures of cells of one colour each, side by
+// side, as PNG data under the names Body gives them (test games load them
+// by their ".brx" names): Body calls cells(NAME, W, H, [COLOURS]) and runs
+// with the game folder as its argument.
+inline std::string CellPicturesScript(const std::string& body) {
+  return "import sys\nfrom PIL import Image\ndef cells(name, w, h, colours):\n"
+         "    im = Image.new('RGB', (w * len(colours), h))\n"
+         "    for i, c in enumerate(colours):\n"
+         "        im.paste(c, (i * w, 0, (i + 1) * w, h))\n"
+         "    im.save(sys.argv[1] + '/' + name, 'PNG')\n" +
+         body;
+}
+
 // Pillow's reading of a PNG file: the RGB values at the points (Python
 // tuples such as "(0, 0), (5, 3)") as Python prints their list, e.g.
 // "[(0, 255, 0), (0, 0, 0)]\n".

@@ -16,4 +16,14 @@ TDialogResult TScriptedMessageBoxes::Show(const TDialogRequest& request) {
   return FirstButtonAnswer(request.Buttons);
 }
 
+int TScriptedMessageBoxes::Choose(const TChoiceRequest& request) {
+  lists_.push_back(request);
+  if (answers_.empty()) return 0;
+  const TDialogResult answer = answers_.front();
+  answers_.pop_front();
+  const bool picked = answer.Answer == TDialogAnswer::Custom && answer.CustomIndex >= 0 &&
+                      static_cast<size_t>(answer.CustomIndex) < request.Lines.size();
+  return picked ? answer.CustomIndex : 0;
+}
+
 }  // namespace orba

@@ -37,42 +37,64 @@ std::vector<TButton> ButtonsOf(const TDialogRequest& request) {
   return {{"OK", answer(TDialogAnswer::Ok)}};
 }
 
-}  // namespace
-
-TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
-  const std::vector<TButton> buttons = ButtonsOf(request);
-  std::vector<SDL_MessageBoxButtonData> data(buttons.size());
-  for (size_t i = 0; i < buttons.size(); ++i) {
+// Shows an SDL box with the buttons (UTF-8) and answers with the index of
+// the pressed one, -1 when it was closed without one; false (with the
+// reason on standard error) when it could not be shown.
+bool RunBox(SDL_Window* parent, const std::string& title, const std::string& text,
+            const std::vector<std::string>& labels, int& chosen) {
+  std::vector<SDL_MessageBoxButtonData> data(labels.size());
+  for (size_t i = 0; i < labels.size(); ++i) {
     data[i].flags = 0;
     if (i == 0) data[i].flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-    if (i + 1 == buttons.size() && buttons.size() > 1) data[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    if (i + 1 == labels.size() && labels.size() > 1) data[i].flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
     data[i].buttonid = static_cast<int>(i);
-    data[i].text = buttons[i].Label.c_str();
+    data[i].text = labels[i].c_str();
   }
-  const std::string title = SjisToUtf8(request.Title);
-  const std::string text = SjisToUtf8(request.Text);
   SDL_MessageBoxData box{};
   box.flags = SDL_MESSAGEBOX_INFORMATION;
-  box.window = parent_;
+  box.window = parent;
   box.title = title.c_str();
   box.message = text.c_str();
   box.numbuttons = static_cast<int>(data.size());
   box.buttons = data.data();
-  int chosen = -1;
+  chosen = -1;
   if (SDL_ShowMessageBox(&box, &chosen) != 0) {
     std::fprintf(stderr, "orba: %s: %s (%s)\n", title.c_str(), text.c_str(), SDL_GetError());
+    return false;
+  }
+  if (chosen < 0 || static_cast<size_t>(chosen) >= labels.size()) chosen = -1;
+  return true;
+}
+
+}  // namespace
+
+TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
+  const std::vector<TButton> buttons = ButtonsOf(request);
+  std::vector<std::string> labels;
+  for (const TButton& b : buttons) labels.push_back(b.Label);
+  int chosen = -1;
+  if (!RunBox(parent_, SjisToUtf8(request.Title), SjisToUtf8(request.Text), labels, chosen)) {
     if (request.Buttons == TDialogButtons::OkCancel) {
       cancel_next_ = !cancel_next_;
       return TDialogResult{cancel_next_ ? TDialogAnswer::Cancel : TDialogAnswer::Ok, -1};
     }
     return buttons.back().Result;
   }
-  if (chosen < 0 || static_cast<size_t>(chosen) >= buttons.size()) {
-    // Closed without a button: the last button is the cautious answer
-    // (Cancel, No), as closing a box means.
-    return buttons.back().Result;
-  }
+  // Closed without a button: the last button is the cautious answer
+  // (Cancel, No), as closing a box means.
+  if (chosen < 0) return buttons.back().Result;
   return buttons[static_cast<size_t>(chosen)].Result;
+}
+
+int TSdlMessageBoxes::Choose(const TChoiceRequest& request) {
+  // A small window listing the lines, one button each; closed without one,
+  // or not shown at all, it keeps the first line.
+  std::vector<std::string> labels;
+  for (const std::string& line : request.Lines) labels.push_back(SjisToUtf8(line));
+  if (labels.empty()) return 0;
+  int chosen = -1;
+  if (!RunBox(parent_, SjisToUtf8(request.Title), "", labels, chosen) || chosen < 0) return 0;
+  return chosen;
 }
 
 }  // namespace orba

@@ -1,4 +1,5 @@
-// Message boxes shown with SDL over the player's window.
+// Message boxes shown with SDL over the player's window; a list to choose
+// from is a box with one button a line.
 //
 // A box that cannot be shown (no display, no message-box support) is
 // printed on standard error and answered with its cautious last button
@@ -20,6 +21,7 @@ class TSdlMessageBoxes : public TMessageBoxService {
   explicit TSdlMessageBoxes(SDL_Window* parent = nullptr) : parent_(parent) {}
   void SetParent(SDL_Window* parent) { parent_ = parent; }
   TDialogResult Show(const TDialogRequest& request) override;
+  int Choose(const TChoiceRequest& request) override;
 
  private:
   SDL_Window* parent_;
