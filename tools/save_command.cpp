@@ -31,7 +31,12 @@ namespace {
 
 using namespace orba;
 
-const char* const kUsage = "usage: orbatool save dump SAVEDAT\n";
+const char* const kUsage =
+    "usage: orbatool save dump SAVEDAT\n"
+    "  Prints the entries of a \"save.dat\", its status entry and each game slot:\n"
+    "  version, caption, scene, run state, variables and tables. Pages and\n"
+    "  pictures are read from the game beside SAVEDAT. Status 1 when an entry\n"
+    "  cannot be read.\n";
 
 std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
 
@@ -299,10 +304,10 @@ int Dump(const std::string& path) {
 
 int SaveCommand(const std::vector<std::string>& args) {
   if (args.size() == 2 && args[0] == "dump") return Dump(Utf8ToSjis(args[1]));
-  std::fputs(kUsage, stderr);
-  return 2;
+  orbatool::BadUsage();
 }
 
-const orbatool::OrbaToolCommand kSave("save", "show the entries, slots and variables of \"save.dat\"", SaveCommand);
+const orbatool::OrbaToolCommand kSave("save", "show the entries, slots and variables of \"save.dat\"", kUsage,
+                                     SaveCommand);
 
 }  // namespace

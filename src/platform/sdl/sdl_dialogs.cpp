@@ -62,8 +62,11 @@ TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
   if (SDL_ShowMessageBox(&box, &chosen) != 0) {
     std::fprintf(stderr, "orba: %s: %s (%s)\n", title.c_str(), text.c_str(), SDL_GetError());
     if (request.Buttons == TDialogButtons::OkCancel) {
-      cancel_next_ = !cancel_next_;
-      return TDialogResult{cancel_next_ ? TDialogAnswer::Cancel : TDialogAnswer::Ok, -1};
+      const std::string asked = request.Title + '\0' + request.Text;
+      const bool again = answered_ok_ == asked;
+      answered_ok_ = again ? std::string() : asked;
+      std::fprintf(stderr, "orba: no message box can be shown: answered %s\n", again ? "Cancel" : "OK");
+      return TDialogResult{again ? TDialogAnswer::Cancel : TDialogAnswer::Ok, -1};
     }
     return buttons.back().Result;
   }
