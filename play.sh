@@ -10,7 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORBA_BUILD_TESTS=OFF -DORBA_BUILD_BENCH=OFF
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORBA_BUILD_TESTS=OFF -DORBA_BUILD_BENCH=OFF \
+  -DORBA_PRECOMPILE_HEADERS=ON
 cmake --build build -j"$(nproc)" --target orba orbatool demo_game
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/orba build/demo
