@@ -23,6 +23,7 @@
 #include "platform/headless/recorded_cursors.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/headless/single_mode_screen.h"
+#include "platform/headless/text_control_input.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/linux/file_dialogs_linux.h"
 #include "platform/linux/freetype_fonts.h"
@@ -205,6 +206,19 @@ class TWorkAreaSource {
   orba::TLinuxHost& host_;
 };
 
+// Installs a group of text controls for as long as the run lasts.
+class TTextControlsInstalled {
+ public:
+  explicit TTextControlsInstalled(std::shared_ptr<orba::TTextControlGroup> group)
+      : previous_(orba::SetTextControls(std::move(group))) {}
+  ~TTextControlsInstalled() { orba::SetTextControls(previous_); }
+  TTextControlsInstalled(const TTextControlsInstalled&) = delete;
+  TTextControlsInstalled& operator=(const TTextControlsInstalled&) = delete;
+
+ private:
+  std::shared_ptr<orba::TTextControlGroup> previous_;
+};
+
 int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   // Message boxes are logged and answered; scripts' file dialogs are cancelled.
   orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
@@ -218,8 +232,13 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   // One display mode: the game's own size.
   orba::SetScreenManager(std::make_shared<orba::TSingleModeScreen>(video));
   orba::SetCursorService(std::make_shared<orba::TRecordedCursors>());
-  orba::TScriptedInput input;
-  if (options.input) input = orba::TScriptedInput::FromFile(*options.input);
+  orba::TScriptedInput script;
+  if (options.input) script = orba::TScriptedInput::FromFile(*options.input);
+  // Text controls are painted into the picture and see the input first.
+  const auto controls = std::make_shared<orba::TStateTextControls>();
+  const TTextControlsInstalled installed(controls);
+  video.SetTextControls(controls.get());
+  orba::TTextControlInput input(script, *controls, clock);
   orba::TScriptedEvents events;
   if (options.events) events = orba::TScriptedEvents::FromFile(*options.events);
   orba::TGameClient game(options.game, std::move(events));
@@ -232,6 +251,8 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
+  // The screenshot shows the controls as the last tick left them.
+  video.RepaintTextControls();
   runner.ShutDown();
   if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video.Frame(), *options.screenshot);
   orba::SetScreenManager(nullptr);

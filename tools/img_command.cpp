@@ -3,7 +3,9 @@
 // other decoders. Anything that is not BMP, PNG or GIF is read as a Brix
 // image (all of it; its first frame is written), with identification code
 // N. A GIF gives its first frame composed on the logical screen, or with
-// --frame N the screen after frame N was painted with its disposal.
+// --frame N the screen after frame N was painted with its disposal; what
+// no frame covers and what shows through a transparent index is written
+// with alpha 0.
 // orbatool img gif [options] OUT.gif IN.png...: writes a GIF, one frame a
 // picture (alpha below 128 is transparent).
 // orbatool img info IN.gif: the logical screen, the frames and the
@@ -74,9 +76,7 @@ orba::TRgbaPicture DecodeGif(orba::TKsMemoryStream& in, int32_t frame) {
   image.OnDataWarning = [](int, const std::string& message) { std::cerr << "orbatool: warning: " << message << "\n"; };
   image.LoadFromStream(in);
   if (image.Empty() || image.Width() == 0 || image.Height() == 0) return {};
-  orba::TDIB screen;
-  orba::ComposeFrame(image, frame, screen);
-  return orba::DibToRgba(screen, nullptr, -1);
+  return orba::ComposeFrameRgba(image, frame);
 }
 
 bool IsGif(const std::vector<uint8_t>& b) {

@@ -2,9 +2,14 @@
 // and each game slot with its version, caption, scene objects, run state
 // (the page run, its program counter and arguments, and each call frame),
 // variables and tables. A running command's own state is read by that
-// command of its page; pages and pictures come from the game beside
-// "save.dat". Anything that cannot
-// be read is named, and the command then ends with status 1.
+// command of its page; pages and pictures come from the game named with
+// --game, as the player takes it, or else from the game beside "save.dat"
+// (a player keeps "save.dat" in its data folder when the game's folder is
+// not writable, and nothing in the file names the game). The objects load
+// with the services the player installs: glyphs over FreeType, the text
+// controls' characters, the HTTP client and a silent sound output.
+// Anything that cannot be read is named, and the command then ends with
+// status 1.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,27 +21,33 @@
 #include "items/base_list.h"
 #include "items/base_list_scene.h"
 #include "items/message_window.h"
+#include "items/object_tree.h"
 #include "items/orba_globals.h"
 #include "media/media_system.h"
-#include "platform/headless/memory_audio.h"
+#include "net/http_cli.h"
 #include "orbatool.h"
+#include "platform/fonts.h"
+#include "platform/headless/memory_audio.h"
+#include "platform/linux/freetype_fonts.h"
+#include "platform/text_controls.h"
 #include "platform/text_convert.h"
 #include "script/functions/dbs.h"
 #include "script/interp/call_man.h"
 #include "script/interp/run_loop_events.h"
 #include "script/save/save_data.h"
 #include "script/values/param_collection.h"
+#include "shell/game_client.h"
+#include "text/control_glyphs.h"
 
 namespace {
 
 using namespace orba;
 
 const char* const kUsage =
-    "usage: orbatool save dump SAVEDAT\n"
-    "  Prints the entries of a \"save.dat\", its status entry and each game slot:\n"
-    "  version, caption, scene, run state, variables and tables. Pages and\n"
-    "  pictures are read from the game beside SAVEDAT. Status 1 when an entry\n"
-    "  cannot be read.\n";
+    "usage: orbatool save dump [--game GAME] [--tree] SAVEDAT\n"
+    "GAME is the game that wrote SAVEDAT as the player takes it (its folder, package\n"
+    "or program); without it the game beside SAVEDAT is read. --tree also prints\n"
+    "each slot's object tree and every object's properties.\n";
 
 std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
 
@@ -109,14 +120,20 @@ std::string QuotedList(const TArrayString& items) {
   return "[" + out + "]";
 }
 
-// Mounts the game that wrote "save.dat": its folder, and "game.dat" in it.
-void MountGameBeside(const std::string& save_path) {
-  const std::string folder = SjisExtractFilePath(save_path).empty() ? std::string("./") : SjisExtractFilePath(save_path);
+// Mounts the game that wrote "save.dat" as the player does: Game, or the
+// folder of "save.dat" when Game is empty.
+void MountSavingGame(const std::string& game, const std::string& save_path) {
+  const std::string beside = SjisExtractFilePath(save_path).empty() ? std::string("./") : SjisExtractFilePath(save_path);
   InitVrFiles();
-  TVrFileManager& files = *VrFileManager();
-  files.SetOverrideFolder(folder);
-  const std::string packed = AddPathDelimiter(folder) + "game.dat";
-  if (DiskFileExists(packed)) files.AddArchive(packed);
+  MountGame(LocateGame(game.empty() ? beside : game), *VrFileManager());
+}
+
+// The player's services that objects use while they load: buttons and menus
+// measure their captions with the font engine.
+void InstallPlayerServices() {
+  SetFontEngine(std::make_shared<TFreeTypeFonts>());
+  SetControlGlyphs(std::make_shared<TCachedControlGlyphs>());
+  InstallCurlHttpClient();
 }
 
 // Pages come from the mounted game.
@@ -211,14 +228,17 @@ void PrintTables(TDBManager& db) {
   }
 }
 
-int Dump(const std::string& path) {
+int Dump(const std::string& path, const std::string& game, bool tree) {
+  if (!game.empty() && !DiskFileExists(game) && !DiskFolderExists(game))
+    return orbatool::Fail("no such game: " + U(game));
   TVrFileCollection c;
   c.Open(path, true);
   if (c.Count() == 0 && !c.Archive) return orbatool::Fail("no such file: " + U(path));
   // The objects of a slot's scene and its running command are made from
   // the game's pictures and pages. Every entry is shown, readable or not;
   // any that is damaged fails the dump.
-  MountGameBeside(path);
+  InstallPlayerServices();
+  MountSavingGame(game, path);
   TGamePages pages;
   SetPageHost(&pages);
   InitOrbaGlobals();
@@ -280,6 +300,8 @@ int Dump(const std::string& path) {
           if (const TOrbaMes* w = AsMessageWindow(Bases->GetObject(k)))
             std::printf("  message \"%s\" mode %d page %d of %d text \"%s\"\n", U(w->Name).c_str(), w->RecordMode,
                         w->PageIndex, w->PageCount(), U(w->GetText()).c_str());
+        // The object tree and each object's property list.
+        if (tree) std::printf("%s", U(ObjectTreeText(*Bases)).c_str());
         run_state.Print();
         PrintBacklog(*TextHistoryFormats);
         PrintVars(vars);
@@ -303,7 +325,19 @@ int Dump(const std::string& path) {
 }
 
 int SaveCommand(const std::vector<std::string>& args) {
-  if (args.size() == 2 && args[0] == "dump") return Dump(Utf8ToSjis(args[1]));
+  std::string game;
+  bool tree = false;
+  size_t i = 1;
+  for (; args.size() > 1 && args[0] == "dump" && i + 1 < args.size(); ++i) {
+    if (args[i] == "--tree") {
+      tree = true;
+    } else if (args[i] == "--game" && i + 2 < args.size()) {
+      game = Utf8ToSjis(args[++i]);
+    } else {
+      break;
+    }
+  }
+  if (args.size() > 1 && args[0] == "dump" && i + 1 == args.size()) return Dump(Utf8ToSjis(args[i]), game, tree);
   orbatool::BadUsage();
 }
 

@@ -10,7 +10,7 @@ namespace {
 // A film read from a file: no film format is read, so it never loads.
 class TFileFilm final : public TFilmManager {
  public:
-  void LoadFromFile(const std::string& name) override { LoadFilmFile(name); }
+  void LoadFromFile(const std::string& name) override { LoadFilmFile(name, MotionMode); }
   int32_t GetLength() const override { return 0; }
 
  protected:
@@ -19,8 +19,8 @@ class TFileFilm final : public TFilmManager {
 
 }  // namespace
 
-void LoadFilmFile(const std::string& file_name) {
-  throw EFilmError(file_name + ":" + kMsgUnsupportedFormat);
+void LoadFilmFile(const std::string& /*file_name*/, bool motion) {
+  throw EFilmError(std::string(motion ? kFilmKindMotion : kFilmKindCinema) + ":" + kMsgUnsupportedFormat);
 }
 
 std::unique_ptr<TFilmManager> CreateFileFilm() { return std::make_unique<TFileFilm>(); }

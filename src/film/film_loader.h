@@ -13,9 +13,15 @@
 
 namespace orba {
 
-// Loads the film FileName: raises EFilmError with the message
-// FileName + ":" + kMsgUnsupportedFormat (the name as it was given).
-[[noreturn]] void LoadFilmFile(const std::string& file_name);
+// The kinds of film file, as an error of reading names them: a film played
+// on its own stage and one that animates an item (motion mode).
+inline constexpr char kFilmKindCinema[] = "OrbaCinema";
+inline constexpr char kFilmKindMotion[] = "OrbaMotion";
+
+// Loads the film FileName (in motion mode when Motion): raises EFilmError
+// with the message kind + ":" + kMsgUnsupportedFormat; the caller that
+// traces it names the file.
+[[noreturn]] void LoadFilmFile(const std::string& file_name, bool motion);
 
 // The film the player makes: its LoadFromFile is LoadFilmFile.
 std::unique_ptr<TFilmManager> CreateFileFilm();

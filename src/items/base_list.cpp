@@ -390,7 +390,7 @@ void TOrbaBaseList::Idle_() {
     if (!on_idle.empty() && !o->InCabinet() && !o->GetEventsHeld() &&
         Events.FindQueuedEvent(o->Handle(), PR_ONIDLE) < 0)
       Events.QueueEvent(o->Handle(), on_idle, nullptr, PR_ONIDLE);
-    if (!o->GetPaused() && !o->IsScrapped() && !o->InCabinet() && o->Idle()) {
+    if ((!o->GetPaused() || o->IdlesWhilePaused()) && !o->IsScrapped() && !o->InCabinet() && o->Idle()) {
       // The object may have moved in the list during its own Idle.
       if (IsRegistered(o)) FreeObject(o);
       continue;

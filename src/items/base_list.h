@@ -186,6 +186,9 @@ class TOrbaBaseList : public TOrbaComponent {
 extern TOrbaBaseList* Bases;
 void InitOrbaGlobals();
 void DoneOrbaGlobals();
+// Registers the creators of the item kinds of this layer (InitOrbaGlobals
+// does; the sound and movie items register with the media globals).
+void RegisterItemKinds();
 
 // "\x01BASE0", "\x01BASE1"
 inline const std::string kBaseName0 = std::string(1, kInternalMark) + "BASE0";

@@ -75,7 +75,8 @@ TObjectHandle TBaseListServices::CreateItem(TComComponent& command) {
   if (type == CT_NONE) return TObjectHandle{};
   TOrbaObject* item = CreateCompoByType(&manager_, type);
   if (item == nullptr) {
-    // Kinds that are not built yet: the game goes on without the item.
+    // A kind whose creator this program did not register: the game goes on
+    // without the item.
     Trace(std::string(OpcodeNames[opcode]) + ": this kind of item is not available");
     return TObjectHandle{};
   }

@@ -80,13 +80,20 @@ void TOrbaBox::Draw() {
   if (surface == nullptr) return;
   const TRect r = GetBoundsRect();
   const int32_t color = GetColor();
-  // A frame wider than half the box would reach outside it; the painting is
-  // kept inside the box's rectangle, the area its invalidation covers.
+  // The box sets no clip of its own, so that through a wave item its rows
+  // land shifted beyond its columns. Only a frame wider than half the box
+  // would reach outside it, beyond the area its invalidation covers: that
+  // one is kept inside the box's rectangle.
+  const int64_t twice = 2 * int64_t{BorderWidth};
+  const bool wide_frame = BorderWidth >= 1 && BorderColor >= 0 &&
+                          (twice > int64_t{r.Right} - r.Left || twice > int64_t{r.Bottom} - r.Top);
   const bool had_clip = surface->HasClipRect();
   const TRect saved_clip = surface->GetClipRect();
-  TRect inside;
-  IntersectRects(saved_clip, r, inside);
-  surface->SetClipRect(inside);
+  if (wide_frame) {
+    TRect inside;
+    IntersectRects(saved_clip, r, inside);
+    surface->SetClipRect(inside);
+  }
   if (BorderWidth < 1) {
     if (color >= 0) PaintAlphaRect(*surface, TPaint::Fill, r, 0, color, Alpha);
   } else {
@@ -100,10 +107,12 @@ void TOrbaBox::Draw() {
       if (!RectIsEmpty(inner)) PaintAlphaRect(*surface, TPaint::Fill, inner, 0, color, Alpha);
     }
   }
-  if (had_clip)
-    surface->SetClipRect(saved_clip);
-  else
-    surface->ResetClipRect();
+  if (wide_frame) {
+    if (had_clip)
+      surface->SetClipRect(saved_clip);
+    else
+      surface->ResetClipRect();
+  }
   TOrbaControl::Draw();
 }
 

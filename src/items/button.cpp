@@ -8,6 +8,8 @@
 
 namespace orba {
 
+static_assert(kButtonCaptionTextVersion <= kSceneVersion, "the caption's text is written from its version on");
+
 TOrbaButton::TOrbaButton(TOrbaBaseList* manager) : TOrbaImages(manager) {
   while (static_cast<int32_t>(Strips.size()) < GetStripCount()) Strips.push_back(std::make_unique<TOrbaImageList>());
   Caption.Add();
@@ -280,6 +282,7 @@ void TOrbaButton::SaveToStream(TKsBigStream& stream) const {
   WriteStreamString(stream, OnIdle);
   WriteStreamString(stream, ClickedSource);
   Caption.SaveToStream(stream);
+  WriteStreamString(stream, GetText());
 }
 
 void TOrbaButton::LoadFromStream(TKsBigStream& stream, int32_t version) {
@@ -296,6 +299,7 @@ void TOrbaButton::LoadFromStream(TKsBigStream& stream, int32_t version) {
     SetClickedSource(ReadStreamString(stream));
   }
   if (version >= 137) Caption.LoadFromStream(stream, version);
+  if (version >= kButtonCaptionTextVersion) SetText(ReadStreamString(stream));
   SetSelected(selected);
   PressState = 0;
   SetIndex(kept);

@@ -13,6 +13,10 @@
 
 namespace orba {
 
+// Game slots from this version on keep the caption's text after the
+// caption's settings; a button of an older slot loads with an empty caption.
+constexpr int32_t kButtonCaptionTextVersion = 141;
+
 class TOrbaButton : public TOrbaImages {
  public:
   static constexpr int32_t kNormal = 0, kHover = 1, kPressed = 2, kClicked = 3;

@@ -47,7 +47,7 @@ std::unique_ptr<TFilmManager> LoadFilmOrTrace(const std::string& name) {
   try {
     film->LoadFromFile(name);
   } catch (const EFilmError& e) {
-    TraceOnce(SjisToUtf8(e.what()));
+    TraceOnce(SjisToUtf8(name + ": " + e.what()));
     return nullptr;
   }
   return film;

@@ -33,12 +33,7 @@ void FillGreyRamp(std::array<uint32_t, 256>& ramp, int32_t bits) {
 
 }  // namespace
 
-void InitOrbaGlobals() {
-  if (Bases == nullptr) Bases = new TOrbaBaseList();
-  if (TextHistoryFormats == nullptr) TextHistoryFormats = new TOrbaHistoryFormatManager();
-  if (TextRead == nullptr) TextRead = new TOrbaReadList();
-  InitBrixCollection();
-  if (ClipMan == nullptr) ClipMan = new TClipManager();
+void RegisterItemKinds() {
   RegisterImageItems();
   RegisterEffectItems();
   RegisterTileItems();
@@ -46,6 +41,15 @@ void InitOrbaGlobals() {
   RegisterSliderItems();
   RegisterCinemaItem();
   RegisterPrevMenuItem();
+}
+
+void InitOrbaGlobals() {
+  if (Bases == nullptr) Bases = new TOrbaBaseList();
+  if (TextHistoryFormats == nullptr) TextHistoryFormats = new TOrbaHistoryFormatManager();
+  if (TextRead == nullptr) TextRead = new TOrbaReadList();
+  InitBrixCollection();
+  if (ClipMan == nullptr) ClipMan = new TClipManager();
+  RegisterItemKinds();
   if (SelRectDIB == nullptr) {
     SelRectDIB = new TDIBX();
     SelRectDIB->SetSize(2, 2, 32);

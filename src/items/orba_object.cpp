@@ -750,7 +750,7 @@ void TOrbaControl::StartMotion(const std::string& file_name) {
     Motion = motion_factory(*this, file_name);
   } catch (const EFilmError& e) {
     // The item shows no film; the command or saved scene that named it goes on.
-    TraceOnce(SjisToUtf8(e.what()));
+    TraceOnce(SjisToUtf8(file_name + ": " + e.what()));
   }
 }
 

@@ -153,6 +153,9 @@ class TOrbaObject {
   virtual TOrbaObject* HitTest(TPoint p, uint32_t mask) { return nullptr; }
   // True when the manager should free the object now.
   virtual bool Idle() { return false; }
+  // Whether the manager runs Idle while PR_PAUSED is set (the wave item's
+  // pause does not stop the wave).
+  virtual bool IdlesWhilePaused() const { return false; }
   virtual void DoLButtonDown() {}
   virtual void DoLButtonUp() {}
   virtual void DoRButtonDown() {}

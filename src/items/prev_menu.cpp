@@ -32,7 +32,9 @@ enum : int32_t {
 
 }  // namespace
 
-TContSelList LoadPrevMenu(const std::string& name) { throw EFilmError(name + ":" + kMsgUnsupportedFormat); }
+TContSelList LoadPrevMenu(const std::string& /*name*/) {
+  throw EFilmError(std::string(kPrevMenuKind) + ":" + kMsgUnsupportedFormat);
+}
 
 void SetPrevMenuReader(TPrevMenuReader reader) { prev_menu_reader = reader != nullptr ? reader : &LoadPrevMenu; }
 
@@ -128,7 +130,7 @@ void TOrbaPrevMenu::SetSource(std::string v) {
       list = prev_menu_reader(Source);
     } catch (const EOrbaError& e) {
       // The menu stays empty; the game goes on.
-      TraceOnce(SjisToUtf8(e.what()));
+      TraceOnce(SjisToUtf8(Source + ": " + e.what()));
       list = TContSelList{};
     }
   }

@@ -43,8 +43,12 @@ struct TContSelList {
   const TContSelButton& GetButton(int32_t index) const { return Buttons.at(static_cast<size_t>(index)); }
 };
 
+// The kind of a preview-menu file, as an error of reading names it.
+inline constexpr char kPrevMenuKind[] = "OrbaPreviewMenu";
+
 // Reads the preview-menu file Name: raises EFilmError with
-// Name + ":" + kMsgUnsupportedFormat.
+// kPrevMenuKind + ":" + kMsgUnsupportedFormat; the menu that traces it
+// names the file.
 [[noreturn]] TContSelList LoadPrevMenu(const std::string& name);
 // The reader the menus use (LoadPrevMenu unless a test sets another).
 using TPrevMenuReader = TContSelList (*)(const std::string& name);

@@ -43,6 +43,8 @@ class TOrbaWave : public TOrbaControl {
   bool GetPaused() const override { return Paused; }
   void SetPaused(bool v) override { Paused = v; }
   bool GetPlaying() const override { return !Paused && !GetAniPaused(); }
+  // PR_PAUSED is only stored: the wave moves on until PR_ANIPAUSED is set.
+  bool IdlesWhilePaused() const override { return true; }
 
   // The wave surface while Amp is not 0, else the screen's.
   TCustomDIBX* GetSurface() const override;

@@ -20,8 +20,8 @@ constexpr int kIoBuffer = 32768;
 
 class TAvDecoder : public TDecoder {
  public:
-  // The file's bytes in memory, or (Bytes empty) the file at Path on disk.
-  TAvDecoder(std::vector<uint8_t> bytes, std::string path) : bytes_(std::move(bytes)), path_(std::move(path)) {
+  // The file's stream, or (File null) the file at Path on disk.
+  TAvDecoder(std::unique_ptr<TKsBigStream> file, std::string path) : file_(std::move(file)), path_(std::move(path)) {
     try {
       Open();
     } catch (...) {
@@ -59,37 +59,31 @@ class TAvDecoder : public TDecoder {
   }
 
  private:
+  // libavformat's reads and seeks of the file's stream.
   static int ReadPacket(void* self, uint8_t* buf, int size) {
-    auto* d = static_cast<TAvDecoder*>(self);
-    const size_t n = std::min(static_cast<size_t>(size), d->bytes_.size() - d->at_);
-    if (n == 0) return AVERROR_EOF;
-    std::memcpy(buf, d->bytes_.data() + d->at_, n);
-    d->at_ += n;
-    return static_cast<int>(n);
+    const int64_t n = static_cast<TAvDecoder*>(self)->file_->Read(buf, size);
+    return n > 0 ? static_cast<int>(n) : AVERROR_EOF;
   }
   static int64_t SeekPacket(void* self, int64_t offset, int whence) {
-    auto* d = static_cast<TAvDecoder*>(self);
-    if (whence == AVSEEK_SIZE) return static_cast<int64_t>(d->bytes_.size());
-    const int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(d->at_) : whence == SEEK_END ? static_cast<int64_t>(d->bytes_.size()) : 0;
-    const int64_t to = base + offset;
-    if (to < 0 || to > static_cast<int64_t>(d->bytes_.size())) return -1;
-    d->at_ = static_cast<size_t>(to);
-    return to;
+    TKsBigStream& file = *static_cast<TAvDecoder*>(self)->file_;
+    if (whence & AVSEEK_SIZE) return file.GetSize();
+    return SeekAsC(file, offset, whence & ~AVSEEK_FORCE);
   }
 
   void Open() {
-    if (!path_.empty()) {
+    if (file_ == nullptr) {
       if (avformat_open_input(&format_, path_.c_str(), nullptr, nullptr) < 0) {
         format_ = nullptr;
         throw EMediaError("not a media file libavformat reads");
       }
     } else {
-      OpenMemory();
+      OpenStream();
     }
     FindAudio();
   }
 
-  void OpenMemory() {
+  void OpenStream() {
+    file_->SetPosition(0);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
     io_ = avio_alloc_context(buffer, kIoBuffer, 0, this, &ReadPacket, nullptr, &SeekPacket);
     if (io_ == nullptr) {
@@ -188,9 +182,8 @@ class TAvDecoder : public TDecoder {
     }
   }
 
-  std::vector<uint8_t> bytes_;
+  std::unique_ptr<TKsBigStream> file_;
   std::string path_;
-  size_t at_ = 0;
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
   AVCodecContext* codec_ = nullptr;
@@ -205,14 +198,18 @@ class TAvDecoder : public TDecoder {
 
 }  // namespace
 
-std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file) {
+std::unique_ptr<TDecoder> MakeAvDecoder(std::unique_ptr<TKsBigStream> file) {
   av_log_set_level(AV_LOG_QUIET);
   return std::make_unique<TAvDecoder>(std::move(file), std::string());
 }
 
+std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file) {
+  return MakeAvDecoder(std::make_unique<TKsMemoryStream>(std::move(file)));
+}
+
 std::unique_ptr<TDecoder> MakeAvFileDecoder(const std::string& path) {
   av_log_set_level(AV_LOG_QUIET);
-  return std::make_unique<TAvDecoder>(std::vector<uint8_t>(), path);
+  return std::make_unique<TAvDecoder>(nullptr, path);
 }
 
 }  // namespace orba

@@ -3,6 +3,7 @@
 // libswresample to stereo floats at the output's rate.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,10 @@
 
 namespace orba {
 
-// Raises EMediaError when no audio stream of the bytes can be decoded.
+// Raises EMediaError when no audio stream of File can be decoded; File is
+// read as the sound plays.
+std::unique_ptr<TDecoder> MakeAvDecoder(std::unique_ptr<TKsBigStream> file);
+// The same for a file kept in memory.
 std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file);
 // The same for the file at Path on disk (UTF-8), read as it plays.
 std::unique_ptr<TDecoder> MakeAvFileDecoder(const std::string& path);

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/errors.h"
+#include "core/streams/big_stream.h"
 
 namespace orba {
 
@@ -46,5 +48,14 @@ class TSilentDecoder : public TDecoder {
   int64_t frames_;
   int64_t pos_ = 0;
 };
+
+// Moves File as a C library's seek callback asks (Whence SEEK_SET, SEEK_CUR
+// or SEEK_END): the new position, or -1 with File unmoved for a target
+// outside the file.
+int64_t SeekAsC(TKsBigStream& file, int64_t offset, int whence);
+
+// The whole of File from its start, for the decoders that need a file in one
+// piece (MIDI songs). A file already in memory is handed over without a copy.
+std::vector<uint8_t> ReadWholeFile(std::unique_ptr<TKsBigStream> file);
 
 }  // namespace orba

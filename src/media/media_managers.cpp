@@ -35,40 +35,57 @@ void TMediaManager::SetSoundOn(bool on) {
   for (const auto& item : items_) item->SetMuted(!on);
 }
 
-std::vector<uint8_t> TMediaManager::LoadFile(const std::string& name) {
+std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name) {
   if (files_ == nullptr) throw EMediaError("no files");
-  TKsMemoryStream stream;
-  files_->LoadToStream(stream, name);
-  return std::vector<uint8_t>(stream.Memory(), stream.Memory() + stream.GetSize());
+  // The entry the file manager reads the name from: the first package
+  // entry of that name with bytes to read.
+  for (int i = 0; i < files_->CollectionCount(); ++i) {
+    const TVrFileCollection& collection = *files_->GetCollection(i);
+    const TVrFile* entry = collection.Find(name);
+    if (entry == nullptr || (entry->Data == nullptr && collection.Archive == nullptr)) continue;
+    if (entry->Data == nullptr && entry->Raw) break;
+    // A packed entry has no stored bytes a decoder could read: it is
+    // unpacked into memory, once. Packing stops at 5 MiB, so this stays small.
+    auto memory = std::make_unique<TKsMemoryStream>();
+    files_->LoadToStream(*memory, name);
+    return memory;
+  }
+  return files_->OpenRangeStream(name);
+}
+
+std::unique_ptr<TDecoder> OpenSampledFile(std::unique_ptr<TKsBigStream> file) {
+  char magic[4] = {};
+  file->SetPosition(0);
+  if (file->Read(magic, 4) == 4 && std::memcmp(magic, "OggS", 4) == 0) return MakeOggDecoder(std::move(file));
+  try {
+    ReadWaveFormat(*file);
+  } catch (const EWaveCoding&) {
+    // Compressed codings are left to libavcodec.
+    return MakeAvDecoder(std::move(file));
+  }
+  return MakeWaveDecoder(std::move(file));
 }
 
 std::unique_ptr<TDecoder> OpenSampledFile(std::vector<uint8_t> bytes) {
-  if (bytes.size() >= 4 && std::memcmp(bytes.data(), "OggS", 4) == 0) return MakeOggDecoder(std::move(bytes));
-  try {
-    ReadWaveFormat(bytes.data(), bytes.size());
-  } catch (const EWaveCoding&) {
-    // Compressed codings are left to libavcodec.
-    return MakeAvDecoder(std::move(bytes));
-  }
-  return MakeWaveDecoder(std::move(bytes));
+  return OpenSampledFile(std::make_unique<TKsMemoryStream>(std::move(bytes)));
 }
 
 std::unique_ptr<TDMediaItem> TWmpManager::Open(const std::string& name) {
-  return std::make_unique<TWmpItem>(mixer_, this, MakeAvDecoder(LoadFile(name)));
+  return std::make_unique<TWmpItem>(mixer_, this, MakeAvDecoder(OpenFile(name)));
 }
 
 std::unique_ptr<TDMediaItem> TWaveManager::Open(const std::string& name) {
-  return std::make_unique<TWaveItem>(mixer_, this, MakeWaveDecoder(LoadFile(name)));
+  return std::make_unique<TWaveItem>(mixer_, this, MakeWaveDecoder(OpenFile(name)));
 }
 
 std::unique_ptr<TDMediaItem> TOggManager::Open(const std::string& name) {
-  return std::make_unique<TCustomOggItem>(mixer_, this, OpenSampledFile(LoadFile(name)));
+  return std::make_unique<TCustomOggItem>(mixer_, this, OpenSampledFile(OpenFile(name)));
 }
 
 std::unique_ptr<TDMediaItem> TCddaManager::Open(const std::string& name) {
   for (const char* ext : {".ogg", ".wav"}) {
     if (files_ != nullptr && files_->Exists(name + ext))
-      return std::make_unique<TCddaItem>(mixer_, this, OpenSampledFile(LoadFile(name + ext)));
+      return std::make_unique<TCddaItem>(mixer_, this, OpenSampledFile(OpenFile(name + ext)));
   }
   Trace("sound " + name + ": no CD drive and no file " + name + ".ogg or " + name + ".wav");
   return nullptr;

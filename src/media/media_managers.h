@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/streams/big_stream.h"
 #include "media/media_item.h"
 
 namespace orba {
@@ -32,7 +33,12 @@ class TMediaManager {
   // The item for Name; raises EMediaError (or another EOrbaError) when the
   // file cannot be played.
   virtual std::unique_ptr<TDMediaItem> Open(const std::string& name) = 0;
-  std::vector<uint8_t> LoadFile(const std::string& name);
+  // The file's bytes for a decoder that reads them as the sound plays: a
+  // window on the package entry (or on the file on disk) through the file
+  // manager's range streams, so a long sound is never held in memory; a
+  // packed entry (always under 5 MiB) or one held in memory is unpacked
+  // into a memory stream instead.
+  std::unique_ptr<TKsBigStream> OpenFile(const std::string& name);
   // What the trace calls the files of this manager.
   virtual const char* Kind() const { return "sound"; }
   const std::vector<std::unique_ptr<TDMediaItem>>& Items() const { return items_; }
@@ -100,7 +106,9 @@ class TCddaManager : public TMediaManager {
   std::unique_ptr<TDMediaItem> Open(const std::string& name) override;
 };
 
-// The decoder of a WAVE or Ogg Vorbis file by its content.
+// The decoder of a WAVE or Ogg Vorbis file by its content, reading File.
+std::unique_ptr<TDecoder> OpenSampledFile(std::unique_ptr<TKsBigStream> file);
+// The same for a file kept in memory.
 std::unique_ptr<TDecoder> OpenSampledFile(std::vector<uint8_t> bytes);
 
 }  // namespace orba

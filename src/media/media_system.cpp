@@ -51,8 +51,12 @@ void DoneMediaGlobals() {
   mixer.reset();
 }
 
+void MediaCatchUp(uint32_t game_ms) {
+  if (mixer) mixer->Pump(game_ms);
+}
+
 void MediaTick(uint32_t game_ms) {
-  if (mixer) mixer->Update(game_ms);
+  if (mixer) mixer->Fill();
   if (VideoManager != nullptr) VideoManager->Tick(game_ms);
 }
 

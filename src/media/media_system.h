@@ -1,6 +1,6 @@
 // The media globals: the mixer over the installed sound output and the
 // managers of each kind of sound. The shell starts them with a game, calls
-// MediaTick once a tick and stops them at the end.
+// MediaCatchUp and MediaTick once a tick and stops them at the end.
 #pragma once
 
 #include <cstdint>
@@ -34,8 +34,12 @@ extern std::function<bool(const std::string&)> MediaFileAvailable;
 // items.
 void InitMediaGlobals(TVrFileManager* files, std::shared_ptr<TAudioOutput> output);
 void DoneMediaGlobals();
-// The tick: decodes ahead, lets an output that the tick drives render, and
-// moves the videos to their positions.
+// The tick, before the script runs: an output that the tick drives renders
+// the game time up to GameMs with the sounds as the last tick left them, so
+// that a sound this tick's script starts is heard from this tick's clock on.
+void MediaCatchUp(uint32_t game_ms);
+// The tick, after the script: decodes ahead for every sound and moves the
+// videos to their positions.
 void MediaTick(uint32_t game_ms);
 // Every manager's sound switch.
 void SetMediaSoundOn(bool on);

@@ -108,7 +108,9 @@ std::string TMidiManager::FindSoundFont() {
 std::unique_ptr<TDMediaItem> TMidiManager::Open(const std::string& name) {
   const std::string ext = name.size() >= 4 ? name.substr(name.size() - 4) : "";
   if (ext == ".sgt" || ext == ".SGT") throw EMediaError("DirectMusic segments are not played");
-  std::vector<uint8_t> song = LoadFile(name);
+  // FluidSynth's player and the tempo map take the song in one piece; MIDI
+  // songs are a few kilobytes.
+  std::vector<uint8_t> song = ReadWholeFile(OpenFile(name));
   if (sound_font_.empty()) {
     const TMidiTimeline timeline = TMidiTimeline::Read(song.data(), song.size());
     return std::make_unique<TMidiItem>(

@@ -26,8 +26,11 @@ void TMixer::Remove(TDMediaItem* item) {
   items_.erase(std::remove(items_.begin(), items_.end(), item), items_.end());
 }
 
-void TMixer::Update(uint32_t game_ms) {
+void TMixer::Fill() {
   for (TDMediaItem* item : items_) item->Fill();
+}
+
+void TMixer::Pump(uint32_t game_ms) {
   if (output_) output_->Pump(game_ms);
 }
 

@@ -22,9 +22,11 @@ class TMixer : public TAudioSource {
 
   void Add(TDMediaItem* item);
   void Remove(TDMediaItem* item);
-  // Once a tick: decodes ahead for every item, then lets the output render
-  // up to the game clock when the tick drives it.
-  void Update(uint32_t game_ms);
+  // Once a tick, after the script: decodes ahead for every item.
+  void Fill();
+  // Once a tick, before the script: lets the output render up to the game
+  // clock when the tick drives it.
+  void Pump(uint32_t game_ms);
   void Render(int16_t* out, size_t frames) override;
   TAudioOutput* Output() const { return output_.get(); }
 

@@ -9,38 +9,26 @@ namespace orba {
 
 namespace {
 
-struct TMemoryFile {
-  std::vector<uint8_t> Bytes;
-  size_t Pos = 0;
-};
-
-size_t ReadMemory(void* ptr, size_t size, size_t count, void* source) {
-  auto* f = static_cast<TMemoryFile*>(source);
-  if (size == 0) return 0;
-  const size_t n = std::min(count, (f->Bytes.size() - f->Pos) / size);
-  std::memcpy(ptr, f->Bytes.data() + f->Pos, n * size);
-  f->Pos += n * size;
-  return n;
+// libvorbisfile's callbacks over the file's stream.
+size_t ReadFile(void* ptr, size_t size, size_t count, void* source) {
+  auto* file = static_cast<TKsBigStream*>(source);
+  if (size == 0 || count == 0) return 0;
+  const int64_t want = static_cast<int64_t>(std::min<size_t>(count, static_cast<size_t>(INT64_MAX) / size) * size);
+  return static_cast<size_t>(std::max<int64_t>(file->Read(ptr, want), 0)) / size;
 }
 
-int SeekMemory(void* source, ogg_int64_t offset, int whence) {
-  auto* f = static_cast<TMemoryFile*>(source);
-  const int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(f->Pos)
-                                                                   : static_cast<int64_t>(f->Bytes.size());
-  const int64_t to = base + offset;
-  if (to < 0 || to > static_cast<int64_t>(f->Bytes.size())) return -1;
-  f->Pos = static_cast<size_t>(to);
-  return 0;
+int SeekFile(void* source, ogg_int64_t offset, int whence) {
+  return SeekAsC(*static_cast<TKsBigStream*>(source), offset, whence) < 0 ? -1 : 0;
 }
 
-long TellMemory(void* source) { return static_cast<long>(static_cast<TMemoryFile*>(source)->Pos); }
+long TellFile(void* source) { return static_cast<long>(static_cast<TKsBigStream*>(source)->GetPosition()); }
 
 class TOggDecoder : public TDecoder {
  public:
-  explicit TOggDecoder(std::vector<uint8_t> bytes) {
-    file_.Bytes = std::move(bytes);
-    const ov_callbacks callbacks{&ReadMemory, &SeekMemory, nullptr, &TellMemory};
-    if (ov_open_callbacks(&file_, &vf_, nullptr, 0, callbacks) != 0)
+  explicit TOggDecoder(std::unique_ptr<TKsBigStream> file) : file_(std::move(file)) {
+    file_->SetPosition(0);
+    const ov_callbacks callbacks{&ReadFile, &SeekFile, nullptr, &TellFile};
+    if (ov_open_callbacks(file_.get(), &vf_, nullptr, 0, callbacks) != 0)
       throw EMediaError("not a playable Ogg Vorbis file");
     open_ = true;
     const vorbis_info* info = ov_info(&vf_, -1);
@@ -96,7 +84,7 @@ class TOggDecoder : public TDecoder {
     const vorbis_info* Info;
     bool Same(int channels) const { return Info != nullptr && Info->channels == channels; }
   };
-  TMemoryFile file_;
+  std::unique_ptr<TKsBigStream> file_;
   OggVorbis_File vf_{};
   bool open_ = false;
   bool failed_ = false;
@@ -106,8 +94,12 @@ class TOggDecoder : public TDecoder {
 
 }  // namespace
 
-std::unique_ptr<TDecoder> MakeOggDecoder(std::vector<uint8_t> file) {
+std::unique_ptr<TDecoder> MakeOggDecoder(std::unique_ptr<TKsBigStream> file) {
   return std::make_unique<TOggDecoder>(std::move(file));
+}
+
+std::unique_ptr<TDecoder> MakeOggDecoder(std::vector<uint8_t> file) {
+  return MakeOggDecoder(std::make_unique<TKsMemoryStream>(std::move(file)));
 }
 
 }  // namespace orba

@@ -198,10 +198,14 @@ void TOrbaSound::SetState(uint8_t state) {
       Scrap();
       return;
     }
-    fader_ = std::make_unique<TOrbaMixerFadeout>(item_, -10000, static_cast<uint32_t>(std::max(Delay, 0)));
-    StartPos = 0;
+    FadeOut();
     SetName("SCRAP_" + Name);
   }
+}
+
+void TOrbaSound::FadeOut() {
+  fader_ = std::make_unique<TOrbaMixerFadeout>(item_, -10000, static_cast<uint32_t>(std::max(Delay, 0)));
+  StartPos = 0;
 }
 
 void TOrbaSound::Play() {
@@ -276,10 +280,24 @@ void TOrbaSound::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Paused = paused;
   Held = held;
   Ended = ended;
-  if (state == 3) state = 0;
+  if (Ended) {
+    // The sound had played to its end; one that was fading out has nothing
+    // left to fade and goes, as it would have at the end of its fade.
+    Delay = delay;
+    State = state;
+    if (State == 3) Scrap();
+    return;
+  }
+  // A sound saved while fading out starts again and fades out again over
+  // its whole fade time. Its saved name already begins with "SCRAP_".
+  if (state == 3) SetState(0);
   Delay = delay;
-  if (Ended) State = state;
-  else SetState(state);
+  if (state == 3 && item_ != nullptr) {
+    State = 3;
+    FadeOut();
+  } else {
+    SetState(state);
+  }
   if (Paused || Held) ApplyPause();
 }
 

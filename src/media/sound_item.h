@@ -79,6 +79,8 @@ class TOrbaSound final : public TOrbaComponent {
   void ReleaseItem();
   void ApplyPause();
   void FadeIn();
+  // Fades the item out over the fade time; its end frees the object.
+  void FadeOut();
   TDMediaItem* item_ = nullptr;
   std::unique_ptr<TOrbaMixer> fader_;
 };

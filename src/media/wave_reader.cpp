@@ -13,23 +13,40 @@ uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)
 
 [[noreturn]] void Bad(const std::string& why) { throw EMediaError("not a playable WAVE file: " + why); }
 
+// Frames read from the file at once.
+constexpr size_t kReadFrames = 4096;
+
 class TWaveDecoder : public TDecoder {
  public:
-  TWaveDecoder(std::vector<uint8_t> file, const TWaveFormat& format)
-      : file_(std::move(file)), format_(format),
-        frame_bytes_(static_cast<size_t>(format.Channels) * static_cast<size_t>(format.Bits / 8)),
-        frames_(static_cast<int64_t>(format.DataSize / frame_bytes_)) {}
+  TWaveDecoder(std::unique_ptr<TKsBigStream> file, const TWaveFormat& format)
+      : file_(std::move(file)), format_(format), sample_bytes_(static_cast<size_t>(format.Bits / 8)),
+        frame_bytes_(static_cast<size_t>(format.Channels) * sample_bytes_),
+        frames_(format.DataSize / static_cast<int64_t>(frame_bytes_)), bytes_(kReadFrames * frame_bytes_) {
+    file_->SetPosition(format_.DataOffset);
+  }
   int32_t Rate() const override { return format_.Rate; }
   int32_t Channels() const override { return format_.Channels; }
   int64_t Frames() const override { return frames_; }
-  void Seek(int64_t frame) override { pos_ = std::clamp<int64_t>(frame, 0, frames_); }
+  void Seek(int64_t frame) override {
+    pos_ = std::clamp<int64_t>(frame, 0, frames_);
+    file_->SetPosition(format_.DataOffset + pos_ * static_cast<int64_t>(frame_bytes_));
+    cut_ = false;
+  }
   size_t Read(float* out, size_t frames) override {
-    const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), frames_ - pos_));
-    const uint8_t* p = file_.data() + format_.DataOffset + static_cast<size_t>(pos_) * frame_bytes_;
-    const size_t samples = n * static_cast<size_t>(format_.Channels);
-    for (size_t i = 0; i < samples; ++i) out[i] = Sample(p + i * static_cast<size_t>(format_.Bits / 8));
-    pos_ += static_cast<int64_t>(n);
-    return n;
+    size_t made = 0;
+    while (made < frames && pos_ < frames_ && !cut_) {
+      const size_t n = std::min({frames - made, static_cast<size_t>(frames_ - pos_), kReadFrames});
+      const int64_t got = file_->Read(bytes_.data(), static_cast<int64_t>(n * frame_bytes_));
+      const size_t whole = static_cast<size_t>(std::max<int64_t>(got, 0)) / frame_bytes_;
+      // A file that shrank while it plays ends where its bytes end.
+      cut_ = whole < n;
+      const size_t samples = whole * static_cast<size_t>(format_.Channels);
+      float* to = out + made * static_cast<size_t>(format_.Channels);
+      for (size_t i = 0; i < samples; ++i) to[i] = Sample(bytes_.data() + i * sample_bytes_);
+      made += whole;
+      pos_ += static_cast<int64_t>(whole);
+    }
+    return made;
   }
 
  private:
@@ -49,29 +66,40 @@ class TWaveDecoder : public TDecoder {
         return static_cast<float>(static_cast<double>(static_cast<int32_t>(U32(p))) / 2147483648.0);
     }
   }
-  std::vector<uint8_t> file_;
+  std::unique_ptr<TKsBigStream> file_;
   TWaveFormat format_;
+  size_t sample_bytes_;
   size_t frame_bytes_;
   int64_t frames_;
   int64_t pos_ = 0;
+  bool cut_ = false;
+  std::vector<uint8_t> bytes_;  // the file bytes of one read
 };
 
 }  // namespace
 
-TWaveFormat ReadWaveFormat(const uint8_t* data, size_t size) {
-  if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
+TWaveFormat ReadWaveFormat(TKsBigStream& file) {
+  const int64_t size = file.GetSize();
+  uint8_t head[12];
+  file.SetPosition(0);
+  if (size < 12 || file.Read(head, 12) != 12 || std::memcmp(head, "RIFF", 4) != 0 ||
+      std::memcmp(head + 8, "WAVE", 4) != 0)
     Bad("no RIFF WAVE header");
-  if (U32(data + 4) > size - 8) Bad("the RIFF size exceeds the file");
-  const size_t end = 8 + static_cast<size_t>(U32(data + 4));
+  if (U32(head + 4) > size - 8) Bad("the RIFF size exceeds the file");
+  const int64_t end = 8 + static_cast<int64_t>(U32(head + 4));
   TWaveFormat format;
   bool have_format = false;
-  for (size_t at = 12; at < end;) {
-    if (end - at < 8) Bad("a chunk header is cut off");
-    const uint32_t chunk = U32(data + at + 4);
+  for (int64_t at = 12; at < end;) {
+    uint8_t chunk_head[8];
+    file.SetPosition(at);
+    if (end - at < 8 || file.Read(chunk_head, 8) != 8) Bad("a chunk header is cut off");
+    const uint32_t chunk = U32(chunk_head + 4);
     if (chunk > end - at - 8) Bad("a chunk size exceeds the file");
-    const uint8_t* body = data + at + 8;
-    if (std::memcmp(data + at, "fmt ", 4) == 0) {
+    if (std::memcmp(chunk_head, "fmt ", 4) == 0) {
       if (chunk < 16) Bad("the format chunk is too short");
+      uint8_t body[40];
+      const int64_t want = std::min<int64_t>(chunk, sizeof body);
+      if (file.Read(body, want) != want) Bad("the format chunk is cut off");
       format.Tag = U16(body);
       format.Channels = U16(body + 2);
       format.Rate = static_cast<int32_t>(std::min<uint32_t>(U32(body + 4), 0x7FFFFFFF));
@@ -81,13 +109,13 @@ TWaveFormat ReadWaveFormat(const uint8_t* data, size_t size) {
         format.Tag = U16(body + 24);
       }
       have_format = true;
-    } else if (std::memcmp(data + at, "data", 4) == 0) {
+    } else if (std::memcmp(chunk_head, "data", 4) == 0) {
       if (!have_format) Bad("the sample data comes before the format");
       format.DataOffset = at + 8;
       format.DataSize = chunk;
       break;
     }
-    at += 8 + static_cast<size_t>(chunk) + (chunk & 1);
+    at += 8 + static_cast<int64_t>(chunk) + (chunk & 1);
   }
   if (!have_format) Bad("no format chunk");
   if (format.DataOffset == 0) Bad("no sample data");
@@ -101,18 +129,13 @@ TWaveFormat ReadWaveFormat(const uint8_t* data, size_t size) {
   return format;
 }
 
-std::unique_ptr<TDecoder> MakeWaveDecoder(std::vector<uint8_t> file) {
-  const TWaveFormat format = ReadWaveFormat(file.data(), file.size());
+std::unique_ptr<TDecoder> MakeWaveDecoder(std::unique_ptr<TKsBigStream> file) {
+  const TWaveFormat format = ReadWaveFormat(*file);
   return std::make_unique<TWaveDecoder>(std::move(file), format);
 }
 
-size_t TSilentDecoder::Read(float* out, size_t frames) {
-  const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames), frames_ - pos_));
-  std::fill(out, out + n * 2, 0.0f);
-  pos_ += static_cast<int64_t>(n);
-  return n;
+std::unique_ptr<TDecoder> MakeWaveDecoder(std::vector<uint8_t> file) {
+  return MakeWaveDecoder(std::make_unique<TKsMemoryStream>(std::move(file)));
 }
-
-void TSilentDecoder::Seek(int64_t frame) { pos_ = std::clamp<int64_t>(frame, 0, frames_); }
 
 }  // namespace orba

@@ -31,8 +31,9 @@ class TAudioOutput {
   // Holds off the pulls while the caller changes what the source reads.
   virtual void Lock() = 0;
   virtual void Unlock() = 0;
-  // Called once a tick with the game clock (ms). An output that the tick
-  // drives renders up to that time here; the others ignore it.
+  // Called once a tick, before the script runs, with the game clock (ms).
+  // An output that the tick drives renders up to that time here; the others
+  // ignore it.
   virtual void Pump(uint32_t game_ms) {}
   // Frames of one pull: the longest gap a late refill can leave.
   virtual size_t BufferFrames() const = 0;

@@ -14,6 +14,8 @@ TServiceSlot<THostServices>& Slot() {
 
 THostServices& Host() { return Slot().Get(); }
 
+THostServices* InstalledHost() { return Slot().Find(); }
+
 std::shared_ptr<THostServices> SetHostServices(std::shared_ptr<THostServices> host) {
   return Slot().Set(std::move(host));
 }

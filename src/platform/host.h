@@ -55,11 +55,19 @@ class THostServices {
   // Opens a web address or a folder with the desktop's program for it,
   // without waiting; false when that cannot be started.
   virtual bool OpenOnDesktop(const std::string& target) = 0;
+  // The running program's own file, absolute; empty when it cannot be told.
+  virtual std::string ProgramFile() = 0;
+  // The mounted file systems as the kernel lists them (the text of
+  // /proc/self/mounts on Linux); empty when it cannot be read.
+  virtual std::string MountTable() = 0;
 };
 
 // The host services the program installed at start-up (std::logic_error
 // when it installed none).
 THostServices& Host();
+// The installed host services, or nullptr: for code that also runs in
+// programs that install none (the fuzz programs) and does without.
+THostServices* InstalledHost();
 // Installs a back end (nullptr removes it) and returns the previous one.
 std::shared_ptr<THostServices> SetHostServices(std::shared_ptr<THostServices> host);
 

@@ -22,6 +22,12 @@ class TServiceSlot {
     return *service_;
   }
 
+  // The installed service, or nullptr.
+  TService* Find() {
+    std::lock_guard<std::mutex> lock(lock_);
+    return service_.get();
+  }
+
   // Installs Service (nullptr removes the installed one); returns the
   // previous one.
   std::shared_ptr<TService> Set(std::shared_ptr<TService> service) {

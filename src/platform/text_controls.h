@@ -5,11 +5,15 @@
 // went down, a character is about to be typed (the owner may swallow it by
 // setting it to 0) and the control took the focus.
 //
-// TTextControl keeps the state and does the editing (typing, Backspace,
-// Delete, the arrows, Home and End, Shift to select); a back end only feeds
-// it keys, characters and focus and shows it. The SDL back end draws each
-// control over the presented picture; the headless one keeps state only and
-// lets tests inject keys and focus. Window thread only.
+// TTextControl keeps the state and does the editing as a desktop text field
+// does (typing, Backspace, Delete, the arrows, Home and End, Shift to select,
+// Ctrl with the arrows by words, Ctrl+A, Ctrl+C, Ctrl+X, Ctrl+V through the
+// group's clipboard). The group answers the mouse in game coordinates (a
+// click places the caret, a drag or Shift+click selects, a double click
+// selects a word, the memo's scroll bar and wheel scroll) and blinks the
+// caret. A back end feeds it keys, characters, the mouse and the focus;
+// text_controls_view draws the controls the same way for every back end.
+// Window thread only.
 #pragma once
 
 #include <algorithm>
@@ -46,6 +50,7 @@ class TTextControl {
   static constexpr int32_t kVkBack = 8, kVkTab = 9, kVkReturn = 13, kVkEscape = 27;
   static constexpr int32_t kVkEnd = 0x23, kVkHome = 0x24, kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27,
                            kVkDown = 0x28, kVkDelete = 0x2E;
+  static constexpr int32_t kVkA = 0x41, kVkC = 0x43, kVkV = 0x56, kVkX = 0x58;
 
   TTextControl(TTextControlGroup& group, bool multi_line);
   virtual ~TTextControl();
@@ -101,7 +106,9 @@ class TTextControl {
   // ---- what a back end feeds in ----------------------------------------------------
   // A key went down: the key handler, then the editing keys. Backspace, Tab,
   // Enter and Escape go on as characters. Tab goes nowhere unless wanted.
-  void KeyDown(int32_t key, bool shift = false);
+  // Ctrl: the arrows move by words, Home and End to the text's ends, A
+  // selects all, C copies, X cuts and V pastes through the clipboard.
+  void KeyDown(int32_t key, bool shift = false, bool ctrl = false);
   // One character (a byte, or lead byte * 256 + trail byte): the key-press
   // handler, then typing.
   void Char(uint16_t ch);
@@ -109,18 +116,26 @@ class TTextControl {
   void TypeText(const std::string& sjis);
   // The caret to a byte offset (moved back onto a character's start).
   void PlaceCaret(size_t offset, bool extend);
+  // Selects the word (or the run of spaces or of signs) at a byte offset.
+  void SelectWord(size_t offset);
+  std::string SelectedText() const { return text_.substr(SelStart(), SelEnd() - SelStart()); }
+  // The text of the clipboard in place of the selection (a one-line
+  // control takes its first line); nothing while read-only.
+  void Paste(const std::string& sjis);
 
   // The first line shown by a memo (its scroll position).
   int32_t TopLine() const { return top_line_; }
   void SetTopLine(int32_t line);
   // The byte offsets where the lines start (after CR LF, CR or LF).
   std::vector<size_t> LineStarts() const;
-
- protected:
-  // Something that shows changed; the SDL back end draws again.
-  virtual void Changed() {}
+  // How far a one-line control's text is scrolled left, in pixels (the
+  // drawing keeps the caret in view).
+  int32_t ScrollX = 0;
 
  private:
+  // Something that shows changed: the group draws again.
+  void Changed();
+  size_t WordEdge(size_t at, bool forward) const;
   friend class TTextControlGroup;
   void ReplaceSelection(const std::string& bytes);
   size_t PrevChar(size_t at) const;
@@ -143,7 +158,8 @@ class TTextControl {
   int32_t top_line_ = 0;
 };
 
-// The controls of one back end and which of them has the focus.
+// The controls of one back end, which of them has the focus, the mouse's
+// hold on them, the clipboard and the caret's blink.
 class TTextControlGroup {
  public:
   // Controls that outlive the group keep their state and lose the focus.
@@ -155,14 +171,71 @@ class TTextControlGroup {
   // The focus goes back to the game.
   void ClearFocus();
 
+  // True, once, when something shown changed since the last call.
+  bool TakeChanged();
+  void MarkChanged() { changed_ = true; }
+
+  // ---- the mouse, in game coordinates: true when the controls took it --------
+  // A press on a visible control gives it the focus; the left button places
+  // the caret (Shift extends the selection), a second press soon after at
+  // the same place selects a word, a press on a memo's scroll bar scrolls a
+  // page or takes the thumb. A press elsewhere gives the focus back to the
+  // game and is not taken. Time is in milliseconds.
+  bool MouseDown(int32_t x, int32_t y, bool left, bool shift, uint32_t time_ms);
+  // While a press is held: the selection follows, or the thumb.
+  bool MouseMove(int32_t x, int32_t y);
+  bool MouseUp();
+  // Three lines a notch over a memo.
+  bool Wheel(int32_t x, int32_t y, int32_t notches);
+  // Whether (X, Y) lies over the text of a visible control (an I-beam there).
+  bool OverText(int32_t x, int32_t y) const;
+  // The topmost visible control at (X, Y), or nullptr.
+  TTextControl* ControlAt(int32_t x, int32_t y) const;
+
+  // The focused control's key: false without one.
+  bool KeyDown(int32_t key, bool shift, bool ctrl);
+
+  // The caret shows for kBlinkMs, hides for as long, and shows again at once
+  // after each change; Blink moves the phase on (a back end that never calls
+  // it shows the caret steadily).
+  static constexpr uint32_t kBlinkMs = 530;
+  void Blink(uint32_t time_ms);
+  bool CaretShown() const { return caret_shown_; }
+
+  // The text an input method is composing at the focused control's caret.
+  const std::string& Composing() const { return composing_; }
+  void SetComposing(const std::string& sjis);
+
+  // The clipboard (Shift-JIS); the group keeps its own unless a back end
+  // reaches the desktop's.
+  virtual void SetClipboardText(const std::string& sjis) { clipboard_ = sjis; }
+  virtual std::string ClipboardText() { return clipboard_; }
+
+  // The longest pause between the presses of a double click, and how far
+  // apart they may lie.
+  static constexpr uint32_t kDoubleClickMs = 500;
+  static constexpr int32_t kDoubleClickSlop = 4;
+
  protected:
   // The focus moved (SDL starts or stops its text input).
   virtual void FocusChanged() {}
 
  private:
   friend class TTextControl;
+  enum class TMouseHold : uint8_t { None, Text, Thumb, Other };
   std::vector<TTextControl*> controls_;
   TTextControl* focused_ = nullptr;
+  bool changed_ = true;
+  TMouseHold hold_ = TMouseHold::None;
+  int32_t thumb_grab_ = 0;  // the pointer's distance below the thumb's top
+  TTextControl* last_press_control_ = nullptr;
+  int32_t last_press_x_ = 0, last_press_y_ = 0;
+  uint32_t last_press_ms_ = 0;
+  bool last_press_ = false;
+  bool caret_shown_ = true, restart_blink_ = true;
+  uint32_t blink_start_ = 0;
+  std::string composing_;
+  std::string clipboard_;
 };
 
 // Draws the characters of control texts; the text layer installs one over
@@ -173,6 +246,9 @@ class TControlGlyphs {
   // The character's box and advance in the font (OriginY from the line's
   // top); false when the font has no face.
   virtual bool Glyph(uint16_t code, const TTextControlFont& font, TGlyphBitmap& out) = 0;
+  // The font's ascent and descent, which make a line's height; false when
+  // the font has no face.
+  virtual bool LineMetrics(const TTextControlFont& font, int32_t& ascent, int32_t& descent) = 0;
 };
 
 // The back end in use; until one is installed, state-only controls.
@@ -186,7 +262,8 @@ std::shared_ptr<TControlGlyphs> SetControlGlyphs(std::shared_ptr<TControlGlyphs>
 // dropped.
 std::string TypedUtf8ToSjis(const std::string& utf8);
 
-// A state-only back end: tests inject keys and focus through the controls.
+// The group alone, with its own clipboard: the headless player and tests
+// feed it keys and the mouse.
 class TStateTextControls : public TTextControlGroup {
  public:
   std::unique_ptr<TTextControl> Create(bool multi_line) override;

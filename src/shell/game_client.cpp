@@ -1,6 +1,7 @@
 #include "shell/game_client.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -69,11 +70,11 @@ TGameClient::TGameClient(std::string game, TScriptedEvents events)
 
 TGameClient::~TGameClient() { ShutDown(); }
 
-void TGameClient::Mount(TVrFileManager& files) {
+void MountGame(const TGameLocation& where, TVrFileManager& files) {
   // Collection 0 holds the in-memory files ("mem:" and "save:").
   files.AddCollection(std::make_unique<TVrFileCollection>());
-  if (!location_.ProgramPath.empty()) {
-    const std::string& program = location_.ProgramPath;
+  if (!where.ProgramPath.empty()) {
+    const std::string& program = where.ProgramPath;
     // The program carries its package appended, or as a resource; a program
     // with neither mounts nothing.
     try {
@@ -87,12 +88,12 @@ void TGameClient::Mount(TVrFileManager& files) {
     const std::string beside = SjisExtractFilePath(program) + kGameFileName;
     if (DiskFileExists(beside)) files.AddArchive(beside);
   }
-  if (!location_.Package.empty()) files.AddArchive(location_.Package);
-  for (const std::string& folder : location_.Params) {
+  if (!where.Package.empty()) files.AddArchive(where.Package);
+  for (const std::string& folder : where.Params) {
     const std::string packed = AddPathDelimiter(folder) + kGameFileName;
-    if (location_.Package.empty() && DiskFileExists(packed)) files.AddArchive(packed);
+    if (where.Package.empty() && DiskFileExists(packed)) files.AddArchive(packed);
   }
-  if (!location_.Params.empty()) files.SetOverrideFolder(location_.Params[0]);
+  if (!where.Params.empty()) files.SetOverrideFolder(where.Params[0]);
 }
 
 bool TGameClient::StartUp() {
@@ -110,7 +111,7 @@ bool TGameClient::StartUp() {
   InitVrFiles();
   files_started_ = true;
   TVrFileManager& files = *VrFileManager();
-  Mount(files);
+  MountGame(location_, files);
   // A game may bring its own fonts, in a folder "fonts" of its folder.
   Fonts().AddFontFolder(AddPathDelimiter(location_.LockName) + "fonts");
 
@@ -215,6 +216,28 @@ void TGameClient::RunInterpreter() {
 
 void TGameClient::HandleInput(const TInputEvent& event) {
   if (!objects_started_ || Bases == nullptr) return;
+  input_.push_back(event);
+}
+
+void TGameClient::ApplyInput() {
+  // The keys this tick pressed and released so far.
+  std::array<bool, 256> pressed{}, released{};
+  while (!input_.empty()) {
+    const TInputEvent& e = input_.front();
+    const bool key = e.Key > 0 && e.Key < 256;
+    if (key && e.Kind == TInputKind::KeyUp) {
+      if (pressed[static_cast<size_t>(e.Key)]) break;
+      released[static_cast<size_t>(e.Key)] = true;
+    } else if (key && e.Kind == TInputKind::KeyDown && !e.Repeat) {
+      if (released[static_cast<size_t>(e.Key)]) break;
+      pressed[static_cast<size_t>(e.Key)] = true;
+    }
+    ApplyInputEvent(e);
+    input_.pop_front();
+  }
+}
+
+void TGameClient::ApplyInputEvent(const TInputEvent& event) {
   switch (event.Kind) {
     case TInputKind::MouseMove:
       Bases->MouseMove(event.X, event.Y);
@@ -243,12 +266,21 @@ void TGameClient::HandleInput(const TInputEvent& event) {
 }
 
 void TGameClient::UpdateInput() {
-  if (objects_started_ && Bases != nullptr) Bases->UpdateInput();
+  if (!objects_started_ || Bases == nullptr) return;
+  ApplyInput();
+  Bases->UpdateInput();
+}
+
+// Before the script: what this tick's script starts or stops is heard from
+// this tick's clock on, not from the last tick's.
+void TGameClient::CatchUpSound() {
+  if (objects_started_) MediaCatchUp(GameClock);
 }
 
 void TGameClient::Idle() {
   if (!objects_started_ || Bases == nullptr) return;
-  // The sounds first, so that items see the ends reached by this tick.
+  // The sounds first: the script's new sounds are decoded ahead before the
+  // next tick plays them.
   MediaTick(GameClock);
   Bases->Idle();
 }
@@ -298,6 +330,7 @@ void TGameClient::ShutDown() {
   if (store_) store_->SetHost(nullptr);
   store_.reset();
   var_host_.reset();
+  input_.clear();
   if (objects_started_) {
     objects_started_ = false;
     DoneFilmGlobals();

@@ -14,15 +14,19 @@
 // project has given the screen size and freed after the project. Window
 // input goes to the manager and its roots; each tick updates its input,
 // idles and draws it, and the active root's dirty rectangles are presented.
-// Scripted events are queued into the manager's event queue, their senders
-// looked up by name among the game's objects, so that a run with them uses
-// the same object services as one without.
+// Window input waits in a queue for the next tick, which hands it to the
+// manager in order; a key released (or pressed again) after it changed in
+// the same tick waits for the next one, so that a quick tap is seen by one
+// tick as down. Scripted events are queued into the manager's event queue,
+// their senders looked up by name among the game's objects, so that a run
+// with them uses the same object services as one without.
 //
 // Closing the window asks first (OK and Cancel, titled with the project's
 // Title, in Japanese when the user's language is Japanese).
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -58,6 +62,10 @@ std::string ExitQuestion(bool japanese);
 // game's program; any other file is a package whose folder takes the
 // command-line place (save.dat lies beside it).
 TGameLocation LocateGame(const std::string& game);
+// Mounts a located game's files as the player reads them: collection 0 for
+// the in-memory files, the program's own package, the package named or
+// "game.dat" in the command-line folder, and that folder over them.
+void MountGame(const TGameLocation& where, TVrFileManager& files);
 
 class TGameClient : public TTickClient {
  public:
@@ -89,12 +97,16 @@ class TGameClient : public TTickClient {
   void SetRandomSeed(uint32_t seed) { random_seed_ = seed; }
 
  private:
-  void Mount(TVrFileManager& files);
   void HandleInput(const TInputEvent& event) override;
+  void CatchUpSound() override;
   void UpdateInput() override;
   void Idle() override;
   void Draw() override;
   void Present(TVideo& video) override;
+  // Hands the waiting input to the manager up to the first key event that
+  // would undo a key's change of this tick.
+  void ApplyInput();
+  void ApplyInputEvent(const TInputEvent& event);
 
   std::string game_;
   TGameLocation location_;
@@ -105,6 +117,7 @@ class TGameClient : public TTickClient {
   bool files_started_ = false;
   bool objects_started_ = false;
   std::vector<uint32_t> frame_;
+  std::deque<TInputEvent> input_;
   std::unique_ptr<TParamCollection> store_;
   std::unique_ptr<TSysFuncMan> funcs_;
   std::unique_ptr<TShellVarHost> var_host_;

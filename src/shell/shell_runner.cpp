@@ -12,6 +12,7 @@
 namespace orba {
 
 bool RunTick(TTickClient& client, TVideo& video) {
+  client.CatchUpSound();
   client.ReleaseExpiredFiles();
   client.DeleteTempFiles();
   client.UpdateInput();

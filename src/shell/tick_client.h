@@ -40,6 +40,7 @@ class TTickClient {
   virtual bool CloseQuery() { return true; }
 
   // The steps of one tick, in the order the tick runs them.
+  virtual void CatchUpSound() {}         // a tick-driven sound output plays the time up to this tick
   virtual void ReleaseExpiredFiles() {}  // age the file layer's cache
   virtual void DeleteTempFiles() {}      // delete the temporary files queued for deletion
   virtual void UpdateInput() {}          // keyboard and mouse state, mouse events

@@ -1,5 +1,7 @@
 // The characters of the native text controls, drawn from the player's glyph
-// cache so that they look like the rest of the game's text.
+// cache so that they look like the rest of the game's text. A control
+// without a face name draws with the face a label starts with ("ＭＳ Ｐゴシック",
+// a proportional gothic), as a desktop text field takes its window's font.
 #pragma once
 
 #include "platform/text_controls.h"
@@ -9,6 +11,7 @@ namespace orba {
 class TCachedControlGlyphs final : public TControlGlyphs {
  public:
   bool Glyph(uint16_t code, const TTextControlFont& font, TGlyphBitmap& out) override;
+  bool LineMetrics(const TTextControlFont& font, int32_t& ascent, int32_t& descent) override;
 };
 
 }  // namespace orba

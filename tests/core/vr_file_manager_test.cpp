@@ -10,6 +10,7 @@
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/text_convert.h"
+#include "support/fixed_host.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -212,6 +213,20 @@ TEST(VrFiles, SmallRoutines) {
   EXPECT_EQ(CdromMountFolders("/dev/sr0 /media/cd\\040rom iso9660 ro 0 0\n"
                               "/dev/sda1 / ext4 rw 0 0\n/dev/sr1 /mnt/dvd udf ro 0 0\n"),
             (std::vector<std::string>{"/media/cd rom\\", "/mnt/dvd\\"}));
+}
+
+// The disc folders come from the host's mount table; without host services
+// (the fuzz programs) the manager searches no disc.
+TEST(VrFiles, DiscFoldersComeFromTheHostsMountTable) {
+  auto host = std::make_shared<test::TFixedHost>();
+  host->Mounts = "/dev/sr0 /media/cdrom iso9660 ro 0 0\n/dev/sda1 / ext4 rw 0 0\n";
+  std::shared_ptr<THostServices> old = SetHostServices(host);
+  const std::vector<std::string> with_host = TVrFileManager().SearchFolders;
+  SetHostServices(nullptr);
+  const std::vector<std::string> without = TVrFileManager().SearchFolders;
+  SetHostServices(old);
+  EXPECT_EQ(with_host, std::vector<std::string>{"/media/cdrom\\"});
+  EXPECT_TRUE(without.empty());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Films are refused by the film loader: the error names the file, and items
+// Films are refused by the film loader: the error names the kind of file
+// (the trace names the file: the films game checks that), and items
 // whose source is a film are left without a picture, in a running scene and
 // in a saved one.
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "items/base_list.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
+#include "items/prev_menu.h"
 
 namespace orba {
 namespace {
@@ -23,9 +25,12 @@ const std::string kUnsupported =
     "\x82\xb1\x82\xcc\x83\x74\x83\x40\x83\x43\x83\x8b\x8c\x60\x8e\xae\x82\xc9\x82\xcd\x91\xce\x89\x9e\x82\xb5"
     "\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1";
 
-TEST(FilmLoader, EveryFilmIsRefusedByNameAndItemsShowNone) {
-  for (const std::string name : {"walk.omt", "\x95\xe0\x82\xad.OMT", "missing/none.omt"})
-    EXPECT_EQ(test::ErrorText<EFilmError>([&] { LoadFilmFile(name); }), name + ":" + kUnsupported);
+TEST(FilmLoader, EveryFilmIsRefusedByItsKindAndItemsShowNone) {
+  for (const std::string name : {"walk.omt", "\x95\xe0\x82\xad.OMT", "missing/none.omt"}) {
+    EXPECT_EQ(test::ErrorText<EFilmError>([&] { LoadFilmFile(name, false); }), "OrbaCinema:" + kUnsupported);
+    EXPECT_EQ(test::ErrorText<EFilmError>([&] { LoadFilmFile(name, true); }), "OrbaMotion:" + kUnsupported);
+  }
+  EXPECT_EQ(test::ErrorText<EFilmError>([] { LoadPrevMenu("menu.opm"); }), "OrbaPreviewMenu:" + kUnsupported);
 
   InitBrixCollection();
   RegisterImageItems();

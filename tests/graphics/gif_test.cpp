@@ -439,6 +439,31 @@ TEST(GifRender, CubeMaskAndTiles) {
   EXPECT_EQ(screen, [&] { auto both = row; both.insert(both.end(), row.begin(), row.end()); return both; }());
 }
 
+// A picture file keeps what a GIF leaves clear: on a 4 x 1 screen a frame
+// over x 0..2 of an orange pixel, one at the transparent index 1 and an
+// opaque black one (index 2) gives orange, clear, black, and x 3, which no
+// frame covers, clear; "orbatool img decode" writes the same.
+TEST(GifRender, TransparentAndUncoveredPixelsHaveAlphaZero) {
+  TGIFImage image;
+  image.ScreenWidth = 4, image.ScreenHeight = 1;
+  image.GlobalColorMap.Add(0x0A64FA), image.GlobalColorMap.Add(0), image.GlobalColorMap.Add(0);
+  image.Add(std::make_unique<TGIFSubImage>(image));
+  TGIFSubImage& frame = image.Frame(0);
+  frame.SetFrameRect(0, 0, 3, 1);
+  frame.Data = {0, 1, 2};
+  frame.EnsureGraphicControl().TransparentIndex = 1, frame.GraphicControl->SetTransparent(true);
+  const std::vector<uint8_t> expected{250, 100, 10, 255, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 0};
+  const TRgbaPicture rgba = ComposeFrameRgba(image, 0);
+  EXPECT_EQ(std::make_pair(rgba.Width, rgba.Height), std::make_pair(4, 1));
+  EXPECT_EQ(rgba.Pixels, expected);
+  const test::TempDir dir;
+  test::WriteFileBytes(dir / "in.gif", Save(image));
+  ASSERT_EQ(test::RunOrbaTool({"img", "decode", dir / "in.gif", dir / "out.pam"}).exit_code, 0);
+  const std::vector<uint8_t> pam = test::ReadFileBytes(dir / "out.pam");
+  ASSERT_GE(pam.size(), expected.size());
+  EXPECT_EQ(std::vector<uint8_t>(pam.end() - 16, pam.end()), expected);
+}
+
 // Compacting with every option leaves the animation looking the same: the
 // repeated pixels of frame 1 become transparent and are cropped away.
 TEST(GifCompact, EveryOptionKeepsTheComposedFrames) {

@@ -150,11 +150,13 @@ TEST_F(ButtonTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
   b->SetGroupIndex(2);
   b->SetSelected(true);
   b->SetFontColor(0x123456);
+  b->SetText("Hello");
   test::ExpectRoundTrip(m, *b);
-  for (int32_t version : {103, 104, 136, 137}) {
+  for (int32_t version : {103, 104, 136, 137, kButtonCaptionTextVersion - 1, kButtonCaptionTextVersion}) {
     TBytes t = test::ControlPart(version, "btn");
     t.I(255).I(256).I(0).B(0).B(0).B(0);  // image item
     if (version >= 104) t.I(256);
+    if (version >= 140) t.I(0).I(0);       // blur span and delay
     t.I(0).I(0).I(0).B(0).I(0);            // animated image, an empty delay expression
     t.B(0).B(0).S("n.brx").S("");          // repeat, auto-scrap, source, OnPlayEnd
     if (version >= 104) t.S("");
@@ -165,11 +167,13 @@ TEST_F(ButtonTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
       t.b.resize(t.b.size() + 212);
       t.I(2).I(0);
     }
+    if (version >= kButtonCaptionTextVersion) t.S("OK");
     auto* read = test::LoadHandBuilt<TOrbaButton>(m, t, version);
     EXPECT_EQ(read->OnNotify, "go");
     EXPECT_EQ(read->Selected, true);
     EXPECT_EQ(read->Strips[3]->Count(), version >= 104 ? 2 : 0);
     EXPECT_EQ(read->Caption.FontSize, version >= 137 ? 20 : 12);
+    EXPECT_EQ(read->GetText(), version >= kButtonCaptionTextVersion ? "OK" : "") << version;
   }
 }
 

@@ -72,7 +72,7 @@ TEST_F(ObjectCommandsTest, BoxNewAppliesItsExpressions) {
   EXPECT_NE(m.FindObject("object0"), nullptr);  // the first free number again
   Run(command);
   EXPECT_EQ(m.FindObject("box_2"), box);
-  // A kind that is not built yet (sound) creates nothing.
+  // A kind whose creator is not registered here (sound) creates nothing.
   TComSound sound(nullptr);
   Run(sound);
   EXPECT_EQ(m.GetObjectCount(), 3);

@@ -40,8 +40,19 @@ struct Mix {
   std::shared_ptr<TMemoryAudio> out = std::make_shared<TMemoryAudio>();
   TMixer mixer{out};
   uint32_t ms = 0;
-  Mix() { out->KeepMix(true); mixer.Update(0); }
-  void Run(uint32_t for_ms) { for (uint32_t end = ms + for_ms; ms < end;) mixer.Update(ms += 15); }
+  Mix() { out->KeepMix(true); Tick(); }
+  // A tick as the player runs it: the output catches up, then the items
+  // decode ahead.
+  void Tick() {
+    mixer.Pump(ms);
+    mixer.Fill();
+  }
+  void Run(uint32_t for_ms) {
+    for (uint32_t end = ms + for_ms; ms < end;) {
+      ms += 15;
+      Tick();
+    }
+  }
   double Rms(int channel) const {
     double sum = 0;
     const auto& m = out->Mix();
@@ -188,7 +199,10 @@ TEST(SoundItem, StreamRoundTripsAndLoadFlagsAct) {
   sound->SetRewindOnLoad(false);
   sound->SetVolume(800);
   sound->SetState(0);
-  for (uint32_t ms = 0; ms <= 300; ms += 15) MediaTick(ms);
+  for (uint32_t ms = 0; ms <= 300; ms += 15) {
+    MediaCatchUp(ms);
+    MediaTick(ms);
+  }
   ASSERT_EQ(sound->GetIndex(), 300);
   TKsMemoryStream saved;
   sound->SaveToStream(saved);
@@ -217,6 +231,81 @@ TEST(SoundItem, StreamRoundTripsAndLoadFlagsAct) {
   ASSERT_NE(song, nullptr);
   EXPECT_TRUE(song->IsMidi());
   EXPECT_EQ(song->GetLength(), 500);
+}
+
+// A sound fading out over 600 ms, saved and loaded into another manager.
+class FadingSound : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files_.SetOverrideFolder(dir_.path());
+    InitMediaGlobals(&files_, std::make_shared<TMemoryAudio>());
+    manager_ = std::make_unique<TOrbaBaseList>();
+    other_ = std::make_unique<TOrbaBaseList>();
+    GameClock = 0;
+  }
+  void TearDown() override {
+    manager_.reset();
+    other_.reset();
+    DoneMediaGlobals();
+    GameClock = 0;
+  }
+  // A tone of Seconds named "bgm", playing, then set fading out.
+  TOrbaSound* StartFadingOut(double seconds, bool repeat) {
+    test::WriteFileBytes(dir_ / "tone.wav", ToneWave(seconds));
+    auto* sound = NewOrbaObject<TOrbaSound>(manager_.get());
+    sound->SetName("bgm");
+    sound->SetSource("tone.wav");
+    sound->SetRepeat(repeat);
+    sound->SetState(0);
+    sound->SetDelay(600);
+    sound->SetState(3);
+    return sound;
+  }
+  TOrbaSound* SavedAndLoaded(const TOrbaSound& sound) {
+    TKsMemoryStream saved;
+    sound.SaveToStream(saved);
+    auto* loaded = NewOrbaObject<TOrbaSound>(other_.get());
+    TKsMemoryStream in(std::vector<uint8_t>(saved.Memory(), saved.Memory() + saved.GetSize()));
+    loaded->LoadFromStream(in, kSceneVersion);
+    return loaded;
+  }
+
+  test::TempDir dir_;
+  TVrFileManager files_;
+  std::unique_ptr<TOrbaBaseList> manager_, other_;
+};
+
+// A repeating sound saved 150 ms into its fade-out comes back under the name
+// it was saved with, playing, and fades out again over the whole fade time;
+// then it asks to be freed.
+TEST_F(FadingSound, ARepeatingSoundFadesOutAgainAfterALoad) {
+  TOrbaSound* sound = StartFadingOut(1, true);
+  EXPECT_EQ(sound->Name, "SCRAP_bgm");
+  for (GameClock = 0; GameClock <= 150; GameClock += 15) EXPECT_FALSE(sound->Idle());
+  TOrbaSound* loaded = SavedAndLoaded(*sound);
+  EXPECT_EQ(loaded->Name, "SCRAP_bgm");
+  EXPECT_EQ(loaded->GetState(), 3);
+  EXPECT_TRUE(loaded->GetPlaying());
+  const uint32_t start = 1000;
+  uint32_t freed_at = 0;
+  for (GameClock = start; GameClock <= start + 900 && freed_at == 0; GameClock += 15)
+    if (loaded->Idle()) freed_at = GameClock;
+  EXPECT_EQ(freed_at, start + 600);  // the first step starts the ramp
+}
+
+// A one-shot sound that reached its end while fading out has nothing left to
+// fade: loaded, it asks to be freed at once instead of staying for good.
+TEST_F(FadingSound, OneThatEndedWhileFadingOutIsFreedAfterALoad) {
+  TOrbaSound* sound = StartFadingOut(0.1, false);
+  for (GameClock = 0; GameClock <= 300; GameClock += 15) {
+    MediaCatchUp(GameClock);
+    MediaTick(GameClock);
+    EXPECT_FALSE(sound->Idle());
+  }
+  ASSERT_TRUE(sound->Ended);
+  TOrbaSound* loaded = SavedAndLoaded(*sound);
+  EXPECT_TRUE(other_->IsObjectScrapped(loaded));
+  EXPECT_FALSE(loaded->GetPlaying());
 }
 
 }  // namespace

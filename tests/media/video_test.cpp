@@ -20,7 +20,8 @@ class VideoItem : public ::testing::Test {
   // Runs the tick from From to To ms in steps of 20 ms.
   void Run(uint32_t from, uint32_t to) {
     for (uint32_t ms = from; ms <= to; ms += 20) {
-      mixer_.Update(ms);
+      mixer_.Pump(ms);
+      mixer_.Fill();
       manager_.Tick(ms);
     }
   }

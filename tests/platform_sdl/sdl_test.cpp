@@ -145,6 +145,13 @@ class SdlWindowTest : public ::testing::Test {
     input = std::make_unique<TSdlInput>(*video);
   }
   void TearDown() override {
+    if (installed_controls_) {
+      input->SetTextControls(nullptr);
+      SetTextControls(installed_controls_->group);
+      SetControlGlyphs(installed_controls_->glyphs);
+      SetFontEngine(installed_controls_->fonts);
+      FontPixels().Clear();
+    }
     if (boxes) SetMessageBoxService(previous_boxes);
     ResetPlayerGlobals();
   }
@@ -199,6 +206,17 @@ class SdlWindowTest : public ::testing::Test {
     boxes->SetParent(video->Window());
   }
 
+  // SDL's text controls, drawing from the glyph cache over the fake fonts,
+  // until the test ends.
+  std::shared_ptr<TSdlTextControls> InstallTextControls() {
+    const auto controls = std::make_shared<TSdlTextControls>(*video);
+    installed_controls_ = std::make_unique<TInstalled>(TInstalled{
+        SetTextControls(controls), SetControlGlyphs(std::make_shared<TCachedControlGlyphs>()),
+        SetFontEngine(std::make_shared<TFakeFonts>())});
+    input->SetTextControls(controls.get());
+    return controls;
+  }
+
   std::unique_ptr<TSdlVideo> video;
   std::unique_ptr<TSdlInput> input;
   test::TempDir dir;
@@ -207,6 +225,15 @@ class SdlWindowTest : public ::testing::Test {
   std::shared_ptr<TMessageBoxService> previous_boxes;
   std::unique_ptr<TGameClient> client;
   std::unique_ptr<TShellRunner> runner;
+
+ private:
+  // What the text controls replaced.
+  struct TInstalled {
+    std::shared_ptr<TTextControlGroup> group;
+    std::shared_ptr<TControlGlyphs> glyphs;
+    std::shared_ptr<TFontEngine> fonts;
+  };
+  std::unique_ptr<TInstalled> installed_controls_;
 };
 
 // The picture keeps only what the dirty rectangles brought, is scaled into
@@ -320,8 +347,11 @@ TEST_F(SdlWindowTest, TheGamesPictureShowsInTheWindow) {
   EXPECT_STREQ(SDL_GetWindowTitle(video->Window()), "paint");
   RunSteps(*runner, clock, 2, 15);
   EXPECT_EQ(Shown({{20, 30}, {59, 79}, {60, 79}}), (std::vector<uint32_t>{0xFF0000, 0xFF0000, 0}));
+  // The size change repaints the kept picture between its bars at once,
+  // before any event is read or tick run.
   SDL_SetWindowSize(video->Window(), 320, 120);
-  RunSteps(*runner, clock, 1, 15);  // the size change redraws the kept picture
+  EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
+  RunSteps(*runner, clock, 1, 15);
   EXPECT_EQ(Shown({{80 + 20, 30}, {80 + 19, 30}}), (std::vector<uint32_t>{0xFF0000u, 0u}));
   runner->ShutDown();
 }
@@ -332,20 +362,7 @@ TEST_F(SdlWindowTest, TheGamesPictureShowsInTheWindow) {
 // the edit's OnNotify, not to the game; a click elsewhere takes the focus
 // away.
 TEST_F(SdlWindowTest, TextTypedIntoTheEditShowsAtItsRectangle) {
-  const auto controls = std::make_shared<TSdlTextControls>(*video);
-  struct TInstalled {
-    std::shared_ptr<TTextControlGroup> group;
-    std::shared_ptr<TControlGlyphs> glyphs;
-    std::shared_ptr<TFontEngine> fonts;
-    ~TInstalled() {
-      SetTextControls(group);
-      SetControlGlyphs(glyphs);
-      SetFontEngine(fonts);
-      FontPixels().Clear();
-    }
-  } installed{SetTextControls(controls), SetControlGlyphs(std::make_shared<TCachedControlGlyphs>()),
-              SetFontEngine(std::make_shared<TFakeFonts>())};
-  input->SetTextControls(controls.get());
+  const auto controls = InstallTextControls();
   Start("edit");
   RunSteps(*runner, clock, 4, 15);
   auto ink = [this] {  // dark pixels inside the edit (20, 40, 120 x 20)
@@ -386,7 +403,88 @@ TEST_F(SdlWindowTest, TextTypedIntoTheEditShowsAtItsRectangle) {
   test::ExpectContains(test::DumpSave(dir / "game/save.dat"), {"var keys str = \"13:orbaabc,\""});
 }
 
-// The same in a real X window, on a private Xvfb display.
+// The edit of the "edit" game under the mouse and the clipboard: a drag
+// selects, a double click selects a word, Ctrl+C copies it and Ctrl+V
+// pastes it; text the desktop's clipboard holds pastes too; the pointer is
+// an I-beam over the edit and the caret blinks.
+TEST_F(SdlWindowTest, TheMouseSelectsAndTheClipboardPastesInTheEdit) {
+  const auto controls = InstallTextControls();
+  Start("edit");
+  RunSteps(*runner, clock, 4, 15);
+  auto button = [this](Uint32 type, int x, int y) {
+    Push(SDL_Event{.button = {type, 0, video->WindowId(), 0, SDL_BUTTON_LEFT, 0, 1, 0, x, y}});
+  };
+  auto move = [this](int x, int y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion.windowID = video->WindowId();
+    e.motion.x = x;
+    e.motion.y = y;
+    Push(e);
+  };
+  auto type = [this](const char* utf8) {
+    SDL_Event e{.text = {SDL_TEXTINPUT, 0, video->WindowId(), {}}};
+    SDL_strlcpy(e.text.text, utf8, sizeof e.text.text);
+    Push(e);
+  };
+  // A click at the right end, then " gyp" typed: "orba gyp".
+  button(SDL_MOUSEBUTTONDOWN, 138, 50);
+  button(SDL_MOUSEBUTTONUP, 138, 50);
+  type(" gyp");
+  RunSteps(*runner, clock, 1, 15);
+  TTextControl* edit = controls->FocusedControl();
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->Text(), "orba gyp");
+  // Over the edit the pointer is an I-beam; off it, the game's again (where
+  // the driver has a pointer: not the dummy one).
+  SDL_Cursor* before = SDL_GetCursor();
+  move(60, 50);
+  RunSteps(*runner, clock, 1, 15);
+  if (before != nullptr) {
+    EXPECT_NE(SDL_GetCursor(), before);
+  }
+  move(60, 10);
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(SDL_GetCursor(), before);
+  // A drag from the edit's left end past its right end selects all.
+  button(SDL_MOUSEBUTTONDOWN, 21, 50);
+  move(80, 52);
+  move(150, 52);
+  button(SDL_MOUSEBUTTONUP, 150, 52);
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(edit->SelectedText(), "orba gyp");
+  // A double click on the first word selects it; Ctrl+C, End, Ctrl+V.
+  button(SDL_MOUSEBUTTONDOWN, 40, 50);
+  button(SDL_MOUSEBUTTONUP, 40, 50);
+  button(SDL_MOUSEBUTTONDOWN, 40, 50);
+  button(SDL_MOUSEBUTTONUP, 40, 50);
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(edit->SelectedText(), "orba");
+  PushKey(SDL_KEYDOWN, SDLK_c, KMOD_LCTRL);
+  PushKey(SDL_KEYDOWN, SDLK_END);
+  PushKey(SDL_KEYDOWN, SDLK_v, KMOD_LCTRL);
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(edit->Text(), "orba gyporba");
+  char* copied = SDL_GetClipboardText();
+  EXPECT_STREQ(copied, "orba");
+  SDL_free(copied);
+  // What another program put on the clipboard (UTF-8) pastes as Shift-JIS.
+  SDL_SetClipboardText("\xE6\x97\xA5");  // 日
+  PushKey(SDL_KEYDOWN, SDLK_v, KMOD_LCTRL);
+  RunSteps(*runner, clock, 1, 15);
+  EXPECT_EQ(edit->Text(), "orba gyporba\x93\xfa");
+  // The caret blinks: shown at once after a change, hidden a blink later.
+  edit->PlaceCaret(0, false);
+  const uint32_t now = SDL_GetTicks();
+  controls->Blink(now);
+  EXPECT_TRUE(controls->CaretShown());
+  controls->Blink(now + TTextControlGroup::kBlinkMs);
+  EXPECT_FALSE(controls->CaretShown());
+  runner->ShutDown();
+  input->SetTextControls(nullptr);
+}
+
+// Both in a real X window, on a private Xvfb display (with its clipboard).
 TEST(SdlTextControls, TypingUnderXvfb) {
   if (test::RunCommand({"sh", "-c", "command -v Xvfb"}).exit_code != 0) GTEST_SKIP() << "Xvfb is not installed";
   // SDL's X11 driver leaves D-Bus's data behind: no leak check there.
@@ -394,12 +492,12 @@ TEST(SdlTextControls, TypingUnderXvfb) {
 trap 'kill $x; wait' EXIT
 for i in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$1") ORBA_SDL_DRIVER=x11 ASAN_OPTIONS=detect_leaks=0
-"$2" --gtest_filter=SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle)sh";
+"$2" --gtest_filter=SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit)sh";
   const test::TempDir dir;
   const test::CommandResult r =
       test::RunCommand({"sh", "-c", script, "sh", dir / "display", std::filesystem::read_symlink("/proc/self/exe")});
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_NE(r.output.find("[  PASSED  ] 1 test"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("[  PASSED  ] 2 tests"), std::string::npos) << r.output;
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(SaveData, EmptyPlayerBytesByHand) {
   const std::string run_state = Z(2) + "00 00" + Z(3) + Z(2) + "00 00" + Z(4) + "00" + Z(1) + "02 00 00 00";
   const std::string vars = Z(1) + "32 00 00 00" + Z(5);
   const std::string tables = "64 00 00 00" + Z(2);
-  EXPECT_EQ(ToHex(slot.Bytes()), ToHex(FromHex("8c 00 00 00 01 00 00 00 63" + Z(2) + scene + backlog + run_state +
+  EXPECT_EQ(ToHex(slot.Bytes()), ToHex(FromHex("8d 00 00 00 01 00 00 00 63" + Z(2) + scene + backlog + run_state +
                                                vars + tables)));
   // What the empty writers wrote, their readers take back.
   slot.SetPosition(0);
@@ -170,7 +170,7 @@ TEST(SaveData, WrittenFileReadByTheIndependentReader) {
       "dither\t1", "entry\t47414d45534156454441544130", "entry\t47414d45534156454441544133",
       "entry\t5354415455535341564544415441", "gextra\t0\t50\t\t73\t5", "gextra\t3\t50\t\t73\t5",
       "gvar\t0\t636f756e74\t1\t:7", "gvar\t0\t77686f\t4\t:6162", "gvar\t3\t636f756e74\t1\t:7",
-      "gvar\t3\t77686f\t4\t:6162", "slot\t0\t140\t616761696e\t\t0", "slot\t3\t140\t636170\t6c6f61642e6f7362\t2",
+      "gvar\t3\t77686f\t4\t:6162", "slot\t0\t141\t616761696e\t\t0", "slot\t3\t141\t636170\t6c6f61642e6f7362\t2",
       "status\t103", "svar\t72756e73\t1\t:3"};
   EXPECT_EQ(lines, want);
 
@@ -186,7 +186,7 @@ TEST(SaveData, WrittenFileReadByTheIndependentReader) {
   const test::CommandResult r = test::RunOrbaTool({"save", "dump", path});
   EXPECT_EQ(r.exit_code, 0);
   for (const char* line : {"entry STATUSSAVEDATA (", "  status version 103\n", "  var runs int = 3\n",
-                           "  slot 3 version 140 caption \"\xe6\x95\x99\" onload \"\" target 0\n",
+                           "  slot 3 version 141 caption \"\xe6\x95\x99\" onload \"\" target 0\n",
                            "  var place str = \"\xe6\x95\x99\xe5\xae\xa4\"\n"}) {
     EXPECT_NE(r.output.find(line), std::string::npos) << line << "\n" << r.output;
   }

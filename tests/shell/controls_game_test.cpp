@@ -34,22 +34,30 @@ TEST(ControlsGame, SliderGaugeAndImageFontCaption) {
   ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kPictures, game}).exit_code, 0);
   // The second button held from tick 4 to 30 (15 ms ticks): steps at the
   // press, 300 ms later and 60 ms after that; then the right arrow; then
-  // the thumb (at x 20..23 for 70) dragged from its centre to x 13.
+  // the left arrow tapped, down and up within one tick; then the thumb (at
+  // x 19..22 for 65) dragged from its centre to x 13; then the right and the
+  // left arrow tapped within one tick, each seen by a tick of its own.
   test::WriteFileBytes(dir / "input.txt", test::Bytes("tick 3: mouse move 33 4\n"
                                                       "tick 4: lbutton down 33 4\n"
                                                       "tick 30: lbutton up 33 4\n"
                                                       "tick 33: key down 39\n"
                                                       "tick 34: key up 39\n"
-                                                      "tick 37: mouse move 22 4\n"
-                                                      "tick 38: lbutton down 22 4\n"
+                                                      "tick 35: key down 37\n"
+                                                      "tick 35: key up 37\n"
+                                                      "tick 37: mouse move 21 4\n"
+                                                      "tick 38: lbutton down 21 4\n"
                                                       "tick 39: mouse move 13 4\n"
-                                                      "tick 40: lbutton up 13 4\n"));
+                                                      "tick 40: lbutton up 13 4\n"
+                                                      "tick 42: key down 39\n"
+                                                      "tick 42: key up 39\n"
+                                                      "tick 42: key down 37\n"
+                                                      "tick 42: key up 37\n"));
   const test::CommandResult r = test::RunCommand({ORBA_PLAYER_PATH, "--headless", "--ticks", "80", "--input",
                                                   dir / "input.txt", "--trace", "-", "--screenshot", dir / "shot.png",
                                                   game});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   test::ExpectContains(test::DumpSave(game + "/save.dat"),
-                       {"var notes str = \"55 60 65 70 25 \"", "var volume int = 25",
+                       {"var notes str = \"55 60 65 70 65 25 30 25 \"", "var volume int = 25",
                         "var rising str = \"TRUE 80, FALSE\""});
   // The slider at 25: filled bar to x 13, the thumb at 13..16 (hovered: the
   // pointer was released over it), the empty bar after it; the gauge full to

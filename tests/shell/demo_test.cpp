@@ -131,7 +131,7 @@ TEST_F(DemoHeadless, SaveMoveAndLoadBringTheMarkerBack) {
   Play("moved", 100, before_load);
   EXPECT_EQ(Compare("moved", "room", {"--pos", "3", "--saved", "1"}), "match\n");
   test::ExpectContains(test::DumpSave(dir_ / "moved/save.dat"),
-                       {"slot 1 version 140 caption \"place 1\" onload \"room.osb\""});
+                       {"slot 1 version 141 caption \"place 1\" onload \"room.osb\""});
 
   test::ExpectContains(Play("loaded", 120, before_load + Click(100, kLoad)), {"no painting after a load\n"});
   EXPECT_EQ(Compare("loaded", "room", {"--pos", "1", "--saved", "1", "--lamp"}), "match\n");
@@ -139,6 +139,24 @@ TEST_F(DemoHeadless, SaveMoveAndLoadBringTheMarkerBack) {
   // Loading before anything was saved changes nothing.
   Play("unsaved", 80, Click(30, kStart) + Click(60, kMove) + Click(65, kLoad));
   EXPECT_EQ(Compare("unsaved", "room", {"--pos", "1"}), "match\n");
+}
+
+// The message's English line (the second row, y 656 to 680, cells of 24
+// pixels from x 140) reads evenly: every letter's ink is centred in its
+// cell within 3 pixels (a letter's cell is as wide as the font is high, so
+// the line is written in full-width letters; half-width ones sit where
+// their bearings put them, 'a' at the right of its cell).
+TEST_F(DemoHeadless, TheMessageLettersSitEvenlyInTheirCells) {
+  Play("typed", 300, Click(30, kStart));
+  const std::string centres =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\nletters = off = 0\n"
+      "for c in range(40):\n"
+      "  xs = [x for x in range(140 + 24 * c, 164 + 24 * c) for y in range(656, 680) if min(im.getpixel((x, y))) > 128]\n"
+      "  if not xs or max(xs) - min(xs) < 4: continue\n"
+      "  letters += 1\n"
+      "  off += abs((min(xs) + max(xs)) / 2 - (152 + 24 * c)) > 3\n"
+      "print(letters, off)\n";
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", centres, dir_ / "typed.png"}).output, "20 0\n");
 }
 
 // Arguments: folder, player, game, title picture, Python, reference script.

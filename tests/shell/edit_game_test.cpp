@@ -1,8 +1,11 @@
 // The "edit" game without a window: an edit's and a memo's texts (and the
-// memo's alignment) survive a save and a load made after they were changed.
+// memo's alignment) survive a save and a load made after they were changed;
+// text typed into the edit shows in the screenshot inside the field, with
+// its descenders, the underscore, the caret and a selection.
 #include <gtest/gtest.h>
 
 #include "shell/test_games.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -14,6 +17,60 @@ TEST(EditGame, SavedTextsComeBackWithTheLoad) {
   test::ExpectContains(test::DumpSave(dir / "game/save.dat"),
                        {"var loaded int = 1", "var edittext str = \"orba\"", "var memotext str = \"memo\"",
                         "var memoalign int = 2", "var keys str = \"\""});
+}
+
+// The screenshot's edit (20, 40, 120 x 20, white, black 16-pixel text)
+// described by what a person reads there: the columns of a caret as high
+// as the line, the longest dark run of a row below the baseline (the
+// underscore), whether ink reaches the rows of the descenders, whether the
+// field's own first and last rows stay white, and the selection: its pixels
+// and the white text on them.
+constexpr const char* kReadField = R"(import sys
+from PIL import Image
+im = Image.open(sys.argv[1]).convert('RGB')
+dark = lambda x, y: sum(im.getpixel((x, y))) < 200
+xs = range(20, 140)
+caret = [x for x in xs if all(dark(x, y) for y in range(42, 58))]
+runs = []
+for y in range(56, 60):
+    n = 0
+    for x in xs:
+        n = n + 1 if dark(x, y) else 0
+        runs.append(n)
+descenders = sum(dark(x, 58) for x in xs)
+edges = all(im.getpixel((x, y)) == (255, 255, 255) for x in xs for y in (40, 59))
+sel = [(x, y) for x in xs for y in range(40, 60) if im.getpixel((x, y)) == (0x33, 0x99, 0xFF)]
+white_text = sum(min(im.getpixel((x, y))) > 200 for x in range(min(p[0] for p in sel), max(p[0] for p in sel))
+                 for y in range(44, 56)) if sel else 0
+print(len(caret), max(runs) >= 6, descenders >= 4, edges, len(sel) > 100, white_text > 10)
+)";
+
+TEST(EditGame, TypedTextShowsInTheFieldWithItsCaretAndSelection) {
+  const test::TempDir dir;
+  test::BuildGame("edit", dir / "game", true);
+  // A click at the edit's right end gives it the focus with the caret after
+  // "orba"; Shift+minus, g, y and p type "_gyp"; later Shift+Left twice
+  // selects "yp".
+  const std::string typing = "tick 12: lbutton down 138 50\ntick 12: lbutton up 138 50\n"
+                             "tick 13: key down 16\ntick 13: key down 0xBD\ntick 13: key up 0xBD\ntick 13: key up 16\n"
+                             "tick 14: key down 71\ntick 14: key up 71\ntick 15: key down 89\ntick 15: key up 89\n"
+                             "tick 16: key down 80\ntick 16: key up 80\n";
+  const std::string selecting = "tick 18: key down 16\ntick 18: key down 37\ntick 18: key up 37\n"
+                                "tick 19: key down 37\ntick 19: key up 37\ntick 19: key up 16\n";
+  test::WriteText(dir / "typing.txt", typing);
+  test::WriteText(dir / "selecting.txt", typing + selecting);
+  ASSERT_EQ(test::PlayGame(dir / "game", 18, {"--input", dir / "typing.txt", "--screenshot", dir / "typed.png"}).exit_code,
+            0);
+  // The keys reached the edit's OnNotify with the text as it was, and not the game.
+  test::ExpectContains(test::DumpSave(dir / "game/save.dat"),
+                       {"var keys str = \"16:orba,189:orba,71:orba_,89:orba_g,80:orba_gy,\""});
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kReadField, dir / "typed.png"}).output,
+            "1 True True True False False\n");
+  ASSERT_EQ(
+      test::PlayGame(dir / "game", 22, {"--input", dir / "selecting.txt", "--screenshot", dir / "selected.png"}).exit_code,
+      0);
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kReadField, dir / "selected.png"}).output,
+            "1 True True True True True\n");
 }
 
 }  // namespace

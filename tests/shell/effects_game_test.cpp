@@ -1,6 +1,6 @@
 // The effect games played without a window: "fire" and "particles" against
 // their committed frames, the same on two runs, with values worked by hand;
-// "wave" saved and loaded.
+// "wave" saved and loaded; "wavedraw" bending boxes, paused or not.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -67,6 +67,23 @@ TEST(EffectsGame, WaveChildrenDrawInPlaceAfterALoad) {
   EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kSame, dir / "8.png", dir / "20.png"}).output, "True\n");
   EXPECT_EQ(test::PngPixels(dir / "20.png", "(23, 13), (22, 13), (23, 16), (26, 16)"),
             "[(255, 255, 0), (64, 64, 64), (64, 64, 64), (255, 255, 0)]\n");
+}
+
+// "wavedraw": three waves of amplitude 10, each bending a box whose own
+// columns are 22 to 41. Every wave's rows cover a whole cycle, so one row
+// lies 10 px right and one 10 px left: the running wave's box and the
+// paused one's (Paused does not stop a wave) reach 12 to 51; the one with
+// AniPaused set keeps straight rows.
+TEST(EffectsGame, WaveChildrenBendBeyondTheirOwnColumnsWhilePaused) {
+  const test::TempDir dir;
+  test::BuildGame("wavedraw", dir / "game", true);
+  ASSERT_EQ(test::PlayGame(dir / "game", 20, {"--screenshot", dir / "shot.png"}).exit_code, 0);
+  const std::string extents =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
+      "for top in (0, 24, 48):\n"
+      "  xs = [x for y in range(top, top + 24) for x in range(im.width) if im.getpixel((x, y)) != (0, 0, 0)]\n"
+      "  print(min(xs), max(xs))\n";
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", extents, dir / "shot.png"}).output, "12 51\n12 51\n22 41\n");
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ TEST(FilmsGame, MotionsFilmsThatAreNotReadAndACabinetThroughASave) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   test::ExpectContains(test::DumpSave(game + "/save.dat"),
                        {"var after str = \"FALSE FALSE FALSE TRUE FALSE 40\"", "var nkids int = 2"});
-  // "このファイル形式には対応していません"
+  // The trace names the file, then the kind and "このファイル形式には対応していません".
   const std::string unsupported = ":\xe3\x81\x93\xe3\x81\xae\xe3\x83\x95\xe3\x82\xa1\xe3\x82\xa4\xe3\x83\xab";
-  for (const char* name : {"walk.omt", "intro.omt", "menu.opm"})
-    EXPECT_EQ(Occurrences(r.output, name + unsupported), 1u) << name << "\n" << r.output;
+  for (const std::string line : {"walk.omt: OrbaMotion", "intro.omt: OrbaCinema", "menu.opm: OrbaPreviewMenu"})
+    EXPECT_EQ(Occurrences(r.output, line + unsupported), 1u) << line << "\n" << r.output;
   test::ExpectLacks(r.output, {"not available", "rror"});
   // The box at 40; the film box is a box; the image, cinema and menu are empty.
   EXPECT_EQ(test::PngPixels(dir / "shot.png", "(44, 4), (4, 4), (21, 21), (31, 21), (41, 21), (11, 31)"),

@@ -1,7 +1,8 @@
 // The message game: a message window types two messages, a click shows a
 // typing page whole and the next click goes on; the backlog shows them
 // again; read pages are remembered in "save.dat" across runs; a game saved
-// in the middle of typing loads to the same page and characters.
+// in the middle of typing loads to the same page and characters; half-width
+// letters take whole cells.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -73,6 +74,22 @@ TEST(MessageGame, ASaveWhileTypingLoadsToTheSamePageAndCharacters) {
                          "record \"typing.osb\" 3 page 0 size 144x40\n",
                          "row \"typing.osb\" 3 text 0..5 height 16\n"});
   EXPECT_EQ(SlotState(dump, 2), saved);
+}
+
+// Half-width letters advance by whole square cells as wide as the font is
+// high (16 here): "llliiiWWW" puts each letter's ink at the same place in
+// each of its three cells, 16 pixels on from the last.
+TEST(MessageGame, HalfWidthLettersAdvanceByWholeCells) {
+  test::TempDir dir;
+  test::BuildGame("message", dir / "g", true, {"StartPage = cells.osb"});
+  ASSERT_EQ(test::PlayGame(dir / "g", 50, {"--screenshot", dir / "shot.png"}).exit_code, 0);
+  const std::string cells =
+      "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\nink = []\n"
+      "for c in range(9):\n"
+      "  xs = [x - 16 * c for x in range(8 + 16 * c, 24 + 16 * c) for y in range(40, 56) if im.getpixel((x, y)) != (0, 0, 0)]\n"
+      "  ink.append((min(xs), max(xs)) if xs else None)\n"
+      "print(all(ink[k] is not None and ink[k] == ink[k - k % 3] for k in range(9)), ink[0] != ink[3] != ink[6])\n";
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", cells, dir / "shot.png"}).output, "True True\n");
 }
 
 }  // namespace

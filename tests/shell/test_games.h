@@ -40,10 +40,18 @@ inline CommandResult PlayGame(const std::string& game, int ticks, const std::vec
   return RunCommand(argv);
 }
 
-// "orbatool save dump" of a save file.
+// "orbatool save dump" of a save file beside the game that wrote it. The
+// same file alone in another folder, as a player keeps it in its data
+// folder, must dump alike when the game is named with --game.
 inline std::string DumpSave(const std::string& save_dat) {
   const CommandResult r = RunOrbaTool({"save", "dump", save_dat});
   EXPECT_EQ(r.exit_code, 0) << r.output;
+  const TempDir elsewhere;
+  std::filesystem::copy_file(save_dat, elsewhere / "save.dat");
+  const std::string game = std::filesystem::path(save_dat).parent_path().string();
+  const CommandResult apart = RunOrbaTool({"save", "dump", "--game", game, elsewhere / "save.dat"});
+  EXPECT_EQ(apart.exit_code, 0) << apart.output;
+  EXPECT_EQ(apart.output, r.output) << "dumped apart from " << game;
   return r.output;
 }
 

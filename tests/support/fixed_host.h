@@ -25,6 +25,8 @@ class TFixedHost : public THostServices {
   THostRect Area{0, 0, 1024, 768};
   bool WallpaperAnswer = false;
   std::vector<TWallpaperRequest> WallpaperRequests;
+  std::string Program;
+  std::string Mounts;
 
   std::optional<std::string> SpecialFolder(int id) override {
     for (const auto& [folder_id, path] : Folders) {
@@ -41,6 +43,8 @@ class TFixedHost : public THostServices {
     return WallpaperAnswer;
   }
   bool OpenOnDesktop(const std::string&) override { return false; }
+  std::string ProgramFile() override { return Program; }
+  std::string MountTable() override { return Mounts; }
 };
 
 }  // namespace orba::test

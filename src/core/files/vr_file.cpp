@@ -20,6 +20,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "platform/dialogs.h"
+#include "platform/host.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -212,10 +213,10 @@ void TVrFileCollection::OpenResource(const std::string& module_name, const std::
   // empty, silently.
   std::shared_ptr<TResourceProvider> module;
   const std::optional<std::string> disk = FindDiskPath(module_name);
-  char self[PATH_MAX + 1] = {};
-  const ssize_t n = ::readlink("/proc/self/exe", self, PATH_MAX);
+  THostServices* host = InstalledHost();
+  const std::string self = host != nullptr ? host->ProgramFile() : std::string();
   char resolved[PATH_MAX + 1] = {};
-  const bool is_self = disk && n > 0 && ::realpath(disk->c_str(), resolved) && std::string(resolved) == std::string(self, static_cast<size_t>(n));
+  const bool is_self = disk && !self.empty() && ::realpath(disk->c_str(), resolved) && self == resolved;
   Path = module_name;
   BasePath.clear();
   if (!is_self) {

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "core/files/install_record.h"
@@ -15,6 +14,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "platform/dialogs.h"
+#include "platform/host.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -169,10 +169,9 @@ void TVrLockList::ReleaseExpired(int32_t frame_time) {
 // ---------------------------------------------------------------- manager
 
 TVrFileManager::TVrFileManager() {
-  std::ifstream mounts("/proc/self/mounts");
-  std::stringstream text;
-  text << mounts.rdbuf();
-  SearchFolders = CdromMountFolders(text.str());
+  // Removable media are searched for a game's disc files; a program without
+  // host services (the fuzz programs) searches none.
+  if (THostServices* host = InstalledHost()) SearchFolders = CdromMountFolders(host->MountTable());
   if (const char* extra = std::getenv("ORBA_SEARCH_FOLDERS")) {
     std::istringstream folders(extra);
     std::string folder;

@@ -166,7 +166,7 @@ inline constexpr char kNameSep3[] = "\x02";
 // Shared constants.
 constexpr int32_t kNewPageVersion = 104;
 constexpr int32_t kNewestPageVersion = 115;
-constexpr int32_t kGameSaveVersion = 140;
+constexpr int32_t kGameSaveVersion = 141;
 constexpr int32_t kStatusSaveVersion = 103;
 constexpr int32_t kPackageDirVersion = 102;
 constexpr int32_t kPrevMenuVersion = 106;

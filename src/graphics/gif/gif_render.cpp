@@ -202,11 +202,11 @@ void ComposeFirstFrame(TGIFImage& image, TDIB& out) {
                false, false);
 }
 
-void ComposeFrame(TGIFImage& image, int32_t frame, TDIB& out) {
-  if (image.Empty() || image.ScreenWidth == 0 || image.ScreenHeight == 0) return;
-  if (int64_t{image.ScreenWidth} * image.ScreenHeight > kMaxImagePixels)
-    throw GIFException(gif_text::kInvalidDimensions);
-  out.SetSize(image.ScreenWidth, image.ScreenHeight, 24);
+namespace {
+
+// Paints the frames up to `frame` onto Out, a screen-sized 24-bit surface,
+// over what it holds.
+void PaintFramesOnto(TGIFImage& image, int32_t frame, TDIB& out) {
   // A clock that never moves: the frames are painted one by one on request.
   struct TStillClock : TClock {
     uint32_t NowMs() override { return 0; }
@@ -220,6 +220,43 @@ void ComposeFrame(TGIFImage& image, int32_t frame, TDIB& out) {
     painter.PaintNext();
     if (at == frame) break;
   }
+}
+
+}  // namespace
+
+void ComposeFrame(TGIFImage& image, int32_t frame, TDIB& out) {
+  if (image.Empty() || image.ScreenWidth == 0 || image.ScreenHeight == 0) return;
+  if (int64_t{image.ScreenWidth} * image.ScreenHeight > kMaxImagePixels)
+    throw GIFException(gif_text::kInvalidDimensions);
+  out.SetSize(image.ScreenWidth, image.ScreenHeight, 24);
+  PaintFramesOnto(image, frame, out);
+}
+
+TRgbaPicture ComposeFrameRgba(TGIFImage& image, int32_t frame) {
+  TDIB black;
+  ComposeFrame(image, frame, black);
+  if (black.Empty()) return {};
+  // The same frames over a white screen: a pixel that a frame painted comes
+  // out alike on both screens, one that no frame covers (or that shows
+  // through a transparent index or a disposal) keeps the two screens'
+  // colours, which differ in every channel.
+  TDIB white;
+  white.SetSize(black.Width(), black.Height(), 24);
+  std::vector<uint8_t> row(static_cast<size_t>(black.Width()) * 3, 255);
+  for (int32_t y = 0; y < white.Height(); ++y) white.WriteRowRGB(y, row.data());
+  PaintFramesOnto(image, frame, white);
+  TRgbaPicture out = DibToRgba(black, nullptr, -1);
+  std::vector<uint8_t> over_black(row.size()), over_white(row.size());
+  for (int32_t y = 0; y < black.Height(); ++y) {
+    black.ReadRowRGB(y, over_black.data());
+    white.ReadRowRGB(y, over_white.data());
+    for (size_t x = 0; x < static_cast<size_t>(black.Width()); ++x) {
+      if (over_black[x * 3] == over_white[x * 3]) continue;
+      uint8_t* px = &out.Pixels[(static_cast<size_t>(y) * static_cast<size_t>(black.Width()) + x) * 4];
+      std::fill_n(px, 4, uint8_t{0});
+    }
+  }
+  return out;
 }
 
 // ---- The painter ----

@@ -13,6 +13,7 @@
 #include "core/containers/rect_utils.h"
 #include "graphics/dib.h"
 #include "graphics/gif/gif_image.h"
+#include "graphics/picture_rgba.h"
 #include "platform/clock.h"
 
 namespace orba {
@@ -75,6 +76,10 @@ void ComposeFirstFrame(TGIFImage& image, TDIB& out);
 // The logical screen (24 bits, black at first) after frame `frame` was
 // painted by an animating painter, disposals of the frames before applied.
 void ComposeFrame(TGIFImage& image, int32_t frame, TDIB& out);
+// The same screen as RGBA, for a picture file: pixels that no frame covers
+// and those at a transparent index are (0, 0, 0, 0), every other pixel is
+// opaque. Empty for an empty picture.
+TRgbaPicture ComposeFrameRgba(TGIFImage& image, int32_t frame);
 
 class TGIFPainter {
  public:

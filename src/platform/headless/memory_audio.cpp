@@ -6,11 +6,7 @@
 namespace orba {
 
 void TMemoryAudio::Pump(uint32_t game_ms) {
-  if (!started_) {
-    started_ = true;
-    first_ms_ = game_ms;
-  }
-  const uint64_t due = static_cast<uint64_t>(game_ms - first_ms_) * kAudioRate / 1000;
+  const uint64_t due = static_cast<uint64_t>(game_ms) * kAudioRate / 1000;
   if (due > rendered_) RenderFrames(due - rendered_);
 }
 

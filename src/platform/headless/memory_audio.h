@@ -1,7 +1,7 @@
 // The sound output of runs without a window: each tick's pump renders the
-// frames of the game time that passed since the first pump, in pulls of at
-// most BufferFrames frames. Deterministic; keeps the mix when asked, for a
-// WAV file.
+// frames of the game time up to the pump's clock, in pulls of at most
+// BufferFrames frames, so that frame F of the mix is game time F / 44.1 ms.
+// Deterministic; keeps the mix when asked, for a WAV file.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +33,6 @@ class TMemoryAudio : public TAudioOutput {
 
  private:
   TAudioSource* source_ = nullptr;
-  bool started_ = false;
-  uint32_t first_ms_ = 0;
   uint64_t rendered_ = 0;
   bool keep_ = false;
   std::vector<int16_t> mix_;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/text_controls_view.h"
+
 namespace orba {
 
 void TMemoryVideo::CreateWindow(int32_t width, int32_t height, const std::string& title) {
@@ -14,11 +16,29 @@ void TMemoryVideo::CreateWindow(int32_t width, int32_t height, const std::string
   title_ = title;
   picture_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
   game_ = picture_;
+  shown_stale_ = true;
+  RepaintTextControls();
 }
+
+void TMemoryVideo::SetTextControls(TTextControlGroup* group) {
+  controls_ = group;
+  shown_stale_ = true;
+  RepaintTextControls();
+}
+
+void TMemoryVideo::RepaintTextControls() {
+  if (controls_ == nullptr || !created_) return;
+  if (!controls_->TakeChanged() && !shown_stale_) return;
+  shown_ = picture_;
+  PaintTextControls(*controls_, shown_.data(), width_, height_, width_);
+  shown_stale_ = false;
+}
+
+const std::vector<uint32_t>& TMemoryVideo::Picture() const { return controls_ != nullptr && created_ ? shown_ : picture_; }
 
 TFrameView TMemoryVideo::Frame() const {
   if (!created_) return {};
-  return {picture_.data(), width_, height_, width_};
+  return {Picture().data(), width_, height_, width_};
 }
 
 TFrameBuffer TMemoryVideo::PresentBuffer() {
@@ -27,6 +47,12 @@ TFrameBuffer TMemoryVideo::PresentBuffer() {
 }
 
 void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
+  ShowFrame(frame, dirty);
+  shown_stale_ = true;
+  RepaintTextControls();
+}
+
+void TMemoryVideo::ShowFrame(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
   ++present_count_;
   if (!frame.Pixels || frame.Stride < frame.Width) return;
   // Painted in place (PresentBuffer).
@@ -53,6 +79,7 @@ void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRec
 // pixel, over the game's picture.
 void TMemoryVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
   if (!created_ || (overlays.empty() && !overlaid_)) return;
+  shown_stale_ = true;
   // The game's picture is kept apart only while overlays cover it.
   if (!overlaid_) game_ = picture_;
   overlaid_ = !overlays.empty();
@@ -73,6 +100,7 @@ void TMemoryVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
             row[s.Left + (x - int64_t{d.Left}) * (s.Right - s.Left) / dw] & 0xFFFFFFu;
     }
   }
+  RepaintTextControls();
 }
 
 void TMemoryVideo::SetMousePosition(int32_t x, int32_t y) {
@@ -82,7 +110,7 @@ void TMemoryVideo::SetMousePosition(int32_t x, int32_t y) {
 
 uint32_t TMemoryVideo::Pixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  return picture_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
+  return Picture()[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
 }
 
 }  // namespace orba

@@ -1,7 +1,7 @@
 // The window of the headless player: it keeps the picture that a display
 // would show, updated only inside the presented dirty rectangles, with the
-// video overlays drawn over it the way a window shows them, and records what
-// was asked of the window.
+// video overlays and the text controls drawn over it the way a window shows
+// them, and records what was asked of the window.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,8 @@
 #include "platform/video.h"
 
 namespace orba {
+
+class TTextControlGroup;
 
 class TMemoryVideo : public TVideo {
  public:
@@ -25,13 +27,19 @@ class TMemoryVideo : public TVideo {
   void ShowCursor(bool visible) override { cursor_visible_ = visible; }
   void SetOverlays(const std::vector<TVideoOverlay>& overlays) override;
 
+  // The visible controls of Group are painted over the shown picture from
+  // now on (nullptr: none), at each Present and at RepaintTextControls.
+  void SetTextControls(TTextControlGroup* group);
+  // Paints the controls again when they changed since they were painted.
+  void RepaintTextControls();
+
   bool WindowCreated() const { return created_; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   const std::string& Title() const { return title_; }
-  // The shown picture (the overlays over the game's), 0x00RRGGBB, Width()
-  // pixels a row; black at first.
-  const std::vector<uint32_t>& Picture() const { return picture_; }
+  // The shown picture (the overlays and the text controls over the game's),
+  // 0x00RRGGBB, Width() pixels a row; black at first.
+  const std::vector<uint32_t>& Picture() const;
   uint32_t Pixel(int32_t x, int32_t y) const;
   // The shown picture as a frame; without pixels before the window opens.
   TFrameView Frame() const;
@@ -41,6 +49,8 @@ class TMemoryVideo : public TVideo {
   int32_t MouseY() const { return mouse_y_; }
 
  private:
+  // The frame's dirty rectangles into the game's picture.
+  void ShowFrame(const TFrameView& frame, const std::vector<TScreenRect>& dirty);
   bool created_ = false;
   int32_t width_ = 0, height_ = 0;
   std::string title_;
@@ -49,6 +59,10 @@ class TMemoryVideo : public TVideo {
   // (without them the game's picture is the shown one).
   std::vector<uint32_t> game_;
   bool overlaid_ = false;
+  // The picture with the text controls over it.
+  TTextControlGroup* controls_ = nullptr;
+  std::vector<uint32_t> shown_;
+  bool shown_stale_ = true;
   bool full_screen_ = false;
   bool cursor_visible_ = true;
   int32_t mouse_x_ = 0, mouse_y_ = 0;

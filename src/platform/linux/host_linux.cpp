@@ -3,8 +3,13 @@
 #include <fontconfig/fontconfig.h>
 #include <sys/stat.h>
 
+#include <limits.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <fstream>
 #include <mutex>
+#include <sstream>
 #include <set>
 
 #include "platform/linux/file_dialogs_linux.h"
@@ -122,5 +127,18 @@ bool TLinuxHost::SetDesktopWallpaper(const std::string& path, TWallpaperStyle st
 }
 
 bool TLinuxHost::OpenOnDesktop(const std::string& target) { return DesktopOpen(target); }
+
+std::string TLinuxHost::ProgramFile() {
+  char self[PATH_MAX + 1] = {};
+  const ssize_t n = ::readlink("/proc/self/exe", self, PATH_MAX);
+  return n > 0 ? std::string(self, static_cast<size_t>(n)) : std::string();
+}
+
+std::string TLinuxHost::MountTable() {
+  std::ifstream mounts("/proc/self/mounts");
+  std::stringstream text;
+  text << mounts.rdbuf();
+  return text.str();
+}
 
 }  // namespace orba

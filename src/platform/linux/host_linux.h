@@ -28,6 +28,8 @@ class TLinuxHost : public THostServices {
   THostRect WorkArea() override;
   bool SetDesktopWallpaper(const std::string& path, TWallpaperStyle style) override;
   bool OpenOnDesktop(const std::string& target) override;
+  std::string ProgramFile() override;
+  std::string MountTable() override;
 
   // Where the work area comes from (the video layer, once it runs).
   void SetWorkAreaSource(std::function<THostRect()> source) { work_area_ = std::move(source); }

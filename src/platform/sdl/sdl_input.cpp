@@ -23,9 +23,13 @@ void TSdlInput::Wait(uint32_t timeout_ms) {
 }
 
 bool TSdlInput::NextEvent(TInputEvent& out) {
-  // The controls changed since the last look (typing, or the game's ticks):
-  // the window shows them again even when the game's picture did not change.
-  if (controls_ != nullptr && controls_->TakeChanged()) video_.Redraw();
+  // The controls changed since the last look (typing, the caret's blink, or
+  // the game's ticks): the window shows them again even when the game's
+  // picture did not change.
+  if (controls_ != nullptr) {
+    controls_->Blink(SDL_GetTicks());
+    if (controls_->TakeChanged()) video_.Redraw();
+  }
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (controls_ != nullptr && controls_->HandleEvent(e)) continue;
@@ -39,11 +43,6 @@ bool TSdlInput::NextEvent(TInputEvent& out) {
           case SDL_WINDOWEVENT_CLOSE: out.Kind = TInputKind::Close; return true;
           case SDL_WINDOWEVENT_FOCUS_LOST: out.Kind = TInputKind::FocusLost; return true;
           case SDL_WINDOWEVENT_FOCUS_GAINED: out.Kind = TInputKind::FocusGained; return true;
-          case SDL_WINDOWEVENT_EXPOSED:
-          case SDL_WINDOWEVENT_SIZE_CHANGED:
-          case SDL_WINDOWEVENT_RESTORED:
-            video_.Redraw();
-            break;
           default:
             break;
         }

@@ -1,7 +1,7 @@
 // Input from the SDL game window: mouse positions mapped back to game
 // coordinates, keys as virtual-key codes. Alt+Enter switches between window
-// and full screen and is not handed on; size changes and uncovering redraw
-// the picture. While a text control has the focus, its keys and typed text
+// and full screen and is not handed on (the video repaints size changes as
+// SDL queues them). While a text control has the focus, its keys and typed text
 // go to the control and not to the game.
 #pragma once
 

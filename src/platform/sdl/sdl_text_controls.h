@@ -1,13 +1,15 @@
-// The text controls on SDL: each visible control is drawn over the game's
-// picture after it, scaled with it: its background, the text through the
-// installed glyph source, the selection, a caret while it has the focus, the
-// text an input method is composing, and a scroll bar for the memo.
+// The text controls on SDL: each visible control is painted as the shared
+// view paints it (platform/text_controls_view) and drawn over the game's
+// picture after it, scaled with it.
 //
-// A click on a visible control gives it the focus and places the caret; a
-// click anywhere else gives the focus back to the game. While a control has
-// the focus, SDL's text input is on: typed text (UTF-8) reaches it as
-// Shift-JIS, characters code page 932 lacks are dropped, and its keys do not
-// reach the game. Alt+Enter still switches the window.
+// The mouse reaches the group in game coordinates (a press on a control
+// focuses it and places the caret, drags select, a double click selects a
+// word, the memo's scroll bar and wheel scroll); a press anywhere else gives
+// the focus back to the game. The pointer is an I-beam over a control's
+// text. While a control has the focus, SDL's text input is on: typed text
+// (UTF-8) reaches it as Shift-JIS, characters code page 932 lacks are
+// dropped, and its keys do not reach the game; Ctrl+C, Ctrl+X and Ctrl+V use
+// the desktop's clipboard. Alt+Enter still switches the window.
 #pragma once
 
 #include <SDL.h>
@@ -29,22 +31,21 @@ class TSdlTextControls final : public TTextControlGroup, public TSdlOverlay {
   // Takes the events meant for the controls; false for the game's.
   bool HandleEvent(const SDL_Event& e);
 
-  bool TakeChanged() override;
+  bool TakeChanged() override { return TTextControlGroup::TakeChanged(); }
   void Render(SDL_Renderer* renderer, const TLetterbox& box) override;
-  void MarkChanged() { changed_ = true; }
 
-  // The width of the scroll bar of a memo.
-  static constexpr int32_t kScrollBarWidth = 12;
+  void SetClipboardText(const std::string& sjis) override;
+  std::string ClipboardText() override;
 
  protected:
   void FocusChanged() override;
 
  private:
-  TTextControl* ControlAt(int32_t x, int32_t y) const;
+  // The I-beam over a control's text, the cursor it replaced elsewhere.
+  void ShowPointer(bool over_text);
   TSdlVideo& video_;
-  bool changed_ = true;
-  bool captured_ = false;
-  std::string composing_;  // Shift-JIS
+  SDL_Cursor* ibeam_ = nullptr;
+  SDL_Cursor* replaced_ = nullptr;
 };
 
 }  // namespace orba

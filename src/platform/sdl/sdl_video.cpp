@@ -17,6 +17,24 @@ bool ShowsNothing(const char* driver) {
          SDL_strcmp(driver, "evdev") == 0;
 }
 
+// Runs as SDL queues each event, after the renderer's own watch has taken
+// the new size: a resized, uncovered or restored window is painted at once,
+// before the desktop shows it empty until the next tick.
+int RepaintOnResize(void* data, SDL_Event* e) {
+  auto* video = static_cast<TSdlVideo*>(data);
+  if (e->type != SDL_WINDOWEVENT || e->window.windowID != video->WindowId()) return 1;
+  switch (e->window.event) {
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_RESTORED:
+      video->Redraw();
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
 }  // namespace
 
 TSdlVideo::TSdlVideo() {
@@ -41,6 +59,7 @@ TSdlVideo::TSdlVideo() {
 }
 
 TSdlVideo::~TSdlVideo() {
+  if (renderer_) SDL_DelEventWatch(RepaintOnResize, this);
   for (TOverlayTexture& o : overlays_)
     if (o.Texture) SDL_DestroyTexture(o.Texture);
   if (texture_) SDL_DestroyTexture(texture_);
@@ -78,6 +97,7 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
   // The texture starts black.
   std::vector<uint32_t> black(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
   SDL_UpdateTexture(texture_, nullptr, black.data(), width * 4);
+  SDL_AddEventWatch(RepaintOnResize, this);
   Redraw();
 }
 

@@ -19,7 +19,7 @@
 namespace orba {
 
 class TPage;
-class TCallMan;  // the interpreter's run state (not yet built)
+class TCallMan;  // the interpreter's run state
 class TRecordIO;
 
 class TCommand {
@@ -48,9 +48,9 @@ class TCommand {
   virtual bool MatchLabel(const std::string& name) const { return false; }
   // Reads the common header, then the class's fields.
   virtual void LoadFromStream(TKsBigStream& stream);
-  // Run-time operations; what each command does when it runs is not built
-  // yet: Start, SaveState, RestoreState and Abort do nothing here and Execute
-  // only steps past the command.
+  // Run-time operations, overridden by each command that does something when
+  // it runs: here Start, SaveState, RestoreState and Abort do nothing and
+  // Execute only steps past the command.
   virtual void Start(TCallMan* run_state) {}
   virtual void Execute(TCallMan* run_state, TPage*& page, int32_t& pc) { ++pc; }
   virtual void SaveState(std::unique_ptr<TKsMemoryStream>& stream) {}

@@ -256,20 +256,19 @@ void TProject::Run() {
   if (call_man_) call_man_->Run();
 }
 
+// The save first: a save asked for in the same tick as a load records the
+// state the script ran in, not the loaded one.
 bool TProject::ProcessSaveLoad() {
-  bool loaded = false;
-  if (PendingLoad >= 0) {
-    const int32_t slot = PendingLoad;
-    PendingLoad = -1;
-    LoadGame(slot);
-    loaded = true;
-  }
   if (PendingSave >= 0) {
     const int32_t slot = PendingSave;
     PendingSave = -1;
     SaveGame(slot, PendingOnLoadPage, PendingOnLoadTarget, PendingCaption);
   }
-  return loaded;
+  if (PendingLoad < 0) return false;
+  const int32_t slot = PendingLoad;
+  PendingLoad = -1;
+  LoadGame(slot);
+  return true;
 }
 
 // ---- save data ------------------------------------------------------------------------------

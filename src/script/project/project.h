@@ -120,7 +120,7 @@ class TProject : public TCallManHost, public TPageHost {
 
   // The interpreter's work of one tick.
   void Run();
-  // The pending load, then the pending save; true when a game was loaded
+  // The pending save, then the pending load; true when a game was loaded
   // (the main window paints nothing in that tick).
   bool ProcessSaveLoad();
   // Writes the status entry (reaching the disk only when WriteSaveData is

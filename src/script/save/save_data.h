@@ -5,7 +5,7 @@
 //
 // Status entry: the 9 ASCII bytes "Status103", the status variables, the
 // read marks, the image cache setting, the status tables (from 103).
-// Game slot: int32 version (140), caption, OnLoadPage, int32 OnLoadTarget,
+// Game slot: int32 version (141), caption, OnLoadPage, int32 OnLoadTarget,
 // then the scene, the backlog, the run state, the game variables and the
 // game tables (from 123), each read with the slot's version.
 //
@@ -32,7 +32,7 @@ inline constexpr char kStatusEntryName[] = "STATUSSAVEDATA";
 inline constexpr char kGameSlotPrefix[] = "GAMESAVEDATA";
 inline constexpr char kSaveFilePrefix[] = "save:";
 inline constexpr int32_t kStatusVersion = 103;
-inline constexpr int32_t kGameStateVersion = 140;
+inline constexpr int32_t kGameStateVersion = 141;
 // The oldest game slot that can be loaded.
 inline constexpr int32_t kOldestGameStateVersion = 107;
 
