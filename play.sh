@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds a release build into build/ (the player,
-# orbatool, and the demo game of examples/demo as build/demo/game.dat) and
-# plays the demo: in a window where there is a display; otherwise headless,
+# orbatool, and the demo game of examples/demo as build/demo/game.dat; the
+# tests and benchmarks are test.sh's and bench/'s) and plays the demo: in a window where there is a display; otherwise headless,
 # writing frames to build/demo-frames/ (title.png: the title page; fade.png:
 # the second page fading in after a click on the start button; room.png:
 # the second page, its message typing; loaded.png: the second page after
@@ -10,8 +10,9 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DORBA_BUILD_TESTS=OFF -DORBA_BUILD_BENCH=OFF \
+  -DORBA_PRECOMPILE_HEADERS=ON
+cmake --build build -j"$(nproc)" --target orba orbatool demo_game
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/orba build/demo
 fi

@@ -32,7 +32,6 @@
 #include "platform/text_convert.h"
 #include "script/interp/run_loop_events.h"
 #include "script/interp/trace.h"
-#include "shell/blank_game.h"
 #include "shell/game_client.h"
 #include "shell/quit_signals.h"
 #include "shell/screenshot.h"
@@ -56,16 +55,39 @@ const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
     "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
     "             [--audio FILE.wav]] GAME\n"
-    "GAME is a folder holding game.dat or the game's files, a package file,\n"
-    "or a Windows game's program file with its package appended.\n"
+    "GAME is a folder holding game.dat (the game's package) or orba.opb and\n"
+    "the game's files, a package file, or a Windows game's program file with\n"
+    "its package appended.\n"
+    "\n"
+    "In a window: close the window (the game asks first) or press Ctrl+C in\n"
+    "the terminal to quit; both keep the game's status save. Alt+Enter\n"
+    "switches between window and full screen (with a window manager). The\n"
+    "game gets the mouse, the wheel and the keys. Without a display the\n"
+    "player stops with an error: use --headless, or choose a video driver\n"
+    "through SDL_VIDEODRIVER.\n"
+    "\n"
     "--headless runs without a window: N steps (default 1) of a clock that\n"
     "advances MS milliseconds (default 15) before each, input replayed from\n"
-    "FILE (lines \"tick N: <event>\"), the last picture written as PNG,\n"
-    "and the random generator started from 0, so each run plays the same.\n"
-    "A folder GAME with orba.opb or game.dat runs its script pages; --events\n"
-    "FILE queues script events (lines \"tick N: event LABEL [SENDER [CODE\n"
-    "[ARG ...]]]\"; a SENDER that names no object of the game leaves the event\n"
-    "without a sender) and --trace also receives the script's trace lines.\n"
+    "FILE, the last picture written as PNG, and the random generator started\n"
+    "from 0, so each run plays the same. --trace also receives the script's\n"
+    "trace lines.\n"
+    "--input FILE holds one event a line, \"tick N: EVENT\", given to the game\n"
+    "before tick N (ticks count from 1; X Y are game pixels):\n"
+    "    lbutton down X Y | lbutton up X Y | rbutton down X Y | rbutton up X Y\n"
+    "    mouse move X Y\n"
+    "    wheel up [N] | wheel down [N]          N notches (default 1)\n"
+    "    key down VK [repeat] | key up VK       VK a Windows virtual-key code:\n"
+    "                                           13 Enter, 27 Esc, 32 Space,\n"
+    "                                           37-40 arrows, 65-90 A-Z\n"
+    "    focus lost | focus gained | close\n"
+    "  For example, a click at (600, 520) on tick 30 and Enter on tick 40:\n"
+    "    tick 30: lbutton down 600 520\n"
+    "    tick 31: lbutton up 600 520\n"
+    "    tick 40: key down 13\n"
+    "    tick 41: key up 13\n"
+    "--events FILE queues script events (lines \"tick N: event LABEL [SENDER\n"
+    "[CODE [ARG ...]]]\"; a SENDER that names no object of the game leaves\n"
+    "the event without a sender).\n"
     "--audio writes the sound the run made (44.1 kHz stereo) as a WAV file.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
@@ -163,7 +185,7 @@ class TLoggedMessageBoxes : public orba::TMessageBoxService {
 };
 
 // A package or program file, or a folder with a settings file or "game.dat",
-// is a game; an empty folder shows the blank screen.
+// is a game; any other folder is refused before a window opens.
 bool HoldsGame(const std::string& game) {
   if (!orba::DiskFolderExists(game)) return true;
   const std::string folder = orba::AddPathDelimiter(game);
@@ -219,10 +241,8 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   orba::TTextControlInput input(script, *controls, clock);
   orba::TScriptedEvents events;
   if (options.events) events = orba::TScriptedEvents::FromFile(*options.events);
-  orba::TBlankGame blank("orba");
-  orba::TGameClient game_client(options.game, std::move(events));
-  game_client.SetRandomSeed(0);
-  orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
+  orba::TGameClient game(options.game, std::move(events));
+  game.SetRandomSeed(0);
   // Without a display the screen is the game's own.
   const TWorkAreaSource area(host, [&video, &game] {
     return video.WindowCreated() ? orba::THostRect{0, 0, video.Width(), video.Height()}
@@ -247,12 +267,13 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
 int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
 #ifdef ORBA_HAVE_SDL
   orba::TSdlClock clock;
+  // The video first: without a display nothing else is started.
+  orba::TSdlVideo video;
   try {
     orba::SetAudioOutput(std::make_shared<orba::TSdlAudio>());
   } catch (const std::exception& e) {
     orba::Trace(std::string("sound: ") + e.what());
   }
-  orba::TSdlVideo video;
   orba::SetScreenManager(std::make_shared<orba::TSdlScreen>(video));
   const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
@@ -265,9 +286,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
   orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
-  orba::TBlankGame blank("orba");
-  orba::TGameClient game_client(options.game, orba::TScriptedEvents());
-  orba::TTickClient& game = HoldsGame(options.game) ? static_cast<orba::TTickClient&>(game_client) : blank;
+  orba::TGameClient game(options.game, orba::TScriptedEvents());
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   // Boxes from now on belong to the game's window.
@@ -309,6 +328,11 @@ int main(int argc, char** argv) {
   std::error_code ec;
   if (!std::filesystem::exists(orba::SjisToUtf8(options.game), ec)) {
     std::fprintf(stderr, "orba: %s: no such file or folder\n", orba::SjisToUtf8(options.game).c_str());
+    return 1;
+  }
+  if (!HoldsGame(options.game)) {
+    std::fprintf(stderr, "orba: %s: no game here: the folder holds no game.dat and no orba.opb\n",
+                 orba::SjisToUtf8(options.game).c_str());
     return 1;
   }
 

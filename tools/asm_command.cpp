@@ -1,5 +1,4 @@
 // orbatool page asm: assembles a page listing into a page file (".osb").
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,10 +21,7 @@ int PageAsm(const std::vector<std::string>& args) {
       break;
     }
   }
-  if (source.empty() || out.empty()) {
-    std::fputs("usage: orbatool page asm FILE.osb.txt -o FILE.osb\n", stderr);
-    return 2;
-  }
+  if (source.empty() || out.empty()) BadUsage();
   const std::string source_sjis = orba::Utf8ToSjis(source);
   const std::string out_sjis = orba::Utf8ToSjis(out);
   // The page calls itself by the name of the file it is written to.

@@ -1,7 +1,6 @@
 // orbatool calc: compiles and runs script expressions over a fresh variable
-// store. Assignment targets that name no variable are declared on the way.
-//   orbatool calc EXPR... [--print a,b]   prints the named variables, one a line
-//   orbatool calc --bytes EXPR...         prints each compiled record list in hex
+// store. Assignment targets that name no variable are declared on the way;
+// an expression that assigns nothing ("1+2*3") prints its value.
 #include <cstdio>
 
 #include "core/streams/stream_encoding.h"
@@ -13,6 +12,15 @@
 #include "script/values/param_collection.h"
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: orbatool calc EXPR... [--print a,b]\n"
+    "       orbatool calc --bytes EXPR...\n"
+    "  Runs the script expressions in order over fresh variables; a name that\n"
+    "  is assigned to and not declared yet is declared. An expression that\n"
+    "  assigns nothing prints its value: orbatool calc \"1+2*3\" prints 7.\n"
+    "  --print a,b prints the named variables afterwards, one a line.\n"
+    "  --bytes prints each expression's compiled records in hex instead.\n";
 
 std::vector<std::string> SplitNames(const std::string& list) {
   std::vector<std::string> names;
@@ -34,13 +42,13 @@ int CalcCommand(const std::vector<std::string>& args) {
     if (args[i] == "--bytes") {
       bytes = true;
     } else if (args[i] == "--print") {
-      if (i + 1 >= args.size()) return orbatool::Fail("--print needs a list of names");
+      if (i + 1 >= args.size()) orbatool::BadUsage("--print needs a list of names");
       names = SplitNames(orba::Utf8ToSjis(args[++i]));
     } else {
       texts.push_back(orba::Utf8ToSjis(args[i]));
     }
   }
-  if (texts.empty()) return orbatool::Fail("usage: orbatool calc EXPR... [--print a,b] [--bytes]");
+  if (texts.empty()) orbatool::BadUsage();
 
   orba::TParamCollection store;
   orba::TSysFuncMan funcs(store);
@@ -66,6 +74,8 @@ int CalcCommand(const std::vector<std::string>& args) {
     std::string error;
     orba::ExecuteParser(parser, funcs, true, &error);
     if (!error.empty()) return orbatool::Fail(orba::SjisToUtf8(text) + ": " + orba::SjisToUtf8(error));
+    // A bare expression leaves its value as the run's result.
+    if (parser.Result) std::printf("%s\n", orba::SjisToUtf8(parser.Result->GetAsStr()).c_str());
   }
   for (const std::string& name : names) {
     const orba::TParamCollectionItem* item = store.Find(name);
@@ -75,6 +85,6 @@ int CalcCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
-const orbatool::OrbaToolCommand kCalc("calc", "compile and run script expressions", CalcCommand);
+const orbatool::OrbaToolCommand kCalc("calc", "compile and run script expressions", kUsage, CalcCommand);
 
 }  // namespace

@@ -31,10 +31,7 @@ int GameCommand(const std::vector<std::string>& args) {
       bad = true;
     }
   }
-  if (bad || dir.empty() || out.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+  if (bad || dir.empty() || out.empty()) orbatool::BadUsage();
   const std::string out_sjis = orba::Utf8ToSjis(out);
   const orba::TGameBuild game = orba::BuildGame(orba::Utf8ToSjis(dir), folder ? "" : out_sjis);
   if (folder) {
@@ -48,6 +45,6 @@ int GameCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
-const orbatool::OrbaToolCommand kGame("game", "build a game package from a folder of sources", GameCommand);
+const orbatool::OrbaToolCommand kGame("game", "build a game package from a folder of sources", kUsage, GameCommand);
 
 }  // namespace

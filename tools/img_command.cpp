@@ -13,6 +13,7 @@
 // orbatool img info IN.gif: the logical screen, the frames and the
 // warnings of reading.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -33,6 +34,38 @@
 #include "platform/text_convert.h"
 
 namespace {
+
+constexpr char kUsage[] =
+    "usage: orbatool img decode [--code N] [--frame N] [--choose] IN OUT.png|OUT.pam\n"
+    "       orbatool img gif [OPTIONS] OUT.gif IN...\n"
+    "       orbatool img info IN.gif\n"
+    "  decode writes a BMP, PNG, GIF, Brix, TGA, ICO or CUR picture as 8-bit RGBA.\n"
+    "    Anything else is read as Brix with identification code N (--code);\n"
+    "    a GIF gives the screen after frame N was painted (--frame, default 0).\n"
+    "    An icon file of several images lists them and asks which (--choose).\n"
+    "  gif writes a GIF, one frame a picture IN (alpha below 128: transparent).\n"
+    "    --loop N         looping extension with count N (0: for ever)\n"
+    "    --delay D        each frame's delay in hundredths of a second\n"
+    "    --disposal N     each frame's disposal (0 to 3)\n"
+    "    --rle            run-length codes instead of LZW\n"
+    "    --interlace      interlaced frames\n"
+    "    --method M       palette method of the colour reduction (default 6)\n"
+    "    --dither K       dither kind of the colour reduction (default 0: none)\n"
+    "    --bits B         bits a colour of the reduction (default 8)\n"
+    "    --compact BITS   crop 1, merge 2, clean up 4, sort 8, reduce 16\n"
+    "  info prints the logical screen, each frame and the warnings of reading.\n";
+
+// A number option's value, in decimal or 0x hex.
+int32_t NumberValue(const std::string& option, const std::string& text) {
+  try {
+    size_t used = 0;
+    const long long value = std::stoll(text, &used, 0);
+    if (used == text.size() && value >= INT32_MIN && value <= INT32_MAX) return static_cast<int32_t>(value);
+  } catch (const std::logic_error&) {
+    // Not a number: a usage error below.
+  }
+  orbatool::BadUsage(option + " needs a number, not \"" + text + "\"");
+}
 
 bool EndsWith(const std::string& s, const std::string& tail) {
   if (s.size() < tail.size()) return false;
@@ -101,8 +134,8 @@ int WriteGif(const std::vector<std::string>& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&]() -> int32_t {
-      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
-      return static_cast<int32_t>(std::stoll(args[++i], nullptr, 0));
+      if (i + 1 >= args.size()) orbatool::BadUsage(a + " needs a value");
+      return NumberValue(a, args[++i]);
     };
     if (a == "--loop") loop = value();
     else if (a == "--delay") delay = value();
@@ -113,12 +146,11 @@ int WriteGif(const std::vector<std::string>& args) {
     else if (a == "--dither") image.DitherKind = static_cast<uint8_t>(value());
     else if (a == "--bits") image.QuantizeBits = value();
     else if (a == "--compact") compact = value();
+    else if (a.size() > 1 && a[0] == '-') orbatool::BadUsage("unknown option " + a);
     else if (out.empty()) out = a;
     else inputs.push_back(a);
   }
-  if (out.empty() || inputs.empty())
-    return orbatool::Fail("usage: orbatool img gif [--loop N] [--delay D] [--disposal N] [--rle] [--interlace] "
-                          "[--method M] [--dither K] [--bits B] [--compact OPTIONS] OUT.gif IN...");
+  if (out.empty() || inputs.empty()) orbatool::BadUsage();
   std::vector<orba::TRgbaPicture> pictures;
   for (const std::string& path : inputs) {
     orba::TKsMemoryStream in;
@@ -184,13 +216,12 @@ int ImgCommand(const std::vector<std::string>& given) {
       args.erase(args.begin() + 1);
       again = true;
     } else if (args.size() >= 5 && (args[1] == "--code" || args[1] == "--frame")) {
-      (args[1] == "--code" ? code : frame) = static_cast<int32_t>(std::stoll(args[2], nullptr, 0));
+      (args[1] == "--code" ? code : frame) = NumberValue(args[1], args[2]);
       args.erase(args.begin() + 1, args.begin() + 3);
       again = true;
     }
   }
-  if (args.size() != 3 || args[0] != "decode")
-    return orbatool::Fail("usage: orbatool img decode [--code N] [--frame N] [--choose] IN OUT.png|OUT.pam | img gif ... | img info IN.gif");
+  if (args.size() != 3 || args[0] != "decode") orbatool::BadUsage();
   orba::TRgbaPicture picture;
   if (EndsWith(args[1], ".tga") || EndsWith(args[1], ".ico") || EndsWith(args[1], ".cur")) {
     // Read by extension as the player does, with the alpha plane kept.
@@ -219,6 +250,7 @@ int ImgCommand(const std::vector<std::string>& given) {
   return 0;
 }
 
-const orbatool::OrbaToolCommand kImg("img", "decode a BMP, PNG, GIF, Brix, TGA, ICO or CUR picture to RGBA (PNG or PAM); write and inspect GIF", ImgCommand);
+const orbatool::OrbaToolCommand kImg("img", "decode a picture to RGBA (PNG or PAM); write and inspect GIF", kUsage,
+                                    ImgCommand);
 
 }  // namespace

@@ -13,6 +13,10 @@ namespace {
 
 using namespace orba;
 
+constexpr char kUsage[] =
+    "usage: orbatool opb dump ORBA.OPB\n"
+    "  Prints every field of a project settings file, one a line.\n";
+
 std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
 
 std::string InitialValue(const TInitialVar& v) {
@@ -47,10 +51,10 @@ int Dump(const std::string& path) {
 
 int OpbCommand(const std::vector<std::string>& args) {
   if (args.size() == 2 && args[0] == "dump") return Dump(Utf8ToSjis(args[1]));
-  std::fputs("usage: orbatool opb dump ORBA.OPB\n", stderr);
-  return 2;
+  orbatool::BadUsage();
 }
 
-const orbatool::OrbaToolCommand kOpb("opb", "show the fields of a project settings file (orba.opb)", OpbCommand);
+const orbatool::OrbaToolCommand kOpb("opb", "show the fields of a project settings file (orba.opb)", kUsage,
+                                    OpbCommand);
 
 }  // namespace

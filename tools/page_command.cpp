@@ -33,8 +33,7 @@ class TToolPageHost final : public orba::TPageHost {
 int PageCommand(const std::vector<std::string>& args) {
   if (!args.empty() && args[0] == "asm") return orbatool::PageAsm(args);
   if (args.empty() || args[0] != "dump") {
-    std::fputs(kUsage, stderr);
-    return 2;
+    orbatool::BadUsage();
   }
   bool json = false;
   std::string file;
@@ -44,13 +43,11 @@ int PageCommand(const std::vector<std::string>& args) {
     } else if (file.empty()) {
       file = args[i];
     } else {
-      std::fputs(kUsage, stderr);
-      return 2;
+      orbatool::BadUsage();
     }
   }
   if (file.empty()) {
-    std::fputs(kUsage, stderr);
-    return 2;
+    orbatool::BadUsage();
   }
   TToolPageHost host;
   orba::SetPageHost(&host);
@@ -67,6 +64,7 @@ int PageCommand(const std::vector<std::string>& args) {
   return 0;
 }
 
-orbatool::OrbaToolCommand page_command("page", "list the commands of a script page", PageCommand);
+orbatool::OrbaToolCommand page_command("page", "list or assemble the commands of a script page", kUsage,
+                                             PageCommand);
 
 }  // namespace

@@ -338,10 +338,10 @@ int SaveCommand(const std::vector<std::string>& args) {
     }
   }
   if (args.size() > 1 && args[0] == "dump" && i + 1 == args.size()) return Dump(Utf8ToSjis(args[i]), game, tree);
-  std::fputs(kUsage, stderr);
-  return 2;
+  orbatool::BadUsage();
 }
 
-const orbatool::OrbaToolCommand kSave("save", "show the entries, slots and variables of \"save.dat\"", SaveCommand);
+const orbatool::OrbaToolCommand kSave("save", "show the entries, slots and variables of \"save.dat\"", kUsage,
+                                     SaveCommand);
 
 }  // namespace

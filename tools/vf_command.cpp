@@ -188,10 +188,9 @@ int VfCommand(const std::vector<std::string>& args) {
   if (args.size() == 3 && args[0] == "extract") return Extract(args[1], args[2]);
   if (args.size() == 3 && args[0] == "pack") return Pack(args[1], args[2], false);
   if (args.size() == 4 && args[0] == "pack" && args[1] == "--crc-unpacked") return Pack(args[2], args[3], true);
-  std::fputs(kUsage, stderr);
-  return 2;
+  orbatool::BadUsage();
 }
 
-const orbatool::OrbaToolCommand kVf("vf", "list, verify, extract and pack \"vf\" package archives", VfCommand);
+const orbatool::OrbaToolCommand kVf("vf", "list, verify, extract and pack \"vf\" package archives", kUsage, VfCommand);
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/save_location.h"
 #include "core/system/trace.h"
 #include "film/film_loader.h"
 #include "items/base_list.h"
@@ -141,6 +142,11 @@ bool TGameClient::StartUp() {
   services_ = AttachGameServices(*funcs_, files, env, Bases);
   try {
     project_ = std::make_unique<TProject>(std::move(env));
+  } catch (const ESaveLocationError& e) {
+    // The player's text, and the folders it concerns.
+    PrintWarning(std::string(e.what()) + " (" + e.Where() + ")");
+    QuitFlag = 1;
+    return false;
   } catch (const std::exception& e) {
     // A settings file this player cannot read.
     PrintWarning(e.what());

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <exception>
 #include <string>
-#include <thread>
 
 #include "core/game_clock.h"
 #include "core/system/trace.h"
@@ -61,7 +60,6 @@ bool TShellRunner::StartUp() {
     return false;
   }
   client_.WindowOpened(video_);
-  sleep_ = client_.SleepBetweenTicks();
   Trace("start ticks");
   ticks_.Restart();
   started_ = true;
@@ -108,14 +106,11 @@ bool TShellRunner::Step() {
   return Running();
 }
 
-// At most one tick period, so that a quit signal is seen within a tick.
-void TShellRunner::Wait() {
-  if (sleep_) {
-    input_.Wait(std::min(ticks_.MsUntilDue(), TTickSource::kPeriodMs));
-  } else {
-    std::this_thread::yield();
-  }
-}
+// Until input arrives or the next tick is due, whether or not the game asks
+// to sleep between ticks: the ticks come on time either way, and an idle
+// window then costs next to nothing. At most one tick period, so that a quit
+// signal is seen within a tick.
+void TShellRunner::Wait() { input_.Wait(std::min(ticks_.MsUntilDue(), TTickSource::kPeriodMs)); }
 
 void TShellRunner::ShutDown() {
   if (shut_down_) return;

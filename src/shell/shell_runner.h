@@ -34,8 +34,7 @@ class TShellRunner {
   // Hands the waiting input to the client, then runs a tick when one is
   // due. False once the program should end.
   bool Step();
-  // Waits until a tick is due or input arrives; when the client does not
-  // sleep between ticks, only lets other threads run.
+  // Waits until a tick is due or input arrives.
   void Wait();
   bool Running() const;
   // Stops the ticks and shuts the client down; runs once.
@@ -55,7 +54,6 @@ class TShellRunner {
   bool started_ = false;
   bool closed_ = false;
   bool shut_down_ = false;
-  bool sleep_ = true;
   int32_t painted_ = 0;
 };
 

@@ -27,8 +27,9 @@ class TTickClient {
   virtual std::string Title() const = 0;
   // True when the game should stand still while its window is inactive.
   virtual bool PauseWhenInactive() const { return false; }
-  // True when the loop sleeps between ticks; false makes it poll for input
-  // without sleeping (the game asked for every bit of time).
+  // The game's setting "sleep between ticks". The loop waits for input or
+  // the next tick either way (TShellRunner::Wait): polling would keep the
+  // same tick times and only spend a core.
   virtual bool SleepBetweenTicks() const { return true; }
   // The window has opened; it stays open until ShutDown has run.
   virtual void WindowOpened(TVideo& video) {}

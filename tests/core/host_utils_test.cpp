@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "core/errors.h"
 #include "core/sjis_test_helpers.h"
@@ -62,10 +63,23 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   test::WriteFileBytes(dir / "ro/save.dat", {9});
   EXPECT_EQ(ResolveSaveDataFile(dir / "ro/", title), want);
   EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
-  // No title, or no place for the title folder: the error of the player.
-  for (const auto& c : {std::pair<std::string, std::string>{dir / "data", ""}, {"", "T"}}) {
-    host.host->Folders = {{kFolderLocalAppData, c.first}};
-    EXPECT_EQ(test::ErrorText<EOrbaError>([&] { ResolveSaveDataFile(dir / "ro/", c.second); }), kMsgCannotCreateDataFile);
+  // No title, no data folder, or one that cannot be made: the error of the
+  // player, and where it looked and why for the player's own line.
+  test::WriteFileBytes(dir / "file", {1});
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {dir / "data", "", "the game has no title to name a data folder"},
+      {"", "T", "no data folder: neither $XDG_DATA_HOME nor $HOME is set"},
+      {dir / "file", "T", "the data folder " + dir / "file/orba/T/ cannot be made"},
+  };
+  for (const auto& [data, title, why] : cases) {
+    host.host->Folders = {{kFolderLocalAppData, data}};
+    try {
+      ResolveSaveDataFile(dir / "ro/", title);
+      ADD_FAILURE() << why;
+    } catch (const ESaveLocationError& e) {
+      EXPECT_STREQ(e.what(), kMsgCannotCreateDataFile);
+      EXPECT_EQ(e.Where(), "save.dat: nothing can be written in " + dir / "ro/, and " + why);
+    }
   }
   EXPECT_EQ(GetTitleDataFolder(""), "");
 }

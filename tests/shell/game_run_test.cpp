@@ -1,11 +1,11 @@
-// The player program run without a window: on no game (a black screen), on
-// the test games of tests/games, checking their trace, their screenshot and
-// what they leave in "save.dat".
+// The player program run without a window on the test games of tests/games,
+// checking their trace, their screenshot and what they leave in "save.dat".
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -30,35 +30,54 @@ test::CommandResult Player(const std::vector<std::string>& args) {
   return test::RunCommand(argv);
 }
 
-TEST(PlayerProgram, HeadlessRunTicksAndWritesTheBlackScreen) {
+// The shell's own trace lines of a run; the script's, the message boxes'
+// (in the user's language) and the shut-down's lines left out.
+std::string ShellLines(const std::string& trace) {
+  std::string out;
+  for (size_t at = 0; at < trace.size();) {
+    const size_t end = std::min(trace.find('\n', at), trace.size());
+    const std::string line = trace.substr(at, end - at);
+    for (const char* head : {"start ", "window ", "tick ", "input ", "stop ", "shut "})
+      if (line.rfind(head, 0) == 0) out += line + "\n";
+    at = end + 1;
+  }
+  return out;
+}
+
+TEST(PlayerProgram, HeadlessRunTicksAndWritesTheScreen) {
   test::TempDir dir;
-  const test::CommandResult r = test::PlayGame(dir.path(), 3, {"--screenshot", dir / "shot.png"});
+  test::BuildGame("paint", dir / "game", true);
+  const test::CommandResult r = test::PlayGame(dir / "game", 3, {"--screenshot", dir / "shot.png"});
   ASSERT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_EQ(r.output,
-            "start up\nwindow 640x480\nstart ticks\n"
+  EXPECT_EQ(ShellLines(r.output),
+            "start up\nwindow 160x120\nstart ticks\n"
             "tick 1 clock 15 frame 15\ntick 2 clock 30 frame 15\ntick 3 clock 45 frame 15\n"
             "stop ticks\nshut down\n");
+  // The red box on black.
   const std::string script =
       "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nprint(im.size, im.mode, im.getextrema())\n";
   EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", script, dir / "shot.png"}).output,
-            "(640, 480) RGB ((0, 0), (0, 0), (0, 0))\n");
+            "(160, 120) RGB ((0, 255), (0, 0), (0, 0))\n");
 }
 
 TEST(PlayerProgram, FrameLengthAndInputFileShapeTheRun) {
   test::TempDir dir;
-  test::WriteText(dir / "input.txt", "tick 2: lbutton down 10 20\ntick 3: close\n");
+  test::BuildGame("paint", dir / "game", true);
+  // Without a window the first close is refused, the second confirmed.
+  test::WriteText(dir / "input.txt", "tick 2: lbutton down 10 20\ntick 3: close\ntick 4: close\n");
   const test::CommandResult r = test::PlayGame(
-      dir.path(), 10, {"--frame-ms", "20", "--input", dir / "input.txt", "--trace", dir / "trace.txt"});
+      dir / "game", 10, {"--frame-ms", "20", "--input", dir / "input.txt", "--trace", dir / "trace.txt"});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(r.output, "");
-  EXPECT_EQ(test::FileText(dir / "trace.txt"),
-            "start up\nwindow 640x480\nstart ticks\n"
+  EXPECT_EQ(ShellLines(test::FileText(dir / "trace.txt")),
+            "start up\nwindow 160x120\nstart ticks\n"
             "tick 1 clock 20 frame 20\ninput lbutton down 10 20\ntick 2 clock 40 frame 20\n"
-            "input close\nstop ticks\nshut down\n");
+            "input close\ntick 3 clock 60 frame 20\ninput close\nstop ticks\nshut down\n");
 }
 
 TEST(PlayerProgram, BadCommandLinesAreRefused) {
   test::TempDir dir;
+  test::BuildGame("paint", dir.path(), true);
   test::WriteText(dir / "bad.txt", "tick 1: jump\n");
   const std::vector<std::vector<std::string>> usage_errors = {
       {}, {"--headless"}, {"--ticks", "3", dir.path()}, {"--headless", "--ticks", "0", dir.path()},
@@ -80,7 +99,7 @@ TEST(PlayerProgram, BadCommandLinesAreRefused) {
 TEST(PlayerProgram, GameNamesMayBeJapanese) {
   test::TempDir dir;
   const std::string game = dir / "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0";  // ゲーム in UTF-8
-  fs::create_directory(game);
+  test::BuildGame("paint", game, true);
   EXPECT_EQ(Player({"--headless", game}).exit_code, 0);
   // A file of that name is taken as a package; one that is none is refused.
   test::WriteText(game + "/x.dat", "x");

@@ -93,20 +93,36 @@ std::string TitleFolderName(const std::string& title) {
   return name;
 }
 
-std::string GetTitleDataFolder(const std::string& title) {
-  if (title.empty()) return std::string();
+namespace {
+
+// The per-title data folder (see GetTitleDataFolder); when there is none,
+// Folder is empty and Problem says why.
+struct TTitleFolder {
+  std::string Folder, Problem;
+};
+
+TTitleFolder FindTitleDataFolder(const std::string& title) {
+  if (title.empty()) return {"", "the game has no title to name a data folder"};
   const std::string base = GetSpecialFolder(kFolderLocalAppData);
-  if (base.empty()) return std::string();
+  if (base.empty()) return {"", "no data folder: neither $XDG_DATA_HOME nor $HOME is set"};
   const std::string folder = base + "/orba/" + TitleFolderName(title) + "/";
-  return MakeFolders(SjisToUtf8(folder)) ? folder : std::string();
+  if (!MakeFolders(SjisToUtf8(folder))) return {"", "the data folder " + folder + " cannot be made"};
+  return {folder, ""};
 }
+
+}  // namespace
+
+std::string GetTitleDataFolder(const std::string& title) { return FindTitleDataFolder(title).Folder; }
 
 std::string ResolveSaveDataFile(const std::string& program_path, const std::string& title) {
   const std::string dir = FolderOf(program_path);
   if (!program_path.empty() && CanCreateIn(dir)) return dir + "save.dat";
-  std::string file_name = GetTitleDataFolder(title);
-  if (file_name.empty()) throw EOrbaError(kMsgCannotCreateDataFile);
-  file_name += "save.dat";
+  const TTitleFolder data = FindTitleDataFolder(title);
+  if (data.Folder.empty()) {
+    const std::string beside = program_path.empty() ? "no game folder" : "nothing can be written in " + dir;
+    throw ESaveLocationError(kMsgCannotCreateDataFile, "save.dat: " + beside + ", and " + data.Problem);
+  }
+  std::string file_name = data.Folder + "save.dat";
   const std::string beside = dir + "save.dat";
   if (!program_path.empty() && IsFile(SjisToUtf8(beside)) && !IsFile(SjisToUtf8(file_name))) {
     try {

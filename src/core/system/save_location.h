@@ -10,6 +10,9 @@
 #pragma once
 
 #include <string>
+#include <utility>
+
+#include "core/errors.h"
 
 namespace orba {
 
@@ -34,10 +37,25 @@ std::string TitleFolderName(const std::string& title);
 // empty when Title is empty or the folder cannot be made.
 std::string GetTitleDataFolder(const std::string& title);
 
+// "save.dat" has no place: the message is the player's text
+// (kMsgCannotCreateDataFile) as a message box shows it; Where() says, for the
+// player's own line on standard error, which folders were tried and why
+// they failed (Shift-JIS).
+class ESaveLocationError : public EOrbaError {
+ public:
+  ESaveLocationError(const std::string& message, std::string where)
+      : EOrbaError(message), where_(std::move(where)) {}
+  const std::string& Where() const { return where_; }
+
+ private:
+  std::string where_;
+};
+
 // The full name of "save.dat" for a program (or a game folder given as its
 // path with a trailing "/") and the game's title: beside it when a probe
 // file "save.dat.$$$" can be created there, else in the per-title folder
-// (raising kMsgCannotCreateDataFile when there is none), where an existing
+// (raising ESaveLocationError with kMsgCannotCreateDataFile when there is
+// none), where an existing
 // "save.dat" from beside the program is copied unless one is already there.
 std::string ResolveSaveDataFile(const std::string& program_path, const std::string& title);
 

@@ -1,6 +1,7 @@
 #include "platform/sdl/sdl_audio.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <cstring>
 #include <stdexcept>
@@ -8,6 +9,25 @@
 namespace orba {
 
 namespace {
+
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+// Where there is no sound card, ALSA prints its own "ALSA lib ..." lines for
+// every device SDL tries; the player falls back to the dummy driver without
+// a word, so the library's printing is switched off. SDL loads libasound at
+// run time: the same library, loaded here, carries the hook, and stays
+// loaded so that the hook stays valid.
+void SilenceAlsa() {
+  static const bool done = [] {
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (alsa == nullptr) return false;
+    using THandler = void (*)(const char*, int, const char*, int, const char*, ...);
+    using TSetHandler = int (*)(THandler);
+    if (auto set = reinterpret_cast<TSetHandler>(dlsym(alsa, "snd_lib_error_set_handler"))) set(&IgnoreAlsaError);
+    return true;
+  }();
+  (void)done;
+}
 
 SDL_AudioDeviceID OpenDevice(SDL_AudioSpec& want, SDL_AudioSpec& have) {
   return SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
@@ -24,6 +44,7 @@ TSdlAudio::TSdlAudio() {
   want.callback = &TSdlAudio::Callback;
   want.userdata = this;
   SDL_AudioDeviceID id = 0;
+  SilenceAlsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) id = OpenDevice(want, have);
   if (id == 0) {
     // No sound device: the dummy driver consumes the mix in real time.

@@ -75,8 +75,11 @@ TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
   int chosen = -1;
   if (!RunBox(parent_, SjisToUtf8(request.Title), SjisToUtf8(request.Text), labels, chosen)) {
     if (request.Buttons == TDialogButtons::OkCancel) {
-      cancel_next_ = !cancel_next_;
-      return TDialogResult{cancel_next_ ? TDialogAnswer::Cancel : TDialogAnswer::Ok, -1};
+      const std::string asked = request.Title + '\0' + request.Text;
+      const bool again = answered_ok_ == asked;
+      answered_ok_ = again ? std::string() : asked;
+      std::fprintf(stderr, "orba: no message box can be shown: answered %s\n", again ? "Cancel" : "OK");
+      return TDialogResult{again ? TDialogAnswer::Cancel : TDialogAnswer::Ok, -1};
     }
     return buttons.back().Result;
   }

@@ -1,13 +1,16 @@
 // Message boxes shown with SDL over the player's window; a list to choose
 // from is a box with one button a line.
 //
-// A box that cannot be shown (no display, no message-box support) is
-// printed on standard error and answered with its cautious last button
-// (Cancel, No), except that OK/Cancel boxes are answered Cancel and OK in
-// turn: a disc request is then given up and the quit question after it
-// confirmed instead of asking again for ever, and of two requests to close
-// the window the second closes it.
+// A box that cannot be shown (no display, an X server without the fonts
+// SDL's boxes need) is printed on standard error and answered with its
+// cautious last button (Cancel, No), except that an OK/Cancel box is
+// answered OK: closing the window then closes it at once. Only the same
+// question asked again right after an OK is answered Cancel, so that a disc
+// request that keeps failing is given up (and the quit question after it,
+// a different text, confirmed) instead of asking for ever.
 #pragma once
+
+#include <string>
 
 #include "platform/dialogs.h"
 
@@ -25,7 +28,9 @@ class TSdlMessageBoxes : public TMessageBoxService {
 
  private:
   SDL_Window* parent_;
-  bool cancel_next_ = false;  // OK/Cancel boxes that could not be shown
+  // The text of the OK/Cancel box that could not be shown and was answered
+  // OK last; empty when the last such box was answered Cancel.
+  std::string answered_ok_;
 };
 
 }  // namespace orba

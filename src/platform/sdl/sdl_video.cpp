@@ -11,6 +11,12 @@ namespace {
 
 [[noreturn]] void Fail(const char* what) { throw ESdlError(std::string(what) + ": " + SDL_GetError()); }
 
+// SDL's drivers that show nothing: taken only when the user names them.
+bool ShowsNothing(const char* driver) {
+  return driver == nullptr || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0 ||
+         SDL_strcmp(driver, "evdev") == 0;
+}
+
 // Runs as SDL queues each event, after the renderer's own watch has taken
 // the new size: a resized, uncovered or restored window is painted at once,
 // before the desktop shows it empty until the next tick.
@@ -38,7 +44,18 @@ TSdlVideo::TSdlVideo() {
   // Nor turn SIGINT and SIGTERM into a close request: the player ends on
   // them without asking (shell/quit_signals).
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) Fail("SDL video");
+  const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
+  const bool user_chose = chosen != nullptr && chosen[0] != '\0';
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (!user_chose) throw ESdlError(kNoDisplay);
+    Fail("SDL video");
+  }
+  // Where no real display opens SDL falls back to a driver that shows
+  // nothing: a window nobody sees would run for ever.
+  if (!user_chose && ShowsNothing(SDL_GetCurrentVideoDriver())) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    throw ESdlError(kNoDisplay);
+  }
 }
 
 TSdlVideo::~TSdlVideo() {

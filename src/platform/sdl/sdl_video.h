@@ -37,7 +37,12 @@ class TSdlOverlay {
 
 class TSdlVideo : public TVideo {
  public:
-  // Starts SDL's video; raises ESdlError when there is no display to use.
+  // What a start without a display raises.
+  static constexpr char kNoDisplay[] = "no display: use --headless to run without a window";
+
+  // Starts SDL's video; raises ESdlError when there is no display to use:
+  // kNoDisplay when no driver opens or only one that shows nothing (unless
+  // SDL_VIDEODRIVER names the driver to use).
   TSdlVideo();
   ~TSdlVideo() override;
   TSdlVideo(const TSdlVideo&) = delete;
