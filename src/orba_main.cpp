@@ -13,6 +13,8 @@
 #include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/system/trace.h"
+#include "items/base_list.h"
+#include "items/object_tree.h"
 #include "net/http_cli.h"
 #include "platform/audio.h"
 #include "platform/dialogs.h"
@@ -54,7 +56,7 @@ namespace {
 const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
     "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
-    "             [--audio FILE.wav]] GAME\n"
+    "             [--audio FILE.wav] [--tree FILE|-]] GAME\n"
     "GAME is a folder holding game.dat (the game's package) or orba.opb and\n"
     "the game's files, a package file, or a Windows game's program file with\n"
     "its package appended.\n"
@@ -89,6 +91,8 @@ const char kUsage[] =
     "[CODE [ARG ...]]]\"; a SENDER that names no object of the game leaves\n"
     "the event without a sender).\n"
     "--audio writes the sound the run made (44.1 kHz stereo) as a WAV file.\n"
+    "--tree writes the object tree at the end of the run, then every object's\n"
+    "properties, one a line (- for standard output).\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -96,7 +100,7 @@ struct TOptions {
   bool headless = false;
   int32_t ticks = 1;
   int32_t frame_ms = 15;
-  std::optional<std::string> trace, screenshot, input, events, audio;
+  std::optional<std::string> trace, screenshot, input, events, audio, tree;
   std::string game;  // Shift-JIS, as every file name inside the player
 };
 
@@ -141,6 +145,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       headless_only = true;
     } else if (arg == "--audio") {
       options.audio = value();
+      headless_only = true;
+    } else if (arg == "--tree") {
+      options.tree = value();
       headless_only = true;
     } else if (arg == "--events") {
       options.events = value();
@@ -219,6 +226,16 @@ class TTextControlsInstalled {
   std::shared_ptr<orba::TTextControlGroup> previous_;
 };
 
+// The scene's object tree and property lists as UTF-8 text, to File ("-":
+// standard output); nothing but an empty line while no game runs.
+bool WriteObjectTree(const std::string& file) {
+  const std::string text = orba::Bases != nullptr ? orba::SjisToUtf8(orba::ObjectTreeText(*orba::Bases)) : "\n";
+  if (file == "-") return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+  std::ofstream out(file, std::ios::binary);
+  out << text;
+  return static_cast<bool>(out);
+}
+
 int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   // Message boxes are logged and answered; scripts' file dialogs are cancelled.
   orba::SetMessageBoxService(std::make_shared<TLoggedMessageBoxes>());
@@ -253,12 +270,18 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   if (started) orba::RunSteps(runner, clock, options.ticks, static_cast<uint32_t>(options.frame_ms));
   // The screenshot shows the controls as the last tick left them.
   video.RepaintTextControls();
+  // The tree as the last tick left it, before shut-down frees the objects.
+  const bool tree_written = !options.tree || WriteObjectTree(*options.tree);
   runner.ShutDown();
   if (options.screenshot && video.WindowCreated()) orba::WriteScreenshot(video.Frame(), *options.screenshot);
   orba::SetScreenManager(nullptr);
   orba::SetAudioOutput(nullptr);
   if (options.audio && !audio->WriteWav(*options.audio)) {
     std::fprintf(stderr, "orba: cannot write %s\n", options.audio->c_str());
+    return 1;
+  }
+  if (!tree_written) {
+    std::fprintf(stderr, "orba: cannot write %s\n", options.tree->c_str());
     return 1;
   }
   return started ? 0 : 1;

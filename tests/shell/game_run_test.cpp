@@ -192,6 +192,21 @@ TEST_F(GameRun, ShutDownFreesTheGameGlobalsInOrder) {
   EXPECT_EQ(r.output.substr(r.output.size() - tail.size()), tail) << r.output;
 }
 
+// --tree writes the scene as the last tick left it: the roots, the box on
+// the active one, then the box's properties with their labels and values.
+TEST_F(GameRun, TreeOptionWritesTheSceneAtTheEndOfTheRun) {
+  Build("paint", true);
+  const test::CommandResult r = Play(2, {"--tree", dir / "tree.txt"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string tree = test::FileText(dir / "tree.txt");
+  // 画面1 (アクティブ), the box, 画面2
+  EXPECT_EQ(tree.substr(0, tree.find('[')),
+            "\xe7\x94\xbb\xe9\x9d\xa2" "1 (\xe3\x82\xa2\xe3\x82\xaf\xe3\x83\x86\xe3\x82\xa3\xe3\x83\x96)\n"
+            "  box\n\xe7\x94\xbb\xe9\x9d\xa2" "2\n");
+  ExpectContains(tree, {"[box]\n  PR_NAME = box\n", "  X\xe5\xba\xa7\xe6\xa8\x99 = 20\n",  // X座標
+                        "  PR_TOP = 30\n", "  PR_COLOR = 255\n"});
+}
+
 TEST_F(GameRun, SystemVariablesAnswerFromTheRunningGame) {
   Build("sysvars", true);
   ExpectContains(PlayedDump(1), {
