@@ -36,6 +36,13 @@ class TSourceRows {
   }
 
   const uint8_t* Row(int32_t j) {
+    // The common case, inline: rows read in place and in their order.
+    if (!FFlipH && FCopy.empty()) return Start(FFlipV ? FRect.Bottom - 1 - j : FRect.Top + j);
+    return CopiedOrMirroredRow(j);
+  }
+
+ private:
+  const uint8_t* CopiedOrMirroredRow(int32_t j) {
     int32_t y = FFlipV ? FRect.Bottom - 1 - j : FRect.Top + j;
     const uint8_t* row =
         FCopy.empty() ? Start(y) : &FCopy[static_cast<size_t>(y - FRect.Top) * FRowBytes];
@@ -50,7 +57,6 @@ class TSourceRows {
     return FScratch.data();
   }
 
- private:
   const uint8_t* Start(int32_t y) const {
     return FView.Row(y) + static_cast<std::ptrdiff_t>(FRect.Left) * FBytes;
   }

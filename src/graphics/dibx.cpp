@@ -34,11 +34,21 @@ uint8_t* TDIBX::Lock(int32_t x, int32_t y) {
   return row + offset;
 }
 
+// What Lock(0, 0) and the format queries give, read from the bitmap at once:
+// the small draws lock two or three surfaces each, so the calls count.
 TPixelView TDIBX::LockView() {
-  TPixelView v = TCustomDIBX::LockView();
-  v.Width = std::min(v.Width, FSurface->Width());
-  v.Height = std::min(v.Height, FSurface->Height());
-  return v;
+  TDIBSurface& s = *FSurface;
+  if (s.Empty() || s.Height() <= 0) return {};
+  uint8_t* bits = s.GetRow(0);
+  const TDIBChannelLayout& f = s.CurrentLayout();
+  return TPixelView{bits,
+                    s.RowStep(),
+                    std::min(TCustomDIBX::Width(), s.Width()),
+                    std::min(TCustomDIBX::Height(), s.Height()),
+                    s.GetBitCount(),
+                    static_cast<uint32_t>(f.RedMask),
+                    static_cast<uint32_t>(f.GreenMask),
+                    static_cast<uint32_t>(f.BlueMask)};
 }
 
 int32_t TDIBX::ColorToPixel(int32_t color) { return orba::ColorToPixel(color, BitCount()); }

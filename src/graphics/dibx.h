@@ -47,7 +47,9 @@ class TDIBX : public TCustomDIBX {
   void SetPaletteEntries(const uint8_t* entries) override { SetPaletteRange(entries, 0, 256); }
   void SetPaletteRange(const uint8_t* entries, int32_t start, int32_t count) override;
 
-  // The view never reaches past the bitmap, whatever Width and Height say.
+  // The view never reaches past the bitmap, whatever Width and Height say;
+  // read from the bitmap directly (a subclass changing Lock or the format
+  // queries overrides this as well).
   TPixelView LockView() override;
   // The bitmap's own colour table serves palette depths.
   void StretchToView(const TPixelView& target, const uint8_t* target_palette, const TRect& dst_rect,

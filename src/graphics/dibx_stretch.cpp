@@ -118,6 +118,18 @@ void GatherRow(const uint8_t* srow, const std::vector<int32_t>& columns, size_t 
     std::memcpy(out + (i - first) * Size, srow + static_cast<std::ptrdiff_t>(cols[i]) * static_cast<std::ptrdiff_t>(Size), Size);
 }
 
+// The 32-bit pixels and the mask bytes of the same columns in one pass: one
+// read of each column's index serves both.
+void GatherWithMask32(const uint8_t* srow, const uint8_t* mrow, const std::vector<int32_t>& columns, size_t first,
+                      size_t last, uint8_t* out, uint8_t* mout) {
+  const int32_t* const cols = columns.data();
+  for (size_t i = first; i < last; ++i) {
+    const std::ptrdiff_t c = cols[i];
+    std::memcpy(out + (i - first) * 4, srow + c * 4, 4);
+    mout[i - first] = mrow[c];
+  }
+}
+
 void Gather(int bpp, const uint8_t* srow, const std::vector<int32_t>& columns, size_t first, size_t last, uint8_t* out) {
   switch (bpp) {
     case 1: return GatherRow<1>(srow, columns, first, last, out);
@@ -156,8 +168,12 @@ void StretchRows(const TPixelView& dest, const TPixelView& source, const TPixelV
     const int32_t sy = plan.SourceRow(y);
     if (sy < 0) continue;
     if (sy != sampled) {
-      Gather(bpp, source.Row(sy), plan.Columns, first, last, row.data());
-      if (mask != nullptr) Gather(1, mask->Row(sy), plan.Columns, first, last, mrow.data());
+      if (mask != nullptr && bpp == 4) {
+        GatherWithMask32(source.Row(sy), mask->Row(sy), plan.Columns, first, last, row.data(), mrow.data());
+      } else {
+        Gather(bpp, source.Row(sy), plan.Columns, first, last, row.data());
+        if (mask != nullptr) Gather(1, mask->Row(sy), plan.Columns, first, last, mrow.data());
+      }
       sampled = sy;
     }
     uint8_t* drow = dest.Row(y) + (static_cast<std::ptrdiff_t>(plan.Dest.Left) + static_cast<std::ptrdiff_t>(first)) * bpp;

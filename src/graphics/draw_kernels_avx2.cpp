@@ -97,6 +97,27 @@ ORBA_AVX2 int32_t MaskRow(uint8_t* d, const uint8_t* s, const uint8_t* m, int32_
   return i;
 }
 
+// Constant colour through coverage at 32 bits: the weight is m at alpha
+// 255, alpha where m = 255, else (m x alpha) shr 8; pixels whose coverage is
+// 0 or that equal the colour stay. Returns the pixels done.
+ORBA_AVX2 int32_t ColorMaskRow(uint8_t* d, const uint8_t* m, int32_t n, uint32_t pixel, int32_t alpha) {
+  const __m256i z = _mm256_setzero_si256(), full = _mm256_set1_epi32(255), av = _mm256_set1_epi32(alpha);
+  const __m256i pv = _mm256_set1_epi32(static_cast<int32_t>(pixel));
+  int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m256i mv = LoadMask(m + i), dv = Load(d + i * 4);
+    const __m256i w = alpha == 255 ? mv : Select(_mm256_cmpeq_epi32(mv, full), av, Scale(mv, av));
+    const __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi32(mv, z), _mm256_cmpeq_epi32(dv, pv));
+    Store(d + i * 4, Select(keep, dv, Blend(pv, dv, Pairs(w))));
+  }
+  return i;
+}
+
+void ColorMask32(uint8_t* d, const uint8_t* m, int32_t n, int32_t bits, uint32_t pixel, int32_t alpha) {
+  const int32_t i = bits == 32 ? ColorMaskRow(d, m, n, pixel, alpha) : 0;
+  FastRowKernels().ColorMask(d + i * 4, m + i, n - i, bits, pixel, alpha);
+}
+
 void Blend32(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits, int32_t alpha, TRowKey key) {
   const int32_t i = bits == 32 ? BlendRow<true>(d, s, n, alpha, key) : 0;
   FastRowKernels().Blend(d + i * 4, s + i * 4, n - i, bits, alpha, key);
@@ -195,6 +216,7 @@ const TRowKernels* Avx2RowKernels() {
     __builtin_cpu_init();  // in case this runs before the library's own start-up
     if (!__builtin_cpu_supports("avx2")) return nullptr;
     static TRowKernels set = FastRowKernels();
+    set.ColorMask = ColorMask32;
     set.Blend = Blend32;
     set.Sampled = Sampled32;
     set.Mask = Mask32;

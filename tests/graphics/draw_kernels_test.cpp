@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 #include <set>
 #include <string>
@@ -471,6 +472,29 @@ TEST(ColorConvert, CopyBetweenPalettesMapsToNearestEntry) {
   s.Set(1, 0, 1);
   ConvertCopy(d.View, to, 0, 0, s.View, from, TRect{0, 0, 3, 1});
   EXPECT_EQ((std::pair{d.Get(0, 0), d.Get(1, 0)}), (std::pair{0u, 7u}));
+}
+
+// The fast sets' Copy moves overlapping rows as memmove does (the portable
+// one walks forward): rows of 16 to 64 bytes, moved by vectors, and the
+// rows around them, shifted either way by less than their length.
+TEST(RowKernelCopy, OverlappingRowsComeOutAsMemmoveGivesThem) {
+  if (&FastRowKernels() == &PortableRowKernels()) GTEST_SKIP() << "no vector kernels on this processor";
+  std::vector<const TRowKernels*> sets = {&FastRowKernels()};
+  if (Avx2RowKernels() != nullptr) sets.push_back(Avx2RowKernels());
+  for (const TRowKernels* k : sets)
+    for (const int32_t bits : {8, 16, 24, 32}) {
+      const int32_t bytes = (bits + 7) / 8;
+      for (int32_t n = 1; n * bytes <= 72; ++n)
+        for (const int32_t shift : {-bytes * n + 1, -5, -1, 1, 3, 16, bytes * n - 1}) {
+          if (shift == 0 || shift <= -bytes * n || shift >= bytes * n) continue;
+          std::vector<uint8_t> buffer(256), expected;
+          for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i * 7 + 1);
+          expected = buffer;
+          std::memmove(&expected[100 + shift], &expected[100], static_cast<size_t>(n * bytes));
+          k->Copy(&buffer[static_cast<size_t>(100 + shift)], &buffer[100], n, bits);
+          ASSERT_EQ(buffer, expected) << "bits " << bits << " n " << n << " shift " << shift;
+        }
+    }
 }
 
 TEST(ColorConvert, StretchDoublesAndMirrors) {
