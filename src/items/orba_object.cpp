@@ -122,8 +122,8 @@ void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
 void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Name = ReadStreamString(stream);
   Priority = ReadStreamInt(stream);
-  if (version >= 104) SubPriority = ReadStreamInt(stream);
-  if (version >= 120) Tag = ReadStreamString(stream);
+  if (version >= kSceneIdleVersion) SubPriority = ReadStreamInt(stream);
+  if (version >= kSceneTagVersion) Tag = ReadStreamString(stream);
 }
 
 void TOrbaObject::QueueEvent(const std::string& label, uint8_t code, const TArrayString* args) {
@@ -807,9 +807,9 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   TOrbaComponent::LoadFromStream(stream, version);
   for (int32_t* v : {&Left, &Top, &Width, &Height, &OffsetX, &OffsetY}) *v = ReadStreamInt(stream);
   PosZoomed = ReadStreamBool(stream);
-  if (version >= 130)
+  if (version >= kSceneMotionVersion)
     for (int32_t* v : {&MotionX, &MotionY, &PlusX, &PlusY}) *v = ReadStreamInt(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
     AniPaused = ReadStreamBool(stream);
   }
@@ -819,10 +819,10 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   IgnoreMouse = ReadByteVal(stream);
   Cursor = ReadStreamString(stream);
   OnMouseMove = ReadStreamString(stream);
-  if (version >= 102) OnMouseIn = ReadStreamString(stream);
+  if (version >= kSceneMouseInVersion) OnMouseIn = ReadStreamString(stream);
   for (std::string* s : {&OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
     *s = ReadStreamString(stream);
-  if (version >= 118) {
+  if (version >= kSceneKeyHandlersVersion) {
     HandleKey = ReadStreamBool(stream);
     for (std::string* s : {&OnKeyDown, &OnKeyUp, &OnKeyRepeat, &OnFocusIn, &OnFocusOut})
       *s = ReadStreamString(stream);

@@ -23,6 +23,7 @@
 #include "core/streams/big_stream.h"
 #include "core/vocab/vocab.h"
 #include "script/interp/object_services.h"
+#include "script/save/scene_versions.h"
 
 namespace orba {
 
