@@ -142,4 +142,13 @@ printf '%s' 'あ<B>い</B><FONT SIZE=20 COLOR=#FF0000 BORDER=1>う</FONT><BR CLE
 printf '%s' '<NOBR>abc def</NOBR> 「ここ。」<WAIT VALUE=-30>x</WAIT><A HREF=l>y</A><EVENT VALUE=e END><DIV ALIGN=CENTER>z</DIV>' |
   iconv -f UTF-8 -t CP932 > "$out/markup/breaks"
 
+# Whole games: each game of tests/games and the demo as the start of a
+# generated game ("GAME:NAME" and a line break, then the generator's bytes).
+mkdir -p "$out/game"
+for g in "$root"/tests/games/*/ demo; do
+  name=$(basename "$g")
+  [ "$name" = demo ] || [ -f "$g/orba.opb.txt" ] || continue
+  printf 'GAME:%s\n\001\002\003\004\005\006\007\010\011\012\013\014' "$name" > "$out/game/$name"
+done
+
 for t in "$out"/*/; do echo "seeds: $(basename "$t") $(ls "$t" | wc -l)"; done

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang libclang-rt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libjpeg-dev libpng-dev
+  zlib1g-dev libdeflate-dev libjpeg-dev libpng-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont
   python3 python3-pil xvfb x11-utils
   imagemagick netpbm libjpeg-turbo-progs icoutils

@@ -21,6 +21,7 @@
 #include "items/base_list.h"
 #include "items/base_list_scene.h"
 #include "items/message_window.h"
+#include "items/object_tree.h"
 #include "items/orba_globals.h"
 #include "media/media_system.h"
 #include "net/http_cli.h"
@@ -43,9 +44,10 @@ namespace {
 using namespace orba;
 
 const char* const kUsage =
-    "usage: orbatool save dump [--game GAME] SAVEDAT\n"
+    "usage: orbatool save dump [--game GAME] [--tree] SAVEDAT\n"
     "GAME is the game that wrote SAVEDAT as the player takes it (its folder, package\n"
-    "or program); without it the game beside SAVEDAT is read.\n";
+    "or program); without it the game beside SAVEDAT is read. --tree also prints\n"
+    "each slot's object tree and every object's properties.\n";
 
 std::string U(const std::string& sjis) { return SjisToUtf8(sjis); }
 
@@ -226,7 +228,7 @@ void PrintTables(TDBManager& db) {
   }
 }
 
-int Dump(const std::string& path, const std::string& game) {
+int Dump(const std::string& path, const std::string& game, bool tree) {
   if (!game.empty() && !DiskFileExists(game) && !DiskFolderExists(game))
     return orbatool::Fail("no such game: " + U(game));
   TVrFileCollection c;
@@ -298,6 +300,8 @@ int Dump(const std::string& path, const std::string& game) {
           if (const TOrbaMes* w = AsMessageWindow(Bases->GetObject(k)))
             std::printf("  message \"%s\" mode %d page %d of %d text \"%s\"\n", U(w->Name).c_str(), w->RecordMode,
                         w->PageIndex, w->PageCount(), U(w->GetText()).c_str());
+        // The object tree and each object's property list.
+        if (tree) std::printf("%s", U(ObjectTreeText(*Bases)).c_str());
         run_state.Print();
         PrintBacklog(*TextHistoryFormats);
         PrintVars(vars);
@@ -321,8 +325,19 @@ int Dump(const std::string& path, const std::string& game) {
 }
 
 int SaveCommand(const std::vector<std::string>& args) {
-  if (args.size() == 2 && args[0] == "dump") return Dump(Utf8ToSjis(args[1]), "");
-  if (args.size() == 4 && args[0] == "dump" && args[1] == "--game") return Dump(Utf8ToSjis(args[3]), Utf8ToSjis(args[2]));
+  std::string game;
+  bool tree = false;
+  size_t i = 1;
+  for (; args.size() > 1 && args[0] == "dump" && i + 1 < args.size(); ++i) {
+    if (args[i] == "--tree") {
+      tree = true;
+    } else if (args[i] == "--game" && i + 2 < args.size()) {
+      game = Utf8ToSjis(args[++i]);
+    } else {
+      break;
+    }
+  }
+  if (args.size() > 1 && args[0] == "dump" && i + 1 == args.size()) return Dump(Utf8ToSjis(args[i]), game, tree);
   std::fputs(kUsage, stderr);
   return 2;
 }

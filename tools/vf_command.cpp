@@ -92,14 +92,20 @@ int Verify(const std::string& archive) {
     uint32_t crc = 0;
     try {
       // Unpacking proves a packed entry whole even where no CRC is stored.
-      TKsMemoryStream content;
+      // The content streams through a CRC counter, so an entry at the size
+      // cap is refused without being held.
       TVrFile* found = c.Find(f->Name());
-      if (found == f) c.ReadEntry(content, f->Name());
-      if (f->CrcOfUnpacked) {
-        crc = StreamCrc32(content);
-      } else {
-        std::unique_ptr<TRangeStream> stored = c.OpenEntryRange(f->Name());
-        if (found == f && stored) crc = StreamCrc32(*stored);
+      if (found == f) {
+        // A stored range cut short by the archive's end is a read error.
+        if (f->Offset + f->Size > c.Archive->GetSize()) throw EReadError();
+        TCrc32Stream unpacked;
+        c.ReadEntry(unpacked, f->Name());
+        if (f->CrcOfUnpacked || f->Raw) {
+          crc = unpacked.Crc();  // a raw entry's stored bytes are its content
+        } else {
+          std::unique_ptr<TRangeStream> stored = c.OpenEntryRange(f->Name());
+          if (stored) crc = StreamCrc32(*stored);
+        }
       }
     } catch (const EOrbaError& e) {
       std::printf("%s\tbad\t%s\n", name.c_str(), SjisToUtf8(e.what()).c_str());

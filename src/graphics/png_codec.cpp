@@ -2,6 +2,10 @@
 
 #include <zlib.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -11,6 +15,8 @@
 #include <memory>
 #include <vector>
 
+#include "core/streams/compression.h"
+#include "core/streams/scratch_block.h"
 #include "graphics/palette.h"
 
 namespace orba {
@@ -81,6 +87,12 @@ constexpr int32_t kMinDataChunk = 256;
 constexpr int32_t kMaxDataChunk = 100000;
 // Compressed bytes handed to zlib at a time.
 constexpr size_t kInflatePiece = 32768;
+// Filtered images up to this size are inflated in one call; larger ones, row
+// by row, so that a huge picture is not held twice.
+constexpr size_t kMaxWholeImageData = size_t{256} << 20;
+// The filtered image and the joined IDAT data of a whole-buffer decode.
+thread_local TKeptBlock t_filtered_scratch;
+thread_local TKeptBlock t_joined_scratch;
 // Weights (of 256) of red, green and blue in a picture saved as grey.
 constexpr uint32_t kGreyOfRed = 77, kGreyOfGreen = 150, kGreyOfBlue = 29;
 
@@ -132,9 +144,83 @@ inline int PaethPredict(int a, int b, int c) {
   return (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
 }
 
+#ifdef __SSE2__
+// Sub, Average and Paeth of 3- and 4-byte pixels, a pixel at a time in
+// 16-bit lanes: each pixel needs the one decoded before it, so the lanes
+// hold the channels of one pixel. Same results as PaethPredict byte by byte.
+
+// A pixel's bytes in 16-bit lanes; kBytes may be more than a pixel where the
+// bytes after it may be read (their lanes are never stored).
+template <size_t kBytes>
+__m128i LoadPixel(const uint8_t* p) {
+  uint32_t v = 0;
+  std::memcpy(&v, p, kBytes);
+  return _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(v)), _mm_setzero_si128());
+}
+
+template <size_t kBpp>
+void StorePixel(uint8_t* p, __m128i v) {
+  const uint32_t packed = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+  std::memcpy(p, &packed, kBpp);
+}
+
+inline __m128i Abs16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
+
+inline __m128i Select16(__m128i mask, __m128i yes, __m128i no) {
+  return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// One pixel of a row; a and c carry the pixel before it (decoded) and the
+// one above that.
+template <size_t kBpp, int kFilter, size_t kBytes>
+inline void UnfilterPixel(uint8_t* cur, const uint8_t* prev, __m128i& a, __m128i& c) {
+  const __m128i x = LoadPixel<kBytes>(cur);
+  __m128i pred;
+  if constexpr (kFilter == kFilterSub) {
+    pred = a;
+  } else if constexpr (kFilter == kFilterAverage) {
+    pred = _mm_srli_epi16(_mm_add_epi16(a, LoadPixel<kBytes>(prev)), 1);
+  } else {
+    const __m128i b = LoadPixel<kBytes>(prev);
+    const __m128i p = _mm_sub_epi16(b, c), q = _mm_sub_epi16(a, c);
+    const __m128i pa = Abs16(p), pb = Abs16(q), pc = Abs16(_mm_add_epi16(p, q));
+    const __m128i least = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+    pred = Select16(_mm_cmpeq_epi16(pa, least), a, Select16(_mm_cmpeq_epi16(pb, least), b, c));
+    c = b;
+  }
+  a = _mm_and_si128(_mm_add_epi16(x, pred), _mm_set1_epi16(0xFF));
+  StorePixel<kBpp>(cur, a);
+}
+
+// The filter of one row of whole 3- or 4-byte pixels. Every pixel of a
+// 3-byte row but the last is read as four bytes: the fourth belongs to the
+// next pixel (still filtered at that time) and is never stored.
+template <size_t kBpp, int kFilter>
+void UnfilterPixels(uint8_t* cur, const uint8_t* prev, size_t n) {
+  __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
+  size_t i = 0;
+  for (; i + 4 <= n; i += kBpp) UnfilterPixel<kBpp, kFilter, 4>(cur + i, prev + i, a, c);
+  for (; i + kBpp <= n; i += kBpp) UnfilterPixel<kBpp, kFilter, kBpp>(cur + i, prev + i, a, c);
+}
+
+template <size_t kBpp>
+void UnfilterPixels(uint8_t filter, uint8_t* cur, const uint8_t* prev, size_t n) {
+  if (filter == kFilterSub) UnfilterPixels<kBpp, kFilterSub>(cur, prev, n);
+  else if (filter == kFilterAverage) UnfilterPixels<kBpp, kFilterAverage>(cur, prev, n);
+  else UnfilterPixels<kBpp, kFilterPaeth>(cur, prev, n);
+}
+#endif
+
 // Undoes one row's filter in place; `prev` is the previous unfiltered row
 // of the same pass (all zero for the first).
 bool Unfilter(uint8_t filter, uint8_t* cur, const uint8_t* prev, size_t n, size_t bpp) {
+#ifdef __SSE2__
+  if ((filter == kFilterSub || filter == kFilterAverage || filter == kFilterPaeth) && (bpp == 3 || bpp == 4)) {
+    if (bpp == 3) UnfilterPixels<3>(filter, cur, prev, n);
+    else UnfilterPixels<4>(filter, cur, prev, n);
+    return true;
+  }
+#endif
   switch (filter) {
     case kFilterNone: return true;
     case kFilterSub:
@@ -152,19 +238,6 @@ bool Unfilter(uint8_t filter, uint8_t* cur, const uint8_t* prev, size_t n, size_
     case kFilterPaeth: {
       const size_t head = std::min(bpp, n);
       for (size_t i = 0; i < head; ++i) cur[i] = static_cast<uint8_t>(cur[i] + prev[i]);
-      if (bpp == 4) {
-        // Four channels side by side; each depends only on its own history.
-        for (size_t i = 4; i + 3 < n; i += 4)
-          for (size_t k = 0; k < 4; ++k)
-            cur[i + k] = static_cast<uint8_t>(cur[i + k] + PaethPredict(cur[i + k - 4], prev[i + k], prev[i + k - 4]));
-        return true;
-      }
-      if (bpp == 3) {
-        for (size_t i = 3; i + 2 < n; i += 3)
-          for (size_t k = 0; k < 3; ++k)
-            cur[i + k] = static_cast<uint8_t>(cur[i + k] + PaethPredict(cur[i + k - 3], prev[i + k], prev[i + k - 3]));
-        return true;
-      }
       for (size_t i = bpp; i < n; ++i)
         cur[i] = static_cast<uint8_t>(cur[i] + PaethPredict(cur[i - bpp], prev[i], prev[i - bpp]));
       return true;
@@ -209,7 +282,13 @@ class TPngReader {
   bool ResolvePaletteAlpha();
   TPlanes PrepareImage(bool use_alpha);
   void StartInflate(size_t chunk_pos);
-  void DecodeRows(const TPlanes& planes);
+  size_t FilteredSize() const;
+  bool DecodeWhole(size_t chunk_pos, const TPlanes& planes);
+  // Unfilters and converts the rows that NextRow hands out (each its filter
+  // byte and samples, or nullptr when the data ended early).
+  template <typename NextRow>
+  void DecodeRows(const TPlanes& planes, NextRow next_row);
+  void DecodeStreamedRows(const TPlanes& planes);
   void StoreInterlaced(const TPass& pass, int32_t count, const uint8_t* pixels, const uint8_t* alpha, uint8_t* row,
                        uint8_t* alpha_row) const;
   void ApplyPaletteAlpha(const TPlanes& planes) const;
@@ -573,20 +652,96 @@ void TPngReader::DecodeImage(size_t chunk_pos) {
   const bool index_alpha = ResolvePaletteAlpha();
   const bool use_alpha = alpha_ || index_alpha;
   const TPlanes planes = PrepareImage(use_alpha);
-  StartInflate(chunk_pos);
-  DecodeRows(planes);
+  if (!DecodeWhole(chunk_pos, planes)) {
+    StartInflate(chunk_pos);
+    DecodeStreamedRows(planes);
+  }
   if (index_alpha) ApplyPaletteAlpha(planes);
   png_.AlphaLoaded = use_alpha;
   image_done_ = true;
 }
 
-// Inflates, unfilters and converts the rows of every pass, until the image
-// or the data ends.
-void TPngReader::DecodeRows(const TPlanes& planes) {
+// The bytes of the filtered image: each row of each pass with its filter
+// byte.
+size_t TPngReader::FilteredSize() const {
+  size_t total = 0;
+  for (int p = 0; p < PassCount(interlace_ != 0); ++p) {
+    const TPass pass = PassOf(interlace_ != 0, p);
+    if (pass.Empty(width_, height_)) continue;
+    const size_t rows = static_cast<size_t>((height_ - pass.Y0 + pass.DY - 1) / pass.DY);
+    total += rows * (RowBytes(pass.Width(width_), src_bpp_) + 1);
+  }
+  return total;
+}
+
+// The fast path of a sound picture: the IDAT chunks from ChunkPos on are
+// joined and inflated in one call into the filtered image, whose size the
+// header gives. It is taken only when every chunk of the run is whole and
+// the zlib stream ends, checksum matching, exactly at the image's last
+// byte; anything else (data cut short, a bad checksum, damage, too much or
+// too little data) answers false before a pixel is written, and the
+// row-by-row inflate decodes what it can and fails where it must.
+bool TPngReader::DecodeWhole(size_t chunk_pos, const TPlanes& planes) {
+  const size_t total = FilteredSize();
+  if (total == 0 || total > kMaxWholeImageData) return false;
+  // The run of IDAT chunks; one chunk is read in place.
+  size_t packed_size = 0, p = chunk_pos, chunks = 0;
+  for (; p + kChunkHeadSize <= size_ && IsType(data_ + p + 4, "IDAT"); ++chunks) {
+    const uint32_t len = BE32(data_ + p);
+    if (len > kMaxChunkLength) break;  // left to the chunk loop, which refuses it
+    const size_t start = p + kChunkHeadSize;
+    if (len > size_ - start) return false;
+    packed_size += len;
+    p = start + len + kChunkCrcSize;
+  }
+  TScratchBlock joined(t_joined_scratch);
+  const uint8_t* packed = data_ + chunk_pos + kChunkHeadSize;
+  if (chunks > 1) {
+    uint8_t* to = joined.Get(packed_size);
+    for (size_t q = chunk_pos, i = 0; i < chunks; ++i) {
+      const uint32_t len = BE32(data_ + q);
+      std::memcpy(to, data_ + q + kChunkHeadSize, len);
+      to += len;
+      q += kChunkHeadSize + len + kChunkCrcSize;
+    }
+    packed = joined.Data();
+  }
+  TScratchBlock scratch(t_filtered_scratch);
+  uint8_t* filtered = scratch.Get(total);
+  const TWholeInflate got = InflateWhole(packed, packed_size, filtered, total);
+  if (got.Result != EWholeInflate::kDone || got.Size != total) return false;
+  // The chunk loop goes on after the run; the IDATs in it are used.
+  pos_ = p;
+  size_t next = 0;
+  DecodeRows(planes, [&](size_t n) {
+    uint8_t* row = filtered + next;
+    next += n;
+    return row;
+  });
+  return true;
+}
+
+// Inflates the rows one at a time through zlib, until the image or the data
+// ends.
+void TPngReader::DecodeStreamedRows(const TPlanes& planes) {
+  const size_t full_bytes = RowBytes(width_, src_bpp_);
+  std::vector<uint8_t> rows[2] = {std::vector<uint8_t>(full_bytes + 1), std::vector<uint8_t>(full_bytes + 1)};
+  int turn = 0;
+  DecodeRows(planes, [&](size_t n) -> uint8_t* {
+    // Two rows in turn: the one handed out before is still the previous row.
+    turn ^= 1;
+    return InflateRow(rows[turn].data(), n) ? rows[turn].data() : nullptr;
+  });
+}
+
+// Unfilters and converts the rows of every pass, until the image or the data
+// ends.
+template <typename NextRow>
+void TPngReader::DecodeRows(const TPlanes& planes, NextRow next_row) {
   const size_t bpp = static_cast<size_t>(std::max(1, src_bpp_ / 8));
   const size_t full_bytes = RowBytes(width_, src_bpp_);
-  // Both rows keep the filter byte at 0 and the samples from 1 on.
-  std::vector<uint8_t> cur(full_bytes + 1 + 4), prev(full_bytes + 1 + 4);
+  // The row above the first of each pass: zero, filter byte included.
+  const std::vector<uint8_t> zero_row(full_bytes + 1);
   std::vector<uint8_t> pass_out, pass_alpha;
   if (interlace_) {
     pass_out.resize(static_cast<size_t>(width_) * 3 + 8);
@@ -597,23 +752,24 @@ void TPngReader::DecodeRows(const TPlanes& planes) {
     if (pass.Empty(width_, height_)) continue;
     const int32_t pw = pass.Width(width_);
     const size_t row_bytes = RowBytes(pw, src_bpp_);
-    std::fill(prev.begin(), prev.end(), 0);
+    const uint8_t* prev = zero_row.data();
     for (int32_t y = pass.Y0; y < height_; y += pass.DY) {
-      if (!InflateRow(cur.data(), row_bytes + 1)) {
+      uint8_t* cur = next_row(row_bytes + 1);
+      if (cur == nullptr) {
         if (alpha_flip_ == 0 && !interlace_ && planes.AlphaTop != nullptr)
           for (; y < height_; ++y) std::memset(planes.AlphaRow(y), 255, static_cast<size_t>(width_));
         return;
       }
-      if (!Unfilter(cur[0], cur.data() + 1, prev.data() + 1, row_bytes, bpp)) throw EZelPNG(kReadError);
+      if (!Unfilter(cur[0], cur + 1, prev + 1, row_bytes, bpp)) throw EZelPNG(kReadError);
       uint8_t* row = planes.Row(y);
       uint8_t* arow = planes.AlphaRow(y);
       if (!interlace_) {
-        ConvertRow(cur.data() + 1, pw, row, alpha_ ? arow : nullptr);
+        ConvertRow(cur + 1, pw, row, alpha_ ? arow : nullptr);
       } else {
-        ConvertRow(cur.data() + 1, pw, pass_out.data(), pass_alpha.data());
+        ConvertRow(cur + 1, pw, pass_out.data(), pass_alpha.data());
         StoreInterlaced(pass, pw, pass_out.data(), pass_alpha.data(), row, arow);
       }
-      std::swap(cur, prev);
+      prev = cur;
     }
   }
 }

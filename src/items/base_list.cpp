@@ -1,6 +1,7 @@
 #include "items/base_list.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
@@ -55,6 +56,17 @@ TOrbaObject* CreateCompoByType(TOrbaBaseList* manager, uint8_t type) {
 
 void RegisterCompoType(uint8_t type, TCompoCreator creator) { Creators()[type & 127] = creator; }
 
+namespace {
+
+// List orders rise across every manager, so that a scene read into a second
+// manager and taken over keeps its order.
+uint64_t NextListOrder() {
+  static std::atomic<uint64_t> next{1};
+  return next++;
+}
+
+}  // namespace
+
 // ---- TOrbaBaseList -------------------------------------------------------------------------------
 
 TOrbaBaseList::TOrbaBaseList() : TOrbaComponent(nullptr) { MakeRoots(); }
@@ -70,6 +82,10 @@ void TOrbaBaseList::MakeRoots() {
 
 void TOrbaBaseList::FreeAll() {
   Transition.reset();
+  freeing_all_ = true;
+  std::vector<TObjectHandle> listed;
+  for (const TOrbaObject* o : Objects) listed.push_back(o->Handle());
+  Objects.clear();
   // Root trees first (their objects leave the registry as they go), then
   // the objects without a parent, first to last.
   for (auto& root : roots_) {
@@ -78,13 +94,36 @@ void TOrbaBaseList::FreeAll() {
     root.reset();
   }
   Events.Clear();
-  while (!Objects.empty()) {
-    TOrbaObject* o = Objects.front();
-    RemoveObject(o);
-    delete o;
+  // The list was emptied at once; each object still leaves the registry as
+  // it goes, and a freed parent takes its children along: a child of an
+  // object without a parent is not freed on its own first, which would leave
+  // it in its parent's children (only one whose parent is not freed here is
+  // unlinked and freed after the others). Objects made meanwhile go in a
+  // further round.
+  while (!listed.empty()) {
+    for (bool children = false;; children = true) {
+      for (TObjectHandle h : listed) {
+        TOrbaObject* o = Lookup(h);
+        if (o == nullptr || !IsListed(o)) continue;
+        if (TOrbaControl* parent = o->GetParent()) {
+          if (!children) continue;
+          parent->RemoveChild(static_cast<TOrbaControl*>(o));
+          static_cast<TOrbaControl*>(o)->Parent = nullptr;
+        }
+        RemoveObject(o);
+        delete o;
+      }
+      if (children) break;
+    }
+    listed.clear();
+    for (const TOrbaObject* o : Objects)
+      if (IsListed(o)) listed.push_back(o->Handle());
+    Objects.clear();
   }
+  freeing_all_ = false;
   Events.Clear();
   ScrapList.clear();
+  scrapped_.clear();
   PrevMenus.clear();
   Focus = TObjectHandle{};
 }
@@ -119,19 +158,32 @@ TOrbaObject* TOrbaBaseList::GetObject(int32_t index) const {
 }
 
 int32_t TOrbaBaseList::AddObject(TOrbaObject* object) {
+  if (IsListed(object)) return IndexOfObject(object);
+  object->ListOrder = NextListOrder();
   Objects.push_back(object);
+  names_.Add(*object);
   RegisterSerial(object);
   return GetObjectCount() - 1;
 }
 
+size_t TOrbaBaseList::PositionOf(const TOrbaObject* object) const {
+  return static_cast<size_t>(
+      std::lower_bound(Objects.begin(), Objects.end(), object->ListOrder,
+                       [](const TOrbaObject* o, uint64_t order) { return o->ListOrder < order; }) -
+      Objects.begin());
+}
+
 void TOrbaBaseList::RemoveObject(TOrbaObject* object) {
-  auto it = std::find(Objects.begin(), Objects.end(), object);
-  if (it == Objects.end()) return;
-  const auto index = static_cast<int32_t>(it - Objects.begin());
-  Objects.erase(it);
-  if (index < IdleIndex) --IdleIndex;
+  if (scrapped_.erase(object) != 0) ScrapList.erase(std::find(ScrapList.begin(), ScrapList.end(), object));
+  if (!IsListed(object)) return;
+  names_.Remove(*object);
+  if (!freeing_all_) {
+    const size_t index = PositionOf(object);
+    Objects.erase(Objects.begin() + static_cast<std::ptrdiff_t>(index));
+    if (static_cast<int32_t>(index) < IdleIndex) --IdleIndex;
+  }
+  object->ListOrder = 0;
   UnregisterSerial(object);
-  std::erase(ScrapList, object);
 }
 
 int32_t TOrbaBaseList::IndexOfObject(const TOrbaObject* object) const {
@@ -139,13 +191,18 @@ int32_t TOrbaBaseList::IndexOfObject(const TOrbaObject* object) const {
   return it == Objects.end() ? -1 : static_cast<int32_t>(it - Objects.begin());
 }
 
-void TOrbaBaseList::ScrapObject(TOrbaObject* object) {
-  if (!IsObjectScrapped(object)) ScrapList.push_back(object);
+void TOrbaBaseList::RenameObject(TOrbaObject& object, std::string name) {
+  const bool listed = IsListed(&object);
+  if (listed) names_.Remove(object);
+  object.Name = std::move(name);
+  if (listed) names_.Add(object);
 }
 
-bool TOrbaBaseList::IsObjectScrapped(const TOrbaObject* object) const {
-  return std::find(ScrapList.begin(), ScrapList.end(), object) != ScrapList.end();
+void TOrbaBaseList::ScrapObject(TOrbaObject* object) {
+  if (scrapped_.insert(object).second) ScrapList.push_back(object);
 }
+
+bool TOrbaBaseList::IsObjectScrapped(const TOrbaObject* object) const { return scrapped_.contains(object); }
 
 void TOrbaBaseList::FreeObject(TOrbaObject* object) {
   if (object == nullptr || object->IsScreenRoot()) return;
@@ -171,8 +228,8 @@ bool TOrbaBaseList::IsRegistered(const TOrbaObject* object) const {
 TOrbaObject* TOrbaBaseList::FindObject(const std::string& name) const {
   if (name.empty() || name == kBaseName0) return ActiveBase();
   if (name == std::string(1, kInternalMark) || name == kBaseName1) return GetBase(Active ^ 1);
-  for (TOrbaObject* o : Objects)
-    if (o->Name == name && !o->IsScrapped()) return o;
+  for (TOrbaObject* o : names_.Bearers(name))
+    if (!o->IsScrapped()) return o;
   return nullptr;
 }
 
@@ -181,22 +238,18 @@ TOrbaControl* TOrbaBaseList::FindControl(const std::string& name) const {
   if (name == std::string(1, kInternalMark)) return GetBase(Active ^ 1);
   if (name == kBaseName0) return GetBase(0);
   if (name == kBaseName1) return GetBase(1);
-  for (TOrbaObject* o : Objects)
-    if (o->IsControl() && o->Name == name && !o->IsScrapped()) return static_cast<TOrbaControl*>(o);
+  for (TOrbaObject* o : names_.Bearers(name))
+    if (o->IsControl() && !o->IsScrapped()) return static_cast<TOrbaControl*>(o);
   return nullptr;
 }
 
 int32_t TOrbaBaseList::IndexOfName(const std::string& name) const {
-  for (size_t i = 0; i < Objects.size(); ++i)
-    if (Objects[i]->Name == name) return static_cast<int32_t>(i);
-  return -1;
+  const std::span<TOrbaObject* const> bearers = names_.Bearers(name);
+  return bearers.empty() || freeing_all_ ? -1 : static_cast<int32_t>(PositionOf(bearers.front()));
 }
 
-std::string TOrbaBaseList::MakeUniqueName(const std::string& prefix) const {
-  for (int64_t n = 0;; ++n) {
-    std::string candidate = prefix + std::to_string(n);
-    if (IndexOfName(candidate) < 0) return candidate;
-  }
+std::string TOrbaBaseList::MakeUniqueName(const std::string& prefix) {
+  return prefix + std::to_string(names_.SmallestFreeNumber(prefix, 0));
 }
 
 int32_t TOrbaBaseList::ListCompo(std::vector<std::string>& names, uint8_t type,
@@ -397,10 +450,12 @@ void TOrbaBaseList::Idle_() {
     }
     ++IdleIndex;
   }
-  const std::vector<TOrbaObject*> scrapped = ScrapList;
-  for (TOrbaObject* o : scrapped)
-    if (IndexOfObject(o) >= 0) FreeObject(o);
+  std::vector<TObjectHandle> scrapped;
+  for (const TOrbaObject* o : ScrapList) scrapped.push_back(o->Handle());
+  for (TObjectHandle h : scrapped)
+    if (TOrbaObject* o = Lookup(h); o != nullptr && IsListed(o)) FreeObject(o);
   ScrapList.clear();
+  scrapped_.clear();
 }
 
 void TOrbaBaseList::Draw() {
@@ -463,7 +518,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   for (int i = 0; i < 2; ++i) {
     TOrbaBase* root = staged->GetBase(i);
     root->LoadFromStream(stream, version);
-    root->Name = i == 0 ? kBaseName0 : kBaseName1;
+    root->AssignName(i == 0 ? kBaseName0 : kBaseName1);
   }
   for (int i = 0; i < 2; ++i) staged->GetBase(i)->InvalidateAll();
   const int32_t count = ReadStreamInt(stream);
@@ -483,6 +538,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   // Take the staged scene over.
   FreeAll();
   serials_.clear();
+  names_.Clear();
   Width = staged->Width;
   Height = staged->Height;
   ApplySize();
@@ -492,6 +548,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Objects.swap(staged->Objects);
   PrevMenus.swap(staged->PrevMenus);
   serials_.swap(staged->serials_);
+  names_.Swap(staged->names_);
   for (auto& root : roots_) root->Manager = this;
   for (TOrbaObject* o : Objects) o->Manager = this;
   // The queue is read again against this manager so that senders resolve here.

@@ -14,9 +14,11 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "graphics/dibx.h"
+#include "items/base_list_names.h"
 #include "items/base_list_services.h"
 #include "items/orba_base.h"
 #include "items/orba_object.h"
@@ -56,7 +58,8 @@ class TOrbaBaseList : public TOrbaComponent {
   int32_t Active = 0;
   TBaseListServices Services{*this};
   TTimerList Events{&Services};
-  std::vector<TOrbaObject*> Objects;  // owned, creation order
+  // Owned, in the order of registration (rising ListOrder).
+  std::vector<TOrbaObject*> Objects;
   std::vector<TOrbaObject*> ScrapList;
   int32_t IdleIndex = 0;
   // The right-click candidates (pop-up menus, image maps, preview menus):
@@ -93,7 +96,16 @@ class TOrbaBaseList : public TOrbaComponent {
   TOrbaObject* GetObject(int32_t index) const;
   int32_t AddObject(TOrbaObject* object) override;
   void RemoveObject(TOrbaObject* object) override;
+  // The object's position in the list, -1 when it is not listed. Object may
+  // be a pointer to an object already freed: it is only compared.
   int32_t IndexOfObject(const TOrbaObject* object) const;
+  // Object must be alive.
+  bool IsListed(const TOrbaObject* object) const {
+    return object != nullptr && object->ListOrder != 0 && object->Manager == this;
+  }
+  // Gives a listed object a new name (TOrbaObject::AssignName) and keeps the
+  // name index in step.
+  void RenameObject(TOrbaObject& object, std::string name);
   void ScrapObject(TOrbaObject* object);
   bool IsObjectScrapped(const TOrbaObject* object) const;
   // Unlinks the object from its parent and the manager and destroys it.
@@ -108,7 +120,15 @@ class TOrbaBaseList : public TOrbaComponent {
   TOrbaObject* FindObject(const std::string& name) const;
   TOrbaControl* FindControl(const std::string& name) const;
   int32_t IndexOfName(const std::string& name) const;
-  std::string MakeUniqueName(const std::string& prefix) const;
+  // The listed objects named Name in list order, scrapped or not.
+  std::span<TOrbaObject* const> NamedObjects(const std::string& name) const { return names_.Bearers(name); }
+  // Prefix + decimal N for the smallest N that no object carries.
+  std::string MakeUniqueName(const std::string& prefix);
+  // The smallest N from First on for which Prefix + decimal N is carried by
+  // no object.
+  int64_t SmallestFreeNumber(const std::string& prefix, int64_t first) {
+    return names_.SmallestFreeNumber(prefix, first);
+  }
   int32_t ListCompo(std::vector<std::string>& names, uint8_t type, const TOrbaObject* parent) const;
 
   // Frees everything and makes two new roots of the same size.
@@ -176,8 +196,16 @@ class TOrbaBaseList : public TOrbaComponent {
   void MakeRoots();
   void FreeAll();
   void ApplySize();
+  // The position of a listed object, found by its ListOrder.
+  size_t PositionOf(const TOrbaObject* object) const;
   std::array<std::unique_ptr<TOrbaBase>, 2> roots_;
   std::unordered_map<uint64_t, TOrbaObject*> serials_;
+  // The scrapped objects (ScrapList's members) and the listed objects by
+  // name.
+  std::unordered_set<const TOrbaObject*> scrapped_;
+  TObjectNameIndex names_;
+  // While FreeAll empties the list at once, removals leave Objects alone.
+  bool freeing_all_ = false;
 };
 
 // The global object manager of the game, created by InitOrbaGlobals at

@@ -67,7 +67,7 @@ void TOrbaBlurImage::TakePicture(TOrbaCustomImage& source) {
 void TOrbaBlurImage::Attach(TOrbaCustomImage& source) {
   TakePicture(source);
   SourceItem = source.Handle();
-  Name = Manager != nullptr ? Manager->MakeUniqueName(source.Name) : source.Name;
+  AssignName(Manager != nullptr ? Manager->MakeUniqueName(source.Name) : source.Name);
   FilmColorKey = source.FilmColorKey;
   Width = source.Width;
   Height = source.Height;

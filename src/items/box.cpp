@@ -124,7 +124,7 @@ bool TOrbaBox::Idle() {
       BlurElapsed = 0;
       if (MovedSinceSnapshot()) {
         auto* blur = NewOrbaObject<TOrbaBlurBox>(Manager);
-        blur->Name = Manager->MakeUniqueName(Name);
+        blur->AssignName(Manager->MakeUniqueName(Name));
         blur->SourceItem = Handle();
         blur->SetParent(Parent);
         blur->SetPriority(Priority);

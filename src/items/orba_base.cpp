@@ -6,7 +6,7 @@
 namespace orba {
 
 TOrbaBase::TOrbaBase(TOrbaBaseList* manager, int32_t index) : TOrbaControl(manager), Index(index) {
-  Name = index == 0 ? kBaseName0 : kBaseName1;
+  AssignName(index == 0 ? kBaseName0 : kBaseName1);
 }
 
 TCustomDIBX* TOrbaBase::GetDIB() const {

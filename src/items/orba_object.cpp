@@ -24,6 +24,15 @@ TMotionFactory motion_factory = nullptr;
 
 bool IsInternalName(const std::string& name) { return !name.empty() && name[0] == kInternalMark; }
 
+// True when the child at Index draws neither before its predecessor nor
+// after its successor: a whole SortChildren pass would leave it there.
+// (Only asked while the children hold no afterimages: their keys order them.)
+bool ChildInPlace(const std::vector<TOrbaControl*>& children, size_t index) {
+  const TOrbaControl* child = children[index];
+  if (index > 0 && CompareZKeys(*children[index - 1], *child) > 0) return false;
+  return index + 1 >= children.size() || CompareZKeys(*child, *children[index + 1]) <= 0;
+}
+
 }  // namespace
 
 void SetMotionFactory(TMotionFactory factory) { motion_factory = factory; }
@@ -38,40 +47,62 @@ TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Manager(manager), Serial(Next
 
 void TOrbaObject::Create() {
   if (Manager == nullptr) return;
-  if (GetAutoName()) Name = Manager->MakeUniqueName("object");
+  if (GetAutoName()) AssignName(Manager->MakeUniqueName("object"));
   Manager->AddObject(this);
+}
+
+void TOrbaObject::AssignName(std::string name) {
+  if (name == Name) return;
+  TOrbaControl* parent = GetParent();
+  const bool ordered = parent != nullptr && parent->ChildrenOrdered();
+  const size_t index = ordered ? parent->IndexOfChild(this) : 0;
+  if (Manager != nullptr) {
+    Manager->RenameObject(*this, std::move(name));
+  } else {
+    Name = std::move(name);
+  }
+  // The name is a z-order key, but a rename does not re-sort: the next
+  // sort of the parent sorts everything when this child left its place.
+  if (ordered && (index >= parent->Children.size() || !ChildInPlace(parent->Children, index)))
+    parent->ChildrenUnsorted = true;
+}
+
+// The first other object in list order that bears Name, nullptr when none.
+static TOrbaObject* OtherNamed(const TOrbaObject& self, const std::string& name) {
+  if (self.Manager == nullptr) return nullptr;
+  for (TOrbaObject* o : self.Manager->NamedObjects(name))
+    if (o != &self) return o;
+  return nullptr;
 }
 
 void TOrbaObject::SetName(const std::string& name) {
   if (name == Name) return;
-  if (Manager != nullptr) {
-    for (TOrbaObject* other : Manager->Objects) {
-      if (other != this && other->Name == name) {
-        other->Scrap();
-        break;
-      }
-    }
-  }
-  Name = name;
+  if (TOrbaObject* other = OtherNamed(*this, name)) other->Scrap();
+  AssignName(name);
+}
+
+// A changed z-order key of Object: its parent puts it in place.
+static void KeyChanged(TOrbaObject& object, TOrbaControl* parent, size_t index) {
+  if (parent == nullptr) return;
+  parent->SortChild(index);
+  object.Invalidate();
 }
 
 void TOrbaObject::SetPriority(int32_t priority) {
   if (priority == Priority) return;
+  TOrbaControl* parent = GetParent();
+  const size_t index = parent != nullptr ? parent->IndexOfChild(this) : 0;
   Priority = priority;
   SubPriority = 0;
-  if (TOrbaControl* parent = GetParent()) {
-    parent->SortChildren();
-    Invalidate();
-  }
+  KeyChanged(*this, parent, index);
 }
 
 void TOrbaObject::SetSubPriority(int32_t priority) {
   if (priority == SubPriority) return;
+  TOrbaControl* parent = GetParent();
+  const size_t index = parent != nullptr ? parent->IndexOfChild(this) : 0;
   SubPriority = priority;
-  if (TOrbaControl* parent = GetParent()) {
-    parent->SortChildren();
-    Invalidate();
-  }
+  KeyChanged(*this, parent, index);
 }
 
 TCustomDIBX* TOrbaObject::GetSurface() const {
@@ -120,7 +151,7 @@ void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
 }
 
 void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  Name = ReadStreamString(stream);
+  AssignName(ReadStreamString(stream));
   Priority = ReadStreamInt(stream);
   if (version >= kSceneIdleVersion) SubPriority = ReadStreamInt(stream);
   if (version >= kSceneTagVersion) Tag = ReadStreamString(stream);
@@ -152,7 +183,7 @@ bool TOrbaComponent::IsScrapped() const {
 
 void TOrbaComponent::Scrap() {
   if (Manager != nullptr) Manager->ScrapObject(this);
-  Name.clear();
+  AssignName(std::string());
 }
 
 // ---- TOrbaControl ------------------------------------------------------------------------------
@@ -295,7 +326,10 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
   Parent = parent;
   if (parent != nullptr) {
     parent->AddChild(this);
-    parent->SortChildren();
+    const std::vector<TOrbaControl*>& siblings = parent->Children;
+    parent->SortChild(!siblings.empty() && siblings.back() == this
+                          ? siblings.size() - 1
+                          : static_cast<size_t>(std::find(siblings.begin(), siblings.end(), this) - siblings.begin()));
     if (parent->IsCabinet()) EnteredCabinet();
   }
   Invalidate();
@@ -312,15 +346,7 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
 
 void TOrbaControl::SetName(const std::string& name) {
   if (name == Name) return;
-  TOrbaObject* other = nullptr;
-  if (Manager != nullptr) {
-    for (TOrbaObject* o : Manager->Objects)
-      if (o != this && o->Name == name) {
-        other = o;
-        break;
-      }
-  }
-  if (other != nullptr) {
+  if (TOrbaObject* other = OtherNamed(*this, name)) {
     // The other object keeps living under base + "_" + n.
     std::string base = name;
     int64_t n = 2;
@@ -337,14 +363,10 @@ void TOrbaControl::SetName(const std::string& name) {
         }
       }
     }
-    std::string candidate;
-    for (;; ++n) {
-      candidate = base + "_" + std::to_string(n);
-      if (Manager->IndexOfName(candidate) < 0) break;
-    }
-    other->Name = candidate;
+    const std::string prefix = base + "_";
+    other->AssignName(prefix + std::to_string(Manager->SmallestFreeNumber(prefix, n)));
   }
-  Name = name;
+  AssignName(name);
 }
 
 TOrbaControl* TOrbaControl::GetChild(int32_t index) const {
@@ -352,8 +374,48 @@ TOrbaControl* TOrbaControl::GetChild(int32_t index) const {
   return Children[static_cast<size_t>(index)];
 }
 
+void TOrbaControl::AddChild(TOrbaControl* child) {
+  Children.push_back(child);
+  if (child->IsAfterimage()) ++AfterimageChildren;
+}
+
 void TOrbaControl::RemoveChild(TOrbaControl* child) {
-  std::erase(Children, child);
+  const size_t index = IndexOfChild(child);
+  if (index >= Children.size()) return;
+  Children.erase(Children.begin() + static_cast<std::ptrdiff_t>(index));
+  if (child->IsAfterimage()) --AfterimageChildren;
+}
+
+size_t TOrbaControl::IndexOfChild(const TOrbaObject* child) const {
+  if (ChildrenOrdered()) {
+    auto it = std::lower_bound(Children.begin(), Children.end(), child,
+                               [](const TOrbaControl* c, const TOrbaObject* key) { return CompareZKeys(*c, *key) < 0; });
+    for (; it != Children.end() && CompareZKeys(**it, *child) == 0; ++it)
+      if (*it == child) return static_cast<size_t>(it - Children.begin());
+  }
+  return static_cast<size_t>(std::find(Children.begin(), Children.end(), child) - Children.begin());
+}
+
+void TOrbaControl::SortChild(size_t index) {
+  if (!ChildrenOrdered() || index >= Children.size()) {
+    SortChildren();
+    return;
+  }
+  // The others are in order and no afterimage is among them: the child
+  // moves as the insertion pass would move it, found by binary search.
+  const TOrbaControl* item = Children[index];
+  const auto at = Children.begin() + static_cast<std::ptrdiff_t>(index);
+  if (index > 0 && CompareZKeys(**(at - 1), *item) > 0) {
+    // Forwards, behind the last earlier child that does not draw after it.
+    const auto to = std::partition_point(Children.begin(), at,
+                                         [item](const TOrbaControl* c) { return CompareZKeys(*c, *item) <= 0; });
+    std::rotate(to, at, at + 1);
+  } else {
+    // Backwards, past every later child that it draws after.
+    const auto to = std::partition_point(at + 1, Children.end(),
+                                         [item](const TOrbaControl* c) { return CompareZKeys(*item, *c) > 0; });
+    std::rotate(at, at + 1, to);
+  }
 }
 
 int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
@@ -361,9 +423,16 @@ int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
   if (a.IsAfterimage() && b.IsAfterimage()) return (a.GetAlpha() % 256) - (b.GetAlpha() % 256);
   if (a.IsAfterimageOf(&b)) return -1;
   if (b.IsAfterimageOf(&a)) return 1;
-  static const std::string kTop = std::string(2, kInternalMark);
-  if (a.Name == kTop) return 1;
-  if (b.Name == kTop) return -1;
+  return CompareZKeys(a, b);
+}
+
+int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b) {
+  if (&a == &b) return 0;
+  auto top = [](const std::string& name) {
+    return name.size() == 2 && name[0] == kInternalMark && name[1] == kInternalMark;
+  };
+  if (top(a.Name)) return 1;
+  if (top(b.Name)) return -1;
   const bool ia = IsInternalName(a.Name), ib = IsInternalName(b.Name);
   if (ia && !ib) return -1;
   if (ib && !ia) return 1;
@@ -383,6 +452,7 @@ void TOrbaControl::SortChildren() {
     }
     Children[j] = item;
   }
+  ChildrenUnsorted = false;
 }
 
 void TOrbaControl::SetGroupFlags(int32_t group, bool flag) {
@@ -561,8 +631,11 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
       // The children Draw passes over.
       if (child->Name.empty() || !child->GetVisible()) continue;
       // A clip window that cuts Area leaves part of it to the children below.
-      if (child->GetSurface() == surface && (!child->ClipActive() || RectWithin(area, child->ClipWindow())) &&
-          child->PaintsOver(area)) {
+      // An item smaller than Area cannot paint all of it: its bounds are not
+      // computed at all (one tick asks this of every child).
+      if (int64_t{child->GetWidth()} >= int64_t{area.Right} - area.Left &&
+          int64_t{child->GetHeight()} >= int64_t{area.Bottom} - area.Top && child->GetSurface() == surface &&
+          (!child->ClipActive() || RectWithin(area, child->ClipWindow())) && child->PaintsOver(area)) {
         first = i;
         found = true;
       }
@@ -574,6 +647,8 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
 }
 
 void TOrbaControl::Draw() {
+  // Nothing to paint: the surface's clip is left as the caller set it.
+  if (Children.empty() && !SelFrame) return;
   TCustomDIBX* surface = GetSurface();
   if (surface == nullptr) return;
   const TRect saved = surface->GetClipRect();
@@ -840,6 +915,8 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
     TOrbaBaseList* m;
     ~TDepth() { --m->LoadDepth; }
   } depth{Manager};
+  // The children are read in their saved order and sorted once at the end.
+  ChildrenUnsorted = true;
   for (int32_t i = 0; i < count; ++i) {
     const uint8_t type = ReadByteVal(stream);
     TOrbaObject* item = CreateCompoByType(Manager, type);
@@ -847,7 +924,7 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
       throw ESceneError("scene names an item kind that cannot be created: " + std::to_string(type & 127));
     auto* child = static_cast<TOrbaControl*>(item);
     child->Parent = this;
-    Children.push_back(child);
+    AddChild(child);
     child->LoadFromStream(stream, version);
   }
   SortChildren();

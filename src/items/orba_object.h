@@ -58,9 +58,16 @@ class TOrbaObject {
   int32_t Priority = 0;
   int32_t SubPriority = 0;
   const uint64_t Serial;
+  // The manager's list order: set when the object is listed, rising with
+  // every registration.
+  uint64_t ListOrder = 0;
 
   TObjectHandle Handle() const { return TObjectHandle{Serial}; }
   const std::string& GetName() const { return Name; }
+  // Stores Name as it is, without the rules of SetName (saved state,
+  // internal and numbered names). Every write of Name goes through here, so
+  // that the manager's name index and the parent's child order follow.
+  void AssignName(std::string name);
 
   // The second construction step: the automatic name (when GetAutoName) and
   // the registration with the manager. Subclasses add their own steps.
@@ -253,6 +260,12 @@ class TOrbaControl : public TOrbaComponent {
   TOrbaControl* Parent = nullptr;
   int32_t Color = 0;
   std::vector<TOrbaControl*> Children;  // owned; index 0 is drawn first
+  // Children may be out of z-order: a child was renamed out of its place or
+  // a loaded list is not sorted yet. The next SortChildren sorts them all.
+  bool ChildrenUnsorted = false;
+  // Afterimages among the children: their order follows their fading
+  // alpha, so every sort is a whole pass.
+  int32_t AfterimageChildren = 0;
   TRect ExtraRect{0, 0, 1, 1};
   std::string OnMouseMove, OnMouseIn, OnMouseOut, OnLBtnDown, OnLBtnUp, OnRBtnDown, OnRBtnUp,
       OnWheelDown, OnWheelUp;
@@ -351,11 +364,21 @@ class TOrbaControl : public TOrbaComponent {
   void SetParent(TOrbaControl* parent) override;
   TOrbaControl* GetChild(int32_t index) const override;
   int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
-  virtual void AddChild(TOrbaControl* child) { Children.push_back(child); }
+  virtual void AddChild(TOrbaControl* child);
   virtual void RemoveChild(TOrbaControl* child);
   // Sorts the children into z-order; a stable insertion sort, which stays
   // well-defined for a comparison that is not a strict weak order.
   virtual void SortChildren();
+  // True when the children are known to be in z-order under a comparison
+  // that orders them fully (no afterimages), so one child can be placed by
+  // binary search.
+  bool ChildrenOrdered() const { return !ChildrenUnsorted && AfterimageChildren == 0; }
+  // The position of a child (found by its z-order key while the children
+  // are ordered); the child count when it is not a child.
+  size_t IndexOfChild(const TOrbaObject* child) const;
+  // The child at Index changed its z-order key: it moves to where a whole
+  // SortChildren pass would put it.
+  void SortChild(size_t index);
   virtual void ClipChanged();
   // Button groups of the children: SetGroupFlag on every member of group G;
   // UpdateGroup leaves exactly the chosen member of G selected (none when
@@ -377,7 +400,9 @@ class TOrbaControl : public TOrbaComponent {
   void Draw() override;
   // True when Draw paints every pixel of Area (screen pixels) with values
   // taken from the item alone, whatever lies beneath: what was painted
-  // there before it is never seen.
+  // there before it is never seen. Only asked for an Area no wider than
+  // the item's Width and no taller than its Height (an item paints over no
+  // more than its bounds).
   virtual bool PaintsOver(const TRect& area) const { return false; }
   // True when Draw does nothing but paint inside the surface's clip
   // rectangle, so that it may be left out where a later item paints over
@@ -433,6 +458,9 @@ class TOrbaControl : public TOrbaComponent {
 
 // The z-order comparison: negative when A is drawn before B.
 int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b);
+// Its part for two objects that are not afterimages: the top name, internal
+// names, Priority + SubPriority, the names' bytes.
+int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b);
 
 // Names of internal objects begin with this byte.
 constexpr char kInternalMark = '\x01';

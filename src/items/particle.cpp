@@ -337,7 +337,7 @@ int32_t TOrbaParticle::NextBirth(int32_t& x, int32_t& y) {
 TOrbaParticleImages* TOrbaParticle::Birth(int32_t x, int32_t y) {
   auto* p = NewOrbaObject<TOrbaParticleImages>(Manager);
   // Internal names are never looked up; the serial keeps them unique.
-  p->Name = std::string(1, kInternalMark) + Name + std::string(1, kInternalMark) + std::to_string(p->Serial);
+  p->AssignName(std::string(1, kInternalMark) + Name + std::string(1, kInternalMark) + std::to_string(p->Serial));
   p->Emitter = this;
   p->SetIgnoreMouse(IM_ALL);
   p->SetParent(this);

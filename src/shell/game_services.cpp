@@ -1,6 +1,15 @@
 #include "shell/game_services.h"
 
+#include <cstdlib>
+#include <exception>
 #include <utility>
+
+#include "core/files/disk_path.h"
+#include "core/files/file_access.h"
+#include "core/system/save_location.h"
+#include "core/system/trace.h"
+#include "platform/host.h"
+#include "platform/text_convert.h"
 
 #include "core/files/vr_file_manager.h"
 #include "core/streams/big_stream.h"
@@ -72,12 +81,50 @@ std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileMan
   return services;
 }
 
+namespace {
+
+// Restricts the file access of the game's script to its folders.
+void OpenGameFolders(const TVrFileManager& files, const std::string& save_file) {
+  RestrictFileAccess();
+  AllowFileRoot(files.OverrideFolder, TAccessRoot::Game);
+  AllowFileRoot(files.TempFolder, TAccessRoot::Temp);
+  AllowFileRoot(SjisExtractFilePath(save_file), TAccessRoot::Data);
+  for (const std::string& folder : files.SearchFolders) AllowFileRoot(folder, TAccessRoot::Disc);
+  for (const int id : {kFolderDesktop, kFolderPersonal}) {
+    try {
+      AllowFileRoot(GetSpecialFolder(id), TAccessRoot::UserFolder);
+    } catch (const std::exception& e) {
+      Trace(std::string("no user folder ") + std::to_string(id) + ": " + SjisToUtf8(e.what()));
+    }
+  }
+  // The pictures folder, where the desktop has one.
+  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
+    const std::string pictures = Utf8ToSjis(std::string(home) + "/Pictures");
+    if (DiskFolderExists(pictures)) AllowFileRoot(pictures, TAccessRoot::UserFolder);
+  }
+  const std::string system = Host().SystemFolder();
+  if (!system.empty()) AllowFileRoot(DiskPathToSjis(system + "/" + kWallpaperFileName), TAccessRoot::Single);
+}
+
+}  // namespace
+
 void ConnectGameServices(TGameServices& services, TProject& project) {
   TProject* p = &project;
   services.SetFileAvailable([p](const std::string& name) { return p->FileAvailable(name); });
   services.SetSaveData(project.SaveData());
+  std::string save_file;
+  try {
+    save_file = project.GetSaveFileName();
+  } catch (const std::exception& e) {
+    // No folder for "save.dat": the game has no data folder to open.
+    Trace("no data folder: " + SjisToUtf8(e.what()));
+  }
+  OpenGameFolders(services.Files(), save_file);
 }
 
-void DetachGameServices(std::unique_ptr<TGameServices>& services) { services.reset(); }
+void DetachGameServices(std::unique_ptr<TGameServices>& services) {
+  if (services) ReleaseFileAccess();
+  services.reset();
+}
 
 }  // namespace orba

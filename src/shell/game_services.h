@@ -49,6 +49,7 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
   void ClearGameTables() { db_.ClearGameTables(); }
 
   TDBManager& Tables() { return db_; }
+  const TVrFileManager& Files() const { return files_; }
 
   // TGameFileSource
   bool FileAvailable(const std::string& name) override;
@@ -77,10 +78,13 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
 // the project starts. Objects is the object manager (nullptr: none).
 std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileManager& files,
                                                   TProjectEnvironment& env, TOrbaBaseList* objects);
-// Once the project started: its availability check and its "save.dat".
+// Once the project started: its availability check and its "save.dat";
+// from then on the game's file access is restricted to its folders (its own,
+// its data and temporary folders, the CD-ROM folders to read, the user's
+// desktop, documents and pictures folders, the wallpaper bitmap).
 void ConnectGameServices(TGameServices& services, TProject& project);
-// Unregisters and frees them (nothing when there are none); after the
-// project went, before the function library goes.
+// Unregisters and frees them (nothing when there are none) and opens file
+// access again; after the project went, before the function library goes.
 void DetachGameServices(std::unique_ptr<TGameServices>& services);
 
 }  // namespace orba

@@ -1,25 +1,59 @@
 #include "shell/quit_signals.h"
 
+#include <semaphore.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <initializer_list>
+#include <string>
+#include <thread>
+
+#include "core/system/quit_request.h"
 
 namespace orba {
 namespace {
 
-volatile sig_atomic_t g_signalled = 0;
+volatile sig_atomic_t g_signal_number = 0;
+sem_t g_wake;
 
-void OnQuitSignal(int) { g_signalled = 1; }
+void OnQuitSignal(int signal_number) {
+  const int saved_errno = errno;
+  if (g_signal_number == 0) {
+    g_signal_number = signal_number;
+    RequestQuit();
+    sem_post(&g_wake);  // async-signal-safe
+  }
+  errno = saved_errno;
+}
+
+// Waits for the first quit signal, gives the ordered shut-down its grace
+// time, then ends the process as the signal would have.
+void Watchdog() {
+  while (sem_wait(&g_wake) != 0 && errno == EINTR) {
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(kQuitGraceMs));
+  const std::string line = "orba: the game did not end within " + std::to_string(kQuitGraceMs) +
+                           " ms of the quit signal; stopped\n";
+  (void)!::write(STDERR_FILENO, line.data(), line.size());
+  ::_exit(128 + static_cast<int>(g_signal_number));
+}
 
 }  // namespace
 
 void InstallQuitSignals() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  sem_init(&g_wake, 0, 0);
+  std::thread(Watchdog).detach();
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
   for (int signal_number : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal_number, &action, nullptr);
 }
 
-bool QuitSignalled() { return g_signalled != 0; }
+bool QuitSignalled() { return QuitRequested(); }
 
 }  // namespace orba

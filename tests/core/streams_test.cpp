@@ -14,6 +14,7 @@
 #include "core/streams/range_stream.h"
 #include "core/streams/resource_stream.h"
 #include "core/streams/stream_encoding.h"
+#include "core/sjis_test_helpers.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -280,6 +281,64 @@ TEST(Compression, OutputIsBounded) {
   TKsMemoryStream exact(packed.Bytes());
   DecompressStream(exact, 5000000);
   EXPECT_EQ(exact.Bytes(), zeros);
+}
+
+template <typename F>
+std::string DecompressionError(F&& f) {
+  return test::ErrorText<EZDecompressionError>(std::forward<F>(f));
+}
+
+// Damaged data fail alike whether unpacked into memory or streamed to
+// another stream, with zlib's words for the fault; the whole-buffer inflate
+// that sound data take first never changes which error is reported.
+TEST(Compression, DamagedDataGiveZlibsErrorOnEveryPath) {
+  TKsMemoryStream packed(SampleBytes(200000));
+  CompressStream(packed);
+  const std::vector<uint8_t> whole = packed.Bytes();
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::string error;
+  };
+  std::vector<Case> cases{{"nothing at all", {}, "zlib: the packed data ends early"},
+                          {"cut in the middle", {whole.begin(), whole.begin() + whole.size() / 2}, "zlib: the packed data ends early"},
+                          {"checksum cut short", {whole.begin(), whole.end() - 1}, "zlib: the packed data ends early"},
+                          {"broken header", whole, "zlib: incorrect header check"},
+                          {"wrong checksum", whole, "zlib: incorrect data check"},
+                          {"block type 3", whole, "zlib: invalid block type"}};
+  cases[3].bytes[0] = 0x79;
+  cases[4].bytes.back() ^= 1;
+  cases[5].bytes[2] |= 0x06;  // first block header: BTYPE 11
+  for (const Case& c : cases) {
+    TKsMemoryStream in_memory(c.bytes);
+    EXPECT_EQ(DecompressionError([&] { DecompressStream(in_memory); }), c.error) << c.what;
+    TKsMemoryStream source(c.bytes);
+    TCrc32Stream sink;
+    EXPECT_EQ(DecompressionError([&] { DecompressToStream(source, source.GetSize(), sink); }), c.error) << c.what;
+  }
+  // Too large for the bound given: the same words on both paths.
+  TKsMemoryStream in_memory(whole), source(whole);
+  TCrc32Stream sink;
+  EXPECT_EQ(DecompressionError([&] { DecompressStream(in_memory, 199999); }), "zlib: the unpacked data is larger than allowed");
+  EXPECT_EQ(DecompressionError([&] { DecompressToStream(source, source.GetSize(), sink, 199999); }),
+            "zlib: the unpacked data is larger than allowed");
+}
+
+// Streamed unpacking gives every byte whether the data go through one
+// buffer (small) or through zlib piece by piece (over 32 MiB unpacked); the
+// CRC counter sees what a memory stream would hold.
+TEST(Compression, StreamedUnpackingGivesEveryByteAtAnySize) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{300000}, size_t{40} << 20}) {
+    TKsMemoryStream packed(SampleBytes(size));
+    const uint32_t crc = StreamCrc32(packed);
+    CompressStream(packed);
+    packed.SetPosition(0);
+    TCrc32Stream sink;
+    EXPECT_EQ(DecompressToStream(packed, packed.GetSize(), sink), static_cast<int64_t>(size));
+    EXPECT_EQ(std::make_pair(sink.Crc(), sink.GetSize()), std::make_pair(crc, static_cast<int64_t>(size))) << size;
+    DecompressStream(packed);
+    EXPECT_EQ(packed.GetSize(), static_cast<int64_t>(size));
+  }
 }
 
 TEST(BigFileStream, VolumeNamesReplaceTheExtension) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "core/files/pe_resource.h"
@@ -284,6 +285,53 @@ TEST(VrArchive, NineTenthsRuleStoresBadlyPackingFilesRaw) {
   TKsMemoryStream text(std::vector<uint8_t>(4000, 'a'));
   EXPECT_EQ(c.Find("text.txt")->Crc, StreamCrc32(text));
   EXPECT_NE(c.Find("text.txt")->Age, 0);
+}
+
+// A damaged packed entry fails with zlib's words for the fault whether it is
+// read into memory, streamed to another stream or checked by vf verify (all
+// of which take libdeflate's one-call inflate for sound entries).
+TEST(VrArchive, DamagedPackedEntriesGiveTheSameErrorOnEveryPath) {
+  test::TempDir dir;
+  std::string text;
+  for (int line = 0; text.size() < 200000; ++line) text += "SetProp obj" + std::to_string(line % 97) + ", " + std::to_string(line) + "\n";
+  std::filesystem::create_directories(dir / "src");
+  test::WriteFileBytes(dir / "src/a.txt", test::Bytes(text));
+  TVrFileCollection packer;
+  packer.BasePath = dir.path() + "/src/";
+  packer.AddItem("a.txt");
+  TKsMemoryStream archive;
+  ASSERT_TRUE(packer.SaveToBigStream(archive));
+  test::WriteFileBytes(dir / "good.vf", archive.Bytes());
+  TVrFileCollection good;
+  good.OpenPath(dir / "good.vf");
+  const TVrFile& entry = *good.Find("a.txt");
+  ASSERT_FALSE(entry.Raw);
+  struct Case {
+    const char* what;
+    int64_t at;            // offset in the entry's stored bytes
+    uint8_t flip, set;     // bits of that byte flipped, then set
+    std::string error;
+  };
+  // Byte 2 is the first block's header: bits 1 and 2 set make its type 3.
+  const Case cases[] = {{"wrong checksum", entry.Size - 1, 0x01, 0, "zlib: incorrect data check"},
+                        {"broken header", 0, 0x01, 0, "zlib: incorrect header check"},
+                        {"block type 3", 2, 0, 0x06, "zlib: invalid block type"}};
+  for (const Case& k : cases) {
+    std::vector<uint8_t> bytes = archive.Bytes();
+    uint8_t& b = bytes[static_cast<size_t>(entry.Offset + k.at)];
+    b = static_cast<uint8_t>((b ^ k.flip) | k.set);
+    test::WriteFileBytes(dir / "bad.vf", bytes);
+    TVrFileCollection c;
+    c.OpenPath(dir / "bad.vf");
+    TKsMemoryStream memory;
+    TCrc32Stream streamed;
+    EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.ReadEntry(memory, "a.txt"); }), k.error) << k.what;
+    EXPECT_EQ(test::ErrorText<EOrbaError>([&] { c.ReadEntry(streamed, "a.txt"); }), k.error) << k.what;
+    const test::CommandResult verify = test::RunOrbaTool({"vf", "verify", dir / "bad.vf"});
+    EXPECT_EQ(verify.exit_code, 1) << k.what;
+    EXPECT_NE(verify.output.find("a.txt\tbad\t" + k.error), std::string::npos) << k.what << verify.output;
+  }
+  EXPECT_EQ(test::RunOrbaTool({"vf", "verify", dir / "good.vf"}).output, "a.txt\tok\n");
 }
 
 // An entry whose file is missing is reported and stored empty; the save

@@ -4,6 +4,7 @@
 #include "graphics/png_codec.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <array>
 #include <cstdio>
@@ -119,6 +120,118 @@ TEST(PngCodec, HeaderErrorsNameTheirCauseAndHostileSizesAreRefusedBeforeAllocati
   EXPECT_THROW(png.SetDataChunkSize(100001), EZelPNG);
   png.SetDataChunkSize(100000);
   EXPECT_EQ(png.DataChunkSize(), 100000);
+}
+
+// ---- image data inflated in one call, and row by row -----------------------------------
+
+// Random filtered rows (random filter bytes 0 to 4, random samples: any
+// bytes are valid filtered data) for a Width x Height picture of Bpp bytes
+// per pixel, every Adam7 pass when interlaced; packed with zlib. `extra`
+// bytes more than the image needs are packed after them.
+std::vector<uint8_t> RandomImageData(int32_t width, int32_t height, int bpp, bool interlaced, size_t extra,
+                                     uint32_t seed) {
+  static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+  std::vector<uint8_t> rows;
+  uint32_t r = seed;
+  auto next = [&r] { return static_cast<uint8_t>((r = r * 1103515245u + 12345u) >> 16); };
+  for (int p = 0; p < (interlaced ? 7 : 1); ++p) {
+    const int x0 = interlaced ? kPasses[p][0] : 0, y0 = interlaced ? kPasses[p][1] : 0;
+    const int dx = interlaced ? kPasses[p][2] : 1, dy = interlaced ? kPasses[p][3] : 1;
+    if (x0 >= width || y0 >= height) continue;
+    const int32_t pw = (width - x0 + dx - 1) / dx;
+    for (int32_t y = y0; y < height; y += dy) {
+      rows.push_back(static_cast<uint8_t>(next() % 5));
+      for (int32_t i = 0; i < pw * bpp; ++i) rows.push_back(next());
+    }
+  }
+  for (size_t i = 0; i < extra; ++i) rows.push_back(next());
+  uLongf n = compressBound(static_cast<uLong>(rows.size()));
+  std::vector<uint8_t> z(n);
+  compress(z.data(), &n, rows.data(), static_cast<uLong>(rows.size()));
+  z.resize(n);
+  return z;
+}
+
+// PNG chunks holding packed image data: one IDAT, or IDATs of `piece` bytes.
+std::vector<std::vector<uint8_t>> IdatChunks(const std::vector<uint8_t>& packed, size_t piece) {
+  std::vector<std::vector<uint8_t>> chunks;
+  for (size_t at = 0; at < packed.size(); at += piece)
+    chunks.push_back(PngChunk("IDAT", std::vector<uint8_t>(packed.begin() + static_cast<std::ptrdiff_t>(at),
+                                                           packed.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, packed.size())))));
+  return chunks;
+}
+
+std::vector<uint8_t> PngOf(const std::vector<uint8_t>& ihdr, const std::vector<std::vector<uint8_t>>& idats) {
+  std::vector<std::vector<uint8_t>> chunks{ihdr};
+  chunks.insert(chunks.end(), idats.begin(), idats.end());
+  return Png(chunks);
+}
+
+struct TDataForm {
+  const char* what;
+  uint8_t depth, color;
+  int bpp;
+};
+const TDataForm kDataForms[] = {
+    {"RGB", 8, 2, 3}, {"RGBA", 8, 6, 4}, {"grey", 8, 0, 1}, {"grey and alpha", 8, 4, 2}, {"RGBA 16", 16, 6, 8}};
+
+// The whole-buffer inflate is taken for sound data in one IDAT or in many;
+// data with more bytes than the image needs go row by row through zlib.
+// All three give the same picture and alpha plane, for every filter.
+TEST(PngCodec, WholeAndRowByRowInflateGiveTheSamePixels) {
+  for (const TDataForm& f : kDataForms)
+    for (bool interlaced : {false, true}) {
+      const int32_t w = 37, h = 23;
+      const auto ihdr = Ihdr(w, h, f.depth, f.color, interlaced ? 1 : 0);
+      const auto packed = RandomImageData(w, h, f.bpp, interlaced, 0, 7);
+      const auto longer = RandomImageData(w, h, f.bpp, interlaced, 64, 7);
+      TZelPNG one, many, rows;
+      Load(one, PngOf(ihdr, IdatChunks(packed, packed.size())));
+      Load(many, PngOf(ihdr, IdatChunks(packed, 7)));
+      Load(rows, PngOf(ihdr, IdatChunks(longer, 100)));
+      const std::string what = std::string(f.what) + (interlaced ? " interlaced" : "");
+      EXPECT_EQ(test::PixelsOf(one.Image), test::PixelsOf(rows.Image)) << what;
+      EXPECT_EQ(test::PixelsOf(many.Image), test::PixelsOf(rows.Image)) << what;
+      ASSERT_EQ(one.AlphaLoaded, f.color >= 4) << what;
+      if (one.AlphaLoaded) {
+        EXPECT_EQ(test::PixelsOf(one.Alpha()), test::PixelsOf(rows.Alpha())) << what;
+        EXPECT_EQ(test::PixelsOf(many.Alpha()), test::PixelsOf(rows.Alpha())) << what;
+      }
+    }
+}
+
+// Image data that end early keep the rows decoded before the end, without
+// an error; the rows after keep the picture's initial content (zero). A
+// wrong Adler-32 after complete rows is a read error, as zlib's row-by-row
+// inflate reports it.
+TEST(PngCodec, ImageDataCutShortKeepTheRowsDecodedBefore) {
+  for (const TDataForm& f : kDataForms) {
+    const int32_t w = 64, h = 48;
+    const auto ihdr = Ihdr(w, h, f.depth, f.color);
+    const auto packed = RandomImageData(w, h, f.bpp, false, 0, 11);
+    TZelPNG whole, cut, cut_chunk;
+    Load(whole, PngOf(ihdr, IdatChunks(packed, packed.size())));
+    // The stream ends halfway: as the last IDAT of a file that ends there,
+    // and as an IDAT whose stated length runs past the end of the file.
+    const std::vector<uint8_t> half(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed.size() / 2));
+    std::vector<uint8_t> file = PngOf(ihdr, IdatChunks(half, half.size()));
+    file.resize(file.size() - 12);  // no IEND
+    Load(cut, file);
+    file = PngOf(ihdr, IdatChunks(packed, packed.size()));
+    file.resize(file.size() - 12 - 4 - (packed.size() - packed.size() / 2));  // no IEND, no CRC, half the data
+    Load(cut_chunk, file);
+    // A chunk other than IDAT while rows remain is a read error.
+    EXPECT_EQ(LoadError(PngOf(ihdr, IdatChunks(half, half.size()))), "Read Image (PNG): Read Error") << f.what;
+    for (TZelPNG* png : {&cut, &cut_chunk}) {
+      EXPECT_EQ(test::RowOf(png->Image, 0), test::RowOf(whole.Image, 0)) << f.what;
+      EXPECT_EQ(test::RowOf(png->Image, h / 4), test::RowOf(whole.Image, h / 4)) << f.what;
+      EXPECT_EQ(test::RowOf(png->Image, h - 1), std::vector<uint32_t>(w, 0)) << f.what;
+    }
+    std::vector<uint8_t> bad_check = packed;
+    bad_check.back() ^= 1;
+    EXPECT_EQ(LoadError(PngOf(ihdr, IdatChunks(bad_check, bad_check.size()))), "Read Image (PNG): Read Error") << f.what;
+  }
 }
 
 // Our writer's files read back identically with our reader and with Pillow.

@@ -46,7 +46,7 @@ class EffectsTest : public ::testing::Test {
   }
   template <class T, class F>
   void RoundTrip(T& item, size_t tail, F check) {
-    item.Name.clear();
+    item.AssignName(std::string());
     const std::vector<uint8_t> bytes = Saved(item);
     EXPECT_EQ(test::ToHex(Saved(*Loaded<T>(bytes, kSceneVersion))), test::ToHex(bytes));
     std::vector<uint8_t> old(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(tail));

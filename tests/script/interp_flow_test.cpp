@@ -365,7 +365,12 @@ TEST_F(PageCache, LookupWithoutMovingAppendsAndKeepsOrder) {
 
 TEST(InterpFlow, AFlowThatNeverYieldsEndsItsTickAfterTheStepBudget) {
   // A pass is three steps (the label is one): a tick ends after a third of
-  // the budget, and the next tick goes on where this one stopped.
+  // the budget, and the next tick goes on where this one stopped. The time
+  // budget is out of the way: a loaded machine must not end the tick first.
+  struct TNoTimeBudget {
+    TNoTimeBudget() { TCallMan::TimeBudgetMs = 3600 * 1000; }
+    ~TNoTimeBudget() { TCallMan::TimeBudgetMs = TCallMan::kRunTimeBudgetMs; }
+  } no_time_budget;
   TInterp t;
   t.Start("VarNew Name=n Type=int\n*top\nCalc Expression={n = n + 1}\nJump top");
   t.Tick();

@@ -96,6 +96,24 @@ TEST(VarStore, LookupAndScope) {
   EXPECT_EQ(store.GetItem(51), outer);
 }
 
+// Freeing one variable moves only those behind it; a system variable is
+// never freed. (An expression frees its temporaries one by one from the
+// end: each is one step, not a pass over the whole store.)
+TEST(VarStore, FreeVarKeepsTheOthersAndTheirIndexes) {
+  TParamCollection store;
+  const int32_t system = store.Count();
+  std::vector<TParamCollectionItem*> vars;
+  for (const char* name : {"a", "b", "c", "d"}) vars.push_back(AddNamed(store, PT_INT, name));
+  store.FreeVar(vars[1]);
+  store.FreeVar(vars[3]);
+  store.FreeVar(store.GetItem(0));  // a system variable stays
+  store.FreeVar(nullptr);
+  EXPECT_EQ(store.Count(), system + 2);
+  EXPECT_EQ((std::vector{store.Find("a"), store.Find("b"), store.Find("c"), store.Find("d")}),
+            (std::vector<TParamCollectionItem*>{vars[0], nullptr, vars[2], nullptr}));
+  for (int i = 0; i < store.Count(); ++i) EXPECT_EQ(store.GetItem(i)->Index(), i);
+}
+
 TEST(VarStore, SetNameRules) {
   TParamCollection store;
   TParamCollectionItem* item = store.AddVar(PT_INT);

@@ -10,6 +10,7 @@
 #include <map>
 #include <tuple>
 
+#include "core/files/file_access.h"
 #include "core/files/vr_file_manager.h"
 #include "platform/file_dialogs.h"
 #include "script/dialog_env.h"
@@ -181,8 +182,10 @@ TEST(FileFunctions, OpenUrl) {
   test::TempDir dir;
   env.Declare("folder", PT_STR)->SetAsStr(dir.path());
   env.Run({"OpenUrl(\"http://example.com/\")", "OpenUrl(\"HTTP://example.com/\")", "OpenUrl(\"ftp.example.com\")",
-           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")"});
-  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "ftp.example.com", dir.path()}));
+           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")", "OpenUrl(\"mailto:me@example.com\")"});
+  // Only web and mail addresses reach the desktop: no folder, no other
+  // scheme.
+  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "mailto:me@example.com"}));
 }
 
 TEST(FileFunctions, ExtractIntoFolderOnly) {
@@ -249,6 +252,28 @@ TEST(FileFunctions, ExtractAnswersAndChooser) {
   env.dialogs->answers = {dir / "chosen"};
   env.Expect({{"ExtractFile(names, FALSE)", "TRUE"}});
   EXPECT_EQ(test::ReadFileBytes(dir / "chosen/one.txt"), test::Bytes("new one"));
+}
+
+// While a game's file access is restricted, a folder opens to it once the
+// user chose it in the chooser; a relative folder lies in the game's folder.
+TEST(FileFunctions, ExtractIntoAFolderOnceTheUserChoseIt) {
+  FileEnv env;
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "game");
+  env.vf.SetOverrideFolder(dir / "game");
+  AddMemoryFile(env.vf, "one.txt", "new one");
+  env.Declare("names", PT_STR)->SetAsStr("one.txt");
+  env.Declare("dir", PT_STR)->SetAsStr(dir / "mine");
+  env.Declare("folder", PT_STR);
+  RestrictFileAccess();
+  AllowFileRoot(dir / "game/", TAccessRoot::Game);
+  env.Expect({{"ExtractFile(names, FALSE, dir)", "FALSE"}, {"ExtractFile(names, FALSE, \"manual\")", "TRUE"}});
+  EXPECT_FALSE(std::filesystem::exists(dir / "mine"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "game/manual/one.txt"), test::Bytes("new one"));
+  env.dialogs->answers = {dir / "mine"};
+  env.Expect({{"SelectDirectory(folder)", "TRUE"}, {"ExtractFile(names, FALSE, dir)", "TRUE"}});
+  ReleaseFileAccess();
+  EXPECT_EQ(test::ReadFileBytes(dir / "mine/one.txt"), test::Bytes("new one"));
 }
 
 TEST(FileFunctions, FolderChooser) {

@@ -58,6 +58,19 @@ TEST(ChoicesGame, MenusButtonsAndCaptions) {
                         "print(max(im.crop((0, 0, 60, 14)).getdata()) > 200, max(im.crop((0, 20, 90, 120)).getdata()))\n",
                         dir / "shot.png"}).output;
   EXPECT_EQ(caption, "True 0\n");  // and the closed menus are gone
+
+  // The slot's object tree: the active root with the caption and the button,
+  // then the other root; a property list for each, one row per property with
+  // its display label ("X座標" for PR_LEFT) or its name.
+  const test::CommandResult tree = test::RunOrbaTool({"save", "dump", "--tree", game + "/save.dat"});
+  ASSERT_EQ(tree.exit_code, 0) << tree.output;
+  test::ExpectContains(tree.output, {"\n\xe7\x94\xbb\xe9\x9d\xa2" "1 (\xe3\x82\xa2\xe3\x82\xaf\xe3\x83\x86\xe3\x82\xa3"
+                                     "\xe3\x83\x96)\n",  // 画面1 (アクティブ)
+                                     "\n  cap\n", "\n  b\n", "\n\xe7\x94\xbb\xe9\x9d\xa2" "2\n",  // 画面2
+                                     "[b]\n  PR_NAME = b\n  PR_PARENT = \x01" "BASE0\n  PR_SOURCE = btn.brx\n"
+                                     "  X\xe5\xba\xa7\xe6\xa8\x99 = 100\n",  // X座標
+                                     "  PR_BLURDELAY = "});
+  EXPECT_EQ(test::DumpSave(game + "/save.dat").find("PR_NAME"), std::string::npos);  // only with --tree
 }
 
 // The open menu shows its rows: the background, white row texts, and the

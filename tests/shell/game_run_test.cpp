@@ -209,6 +209,17 @@ TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
   });
 }
 
+// 4,000 unnamed boxes made in one tick beside a box named "object5" are
+// named object0 .. object4, object6 .. object4000 in list order; two freed
+// names are handed out again, the smaller first.
+TEST_F(GameRun, UnnamedObjectsTakeTheSmallestFreeNumbers) {
+  Build("manyobjects", true);
+  ExpectContains(PlayedDump(1), {
+      "count int = 4001", "misnamed int = 0", "names str = \"object5 object0 object4 object6 object4000\"",
+      "found str = \"TRUE TRUE FALSE\"", "reused str = \"object2 object4000\"",
+  });
+}
+
 // A page leaving the page cache takes the variable named byte 0x01 and its
 // name along: the tenth page after top.osb pushes top.osb out; p1.osb stays.
 TEST_F(GameRun, AFreedPageTakesItsPageVariable) {
@@ -321,7 +332,10 @@ TEST_F(GameRun, KilledWhileSavingLeavesAWholeSaveFile) {
     const std::string seconds = std::to_string((30 + random() % 700 + extra_ms) / 1000.0);
     test::RunCommand({"timeout", "-s", "KILL", seconds, ORBA_PLAYER_PATH, "--headless", "--ticks", "400", game});
     if (!fs::exists(game + "/save.dat")) continue;  // killed before the first save
-    ExpectContains(Dump(), {"slot 1 version 141 caption \"save ", "status version 103"});
+    // Every entry reads whole (the dump fails on a damaged one). The status
+    // entry is written after the slot, in a write of its own: a kill
+    // between the two leaves the slot alone.
+    ExpectContains(Dump(), {"slot 1 version 141 caption \"save "});
     ++seen;
   }
   EXPECT_GT(seen, 0);

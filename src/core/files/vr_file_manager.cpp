@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/files/file_access.h"
 #include "core/files/install_record.h"
 #include "core/files/list_files.h"
 #include "core/streams/big_file_stream.h"
@@ -221,8 +222,9 @@ void TVrFileManager::RemoveCollection(int index) {
 void TVrFileManager::SetOverrideFolder(const std::string& folder) { OverrideFolder = AddPathDelimiter(folder); }
 
 std::string TVrFileManager::FindInFolder(const std::string& folder, const std::string& name) const {
+  if (name.empty() || !FileAccessAllowedIn(folder, name, TFileAccess::Read)) return std::string();
   const std::string path = folder + name;
-  return !name.empty() && DiskFileExists(path) ? path : std::string();
+  return DiskFileExists(path) ? path : std::string();
 }
 
 std::string TVrFileManager::FindInSearchFolders(const std::string& name) const {
@@ -338,6 +340,7 @@ std::string TVrFileManager::ExtractToTemp(const std::string& name) {
 void TVrFileManager::ListFiles(const std::string& folder, std::vector<std::string>& list) const {
   for (const auto& c : collections_) c->ListFolder(folder, list);
   auto add_disk = [&](const std::string& root) {
+    if (!FileAccessAllowedIn(root, folder, TFileAccess::Read)) return;
     std::vector<std::string> found;
     orba::ListFiles(root + folder, faReadOnly | faHidden | faSysFile | faVolumeID | faArchive, true, "", true, false,
                     false, found, false);

@@ -122,7 +122,7 @@ void TKsMemoryStream::LoadFromFile(const std::string& path) {
 
 void TKsMemoryStream::SaveToFile(const std::string& path) {
   const std::string target = SjisToUtf8(path);
-  const std::string temporary = target + ".~tmp";
+  const std::string temporary = target + kSaveTemporarySuffix;
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw EFOpenError(path);
   size_t done = 0;

@@ -77,10 +77,12 @@ class TKsMemoryStream : public TKsBigStream {
   // Replaces the content with the file's bytes; the position goes to 0.
   // Raises EFOpenError when the file cannot be opened.
   void LoadFromFile(const std::string& path);
-  // Writes the whole content to the file: into a temporary file beside it,
-  // flushed to disk and then renamed over the old file, so that a failed
-  // save leaves the old file as it was. Raises EFOpenError or EWriteError.
+  // Writes the whole content to the file: into a temporary file beside it
+  // (the name with kSaveTemporarySuffix added), flushed to disk and then
+  // renamed over the old file, so that a failed save leaves the old file as
+  // it was. Raises EFOpenError or EWriteError.
   void SaveToFile(const std::string& path);
+  static constexpr char kSaveTemporarySuffix[] = ".~tmp";
 
  private:
   std::vector<uint8_t> data_;

@@ -1,12 +1,15 @@
 #include "core/streams/compression.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
+#include "core/streams/scratch_block.h"
 
 namespace orba {
 
@@ -14,6 +17,21 @@ namespace {
 
 // zlib counts in 32 bits; feed and drain it in pieces of this size.
 constexpr size_t kPiece = 1 << 20;
+
+// The first room a whole-buffer inflate of unknown size gets: eight times
+// the packed size (game files pack to a tenth to a half at the fastest
+// level), at least this; each retry takes four times more.
+constexpr size_t kFirstRoom = 64 << 10;
+constexpr size_t kFirstRoomPerPackedByte = 8;
+constexpr size_t kRoomGrowth = 4;
+// An entry unpacked to a stream goes through one buffer when its packed and
+// unpacked data each fit in this; larger ones stream through zlib, so that
+// nothing near the size cap is held in memory.
+constexpr size_t kWholeEntryLimit = 32 << 20;
+
+struct TDecompressorDeleter {
+  void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
 
 std::string ZlibMessage(const z_stream& z, int code) {
   return std::string("zlib: ") + (z.msg ? z.msg : zError(code));
@@ -78,7 +96,47 @@ void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
   inflateEnd(&z);
 }
 
+// The room to try after `room` gave kNeedsMoreRoom; 0 when `room` was
+// already the most allowed.
+size_t NextRoom(size_t room, size_t most) {
+  if (room >= most) return 0;
+  return room > most / kRoomGrowth ? most : room * kRoomGrowth;
+}
+
+size_t FirstRoom(size_t packed, size_t most) {
+  const size_t guess = packed > SIZE_MAX / kFirstRoomPerPackedByte ? SIZE_MAX : packed * kFirstRoomPerPackedByte;
+  return std::min(most, std::max(kFirstRoom, guess));
+}
+
+// The whole-buffer inflates of entries use the thread's kept block.
+thread_local TKeptBlock t_entry_scratch;
+
+// Inflates In whole into a room of the kept block that grows by retries up
+// to `most` bytes (at most kKeptScratchBlock). Returns the unpacked size, or
+// -1 when the streaming inflate must decide: damaged data, or more than
+// `most`.
+int64_t InflateGrowing(const uint8_t* in, size_t in_size, size_t most, TScratchBlock& scratch) {
+  most = std::min(most, kKeptScratchBlock);
+  for (size_t room = FirstRoom(in_size, most); room != 0; room = NextRoom(room, most)) {
+    const TWholeInflate result = InflateWhole(in, in_size, scratch.Get(room), room);
+    if (result.Result == EWholeInflate::kDone) return static_cast<int64_t>(result.Size);
+    if (result.Result == EWholeInflate::kFailed) break;
+  }
+  return -1;
+}
+
 }  // namespace
+
+TWholeInflate InflateWhole(const uint8_t* in, size_t in_size, uint8_t* out, size_t room) {
+  std::unique_ptr<libdeflate_decompressor, TDecompressorDeleter> d(libdeflate_alloc_decompressor());
+  if (!d) return {};
+  size_t used = 0, size = 0;
+  switch (libdeflate_zlib_decompress_ex(d.get(), in, in_size, out, room, &used, &size)) {
+    case LIBDEFLATE_SUCCESS: return {EWholeInflate::kDone, size};
+    case LIBDEFLATE_INSUFFICIENT_SPACE: return {EWholeInflate::kNeedsMoreRoom, 0};
+    default: return {};
+  }
+}
 
 void CompressStream(TKsMemoryStream& s) {
   const std::vector<uint8_t>& in = s.Bytes();
@@ -109,6 +167,17 @@ void CompressStream(TKsMemoryStream& s) {
 
 void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
   const std::vector<uint8_t>& in = s.Bytes();
+  const size_t allowed = static_cast<size_t>(std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(SIZE_MAX / 2)));
+  TScratchBlock scratch(t_entry_scratch);
+  const int64_t size = InflateGrowing(in.data(), in.size(), allowed, scratch);
+  if (size >= 0) {
+    const uint8_t* unpacked = scratch.Data();
+    std::vector<uint8_t>(unpacked, unpacked + size).swap(s.MutableBytes());
+    s.SetPosition(0);
+    return;
+  }
+  // Damaged, or larger than the kept block: zlib's streaming inflate
+  // unpacks it, or names the fault.
   size_t in_done = 0;
   // The output grows in place, its room never beyond what is allowed, so
   // that moving it to a larger block never needs more than that at once.
@@ -139,11 +208,38 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
 }
 
 int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& dest, int64_t max_size) {
-  std::vector<uint8_t> in(kPiece), out(kPiece);
   int64_t left = std::max<int64_t>(count, 0), written = 0;
+  std::vector<uint8_t> in, out;
+  TScratchBlock scratch(t_entry_scratch);
+  // A packed entry of ordinary size is read whole and inflated in one call
+  // into a room of at most kWholeEntryLimit; what does not fit there, or is
+  // damaged, streams through zlib from the bytes already read.
+  size_t in_done = 0;
+  const bool read_whole = left <= static_cast<int64_t>(kWholeEntryLimit);
+  if (read_whole) {
+    in.resize(static_cast<size_t>(left));
+    const int64_t read = left > 0 ? source.Read(in.data(), left) : 0;
+    in.resize(static_cast<size_t>(std::max<int64_t>(read, 0)));
+    left = 0;
+    const size_t most = static_cast<size_t>(
+        std::clamp<int64_t>(max_size, 0, static_cast<int64_t>(kWholeEntryLimit)));
+    const int64_t size = InflateGrowing(in.data(), in.size(), most, scratch);
+    if (size >= 0) {
+      dest.WriteBuffer(scratch.Data(), size);
+      return size;
+    }
+  } else {
+    in.resize(kPiece);
+  }
+  out.resize(kPiece);
   Inflate(
       max_size,
       [&](z_stream& z) {
+        if (read_whole) {
+          const size_t feed = FeedPiece(z, in, in_done);
+          in_done += feed;
+          return in_done < in.size();
+        }
         const int64_t got = source.Read(in.data(), std::min<int64_t>(left, kPiece));
         left = got > 0 ? left - got : 0;
         z.next_in = in.data();

@@ -12,4 +12,24 @@ namespace orba {
 // left at its end.
 uint32_t StreamCrc32(TKsBigStream& s);
 
+// Continues `crc` (0 to start) over N bytes.
+uint32_t UpdateCrc32(uint32_t crc, const void* data, size_t n);
+
+// A write-only stream that keeps the CRC-32 and the count of the bytes
+// written to it: checks an entry's content as it is unpacked, without
+// holding it.
+class TCrc32Stream : public TKsBigStream {
+ public:
+  uint32_t Crc() const { return crc_; }
+  int64_t GetSize() override { return size_; }
+  int64_t GetPosition() override { return size_; }
+  void SetPosition(int64_t) override {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override;
+
+ private:
+  uint32_t crc_ = 0;
+  int64_t size_ = 0;
+};
+
 }  // namespace orba

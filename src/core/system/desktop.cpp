@@ -17,4 +17,37 @@ bool SetWallPaper(const std::string& file_name, int32_t style) {
   return Host().SetDesktopWallpaper(SjisToUtf8(file_name), s);
 }
 
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
+
+bool IsAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+bool IsDesktopUrl(const std::string& url) {
+  for (const char c : url) {
+    if (c <= ' ' || c > '~') return false;
+  }
+  std::string rest;
+  if (StartsWith(url, "http://")) {
+    rest = url.substr(7);
+  } else if (StartsWith(url, "https://")) {
+    rest = url.substr(8);
+  } else if (StartsWith(url, "mailto:")) {
+    const std::string address = url.substr(7, url.find('?') == std::string::npos ? std::string::npos
+                                                                                  : url.find('?') - 7);
+    const size_t at = address.find('@');
+    return !address.empty() && IsAlnum(address[0]) && at != std::string::npos && at > 0 && at + 1 < address.size();
+  } else {
+    return false;
+  }
+  const std::string host = rest.substr(0, rest.find_first_of("/?#"));
+  if (host.empty() || !(IsAlnum(host[0]) || host[0] == '[')) return false;
+  for (const char c : host) {
+    if (!IsAlnum(c) && std::string("-._~%!$&'()*+,;=:@[]").find(c) == std::string::npos) return false;
+  }
+  return true;
+}
+
 }  // namespace orba

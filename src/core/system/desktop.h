@@ -1,5 +1,6 @@
 // The desktop around the player's window: the work area the window is
-// placed in, and the wallpaper a script may set.
+// placed in, the wallpaper a script may set, and the addresses a script may
+// have the desktop open.
 #pragma once
 
 #include <cstdint>
@@ -15,5 +16,12 @@ void GetWorkArea(TRect& rect);
 // centred, 1 tiled, any other stretched. The answer is whether the desktop
 // took it.
 bool SetWallPaper(const std::string& file_name, int32_t style);
+
+// Whether a script's text is a web or mail address the desktop may open:
+// "http://" or "https://" (lower case) and a host that starts with a letter,
+// digit or "[", or "mailto:" and an address with a "@"; printable ASCII
+// only, no blank. Anything else could name a program, a file or an option
+// of the desktop's opener.
+bool IsDesktopUrl(const std::string& url);
 
 }  // namespace orba

@@ -4,9 +4,12 @@
 #include <filesystem>
 
 #include "core/files/disk_path.h"
+#include "core/files/file_access.h"
 #include "core/files/path_utils.h"
 #include "core/files/vr_file_manager.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/desktop.h"
+#include "core/system/trace.h"
 #include "core/vocab/vocab.h"
 #include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
@@ -214,6 +217,8 @@ bool TFileFuncService::ChooseFolder(std::string& folder) {
   if (!chooser.Execute()) return false;
   folder = AddPathDelimiter(chooser.FolderName);
   if (folder.empty()) folder = "\\";
+  // The user chose it: the game may read and write there from now on.
+  AllowFileRoot(folder, TAccessRoot::Chosen);
   return true;
 }
 
@@ -221,10 +226,14 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
   std::string dest;
   if (folder != nullptr) {
     dest = AddPathDelimiter(*folder);
+    // A relative folder lies in the game's folder, where the game was made
+    // to run.
+    if (!dest.empty() && !IsSjisPathDelimiter(dest, 0) && !files_.OverrideFolder.empty())
+      dest = files_.OverrideFolder + dest;
   } else if (!ChooseFolder(dest)) {
     return false;
   }
-  if (dest.empty() || !MakeFolders(dest)) return false;
+  if (dest.empty() || !FileAccessAllowed(dest, TFileAccess::Write) || !MakeFolders(dest)) return false;
   const int32_t count = names.GetCount();
   const bool several = count > 1;
   bool no_to_all = false, written = false;
@@ -351,14 +360,13 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       break;
     }
     case FN_OpenUrl: {
-      std::string target = a.Str(0);
-      if (target.rfind("http", 0) != 0 && target.rfind("ftp", 0) != 0) {
-        // A folder on disk, handed over by the name the file system has.
-        const std::optional<std::string> disk =
-            target.empty() || !DiskFolderExists(target) ? std::nullopt : FindDiskPath(target);
-        target = disk ? DiskPathToSjis(*disk) : std::string();
+      // Only a web or mail address reaches the desktop: anything else could
+      // name a program, a file or an option of the opener.
+      const std::string target = a.Str(0);
+      if (!IsDesktopUrl(target)) {
+        Trace("url refused: " + SjisToUtf8(target));
+        break;
       }
-      if (target.empty()) break;
       if (ShellOpen) {
         ShellOpen(target);
       } else {

@@ -68,6 +68,9 @@ class TSaveDataSlots : public TSaveFileStore, public TSaveSlotSource {
   TSaveDataFile& file_;
 };
 
+// The bitmap SetWallPaper writes into the host's system folder.
+inline constexpr char kWallpaperFileName[] = "orbawall.bmp";
+
 // Whether a name is an in-memory file: "mem:" or "save:" first (any case).
 bool IsMemoryFileName(const std::string& name);
 

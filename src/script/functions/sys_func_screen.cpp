@@ -5,6 +5,7 @@
 
 #include "core/files/disk_path.h"
 #include "core/files/exit_files.h"
+#include "core/files/file_access.h"
 #include "core/files/install_record.h"
 #include "core/files/vr_file_manager.h"
 #include "core/strings/sjis_case.h"
@@ -22,6 +23,7 @@ bool TFileFuncService::SaveScreen(const std::string& name, int32_t width, int32_
   const std::string folder = files_.OverrideFolder;
   if (Screens == nullptr || folder.empty() || !DiskFolderExists(folder)) return false;
   if (SjisUpperCase(SjisExtractFileExt(name)) != ".BRX") return false;
+  if (!IsMemoryFileName(name) && !FileAccessAllowedIn(folder, name, TFileAccess::Write)) return false;
   TBrixFrameList image(0);
   TBrixFrame* frame = image.AddFrame();
   frame->TransparentColor = -1;
@@ -64,8 +66,8 @@ bool TFileFuncService::SetWallPaper(const std::string& image, int32_t style) {
   if (system.empty()) return false;
   std::error_code ec;
   std::filesystem::create_directories(system, ec);
-  const std::string path = DiskPathToSjis(system + "/orbawall.bmp");
-  if (path.empty() || !Screens->SaveBitmap(image, path)) return false;
+  const std::string path = DiskPathToSjis(system + "/" + kWallpaperFileName);
+  if (path.empty() || !FileAccessAllowed(path, TFileAccess::Write) || !Screens->SaveBitmap(image, path)) return false;
   return orba::SetWallPaper(path, style);
 }
 

@@ -168,11 +168,17 @@ class TCallMan : public TCallStackService {
   TPage* GetItem(int32_t index) const { return pages_.GetItem(index); }
 
   // The tick's run: takes events and runs commands until the work of the
-  // tick is done, or until it has run kRunStepBudget steps (a flow that
-  // never yields, such as a loop with Continue set, then goes on in the
-  // next tick). Returns true.
+  // tick is done, or until it has run kRunStepBudget steps or for
+  // kRunTimeBudgetMs (a flow that never yields, such as a loop with
+  // Continue set, then goes on in the next tick), or a quit was requested.
+  // Returns true.
   bool Run();
   static constexpr int32_t kRunStepBudget = 100000;
+  static constexpr int32_t kRunTimeBudgetMs = 1000;
+  // The budgets in force: kRunStepBudget and kRunTimeBudgetMs, lowered by
+  // the whole-player fuzzer so that each of its games runs fast.
+  static inline int32_t StepBudget = kRunStepBudget;
+  static inline int32_t TimeBudgetMs = kRunTimeBudgetMs;
   // One step of the run state (a TStepResult).
   int32_t RunStep();
   // Starts the first waiting event as an event call of Level; 1 when one

@@ -1,9 +1,11 @@
 // The interpreter's per-tick work: single steps of the running page, the
 // return from a finished page, the start of event calls, and the run loop
 // that chooses between them by the run-loop state.
+#include <chrono>
 #include <cstdint>
 
 #include "core/game_clock.h"
+#include "core/system/quit_request.h"
 #include "core/strings/text_utils.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_run.h"
@@ -72,7 +74,11 @@ int32_t TCallMan::RunStep() {
   }
   // The page has ended (or there is none): return to the caller's frame.
   if (Frames.Count() == 0) {
-    Continue = 0;  // every later step ends again at once; events still run
+    // Every later step ends again at once (events still run): the flow is
+    // stalled, so a handler whose caller's frame was deleted ends its tick
+    // here instead of repeating its last command for the whole budget.
+    Continue = 0;
+    stalled_ = true;
     return yield ? SR_YIELD : SR_NONE;
   }
   Store().DeleteFrameVars(Frames.Count());
@@ -184,8 +190,14 @@ int32_t TCallMan::CallEvent(int32_t level) {
 bool TCallMan::Run() {
   stalled_ = false;
   int32_t steps = 0;
+  // Steps may grow slow (each one adding to a list that the next searches):
+  // the tick also ends once it has taken TimeBudgetMs, and at once when
+  // the player is asked to quit (the exit page, run while shutting down,
+  // still runs).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeBudgetMs);
   do {
-    if (++steps > kRunStepBudget) return true;
+    if (++steps > StepBudget || (QuitRequested() && !Terminating) || std::chrono::steady_clock::now() > deadline)
+      return true;
     switch (State) {
       case RS_MAIN:
         if (CallEvent(1) == 0) {

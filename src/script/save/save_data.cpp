@@ -1,6 +1,8 @@
 #include "script/save/save_data.h"
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "core/files/disk_path.h"
@@ -8,7 +10,9 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/save_location.h"
+#include "core/system/trace.h"
 #include "platform/dialogs.h"
+#include "platform/text_convert.h"
 #include "script/save/save_versions.h"
 #include "script/values/param_collection.h"
 
@@ -122,6 +126,18 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
     }
   }
   LoadSaveCaptions();
+  RemoveStaleTemporary();
+}
+
+void TSaveDataFile::RemoveStaleTemporary() {
+  // A player killed while writing leaves the temporary file of the write
+  // beside the file it was to replace. The file reads whole, so the
+  // temporary holds nothing that is not lost anyway.
+  const std::string stale = path_ + TKsMemoryStream::kSaveTemporarySuffix;
+  if (!DiskFileExists(stale)) return;
+  std::error_code ec;
+  if (std::filesystem::remove(DiskPathForCreate(stale), ec) && TraceEnabled())
+    Trace("removed a stale " + SjisToUtf8(stale.substr(SjisFileNameStart(stale))));
 }
 
 void TSaveDataFile::WriteStatusData(TKsBigStream& stream) {

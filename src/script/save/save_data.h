@@ -87,7 +87,8 @@ class TSaveDataFile {
   // entries into MemoryFiles (the in-memory collection; may be null), and
   // rebuilds the captions. A file that cannot be read (or whose status entry
   // cannot) is taken as no save data: Damaged() is then true and Warning()
-  // says why.
+  // says why. Once the file has read whole, a temporary file a killed write
+  // left beside it is removed.
   void OpenAtStart(TVrFileCollection* memory_files);
   bool Damaged() const { return damaged_; }
   const std::string& Warning() const { return warning_; }
@@ -135,6 +136,8 @@ class TSaveDataFile {
   std::string LastError;
 
  private:
+  // Removes "save.dat" + kSaveTemporarySuffix left by a killed write.
+  void RemoveStaleTemporary();
   bool Exists() const;
   void OpenCollection(TVrFileCollection& c) const;
 

@@ -189,9 +189,15 @@ void TParamCollection::FreeWhere(bool (*doomed)(const TParamCollectionItem&, int
 }
 
 void TParamCollection::FreeVar(TParamCollectionItem* item) {
-  if (item == nullptr || item->owner_ != this) return;
-  FreeWhere([](const TParamCollectionItem& it, int32_t index) { return it.cached_index_ == index; },
-            item->cached_index_);
+  if (item == nullptr || item->owner_ != this || item->IsSystem()) return;
+  // Only the items behind it move: an expression's temporaries, freed last
+  // first from the end of the list, cost one step each.
+  const size_t at = static_cast<size_t>(item->cached_index_);
+  UnlinkName(item);
+  std::unique_ptr<TParamCollectionItem> freed = std::move(items_[at]);
+  items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(at));
+  for (size_t i = at; i < items_.size(); ++i) items_[i]->cached_index_ = static_cast<int32_t>(i);
+  freed.reset();
 }
 
 int32_t TParamCollection::IndexOf(const std::string& name) const {

@@ -1,0 +1,406 @@
+// The whole player over a small game made from the input: settings, a few
+// pages of commands (from templates of the command vocabulary with their
+// fields) whose expressions call the built-in functions of the vocabulary
+// with values from a pool (names of the game's pictures and sounds, in-memory
+// and save files, paths that climb out of the game's folder, addresses),
+// a picture and a sound of the seed set and one picture of the input's own
+// bytes. The game is built with the game builder and played headless for a
+// bounded number of ticks with input, script events, saves and loads of its
+// own slots. Then nothing may lie outside its folders: the sandbox around
+// the game (the folder above it, HOME's hidden folders, the current folder)
+// must hold only what it held before, and only web and mail addresses may
+// have reached the desktop.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/game_clock.h"
+#include "core/system/desktop.h"
+#include "core/vocab/vocab.h"
+#include "fuzz_support.h"
+#include "platform/dialogs.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/memory_audio.h"
+#include "platform/headless/memory_video.h"
+#include "platform/headless/recorded_cursors.h"
+#include "platform/headless/scripted_input.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/headless/single_mode_screen.h"
+#include "platform/linux/host_linux.h"
+#include "platform/screen_manager.h"
+#include "script/interp/call_man.h"
+#include "script/interp/run_loop_events.h"
+#include "shell/game_client.h"
+#include "shell/shell_runner.h"
+
+namespace orba::fuzz {
+// game_fuzz_build.cpp: builds the game of Source into the folder Out; false
+// when the builder refuses the sources.
+bool BuildFuzzGame(const std::string& source_dir, const std::string& out);
+}  // namespace orba::fuzz
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// At most this many ticks per game; each tick runs at most kStepBudget steps.
+constexpr int kMaxTicks = 24;
+constexpr int32_t kStepBudget = 2000;
+constexpr int32_t kTimeBudgetMs = 20;
+constexpr int kMaxPages = 4;
+constexpr int kMaxLines = 14;
+
+// The desktop as the Linux host answers it, but addresses and wallpapers
+// are only recorded: a fuzzer starts no programs.
+class TFuzzHost : public orba::TLinuxHost {
+ public:
+  bool SetDesktopWallpaper(const std::string&, orba::TWallpaperStyle) override { return true; }
+  bool OpenOnDesktop(const std::string& target) override {
+    Opened.push_back(target);
+    return true;
+  }
+  std::vector<std::string> Opened;
+};
+
+// Message boxes answered as the headless player answers them: the first
+// button, but OK and Cancel boxes Cancel and OK in turn, so that a request
+// for a disc is given up.
+class TTurnMessageBoxes : public orba::TMessageBoxService {
+ public:
+  orba::TDialogResult Show(const orba::TDialogRequest& request) override {
+    if (request.Buttons != orba::TDialogButtons::OkCancel) return orba::FirstButtonAnswer(request.Buttons);
+    cancel_next_ = !cancel_next_;
+    return orba::TDialogResult{cancel_next_ ? orba::TDialogAnswer::Cancel : orba::TDialogAnswer::Ok};
+  }
+
+ private:
+  bool cancel_next_ = false;
+};
+
+struct TSandbox;
+TSandbox& Sandbox();
+
+// The folders of one fuzzing process: HOME (with its desktop, documents
+// and hidden folders), the current folder, the temporary folder, the game's
+// sources and the game.
+struct TSandbox {
+  TSandbox() {
+    char pattern[] = "/tmp/orba-gamefuzz-XXXXXX";
+    Root = ::mkdtemp(pattern);
+    for (const char* folder : {"home/Desktop", "home/Documents", "home/.config", "home/.local/share", "tmp", "src"})
+      fs::create_directories(Root / folder);
+    ::setenv("HOME", (Root / "home").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (Root / "home/.local/share").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (Root / "home/.config").c_str(), 1);
+    ::setenv("TMPDIR", (Root / "tmp").c_str(), 1);
+    ::unsetenv("ORBA_SEARCH_FOLDERS");
+    // The current folder stays libFuzzer's (its corpus and artifact paths
+    // may be relative): a name relative to it must add nothing there.
+    CurrentEntries = Entries(fs::current_path());
+    std::atexit([] { std::error_code ec; fs::remove_all(Sandbox().Root, ec); });
+    host = std::make_shared<TFuzzHost>();
+    orba::SetHostServices(host);
+    orba::InstallSilentDialogs();
+    orba::SetMessageBoxService(std::make_shared<TTurnMessageBoxes>());
+  }
+  // Where the game may leave files: its folder, the desktop and documents,
+  // the player's data folder (the wallpaper), the temporary folder and the
+  // sources.
+  bool MayHold(const fs::path& path) const {
+    for (const char* open : {"game", "src", "tmp", "home/Desktop", "home/Documents", "home/.local/share/orba"}) {
+      const fs::path folder = Root / open;
+      const std::string p = path.string(), f = folder.string();
+      if (p == f || p.rfind(f + "/", 0) == 0) return true;
+    }
+    return false;
+  }
+  void CheckNothingEscaped() const {
+    for (auto it = fs::recursive_directory_iterator(Root); it != fs::recursive_directory_iterator(); ++it) {
+      const fs::path path = it->path();
+      if (MayHold(path)) {
+        if (it->is_directory()) it.disable_recursion_pending();
+        continue;
+      }
+      // The folders made above, empty as they were.
+      if (it->is_directory() && fs::is_empty(path)) continue;
+      if (it->is_directory()) continue;
+      std::fprintf(stderr, "game fuzz: a file escaped the game's folders: %s\n", path.c_str());
+      __builtin_trap();
+    }
+    if (Entries(fs::current_path()) != CurrentEntries) {
+      std::fprintf(stderr, "game fuzz: a file escaped into the current folder\n");
+      __builtin_trap();
+    }
+    for (const std::string& target : host->Opened) {
+      if (orba::IsDesktopUrl(target)) continue;
+      std::fprintf(stderr, "game fuzz: the desktop was asked to open %s\n", target.c_str());
+      __builtin_trap();
+    }
+  }
+
+  // The names in a folder, but libFuzzer's own findings and the logs of its
+  // -jobs workers.
+  static std::vector<std::string> Entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      const std::string name = entry.path().filename().string();
+      bool finding = false;
+      for (const char* kind : {"crash-", "slow-unit-", "leak-", "timeout-", "oom-", "fuzz-"})
+        finding = finding || name.rfind(kind, 0) == 0;
+      if (!finding) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path Root;
+  std::vector<std::string> CurrentEntries;
+  std::shared_ptr<TFuzzHost> host;
+};
+
+// Made once and kept to the end, when its folders go.
+TSandbox& Sandbox() {
+  static TSandbox* const sandbox = new TSandbox;
+  return *sandbox;
+}
+
+// Values the expressions draw from: numbers, the game's files and objects,
+// in-memory and save files, climbs out of the folder, addresses.
+const char* const kTexts[] = {
+    "\"pic.bmp\"", "\"own.bmp\"", "\"tone.wav\"", "\"main.osb\"", "\"p1.osb\"", "\"mem:m.brx\"", "\"save:s.brx\"",
+    "\"shot.brx\"", "\"..\\\\..\\\\up.brx\"", "\"../up.txt\"", "\"sub\\\\..\\\\..\\\\x.txt\"", "\"/etc/passwd\"",
+    "\"*.bmp\"", "\"b\"", "\"m\"", "\"\"", "\"http://example.com/\"", "\"mailto:a@example.com\"",
+    "\"httpevil:--help\"", "\"ftp://x/\"", "\"..\\\\..\"", "\"\x82\xa0\"", "\"x\"", "v0", "v1", "v2", "s0", "a0",
+    "0", "1", "-1", "2", "7", "100", "65535", "2147483647", "0.5", "TRUE", "FALSE", "@TickCount", "@SelIndex",
+    "@ParamCount", "@ScrWidth",
+};
+// Folders for ExtractFile and the like, made from HOME at run time.
+const char* const kFolders[] = {"/.config/autostart", "/Desktop/manual", "/Desktop/../.local/share/x",
+                                "/Documents", "/../escaped", "/.ssh"};
+
+std::string Value(FuzzedDataProvider& in, int depth);
+
+// A call of one built-in function of the vocabulary with its argument count.
+std::string Call(FuzzedDataProvider& in, int depth) {
+  const size_t id = in.ConsumeIntegralInRange<size_t>(0, orba::kFuncCount - 1);
+  const int least = orba::FuncMinArgs[id];
+  const int most = orba::FuncMaxArgs[id] < 0 ? least + 3 : orba::FuncMaxArgs[id];
+  const int n = in.ConsumeIntegralInRange<int>(least, std::max(least, most));
+  std::string text = std::string(orba::FuncNames[id]) + "(";
+  for (int i = 0; i < n; ++i) text += (i > 0 ? ", " : "") + Value(in, depth + 1);
+  return text + ")";
+}
+
+std::string Value(FuzzedDataProvider& in, int depth) {
+  switch (depth < 3 ? in.ConsumeIntegralInRange<int>(0, 5) : 0) {
+    case 0:
+    case 1: return in.PickValueInArray(kTexts);
+    case 2: return "home ++ \"" + std::string(in.PickValueInArray(kFolders)) + "\"";
+    case 3: return Value(in, depth + 1) + " ++ " + Value(in, depth + 1);
+    case 4: return Value(in, depth + 1) + " + " + Value(in, depth + 1);
+    default: return Call(in, depth);
+  }
+}
+
+std::string Var(FuzzedDataProvider& in) {
+  static const char* const kVars[] = {"v0", "v1", "v2", "s0", "a0"};
+  return in.PickValueInArray(kVars);
+}
+
+std::string Page(FuzzedDataProvider& in) { return "p" + std::to_string(in.ConsumeIntegralInRange<int>(1, 3)) + ".osb"; }
+
+std::string Small(FuzzedDataProvider& in, int most) { return std::to_string(in.ConsumeIntegralInRange<int>(0, most)); }
+
+std::string Object(FuzzedDataProvider& in) {
+  static const char* const kNames[] = {"\"b\"", "\"i\"", "\"m\"", "\"t\"", "\"c\"", "\"s\""};
+  return in.PickValueInArray(kNames);
+}
+
+// One command line from the templates, with its fields drawn from the input.
+std::string Command(FuzzedDataProvider& in) {
+  switch (in.ConsumeIntegralInRange<int>(0, 21)) {
+    case 0:
+    case 1:
+    case 2: return "Calc Expression={" + Var(in) + " = " + Value(in, 0) + "}";
+    case 3: return "Calc Expression={" + Call(in, 0) + "}";
+    case 4:
+      return "BoxNew Name=" + Object(in) + " Left=" + Small(in, 60) + " Top=" + Small(in, 40) + " Width=" +
+             Small(in, 64) + " Height=" + Small(in, 48) + " Color=" + Small(in, 16777215);
+    case 5: return "ImgNew Name=" + Object(in) + " Source=\"" + (in.ConsumeBool() ? "pic.bmp" : "own.bmp") + "\" Left=" +
+                   Small(in, 40) + " Top=" + Small(in, 30);
+    case 6: return "Sound Name=" + Object(in) + " Source=\"tone.wav\" OnPlayEnd=\"" + Page(in) + "\"";
+    case 7: return "Wait Time=" + Small(in, 100);
+    case 8: return "GameSave Slot=" + Small(in, 3) + " Caption={\"c\" ++ " + Value(in, 1) + "}";
+    case 9: return "GameLoad Slot=" + Small(in, 3);
+    case 10: return "Call PageName=" + Page(in) + " Arguments={" + Value(in, 1) + "; " + Value(in, 1) + "} ResultVar=v2";
+    case 11: return "Jump PageName=" + Page(in);
+    case 12: return "Exit Condition={" + Value(in, 1) + "}";
+    case 13: return "VarNew Name=" + Var(in) + " Type=" + (in.ConsumeBool() ? "int" : "str") + " Scope=" +
+                    Small(in, 3) + " Initial={" + Value(in, 1) + "}";
+    case 14: return "ObjDel ObjectName=" + Object(in);
+    case 15: return "SetProp ObjectName=" + Object(in) + " PropId=" + Small(in, 130) + " Value={" + Value(in, 1) + "}";
+    case 16: return "Timer Name=\"t\" Delay=" + Small(in, 60) + " OnNotify=\"" + Page(in) + "\"";
+    case 17: return "Caption Name=\"c\" Left=0 Top=0 Text={" + Value(in, 1) + "} FontHeight=" + Small(in, 20);
+    case 18:
+      return "Button Name=" + Object(in) + " Source=\"pic.bmp\" Left=" + Small(in, 40) + " Top=" + Small(in, 30) +
+             " OnNotify=\"" + Page(in) + "\"";
+    case 19:
+      return "WhileInit Init={v0 = 0}\nWhile Condition={v0 < " + Small(in, 5) + "}\n  Calc Expression={" +
+             Var(in) + " = " + Value(in, 1) + "}\nWhileLoop Step={v0 = v0 + 1}";
+    case 20: return "If Condition={" + Value(in, 1) + "}\n  Calc Expression={" + Call(in, 0) + "}\nElse\n  Exit";
+    default: return "Flip Kind=" + Small(in, 3) + " Time=" + Small(in, 60);
+  }
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A 2 x 2 picture of 24 bits per pixel.
+std::string Bitmap() {
+  const unsigned char bmp[] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 2, 0, 0, 0, 2, 0,
+                               0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                               0, 0, 0, 0, 0, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0};
+  return std::string(reinterpret_cast<const char*>(bmp), sizeof bmp);
+}
+
+// 8 samples of 8-bit mono sound at 8000 Hz.
+std::string Wave() {
+  const unsigned char wav[] = {'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0,
+                               0, 0, 1, 0, 1, 0, 0x40, 0x1f, 0, 0, 0x40, 0x1f, 0, 0, 1, 0, 8, 0, 'd', 'a',
+                               't', 'a', 8, 0, 0, 0, 128, 200, 255, 200, 128, 50, 0, 50};
+  return std::string(reinterpret_cast<const char*>(wav), sizeof wav);
+}
+
+// The sources of a game of the tree (tests/games/NAME, or the demo for
+// "demo") when the input starts with "GAME:NAME\n": the generated pages
+// join it. Empty when there is no such game.
+fs::path SeedGame(const uint8_t*& data, size_t& size) {
+  const std::string prefix = "GAME:";
+  const std::string head(reinterpret_cast<const char*>(data), std::min<size_t>(size, 64));
+  if (head.rfind(prefix, 0) != 0) return fs::path();
+  const size_t end = head.find('\n');
+  if (end == std::string::npos) return fs::path();
+  const std::string name = head.substr(prefix.size(), end - prefix.size());
+  data += end + 1;
+  size -= end + 1;
+  if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos)
+    return fs::path();
+  const fs::path root(ORBA_SOURCE_DIR);
+  const fs::path folder = name == "demo" ? root / "examples/demo" : root / "tests/games" / name;
+  return fs::exists(folder / "orba.opb.txt") ? folder : fs::path();
+}
+
+// Writes the game's sources from the input, over a game of the tree when
+// Seed names one: its settings get the generated variables, its start page
+// calls the first generated page last.
+void WriteSources(FuzzedDataProvider& in, const fs::path& src, const fs::path& home, const fs::path& seed) {
+  fs::remove_all(src);
+  fs::create_directories(src);
+  std::string settings, start;
+  if (!seed.empty()) {
+    fs::copy(seed, src, fs::copy_options::recursive);
+    std::ifstream old(src / "orba.opb.txt", std::ios::binary);
+    settings.assign(std::istreambuf_iterator<char>(old), std::istreambuf_iterator<char>());
+    settings += "\n";
+  } else {
+    settings = "Title = fuzz\nWidth = " + std::to_string(in.ConsumeIntegralInRange<int>(1, 96)) +
+               "\nHeight = " + std::to_string(in.ConsumeIntegralInRange<int>(1, 64)) +
+               "\nStartPage = main.osb\nWriteSaveData = " + (in.ConsumeBool() ? "1" : "0") + "\n";
+    if (in.ConsumeBool()) settings += "ExitPage = p3.osb\n";
+  }
+  settings += "Var v0 int 0\nVar v1 int 3\nVar v2 str\nVar s0 str x\nVar a0 str\nVar home str " + home.string() + "\n";
+  WriteFile(src / "orba.opb.txt", settings);
+  for (int p = 0; p < kMaxPages; ++p) {
+    std::string page;
+    const int lines = in.ConsumeIntegralInRange<int>(1, kMaxLines);
+    for (int l = 0; l < lines; ++l) page += Command(in) + "\n";
+    if (p == 0 && !seed.empty()) {
+      // The seed's own start page runs first, then jumps to the generated
+      // one.
+      std::ifstream old(src / "main.osb.txt", std::ios::binary);
+      const std::string own((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
+      old.close();
+      if (!own.empty()) WriteFile(src / "main.osb.txt", own + (own.back() == '\n' ? "" : "\n") + "Jump PageName=p0.osb\n");
+      WriteFile(src / "p0.osb.txt", page);
+      continue;
+    }
+    WriteFile(src / (p == 0 ? "main.osb.txt" : "p" + std::to_string(p) + ".osb.txt"), page);
+  }
+  WriteFile(src / "pic.bmp", Bitmap());
+  WriteFile(src / "tone.wav", Wave());
+  WriteFile(src / "own.bmp", in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 256)));
+}
+
+// Input and script events for the ticks, in tick order: clicks, keys,
+// moves, events that call the game's pages (which save and load its slots).
+void WriteScripts(FuzzedDataProvider& in, int ticks, std::string& input, std::string& events) {
+  static const char* const kInput[] = {"lbutton down 5 5", "lbutton up 5 5", "mouse move 10 10", "rbutton down 1 1",
+                                       "key down 13", "key up 13", "wheel up 2", "focus lost", "focus gained",
+                                       "close"};
+  std::vector<std::pair<int, std::string>> inputs, calls;
+  const int n = in.ConsumeIntegralInRange<int>(0, 8);
+  for (int i = 0; i < n; ++i) {
+    const int tick = in.ConsumeIntegralInRange<int>(1, ticks);
+    if (in.ConsumeBool())
+      inputs.emplace_back(tick, in.PickValueInArray(kInput));
+    else
+      calls.emplace_back(tick, "event " + Page(in) + (in.ConsumeBool() ? " b" : ""));
+  }
+  std::stable_sort(inputs.begin(), inputs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::stable_sort(calls.begin(), calls.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (const auto& [tick, line] : inputs) input += "tick " + std::to_string(tick) + ": " + line + "\n";
+  for (const auto& [tick, line] : calls) events += "tick " + std::to_string(tick) + ": " + line + "\n";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TSandbox& sandbox = Sandbox();
+  const fs::path seed = SeedGame(data, size);
+  FuzzedDataProvider in(data, size);
+  const int ticks = in.ConsumeIntegralInRange<int>(1, kMaxTicks);
+  std::string input, events;
+  WriteScripts(in, ticks, input, events);
+  WriteSources(in, sandbox.Root / "src", sandbox.Root / "home", seed);
+  const fs::path game = sandbox.Root / "game";
+  fs::remove_all(game);
+  if (!orba::fuzz::BuildFuzzGame((sandbox.Root / "src").string(), game.string())) return 0;
+  orba::fuzz::Refused([&] {
+    orba::TScriptedInput scripted;
+    scripted = orba::TScriptedInput::FromText(input);
+    orba::TFakeClock clock;
+    const auto audio = std::make_shared<orba::TMemoryAudio>();
+    orba::SetAudioOutput(audio);
+    orba::TMemoryVideo video;
+    orba::SetScreenManager(std::make_shared<orba::TSingleModeScreen>(video));
+    orba::SetCursorService(std::make_shared<orba::TRecordedCursors>());
+    orba::TCallMan::StepBudget = kStepBudget;
+    orba::TCallMan::TimeBudgetMs = kTimeBudgetMs;
+    {
+      orba::TGameClient client(game.string(), orba::TScriptedEvents::Parse(events));
+      client.SetRandomSeed(0);
+      orba::TShellRunner runner(clock, video, scripted, client);
+      if (runner.StartUp()) orba::RunSteps(runner, clock, ticks, 15);
+      runner.ShutDown();
+    }
+    orba::SetCursorService(nullptr);
+    orba::SetScreenManager(nullptr);
+    orba::SetAudioOutput(nullptr);
+    orba::ResetPlayerGlobals();
+  });
+  sandbox.CheckNothingEscaped();
+  fs::remove_all(game);
+  return 0;
+}

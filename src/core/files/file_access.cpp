@@ -1,0 +1,172 @@
+#include "core/files/file_access.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "core/files/disk_path.h"
+#include "core/system/trace.h"
+#include "platform/text_convert.h"
+
+namespace orba {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct TRoot {
+  std::string Given;  // as the player named it, for the quick check
+  fs::path Disk;      // as the disk resolves it
+  TAccessRoot Kind;
+};
+
+struct TPolicy {
+  std::mutex Lock;
+  bool Restricted = false;
+  std::vector<TRoot> Roots;
+  std::optional<fs::path> Home;
+};
+
+TPolicy& Policy() {
+  static TPolicy policy;
+  return policy;
+}
+
+// The path as the disk resolves it: the existing folders found as the file
+// layer finds them, made absolute, symbolic links of the existing part
+// followed, "." and ".." folded; no trailing separator.
+std::optional<fs::path> ResolvedPath(const std::string& sjis_path) {
+  std::error_code ec;
+  fs::path disk(DiskPathForCreate(sjis_path));
+  if (disk.empty()) disk = ".";
+  if (disk.is_relative()) {
+    const fs::path here = fs::current_path(ec);
+    if (ec) return std::nullopt;
+    disk = here / disk;
+  }
+  fs::path resolved = fs::weakly_canonical(disk, ec);
+  if (ec) return std::nullopt;
+  resolved = resolved.lexically_normal();
+  if (!resolved.has_filename() && resolved.has_parent_path() && resolved != resolved.root_path())
+    resolved = resolved.parent_path();
+  return resolved;
+}
+
+// Whether Path is Folder or lies below it, component by component.
+bool Within(const fs::path& path, const fs::path& folder) {
+  auto p = path.begin();
+  for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
+    if (f->empty()) continue;  // a trailing separator
+    if (p == path.end() || *p != *f) return false;
+  }
+  return true;
+}
+
+// Whether Path lies in a hidden folder of HOME (a name starting with ".").
+bool InHiddenHomeFolder(const TPolicy& policy, const fs::path& path) {
+  if (!policy.Home || !Within(path, *policy.Home)) return false;
+  auto p = path.begin();
+  for (auto h = policy.Home->begin(); h != policy.Home->end(); ++h) {
+    if (!h->empty()) ++p;
+  }
+  return p != path.end() && !p->empty() && p->native()[0] == '.';
+}
+
+bool Open(const TPolicy& policy, const fs::path& path, TFileAccess access) {
+  const bool hidden = InHiddenHomeFolder(policy, path);
+  for (const TRoot& root : policy.Roots) {
+    if (access == TFileAccess::Write && root.Kind == TAccessRoot::Disc) continue;
+    const bool inside = root.Kind == TAccessRoot::Single ? path == root.Disk : Within(path, root.Disk);
+    // A hidden folder of HOME is open only through a root that lies there
+    // itself (a data folder below ~/.local/share).
+    if (inside && (!hidden || InHiddenHomeFolder(policy, root.Disk))) return true;
+  }
+  return false;
+}
+
+void TraceRefusal(const std::string& path, TFileAccess access) {
+  TraceOnce(std::string(access == TFileAccess::Write ? "file write refused: " : "file read refused: ") +
+            SjisToUtf8(path));
+}
+
+bool ClimbsOut(const std::string& name) {
+  // An absolute name stays inside the folder: the file layer joins it after
+  // the folder's separator.
+  for (const std::string& part : SplitSjisPath(name)) {
+    if (part == "..") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void RestrictFileAccess() {
+  TPolicy& policy = Policy();
+  std::lock_guard<std::mutex> guard(policy.Lock);
+  policy.Restricted = true;
+  policy.Roots.clear();
+  policy.Home.reset();
+  if (const char* home = ::getenv("HOME"); home != nullptr && home[0] == '/') {
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(fs::path(home), ec);
+    if (!ec && resolved != resolved.root_path()) policy.Home = resolved.lexically_normal();
+  }
+}
+
+void ReleaseFileAccess() {
+  TPolicy& policy = Policy();
+  std::lock_guard<std::mutex> guard(policy.Lock);
+  policy.Restricted = false;
+  policy.Roots.clear();
+  policy.Home.reset();
+}
+
+bool FileAccessRestricted() {
+  TPolicy& policy = Policy();
+  std::lock_guard<std::mutex> guard(policy.Lock);
+  return policy.Restricted;
+}
+
+void AllowFileRoot(const std::string& path, TAccessRoot kind) {
+  if (path.empty()) return;
+  const std::optional<fs::path> disk = ResolvedPath(path);
+  if (!disk) return;
+  TPolicy& policy = Policy();
+  std::lock_guard<std::mutex> guard(policy.Lock);
+  policy.Roots.push_back(TRoot{path, *disk, kind});
+}
+
+bool FileAccessAllowed(const std::string& path, TFileAccess access) {
+  TPolicy& policy = Policy();
+  {
+    std::lock_guard<std::mutex> guard(policy.Lock);
+    if (!policy.Restricted) return true;
+  }
+  const std::optional<fs::path> disk = ResolvedPath(path);
+  bool open = false;
+  if (disk) {
+    std::lock_guard<std::mutex> guard(policy.Lock);
+    open = Open(policy, *disk, access);
+  }
+  if (!open) TraceRefusal(path, access);
+  return open;
+}
+
+bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFileAccess access) {
+  TPolicy& policy = Policy();
+  {
+    std::lock_guard<std::mutex> guard(policy.Lock);
+    if (!policy.Restricted) return true;
+    if (!folder.empty() && !ClimbsOut(name)) {
+      for (const TRoot& root : policy.Roots) {
+        if (root.Kind == TAccessRoot::Single || root.Given != folder) continue;
+        if (access == TFileAccess::Read || root.Kind != TAccessRoot::Disc) return true;
+      }
+    }
+  }
+  return FileAccessAllowed(folder + name, access);
+}
+
+}  // namespace orba

@@ -1,0 +1,18 @@
+#include "core/system/quit_request.h"
+
+#include <atomic>
+
+namespace orba {
+namespace {
+
+// Lock-free, so a signal handler may store into it.
+std::atomic<bool> g_quit_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+}  // namespace
+
+void RequestQuit() noexcept { g_quit_requested.store(true, std::memory_order_relaxed); }
+
+bool QuitRequested() noexcept { return g_quit_requested.load(std::memory_order_relaxed); }
+
+}  // namespace orba

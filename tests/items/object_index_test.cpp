@@ -1,0 +1,310 @@
+// The object manager's name index and the children's z-order against the
+// plain algorithms they stand in for: a walk over the whole object list for
+// every lookup by name and every numbered name, and a whole insertion pass
+// over a parent's children after every SetParent and priority change.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/streams/big_stream.h"
+#include "items/base_list.h"
+#include "items/box.h"
+#include "items/timer.h"
+
+namespace orba {
+namespace {
+
+// ---- the plain algorithms ----------------------------------------------------------------------
+
+const TOrbaObject* ScanFirstNamed(const TOrbaBaseList& m, const std::string& name, bool unscrapped, bool control) {
+  for (const TOrbaObject* o : m.Objects)
+    if (o->Name == name && (!unscrapped || !o->IsScrapped()) && (!control || o->IsControl())) return o;
+  return nullptr;
+}
+
+int64_t ScanSmallestFree(const TOrbaBaseList& m, const std::string& prefix, int64_t first) {
+  for (int64_t n = first;; ++n)
+    if (ScanFirstNamed(m, prefix + std::to_string(n), false, false) == nullptr) return n;
+}
+
+void InsertionPass(std::vector<TOrbaControl*>& children) {
+  for (size_t i = 1; i < children.size(); ++i) {
+    TOrbaControl* item = children[i];
+    size_t j = i;
+    for (; j > 0 && CompareZOrder(*children[j - 1], *item) > 0; --j) children[j] = children[j - 1];
+    children[j] = item;
+  }
+}
+
+class ObjectIndexTest : public ::testing::Test {
+ protected:
+  // Timers are named and never run: the clock is left as it is.
+  void SetUp() override { m.SetWidth(32); }
+  TOrbaTimer* Timer(const std::string& name) {
+    auto* t = NewOrbaObject<TOrbaTimer>(&m);
+    if (!name.empty()) t->AssignName(name);
+    return t;
+  }
+  TOrbaBaseList m;
+};
+
+// ---- numbered names ----------------------------------------------------------------------------
+
+TEST_F(ObjectIndexTest, SmallestFreeNumbersMatchAScanOverEveryName) {
+  struct TCase {
+    std::vector<std::string> names;
+    std::string prefix;
+    int64_t first;
+    int64_t expected;
+  };
+  const std::vector<TCase> cases = {
+      {{}, "object", 0, 0},
+      {{"object0", "object1", "object3"}, "object", 0, 2},
+      // "object01" is not how 1 is written.
+      {{"object0", "object01"}, "object", 0, 1},
+      // "a10" is "a1" + 0 as well as "a" + 10.
+      {{"a1", "a10"}, "a1", 0, 1},
+      {{"a1", "a10"}, "a", 0, 0},
+      {{"btn_2", "btn_3"}, "btn_", 2, 4},
+      {{"btn_5", "btn_2"}, "btn_", 5, 6},
+      // Far above anything counted yet.
+      {{"x_1000", "x_1001"}, "x_", 1000, 1002},
+      // A name that is only digits, and the empty prefix.
+      {{"0", "1", "3"}, "", 0, 2},
+  };
+  for (const TCase& c : cases) {
+    m.Reset();
+    for (const std::string& name : c.names) Timer("")->AssignName(name);
+    EXPECT_EQ(m.SmallestFreeNumber(c.prefix, c.first), c.expected) << c.prefix << " from " << c.first;
+    EXPECT_EQ(ScanSmallestFree(m, c.prefix, c.first), c.expected) << c.prefix << " from " << c.first;
+  }
+}
+
+TEST_F(ObjectIndexTest, FreedNumbersAreHandedOutAgainLowestFirst) {
+  std::vector<TOrbaTimer*> timers;
+  for (int i = 0; i < 10; ++i) timers.push_back(Timer(""));
+  EXPECT_EQ(timers[9]->Name, "object9");
+  m.FreeObject(timers[7]);
+  timers[3]->Scrap();
+  // A script name that looks numbered takes its number out of the running.
+  Timer("object10");
+  EXPECT_EQ(Timer("")->Name, "object3");
+  EXPECT_EQ(Timer("")->Name, "object7");
+  EXPECT_EQ(Timer("")->Name, "object11");
+  // Renamed away, the number is free again.
+  timers[0]->AssignName("zero");
+  EXPECT_EQ(m.MakeUniqueName("object"), "object0");
+}
+
+// A visual item that takes a name in use renames the other one to the
+// first free base + "_" + n, n from the number the name already ends in.
+TEST_F(ObjectIndexTest, RenamedItemsTakeTheFirstFreeSuffix) {
+  struct TCase {
+    std::vector<std::string> existing;  // boxes, in creation order
+    std::string name;                   // given to a new box
+    std::string renamed;                // what the first box of that name becomes
+  };
+  const std::vector<TCase> cases = {
+      {{"btn"}, "btn", "btn_2"},
+      {{"btn", "btn_2"}, "btn", "btn_3"},
+      {{"btn_5"}, "btn_5", "btn_6"},
+      {{"btn_5", "btn_6", "btn_8"}, "btn_5", "btn_7"},
+      // A number below 2 stays part of the base.
+      {{"btn_1"}, "btn_1", "btn_1_2"},
+      // Ten digits are not a number.
+      {{"b_1234567890"}, "b_1234567890", "b_1234567890_2"},
+  };
+  for (const TCase& c : cases) {
+    m.Reset();
+    std::vector<TOrbaBox*> boxes;
+    for (const std::string& name : c.existing) {
+      boxes.push_back(NewOrbaObject<TOrbaBox>(&m));
+      boxes.back()->SetName(name);
+    }
+    NewOrbaObject<TOrbaBox>(&m)->SetName(c.name);
+    const TOrbaObject* first = ScanFirstNamed(m, c.name, false, false);
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(first, boxes.front());
+    EXPECT_EQ(boxes.front()->Name, c.renamed) << c.name;
+    EXPECT_EQ(m.FindObject(c.renamed), boxes.front());
+  }
+}
+
+// ---- random edits ------------------------------------------------------------------------------
+
+// Plays random edits on a manager and on a model of every parent's children
+// kept by whole insertion passes, and compares both, and every lookup by
+// name with a scan of the list, after each edit.
+class RandomEdits {
+ public:
+  RandomEdits(TOrbaBaseList& m, uint32_t seed) : m_(m), rng_(seed) { Rebuild(); }
+
+  void Step() {
+    const std::map<uint64_t, const void*> before = Registered();
+    bool loaded = false;
+    switch (Pick(12)) {
+      case 0:
+      case 1: {
+        auto* box = NewOrbaObject<TOrbaBox>(&m_);
+        if (Pick(2) == 0) box->SetName(Name());
+        if (Pick(4) != 0) Reparent(*box, Control());
+        break;
+      }
+      case 2: {
+        auto* t = NewOrbaObject<TOrbaTimer>(&m_);
+        if (Pick(2) == 0) t->SetName(Name());
+        break;
+      }
+      case 3:
+        if (TOrbaObject* o = Object()) o->SetName(Name());
+        break;
+      case 4:
+        // A name stored as it is (as a saved scene gives it): duplicates.
+        if (TOrbaObject* o = Object()) o->AssignName(Name());
+        break;
+      case 5:
+      case 6:
+        if (TOrbaControl* box = Box()) Reparent(*box, Control());
+        break;
+      case 7:
+        if (TOrbaControl* box = Box()) {
+          const int32_t p = static_cast<int32_t>(Pick(4)) - 1;
+          const bool sorts = p != box->Priority && box->Parent != nullptr;
+          box->SetPriority(p);
+          if (sorts) InsertionPass(model_[box->Parent]);
+        }
+        break;
+      case 8:
+        if (TOrbaControl* box = Box()) {
+          const int32_t p = static_cast<int32_t>(Pick(3));
+          const bool sorts = p != box->SubPriority && box->Parent != nullptr;
+          box->SetSubPriority(p);
+          if (sorts) InsertionPass(model_[box->Parent]);
+        }
+        break;
+      case 9:
+        if (TOrbaObject* o = Object()) o->Scrap();
+        break;
+      case 10:
+        if (TOrbaObject* o = Object(); o != nullptr && Pick(2) == 0) {
+          m_.FreeObject(o);
+        } else {
+          m_.Idle_();
+        }
+        break;
+      case 11:
+        if (Pick(8) == 0) {
+          SaveAndLoad();
+          loaded = true;
+        }
+        break;
+    }
+    if (!loaded) Forget(before);
+    Check();
+  }
+
+ private:
+  uint32_t Pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+  std::string Name() {
+    static const std::vector<std::string> pool = {"a",       "b",      "a_2",  "a_3",   "object1", "object3",
+                                                  "object12", "x10",   "x1",   "\x01i", "btn_5",   ""};
+    return pool[Pick(static_cast<uint32_t>(pool.size()))];
+  }
+  TOrbaObject* Object() { return m_.Objects.empty() ? nullptr : m_.Objects[Pick(static_cast<uint32_t>(m_.Objects.size()))]; }
+  TOrbaControl* Box() {
+    std::vector<TOrbaControl*> boxes;
+    for (TOrbaObject* o : m_.Objects)
+      if (o->IsControl()) boxes.push_back(static_cast<TOrbaControl*>(o));
+    return boxes.empty() ? nullptr : boxes[Pick(static_cast<uint32_t>(boxes.size()))];
+  }
+  TOrbaControl* Control() {
+    if (Pick(3) == 0) return m_.GetBase(static_cast<int32_t>(Pick(2)));
+    TOrbaControl* box = Box();
+    return box != nullptr ? box : m_.ActiveBase();
+  }
+  // SetParent as the model sees it: appended, then a whole pass.
+  void Reparent(TOrbaControl& child, TOrbaControl* parent) {
+    const TOrbaControl* old = child.Parent;
+    child.SetParent(parent);
+    if (child.Parent == old) return;
+    if (old != nullptr) std::erase(model_[old], &child);
+    auto& list = model_[parent];
+    list.push_back(&child);
+    InsertionPass(list);
+  }
+  // The controls' addresses by serial.
+  std::map<uint64_t, const void*> Registered() const {
+    std::map<uint64_t, const void*> all;
+    for (TOrbaObject* o : m_.Objects)
+      if (o->IsControl()) all[o->Serial] = static_cast<const TOrbaControl*>(o);
+    return all;
+  }
+  // Controls freed by the last edit leave the model (only their addresses
+  // are compared: they are gone).
+  void Forget(const std::map<uint64_t, const void*>& before) {
+    for (const auto& entry : before) {
+      if (m_.Lookup(TObjectHandle{entry.first}) != nullptr) continue;
+      const void* gone = entry.second;
+      std::erase_if(model_, [gone](const auto& entry) { return static_cast<const void*>(entry.first) == gone; });
+      for (auto& [parent, list] : model_)
+        std::erase_if(list, [gone](const TOrbaControl* c) { return static_cast<const void*>(c) == gone; });
+    }
+  }
+  void SaveAndLoad() {
+    TKsMemoryStream s;
+    m_.SaveToStream(s);
+    TKsMemoryStream in(s.MutableBytes());
+    m_.LoadFromStream(in, kSceneVersion);
+    // A loaded tree is sorted by one whole pass.
+    Rebuild();
+    for (auto& [parent, list] : model_) {
+      std::vector<TOrbaControl*> sorted = list;
+      InsertionPass(sorted);
+      EXPECT_EQ(sorted, list);
+    }
+  }
+  void Rebuild() {
+    model_.clear();
+    for (int i = 0; i < 2; ++i) model_[m_.GetBase(i)] = m_.GetBase(i)->Children;
+    for (TOrbaObject* o : m_.Objects)
+      if (o->IsControl()) model_[static_cast<TOrbaControl*>(o)] = static_cast<TOrbaControl*>(o)->Children;
+  }
+  void Check() {
+    for (auto& [parent, list] : model_) ASSERT_EQ(parent->Children, list) << "children of " << parent->Name;
+    std::vector<std::string> names = {"", "zzz"};
+    for (const TOrbaObject* o : m_.Objects) names.push_back(o->Name);
+    for (int n = 0; n < 14; ++n) names.push_back("object" + std::to_string(n));
+    for (const std::string& name : names) {
+      const TOrbaObject* first = ScanFirstNamed(m_, name, false, false);
+      ASSERT_EQ(m_.IndexOfName(name), m_.IndexOfObject(first)) << name;
+      if (name.empty()) continue;
+      ASSERT_EQ(m_.FindObject(name), ScanFirstNamed(m_, name, true, false)) << name;
+      ASSERT_EQ(m_.FindControl(name), ScanFirstNamed(m_, name, true, true)) << name;
+    }
+    ASSERT_EQ(m_.MakeUniqueName("object"), "object" + std::to_string(ScanSmallestFree(m_, "object", 0)));
+    ASSERT_EQ(m_.SmallestFreeNumber("a_", 2), ScanSmallestFree(m_, "a_", 2));
+    ASSERT_EQ(m_.SmallestFreeNumber("x", 0), ScanSmallestFree(m_, "x", 0));
+  }
+
+  TOrbaBaseList& m_;
+  std::mt19937 rng_;
+  std::map<const TOrbaControl*, std::vector<TOrbaControl*>> model_;
+};
+
+TEST_F(ObjectIndexTest, RandomEditsMatchAListScanAndWholeSorts) {
+  for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
+    m.Reset();
+    RandomEdits edits(m, seed);
+    for (int step = 0; step < 400 && !HasFatalFailure(); ++step) {
+      SCOPED_TRACE("seed " + std::to_string(seed) + " step " + std::to_string(step));
+      edits.Step();
+    }
+    if (HasFatalFailure()) return;
+  }
+}
+
+}  // namespace
+}  // namespace orba
