@@ -46,7 +46,8 @@ TCommandStep StepCommand(TCallMan& run_state, TRunCursor at) {
   } catch (...) {  // traced once per failure
     // A failing command ends its step; what it did before stands.
     raised = true;
-    TraceOnce("command failed: " + page->Name + " line " + std::to_string(command->Line) + ": " + CaughtMessage());
+    if (TraceEnabled())
+      TraceOnce("command failed: " + page->Name + " line " + std::to_string(command->Line) + ": " + CaughtMessage());
   }
   // Whether or not the command raised: a command left behind is started
   // anew when it is reached again.
