@@ -250,7 +250,7 @@ void TOrbaSound::SaveToStream(TKsBigStream& stream) const {
   WriteStreamInt(stream, GetIndex());
   // A short one-shot sound is not worth restarting after a load.
   const bool short_once = State < SS_STOPPED && !Repeat && GetCount() < 3000;
-  WriteStreamByte(stream, short_once ? SS_STOPPED : State);
+  WriteStreamByte(stream, short_once ? uint8_t{SS_STOPPED} : State);
   WriteStreamString(stream, OnPlayEnd);
   WriteStreamBool(stream, RewindOnLoad);
   WriteStreamBool(stream, MuteOnLoad);
