@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/errors.h"
+#include "core/streams/byte_cursor.h"
 #include "core/streams/byte_order.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/dib.h"
@@ -96,18 +97,23 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
   const bool core = header_size == 12;
   if (core) {
     stream.ReadBuffer(h, 8);
-    width = ReadLE16(h);
-    height = ReadLE16(h + 2);
-    bit_count = static_cast<int32_t>(ReadLE16(h + 6));
+    TByteCursor c({h, 8});
+    width = c.U16LE();
+    height = c.U16LE();
+    c.Skip(2);  // planes
+    bit_count = c.U16LE();
     colors = bit_count <= 8 ? (int64_t{1} << bit_count) : 0;
   } else if (header_size == 40) {
     stream.ReadBuffer(h, 36);
-    width = static_cast<int32_t>(ReadLE32(h));
-    height = static_cast<int32_t>(ReadLE32(h + 4));
-    bit_count = static_cast<int32_t>(ReadLE16(h + 10));
-    compression = ReadLE32(h + 12);
-    image_size = ReadLE32(h + 16);
-    colors = ReadLE32(h + 28);
+    TByteCursor c(h);
+    width = c.I32LE();
+    height = c.I32LE();
+    c.Skip(2);  // planes
+    bit_count = c.U16LE();
+    compression = c.U32LE();
+    image_size = c.U32LE();
+    c.Skip(8);  // resolution
+    colors = c.U32LE();
     if (colors == 0 && bit_count <= 8) colors = int64_t{1} << bit_count;
   } else {
     throw EInvalidGraphic(kInvalidDibText);
@@ -117,7 +123,9 @@ static std::shared_ptr<TDIBSharedImage> ReadImageAt(TKsBigStream& stream, bool i
   if (compression == 3) {
     uint8_t m[12];
     stream.ReadBuffer(m, 12);
-    layout = BuildChannelLayoutFromMasks(ReadLE32(m), ReadLE32(m + 4), ReadLE32(m + 8));
+    TByteCursor c(m);
+    const uint32_t red = c.U32LE(), green = c.U32LE(), blue = c.U32LE();
+    layout = BuildChannelLayoutFromMasks(red, green, blue);
   }
   const bool top_down = height < 0;
   if (top_down) height = -height;

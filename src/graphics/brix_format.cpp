@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/files/brix_versions.h"
 #include "core/ks_random.h"
 #include "core/streams/compression.h"
 #include "core/streams/stream_encoding.h"
@@ -73,10 +74,10 @@ class TPlaneReader {
 };
 
 bool IsTiled(const TBrixHeader& h) {
-  return h.Version() >= 103 && h.TileWidth() >= 1 && h.TileHeight() >= 1 && h.Compression() != 2;
+  return h.Version() >= kBrixHeaderRecordVersion && h.TileWidth() >= 1 && h.TileHeight() >= 1 && h.Compression() != 2;
 }
 bool IsScrambled(const TBrixHeader& h) {
-  return h.Version() >= 103 && h.Scrambled() == 1 && h.Compression() != 2;
+  return h.Version() >= kBrixHeaderRecordVersion && h.Scrambled() == 1 && h.Compression() != 2;
 }
 
 // The most bytes a plane of this size can take in its stored form.
@@ -262,14 +263,14 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   Visible = ReadByteVal(stream);
   TransparentColor = ReadStreamInt(stream);
   Opacity = ReadStreamInt(stream);
-  if (version >= 101) AlphaEnabled = ReadByteVal(stream);
+  if (version >= kBrixAlphaFlagVersion) AlphaEnabled = ReadByteVal(stream);
   Name = ReadStreamString(stream);
 
   std::vector<uint8_t> copy;
   TKsMemoryStream work;
   TBlock block = TakeBlock(stream, ReadStreamInt(stream), copy);
   const uint8_t compression = header.Compression();
-  if (version >= 103 && compression == 2) {
+  if (version >= kBrixHeaderRecordVersion && compression == 2) {
     DecodeJpegPlane(block, *Surface, frame_surface);
     list.Charge(Surface->Width(), Surface->Height(), Surface->GetBitCount());
   } else {
@@ -277,7 +278,7 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
       block = Inflate(block, PlaneLimit(header, Surface->Width(), Surface->Height(), Surface->GetBitCount()), work);
     DecodePlane(block, *Surface, TPlaneContext{header, list, *this, false});
   }
-  if (version < 100) return;
+  if (version < kBrixAlphaPlaneVersion) return;
   const int32_t alpha_size = ReadStreamInt(stream);
   if (alpha_size <= 0) return;
   if (AlphaEnabled) TransparentColor = -1;
@@ -353,7 +354,7 @@ void TBrixFrame::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header,
     layer->LoadFromStream(stream, header);
     Compose(*layer, i, first);
   }
-  if (header.Version() >= 104) {
+  if (header.Version() >= kBrixFrameRectsVersion) {
     for (std::vector<TRect>* list : {&RectsA, &RectsB}) {
       const int32_t n = ReadStreamInt(stream);
       if (n < 0) continue;
@@ -433,7 +434,7 @@ void TBrixFrameList::ReadImage(TKsBigStream& stream, bool first_frame_only, bool
     Version = 0;
   }
   int32_t frame_count;
-  if (Version >= 103) {
+  if (Version >= kBrixHeaderRecordVersion) {
     const int32_t size = ReadStreamInt(stream);
     if (size < 0) throw EBrixError("Brix: header size " + std::to_string(size));
     const int32_t record = std::min(size, TBrixHeader::kSize);
@@ -447,9 +448,9 @@ void TBrixFrameList::ReadImage(TKsBigStream& stream, bool first_frame_only, bool
     header.SetInt(0, Version);
     frame_count = ReadStreamInt(stream);
     ReadByteVal(stream);
-    BackgroundColor = Version >= 102 ? ReadStreamInt(stream) : 0;
+    BackgroundColor = Version >= kBrixBackgroundVersion ? ReadStreamInt(stream) : 0;
   }
-  OpaqueBase = Version >= 105 ? header.OpaqueBase() : 0;
+  OpaqueBase = Version >= kBrixOpaqueBaseVersion ? header.OpaqueBase() : 0;
   if (first_frame_only && frame_count > 1) frame_count = 1;
   if (frame_count < 0) frame_count = 0;
   // A frame record takes at least its name count, keys, sizes and depth.

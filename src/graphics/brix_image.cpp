@@ -231,7 +231,7 @@ void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only,
   stored_bytes_ = stream.Remaining();
   try {
     ReadImage(stream, first_frame_only, convert, keep_layers);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     frames_ = std::move(old_frames);
     Version = old_version;
     BackgroundColor = old_background;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/streams/byte_cursor.h"
 #include "core/streams/byte_order.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
@@ -48,14 +49,18 @@ struct TIconDirectory {
 
 TIconDirectory ReadDirectory(TKsBigStream& stream, int64_t base) {
   const std::vector<uint8_t> head = ReadAt(stream, base, 6);
+  TByteCursor h(head);
   TIconDirectory dir;
-  dir.Type = ReadLE16(&head[2]);
-  const int64_t count = ReadLE16(&head[4]);
-  if (ReadLE16(&head[0]) != 0 || (dir.Type != 1 && dir.Type != 2) || count == 0) Damaged();
+  const uint32_t reserved = h.U16LE();
+  dir.Type = h.U16LE();
+  const int64_t count = h.U16LE();
+  if (reserved != 0 || (dir.Type != 1 && dir.Type != 2) || count == 0) Damaged();
   dir.Entries = ReadAt(stream, base + 6, count * kDirectoryEntrySize);
   const int64_t size = stream.GetSize() - base;
+  TByteCursor entries(dir.Entries);
   for (int32_t i = 0; i < count; ++i) {
-    const int64_t bytes = ReadLE32(dir.Entry(i) + 8), offset = ReadLE32(dir.Entry(i) + 12);
+    entries.Skip(8);  // size, colours, reserved, planes and bits (or the hotspot)
+    const int64_t bytes = entries.U32LE(), offset = entries.U32LE();
     // Every image lies after the directory and inside the file.
     if (offset < 6 + count * kDirectoryEntrySize || offset + kInfoHeaderSize > size || bytes > size - offset)
       Damaged();
@@ -84,17 +89,24 @@ void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, 
   const int64_t base = stream.GetPosition();
   const TIconDirectory dir = ReadDirectory(stream, base);
   if (index < 0 || index >= dir.Count()) Damaged();
-  const uint8_t* entry = dir.Entry(index);
-  if (dir.Type == 2) hotspot = TPoint{static_cast<int32_t>(ReadLE16(entry + 4)), static_cast<int32_t>(ReadLE16(entry + 6))};
-  const int64_t at = base + ReadLE32(entry + 12);
+  TByteCursor entry({dir.Entry(index), kDirectoryEntrySize});
+  entry.Skip(4);  // size, colours, reserved
+  const int32_t hot_x = entry.U16LE(), hot_y = entry.U16LE();  // a cursor's; an icon's planes and bits
+  if (dir.Type == 2) hotspot = TPoint{hot_x, hot_y};
+  entry.Skip(4);  // image size
+  const int64_t at = base + entry.U32LE();
 
   std::vector<uint8_t> info = ReadAt(stream, at, kInfoHeaderSize);
-  const int64_t width = static_cast<int32_t>(ReadLE32(&info[4]));
-  const int64_t height = static_cast<int32_t>(ReadLE32(&info[8])) / 2;
-  const int32_t bits = static_cast<int32_t>(ReadLE16(&info[14]));
-  const uint32_t compression = ReadLE32(&info[16]);
-  const int64_t used_colors = ReadLE32(&info[32]);
-  if (ReadLE32(&info[0]) != kInfoHeaderSize || width <= 0 || width > 0x10000 || height <= 0 || height > 0x10000 ||
+  TByteCursor in(info);
+  const uint32_t info_size = in.U32LE();
+  const int64_t width = in.I32LE();
+  const int64_t height = in.I32LE() / 2;
+  in.Skip(2);  // planes
+  const int32_t bits = in.U16LE();
+  const uint32_t compression = in.U32LE();
+  in.Skip(12);  // image size, resolution
+  const int64_t used_colors = in.U32LE();
+  if (info_size != kInfoHeaderSize || width <= 0 || width > 0x10000 || height <= 0 || height > 0x10000 ||
       (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32))
     Damaged();
   // Bit-field masks follow the header only when the compression field says

@@ -165,7 +165,7 @@ void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& si
       if (components == 4) cmyk.resize(size_t{4} * st.Info.output_width);
       sink.Start(static_cast<int32_t>(st.Info.output_width), static_cast<int32_t>(st.Info.output_height),
                  components == 1 ? 1 : 3);
-    } catch (...) {
+    } catch (...) {  // cleaned up, then rethrown
       jpeg_destroy_decompress(&st.Info);
       throw;
     }
@@ -207,7 +207,7 @@ std::vector<uint8_t> EncodeJpeg(const TJpegImage& image, int32_t quality) {
   std::vector<uint8_t> out;
   try {
     if (ok && st.Buffer != nullptr) out.assign(st.Buffer, st.Buffer + st.Size);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     std::free(st.Buffer);
     throw;
   }

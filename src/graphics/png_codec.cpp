@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/streams/byte_cursor.h"
 #include "core/streams/compression.h"
 #include "core/streams/scratch_block.h"
 #include "graphics/palette.h"
@@ -126,7 +127,6 @@ size_t RowBytes(int32_t count, int pixel_bits) {
 inline uint32_t BE32(const uint8_t* p) {
   return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
 }
-inline uint32_t BE16(const uint8_t* p) { return (p[0] << 8) | p[1]; }
 inline void PutBE32(std::vector<uint8_t>& v, uint32_t x) {
   v.push_back(static_cast<uint8_t>(x >> 24));
   v.push_back(static_cast<uint8_t>(x >> 16));
@@ -277,6 +277,12 @@ class TPngReader {
   // The chunks that only describe the picture; unknown ones are skipped.
   void ReadAncillary(const uint8_t* type, const uint8_t* p, size_t n, uint32_t len);
   void ReadComment(const uint8_t* p, size_t n);
+  // A stored 16-bit sample field as 8 bits: its high byte at depth 16, its
+  // low byte (the sample itself) below.
+  uint32_t Sample8(TByteCursor& c) const {
+    const uint32_t v = c.U16BE();
+    return depth_ > 8 ? v >> 8 : v & 0xFF;
+  }
 
   void DecodeImage(size_t chunk_pos);
   bool ResolvePaletteAlpha();
@@ -332,14 +338,16 @@ class TPngReader {
 void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
   if (has_ihdr_) throw EZelPNG(kTwoIhdr);
   if (n < kIhdrSize) throw EZelPNG(kReadError);
-  const uint32_t w = BE32(p), h = BE32(p + 4);
-  depth_ = p[8];
-  int type = p[9] % 8;
+  TByteCursor c({p, n});
+  const uint32_t w = c.U32BE(), h = c.U32BE();
+  depth_ = c.U8();
+  int type = c.U8() % 8;
+  const uint8_t compression = c.U8(), filter = c.U8(), interlace = c.U8();
   if (type == 1 || type == 5 || type == 7) throw EZelPNG(kColorType);
-  if (p[10] >= 2) throw EZelPNG(kCompression);
-  if (p[11] >= 2) throw EZelPNG(kFilter);
-  if (p[12] >= 2) throw EZelPNG(kInterlace);
-  interlace_ = p[12];
+  if (compression >= 2) throw EZelPNG(kCompression);
+  if (filter >= 2) throw EZelPNG(kFilter);
+  if (interlace >= 2) throw EZelPNG(kInterlace);
+  interlace_ = interlace;
   alpha_ = type == kGreyAlpha || type == kRgbAlpha;
   if (type == kGreyAlpha) type = kGrey;
   if (type == kRgbAlpha) type = kRgb;
@@ -388,15 +396,16 @@ void TPngReader::ReadPalette(const uint8_t* p, size_t n) {
 
 void TPngReader::ReadTransparency(const uint8_t* p, size_t n) {
   if (has_idat_ || alpha_) return;
+  TByteCursor c({p, n});
   if (color_ == kGrey && n >= 2) {
-    uint32_t g = depth_ > 8 ? p[0] : BE16(p);
+    // A 16-bit sample keeps its high byte; a lower depth its low bits.
+    uint32_t g = depth_ > 8 ? c.U16BE() >> 8 : c.U16BE();
     // A sample of a low depth stands for its grey on the ramp.
     if (depth_ < 8) g = static_cast<uint32_t>((g & ((1u << depth_) - 1)) * 255 / ((1u << depth_) - 1));
     g &= 0xFF;
     transparent_ = static_cast<int32_t>(g | (g << 8) | (g << 16));
   } else if (color_ == kRgb && n >= 6) {
-    const uint32_t r = depth_ > 8 ? p[0] : BE16(p) & 0xFF, g = depth_ > 8 ? p[2] : BE16(p + 2) & 0xFF,
-                   b = depth_ > 8 ? p[4] : BE16(p + 4) & 0xFF;
+    const uint32_t r = Sample8(c), g = Sample8(c), b = Sample8(c);
     transparent_ = static_cast<int32_t>(r | (g << 8) | (b << 16));
   } else if (color_ == kPalette) {
     const size_t count = std::min<size_t>(n, static_cast<size_t>(palette_count_));
@@ -406,21 +415,23 @@ void TPngReader::ReadTransparency(const uint8_t* p, size_t n) {
 }
 
 void TPngReader::ReadBackground(const uint8_t* p, size_t n) {
+  TByteCursor c({p, n});
   if (color_ == kGrey && n >= 2) {
-    uint32_t g = depth_ > 8 ? p[0] : BE16(p) & 0xFF;
+    const uint32_t g = Sample8(c);
     png_.BkgdColor = static_cast<int32_t>(g | (g << 8) | (g << 16));
   } else if (color_ == kRgb && n >= 6) {
-    const uint32_t r = depth_ > 8 ? p[0] : p[1], g = depth_ > 8 ? p[2] : p[3], b = depth_ > 8 ? p[4] : p[5];
+    const uint32_t r = Sample8(c), g = Sample8(c), b = Sample8(c);
     png_.BkgdColor = static_cast<int32_t>(r | (g << 8) | (b << 16));
   } else if (color_ == kPalette && n >= 1) {
-    png_.BkgdColor = kPaletteIndexFlag | p[0];
+    png_.BkgdColor = kPaletteIndexFlag | c.U8();
   }
 }
 
 void TPngReader::ReadAncillary(const uint8_t* type, const uint8_t* p, size_t n, uint32_t len) {
   const bool before_data = !has_plte_ && !has_idat_;
+  TByteCursor c({p, n});
   if (IsType(type, "gAMA")) {
-    if (before_data && n >= 4) png_.Gamma = BE32(p) / kGammaScale;
+    if (before_data && n >= 4) png_.Gamma = c.U32BE() / kGammaScale;
   } else if (IsType(type, "sBIT")) {
     if (before_data && color_ != kGrey && n >= 3) {
       int32_t v = p[0] | (p[1] << 8) | (p[2] << 16);
@@ -429,22 +440,22 @@ void TPngReader::ReadAncillary(const uint8_t* type, const uint8_t* p, size_t n, 
     }
   } else if (IsType(type, "pHYs")) {
     if (!has_idat_ && n >= 9) {
-      png_.PhysX = static_cast<int32_t>(BE32(p));
-      png_.PhysY = static_cast<int32_t>(BE32(p + 4));
-      png_.PhysUnit = p[8];
+      png_.PhysX = c.I32BE();
+      png_.PhysY = c.I32BE();
+      png_.PhysUnit = c.U8();
     }
   } else if (IsType(type, "tIME")) {
     if (len == kTimeSize && n == kTimeSize) {
-      png_.Time.Year = static_cast<int16_t>(BE16(p));
-      png_.Time.Month = p[2];
-      png_.Time.Day = p[3];
-      png_.Time.Hour = p[4];
-      png_.Time.Minute = p[5];
-      png_.Time.Second = p[6];
+      png_.Time.Year = static_cast<int16_t>(c.U16BE());
+      png_.Time.Month = c.U8();
+      png_.Time.Day = c.U8();
+      png_.Time.Hour = c.U8();
+      png_.Time.Minute = c.U8();
+      png_.Time.Second = c.U8();
     }
   } else if (IsType(type, "cHRM")) {
     if (len == kChrmSize && n == kChrmSize && before_data)
-      for (int i = 0; i < 8; ++i) png_.ChrmValues[i] = static_cast<int32_t>(BE32(p + 4 * i));
+      for (int i = 0; i < 8; ++i) png_.ChrmValues[i] = c.I32BE();
   } else if (IsType(type, "gIFg")) {
     if (len == kGifgSize && n == kGifgSize && before_data) std::memcpy(png_.GifgBytes, p, kGifgSize);
   } else if (IsType(type, "tEXt")) {

@@ -533,7 +533,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   }
   staged->Events.LoadFromStream(stream, version);
   std::string focus_name;
-  if (version >= 119) focus_name = ReadStreamString(stream);
+  if (version >= kSceneFocusVersion) focus_name = ReadStreamString(stream);
 
   // Take the staged scene over.
   FreeAll();
@@ -561,7 +561,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   staged->Events.Clear();
   PickFocus = false;
   Focus = TObjectHandle{};
-  if (version >= 119) {
+  if (version >= kSceneFocusVersion) {
     if (TOrbaControl* f = FindControl(focus_name); f != nullptr && !focus_name.empty()) {
       Focus = f->Handle();
       f->FocusGained();

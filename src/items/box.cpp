@@ -173,7 +173,7 @@ void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   BorderWidth = ReadStreamInt(stream);
   BorderColor = ReadStreamInt(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     OnIdle = ReadStreamString(stream);
     SetSource(ReadStreamString(stream));
     Repeat = ReadStreamBool(stream);
@@ -182,7 +182,7 @@ void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
     Paused = ReadStreamBool(stream);
     AniPaused = ReadStreamBool(stream);
   }
-  if (version >= 140) {
+  if (version >= kSceneBlurVersion) {
     BlurSpan = ReadStreamInt(stream);
     BlurDelay = ReadStreamInt(stream);
   }

@@ -8,6 +8,7 @@
 #include "core/system/trace.h"
 #include "graphics/brix.h"
 #include "platform/text_convert.h"
+#include "script/save/save_versions.h"
 
 namespace orba {
 
@@ -304,7 +305,7 @@ void TBrixCollection::ReleaseFile(const std::string& file_name) {
 void TBrixCollection::SaveToStream(TKsBigStream& stream) const { WriteStreamBool(stream, Dither); }
 
 void TBrixCollection::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  if (version > 100) Dither = ReadStreamBool(stream);
+  if (version >= kStatusDitherVersion) Dither = ReadStreamBool(stream);
 }
 
 void TBrixCacheSetting::SaveToStream(TKsBigStream& stream) {

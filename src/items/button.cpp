@@ -294,11 +294,11 @@ void TOrbaButton::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const bool selected = ReadStreamBool(stream);
   AllowAllUp = ReadStreamBool(stream);
   OnNotify = ReadStreamString(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     OnIdle = ReadStreamString(stream);
     SetClickedSource(ReadStreamString(stream));
   }
-  if (version >= 137) Caption.LoadFromStream(stream, version);
+  if (version >= kSceneCaptionVersion) Caption.LoadFromStream(stream, version);
   if (version >= kButtonCaptionTextVersion) SetText(ReadStreamString(stream));
   SetSelected(selected);
   PressState = 0;

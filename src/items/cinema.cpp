@@ -210,19 +210,19 @@ void TOrbaCinema::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AutoScrap = ReadStreamBool(stream);
   UpdateFilmPause();
   OnPlayEnd = ReadStreamString(stream);
-  if (version >= 104) OnIdle = ReadStreamString(stream);
+  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(stream);
   int32_t index = 0;
-  if (version >= 117) {
+  if (version >= kSceneCinemaIndexVersion) {
     index = ReadStreamInt(stream);
     RewindOnLoad = ReadStreamBool(stream);
   }
   int32_t volume = Volume;
   MuteOnLoad = false;
-  if (version >= 129) {
+  if (version >= kSceneMuteOnLoadVersion) {
     volume = ReadStreamInt(stream);
     MuteOnLoad = ReadStreamBool(stream);
   }
-  if (version >= 133) Ended = ReadStreamBool(stream);
+  if (version >= kSceneCinemaEndedVersion) Ended = ReadStreamBool(stream);
   if (index >= 1 && !RewindOnLoad) SetIndex(index);
   if (MuteOnLoad) volume = 0;
   SetVolume(volume);

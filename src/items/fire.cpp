@@ -207,7 +207,7 @@ void TOrbaFire::LoadFromStream(TKsBigStream& stream, int32_t version) {
   OrigWidth = ReadStreamInt(stream);
   OrigHeight = ReadStreamInt(stream);
   SetZoomX(ReadStreamInt(stream));
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     OnIdle = ReadStreamString(stream);
     Paused = ReadStreamBool(stream);
     SetZoomY(ReadStreamInt(stream));

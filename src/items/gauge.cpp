@@ -22,7 +22,7 @@ void TOrbaGauge::SetSource(std::string v) {
   std::exception_ptr failure;
   try {
     Image.Change(Source);
-  } catch (...) {
+  } catch (...) {  // kept, rethrown after the update below
     failure = std::current_exception();
   }
   SizeBar();
@@ -181,8 +181,8 @@ void TOrbaGauge::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Delay = ReadStreamInt(stream);
   Duration = ReadStreamInt(stream);
   Reverse = ReadStreamBool(stream);
-  if (version >= 125) OnIdle = ReadStreamString(stream);
-  if (version >= 128) BarSize = ReadStreamInt(stream);
+  if (version >= kSceneGaugeIdleVersion) OnIdle = ReadStreamString(stream);
+  if (version >= kSceneBarSizeVersion) BarSize = ReadStreamInt(stream);
   // The bar follows the orientation and the override just read; the
   // animation is not saved.
   SizeBar();

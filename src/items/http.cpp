@@ -18,6 +18,8 @@ namespace orba {
 struct THttpTransfer {
   std::unique_ptr<THttpCli> Client;
   std::string Body;
+  // Why the transfer failed (empty when it did not); read like Body.
+  std::string Failure;
   std::atomic<bool> Cancel{false};
   std::mutex Lock;
   std::condition_variable EndedSignal;
@@ -42,8 +44,9 @@ void RunTransfer(const std::shared_ptr<THttpTransfer>& t) {
   try {
     if (t->Client == nullptr) throw EOrbaError("no HTTP client installed");
     t->Client->Get(t->Body, t->Cancel);
-  } catch (...) {
+  } catch (...) {  // kept in Failure, traced by the window thread
     // A failed transfer ends like any other; the body keeps what arrived.
+    t->Failure = CaughtMessage();
   }
   std::lock_guard<std::mutex> lock(t->Lock);
   t->Ended = true;
@@ -128,6 +131,7 @@ bool TOrbaHttp::PollCompletion() {
     if (!transfer_->Ended) return false;
   }
   transfer_->Worker.join();
+  if (!transfer_->Failure.empty()) Trace("HTTP: the transfer failed: " + transfer_->Failure);
   Response.swap(transfer_->Body);
   transfer_.reset();
   if (!Terminating && !OnPlayEnd.empty()) QueueEvent(OnPlayEnd, PR_ONPLAYEND);

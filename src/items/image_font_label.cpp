@@ -152,7 +152,7 @@ void TOrbaCGLabel::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Paused = ReadStreamBool(stream);
   HAlign = ReadByteVal(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= 125) OnIdle = ReadStreamString(stream);
+  if (version >= kSceneGaugeIdleVersion) OnIdle = ReadStreamString(stream);
   BuildIndex();
   Resize();
 }

@@ -437,8 +437,8 @@ void TOrbaCustomImage::LoadFromStream(TKsBigStream& stream, int32_t version) {
   FlipH = ReadStreamBool(stream);
   FlipV = ReadStreamBool(stream);
   CaptureMask = ReadStreamBool(stream);
-  if (version >= 104) ZoomY = ReadStreamInt(stream);
-  if (version >= 140) {
+  if (version >= kSceneIdleVersion) ZoomY = ReadStreamInt(stream);
+  if (version >= kSceneBlurVersion) {
     BlurSpan = ReadStreamInt(stream);
     BlurDelay = ReadStreamInt(stream);
   }

@@ -332,12 +332,12 @@ void TOrbaMapImage::LoadFromStream(TKsBigStream& stream, int32_t version) {
   OnMapOut = ReadStreamString(stream);
   AutoScrap = ReadStreamBool(stream);
   RClickScrap = ReadStreamBool(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     OnIdle = ReadStreamString(stream);
     Paused = ReadStreamBool(stream);
     OnSelect = ReadStreamString(stream);
   }
-  if (version >= 115) CloseState = ReadStreamInt(stream);
+  if (version >= kSceneCloseStateVersion) CloseState = ReadStreamInt(stream);
   Invalidate();
 }
 

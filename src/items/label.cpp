@@ -243,7 +243,7 @@ void TOrbaLabel::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Angle = ReadStreamInt(stream);
   ZoomX = std::max(ReadStreamInt(stream), 1);
   const std::string text = ReadStreamString(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     OnIdle = ReadStreamString(stream);
     const std::string source = ReadStreamString(stream);
     Repeat = ReadStreamBool(stream);

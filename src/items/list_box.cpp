@@ -696,7 +696,7 @@ void TOrbaCustomListBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   SetScrollSource(ReadStreamString(stream));
   SetCheckSource(ReadStreamString(stream));
   const int32_t top = ReadStreamInt(stream);
-  if (version < 104) ReadByteVal(stream);
+  if (version < kSceneIdleVersion) ReadByteVal(stream);
   TextHAlign = ReadByteVal(stream);
   CheckStoredCount(stream, static_cast<int64_t>(Checked.size()), 1);
   for (uint8_t& c : Checked) c = ReadByteVal(stream);
@@ -704,8 +704,8 @@ void TOrbaCustomListBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Paused = ReadStreamBool(stream);
   Index = ReadStreamInt(stream);
   MenuPhase = ReadStreamInt(stream);
-  if (version >= 131) OnIdle = ReadStreamString(stream);
-  if (version >= 134) {
+  if (version >= kSceneListIdleVersion) OnIdle = ReadStreamString(stream);
+  if (version >= kSceneListMapVersion) {
     OnMapIn = ReadStreamString(stream);
     OnMapOut = ReadStreamString(stream);
   }

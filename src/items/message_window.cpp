@@ -11,6 +11,9 @@ namespace orba {
 
 namespace {
 
+// The record reserves an int32 and three strings after the scroll offset.
+constexpr TReservedFields kMesReservedFields{.Ints = 1, .Strings = 3};
+
 // The lines of a text (CR LF, CR or LF separated) as event arguments.
 TArrayString LinesOf(const std::string& text, TArrayString args = {}) {
   size_t start = 0;
@@ -96,6 +99,14 @@ void TOrbaMes::NotifyPlayStart() {
 
 void TOrbaMes::SetIndex(int32_t index) {
   if (index < 0 || index >= PageCount() || index == PageIndex) return;
+  ShowPage(index);
+}
+
+void TOrbaMes::ShowFirstBuiltPage() {
+  if (PageCount() > 0) ShowPage(0);
+}
+
+void TOrbaMes::ShowPage(int32_t index) {
   if (PageIndex >= 0 && TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(Name);
   PageIndex = index;
   ScrollOffset = 0;
@@ -471,8 +482,7 @@ void TOrbaMes::SaveToStream(TKsBigStream& s) const {
   WriteStreamString(s, Text);
   WriteStreamInt(s, PageIndex);
   WriteStreamInt(s, ScrollOffset);
-  WriteStreamInt(s, 0);
-  for (int i = 0; i < 3; ++i) WriteStreamString(s, std::string());
+  kMesReservedFields.Write(s);
   for (const std::string* label : {&OnPlaying, &OnPlayStart, &OnPlayEnd, &OnLink, &OnNotify})
     WriteStreamString(s, *label);
   WriteStreamBool(s, Paused);
@@ -498,12 +508,11 @@ void TOrbaMes::LoadFromStream(TKsBigStream& s, int32_t version) {
   Word.LoadFromStream(s, version);
   MesData.LoadFromStream(s, version);
   PackRows = ReadStreamBool(s);
-  TopOffset = version >= 113 ? ReadStreamInt(s) : 0;
+  TopOffset = version >= kSceneTopOffsetVersion ? ReadStreamInt(s) : 0;
   Text = ReadStreamString(s);
   PageIndex = ReadStreamInt(s);
   ScrollOffset = ReadStreamInt(s);
-  ReadStreamInt(s);
-  for (int i = 0; i < 3; ++i) ReadStreamString(s);
+  kMesReservedFields.Skip(s);
   for (std::string* label : {&OnPlaying, &OnPlayStart, &OnPlayEnd, &OnLink, &OnNotify})
     *label = ReadStreamString(s);
   Paused = ReadStreamBool(s);
@@ -512,8 +521,8 @@ void TOrbaMes::LoadFromStream(TKsBigStream& s, int32_t version) {
   RecordMode = ReadByteVal(s);
   PageName = ReadStreamString(s);
   CommandIndex = ReadStreamInt(s);
-  if (version >= 104) OnIdle = ReadStreamString(s);
-  if (version >= 120) CaptureLink = ReadStreamBool(s);
+  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(s);
+  if (version >= kSceneTagVersion) CaptureLink = ReadStreamBool(s);
   const int32_t size = ReadStreamInt(s);
   PendingStates.reset();
   if (size >= 1) {
@@ -547,8 +556,7 @@ void FillMessage(TOrbaNewHistory& history, int32_t start, int32_t count, TOrbaMe
     window.SetOffsetY(0);
   }
   window.InsertText(true, true);
-  window.PageIndex = -1;
-  window.SetIndex(0);
+  window.ShowFirstBuiltPage();
 }
 
 }  // namespace orba

@@ -51,6 +51,9 @@ class TOrbaMes : public TOrbaControl {
   // The operations of the text commands and the backlog.
   void InsertText(bool raise_start, bool from_backlog);
   void SetIndex(int32_t index) override;
+  // After InsertText, which leaves no page shown: shows the text's first
+  // page, if it has one, as SetIndex shows a page.
+  void ShowFirstBuiltPage();
   // TextIns: the window takes the message of a TextIns command.
   void StartMessage(bool record, const std::string& page_name, int32_t command_index);
   // TextClr: plain text mode and no text.
@@ -133,6 +136,8 @@ class TOrbaMes : public TOrbaControl {
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 
  private:
+  // Shows page Index (one of the pages) whether or not it is shown already.
+  void ShowPage(int32_t index);
   void RegisterPage();
   void NotifyPlayStart();
   void FreePages();

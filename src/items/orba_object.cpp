@@ -76,11 +76,38 @@ static TOrbaObject* OtherNamed(const TOrbaObject& self, const std::string& name)
   return nullptr;
 }
 
-void TOrbaObject::SetName(const std::string& name) {
+// The name a control that gives way to Name takes: Base_n, the smallest
+// free n from 2 (or from the number Name already ends in).
+static std::string NameGivingWayTo(TOrbaBaseList& manager, const std::string& name) {
+  std::string base = name;
+  int64_t n = 2;
+  const size_t us = name.rfind('_');
+  if (us != std::string::npos && us + 1 < name.size() && name.size() - us - 1 <= 9) {
+    bool digits = true;
+    for (size_t i = us + 1; i < name.size(); ++i)
+      if (name[i] < '0' || name[i] > '9') digits = false;
+    if (digits) {
+      const int64_t number = std::stoll(name.substr(us + 1));
+      if (number >= 2) {
+        base = name.substr(0, us);
+        n = number;
+      }
+    }
+  }
+  const std::string prefix = base + "_";
+  return prefix + std::to_string(manager.SmallestFreeNumber(prefix, n));
+}
+
+void TOrbaObject::TakeUniqueName(const std::string& name, TNameClash clash) {
   if (name == Name) return;
-  if (TOrbaObject* other = OtherNamed(*this, name)) other->Scrap();
+  if (TOrbaObject* other = OtherNamed(*this, name)) {
+    if (clash == TNameClash::ScrapOther) other->Scrap();
+    else other->AssignName(NameGivingWayTo(*Manager, name));
+  }
   AssignName(name);
 }
+
+void TOrbaObject::SetName(const std::string& name) { TakeUniqueName(name, TNameClash::ScrapOther); }
 
 // A changed z-order key of Object: its parent puts it in place.
 static void KeyChanged(TOrbaObject& object, TOrbaControl* parent, size_t index) {
@@ -154,8 +181,8 @@ void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
 void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AssignName(ReadStreamString(stream));
   Priority = ReadStreamInt(stream);
-  if (version >= 104) SubPriority = ReadStreamInt(stream);
-  if (version >= 120) Tag = ReadStreamString(stream);
+  if (version >= kSceneIdleVersion) SubPriority = ReadStreamInt(stream);
+  if (version >= kSceneTagVersion) Tag = ReadStreamString(stream);
 }
 
 void TOrbaObject::QueueEvent(const std::string& label, uint8_t code, const TArrayString* args) {
@@ -228,39 +255,42 @@ bool TOrbaControl::GetPlaying() const {
   return Motion != nullptr && !Motion->Ended() && !GetPaused() && !GetAniPaused();
 }
 
-#define ORBA_SET_MOVE(field, motion)   \
-  if (v == field) return;              \
-  Invalidate();                        \
-  field = v;                           \
-  motion = 0;                          \
-  Invalidate();                        \
+void TOrbaControl::MoveAxis(int32_t& field, int32_t& motion, int32_t v) {
+  if (v == field) return;
+  Invalidate();
+  field = v;
+  motion = 0;
+  Invalidate();
   PositionChanged();
+}
 
-void TOrbaControl::SetLeft(int32_t v) { ORBA_SET_MOVE(Left, MotionX) }
-void TOrbaControl::SetTop(int32_t v) { ORBA_SET_MOVE(Top, MotionY) }
-#undef ORBA_SET_MOVE
-
-#define ORBA_SET_REDRAW(field, extra) \
-  if (v == field) return;             \
-  Invalidate();                       \
-  field = v;                          \
-  Invalidate();                       \
-  extra;
-
-void TOrbaControl::SetOffsetX(int32_t v) { ORBA_SET_REDRAW(OffsetX, PositionChanged()) }
-void TOrbaControl::SetOffsetY(int32_t v) { ORBA_SET_REDRAW(OffsetY, PositionChanged()) }
-void TOrbaControl::SetWidth(int32_t v) { ORBA_SET_REDRAW(Width, (void)0) }
-void TOrbaControl::SetHeight(int32_t v) { ORBA_SET_REDRAW(Height, (void)0) }
-void TOrbaControl::SetPlusX(int32_t v) { ORBA_SET_REDRAW(PlusX, (void)0) }
-void TOrbaControl::SetPlusY(int32_t v) { ORBA_SET_REDRAW(PlusY, (void)0) }
-void TOrbaControl::SetMotionX(int32_t v) { ORBA_SET_REDRAW(MotionX, (void)0) }
-void TOrbaControl::SetMotionY(int32_t v) { ORBA_SET_REDRAW(MotionY, (void)0) }
-void TOrbaControl::SetPosZoomed(bool v) { ORBA_SET_REDRAW(PosZoomed, (void)0) }
-void TOrbaControl::SetClipLeft(int32_t v) { ORBA_SET_REDRAW(ClipLeft, ClipChanged()) }
-void TOrbaControl::SetClipTop(int32_t v) { ORBA_SET_REDRAW(ClipTop, ClipChanged()) }
-void TOrbaControl::SetClipWidth(int32_t v) { ORBA_SET_REDRAW(ClipWidth, ClipChanged()) }
-void TOrbaControl::SetClipHeight(int32_t v) { ORBA_SET_REDRAW(ClipHeight, ClipChanged()) }
-#undef ORBA_SET_REDRAW
+void TOrbaControl::SetLeft(int32_t v) { MoveAxis(Left, MotionX, v); }
+void TOrbaControl::SetTop(int32_t v) { MoveAxis(Top, MotionY, v); }
+void TOrbaControl::SetOffsetX(int32_t v) {
+  if (RepaintSet(OffsetX, v)) PositionChanged();
+}
+void TOrbaControl::SetOffsetY(int32_t v) {
+  if (RepaintSet(OffsetY, v)) PositionChanged();
+}
+void TOrbaControl::SetWidth(int32_t v) { RepaintSet(Width, v); }
+void TOrbaControl::SetHeight(int32_t v) { RepaintSet(Height, v); }
+void TOrbaControl::SetPlusX(int32_t v) { RepaintSet(PlusX, v); }
+void TOrbaControl::SetPlusY(int32_t v) { RepaintSet(PlusY, v); }
+void TOrbaControl::SetMotionX(int32_t v) { RepaintSet(MotionX, v); }
+void TOrbaControl::SetMotionY(int32_t v) { RepaintSet(MotionY, v); }
+void TOrbaControl::SetPosZoomed(bool v) { RepaintSet(PosZoomed, v); }
+void TOrbaControl::SetClipLeft(int32_t v) {
+  if (RepaintSet(ClipLeft, v)) ClipChanged();
+}
+void TOrbaControl::SetClipTop(int32_t v) {
+  if (RepaintSet(ClipTop, v)) ClipChanged();
+}
+void TOrbaControl::SetClipWidth(int32_t v) {
+  if (RepaintSet(ClipWidth, v)) ClipChanged();
+}
+void TOrbaControl::SetClipHeight(int32_t v) {
+  if (RepaintSet(ClipHeight, v)) ClipChanged();
+}
 
 void TOrbaControl::SetColor(int32_t v) {
   if (v == Color) return;
@@ -345,30 +375,8 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
   }
 }
 
-void TOrbaControl::SetName(const std::string& name) {
-  if (name == Name) return;
-  if (TOrbaObject* other = OtherNamed(*this, name)) {
-    // The other object keeps living under base + "_" + n.
-    std::string base = name;
-    int64_t n = 2;
-    const size_t us = name.rfind('_');
-    if (us != std::string::npos && us + 1 < name.size() && name.size() - us - 1 <= 9) {
-      bool digits = true;
-      for (size_t i = us + 1; i < name.size(); ++i)
-        if (name[i] < '0' || name[i] > '9') digits = false;
-      if (digits) {
-        const int64_t number = std::stoll(name.substr(us + 1));
-        if (number >= 2) {
-          base = name.substr(0, us);
-          n = number;
-        }
-      }
-    }
-    const std::string prefix = base + "_";
-    other->AssignName(prefix + std::to_string(Manager->SmallestFreeNumber(prefix, n)));
-  }
-  AssignName(name);
-}
+// The other control keeps living under a numbered name.
+void TOrbaControl::SetName(const std::string& name) { TakeUniqueName(name, TNameClash::RenameOther); }
 
 TOrbaControl* TOrbaControl::GetChild(int32_t index) const {
   if (index < 0 || index >= GetChildCount()) return nullptr;
@@ -874,9 +882,9 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   TOrbaComponent::LoadFromStream(stream, version);
   for (int32_t* v : {&Left, &Top, &Width, &Height, &OffsetX, &OffsetY}) *v = ReadStreamInt(stream);
   PosZoomed = ReadStreamBool(stream);
-  if (version >= 130)
+  if (version >= kSceneMotionVersion)
     for (int32_t* v : {&MotionX, &MotionY, &PlusX, &PlusY}) *v = ReadStreamInt(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
     AniPaused = ReadStreamBool(stream);
   }
@@ -886,10 +894,10 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   IgnoreMouse = ReadByteVal(stream);
   Cursor = ReadStreamString(stream);
   OnMouseMove = ReadStreamString(stream);
-  if (version >= 102) OnMouseIn = ReadStreamString(stream);
+  if (version >= kSceneMouseInVersion) OnMouseIn = ReadStreamString(stream);
   for (std::string* s : {&OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
     *s = ReadStreamString(stream);
-  if (version >= 118) {
+  if (version >= kSceneKeyHandlersVersion) {
     HandleKey = ReadStreamBool(stream);
     for (std::string* s : {&OnKeyDown, &OnKeyUp, &OnKeyRepeat, &OnFocusIn, &OnFocusOut})
       *s = ReadStreamString(stream);

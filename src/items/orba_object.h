@@ -23,6 +23,7 @@
 #include "core/streams/big_stream.h"
 #include "core/vocab/vocab.h"
 #include "script/interp/object_services.h"
+#include "script/save/scene_versions.h"
 
 namespace orba {
 
@@ -67,6 +68,13 @@ class TOrbaObject {
   // internal and numbered names). Every write of Name goes through here, so
   // that the manager's name index and the parent's child order follow.
   void AssignName(std::string name);
+  // What becomes of another object that bears a name this one takes.
+  enum class TNameClash : uint8_t { ScrapOther, RenameOther };
+  // Takes Name unless it is this object's already. Another object bearing
+  // it is scrapped, or renamed to the smallest free Base_n: Base and the
+  // first n are Name and 2, or Name's own base and number when Name ends in
+  // "_" and a number of 2 or more.
+  void TakeUniqueName(const std::string& name, TNameClash clash);
 
   // The second construction step: the automatic name (when GetAutoName) and
   // the registration with the manager. Subclasses add their own steps.
@@ -105,6 +113,8 @@ class TOrbaObject {
   virtual int32_t IndexOfButton(const std::string& name) const { return -1; }
 
   // ---- identity and tree ---------------------------------------------------
+  // Takes Name; another object that bears it is scrapped (a control renames
+  // it instead: see TOrbaControl::SetName).
   virtual void SetName(const std::string& name);
   void SetPriority(int32_t priority);
   void SetSubPriority(int32_t priority);
@@ -449,6 +459,19 @@ class TOrbaControl : public TOrbaComponent {
   virtual void InflateOwnRect(TRect& rect) const { InflateDirtyRect(rect); }
   // Whether a child takes part in the saved tree.
   static bool Saved(const TOrbaObject& child);
+  // Moves the item along one axis: Field (Left or Top) to V and its motion
+  // offset to 0, the old and the new place repainted, then PositionChanged.
+  void MoveAxis(int32_t& field, int32_t& motion, int32_t v);
+  // Sets Field to V with the old and the new place repainted; false (and
+  // nothing done) when it held V already.
+  template <typename T>
+  bool RepaintSet(T& field, T v) {
+    if (v == field) return false;
+    Invalidate();
+    field = v;
+    Invalidate();
+    return true;
+  }
   TArrayString PointerArgs() const;
   void TellPickFocus() const;
   // Shared frame of the key events.

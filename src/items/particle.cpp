@@ -441,7 +441,7 @@ void TOrbaParticle::LoadFromStream(TKsBigStream& stream, int32_t version) {
   PartMotion = ReadByteVal(stream);
   for (long double& p : Params) p = ReadStreamFloat(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     Index = ReadStreamInt(stream);
     OnIdle = ReadStreamString(stream);
     Paused = ReadStreamBool(stream);

@@ -79,7 +79,7 @@ void TOrbaPropMotion::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Mode = static_cast<uint8_t>(ReadStreamInt(stream));
   StartValue = ReadStreamFloat(stream);
   Elapsed = ReadStreamInt(stream);
-  if (version >= 126) Paused = ReadStreamBool(stream);
+  if (version >= kSceneMotionPausedVersion) Paused = ReadStreamBool(stream);
   // The next update looks the target up again and reads its value afresh.
   Target = TObjectHandle{};
 }

@@ -44,7 +44,7 @@ bool TBaseListScreens::SaveBitmap(const std::string& image, const std::string& p
       surface->SaveToFile(path);
       saved = true;
     }
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     item.RemoveOwner(this);
     throw;
   }

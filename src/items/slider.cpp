@@ -125,7 +125,7 @@ void TOrbaSlider::ChangePart(std::string& name, TPartPicture& picture, std::stri
   std::exception_ptr failure;
   try {
     picture.Change(name);
-  } catch (...) {
+  } catch (...) {  // kept, rethrown after the update below
     failure = std::current_exception();
   }
   ComputePartSizes();
@@ -350,8 +350,8 @@ void TOrbaSlider::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Paused = ReadStreamBool(stream);
   Orientation = ReadByteVal(stream);
   for (std::string* s : {&OnNotify, &OnHold, &OnRelease, &OnIdle}) *s = ReadStreamString(stream);
-  if (version >= 119) CaptureMask = ReadStreamBool(stream);
-  if (version >= 128) BarSize = ReadStreamInt(stream);
+  if (version >= kSceneFocusVersion) CaptureMask = ReadStreamBool(stream);
+  if (version >= kSceneBarSizeVersion) BarSize = ReadStreamInt(stream);
   // The bar's length follows the orientation and the override just read.
   ComputePartSizes();
   UpdateLayout();

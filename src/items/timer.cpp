@@ -57,7 +57,7 @@ void TOrbaTimer::LoadFromStream(TKsBigStream& stream, int32_t version) {
   OnNotify = ReadStreamString(stream);
   Delay = ReadStreamInt(stream);
   Paused = ReadStreamBool(stream);
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     AutoScrap = ReadStreamBool(stream);
     Fired = ReadStreamBool(stream);
   }

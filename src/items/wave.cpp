@@ -105,7 +105,7 @@ void TOrbaWave::LoadFromStream(TKsBigStream& stream, int32_t version) {
   // The children draw where they did before saving: the origin is the
   // item's place on the screen.
   Attach();
-  if (version >= 104) {
+  if (version >= kSceneIdleVersion) {
     OnIdle = ReadStreamString(stream);
     Paused = ReadStreamBool(stream);
   }

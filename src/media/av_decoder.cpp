@@ -24,7 +24,7 @@ class TAvDecoder : public TDecoder {
   TAvDecoder(std::unique_ptr<TKsBigStream> file, std::string path) : file_(std::move(file)), path_(std::move(path)) {
     try {
       Open();
-    } catch (...) {
+    } catch (...) {  // cleaned up, then rethrown
       Close();
       throw;
     }

@@ -23,23 +23,23 @@ TDMediaItem::TDMediaItem(TMixer& mixer, TMediaManager* owner, std::unique_ptr<TD
 TDMediaItem::~TDMediaItem() { mixer_.Remove(this); }
 
 float TDMediaItem::GainOf(int64_t millibels) {
-  if (millibels <= -10000) return 0.0f;
+  if (millibels <= kSilentLevel) return 0.0f;
   return static_cast<float>(std::pow(10.0, static_cast<double>(std::min<int64_t>(millibels, 0)) / 2000.0));
 }
 
 void TDMediaItem::UpdateGains() {
-  const int64_t v = muted_ ? -10000 : volume_;
+  const int64_t v = muted_ ? kSilentLevel : volume_;
   gain_left_.store(GainOf(v - std::max(balance_, 0)));
   gain_right_.store(GainOf(v + std::min(balance_, 0)));
 }
 
 void TDMediaItem::SetVolume(int32_t volume) {
-  volume_ = std::clamp(volume, -10000, 0);
+  volume_ = std::clamp(volume, kSilentLevel, kFullLevel);
   UpdateGains();
 }
 
 void TDMediaItem::SetBalance(int32_t balance) {
-  balance_ = std::clamp(balance, -10000, 10000);
+  balance_ = std::clamp(balance, kSilentLevel, kBalanceRightOnly);
   UpdateGains();
 }
 

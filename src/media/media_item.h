@@ -18,6 +18,12 @@
 
 namespace orba {
 
+// The volume and balance levels: silent (and one channel silent), and the
+// balance's other end.
+inline constexpr int32_t kSilentLevel = -10000;
+inline constexpr int32_t kFullLevel = 0;
+inline constexpr int32_t kBalanceRightOnly = 10000;
+
 class TMixer;
 class TMediaManager;
 

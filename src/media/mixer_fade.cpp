@@ -7,17 +7,17 @@ namespace orba {
 
 int32_t VolumeToMixerLevel(int32_t volume) {
   const int64_t v = static_cast<int64_t>(volume) * 5 - 5000;
-  return v < -4999 ? -10000 : v < 1 ? static_cast<int32_t>(v) : 0;
+  return v < -4999 ? kSilentLevel : v < 1 ? static_cast<int32_t>(v) : 0;
 }
 
 void TOrbaMixer::Begin(bool fade_in) {
   if (fade_in) {
-    Item->SetVolume(-10000);
+    Item->SetVolume(kSilentLevel);
     Item->Play();
-    StartVolume = -10000;
+    StartVolume = kSilentLevel;
   } else {
     StartVolume = Item->GetVolume();
-    TargetVolume = -10000;
+    TargetVolume = kSilentLevel;
   }
   StartTick = GameClock;
   Started = true;
@@ -57,7 +57,7 @@ bool TOrbaMixerFadeout::Step() {
 std::unique_ptr<TOrbaMixer> PlayFromStart(TDMediaItem& item, int32_t level, int32_t delay) {
   if (delay > 0) {
     item.Pause();
-    item.SetVolume(-10000);
+    item.SetVolume(kSilentLevel);
     item.SetPosition(0);
     return std::make_unique<TOrbaMixerFadein>(&item, level, static_cast<uint32_t>(delay));
   }

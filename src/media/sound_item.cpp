@@ -40,14 +40,14 @@ bool SourceAvailable(const std::string& source) {
 TOrbaSound::TOrbaSound(TOrbaBaseList* manager) : TOrbaComponent(manager) {}
 
 TOrbaSound::~TOrbaSound() {
-  if (item_ != nullptr) item_->SetVolume(-10000);
+  if (item_ != nullptr) item_->SetVolume(kSilentLevel);
   fader_.reset();
   ReleaseItem();
 }
 
 int32_t TOrbaSound::MixerLevel() const {
   if (item_ != nullptr && item_->IsMidi())
-    return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(Volume) * 10 - 10000, -10000, 0));
+    return static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(Volume) * 10 + kSilentLevel, kSilentLevel, kFullLevel));
   return VolumeToMixerLevel(Volume);
 }
 
@@ -80,7 +80,7 @@ void TOrbaSound::SetSource(std::string v) {
   if (v == Source) return;
   Source = std::move(v);
   ReleaseItem();
-  State = 2;
+  State = SS_STOPPED;
   Paused = false;
   StartPos = 0;
   Ended = false;
@@ -121,7 +121,7 @@ void TOrbaSound::SetVolume(int32_t v) {
 }
 
 void TOrbaSound::SetBalance(int32_t v) {
-  v = std::clamp(v, -10000, 10000);
+  v = std::clamp(v, kSilentLevel, kBalanceRightOnly);
   if (v == Balance) return;
   Balance = v;
   if (item_ != nullptr) item_->SetBalance(v);
@@ -153,7 +153,7 @@ bool TOrbaSound::GetPlaying() const { return item_ != nullptr && item_->IsPlayin
 void TOrbaSound::ApplyPause() {
   if (item_ == nullptr) return;
   if (!Paused && !Held) {
-    if (State == 1) {
+    if (State == SS_FADING_IN) {
       FadeIn();
     } else {
       item_->SetVolume(MixerLevel());
@@ -161,7 +161,7 @@ void TOrbaSound::ApplyPause() {
     }
   } else {
     item_->Pause();
-    item_->SetVolume(-10000);
+    item_->SetVolume(kSilentLevel);
   }
 }
 
@@ -169,21 +169,21 @@ void TOrbaSound::SetState(uint8_t state) {
   fader_.reset();
   Ended = false;
   State = state;
-  if (State == 1 && Delay < 1) State = 0;
-  if (State == 2) {
+  if (State == SS_FADING_IN && Delay < 1) State = SS_PLAYING;
+  if (State == SS_STOPPED) {
     if (item_ == nullptr) return;
     ReleaseItem();
     StartPos = 0;
     Scrap();
     return;
   }
-  if (State == 0 || State == 1) {
+  if (State == SS_PLAYING || State == SS_FADING_IN) {
     if (item_ != nullptr) return;
     OpenItem();
     if (item_ == nullptr) return;
     item_->SetRepeat(Repeat);
     item_->SetRepeatPos(RepeatPos);
-    if (State == 0) {
+    if (State == SS_PLAYING) {
       item_->SetVolume(MixerLevel());
       if (Paused) item_->Pause();
       else item_->Play();
@@ -193,7 +193,7 @@ void TOrbaSound::SetState(uint8_t state) {
     }
     return;
   }
-  if (State == 3) {
+  if (State == SS_FADING_OUT) {
     if (item_ == nullptr) {
       Scrap();
       return;
@@ -204,7 +204,7 @@ void TOrbaSound::SetState(uint8_t state) {
 }
 
 void TOrbaSound::FadeOut() {
-  fader_ = std::make_unique<TOrbaMixerFadeout>(item_, -10000, static_cast<uint32_t>(std::max(Delay, 0)));
+  fader_ = std::make_unique<TOrbaMixerFadeout>(item_, kSilentLevel, static_cast<uint32_t>(std::max(Delay, 0)));
   StartPos = 0;
 }
 
@@ -212,7 +212,7 @@ void TOrbaSound::Play() {
   StartPos = 0;
   Paused = false;
   Ended = false;
-  SetState(1);
+  SetState(SS_FADING_IN);
   if (item_ == nullptr) return;
   fader_ = PlayFromStart(*item_, MixerLevel(), Delay);
 }
@@ -249,8 +249,8 @@ void TOrbaSound::SaveToStream(TKsBigStream& stream) const {
   WriteStreamInt(stream, Delay);
   WriteStreamInt(stream, GetIndex());
   // A short one-shot sound is not worth restarting after a load.
-  const bool short_once = State < 2 && !Repeat && GetCount() < 3000;
-  WriteStreamByte(stream, short_once ? 2 : State);
+  const bool short_once = State < SS_STOPPED && !Repeat && GetCount() < 3000;
+  WriteStreamByte(stream, short_once ? uint8_t{SS_STOPPED} : State);
   WriteStreamString(stream, OnPlayEnd);
   WriteStreamBool(stream, RewindOnLoad);
   WriteStreamBool(stream, MuteOnLoad);
@@ -271,9 +271,9 @@ void TOrbaSound::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const int32_t position = ReadStreamInt(stream);
   uint8_t state = ReadByteVal(stream);
   OnPlayEnd = ReadStreamString(stream);
-  RewindOnLoad = version >= 108 ? ReadStreamBool(stream) : false;
-  MuteOnLoad = version >= 129 ? ReadStreamBool(stream) : false;
-  RepeatPos = version >= 138 ? ReadStreamInt(stream) : 0;
+  RewindOnLoad = version >= kSceneRewindOnLoadVersion ? ReadStreamBool(stream) : false;
+  MuteOnLoad = version >= kSceneMuteOnLoadVersion ? ReadStreamBool(stream) : false;
+  RepeatPos = version >= kSceneRepeatPosVersion ? ReadStreamInt(stream) : 0;
   if (MuteOnLoad) Volume = 0;
   SetSource(std::move(source));
   StartPos = RewindOnLoad ? 0 : position;
@@ -285,15 +285,15 @@ void TOrbaSound::LoadFromStream(TKsBigStream& stream, int32_t version) {
     // left to fade and goes, as it would have at the end of its fade.
     Delay = delay;
     State = state;
-    if (State == 3) Scrap();
+    if (State == SS_FADING_OUT) Scrap();
     return;
   }
   // A sound saved while fading out starts again and fades out again over
   // its whole fade time. Its saved name already begins with "SCRAP_".
-  if (state == 3) SetState(0);
+  if (state == SS_FADING_OUT) SetState(SS_PLAYING);
   Delay = delay;
-  if (state == 3 && item_ != nullptr) {
-    State = 3;
+  if (state == SS_FADING_OUT && item_ != nullptr) {
+    State = SS_FADING_OUT;
     FadeOut();
   } else {
     SetState(state);

@@ -13,6 +13,9 @@ namespace orba {
 class TDMediaItem;
 class TOrbaMixer;
 
+// The sound's state property, as scripts set it and the slot stores it.
+enum TSoundState : uint8_t { SS_PLAYING = 0, SS_FADING_IN = 1, SS_STOPPED = 2, SS_FADING_OUT = 3 };
+
 class TOrbaSound final : public TOrbaComponent {
  public:
   explicit TOrbaSound(TOrbaBaseList* manager);
@@ -59,7 +62,7 @@ class TOrbaSound final : public TOrbaComponent {
   TDMediaItem* Item() const { return item_; }
 
   std::string Source;
-  uint8_t State = 2;  // 0 playing, 1 fading in, 2 stopped, 3 fading out
+  uint8_t State = SS_STOPPED;  // a TSoundState
   bool Repeat = false;
   int32_t RepeatPos = 0;
   bool Paused = false;

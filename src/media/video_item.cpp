@@ -164,7 +164,7 @@ void TOrbaVideo::SetVolume(int32_t v) {
 }
 
 void TOrbaVideo::SetBalance(int32_t v) {
-  Balance = std::clamp(v, -10000, 10000);
+  Balance = std::clamp(v, kSilentLevel, kBalanceRightOnly);
   if (item_ != nullptr) item_->SetBalance(Balance);
 }
 
@@ -255,7 +255,7 @@ void TOrbaVideo::SetState(uint8_t state) {
       Scrap();
       return;
     }
-    fader_ = std::make_unique<TOrbaMixerFadeout>(item_, -10000, static_cast<uint32_t>(std::max(Delay, 0)));
+    fader_ = std::make_unique<TOrbaMixerFadeout>(item_, kSilentLevel, static_cast<uint32_t>(std::max(Delay, 0)));
     fading_ = item_;
     item_ = nullptr;
     StartPos = 0;
@@ -351,9 +351,9 @@ void TOrbaVideo::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const uint8_t state = ReadByteVal(stream);
   OnPlayEnd = ReadStreamString(stream);
   OnIdle = ReadStreamString(stream);
-  RewindOnLoad = version >= 108 ? ReadStreamBool(stream) : false;
-  if (version >= 112) Overlay = ReadStreamBool(stream);
-  MuteOnLoad = version >= 129 ? ReadStreamBool(stream) : false;
+  RewindOnLoad = version >= kSceneRewindOnLoadVersion ? ReadStreamBool(stream) : false;
+  if (version >= kSceneVideoOverlayVersion) Overlay = ReadStreamBool(stream);
+  MuteOnLoad = version >= kSceneMuteOnLoadVersion ? ReadStreamBool(stream) : false;
   Delay = 0;
   if (MuteOnLoad) Volume = 0;
   SetSource(std::move(source));

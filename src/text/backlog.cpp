@@ -7,6 +7,7 @@
 #include "core/strings/sjis_case.h"
 #include "script/interp/com_object.h"
 #include "script/interp/page.h"
+#include "script/save/save_versions.h"
 #include "text/glyph_stream.h"
 #include "text/wd_page.h"
 
@@ -155,14 +156,14 @@ void TOrbaHistData::SaveToStream(TKsBigStream& s) const {
 
 void TOrbaHistData::LoadFromStream(TKsBigStream& s, int32_t version) {
   TOrbaHistData loaded;
-  loaded.Rows.resize(static_cast<size_t>(ReadCount(s, version >= 124 ? 24 : 20)));
+  loaded.Rows.resize(static_cast<size_t>(ReadCount(s, version >= kSlotVarLinesVersion ? 24 : 20)));
   for (THistRow& r : loaded.Rows) {
     r.PageName = ReadStreamString(s);
     r.CommandIndex = ReadStreamInt(s);
     r.First = ReadStreamInt(s);
     r.Last = ReadStreamInt(s);
     r.Height = ReadStreamInt(s);
-    if (version >= 124) r.VarLines = ReadStreamString(s);
+    if (version >= kSlotVarLinesVersion) r.VarLines = ReadStreamString(s);
   }
   loaded.TotalHeight = ReadStreamInt(s);
   *this = std::move(loaded);
@@ -341,7 +342,7 @@ void TOrbaNewMesData::SaveToStream(TKsBigStream& s, const TOrbaHistData* rows) c
 void TOrbaNewMesData::LoadFromStream(TKsBigStream& s, int32_t version) {
   std::vector<THistMessage> messages = ReadMessageList(s);
   TOrbaHistData rows;
-  if (version >= 113) rows.LoadFromStream(s, version);
+  if (version >= kSlotHistorySheetsVersion) rows.LoadFromStream(s, version);
   Messages = std::move(messages);
   Rows = std::move(rows);
 }
@@ -540,7 +541,7 @@ void TOrbaNewHistory::SaveToStream(TKsBigStream& s) const {
 
 void TOrbaNewHistory::LoadFromStream(TKsBigStream& s, int32_t version) {
   THistoryOldDataList records;
-  if (version < 113) {
+  if (version < kSlotHistorySheetsVersion) {
     ReadStreamString(s);
     records.Items = ReadMessageList(s);
   } else {
@@ -563,14 +564,14 @@ void TOrbaNewHistory::LoadFromStream(TKsBigStream& s, int32_t version) {
   std::array<int32_t, 7> params{Limit, Word.FontSize, Word.DefaultBorder, Word.DefaultShadow, Word.Width,
                                 Word.MaxHeight, Word.LineSpace};
   std::vector<TOrbaHistData> sheets;
-  if (version >= 113) {
+  if (version >= kSlotHistorySheetsVersion) {
     for (int32_t& v : params) v = ReadStreamInt(s);
     pending.First = ReadStreamInt(s);
     pending.Last = ReadStreamInt(s);
     sheets.resize(static_cast<size_t>(ReadCount(s, 8)));
     for (TOrbaHistData& sheet : sheets) sheet.LoadFromStream(s, version);
   }
-  if (version >= 124) pending.VarLines = ReadStreamString(s);
+  if (version >= kSlotVarLinesVersion) pending.VarLines = ReadStreamString(s);
   Clear();
   Records = std::move(records);
   Pending = std::move(pending);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/streams/stream_encoding.h"
+#include "text/glyph_stream.h"
 #include "text/ks_word.h"
 
 namespace orba {
@@ -11,7 +12,7 @@ namespace orba {
 namespace {
 
 // The smallest style record of a version (two empty strings).
-int64_t MinStyleBytes(int32_t version) { return version < 100 ? 4 * 4 + 3 + 8 : 4 * 4 + 2 + 4 + 8 + 8; }
+int64_t MinStyleBytes(int32_t version) { return version < kKsWordStyleShadowVersion ? 4 * 4 + 3 + 8 : 4 * 4 + 2 + 4 + 8 + 8; }
 
 }  // namespace
 
@@ -105,11 +106,11 @@ std::vector<std::unique_ptr<TDecorate>> TDecorateList::ReadTable(TKsBigStream& s
     d->Size = ReadStreamInt(stream);
     d->Style = ReadByteVal(stream);
     d->NoBreak = ReadByteVal(stream);
-    d->Border = version < 100 ? (ReadByteVal(stream) != 0 ? 1 : 0) : ReadStreamInt(stream);
+    d->Border = version < kKsWordStyleShadowVersion ? (ReadByteVal(stream) != 0 ? 1 : 0) : ReadStreamInt(stream);
     d->FontName = ReadStreamString(stream);
     d->Ruby = ReadStreamString(stream);
     d->Shadow = d->ShadowColor = 0;
-    if (version >= 100) {
+    if (version >= kKsWordStyleShadowVersion) {
       d->Shadow = ReadStreamInt(stream);
       d->ShadowColor = ReadStreamInt(stream);
     }

@@ -54,7 +54,7 @@ void LoadGlyphStream(TKsWord& word, TKsBigStream& stream) {
       glyph->LoadFromStream(stream, version);
       word.Append(std::move(glyph));
     }
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     while (word.GetCount() > old_glyphs) word.Delete(word.GetCount() - 1);
     word.Styles.Truncate(old_styles);
     word.StyleBase = old_base;

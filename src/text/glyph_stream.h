@@ -11,6 +11,12 @@ namespace orba {
 
 inline constexpr char kKsWordMagic[] = "KsWord";
 constexpr int32_t kKsWordStreamVersion = 102;
+// From which stream version a record holds a field: a style's border as an
+// int32 and its shadow; a variable glyph's wait and link; its expression as
+// text (before it, the compiled expression).
+constexpr int32_t kKsWordStyleShadowVersion = 100;
+constexpr int32_t kKsWordVarLinkVersion = 101;
+constexpr int32_t kKsWordVarTextVersion = 102;
 
 // Appends the stream's styles and glyphs to the word (which is not cleared
 // first); the word's style base becomes the style count before the load,

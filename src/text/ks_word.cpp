@@ -6,6 +6,7 @@
 #include "core/strings/sjis_case.h"
 #include "core/vocab/vocab.h"
 #include "script/functions/sys_func.h"
+#include "script/save/scene_versions.h"
 #include "script/values/param_collection.h"
 #include "text/wd_char.h"
 #include "text/wd_image.h"
@@ -156,9 +157,9 @@ void TKsWord::LoadFromStream(TKsBigStream& s, int32_t version) {
   const uint8_t paused = ReadByteVal(s);
   const int32_t cx = ReadStreamInt(s), cy = ReadStreamInt(s), delay = ReadStreamInt(s);
   const uint8_t events = ReadByteVal(s);
-  const int32_t shadow_color = version >= 110 ? ReadStreamInt(s) : ShadowColor;
-  const int32_t border = version >= 111 ? ReadStreamInt(s) : DefaultBorder;
-  const int32_t shadow = version >= 111 ? ReadStreamInt(s) : DefaultShadow;
+  const int32_t shadow_color = version >= kSceneWordShadowColorVersion ? ReadStreamInt(s) : ShadowColor;
+  const int32_t border = version >= kSceneWordBorderVersion ? ReadStreamInt(s) : DefaultBorder;
+  const int32_t shadow = version >= kSceneWordBorderVersion ? ReadStreamInt(s) : DefaultShadow;
   X = x, Y = y, FontSize = font_size, FontName = std::move(font_name);
   TextColor = ints[0], MaxHeight = ints[1], Width = ints[2], AntiAlias = ints[3], LineSpace = ints[4];
   Paging = paging;

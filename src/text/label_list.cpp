@@ -7,6 +7,7 @@
 #include "core/strings/sjis_case.h"
 #include "core/strings/sjis_string.h"
 #include "graphics/dib.h"
+#include "script/save/scene_versions.h"
 
 namespace orba {
 
@@ -176,7 +177,7 @@ void TKsLabelList::SaveToStream(TKsBigStream& stream) {
 
 void TKsLabelList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   int32_t anti_alias = ReadStreamInt(stream);
-  if (version < 109) anti_alias = anti_alias < 2 ? 0 : 3;
+  if (version < kSceneAntiAliasLevelVersion) anti_alias = anti_alias < 2 ? 0 : 3;
   const int32_t border = ReadStreamInt(stream), alpha = ReadStreamInt(stream), size = ReadStreamInt(stream);
   std::string name = ReadStreamString(stream);
   const int32_t text_color = ReadStreamInt(stream), border_color = ReadStreamInt(stream);
@@ -184,7 +185,7 @@ void TKsLabelList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   std::array<uint8_t, kMetricsSize> metrics;
   stream.ReadBuffer(metrics.data(), kMetricsSize);
   int32_t shadow_offset = ShadowOffset, shadow_color = ShadowColor;
-  if (version >= 122) {
+  if (version >= kSceneLabelShadowVersion) {
     shadow_offset = ReadStreamInt(stream);
     shadow_color = ReadStreamInt(stream);
   }

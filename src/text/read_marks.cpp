@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "script/save/save_versions.h"
 
 namespace orba {
 
@@ -75,7 +76,7 @@ void TOrbaReadList::SaveToStream(TKsBigStream& s) const {
 
 void TOrbaReadList::LoadFromStream(TKsBigStream& s, int32_t version) {
   TOrbaReadList loaded;
-  if (version >= 100) {
+  if (version >= kStatusReadMarksVersion) {
     const int32_t count = ReadStreamInt(s);
     if (count < 0) throw EReadError("read marks: negative count");
     CheckStoredCount(s, count, 8);  // a key and a pair count at least

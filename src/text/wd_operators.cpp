@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "core/strings/text_utils.h"
-#include "core/streams/stream_encoding.h"
 #include "script/expr/expr_compiler.h"
 #include "script/expr/expr_exec.h"
 #include "script/values/params.h"
+#include "text/glyph_stream.h"
 #include "text/ks_word.h"
 #include "text/wd_char.h"
 #include "text/wd_page.h"
@@ -144,11 +145,11 @@ void TWdOpeVar::SaveToStream(TKsBigStream& stream) const {
 
 void TWdOpeVar::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Word.Styles.Share(style_, StreamStyle(Word, ReadStreamInt(stream)));
-  if (version >= 101) {
+  if (version >= kKsWordVarLinkVersion) {
     Wait = ReadStreamInt(stream);
     Link = ReadStreamString(stream);
   }
-  if (version >= 102) ExprText = ReadStreamString(stream);
+  if (version >= kKsWordVarTextVersion) ExprText = ReadStreamString(stream);
   else Expr.LoadFromStream(stream);
 }
 

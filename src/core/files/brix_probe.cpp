@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/files/brix_versions.h"
+
 namespace orba {
 
 bool IsBrixStreamUncompressed(TKsBigStream& stream) {
@@ -15,7 +17,7 @@ bool IsBrixStreamUncompressed(TKsBigStream& stream) {
     if (magic[i] < '0' || magic[i] > '9') return false;
     version = version * 10 + (magic[i] - '0');
   }
-  if (version < 103) return false;
+  if (version < kBrixHeaderRecordVersion) return false;
   uint8_t size_bytes[4];
   if (stream.Read(size_bytes, 4) != 4) return false;
   const int32_t header_size = static_cast<int32_t>(static_cast<uint32_t>(size_bytes[0]) | static_cast<uint32_t>(size_bytes[1]) << 8 |

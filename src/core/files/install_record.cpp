@@ -13,7 +13,7 @@ namespace {
 // A value of the entry arrays and of E to H: 8 bytes from version 100,
 // before that 4 bytes whose upper half reads as 0.
 int64_t ReadWideValue(TKsBigStream& s, int version) {
-  if (version >= 100) return ReadStreamInt64(s);
+  if (version >= TOrbaInstallSet::kWideValuesVersion) return ReadStreamInt64(s);
   return static_cast<int64_t>(static_cast<uint32_t>(ReadStreamInt(s)));
 }
 
@@ -70,7 +70,7 @@ void TOrbaInstallSet::LoadFromStream(TKsBigStream& s) {
   r.Flag4 = ReadByteVal(s);
   r.Text7 = ReadStreamString(s);
   r.Text8 = ReadStreamString(s);
-  CheckStoredCount(s, count, v >= 100 ? 32 : 16);
+  CheckStoredCount(s, count, v >= kWideValuesVersion ? 32 : 16);
   for (auto* array : {&r.ArrayA, &r.ArrayB, &r.ArrayC, &r.ArrayD}) array->reserve(static_cast<size_t>(count));
   for (int32_t i = 0; i < count; ++i) {
     r.ArrayA.push_back(ReadWideValue(s, v));
@@ -83,14 +83,14 @@ void TOrbaInstallSet::LoadFromStream(TKsBigStream& s) {
   r.ValueG = ReadWideValue(s, v);
   r.ValueH = ReadWideValue(s, v);
   r.Flag5 = ReadByteVal(s);
-  if (v >= 101) r.Flag6 = ReadByteVal(s);
-  if (v >= 102) r.Files = ReadStringList(s);
-  if (v >= 103) r.CompleteInstall = ReadByteVal(s);
-  if (v >= 104) r.Flag7 = ReadByteVal(s);
-  if (v >= 105) r.Flag8 = ReadByteVal(s);
-  if (v >= 106) r.Names = ReadStringList(s);
-  if (v >= 107) r.Text9 = ReadStreamString(s);
-  if (v >= 108) {
+  if (v >= kFlag6Version) r.Flag6 = ReadByteVal(s);
+  if (v >= kFilesVersion) r.Files = ReadStringList(s);
+  if (v >= kCompleteInstallVersion) r.CompleteInstall = ReadByteVal(s);
+  if (v >= kFlag7Version) r.Flag7 = ReadByteVal(s);
+  if (v >= kFlag8Version) r.Flag8 = ReadByteVal(s);
+  if (v >= kNamesVersion) r.Names = ReadStringList(s);
+  if (v >= kText9Version) r.Text9 = ReadStreamString(s);
+  if (v >= kText10Version) {
     r.Text10 = ReadStreamString(s);
     r.Text11 = ReadStreamString(s);
   }

@@ -14,6 +14,17 @@ namespace orba {
 class TOrbaInstallSet {
  public:
   static constexpr int kWriteVersion = 108;
+  // The versions from which the record holds a field (before kWideValues,
+  // the entry arrays and E to H are 4 bytes each).
+  static constexpr int kWideValuesVersion = 100;
+  static constexpr int kFlag6Version = 101;
+  static constexpr int kFilesVersion = 102;
+  static constexpr int kCompleteInstallVersion = 103;
+  static constexpr int kFlag7Version = 104;
+  static constexpr int kFlag8Version = 105;
+  static constexpr int kNamesVersion = 106;
+  static constexpr int kText9Version = 107;
+  static constexpr int kText10Version = 108;
 
   // Fields in file order. Those the player does not interpret are carried
   // unchanged.

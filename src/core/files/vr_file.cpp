@@ -11,10 +11,12 @@
 #include <optional>
 
 #include "core/files/brix_probe.h"
+#include "core/files/package_versions.h"
 #include "core/files/pe_resource.h"
 #include "core/ks_random.h"
 #include "core/streams/big_file_stream.h"
 #include "core/streams/buffered_stream.h"
+#include "core/streams/byte_cursor.h"
 #include "core/streams/compression.h"
 #include "core/streams/crc32.h"
 #include "core/streams/stream_encoding.h"
@@ -60,7 +62,8 @@ uint64_t WideStep(uint32_t step) { return static_cast<uint64_t>(static_cast<int6
 
 }  // namespace
 
-EVrDamagedError::EVrDamagedError(const std::string& file_name) : EOrbaError(file_name + ":" + kDamagedText) {}
+EVrDamagedError::EVrDamagedError(const std::string& file_name, std::string detail)
+    : EOrbaError(file_name + ":" + kDamagedText), detail_(std::move(detail)) {}
 
 int32_t DiskFileAge(const std::string& disk_path) {
   struct stat st {};
@@ -183,10 +186,10 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
       // The int32 at size - 6 is the directory's position; the last two
       // bytes are the marker the program checks before mounting itself.
       const int64_t size = Archive->GetSize();
-      if (size < 6) throw EVrDamagedError(path);
+      if (size < 6) throw EVrDamagedError(path, "no room for the directory position");
       Archive->SetPosition(size - 6);
       const int32_t position = ReadStreamInt(*Archive);
-      if (position < 0 || position > size - 6) throw EVrDamagedError(path);
+      if (position < 0 || position > size - 6) throw EVrDamagedError(path, "directory position " + std::to_string(position));
       Archive->SetPosition(position);
       ReadDirectory(*Archive);
     } else if (ext != ".EXT" && DiskFileExists(side)) {
@@ -197,7 +200,7 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
       Archive->SetPosition(0);
       ReadDirectory(*Archive);
     }
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     Clear();
     CloseArchive();
     throw;
@@ -246,81 +249,112 @@ void TVrFileCollection::MountResource(std::shared_ptr<TResourceProvider> module,
   try {
     Archive->SetPosition(0);
     ReadDirectory(*Archive);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     Clear();
     CloseArchive();
     throw;
   }
 }
 
+namespace {
+
+// The directory's sections, in file order. Each raises EVrDamagedError
+// (naming the part or entry) for a value out of range and lets EReadError
+// through for bytes that end early.
+
+// "vf" and the version, or (no magic) version 0 with the position put back.
+int32_t ReadDirectoryVersion(TKsBigStream& s, const std::string& path) {
+  const int64_t start = s.GetPosition();
+  char magic[2] = {};
+  s.ReadBuffer(magic, 2);
+  if (magic[0] != 'v' || magic[1] != 'f') {
+    s.SetPosition(start);
+    return 0;
+  }
+  const int32_t version = ReadStreamInt(s);
+  if (version < kPackageScrambledVersion || version > kPackageUnpackedCrcVersion)
+    throw EVrDamagedError(path, "version " + std::to_string(version));
+  return version;
+}
+
+// The entry count and the names, unscrambled.
+std::vector<std::string> ReadEntryNames(TKsBigStream& s, int32_t version, const std::string& path) {
+  const int32_t count = ReadStreamInt(s);
+  // Every name takes at least its 4-byte length.
+  if (count < 0 || count > s.Remaining() / 4) throw EVrDamagedError(path, "entry count " + std::to_string(count));
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(count));
+  TKsBuffBigStream buffered(s);
+  for (int32_t i = 0; i < count; ++i) {
+    const int32_t length = ReadStreamInt(buffered);
+    if (length < 0 || length > buffered.Remaining())
+      throw EVrDamagedError(path, "name length of entry " + std::to_string(i));
+    std::string name(static_cast<size_t>(length), '\0');
+    buffered.ReadBuffer(name.data(), length);
+    names.push_back(std::move(name));
+  }
+  if (version >= kPackageScrambledVersion) {
+    TKsRandom key(kDirectoryKey);
+    for (std::string& name : names) {
+      for (char& c : name) c = static_cast<char>(static_cast<uint8_t>(c) ^ (key.Step() & 0xFF));
+    }
+  }
+  return names;
+}
+
+// The offset table and the per-entry arrays that follow it, read whole.
+std::vector<uint8_t> ReadOffsetBlock(TKsBigStream& s, int64_t n, int32_t version, const std::string& path) {
+  const int64_t offset_width = version >= kPackageWideOffsetsVersion ? 8 : 4;
+  const int64_t array_bytes =
+      version >= kPackageUnpackedCrcVersion ? 10 : (version >= kPackageWideOffsetsVersion ? 9 : 0);
+  if ((n + 1) * offset_width + n * array_bytes > s.Remaining()) throw EVrDamagedError(path, "offset table cut short");
+  std::vector<uint8_t> block(static_cast<size_t>((n + 1) * offset_width + n * array_bytes));
+  s.ReadBuffer(block.data(), static_cast<int64_t>(block.size()));
+  return block;
+}
+
+// The N + 1 offsets (the last one the end of the last entry), unscrambled,
+// never going backwards.
+std::vector<int64_t> ReadOffsets(TByteCursor& c, int64_t n, int32_t version, const std::string& path) {
+  std::vector<int64_t> offsets;
+  offsets.reserve(static_cast<size_t>(n + 1));
+  TKsRandom key(kDirectoryKey);
+  for (int64_t i = 0; i <= n; ++i) {
+    int64_t offset;
+    if (version >= kPackageWideOffsetsVersion) {
+      offset = static_cast<int64_t>(c.U64LE() ^ WideStep(key.Step()));
+    } else {
+      uint32_t v = c.U32LE();
+      if (version == kPackageScrambledVersion) v ^= key.Step();
+      offset = static_cast<int32_t>(v);
+    }
+    if (offset < 0 || (i > 0 && offset < offsets.back()))
+      throw EVrDamagedError(path, "offset of entry " + std::to_string(i));
+    offsets.push_back(offset);
+  }
+  return offsets;
+}
+
+}  // namespace
+
 void TVrFileCollection::ReadDirectory(TKsBigStream& s) {
   const int64_t archive_size = Archive ? Archive->GetSize() : s.GetSize();
   const int64_t start = s.GetPosition();
   std::vector<std::unique_ptr<TVrFile>> items;
   int version_read = 0;
+  const char* section = "header";  // the part being read, for the error
   try {
-    char magic[2] = {};
-    s.ReadBuffer(magic, 2);
-    int32_t version = 0;
-    if (magic[0] == 'v' && magic[1] == 'f') {
-      version = ReadStreamInt(s);
-      if (version < 100 || version > 102) throw EVrDamagedError(Path);
-    } else {
-      s.SetPosition(start);
-    }
-    const int32_t count = ReadStreamInt(s);
-    // Every name takes at least its 4-byte length.
-    if (count < 0 || count > s.Remaining() / 4) throw EVrDamagedError(Path);
-    std::vector<std::string> names;
-    names.reserve(static_cast<size_t>(count));
-    {
-      TKsBuffBigStream buffered(s);
-      for (int32_t i = 0; i < count; ++i) {
-        const int32_t length = ReadStreamInt(buffered);
-        if (length < 0 || length > buffered.Remaining()) throw EVrDamagedError(Path);
-        std::string name(static_cast<size_t>(length), '\0');
-        buffered.ReadBuffer(name.data(), length);
-        names.push_back(std::move(name));
-      }
-    }
-    if (version >= 100) {
-      TKsRandom key(kDirectoryKey);
-      for (std::string& name : names) {
-        for (char& c : name) c = static_cast<char>(static_cast<uint8_t>(c) ^ (key.Step() & 0xFF));
-      }
-    }
-    const int64_t n = count;
-    const int64_t offset_width = version >= 101 ? 8 : 4;
-    const int64_t array_bytes = version >= 102 ? 10 : (version >= 101 ? 9 : 0);
-    if ((n + 1) * offset_width + n * array_bytes > s.Remaining()) throw EVrDamagedError(Path);
-    std::vector<uint8_t> block(static_cast<size_t>((n + 1) * offset_width + n * array_bytes));
-    s.ReadBuffer(block.data(), static_cast<int64_t>(block.size()));
-    const uint8_t* p = block.data();
-    auto take32 = [&p]() {
-      uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-                   static_cast<uint32_t>(p[3]) << 24;
-      p += 4;
-      return v;
-    };
-    std::vector<int64_t> offsets;
-    offsets.reserve(static_cast<size_t>(n + 1));
-    TKsRandom key(kDirectoryKey);
-    for (int64_t i = 0; i <= n; ++i) {
-      int64_t offset;
-      if (version >= 101) {
-        const uint64_t low = take32();
-        const uint64_t wide = low | static_cast<uint64_t>(take32()) << 32;
-        offset = static_cast<int64_t>(wide ^ WideStep(key.Step()));
-      } else {
-        uint32_t v = take32();
-        if (version == 100) v ^= key.Step();
-        offset = static_cast<int32_t>(v);
-      }
-      // Offsets never go backwards and stay inside the archive.
-      if (offset < 0 || (i > 0 && offset < offsets.back())) throw EVrDamagedError(Path);
-      offsets.push_back(offset);
-    }
-    if (start > archive_size || offsets.back() > archive_size - start) throw EVrDamagedError(Path);
+    const int32_t version = ReadDirectoryVersion(s, Path);
+    section = "names";
+    const std::vector<std::string> names = ReadEntryNames(s, version, Path);
+    const auto n = static_cast<int64_t>(names.size());
+    section = "offset table";
+    const std::vector<uint8_t> block = ReadOffsetBlock(s, n, version, Path);
+    TByteCursor c(block);
+    const std::vector<int64_t> offsets = ReadOffsets(c, n, version, Path);
+    // The entries stay inside the archive.
+    if (start > archive_size || offsets.back() > archive_size - start)
+      throw EVrDamagedError(Path, "entries end past the archive");
     for (int64_t i = 0; i < n; ++i) {
       auto file = std::make_unique<TVrFile>();
       file->SetName(names[static_cast<size_t>(i)]);
@@ -329,12 +363,13 @@ void TVrFileCollection::ReadDirectory(TKsBigStream& s) {
       file->from_archive_ = true;
       items.push_back(std::move(file));
     }
-    if (version >= 101) {
-      for (auto& file : items) file->Raw = *p++ != 0;
-      for (auto& file : items) file->Age = static_cast<int32_t>(take32());
-      for (auto& file : items) file->Crc = take32();
-      if (version >= 102) {
-        for (auto& file : items) file->CrcOfUnpacked = *p++ != 0;
+    section = "entry arrays";
+    if (version >= kPackageWideOffsetsVersion) {
+      for (auto& file : items) file->Raw = c.U8() != 0;
+      for (auto& file : items) file->Age = c.I32LE();
+      for (auto& file : items) file->Crc = c.U32LE();
+      if (version >= kPackageUnpackedCrcVersion) {
+        for (auto& file : items) file->CrcOfUnpacked = c.U8() != 0;
       }
     }
     version_read = version;
@@ -342,8 +377,8 @@ void TVrFileCollection::ReadDirectory(TKsBigStream& s) {
     marker->SetName(kVrEofName);
     marker->Offset = offsets.back();
     items.push_back(std::move(marker));
-  } catch (const EReadError&) {
-    throw EVrDamagedError(Path);
+  } catch (const EReadError& e) {
+    throw EVrDamagedError(Path, std::string(section) + ": " + e.what());
   }
   Clear();
   for (auto& item : items) THashCollection::AddItem(std::move(item));

@@ -38,7 +38,12 @@ class TVrFileCollection;
 // unknown version. Its message names the file.
 class EVrDamagedError : public EOrbaError {
  public:
-  explicit EVrDamagedError(const std::string& file_name);
+  // Detail says which part of the directory or which entry failed.
+  explicit EVrDamagedError(const std::string& file_name, std::string detail = {});
+  const std::string& Detail() const { return detail_; }
+
+ private:
+  std::string detail_;
 };
 
 // The name of the end marker that closes every directory read.

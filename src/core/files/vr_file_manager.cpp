@@ -330,7 +330,7 @@ std::string TVrFileManager::ExtractToTemp(const std::string& name) {
   try {
     TKsBigFileStream out(record->FilePath, fmOpenReadWrite);
     LoadToStream(out, name);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     LockList.DiscardRecord(record);
     throw;
   }

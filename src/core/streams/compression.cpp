@@ -76,7 +76,7 @@ void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
     out_size += static_cast<int64_t>(n - z.avail_out);
     try {
       took(z.avail_out);
-    } catch (...) {
+    } catch (...) {  // cleaned up, then rethrown
       inflateEnd(&z);
       throw;
     }

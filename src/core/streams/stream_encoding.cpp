@@ -81,6 +81,24 @@ long double ReadStreamFloat(TKsBigStream& s) {
   return FloatFromBytes(b);
 }
 
+void SkipStreamInts(TKsBigStream& s, int n) {
+  for (int i = 0; i < n; ++i) ReadStreamInt(s);
+}
+
+void SkipStreamStrings(TKsBigStream& s, int n) {
+  for (int i = 0; i < n; ++i) ReadStreamString(s);
+}
+
+void TReservedFields::Write(TKsBigStream& s) const {
+  for (int i = 0; i < Ints; ++i) WriteStreamInt(s, 0);
+  for (int i = 0; i < Strings; ++i) WriteStreamString(s, std::string());
+}
+
+void TReservedFields::Skip(TKsBigStream& s) const {
+  SkipStreamInts(s, Ints);
+  SkipStreamStrings(s, Strings);
+}
+
 TRect ReadStreamRect(TKsBigStream& s) {
   TRect r;
   r.Left = GetLE<int32_t>(s);

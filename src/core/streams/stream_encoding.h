@@ -35,6 +35,18 @@ bool ReadStreamBool(TKsBigStream& s);  // any non-zero byte is true
 int64_t ReadStreamInt64(TKsBigStream& s);
 long double ReadStreamFloat(TKsBigStream& s);  // 10 bytes
 TRect ReadStreamRect(TKsBigStream& s);
+// Reads and drops N stored int32 values or strings.
+void SkipStreamInts(TKsBigStream& s, int n);
+void SkipStreamStrings(TKsBigStream& s, int n);
+
+// Fields a record reserves and nothing uses: Ints int32 zeros, then Strings
+// empty strings. Written as such, read and dropped.
+struct TReservedFields {
+  int Ints = 0;
+  int Strings = 0;
+  void Write(TKsBigStream& s) const;
+  void Skip(TKsBigStream& s) const;
+};
 
 // Raises EReadError unless `count` elements of `element_size` bytes fit in the
 // bytes left. Call before allocating anything sized by a stored count.

@@ -1,5 +1,6 @@
 #include "core/system/trace.h"
 
+#include <exception>
 #include <set>
 #include <utility>
 
@@ -28,6 +29,20 @@ void TraceOnce(const std::string& line) {
 }
 
 bool TraceEnabled() { return static_cast<bool>(Sink()); }
+
+std::string CaughtMessage() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {  // a thrown value with no message: named as such
+    return "unknown error";
+  }
+}
+
+void TraceCaught(const std::string& what) {
+  if (Sink()) Trace(what + ": " + CaughtMessage());
+}
 
 void Trace(const std::string& step) {
   if (Sink()) Sink()(step);

@@ -18,5 +18,10 @@ void Trace(const std::string& step);
 // Writes the line only the first time it is given, so that a failure that
 // repeats every tick (a picture that cannot be read) is told once.
 void TraceOnce(const std::string& line);
+// The message of the exception being handled ("unknown error" for one not
+// derived from std::exception). Call inside a catch block only.
+std::string CaughtMessage();
+// Inside a catch block that drops what it caught: traces "What: message".
+void TraceCaught(const std::string& what);
 
 }  // namespace orba

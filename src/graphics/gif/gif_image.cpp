@@ -463,7 +463,7 @@ void TGIFImage::LoadFromStream(TKsBigStream& s) {
       }
       more = NextBlockByte(s, b);
     }
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     s.SetPosition(start);
     throw;
   }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/system/trace.h"
 #include "graphics/gif/gif_image.h"
 
 namespace orba {
@@ -213,7 +214,8 @@ TGIFWriter::~TGIFWriter() {
   if (!flushed_ && fill_ > 1) {
     try {
       Flush();
-    } catch (...) {
+    } catch (...) {  // traced: a destructor must not throw
+      TraceCaught("GIF writer: the last codes were not written");
     }
   }
 }

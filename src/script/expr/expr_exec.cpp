@@ -113,7 +113,7 @@ TParamCollectionItem* CreateDest(TRun& run, const TOpeData& op) {
   TParamCollectionItem* item = run.Store->AddVar(code);
   try {
     item->SetName(op.Dest);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     run.Store->FreeVar(item);
     throw;
   }

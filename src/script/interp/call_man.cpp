@@ -7,6 +7,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "script/interp/event_queue.h"
+#include "script/save/save_versions.h"
 #include "script/script_errors.h"
 #include "script/values/param_collection.h"
 
@@ -218,7 +219,7 @@ void TRunStateRecord::LoadFromStream(TKsBigStream& stream, int32_t version, cons
   CheckStoredCount(stream, count, 4 + 4 + 1 + 1 + 4 + 4 + 4 + 4 + 1);
   Frames = std::vector<TStack>(static_cast<size_t>(count));
   for (auto& frame : Frames) frame.LoadFromStream(stream, objects);
-  NextLevel = version >= 116 ? ReadStreamInt(stream) : 2;
+  NextLevel = version >= kSlotNextLevelVersion ? ReadStreamInt(stream) : 2;
 }
 
 void TCallMan::LoadFromStream(TKsBigStream& stream, int32_t version) {
@@ -232,7 +233,7 @@ void TCallMan::LoadFromStream(TKsBigStream& stream, int32_t version) {
     page = r.PageName.empty() ? nullptr : GetPage(r.PageName, true);
     if (r.Started != 0 && page != nullptr && r.PC >= 0 && r.PC < page->Commands.Count())
       page->Commands.GetItem(r.PC)->RestoreState(stream);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     PC = old_pc;
     throw;
   }

@@ -223,12 +223,28 @@ class TCallMan : public TCallStackService {
   bool stalled_ = false;
 };
 
-// One step over page P: start the command at PC when it was not started,
-// then execute it. An exception of the command ends the step quietly; Started
-// is cleared whenever the page or PC moved, whether or not the command
-// raised. Stalled reports a command that raised and stayed where it was.
-void StepCommand(TPage* page, TCallMan& run_state, TPage*& cur_page, int32_t& pc,
-                 uint8_t& started, bool& yield, bool& stalled);
+// Where a flow stands: its page, the index of its command and whether that
+// command was started.
+struct TRunCursor {
+  TPage* Page = nullptr;
+  int32_t PC = 0;
+  uint8_t Started = 0;
+};
+
+// What one step did: where the flow stands after it (Page null when the
+// page has ended), whether the command asked to end the tick's run, and
+// whether it raised and stayed where it was.
+struct TCommandStep {
+  TRunCursor Cursor;
+  bool Yield = false;
+  bool Stalled = false;
+};
+
+// One step at the cursor (its page not null): start the command at PC when
+// it was not started, then execute it. An exception of the command ends the
+// step (traced once); Started is cleared whenever the page or PC moved,
+// whether or not the command raised.
+TCommandStep StepCommand(TCallMan& run_state, TRunCursor at);
 
 // Answers the call-stack and clock questions of the "@" system variables
 // from a call manager and the timing globals; the project derives from it

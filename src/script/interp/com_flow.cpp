@@ -34,13 +34,13 @@ void TComWhileLoop::Fields(TRecordIO& io) {
 void TComWait::Fields(TRecordIO& io) {
   io.Expr("Condition", Condition);
   io.Expr("Time", Time);
-  io.Expr("HoldEvents", HoldEvents, 107);
+  io.Expr("HoldEvents", HoldEvents, kPageEventLockVersion);
 }
 
 void TComGameSave::Fields(TRecordIO& io) {
   io.Expr("Slot", Slot);
   io.Str("OnLoadPage", OnLoadPage);
-  io.Int("OnLoadTarget", OnLoadTarget, 105);
+  io.Int("OnLoadTarget", OnLoadTarget, kPageOnLoadTargetVersion);
   io.Expr("Caption", Caption);
 }
 

@@ -26,7 +26,7 @@ void TComMovieStop::Fields(TRecordIO& io) {
   io.Expr("ObjectName", ObjectName);
   io.Expr("FadeTime", FadeTime);
   io.Expr("Wait", Wait);
-  io.Expr("EventLock", EventLock, 107);
+  io.Expr("EventLock", EventLock, kPageEventLockVersion);
 }
 
 void TComPropMotion::Fields(TRecordIO& io) {
@@ -36,7 +36,7 @@ void TComPropMotion::Fields(TRecordIO& io) {
   io.Expr("TargetValue", TargetValue);
   io.Expr("Duration", Duration);
   io.Expr("Mode", Mode);
-  io.Expr("Paused", Paused, 108);
+  io.Expr("Paused", Paused, kPagePausedVersion);
 }
 
 void TComFlip::Fields(TRecordIO& io) {
@@ -48,8 +48,8 @@ void TComFlip::Fields(TRecordIO& io) {
   io.Expr("ClearOld", ClearOld);
   io.Expr("Param0", Param0);
   io.Expr("Param1", Param1);
-  io.Expr("Mask", Mask, 101);
-  io.Expr("EventLock", EventLock, 107);
+  io.Expr("Mask", Mask, kPageMaskVersion);
+  io.Expr("EventLock", EventLock, kPageEventLockVersion);
 }
 
 void TComTextIns::Fields(TRecordIO& io) {
@@ -57,7 +57,7 @@ void TComTextIns::Fields(TRecordIO& io) {
   io.Expr("Window", Window);
   io.Expr("ReadMark", ReadMark);
   io.Expr("Wait", Wait);
-  io.Expr("EventLock", EventLock, 107);
+  io.Expr("EventLock", EventLock, kPageEventLockVersion);
 }
 
 void TComCallHist::Fields(TRecordIO& io) {
@@ -65,12 +65,12 @@ void TComCallHist::Fields(TRecordIO& io) {
   io.Expr("Start", StartIndex);
   io.Expr("Count", Count);
   io.Expr("Mode", Mode);
-  io.Expr("Format", Format, 111);
+  io.Expr("Format", Format, kPageFormatVersion);
 }
 
 void TComEntryHist::Fields(TRecordIO& io) {
   io.Expr("Window", Window);
-  io.Expr("Format", Format, 111);
+  io.Expr("Format", Format, kPageFormatVersion);
 }
 
 // ---- run-time operations ------------------------------------------------------------------------
@@ -102,7 +102,7 @@ void RestoreHeldObject(TKsBigStream& stream, TObjectHandle& target, std::string&
   const int32_t version = ReadVersionHeader(stream);
   std::string name = ReadStreamString(stream);
   const uint8_t w = ReadByteVal(stream);
-  if (version >= 100) event_lock = ReadByteVal(stream);
+  if (version >= kCommandStateFlagsVersion) event_lock = ReadByteVal(stream);
   wait = w;
   target = TObjectHandle{};
   restored_name = std::move(name);
@@ -409,7 +409,7 @@ void TComFlip::SaveState(std::unique_ptr<TKsMemoryStream>& stream) {
 
 void TComFlip::RestoreState(TKsBigStream& stream) {
   const int32_t version = ReadVersionHeader(stream);
-  if (version >= 100) {
+  if (version >= kCommandStateFlagsVersion) {
     EventLockFlag = ReadByteVal(stream);
     ClearOldFlag = ReadByteVal(stream);
   }

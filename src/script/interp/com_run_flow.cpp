@@ -5,6 +5,7 @@
 
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "script/expr/expr_exec.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_component.h"
@@ -59,7 +60,7 @@ template <typename TFind>
 TPage* PageOrResume(int32_t& pc, int32_t resume, TFind find) {
   try {
     return find();
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     pc = resume;
     throw;
   }
@@ -237,7 +238,7 @@ void TComWait::RestoreState(TKsBigStream& stream) {
   const int32_t version = ReadVersionHeader(stream);
   const int32_t remaining = ReadStreamInt(stream);
   const int32_t delay = ReadStreamInt(stream);
-  if (version >= 100) Hold = ReadByteVal(stream);
+  if (version >= kCommandStateFlagsVersion) Hold = ReadByteVal(stream);
   Remaining = remaining;
   Delay = delay;
 }
@@ -277,7 +278,7 @@ void TComVarNew::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
     item = store.AddVar(Type);
     try {
       item->SetName(Name);
-    } catch (...) {
+    } catch (...) {  // cleaned up, then rethrown
       store.FreeVar(item);
       throw;
     }
@@ -322,8 +323,9 @@ void TComPCReset::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
       try {
         TPage* caller = rs.GetPage(frame.PageName, true);
         if (frame.PC >= 0 && frame.PC < caller->Commands.Count()) caller->Commands.GetItem(frame.PC)->Abort();
-      } catch (...) {
+      } catch (...) {  // traced
         // A caller's page that cannot be loaded has nothing to abort.
+        TraceCaught("call: no command to stop in caller page " + frame.PageName);
       }
     }
     page = StartTargetPage(rs, PageName, pc, next);

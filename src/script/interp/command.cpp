@@ -115,7 +115,7 @@ void TRecordWriter::PropExpr(uint8_t, TOrbaParser& value) { value.SaveToStream(s
 
 // ---- running-state header ----
 
-void WriteVersionHeader(TKsBigStream& stream) { stream.WriteBuffer("orba100", 7); }
+void WriteVersionHeader(TKsBigStream& stream) { stream.WriteBuffer(("orba" + std::to_string(kCommandStateFlagsVersion)).data(), 7); }
 
 int32_t ReadVersionHeader(TKsBigStream& stream) {
   const int64_t start = stream.GetPosition();

@@ -15,6 +15,7 @@
 
 #include "core/streams/big_stream.h"
 #include "script/expr/parser_record.h"
+#include "script/interp/page_versions.h"
 
 namespace orba {
 
@@ -148,6 +149,9 @@ const char* CommandClassName(uint8_t opcode);
 inline constexpr char kMsgBadCommand[] = "\x95\x73\x90\xb3\x82\xc8\x83\x52\x83\x7d\x83\x93\x83\x68";
 
 // The running-state header "orba100" that commands write before their state.
+// State without the header (version 0) lacks the flags added with it: the
+// wait's hold flag, a held object's event lock, the flip's two flags.
+inline constexpr int32_t kCommandStateFlagsVersion = 100;
 void WriteVersionHeader(TKsBigStream& stream);
 // Reads 7 bytes; "orba" and three digits give their value (0 when they are
 // no number); anything else puts the position back and gives 0.

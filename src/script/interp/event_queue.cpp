@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/streams/stream_encoding.h"
+#include "script/save/save_versions.h"
 
 namespace orba {
 
@@ -66,7 +67,7 @@ void TTimerList::SaveToStream(TKsBigStream& stream) const {
 }
 
 void TTimerList::LoadFromStream(TKsBigStream& stream, int32_t version) {
-  const bool long_level = version >= 114;
+  const bool long_level = version >= kSlotLongEventLevelVersion;
   const int32_t count = ReadStreamInt(stream);
   if (count < 0) throw EReadError();
   // Label, sender, code, level and argument count at their smallest.

@@ -110,7 +110,7 @@ void TPage::LoadFromFile(const std::string& name) {
   Name = name;
   try {
     LoadFromStream(stream);
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     Name = std::move(old_name);
     throw;
   }

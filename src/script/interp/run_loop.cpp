@@ -6,6 +6,7 @@
 
 #include "core/game_clock.h"
 #include "core/system/quit_request.h"
+#include "core/system/trace.h"
 #include "core/strings/text_utils.h"
 #include "script/interp/call_man.h"
 #include "script/interp/com_run.h"
@@ -16,54 +17,57 @@
 
 namespace orba {
 
-void StepCommand(TPage* page, TCallMan& run_state, TPage*& cur_page, int32_t& pc,
-                 uint8_t& started, bool& yield, bool& stalled) {
-  stalled = false;
-  if (pc < 0 || pc >= page->Commands.Count()) {
-    cur_page = nullptr;
-    return;
+TCommandStep StepCommand(TCallMan& run_state, TRunCursor at) {
+  TCommandStep step{.Cursor = at};
+  TRunCursor& cur = step.Cursor;
+  TPage* const page = at.Page;
+  if (at.PC < 0 || at.PC >= page->Commands.Count()) {
+    cur.Page = nullptr;
+    return step;
   }
-  TPage* const old_page = cur_page;
-  const int32_t old_pc = pc;
   bool raised = false;
+  TCommand* command = page->Commands.GetItem(at.PC);
   try {
-    TCommand* command = page->Commands.GetItem(pc);
     if (ScriptLoggerLoaded() && command != run_state.LastTraced) {
       ScriptLogWrite(FormatStepTrace(GameClock, page->Name, command->Line));
       run_state.LastTraced = command;
     }
-    if (started == 0 && command->GetSkip()) {
-      ++pc;
+    if (cur.Started == 0 && command->GetSkip()) {
+      ++cur.PC;
     } else {
-      if (started == 0) {
+      if (cur.Started == 0) {
         command->Start(&run_state);
-        started = 1;
+        cur.Started = 1;
       }
       run_state.Continue = command->GetContinue() ? 1 : 0;
-      yield = command->GetYield();
-      command->Execute(&run_state, cur_page, pc);
+      step.Yield = command->GetYield();
+      command->Execute(&run_state, cur.Page, cur.PC);
     }
-  } catch (...) {
-    // A failing command ends its step quietly; what it did before stands.
+  } catch (...) {  // traced once per failure
+    // A failing command ends its step; what it did before stands.
     raised = true;
+    if (TraceEnabled())
+      TraceOnce("command failed: " + page->Name + " line " + std::to_string(command->Line) + ": " + CaughtMessage());
   }
   // Whether or not the command raised: a command left behind is started
   // anew when it is reached again.
-  if (cur_page != old_page || pc != old_pc)
-    started = 0;
+  if (cur.Page != at.Page || cur.PC != at.PC)
+    cur.Started = 0;
   else if (raised)
-    stalled = true;
+    step.Stalled = true;
+  return step;
 }
 
 int32_t TCallMan::RunStep() {
   bool yield = false;
   if (CurrentPage != nullptr) {
-    TPage* page = CurrentPage;
-    bool stalled = false;
-    StepCommand(CurrentPage, *this, page, PC, Started, yield, stalled);
-    if (stalled) stalled_ = true;
-    if (page != nullptr) {
-      CurrentPage = page;
+    const TCommandStep step = StepCommand(*this, TRunCursor{.Page = CurrentPage, .PC = PC, .Started = Started});
+    PC = step.Cursor.PC;
+    Started = step.Cursor.Started;
+    yield = step.Yield;
+    if (step.Stalled) stalled_ = true;
+    if (step.Cursor.Page != nullptr) {
+      CurrentPage = step.Cursor.Page;
       return yield ? SR_YIELD : SR_NONE;
     }
   } else if (Frames.Count() == 0) {
@@ -87,9 +91,10 @@ int32_t TCallMan::RunStep() {
   TPage* caller = nullptr;
   try {
     caller = GetPage(frame.PageName, true);
-  } catch (...) {
+  } catch (...) {  // traced
     // The caller's page cannot be loaded: its flow ends too, and the next
     // step returns further.
+    TraceCaught("return: caller page " + frame.PageName + " not loaded");
     caller = nullptr;
   }
   CurrentPage = caller;
@@ -103,8 +108,9 @@ int32_t TCallMan::RunStep() {
       frame.StateStream->SetPosition(0);
       try {
         command->RestoreState(*frame.StateStream);
-      } catch (...) {
+      } catch (...) {  // traced
         // A damaged state leaves the command's fields as they were.
+        TraceCaught("return: the command's state in " + frame.PageName + " not restored");
       }
     }
   }
@@ -124,8 +130,9 @@ void TCallMan::DeliverResult(const TStack& frame) {
   TParamCollectionItem* item = store.AddVar(PT_STR);
   try {
     item->SetName(frame.ResultVar);
-  } catch (...) {
+  } catch (...) {  // traced
     store.FreeVar(item);
+    TraceCaught("return: no result variable " + frame.ResultVar);
     return;
   }
   item->SetAsStr(frame.Result->GetAsStr());
@@ -160,14 +167,16 @@ int32_t TCallMan::CallEvent(int32_t level) {
   if (current != nullptr) {
     try {
       current->SaveState(frame.StateStream);
-    } catch (...) {
+    } catch (...) {  // traced
+      TraceCaught("event: the interrupted command's state not saved");
       frame.StateStream.reset();
     }
   }
   TPage* page = nullptr;
   try {
     page = GetPage(page_name, true);
-  } catch (...) {
+  } catch (...) {  // traced
+    TraceCaught("event: handler page " + page_name + " not loaded");
     // A handler page that exists but cannot be read: the event is dropped
     // and the interrupted flow goes on as if it had never been offered.
     UndoEventCall();

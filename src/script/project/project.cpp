@@ -59,7 +59,7 @@ TProject::TProject(TProjectEnvironment env) : env_(std::move(env)) {
   SetPageHost(this);
   try {
     StartUp();
-  } catch (...) {
+  } catch (...) {  // cleaned up, then rethrown
     QuitFlag = 1;
     call_man_.reset();
     SetPageHost(nullptr);

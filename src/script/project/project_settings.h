@@ -54,6 +54,13 @@ class TProjectSetting {
  public:
   // The newest version this player reads, and the one the writer writes.
   static constexpr int32_t kCurrentVersion = 115;
+  // The versions from which the settings file holds a field.
+  static constexpr int32_t kWriteSaveDataVersion = 104;
+  static constexpr int32_t kSleepBetweenTicksVersion = 106;
+  static constexpr int32_t kStreamedExtensionsVersion = 109;
+  static constexpr int32_t kExitPageVersion = 110;
+  static constexpr int32_t kPauseWhenInactiveVersion = 113;
+  static constexpr int32_t kReservedByteVersion = 114;
 
   int32_t Version = kCurrentVersion;
   std::string Title;

@@ -13,6 +13,7 @@
 #include "core/system/trace.h"
 #include "platform/dialogs.h"
 #include "platform/text_convert.h"
+#include "script/save/save_versions.h"
 #include "script/values/param_collection.h"
 
 namespace orba {
@@ -153,7 +154,7 @@ void TSaveDataFile::ReadStatusData(TKsBigStream& stream) {
   sections_.Vars->LoadStatusVars(stream);
   sections_.ReadMarks->LoadFromStream(stream, version);
   sections_.ImageCache->LoadFromStream(stream, version);
-  if (version >= 103) sections_.StatusTables->LoadFromStream(stream, version);
+  if (version >= kStatusTablesVersion) sections_.StatusTables->LoadFromStream(stream, version);
 }
 
 bool TSaveDataFile::SaveStatus(bool write_save_data) {
@@ -184,7 +185,7 @@ void TSaveDataFile::ReadGameData(TKsBigStream& stream) {
   const int32_t v = head.Version;
   if (v < kOldestGameStateVersion) throw EReadError("save data: game slot version " + std::to_string(v));
   sections_.Scene->LoadFromStream(stream, v);
-  if (v >= 135) {
+  if (v >= kSlotAllHistoriesVersion) {
     sections_.Backlog->LoadFromStream(stream, v);
   } else {
     sections_.Backlog->LoadDefaultHistory(stream, v);
@@ -192,7 +193,7 @@ void TSaveDataFile::ReadGameData(TKsBigStream& stream) {
   sections_.RunState->LoadFromStream(stream, v);
   if (!head.OnLoadPage.empty()) sections_.RunState->CallOnLoadPage(head.OnLoadPage, head.OnLoadTarget);
   sections_.Vars->LoadGameVars(stream, v);
-  if (v >= 123) sections_.GameTables->LoadFromStream(stream, v);
+  if (v >= kSlotGameTablesVersion) sections_.GameTables->LoadFromStream(stream, v);
   sections_.Scene->AfterLoad();
 }
 

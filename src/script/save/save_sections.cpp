@@ -2,6 +2,8 @@
 
 #include "core/containers/containers.h"
 #include "core/streams/stream_encoding.h"
+#include "script/save/save_versions.h"
+#include "script/save/scene_versions.h"
 #include "script/values/param_collection.h"
 #include "script/values/params.h"
 
@@ -21,14 +23,6 @@ int32_t ReadCount(TKsBigStream& s, int64_t element_size) {
   if (n < 0) throw EReadError();
   CheckStoredCount(s, n, element_size);
   return n;
-}
-
-void SkipStrings(TKsBigStream& s, int n) {
-  for (int i = 0; i < n; ++i) ReadStreamString(s);
-}
-
-void SkipInts(TKsBigStream& s, int n) {
-  for (int i = 0; i < n; ++i) ReadStreamInt(s);
 }
 
 // A screen root with its defaults and no children: the object head, then
@@ -57,25 +51,25 @@ void WriteEmptyRoot(TKsBigStream& s, const char* name, int32_t width, int32_t he
 void ReadEmptyRoot(TKsBigStream& s, int32_t version) {
   ReadStreamString(s);  // Name
   ReadStreamInt(s);     // Priority
-  if (version >= 104) ReadStreamInt(s);
-  if (version >= 120) ReadStreamString(s);
-  SkipInts(s, 6);
+  if (version >= kSceneIdleVersion) ReadStreamInt(s);
+  if (version >= kSceneTagVersion) ReadStreamString(s);
+  SkipStreamInts(s, 6);
   ReadByteVal(s);
-  if (version >= 130) SkipInts(s, 4);
-  if (version >= 104) {
-    SkipInts(s, 4);
+  if (version >= kSceneMotionVersion) SkipStreamInts(s, 4);
+  if (version >= kSceneIdleVersion) {
+    SkipStreamInts(s, 4);
     ReadByteVal(s);
   }
   ReadByteVal(s);  // Visible
   ReadStreamInt(s);  // Color
   ReadStreamRect(s);
   ReadByteVal(s);  // IgnoreMouse
-  SkipStrings(s, 2);
-  if (version >= 102) SkipStrings(s, 1);
-  SkipStrings(s, 7);
-  if (version >= 118) {
+  SkipStreamStrings(s, 2);
+  if (version >= kSceneMouseInVersion) SkipStreamStrings(s, 1);
+  SkipStreamStrings(s, 7);
+  if (version >= kSceneKeyHandlersVersion) {
     ReadByteVal(s);
-    SkipStrings(s, 5);
+    SkipStreamStrings(s, 5);
   }
   Require(ReadCount(s, 1) == 0, "a screen root holds objects");
 }
@@ -93,16 +87,16 @@ void WriteEmptyHistory(TKsBigStream& s) {
 }
 
 void ReadEmptyHistory(TKsBigStream& s, int32_t version) {
-  if (version < 113) ReadStreamString(s);
+  if (version < kSlotHistorySheetsVersion) ReadStreamString(s);
   Require(ReadCount(s, 4) == 0, "the backlog holds records");
   Require(ReadStreamString(s).empty(), "the backlog holds a pending message");
-  SkipInts(s, 4);
+  SkipStreamInts(s, 4);
   ReadStreamString(s);
-  if (version >= 113) {
-    SkipInts(s, 7 + 2);
+  if (version >= kSlotHistorySheetsVersion) {
+    SkipStreamInts(s, 7 + 2);
     Require(ReadCount(s, 8) == 0, "the backlog holds sheets");
   }
-  if (version >= 124) ReadStreamString(s);
+  if (version >= kSlotVarLinesVersion) ReadStreamString(s);
 }
 
 // A call frame record that is not kept: the Popped scratch frame.
@@ -147,7 +141,7 @@ void TEmptyScene::LoadFromStream(TKsBigStream& s, int32_t version) {
   ReadEmptyRoot(s, version);
   Require(ReadCount(s, 1) == 0, "the scene holds items");
   Require(ReadCount(s, 4) == 0, "the scene holds queued events");
-  if (version >= 119) ReadStreamString(s);
+  if (version >= kSceneFocusVersion) ReadStreamString(s);
   Width = width;
   Height = height;
   Active = active;
@@ -163,7 +157,7 @@ void TEmptyBacklog::SaveToStream(TKsBigStream& s) {
 void TEmptyBacklog::LoadFromStream(TKsBigStream& s, int32_t version) {
   Require(ReadStreamInt(s) == 1, "the backlog holds formats");
   Require(ReadStreamString(s).empty(), "the backlog holds formats");
-  SkipInts(s, 6);
+  SkipStreamInts(s, 6);
   ReadEmptyHistory(s, version);
 }
 
@@ -202,7 +196,7 @@ void TEmptyRunState::LoadFromStream(TKsBigStream& s, int32_t version) {
   args.LoadFromStream(s);
   SkipFrameRecord(s);
   Require(ReadCount(s, 1) == 0, "the run state holds call frames");
-  if (version >= 116) ReadStreamInt(s);
+  if (version >= kSlotNextLevelVersion) ReadStreamInt(s);
 }
 
 void TEmptyRunState::CallOnLoadPage(const std::string& page, int32_t target) {
@@ -219,17 +213,17 @@ void TEmptyReadMarks::SaveToStream(TKsBigStream& s) {
 }
 
 void TEmptyReadMarks::LoadFromStream(TKsBigStream& s, int32_t version) {
-  if (version < 100) return;
+  if (version < kStatusReadMarksVersion) return;
   Require(ReadCount(s, 8) == 0, "the read marks hold messages");
   ReadStreamString(s);
-  SkipInts(s, 2);
+  SkipStreamInts(s, 2);
   ReadStreamString(s);
 }
 
 void TImageCacheSetting::SaveToStream(TKsBigStream& s) { WriteStreamByte(s, Dither); }
 
 void TImageCacheSetting::LoadFromStream(TKsBigStream& s, int32_t version) {
-  if (version > 100) Dither = ReadByteVal(s);
+  if (version >= kStatusDitherVersion) Dither = ReadByteVal(s);
 }
 
 void TEmptyTables::SaveToStream(TKsBigStream& s) {

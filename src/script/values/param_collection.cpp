@@ -5,6 +5,7 @@
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "script/save/save_versions.h"
 #include "script/script_errors.h"
 #include "script/values/system_params.h"
 
@@ -413,19 +414,19 @@ void TParamCollection::LoadGameVars(TKsBigStream& stream, int32_t version) {
   std::string cursor = ReadStreamString(stream);
   std::string sel_str = SelStr;
   int32_t sel_index = SelIndex;
-  if (version >= 103) {
+  if (version >= kSlotSelectionVersion) {
     sel_str = ReadStreamString(stream);
     sel_index = ReadStreamInt(stream);
   }
   std::array<int32_t, 6> history_params{};
-  const bool has_history_params = version >= 113 && version < 135;
+  const bool has_history_params = version >= kSlotHistorySheetsVersion && version < kSlotAllHistoriesVersion;
   if (has_history_params) {
     for (int32_t& p : history_params) p = ReadStreamInt(stream);
   }
   std::string temp_target = TempTargetName;
-  if (version >= 121) temp_target = ReadStreamString(stream);
+  if (version >= kSlotTempTargetVersion) temp_target = ReadStreamString(stream);
   std::vector<std::vector<uint8_t>> frames;
-  if (version >= 139) {
+  if (version >= kSlotVarFramesVersion) {
     const int32_t frame_count = ReadStreamInt(stream);
     if (frame_count < 0) throw EReadError();
     CheckStoredCount(stream, frame_count, 4);
