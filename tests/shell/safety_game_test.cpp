@@ -52,7 +52,8 @@ TEST(SandboxGame, FileFunctionsStayInTheGamesFoldersAndOnlyAddressesReachTheDesk
   test::BuildGame("sandbox", game, true, {"Var home str " + home});
   test::WriteText(game + "/inside.txt", "line one\r\nline two\r\n");
   test::WriteText(dir / "outside.txt", "secret\n");
-  test::WriteText(dir / "bin/xdg-open", "#!/bin/sh\nprintf '%s|' \"$@\" >> '" + log + "'\necho >> '" + log + "'\n");
+  // One write a line: the openers run at once and must not interleave.
+  test::WriteText(dir / "bin/xdg-open", "#!/bin/sh\nline=$(printf '%s|' \"$@\")\necho \"$line\" >> '" + log + "'\n");
   fs::permissions(dir / "bin/xdg-open", fs::perms::owner_all);
   ::setenv("HOME", home.c_str(), 1);
   ::setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
