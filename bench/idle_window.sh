@@ -25,7 +25,7 @@ trap finish EXIT
 
 mkdir "$work/hello"
 "$build/orbatool" game build examples/hello -o "$work/hello/game.dat" >/dev/null
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -noreset -nolisten tcp 3>"$work/display" 2>/dev/null &
 xpid=$!
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"

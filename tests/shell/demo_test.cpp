@@ -166,11 +166,12 @@ TEST_F(DemoHeadless, TheMessageLettersSitEvenlyInTheirCells) {
 // paint), for at most 30 seconds. Prints what the search found and whether
 // the player still runs; the player and Xvfb end with the script.
 const char kScript[] = R"sh(d=$1
-Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3>"$d/display" 2>"$d/xvfb.log" & xvfb=$!
+Xvfb -displayfd 3 -screen 0 1600x900x24 -noreset -nolisten tcp 3>"$d/display" 2>"$d/xvfb.log" & xvfb=$!
 trap 'kill -9 $pid 2>/dev/null; kill $xvfb; wait' EXIT
 for i in $(seq 150); do [ -s "$d/display" ] && break; sleep 0.1; done
 [ -s "$d/display" ] || { echo "Xvfb did not start: $(cat "$d/xvfb.log")"; exit 1; }
 export DISPLAY=:$(cat "$d/display")
+for i in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0 "$2" "$3" >"$d/player.log" 2>&1 & pid=$!
 end=$((SECONDS + 30))
 while [ $SECONDS -lt $end ] && kill -0 $pid 2>/dev/null; do
