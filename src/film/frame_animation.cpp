@@ -31,19 +31,19 @@ void TOrbaMotionFilm::ReapplyFrame() {
 
 bool TOrbaMotionFilm::Step() {
   bool moved = false;
-  if (Countdown < 1 && (Owner.Left != LastX || Owner.Top != LastY) && Film->Relative) {
-    Film->BaseX = Owner.Left;
-    Film->BaseY = Owner.Top;
+  if (Countdown < 1 && (Owner.GetLeft() != LastX || Owner.GetTop() != LastY) && Film->Relative) {
+    Film->BaseX = Owner.GetLeft();
+    Film->BaseY = Owner.GetTop();
     Ended_ = false;
     moved = true;
   }
   if (Ended_) return false;
   if (Countdown == 2) {
-    Film->BaseX = Film->Relative ? Owner.Left : 0;
-    Film->BaseY = Film->Relative ? Owner.Top : 0;
+    Film->BaseX = Film->Relative ? Owner.GetLeft() : 0;
+    Film->BaseY = Film->Relative ? Owner.GetTop() : 0;
     Film->BasePriority = Owner.Priority;
-    LastX = Owner.Left;
-    LastY = Owner.Top;
+    LastX = Owner.GetLeft();
+    LastY = Owner.GetTop();
   }
   if (Countdown < 1 && !Owner.GetAniPaused())
     Elapsed = static_cast<int32_t>(std::clamp<int64_t>(int64_t{Elapsed} + FrameTime, 0, INT32_MAX));
@@ -60,8 +60,8 @@ bool TOrbaMotionFilm::Step() {
   if ((Countdown == 2 || Frame != Film->LastFrame || moved) && Frame >= 0 && Frame < count)
     Film->ApplyFilmAt(Frame);
   if (Countdown > 0) --Countdown;
-  LastX = Owner.Left;
-  LastY = Owner.Top;
+  LastX = Owner.GetLeft();
+  LastY = Owner.GetTop();
   return answer;
 }
 

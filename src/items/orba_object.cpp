@@ -524,8 +524,12 @@ int64_t PlainOrigin(const TAxis& a, bool pos_zoomed, bool animated, bool relativ
 }
 
 TAxis AxisOf(const TOrbaControl& c, bool vertical) {
-  return vertical ? TAxis{c.Top, c.OffsetY, c.Height, c.GetZoomY(), c.MotionY, c.PlusY, c.GetFlipV()}
-                  : TAxis{c.Left, c.OffsetX, c.Width, c.GetZoomX(), c.MotionX, c.PlusX, c.GetFlipH()};
+  // Qualified calls: the stored fields, read without a virtual call on the
+  // hot path of every screen-origin walk.
+  return vertical ? TAxis{c.TOrbaControl::GetTop(), c.OffsetY, c.TOrbaControl::GetHeight(), c.GetZoomY(), c.MotionY,
+                          c.PlusY, c.GetFlipV()}
+                  : TAxis{c.TOrbaControl::GetLeft(), c.OffsetX, c.TOrbaControl::GetWidth(), c.GetZoomX(), c.MotionX,
+                          c.PlusX, c.GetFlipH()};
 }
 
 // The parent's contribution to a child's screen position.

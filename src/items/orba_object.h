@@ -263,7 +263,13 @@ class TOrbaControl : public TOrbaComponent {
   ~TOrbaControl() override;
   void Create() override;
 
+  // The place and size, changed through SetLeft .. SetHeight, which
+  // invalidate what the item covered and will cover; an item kind lays
+  // itself out through them directly.
+ protected:
   int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+
+ public:
   int32_t OffsetX = 0, OffsetY = 0;
   bool Visible = true;
   TOrbaControl* Parent = nullptr;

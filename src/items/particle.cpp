@@ -238,8 +238,8 @@ bool TOrbaMotionParticle::StepParticle(TOrbaParticleImages& particle) {
   if (at.Wrapped) particle.Elapsed = TimeOfFrame(at.Frame, 60);
   if (at.Frame >= 0 && at.Frame < count) {
     Film->Owner = &particle;
-    Film->BaseX = Film->Relative ? particle.Left : 0;
-    Film->BaseY = Film->Relative ? particle.Top : 0;
+    Film->BaseX = Film->Relative ? particle.GetLeft() : 0;
+    Film->BaseY = Film->Relative ? particle.GetTop() : 0;
     Film->BasePriority = particle.Priority;
     Film->ApplyFilmAt(at.Frame);
     Film->Owner = nullptr;

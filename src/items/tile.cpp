@@ -57,12 +57,12 @@ void DrawRectListTiles(TCustomDIBX& d, const TRect& r, int64_t px, int64_t py, c
 
 void DrawTiledBitmap(const TOrbaCustomImage& item, const TTileLayout& layout, TCustomDIBX& b, TCustomDIBX* m) {
   TCustomDIBX* d = item.GetSurface();
-  if (d == nullptr || item.Alpha <= 0 || item.Width <= 0 || item.Height <= 0 || item.ZoomX <= 0 ||
+  if (d == nullptr || item.Alpha <= 0 || item.GetWidth() <= 0 || item.GetHeight() <= 0 || item.ZoomX <= 0 ||
       item.ZoomY <= 0 || b.IsEmpty())
     return;
   const bool keyed = b.TransparentColor != -1;
   const int32_t x = item.GetScreenLeft(), y = item.GetScreenTop();
-  const TRect r{x, y, Clamp32(int64_t{x} + item.Width), Clamp32(int64_t{y} + item.Height)};
+  const TRect r{x, y, Clamp32(int64_t{x} + item.GetWidth()), Clamp32(int64_t{y} + item.GetHeight())};
   const TRect src{0, 0, b.Width(), b.Height()};
   // A distance below half the picture's size is ignored.
   const bool spaced_x = layout.DistanceX > 0 && layout.DistanceX >= b.Width() / 2;

@@ -94,7 +94,7 @@ void TOrbaVideo::PositionOverlay() {
                    SaturateInt32(top + Scaled(sh, ZoomY))};
   TRect clipped = dest;
   if (Parent != nullptr) Parent->ClipToBounds(clipped);
-  if (const TOrbaBase* root = GetScreen()) IntersectRects(clipped, TRect{0, 0, root->Width, root->Height}, clipped);
+  if (const TOrbaBase* root = GetScreen()) IntersectRects(clipped, TRect{0, 0, root->GetWidth(), root->GetHeight()}, clipped);
   if (RectIsEmpty(clipped) || !IsShown()) {
     item_->SetVisible(false);
     return;

@@ -296,8 +296,8 @@ void TGameClient::Draw() {
 void TGameClient::Present(TVideo& video) {
   if (!objects_started_ || Bases == nullptr) return;
   TOrbaBase* root = Bases->ActiveBase();
-  const int32_t width = std::min(root->Width, Bases->Width);
-  const int32_t height = std::min(root->Height, Bases->Height);
+  const int32_t width = std::min(root->GetWidth(), Bases->Width);
+  const int32_t height = std::min(root->GetHeight(), Bases->Height);
   if (Bases->Transition != nullptr) {
     const std::vector<TRect> whole{TRect{0, 0, width, height}};
     PresentScreen(video, Bases->GetDIB(), whole, width, height, frame_);

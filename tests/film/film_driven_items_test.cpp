@@ -163,9 +163,9 @@ TEST_F(FilmPieces, ATileAppliesAFilmTileFrame) {
   f.ScrollY = -6;
   f.Clip = TRect{1, 2, 9, 7};
   tile->ApplyFrame(f);
-  EXPECT_EQ((std::vector<int32_t>{tile->Width, tile->Height, tile->ZoomX, tile->ZoomY, tile->Priority,
+  EXPECT_EQ((std::vector<int32_t>{tile->GetWidth(), tile->GetHeight(), tile->ZoomX, tile->ZoomY, tile->Priority,
                                   tile->GetDistanceX(), tile->GetDistanceY(), tile->FlipH, tile->FlipV,
-                                  tile->OffsetX, tile->OffsetY, tile->Left, tile->Top, tile->Alpha, tile->BlurSpan,
+                                  tile->OffsetX, tile->OffsetY, tile->GetLeft(), tile->GetTop(), tile->Alpha, tile->BlurSpan,
                                   tile->BlurDelay, tile->GetScrollX(), tile->GetScrollY(), tile->ClipLeft,
                                   tile->ClipTop, tile->ClipWidth, tile->ClipHeight}),
             (std::vector<int32_t>{30, 20, 512, 128, 7, 2, 3, 1, 0, 1, 2, 11, 12, 100, 40, 300, 5, -6, 1, 2, 8, 5}));

@@ -45,8 +45,8 @@ TEST(FilmLoader, EveryFilmIsRefusedByItsKindAndItemsShowNone) {
   TOrbaImages* image = NewOrbaObject<TOrbaImages>(&m);
   image->SetName("image");
   image->SetParent(m.GetBase(0));
-  image->Width = 12;
-  image->Height = 7;
+  image->SetWidth(12);
+  image->SetHeight(7);
   TOrbaBox* box = NewOrbaObject<TOrbaBox>(&m);
   box->SetName("box");
   box->SetParent(m.GetBase(0));
@@ -55,7 +55,7 @@ TEST(FilmLoader, EveryFilmIsRefusedByItsKindAndItemsShowNone) {
   // Setting a film source raises nothing, the same source again does nothing.
   for (const auto& source : {"Walk.Omt", "Walk.Omt", "run.omt"}) EXPECT_EQ(set_source(*image, source), "<no error>");
   EXPECT_EQ(set_source(*box, "move.omt"), "<no error>");
-  EXPECT_EQ((std::vector<int32_t>{image->Width, image->Height, image->GetIndex()}), (std::vector<int32_t>{0, 0, -1}));
+  EXPECT_EQ((std::vector<int32_t>{image->GetWidth(), image->GetHeight(), image->GetIndex()}), (std::vector<int32_t>{0, 0, -1}));
   EXPECT_EQ(image->GetSource() + " " + box->GetSource(), "run.omt move.omt");
   EXPECT_TRUE(image->Motion == nullptr && box->Motion == nullptr);
   // The box still draws as a box; the image draws nothing.

@@ -44,7 +44,7 @@ class ButtonTest : public test::ChoiceItemsTest {
   bool Notified(TOrbaButton* b) { return m.Events.FindQueuedEvent(b->Handle(), PR_ONNOTIFY) >= 0; }
   uint32_t Shown(TOrbaButton* b) {
     Paint();
-    return Pixel(b->Left + 1, 1);
+    return Pixel(b->GetLeft() + 1, 1);
   }
 };
 

@@ -65,7 +65,7 @@ TEST_F(ControlsTest, SliderAndScrollBarPlaceTheirThumbs) {
     s->SetMax(c.max);
     s->SetValue(c.value);
     EXPECT_EQ(s->ThumbPos, c.pos) << c.value;
-    EXPECT_EQ((TPoint{s->Width, s->Height}), (TPoint{c.w, c.h})) << c.value;
+    EXPECT_EQ((TPoint{s->GetWidth(), s->GetHeight()}), (TPoint{c.w, c.h})) << c.value;
     EXPECT_EQ(s->ThumbRect(), c.thumb) << c.value;
     s->Scrap();
   }
@@ -246,7 +246,7 @@ TEST_F(ControlsTest, ImageFontLabelLooksUpCharacters) {
   l->SetText("A?\x82\xa0\nC");
   l->SetLineSpace(2);
   EXPECT_EQ(l->GlyphLines, (std::vector<std::vector<int32_t>>{{0, -1, 2}, {3}}));
-  EXPECT_EQ((TPoint{l->Width, l->Height}), (TPoint{9, 12}));
+  EXPECT_EQ((TPoint{l->GetWidth(), l->GetHeight()}), (TPoint{9, 12}));
   Paint();
   EXPECT_EQ(std::vector<uint32_t>({Pixel(1, 1), Pixel(4, 1), Pixel(7, 1), Pixel(1, 8), Pixel(1, 5)}),
             std::vector<uint32_t>({kRed, 0, kBlue, kWhite, 0}));

@@ -94,7 +94,7 @@ TEST_F(EffectsTest, FireStepsEvery40MillisecondsOfFrameTime) {
   fire->SetOnIdle("*idle");
   fire->SetPaused(true);
   RoundTrip(*fire, (4 + 5) + 1 + 4, [](TOrbaFire& f) {
-    EXPECT_EQ(std::make_tuple(f.Power, f.OrigWidth, f.OrigHeight, f.ZoomX, f.Width, f.Height),
+    EXPECT_EQ(std::make_tuple(f.Power, f.OrigWidth, f.OrigHeight, f.ZoomX, f.GetWidth(), f.GetHeight()),
               std::make_tuple(77, 30, -2, 300, 35, 0));
     EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string(), false, 256));
   });
@@ -154,13 +154,13 @@ TEST_F(EffectsTest, ParticleMotions) {
   // Snow with Param1 0 falls 0.1 pixel a frame.
   TOrbaParticleImages* snow = Emitter(Item<TOrbaParticle>(), PM_SNOW, 0, 0, 0)->Birth(20, 5);
   std::vector<int32_t> tops;
-  for (int i = 0; i < 30; ++i, tops.push_back(snow->Top)) snow->Advance(1);
-  EXPECT_EQ(std::make_tuple(tops[8], tops[9], tops[19], tops[29], snow->Left), std::make_tuple(5, 6, 7, 8, 20));
+  for (int i = 0; i < 30; ++i, tops.push_back(snow->GetTop())) snow->Advance(1);
+  EXPECT_EQ(std::make_tuple(tops[8], tops[9], tops[19], tops[29], snow->GetLeft()), std::make_tuple(5, 6, 7, 8, 20));
   // A star of Param2 1 keeps its radius Param1 + 0.1 however far it runs.
   TOrbaParticleImages* star = Emitter(Item<TOrbaParticle>(), PM_STAR, 5, 1, 0.25)->Birth(20, 15);
   for (int64_t n : {1, 7, 1}) star->Advance(n);
   EXPECT_EQ(star->Radius, 5.1L);
-  EXPECT_NEAR(std::hypot(star->Left - 20.0, star->Top - 15.0), 5.1, 0.71);
+  EXPECT_NEAR(std::hypot(star->GetLeft() - 20.0, star->GetTop() - 15.0), 5.1, 0.71);
   EXPECT_FALSE(star->Dead);
   // A twister is drawn at half size where cos(Angle / 2) is 0, behind the
   // others, and at full size in front at Angle 0.
@@ -178,7 +178,7 @@ TEST_F(EffectsTest, ParticleMotions) {
     fluff->Advance(1);
     EXPECT_FALSE(fluff->Dead);
     fluff->Advance(1);
-    EXPECT_EQ(std::make_pair(fluff->Left, fluff->Dead), std::make_pair(speed < 0 ? -1 : 41, true));
+    EXPECT_EQ(std::make_pair(fluff->GetLeft(), fluff->Dead), std::make_pair(speed < 0 ? -1 : 41, true));
   }
   // Whatever cannot hold its position is dead.
   TOrbaParticleImages* far = Emitter(Item<TOrbaParticle>(), PM_STAR, 5, 1e30L, 0)->Birth(20, 15);

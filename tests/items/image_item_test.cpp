@@ -128,7 +128,7 @@ class ImageItemFixture : public ::testing::Test {
 // PNG's transparent colour, added, darkened (brightness 0 is black); the
 // animated image masks by the PNG's alpha. A missing picture has size 0.
 TEST_F(ImageItemFixture, StillImagesDrawTheirOwnCopyOfThePicture) {
-  EXPECT_EQ(Placed<TOrbaImage>("p.png")->Width, kW);
+  EXPECT_EQ(Placed<TOrbaImage>("p.png")->GetWidth(), kW);
   Placed<TOrbaImage>("k.png", 30, 0);
   Placed<TOrbaImage>("p.png", 20, 20)->SetAlpha(300);
   TOrbaImage* dark = Placed<TOrbaImage>("p.png", 0, 20);
@@ -136,7 +136,7 @@ TEST_F(ImageItemFixture, StillImagesDrawTheirOwnCopyOfThePicture) {
   EXPECT_EQ(dark->Brightness, 0);
   Placed("m.brx", 10, 20);
   TOrbaImage* missing = Placed<TOrbaImage>("nothing.brx", 10, 10);
-  EXPECT_EQ(std::make_pair(missing->Width, missing->Height), std::make_pair(0, 0));
+  EXPECT_EQ(std::make_pair(missing->GetWidth(), missing->GetHeight()), std::make_pair(0, 0));
   Paint();
   for (int32_t y = 0; y < kH; ++y)
     for (int32_t x = 0; x < kW; ++x) {
@@ -224,7 +224,7 @@ TEST_F(ImageItemFixture, AnimationStepsByCellDelays) {
   FrameTime = 250;
   TOrbaImages* two = Placed("two.BRX");
   TOrbaImages* five = Placed("five.brx");
-  EXPECT_EQ((std::vector<int32_t>{two->GetCount(), two->GetIndex(), two->Width}), (std::vector<int32_t>{2, 0, 2}));
+  EXPECT_EQ((std::vector<int32_t>{two->GetCount(), two->GetIndex(), two->GetWidth()}), (std::vector<int32_t>{2, 0, 2}));
   two->Idle();
   five->Idle();
   auto state = [](TOrbaImages* item) { return std::make_pair(item->GetIndex(), item->Remaining); };
@@ -249,7 +249,7 @@ TEST_F(ImageItemFixture, AnimationStepsByCellDelays) {
   other->SetSource("five.brx");
   for (const char* source : {"x.txt", "film.omt"}) {
     other->SetSource(source);
-    EXPECT_EQ(other->Width, 0) << source;
+    EXPECT_EQ(other->GetWidth(), 0) << source;
   }
   EXPECT_EQ(other->GetDIB(), other->Surface.get());
 }
@@ -372,7 +372,7 @@ TEST_F(ImageItemFixture, ImgNewMakesAnAnimatedImageWithItsDelayExpression) {
   auto* item = dynamic_cast<TOrbaImages*>(manager_.FindObject("anim"));
   ASSERT_NE(item, nullptr);
   // The zoom was applied before the position, and the size followed it.
-  EXPECT_EQ((std::vector<int32_t>{item->GetCompoType(), item->Left, item->Width, item->Height, item->GetIndex()}),
+  EXPECT_EQ((std::vector<int32_t>{item->GetCompoType(), item->GetLeft(), item->GetWidth(), item->GetHeight(), item->GetIndex()}),
             (std::vector<int32_t>{CT_IMAGES, 6, 4, 2, 0}));
   item->SetIndex(2);
   EXPECT_EQ(item->Remaining, 100 + 100 + 50);
@@ -399,7 +399,7 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   // Kind, priority, place, size, starting alpha, time, time gone and alpha:
   // made in the manager's idle pass, it faded once in that pass, to
   // 127 - round(15 / 90 x 127).
-  EXPECT_EQ((std::vector<int32_t>{first->GetCompoType(), first->Priority, first->Left, first->Width,
+  EXPECT_EQ((std::vector<int32_t>{first->GetCompoType(), first->Priority, first->GetLeft(), first->GetWidth(),
                                   first->StartAlpha, first->Delay, first->Elapsed, first->Alpha}),
             (std::vector<int32_t>{CT_NONE, 4, 7, 3, 127, 90, 15, 127 - 21}));
   // The cell's bitmap is shared, not copied.
@@ -411,7 +411,7 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   blurs = Afterimages();
   ASSERT_EQ(blurs.size(), 2u);
   const std::vector<TOrbaControl*>& z = manager_.GetBase(0)->Children;
-  EXPECT_EQ(std::make_pair(blurs[0], blurs[1]->Top), std::make_pair(first, 3));
+  EXPECT_EQ(std::make_pair(blurs[0], blurs[1]->GetTop()), std::make_pair(first, 3));
   EXPECT_LT(first->Alpha, blurs[1]->Alpha);
   EXPECT_LT(std::find(z.begin(), z.end(), blurs[1]), std::find(z.begin(), z.end(), item));
   // The afterimage is drawn with its own alpha where the item stood.

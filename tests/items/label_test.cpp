@@ -17,12 +17,12 @@ TEST_F(LabelTest, TextLinesAndSizes) {
   l->SetLineSpace(2);
   l->SetText("AB\r\nC\r\n");
   EXPECT_EQ(l->GetText(), "AB\r\nC");
-  EXPECT_EQ((TRect{0, 0, l->Width, l->Height}), (TRect{0, 0, 16, 36}));
+  EXPECT_EQ((TRect{0, 0, l->GetWidth(), l->GetHeight()}), (TRect{0, 0, 16, 36}));
   l->SetZoomX(0);
   l->SetZoomY(384);
-  EXPECT_EQ((TRect{l->ZoomX, l->ZoomY, l->Width, l->Height}), (TRect{1, 384, 0, 54}));
+  EXPECT_EQ((TRect{l->ZoomX, l->ZoomY, l->GetWidth(), l->GetHeight()}), (TRect{1, 384, 0, 54}));
   l->SetText("");
-  EXPECT_EQ((TPoint{l->Width, l->Height}), (TPoint{0, 0}));
+  EXPECT_EQ((TPoint{l->GetWidth(), l->GetHeight()}), (TPoint{0, 0}));
   // Script values far out of range saturate instead of overflowing.
   l->SetText("A");
   l->SetLineSpace(INT32_MAX);
@@ -50,7 +50,7 @@ TEST_F(LabelTest, TurnedLabelIsHitOnlyInsideItsTurnedRectangle) {
   auto* l = Make<TOrbaLabel>();
   l->SetFontHeight(16);
   l->SetText("ABCD");  // 32 x 16
-  l->SetBounds(20, 10, l->Width, l->Height);
+  l->SetBounds(20, 10, l->GetWidth(), l->GetHeight());
   EXPECT_EQ(l->HitTest({40, 20}, 29), l);
   l->SetAngle(64);  // a quarter turn about (20, 10)
   EXPECT_EQ(l->HitTest({40, 20}, 29), nullptr);
@@ -72,7 +72,7 @@ TEST_F(LabelTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
     auto* read = test::LoadHandBuilt<TOrbaLabel>(m, b, version);
     EXPECT_EQ(read->GetText(), "hi");
     EXPECT_EQ(read->FontName, "");
-    EXPECT_EQ((TRect{read->ZoomX, read->ZoomY, read->Width, read->Height}),
+    EXPECT_EQ((TRect{read->ZoomX, read->ZoomY, read->GetWidth(), read->GetHeight()}),
               (TRect{512, version >= 104 ? 128 : 256, 36, version >= 104 ? 8 : 16}));
     EXPECT_EQ(read->OnPlayEnd, version >= 104 ? "end" : "");
   }

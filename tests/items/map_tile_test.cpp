@@ -55,7 +55,7 @@ TEST_F(MapTileTest, MapEventsSelectionAndKeys) {
   map->SetOnMapIn("in");
   map->SetOnMapOut("out");
   map->SetOnSelect("sel");
-  EXPECT_EQ(std::make_pair(map->Width, map->Height), std::make_pair(20, 4));
+  EXPECT_EQ(std::make_pair(map->GetWidth(), map->GetHeight()), std::make_pair(20, 4));
   for (int32_t x : {4 + 7, 4 + 16}) m.MouseMove(x, 5), Tick();
   EXPECT_EQ(Queued(), (std::vector<std::string>{"104 in r2 2", "105 out r2 2", "104 in r5 5"}));
   m.Events.Clear();
@@ -143,7 +143,7 @@ TEST_F(MapTileTest, TileAfterimagesAndSavedForm) {
   Tick();
   auto* blur = dynamic_cast<TOrbaBlurTile*>(m.ActiveBase()->Children.front());
   ASSERT_NE(blur, nullptr);
-  EXPECT_EQ(std::make_tuple(blur->Layout.DistanceX, blur->Layout.ScrollY, blur->Width), std::make_tuple(25, 3, 30));
+  EXPECT_EQ(std::make_tuple(blur->Layout.DistanceX, blur->Layout.ScrollY, blur->GetWidth()), std::make_tuple(25, 3, 30));
   test::ExpectRoundTrip(m, *tile);
 }
 

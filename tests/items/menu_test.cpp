@@ -63,7 +63,7 @@ TEST_F(MenuTest, PictureIsComposedOfItsParts) {
   menu->Layout();
   menu->SetHoverRow(0);
   Paint();
-  EXPECT_EQ((TRect{menu->Left, menu->Top, menu->Width, menu->Height}), (TRect{2, 2, 25, 44}));
+  EXPECT_EQ((TRect{menu->GetLeft(), menu->GetTop(), menu->GetWidth(), menu->GetHeight()}), (TRect{2, 2, 25, 44}));
   TDIBX ref;
   ref.SetSize(64, 48, 32);
   ref.Fill(0);
@@ -118,7 +118,7 @@ TEST_F(MenuTest, RowsKeysAndTheScrollBar) {
   }
   // A box too short for a track leaves the top row where it is.
   menu->SetScrollSource("scroll.brx");
-  menu->Height = 10;
+  menu->SetHeight(10);
   menu->ThumbGrab = 0;
   EXPECT_EQ(menu->ThumbDragValue(40), 3);
 }
@@ -127,7 +127,7 @@ TEST_F(MenuTest, DownArrowRepeatsAfter300MsThenEvery50) {
   auto* menu = Menu("0\n1\n2\n3\n4\n5\n6\n7\n8\n9", 2);
   menu->SetScrollSource("scroll.brx");
   menu->Layout();
-  const int32_t down_y = menu->Top + menu->Height - 2, x = menu->Left + menu->Width - 2;
+  const int32_t down_y = menu->GetTop() + menu->GetHeight() - 2, x = menu->GetLeft() + menu->GetWidth() - 2;
   m.MouseMove(x, down_y);
   m.MouseButton(true, true);
   std::vector<int32_t> tops;
@@ -146,12 +146,12 @@ TEST_F(MenuTest, DownArrowRepeatsAfter300MsThenEvery50) {
 TEST_F(MenuTest, OpeningTimes) {
   for (auto [delay, full_at] : {std::pair{0, 3}, std::pair{300, 22}}) {
     auto* menu = Menu("A\nB", 2);
-    const int32_t full = menu->Height;
+    const int32_t full = menu->GetHeight();
     menu->SetState(2);
     menu->SetDelay(delay);
     menu->SetState(1);
     for (int tick = 0; tick <= full_at; ++tick) {
-      EXPECT_EQ(menu->Height == full, tick == full_at) << delay << " tick " << tick;
+      EXPECT_EQ(menu->GetHeight() == full, tick == full_at) << delay << " tick " << tick;
       Tick();
     }
     EXPECT_EQ(menu->GetState(), 1);

@@ -91,7 +91,7 @@ TEST_F(ObjectCommandsTest, PropertyCommandsTakeIdsAndNames) {
   Set(set.PropId, std::to_string(256 + PR_LEFT));
   Set(set.Value, "120");
   Run(set);
-  EXPECT_EQ(box->Left, 120);
+  EXPECT_EQ(box->GetLeft(), 120);
   TComGetProp get(nullptr);
   Set(get.ObjectName, "\"\"");
   Set(get.PropId, std::to_string(PR_NAME));

@@ -76,7 +76,7 @@ class PrevMenuTest : public test::ChoiceItemsTest {
 };
 
 TEST_F(PrevMenuTest, LoadsButtonsAndPreloadsEachPictureOnce) {
-  EXPECT_EQ(std::vector<int32_t>({menu->Width, menu->Height, menu->GetCount()}), std::vector<int32_t>({60, 10, 5}));
+  EXPECT_EQ(std::vector<int32_t>({menu->GetWidth(), menu->GetHeight(), menu->GetCount()}), std::vector<int32_t>({60, 10, 5}));
   EXPECT_EQ(menu->GetText(), "go\r\nx\r\ny\r\nz\r\nw");
   // Names compare upper-cased; the film's track files are followed, the film
   // once; each picture is one cache entry, decoded once.
@@ -90,7 +90,7 @@ TEST_F(PrevMenuTest, LoadsButtonsAndPreloadsEachPictureOnce) {
   EXPECT_EQ(std::vector<int32_t>({menu->IndexOfButton("y"), menu->IndexOfButton("Y"), menu->IndexOfButton("")}),
             std::vector<int32_t>({2, -1, -1}));
   menu->SetSource("other.opm");  // the project has no such file: an empty menu
-  EXPECT_EQ(std::vector<int32_t>({menu->Width, menu->GetCount(), menu->GetItemGroupIndex(1)}),
+  EXPECT_EQ(std::vector<int32_t>({menu->GetWidth(), menu->GetCount(), menu->GetItemGroupIndex(1)}),
             std::vector<int32_t>({0, 0, 0}));
 }
 

@@ -36,9 +36,9 @@ TEST_F(PropMotion, ADurationOfOneWritesStartThenEndAndTheMotionGoes) {
   box->SetLeft(7);
   const TObjectHandle motion = Make(MT_NORMAL, 1, 40)->Handle();
   m.Idle();
-  EXPECT_TRUE(box->Left == 7 && m.Lookup(motion) != nullptr);
+  EXPECT_TRUE(box->GetLeft() == 7 && m.Lookup(motion) != nullptr);
   m.Idle();
-  EXPECT_TRUE(box->Left == 40 && m.Lookup(motion) == nullptr);
+  EXPECT_TRUE(box->GetLeft() == 40 && m.Lookup(motion) == nullptr);
 }
 
 TEST_F(PropMotion, ARemovedTargetEndsTheMotionWithoutAWrite) {
@@ -46,12 +46,12 @@ TEST_F(PropMotion, ARemovedTargetEndsTheMotionWithoutAWrite) {
   const TObjectHandle motion = Make(MT_NORMAL, 1000, 100)->Handle();
   m.Idle();
   m.Idle();
-  EXPECT_EQ(box->Left, 10);
+  EXPECT_EQ(box->GetLeft(), 10);
   box->Scrap();
   TOrbaBox* other = NewOrbaObject<TOrbaBox>(&m);  // a new object of the same name is not the target
   other->SetName("box");
   m.Idle();
-  EXPECT_TRUE(m.Lookup(motion) == nullptr && other->Left == 0);
+  EXPECT_TRUE(m.Lookup(motion) == nullptr && other->GetLeft() == 0);
 }
 
 TEST_F(PropMotion, ASavedMotionContinuesAndReadsItsStartAfresh) {
