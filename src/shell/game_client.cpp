@@ -216,6 +216,13 @@ void TGameClient::RunInterpreter() {
 
 void TGameClient::HandleInput(const TInputEvent& event) {
   if (!objects_started_ || Bases == nullptr) return;
+  // A move only sets the pointer's place: one after another is the same as
+  // the last alone, so a window that runs no tick (paused while inactive)
+  // keeps one, not every move it saw.
+  if (event.Kind == TInputKind::MouseMove && !input_.empty() && input_.back().Kind == TInputKind::MouseMove) {
+    input_.back() = event;
+    return;
+  }
   input_.push_back(event);
 }
 
