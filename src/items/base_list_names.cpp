@@ -1,6 +1,7 @@
 #include "items/base_list_names.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "items/orba_object.h"
 
@@ -17,42 +18,110 @@ constexpr size_t kMaxNumberDigits = 18;
 // How far above its mark a numbering is carried along to a search's start.
 constexpr int64_t kMaxMarkStep = 64;
 
+// The table's first capacity (slots).
+constexpr size_t kFirstCapacity = 64;
+
 }  // namespace
 
+uint32_t TObjectNameIndex::HashOf(std::string_view name) {
+  const uint64_t h = std::hash<std::string_view>{}(name);
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+size_t TObjectNameIndex::Find(std::string_view name, uint32_t hash) const {
+  if (slots_.empty()) return kNone;
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = hash & mask;; at = (at + 1) & mask) {
+    const TSlot& slot = slots_[at];
+    if (slot.First == nullptr) return kNone;
+    if (slot.Hash == hash && slot.First->Name == name) return at;
+  }
+}
+
+void TObjectNameIndex::Reserve() {
+  if ((used_ + 1) * 2 <= slots_.size()) return;
+  std::vector<TSlot> old(std::max(kFirstCapacity, slots_.size() * 2));
+  old.swap(slots_);
+  const size_t mask = slots_.size() - 1;
+  for (const TSlot& slot : old) {
+    if (slot.First == nullptr) continue;
+    size_t at = slot.Hash & mask;
+    while (slots_[at].First != nullptr) at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
+}
+
+void TObjectNameIndex::EraseSlot(size_t at) {
+  const size_t mask = slots_.size() - 1;
+  size_t gap = at;
+  for (size_t next = (gap + 1) & mask; slots_[next].First != nullptr; next = (next + 1) & mask) {
+    // A slot moves back into the gap unless its home lies after the gap on
+    // the way to it (it would then be found no more).
+    const size_t home = slots_[next].Hash & mask;
+    if (((next - home) & mask) >= ((next - gap) & mask)) {
+      slots_[gap] = slots_[next];
+      gap = next;
+    }
+  }
+  slots_[gap] = TSlot{};
+  --used_;
+}
+
 void TObjectNameIndex::Add(TOrbaObject& object) {
-  auto [it, inserted] = bearers_.try_emplace(object.Name);
-  TBearers& b = it->second;
-  if (inserted) {
-    b.One = &object;
+  const uint32_t hash = HashOf(object.Name);
+  const size_t found = Find(object.Name, hash);
+  if (found == kNone) {
+    Reserve();
+    const size_t mask = slots_.size() - 1;
+    size_t at = hash & mask;
+    while (slots_[at].First != nullptr) at = (at + 1) & mask;
+    slots_[at] = TSlot{&object, hash, 0};
+    ++used_;
     NameTakenOrFreed(object.Name, true);
     return;
   }
-  if (b.Many.empty()) b.Many.push_back(b.One);
-  b.Many.insert(std::upper_bound(b.Many.begin(), b.Many.end(), &object, ListedBefore), &object);
+  TSlot& slot = slots_[found];
+  if (slot.Many == 0) {
+    if (free_many_.empty()) {
+      many_.emplace_back();
+      free_many_.push_back(static_cast<uint32_t>(many_.size() - 1));
+    }
+    slot.Many = free_many_.back() + 1;
+    free_many_.pop_back();
+    many_[slot.Many - 1].push_back(slot.First);
+  }
+  std::vector<TOrbaObject*>& all = many_[slot.Many - 1];
+  all.insert(std::upper_bound(all.begin(), all.end(), &object, ListedBefore), &object);
+  slot.First = all.front();
 }
 
 void TObjectNameIndex::Remove(TOrbaObject& object) {
-  auto it = bearers_.find(object.Name);
-  if (it == bearers_.end()) return;
-  TBearers& b = it->second;
-  if (b.Many.empty()) {
-    if (b.One != &object) return;
-  } else {
-    auto at = std::lower_bound(b.Many.begin(), b.Many.end(), &object, ListedBefore);
-    if (at == b.Many.end() || *at != &object) return;
-    b.Many.erase(at);
-    if (b.Many.size() > 1) return;
-    b.One = b.Many.front();
-    b.Many = {};
+  const size_t found = Find(object.Name, HashOf(object.Name));
+  if (found == kNone) return;
+  TSlot& slot = slots_[found];
+  if (slot.Many == 0) {
+    if (slot.First != &object) return;
+    EraseSlot(found);
+    NameTakenOrFreed(object.Name, false);
     return;
   }
-  bearers_.erase(it);
-  NameTakenOrFreed(object.Name, false);
+  std::vector<TOrbaObject*>& all = many_[slot.Many - 1];
+  auto at = std::lower_bound(all.begin(), all.end(), &object, ListedBefore);
+  if (at == all.end() || *at != &object) return;
+  all.erase(at);
+  slot.First = all.front();
+  if (all.size() > 1) return;
+  all = {};
+  free_many_.push_back(slot.Many - 1);
+  slot.Many = 0;
 }
 
-std::span<TOrbaObject* const> TObjectNameIndex::Bearers(const std::string& name) const {
-  auto it = bearers_.find(name);
-  return it != bearers_.end() ? it->second.All() : std::span<TOrbaObject* const>();
+std::span<TOrbaObject* const> TObjectNameIndex::Bearers(std::string_view name) const {
+  const size_t found = Find(name, HashOf(name));
+  if (found == kNone) return {};
+  const TSlot& slot = slots_[found];
+  if (slot.Many == 0) return std::span<TOrbaObject* const>(&slot.First, 1);
+  return many_[slot.Many - 1];
 }
 
 void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
@@ -61,8 +130,9 @@ void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
   // as MakeUniqueName writes numbers (no leading zero but in "0").
   size_t digits_from = name.size();
   while (digits_from > 0 && name[digits_from - 1] >= '0' && name[digits_from - 1] <= '9') --digits_from;
+  const size_t last_split = std::min(name.size(), longest_prefix_ + 1);
   for (size_t split = std::max(digits_from, name.size() > kMaxNumberDigits ? name.size() - kMaxNumberDigits : 0);
-       split < name.size(); ++split) {
+       split < last_split; ++split) {
     if (name[split] == '0' && split + 1 < name.size()) continue;
     auto numbering = numberings_.find(std::string(name.substr(0, split)));
     if (numbering == numberings_.end()) continue;
@@ -86,6 +156,7 @@ void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
 int64_t TObjectNameIndex::SmallestFreeNumber(const std::string& prefix, int64_t first) {
   auto borne = [&](int64_t n) { return IsBorne(prefix + std::to_string(n)); };
   TNumbering& numbering = numberings_[prefix];
+  longest_prefix_ = std::max(longest_prefix_, prefix.size());
   if (first > numbering.Mark && first - numbering.Mark <= kMaxMarkStep) {
     // A search that starts a little above what is known (a renamed item's
     // "_2"): the numbers below First are looked at once and kept.
@@ -105,14 +176,15 @@ int64_t TObjectNameIndex::SmallestFreeNumber(const std::string& prefix, int64_t 
   return numbering.Mark;
 }
 
-void TObjectNameIndex::Clear() {
-  bearers_.clear();
-  numberings_.clear();
-}
+void TObjectNameIndex::Clear() { TObjectNameIndex().Swap(*this); }
 
 void TObjectNameIndex::Swap(TObjectNameIndex& other) noexcept {
-  bearers_.swap(other.bearers_);
+  slots_.swap(other.slots_);
+  std::swap(used_, other.used_);
+  many_.swap(other.many_);
+  free_many_.swap(other.free_many_);
   numberings_.swap(other.numberings_);
+  std::swap(longest_prefix_, other.longest_prefix_);
 }
 
 }  // namespace orba
