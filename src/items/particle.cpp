@@ -189,13 +189,17 @@ void TOrbaParticleImages::Advance(int64_t n) {
 
 void TOrbaParticleImages::SetDrawPriority(int32_t priority) {
   if (priority == Priority) return;
+  // The siblings stay in z-order (distinct names order them fully), so
+  // this one alone moves to its place: out of the list before its key
+  // changes, back in by the new one.
+  if (Parent != nullptr) {
+    auto& c = Parent->Children;
+    c.erase(std::find(c.begin(), c.end(), this));
+  }
   Priority = priority;
   SubPriority = 0;
   if (Parent == nullptr) return;
-  // The siblings stay in z-order (distinct names order them fully), so
-  // this one alone moves to its place.
   auto& c = Parent->Children;
-  c.erase(std::find(c.begin(), c.end(), this));
   c.insert(std::upper_bound(c.begin(), c.end(), this,
                             [](const TOrbaControl* a, const TOrbaControl* b) { return CompareZOrder(*a, *b) < 0; }),
            this);
