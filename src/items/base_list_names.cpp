@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "items/flat_slots.h"
 #include "items/orba_object.h"
 
 namespace orba {
@@ -18,9 +19,6 @@ constexpr size_t kMaxNumberDigits = 18;
 // How far above its mark a numbering is carried along to a search's start.
 constexpr int64_t kMaxMarkStep = 64;
 
-// The table's first capacity (slots).
-constexpr size_t kFirstCapacity = 64;
-
 }  // namespace
 
 uint32_t TObjectNameIndex::HashOf(std::string_view name) {
@@ -29,53 +27,16 @@ uint32_t TObjectNameIndex::HashOf(std::string_view name) {
 }
 
 size_t TObjectNameIndex::Find(std::string_view name, uint32_t hash) const {
-  if (slots_.empty()) return kNone;
-  const size_t mask = slots_.size() - 1;
-  for (size_t at = hash & mask;; at = (at + 1) & mask) {
-    const TSlot& slot = slots_[at];
-    if (slot.First == nullptr) return kNone;
-    if (slot.Hash == hash && slot.First->Name == name) return at;
-  }
-}
-
-void TObjectNameIndex::Reserve() {
-  if ((used_ + 1) * 2 <= slots_.size()) return;
-  std::vector<TSlot> old(std::max(kFirstCapacity, slots_.size() * 2));
-  old.swap(slots_);
-  const size_t mask = slots_.size() - 1;
-  for (const TSlot& slot : old) {
-    if (slot.First == nullptr) continue;
-    size_t at = slot.Hash & mask;
-    while (slots_[at].First != nullptr) at = (at + 1) & mask;
-    slots_[at] = slot;
-  }
-}
-
-void TObjectNameIndex::EraseSlot(size_t at) {
-  const size_t mask = slots_.size() - 1;
-  size_t gap = at;
-  for (size_t next = (gap + 1) & mask; slots_[next].First != nullptr; next = (next + 1) & mask) {
-    // A slot moves back into the gap unless its home lies after the gap on
-    // the way to it (it would then be found no more).
-    const size_t home = slots_[next].Hash & mask;
-    if (((next - home) & mask) >= ((next - gap) & mask)) {
-      slots_[gap] = slots_[next];
-      gap = next;
-    }
-  }
-  slots_[gap] = TSlot{};
-  --used_;
+  return flat_slots::Find(slots_, hash,
+                          [&](const TSlot& slot) { return slot.Hash == hash && slot.First->Name == name; });
 }
 
 void TObjectNameIndex::Add(TOrbaObject& object) {
   const uint32_t hash = HashOf(object.Name);
   const size_t found = Find(object.Name, hash);
-  if (found == kNone) {
-    Reserve();
-    const size_t mask = slots_.size() - 1;
-    size_t at = hash & mask;
-    while (slots_[at].First != nullptr) at = (at + 1) & mask;
-    slots_[at] = TSlot{&object, hash, 0};
+  if (found == flat_slots::kNone) {
+    flat_slots::Reserve(slots_, used_, HomeOf);
+    slots_[flat_slots::FreeSlot(slots_, hash)] = TSlot{&object, hash, 0};
     ++used_;
     NameTakenOrFreed(object.Name, true);
     return;
@@ -97,11 +58,12 @@ void TObjectNameIndex::Add(TOrbaObject& object) {
 
 void TObjectNameIndex::Remove(TOrbaObject& object) {
   const size_t found = Find(object.Name, HashOf(object.Name));
-  if (found == kNone) return;
+  if (found == flat_slots::kNone) return;
   TSlot& slot = slots_[found];
   if (slot.Many == 0) {
     if (slot.First != &object) return;
-    EraseSlot(found);
+    flat_slots::Erase(slots_, found, HomeOf);
+    --used_;
     NameTakenOrFreed(object.Name, false);
     return;
   }
@@ -118,7 +80,7 @@ void TObjectNameIndex::Remove(TOrbaObject& object) {
 
 std::span<TOrbaObject* const> TObjectNameIndex::Bearers(std::string_view name) const {
   const size_t found = Find(name, HashOf(name));
-  if (found == kNone) return {};
+  if (found == flat_slots::kNone) return {};
   const TSlot& slot = slots_[found];
   if (slot.Many == 0) return std::span<TOrbaObject* const>(&slot.First, 1);
   return many_[slot.Many - 1];

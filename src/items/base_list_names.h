@@ -5,8 +5,8 @@
 // keeps which numbered names below a mark are free, so that the smallest
 // free number is found without trying every taken one again.
 //
-// The names live in one flat open-addressing table of small slots (the
-// name's hash and its first bearer): a lookup of a name nobody bears, as
+// The names live in one flat open-addressing table (flat_slots.h) of small
+// slots (the name's hash and its first bearer): a lookup of a name nobody bears, as
 // every numbered name of a creation is, touches the table alone, and one
 // that finds its name reads the bearer's own Name to confirm it. With
 // thousands of objects the table stays a few contiguous megabytes instead
@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "items/flat_slots.h"
+
 namespace orba {
 
 class TOrbaObject;
@@ -36,7 +38,7 @@ class TObjectNameIndex {
   // The bearers of Name in list order; empty when none. Valid until the
   // index changes.
   std::span<TOrbaObject* const> Bearers(std::string_view name) const;
-  bool IsBorne(std::string_view name) const { return Find(name, HashOf(name)) != kNone; }
+  bool IsBorne(std::string_view name) const { return Find(name, HashOf(name)) != flat_slots::kNone; }
   // The smallest N from First on for which Prefix + decimal N is borne by
   // no object.
   int64_t SmallestFreeNumber(const std::string& prefix, int64_t first);
@@ -53,17 +55,12 @@ class TObjectNameIndex {
     TOrbaObject* First = nullptr;
     uint32_t Hash = 0;
     uint32_t Many = 0;
+    bool Empty() const { return First == nullptr; }
   };
-  static constexpr size_t kNone = SIZE_MAX;
+  static size_t HomeOf(const TSlot& slot) { return slot.Hash; }
   static uint32_t HashOf(std::string_view name);
-  // The slot of Name, kNone when nobody bears it.
+  // The slot of Name, flat_slots::kNone when nobody bears it.
   size_t Find(std::string_view name, uint32_t hash) const;
-  // Makes room for one more name: the table is kept at most half full, so
-  // that a search for a name nobody bears ends after a probe or two.
-  void Reserve();
-  // Empties slot At and moves later slots of its run back into the gap, so
-  // that every name stays reachable from its home slot without markers.
-  void EraseSlot(size_t at);
   // The free numbers of one prefix: below Mark, exactly the numbers in Free
   // are borne by nothing; from Mark on nothing is known.
   struct TNumbering {

@@ -208,11 +208,13 @@ TEST_F(ObjectIndexTest, ManyNamesMatchAListScanThroughGrowthAndRemovals) {
     }
     ASSERT_EQ(m.MakeUniqueName("object"), "object" + std::to_string(ScanSmallestFree(m, "object", 0)));
   };
+  std::vector<TObjectHandle> freed;
   check();
   for (int round = 0; round < 3 && !HasFatalFailure(); ++round) {
     for (size_t i = 0; i < timers.size(); ++i) {
       if (pick(3) != 0) continue;
       if (pick(2) == 0) {
+        freed.push_back(timers[i]->Handle());
         m.FreeObject(timers[i]);
         timers[i] = Timer("n" + std::to_string(pick(1500)));
       } else {
@@ -220,6 +222,9 @@ TEST_F(ObjectIndexTest, ManyNamesMatchAListScanThroughGrowthAndRemovals) {
       }
     }
     check();
+    // The registry by serial follows too.
+    for (const TOrbaTimer* t : timers) ASSERT_EQ(m.Lookup(t->Handle()), t);
+    for (TObjectHandle h : freed) ASSERT_EQ(m.Lookup(h), nullptr);
   }
 }
 
