@@ -895,7 +895,9 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   ExtraRect = ReadStreamRect(stream);
   IgnoreMouse = ReadByteVal(stream);
   Cursor = ReadStreamString(stream);
-  for (std::string* s : {&OnMouseMove, &OnMouseIn, &OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
+  OnMouseMove = ReadStreamString(stream);
+  OnMouseIn = ReadStreamString(stream);
+  for (std::string* s : {&OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
     *s = ReadStreamString(stream);
   if (version >= kSceneKeyHandlersVersion) {
     HandleKey = ReadStreamBool(stream);

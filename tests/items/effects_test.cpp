@@ -215,7 +215,8 @@ TEST_F(EffectsTest, EmitterPrewarmsIntervalsAndCap) {
   e->SetPaused(true);
   RoundTrip(*e, [](TOrbaParticle& x) {
     EXPECT_EQ(std::make_tuple(x.PartMotion, x.Params[1], x.Alpha, x.State), std::make_tuple(PM_SNOW, -2.25L, 300, 0));
-    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration), std::make_tuple(100, std::string("*i"), true, 50));
+    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration),
+              std::make_tuple(100, std::string("*i"), true, 50));
   });
 }
 

@@ -93,7 +93,8 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   std::vector<std::pair<int32_t, std::string>> captions;
   for (const TSaveCaption& c : p.file.Captions()) captions.emplace_back(c.Slot, c.Caption);
   EXPECT_EQ(captions, (std::vector<std::pair<int32_t, std::string>>{
-                          {3, "cap"}, {12, "\x8c\xc3\x82\xa2\x94\xc5"}, {1, "v110"}, {5, "old"}, {8, "v107"}, {7, "cut"}}));
+                          {3, "cap"}, {12, "\x8c\xc3\x82\xa2\x94\xc5"}, {1, "v110"}, {5, "old"}, {8, "v107"},
+                          {7, "cut"}}));
 
   EXPECT_EQ(p.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
   EXPECT_EQ(std::make_tuple(p.vars.Find("score")->GetAsInt(), p.vars.Find("rate")->GetFloatItem(1),
