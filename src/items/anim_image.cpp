@@ -229,7 +229,7 @@ void TOrbaImages::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AutoScrap = ReadStreamBool(stream);
   SetSource(ReadStreamString(stream));
   OnPlayEnd = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(stream);
+  OnIdle = ReadStreamString(stream);
   SetIndex(kept);
   // Selecting the cells again added their delays; the saved time left for
   // the cell holds.

@@ -173,15 +173,13 @@ void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   BorderWidth = ReadStreamInt(stream);
   BorderColor = ReadStreamInt(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    SetSource(ReadStreamString(stream));
-    Repeat = ReadStreamBool(stream);
-    AutoScrap = ReadStreamBool(stream);
-    OnPlayEnd = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    AniPaused = ReadStreamBool(stream);
-  }
+  OnIdle = ReadStreamString(stream);
+  SetSource(ReadStreamString(stream));
+  Repeat = ReadStreamBool(stream);
+  AutoScrap = ReadStreamBool(stream);
+  OnPlayEnd = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  AniPaused = ReadStreamBool(stream);
   if (version >= kSceneBlurVersion) {
     BlurSpan = ReadStreamInt(stream);
     BlurDelay = ReadStreamInt(stream);

@@ -294,10 +294,8 @@ void TOrbaButton::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const bool selected = ReadStreamBool(stream);
   AllowAllUp = ReadStreamBool(stream);
   OnNotify = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    SetClickedSource(ReadStreamString(stream));
-  }
+  OnIdle = ReadStreamString(stream);
+  SetClickedSource(ReadStreamString(stream));
   if (version >= kSceneCaptionVersion) Caption.LoadFromStream(stream, version);
   if (version >= kButtonCaptionTextVersion) SetText(ReadStreamString(stream));
   SetSelected(selected);

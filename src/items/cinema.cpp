@@ -210,7 +210,7 @@ void TOrbaCinema::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AutoScrap = ReadStreamBool(stream);
   UpdateFilmPause();
   OnPlayEnd = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(stream);
+  OnIdle = ReadStreamString(stream);
   int32_t index = 0;
   if (version >= kSceneCinemaIndexVersion) {
     index = ReadStreamInt(stream);

@@ -437,7 +437,7 @@ void TOrbaCustomImage::LoadFromStream(TKsBigStream& stream, int32_t version) {
   FlipH = ReadStreamBool(stream);
   FlipV = ReadStreamBool(stream);
   CaptureMask = ReadStreamBool(stream);
-  if (version >= kSceneIdleVersion) ZoomY = ReadStreamInt(stream);
+  ZoomY = ReadStreamInt(stream);
   if (version >= kSceneBlurVersion) {
     BlurSpan = ReadStreamInt(stream);
     BlurDelay = ReadStreamInt(stream);

@@ -243,16 +243,14 @@ void TOrbaLabel::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Angle = ReadStreamInt(stream);
   ZoomX = std::max(ReadStreamInt(stream), 1);
   const std::string text = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    const std::string source = ReadStreamString(stream);
-    Repeat = ReadStreamBool(stream);
-    AutoScrap = ReadStreamBool(stream);
-    OnPlayEnd = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    ZoomY = std::max(ReadStreamInt(stream), 1);
-    SetSource(source);
-  }
+  OnIdle = ReadStreamString(stream);
+  const std::string source = ReadStreamString(stream);
+  Repeat = ReadStreamBool(stream);
+  AutoScrap = ReadStreamBool(stream);
+  OnPlayEnd = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  ZoomY = std::max(ReadStreamInt(stream), 1);
+  SetSource(source);
   Lines = SplitTextLines(text);
   Render();
 }

@@ -696,7 +696,6 @@ void TOrbaCustomListBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   SetScrollSource(ReadStreamString(stream));
   SetCheckSource(ReadStreamString(stream));
   const int32_t top = ReadStreamInt(stream);
-  if (version < kSceneIdleVersion) ReadByteVal(stream);
   TextHAlign = ReadByteVal(stream);
   CheckStoredCount(stream, static_cast<int64_t>(Checked.size()), 1);
   for (uint8_t& c : Checked) c = ReadByteVal(stream);

@@ -521,7 +521,7 @@ void TOrbaMes::LoadFromStream(TKsBigStream& s, int32_t version) {
   RecordMode = ReadByteVal(s);
   PageName = ReadStreamString(s);
   CommandIndex = ReadStreamInt(s);
-  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(s);
+  OnIdle = ReadStreamString(s);
   if (version >= kSceneTagVersion) CaptureLink = ReadStreamBool(s);
   const int32_t size = ReadStreamInt(s);
   PendingStates.reset();

@@ -181,7 +181,7 @@ void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
 void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AssignName(ReadStreamString(stream));
   Priority = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) SubPriority = ReadStreamInt(stream);
+  SubPriority = ReadStreamInt(stream);
   if (version >= kSceneTagVersion) Tag = ReadStreamString(stream);
 }
 
@@ -888,17 +888,15 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   PosZoomed = ReadStreamBool(stream);
   if (version >= kSceneMotionVersion)
     for (int32_t* v : {&MotionX, &MotionY, &PlusX, &PlusY}) *v = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) {
-    for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
-    AniPaused = ReadStreamBool(stream);
-  }
+  for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
+  AniPaused = ReadStreamBool(stream);
   Visible = ReadStreamBool(stream);
   Color = ReadStreamInt(stream);
   ExtraRect = ReadStreamRect(stream);
   IgnoreMouse = ReadByteVal(stream);
   Cursor = ReadStreamString(stream);
   OnMouseMove = ReadStreamString(stream);
-  if (version >= kSceneMouseInVersion) OnMouseIn = ReadStreamString(stream);
+  OnMouseIn = ReadStreamString(stream);
   for (std::string* s : {&OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
     *s = ReadStreamString(stream);
   if (version >= kSceneKeyHandlersVersion) {

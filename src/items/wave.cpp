@@ -105,10 +105,8 @@ void TOrbaWave::LoadFromStream(TKsBigStream& stream, int32_t version) {
   // The children draw where they did before saving: the origin is the
   // item's place on the screen.
   Attach();
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-  }
+  OnIdle = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
 }
 
 }  // namespace orba

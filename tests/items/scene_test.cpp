@@ -128,7 +128,7 @@ TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
   EXPECT_EQ(Save(m), first);
 }
 
-TEST_F(SceneTest, HandWorkedObjectHeadAndOldVersions) {
+TEST_F(SceneTest, HandWorkedObjectHeadAndTheOldestSlotVersion) {
   TOrbaTimer* t = Timer("T", 7);
   t->Priority = 2;
   t->SubPriority = 1;
@@ -139,12 +139,18 @@ TEST_F(SceneTest, HandWorkedObjectHeadAndOldVersions) {
   // Name "T", priority, sub-priority, tag "g", OnNotify "x", Delay, flags.
   EXPECT_EQ(test::ToHex(s.MutableBytes()),
             "01 00 00 00 54 02 00 00 00 01 00 00 00 01 00 00 00 67 01 00 00 00 78 07 00 00 00 00 00 00");
-  // Version 103: no SubPriority, Tag, AutoScrap or Fired.
-  TOrbaTimer* u = Timer("", 0);
-  TKsMemoryStream o(test::FromHex("01 00 00 00 55 02 00 00 00 01 00 00 00 78 07 00 00 00 01"));
-  u->LoadFromStream(o, 103);
-  EXPECT_EQ(u->Name + "|" + u->Tag + "|" + std::to_string(u->SubPriority) + "|" + std::to_string(u->Paused), "U||0|1");
-  EXPECT_EQ(o.GetPosition(), o.GetSize());
+  // Version 107, the oldest game slot that loads, and 119: the same head
+  // without the tag (from 120): name "U", priority 2, sub-priority 3,
+  // OnNotify "x", Delay 7, Paused, AutoScrap and Fired set.
+  for (int32_t version : {107, kSceneTagVersion - 1}) {
+    TOrbaTimer* u = Timer("", 0);
+    TKsMemoryStream o(test::FromHex("01 00 00 00 55 02 00 00 00 03 00 00 00 01 00 00 00 78 07 00 00 00 01 01 01"));
+    u->LoadFromStream(o, version);
+    EXPECT_EQ(u->Name + "|" + u->Tag + "|" + std::to_string(u->SubPriority) + "|" + std::to_string(u->Paused) +
+                  std::to_string(u->AutoScrap) + std::to_string(u->Fired),
+              "U||3|111");
+    EXPECT_EQ(o.GetPosition(), o.GetSize());
+  }
 }
 
 TEST_F(SceneTest, UncreatableItemKindFailsAndKeepsTheGame) {

@@ -1,19 +1,17 @@
 // Version gates of the scene as a game slot stores it: from which game-state
-// version on each item record holds a field. A game slot older than
-// kOldestGameStateVersion (save_data.h) is refused, but an item record reads
-// at any version (its tests read the older forms), so the older gates stay.
+// version on each item record holds a field. Item records are read only from
+// a game slot's scene, and a slot older than kOldestGameStateVersion (107,
+// save_data.h) is refused before its scene is read. So every field a record
+// gained before 107 (the item head's sub-priority, the controls' mouse-in
+// handler, clip window and animation pause, the kinds' idle handlers and
+// paused flags with the fields stored beside them, the timer's AutoScrap and
+// Fired flags) is read unconditionally, and only the later gates are here.
 #pragma once
 
 #include <cstdint>
 
 namespace orba {
 
-// Controls: the mouse-in handler.
-inline constexpr int32_t kSceneMouseInVersion = 102;
-// Item head: sub-priority; controls: clip window and animation pause; the
-// kinds' idle handlers, paused flags and the fields stored with them; the
-// timer's AutoScrap and Fired flags.
-inline constexpr int32_t kSceneIdleVersion = 104;
 // Label records: anti-alias stored as its level rather than as on/off.
 // Sound and video: rewind-on-load.
 inline constexpr int32_t kSceneRewindOnLoadVersion = 108;
