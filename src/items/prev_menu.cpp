@@ -10,6 +10,7 @@
 #include "items/brix_cache.h"
 #include "items/film_manager.h"
 #include "platform/text_convert.h"
+#include "script/save/scene_versions.h"
 #include "script/functions/sys_func.h"
 #include "script/values/param_collection.h"
 
@@ -528,9 +529,9 @@ void TOrbaPrevMenu::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const struct {
     int32_t since;
     void (TOrbaPrevMenu::*set)(int32_t, bool);
-  } arrays[] = {{127, &TOrbaPrevMenu::SetItemEnabled},
-                {132, &TOrbaPrevMenu::SetItemVisible},
-                {136, &TOrbaPrevMenu::SetItemSelected}};
+  } arrays[] = {{kScenePrevMenuEnabledVersion, &TOrbaPrevMenu::SetItemEnabled},
+                {kScenePrevMenuVisibleVersion, &TOrbaPrevMenu::SetItemVisible},
+                {kScenePrevMenuSelectedVersion, &TOrbaPrevMenu::SetItemSelected}};
   for (const auto& a : arrays) {
     if (version < a.since) continue;
     const int32_t count = ReadStreamInt(stream);

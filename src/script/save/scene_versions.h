@@ -39,6 +39,8 @@ inline constexpr int32_t kSceneLabelShadowVersion = 122;
 inline constexpr int32_t kSceneGaugeIdleVersion = 125;
 // Property motion: paused flag.
 inline constexpr int32_t kSceneMotionPausedVersion = 126;
+// Preview menu: the buttons' enabled flags.
+inline constexpr int32_t kScenePrevMenuEnabledVersion = 127;
 // Gauge and slider: bar size.
 inline constexpr int32_t kSceneBarSizeVersion = 128;
 // Sound, video and cinema: mute-on-load (the cinema's volume too).
@@ -47,10 +49,14 @@ inline constexpr int32_t kSceneMuteOnLoadVersion = 129;
 inline constexpr int32_t kSceneMotionVersion = 130;
 // List box: idle handler.
 inline constexpr int32_t kSceneListIdleVersion = 131;
+// Preview menu: the buttons' visible flags.
+inline constexpr int32_t kScenePrevMenuVisibleVersion = 132;
 // Cinema: ended flag.
 inline constexpr int32_t kSceneCinemaEndedVersion = 133;
 // List box: map-in and map-out handlers.
 inline constexpr int32_t kSceneListMapVersion = 134;
+// Preview menu: the buttons' selected flags.
+inline constexpr int32_t kScenePrevMenuSelectedVersion = 136;
 // Button: caption record.
 inline constexpr int32_t kSceneCaptionVersion = 137;
 // Sound: repeat position.
