@@ -275,7 +275,7 @@ ORBA_AVX2 inline __m256i PickLanes(__m256i row, __m256i index) {
 // loaded columns stay between the walk's first and last, so nothing outside
 // the picture is read: the loop stops at the first step whose loads would
 // pass the last. Returns the pixels done.
-template <TMaskMode kMode>
+template <TMaskMode kMode, bool kLeft>
 ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, int32_t alpha) {
   // Locals, as stores through `d` could otherwise change them.
   const uint8_t* const bits = w.Bits;
@@ -290,21 +290,22 @@ ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, in
   const __m256i du = _mm256_set1_epi32(static_cast<int32_t>(step_u * 8)), dv = _mm256_set1_epi32(static_cast<int32_t>(step_v * 8));
   const __m256i av = _mm256_set1_epi32(alpha), weighted = WeightedFactor(alpha);
   // Where the walk goes left a group's columns end at its first sample's.
-  const bool left = step_u < 0;
-  const int64_t shift = left ? 3 : 0;
-  const __m256i shift_v = _mm256_set1_epi32(static_cast<int32_t>(shift));
-  // The second group's loads reach furthest along the walk: the steps go on
-  // while they stay on the near side of the walk's last column.
+  constexpr int64_t kShift = kLeft ? 3 : 0;
+  // The second group's loads reach furthest along the walk, to column
+  // ((u + 4 DU) shr 16) + 3 going right and down to that less 3 going left:
+  // the steps go on while that stays on the near side of the walk's last
+  // column, which is while u stays on the near side of `limit`.
   const int64_t last_column = (w.U0 + int64_t{n - 1} * step_u) >> 16;
+  const int64_t limit = (kLeft ? last_column + 3 : last_column - 2) * 65536 - 4 * step_u;
   int64_t gu = w.U0, gv = w.V0;  // the step's first sample
   int32_t i = 0;
-  for (; i + 8 <= n; i += 8, gu += 8 * step_u, gv += 8 * step_v) {
-    const int64_t x0 = (gu >> 16) - shift, x1 = ((gu + 4 * step_u) >> 16) - shift;
-    if (left ? x1 < last_column : x1 + 3 > last_column) break;
+  for (; i + 8 <= n && (kLeft ? gu >= limit : gu < limit); i += 8, gu += 8 * step_u, gv += 8 * step_v) {
+    const int64_t x0 = (gu >> 16) - kShift, x1 = ((gu + 4 * step_u) >> 16) - kShift;
     const int64_t y0 = gv >> 16, y0_end = (gv + 3 * step_v) >> 16;
     const int64_t y1 = (gv + 4 * step_v) >> 16, y1_end = (gv + 7 * step_v) >> 16;
     const __m256i sx = _mm256_srli_epi32(u, 16), sy = _mm256_srli_epi32(v, 16);
-    const __m256i index = _mm256_add_epi32(_mm256_sub_epi32(sx, GroupFirst(sx)), shift_v);
+    __m256i index = _mm256_sub_epi32(sx, GroupFirst(sx));
+    if constexpr (kLeft) index = _mm256_add_epi32(index, _mm256_set1_epi32(kShift));
     const __m256i first_row = _mm256_cmpeq_epi32(sy, GroupFirst(sy));
     const __m256i pixels = Select(first_row, PickLanes(LoadGroups(bits + y0 * pitch + x0 * 4, bits + y1 * pitch + x1 * 4), index),
                                   PickLanes(LoadGroups(bits + y0_end * pitch + x0 * 4, bits + y1_end * pitch + x1 * 4), index));
@@ -316,6 +317,11 @@ ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, in
     v = _mm256_add_epi32(v, dv);
   }
   return i;
+}
+
+template <TMaskMode kMode>
+ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, int32_t alpha) {
+  return w.DU < 0 ? PickWalkMask32<kMode, true>(d, w, n, alpha) : PickWalkMask32<kMode, false>(d, w, n, alpha);
 }
 
 void WalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode) {
