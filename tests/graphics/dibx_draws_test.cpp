@@ -340,24 +340,12 @@ void ExpectTurnFollowsThePixelRule(std::mt19937& rng, const TTurn& t, const std:
 TEST(DrawRotate, SampledRowsEqualThePixelRule) {
   std::mt19937 rng(17);
   for (int iter = 0; iter < 400; ++iter) {
-    TTurn t{};
-    t.bits = std::array{8, 16, 24, 32}[iter % 4];
-    t.sw = Any(rng, 1, 9);
-    t.sh = Any(rng, 1, 9);
-    t.dw = 20;
-    t.dh = 16;
-    t.x = Any(rng, 0, 19);
-    t.y = Any(rng, 0, 15);
-    t.zx = Any(rng, 100, 700);
-    t.zy = Any(rng, 100, 700);
-    t.cx = Any(rng, 0, t.sw);
-    t.cy = Any(rng, 0, t.sh);
-    t.angle = Any(rng, 0, 255);
-    t.alpha = Any(rng, 1, 520);
-    t.fh = rng() & 1;
-    t.fv = rng() & 1;
-    t.masked = rng() & 1;
-    t.key = rng() & 1;
+    // Braced lists are worked left to right, so the draws keep their order.
+    const int32_t sw = Any(rng, 1, 9), sh = Any(rng, 1, 9);
+    const TTurn t{.bits = std::array{8, 16, 24, 32}[iter % 4], .sw = sw, .sh = sh, .dw = 20, .dh = 16,
+                  .x = Any(rng, 0, 19), .y = Any(rng, 0, 15), .zx = Any(rng, 100, 700), .zy = Any(rng, 100, 700),
+                  .cx = Any(rng, 0, sw), .cy = Any(rng, 0, sh), .angle = Any(rng, 0, 255), .alpha = Any(rng, 1, 520),
+                  .fh = (rng() & 1) != 0, .fv = (rng() & 1) != 0, .masked = (rng() & 1) != 0, .key = (rng() & 1) != 0};
     ExpectTurnFollowsThePixelRule(rng, t, "iteration " + std::to_string(iter));
     if (HasFatalFailure()) return;
   }
@@ -382,22 +370,9 @@ TEST(DrawRotate, MaskedTurnsOfAWidePictureEqualThePixelRule) {
   std::mt19937 rng(29);
   for (const TCase& k : cases)
     for (const int32_t x : {32, 5}) {
-      TTurn t{};
-      t.bits = 32;
-      t.sw = 37;
-      t.sh = 23;
-      t.dw = 64;
-      t.dh = 48;
-      t.x = x;
-      t.y = 24;
-      t.zx = t.zy = k.zoom;
-      t.cx = 18;
-      t.cy = 11;
-      t.angle = k.angle;
-      t.alpha = k.alpha;
-      t.fh = k.fh;
-      t.fv = k.angle % 2 == 0;
-      t.masked = true;
+      const TTurn t{.bits = 32, .sw = 37, .sh = 23, .dw = 64, .dh = 48, .x = x, .y = 24, .zx = k.zoom, .zy = k.zoom,
+                    .cx = 18, .cy = 11, .angle = k.angle, .alpha = k.alpha, .fh = k.fh, .fv = k.angle % 2 == 0,
+                    .masked = true, .key = false};
       ExpectTurnFollowsThePixelRule(rng, t, "angle " + std::to_string(k.angle) + " at x " + std::to_string(x));
       if (HasFatalFailure()) return;
     }
