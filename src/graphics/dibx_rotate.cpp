@@ -180,8 +180,10 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
       while (first < last && !drawn_at(first)) ++first;
       while (last > first && !drawn_at(last - 1)) --last;
     }
-    for (int32_t xx = first; xx < last; xx += kPiece) {
-      const int32_t n = std::min(kPiece, last - xx);
+    // WalkMask keeps its own pieces: a run through a mask goes whole.
+    const int32_t piece = mask != nullptr ? std::max(last - first, 1) : kPiece;
+    for (int32_t xx = first; xx < last; xx += piece) {
+      const int32_t n = std::min(piece, last - xx);
       const int64_t i = int64_t{xx} - area.Left;
       TSampleWalk walk = base_walk;
       walk.DU = ux;
