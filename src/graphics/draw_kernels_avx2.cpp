@@ -275,7 +275,7 @@ ORBA_AVX2 inline __m256i PickLanes(__m256i row, __m256i index) {
 // loaded columns stay between the walk's first and last, so nothing outside
 // the picture is read: the loop stops at the first step whose loads would
 // pass the last. Returns the pixels done.
-template <TMaskMode kMode, bool kLeft>
+template <TMaskMode kMode, bool kLeft, bool kQuarterPitch>
 ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, int32_t alpha) {
   // Locals, as stores through `d` could otherwise change them.
   const uint8_t* const bits = w.Bits;
@@ -297,21 +297,30 @@ ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, in
   // column, which is while u stays on the near side of `limit`.
   const int64_t last_column = (w.U0 + int64_t{n - 1} * step_u) >> 16;
   const int64_t limit = (kLeft ? last_column + 3 : last_column - 2) * 65536 - 4 * step_u;
+  // The byte offset of a pixel's coverage from its own: with mask rows a
+  // quarter as long as the picture's, a quarter of it (saving the products
+  // that cost the loop its registers).
+  const auto coverage_at = [&](int64_t offset, int64_t row, int64_t column) {
+    if constexpr (kQuarterPitch) return mask + (offset >> 2);
+    else return mask + row * mpitch + column;
+  };
   int64_t gu = w.U0, gv = w.V0;  // the step's first sample
   int32_t i = 0;
   for (; i + 8 <= n && (kLeft ? gu >= limit : gu < limit); i += 8, gu += 8 * step_u, gv += 8 * step_v) {
     const int64_t x0 = (gu >> 16) - kShift, x1 = ((gu + 4 * step_u) >> 16) - kShift;
     const int64_t y0 = gv >> 16, y0_end = (gv + 3 * step_v) >> 16;
     const int64_t y1 = (gv + 4 * step_v) >> 16, y1_end = (gv + 7 * step_v) >> 16;
+    const int64_t a0 = y0 * pitch + x0 * 4, b0 = y0_end * pitch + x0 * 4;
+    const int64_t a1 = y1 * pitch + x1 * 4, b1 = y1_end * pitch + x1 * 4;
     const __m256i sx = _mm256_srli_epi32(u, 16), sy = _mm256_srli_epi32(v, 16);
     __m256i index = _mm256_sub_epi32(sx, GroupFirst(sx));
     if constexpr (kLeft) index = _mm256_add_epi32(index, _mm256_set1_epi32(kShift));
     const __m256i first_row = _mm256_cmpeq_epi32(sy, GroupFirst(sy));
-    const __m256i pixels = Select(first_row, PickLanes(LoadGroups(bits + y0 * pitch + x0 * 4, bits + y1 * pitch + x1 * 4), index),
-                                  PickLanes(LoadGroups(bits + y0_end * pitch + x0 * 4, bits + y1_end * pitch + x1 * 4), index));
+    const __m256i pixels = Select(first_row, PickLanes(LoadGroups(bits + a0, bits + a1), index),
+                                  PickLanes(LoadGroups(bits + b0, bits + b1), index));
     const __m256i coverage =
-        Select(first_row, PickLanes(LoadMaskGroups(mask + y0 * mpitch + x0, mask + y1 * mpitch + x1), index),
-               PickLanes(LoadMaskGroups(mask + y0_end * mpitch + x0, mask + y1_end * mpitch + x1), index));
+        Select(first_row, PickLanes(LoadMaskGroups(coverage_at(a0, y0, x0), coverage_at(a1, y1, x1)), index),
+               PickLanes(LoadMaskGroups(coverage_at(b0, y0_end, x0), coverage_at(b1, y1_end, x1)), index));
     Store(d + i * 4, MaskEight<kMode>(pixels, Load(d + i * 4), coverage, av, weighted, alpha));
     u = _mm256_add_epi32(u, du);
     v = _mm256_add_epi32(v, dv);
@@ -321,7 +330,9 @@ ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, in
 
 template <TMaskMode kMode>
 ORBA_AVX2 int32_t PickWalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, int32_t alpha) {
-  return w.DU < 0 ? PickWalkMask32<kMode, true>(d, w, n, alpha) : PickWalkMask32<kMode, false>(d, w, n, alpha);
+  if (w.Pitch == 4 * w.MaskPitch)
+    return w.DU < 0 ? PickWalkMask32<kMode, true, true>(d, w, n, alpha) : PickWalkMask32<kMode, false, true>(d, w, n, alpha);
+  return w.DU < 0 ? PickWalkMask32<kMode, true, false>(d, w, n, alpha) : PickWalkMask32<kMode, false, false>(d, w, n, alpha);
 }
 
 void WalkMask32(uint8_t* d, const TSampleWalk& w, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode) {

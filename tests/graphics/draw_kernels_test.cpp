@@ -277,16 +277,19 @@ TEST(RowKernels, GatherWalkSetsAgree) {
 // against the portable GatherWalk followed by the portable Mask: random
 // walks, and nearly level ones (within 19 degrees of 0 or 180, zoomed
 // between a half and two) or nearly upright ones that end on the picture's
-// first or last column (the level ones in the row stored last), over pictures whose rows are not a multiple of eight
-// pixels, stored top-down or bottom-up, with coverage often 0 or 255. The
-// picture and mask buffers are exactly their size, so a read past either
-// shows under the address sanitizer.
+// first or last column (the level ones in the row stored last), over
+// pictures whose rows are not a multiple of eight pixels, stored top-down or
+// bottom-up, with coverage often 0 or 255. The picture and mask buffers are
+// exactly their size, so a read past either shows under the address
+// sanitizer.
 TEST(RowKernels, WalkMaskSetsAgree) {
   std::mt19937 rng(2718);
   const int32_t w = 37, h = 23;
-  std::vector<uint8_t> mask(static_cast<size_t>(w * h));
-  for (uint8_t& b : mask) b = std::array<uint8_t, 4>{0, 255, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())}[rng() % 4];
   for (int iter = 0; iter < 4000; ++iter) {
+    // Mask rows a quarter of the 32-bit rows' length, or padded to 40 bytes.
+    const int32_t mask_pitch = rng() & 1 ? w : 40;
+    std::vector<uint8_t> mask(static_cast<size_t>(mask_pitch * h));
+    for (uint8_t& b : mask) b = std::array<uint8_t, 4>{0, 255, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())}[rng() % 4];
     TSampleWalk walk;
     walk.Bytes = iter % 5 == 0 ? 1 + static_cast<int32_t>(rng() % 3) : 4;
     const int32_t bits = std::array{8, 16, 24, 32}[walk.Bytes - 1];
@@ -295,8 +298,8 @@ TEST(RowKernels, WalkMaskSetsAgree) {
     const bool up = rng() & 1;
     walk.Pitch = (up ? -1 : 1) * w * walk.Bytes;
     walk.Bits = picture.data() + (up ? (h - 1) * w * walk.Bytes : 0);
-    walk.MaskPitch = up ? -w : w;
-    walk.Mask = mask.data() + (up ? (h - 1) * w : 0);
+    walk.MaskPitch = up ? -mask_pitch : mask_pitch;
+    walk.Mask = mask.data() + (up ? (h - 1) * mask_pitch : 0);
     int32_t n = 0;
     if (iter % 3 == 0) {  // between two random points, as GatherWalkSetsAgree
       n = static_cast<int32_t>(rng() % 68);
