@@ -3,8 +3,9 @@
 // mirrored, stretched and rotated, with and without a mask. Figures of a
 // Release build on the shared machine: see docs/PERFORMANCE.md (Mask 2,462
 // to 2,782, from 1,671 to 1,835 in the same runs before the AVX2 blends on
-// even and odd bytes and the rows drawn in memory order; Rotate 1,338 to
-// 1,476, RotateMask 855 to 934).
+// even and odd bytes and the rows drawn in memory order; Rotate 1,309 to
+// 1,675; RotateMask 1,405 to 1,507, from 939 to 985 in the same runs before
+// the nearly level walks were picked from pairs of source rows).
 #include <benchmark/benchmark.h>
 
 #include <random>

@@ -1,8 +1,9 @@
-// AVX2 forms of the 32-bit blends and copies (eight pixels a vector) and of the
-// gather of 32-bit samples along a walk, chosen at run time where the
-// processor has AVX2. Only the functions marked for AVX2 use
-// it, so that the rest of the program runs on any x86-64. Other depths, and
-// the pixels left at the end of a row, go to the SSE2 set.
+// AVX2 forms of the 32-bit blends and copies (eight pixels a vector), of the
+// gather of 32-bit samples along a walk and of the walk drawn through a
+// mask, chosen at run time where the processor has AVX2. Only the functions
+// marked for AVX2 use it, so that the rest of the program runs on any
+// x86-64. Other depths, and the pixels left at the end of a row, go to the
+// SSE2 set.
 #include "graphics/draw_kernels.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
