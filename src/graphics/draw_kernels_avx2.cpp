@@ -186,8 +186,8 @@ bool WalkFitsLanes(const TSampleWalk& w, int32_t n) {
 }
 
 // The eight mask bytes at the lanes' offsets into `out`. The offsets leave
-// the vector two at a time as 64-bit words (four moves in place of eight),
-// which is what the step waits on once the gather is issued.
+// the vector two at a time as 64-bit words: four moves in place of eight
+// extractions, which cost the step as much as its gather did.
 ORBA_AVX2 inline void PickMaskBytes(const uint8_t* mask, __m256i offsets, uint8_t* out) {
   const __m128i lo = _mm256_castsi256_si128(offsets), hi = _mm256_extracti128_si256(offsets, 1);
   const int64_t a = _mm_cvtsi128_si64(lo), b = _mm_extract_epi64(lo, 1);
@@ -247,8 +247,7 @@ bool WalkStaysInRowPairs(const TSampleWalk& w) {
   return w.DU >= -65536 && w.DU <= 65536 && 3 * dv < 65536;
 }
 
-// Half a vector's lanes per group of four samples: each lane's column less
-// its group's first column (its lane 0 or 4 in every lane of the half).
+// Each half's first lane (a group's first sample) in every lane of the half.
 ORBA_AVX2 inline __m256i GroupFirst(__m256i v) { return _mm256_shuffle_epi32(v, 0); }
 // The four 32-bit pixels of two 16-byte loads, the group's in each half.
 ORBA_AVX2 inline __m256i LoadGroups(const uint8_t* first, const uint8_t* second) {
