@@ -340,7 +340,9 @@ void GatherWalk(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout)
 
 void WalkMaskVia(const TRowKernels& k, uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha,
                  TMaskMode mode) {
-  constexpr int32_t kPiece = 256;
+  // Pieces as long as the rotated draws' unmasked ones, small enough for
+  // the gathered samples to stay in the cache.
+  constexpr int32_t kPiece = 512;
   uint8_t samples[kPiece * 4], coverage[kPiece];
   TSampleWalk piece = walk;
   for (int32_t i = 0; i < n; i += kPiece) {
