@@ -118,6 +118,10 @@ struct TRowKernels {
 
   // The n samples of a walk into `out` (and the mask bytes into `mout`).
   void (*GatherWalk)(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout);
+  // The n samples of a walk with a mask drawn through their mask bytes into
+  // the row d by Mask's rules: the same pixels as GatherWalk into a piece
+  // followed by Mask over it (the rotated coverage draws).
+  void (*WalkMask)(uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode);
 
   // 8 bits only, the palette bitmap draws: source bytes copied where bit
   // (i and 3) of `cells` is set and the byte is not the key (the dither)...

@@ -623,13 +623,17 @@ void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n) {
   p::AlphaPick(d + i, s + i, a + i, n - i);
 }
 
+void WalkMask(uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode) {
+  p::WalkMaskVia(FastRowKernels(), d, walk, n, bits, alpha, mode);
+}
+
 }  // namespace
 
 const TRowKernels& FastRowKernels() {
   static const TRowKernels kernels = {
       Copy,      Fill,  KeyedCopy, FillAlpha, FillAdd,     FillSub,
       ColorMask, Blend, Add,       Sampled,   Mask,        BitmapBlend,
-      BitmapAlpha, IndexedAdd, ClearHigh, p::GatherWalk, CellCopy, AlphaPick,
+      BitmapAlpha, IndexedAdd, ClearHigh, p::GatherWalk, WalkMask, CellCopy, AlphaPick,
   };
   return kernels;
 }
