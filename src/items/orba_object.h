@@ -63,7 +63,15 @@ class TOrbaObject {
   uint64_t ListOrder = 0;
 
   TObjectHandle Handle() const { return TObjectHandle{Serial}; }
+  TOrbaBaseList* GetManager() const { return Manager; }
   const std::string& GetName() const { return Name; }
+  const std::string& GetTag() const { return Tag; }
+  void SetTag(std::string tag) { Tag = std::move(tag); }
+  int32_t GetPriority() const { return Priority; }
+  int32_t GetSubPriority() const { return SubPriority; }
+  // The manager's list order: set when the object is listed, rising with
+  // every registration; 0 while it is not listed.
+  uint64_t GetListOrder() const { return ListOrder; }
   // Stores Name as it is, without the rules of SetName (saved state,
   // internal and numbered names). Every write of Name goes through here, so
   // that the manager's name index and the parent's child order follow.
@@ -348,6 +356,11 @@ class TOrbaControl : public TOrbaComponent {
   int32_t GetClipHeight() const override { return ClipHeight; }
   int32_t GetPlusX() const override { return PlusX; }
   int32_t GetPlusY() const override { return PlusY; }
+  int32_t GetMotionX() const { return MotionX; }
+  int32_t GetMotionY() const { return MotionY; }
+  // The frame animation started on the item itself (StartMotion); nullptr
+  // while none runs.
+  TOrbaMotion* GetOwnMotion() const { return Motion.get(); }
   bool GetAniPaused() const override;
   void SetAniPaused(bool v) override { AniPaused = v; }
   bool GetHandleKey() const override { return HandleKey; }
@@ -377,6 +390,10 @@ class TOrbaControl : public TOrbaComponent {
   void SetName(const std::string& name) override;
   TOrbaControl* GetParent() const override { return Parent; }
   void SetParent(TOrbaControl* parent) override;
+  // Leaves the parent's children with nothing else done (no repaint, no
+  // cabinet or focus bookkeeping): for an item about to be freed.
+  void DetachFromParent();
+  const std::vector<TOrbaControl*>& GetChildren() const { return Children; }
   TOrbaControl* GetChild(int32_t index) const override;
   int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
   virtual void AddChild(TOrbaControl* child);
@@ -388,6 +405,9 @@ class TOrbaControl : public TOrbaComponent {
   // that orders them fully (no afterimages), so one child can be placed by
   // binary search.
   bool ChildrenOrdered() const { return !ChildrenUnsorted && AfterimageChildren == 0; }
+  // A child left its place in z-order without a sort (it was renamed): the
+  // next SortChildren sorts them all.
+  void MarkChildrenUnsorted() { ChildrenUnsorted = true; }
   // The position of a child (found by its z-order key while the children
   // are ordered); the child count when it is not a child.
   size_t IndexOfChild(const TOrbaObject* child) const;

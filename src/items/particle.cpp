@@ -441,12 +441,10 @@ void TOrbaParticle::LoadFromStream(TKsBigStream& stream, int32_t version) {
   PartMotion = ReadByteVal(stream);
   for (long double& p : Params) p = ReadStreamFloat(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) {
-    Index = ReadStreamInt(stream);
-    OnIdle = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    Duration = ReadStreamInt(stream);
-  }
+  Index = ReadStreamInt(stream);
+  OnIdle = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  Duration = ReadStreamInt(stream);
   State = 0;
 }
 
