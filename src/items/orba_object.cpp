@@ -44,7 +44,7 @@ bool IsFilmName(const std::string& name) {
 
 // ---- TOrbaObject -------------------------------------------------------------------------------
 
-TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Manager(manager), Serial(NextSerial()) {}
+TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Serial(NextSerial()), Manager(manager) {}
 
 void TOrbaObject::Create() {
   if (Manager == nullptr) return;

@@ -52,15 +52,7 @@ class TOrbaObject {
   TOrbaObject& operator=(const TOrbaObject&) = delete;
   virtual ~TOrbaObject() = default;
 
-  TOrbaBaseList* Manager;
-  std::string Name;
-  std::string Tag;
-  int32_t Priority = 0;
-  int32_t SubPriority = 0;
   const uint64_t Serial;
-  // The manager's list order: set when the object is listed, rising with
-  // every registration.
-  uint64_t ListOrder = 0;
 
   TObjectHandle Handle() const { return TObjectHandle{Serial}; }
   TOrbaBaseList* GetManager() const { return Manager; }
@@ -221,6 +213,25 @@ class TOrbaObject {
   // Queues one script event with this object as sender.
   void QueueEvent(const std::string& label, uint8_t code, const TArrayString* args = nullptr);
   bool EventQueued(uint8_t code) const;
+
+  // Item kinds create their parts in it and queue events through it; only
+  // the manager rebinds it.
+  TOrbaBaseList* Manager;
+
+ private:
+  // The manager registers objects: it stamps ListOrder when it lists one,
+  // stores Name together with its name index (RenameObject) and rebinds
+  // Manager when it takes over a loaded scene. Nothing else writes them.
+  friend class TOrbaBaseList;
+
+  // The z-order keys, changed through AssignName (or SetName), SetPriority
+  // and SetSubPriority, which keep the name index and the parent's child
+  // order in step.
+  std::string Name;
+  int32_t Priority = 0;
+  int32_t SubPriority = 0;
+  std::string Tag;
+  uint64_t ListOrder = 0;
 };
 
 class TOrbaComponent : public TOrbaObject {
