@@ -282,14 +282,25 @@ class TOrbaControl : public TOrbaComponent {
   ~TOrbaControl() override;
   void Create() override;
 
-  // The place and size, changed through SetLeft .. SetHeight, which
-  // invalidate what the item covered and will cover; an item kind lays
-  // itself out through them directly.
+  // The item's state is changed from outside through the setters, which do
+  // the follow-up work (repaint, re-sort, focus and child bookkeeping). An
+  // item kind lays itself out, loads itself and runs its animation through
+  // the protected fields directly.
  protected:
+  // Changed through SetLeft .. SetHeight, which invalidate what the item
+  // covered and will cover.
   int32_t Left = 0, Top = 0, Width = 0, Height = 0;
-
- public:
   int32_t OffsetX = 0, OffsetY = 0;
+  // The position a running motion gives the item.
+  int32_t MotionX = 0, MotionY = 0;
+  bool PosZoomed = false;
+  bool AniPaused = false;
+  // Item kinds that always take keys set it when they are built.
+  bool HandleKey = false;
+  uint8_t IgnoreMouse = IM_NONE;
+  std::unique_ptr<TOrbaMotion> Motion;
+
+ private:
   bool Visible = true;
   TOrbaControl* Parent = nullptr;
   int32_t Color = 0;
@@ -303,18 +314,13 @@ class TOrbaControl : public TOrbaComponent {
   TRect ExtraRect{0, 0, 1, 1};
   std::string OnMouseMove, OnMouseIn, OnMouseOut, OnLBtnDown, OnLBtnUp, OnRBtnDown, OnRBtnUp,
       OnWheelDown, OnWheelUp;
-  uint8_t IgnoreMouse = IM_NONE;
   std::string Cursor;
-  bool PosZoomed = false;
   bool SelFrame = false;
   int32_t ClipLeft = 0, ClipTop = 0, ClipWidth = 0, ClipHeight = 0;
-  int32_t MotionX = 0, MotionY = 0;
   int32_t PlusX = 0, PlusY = 0;
-  bool AniPaused = false;
-  bool HandleKey = false;
   std::string OnKeyDown, OnKeyUp, OnKeyRepeat, OnFocusIn, OnFocusOut;
-  std::unique_ptr<TOrbaMotion> Motion;
 
+ public:
   bool IsControl() const override { return true; }
 
   // Accessors.
