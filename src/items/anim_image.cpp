@@ -86,7 +86,7 @@ bool TOrbaCustomImages::GetPlaying() const {
 
 bool TOrbaCustomImages::Idle() {
   bool answer = TOrbaCustomImage::Idle();
-  if (Motion != nullptr || !IsValidCell(Index) || !Visible || Paused || GetAniPaused()) return answer;
+  if (Motion != nullptr || !IsValidCell(Index) || !GetVisible() || Paused || GetAniPaused()) return answer;
   if (Remaining > 0) Remaining = AddMilliseconds(Remaining, -int64_t{FrameTime});
   const int32_t count = GetCount();
   while (Remaining <= 0) {

@@ -8,7 +8,7 @@ namespace orba {
 
 namespace {
 
-bool ListedBefore(const TOrbaObject* a, const TOrbaObject* b) { return a->ListOrder < b->ListOrder; }
+bool ListedBefore(const TOrbaObject* a, const TOrbaObject* b) { return a->GetListOrder() < b->GetListOrder(); }
 
 // The longest decimal number a numbered name can end in that MakeUniqueName
 // could have written (an int64 has 19 digits; 18 always fit).
@@ -20,11 +20,11 @@ constexpr int64_t kMaxMarkStep = 64;
 }  // namespace
 
 void TObjectNameIndex::Add(TOrbaObject& object) {
-  auto [it, inserted] = bearers_.try_emplace(object.Name);
+  auto [it, inserted] = bearers_.try_emplace(object.GetName());
   TBearers& b = it->second;
   if (inserted) {
     b.One = &object;
-    NameTakenOrFreed(object.Name, true);
+    NameTakenOrFreed(object.GetName(), true);
     return;
   }
   if (b.Many.empty()) b.Many.push_back(b.One);
@@ -32,7 +32,7 @@ void TObjectNameIndex::Add(TOrbaObject& object) {
 }
 
 void TObjectNameIndex::Remove(TOrbaObject& object) {
-  auto it = bearers_.find(object.Name);
+  auto it = bearers_.find(object.GetName());
   if (it == bearers_.end()) return;
   TBearers& b = it->second;
   if (b.Many.empty()) {
@@ -47,7 +47,7 @@ void TObjectNameIndex::Remove(TOrbaObject& object) {
     return;
   }
   bearers_.erase(it);
-  NameTakenOrFreed(object.Name, false);
+  NameTakenOrFreed(object.GetName(), false);
 }
 
 std::span<TOrbaObject* const> TObjectNameIndex::Bearers(const std::string& name) const {

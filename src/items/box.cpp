@@ -124,10 +124,10 @@ bool TOrbaBox::Idle() {
       BlurElapsed = 0;
       if (MovedSinceSnapshot()) {
         auto* blur = NewOrbaObject<TOrbaBlurBox>(Manager);
-        blur->AssignName(Manager->MakeUniqueName(Name));
+        blur->AssignName(Manager->MakeUniqueName(GetName()));
         blur->SourceItem = Handle();
-        blur->SetParent(Parent);
-        blur->SetPriority(Priority);
+        blur->SetParent(GetParent());
+        blur->SetPriority(GetPriority());
         blur->SetBounds(Left, Top, Width, Height);
         blur->SetColor(GetColor());
         blur->SetBorderWidth(BorderWidth);

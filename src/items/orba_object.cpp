@@ -44,7 +44,7 @@ bool IsFilmName(const std::string& name) {
 
 // ---- TOrbaObject -------------------------------------------------------------------------------
 
-TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Manager(manager), Serial(NextSerial()) {}
+TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Serial(NextSerial()), Manager(manager) {}
 
 void TOrbaObject::Create() {
   if (Manager == nullptr) return;
@@ -64,14 +64,14 @@ void TOrbaObject::AssignName(std::string name) {
   }
   // The name is a z-order key, but a rename does not re-sort: the next
   // sort of the parent sorts everything when this child left its place.
-  if (ordered && (index >= parent->Children.size() || !ChildInPlace(parent->Children, index)))
-    parent->ChildrenUnsorted = true;
+  if (ordered && (index >= parent->GetChildren().size() || !ChildInPlace(parent->GetChildren(), index)))
+    parent->MarkChildrenUnsorted();
 }
 
 // The first other object in list order that bears Name, nullptr when none.
 static TOrbaObject* OtherNamed(const TOrbaObject& self, const std::string& name) {
-  if (self.Manager == nullptr) return nullptr;
-  for (TOrbaObject* o : self.Manager->NamedObjects(name))
+  if (self.GetManager() == nullptr) return nullptr;
+  for (TOrbaObject* o : self.GetManager()->NamedObjects(name))
     if (o != &self) return o;
   return nullptr;
 }
@@ -247,7 +247,7 @@ TOrbaControl::~TOrbaControl() {
 }
 
 bool TOrbaControl::GetAniPaused() const {
-  if (IsInternalName(Name) && Parent != nullptr) return Parent->GetAniPaused();
+  if (IsInternalName(GetName()) && Parent != nullptr) return Parent->GetAniPaused();
   return AniPaused;
 }
 
@@ -375,6 +375,12 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
   }
 }
 
+void TOrbaControl::DetachFromParent() {
+  if (Parent == nullptr) return;
+  Parent->RemoveChild(this);
+  Parent = nullptr;
+}
+
 // The other control keeps living under a numbered name.
 void TOrbaControl::SetName(const std::string& name) { TakeUniqueName(name, TNameClash::RenameOther); }
 
@@ -440,14 +446,14 @@ int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b) {
   auto top = [](const std::string& name) {
     return name.size() == 2 && name[0] == kInternalMark && name[1] == kInternalMark;
   };
-  if (top(a.Name)) return 1;
-  if (top(b.Name)) return -1;
-  const bool ia = IsInternalName(a.Name), ib = IsInternalName(b.Name);
+  if (top(a.GetName())) return 1;
+  if (top(b.GetName())) return -1;
+  const bool ia = IsInternalName(a.GetName()), ib = IsInternalName(b.GetName());
   if (ia && !ib) return -1;
   if (ib && !ia) return 1;
-  const int64_t pa = int64_t{a.Priority} + a.SubPriority, pb = int64_t{b.Priority} + b.SubPriority;
+  const int64_t pa = int64_t{a.GetPriority()} + a.GetSubPriority(), pb = int64_t{b.GetPriority()} + b.GetSubPriority();
   if (pa != pb) return pa < pb ? -1 : 1;
-  const int c = a.Name.compare(b.Name);
+  const int c = a.GetName().compare(b.GetName());
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
@@ -526,10 +532,10 @@ int64_t PlainOrigin(const TAxis& a, bool pos_zoomed, bool animated, bool relativ
 TAxis AxisOf(const TOrbaControl& c, bool vertical) {
   // Qualified calls: the stored fields, read without a virtual call on the
   // hot path of every screen-origin walk.
-  return vertical ? TAxis{c.TOrbaControl::GetTop(), c.OffsetY, c.TOrbaControl::GetHeight(), c.GetZoomY(), c.MotionY,
-                          c.PlusY, c.GetFlipV()}
-                  : TAxis{c.TOrbaControl::GetLeft(), c.OffsetX, c.TOrbaControl::GetWidth(), c.GetZoomX(), c.MotionX,
-                          c.PlusX, c.GetFlipH()};
+  return vertical ? TAxis{c.TOrbaControl::GetTop(), c.TOrbaControl::GetOffsetY(), c.TOrbaControl::GetHeight(),
+                          c.GetZoomY(), c.GetMotionY(), c.TOrbaControl::GetPlusY(), c.GetFlipV()}
+                  : TAxis{c.TOrbaControl::GetLeft(), c.TOrbaControl::GetOffsetX(), c.TOrbaControl::GetWidth(),
+                          c.GetZoomX(), c.GetMotionX(), c.TOrbaControl::GetPlusX(), c.GetFlipH()};
 }
 
 // The parent's contribution to a child's screen position.
@@ -542,10 +548,10 @@ int64_t ParentOrigin(const TOrbaControl* parent, bool vertical) {
 // Horizontal and vertical screen origins share this code through the
 // `vertical` switch.
 int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
-  const TOrbaControl* parent = c.Parent;
-  const bool animated = c.Motion != nullptr;
+  const TOrbaControl* parent = c.TOrbaControl::GetParent();
+  const bool animated = c.GetOwnMotion() != nullptr;
   const TAxis axis = AxisOf(c, vertical);
-  if (c.PosZoomed && parent != nullptr && !parent->IsScreenRoot() && !animated) {
+  if (c.TOrbaControl::GetPosZoomed() && parent != nullptr && !parent->IsScreenRoot() && !animated) {
     TCustomDIBX* pdib = parent->GetDIB();
     TCustomDIBX* own = c.GetDIB();
     const int32_t pzoom = vertical ? parent->GetZoomY() : parent->GetZoomX();
@@ -566,7 +572,7 @@ int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
       return ClampI32(x + ParentOrigin(parent, vertical) + axis.Plus);
     }
   }
-  return ClampI32(PlainOrigin(axis, c.PosZoomed, animated, false, nullptr) + axis.Plus +
+  return ClampI32(PlainOrigin(axis, c.TOrbaControl::GetPosZoomed(), animated, false, nullptr) + axis.Plus +
                   ParentOrigin(parent, vertical));
 }
 
@@ -625,8 +631,8 @@ void TOrbaControl::InvalidateArea(TRect r) {
 // True when the item and every child it draws only paint.
 static bool SubtreeOnlyPaints(const TOrbaControl& item) {
   if (!item.OnlyPaints()) return false;
-  for (const TOrbaControl* child : item.Children)
-    if (!child->Name.empty() && child->GetVisible() && !SubtreeOnlyPaints(*child)) return false;
+  for (const TOrbaControl* child : item.GetChildren())
+    if (!child->GetName().empty() && child->GetVisible() && !SubtreeOnlyPaints(*child)) return false;
   return true;
 }
 
@@ -642,7 +648,7 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
     for (size_t i = 0; i < Children.size(); ++i) {
       const TOrbaControl* child = Children[i];
       // The children Draw passes over.
-      if (child->Name.empty() || !child->GetVisible()) continue;
+      if (child->GetName().empty() || !child->GetVisible()) continue;
       // A clip window that cuts Area leaves part of it to the children below.
       // An item smaller than Area cannot paint all of it: its bounds are not
       // computed at all (one tick asks this of every child).
@@ -673,7 +679,7 @@ void TOrbaControl::Draw() {
     const size_t first = FirstPaintedChild(c, surface);
     const std::vector<TOrbaControl*> children(Children.begin() + static_cast<std::ptrdiff_t>(first), Children.end());
     for (TOrbaControl* child : children) {
-      if (child->Name.empty() || !child->GetVisible()) continue;
+      if (child->GetName().empty() || !child->GetVisible()) continue;
       TRect k = c;
       if (child->ClipActive()) {
         IntersectRects(k, child->ClipWindow(), k);
@@ -699,7 +705,7 @@ TOrbaObject* TOrbaControl::HitTest(TPoint p, uint32_t mask) {
   if (v < 8 && ((mask >> v) & 1) != 0) candidate = this;
   for (size_t i = Children.size(); i-- > 0;) {
     TOrbaControl* child = Children[i];
-    if (child->Name.empty()) continue;
+    if (child->GetName().empty()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   return candidate;
@@ -731,8 +737,8 @@ static void PressButton(TOrbaControl& c, bool left, const std::string& label, ui
   if (!admitted || c.IsScreenRoot()) return;
   TOrbaBase* root = c.GetScreen();
   const bool takes = !c.GetPaused() && !queued && !held;
-  if (takes && !label.empty() && c.Manager != nullptr)
-    c.Manager->Events.QueueEvent(c.Handle(), label, &args, code);
+  if (takes && !label.empty() && c.GetManager() != nullptr)
+    c.GetManager()->Events.QueueEvent(c.Handle(), label, &args, code);
   if (root == nullptr) return;
   if (takes) root->Capture |= left ? TOrbaBase::kLeftCaptured : TOrbaBase::kRightCaptured;
   (left ? root->LeftPressed : root->RightPressed) = false;
@@ -851,7 +857,7 @@ void TOrbaControl::ChangeMotionRepeat(bool& repeat, bool v) {
 }
 
 bool TOrbaControl::Saved(const TOrbaObject& child) {
-  return !child.IsScrapped() && child.GetCompoType() != 0 && !IsInternalName(child.Name);
+  return !child.IsScrapped() && child.GetCompoType() != 0 && !IsInternalName(child.GetName());
 }
 
 void TOrbaControl::SaveToStream(TKsBigStream& stream) const {

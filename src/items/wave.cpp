@@ -51,7 +51,7 @@ void TOrbaWave::SetBounds(int32_t left, int32_t top, int32_t width, int32_t heig
 }
 
 void TOrbaWave::InflateOwnRect(TRect& rect) const {
-  if (Parent != nullptr) Parent->InflateDirtyRect(rect);
+  if (GetParent() != nullptr) GetParent()->InflateDirtyRect(rect);
 }
 
 void TOrbaWave::InflateDirtyRect(TRect& rect) const {

@@ -5,6 +5,7 @@
 #include "core/game_clock.h"
 #include "core/streams/big_stream.h"
 #include "items/base_list.h"
+#include "items/box.h"
 #include "items/fire.h"
 #include "items/particle.h"
 #include "items/wave.h"
@@ -170,7 +171,7 @@ TEST_F(EffectsTest, ParticleMotions) {
   for (long double angle : {std::numbers::pi_v<long double>, 0.0L}) {
     twister->Angle = angle - twister->Radius;
     twister->Advance(1);
-    EXPECT_EQ(std::make_pair(twister->ZoomX, twister->Priority), angle == 0 ? std::make_pair(256, 1000)
+    EXPECT_EQ(std::make_pair(twister->ZoomX, twister->GetPriority()), angle == 0 ? std::make_pair(256, 1000)
                                                                             : std::make_pair(128, -1000));
   }
   // Fluff dies at the left edge going left, at the right edge going right:
@@ -186,6 +187,34 @@ TEST_F(EffectsTest, ParticleMotions) {
   TOrbaParticleImages* far = Emitter(Item<TOrbaParticle>(), PM_STAR, 5, 1e30L, 0)->Birth(20, 15);
   far->Advance(3);
   EXPECT_TRUE(far->Dead);
+}
+
+// Turning twisters move among their siblings to where a whole sort puts
+// them, also while a sibling renamed out of its place waits for that sort.
+TEST_F(EffectsTest, TurningTwistersKeepTheEmittersChildrenInZOrder) {
+  TOrbaParticle* e = Emitter(Item<TOrbaParticle>(), PM_TWISTER, 0.1, 10, 0.1);
+  std::vector<TOrbaParticleImages*> twisters;
+  for (int i = 0; i < 6; ++i) twisters.push_back(e->Birth(20, 25));
+  for (size_t i = 0; i < twisters.size(); ++i) twisters[i]->Angle = 0.9L * static_cast<long double>(i);
+  // A box drawn first, then renamed to a plain name, which draws after every
+  // internal one: it waits at the front for the next sort.
+  TOrbaBox* box = Item<TOrbaBox>();
+  box->AssignName(std::string(1, kInternalMark) + "box");
+  box->SetPriority(-5000);
+  box->SetParent(e);
+  ASSERT_EQ(e->GetChildren().front(), box);
+  box->AssignName("box");
+  auto sorted = [e] {
+    const std::vector<TOrbaControl*>& c = e->GetChildren();
+    for (size_t i = 1; i < c.size(); ++i)
+      if (CompareZOrder(*c[i - 1], *c[i]) > 0) return false;
+    return c.size() == 7;
+  };
+  for (int step = 0; step < 6; ++step) {
+    for (TOrbaParticleImages* t : twisters) t->Advance(1);
+    ASSERT_TRUE(sorted()) << "step " << step;
+  }
+  EXPECT_EQ(e->GetChildren().back(), box);
 }
 
 // Index 100 simulates 6 frames (96 ms) at the start and keeps 4 ms: births

@@ -141,7 +141,7 @@ TEST_F(MapTileTest, TileAfterimagesAndSavedForm) {
   tile->SetBlurDelay(60);
   tile->SetLeft(5);
   Tick();
-  auto* blur = dynamic_cast<TOrbaBlurTile*>(m.ActiveBase()->Children.front());
+  auto* blur = dynamic_cast<TOrbaBlurTile*>(m.ActiveBase()->GetChildren().front());
   ASSERT_NE(blur, nullptr);
   EXPECT_EQ(std::make_tuple(blur->Layout.DistanceX, blur->Layout.ScrollY, blur->GetWidth()), std::make_tuple(25, 3, 30));
   test::ExpectRoundTrip(m, *tile);
