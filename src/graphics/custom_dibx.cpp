@@ -175,9 +175,14 @@ void TCustomDIBX::SetSize(int32_t width, int32_t height, int32_t) {
   FHeight = std::max(height, 0);
 }
 
+// Rect cut to the surface, as the clip rectangle takes it.
+static TRect CutToSurface(const TRect& rect, int32_t width, int32_t height) {
+  return TRect{std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, width),
+               std::min(rect.Bottom, height)};
+}
+
 void TCustomDIBX::IncludeClipRect(const TRect& rect) {
-  TRect r{std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, Width()),
-          std::min(rect.Bottom, Height())};
+  const TRect r = CutToSurface(rect, Width(), Height());
   if (RectIsEmpty(r)) return;
   if (!FHasClip || RectIsEmpty(FClipRect)) {
     FClipRect = r;
@@ -189,6 +194,13 @@ void TCustomDIBX::IncludeClipRect(const TRect& rect) {
 }
 
 TRect TCustomDIBX::GetClipRect() { return FHasClip ? FClipRect : GetBoundsRect(); }
+
+bool TCustomDIBX::ClipHolds(const TRect& rect) {
+  // An empty cut leaves no clip after the reset: not worth telling apart.
+  if (!FHasClip) return false;
+  const TRect r = CutToSurface(rect, Width(), Height());
+  return !RectIsEmpty(r) && r == FClipRect;
+}
 
 TPixelView TCustomDIBX::LockView() {
   uint8_t* bits = Lock(0, 0);
