@@ -216,7 +216,9 @@ TEST(DrawingSurface, ClipHoldsWhenSettingItAfreshChangesNothing) {
     const auto before = std::pair(s.HasClipRect(), s.GetClipRect());
     s.ResetClipRect();
     s.IncludeClipRect(c.rect);
-    if (holds) EXPECT_EQ(std::pair(s.HasClipRect(), s.GetClipRect()), before);
+    if (holds) {
+      EXPECT_EQ(std::pair(s.HasClipRect(), s.GetClipRect()), before);
+    }
   }
 }
 
