@@ -94,6 +94,11 @@ void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits) {
   for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, Load(s, i, bytes));
 }
 
+void CopyRows(uint8_t* d, std::ptrdiff_t d_pitch, const uint8_t* s, std::ptrdiff_t s_pitch, int32_t rows,
+              int32_t n, int32_t bits) {
+  for (int32_t r = 0; r < rows; ++r, d += d_pitch, s += s_pitch) Copy(d, s, n, bits);
+}
+
 void Fill(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
   int bytes = BytesOf(bits);
   for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, pixel);
@@ -376,6 +381,7 @@ const TRowKernels& PortableRowKernels() {
       p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha, p::FillAdd,     p::FillSub,
       p::ColorMask, p::Blend, p::Add,       p::Sampled,   p::Mask,        p::BitmapBlend,
       p::BitmapAlpha, p::IndexedAdd, p::ClearHigh, p::GatherWalk, p::WalkMask, p::CellCopy, p::AlphaPick,
+      p::CopyRows,
   };
   return kernels;
 }

@@ -128,6 +128,11 @@ struct TRowKernels {
   void (*CellCopy)(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
   // ...and where the alpha byte is at least 128.
   void (*AlphaPick)(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n);
+
+  // Copy over Rows rows, D and S stepping by their own pitches; the rows'
+  // size is looked at once (small pictures are drawn as many short rows).
+  void (*CopyRows)(uint8_t* d, std::ptrdiff_t d_pitch, const uint8_t* s, std::ptrdiff_t s_pitch,
+                   int32_t rows, int32_t n, int32_t bits);
 };
 
 const TRowKernels& PortableRowKernels();

@@ -34,5 +34,7 @@ void WalkMaskVia(const TRowKernels& k, uint8_t* d, const TSampleWalk& walk, int3
                  TMaskMode mode);
 void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
 void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n);
+void CopyRows(uint8_t* d, std::ptrdiff_t d_pitch, const uint8_t* s, std::ptrdiff_t s_pitch, int32_t rows,
+              int32_t n, int32_t bits);
 
 }  // namespace orba::portable_kernels

@@ -465,6 +465,10 @@ class TOrbaControl : public TOrbaComponent {
   // everything below those) only paints; 0 otherwise. Covered is set when
   // such a child was found.
   size_t FirstPaintedChild(const TRect& area, const TCustomDIBX* surface, bool* covered = nullptr) const;
+  // Draw, given FirstPaintedChild for the area Draw paints (the bounds under
+  // the surface's clip) when the caller asked it already.
+  static constexpr size_t kFirstChildUnknown = SIZE_MAX;
+  void DrawFrom(size_t first);
   TOrbaObject* HitTest(TPoint p, uint32_t mask) override;
   bool Idle() override;
   void DoLButtonDown() override;
@@ -517,6 +521,9 @@ class TOrbaControl : public TOrbaComponent {
   }
   TArrayString PointerArgs() const;
   void TellPickFocus() const;
+  // Asks the processor for the fields a paint pass reads of Item (and, when
+  // Drawn, what its draw reads besides) ahead of their use.
+  static void PrefetchForPaint(const TOrbaControl& item, bool drawn);
   // Shared frame of the key events.
   void QueueKeyEvent(const std::string& label, uint8_t code, const std::vector<int32_t>& keys);
 };

@@ -81,6 +81,18 @@ struct TKernel {
 
 const TKernel kKernels[] = {
     {"Copy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Copy(in.D(), in.S(), in.n, bits); }},
+    // The row as three rows of a third of it, the destination's taken from
+    // the last one up (a bottom-up bitmap's memory order).
+    {"CopyRows", kAll, [](auto& k, int32_t bits, Inputs& in) {
+       const int32_t w = in.n / 3;
+       const std::ptrdiff_t pitch = static_cast<std::ptrdiff_t>(w) * ((bits + 7) / 8);
+       k.CopyRows(in.D(), pitch, in.S(), pitch, 3, w, bits);
+     }},
+    {"CopyRowsUpward", kAll, [](auto& k, int32_t bits, Inputs& in) {
+       const int32_t w = in.n / 3;
+       const std::ptrdiff_t pitch = static_cast<std::ptrdiff_t>(w) * ((bits + 7) / 8);
+       k.CopyRows(in.D() + 2 * pitch, -pitch, in.S(), pitch, 3, w, bits);
+     }},
     {"Fill", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Fill(in.D(), in.n, bits, in.pixel); }},
     {"KeyedCopy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.KeyedCopy(in.D(), in.S(), in.n, bits, in.key); }},
     {"FillAlpha", kAll, [](auto& k, int32_t bits, Inputs& in) { k.FillAlpha(in.D(), in.n, bits, in.pixel, in.alpha); }},
