@@ -96,7 +96,7 @@ void FullRepaintScene(benchmark::State& state) {
     state.counters["cpu_ms_per_tick"] = 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC / kTicks;
   }
   // A sanity check: the moving picture stayed full-screen.
-  if (scene.moving->Width != kWidth) state.SkipWithError("the picture is not full-screen");
+  if (scene.moving->GetWidth() != kWidth) state.SkipWithError("the picture is not full-screen");
 }
 BENCHMARK(FullRepaintScene)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -116,14 +116,14 @@ void Memcpy32(benchmark::State& state) {
 
 // A rotated draw's rows: each destination row walks the source at 11.25
 // degrees (angle 8 of 256, as surface_draws_bench turns) at zoom 1, the
-// samples gathered and then blended at an opacity (Rotate32) or through the
-// walked mask bytes (RotateMask32, weighted).
+// samples gathered and then blended at an opacity (Rotate32), or drawn
+// through the walked mask bytes by WalkMask (RotateMask32, weighted).
 template <bool kMask>
 void RotateWalk32(benchmark::State& state) {
   const auto& k = Kernels(state);
   const double angle = 8 * 2 * 3.14159265358979 / 256;
   const int64_t du = std::llround(std::cos(angle) * 65536), dv = std::llround(std::sin(angle) * 65536);
-  std::vector<uint8_t> samples(kWidth * 4), coverage(kWidth);
+  std::vector<uint8_t> samples(kWidth * 4);
   RunFrames(state, [&](Frame& f, int32_t y) {
     orba::TSampleWalk walk;
     walk.Bits = f.src.data();
@@ -139,9 +139,12 @@ void RotateWalk32(benchmark::State& state) {
     walk.DU = du;
     walk.DV = dv;
     uint8_t* d = &f.dst[y * kWidth * 4];
-    k.GatherWalk(walk, n, samples.data(), coverage.data());
-    if (kMask) k.Mask(d, samples.data(), coverage.data(), n, 32, 200, orba::TMaskMode::Weighted);
-    else k.Sampled(d, samples.data(), n, 32, 128, {}, false);
+    if (kMask) {
+      k.WalkMask(d, walk, n, 32, 200, orba::TMaskMode::Weighted);
+    } else {
+      k.GatherWalk(walk, n, samples.data(), nullptr);
+      k.Sampled(d, samples.data(), n, 32, 128, {}, false);
+    }
   });
 }
 

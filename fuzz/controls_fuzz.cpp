@@ -1,13 +1,17 @@
 // The saved form of a slider, scroll bar, gauge or image-font label read into
 // a fresh item on a real screen, then drawn, ticked and saved again. The
 // first byte picks the kind, the second the data version (100 to the
-// newest); the rest is the item's record.
+// newest, those below the oldest game slot that loads read as it); the rest
+// is the item's record.
+#include <algorithm>
+
 #include "core/game_clock.h"
 #include "fuzz_support.h"
 #include "items/base_list.h"
 #include "items/gauge.h"
 #include "items/image_font_label.h"
 #include "items/slider.h"
+#include "script/save/save_data.h"
 
 namespace {
 
@@ -35,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orba::TOrbaBaseList manager;
     manager.SetWidth(64);
     manager.SetHeight(48);
-    const int32_t version = 100 + data[1] % (orba::kSceneVersion - 99);
+    const int32_t version = std::max(orba::kOldestGameStateVersion, 100 + data[1] % (orba::kSceneVersion - 99));
     orba::TKsMemoryStream s(orba::fuzz::Bytes(data + 2, size - 2));
     switch (data[0] & 3) {
       case 0: ReadItem<orba::TOrbaSlider>(manager, s, version); break;

@@ -294,11 +294,11 @@ int Dump(const std::string& path, const std::string& game, bool tree) {
         entry.SetPosition(0);
         reader.ReadGameData(entry);
         std::string objects;
-        for (int32_t k = 0; k < Bases->GetObjectCount(); ++k) objects += " " + U(Bases->GetObject(k)->Name);
+        for (int32_t k = 0; k < Bases->GetObjectCount(); ++k) objects += " " + U(Bases->GetObject(k)->GetName());
         std::printf("  scene %d objects%s\n", Bases->GetObjectCount(), objects.c_str());
         for (int32_t k = 0; k < Bases->GetObjectCount(); ++k)
           if (const TOrbaMes* w = AsMessageWindow(Bases->GetObject(k)))
-            std::printf("  message \"%s\" mode %d page %d of %d text \"%s\"\n", U(w->Name).c_str(), w->RecordMode,
+            std::printf("  message \"%s\" mode %d page %d of %d text \"%s\"\n", U(w->GetName()).c_str(), w->RecordMode,
                         w->PageIndex, w->PageCount(), U(w->GetText()).c_str());
         // The object tree and each object's property list.
         if (tree) std::printf("%s", U(ObjectTreeText(*Bases)).c_str());

@@ -41,7 +41,7 @@ bool TOrbaMotionFilm::Step() {
   if (Countdown == 2) {
     Film->BaseX = Film->Relative ? Owner.GetLeft() : 0;
     Film->BaseY = Film->Relative ? Owner.GetTop() : 0;
-    Film->BasePriority = Owner.Priority;
+    Film->BasePriority = Owner.GetPriority();
     LastX = Owner.GetLeft();
     LastY = Owner.GetTop();
   }

@@ -26,7 +26,10 @@ class TSourceRows {
   TSourceRows(const TPixelView& view, const TRect& rect, bool flip_h, bool flip_v, bool snapshot)
       : FView(view), FRect(rect), FFlipH(flip_h), FFlipV(flip_v),
         FBytes(view.BytesPerPixel()),
-        FRowBytes(static_cast<size_t>(rect.Right - rect.Left) * static_cast<size_t>(FBytes)) {
+        FRowBytes(static_cast<size_t>(rect.Right - rect.Left) * static_cast<size_t>(FBytes)),
+        FInPlace(!flip_h && !snapshot),
+        FFirst(Start(flip_v ? rect.Bottom - 1 : rect.Top)),
+        FStep(flip_v ? -view.Pitch : view.Pitch) {
     if (FFlipH) FScratch.resize(FRowBytes);
     if (snapshot) {
       FCopy.resize(FRowBytes * static_cast<size_t>(rect.Bottom - rect.Top));
@@ -35,14 +38,20 @@ class TSourceRows {
     }
   }
 
+  // Whether the rows are read in place, Step bytes apart (row J at
+  // Row(0) + J * Step).
+  bool InPlace() const { return FInPlace; }
+  std::ptrdiff_t Step() const { return FStep; }
+
   const uint8_t* Row(int32_t j) {
-    // The common case, inline: rows read in place and in their order.
-    if (!FFlipH && FCopy.empty()) return Start(FFlipV ? FRect.Bottom - 1 - j : FRect.Top + j);
+    // The common case, inline: rows read in place, one step apart.
+    if (FInPlace) return FFirst + static_cast<std::ptrdiff_t>(j) * FStep;
     return CopiedOrMirroredRow(j);
   }
 
  private:
-  const uint8_t* CopiedOrMirroredRow(int32_t j) {
+  // Kept out of line, so that Row stays small enough to inline.
+  [[gnu::noinline]] const uint8_t* CopiedOrMirroredRow(int32_t j) {
     int32_t y = FFlipV ? FRect.Bottom - 1 - j : FRect.Top + j;
     const uint8_t* row =
         FCopy.empty() ? Start(y) : &FCopy[static_cast<size_t>(y - FRect.Top) * FRowBytes];
@@ -74,6 +83,9 @@ class TSourceRows {
   bool FFlipH, FFlipV;
   int FBytes;
   size_t FRowBytes;
+  bool FInPlace;
+  const uint8_t* FFirst;
+  std::ptrdiff_t FStep;
   std::vector<uint8_t> FScratch, FCopy;
 };
 
@@ -175,9 +187,14 @@ void TCustomDIBX::SetSize(int32_t width, int32_t height, int32_t) {
   FHeight = std::max(height, 0);
 }
 
+// Rect cut to the surface, as the clip rectangle takes it.
+static TRect CutToSurface(const TRect& rect, int32_t width, int32_t height) {
+  return TRect{std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, width),
+               std::min(rect.Bottom, height)};
+}
+
 void TCustomDIBX::IncludeClipRect(const TRect& rect) {
-  TRect r{std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, Width()),
-          std::min(rect.Bottom, Height())};
+  const TRect r = CutToSurface(rect, Width(), Height());
   if (RectIsEmpty(r)) return;
   if (!FHasClip || RectIsEmpty(FClipRect)) {
     FClipRect = r;
@@ -189,6 +206,13 @@ void TCustomDIBX::IncludeClipRect(const TRect& rect) {
 }
 
 TRect TCustomDIBX::GetClipRect() { return FHasClip ? FClipRect : GetBoundsRect(); }
+
+bool TCustomDIBX::ClipHolds(const TRect& rect) {
+  // An empty cut leaves no clip after the reset: not worth telling apart.
+  if (!FHasClip) return false;
+  const TRect r = CutToSurface(rect, Width(), Height());
+  return !RectIsEmpty(r) && r == FClipRect;
+}
 
 TPixelView TCustomDIBX::LockView() {
   uint8_t* bits = Lock(0, 0);
@@ -327,22 +351,46 @@ void TCustomDIBX::Blit(TBlit kind, int32_t x, int32_t y, TCustomDIBX& source, co
     const TRowKernels& k = RowKernels();
     const int32_t n = cut.Dest.Right - cut.Dest.Left, rows = cut.Dest.Bottom - cut.Dest.Top;
     // Each row is drawn from its own source and mask rows only (overlapping
-    // ones were copied first): rows in memory order.
-    for (int32_t step = 0; step < rows; ++step) {
-      const int32_t j = RowInMemoryOrder(d.Pitch, 0, rows, step);
-      uint8_t* dr = d.Row(cut.Dest.Top + j) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel();
-      const uint8_t* sr = src_rows.Row(j);
-      switch (kind) {
-        case TBlit::Copy:
-          if (key.Enabled) k.KeyedCopy(dr, sr, n, bits, key);
-          else k.Copy(dr, sr, n, bits);
-          break;
-        case TBlit::Alpha: k.Blend(dr, sr, n, bits, alpha, key); break;
-        case TBlit::Add: k.Add(dr, sr, n, bits, alpha, key); break;
-        case TBlit::Mask: k.Mask(dr, sr, mask_rows->Row(j), n, bits, alpha, TMaskMode::Copy); break;
-        case TBlit::AlphaMask: k.Mask(dr, sr, mask_rows->Row(j), n, bits, alpha, TMaskMode::Blend); break;
-        case TBlit::AddMask: k.Mask(dr, sr, mask_rows->Row(j), n, bits, alpha, TMaskMode::Add); break;
-      }
+    // ones were copied first): rows in memory order. The kind is chosen
+    // once, outside the rows: the small pictures' draws are mostly this
+    // loop's own work.
+    uint8_t* const dest_left =
+        d.Row(cut.Dest.Top) + static_cast<std::ptrdiff_t>(cut.Dest.Left) * d.BytesPerPixel();
+    // The first row in memory order and the step (+1 or -1) to the next.
+    const int32_t first = RowInMemoryOrder(d.Pitch, 0, rows, 0);
+    const int32_t next = RowInMemoryOrder(d.Pitch, 0, rows, 1) - first;
+    auto each_row = [&](auto&& draw_row) {
+      uint8_t* dr = dest_left + static_cast<std::ptrdiff_t>(first) * d.Pitch;
+      for (int32_t step = 0, j = first; step < rows; ++step, j += next, dr += next * d.Pitch)
+        draw_row(dr, src_rows.Row(j), j);
+    };
+    auto masked_rows = [&](TMaskMode mode) {
+      each_row([&](uint8_t* dr, const uint8_t* sr, int32_t j) {
+        k.Mask(dr, sr, mask_rows->Row(j), n, bits, alpha, mode);
+      });
+    };
+    switch (kind) {
+      case TBlit::Copy:
+        if (key.Enabled) {
+          each_row([&](uint8_t* dr, const uint8_t* sr, int32_t) { k.KeyedCopy(dr, sr, n, bits, key); });
+        } else if (src_rows.InPlace()) {
+          // The opaque copy of rows in place: one call for all of them, in
+          // memory order.
+          k.CopyRows(dest_left + first * d.Pitch, next * d.Pitch, src_rows.Row(first), next * src_rows.Step(), rows,
+                     n, bits);
+        } else {
+          each_row([&](uint8_t* dr, const uint8_t* sr, int32_t) { k.Copy(dr, sr, n, bits); });
+        }
+        break;
+      case TBlit::Alpha:
+        each_row([&](uint8_t* dr, const uint8_t* sr, int32_t) { k.Blend(dr, sr, n, bits, alpha, key); });
+        break;
+      case TBlit::Add:
+        each_row([&](uint8_t* dr, const uint8_t* sr, int32_t) { k.Add(dr, sr, n, bits, alpha, key); });
+        break;
+      case TBlit::Mask: masked_rows(TMaskMode::Copy); break;
+      case TBlit::AlphaMask: masked_rows(TMaskMode::Blend); break;
+      case TBlit::AddMask: masked_rows(TMaskMode::Add); break;
     }
   }
 }

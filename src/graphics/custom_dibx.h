@@ -70,6 +70,10 @@ class TCustomDIBX {
   void SetClipRect(const TRect& rect) { FHasClip = true; FClipRect = rect; }
   // The clip rectangle when one is set, else the bounds.
   virtual TRect GetClipRect();
+  // True when ResetClipRect then IncludeClipRect(Rect) would leave the clip
+  // as it is, so that a painter setting one clip after another may skip
+  // the setting; a forwarding surface always answers false.
+  virtual bool ClipHolds(const TRect& rect);
   bool HasClipRect() const { return FHasClip; }
   TRect GetBoundsRect() { return TRect{0, 0, Width(), Height()}; }
   int32_t BytesPerPixel() { return (BitCount() + 7) / 8; }

@@ -142,8 +142,7 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
   // side of a point along it; the run is drawn in pieces small enough for
   // the gathered rows to stay in the cache.
   constexpr int32_t kPiece = 512;
-  std::vector<uint8_t> row(static_cast<size_t>(kPiece) * static_cast<size_t>(bpp));
-  std::vector<uint8_t> mrow(mask != nullptr ? static_cast<size_t>(kPiece) : 0);
+  std::vector<uint8_t> row(mask == nullptr ? static_cast<size_t>(kPiece) * static_cast<size_t>(bpp) : 0);
   const TRowKernels& k = RowKernels();
   TSampleWalk base_walk;
   base_walk.Bits = snap.View().Bits;
@@ -181,18 +180,23 @@ void Rotate(TCustomDIBX& dest, int32_t x, int32_t y, int32_t zoom_x, int32_t zoo
       while (first < last && !drawn_at(first)) ++first;
       while (last > first && !drawn_at(last - 1)) --last;
     }
-    for (int32_t xx = first; xx < last; xx += kPiece) {
-      const int32_t n = std::min(kPiece, last - xx);
+    // WalkMask keeps its own pieces: a run through a mask goes whole.
+    const int32_t piece = mask != nullptr ? std::max(last - first, 1) : kPiece;
+    for (int32_t xx = first; xx < last; xx += piece) {
+      const int32_t n = std::min(piece, last - xx);
       const int64_t i = int64_t{xx} - area.Left;
       TSampleWalk walk = base_walk;
       walk.DU = ux;
       walk.DV = vx;
       walk.U0 = mirrored(u0 + i * ux, walk.DU, flip_h, flip_x);
       walk.V0 = mirrored(v0 + i * vx, walk.DV, flip_v, flip_y);
-      k.GatherWalk(walk, n, row.data(), mrow.data());
       uint8_t* drow = d.View.Row(yy) + static_cast<std::ptrdiff_t>(xx) * bpp;
-      if (mask == nullptr) k.Sampled(drow, row.data(), n, bits, level, key, alpha >= 256);
-      else k.Mask(drow, row.data(), mrow.data(), n, bits, level, alpha < 256 ? TMaskMode::Weighted : TMaskMode::WeightedAdd);
+      if (mask == nullptr) {
+        k.GatherWalk(walk, n, row.data(), nullptr);
+        k.Sampled(drow, row.data(), n, bits, level, key, alpha >= 256);
+      } else {
+        k.WalkMask(drow, walk, n, bits, level, alpha < 256 ? TMaskMode::Weighted : TMaskMode::WeightedAdd);
+      }
     }
   }
 }

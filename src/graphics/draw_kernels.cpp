@@ -94,6 +94,11 @@ void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits) {
   for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, Load(s, i, bytes));
 }
 
+void CopyRows(uint8_t* d, std::ptrdiff_t d_pitch, const uint8_t* s, std::ptrdiff_t s_pitch, int32_t rows,
+              int32_t n, int32_t bits) {
+  for (int32_t r = 0; r < rows; ++r, d += d_pitch, s += s_pitch) Copy(d, s, n, bits);
+}
+
 void Fill(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
   int bytes = BytesOf(bits);
   for (int32_t i = 0; i < n; ++i) Store(d, i, bytes, pixel);
@@ -338,6 +343,26 @@ void GatherWalk(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout)
   else WalkAnyDepth<false>(walk, n, out, mout);
 }
 
+void WalkMaskVia(const TRowKernels& k, uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha,
+                 TMaskMode mode) {
+  // Pieces as long as the rotated draws' unmasked ones, small enough for
+  // the gathered samples to stay in the cache.
+  constexpr int32_t kPiece = 512;
+  uint8_t samples[kPiece * 4], coverage[kPiece];
+  TSampleWalk piece = walk;
+  for (int32_t i = 0; i < n; i += kPiece) {
+    const int32_t count = std::min(kPiece, n - i);
+    piece.U0 = walk.U0 + int64_t{i} * walk.DU;
+    piece.V0 = walk.V0 + int64_t{i} * walk.DV;
+    k.GatherWalk(piece, count, samples, coverage);
+    k.Mask(d + static_cast<std::ptrdiff_t>(i) * walk.Bytes, samples, coverage, count, bits, alpha, mode);
+  }
+}
+
+void WalkMask(uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode) {
+  WalkMaskVia(PortableRowKernels(), d, walk, n, bits, alpha, mode);
+}
+
 void CellCopy(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells) {
   for (int32_t i = 0; i < n; ++i)
     if (((cells >> (i & 3)) & 1u) != 0 && !KeyMatches(key, s[i])) d[i] = s[i];
@@ -355,7 +380,8 @@ const TRowKernels& PortableRowKernels() {
   static const TRowKernels kernels = {
       p::Copy,      p::Fill,  p::KeyedCopy, p::FillAlpha, p::FillAdd,     p::FillSub,
       p::ColorMask, p::Blend, p::Add,       p::Sampled,   p::Mask,        p::BitmapBlend,
-      p::BitmapAlpha, p::IndexedAdd, p::ClearHigh, p::GatherWalk, p::CellCopy, p::AlphaPick,
+      p::BitmapAlpha, p::IndexedAdd, p::ClearHigh, p::GatherWalk, p::WalkMask, p::CellCopy, p::AlphaPick,
+      p::CopyRows,
   };
   return kernels;
 }

@@ -118,12 +118,21 @@ struct TRowKernels {
 
   // The n samples of a walk into `out` (and the mask bytes into `mout`).
   void (*GatherWalk)(const TSampleWalk& walk, int32_t n, uint8_t* out, uint8_t* mout);
+  // The n samples of a walk with a mask drawn through their mask bytes into
+  // the row d by Mask's rules: the same pixels as GatherWalk into a piece
+  // followed by Mask over it (the rotated coverage draws).
+  void (*WalkMask)(uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode);
 
   // 8 bits only, the palette bitmap draws: source bytes copied where bit
   // (i and 3) of `cells` is set and the byte is not the key (the dither)...
   void (*CellCopy)(uint8_t* d, const uint8_t* s, int32_t n, TRowKey key, uint32_t cells);
   // ...and where the alpha byte is at least 128.
   void (*AlphaPick)(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n);
+
+  // Copy over Rows rows, D and S stepping by their own pitches; the rows'
+  // size is looked at once (small pictures are drawn as many short rows).
+  void (*CopyRows)(uint8_t* d, std::ptrdiff_t d_pitch, const uint8_t* s, std::ptrdiff_t s_pitch,
+                   int32_t rows, int32_t n, int32_t bits);
 };
 
 const TRowKernels& PortableRowKernels();

@@ -148,25 +148,32 @@ bool IsWord(int32_t bits) { return bits == 15 || bits == 16; }
 // four vectors, all loaded before any is stored, so that overlapping rows
 // come out as memmove gives them; a library call would cost more than the
 // copy itself.
-void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits) {
+void CopyRows(uint8_t* d, std::ptrdiff_t d_pitch, const uint8_t* s, std::ptrdiff_t s_pitch, int32_t rows,
+              int32_t n, int32_t bits) {
   if (n <= 0) return;
   const size_t size = static_cast<size_t>(n) * static_cast<size_t>((bits + 7) / 8);
   if (size >= 16 && size <= 32) {
-    const __m128i a = Load16(s), b = Load16(s + size - 16);
-    Store16(d, a);
-    Store16(d + size - 16, b);
+    for (int32_t r = 0; r < rows; ++r, d += d_pitch, s += s_pitch) {
+      const __m128i a = Load16(s), b = Load16(s + size - 16);
+      Store16(d, a);
+      Store16(d + size - 16, b);
+    }
     return;
   }
   if (size > 32 && size <= 64) {
-    const __m128i a = Load16(s), b = Load16(s + 16), c = Load16(s + size - 32), e = Load16(s + size - 16);
-    Store16(d, a);
-    Store16(d + 16, b);
-    Store16(d + size - 32, c);
-    Store16(d + size - 16, e);
+    for (int32_t r = 0; r < rows; ++r, d += d_pitch, s += s_pitch) {
+      const __m128i a = Load16(s), b = Load16(s + 16), c = Load16(s + size - 32), e = Load16(s + size - 16);
+      Store16(d, a);
+      Store16(d + 16, b);
+      Store16(d + size - 32, c);
+      Store16(d + size - 16, e);
+    }
     return;
   }
-  std::memmove(d, s, size);
+  for (int32_t r = 0; r < rows; ++r, d += d_pitch, s += s_pitch) std::memmove(d, s, size);
 }
+
+void Copy(uint8_t* d, const uint8_t* s, int32_t n, int32_t bits) { CopyRows(d, 0, s, 0, 1, n, bits); }
 
 void Fill(uint8_t* d, int32_t n, int32_t bits, uint32_t pixel) {
   int32_t i = 0;
@@ -623,13 +630,18 @@ void AlphaPick(uint8_t* d, const uint8_t* s, const uint8_t* a, int32_t n) {
   p::AlphaPick(d + i, s + i, a + i, n - i);
 }
 
+void WalkMask(uint8_t* d, const TSampleWalk& walk, int32_t n, int32_t bits, int32_t alpha, TMaskMode mode) {
+  p::WalkMaskVia(FastRowKernels(), d, walk, n, bits, alpha, mode);
+}
+
 }  // namespace
 
 const TRowKernels& FastRowKernels() {
   static const TRowKernels kernels = {
       Copy,      Fill,  KeyedCopy, FillAlpha, FillAdd,     FillSub,
       ColorMask, Blend, Add,       Sampled,   Mask,        BitmapBlend,
-      BitmapAlpha, IndexedAdd, ClearHigh, p::GatherWalk, CellCopy, AlphaPick,
+      BitmapAlpha, IndexedAdd, ClearHigh, p::GatherWalk, WalkMask, CellCopy, AlphaPick,
+      CopyRows,
   };
   return kernels;
 }

@@ -43,6 +43,8 @@ class TDIBXWave : public TCustomDIBX {
   void IncludeClipRect(const TRect& rect) override;
   // Its own clip rectangle when one is set, else the target's.
   TRect GetClipRect() override;
+  // The target's clip is changed through this surface too: set it always.
+  bool ClipHolds(const TRect&) override { return false; }
 
   void Fill(uint32_t pixel) override;
   void CopyFrom(TCustomDIBX& source) override;

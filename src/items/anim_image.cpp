@@ -86,7 +86,7 @@ bool TOrbaCustomImages::GetPlaying() const {
 
 bool TOrbaCustomImages::Idle() {
   bool answer = TOrbaCustomImage::Idle();
-  if (Motion != nullptr || !IsValidCell(Index) || !Visible || Paused || GetAniPaused()) return answer;
+  if (Motion != nullptr || !IsValidCell(Index) || !GetVisible() || Paused || GetAniPaused()) return answer;
   if (Remaining > 0) Remaining = AddMilliseconds(Remaining, -int64_t{FrameTime});
   const int32_t count = GetCount();
   while (Remaining <= 0) {
@@ -229,7 +229,7 @@ void TOrbaImages::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AutoScrap = ReadStreamBool(stream);
   SetSource(ReadStreamString(stream));
   OnPlayEnd = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(stream);
+  OnIdle = ReadStreamString(stream);
   SetIndex(kept);
   // Selecting the cells again added their delays; the saved time left for
   // the cell holds.

@@ -105,10 +105,9 @@ void TOrbaBaseList::FreeAll() {
       for (TObjectHandle h : listed) {
         TOrbaObject* o = Lookup(h);
         if (o == nullptr || !IsListed(o)) continue;
-        if (TOrbaControl* parent = o->GetParent()) {
+        if (o->GetParent() != nullptr) {
           if (!children) continue;
-          parent->RemoveChild(static_cast<TOrbaControl*>(o));
-          static_cast<TOrbaControl*>(o)->Parent = nullptr;
+          static_cast<TOrbaControl*>(o)->DetachFromParent();
         }
         RemoveObject(o);
         delete o;
@@ -206,10 +205,9 @@ bool TOrbaBaseList::IsObjectScrapped(const TOrbaObject* object) const { return s
 
 void TOrbaBaseList::FreeObject(TOrbaObject* object) {
   if (object == nullptr || object->IsScreenRoot()) return;
-  if (TOrbaControl* parent = object->GetParent()) {
+  if (object->GetParent() != nullptr) {
     object->Invalidate();
-    parent->RemoveChild(static_cast<TOrbaControl*>(object));
-    static_cast<TOrbaControl*>(object)->Parent = nullptr;
+    static_cast<TOrbaControl*>(object)->DetachFromParent();
   }
   RemoveObject(object);
   delete object;

@@ -10,7 +10,7 @@ namespace orba {
 
 namespace {
 
-bool ListedBefore(const TOrbaObject* a, const TOrbaObject* b) { return a->ListOrder < b->ListOrder; }
+bool ListedBefore(const TOrbaObject* a, const TOrbaObject* b) { return a->GetListOrder() < b->GetListOrder(); }
 
 // The longest decimal number a numbered name can end in that MakeUniqueName
 // could have written (an int64 has 19 digits; 18 always fit).
@@ -28,17 +28,17 @@ uint32_t TObjectNameIndex::HashOf(std::string_view name) {
 
 size_t TObjectNameIndex::Find(std::string_view name, uint32_t hash) const {
   return flat_slots::Find(slots_, hash,
-                          [&](const TSlot& slot) { return slot.Hash == hash && slot.First->Name == name; });
+                          [&](const TSlot& slot) { return slot.Hash == hash && slot.First->GetName() == name; });
 }
 
 void TObjectNameIndex::Add(TOrbaObject& object) {
-  const uint32_t hash = HashOf(object.Name);
-  const size_t found = Find(object.Name, hash);
+  const uint32_t hash = HashOf(object.GetName());
+  const size_t found = Find(object.GetName(), hash);
   if (found == flat_slots::kNone) {
     flat_slots::Reserve(slots_, used_, HomeOf);
     slots_[flat_slots::FreeSlot(slots_, hash)] = TSlot{&object, hash, 0};
     ++used_;
-    NameTakenOrFreed(object.Name, true);
+    NameTakenOrFreed(object.GetName(), true);
     return;
   }
   TSlot& slot = slots_[found];
@@ -57,14 +57,14 @@ void TObjectNameIndex::Add(TOrbaObject& object) {
 }
 
 void TObjectNameIndex::Remove(TOrbaObject& object) {
-  const size_t found = Find(object.Name, HashOf(object.Name));
+  const size_t found = Find(object.GetName(), HashOf(object.GetName()));
   if (found == flat_slots::kNone) return;
   TSlot& slot = slots_[found];
   if (slot.Many == 0) {
     if (slot.First != &object) return;
     flat_slots::Erase(slots_, found, HomeOf);
     --used_;
-    NameTakenOrFreed(object.Name, false);
+    NameTakenOrFreed(object.GetName(), false);
     return;
   }
   std::vector<TOrbaObject*>& all = many_[slot.Many - 1];

@@ -55,7 +55,7 @@ bool TBaseListServices::IsAlive(TObjectHandle object) const { return Find(object
 
 std::string TBaseListServices::GetObjectName(TObjectHandle object) const {
   const TOrbaObject* o = Find(object);
-  return o != nullptr ? o->Name : std::string();
+  return o != nullptr ? o->GetName() : std::string();
 }
 
 TObjectHandle TBaseListServices::FindObject(const std::string& name) const {
@@ -142,7 +142,7 @@ void TBaseListServices::MoveCabinet(const std::string& cabinet_name, bool save, 
   auto selected = [&](const TOrbaObject& child) {
     bool listed = false;
     for (size_t i = 0; i < names.size() && i < name_valid.size(); ++i)
-      if (name_valid[i] && child.Name == names[i]) listed = true;
+      if (name_valid[i] && child.GetName() == names[i]) listed = true;
     return invert ? !listed : listed;
   };
   TOrbaControl* cabinet = nullptr;
@@ -198,8 +198,8 @@ void TBaseListServices::CarryChildren(int32_t mode, const std::vector<std::strin
   TOrbaBase* other = manager_.GetBase(manager_.Active ^ 1);
   for (int32_t i = current->GetChildCount(); i-- > 0;) {
     TOrbaControl* child = current->GetChild(i);
-    if (child == nullptr || child->Name == kFlipSnapshotName) continue;
-    const bool listed = std::find(names.begin(), names.end(), child->Name) != names.end();
+    if (child == nullptr || child->GetName() == kFlipSnapshotName) continue;
+    const bool listed = std::find(names.begin(), names.end(), child->GetName()) != names.end();
     if (listed == (mode == 1)) child->SetParent(other);
   }
 }

@@ -67,15 +67,15 @@ void TOrbaBlurImage::TakePicture(TOrbaCustomImage& source) {
 void TOrbaBlurImage::Attach(TOrbaCustomImage& source) {
   TakePicture(source);
   SourceItem = source.Handle();
-  AssignName(Manager != nullptr ? Manager->MakeUniqueName(source.Name) : source.Name);
+  AssignName(Manager != nullptr ? Manager->MakeUniqueName(source.GetName()) : source.GetName());
   FilmColorKey = source.FilmColorKey;
   Width = source.GetWidth();
   Height = source.GetHeight();
   StartAlpha = source.Alpha / 2;
   Alpha = StartAlpha;
   Delay = source.BlurDelay;
-  SetParent(source.Parent);
-  SetPriority(source.Priority > INT32_MIN ? source.Priority - 1 : INT32_MIN);
+  SetParent(source.GetParent());
+  SetPriority(source.GetPriority() > INT32_MIN ? source.GetPriority() - 1 : INT32_MIN);
   SetLeft(source.GetLeft());
   SetTop(source.GetTop());
   SetAngle(source.Angle);
@@ -83,16 +83,16 @@ void TOrbaBlurImage::Attach(TOrbaCustomImage& source) {
   SetZoomY(source.ZoomY);
   SetScrollX(source.GetScrollX());
   SetScrollY(source.GetScrollY());
-  SetClipLeft(source.ClipLeft);
-  SetClipTop(source.ClipTop);
-  SetClipWidth(source.ClipWidth);
-  SetClipHeight(source.ClipHeight);
+  SetClipLeft(source.GetClipLeft());
+  SetClipTop(source.GetClipTop());
+  SetClipWidth(source.GetClipWidth());
+  SetClipHeight(source.GetClipHeight());
   SetFlipH(source.FlipH);
   SetFlipV(source.FlipV);
   SetDistanceX(source.GetDistanceX());
   SetDistanceY(source.GetDistanceY());
-  SetOffsetX(source.OffsetX);
-  SetOffsetY(source.OffsetY);
+  SetOffsetX(source.GetOffsetX());
+  SetOffsetY(source.GetOffsetY());
   SizeDirty = false;
   Invalidate();
 }

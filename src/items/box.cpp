@@ -124,10 +124,10 @@ bool TOrbaBox::Idle() {
       BlurElapsed = 0;
       if (MovedSinceSnapshot()) {
         auto* blur = NewOrbaObject<TOrbaBlurBox>(Manager);
-        blur->AssignName(Manager->MakeUniqueName(Name));
+        blur->AssignName(Manager->MakeUniqueName(GetName()));
         blur->SourceItem = Handle();
-        blur->SetParent(Parent);
-        blur->SetPriority(Priority);
+        blur->SetParent(GetParent());
+        blur->SetPriority(GetPriority());
         blur->SetBounds(Left, Top, Width, Height);
         blur->SetColor(GetColor());
         blur->SetBorderWidth(BorderWidth);
@@ -173,15 +173,13 @@ void TOrbaBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   BorderWidth = ReadStreamInt(stream);
   BorderColor = ReadStreamInt(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    SetSource(ReadStreamString(stream));
-    Repeat = ReadStreamBool(stream);
-    AutoScrap = ReadStreamBool(stream);
-    OnPlayEnd = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    AniPaused = ReadStreamBool(stream);
-  }
+  OnIdle = ReadStreamString(stream);
+  SetSource(ReadStreamString(stream));
+  Repeat = ReadStreamBool(stream);
+  AutoScrap = ReadStreamBool(stream);
+  OnPlayEnd = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  AniPaused = ReadStreamBool(stream);
   if (version >= kSceneBlurVersion) {
     BlurSpan = ReadStreamInt(stream);
     BlurDelay = ReadStreamInt(stream);

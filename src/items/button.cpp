@@ -125,14 +125,14 @@ void TOrbaButton::SetAntiAlias(bool v) {
 void TOrbaButton::SetGroupIndex(int32_t v) {
   if (v == GroupIndex) return;
   GroupIndex = v;
-  if (Parent != nullptr) Parent->UpdateGroup(nullptr, GroupIndex);
+  if (TOrbaControl* parent = GetParent()) parent->UpdateGroup(nullptr, GroupIndex);
 }
 
 void TOrbaButton::SetSelected(bool v) {
   if ((v && GroupIndex == 0) || v == Selected) return;
   Selected = v;
   SetStrip(v ? kPressed : kNormal);
-  if (Parent != nullptr) Parent->UpdateGroup(this, GroupIndex);
+  if (TOrbaControl* parent = GetParent()) parent->UpdateGroup(this, GroupIndex);
 }
 
 void TOrbaButton::SetGroupSelected(bool selected) {
@@ -141,12 +141,13 @@ void TOrbaButton::SetGroupSelected(bool selected) {
 }
 
 void TOrbaButton::SetAllowAllUp(bool v) {
-  if (GroupIndex == 0 || Parent == nullptr) {
+  TOrbaControl* parent = GetParent();
+  if (GroupIndex == 0 || parent == nullptr) {
     AllowAllUp = v;
     return;
   }
-  Parent->SetGroupFlags(GroupIndex, v);
-  Parent->UpdateGroup(nullptr, GroupIndex);
+  parent->SetGroupFlags(GroupIndex, v);
+  parent->UpdateGroup(nullptr, GroupIndex);
 }
 
 void TOrbaButton::SetPaused(bool v) {
@@ -218,7 +219,8 @@ void TOrbaButton::DoKeyRepeat() {
 
 bool TOrbaButton::StepFrames() {
   TOrbaImageList* cells = GetImageList();
-  if (Index < 0 || cells == nullptr || cells->Count() <= Index || !Visible || Paused || GetAniPaused()) return false;
+  if (Index < 0 || cells == nullptr || cells->Count() <= Index || !GetVisible() || Paused || GetAniPaused())
+    return false;
   Remaining = AddMilliseconds(Remaining, -int64_t{FrameTime});
   while (Remaining < 1) {
     if (Index < cells->Count() - 1) {
@@ -294,10 +296,8 @@ void TOrbaButton::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const bool selected = ReadStreamBool(stream);
   AllowAllUp = ReadStreamBool(stream);
   OnNotify = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    SetClickedSource(ReadStreamString(stream));
-  }
+  OnIdle = ReadStreamString(stream);
+  SetClickedSource(ReadStreamString(stream));
   if (version >= kSceneCaptionVersion) Caption.LoadFromStream(stream, version);
   if (version >= kButtonCaptionTextVersion) SetText(ReadStreamString(stream));
   SetSelected(selected);

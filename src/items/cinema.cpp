@@ -109,9 +109,9 @@ void TOrbaCinema::SetBounds(int32_t left, int32_t top, int32_t width, int32_t he
 
 TOrbaObject* TOrbaCinema::HitTest(TPoint p, uint32_t mask) {
   if (!GetVisible() || !PointInRect(p, GetBoundsRect())) return nullptr;
-  for (size_t i = Children.size(); i-- > 0;) {
-    TOrbaControl* child = Children[i];
-    if (child->Name.empty() || child->Name[0] == '\x01') continue;
+  for (size_t i = GetChildren().size(); i-- > 0;) {
+    TOrbaControl* child = GetChildren()[i];
+    if (child->GetName().empty() || child->GetName()[0] == '\x01') continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   const uint8_t v = GetIgnoreMouse();
@@ -210,7 +210,7 @@ void TOrbaCinema::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AutoScrap = ReadStreamBool(stream);
   UpdateFilmPause();
   OnPlayEnd = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(stream);
+  OnIdle = ReadStreamString(stream);
   int32_t index = 0;
   if (version >= kSceneCinemaIndexVersion) {
     index = ReadStreamInt(stream);

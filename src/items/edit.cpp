@@ -75,7 +75,7 @@ void TOrbaEditBase::SetBounds(int32_t left, int32_t top, int32_t width, int32_t 
 }
 
 bool TOrbaEditBase::WantedVisible() const {
-  if (!GetVisible() || Parent == nullptr || !Parent->GetVisible() || Manager == nullptr) return false;
+  if (!GetVisible() || GetParent() == nullptr || !GetParent()->GetVisible() || Manager == nullptr) return false;
   TOrbaBase* root = GetScreen();
   if (root == nullptr || root != Manager->ActiveBase()) return false;
   auto middle = [](int32_t start, int32_t size) {
@@ -146,7 +146,7 @@ void TOrbaEditBase::LoadFromStream(TKsBigStream& stream, int32_t version) {
   SetReadOnly(ReadStreamBool(stream));
   LoadAlignment(stream);
   SetOnNotify(ReadStreamString(stream));
-  Native->SetVisible(Visible);
+  Native->SetVisible(GetVisible());
   Synchronize();
 }
 

@@ -207,11 +207,9 @@ void TOrbaFire::LoadFromStream(TKsBigStream& stream, int32_t version) {
   OrigWidth = ReadStreamInt(stream);
   OrigHeight = ReadStreamInt(stream);
   SetZoomX(ReadStreamInt(stream));
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    SetZoomY(ReadStreamInt(stream));
-  }
+  OnIdle = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  SetZoomY(ReadStreamInt(stream));
   UpdateSize();
   State = 0;
 }

@@ -65,7 +65,7 @@ void TOrbaCustomImage::SetAlpha(int32_t v) {
 }
 
 void TOrbaCustomImage::MarkChildrenResize() {
-  for (TOrbaControl* child : Children)
+  for (TOrbaControl* child : GetChildren())
     if (child->GetPosZoomed()) child->SetResizePending(true);
 }
 
@@ -178,7 +178,7 @@ void TOrbaCustomImage::UpdateAxis(bool vertical) {
   const int32_t zoom = vertical ? ZoomY : ZoomX;
   const int32_t bits = dib != nullptr ? (vertical ? dib->Height() : dib->Width()) : 0;
   int32_t& size = vertical ? Height : Width;
-  const auto* parent = dynamic_cast<const TOrbaCustomImage*>(Parent);
+  const auto* parent = dynamic_cast<const TOrbaCustomImage*>(GetParent());
   TCustomDIBX* pdib = parent != nullptr ? parent->GetDIB() : nullptr;
   const int32_t psize = parent != nullptr ? (vertical ? parent->Height : parent->Width) : 0;
   if (PosZoomed && pdib != nullptr && dib != nullptr && Motion == nullptr && psize != 0 &&
@@ -333,9 +333,9 @@ bool TOrbaCustomImage::MaskHit(int32_t x, int32_t y) const {
 
 TOrbaObject* TOrbaCustomImage::HitTest(TPoint p, uint32_t mask) {
   if (!GetVisible() || !PointInRect(p, GetBoundsRect())) return nullptr;
-  for (size_t i = Children.size(); i-- > 0;) {
-    TOrbaControl* child = Children[i];
-    if (child->Name.empty()) continue;
+  for (size_t i = GetChildren().size(); i-- > 0;) {
+    TOrbaControl* child = GetChildren()[i];
+    if (child->GetName().empty()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   const uint8_t im = GetIgnoreMouse();
@@ -437,7 +437,7 @@ void TOrbaCustomImage::LoadFromStream(TKsBigStream& stream, int32_t version) {
   FlipH = ReadStreamBool(stream);
   FlipV = ReadStreamBool(stream);
   CaptureMask = ReadStreamBool(stream);
-  if (version >= kSceneIdleVersion) ZoomY = ReadStreamInt(stream);
+  ZoomY = ReadStreamInt(stream);
   if (version >= kSceneBlurVersion) {
     BlurSpan = ReadStreamInt(stream);
     BlurDelay = ReadStreamInt(stream);

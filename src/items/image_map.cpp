@@ -332,11 +332,9 @@ void TOrbaMapImage::LoadFromStream(TKsBigStream& stream, int32_t version) {
   OnMapOut = ReadStreamString(stream);
   AutoScrap = ReadStreamBool(stream);
   RClickScrap = ReadStreamBool(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    OnSelect = ReadStreamString(stream);
-  }
+  OnIdle = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  OnSelect = ReadStreamString(stream);
   if (version >= kSceneCloseStateVersion) CloseState = ReadStreamInt(stream);
   Invalidate();
 }

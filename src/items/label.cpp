@@ -154,11 +154,11 @@ TRect TOrbaLabel::DrawBounds() const {
 }
 
 void TOrbaLabel::Invalidate() {
-  if (Lines.empty() || !Visible) return;
+  if (Lines.empty() || !GetVisible()) return;
   TOrbaBase* screen = GetScreen();
   if (screen == nullptr) return;
   TRect r = DrawBounds();
-  if (Parent != nullptr && !Parent->ClipToBounds(r)) return;
+  if (GetParent() != nullptr && !GetParent()->ClipToBounds(r)) return;
   if (ClipActive()) {
     IntersectRects(r, ClipWindow(), r);
     if (RectIsEmpty(r)) return;
@@ -199,9 +199,9 @@ TOrbaObject* TOrbaLabel::HitTest(TPoint p, uint32_t mask) {
   TPoint q = p;
   if ((Angle & 255) != 0 && !TurnPointBack(p, GetAnchorPos(), Angle, q)) return nullptr;
   if (!PointInRect(q, GetBoundsRect())) return nullptr;
-  for (size_t i = Children.size(); i-- > 0;) {
-    TOrbaControl* child = Children[i];
-    if (child->Name.empty()) continue;
+  for (size_t i = GetChildren().size(); i-- > 0;) {
+    TOrbaControl* child = GetChildren()[i];
+    if (child->GetName().empty()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   const uint8_t im = GetIgnoreMouse();
@@ -243,16 +243,14 @@ void TOrbaLabel::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Angle = ReadStreamInt(stream);
   ZoomX = std::max(ReadStreamInt(stream), 1);
   const std::string text = ReadStreamString(stream);
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    const std::string source = ReadStreamString(stream);
-    Repeat = ReadStreamBool(stream);
-    AutoScrap = ReadStreamBool(stream);
-    OnPlayEnd = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    ZoomY = std::max(ReadStreamInt(stream), 1);
-    SetSource(source);
-  }
+  OnIdle = ReadStreamString(stream);
+  const std::string source = ReadStreamString(stream);
+  Repeat = ReadStreamBool(stream);
+  AutoScrap = ReadStreamBool(stream);
+  OnPlayEnd = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  ZoomY = std::max(ReadStreamInt(stream), 1);
+  SetSource(source);
   Lines = SplitTextLines(text);
   Render();
 }

@@ -36,7 +36,7 @@ int32_t PatternOrigin(uint8_t align, int32_t extent, int32_t size) {
 
 }  // namespace
 
-TOrbaCustomListBox::TOrbaCustomListBox(TOrbaBaseList* manager) : TOrbaControl(manager) { Color = -1; }
+TOrbaCustomListBox::TOrbaCustomListBox(TOrbaBaseList* manager) : TOrbaControl(manager) { SetColor(-1); }
 
 TOrbaCustomListBox::~TOrbaCustomListBox() {
   if (ScrollImage != nullptr) ScrollImage->RemoveOwner(&ScrollImage);
@@ -433,7 +433,7 @@ void TOrbaCustomListBox::Draw() {
     const TRect inner{Sum({outer.Left, BorderWidth}), Sum({outer.Top, BorderWidth}),
                       Sum({outer.Right, -int64_t{BorderWidth}}), Sum({outer.Bottom, -int64_t{BorderWidth}})};
     if (RectIsEmpty(inner)) return;
-    if (Color != -1) PaintAlphaRect(*d, TPaint::Fill, inner, 0, Color, Alpha);
+    if (GetColor() != -1) PaintAlphaRect(*d, TPaint::Fill, inner, 0, GetColor(), Alpha);
     for (int32_t i = 0; i < 9; ++i) {
       const TOrbaImageList& piece = BorderImages[static_cast<size_t>(i)];
       const TOrbaImageData* cell = piece.GetCell(piece.Index);
@@ -696,7 +696,6 @@ void TOrbaCustomListBox::LoadFromStream(TKsBigStream& stream, int32_t version) {
   SetScrollSource(ReadStreamString(stream));
   SetCheckSource(ReadStreamString(stream));
   const int32_t top = ReadStreamInt(stream);
-  if (version < kSceneIdleVersion) ReadByteVal(stream);
   TextHAlign = ReadByteVal(stream);
   CheckStoredCount(stream, static_cast<int64_t>(Checked.size()), 1);
   for (uint8_t& c : Checked) c = ReadByteVal(stream);

@@ -48,7 +48,7 @@ void TOrbaMenu::QueueIfSet(const std::string& label, uint8_t code) {
 }
 
 void TOrbaMenu::TakeFocus() {
-  if (Manager != nullptr && Visible && !Paused && HandleKey) Manager->SetFocusObject(this);
+  if (Manager != nullptr && GetVisible() && !Paused && HandleKey) Manager->SetFocusObject(this);
 }
 
 void TOrbaMenu::DropFocus() {

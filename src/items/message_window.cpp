@@ -74,7 +74,7 @@ void TOrbaMes::RegisterPage() {
   if (RecordMode != kRecorded || PageName.empty() || page == nullptr) return;
   page->StoreVarValues();
   TPendingMessage m;
-  m.WindowName = Name;
+  m.WindowName = GetName();
   m.WindowWidth = Width;
   m.WindowHeight = Height;
   m.PageName = PageName;
@@ -84,7 +84,7 @@ void TOrbaMes::RegisterPage() {
   m.Last = Word.TextOffsetOf(page->GetLastChar());
   m.VarLines = page->VarValues;
   if (TextHistoryFormats != nullptr) TextHistoryFormats->SetMessage(m);
-  if (TextRead != nullptr) TextRead->SetPending(Name, PageName, CommandIndex, PageIndex);
+  if (TextRead != nullptr) TextRead->SetPending(GetName(), PageName, CommandIndex, PageIndex);
 }
 
 void TOrbaMes::NotifyPlayStart() {
@@ -107,7 +107,7 @@ void TOrbaMes::ShowFirstBuiltPage() {
 }
 
 void TOrbaMes::ShowPage(int32_t index) {
-  if (PageIndex >= 0 && TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(Name);
+  if (PageIndex >= 0 && TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(GetName());
   PageIndex = index;
   ScrollOffset = 0;
   NotifyPlayStart();
@@ -121,7 +121,7 @@ void TOrbaMes::SetText(std::string v) {
   Invalidate();
   MesData.Rows.Clear();
   Text = std::move(v);
-  if (TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(Name);
+  if (TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(GetName());
   TopOffset = 0;
   FreePages();
   Word.Clear();
@@ -149,7 +149,7 @@ std::string TOrbaMes::GetText() const {
 void TOrbaMes::BuildText(bool raise_start, bool from_backlog, bool record) {
   Invalidate();
   Text.clear();
-  if (record && TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(Name);
+  if (record && TextHistoryFormats != nullptr) TextHistoryFormats->AddShownMessage(GetName());
   if (record) RegisterPage();
   FreePages();
   PageIndex = -1;
@@ -367,7 +367,7 @@ bool TOrbaMes::Idle() {
       QueueEvent(OnPlaying, PR_ONPLAYING, &args);
     }
     if (completed) {
-      if (TextRead != nullptr) TextRead->CommitPending(Name);
+      if (TextRead != nullptr) TextRead->CommitPending(GetName());
       if (!OnPlayEnd.empty()) QueueEvent(OnPlayEnd, PR_ONPLAYEND);
     }
     InvalidateDirty();
@@ -399,9 +399,9 @@ void TOrbaMes::Draw() {
 
 TOrbaObject* TOrbaMes::HitTest(TPoint p, uint32_t mask) {
   if (!GetVisible() || !PointInRect(p, GetBoundsRect())) return nullptr;
-  for (size_t i = Children.size(); i-- > 0;) {
-    TOrbaControl* child = Children[i];
-    if (child->Name.empty()) continue;
+  for (size_t i = GetChildren().size(); i-- > 0;) {
+    TOrbaControl* child = GetChildren()[i];
+    if (child->GetName().empty()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   const uint8_t v = GetIgnoreMouse();
@@ -521,7 +521,7 @@ void TOrbaMes::LoadFromStream(TKsBigStream& s, int32_t version) {
   RecordMode = ReadByteVal(s);
   PageName = ReadStreamString(s);
   CommandIndex = ReadStreamInt(s);
-  if (version >= kSceneIdleVersion) OnIdle = ReadStreamString(s);
+  OnIdle = ReadStreamString(s);
   if (version >= kSceneTagVersion) CaptureLink = ReadStreamBool(s);
   const int32_t size = ReadStreamInt(s);
   PendingStates.reset();

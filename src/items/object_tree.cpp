@@ -29,7 +29,7 @@ std::string Caption(const TOrbaObject& object) {
   if (object.IsScreenRoot()) {
     const auto* root = static_cast<const TOrbaBase*>(&object);
     std::string text = kScreenCaption + std::to_string(root->Index + 1);
-    if (object.Manager != nullptr && object.Manager->ActiveBase() == root) text += kActiveSuffix;
+    if (object.GetManager() != nullptr && object.GetManager()->ActiveBase() == root) text += kActiveSuffix;
     return text;
   }
   const std::string& name = object.GetName();
@@ -49,7 +49,7 @@ TTreeNode* TTreeNodes::Add(TTreeNode* parent, std::string caption, TOrbaObject* 
 }
 
 void AddToTree(TOrbaObject& object, TTreeNodes& nodes, TTreeNode* parent) {
-  if (object.Manager == nullptr || object.IsScrapped()) return;
+  if (object.GetManager() == nullptr || object.IsScrapped()) return;
   TTreeNode* node = nodes.Add(parent, Caption(object), &object);
   node->Expanded = object.IsScreenRoot();
   for (int32_t i = 0; i < object.GetChildCount(); ++i) AddToTree(*object.GetChild(i), nodes, node);

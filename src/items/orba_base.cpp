@@ -39,12 +39,15 @@ void TOrbaBase::InvalidateRect(TRect rect) {
 
 void TOrbaBase::Draw() {
   TCustomDIBX* dib = GetDIB();
-  if (!Visible || dib == nullptr || dib->IsEmpty()) return;
+  if (!GetVisible() || dib == nullptr || dib->IsEmpty()) return;
   for (int32_t i = 0; i < Dirty.Count(); ++i) {
     const TRect r = Dirty.Get(i);
     dib->ResetClipRect();
     dib->IncludeClipRect(r);
-    if (Color >= 0) {
+    // The children's paint (on this surface, under this clip) asks for the
+    // first painted child of the same area again: it takes this answer.
+    size_t first = kFirstChildUnknown;
+    if (GetColor() >= 0) {
       TRect fill{0, 0, Width, Height};
       if (ClipActive()) IntersectRects(fill, ClipWindow(), fill);
       // No fill where a child paints over all of it.
@@ -53,12 +56,12 @@ void TOrbaBase::Draw() {
       IntersectRects(fill, clip, shown);
       IntersectRects(GetBoundsRect(), clip, painted);
       bool covered = false;
-      FirstPaintedChild(painted, dib, &covered);
+      first = FirstPaintedChild(painted, dib, &covered);
       TRect overlap;
       IntersectRects(shown, painted, overlap);
-      if (!covered || overlap != shown) dib->FillRect(fill, static_cast<uint32_t>(dib->ColorToPixel(Color)));
+      if (!covered || overlap != shown) dib->FillRect(fill, static_cast<uint32_t>(dib->ColorToPixel(GetColor())));
     }
-    TOrbaControl::Draw();
+    DrawFrom(first);
   }
   dib->ResetClipRect();
 }

@@ -17,6 +17,34 @@ namespace orba {
 
 namespace {
 
+// The parent whose children are being painted, and what each of its
+// children asks of it while drawing: the parent's part of their screen
+// origin and the surface they paint on. Painting moves no item, so both are
+// worked out once per parent and paint instead of once or twice per child
+// through a walk up every ancestor. Nested paints (a child's own children,
+// another manager's screen painted inside an item) stack through
+// TPaintingScope; a parent not being painted is asked as before.
+struct TPaintingParent {
+  const TOrbaControl* Parent = nullptr;
+  int64_t OriginX = 0, OriginY = 0;
+  TCustomDIBX* Surface = nullptr;
+};
+TPaintingParent painting;
+
+class TPaintingScope {
+ public:
+  TPaintingScope(const TOrbaControl& parent, int64_t origin_x, int64_t origin_y, TCustomDIBX* surface)
+      : FOuter(painting) {
+    painting = TPaintingParent{&parent, origin_x, origin_y, surface};
+  }
+  TPaintingScope(const TPaintingScope&) = delete;
+  TPaintingScope& operator=(const TPaintingScope&) = delete;
+  ~TPaintingScope() { painting = FOuter; }
+
+ private:
+  TPaintingParent FOuter;
+};
+
 uint64_t NextSerial() {
   static std::atomic<uint64_t> next{1};
   return next++;
@@ -50,7 +78,7 @@ bool IsFilmName(const std::string& name) {
 
 // ---- TOrbaObject -------------------------------------------------------------------------------
 
-TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Manager(manager), Serial(NextSerial()) {}
+TOrbaObject::TOrbaObject(TOrbaBaseList* manager) : Serial(NextSerial()), Manager(manager) {}
 
 void TOrbaObject::Create() {
   if (Manager == nullptr) return;
@@ -70,14 +98,14 @@ void TOrbaObject::AssignName(std::string name) {
   }
   // The name is a z-order key, but a rename does not re-sort: the next
   // sort of the parent sorts everything when this child left its place.
-  if (ordered && (index >= parent->Children.size() || !ChildInPlace(parent->Children, index)))
-    parent->ChildrenUnsorted = true;
+  if (ordered && (index >= parent->GetChildren().size() || !ChildInPlace(parent->GetChildren(), index)))
+    parent->MarkChildrenUnsorted();
 }
 
 // The first other object in list order that bears Name, nullptr when none.
 static TOrbaObject* OtherNamed(const TOrbaObject& self, const std::string& name) {
-  if (self.Manager == nullptr) return nullptr;
-  for (TOrbaObject* o : self.Manager->NamedObjects(name))
+  if (self.GetManager() == nullptr) return nullptr;
+  for (TOrbaObject* o : self.GetManager()->NamedObjects(name))
     if (o != &self) return o;
   return nullptr;
 }
@@ -141,7 +169,8 @@ void TOrbaObject::SetSubPriority(int32_t priority) {
 
 TCustomDIBX* TOrbaObject::GetSurface() const {
   TOrbaControl* parent = GetParent();
-  return parent != nullptr ? parent->GetSurface() : nullptr;
+  if (parent == nullptr) return nullptr;
+  return parent == painting.Parent ? painting.Surface : parent->GetSurface();
 }
 
 TOrbaBase* TOrbaObject::GetScreen() const {
@@ -187,7 +216,7 @@ void TOrbaObject::SaveToStream(TKsBigStream& stream) const {
 void TOrbaObject::LoadFromStream(TKsBigStream& stream, int32_t version) {
   AssignName(ReadStreamString(stream));
   Priority = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) SubPriority = ReadStreamInt(stream);
+  SubPriority = ReadStreamInt(stream);
   if (version >= kSceneTagVersion) Tag = ReadStreamString(stream);
 }
 
@@ -253,7 +282,7 @@ TOrbaControl::~TOrbaControl() {
 }
 
 bool TOrbaControl::GetAniPaused() const {
-  if (IsInternalName(Name) && Parent != nullptr) return Parent->GetAniPaused();
+  if (IsInternalName(GetName()) && Parent != nullptr) return Parent->GetAniPaused();
   return AniPaused;
 }
 
@@ -377,6 +406,12 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
   }
 }
 
+void TOrbaControl::DetachFromParent() {
+  if (Parent == nullptr) return;
+  Parent->RemoveChild(this);
+  Parent = nullptr;
+}
+
 // The other control keeps living under a numbered name.
 void TOrbaControl::SetName(const std::string& name) { TakeUniqueName(name, TNameClash::RenameOther); }
 
@@ -393,7 +428,7 @@ void TOrbaControl::AddChild(TOrbaControl* child) {
 void TOrbaControl::AddChildInZOrder(TOrbaControl* child) {
   // Two top names would order each other both ways: such a child is placed
   // at once.
-  if (ChildrenOrdered() && !child->IsAfterimage() && !IsTopName(child->Name)) {
+  if (ChildrenOrdered() && !child->IsAfterimage() && !IsTopName(child->GetName())) {
     Children.Wait(child);
     return;
   }
@@ -451,14 +486,14 @@ int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
 
 int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b) {
   if (&a == &b) return 0;
-  if (IsTopName(a.Name)) return 1;
-  if (IsTopName(b.Name)) return -1;
-  const bool ia = IsInternalName(a.Name), ib = IsInternalName(b.Name);
+  if (IsTopName(a.GetName())) return 1;
+  if (IsTopName(b.GetName())) return -1;
+  const bool ia = IsInternalName(a.GetName()), ib = IsInternalName(b.GetName());
   if (ia && !ib) return -1;
   if (ib && !ia) return 1;
-  const int64_t pa = int64_t{a.Priority} + a.SubPriority, pb = int64_t{b.Priority} + b.SubPriority;
+  const int64_t pa = int64_t{a.GetPriority()} + a.GetSubPriority(), pb = int64_t{b.GetPriority()} + b.GetSubPriority();
   if (pa != pb) return pa < pb ? -1 : 1;
-  const int c = a.Name.compare(b.Name);
+  const int c = a.GetName().compare(b.GetName());
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
@@ -492,10 +527,9 @@ TWaitingChild PackedKey(TOrbaControl* child) {
   // Two int32 add up to at least -2^32: the biased sum is positive and
   // below 2^34.
   constexpr int64_t kPriorityBias = int64_t{1} << 33;
-  const int64_t priority = int64_t{child->Priority} + child->SubPriority + kPriorityBias;
-  TWaitingChild w{{(IsInternalName(child->Name) ? 0 : uint64_t{1} << 40) + static_cast<uint64_t>(priority), 0, 0},
-                  child, 0};
-  const std::string& name = child->Name;
+  const int64_t priority = int64_t{child->GetPriority()} + child->GetSubPriority() + kPriorityBias;
+  const std::string& name = child->GetName();
+  TWaitingChild w{{(IsInternalName(name) ? 0 : uint64_t{1} << 40) + static_cast<uint64_t>(priority), 0, 0}, child, 0};
   for (size_t i = 0; i < 16 && i < name.size(); ++i)
     w.Key[1 + i / 8] |= uint64_t{static_cast<uint8_t>(name[i])} << (56 - 8 * (i % 8));
   return w;
@@ -608,26 +642,34 @@ int64_t PlainOrigin(const TAxis& a, bool pos_zoomed, bool animated, bool relativ
 TAxis AxisOf(const TOrbaControl& c, bool vertical) {
   // Qualified calls: the stored fields, read without a virtual call on the
   // hot path of every screen-origin walk.
-  return vertical ? TAxis{c.TOrbaControl::GetTop(), c.OffsetY, c.TOrbaControl::GetHeight(), c.GetZoomY(), c.MotionY,
-                          c.PlusY, c.GetFlipV()}
-                  : TAxis{c.TOrbaControl::GetLeft(), c.OffsetX, c.TOrbaControl::GetWidth(), c.GetZoomX(), c.MotionX,
-                          c.PlusX, c.GetFlipH()};
+  return vertical ? TAxis{c.TOrbaControl::GetTop(), c.TOrbaControl::GetOffsetY(), c.TOrbaControl::GetHeight(),
+                          c.GetZoomY(), c.GetMotionY(), c.TOrbaControl::GetPlusY(), c.GetFlipV()}
+                  : TAxis{c.TOrbaControl::GetLeft(), c.TOrbaControl::GetOffsetX(), c.TOrbaControl::GetWidth(),
+                          c.GetZoomX(), c.GetMotionX(), c.TOrbaControl::GetPlusX(), c.GetFlipH()};
 }
 
-// The parent's contribution to a child's screen position.
-int64_t ParentOrigin(const TOrbaControl* parent, bool vertical) {
+// The parent's contribution to a child's screen position, as the walk up
+// the ancestors gives it.
+int64_t WalkedParentOrigin(const TOrbaControl* parent, bool vertical) {
   if (parent == nullptr) return 0;
   return vertical ? int64_t{parent->GetScreenTop()} - parent->GetScrollY()
                   : int64_t{parent->GetScreenLeft()} - parent->GetScrollX();
 }
 
+// The same, taken from the paint under way while Parent's children are
+// being painted.
+int64_t ParentOrigin(const TOrbaControl* parent, bool vertical) {
+  if (parent != nullptr && parent == painting.Parent) return vertical ? painting.OriginY : painting.OriginX;
+  return WalkedParentOrigin(parent, vertical);
+}
+
 // Horizontal and vertical screen origins share this code through the
 // `vertical` switch.
 int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
-  const TOrbaControl* parent = c.Parent;
-  const bool animated = c.Motion != nullptr;
+  const TOrbaControl* parent = c.TOrbaControl::GetParent();
+  const bool animated = c.GetOwnMotion() != nullptr;
   const TAxis axis = AxisOf(c, vertical);
-  if (c.PosZoomed && parent != nullptr && !parent->IsScreenRoot() && !animated) {
+  if (c.TOrbaControl::GetPosZoomed() && parent != nullptr && !parent->IsScreenRoot() && !animated) {
     TCustomDIBX* pdib = parent->GetDIB();
     TCustomDIBX* own = c.GetDIB();
     const int32_t pzoom = vertical ? parent->GetZoomY() : parent->GetZoomX();
@@ -648,7 +690,7 @@ int32_t ScreenOrigin(const TOrbaControl& c, bool vertical) {
       return ClampI32(x + ParentOrigin(parent, vertical) + axis.Plus);
     }
   }
-  return ClampI32(PlainOrigin(axis, c.PosZoomed, animated, false, nullptr) + axis.Plus +
+  return ClampI32(PlainOrigin(axis, c.TOrbaControl::GetPosZoomed(), animated, false, nullptr) + axis.Plus +
                   ParentOrigin(parent, vertical));
 }
 
@@ -707,9 +749,37 @@ void TOrbaControl::InvalidateArea(TRect r) {
 // True when the item and every child it draws only paint.
 static bool SubtreeOnlyPaints(const TOrbaControl& item) {
   if (!item.OnlyPaints()) return false;
-  for (const TOrbaControl* child : item.Children)
-    if (!child->Name.empty() && child->GetVisible() && !SubtreeOnlyPaints(*child)) return false;
+  for (const TOrbaControl* child : item.GetChildren())
+    if (!child->GetName().empty() && child->GetVisible() && !SubtreeOnlyPaints(*child)) return false;
   return true;
+}
+
+// Painting a long list of children waits mostly on their memory, whose
+// order the processor cannot guess: each child is asked for a few children
+// ahead of its turn. A prefetch is a hint; nothing is read.
+static constexpr size_t kPrefetchAhead = 8;
+
+static void Prefetch(const void* p) { __builtin_prefetch(p); }
+
+void TOrbaControl::PrefetchForPaint(const TOrbaControl& item, bool drawn) {
+  // What every paint pass reads: the virtual table's address, the name,
+  // the place and size, the visibility and the children.
+  Prefetch(&item);
+  Prefetch(&item.GetName());
+  Prefetch(&item.Left);
+  Prefetch(&item.Height);
+  Prefetch(&item.Visible);
+  Prefetch(&item.Children);
+  if (!drawn) return;
+  // What a child's draw reads besides: the clip window, the position
+  // modifiers, the motion, and the first fields of the item kind (its
+  // picture and drawing settings), which follow the control's own.
+  Prefetch(&item.PosZoomed);
+  Prefetch(&item.ClipHeight);
+  Prefetch(&item.PlusY);
+  const auto* motion = reinterpret_cast<const char*>(&item.Motion);
+  Prefetch(motion);
+  Prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(motion) + 64));
 }
 
 static bool RectWithin(const TRect& inner, const TRect& outer) {
@@ -723,8 +793,9 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
   if (!RectIsEmpty(area)) {
     for (size_t i = 0; i < Children.size(); ++i) {
       const TOrbaControl* child = Children[i];
+      if (i + kPrefetchAhead < Children.size()) PrefetchForPaint(*Children[i + kPrefetchAhead], false);
       // The children Draw passes over.
-      if (child->Name.empty() || !child->GetVisible()) continue;
+      if (child->GetName().empty() || !child->GetVisible()) continue;
       // A clip window that cuts Area leaves part of it to the children below.
       // An item smaller than Area cannot paint all of it: its bounds are not
       // computed at all (one tick asks this of every child).
@@ -741,7 +812,9 @@ size_t TOrbaControl::FirstPaintedChild(const TRect& area, const TCustomDIBX* sur
   return first;
 }
 
-void TOrbaControl::Draw() {
+void TOrbaControl::Draw() { DrawFrom(kFirstChildUnknown); }
+
+void TOrbaControl::DrawFrom(size_t first) {
   // Nothing to paint: the surface's clip is left as the caller set it.
   if (Children.empty() && !SelFrame) return;
   TCustomDIBX* surface = GetSurface();
@@ -752,19 +825,25 @@ void TOrbaControl::Draw() {
   if (!RectIsEmpty(c)) {
     // Children wholly painted over by a later one are left out. A child may
     // re-sort or rename while painting; iterate over a copy.
-    const size_t first = FirstPaintedChild(c, surface);
+    if (first == kFirstChildUnknown) first = FirstPaintedChild(c, surface);
     const std::vector<TOrbaControl*> children(Children.begin() + static_cast<std::ptrdiff_t>(first), Children.end());
-    for (TOrbaControl* child : children) {
-      if (child->Name.empty() || !child->GetVisible()) continue;
+    const TPaintingScope scope(*this, WalkedParentOrigin(this, false), WalkedParentOrigin(this, true), surface);
+    for (size_t i = 0; i < children.size(); ++i) {
+      TOrbaControl* child = children[i];
+      if (i + kPrefetchAhead < children.size()) PrefetchForPaint(*children[i + kPrefetchAhead], true);
+      if (child->GetName().empty() || !child->GetVisible()) continue;
       TRect k = c;
       if (child->ClipActive()) {
         IntersectRects(k, child->ClipWindow(), k);
         if (RectIsEmpty(k)) continue;
       }
-      surface->ResetClipRect();
-      surface->IncludeClipRect(k);
+      // Each child paints under its own clip. Children leave the clip as
+      // they found it: it is set again only where it differs.
+      if (!surface->ClipHolds(k)) {
+        surface->ResetClipRect();
+        surface->IncludeClipRect(k);
+      }
       child->Draw();
-      surface->ResetClipRect();
     }
   }
   surface->ResetClipRect();
@@ -781,7 +860,7 @@ TOrbaObject* TOrbaControl::HitTest(TPoint p, uint32_t mask) {
   if (v < 8 && ((mask >> v) & 1) != 0) candidate = this;
   for (size_t i = Children.size(); i-- > 0;) {
     TOrbaControl* child = Children[i];
-    if (child->Name.empty()) continue;
+    if (child->GetName().empty()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   return candidate;
@@ -813,8 +892,8 @@ static void PressButton(TOrbaControl& c, bool left, const std::string& label, ui
   if (!admitted || c.IsScreenRoot()) return;
   TOrbaBase* root = c.GetScreen();
   const bool takes = !c.GetPaused() && !queued && !held;
-  if (takes && !label.empty() && c.Manager != nullptr)
-    c.Manager->Events.QueueEvent(c.Handle(), label, &args, code);
+  if (takes && !label.empty() && c.GetManager() != nullptr)
+    c.GetManager()->Events.QueueEvent(c.Handle(), label, &args, code);
   if (root == nullptr) return;
   if (takes) root->Capture |= left ? TOrbaBase::kLeftCaptured : TOrbaBase::kRightCaptured;
   (left ? root->LeftPressed : root->RightPressed) = false;
@@ -933,7 +1012,7 @@ void TOrbaControl::ChangeMotionRepeat(bool& repeat, bool v) {
 }
 
 bool TOrbaControl::Saved(const TOrbaObject& child) {
-  return !child.IsScrapped() && child.GetCompoType() != 0 && !IsInternalName(child.Name);
+  return !child.IsScrapped() && child.GetCompoType() != 0 && !IsInternalName(child.GetName());
 }
 
 void TOrbaControl::SaveToStream(TKsBigStream& stream) const {
@@ -970,17 +1049,15 @@ void TOrbaControl::LoadFromStream(TKsBigStream& stream, int32_t version) {
   PosZoomed = ReadStreamBool(stream);
   if (version >= kSceneMotionVersion)
     for (int32_t* v : {&MotionX, &MotionY, &PlusX, &PlusY}) *v = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) {
-    for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
-    AniPaused = ReadStreamBool(stream);
-  }
+  for (int32_t* v : {&ClipLeft, &ClipTop, &ClipWidth, &ClipHeight}) *v = ReadStreamInt(stream);
+  AniPaused = ReadStreamBool(stream);
   Visible = ReadStreamBool(stream);
   Color = ReadStreamInt(stream);
   ExtraRect = ReadStreamRect(stream);
   IgnoreMouse = ReadByteVal(stream);
   Cursor = ReadStreamString(stream);
   OnMouseMove = ReadStreamString(stream);
-  if (version >= kSceneMouseInVersion) OnMouseIn = ReadStreamString(stream);
+  OnMouseIn = ReadStreamString(stream);
   for (std::string* s : {&OnMouseOut, &OnLBtnDown, &OnLBtnUp, &OnRBtnDown, &OnRBtnUp, &OnWheelDown, &OnWheelUp})
     *s = ReadStreamString(stream);
   if (version >= kSceneKeyHandlersVersion) {

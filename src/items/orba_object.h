@@ -52,18 +52,18 @@ class TOrbaObject {
   TOrbaObject& operator=(const TOrbaObject&) = delete;
   virtual ~TOrbaObject() = default;
 
-  TOrbaBaseList* Manager;
-  std::string Name;
-  std::string Tag;
-  int32_t Priority = 0;
-  int32_t SubPriority = 0;
   const uint64_t Serial;
-  // The manager's list order: set when the object is listed, rising with
-  // every registration.
-  uint64_t ListOrder = 0;
 
   TObjectHandle Handle() const { return TObjectHandle{Serial}; }
+  TOrbaBaseList* GetManager() const { return Manager; }
   const std::string& GetName() const { return Name; }
+  const std::string& GetTag() const { return Tag; }
+  void SetTag(std::string tag) { Tag = std::move(tag); }
+  int32_t GetPriority() const { return Priority; }
+  int32_t GetSubPriority() const { return SubPriority; }
+  // The manager's list order: set when the object is listed, rising with
+  // every registration; 0 while it is not listed.
+  uint64_t GetListOrder() const { return ListOrder; }
   // Stores Name as it is, without the rules of SetName (saved state,
   // internal and numbered names). Every write of Name goes through here, so
   // that the manager's name index and the parent's child order follow.
@@ -213,6 +213,25 @@ class TOrbaObject {
   // Queues one script event with this object as sender.
   void QueueEvent(const std::string& label, uint8_t code, const TArrayString* args = nullptr);
   bool EventQueued(uint8_t code) const;
+
+  // Item kinds create their parts in it and queue events through it; only
+  // the manager rebinds it.
+  TOrbaBaseList* Manager;
+
+ private:
+  // The manager registers objects: it stamps ListOrder when it lists one,
+  // stores Name together with its name index (RenameObject) and rebinds
+  // Manager when it takes over a loaded scene. Nothing else writes them.
+  friend class TOrbaBaseList;
+
+  // The z-order keys, changed through AssignName (or SetName), SetPriority
+  // and SetSubPriority, which keep the name index and the parent's child
+  // order in step.
+  std::string Name;
+  int32_t Priority = 0;
+  int32_t SubPriority = 0;
+  std::string Tag;
+  uint64_t ListOrder = 0;
 };
 
 class TOrbaComponent : public TOrbaObject {
@@ -313,14 +332,25 @@ class TOrbaControl : public TOrbaComponent {
   ~TOrbaControl() override;
   void Create() override;
 
-  // The place and size, changed through SetLeft .. SetHeight, which
-  // invalidate what the item covered and will cover; an item kind lays
-  // itself out through them directly.
+  // The item's state is changed from outside through the setters, which do
+  // the follow-up work (repaint, re-sort, focus and child bookkeeping). An
+  // item kind lays itself out, loads itself and runs its animation through
+  // the protected fields directly.
  protected:
+  // Changed through SetLeft .. SetHeight, which invalidate what the item
+  // covered and will cover.
   int32_t Left = 0, Top = 0, Width = 0, Height = 0;
-
- public:
   int32_t OffsetX = 0, OffsetY = 0;
+  // The position a running motion gives the item.
+  int32_t MotionX = 0, MotionY = 0;
+  bool PosZoomed = false;
+  bool AniPaused = false;
+  // Item kinds that always take keys set it when they are built.
+  bool HandleKey = false;
+  uint8_t IgnoreMouse = IM_NONE;
+  std::unique_ptr<TOrbaMotion> Motion;
+
+ private:
   bool Visible = true;
   TOrbaControl* Parent = nullptr;
   int32_t Color = 0;
@@ -334,18 +364,13 @@ class TOrbaControl : public TOrbaComponent {
   TRect ExtraRect{0, 0, 1, 1};
   std::string OnMouseMove, OnMouseIn, OnMouseOut, OnLBtnDown, OnLBtnUp, OnRBtnDown, OnRBtnUp,
       OnWheelDown, OnWheelUp;
-  uint8_t IgnoreMouse = IM_NONE;
   std::string Cursor;
-  bool PosZoomed = false;
   bool SelFrame = false;
   int32_t ClipLeft = 0, ClipTop = 0, ClipWidth = 0, ClipHeight = 0;
-  int32_t MotionX = 0, MotionY = 0;
   int32_t PlusX = 0, PlusY = 0;
-  bool AniPaused = false;
-  bool HandleKey = false;
   std::string OnKeyDown, OnKeyUp, OnKeyRepeat, OnFocusIn, OnFocusOut;
-  std::unique_ptr<TOrbaMotion> Motion;
 
+ public:
   bool IsControl() const override { return true; }
 
   // Accessors.
@@ -398,6 +423,11 @@ class TOrbaControl : public TOrbaComponent {
   int32_t GetClipHeight() const override { return ClipHeight; }
   int32_t GetPlusX() const override { return PlusX; }
   int32_t GetPlusY() const override { return PlusY; }
+  int32_t GetMotionX() const { return MotionX; }
+  int32_t GetMotionY() const { return MotionY; }
+  // The frame animation started on the item itself (StartMotion); nullptr
+  // while none runs.
+  TOrbaMotion* GetOwnMotion() const { return Motion.get(); }
   bool GetAniPaused() const override;
   void SetAniPaused(bool v) override { AniPaused = v; }
   bool GetHandleKey() const override { return HandleKey; }
@@ -427,6 +457,12 @@ class TOrbaControl : public TOrbaComponent {
   void SetName(const std::string& name) override;
   TOrbaControl* GetParent() const override { return Parent; }
   void SetParent(TOrbaControl* parent) override;
+  // Leaves the parent's children with nothing else done (no repaint, no
+  // cabinet or focus bookkeeping): for an item about to be freed.
+  void DetachFromParent();
+  const std::vector<TOrbaControl*>& GetChildren() const { return Children; }
+  // How many children wait for their place until the next read (TChildList).
+  size_t WaitingChildren() const { return Children.Waiting(); }
   TOrbaControl* GetChild(int32_t index) const override;
   int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
   // Appends Child, leaving the order to the caller.
@@ -441,6 +477,9 @@ class TOrbaControl : public TOrbaComponent {
   // that orders them fully (no afterimages), so one child can be placed by
   // binary search.
   bool ChildrenOrdered() const { return !ChildrenUnsorted && AfterimageChildren == 0; }
+  // A child left its place in z-order without a sort (it was renamed): the
+  // next SortChildren sorts them all.
+  void MarkChildrenUnsorted() { ChildrenUnsorted = true; }
   // The position of a child (found by its z-order key while the children
   // are ordered); the child count when it is not a child.
   size_t IndexOfChild(const TOrbaObject* child) const;
@@ -481,6 +520,10 @@ class TOrbaControl : public TOrbaComponent {
   // everything below those) only paints; 0 otherwise. Covered is set when
   // such a child was found.
   size_t FirstPaintedChild(const TRect& area, const TCustomDIBX* surface, bool* covered = nullptr) const;
+  // Draw, given FirstPaintedChild for the area Draw paints (the bounds under
+  // the surface's clip) when the caller asked it already.
+  static constexpr size_t kFirstChildUnknown = SIZE_MAX;
+  void DrawFrom(size_t first);
   TOrbaObject* HitTest(TPoint p, uint32_t mask) override;
   bool Idle() override;
   void DoLButtonDown() override;
@@ -533,6 +576,9 @@ class TOrbaControl : public TOrbaComponent {
   }
   TArrayString PointerArgs() const;
   void TellPickFocus() const;
+  // Asks the processor for the fields a paint pass reads of Item (and, when
+  // Drawn, what its draw reads besides) ahead of their use.
+  static void PrefetchForPaint(const TOrbaControl& item, bool drawn);
   // Shared frame of the key events.
   void QueueKeyEvent(const std::string& label, uint8_t code, const std::vector<int32_t>& keys);
 };

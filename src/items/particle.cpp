@@ -179,31 +179,12 @@ void TOrbaParticleImages::Advance(int64_t n) {
       T -= Param1;
       SetPosition(std::sin(Angle) * Amplitude * f, X0, T, 0, false);
       if (Dead) return;
-      SetDrawPriority(static_cast<int32_t>(std::nearbyint((f - 0.5L) / 0.5L * 2000 - 1000)));
+      SetPriority(static_cast<int32_t>(std::nearbyint((f - 0.5L) / 0.5L * 2000 - 1000)));
       if (int64_t{GetRelativeTop()} + Height < 0) Dead = true;
       break;
     }
     default: Dead = true; break;
   }
-}
-
-void TOrbaParticleImages::SetDrawPriority(int32_t priority) {
-  if (priority == Priority) return;
-  // The siblings stay in z-order (distinct names order them fully), so
-  // this one alone moves to its place: out of the list before its key
-  // changes, back in by the new one.
-  if (Parent != nullptr) {
-    auto& c = Parent->Children;
-    c.erase(std::find(c.begin(), c.end(), this));
-  }
-  Priority = priority;
-  SubPriority = 0;
-  if (Parent == nullptr) return;
-  auto& c = Parent->Children;
-  c.insert(std::upper_bound(c.begin(), c.end(), this,
-                            [](const TOrbaControl* a, const TOrbaControl* b) { return CompareZOrder(*a, *b) < 0; }),
-           this);
-  Invalidate();
 }
 
 bool TOrbaParticleImages::Idle() {
@@ -244,7 +225,7 @@ bool TOrbaMotionParticle::StepParticle(TOrbaParticleImages& particle) {
     Film->Owner = &particle;
     Film->BaseX = Film->Relative ? particle.GetLeft() : 0;
     Film->BaseY = Film->Relative ? particle.GetTop() : 0;
-    Film->BasePriority = particle.Priority;
+    Film->BasePriority = particle.GetPriority();
     Film->ApplyFilmAt(at.Frame);
     Film->Owner = nullptr;
   }
@@ -261,7 +242,7 @@ TOrbaParticle::~TOrbaParticle() {
 }
 
 void TOrbaParticle::DropParticles() {
-  for (TOrbaControl* child : Children)
+  for (TOrbaControl* child : GetChildren())
     if (auto* p = dynamic_cast<TOrbaParticleImages*>(child)) {
       p->Detach();
       p->Scrap();
@@ -377,7 +358,7 @@ int32_t TOrbaParticle::NextBirth(int32_t& x, int32_t& y) {
 TOrbaParticleImages* TOrbaParticle::Birth(int32_t x, int32_t y) {
   auto* p = NewOrbaObject<TOrbaParticleImages>(Manager);
   // Internal names are never looked up; the serial keeps them unique.
-  p->AssignName(std::string(1, kInternalMark) + Name + std::string(1, kInternalMark) + std::to_string(p->Serial));
+  p->AssignName(std::string(1, kInternalMark) + GetName() + std::string(1, kInternalMark) + std::to_string(p->Serial));
   p->Emitter = this;
   p->SetIgnoreMouse(IM_ALL);
   p->SetParent(this);
@@ -445,12 +426,10 @@ void TOrbaParticle::LoadFromStream(TKsBigStream& stream, int32_t version) {
   PartMotion = ReadByteVal(stream);
   for (long double& p : Params) p = ReadStreamFloat(stream);
   Alpha = ReadStreamInt(stream);
-  if (version >= kSceneIdleVersion) {
-    Index = ReadStreamInt(stream);
-    OnIdle = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-    Duration = ReadStreamInt(stream);
-  }
+  Index = ReadStreamInt(stream);
+  OnIdle = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
+  Duration = ReadStreamInt(stream);
   State = 0;
 }
 

@@ -51,9 +51,6 @@ class TOrbaParticleImages : public TOrbaCustomImages {
   // position cannot be held) is dead from then on.
   void Advance(int64_t n);
   bool Idle() override;
-  // SetPriority for a turning twister: it moves among its sorted siblings
-  // without sorting them all again.
-  void SetDrawPriority(int32_t priority);
   // Drops the links to the emitter and its cells (the emitter goes first).
   void Detach();
 

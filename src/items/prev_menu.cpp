@@ -10,6 +10,7 @@
 #include "items/brix_cache.h"
 #include "items/film_manager.h"
 #include "platform/text_convert.h"
+#include "script/save/scene_versions.h"
 #include "script/functions/sys_func.h"
 #include "script/values/param_collection.h"
 
@@ -159,7 +160,7 @@ void TOrbaPrevMenu::SetButtons(const TContSelList& list) {
 
 TOrbaPrevImages* TOrbaPrevMenu::NewPart(int32_t button, int32_t x, int32_t y, bool sub) {
   auto* part = NewOrbaObject<TOrbaPrevImages>(Manager);
-  const std::string prefix = std::string("\x01") + Name + "\x01";
+  const std::string prefix = std::string("\x01") + GetName() + "\x01";
   part->SetName(Manager != nullptr ? Manager->MakeUniqueName(prefix) : prefix);
   part->Menu = this;
   part->Button = button;
@@ -420,9 +421,9 @@ TOrbaObject* TOrbaPrevMenu::HitTest(TPoint p, uint32_t mask) {
       if (TOrbaPrevImages* item = Item(i); item != nullptr && Enabled[static_cast<size_t>(i)] != 0 &&
                                            item->HitTest(p, 0xFF) != nullptr)
         return this;
-  for (size_t i = Children.size(); i-- > 0;) {
-    TOrbaControl* child = Children[i];
-    if (child->Name.empty() || std::find(Items.begin(), Items.end(), child->Handle()) != Items.end()) continue;
+  for (size_t i = GetChildren().size(); i-- > 0;) {
+    TOrbaControl* child = GetChildren()[i];
+    if (child->GetName().empty() || std::find(Items.begin(), Items.end(), child->Handle()) != Items.end()) continue;
     if (TOrbaObject* hit = child->HitTest(p, mask)) return hit;
   }
   return nullptr;
@@ -528,9 +529,9 @@ void TOrbaPrevMenu::LoadFromStream(TKsBigStream& stream, int32_t version) {
   const struct {
     int32_t since;
     void (TOrbaPrevMenu::*set)(int32_t, bool);
-  } arrays[] = {{127, &TOrbaPrevMenu::SetItemEnabled},
-                {132, &TOrbaPrevMenu::SetItemVisible},
-                {136, &TOrbaPrevMenu::SetItemSelected}};
+  } arrays[] = {{kScenePrevMenuEnabledVersion, &TOrbaPrevMenu::SetItemEnabled},
+                {kScenePrevMenuVisibleVersion, &TOrbaPrevMenu::SetItemVisible},
+                {kScenePrevMenuSelectedVersion, &TOrbaPrevMenu::SetItemSelected}};
   for (const auto& a : arrays) {
     if (version < a.since) continue;
     const int32_t count = ReadStreamInt(stream);

@@ -32,15 +32,15 @@ constexpr int32_t KindINT = PT_INT, KindBYTE = PT_INT, KindFLAG = PT_BOOL, KindF
 
 std::string ParentName(const TOrbaObject& object) {
   const TOrbaControl* parent = object.GetParent();
-  return parent != nullptr ? parent->Name : std::string();
+  return parent != nullptr ? parent->GetName() : std::string();
 }
 
 // PR_PARENT by name; a name that finds nothing leaves the parent unchanged,
 // unless a fallback (the current screen root) is given.
 void SetParentByName(TOrbaObject& object, const std::string& name, bool to_root_when_missing) {
-  if (object.IsScreenRoot() || object.Manager == nullptr) return;
-  TOrbaControl* parent = name.empty() && to_root_when_missing ? nullptr : object.Manager->FindControl(name);
-  if (parent == nullptr && to_root_when_missing) parent = object.Manager->ActiveBase();
+  if (object.IsScreenRoot() || object.GetManager() == nullptr) return;
+  TOrbaControl* parent = name.empty() && to_root_when_missing ? nullptr : object.GetManager()->FindControl(name);
+  if (parent == nullptr && to_root_when_missing) parent = object.GetManager()->ActiveBase();
   if (parent != nullptr) object.SetParent(parent);
 }
 
@@ -66,7 +66,7 @@ void WriteProp(TOrbaObject& object, uint8_t prop_id, const TCustomParam& value, 
     }
     case PR_PARENT: SetParentByName(object, value.GetAsStr(), mode == TWriteMode::Command); return;
     case PR_PRIORITY: object.SetPriority(value.GetAsInt()); return;
-    case PR_TAG: object.Tag = value.GetAsStr(); return;
+    case PR_TAG: object.SetTag(value.GetAsStr()); return;
     default: throw EScriptError(kMsgSetPropError);  // PR_APPEARX, PR_APPEARY, 165 and above
   }
 }
@@ -98,8 +98,8 @@ void DoGetProp(TCustomParam& variable, TOrbaObject& object, uint8_t prop_id) {
 #include "items/prop_defs.def"
     case PR_NAME: variable.SetAsStr(object.GetName()); return;
     case PR_PARENT: variable.SetAsStr(ParentName(object)); return;
-    case PR_PRIORITY: variable.SetAsInt(object.Priority); return;
-    case PR_TAG: variable.SetAsStr(object.Tag); return;
+    case PR_PRIORITY: variable.SetAsInt(object.GetPriority()); return;
+    case PR_TAG: variable.SetAsStr(object.GetTag()); return;
     case PR_APPEARX:
     case PR_APPEARY: variable.SetAsInt(0); return;
     default: throw EScriptError(kMsgGetPropError);

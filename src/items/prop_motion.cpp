@@ -60,7 +60,7 @@ void TOrbaPropMotion::SaveToStream(TKsBigStream& stream) const {
   // instead of finding the screen root by the empty name.
   const TOrbaObject* target = Manager != nullptr && Target ? Manager->Lookup(Target) : nullptr;
   const bool gone = Target && (target == nullptr || target->IsScrapped());
-  WriteStreamString(stream, gone ? std::string() : target != nullptr ? target->Name : TargetName);
+  WriteStreamString(stream, gone ? std::string() : target != nullptr ? target->GetName() : TargetName);
   WriteStreamInt(stream, gone ? 255 : PropId);
   WriteStreamFloat(stream, EndValue);
   WriteStreamInt(stream, Duration);

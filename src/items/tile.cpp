@@ -14,7 +14,7 @@ int32_t Clamp32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, 
 // A tile's screen position on one axis: its own position Pos from the
 // parent's screen origin less the parent's scroll.
 int32_t TileOrigin(const TOrbaControl& c, bool vertical, int32_t pos) {
-  const TOrbaControl* p = c.Parent;
+  const TOrbaControl* p = c.GetParent();
   if (p == nullptr) return pos;
   const int64_t origin = vertical ? int64_t{p->GetScreenTop()} - p->GetScrollY()
                                   : int64_t{p->GetScreenLeft()} - p->GetScrollX();

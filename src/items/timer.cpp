@@ -57,10 +57,8 @@ void TOrbaTimer::LoadFromStream(TKsBigStream& stream, int32_t version) {
   OnNotify = ReadStreamString(stream);
   Delay = ReadStreamInt(stream);
   Paused = ReadStreamBool(stream);
-  if (version >= kSceneIdleVersion) {
-    AutoScrap = ReadStreamBool(stream);
-    Fired = ReadStreamBool(stream);
-  }
+  AutoScrap = ReadStreamBool(stream);
+  Fired = ReadStreamBool(stream);
   LastTick = GameClock;
 }
 

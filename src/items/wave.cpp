@@ -51,7 +51,7 @@ void TOrbaWave::SetBounds(int32_t left, int32_t top, int32_t width, int32_t heig
 }
 
 void TOrbaWave::InflateOwnRect(TRect& rect) const {
-  if (Parent != nullptr) Parent->InflateDirtyRect(rect);
+  if (GetParent() != nullptr) GetParent()->InflateDirtyRect(rect);
 }
 
 void TOrbaWave::InflateDirtyRect(TRect& rect) const {
@@ -105,10 +105,8 @@ void TOrbaWave::LoadFromStream(TKsBigStream& stream, int32_t version) {
   // The children draw where they did before saving: the origin is the
   // item's place on the screen.
   Attach();
-  if (version >= kSceneIdleVersion) {
-    OnIdle = ReadStreamString(stream);
-    Paused = ReadStreamBool(stream);
-  }
+  OnIdle = ReadStreamString(stream);
+  Paused = ReadStreamBool(stream);
 }
 
 }  // namespace orba

@@ -199,7 +199,7 @@ void TOrbaSound::SetState(uint8_t state) {
       return;
     }
     FadeOut();
-    SetName("SCRAP_" + Name);
+    SetName("SCRAP_" + GetName());
   }
 }
 

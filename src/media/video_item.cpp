@@ -93,7 +93,7 @@ void TOrbaVideo::PositionOverlay() {
   const TRect dest{SaturateInt32(left), SaturateInt32(top), SaturateInt32(left + Scaled(sw, ZoomX)),
                    SaturateInt32(top + Scaled(sh, ZoomY))};
   TRect clipped = dest;
-  if (Parent != nullptr) Parent->ClipToBounds(clipped);
+  if (GetParent() != nullptr) GetParent()->ClipToBounds(clipped);
   if (const TOrbaBase* root = GetScreen()) IntersectRects(clipped, TRect{0, 0, root->GetWidth(), root->GetHeight()}, clipped);
   if (RectIsEmpty(clipped) || !IsShown()) {
     item_->SetVisible(false);
@@ -229,7 +229,7 @@ void TOrbaVideo::SetState(uint8_t state) {
     item_ = VideoManager->Add(Source, !Overlay);
     if (item_ != nullptr) {
       item_->SetRepeat(Repeat);
-      if (Overlay && Visible) PositionOverlay();
+      if (Overlay && GetVisible()) PositionOverlay();
       MakeFrameBitmap();
       UpdateVideoSize();
       Invalidate();

@@ -50,7 +50,7 @@ void TShellVarHost::SetSoundOn(bool value) {
 
 std::string TShellVarHost::GetActiveCompo() {
   const TOrbaObject* focus = Bases != nullptr ? Bases->GetFocusObject() : nullptr;
-  return focus != nullptr ? focus->Name : std::string();
+  return focus != nullptr ? focus->GetName() : std::string();
 }
 
 void TShellVarHost::SetActiveCompo(const std::string& name) {

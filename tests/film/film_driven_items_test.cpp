@@ -98,11 +98,11 @@ TEST_F(FilmPieces, TheEmittersFilmPlaysOnEachParticleFromItsOwnTime) {
   for (int tick = 0; tick < 6; ++tick) m.Idle();
   ASSERT_GE(emitter->Particles.size(), 2u);
   for (const TOrbaParticleImages* p : emitter->Particles) {
-    SCOPED_TRACE(p->Name);
+    SCOPED_TRACE(p->GetName());
     const std::vector<int32_t> frames = FramesOf(p);
     ASSERT_FALSE(frames.empty());
     EXPECT_EQ(frames.back(), FrameAtTime(p->Elapsed, 60));
-    EXPECT_EQ(p->MotionX, frames.back());
+    EXPECT_EQ(p->GetMotionX(), frames.back());
   }
   // Nothing was applied without an owner, and never to the emitter.
   EXPECT_TRUE(FramesOf(nullptr).empty() && FramesOf(emitter).empty());
@@ -163,13 +163,13 @@ TEST_F(FilmPieces, ATileAppliesAFilmTileFrame) {
   f.ScrollY = -6;
   f.Clip = TRect{1, 2, 9, 7};
   tile->ApplyFrame(f);
-  EXPECT_EQ((std::vector<int32_t>{tile->GetWidth(), tile->GetHeight(), tile->ZoomX, tile->ZoomY, tile->Priority,
+  EXPECT_EQ((std::vector<int32_t>{tile->GetWidth(), tile->GetHeight(), tile->ZoomX, tile->ZoomY, tile->GetPriority(),
                                   tile->GetDistanceX(), tile->GetDistanceY(), tile->FlipH, tile->FlipV,
-                                  tile->OffsetX, tile->OffsetY, tile->GetLeft(), tile->GetTop(), tile->Alpha, tile->BlurSpan,
-                                  tile->BlurDelay, tile->GetScrollX(), tile->GetScrollY(), tile->ClipLeft,
-                                  tile->ClipTop, tile->ClipWidth, tile->ClipHeight}),
+                                  tile->GetOffsetX(), tile->GetOffsetY(), tile->GetLeft(), tile->GetTop(), tile->Alpha,
+                                  tile->BlurSpan, tile->BlurDelay, tile->GetScrollX(), tile->GetScrollY(),
+                                  tile->GetClipLeft(), tile->GetClipTop(), tile->GetClipWidth(), tile->GetClipHeight()}),
             (std::vector<int32_t>{30, 20, 512, 128, 7, 2, 3, 1, 0, 1, 2, 11, 12, 100, 40, 300, 5, -6, 1, 2, 8, 5}));
-  EXPECT_TRUE(tile->Parent == parent && tile->GetDIB() == &bitmap && tile->GetMaskDIB() == &mask);
+  EXPECT_TRUE(tile->GetParent() == parent && tile->GetDIB() == &bitmap && tile->GetMaskDIB() == &mask);
   EXPECT_EQ(std::make_pair(tile->FilmColorKey, bitmap.TransparentColor), std::make_pair(0x0000FF, 0xFF0000));
 }
 
@@ -178,7 +178,7 @@ TEST_F(FilmPieces, ATileAppliesAFilmTileFrame) {
 TEST_F(FilmPieces, AnimatedImagesReapplyTheirFilmsFrameAfterADisplayChange) {
   TOrbaImages* image = Make<TOrbaImages>();
   image->SetSource("walk.omt");
-  ASSERT_NE(image->Motion, nullptr);
+  ASSERT_NE(image->GetOwnMotion(), nullptr);
   for (int tick = 0; tick < 5; ++tick) m.Idle();
   const std::vector<int32_t> before = FramesOf(image);
   ASSERT_FALSE(before.empty());
@@ -204,13 +204,13 @@ TEST_F(FilmPieces, AnimatedImagesReapplyTheirFilmsFrameAfterADisplayChange) {
 TEST_F(FilmPieces, LabelsAndButtonStripsPlayTheirMotionSources) {
   TOrbaLabel* label = Make<TOrbaLabel>();
   label->SetSource("Float.OMT");
-  ASSERT_NE(label->Motion, nullptr);
+  ASSERT_NE(label->GetOwnMotion(), nullptr);
   for (int tick = 0; tick < 6; ++tick) m.Idle();
   // Two ticks on frame 0, then 16 ms a tick: 64 ms is frame 3.84 -> 4.
   EXPECT_EQ(FramesOf(label), (std::vector<int32_t>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(label->MotionX, 4);
+  EXPECT_EQ(label->GetMotionX(), 4);
   label->SetSource("");
-  EXPECT_EQ(label->Motion, nullptr);
+  EXPECT_EQ(label->GetOwnMotion(), nullptr);
 
   TOrbaButton* button = Make<TOrbaButton>();
   for (const auto& [strip, source] : {std::pair{TOrbaButton::kHover, "h.omt"}, {TOrbaButton::kPressed, "p.omt"},
@@ -220,7 +220,7 @@ TEST_F(FilmPieces, LabelsAndButtonStripsPlayTheirMotionSources) {
     if (strip == TOrbaButton::kPressed) button->SetPressedSource(source);
     if (strip == TOrbaButton::kClicked) button->SetClickedSource(source);
     ASSERT_NE(button->StripMotions[static_cast<size_t>(strip - 1)], nullptr);
-    EXPECT_EQ(button->Motion, nullptr);
+    EXPECT_EQ(button->GetOwnMotion(), nullptr);
   }
   button->SetStrip(TOrbaButton::kPressed);
   EXPECT_EQ(button->GetMotion(), button->StripMotions[1].get());

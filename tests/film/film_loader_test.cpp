@@ -57,7 +57,7 @@ TEST(FilmLoader, EveryFilmIsRefusedByItsKindAndItemsShowNone) {
   EXPECT_EQ(set_source(*box, "move.omt"), "<no error>");
   EXPECT_EQ((std::vector<int32_t>{image->GetWidth(), image->GetHeight(), image->GetIndex()}), (std::vector<int32_t>{0, 0, -1}));
   EXPECT_EQ(image->GetSource() + " " + box->GetSource(), "run.omt move.omt");
-  EXPECT_TRUE(image->Motion == nullptr && box->Motion == nullptr);
+  EXPECT_TRUE(image->GetOwnMotion() == nullptr && box->GetOwnMotion() == nullptr);
   // The box still draws as a box; the image draws nothing.
   m.GetBase(0)->InvalidateAll();
   m.Draw();

@@ -41,11 +41,11 @@ TEST_F(FrameAnimation, SixtyFramesEndOnTheStepWhereElapsedReaches992) {
   int steps = 1;
   while (!motion.Step()) ASSERT_LT(++steps, 100);
   // Two steps show frame 0, then 16 ms a step: 992 ms is frame 59.52 -> 60.
-  EXPECT_EQ(std::vector<int32_t>({steps, motion.Elapsed, motion.Frame, owner->MotionX}),
+  EXPECT_EQ(std::vector<int32_t>({steps, motion.Elapsed, motion.Frame, owner->GetMotionX()}),
             std::vector<int32_t>({64, 992, 59, 59}));
   EXPECT_TRUE(motion.Ended() && !motion.Step());
   motion.Rewind();
-  EXPECT_TRUE(!motion.Step() && owner->MotionX == 0);
+  EXPECT_TRUE(!motion.Step() && owner->GetMotionX() == 0);
 }
 
 TEST_F(FrameAnimation, RepeatContinuesAtTheLoopStartAndAnEmptyFilmEndsAtOnce) {
@@ -56,7 +56,8 @@ TEST_F(FrameAnimation, RepeatContinuesAtTheLoopStartAndAnEmptyFilmEndsAtOnce) {
   for (int i = 0; i < 2; ++i) motion.Step();
   motion.Elapsed = 1083;  // frame 64.98 -> 65
   EXPECT_FALSE(motion.Step());
-  EXPECT_EQ(std::vector<int32_t>({motion.Frame, motion.Elapsed, owner->MotionX}), std::vector<int32_t>({15, 250, 15}));
+  EXPECT_EQ(std::vector<int32_t>({motion.Frame, motion.Elapsed, owner->GetMotionX()}),
+            std::vector<int32_t>({15, 250, 15}));
 
   for (const bool repeat : {false, true}) {
     owner->Repeat = repeat;
@@ -73,14 +74,14 @@ TEST_F(FrameAnimation, ARelativeFilmFollowsItsOwnerAndTheMotionResetsItOnDestruc
     TOrbaMotionFilm motion = Motion(60);
     motion.Film->Relative = true;
     motion.Step();
-    EXPECT_EQ(owner->MotionX, 5);
+    EXPECT_EQ(owner->GetMotionX(), 5);
     motion.Step();
     owner->SetLeft(30);
     motion.Step();
-    EXPECT_EQ(std::vector<int32_t>({motion.Film->BaseX, motion.Film->BaseY, owner->MotionX}),
+    EXPECT_EQ(std::vector<int32_t>({motion.Film->BaseX, motion.Film->BaseY, owner->GetMotionX()}),
               std::vector<int32_t>({30, 6, 31}));
   }
-  EXPECT_EQ(owner->MotionX, 0);
+  EXPECT_EQ(owner->GetMotionX(), 0);
 }
 
 }  // namespace

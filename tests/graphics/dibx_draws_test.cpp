@@ -9,6 +9,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <string>
 
 #include "graphics/dibx_rotate.h"
 #include "graphics/pixel_channels.h"
@@ -292,45 +293,89 @@ TEST(DrawRotate, BlendAddMaskAndKeyVectors) {
             (TRow{kUntouched, 9u}));
 }
 
-// Random rotations (angles, zooms, flips, keys, masks, every depth) against
-// each pixel worked from the source pixel under it, found by turning a
-// picture of pixel numbers the same way: masked draws blend or add with
-// weight m (m x level shr 8 below level 255) where m is not 0; unmasked ones
-// skip keyed pixels, add at alpha 256 and up, copy at 255, else blend.
+// One rotation of a picture of random pixels (a third of them the key 0x12)
+// through a mask (a third of it 0, a sixth 255) or without one, over a
+// destination of random pixels, checked against each pixel worked from the
+// source pixel under it, found by turning a picture of pixel numbers the
+// same way: masked draws blend or add with weight m (m x level shr 8 below
+// level 255) where m is not 0; unmasked ones skip keyed pixels, add at alpha
+// 256 and up, copy at 255, else blend.
+struct TTurn {
+  int32_t bits, sw, sh, dw, dh;  // depth, source and destination sizes
+  int32_t x, y, zx, zy, cx, cy, angle, alpha;
+  bool fh, fv, masked, key;
+};
+
+void ExpectTurnFollowsThePixelRule(std::mt19937& rng, const TTurn& t, const std::string& what) {
+  auto pick = [&](int32_t, int32_t) { return rng() % 3 == 0 ? 0x12u : static_cast<uint32_t>(rng()) & test::DepthMask(t.bits); };
+  auto src = PaintedDIBX(t.sw, t.sh, t.bits, pick), dst = PaintedDIBX(t.dw, t.dh, t.bits, pick);
+  auto before = MakeDIBX(t.dw, t.dh, t.bits);
+  auto mask = PaintedDIBX(t.sw, t.sh, 8, [&](int32_t, int32_t) { return rng() % 3 == 0 ? 0u : rng() % 4 == 0 ? 255u : rng() % 256; });
+  auto where = PaintedDIBX(t.sw, t.sh, 32, [&](int32_t x, int32_t y) { return uint32_t(1 + x + y * t.sw); });
+  auto landed = MakeDIBX(t.dw, t.dh, 32);
+  before->Draw(0, 0, *dst, {0, 0, t.dw, t.dh}, false, false, false);
+  src->TransparentColor = 0x12;
+  const TRect sr{0, 0, t.sw, t.sh};
+  landed->DrawRotate(t.x, t.y, t.zx, t.zy, *where, sr, t.cx, t.cy, t.angle, false, t.fh, t.fv, 255);
+  if (t.masked) dst->DrawRotateMask(t.x, t.y, t.zx, t.zy, *src, sr, t.cx, t.cy, t.angle, t.fh, t.fv, *mask, t.alpha);
+  else dst->DrawRotate(t.x, t.y, t.zx, t.zy, *src, sr, t.cx, t.cy, t.angle, t.key, t.fh, t.fv, t.alpha);
+  const TChannelSet c = ChannelsFor(t.bits);
+  const uint32_t level = static_cast<uint32_t>(t.alpha) & 255;
+  for (int32_t py = 0; py < t.dh; ++py)
+    for (int32_t px = 0; px < t.dw; ++px) {
+      const uint32_t at = landed->GetPixel(px, py), dv = before->GetPixel(px, py);
+      uint32_t want = dv;
+      const uint32_t sv = at ? src->GetPixel(int32_t(at - 1) % t.sw, int32_t(at - 1) / t.sw) : 0;
+      const uint32_t m = at ? mask->GetPixel(int32_t(at - 1) % t.sw, int32_t(at - 1) / t.sw) : 0;
+      const uint32_t w = level == 255 ? m : (m * level) >> 8;
+      if (at && t.masked && m != 0) want = t.alpha < 256 ? BlendPixel(sv, dv, w, c) : AddPixel(dv, sv, w, c);
+      if (at && !t.masked && !(t.key && sv == 0x12))
+        want = t.alpha >= 256 ? AddPixel(dv, sv, level, c) : t.alpha == 255 ? sv : BlendPixel(sv, dv, level, c);
+      ASSERT_EQ(dst->GetPixel(px, py), want) << what << " at " << px << "," << py;
+    }
+}
+
+// Random rotations (angles, zooms, flips, keys, masks, every depth) of small
+// pictures.
 TEST(DrawRotate, SampledRowsEqualThePixelRule) {
   std::mt19937 rng(17);
   for (int iter = 0; iter < 400; ++iter) {
-    const int32_t bits = std::array{8, 16, 24, 32}[iter % 4];
+    // Braced lists are worked left to right, so the draws keep their order.
     const int32_t sw = Any(rng, 1, 9), sh = Any(rng, 1, 9);
-    auto pick = [&](int32_t, int32_t) { return rng() % 3 == 0 ? 0x12u : static_cast<uint32_t>(rng()) & test::DepthMask(bits); };
-    auto src = PaintedDIBX(sw, sh, bits, pick), dst = PaintedDIBX(20, 16, bits, pick), before = MakeDIBX(20, 16, bits);
-    auto mask = PaintedDIBX(sw, sh, 8, [&](int32_t, int32_t) { return rng() % 3 == 0 ? 0u : rng() % 256; });
-    auto where = PaintedDIBX(sw, sh, 32, [&](int32_t x, int32_t y) { return uint32_t(1 + x + y * sw); });
-    auto landed = MakeDIBX(20, 16, 32);
-    before->Draw(0, 0, *dst, {0, 0, 20, 16}, false, false, false);
-    src->TransparentColor = 0x12;
-    const int32_t x = Any(rng, 0, 19), y = Any(rng, 0, 15), zx = Any(rng, 100, 700), zy = Any(rng, 100, 700);
-    const int32_t cx = Any(rng, 0, sw), cy = Any(rng, 0, sh), angle = Any(rng, 0, 255), alpha = Any(rng, 1, 520);
-    const bool fh = rng() & 1, fv = rng() & 1, masked = rng() & 1, key = rng() & 1;
-    const TRect sr{0, 0, sw, sh};
-    landed->DrawRotate(x, y, zx, zy, *where, sr, cx, cy, angle, false, fh, fv, 255);
-    if (masked) dst->DrawRotateMask(x, y, zx, zy, *src, sr, cx, cy, angle, fh, fv, *mask, alpha);
-    else dst->DrawRotate(x, y, zx, zy, *src, sr, cx, cy, angle, key, fh, fv, alpha);
-    const TChannelSet c = ChannelsFor(bits);
-    const uint32_t level = static_cast<uint32_t>(alpha) & 255;
-    for (int32_t py = 0; py < 16; ++py)
-      for (int32_t px = 0; px < 20; ++px) {
-        const uint32_t at = landed->GetPixel(px, py), dv = before->GetPixel(px, py);
-        uint32_t want = dv;
-        const uint32_t sv = at ? src->GetPixel(int32_t(at - 1) % sw, int32_t(at - 1) / sw) : 0;
-        const uint32_t m = at ? mask->GetPixel(int32_t(at - 1) % sw, int32_t(at - 1) / sw) : 0;
-        const uint32_t w = level == 255 ? m : (m * level) >> 8;
-        if (at && masked && m != 0) want = alpha < 256 ? BlendPixel(sv, dv, w, c) : AddPixel(dv, sv, w, c);
-        if (at && !masked && !(key && sv == 0x12))
-          want = alpha >= 256 ? AddPixel(dv, sv, level, c) : alpha == 255 ? sv : BlendPixel(sv, dv, level, c);
-        ASSERT_EQ(dst->GetPixel(px, py), want) << iter << " at " << px << "," << py;
-      }
+    const TTurn t{.bits = std::array{8, 16, 24, 32}[iter % 4], .sw = sw, .sh = sh, .dw = 20, .dh = 16,
+                  .x = Any(rng, 0, 19), .y = Any(rng, 0, 15), .zx = Any(rng, 100, 700), .zy = Any(rng, 100, 700),
+                  .cx = Any(rng, 0, sw), .cy = Any(rng, 0, sh), .angle = Any(rng, 0, 255), .alpha = Any(rng, 1, 520),
+                  .fh = (rng() & 1) != 0, .fv = (rng() & 1) != 0, .masked = (rng() & 1) != 0, .key = (rng() & 1) != 0};
+    ExpectTurnFollowsThePixelRule(rng, t, "iteration " + std::to_string(iter));
+    if (HasFatalFailure()) return;
   }
+}
+
+// Masked 32-bit rotations of a picture wider than a row step of the vector
+// forms (37 x 23: rows not a multiple of 8 or 16 pixels), at angles near
+// level and upright where the rows are walked in groups picked from two
+// source rows, and beyond them where they are gathered, mirrored or not,
+// blended and added, whole and cut by the destination's edges.
+TEST(DrawRotate, MaskedTurnsOfAWidePictureEqualThePixelRule) {
+  struct TCase {
+    int32_t angle, zoom, alpha;
+    bool fh;
+  };
+  const TCase cases[] = {
+      {1, 256, 255, false},   {8, 256, 200, false},  {8, 256, 300, true},   {13, 300, 128, false},
+      {24, 256, 255, false},  {60, 256, 200, false}, {64, 256, 200, false}, {68, 256, 255, true},
+      {120, 256, 200, false}, {128, 256, 255, true}, {136, 200, 511, false}, {250, 256, 200, false},
+      {255, 512, 100, true},  {200, 256, 200, false},
+  };
+  std::mt19937 rng(29);
+  for (const TCase& k : cases)
+    for (const int32_t x : {32, 5}) {
+      const TTurn t{.bits = 32, .sw = 37, .sh = 23, .dw = 64, .dh = 48, .x = x, .y = 24, .zx = k.zoom, .zy = k.zoom,
+                    .cx = 18, .cy = 11, .angle = k.angle, .alpha = k.alpha, .fh = k.fh, .fv = k.angle % 2 == 0,
+                    .masked = true, .key = false};
+      ExpectTurnFollowsThePixelRule(rng, t, "angle " + std::to_string(k.angle) + " at x " + std::to_string(x));
+      if (HasFatalFailure()) return;
+    }
 }
 
 // ---- tiles and patterns -----------------------------------------------------

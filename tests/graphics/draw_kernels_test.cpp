@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <set>
@@ -79,6 +81,18 @@ struct TKernel {
 
 const TKernel kKernels[] = {
     {"Copy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Copy(in.D(), in.S(), in.n, bits); }},
+    // The row as three rows of a third of it, the destination's taken from
+    // the last one up (a bottom-up bitmap's memory order).
+    {"CopyRows", kAll, [](auto& k, int32_t bits, Inputs& in) {
+       const int32_t w = in.n / 3;
+       const std::ptrdiff_t pitch = static_cast<std::ptrdiff_t>(w) * ((bits + 7) / 8);
+       k.CopyRows(in.D(), pitch, in.S(), pitch, 3, w, bits);
+     }},
+    {"CopyRowsUpward", kAll, [](auto& k, int32_t bits, Inputs& in) {
+       const int32_t w = in.n / 3;
+       const std::ptrdiff_t pitch = static_cast<std::ptrdiff_t>(w) * ((bits + 7) / 8);
+       k.CopyRows(in.D() + 2 * pitch, -pitch, in.S(), pitch, 3, w, bits);
+     }},
     {"Fill", kAll, [](auto& k, int32_t bits, Inputs& in) { k.Fill(in.D(), in.n, bits, in.pixel); }},
     {"KeyedCopy", kAll, [](auto& k, int32_t bits, Inputs& in) { k.KeyedCopy(in.D(), in.S(), in.n, bits, in.key); }},
     {"FillAlpha", kAll, [](auto& k, int32_t bits, Inputs& in) { k.FillAlpha(in.D(), in.n, bits, in.pixel, in.alpha); }},
@@ -267,6 +281,76 @@ TEST(RowKernels, GatherWalkSetsAgree) {
       k->GatherWalk(walk, n, got.data(), got_mask.data());
       ASSERT_EQ(got, want) << iter;
       ASSERT_EQ(got_mask, want_mask) << iter;
+    }
+  }
+}
+
+// Walks with a mask drawn straight into a row (the rotated coverage draws)
+// against the portable GatherWalk followed by the portable Mask: random
+// walks, and nearly level ones (within 19 degrees of 0 or 180, zoomed
+// between a half and two) or nearly upright ones that end on the picture's
+// first or last column (the level ones in the row stored last), over
+// pictures whose rows are not a multiple of eight pixels, stored top-down or
+// bottom-up, with coverage often 0 or 255. The picture and mask buffers are
+// exactly their size, so a read past either shows under the address
+// sanitizer.
+TEST(RowKernels, WalkMaskSetsAgree) {
+  std::mt19937 rng(2718);
+  const int32_t w = 37, h = 23;
+  for (int iter = 0; iter < 4000; ++iter) {
+    // Mask rows a quarter of the 32-bit rows' length, or padded to 40 bytes.
+    const int32_t mask_pitch = rng() & 1 ? w : 40;
+    std::vector<uint8_t> mask(static_cast<size_t>(mask_pitch * h));
+    for (uint8_t& b : mask) b = std::array<uint8_t, 4>{0, 255, static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng())}[rng() % 4];
+    TSampleWalk walk;
+    walk.Bytes = iter % 5 == 0 ? 1 + static_cast<int32_t>(rng() % 3) : 4;
+    const int32_t bits = std::array{8, 16, 24, 32}[walk.Bytes - 1];
+    std::vector<uint8_t> picture(static_cast<size_t>(w * h * walk.Bytes));
+    for (uint8_t& b : picture) b = static_cast<uint8_t>(rng());
+    const bool up = rng() & 1;
+    walk.Pitch = (up ? -1 : 1) * w * walk.Bytes;
+    walk.Bits = picture.data() + (up ? (h - 1) * w * walk.Bytes : 0);
+    walk.MaskPitch = up ? -mask_pitch : mask_pitch;
+    walk.Mask = mask.data() + (up ? (h - 1) * mask_pitch : 0);
+    int32_t n = 0;
+    if (iter % 3 == 0) {  // between two random points, as GatherWalkSetsAgree
+      n = static_cast<int32_t>(rng() % 68);
+      const auto point = [&](int32_t size) { return static_cast<int64_t>(rng() % (static_cast<uint32_t>(size) * 65536u)); };
+      walk.U0 = point(w);
+      walk.V0 = point(h);
+      walk.DU = n > 1 ? (point(w) - walk.U0) / (n - 1) : 0;
+      walk.DV = n > 1 ? (point(h) - walk.V0) / (n - 1) : 0;
+    } else {
+      // At an angle near level (or upright), ending on the picture's first or
+      // last column (by the way it goes) and, for a level one, in the row
+      // stored last, as far back as the samples stay inside.
+      const bool level = iter % 3 == 1;
+      const double turn = (level ? (rng() & 1) * 180.0 : 90.0) + (static_cast<double>(rng() % 3801) / 100.0 - 19.0);
+      const double zoom = 0.5 + static_cast<double>(rng() % 151) / 100.0, radians = turn * 3.14159265358979 / 180.0;
+      walk.DU = static_cast<int64_t>(std::cos(radians) / zoom * 65536.0);
+      walk.DV = static_cast<int64_t>(std::sin(radians) / zoom * 65536.0);
+      const int64_t end_u = walk.DU < 0 ? rng() % 65536 : int64_t{w} * 65536 - 1 - rng() % 65536;
+      const int64_t end_v = (level ? (up ? 0 : h - 1) : static_cast<int64_t>(rng() % h)) * 65536 + rng() % 65536;
+      const auto inside = [&](int32_t back) {
+        const int64_t u = end_u - back * walk.DU, v = end_v - back * walk.DV;
+        return u >= 0 && v >= 0 && u < int64_t{w} * 65536 && v < int64_t{h} * 65536;
+      };
+      while (n < 68 && inside(n)) ++n;
+      walk.U0 = end_u - std::max(n - 1, 0) * walk.DU;
+      walk.V0 = end_v - std::max(n - 1, 0) * walk.DV;
+    }
+    const int32_t alpha = std::array{0, 1, 128, 200, 254, 255}[rng() % 6];
+    const TMaskMode mode = rng() & 1 ? TMaskMode::Weighted : TMaskMode::WeightedAdd;
+    std::vector<uint8_t> row(68 * 4);
+    for (uint8_t& b : row) b = static_cast<uint8_t>(rng());
+    std::vector<uint8_t> want = row, samples(68 * 4), coverage(68);
+    PortableRowKernels().GatherWalk(walk, n, samples.data(), coverage.data());
+    PortableRowKernels().Mask(want.data(), samples.data(), coverage.data(), n, bits, alpha, mode);
+    for (const TRowKernels* k : {&PortableRowKernels(), &FastRowKernels(), Avx2RowKernels()}) {
+      if (k == nullptr) continue;
+      std::vector<uint8_t> got = row;
+      k->WalkMask(got.data(), walk, n, bits, alpha, mode);
+      ASSERT_EQ(got, want) << "iteration " << iter << " n " << n << " du " << walk.DU << " dv " << walk.DV;
     }
   }
 }

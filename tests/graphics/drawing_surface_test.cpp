@@ -8,6 +8,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <tuple>
@@ -191,6 +192,43 @@ TEST(DrawingSurface, IncludeClipRectOutsideLeavesClipAndResetReachesAll) {
   s.ResetClipRect();
   s.FillRect({0, 0, 10, 10}, 7);
   EXPECT_EQ(Pixels(s), TRow(100, 7));
+}
+
+// ClipHolds answers true exactly when setting the clip afresh to the
+// rectangle would leave it as it is (a 10 x 10 surface; the rectangle is
+// cut to it as IncludeClipRect cuts it).
+TEST(DrawingSurface, ClipHoldsWhenSettingItAfreshChangesNothing) {
+  struct TCase { std::optional<TRect> clip; TRect rect; bool holds; };
+  const TCase cases[] = {
+      {std::nullopt, {0, 0, 10, 10}, false},  // no clip yet: setting one is a change
+      {TRect{2, 2, 6, 6}, {2, 2, 6, 6}, true},
+      {TRect{2, 2, 6, 6}, {2, 2, 6, 7}, false},
+      {TRect{0, 0, 10, 10}, {-5, -5, 20, 20}, true},  // cut to the surface first
+      {TRect{0, 0, 4, 4}, {-5, -5, 4, 4}, true},
+      {TRect{0, 0, 4, 4}, {-5, -5, 5, 4}, false},
+      {TRect{20, 20, 30, 30}, {20, 20, 30, 30}, false},  // an empty cut resets instead
+  };
+  for (const TCase& c : cases) {
+    TBufferDIBX s(10, 10, 32);
+    if (c.clip) s.SetClipRect(*c.clip);
+    const bool holds = s.ClipHolds(c.rect);
+    EXPECT_EQ(holds, c.holds) << c.rect.Left << "," << c.rect.Top << "," << c.rect.Right << "," << c.rect.Bottom;
+    const auto before = std::pair(s.HasClipRect(), s.GetClipRect());
+    s.ResetClipRect();
+    s.IncludeClipRect(c.rect);
+    if (holds) {
+      EXPECT_EQ(std::pair(s.HasClipRect(), s.GetClipRect()), before);
+    }
+  }
+}
+
+TEST(WaveSurface, ClipHoldsNeverSinceTheTargetIsSetThroughIt) {
+  auto target = MakeDIBX(40, 40, 32);
+  TDIBXWave wave;
+  wave.Target = target.get();
+  wave.SetSize(10, 10, 0);
+  wave.IncludeClipRect({0, 0, 5, 5});
+  EXPECT_FALSE(wave.ClipHolds({0, 0, 5, 5}));
 }
 
 TEST(DrawingSurface, FillRectAlphaSequenceOnAChannel) {

@@ -145,23 +145,21 @@ TEST_F(ButtonTest, CursorFiles) {
   SetCursorService(saved);
 }
 
-TEST_F(ButtonTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
+TEST_F(ButtonTest, SavedFormRoundTripsAndEachSlotVersionReadsItsFields) {
   auto* b = Button(3);
   b->SetGroupIndex(2);
   b->SetSelected(true);
   b->SetFontColor(0x123456);
   b->SetText("Hello");
   test::ExpectRoundTrip(m, *b);
-  for (int32_t version : {103, 104, 136, 137, kButtonCaptionTextVersion - 1, kButtonCaptionTextVersion}) {
+  for (int32_t version : {107, 136, 137, kButtonCaptionTextVersion - 1, kButtonCaptionTextVersion}) {
     TBytes t = test::ControlPart(version, "btn");
-    t.I(255).I(256).I(0).B(0).B(0).B(0);  // image item
-    if (version >= 104) t.I(256);
+    t.I(255).I(256).I(0).B(0).B(0).B(0).I(256);  // image item
     if (version >= 140) t.I(0).I(0);       // blur span and delay
     t.I(0).I(0).I(0).B(0).I(0);            // animated image, an empty delay expression
-    t.B(0).B(0).S("n.brx").S("");          // repeat, auto-scrap, source, OnPlayEnd
-    if (version >= 104) t.S("");
+    t.B(0).B(0).S("n.brx").S("").S("");    // repeat, auto-scrap, source, OnPlayEnd, OnIdle
     t.S("h.brx").S("p.brx").I(1).B(1).B(0).S("go");
-    if (version >= 104) t.S("").S("c.brx");
+    t.S("idle").S("c.brx");
     if (version >= 137) {
       t.I(3).I(0).I(255).I(20).S("F").I(0xFF).I(0).B(0);
       t.b.resize(t.b.size() + 212);
@@ -171,7 +169,7 @@ TEST_F(ButtonTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
     auto* read = test::LoadHandBuilt<TOrbaButton>(m, t, version);
     EXPECT_EQ(read->OnNotify, "go");
     EXPECT_EQ(read->Selected, true);
-    EXPECT_EQ(read->Strips[3]->Count(), version >= 104 ? 2 : 0);
+    EXPECT_EQ(std::make_pair(read->OnIdle, read->Strips[3]->Count()), std::make_pair(std::string("idle"), 2));
     EXPECT_EQ(read->Caption.FontSize, version >= 137 ? 20 : 12);
     EXPECT_EQ(read->GetText(), version >= kButtonCaptionTextVersion ? "OK" : "") << version;
   }

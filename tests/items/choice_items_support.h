@@ -130,20 +130,19 @@ struct TBytes {
   TBytes& S(const std::string& s) { return I(static_cast<int32_t>(s.size())), b.insert(b.end(), s.begin(), s.end()), *this; }
 };
 
-// The screen-object part of a saved control of Version, named Name, at
-// (0, 0) with size 0, visible, without handlers or children.
+// The screen-object part of a saved control of Version (one a game slot that
+// loads can hold: 107 on), named Name, at (0, 0) with size 0, visible,
+// without handlers or children.
 inline TBytes ControlPart(int32_t version, const std::string& name) {
   TBytes o;
-  o.S(name).I(0);
-  if (version >= 104) o.I(0);
+  o.S(name).I(0).I(0);  // Name, Priority, SubPriority
   if (version >= 120) o.S("");
   for (int i = 0; i < 6; ++i) o.I(0);
   o.B(0);
   if (version >= 130) o.I(0).I(0).I(0).I(0);
-  if (version >= 104) o.I(0).I(0).I(0).I(0).B(0);
-  o.B(1).I(-1).I(0).I(0).I(1).I(1).B(0).S("").S("");
-  if (version >= 102) o.S("");
-  for (int i = 0; i < 7; ++i) o.S("");
+  o.I(0).I(0).I(0).I(0).B(0);  // the clip window, AniPaused
+  o.B(1).I(-1).I(0).I(0).I(1).I(1).B(0);
+  for (int i = 0; i < 2 + 1 + 7; ++i) o.S("");  // cursor and mouse handler labels
   if (version >= 118) {
     o.B(0);
     for (int i = 0; i < 5; ++i) o.S("");

@@ -116,8 +116,7 @@ TEST_F(EditTest, SavedFormRoundTripsAndOnlyTheMemoKeepsItsAlignment) {
     EXPECT_EQ(std::vector<uint8_t>(s.Bytes().end() - static_cast<std::ptrdiff_t>(tail.size()), s.Bytes().end()), tail);
 
     TOrbaEditBase* back = memo ? static_cast<TOrbaEditBase*>(NewOrbaObject<TOrbaMemo>(&m)) : NewOrbaObject<TOrbaEdit>(&m);
-    back->Parent = m.ActiveBase();
-    m.ActiveBase()->Children.push_back(back);
+    back->SetParent(m.ActiveBase());
     s.SetPosition(0);
     back->LoadFromStream(s, kSceneVersion);
     EXPECT_EQ(s.GetPosition(), s.GetSize());

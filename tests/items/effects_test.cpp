@@ -5,6 +5,7 @@
 #include "core/game_clock.h"
 #include "core/streams/big_stream.h"
 #include "items/base_list.h"
+#include "items/box.h"
 #include "items/fire.h"
 #include "items/particle.h"
 #include "items/wave.h"
@@ -29,8 +30,10 @@ class EffectsTest : public ::testing::Test {
     return item;
   }
   // Item (unnamed, no control texts) saved, loaded and saved again: the same
-  // bytes. Its record as version 103 wrote it (no SubPriority, Tag, motion,
-  // clip and key fields, nor the item's last Tail bytes) loads, every byte.
+  // bytes. Its record as version 107, the oldest game slot that loads, wrote
+  // it loads, every byte: without the key handling (bytes 136 to 157: the
+  // flag and five empty labels), the motion (41 to 57: four ints) and the
+  // tag (12 to 16: an empty string), the item's own fields all there.
   template <class T>
   T* Loaded(const std::vector<uint8_t>& bytes, int32_t version) {
     T* item = Item<T>();
@@ -45,14 +48,14 @@ class EffectsTest : public ::testing::Test {
     return s.TakeBytes();
   }
   template <class T, class F>
-  void RoundTrip(T& item, size_t tail, F check) {
+  void RoundTrip(T& item, F check) {
     item.AssignName(std::string());
     const std::vector<uint8_t> bytes = Saved(item);
     EXPECT_EQ(test::ToHex(Saved(*Loaded<T>(bytes, kSceneVersion))), test::ToHex(bytes));
-    std::vector<uint8_t> old(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(tail));
-    for (auto [from, to] : {std::pair{136, 157}, std::pair{41, 74}, std::pair{8, 16}})
+    std::vector<uint8_t> old = bytes;
+    for (auto [from, to] : {std::pair{136, 157}, std::pair{41, 57}, std::pair{12, 16}})
       old.erase(old.begin() + from, old.begin() + to);
-    check(*Loaded<T>(old, 103));
+    check(*Loaded<T>(old, 107));
   }
   TOrbaBaseList m;
   int32_t saved_frame_ = 0;
@@ -85,7 +88,7 @@ TEST_F(EffectsTest, FireStepsEvery40MillisecondsOfFrameTime) {
     if (fire->RowOffset != last) steps.push_back(tick);
   }
   EXPECT_EQ(steps, (std::vector<int32_t>{2, 4, 5, 7}));
-  // Version 103 ends after ZoomX: OnIdle, Paused and ZoomY keep their defaults.
+  // Version 107 holds OnIdle, Paused and ZoomY after ZoomX.
   fire->SetPower(77);
   fire->SetOrigWidth(30);
   fire->SetOrigHeight(-2);
@@ -93,10 +96,10 @@ TEST_F(EffectsTest, FireStepsEvery40MillisecondsOfFrameTime) {
   fire->SetZoomY(128);
   fire->SetOnIdle("*idle");
   fire->SetPaused(true);
-  RoundTrip(*fire, (4 + 5) + 1 + 4, [](TOrbaFire& f) {
+  RoundTrip(*fire, [](TOrbaFire& f) {
     EXPECT_EQ(std::make_tuple(f.Power, f.OrigWidth, f.OrigHeight, f.ZoomX, f.GetWidth(), f.GetHeight()),
               std::make_tuple(77, 30, -2, 300, 35, 0));
-    EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string(), false, 256));
+    EXPECT_EQ(std::make_tuple(f.OnIdle, f.Paused, f.ZoomY), std::make_tuple(std::string("*idle"), true, 128));
   });
 }
 
@@ -168,7 +171,7 @@ TEST_F(EffectsTest, ParticleMotions) {
   for (long double angle : {std::numbers::pi_v<long double>, 0.0L}) {
     twister->Angle = angle - twister->Radius;
     twister->Advance(1);
-    EXPECT_EQ(std::make_pair(twister->ZoomX, twister->Priority), angle == 0 ? std::make_pair(256, 1000)
+    EXPECT_EQ(std::make_pair(twister->ZoomX, twister->GetPriority()), angle == 0 ? std::make_pair(256, 1000)
                                                                             : std::make_pair(128, -1000));
   }
   // Fluff dies at the left edge going left, at the right edge going right:
@@ -184,6 +187,34 @@ TEST_F(EffectsTest, ParticleMotions) {
   TOrbaParticleImages* far = Emitter(Item<TOrbaParticle>(), PM_STAR, 5, 1e30L, 0)->Birth(20, 15);
   far->Advance(3);
   EXPECT_TRUE(far->Dead);
+}
+
+// Turning twisters move among their siblings to where a whole sort puts
+// them, also while a sibling renamed out of its place waits for that sort.
+TEST_F(EffectsTest, TurningTwistersKeepTheEmittersChildrenInZOrder) {
+  TOrbaParticle* e = Emitter(Item<TOrbaParticle>(), PM_TWISTER, 0.1, 10, 0.1);
+  std::vector<TOrbaParticleImages*> twisters;
+  for (int i = 0; i < 6; ++i) twisters.push_back(e->Birth(20, 25));
+  for (size_t i = 0; i < twisters.size(); ++i) twisters[i]->Angle = 0.9L * static_cast<long double>(i);
+  // A box drawn first, then renamed to a plain name, which draws after every
+  // internal one: it waits at the front for the next sort.
+  TOrbaBox* box = Item<TOrbaBox>();
+  box->AssignName(std::string(1, kInternalMark) + "box");
+  box->SetPriority(-5000);
+  box->SetParent(e);
+  ASSERT_EQ(e->GetChildren().front(), box);
+  box->AssignName("box");
+  auto sorted = [e] {
+    const std::vector<TOrbaControl*>& c = e->GetChildren();
+    for (size_t i = 1; i < c.size(); ++i)
+      if (CompareZOrder(*c[i - 1], *c[i]) > 0) return false;
+    return c.size() == 7;
+  };
+  for (int step = 0; step < 6; ++step) {
+    for (TOrbaParticleImages* t : twisters) t->Advance(1);
+    ASSERT_TRUE(sorted()) << "step " << step;
+  }
+  EXPECT_EQ(e->GetChildren().back(), box);
 }
 
 // Index 100 simulates 6 frames (96 ms) at the start and keeps 4 ms: births
@@ -205,15 +236,16 @@ TEST_F(EffectsTest, EmitterPrewarmsIntervalsAndCap) {
   quick->Emit(2000000000 / 16, true);
   EXPECT_EQ(quick->Particles.size(), size_t{17 + TOrbaParticle::kMaxBirthsPerEmit});
   EXPECT_EQ(quick->Countdown, 2);
-  // Version 103 ends after Alpha: Index, OnIdle, Paused, Duration keep their defaults.
+  // Version 107 holds Index, OnIdle, Paused and Duration after Alpha.
   e->SetParam(1, -2.25L);
   e->SetAlpha(300);
   e->SetOnIdle("*i");
   e->SetDuration(50);
   e->SetPaused(true);
-  RoundTrip(*e, 4 + (4 + 2) + 1 + 4, [](TOrbaParticle& x) {
+  RoundTrip(*e, [](TOrbaParticle& x) {
     EXPECT_EQ(std::make_tuple(x.PartMotion, x.Params[1], x.Alpha, x.State), std::make_tuple(PM_SNOW, -2.25L, 300, 0));
-    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration), std::make_tuple(0, std::string(), false, 0));
+    EXPECT_EQ(std::make_tuple(x.Index, x.OnIdle, x.Paused, x.Duration),
+              std::make_tuple(100, std::string("*i"), true, 50));
   });
 }
 
@@ -240,14 +272,14 @@ TEST_F(EffectsTest, WavePhaseAndRowOffsets) {
   EXPECT_EQ(std::make_pair(wave->WaveLen, wave->GetSurface()), std::make_pair(1, static_cast<TCustomDIBX*>(&wave->Wave)));
   wave->SetAmp(0);
   EXPECT_EQ(wave->GetSurface(), m.GetBase(0)->GetDIB());
-  // Version 103 ends after Delay: OnIdle and Paused keep their defaults.
+  // Version 107 holds OnIdle and Paused after Delay.
   wave->SetBounds(3, 4, 10, 6);
   wave->SetOnIdle("*w");
   wave->SetPaused(true);
-  RoundTrip(*wave, (4 + 2) + 1, [](TOrbaWave& w) {
+  RoundTrip(*wave, [](TOrbaWave& w) {
     EXPECT_EQ(std::make_tuple(w.Amp, w.WaveLen, w.Delay, w.Wave.Offsets.size(), w.Wave.OriginX, w.Wave.OriginY),
               std::make_tuple(0, 1, 3840, size_t{6}, 3, 4));
-    EXPECT_EQ(std::make_pair(w.OnIdle, w.Paused), std::make_pair(std::string(), false));
+    EXPECT_EQ(std::make_pair(w.OnIdle, w.Paused), std::make_pair(std::string("*w"), true));
   });
 }
 

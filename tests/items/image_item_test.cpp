@@ -113,7 +113,7 @@ class ImageItemFixture : public ::testing::Test {
   // The afterimages in the manager, in z-order of their parent.
   std::vector<TOrbaBlurImage*> Afterimages() {
     std::vector<TOrbaBlurImage*> found;
-    for (TOrbaControl* c : manager_.GetBase(0)->Children)
+    for (TOrbaControl* c : manager_.GetBase(0)->GetChildren())
       if (auto* blur = dynamic_cast<TOrbaBlurImage*>(c)) found.push_back(blur);
     return found;
   }
@@ -395,11 +395,11 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   std::vector<TOrbaBlurImage*> blurs = Afterimages();
   ASSERT_EQ(blurs.size(), 1u);
   TOrbaBlurImage* first = blurs[0];
-  EXPECT_TRUE(first->Name.rfind("ship", 0) == 0 && first->Name != "ship") << first->Name;
+  EXPECT_TRUE(first->GetName().rfind("ship", 0) == 0 && first->GetName() != "ship") << first->GetName();
   // Kind, priority, place, size, starting alpha, time, time gone and alpha:
   // made in the manager's idle pass, it faded once in that pass, to
   // 127 - round(15 / 90 x 127).
-  EXPECT_EQ((std::vector<int32_t>{first->GetCompoType(), first->Priority, first->GetLeft(), first->GetWidth(),
+  EXPECT_EQ((std::vector<int32_t>{first->GetCompoType(), first->GetPriority(), first->GetLeft(), first->GetWidth(),
                                   first->StartAlpha, first->Delay, first->Elapsed, first->Alpha}),
             (std::vector<int32_t>{CT_NONE, 4, 7, 3, 127, 90, 15, 127 - 21}));
   // The cell's bitmap is shared, not copied.
@@ -410,7 +410,7 @@ TEST_F(ImageItemFixture, MovingImageLeavesFadingAfterimagesBelowIt) {
   for (int i = 0; i < 2; ++i) manager_.Idle();
   blurs = Afterimages();
   ASSERT_EQ(blurs.size(), 2u);
-  const std::vector<TOrbaControl*>& z = manager_.GetBase(0)->Children;
+  const std::vector<TOrbaControl*>& z = manager_.GetBase(0)->GetChildren();
   EXPECT_EQ(std::make_pair(blurs[0], blurs[1]->GetTop()), std::make_pair(first, 3));
   EXPECT_LT(first->Alpha, blurs[1]->Alpha);
   EXPECT_LT(std::find(z.begin(), z.end(), blurs[1]), std::find(z.begin(), z.end(), item));

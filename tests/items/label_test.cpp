@@ -57,7 +57,7 @@ TEST_F(LabelTest, TurnedLabelIsHitOnlyInsideItsTurnedRectangle) {
   EXPECT_EQ(l->HitTest({12, 30}, 29), l);
 }
 
-TEST_F(LabelTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
+TEST_F(LabelTest, SavedFormRoundTripsAndTheOldestSlotVersionReadsEveryField) {
   auto* l = Make<TOrbaLabel>();
   l->SetFontHeight(14);
   l->SetText("x\r\ny");
@@ -65,16 +65,17 @@ TEST_F(LabelTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
   l->SetOnIdle("idle");
   l->SetZoomY(300);
   test::ExpectRoundTrip(m, *l);
-  for (int32_t version : {103, 104}) {
+  // The oldest game slot that loads (107: no tag, key handlers or motion in
+  // the control part) holds the idle handler, animation and ZoomY already.
+  for (int32_t version : {107, kSceneVersion}) {
     TBytes b = test::ControlPart(version, "cap");
     b.S("").I(16).I(0).B(1).I(200).I(0xFF).B(1).B(0).B(0).B(0).I(0).I(512).S("hi");
-    if (version >= 104) b.S("idle").S("").B(1).B(0).S("end").B(0).I(128);
+    b.S("idle").S("").B(1).B(0).S("end").B(0).I(128);
     auto* read = test::LoadHandBuilt<TOrbaLabel>(m, b, version);
     EXPECT_EQ(read->GetText(), "hi");
     EXPECT_EQ(read->FontName, "");
-    EXPECT_EQ((TRect{read->ZoomX, read->ZoomY, read->GetWidth(), read->GetHeight()}),
-              (TRect{512, version >= 104 ? 128 : 256, 36, version >= 104 ? 8 : 16}));
-    EXPECT_EQ(read->OnPlayEnd, version >= 104 ? "end" : "");
+    EXPECT_EQ((TRect{read->ZoomX, read->ZoomY, read->GetWidth(), read->GetHeight()}), (TRect{512, 128, 36, 8}));
+    EXPECT_EQ(read->OnIdle + read->OnPlayEnd, "idleend") << version;
   }
 }
 

@@ -75,12 +75,12 @@ TEST_F(MapTileTest, MapEventsSelectionAndKeys) {
   }
   EXPECT_EQ(std::make_pair(map->HoverIndex, bare->HoverIndex), std::make_pair(0, -1));
   test::ExpectRoundTrip(m, *map);
-  // Version 103 stops after RClickScrap, 114 before CloseState.
-  TBytes old = test::ControlPart(103, "x");
-  old.S("n.brx").S("").S("six.map").I(200).I(0).S("i").S("o").B(1).B(1);
-  auto* v103 = test::LoadHandBuilt<TOrbaMapImage>(m, old, 103);
-  EXPECT_EQ(std::make_tuple(v103->Regions.size(), v103->Alpha, v103->OnSelect, v103->CloseState),
-            std::make_tuple(size_t{6}, 200, std::string(), 0));
+  // The oldest game slot that loads (107) and 114 stop before CloseState.
+  TBytes old = test::ControlPart(107, "x");
+  old.S("n.brx").S("").S("six.map").I(200).I(0).S("i").S("o").B(1).B(1).S("").B(0).S("pick");
+  auto* v107 = test::LoadHandBuilt<TOrbaMapImage>(m, old, 107);
+  EXPECT_EQ(std::make_tuple(v107->Regions.size(), v107->Alpha, v107->OnSelect, v107->CloseState),
+            std::make_tuple(size_t{6}, 200, std::string("pick"), 0));
   TBytes mid = test::ControlPart(114, "y");
   mid.S("").S("").S("").I(0).I(0).S("").S("").B(0).B(0).S("idle").B(1).S("sel");
   auto* v114 = test::LoadHandBuilt<TOrbaMapImage>(m, mid, 114);
@@ -141,7 +141,7 @@ TEST_F(MapTileTest, TileAfterimagesAndSavedForm) {
   tile->SetBlurDelay(60);
   tile->SetLeft(5);
   Tick();
-  auto* blur = dynamic_cast<TOrbaBlurTile*>(m.ActiveBase()->Children.front());
+  auto* blur = dynamic_cast<TOrbaBlurTile*>(m.ActiveBase()->GetChildren().front());
   ASSERT_NE(blur, nullptr);
   EXPECT_EQ(std::make_tuple(blur->Layout.DistanceX, blur->Layout.ScrollY, blur->GetWidth()), std::make_tuple(25, 3, 30));
   test::ExpectRoundTrip(m, *tile);

@@ -198,12 +198,12 @@ TEST_F(MenuTest, ChoicesCancelsAndTheirEnd) {
   EXPECT_TRUE(m.PrevMenus.empty());
 }
 
-TEST_F(MenuTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
+TEST_F(MenuTest, SavedFormRoundTripsAndEachSlotVersionReadsItsFields) {
   auto* menu = Menu("A\nB", 2);
   menu->SetItemCheck(1, true);
   menu->SetOnMapIn("in");
   test::ExpectRoundTrip(m, *menu);
-  for (int32_t version : {103, 104, 130, 131, 134}) {
+  for (int32_t version : {107, 130, 131, 134}) {
     TBytes t = test::ControlPart(version, "menu");
     for (int i = 0; i < 2; ++i) {
       t.I(3).I(0).I(255).I(16).S("").I(0xFFFFFF).I(0).B(0);
@@ -213,7 +213,6 @@ TEST_F(MenuTest, SavedFormRoundTripsAndOlderVersionsReadTheirFields) {
     t.S("A\r\nB").I(0).I(255).I(0).I(0).I(0).I(-1).I(1);
     for (int i = 0; i < 9; ++i) t.S("").B(0).B(0);
     t.S("").S("").I(1);
-    if (version < 104) t.B(0xEE);
     t.B(2).B(0).B(1).S("sel").B(0).I(-1).I(0);
     if (version >= 131) t.S("idle");
     if (version >= 134) t.S("in").S("out");

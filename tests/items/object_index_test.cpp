@@ -21,7 +21,7 @@ namespace {
 
 const TOrbaObject* ScanFirstNamed(const TOrbaBaseList& m, const std::string& name, bool unscrapped, bool control) {
   for (const TOrbaObject* o : m.Objects)
-    if (o->Name == name && (!unscrapped || !o->IsScrapped()) && (!control || o->IsControl())) return o;
+    if (o->GetName() == name && (!unscrapped || !o->IsScrapped()) && (!control || o->IsControl())) return o;
   return nullptr;
 }
 
@@ -86,14 +86,14 @@ TEST_F(ObjectIndexTest, SmallestFreeNumbersMatchAScanOverEveryName) {
 TEST_F(ObjectIndexTest, FreedNumbersAreHandedOutAgainLowestFirst) {
   std::vector<TOrbaTimer*> timers;
   for (int i = 0; i < 10; ++i) timers.push_back(Timer(""));
-  EXPECT_EQ(timers[9]->Name, "object9");
+  EXPECT_EQ(timers[9]->GetName(), "object9");
   m.FreeObject(timers[7]);
   timers[3]->Scrap();
   // A script name that looks numbered takes its number out of the running.
   Timer("object10");
-  EXPECT_EQ(Timer("")->Name, "object3");
-  EXPECT_EQ(Timer("")->Name, "object7");
-  EXPECT_EQ(Timer("")->Name, "object11");
+  EXPECT_EQ(Timer("")->GetName(), "object3");
+  EXPECT_EQ(Timer("")->GetName(), "object7");
+  EXPECT_EQ(Timer("")->GetName(), "object11");
   // Renamed away, the number is free again.
   timers[0]->AssignName("zero");
   EXPECT_EQ(m.MakeUniqueName("object"), "object0");
@@ -128,7 +128,7 @@ TEST_F(ObjectIndexTest, RenamedItemsTakeTheFirstFreeSuffix) {
     const TOrbaObject* first = ScanFirstNamed(m, c.name, false, false);
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first, boxes.front());
-    EXPECT_EQ(boxes.front()->Name, c.renamed) << c.name;
+    EXPECT_EQ(boxes.front()->GetName(), c.renamed) << c.name;
     EXPECT_EQ(m.FindObject(c.renamed), boxes.front());
   }
 }
@@ -178,14 +178,14 @@ TEST_F(ObjectIndexTest, ChildrenJoiningInARowTakeTheirPlacesAtTheNextRead) {
     for (const TBox& spec : c.placed) give(spec);
     ASSERT_EQ(root->GetChild(0) != nullptr, !c.placed.empty());
     for (const TBox& spec : c.arriving) give(spec);
-    EXPECT_GT(root->Children.Waiting(), 0u);
+    EXPECT_GT(root->WaitingChildren(), 0u);
     std::vector<TOrbaControl*> expected;
     for (int i : c.order) expected.push_back(boxes[static_cast<size_t>(i)]);
     std::vector<TOrbaControl*> sorted(boxes);
     InsertionPass(sorted);
     EXPECT_EQ(expected, sorted) << "the expected order is a whole pass's";
-    EXPECT_EQ(root->Children, expected) << c.arriving.front().name;
-    EXPECT_EQ(root->Children.Waiting(), 0u);
+    EXPECT_EQ(root->GetChildren(), expected) << c.arriving.front().name;
+    EXPECT_EQ(root->WaitingChildren(), 0u);
   }
 }
 
@@ -201,7 +201,7 @@ TEST_F(ObjectIndexTest, ManyNamesMatchAListScanThroughGrowthAndRemovals) {
   auto check = [&] {
     std::vector<std::string> names;
     for (int i = 0; i < 1600; i += 7) names.push_back("n" + std::to_string(i));
-    for (const TOrbaTimer* t : timers) names.push_back(t->Name);
+    for (const TOrbaTimer* t : timers) names.push_back(t->GetName());
     for (const std::string& name : names) {
       ASSERT_EQ(m.FindObject(name), ScanFirstNamed(m, name, true, false)) << name;
       ASSERT_EQ(m.IndexOfName(name), m.IndexOfObject(ScanFirstNamed(m, name, false, false))) << name;
@@ -281,17 +281,17 @@ class RandomEdits {
       case 7:
         if (TOrbaControl* box = Box()) {
           const int32_t p = static_cast<int32_t>(Pick(4)) - 1;
-          const bool sorts = p != box->Priority && box->Parent != nullptr;
+          const bool sorts = p != box->GetPriority() && box->GetParent() != nullptr;
           box->SetPriority(p);
-          if (sorts) InsertionPass(model_[box->Parent]);
+          if (sorts) InsertionPass(model_[box->GetParent()]);
         }
         break;
       case 8:
         if (TOrbaControl* box = Box()) {
           const int32_t p = static_cast<int32_t>(Pick(3));
-          const bool sorts = p != box->SubPriority && box->Parent != nullptr;
+          const bool sorts = p != box->GetSubPriority() && box->GetParent() != nullptr;
           box->SetSubPriority(p);
-          if (sorts) InsertionPass(model_[box->Parent]);
+          if (sorts) InsertionPass(model_[box->GetParent()]);
         }
         break;
       case 9:
@@ -340,9 +340,9 @@ class RandomEdits {
   }
   // SetParent as the model sees it: appended, then a whole pass.
   void Reparent(TOrbaControl& child, TOrbaControl* parent) {
-    const TOrbaControl* old = child.Parent;
+    const TOrbaControl* old = child.GetParent();
     child.SetParent(parent);
-    if (child.Parent == old) return;
+    if (child.GetParent() == old) return;
     if (old != nullptr) std::erase(model_[old], &child);
     auto& list = model_[parent];
     list.push_back(&child);
@@ -381,15 +381,15 @@ class RandomEdits {
   }
   void Rebuild() {
     model_.clear();
-    for (int i = 0; i < 2; ++i) model_[m_.GetBase(i)] = m_.GetBase(i)->Children;
+    for (int i = 0; i < 2; ++i) model_[m_.GetBase(i)] = m_.GetBase(i)->GetChildren();
     for (TOrbaObject* o : m_.Objects)
-      if (o->IsControl()) model_[static_cast<TOrbaControl*>(o)] = static_cast<TOrbaControl*>(o)->Children;
+      if (o->IsControl()) model_[static_cast<TOrbaControl*>(o)] = static_cast<TOrbaControl*>(o)->GetChildren();
   }
   void Check() {
-    for (auto& [parent, list] : model_) waited_ += parent->Children.Waiting();
-    for (auto& [parent, list] : model_) ASSERT_EQ(parent->Children, list) << "children of " << parent->Name;
+    for (auto& [parent, list] : model_) waited_ += parent->WaitingChildren();
+    for (auto& [parent, list] : model_) ASSERT_EQ(parent->GetChildren(), list) << "children of " << parent->GetName();
     std::vector<std::string> names = {"", "zzz"};
-    for (const TOrbaObject* o : m_.Objects) names.push_back(o->Name);
+    for (const TOrbaObject* o : m_.Objects) names.push_back(o->GetName());
     for (int n = 0; n < 14; ++n) names.push_back("object" + std::to_string(n));
     for (const std::string& name : names) {
       const TOrbaObject* first = ScanFirstNamed(m_, name, false, false);

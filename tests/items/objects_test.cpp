@@ -208,7 +208,7 @@ TEST_F(FlipTest, SelectionAndClearOld) {
     for (int i = 0; c.abort && i < 2; ++i) flip.Abort();  // the second does nothing
     if (!c.abort) Play(flip);
     std::vector<std::string> carried;
-    for (int32_t i = 0; i < m.GetBase(1)->GetChildCount(); ++i) carried.push_back(m.GetBase(1)->GetChild(i)->Name);
+    for (int32_t i = 0; i < m.GetBase(1)->GetChildCount(); ++i) carried.push_back(m.GetBase(1)->GetChild(i)->GetName());
     std::sort(carried.begin(), carried.end());
     EXPECT_EQ(std::make_tuple(carried, m.Active, m.Transition.get()), std::make_tuple(c.carried, 1, nullptr));
     for (const std::string& name : c.scrapped) EXPECT_EQ(m.FindObject(name), nullptr) << name;

@@ -167,7 +167,7 @@ TEST_F(PropDispatchTest, FieldsConversionsAndBadIds) {
   ten.SetAsInt(10);
   TParamStr tag;
   tag.SetAsStr("t1");
-  rec->Priority = 0;
+  rec->SetPriority(0);
   DoSetProp(*rec, PR_PRIORITY, seven);
   DoSetProp(*rec, PR_TAG, tag);
   // A font style is carried as its bit set.
@@ -179,7 +179,8 @@ TEST_F(PropDispatchTest, FieldsConversionsAndBadIds) {
     DoGetProp(*s, *rec, id);
     read += s->GetAsStr() + " ";
   }
-  EXPECT_EQ(std::to_string(rec->Priority) + " " + rec->Tag + " " + rec->Values.back() + " " + read, "7 t1 10 t1 9 ");
+  EXPECT_EQ(std::to_string(rec->GetPriority()) + " " + rec->GetTag() + " " + rec->Values.back() + " " + read,
+            "7 t1 10 t1 9 ");
   // Base answers of a plain object.
   TCustomParam* i = Var(PT_INT);
   for (auto [id, value] : std::vector<std::pair<uint8_t, int32_t>>{

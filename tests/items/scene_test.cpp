@@ -70,19 +70,19 @@ class SceneTest : public ::testing::Test {
 TEST_F(SceneTest, AutomaticNamesAndRenaming) {
   auto* a = NewOrbaObject<TOrbaBox>(&m);
   auto* b = NewOrbaObject<TOrbaBox>(&m);
-  EXPECT_EQ(a->Name + " " + b->Name, "object0 object1");
+  EXPECT_EQ(a->GetName() + " " + b->GetName(), "object0 object1");
   // A visual item taking a name in use renames the other one and keeps it.
   auto* c = NewOrbaObject<TOrbaBox>(&m);
   a->SetName("btn");
   b->SetName("btn");
-  EXPECT_EQ(a->Name + " " + b->Name, "btn_2 btn");
+  EXPECT_EQ(a->GetName() + " " + b->GetName(), "btn_2 btn");
   c->SetName("btn");
-  EXPECT_EQ(b->Name + " " + c->Name, "btn_3 btn");
+  EXPECT_EQ(b->GetName() + " " + c->GetName(), "btn_3 btn");
   EXPECT_EQ(m.GetObjectCount(), 3);
   // A non-visual item taking a name in use scraps the other one.
   TOrbaTimer* t1 = Timer("tick", 0);
   TOrbaTimer* t2 = Timer("tick", 0);
-  EXPECT_TRUE(t1->IsScrapped() && t1->Name.empty());
+  EXPECT_TRUE(t1->IsScrapped() && t1->GetName().empty());
   EXPECT_EQ(m.FindObject("tick"), t2);
   m.Idle_();
   EXPECT_EQ(m.IndexOfObject(t1), -1);
@@ -98,7 +98,7 @@ TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
   a->SetBorderColor(0xFF);
   a->SetOnLBtnDown("p:down");
   a->SetHandleKey(true);
-  a->Tag = "tag";
+  a->SetTag("tag");
   a->SetPriority(3);
   a->SetClipWidth(5);
   a->SetClipHeight(6);
@@ -128,23 +128,29 @@ TEST_F(SceneTest, SaveLoadSaveIsByteIdentical) {
   EXPECT_EQ(Save(m), first);
 }
 
-TEST_F(SceneTest, HandWorkedObjectHeadAndOldVersions) {
+TEST_F(SceneTest, HandWorkedObjectHeadAndTheOldestSlotVersion) {
   TOrbaTimer* t = Timer("T", 7);
-  t->Priority = 2;
-  t->SubPriority = 1;
-  t->Tag = "g";
+  t->SetPriority(2);
+  t->SetSubPriority(1);
+  t->SetTag("g");
   t->SetOnNotify("x");
   TKsMemoryStream s;
   t->SaveToStream(s);
   // Name "T", priority, sub-priority, tag "g", OnNotify "x", Delay, flags.
   EXPECT_EQ(test::ToHex(s.MutableBytes()),
             "01 00 00 00 54 02 00 00 00 01 00 00 00 01 00 00 00 67 01 00 00 00 78 07 00 00 00 00 00 00");
-  // Version 103: no SubPriority, Tag, AutoScrap or Fired.
-  TOrbaTimer* u = Timer("", 0);
-  TKsMemoryStream o(test::FromHex("01 00 00 00 55 02 00 00 00 01 00 00 00 78 07 00 00 00 01"));
-  u->LoadFromStream(o, 103);
-  EXPECT_EQ(u->Name + "|" + u->Tag + "|" + std::to_string(u->SubPriority) + "|" + std::to_string(u->Paused), "U||0|1");
-  EXPECT_EQ(o.GetPosition(), o.GetSize());
+  // Version 107, the oldest game slot that loads, and 119: the same head
+  // without the tag (from 120): name "U", priority 2, sub-priority 3,
+  // OnNotify "x", Delay 7, Paused, AutoScrap and Fired set.
+  for (int32_t version : {107, kSceneTagVersion - 1}) {
+    TOrbaTimer* u = Timer("", 0);
+    TKsMemoryStream o(test::FromHex("01 00 00 00 55 02 00 00 00 03 00 00 00 01 00 00 00 78 07 00 00 00 01 01 01"));
+    u->LoadFromStream(o, version);
+    EXPECT_EQ(u->GetName() + "|" + u->GetTag() + "|" + std::to_string(u->GetSubPriority()) + "|" + std::to_string(u->Paused) +
+                  std::to_string(u->AutoScrap) + std::to_string(u->Fired),
+              "U||3|111");
+    EXPECT_EQ(o.GetPosition(), o.GetSize());
+  }
 }
 
 TEST_F(SceneTest, UncreatableItemKindFailsAndKeepsTheGame) {
@@ -217,7 +223,7 @@ TEST_F(SceneTest, AfterimagesFollowAMovingBoxOnly) {
   // Half the box's alpha, already faded by the one tick of the pass that
   // made it: 127 - round(15 / 90 * 127).
   EXPECT_EQ(std::make_pair(blur->StartAlpha, blur->GetAlpha()), std::make_pair(127, 106));
-  EXPECT_EQ(blur->Name, "b0");
+  EXPECT_EQ(blur->GetName(), "b0");
   // It sorts below its source and fades out within the delay.
   EXPECT_EQ(m.ActiveBase()->GetChild(0), blur);
   Tick(7);

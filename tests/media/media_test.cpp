@@ -280,10 +280,10 @@ class FadingSound : public ::testing::Test {
 // then it asks to be freed.
 TEST_F(FadingSound, ARepeatingSoundFadesOutAgainAfterALoad) {
   TOrbaSound* sound = StartFadingOut(1, true);
-  EXPECT_EQ(sound->Name, "SCRAP_bgm");
+  EXPECT_EQ(sound->GetName(), "SCRAP_bgm");
   for (GameClock = 0; GameClock <= 150; GameClock += 15) EXPECT_FALSE(sound->Idle());
   TOrbaSound* loaded = SavedAndLoaded(*sound);
-  EXPECT_EQ(loaded->Name, "SCRAP_bgm");
+  EXPECT_EQ(loaded->GetName(), "SCRAP_bgm");
   EXPECT_EQ(loaded->GetState(), 3);
   EXPECT_TRUE(loaded->GetPlaying());
   const uint32_t start = 1000;

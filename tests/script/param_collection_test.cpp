@@ -268,10 +268,8 @@ std::vector<uint8_t> OldGameVars(int32_t version) {
   s.WriteBuffer(records.data(), static_cast<int64_t>(records.size()));
   WriteStreamInt(s, 33);       // @TextDelay
   WriteStreamString(s, "arrow");  // @Cursor
-  if (version >= 103) {
-    WriteStreamString(s, "sel");
-    WriteStreamInt(s, 4);
-  }
+  WriteStreamString(s, "sel");    // @SelStr
+  WriteStreamInt(s, 4);           // @SelIndex
   if (version >= 113 && version < 135) {
     for (int32_t p : {24, 1, 2, 400, 300, 6}) WriteStreamInt(s, p);
   }
@@ -307,9 +305,8 @@ TEST_P(GameVarVersions, LoadsTheVersionedFieldsAndRoundTrips) {
   EXPECT_NE(store.Find("status"), nullptr);
   EXPECT_EQ(std::make_tuple(store.Find("score")->GetAsInt(), store.Count(), store.TextDelay, store.CursorName),
             std::make_tuple(7, 53, 33, std::string("arrow")));
-  const bool v103 = version >= 103, v113 = version >= 113 && version < 135;
-  EXPECT_EQ(std::make_tuple(store.SelStr, store.SelIndex), v103 ? std::make_tuple(std::string("sel"), 4)
-                                                               : std::make_tuple(std::string("before"), -5));
+  const bool v113 = version >= 113 && version < 135;
+  EXPECT_EQ(std::make_tuple(store.SelStr, store.SelIndex), std::make_tuple(std::string("sel"), 4));
   EXPECT_EQ(std::make_tuple(host.history_param_writes, host.history_params[3]), v113 ? std::make_tuple(1, 400) : std::make_tuple(0, 0));
   EXPECT_EQ(store.TempTargetName, version >= 121 ? "score" : "old");
   EXPECT_EQ(store.PushedFrameCount(), version >= 139 ? 1 : 0);
@@ -326,7 +323,8 @@ TEST_P(GameVarVersions, LoadsTheVersionedFieldsAndRoundTrips) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, GameVarVersions, ::testing::Values(102, 113, 121, 139));
+// 107 is the oldest game slot that loads.
+INSTANTIATE_TEST_SUITE_P(Versions, GameVarVersions, ::testing::Values(107, 113, 121, 139));
 
 TEST(GameVars, ReferencesFollowTheirTargets) {
   TParamCollection store;

@@ -93,7 +93,8 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   std::vector<std::pair<int32_t, std::string>> captions;
   for (const TSaveCaption& c : p.file.Captions()) captions.emplace_back(c.Slot, c.Caption);
   EXPECT_EQ(captions, (std::vector<std::pair<int32_t, std::string>>{
-                          {3, "cap"}, {12, "\x8c\xc3\x82\xa2\x94\xc5"}, {1, "v110"}, {5, "old"}, {7, "cut"}}));
+                          {3, "cap"}, {12, "\x8c\xc3\x82\xa2\x94\xc5"}, {1, "v110"}, {5, "old"}, {8, "v107"},
+                          {7, "cut"}}));
 
   EXPECT_EQ(p.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
   EXPECT_EQ(std::make_tuple(p.vars.Find("score")->GetAsInt(), p.vars.Find("rate")->GetFloatItem(1),
@@ -105,7 +106,7 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   // Status variables survive a game load.
   EXPECT_EQ(p.vars.Find("clears")->GetAsInt(), 2);
 
-  for (int32_t slot : {12, 1}) {
+  for (int32_t slot : {12, 1, 8}) {
     SCOPED_TRACE(slot);
     EXPECT_EQ(p.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded);
     EXPECT_EQ(std::make_tuple(p.vars.Find("rate"), p.vars.Find("score")->GetAsInt()), std::make_tuple(nullptr, 42));
@@ -127,6 +128,33 @@ TEST(SaveData, ReadsTheIndependentWritersFile) {
   old.file.OpenAtStart(nullptr);
   EXPECT_FALSE(old.file.Damaged()) << old.file.Warning();
   EXPECT_EQ(std::make_tuple(old.vars.Find("clears")->GetAsInt(), int(old.sections.ImageCache.Dither)), std::make_tuple(2, 0));
+}
+
+// A slot older than the oldest that loads (106) is refused before any of it
+// is read: the unusable box, and the game, the captions and the file on disk
+// stay as they were.
+TEST(SaveData, SlotOlderThanTheOldestThatLoadsIsUnusableAndLosesNothing) {
+  FixtureFiles f;
+  test::TBoxScope boxes;
+  Player p(f.dir / "save.dat");
+  p.file.OpenAtStart(nullptr);
+  ASSERT_EQ(p.file.LoadGame(3), TSaveDataFile::TLoadResult::Loaded);
+  const auto game_vars = [&p] {
+    TKsMemoryStream s;
+    p.vars.SaveGameVars(s);
+    return s.TakeBytes();
+  };
+  const std::vector<uint8_t> vars_before = game_vars();
+  const std::vector<uint8_t> file_before = test::ReadFileBytes(f.dir / "save.dat");
+  const size_t captions_before = p.file.Captions().size();
+
+  EXPECT_EQ(p.file.LoadGame(5), TSaveDataFile::TLoadResult::Unusable);
+  EXPECT_EQ(p.file.LastError, "save data: game slot version 106");
+  EXPECT_EQ(boxes.Boxes->Texts(), std::vector<std::string>{kMsgSaveDataUnusable});
+  EXPECT_EQ(ToHex(game_vars()), ToHex(vars_before));
+  EXPECT_EQ(p.file.Captions().size(), captions_before);
+  EXPECT_EQ(test::ReadFileBytes(f.dir / "save.dat"), file_before);
+  EXPECT_FALSE(p.file.Damaged());
 }
 
 std::vector<std::string> DumpLines(const std::string& path) {

@@ -33,7 +33,8 @@ inline constexpr char kGameSlotPrefix[] = "GAMESAVEDATA";
 inline constexpr char kSaveFilePrefix[] = "save:";
 inline constexpr int32_t kStatusVersion = 103;
 inline constexpr int32_t kGameStateVersion = 141;
-// The oldest game slot that can be loaded.
+// The oldest game slot that can be loaded: an older one is refused before
+// any of it is read, so the slot's readers keep no gate at or below it.
 inline constexpr int32_t kOldestGameStateVersion = 107;
 
 // "このセーブデータは使用できません\r\n終了してください"

@@ -51,22 +51,18 @@ void WriteEmptyRoot(TKsBigStream& s, const char* name, int32_t width, int32_t he
 void ReadEmptyRoot(TKsBigStream& s, int32_t version) {
   ReadStreamString(s);  // Name
   ReadStreamInt(s);     // Priority
-  if (version >= kSceneIdleVersion) ReadStreamInt(s);
+  ReadStreamInt(s);  // SubPriority
   if (version >= kSceneTagVersion) ReadStreamString(s);
   SkipStreamInts(s, 6);
   ReadByteVal(s);
   if (version >= kSceneMotionVersion) SkipStreamInts(s, 4);
-  if (version >= kSceneIdleVersion) {
-    SkipStreamInts(s, 4);
-    ReadByteVal(s);
-  }
+  SkipStreamInts(s, 4);  // the clip window
+  ReadByteVal(s);        // AniPaused
   ReadByteVal(s);  // Visible
   ReadStreamInt(s);  // Color
   ReadStreamRect(s);
   ReadByteVal(s);  // IgnoreMouse
-  SkipStreamStrings(s, 2);
-  if (version >= kSceneMouseInVersion) SkipStreamStrings(s, 1);
-  SkipStreamStrings(s, 7);
+  SkipStreamStrings(s, 2 + 1 + 7);  // cursor and mouse handler labels
   if (version >= kSceneKeyHandlersVersion) {
     ReadByteVal(s);
     SkipStreamStrings(s, 5);

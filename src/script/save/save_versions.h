@@ -2,14 +2,16 @@
 // slot's backlog, run state, variables and tables (by game-state version),
 // and the status entry's read marks, image-cache setting and tables (by
 // status version, which older files still carry, so every gate stays).
+// A game slot older than kOldestGameStateVersion (107, save_data.h) is
+// refused before any section is read, so the slot's gates all lie above it:
+// what a slot gained earlier (the selection string and index among the
+// variables) is read unconditionally.
 #pragma once
 
 #include <cstdint>
 
 namespace orba {
 
-// Game slot: the selection string and index among the variables.
-inline constexpr int32_t kSlotSelectionVersion = 103;
 // Game slot: history sheets, pending window layout and row records.
 inline constexpr int32_t kSlotHistorySheetsVersion = 113;
 // Game slot: the timer list's levels stored as int32.

@@ -1,19 +1,17 @@
 // Version gates of the scene as a game slot stores it: from which game-state
-// version on each item record holds a field. A game slot older than
-// kOldestGameStateVersion (save_data.h) is refused, but an item record reads
-// at any version (its tests read the older forms), so the older gates stay.
+// version on each item record holds a field. Item records are read only from
+// a game slot's scene, and a slot older than kOldestGameStateVersion (107,
+// save_data.h) is refused before its scene is read. So every field a record
+// gained before 107 (the item head's sub-priority, the controls' mouse-in
+// handler, clip window and animation pause, the kinds' idle handlers and
+// paused flags with the fields stored beside them, the timer's AutoScrap and
+// Fired flags) is read unconditionally, and only the later gates are here.
 #pragma once
 
 #include <cstdint>
 
 namespace orba {
 
-// Controls: the mouse-in handler.
-inline constexpr int32_t kSceneMouseInVersion = 102;
-// Item head: sub-priority; controls: clip window and animation pause; the
-// kinds' idle handlers, paused flags and the fields stored with them; the
-// timer's AutoScrap and Fired flags.
-inline constexpr int32_t kSceneIdleVersion = 104;
 // Label records: anti-alias stored as its level rather than as on/off.
 // Sound and video: rewind-on-load.
 inline constexpr int32_t kSceneRewindOnLoadVersion = 108;
@@ -41,6 +39,8 @@ inline constexpr int32_t kSceneLabelShadowVersion = 122;
 inline constexpr int32_t kSceneGaugeIdleVersion = 125;
 // Property motion: paused flag.
 inline constexpr int32_t kSceneMotionPausedVersion = 126;
+// Preview menu: the buttons' enabled flags.
+inline constexpr int32_t kScenePrevMenuEnabledVersion = 127;
 // Gauge and slider: bar size.
 inline constexpr int32_t kSceneBarSizeVersion = 128;
 // Sound, video and cinema: mute-on-load (the cinema's volume too).
@@ -49,10 +49,14 @@ inline constexpr int32_t kSceneMuteOnLoadVersion = 129;
 inline constexpr int32_t kSceneMotionVersion = 130;
 // List box: idle handler.
 inline constexpr int32_t kSceneListIdleVersion = 131;
+// Preview menu: the buttons' visible flags.
+inline constexpr int32_t kScenePrevMenuVisibleVersion = 132;
 // Cinema: ended flag.
 inline constexpr int32_t kSceneCinemaEndedVersion = 133;
 // List box: map-in and map-out handlers.
 inline constexpr int32_t kSceneListMapVersion = 134;
+// Preview menu: the buttons' selected flags.
+inline constexpr int32_t kScenePrevMenuSelectedVersion = 136;
 // Button: caption record.
 inline constexpr int32_t kSceneCaptionVersion = 137;
 // Sound: repeat position.

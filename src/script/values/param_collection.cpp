@@ -412,12 +412,8 @@ void TParamCollection::LoadGameVars(TKsBigStream& stream, int32_t version) {
   TStagedVars staged = ReadVarList(stream);
   const int32_t text_delay = ReadStreamInt(stream);
   std::string cursor = ReadStreamString(stream);
-  std::string sel_str = SelStr;
-  int32_t sel_index = SelIndex;
-  if (version >= kSlotSelectionVersion) {
-    sel_str = ReadStreamString(stream);
-    sel_index = ReadStreamInt(stream);
-  }
+  std::string sel_str = ReadStreamString(stream);
+  const int32_t sel_index = ReadStreamInt(stream);
   std::array<int32_t, 6> history_params{};
   const bool has_history_params = version >= kSlotHistorySheetsVersion && version < kSlotAllHistoriesVersion;
   if (has_history_params) {
