@@ -1,7 +1,9 @@
 #include "items/base_list_names.h"
 
 #include <algorithm>
+#include <functional>
 
+#include "items/flat_slots.h"
 #include "items/orba_object.h"
 
 namespace orba {
@@ -19,40 +21,69 @@ constexpr int64_t kMaxMarkStep = 64;
 
 }  // namespace
 
+uint32_t TObjectNameIndex::HashOf(std::string_view name) {
+  const uint64_t h = std::hash<std::string_view>{}(name);
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+size_t TObjectNameIndex::Find(std::string_view name, uint32_t hash) const {
+  return flat_slots::Find(slots_, hash,
+                          [&](const TSlot& slot) { return slot.Hash == hash && slot.First->GetName() == name; });
+}
+
 void TObjectNameIndex::Add(TOrbaObject& object) {
-  auto [it, inserted] = bearers_.try_emplace(object.GetName());
-  TBearers& b = it->second;
-  if (inserted) {
-    b.One = &object;
+  const uint32_t hash = HashOf(object.GetName());
+  const size_t found = Find(object.GetName(), hash);
+  if (found == flat_slots::kNone) {
+    flat_slots::Reserve(slots_, used_, HomeOf);
+    slots_[flat_slots::FreeSlot(slots_, hash)] = TSlot{&object, hash, 0};
+    ++used_;
     NameTakenOrFreed(object.GetName(), true);
     return;
   }
-  if (b.Many.empty()) b.Many.push_back(b.One);
-  b.Many.insert(std::upper_bound(b.Many.begin(), b.Many.end(), &object, ListedBefore), &object);
+  TSlot& slot = slots_[found];
+  if (slot.Many == 0) {
+    if (free_many_.empty()) {
+      many_.emplace_back();
+      free_many_.push_back(static_cast<uint32_t>(many_.size() - 1));
+    }
+    slot.Many = free_many_.back() + 1;
+    free_many_.pop_back();
+    many_[slot.Many - 1].push_back(slot.First);
+  }
+  std::vector<TOrbaObject*>& all = many_[slot.Many - 1];
+  all.insert(std::upper_bound(all.begin(), all.end(), &object, ListedBefore), &object);
+  slot.First = all.front();
 }
 
 void TObjectNameIndex::Remove(TOrbaObject& object) {
-  auto it = bearers_.find(object.GetName());
-  if (it == bearers_.end()) return;
-  TBearers& b = it->second;
-  if (b.Many.empty()) {
-    if (b.One != &object) return;
-  } else {
-    auto at = std::lower_bound(b.Many.begin(), b.Many.end(), &object, ListedBefore);
-    if (at == b.Many.end() || *at != &object) return;
-    b.Many.erase(at);
-    if (b.Many.size() > 1) return;
-    b.One = b.Many.front();
-    b.Many = {};
+  const size_t found = Find(object.GetName(), HashOf(object.GetName()));
+  if (found == flat_slots::kNone) return;
+  TSlot& slot = slots_[found];
+  if (slot.Many == 0) {
+    if (slot.First != &object) return;
+    flat_slots::Erase(slots_, found, HomeOf);
+    --used_;
+    NameTakenOrFreed(object.GetName(), false);
     return;
   }
-  bearers_.erase(it);
-  NameTakenOrFreed(object.GetName(), false);
+  std::vector<TOrbaObject*>& all = many_[slot.Many - 1];
+  auto at = std::lower_bound(all.begin(), all.end(), &object, ListedBefore);
+  if (at == all.end() || *at != &object) return;
+  all.erase(at);
+  slot.First = all.front();
+  if (all.size() > 1) return;
+  all = {};
+  free_many_.push_back(slot.Many - 1);
+  slot.Many = 0;
 }
 
-std::span<TOrbaObject* const> TObjectNameIndex::Bearers(const std::string& name) const {
-  auto it = bearers_.find(name);
-  return it != bearers_.end() ? it->second.All() : std::span<TOrbaObject* const>();
+std::span<TOrbaObject* const> TObjectNameIndex::Bearers(std::string_view name) const {
+  const size_t found = Find(name, HashOf(name));
+  if (found == flat_slots::kNone) return {};
+  const TSlot& slot = slots_[found];
+  if (slot.Many == 0) return std::span<TOrbaObject* const>(&slot.First, 1);
+  return many_[slot.Many - 1];
 }
 
 void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
@@ -61,8 +92,9 @@ void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
   // as MakeUniqueName writes numbers (no leading zero but in "0").
   size_t digits_from = name.size();
   while (digits_from > 0 && name[digits_from - 1] >= '0' && name[digits_from - 1] <= '9') --digits_from;
+  const size_t last_split = std::min(name.size(), longest_prefix_ + 1);
   for (size_t split = std::max(digits_from, name.size() > kMaxNumberDigits ? name.size() - kMaxNumberDigits : 0);
-       split < name.size(); ++split) {
+       split < last_split; ++split) {
     if (name[split] == '0' && split + 1 < name.size()) continue;
     auto numbering = numberings_.find(std::string(name.substr(0, split)));
     if (numbering == numberings_.end()) continue;
@@ -86,6 +118,7 @@ void TObjectNameIndex::NameTakenOrFreed(std::string_view name, bool taken) {
 int64_t TObjectNameIndex::SmallestFreeNumber(const std::string& prefix, int64_t first) {
   auto borne = [&](int64_t n) { return IsBorne(prefix + std::to_string(n)); };
   TNumbering& numbering = numberings_[prefix];
+  longest_prefix_ = std::max(longest_prefix_, prefix.size());
   if (first > numbering.Mark && first - numbering.Mark <= kMaxMarkStep) {
     // A search that starts a little above what is known (a renamed item's
     // "_2"): the numbers below First are looked at once and kept.
@@ -105,14 +138,15 @@ int64_t TObjectNameIndex::SmallestFreeNumber(const std::string& prefix, int64_t 
   return numbering.Mark;
 }
 
-void TObjectNameIndex::Clear() {
-  bearers_.clear();
-  numberings_.clear();
-}
+void TObjectNameIndex::Clear() { TObjectNameIndex().Swap(*this); }
 
 void TObjectNameIndex::Swap(TObjectNameIndex& other) noexcept {
-  bearers_.swap(other.bearers_);
+  slots_.swap(other.slots_);
+  std::swap(used_, other.used_);
+  many_.swap(other.many_);
+  free_many_.swap(other.free_many_);
   numberings_.swap(other.numberings_);
+  std::swap(longest_prefix_, other.longest_prefix_);
 }
 
 }  // namespace orba

@@ -1,6 +1,7 @@
 #include "items/orba_object.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <climits>
 
@@ -52,6 +53,11 @@ uint64_t NextSerial() {
 TMotionFactory motion_factory = nullptr;
 
 bool IsInternalName(const std::string& name) { return !name.empty() && name[0] == kInternalMark; }
+
+// The name of the item drawn over all its siblings.
+bool IsTopName(const std::string& name) {
+  return name.size() == 2 && name[0] == kInternalMark && name[1] == kInternalMark;
+}
 
 // True when the child at Index draws neither before its predecessor nor
 // after its successor: a whole SortChildren pass would leave it there.
@@ -255,7 +261,7 @@ void TOrbaControl::Create() {
 TOrbaControl::~TOrbaControl() {
   // Children first, each unregistered and destroyed.
   std::vector<TOrbaControl*> children;
-  children.swap(Children);
+  Children.swap(children);
   for (TOrbaControl* child : children) {
     child->Parent = nullptr;
     if (Manager != nullptr) Manager->RemoveObject(child);
@@ -385,11 +391,7 @@ void TOrbaControl::SetParent(TOrbaControl* parent) {
   }
   Parent = parent;
   if (parent != nullptr) {
-    parent->AddChild(this);
-    const std::vector<TOrbaControl*>& siblings = parent->Children;
-    parent->SortChild(!siblings.empty() && siblings.back() == this
-                          ? siblings.size() - 1
-                          : static_cast<size_t>(std::find(siblings.begin(), siblings.end(), this) - siblings.begin()));
+    parent->AddChildInZOrder(this);
     if (parent->IsCabinet()) EnteredCabinet();
   }
   Invalidate();
@@ -423,6 +425,17 @@ void TOrbaControl::AddChild(TOrbaControl* child) {
   if (child->IsAfterimage()) ++AfterimageChildren;
 }
 
+void TOrbaControl::AddChildInZOrder(TOrbaControl* child) {
+  // Two top names would order each other both ways: such a child is placed
+  // at once.
+  if (ChildrenOrdered() && !child->IsAfterimage() && !IsTopName(child->GetName())) {
+    Children.Wait(child);
+    return;
+  }
+  AddChild(child);
+  SortChild(Children.size() - 1);
+}
+
 void TOrbaControl::RemoveChild(TOrbaControl* child) {
   const size_t index = IndexOfChild(child);
   if (index >= Children.size()) return;
@@ -447,16 +460,17 @@ void TOrbaControl::SortChild(size_t index) {
   }
   // The others are in order and no afterimage is among them: the child
   // moves as the insertion pass would move it, found by binary search.
-  const TOrbaControl* item = Children[index];
-  const auto at = Children.begin() + static_cast<std::ptrdiff_t>(index);
+  std::vector<TOrbaControl*>& children = Children.Edit();
+  const TOrbaControl* item = children[index];
+  const auto at = children.begin() + static_cast<std::ptrdiff_t>(index);
   if (index > 0 && CompareZKeys(**(at - 1), *item) > 0) {
     // Forwards, behind the last earlier child that does not draw after it.
-    const auto to = std::partition_point(Children.begin(), at,
+    const auto to = std::partition_point(children.begin(), at,
                                          [item](const TOrbaControl* c) { return CompareZKeys(*c, *item) <= 0; });
     std::rotate(to, at, at + 1);
   } else {
     // Backwards, past every later child that it draws after.
-    const auto to = std::partition_point(at + 1, Children.end(),
+    const auto to = std::partition_point(at + 1, children.end(),
                                          [item](const TOrbaControl* c) { return CompareZKeys(*item, *c) > 0; });
     std::rotate(at, at + 1, to);
   }
@@ -472,11 +486,8 @@ int32_t CompareZOrder(const TOrbaObject& a, const TOrbaObject& b) {
 
 int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b) {
   if (&a == &b) return 0;
-  auto top = [](const std::string& name) {
-    return name.size() == 2 && name[0] == kInternalMark && name[1] == kInternalMark;
-  };
-  if (top(a.GetName())) return 1;
-  if (top(b.GetName())) return -1;
+  if (IsTopName(a.GetName())) return 1;
+  if (IsTopName(b.GetName())) return -1;
   const bool ia = IsInternalName(a.GetName()), ib = IsInternalName(b.GetName());
   if (ia && !ib) return -1;
   if (ib && !ia) return 1;
@@ -487,16 +498,86 @@ int32_t CompareZKeys(const TOrbaObject& a, const TOrbaObject& b) {
 }
 
 void TOrbaControl::SortChildren() {
-  for (size_t i = 1; i < Children.size(); ++i) {
-    TOrbaControl* item = Children[i];
+  std::vector<TOrbaControl*>& children = Children.Edit();
+  for (size_t i = 1; i < children.size(); ++i) {
+    TOrbaControl* item = children[i];
     size_t j = i;
-    while (j > 0 && CompareZOrder(*Children[j - 1], *item) > 0) {
-      Children[j] = Children[j - 1];
+    while (j > 0 && CompareZOrder(*children[j - 1], *item) > 0) {
+      children[j] = children[j - 1];
       --j;
     }
-    Children[j] = item;
+    children[j] = item;
   }
   ChildrenUnsorted = false;
+}
+
+namespace {
+
+// A waiting child with its z-order key packed into words that compare as
+// CompareZKeys does up to the name's 16th byte: internal names first, then
+// Priority + SubPriority, then the name's first bytes (unsigned, big-endian,
+// padded with zero bytes; equal words leave the rest to CompareZKeys).
+struct TWaitingChild {
+  std::array<uint64_t, 3> Key;
+  TOrbaControl* Child;
+  size_t Place;  // the position in the placed children it goes before
+};
+
+TWaitingChild PackedKey(TOrbaControl* child) {
+  // Two int32 add up to at least -2^32: the biased sum is positive and
+  // below 2^34.
+  constexpr int64_t kPriorityBias = int64_t{1} << 33;
+  const int64_t priority = int64_t{child->GetPriority()} + child->GetSubPriority() + kPriorityBias;
+  const std::string& name = child->GetName();
+  TWaitingChild w{{(IsInternalName(name) ? 0 : uint64_t{1} << 40) + static_cast<uint64_t>(priority), 0, 0}, child, 0};
+  for (size_t i = 0; i < 16 && i < name.size(); ++i)
+    w.Key[1 + i / 8] |= uint64_t{static_cast<uint8_t>(name[i])} << (56 - 8 * (i % 8));
+  return w;
+}
+
+}  // namespace
+
+void TChildList::PlaceWaiting() const {
+  const size_t placed = items_.size() - waiting_;
+  std::vector<TWaitingChild> waiting;
+  waiting.reserve(waiting_);
+  for (size_t i = placed; i < items_.size(); ++i) waiting.push_back(PackedKey(items_[i]));
+  waiting_ = 0;
+  // Stable: among equal keys the earlier arrival goes first, as it would
+  // have been placed first.
+  std::stable_sort(waiting.begin(), waiting.end(), [](const TWaitingChild& a, const TWaitingChild& b) {
+    if (a.Key != b.Key) return a.Key < b.Key;
+    return CompareZKeys(*a.Child, *b.Child) < 0;
+  });
+  // Each goes behind the last placed child that does not draw after it;
+  // the places rise with the keys, so each search starts at the one before
+  // and gallops forward (few probes when a few join many, or many a few).
+  size_t from = 0;
+  for (TWaitingChild& w : waiting) {
+    auto draws_after = [&](size_t i) { return CompareZKeys(*items_[i], *w.Child) > 0; };
+    size_t step = 1, low = from;
+    while (low + step <= placed && !draws_after(low + step - 1)) {
+      low += step;
+      step *= 2;
+    }
+    size_t high = std::min(low + step, placed);
+    while (low < high) {
+      const size_t mid = low + (high - low) / 2;
+      if (draws_after(mid)) high = mid;
+      else low = mid + 1;
+    }
+    w.Place = from = low;
+  }
+  // One pass from the back moves every placed child once.
+  size_t out = items_.size(), end = placed;
+  for (size_t j = waiting.size(); j-- > 0;) {
+    const auto first = items_.begin() + static_cast<std::ptrdiff_t>(waiting[j].Place);
+    std::move_backward(first, items_.begin() + static_cast<std::ptrdiff_t>(end),
+                       items_.begin() + static_cast<std::ptrdiff_t>(out));
+    out -= end - waiting[j].Place;
+    end = waiting[j].Place;
+    items_[--out] = waiting[j].Child;
+  }
 }
 
 void TOrbaControl::SetGroupFlags(int32_t group, bool flag) {

@@ -274,6 +274,56 @@ class EFilmError : public EOrbaError {
 // True when Name ends in ".omt" (letter case ignored): a film file.
 bool IsFilmName(const std::string& name);
 
+// A control's children in z-order, index 0 drawn first. Children given
+// the control one after another while the others are in order wait at the
+// end until the list is next read: then they are sorted among themselves
+// and merged in at once, where placing each on its arrival would move every
+// later child once per arrival. Every read sees the order that placing each
+// one on its arrival gives. Reads and plain edits work as on a vector;
+// references and iterators stay valid until the next edit.
+class TChildList {
+ public:
+  using value_type = TOrbaControl*;
+  using const_iterator = std::vector<TOrbaControl*>::const_iterator;
+  using iterator = const_iterator;
+  size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  const_iterator begin() const { return Placed().begin(); }
+  const_iterator end() const { return Placed().end(); }
+  TOrbaControl* operator[](size_t index) const { return Placed()[index]; }
+  TOrbaControl* front() const { return Placed().front(); }
+  TOrbaControl* back() const { return Placed().back(); }
+  operator const std::vector<TOrbaControl*>&() const { return Placed(); }
+  friend bool operator==(const TChildList& a, const std::vector<TOrbaControl*>& b) { return a.Placed() == b; }
+  // Plain edits, which leave the order to the caller.
+  void push_back(TOrbaControl* child) { Edit().push_back(child); }
+  const_iterator erase(const_iterator at) { return Edit().erase(at); }
+  const_iterator insert(const_iterator at, TOrbaControl* child) { return Edit().insert(at, child); }
+  void swap(std::vector<TOrbaControl*>& other) { Edit().swap(other); }
+  // The list with every waiting child placed.
+  const std::vector<TOrbaControl*>& Placed() const {
+    if (waiting_ != 0) PlaceWaiting();
+    return items_;
+  }
+  std::vector<TOrbaControl*>& Edit() {
+    Placed();
+    return items_;
+  }
+  // Child joins the waiting ones. The others are in z-order under a
+  // comparison that orders them fully, and stay so until the next read.
+  void Wait(TOrbaControl* child) {
+    items_.push_back(child);
+    ++waiting_;
+  }
+  size_t Waiting() const { return waiting_; }
+
+ private:
+  void PlaceWaiting() const;
+  mutable std::vector<TOrbaControl*> items_;
+  // The last waiting_ children of items_, in their order of arrival.
+  mutable size_t waiting_ = 0;
+};
+
 class TOrbaControl : public TOrbaComponent {
  public:
   explicit TOrbaControl(TOrbaBaseList* manager);
@@ -304,7 +354,7 @@ class TOrbaControl : public TOrbaComponent {
   bool Visible = true;
   TOrbaControl* Parent = nullptr;
   int32_t Color = 0;
-  std::vector<TOrbaControl*> Children;  // owned; index 0 is drawn first
+  TChildList Children;  // owned; index 0 is drawn first
   // Children may be out of z-order: a child was renamed out of its place or
   // a loaded list is not sorted yet. The next SortChildren sorts them all.
   bool ChildrenUnsorted = false;
@@ -411,9 +461,14 @@ class TOrbaControl : public TOrbaComponent {
   // cabinet or focus bookkeeping): for an item about to be freed.
   void DetachFromParent();
   const std::vector<TOrbaControl*>& GetChildren() const { return Children; }
+  // How many children wait for their place until the next read (TChildList).
+  size_t WaitingChildren() const { return Children.Waiting(); }
   TOrbaControl* GetChild(int32_t index) const override;
   int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
+  // Appends Child, leaving the order to the caller.
   virtual void AddChild(TOrbaControl* child);
+  // Adds Child where a whole SortChildren pass would put it (SetParent).
+  void AddChildInZOrder(TOrbaControl* child);
   virtual void RemoveChild(TOrbaControl* child);
   // Sorts the children into z-order; a stable insertion sort, which stays
   // well-defined for a comparison that is not a strict weak order.

@@ -245,15 +245,21 @@ TEST_F(GameRun, ScreenObjectFunctionsAnswerFromTheObjectManager) {
 
 // 4,000 unnamed boxes made in one tick beside a box named "object5" are
 // named object0 .. object4, object6 .. object4000 in list order; two freed
-// names are handed out again, the smaller first.
+// names are handed out again, the smaller first. Boxes made in a row take
+// their places by their names.
 TEST_F(GameRun, UnnamedObjectsTakeTheSmallestFreeNumbers) {
   Build("manyobjects", true);
   // One tick does it all; more ticks change nothing, but let a tick that a
   // loaded machine cut short finish the work.
-  ExpectContains(PlayedDump(5), {
+  ExpectContains(PlayedDump(5, {"--screenshot", dir / "shot.png"}), {
       "count int = 4001", "misnamed int = 0", "names str = \"object5 object0 object4 object6 object4000\"",
       "found str = \"TRUE TRUE FALSE\"", "reused str = \"object2 object4000\"",
   });
+  // The boxes made in a row draw by their names: red "z9" over green "z10"
+  // and blue "z2" (creation order would show green, then blue, there), blue
+  // "z2" over "z10".
+  EXPECT_EQ(test::PngPixels(dir / "shot.png", "(15, 85), (25, 85), (35, 85), (45, 85), (55, 85)"),
+            "[(255, 0, 0), (255, 0, 0), (255, 0, 0), (0, 0, 255), (0, 0, 255)]\n");
 }
 
 // A page leaving the page cache takes the variable named byte 0x01 and its
