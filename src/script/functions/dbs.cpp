@@ -10,6 +10,7 @@
 #include "core/strings/sjis_string.h"
 #include "core/strings/text_utils.h"
 #include "core/vocab/vocab.h"
+#include "script/save/save_versions.h"
 #include "script/values/param_text.h"
 #include "script/values/params.h"
 
@@ -22,7 +23,6 @@ namespace {
 // empty name, category, column count, row count, current row).
 constexpr int64_t kMinStoredFieldSize = 4 + 4 + 1;
 constexpr int64_t kMinStoredTableSize = 1 + 4 + 1 + 4 + 4 + 4;
-constexpr int32_t kDBStreamVersion = 100;
 constexpr int32_t kTsvDefaultWidth = 80;
 
 int32_t LoadInt32(const uint8_t* p) {
@@ -759,7 +759,7 @@ bool TDBManager::InsertTable(const std::string& name, const TIntList& rows) {
 }
 
 void TDBManager::SaveToStream(TKsBigStream& stream, uint8_t category) {
-  WriteStreamInt(stream, kDBStreamVersion);
+  WriteStreamInt(stream, kTableStoreVersion);
   int32_t count = 0;
   for (const auto& t : *this) count += t->Category == category ? 1 : 0;
   WriteStreamInt(stream, count);

@@ -223,8 +223,8 @@ void TImageCacheSetting::LoadFromStream(TKsBigStream& s, int32_t version) {
 }
 
 void TEmptyTables::SaveToStream(TKsBigStream& s) {
-  WriteStreamInt(s, 100);
-  WriteStreamInt(s, 0);
+  WriteStreamInt(s, kTableStoreVersion);
+  WriteStreamInt(s, 0);  // no table
   if (Category == 0) WriteStreamString(s, "");  // no active table
 }
 

@@ -37,4 +37,8 @@ inline constexpr int32_t kStatusDitherVersion = 101;
 // Status: the status tables.
 inline constexpr int32_t kStatusTablesVersion = 103;
 
+// A table store (the game's or the status tables) opens with its own
+// version, which this one writes; its tables read alike at every version.
+inline constexpr int32_t kTableStoreVersion = 100;
+
 }  // namespace orba
