@@ -436,7 +436,7 @@ bool TVrFileCollection::SaveToBigStream(TKsBigStream& stream) {
   }
   const int64_t n = static_cast<int64_t>(entries.size());
   stream.WriteBuffer("vf", 2);
-  WriteStreamInt(stream, 102);
+  WriteStreamInt(stream, kPackageUnpackedCrcVersion);  // the newest directory form
   WriteStreamInt(stream, static_cast<int32_t>(n));
   {
     TKsRandom key(kDirectoryKey);
