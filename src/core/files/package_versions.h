@@ -11,7 +11,7 @@ inline constexpr int32_t kPackageScrambledVersion = 100;
 // 8-byte offsets, and per entry its raw flag, age and CRC.
 inline constexpr int32_t kPackageWideOffsetsVersion = 101;
 // Per entry whether its CRC is that of the unpacked bytes; the newest
-// version (kPackageDirVersion in core/vocab/vocab.h).
+// version, the one the package writer writes.
 inline constexpr int32_t kPackageUnpackedCrcVersion = 102;
 
 }  // namespace orba

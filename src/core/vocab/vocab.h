@@ -166,10 +166,8 @@ inline constexpr char kNameSep3[] = "\x02";
 // Shared constants.
 constexpr int32_t kNewPageVersion = 104;
 constexpr int32_t kNewestPageVersion = 115;
+// The game-state version a game slot and its scene are written at.
 constexpr int32_t kGameSaveVersion = 141;
-constexpr int32_t kStatusSaveVersion = 103;
-constexpr int32_t kPackageDirVersion = 102;
-constexpr int32_t kPrevMenuVersion = 106;
 inline constexpr char kPrevMenuMagic[] = "OrbaPrevMenu106";
 inline constexpr char kCinemaMagic[] = "OrbaCinema109";
 inline constexpr char kMotionMagic[] = "OrbaMotion109";

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/streams/big_stream.h"
+#include "core/vocab/vocab.h"
 #include "script/save/save_sections.h"
 
 namespace orba {
@@ -32,7 +33,7 @@ inline constexpr char kStatusEntryName[] = "STATUSSAVEDATA";
 inline constexpr char kGameSlotPrefix[] = "GAMESAVEDATA";
 inline constexpr char kSaveFilePrefix[] = "save:";
 inline constexpr int32_t kStatusVersion = 103;
-inline constexpr int32_t kGameStateVersion = 141;
+inline constexpr int32_t kGameStateVersion = kGameSaveVersion;
 // The oldest game slot that can be loaded: an older one is refused before
 // any of it is read, so the slot's readers keep no gate at or below it.
 inline constexpr int32_t kOldestGameStateVersion = 107;
