@@ -168,16 +168,16 @@ TEST_F(ObjectIndexTest, ChildrenJoiningInARowTakeTheirPlacesAtTheNextRead) {
     m.Reset();
     TOrbaControl* root = m.ActiveBase();
     std::vector<TOrbaControl*> boxes;
-    auto give = [&](const TBox& spec) {
+    auto give = [&](const TBox& wanted) {
       auto* box = NewOrbaObject<TOrbaBox>(&m);
-      box->AssignName(spec.name);
-      box->SetPriority(spec.priority);
+      box->AssignName(wanted.name);
+      box->SetPriority(wanted.priority);
       box->SetParent(root);
       boxes.push_back(box);
     };
-    for (const TBox& spec : c.placed) give(spec);
+    for (const TBox& wanted : c.placed) give(wanted);
     ASSERT_EQ(root->GetChild(0) != nullptr, !c.placed.empty());
-    for (const TBox& spec : c.arriving) give(spec);
+    for (const TBox& wanted : c.arriving) give(wanted);
     EXPECT_GT(root->WaitingChildren(), 0u);
     std::vector<TOrbaControl*> expected;
     for (int i : c.order) expected.push_back(boxes[static_cast<size_t>(i)]);
