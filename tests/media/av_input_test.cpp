@@ -1,9 +1,9 @@
 // Movies and Windows Media sounds are read from the game's own streams and
 // only as containers that hold their content: a playlist or concatenation
 // list planted in a game folder, under a movie's name or its own, opens
-// neither the file outside nor the address it names; real clips still play,
-// from the folder and from a package (through a window on it, with no
-// temporary copy).
+// neither the file outside nor the address it names; real clips (AVI, ASF,
+// MPEG program stream) still play, from the folder and from a package
+// (through a window on it, with no temporary copy).
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -131,7 +131,7 @@ TEST(PackagedMovies, AStoredMovieIsReadThroughAWindowWithNoTemporaryCopy) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   TVrFileCollection package;
   package.BasePath = dir.path() + "/";
-  for (const char* name : {"clip.avi", "clip.wmv"}) package.AddItem(name);
+  for (const char* name : {"clip.avi", "clip.wmv", "clip.mpg"}) package.AddItem(name);
   TKsMemoryStream out;
   ASSERT_TRUE(package.SaveToBigStream(out));
   out.SaveToFile(dir / "game.dat");
@@ -142,7 +142,7 @@ TEST(PackagedMovies, AStoredMovieIsReadThroughAWindowWithNoTemporaryCopy) {
   TMixer mixer(nullptr);
   TVideoManager videos(mixer, &files), loose(mixer, &folder);
   // Each plays as the same file loose in a folder does.
-  for (const char* name : {"clip.avi", "clip.wmv"}) {
+  for (const char* name : {"clip.avi", "clip.wmv", "clip.mpg"}) {
     ASSERT_TRUE(files.FindEntry(name)->Raw) << name;
     TVideoItem* item = videos.Add(name, true);
     TVideoItem* same = loose.Add(name, true);
