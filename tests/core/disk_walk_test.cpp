@@ -100,6 +100,15 @@ TEST(DiskWalk, EachPlantedNameLeadsOnlyInsideTheGame) {
   }
 }
 
+// The open folder itself, however it is spelt, and names one below it.
+TEST(DiskWalk, TheOpenFolderItselfIsAFolder) {
+  PlantedGame g;
+  for (const std::string& path : {g / "game", g / "game/", g / "game\\sub\\..", g / "GAME"})
+    EXPECT_EQ(DiskEntryKind(path), TDiskEntryKind::Folder) << path;
+  EXPECT_EQ(DiskEntryKind(g / "game/inside.txt"), TDiskEntryKind::File);
+  EXPECT_EQ(DiskEntryKind(g / "outside"), TDiskEntryKind::None);
+}
+
 TEST(DiskWalk, AFileReadsThroughItsOpenDescriptorWholly) {
   PlantedGame g;
   const TDiskFileName file = TDiskFileName::Find(g / "game/in_dir/a.txt");

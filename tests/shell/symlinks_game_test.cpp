@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ struct Build {
   const char* name;
   bool folder;
 };
+
+void PrintTo(const Build& build, std::ostream* os) { *os << build.name; }
 
 class SymlinksGame : public ::testing::TestWithParam<Build> {};
 

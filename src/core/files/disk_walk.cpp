@@ -68,6 +68,26 @@ std::optional<std::string> CurrentFolder() {
   return std::string(buffer);
 }
 
+// How many leading components of Parts, all but the last, spell the longest
+// of Starts exactly (Start is set to it), so the walk may begin there; 0
+// without one.
+size_t StartPrefix(const std::vector<TPart>& parts, const std::vector<std::string>& starts, std::string& start) {
+  size_t best = 0;
+  for (const std::string& folder : starts) {
+    std::vector<TPart> spelt;
+    AppendDiskParts(folder, spelt);
+    // The last component is always looked up in its folder.
+    if (spelt.size() <= best || spelt.size() >= parts.size()) continue;
+    bool same = true;
+    for (size_t k = 0; k < spelt.size() && same; ++k)
+      same = spelt[k].Name == (parts[k].Disk ? parts[k].Name : SjisToUtf8(parts[k].Name));
+    if (!same) continue;
+    best = spelt.size();
+    start = RealOf(spelt);
+  }
+  return best;
+}
+
 }  // namespace
 
 TDiskWalk::TDiskWalk(const std::string& path, const TLinkRule& rule) { Walk(path, rule); }
@@ -89,11 +109,16 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
   for (std::string& name : SplitSjisPath(path)) parts.push_back(TPart{std::move(name), false});
   parts = Folded(std::move(parts));
 
-  int fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
   std::string here;  // the real path of fd; "" for "/"
+  size_t i = StartPrefix(parts, rule.Starts, here);
+  int fd = ::open(here.empty() ? "/" : here.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0 && !here.empty()) {
+    here.clear();
+    i = 0;
+    fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (fd < 0) return;
   int links = 0;
-  size_t i = 0;
   auto stop = [&](TWalkEnd end) {
     end_ = end;
     if (end == TWalkEnd::Refused) {

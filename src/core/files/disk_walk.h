@@ -36,6 +36,10 @@ class TDiskWalk {
     // lead to a place Inside.
     std::function<bool(const std::string&)> Guarded;
     std::function<bool(const std::string&)> Inside;
+    // Real folder paths the walk may open at once when the path begins
+    // with one (the open folders, which the player named itself), rather
+    // than walking down to them.
+    std::vector<std::string> Starts;
   };
 
   TDiskWalk(const std::string& path, const TLinkRule& rule);

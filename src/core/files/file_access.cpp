@@ -159,6 +159,10 @@ std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess acce
     };
     rule.Guarded = inside(true);
     rule.Inside = inside(false);
+    std::lock_guard<std::mutex> guard(policy.Lock);
+    for (const TRoot& root : policy.Roots) {
+      if (root.Kind != TAccessRoot::Single) rule.Starts.push_back(root.Disk.string());
+    }
   }
   auto walk = std::make_unique<TDiskWalk>(path, rule);
   bool open = walk->End() != TWalkEnd::Refused;
