@@ -96,7 +96,9 @@ TEST(DiskWalk, EachPlantedNameLeadsOnlyInsideTheGame) {
     const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Read);
     ASSERT_NE(walk, nullptr) << c.name;
     EXPECT_EQ(walk->RealPath(), g / c.real) << c.name;
-    if (!file.Empty()) EXPECT_EQ(file.DiskPath(), g / c.real) << c.name;
+    if (!file.Empty()) {
+      EXPECT_EQ(file.DiskPath(), g / c.real) << c.name;
+    }
   }
 }
 

@@ -140,7 +140,8 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
   if (parts.empty()) return top_itself();
   while (true) {
     const TPart& part = parts[i];
-    const std::optional<std::string> name = part.Disk ? std::optional<std::string>(part.Name) : MatchDiskEntryAt(fd, part.Name);
+    const std::optional<std::string> name =
+        part.Disk ? std::optional<std::string>(part.Name) : MatchDiskEntryAt(fd, part.Name);
     struct stat st {};
     if (!name || ::fstatat(fd, name->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return missing_from(i);
     if (S_ISLNK(st.st_mode)) {
@@ -168,7 +169,8 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
       entry_stat_ = st;
       return stop(TWalkEnd::Found);
     }
-    const int next = S_ISDIR(st.st_mode) ? ::openat(fd, name->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+    const int next =
+        S_ISDIR(st.st_mode) ? ::openat(fd, name->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
     if (next < 0) return missing_from(i);
     ::close(fd);
     fd = next;
