@@ -182,10 +182,12 @@ TEST(FileFunctions, OpenUrl) {
   test::TempDir dir;
   env.Declare("folder", PT_STR)->SetAsStr(dir.path());
   env.Run({"OpenUrl(\"http://example.com/\")", "OpenUrl(\"HTTP://example.com/\")", "OpenUrl(\"ftp.example.com\")",
-           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")", "OpenUrl(\"mailto:me@example.com\")"});
-  // Only web and mail addresses reach the desktop: no folder, no other
-  // scheme.
-  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", "mailto:me@example.com"}));
+           "OpenUrl(\"mailto:x\")", "OpenUrl(folder)", "OpenUrl(\"\")", "OpenUrl(\"mailto:me@example.com\")",
+           "OpenUrl(\"ftp://example.com/pub\")", "OpenUrl(folder ++ \"/missing\")"});
+  // Web addresses and existing folders (by their real paths) reach the
+  // desktop; mail addresses and other schemes do not.
+  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.com/", std::filesystem::canonical(dir.path()).string(),
+                                                  "ftp://example.com/pub"}));
 }
 
 TEST(FileFunctions, ExtractIntoFolderOnly) {

@@ -1,6 +1,7 @@
 #include "core/files/disk_path.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +9,8 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "core/files/disk_walk.h"
+#include "core/files/file_access.h"
 #include "core/streams/big_file_stream.h"
 #include "core/strings/sjis_case.h"
 #include "platform/text_convert.h"
@@ -29,43 +32,31 @@ std::vector<bool> DelimiterMap(const std::string& path) {
   return map;
 }
 
-TDiskEntryKind KindOfDiskPath(const std::string& disk_path) {
-  struct stat st {};
-  if (::stat(disk_path.c_str(), &st) != 0) return TDiskEntryKind::None;
-  if (S_ISDIR(st.st_mode)) return TDiskEntryKind::Folder;
-  return TDiskEntryKind::File;
-}
-
-bool DiskEntryPresent(const std::string& disk_path) {
-  struct stat st {};
-  return ::lstat(disk_path.c_str(), &st) == 0;
-}
-
 std::string JoinDisk(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   if (folder.back() == '/') return folder + name;
   return folder + "/" + name;
 }
 
-// The entry of `folder` whose name matches the Shift-JIS component: the
-// converted name itself, the raw bytes, or else the first entry (in byte
-// order, so the choice is stable) equal to it case-insensitively.
+// A name that stays one entry of its folder: no separator, no zero byte,
+// neither "." nor "..".
+bool SingleEntryName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find_first_of(std::string("/\0", 2)) == std::string::npos;
+}
+
+bool EntryPresentAt(int folder, const std::string& name) {
+  struct stat st {};
+  return SingleEntryName(name) && ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// The entry of `folder` whose name matches the Shift-JIS component (see
+// MatchDiskEntryAt).
 std::optional<std::string> MatchComponent(const std::string& folder, const std::string& component) {
-  const std::string utf8 = SjisToUtf8(component);
-  if (DiskEntryPresent(JoinDisk(folder.empty() ? "." : folder, utf8))) return utf8;
-  if (DiskEntryPresent(JoinDisk(folder.empty() ? "." : folder, component))) return component;
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return std::nullopt;
-  std::optional<std::string> best;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const bool converted = SjisToUtf8(Utf8ToSjis(name)) == name;
-    const std::string as_sjis = converted ? Utf8ToSjis(name) : name;
-    if (SjisSameText(as_sjis, component) && (!best || name < *best)) best = name;
-  }
-  ::closedir(dir);
-  return best;
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> name = MatchDiskEntryAt(fd, component);
+  ::close(fd);
+  return name;
 }
 
 struct TResolved {
@@ -94,6 +85,29 @@ TResolved Resolve(const std::string& path) {
 }
 
 }  // namespace
+
+std::optional<std::string> MatchDiskEntryAt(int folder, const std::string& component) {
+  const std::string utf8 = SjisToUtf8(component);
+  if (EntryPresentAt(folder, utf8)) return utf8;
+  if (EntryPresentAt(folder, component)) return component;
+  const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return std::nullopt;
+  DIR* dir = ::fdopendir(listing);
+  if (!dir) {
+    ::close(listing);
+    return std::nullopt;
+  }
+  std::optional<std::string> best;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const bool converted = SjisToUtf8(Utf8ToSjis(name)) == name;
+    const std::string as_sjis = converted ? Utf8ToSjis(name) : name;
+    if (SjisSameText(as_sjis, component) && (!best || name < *best)) best = name;
+  }
+  ::closedir(dir);
+  return best;
+}
 
 bool IsSjisPathDelimiter(const std::string& path, size_t i) {
   if (i >= path.size()) return false;
@@ -176,8 +190,12 @@ std::string DiskPathForCreate(const std::string& path) {
 }
 
 TDiskEntryKind DiskEntryKind(const std::string& path) {
-  const std::optional<std::string> disk = FindDiskPath(path);
-  return disk ? KindOfDiskPath(*disk) : TDiskEntryKind::None;
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Read);
+  if (!walk || walk->End() != TWalkEnd::Found) return TDiskEntryKind::None;
+  const mode_t mode = walk->EntryStat().st_mode;
+  if (S_ISDIR(mode)) return TDiskEntryKind::Folder;
+  // Devices, FIFOs and sockets are no files to a game.
+  return S_ISREG(mode) ? TDiskEntryKind::File : TDiskEntryKind::None;
 }
 
 std::string DiskPathToSjis(const std::string& disk_path) {
@@ -185,23 +203,49 @@ std::string DiskPathToSjis(const std::string& disk_path) {
   return SjisToUtf8(sjis) == disk_path ? sjis : std::string();
 }
 
-std::string SjisNameForCreate(const std::string& path) {
-  const std::string disk = DiskPathForCreate(path);
-  const std::string name = DiskPathToSjis(disk);
+std::string SjisOfDiskPath(const std::string& disk_path) {
+  const std::string name = DiskPathToSjis(disk_path);
   // A folder with a raw Shift-JIS name cannot be written into through the
   // streams' conversion; the converted name is the best there is.
-  return name.empty() ? Utf8ToSjis(disk) : name;
+  return name.empty() ? Utf8ToSjis(disk_path) : name;
 }
 
+std::string SjisNameForCreate(const std::string& path) { return SjisOfDiskPath(DiskPathForCreate(path)); }
+
 TDiskFileName::TDiskFileName(const std::string& path) {
-  const std::optional<std::string> disk = FindDiskPath(path);
-  if (!disk || KindOfDiskPath(*disk) != TDiskEntryKind::File) throw EFOpenError(path);
-  disk_path_ = *disk;
-  stream_name_ = DiskPathToSjis(*disk);
-  if (!stream_name_.empty()) return;
-  fd_ = ::open(disk->c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) throw EFOpenError(path);
-  stream_name_ = "/proc/self/fd/" + std::to_string(fd_);
+  *this = Find(path);
+  if (Empty()) throw EFOpenError(path);
+}
+
+TDiskFileName TDiskFileName::Find(const std::string& path) {
+  TDiskFileName name;
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Read);
+  if (!walk) return name;
+  name.fd_ = OpenWalkedFile(*walk);
+  if (name.fd_ < 0) return name;
+  name.disk_path_ = walk->RealPath();
+  name.stream_name_ = DiskPathToSjis(name.disk_path_);
+  if (name.stream_name_.empty()) name.stream_name_ = name.HeldName();
+  return name;
+}
+
+std::string TDiskFileName::HeldName() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+void TDiskFileName::LoadInto(TKsMemoryStream& dest) const {
+  std::vector<uint8_t>& bytes = dest.MutableBytes();
+  bytes.clear();
+  struct stat st {};
+  if (::fstat(fd_, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  uint8_t chunk[1 << 16];
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd_, chunk, sizeof chunk, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EReadError();
+    if (n == 0) break;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    at += n;
+  }
+  dest.SetPosition(0);
 }
 
 TDiskFileName::~TDiskFileName() {

@@ -18,6 +18,7 @@
 namespace orba {
 
 class TKsBigStream;
+class TKsMemoryStream;
 
 // True when byte i of a Shift-JIS text is a path separator ("\" or "/"),
 // never when it is the trail byte of a double-byte character.
@@ -39,6 +40,12 @@ bool PathStartsWith(const std::string& path, const std::string& folder);
 // Adds a "\" unless the path is empty or already ends in a separator.
 std::string AddPathDelimiter(const std::string& path);
 
+// The entry of an open folder whose name matches one Shift-JIS component:
+// the component converted to UTF-8, its raw bytes, or else the first entry
+// (in byte order, so the choice is stable) equal to it case-insensitively.
+// Never a name that would leave the folder ("..", a separator, a zero byte).
+std::optional<std::string> MatchDiskEntryAt(int folder, const std::string& component);
+
 // The entry on disk a Windows-form path names, as the bytes the file system
 // holds; nullopt when some component has no entry. A relative path starts
 // from the current folder.
@@ -47,6 +54,9 @@ std::optional<std::string> FindDiskPath(const std::string& path);
 // by FindDiskPath, the missing rest converted to UTF-8.
 std::string DiskPathForCreate(const std::string& path);
 
+// What a path names as the file-access policy lets the game see it (links
+// resolved, see file_access.h): a regular file, a folder, or nothing (also
+// for a device, a FIFO or a socket, and for what the policy refuses).
 enum class TDiskEntryKind { None, File, Folder };
 TDiskEntryKind DiskEntryKind(const std::string& path);
 inline bool DiskFileExists(const std::string& path) { return DiskEntryKind(path) == TDiskEntryKind::File; }
@@ -57,19 +67,26 @@ inline bool DiskFolderExists(const std::string& path) { return DiskEntryKind(pat
 // no such form: then the result is empty.
 std::string DiskPathToSjis(const std::string& disk_path);
 
+// The Shift-JIS form of a disk path, or for raw Shift-JIS names (which have
+// none) the best there is: the bytes converted as if they were UTF-8.
+std::string SjisOfDiskPath(const std::string& disk_path);
+
 // The Shift-JIS name to hand a file stream that creates the file a
 // Windows-form path names (see DiskPathForCreate).
 std::string SjisNameForCreate(const std::string& path);
 
-// A file on disk found for reading, named the way the file streams take
-// names (Shift-JIS). A raw Shift-JIS name on disk has no such form: then the
-// file is held open and named through its descriptor's link, which stays
-// valid while this object lives, so streams can open it again later.
+// A regular file on disk found and opened for reading through the
+// file-access policy (links resolved, devices and FIFOs never opened), held
+// open while this object lives and named the way the file streams take
+// names: the Shift-JIS form of its real path, or, for a raw Shift-JIS name
+// on disk that has no such form, its descriptor's link.
 class TDiskFileName {
  public:
   TDiskFileName() = default;
   // Raises EFOpenError naming the path when no file is found.
   explicit TDiskFileName(const std::string& path);
+  // The same, Empty() when no file is found.
+  static TDiskFileName Find(const std::string& path);
   ~TDiskFileName();
   TDiskFileName(TDiskFileName&& other) noexcept;
   TDiskFileName& operator=(TDiskFileName&& other) noexcept;
@@ -81,6 +98,11 @@ class TDiskFileName {
   bool Empty() const { return stream_name_.empty(); }
   // A new stream over the file, for reading with writers denied.
   std::unique_ptr<TKsBigStream> OpenRead() const;
+  // The name of the very file opened ("/proc/self/fd/N"), valid while this
+  // object lives.
+  std::string HeldName() const;
+  // The whole file, read from the open descriptor, into Dest (at 0).
+  void LoadInto(TKsMemoryStream& dest) const;
 
  private:
   std::string stream_name_;

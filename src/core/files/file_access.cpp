@@ -1,6 +1,7 @@
 #include "core/files/file_access.h"
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <mutex>
@@ -17,8 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct TRoot {
-  std::string Given;  // as the player named it, for the quick check
-  fs::path Disk;      // as the disk resolves it
+  fs::path Disk;  // as the disk resolves it
   TAccessRoot Kind;
 };
 
@@ -34,9 +34,10 @@ TPolicy& Policy() {
   return policy;
 }
 
-// The path as the disk resolves it: the existing folders found as the file
-// layer finds them, made absolute, symbolic links of the existing part
-// followed, "." and ".." folded; no trailing separator.
+// A root's path as the disk resolves it: the existing folders found as the
+// file layer finds them, made absolute, symbolic links of the existing part
+// followed, "." and ".." folded; no trailing separator. The player names its
+// roots, so their own links are followed freely.
 std::optional<fs::path> ResolvedPath(const std::string& sjis_path) {
   std::error_code ec;
   fs::path disk(DiskPathForCreate(sjis_path));
@@ -74,6 +75,18 @@ bool InHiddenHomeFolder(const TPolicy& policy, const fs::path& path) {
   return p != path.end() && !p->empty() && p->native()[0] == '.';
 }
 
+// Whether Path lies in any root, whatever it is open for: where a link in
+// a root may lead. With GameOnly, only the roots that hold the game's own
+// files or the player's (not the user's folders, whose links are the
+// user's): where links are checked.
+bool InsideRoots(const TPolicy& policy, const fs::path& path, bool game_only) {
+  for (const TRoot& root : policy.Roots) {
+    if (game_only && (root.Kind == TAccessRoot::UserFolder || root.Kind == TAccessRoot::Chosen)) continue;
+    if (root.Kind == TAccessRoot::Single ? path == root.Disk : Within(path, root.Disk)) return true;
+  }
+  return false;
+}
+
 bool Open(const TPolicy& policy, const fs::path& path, TFileAccess access) {
   const bool hidden = InHiddenHomeFolder(policy, path);
   for (const TRoot& root : policy.Roots) {
@@ -89,15 +102,6 @@ bool Open(const TPolicy& policy, const fs::path& path, TFileAccess access) {
 void TraceRefusal(const std::string& path, TFileAccess access) {
   TraceOnce(std::string(access == TFileAccess::Write ? "file write refused: " : "file read refused: ") +
             SjisToUtf8(path));
-}
-
-bool ClimbsOut(const std::string& name) {
-  // An absolute name stays inside the folder: the file layer joins it after
-  // the folder's separator.
-  for (const std::string& part : SplitSjisPath(name)) {
-    if (part == "..") return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -135,38 +139,59 @@ void AllowFileRoot(const std::string& path, TAccessRoot kind) {
   if (!disk) return;
   TPolicy& policy = Policy();
   std::lock_guard<std::mutex> guard(policy.Lock);
-  policy.Roots.push_back(TRoot{path, *disk, kind});
+  policy.Roots.push_back(TRoot{*disk, kind});
 }
 
-bool FileAccessAllowed(const std::string& path, TFileAccess access) {
+std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access) {
   TPolicy& policy = Policy();
+  bool restricted = false;
   {
     std::lock_guard<std::mutex> guard(policy.Lock);
-    if (!policy.Restricted) return true;
+    restricted = policy.Restricted;
   }
-  const std::optional<fs::path> disk = ResolvedPath(path);
-  bool open = false;
-  if (disk) {
+  TDiskWalk::TLinkRule rule;
+  if (restricted) {
+    auto inside = [&policy](bool game_only) {
+      return [&policy, game_only](const std::string& real) {
+        std::lock_guard<std::mutex> guard(policy.Lock);
+        return InsideRoots(policy, fs::path(real), game_only);
+      };
+    };
+    rule.Guarded = inside(true);
+    rule.Inside = inside(false);
     std::lock_guard<std::mutex> guard(policy.Lock);
-    open = Open(policy, *disk, access);
-  }
-  if (!open) TraceRefusal(path, access);
-  return open;
-}
-
-bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFileAccess access) {
-  TPolicy& policy = Policy();
-  {
-    std::lock_guard<std::mutex> guard(policy.Lock);
-    if (!policy.Restricted) return true;
-    if (!folder.empty() && !ClimbsOut(name)) {
-      for (const TRoot& root : policy.Roots) {
-        if (root.Kind == TAccessRoot::Single || root.Given != folder) continue;
-        if (access == TFileAccess::Read || root.Kind != TAccessRoot::Disc) return true;
-      }
+    for (const TRoot& root : policy.Roots) {
+      if (root.Kind != TAccessRoot::Single) rule.Starts.push_back(root.Disk.string());
     }
   }
+  auto walk = std::make_unique<TDiskWalk>(path, rule);
+  bool open = walk->End() != TWalkEnd::Refused;
+  if (open && restricted) {
+    std::lock_guard<std::mutex> guard(policy.Lock);
+    open = Open(policy, fs::path(walk->RealPath()), access);
+  }
+  if (open) return walk;
+  TraceRefusal(path, access);
+  return nullptr;
+}
+
+bool FileAccessAllowed(const std::string& path, TFileAccess access) { return WalkForGame(path, access) != nullptr; }
+
+bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFileAccess access) {
   return FileAccessAllowed(folder + name, access);
+}
+
+std::string GameWritePath(const std::string& path, TDiskEntryKind kind) {
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Write);
+  if (!walk) return std::string();
+  // Nothing is written through a device or a FIFO, nor a file in a folder's
+  // place or the other way round.
+  const mode_t mode = walk->EntryStat().st_mode;
+  if (walk->End() == TWalkEnd::Found && !(kind == TDiskEntryKind::Folder ? S_ISDIR(mode) : S_ISREG(mode))) {
+    TraceRefusal(path, TFileAccess::Write);
+    return std::string();
+  }
+  return SjisOfDiskPath(walk->RealPath());
 }
 
 }  // namespace orba

@@ -7,15 +7,23 @@
 // folders; it reads its CD-ROM folders. Never a hidden folder of HOME
 // (~/.config, ~/.local, ...) unless one of those folders itself lies there.
 // Everything else is refused, with one trace line naming the path. Paths are
-// compared as the disk resolves them (letter case, "..", symbolic links), so
-// no spelling climbs out of a folder.
+// walked on disk component by component (disk_walk.h: letter case, "..",
+// symbolic links) and judged by the real place they lead to, so no spelling
+// climbs out of a folder; a link planted in the game's, its data, temporary
+// or disc folders may lead to another place inside the open folders, never
+// outside (links in the user's own folders are the user's, followed), and a
+// name holding a zero byte is refused before anything else.
 //
 // Until a game restricts access (and again once it released it) every path
 // is open: the tools and the tests of lower layers are no game.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "core/files/disk_path.h"
+#include "core/files/disk_walk.h"
 
 namespace orba {
 
@@ -35,12 +43,21 @@ bool FileAccessRestricted();
 // the player's form. An empty path opens nothing.
 void AllowFileRoot(const std::string& path, TAccessRoot kind);
 
-// Whether the game may read or write Path (Shift-JIS, "\" or "/"
-// separators, relative to the current folder). A refusal is traced once.
+// The walk of Path (Shift-JIS, "\" or "/" separators, relative to the
+// current folder) with the policy's rule for links, when the place it leads
+// to is open for Access; null (the refusal traced once) otherwise. Open the
+// entry through the walk's folder: what was judged is what is opened.
+std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access);
+// Whether the game may read or write Path; a refusal is traced once.
 bool FileAccessAllowed(const std::string& path, TFileAccess access);
 // The same for Name looked up in Folder as the file layer joins them
-// (Folder + Name); quick when Folder is an open root and Name climbs out of
-// nothing.
+// (Folder + Name).
 bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFileAccess access);
+// The Shift-JIS name a stream may create or replace a file at for the game
+// (or, with Kind Folder, a folder to create or write into): the real path
+// Path leads to (links resolved), when that is open for writing and holds
+// nothing or an entry of that kind; "" (traced) otherwise. Never a device
+// or a FIFO.
+std::string GameWritePath(const std::string& path, TDiskEntryKind kind = TDiskEntryKind::File);
 
 }  // namespace orba

@@ -1,11 +1,14 @@
 #include "core/files/list_files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include "core/files/disk_path.h"
+#include "core/files/file_access.h"
 #include "core/strings/sjis_case.h"
 #include "platform/text_convert.h"
 
@@ -18,24 +21,38 @@ struct TDiskEntry {
   bool Link = false;
 };
 
-std::vector<TDiskEntry> ReadFolder(const std::string& disk_folder) {
+// The entries of the folder Base (Shift-JIS) names, read through the
+// file-access policy. A link is listed as what it leads to when the policy
+// lets the game follow it; devices, FIFOs and sockets are left out.
+std::vector<TDiskEntry> ReadFolder(const std::string& base) {
   std::vector<TDiskEntry> entries;
-  DIR* dir = ::opendir(disk_folder.c_str());
-  if (!dir) return entries;
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(base, TFileAccess::Read);
+  if (!walk || walk->End() != TWalkEnd::Found || !S_ISDIR(walk->EntryStat().st_mode)) return entries;
+  const int fd = ::openat(walk->FolderFd(), walk->Entry().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return entries;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    ::close(fd);
+    return entries;
+  }
   while (const dirent* d = ::readdir(dir)) {
     const std::string name = d->d_name;
     if (name == "." || name == "..") continue;
-    const std::string full = disk_folder + "/" + name;
-    struct stat st {};
-    struct stat lst {};
-    if (::stat(full.c_str(), &st) != 0) continue;
     TDiskEntry entry;
     const std::string sjis = Utf8ToSjis(name);
     entry.Name = SjisToUtf8(sjis) == name ? sjis : name;
+    struct stat st {};
+    if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    entry.Link = S_ISLNK(st.st_mode);
+    if (entry.Link) {
+      const std::unique_ptr<TDiskWalk> target = WalkForGame(base + entry.Name, TFileAccess::Read);
+      if (!target || target->End() != TWalkEnd::Found) continue;
+      st = target->EntryStat();
+    }
+    if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) continue;
     if (S_ISDIR(st.st_mode)) entry.Attributes |= faDirectory;
     if ((st.st_mode & S_IWUSR) == 0) entry.Attributes |= faReadOnly;
     if (name[0] == '.') entry.Attributes |= faHidden;
-    entry.Link = ::lstat(full.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode);
     entries.push_back(std::move(entry));
   }
   ::closedir(dir);
@@ -49,9 +66,7 @@ std::vector<TDiskEntry> ReadFolder(const std::string& disk_folder) {
 void ListInto(const std::string& folder, uint32_t attr_mask, bool include_plain, const std::string& ext_filter,
               bool folder_slash, bool recursive, std::vector<std::string>& list, int depth) {
   const std::string base = AddPathDelimiter(folder);
-  const std::optional<std::string> disk = FindDiskPath(base);
-  if (!disk) return;
-  for (const TDiskEntry& entry : ReadFolder(*disk)) {
+  for (const TDiskEntry& entry : ReadFolder(base)) {
     const std::string full = base + entry.Name;
     const bool is_folder = (entry.Attributes & faDirectory) != 0;
     bool listed;

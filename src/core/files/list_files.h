@@ -1,5 +1,7 @@
 // Lists the entries of a folder on disk by attribute and extension, in the
-// player's names (Shift-JIS, the folder as given followed by the entry name).
+// player's names (Shift-JIS, the folder as given followed by the entry name),
+// through the file-access policy: a link is listed as what it leads to when
+// the game may follow it, and devices, FIFOs and sockets are not listed.
 #pragma once
 
 #include <cstdint>

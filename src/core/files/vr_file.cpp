@@ -414,11 +414,11 @@ void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name) {
     if (file->Size > 0) DecompressToStream(*Archive, file->Size, dest);
   } else {
     const std::string disk_name = BasePath + name;
-    const bool found = !BasePath.empty() && DiskFileExists(disk_name) &&
-                       !(archive_file_.DiskPath().size() && FindDiskPath(disk_name) == archive_file_.DiskPath()) &&
+    const TDiskFileName source = BasePath.empty() ? TDiskFileName() : TDiskFileName::Find(disk_name);
+    const bool found = !source.Empty() &&
+                       !(archive_file_.DiskPath().size() && source.DiskPath() == archive_file_.DiskPath()) &&
                        !SjisSameText(disk_name, Path);
     if (!found) throw EOrbaError(NoFileMessage(name));
-    const TDiskFileName source(disk_name);
     if (memory) {
       memory->LoadFromFile(source.StreamName());
     } else {

@@ -30,18 +30,6 @@ const char* const kNoTempFileText =
 TVrFileManager* g_manager = nullptr;
 std::vector<std::string>* g_temp_delete_list = nullptr;
 
-// The Shift-JIS form of a path on disk, as the rest of the player names it.
-std::string SjisOfDiskPath(const std::string& disk_path) {
-  const std::string sjis = DiskPathToSjis(disk_path);
-  return sjis.empty() ? Utf8ToSjis(disk_path) : sjis;
-}
-
-// The player's name for a file found on disk: its resolved disk path.
-std::string RealDiskName(const std::string& path) {
-  const std::optional<std::string> disk = FindDiskPath(path);
-  return disk ? SjisOfDiskPath(*disk) : path;
-}
-
 void RemoveDiskFile(const std::string& sjis_path) {
   if (!sjis_path.empty()) ::unlink(SjisToUtf8(sjis_path).c_str());
 }
@@ -221,18 +209,21 @@ void TVrFileManager::RemoveCollection(int index) {
 
 void TVrFileManager::SetOverrideFolder(const std::string& folder) { OverrideFolder = AddPathDelimiter(folder); }
 
-std::string TVrFileManager::FindInFolder(const std::string& folder, const std::string& name) const {
-  if (name.empty() || !FileAccessAllowedIn(folder, name, TFileAccess::Read)) return std::string();
-  const std::string path = folder + name;
-  return DiskFileExists(path) ? path : std::string();
+TDiskFileName TVrFileManager::FindInFolder(const std::string& folder, const std::string& name) const {
+  if (name.empty()) return TDiskFileName();
+  return TDiskFileName::Find(folder + name);
 }
 
-std::string TVrFileManager::FindInSearchFolders(const std::string& name) const {
+bool TVrFileManager::InFolder(const std::string& folder, const std::string& name) const {
+  return !name.empty() && DiskFileExists(folder + name);
+}
+
+TDiskFileName TVrFileManager::FindInSearchFolders(const std::string& name) const {
   for (const std::string& folder : SearchFolders) {
-    std::string path = FindInFolder(folder, name);
-    if (!path.empty()) return path;
+    TDiskFileName file = FindInFolder(folder, name);
+    if (!file.Empty()) return file;
   }
-  return std::string();
+  return TDiskFileName();
 }
 
 TVrFile* TVrFileManager::FindEntry(const std::string& name) const {
@@ -245,18 +236,21 @@ TVrFile* TVrFileManager::FindEntry(const std::string& name) const {
 bool TVrFileManager::Exists(const std::string& name) const {
   if (name.empty()) return false;
   if (FindEntry(name)) return true;
-  if (!OverrideFolder.empty() && !FindInFolder(OverrideFolder, name).empty()) return true;
-  return !FindInSearchFolders(name).empty();
+  if (!OverrideFolder.empty() && InFolder(OverrideFolder, name)) return true;
+  for (const std::string& folder : SearchFolders) {
+    if (InFolder(folder, name)) return true;
+  }
+  return false;
 }
 
-void TVrFileManager::LoadDiskFile(TKsBigStream& dest, const std::string& path) {
-  const TDiskFileName file(path);
+void TVrFileManager::LoadDiskFile(TKsBigStream& dest, const TDiskFileName& file) {
   if (auto* memory = dynamic_cast<TKsMemoryStream*>(&dest)) {
-    memory->LoadFromFile(file.StreamName());
+    file.LoadInto(*memory);
   } else {
-    std::unique_ptr<TKsBigStream> in = file.OpenRead();
-    const int64_t size = in->GetSize();
-    if (CopyStreamData(dest, *in, size) != size) throw EWriteError();
+    // The very file that was checked, not whatever its name names now.
+    TKsBigFileStream in(file.HeldName(), fmOpenRead);
+    const int64_t size = in.GetSize();
+    if (CopyStreamData(dest, in, size) != size) throw EWriteError();
   }
   dest.SetPosition(0);
 }
@@ -265,8 +259,8 @@ void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name) {
   if (auto* memory = dynamic_cast<TKsMemoryStream*>(&dest)) memory->Clear();
   // The override file is tried even without an override folder: the name
   // is then a path relative to the current folder.
-  std::string path = FindInFolder(OverrideFolder, name);
-  if (!path.empty()) return LoadDiskFile(dest, path);
+  TDiskFileName file = FindInFolder(OverrideFolder, name);
+  if (!file.Empty()) return LoadDiskFile(dest, file);
   for (const auto& c : collections_) {
     TVrFile* file = c->Find(name);
     if (!file) continue;
@@ -279,27 +273,28 @@ void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name) {
     c->ReadEntry(dest, name);
     return;
   }
-  path = FindInSearchFolders(name);
-  if (!path.empty()) return LoadDiskFile(dest, path);
+  file = FindInSearchFolders(name);
+  if (!file.Empty()) return LoadDiskFile(dest, file);
   throw EOrbaError(name + ":" + kNoFileText);
 }
 
 std::unique_ptr<TRangeStream> TVrFileManager::OpenRangeStream(const std::string& name) {
-  std::string path = FindInFolder(OverrideFolder, name);
-  if (!path.empty()) return std::make_unique<TFileRangeStream>(TDiskFileName(path).StreamName());
+  TDiskFileName file = FindInFolder(OverrideFolder, name);
+  if (!file.Empty()) return std::make_unique<TFileRangeStream>(file.HeldName());
   for (const auto& c : collections_) {
     if (!c->Find(name)) continue;
     if (std::unique_ptr<TRangeStream> range = c->OpenEntryRange(name)) return range;
   }
-  path = FindInSearchFolders(name);
-  if (!path.empty()) return std::make_unique<TFileRangeStream>(TDiskFileName(path).StreamName());
+  file = FindInSearchFolders(name);
+  if (!file.Empty()) return std::make_unique<TFileRangeStream>(file.HeldName());
   throw EOrbaError(name + ":" + kNoFileText);
 }
 
 std::string TVrFileManager::RealFileName(const std::string& name) {
+  // A file on disk is named by its real path: links resolved as checked.
   if (!OverrideFolder.empty()) {
-    const std::string path = FindInFolder(OverrideFolder, name);
-    if (!path.empty()) return RealDiskName(path);
+    const TDiskFileName file = FindInFolder(OverrideFolder, name);
+    if (!file.Empty()) return SjisOfDiskPath(file.DiskPath());
   }
   if (FindEntry(name)) {
     if (TVrLockData* record = LockList.FindName(name)) {
@@ -308,8 +303,8 @@ std::string TVrFileManager::RealFileName(const std::string& name) {
     }
     return ExtractToTemp(name);
   }
-  const std::string path = FindInSearchFolders(name);
-  if (!path.empty()) return RealDiskName(path);
+  const TDiskFileName file = FindInSearchFolders(name);
+  if (!file.Empty()) return SjisOfDiskPath(file.DiskPath());
   return name;
 }
 
@@ -340,7 +335,7 @@ std::string TVrFileManager::ExtractToTemp(const std::string& name) {
 void TVrFileManager::ListFiles(const std::string& folder, std::vector<std::string>& list) const {
   for (const auto& c : collections_) c->ListFolder(folder, list);
   auto add_disk = [&](const std::string& root) {
-    if (!FileAccessAllowedIn(root, folder, TFileAccess::Read)) return;
+    // The listing goes through the file-access policy itself.
     std::vector<std::string> found;
     orba::ListFiles(root + folder, faReadOnly | faHidden | faSysFile | faVolumeID | faArchive, true, "", true, false,
                     false, found, false);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/disk_path.h"
 #include "core/files/vr_file.h"
 #include "core/streams/range_stream.h"
 
@@ -120,10 +121,13 @@ class TVrFileManager {
   TVrDiscSettings DiscSettings;
 
  private:
-  // The first file found on disk in the given folders, or "".
-  std::string FindInFolder(const std::string& folder, const std::string& name) const;
-  std::string FindInSearchFolders(const std::string& name) const;
-  void LoadDiskFile(TKsBigStream& dest, const std::string& path);
+  // The file Name in Folder (or the first search folder holding it) opened
+  // through the file-access policy; Empty() when there is none.
+  TDiskFileName FindInFolder(const std::string& folder, const std::string& name) const;
+  TDiskFileName FindInSearchFolders(const std::string& name) const;
+  // Whether there is such a file, without opening it.
+  bool InFolder(const std::string& folder, const std::string& name) const;
+  void LoadDiskFile(TKsBigStream& dest, const TDiskFileName& file);
   std::vector<std::unique_ptr<TVrFileCollection>> collections_;
 };
 

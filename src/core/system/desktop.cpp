@@ -34,11 +34,8 @@ bool IsDesktopUrl(const std::string& url) {
     rest = url.substr(7);
   } else if (StartsWith(url, "https://")) {
     rest = url.substr(8);
-  } else if (StartsWith(url, "mailto:")) {
-    const std::string address = url.substr(7, url.find('?') == std::string::npos ? std::string::npos
-                                                                                  : url.find('?') - 7);
-    const size_t at = address.find('@');
-    return !address.empty() && IsAlnum(address[0]) && at != std::string::npos && at > 0 && at + 1 < address.size();
+  } else if (StartsWith(url, "ftp://")) {
+    rest = url.substr(6);
   } else {
     return false;
   }

@@ -17,11 +17,11 @@ void GetWorkArea(TRect& rect);
 // took it.
 bool SetWallPaper(const std::string& file_name, int32_t style);
 
-// Whether a script's text is a web or mail address the desktop may open:
-// "http://" or "https://" (lower case) and a host that starts with a letter,
-// digit or "[", or "mailto:" and an address with a "@"; printable ASCII
-// only, no blank. Anything else could name a program, a file or an option
-// of the desktop's opener.
+// Whether a script's text is a web address the desktop may open: "http://",
+// "https://" or "ftp://" (lower case) and a host that starts with a letter,
+// digit or "["; printable ASCII only, no blank. Anything else (a mail
+// address with its queries too) could name a program, a file, an
+// attachment or an option of the desktop's opener.
 bool IsDesktopUrl(const std::string& url);
 
 }  // namespace orba

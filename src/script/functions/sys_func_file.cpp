@@ -1,5 +1,7 @@
 #include "script/functions/sys_func_file.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <filesystem>
 
@@ -168,6 +170,15 @@ bool MakeFolders(const std::string& folder) {
   return DiskFolderExists(folder);
 }
 
+// The real path (Shift-JIS) of the existing folder Name names, when the
+// game may read it; "" otherwise.
+std::string OpenableFolder(const std::string& name) {
+  if (name.empty()) return std::string();
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(name, TFileAccess::Read);
+  if (!walk || walk->End() != TWalkEnd::Found || !S_ISDIR(walk->EntryStat().st_mode)) return std::string();
+  return SjisOfDiskPath(walk->RealPath());
+}
+
 }  // namespace
 
 bool TSaveDataSlots::WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) {
@@ -233,7 +244,9 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
   } else if (!ChooseFolder(dest)) {
     return false;
   }
-  if (dest.empty() || !FileAccessAllowed(dest, TFileAccess::Write) || !MakeFolders(dest)) return false;
+  // Written at the real place Dest leads to, when the game may write there.
+  const std::string real_dest = dest.empty() ? std::string() : GameWritePath(dest, TDiskEntryKind::Folder);
+  if (real_dest.empty() || !MakeFolders(real_dest)) return false;
   const int32_t count = names.GetCount();
   const bool several = count > 1;
   bool no_to_all = false, written = false;
@@ -265,9 +278,11 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
         if (answer == kCancel) break;
         if (answer == kYesToAll) confirm = false;
       }
+      const std::string write_at = GameWritePath(AddPathDelimiter(real_dest) + file);
+      if (write_at.empty()) continue;
       TKsMemoryStream content;
       files_.LoadToStream(content, f);
-      content.SaveToFile(SjisNameForCreate(target));
+      content.SaveToFile(write_at);
       written = true;
     }
   }
@@ -360,17 +375,19 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       break;
     }
     case FN_OpenUrl: {
-      // Only a web or mail address reaches the desktop: anything else could
-      // name a program, a file or an option of the opener.
+      // Only a web address or a folder the game may read reaches the
+      // desktop: anything else could name a program, a file or an option of
+      // the opener. A folder goes by its real path, which starts with "/".
       const std::string target = a.Str(0);
-      if (!IsDesktopUrl(target)) {
+      std::string opened = IsDesktopUrl(target) ? target : OpenableFolder(target);
+      if (opened.empty()) {
         Trace("url refused: " + SjisToUtf8(target));
         break;
       }
       if (ShellOpen) {
-        ShellOpen(target);
+        ShellOpen(opened);
       } else {
-        Host().OpenOnDesktop(SjisToUtf8(target));
+        Host().OpenOnDesktop(SjisToUtf8(opened));
       }
       break;
     }

@@ -23,7 +23,10 @@ bool TFileFuncService::SaveScreen(const std::string& name, int32_t width, int32_
   const std::string folder = files_.OverrideFolder;
   if (Screens == nullptr || folder.empty() || !DiskFolderExists(folder)) return false;
   if (SjisUpperCase(SjisExtractFileExt(name)) != ".BRX") return false;
-  if (!IsMemoryFileName(name) && !FileAccessAllowedIn(folder, name, TFileAccess::Write)) return false;
+  // A file on disk is written at the real place its name leads to, when the
+  // game may write there.
+  const std::string target = IsMemoryFileName(name) ? std::string() : GameWritePath(folder + name);
+  if (!IsMemoryFileName(name) && target.empty()) return false;
   TBrixFrameList image(0);
   TBrixFrame* frame = image.AddFrame();
   frame->TransparentColor = -1;
@@ -41,19 +44,20 @@ bool TFileFuncService::SaveScreen(const std::string& name, int32_t width, int32_
   } else {
     TKsMemoryStream stream;
     image.SaveToStream(stream, 0, 70);
-    stream.SaveToFile(SjisNameForCreate(folder + name));
+    stream.SaveToFile(target);
   }
   Screens->ForgetPicture(name);
   VrCacheRemove(files_, name);
   if (IsMemoryFileName(name)) return true;
   if (register_mode == 1) {
-    AddExitDeleteFile(folder + name);
+    AddExitDeleteFile(target);
   } else if (register_mode == 2 && DiskFileExists(folder + "install.dat")) {
+    const std::string install_path = GameWritePath(folder + "install.dat");
     TOrbaInstallSet install;
-    install.LoadFromFile(folder + "install.dat");
-    if (install.IndexOfFile(name) < 0) {
+    if (!install_path.empty()) install.LoadFromFile(install_path);
+    if (!install_path.empty() && install.IndexOfFile(name) < 0) {
       install.AddFile(name);
-      install.SaveToFile(folder + "install.dat");
+      install.SaveToFile(install_path);
     }
   }
   return true;
@@ -67,8 +71,9 @@ bool TFileFuncService::SetWallPaper(const std::string& image, int32_t style) {
   std::error_code ec;
   std::filesystem::create_directories(system, ec);
   const std::string path = DiskPathToSjis(system + "/" + kWallpaperFileName);
-  if (path.empty() || !FileAccessAllowed(path, TFileAccess::Write) || !Screens->SaveBitmap(image, path)) return false;
-  return orba::SetWallPaper(path, style);
+  const std::string target = path.empty() ? std::string() : GameWritePath(path);
+  if (target.empty() || !Screens->SaveBitmap(image, target)) return false;
+  return orba::SetWallPaper(target, style);
 }
 
 }  // namespace orba
