@@ -4,7 +4,7 @@
 # tests and benchmarks are test.sh's and bench/'s) and plays the demo: in a window where there is a display; otherwise headless,
 # writing frames to build/demo-frames/ (title.png: the title page; fade.png:
 # the second page fading in after a click on the start button; room.png:
-# the second page, its message typing; loaded.png: the second page after
+# the second page with both lines of its message typed; loaded.png: the second page after
 # moving, saving, moving on and loading) and printing the trace of the last
 # run.
 set -euo pipefail
@@ -30,7 +30,8 @@ click 30 "600 520" > "$frames/room.input"
 } > "$frames/loaded.input"
 build/orba --headless --ticks 25 --screenshot "$frames/title.png" build/demo
 build/orba --headless --ticks 41 --input "$frames/room.input" --screenshot "$frames/fade.png" build/demo
-build/orba --headless --ticks 70 --input "$frames/room.input" --screenshot "$frames/room.png" build/demo
+# The message types its two lines by about tick 500.
+build/orba --headless --ticks 520 --input "$frames/room.input" --screenshot "$frames/room.png" build/demo
 build/orba --headless --ticks 120 --input "$frames/loaded.input" --trace - \
   --screenshot "$frames/loaded.png" build/demo
 echo "Frames written to $frames: title.png, fade.png, room.png, loaded.png"

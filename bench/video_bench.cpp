@@ -11,8 +11,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
+#include "core/streams/range_stream.h"
 #include "media/video_decoder.h"
 
 namespace {
@@ -34,7 +36,7 @@ void DecodeFrames(benchmark::State& state, const std::string& codec, const std::
     return;
   }
   int64_t frames = 0;
-  for (auto _ : state) frames += orba::TVideoDecoder::DecodeAll(clip);
+  for (auto _ : state) frames += orba::TVideoDecoder::DecodeAll(std::make_unique<orba::TFileRangeStream>(clip));
   state.SetItemsProcessed(frames);
   // Seconds per frame.
   state.counters["per_frame"] =

@@ -23,7 +23,10 @@ endfunction()
 # orba_add_tests(name [DEPS targets...])
 # Builds every *_test.cpp of tests/<name> into the executable orba_<name>_tests
 # and registers each GoogleTest case with CTest. The main comes from the test
-# support library (tests/support/test_main.cpp).
+# support library (tests/support/test_main.cpp). A parameterised case is
+# named by its instantiation's name generator (or its index), never by the
+# printed bytes of its parameter, which hold heap addresses that change
+# from run to run.
 function(orba_add_tests name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${name}/*.cpp)
@@ -35,5 +38,6 @@ function(orba_add_tests name)
   gtest_discover_tests(orba_${name}_tests
                        WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
                        DISCOVERY_TIMEOUT 120
+                       NO_PRETTY_VALUES
                        PROPERTIES TIMEOUT 600)
 endfunction()

@@ -12,6 +12,8 @@
 
 #include "core/errors.h"
 #include "core/files/disk_path.h"
+#include "core/files/vr_file.h"
+#include "core/strings/sjis_case.h"
 #include "core/system/trace.h"
 #include "items/base_list.h"
 #include "items/object_tree.h"
@@ -191,12 +193,27 @@ class TLoggedMessageBoxes : public orba::TMessageBoxService {
   bool cancel_next_ = false;
 };
 
-// A package or program file, or a folder with a settings file or "game.dat",
-// is a game; any other folder is refused before a window opens.
-bool HoldsGame(const std::string& game) {
-  if (!orba::DiskFolderExists(game)) return true;
-  const std::string folder = orba::AddPathDelimiter(game);
-  return orba::DiskFileExists(folder + "orba.opb") || orba::DiskFileExists(folder + "game.dat");
+// Why Game is no game, or nothing when it may be one: a folder needs a
+// settings file or "game.dat"; a file other than a program must open as a
+// package. A program file may carry its package in several ways (appended,
+// as a resource, "game.dat" beside it) and is left to the start-up. Asked
+// before a window opens, so that a wrong argument is named as such and not
+// as a missing display.
+std::optional<std::string> WhyNoGame(const std::string& game) {
+  if (orba::DiskFolderExists(game)) {
+    const std::string folder = orba::AddPathDelimiter(game);
+    if (orba::DiskFileExists(folder + "orba.opb") || orba::DiskFileExists(folder + "game.dat")) return std::nullopt;
+    return std::string("the folder holds no game.dat and no orba.opb");
+  }
+  const std::string ext = orba::SjisUpperCase(orba::SjisExtractFileExt(game));
+  if (ext == ".EXE" || ext == ".SCR") return std::nullopt;
+  try {
+    orba::TVrFileCollection package;
+    package.Open(game, true);
+  } catch (const std::exception& e) {
+    return "not a game package (" + orba::SjisToUtf8(e.what()) + ")";
+  }
+  return std::nullopt;
 }
 
 // Installs the work area's source for as long as the video lives.
@@ -337,9 +354,14 @@ int main(int argc, char** argv) {
   // SIGTERM, SIGINT and SIGHUP end the game in order, without asking.
   orba::InstallQuitSignals();
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+  // Asked for, the usage is the answer; without an argument it is a usage error.
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(kUsage, stdout);
-    return args.empty() ? 2 : 0;
+    return 0;
+  }
+  if (args.empty()) {
+    std::fprintf(stderr, "orba: no GAME given\n%s", kUsage);
+    return 2;
   }
   TOptions options;
   try {
@@ -353,9 +375,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orba: %s: no such file or folder\n", orba::SjisToUtf8(options.game).c_str());
     return 1;
   }
-  if (!HoldsGame(options.game)) {
-    std::fprintf(stderr, "orba: %s: no game here: the folder holds no game.dat and no orba.opb\n",
-                 orba::SjisToUtf8(options.game).c_str());
+  if (const auto why = WhyNoGame(options.game)) {
+    std::fprintf(stderr, "orba: %s: no game here: %s\n", orba::SjisToUtf8(options.game).c_str(), why->c_str());
     return 1;
   }
 

@@ -10,20 +10,19 @@ extern "C" {
 #include <cstring>
 #include <string>
 
+#include "media/av_input.h"
 #include "platform/audio.h"
 
 namespace orba {
 
 namespace {
 
-constexpr int kIoBuffer = 32768;
-
 class TAvDecoder : public TDecoder {
  public:
-  // The file's stream, or (File null) the file at Path on disk.
-  TAvDecoder(std::unique_ptr<TKsBigStream> file, std::string path) : file_(std::move(file)), path_(std::move(path)) {
+  explicit TAvDecoder(std::unique_ptr<TKsBigStream> file)
+      : input_(std::make_unique<TAvInput>(std::move(file))), format_(input_->Format()) {
     try {
-      Open();
+      FindAudio();
     } catch (...) {  // cleaned up, then rethrown
       Close();
       throw;
@@ -59,46 +58,6 @@ class TAvDecoder : public TDecoder {
   }
 
  private:
-  // libavformat's reads and seeks of the file's stream.
-  static int ReadPacket(void* self, uint8_t* buf, int size) {
-    const int64_t n = static_cast<TAvDecoder*>(self)->file_->Read(buf, size);
-    return n > 0 ? static_cast<int>(n) : AVERROR_EOF;
-  }
-  static int64_t SeekPacket(void* self, int64_t offset, int whence) {
-    TKsBigStream& file = *static_cast<TAvDecoder*>(self)->file_;
-    if (whence & AVSEEK_SIZE) return file.GetSize();
-    return SeekAsC(file, offset, whence & ~AVSEEK_FORCE);
-  }
-
-  void Open() {
-    if (file_ == nullptr) {
-      if (avformat_open_input(&format_, path_.c_str(), nullptr, nullptr) < 0) {
-        format_ = nullptr;
-        throw EMediaError("not a media file libavformat reads");
-      }
-    } else {
-      OpenStream();
-    }
-    FindAudio();
-  }
-
-  void OpenStream() {
-    file_->SetPosition(0);
-    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
-    io_ = avio_alloc_context(buffer, kIoBuffer, 0, this, &ReadPacket, nullptr, &SeekPacket);
-    if (io_ == nullptr) {
-      av_free(buffer);
-      throw EMediaError("out of memory");
-    }
-    format_ = avformat_alloc_context();
-    format_->pb = io_;
-    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    if (avformat_open_input(&format_, nullptr, nullptr, nullptr) < 0) {
-      format_ = nullptr;
-      throw EMediaError("not a media file libavformat reads");
-    }
-  }
-
   void FindAudio() {
     if (avformat_find_stream_info(format_, nullptr) < 0) throw EMediaError("no stream information");
     const AVCodec* codec = nullptr;
@@ -129,11 +88,6 @@ class TAvDecoder : public TDecoder {
     av_packet_free(&packet_);
     swr_free(&swr_);
     avcodec_free_context(&codec_);
-    if (format_ != nullptr) avformat_close_input(&format_);
-    if (io_ != nullptr) {
-      av_freep(&io_->buffer);
-      avio_context_free(&io_);
-    }
   }
 
   // Decodes one packet (or flushes at the end) into Pending.
@@ -182,10 +136,8 @@ class TAvDecoder : public TDecoder {
     }
   }
 
-  std::unique_ptr<TKsBigStream> file_;
-  std::string path_;
-  AVIOContext* io_ = nullptr;
-  AVFormatContext* format_ = nullptr;
+  std::unique_ptr<TAvInput> input_;
+  AVFormatContext* format_;
   AVCodecContext* codec_ = nullptr;
   SwrContext* swr_ = nullptr;
   AVPacket* packet_ = nullptr;
@@ -199,17 +151,11 @@ class TAvDecoder : public TDecoder {
 }  // namespace
 
 std::unique_ptr<TDecoder> MakeAvDecoder(std::unique_ptr<TKsBigStream> file) {
-  av_log_set_level(AV_LOG_QUIET);
-  return std::make_unique<TAvDecoder>(std::move(file), std::string());
+  return std::make_unique<TAvDecoder>(std::move(file));
 }
 
 std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file) {
   return MakeAvDecoder(std::make_unique<TKsMemoryStream>(std::move(file)));
-}
-
-std::unique_ptr<TDecoder> MakeAvFileDecoder(const std::string& path) {
-  av_log_set_level(AV_LOG_QUIET);
-  return std::make_unique<TAvDecoder>(nullptr, path);
 }
 
 }  // namespace orba

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "media/decoder.h"
@@ -12,11 +11,9 @@
 namespace orba {
 
 // Raises EMediaError when no audio stream of File can be decoded; File is
-// read as the sound plays.
+// read as the sound plays, through TAvInput.
 std::unique_ptr<TDecoder> MakeAvDecoder(std::unique_ptr<TKsBigStream> file);
 // The same for a file kept in memory.
 std::unique_ptr<TDecoder> MakeAvDecoder(std::vector<uint8_t> file);
-// The same for the file at Path on disk (UTF-8), read as it plays.
-std::unique_ptr<TDecoder> MakeAvFileDecoder(const std::string& path);
 
 }  // namespace orba

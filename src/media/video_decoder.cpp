@@ -11,6 +11,7 @@ extern "C" {
 #include <chrono>
 #include <cstring>
 
+#include "media/av_input.h"
 #include "media/decoder.h"
 
 namespace orba {
@@ -30,7 +31,10 @@ constexpr int64_t kCatchUpMs = 1000;
 }  // namespace
 
 struct TVideoDecoder::TAv {
-  AVFormatContext* Format = nullptr;
+  explicit TAv(std::unique_ptr<TKsBigStream> file) : Input(std::move(file)), Format(Input.Format()) {}
+
+  TAvInput Input;
+  AVFormatContext* Format;
   AVCodecContext* Codec = nullptr;
   SwsContext* Scale = nullptr;
   AVPacket* Packet = nullptr;
@@ -45,19 +49,14 @@ struct TVideoDecoder::TAv {
     av_frame_free(&Frame);
     av_packet_free(&Packet);
     avcodec_free_context(&Codec);
-    if (Format != nullptr) avformat_close_input(&Format);
   }
 };
 
-TVideoDecoder::TVideoDecoder(const std::string& path) : TVideoDecoder(path, true) {}
+TVideoDecoder::TVideoDecoder(std::unique_ptr<TKsBigStream> file) : TVideoDecoder(std::move(file), true) {}
 
-TVideoDecoder::TVideoDecoder(const std::string& path, bool start_worker) : av_(std::make_unique<TAv>()) {
-  av_log_set_level(AV_LOG_QUIET);
+TVideoDecoder::TVideoDecoder(std::unique_ptr<TKsBigStream> file, bool start_worker)
+    : av_(std::make_unique<TAv>(std::move(file))) {
   TAv& av = *av_;
-  if (avformat_open_input(&av.Format, path.c_str(), nullptr, nullptr) < 0) {
-    av.Format = nullptr;
-    throw EMediaError("not a media file libavformat reads");
-  }
   if (avformat_find_stream_info(av.Format, nullptr) < 0) throw EMediaError("no stream information");
   const AVCodec* codec = nullptr;
   av.Stream = av_find_best_stream(av.Format, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
@@ -237,8 +236,8 @@ bool TVideoDecoder::Advance(int64_t ms) {
   return changed;
 }
 
-int64_t TVideoDecoder::DecodeAll(const std::string& path) {
-  TVideoDecoder decoder(path, false);
+int64_t TVideoDecoder::DecodeAll(std::unique_ptr<TKsBigStream> file) {
+  TVideoDecoder decoder(std::move(file), false);
   int64_t frames = 1;
   TVideoFrame frame;
   while (decoder.DecodeNext(frame, true)) ++frames;

@@ -1,6 +1,7 @@
-// The pictures of a video file: libavformat and libavcodec decode its video
-// stream and libswscale converts each frame to 32-bit pixels (bytes blue,
-// green, red, 0: the layout of our 32-bit surfaces). A worker thread decodes
+// The pictures of a video file: libavformat (through TAvInput, over the
+// file's stream) and libavcodec decode its video stream and libswscale
+// converts each frame to 32-bit pixels (bytes blue, green, red, 0: the
+// layout of our 32-bit surfaces). A worker thread decodes
 // a few frames ahead of the frame shown; the window thread asks for the
 // frame of a position and gets the latest one that has begun by then.
 #pragma once
@@ -10,9 +11,10 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <vector>
+
+#include "core/streams/big_stream.h"
 
 namespace orba {
 
@@ -24,10 +26,10 @@ struct TVideoFrame {
 
 class TVideoDecoder {
  public:
-  // Opens the file at Path (a name on disk, UTF-8) and decodes its first
-  // frame; raises EMediaError when the file has no video stream that can be
-  // decoded.
-  explicit TVideoDecoder(const std::string& path);
+  // Opens File and decodes its first frame; raises EMediaError when the file
+  // is none that TAvInput reads or has no video stream that can be decoded.
+  // The worker reads File from then on.
+  explicit TVideoDecoder(std::unique_ptr<TKsBigStream> file);
   // Stops and joins the worker.
   ~TVideoDecoder();
   TVideoDecoder(const TVideoDecoder&) = delete;
@@ -46,12 +48,12 @@ class TVideoDecoder {
 
   // Decodes and converts every frame of the file on the calling thread (the
   // benchmark): the number of frames.
-  static int64_t DecodeAll(const std::string& path);
+  static int64_t DecodeAll(std::unique_ptr<TKsBigStream> file);
 
  private:
   struct TAv;
   // Opens the file without starting the worker.
-  TVideoDecoder(const std::string& path, bool start_worker);
+  TVideoDecoder(std::unique_ptr<TKsBigStream> file, bool start_worker);
   void Run();
   // The next frame of the stream, converted into Out when Convert is set;
   // false at the end.

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 
-#include "core/files/vr_file_manager.h"
 #include "media/av_decoder.h"
 #include "media/mixer.h"
 #include "platform/audio.h"
-#include "platform/text_convert.h"
 
 namespace orba {
 
@@ -94,11 +92,12 @@ TVideoItem* TVideoManager::Add(const std::string& name, bool no_overlay) {
 }
 
 std::unique_ptr<TDMediaItem> TVideoManager::Open(const std::string& name) {
-  const std::string path = SjisToUtf8(files_ != nullptr ? files_->RealFileName(name) : name);
-  auto video = std::make_unique<TVideoDecoder>(path);
+  // The pictures and the sound are read on different threads: each has a
+  // stream of its own on the file.
+  auto video = std::make_unique<TVideoDecoder>(OpenFile(name));
   std::unique_ptr<TDecoder> sound;
   try {
-    sound = MakeAvFileDecoder(path);
+    sound = MakeAvDecoder(OpenFile(name));
   } catch (const EMediaError&) {
     // A video without a sound track plays silence.
   }

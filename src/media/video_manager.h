@@ -60,8 +60,9 @@ class TVideoItem : public TDMediaItem {
 class TVideoManager : public TMediaManager {
  public:
   using TMediaManager::TMediaManager;
-  // The item playing the file Name (through the file layer's real file
-  // name); nullptr, with the reason in the trace, when it cannot be played.
+  // The item playing the file Name, read through the file manager's streams
+  // (as sounds are); nullptr, with the reason in the trace, when it cannot
+  // be played.
   TVideoItem* Add(const std::string& name, bool no_overlay);
   // The tick of every item.
   void Tick(uint32_t game_ms);

@@ -150,7 +150,8 @@ TEST_P(AllOpcodes, ListingAssemblesToThePageWriterBytesAndDumpsBack) {
   EXPECT_GT(failures, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, AllOpcodes, ::testing::Values(106, 107, 108, 111, 115));
+INSTANTIATE_TEST_SUITE_P(Versions, AllOpcodes, ::testing::Values(106, 107, 108, 111, 115),
+                         ::testing::PrintToStringParamName());
 
 // The command at Index as class T; a command of another class stops the test
 // with a failure instead of reading through a null pointer.

@@ -197,7 +197,8 @@ TEST_P(VrFixtureArchive, ReadsEveryFieldAndContent) {
     EXPECT_EQ(Entry(c, SjisBytes(l[2])), Text(test::ReadFileBytes(fx.Dir + "/" + l[3]))) << l[3];
 }
 
-INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive, testing::ValuesIn(kFixtureArchives));
+INSTANTIATE_TEST_SUITE_P(AllForms, VrFixtureArchive, testing::ValuesIn(kFixtureArchives),
+                         [](const testing::TestParamInfo<const char*>& info) { return test::CaseName(info.param); });
 
 // orbatool vf extract gives the source tree back, 5 MiB entries too (every
 // form reads alike: VrFixtureArchive reads each entry of each form).

@@ -202,7 +202,8 @@ TEST_P(BrixRoundTrip, KeepsEveryFieldAndPlaneAndAgreesWithTheIndependentReader) 
   EXPECT_EQ(untouched.Count(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, BrixRoundTrip, ::testing::Values(1, 4, 8, 15, 16, 24, 32));
+INSTANTIATE_TEST_SUITE_P(Depths, BrixRoundTrip, ::testing::Values(1, 4, 8, 15, 16, 24, 32),
+                         ::testing::PrintToStringParamName());
 
 TEST(Brix, JpegLayersHoldTheEmbeddedJpegAndZlibAlpha) {
   auto image = MakeImage(24, 0);

@@ -7,7 +7,10 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <string>
+#include <vector>
 
+#include "core/system/trace.h"
 #include "platform/headless/scripted_file_dialogs.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/linux/file_dialogs_linux.h"
@@ -116,6 +119,29 @@ TEST(FileDialogs, DesktopDialogsFindZenity) {
     EXPECT_EQ(FindDialogTool(), TDialogTool::None);
     TDesktopFileDialogs dialogs;
     EXPECT_EQ(dialogs.Show(TFileDialogRequest{}), std::nullopt);
+  }
+}
+
+// A chooser that cannot come up answers "cancelled" to the game, and the
+// trace says why, for each reason.
+TEST(FileDialogs, NoChooserIsTracedWithItsReason) {
+  test::TempDir empty;
+  const struct {
+    const char* display;
+    const char* reason;
+  } cases[] = {{"", "there is no display"}, {":42", "neither zenity nor kdialog is installed"}};
+  for (const auto& c : cases) {
+    ScopedEnv path("PATH", empty.path());
+    ScopedEnv display("DISPLAY", c.display);
+    ScopedEnv wayland("WAYLAND_DISPLAY", "");
+    std::vector<std::string> lines;
+    SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+    TDesktopFileDialogs dialogs;
+    EXPECT_EQ(dialogs.Show(TFileDialogRequest{}), std::nullopt);
+    SetTraceSink(nullptr);
+    ASSERT_EQ(lines.size(), 1u) << c.display;
+    EXPECT_NE(lines[0].find(std::string("file chooser: none can be shown (") + c.reason + ")"), std::string::npos)
+        << lines[0];
   }
 }
 

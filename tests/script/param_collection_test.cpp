@@ -324,7 +324,8 @@ TEST_P(GameVarVersions, LoadsTheVersionedFieldsAndRoundTrips) {
 }
 
 // 107 is the oldest game slot that loads.
-INSTANTIATE_TEST_SUITE_P(Versions, GameVarVersions, ::testing::Values(107, 113, 121, 139));
+INSTANTIATE_TEST_SUITE_P(Versions, GameVarVersions, ::testing::Values(107, 113, 121, 139),
+                         ::testing::PrintToStringParamName());
 
 TEST(GameVars, ReferencesFollowTheirTargets) {
   TParamCollection store;

@@ -2,14 +2,16 @@
 // the game time (compared pixel for pixel with the ffmpeg program's decoding
 // of the same lossless clip), overlays are clipped by their parents, a movie
 // saved while fading out fades out again after loading and gives its media
-// item back, and files that are no video give no item. The clips are made
-// by tests/fixtures/video_fixtures.py with the ffmpeg program.
+// item back, files that are no video give no item, and playlists planted in
+// the game folder never reach the movie outside it that they name. The clips
+// are made by tests/fixtures/video_fixtures.py with the ffmpeg program.
 #include <cstdlib>
 #include <map>
 #include <regex>
 #include <sstream>
 
 #include "shell/test_games.h"
+#include "support/open_watch.h"
 
 namespace orba {
 namespace {
@@ -123,6 +125,32 @@ TEST_F(VideoGame, ASaveDuringAFadeOutFadesOutAgainAndGivesTheItemBack) {
   ASSERT_NE(last, std::string::npos) << r.output;
   EXPECT_EQ(r.output.compare(last, 24, "video given back; 0 open"), 0) << r.output;
   EXPECT_LT(last, r.output.find(" : fade.osb(5)"));
+}
+
+TEST_F(VideoGame, ListsPlantedInTheGameFolderOpenNothingOutsideAndTheGameGoesOn) {
+  Build("planted");
+  // Planted after the build, as a downloaded folder may hold them: two
+  // playlists and a concatenation list naming the red clip outside the game
+  // folder by its full path. The same clip inside the game is "red.avi".
+  const std::string red = dir_ / "files/red.avi";
+  const std::string playlist = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\n" + red + "\n#EXT-X-ENDLIST\n";
+  for (const char* name : {"list.avi", "list.m3u8"}) test::WriteText(dir_ / "planted" + "/" + name, playlist);
+  test::WriteText(dir_ / "planted/concat.avi", "ffconcat version 1.0\nfile '" + red + "'\n");
+  const test::OpenWatch watch(red);
+  ASSERT_TRUE(watch.Armed());
+  const test::CommandResult r = Play(10);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_FALSE(watch.Touched());
+  test::ExpectContains(r.output, {"video list.avi: a file of the kind \"hls\", which is not played",
+                                  "video list.m3u8: a file of the kind \"hls\", which is not played",
+                                  "video concat.avi: a file of the kind \"concat\", which is not played"});
+  // The red clip of the game shows at the top left; where the lists' movies
+  // lie the screen stays black.
+  EXPECT_NE(test::PngPixels(Shot(), "(10, 10)"), "[(0, 0, 0)]\n");
+  EXPECT_EQ(test::PngPixels(Shot(), "(100, 20), (20, 70), (100, 70)"), "[(0, 0, 0), (0, 0, 0), (0, 0, 0)]\n");
+  EXPECT_EQ(SavedVar("plantedcount"), 0);
+  EXPECT_EQ(SavedVar("plantedplaying"), 0);
+  EXPECT_EQ(SavedVar("goneon"), 1);
 }
 
 }  // namespace

@@ -91,6 +91,15 @@ TEST(WrongUse, EachEndsWithStatus1AndNamesTheProblem) {
          return std::vector<std::string>{"--headless", d + "/notes.txt"};
        },
        [](const std::string& d) { return std::vector<std::string>{"orba: " + d + "/notes.txt:", kDamagedPackage}; }},
+      {"a text file, in a window without a display: it is named as no game first",
+       kNoDisplay,
+       [](const std::string& d) {
+         test::WriteText(d + "/README.md", "# not a game\n");
+         return std::vector<std::string>{d + "/README.md"};
+       },
+       [](const std::string& d) {
+         return std::vector<std::string>{"orba: " + d + "/README.md: no game here: not a game package", kDamagedPackage};
+       }},
       {"a truncated package",
        {},
        [](const std::string& d) { return std::vector<std::string>{"--headless", CutPackage(d)}; },
@@ -136,6 +145,17 @@ TEST(WrongUse, PlayerHelpShowsTheInputLinesAndTheKeys) {
   ExpectContains(r.output, {"usage: orba", "lbutton down X Y", "wheel up [N]", "key down VK", "13 Enter",
                             "tick 30: lbutton down 600 520", "tick 31: lbutton up 600 520", "Alt+Enter",
                             "Ctrl+C", "--headless"});
+}
+
+// With no argument the usage is an error: it goes to standard error, and
+// standard output stays empty for whatever reads it.
+TEST(WrongUse, PlayerWithoutAGamePrintsItsUsageOnStandardErrorWithStatus2) {
+  const test::CommandResult out = test::RunCommand({ORBA_PLAYER_PATH});
+  EXPECT_EQ(out.exit_code, 2);
+  EXPECT_EQ(out.output, "");
+  const test::CommandResult joined = RunJoined({}, {ORBA_PLAYER_PATH});
+  EXPECT_EQ(joined.exit_code, 2);
+  ExpectContains(joined.output, {"orba: no GAME given", "usage: orba"});
 }
 
 TEST(WrongUse, ToolHelpIsThereForEveryCommand) {

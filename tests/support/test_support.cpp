@@ -47,6 +47,21 @@ std::string ToHex(const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
+std::string CaseName(const std::string& description) {
+  std::string name;
+  bool word_start = true;
+  for (const char c : description) {
+    const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    if (!alnum) {
+      word_start = true;
+      continue;
+    }
+    name += word_start && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    word_start = false;
+  }
+  return name;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path);

@@ -26,6 +26,10 @@ std::vector<uint8_t> FromHex(const std::string& hex);
 // {3, 0, 10} -> "03 00 0a"
 std::string ToHex(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> Bytes(const std::string& s);
+// A parameterised case's name made from a description: its words run
+// together, each begun in upper case, everything but letters and digits
+// dropped ("plain_v0.vf" -> "PlainV0Vf").
+std::string CaseName(const std::string& description);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);

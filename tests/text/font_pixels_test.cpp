@@ -154,7 +154,11 @@ TEST_P(GlyphDraw, MatchesTheReferenceAndStaysInTheCell) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BorderAndShadow, GlyphDraw,
-                         ::testing::Values(std::make_pair(0, 0), std::make_pair(2, 1), std::make_pair(0, 2)));
+                         ::testing::Values(std::make_pair(0, 0), std::make_pair(2, 1), std::make_pair(0, 2)),
+                         [](const ::testing::TestParamInfo<std::pair<int, int>>& info) {
+                           return "Border" + std::to_string(info.param.first) + "Shadow" +
+                                  std::to_string(info.param.second);
+                         });
 
 }  // namespace
 }  // namespace orba

@@ -150,7 +150,7 @@ INSTANTIATE_TEST_SUITE_P(
                       return std::vector<std::string>{"vf", "extract", d / "out", Write(d, "a.vf", {'v', 'f'})};
                     },
                     "no such archive"}),
-    [](const auto& info) { return "Case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<HostileCase>& info) { return test::CaseName(info.param.what); });
 
 }  // namespace
 }  // namespace orba

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "core/system/trace.h"
 #include "platform/text_convert.h"
 
 extern char** environ;
@@ -85,13 +86,25 @@ pid_t Spawn(const std::vector<std::string>& argv, int out_fd, int close_fd) {
 
 }  // namespace
 
-TDialogTool FindDialogTool() {
+namespace {
+
+bool HasDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((x11 == nullptr || *x11 == '\0') && (wayland == nullptr || *wayland == '\0')) return TDialogTool::None;
+  return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+}  // namespace
+
+TDialogTool FindDialogTool() {
+  if (!HasDisplay()) return TDialogTool::None;
   if (OnPath("zenity")) return TDialogTool::Zenity;
   if (OnPath("kdialog")) return TDialogTool::KDialog;
   return TDialogTool::None;
+}
+
+std::string NoDialogToolReason() {
+  return HasDisplay() ? "neither zenity nor kdialog is installed" : "there is no display";
 }
 
 std::vector<std::string> DesktopDialogArgs(TDialogTool tool, const TFileDialogRequest& request) {
@@ -163,7 +176,12 @@ std::optional<std::string> RunDialogProgram(const std::vector<std::string>& argv
 }
 
 std::optional<std::string> TDesktopFileDialogs::Show(const TFileDialogRequest& request) {
-  if (tool_ == TDialogTool::None) return std::nullopt;
+  // The game hears "cancelled" either way; the trace says why no chooser
+  // came up, so that a person does not take it for a game that ignores them.
+  if (tool_ == TDialogTool::None) {
+    Trace("file chooser: none can be shown (" + NoDialogToolReason() + "); answered as cancelled");
+    return std::nullopt;
+  }
   std::optional<std::string> out = RunDialogProgram(DesktopDialogArgs(tool_, request));
   if (!out) return std::nullopt;
   while (!out->empty() && (out->back() == '\n' || out->back() == '\r')) out->pop_back();

@@ -17,6 +17,9 @@ enum class TDialogTool { None, Zenity, KDialog };
 // The dialog program found on PATH (zenity first), or None; None too when
 // neither DISPLAY nor WAYLAND_DISPLAY is set.
 TDialogTool FindDialogTool();
+// Why FindDialogTool found none: "there is no display" or "neither zenity
+// nor kdialog is installed".
+std::string NoDialogToolReason();
 
 // The command line (UTF-8) that shows Request with Tool. An empty initial
 // folder starts in the desktop folder ($HOME/Desktop, else $HOME).

@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,23 @@ std::vector<TButton> ButtonsOf(const TDialogRequest& request) {
   return {{"OK", answer(TDialogAnswer::Ok)}};
 }
 
+bool IsSet(const char* value) { return value != nullptr && *value != '\0'; }
+
+bool IsDriverWithoutScreen(const char* driver) {
+  return IsSet(driver) && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+}
+
+// Whether a box can reach a person: SDL's video runs on a real display, or
+// (before it runs) a display is named and no screenless driver chosen.
+// Without one SDL would still try its own fallbacks, and one that runs a
+// dialog program (zenity) which fails for want of a display can come back
+// as a pressed button; the box's caller must hear "not shown" instead.
+bool BoxesCanBeShown() {
+  if (const char* running = SDL_GetCurrentVideoDriver()) return !IsDriverWithoutScreen(running);
+  if (IsDriverWithoutScreen(SDL_getenv("SDL_VIDEODRIVER"))) return false;
+  return IsSet(SDL_getenv("DISPLAY")) || IsSet(SDL_getenv("WAYLAND_DISPLAY"));
+}
+
 // Shows an SDL box with the buttons (UTF-8) and answers with the index of
 // the pressed one, -1 when it was closed without one; false (with the
 // reason on standard error) when it could not be shown.
@@ -59,6 +77,10 @@ bool RunBox(SDL_Window* parent, const std::string& title, const std::string& tex
   box.numbuttons = static_cast<int>(data.size());
   box.buttons = data.data();
   chosen = -1;
+  if (!BoxesCanBeShown()) {
+    std::fprintf(stderr, "orba: %s: %s (no display)\n", title.c_str(), text.c_str());
+    return false;
+  }
   if (SDL_ShowMessageBox(&box, &chosen) != 0) {
     std::fprintf(stderr, "orba: %s: %s (%s)\n", title.c_str(), text.c_str(), SDL_GetError());
     return false;
