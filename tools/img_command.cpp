@@ -9,7 +9,8 @@
 // or with --choose the one picked in the icon chooser (listed on standard
 // error, the number read from standard input).
 // orbatool img gif [options] OUT.gif IN.png...: writes a GIF, one frame a
-// picture (alpha below 128 is transparent).
+// picture (alpha below 128 is transparent); a picture of 1, 4 or 8 bits
+// keeps its colour table, others go through the colour reduction.
 // orbatool img info IN.gif: the logical screen, the frames and the
 // warnings of reading.
 #include <algorithm>
@@ -44,6 +45,7 @@ constexpr char kUsage[] =
     "    a GIF gives the screen after frame N was painted (--frame, default 0).\n"
     "    An icon file of several images lists them and asks which (--choose).\n"
     "  gif writes a GIF, one frame a picture IN (alpha below 128: transparent).\n"
+    "    A picture of 1, 4 or 8 bits keeps its colour table; others are reduced.\n"
     "    --loop N         looping extension with count N (0: for ever)\n"
     "    --delay D        each frame's delay in hundredths of a second\n"
     "    --disposal N     each frame's disposal (0 to 3)\n"
@@ -152,14 +154,17 @@ int WriteGif(const std::vector<std::string>& args) {
   }
   if (out.empty() || inputs.empty()) orbatool::BadUsage();
   std::vector<orba::TRgbaPicture> pictures;
+  std::vector<std::unique_ptr<orba::TDIB>> bitmaps;
   for (const std::string& path : inputs) {
     orba::TKsMemoryStream in;
     in.LoadFromFile(path);
-    pictures.push_back(orba::DecodePictureRgba(in));
+    bitmaps.push_back(std::make_unique<orba::TDIB>());
+    pictures.push_back(orba::DecodePictureRgba(in, bitmaps.back().get()));
     image.ScreenWidth = static_cast<uint16_t>(std::max<int32_t>(image.ScreenWidth, pictures.back().Width));
     image.ScreenHeight = static_cast<uint16_t>(std::max<int32_t>(image.ScreenHeight, pictures.back().Height));
   }
-  for (const orba::TRgbaPicture& p : pictures) {
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    const orba::TRgbaPicture& p = pictures[k];
     const size_t n = static_cast<size_t>(p.Width) * p.Height;
     std::vector<uint8_t> rgb(n * 3), mask(n);
     bool masked = false;
@@ -169,7 +174,12 @@ int WriteGif(const std::vector<std::string>& args) {
       masked |= mask[i] != 0;
     }
     auto frame = std::make_unique<orba::TGIFSubImage>(image);
-    frame->AssignRgb(rgb.data(), p.Width, p.Height, masked ? mask.data() : nullptr);
+    // A picture of 1, 4 or 8 bits keeps its colour table; others are reduced.
+    orba::TDIB& bitmap = *bitmaps[k];
+    if (!bitmap.Empty() && bitmap.BitCount() <= 8)
+      frame->AssignBitmap(bitmap, masked ? mask.data() : nullptr);
+    else
+      frame->AssignRgb(rgb.data(), p.Width, p.Height, masked ? mask.data() : nullptr);
     frame->SetInterlaced(interlace);
     if (delay >= 0) frame->EnsureGraphicControl().Delay = static_cast<uint16_t>(delay);
     if (disposal >= 0) frame->EnsureGraphicControl().SetDisposal(static_cast<uint8_t>(disposal));

@@ -11,6 +11,7 @@
 #include "core/streams/stream_encoding.h"
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
+#include "graphics/icon_preview.h"
 #include "platform/dialogs.h"
 
 namespace orba {
@@ -214,7 +215,10 @@ void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool&
   const TIconDirectory dir = ReadDirectory(stream, base);
   int32_t index = 0;
   if (allow_choice && dir.Count() > 1) {
-    const int chosen = MessageBoxes().Choose(TChoiceRequest{kIconChooserTitle, ChooserLines(stream, base, dir)});
+    // A change of the selection shows the line's image in the chooser.
+    TChoiceRequest request{kIconChooserTitle, ChooserLines(stream, base, dir),
+                           [&stream, base](int line) { return IconPreviewPicture(stream, base, line); }};
+    const int chosen = MessageBoxes().Choose(request);
     if (chosen > 0 && chosen < dir.Count()) index = chosen;
   }
   stream.SetPosition(base);

@@ -32,7 +32,8 @@ inline constexpr int64_t kIconKeyColor = 0xFF00FF;
 // without alpha (-1: keep the AND mask as the alpha plane); on return it is
 // the key pixel value or -1. Of several images the first is taken, or with
 // `allow_choice` the one picked in the icon chooser of the message-box
-// service (titled kIconChooserTitle, a line an image). `hotspot` receives a
+// service (titled kIconChooserTitle, a line an image, with the picture of
+// the selected image: graphics/icon_preview.h). `hotspot` receives a
 // cursor's hotspot.
 void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool& has_alpha, bool keep_alpha,
               int64_t& transparent_color, bool allow_choice = false);

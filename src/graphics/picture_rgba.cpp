@@ -36,7 +36,7 @@ TRgbaPicture DibToRgba(TDIB& image, TDIB* alpha_plane, int32_t key) {
   return out;
 }
 
-TRgbaPicture DecodePictureRgba(TKsBigStream& stream) {
+TRgbaPicture DecodePictureRgba(TKsBigStream& stream, TDIB* bitmap) {
   const int64_t start = stream.GetPosition();
   uint8_t magic[2] = {};
   stream.Read(magic, 2);
@@ -44,10 +44,12 @@ TRgbaPicture DecodePictureRgba(TKsBigStream& stream) {
   if (magic[0] == 'B' && magic[1] == 'M') {
     TDIB dib;
     dib.LoadFromStream(stream);
+    if (bitmap != nullptr) bitmap->Assign(&dib);
     return DibToRgba(dib, nullptr, -1);
   }
   TZelPNG png;
   png.LoadFromStream(stream);
+  if (bitmap != nullptr) bitmap->Assign(&png.Image);
   return DibToRgba(png.Image, png.AlphaLoaded ? &png.Alpha() : nullptr, png.TransparentColor);
 }
 

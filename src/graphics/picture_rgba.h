@@ -21,8 +21,10 @@ struct TRgbaPicture {
 // `key` is a transparent colour (-1 none; bit 24 set: a palette index).
 TRgbaPicture DibToRgba(TDIB& image, TDIB* alpha_plane, int32_t key);
 
-// Decodes a BMP or PNG stream, chosen by its first bytes.
-TRgbaPicture DecodePictureRgba(TKsBigStream& stream);
+// Decodes a BMP or PNG stream, chosen by its first bytes. `bitmap`
+// (optional) is given the decoded bitmap as read, at its own depth and with
+// its colour table.
+TRgbaPicture DecodePictureRgba(TKsBigStream& stream, TDIB* bitmap = nullptr);
 
 // Writes RGBA as a PNG (colour type 6, 8 bits) with our encoder.
 void SaveRgbaAsPng(const TRgbaPicture& picture, TKsBigStream& stream);

@@ -8,8 +8,11 @@
 // end converts them where they leave the program.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orba {
@@ -33,11 +36,26 @@ struct TDialogRequest {
   std::vector<std::string> Labels;  // only for TDialogButtons::Custom
 };
 
+// A picture shown beside a list: red, green, blue bytes, rows top first.
+struct TChoicePicture {
+  int32_t Width = 0, Height = 0;
+  std::vector<uint8_t> Rgb;
+};
+
 // A list of lines to choose one from (the icon chooser "Select One from
-// Multiple Icons"): the first line is selected when the list opens.
+// Multiple Icons"): the first line is selected when the list opens. With a
+// Preview, the back end shows the list in a window of its own beside the
+// picture of the selected line (platform/choice_window.h), asked for anew
+// at each change of the selection.
 struct TChoiceRequest {
+  TChoiceRequest() = default;
+  TChoiceRequest(std::string title, std::vector<std::string> lines,
+                 std::function<TChoicePicture(int line)> preview = nullptr)
+      : Title(std::move(title)), Lines(std::move(lines)), Preview(std::move(preview)) {}
+
   std::string Title;
   std::vector<std::string> Lines;
+  std::function<TChoicePicture(int line)> Preview;
 };
 
 // The answer of a box whose first button was pressed.

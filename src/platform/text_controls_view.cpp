@@ -245,4 +245,18 @@ void PaintTextControls(TTextControlGroup& group, uint32_t* pixels, int32_t width
   }
 }
 
+int32_t ControlTextWidth(const std::string& text, const TTextControlFont& font) {
+  return LineWidth(LayOut(text, 0, text.size(), font));
+}
+
+void PaintControlText(const TControlCanvas& canvas, const std::string& text, const TTextControlFont& font, int32_t x,
+                      int32_t y, int32_t clip_right, uint32_t rgb) {
+  TControlGlyphs* glyphs = ControlGlyphs();
+  if (glyphs == nullptr || canvas.Pixels == nullptr) return;
+  const TPainter paint(canvas);
+  TGlyphBitmap glyph;
+  for (const TControlRun& r : LayOut(text, 0, text.size(), font))
+    if (glyphs->Glyph(r.Code, font, glyph)) paint.Glyph(glyph, int64_t{x} + r.X, y, INT64_MIN, clip_right, rgb);
+}
+
 }  // namespace orba

@@ -72,4 +72,12 @@ void PaintTextControl(TTextControl& c, const TTextControlGroup& group, const TCo
 // size (Width x Height pixels, Stride apart), in creation order.
 void PaintTextControls(TTextControlGroup& group, uint32_t* pixels, int32_t width, int32_t height, int32_t stride);
 
+// A one-line Shift-JIS text laid out as the controls lay theirs out (for
+// other windows that show text the same way): its width, and its painting
+// in RGB with the line's top-left at (X, Y), cut at ClipRight, in the
+// canvas's coordinates.
+int32_t ControlTextWidth(const std::string& text, const TTextControlFont& font);
+void PaintControlText(const TControlCanvas& canvas, const std::string& text, const TTextControlFont& font, int32_t x,
+                      int32_t y, int32_t clip_right, uint32_t rgb);
+
 }  // namespace orba

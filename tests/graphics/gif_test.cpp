@@ -500,5 +500,97 @@ TEST(GifCompact, EveryOptionKeepsTheComposedFrames) {
   }
 }
 
+// "orbatool img gif" of a paletted BMP (written by the fixture from the file
+// layout, one colour repeated in two entries): the frame's table is the
+// bitmap's, entry for entry, and its pixels the bitmap's indices, as our
+// reader and Pillow read the GIF back.
+class GifPaletted : public ::testing::TestWithParam<int> {};
+
+std::pair<std::string, std::string> PaletteAndIndices(const std::string& output) {
+  std::istringstream lines(output);
+  std::string word, palette, indices;
+  lines >> word >> palette >> word >> indices;
+  return {palette, indices};
+}
+
+std::string Hex(const uint8_t* bytes, size_t count) {
+  std::string hex = test::ToHex(std::vector<uint8_t>(bytes, bytes + count));
+  hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end());
+  return hex;
+}
+
+TEST_P(GifPaletted, ARoundTripKeepsTheExactPalette) {
+  const int bits = GetParam();
+  const test::TempDir dir;
+  const test::CommandResult made =
+      test::RunPython("fixtures/gif_fixtures.py", {"paletted", dir / "in.bmp", std::to_string(bits), "7"});
+  ASSERT_EQ(made.exit_code, 0);
+  const auto [palette, indices] = PaletteAndIndices(made.output);
+  ASSERT_EQ(palette.size(), size_t{6} << bits);
+  ASSERT_EQ(test::RunOrbaTool({"img", "gif", dir / "out.gif", dir / "in.bmp"}).exit_code, 0);
+
+  TLoaded ours = Load(test::ReadFileBytes(dir / "out.gif"));
+  ASSERT_EQ(ours.error, "no error");
+  ASSERT_EQ(ours.image->Count(), 1);
+  const TGIFSubImage& frame = ours.image->Frame(0);
+  const TGIFColorMap& table = frame.ActiveColorMap();
+  EXPECT_EQ(table.Count(), 1 << bits);
+  EXPECT_EQ(Hex(table.Data(), static_cast<size_t>(table.Count()) * 3), palette);
+  EXPECT_EQ(Hex(frame.Data.data(), frame.Data.size()), indices);
+
+  const test::CommandResult pillow = test::RunPython("fixtures/gif_fixtures.py", {"palette", dir / "out.gif"});
+  ASSERT_EQ(pillow.exit_code, 0);
+  EXPECT_EQ(PaletteAndIndices(pillow.output), std::make_pair(palette, indices));
+}
+
+INSTANTIATE_TEST_SUITE_P(Bits, GifPaletted, ::testing::Values(1, 4, 8),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::to_string(info.param) + "Bits";
+                         });
+
+// A bitmap with a mask: the table is sorted by use (unused entries go) and
+// gains the transparent colour; with all 256 entries in use there is no
+// room, and the frame stays opaque. A 24-bit bitmap goes through the
+// colour reduction, which with method 0 keeps its colours.
+TEST(GifConvert, BitmapsWithAMaskAndOfOtherDepths) {
+  TGIFImage image;
+  TDIB four;
+  four.SetSize(4, 1, 4);
+  for (int32_t i = 0; i < 16; ++i) four.ColorTable[static_cast<size_t>(i)] = MakeQuad(static_cast<uint8_t>(i * 16), 0, 0);
+  four.CommitTable();
+  for (int32_t x = 0; x < 4; ++x) four.SetPixel(x, 0, x < 3 ? 5 : 9);
+  const uint8_t mask[4] = {0, 0, 1, 0};
+  TGIFSubImage masked(image);
+  masked.AssignBitmap(four, mask);
+  // Index 5 (used twice) first, then 9, then the transparent black.
+  EXPECT_EQ(Hex(masked.ColorMap.Data(), static_cast<size_t>(masked.ColorMap.Count()) * 3), "500000900000000000");
+  EXPECT_EQ(masked.Data, (std::vector<uint8_t>{0, 0, 2, 1}));
+  EXPECT_EQ(masked.TransparentIndex(), 2);
+
+  TDIB full;
+  full.SetSize(256, 1, 8);
+  for (int32_t i = 0; i < 256; ++i) {
+    full.ColorTable[static_cast<size_t>(i)] = MakeQuad(static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i), 7);
+    full.SetPixel(i, 0, static_cast<uint32_t>(i));
+  }
+  full.CommitTable();
+  std::vector<uint8_t> one(256, 0);
+  one[3] = 1;
+  TGIFSubImage crowded(image);
+  crowded.AssignBitmap(full, one.data());
+  EXPECT_EQ(crowded.ColorMap.Count(), 256);
+  EXPECT_EQ(crowded.TransparentIndex(), -1);
+
+  TDIB deep;
+  deep.SetSize(3, 1, 24);
+  const uint8_t rgb[9] = {1, 2, 3, 200, 100, 50, 1, 2, 3};
+  deep.WriteRowRGB(0, rgb);
+  image.PaletteMethod = 0;  // no reduction below 257 colours
+  TGIFSubImage reduced(image);
+  reduced.AssignBitmap(deep, nullptr);
+  EXPECT_EQ(Hex(reduced.ColorMap.Data(), static_cast<size_t>(reduced.ColorMap.Count()) * 3), "010203c86432");
+  EXPECT_EQ(reduced.Data, (std::vector<uint8_t>{0, 1, 0}));
+}
+
 }  // namespace
 }  // namespace orba

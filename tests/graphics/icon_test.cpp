@@ -12,8 +12,10 @@
 #include <tuple>
 
 #include "core/errors.h"
+#include "core/streams/byte_order.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/picture_fixtures.h"
+#include "platform/choice_window.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "support/test_support.h"
@@ -140,21 +142,24 @@ TEST(IconRead, EightBitsWithEveryIndexUsedTakeTheNearestEntry) {
 
 // Two one-image files joined into one directory of two entries: a 4 x 3
 // 24-bit image whose pixel (0, 0) is 0x0000FF, then a 2 x 2 8-bit one.
+// Two one-image icon files as one file of two images.
+std::vector<uint8_t> JoinIcons(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  std::vector<uint8_t> file = {0, 0, 1, 0, 2, 0};
+  file.insert(file.end(), a.begin() + 6, a.begin() + 22);
+  file.insert(file.end(), b.begin() + 6, b.begin() + 22);
+  WriteLE32(&file[6 + 12], 38);                                                // first image after both entries
+  WriteLE32(&file[22 + 12], static_cast<uint32_t>(38 + a.size() - 22));  // second after the first
+  file.insert(file.end(), a.begin() + 22, a.end());
+  file.insert(file.end(), b.begin() + 22, b.end());
+  return file;
+}
+
 std::vector<uint8_t> TwoImageIcon() {
   TDIBSurface big, small;
   big.SetSize(4, 3, 24);
   big.SetPixel(0, 0, 0x0000FF);
   small.SetSize(2, 2, 8);
-  const std::vector<uint8_t> a = Write(big, false, TPoint{}, false, nullptr, -1);
-  const std::vector<uint8_t> b = Write(small, false, TPoint{}, false, nullptr, -1);
-  std::vector<uint8_t> file = {0, 0, 1, 0, 2, 0};
-  file.insert(file.end(), a.begin() + 6, a.begin() + 22);
-  file.insert(file.end(), b.begin() + 6, b.begin() + 22);
-  file[6 + 12] = 38;                                         // first image after both entries
-  file[22 + 12] = static_cast<uint8_t>(38 + a.size() - 22);  // second after the first
-  file.insert(file.end(), a.begin() + 22, a.end());
-  file.insert(file.end(), b.begin() + 22, b.end());
-  return file;
+  return JoinIcons(Write(big, false, TPoint{}, false, nullptr, -1), Write(small, false, TPoint{}, false, nullptr, -1));
 }
 
 TEST(IconRead, OfSeveralImagesTheFirstIsTakenWithoutAsking) {
@@ -201,6 +206,112 @@ TEST(IconRead, AllowChoiceAsksTheChooserALineAnImage) {
   ReadIcon(s, one, r.HotSpot, r.HasAlpha, false, r.Key, true);
   EXPECT_EQ(boxes->Lists().size(), 4u);
   SetMessageBoxService(previous);
+}
+
+// The chooser's picture of each image of a two-image file, as the scripted
+// chooser shows it when it closes: a 16 x 8 4-bit image whose pixel (0, 0)
+// is transparent sits unscaled in the middle of white; a 200 x 120 32-bit
+// image whose top-left 20 x 20 is clear is shrunk by half to 100 x 60,
+// centred from row 20, its clear corner white. The window shows the picture
+// at (180, 16) and highlights the selected line.
+TEST(IconChooser, ThePictureIsTheImageOverWhiteCentredAndShrunkToFit) {
+  TDIBSurface small;
+  small.SetSize(16, 8, 4);
+  small.ColorTable[1] = MakeQuad(0, 200, 0);
+  small.ColorTable[2] = MakeQuad(9, 9, 9);
+  small.CommitTable();
+  for (int32_t y = 0; y < 8; ++y)
+    for (int32_t x = 0; x < 16; ++x) small.SetPixel(x, y, x == 0 && y == 0 ? 2 : 1);
+  TDIBSurface large, alpha;
+  large.SetSize(200, 120, 24);
+  alpha.ColorTable = GreyRamp();
+  alpha.SetSize(200, 120, 8);
+  alpha.CommitTable();
+  const std::vector<uint8_t> red_row = [] {
+    std::vector<uint8_t> row;
+    for (int i = 0; i < 200; ++i) row.insert(row.end(), {230, 10, 20});
+    return row;
+  }();
+  for (int32_t y = 0; y < 120; ++y) {
+    large.WriteRowRGB(y, red_row.data());
+    for (int32_t x = 0; x < 200; ++x) alpha.SetPixel(x, y, x < 20 && y < 20 ? 0 : 255);
+  }
+  const std::vector<uint8_t> file = JoinIcons(Write(small, false, TPoint{}, false, nullptr, 2),
+                                              Write(large, false, TPoint{}, true, &alpha, -1));
+
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  const auto previous = SetMessageBoxService(boxes);
+  boxes->Push(TDialogAnswer::Custom, 1);
+  for (int pick = 0; pick < 2; ++pick) {
+    TDIBSurface s;
+    TKsMemoryStream stream(file);
+    TIconRead r;
+    r.Key = kIconKeyColor;
+    ReadIcon(s, stream, r.HotSpot, r.HasAlpha, false, r.Key, true);
+  }
+  SetMessageBoxService(previous);
+  ASSERT_EQ(boxes->Pictures().size(), 2u);
+
+  using TRgb = std::array<uint8_t, 3>;
+  const TRgb white{255, 255, 255}, green{0, 200, 0}, red{230, 10, 20};
+  auto at = [](const TChoicePicture& p, int32_t x, int32_t y) {
+    const uint8_t* c = &p.Rgb[(static_cast<size_t>(y) * p.Width + x) * 3];
+    return TRgb{c[0], c[1], c[2]};
+  };
+  struct Probe {
+    int picture;
+    int32_t x, y;
+    TRgb want;
+    const char* where;
+  };
+  const Probe probes[] = {
+      {0, 50, 19, white, "above the shrunk image"},      {0, 50, 20, red, "its top row"},
+      {0, 50, 79, red, "its bottom row"},               {0, 50, 80, white, "below it"},
+      {0, 0, 50, red, "its left edge"},                 {0, 99, 50, red, "its right edge"},
+      {0, 5, 25, white, "its clear corner, halved"},     {0, 12, 25, red, "beside the corner"},
+      {0, 5, 32, red, "below the corner"},              {1, 42, 46, white, "the small image's clear pixel"},
+      {1, 43, 46, green, "its first row"},               {1, 41, 47, white, "left of it"},
+      {1, 57, 53, green, "its last pixel"},              {1, 58, 53, white, "right of it"},
+      {1, 57, 54, white, "below it"},                    {1, 50, 45, white, "above it"},
+  };
+  for (const Probe& p : probes) {
+    const TChoicePicture& picture = boxes->Pictures()[static_cast<size_t>(p.picture)];
+    ASSERT_EQ(std::make_pair(picture.Width, picture.Height), std::make_pair(100, 100));
+    EXPECT_EQ(at(picture, p.x, p.y), p.want) << p.where;
+  }
+
+  // The window of the first list: the picture in its place, line 2 selected.
+  const std::vector<uint32_t>& window = boxes->Windows()[0];
+  ASSERT_EQ(window.size(), size_t{TChoiceWindow::kWidth} * TChoiceWindow::kHeight);
+  auto window_at = [&](int32_t x, int32_t y) { return window[static_cast<size_t>(y) * TChoiceWindow::kWidth + x]; };
+  EXPECT_EQ(window_at(180 + 50, 16 + 50), 0xE60A14u);
+  EXPECT_EQ(window_at(180 + 50, 16 + 10), 0xFFFFFFu);
+  const TChoiceWindow probe_window(TChoiceRequest{"", {"a", "b"}, nullptr});
+  const int32_t line_h = probe_window.LineHeight();
+  EXPECT_EQ(window_at(150, 9 + line_h + line_h / 2), TChoiceWindow::kHighlight);
+  EXPECT_EQ(window_at(150, 9 + line_h / 2), TChoiceWindow::kWhite);
+}
+
+// A damaged entry gives a white picture; reading it still fails.
+TEST(IconChooser, ADamagedEntryShowsWhiteAndItsReadFails) {
+  std::vector<uint8_t> file = TwoImageIcon();
+  // The second image's information header claims 3 bits a pixel.
+  const uint32_t second = ReadLE32(&file[22 + 12]);
+  file[second + 14] = 3;
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  const auto previous = SetMessageBoxService(boxes);
+  boxes->Push(TDialogAnswer::Custom, 1);
+  TDIBSurface s;
+  TKsMemoryStream stream(file);
+  TIconRead r;
+  const std::string error = test::ErrorOf<EInvalidGraphic>([&] {
+    ReadIcon(s, stream, r.HotSpot, r.HasAlpha, false, r.Key, true);
+  });
+  SetMessageBoxService(previous);
+  EXPECT_EQ(error, kIconDamagedText);
+  ASSERT_EQ(boxes->Pictures().size(), 1u);
+  const std::vector<uint8_t>& rgb = boxes->Pictures()[0].Rgb;
+  EXPECT_TRUE(std::all_of(rgb.begin(), rgb.end(), [](uint8_t v) { return v == 255; }));
 }
 
 // orbatool img decode --choose: the chooser's lines on standard error, the

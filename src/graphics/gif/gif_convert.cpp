@@ -1,12 +1,13 @@
-// Turning 24-bit pictures into GIF frames, and compacting a picture before
+// Turning bitmaps into GIF frames (paletted ones keep their colour table,
+// others are reduced from 24-bit pixels), and compacting a picture before
 // it is written: tables sorted by use, transparent borders cropped, pixels
 // equal to the previous frame made transparent, empty blocks removed.
-// Icons, metafiles and the clipboard have no place here: a frame is made
-// from 24-bit pixels only.
+// Icons, metafiles and the clipboard have no place here.
 #include <algorithm>
 #include <array>
 #include <numeric>
 
+#include "graphics/dib.h"
 #include "graphics/gif/gif_image.h"
 #include "graphics/gif/gif_quantize.h"
 
@@ -88,6 +89,34 @@ void TGIFSubImage::AssignRgb(const uint8_t* rgb, int32_t width, int32_t height, 
       Data[i] = static_cast<uint8_t>(index);
     }
   }
+  if (mask != nullptr) ImportMask(mask);
+}
+
+void TGIFSubImage::AssignBitmap(TDIB& bitmap, const uint8_t* mask) {
+  Clear();
+  if (bitmap.Empty()) return;
+  const int32_t width = bitmap.Width(), height = bitmap.Height(), bits = bitmap.BitCount();
+  if (bits != 1 && bits != 4 && bits != 8) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    for (int32_t y = 0; y < height; ++y) bitmap.ReadRowRGB(y, &rgb[static_cast<size_t>(y) * width * 3]);
+    AssignRgb(rgb.data(), width, height, mask);
+    return;
+  }
+  SetFrameRect(0, 0, width, height);
+  for (int32_t y = 0; y < height; ++y) {
+    const uint8_t* row = bitmap.PeekRow(y);
+    uint8_t* out = &Data[static_cast<size_t>(y) * width];
+    for (int32_t x = 0; x < width; ++x) out[x] = static_cast<uint8_t>(RowIndexAt(row, bits, x));
+  }
+  // The whole table (2^bits entries, so every index has its colour),
+  // duplicates and unused entries too: the picture keeps its exact palette.
+  const int32_t count = bitmap.EntryCount();
+  std::vector<uint8_t> entries;
+  for (int32_t i = 0; i < count; ++i) {
+    const TRGBQuad& q = bitmap.ImageTable()[static_cast<size_t>(i)];
+    entries.insert(entries.end(), {q.Red, q.Green, q.Blue});
+  }
+  ColorMap.SetEntries(entries.data(), count);
   if (mask != nullptr) ImportMask(mask);
 }
 

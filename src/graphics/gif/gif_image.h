@@ -51,6 +51,7 @@ inline constexpr const char* kInvalidReduction = "Invalid reduction method";
 inline constexpr const char* kInvalidDimensions = "Invalid image dimensions";
 }  // namespace gif_text
 
+class TDIB;
 class TGIFImage;
 class TGIFSubImage;
 
@@ -258,6 +259,12 @@ class TGIFSubImage {
   // runs when there are more than 256. `mask` (optional, one byte a pixel,
   // non-zero transparent) makes a transparent colour.
   void AssignRgb(const uint8_t* rgb, int32_t width, int32_t height, const uint8_t* mask);
+  // Builds the frame from a bitmap (displayed rows, top row first). A 1-,
+  // 4- or 8-bit bitmap keeps its colour table as the local table, entry for
+  // entry, and its pixels as they are; any other depth is read as 24-bit
+  // pixels (AssignRgb). `mask` as for AssignRgb (a mask sorts the table by
+  // use to find a free entry for the transparent colour).
+  void AssignBitmap(TDIB& bitmap, const uint8_t* mask);
   // Crops the transparent border; an all-transparent frame becomes empty.
   void TrimTransparent();
   // Makes transparent the pixels that equal those of an earlier frame.

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl/sdl_choice_window.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -112,7 +113,12 @@ TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
 }
 
 int TSdlMessageBoxes::Choose(const TChoiceRequest& request) {
-  // A small window listing the lines, one button each; closed without one,
+  // With a picture: the list and the picture in a window of their own.
+  if (request.Preview && !request.Lines.empty()) {
+    TSdlChoiceWindow window(parent_, request);
+    if (window.IsOpen()) return window.Run();
+  }
+  // A small box listing the lines, one button each; closed without one,
   // or not shown at all, it keeps the first line.
   std::vector<std::string> labels;
   for (const std::string& line : request.Lines) labels.push_back(SjisToUtf8(line));

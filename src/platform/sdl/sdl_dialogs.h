@@ -1,5 +1,6 @@
 // Message boxes shown with SDL over the player's window; a list to choose
-// from is a box with one button a line.
+// from is a box with one button a line, or, with a picture to show, a
+// window of its own (platform/sdl/sdl_choice_window.h).
 //
 // A box that cannot be shown (no display, an X server without the fonts
 // SDL's boxes need) is printed on standard error and answered with its

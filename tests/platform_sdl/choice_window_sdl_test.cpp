@@ -1,0 +1,150 @@
+// The chooser's SDL window under SDL's "dummy" video driver: it takes its
+// own clicks, keys and close button, shows the picture of the selected line,
+// and leaves a quit for the player. Skipped where that driver cannot start.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/sdl_choice_window.h"
+#include "platform/sdl/sdl_dialogs.h"
+
+namespace orba {
+namespace {
+
+// Three lines; the picture of line N is 100 x 100 of grey 40 x (N + 1).
+TChoiceRequest ThreeLines() {
+  TChoiceRequest request{"Select One from Multiple Icons", {"001", "002", "003"}, nullptr};
+  request.Preview = [](int line) {
+    return TChoicePicture{100, 100, std::vector<uint8_t>(100 * 100 * 3, static_cast<uint8_t>(40 * (line + 1)))};
+  };
+  return request;
+}
+
+class SdlChoiceWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << SDL_GetError();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  }
+  void TearDown() override {
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  static void Click(uint32_t window, int32_t x, int32_t y) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEBUTTONDOWN;
+    e.button.windowID = window;
+    e.button.button = SDL_BUTTON_LEFT;
+    e.button.x = x;
+    e.button.y = y;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+  }
+  static void Key(uint32_t window, SDL_Keycode key) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = window;
+    e.key.keysym.sym = key;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+  }
+  static void Close(uint32_t window) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.windowID = window;
+    e.window.event = SDL_WINDOWEVENT_CLOSE;
+    ASSERT_EQ(SDL_PushEvent(&e), 1);
+  }
+  // The window's pixel as 0x00RRGGBB.
+  static uint32_t PixelAt(SDL_Window* window, int32_t x, int32_t y) {
+    SDL_Surface* s = SDL_GetWindowSurface(window);
+    if (s == nullptr) return 0xFFFFFFFF;
+    uint32_t raw = 0;
+    SDL_LockSurface(s);
+    std::memcpy(&raw, static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
+                s->format->BytesPerPixel);
+    SDL_UnlockSurface(s);
+    uint8_t r = 0, g = 0, b = 0;
+    SDL_GetRGB(raw, s->format, &r, &g, &b);
+    return uint32_t{r} << 16 | uint32_t{g} << 8 | b;
+  }
+};
+
+TEST_F(SdlChoiceWindowTest, AClickOnALineAndOnOkPicksItAndShowsItsPicture) {
+  TSdlChoiceWindow window(nullptr, ThreeLines());
+  if (!window.IsOpen()) GTEST_SKIP() << "no window";
+  const int32_t line_h = window.View().LineHeight();
+  Click(window.WindowId(), 40, TChoiceWindow::kList.Top + 1 + 2 * line_h + 2);
+  Click(window.WindowId(), TChoiceWindow::kOk.Left + 10, TChoiceWindow::kOk.Top + 10);
+  EXPECT_EQ(window.Run(), 2);
+  EXPECT_EQ(PixelAt(window.Window(), 230, 66), 0x787878u);
+}
+
+TEST_F(SdlChoiceWindowTest, KeysAndTheCloseButtonEndTheChoiceKeepingTheSelection) {
+  struct Case {
+    const char* name;
+    std::vector<SDL_Keycode> keys;
+    bool close;
+    int want;
+  };
+  const Case cases[] = {
+      {"Down then Return", {SDLK_DOWN, SDLK_RETURN}, false, 1},
+      {"End then Escape", {SDLK_END, SDLK_ESCAPE}, false, 2},
+      {"Down then the close button", {SDLK_DOWN}, true, 1},
+  };
+  for (const Case& c : cases) {
+    TSdlChoiceWindow window(nullptr, ThreeLines());
+    if (!window.IsOpen()) GTEST_SKIP() << "no window";
+    for (SDL_Keycode key : c.keys) Key(window.WindowId(), key);
+    if (c.close) Close(window.WindowId());
+    EXPECT_EQ(window.Run(), c.want) << c.name;
+  }
+}
+
+// A quit asked for while the list is open ends the choice on its line and
+// is left for the player; input meant for another window is dropped.
+TEST_F(SdlChoiceWindowTest, AQuitEndsTheChoiceAndStaysQueued) {
+  uint32_t id = 0;
+  {
+    TSdlChoiceWindow window(nullptr, ThreeLines());
+    if (!window.IsOpen()) GTEST_SKIP() << "no window";
+    id = window.WindowId();
+    Key(id + 100, SDLK_DOWN);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    EXPECT_EQ(window.Run(), 0);
+  }
+  // Left once the window is gone: the quit, and no event of that window.
+  std::vector<uint32_t> left;
+  for (SDL_Event e{}; SDL_PollEvent(&e) != 0;) {
+    left.push_back(e.type);
+    if (e.type == SDL_WINDOWEVENT) {
+      EXPECT_NE(e.window.windowID, id) << int{e.window.event};
+    }
+  }
+  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_QUIT)), 1);
+  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_KEYDOWN)), 0);
+}
+
+// The message boxes show a list with a picture in the window; one without a
+// picture stays a box (which cannot be shown here, and keeps the first line).
+TEST_F(SdlChoiceWindowTest, TheMessageBoxesUseTheWindowForAListWithAPicture) {
+  TSdlMessageBoxes boxes;
+  // The window the boxes open next takes the Return queued for it: its id
+  // is the next one SDL gives.
+  SDL_Window* probe = SDL_CreateWindow("probe", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
+  if (probe == nullptr) GTEST_SKIP() << SDL_GetError();
+  const uint32_t next = SDL_GetWindowID(probe) + 1;
+  SDL_DestroyWindow(probe);
+  Key(next, SDLK_END);
+  Key(next, SDLK_RETURN);
+  EXPECT_EQ(boxes.Choose(ThreeLines()), 2);
+  EXPECT_EQ(boxes.Choose(TChoiceRequest{"t", {"a", "b"}, nullptr}), 0);
+}
+
+}  // namespace
+}  // namespace orba
