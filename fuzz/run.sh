@@ -47,7 +47,7 @@ end=$(cov DONE)
 runs=$(grep -Eo 'stat::number_of_executed_units: [0-9]+' "$log" | grep -Eo '[0-9]+$' || true)
 if [ "$status" -ne 0 ]; then
   echo "fuzz $target: FAILED after ${start:-no start} (log $log)"
-  grep -E -A25 '^==[0-9]+==|ERROR: libFuzzer|runtime error' "$log" | head -60
+  grep -E -A25 '^game fuzz:|^==[0-9]+==|ERROR: libFuzzer|runtime error' "$log" | head -60
   exit 1
 fi
 echo "fuzz $target: ${start:-?} at start, ${end:-?} at the end, ${runs:-?} runs in ${seconds} s"
