@@ -47,11 +47,18 @@ void Link(const fs::path& target, const fs::path& link) {
 }
 
 std::string Describe(uint32_t mask) {
-  static const std::pair<uint32_t, const char*> kNames[] = {
-      {IN_OPEN, "opened"},           {IN_ACCESS, "read"},         {IN_MODIFY, "written"},
-      {IN_CLOSE_WRITE, "closed after writing"}, {IN_CREATE, "created"}, {IN_DELETE, "deleted"},
-      {IN_MOVED_TO, "moved in"},     {IN_MOVED_FROM, "moved out"}, {IN_ATTRIB, "changed attributes"},
-      {IN_DELETE_SELF, "deleted"},   {IN_MOVE_SELF, "moved"},      {IN_Q_OVERFLOW, "too many events"}};
+  static const std::pair<uint32_t, const char*> kNames[] = {{IN_OPEN, "opened"},
+                                                            {IN_ACCESS, "read"},
+                                                            {IN_MODIFY, "written"},
+                                                            {IN_CLOSE_WRITE, "closed after writing"},
+                                                            {IN_CREATE, "created"},
+                                                            {IN_DELETE, "deleted"},
+                                                            {IN_MOVED_TO, "moved in"},
+                                                            {IN_MOVED_FROM, "moved out"},
+                                                            {IN_ATTRIB, "changed attributes"},
+                                                            {IN_DELETE_SELF, "deleted"},
+                                                            {IN_MOVE_SELF, "moved"},
+                                                            {IN_Q_OVERFLOW, "too many events"}};
   std::string text;
   for (const auto& [bit, name] : kNames)
     if ((mask & bit) != 0) text += (text.empty() ? "" : ", ") + std::string(name);
@@ -91,8 +98,8 @@ void TGameSandbox::WatchFifo(const std::stop_token& stop) {
       // Still playing: a reader on the FIFO now is the game, waiting in open.
       const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
       if (fd >= 0) {
-        std::fprintf(stderr, "game fuzz: the game has waited on the planted FIFO %s for over %lld ms\n",
-                     fifo.c_str(), static_cast<long long>(fifo_wait_.count()));
+        std::fprintf(stderr, "game fuzz: the game has waited on the planted FIFO %s for over %lld ms\n", fifo.c_str(),
+                     static_cast<long long>(fifo_wait_.count()));
         std::abort();
       }
     }
@@ -102,8 +109,8 @@ void TGameSandbox::WatchFifo(const std::stop_token& stop) {
 // The folders and canary files around the game, with what they held at
 // the start.
 void TGameSandbox::MakeOutside() {
-  for (const char* folder : {"home/Desktop", "home/Documents", "home/.config/autostart", "home/.ssh", "tmp", "src",
-                             "canary/folder"})
+  for (const char* folder :
+       {"home/Desktop", "home/Documents", "home/.config/autostart", "home/.ssh", "tmp", "src", "canary/folder"})
     fs::create_directories(root_ / folder);
   fs::create_directories(root_ / kDataFolders / kOtherTitle);
   const std::pair<fs::path, const char*> kCanaries[] = {
@@ -130,8 +137,7 @@ void TGameSandbox::WatchOutside() {
 
 void TGameSandbox::Watch(const fs::path& folder, TWatchKind kind) {
   const int wd = ::inotify_add_watch(fd_, folder.c_str(), kReads | kWrites | IN_ONLYDIR);
-  if (wd < 0)
-    throw std::runtime_error("game sandbox: cannot watch " + folder.string() + ": " + std::strerror(errno));
+  if (wd < 0) throw std::runtime_error("game sandbox: cannot watch " + folder.string() + ": " + std::strerror(errno));
   watches_[wd] = TWatch{folder, kind};
 }
 
@@ -161,8 +167,8 @@ void TGameSandbox::Plant(uint32_t mask) {
   if ((mask & kPlantWrittenNameLink) != 0) Link(secret, game / "shot.brx");
   if ((mask & kPlantOwnPictureLink) != 0) Link(secret, game / "own.bmp");
   if ((mask & kPlantPlaylists) != 0) {
-    const std::string playlist = "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() +
-                                 "\n#EXT-X-ENDLIST\n";
+    const std::string playlist =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";
     WriteText(game / "movie.avi", playlist);
     WriteText(game / "list.m3u8", playlist);
   }

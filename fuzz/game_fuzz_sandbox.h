@@ -22,10 +22,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <set>
-#include <stop_token>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,20 +34,20 @@ namespace orba::fuzz {
 
 // What is planted in the game folder, one bit each (TGameSandbox::Plant).
 enum TPlant : uint32_t {
-  kPlantProbeLink = 1u << 0,        // "save.dat.$$$", a link to a canary file
-  kPlantSaveTempLink = 1u << 1,     // "save.dat.~tmp", a link to a canary file
-  kPlantShotTempLink = 1u << 2,     // "shot.brx.~tmp", a dangling link into the canary folder
-  kPlantExtractTempLink = 1u << 3,  // "dl/pic.bmp.~tmp", a dangling link into HOME's autostart folder
-  kPlantFileLink = 1u << 4,         // "link.txt", a link to a canary file
-  kPlantFolderLink = 1u << 5,       // "linkdir", a link to the canary folder's subfolder
+  kPlantProbeLink = 1u << 0,         // "save.dat.$$$", a link to a canary file
+  kPlantSaveTempLink = 1u << 1,      // "save.dat.~tmp", a link to a canary file
+  kPlantShotTempLink = 1u << 2,      // "shot.brx.~tmp", a dangling link into the canary folder
+  kPlantExtractTempLink = 1u << 3,   // "dl/pic.bmp.~tmp", a dangling link into HOME's autostart folder
+  kPlantFileLink = 1u << 4,          // "link.txt", a link to a canary file
+  kPlantFolderLink = 1u << 5,        // "linkdir", a link to the canary folder's subfolder
   kPlantHiddenFolderLink = 1u << 6,  // "ssh", a link to HOME's ~/.ssh
-  kPlantDanglingLink = 1u << 7,     // "dangling.txt", a link to a missing canary file
-  kPlantFifo = 1u << 8,             // "fifo.txt", a FIFO
-  kPlantDeviceLink = 1u << 9,       // "zero.txt", a link to /dev/zero
-  kPlantInsideLinks = 1u << 10,     // "inlink" -> "sub", "inlink.txt" -> "sub/inside.txt": they stay inside
+  kPlantDanglingLink = 1u << 7,      // "dangling.txt", a link to a missing canary file
+  kPlantFifo = 1u << 8,              // "fifo.txt", a FIFO
+  kPlantDeviceLink = 1u << 9,        // "zero.txt", a link to /dev/zero
+  kPlantInsideLinks = 1u << 10,      // "inlink" -> "sub", "inlink.txt" -> "sub/inside.txt": they stay inside
   kPlantWrittenNameLink = 1u << 11,  // "shot.brx", a link to a canary file
-  kPlantOwnPictureLink = 1u << 12,  // "own.bmp" (the input's picture) replaced by a link to a canary file
-  kPlantPlaylists = 1u << 13,       // "movie.avi" and "list.m3u8": playlists naming a canary file by its path
+  kPlantOwnPictureLink = 1u << 12,   // "own.bmp" (the input's picture) replaced by a link to a canary file
+  kPlantPlaylists = 1u << 13,        // "movie.avi" and "list.m3u8": playlists naming a canary file by its path
   kPlantAll = (1u << 14) - 1,
 };
 
