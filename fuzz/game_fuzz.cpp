@@ -2,19 +2,25 @@
 // pages of commands (from templates of the command vocabulary with their
 // fields) whose expressions call the built-in functions of the vocabulary
 // with values from a pool (names of the game's pictures and sounds, in-memory
-// and save files, paths that climb out of the game's folder, addresses),
-// a picture and a sound of the seed set and one picture of the input's own
-// bytes. The game is built with the game builder and played headless for a
+// and save files, paths that climb out of the game's folder, addresses, the
+// names of what the sandbox planted), a picture and a sound of the seed set
+// and one picture of the input's own bytes. The game is built with the game
+// builder; the sandbox plants links to canaries, a FIFO and a device link in
+// its folder (game_fuzz_sandbox.h); the game is played headless for a
 // bounded number of ticks with input, script events, saves and loads of its
-// own slots. Then nothing may lie outside its folders: the sandbox around
-// the game (the folder above it, HOME's hidden folders, the current folder)
-// must hold only what it held before, and only web and mail addresses may
-// have reached the desktop.
+// own slots. Then nothing may have happened outside its folders: no canary
+// read or written, no file written outside the game's folder, its data
+// folder, the temporary folder, the desktop and the documents, nothing added
+// to the current folder, and only web and mail addresses (or the game's own
+// folders) may have reached the desktop.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <cstdio>
 #include <utility>
 #include <filesystem>
@@ -28,6 +34,7 @@
 #include "core/system/desktop.h"
 #include "core/vocab/vocab.h"
 #include "fuzz_support.h"
+#include "game_fuzz_sandbox.h"
 #include "platform/dialogs.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_audio.h"
@@ -90,63 +97,54 @@ class TTurnMessageBoxes : public orba::TMessageBoxService {
 struct TSandbox;
 TSandbox& Sandbox();
 
-// The folders of one fuzzing process: HOME (with its desktop, documents
-// and hidden folders), the current folder, the temporary folder, the game's
-// sources and the game.
+// The folders of one fuzzing process (orba::fuzz::TGameSandbox: HOME with
+// its desktop, documents and hidden folders, the temporary folder, the
+// game's sources, the game, the canaries) and the desktop the player sees.
 struct TSandbox {
-  TSandbox() {
-    char pattern[] = "/tmp/orba-gamefuzz-XXXXXX";
-    Root = ::mkdtemp(pattern);
-    for (const char* folder : {"home/Desktop", "home/Documents", "home/.config", "home/.local/share", "tmp", "src"})
-      fs::create_directories(Root / folder);
-    ::setenv("HOME", (Root / "home").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (Root / "home/.local/share").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (Root / "home/.config").c_str(), 1);
-    ::setenv("TMPDIR", (Root / "tmp").c_str(), 1);
+  TSandbox() : Folders(MakeRoot()) {
+    const fs::path root = Folders.Root();
+    ::setenv("HOME", Folders.Home().c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (Folders.Home() / ".local/share").c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (Folders.Home() / ".config").c_str(), 1);
+    ::setenv("TMPDIR", (root / "tmp").c_str(), 1);
     ::unsetenv("ORBA_SEARCH_FOLDERS");
     // The current folder stays libFuzzer's (its corpus and artifact paths
     // may be relative): a name relative to it must add nothing there.
     CurrentEntries = Entries(fs::current_path());
-    std::atexit([] { std::error_code ec; fs::remove_all(Sandbox().Root, ec); });
+    std::atexit([] { std::error_code ec; fs::remove_all(Sandbox().Folders.Root(), ec); });
     host = std::make_shared<TFuzzHost>();
     orba::SetHostServices(host);
     orba::InstallSilentDialogs();
     orba::SetMessageBoxService(std::make_shared<TTurnMessageBoxes>());
   }
-  // Where the game may leave files: its folder, the desktop and documents,
-  // the player's data folder (the wallpaper), the temporary folder and the
-  // sources.
-  bool MayHold(const fs::path& path) const {
-    for (const char* open : {"game", "src", "tmp", "home/Desktop", "home/Documents", "home/.local/share/orba"}) {
-      const fs::path folder = Root / open;
-      const std::string p = path.string(), f = folder.string();
-      if (p == f || p.rfind(f + "/", 0) == 0) return true;
+  static fs::path MakeRoot() {
+    char pattern[] = "/tmp/orba-gamefuzz-XXXXXX";
+    const char* root = ::mkdtemp(pattern);
+    if (root == nullptr) {
+      std::perror("game fuzz: no sandbox folder");
+      std::abort();
     }
-    return false;
+    return root;
   }
-  void CheckNothingEscaped() const {
-    for (auto it = fs::recursive_directory_iterator(Root); it != fs::recursive_directory_iterator(); ++it) {
-      const fs::path path = it->path();
-      if (MayHold(path)) {
-        if (it->is_directory()) it.disable_recursion_pending();
-        continue;
-      }
-      // The folders made above, empty as they were.
-      if (it->is_directory() && fs::is_empty(path)) continue;
-      if (it->is_directory()) continue;
-      std::fprintf(stderr, "game fuzz: a file escaped the game's folders: %s\n", path.c_str());
-      __builtin_trap();
-    }
+  // Stops the run on anything the game did outside its folders: a canary
+  // read or written, a file written outside, a file added to the current
+  // folder, an address other than the web's or mail's (or a folder of the
+  // game's) given to the desktop.
+  void CheckNothingEscaped() {
+    const std::vector<std::string> findings = Folders.Findings();
+    for (const std::string& finding : findings) std::fprintf(stderr, "game fuzz: %s\n", finding.c_str());
+    if (!findings.empty()) __builtin_trap();
     if (Entries(fs::current_path()) != CurrentEntries) {
       std::fprintf(stderr, "game fuzz: a file escaped into the current folder\n");
       __builtin_trap();
     }
     for (const std::string& target : host->Opened) {
-      // Web addresses, and folders open to the game by their real paths.
-      if (orba::IsDesktopUrl(target) || (!target.empty() && target[0] == '/' && MayHold(fs::path(target)))) continue;
+      const bool mail_query = target.rfind("mailto:", 0) == 0 && target.find('?') != std::string::npos;
+      if ((orba::IsDesktopUrl(target) && !mail_query) || Folders.MayOpenFolder(target)) continue;
       std::fprintf(stderr, "game fuzz: the desktop was asked to open %s\n", target.c_str());
       __builtin_trap();
     }
+    host->Opened.clear();
   }
 
   // The names in a folder, but libFuzzer's own findings and the logs of its
@@ -164,7 +162,7 @@ struct TSandbox {
     return names;
   }
 
-  fs::path Root;
+  orba::fuzz::TGameSandbox Folders;
   std::vector<std::string> CurrentEntries;
   std::shared_ptr<TFuzzHost> host;
 };
@@ -183,8 +181,18 @@ const char* const kTexts[] = {
     "\"*.bmp\"", "\"b\"", "\"m\"", "\"\"", "\"http://example.com/\"", "\"mailto:a@example.com\"",
     "\"httpevil:--help\"", "\"ftp://x/\"", "\"..\\\\..\"", "\"\x82\xa0\"", "\"x\"", "v0", "v1", "v2", "s0", "a0",
     "0", "1", "-1", "2", "7", "100", "65535", "2147483647", "0.5", "TRUE", "FALSE", "@TickCount", "@SelIndex",
-    "@ParamCount", "@ScrWidth",
+    "@ParamCount", "@ScrWidth", "\"link.txt\"", "\"linkdir\\\\inner.txt\"", "\"inlink.txt\"", "\"save.dat\"",
 };
+// What the sandbox plants in the game folder (orba::fuzz::TPlant), as the
+// script names it, and names of files and folders beside and below them.
+const char* const kPlanted[] = {
+    "link.txt", "linkdir\\\\inner.txt", "linkdir", "linkdir\\\\new.txt", "ssh\\\\id_rsa", "ssh", "dangling.txt",
+    "fifo.txt", "zero.txt", "inlink\\\\inside.txt", "inlink", "inlink.txt", "shot.brx", "save.dat", "own.bmp",
+    "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt",
+};
+// Titles of the generated games: some would climb out of the player's
+// data folder if taken as they stand.
+const char* const kTitles[] = {"fuzz", "a\x81/..", "..", "\x81\\..\x81\\..", "t\x81:"};
 // Folders for ExtractFile and the like, made from HOME at run time.
 const char* const kFolders[] = {"/.config/autostart", "/Desktop/manual", "/Desktop/../.local/share/x",
                                 "/Documents", "/../escaped", "/.ssh"};
@@ -227,9 +235,34 @@ std::string Object(FuzzedDataProvider& in) {
   return in.PickValueInArray(kNames);
 }
 
+std::string Planted(FuzzedDataProvider& in) { return "\"" + std::string(in.PickValueInArray(kPlanted)) + "\""; }
+
+// A file function, a picture or a movie on a name of what the sandbox
+// planted in the game folder.
+std::string PlantedUse(FuzzedDataProvider& in) {
+  static const char* const kGameFiles[] = {"\"pic.bmp\"", "\"tone.wav\"", "\"own.bmp\""};
+  const std::string name = Planted(in);
+  switch (in.ConsumeIntegralInRange<int>(0, 9)) {
+    case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0]}";
+    case 1: return "Calc Expression={v2 = FileExists(" + name + ")}";
+    case 2: return "Calc Expression={v2 = DBCreateTable(\"t\", FALSE) ++ DBLoadTsvFile(" + name + ")}";
+    case 3: return "Calc Expression={v2 = SaveScreen(" + name + ")}";
+    case 4:
+      return "Calc Expression={v2 = ExtractFile(" + std::string(in.PickValueInArray(kGameFiles)) + ", " +
+             (in.ConsumeBool() ? "TRUE" : "FALSE") + ", " + name + ")}";
+    case 5: return "Calc Expression={v2 = CopyFile(" + name + ", " + Planted(in) + ")}";
+    case 6: return "Calc Expression={v2 = SetWallPaper(" + name + ", 0)}";
+    case 7: return "Calc Expression={v2 = OpenUrl(" + name + ")}";
+    case 8: return "Movie Name=\"v\" Source=" + name + " Overlay=FALSE";
+    default: return "ImgNew Name=" + Object(in) + " Source=" + name;
+  }
+}
+
 // One command line from the templates, with its fields drawn from the input.
 std::string Command(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange<int>(0, 21)) {
+  switch (in.ConsumeIntegralInRange<int>(0, 23)) {
+    case 22:
+    case 23: return PlantedUse(in);
     case 0:
     case 1:
     case 2: return "Calc Expression={" + Var(in) + " = " + Value(in, 0) + "}";
@@ -284,31 +317,52 @@ std::string Wave() {
   return std::string(reinterpret_cast<const char*>(wav), sizeof wav);
 }
 
-// The sources of a game of the tree (tests/games/NAME, or the demo for
-// "demo") when the input starts with "GAME:NAME\n": the generated pages
-// join it. Empty when there is no such game.
-fs::path SeedGame(const uint8_t*& data, size_t& size) {
-  const std::string prefix = "GAME:";
-  const std::string head(reinterpret_cast<const char*>(data), std::min<size_t>(size, 64));
-  if (head.rfind(prefix, 0) != 0) return fs::path();
-  const size_t end = head.find('\n');
-  if (end == std::string::npos) return fs::path();
-  const std::string name = head.substr(prefix.size(), end - prefix.size());
-  data += end + 1;
-  size -= end + 1;
-  if (name.empty() || name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") != std::string::npos)
-    return fs::path();
-  const fs::path root(ORBA_SOURCE_DIR);
-  const fs::path folder = name == "demo" ? root / "examples/demo" : root / "tests/games" / name;
-  return fs::exists(folder / "orba.opb.txt") ? folder : fs::path();
+// What an input's first lines ask for, each line optional: a game of the
+// tree to start from ("GAME:NAME": tests/games/NAME, or the demo for
+// "demo"), what the sandbox plants ("PLANT:" and a hexadecimal mask of
+// orba::fuzz::TPlant bits; without it the generator's bytes choose), and
+// script lines of the input's own ("> " and the line) that open the first
+// generated page. The generator's bytes follow.
+struct THead {
+  fs::path Seed;
+  std::optional<uint32_t> Plants;
+  std::string Lines;
+};
+
+THead ReadHead(const uint8_t*& data, size_t& size) {
+  THead head;
+  for (;;) {
+    const char* text = reinterpret_cast<const char*>(data);
+    const char* end = static_cast<const char*>(std::memchr(text, '\n', size));
+    if (end == nullptr) break;
+    const std::string line(text, end);
+    if (line.rfind("GAME:", 0) == 0) {
+      const std::string name = line.substr(5);
+      const fs::path root(ORBA_SOURCE_DIR);
+      const fs::path folder = name == "demo" ? root / "examples/demo" : root / "tests/games" / name;
+      if (!name.empty() && name.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789_") == std::string::npos &&
+          fs::exists(folder / "orba.opb.txt"))
+        head.Seed = folder;
+    } else if (line.rfind("PLANT:", 0) == 0) {
+      head.Plants = static_cast<uint32_t>(std::strtoul(line.c_str() + 6, nullptr, 16)) & orba::fuzz::kPlantAll;
+    } else if (line.rfind("> ", 0) == 0) {
+      head.Lines += line.substr(2) + "\n";
+    } else {
+      break;
+    }
+    data += line.size() + 1;
+    size -= line.size() + 1;
+  }
+  return head;
 }
 
 // Writes the game's sources from the input, over a game of the tree when
-// Seed names one: its settings get the generated variables, its start page
-// calls the first generated page last.
-void WriteSources(FuzzedDataProvider& in, const fs::path& src, const fs::path& home, const fs::path& seed) {
-  fs::remove_all(src);
-  fs::create_directories(src);
+// the head names one: its settings get the generated variables, its start
+// page calls the first generated page last. The head's own lines open the
+// first generated page.
+void WriteSources(FuzzedDataProvider& in, const fs::path& src, const fs::path& home, const THead& head) {
+  for (const auto& entry : fs::directory_iterator(src)) fs::remove_all(entry.path());
+  const fs::path& seed = head.Seed;
   std::string settings, start;
   if (!seed.empty()) {
     fs::copy(seed, src, fs::copy_options::recursive);
@@ -316,7 +370,8 @@ void WriteSources(FuzzedDataProvider& in, const fs::path& src, const fs::path& h
     settings.assign(std::istreambuf_iterator<char>(old), std::istreambuf_iterator<char>());
     settings += "\n";
   } else {
-    settings = "Title = fuzz\nWidth = " + std::to_string(in.ConsumeIntegralInRange<int>(1, 96)) +
+    settings = "Title = " + std::string(in.PickValueInArray(kTitles)) +
+               "\nWidth = " + std::to_string(in.ConsumeIntegralInRange<int>(1, 96)) +
                "\nHeight = " + std::to_string(in.ConsumeIntegralInRange<int>(1, 64)) +
                "\nStartPage = main.osb\nWriteSaveData = " + (in.ConsumeBool() ? "1" : "0") + "\n";
     if (in.ConsumeBool()) settings += "ExitPage = p3.osb\n";
@@ -324,7 +379,7 @@ void WriteSources(FuzzedDataProvider& in, const fs::path& src, const fs::path& h
   settings += "Var v0 int 0\nVar v1 int 3\nVar v2 str\nVar s0 str x\nVar a0 str\nVar home str " + home.string() + "\n";
   WriteFile(src / "orba.opb.txt", settings);
   for (int p = 0; p < kMaxPages; ++p) {
-    std::string page;
+    std::string page = p == 0 ? head.Lines : std::string();
     const int lines = in.ConsumeIntegralInRange<int>(1, kMaxLines);
     for (int l = 0; l < lines; ++l) page += Command(in) + "\n";
     if (p == 0 && !seed.empty()) {
@@ -369,15 +424,19 @@ void WriteScripts(FuzzedDataProvider& in, int ticks, std::string& input, std::st
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSandbox& sandbox = Sandbox();
-  const fs::path seed = SeedGame(data, size);
+  orba::fuzz::TGameSandbox& folders = sandbox.Folders;
+  const THead head = ReadHead(data, size);
   FuzzedDataProvider in(data, size);
+  const uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & orba::fuzz::kPlantAll;
   const int ticks = in.ConsumeIntegralInRange<int>(1, kMaxTicks);
   std::string input, events;
   WriteScripts(in, ticks, input, events);
-  WriteSources(in, sandbox.Root / "src", sandbox.Root / "home", seed);
-  const fs::path game = sandbox.Root / "game";
+  WriteSources(in, folders.Sources(), folders.Home(), head);
+  const fs::path game = folders.Game();
   fs::remove_all(game);
-  if (!orba::fuzz::BuildFuzzGame((sandbox.Root / "src").string(), game.string())) return 0;
+  if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string())) return 0;
+  folders.Plant(plants);
+  folders.StartWatching();
   orba::fuzz::Refused([&] {
     orba::TScriptedInput scripted;
     scripted = orba::TScriptedInput::FromText(input);
@@ -403,5 +462,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   sandbox.CheckNothingEscaped();
   fs::remove_all(game);
+  folders.Reset();
   return 0;
 }

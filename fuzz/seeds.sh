@@ -150,5 +150,10 @@ for g in "$root"/tests/games/*/ demo; do
   [ "$name" = demo ] || [ -f "$g/orba.opb.txt" ] || continue
   printf 'GAME:%s\n\001\002\003\004\005\006\007\010\011\012\013\014' "$name" > "$out/game/$name"
 done
+# Generated games with all the sandbox plants and a first line that uses
+# them (fuzz/game_planted_seeds.txt).
+grep -v '^#' "$here/game_planted_seeds.txt" | while read -r name line; do
+  printf 'PLANT:3fff\n> %s\n\001\002\003\004\005\006\007\010' "$line" > "$out/game/planted_$name"
+done
 
 for t in "$out"/*/; do echo "seeds: $(basename "$t") $(ls "$t" | wc -l)"; done

@@ -1,0 +1,293 @@
+#include "game_fuzz_sandbox.h"
+
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+#include "script/functions/sys_func_file.h"
+
+namespace orba::fuzz {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kWrites = IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_TO | IN_MOVED_FROM |
+                             IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF;
+constexpr uint32_t kReads = IN_OPEN | IN_ACCESS;
+
+// The folder of the player's data folders, below HOME.
+constexpr char kDataFolders[] = "home/.local/share/orba";
+// Another title's data folder with its save: the game must not touch it.
+constexpr char kOtherTitle[] = "another title";
+// Folders a game may write to, and whose own changes (a link count, a
+// listing) the watch on the folder above reports.
+const char* const kOpenFolders[] = {"game", "tmp", "Desktop", "Documents"};
+
+void WriteText(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out) throw std::runtime_error("game sandbox: cannot write " + path.string());
+}
+
+// A symbolic link at Link to Target, over whatever Link was.
+void Link(const fs::path& target, const fs::path& link) {
+  std::error_code ec;
+  fs::remove(link, ec);
+  fs::create_symlink(target, link);
+}
+
+std::string Describe(uint32_t mask) {
+  static const std::pair<uint32_t, const char*> kNames[] = {{IN_OPEN, "opened"},
+                                                            {IN_ACCESS, "read"},
+                                                            {IN_MODIFY, "written"},
+                                                            {IN_CLOSE_WRITE, "closed after writing"},
+                                                            {IN_CREATE, "created"},
+                                                            {IN_DELETE, "deleted"},
+                                                            {IN_MOVED_TO, "moved in"},
+                                                            {IN_MOVED_FROM, "moved out"},
+                                                            {IN_ATTRIB, "changed attributes"},
+                                                            {IN_DELETE_SELF, "deleted"},
+                                                            {IN_MOVE_SELF, "moved"},
+                                                            {IN_Q_OVERFLOW, "too many events"}};
+  std::string text;
+  for (const auto& [bit, name] : kNames)
+    if ((mask & bit) != 0) text += (text.empty() ? "" : ", ") + std::string(name);
+  return text;
+}
+
+}  // namespace
+
+TGameSandbox::TGameSandbox(fs::path root, std::chrono::milliseconds fifo_wait)
+    : root_(std::move(root)), fifo_wait_(fifo_wait) {
+  fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (fd_ < 0) throw std::runtime_error(std::string("game sandbox: no inotify: ") + std::strerror(errno));
+  MakeOutside();
+  WatchOutside();
+  fifo_watchdog_ = std::jthread([this](const std::stop_token& stop) { WatchFifo(stop); });
+}
+
+TGameSandbox::~TGameSandbox() {
+  fifo_watchdog_.request_stop();
+  fifo_watchdog_.join();
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void TGameSandbox::WatchFifo(const std::stop_token& stop) {
+  const std::string fifo = (Game() / "fifo.txt").string();
+  std::unique_lock<std::mutex> hold(lock_);
+  while (!stop.stop_requested()) {
+    if (!playing_since_) {
+      playing_changed_.wait(hold, stop, [&] { return playing_since_.has_value(); });
+      continue;
+    }
+    // Probed first FifoWait after the start, then four times as often.
+    const auto since = *playing_since_;
+    for (auto probe = since + fifo_wait_; !stop.stop_requested(); probe += fifo_wait_ / 4) {
+      if (playing_changed_.wait_until(hold, stop, probe, [&] { return playing_since_ != since; })) break;
+      if (stop.stop_requested()) break;
+      // Still playing: a reader on the FIFO now is the game, waiting in open.
+      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        std::fprintf(stderr, "game fuzz: the game has waited on the planted FIFO %s for over %lld ms\n", fifo.c_str(),
+                     static_cast<long long>(fifo_wait_.count()));
+        std::abort();
+      }
+    }
+  }
+}
+
+// The folders and canary files around the game, with what they held at
+// the start.
+void TGameSandbox::MakeOutside() {
+  for (const char* folder :
+       {"home/Desktop", "home/Documents", "home/.config/autostart", "home/.ssh", "tmp", "src", "canary/folder"})
+    fs::create_directories(root_ / folder);
+  fs::create_directories(root_ / kDataFolders / kOtherTitle);
+  const std::pair<fs::path, const char*> kCanaries[] = {
+      {Canary() / "secret.txt", "a file outside every game\n"},
+      {Canary() / "folder/inner.txt", "a file in a folder outside every game\n"},
+      {Canary() / "clip.ts", "a movie outside every game\n"},
+      {Home() / ".ssh/id_rsa", "the user's key\n"},
+      {Home() / ".bashrc", "the user's shell settings\n"},
+      {Home() / ".config/autostart/keep.desktop", "[Desktop Entry]\n"},
+      {root_ / kDataFolders / kOtherTitle / "save.dat", "another title's saves\n"}};
+  for (const auto& [path, text] : kCanaries) {
+    WriteText(path, text);
+    canaries_.insert(path);
+  }
+}
+
+void TGameSandbox::WatchOutside() {
+  for (const fs::path& folder : {Canary(), Canary() / "folder", Home() / ".ssh"}) Watch(folder, TWatchKind::Canary);
+  for (const fs::path& folder : {root_, Home(), Home() / ".config", Home() / ".config/autostart", Home() / ".local",
+                                 Home() / ".local/share", root_ / kDataFolders / kOtherTitle, Sources()})
+    Watch(folder, TWatchKind::Guarded);
+  Watch(root_ / kDataFolders, TWatchKind::DataFolders);
+}
+
+void TGameSandbox::Watch(const fs::path& folder, TWatchKind kind) {
+  const int wd = ::inotify_add_watch(fd_, folder.c_str(), kReads | kWrites | IN_ONLYDIR);
+  if (wd < 0) throw std::runtime_error("game sandbox: cannot watch " + folder.string() + ": " + std::strerror(errno));
+  watches_[wd] = TWatch{folder, kind};
+}
+
+void TGameSandbox::Plant(uint32_t mask) {
+  const fs::path game = Game();
+  const fs::path secret = Canary() / "secret.txt";
+  if ((mask & kPlantProbeLink) != 0) Link(secret, game / "save.dat.$$$");
+  if ((mask & kPlantSaveTempLink) != 0) Link(secret, game / "save.dat.~tmp");
+  if ((mask & kPlantShotTempLink) != 0) Link(Canary() / "absent.brx", game / "shot.brx.~tmp");
+  if ((mask & kPlantExtractTempLink) != 0) {
+    fs::create_directories(game / "dl");
+    Link(Home() / ".config/autostart/evil.desktop", game / "dl/pic.bmp.~tmp");
+  }
+  if ((mask & kPlantFileLink) != 0) Link(secret, game / "link.txt");
+  if ((mask & kPlantFolderLink) != 0) Link(Canary() / "folder", game / "linkdir");
+  if ((mask & kPlantHiddenFolderLink) != 0) Link(Home() / ".ssh", game / "ssh");
+  if ((mask & kPlantDanglingLink) != 0) Link(Canary() / "absent.txt", game / "dangling.txt");
+  if ((mask & kPlantFifo) != 0 && ::mkfifo((game / "fifo.txt").c_str(), 0644) != 0 && errno != EEXIST)
+    throw std::runtime_error("game sandbox: cannot make a FIFO: " + std::string(std::strerror(errno)));
+  if ((mask & kPlantDeviceLink) != 0) Link("/dev/zero", game / "zero.txt");
+  if ((mask & kPlantInsideLinks) != 0) {
+    fs::create_directories(game / "sub");
+    WriteText(game / "sub/inside.txt", "inside the game\n");
+    Link("sub", game / "inlink");
+    Link("sub/inside.txt", game / "inlink.txt");
+  }
+  if ((mask & kPlantWrittenNameLink) != 0) Link(secret, game / "shot.brx");
+  if ((mask & kPlantOwnPictureLink) != 0) Link(secret, game / "own.bmp");
+  if ((mask & kPlantPlaylists) != 0) {
+    const std::string playlist =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";
+    WriteText(game / "movie.avi", playlist);
+    WriteText(game / "list.m3u8", playlist);
+  }
+}
+
+void TGameSandbox::StartWatching() {
+  Drain();
+  std::lock_guard<std::mutex> hold(lock_);
+  playing_since_ = std::chrono::steady_clock::now();
+  playing_changed_.notify_all();
+}
+
+std::vector<std::string> TGameSandbox::Drain() {
+  std::vector<std::string> findings;
+  // What happened to each name, all its events together.
+  std::map<std::pair<int, std::string>, uint32_t> masks;
+  alignas(struct inotify_event) char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+    if (n <= 0) break;  // EAGAIN: nothing more
+    for (ssize_t at = 0; at < n;) {
+      const auto* event = reinterpret_cast<const struct inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
+      if ((event->mask & IN_Q_OVERFLOW) != 0) {
+        findings.push_back("so many changes outside the game's folders that the watch lost some");
+        continue;
+      }
+      if ((event->mask & IN_IGNORED) != 0 || watches_.count(event->wd) == 0) continue;
+      masks[{event->wd, event->len > 0 ? std::string(event->name) : std::string()}] |= event->mask;
+    }
+  }
+  for (const auto& [key, mask] : masks) Judge(watches_.at(key.first), mask, key.second, findings);
+  return findings;
+}
+
+void TGameSandbox::Judge(const TWatch& watch, uint32_t mask, const std::string& name,
+                         std::vector<std::string>& findings) {
+  const fs::path path = name.empty() ? watch.Folder : watch.Folder / name;
+  switch (watch.Kind) {
+    case TWatchKind::Canary:
+      findings.push_back("a canary outside the game was touched: " + path.string() + " (" + Describe(mask) + ")");
+      return;
+    case TWatchKind::DataFolders:
+      // The game's own data folder is made here; the wallpaper is written
+      // here (through a temporary that is gone again).
+      if ((mask & IN_CREATE) != 0 && (mask & IN_ISDIR) != 0 && name != kOtherTitle) {
+        new_data_folders_.insert(name);
+        return;
+      }
+      if ((mask & kWrites) == 0 || new_data_folders_.count(name) != 0) return;
+      if (name.rfind(kWallpaperFileName, 0) == 0) return;
+      if (!name.empty() && name != kOtherTitle && !fs::exists(fs::symlink_status(path))) return;
+      break;
+    case TWatchKind::Guarded:
+      if ((mask & kWrites) == 0) {
+        if ((mask & kReads) != 0 && canaries_.count(path) != 0)
+          findings.push_back("a canary outside the game was read: " + path.string() + " (" + Describe(mask) + ")");
+        return;
+      }
+      if ((mask & (IN_ATTRIB | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO)) == IN_ATTRIB &&
+          std::any_of(std::begin(kOpenFolders), std::end(kOpenFolders), [&](const char* f) { return name == f; }))
+        return;
+      break;
+  }
+  findings.push_back("a write outside the game's folders: " + path.string() + " (" + Describe(mask) + ")");
+}
+
+std::vector<std::string> TGameSandbox::Findings() {
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    playing_since_.reset();
+    playing_changed_.notify_all();
+  }
+  std::vector<std::string> findings = Drain();
+  std::sort(findings.begin(), findings.end());
+  findings.erase(std::unique(findings.begin(), findings.end()), findings.end());
+  dirty_ = dirty_ || !findings.empty();
+  return findings;
+}
+
+void TGameSandbox::Reset() {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(root_ / kDataFolders, ec))
+    if (entry.path().filename() != kOtherTitle) fs::remove_all(entry.path(), ec);
+  new_data_folders_.clear();
+  if (dirty_) {
+    // What the game touched outside goes; the canaries come back as they were.
+    for (const auto& [wd, watch] : watches_) ::inotify_rm_watch(fd_, wd);
+    watches_.clear();
+    canaries_.clear();
+    static const std::set<std::string> kRootKeeps = {"game", "src", "tmp", "home"};
+    for (const auto& entry : fs::directory_iterator(root_))
+      if (kRootKeeps.count(entry.path().filename().string()) == 0) fs::remove_all(entry.path());
+    for (const auto& entry : fs::directory_iterator(Home())) {
+      const std::string name = entry.path().filename().string();
+      if (name != "Desktop" && name != "Documents") fs::remove_all(entry.path());
+    }
+    MakeOutside();
+    WatchOutside();
+    dirty_ = false;
+  }
+  Drain();
+}
+
+bool TGameSandbox::MayOpenFolder(std::string target) const {
+  const std::string scheme = "file://";
+  if (target.rfind(scheme, 0) == 0) target.erase(0, scheme.size());
+  if (target.empty() || target[0] != '/') return false;
+  std::error_code ec;
+  const fs::path real = fs::canonical(target, ec);
+  if (ec || !fs::is_directory(real, ec)) return false;
+  const auto below = [&](const fs::path& folder) {
+    const std::string f = fs::canonical(folder, ec).string(), r = real.string();
+    return !ec && (r == f || r.rfind(f + "/", 0) == 0);
+  };
+  // A data folder is a folder below the player's, not that one itself.
+  const fs::path data = fs::canonical(root_ / kDataFolders, ec);
+  const bool own_data = below(data) && real != data && !below(data / kOtherTitle);
+  return own_data || below(Game()) || below(root_ / "tmp") || below(Home() / "Desktop") || below(Home() / "Documents");
+}
+
+}  // namespace orba::fuzz

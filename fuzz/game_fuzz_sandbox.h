@@ -1,0 +1,120 @@
+// The folders around a fuzzed game and the watch on them: HOME with its
+// desktop, documents and hidden folders, the temporary folder, the game's
+// sources and the game, and a canary folder outside them all. Into the built
+// game it plants what a downloaded game may carry: symbolic links to the
+// canaries (files and folders, dangling or not, named like the temporary
+// files of the player's writes and like the files a script reads, writes or
+// extracts), a FIFO, a link to a device, links that stay inside the game.
+//
+// An inotify watch on the canary folders and on every folder of the
+// sandbox a game must not write to reports, once the game has played, each
+// read of a canary and each write outside the game's folder, its data
+// folder, the temporary folder, the desktop and the documents. A stat of a
+// canary makes no event: what a game learns by asking whether a file exists
+// is not seen here. A game that waits on the planted FIFO stays in its open
+// call: a watchdog thread finds it there (a writer can open the FIFO
+// without waiting only while a reader has it open) and ends the process
+// with a message.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orba::fuzz {
+
+// What is planted in the game folder, one bit each (TGameSandbox::Plant).
+enum TPlant : uint32_t {
+  kPlantProbeLink = 1u << 0,         // "save.dat.$$$", a link to a canary file
+  kPlantSaveTempLink = 1u << 1,      // "save.dat.~tmp", a link to a canary file
+  kPlantShotTempLink = 1u << 2,      // "shot.brx.~tmp", a dangling link into the canary folder
+  kPlantExtractTempLink = 1u << 3,   // "dl/pic.bmp.~tmp", a dangling link into HOME's autostart folder
+  kPlantFileLink = 1u << 4,          // "link.txt", a link to a canary file
+  kPlantFolderLink = 1u << 5,        // "linkdir", a link to the canary folder's subfolder
+  kPlantHiddenFolderLink = 1u << 6,  // "ssh", a link to HOME's ~/.ssh
+  kPlantDanglingLink = 1u << 7,      // "dangling.txt", a link to a missing canary file
+  kPlantFifo = 1u << 8,              // "fifo.txt", a FIFO
+  kPlantDeviceLink = 1u << 9,        // "zero.txt", a link to /dev/zero
+  kPlantInsideLinks = 1u << 10,      // "inlink" -> "sub", "inlink.txt" -> "sub/inside.txt": they stay inside
+  kPlantWrittenNameLink = 1u << 11,  // "shot.brx", a link to a canary file
+  kPlantOwnPictureLink = 1u << 12,   // "own.bmp" (the input's picture) replaced by a link to a canary file
+  kPlantPlaylists = 1u << 13,        // "movie.avi" and "list.m3u8": playlists naming a canary file by its path
+  kPlantAll = (1u << 14) - 1,
+};
+
+class TGameSandbox {
+ public:
+  // Makes the folders and canaries under Root (an empty folder) and starts
+  // the watch; raises std::runtime_error when the watch cannot be made. A
+  // game still reading the planted FIFO FifoWait after it started to play
+  // ends the process.
+  explicit TGameSandbox(std::filesystem::path root,
+                        std::chrono::milliseconds fifo_wait = std::chrono::milliseconds(2000));
+  ~TGameSandbox();
+  TGameSandbox(const TGameSandbox&) = delete;
+  TGameSandbox& operator=(const TGameSandbox&) = delete;
+
+  const std::filesystem::path& Root() const { return root_; }
+  std::filesystem::path Home() const { return root_ / "home"; }
+  std::filesystem::path Game() const { return root_ / "game"; }
+  std::filesystem::path Sources() const { return root_ / "src"; }
+  std::filesystem::path Canary() const { return root_ / "canary"; }
+
+  // Plants the things Mask names (TPlant bits) into the built game folder.
+  void Plant(uint32_t mask);
+  // Forgets what the harness did so far (the build, the plants): call just
+  // before the game plays.
+  void StartWatching();
+  // What was done outside the game's folders since StartWatching, one
+  // line each; empty when nothing was.
+  std::vector<std::string> Findings();
+  // Between runs: removes the data folders the game made and, after a
+  // finding, makes the canaries and their folders anew.
+  void Reset();
+  // Whether the desktop may open Target as a folder for the game: an
+  // absolute path (or a "file://" address of one) of an existing folder
+  // that lies, links resolved, in the game's folder, its data folder, the
+  // temporary folder, the desktop or the documents.
+  bool MayOpenFolder(std::string target) const;
+
+ private:
+  // How a watched folder is judged: every event in a canary folder is a
+  // finding; in a guarded folder, every write and a read of a canary file.
+  enum class TWatchKind : uint8_t { Canary, Guarded, DataFolders };
+  struct TWatch {
+    std::filesystem::path Folder;
+    TWatchKind Kind;
+  };
+  void MakeOutside();
+  void WatchOutside();
+  void Watch(const std::filesystem::path& folder, TWatchKind kind);
+  void Judge(const TWatch& watch, uint32_t mask, const std::string& name, std::vector<std::string>& findings);
+  std::vector<std::string> Drain();
+  void WatchFifo(const std::stop_token& stop);
+
+  std::filesystem::path root_;
+  int fd_ = -1;
+  std::map<int, TWatch> watches_;
+  // The files made outside as canaries: a read of one is a finding.
+  std::set<std::filesystem::path> canaries_;
+  // Folders the game made in the player's data folder in this run.
+  std::set<std::string> new_data_folders_;
+  bool dirty_ = false;
+  // When the game started to play; unset while it does not.
+  std::mutex lock_;
+  std::condition_variable_any playing_changed_;
+  std::optional<std::chrono::steady_clock::time_point> playing_since_;
+  std::chrono::milliseconds fifo_wait_;
+  std::jthread fifo_watchdog_;
+};
+
+}  // namespace orba::fuzz

@@ -1,0 +1,232 @@
+// The whole-player fuzzer's sandbox sees what it must: each deliberate read
+// of a canary and write outside the game's folders is a finding, what a
+// game may do in its own folders is none, and after a finding the sandbox
+// is whole again.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "game_fuzz_sandbox.h"
+
+namespace orba::fuzz {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void Write(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// Written as the player writes a file: a temporary beside it, renamed over it.
+void WriteByRename(const fs::path& path, const std::string& text) {
+  const fs::path temporary = path.string() + ".new-1";
+  Write(temporary, text);
+  fs::rename(temporary, path);
+}
+
+class GameSandboxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    sandbox_ = std::make_unique<TGameSandbox>(root_);
+    PlayOnce();
+  }
+  void TearDown() override {
+    sandbox_.reset();
+    fs::remove_all(root_);
+  }
+  // A built game with what the sandbox plants, watched from now on.
+  void PlayOnce() {
+    fs::remove_all(sandbox_->Game());
+    fs::create_directories(sandbox_->Game());
+    Write(sandbox_->Game() / "pic.bmp", "BM");
+    Write(sandbox_->Game() / "own.bmp", "BM");
+    sandbox_->Plant(kPlantAll);
+    sandbox_->StartWatching();
+  }
+
+  fs::path root_;
+  std::unique_ptr<TGameSandbox> sandbox_;
+};
+
+// What a case does and which finding it must give (empty: none).
+struct TCase {
+  const char* Name;
+  std::function<void(const TGameSandbox&)> Act;
+  const char* Finding;
+};
+
+std::ostream& operator<<(std::ostream& out, const TCase& c) { return out << c.Name; }
+
+class GameSandboxFindingTest : public GameSandboxTest, public ::testing::WithParamInterface<TCase> {};
+
+TEST_P(GameSandboxFindingTest, ReportsExactlyWhatLeftTheGame) {
+  GetParam().Act(*sandbox_);
+  const std::vector<std::string> findings = sandbox_->Findings();
+  const std::string wanted = GetParam().Finding;
+  if (wanted.empty()) {
+    EXPECT_TRUE(findings.empty()) << findings.front();
+    return;
+  }
+  ASSERT_FALSE(findings.empty());
+  bool found = false;
+  for (const std::string& finding : findings) found = found || finding.find(wanted) != std::string::npos;
+  EXPECT_TRUE(found) << "wanted \"" << wanted << "\", first finding: " << findings.front();
+}
+
+const TCase kCases[] = {
+    {"read_through_a_file_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "link.txt"); },
+     "canary/secret.txt (opened"},
+    {"read_through_a_folder_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "linkdir/inner.txt"); },
+     "canary/folder/inner.txt (opened"},
+    {"listing_through_a_folder_link",
+     [](const TGameSandbox& s) { (void)fs::begin(fs::directory_iterator(s.Game() / "linkdir")); }, "canary/folder ("},
+    {"read_of_a_hidden_home_file", [](const TGameSandbox& s) { ReadAll(s.Game() / "ssh/id_rsa"); }, ".ssh/id_rsa"},
+    {"read_of_a_home_dotfile", [](const TGameSandbox& s) { ReadAll(s.Home() / ".bashrc"); },
+     "a canary outside the game was read"},
+    {"write_through_the_planted_save_temporary", [](const TGameSandbox& s) { Write(s.Game() / "save.dat.~tmp", "x"); },
+     "canary/secret.txt (opened, written"},
+    {"truncation_through_the_planted_probe",
+     [](const TGameSandbox& s) { std::ofstream(s.Game() / "save.dat.$$$", std::ios::trunc); }, "canary/secret.txt"},
+    {"creation_through_a_dangling_temporary", [](const TGameSandbox& s) { Write(s.Game() / "shot.brx.~tmp", "x"); },
+     "canary/absent.brx ("},
+    {"creation_in_autostart_through_an_extract_temporary",
+     [](const TGameSandbox& s) { Write(s.Game() / "dl/pic.bmp.~tmp", "x"); }, ".config/autostart/evil.desktop ("},
+    {"write_beside_the_game", [](const TGameSandbox& s) { Write(s.Root() / "escaped.txt", "x"); }, "escaped.txt"},
+    {"write_of_a_home_dotfile",
+     [](const TGameSandbox& s) { std::ofstream(s.Home() / ".bashrc", std::ios::app) << "x"; },
+     ".bashrc (opened, written"},
+    {"write_of_another_titles_save",
+     [](const TGameSandbox& s) { WriteByRename(s.Home() / ".local/share/orba/another title/save.dat", "x"); },
+     "another title/save.dat (moved in"},
+    {"save_in_the_data_folders_themselves",
+     [](const TGameSandbox& s) { WriteByRename(s.Home() / ".local/share/orba/save.dat", "x"); },
+     "orba/save.dat (moved in"},
+    {"write_into_the_game_folder",
+     [](const TGameSandbox& s) {
+       WriteByRename(s.Game() / "save.dat", "x");
+       Write(s.Game() / "new.txt", "x");
+       fs::create_directories(s.Game() / "folder/below");
+     },
+     ""},
+    {"rename_over_planted_links_replaces_them",
+     [](const TGameSandbox& s) {
+       WriteByRename(s.Game() / "shot.brx", "x");
+       WriteByRename(s.Game() / "save.dat.~tmp", "x");
+     },
+     ""},
+    {"read_and_write_through_links_that_stay_inside",
+     [](const TGameSandbox& s) {
+       ReadAll(s.Game() / "inlink/inside.txt");
+       ReadAll(s.Game() / "inlink.txt");
+       Write(s.Game() / "inlink/more.txt", "x");
+     },
+     ""},
+    {"save_in_the_games_own_data_folder",
+     [](const TGameSandbox& s) {
+       fs::create_directories(s.Home() / ".local/share/orba/fuzz");
+       WriteByRename(s.Home() / ".local/share/orba/fuzz/save.dat", "x");
+     },
+     ""},
+    {"wallpaper_in_the_data_folders",
+     [](const TGameSandbox& s) { WriteByRename(s.Home() / ".local/share/orba/orbawall.bmp", "BM"); }, ""},
+    {"files_on_the_desktop_in_documents_and_the_temporary_folder",
+     [](const TGameSandbox& s) {
+       fs::create_directories(s.Home() / "Desktop/manual");
+       Write(s.Home() / "Desktop/manual/pic.bmp", "x");
+       Write(s.Home() / "Documents/shot.brx", "x");
+       Write(s.Root() / "tmp/scratch", "x");
+     },
+     ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Acts, GameSandboxFindingTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<TCase>& info) { return std::string(info.param.Name); });
+
+TEST_F(GameSandboxTest, AfterAFindingTheCanariesAreWholeAndTheNextRunIsClean) {
+  Write(sandbox_->Game() / "save.dat.~tmp", "overwritten");
+  Write(sandbox_->Root() / "escaped.txt", "x");
+  ASSERT_FALSE(sandbox_->Findings().empty());
+  fs::remove_all(sandbox_->Game());
+  sandbox_->Reset();
+  EXPECT_EQ(ReadAll(sandbox_->Canary() / "secret.txt"), "a file outside every game\n");
+  EXPECT_FALSE(fs::exists(sandbox_->Root() / "escaped.txt"));
+  PlayOnce();
+  EXPECT_TRUE(sandbox_->Findings().empty());
+  ReadAll(sandbox_->Game() / "link.txt");
+  EXPECT_FALSE(sandbox_->Findings().empty()) << "the watch holds after the reset";
+}
+
+TEST_F(GameSandboxTest, TheGamesDataFolderGoesBetweenRuns) {
+  fs::create_directories(sandbox_->Home() / ".local/share/orba/fuzz");
+  Write(sandbox_->Home() / ".local/share/orba/fuzz/save.dat", "x");
+  EXPECT_TRUE(sandbox_->Findings().empty());
+  sandbox_->Reset();
+  EXPECT_FALSE(fs::exists(sandbox_->Home() / ".local/share/orba/fuzz"));
+  EXPECT_TRUE(fs::exists(sandbox_->Home() / ".local/share/orba/another title/save.dat"));
+}
+
+// A folder the desktop is asked to open, and whether the game may ask.
+struct TOpenCase {
+  const char* Name;
+  std::function<std::string(const TGameSandbox&)> Target;
+  bool Openable;
+};
+
+std::ostream& operator<<(std::ostream& out, const TOpenCase& c) { return out << c.Name; }
+
+class GameSandboxOpenTest : public GameSandboxTest, public ::testing::WithParamInterface<TOpenCase> {};
+
+TEST_P(GameSandboxOpenTest, OpensOnlyTheGamesOwnFolders) {
+  fs::create_directories(sandbox_->Home() / ".local/share/orba/fuzz");
+  EXPECT_EQ(sandbox_->MayOpenFolder(GetParam().Target(*sandbox_)), GetParam().Openable);
+}
+
+const TOpenCase kOpenCases[] = {
+    {"game_subfolder", [](const TGameSandbox& s) { return (s.Game() / "sub").string(); }, true},
+    {"file_address_of_the_game", [](const TGameSandbox& s) { return "file://" + s.Game().string(); }, true},
+    {"link_inside_the_game", [](const TGameSandbox& s) { return (s.Game() / "inlink").string(); }, true},
+    {"own_data_folder", [](const TGameSandbox& s) { return (s.Home() / ".local/share/orba/fuzz").string(); }, true},
+    {"desktop", [](const TGameSandbox& s) { return (s.Home() / "Desktop").string(); }, true},
+    {"relative_name", [](const TGameSandbox&) { return std::string("sub"); }, false},
+    {"link_to_the_canary_folder", [](const TGameSandbox& s) { return (s.Game() / "linkdir").string(); }, false},
+    {"climb_out_of_the_game", [](const TGameSandbox& s) { return (s.Game() / "../canary").string(); }, false},
+    {"the_players_data_folder", [](const TGameSandbox& s) { return (s.Home() / ".local/share/orba").string(); }, false},
+    {"another_titles_folder",
+     [](const TGameSandbox& s) { return (s.Home() / ".local/share/orba/another title").string(); }, false},
+    {"a_file_of_the_game", [](const TGameSandbox& s) { return (s.Game() / "pic.bmp").string(); }, false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, GameSandboxOpenTest, ::testing::ValuesIn(kOpenCases),
+                         [](const ::testing::TestParamInfo<TOpenCase>& info) { return std::string(info.param.Name); });
+
+TEST(GameSandboxDeathTest, AGameWaitingOnThePlantedFifoEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const fs::path root = pattern;
+  EXPECT_DEATH(
+      {
+        TGameSandbox sandbox(root, std::chrono::milliseconds(100));
+        fs::create_directories(sandbox.Game());
+        sandbox.Plant(kPlantFifo);
+        sandbox.StartWatching();
+        ReadAll(sandbox.Game() / "fifo.txt");
+      },
+      "waited on the planted FIFO");
+  fs::remove_all(root);
+}
+
+}  // namespace
+}  // namespace orba::fuzz
