@@ -83,7 +83,7 @@ const char kUsage[] =
     "    key down VK [repeat] | key up VK       VK a Windows virtual-key code:\n"
     "                                           13 Enter, 27 Esc, 32 Space,\n"
     "                                           37-40 arrows, 65-90 A-Z\n"
-    "    focus lost | focus gained | close\n"
+    "    focus lost | focus gained | close | window destroyed\n"
     "  For example, a click at (600, 520) on tick 30 and Enter on tick 40:\n"
     "    tick 30: lbutton down 600 520\n"
     "    tick 31: lbutton up 600 520\n"

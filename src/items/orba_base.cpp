@@ -121,6 +121,15 @@ void TOrbaBase::TrackMouse() {
   TOrbaObject* target = HitTest(TPoint{MouseX, MouseY}, mask);
   Capture = 0;
   TObjectHandle target_handle = target != nullptr ? target->Handle() : TObjectHandle{};
+  // A press is taken where it happens: a move that came in the same tick
+  // reaches the objects first, so that what they show under the pointer
+  // (a scroll bar's hovered button, a map's region) is the pressed place,
+  // not the one the pointer left.
+  if (Moved && (LeftPressed || RightPressed)) {
+    HoverTo(target_handle);
+    target = m.Lookup(target_handle);
+    if (target == nullptr) target_handle = TObjectHandle{};
+  }
   if (target != nullptr) {
     ShowObjectCursor(m, *target);
     if (LeftPressed) {
@@ -143,8 +152,13 @@ void TOrbaBase::TrackMouse() {
     target = m.Lookup(target_handle);
     if (target == nullptr) target_handle = TObjectHandle{};
   }
+  HoverTo(target_handle);
+}
 
-  hover = m.Lookup(Hover);
+void TOrbaBase::HoverTo(TObjectHandle target_handle) {
+  TOrbaBaseList& m = *Manager;
+  TOrbaObject* target = m.Lookup(target_handle);
+  TOrbaObject* hover = m.Lookup(Hover);
   if (hover != nullptr && hover != target) hover->DoMouseOut();
   if (target != nullptr && !(!Moved && target_handle == Hover)) {
     if (target_handle != Hover) {

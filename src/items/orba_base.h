@@ -59,6 +59,10 @@ class TOrbaBase : public TOrbaControl {
   void TrackMouse();
 
  private:
+  // The hover events of the pointer over Target (none: over nothing): out
+  // of the object it leaves, into and over Target when it moved; then Target
+  // is the hovered object and the move is spent.
+  void HoverTo(TObjectHandle target_handle);
   void ResizeScreen();
 };
 

@@ -20,6 +20,7 @@ std::string FormatInputEvent(const TInputEvent& e) {
     case TInputKind::FocusLost: return "focus lost";
     case TInputKind::FocusGained: return "focus gained";
     case TInputKind::Close: return "close";
+    case TInputKind::WindowDestroyed: return "window destroyed";
   }
   return "?";
 }

@@ -17,6 +17,9 @@ enum class TInputKind : uint8_t {
   FocusLost,
   FocusGained,
   Close,  // the user asked to close the window
+  // The window was destroyed from outside (the window manager, a session
+  // ending): nothing is asked, the game ends in order.
+  WindowDestroyed,
 };
 
 enum class TMouseButton : uint8_t { Left, Right };
@@ -46,7 +49,7 @@ class TInputSource {
 
 // The event as a line of text, for the trace and for recorded input
 // ("mouse move 10 20", "lbutton down 10 20", "wheel down 2", "key down 13
-// repeat", "focus lost", "close").
+// repeat", "focus lost", "close", "window destroyed").
 std::string FormatInputEvent(const TInputEvent& event);
 
 }  // namespace orba

@@ -193,7 +193,8 @@ void TGameClient::WindowOpened(TVideo& video) {
 
 bool TGameClient::CloseQuery() {
   if (!project_) return true;
-  const std::string question = ExitQuestion(Host().UserLanguageIsJapanese());
+  const std::string question =
+      project_->QuitText.empty() ? ExitQuestion(Host().UserLanguageIsJapanese()) : project_->QuitText;
   return MessageBoxes().Ask(project_->Title, question, TDialogButtons::OkCancel) == TDialogAnswer::Ok;
 }
 
@@ -215,6 +216,13 @@ void TGameClient::RunInterpreter() {
 }
 
 void TGameClient::HandleInput(const TInputEvent& event) {
+  // A window destroyed from outside asks nothing: the game ends in order
+  // before the next tick, as on a quit signal.
+  if (event.Kind == TInputKind::WindowDestroyed) {
+    Trace("the window was destroyed");
+    QuitFlag = 1;
+    return;
+  }
   if (!objects_started_ || Bases == nullptr) return;
   // A move only sets the pointer's place: one after another is the same as
   // the last alone, so a window that runs no tick (paused while inactive)

@@ -20,7 +20,9 @@ const std::string& FaceOf(const TTextControlFont& font) {
 
 bool TCachedControlGlyphs::Glyph(uint16_t code, const TTextControlFont& font, TGlyphBitmap& out) {
   try {
-    TFontPixel& g = FontPixels().GetGlyph(code, FaceOf(font), font.Style, font.LineHeight());
+    TFontPixelManager& cache = FontPixels();
+    cache.SetLevel(kLevel);
+    TFontPixel& g = cache.GetGlyph(code, FaceOf(font), font.Style, font.LineHeight());
     out.Width = g.GetWidth();
     out.Height = g.GetHeight();
     out.OriginX = g.XOffset;

@@ -103,7 +103,8 @@ TEST(ScriptedInput, ParsesAndFormatsEveryEventKind) {
       {"key up 255", {.Kind = K::KeyUp, .Key = 255}},
       {"focus lost", {.Kind = K::FocusLost}},
       {"focus gained", {.Kind = K::FocusGained}},
-      {"close", {.Kind = K::Close}}};
+      {"close", {.Kind = K::Close}},
+      {"window  destroyed", {.Kind = K::WindowDestroyed}, "window destroyed"}};
   for (const Case& c : cases) {
     EXPECT_EQ(ParseInputEvent(c.text), c.event) << c.text;
     EXPECT_EQ(FormatInputEvent(c.event), c.formatted ? c.formatted : c.text);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 
 #include <algorithm>
 #include <atomic>
@@ -30,6 +29,7 @@
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
 #include "items/base_list.h"
+#include "platform_sdl/xvfb_run.h"
 #include "shell/test_games.h"
 #include "text/control_glyphs.h"
 #include "text/font_pixels.h"
@@ -121,15 +121,9 @@ TEST(SdlWorkArea, OnTheDisplay) {
 TEST(SdlWorkArea, IsTheScreenLessItsPanels) {
   if (test::RunCommand({"sh", "-c", "command -v Xvfb && command -v xprop"}).exit_code != 0)
     GTEST_SKIP() << "Xvfb or xprop is not installed";
-  // SDL's X11 driver leaves D-Bus's data behind: no leak check there.
-  const char script[] = R"sh(Xvfb -displayfd 3 -screen 0 1280x800x24 -noreset -nolisten tcp 3>"$1" 2>/dev/null & x=$!
-trap 'kill $x; wait' EXIT
-for i in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$1") SDL_VIDEODRIVER=x11 ORBA_WORK_AREA_DISPLAY=1 ASAN_OPTIONS=detect_leaks=0
-xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA "0, 30, 1280, 770" && "$2" --gtest_filter=SdlWorkArea.OnTheDisplay)sh";
-  const test::TempDir dir;
   const test::CommandResult r =
-      test::RunCommand({"sh", "-c", script, "sh", dir / "display", std::filesystem::read_symlink("/proc/self/exe")});
+      test::RunOnXvfb("1280x800", "SDL_VIDEODRIVER=x11 ORBA_WORK_AREA_DISPLAY=1",
+                      "xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA \"0, 30, 1280, 770\"", "SdlWorkArea.OnTheDisplay");
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_NE(r.output.find("[  PASSED  ] 1 test"), std::string::npos) << r.output;
 }
@@ -490,15 +484,9 @@ TEST_F(SdlWindowTest, TheMouseSelectsAndTheClipboardPastesInTheEdit) {
 // Both in a real X window, on a private Xvfb display (with its clipboard).
 TEST(SdlTextControls, TypingUnderXvfb) {
   if (test::RunCommand({"sh", "-c", "command -v Xvfb"}).exit_code != 0) GTEST_SKIP() << "Xvfb is not installed";
-  // SDL's X11 driver leaves D-Bus's data behind: no leak check there.
-  const char script[] = R"sh(Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp 3>"$1" 2>/dev/null & x=$!
-trap 'kill $x; wait' EXIT
-for i in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$1") ORBA_SDL_DRIVER=x11 ASAN_OPTIONS=detect_leaks=0
-"$2" --gtest_filter=SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit)sh";
-  const test::TempDir dir;
-  const test::CommandResult r =
-      test::RunCommand({"sh", "-c", script, "sh", dir / "display", std::filesystem::read_symlink("/proc/self/exe")});
+  const test::CommandResult r = test::RunOnXvfb(
+      "800x600", "ORBA_SDL_DRIVER=x11", "",
+      "SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit");
   EXPECT_EQ(r.exit_code, 0) << r.output;
   EXPECT_NE(r.output.find("[  PASSED  ] 2 tests"), std::string::npos) << r.output;
 }

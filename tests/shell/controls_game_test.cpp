@@ -65,5 +65,18 @@ TEST(ControlsGame, SliderGaugeAndImageFontCaption) {
   EXPECT_EQ(test::PngPixels(dir / "mid.png", "(5, 21), (6, 21)"), "[(0, 200, 0), (0, 0, 0)]\n");
 }
 
+// From the second button (x 30..35), where the pointer rested, a move and a
+// press in one tick on the bar left of the thumb (x 10, bar from x 8, 5 per
+// pixel) set the value there, 10, rather than stepping the button's +5.
+TEST(ControlsGame, APressAfterAMoveInTheSameTickHitsTheBarNotTheButtonLeft) {
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  test::BuildGame("controls", game, true);
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kPictures, game}).exit_code, 0);
+  test::WriteText(dir / "input.txt", "tick 3: mouse move 33 4\ntick 6: lbutton down 10 4\ntick 7: lbutton up 10 4\n");
+  ASSERT_EQ(test::PlayGame(game, 10, {"--input", dir / "input.txt"}).exit_code, 0);
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var notes str = \"10 \"", "var volume int = 10"});
+}
+
 }  // namespace
 }  // namespace orba

@@ -1,7 +1,9 @@
 // The "edit" game without a window: an edit's and a memo's texts (and the
 // memo's alignment) survive a save and a load made after they were changed;
 // text typed into the edit shows in the screenshot inside the field, with
-// its descenders, the underscore, the caret and a selection.
+// its descenders, the underscore, the caret and a selection; a two-tone
+// label beside them changes neither field's look, and its letters keep
+// their spacing.
 #include <gtest/gtest.h>
 
 #include "shell/test_games.h"
@@ -71,6 +73,37 @@ TEST(EditGame, TypedTextShowsInTheFieldWithItsCaretAndSelection) {
       0);
   EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kReadField, dir / "selected.png"}).output,
             "1 True True True True True\n");
+}
+
+// Two screenshots of the fields, one after a click on the background put the
+// label "gypq" (16 pixels, two-tone) above them: what differs inside the
+// edit (20, 40, 120 x 20) and the memo (20, 70, 120 x 40), the colours of
+// the smooth text in the edit, and the caption's columns (x 20 to 80, y 4
+// to 24): whether it has ink and the widest blank run between its letters.
+constexpr const char* kCompareFields = R"(import sys
+from PIL import Image
+plain, labelled = (Image.open(p).convert('RGB') for p in sys.argv[1:3])
+fields = [(x, y) for x in range(20, 140) for y in list(range(40, 60)) + list(range(70, 110))]
+differ = sum(plain.getpixel(p) != labelled.getpixel(p) for p in fields)
+colours = len({labelled.getpixel((x, y)) for x in range(20, 140) for y in range(40, 60)})
+ink = ''.join('#' if any(sum(labelled.getpixel((x, y))) > 384 for y in range(4, 24)) else '.' for x in range(20, 80))
+gaps = [len(run) for run in ink.strip('.').split('#') if run]
+print(differ, colours > 20, '#' in ink, max(gaps) if gaps else -1)
+)";
+
+TEST(EditGame, ATwoToneLabelLeavesTheFieldsSmoothAndKeepsItsLettersTogether) {
+  const test::TempDir dir;
+  test::BuildGame("edit", dir / "game", true);
+  test::WriteText(dir / "click.txt", "tick 8: lbutton down 5 30\ntick 9: lbutton up 5 30\n");
+  ASSERT_EQ(test::PlayGame(dir / "game", 12, {"--screenshot", dir / "plain.png"}).exit_code, 0);
+  ASSERT_EQ(
+      test::PlayGame(dir / "game", 12, {"--input", dir / "click.txt", "--screenshot", dir / "labelled.png"}).exit_code,
+      0);
+  // No field pixel changed; the edit's text has its grey edges; "gypq" is
+  // drawn, no two letters further apart than 2 blank columns (a "p" whose
+  // two-tone box strayed from its widths left 4 before the "q").
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kCompareFields, dir / "plain.png", dir / "labelled.png"}).output,
+            "0 True True 2\n");
 }
 
 }  // namespace

@@ -141,6 +141,24 @@ TEST(WidgetsGame, ScrollBarListBoxPiecesAndButtonStrips) {
   EXPECT_NEAR((x0 + x1) / 2.0, 47.5, 1.5);  // centred in the 16-pixel button
 }
 
+// A press is hit-tested where it happens, whatever the pointer rested on
+// before: from the scroll bar's second button (x 26..31), a move and a
+// press in one tick on the track left of the thumb (x 7) pages down by 5
+// (2 to 0), not a step up; from the list's down button (88, 68), a move and
+// a press in one tick on row "a" (76, 48) choose "a" and scroll nothing.
+TEST(WidgetsGame, APressAfterAMoveInTheSameTickHitsThePartUnderIt) {
+  const test::TempDir dir;
+  const std::string game = dir / "g";
+  test::BuildGame("widgets", game, true);
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", kWidgetPictures, game}).exit_code, 0);
+  test::WriteText(dir / "in.txt",
+                  "tick 3: mouse move 28 3\ntick 6: lbutton down 7 3\ntick 7: lbutton up 7 3\n"
+                  "tick 10: mouse move 88 68\ntick 13: lbutton down 76 48\ntick 14: lbutton up 76 48\n");
+  ASSERT_EQ(test::PlayGame(game, 40, {"--input", dir / "in.txt"}).exit_code, 0);
+  ExpectContains(test::DumpSave(game + "/save.dat"),
+                 {"var bar str = \"0 \"", "var chosen str = \"a \"", "var top str = \"0 TRUEFALSE, 0\""});
+}
+
 // The message window's first page: an inline picture, a variable and a
 // history character; its second: ruby and a link, clicked. The backlog
 // shows the first page with the history character; ClrHist empties the

@@ -16,6 +16,7 @@
 #include "items/base_list.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
+#include "platform/headless/scripted_dialogs.h"
 #include "platform/headless/scripted_input.h"
 #include "script/functions/sys_func.h"
 #include "script/project/project.h"
@@ -185,6 +186,33 @@ TEST(GameServices, AttachPlacesTheTablesAndDetachUnregisters) {
   answer.SetAsStr("unchanged");
   funcs.CallSysFunc(answer, FN_DBGetActive, {});
   EXPECT_EQ(answer.GetAsStr(), "unchanged");
+}
+
+// Closing the window asks with the game's title and its own quit text:
+// refused, the game runs on; confirmed, it ends before the next tick.
+TEST_F(GameClientTest, TheCloseQuestionIsTheGamesQuitText) {
+  const auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  const std::shared_ptr<TMessageBoxService> previous = SetMessageBoxService(boxes);
+  boxes->Push(TDialogAnswer::Cancel);
+  boxes->Push(TDialogAnswer::Ok);
+  input = TScriptedInput::FromText("tick 2: close\ntick 3: close\n");
+  Start("shellinput");
+  Step(15);
+  Step(15);
+  EXPECT_TRUE(runner->Running());
+  EXPECT_EQ(TickCount, 2);
+  Step(15);
+  EXPECT_FALSE(runner->Running());
+  EXPECT_EQ(TickCount, 2);
+  ASSERT_EQ(boxes->Shown().size(), 2u);
+  for (const TDialogRequest& asked : boxes->Shown()) {
+    EXPECT_EQ(asked.Title, "shellinput");
+    // 入力を終えますか？
+    EXPECT_EQ(asked.Text, "\x93\xfc\x97\xcd\x82\xf0\x8fI\x82\xa6\x82\xdc\x82\xb7\x82\xa9\x81H");
+    EXPECT_EQ(asked.Buttons, TDialogButtons::OkCancel);
+  }
+  runner->ShutDown();
+  SetMessageBoxService(previous);
 }
 
 // Start-up aims zooming transitions at the middle of the game's screen and

@@ -456,6 +456,20 @@ TEST_F(GameRun, ClosingTheWindowAsksThenEndsThroughTheExitPage) {
   }
 }
 
+// The window destroyed from outside (the window manager, a session ending)
+// asks nothing: the game runs no further tick and ends through its exit page
+// and status save, and the player exits 0.
+TEST_F(GameRun, ADestroyedWindowEndsTheGameThroughItsExitPage) {
+  Build("counter", false);
+  test::WriteText(dir / "input.txt", "tick 3: window destroyed\n");
+  const test::CommandResult r = Play(20, {"--input", dir / "input.txt"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  ExpectContains(r.output, {"tick 2 clock 30 frame 15\ninput window destroyed\nthe window was destroyed\n"
+                            "stop ticks\nshut down\n"});
+  ExpectLacks(r.output, {"tick 3 ", "message box"});
+  ExpectContains(Dump(), {"var exits int = 1"});
+}
+
 // SIGTERM, SIGINT and SIGHUP end a running game without asking, through its
 // exit page and status save, within a second: without a window and in a
 // window of SDL's display-less driver.

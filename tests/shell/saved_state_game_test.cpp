@@ -93,18 +93,23 @@ TEST(CapsaveGame, AButtonKeepsItsCaptionAndFontAcrossASaveAndALoad) {
                        {"var before str = \"Hello/14/one\"", "var after str = \"Hello/14/one\""});
 }
 
-// A press's handler asks for a save of slot 5 and a load of slot 1 in one
-// tick: slot 5 holds the handler's n = 2, slot 1 keeps n = 1.
-TEST(SaveorderGame, ASaveAskedForWithALoadRecordsTheStateTheScriptRanIn) {
+// A press's handler asks for a save of slot 5 and then a load of slot 1 in
+// one tick: slot 5 holds the handler's n = 2, slot 1 keeps n = 1. A second
+// press's handler sets n = 3 and asks for a load of slot 1 and then a save
+// of slot 6: slot 6 is a copy of slot 1's state, n = 1.
+TEST(SaveorderGame, ASaveAndALoadInOneTickRunInTheOrderAskedFor) {
   const test::TempDir dir;
   test::BuildGame("saveorder", dir / "game", true);
-  test::WriteText(dir / "input.txt", "tick 5: lbutton down 5 5\ntick 6: lbutton up 5 5\n");
-  const test::CommandResult r = test::PlayGame(dir / "game", 8, {"--input", dir / "input.txt"});
+  test::WriteText(dir / "input.txt", "tick 5: lbutton down 5 5\ntick 6: lbutton up 5 5\n"
+                                     "tick 12: lbutton down 5 5\ntick 13: lbutton up 5 5\n");
+  const test::CommandResult r = test::PlayGame(dir / "game", 16, {"--input", dir / "input.txt"});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   EXPECT_EQ(LoadClock(r.output), 75) << r.output;
   const std::string dump = test::DumpSave(dir / "game/save.dat");
   test::ExpectContains(EntryDump(dump, "GAMESAVEDATA5"), {"caption \"five\"", "var n int = 2"});
   test::ExpectContains(EntryDump(dump, "GAMESAVEDATA1"), {"caption \"one\"", "var n int = 1"});
+  test::ExpectContains(EntryDump(dump, "GAMESAVEDATA6"), {"caption \"six\"", "var n int = 1"});
+  test::ExpectContains(dump, {"var loaded int = 2"});
 }
 
 // A repeating sound saved 150 ms into a 600 ms fade-out (main.osb line 10)

@@ -69,6 +69,30 @@ TEST_F(FreeTypeFonts, CoverageOfEveryLevelIsInItsTable) {
   }
 }
 
+// A two-tone glyph is the smooth glyph's outline in two tones: its box is
+// the smooth box within a pixel on each side, inside the box its ABC widths
+// give, with the same advance, so letters keep their spacing at every level.
+TEST_F(FreeTypeFonts, TwoToneGlyphsKeepTheSmoothBoxAndTheAbcWidths) {
+  const std::string proportional = "\x82l\x82r \x82o\x83S\x83V\x83" "b\x83N";  // ＭＳ Ｐゴシック
+  for (const std::string& name : {proportional, kMincho})
+    for (int size : {12, 16, 24}) {
+      auto face = fonts.CreateFace(TFontRequest{name, size, 0});
+      for (const char c : std::string("gypqbdmW")) {
+        const auto code = static_cast<uint16_t>(c);
+        const std::string where = SjisToUtf8(name) + " " + std::to_string(size) + " " + c;
+        const TAbcWidths abc = face->CharWidths(code);
+        TGlyphBitmap two, smooth;
+        ASSERT_TRUE(face->RenderGlyph(code, 0, two));
+        ASSERT_TRUE(face->RenderGlyph(code, 3, smooth));
+        EXPECT_NEAR(two.OriginX, smooth.OriginX, 1) << where;
+        EXPECT_NEAR(two.OriginX + two.Width, smooth.OriginX + smooth.Width, 1) << where;
+        EXPECT_GE(two.OriginX, abc.A) << where;
+        EXPECT_LE(two.OriginX + two.Width, abc.A + abc.B) << where;
+        EXPECT_EQ(two.Advance, abc.A + abc.B + abc.C) << where;
+      }
+    }
+}
+
 // Boxes and offsets agree with Pillow's FreeType rendering of the same file
 // at the same pixel size within a pixel.
 TEST_F(FreeTypeFonts, BoxesAgreeWithPillow) {

@@ -75,6 +75,8 @@ TInputEvent ParseInputEvent(const std::string& text) {
     e.Kind = w[1] == "lost" ? TInputKind::FocusLost : TInputKind::FocusGained;
   } else if (what == "close" && w.size() == 1) {
     e.Kind = TInputKind::Close;
+  } else if (what == "window" && w.size() == 2 && w[1] == "destroyed") {
+    e.Kind = TInputKind::WindowDestroyed;
   } else {
     Bad(text);
   }

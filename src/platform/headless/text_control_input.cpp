@@ -64,6 +64,7 @@ bool TTextControlInput::Take(const TInputEvent& e) {
     case TInputKind::FocusLost:
     case TInputKind::FocusGained:
     case TInputKind::Close:
+    case TInputKind::WindowDestroyed:
       return false;
   }
   return false;

@@ -247,7 +247,7 @@ class TFreeTypeFace : public TFontFace {
 
   TAbcWidths CharWidths(uint16_t code) override {
     int32_t advance = 0;
-    if (!Load(code, false, advance)) return TAbcWidths{0, 0, 0};
+    if (!Load(code, advance)) return TAbcWidths{0, 0, 0};
     const FT_Outline& outline = face_->glyph->outline;
     if (outline.n_points == 0) return TAbcWidths{0, advance, 0};
     FT_BBox box;
@@ -259,7 +259,7 @@ class TFreeTypeFace : public TFontFace {
   bool RenderGlyph(uint16_t code, int32_t level, TGlyphBitmap& out) override {
     const bool mono = level <= 0;
     int32_t advance = 0;
-    if (!Load(code, mono, advance)) return false;
+    if (!Load(code, advance)) return false;
     out = TGlyphBitmap{};
     out.Advance = advance;
     FT_GlyphSlot slot = face_->glyph;
@@ -291,11 +291,15 @@ class TFreeTypeFace : public TFontFace {
 
  private:
   // Loads the hinted outline into the glyph slot with the synthesised
-  // styles applied; false when the face has no outline for it.
-  bool Load(uint16_t code, bool mono, int32_t& advance) {
+  // styles applied; false when the face has no outline for it. Every level
+  // draws the one outline its ABC widths measure: hinted for two tones, an
+  // outline without instructions is grid-fitted across by the auto-hinter,
+  // and its box then strays from those widths by pixels (a "p" narrower
+  // on the right, a "q" moved right, a gap between them).
+  bool Load(uint16_t code, int32_t& advance) {
     FT_Activate_Size(size_);
     const FT_UInt index = FT_Get_Char_Index(face_, UnicodeOf(code));
-    const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_TARGET_NORMAL);
+    const FT_Int32 flags = FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_NORMAL;
     if (FT_Load_Glyph(face_, index, flags) != 0 || face_->glyph->format != FT_GLYPH_FORMAT_OUTLINE) return false;
     FT_Outline& outline = face_->glyph->outline;
     advance = static_cast<int32_t>((face_->glyph->advance.x + 32) >> 6);

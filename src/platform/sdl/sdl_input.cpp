@@ -38,6 +38,9 @@ bool TSdlInput::NextEvent(TInputEvent& out) {
       case SDL_QUIT:
         out.Kind = TInputKind::Close;
         return true;
+      case SDL_SYSWMEVENT:
+        video_.NoteEvent(e);
+        break;
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
           case SDL_WINDOWEVENT_CLOSE: out.Kind = TInputKind::Close; return true;
@@ -82,6 +85,12 @@ bool TSdlInput::NextEvent(TInputEvent& out) {
       default:
         break;
     }
+  }
+  if (video_.WindowDestroyed() && !destroyed_told_) {
+    destroyed_told_ = true;
+    out = TInputEvent();
+    out.Kind = TInputKind::WindowDestroyed;
+    return true;
   }
   return false;
 }

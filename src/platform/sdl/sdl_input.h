@@ -2,7 +2,8 @@
 // coordinates, keys as virtual-key codes. Alt+Enter switches between window
 // and full screen and is not handed on (the video repaints size changes as
 // SDL queues them). While a text control has the focus, its keys and typed text
-// go to the control and not to the game.
+// go to the control and not to the game. A window another client destroyed
+// is told once, after the events that came before.
 #pragma once
 
 #include "platform/input.h"
@@ -23,6 +24,7 @@ class TSdlInput : public TInputSource {
  private:
   TSdlVideo& video_;
   TSdlTextControls* controls_ = nullptr;
+  bool destroyed_told_ = false;
 };
 
 }  // namespace orba

@@ -46,6 +46,7 @@ TSdlVideo::TSdlVideo() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   const char* chosen = SDL_getenv("SDL_VIDEODRIVER");
   const bool user_chose = chosen != nullptr && chosen[0] != '\0';
+  TX11Window::CatchErrors();
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (!user_chose) throw ESdlError(kNoDisplay);
     Fail("SDL video");
@@ -65,6 +66,8 @@ TSdlVideo::~TSdlVideo() {
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
   if (window_) SDL_DestroyWindow(window_);
+  // After SDL destroyed the window: a window gone before leaves errors to take.
+  x11_.reset();
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -89,6 +92,9 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
   // No vertical sync: presenting must not hold up the 15 ms tick.
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (!renderer_) Fail("SDL renderer");
+  // The renderer may have made the window anew (for its pixel format): the
+  // one it draws into is watched.
+  x11_ = std::make_unique<TX11Window>(window_);
   // A scaled picture is smoothed; at 1:1 this changes nothing.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width,
@@ -130,7 +136,7 @@ void TSdlVideo::SetFullScreenMode(int32_t width, int32_t height, int32_t rate) {
 }
 
 void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
-  if (!texture_ || !frame.Pixels || frame.Stride < frame.Width) return;
+  if (!texture_ || WindowDestroyed() || !frame.Pixels || frame.Stride < frame.Width) return;
   const int32_t w = std::min(width_, frame.Width), h = std::min(height_, frame.Height);
   bool changed = false;
   for (const TScreenRect& r : dirty) {
@@ -149,7 +155,7 @@ void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>&
 }
 
 void TSdlVideo::Redraw() {
-  if (!renderer_) return;
+  if (!renderer_ || WindowDestroyed()) return;
   int out_w = 0, out_h = 0;
   SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
   const TLetterbox box = FitLetterbox(width_, height_, out_w, out_h);
@@ -170,7 +176,7 @@ void TSdlVideo::Redraw() {
 }
 
 void TSdlVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
-  if (!renderer_ || (overlays.empty() && overlays_shown_ == 0)) return;
+  if (!renderer_ || WindowDestroyed() || (overlays.empty() && overlays_shown_ == 0)) return;
   size_t shown = 0;
   for (const TVideoOverlay& o : overlays) {
     const TFrameView& f = o.Frame;
@@ -233,5 +239,9 @@ THostRect TSdlVideo::WorkArea() const {
 }
 
 uint32_t TSdlVideo::WindowId() const { return window_ ? SDL_GetWindowID(window_) : 0; }
+
+void TSdlVideo::NoteEvent(const SDL_Event& event) {
+  if (x11_ != nullptr) x11_->Note(event);
+}
 
 }  // namespace orba

@@ -2,16 +2,21 @@
 // texture of the game's size, scaled to fit with its aspect kept. Only the
 // dirty rectangles of a frame are uploaded; the texture keeps the rest. The
 // window opens centred in the work area of the first display (the screen
-// less its panels and docks, as the desktop tells SDL).
+// less its panels and docks, as the desktop tells SDL). On X11 the server
+// paints what a grown window uncovers black at once, and a window another
+// client destroyed is noted (and drawn no more) rather than ending the
+// process.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "platform/host.h"
 #include "platform/sdl/letterbox.h"
+#include "platform/sdl/x11_window.h"
 #include "platform/video.h"
 
 struct SDL_Window;
@@ -81,11 +86,16 @@ class TSdlVideo : public TVideo {
   SDL_Renderer* Renderer() const { return renderer_; }
   // Draws Overlay after the picture from now on (nullptr: none).
   void SetOverlay(TSdlOverlay* overlay) { overlay_ = overlay; }
+  // Notes an event SDL gave (the window's destruction by another client).
+  void NoteEvent(const SDL_Event& event);
+  // Whether another client destroyed the window.
+  bool WindowDestroyed() const { return x11_ != nullptr && x11_->Destroyed(); }
 
  private:
   TLetterbox WindowBox() const;
 
   SDL_Window* window_ = nullptr;
+  std::unique_ptr<TX11Window> x11_;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   struct TOverlayTexture {

@@ -256,19 +256,23 @@ void TProject::Run() {
   if (call_man_) call_man_->Run();
 }
 
-// The save first: a save asked for in the same tick as a load records the
-// state the script ran in, not the loaded one.
 bool TProject::ProcessSaveLoad() {
-  if (PendingSave >= 0) {
+  const auto save = [this] {
+    if (PendingSave < 0) return;
     const int32_t slot = PendingSave;
     PendingSave = -1;
     SaveGame(slot, PendingOnLoadPage, PendingOnLoadTarget, PendingCaption);
+  };
+  if (PendingOrder == TPendingOrder::SaveThenLoad) save();
+  const bool loaded = PendingLoad >= 0;
+  if (loaded) {
+    const int32_t slot = PendingLoad;
+    PendingLoad = -1;
+    LoadGame(slot);
   }
-  if (PendingLoad < 0) return false;
-  const int32_t slot = PendingLoad;
-  PendingLoad = -1;
-  LoadGame(slot);
-  return true;
+  save();
+  PendingOrder = TPendingOrder::LoadThenSave;
+  return loaded;
 }
 
 // ---- save data ------------------------------------------------------------------------------
@@ -317,9 +321,15 @@ void TProject::RequestSave(int32_t slot, const std::string& on_load_page, int32_
   PendingOnLoadPage = on_load_page;
   PendingOnLoadTarget = on_load_target;
   PendingCaption = caption;
+  // Asked for after a load: it records the loaded state.
+  PendingOrder = TPendingOrder::LoadThenSave;
 }
 
-void TProject::RequestLoad(int32_t slot) { PendingLoad = slot; }
+void TProject::RequestLoad(int32_t slot) {
+  PendingLoad = slot;
+  // Asked for after a save: the save records the state the script ran in.
+  PendingOrder = TPendingOrder::SaveThenLoad;
+}
 
 void TProject::PostClose() {
   if (env_.PostClose) env_.PostClose();

@@ -108,6 +108,11 @@ class TProject : public TCallManHost, public TPageHost {
   std::string PendingOnLoadPage;
   std::string PendingCaption;
   int32_t PendingOnLoadTarget = 0;
+  // Which of a pending save and a pending load runs first: the one the
+  // script asked for last runs last, so that a load then a save copies the
+  // loaded slot and a save then a load keeps the state the script ran in.
+  enum class TPendingOrder : uint8_t { LoadThenSave, SaveThenLoad };
+  TPendingOrder PendingOrder = TPendingOrder::LoadThenSave;
   TFolderDiskList FolderDisks;
   std::string DiskPrompt = kDefaultDiskPrompt;
   std::string QuitText = kDefaultQuitText;
@@ -120,8 +125,8 @@ class TProject : public TCallManHost, public TPageHost {
 
   // The interpreter's work of one tick.
   void Run();
-  // The pending save, then the pending load; true when a game was loaded
-  // (the main window paints nothing in that tick).
+  // The pending save and the pending load, in PendingOrder; true when a
+  // game was loaded (the main window paints nothing in that tick).
   bool ProcessSaveLoad();
   // Writes the status entry (reaching the disk only when WriteSaveData is
   // set); false when writing failed.

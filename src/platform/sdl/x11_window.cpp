@@ -1,0 +1,111 @@
+#include "platform/sdl/x11_window.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#if defined(ORBA_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xlib.h>
+
+#include <set>
+#define ORBA_X11_WINDOW 1
+#endif
+
+namespace orba {
+
+#ifdef ORBA_X11_WINDOW
+namespace {
+
+// GLX's errors about a drawable, counted from the extension's first error.
+constexpr int kGlxBadDrawable = 2, kGlxBadWindow = 12;
+
+// The player's watched X windows and those found destroyed (a client never
+// hands out a window's id again, so they are kept), and the error handler
+// that was in place before ours (SDL's, which ends the process).
+struct TWatchedWindows {
+  std::set<unsigned long> Windows, Destroyed;
+  XErrorHandler Previous = nullptr;
+  int GlxFirstError = -1;
+};
+
+TWatchedWindows& AllWatched() {
+  static TWatchedWindows watched;
+  return watched;
+}
+
+// Whether the error says its window is not there (any more).
+bool SaysGone(const XErrorEvent& e, int glx_first_error) {
+  if (e.error_code == BadWindow || e.error_code == BadDrawable) return true;
+  if (glx_first_error < 0) return false;
+  const int glx = e.error_code - glx_first_error;
+  return glx == kGlxBadDrawable || glx == kGlxBadWindow;
+}
+
+// An error about a watched window that is gone marks it destroyed and goes
+// no further; any other error goes to the handler before ours.
+int OnXError(Display* display, XErrorEvent* e) {
+  TWatchedWindows& w = AllWatched();
+  if (w.Windows.count(e->resourceid) != 0 &&
+      (w.Destroyed.count(e->resourceid) != 0 || SaysGone(*e, w.GlxFirstError))) {
+    w.Destroyed.insert(e->resourceid);
+    return 0;
+  }
+  return w.Previous != nullptr ? w.Previous(display, e) : 0;
+}
+
+}  // namespace
+
+void TX11Window::CatchErrors() {
+  TWatchedWindows& w = AllWatched();
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  w.Previous = XSetErrorHandler(OnXError);
+}
+
+TX11Window::TX11Window(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  display_ = display;
+  window_ = info.info.x11.window;
+  TWatchedWindows& w = AllWatched();
+  w.Windows.insert(info.info.x11.window);
+  int opcode = 0, first_event = 0, first_error = 0;
+  w.GlxFirstError = XQueryExtension(display, "GLX", &opcode, &first_event, &first_error) ? first_error : -1;
+  // What the window shows keeps its place in the middle, as the letterbox
+  // keeps the picture, and what a resize uncovers is black, as the bars are.
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+  attributes.bit_gravity = CenterGravity;
+  XChangeWindowAttributes(display, info.info.x11.window, CWBackPixel | CWBitGravity, &attributes);
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+}
+
+TX11Window::~TX11Window() {
+  if (window_ == 0) return;
+  SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+  XSync(static_cast<Display*>(display_), False);
+}
+
+void TX11Window::Note(const SDL_Event& event) {
+  if (window_ == 0 || event.type != SDL_SYSWMEVENT || event.syswm.msg == nullptr ||
+      event.syswm.msg->subsystem != SDL_SYSWM_X11)
+    return;
+  const XEvent& x = event.syswm.msg->msg.x11.event;
+  if (x.type == DestroyNotify && x.xdestroywindow.window == window_) AllWatched().Destroyed.insert(x.xdestroywindow.window);
+}
+
+bool TX11Window::Destroyed() const { return window_ != 0 && AllWatched().Destroyed.count(window_) != 0; }
+
+#else
+
+void TX11Window::CatchErrors() {}
+TX11Window::TX11Window(SDL_Window*) {}
+TX11Window::~TX11Window() = default;
+void TX11Window::Note(const SDL_Event&) {}
+bool TX11Window::Destroyed() const { return false; }
+
+#endif
+
+}  // namespace orba

@@ -1,0 +1,52 @@
+// What the game window needs of X11 beyond SDL, where SDL drives it through
+// X11 (nothing elsewhere):
+// - its background is black and its contents keep to its middle, so that
+//   the server paints the area a grown window uncovers black at once, as
+//   the letterbox's bars are, beside the picture, instead of showing what
+//   lay there until the next repaint;
+// - it may be destroyed by another client (the window manager, xdotool
+//   windowclose, a session ending). SDL has no event for that, and Xlib's
+//   default handler of the errors that requests on the gone window then
+//   raise ends the process (BadWindow, exit 1). The X event of its
+//   destruction is noted, and errors about the window are taken as that
+//   destruction, so that the game can still end in order.
+// The X headers stay in the source file. Window thread only.
+#pragma once
+
+#include <cstdint>
+
+union SDL_Event;
+struct SDL_Window;
+
+namespace orba {
+
+class TX11Window {
+ public:
+  // Puts the handler of the errors about watched windows in place, once.
+  // Called before SDL's video starts: SDL's own handler then passes errors
+  // on to it, and SDL puts it back when its video ends, so that it also
+  // takes the errors that come back while SDL closes its displays.
+  static void CatchErrors();
+  // Watches Window when SDL drives it through X11.
+  explicit TX11Window(SDL_Window* window);
+  // Takes the errors of the requests made on a destroyed window so far
+  // (SDL's own destroying of it among them): called after SDL destroyed
+  // the window and before its video ends.
+  ~TX11Window();
+  TX11Window(const TX11Window&) = delete;
+  TX11Window& operator=(const TX11Window&) = delete;
+
+  // Whether the window is an X11 one (and watched).
+  bool Watched() const { return window_ != 0; }
+  // Notes an event of SDL's: the X event (SDL_SYSWMEVENT) of the window's
+  // destruction marks it destroyed.
+  void Note(const SDL_Event& event);
+  // Whether another client destroyed the window.
+  bool Destroyed() const;
+
+ private:
+  void* display_ = nullptr;  // the X display SDL opened
+  uint64_t window_ = 0;      // the X window; 0 when not watched
+};
+
+}  // namespace orba
