@@ -16,25 +16,99 @@ void TMemoryVideo::CreateWindow(int32_t width, int32_t height, const std::string
   title_ = title;
   picture_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
   game_ = picture_;
-  shown_stale_ = true;
+  shows_controls_ = false;
+  restart_ = true;
   RepaintTextControls();
 }
 
 void TMemoryVideo::SetTextControls(TTextControlGroup* group) {
   controls_ = group;
-  shown_stale_ = true;
+  shows_controls_ = false;
+  restart_ = true;
   RepaintTextControls();
+}
+
+namespace {
+
+bool Meet(const TScreenRect& a, const TScreenRect& b) {
+  return a.Left < b.Right && b.Left < a.Right && a.Top < b.Bottom && b.Top < a.Bottom;
+}
+
+bool MeetsAny(const TScreenRect& a, const std::vector<TScreenRect>& list) {
+  return std::any_of(list.begin(), list.end(), [&a](const TScreenRect& b) { return Meet(a, b); });
+}
+
+}  // namespace
+
+void TMemoryVideo::MarkStale(const TScreenRect& rect) {
+  if (!shows_controls_) return;
+  const TScreenRect r{std::max(rect.Left, 0), std::max(rect.Top, 0), std::min(rect.Right, width_),
+                      std::min(rect.Bottom, height_)};
+  if (r.Left < r.Right && r.Top < r.Bottom) stale_.push_back(r);
+}
+
+void TMemoryVideo::CopyToShown(const TScreenRect& rect) {
+  const int32_t left = std::max(rect.Left, 0), right = std::min(rect.Right, width_);
+  const int32_t top = std::max(rect.Top, 0), bottom = std::min(rect.Bottom, height_);
+  if (left >= right || top >= bottom) return;
+  const size_t bytes = static_cast<size_t>(right - left) * sizeof(uint32_t);
+  for (int32_t y = top; y < bottom; ++y) {
+    const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(left);
+    std::memcpy(shown_.data() + at, picture_.data() + at, bytes);
+  }
+  control_copy_pixels_ += static_cast<uint64_t>(right - left) * static_cast<uint64_t>(bottom - top);
+}
+
+std::vector<TScreenRect> TMemoryVideo::ControlRects() const {
+  std::vector<TScreenRect> rects;
+  for (const TTextControl* c : controls_->Controls()) {
+    if (!c->Visible()) continue;
+    const TScreenRect r{std::max(c->Left(), 0), std::max(c->Top(), 0),
+                        static_cast<int32_t>(std::min<int64_t>(int64_t{c->Left()} + c->Width(), width_)),
+                        static_cast<int32_t>(std::min<int64_t>(int64_t{c->Top()} + c->Height(), height_))};
+    if (r.Left < r.Right && r.Top < r.Bottom) rects.push_back(r);
+  }
+  return rects;
 }
 
 void TMemoryVideo::RepaintTextControls() {
   if (controls_ == nullptr || !created_) return;
-  if (!controls_->TakeChanged() && !shown_stale_) return;
-  shown_ = picture_;
+  const bool changed = controls_->TakeChanged() || restart_;
+  restart_ = false;
+  if (!changed && stale_.empty()) return;
+  std::vector<TScreenRect> now = ControlRects();
+  if (now.empty()) {
+    // Nothing over the game's picture: it is the shown one.
+    shows_controls_ = false;
+    stale_.clear();
+    painted_.clear();
+    return;
+  }
+  if (!shows_controls_) {
+    shown_.resize(picture_.size());
+    shows_controls_ = true;
+    stale_.clear();
+    CopyToShown({0, 0, width_, height_});
+  } else {
+    // Controls paint over what lies under them: where that changed, or
+    // they did, the picture under every control is taken again and all are
+    // painted anew, in their order.
+    bool repaint = changed;
+    for (const TScreenRect& r : stale_) {
+      CopyToShown(r);
+      repaint = repaint || MeetsAny(r, now) || MeetsAny(r, painted_);
+    }
+    stale_.clear();
+    if (!repaint) return;
+    for (const TScreenRect& r : painted_)
+      if (std::find(now.begin(), now.end(), r) == now.end()) CopyToShown(r);
+    for (const TScreenRect& r : now) CopyToShown(r);
+  }
   PaintTextControls(*controls_, shown_.data(), width_, height_, width_);
-  shown_stale_ = false;
+  painted_ = std::move(now);
 }
 
-const std::vector<uint32_t>& TMemoryVideo::Picture() const { return controls_ != nullptr && created_ ? shown_ : picture_; }
+const std::vector<uint32_t>& TMemoryVideo::Picture() const { return shows_controls_ ? shown_ : picture_; }
 
 TFrameView TMemoryVideo::Frame() const {
   if (!created_) return {};
@@ -48,7 +122,9 @@ TFrameBuffer TMemoryVideo::PresentBuffer() {
 
 void TMemoryVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>& dirty) {
   ShowFrame(frame, dirty);
-  shown_stale_ = true;
+  // Painted in place or copied, the game's picture changed inside the
+  // dirty rectangles alone.
+  for (const TScreenRect& r : dirty) MarkStale(r);
   RepaintTextControls();
 }
 
@@ -79,7 +155,7 @@ void TMemoryVideo::ShowFrame(const TFrameView& frame, const std::vector<TScreenR
 // pixel, over the game's picture.
 void TMemoryVideo::SetOverlays(const std::vector<TVideoOverlay>& overlays) {
   if (!created_ || (overlays.empty() && !overlaid_)) return;
-  shown_stale_ = true;
+  MarkAllStale();
   // The game's picture is kept apart only while overlays cover it.
   if (!overlaid_) game_ = picture_;
   overlaid_ = !overlays.empty();
