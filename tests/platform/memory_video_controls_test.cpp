@@ -1,7 +1,7 @@
-// The headless window's picture with text controls over it: it shows what
-// copying the game's whole picture and painting every visible control over
-// it shows, while taking from the game's picture only what changed, and
-// nothing at all while no control is visible.
+// The headless window's picture with text controls painted into it: it
+// shows what the game's whole picture with every visible control painted
+// over it shows, while copying only the pixels under the controls (kept
+// aside and put back), and nothing at all while no control is visible.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -38,9 +38,12 @@ class MemoryVideoControls : public ::testing::Test {
       for (int32_t x = std::max(dirty.Left, 0); x < std::min(dirty.Right, kW); ++x)
         game_[static_cast<size_t>(y * kW + x)] = frame_[static_cast<size_t>(y * kW + x)];
     if (in_place) {
+      // The game paints its dirty rectangle alone into the window's picture.
       const TFrameBuffer target = video.PresentBuffer();
       ASSERT_NE(target.Pixels, nullptr);
-      std::copy(game_.begin(), game_.end(), target.Pixels);
+      for (int32_t y = std::max(dirty.Top, 0); y < std::min(dirty.Bottom, kH); ++y)
+        for (int32_t x = std::max(dirty.Left, 0); x < std::min(dirty.Right, kW); ++x)
+          target.Pixels[y * kW + x] = game_[static_cast<size_t>(y * kW + x)];
       video.Present({target.Pixels, kW, kH, kW}, {dirty});
     } else {
       video.Present({frame_.data(), kW, kH, kW}, {dirty});
@@ -72,26 +75,27 @@ TEST_F(MemoryVideoControls, WithoutAVisibleControlNothingIsCopied) {
   EXPECT_EQ(video.ControlCopyPixels(), 0u);
 }
 
-// Each case presents dirty rectangles after the control was shown and
-// counts the pixels taken from the game's picture for them.
-TEST_F(MemoryVideoControls, AShownControlTakesOnlyWhatChanged) {
+// Each case presents dirty rectangles after the control (12 x 8) was shown
+// and counts the pixels copied for it: none away from the control; under
+// it, the pixels the present did not paint anew are put back and the
+// control's are kept aside again.
+TEST_F(MemoryVideoControls, AShownControlCopiesOnlyItsOwnRectangle) {
   struct TCase {
     const char* what;
     TScreenRect dirty;
     uint64_t copied;
   };
   const std::vector<TCase> cases = {
-      // Away from the control: the rectangle alone.
-      {"apart", {20, 10, 30, 20}, 100},
-      // Partly off the window: the part on it.
-      {"at the edge", {35, 25, 50, 40}, 25},
-      // Under the control: the rectangle, then the control's own (12 x 8)
-      // under its new paint.
-      {"under the control", {0, 0, 6, 6}, 36 + 96},
+      {"apart", {20, 10, 30, 20}, 0},
+      {"partly off the window", {35, 25, 50, 40}, 0},
+      {"turned around", {10, 8, 2, 6}, 0},
+      // 2 x 2 of the control's pixels painted anew.
+      {"under the control's corner", {0, 0, 6, 6}, 92 + 96},
+      {"over the whole control", {0, 0, 20, 20}, 0 + 96},
   };
   field->SetVisible(true);
   video.RepaintTextControls();
-  EXPECT_EQ(video.ControlCopyPixels(), uint64_t{kW * kH}) << "the first paint takes the picture whole";
+  EXPECT_EQ(video.ControlCopyPixels(), 96u) << "the first paint keeps the control's pixels aside";
   EXPECT_EQ(video.Picture(), Expected());
   for (const TCase& c : cases) {
     for (bool in_place : {false, true}) {
@@ -130,6 +134,17 @@ TEST_F(MemoryVideoControls, ControlChangesShowAsAWholeRepaintWould) {
   PresentStep({22, 16, 26, 18}, false);
   field->SetVisible(true);
   check("shown again");
+  // An overlay (a film frame of one colour) reaching under the control:
+  // the control shows over it, and over the game's picture once it goes.
+  const std::vector<uint32_t> film(4, 0xFF0A0B0C);
+  video.SetOverlays({{{film.data(), 2, 2, 2}, {0, 0, 2, 2}, {18, 13, 24, 19}, 1}});
+  std::vector<uint32_t> overlaid = game_;
+  for (int32_t y = 13; y < 19; ++y)
+    for (int32_t x = 18; x < 24; ++x) overlaid[static_cast<size_t>(y * kW + x)] = 0x0A0B0C;
+  PaintTextControls(group, overlaid.data(), kW, kH, kW);
+  EXPECT_EQ(video.Picture(), overlaid) << "overlaid";
+  video.SetOverlays({});
+  check("the overlay gone");
 }
 
 }  // namespace
