@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+#include "bench/frame_copy.h"
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "graphics/dibx.h"
@@ -125,6 +126,10 @@ void FireAndSnowScene(benchmark::State& state) {
   }
 }
 BENCHMARK(FireAndSnowScene)->Unit(benchmark::kMillisecond);
+
+// The reference: one memcpy of a 1280 x 720 32-bit frame.
+void FrameCopy(benchmark::State& state) { orba::bench::CopyFrames(state, 1280, 720); }
+BENCHMARK(FrameCopy)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -189,14 +189,11 @@ void TBrixItem::Decode(const std::string& key) {
   TotalDelay = total;
 }
 
-void TBrixItem::AddOwner(const void* owner) {
-  if (std::find(Owners.begin(), Owners.end(), owner) == Owners.end()) Owners.push_back(owner);
-}
+void TBrixItem::AddOwner(const void* owner) { Owners.Add(owner); }
 
 void TBrixItem::RemoveOwner(const void* owner) {
-  auto it = std::find(Owners.begin(), Owners.end(), owner);
-  if (it != Owners.end()) Owners.erase(it);
-  if (Owners.empty() && Collection() != nullptr) Collection()->Remove(*this);  // destroys this
+  Owners.Remove(owner);
+  if (Owners.Empty() && Collection() != nullptr) Collection()->Remove(*this);  // destroys this
 }
 
 void TBrixItem::Reload(bool recreate) {

@@ -20,6 +20,7 @@
 #include "core/streams/big_stream.h"
 #include "graphics/custom_dibx.h"
 #include "graphics/dibx.h"
+#include "items/brix_owners.h"
 #include "script/save/save_sections.h"
 
 namespace orba {
@@ -57,7 +58,7 @@ class TBrixItem : public THashCollectionItem {
   ~TBrixItem() override;
   const char* ClassName() const override { return "TBrixItem"; }
 
-  std::vector<const void*> Owners;
+  TBrixOwners Owners;  // no duplicates; joined and left in constant time
   int32_t TotalDelay = 0;
   std::vector<std::unique_ptr<TBrixItemFrame>> Frames;
   int32_t Width = 0, Height = 0;

@@ -150,9 +150,31 @@ static void KeyChanged(TOrbaObject& object, TOrbaControl* parent, size_t index) 
   object.Invalidate();
 }
 
+// True when a z-order key of Object may change while it waits for its place
+// among its parent's children, and it still lands where placing it on
+// arrival and moving it at the change would have put it. That holds while
+// no other object bears its name: nothing then compares equal to it, and
+// a child's place among children that order each other fully is given by
+// its key alone. (Among equal keys the place depends on where the child
+// stood before the change.)
+static bool KeyChangeWaits(const TOrbaObject& object, const TOrbaControl* parent) {
+  if (parent == nullptr || !object.IsControl() || !static_cast<const TOrbaControl&>(object).AwaitingPlace())
+    return false;
+  const TOrbaBaseList* manager = object.GetManager();
+  if (manager == nullptr) return false;
+  const auto bearers = manager->NamedObjects(object.GetName());
+  return bearers.size() == 1 && bearers[0] == &object;
+}
+
 void TOrbaObject::SetPriority(int32_t priority) {
   if (priority == Priority) return;
   TOrbaControl* parent = GetParent();
+  if (KeyChangeWaits(*this, parent)) {
+    Priority = priority;
+    SubPriority = 0;
+    Invalidate();
+    return;
+  }
   const size_t index = parent != nullptr ? parent->IndexOfChild(this) : 0;
   Priority = priority;
   SubPriority = 0;
@@ -162,6 +184,11 @@ void TOrbaObject::SetPriority(int32_t priority) {
 void TOrbaObject::SetSubPriority(int32_t priority) {
   if (priority == SubPriority) return;
   TOrbaControl* parent = GetParent();
+  if (KeyChangeWaits(*this, parent)) {
+    SubPriority = priority;
+    Invalidate();
+    return;
+  }
   const size_t index = parent != nullptr ? parent->IndexOfChild(this) : 0;
   SubPriority = priority;
   KeyChanged(*this, parent, index);
@@ -537,11 +564,20 @@ TWaitingChild PackedKey(TOrbaControl* child) {
 
 }  // namespace
 
+void TChildList::Wait(TOrbaControl* child) {
+  items_.push_back(child);
+  ++waiting_;
+  child->AwaitsPlace = true;
+}
+
 void TChildList::PlaceWaiting() const {
   const size_t placed = items_.size() - waiting_;
   std::vector<TWaitingChild> waiting;
   waiting.reserve(waiting_);
-  for (size_t i = placed; i < items_.size(); ++i) waiting.push_back(PackedKey(items_[i]));
+  for (size_t i = placed; i < items_.size(); ++i) {
+    items_[i]->AwaitsPlace = false;
+    waiting.push_back(PackedKey(items_[i]));
+  }
   waiting_ = 0;
   // Stable: among equal keys the earlier arrival goes first, as it would
   // have been placed first.

@@ -311,10 +311,9 @@ class TChildList {
   }
   // Child joins the waiting ones. The others are in z-order under a
   // comparison that orders them fully, and stay so until the next read.
-  void Wait(TOrbaControl* child) {
-    items_.push_back(child);
-    ++waiting_;
-  }
+  // A waiting child may change its key before then (a Priority given at
+  // creation): it is placed by the key it has at the read.
+  void Wait(TOrbaControl* child);
   size_t Waiting() const { return waiting_; }
 
  private:
@@ -358,6 +357,10 @@ class TOrbaControl : public TOrbaComponent {
   // Children may be out of z-order: a child was renamed out of its place or
   // a loaded list is not sorted yet. The next SortChildren sorts them all.
   bool ChildrenUnsorted = false;
+  // The item waits at the end of its parent's children for its place
+  // (TChildList); set and cleared by the list.
+  friend class TChildList;
+  bool AwaitsPlace = false;
   // Afterimages among the children: their order follows their fading
   // alpha, so every sort is a whole pass.
   int32_t AfterimageChildren = 0;
@@ -463,6 +466,8 @@ class TOrbaControl : public TOrbaComponent {
   const std::vector<TOrbaControl*>& GetChildren() const { return Children; }
   // How many children wait for their place until the next read (TChildList).
   size_t WaitingChildren() const { return Children.Waiting(); }
+  // True while the item waits among its parent's children for its place.
+  bool AwaitingPlace() const { return AwaitsPlace; }
   TOrbaControl* GetChild(int32_t index) const override;
   int32_t GetChildCount() const override { return static_cast<int32_t>(Children.size()); }
   // Appends Child, leaving the order to the caller.

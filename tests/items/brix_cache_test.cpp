@@ -73,7 +73,7 @@ TEST_F(CacheFixture, OwnersShareOneDecodeAndTheLastOneFreesIt) {
   EXPECT_EQ(first.GetFrame(0)->Mask, nullptr);
   // The same owner twice is one owner.
   cache().Acquire(&owner1_, "a.brx", false, false);
-  EXPECT_EQ(first.Owners.size(), 2u);
+  EXPECT_EQ(first.Owners.Count(), 2u);
   first.RemoveOwner(&owner1_);
   ASSERT_EQ(cache().Count(), 1);
   cache().GetBrix(0).RemoveOwner(&owner2_);

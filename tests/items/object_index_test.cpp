@@ -189,6 +189,49 @@ TEST_F(ObjectIndexTest, ChildrenJoiningInARowTakeTheirPlacesAtTheNextRead) {
   }
 }
 
+// Boxes given a Priority or SubPriority after the parent (as a creating
+// command gives them) keep waiting for their place while no other object
+// bears their name, and every read sees the order that placing each on its
+// arrival and moving it at each change gives (the model: a whole pass after
+// each). A box whose name another bears takes its place at the change.
+TEST_F(ObjectIndexTest, ChildrenGivenAPriorityAfterTheParentWaitWhileTheirNamesAreTheirOwn) {
+  struct TBox {
+    std::string name;
+    int32_t priority = 0, sub = 0;
+  };
+  struct TCase {
+    const char* what;
+    std::vector<TBox> arriving;
+    size_t still_waiting;
+  };
+  const std::vector<TCase> cases = {
+      {"priorities in falling order", {{"object0", 5}, {"object1", 3}, {"object2", 1}, {"object3", -2}}, 4},
+      {"sub-priorities and internal names", {{"a", 1, 2}, {"\x01" "b", 0, 9}, {"c", 2, -1}, {"d", 1, 1}}, 4},
+      // The second "x" is placed at its change, the rows before it too.
+      {"a shared name", {{"x", 2}, {"y", 1}, {"x", 2}, {"z", 0}}, 1},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    m.Reset();
+    TOrbaControl* root = m.ActiveBase();
+    std::vector<TOrbaControl*> model = root->GetChildren();
+    for (const TBox& wanted : c.arriving) {
+      auto* box = NewOrbaObject<TOrbaBox>(&m);
+      box->AssignName(wanted.name);
+      box->SetParent(root);
+      model.push_back(box);
+      InsertionPass(model);
+      box->SetPriority(wanted.priority);
+      InsertionPass(model);
+      if (wanted.sub != 0) box->SetSubPriority(wanted.sub);
+      InsertionPass(model);
+    }
+    EXPECT_EQ(root->WaitingChildren(), c.still_waiting);
+    EXPECT_EQ(root->GetChildren(), model);
+    EXPECT_EQ(root->WaitingChildren(), 0u);
+  }
+}
+
 // ---- many names ----------------------------------------------------------------------------------
 
 // Thousands of names, taken, shared, freed and renamed, so that the index
@@ -241,14 +284,20 @@ class RandomEdits {
   // given a parent in a row wait for their place until the next read).
   void Step() {
     if (Pick(6) == 0) {
-      for (uint32_t i = Pick(8) + 2; i-- > 0;) Edit(Pick(11));
+      // Any edit but a save and load (kind 11).
+      for (uint32_t i = Pick(8) + 2; i-- > 0;) {
+        const uint32_t kind = Pick(12);
+        Edit(kind == 11 ? 12 : kind);
+      }
     } else {
-      Edit(Pick(12));
+      Edit(Pick(13));
     }
     Check();
   }
   // How many children were still waiting for their place at the checks.
   size_t Waited() const { return waited_; }
+  // How many boxes created with a Priority still waited after it.
+  size_t KeyedWaits() const { return keyed_waits_; }
 
  private:
   void Edit(uint32_t kind) {
@@ -279,20 +328,10 @@ class RandomEdits {
         if (TOrbaControl* box = Box()) Reparent(*box, Control());
         break;
       case 7:
-        if (TOrbaControl* box = Box()) {
-          const int32_t p = static_cast<int32_t>(Pick(4)) - 1;
-          const bool sorts = p != box->GetPriority() && box->GetParent() != nullptr;
-          box->SetPriority(p);
-          if (sorts) InsertionPass(model_[box->GetParent()]);
-        }
+        if (TOrbaControl* box = Box()) SetKey(*box, static_cast<int32_t>(Pick(4)) - 1, false);
         break;
       case 8:
-        if (TOrbaControl* box = Box()) {
-          const int32_t p = static_cast<int32_t>(Pick(3));
-          const bool sorts = p != box->GetSubPriority() && box->GetParent() != nullptr;
-          box->SetSubPriority(p);
-          if (sorts) InsertionPass(model_[box->GetParent()]);
-        }
+        if (TOrbaControl* box = Box()) SetKey(*box, static_cast<int32_t>(Pick(3)), true);
         break;
       case 9:
         if (TOrbaObject* o = Object()) o->Scrap();
@@ -310,10 +349,30 @@ class RandomEdits {
           loaded = true;
         }
         break;
+      case 12: {
+        // Created with a Priority (and at times a SubPriority), as a
+        // creating command gives them after the parent: the key changes
+        // while the box may still wait for its place.
+        auto* box = NewOrbaObject<TOrbaBox>(&m_);
+        if (Pick(2) == 0) box->SetName(Name());
+        Reparent(*box, Control());
+        SetKey(*box, static_cast<int32_t>(Pick(4)) - 1, false);
+        if (Pick(3) == 0) SetKey(*box, static_cast<int32_t>(Pick(3)), true);
+        if (box->AwaitingPlace()) ++keyed_waits_;
+        break;
+      }
     }
     if (!loaded) Forget(before);
   }
 
+  // SetPriority (or SetSubPriority) as the model sees it: a whole pass
+  // after a change.
+  void SetKey(TOrbaControl& box, int32_t p, bool sub) {
+    const bool sorts = p != (sub ? box.GetSubPriority() : box.GetPriority()) && box.GetParent() != nullptr;
+    if (sub) box.SetSubPriority(p);
+    else box.SetPriority(p);
+    if (sorts) InsertionPass(model_[box.GetParent()]);
+  }
   uint32_t Pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
   std::string Name() {
     // Names that differ past the 8th and the 16th byte, and bytes above
@@ -407,10 +466,11 @@ class RandomEdits {
   std::mt19937 rng_;
   std::map<const TOrbaControl*, std::vector<TOrbaControl*>> model_;
   size_t waited_ = 0;
+  size_t keyed_waits_ = 0;
 };
 
 TEST_F(ObjectIndexTest, RandomEditsMatchAListScanAndWholeSorts) {
-  size_t waited = 0;
+  size_t waited = 0, keyed_waits = 0;
   for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
     m.Reset();
     RandomEdits edits(m, seed);
@@ -420,9 +480,12 @@ TEST_F(ObjectIndexTest, RandomEditsMatchAListScanAndWholeSorts) {
     }
     if (HasFatalFailure()) return;
     waited += edits.Waited();
+    keyed_waits += edits.KeyedWaits();
   }
-  // The bursts did leave children waiting for a read.
+  // The bursts did leave children waiting for a read, some of them after a
+  // Priority given at creation.
   EXPECT_GT(waited, 0u);
+  EXPECT_GT(keyed_waits, 0u);
 }
 
 }  // namespace

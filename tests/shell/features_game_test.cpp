@@ -207,5 +207,25 @@ TEST(MesfeatGame, ImagesRubyLinksVariablesHistoryCharactersAndClearing) {
   test::ExpectLacks(run2, {"read \"main.osb\""});
 }
 
+// 2,000 image items show one picture and 2,000 boxes on one spot are given
+// falling priorities as they are made, in one tick; then images 1 to 9
+// leave. The first box draws over the others, the first image still shows
+// the picture, and the images that left show nothing.
+TEST(SharedpicsGame, ManyOwnersOfOnePictureAndPrioritiesGivenAtCreation) {
+  const test::TempDir dir;
+  const std::string game = dir / "g";
+  test::BuildGame("sharedpics", game, true);
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", test::CellPicturesScript("cells('dot.brx', 4, 4, [(255, 0, 0)])\n"),
+                              game}).exit_code, 0);
+  ASSERT_EQ(test::PlayGame(game, 4, {"--screenshot", dir / "shot.png"}).exit_code, 0);
+  const std::string dump = test::DumpSave(game + "/save.dat");
+  for (const char* line : {"made int = 4000", "left int = 3991", "first str = \"TRUE FALSE TRUE\""})
+    EXPECT_NE(dump.find(line), std::string::npos) << line;
+  // The first image, the second's place, a spot no image covers, the
+  // boxes' spot.
+  EXPECT_EQ(test::PngPixels(dir / "shot.png", "(1, 1), (5, 1), (150, 5), (125, 95)"),
+            "[(255, 0, 0), (0, 0, 0), (0, 0, 0), (0, 255, 0)]\n");
+}
+
 }  // namespace
 }  // namespace orba

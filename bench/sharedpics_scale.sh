@@ -1,0 +1,45 @@
+#!/bin/sh
+# The "sharedpics" test game at 10,000 and 100,000 items of each shape
+# (image items showing one picture; boxes given a Priority as they are
+# made), played headless for 4 ticks by each BUILD given, in turn, ROUNDS
+# times (default 2); prints the player's CPU time (user + system seconds)
+# of each run: the start-up alone (10 images, no boxes), then each shape at
+# both counts. The ratio of 100,000 to 10,000 net of the start-up is 10 for
+# linear time.
+#
+#   bench/sharedpics_scale.sh build-rel [OTHER_BUILD ...]
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+python3 - "$dir/dot.brx" <<'PY'
+import struct, sys
+w = h = 4
+pixels = bytes((0, 0, 255)) * (w * h)  # BMP rows of 12 bytes, red
+header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
+open(sys.argv[1], "wb").write(header + info + pixels)
+PY
+games="start:10:0 images10k:10000:0 images100k:100000:0 boxes10k:10:10000 boxes100k:10:100000"
+for g in $games; do
+  name=${g%%:*} rest=${g#*:}
+  mkdir -p "$dir/src-$name"
+  cp "$here"/tests/games/sharedpics/*.txt "$dir/src-$name/"
+  sed -i "s/^VarNew Name=images Type=int Initial=.*/VarNew Name=images Type=int Initial=${rest%%:*}/;
+          s/^VarNew Name=boxes Type=int Initial=.*/VarNew Name=boxes Type=int Initial=${rest#*:}/" \
+      "$dir/src-$name/main.osb.txt"
+  "$1/orbatool" game build --folder "$dir/src-$name" -o "$dir/$name" >/dev/null
+  cp "$dir/dot.brx" "$dir/$name/"
+done
+for round in $(seq "${ROUNDS:-2}"); do
+  for build in "$@"; do
+    line="$build:"
+    for g in $games; do
+      name=${g%%:*}
+      rm -f "$dir/$name/save.dat"
+      t=$(/usr/bin/time -f "%U %S" "$build/orba" --headless --ticks 4 "$dir/$name" 2>&1 >/dev/null | tail -1)
+      line="$line $name $(echo "$t" | awk '{printf "%.2f", $1 + $2}')"
+    done
+    echo "$line"
+  done
+done
