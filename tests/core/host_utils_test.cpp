@@ -93,19 +93,6 @@ TEST(SaveLocation, TheProbeLeavesAPlantedLinkAndWhatItLeadsToAlone) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "game/save.dat.$$$"));
 }
 
-// A folder whose path with a trailing "/" is Length characters long, made of
-// nested folders below Base: there "save.dat" still fits the longest path
-// there is, while the probe's name does not, so no file can be created in
-// it, even by the super-user.
-std::string FolderNearThePathLimit(const std::string& base, size_t length) {
-  std::string folder = base;
-  while (folder.size() + 1 < length) {
-    folder += "/" + std::string(std::min<size_t>(200, length - folder.size() - 2), 'd');
-    ::mkdir(folder.c_str(), 0755);
-  }
-  return folder + "/";
-}
-
 TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   TempDir dir;
   FixedHostScope host;
@@ -116,8 +103,10 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   EXPECT_FALSE(Exists(dir / "game/save.dat.$$$"));
   // A folder where the probe cannot be created: the per-title folder, with
   // the old save.dat copied there once.
-  ::mkdir((dir / "ro").c_str(), 0755);
-  const std::string ro = FolderNearThePathLimit(dir / "ro", PATH_MAX - 16);
+  // There "save.dat" still fits the longest path there is, the probe's
+  // name does not.
+  const std::string ro = test::PathNearTheLimit(dir / "ro", PATH_MAX - 17) + "/";
+  ::mkdir(ro.c_str(), 0755);
   test::WriteFileBytes(ro + "save.dat", {1, 2, 3});
   const std::string title = "My:Game?";
   const std::string want = dir / "data/orba/My_Game_/save.dat";

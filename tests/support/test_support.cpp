@@ -89,6 +89,17 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
 
 std::string TestsPath(const std::string& relative) { return std::string(ORBA_TESTS_DIR) + "/" + relative; }
 
+std::string PathNearTheLimit(const std::string& base, size_t length) {
+  constexpr size_t kLongestName = 200;
+  std::string path = base;
+  std::filesystem::create_directories(path);
+  while (length - path.size() - 1 > kLongestName) {
+    path += "/" + std::string(kLongestName, 'd');
+    std::filesystem::create_directory(path);
+  }
+  return path + "/" + std::string(length - path.size() - 1, 'n');
+}
+
 CommandResult RunPython(const std::string& script, const std::vector<std::string>& args) {
   std::vector<std::string> argv{ORBA_PYTHON, TestsPath(script)};
   argv.insert(argv.end(), args.begin(), args.end());

@@ -45,4 +45,11 @@ CommandResult RunOrbaTool(const std::vector<std::string>& args);
 // Path of a file below tests/.
 std::string TestsPath(const std::string& relative);
 
+// A path of exactly Length characters below Base, not made itself: its
+// parents are nested folders made below Base. Near the longest path there
+// is (PATH_MAX - 1), a folder there takes short names but no longer ones,
+// which fails a file's creation where no permission would (the tests may
+// run as root).
+std::string PathNearTheLimit(const std::string& base, size_t length);
+
 }  // namespace orba::test
