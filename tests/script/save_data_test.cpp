@@ -249,16 +249,6 @@ TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
   EXPECT_EQ(names, std::vector<std::string>{"save.dat"});
 }
 
-// The stored bytes of one entry of a file.
-std::vector<uint8_t> StoredBytes(const std::string& path, const std::string& name) {
-  TVrFileCollection c;
-  c.Open(path, true);
-  const TVrFile* file = c.Find(name);
-  if (file == nullptr) return {};
-  const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-  return std::vector<uint8_t>(bytes.begin() + file->Offset, bytes.begin() + file->Offset + file->Size);
-}
-
 // A slot whose packed bytes were damaged on disk: saving another slot
 // keeps it byte for byte (no box, nothing lost), and saving its own slot
 // replaces it; the other slots stay loadable throughout.
@@ -271,16 +261,8 @@ TEST(SaveData, ADamagedSlotBlocksNoSaveAndIsReplacedByItsOwn) {
     AddVar(p.vars, PT_INT, "n", "1");
     for (int32_t slot : {1, 2, 3}) ASSERT_TRUE(p.file.SaveGame(slot, "", 0, "s" + std::to_string(slot), true));
   }
-  std::vector<uint8_t> bytes = test::ReadFileBytes(path);
-  {
-    TVrFileCollection c;
-    c.Open(path, true);
-    const TVrFile* two = c.Find(GameSlotEntryName(2));
-    ASSERT_NE(two, nullptr);
-    bytes[static_cast<size_t>(two->Offset + two->Size / 2)] ^= 0x55;
-  }
-  test::WriteFileBytes(path, bytes);
-  const std::vector<uint8_t> damaged = StoredBytes(path, GameSlotEntryName(2));
+  ASSERT_TRUE(test::DamageStoredEntry(path, GameSlotEntryName(2)));
+  const std::vector<uint8_t> damaged = test::StoredEntryBytes(path, GameSlotEntryName(2));
 
   Player p(path);
   p.file.OpenAtStart(nullptr);
@@ -288,7 +270,7 @@ TEST(SaveData, ADamagedSlotBlocksNoSaveAndIsReplacedByItsOwn) {
   AddVar(p.vars, PT_INT, "n", "5");
   ASSERT_TRUE(p.file.SaveGame(1, "", 0, "again", true)) << p.file.LastError;
   ASSERT_TRUE(p.file.SaveGame(4, "", 0, "new", true)) << p.file.LastError;
-  EXPECT_EQ(StoredBytes(path, GameSlotEntryName(2)), damaged);
+  EXPECT_EQ(test::StoredEntryBytes(path, GameSlotEntryName(2)), damaged);
   EXPECT_TRUE(boxes.Boxes->Shown.empty());
 
   Player q(path);
@@ -297,7 +279,7 @@ TEST(SaveData, ADamagedSlotBlocksNoSaveAndIsReplacedByItsOwn) {
   EXPECT_EQ(q.file.LoadGame(1), TSaveDataFile::TLoadResult::Loaded);
   EXPECT_EQ(q.vars.Find("n")->GetAsInt(), 5);
   ASSERT_TRUE(q.file.SaveGame(2, "", 0, "mended", true)) << q.file.LastError;
-  EXPECT_NE(StoredBytes(path, GameSlotEntryName(2)), damaged);
+  EXPECT_NE(test::StoredEntryBytes(path, GameSlotEntryName(2)), damaged);
   Player r(path);
   r.file.OpenAtStart(nullptr);
   for (int32_t slot : {1, 2, 3, 4}) EXPECT_EQ(r.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded) << slot;

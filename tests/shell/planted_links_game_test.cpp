@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "core/files/vr_file.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 
@@ -66,27 +65,6 @@ std::vector<std::string> FreshTemporaries(const std::string& folder) {
   return found;
 }
 
-void DamageEntry(const std::string& archive, const std::string& name) {
-  std::vector<uint8_t> bytes = test::ReadFileBytes(archive);
-  {
-    TVrFileCollection c;
-    c.Open(archive, true);
-    const TVrFile* entry = c.Find(name);
-    ASSERT_NE(entry, nullptr) << name;
-    bytes[static_cast<size_t>(entry->Offset + entry->Size / 2)] ^= 0x55;
-  }
-  test::WriteFileBytes(archive, bytes);
-}
-
-std::vector<uint8_t> StoredBytes(const std::string& archive, const std::string& name) {
-  TVrFileCollection c;
-  c.Open(archive, true);
-  const TVrFile* entry = c.Find(name);
-  if (entry == nullptr) return {};
-  const std::vector<uint8_t> bytes = test::ReadFileBytes(archive);
-  return std::vector<uint8_t>(bytes.begin() + entry->Offset, bytes.begin() + entry->Offset + entry->Size);
-}
-
 TEST(PlantedTmpGame, WritesStayInTheGamesFolderAndTheGameGoesOn) {
   const test::TempDir dir;
   const std::string home = dir / "home", outside = dir / "outside", game = dir / "game";
@@ -128,14 +106,14 @@ TEST(PlantedTmpGame, WritesStayInTheGamesFolderAndTheGameGoesOn) {
 
   // A damaged slot blocks no later save; the stale temporary's name goes,
   // the link itself and not what it leads to.
-  DamageEntry(game + "/save.dat", "GAMESAVEDATA2");
-  const std::vector<uint8_t> damaged = StoredBytes(game + "/save.dat", "GAMESAVEDATA2");
+  ASSERT_TRUE(test::DamageStoredEntry(game + "/save.dat", "GAMESAVEDATA2"));
+  const std::vector<uint8_t> damaged = test::StoredEntryBytes(game + "/save.dat", "GAMESAVEDATA2");
   const test::CommandResult second = test::PlayGame(game, 8);
   ASSERT_EQ(second.exit_code, 0) << second.output;
   EXPECT_EQ(EntriesBelow(dir.path(), game), before);
   ExpectContains(second.output, {"removed a stale save.dat.~tmp\n", "save data: GAMESAVEDATA2 kept as stored"});
   EXPECT_FALSE(fs::exists(fs::symlink_status(game + "/save.dat.~tmp")));
-  EXPECT_EQ(StoredBytes(game + "/save.dat", "GAMESAVEDATA2"), damaged);
+  EXPECT_EQ(test::StoredEntryBytes(game + "/save.dat", "GAMESAVEDATA2"), damaged);
   // The dump tool reports the damaged entry (and fails for it) and shows
   // the rest.
   const test::CommandResult dump = test::RunOrbaTool({"save", "dump", game + "/save.dat"});
