@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <filesystem>
 #include <tuple>
 
 #include "core/errors.h"
@@ -15,6 +17,7 @@
 #include "core/system/instance_lock.h"
 #include "core/system/save_location.h"
 #include "platform/linux/host_linux.h"
+#include "platform/text_convert.h"
 #include "support/fixed_host.h"
 #include "support/test_support.h"
 
@@ -39,8 +42,55 @@ TEST(SaveLocation, TitleFolderNames) {
       {"\x83\x5c\x95\x5c|", "\x83\x5c\x95\x5c_"},  // ソ表| : trail bytes 0x5C stay
       {"\x83|", "\x83|"},    // "|" as the trail byte of a character stays
       {"a|\x83", "a_\x83"},  // a lead byte at the end is a byte of its own
-      {"..", "__"}, {".", "_"}, {"v1.0", "v1.0"}};
+      {"..", "__"}, {".", "_"}, {"v1.0", "v1.0"},
+      // A byte after a lead byte that is no trail byte is a byte of its own.
+      {"a\x81/..", "a\x81_.."}, {"\x81\x7f|", "\x81\x7f_"}, {"\x81/\x81\\", "\x81_\x81\\"}};
   for (const auto& [title, folder] : cases) EXPECT_EQ(TitleFolderName(title), folder) << title;
+  EXPECT_EQ(TitleFolderName(std::string("..\0/x", 5)), "..__x");
+}
+
+// Whatever the title holds, its data folder is one folder directly below
+// the player's own, and nothing else is made.
+TEST(SaveLocation, AHostileTitleStaysInItsOwnDataFolder) {
+  TempDir dir;
+  FixedHostScope host;
+  host.host->Folders = {{kFolderLocalAppData, dir / "data"}};
+  const std::string titles[] = {"a\x81/..", "\x81/..", "..", "\x81/\x81/", std::string("..\0x", 4),
+                                std::string("\x81\0", 2), "a/../../b", "\x81\\.."};
+  for (const std::string& title : titles) {
+    SCOPED_TRACE(ToHex(std::vector<uint8_t>(title.begin(), title.end())));
+    const std::string folder = GetTitleDataFolder(title);
+    const std::string base = dir / "data/orba/";
+    ASSERT_EQ(folder.substr(0, base.size()), base);
+    const std::string name = SjisToUtf8(folder.substr(base.size(), folder.size() - base.size() - 1));
+    EXPECT_TRUE(!name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos) << name;
+    EXPECT_TRUE(std::filesystem::is_directory(base + name));
+  }
+  // Only the titles' folders were made, all of them in the player's folder.
+  size_t made = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir / "data")) {
+    if (e.path() == dir / "data/orba") continue;
+    EXPECT_EQ(e.path().parent_path().string(), dir / "data/orba") << e.path();
+    ++made;
+  }
+  EXPECT_EQ(made, std::size(titles));
+}
+
+// A game that ships a symlink under the probe's old name: the probe never
+// opens, empties or removes it, and the game keeps its folder.
+TEST(SaveLocation, TheProbeLeavesAPlantedLinkAndWhatItLeadsToAlone) {
+  TempDir dir;
+  FixedHostScope host;
+  host.host->Folders = {{kFolderLocalAppData, dir / "data"}};
+  std::filesystem::create_directories(dir / "game");
+  test::WriteFileBytes(dir / "canary", {1, 2, 3});
+  std::filesystem::create_symlink(dir / "canary", dir / "game/save.dat.$$$");
+  EXPECT_EQ(ResolveSaveDataFile(dir / "game/", "T"), dir / "game/save.dat");
+  EXPECT_EQ(test::ReadFileBytes(dir / "canary"), (std::vector<uint8_t>{1, 2, 3}));
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir / "game")) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"save.dat.$$$"});
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "game/save.dat.$$$"));
 }
 
 TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
@@ -53,15 +103,17 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   EXPECT_FALSE(Exists(dir / "game/save.dat.$$$"));
   // A folder where the probe cannot be created: the per-title folder, with
   // the old save.dat copied there once.
-  ::mkdir((dir / "ro").c_str(), 0755);
-  ::mkdir((dir / "ro/save.dat.$$$").c_str(), 0755);
-  test::WriteFileBytes(dir / "ro/save.dat", {1, 2, 3});
+  // There "save.dat" still fits the longest path there is, the probe's
+  // name does not.
+  const std::string ro = test::PathNearTheLimit(dir / "ro", PATH_MAX - 17) + "/";
+  ::mkdir(ro.c_str(), 0755);
+  test::WriteFileBytes(ro + "save.dat", {1, 2, 3});
   const std::string title = "My:Game?";
   const std::string want = dir / "data/orba/My_Game_/save.dat";
-  EXPECT_EQ(ResolveSaveDataFile(dir / "ro/", title), want);
+  EXPECT_EQ(ResolveSaveDataFile(ro, title), want);
   EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
-  test::WriteFileBytes(dir / "ro/save.dat", {9});
-  EXPECT_EQ(ResolveSaveDataFile(dir / "ro/", title), want);
+  test::WriteFileBytes(ro + "save.dat", {9});
+  EXPECT_EQ(ResolveSaveDataFile(ro, title), want);
   EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
   // No title, no data folder, or one that cannot be made: the error of the
   // player, and where it looked and why for the player's own line.
@@ -74,11 +126,11 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   for (const auto& [data, title, why] : cases) {
     host.host->Folders = {{kFolderLocalAppData, data}};
     try {
-      ResolveSaveDataFile(dir / "ro/", title);
+      ResolveSaveDataFile(ro, title);
       ADD_FAILURE() << why;
     } catch (const ESaveLocationError& e) {
       EXPECT_STREQ(e.what(), kMsgCannotCreateDataFile);
-      EXPECT_EQ(e.Where(), "save.dat: nothing can be written in " + dir / "ro/, and " + why);
+      EXPECT_EQ(e.Where(), "save.dat: nothing can be written in " + ro + ", and " + why);
     }
   }
   EXPECT_EQ(GetTitleDataFolder(""), "");

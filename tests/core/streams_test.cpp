@@ -433,6 +433,31 @@ TEST(BigFileStream, MissingFileAndUncreatableVolumeRaise) {
   EXPECT_EQ(s.GetSize(), 10);
 }
 
+// Symlinks planted under volume names lead to a user's file (kept as it
+// was) or to a file not there yet (never made): writing replaces the links
+// themselves, read-write access refuses them, reading follows them.
+TEST(BigFileStream, WritingNeverGoesThroughAPlantedSymlink) {
+  test::TempDir dir;
+  fs::create_directories(dir / "outside");
+  test::WriteFileBytes(dir / "outside/canary", Bytes("user"));
+  fs::create_symlink(dir / "outside/canary", dir / "x.dat");
+  fs::create_symlink(dir / "outside/new.001", dir / "x.001");
+  {
+    TKsBigFileStream s(dir / "x.dat", fmOpenWrite, 10);
+    s.WriteBuffer(Counting(15).data(), 15);
+  }
+  EXPECT_EQ(test::ReadFileBytes(dir / "outside/canary"), Bytes("user"));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "outside/new.001")));
+  for (const char* volume : {"x.dat", "x.001"}) EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dir / volume)));
+  EXPECT_EQ(test::ReadFileBytes(dir / "x.001"), Counting(5, 10));
+
+  fs::create_symlink(dir / "outside/canary", dir / "y.dat");
+  EXPECT_THROW(TKsBigFileStream(dir / "y.dat", fmOpenReadWrite), EFOpenError);
+  TKsBigFileStream reader(dir / "y.dat", fmOpenRead);
+  EXPECT_EQ(ReadAll(reader, 10), Bytes("user"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "outside/canary"), Bytes("user"));
+}
+
 TEST(BigFileStream, CopiesLargerThanTheCopyBufferGoThroughWhole) {
   test::TempDir dir;
   const int64_t size = 11 * 1048576 + 3;  // more than one 10 MiB copy chunk

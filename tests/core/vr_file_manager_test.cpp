@@ -120,6 +120,19 @@ TEST_F(VrManager, RealFileNameExtractsOnceAndKeepsTheRecord) {
   EXPECT_FALSE(fs::exists(first) || fs::exists(folder));
 }
 
+// A symlink standing where an entry is to be extracted (the temporary
+// folder is the player's own, but nothing is taken on trust) is replaced,
+// never written through.
+TEST_F(VrManager, ExtractionReplacesALinkUnderItsNameAndLeavesWhatItLeadsTo) {
+  WriteText(dir / "canary", "the user's own file");
+  const std::string next = SjisToUtf8(manager->TempFolder) + "~ob00000000.txt";
+  fs::create_symlink(dir / "canary", next);
+  EXPECT_EQ(manager->RealFileName("both.txt"), manager->TempFolder + "~ob00000000.txt");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(next)));
+  EXPECT_EQ(Text(test::ReadFileBytes(next)), "archive A");
+  EXPECT_EQ(Text(test::ReadFileBytes(dir / "canary")), "the user's own file");
+}
+
 TEST_F(VrManager, AFailedExtractionLeavesNoRecordAndNoFile) {
   // A packed entry whose zlib stream is damaged.
   WritePackage(dir / "bad.dat", {{"broken.ogg", std::string(1000, 'q')}});

@@ -1,10 +1,13 @@
 #include "script/save/save_data.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <sstream>
 #include <tuple>
 
@@ -226,13 +229,62 @@ TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
   Player p(path);
   ASSERT_TRUE(p.file.SaveGame(1, "", 0, "old", true));
   const std::vector<uint8_t> before = test::ReadFileBytes(path);
-  // The temporary file cannot be created: a folder stands in its place.
-  ASSERT_EQ(::mkdir((path + ".~tmp").c_str(), 0700), 0);
-  EXPECT_FALSE(p.file.SaveGame(1, "", 0, "new", true));
+  // Writing the temporary fails: no file may grow past 16 bytes (with
+  // SIGXFSZ ignored, the write reports EFBIG).
+  rlimit limit {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+  const rlimit small{16, limit.rlim_max};
+  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = p.file.SaveGame(1, "", 0, "new", true);
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, old_handler);
+  EXPECT_FALSE(saved);
   EXPECT_FALSE(p.file.LastError.empty());
   EXPECT_EQ(p.file.GetSaveCaption(1), "old");
   EXPECT_EQ(test::ReadFileBytes(path), before);
-  ::rmdir((path + ".~tmp").c_str());
+  // The temporary went with the failure.
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.push_back(e.path().filename());
+  EXPECT_EQ(names, std::vector<std::string>{"save.dat"});
+}
+
+// A slot whose packed bytes were damaged on disk: saving another slot
+// keeps it byte for byte (no box, nothing lost), and saving its own slot
+// replaces it; the other slots stay loadable throughout.
+TEST(SaveData, ADamagedSlotBlocksNoSaveAndIsReplacedByItsOwn) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  test::TBoxScope boxes;
+  {
+    Player p(path);
+    AddVar(p.vars, PT_INT, "n", "1");
+    for (int32_t slot : {1, 2, 3}) ASSERT_TRUE(p.file.SaveGame(slot, "", 0, "s" + std::to_string(slot), true));
+  }
+  ASSERT_TRUE(test::DamageStoredEntry(path, GameSlotEntryName(2)));
+  const std::vector<uint8_t> damaged = test::StoredEntryBytes(path, GameSlotEntryName(2));
+
+  Player p(path);
+  p.file.OpenAtStart(nullptr);
+  ASSERT_FALSE(p.file.Damaged());
+  AddVar(p.vars, PT_INT, "n", "5");
+  ASSERT_TRUE(p.file.SaveGame(1, "", 0, "again", true)) << p.file.LastError;
+  ASSERT_TRUE(p.file.SaveGame(4, "", 0, "new", true)) << p.file.LastError;
+  EXPECT_EQ(test::StoredEntryBytes(path, GameSlotEntryName(2)), damaged);
+  EXPECT_TRUE(boxes.Boxes->Shown.empty());
+
+  Player q(path);
+  q.file.OpenAtStart(nullptr);
+  EXPECT_EQ(q.file.GetSaveCaption(1) + "|" + q.file.GetSaveCaption(3) + "|" + q.file.GetSaveCaption(4), "again|s3|new");
+  EXPECT_EQ(q.file.LoadGame(1), TSaveDataFile::TLoadResult::Loaded);
+  EXPECT_EQ(q.vars.Find("n")->GetAsInt(), 5);
+  ASSERT_TRUE(q.file.SaveGame(2, "", 0, "mended", true)) << q.file.LastError;
+  EXPECT_NE(test::StoredEntryBytes(path, GameSlotEntryName(2)), damaged);
+  Player r(path);
+  r.file.OpenAtStart(nullptr);
+  for (int32_t slot : {1, 2, 3, 4}) EXPECT_EQ(r.file.LoadGame(slot), TSaveDataFile::TLoadResult::Loaded) << slot;
+  EXPECT_EQ(r.file.GetSaveCaption(2), "mended");
+  EXPECT_TRUE(boxes.Boxes->Shown.empty());
 }
 
 const std::vector<uint8_t> kJunk = FromHex("76 66 66 00 00 00 ff ff ff 7f 01 02");

@@ -4,6 +4,7 @@
 // there.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -59,6 +60,10 @@ std::string CutPackage(const std::string& dir) {
   return dir + "/cut.dat";
 }
 
+// A game folder below Dir where "save.dat" still fits the longest path
+// there is, but no longer name does.
+std::string DeepGame(const std::string& dir) { return test::PathNearTheLimit(dir + "/deep", PATH_MAX - 17); }
+
 TEST(WrongUse, EachEndsWithStatus1AndNamesTheProblem) {
   const std::vector<WrongUse> cases = {
       {"a window without a display",
@@ -112,18 +117,19 @@ TEST(WrongUse, EachEndsWithStatus1AndNamesTheProblem) {
          return std::vector<std::string>{"--headless", d + "/game"};
        },
        [](const std::string& d) { return std::vector<std::string>{"orba: " + d + "/game", "game.dat:", kDamagedPackage}; }},
-      // The probe file cannot be made where a folder of its name stands
-      // (even for root), and without HOME there is no data folder either.
+      // The probe file cannot be made where its name would pass the longest
+      // path there is (even for root), and without HOME there is no data
+      // folder either.
       {"a save folder that takes no file, without HOME",
        {"HOME", "XDG_DATA_HOME"},
        [](const std::string& d) {
          test::BuildGame("paint", d + "/game", true);
-         fs::create_directory(d + "/game/save.dat.$$$");
-         return std::vector<std::string>{"--headless", d + "/game"};
+         fs::rename(d + "/game", DeepGame(d));
+         return std::vector<std::string>{"--headless", DeepGame(d)};
        },
        [](const std::string& d) {
          return std::vector<std::string>{std::string("orba: ") + kCannotCreateDataFile,
-                                         "nothing can be written in " + d + "/game/",
+                                         "nothing can be written in " + DeepGame(d) + "/",
                                          "neither $XDG_DATA_HOME nor $HOME is set"};
        }},
   };

@@ -11,7 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
+#include <utility>
+
+#include "core/files/vr_file.h"
 
 namespace orba::test {
 
@@ -103,6 +107,44 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
 }
 
 std::string TestsPath(const std::string& relative) { return std::string(ORBA_TESTS_DIR) + "/" + relative; }
+
+namespace {
+// Where an entry's stored bytes lie in its package file: (offset, size).
+std::optional<std::pair<int64_t, int64_t>> StoredEntryRange(const std::string& archive, const std::string& name) {
+  TVrFileCollection c;
+  c.Open(archive, true);
+  const TVrFile* entry = c.Find(name);
+  if (entry == nullptr) return std::nullopt;
+  return std::make_pair(entry->Offset, entry->Size);
+}
+}  // namespace
+
+std::vector<uint8_t> StoredEntryBytes(const std::string& archive, const std::string& name) {
+  const auto range = StoredEntryRange(archive, name);
+  if (!range) return {};
+  const std::vector<uint8_t> bytes = ReadFileBytes(archive);
+  return std::vector<uint8_t>(bytes.begin() + range->first, bytes.begin() + range->first + range->second);
+}
+
+bool DamageStoredEntry(const std::string& archive, const std::string& name) {
+  const auto range = StoredEntryRange(archive, name);
+  if (!range) return false;
+  std::vector<uint8_t> bytes = ReadFileBytes(archive);
+  bytes[static_cast<size_t>(range->first + range->second / 2)] ^= 0x55;
+  WriteFileBytes(archive, bytes);
+  return true;
+}
+
+std::string PathNearTheLimit(const std::string& base, size_t length) {
+  constexpr size_t kLongestName = 200;
+  std::string path = base;
+  std::filesystem::create_directories(path);
+  while (length - path.size() - 1 > kLongestName) {
+    path += "/" + std::string(kLongestName, 'd');
+    std::filesystem::create_directory(path);
+  }
+  return path + "/" + std::string(length - path.size() - 1, 'n');
+}
 
 CommandResult RunPython(const std::string& script, const std::vector<std::string>& args) {
   std::vector<std::string> argv{ORBA_PYTHON, TestsPath(script)};

@@ -49,4 +49,18 @@ CommandResult RunOrbaTool(const std::vector<std::string>& args);
 // Path of a file below tests/.
 std::string TestsPath(const std::string& relative);
 
+// The stored (for most entries packed) bytes of an entry of a package
+// file such as "save.dat"; empty when there is no such entry.
+std::vector<uint8_t> StoredEntryBytes(const std::string& archive, const std::string& name);
+// Flips bits of the middle byte of an entry's stored bytes on disk, so that
+// a packed entry no longer unpacks. False when there is no such entry.
+bool DamageStoredEntry(const std::string& archive, const std::string& name);
+
+// A path of exactly Length characters below Base, not made itself: its
+// parents are nested folders made below Base. Near the longest path there
+// is (PATH_MAX - 1), a folder there takes short names but no longer ones,
+// which fails a file's creation where no permission would (the tests may
+// run as root).
+std::string PathNearTheLimit(const std::string& base, size_t length);
+
 }  // namespace orba::test

@@ -109,8 +109,14 @@ void TVrFile::AppendRaw(TKsBigStream& stream, TKsBigStream& content) {
 }
 
 void TVrFile::WriteData(TKsBigStream& stream) {
-  Raw = false;
   TVrFileCollection& owner = Owner();
+  if (KeepStored && !Data && from_archive_ && owner.Archive) {
+    // The same bytes: Raw, Age, Crc and CrcOfUnpacked stay as read.
+    owner.Archive->SetPosition(Offset);
+    if (stream.CopyFrom(*owner.Archive, Size) != Size) throw EReadError();
+    return;
+  }
+  Raw = false;
   TKsMemoryStream content;
   TKsMemoryStream* source = Data.get();
   if (!source && from_archive_ && owner.Archive) {

@@ -67,9 +67,15 @@ class TVrFile : public THashCollectionItem {
   int32_t Age = 0;                        // packed file date and time of the source, 0 unknown
   uint32_t Crc = 0;
   bool CrcOfUnpacked = false;             // Crc covers the unpacked bytes (else the stored ones)
+  // Written again as stored, unpacked and packed by no one: an entry read
+  // from the archive that cannot be unpacked keeps its bytes instead of
+  // failing the write (see WriteData).
+  bool KeepStored = false;
 
   // Appends the stored bytes to Stream and sets Raw, Crc and, for a file on
-  // disk, Age. The content comes from Data, else (for an entry read from
+  // disk, Age. An entry read from the collection's archive and marked
+  // KeepStored is copied from there byte for byte, its flags unchanged.
+  // Otherwise the content comes from Data, else (for an entry read from
   // the collection's archive) from that archive, else from the file BasePath
   // + Name on disk, else from the collection (ReadEntry).
   void WriteData(TKsBigStream& stream);

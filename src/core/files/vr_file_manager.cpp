@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/files/atomic_file.h"
 #include "core/files/file_access.h"
 #include "core/files/install_record.h"
 #include "core/files/list_files.h"
@@ -310,10 +311,9 @@ std::string TVrFileManager::RealFileName(const std::string& name) {
 
 std::string TVrFileManager::ExtractToTemp(const std::string& name) {
   TVrLockData* record = LockList.Add(name, TempFolder);
-  const std::string disk = SjisToUtf8(record->FilePath);
-  struct stat st {};
-  if (::stat(disk.c_str(), &st) == 0) ::chmod(disk.c_str(), st.st_mode | S_IWUSR);
-  const int fd = TempFolder.empty() ? -1 : ::open(disk.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // The file is made anew: an old one of the name (even one left read-only)
+  // goes, and a symlink there is replaced, never written through.
+  const int fd = TempFolder.empty() ? -1 : CreateReplacingFile(SjisToUtf8(record->FilePath));
   if (fd < 0) {
     record->Discard();
     LockList.DiscardRecord(record);

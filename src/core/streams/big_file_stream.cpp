@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "core/errors.h"
+#include "core/files/atomic_file.h"
 #include "core/strings/sjis_case.h"
 #include "platform/text_convert.h"
 
@@ -54,7 +55,9 @@ TKsBigFileStream::TKsBigFileStream(const std::string& file_name, uint16_t mode, 
     for (int n = 0; FileExists(VolumeFileName(n)); ++n) ::unlink(SjisToUtf8(VolumeFileName(n)).c_str());
     return;
   }
-  const int flags = (access == fmOpenRead ? O_RDONLY : O_RDWR) | O_CLOEXEC;
+  // A stream that writes never opens a volume through a symlink: one
+  // planted in a game's folder could lead to any file of the user.
+  const int flags = (access == fmOpenRead ? O_RDONLY : O_RDWR | O_NOFOLLOW) | O_CLOEXEC;
   for (int n = 0;; ++n) {
     // A volume follows only a full one, so a stale ".001" beside a short
     // first volume is never taken for part of the file.
@@ -111,7 +114,8 @@ void TKsBigFileStream::SetPosition(int64_t position) { position_ = std::clamp<in
 
 void TKsBigFileStream::CreateVolume(int n) {
   const std::string name = VolumeFileName(n);
-  const int fd = ::open(SjisToUtf8(name).c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Replaces whatever had the name, a symlink itself rather than its target.
+  const int fd = CreateReplacingFile(SjisToUtf8(name));
   if (fd < 0) throw EFOpenError(name);
   volumes_.push_back(Volume{fd, 0});
 }

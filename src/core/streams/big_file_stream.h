@@ -32,7 +32,10 @@ class TKsBigFileStream : public TKsBigStream {
   // volume n + 1 for as long as volume n is exactly VolumeSize long and the
   // next file exists. Volume 0 missing raises EFOpenError. Any other access
   // (write) starts from scratch: volumes 0, 1, 2, ... are deleted up to the
-  // first one missing, and Write creates them anew.
+  // first one missing, and Write creates them anew. A stream that writes
+  // never opens or writes through a symlink: an existing volume that is one
+  // is not opened (volume 0 raises EFOpenError), and a volume Write creates
+  // replaces the link itself.
   //
   // The sharing bits are accepted but not enforced: Linux has no mandatory
   // share modes.

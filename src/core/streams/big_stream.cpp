@@ -1,16 +1,13 @@
 #include "core/streams/big_stream.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "core/errors.h"
+#include "core/files/atomic_file.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -121,24 +118,10 @@ void TKsMemoryStream::LoadFromFile(const std::string& path) {
 }
 
 void TKsMemoryStream::SaveToFile(const std::string& path) {
-  const std::string target = SjisToUtf8(path);
-  const std::string temporary = target + kSaveTemporarySuffix;
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) throw EFOpenError(path);
-  size_t done = 0;
-  bool ok = true;
-  while (ok && done < data_.size()) {
-    const ssize_t n = ::write(fd, data_.data() + done, data_.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else done += static_cast<size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (::close(fd) != 0) ok = false;
-  if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    throw EWriteError();
+  switch (ReplaceFileWhole(SjisToUtf8(path), data_.data(), data_.size())) {
+    case TReplaceResult::Replaced: return;
+    case TReplaceResult::NotCreated: throw EFOpenError(path);
+    case TReplaceResult::NotWritten: throw EWriteError();
   }
 }
 

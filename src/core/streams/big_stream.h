@@ -77,12 +77,13 @@ class TKsMemoryStream : public TKsBigStream {
   // Replaces the content with the file's bytes; the position goes to 0.
   // Raises EFOpenError when the file cannot be opened.
   void LoadFromFile(const std::string& path);
-  // Writes the whole content to the file: into a temporary file beside it
-  // (the name with kSaveTemporarySuffix added), flushed to disk and then
-  // renamed over the old file, so that a failed save leaves the old file as
-  // it was. Raises EFOpenError or EWriteError.
+  // Writes the whole content to the file: into a temporary file of a fresh
+  // name beside it, flushed to disk and then renamed over the old file
+  // (ReplaceFileWhole of core/files/atomic_file.h), so that a failed save
+  // leaves the old file as it was and nothing planted under either name is
+  // written through. Raises EFOpenError when the temporary cannot be made,
+  // EWriteError when writing or renaming fails.
   void SaveToFile(const std::string& path);
-  static constexpr char kSaveTemporarySuffix[] = ".~tmp";
 
  private:
   std::vector<uint8_t> data_;

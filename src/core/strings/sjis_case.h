@@ -13,6 +13,9 @@ namespace orba {
 
 // Lead bytes of code page 932: 0x81-0x9F and 0xE0-0xFC.
 constexpr bool IsSjisLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+// Trail bytes of code page 932: 0x40-0xFC but 0x7F. Never a control
+// character, "/" or NUL.
+constexpr bool IsSjisTrailByte(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 std::string SjisLowerCase(const std::string& s);
 std::string SjisUpperCase(const std::string& s);

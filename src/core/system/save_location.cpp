@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/errors.h"
+#include "core/files/atomic_file.h"
 #include "core/streams/big_stream.h"
 #include "core/strings/sjis_case.h"
 #include "platform/host.h"
@@ -16,6 +17,10 @@
 namespace orba {
 
 namespace {
+
+// The probe of a folder's writability: this and six random letters and
+// digits.
+constexpr char kProbeFilePrefix[] = "save.dat.$$$";
 
 bool IsFolder(const std::string& utf8) {
   struct stat st {};
@@ -52,14 +57,16 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, end);
 }
 
-// Whether a file can be created in the folder: creates and removes the probe.
+// Whether a file can be created in the folder: creates and removes a probe
+// of a fresh name of its own, so that nothing a game put under a name in its
+// folder (a symlink to a file of the user) is opened or removed.
 bool CanCreateIn(const std::string& dir) {
-  const std::string probe = SjisToUtf8(dir + "save.dat.$$$");
-  const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  bool ok = fd >= 0;
-  if (ok) ::close(fd);
-  ok = ok && IsFile(probe);
-  ::unlink(probe.c_str());
+  const TNewFile probe = CreateFreshFile(SjisToUtf8(dir + kProbeFilePrefix));
+  if (probe.Fd < 0) return false;
+  ::close(probe.Fd);
+  struct stat st {};
+  const bool ok = ::lstat(probe.Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  ::unlink(probe.Path.c_str());
   return ok;
 }
 
@@ -79,11 +86,12 @@ std::string GetWindowsFolder() {
 }
 
 std::string TitleFolderName(const std::string& title) {
-  static const std::string kForbidden = "\\/:,;*?\"<>|";
+  // NUL too: the file system would end the name there.
+  static const std::string kForbidden("\\/:,;*?\"<>|\0", 12);
   std::string name = title;
   for (size_t i = 0; i < name.size(); ++i) {
     const uint8_t c = static_cast<uint8_t>(name[i]);
-    if (IsSjisLeadByte(c) && i + 1 < name.size()) {
+    if (IsSjisLeadByte(c) && i + 1 < name.size() && IsSjisTrailByte(static_cast<uint8_t>(name[i + 1]))) {
       ++i;  // the trail byte stays as it is
     } else if (kForbidden.find(static_cast<char>(c)) != std::string::npos) {
       name[i] = '_';
@@ -105,7 +113,13 @@ TTitleFolder FindTitleDataFolder(const std::string& title) {
   if (title.empty()) return {"", "the game has no title to name a data folder"};
   const std::string base = GetSpecialFolder(kFolderLocalAppData);
   if (base.empty()) return {"", "no data folder: neither $XDG_DATA_HOME nor $HOME is set"};
-  const std::string folder = base + "/orba/" + TitleFolderName(title) + "/";
+  const std::string name = TitleFolderName(title);
+  // One folder directly below the player's own, whatever the title holds.
+  const std::string disk_name = SjisToUtf8(name);
+  if (disk_name.empty() || disk_name == "." || disk_name == ".." ||
+      disk_name.find_first_of(std::string("/\0", 2)) != std::string::npos)
+    return {"", "the title cannot name a data folder"};
+  const std::string folder = base + "/orba/" + name + "/";
   if (!MakeFolders(SjisToUtf8(folder))) return {"", "the data folder " + folder + " cannot be made"};
   return {folder, ""};
 }

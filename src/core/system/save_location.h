@@ -29,12 +29,15 @@ std::string GetSpecialFolder(int id);
 // ends in "/" (empty when there is none).
 std::string GetWindowsFolder();
 
-// The title as a folder name: each of \ / : , ; * ? " < > | that is not the
-// trail byte of a double-byte character becomes "_"; a name of dots alone
-// becomes underscores so that it cannot climb out of its folder.
+// The title as a folder name: each of \ / : , ; * ? " < > | and NUL that is
+// not the trail byte of a double-byte character becomes "_" (a byte after a
+// lead byte is a trail byte only when it is one of code page 932's, so a "/"
+// there is replaced too); a name of dots alone becomes underscores so that
+// it cannot climb out of its folder.
 std::string TitleFolderName(const std::string& title);
 // The per-title data folder, with a trailing "/", created with its parents:
-// empty when Title is empty or the folder cannot be made.
+// always one folder directly below the player's own data folder; empty when
+// Title is empty, names no such folder, or the folder cannot be made.
 std::string GetTitleDataFolder(const std::string& title);
 
 // "save.dat" has no place: the message is the player's text
@@ -53,7 +56,9 @@ class ESaveLocationError : public EOrbaError {
 
 // The full name of "save.dat" for a program (or a game folder given as its
 // path with a trailing "/") and the game's title: beside it when a probe
-// file "save.dat.$$$" can be created there, else in the per-title folder
+// file can be created there ("save.dat.$$$" and six random letters and
+// digits, a new file of its own that is removed at once), else in the
+// per-title folder
 // (raising ESaveLocationError with kMsgCannotCreateDataFile when there is
 // none), where an existing
 // "save.dat" from beside the program is copied unless one is already there.

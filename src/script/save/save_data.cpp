@@ -1,10 +1,9 @@
 #include "script/save/save_data.h"
 
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
+#include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
@@ -26,6 +25,23 @@ constexpr size_t kStatusHeaderSize = 9;  // "Status" and three digits
 void ReadWholeEntry(TVrFileCollection& c, const std::string& name, TKsMemoryStream& out) {
   c.ReadEntry(out, name);
   out.SetPosition(0);
+}
+
+// Marks each entry of the file that cannot be unpacked to be written back
+// as stored: one damaged slot then neither blocks the saves of the others
+// nor is lost, and a save of its own slot replaces it.
+void KeepUnreadableEntries(TVrFileCollection& c) {
+  for (int i = 0; i < c.Count(); ++i) {
+    TVrFile* file = c.GetEntry(i);
+    if (file->Data || SjisSameText(file->Name(), kVrEofName)) continue;
+    try {
+      TKsMemoryStream content;
+      c.ReadEntry(content, file->Name());
+    } catch (const std::exception& e) {
+      file->KeepStored = true;
+      if (TraceEnabled()) Trace("save data: " + SjisToUtf8(file->Name()) + " kept as stored: " + SjisToUtf8(e.what()));
+    }
+  }
 }
 
 }  // namespace
@@ -132,12 +148,12 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
 void TSaveDataFile::RemoveStaleTemporary() {
   // A player killed while writing leaves the temporary file of the write
   // beside the file it was to replace. The file reads whole, so the
-  // temporary holds nothing that is not lost anyway.
-  const std::string stale = path_ + TKsMemoryStream::kSaveTemporarySuffix;
-  if (!DiskFileExists(stale)) return;
-  std::error_code ec;
-  if (std::filesystem::remove(DiskPathForCreate(stale), ec) && TraceEnabled())
-    Trace("removed a stale " + SjisToUtf8(stale.substr(SjisFileNameStart(stale))));
+  // temporary holds nothing that is not lost anyway. Only regular files and
+  // symlinks of the temporaries' names go (a link itself, never what it
+  // points to).
+  for (const std::string& name : RemoveStaleTemporaries(SjisToUtf8(path_))) {
+    if (TraceEnabled()) Trace("removed a stale " + name);
+  }
 }
 
 void TSaveDataFile::WriteStatusData(TKsBigStream& stream) {
@@ -242,6 +258,7 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
     TVrFileCollection c;
     if (!damaged_) OpenCollection(c);
     c.DeleteEntry(name);
+    KeepUnreadableEntries(c);
     TVrFile* entry = c.AddEntry(name);
     fill(*entry->Data);
     TKsMemoryStream archive;

@@ -10,8 +10,11 @@
 // game tables (from 123), each read with the slot's version.
 //
 // Every write rebuilds the whole archive in memory and replaces the file
-// through a temporary file beside it, flushed and renamed over the old one:
-// a write that fails leaves the old file, and the captions, as they were.
+// through a temporary file of a fresh name beside it, flushed and renamed
+// over the old one: a write that fails leaves the old file, and the
+// captions, as they were. An entry that cannot be unpacked (a damaged slot)
+// is written back as stored, so it blocks no other save and is replaced
+// when its own slot is saved.
 // A file that cannot be read at start-up counts as no save data; it is left
 // alone until the player saves a game, and then kept as "save.dat.bak".
 #pragma once
@@ -138,7 +141,8 @@ class TSaveDataFile {
   std::string LastError;
 
  private:
-  // Removes "save.dat" + kSaveTemporarySuffix left by a killed write.
+  // Removes the temporaries a killed write left beside "save.dat"
+  // (RemoveStaleTemporaries of core/files/atomic_file.h).
   void RemoveStaleTemporary();
   bool Exists() const;
   void OpenCollection(TVrFileCollection& c) const;
