@@ -115,6 +115,13 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   test::WriteFileBytes(ro + "save.dat", {9});
   EXPECT_EQ(ResolveSaveDataFile(ro, title), want);
   EXPECT_EQ(test::ReadFileBytes(want), (std::vector<uint8_t>{1, 2, 3}));
+  // A "save.dat" beside the game that is a link to a file of the user's is
+  // not copied: the data folder gets no copy of what it leads to.
+  test::WriteFileBytes(dir / "secret", {7, 7, 7});
+  ::unlink((ro + "save.dat").c_str());
+  ASSERT_EQ(::symlink((dir / "secret").c_str(), (ro + "save.dat").c_str()), 0);
+  EXPECT_EQ(ResolveSaveDataFile(ro, "Other"), dir / "data/orba/Other/save.dat");
+  EXPECT_FALSE(Exists(dir / "data/orba/Other/save.dat"));
   // No title, no data folder, or one that cannot be made: the error of the
   // player, and where it looked and why for the player's own line.
   test::WriteFileBytes(dir / "file", {1});

@@ -79,7 +79,7 @@ TEST(PlantedTmpGame, WritesStayInTheGamesFolderAndTheGameGoesOn) {
   const std::pair<const char*, std::string> planted[] = {
       {"dl/payload.txt.~tmp", home + "/.config/autostart/evil.desktop"},  // not there yet
       {"shot.brx.~tmp", home + "/.bashrc"},
-      {"shot.brx", outside + "/canary.txt"},
+      {"snap.brx", outside + "/canary.txt"},
       {"save.dat.~tmp", outside + "/canary.txt"},
       {"save.dat.$$$", home + "/.bashrc"},
   };
@@ -93,16 +93,17 @@ TEST(PlantedTmpGame, WritesStayInTheGamesFolderAndTheGameGoesOn) {
   ASSERT_EQ(first.exit_code, 0) << first.output;
   // Nothing outside the game's folder was written, emptied, made or removed.
   EXPECT_EQ(EntriesBelow(dir.path(), game), before);
-  // The game's own files are written as files, the links under the
-  // targets' names replaced, those under other names left.
+  // The game's own files are written as files and the links under other
+  // names left; a target's name that links out of the game is refused as
+  // the access policy refuses every name leading out, the link kept.
   for (const char* file : {"dl/payload.txt", "shot.brx", "save.dat"})
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(game + "/" + file))) << file;
   EXPECT_EQ(test::FileText(game + "/dl/payload.txt"), "[Desktop Entry]\nExec=payload\n");
-  for (const char* link : {"dl/payload.txt.~tmp", "shot.brx.~tmp", "save.dat.~tmp", "save.dat.$$$"})
+  for (const char* link : {"dl/payload.txt.~tmp", "shot.brx.~tmp", "snap.brx", "save.dat.~tmp", "save.dat.$$$"})
     EXPECT_TRUE(fs::is_symlink(game + "/" + link)) << link;
   EXPECT_TRUE(FreshTemporaries(game).empty() && FreshTemporaries(game + "/dl").empty());
   ExpectContains(test::DumpSave(game + "/save.dat"),
-                 {"var runs int = 1\n", "var log str = \"extract TRUE shot TRUE went on\"\n", "  slot 2 version "});
+                 {"var runs int = 1\n", "var log str = \"extract TRUE shot TRUE snap FALSE went on\"\n", "  slot 2 version "});
 
   // A damaged slot blocks no later save; the stale temporary's name goes,
   // the link itself and not what it leads to.
@@ -118,7 +119,7 @@ TEST(PlantedTmpGame, WritesStayInTheGamesFolderAndTheGameGoesOn) {
   // the rest.
   const test::CommandResult dump = test::RunOrbaTool({"save", "dump", game + "/save.dat"});
   ExpectContains(dump.output, {"entry GAMESAVEDATA2: unreadable: ", "var runs int = 2\n",
-                               "var log str = \"extract TRUE shot TRUE went on\"\n",
+                               "var log str = \"extract TRUE shot TRUE snap FALSE went on\"\n",
                                "  slot 1 version 141 caption \"one\"", "  var g int = 2\n"});
 }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
@@ -30,6 +31,26 @@ bool IsFolder(const std::string& utf8) {
 bool IsFile(const std::string& utf8) {
   struct stat st {};
   return ::stat(utf8.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The bytes of the regular file at Utf8 itself, read through the file
+// opened: a symbolic link (or a FIFO or device) in its place gives nothing,
+// so that a "save.dat" planted beside a read-only game cannot copy a file
+// of the user's into the data folder.
+std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& utf8) {
+  const int fd = ::open(utf8.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::vector<uint8_t>> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes.emplace();
+    uint8_t chunk[65536];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+    if (n < 0) bytes.reset();
+  }
+  ::close(fd);
+  return bytes;
 }
 
 // mkdir -p; true when the folder exists afterwards.
@@ -138,13 +159,13 @@ std::string ResolveSaveDataFile(const std::string& program_path, const std::stri
   }
   std::string file_name = data.Folder + "save.dat";
   const std::string beside = dir + "save.dat";
-  if (!program_path.empty() && IsFile(SjisToUtf8(beside)) && !IsFile(SjisToUtf8(file_name))) {
-    try {
-      TKsMemoryStream copy;
-      copy.LoadFromFile(beside);
-      copy.SaveToFile(file_name);
-    } catch (const EOrbaError&) {
-      // The game starts without the old saves rather than not at all.
+  if (!program_path.empty() && !IsFile(SjisToUtf8(file_name))) {
+    if (std::optional<std::vector<uint8_t>> old = ReadOwnRegularFile(SjisToUtf8(beside))) {
+      try {
+        TKsMemoryStream(std::move(*old)).SaveToFile(file_name);
+      } catch (const EOrbaError&) {
+        // The game starts without the old saves rather than not at all.
+      }
     }
   }
   return file_name;
