@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
+
+#include <unistd.h>
 
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
@@ -80,12 +83,41 @@ void TOrbaBaseList::MakeRoots() {
   }
 }
 
-void TOrbaBaseList::FreeAll() {
+namespace {
+
+// The handles of the listed objects, in list order; false (and Handles
+// empty) when there is no memory left for them.
+bool TakeHandles(const std::vector<TOrbaObject*>& objects, std::vector<TObjectHandle>& handles) noexcept {
+  handles.clear();
+  try {
+    handles.reserve(objects.size());
+  } catch (const std::bad_alloc&) {
+    // Told on the standard error: a trace line would need memory too.
+    constexpr char kLine[] = "orba: out of memory: the objects are freed last to first\n";
+    (void)!::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+    return false;
+  }
+  for (const TOrbaObject* o : objects) handles.push_back(o->Handle());
+  return true;
+}
+
+}  // namespace
+
+// Runs in the destructor: nothing here may throw. The name index is
+// emptied first (nothing is looked up by name while everything goes), so
+// that no removal allocates for it; the only allocation, the list of
+// handles, has a way round it.
+void TOrbaBaseList::FreeAll() noexcept {
   Transition.reset();
-  freeing_all_ = true;
+  names_.Clear();
+  // Waiting events go first, so that no object's destructor walks them.
+  Events.Clear();
   std::vector<TObjectHandle> listed;
-  for (const TOrbaObject* o : Objects) listed.push_back(o->Handle());
-  Objects.clear();
+  bool in_order = TakeHandles(Objects, listed);
+  // In order, the list is emptied at once and removals leave it alone;
+  // otherwise each object leaves it as it goes.
+  freeing_all_ = in_order;
+  if (in_order) Objects.clear();
   // Root trees first (their objects leave the registry as they go), then
   // the objects without a parent, first to last.
   for (auto& root : roots_) {
@@ -94,13 +126,12 @@ void TOrbaBaseList::FreeAll() {
     root.reset();
   }
   Events.Clear();
-  // The list was emptied at once; each object still leaves the registry as
-  // it goes, and a freed parent takes its children along: a child of an
-  // object without a parent is not freed on its own first, which would leave
-  // it in its parent's children (only one whose parent is not freed here is
-  // unlinked and freed after the others). Objects made meanwhile go in a
-  // further round.
-  while (!listed.empty()) {
+  // A freed parent takes its children along: a child of an object without
+  // a parent is not freed on its own first, which would leave it in its
+  // parent's children (only one whose parent is not freed here is unlinked
+  // and freed after the others). Objects made meanwhile go in a further
+  // round.
+  while (in_order && !listed.empty()) {
     for (bool children = false;; children = true) {
       for (TObjectHandle h : listed) {
         TOrbaObject* o = Lookup(h);
@@ -114,15 +145,24 @@ void TOrbaBaseList::FreeAll() {
       }
       if (children) break;
     }
-    listed.clear();
-    for (const TOrbaObject* o : Objects)
-      if (IsListed(o)) listed.push_back(o->Handle());
-    Objects.clear();
+    std::erase_if(Objects, [this](const TOrbaObject* o) { return !IsListed(o); });
+    in_order = TakeHandles(Objects, listed);
+    freeing_all_ = in_order;
+    if (in_order) Objects.clear();
+  }
+  // Without memory for the handles: last to first, each leaving the list
+  // (and taking its children out of it) as it goes.
+  while (!Objects.empty()) {
+    TOrbaObject* o = Objects.back();
+    if (o->GetParent() != nullptr) static_cast<TOrbaControl*>(o)->DetachFromParent();
+    RemoveObject(o);
+    delete o;
   }
   freeing_all_ = false;
   Events.Clear();
   ScrapList.clear();
   scrapped_.clear();
+  scraps_judged_ = 0;
   PrevMenus.clear();
   Focus = TObjectHandle{};
 }
@@ -211,6 +251,23 @@ void TOrbaBaseList::FreeObject(TOrbaObject* object) {
   }
   RemoveObject(object);
   delete object;
+}
+
+void TOrbaBaseList::FreeUnheldScrapped(std::span<const TObjectHandle> held) {
+  size_t i = std::min(scraps_judged_, ScrapList.size());
+  while (i < ScrapList.size()) {
+    TOrbaObject* o = ScrapList[i];
+    const TObjectHandle h = o->Handle();
+    if (!IsListed(o) || o->GetChildCount() != 0 || Events.HasSender(h) ||
+        std::find(held.begin(), held.end(), h) != held.end()) {
+      ++i;
+      continue;
+    }
+    // Leaves ScrapList as it goes; so may objects its destructor frees.
+    FreeObject(o);
+    i = std::min(i, ScrapList.size());
+  }
+  scraps_judged_ = ScrapList.size();
 }
 
 TOrbaObject* TOrbaBaseList::Lookup(TObjectHandle handle) const {
@@ -439,7 +496,7 @@ void TOrbaBaseList::Idle_() {
     TOrbaObject* o = Objects[static_cast<size_t>(IdleIndex)];
     const std::string on_idle = o->GetOnIdle();
     if (!on_idle.empty() && !o->InCabinet() && !o->GetEventsHeld() &&
-        Events.FindQueuedEvent(o->Handle(), PR_ONIDLE) < 0)
+        !Events.HasQueuedEvent(o->Handle(), PR_ONIDLE))
       Events.QueueEvent(o->Handle(), on_idle, nullptr, PR_ONIDLE);
     if ((!o->GetPaused() || o->IdlesWhilePaused()) && !o->IsScrapped() && !o->InCabinet() && o->Idle()) {
       // The object may have moved in the list during its own Idle.
@@ -454,6 +511,7 @@ void TOrbaBaseList::Idle_() {
     if (TOrbaObject* o = Lookup(h); o != nullptr && IsListed(o)) FreeObject(o);
   ScrapList.clear();
   scrapped_.clear();
+  scraps_judged_ = 0;
 }
 
 void TOrbaBaseList::Draw() {
@@ -554,7 +612,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   for (int32_t i = 0; i < staged->Events.Count(); ++i) {
     const TTimerData* e = staged->Events.GetItem(i);
     const int32_t at = Events.QueueEvent(e->Sender, e->Label, &e->Args, e->Code);
-    Events.GetItem(at)->Level = e->Level;
+    Events.SetLevel(*Events.GetItem(at), e->Level);
   }
   staged->Events.Clear();
   PickFocus = false;

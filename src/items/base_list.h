@@ -110,6 +110,16 @@ class TOrbaBaseList : public TOrbaComponent {
   bool IsObjectScrapped(const TOrbaObject* object) const;
   // Unlinks the object from its parent and the manager and destroys it.
   void FreeObject(TOrbaObject* object);
+  // Frees the scrapped objects that nothing can reach before the idle pass:
+  // not one of Held (handlers' senders), without events waiting or running,
+  // without children (a child keeps its name and may be in use). Only
+  // between script commands, when no object's own code is running.
+  // Each scrapped object is judged once: one held then waits for the idle
+  // pass, so that a long loop behind many held ones does not walk them at
+  // every command.
+  void FreeUnheldScrapped(std::span<const TObjectHandle> held);
+  // Whether objects were scrapped since the last FreeUnheldScrapped.
+  bool HasUnjudgedScraps() const { return ScrapList.size() > scraps_judged_; }
 
   // The object of a serial (roots included), nullptr once it was freed.
   TOrbaObject* Lookup(TObjectHandle handle) const;
@@ -194,7 +204,7 @@ class TOrbaBaseList : public TOrbaComponent {
  private:
   static bool InKeys(int32_t key) { return key >= 0 && key < 256; }
   void MakeRoots();
-  void FreeAll();
+  void FreeAll() noexcept;
   void ApplySize();
   // The position of a listed object, found by its ListOrder.
   size_t PositionOf(const TOrbaObject* object) const;
@@ -206,6 +216,8 @@ class TOrbaBaseList : public TOrbaComponent {
   TObjectNameIndex names_;
   // While FreeAll empties the list at once, removals leave Objects alone.
   bool freeing_all_ = false;
+  // The first entries of ScrapList, judged held by FreeUnheldScrapped.
+  size_t scraps_judged_ = 0;
 };
 
 // The global object manager of the game, created by InitOrbaGlobals at

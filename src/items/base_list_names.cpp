@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <new>
 
 #include "items/flat_slots.h"
 #include "items/orba_object.h"
@@ -56,7 +57,7 @@ void TObjectNameIndex::Add(TOrbaObject& object) {
   slot.First = all.front();
 }
 
-void TObjectNameIndex::Remove(TOrbaObject& object) {
+void TObjectNameIndex::Remove(TOrbaObject& object) noexcept {
   const size_t found = Find(object.GetName(), HashOf(object.GetName()));
   if (found == flat_slots::kNone) return;
   TSlot& slot = slots_[found];
@@ -64,7 +65,14 @@ void TObjectNameIndex::Remove(TOrbaObject& object) {
     if (slot.First != &object) return;
     flat_slots::Erase(slots_, found, HomeOf);
     --used_;
-    NameTakenOrFreed(object.GetName(), false);
+    try {
+      NameTakenOrFreed(object.GetName(), false);
+    } catch (const std::bad_alloc&) {
+      // A removal must not throw (destructors remove objects). Without
+      // memory to note the freed number, every numbering forgets what it
+      // knew, which is always true: the next search looks again.
+      for (auto& numbering : numberings_) numbering.second = TNumbering{};
+    }
     return;
   }
   std::vector<TOrbaObject*>& all = many_[slot.Many - 1];
@@ -74,8 +82,13 @@ void TObjectNameIndex::Remove(TOrbaObject& object) {
   slot.First = all.front();
   if (all.size() > 1) return;
   all = {};
-  free_many_.push_back(slot.Many - 1);
+  const uint32_t freed = slot.Many - 1;
   slot.Many = 0;
+  try {
+    free_many_.push_back(freed);
+  } catch (const std::bad_alloc&) {
+    // The emptied entry is not reused: nothing else is lost.
+  }
 }
 
 std::span<TOrbaObject* const> TObjectNameIndex::Bearers(std::string_view name) const {

@@ -33,8 +33,9 @@ class TObjectNameIndex {
  public:
   // Object enters the index under its Name; its ListOrder orders the bearers.
   void Add(TOrbaObject& object);
-  // Object leaves the index (it bears the name it was added or renamed with).
-  void Remove(TOrbaObject& object);
+  // Object leaves the index (it bears the name it was added or renamed
+  // with). Never throws: destructors remove objects.
+  void Remove(TOrbaObject& object) noexcept;
   // The bearers of Name in list order; empty when none. Valid until the
   // index changes.
   std::span<TOrbaObject* const> Bearers(std::string_view name) const;

@@ -8,6 +8,7 @@
 #include "core/streams/stream_encoding.h"
 #include "graphics/dib.h"
 #include "items/base_list.h"
+#include "items/surface_limits.h"
 #include "script/functions/script_random.h"
 
 namespace orba {
@@ -105,7 +106,9 @@ void TOrbaFire::SetPower(int32_t v) {
 }
 
 void TOrbaFire::Initialise() {
-  int32_t w = UsableSide(OrigWidth), h = UsableSide(OrigHeight);
+  // The field follows the sides up to the screen-sized limit: each step
+  // walks every pixel of it.
+  int32_t w = UsableSide(ClampItemSide(OrigWidth, Manager)), h = UsableSide(ClampItemSide(OrigHeight, Manager));
   if (w == 0 || h == 0 || int64_t{w} * h > kMaxScriptSurfacePixels) w = h = 0;
   if (Bitmap.Width() != w || Bitmap.Height() != h || Bitmap.BitCount() != 8) Bitmap.SetSize(w, h, 8);
   RowOffset = 0;

@@ -10,16 +10,12 @@
 #include "graphics/dibx_rotate.h"
 #include "items/base_list.h"
 #include "items/image_item.h"
+#include "items/surface_limits.h"
 #include "script/functions/sys_func_file.h"
 #include "text/font_pixels.h"
 #include "text/label_list.h"
 
 namespace orba {
-
-namespace {
-
-
-}  // namespace
 
 int32_t ScaleBy256(int64_t a, int64_t b) { return SaturateInt32(a * b / 256); }
 int32_t SaturatedProduct(int64_t a, int64_t b) { return SaturateInt32(a * b); }
@@ -87,6 +83,10 @@ void TOrbaLabel::Render() {
   TFontPixelManager& glyphs = FontPixels();
   glyphs.SetLevel(AntiAlias ? 3 : 0);
   const std::string face = FontName.empty() ? std::string(kDefaultLabelFont) : FontName;
+  // The text bitmap is as tall as the lines' pitch makes it: the font height
+  // and line space size it only up to the screen-sized limit.
+  const int32_t font_height = ClampItemSide(FontHeight, Manager);
+  const int32_t line_space = ClampItemSide(LineSpace, Manager);
   // The advances of every line; a glyph is used at once, as the next
   // request may evict it.
   std::vector<std::vector<std::pair<uint16_t, int32_t>>> chars(Lines.size());
@@ -94,13 +94,13 @@ void TOrbaLabel::Render() {
   int64_t natural_width = 0;
   for (size_t l = 0; l < Lines.size(); ++l) {
     for (uint16_t code : SjisCharCodes(Lines[l])) {
-      const int32_t advance = glyphs.GetGlyph(code, face, FontStyle, FontHeight).Advance();
+      const int32_t advance = glyphs.GetGlyph(code, face, FontStyle, font_height).Advance();
       chars[l].emplace_back(code, advance);
       line_widths[l] += advance;
     }
     natural_width = std::max(natural_width, line_widths[l]);
   }
-  const int64_t pitch = int64_t{FontHeight} + LineSpace;
+  const int64_t pitch = int64_t{font_height} + line_space;
   NaturalWidth = SaturateInt32(natural_width);
   NaturalHeight = SaturatedProduct(pitch, static_cast<int64_t>(Lines.size()));
   SetBounds(Left, Top, ScaleBy256(NaturalWidth, ZoomX), ScaleBy256(NaturalHeight, ZoomY));
@@ -132,8 +132,8 @@ void TOrbaLabel::Render() {
       const auto [code, advance] = chars[l][i];
       paint.RunStart = i == 0;
       paint.RunEnd = i + 1 == chars[l].size();
-      TFontPixel& glyph = glyphs.GetGlyph(code, face, FontStyle, FontHeight);
-      const TRect cell{SaturateInt32(x), SaturateInt32(top), SaturateInt32(x + advance), SaturateInt32(top + FontHeight)};
+      TFontPixel& glyph = glyphs.GetGlyph(code, face, FontStyle, font_height);
+      const TRect cell{SaturateInt32(x), SaturateInt32(top), SaturateInt32(x + advance), SaturateInt32(top + font_height)};
       const TRect drawn = glyph.Draw(TextBitmap, MaskBitmap, paint, cell);
       united = UniteRects(united, drawn);
       x += advance;

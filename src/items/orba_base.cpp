@@ -140,12 +140,12 @@ void TOrbaBase::TrackMouse() {
       target->DoRButtonDown();
     } else if (WheelDownNow) {
       const std::string label = target->GetOnWheelDown();
-      if (!label.empty() && m.Events.FindQueuedEvent(target_handle, PR_ONWHEELDOWN) < 0 &&
+      if (!label.empty() && !m.Events.HasQueuedEvent(target_handle, PR_ONWHEELDOWN) &&
           !target->GetEventsHeld())
         m.Events.QueueEvent(target_handle, label, nullptr, PR_ONWHEELDOWN);
     } else if (WheelUpNow) {
       const std::string label = target->GetOnWheelUp();
-      if (!label.empty() && m.Events.FindQueuedEvent(target_handle, PR_ONWHEELUP) < 0 &&
+      if (!label.empty() && !m.Events.HasQueuedEvent(target_handle, PR_ONWHEELUP) &&
           !target->GetEventsHeld())
         m.Events.QueueEvent(target_handle, label, nullptr, PR_ONWHEELUP);
     }

@@ -252,7 +252,7 @@ void TOrbaObject::QueueEvent(const std::string& label, uint8_t code, const TArra
 }
 
 bool TOrbaObject::EventQueued(uint8_t code) const {
-  return Manager != nullptr && Manager->Events.FindQueuedEvent(Handle(), code) >= 0;
+  return Manager != nullptr && Manager->Events.HasQueuedEvent(Handle(), code);
 }
 
 // ---- TOrbaComponent ----------------------------------------------------------------------------
@@ -263,8 +263,7 @@ TOrbaComponent::~TOrbaComponent() {
   // no sender.
   TTimerList& events = Manager->Events;
   events.RemoveSender(Handle());
-  for (int32_t i = 0; i < events.Count(); ++i)
-    if (events.GetItem(i)->Sender == Handle()) events.GetItem(i)->Sender = TObjectHandle{};
+  events.DetachSender(Handle());
 }
 
 bool TOrbaComponent::IsScrapped() const {

@@ -18,6 +18,12 @@ bool RunTick(TTickClient& client, TVideo& video) {
   client.UpdateInput();
   client.RunInterpreter();
   const bool loaded = client.ProcessSaveLoad();
+  if (QuitSignalled()) {
+    // The player ends: the shut-down has the watchdog's grace time, and a
+    // scene of many objects is not updated and painted first.
+    Trace("quit signal: no idle pass or painting");
+    return false;
+  }
   client.PumpOgg();
   client.Idle();
   if (loaded) {

@@ -17,7 +17,9 @@ namespace orba {
 
 // Runs one tick's steps in order. Painting and presenting are left out in
 // the tick that loaded a saved game, so that the restored scene is first
-// brought up to date by the next tick. Answers whether it painted.
+// brought up to date by the next tick; a tick in which a quit signal
+// arrived ends after the script and its save or load. Answers whether it
+// painted.
 bool RunTick(TTickClient& client, TVideo& video);
 
 class TShellRunner {

@@ -3,6 +3,7 @@
 #include "items/label.h"
 
 #include "items/choice_items_support.h"
+#include "items/surface_limits.h"
 
 namespace orba {
 namespace {
@@ -23,11 +24,12 @@ TEST_F(LabelTest, TextLinesAndSizes) {
   EXPECT_EQ((TRect{l->ZoomX, l->ZoomY, l->GetWidth(), l->GetHeight()}), (TRect{1, 384, 0, 54}));
   l->SetText("");
   EXPECT_EQ((TPoint{l->GetWidth(), l->GetHeight()}), (TPoint{0, 0}));
-  // Script values far out of range saturate instead of overflowing.
+  // Script values far out of range stop at the screen-sized limit
+  // instead of overflowing or making a bitmap of gigabytes.
   l->SetText("A");
   l->SetLineSpace(INT32_MAX);
-  EXPECT_EQ(l->NaturalHeight, INT32_MAX);
-  EXPECT_TRUE(l->TextBitmap.IsEmpty());
+  EXPECT_EQ(l->NaturalHeight, 16 + kMinItemSideLimit);
+  EXPECT_EQ(l->TextBitmap.Height(), 16 + kMinItemSideLimit);
 }
 
 // The font colour through each character's coverage, right-aligned lines.

@@ -36,7 +36,7 @@ TEST(EventQueue, StoredFormRoundTripOldVersionAndDamage) {
   args.Add("12");
   o.Queue.QueueEvent(a, "p:x", &args, 36);
   o.Queue.QueueEvent(gone, "q", nullptr, 113);
-  o.Queue.GetItem(1)->Level = 3;
+  o.Queue.SetLevel(*o.Queue.GetItem(1), 3);
   o.Live.erase(gone.Id);  // freed without telling the queue
   TKsMemoryStream s;
   o.Queue.SaveToStream(s);

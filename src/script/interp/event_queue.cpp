@@ -21,10 +21,52 @@ int32_t TTimerList::QueueEvent(TObjectHandle sender, const std::string& label,
   entry->Code = code;
   if (args != nullptr) entry->Args.Assign(*args);
   items_.push_back(std::move(entry));
+  Tally(*items_.back(), true);
   return Count() - 1;
 }
 
+void TTimerList::Tally(const TTimerData& entry, bool joins) {
+  const std::pair<std::unordered_map<uint64_t, uint32_t>*, uint64_t> tallies[] = {
+      {&counts_, KeyOf(entry.Sender, entry.Code)}, {&senders_, entry.Sender.Id}};
+  for (auto [map, key] : tallies) {
+    if (joins) {
+      ++(*map)[key];
+    } else if (auto it = map->find(key); it != map->end() && --it->second == 0) {
+      map->erase(it);
+    }
+  }
+  if (entry.Level != 0) joins ? ++running_ : --running_;
+}
+
+template <class TPred>
+void TTimerList::EraseIf(TPred pred, size_t end) {
+  const auto last = items_.begin() + static_cast<std::ptrdiff_t>(end);
+  const auto kept = std::remove_if(items_.begin(), last, [&](const std::unique_ptr<TTimerData>& e) {
+    if (!pred(*e)) return false;
+    Tally(*e, false);
+    return true;
+  });
+  items_.erase(kept, last);
+}
+
+size_t TTimerList::RunningSpan() const {
+  size_t seen = 0, end = 0;
+  while (seen < running_ && end < items_.size())
+    if (items_[end++]->Level != 0) ++seen;
+  return end;
+}
+
+void TTimerList::SetLevel(TTimerData& entry, uint32_t level) {
+  if ((entry.Level != 0) != (level != 0)) level != 0 ? ++running_ : --running_;
+  entry.Level = level;
+}
+
+bool TTimerList::HasQueuedEvent(TObjectHandle sender, uint8_t code) const {
+  return counts_.contains(KeyOf(sender, code));
+}
+
 int32_t TTimerList::FindQueuedEvent(TObjectHandle sender, uint8_t code) const {
+  if (!HasQueuedEvent(sender, code)) return -1;
   for (size_t i = 0; i < items_.size(); ++i)
     if (items_[i]->Sender == sender && items_[i]->Code == code) return static_cast<int32_t>(i);
   return -1;
@@ -37,19 +79,33 @@ TTimerData* TTimerList::FirstReady() const {
 }
 
 void TTimerList::DeleteLevel(uint32_t level) {
-  std::erase_if(items_, [level](const auto& e) { return e->Level == level; });
+  if (level != 0) EraseIf([level](const TTimerData& e) { return e.Level == level; }, RunningSpan());
+  else EraseIf([](const TTimerData& e) { return e.Level == 0; }, items_.size());
 }
 
 void TTimerList::DeleteNested() {
-  std::erase_if(items_, [](const auto& e) { return e->Level != 0; });
+  EraseIf([](const TTimerData& e) { return e.Level != 0; }, RunningSpan());
 }
 
 void TTimerList::RemoveSender(TObjectHandle sender) {
-  std::erase_if(items_, [sender](const auto& e) { return e->Level == 0 && e->Sender == sender; });
+  if (!senders_.contains(sender.Id)) return;
+  EraseIf([sender](const TTimerData& e) { return e.Level == 0 && e.Sender == sender; }, items_.size());
+}
+
+void TTimerList::DetachSender(TObjectHandle sender) {
+  if (!sender || !senders_.contains(sender.Id)) return;
+  for (const auto& e : items_) {
+    if (e->Sender != sender) continue;
+    Tally(*e, false);
+    e->Sender = TObjectHandle{};
+    Tally(*e, true);
+  }
 }
 
 void TTimerList::Delete(int32_t index) {
-  if (index >= 0 && index < Count()) items_.erase(items_.begin() + index);
+  if (index < 0 || index >= Count()) return;
+  Tally(*items_[static_cast<size_t>(index)], false);
+  items_.erase(items_.begin() + index);
 }
 
 void TTimerList::SaveToStream(TKsBigStream& stream) const {
@@ -90,10 +146,11 @@ void TTimerList::LoadFromStream(TKsBigStream& stream, int32_t version) {
     s.Entry->Args.LoadFromStream(stream);
     staged.push_back(std::move(s));
   }
-  items_.clear();
+  Clear();
   for (auto& s : staged) {
     if (!s.SenderName.empty() && objects_ != nullptr) s.Entry->Sender = objects_->FindObject(s.SenderName);
     items_.push_back(std::move(s.Entry));
+    Tally(*items_.back(), true);
   }
 }
 

@@ -3,6 +3,7 @@
 // that chooses between them by the run-loop state.
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 #include "core/game_clock.h"
 #include "core/system/quit_request.h"
@@ -189,11 +190,18 @@ int32_t TCallMan::CallEvent(int32_t level) {
   if (ScriptLoggerLoaded() && PC < page->Commands.Count())
     ScriptLogWrite(FormatEventTrace(GameClock, page->Name, page->Commands.GetItem(PC)->Line));
   Started = 0;
-  entry->Level = static_cast<uint32_t>(level);
+  events->SetLevel(*entry, static_cast<uint32_t>(level));
   Args.Assign(entry->Args);
   Sender = entry->Sender;
   State = RS_HANDLER;
   return 1;
+}
+
+void TCallMan::FreeScrappedObjects() {
+  if (!objects_.HasScrappedObjects()) return;
+  std::vector<TObjectHandle> held{Sender, Frames.Popped.Sender};
+  for (int32_t i = 0; i < Frames.Count(); ++i) held.push_back(Frames.GetItem(i).Sender);
+  objects_.FreeScrappedObjects(held);
 }
 
 bool TCallMan::Run() {
@@ -262,6 +270,7 @@ bool TCallMan::Run() {
         State = RS_MAIN;  // a state that no run makes (a damaged save)
         break;
     }
+    FreeScrappedObjects();
   } while (!((Continue == 0 && State == RS_MAIN) || QuitFlag != 0));
   return true;
 }
