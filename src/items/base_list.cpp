@@ -145,7 +145,6 @@ void TOrbaBaseList::FreeAll() noexcept {
       }
       if (children) break;
     }
-    std::erase_if(Objects, [this](const TOrbaObject* o) { return !IsListed(o); });
     in_order = TakeHandles(Objects, listed);
     freeing_all_ = in_order;
     if (in_order) Objects.clear();
@@ -220,6 +219,11 @@ void TOrbaBaseList::RemoveObject(TOrbaObject* object) {
     const size_t index = PositionOf(object);
     Objects.erase(Objects.begin() + static_cast<std::ptrdiff_t>(index));
     if (static_cast<int32_t>(index) < IdleIndex) --IdleIndex;
+  } else if (!Objects.empty()) {
+    // While everything is freed the list holds only the objects made
+    // meanwhile (usually none); one of those freed leaves it here, so that
+    // the next round never reads a freed object.
+    std::erase(Objects, object);
   }
   object->ListOrder = 0;
   UnregisterSerial(object);

@@ -246,6 +246,29 @@ TEST_F(ObjectCommandsTest, CabinetsStoreAndRestoreChildren) {
   EXPECT_FALSE(m.FindObject("a")->InCabinet());
 }
 
+// An object whose end makes a box under another object still to be freed:
+// freeing everything frees that box with its parent in the same round.
+class TMakesAChildWhenFreed final : public TOrbaControl {
+ public:
+  using TOrbaControl::TOrbaControl;
+  ~TMakesAChildWhenFreed() override {
+    auto* child = NewOrbaObject<TOrbaBox>(GetManager());
+    child->SetParent(Parent);
+  }
+  TOrbaControl* Parent = nullptr;
+};
+
+// An object made while everything is freed, and freed again in the same
+// round by its parent, leaves the list as it goes: no later round reads it
+// (ASan sees any read of the freed box).
+TEST(ObjectManager, FreeingEverythingFreesObjectsMadeMeanwhileOnce) {
+  TOrbaBaseList m;
+  auto* maker = NewOrbaObject<TMakesAChildWhenFreed>(&m);
+  maker->Parent = NewOrbaObject<TOrbaBox>(&m);
+  m.Reset();
+  EXPECT_TRUE(m.Objects.empty());
+}
+
 // What the objfuncs game does not reach: the text and buttons of a preview
 // menu (a stand-in whose button "no" is 1 and whose group index is ten times
 // the index asked), a flipped screen, property ids beyond a byte.
