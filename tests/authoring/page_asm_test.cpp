@@ -266,7 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"VarNew Name=a Type=list\n", 1, "Type must be"},
         ErrorCase{"Calc Expression={a = 1} Expression={a = 2}\n", 1, "given twice"},
         ErrorCase{"Jump a b\n*a\n*b\n", 1, "more than one target"},
-        ErrorCase{"Calc \\\n  Expression={a = }\n", 1, "Expression"}));
+        ErrorCase{"Calc \\\n  Expression={a = }\n", 1, "Expression"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.text); });
 
 // Listings made of random pieces of the syntax either assemble or raise the
 // listing error; nothing else escapes and nothing reads out of bounds.

@@ -15,6 +15,7 @@
 #include "graphics/color_reduction.h"
 #include "graphics/picture_fixtures.h"
 #include "graphics/resize.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -94,7 +95,8 @@ TEST_P(ExactPath, KeepsEveryColour) {
 
 INSTANTIATE_TEST_SUITE_P(All, ExactPath,
                          ::testing::Values(ExactCase{200, 8, 255}, ExactCase{256, 8, 255}, ExactCase{256, 8, 0}, ExactCase{16, 4, 15},
-                                           ExactCase{2, 1, 255}, ExactCase{5, 8, 4}));
+                                           ExactCase{2, 1, 255}, ExactCase{5, 8, 4}),
+    [](const auto& info) { return "Colors" + std::to_string(info.param.colors) + "To" + std::to_string(info.param.target_bits) + "Bits" + std::to_string(info.index); });
 
 TEST(ColorReduction, MedianCutBoxesAndTheirDitheredEntries) {
   const TFastDIB src = ColourfulPicture(200);

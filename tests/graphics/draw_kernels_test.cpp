@@ -18,6 +18,7 @@
 #include "graphics/draw_kernels.h"
 #include "graphics/draw_kernels_bitmap.h"
 #include "graphics/draw_test_util.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -248,7 +249,8 @@ const Vector kVectors[] = {
     {"alpha pick takes 128", "AlphaPick", 8, 9, 200, 0, 128, 0, {}, 200},
 };
 
-INSTANTIATE_TEST_SUITE_P(Worked, RowKernelVectors, testing::ValuesIn(kVectors));
+INSTANTIATE_TEST_SUITE_P(Worked, RowKernelVectors, testing::ValuesIn(kVectors),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.what); });
 
 // Walks between random points of a picture (rows top-down or bottom-up, with
 // and without a mask): every kernel set gathers the same samples.

@@ -291,7 +291,8 @@ std::vector<WriteCase> WriteCases() {
   return cases;
 }
 
-INSTANTIATE_TEST_SUITE_P(All, PngWriteRoundTrip, ::testing::ValuesIn(WriteCases()));
+INSTANTIATE_TEST_SUITE_P(All, PngWriteRoundTrip, ::testing::ValuesIn(WriteCases()),
+    [](const auto& info) { return std::to_string(info.param.bits) + "Bits" + (info.param.grey ? "Grey" : "Colour") + (info.param.interlace != 0 ? "Interlaced" : "") + std::to_string(info.index); });
 
 TEST(PngCodec, WriterChunksInOrder) {
   TZelPNG png;

@@ -292,7 +292,8 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{PT_STR, 20, "str", " 0x1F", " 0x1F", 31, 0, false},
         // A cut never splits a double-byte character: "あい" in width 3.
         CellCase{PT_STR, 3, "str", "\x82\xa0\x82\xa2", "\x82\xa0", 0, 0, false},
-        CellCase{PT_STR, 4, "str", "a\x82\xa0\x82\xa2", "a\x82\xa0", 0, 0, false}));
+        CellCase{PT_STR, 4, "str", "a\x82\xa0\x82\xa2", "a\x82\xa0", 0, 0, false}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.op); });
 
 TEST(DBCells, OutOfRangeAccessChangesNothing) {
   TDBTable t;

@@ -78,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"x = \x83\x41(1)", "____0=ocTo(1);x=ocTo(\x83\x41____0)"},
         // A double-byte array name.
         ShapeCase{"\x94z[1] = 2", "____d_0=ocDimTo(\x94z,1);____d_0=ocTo(2)"},
-        ShapeCase{"  ", "____arg=ocTo(  )"}));
+        ShapeCase{"  ", "____arg=ocTo(  )"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.text); });
 
 const char kSyntax[] = "\x8d\x5c\x95\xb6\x83G\x83\x89\x81[";  // 構文エラー
 const char kBadArgCount[] = " \x88\xf8\x90\x94\x82\xcc\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7";  // 引数の数が不正です
@@ -140,7 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "13 05000000 5f5f5f5f32 02000000 00 05000000 5f5f5f5f31 02 00000000000000c0ff3f"
                   "13 05000000 5f5f5f5f33 02000000 00 05000000 5f5f5f5f32 03 01"
                   "01 01000000 78 01000000 00 05000000 5f5f5f5f33"},
-        BytesCase{"", "01000000 01 07000000 5f5f5f5f617267 01000000 00 00000000"}));
+        BytesCase{"", "01000000 01 07000000 5f5f5f5f617267 01000000 00 00000000"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.text); });
 
 TEST(Compiler, ToolPrintsBytesAndErrors) {
   auto r = test::RunOrbaTool({"calc", "--bytes", "x = (1 + 2) * 3"});
@@ -201,7 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
         // An empty destination and a function without arguments.
         RecordCase{"01000000 0b 00000000 00000000 7b", " := DBGetRecNo()", nullptr},
         RecordCase{"01000000 01 01000000 61 01000000 09 02000000 7878", "a := xx<code 9>",
-                   "01000000 01 01000000 61 01000000 00 02000000 7878"}));
+                   "01000000 01 01000000 61 01000000 00 02000000 7878"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.text); });
 
 TEST(ExpressionRecord, AssignMakesIndependentCopies) {
   TOrbaParser e;

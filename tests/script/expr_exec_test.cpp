@@ -52,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(
         {{"a = 0", "SetArray(a, 3)", "a[1] = 5", "GetArraySize(a) ++ a[1]"}, "35"},
         {{"a = 0", "SetArray(a, 3)", "a[3] = 5", "a"}, "0"},
         // A variable that does not exist ends the run.
-        {{"nothere + 1"}, "<nil>"}}));
+        {{"nothere + 1"}, "<nil>"}}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.statements.empty() ? std::string() : info.param.statements.front()); });
 
 // Appends "dest := value".
 void AddAssign(TOrbaParser& parser, const char* dest, int32_t value) {
@@ -124,7 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
         MalformedCase{ocPlus, "____0", 0, {1}, "0", "5"}, MalformedCase{ocPlus, "r", 0, {}, "0", "5"},
         MalformedCase{ocTo, "r", 0, {}, "0", "5"}, MalformedCase{ocFunc, "____0", FN_Copy, {}, "0", "5"},
         MalformedCase{ocFunc, "r", FN_Abs, {-7, 1, 2}, "1", "7"},
-        MalformedCase{ocDimTo, "____d_0", 0, {1}, "0", "5"}, MalformedCase{ocTo, "____ x", 0, {1}, "0", "5"}));
+        MalformedCase{ocDimTo, "____d_0", 0, {1}, "0", "5"}, MalformedCase{ocTo, "____ x", 0, {1}, "0", "5"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.dest); });
 
 // A run inside a run (Calc) has its own temporaries: the inner "____0" is a
 // float however the outer "____0" was typed.
@@ -229,7 +231,8 @@ INSTANTIATE_TEST_SUITE_P(
         {{"AddDelimiter(\",\", \"a\")"}, "a,"}, {{"StrToIntDef(\"12x\", 5)"}, "5"},
         {{"StrToIntDef(\" $1F\", 5)"}, "31"}, {{"StrToFloatDef(\"1.5\", 0)"}, "1.5"},
         {{"StrToFloatDef(\"1.5.\", 2.5)"}, "2.5"}, {{"Chr(321)"}, "A"}, {{"Length(Chr(0))"}, "1"},
-        {{"Ord(\"\")"}, "0"}, {{"Ord(\"\x82\xa0\")"}, "130"}}));
+        {{"Ord(\"\")"}, "0"}, {{"Ord(\"\x82\xa0\")"}, "130"}}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.statements.empty() ? std::string() : info.param.statements.front()); });
 
 // Number, random and date functions.
 INSTANTIATE_TEST_SUITE_P(
@@ -254,7 +257,8 @@ INSTANTIATE_TEST_SUITE_P(
         {{"GetWeekStr(0.0)"}, "Saturday"}, {{"GetWeekStr(1.5)"}, "Sunday"}, {{"GetWeekJStr(0.0)"}, "\x93y"},
         {{"GetWeekStr(-693595)"}, ""}, {{"GetHour(0.75)"}, "18"}, {{"GetMonth(36585)"}, "2"},
         {{"GetDay(36585)"}, "29"}, {{"GetMin(0.5 + 61.0 / 86400)"}, "1"}, {{"GetSec(0.5 + 61.0 / 86400)"}, "1"},
-        {{"GetYear(1e300)"}, "<nil>"}}));
+        {{"GetYear(1e300)"}, "<nil>"}}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.statements.empty() ? std::string() : info.param.statements.front()); });
 
 // Array, variable and evaluation functions; many cases fill "a" from a list
 // and show the count "x" and the elements.
@@ -313,7 +317,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "TRUEFALSEFALSE4"},
         {{"x = 4", "PushVar(\"x\", \"nothere\")", "x = 8", "PopVar() ++ x"}, "TRUE4"}, {{"PopVar()"}, "TRUE"},
         {{"DeleteStack(0)"}, "FALSE"}, {{"x = 0", "Calc(\"x = 3\") ++ x"}, "TRUE3"}, {{"Calc(\"x = \")"}, ""},
-        {{"Calc(\"  \")"}, ""}, {{"Calc(\"nothere = 1\")"}, "TRUE"}, {{"Calc(\"1 + 2\")"}, "TRUE"}}));
+        {{"Calc(\"  \")"}, ""}, {{"Calc(\"nothere = 1\")"}, "TRUE"}, {{"Calc(\"1 + 2\")"}, "TRUE"}}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.statements.empty() ? std::string() : info.param.statements.front()); });
 
 // Functions of the other families answer their initial values without
 // their subsystems.
@@ -321,7 +326,8 @@ INSTANTIATE_TEST_SUITE_P(
     Unserved, ScriptRuns,
     ::testing::Values(FuncCase{{"FileExists(\"a\")"}, "FALSE"}, FuncCase{{"DBRecordCount()"}, "0"},
                       FuncCase{{"GetSaveCaption(1)"}, ""}, FuncCase{{"GetProp(\"\", 3)"}, "0"},
-                      FuncCase{{"GetProp(\"\", 0)"}, ""}, FuncCase{{"GetProp(\"\", -1)"}, "<nil>"}));
+                      FuncCase{{"GetProp(\"\", 0)"}, ""}, FuncCase{{"GetProp(\"\", -1)"}, "<nil>"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.statements.empty() ? std::string() : info.param.statements.front()); });
 
 TEST(SysFunc, RandomSharesTheSeed) {
   TExprEnv env;

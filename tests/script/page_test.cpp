@@ -157,7 +157,8 @@ TEST_P(MaskRecords, KeepTheFirst21BytesOfTheFirst61Records) {
 
 INSTANTIATE_TEST_SUITE_P(Page, MaskRecords,
                          ::testing::Values(MaskCase{61, 21}, MaskCase{61, 30}, MaskCase{61, 10},
-                                           MaskCase{70, 21}, MaskCase{12, 0}, MaskCase{20, 21}));
+                                           MaskCase{70, 21}, MaskCase{12, 0}, MaskCase{20, 21}),
+    [](const auto& info) { return "Count" + std::to_string(info.param.count) + "Size" + std::to_string(info.param.size); });
 
 // Bad page headers raise before allocating; the page stays as it was.
 class BadPages : public ::testing::TestWithParam<const char*> {};
@@ -183,7 +184,8 @@ INSTANTIATE_TEST_SUITE_P(Page, BadPages,
                                            "6f000000 01 ffffff7f ffffff7f 00000000",     // masks beyond
                                            "6f000000 01 00000000 15000000 ffffffff",     // negative commands
                                            "6f000000 01 00000000 15000000 00001000 00",  // commands beyond
-                                           "6f000000 01 00000000 15000000 01000000"));   // command missing
+                                           "6f000000 01 00000000 15000000 01000000"),
+    [](const auto& info) { return test::IndexedCaseName(info.index, ""); });   // command missing
 
 TEST(PageLabels, FirstLabelOfTheExactNameWins) {
   TPage page;
@@ -215,7 +217,8 @@ TEST_P(VersionHeader, Reads) {
 INSTANTIATE_TEST_SUITE_P(Command, VersionHeader,
                          ::testing::Values(HeaderCase{"orba100xyz", 100, 7}, HeaderCase{"orba107", 107, 7},
                                            HeaderCase{"orba1", 0, 0}, HeaderCase{"abcd100", 0, 0},
-                                           HeaderCase{"Orba100", 0, 0}, HeaderCase{"orbaxyz", 0, 7}));
+                                           HeaderCase{"Orba100", 0, 0}, HeaderCase{"orbaxyz", 0, 7}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.bytes); });
 
 
 // Each gated field is stored from its version on: one empty expression (or
@@ -361,7 +364,8 @@ INSTANTIATE_TEST_SUITE_P(
         // the bytes left
         "3b 00000000 00 00 00000000 00000000 00000100",
         // a record cut short
-        "07 00000000 00 00"));
+        "07 00000000 00 00"),
+    [](const auto& info) { return test::IndexedCaseName(info.index, ""); });
 
 // Compares our JSON listing with the fixture writer's, field by field.
 // Property names that the fixture does not know ("PR_<id>") are not compared.

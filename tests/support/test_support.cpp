@@ -66,6 +66,13 @@ std::string CaseName(const std::string& description) {
   return name;
 }
 
+std::string IndexedCaseName(size_t index, const std::string& text) {
+  // Long enough to tell a case by, short enough for a test list.
+  constexpr size_t kWords = 32;
+  const std::string words = CaseName(text).substr(0, kWords);
+  return "Case" + std::to_string(index) + (words.empty() ? "" : "_" + words);
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot open " + path);

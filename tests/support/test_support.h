@@ -30,6 +30,9 @@ std::vector<uint8_t> Bytes(const std::string& s);
 // together, each begun in upper case, everything but letters and digits
 // dropped ("plain_v0.vf" -> "PlainV0Vf").
 std::string CaseName(const std::string& description);
+// The name of a parameterised case told by its index and, where it has a
+// text to tell it by, the first words of that text: "Case3_X123".
+std::string IndexedCaseName(size_t index, const std::string& text);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);

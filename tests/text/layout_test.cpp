@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "platform/text_convert.h"
+#include "support/test_support.h"
 #include "text/ks_word.h"
 #include "text/line_break.h"
 #include "text/wd_char.h"
@@ -61,7 +62,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayoutTest, testing::Values(
     TLayoutCase{"<FONT SIZE=30>あ</FONT>いう<BR>え", 100, 25, "あいう^|え"},
     TLayoutCase{"あ<BR CLEAR>い<CLEAR>う", 100, 100, "あ^|い^|う"},
     TLayoutCase{"あい<INDENT>うえおか<UNDENT>き", 40, 100, "あいうえ/おか/き"},
-    TLayoutCase{"<B>あ</B><XYZ>い<!-- x -->う", 0, 100, "あいう"}));
+    TLayoutCase{"<B>あ</B><XYZ>い<!-- x -->う", 0, 100, "あいう"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.Text); });
 
 TEST(Layout, WidthZeroTakesTheWidestRowAndLineBreakRowsTakeTheFontSize) {
   TKsWord word;

@@ -1,4 +1,5 @@
 #include "text/markup.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(Rules, TokenizeMarkupTest, testing::Values(
     TTokenCase{"<PRE>a  b</PRE>", "<PRE>|a b|</PRE>"}, TTokenCase{"<TEXTAREA>a\rb</TEXTAREA>", "<TEXTAREA>|a|b|</TEXTAREA>"},
     TTokenCase{"a\\<B>b", "a<B>b"}, TTokenCase{"\\a\\\\\\{", "a\\{"}, TTokenCase{"a\\", "a\\"},
     TTokenCase{"\x83\x5c" "a", "\x83\x5c" "a"}, TTokenCase{"\"<a>\r\t\"b", "\"<a>\"b"},
-    TTokenCase{"a\x14\x14" "b", "a b"}, TTokenCase{"a\tb", "ab"}, TTokenCase{"a<BR>\r\rb", "a|<BR>|b"}));
+    TTokenCase{"a\x14\x14" "b", "a b"}, TTokenCase{"a\tb", "ab"}, TTokenCase{"a<BR>\r\rb", "a|<BR>|b"}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.Text); });
 
 TEST(JoinMarkupLines, LineEnds) {
   EXPECT_EQ(JoinMarkupLines("a\r\nb\nc\rd\r\n"), "a\rb\rc\rd");
@@ -65,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(Tags, TagParseTest, testing::Values(
     TTagCase{"<img src='a b.png' align=top>", "<img>", "src=a b.png|align=top", tcImg},
     TTagCase{"<ruby value=\"ab>", "<ruby>", "value=ab", tcRuby}, TTagCase{"<histchar>", "<histchar>", "", tcHistChar},
     TTagCase{"<xyz>", "<xyz>", "", tcUnknown}, TTagCase{"plain", "plain", "", tcText}, TTagCase{"<>", "<>", "", tcText},
-    TTagCase{"<!-- c -->", "<!-- c -->", "", tcUnknown}, TTagCase{"</wait>", "</wait>", "", tcEndWait}));
+    TTagCase{"<!-- c -->", "<!-- c -->", "", tcUnknown}, TTagCase{"</wait>", "</wait>", "", tcEndWait}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.Token); });
 
 TEST(TagValues, IntegersColoursAndAlignment) {
   TTag tag;

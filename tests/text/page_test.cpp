@@ -6,6 +6,7 @@
 #include "core/streams/stream_encoding.h"
 #include "platform/headless/fake_fonts.h"
 #include "platform/text_convert.h"
+#include "support/test_support.h"
 #include "text/ks_word.h"
 #include "text/markup.h"
 #include "text/wd_image.h"
@@ -164,7 +165,8 @@ TEST_P(PageTiming, CharactersAppearAtTheirWaits) {
 INSTANTIATE_TEST_SUITE_P(Waits, PageTiming, testing::Values(
     TTimingCase{"あいう", 256, {0, 60, 105}}, TTimingCase{"あいう", 512, {0, 105, 210}},
     TTimingCase{"<WAIT VALUE=-40>あいう</WAIT>", 512, {0, 45, 90}}, TTimingCase{"あいう", -1, {0, 0, 0}},
-    TTimingCase{"<WAIT VALUE=0>あいう</WAIT>", 256, {0, 0, 0}}));
+    TTimingCase{"<WAIT VALUE=0>あいう</WAIT>", 256, {0, 0, 0}}),
+    [](const auto& info) { return test::IndexedCaseName(info.index, info.param.Text); });
 
 TEST(PageTiming, EventsFireInOrderOnlyAfterFadingEnds) {
   TWordFixture f("あ<EVENT VALUE=one><EVENT VALUE=two>い", 200, 60);
