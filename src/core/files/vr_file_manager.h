@@ -2,9 +2,10 @@
 // relative name (a page, a picture, a sound); the manager looks it up in the
 // override folder, the mounted packages in mount order, and the CD-ROM search
 // folders, and answers whether it exists, loads it, hands out a read-only
-// window on its stored bytes, or extracts it to a temporary file whose real
-// path the media code can open. It also swaps the packages of a multi-disc
-// title.
+// window on its stored bytes, or extracts it to a temporary file for code
+// that can only open a path on disk (sounds and movies read the stored
+// bytes through the window instead). It also swaps the packages of a
+// multi-disc title.
 #pragma once
 
 #include <cstdint>
