@@ -289,15 +289,11 @@ void TOrbaSound::LoadFromStream(TKsBigStream& stream, int32_t version) {
     return;
   }
   // A sound saved while fading out starts again and fades out again over
-  // its whole fade time. Its saved name already begins with "SCRAP_".
+  // its whole fade time; like every fade-out it renames itself, so the
+  // "SCRAP_" name it was saved with gains a second "SCRAP_".
   if (state == SS_FADING_OUT) SetState(SS_PLAYING);
   Delay = delay;
-  if (state == SS_FADING_OUT && item_ != nullptr) {
-    State = SS_FADING_OUT;
-    FadeOut();
-  } else {
-    SetState(state);
-  }
+  SetState(state);
   if (Paused || Held) ApplyPause();
 }
 

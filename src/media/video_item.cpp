@@ -110,6 +110,8 @@ void TOrbaVideo::PositionOverlay() {
 }
 
 void TOrbaVideo::FadeIn() {
+  // The fade plays the item: it is played again.
+  item_->SetEnd(false);
   fader_ = std::make_unique<TOrbaMixerFadein>(item_, MixerLevel(), static_cast<uint32_t>(std::max(Delay, 0)));
 }
 
@@ -152,8 +154,13 @@ void TOrbaVideo::ApplyPause() {
   } else if (State == 1) {
     FadeIn();
   } else {
-    item_->Play();
+    PlayItem();
   }
+}
+
+void TOrbaVideo::PlayItem() {
+  item_->SetEnd(false);
+  item_->Play();
 }
 
 void TOrbaVideo::SetVolume(int32_t v) {
@@ -172,7 +179,9 @@ int32_t TOrbaVideo::GetIndex() const { return item_ != nullptr ? item_->GetPosit
 
 void TOrbaVideo::SetIndex(int32_t v) {
   StartPos = v;
-  if (item_ != nullptr) item_->SetPosition(v);
+  if (item_ == nullptr) return;
+  item_->SetPosition(v);
+  item_->SetEnd(false);
 }
 
 int32_t TOrbaVideo::GetCount() const {
@@ -245,7 +254,7 @@ void TOrbaVideo::SetState(uint8_t state) {
   }
   if (State == 0 && item_ != nullptr) {
     item_->SetVolume(MixerLevel());
-    item_->Play();
+    PlayItem();
     if (!PlayAllowed()) item_->Pause();
     if (StartPos > 0) item_->SetPosition(StartPos);
   } else if (State == 1 && item_ != nullptr) {
@@ -268,6 +277,7 @@ void TOrbaVideo::Play() {
   SetState(1);
   if (item_ == nullptr) return;
   fader_ = PlayFromStart(*item_, MixerLevel(), Delay);
+  item_->SetEnd(false);
 }
 
 bool TOrbaVideo::Idle() {
@@ -279,11 +289,13 @@ bool TOrbaVideo::Idle() {
       LastCheck = GameClock;
       if (item_->NeedPaint()) Invalidate();
     }
+    // The item keeps its end mark (and its last picture) until it is
+    // played or sought again, and OnPlayEnd comes on every tick at the end:
+    // once the handler of the last one has run, so that a handler that
+    // waits or cannot run yet does not pile up calls of itself.
     if (item_->IsEnd() && !Repeat) {
       if (AutoScrap) return true;
-      // The end is reported once; the item stays at its last picture.
-      item_->SetEnd(false);
-      if (!OnPlayEnd.empty()) QueueEvent(OnPlayEnd, PR_ONPLAYEND);
+      if (!OnPlayEnd.empty() && !EventQueued(PR_ONPLAYEND)) QueueEvent(OnPlayEnd, PR_ONPLAYEND);
     }
   }
   if (fader_ != nullptr && fader_->Step()) {

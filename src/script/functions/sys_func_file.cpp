@@ -377,9 +377,11 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
     case FN_OpenUrl: {
       // Only a web address or a folder the game may read reaches the
       // desktop: anything else could name a program, a file or an option of
-      // the opener. A folder goes by its real path, which starts with "/".
+      // the opener. An address goes percent-encoded, a folder by its real
+      // path, which starts with "/".
       const std::string target = a.Str(0);
-      std::string opened = IsDesktopUrl(target) ? target : OpenableFolder(target);
+      std::string opened = DesktopUrl(target);
+      if (opened.empty()) opened = OpenableFolder(target);
       if (opened.empty()) {
         Trace("url refused: " + SjisToUtf8(target));
         break;
