@@ -114,7 +114,7 @@ TEST(ChosenFolders, RememberedForTheirGameInThePlayersOwnFolder) {
 
 // A damaged record, one grown too large and a link planted in its place are
 // read as no record; the next choice replaces them, never writing through
-// the link.
+// the link, and takes away what a killed write left.
 TEST(ChosenFolders, ADamagedOrPlantedRecordIsReadAsNoneAndReplaced) {
   RecordScope scope;
   const std::string record = scope.dir / "data/orba/chosen:folders", target = scope.dir / "target";
@@ -128,11 +128,13 @@ TEST(ChosenFolders, ADamagedOrPlantedRecordIsReadAsNoneAndReplaced) {
     EXPECT_TRUE(RememberedFolders("/games/a").empty()) << text.substr(0, 40);
   }
   fs::remove(record);
+  WriteText(record + ".~tmpAbc123", "a killed write");
   fs::create_symlink(target, record);
   EXPECT_TRUE(RememberedFolders("/games/a").empty());
   EXPECT_TRUE(RememberChosenFolder("/games/a", "/f"));
   EXPECT_EQ(FileText(target), planted);
   EXPECT_FALSE(fs::is_symlink(record));
+  EXPECT_FALSE(fs::exists(record + ".~tmpAbc123"));
   EXPECT_EQ(RememberedFolders("/games/a"), (std::vector<std::string>{"/f"}));
 }
 

@@ -112,6 +112,7 @@ bool RememberChosenFolder(const std::string& game, const std::string& folder) {
     return false;
   }
   const std::string text = FormatChosenFolders(choices);
+  RemoveStaleTemporaries(file);  // of a player killed while writing it
   if (ReplaceFileWhole(file, text.data(), text.size()) != TReplaceResult::Replaced) {
     Trace("chosen folders: " + file + " cannot be written");
     return false;
