@@ -97,9 +97,9 @@ void OpenGameFolders(TGameServices& services, const std::string& save_file) {
   const std::string system = Host().SystemFolder();
   if (!system.empty()) AllowFileRoot(DiskPathToSjis(system + "/" + kWallpaperFileName), TAccessRoot::Single);
   const std::string record = ChosenFoldersFile();
-  if (record.empty()) return;
-  AllowFileRoot(DiskPathToSjis(record), TAccessRoot::Shut);
-  if (game.empty()) return;  // nothing to know the game's choices by
+  // A record that cannot be shut (its path has no Shift-JIS form) is not
+  // used; without a folder the game has nothing to know its choices by.
+  if (record.empty() || AllowFileRoot(DiskPathToSjis(record), TAccessRoot::Shut).empty() || game.empty()) return;
   // A remembered folder that is no folder any more, or a link now, opens
   // nothing. It is the player's own path: looked at directly, not as the
   // game's.
