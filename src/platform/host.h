@@ -41,8 +41,9 @@ class THostServices {
  public:
   virtual ~THostServices() = default;
   // The folder of a special folder id without a trailing separator; an
-  // empty text when the host has no such folder; nullopt for an id it does
-  // not know.
+  // empty text when the host has no such folder (a desktop or documents
+  // folder that does not exist: never HOME in its place); nullopt for an id
+  // it does not know.
   virtual std::optional<std::string> SpecialFolder(int id) = 0;
   // The folder the player's own desktop files (the wallpaper bitmap) go to.
   virtual std::string SystemFolder() = 0;

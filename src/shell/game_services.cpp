@@ -1,12 +1,13 @@
 #include "shell/game_services.h"
 
-#include <cstdlib>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "core/files/disk_path.h"
 #include "core/files/file_access.h"
-#include "core/system/save_location.h"
+#include "core/system/chosen_folders.h"
 #include "core/system/trace.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
@@ -83,27 +84,31 @@ std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileMan
 
 namespace {
 
-// Restricts the file access of the game's script to its folders.
-void OpenGameFolders(const TVrFileManager& files, const std::string& save_file) {
+// Restricts the file access of the game's script to its folders and to
+// what the player chose for it, in this run or an earlier one; the record of
+// those choices is shut to it.
+void OpenGameFolders(TGameServices& services, const std::string& save_file) {
+  const TVrFileManager& files = services.Files();
   RestrictFileAccess();
-  AllowFileRoot(files.OverrideFolder, TAccessRoot::Game);
+  const std::string game = AllowFileRoot(files.OverrideFolder, TAccessRoot::Game);
   AllowFileRoot(files.TempFolder, TAccessRoot::Temp);
   AllowFileRoot(SjisExtractFilePath(save_file), TAccessRoot::Data);
   for (const std::string& folder : files.SearchFolders) AllowFileRoot(folder, TAccessRoot::Disc);
-  for (const int id : {kFolderDesktop, kFolderPersonal}) {
-    try {
-      AllowFileRoot(GetSpecialFolder(id), TAccessRoot::UserFolder);
-    } catch (const std::exception& e) {
-      Trace(std::string("no user folder ") + std::to_string(id) + ": " + SjisToUtf8(e.what()));
-    }
-  }
-  // The pictures folder, where the desktop has one.
-  if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') {
-    const std::string pictures = Utf8ToSjis(std::string(home) + "/Pictures");
-    if (DiskFolderExists(pictures)) AllowFileRoot(pictures, TAccessRoot::UserFolder);
-  }
   const std::string system = Host().SystemFolder();
   if (!system.empty()) AllowFileRoot(DiskPathToSjis(system + "/" + kWallpaperFileName), TAccessRoot::Single);
+  const std::string record = ChosenFoldersFile();
+  // A record that cannot be shut (its path has no Shift-JIS form) is not
+  // used; without a folder the game has nothing to know its choices by.
+  if (record.empty() || AllowFileRoot(DiskPathToSjis(record), TAccessRoot::Shut).empty() || game.empty()) return;
+  // A remembered folder that is no folder any more, or a link now, opens
+  // nothing. It is the player's own path: looked at directly, not as the
+  // game's.
+  for (const std::string& folder : RememberedFolders(game)) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(folder, ec)))
+      AllowFileRoot(DiskPathToSjis(folder), TAccessRoot::Chosen);
+  }
+  services.SetFolderChosen([game](const std::string& folder) { RememberChosenFolder(game, folder); });
 }
 
 }  // namespace
@@ -119,7 +124,7 @@ void ConnectGameServices(TGameServices& services, TProject& project) {
     // No folder for "save.dat": the game has no data folder to open.
     Trace("no data folder: " + SjisToUtf8(e.what()));
   }
-  OpenGameFolders(services.Files(), save_file);
+  OpenGameFolders(services, save_file);
 }
 
 void DetachGameServices(std::unique_ptr<TGameServices>& services) {

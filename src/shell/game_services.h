@@ -50,6 +50,8 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
 
   TDBManager& Tables() { return db_; }
   const TVrFileManager& Files() const { return files_; }
+  // Told the real path of each folder the player chooses for the game.
+  void SetFolderChosen(std::function<void(const std::string&)> chosen) { file_funcs_.FolderChosen = std::move(chosen); }
 
   // TGameFileSource
   bool FileAvailable(const std::string& name) override;

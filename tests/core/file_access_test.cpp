@@ -32,8 +32,6 @@ struct PolicyScope {
     RestrictFileAccess();
     AllowFileRoot(dir / "games/game/", TAccessRoot::Game);
     AllowFileRoot(dir / "home/.local/share/orba/game/", TAccessRoot::Data);
-    AllowFileRoot(dir / "home/Desktop", TAccessRoot::UserFolder);
-    AllowFileRoot(dir / "home", TAccessRoot::UserFolder);  // a desktop folder that falls back to HOME
     AllowFileRoot(dir / "disc/", TAccessRoot::Disc);
     AllowFileRoot(dir / "home/.local/share/orba/orbawall.bmp", TAccessRoot::Single);
     SetTraceSink([this](const std::string& line) { traced.push_back(line); });
@@ -62,8 +60,8 @@ TEST(FileAccess, GameFoldersOpenAndEveryClimbOutIsRefused) {
       {game + "sub/../../a.brx", TFileAccess::Read, false},
       {game + "link/x.txt", TFileAccess::Read, false},  // a link out of the folder is followed
       {scope.dir / "games/GAME/a.brx", TFileAccess::Write, true},  // found in any letter case
-      {scope.dir / "home/Desktop/manual/a.txt", TFileAccess::Write, true},
-      {scope.dir / "home/notes.txt", TFileAccess::Write, true},
+      {scope.dir / "home/Desktop/manual/a.txt", TFileAccess::Write, false},  // the user's, until chosen
+      {scope.dir / "home/notes.txt", TFileAccess::Read, false},
       {scope.dir / "home/.config/autostart/x.desktop", TFileAccess::Write, false},
       {scope.dir / "home/.config", TFileAccess::Read, false},
       {scope.dir / "home/Desktop/../.local/share/x", TFileAccess::Write, false},
@@ -89,6 +87,50 @@ TEST(FileAccess, GameFoldersOpenAndEveryClimbOutIsRefused) {
   EXPECT_FALSE(FileAccessAllowed(scope.dir / "other/a.txt", TFileAccess::Write));
   AllowFileRoot(scope.dir / "other\\", TAccessRoot::Chosen);
   EXPECT_TRUE(FileAccessAllowed(scope.dir / "other/a.txt", TFileAccess::Write));
+}
+
+// The player may choose any folder but "/", HOME and the folders holding
+// HOME; a chosen file opens alone; a shut record stays shut inside every
+// open folder, for reading and for writing.
+TEST(FileAccess, ChosenFoldersNeverOpenHomeAsSuchAndShutRecordsStayShut) {
+  PolicyScope scope;
+  const std::string home = scope.dir / "home", record = home + "/.local/share/orba/chosen:folders";
+  const std::string real_home = fs::canonical(home).string();
+  const struct {
+    std::string folder;
+    std::string opened;  // "" when refused
+  } choices[] = {
+      {home, ""},
+      {home + "/", ""},
+      {home + "/Desktop/..", ""},
+      {scope.dir.path(), ""},
+      {"/", ""},
+      {home + "/Desktop", real_home + "/Desktop"},
+      {home + "/.local", real_home + "/.local"},  // the player's choice, hidden or not
+  };
+  for (const auto& c : choices) EXPECT_EQ(AllowFileRoot(c.folder, TAccessRoot::Chosen), c.opened) << c.folder;
+  EXPECT_EQ(std::count(scope.traced.begin(), scope.traced.end(), "not opened to the game: " + real_home), 3);
+  EXPECT_EQ(std::count(scope.traced.begin(), scope.traced.end(), "not opened to the game: /"), 1);
+  EXPECT_EQ(AllowFileRoot(record, TAccessRoot::Shut), fs::weakly_canonical(record).string());
+  EXPECT_EQ(AllowFileRoot(home + "/letter.txt", TAccessRoot::Single), real_home + "/letter.txt");
+  const struct {
+    std::string path;
+    TFileAccess access;
+    bool open;
+  } cases[] = {
+      {home + "/Desktop/a.txt", TFileAccess::Write, true},
+      {home + "/Documents/a.txt", TFileAccess::Write, false},
+      {home + "/bin/orba.opb", TFileAccess::Write, false},
+      {home + "/.local/share/x", TFileAccess::Write, true},
+      {record, TFileAccess::Read, false},
+      {record, TFileAccess::Write, false},
+      {home + "/.local/share/orba/CHOSEN:FOLDERS", TFileAccess::Read, false},  // found in any letter case
+      {home + "/.local/share/orba/game/save.dat", TFileAccess::Write, true},
+      {home + "/letter.txt", TFileAccess::Write, true},
+      {home + "/letter.txt2", TFileAccess::Write, false},
+  };
+  test::WriteFileBytes(record, test::Bytes("record"));
+  for (const auto& c : cases) EXPECT_EQ(FileAccessAllowed(c.path, c.access), c.open) << c.path;
 }
 
 TEST(FileAccess, EverythingIsOpenUntilRestrictedAndAfterRelease) {

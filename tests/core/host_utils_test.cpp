@@ -1,6 +1,7 @@
 // Save location, special folders, fonts, the instance lock and the desktop
 // answers, over a host with fixed answers (and the real fonts once).
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,6 +27,7 @@ namespace {
 
 using test::TempDir;
 using test::ToHex;
+namespace fs = std::filesystem;
 
 bool Exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -151,6 +153,30 @@ TEST(SaveLocation, SpecialFolders) {
   EXPECT_EQ(GetSpecialFolder(kFolderProgramFiles), "");
   EXPECT_FALSE(GetSpecialFolder(kFolderLocalAppData).empty());
   EXPECT_THROW(GetSpecialFolder(12345), EOrbaError);
+}
+
+// A desktop or documents folder that does not exist is no folder at all:
+// never HOME in its place, also when HOME is "/".
+TEST(SaveLocation, AMissingDesktopOrDocumentsFolderIsNoFolder) {
+  TempDir dir;
+  const char* old = ::getenv("HOME");
+  const std::string old_home = old != nullptr ? old : "";
+  SetHostServices(std::make_shared<TLinuxHost>());
+  const std::string home = dir / "home";
+  fs::create_directories(home);
+  ::setenv("HOME", home.c_str(), 1);
+  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), "");
+  EXPECT_EQ(GetSpecialFolder(kFolderPersonal), "");
+  fs::create_directories(home + "/Desktop");
+  fs::create_directories(home + "/Documents");
+  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), home + "/Desktop");
+  EXPECT_EQ(GetSpecialFolder(kFolderPersonal), home + "/Documents");
+  ::setenv("HOME", "/", 1);
+  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), fs::is_directory("/Desktop") ? "/Desktop" : "");
+  EXPECT_NE(GetSpecialFolder(kFolderPersonal), "/");
+  ::unsetenv("HOME");
+  EXPECT_EQ(GetSpecialFolder(kFolderDesktop), "");
+  ::setenv("HOME", old_home.c_str(), 1);
 }
 
 TEST(FontList, NamesCharsetsAndRecords) {

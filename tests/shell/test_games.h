@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,27 @@ inline std::string FileText(const std::string& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 inline void WriteText(const std::string& path, const std::string& text) { WriteFileBytes(path, Bytes(text)); }
+
+// Every entry below Root with its content ("<folder>" for a folder), but
+// those below the folders Skipped; with Times each also with its time of
+// change, so that a file written again alike shows too.
+inline std::map<std::string, std::string> FilesBelow(const std::string& root, const std::vector<std::string>& skipped,
+                                                     bool times = false) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> files;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+    const std::string path = it->path().string();
+    bool skip = false;
+    for (const std::string& s : skipped) skip = skip || path.rfind(s, 0) == 0;
+    if (skip) {
+      if (it->is_directory()) it.disable_recursion_pending();
+      continue;
+    }
+    files[path] = it->is_regular_file() ? FileText(path) : "<folder>";
+    if (times) files[path] += " @" + std::to_string(it->last_write_time().time_since_epoch().count());
+  }
+  return files;
+}
 
 // Each part must be in the text; a failure shows the whole text.
 inline void ExpectContains(const std::string& text, const std::vector<std::string>& parts) {

@@ -81,16 +81,25 @@ bool InHiddenHomeFolder(const TPolicy& policy, const fs::path& path) {
 // user's): where links are checked.
 bool InsideRoots(const TPolicy& policy, const fs::path& path, bool game_only) {
   for (const TRoot& root : policy.Roots) {
-    if (game_only && (root.Kind == TAccessRoot::UserFolder || root.Kind == TAccessRoot::Chosen)) continue;
+    if (root.Kind == TAccessRoot::Shut || (game_only && root.Kind == TAccessRoot::Chosen)) continue;
     if (root.Kind == TAccessRoot::Single ? path == root.Disk : Within(path, root.Disk)) return true;
   }
   return false;
 }
 
+// Whether a folder the player chose would open HOME as such: "/", HOME
+// itself or a folder holding it.
+bool HoldsHome(const TPolicy& policy, const fs::path& folder) {
+  return folder == folder.root_path() || (policy.Home && Within(*policy.Home, folder));
+}
+
 bool Open(const TPolicy& policy, const fs::path& path, TFileAccess access) {
+  for (const TRoot& root : policy.Roots) {
+    if (root.Kind == TAccessRoot::Shut && Within(path, root.Disk)) return false;
+  }
   const bool hidden = InHiddenHomeFolder(policy, path);
   for (const TRoot& root : policy.Roots) {
-    if (access == TFileAccess::Write && root.Kind == TAccessRoot::Disc) continue;
+    if (root.Kind == TAccessRoot::Shut || (access == TFileAccess::Write && root.Kind == TAccessRoot::Disc)) continue;
     const bool inside = root.Kind == TAccessRoot::Single ? path == root.Disk : Within(path, root.Disk);
     // A hidden folder of HOME is open only through a root that lies there
     // itself (a data folder below ~/.local/share).
@@ -133,13 +142,18 @@ bool FileAccessRestricted() {
   return policy.Restricted;
 }
 
-void AllowFileRoot(const std::string& path, TAccessRoot kind) {
-  if (path.empty()) return;
+std::string AllowFileRoot(const std::string& path, TAccessRoot kind) {
+  if (path.empty()) return std::string();
   const std::optional<fs::path> disk = ResolvedPath(path);
-  if (!disk) return;
+  if (!disk) return std::string();
   TPolicy& policy = Policy();
   std::lock_guard<std::mutex> guard(policy.Lock);
+  if ((kind == TAccessRoot::Chosen || kind == TAccessRoot::Single) && HoldsHome(policy, *disk)) {
+    Trace("not opened to the game: " + disk->string());
+    return std::string();
+  }
   policy.Roots.push_back(TRoot{*disk, kind});
+  return disk->string();
 }
 
 std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access) {
@@ -161,7 +175,7 @@ std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess acce
     rule.Inside = inside(false);
     std::lock_guard<std::mutex> guard(policy.Lock);
     for (const TRoot& root : policy.Roots) {
-      if (root.Kind != TAccessRoot::Single) rule.Starts.push_back(root.Disk.string());
+      if (root.Kind != TAccessRoot::Single && root.Kind != TAccessRoot::Shut) rule.Starts.push_back(root.Disk.string());
     }
   }
   auto walk = std::make_unique<TDiskWalk>(path, rule);

@@ -2,10 +2,13 @@
 // every file function of the player goes through.
 //
 // A game reads and writes under its own folder, the player's data folder
-// for it, its temporary folder, the folders the user chose through the
-// folder chooser in this run, and the user's desktop, documents and pictures
-// folders; it reads its CD-ROM folders. Never a hidden folder of HOME
-// (~/.config, ~/.local, ...) unless one of those folders itself lies there.
+// for it, its temporary folder, and what the player chose for it: the
+// folders of the folder chooser (in this run, or remembered from an earlier
+// one: core/system/chosen_folders.h) and the files of the file choosers; it
+// reads its CD-ROM folders. The user's own folders (desktop, documents) are
+// open only when chosen, and HOME, a folder holding it and "/" never are.
+// Never a hidden folder of HOME (~/.config, ~/.local, ...) unless one of
+// those folders itself lies there, and never the player's own records.
 // Everything else is refused, with one trace line naming the path. Paths are
 // walked on disk component by component (disk_walk.h: letter case, "..",
 // symbolic links) and judged by the real place they lead to, so no spelling
@@ -29,9 +32,13 @@ namespace orba {
 
 enum class TFileAccess : uint8_t { Read, Write };
 
-// What a folder open to the game is; Disc folders are read only, a Single
-// root opens one file (the wallpaper bitmap).
-enum class TAccessRoot : uint8_t { Game, Data, Temp, Chosen, UserFolder, Disc, Single };
+// What a folder open to the game is. Chosen: a folder the player chose.
+// Disc folders are read only; a Single root opens one file (the wallpaper
+// bitmap, a file the player chose). Neither of those two is ever "/", HOME
+// or a folder holding HOME (refused, traced). A Shut root is a file or
+// folder that no other root opens, for reading or writing: the player's own
+// records.
+enum class TAccessRoot : uint8_t { Game, Data, Temp, Chosen, Disc, Single, Shut };
 
 // From now on only the roots given to AllowFileRoot are open; forgets the
 // roots of an earlier game.
@@ -39,9 +46,11 @@ void RestrictFileAccess();
 // Every path is open again; the roots are forgotten.
 void ReleaseFileAccess();
 bool FileAccessRestricted();
-// Opens a folder (or with Single one file) to the game; a Shift-JIS path in
-// the player's form. An empty path opens nothing.
-void AllowFileRoot(const std::string& path, TAccessRoot kind);
+// Opens a folder (or with Single one file) to the game, or shuts one; a
+// Shift-JIS path in the player's form. The real path (disk bytes) of what
+// it opened or shut; "" when nothing was (an empty path, a refused Chosen
+// folder).
+std::string AllowFileRoot(const std::string& path, TAccessRoot kind);
 
 // The walk of Path (Shift-JIS, "\" or "/" separators, relative to the
 // current folder) with the policy's rule for links, when the place it leads

@@ -33,26 +33,6 @@ bool IsFile(const std::string& utf8) {
   return ::stat(utf8.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The bytes of the regular file at Utf8 itself, read through the file
-// opened: a symbolic link (or a FIFO or device) in its place gives nothing,
-// so that a "save.dat" planted beside a read-only game cannot copy a file
-// of the user's into the data folder.
-std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& utf8) {
-  const int fd = ::open(utf8.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::vector<uint8_t>> bytes;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.emplace();
-    uint8_t chunk[65536];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
-    if (n < 0) bytes.reset();
-  }
-  ::close(fd);
-  return bytes;
-}
-
 // mkdir -p; true when the folder exists afterwards.
 bool MakeFolders(const std::string& utf8) {
   for (size_t i = 1; i <= utf8.size(); ++i) {
@@ -92,6 +72,25 @@ bool CanCreateIn(const std::string& dir) {
 }
 
 }  // namespace
+
+std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& utf8, uint64_t max_size) {
+  const int fd = ::open(utf8.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::vector<uint8_t>> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes.emplace();
+    uint8_t chunk[65536];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) {
+      bytes->insert(bytes->end(), chunk, chunk + n);
+      if (bytes->size() > max_size) break;  // grown since fstat, or larger from the start
+    }
+    if (n < 0 || bytes->size() > max_size) bytes.reset();
+  }
+  ::close(fd);
+  return bytes;
+}
 
 std::string GetSpecialFolder(int id) {
   const std::optional<std::string> folder = Host().SpecialFolder(id);

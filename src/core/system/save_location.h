@@ -9,8 +9,12 @@
 // "save.dat" beside the game is copied there once.
 #pragma once
 
+#include <cstdint>
+#include <limits>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/errors.h"
 
@@ -22,9 +26,16 @@ inline constexpr char kMsgCannotCreateDataFile[] =
     "\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
 // The folder of a special folder id (platform/host.h), without a trailing
-// separator; empty when the desktop has none (the program-files folder).
+// separator; empty when the desktop has none (the program-files folder, a
+// desktop or documents folder that does not exist).
 // An id the host does not know raises EOrbaError.
 std::string GetSpecialFolder(int id);
+// The bytes of the regular file at Utf8 (a disk path) itself, read through
+// the file opened: a symbolic link (or a FIFO or device) in its place gives
+// nothing, so that a file planted under the name cannot make the player read
+// a file of the user's; nothing too for a file larger than MaxSize.
+std::optional<std::vector<uint8_t>> ReadOwnRegularFile(
+    const std::string& utf8, uint64_t max_size = std::numeric_limits<uint64_t>::max());
 // The player's own system folder, where the wallpaper bitmap is written;
 // ends in "/" (empty when there is none).
 std::string GetWindowsFolder();

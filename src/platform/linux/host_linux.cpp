@@ -39,10 +39,13 @@ bool IsFolder(const std::string& path) {
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// A folder of HOME, or "" when it does not exist: HOME itself stands in for
+// no special folder, so that nothing meant for the desktop lands in HOME.
 std::string HomeSubfolder(const char* name) {
   const std::string home = Home();
-  const std::string sub = home + "/" + name;
-  return IsFolder(sub) ? sub : home;
+  if (home.empty()) return std::string();
+  const std::string sub = (home.back() == '/' ? home : home + "/") + name;
+  return IsFolder(sub) ? sub : std::string();
 }
 
 }  // namespace

@@ -228,8 +228,9 @@ bool TFileFuncService::ChooseFolder(std::string& folder) {
   if (!chooser.Execute()) return false;
   folder = AddPathDelimiter(chooser.FolderName);
   if (folder.empty()) folder = "\\";
-  // The user chose it: the game may read and write there from now on.
-  AllowFileRoot(folder, TAccessRoot::Chosen);
+  // The player chose it: the game may read and write there from now on.
+  const std::string opened = AllowFileRoot(folder, TAccessRoot::Chosen);
+  if (!opened.empty() && FolderChosen) FolderChosen(opened);
   return true;
 }
 
@@ -344,6 +345,8 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       request.OverwritePrompt = !open;
       const std::optional<std::string> chosen = FileDialogs().Show(request);
       if (!chosen) break;
+      // The player chose this one file, not its folder: it alone opens.
+      AllowFileRoot(*chosen, TAccessRoot::Single);
       a.At(0).SetAsStr(*chosen);
       result.SetAsFlag(true);
       break;

@@ -123,8 +123,12 @@ class TFileFuncService : public TSysFuncService {
   bool CopyFile(const std::string& source, const std::string& dest);
   bool ExtractFile(const TCustomParam& names, bool confirm, const std::string* folder);
   // The folder chooser as SelectDirectory shows it; the chosen folder with a
-  // trailing "", or false when cancelled.
-  static bool ChooseFolder(std::string& folder);
+  // trailing "\", or false when cancelled. The folder is open to the game
+  // from then on (never "/" or HOME) and handed to FolderChosen.
+  bool ChooseFolder(std::string& folder);
+  // Told the real path (disk bytes) of each folder the chooser opened to the
+  // game, so that it can be opened again in a later run.
+  std::function<void(const std::string&)> FolderChosen;
   // Captures a screen into a Brix image file (in the override folder, or an
   // in-memory file), scaled to Width x Height when given (0: the screen's);
   // Register 1 deletes the file when the program ends, 2 lists it in the

@@ -1,0 +1,167 @@
+// The "homefolders" game writes into a fake HOME: HOME itself, "~/bin" (on
+// the PATH of many desktops), "/bin" and the user's desktop, documents and
+// pictures folders, missing or present, stay shut, as does a HOME of "/";
+// a folder the player chose is written to in that run and in a later one,
+// through the player's record, which the game cannot reach.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/game_clock.h"
+#include "platform/file_dialogs.h"
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/memory_video.h"
+#include "platform/headless/scripted_file_dialogs.h"
+#include "platform/headless/scripted_input.h"
+#include "platform/text_convert.h"
+#include "script/values/param_collection.h"
+#include "shell/game_client.h"
+#include "shell/shell_runner.h"
+#include "shell/test_games.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::ExpectContains;
+
+// The entries below Root (but Skipped) with their contents and times.
+std::map<std::string, std::string> FilesBelow(const std::string& root, const std::vector<std::string>& skipped) {
+  return test::FilesBelow(root, skipped, true);
+}
+
+// Sets the environment for the life of the object, then puts it back.
+struct EnvScope {
+  explicit EnvScope(const std::vector<std::pair<std::string, std::string>>& vars) {
+    for (const auto& [name, value] : vars) {
+      const char* old = ::getenv(name.c_str());
+      saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+  ~EnvScope() {
+    for (const auto& [name, value] : saved) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+constexpr char kNothingWritten[] = " home FALSEFALSEFALSEFALSE user FALSEFALSEFALSEFALSE";
+
+// Without a desktop or documents folder, and with them and their canaries,
+// the game writes nothing outside its folder and goes on; HOME "/" alike.
+TEST(HomeFoldersGame, NoFolderOfHomeOpensWithoutTheChooser) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string();
+  const std::string home = top + "/home", game = top + "/game", data = top + "/data";
+  fs::create_directories(home + "/bin");
+  fs::create_directories(data);
+  test::WriteText(home + "/.profile", "PATH=\"$HOME/bin:$PATH\"\n");
+  test::BuildGame("homefolders", game, true, {"Var home str " + home});
+  const EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  for (const bool present : {false, true}) {
+    if (present) {
+      for (const char* folder : {"/Desktop", "/Documents", "/Pictures"}) {
+        fs::create_directories(home + folder);
+        test::WriteText(home + folder + "/canary.txt", "CANARY\n");
+      }
+    }
+    fs::remove(game + "/save.dat");
+    const auto before = FilesBelow(top, {game});
+    const test::CommandResult r = test::PlayGame(game, 3);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    ExpectContains(test::DumpSave(game + "/save.dat"),
+                   {std::string("var log str = \"run 1") + kNothingWritten + " chose FALSEFALSEFALSEFALSEFALSE kept FALSE "
+                    "went on\""});
+    ExpectContains(r.output, {"file write refused: " + home + "/bin\\\n", "file write refused: " + home + "\\\n",
+                              "file write refused: /bin\\\n", "file write refused: " + home + "/Documents\\\n"});
+    EXPECT_EQ(FilesBelow(top, {game}), before) << "present " << present;
+  }
+  // HOME "/" (a service, a container): "~/bin" is "/bin".
+  const std::string root_game = top + "/rootgame";
+  test::BuildGame("homefolders", root_game, true, {"Var home str /"});
+  const EnvScope root_env({{"HOME", "/"}});
+  const auto before = FilesBelow(top, {root_game});
+  const test::CommandResult r = test::PlayGame(root_game, 3);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  ExpectContains(test::DumpSave(root_game + "/save.dat"), {std::string("var log str = \"run 1") + kNothingWritten});
+  ExpectContains(r.output, {"file write refused: //bin\\\n"});
+  EXPECT_FALSE(fs::exists("/bin/orba.opb"));
+  EXPECT_EQ(FilesBelow(top, {root_game}), before);
+}
+
+// The game played in this process twice, its choosers answered from a
+// script.
+class HomeFoldersChooser : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    SetFileDialogService(previous);
+    ResetPlayerGlobals();
+  }
+  // Plays one run of three ticks; the game's log.
+  std::string Run() {
+    TFakeClock clock{1000};
+    TMemoryVideo video;
+    TScriptedInput input;
+    TGameClient client(game, TScriptedEvents());
+    TShellRunner runner(clock, video, input, client);
+    EXPECT_TRUE(runner.StartUp());
+    RunSteps(runner, clock, 3, 15);
+    const TParamCollectionItem* log = client.Store()->Find("log");
+    const std::string text = log != nullptr ? SjisToUtf8(log->GetAsStr()) : "?";
+    runner.ShutDown();
+    ResetPlayerGlobals();
+    return text;
+  }
+
+  test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string();
+  const std::string home = top + "/home", game = top + "/game", data = top + "/data", chosen = top + "/chosen";
+  std::shared_ptr<TScriptedFileDialogs> dialogs = std::make_shared<TScriptedFileDialogs>();
+  std::shared_ptr<TFileDialogService> previous = SetFileDialogService(dialogs);
+};
+
+// The folder chosen in the first run is written to then and in the next
+// run; HOME chosen opens nothing; a file chosen in the documents folder
+// opens that file alone, not the folder; the record names the game's folder
+// and the chosen one.
+TEST_F(HomeFoldersChooser, AChosenFolderIsWrittenToInThisRunAndALaterOne) {
+  for (const char* folder : {"/Desktop", "/Documents", "/Pictures"}) {
+    fs::create_directories(home + folder);
+    test::WriteText(home + folder + "/canary.txt", "CANARY\n");
+  }
+  fs::create_directories(chosen);
+  fs::create_directories(data);
+  test::BuildGame("homefolders", game, true, {"Var home str " + home});
+  const EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  const auto before = FilesBelow(home, {});
+  dialogs->Push(chosen);
+  dialogs->Push(home);
+  dialogs->Push(home + "/Documents/letter.txt");
+  EXPECT_EQ(Run(), std::string("run 1") + kNothingWritten + " chose TRUETRUEFALSETRUEFALSE kept TRUE went on");
+  EXPECT_EQ(dialogs->Pending(), 0u);
+  const std::string record = data + "/orba/chosen:folders";
+  EXPECT_EQ(test::FileText(record), "orba chosen folders 1\n" + game + "\t" + chosen + "\n");
+  EXPECT_EQ(test::FileText(chosen + "/orba.opb"), test::FileText(game + "/orba.opb"));
+  fs::remove(chosen + "/orba.opb");
+
+  EXPECT_EQ(Run(), std::string("run 2") + kNothingWritten + " kept TRUE went on");
+  EXPECT_EQ(test::FileText(chosen + "/orba.opb"), test::FileText(game + "/orba.opb"));
+  EXPECT_EQ(FilesBelow(home, {}), before);
+  EXPECT_EQ(test::FileText(record), "orba chosen folders 1\n" + game + "\t" + chosen + "\n");
+}
+
+}  // namespace
+}  // namespace orba
