@@ -197,6 +197,8 @@ bool TGameClient::CloseQuery() {
                             TDialogButtons::OkCancel) == TDialogAnswer::Ok;
 }
 
+bool TGameClient::SaveStatus() { return !project_ || project_->SaveStatus(); }
+
 void TGameClient::ReleaseExpiredFiles() {
   if (TVrFileManager* files = VrFileManager()) files->LockList.ReleaseExpired(FrameTime);
 }

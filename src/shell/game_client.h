@@ -95,6 +95,11 @@ class TGameClient : public TTickClient {
   TParamCollection* Store() const { return store_.get(); }
   // True when another player held the game folder.
   bool LockRefused() const { return lock_refused_; }
+  // Writes the status save at once, without the exit page (the display
+  // went away and the ordered shut-down cannot run): false when it could
+  // not be written. Nothing to write before the start or after the
+  // shut-down, which wrote it.
+  bool SaveStatus();
   // The random generator starts from Seed instead of the time of day, so a
   // run without a window plays the same every time.
   void SetRandomSeed(uint32_t seed) { random_seed_ = seed; }
