@@ -30,6 +30,7 @@ struct TWatchedWindows {
   XErrorHandler Previous = nullptr;
   int GlxFirstError = -1;
   std::function<void()> Lost;
+  pid_t Player = 0;  // the process that set the handlers
 };
 
 TWatchedWindows& AllWatched() {
@@ -59,9 +60,12 @@ int OnXError(Display* display, XErrorEvent* e) {
 
 // The connection is gone: Xlib would print "X connection broken" and call
 // exit(), whose handlers and static destructors may reach X again. The
-// program's handler ends the process; if it returns, this does.
+// program's handler ends the process; if it returns, this does. A child
+// process (SDL shows its message boxes in one, on a connection of its own)
+// just ends: its parent finds the loss on its own connection.
 int OnXIOError(Display*) {
-  if (const std::function<void()>& lost = AllWatched().Lost) lost();
+  const TWatchedWindows& w = AllWatched();
+  if (getpid() == w.Player && w.Lost) w.Lost();
   ::_exit(1);
 }
 
@@ -73,6 +77,7 @@ void TX11Window::CatchErrors() {
   if (installed) return;
   installed = true;
   w.Previous = XSetErrorHandler(OnXError);
+  w.Player = getpid();
   XSetIOErrorHandler(OnXIOError);
 }
 

@@ -38,7 +38,8 @@ class TX11Window {
   // What runs when the connection to the X server is lost: inside Xlib, on
   // the thread whose X request found it (the window thread), with X no
   // longer usable. It should end the process (_exit); when it returns, or
-  // none is set, the process ends with exit code 1.
+  // none is set, the process ends with exit code 1. In a child process it
+  // is not run.
   static void SetConnectionLost(std::function<void()> lost);
   // Watches Window when SDL drives it through X11.
   explicit TX11Window(SDL_Window* window);
