@@ -51,6 +51,7 @@
 #include "platform/sdl/sdl_screen.h"
 #include "platform/sdl/sdl_text_controls.h"
 #include "platform/sdl/sdl_video.h"
+#include "platform/sdl/x11_window.h"
 #endif
 
 namespace {
@@ -64,7 +65,8 @@ const char kUsage[] =
     "its package appended.\n"
     "\n"
     "In a window: close the window (the game asks first) or press Ctrl+C in\n"
-    "the terminal to quit; both keep the game's status save. Alt+Enter\n"
+    "the terminal to quit; both keep the game's status save, as does a\n"
+    "display that goes away (the player then exits 1 at once). Alt+Enter\n"
     "switches between window and full screen (with a window manager). The\n"
     "game gets the mouse, the wheel and the keys. Without a display the\n"
     "player stops with an error: use --headless, or choose a video driver\n"
@@ -304,8 +306,27 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   return started ? 0 : 1;
 }
 
+#ifdef ORBA_HAVE_SDL
+// While the game client lives, a display that goes away ends the player
+// with the game's status saved; before and after, the player just ends.
+class TLostDisplaySavesTheGame {
+ public:
+  explicit TLostDisplaySavesTheGame(orba::TGameClient& game) {
+    orba::TX11Window::SetConnectionLost([&game] { orba::EndForLostDisplay([&game] { return game.SaveStatus(); }); });
+  }
+  ~TLostDisplaySavesTheGame() { EndWithoutSave(); }
+  TLostDisplaySavesTheGame(const TLostDisplaySavesTheGame&) = delete;
+  TLostDisplaySavesTheGame& operator=(const TLostDisplaySavesTheGame&) = delete;
+
+  static void EndWithoutSave() {
+    orba::TX11Window::SetConnectionLost([] { orba::EndForLostDisplay(nullptr); });
+  }
+};
+#endif
+
 int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
 #ifdef ORBA_HAVE_SDL
+  TLostDisplaySavesTheGame::EndWithoutSave();
   orba::TSdlClock clock;
   // The video first: without a display nothing else is started.
   orba::TSdlVideo video;
@@ -327,6 +348,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TGameClient game(options.game, orba::TScriptedEvents());
+  const TLostDisplaySavesTheGame lost_display(game);
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
   // Boxes from now on belong to the game's window.

@@ -193,10 +193,11 @@ void TGameClient::WindowOpened(TVideo& video) {
 
 bool TGameClient::CloseQuery() {
   if (!project_) return true;
-  const std::string question =
-      project_->QuitText.empty() ? ExitQuestion(Host().UserLanguageIsJapanese()) : project_->QuitText;
-  return MessageBoxes().Ask(project_->Title, question, TDialogButtons::OkCancel) == TDialogAnswer::Ok;
+  return MessageBoxes().Ask(project_->Title, ExitQuestion(Host().UserLanguageIsJapanese()),
+                            TDialogButtons::OkCancel) == TDialogAnswer::Ok;
 }
+
+bool TGameClient::SaveStatus() { return !project_ || project_->SaveStatus(); }
 
 void TGameClient::ReleaseExpiredFiles() {
   if (TVrFileManager* files = VrFileManager()) files->LockList.ReleaseExpired(FrameTime);

@@ -54,8 +54,9 @@ struct TGameLocation {
   std::string Package;              // a package file named directly, or empty
   std::string LockName;             // the folder one player at a time may run
 };
-// The question closing the window asks of a game without a quit text of its
-// own: Japanese for a Japanese user, English for any other (Shift-JIS).
+// The question closing the window asks: Japanese for a Japanese user,
+// English for any other (Shift-JIS). The game's QuitText is not it: that
+// is the question after a refused disc request.
 std::string ExitQuestion(bool japanese);
 
 // A folder is a command-line folder; a file ending in ".exe" or ".scr" is the
@@ -81,8 +82,8 @@ class TGameClient : public TTickClient {
   bool PauseWhenInactive() const override;
   bool SleepBetweenTicks() const override;
   void WindowOpened(TVideo& video) override;
-  // Asks whether to close, captioned with the game's title, in the game's
-  // quit text (ExitQuestion when it has none).
+  // Asks whether to close, captioned with the game's title, in the user's
+  // language (ExitQuestion).
   bool CloseQuery() override;
   void ReleaseExpiredFiles() override;
   void DeleteTempFiles() override;
@@ -94,6 +95,11 @@ class TGameClient : public TTickClient {
   TParamCollection* Store() const { return store_.get(); }
   // True when another player held the game folder.
   bool LockRefused() const { return lock_refused_; }
+  // Writes the status save at once, without the exit page (the display
+  // went away and the ordered shut-down cannot run): false when it could
+  // not be written. Nothing to write before the start or after the
+  // shut-down, which wrote it.
+  bool SaveStatus();
   // The random generator starts from Seed instead of the time of day, so a
   // run without a window plays the same every time.
   void SetRandomSeed(uint32_t seed) { random_seed_ = seed; }

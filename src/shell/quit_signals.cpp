@@ -17,11 +17,23 @@ namespace orba {
 namespace {
 
 volatile sig_atomic_t g_signal_number = 0;
+// Set when the display went away: the watchdog then stops a status save
+// that does not end.
+volatile sig_atomic_t g_display_lost = 0;
+bool g_watchdog_started = false;
 sem_t g_wake;
-// The watchdog's line, made before any signal: when it is written the
+// The watchdog's lines, made before any signal: when one is written the
 // heap may be exhausted or held by a thread that is being stopped.
-char g_line[128];
-size_t g_line_size = 0;
+struct TWatchdogLine {
+  char Text[128];
+  size_t Size = 0;
+};
+TWatchdogLine g_line, g_lost_line;
+
+void MakeLine(TWatchdogLine& line, const char* format) {
+  const int written = std::snprintf(line.Text, sizeof line.Text, format, kQuitGraceMs);
+  line.Size = written > 0 ? std::min(static_cast<size_t>(written), sizeof line.Text - 1) : 0;
+}
 
 void OnQuitSignal(int signal_number) {
   const int saved_errno = errno;
@@ -39,22 +51,23 @@ void Watchdog() {
   while (sem_wait(&g_wake) != 0 && errno == EINTR) {
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(kQuitGraceMs));
-  (void)!::write(STDERR_FILENO, g_line, g_line_size);
+  if (g_display_lost != 0) {
+    (void)!::write(STDERR_FILENO, g_lost_line.Text, g_lost_line.Size);
+    ::_exit(1);
+  }
+  (void)!::write(STDERR_FILENO, g_line.Text, g_line.Size);
   ::_exit(128 + static_cast<int>(g_signal_number));
 }
 
 }  // namespace
 
 void InstallQuitSignals() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  const int written =
-      std::snprintf(g_line, sizeof g_line, "orba: the game did not end within %d ms of the quit signal; stopped\n",
-                    kQuitGraceMs);
-  g_line_size = written > 0 ? std::min(static_cast<size_t>(written), sizeof g_line - 1) : 0;
+  if (g_watchdog_started) return;
+  MakeLine(g_line, "orba: the game did not end within %d ms of the quit signal; stopped\n");
+  MakeLine(g_lost_line, "orba: the display went away; the status save did not end within %d ms; stopped\n");
   sem_init(&g_wake, 0, 0);
   std::thread(Watchdog).detach();
+  g_watchdog_started = true;
   struct sigaction action {};
   action.sa_handler = OnQuitSignal;
   sigemptyset(&action.sa_mask);
@@ -62,5 +75,24 @@ void InstallQuitSignals() {
 }
 
 bool QuitSignalled() { return QuitRequested(); }
+
+void EndForLostDisplay(const TStatusSave& save_status) {
+  static bool ending = false;
+  // A save that finds the loss again (it cannot: it makes no window
+  // request) must not save twice.
+  if (ending) ::_exit(1);
+  ending = true;
+  g_display_lost = 1;
+  RequestQuit();
+  if (g_watchdog_started) sem_post(&g_wake);
+  const char* line = "orba: the display went away\n";
+  if (save_status) {
+    line = save_status() ? "orba: the display went away; the game ended after its status save\n"
+                         : "orba: the display went away; the game's status save failed\n";
+  }
+  std::fputs(line, stderr);
+  std::fflush(nullptr);
+  ::_exit(1);
+}
 
 }  // namespace orba

@@ -6,7 +6,14 @@
 // that never yields inside one command): a watchdog then ends the process
 // kQuitGraceMs after the signal, so the player is gone within a second
 // whatever the script does.
+//
+// The display going away (the X server ended, the connection was killed)
+// is found inside the window system's library, which cannot be used any
+// more: the ordered shut-down, whose exit page may draw and whose window
+// is gone, cannot run. The status save is written and the process ends.
 #pragma once
+
+#include <functional>
 
 namespace orba {
 
@@ -18,5 +25,19 @@ inline constexpr int kQuitGraceMs = 900;
 void InstallQuitSignals();
 // Whether one of those signals arrived since the program started.
 bool QuitSignalled();
+
+// The status save of the display-lost end: true when it was written (or
+// there was nothing to write).
+using TStatusSave = std::function<bool()>;
+// Ends the process because the display went away: writes the status save
+// (nothing when SaveStatus is empty), says so in one line on standard error
+// and ends with exit code 1, without the exit page, static destructors or
+// exit handlers, any of which may reach the lost display again. Called on
+// the thread that found the loss, inside the window system's library, with
+// the game between two of its steps (a window request is never made in the
+// middle of changing the game's state); the save takes no lock the window
+// requests hold. A save that does not end within kQuitGraceMs is stopped
+// by the quit watchdog.
+[[noreturn]] void EndForLostDisplay(const TStatusSave& save_status);
 
 }  // namespace orba

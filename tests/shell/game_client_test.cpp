@@ -14,10 +14,12 @@
 #include "core/vocab/wipe_defaults.h"
 #include "graphics/dibx.h"
 #include "items/base_list.h"
+#include "platform/dialogs.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/headless/scripted_input.h"
+#include "platform/host.h"
 #include "script/functions/sys_func.h"
 #include "script/project/project.h"
 #include "script/values/param_collection.h"
@@ -26,6 +28,7 @@
 #include "shell/game_services.h"
 #include "shell/shell_runner.h"
 #include "shell/test_games.h"
+#include "support/fixed_host.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -188,15 +191,28 @@ TEST(GameServices, AttachPlacesTheTablesAndDetachUnregisters) {
   EXPECT_EQ(answer.GetAsStr(), "unchanged");
 }
 
-// Closing the window asks with the game's title and its own quit text:
-// refused, the game runs on; confirmed, it ends before the next tick.
-TEST_F(GameClientTest, TheCloseQuestionIsTheGamesQuitText) {
+// Closing the window asks in the user's language, with the game's title:
+// refused, the game runs on; confirmed, it ends before the next tick. The
+// game's QuitText ("入力を終えますか？", the question after a refused disc
+// request) is never the question.
+struct TCloseLanguage {
+  const char* name;
+  bool japanese;
+  const char* question;
+};
+
+class CloseQuestion : public GameClientTest, public ::testing::WithParamInterface<TCloseLanguage> {};
+
+TEST_P(CloseQuestion, IsTheUsersLanguagesNotTheGamesQuitText) {
   const auto boxes = std::make_shared<TScriptedMessageBoxes>();
   const std::shared_ptr<TMessageBoxService> previous = SetMessageBoxService(boxes);
   boxes->Push(TDialogAnswer::Cancel);
   boxes->Push(TDialogAnswer::Ok);
   input = TScriptedInput::FromText("tick 2: close\ntick 3: close\n");
   Start("shellinput");
+  const auto host = std::make_shared<test::TFixedHost>();
+  host->Japanese = GetParam().japanese;
+  const std::shared_ptr<THostServices> previous_host = SetHostServices(host);
   Step(15);
   Step(15);
   EXPECT_TRUE(runner->Running());
@@ -207,13 +223,23 @@ TEST_F(GameClientTest, TheCloseQuestionIsTheGamesQuitText) {
   ASSERT_EQ(boxes->Shown().size(), 2u);
   for (const TDialogRequest& asked : boxes->Shown()) {
     EXPECT_EQ(asked.Title, "shellinput");
-    // 入力を終えますか？
-    EXPECT_EQ(asked.Text, "\x93\xfc\x97\xcd\x82\xf0\x8fI\x82\xa6\x82\xdc\x82\xb7\x82\xa9\x81H");
+    EXPECT_EQ(asked.Text, GetParam().question);
+    EXPECT_NE(asked.Text, client->Project()->QuitText);
     EXPECT_EQ(asked.Buttons, TDialogButtons::OkCancel);
   }
+  // 入力を終えますか？: the game has its own QuitText.
+  EXPECT_EQ(client->Project()->QuitText, "\x93\xfc\x97\xcd\x82\xf0\x8fI\x82\xa6\x82\xdc\x82\xb7\x82\xa9\x81H");
+  SetHostServices(previous_host);
   runner->ShutDown();
   SetMessageBoxService(previous);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Languages, CloseQuestion,
+    ::testing::Values(TCloseLanguage{"English", false, "Do you want to quit?"},
+                      // 終了しますか？
+                      TCloseLanguage{"Japanese", true, "\x8f\x49\x97\xb9\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81\x48"}),
+    [](const ::testing::TestParamInfo<TCloseLanguage>& info) { return std::string(info.param.name); });
 
 // Start-up aims zooming transitions at the middle of the game's screen and
 // installs the transitions for the object manager; shut-down takes them away.

@@ -65,6 +65,8 @@ TSdlVideo::~TSdlVideo() {
     if (o.Texture) SDL_DestroyTexture(o.Texture);
   if (texture_) SDL_DestroyTexture(texture_);
   if (renderer_) SDL_DestroyRenderer(renderer_);
+  // SDL must not wait for a gone window to be unmapped.
+  if (x11_ != nullptr) x11_->BeforeDestroy();
   if (window_) SDL_DestroyWindow(window_);
   // After SDL destroyed the window: a window gone before leaves errors to take.
   x11_.reset();

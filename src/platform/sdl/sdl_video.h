@@ -5,7 +5,7 @@
 // less its panels and docks, as the desktop tells SDL). On X11 the server
 // paints what a grown window uncovers black at once, and a window another
 // client destroyed is noted (and drawn no more) rather than ending the
-// process.
+// process, and is not waited for when the video ends.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,9 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <unistd.h>
+
+#include <utility>
 
 #if defined(ORBA_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xlib.h>
@@ -20,11 +23,14 @@ constexpr int kGlxBadDrawable = 2, kGlxBadWindow = 12;
 
 // The player's watched X windows and those found destroyed (a client never
 // hands out a window's id again, so they are kept), and the error handler
-// that was in place before ours (SDL's, which ends the process).
+// that was in place before ours (SDL's, which ends the process); what the
+// program does when the connection is lost.
 struct TWatchedWindows {
   std::set<unsigned long> Windows, Destroyed;
   XErrorHandler Previous = nullptr;
   int GlxFirstError = -1;
+  std::function<void()> Lost;
+  pid_t Player = 0;  // the process that set the handlers
 };
 
 TWatchedWindows& AllWatched() {
@@ -52,6 +58,17 @@ int OnXError(Display* display, XErrorEvent* e) {
   return w.Previous != nullptr ? w.Previous(display, e) : 0;
 }
 
+// The connection is gone: Xlib would print "X connection broken" and call
+// exit(), whose handlers and static destructors may reach X again. The
+// program's handler ends the process; if it returns, this does. A child
+// process (SDL shows its message boxes in one, on a connection of its own)
+// just ends: its parent finds the loss on its own connection.
+int OnXIOError(Display*) {
+  const TWatchedWindows& w = AllWatched();
+  if (getpid() == w.Player && w.Lost) w.Lost();
+  ::_exit(1);
+}
+
 }  // namespace
 
 void TX11Window::CatchErrors() {
@@ -60,7 +77,11 @@ void TX11Window::CatchErrors() {
   if (installed) return;
   installed = true;
   w.Previous = XSetErrorHandler(OnXError);
+  w.Player = getpid();
+  XSetIOErrorHandler(OnXIOError);
 }
+
+void TX11Window::SetConnectionLost(std::function<void()> lost) { AllWatched().Lost = std::move(lost); }
 
 TX11Window::TX11Window(SDL_Window* window) {
   SDL_SysWMinfo info;
@@ -98,13 +119,37 @@ void TX11Window::Note(const SDL_Event& event) {
 
 bool TX11Window::Destroyed() const { return window_ != 0 && AllWatched().Destroyed.count(window_) != 0; }
 
+void TX11Window::BeforeDestroy() {
+  if (window_ == 0) return;
+  Display* display = static_cast<Display*>(display_);
+  // The destruction may not have been seen yet (the player ended for
+  // another reason): on a gone window the question fails, and the error
+  // handler marks it destroyed.
+  XWindowAttributes attributes;
+  if (!Destroyed() && XGetWindowAttributes(display, window_, &attributes) != 0) return;
+  if (!Destroyed()) return;
+  // SDL waits for this event while hiding the window; if it asks nothing
+  // (the window already counts as hidden) the event stays in the queue
+  // until the display closes.
+  XEvent unmapped{};
+  unmapped.xunmap.type = UnmapNotify;
+  unmapped.xunmap.send_event = True;
+  unmapped.xunmap.display = display;
+  unmapped.xunmap.event = window_;
+  unmapped.xunmap.window = window_;
+  unmapped.xunmap.from_configure = False;
+  XPutBackEvent(display, &unmapped);
+}
+
 #else
 
 void TX11Window::CatchErrors() {}
+void TX11Window::SetConnectionLost(std::function<void()>) {}
 TX11Window::TX11Window(SDL_Window*) {}
 TX11Window::~TX11Window() = default;
 void TX11Window::Note(const SDL_Event&) {}
 bool TX11Window::Destroyed() const { return false; }
+void TX11Window::BeforeDestroy() {}
 
 #endif
 

@@ -9,11 +9,19 @@
 //   default handler of the errors that requests on the gone window then
 //   raise ends the process (BadWindow, exit 1). The X event of its
 //   destruction is noted, and errors about the window are taken as that
-//   destruction, so that the game can still end in order.
+//   destruction, so that the game can still end in order. SDL hides a
+//   window before destroying it and waits for the server's word that it
+//   is unmapped, which never comes for a window that is gone: before SDL
+//   destroys it, a gone window's unmapping is handed to Xlib as if the
+//   server had sent it, so that the player ends without waiting;
+// - the connection to the server may be lost (the server ends, xkill).
+//   Xlib then calls its I/O error handler and ends the process itself:
+//   ours runs the handler the program set instead, which must not return.
 // The X headers stay in the source file. Window thread only.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 union SDL_Event;
 struct SDL_Window;
@@ -27,6 +35,12 @@ class TX11Window {
   // on to it, and SDL puts it back when its video ends, so that it also
   // takes the errors that come back while SDL closes its displays.
   static void CatchErrors();
+  // What runs when the connection to the X server is lost: inside Xlib, on
+  // the thread whose X request found it (the window thread), with X no
+  // longer usable. It should end the process (_exit); when it returns, or
+  // none is set, the process ends with exit code 1. In a child process it
+  // is not run.
+  static void SetConnectionLost(std::function<void()> lost);
   // Watches Window when SDL drives it through X11.
   explicit TX11Window(SDL_Window* window);
   // Takes the errors of the requests made on a destroyed window so far
@@ -43,6 +57,10 @@ class TX11Window {
   void Note(const SDL_Event& event);
   // Whether another client destroyed the window.
   bool Destroyed() const;
+  // Called before SDL destroys the window: asks the server whether the
+  // window is still there (an error about it marks it destroyed) and, when
+  // it is gone, queues the event of its unmapping for SDL to find.
+  void BeforeDestroy();
 
  private:
   void* display_ = nullptr;  // the X display SDL opened
