@@ -15,6 +15,7 @@
 #include "items/fire.h"
 #include "items/image_item.h"
 #include "items/label.h"
+#include "items/message_window.h"
 #include "items/surface_limits.h"
 #include "items/timer.h"
 
@@ -92,6 +93,10 @@ struct TScrapCase {
   std::string Name;
   std::function<TOrbaControl*(ScrappedItemTest&)> Make;
   std::function<bool(TOrbaControl&)> HoldsPicture;
+  // What RestoreSurface brings back: nothing (an image's picture set from
+  // outside has no source to come back from), the pictures (a message
+  // window renders its page anew), or the very screen shown before.
+  enum TRestore { kNothing, kPicture, kSameScreen } Restores = kSameScreen;
 };
 
 class ScrappedItemTest : public test::ChoiceItemsTest, public ::testing::WithParamInterface<TScrapCase> {
@@ -153,8 +158,42 @@ INSTANTIATE_TEST_SUITE_P(
                      i->SetHeight(16);
                      return i;
                    },
-                   [](TOrbaControl& o) { return o.GetDIB() != nullptr; }}),
+                   [](TOrbaControl& o) { return o.GetDIB() != nullptr; }, TScrapCase::kNothing},
+        TScrapCase{"MessageWindow",
+                   [](ScrappedItemTest& t) {
+                     auto* w = t.MakeItem<TOrbaMes>();
+                     w->SetBounds(0, 8, 64, 40);
+                     w->SetFontHeight(16);
+                     w->SetFontColor(0xFFFFFF);
+                     w->SetText("AB");
+                     // The characters appear one by one.
+                     for (int i = 0; i < 20; ++i, GameClock += 15) w->Idle();
+                     return w;
+                   },
+                   [](TOrbaControl& o) {
+                     TKsWord& word = static_cast<TOrbaMes&>(o).Word;
+                     return !word.TextSurface.IsEmpty() && !word.Coverage.IsEmpty();
+                   },
+                   TScrapCase::kPicture}),
     [](const auto& info) { return info.param.Name; });
+
+// Around a display change the same items drop their pictures and make them
+// again; a caption shows what it showed.
+TEST_P(ScrappedItemTest, PicturesComeBackAfterARestore) {
+  const TScrapCase& c = GetParam();
+  if (c.Restores == TScrapCase::kNothing) GTEST_SKIP() << "no source to restore from";
+  TOrbaControl* item = c.Make(*this);
+  item->SetName("kept");
+  Paint();
+  const std::vector<uint32_t> before = Screen();
+  ASSERT_NE(before, std::vector<uint32_t>(64 * 48, 0));
+  m.FreeSurface();
+  EXPECT_FALSE(c.HoldsPicture(*item));
+  m.RestoreSurface();
+  EXPECT_TRUE(c.HoldsPicture(*item));
+  Paint();
+  if (c.Restores == TScrapCase::kSameScreen) EXPECT_EQ(Screen(), before);
+}
 
 // The screen-sized caption of a huge line space holds megabytes; a loop
 // that makes and deletes a thousand of them holds one at a time.
