@@ -195,7 +195,9 @@ TEST_P(RestoredItemTest, PicturesComeBackAfterARestore) {
   m.RestoreSurface();
   EXPECT_TRUE(c.HoldsPicture(*item));
   Paint();
-  if (c.Restores == TScrapCase::kSameScreen) EXPECT_EQ(Screen(), before);
+  if (c.Restores == TScrapCase::kSameScreen) {
+    EXPECT_EQ(Screen(), before);
+  }
 }
 
 std::vector<TScrapCase> RestorableCases() {
