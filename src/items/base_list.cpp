@@ -161,7 +161,6 @@ void TOrbaBaseList::FreeAll() noexcept {
   Events.Clear();
   ScrapList.clear();
   scrapped_.clear();
-  scraps_judged_ = 0;
   PrevMenus.clear();
   Focus = TObjectHandle{};
 }
@@ -241,8 +240,10 @@ void TOrbaBaseList::RenameObject(TOrbaObject& object, std::string name) {
   if (listed) names_.Add(object);
 }
 
-void TOrbaBaseList::ScrapObject(TOrbaObject* object) {
-  if (scrapped_.insert(object).second) ScrapList.push_back(object);
+bool TOrbaBaseList::ScrapObject(TOrbaObject* object) {
+  if (!scrapped_.insert(object).second) return false;
+  ScrapList.push_back(object);
+  return true;
 }
 
 bool TOrbaBaseList::IsObjectScrapped(const TOrbaObject* object) const { return scrapped_.contains(object); }
@@ -255,23 +256,6 @@ void TOrbaBaseList::FreeObject(TOrbaObject* object) {
   }
   RemoveObject(object);
   delete object;
-}
-
-void TOrbaBaseList::FreeUnheldScrapped(std::span<const TObjectHandle> held) {
-  size_t i = std::min(scraps_judged_, ScrapList.size());
-  while (i < ScrapList.size()) {
-    TOrbaObject* o = ScrapList[i];
-    const TObjectHandle h = o->Handle();
-    if (!IsListed(o) || o->GetChildCount() != 0 || Events.HasSender(h) ||
-        std::find(held.begin(), held.end(), h) != held.end()) {
-      ++i;
-      continue;
-    }
-    // Leaves ScrapList as it goes; so may objects its destructor frees.
-    FreeObject(o);
-    i = std::min(i, ScrapList.size());
-  }
-  scraps_judged_ = ScrapList.size();
 }
 
 TOrbaObject* TOrbaBaseList::Lookup(TObjectHandle handle) const {
@@ -515,7 +499,6 @@ void TOrbaBaseList::Idle_() {
     if (TOrbaObject* o = Lookup(h); o != nullptr && IsListed(o)) FreeObject(o);
   ScrapList.clear();
   scrapped_.clear();
-  scraps_judged_ = 0;
 }
 
 void TOrbaBaseList::Draw() {

@@ -106,20 +106,12 @@ class TOrbaBaseList : public TOrbaComponent {
   // Gives a listed object a new name (TOrbaObject::AssignName) and keeps the
   // name index in step.
   void RenameObject(TOrbaObject& object, std::string name);
-  void ScrapObject(TOrbaObject* object);
+  // Adds the object to ScrapList, once; true when it was not there yet.
+  // Scrapped objects stay listed until the end of the idle pass.
+  bool ScrapObject(TOrbaObject* object);
   bool IsObjectScrapped(const TOrbaObject* object) const;
   // Unlinks the object from its parent and the manager and destroys it.
   void FreeObject(TOrbaObject* object);
-  // Frees the scrapped objects that nothing can reach before the idle pass:
-  // not one of Held (handlers' senders), without events waiting or running,
-  // without children (a child keeps its name and may be in use). Only
-  // between script commands, when no object's own code is running.
-  // Each scrapped object is judged once: one held then waits for the idle
-  // pass, so that a long loop behind many held ones does not walk them at
-  // every command.
-  void FreeUnheldScrapped(std::span<const TObjectHandle> held);
-  // Whether objects were scrapped since the last FreeUnheldScrapped.
-  bool HasUnjudgedScraps() const { return ScrapList.size() > scraps_judged_; }
 
   // The object of a serial (roots included), nullptr once it was freed.
   TOrbaObject* Lookup(TObjectHandle handle) const;
@@ -216,8 +208,6 @@ class TOrbaBaseList : public TOrbaComponent {
   TObjectNameIndex names_;
   // While FreeAll empties the list at once, removals leave Objects alone.
   bool freeing_all_ = false;
-  // The first entries of ScrapList, judged held by FreeUnheldScrapped.
-  size_t scraps_judged_ = 0;
 };
 
 // The global object manager of the game, created by InitOrbaGlobals at

@@ -114,12 +114,6 @@ void TBaseListServices::ScrapObject(TObjectHandle object) {
   if (TOrbaObject* o = Find(object)) o->Scrap();
 }
 
-bool TBaseListServices::HasScrappedObjects() const { return manager_.HasUnjudgedScraps(); }
-
-void TBaseListServices::FreeScrappedObjects(std::span<const TObjectHandle> held) {
-  manager_.FreeUnheldScrapped(held);
-}
-
 void TBaseListServices::PlayObject(TObjectHandle object) {
   if (TOrbaObject* o = Find(object)) o->Play();
 }

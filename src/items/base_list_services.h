@@ -37,8 +37,6 @@ class TBaseListServices final : public TObjectServices {
   void GetProp(TObjectHandle object, uint8_t prop_id, TParamCollectionItem& variable) override;
   void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) override;
   void ScrapObject(TObjectHandle object) override;
-  bool HasScrappedObjects() const override;
-  void FreeScrappedObjects(std::span<const TObjectHandle> held) override;
   void PlayObject(TObjectHandle object) override;
   int32_t GetObjectState(TObjectHandle object) override;
   void SetObjectState(TObjectHandle object, uint8_t state) override;

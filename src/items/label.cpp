@@ -194,6 +194,12 @@ void TOrbaLabel::Draw() {
   TOrbaControl::Draw();
 }
 
+void TOrbaLabel::FreeSurface() {
+  TextBitmap.SetSize(0, 0, TextBitmap.BitCount());
+  MaskBitmap.SetSize(0, 0, 8);
+  LineBoxes.clear();
+}
+
 TOrbaObject* TOrbaLabel::HitTest(TPoint p, uint32_t mask) {
   if (!GetVisible()) return nullptr;
   TPoint q = p;

@@ -80,6 +80,8 @@ class TOrbaLabel : public TOrbaControl {
   void Draw() override;
   void Invalidate() override;
   TOrbaObject* HitTest(TPoint p, uint32_t mask) override;
+  // The two bitmaps go; RestoreSurface renders them again.
+  void FreeSurface() override;
   void RestoreSurface() override { Render(); }
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;

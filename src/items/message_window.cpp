@@ -460,6 +460,12 @@ void TOrbaMes::DoLButtonDown() {
   TOrbaControl::DoLButtonDown();
 }
 
+void TOrbaMes::FreeSurface() {
+  Word.FreeImages();
+  Word.TextSurface.SetSize(0, 0, Word.TextSurface.BitCount());
+  Word.Coverage.SetSize(0, 0, 8);
+}
+
 void TOrbaMes::RestoreSurface() {
   Word.LoadImages();
   RenderCurrent(true);

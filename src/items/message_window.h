@@ -130,7 +130,9 @@ class TOrbaMes : public TOrbaControl {
   void DoLButtonDown() override;
   void DoMouseMove() override;
   void DoMouseOut() override;
-  void FreeSurface() override { Word.FreeImages(); }
+  // The pictures of the text go, and the page's text and coverage bitmaps;
+  // RestoreSurface renders the page again.
+  void FreeSurface() override;
   void RestoreSurface() override;
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;

@@ -271,8 +271,11 @@ bool TOrbaComponent::IsScrapped() const {
 }
 
 void TOrbaComponent::Scrap() {
-  if (Manager != nullptr) Manager->ScrapObject(this);
+  const bool newly = Manager != nullptr && Manager->ScrapObject(this);
   AssignName(std::string());
+  // A loop that makes and deletes large items in one tick holds one's
+  // bitmaps at a time, not every one's until the idle pass.
+  if (newly) ReleaseScrapped();
 }
 
 // ---- TOrbaControl ------------------------------------------------------------------------------

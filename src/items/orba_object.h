@@ -191,8 +191,14 @@ class TOrbaObject {
   virtual void SetGroupSelected(bool selected) {}
   virtual void SetGroupFlag(bool flag) {}
   virtual void Play() {}
+  // Drop and rebuild the object's bitmaps (around a display change).
   virtual void FreeSurface() {}
   virtual void RestoreSurface() {}
+  // Lets go at once of what only showing or playing the object needs, as it
+  // is scrapped: its bitmaps (FreeSurface) and, for the media items, the
+  // media item they play. The object stays listed, nameless, until the
+  // manager's idle pass frees it, and keeps working without them.
+  virtual void ReleaseScrapped() { FreeSurface(); }
   virtual void EnteredCabinet() {}
   virtual void LeftCabinet() {}
   virtual bool ContainsObject(const TOrbaObject* object) const { return false; }
@@ -242,6 +248,8 @@ class TOrbaComponent : public TOrbaObject {
   virtual int32_t AddObject(TOrbaObject* object) { return -1; }
   virtual void RemoveObject(TOrbaObject* object) {}
   bool IsScrapped() const override;
+  // Marks the object for the manager's idle pass, clears its name and
+  // releases its bitmaps and media (ReleaseScrapped) the first time.
   void Scrap() override;
 };
 

@@ -357,8 +357,11 @@ int32_t TOrbaParticle::NextBirth(int32_t& x, int32_t& y) {
 
 TOrbaParticleImages* TOrbaParticle::Birth(int32_t x, int32_t y) {
   auto* p = NewOrbaObject<TOrbaParticleImages>(Manager);
-  // Internal names are never looked up; the serial keeps them unique.
-  p->AssignName(std::string(1, kInternalMark) + GetName() + std::string(1, kInternalMark) + std::to_string(p->Serial));
+  // Byte 0x01, the emitter's name, byte 0x01 and the smallest number no
+  // object carries after them: the manager's name index finds it without a
+  // walk, so many births per tick stay cheap.
+  const std::string mark(1, kInternalMark);
+  p->AssignName(Manager->MakeUniqueName(mark + GetName() + mark));
   p->Emitter = this;
   p->SetIgnoreMouse(IM_ALL);
   p->SetParent(this);

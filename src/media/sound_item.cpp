@@ -39,7 +39,9 @@ bool SourceAvailable(const std::string& source) {
 
 TOrbaSound::TOrbaSound(TOrbaBaseList* manager) : TOrbaComponent(manager) {}
 
-TOrbaSound::~TOrbaSound() {
+TOrbaSound::~TOrbaSound() { ReleaseScrapped(); }
+
+void TOrbaSound::ReleaseScrapped() {
   if (item_ != nullptr) item_->SetVolume(kSilentLevel);
   fader_.reset();
   ReleaseItem();

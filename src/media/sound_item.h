@@ -54,6 +54,8 @@ class TOrbaSound final : public TOrbaComponent {
   void SetState(uint8_t state) override;
   void Play() override;
   bool Idle() override;
+  // A scrapped sound falls silent and gives its media item back at once.
+  void ReleaseScrapped() override;
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 

@@ -54,10 +54,16 @@ void CopyPicture(const TVideoFrame& picture, int32_t width, int32_t height, TCus
 TOrbaVideo::TOrbaVideo(TOrbaBaseList* manager) : TOrbaCustomImage(manager) {}
 
 TOrbaVideo::~TOrbaVideo() {
+  GiveBackItems();
+  OverrideDIB = nullptr;
+}
+
+void TOrbaVideo::GiveBackItems() {
   fader_.reset();
   GiveBack(fading_);
+  fading_ = nullptr;
   GiveBack(item_);
-  OverrideDIB = nullptr;
+  item_ = nullptr;
 }
 
 void TOrbaVideo::GiveBack(TVideoItem* item) {
@@ -327,6 +333,11 @@ void TOrbaVideo::FreeSurface() {
 void TOrbaVideo::RestoreSurface() {
   TOrbaCustomImage::RestoreSurface();
   MakeFrameBitmap();
+}
+
+void TOrbaVideo::ReleaseScrapped() {
+  GiveBackItems();
+  TOrbaCustomImage::ReleaseScrapped();
 }
 
 void TOrbaVideo::SaveToStream(TKsBigStream& stream) const {

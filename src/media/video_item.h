@@ -60,6 +60,8 @@ class TOrbaVideo final : public TOrbaCustomImage {
   void Draw() override;
   void FreeSurface() override;
   void RestoreSurface() override;
+  // A scrapped movie gives its media items back at once, then its bitmaps.
+  void ReleaseScrapped() override;
   void SaveToStream(TKsBigStream& stream) const override;
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
 
@@ -94,6 +96,8 @@ class TOrbaVideo final : public TOrbaCustomImage {
   void DropFrameBitmap();
   // Gives Item back to the video manager.
   static void GiveBack(TVideoItem* item);
+  // Ends the fade and gives the playing and the fading item back.
+  void GiveBackItems();
   void UpdateVideoSize();
   void PositionOverlay();
 

@@ -1,16 +1,21 @@
-// What one item may allocate and how soon a deleted one goes: the
+// What one item may allocate and how long a deleted one holds it: the
 // screen-sized limit of the sides that size an item's pictures (a caption's
 // font height and line space, a fire's field), and the objects a script
-// deletes, freed between its commands when nothing holds them.
+// deletes, which stay listed to the end of the tick but let their pictures
+// go at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "items/box.h"
 #include "items/choice_items_support.h"
 #include "items/fire.h"
+#include "items/image_item.h"
 #include "items/label.h"
+#include "items/message_window.h"
 #include "items/surface_limits.h"
 #include "items/timer.h"
 
@@ -79,76 +84,158 @@ TEST_F(ItemMemoryTest, FireFieldStopsAtTheLimit) {
   EXPECT_EQ(f->GetOrigWidth(), 2000000000);
 }
 
-// Each case scraps one box and says what still holds it.
-struct TEarlyFreeCase {
+// A scrapped item stays in the manager's list, nameless, until the end of
+// the idle pass, whatever holds it; its bitmaps go at once. Each case makes
+// one item kind with a picture and says whether it still holds one.
+class ScrappedItemTest;
+
+struct TScrapCase {
   std::string Name;
-  bool Freed;
+  std::function<TOrbaControl*(ScrappedItemTest&)> Make;
+  std::function<bool(TOrbaControl&)> HoldsPicture;
+  // What RestoreSurface brings back: nothing (an image's picture set from
+  // outside has no source to come back from), the pictures (a message
+  // window renders its page anew), or the very screen shown before.
+  enum TRestore { kNothing, kPicture, kSameScreen } Restores = kSameScreen;
 };
 
-class EarlyFreeTest : public test::ChoiceItemsTest, public ::testing::WithParamInterface<TEarlyFreeCase> {};
+class ScrappedItemTest : public test::ChoiceItemsTest, public ::testing::WithParamInterface<TScrapCase> {
+ public:
+  template <class T>
+  T* MakeItem() {
+    return Make<T>();
+  }
+};
 
-TEST_P(EarlyFreeTest, ScrappedObjectGoesBeforeTheIdlePassUnlessHeld) {
-  const TEarlyFreeCase& c = GetParam();
-  auto* box = Make<TOrbaBox>();
-  box->SetName("b");
-  const TObjectHandle h = box->Handle();
-  std::vector<TObjectHandle> held;
-  if (c.Name == "WaitingEvent") m.Events.QueueEvent(h, "p:x", nullptr, PR_ONNOTIFY);
-  if (c.Name == "RunningEvent") {
-    m.Events.QueueEvent(h, "p:x", nullptr, PR_ONNOTIFY);
-    m.Events.SetLevel(*m.Events.GetItem(0), 1);
-  }
-  if (c.Name == "HandlerSender") held.push_back(h);
-  if (c.Name == "HasChildren") {
-    auto* child = Make<TOrbaBox>();
-    child->SetName("child");
-    child->SetParent(box);
-  }
-  box->Scrap();
-  ASSERT_TRUE(m.Services.HasScrappedObjects());
-  m.Services.FreeScrappedObjects(held);
-  EXPECT_EQ(m.Lookup(h) == nullptr, c.Freed);
-  EXPECT_EQ(m.ScrapList.size(), c.Freed ? 0U : 1U);
-  // The idle pass frees what was held.
-  m.Events.Clear();
+TEST_P(ScrappedItemTest, StaysListedNamelessUntilTheIdlePassAndDropsItsPictureAtOnce) {
+  const TScrapCase& c = GetParam();
+  TOrbaControl* item = c.Make(*this);
+  item->SetName("gone");
+  ASSERT_TRUE(c.HoldsPicture(*item));
+  const TObjectHandle h = item->Handle();
+  // A handler of its own waits, as a running handler's sender would.
+  m.Events.QueueEvent(h, "p:x", nullptr, PR_ONNOTIFY);
+  item->Scrap();
+  EXPECT_FALSE(c.HoldsPicture(*item));
+  EXPECT_EQ(m.Lookup(h), item);
+  EXPECT_EQ(m.FindObject("gone"), nullptr);
+  std::vector<std::string> names;
+  EXPECT_EQ(m.ListCompo(names, 0, &m), 1);
+  EXPECT_EQ(names, std::vector<std::string>{""});
+  // Nothing draws it meanwhile, and a second scrap changes nothing.
+  Paint();
+  EXPECT_EQ(Screen(), std::vector<uint32_t>(64 * 48, 0));
+  item->Scrap();
+  EXPECT_EQ(m.ScrapList.size(), 1U);
   m.Idle_();
   EXPECT_EQ(m.Lookup(h), nullptr);
-  EXPECT_EQ(m.FindObject("child"), nullptr);
+  EXPECT_EQ(m.GetObjectCount(), 0);
+  EXPECT_TRUE(m.ScrapList.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Holders, EarlyFreeTest,
-                         ::testing::Values(TEarlyFreeCase{"NothingHoldsIt", true},
-                                           TEarlyFreeCase{"WaitingEvent", false},
-                                           TEarlyFreeCase{"RunningEvent", false},
-                                           TEarlyFreeCase{"HandlerSender", false},
-                                           TEarlyFreeCase{"HasChildren", false}),
+std::vector<TScrapCase> ScrapCases() {
+  return {
+    TScrapCase{"Caption",
+               [](ScrappedItemTest& t) {
+                 auto* l = t.MakeItem<TOrbaLabel>();
+                 l->SetFontColor(0xFFFFFF);
+                 l->SetText("AB");
+                 return l;
+               },
+               [](TOrbaControl& o) {
+                 auto& l = static_cast<TOrbaLabel&>(o);
+                 return !l.TextBitmap.IsEmpty() && !l.MaskBitmap.IsEmpty();
+               }},
+    TScrapCase{"Image",
+               [](ScrappedItemTest& t) {
+                 auto* i = t.MakeItem<TOrbaCustomImage>();
+                 auto picture = std::make_shared<TDIBX>();
+                 picture->SetSize(16, 16, 32);
+                 picture->Fill(0xFFFFFF);
+                 i->Surface = std::move(picture);
+                 i->SetWidth(16);
+                 i->SetHeight(16);
+                 return i;
+               },
+               [](TOrbaControl& o) { return o.GetDIB() != nullptr; }, TScrapCase::kNothing},
+    TScrapCase{"MessageWindow",
+               [](ScrappedItemTest& t) {
+                 auto* w = t.MakeItem<TOrbaMes>();
+                 w->SetBounds(0, 8, 64, 40);
+                 w->SetFontHeight(16);
+                 w->SetFontColor(0xFFFFFF);
+                 w->SetText("AB");
+                 // The characters appear one by one.
+                 for (int i = 0; i < 20; ++i, GameClock += 15) w->Idle();
+                 return w;
+               },
+               [](TOrbaControl& o) {
+                 TKsWord& word = static_cast<TOrbaMes&>(o).Word;
+                 return !word.TextSurface.IsEmpty() && !word.Coverage.IsEmpty();
+               },
+               TScrapCase::kPicture}};
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ScrappedItemTest, ::testing::ValuesIn(ScrapCases()),
                          [](const auto& info) { return info.param.Name; });
 
-// A held object is judged once and then waits for the idle pass; objects
-// scrapped later are still judged.
-TEST_F(ItemMemoryTest, HeldScrapIsJudgedOnceAndLaterOnesStillGo) {
-  auto* a = Make<TOrbaBox>();
-  auto* b = Make<TOrbaBox>();
-  const TObjectHandle ha = a->Handle(), hb = b->Handle();
-  a->Scrap();
-  const std::vector<TObjectHandle> held{ha};
-  m.Services.FreeScrappedObjects(held);
-  EXPECT_FALSE(m.Services.HasScrappedObjects());
-  m.Services.FreeScrappedObjects({});
-  EXPECT_NE(m.Lookup(ha), nullptr);
-  b->Scrap();
-  ASSERT_TRUE(m.Services.HasScrappedObjects());
-  m.Services.FreeScrappedObjects({});
-  EXPECT_EQ(m.Lookup(hb), nullptr);
-  EXPECT_NE(m.Lookup(ha), nullptr);
-  m.Idle_();
-  EXPECT_EQ(m.Lookup(ha), nullptr);
-  EXPECT_FALSE(m.Services.HasScrappedObjects());
+// Around a display change the same items drop their pictures and make them
+// again; a caption shows what it showed.
+class RestoredItemTest : public ScrappedItemTest {};
+
+TEST_P(RestoredItemTest, PicturesComeBackAfterARestore) {
+  const TScrapCase& c = GetParam();
+  TOrbaControl* item = c.Make(*this);
+  item->SetName("kept");
+  Paint();
+  const std::vector<uint32_t> before = Screen();
+  ASSERT_NE(before, std::vector<uint32_t>(64 * 48, 0));
+  m.FreeSurface();
+  EXPECT_FALSE(c.HoldsPicture(*item));
+  m.RestoreSurface();
+  EXPECT_TRUE(c.HoldsPicture(*item));
+  Paint();
+  if (c.Restores == TScrapCase::kSameScreen) {
+    EXPECT_EQ(Screen(), before);
+  }
 }
 
-// A timer replaced by name goes at once; the control that took its name
-// from a caption renames the caption, which stays.
-TEST_F(ItemMemoryTest, ReplacedTimerGoesAtOnceRenamedCaptionStays) {
+std::vector<TScrapCase> RestorableCases() {
+  std::vector<TScrapCase> cases = ScrapCases();
+  std::erase_if(cases, [](const TScrapCase& c) { return c.Restores == TScrapCase::kNothing; });
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, RestoredItemTest, ::testing::ValuesIn(RestorableCases()),
+                         [](const auto& info) { return info.param.Name; });
+
+// The screen-sized caption of a huge line space holds megabytes; a loop
+// that makes and deletes a thousand of them holds one at a time.
+TEST_F(ItemMemoryTest, CaptionsDeletedInALoopHoldOneBitmapAtATime) {
+  size_t most = 0;
+  for (int i = 0; i < 1000; ++i) {
+    auto* l = Make<TOrbaLabel>();
+    l->SetName("gone");
+    l->SetLineSpace(65535);
+    l->SetText("tall tall");
+    size_t held = 0;
+    for (TOrbaObject* o : m.Objects) {
+      auto* caption = static_cast<TOrbaLabel*>(o);
+      held += caption->TextBitmap.IsEmpty() ? 0 : 1;
+    }
+    most = std::max(most, held);
+    l->Scrap();
+  }
+  EXPECT_EQ(most, 1U);
+  EXPECT_EQ(m.GetObjectCount(), 1000);
+  m.Idle_();
+  EXPECT_EQ(m.GetObjectCount(), 0);
+}
+
+// A timer replaced by name and a caption that gives way to a control of
+// its name: the timer stays listed, nameless, to the end of the tick; the
+// caption takes a numbered name and stays.
+TEST_F(ItemMemoryTest, ReplacedTimerWaitsForTheIdlePassRenamedCaptionStays) {
   auto* first = NewOrbaObject<TOrbaTimer>(&m);
   first->SetName("t");
   const TObjectHandle gone = first->Handle();
@@ -156,7 +243,11 @@ TEST_F(ItemMemoryTest, ReplacedTimerGoesAtOnceRenamedCaptionStays) {
   auto* caption = Make<TOrbaLabel>();
   caption->SetName("c");
   Make<TOrbaLabel>()->SetName("c");
-  m.Services.FreeScrappedObjects({});
+  EXPECT_EQ(m.Lookup(gone), first);
+  EXPECT_TRUE(first->GetName().empty());
+  EXPECT_EQ(m.IndexOfObject(first), 0);
+  EXPECT_EQ(m.FindObject("c_2"), caption);
+  m.Idle_();
   EXPECT_EQ(m.Lookup(gone), nullptr);
   EXPECT_EQ(m.FindObject("c_2"), caption);
   EXPECT_TRUE(m.ScrapList.empty());

@@ -1,8 +1,9 @@
 // The "membomb" game: captions whose line space would make bitmaps of
-// megabytes, a thousand deleted as soon as made and three hundred kept, a
-// fire far larger than the screen, and timers that multiply every tick. The
-// player stays within a memory limit, the game goes on, and a quit signal
-// still ends it through the ordered shut-down.
+// megabytes, a thousand deleted as soon as made (their bitmaps go at once)
+// and three hundred kept, a fire far larger than the screen, and timers
+// that multiply every tick. The player stays within a memory limit, the
+// game goes on, and a quit signal still ends it through the ordered
+// shut-down.
 #include <gtest/gtest.h>
 
 #include <string>

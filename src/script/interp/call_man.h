@@ -209,9 +209,6 @@ class TCallMan : public TCallStackService {
 
  private:
   void DropEvents(uint32_t level);
-  // Objects the last step scrapped go now when nothing holds them, so that
-  // a loop that deletes or replaces items holds one of them, not each.
-  void FreeScrappedObjects();
   void DeliverResult(const TStack& frame);
   // Leaves the event call whose frame was just pushed, when its page could
   // not be loaded.

@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -85,15 +84,6 @@ class TObjectServices {
   virtual void SetProp(TObjectHandle object, uint8_t prop_id, const TCustomParam& value) {}
   // Marks the object for deletion (its name is cleared at once).
   virtual void ScrapObject(TObjectHandle object) {}
-  // Whether objects were marked for deletion since the last
-  // FreeScrappedObjects.
-  virtual bool HasScrappedObjects() const { return false; }
-  // Frees at once the newly marked objects that nothing can reach any more:
-  // none of Held (the senders of the running handlers and of the frames
-  // they return to), none with an event waiting or running, none with
-  // children. The others wait for the idle pass. Called between commands
-  // only.
-  virtual void FreeScrappedObjects(std::span<const TObjectHandle> held) {}
   // Starts a sound or movie item again.
   virtual void PlayObject(TObjectHandle object) {}
   // The item's state byte (menus open with 1 and close with 3; media stop

@@ -3,7 +3,6 @@
 // that chooses between them by the run-loop state.
 #include <chrono>
 #include <cstdint>
-#include <vector>
 
 #include "core/game_clock.h"
 #include "core/system/quit_request.h"
@@ -197,13 +196,6 @@ int32_t TCallMan::CallEvent(int32_t level) {
   return 1;
 }
 
-void TCallMan::FreeScrappedObjects() {
-  if (!objects_.HasScrappedObjects()) return;
-  std::vector<TObjectHandle> held{Sender, Frames.Popped.Sender};
-  for (int32_t i = 0; i < Frames.Count(); ++i) held.push_back(Frames.GetItem(i).Sender);
-  objects_.FreeScrappedObjects(held);
-}
-
 bool TCallMan::Run() {
   stalled_ = false;
   int32_t steps = 0;
@@ -270,7 +262,6 @@ bool TCallMan::Run() {
         State = RS_MAIN;  // a state that no run makes (a damaged save)
         break;
     }
-    FreeScrappedObjects();
   } while (!((Continue == 0 && State == RS_MAIN) || QuitFlag != 0));
   return true;
 }
