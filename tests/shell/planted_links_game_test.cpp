@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/install_record.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 
@@ -162,6 +163,12 @@ TEST(SaveLinkGame, ASaveDatLinkedOutIsNoSaveDataAndNothingOfTheUsersIsReadOrWrit
   const std::string game = dir / "game";
   test::BuildGame("savelink", game, true);
   fs::create_symlink(user.home + "/.bashrc", game + "/save.dat");
+  {
+    TOrbaInstallSet install;
+    install.TitleId = "savelink";
+    install.SaveToFile(game + "/install.dat");
+  }
+  ASSERT_EQ(::chmod((game + "/install.dat").c_str(), 0600), 0);
   const auto before = EntriesBelow(dir.path(), game);
 
   const test::CommandResult first = test::PlayGame(game, 8);
@@ -170,14 +177,20 @@ TEST(SaveLinkGame, ASaveDatLinkedOutIsNoSaveDataAndNothingOfTheUsersIsReadOrWrit
   ExpectContains(first.output, {"save.dat leads out of its folder: taken as no save data"});
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(game + "/save.dat")));
   EXPECT_FALSE(fs::exists(fs::symlink_status(game + "/save.dat.bak")));
-  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"runs 1 caption  bak FALSE went on\"\n"});
+  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"reg TRUE runs 1 caption  bak FALSE went on\"\n"});
+  // The capture is registered in the install record, which stays private.
+  TOrbaInstallSet install;
+  install.LoadFromFile(game + "/install.dat");
+  EXPECT_EQ(install.Files, std::vector<std::string>{"reg.brx"});
+  EXPECT_EQ(install.TitleId, "savelink");
+  EXPECT_EQ(PermissionBits(game + "/install.dat"), mode_t{0600});
 
   // A save the user made private stays private.
   ASSERT_EQ(::chmod((game + "/save.dat").c_str(), 0600), 0);
   const test::CommandResult second = test::PlayGame(game, 8);
   ASSERT_EQ(second.exit_code, 0) << second.output;
   EXPECT_EQ(PermissionBits(game + "/save.dat"), mode_t{0600});
-  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"runs 2 caption one bak FALSE went on\"\n"});
+  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"reg TRUE runs 2 caption one bak FALSE went on\"\n"});
 
   // A link to another file of the game's folder is read; the save puts a
   // file in its place.
@@ -187,14 +200,14 @@ TEST(SaveLinkGame, ASaveDatLinkedOutIsNoSaveDataAndNothingOfTheUsersIsReadOrWrit
   const test::CommandResult third = test::PlayGame(game, 8);
   ASSERT_EQ(third.exit_code, 0) << third.output;
   EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(game + "/save.dat")));
-  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"runs 3 caption one bak FALSE went on\"\n"});
+  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"reg TRUE runs 3 caption one bak FALSE went on\"\n"});
 
   // A damaged file of the game's own is kept as the backup.
   test::WriteText(game + "/save.dat", "damaged\n");
   const test::CommandResult fourth = test::PlayGame(game, 8);
   ASSERT_EQ(fourth.exit_code, 0) << fourth.output;
   EXPECT_EQ(test::FileText(game + "/save.dat.bak"), "damaged\n");
-  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"runs 1 caption  bak TRUE went on\"\n"});
+  ExpectContains(test::DumpSave(game + "/save.dat"), {"var log str = \"reg TRUE runs 1 caption  bak TRUE went on\"\n"});
   EXPECT_EQ(EntriesBelow(dir.path(), game), before);
 }
 

@@ -36,9 +36,7 @@ void RegisterInstalledFile(const std::string& path, const std::string& name) {
   install.LoadFromStream(stream);
   if (install.IndexOfFile(name) >= 0) return;
   install.AddFile(name);
-  stream.Clear();
-  install.SaveToStream(stream);
-  WriteGameFile(place, stream.Bytes().data(), stream.Bytes().size());
+  install.SaveToPlace(place);
 }
 
 }  // namespace
