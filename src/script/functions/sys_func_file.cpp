@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "core/files/disk_path.h"
 #include "core/files/file_access.h"
