@@ -181,7 +181,9 @@ TEST(DiskWalk, WritesGoToTheRealPlaceOrNowhere) {
     const TWritePlace place = GameWritePlace(g / ("game/" + std::string(c.name)));
     EXPECT_EQ(place.Refused(), !*c.real) << c.name;
     EXPECT_EQ(place.Path(), *c.real ? g / c.real : std::string()) << c.name;
-    if (*c.real) EXPECT_EQ(place.Name(), fs::path(c.real).filename().string()) << c.name;
+    if (*c.real) {
+      EXPECT_EQ(place.Name(), fs::path(c.real).filename().string()) << c.name;
+    }
   }
   // A place whose folder is missing is no refusal: writing it fails.
   const TWritePlace deep = GameWritePlace(g / "game/none/new.brx");

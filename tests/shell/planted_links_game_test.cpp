@@ -246,7 +246,9 @@ TEST(SwapDirGame, WritesStayInTheFolderCheckedWhileAnotherProcessSwapsItForALink
   stop = true;
   swapper.join();
   ASSERT_EQ(r.exit_code, 0) << r.output;
-  if (fs::is_symlink(sub)) ASSERT_EQ(::renameat2(AT_FDCWD, sub.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE), 0);
+  if (fs::is_symlink(sub)) {
+    ASSERT_EQ(::renameat2(AT_FDCWD, sub.c_str(), AT_FDCWD, swap.c_str(), RENAME_EXCHANGE), 0);
+  }
   EXPECT_GT(swaps.load(), 0);
 
   // Nothing outside was written, emptied, made or removed; the game went on
