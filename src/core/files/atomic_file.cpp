@@ -77,6 +77,15 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
+// Gives a temporary exactly the permission bits of the file it replaces. A
+// file system that keeps no such bits (a FAT stick) may refuse: then it is
+// enough that the temporary is no more open than the old file was.
+bool TakeMode(int fd, mode_t mode) {
+  if (::fchmod(fd, mode) == 0) return true;
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && (st.st_mode & kPermissionBits & ~mode) == 0;
+}
+
 }  // namespace
 
 int OpenFolderOf(const std::string& path, std::string& name) {
@@ -121,7 +130,7 @@ TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const 
   const mode_t mode = keep_mode ? (old.st_mode & kPermissionBits) : kNewFileMode;
   const TNewFile temporary = CreateFreshFileAt(folder_fd, name + kTemporaryTag, mode);
   if (temporary.Fd < 0) return TReplaceResult::NotCreated;
-  bool ok = (!keep_mode || ::fchmod(temporary.Fd, mode) == 0) && WriteAll(temporary.Fd, data, size) &&
+  bool ok = (!keep_mode || TakeMode(temporary.Fd, mode)) && WriteAll(temporary.Fd, data, size) &&
             ::fsync(temporary.Fd) == 0;
   if (::close(temporary.Fd) != 0) ok = false;
   if (ok && ::renameat(folder_fd, temporary.Path.c_str(), folder_fd, name.c_str()) != 0) ok = false;
