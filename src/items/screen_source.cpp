@@ -27,11 +27,11 @@ void TBaseListScreens::CaptureScreen(bool other, TDIBSurface& picture) {
   if (TDIBSurface* screen = MemorySurface(root->GetDIB())) DrawConvert(picture, 0, 0, -1, *screen);
 }
 
-bool TBaseListScreens::SaveBitmap(const std::string& image, const std::string& path) {
+bool TBaseListScreens::SaveBitmap(const std::string& image, TKsBigStream& bitmap) {
   if (image.empty()) {
     TDIBSurface* screen = MemorySurface(manager_.ActiveBase()->GetDIB());
     if (screen == nullptr) return false;
-    screen->SaveToFile(path);
+    screen->SaveToStream(bitmap);
     return true;
   }
   TBrixCollection* cache = BrixCollection();
@@ -41,7 +41,7 @@ bool TBaseListScreens::SaveBitmap(const std::string& image, const std::string& p
   try {
     const TBrixItemFrame* frame = item.GetFrame(0);
     if (TDIBSurface* surface = frame != nullptr ? MemorySurface(frame->DIB.get()) : nullptr) {
-      surface->SaveToFile(path);
+      surface->SaveToStream(bitmap);
       saved = true;
     }
   } catch (...) {  // cleaned up, then rethrown

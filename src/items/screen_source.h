@@ -14,7 +14,7 @@ class TBaseListScreens final : public TScreenSource {
   int32_t ScreenWidth() const override;
   int32_t ScreenHeight() const override;
   void CaptureScreen(bool other, TDIBSurface& picture) override;
-  bool SaveBitmap(const std::string& image, const std::string& path) override;
+  bool SaveBitmap(const std::string& image, TKsBigStream& bitmap) override;
   void ForgetPicture(const std::string& name) override;
 
  private:

@@ -1,8 +1,8 @@
 #include "shell/screenshot.h"
 
 #include <cstddef>
-#include <fstream>
 
+#include "core/files/atomic_file.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/pixel_format.h"
 #include "graphics/png_codec.h"
@@ -35,10 +35,10 @@ void WriteScreenshot(const TFrameView& picture, const std::string& path) {
   if (picture.Pixels == nullptr) throw EInvalidGraphicOperation("no window to take a picture of");
   TKsMemoryStream png;
   SavePixelsAsPng(picture.Pixels, picture.Width, picture.Height, picture.Stride, png);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(png.Memory()), static_cast<std::streamsize>(png.GetSize()));
-  out.close();
-  if (!out) throw EWriteError(Utf8ToSjis(path) + ": cannot be written");
+  // Replaced whole, so that a link planted under the name (a screenshot
+  // kept in a game's folder) is replaced rather than written through.
+  if (ReplaceFileWhole(path, png.Bytes().data(), png.Bytes().size()) != TReplaceResult::Replaced)
+    throw EWriteError(Utf8ToSjis(path) + ": cannot be written");
 }
 
 }  // namespace orba

@@ -16,7 +16,8 @@ namespace orba {
 void SavePixelsAsPng(const uint32_t* pixels, int32_t width, int32_t height, int32_t stride, TKsBigStream& stream);
 
 // Writes the picture a window shows to the PNG file Path, a path of the
-// host system (UTF-8, as given on the command line). Raises
+// host system (UTF-8, as given on the command line), replacing the file
+// whole (ReplaceFileWhole of core/files/atomic_file.h). Raises
 // EInvalidGraphicOperation when there is no picture (no window was created)
 // and EWriteError when the file cannot be written.
 void WriteScreenshot(const TFrameView& picture, const std::string& path);

@@ -3,6 +3,7 @@
 // user's file or to a file not there yet, are never written through.
 #include "core/files/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -81,6 +82,58 @@ TEST(ReplaceFileWhole, AFailedWriteLeavesNoTemporary) {
   EXPECT_EQ(ReplaceFileWhole(f.game + "/no/such/save.dat", "x", 1), TReplaceResult::NotCreated);
   EXPECT_THROW(content.SaveToFile(f.game + "/no/such/save.dat"), EFOpenError);
   EXPECT_EQ(f.Names(f.game), std::set<std::string>{"save.dat"});
+}
+
+mode_t PermissionBits(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 07777;
+}
+
+// A file the user made private (or read only, or executable) keeps its
+// permission bits through every replacement, whatever the umask; a link in
+// the file's place passes nothing of its target on.
+TEST(ReplaceFileWhole, KeepsThePermissionBitsOfTheFileItReplaces) {
+  const struct {
+    mode_t old_mode;
+    mode_t umask;
+  } cases[] = {{0600, 022}, {0640, 077}, {0664, 022}, {0444, 022}, {0755, 077}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.old_mode) + " under umask " + std::to_string(c.umask));
+    PlantedFolders f;
+    const std::string save = f.game + "/save.dat";
+    test::WriteFileBytes(save, Bytes("old"));
+    ASSERT_EQ(::chmod(save.c_str(), c.old_mode), 0);
+    const mode_t umask_before = ::umask(c.umask);
+    EXPECT_EQ(ReplaceFileWhole(save, "new", 3), TReplaceResult::Replaced);
+    ::umask(umask_before);
+    EXPECT_EQ(PermissionBits(save), c.old_mode);
+    EXPECT_EQ(test::ReadFileBytes(save), Bytes("new"));
+  }
+  PlantedFolders f;
+  ASSERT_EQ(::chmod(f.canary.c_str(), 0777), 0);
+  fs::create_symlink(f.canary, f.game + "/save.dat");
+  const mode_t umask_before = ::umask(022);
+  EXPECT_EQ(ReplaceFileWhole(f.game + "/save.dat", "new", 3), TReplaceResult::Replaced);
+  ::umask(umask_before);
+  EXPECT_EQ(PermissionBits(f.game + "/save.dat"), mode_t{0644});
+  EXPECT_EQ(PermissionBits(f.canary), mode_t{0777});
+  f.ExpectOutsideUntouched();
+}
+
+TEST(ReadOwnFileAt, ReadsARegularFileOfTheFolderAndNothingALinkLeadsTo) {
+  PlantedFolders f;
+  test::WriteFileBytes(f.game + "/own.dat", Bytes("own"));
+  fs::create_symlink(f.canary, f.game + "/link.dat");
+  fs::create_symlink("own.dat", f.game + "/inner_link.dat");
+  ::mkfifo((f.game + "/fifo.dat").c_str(), 0644);
+  fs::create_directories(f.game + "/folder.dat");
+  const int folder = ::open(f.game.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  EXPECT_EQ(ReadOwnFileAt(folder, "own.dat"), Bytes("own"));
+  for (const char* none : {"link.dat", "inner_link.dat", "fifo.dat", "folder.dat", "missing.dat"})
+    EXPECT_FALSE(ReadOwnFileAt(folder, none).has_value()) << none;
+  ::close(folder);
 }
 
 TEST(CreateFreshFile, MakesANewFileOfItsOwnEveryTime) {

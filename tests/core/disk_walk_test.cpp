@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/files/disk_walk.h"
 #include "core/files/file_access.h"
@@ -123,7 +126,7 @@ TEST(DiskWalk, AFileReadsThroughItsOpenDescriptorWholly) {
 TEST(DiskWalk, ANameHoldingAZeroByteIsRefusedEvenUnrestricted) {
   PlantedGame g;
   const std::string cut = g / "game/n" + std::string(1, '\0') + ".brx";
-  EXPECT_EQ(GameWritePath(cut), "");
+  EXPECT_TRUE(GameWritePlace(cut).Refused());
   ReleaseFileAccess();
   EXPECT_EQ(TDiskWalk(cut, {}).End(), TWalkEnd::Refused);
   EXPECT_FALSE(DiskFileExists(g / "game/inside.txt" + std::string(1, '\0')));
@@ -174,11 +177,41 @@ TEST(DiskWalk, WritesGoToTheRealPlaceOrNowhere) {
       {"sub", ""},  // a folder in a file's place
   };
   for (const auto& c : cases) {
-    const std::string written = GameWritePath(g / ("game/" + std::string(c.name)));
-    EXPECT_EQ(written, *c.real ? g / c.real : std::string()) << c.name;
+    const TWritePlace place = GameWritePlace(g / ("game/" + std::string(c.name)));
+    EXPECT_EQ(place.Refused(), !*c.real) << c.name;
+    EXPECT_EQ(place.Path(), *c.real ? g / c.real : std::string()) << c.name;
+    if (*c.real) {
+      EXPECT_EQ(place.Name(), fs::path(c.real).filename().string()) << c.name;
+    }
   }
-  EXPECT_EQ(GameWritePath(g / "game/in_dir", TDiskEntryKind::Folder), g / "game/sub");
-  EXPECT_EQ(GameWritePath(g / "game/out_dir", TDiskEntryKind::Folder), "");
+  // A place whose folder is missing is no refusal: writing it fails.
+  const TWritePlace deep = GameWritePlace(g / "game/none/new.brx");
+  EXPECT_FALSE(deep.Refused());
+  EXPECT_EQ(deep.FolderFd(), -1);
+  EXPECT_THROW(WriteGameFile(deep, "x", 1), EFOpenError);
+  EXPECT_TRUE(MakeGameFolders(g / "game/in_dir"));
+  EXPECT_TRUE(MakeGameFolders(g / "game/in_dir\\made\\deeper"));
+  EXPECT_TRUE(fs::is_directory(g / "game/sub/made/deeper"));
+  for (const char* refused : {"out_dir", "out_dir\\made", "inside.txt", "fifo"})
+    EXPECT_FALSE(MakeGameFolders(g / ("game/" + std::string(refused)))) << refused;
+  EXPECT_FALSE(fs::exists(g / "outside/dir/made"));
+}
+
+// Another process swaps a folder of the path for a link to an outside
+// folder after the check: the file is still written in the folder checked,
+// under its new name, and nothing lands outside.
+TEST(DiskWalk, AWriteGoesToTheFolderCheckedWhenItIsSwappedForALinkMeanwhile) {
+  PlantedGame g;
+  const TWritePlace place = GameWritePlace(g / "game/sub/new.brx");
+  ASSERT_GE(place.FolderFd(), 0);
+  fs::create_directory_symlink(g / "outside/dir", g / "game/swap");
+  ASSERT_EQ(::renameat2(AT_FDCWD, (g / "game/sub").c_str(), AT_FDCWD, (g / "game/swap").c_str(), RENAME_EXCHANGE), 0);
+  WriteGameFile(place, "shot", 4);
+  EXPECT_EQ(test::ReadFileBytes(g / "game/swap/new.brx"), test::Bytes("shot"));
+  EXPECT_FALSE(fs::exists(g / "outside/dir/new.brx"));
+  std::vector<std::string> outside;
+  for (const auto& e : fs::directory_iterator(g / "outside/dir")) outside.push_back(e.path().filename().string());
+  EXPECT_EQ(outside, std::vector<std::string>{"x.txt"});
 }
 
 TEST(DiskWalk, ListingsShowWhatInsideLinksLeadToAndHideTheRest) {

@@ -310,6 +310,74 @@ TEST(SaveData, UpdateThatMayNotReplaceTheUnreadableFileFails) {
   EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
 }
 
+// The unreadable file is kept from the bytes read at start-up: a link put
+// in its place meanwhile is never read into the backup.
+TEST(SaveData, TheBackupOfAnUnreadableFileIsMadeFromTheBytesReadAtStartUp) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "game");
+  const std::string path = dir / "game/save.dat", canary = dir / "canary";
+  test::WriteFileBytes(path, kJunk);
+  test::WriteFileBytes(canary, test::Bytes("the user's own file\n"));
+  Player p(path);
+  p.file.OpenAtStart(nullptr);
+  ASSERT_TRUE(p.file.Damaged());
+  ::unlink(path.c_str());
+  ASSERT_EQ(::symlink(canary.c_str(), path.c_str()), 0);
+  ASSERT_TRUE(p.file.SaveGame(1, "", 0, "one", true)) << p.file.LastError;
+  EXPECT_EQ(test::ReadFileBytes(path + ".bak"), kJunk);
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(path)));
+  EXPECT_EQ(test::ReadFileBytes(canary), test::Bytes("the user's own file\n"));
+}
+
+// "save.dat" as a link: read while it leads to another file of its folder,
+// no save data (and no backup) when it leads out; the first save puts a
+// file of its own in the link's place and leaves what it led to alone.
+TEST(SaveData, ASaveDatLinkIsFollowedOnlyInsideItsFolder) {
+  const struct {
+    const char* what;
+    const char* target;  // relative to the game folder
+    bool inside;
+  } cases[] = {
+      {"to a save of the folder", "saves/real.dat", true},
+      {"to a save outside", "../outside/real.dat", false},
+      {"to junk outside", "../outside/junk.dat", false},
+      {"in, then out", "hop.dat", false},
+      {"out, then back in", "../outside/back.dat", false},
+      {"dangling", "none.dat", false},
+      {"to a folder", "saves", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string game = dir / "game", outside = dir / "outside";
+    for (const std::string& folder : {game + "/saves", outside}) std::filesystem::create_directories(folder);
+    {
+      Player writer(game + "/saves/real.dat");
+      ASSERT_TRUE(writer.file.SaveGame(1, "", 0, "one", true)) << writer.file.LastError;
+    }
+    std::filesystem::copy_file(game + "/saves/real.dat", outside + "/real.dat");
+    test::WriteFileBytes(outside + "/junk.dat", kJunk);
+    std::filesystem::create_symlink("../outside/real.dat", game + "/hop.dat");
+    std::filesystem::create_symlink("../game/saves/real.dat", outside + "/back.dat");
+    std::filesystem::create_symlink(c.target, game + "/save.dat");
+    const std::vector<uint8_t> outside_real = test::ReadFileBytes(outside + "/real.dat");
+    Player p(game + "/save.dat");
+    p.file.OpenAtStart(nullptr);
+    EXPECT_FALSE(p.file.Damaged());
+    EXPECT_EQ(p.file.GetSaveCaption(1), c.inside ? "one" : "");
+    EXPECT_EQ(p.file.LoadGame(1), c.inside ? TSaveDataFile::TLoadResult::Loaded : TSaveDataFile::TLoadResult::NoSlot);
+    ASSERT_TRUE(p.file.SaveGame(2, "", 0, "two", true)) << p.file.LastError;
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(game + "/save.dat")));
+    EXPECT_FALSE(FileExists(game + "/save.dat.bak"));
+    EXPECT_EQ(test::ReadFileBytes(outside + "/real.dat"), outside_real);
+    EXPECT_EQ(test::ReadFileBytes(outside + "/junk.dat"), kJunk);
+    Player q(game + "/save.dat");
+    q.file.OpenAtStart(nullptr);
+    EXPECT_EQ(q.file.GetSaveCaption(1), c.inside ? "one" : "");
+    EXPECT_EQ(q.file.GetSaveCaption(2), "two");
+  }
+}
+
 TEST(SaveData, SaveFileNameFromTheCommandLineOrTheProgram) {
   TempDir dir;
   for (const auto& [folder, program] : {std::pair{dir.path(), dir / "bin/player"}, {dir.path() + "/", ""},

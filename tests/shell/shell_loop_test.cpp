@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <ctime>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -350,6 +351,19 @@ TEST_F(ShellLoop, ScreenshotHasAKnownHeaderAndRefusesBadInput) {
   TMemoryVideo open;
   open.CreateWindow(1, 1, "");
   EXPECT_THROW(WriteScreenshot(open.Frame(), "/nonexistent/x.png"), EWriteError);
+}
+
+// A screenshot named in a game's folder where the game planted a link under
+// that name replaces the link, and the file it led to stays as it was.
+TEST_F(ShellLoop, ScreenshotReplacesALinkUnderItsNameAndNeverWritesThroughIt) {
+  const test::TempDir dir;
+  test::WriteFileBytes(dir / "canary", test::Bytes("the user's own file\n"));
+  std::filesystem::create_symlink(dir / "canary", dir / "shot.png");
+  TMemoryVideo open;
+  open.CreateWindow(1, 1, "");
+  WriteScreenshot(open.Frame(), dir / "shot.png");
+  EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(dir / "shot.png")));
+  EXPECT_EQ(test::ReadFileBytes(dir / "canary"), test::Bytes("the user's own file\n"));
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <ctime>
 #include <string_view>
 
@@ -22,6 +21,20 @@ constexpr size_t kLetterCount = sizeof kLetters - 1;
 // Names tried before giving up: each clash is one in 62^6.
 constexpr int kFreshNameTries = 100;
 constexpr int kNewFileFlags = O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+// What a replaced file's mode passes on: read, write and execute of owner,
+// group and others (never set-id or sticky bits).
+constexpr mode_t kPermissionBits = 0777;
+
+// A folder descriptor closed when it goes.
+struct TFolder {
+  explicit TFolder(int fd) : Fd(fd) {}
+  ~TFolder() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  TFolder(const TFolder&) = delete;
+  TFolder& operator=(const TFolder&) = delete;
+  int Fd;
+};
 
 // Six letters and digits. Only how rarely two runs pick the same name
 // depends on their randomness: an existing name is never opened.
@@ -64,32 +77,100 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
+// Gives a temporary exactly the permission bits of the file it replaces. A
+// file system that keeps no such bits (a FAT stick) may refuse: then it is
+// enough that the temporary is no more open than the old file was.
+bool TakeMode(int fd, mode_t mode) {
+  if (::fchmod(fd, mode) == 0) return true;
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 && (st.st_mode & kPermissionBits & ~mode) == 0;
+}
+
 }  // namespace
 
-TNewFile CreateFreshFile(const std::string& prefix) {
+int OpenFolderOf(const std::string& path, std::string& name) {
+  const size_t slash = path.rfind('/');
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return -1;
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+TNewFile CreateFreshFileAt(int folder_fd, const std::string& prefix, mode_t mode) {
   for (int i = 0; i < kFreshNameTries; ++i) {
-    std::string path = prefix + RandomLetters();
-    const int fd = ::open(path.c_str(), O_WRONLY | kNewFileFlags, 0666);
-    if (fd >= 0) return TNewFile{fd, std::move(path)};
+    std::string name = prefix + RandomLetters();
+    const int fd = ::openat(folder_fd, name.c_str(), O_WRONLY | kNewFileFlags, mode);
+    if (fd >= 0) return TNewFile{fd, std::move(name)};
     if (errno != EEXIST) break;
   }
   return TNewFile{};
 }
 
+TNewFile CreateFreshFile(const std::string& prefix) {
+  std::string name;
+  const TFolder folder(OpenFolderOf(prefix, name));
+  if (folder.Fd < 0) return TNewFile{};
+  TNewFile file = CreateFreshFileAt(folder.Fd, name);
+  if (file.Fd >= 0) file.Path = prefix.substr(0, prefix.size() - name.size()) + file.Path;
+  return file;
+}
+
 int CreateReplacingFile(const std::string& path) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return -1;
-  return ::open(path.c_str(), O_RDWR | kNewFileFlags, 0666);
+  return ::open(path.c_str(), O_RDWR | kNewFileFlags, kNewFileMode);
+}
+
+TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size) {
+  // The file replaced keeps its permission bits: the temporary is made with
+  // them (never more open than the old file meanwhile) and given them
+  // exactly, whatever the umask takes away.
+  struct stat old {};
+  const bool keep_mode =
+      ::fstatat(folder_fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
+  const mode_t mode = keep_mode ? (old.st_mode & kPermissionBits) : kNewFileMode;
+  const TNewFile temporary = CreateFreshFileAt(folder_fd, name + kTemporaryTag, mode);
+  if (temporary.Fd < 0) return TReplaceResult::NotCreated;
+  bool ok = (!keep_mode || TakeMode(temporary.Fd, mode)) && WriteAll(temporary.Fd, data, size) &&
+            ::fsync(temporary.Fd) == 0;
+  if (::close(temporary.Fd) != 0) ok = false;
+  if (ok && ::renameat(folder_fd, temporary.Path.c_str(), folder_fd, name.c_str()) != 0) ok = false;
+  if (ok) return TReplaceResult::Replaced;
+  ::unlinkat(folder_fd, temporary.Path.c_str(), 0);
+  return TReplaceResult::NotWritten;
 }
 
 TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size) {
-  const TNewFile temporary = CreateFreshFile(path + kTemporaryTag);
-  if (temporary.Fd < 0) return TReplaceResult::NotCreated;
-  bool ok = WriteAll(temporary.Fd, data, size) && ::fsync(temporary.Fd) == 0;
-  if (::close(temporary.Fd) != 0) ok = false;
-  if (ok && std::rename(temporary.Path.c_str(), path.c_str()) != 0) ok = false;
-  if (ok) return TReplaceResult::Replaced;
-  ::unlink(temporary.Path.c_str());
-  return TReplaceResult::NotWritten;
+  std::string name;
+  const TFolder folder(OpenFolderOf(path, name));
+  if (folder.Fd < 0) return TReplaceResult::NotCreated;
+  return ReplaceFileWholeAt(folder.Fd, name, data, size);
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFd(int fd) {
+  std::vector<uint8_t> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  uint8_t chunk[1 << 16];
+  for (off_t at = 0;;) {
+    const ssize_t n = ::pread(fd, chunk, sizeof chunk, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return std::nullopt;
+    if (n == 0) return bytes;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+    at += n;
+  }
+}
+
+std::optional<std::vector<uint8_t>> ReadOwnFileAt(int folder_fd, const std::string& name) {
+  // Not blocking, so a FIFO of that name cannot hold the open up; the type
+  // is checked on what was opened.
+  const int fd = ::openat(folder_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::vector<uint8_t>> bytes;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes = ReadWholeFd(fd);
+  ::close(fd);
+  return bytes;
 }
 
 std::vector<std::string> RemoveStaleTemporaries(const std::string& path) {

@@ -1,5 +1,5 @@
-// Creating and replacing files without going through anything a game put
-// under a name.
+// Creating, replacing and reading files without going through anything a
+// game put under a name.
 //
 // A game's folder is untrusted: any name in it may be a symlink to a file of
 // the user (zip and tar archives keep symlinks), planted where the player is
@@ -8,12 +8,23 @@
 // dangles, is never opened. A file written whole goes to a temporary of a
 // fresh name beside it, flushed to disk, and is renamed over the old file:
 // rename replaces a symlink itself and never writes through it, and a failed
-// write leaves the old file as it was.
+// write leaves the old file as it was. The temporary takes the old file's
+// permission bits, so a file the user kept private stays private.
 //
-// Paths here are disk paths (UTF-8), as the file system takes them.
+// A folder may be swapped for a link between the time a path is checked and
+// the time it is written (another process renames it), so the routines
+// ending in At work relative to a folder held open: every create, rename,
+// delete and read happens in the very folder the caller checked. The path
+// forms open the folder of the path first and work relative to it.
+//
+// Paths and names here are disk bytes (UTF-8), as the file system takes them.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,18 +35,22 @@ namespace orba {
 // ("save.dat.~tmp") is what older versions of the player used.
 inline constexpr char kTemporaryTag[] = ".~tmp";
 inline constexpr size_t kFreshNameLetters = 6;
+// The permission bits of a new file before the umask.
+inline constexpr mode_t kNewFileMode = 0666;
 
 // A file just created under a name that did not exist before: its
-// descriptor (write only, close-on-exec) and its path.
+// descriptor (write only, close-on-exec) and its path (for the At forms its
+// name in the folder).
 struct TNewFile {
   int Fd = -1;
   std::string Path;
 };
 
 // Creates a new file named Prefix followed by six random letters and digits
-// (mode 0666 less the umask), trying other names while one exists. Fd is -1
+// (Mode less the umask), trying other names while one exists. Fd is -1
 // (errno set) when none could be made.
 TNewFile CreateFreshFile(const std::string& prefix);
+TNewFile CreateFreshFileAt(int folder_fd, const std::string& prefix, mode_t mode = kNewFileMode);
 
 // Creates the file Path anew, open for reading and writing: whatever had the
 // name is unlinked first (a symlink itself, never what it points to) and the
@@ -44,11 +59,28 @@ TNewFile CreateFreshFile(const std::string& prefix);
 int CreateReplacingFile(const std::string& path);
 
 enum class TReplaceResult { Replaced, NotCreated, NotWritten };
-// Replaces the file Path by Size bytes through a fresh temporary beside it
-// (Path + kTemporaryTag + six letters and digits). NotCreated: the temporary
-// could not be made; NotWritten: writing, flushing or renaming failed. On
-// failure the temporary is gone and Path is as it was.
+// Replaces the file Name of the folder Folder_fd by Size bytes through a
+// fresh temporary beside it (Name + kTemporaryTag + six letters and digits)
+// that has the permission bits of the regular file it replaces (a link's
+// place gets a new file's). NotCreated: the temporary could not be made;
+// NotWritten: writing, flushing or renaming failed. On failure the
+// temporary is gone and Name is as it was.
+TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size);
+// The same for the file Path, relative to its folder.
 TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size);
+
+// The bytes of the regular file Name of the folder Folder_fd itself: a
+// symlink (or a FIFO, a device, a folder) of that name gives nothing, and
+// so does a read that fails.
+std::optional<std::vector<uint8_t>> ReadOwnFileAt(int folder_fd, const std::string& name);
+// The bytes of an open file from its start to its end; nothing when reading
+// fails.
+std::optional<std::vector<uint8_t>> ReadWholeFd(int fd);
+
+// Opens the folder Path lies in for the At forms (O_PATH, close-on-exec;
+// the folder's own path is followed as given) and sets Name to Path's last
+// component; -1 when there is no such folder or Path names no file.
+int OpenFolderOf(const std::string& path, std::string& name);
 
 // Removes the temporaries a killed replacement of Path left beside it:
 // Path + kTemporaryTag, alone or followed by six letters and digits, each

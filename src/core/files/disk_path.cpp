@@ -7,8 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 
 #include "core/errors.h"
+#include "core/files/atomic_file.h"
 #include "core/files/disk_walk.h"
 #include "core/files/file_access.h"
 #include "core/streams/big_file_stream.h"
@@ -232,19 +235,9 @@ TDiskFileName TDiskFileName::Find(const std::string& path) {
 std::string TDiskFileName::HeldName() const { return "/proc/self/fd/" + std::to_string(fd_); }
 
 void TDiskFileName::LoadInto(TKsMemoryStream& dest) const {
-  std::vector<uint8_t>& bytes = dest.MutableBytes();
-  bytes.clear();
-  struct stat st {};
-  if (::fstat(fd_, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-  uint8_t chunk[1 << 16];
-  for (off_t at = 0;;) {
-    const ssize_t n = ::pread(fd_, chunk, sizeof chunk, at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EReadError();
-    if (n == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + n);
-    at += n;
-  }
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd_);
+  if (!bytes) throw EReadError();
+  dest.MutableBytes() = std::move(*bytes);
   dest.SetPosition(0);
 }
 

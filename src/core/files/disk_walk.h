@@ -61,6 +61,8 @@ class TDiskWalk {
   std::string RealPath() const;
   // Missing: whether only the last component is missing.
   bool OnlyLastMissing() const { return end_ == TWalkEnd::Missing && rest_.size() == 1; }
+  // Missing: the components not found below FolderFd, converted to UTF-8.
+  const std::vector<std::string>& MissingParts() const { return rest_; }
 
  private:
   void Walk(const std::string& path, const TLinkRule& rule);

@@ -1,37 +1,45 @@
 #include "core/files/exit_files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <optional>
+#include <vector>
 
-#include "core/files/disk_path.h"
 #include "core/strings/sjis_case.h"
 
 namespace orba {
 
 namespace {
 
-std::vector<std::string>& List() {
-  static std::vector<std::string> list;
+struct TExitFile {
+  int FolderFd;
+  std::string Name, Path;
+};
+
+std::vector<TExitFile>& List() {
+  static std::vector<TExitFile> list;
   return list;
 }
 
 }  // namespace
 
-void AddExitDeleteFile(const std::string& path) {
-  std::vector<std::string>& list = List();
+void AddExitDeleteFile(int folder_fd, const std::string& name, const std::string& path) {
+  std::vector<TExitFile>& list = List();
   const bool listed =
-      std::any_of(list.begin(), list.end(), [&path](const std::string& p) { return SjisSameText(p, path); });
-  if (!listed) list.push_back(path);
+      std::any_of(list.begin(), list.end(), [&path](const TExitFile& f) { return SjisSameText(f.Path, path); });
+  if (listed) return;
+  const int fd = ::fcntl(folder_fd, F_DUPFD_CLOEXEC, 0);
+  if (fd >= 0) list.push_back(TExitFile{fd, name, path});
 }
 
-const std::vector<std::string>& ExitDeleteFiles() { return List(); }
-
 void DeleteExitFiles() {
-  for (const std::string& path : List()) {
-    if (const std::optional<std::string> disk = FindDiskPath(path); disk && DiskFileExists(path))
-      ::unlink(disk->c_str());
+  for (const TExitFile& file : List()) {
+    struct stat st {};
+    if (::fstatat(file.FolderFd, file.Name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(file.FolderFd, file.Name.c_str(), 0);
+    ::close(file.FolderFd);
   }
   List().clear();
 }

@@ -1,16 +1,19 @@
 // The files deleted when the program ends: screen captures a game asked to
-// have removed at its end. Paths are Shift-JIS, each listed once (compared
-// without regard to case).
+// have removed at its end. Each is kept as the folder it was written in,
+// held open, and its name there, so the file deleted is the one written
+// even when a folder of its path was swapped for a link meanwhile. Paths
+// are Shift-JIS, each listed once (compared without regard to case).
 #pragma once
 
 #include <string>
-#include <vector>
 
 namespace orba {
 
-void AddExitDeleteFile(const std::string& path);
-const std::vector<std::string>& ExitDeleteFiles();
-// Deletes every listed file that exists and empties the list.
+// Lists the file Name (disk bytes) of the folder Folder_fd (duplicated;
+// the caller keeps its own), known as Path.
+void AddExitDeleteFile(int folder_fd, const std::string& name, const std::string& path);
+// Deletes every listed file that is still a regular file in its folder and
+// empties the list.
 void DeleteExitFiles();
 
 }  // namespace orba

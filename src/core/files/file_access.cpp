@@ -1,13 +1,19 @@
 #include "core/files/file_access.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
 #include "core/system/trace.h"
 #include "platform/text_convert.h"
@@ -16,6 +22,9 @@ namespace orba {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The permission bits of a folder the game makes, before the umask.
+constexpr mode_t kNewFolderMode = 0777;
 
 struct TRoot {
   fs::path Disk;  // as the disk resolves it
@@ -195,17 +204,62 @@ bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFi
   return FileAccessAllowed(folder + name, access);
 }
 
-std::string GameWritePath(const std::string& path, TDiskEntryKind kind) {
-  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Write);
-  if (!walk) return std::string();
+TWritePlace GameWritePlace(const std::string& path) {
+  TWritePlace place;
+  place.walk_ = WalkForGame(path, TFileAccess::Write);
+  if (!place.walk_) return place;
+  const TDiskWalk& walk = *place.walk_;
   // Nothing is written through a device or a FIFO, nor a file in a folder's
-  // place or the other way round.
-  const mode_t mode = walk->EntryStat().st_mode;
-  if (walk->End() == TWalkEnd::Found && !(kind == TDiskEntryKind::Folder ? S_ISDIR(mode) : S_ISREG(mode))) {
+  // place.
+  if (walk.End() == TWalkEnd::Found && !S_ISREG(walk.EntryStat().st_mode)) {
     TraceRefusal(path, TFileAccess::Write);
-    return std::string();
+    place.walk_.reset();
+    return place;
   }
-  return SjisOfDiskPath(walk->RealPath());
+  place.refused_ = false;
+  place.path_ = SjisOfDiskPath(walk.RealPath());
+  if (walk.End() == TWalkEnd::Found) {
+    place.name_ = walk.Entry();
+  } else if (walk.OnlyLastMissing()) {
+    place.name_ = walk.MissingParts().front();
+  } else {
+    place.no_folder_ = true;
+  }
+  return place;
+}
+
+void WriteGameFile(const TWritePlace& place, const void* data, size_t size) {
+  if (place.FolderFd() < 0) throw EFOpenError(place.Path());
+  switch (ReplaceFileWholeAt(place.FolderFd(), place.Name(), data, size)) {
+    case TReplaceResult::Replaced: return;
+    case TReplaceResult::NotCreated: throw EFOpenError(place.Path());
+    case TReplaceResult::NotWritten: throw EWriteError();
+  }
+}
+
+bool MakeGameFolders(const std::string& path) {
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Write);
+  if (!walk) return false;
+  if (walk->End() == TWalkEnd::Found) {
+    if (S_ISDIR(walk->EntryStat().st_mode)) return true;
+    TraceRefusal(path, TFileAccess::Write);
+    return false;
+  }
+  // Each missing folder is made in the one opened before it and opened
+  // without following a link: a folder swapped for a link meanwhile stops
+  // the walk down instead of leading it out.
+  int fd = ::fcntl(walk->FolderFd(), F_DUPFD_CLOEXEC, 0);
+  for (const std::string& name : walk->MissingParts()) {
+    if (fd < 0) break;
+    const int next = ::mkdirat(fd, name.c_str(), kNewFolderMode) == 0 || errno == EEXIST
+                         ? ::openat(fd, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                         : -1;
+    ::close(fd);
+    fd = next;
+  }
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
 }
 
 }  // namespace orba

@@ -62,11 +62,49 @@ bool FileAccessAllowed(const std::string& path, TFileAccess access);
 // The same for Name looked up in Folder as the file layer joins them
 // (Folder + Name).
 bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFileAccess access);
-// The Shift-JIS name a stream may create or replace a file at for the game
-// (or, with Kind Folder, a folder to create or write into): the real path
-// Path leads to (links resolved), when that is open for writing and holds
-// nothing or an entry of that kind; "" (traced) otherwise. Never a device
-// or a FIFO.
-std::string GameWritePath(const std::string& path, TDiskEntryKind kind = TDiskEntryKind::File);
+// Where a game creates or replaces a file: the folder the walk checked, held
+// open, and the file's name in it. Everything is written through the
+// folder's descriptor, so what was judged is what is written even when a
+// folder on the way is swapped for a link meanwhile.
+class TWritePlace {
+ public:
+  TWritePlace() = default;
+  TWritePlace(TWritePlace&&) noexcept = default;
+  TWritePlace& operator=(TWritePlace&&) noexcept = default;
+
+  // The policy refused the name (traced): nothing may be written.
+  bool Refused() const { return refused_; }
+  // The folder holding the file (O_PATH); -1 when refused or when a folder
+  // on the way does not exist.
+  int FolderFd() const { return walk_ && !no_folder_ ? walk_->FolderFd() : -1; }
+  // The file's name in the folder (disk bytes).
+  const std::string& Name() const { return name_; }
+  // The real path the name leads to (Shift-JIS), as traces and the desktop
+  // name it; "" when refused.
+  const std::string& Path() const { return path_; }
+
+ private:
+  friend TWritePlace GameWritePlace(const std::string& path);
+  std::unique_ptr<TDiskWalk> walk_;
+  bool refused_ = true, no_folder_ = false;
+  std::string name_, path_;
+};
+
+// The place Path (Shift-JIS, "\" or "/" separators) leads to (links
+// resolved), when that is open for writing and holds nothing or a regular
+// file; refused (traced) otherwise, never a device, a FIFO or a folder.
+TWritePlace GameWritePlace(const std::string& path);
+// Writes Size bytes as the whole file at Place (ReplaceFileWholeAt of
+// atomic_file.h). Raises EFOpenError naming the path when its folder does
+// not exist or the file cannot be made there, EWriteError when writing
+// fails; the old file then stays as it was.
+void WriteGameFile(const TWritePlace& place, const void* data, size_t size);
+
+// Makes Path (Shift-JIS) a folder the game writes into: the existing folder
+// it leads to (links resolved), or its missing folders made one by one, each
+// inside the one made before it, never by name from the top. False (a
+// refusal traced) when the place is not open for writing, holds something
+// else, or a folder cannot be made.
+bool MakeGameFolders(const std::string& path);
 
 }  // namespace orba

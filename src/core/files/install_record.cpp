@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "core/errors.h"
 #include "core/files/disk_path.h"
+#include "core/files/file_access.h"
 #include "core/files/path_utils.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
@@ -141,9 +143,15 @@ void TOrbaInstallSet::SaveToStream(TKsBigStream& s) const {
 }
 
 void TOrbaInstallSet::SaveToFile(const std::string& file_name) const {
+  const TWritePlace place = GameWritePlace(file_name);
+  if (place.Refused()) throw EFOpenError(file_name);
+  SaveToPlace(place);
+}
+
+void TOrbaInstallSet::SaveToPlace(const TWritePlace& place) const {
   TKsMemoryStream s;
   SaveToStream(s);
-  s.SaveToFile(SjisNameForCreate(file_name));
+  WriteGameFile(place, s.Bytes().data(), s.Bytes().size());
 }
 
 int TOrbaInstallSet::IndexOfFile(const std::string& name) const {

@@ -11,6 +11,8 @@
 
 namespace orba {
 
+class TWritePlace;
+
 class TOrbaInstallSet {
  public:
   static constexpr int kWriteVersion = 108;
@@ -59,7 +61,11 @@ class TOrbaInstallSet {
   void LoadFromFile(const std::string& file_name);
   // Always version 108, every field.
   void SaveToStream(TKsBigStream& stream) const;
+  // Written where the file policy lets the game write (file_access.h),
+  // through the folder it checked; raises EFOpenError when it may not or
+  // the file cannot be made, EWriteError when writing fails.
   void SaveToFile(const std::string& file_name) const;
+  void SaveToPlace(const TWritePlace& place) const;
 
   // The first registered file equal to Name case-insensitively, or -1.
   int IndexOfFile(const std::string& name) const;

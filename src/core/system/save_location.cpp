@@ -1,6 +1,7 @@
 #include "core/system/save_location.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,16 +60,41 @@ std::string FolderOf(const std::string& path) {
 }
 
 // Whether a file can be created in the folder: creates and removes a probe
-// of a fresh name of its own, so that nothing a game put under a name in its
-// folder (a symlink to a file of the user) is opened or removed.
+// of a fresh name of its own, in the folder held open, so that nothing a
+// game put under a name in its folder (a symlink to a file of the user) is
+// opened or removed.
 bool CanCreateIn(const std::string& dir) {
-  const TNewFile probe = CreateFreshFile(SjisToUtf8(dir + kProbeFilePrefix));
-  if (probe.Fd < 0) return false;
-  ::close(probe.Fd);
-  struct stat st {};
-  const bool ok = ::lstat(probe.Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-  ::unlink(probe.Path.c_str());
+  // The files kept there are named by their full paths too (the file
+  // policy walks them, the tools and the trace name them): the longest of
+  // them, a probe's or a temporary's, must fit the longest path there is.
+  const std::string prefix = SjisToUtf8(dir + kProbeFilePrefix);
+  if (prefix.size() + kFreshNameLetters >= PATH_MAX) return false;
+  std::string name;
+  const int folder = OpenFolderOf(prefix, name);
+  if (folder < 0) return false;
+  const TNewFile probe = CreateFreshFileAt(folder, name);
+  bool ok = false;
+  if (probe.Fd >= 0) {
+    ::close(probe.Fd);
+    struct stat st {};
+    ok = ::fstatat(folder, probe.Path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode);
+    ::unlinkat(folder, probe.Path.c_str(), 0);
+  }
+  ::close(folder);
   return ok;
+}
+
+// The bytes of the regular file Path itself, read in its folder: a symbolic
+// link (or a FIFO or device) in its place gives nothing, so that a
+// "save.dat" planted beside a read-only game cannot copy a file of the
+// user's into the data folder.
+std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& path) {
+  std::string name;
+  const int folder = OpenFolderOf(SjisToUtf8(path), name);
+  if (folder < 0) return std::nullopt;
+  std::optional<std::vector<uint8_t>> bytes = ReadOwnFileAt(folder, name);
+  ::close(folder);
+  return bytes;
 }
 
 }  // namespace
@@ -159,7 +185,7 @@ std::string ResolveSaveDataFile(const std::string& program_path, const std::stri
   std::string file_name = data.Folder + "save.dat";
   const std::string beside = dir + "save.dat";
   if (!program_path.empty() && !IsFile(SjisToUtf8(file_name))) {
-    if (std::optional<std::vector<uint8_t>> old = ReadOwnRegularFile(SjisToUtf8(beside))) {
+    if (std::optional<std::vector<uint8_t>> old = ReadOwnRegularFile(beside)) {
       try {
         TKsMemoryStream(std::move(*old)).SaveToFile(file_name);
       } catch (const EOrbaError&) {

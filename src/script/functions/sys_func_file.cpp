@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "core/files/disk_path.h"
 #include "core/files/file_access.h"
@@ -160,16 +159,6 @@ TOverwriteAnswer AskOverwrite(const std::string& target, bool several) {
   }
 }
 
-// Creates the missing folders of a Windows-form folder path; whether it is
-// a folder afterwards.
-bool MakeFolders(const std::string& folder) {
-  if (!DiskFolderExists(folder)) {
-    std::error_code ec;
-    std::filesystem::create_directories(DiskPathForCreate(folder), ec);
-  }
-  return DiskFolderExists(folder);
-}
-
 // The real path (Shift-JIS) of the existing folder Name names, when the
 // game may read it; "" otherwise.
 std::string OpenableFolder(const std::string& name) {
@@ -245,9 +234,9 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
   } else if (!ChooseFolder(dest)) {
     return false;
   }
-  // Written at the real place Dest leads to, when the game may write there.
-  const std::string real_dest = dest.empty() ? std::string() : GameWritePath(dest, TDiskEntryKind::Folder);
-  if (real_dest.empty() || !MakeFolders(real_dest)) return false;
+  // Written at the real place Dest leads to, when the game may write there;
+  // its missing folders are made one inside the other.
+  if (dest.empty() || !MakeGameFolders(dest)) return false;
   const int32_t count = names.GetCount();
   const bool several = count > 1;
   bool no_to_all = false, written = false;
@@ -279,11 +268,12 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
         if (answer == kCancel) break;
         if (answer == kYesToAll) confirm = false;
       }
-      const std::string write_at = GameWritePath(AddPathDelimiter(real_dest) + file);
-      if (write_at.empty()) continue;
+      // Each file is written through the folder its own walk checked.
+      const TWritePlace write_at = GameWritePlace(target);
+      if (write_at.Refused()) continue;
       TKsMemoryStream content;
       files_.LoadToStream(content, f);
-      content.SaveToFile(write_at);
+      WriteGameFile(write_at, content.Bytes().data(), content.Bytes().size());
       written = true;
     }
   }

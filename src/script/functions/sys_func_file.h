@@ -81,6 +81,7 @@ bool MatchesMask(const std::string& name, const std::string& mask);
 
 class TVrFileManager;
 class TDIBSurface;
+class TKsBigStream;
 
 // The screens as SaveScreen and SetWallPaper see them, answered by the
 // object manager.
@@ -93,9 +94,9 @@ class TScreenSource {
   // picture into Picture, sized to the screen at 24 bits per pixel.
   virtual void CaptureScreen(bool other, TDIBSurface& picture) = 0;
   // Writes the first frame of a game picture from the picture cache (the
-  // active screen's picture for an empty Image) to the disk file Path as a
-  // Windows bitmap; false when the picture has no frame.
-  virtual bool SaveBitmap(const std::string& image, const std::string& path) = 0;
+  // active screen's picture for an empty Image) into Bitmap as a Windows
+  // bitmap file; false when the picture has no frame.
+  virtual bool SaveBitmap(const std::string& image, TKsBigStream& bitmap) = 0;
   // The picture cache forgets every variant of Name.
   virtual void ForgetPicture(const std::string& name) = 0;
 };

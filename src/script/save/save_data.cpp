@@ -1,10 +1,16 @@
 #include "script/save/save_data.h"
 
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
+#include "core/files/disk_walk.h"
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
@@ -42,6 +48,22 @@ void KeepUnreadableEntries(TVrFileCollection& c) {
       if (TraceEnabled()) Trace("save data: " + SjisToUtf8(file->Name()) + " kept as stored: " + SjisToUtf8(e.what()));
     }
   }
+}
+
+// The real path (disk bytes) of the folder a file's path lies in; "" when
+// there is no such folder.
+std::string RealFolderOf(const std::string& file) {
+  const size_t slash = file.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+  char real[PATH_MAX];
+  return ::realpath(folder.c_str(), real) != nullptr ? std::string(real) : std::string();
+}
+
+// Mounts the archive held in Bytes; raises when its directory cannot be read.
+void MountArchive(TVrFileCollection& c, const std::string& path, std::vector<uint8_t> bytes) {
+  c.Path = path;
+  c.Archive = std::make_unique<TKsMemoryStream>(std::move(bytes));
+  c.ReadDirectory(*c.Archive);
 }
 
 }  // namespace
@@ -103,22 +125,56 @@ TGameSlotHead ReadGameSlotHead(TKsBigStream& stream) {
 TSaveDataFile::TSaveDataFile(std::string path, const TSaveSections& sections)
     : path_(std::move(path)), sections_(sections) {}
 
-bool TSaveDataFile::Exists() const { return DiskFileExists(path_); }
+std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile() const {
+  const std::string file = SjisToUtf8(path_);
+  const std::string folder = RealFolderOf(file);
+  if (folder.empty()) return std::nullopt;
+  // A link in the folder may lead to another file of the folder, never out
+  // of it: a game folder may ship "save.dat" as a link to a file of the
+  // user.
+  const auto inside = [folder](const std::string& real) {
+    return folder == "/" || real == folder || (real.size() > folder.size() && real.compare(0, folder.size(), folder) == 0 &&
+                                               real[folder.size()] == '/');
+  };
+  TDiskWalk::TLinkRule rule;
+  rule.Guarded = inside;
+  rule.Inside = inside;
+  rule.Starts = {folder};
+  const TDiskWalk walk(path_, rule);
+  if (walk.End() == TWalkEnd::Missing) return std::nullopt;
+  const int fd = OpenWalkedFile(walk);
+  if (fd < 0) {
+    Trace("save data: " + file + (walk.End() == TWalkEnd::Refused ? " leads out of its folder" : " is no file") +
+          ": taken as no save data");
+    return std::nullopt;
+  }
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd);
+  ::close(fd);
+  if (!bytes) throw EReadError(path_ + ": the file cannot be read");
+  return bytes;
+}
 
-void TSaveDataFile::OpenCollection(TVrFileCollection& c) const {
-  // A missing file gives an empty collection; one that cannot be read
-  // raises.
-  c.Open(path_, true);
+bool TSaveDataFile::OpenCollection(TVrFileCollection& c) const {
+  // The archive is read from the bytes in hand, so nothing it names is
+  // looked up beside it on disk.
+  std::optional<std::vector<uint8_t>> bytes = ReadSaveFile();
+  if (!bytes) return false;
+  MountArchive(c, path_, std::move(*bytes));
+  return true;
 }
 
 void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
   damaged_ = false;
   warning_.clear();
   captions_.clear();
-  if (!Exists()) return;
+  unread_.reset();
   TVrFileCollection c;
   try {
-    OpenCollection(c);
+    // The bytes are kept until the first read succeeds, so that an
+    // unreadable file is backed up from them and never read by name again.
+    unread_ = ReadSaveFile();
+    if (!unread_) return;
+    MountArchive(c, path_, *unread_);
     if (c.Find(kStatusEntryName) != nullptr) {
       TKsMemoryStream status;
       ReadWholeEntry(c, kStatusEntryName, status);
@@ -129,6 +185,7 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
     warning_ = path_ + ":" + e.what();
     return;
   }
+  unread_.reset();
   if (memory_files != nullptr) {
     for (int i = 0; i < c.Count(); ++i) {
       const std::string name = c.GetEntry(i)->Name();
@@ -226,12 +283,11 @@ bool TSaveDataFile::SaveGame(int32_t slot, const std::string& on_load_page, int3
 }
 
 TSaveDataFile::TLoadResult TSaveDataFile::LoadGame(int32_t slot) {
-  if (damaged_ || !Exists()) return TLoadResult::NoSlot;
+  if (damaged_) return TLoadResult::NoSlot;
   const std::string name = GameSlotEntryName(slot);
   try {
     TVrFileCollection c;
-    OpenCollection(c);
-    if (c.Find(name) == nullptr) return TLoadResult::NoSlot;
+    if (!OpenCollection(c) || c.Find(name) == nullptr) return TLoadResult::NoSlot;
     TKsMemoryStream entry;
     ReadWholeEntry(c, name, entry);
     ReadGameData(entry);
@@ -267,10 +323,10 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
       return false;
     }
     if (damaged_) {
-      // Keep the file that could not be read before replacing it.
-      TKsMemoryStream old;
-      old.LoadFromFile(path_);
-      old.SaveToFile(path_ + ".bak");
+      // Keep the file that could not be read before replacing it, from the
+      // bytes read at start-up: its name may lead elsewhere by now.
+      if (!unread_) throw EReadError(path_ + ": the file that could not be read is not at hand to keep");
+      TKsMemoryStream(*unread_).SaveToFile(path_ + ".bak");
     }
     archive.SaveToFile(path_);
   } catch (const std::exception& e) {
@@ -278,6 +334,7 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
     return false;
   }
   damaged_ = false;
+  unread_.reset();
   return true;
 }
 
@@ -300,10 +357,10 @@ void TSaveDataFile::SetSaveCaption(int32_t slot, const std::string& caption) {
 
 void TSaveDataFile::LoadSaveCaptions() {
   captions_.clear();
-  if (damaged_ || !Exists()) return;
+  if (damaged_) return;
   TVrFileCollection c;
   try {
-    OpenCollection(c);
+    if (!OpenCollection(c)) return;
   } catch (const std::exception&) {
     return;
   }

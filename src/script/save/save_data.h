@@ -16,11 +16,16 @@
 // is written back as stored, so it blocks no other save and is replaced
 // when its own slot is saved.
 // A file that cannot be read at start-up counts as no save data; it is left
-// alone until the player saves a game, and then kept as "save.dat.bak".
+// alone until the player saves a game, and then kept as "save.dat.bak",
+// written from the bytes read at start-up. "save.dat" is read in its folder
+// and never through a link leading out of it (a game folder may ship one
+// to a file of the user): such a name counts as no file, and the first
+// save puts a file of its own in the link's place.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -144,14 +149,23 @@ class TSaveDataFile {
   // Removes the temporaries a killed write left beside "save.dat"
   // (RemoveStaleTemporaries of core/files/atomic_file.h).
   void RemoveStaleTemporary();
-  bool Exists() const;
-  void OpenCollection(TVrFileCollection& c) const;
+  // The bytes of "save.dat", read in its folder: a link is followed only
+  // while it leads to another place inside the folder. Nothing when there is
+  // no file, or when its name leads out of the folder or to no regular file
+  // (traced); raises when reading fails.
+  std::optional<std::vector<uint8_t>> ReadSaveFile() const;
+  // Mounts the archive of the bytes read; false when there is no file,
+  // raises when it cannot be read.
+  bool OpenCollection(TVrFileCollection& c) const;
 
   std::string path_;
   TSaveSections sections_;
   std::vector<TSaveCaption> captions_;
   bool damaged_ = false;
   std::string warning_;
+  // The bytes of a file that could not be read at start-up, kept for its
+  // backup.
+  std::optional<std::vector<uint8_t>> unread_;
 };
 
 }  // namespace orba
