@@ -7,7 +7,7 @@
 #include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +17,7 @@
 
 #include <strings.h>
 
+#include "core/system/game_fonts.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -68,7 +69,14 @@ bool SameFamily(const std::string& a, const char* b) {
   return a.size() == std::strlen(b) && strncasecmp(a.c_str(), b, a.size()) == 0;
 }
 
-// The file of a fontconfig family of exactly that name (UTF-8).
+// The descriptors fontconfig knows the game's font files by. They stay open
+// for as long as it may read them, until another game's folder replaces
+// them or the program ends, so that no such name ever reaches another file.
+std::vector<int>& GameFontFiles() {
+  static std::vector<int> files;
+  return files;
+}
+
 bool FontconfigReady() {
   if (!FcInit()) return false;
   // Its configuration lives until the program ends; free it then (a second
@@ -78,6 +86,7 @@ bool FontconfigReady() {
   return true;
 }
 
+// The file of a fontconfig family of exactly that name (UTF-8).
 TFontFile FindFamily(const std::string& family, bool stand_in) {
   TFontFile found;
   if (family.empty() || !FontconfigReady()) return found;
@@ -351,10 +360,23 @@ std::unique_ptr<TFontFace> TFreeTypeFonts::CreateFace(const TFontRequest& reques
 }
 
 void TFreeTypeFonts::AddFontFolder(const std::string& folder) {
-  const std::string path = SjisToUtf8(folder);
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !FontconfigReady()) return;
-  FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>(path.c_str()));
+  if (!FontconfigReady()) return;
+  // Fontconfig is handed each checked file by its descriptor's name, never
+  // the folder: scanning that itself it would follow every link and wait
+  // on every FIFO there. Fontconfig and FreeType then open the file the
+  // descriptor holds, whatever the folder holds meanwhile.
+  std::vector<int>& files = GameFontFiles();
+  if (!files.empty()) FcConfigAppFontClear(nullptr);
+  for (const int fd : files) ::close(fd);
+  files.clear();
+  for (const int fd : OpenGameFontFiles(folder)) {
+    const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    if (FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(name.c_str()))) {
+      files.push_back(fd);
+    } else {
+      ::close(fd);
+    }
+  }
   resolved_.clear();
 }
 
