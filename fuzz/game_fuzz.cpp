@@ -5,8 +5,10 @@
 // and save files, paths that climb out of the game's folder, addresses, the
 // names of what the sandbox planted), a picture and a sound of the seed set
 // and one picture of the input's own bytes. The game is built with the game
-// builder; the sandbox plants links to canaries, a FIFO and a device link in
-// its folder (game_fuzz_sandbox.h); the game is played headless for a
+// builder (as loose files, or as a package when the package's next volume
+// is planted); the sandbox plants links to canaries, FIFOs, a device link,
+// a font folder and long names in its folder, and may take HOME's desktop
+// and documents away (game_fuzz_sandbox.h); the game is played headless for a
 // bounded number of ticks with input, script events, saves and loads of its
 // own slots. Then nothing may have happened outside its folders: no canary
 // read or written, no file written outside the game's folder, its data
@@ -51,9 +53,10 @@
 #include "shell/shell_runner.h"
 
 namespace orba::fuzz {
-// game_fuzz_build.cpp: builds the game of Source into the folder Out; false
-// when the builder refuses the sources.
-bool BuildFuzzGame(const std::string& source_dir, const std::string& out);
+// game_fuzz_build.cpp: builds the game of Source into the folder Out, its
+// files loose or as the package "game.dat" there; false when the builder
+// refuses the sources.
+bool BuildFuzzGame(const std::string& source_dir, const std::string& out, bool package);
 }  // namespace orba::fuzz
 
 namespace {
@@ -182,13 +185,16 @@ const char* const kTexts[] = {
     "\"httpevil:--help\"", "\"ftp://x/\"", "\"..\\\\..\"", "\"\x82\xa0\"", "\"x\"", "v0", "v1", "v2", "s0", "a0",
     "0", "1", "-1", "2", "7", "100", "65535", "2147483647", "0.5", "TRUE", "FALSE", "@TickCount", "@SelIndex",
     "@ParamCount", "@ScrWidth", "\"link.txt\"", "\"linkdir\\\\inner.txt\"", "\"inlink.txt\"", "\"save.dat\"",
+    "\"*a*a*a*a*a*a*a*a*a*c\"", "\"*?*?*?*?*?*?*?*?*?*a?\"", "\"OrbaLeak\"",
 };
 // What the sandbox plants in the game folder (orba::fuzz::TPlant), as the
 // script names it, and names of files and folders beside and below them.
 const char* const kPlanted[] = {
     "link.txt", "linkdir\\\\inner.txt", "linkdir", "linkdir\\\\new.txt", "ssh\\\\id_rsa", "ssh", "dangling.txt",
     "fifo.txt", "zero.txt", "inlink\\\\inside.txt", "inlink", "inlink.txt", "shot.brx", "save.dat", "own.bmp",
-    "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt",
+    "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt", "game.001", "save.001", "fonts\\\\out.ttf",
+    "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
+    "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.
@@ -240,7 +246,9 @@ std::string Planted(FuzzedDataProvider& in) { return "\"" + std::string(in.PickV
 // A file function, a picture or a movie on a name of what the sandbox
 // planted in the game folder.
 std::string PlantedUse(FuzzedDataProvider& in) {
-  static const char* const kGameFiles[] = {"\"pic.bmp\"", "\"tone.wav\"", "\"own.bmp\""};
+  // The masks of many stars meet the planted names of 240 letters.
+  static const char* const kGameFiles[] = {"\"pic.bmp\"", "\"tone.wav\"", "\"own.bmp\"", "\"*a*a*a*a*a*a*a*a*a*c\"",
+                                           "\"*?*?*?*?*?*?*?*?*?*a?\""};
   const std::string name = Planted(in);
   switch (in.ConsumeIntegralInRange<int>(0, 9)) {
     case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0]}";
@@ -284,7 +292,13 @@ std::string Command(FuzzedDataProvider& in) {
     case 14: return "ObjDel ObjectName=" + Object(in);
     case 15: return "SetProp ObjectName=" + Object(in) + " PropId=" + Small(in, 130) + " Value={" + Value(in, 1) + "}";
     case 16: return "Timer Name=\"t\" Delay=" + Small(in, 60) + " OnNotify=\"" + Page(in) + "\"";
-    case 17: return "Caption Name=\"c\" Left=0 Top=0 Text={" + Value(in, 1) + "} FontHeight=" + Small(in, 20);
+    case 17: {
+      // The game's own face (which the sandbox never plants), a face only
+      // a canary holds, an installed one.
+      static const char* const kFaces[] = {"", "OrbaBlock", "OrbaLeak", "IPAGothic"};
+      return "Caption Name=\"c\" Left=0 Top=0 Text={" + Value(in, 1) + "} FontHeight=" + Small(in, 20) +
+             " FontName=\"" + in.PickValueInArray(kFaces) + "\"";
+    }
     case 18:
       return "Button Name=" + Object(in) + " Source=\"pic.bmp\" Left=" + Small(in, 40) + " Top=" + Small(in, 30) +
              " OnNotify=\"" + Page(in) + "\"";
@@ -427,14 +441,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orba::fuzz::TGameSandbox& folders = sandbox.Folders;
   const THead head = ReadHead(data, size);
   FuzzedDataProvider in(data, size);
-  const uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & orba::fuzz::kPlantAll;
+  const uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint32_t>() & orba::fuzz::kPlantAll;
   const int ticks = in.ConsumeIntegralInRange<int>(1, kMaxTicks);
   std::string input, events;
   WriteScripts(in, ticks, input, events);
   WriteSources(in, folders.Sources(), folders.Home(), head);
   const fs::path game = folders.Game();
   fs::remove_all(game);
-  if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string())) return 0;
+  // A package game, so that its next volume planted beside it is one.
+  const bool package = (plants & orba::fuzz::kPlantNextVolumeLink) != 0;
+  if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string(), package)) return 0;
   folders.Plant(plants);
   folders.StartWatching();
   orba::fuzz::Refused([&] {
