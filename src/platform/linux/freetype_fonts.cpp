@@ -7,12 +7,14 @@
 #include FT_SIZES_H
 #include FT_TRUETYPE_TABLES_H
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #include <strings.h>
@@ -143,8 +145,12 @@ void TrimToInk(TGlyphBitmap& g) {
 // The FreeType library and every face file opened, shared by the engine
 // and the fonts it made, so that either may go first.
 struct TFreeTypeFonts::TLibrary {
+  // A file by its name, face index and the file the name reaches now: a
+  // game's font is named by a descriptor number that a later game's font
+  // may reuse.
+  using TKey = std::tuple<std::string, int32_t, dev_t, ino_t>;
   FT_Library Library = nullptr;
-  std::map<std::pair<std::string, int32_t>, FT_Face> Faces;  // nullptr: the file failed
+  std::map<TKey, FT_Face> Faces;  // nullptr: the file failed
 
   TLibrary() {
     if (FT_Init_FreeType(&Library) != 0) Library = nullptr;
@@ -156,7 +162,9 @@ struct TFreeTypeFonts::TLibrary {
   }
   FT_Face Open(const TFontFile& file) {
     if (Library == nullptr || file.Path.empty()) return nullptr;
-    const auto key = std::make_pair(file.Path, file.Index);
+    struct stat st {};
+    if (::stat(file.Path.c_str(), &st) != 0) st = {};
+    const TKey key{file.Path, file.Index, st.st_dev, st.st_ino};
     auto it = Faces.find(key);
     if (it != Faces.end()) return it->second;
     FT_Face face = nullptr;
