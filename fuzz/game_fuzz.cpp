@@ -45,6 +45,7 @@
 #include "platform/headless/scripted_input.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/headless/single_mode_screen.h"
+#include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
 #include "platform/screen_manager.h"
 #include "script/interp/call_man.h"
@@ -69,6 +70,10 @@ constexpr int32_t kStepBudget = 2000;
 constexpr int32_t kTimeBudgetMs = 20;
 constexpr int kMaxPages = 4;
 constexpr int kMaxLines = 14;
+// The plants the generator's first bytes choose; the later ones come from
+// its last byte.
+constexpr int kFirstPlantBits = 14;
+constexpr uint32_t kFirstPlants = (1u << kFirstPlantBits) - 1;
 
 // The desktop as the Linux host answers it, but addresses and wallpapers
 // are only recorded: a fuzzer starts no programs.
@@ -117,6 +122,9 @@ struct TSandbox {
     std::atexit([] { std::error_code ec; fs::remove_all(Sandbox().Folders.Root(), ec); });
     host = std::make_shared<TFuzzHost>();
     orba::SetHostServices(host);
+    // Text is drawn with the installed fonts and the game's own, which the
+    // player looks for in the game's font folder at start-up.
+    orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
     orba::InstallSilentDialogs();
     orba::SetMessageBoxService(std::make_shared<TTurnMessageBoxes>());
   }
@@ -334,12 +342,14 @@ std::string Wave() {
 // What an input's first lines ask for, each line optional: a game of the
 // tree to start from ("GAME:NAME": tests/games/NAME, or the demo for
 // "demo"), what the sandbox plants ("PLANT:" and a hexadecimal mask of
-// orba::fuzz::TPlant bits; without it the generator's bytes choose), and
+// orba::fuzz::TPlant bits; without it the generator's bytes choose), how
+// the game is named ("NAMED:/" with a trailing "/", "NAMED:" without), and
 // script lines of the input's own ("> " and the line) that open the first
 // generated page. The generator's bytes follow.
 struct THead {
   fs::path Seed;
   std::optional<uint32_t> Plants;
+  std::optional<bool> Slash;  // "NAMED:/" or "NAMED:": the game named with a trailing "/" or without
   std::string Lines;
 };
 
@@ -359,6 +369,8 @@ THead ReadHead(const uint8_t*& data, size_t& size) {
         head.Seed = folder;
     } else if (line.rfind("PLANT:", 0) == 0) {
       head.Plants = static_cast<uint32_t>(std::strtoul(line.c_str() + 6, nullptr, 16)) & orba::fuzz::kPlantAll;
+    } else if (line == "NAMED:/" || line == "NAMED:") {
+      head.Slash = line == "NAMED:/";
     } else if (line.rfind("> ", 0) == 0) {
       head.Lines += line.substr(2) + "\n";
     } else {
@@ -441,11 +453,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orba::fuzz::TGameSandbox& folders = sandbox.Folders;
   const THead head = ReadHead(data, size);
   FuzzedDataProvider in(data, size);
-  const uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint32_t>() & orba::fuzz::kPlantAll;
+  uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & kFirstPlants;
   const int ticks = in.ConsumeIntegralInRange<int>(1, kMaxTicks);
   std::string input, events;
   WriteScripts(in, ticks, input, events);
   WriteSources(in, folders.Sources(), folders.Home(), head);
+  // Drawn last, so that an input that ends before (as every kept regression
+  // did when they came) plants and names its game as it always has: the
+  // game named with a trailing "/" or without, and the later plants.
+  const auto last = in.ConsumeIntegral<uint8_t>();
+  const bool slash = head.Slash ? *head.Slash : (last & 1) != 0;
+  if (!head.Plants) plants |= (static_cast<uint32_t>(last >> 1) << kFirstPlantBits) & orba::fuzz::kPlantAll;
   const fs::path game = folders.Game();
   fs::remove_all(game);
   // A package game, so that its next volume planted beside it is one.
@@ -465,7 +483,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orba::TCallMan::StepBudget = kStepBudget;
     orba::TCallMan::TimeBudgetMs = kTimeBudgetMs;
     {
-      orba::TGameClient client(game.string(), orba::TScriptedEvents::Parse(events));
+      orba::TGameClient client(game.string() + (slash ? "/" : ""), orba::TScriptedEvents::Parse(events));
       client.SetRandomSeed(0);
       orba::TShellRunner runner(clock, video, scripted, client);
       if (runner.StartUp()) orba::RunSteps(runner, clock, ticks, 15);
