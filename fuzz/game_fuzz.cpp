@@ -5,8 +5,10 @@
 // and save files, paths that climb out of the game's folder, addresses, the
 // names of what the sandbox planted), a picture and a sound of the seed set
 // and one picture of the input's own bytes. The game is built with the game
-// builder; the sandbox plants links to canaries, a FIFO and a device link in
-// its folder (game_fuzz_sandbox.h); the game is played headless for a
+// builder (as loose files, or as a package when the package's next volume
+// is planted); the sandbox plants links to canaries, FIFOs, a device link,
+// a font folder and long names in its folder, and may take HOME's desktop
+// and documents away (game_fuzz_sandbox.h); the game is played headless for a
 // bounded number of ticks with input, script events, saves and loads of its
 // own slots. Then nothing may have happened outside its folders: no canary
 // read or written, no file written outside the game's folder, its data
@@ -43,6 +45,7 @@
 #include "platform/headless/scripted_input.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/headless/single_mode_screen.h"
+#include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
 #include "platform/screen_manager.h"
 #include "script/interp/call_man.h"
@@ -51,9 +54,10 @@
 #include "shell/shell_runner.h"
 
 namespace orba::fuzz {
-// game_fuzz_build.cpp: builds the game of Source into the folder Out; false
-// when the builder refuses the sources.
-bool BuildFuzzGame(const std::string& source_dir, const std::string& out);
+// game_fuzz_build.cpp: builds the game of Source into the folder Out, its
+// files loose or as the package "game.dat" there; false when the builder
+// refuses the sources.
+bool BuildFuzzGame(const std::string& source_dir, const std::string& out, bool package);
 }  // namespace orba::fuzz
 
 namespace {
@@ -66,6 +70,10 @@ constexpr int32_t kStepBudget = 2000;
 constexpr int32_t kTimeBudgetMs = 20;
 constexpr int kMaxPages = 4;
 constexpr int kMaxLines = 14;
+// The plants the generator's first bytes choose; the later ones come from
+// its last byte.
+constexpr int kFirstPlantBits = 14;
+constexpr uint32_t kFirstPlants = (1u << kFirstPlantBits) - 1;
 
 // The desktop as the Linux host answers it, but addresses and wallpapers
 // are only recorded: a fuzzer starts no programs.
@@ -114,6 +122,9 @@ struct TSandbox {
     std::atexit([] { std::error_code ec; fs::remove_all(Sandbox().Folders.Root(), ec); });
     host = std::make_shared<TFuzzHost>();
     orba::SetHostServices(host);
+    // Text is drawn with the installed fonts and the game's own, which the
+    // player looks for in the game's font folder at start-up.
+    orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
     orba::InstallSilentDialogs();
     orba::SetMessageBoxService(std::make_shared<TTurnMessageBoxes>());
   }
@@ -182,13 +193,16 @@ const char* const kTexts[] = {
     "\"httpevil:--help\"", "\"ftp://x/\"", "\"..\\\\..\"", "\"\x82\xa0\"", "\"x\"", "v0", "v1", "v2", "s0", "a0",
     "0", "1", "-1", "2", "7", "100", "65535", "2147483647", "0.5", "TRUE", "FALSE", "@TickCount", "@SelIndex",
     "@ParamCount", "@ScrWidth", "\"link.txt\"", "\"linkdir\\\\inner.txt\"", "\"inlink.txt\"", "\"save.dat\"",
+    "\"*a*a*a*a*a*a*a*a*a*c\"", "\"*?*?*?*?*?*?*?*?*?*a?\"", "\"OrbaLeak\"",
 };
 // What the sandbox plants in the game folder (orba::fuzz::TPlant), as the
 // script names it, and names of files and folders beside and below them.
 const char* const kPlanted[] = {
     "link.txt", "linkdir\\\\inner.txt", "linkdir", "linkdir\\\\new.txt", "ssh\\\\id_rsa", "ssh", "dangling.txt",
     "fifo.txt", "zero.txt", "inlink\\\\inside.txt", "inlink", "inlink.txt", "shot.brx", "save.dat", "own.bmp",
-    "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt",
+    "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt", "game.001", "save.001", "fonts\\\\out.ttf",
+    "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
+    "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.
@@ -240,7 +254,9 @@ std::string Planted(FuzzedDataProvider& in) { return "\"" + std::string(in.PickV
 // A file function, a picture or a movie on a name of what the sandbox
 // planted in the game folder.
 std::string PlantedUse(FuzzedDataProvider& in) {
-  static const char* const kGameFiles[] = {"\"pic.bmp\"", "\"tone.wav\"", "\"own.bmp\""};
+  // The masks of many stars meet the planted names of 240 letters.
+  static const char* const kGameFiles[] = {"\"pic.bmp\"", "\"tone.wav\"", "\"own.bmp\"", "\"*a*a*a*a*a*a*a*a*a*c\"",
+                                           "\"*?*?*?*?*?*?*?*?*?*a?\""};
   const std::string name = Planted(in);
   switch (in.ConsumeIntegralInRange<int>(0, 9)) {
     case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0]}";
@@ -284,7 +300,13 @@ std::string Command(FuzzedDataProvider& in) {
     case 14: return "ObjDel ObjectName=" + Object(in);
     case 15: return "SetProp ObjectName=" + Object(in) + " PropId=" + Small(in, 130) + " Value={" + Value(in, 1) + "}";
     case 16: return "Timer Name=\"t\" Delay=" + Small(in, 60) + " OnNotify=\"" + Page(in) + "\"";
-    case 17: return "Caption Name=\"c\" Left=0 Top=0 Text={" + Value(in, 1) + "} FontHeight=" + Small(in, 20);
+    case 17: {
+      // The game's own face (which the sandbox never plants), a face only
+      // a canary holds, an installed one.
+      static const char* const kFaces[] = {"", "OrbaBlock", "OrbaLeak", "IPAGothic"};
+      return "Caption Name=\"c\" Left=0 Top=0 Text={" + Value(in, 1) + "} FontHeight=" + Small(in, 20) +
+             " FontName=\"" + in.PickValueInArray(kFaces) + "\"";
+    }
     case 18:
       return "Button Name=" + Object(in) + " Source=\"pic.bmp\" Left=" + Small(in, 40) + " Top=" + Small(in, 30) +
              " OnNotify=\"" + Page(in) + "\"";
@@ -320,12 +342,14 @@ std::string Wave() {
 // What an input's first lines ask for, each line optional: a game of the
 // tree to start from ("GAME:NAME": tests/games/NAME, or the demo for
 // "demo"), what the sandbox plants ("PLANT:" and a hexadecimal mask of
-// orba::fuzz::TPlant bits; without it the generator's bytes choose), and
+// orba::fuzz::TPlant bits; without it the generator's bytes choose), how
+// the game is named ("NAMED:/" with a trailing "/", "NAMED:" without), and
 // script lines of the input's own ("> " and the line) that open the first
 // generated page. The generator's bytes follow.
 struct THead {
   fs::path Seed;
   std::optional<uint32_t> Plants;
+  std::optional<bool> Slash;  // "NAMED:/" or "NAMED:": the game named with a trailing "/" or without
   std::string Lines;
 };
 
@@ -345,6 +369,8 @@ THead ReadHead(const uint8_t*& data, size_t& size) {
         head.Seed = folder;
     } else if (line.rfind("PLANT:", 0) == 0) {
       head.Plants = static_cast<uint32_t>(std::strtoul(line.c_str() + 6, nullptr, 16)) & orba::fuzz::kPlantAll;
+    } else if (line == "NAMED:/" || line == "NAMED:") {
+      head.Slash = line == "NAMED:/";
     } else if (line.rfind("> ", 0) == 0) {
       head.Lines += line.substr(2) + "\n";
     } else {
@@ -427,14 +453,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orba::fuzz::TGameSandbox& folders = sandbox.Folders;
   const THead head = ReadHead(data, size);
   FuzzedDataProvider in(data, size);
-  const uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & orba::fuzz::kPlantAll;
+  uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & kFirstPlants;
   const int ticks = in.ConsumeIntegralInRange<int>(1, kMaxTicks);
   std::string input, events;
   WriteScripts(in, ticks, input, events);
   WriteSources(in, folders.Sources(), folders.Home(), head);
+  // Drawn last, so that an input that ends before (as every kept regression
+  // did when they came) plants and names its game as it always has: the
+  // game named with a trailing "/" or without, and the later plants.
+  const auto last = in.ConsumeIntegral<uint8_t>();
+  const bool slash = head.Slash ? *head.Slash : (last & 1) != 0;
+  if (!head.Plants) plants |= (static_cast<uint32_t>(last >> 1) << kFirstPlantBits) & orba::fuzz::kPlantAll;
   const fs::path game = folders.Game();
   fs::remove_all(game);
-  if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string())) return 0;
+  // A package game, so that its next volume planted beside it is one.
+  const bool package = (plants & orba::fuzz::kPlantNextVolumeLink) != 0;
+  if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string(), package)) return 0;
   folders.Plant(plants);
   folders.StartWatching();
   orba::fuzz::Refused([&] {
@@ -449,7 +483,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orba::TCallMan::StepBudget = kStepBudget;
     orba::TCallMan::TimeBudgetMs = kTimeBudgetMs;
     {
-      orba::TGameClient client(game.string(), orba::TScriptedEvents::Parse(events));
+      orba::TGameClient client(game.string() + (slash ? "/" : ""), orba::TScriptedEvents::Parse(events));
       client.SetRandomSeed(0);
       orba::TShellRunner runner(clock, video, scripted, client);
       if (runner.StartUp()) orba::RunSteps(runner, clock, ticks, 15);

@@ -83,7 +83,6 @@ TGameSandbox::~TGameSandbox() {
 }
 
 void TGameSandbox::WatchFifo(const std::stop_token& stop) {
-  const std::string fifo = (Game() / "fifo.txt").string();
   std::unique_lock<std::mutex> hold(lock_);
   while (!stop.stop_requested()) {
     if (!playing_since_) {
@@ -95,12 +94,15 @@ void TGameSandbox::WatchFifo(const std::stop_token& stop) {
     for (auto probe = since + fifo_wait_; !stop.stop_requested(); probe += fifo_wait_ / 4) {
       if (playing_changed_.wait_until(hold, stop, probe, [&] { return playing_since_ != since; })) break;
       if (stop.stop_requested()) break;
-      // Still playing: a reader on the FIFO now is the game, waiting in open.
-      const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-      if (fd >= 0) {
-        std::fprintf(stderr, "game fuzz: the game has waited on the planted FIFO %s for over %lld ms\n", fifo.c_str(),
-                     static_cast<long long>(fifo_wait_.count()));
-        std::abort();
+      // Still playing: a reader on a FIFO now is the game, waiting in open.
+      for (const char* name : kPlantedFifos) {
+        const std::string fifo = (Game() / name).string();
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+          std::fprintf(stderr, "game fuzz: the game has waited on the planted FIFO %s for over %lld ms\n",
+                       fifo.c_str(), static_cast<long long>(fifo_wait_.count()));
+          std::abort();
+        }
       }
     }
   }
@@ -117,6 +119,9 @@ void TGameSandbox::MakeOutside() {
       {Canary() / "secret.txt", "a file outside every game\n"},
       {Canary() / "folder/inner.txt", "a file in a folder outside every game\n"},
       {Canary() / "clip.ts", "a movie outside every game\n"},
+      {Canary() / "volume.001", "a package volume outside every game\n"},
+      {Canary() / "save.dat", "saves outside every game\n"},
+      {Canary() / "font.ttf", "a font outside every game\n"},
       {Home() / ".ssh/id_rsa", "the user's key\n"},
       {Home() / ".bashrc", "the user's shell settings\n"},
       {Home() / ".config/autostart/keep.desktop", "[Desktop Entry]\n"},
@@ -166,6 +171,27 @@ void TGameSandbox::Plant(uint32_t mask) {
   }
   if ((mask & kPlantWrittenNameLink) != 0) Link(secret, game / "shot.brx");
   if ((mask & kPlantOwnPictureLink) != 0) Link(secret, game / "own.bmp");
+  if ((mask & kPlantNextVolumeLink) != 0) {
+    Link(Canary() / "volume.001", game / "game.001");
+    Link(Canary() / "volume.001", game / "save.001");
+  }
+  if ((mask & kPlantSaveLink) != 0) Link(Canary() / "save.dat", game / "save.dat");
+  if ((mask & kPlantFontFolder) != 0) {
+    fs::create_directories(game / "fonts");
+    if (::mkfifo((game / "fonts/fifo.ttf").c_str(), 0644) != 0 && errno != EEXIST)
+      throw std::runtime_error("game sandbox: cannot make a FIFO: " + std::string(std::strerror(errno)));
+    Link(Canary() / "font.ttf", game / "fonts/out.ttf");
+    Link(Canary() / "folder", game / "fonts/outdir");
+    Link(Home(), game / "fonts/home");
+  }
+  if ((mask & kPlantNoUserFolders) != 0) {
+    fs::remove_all(Home() / "Desktop");
+    fs::remove_all(Home() / "Documents");
+  }
+  if ((mask & kPlantLongNames) != 0) {
+    WriteText(game / kLongName, "a long name\n");
+    WriteText(game / kLongNameC, "a long name ending in c\n");
+  }
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";
@@ -270,6 +296,7 @@ void TGameSandbox::Reset() {
     WatchOutside();
     dirty_ = false;
   }
+  for (const char* folder : {"Desktop", "Documents"}) fs::create_directories(Home() / folder);
   Drain();
 }
 

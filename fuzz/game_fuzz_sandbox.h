@@ -4,14 +4,17 @@
 // game it plants what a downloaded game may carry: symbolic links to the
 // canaries (files and folders, dangling or not, named like the temporary
 // files of the player's writes and like the files a script reads, writes or
-// extracts), a FIFO, a link to a device, links that stay inside the game.
+// extracts, the package's next volume and the save file), FIFOs (one in the
+// game's font folder, beside links leading out), a link to a device, links
+// that stay inside the game, names of 240 letters; and it may take HOME's
+// desktop and documents folders away for one game.
 //
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
 // read of a canary and each write outside the game's folder, its data
 // folder, the temporary folder, the desktop and the documents. A stat of a
 // canary makes no event: what a game learns by asking whether a file exists
-// is not seen here. A game that waits on the planted FIFO stays in its open
+// is not seen here. A game that waits on a planted FIFO stays in its open
 // call: a watchdog thread finds it there (a writer can open the FIFO
 // without waiting only while a reader has it open) and ends the process
 // with a message.
@@ -48,14 +51,28 @@ enum TPlant : uint32_t {
   kPlantWrittenNameLink = 1u << 11,  // "shot.brx", a link to a canary file
   kPlantOwnPictureLink = 1u << 12,   // "own.bmp" (the input's picture) replaced by a link to a canary file
   kPlantPlaylists = 1u << 13,        // "movie.avi" and "list.m3u8": playlists naming a canary file by its path
-  kPlantAll = (1u << 14) - 1,
+  kPlantNextVolumeLink = 1u << 14,   // "game.001" and "save.001", the next volumes of the game's package (it
+                                     // is then built as "game.dat") and of its save file, links to a canary
+  kPlantSaveLink = 1u << 15,         // "save.dat", a link to a canary file
+  kPlantFontFolder = 1u << 16,       // "fonts": the FIFO "fifo.ttf", links out "out.ttf" (a canary font),
+                                     // "outdir" (the canary folder) and "home" (HOME)
+  kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
+  kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
+  kPlantAll = (1u << 19) - 1,
 };
+
+// The FIFOs the sandbox plants, relative to the game folder: a game that
+// waits on one ends the process.
+inline const char* const kPlantedFifos[] = {"fifo.txt", "fonts/fifo.ttf"};
+// The planted names of 240 letters: only the second ends in "c".
+inline const std::string kLongName(240, 'a');
+inline const std::string kLongNameC = std::string(239, 'a') + "c";
 
 class TGameSandbox {
  public:
   // Makes the folders and canaries under Root (an empty folder) and starts
   // the watch; raises std::runtime_error when the watch cannot be made. A
-  // game still reading the planted FIFO FifoWait after it started to play
+  // game still reading a planted FIFO FifoWait after it started to play
   // ends the process.
   explicit TGameSandbox(std::filesystem::path root,
                         std::chrono::milliseconds fifo_wait = std::chrono::milliseconds(2000));
@@ -77,8 +94,9 @@ class TGameSandbox {
   // What was done outside the game's folders since StartWatching, one
   // line each; empty when nothing was.
   std::vector<std::string> Findings();
-  // Between runs: removes the data folders the game made and, after a
-  // finding, makes the canaries and their folders anew.
+  // Between runs: removes the data folders the game made, gives HOME its
+  // desktop and documents back and, after a finding, makes the canaries
+  // and their folders anew.
   void Reset();
   // Whether the desktop may open Target as a folder for the game: an
   // absolute path (or a "file://" address of one) of an existing folder

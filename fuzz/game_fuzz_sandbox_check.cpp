@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -33,26 +34,33 @@ void WriteByRename(const fs::path& path, const std::string& text) {
   fs::rename(temporary, path);
 }
 
+// Everything planted but HOME without its desktop and documents, which a
+// case on them plants itself.
+constexpr uint32_t kPlantWithUserFolders = kPlantAll & ~kPlantNoUserFolders;
+
 class GameSandboxTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    MakeSandbox();
+    PlayOnce();
+  }
+  void MakeSandbox() {
     char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     root_ = pattern;
     sandbox_ = std::make_unique<TGameSandbox>(root_);
-    PlayOnce();
   }
   void TearDown() override {
     sandbox_.reset();
     fs::remove_all(root_);
   }
   // A built game with what the sandbox plants, watched from now on.
-  void PlayOnce() {
+  void PlayOnce(uint32_t plants = kPlantWithUserFolders) {
     fs::remove_all(sandbox_->Game());
     fs::create_directories(sandbox_->Game());
     Write(sandbox_->Game() / "pic.bmp", "BM");
     Write(sandbox_->Game() / "own.bmp", "BM");
-    sandbox_->Plant(kPlantAll);
+    sandbox_->Plant(plants);
     sandbox_->StartWatching();
   }
 
@@ -60,16 +68,24 @@ class GameSandboxTest : public ::testing::Test {
   std::unique_ptr<TGameSandbox> sandbox_;
 };
 
-// What a case does and which finding it must give (empty: none).
+// What a case does and which finding it must give (empty: none), with what
+// planted.
 struct TCase {
   const char* Name;
   std::function<void(const TGameSandbox&)> Act;
   const char* Finding;
+  uint32_t Plants = kPlantWithUserFolders;
 };
 
 std::ostream& operator<<(std::ostream& out, const TCase& c) { return out << c.Name; }
 
-class GameSandboxFindingTest : public GameSandboxTest, public ::testing::WithParamInterface<TCase> {};
+class GameSandboxFindingTest : public GameSandboxTest, public ::testing::WithParamInterface<TCase> {
+ protected:
+  void SetUp() override {
+    MakeSandbox();
+    PlayOnce(GetParam().Plants);
+  }
+};
 
 TEST_P(GameSandboxFindingTest, ReportsExactlyWhatLeftTheGame) {
   GetParam().Act(*sandbox_);
@@ -103,6 +119,26 @@ const TCase kCases[] = {
      "canary/absent.brx ("},
     {"creation_in_autostart_through_an_extract_temporary",
      [](const TGameSandbox& s) { Write(s.Game() / "dl/pic.bmp.~tmp", "x"); }, ".config/autostart/evil.desktop ("},
+    {"read_through_the_next_volume_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "game.001"); },
+     "canary/volume.001 (opened"},
+    {"write_through_the_saves_next_volume_link", [](const TGameSandbox& s) { Write(s.Game() / "save.001", "x"); },
+     "canary/volume.001 (opened, written"},
+    {"read_through_the_save_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "save.dat"); },
+     "canary/save.dat (opened"},
+    {"truncation_through_the_save_link",
+     [](const TGameSandbox& s) { std::ofstream(s.Game() / "save.dat", std::ios::trunc); }, "canary/save.dat"},
+    {"read_through_a_font_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "fonts/out.ttf"); },
+     "canary/font.ttf (opened"},
+    {"scan_through_a_font_folder_link",
+     [](const TGameSandbox& s) { (void)fs::begin(fs::directory_iterator(s.Game() / "fonts/outdir")); },
+     "canary/folder ("},
+    {"read_of_home_through_a_font_folder_link",
+     [](const TGameSandbox& s) { ReadAll(s.Game() / "fonts/home/.bashrc"); }, "a canary outside the game was read"},
+    {"desktop_made_anew_in_a_home_without_it",
+     [](const TGameSandbox& s) { fs::create_directories(s.Home() / "Desktop/manual"); }, "home/Desktop (created",
+     kPlantAll},
+    {"documents_made_anew_in_a_home_without_them",
+     [](const TGameSandbox& s) { Write(s.Home() / "Documents", "x"); }, "home/Documents (opened, written, closed after writing, created)", kPlantAll},
     {"write_beside_the_game", [](const TGameSandbox& s) { Write(s.Root() / "escaped.txt", "x"); }, "escaped.txt"},
     {"write_of_a_home_dotfile",
      [](const TGameSandbox& s) { std::ofstream(s.Home() / ".bashrc", std::ios::app) << "x"; },
@@ -139,6 +175,16 @@ const TCase kCases[] = {
        WriteByRename(s.Home() / ".local/share/orba/fuzz/save.dat", "x");
      },
      ""},
+    {"reads_in_the_games_font_folder_and_of_the_long_names",
+     [](const TGameSandbox& s) {
+       fs::create_directories(s.Game() / "fonts/sub");
+       Write(s.Game() / "fonts/own.ttf", "x");
+       ReadAll(s.Game() / "fonts/own.ttf");
+       ReadAll(s.Game() / kLongName);
+       ReadAll(s.Game() / kLongNameC);
+       (void)fs::begin(fs::directory_iterator(s.Game() / "fonts"));
+     },
+     ""},
     {"wallpaper_in_the_data_folders",
      [](const TGameSandbox& s) { WriteByRename(s.Home() / ".local/share/orba/orbawall.bmp", "BM"); }, ""},
     {"files_on_the_desktop_in_documents_and_the_temporary_folder",
@@ -166,6 +212,19 @@ TEST_F(GameSandboxTest, AfterAFindingTheCanariesAreWholeAndTheNextRunIsClean) {
   EXPECT_TRUE(sandbox_->Findings().empty());
   ReadAll(sandbox_->Game() / "link.txt");
   EXPECT_FALSE(sandbox_->Findings().empty()) << "the watch holds after the reset";
+}
+
+TEST_F(GameSandboxTest, AHomeWithoutUserFoldersGetsThemBackBetweenRuns) {
+  fs::create_directories(sandbox_->Home() / "Desktop/kept");
+  PlayOnce(kPlantAll);
+  EXPECT_FALSE(fs::exists(sandbox_->Home() / "Desktop"));
+  EXPECT_FALSE(fs::exists(sandbox_->Home() / "Documents"));
+  EXPECT_TRUE(sandbox_->Findings().empty()) << "the sandbox's own removal is no finding";
+  sandbox_->Reset();
+  EXPECT_TRUE(fs::is_directory(sandbox_->Home() / "Desktop"));
+  EXPECT_TRUE(fs::is_directory(sandbox_->Home() / "Documents"));
+  PlayOnce();
+  EXPECT_TRUE(sandbox_->Findings().empty());
 }
 
 TEST_F(GameSandboxTest, TheGamesDataFolderGoesBetweenRuns) {
@@ -211,7 +270,9 @@ const TOpenCase kOpenCases[] = {
 INSTANTIATE_TEST_SUITE_P(Targets, GameSandboxOpenTest, ::testing::ValuesIn(kOpenCases),
                          [](const ::testing::TestParamInfo<TOpenCase>& info) { return std::string(info.param.Name); });
 
-TEST(GameSandboxDeathTest, AGameWaitingOnThePlantedFifoEndsTheProcess) {
+class GameSandboxDeathTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(GameSandboxDeathTest, AGameWaitingOnAPlantedFifoEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
   ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -220,13 +281,21 @@ TEST(GameSandboxDeathTest, AGameWaitingOnThePlantedFifoEndsTheProcess) {
       {
         TGameSandbox sandbox(root, std::chrono::milliseconds(100));
         fs::create_directories(sandbox.Game());
-        sandbox.Plant(kPlantFifo);
+        sandbox.Plant(kPlantFifo | kPlantFontFolder);
         sandbox.StartWatching();
-        ReadAll(sandbox.Game() / "fifo.txt");
+        ReadAll(sandbox.Game() / GetParam());
       },
-      "waited on the planted FIFO");
+      std::string("waited on the planted FIFO .*") + GetParam());
   fs::remove_all(root);
 }
+
+INSTANTIATE_TEST_SUITE_P(Fifos, GameSandboxDeathTest, ::testing::ValuesIn(kPlantedFifos),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace orba::fuzz

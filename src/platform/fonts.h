@@ -94,8 +94,10 @@ class TFontEngine {
   // A face the name does not reach is replaced by the default Japanese
   // face; nullptr only when that one is missing too.
   virtual std::unique_ptr<TFontFace> CreateFace(const TFontRequest& request) = 0;
-  // Makes the fonts of a folder (Shift-JIS path) available; a missing
-  // folder is ignored.
+  // Makes the fonts a game brings in its font folder (Shift-JIS, "\" or
+  // "/" separators; the game's folder followed by "fonts") available: the
+  // regular files that lie inside the game's folder, no link leading out,
+  // no FIFO or device. A missing folder is ignored.
   virtual void AddFontFolder(const std::string& folder) {}
 };
 

@@ -8,15 +8,18 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 #include <utility>
 
 #include <strings.h>
 
+#include "core/system/game_fonts.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -68,7 +71,14 @@ bool SameFamily(const std::string& a, const char* b) {
   return a.size() == std::strlen(b) && strncasecmp(a.c_str(), b, a.size()) == 0;
 }
 
-// The file of a fontconfig family of exactly that name (UTF-8).
+// The descriptors fontconfig knows the game's font files by. They stay open
+// for as long as it may read them, until another game's folder replaces
+// them or the program ends, so that no such name ever reaches another file.
+std::vector<int>& GameFontFiles() {
+  static std::vector<int> files;
+  return files;
+}
+
 bool FontconfigReady() {
   if (!FcInit()) return false;
   // Its configuration lives until the program ends; free it then (a second
@@ -78,6 +88,7 @@ bool FontconfigReady() {
   return true;
 }
 
+// The file of a fontconfig family of exactly that name (UTF-8).
 TFontFile FindFamily(const std::string& family, bool stand_in) {
   TFontFile found;
   if (family.empty() || !FontconfigReady()) return found;
@@ -134,8 +145,12 @@ void TrimToInk(TGlyphBitmap& g) {
 // The FreeType library and every face file opened, shared by the engine
 // and the fonts it made, so that either may go first.
 struct TFreeTypeFonts::TLibrary {
+  // A file by its name, face index and the file the name reaches now: a
+  // game's font is named by a descriptor number that a later game's font
+  // may reuse.
+  using TKey = std::tuple<std::string, int32_t, dev_t, ino_t>;
   FT_Library Library = nullptr;
-  std::map<std::pair<std::string, int32_t>, FT_Face> Faces;  // nullptr: the file failed
+  std::map<TKey, FT_Face> Faces;  // nullptr: the file failed
 
   TLibrary() {
     if (FT_Init_FreeType(&Library) != 0) Library = nullptr;
@@ -147,7 +162,9 @@ struct TFreeTypeFonts::TLibrary {
   }
   FT_Face Open(const TFontFile& file) {
     if (Library == nullptr || file.Path.empty()) return nullptr;
-    const auto key = std::make_pair(file.Path, file.Index);
+    struct stat st {};
+    if (::stat(file.Path.c_str(), &st) != 0) st = {};
+    const TKey key{file.Path, file.Index, st.st_dev, st.st_ino};
     auto it = Faces.find(key);
     if (it != Faces.end()) return it->second;
     FT_Face face = nullptr;
@@ -351,10 +368,23 @@ std::unique_ptr<TFontFace> TFreeTypeFonts::CreateFace(const TFontRequest& reques
 }
 
 void TFreeTypeFonts::AddFontFolder(const std::string& folder) {
-  const std::string path = SjisToUtf8(folder);
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || !FontconfigReady()) return;
-  FcConfigAppFontAddDir(nullptr, reinterpret_cast<const FcChar8*>(path.c_str()));
+  if (!FontconfigReady()) return;
+  // Fontconfig is handed each checked file by its descriptor's name, never
+  // the folder: scanning that itself it would follow every link and wait
+  // on every FIFO there. Fontconfig and FreeType then open the file the
+  // descriptor holds, whatever the folder holds meanwhile.
+  std::vector<int>& files = GameFontFiles();
+  if (!files.empty()) FcConfigAppFontClear(nullptr);
+  for (const int fd : files) ::close(fd);
+  files.clear();
+  for (const int fd : OpenGameFontFiles(folder)) {
+    const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    if (FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(name.c_str()))) {
+      files.push_back(fd);
+    } else {
+      ::close(fd);
+    }
+  }
   resolved_.clear();
 }
 

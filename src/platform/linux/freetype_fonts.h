@@ -13,6 +13,9 @@
 // Bold is the outline emboldened by one pixel (the advance grows by one),
 // italic the outline sheared by 0.2; the Japanese faces have neither.
 // Character codes become Unicode through code page 932.
+//
+// A game's own font folder is read as core/system/game_fonts.h finds it:
+// fontconfig gets each checked file, never the folder to scan.
 #pragma once
 
 #include <map>

@@ -87,30 +87,51 @@ size_t MatchSet(const std::string& ch, const std::string& mask, size_t m, bool& 
   return m + 1;
 }
 
-bool MatchFrom(const std::string& name, size_t n, const std::string& mask, size_t m) {
-  while (m < mask.size()) {
-    if (mask[m] == '*') {
-      for (size_t k = n;; k += CharLen(name, k)) {
-        if (MatchFrom(name, k, mask, m + 1)) return true;
-        if (k >= name.size()) return false;
-      }
-    }
-    if (n >= name.size()) return false;
-    const std::string ch = name.substr(n, CharLen(name, n));
-    if (mask[m] == '?') {
-      ++m;
-    } else if (mask[m] == '[') {
-      bool matched = false;
-      m = MatchSet(ch, mask, m + 1, matched);
-      if (m == std::string::npos || !matched) return false;
-    } else {
-      const std::string mc = mask.substr(m, CharLen(mask, m));
-      if (mc != ch) return false;
-      m += mc.size();
-    }
-    n += ch.size();
+// Whether the character of Name at N matches the mask item at M ("?", a
+// "[...]" set or a literal character); M moves past the item when it does.
+bool MatchOne(const std::string& name, size_t n, const std::string& mask, size_t& m) {
+  const std::string ch = name.substr(n, CharLen(name, n));
+  if (mask[m] == '?') {
+    ++m;
+    return true;
   }
-  return n >= name.size();
+  if (mask[m] == '[') {
+    bool matched = false;
+    const size_t next = MatchSet(ch, mask, m + 1, matched);
+    if (next == std::string::npos || !matched) return false;
+    m = next;
+    return true;
+  }
+  const size_t len = CharLen(mask, m);
+  if (mask.compare(m, len, ch) != 0) return false;
+  m += len;
+  return true;
+}
+
+// Every mask item but "*" takes exactly one character, so when the items
+// after a star fail, only the last star need take one more character and
+// the match go on from there: no earlier star can do better. That keeps the
+// time linear in the name for each star, where trying every split of the
+// name between the stars grows with its length to the power of their number.
+bool MatchFrom(const std::string& name, const std::string& mask) {
+  size_t n = 0, m = 0;
+  size_t star_m = std::string::npos, star_n = 0;  // after the last star; where its run of characters ends
+  while (n < name.size()) {
+    if (m < mask.size() && mask[m] == '*') {
+      star_m = ++m;
+      star_n = n;
+    } else if (m < mask.size() && MatchOne(name, n, mask, m)) {
+      n += CharLen(name, n);
+    } else if (star_m != std::string::npos) {
+      star_n += CharLen(name, star_n);
+      n = star_n;
+      m = star_m;
+    } else {
+      return false;
+    }
+  }
+  while (m < mask.size() && mask[m] == '*') ++m;
+  return m == mask.size();
 }
 
 // The file-name part of a packaged name that may be written into a folder:
@@ -187,7 +208,7 @@ std::vector<std::pair<std::string, int32_t>> TSaveDataSlots::SaveCaptions() {
 bool IsMemoryFileName(const std::string& name) { return HasPrefix(name, "mem:") || IsSaveFileName(name); }
 
 bool MatchesMask(const std::string& name, const std::string& mask) {
-  return MatchFrom(SjisUpperCase(name), 0, SjisUpperCase(mask), 0);
+  return MatchFrom(SjisUpperCase(name), SjisUpperCase(mask));
 }
 
 bool TFileFuncService::CopyFile(const std::string& source, const std::string& dest) {

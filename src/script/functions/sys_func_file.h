@@ -76,7 +76,7 @@ bool IsMemoryFileName(const std::string& name);
 
 // Whether a file name matches a mask: "*" any run of characters, "?" one
 // character, "[...]" one of a set (ranges "a-z", "!" first for none of it),
-// compared without regard to case.
+// compared without regard to case; in time linear in the name for each star.
 bool MatchesMask(const std::string& name, const std::string& mask);
 
 class TVrFileManager;
