@@ -146,29 +146,34 @@ TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_
   return ReplaceFileWholeAt(folder.Fd, name, data, size);
 }
 
-std::optional<std::vector<uint8_t>> ReadWholeFd(int fd) {
+std::optional<std::vector<uint8_t>> ReadWholeFd(int fd, uint64_t max_size) {
   std::vector<uint8_t> bytes;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+    if (static_cast<uint64_t>(st.st_size) > max_size) return std::nullopt;
+    bytes.reserve(static_cast<size_t>(st.st_size));
+  }
   uint8_t chunk[1 << 16];
   for (off_t at = 0;;) {
     const ssize_t n = ::pread(fd, chunk, sizeof chunk, at);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return std::nullopt;
     if (n == 0) return bytes;
+    // The file may have grown since fstat.
+    if (bytes.size() + static_cast<uint64_t>(n) > max_size) return std::nullopt;
     bytes.insert(bytes.end(), chunk, chunk + n);
     at += n;
   }
 }
 
-std::optional<std::vector<uint8_t>> ReadOwnFileAt(int folder_fd, const std::string& name) {
+std::optional<std::vector<uint8_t>> ReadOwnFileAt(int folder_fd, const std::string& name, uint64_t max_size) {
   // Not blocking, so a FIFO of that name cannot hold the open up; the type
   // is checked on what was opened.
   const int fd = ::openat(folder_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::optional<std::vector<uint8_t>> bytes;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes = ReadWholeFd(fd);
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes = ReadWholeFd(fd, max_size);
   ::close(fd);
   return bytes;
 }

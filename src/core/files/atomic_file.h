@@ -69,13 +69,16 @@ TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const 
 // The same for the file Path, relative to its folder.
 TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size);
 
+// No size limit for the reads below.
+inline constexpr uint64_t kAnySize = UINT64_MAX;
 // The bytes of the regular file Name of the folder Folder_fd itself: a
 // symlink (or a FIFO, a device, a folder) of that name gives nothing, and
-// so does a read that fails.
-std::optional<std::vector<uint8_t>> ReadOwnFileAt(int folder_fd, const std::string& name);
+// so does a read that fails or a file of more than Max_size bytes.
+std::optional<std::vector<uint8_t>> ReadOwnFileAt(int folder_fd, const std::string& name,
+                                                  uint64_t max_size = kAnySize);
 // The bytes of an open file from its start to its end; nothing when reading
-// fails.
-std::optional<std::vector<uint8_t>> ReadWholeFd(int fd);
+// fails or the file holds more than Max_size bytes.
+std::optional<std::vector<uint8_t>> ReadWholeFd(int fd, uint64_t max_size = kAnySize);
 
 // Opens the folder Path lies in for the At forms (O_PATH, close-on-exec;
 // the folder's own path is followed as given) and sets Name to Path's last

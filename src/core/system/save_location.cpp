@@ -84,37 +84,14 @@ bool CanCreateIn(const std::string& dir) {
   return ok;
 }
 
-// The bytes of the regular file Path itself, read in its folder: a symbolic
-// link (or a FIFO or device) in its place gives nothing, so that a
-// "save.dat" planted beside a read-only game cannot copy a file of the
-// user's into the data folder.
-std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& path) {
-  std::string name;
-  const int folder = OpenFolderOf(SjisToUtf8(path), name);
-  if (folder < 0) return std::nullopt;
-  std::optional<std::vector<uint8_t>> bytes = ReadOwnFileAt(folder, name);
-  ::close(folder);
-  return bytes;
-}
-
 }  // namespace
 
 std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& utf8, uint64_t max_size) {
-  const int fd = ::open(utf8.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::vector<uint8_t>> bytes;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.emplace();
-    uint8_t chunk[65536];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) {
-      bytes->insert(bytes->end(), chunk, chunk + n);
-      if (bytes->size() > max_size) break;  // grown since fstat, or larger from the start
-    }
-    if (n < 0 || bytes->size() > max_size) bytes.reset();
-  }
-  ::close(fd);
+  std::string name;
+  const int folder = OpenFolderOf(utf8, name);
+  if (folder < 0) return std::nullopt;
+  std::optional<std::vector<uint8_t>> bytes = ReadOwnFileAt(folder, name, max_size);
+  ::close(folder);
   return bytes;
 }
 
@@ -185,7 +162,7 @@ std::string ResolveSaveDataFile(const std::string& program_path, const std::stri
   std::string file_name = data.Folder + "save.dat";
   const std::string beside = dir + "save.dat";
   if (!program_path.empty() && !IsFile(SjisToUtf8(file_name))) {
-    if (std::optional<std::vector<uint8_t>> old = ReadOwnRegularFile(beside)) {
+    if (std::optional<std::vector<uint8_t>> old = ReadOwnRegularFile(SjisToUtf8(beside))) {
       try {
         TKsMemoryStream(std::move(*old)).SaveToFile(file_name);
       } catch (const EOrbaError&) {

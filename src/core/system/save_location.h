@@ -10,13 +10,13 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/errors.h"
+#include "core/files/atomic_file.h"
 
 namespace orba {
 
@@ -30,12 +30,12 @@ inline constexpr char kMsgCannotCreateDataFile[] =
 // desktop or documents folder that does not exist).
 // An id the host does not know raises EOrbaError.
 std::string GetSpecialFolder(int id);
-// The bytes of the regular file at Utf8 (a disk path) itself, read through
-// the file opened: a symbolic link (or a FIFO or device) in its place gives
-// nothing, so that a file planted under the name cannot make the player read
-// a file of the user's; nothing too for a file larger than MaxSize.
-std::optional<std::vector<uint8_t>> ReadOwnRegularFile(
-    const std::string& utf8, uint64_t max_size = std::numeric_limits<uint64_t>::max());
+// The bytes of the regular file at Utf8 (a disk path) itself, read in its
+// folder: a symbolic link (or a FIFO or device) in its place gives nothing,
+// so that a file planted under the name cannot make the player read a file
+// of the user's (a "save.dat" planted beside a read-only game copied into
+// the data folder); nothing too for a file larger than MaxSize.
+std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& utf8, uint64_t max_size = kAnySize);
 // The player's own system folder, where the wallpaper bitmap is written;
 // ends in "/" (empty when there is none).
 std::string GetWindowsFolder();
