@@ -24,15 +24,19 @@
 
 namespace orba {
 
-std::vector<std::string_view> SplitTextLineViews(std::string_view text, size_t max_lines) {
+namespace {
+
+// Calls Line with each line of Text (SplitTextLines' rule) until it answers
+// false.
+template <typename Line>
+void EachTextLine(std::string_view text, Line line) {
   text = text.substr(0, text.find('\0'));  // a zero byte ends the text
   const size_t end = text.size();
-  std::vector<std::string_view> lines;
   size_t start = 0;
-  while (start < end && lines.size() <= max_lines) {
+  while (start < end) {
     size_t i = start;
     while (i < end && text[i] != '\r' && text[i] != '\n') ++i;
-    lines.push_back(text.substr(start, i - start));
+    if (!line(text.substr(start, i - start))) return;
     if (i < end && text[i] == '\r') {
       ++i;
       if (i < end && text[i] == '\n') ++i;
@@ -41,6 +45,21 @@ std::vector<std::string_view> SplitTextLineViews(std::string_view text, size_t m
     }
     start = i;
   }
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitTextLineViews(std::string_view text, size_t max_lines) {
+  // Counted first, so that the list is made once at its size and a text of
+  // too many lines costs no list at all beyond the limit.
+  size_t count = 0;
+  EachTextLine(text, [&](std::string_view) { return ++count <= max_lines; });
+  std::vector<std::string_view> lines;
+  lines.reserve(count);
+  EachTextLine(text, [&](std::string_view line) {
+    lines.push_back(line);
+    return lines.size() < count;
+  });
   return lines;
 }
 
