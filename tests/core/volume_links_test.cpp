@@ -125,6 +125,21 @@ TEST(PlantedVolumeOfAGame, LeadsIntoTheGamesOtherFoldersButNoFurther) {
   EXPECT_FALSE(watch.Touched());
 }
 
+// A file the player opens itself outside the game's folders (the package
+// appended to its program) keeps its volumes while the game runs.
+TEST(PlantedVolumeOfAGame, BesideAFileOutsideItsFoldersIsStillRead) {
+  const test::TempDir dir;
+  const Planting p(dir);
+  test::WriteFileBytes(p.game + "/x.001", Counting(5, 10));
+  RestrictFileAccess();
+  AllowFileRoot(p.data, TAccessRoot::Data);
+  TKsBigFileStream s(p.game + "/x.dat", fmOpenRead, kVolume);
+  ReleaseFileAccess();
+  std::vector<uint8_t> got(20);
+  got.resize(static_cast<size_t>(s.Read(got.data(), 20)));
+  EXPECT_EQ(got, Counting(15));
+}
+
 // The volumes of a file named through a link are those of the file it
 // leads to, beside it.
 TEST(PlantedVolumeOfALink, AreLookedUpBesideTheFileTheNameLeadsTo) {

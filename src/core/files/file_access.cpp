@@ -197,7 +197,7 @@ std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::stri
   if (open && walk->End() == TWalkEnd::Found) {
     const fs::path real(walk->RealPath());
     std::lock_guard<std::mutex> guard(policy.Lock);
-    open = policy.Restricted ? Open(policy, real, TFileAccess::Read) : Within(real, base);
+    open = Within(real, base) || (policy.Restricted && Open(policy, real, TFileAccess::Read));
   }
   if (open) return walk;
   TraceRefusal(path, TFileAccess::Read);

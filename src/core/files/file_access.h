@@ -53,9 +53,9 @@ std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess acce
 // brings with it (a package's further volume), also before a game restricts
 // access: links found in Folder or below it lead inside Folder or, once a
 // game restricted access, inside the folders open to it, and the place
-// reached must be one of those and open for reading. Null (the refusal
-// traced once) otherwise; a walk that found nothing is handed back as it
-// ended (Missing).
+// reached must lie in Folder or be open to the game for reading. Null (the
+// refusal traced once) otherwise; a walk that found nothing is handed back
+// as it ended (Missing).
 std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name);
 // Whether the game may read or write Path; a refusal is traced once.
 bool FileAccessAllowed(const std::string& path, TFileAccess access);

@@ -1,6 +1,7 @@
 #include "core/streams/big_file_stream.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,24 +91,39 @@ TKsBigFileStream::TKsBigFileStream(const std::string& file_name, uint16_t mode, 
 
 TKsBigFileStream::TKsBigFileStream(const TDiskWalk& walk, int fd, int64_t volume_size)
     : file_name_(SjisOfDiskPath(walk.RealPath())), mode_(fmOpenRead | fmShareDenyWrite), volume_size_(volume_size) {
-  OpenVolumes(walk, fd);
+  OpenVolumes(fd, walk.RealPath());
 }
 
 void TKsBigFileStream::OpenForReading() {
-  const std::unique_ptr<TDiskWalk> first = WalkForGame(file_name_, TFileAccess::Read);
-  const int fd = first ? OpenWalkedFile(*first) : -1;
-  if (fd < 0) throw EFOpenError(file_name_);
-  OpenVolumes(*first, fd);
+  // The first volume is the very file the name gives (the caller named it
+  // after the file-access policy's walk, or as "/proc/self/fd/N" a file it
+  // holds open): opened without waiting on a FIFO, a regular file only.
+  const int fd = ::open(SjisToUtf8(file_name_).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st {};
+  const int flags = fd >= 0 ? ::fcntl(fd, F_GETFL) : -1;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (fd >= 0) ::close(fd);
+    throw EFOpenError(file_name_);
+  }
+  // Where the file really lies, its links resolved by the system.
+  std::string real(PATH_MAX, '\0');
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), real.data(), real.size());
+  real.resize(n > 0 && static_cast<size_t>(n) < real.size() ? static_cast<size_t>(n) : 0);
+  OpenVolumes(fd, real);
 }
 
-void TKsBigFileStream::OpenVolumes(const TDiskWalk& first, int fd) {
+void TKsBigFileStream::OpenVolumes(int fd, const std::string& real_path) {
   volumes_.push_back(Volume{fd, FileSize(fd)});
-  const std::string real = first.RealPath();
-  folder_ = real.substr(0, real.rfind('/'));
+  // Without a real path ("/" first) no further volume is looked for.
+  if (real_path.empty() || real_path[0] != '/') return;
+  const size_t slash = real_path.rfind('/');
+  folder_ = real_path.substr(0, slash);
   // The name as the stream names volumes: the Shift-JIS form of the disk
   // name, or a raw Shift-JIS name on disk as it stands.
-  entry_ = DiskPathToSjis(first.Entry());
-  if (entry_.empty()) entry_ = first.Entry();
+  const std::string disk_entry = real_path.substr(slash + 1);
+  entry_ = DiskPathToSjis(disk_entry);
+  if (entry_.empty()) entry_ = disk_entry;
   for (int n = 1; volumes_.back().size == volume_size_; ++n) {
     const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, VolumeFileName(entry_, n));
     if (walk && walk->End() != TWalkEnd::Found) break;  // no further volume
@@ -124,7 +140,7 @@ void TKsBigFileStream::OpenVolumes(const TDiskWalk& first, int fd) {
 }
 
 std::unique_ptr<TKsBigFileStream> TKsBigFileStream::OpenBeside(const std::string& name) const {
-  if (Writable() || volumes_.empty()) return nullptr;
+  if (Writable() || entry_.empty()) return nullptr;
   const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, name);
   if (walk && walk->End() != TWalkEnd::Found) return nullptr;
   const int fd = walk ? OpenWalkedFile(*walk) : -1;

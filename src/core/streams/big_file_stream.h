@@ -35,14 +35,14 @@ class TKsBigFileStream : public TKsBigStream {
   // volume n + 1 for as long as volume n is exactly VolumeSize long and the
   // next file exists. Volume 0 missing raises EFOpenError.
   //
-  // Read access opens volume 0 through the file-access policy's walk
-  // (WalkForGame: a regular file, never a FIFO or device, and while a game
-  // runs one of its own) and looks every later volume up in the folder that
-  // walk ended in, named after the file found there, through WalkBeside: a
-  // link planted there must lead inside that folder (or the game's folders),
-  // so a package's volume never reaches another file of the user. A volume
-  // there that may not be read counts as one that cannot be opened: it is
-  // taken as a full volume of which nothing can be read, and the last.
+  // Read access opens volume 0 by its name (a regular file only, never
+  // waiting on a FIFO) and looks every later volume up in the folder where
+  // that file really lies, named after it, through the file-access policy's
+  // WalkBeside: a link planted there must lead inside that folder (or the
+  // game's folders), so a package's volume never reaches another file of the
+  // user. A volume there that may not be read counts as one that cannot be
+  // opened: it is taken as a full volume of which nothing can be read, and
+  // the last.
   //
   // Any other access
   // (write) starts from scratch: volumes 0, 1, 2, ... are deleted up to the
@@ -72,8 +72,8 @@ class TKsBigFileStream : public TKsBigStream {
   // further volumes are (a package's side file); null when there is none.
   // One there that may not be read raises EFOpenError.
   std::unique_ptr<TKsBigFileStream> OpenBeside(const std::string& name) const;
-  // Read access: the Shift-JIS name of the file volume 0 was found as, in
-  // its folder (the name itself, or a link's target).
+  // Read access: the Shift-JIS name of the file volume 0 is in its folder
+  // (the name itself, or a link's target).
   const std::string& FirstEntry() const { return entry_; }
 
   // The Shift-JIS name of volume n of this file.
@@ -94,9 +94,9 @@ class TKsBigFileStream : public TKsBigStream {
   TKsBigFileStream(const TDiskWalk& walk, int fd, int64_t volume_size);
   bool Writable() const { return (mode_ & 3) != fmOpenRead; }
   void OpenForReading();
-  // Takes Fd, the file First found, as volume 0 and opens the volumes that
-  // follow it.
-  void OpenVolumes(const TDiskWalk& first, int fd);
+  // Takes Fd, the file at RealPath (disk bytes), as volume 0 and opens the
+  // volumes that follow it.
+  void OpenVolumes(int fd, const std::string& real_path);
   void CreateVolume(int n);
   // Walks `count` bytes from the position volume piece by volume piece:
   // piece(volume, offset in it, at most n, bytes moved so far) moves up to n
@@ -110,8 +110,8 @@ class TKsBigFileStream : public TKsBigStream {
   int64_t volume_size_;
   int64_t position_ = 0;
   std::vector<Volume> volumes_;
-  std::string folder_;  // read access: the real folder (disk bytes) of volume 0
-  std::string entry_;   // read access: FirstEntry
+  std::string folder_;  // read access: the real folder (disk bytes) of volume 0, "" for "/"
+  std::string entry_;   // read access: FirstEntry; "" when where volume 0 lies is unknown
 };
 
 }  // namespace orba
