@@ -44,12 +44,11 @@ class TKsBigFileStream : public TKsBigStream {
   // opened: it is taken as a full volume of which nothing can be read, and
   // the last.
   //
-  // Any other access
-  // (write) starts from scratch: volumes 0, 1, 2, ... are deleted up to the
-  // first one missing, and Write creates them anew. A stream that writes
-  // never opens or writes through a symlink: an existing volume that is one
-  // is not opened (volume 0 raises EFOpenError), and a volume Write creates
-  // replaces the link itself.
+  // Any other access (write) starts from scratch: volumes 0, 1, 2, ... are
+  // deleted up to the first one missing, and Write creates them anew. A
+  // stream that writes never opens or writes through a symlink: an existing
+  // volume that is one is not opened (volume 0 raises EFOpenError), and a
+  // volume Write creates replaces the link itself.
   //
   // The sharing bits are accepted but not enforced: Linux has no mandatory
   // share modes.
