@@ -1,8 +1,8 @@
 // The "hugefile" game over text files and tables planted after its build
-// that no script could hold (a sparse file of 1.2 GB, 30 MB and 16 MiB of
-// line breaks, 100000 columns): each is refused with a trace line as a
-// missing file is, the game goes on, and the player's peak memory stays
-// bounded.
+// that no script could hold (a sparse file of 1.2 GB, a packaged one that
+// unpacks to as much, 30 MB and 16 MiB of line breaks, 100000 columns): each
+// is refused with a trace line as a missing file is, the game goes on, and
+// the player's peak memory stays bounded.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -35,6 +35,21 @@ constexpr bool kAddressSanitizer = false;
 constexpr bool kAddressSanitizer = false;
 #endif
 
+// Writes Folder/game.dat: a package (directory version 0, every entry
+// packed) of one entry "bomb.txt" that unpacks to the text given, or with
+// "--zeros" to 1.2 GB of zeros from about five megabytes.
+const char* const kPlantPackage =
+    "import struct, sys, zlib\n"
+    "c = zlib.compressobj(1)\n"
+    "if sys.argv[2] == '--zeros':\n"
+    "    z = b''.join(c.compress(bytes(1 << 20)) for _ in range(1144)) + c.flush()\n"
+    "else:\n"
+    "    z = c.compress(sys.argv[2].encode()) + c.flush()\n"
+    "name = b'bomb.txt'\n"
+    "start = 4 + 4 + len(name) + 8\n"
+    "with open(sys.argv[1] + '/game.dat', 'wb') as f:\n"
+    "    f.write(struct.pack('<ii', 1, len(name)) + name + struct.pack('<ii', start, start + len(z)) + z)\n";
+
 void WriteRepeated(const std::string& path, const std::string& head, char c, size_t count) {
   std::ofstream out(path, std::ios::binary);
   out << head << std::string(count, c);
@@ -46,6 +61,8 @@ void PlantGame(const std::string& game, bool hostile) {
   test::BuildGame("hugefile", game, true);
   const std::string tiny = "one\r\ntwo\r\n";
   test::WriteText(game + "/tiny.txt", tiny);
+  const test::CommandResult plant = test::RunCommand({ORBA_PYTHON, "-c", kPlantPackage, game, hostile ? "--zeros" : tiny});
+  ASSERT_EQ(plant.exit_code, 0) << plant.output;
   if (!hostile) {
     for (const char* name : {"huge.txt", "breaks.txt", "lines.txt", "limit.txt", "columns.tsv"})
       test::WriteText(game + "/" + name, tiny);
@@ -84,10 +101,11 @@ TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
   ASSERT_EQ(base.exit_code, 0) << base.output;
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(game + "/save.dat"),
-                 {"var log str = \"tiny TRUEone huge FALSEFALSEFALSE2one limit TRUE1048576TRUE2"
-                  " tsv TRUEFALSEFALSEFALSEFALSETRUE1\""});
+                 {"var log str = \"tiny TRUEone huge FALSEFALSEFALSEFALSE2one limit TRUE1048576TRUE2"
+                  " tsv TRUEFALSEFALSEFALSEFALSEFALSETRUE1\""});
   const std::string refused = "text file refused: ";
   ExpectContains(r.output, {refused + "huge.txt: more than 16777216 bytes\n",
+                            refused + "bomb.txt: more than 16777216 bytes\n",
                             refused + "breaks.txt: more than 16777216 bytes\n",
                             refused + "lines.txt: more than 1048576 lines\n",
                             "table import refused: t: more than 65536 columns\n"});
