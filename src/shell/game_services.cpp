@@ -54,11 +54,8 @@ bool TGameServices::FileAvailable(const std::string& name) {
   return !name.empty() && files_.Exists(name);
 }
 
-std::string TGameServices::LoadFile(const std::string& name) {
-  TKsMemoryStream stream;
-  files_.LoadToStream(stream, name);
-  const std::vector<uint8_t>& bytes = stream.Bytes();
-  return std::string(bytes.begin(), bytes.end());
+std::vector<uint8_t> TGameServices::LoadFile(const std::string& name, int64_t max_size) {
+  return files_.LoadBytes(name, max_size);
 }
 
 bool TGameServices::WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) {

@@ -55,7 +55,7 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
 
   // TGameFileSource
   bool FileAvailable(const std::string& name) override;
-  std::string LoadFile(const std::string& name) override;
+  std::vector<uint8_t> LoadFile(const std::string& name, int64_t max_size) override;
 
  private:
   bool WriteSaveFile(const std::string& name, const std::vector<uint8_t>& data) override;

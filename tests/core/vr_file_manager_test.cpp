@@ -92,6 +92,29 @@ TEST_F(VrManager, LoadsInLookupOrder) {
   EXPECT_EQ(Load("mem:pic"), "memory");
 }
 
+// A whole file is read into the bytes handed back when it holds at most the
+// limit; one byte more raises, from every source.
+TEST_F(VrManager, LoadBytesTakesFilesUpToTheLimit) {
+  WritePackage(dir / "big.dat", {{"lines.txt", std::string(4 << 20, '\n')}});
+  ASSERT_EQ(manager->AddArchive(dir / "big.dat"), 3);
+  ASSERT_FALSE(manager->FindEntry("lines.txt")->Raw);
+  manager->GetCollection(0)->AddEntry("mem:pic")->Data->WriteBuffer("memory", 6);
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"page.txt", "override page"}, {"onlyb.txt", "only B"}, {"cd.txt", "on the disc"},
+      {"mem:pic", "memory"}, {"lines.txt", std::string(4 << 20, '\n')}};
+  for (const auto& [name, content] : files) {
+    const auto size = static_cast<int64_t>(content.size());
+    EXPECT_EQ(Text(manager->LoadBytes(name, size)), content) << name;
+    try {
+      manager->LoadBytes(name, size - 1);
+      ADD_FAILURE() << name << " was read";
+    } catch (const EFileTooLarge& e) {
+      EXPECT_EQ(e.Limit(), size - 1) << name;
+    }
+  }
+  EXPECT_THROW(manager->LoadBytes("nowhere.txt", 100), EOrbaError);
+}
+
 TEST_F(VrManager, ResolvesNamesOnDiskCaseInsensitivelyAndFromShiftJis) {
   EXPECT_EQ(Load("DATA\\BG\\Title.PNG"), "title picture");
   EXPECT_EQ(Load("\x83\x5c\x81[\x83X\\\x95\x5c\x8e\xa6.txt"), "utf-8 named");  // ソース\表示.txt

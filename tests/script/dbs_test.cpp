@@ -199,7 +199,8 @@ TEST_F(DBFixture, PythonStreamsReadAsDescribed) {
 
 TEST_F(DBFixture, TsvCellsMatchPythonCsv) {
   const auto bytes = test::ReadFileBytes(dir_ / "table.tsv");
-  const auto lines = SplitTextLines(std::string(bytes.begin(), bytes.end()));
+  const std::string text(bytes.begin(), bytes.end());
+  const auto lines = SplitTextLineViews(text);
   TDBManager db;
   db.AddTable("X", kDBGameCategory);
   TDBTable& t = *db.GetActiveTable();
@@ -217,7 +218,7 @@ TEST(DBTsv, HeaderForms) {
                             t.GetRecordCount()),
             std::make_tuple(PT_INT, PT_STR, 81, PT_FLOAT, 1));
   // No lines, an empty name or a negative width end the import with nothing.
-  for (const std::vector<std::string>& lines : std::vector<std::vector<std::string>>{
+  for (const std::vector<std::string_view>& lines : std::vector<std::vector<std::string_view>>{
            {}, {"a int\t\tb", "1\t2\t3"}, {"a int\tb str -3", "1\t2"}, {"a\t c", "1\t2"}}) {
     EXPECT_FALSE(t.LoadFromTsv(lines));
     EXPECT_EQ(std::make_tuple(t.Fields.Count(), t.GetRecordCount()), std::make_tuple(0, 0));

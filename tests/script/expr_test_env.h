@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/vr_file_manager.h"
 #include "script/expr/expr_compiler.h"
 #include "script/expr/expr_exec.h"
 #include "script/functions/sys_func.h"
@@ -67,7 +68,11 @@ class TMemoryGameFiles : public TGameFileSource {
  public:
   std::map<std::string, std::string> files;
   bool FileAvailable(const std::string& name) override { return files.count(name) > 0; }
-  std::string LoadFile(const std::string& name) override { return files.at(name); }
+  std::vector<uint8_t> LoadFile(const std::string& name, int64_t max_size) override {
+    const std::string& text = files.at(name);
+    if (static_cast<int64_t>(text.size()) > max_size) throw EFileTooLarge(name, max_size);
+    return std::vector<uint8_t>(text.begin(), text.end());
+  }
 };
 
 // The operations of a compiler as "dest=op(operand,...)" joined by ";".

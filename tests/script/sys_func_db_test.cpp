@@ -99,5 +99,26 @@ TEST(DBFunctions, LoadTsvThroughFileSource) {
   env.Expect({{"DBLoadTsvFile(\"bad.tsv\")", "FALSE"}, {"DBRecordCount()", "0"}});
 }
 
+// An import of more columns or more bytes of rows than a table takes is
+// refused whole, before its rows are made; one at the limits is read.
+TEST(DBFunctions, LoadTsvRefusesWhatCannotBeHeld) {
+  DBEnv env;
+  std::string columns;
+  for (int32_t i = 0; i < kMaxDBImportColumns; ++i) columns += "c" + std::to_string(i) + " bool\t";
+  env.files.files["columns.tsv"] = columns + "\n1\n";
+  env.files.files["toomanycolumns.tsv"] = columns + "x bool\n1\n";
+  // Text columns 1023 bytes wide (1 KiB a row): 64 Ki rows fill the room.
+  std::string fill = "a str 1023\n";
+  for (int64_t i = 0; i < kMaxDBImportBytes / 1024; ++i) fill += "r\n";
+  env.files.files["rows.tsv"] = fill;
+  env.files.files["toomanyrows.tsv"] = fill + "one more\n";
+  env.Expect({{"DBCreateTable(\"T\", FALSE)", "TRUE"}, {"DBLoadTsvFile(\"toomanycolumns.tsv\")", "FALSE"},
+              {"DBRecordCount()", "0"}, {"DBLoadTsvFile(\"columns.tsv\")", "TRUE"},
+              {"DBRecordCount()", "1"}, {"DBLoadTsvFile(\"toomanyrows.tsv\")", "FALSE"},
+              {"DBRecordCount()", "0"}, {"DBLoadTsvFile(\"rows.tsv\")", "TRUE"},
+              {"DBRecordCount()", std::to_string(kMaxDBImportBytes / 1024)}});
+  EXPECT_EQ(env.db.GetActiveTable()->Fields.Count(), 1);
+}
+
 }  // namespace
 }  // namespace orba

@@ -161,6 +161,30 @@ TEST(FileFunctions, LoadTextFile) {
               {"GetArraySize(lines) ++ lines[2]", "3three"}});
 }
 
+// A text file of more bytes or lines than a script may hold answers as a
+// missing one, the array unchanged; one at the limits is read.
+TEST(FileFunctions, LoadTextFileRefusesWhatCannotBeHeld) {
+  FileEnv env;
+  env.game.files["bytes.txt"] = std::string(static_cast<size_t>(kMaxGameTextBytes), 'x');
+  env.game.files["toobig.txt"] = std::string(static_cast<size_t>(kMaxGameTextBytes) + 1, 'x');
+  env.game.files["lines.txt"] = std::string(kMaxGameTextLines, '\n');
+  env.game.files["toomany.txt"] = std::string(kMaxGameTextLines, '\n') + "x";
+  env.game.files["crlf.txt"] = std::string(kMaxGameTextLines * 2, '\r');
+  env.Expect({{"lines = \"x\"", "<nil>"}, {"LoadTextFile(lines, \"toobig.txt\")", "FALSE"},
+              {"LoadTextFile(lines, \"toomany.txt\")", "FALSE"}, {"LoadTextFile(lines, \"crlf.txt\")", "FALSE"},
+              {"GetArraySize(lines) ++ lines[0]", "1x"}, {"LoadTextFile(lines, \"lines.txt\")", "TRUE"},
+              {"GetArraySize(lines)", std::to_string(kMaxGameTextLines)},
+              {"LoadTextFile(lines, \"bytes.txt\")", "TRUE"}, {"GetArraySize(lines)", "1"}});
+}
+
+TEST(FileFunctions, SplitTextLineViewsStopsOneLinePastTheLimit) {
+  const std::string text = "a\r\nb\rc\nd";
+  const std::vector<std::vector<std::string_view>> expected = {
+      {"a"}, {"a", "b"}, {"a", "b", "c"}, {"a", "b", "c", "d"}, {"a", "b", "c", "d"}};
+  for (size_t max = 0; max < expected.size(); ++max) EXPECT_EQ(SplitTextLineViews(text, max), expected[max]) << max;
+  EXPECT_EQ(SplitTextLines(std::string("x\n\0y\n", 5)), std::vector<std::string>{"x"});
+}
+
 TEST(FileFunctions, DialogsFromScriptedAnswers) {
   FileEnv env;
   env.dialogs->answers = {std::string("/home/p/a.txt"), std::nullopt, std::string("/home/p/out.dat"),

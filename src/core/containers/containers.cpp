@@ -40,12 +40,12 @@ std::string TTabStrings::GetField(int32_t index) const {
   return items_[static_cast<size_t>(index)];
 }
 
-void TTabStrings::SetDelimitedText(const std::string& text) {
+void TTabStrings::SetDelimitedText(const std::string& text, int32_t max_items) {
   items_.clear();
   const size_t n = text.size();
   size_t start = 0;
   size_t i = 0;
-  while (i < n) {
+  while (i < n && Count() < max_items) {
     if (text[i] == Delimiter) {
       items_.push_back(text.substr(start, i - start));
       start = ++i;
@@ -55,7 +55,7 @@ void TTabStrings::SetDelimitedText(const std::string& text) {
       ++i;
     }
   }
-  if (start < n) items_.push_back(text.substr(start));
+  if (start < n && Count() < max_items) items_.push_back(text.substr(start));
 }
 
 }  // namespace orba

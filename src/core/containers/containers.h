@@ -121,7 +121,8 @@ class TTabStrings {
   std::string GetField(int32_t index) const;
   // Splits Text: "a\t\tb" gives a, "", b; a delimiter at the very end adds no
   // empty item ("a\tb\t" gives a, b); "" gives no item; "\t" one empty item.
-  void SetDelimitedText(const std::string& text);
+  // At most MaxItems items are split off; the rest of the text makes none.
+  void SetDelimitedText(const std::string& text, int32_t max_items = INT32_MAX);
   const std::vector<std::string>& Items() const { return items_; }
 
  private:

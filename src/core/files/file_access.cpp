@@ -198,6 +198,35 @@ std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess acce
   return nullptr;
 }
 
+std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name) {
+  TPolicy& policy = Policy();
+  const fs::path base(folder.empty() ? std::string("/") : folder);
+  // Inside Folder, or inside the game's folders while they are all it may
+  // read: the same places, judged anew for every walk.
+  auto inside = [&policy, base](bool game_only) {
+    return [&policy, base, game_only](const std::string& real) {
+      if (Within(fs::path(real), base)) return true;
+      std::lock_guard<std::mutex> guard(policy.Lock);
+      return policy.Restricted && InsideRoots(policy, fs::path(real), game_only);
+    };
+  };
+  TDiskWalk::TLinkRule rule;
+  rule.Guarded = inside(true);
+  rule.Inside = inside(false);
+  rule.Starts.push_back(base.string());
+  const std::string path = SjisOfDiskPath(base.string()) + "/" + name;
+  auto walk = std::make_unique<TDiskWalk>(path, rule);
+  bool open = walk->End() != TWalkEnd::Refused;
+  if (open && walk->End() == TWalkEnd::Found) {
+    const fs::path real(walk->RealPath());
+    std::lock_guard<std::mutex> guard(policy.Lock);
+    open = Within(real, base) || (policy.Restricted && Open(policy, real, TFileAccess::Read));
+  }
+  if (open) return walk;
+  TraceRefusal(path, TFileAccess::Read);
+  return nullptr;
+}
+
 bool FileAccessAllowed(const std::string& path, TFileAccess access) { return WalkForGame(path, access) != nullptr; }
 
 bool FileAccessAllowedIn(const std::string& folder, const std::string& name, TFileAccess access) {

@@ -57,6 +57,15 @@ std::string AllowFileRoot(const std::string& path, TAccessRoot kind);
 // to is open for Access; null (the refusal traced once) otherwise. Open the
 // entry through the walk's folder: what was judged is what is opened.
 std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access);
+// The walk of Name (Shift-JIS, relative) from Folder, the real folder (disk
+// bytes) where a file was just opened for reading, for a file that one
+// brings with it (a package's further volume), also before a game restricts
+// access: links found in Folder or below it lead inside Folder or, once a
+// game restricted access, inside the folders open to it, and the place
+// reached must lie in Folder or be open to the game for reading. Null (the
+// refusal traced once) otherwise; a walk that found nothing is handed back
+// as it ended (Missing).
+std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name);
 // Whether the game may read or write Path; a refusal is traced once.
 bool FileAccessAllowed(const std::string& path, TFileAccess access);
 // The same for Name looked up in Folder as the file layer joins them

@@ -187,7 +187,13 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
     archive_file_ = TDiskFileName(path);
     Archive = archive_file_.OpenRead();
     const std::string ext = SjisUpperCase(SjisExtractFileExt(path));
-    const std::string side = SjisChangeFileExt(path, ".ext");
+    // The side file lies beside the archive file and is looked up and judged
+    // as the archive's further volumes are.
+    std::unique_ptr<TKsBigFileStream> side;
+    if (ext != ".EXE" && ext != ".SCR" && ext != ".EXT") {
+      if (auto* file = dynamic_cast<TKsBigFileStream*>(Archive.get()))
+        side = file->OpenBeside(SjisChangeFileExt(file->FirstEntry(), ".ext"));
+    }
     if (ext == ".EXE" || ext == ".SCR") {
       // The int32 at size - 6 is the directory's position; the last two
       // bytes are the marker the program checks before mounting itself.
@@ -198,10 +204,9 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
       if (position < 0 || position > size - 6) throw EVrDamagedError(path, "directory position " + std::to_string(position));
       Archive->SetPosition(position);
       ReadDirectory(*Archive);
-    } else if (ext != ".EXT" && DiskFileExists(side)) {
-      TKsMemoryStream directory;
-      directory.LoadFromFile(TDiskFileName(side).StreamName());
-      ReadDirectory(directory);
+    } else if (side) {
+      side->SetPosition(0);
+      ReadDirectory(*side);
     } else {
       Archive->SetPosition(0);
       ReadDirectory(*Archive);

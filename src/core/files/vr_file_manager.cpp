@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -61,7 +62,33 @@ std::string UnescapeMountField(const std::string& field) {
   return out;
 }
 
+// Keeps what is written to it up to a limit; the write that would pass the
+// limit raises EFileTooLarge instead. No memory stream, so that the file
+// layer copies into it piece by piece rather than loading the whole file
+// first.
+class TCappedBytes : public TKsBigStream {
+ public:
+  TCappedBytes(const std::string& name, int64_t limit) : name_(name), limit_(std::max<int64_t>(limit, 0)) {}
+  int64_t GetSize() override { return content_.GetSize(); }
+  int64_t GetPosition() override { return content_.GetPosition(); }
+  void SetPosition(int64_t position) override { content_.SetPosition(position); }
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (count > 0 && SaturatingAdd(content_.GetPosition(), count) > limit_) throw EFileTooLarge(name_, limit_);
+    return content_.Write(buffer, count);
+  }
+  int64_t Read(void* buffer, int64_t count) override { return content_.Read(buffer, count); }
+  std::vector<uint8_t> TakeBytes() { return content_.TakeBytes(); }
+
+ private:
+  std::string name_;
+  int64_t limit_;
+  TKsMemoryStream content_;
+};
+
 }  // namespace
+
+EFileTooLarge::EFileTooLarge(const std::string& name, int64_t limit)
+    : EOrbaError(name + ": more than " + std::to_string(limit) + " bytes"), limit_(limit) {}
 
 std::string FormatDiscNumber(const std::string& format, int n) {
   std::string out;
@@ -277,6 +304,12 @@ void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name) {
   file = FindInSearchFolders(name);
   if (!file.Empty()) return LoadDiskFile(dest, file);
   throw EOrbaError(name + ":" + kNoFileText);
+}
+
+std::vector<uint8_t> TVrFileManager::LoadBytes(const std::string& name, int64_t max_size) {
+  TCappedBytes content(name, max_size);
+  LoadToStream(content, name);
+  return content.TakeBytes();
 }
 
 std::unique_ptr<TRangeStream> TVrFileManager::OpenRangeStream(const std::string& name) {

@@ -14,11 +14,22 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/files/vr_file.h"
 #include "core/streams/range_stream.h"
 
 namespace orba {
+
+// A file that holds more bytes than its reader takes (TVrFileManager::LoadBytes).
+class EFileTooLarge : public EOrbaError {
+ public:
+  EFileTooLarge(const std::string& name, int64_t limit);
+  int64_t Limit() const { return limit_; }
+
+ private:
+  int64_t limit_;
+};
 
 // One extracted temporary file.
 class TVrLockData {
@@ -97,6 +108,12 @@ class TVrFileManager {
   // The unpacked content into Dest (emptied first when in memory), Dest then
   // at position 0. Raises "%s:ファイルがありません".
   void LoadToStream(TKsBigStream& dest, const std::string& name);
+  // The whole unpacked content of Name, when it holds at most MaxSize bytes:
+  // read once, straight into the bytes handed back, so that no more than
+  // MaxSize bytes (and one piece being copied) are ever held for it. Raises
+  // EFileTooLarge, before it holds more, for a larger file, and as
+  // LoadToStream when there is none or it cannot be read.
+  std::vector<uint8_t> LoadBytes(const std::string& name, int64_t max_size);
   // A read-only window on the stored bytes, owned by the caller.
   std::unique_ptr<TRangeStream> OpenRangeStream(const std::string& name);
   // A path on disk the platform can open: the override or search-folder

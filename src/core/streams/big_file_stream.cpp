@@ -1,6 +1,7 @@
 #include "core/streams/big_file_stream.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +11,9 @@
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
+#include "core/files/disk_path.h"
+#include "core/files/disk_walk.h"
+#include "core/files/file_access.h"
 #include "core/strings/sjis_case.h"
 #include "platform/text_convert.h"
 
@@ -41,6 +45,11 @@ int64_t WriteAt(int fd, const void* buffer, int64_t count, int64_t offset) {
                  static_cast<uint8_t*>(const_cast<void*>(buffer)), count, offset);
 }
 
+int64_t FileSize(int fd) {
+  struct stat st {};
+  return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
 bool FileExists(const std::string& sjis_name) {
   struct stat st;
   return ::stat(SjisToUtf8(sjis_name).c_str(), &st) == 0;
@@ -51,34 +60,97 @@ bool FileExists(const std::string& sjis_name) {
 TKsBigFileStream::TKsBigFileStream(const std::string& file_name, uint16_t mode, int64_t volume_size)
     : file_name_(file_name), mode_(mode), volume_size_(volume_size > 0 ? volume_size : kDefaultVolumeSize) {
   const int access = mode & 3;
-  if (access != fmOpenRead && access != fmOpenReadWrite) {
+  if (access == fmOpenRead) {
+    OpenForReading();
+    return;
+  }
+  if (access != fmOpenReadWrite) {
     for (int n = 0; FileExists(VolumeFileName(n)); ++n) ::unlink(SjisToUtf8(VolumeFileName(n)).c_str());
     return;
   }
   // A stream that writes never opens a volume through a symlink: one
   // planted in a game's folder could lead to any file of the user.
-  const int flags = (access == fmOpenRead ? O_RDONLY : O_RDWR | O_NOFOLLOW) | O_CLOEXEC;
   for (int n = 0;; ++n) {
     // A volume follows only a full one, so a stale ".001" beside a short
     // first volume is never taken for part of the file.
     if (n > 0 && volumes_.back().size != volume_size_) break;
-    const int fd = ::open(SjisToUtf8(VolumeFileName(n)).c_str(), flags);
+    const int fd = ::open(SjisToUtf8(VolumeFileName(n)).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-      if (n == 0) throw EFOpenError(file_name);
+      if (n == 0) throw EFOpenError(file_name_);
       break;
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       ::close(fd);
-      if (n == 0) throw EFOpenError(file_name);
+      if (n == 0) throw EFOpenError(file_name_);
       break;
     }
     volumes_.push_back(Volume{fd, static_cast<int64_t>(st.st_size)});
   }
 }
 
+TKsBigFileStream::TKsBigFileStream(const TDiskWalk& walk, int fd, int64_t volume_size)
+    : file_name_(SjisOfDiskPath(walk.RealPath())), mode_(fmOpenRead | fmShareDenyWrite), volume_size_(volume_size) {
+  OpenVolumes(fd, walk.RealPath());
+}
+
+void TKsBigFileStream::OpenForReading() {
+  // The first volume is the very file the name gives (the caller named it
+  // after the file-access policy's walk, or as "/proc/self/fd/N" a file it
+  // holds open): opened without waiting on a FIFO, a regular file only.
+  const int fd = ::open(SjisToUtf8(file_name_).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st {};
+  const int flags = fd >= 0 ? ::fcntl(fd, F_GETFL) : -1;
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (fd >= 0) ::close(fd);
+    throw EFOpenError(file_name_);
+  }
+  // Where the file really lies, its links resolved by the system.
+  std::string real(PATH_MAX, '\0');
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), real.data(), real.size());
+  real.resize(n > 0 && static_cast<size_t>(n) < real.size() ? static_cast<size_t>(n) : 0);
+  OpenVolumes(fd, real);
+}
+
+void TKsBigFileStream::OpenVolumes(int fd, const std::string& real_path) {
+  volumes_.push_back(Volume{fd, FileSize(fd)});
+  // Without a real path ("/" first) no further volume is looked for.
+  if (real_path.empty() || real_path[0] != '/') return;
+  const size_t slash = real_path.rfind('/');
+  folder_ = real_path.substr(0, slash);
+  // The name as the stream names volumes: the Shift-JIS form of the disk
+  // name, or a raw Shift-JIS name on disk as it stands.
+  const std::string disk_entry = real_path.substr(slash + 1);
+  entry_ = DiskPathToSjis(disk_entry);
+  if (entry_.empty()) entry_ = disk_entry;
+  for (int n = 1; volumes_.back().size == volume_size_; ++n) {
+    const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, VolumeFileName(entry_, n));
+    if (walk && walk->End() != TWalkEnd::Found) break;  // no further volume
+    const int next = walk ? OpenWalkedFile(*walk) : -1;
+    if (next < 0) {
+      // A volume there that may not be read (a link leading out, a FIFO, a
+      // device) is one that cannot be opened: nothing is read from it, and
+      // the file ends with it.
+      volumes_.push_back(Volume{-1, volume_size_});
+      break;
+    }
+    volumes_.push_back(Volume{next, FileSize(next)});
+  }
+}
+
+std::unique_ptr<TKsBigFileStream> TKsBigFileStream::OpenBeside(const std::string& name) const {
+  if (Writable() || entry_.empty()) return nullptr;
+  const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, name);
+  if (walk && walk->End() != TWalkEnd::Found) return nullptr;
+  const int fd = walk ? OpenWalkedFile(*walk) : -1;
+  if (fd < 0) throw EFOpenError(name);
+  return std::unique_ptr<TKsBigFileStream>(new TKsBigFileStream(*walk, fd, volume_size_));
+}
+
 TKsBigFileStream::~TKsBigFileStream() {
   for (Volume& v : volumes_) {
+    if (v.fd < 0) continue;
     if (Writable()) ::fsync(v.fd);
     ::close(v.fd);
   }
@@ -155,7 +227,7 @@ int64_t TKsBigFileStream::Read(void* buffer, int64_t count) {
     const Volume& volume = volumes_[static_cast<size_t>(v)];
     // Only the last volume is shorter than the volume size.
     const int64_t available = std::min(volume.size - offset, n);
-    return available > 0 ? ReadAt(volume.fd, bytes + done, available, offset) : 0;
+    return available > 0 && volume.fd >= 0 ? ReadAt(volume.fd, bytes + done, available, offset) : 0;
   });
 }
 

@@ -6,12 +6,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/streams/big_stream.h"
 
 namespace orba {
+
+class TDiskWalk;
 
 // File-open modes: the access in the low 4 bits, the sharing in bits 4 to 7.
 constexpr uint16_t fmOpenRead = 0x0000;
@@ -30,12 +33,22 @@ class TKsBigFileStream : public TKsBigStream {
 
   // Read and read-write access open the existing volumes: volume 0, then
   // volume n + 1 for as long as volume n is exactly VolumeSize long and the
-  // next file exists. Volume 0 missing raises EFOpenError. Any other access
-  // (write) starts from scratch: volumes 0, 1, 2, ... are deleted up to the
-  // first one missing, and Write creates them anew. A stream that writes
-  // never opens or writes through a symlink: an existing volume that is one
-  // is not opened (volume 0 raises EFOpenError), and a volume Write creates
-  // replaces the link itself.
+  // next file exists. Volume 0 missing raises EFOpenError.
+  //
+  // Read access opens volume 0 by its name (a regular file only, never
+  // waiting on a FIFO) and looks every later volume up in the folder where
+  // that file really lies, named after it, through the file-access policy's
+  // WalkBeside: a link planted there must lead inside that folder (or the
+  // game's folders), so a package's volume never reaches another file of the
+  // user. A volume there that may not be read counts as one that cannot be
+  // opened: it is taken as a full volume of which nothing can be read, and
+  // the last.
+  //
+  // Any other access (write) starts from scratch: volumes 0, 1, 2, ... are
+  // deleted up to the first one missing, and Write creates them anew. A
+  // stream that writes never opens or writes through a symlink: an existing
+  // volume that is one is not opened (volume 0 raises EFOpenError), and a
+  // volume Write creates replaces the link itself.
   //
   // The sharing bits are accepted but not enforced: Linux has no mandatory
   // share modes.
@@ -53,6 +66,15 @@ class TKsBigFileStream : public TKsBigStream {
   // cannot be read.
   int64_t Read(void* buffer, int64_t count) override;
 
+  // Read access: a read stream over the file Name (Shift-JIS, no folder)
+  // in the folder where volume 0 was found, looked up and judged as the
+  // further volumes are (a package's side file); null when there is none.
+  // One there that may not be read raises EFOpenError.
+  std::unique_ptr<TKsBigFileStream> OpenBeside(const std::string& name) const;
+  // Read access: the Shift-JIS name of the file volume 0 is in its folder
+  // (the name itself, or a link's target).
+  const std::string& FirstEntry() const { return entry_; }
+
   // The Shift-JIS name of volume n of this file.
   std::string VolumeFileName(int n) const { return VolumeFileName(file_name_, n); }
   // Volume 0 is FileName itself; volume n >= 1 is FileName with its
@@ -64,10 +86,16 @@ class TKsBigFileStream : public TKsBigStream {
 
  private:
   struct Volume {
-    int fd = -1;
+    int fd = -1;  // -1: a volume that could not be opened
     int64_t size = 0;
   };
+  // Read access over the file a walk found, open as Fd.
+  TKsBigFileStream(const TDiskWalk& walk, int fd, int64_t volume_size);
   bool Writable() const { return (mode_ & 3) != fmOpenRead; }
+  void OpenForReading();
+  // Takes Fd, the file at RealPath (disk bytes), as volume 0 and opens the
+  // volumes that follow it.
+  void OpenVolumes(int fd, const std::string& real_path);
   void CreateVolume(int n);
   // Walks `count` bytes from the position volume piece by volume piece:
   // piece(volume, offset in it, at most n, bytes moved so far) moves up to n
@@ -81,6 +109,8 @@ class TKsBigFileStream : public TKsBigStream {
   int64_t volume_size_;
   int64_t position_ = 0;
   std::vector<Volume> volumes_;
+  std::string folder_;  // read access: the real folder (disk bytes) of volume 0, "" for "/"
+  std::string entry_;   // read access: FirstEntry; "" when where volume 0 lies is unknown
 };
 
 }  // namespace orba

@@ -9,7 +9,9 @@
 #include "core/strings/sjis_case.h"
 #include "core/strings/sjis_string.h"
 #include "core/strings/text_utils.h"
+#include "core/system/trace.h"
 #include "core/vocab/vocab.h"
+#include "platform/text_convert.h"
 #include "script/save/save_versions.h"
 #include "script/values/param_text.h"
 #include "script/values/params.h"
@@ -548,11 +550,18 @@ void TDBTable::Sort(const TCustomParam& key_names, const TCustomParam& descendin
 // ---------------------------------------------------------------------------
 // TDBTable: tab-separated import
 
-bool TDBTable::LoadFromTsv(const std::vector<std::string>& lines) {
+bool TDBTable::LoadFromTsv(const std::vector<std::string_view>& lines) {
   Clear();
   if (lines.empty()) return false;
+  auto refuse = [this](const std::string& why) {
+    TraceOnce("table import refused: " + SjisToUtf8(Name) + ": " + why);
+    Clear();
+    return false;
+  };
   TTabStrings header;
-  header.SetDelimitedText(lines[0]);
+  header.SetDelimitedText(std::string(lines[0]), kMaxDBImportColumns + 1);
+  if (header.Count() > kMaxDBImportColumns)
+    return refuse("more than " + std::to_string(kMaxDBImportColumns) + " columns");
   for (const std::string& item : header.Items()) {
     // Up to three blank-separated words: name, type and width.
     std::string rest = item;
@@ -571,10 +580,17 @@ bool TDBTable::LoadFromTsv(const std::vector<std::string>& lines) {
       return false;
     }
   }
+  // The rows' room is known before the first row is made.
+  const auto rows = static_cast<int64_t>(
+      std::count_if(lines.begin() + 1, lines.end(), [](std::string_view line) { return !line.empty(); }));
+  if (rows * Fields.RecordSize() > kMaxDBImportBytes)
+    return refuse(std::to_string(rows) + " rows, more than " + std::to_string(kMaxDBImportBytes) + " bytes");
+  data_.reserve(static_cast<size_t>(rows * Fields.RecordSize()));
   TTabStrings cells;
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
-    cells.SetDelimitedText(UnescapeText(lines[i]));
+    // Cells beyond the columns are never split off.
+    cells.SetDelimitedText(UnescapeText(std::string(lines[i])), Fields.Count());
     Append();
     const int32_t n = std::min(cells.Count(), Fields.Count());
     for (int32_t c = 0; c < n; ++c) SetStr(rec_no_, c, cells.Get(c));

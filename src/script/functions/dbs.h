@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/containers/containers.h"
@@ -29,6 +30,11 @@ constexpr int32_t kMaxDBFieldWidth = 1 << 20;
 constexpr int64_t kMaxDBRecordSize = 16 << 20;
 // The most rows a stored table of zero-width records may claim.
 constexpr int32_t kMaxDBZeroWidthRows = 1 << 24;
+// The most columns and the most bytes of rows a tab-separated import makes;
+// a larger import is refused whole, so that a game file cannot take the
+// player's memory through a table.
+constexpr int32_t kMaxDBImportColumns = 1 << 16;
+constexpr int64_t kMaxDBImportBytes = int64_t{64} << 20;
 
 // Categories of a table.
 constexpr uint8_t kDBGameCategory = 0;
@@ -147,8 +153,10 @@ class TDBCustomTable {
   virtual void Select(TIntList& result, const TCustomParam* key_names, bool partial, bool ignore_case,
                       const TCustomParam* values) = 0;
   // Replaces the table by the tab-separated Lines (a typed header line, then
-  // one line per row); false for no lines or a bad header.
-  virtual bool LoadFromTsv(const std::vector<std::string>& lines) = 0;
+  // one line per row); false, the table left empty, for no lines, a bad
+  // header, or more than kMaxDBImportColumns columns or kMaxDBImportBytes
+  // bytes of rows (traced).
+  virtual bool LoadFromTsv(const std::vector<std::string_view>& lines) = 0;
   virtual void Clear() = 0;
   virtual void ClearRecords() = 0;
   virtual void SaveToStream(TKsBigStream& stream) = 0;
@@ -185,7 +193,7 @@ class TDBTable final : public TDBCustomTable {
 
   void Select(TIntList& result, const TCustomParam* key_names, bool partial, bool ignore_case,
               const TCustomParam* values) override;
-  bool LoadFromTsv(const std::vector<std::string>& lines) override;
+  bool LoadFromTsv(const std::vector<std::string_view>& lines) override;
   void Clear() override;
   void ClearRecords() override;
   void SaveToStream(TKsBigStream& stream) override;

@@ -80,10 +80,8 @@ void TDBFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs arg
     }
     case FN_DBLoadTsvFile: {
       if (active == nullptr || files_ == nullptr) break;
-      const std::string name = a.Str(0);
-      if (!files_->FileAvailable(name)) break;
-      const std::string text = files_->LoadFile(name);
-      if (!text.empty()) result.SetAsFlag(active->LoadFromTsv(SplitTextLines(text)));
+      TGameText text;
+      if (text.Load(*files_, a.Str(0))) result.SetAsFlag(active->LoadFromTsv(text.Lines()));
       break;
     }
 

@@ -23,14 +23,19 @@
 
 namespace orba {
 
-std::vector<std::string> SplitTextLines(const std::string& text) {
-  const size_t end = std::strlen(text.c_str());  // a zero byte ends the text
-  std::vector<std::string> lines;
+namespace {
+
+// Calls Line with each line of Text (SplitTextLines' rule) until it answers
+// false.
+template <typename Line>
+void EachTextLine(std::string_view text, Line line) {
+  text = text.substr(0, text.find('\0'));  // a zero byte ends the text
+  const size_t end = text.size();
   size_t start = 0;
   while (start < end) {
     size_t i = start;
     while (i < end && text[i] != '\r' && text[i] != '\n') ++i;
-    lines.push_back(text.substr(start, i - start));
+    if (!line(text.substr(start, i - start))) return;
     if (i < end && text[i] == '\r') {
       ++i;
       if (i < end && text[i] == '\n') ++i;
@@ -39,16 +44,49 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
     }
     start = i;
   }
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitTextLineViews(std::string_view text, size_t max_lines) {
+  // Counted first, so that the list is made once at its size and a text of
+  // too many lines costs no list at all beyond the limit.
+  size_t count = 0;
+  EachTextLine(text, [&](std::string_view) { return ++count <= max_lines; });
+  std::vector<std::string_view> lines;
+  lines.reserve(count);
+  EachTextLine(text, [&](std::string_view line) {
+    lines.push_back(line);
+    return lines.size() < count;
+  });
   return lines;
 }
 
-bool LoadGameTextLines(TGameFileSource& files, const std::string& name, std::vector<std::string>& lines) {
+std::vector<std::string> SplitTextLines(const std::string& text) {
+  const std::vector<std::string_view> views = SplitTextLineViews(text);
+  return std::vector<std::string>(views.begin(), views.end());
+}
+
+bool TGameText::Load(TGameFileSource& files, const std::string& name) {
+  bytes_.clear();
+  lines_.clear();
   if (!files.FileAvailable(name)) return false;
-  const std::string text = files.LoadFile(name);
-  if (text.empty()) return false;
-  std::vector<std::string> split = SplitTextLines(text);
-  if (split.empty()) return false;
-  lines = std::move(split);
+  try {
+    bytes_ = files.LoadFile(name, kMaxGameTextBytes);
+  } catch (const EFileTooLarge& e) {
+    TraceOnce("text file refused: " + SjisToUtf8(e.what()));
+    return false;
+  }
+  if (bytes_.empty()) return false;
+  const std::string_view text(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
+  std::vector<std::string_view> lines = SplitTextLineViews(text, kMaxGameTextLines);
+  if (lines.size() > kMaxGameTextLines) {
+    TraceOnce("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
+              " lines");
+    bytes_ = std::vector<uint8_t>();
+    return false;
+  }
+  lines_ = std::move(lines);
   return true;
 }
 
@@ -310,11 +348,12 @@ void TFileFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs a
       break;
     }
     case FN_LoadTextFile: {
-      std::vector<std::string> lines;
-      if (!LoadGameTextLines(game_files_, a.Str(1), lines)) break;
+      TGameText text;
+      if (!text.Load(game_files_, a.Str(1)) || text.Lines().empty()) break;
+      const std::vector<std::string_view>& lines = text.Lines();
       TCustomParam& target = a.At(0);
       target.SetDims({static_cast<int32_t>(lines.size())});
-      for (size_t i = 0; i < lines.size(); ++i) target.SetStrItem(static_cast<int32_t>(i), lines[i]);
+      for (size_t i = 0; i < lines.size(); ++i) target.SetStrItem(static_cast<int32_t>(i), std::string(lines[i]));
       result.SetAsFlag(true);
       break;
     }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,9 @@ namespace orba {
 // Splits a text file into lines: a line ends at CR, LF or CR LF, a line break
 // at the very end adds no empty line, and a zero byte ends the text.
 std::vector<std::string> SplitTextLines(const std::string& text);
+// The same lines as views of Text, at most MaxLines + 1 of them (so that
+// more than MaxLines tells there are more).
+std::vector<std::string_view> SplitTextLineViews(std::string_view text, size_t max_lines = SIZE_MAX);
 
 // Game files as the functions read them: the project answers whether a name
 // is available (it may ask the player for another disc), the virtual file
@@ -23,13 +27,39 @@ class TGameFileSource {
  public:
   virtual ~TGameFileSource() = default;
   virtual bool FileAvailable(const std::string& name) = 0;
-  // The whole file; raises when it cannot be read.
-  virtual std::string LoadFile(const std::string& name) = 0;
+  // The whole file, read once; raises EFileTooLarge (vr_file_manager.h),
+  // before holding more, when it holds more than MaxSize bytes, and as the
+  // file layer does when it cannot be read.
+  virtual std::vector<uint8_t> LoadFile(const std::string& name, int64_t max_size) = 0;
 };
 
-// The lines of a game text file, for LoadTextFile and DBLoadTsvFile. False
-// when the file is not available, holds no byte, or gives no line.
-bool LoadGameTextLines(TGameFileSource& files, const std::string& name, std::vector<std::string>& lines);
+// The most bytes of a game text file LoadTextFile and DBLoadTsvFile read
+// (the longest text a script gives), and the most lines they take from one:
+// a larger file is refused as a missing one is, so that neither the file
+// nor its lines held as script texts or table rows can take the player's
+// memory.
+constexpr int64_t kMaxGameTextBytes = kMaxTextResult;
+constexpr size_t kMaxGameTextLines = size_t{1} << 20;
+
+// A game text file held once, whole, with its lines as views of it, for
+// LoadTextFile and DBLoadTsvFile.
+class TGameText {
+ public:
+  TGameText() = default;
+  TGameText(const TGameText&) = delete;
+  TGameText& operator=(const TGameText&) = delete;
+
+  // Reads Name through Files. False when it is not available or holds no
+  // byte; also, with a trace line, when it holds more than
+  // kMaxGameTextBytes bytes or kMaxGameTextLines lines. Lines may be empty
+  // after true (a text that a zero byte ends at once).
+  bool Load(TGameFileSource& files, const std::string& name);
+  const std::vector<std::string_view>& Lines() const { return lines_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::vector<std::string_view> lines_;
+};
 
 // "save:" files also live in "save.dat"; the project writes them there.
 class TSaveFileStore {
