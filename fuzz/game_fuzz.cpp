@@ -12,7 +12,7 @@
 // bounded number of ticks with input, script events, saves and loads of its
 // own slots. Then nothing may have happened outside its folders: no canary
 // read or written, no file written outside the game's folder, its data
-// folder, the temporary folder, the desktop and the documents, nothing added
+// folder and the temporary folder (not the desktop, not the documents), nothing added
 // to the current folder, and only web and mail addresses (or the game's own
 // folders) may have reached the desktop.
 #include <fuzzer/FuzzedDataProvider.h>

@@ -31,7 +31,10 @@ constexpr char kDataFolders[] = "home/.local/share/orba";
 constexpr char kOtherTitle[] = "another title";
 // Folders a game may write to, and whose own changes (a link count, a
 // listing) the watch on the folder above reports.
-const char* const kOpenFolders[] = {"game", "tmp", "Desktop", "Documents"};
+const char* const kOpenFolders[] = {"game", "tmp"};
+// HOME's own folders, shut to a game that was never given them through a
+// chooser: a plant takes them away, and they come back between runs.
+const char* const kUserFolders[] = {"Desktop", "Documents"};
 
 void WriteText(const fs::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -138,6 +141,11 @@ void TGameSandbox::WatchOutside() {
                                  Home() / ".local/share", root_ / kDataFolders / kOtherTitle, Sources()})
     Watch(folder, TWatchKind::Guarded);
   Watch(root_ / kDataFolders, TWatchKind::DataFolders);
+  WatchUserFolders();
+}
+
+void TGameSandbox::WatchUserFolders() {
+  for (const char* folder : kUserFolders) Watch(Home() / folder, TWatchKind::Guarded);
 }
 
 void TGameSandbox::Watch(const fs::path& folder, TWatchKind kind) {
@@ -211,6 +219,7 @@ std::vector<std::string> TGameSandbox::Drain() {
   std::vector<std::string> findings;
   // What happened to each name, all its events together.
   std::map<std::pair<int, std::string>, uint32_t> masks;
+  std::vector<int> gone;
   alignas(struct inotify_event) char buffer[16384];
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
@@ -222,11 +231,16 @@ std::vector<std::string> TGameSandbox::Drain() {
         findings.push_back("so many changes outside the game's folders that the watch lost some");
         continue;
       }
-      if ((event->mask & IN_IGNORED) != 0 || watches_.count(event->wd) == 0) continue;
+      if (watches_.count(event->wd) == 0) continue;
+      if ((event->mask & IN_IGNORED) != 0) {
+        gone.push_back(event->wd);  // the folder went (a user folder a plant took away)
+        continue;
+      }
       masks[{event->wd, event->len > 0 ? std::string(event->name) : std::string()}] |= event->mask;
     }
   }
   for (const auto& [key, mask] : masks) Judge(watches_.at(key.first), mask, key.second, findings);
+  for (const int wd : gone) watches_.erase(wd);
   return findings;
 }
 
@@ -290,13 +304,17 @@ void TGameSandbox::Reset() {
       if (kRootKeeps.count(entry.path().filename().string()) == 0) fs::remove_all(entry.path());
     for (const auto& entry : fs::directory_iterator(Home())) {
       const std::string name = entry.path().filename().string();
-      if (name != "Desktop" && name != "Documents") fs::remove_all(entry.path());
+      if (std::none_of(std::begin(kUserFolders), std::end(kUserFolders), [&](const char* f) { return name == f; }))
+        fs::remove_all(entry.path());
     }
     MakeOutside();
     WatchOutside();
     dirty_ = false;
   }
-  for (const char* folder : {"Desktop", "Documents"}) fs::create_directories(Home() / folder);
+  for (const char* folder : kUserFolders) fs::create_directories(Home() / folder);
+  // Folders made anew are new inodes to watch (watching a kept one again
+  // changes nothing).
+  WatchUserFolders();
   Drain();
 }
 
@@ -314,7 +332,7 @@ bool TGameSandbox::MayOpenFolder(std::string target) const {
   // A data folder is a folder below the player's, not that one itself.
   const fs::path data = fs::canonical(root_ / kDataFolders, ec);
   const bool own_data = below(data) && real != data && !below(data / kOtherTitle);
-  return own_data || below(Game()) || below(root_ / "tmp") || below(Home() / "Desktop") || below(Home() / "Documents");
+  return own_data || below(Game()) || below(root_ / "tmp");
 }
 
 }  // namespace orba::fuzz

@@ -12,7 +12,8 @@
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
 // read of a canary and each write outside the game's folder, its data
-// folder, the temporary folder, the desktop and the documents. A stat of a
+// folder and the temporary folder (the desktop and the documents, which no
+// chooser opened to the game, are watched like HOME). A stat of a
 // canary makes no event: what a game learns by asking whether a file exists
 // is not seen here. A game that waits on a planted FIFO stays in its open
 // call: a watchdog thread finds it there (a writer can open the FIFO
@@ -100,8 +101,8 @@ class TGameSandbox {
   void Reset();
   // Whether the desktop may open Target as a folder for the game: an
   // absolute path (or a "file://" address of one) of an existing folder
-  // that lies, links resolved, in the game's folder, its data folder, the
-  // temporary folder, the desktop or the documents.
+  // that lies, links resolved, in the game's folder, its data folder or the
+  // temporary folder.
   bool MayOpenFolder(std::string target) const;
 
  private:
@@ -114,6 +115,7 @@ class TGameSandbox {
   };
   void MakeOutside();
   void WatchOutside();
+  void WatchUserFolders();
   void Watch(const std::filesystem::path& folder, TWatchKind kind);
   void Judge(const TWatch& watch, uint32_t mask, const std::string& name, std::vector<std::string>& findings);
   std::vector<std::string> Drain();

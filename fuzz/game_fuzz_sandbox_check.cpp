@@ -187,14 +187,11 @@ const TCase kCases[] = {
      ""},
     {"wallpaper_in_the_data_folders",
      [](const TGameSandbox& s) { WriteByRename(s.Home() / ".local/share/orba/orbawall.bmp", "BM"); }, ""},
-    {"files_on_the_desktop_in_documents_and_the_temporary_folder",
-     [](const TGameSandbox& s) {
-       fs::create_directories(s.Home() / "Desktop/manual");
-       Write(s.Home() / "Desktop/manual/pic.bmp", "x");
-       Write(s.Home() / "Documents/shot.brx", "x");
-       Write(s.Root() / "tmp/scratch", "x");
-     },
-     ""},
+    {"files_in_the_temporary_folder", [](const TGameSandbox& s) { Write(s.Root() / "tmp/scratch", "x"); }, ""},
+    {"folder_made_on_the_desktop",
+     [](const TGameSandbox& s) { fs::create_directories(s.Home() / "Desktop/manual"); }, "home/Desktop/manual (created"},
+    {"file_written_into_documents", [](const TGameSandbox& s) { Write(s.Home() / "Documents/shot.brx", "x"); },
+     "home/Documents/shot.brx (opened, written"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Acts, GameSandboxFindingTest, ::testing::ValuesIn(kCases),
@@ -225,6 +222,8 @@ TEST_F(GameSandboxTest, AHomeWithoutUserFoldersGetsThemBackBetweenRuns) {
   EXPECT_TRUE(fs::is_directory(sandbox_->Home() / "Documents"));
   PlayOnce();
   EXPECT_TRUE(sandbox_->Findings().empty());
+  Write(sandbox_->Home() / "Desktop/after.txt", "x");
+  EXPECT_FALSE(sandbox_->Findings().empty()) << "the desktop made anew is watched";
 }
 
 TEST_F(GameSandboxTest, TheGamesDataFolderGoesBetweenRuns) {
@@ -257,7 +256,7 @@ const TOpenCase kOpenCases[] = {
     {"file_address_of_the_game", [](const TGameSandbox& s) { return "file://" + s.Game().string(); }, true},
     {"link_inside_the_game", [](const TGameSandbox& s) { return (s.Game() / "inlink").string(); }, true},
     {"own_data_folder", [](const TGameSandbox& s) { return (s.Home() / ".local/share/orba/fuzz").string(); }, true},
-    {"desktop", [](const TGameSandbox& s) { return (s.Home() / "Desktop").string(); }, true},
+    {"desktop", [](const TGameSandbox& s) { return (s.Home() / "Desktop").string(); }, false},
     {"relative_name", [](const TGameSandbox&) { return std::string("sub"); }, false},
     {"link_to_the_canary_folder", [](const TGameSandbox& s) { return (s.Game() / "linkdir").string(); }, false},
     {"climb_out_of_the_game", [](const TGameSandbox& s) { return (s.Game() / "../canary").string(); }, false},
