@@ -20,6 +20,7 @@
 #include "graphics/graphic_errors.h"
 #include "graphics/icon_preview.h"
 #include "graphics/picture_fixtures.h"
+#include "platform_sdl/xvfb_run.h"
 #include "platform/choice_window.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -413,12 +414,7 @@ TEST(IconRead, TheToolsChooseOptionOpensTheChooserOnADisplay) {
   const test::TempDir dir;
   test::WriteFileBytes(dir / "two.ico", TwoImageIcon());
   const std::string script =
-      "Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp 3>\"$1/display\" 2>/dev/null & x=$!\n"
-      "trap 'kill $x; wait' EXIT\n"
-      "for i in $(seq 100); do [ -s \"$1/display\" ] && break; sleep 0.1; done\n"
-      "export DISPLAY=:$(cat \"$1/display\") ASAN_OPTIONS=detect_leaks=0\n"
-      "unset SDL_VIDEODRIVER WAYLAND_DISPLAY\n"
-      "openbox >/dev/null 2>&1 & sleep 1\n"
+      test::XvfbPrologue("800x600", "\"$1/display\"", true) + "unset SDL_VIDEODRIVER\n"
       "\"$0\" img decode --choose \"$1/two.ico\" \"$1/out.png\" </dev/null & t=$!\n"
       "id=$(timeout 60 xdotool search --sync --onlyvisible --pid $t | head -n 1)\n"
       "sleep 0.5 && import -window \"$id\" \"$1/chooser.png\" && xdotool windowactivate --sync \"$id\" key End Return\n"

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -25,6 +26,7 @@
 #include "platform/text_convert.h"
 #include "platform_sdl/dummy_video.h"
 #include "platform_sdl/xvfb_run.h"
+#include "shell/test_games.h"
 #include "support/test_support.h"
 #include "text/control_glyphs.h"
 
@@ -262,6 +264,89 @@ TEST_F(MessageBoxGlyphs, OnTheDisplay) {
   for (size_t i = 0; i < want.size(); ++i)
     if ((uint32_t{rgb[i * 3]} << 16 | uint32_t{rgb[i * 3 + 1]} << 8 | rgb[i * 3 + 2]) != want[i]) ++wrong;
   EXPECT_EQ(wrong, 0u);
+}
+
+// A picture of a PPM file (P6, 8 bits), 0x00RRGGBB; empty when it is none.
+struct TShot {
+  int32_t Width = 0, Height = 0;
+  std::vector<uint32_t> Pixels;
+  uint32_t At(int32_t x, int32_t y) const { return Pixels[static_cast<size_t>(y * Width + x)]; }
+};
+TShot ReadPpm(const std::string& path) {
+  const std::vector<uint8_t> bytes = test::ReadFileBytes(path);
+  const std::string text(bytes.begin(), bytes.end());
+  std::istringstream head(text);
+  std::string magic;
+  int32_t w = 0, h = 0, max = 0;
+  head >> magic >> w >> h >> max;
+  const size_t start = static_cast<size_t>(head.tellg()) + 1;
+  TShot shot;
+  if (magic != "P6" || max != 255 || w <= 0 || h <= 0 || bytes.size() - start != static_cast<size_t>(w) * h * 3)
+    return shot;
+  shot.Width = w;
+  shot.Height = h;
+  for (size_t i = start; i + 2 < bytes.size(); i += 3)
+    shot.Pixels.push_back(uint32_t{bytes[i]} << 16 | uint32_t{bytes[i + 1]} << 8 | bytes[i + 2]);
+  return shot;
+}
+
+// The game "overwrite" played by the player in its window on an Xvfb display
+// with openbox, answered as a person would: the one-name question with N
+// (a.dat kept), the five-button question for a.dat with Escape (Cancel,
+// never "overwrite all": a.dat kept), for b.dat with A (overwrite all:
+// b.dat written). The five-button box on the display shows its question's
+// line and its buttons as the box paints them with the IPA font.
+TEST_F(MessageBoxGlyphs, ThePlayersOverwriteQuestionsAreAnsweredInItsWindows) {
+  if (test::RunCommand({"sh", "-c", "command -v Xvfb && command -v openbox && command -v xdotool && command -v import"})
+          .exit_code != 0)
+    GTEST_SKIP() << "Xvfb, openbox, xdotool or ImageMagick is not installed";
+  const test::TempDir dir;
+  const std::string game = dir / "game";
+  test::BuildGame("overwrite", game, true);
+  std::filesystem::create_directories(game + "/out");
+  test::WriteText(game + "/out/a.dat", "old a\n");
+  test::WriteText(game + "/out/b.dat", "old b\n");
+  const std::string script =
+      test::XvfbPrologue("800x600", "\"$1/display\"", true) + "unset SDL_VIDEODRIVER\n"
+      "\"$0\" \"$1/game\" & p=$!\n"
+      "main=$(timeout 60 xdotool search --sync --onlyvisible --name '^overwrite$' | head -n 1); last=$main\n"
+      "box() {\n"
+      "  for i in $(seq 300); do\n"
+      "    for w in $(xdotool search --onlyvisible --pid $p 2>/dev/null); do\n"
+      "      [ \"$w\" != \"$main\" ] && [ \"$w\" != \"$last\" ] && { last=$w; return 0; }\n"
+      "    done; sleep 0.1\n"
+      "  done; return 1\n"
+      "}\n"
+      "n=0\n"
+      "for key in n Escape a; do\n"
+      "  n=$((n+1)); box || { echo \"no box $n\"; kill $p; break; }\n"
+      "  sleep 0.3; import -window $last -depth 8 ppm:\"$1/box$n.ppm\"; xdotool windowactivate --sync $last key $key\n"
+      "done\n"
+      "wait $p";
+  const test::CommandResult r = test::RunCommand({"sh", "-c", script, ORBA_PLAYER_PATH, dir.path()});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(test::FileText(game + "/out/a.dat"), "old a\n");
+  EXPECT_EQ(test::FileText(game + "/out/b.dat"), "new b\n");
+
+  // The second box against a box of the same question and buttons painted
+  // here: its third line, and its band of buttons at its bottom right.
+  TDialogRequest request = Overwrite();
+  request.Text = "x" + request.Text.substr(request.Text.find("\r\n"));
+  const TMessageBoxWindow want(request);
+  const std::vector<uint32_t> painted = want.Paint();
+  const TShot shot = ReadPpm(dir / "box2.ppm");
+  ASSERT_GE(shot.Width, want.Width());
+  ASSERT_EQ(shot.Height, want.Height());
+  const int32_t dx = shot.Width - want.Width();
+  size_t wrong_line = 0, wrong_band = 0;
+  for (int32_t y = want.LineTop(2); y < want.LineTop(3); ++y)
+    for (int32_t x = 0; x < want.Width() - TMessageBoxWindow::kMargin; ++x)
+      wrong_line += shot.At(x, y) != painted[static_cast<size_t>(y * want.Width() + x)];
+  for (int32_t y = want.BandTop(); y < want.Height(); ++y)
+    for (int32_t x = 0; x < want.Width(); ++x)
+      wrong_band += shot.At(x + dx, y) != painted[static_cast<size_t>(y * want.Width() + x)];
+  EXPECT_EQ(wrong_line, 0u);
+  EXPECT_EQ(wrong_band, 0u);
 }
 
 TEST(MessageBoxOnXvfb, ShowsTheBoxAndTakesItsKeys) {
