@@ -59,7 +59,11 @@ TEST(MessageBoxButtons, LabelsLoseTheirMarksAndKeepTheirKeys) {
     for (const TMessageBoxButton& b : buttons) {
       labels.push_back(b.Label);
       keys += b.Key == 0 ? '-' : b.Key;
-      if (b.Key != 0) EXPECT_EQ(b.Label[b.KeyOffset], b.Key | (b.Label[b.KeyOffset] & 0x20)) << c.name;
+      // The key is the letter shown at its offset, in upper case.
+      if (b.Key != 0) {
+        const char shown = b.Label[b.KeyOffset];
+        EXPECT_EQ(shown >= 'a' && shown <= 'z' ? shown - 'a' + 'A' : shown, b.Key) << c.name;
+      }
     }
     EXPECT_EQ(labels, c.labels) << c.name;
     EXPECT_EQ(keys, c.keys) << c.name;
@@ -107,10 +111,11 @@ TEST(MessageBoxWindow, KeysMoveTheFocusAndAnswer) {
     TMessageBoxWindow box(c.request);
     for (const TKey& k : c.keys) box.Key(k.Vk, k.Shift);
     ASSERT_EQ(box.Answered(), c.answer.has_value()) << c.name;
-    if (c.answer)
+    if (c.answer) {
       EXPECT_EQ(std::make_pair(box.Answer().Answer, box.Answer().CustomIndex),
                 std::make_pair(c.answer->Answer, c.answer->CustomIndex))
           << c.name;
+    }
   }
 }
 
@@ -158,7 +163,9 @@ TEST(MessageBoxWindow, TheTextWrapsAndTheButtonsFitTheWindow) {
     TDialogRequest request = Overwrite();
     request.Text = c.text;
     const TMessageBoxWindow box(request);
-    if (c.lines != 0) EXPECT_EQ(box.Lines().size(), c.lines) << c.name;
+    if (c.lines != 0) {
+      EXPECT_EQ(box.Lines().size(), c.lines) << c.name;
+    }
     std::string joined;
     for (const std::string& line : box.Lines()) {
       EXPECT_LE(ControlTextWidth(line, box.Font()), TMessageBoxWindow::kMaxTextWidth) << c.name;

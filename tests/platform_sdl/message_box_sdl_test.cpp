@@ -231,7 +231,9 @@ TEST_F(SdlMessageBoxTest, AQuitWaitsForThePlayerAndTheBoxForItsAnswer) {
   std::vector<uint32_t> left;
   for (SDL_Event e{}; SDL_PollEvent(&e) != 0;) {
     left.push_back(e.type);
-    if (e.type == SDL_WINDOWEVENT) EXPECT_NE(e.window.windowID, id) << int{e.window.event};
+    if (e.type == SDL_WINDOWEVENT) {
+      EXPECT_NE(e.window.windowID, id) << int{e.window.event};
+    }
   }
   EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_QUIT)), 1);
   EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_WINDOWEVENT)), 1);
