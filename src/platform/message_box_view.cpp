@@ -22,8 +22,10 @@ TMessageBoxButton LabelButton(const std::string& label, const TDialogResult& res
   for (size_t i = 0; i < label.size();) {
     if (label[i] == '&' && i + 1 < label.size()) {
       ++i;
-      if (label[i] != '&' && button.Key == 0 && CharLength(label, i) == 1) {
-        const char c = label[i];
+      // Only a letter or a digit has a key of its own.
+      const char c = label[i];
+      const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+      if (alnum && button.Key == 0) {
         button.Key = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
         button.KeyOffset = button.Label.size();
       }

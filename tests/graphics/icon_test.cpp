@@ -417,7 +417,7 @@ TEST(IconRead, TheToolsChooseOptionOpensTheChooserOnADisplay) {
       test::XvfbPrologue("800x600", "\"$1/display\"", true) + "unset SDL_VIDEODRIVER\n"
       "\"$0\" img decode --choose \"$1/two.ico\" \"$1/out.png\" </dev/null & t=$!\n"
       "id=$(timeout 60 xdotool search --sync --onlyvisible --pid $t | head -n 1)\n"
-      "sleep 0.5 && import -window \"$id\" \"$1/chooser.png\" && xdotool windowactivate --sync \"$id\" key End Return\n"
+      "sleep 1 && import -window \"$id\" \"$1/chooser.png\" && xdotool windowactivate --sync \"$id\" key End Return\n"
       "wait $t";
   const test::CommandResult r = test::RunCommand({"sh", "-c", script, ORBA_TOOL_PATH, dir.path()});
   ASSERT_EQ(r.exit_code, 0) << r.output;

@@ -48,8 +48,11 @@ TEST(MessageBoxButtons, LabelsLoseTheirMarksAndKeepTheirKeys) {
       {"Retry and Cancel", Standard(TDialogButtons::RetryCancel),
        {"\x8d\xc4\x8e\x8e\x8ds(R)", "\x83L\x83\x83\x83\x93\x83Z\x83\x8b"}, "R-"},
       {"&& is an ampersand, a lower-case key is upper-cased, the first key counts, a last & goes",
-       TDialogRequest{"t", "", TDialogButtons::Custom, {"a&&b", "&save", "&x&y", "end&"}},
-       {"a&b", "save", "xy", "end"}, "-SX-"},
+       TDialogRequest{"t", "", TDialogButtons::Custom, {"a&&b", "&save", "&x&y", "end&", "&2"}},
+       {"a&b", "save", "xy", "end", "2"}, "-SX-2"},
+      {"a mark before no letter or digit gives no key",
+       TDialogRequest{"t", "", TDialogButtons::Custom, {"&-", "&\xb1", "&\x82\xa0"}},
+       {"-", "\xb1", "\x82\xa0"}, "---"},
       {"a Custom box without labels has OK", TDialogRequest{"t", "", TDialogButtons::Custom, {}}, {"OK"}, "-"},
   };
   for (const Case& c : cases) {

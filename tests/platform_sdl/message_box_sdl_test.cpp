@@ -251,7 +251,7 @@ TEST_F(MessageBoxGlyphs, OnTheDisplay) {
   // Waits for the window, takes its picture as raw RGB, then types A.
   std::thread typist([&] {
     test::RunCommand({"sh", "-c",
-                      "id=$(xdotool search --sync --onlyvisible --pid \"$1\" | head -n 1) && sleep 0.5 && "
+                      "id=$(xdotool search --sync --onlyvisible --pid \"$1\" | head -n 1) && sleep 1 && "
                       "import -window \"$id\" -depth 8 rgb:\"$2\" && xdotool windowactivate --sync \"$id\" key a",
                       "sh", std::to_string(getpid()), shot});
   });
@@ -322,7 +322,7 @@ TEST_F(MessageBoxGlyphs, ThePlayersOverwriteQuestionsAreAnsweredInItsWindows) {
       "n=0\n"
       "for key in n Escape a; do\n"
       "  n=$((n+1)); box || { echo \"no box $n\"; kill $p; break; }\n"
-      "  sleep 0.3; import -window $last -depth 8 ppm:\"$1/box$n.ppm\"; xdotool windowactivate --sync $last key $key\n"
+      "  sleep 1; import -window $last -depth 8 ppm:\"$1/box$n.ppm\"; xdotool windowactivate --sync $last key $key\n"
       "done\n"
       "wait $p";
   const test::CommandResult r = test::RunCommand({"sh", "-c", script, ORBA_PLAYER_PATH, dir.path()});

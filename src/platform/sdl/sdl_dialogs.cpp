@@ -20,7 +20,7 @@ bool IsDriverWithoutScreen(const char* driver) {
   return IsSet(driver) && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
 }
 
-// Why a box or a list cannot be shown, or null when it can.
+// Why a box cannot be shown, or null when it can.
 const char* WhyNotShown() {
   // Without a display the window would open where nobody sees it, and wait.
   if (!SdlDisplayReachable()) return "no display";
