@@ -33,6 +33,12 @@
 #include "platform/dialogs.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/text_convert.h"
+#ifdef ORBA_HAVE_SDL
+#include "platform/linux/freetype_fonts.h"
+#include "platform/sdl/sdl_choice_window.h"
+#include "platform/sdl/sdl_dialogs.h"
+#include "text/control_glyphs.h"
+#endif
 
 namespace {
 
@@ -43,7 +49,8 @@ constexpr char kUsage[] =
     "  decode writes a BMP, PNG, GIF, Brix, TGA, ICO or CUR picture as 8-bit RGBA.\n"
     "    Anything else is read as Brix with identification code N (--code);\n"
     "    a GIF gives the screen after frame N was painted (--frame, default 0).\n"
-    "    An icon file of several images lists them and asks which (--choose).\n"
+    "    An icon file of several images lists them and asks which (--choose):\n"
+    "    in the chooser's window where there is a display, else on the terminal.\n"
     "  gif writes a GIF, one frame a picture IN (alpha below 128: transparent).\n"
     "    A picture of 1, 4 or 8 bits keeps its colour table; others are reduced.\n"
     "    --loop N         looping extension with count N (0: for ever)\n"
@@ -213,6 +220,31 @@ class TConsoleChooser : public orba::TSilentMessageBoxes {
   }
 };
 
+#ifdef ORBA_HAVE_SDL
+// The icon chooser of --choose where a display can show it: the chooser's
+// window, as the player shows it (its lines written with the IPA fonts,
+// the picture of the selected image beside them, OK); the terminal's list
+// when no window can be made.
+class TWindowChooser : public TConsoleChooser {
+ public:
+  TWindowChooser() {
+    orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
+    orba::SetControlGlyphs(std::make_shared<orba::TCachedControlGlyphs>());
+  }
+  int Choose(const orba::TChoiceRequest& request) override {
+    orba::TSdlChoiceWindow window(nullptr, request);
+    return window.IsOpen() ? window.Run() : TConsoleChooser::Choose(request);
+  }
+};
+#endif
+
+std::shared_ptr<orba::TMessageBoxService> IconChooser() {
+#ifdef ORBA_HAVE_SDL
+  if (orba::SdlDisplayReachable()) return std::make_shared<TWindowChooser>();
+#endif
+  return std::make_shared<TConsoleChooser>();
+}
+
 int ImgCommand(const std::vector<std::string>& given) {
   std::vector<std::string> args = given;
   if (!args.empty() && args[0] == "gif") return WriteGif(args);
@@ -236,7 +268,7 @@ int ImgCommand(const std::vector<std::string>& given) {
   if (EndsWith(args[1], ".tga") || EndsWith(args[1], ".ico") || EndsWith(args[1], ".cur")) {
     // Read by extension as the player does, with the alpha plane kept.
     orba::TDIBSurface surface;
-    if (choose) orba::SetMessageBoxService(std::make_shared<TConsoleChooser>());
+    if (choose) orba::SetMessageBoxService(IconChooser());
     const auto loaded = surface.LoadFromFileEx(args[1], true, choose);
     picture = orba::SurfaceToRgba(surface, loaded.TransparentColor);
   } else {

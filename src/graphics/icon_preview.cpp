@@ -1,8 +1,9 @@
 #include "graphics/icon_preview.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
-#include "core/errors.h"
 #include "core/system/trace.h"
 #include "graphics/dib_surface.h"
 #include "graphics/icon_file.h"
@@ -25,10 +26,13 @@ void SetUpIconPreviewBox(TDXPaintBox& box) {
 }
 
 TChoicePicture IconPreviewPicture(TKsBigStream& stream, int64_t base, int32_t index) {
-  TDIB client;
-  client.SetSize(kPreviewSize, kPreviewSize, 24);
-  for (int32_t y = 0; y < kPreviewSize; ++y) std::fill_n(client.GetRow(y), client.RowSize(), 0xFF);
+  TChoicePicture picture;
+  picture.Width = picture.Height = kPreviewSize;
+  picture.Rgb.assign(static_cast<size_t>(kPreviewSize) * kPreviewSize * 3, 0xFF);
   try {
+    TDIB client;
+    client.SetSize(kPreviewSize, kPreviewSize, 24);
+    for (int32_t y = 0; y < kPreviewSize; ++y) std::fill_n(client.GetRow(y), client.RowSize(), 0xFF);
     // The image with its alpha plane, at 24 bits, drawn over white.
     TDIBSurface image;
     TPoint hotspot;
@@ -48,13 +52,15 @@ TChoicePicture IconPreviewPicture(TKsBigStream& stream, int64_t base, int32_t in
     SetUpIconPreviewBox(box);
     box.SetDIB(over);
     box.Paint(client);
-  } catch (const EOrbaError&) {
+    std::vector<uint8_t> rgb(picture.Rgb.size());
+    for (int32_t y = 0; y < kPreviewSize; ++y) client.ReadRowRGB(y, &rgb[static_cast<size_t>(y) * kPreviewSize * 3]);
+    picture.Rgb = std::move(rgb);
+  } catch (...) {
+    // Whatever a hostile entry makes fail (our read errors, a failed
+    // allocation, a library's exception) shows no picture and leaves the
+    // chooser open: the read of the chosen entry reports the damage.
     TraceCaught("icon chooser picture");
   }
-  TChoicePicture picture;
-  picture.Width = picture.Height = kPreviewSize;
-  picture.Rgb.resize(static_cast<size_t>(kPreviewSize) * kPreviewSize * 3);
-  for (int32_t y = 0; y < kPreviewSize; ++y) client.ReadRowRGB(y, &picture.Rgb[static_cast<size_t>(y) * kPreviewSize * 3]);
   return picture;
 }
 

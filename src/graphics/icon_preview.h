@@ -17,8 +17,9 @@ void SetUpIconPreviewBox(TDXPaintBox& box);
 
 // The picture of directory entry `index` of the icon file that starts at
 // `base` of the stream: 100 x 100 pixels, white where the image leaves the
-// box empty or is transparent. A damaged entry gives the white picture
-// (the read of the chosen entry reports the damage).
+// box empty or is transparent. An entry whose picture cannot be made, for
+// whatever reason, gives the white picture and a trace line (the read of
+// the chosen entry reports the damage); nothing leaves the chooser.
 TChoicePicture IconPreviewPicture(TKsBigStream& stream, int64_t base, int32_t index);
 
 }  // namespace orba

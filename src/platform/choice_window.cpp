@@ -12,28 +12,6 @@ constexpr int32_t kVkPrior = 0x21, kVkNext = 0x22;
 // The gap between the list's frame and a line's text.
 constexpr int32_t kTextPad = 2;
 
-class TCanvas {
- public:
-  TCanvas() : pixels_(static_cast<size_t>(TChoiceWindow::kWidth) * TChoiceWindow::kHeight, TChoiceWindow::kFace) {}
-  void Fill(const TChoiceBox& box, uint32_t rgb) {
-    const int32_t left = std::max(box.Left, 0), right = std::min(box.Left + box.Width, TChoiceWindow::kWidth);
-    const int32_t top = std::max(box.Top, 0), bottom = std::min(box.Top + box.Height, TChoiceWindow::kHeight);
-    for (int32_t y = top; y < bottom; ++y)
-      for (int32_t x = left; x < right; ++x) At(x, y) = rgb;
-  }
-  // A one-pixel frame inside the box, filled with Inner.
-  void Framed(const TChoiceBox& box, uint32_t frame, uint32_t inner) {
-    Fill(box, frame);
-    Fill(TChoiceBox{box.Left + 1, box.Top + 1, box.Width - 2, box.Height - 2}, inner);
-  }
-  uint32_t& At(int32_t x, int32_t y) { return pixels_[static_cast<size_t>(y) * TChoiceWindow::kWidth + x]; }
-  TControlCanvas Whole() { return TControlCanvas{pixels_.data(), TChoiceWindow::kWidth, 0, 0, TChoiceWindow::kWidth, TChoiceWindow::kHeight}; }
-  std::vector<uint32_t> Take() { return std::move(pixels_); }
-
- private:
-  std::vector<uint32_t> pixels_;
-};
-
 }  // namespace
 
 TChoiceWindow::TChoiceWindow(const TChoiceRequest& request) : request_(request) { Select(0); }
@@ -87,7 +65,7 @@ void TChoiceWindow::Key(int32_t vk) {
 void TChoiceWindow::Wheel(int32_t notches) { ScrollTo(top_ - notches); }
 
 std::vector<uint32_t> TChoiceWindow::Paint() const {
-  TCanvas canvas;
+  TWindowCanvas canvas(kWidth, kHeight, kFace);
   const TControlCanvas whole = canvas.Whole();
   // The list: a line a row from the top line on, the selected one highlighted.
   canvas.Framed(kList, kFrame, kWhite);

@@ -14,14 +14,12 @@
 
 #include "platform/dialogs.h"
 #include "platform/text_controls.h"
+#include "platform/window_canvas.h"
 
 namespace orba {
 
 // A rectangle of the window.
-struct TChoiceBox {
-  int32_t Left = 0, Top = 0, Width = 0, Height = 0;
-  bool Holds(int32_t x, int32_t y) const { return x >= Left && y >= Top && x < Left + Width && y < Top + Height; }
-};
+using TChoiceBox = TWindowBox;
 
 class TChoiceWindow {
  public:
@@ -30,8 +28,8 @@ class TChoiceWindow {
   static constexpr TChoiceBox kPicture{180, 16, 100, 100};
   static constexpr TChoiceBox kOk{200, 140, 80, 26};
   // The window's colours, 0x00RRGGBB.
-  static constexpr uint32_t kFace = 0xF0F0F0, kWhite = 0xFFFFFF, kInk = 0x000000, kFrame = 0x7A7A7A,
-                            kHighlight = 0x0078D7, kButton = 0xE1E1E1, kButtonFrame = 0xADADAD;
+  static constexpr uint32_t kFace = kWindowFace, kWhite = kWindowWhite, kInk = kWindowInk, kFrame = kWindowFrame,
+                            kHighlight = kWindowHighlight, kButton = kWindowButton, kButtonFrame = kWindowButtonFrame;
 
   // Opens on the request's first line (its picture asked for at once).
   explicit TChoiceWindow(const TChoiceRequest& request);

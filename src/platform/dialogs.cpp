@@ -28,6 +28,20 @@ TDialogResult FirstButtonAnswer(TDialogButtons buttons) {
   return {};
 }
 
+TDialogResult EscapeAnswer(const TDialogRequest& request) {
+  switch (request.Buttons) {
+    case TDialogButtons::Ok: return {TDialogAnswer::Ok, -1};
+    case TDialogButtons::YesNo: return {TDialogAnswer::No, -1};
+    case TDialogButtons::OkCancel:
+    case TDialogButtons::RetryCancel: return {TDialogAnswer::Cancel, -1};
+    case TDialogButtons::Custom:
+      if (request.Labels.empty()) return {TDialogAnswer::Ok, -1};
+      if (request.Labels.size() == 1) return {TDialogAnswer::Custom, 0};
+      return {TDialogAnswer::Cancel, -1};
+  }
+  return {TDialogAnswer::Cancel, -1};
+}
+
 void TMessageBoxService::ShowMessage(const std::string& title, const std::string& text) {
   Show(TDialogRequest{title, text, TDialogButtons::Ok, {}});
 }

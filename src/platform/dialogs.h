@@ -60,6 +60,11 @@ struct TChoiceRequest {
 
 // The answer of a box whose first button was pressed.
 TDialogResult FirstButtonAnswer(TDialogButtons buttons);
+// The answer of a box closed without a button (Escape, its close button):
+// Cancel where the box has it, OK for a box of that one button, No for a
+// Yes/No box; a box of its own labels answers its only label, or else
+// Cancel (no label), which never picks a label such as "overwrite all".
+TDialogResult EscapeAnswer(const TDialogRequest& request);
 
 class TMessageBoxService {
  public:

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,8 +16,11 @@
 
 #include "core/errors.h"
 #include "core/streams/byte_order.h"
+#include "core/system/trace.h"
 #include "graphics/graphic_errors.h"
+#include "graphics/icon_preview.h"
 #include "graphics/picture_fixtures.h"
+#include "platform_sdl/xvfb_run.h"
 #include "platform/choice_window.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -317,9 +323,63 @@ TEST(IconChooser, ADamagedEntryShowsWhiteAndItsReadFails) {
   EXPECT_TRUE(std::all_of(rgb.begin(), rgb.end(), [](uint8_t v) { return v == 255; }));
 }
 
-// orbatool img decode --choose: the chooser's lines on standard error, the
-// number typed on standard input picks the image; Enter keeps the first;
-// without --choose nothing is asked.
+// A stream that fails as a library or an allocation would when a read
+// touches its bytes [From, To): the chooser's picture of an image there
+// meets the failure.
+class TFailingStream : public TKsMemoryStream {
+ public:
+  TFailingStream(std::vector<uint8_t> bytes, int64_t from, int64_t to, std::function<void()> fail)
+      : TKsMemoryStream(std::move(bytes)), from_(from), to_(to), fail_(std::move(fail)) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    if (GetPosition() < to_ && GetPosition() + count > from_) fail_();
+    return TKsMemoryStream::Read(buffer, count);
+  }
+
+ private:
+  int64_t from_, to_;
+  std::function<void()> fail_;
+};
+
+// Whatever the picture of an entry throws, the chooser stays open on the
+// line, shows no picture (white) and the trace names the failure; the next
+// line's picture shows again.
+TEST(IconChooser, AnyFailureOfAPictureShowsWhiteTracedAndKeepsTheChooser) {
+  struct Case {
+    const char* name;
+    std::function<void()> fail;
+    const char* traced;
+  };
+  const Case cases[] = {
+      {"an allocation", [] { throw std::bad_alloc(); }, "icon chooser picture: std::bad_alloc"},
+      {"a length", [] { throw std::length_error("vector"); }, "icon chooser picture: vector"},
+      {"a library's runtime error", [] { throw std::runtime_error("codec"); }, "icon chooser picture: codec"},
+      {"no std::exception", [] { throw 7; }, "icon chooser picture: unknown error"},
+  };
+  const std::vector<uint8_t> file = TwoImageIcon();
+  // The first image's bytes fail; the directory and the second image read.
+  const int64_t first = ReadLE32(&file[6 + 12]), second = ReadLE32(&file[22 + 12]);
+  ASSERT_LT(first, second);
+  for (const Case& c : cases) {
+    std::vector<std::string> trace;
+    SetTraceSink([&trace](const std::string& line) { trace.push_back(line); });
+    TFailingStream stream(file, first, second, c.fail);
+    TChoiceWindow window(TChoiceRequest{"t", {"001", "002"}, [&stream](int line) {
+                                          return IconPreviewPicture(stream, 0, line);
+                                        }});
+    const std::vector<uint8_t> white(100 * 100 * 3, 255);
+    EXPECT_EQ(window.Picture().Rgb, white) << c.name;
+    EXPECT_EQ(trace, std::vector<std::string>{c.traced}) << c.name;
+    window.Key(TTextControl::kVkDown);
+    EXPECT_FALSE(window.Closed()) << c.name;
+    EXPECT_EQ(window.Selected(), 1) << c.name;
+    EXPECT_NE(window.Picture().Rgb, white) << c.name;
+    SetTraceSink(nullptr);
+  }
+}
+
+// orbatool img decode --choose without a display: the chooser's lines on
+// standard error, the number typed on standard input picks the image; Enter
+// keeps the first; without --choose nothing is asked.
 TEST(IconRead, TheToolsChooseOptionAsksOnTheTerminal) {
   const test::TempDir dir;
   test::WriteFileBytes(dir / "two.ico", TwoImageIcon());
@@ -329,7 +389,8 @@ TEST(IconRead, TheToolsChooseOptionAsksOnTheTerminal) {
     SCOPED_TRACE(std::string(typed) + " " + options);
     const test::CommandResult r =
         test::RunCommand({"/bin/sh", "-c",
-                          "printf '" + std::string(typed) + "\\n' | \"$0\" img decode " + options + " \"$1\" \"$2\" 2>&1",
+                          "printf '" + std::string(typed) + "\\n' | env -u DISPLAY -u WAYLAND_DISPLAY \"$0\" img decode " +
+                              options + " \"$1\" \"$2\" 2>&1",
                           tool, dir / "two.ico", dir / "out.png"});
     ASSERT_EQ(r.exit_code, 0) << r.output;
     EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c",
@@ -340,6 +401,35 @@ TEST(IconRead, TheToolsChooseOptionAsksOnTheTerminal) {
     else EXPECT_NE(r.output.find("Select One from Multiple Icons\n  001 : 4 x 3  24 bpp\n  002 : 2 x 2  8 bpp\n"),
                    std::string::npos) << r.output;
   }
+}
+
+// orbatool img decode --choose on an Xvfb display (with openbox): the
+// chooser opens as a window of the display on the first line, highlighted,
+// with its picture; End and Return typed there pick the second image, and
+// nothing is listed on the terminal.
+TEST(IconRead, TheToolsChooseOptionOpensTheChooserOnADisplay) {
+  if (test::RunCommand({"sh", "-c", "command -v Xvfb && command -v openbox && command -v xdotool && command -v import"})
+          .exit_code != 0)
+    GTEST_SKIP() << "Xvfb, openbox, xdotool or ImageMagick is not installed";
+  const test::TempDir dir;
+  test::WriteFileBytes(dir / "two.ico", TwoImageIcon());
+  const std::string script =
+      test::XvfbPrologue("800x600", "\"$1/display\"", true) + "unset SDL_VIDEODRIVER\n"
+      "\"$0\" img decode --choose \"$1/two.ico\" \"$1/out.png\" </dev/null & t=$!\n"
+      "id=$(timeout 60 xdotool search --sync --onlyvisible --pid $t | head -n 1)\n"
+      "sleep 1 && import -window \"$id\" \"$1/chooser.png\" && xdotool windowactivate --sync \"$id\" key End Return\n"
+      "wait $t";
+  const test::CommandResult r = test::RunCommand({"sh", "-c", script, ORBA_TOOL_PATH, dir.path()});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_EQ(r.output.find("Select One"), std::string::npos) << r.output;
+  const std::string probe =
+      "import sys\nfrom PIL import Image\nout = Image.open(sys.argv[1])\nwin = Image.open(sys.argv[2]).convert('RGB')\n"
+      "print(out.size, win.size, win.getpixel((150, 11)), win.getpixel((180, 16)))\n";
+  // The chooser: 290 x 180, its first line highlighted; the first image's
+  // top-left pixel (blue) at the picture's corner, 4 x 3 unscaled in the
+  // middle of the 100 x 100 box, white there.
+  EXPECT_EQ(test::RunCommand({ORBA_PYTHON, "-c", probe, dir / "out.png", dir / "chooser.png"}).output,
+            "(2, 2) (290, 180) (0, 120, 215) (255, 255, 255)\n");
 }
 
 TEST(IconRead, HostileFilesEndInErrorsAndDamagedFilesLoadOrFailCleanly) {

@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/sdl/sdl_choice_window.h"
 #include "platform/sdl/sdl_dialogs.h"
+#include "platform_sdl/dummy_video.h"
 
 namespace orba {
 namespace {
@@ -24,53 +24,11 @@ TChoiceRequest ThreeLines() {
   return request;
 }
 
-class SdlChoiceWindowTest : public ::testing::Test {
+class SdlChoiceWindowTest : public test::DummyVideoTest {
  protected:
-  void SetUp() override {
-    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << SDL_GetError();
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-  }
-  void TearDown() override {
-    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  }
-  static void Click(uint32_t window, int32_t x, int32_t y) {
-    SDL_Event e{};
-    e.type = SDL_MOUSEBUTTONDOWN;
-    e.button.windowID = window;
-    e.button.button = SDL_BUTTON_LEFT;
-    e.button.x = x;
-    e.button.y = y;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-  }
-  static void Key(uint32_t window, SDL_Keycode key) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.windowID = window;
-    e.key.keysym.sym = key;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-  }
-  static void Close(uint32_t window) {
-    SDL_Event e{};
-    e.type = SDL_WINDOWEVENT;
-    e.window.windowID = window;
-    e.window.event = SDL_WINDOWEVENT_CLOSE;
-    ASSERT_EQ(SDL_PushEvent(&e), 1);
-  }
-  // The window's pixel as 0x00RRGGBB.
-  static uint32_t PixelAt(SDL_Window* window, int32_t x, int32_t y) {
-    SDL_Surface* s = SDL_GetWindowSurface(window);
-    if (s == nullptr) return 0xFFFFFFFF;
-    uint32_t raw = 0;
-    SDL_LockSurface(s);
-    std::memcpy(&raw, static_cast<uint8_t*>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel,
-                s->format->BytesPerPixel);
-    SDL_UnlockSurface(s);
-    uint8_t r = 0, g = 0, b = 0;
-    SDL_GetRGB(raw, s->format, &r, &g, &b);
-    return uint32_t{r} << 16 | uint32_t{g} << 8 | b;
-  }
+  static void Click(uint32_t window, int32_t x, int32_t y) { Push(ButtonEvent(window, SDL_MOUSEBUTTONDOWN, x, y)); }
+  static void Key(uint32_t window, SDL_Keycode key) { Push(KeyEvent(window, key)); }
+  static void Close(uint32_t window) { Push(WindowEvent(window, SDL_WINDOWEVENT_CLOSE)); }
 };
 
 TEST_F(SdlChoiceWindowTest, AClickOnALineAndOnOkPicksItAndShowsItsPicture) {

@@ -69,18 +69,19 @@ TEST(VkMap, SpotChecksOfTheKeysGamesTestFor) {
 }
 
 // Without a display a box cannot be shown; the player must then take the
-// cautious answer (the last button) rather than proceed as if confirmed,
-// except that an OK/Cancel box takes OK, so that closing the window closes
-// it. The same question asked again right after is answered Cancel: a disc
-// request that keeps failing is given up, and the quit question after it
-// confirmed.
-TEST(SdlMessageBoxes, WithoutADisplayTheLastButtonAnswers) {
+// cautious answer (as closing the box: Cancel, No) rather than proceed as
+// if confirmed; a box of its own labels answers Cancel, never its last
+// label (the overwrite question's last is "overwrite all"). An OK/Cancel
+// box takes OK, so that closing the window closes it. The same question
+// asked again right after is answered Cancel: a disc request that keeps
+// failing is given up, and the quit question after it confirmed.
+TEST(SdlMessageBoxes, WithoutADisplayTheCautiousAnswerIsTaken) {
   SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
   TSdlMessageBoxes boxes;
   EXPECT_EQ(boxes.Show({"t", "q", TDialogButtons::YesNo, {}}).Answer, TDialogAnswer::No);
   EXPECT_EQ(boxes.Show({"t", "d", TDialogButtons::RetryCancel, {}}).Answer, TDialogAnswer::Cancel);
   const TDialogResult r = boxes.Show({"t", "c", TDialogButtons::Custom, {"a", "b", "\x82\xa0"}});  // あ
-  EXPECT_EQ(std::make_pair(r.Answer, r.CustomIndex), std::make_pair(TDialogAnswer::Custom, 2));
+  EXPECT_EQ(std::make_pair(r.Answer, r.CustomIndex), std::make_pair(TDialogAnswer::Cancel, -1));
   const TDialogRequest quit{"t", "quit?", TDialogButtons::OkCancel, {}};
   const TDialogRequest disc{"t", "disc 2?", TDialogButtons::OkCancel, {}};
   const std::vector<std::pair<std::vector<TDialogRequest>, std::vector<TDialogAnswer>>> runs = {

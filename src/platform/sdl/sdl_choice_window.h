@@ -1,12 +1,14 @@
 // The list to choose from with its picture (platform/choice_window.h) in a
-// small SDL window of its own, modal over the player's window: it waits,
-// answering the mouse, the wheel and the keys, until OK, Return, Escape or
-// its close button ends the choice.
+// small SDL window of its own, modal over the player's window
+// (platform/sdl/sdl_modal_window.h): it waits, answering the mouse, the
+// wheel and the keys, until OK, Return, Escape, its close button or a quit
+// ends the choice.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/choice_window.h"
+#include "platform/sdl/sdl_modal_window.h"
 
 struct SDL_Window;
 
@@ -17,13 +19,10 @@ class TSdlChoiceWindow {
   // Opens the window over `parent` (may be null); IsOpen() says whether it
   // could be made.
   TSdlChoiceWindow(SDL_Window* parent, const TChoiceRequest& request);
-  ~TSdlChoiceWindow();
-  TSdlChoiceWindow(const TSdlChoiceWindow&) = delete;
-  TSdlChoiceWindow& operator=(const TSdlChoiceWindow&) = delete;
 
-  bool IsOpen() const { return window_ != nullptr; }
-  uint32_t WindowId() const;
-  SDL_Window* Window() const { return window_; }
+  bool IsOpen() const { return window_.IsOpen(); }
+  uint32_t WindowId() const { return window_.WindowId(); }
+  SDL_Window* Window() const { return window_.Window(); }
   const TChoiceWindow& View() const { return view_; }
 
   // Shows the window and takes its events until the choice ends; the
@@ -32,11 +31,8 @@ class TSdlChoiceWindow {
   int Run();
 
  private:
-  void Show();
-
   TChoiceWindow view_;
-  SDL_Window* window_ = nullptr;
-  bool started_video_ = false;
+  TSdlModalWindow window_;
 };
 
 }  // namespace orba

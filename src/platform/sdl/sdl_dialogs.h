@@ -1,14 +1,15 @@
-// Message boxes shown with SDL over the player's window; a list to choose
-// from is a box with one button a line, or, with a picture to show, a
-// window of its own (platform/sdl/sdl_choice_window.h).
+// Message boxes shown over the player's window in small SDL windows of the
+// player's own, drawn with its own glyphs (platform/sdl/sdl_message_box.h),
+// so that Japanese reads whatever fonts the X server has; a list to choose
+// from in the chooser's window (platform/sdl/sdl_choice_window.h).
 //
-// A box that cannot be shown (no display, an X server without the fonts
-// SDL's boxes need) is printed on standard error and answered with its
-// cautious last button (Cancel, No), except that an OK/Cancel box is
-// answered OK: closing the window then closes it at once. Only the same
-// question asked again right after an OK is answered Cancel, so that a disc
-// request that keeps failing is given up (and the quit question after it,
-// a different text, confirmed) instead of asking for ever.
+// A box that cannot be shown (no display, no window, no glyphs to write
+// with) is printed on standard error and answered as closing it would
+// (EscapeAnswer: Cancel, No, or its only button), except that an OK/Cancel
+// box is answered OK: closing the window then closes it at once. Only the
+// same question asked again right after an OK is answered Cancel, so that a
+// disc request that keeps failing is given up (and the quit question after
+// it, a different text, confirmed) instead of asking for ever.
 #pragma once
 
 #include <string>
@@ -33,5 +34,9 @@ class TSdlMessageBoxes : public TMessageBoxService {
   // OK last; empty when the last such box was answered Cancel.
   std::string answered_ok_;
 };
+
+// Whether a window can reach a person: SDL's video runs on a real display,
+// or (before it runs) a display is named and no screenless driver chosen.
+bool SdlDisplayReachable();
 
 }  // namespace orba
