@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/host.h"
 #include "platform/text_controls_view.h"
 
 namespace orba {
@@ -70,10 +71,18 @@ std::vector<std::string> WrapLines(const std::string& text, const TTextControlFo
 
 }  // namespace
 
-std::vector<TMessageBoxButton> MessageBoxButtons(const TDialogRequest& request) {
-  const std::string ok = "OK", cancel = "\x83L\x83\x83\x83\x93\x83Z\x83\x8b";  // キャンセル
-  const std::string yes = "\x82\xcd\x82\xa2(&Y)", no = "\x82\xa2\x82\xa2\x82\xa6(&N)";  // はい(&Y) いいえ(&N)
-  const std::string retry = "\x8d\xc4\x8e\x8e\x8ds(&R)";                                 // 再試行(&R)
+TButtonLanguage UserButtonLanguage() {
+  THostServices* host = InstalledHost();
+  return host == nullptr || host->UserLanguageIsJapanese() ? TButtonLanguage::Japanese : TButtonLanguage::English;
+}
+
+std::vector<TMessageBoxButton> MessageBoxButtons(const TDialogRequest& request, TButtonLanguage language) {
+  const bool japanese = language == TButtonLanguage::Japanese;
+  const std::string ok = "OK";
+  const std::string cancel = japanese ? "\x83L\x83\x83\x83\x93\x83Z\x83\x8b" : "Cancel";  // キャンセル
+  const std::string yes = japanese ? "\x82\xcd\x82\xa2(&Y)" : "&Yes";                    // はい(&Y)
+  const std::string no = japanese ? "\x82\xa2\x82\xa2\x82\xa6(&N)" : "&No";            // いいえ(&N)
+  const std::string retry = japanese ? "\x8d\xc4\x8e\x8e\x8ds(&R)" : "&Retry";          // 再試行(&R)
   auto answer = [](TDialogAnswer a) { return TDialogResult{a, -1}; };
   std::vector<TMessageBoxButton> buttons;
   switch (request.Buttons) {

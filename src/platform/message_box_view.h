@@ -32,10 +32,17 @@ struct TMessageBoxButton {
   TDialogResult Result;
 };
 
+// Which words the standard buttons show: a desktop's own boxes speak its
+// user's language.
+enum class TButtonLanguage : uint8_t { Japanese, English };
+// The language of the installed host's user (Japanese without a host).
+TButtonLanguage UserButtonLanguage();
+
 // The buttons a request shows, in order: the standard sets with the
-// labels of a Japanese desktop, a Custom box its own labels (an OK button
-// when it has none).
-std::vector<TMessageBoxButton> MessageBoxButtons(const TDialogRequest& request);
+// labels of a desktop in Language ("はい(&Y)" or "&Yes" ...), a Custom box
+// its own labels (an OK button when it has none).
+std::vector<TMessageBoxButton> MessageBoxButtons(const TDialogRequest& request,
+                                                 TButtonLanguage language = UserButtonLanguage());
 
 class TMessageBoxWindow {
  public:

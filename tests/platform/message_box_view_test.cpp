@@ -36,6 +36,7 @@ TEST(MessageBoxButtons, LabelsLoseTheirMarksAndKeepTheirKeys) {
     TDialogRequest request;
     std::vector<std::string> labels;
     std::string keys;  // a button's key, '-' for none
+    TButtonLanguage language = TButtonLanguage::Japanese;
   };
   const Case cases[] = {
       {"the overwrite question", Overwrite(),
@@ -54,9 +55,18 @@ TEST(MessageBoxButtons, LabelsLoseTheirMarksAndKeepTheirKeys) {
        TDialogRequest{"t", "", TDialogButtons::Custom, {"&-", "&\xb1", "&\x82\xa0"}},
        {"-", "\xb1", "\x82\xa0"}, "---"},
       {"a Custom box without labels has OK", TDialogRequest{"t", "", TDialogButtons::Custom, {}}, {"OK"}, "-"},
+      {"Yes and No in English", Standard(TDialogButtons::YesNo), {"Yes", "No"}, "YN", TButtonLanguage::English},
+      {"OK and Cancel in English", Standard(TDialogButtons::OkCancel), {"OK", "Cancel"}, "--",
+       TButtonLanguage::English},
+      {"Retry and Cancel in English", Standard(TDialogButtons::RetryCancel), {"Retry", "Cancel"}, "R-",
+       TButtonLanguage::English},
+      {"a box of its own labels keeps them in English too", Overwrite(),
+       {"\x82\xcd\x82\xa2(Y)", "\x82\xa2\x82\xa2\x82\xa6(N)", "\x83L\x83\x83\x83\x93\x83Z\x83\x8b",
+        "\x82\xb7\x82\xd7\x82\xc4\x82\xa2\x82\xa2\x82\xa6(O)", "\x82\xb7\x82\xd7\x82\xc4\x82\xcd\x82\xa2(A)"},
+       "YN-OA", TButtonLanguage::English},
   };
   for (const Case& c : cases) {
-    const std::vector<TMessageBoxButton> buttons = MessageBoxButtons(c.request);
+    const std::vector<TMessageBoxButton> buttons = MessageBoxButtons(c.request, c.language);
     std::vector<std::string> labels;
     std::string keys;
     for (const TMessageBoxButton& b : buttons) {
