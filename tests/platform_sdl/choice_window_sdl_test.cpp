@@ -77,15 +77,9 @@ TEST_F(SdlChoiceWindowTest, AQuitEndsTheChoiceAndStaysQueued) {
     EXPECT_EQ(window.Run(), 0);
   }
   // Left once the window is gone: the quit, and no event of that window.
-  std::vector<uint32_t> left;
-  for (SDL_Event e{}; SDL_PollEvent(&e) != 0;) {
-    left.push_back(e.type);
-    if (e.type == SDL_WINDOWEVENT) {
-      EXPECT_NE(e.window.windowID, id) << int{e.window.event};
-    }
-  }
-  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_QUIT)), 1);
-  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_KEYDOWN)), 0);
+  const std::vector<uint32_t> left = EventsLeftAfter(id);
+  EXPECT_EQ(Count(left, SDL_QUIT), 1);
+  EXPECT_EQ(Count(left, SDL_KEYDOWN), 0);
 }
 
 // The message boxes show a list with a picture in the window; one without a

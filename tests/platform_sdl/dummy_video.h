@@ -6,8 +6,10 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace orba::test {
 
@@ -48,6 +50,22 @@ class DummyVideoTest : public ::testing::Test {
     e.window.windowID = window;
     e.window.event = event;
     return e;
+  }
+  // The types of the events left in the queue once a window is gone, none
+  // of them an event of that window (checked); Count tells how many of one
+  // type.
+  static std::vector<uint32_t> EventsLeftAfter(uint32_t gone_window) {
+    std::vector<uint32_t> left;
+    for (SDL_Event e{}; SDL_PollEvent(&e) != 0;) {
+      left.push_back(e.type);
+      if (e.type == SDL_WINDOWEVENT) {
+        EXPECT_NE(e.window.windowID, gone_window) << int{e.window.event};
+      }
+    }
+    return left;
+  }
+  static long Count(const std::vector<uint32_t>& types, uint32_t type) {
+    return std::count(types.begin(), types.end(), type);
   }
   // The window's pixel as 0x00RRGGBB (0xFFFFFFFF without a picture).
   static uint32_t PixelAt(SDL_Window* window, int32_t x, int32_t y) {

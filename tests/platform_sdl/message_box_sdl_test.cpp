@@ -228,16 +228,10 @@ TEST_F(SdlMessageBoxTest, AQuitWaitsForThePlayerAndTheBoxForItsAnswer) {
     EXPECT_EQ(PixelAt(box.Window(), cancel.Left + 1, cancel.Top), kWindowHighlight);
     EXPECT_EQ(want[static_cast<size_t>(cancel.Top * box.View().Width() + cancel.Left + 1)], kWindowHighlight);
   }
-  std::vector<uint32_t> left;
-  for (SDL_Event e{}; SDL_PollEvent(&e) != 0;) {
-    left.push_back(e.type);
-    if (e.type == SDL_WINDOWEVENT) {
-      EXPECT_NE(e.window.windowID, id) << int{e.window.event};
-    }
-  }
-  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_QUIT)), 1);
-  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_WINDOWEVENT)), 1);
-  EXPECT_EQ(std::count(left.begin(), left.end(), static_cast<uint32_t>(SDL_KEYDOWN)), 0);
+  const std::vector<uint32_t> left = EventsLeftAfter(id);
+  EXPECT_EQ(Count(left, SDL_QUIT), 1);
+  EXPECT_EQ(Count(left, SDL_WINDOWEVENT), 1);
+  EXPECT_EQ(Count(left, SDL_KEYDOWN), 0);
 }
 
 // Run by the test below on an Xvfb display with openbox: the box opens as a

@@ -39,7 +39,8 @@ std::map<std::string, std::string> FilesBelow(const std::string& root, const std
 
 // Sets the environment for the life of the object, then puts it back.
 struct EnvScope {
-  explicit EnvScope(const std::vector<std::pair<std::string, std::string>>& vars) {
+  using TVars = std::vector<std::pair<std::string, std::string>>;
+  explicit EnvScope(const TVars& vars) {
     for (const auto& [name, value] : vars) {
       const char* old = ::getenv(name.c_str());
       saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
@@ -92,7 +93,7 @@ TEST(HomeFoldersGame, NoFolderOfHomeOpensWithoutTheChooser) {
   // HOME "/" (a service, a container): "~/bin" is "/bin".
   const std::string root_game = top + "/rootgame";
   test::BuildGame("homefolders", root_game, true, {"Var home str /"});
-  const EnvScope root_env({{"HOME", "/"}});
+  const EnvScope root_env(EnvScope::TVars{{"HOME", "/"}});
   const auto before = FilesBelow(top, {root_game});
   const test::CommandResult r = test::PlayGame(root_game, 3);
   ASSERT_EQ(r.exit_code, 0) << r.output;
