@@ -84,7 +84,8 @@ void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
     if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR || code == Z_STREAM_ERROR) {
       failure = ZlibMessage(z, code);
     } else if (out_size > max_size) {
-      failure = "zlib: the unpacked data is larger than allowed";
+      inflateEnd(&z);
+      throw EZUnpackedTooLarge("zlib: the unpacked data is larger than allowed");
     } else if (code == Z_BUF_ERROR || (code != Z_STREAM_END && !more_input && z.avail_in == 0 && z.avail_out > 0)) {
       failure = "zlib: the packed data ends early";
     }
@@ -177,7 +178,9 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
     return;
   }
   // Damaged, or larger than the kept block: zlib's streaming inflate
-  // unpacks it, or names the fault.
+  // unpacks it, or names the fault. The block goes first, so that it is
+  // not held beside an output that may grow to max_size.
+  scratch.Release();
   size_t in_done = 0;
   // The output grows in place, its room never beyond what is allowed, so
   // that moving it to a larger block never needs more than that at once.
@@ -232,6 +235,7 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
     in.resize(kPiece);
   }
   out.resize(kPiece);
+  size_t offered = 0;
   Inflate(
       max_size,
       [&](z_stream& z) {
@@ -246,9 +250,13 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
         z.avail_in = static_cast<uInt>(std::max<int64_t>(got, 0));
         return left > 0;
       },
-      [&](z_stream& z, size_t) { z.next_out = out.data(); },
+      [&](z_stream& z, size_t room) {
+        // Near max_size the room offered is less than the buffer.
+        offered = room;
+        z.next_out = out.data();
+      },
       [&](size_t unused) {
-        const int64_t n = static_cast<int64_t>(out.size() - unused);
+        const int64_t n = static_cast<int64_t>(offered - unused);
         dest.WriteBuffer(out.data(), n);
         written += n;
       });
