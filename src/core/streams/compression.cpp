@@ -178,34 +178,39 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
     return;
   }
   // Damaged, or larger than the kept block: zlib's streaming inflate
-  // unpacks it, or names the fault. The block goes first, so that it is
-  // not held beside an output that may grow to max_size.
+  // unpacks it, or names the fault. The block goes first, and the output is
+  // first only counted: damaged data, or more than max_size, is refused
+  // without holding any of it, and sound data is then unpacked once more
+  // into a block of exactly its size, never moved to a larger one.
   scratch.Release();
-  size_t in_done = 0;
-  // The output grows in place, its room never beyond what is allowed, so
-  // that moving it to a larger block never needs more than that at once.
-  std::vector<uint8_t> out;
-  const int64_t most = std::clamp<int64_t>(max_size, 0, INT64_MAX - 1) + 1;
+  std::vector<uint8_t> piece(kPiece);
+  size_t in_done = 0, offered = 0;
+  int64_t total = 0;
+  const auto feed = [&](z_stream& z) {
+    const size_t fed = FeedPiece(z, in, in_done);
+    in_done += fed;
+    return in_done < in.size();
+  };
   Inflate(
-      max_size,
-      [&](z_stream& z) {
-        const size_t feed = FeedPiece(z, in, in_done);
-        in_done += feed;
-        return in_done < in.size();
-      },
+      max_size, feed,
       [&](z_stream& z, size_t room) {
-        const size_t used = out.size();
-        if (used + room > out.capacity()) {
-          // Doubling, but straight to the most allowed once the next
-          // doubling would pass it.
-          int64_t grown = static_cast<int64_t>(std::max(2 * out.capacity(), used + room));
-          if (grown > most / 2) grown = most;
-          out.reserve(static_cast<size_t>(grown));
-        }
-        out.resize(used + room);
+        offered = room;
+        z.next_out = piece.data();
+      },
+      [&](size_t unused) { total += static_cast<int64_t>(offered - unused); });
+  piece = std::vector<uint8_t>();
+  // One byte of room beyond, which the inflate asks for to see the end.
+  std::vector<uint8_t> out(static_cast<size_t>(total) + 1);
+  size_t used = 0;
+  in_done = 0;
+  Inflate(
+      total, feed,
+      [&](z_stream& z, size_t room) {
+        offered = room;
         z.next_out = out.data() + used;
       },
-      [&](size_t unused) { out.resize(out.size() - unused); });
+      [&](size_t unused) { used += offered - unused; });
+  out.resize(used);
   s.MutableBytes().swap(out);
   s.SetPosition(0);
 }

@@ -32,9 +32,10 @@ class EZUnpackedTooLarge : public EZDecompressionError {
 // damaged, ends before the zlib stream does, or (EZUnpackedTooLarge) would
 // inflate to more than max_size bytes.
 // Data that unpack to at most 64 MiB are inflated in one call into a block
-// the thread keeps, then copied out; larger ones grow in place: unpacking
-// never holds more than max_size bytes at once beside that block, even while
-// the output moves to a larger block.
+// the thread keeps, then copied out; larger ones are inflated twice, first
+// only counted, then into a block of their size: unpacking never holds more
+// than the unpacked data (and the input) at once, and data refused as too
+// large cost no output at all.
 void DecompressStream(TKsMemoryStream& s, int64_t max_size = kMaxDecompressedSize);
 
 // What a whole-buffer inflate gave.
