@@ -5,7 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +17,13 @@
 #include <stdexcept>
 
 #include "script/functions/sys_func_file.h"
+
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORBA_SANDBOX_HEAP_HOOKS 1
+#include <sanitizer/allocator_interface.h>
+#endif
+#endif
 
 namespace orba::fuzz {
 
@@ -49,6 +59,88 @@ void Link(const fs::path& target, const fs::path& link) {
   fs::create_symlink(target, link);
 }
 
+// A sparse file of Size bytes at Path (over a link of that name): it costs
+// no disk, as a few bytes in a zip may unpack to.
+void WriteSparse(const fs::path& path, uint64_t size) {
+  std::error_code ec;
+  fs::remove(path, ec);
+  WriteText(path, "");
+  fs::resize_file(path, size);
+}
+
+// A zlib stream of Size zero bytes, made once (a third of a megabyte for
+// the planted size).
+const std::string& InflatingZeros(uint64_t size) {
+  static const std::string packed = [size] {
+    z_stream z{};
+    if (deflateInit(&z, Z_BEST_COMPRESSION) != Z_OK) throw std::runtime_error("game sandbox: no deflate");
+    const std::vector<uint8_t> zeros(1 << 20);
+    std::vector<uint8_t> piece(1 << 16);
+    std::string out;
+    for (uint64_t left = size;;) {
+      const uInt feed = static_cast<uInt>(std::min<uint64_t>(left, zeros.size()));
+      left -= feed;
+      z.next_in = const_cast<Bytef*>(zeros.data());
+      z.avail_in = feed;
+      const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+      int code = Z_OK;
+      do {
+        z.next_out = piece.data();
+        z.avail_out = static_cast<uInt>(piece.size());
+        code = deflate(&z, flush);
+        out.append(reinterpret_cast<const char*>(piece.data()), piece.size() - z.avail_out);
+      } while (z.avail_out == 0);
+      if (flush == Z_FINISH && code == Z_STREAM_END) break;
+    }
+    deflateEnd(&z);
+    return out;
+  }();
+  return packed;
+}
+
+void PutInt32(std::string& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+
+// A package of directory version 0 (a count, plain names, plain int32
+// offsets from the directory's start, every entry packed) whose entries
+// each unpack to kInflatedEntryBytes zeros.
+std::string InflatingPackage(const std::vector<std::string>& names) {
+  const std::string& packed = InflatingZeros(kInflatedEntryBytes);
+  std::string directory;
+  PutInt32(directory, static_cast<uint32_t>(names.size()));
+  for (const std::string& name : names) {
+    PutInt32(directory, static_cast<uint32_t>(name.size()));
+    directory += name;
+  }
+  const size_t start = directory.size() + 4 * (names.size() + 1);
+  for (size_t i = 0; i <= names.size(); ++i) PutInt32(directory, static_cast<uint32_t>(start + i * packed.size()));
+  for (size_t i = 0; i < names.size(); ++i) directory += packed;
+  return directory;
+}
+
+#if ORBA_SANDBOX_HEAP_HOOKS
+// The bytes the allocator handed out and not yet back (counted from the
+// hooks' installation, so only differences mean anything), and their peak.
+std::atomic<int64_t> g_heap{0};
+std::atomic<int64_t> g_heap_peak{0};
+
+void CountMalloc(const volatile void*, size_t size) {
+  const int64_t now = g_heap.fetch_add(static_cast<int64_t>(size), std::memory_order_relaxed) +
+                      static_cast<int64_t>(size);
+  int64_t peak = g_heap_peak.load(std::memory_order_relaxed);
+  while (now > peak && !g_heap_peak.compare_exchange_weak(peak, now, std::memory_order_relaxed)) {
+  }
+}
+
+// Called while the block is still allocated, so its size can be asked.
+void CountFree(const volatile void* p) {
+  if (p != nullptr)
+    g_heap.fetch_sub(static_cast<int64_t>(__sanitizer_get_allocated_size(const_cast<const void*>(p))),
+                     std::memory_order_relaxed);
+}
+#endif
+
 std::string Describe(uint32_t mask) {
   static const std::pair<uint32_t, const char*> kNames[] = {{IN_OPEN, "opened"},
                                                             {IN_ACCESS, "read"},
@@ -76,6 +168,10 @@ TGameSandbox::TGameSandbox(fs::path root, std::chrono::milliseconds fifo_wait)
   if (fd_ < 0) throw std::runtime_error(std::string("game sandbox: no inotify: ") + std::strerror(errno));
   MakeOutside();
   WatchOutside();
+#if ORBA_SANDBOX_HEAP_HOOKS
+  static const bool hooked = __sanitizer_install_malloc_and_free_hooks(CountMalloc, CountFree) != 0;
+  (void)hooked;
+#endif
   fifo_watchdog_ = std::jthread([this](const std::stop_token& stop) { WatchFifo(stop); });
 }
 
@@ -200,6 +296,18 @@ void TGameSandbox::Plant(uint32_t mask) {
     WriteText(game / kLongName, "a long name\n");
     WriteText(game / kLongNameC, "a long name ending in c\n");
   }
+  if ((mask & kPlantHugeFiles) != 0) {
+    for (const char* name : {"huge.osb", "huge.mid", "huge.cur", "huge.brx", "huge.txt"})
+      WriteSparse(game / name, kHugeFileBytes);
+  }
+  if ((mask & kPlantHugeSaveData) != 0) {
+    WriteSparse(game / "save.dat", kHugeFileBytes);
+    WriteSparse(game / "install.dat", kHugeFileBytes);
+  }
+  // A package game keeps its own package: it holds the game.
+  if ((mask & kPlantInflatingEntries) != 0 && !fs::exists(fs::symlink_status(game / "game.dat")))
+    WriteText(game / "game.dat", InflatingPackage({"bomb.brx", "bomb.wav", "bomb.avi", "bomb.mid", "bomb.cur",
+                                                   "bomb.txt", "bomb.osb"}));
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";
@@ -210,6 +318,10 @@ void TGameSandbox::Plant(uint32_t mask) {
 
 void TGameSandbox::StartWatching() {
   Drain();
+#if ORBA_SANDBOX_HEAP_HOOKS
+  heap_at_start_ = g_heap.load();
+  g_heap_peak.store(heap_at_start_);
+#endif
   std::lock_guard<std::mutex> hold(lock_);
   playing_since_ = std::chrono::steady_clock::now();
   playing_changed_.notify_all();
@@ -283,6 +395,12 @@ std::vector<std::string> TGameSandbox::Findings() {
     playing_changed_.notify_all();
   }
   std::vector<std::string> findings = Drain();
+#if ORBA_SANDBOX_HEAP_HOOKS
+  const int64_t growth = g_heap_peak.load() - heap_at_start_;
+  if (growth > static_cast<int64_t>(kMaxPlayHeapGrowth))
+    findings.push_back("the heap peaked " + std::to_string(growth) + " bytes above its size at the start, more than " +
+                       std::to_string(kMaxPlayHeapGrowth));
+#endif
   std::sort(findings.begin(), findings.end());
   findings.erase(std::unique(findings.begin(), findings.end()), findings.end());
   dirty_ = dirty_ || !findings.empty();

@@ -6,8 +6,10 @@
 // files of the player's writes and like the files a script reads, writes or
 // extracts, the package's next volume and the save file), FIFOs (one in the
 // game's font folder, beside links leading out), a link to a device, links
-// that stay inside the game, names of 240 letters; and it may take HOME's
-// desktop and documents folders away for one game.
+// that stay inside the game, names of 240 letters, sparse huge files and
+// packed entries that unpack far beyond their size; and it may take HOME's
+// desktop and documents folders away for one game. It also watches the
+// heap's peak while the game plays.
 //
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
@@ -59,8 +61,25 @@ enum TPlant : uint32_t {
                                      // "outdir" (the canary folder) and "home" (HOME)
   kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
   kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
-  kPlantAll = (1u << 19) - 1,
+  // Sparse files of 1.5 GB the game reads whole: a page "huge.osb", a MIDI
+  // song "huge.mid", a cursor "huge.cur", a picture "huge.brx" and a text
+  // "huge.txt" (for ExtractFile too).
+  kPlantHugeFiles = 1u << 22,
+  kPlantHugeSaveData = 1u << 23,     // "save.dat" and "install.dat" as sparse files of 1.5 GB
+  // "game.dat" (for a folder game) of packed entries that unpack to 320 MiB
+  // of zeros each: "bomb.brx", "bomb.wav", "bomb.avi", "bomb.mid",
+  // "bomb.cur", "bomb.txt", "bomb.osb".
+  kPlantInflatingEntries = 1u << 24,
+  kPlantAll = (1u << 25) - 1,
 };
+
+// The apparent size of the planted sparse files.
+inline constexpr uint64_t kHugeFileBytes = 1500000000;
+// What a packed entry of the planted package unpacks to.
+inline constexpr uint64_t kInflatedEntryBytes = uint64_t{320} << 20;
+// The most the heap may grow while a game plays, above what it held when
+// the game started: no single file may cost more than 300 MB.
+inline constexpr uint64_t kMaxPlayHeapGrowth = 300000000;
 
 // The FIFOs the sandbox plants, relative to the game folder: a game that
 // waits on one ends the process.
@@ -93,7 +112,9 @@ class TGameSandbox {
   // before the game plays.
   void StartWatching();
   // What was done outside the game's folders since StartWatching, one
-  // line each; empty when nothing was.
+  // line each, and a heap peak (in a sanitizer build, which counts what
+  // the allocator hands out) more than kMaxPlayHeapGrowth above the heap at
+  // StartWatching; empty when nothing was.
   std::vector<std::string> Findings();
   // Between runs: removes the data folders the game made, gives HOME its
   // desktop and documents back and, after a finding, makes the canaries
@@ -134,6 +155,7 @@ class TGameSandbox {
   std::condition_variable_any playing_changed_;
   std::optional<std::chrono::steady_clock::time_point> playing_since_;
   std::chrono::milliseconds fifo_wait_;
+  int64_t heap_at_start_ = 0;  // the hooks' count at StartWatching
   std::jthread fifo_watchdog_;
 };
 

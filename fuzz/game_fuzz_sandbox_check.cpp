@@ -4,6 +4,7 @@
 // is whole again.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "game_fuzz_sandbox.h"
@@ -36,7 +38,10 @@ void WriteByRename(const fs::path& path, const std::string& text) {
 
 // Everything planted but HOME without its desktop and documents, which a
 // case on them plants itself.
-constexpr uint32_t kPlantWithUserFolders = kPlantAll & ~kPlantNoUserFolders;
+// The huge files and inflating entries are planted only by the cases about
+// them: a check that reads a planted file whole would read 1.5 GB.
+constexpr uint32_t kPlantHeavy = kPlantHugeFiles | kPlantHugeSaveData | kPlantInflatingEntries;
+constexpr uint32_t kPlantWithUserFolders = kPlantAll & ~kPlantNoUserFolders & ~kPlantHeavy;
 
 class GameSandboxTest : public ::testing::Test {
  protected:
@@ -123,6 +128,31 @@ const TCase kCases[] = {
      "canary/volume.001 (opened"},
     {"write_through_the_saves_next_volume_link", [](const TGameSandbox& s) { Write(s.Game() / "save.001", "x"); },
      "canary/volume.001 (opened, written"},
+    {"a_heap_peak_above_the_limit",
+     [](const TGameSandbox&) {
+       std::unique_ptr<char[]> block(new char[kMaxPlayHeapGrowth + 1]);
+       block[0] = 1;
+       asm volatile("" : : "r"(block.get()) : "memory");  // the block is made, not optimised away
+     },
+     "the heap peaked"},
+    {"a_heap_peak_within_the_limit",
+     [](const TGameSandbox&) {
+       std::unique_ptr<char[]> block(new char[kMaxPlayHeapGrowth / 2]);
+       block[0] = 1;
+       asm volatile("" : : "r"(block.get()) : "memory");
+     },
+     ""},
+    {"huge_files_cost_no_disk_and_the_entries_unpack_far_beyond_their_size",
+     [](const TGameSandbox& s) {
+       for (const char* name : {"huge.osb", "huge.brx", "huge.mid", "huge.cur", "huge.txt", "save.dat", "install.dat"}) {
+         EXPECT_EQ(fs::file_size(s.Game() / name), kHugeFileBytes) << name;
+         struct stat st {};
+         EXPECT_EQ(::stat((s.Game() / name).c_str(), &st), 0);
+         EXPECT_LT(st.st_blocks, 64) << name;
+       }
+       EXPECT_LT(fs::file_size(s.Game() / "game.dat"), kInflatedEntryBytes / 100);
+     },
+     "", kPlantWithUserFolders | kPlantHeavy},
     {"read_through_the_save_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "save.dat"); },
      "canary/save.dat (opened"},
     {"truncation_through_the_save_link",

@@ -9,6 +9,7 @@
 #include "core/files/disk_path.h"
 #include "core/files/list_files.h"
 #include "core/files/vr_file.h"
+#include "core/streams/compression.h"
 #include "core/streams/crc32.h"
 #include "core/strings/sjis_case.h"
 #include "orbatool.h"
@@ -99,7 +100,8 @@ int Verify(const std::string& archive) {
         // A stored range cut short by the archive's end is a read error.
         if (f->Offset + f->Size > c.Archive->GetSize()) throw EReadError();
         TCrc32Stream unpacked;
-        c.ReadEntry(unpacked, f->Name());
+        // Checked as stored, not read for a game: only unpacking's own bound.
+        c.ReadEntry(unpacked, f->Name(), kMaxDecompressedSize);
         if (f->CrcOfUnpacked || f->Raw) {
           crc = unpacked.Crc();  // a raw entry's stored bytes are its content
         } else {
@@ -154,7 +156,7 @@ int Extract(const std::string& archive, const std::string& out_dir) {
     TFileWriteStream out(path);
     if (!out.Ok()) return orbatool::Fail("cannot write " + path);
     try {
-      c.ReadEntry(out, f->Name());
+      c.ReadEntry(out, f->Name(), kMaxDecompressedSize);
     } catch (...) {
       std::remove(path.c_str());  // no half-written entry is left behind
       throw;

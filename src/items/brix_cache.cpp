@@ -19,6 +19,11 @@ const char kTrimSuffix[] = "?t";
 
 TBrixCollection* g_cache = nullptr;
 
+// The largest picture file read: a picture of the largest surfaces the
+// decoders make (256 MiB), stored plainly, with room for its headers and
+// palette. The bytes are held only while the picture is decoded.
+constexpr int64_t kMaxPictureFileBytes = (int64_t{256} << 20) + (int64_t{1} << 20);
+
 // Picture modes of a key.
 struct TKeyParts {
   std::string FileName;
@@ -51,7 +56,7 @@ void LoadFrameList(TVrFileManager& files, const TBrixCollection& cache, const TK
                    TBrixFrameList& list) {
   if (cache.Dither) list.BitCountOverride = cache.BitCount;
   TKsMemoryStream stream;
-  files.LoadToStream(stream, parts.FileName);
+  files.LoadToStream(stream, parts.FileName, kMaxPictureFileBytes);
   list.LoadFromStream(stream, false, false, false);
   if (parts.Mask) list.TransparentToAlpha(false);
 }

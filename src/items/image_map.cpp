@@ -17,6 +17,10 @@ namespace orba {
 
 namespace {
 
+// The largest region file read: its records are a few rectangles and
+// outlines per name, kilobytes for any screen.
+constexpr int64_t kMaxRegionFileBytes = int64_t{16} << 20;  // 16 MiB
+
 constexpr int32_t kKeyEnter = 13, kKeySpace = 32, kKeyEscape = 27;
 constexpr int32_t kKeyLeft = 37, kKeyUp = 38, kKeyRight = 39, kKeyDown = 40;
 
@@ -31,7 +35,7 @@ std::vector<TNamedRegion> LoadRegions(const std::string& name) {
     const bool present = cache != nullptr ? cache->HasFile(name) : files != nullptr && files->Exists(name);
     if (files == nullptr || !present) return {};
     TKsMemoryStream stream;
-    files->LoadToStream(stream, name);
+    files->LoadToStream(stream, name, kMaxRegionFileBytes);
     stream.SetPosition(0);
     std::string fault;
     std::vector<TNamedRegion> regions = ReadRegionFile(stream, &fault);

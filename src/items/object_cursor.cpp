@@ -10,13 +10,21 @@
 
 namespace orba {
 
+namespace {
+
+// The largest cursor file read: a cursor is one small picture (at most
+// 256 x 256 in 32 bits, 256 KiB) or a few frames of one.
+constexpr int64_t kMaxCursorFileBytes = int64_t{16} << 20;  // 16 MiB
+
+}  // namespace
+
 bool LoadCursorImage(const std::string& name, TCursorImage& image) {
   const TBrixCollection* cache = BrixCollection();
   try {
     TVrFileManager* files = cache != nullptr ? &cache->FileLayer() : VrFileManager();
     if (files == nullptr || !files->Exists(name)) return false;
     TKsMemoryStream stream;
-    files->LoadToStream(stream, name);
+    files->LoadToStream(stream, name, kMaxCursorFileBytes);
     stream.SetPosition(0);
     TDIBSurface surface;
     TPoint hotspot;

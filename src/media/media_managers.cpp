@@ -35,7 +35,7 @@ void TMediaManager::SetSoundOn(bool on) {
   for (const auto& item : items_) item->SetMuted(!on);
 }
 
-std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name) {
+std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name, int64_t max_unpacked) {
   if (files_ == nullptr) throw EMediaError("no files");
   // The entry the file manager reads the name from: the first package
   // entry of that name with bytes to read.
@@ -45,9 +45,9 @@ std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name) {
     if (entry == nullptr || (entry->Data == nullptr && collection.Archive == nullptr)) continue;
     if (entry->Data == nullptr && entry->Raw) break;
     // A packed entry has no stored bytes a decoder could read: it is
-    // unpacked into memory, once. Packing stops at 5 MiB, so this stays small.
+    // unpacked into memory, once, and only so far.
     auto memory = std::make_unique<TKsMemoryStream>();
-    files_->LoadToStream(*memory, name);
+    files_->LoadToStream(*memory, name, max_unpacked);
     return memory;
   }
   return files_->OpenRangeStream(name);

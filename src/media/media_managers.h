@@ -4,6 +4,7 @@
 // play, so a game goes on without the sound.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,16 @@
 namespace orba {
 
 class TVrFileManager;
+
+// The most a packed sound or movie entry is unpacked to. Decoders seek in
+// their file, which a zlib stream cannot, so a packed entry is held whole;
+// the package writer packs no sound or movie and nothing of 5 MiB or more,
+// so only a package made elsewhere holds such an entry, and this bounds
+// what one can cost.
+inline constexpr int64_t kMaxPackedMediaBytes = int64_t{64} << 20;  // 64 MiB
+// The largest MIDI song read: it is read whole (the synthesizer takes it in
+// one piece) and songs are a few kilobytes.
+inline constexpr int64_t kMaxMidiFileBytes = int64_t{16} << 20;  // 16 MiB
 
 class TMediaManager {
  public:
@@ -36,9 +47,11 @@ class TMediaManager {
   // The file's bytes for a decoder that reads them as the sound plays: a
   // window on the package entry (or on the file on disk) through the file
   // manager's range streams, so a long sound is never held in memory; a
-  // packed entry (always under 5 MiB) or one held in memory is unpacked
-  // into a memory stream instead.
-  std::unique_ptr<TKsBigStream> OpenFile(const std::string& name);
+  // packed entry or one held in memory is unpacked into a memory stream
+  // instead: decoders seek about in their file, which a zlib stream cannot.
+  // A packed entry is refused (EFileTooLarge, traced) when it unpacks to
+  // more than MaxUnpacked bytes.
+  std::unique_ptr<TKsBigStream> OpenFile(const std::string& name, int64_t max_unpacked = kMaxPackedMediaBytes);
   // What the trace calls the files of this manager.
   virtual const char* Kind() const { return "sound"; }
   const std::vector<std::unique_ptr<TDMediaItem>>& Items() const { return items_; }

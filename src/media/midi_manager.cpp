@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "core/files/file_limits.h"
 #include "media/midi_file.h"
 #include "platform/audio.h"
 
@@ -110,7 +111,9 @@ std::unique_ptr<TDMediaItem> TMidiManager::Open(const std::string& name) {
   if (ext == ".sgt" || ext == ".SGT") throw EMediaError("DirectMusic segments are not played");
   // FluidSynth's player and the tempo map take the song in one piece; MIDI
   // songs are a few kilobytes.
-  std::vector<uint8_t> song = ReadWholeFile(OpenFile(name));
+  std::unique_ptr<TKsBigStream> file = OpenFile(name, kMaxMidiFileBytes);
+  CheckFileSize(name, file->GetSize(), kMaxMidiFileBytes);
+  std::vector<uint8_t> song = ReadWholeFile(std::move(file));
   if (sound_font_.empty()) {
     const TMidiTimeline timeline = TMidiTimeline::Read(song.data(), song.size());
     return std::make_unique<TMidiItem>(

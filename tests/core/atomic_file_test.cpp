@@ -84,6 +84,25 @@ TEST(ReplaceFileWhole, AFailedWriteLeavesNoTemporary) {
   EXPECT_EQ(f.Names(f.game), std::set<std::string>{"save.dat"});
 }
 
+// Content written piece by piece: what the writer raises passes on, the old
+// file stays and no temporary is left; a writer that answers false is a
+// failed write.
+TEST(ReplaceFileAt, AWriterThatFailsOrRaisesLeavesTheOldFile) {
+  PlantedFolders f;
+  test::WriteFileBytes(f.game + "/save.dat", Bytes("old"));
+  const int folder = ::open(f.game.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(folder, 0);
+  const auto half = [](int fd) { return ::write(fd, "ne", 2) == 2; };
+  EXPECT_THROW(ReplaceFileAt(folder, "save.dat", [&](int fd) -> bool { half(fd); throw EReadError(); }), EReadError);
+  EXPECT_EQ(ReplaceFileAt(folder, "save.dat", [&](int fd) { return half(fd) && false; }), TReplaceResult::NotWritten);
+  EXPECT_EQ(test::ReadFileBytes(f.game + "/save.dat"), Bytes("old"));
+  EXPECT_EQ(f.Names(f.game), std::set<std::string>{"save.dat"});
+  EXPECT_EQ(ReplaceFileAt(folder, "save.dat", [&](int fd) { return half(fd) && ::write(fd, "w", 1) == 1; }),
+            TReplaceResult::Replaced);
+  EXPECT_EQ(test::ReadFileBytes(f.game + "/save.dat"), Bytes("new"));
+  ::close(folder);
+}
+
 mode_t PermissionBits(const std::string& path) {
   struct stat st {};
   EXPECT_EQ(::lstat(path.c_str(), &st), 0) << path;

@@ -1,10 +1,12 @@
 #include "core/files/install_record.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sstream>
 
 #include "core/errors.h"
+#include "core/files/file_limits.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -108,6 +110,25 @@ TEST(InstallRecord, WritesVersion108AndReadsItBack) {
                                " 00000000 00000000 00 00 00000000 00000000"));
   EXPECT_THROW(back.LoadFromStream(huge), EReadError);
   EXPECT_EQ(Dump(back), Dump(r));
+}
+
+// A record larger than any a game writes is refused unread, from a file as
+// from a stream: a sparse file of 1.5 GB costs nothing.
+TEST(InstallRecord, RefusesARecordLargerThanTheCap) {
+  const test::TempDir dir;
+  const std::string path = dir / "install.dat";
+  TKsMemoryStream record;
+  TOrbaInstallSet().SaveToStream(record);
+  record.SaveToFile(path);
+  TOrbaInstallSet read;
+  read.LoadFromFile(path);
+  ASSERT_EQ(::truncate(path.c_str(), 1500000000), 0);
+  read.TitleId = "kept";
+  EXPECT_THROW(read.LoadFromFile(path), EFileTooLarge);
+  record.SetSize(TOrbaInstallSet::kMaxFileBytes + 1);
+  record.SetPosition(0);
+  EXPECT_THROW(read.LoadFromStream(record), EFileTooLarge);
+  EXPECT_EQ(read.TitleId, "kept");
 }
 
 TEST(FolderDiskList, FindsTheDiscOfTheDeepestFolder) {

@@ -341,6 +341,25 @@ TEST(Compression, StreamedUnpackingGivesEveryByteAtAnySize) {
   }
 }
 
+// At a bound of exactly its size the data unpack whole, through zlib too,
+// whose last piece is then smaller than its buffer; one byte less is
+// refused as too large, with at most that one byte more written.
+TEST(Compression, StreamedUnpackingStopsAtItsBound) {
+  const size_t size = (size_t{40} << 20) + 5;
+  TKsMemoryStream packed(SampleBytes(size));
+  const uint32_t crc = StreamCrc32(packed);
+  CompressStream(packed);
+  const auto bound = static_cast<int64_t>(size);
+  packed.SetPosition(0);
+  TCrc32Stream whole;
+  EXPECT_EQ(DecompressToStream(packed, packed.GetSize(), whole, bound), bound);
+  EXPECT_EQ(std::make_pair(whole.Crc(), whole.GetSize()), std::make_pair(crc, bound));
+  packed.SetPosition(0);
+  TCrc32Stream cut;
+  EXPECT_THROW(DecompressToStream(packed, packed.GetSize(), cut, bound - 1), EZUnpackedTooLarge);
+  EXPECT_LE(cut.GetSize(), bound);
+}
+
 TEST(BigFileStream, VolumeNamesReplaceTheExtension) {
   // 95 5C is one double-byte character whose trail byte is a backslash.
   for (const char* name : {"game.dat", "game", "/a.b/game", "a.b\\game", "d.x\x95\\.dat"}) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/files/install_record.h"
+#include "core/system/trace.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
 #include "platform/text_convert.h"
@@ -113,6 +114,63 @@ TEST_F(VrManager, LoadBytesTakesFilesUpToTheLimit) {
     }
   }
   EXPECT_THROW(manager->LoadBytes("nowhere.txt", 100), EOrbaError);
+}
+
+// Collects what is written to it, as a file would: no memory stream, so the
+// file layer streams into it.
+class TCollected : public TKsBigStream {
+ public:
+  int64_t GetSize() override { return content.GetSize(); }
+  int64_t GetPosition() override { return content.GetPosition(); }
+  void SetPosition(int64_t position) override { content.SetPosition(position); }
+  int64_t Write(const void* buffer, int64_t count) override { return content.Write(buffer, count); }
+  int64_t Read(void* buffer, int64_t count) override { return content.Read(buffer, count); }
+  TKsMemoryStream content;
+};
+
+// The limit LoadToStream is given holds from every source, into memory and
+// into a stream alike: the file at the limit is read, one byte less is
+// refused (with a trace line) and nothing past the limit is held.
+TEST_F(VrManager, LoadToStreamRefusesWhatPassesItsLimit) {
+  // Packed: 4 MiB of line breaks; stored as is (5 MiB or more): 6 MiB.
+  WritePackage(dir / "big.dat", {{"lines.txt", std::string(4 << 20, '\n')}, {"raw.bin", std::string(6 << 20, 'r')}});
+  ASSERT_EQ(manager->AddArchive(dir / "big.dat"), 3);
+  ASSERT_FALSE(manager->FindEntry("lines.txt")->Raw);
+  ASSERT_TRUE(manager->FindEntry("raw.bin")->Raw);
+  manager->GetCollection(0)->AddEntry("mem:pic")->Data->WriteBuffer("memory", 6);
+  std::vector<std::string> traced;
+  SetTraceSink([&](const std::string& line) { traced.push_back(line); });
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"page.txt", "override page"}, {"onlyb.txt", "only B"}, {"cd.txt", "on the disc"},
+      {"mem:pic", "memory"}, {"lines.txt", std::string(4 << 20, '\n')}, {"raw.bin", std::string(6 << 20, 'r')}};
+  for (const auto& [name, content] : files) {
+    const auto size = static_cast<int64_t>(content.size());
+    TKsMemoryStream memory;
+    TCollected streamed;
+    manager->LoadToStream(memory, name, size);
+    manager->LoadToStream(streamed, name, size);
+    EXPECT_EQ(Text(memory.Bytes()), content) << name;
+    EXPECT_EQ(Text(streamed.content.Bytes()), content) << name;
+    for (TKsBigStream* dest : {static_cast<TKsBigStream*>(&memory), static_cast<TKsBigStream*>(&streamed)}) {
+      streamed.content.Clear();
+      try {
+        manager->LoadToStream(*dest, name, size - 1);
+        ADD_FAILURE() << name << " was read";
+      } catch (const EFileTooLarge& e) {
+        EXPECT_EQ(e.Limit(), size - 1) << name;
+      }
+      // Unpacking notices the limit at its first byte beyond.
+      EXPECT_LE(streamed.content.GetSize(), size) << name;
+    }
+  }
+  SetTraceSink(nullptr);
+  EXPECT_EQ(traced.front(), "file refused: page.txt: more than 12 bytes");
+  // A sparse file of 3 GB is refused by its size, before anything is read.
+  WriteText(dir / "over/huge.bin", "");
+  ASSERT_EQ(::truncate((dir / "over/huge.bin").c_str(), int64_t{3} << 30), 0);
+  TKsMemoryStream memory;
+  EXPECT_THROW(manager->LoadToStream(memory, "huge.bin"), EFileTooLarge);
+  EXPECT_EQ(memory.Bytes().capacity(), 0u);
 }
 
 TEST_F(VrManager, ResolvesNamesOnDiskCaseInsensitivelyAndFromShiftJis) {

@@ -23,18 +23,6 @@ using test::ExpectContains;
 
 constexpr int64_t kMB = 1024;  // in the kilobytes peak_rss_kb counts
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 // Writes Folder/game.dat: a package (directory version 0, every entry
 // packed) of one entry "bomb.txt" that unpacks to the text given, or with
 // "--zeros" to 1.2 GB of zeros from about five megabytes.
@@ -86,18 +74,8 @@ TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
   PlantGame(top + "/game", true);
   const std::string game = top + "/game";
 
-  // The address sanitizer keeps freed blocks aside for a while, which would
-  // count every file read in a run at once: both runs go without that.
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  const std::string asan_before = asan != nullptr ? asan : "";
-  ::setenv("ASAN_OPTIONS", (asan_before + ":quarantine_size_mb=0").c_str(), 1);
-  const test::CommandResult base = test::PlayGame(top + "/tiny", 3);
-  const test::CommandResult r = test::PlayGame(game, 3);
-  if (asan != nullptr) {
-    ::setenv("ASAN_OPTIONS", asan_before.c_str(), 1);
-  } else {
-    ::unsetenv("ASAN_OPTIONS");
-  }
+  const test::CommandResult base = test::PlayGameUnquarantined(top + "/tiny", 3);
+  const test::CommandResult r = test::PlayGameUnquarantined(game, 3);
   ASSERT_EQ(base.exit_code, 0) << base.output;
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(game + "/save.dat"),
@@ -115,7 +93,7 @@ TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
   // player's own hundred leaves the whole below 300 MB.
   RecordProperty("peak_kb", std::to_string(r.peak_rss_kb));
   RecordProperty("tiny_peak_kb", std::to_string(base.peak_rss_kb));
-  if (kAddressSanitizer) {
+  if (test::kAddressSanitizer) {
     EXPECT_LT(r.peak_rss_kb - base.peak_rss_kb, 200 * kMB) << r.peak_rss_kb << " against " << base.peak_rss_kb;
   } else {
     EXPECT_LT(r.peak_rss_kb, 300 * kMB);

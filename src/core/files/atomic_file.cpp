@@ -121,6 +121,10 @@ int CreateReplacingFile(const std::string& path) {
 }
 
 TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size) {
+  return ReplaceFileAt(folder_fd, name, [data, size](int fd) { return WriteAll(fd, data, size); });
+}
+
+TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::function<bool(int fd)>& write) {
   // The file replaced keeps its permission bits: the temporary is made with
   // them (never more open than the old file meanwhile) and given them
   // exactly, whatever the umask takes away.
@@ -130,8 +134,14 @@ TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const 
   const mode_t mode = keep_mode ? (old.st_mode & kPermissionBits) : kNewFileMode;
   const TNewFile temporary = CreateFreshFileAt(folder_fd, name + kTemporaryTag, mode);
   if (temporary.Fd < 0) return TReplaceResult::NotCreated;
-  bool ok = (!keep_mode || TakeMode(temporary.Fd, mode)) && WriteAll(temporary.Fd, data, size) &&
-            ::fsync(temporary.Fd) == 0;
+  bool ok = false;
+  try {
+    ok = (!keep_mode || TakeMode(temporary.Fd, mode)) && write(temporary.Fd) && ::fsync(temporary.Fd) == 0;
+  } catch (...) {  // cleaned up, then rethrown
+    ::close(temporary.Fd);
+    ::unlinkat(folder_fd, temporary.Path.c_str(), 0);
+    throw;
+  }
   if (::close(temporary.Fd) != 0) ok = false;
   if (ok && ::renameat(folder_fd, temporary.Path.c_str(), folder_fd, name.c_str()) != 0) ok = false;
   if (ok) return TReplaceResult::Replaced;

@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -66,6 +67,10 @@ enum class TReplaceResult { Replaced, NotCreated, NotWritten };
 // NotWritten: writing, flushing or renaming failed. On failure the
 // temporary is gone and Name is as it was.
 TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size);
+// The same with the content written by Write to the temporary's descriptor
+// (false: writing failed). What Write raises removes the temporary and
+// passes on.
+TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::function<bool(int fd)>& write);
 // The same for the file Path, relative to its folder.
 TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size);
 

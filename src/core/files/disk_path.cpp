@@ -234,8 +234,13 @@ TDiskFileName TDiskFileName::Find(const std::string& path) {
 
 std::string TDiskFileName::HeldName() const { return "/proc/self/fd/" + std::to_string(fd_); }
 
-void TDiskFileName::LoadInto(TKsMemoryStream& dest) const {
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd_);
+int64_t TDiskFileName::Size() const {
+  struct stat st {};
+  return fd_ >= 0 && ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+void TDiskFileName::LoadInto(TKsMemoryStream& dest, int64_t max_size) const {
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd_, static_cast<uint64_t>(std::max<int64_t>(max_size, 0)));
   if (!bytes) throw EReadError();
   dest.MutableBytes() = std::move(*bytes);
   dest.SetPosition(0);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/files/file_limits.h"
+
 namespace orba {
 
 class TKsBigStream;
@@ -101,8 +103,13 @@ class TDiskFileName {
   // The name of the very file opened ("/proc/self/fd/N"), valid while this
   // object lives.
   std::string HeldName() const;
-  // The whole file, read from the open descriptor, into Dest (at 0).
-  void LoadInto(TKsMemoryStream& dest) const;
+  // The size of the file opened; -1 when it cannot be told.
+  int64_t Size() const;
+  // The whole file, read from the open descriptor, into Dest (at 0). Raises
+  // EReadError when reading fails or the file holds more than MaxSize bytes
+  // (then without holding more than that); callers that refuse a large file
+  // by its name check Size() first.
+  void LoadInto(TKsMemoryStream& dest, int64_t max_size = kMaxHeldFileBytes) const;
 
  private:
   std::string stream_name_;
@@ -115,3 +122,4 @@ class TDiskFileName {
 std::unique_ptr<TKsBigStream> OpenDiskFileRead(const std::string& path);
 
 }  // namespace orba
+

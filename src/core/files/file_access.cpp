@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
+#include "core/streams/big_stream.h"
 #include "core/system/trace.h"
 #include "platform/text_convert.h"
 
@@ -257,13 +259,54 @@ TWritePlace GameWritePlace(const std::string& path) {
   return place;
 }
 
-void WriteGameFile(const TWritePlace& place, const void* data, size_t size) {
+namespace {
+
+// A write-only stream over a new file's descriptor (not owned); a failed
+// write raises, so what it feeds stops at once.
+class TFdWriteStream : public TKsBigStream {
+ public:
+  explicit TFdWriteStream(int fd) : fd_(fd) {}
+  int64_t GetSize() override {
+    struct stat st {};
+    return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+  }
+  int64_t GetPosition() override { return ::lseek(fd_, 0, SEEK_CUR); }
+  void SetPosition(int64_t position) override { ::lseek(fd_, std::max<int64_t>(position, 0), SEEK_SET); }
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* buffer, int64_t count) override {
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    int64_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::write(fd_, bytes + done, static_cast<size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw EWriteError();
+      done += n;
+    }
+    return done;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+void WriteGameFileFrom(const TWritePlace& place, const std::function<void(TKsBigStream& out)>& fill) {
   if (place.FolderFd() < 0) throw EFOpenError(place.Path());
-  switch (ReplaceFileWholeAt(place.FolderFd(), place.Name(), data, size)) {
+  const TReplaceResult result = ReplaceFileAt(place.FolderFd(), place.Name(), [&fill](int fd) {
+    TFdWriteStream out(fd);
+    fill(out);
+    return true;
+  });
+  switch (result) {
     case TReplaceResult::Replaced: return;
     case TReplaceResult::NotCreated: throw EFOpenError(place.Path());
     case TReplaceResult::NotWritten: throw EWriteError();
   }
+}
+
+void WriteGameFile(const TWritePlace& place, const void* data, size_t size) {
+  WriteGameFileFrom(place, [data, size](TKsBigStream& out) { out.WriteBuffer(data, static_cast<int64_t>(size)); });
 }
 
 bool MakeGameFolders(const std::string& path) {

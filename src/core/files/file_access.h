@@ -22,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,8 @@
 #include "core/files/disk_walk.h"
 
 namespace orba {
+
+class TKsBigStream;
 
 enum class TFileAccess : uint8_t { Read, Write };
 
@@ -108,6 +111,10 @@ TWritePlace GameWritePlace(const std::string& path);
 // not exist or the file cannot be made there, EWriteError when writing
 // fails; the old file then stays as it was.
 void WriteGameFile(const TWritePlace& place, const void* data, size_t size);
+// The same with the content written by Fill to the stream it is given,
+// which goes straight to the new file, so that a large content is never
+// held whole. What Fill raises leaves the old file as it was and passes on.
+void WriteGameFileFrom(const TWritePlace& place, const std::function<void(TKsBigStream& out)>& fill);
 
 // Makes Path (Shift-JIS) a folder the game writes into: the existing folder
 // it leads to (links resolved), or its missing folders made one by one, each

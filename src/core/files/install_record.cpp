@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/files/file_access.h"
+#include "core/files/file_limits.h"
 #include "core/files/path_utils.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
@@ -54,6 +55,9 @@ int ReadMagicVersion(TKsBigStream& s) {
 }  // namespace
 
 void TOrbaInstallSet::LoadFromStream(TKsBigStream& s) {
+  // Streamed from disk, a record's counts would otherwise be checked only
+  // against a file that may be as large as it claims.
+  CheckFileSize("install.dat", s.Remaining(), kMaxFileBytes);
   TOrbaInstallSet r;
   r.Version = ReadMagicVersion(s);
   const int v = r.Version;

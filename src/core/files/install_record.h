@@ -16,6 +16,13 @@ class TWritePlace;
 class TOrbaInstallSet {
  public:
   static constexpr int kWriteVersion = 108;
+  // The largest record read. Its counts and lengths are 32-bit, so the
+  // format itself bounds nothing below gigabytes; what a record holds is a
+  // title, a few texts and the names of the files a game registered, a few
+  // kilobytes even for thousands of names. A record is read whole and
+  // parsed into as much again, so this keeps both far below the player's
+  // memory limit.
+  static constexpr int64_t kMaxFileBytes = int64_t{16} << 20;  // 16 MiB
   // The versions from which the record holds a field (before kWideValues,
   // the entry arrays and E to H are 4 bytes each).
   static constexpr int kWideValuesVersion = 100;
@@ -54,8 +61,9 @@ class TOrbaInstallSet {
   int Version = kWriteVersion;
 
   // Reads the record from the stream's position. A record that ends early or
-  // holds a count larger than its bytes raises EReadError; the object is
-  // changed only when the whole record was read.
+  // holds a count larger than its bytes raises EReadError, and one of more
+  // than kMaxFileBytes EFileTooLarge (traced); the object is changed only
+  // when the whole record was read.
   void LoadFromStream(TKsBigStream& stream);
   // Raises EFOpenError when the file cannot be opened.
   void LoadFromFile(const std::string& file_name);

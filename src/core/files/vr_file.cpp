@@ -122,7 +122,8 @@ void TVrFile::WriteData(TKsBigStream& stream) {
   if (!source && from_archive_ && owner.Archive) {
     // An entry read from this collection's archive is taken from there, even
     // when a file of its name lies beside the archive.
-    owner.ReadArchiveEntry(*this, content);
+    // Written back, not read for a game: only the unpacking's own bound.
+    owner.ReadArchiveEntry(*this, content, kMaxDecompressedSize);
     source = &content;
   } else if (!source && !owner.BasePath.empty() && DiskFileExists(owner.BasePath + Name())) {
     const TDiskFileName disk(owner.BasePath + Name());
@@ -136,7 +137,7 @@ void TVrFile::WriteData(TKsBigStream& stream) {
     Age = DiskFileAge(disk.DiskPath());
     return;
   } else if (!source) {
-    owner.ReadEntry(content, Name());
+    owner.ReadEntry(content, Name(), kMaxDecompressedSize);
     source = &content;
   }
   // Content in memory is packed below the limit whatever it holds.
@@ -396,33 +397,49 @@ void TVrFileCollection::ReadDirectory(TKsBigStream& s) {
   Version = version_read;
 }
 
-void TVrFileCollection::ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& dest) {
+void TVrFileCollection::ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& dest, int64_t max_size) {
   dest.Clear();
+  // An entry whose stored bytes alone pass what its content may hold is
+  // refused unread: deflate adds at most 5 bytes to each stored block of
+  // 64 KiB and 6 for the zlib frame, far within the allowance here.
+  const int64_t most_stored = file.Raw ? max_size : SaturatingAdd(max_size, max_size / 1024 + 64);
+  if (file.Size > most_stored) RefuseLargeFile(file.Name(), max_size);
   Archive->SetPosition(file.Offset);
   if (file.Size > 0) {
     if (dest.CopyFrom(*Archive, file.Size) != file.Size) throw EReadError();
-    if (!file.Raw) DecompressStream(dest);
+    try {
+      if (!file.Raw) DecompressStream(dest, max_size);
+    } catch (const EZUnpackedTooLarge&) {
+      dest.Clear();
+      RefuseLargeFile(file.Name(), max_size);
+    }
   }
   dest.SetPosition(0);
 }
 
-void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name) {
+void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name, int64_t max_size) {
   TKsMemoryStream* memory = AsMemory(dest);
   if (memory) memory->Clear();
   TVrFile* file = Find(name);
   if (file && !file->Data && !Archive) file = nullptr;  // no stored bytes to read
   if (file && file->Data) {
+    CheckFileSize(name, file->Data->GetSize(), max_size);
     CopyWholeStream(dest, *file->Data);
   } else if (file && file->Raw && !memory) {
     // Stored as is: straight from the archive, without a copy in memory.
+    CheckFileSize(name, file->Size, max_size);
     Archive->SetPosition(file->Offset);
     if (dest.CopyFrom(*Archive, file->Size) != file->Size) throw EReadError();
   } else if (file && memory) {
-    ReadArchiveEntry(*file, *memory);
+    ReadArchiveEntry(*file, *memory, max_size);
   } else if (file) {
     // Packed: unpacked piece by piece straight into Dest.
     Archive->SetPosition(file->Offset);
-    if (file->Size > 0) DecompressToStream(*Archive, file->Size, dest);
+    try {
+      if (file->Size > 0) DecompressToStream(*Archive, file->Size, dest, max_size);
+    } catch (const EZUnpackedTooLarge&) {
+      RefuseLargeFile(name, max_size);
+    }
   } else {
     const std::string disk_name = BasePath + name;
     const TDiskFileName source = BasePath.empty() ? TDiskFileName() : TDiskFileName::Find(disk_name);
@@ -430,8 +447,9 @@ void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name) {
                        !(archive_file_.DiskPath().size() && source.DiskPath() == archive_file_.DiskPath()) &&
                        !SjisSameText(disk_name, Path);
     if (!found) throw EOrbaError(NoFileMessage(name));
+    CheckFileSize(name, source.Size(), max_size);
     if (memory) {
-      memory->LoadFromFile(source.StreamName());
+      source.LoadInto(*memory, max_size);
     } else {
       std::unique_ptr<TKsBigStream> in = source.OpenRead();
       AppendWhole(dest, *in);

@@ -25,6 +25,7 @@
 #include "core/containers/hash_collection.h"
 #include "core/errors.h"
 #include "core/files/disk_path.h"
+#include "core/files/file_limits.h"
 #include "core/streams/big_stream.h"
 #include "core/streams/range_stream.h"
 #include "core/streams/resource_stream.h"
@@ -123,8 +124,11 @@ class TVrFileCollection : public THashCollection {
   // The unpacked content of an entry into Dest (emptied first when in
   // memory), Dest then at position 0. A name that is no item is read from
   // BasePath on disk (never the archive file itself). Raises
-  // "%s:ファイルがありません" when there is none.
-  void ReadEntry(TKsBigStream& dest, const std::string& name);
+  // "%s:ファイルがありません" when there is none. An entry or file that holds
+  // (or unpacks to) more than MaxSize bytes is refused (RefuseLargeFile):
+  // into memory before more than that is held, into another stream before
+  // more than that is written.
+  void ReadEntry(TKsBigStream& dest, const std::string& name, int64_t max_size = kMaxHeldFileBytes);
 
   TVrFile* AddItem(const std::string& name);
   // An item with an empty memory stream as its Data.
@@ -172,7 +176,7 @@ class TVrFileCollection : public THashCollection {
   void MountResource(std::shared_ptr<TResourceProvider> module, const std::string& resource_name,
                      const std::string& resource_type);
   // Reads the entry's unpacked content from the open archive.
-  void ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& dest);
+  void ReadArchiveEntry(const TVrFile& file, TKsMemoryStream& dest, int64_t max_size = kMaxHeldFileBytes);
   std::unique_ptr<THashCollectionItem> NewItem() const override { return std::make_unique<TVrFile>(); }
   TDiskFileName archive_file_;  // the archive file, for windows opened later
   std::string resource_name_, resource_type_;

@@ -73,7 +73,7 @@ class TCappedBytes : public TKsBigStream {
   int64_t GetPosition() override { return content_.GetPosition(); }
   void SetPosition(int64_t position) override { content_.SetPosition(position); }
   int64_t Write(const void* buffer, int64_t count) override {
-    if (count > 0 && SaturatingAdd(content_.GetPosition(), count) > limit_) throw EFileTooLarge(name_, limit_);
+    if (count > 0) CheckFileSize(name_, SaturatingAdd(content_.GetPosition(), count), limit_);
     return content_.Write(buffer, count);
   }
   int64_t Read(void* buffer, int64_t count) override { return content_.Read(buffer, count); }
@@ -86,9 +86,6 @@ class TCappedBytes : public TKsBigStream {
 };
 
 }  // namespace
-
-EFileTooLarge::EFileTooLarge(const std::string& name, int64_t limit)
-    : EOrbaError(name + ": more than " + std::to_string(limit) + " bytes"), limit_(limit) {}
 
 std::string FormatDiscNumber(const std::string& format, int n) {
   std::string out;
@@ -271,9 +268,11 @@ bool TVrFileManager::Exists(const std::string& name) const {
   return false;
 }
 
-void TVrFileManager::LoadDiskFile(TKsBigStream& dest, const TDiskFileName& file) {
+void TVrFileManager::LoadDiskFile(TKsBigStream& dest, const std::string& name, const TDiskFileName& file,
+                                  int64_t max_size) {
+  CheckFileSize(name, file.Size(), max_size);
   if (auto* memory = dynamic_cast<TKsMemoryStream*>(&dest)) {
-    file.LoadInto(*memory);
+    file.LoadInto(*memory, max_size);
   } else {
     // The very file that was checked, not whatever its name names now.
     TKsBigFileStream in(file.HeldName(), fmOpenRead);
@@ -283,32 +282,33 @@ void TVrFileManager::LoadDiskFile(TKsBigStream& dest, const TDiskFileName& file)
   dest.SetPosition(0);
 }
 
-void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name) {
+void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name, int64_t max_size) {
   if (auto* memory = dynamic_cast<TKsMemoryStream*>(&dest)) memory->Clear();
   // The override file is tried even without an override folder: the name
   // is then a path relative to the current folder.
   TDiskFileName file = FindInFolder(OverrideFolder, name);
-  if (!file.Empty()) return LoadDiskFile(dest, file);
+  if (!file.Empty()) return LoadDiskFile(dest, name, file, max_size);
   for (const auto& c : collections_) {
     TVrFile* file = c->Find(name);
     if (!file) continue;
     if (file->Data) {
+      CheckFileSize(name, file->Data->GetSize(), max_size);
       CopyWholeStream(dest, *file->Data);
       dest.SetPosition(0);
       return;
     }
     if (!c->Archive) continue;
-    c->ReadEntry(dest, name);
+    c->ReadEntry(dest, name, max_size);
     return;
   }
   file = FindInSearchFolders(name);
-  if (!file.Empty()) return LoadDiskFile(dest, file);
+  if (!file.Empty()) return LoadDiskFile(dest, name, file, max_size);
   throw EOrbaError(name + ":" + kNoFileText);
 }
 
 std::vector<uint8_t> TVrFileManager::LoadBytes(const std::string& name, int64_t max_size) {
   TCappedBytes content(name, max_size);
-  LoadToStream(content, name);
+  LoadToStream(content, name, max_size);
   return content.TakeBytes();
 }
 
@@ -357,7 +357,8 @@ std::string TVrFileManager::ExtractToTemp(const std::string& name) {
   // later request tries again.
   try {
     TKsBigFileStream out(record->FilePath, fmOpenReadWrite);
-    LoadToStream(out, name);
+    // A file for the platform to open: only the disk bounds it.
+    LoadToStream(out, name, INT64_MAX);
   } catch (...) {  // cleaned up, then rethrown
     LockList.DiscardRecord(record);
     throw;

@@ -16,20 +16,11 @@
 
 #include "core/errors.h"
 #include "core/files/disk_path.h"
+#include "core/files/file_limits.h"
 #include "core/files/vr_file.h"
 #include "core/streams/range_stream.h"
 
 namespace orba {
-
-// A file that holds more bytes than its reader takes (TVrFileManager::LoadBytes).
-class EFileTooLarge : public EOrbaError {
- public:
-  EFileTooLarge(const std::string& name, int64_t limit);
-  int64_t Limit() const { return limit_; }
-
- private:
-  int64_t limit_;
-};
 
 // One extracted temporary file.
 class TVrLockData {
@@ -106,8 +97,11 @@ class TVrFileManager {
 
   bool Exists(const std::string& name) const;
   // The unpacked content into Dest (emptied first when in memory), Dest then
-  // at position 0. Raises "%s:ファイルがありません".
-  void LoadToStream(TKsBigStream& dest, const std::string& name);
+  // at position 0. Raises "%s:ファイルがありません". A file of more than
+  // MaxSize bytes is refused (RefuseLargeFile) before more than that is
+  // held in memory or written to Dest; a Dest that is no memory stream
+  // takes the content piece by piece.
+  void LoadToStream(TKsBigStream& dest, const std::string& name, int64_t max_size = kMaxHeldFileBytes);
   // The whole unpacked content of Name, when it holds at most MaxSize bytes:
   // read once, straight into the bytes handed back, so that no more than
   // MaxSize bytes (and one piece being copied) are ever held for it. Raises
@@ -145,7 +139,7 @@ class TVrFileManager {
   TDiskFileName FindInSearchFolders(const std::string& name) const;
   // Whether there is such a file, without opening it.
   bool InFolder(const std::string& folder, const std::string& name) const;
-  void LoadDiskFile(TKsBigStream& dest, const TDiskFileName& file);
+  void LoadDiskFile(TKsBigStream& dest, const std::string& name, const TDiskFileName& file, int64_t max_size);
   std::vector<std::unique_ptr<TVrFileCollection>> collections_;
 };
 

@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
+#include "core/files/file_limits.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -105,13 +106,16 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
-void TKsMemoryStream::LoadFromFile(const std::string& path) {
+void TKsMemoryStream::LoadFromFile(const std::string& path, int64_t max_size) {
   FilePtr f(std::fopen(SjisToUtf8(path).c_str(), "rb"));
   if (!f) throw EFOpenError(path);
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  while ((n = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) {
+    CheckFileSize(path, static_cast<int64_t>(bytes.size() + n), max_size);
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
   if (std::ferror(f.get())) throw EReadError();
   data_.swap(bytes);
   position_ = 0;

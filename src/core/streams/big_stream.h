@@ -75,8 +75,10 @@ class TKsMemoryStream : public TKsBigStream {
   std::vector<uint8_t> TakeBytes();
 
   // Replaces the content with the file's bytes; the position goes to 0.
-  // Raises EFOpenError when the file cannot be opened.
-  void LoadFromFile(const std::string& path);
+  // Raises EFOpenError when the file cannot be opened, and EFileTooLarge
+  // (core/files/file_limits.h, traced) for a file of more than MaxSize
+  // bytes, before more than that is held.
+  void LoadFromFile(const std::string& path, int64_t max_size = INT64_MAX);
   // Writes the whole content to the file: into a temporary file of a fresh
   // name beside it, flushed to disk and then renamed over the old file
   // (ReplaceFileWhole of core/files/atomic_file.h), so that a failed save

@@ -84,7 +84,8 @@ void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
     if (code == Z_NEED_DICT || code == Z_DATA_ERROR || code == Z_MEM_ERROR || code == Z_STREAM_ERROR) {
       failure = ZlibMessage(z, code);
     } else if (out_size > max_size) {
-      failure = "zlib: the unpacked data is larger than allowed";
+      inflateEnd(&z);
+      throw EZUnpackedTooLarge("zlib: the unpacked data is larger than allowed");
     } else if (code == Z_BUF_ERROR || (code != Z_STREAM_END && !more_input && z.avail_in == 0 && z.avail_out > 0)) {
       failure = "zlib: the packed data ends early";
     }
@@ -177,32 +178,39 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
     return;
   }
   // Damaged, or larger than the kept block: zlib's streaming inflate
-  // unpacks it, or names the fault.
-  size_t in_done = 0;
-  // The output grows in place, its room never beyond what is allowed, so
-  // that moving it to a larger block never needs more than that at once.
-  std::vector<uint8_t> out;
-  const int64_t most = std::clamp<int64_t>(max_size, 0, INT64_MAX - 1) + 1;
+  // unpacks it, or names the fault. The block goes first, and the output is
+  // first only counted: damaged data, or more than max_size, is refused
+  // without holding any of it, and sound data is then unpacked once more
+  // into a block of exactly its size, never moved to a larger one.
+  scratch.Release();
+  std::vector<uint8_t> piece(kPiece);
+  size_t in_done = 0, offered = 0;
+  int64_t total = 0;
+  const auto feed = [&](z_stream& z) {
+    const size_t fed = FeedPiece(z, in, in_done);
+    in_done += fed;
+    return in_done < in.size();
+  };
   Inflate(
-      max_size,
-      [&](z_stream& z) {
-        const size_t feed = FeedPiece(z, in, in_done);
-        in_done += feed;
-        return in_done < in.size();
-      },
+      max_size, feed,
       [&](z_stream& z, size_t room) {
-        const size_t used = out.size();
-        if (used + room > out.capacity()) {
-          // Doubling, but straight to the most allowed once the next
-          // doubling would pass it.
-          int64_t grown = static_cast<int64_t>(std::max(2 * out.capacity(), used + room));
-          if (grown > most / 2) grown = most;
-          out.reserve(static_cast<size_t>(grown));
-        }
-        out.resize(used + room);
+        offered = room;
+        z.next_out = piece.data();
+      },
+      [&](size_t unused) { total += static_cast<int64_t>(offered - unused); });
+  piece = std::vector<uint8_t>();
+  // One byte of room beyond, which the inflate asks for to see the end.
+  std::vector<uint8_t> out(static_cast<size_t>(total) + 1);
+  size_t used = 0;
+  in_done = 0;
+  Inflate(
+      total, feed,
+      [&](z_stream& z, size_t room) {
+        offered = room;
         z.next_out = out.data() + used;
       },
-      [&](size_t unused) { out.resize(out.size() - unused); });
+      [&](size_t unused) { used += offered - unused; });
+  out.resize(used);
   s.MutableBytes().swap(out);
   s.SetPosition(0);
 }
@@ -232,6 +240,7 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
     in.resize(kPiece);
   }
   out.resize(kPiece);
+  size_t offered = 0;
   Inflate(
       max_size,
       [&](z_stream& z) {
@@ -246,9 +255,13 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
         z.avail_in = static_cast<uInt>(std::max<int64_t>(got, 0));
         return left > 0;
       },
-      [&](z_stream& z, size_t) { z.next_out = out.data(); },
+      [&](z_stream& z, size_t room) {
+        // Near max_size the room offered is less than the buffer.
+        offered = room;
+        z.next_out = out.data();
+      },
       [&](size_t unused) {
-        const int64_t n = static_cast<int64_t>(out.size() - unused);
+        const int64_t n = static_cast<int64_t>(offered - unused);
         dest.WriteBuffer(out.data(), n);
         written += n;
       });

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/errors.h"
 #include "core/streams/big_stream.h"
 
 namespace orba {
@@ -17,15 +18,24 @@ void CompressStream(TKsMemoryStream& s);
 // The largest output DecompressStream accepts unless told otherwise.
 constexpr int64_t kMaxDecompressedSize = int64_t{1} << 30;  // 1 GiB
 
+// Packed data that would unpack to more than the bound given (a kind of
+// EZDecompressionError, so that callers that take any fault alike still
+// do), for callers that refuse a large file otherwise than a damaged one.
+class EZUnpackedTooLarge : public EZDecompressionError {
+ public:
+  using EZDecompressionError::EZDecompressionError;
+};
+
 // Replaces the whole content by its inflated form and moves to position 0.
 // Bytes after the end of the zlib stream are ignored. Raises
 // EZDecompressionError, leaving the stream unchanged, when the data is
-// damaged, ends before the zlib stream does, or would inflate to more than
-// max_size bytes.
+// damaged, ends before the zlib stream does, or (EZUnpackedTooLarge) would
+// inflate to more than max_size bytes.
 // Data that unpack to at most 64 MiB are inflated in one call into a block
-// the thread keeps, then copied out; larger ones grow in place: unpacking
-// never holds more than max_size bytes at once beside that block, even while
-// the output moves to a larger block.
+// the thread keeps, then copied out; larger ones are inflated twice, first
+// only counted, then into a block of their size: unpacking never holds more
+// than the unpacked data (and the input) at once, and data refused as too
+// large cost no output at all.
 void DecompressStream(TKsMemoryStream& s, int64_t max_size = kMaxDecompressedSize);
 
 // What a whole-buffer inflate gave.

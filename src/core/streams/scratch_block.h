@@ -41,6 +41,9 @@ class TScratchBlock {
     return kept_.Bytes.get();
   }
   const uint8_t* Data() const { return kept_.Bytes.get(); }
+  // Frees the block now, for work that needs its memory more than the next
+  // use needs the block.
+  void Release() { kept_ = TKeptBlock{}; }
 
  private:
   TKeptBlock& kept_;

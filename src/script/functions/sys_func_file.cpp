@@ -330,9 +330,13 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
       // Each file is written through the folder its own walk checked.
       const TWritePlace write_at = GameWritePlace(target);
       if (write_at.Refused()) continue;
-      TKsMemoryStream content;
-      files_.LoadToStream(content, f);
-      WriteGameFile(write_at, content.Bytes().data(), content.Bytes().size());
+      // Copied piece by piece: a large source is never held whole. One
+      // too large (traced) is passed over as a missing one is.
+      try {
+        WriteGameFileFrom(write_at, [this, &f](TKsBigStream& out) { files_.LoadToStream(out, f, kMaxExtractFileBytes); });
+      } catch (const EFileTooLarge&) {
+        continue;
+      }
       written = true;
     }
   }

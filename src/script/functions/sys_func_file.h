@@ -40,6 +40,11 @@ class TGameFileSource {
 // memory.
 constexpr int64_t kMaxGameTextBytes = kMaxTextResult;
 constexpr size_t kMaxGameTextLines = size_t{1} << 20;
+// The largest file ExtractFile writes out. It streams, so memory does not
+// bound it; what a game hands the person (a manual, a picture, a short
+// movie) is far smaller, and this keeps a file that unpacks or reads
+// without end from filling the person's disk.
+constexpr int64_t kMaxExtractFileBytes = int64_t{1} << 30;  // 1 GiB
 
 // A game text file held once, whole, with its lines as views of it, for
 // LoadTextFile and DBLoadTsvFile.

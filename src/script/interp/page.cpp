@@ -67,7 +67,7 @@ void SkipBytes(TKsBigStream& stream, int64_t count) {
 }  // namespace
 
 void TPageHost::LoadToStream(const std::string& name, TKsMemoryStream& stream) {
-  stream.LoadFromFile(name);
+  stream.LoadFromFile(name, kMaxPageFileBytes);
 }
 
 void SetPageHost(TPageHost* host) { g_host = host != nullptr ? host : &g_default_host; }

@@ -23,13 +23,20 @@ using TPropMask = std::array<uint8_t, kPropMaskBytes>;
 
 constexpr int32_t kOldestPageVersion = 103;
 
+// The largest page file read: a page is its commands and their texts, a
+// few hundred kilobytes for the longest scripts, so this leaves ample room
+// while one page (and its copy being parsed) stays far below the player's
+// memory limit.
+inline constexpr int64_t kMaxPageFileBytes = int64_t{64} << 20;  // 64 MiB
+
 // What a page needs from the program around it: the file layer, the
 // warning shown for a page that is too old, and the variable store. The
 // default host reads files from disk and does nothing else.
 class TPageHost {
  public:
   virtual ~TPageHost() = default;
-  // Loads the whole file into `stream` (position 0); raises when missing.
+  // Loads the whole file into `stream` (position 0); raises when missing
+  // and (EFileTooLarge) when it holds more than kMaxPageFileBytes.
   virtual void LoadToStream(const std::string& name, TKsMemoryStream& stream);
   // A page older than 103 was opened: the player sets the quit flag, shows
   // `text` in a warning box titled `caption` and closes the main window.

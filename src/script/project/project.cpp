@@ -75,7 +75,7 @@ void TProject::StartUp() {
 
   TKsMemoryStream opb;
   try {
-    files.LoadToStream(opb, kSettingsFileName);
+    files.LoadToStream(opb, kSettingsFileName, kMaxSettingsFileBytes);
   } catch (const std::exception& e) {
     // No settings file: the player closes without a box; the reason is
     // still told.
@@ -135,7 +135,7 @@ void TProject::StartUp() {
   if (files.Exists(kOriginalSettingsFileName)) {
     try {
       TKsMemoryStream original;
-      files.LoadToStream(original, kOriginalSettingsFileName);
+      files.LoadToStream(original, kOriginalSettingsFileName, kMaxSettingsFileBytes);
       TProjectSetting other;
       other.LoadFromStream(original);
       FolderDisks = other.FolderDisks;
@@ -188,7 +188,7 @@ bool TProject::LocateGameData() {
   TOrbaInstallSet install;
   try {
     TKsMemoryStream stream;
-    files.LoadToStream(stream, kInstallFileName);
+    files.LoadToStream(stream, kInstallFileName, TOrbaInstallSet::kMaxFileBytes);
     install.LoadFromStream(stream);
   } catch (const std::exception&) {
     MessageBoxes().ShowMessage(kMsgInformation, kMsgReinstall);
@@ -217,7 +217,7 @@ bool TProject::FindGameDisc(const std::string& title_id) {
     if (!DiskFileExists(game) || !DiskFileExists(install_path)) continue;
     try {
       TKsMemoryStream stream;
-      stream.LoadFromFile(install_path);
+      stream.LoadFromFile(install_path, TOrbaInstallSet::kMaxFileBytes);
       TOrbaInstallSet install;
       install.LoadFromStream(stream);
       if (install.TitleId != title_id) continue;
@@ -336,7 +336,7 @@ void TProject::PostClose() {
 }
 
 void TProject::LoadToStream(const std::string& name, TKsMemoryStream& stream) {
-  env_.Files->LoadToStream(stream, name);
+  env_.Files->LoadToStream(stream, name, kMaxPageFileBytes);
 }
 
 void TProject::PageTooOld(const std::string& caption, const std::string& text) {

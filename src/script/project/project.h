@@ -48,6 +48,9 @@ inline constexpr char kMsgInsertDisk[] =
 
 inline constexpr char kSettingsFileName[] = "orba.opb";
 inline constexpr char kOriginalSettingsFileName[] = "/original_orba.opb";
+// The largest settings file read: settings are a title, a screen, a few
+// page names and the initial variables, a few kilobytes.
+inline constexpr int64_t kMaxSettingsFileBytes = int64_t{16} << 20;  // 16 MiB
 
 // What the main window hands the project.
 struct TProjectEnvironment {

@@ -1,6 +1,7 @@
 #include "script/save/save_data.h"
 
 #include <limits.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
 #include "core/files/disk_walk.h"
+#include "core/files/file_limits.h"
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
@@ -29,7 +31,7 @@ constexpr size_t kStatusHeaderSize = 9;  // "Status" and three digits
 
 // The entry's unpacked bytes in a memory stream at position 0.
 void ReadWholeEntry(TVrFileCollection& c, const std::string& name, TKsMemoryStream& out) {
-  c.ReadEntry(out, name);
+  c.ReadEntry(out, name, kMaxSaveFileBytes);
   out.SetPosition(0);
 }
 
@@ -42,7 +44,7 @@ void KeepUnreadableEntries(TVrFileCollection& c) {
     if (file->Data || SjisSameText(file->Name(), kVrEofName)) continue;
     try {
       TKsMemoryStream content;
-      c.ReadEntry(content, file->Name());
+      c.ReadEntry(content, file->Name(), kMaxSaveFileBytes);
     } catch (const std::exception& e) {
       file->KeepStored = true;
       if (TraceEnabled()) Trace("save data: " + SjisToUtf8(file->Name()) + " kept as stored: " + SjisToUtf8(e.what()));
@@ -148,7 +150,12 @@ std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile() const {
           ": taken as no save data");
     return std::nullopt;
   }
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && st.st_size > kMaxSaveFileBytes) {
+    ::close(fd);
+    RefuseLargeFile(path_, kMaxSaveFileBytes);
+  }
+  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd, kMaxSaveFileBytes);
   ::close(fd);
   if (!bytes) throw EReadError(path_ + ": the file cannot be read");
   return bytes;
@@ -192,7 +199,7 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
       if (!IsSaveFileName(name)) continue;
       TVrFile* copy = memory_files->AddEntry(name);
       try {
-        c.ReadEntry(*copy->Data, name);
+        c.ReadEntry(*copy->Data, name, kMaxSaveFileBytes);
       } catch (const std::exception&) {
         memory_files->DeleteEntry(name);
       }

@@ -86,6 +86,16 @@ struct TGameSlotHead {
 // Reads the version, caption, OnLoadPage and OnLoadTarget of a slot.
 TGameSlotHead ReadGameSlotHead(TKsBigStream& stream);
 
+// The largest save data file read. The file is a package of the status
+// entry and one entry per slot, each the game's variables, tables and
+// scene, packed; a game's saves take a few megabytes. The file is held
+// twice while it is mounted (the bytes kept for a backup and the archive
+// read from them) and one entry unpacked beside it, which this cap keeps
+// well below the player's memory limit. No entry unpacks to more either:
+// the writer stores an entry of 5 MiB or more as it is, so no entry of a
+// file within the cap holds more than the cap.
+inline constexpr int64_t kMaxSaveFileBytes = int64_t{64} << 20;  // 64 MiB
+
 class TSaveDataFile {
  public:
   // Path is the Shift-JIS name of "save.dat" as the file streams take it.
