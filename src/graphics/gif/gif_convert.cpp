@@ -2,7 +2,7 @@
 // others are reduced from 24-bit pixels), and compacting a picture before
 // it is written: tables sorted by use, transparent borders cropped, pixels
 // equal to the previous frame made transparent, empty blocks removed.
-// Icons, metafiles and the clipboard have no place here.
+// Icons are in gif_icon.cpp, the clipboard in gif_clipboard.cpp.
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -162,6 +162,7 @@ void TGIFImage::SortByUse(TGIFColorMap& map, TGIFSubImage* owner) {
   std::iota(to.begin(), to.end(), 0);
   for (int32_t i = 0; i < map.Count(); ++i) to[static_cast<size_t>(uses[static_cast<size_t>(i)].index)] = static_cast<uint8_t>(i);
   for (TGIFSubImage* frame : users) {
+    frame->FreeBitmap();
     for (uint8_t& v : frame->Data) v = to[v];
     if (frame->GraphicControl != nullptr)
       frame->GraphicControl->TransparentIndex = to[frame->GraphicControl->TransparentIndex];
@@ -189,6 +190,7 @@ void TGIFSubImage::TrimTransparent() {
         top = std::min(top, y);
         bottom = std::max(bottom, y);
       }
+  bitmap_.reset();
   if (right < 0) {
     Data.clear();
     width_ = height_ = 0;
@@ -242,6 +244,7 @@ void TGIFSubImage::MaskRepeats(TGIFSubImage& earlier) {
       }
       v = static_cast<uint8_t>(key);
     }
+  bitmap_.reset();
   if (found_new) {
     TGIFGraphicControlExtension& control = EnsureGraphicControl();
     control.TransparentIndex = static_cast<uint8_t>(key);
