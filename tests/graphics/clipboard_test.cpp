@@ -276,6 +276,22 @@ TEST_F(PictureClipboard, GifClipboardFailures) {
   EXPECT_TRUE(clip->Formats().empty());
 }
 
+// A run-length bitmap of no width holds its codes but no pixels (header:
+// width 0, height 1, 8 bits, BI_RLE8, image size 2, one colour; then the
+// colour and the end-of-bitmap code 00 01): pasted as a GIF picture it
+// gives no frame, rather than a frame over pixels that are not there.
+TEST_F(PictureClipboard, ARunLengthBitmapOfNoWidthPastesAsNoFrame) {
+  const TDataBlock block = BlockOf(
+      "28 00 00 00  00 00 00 00  01 00 00 00  01 00  08 00  01 00 00 00  02 00 00 00"
+      "  00 00 00 00  00 00 00 00  01 00 00 00  00 00 00 00   00 00 00 00   00 01");
+  ASSERT_TRUE(clip->Open());
+  ASSERT_EQ(clip->SetData(kClipFormatDib, block), block);
+  ASSERT_TRUE(clip->Close());
+  TGIFImage image;
+  PastePictureFromClipboard(image, kClipFormatDib);
+  EXPECT_TRUE(image.Empty());
+}
+
 // The icon of TinyIcon's layout, 24 bits, 2 x 1: pixel 0 red (00 00 ff),
 // pixel 1 set in the AND mask (row 40 00 00 00). Read as 24-bit pixels
 // with palette method 0 the colours are red and, drawn over black, black

@@ -77,7 +77,7 @@ void TGIFImage::SaveToClipboardFormat(TClipFormat& format, TDataBlock& data, TPa
 
 void TGIFImage::AssignBitmap(TDIB& bitmap) {
   Clear();
-  if (bitmap.Empty()) return;
+  if (bitmap.Empty() || bitmap.Width() <= 0 || bitmap.Height() <= 0) return;
   // The logical screen is the bitmap's, so the frame fits it.
   ScreenWidth = static_cast<uint16_t>(std::min<int32_t>(bitmap.Width(), 0xFFFF));
   ScreenHeight = static_cast<uint16_t>(std::min<int32_t>(bitmap.Height(), 0xFFFF));

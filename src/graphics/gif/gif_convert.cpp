@@ -94,8 +94,9 @@ void TGIFSubImage::AssignRgb(const uint8_t* rgb, int32_t width, int32_t height, 
 
 void TGIFSubImage::AssignBitmap(TDIB& bitmap, const uint8_t* mask) {
   Clear();
-  if (bitmap.Empty()) return;
   const int32_t width = bitmap.Width(), height = bitmap.Height(), bits = bitmap.BitCount();
+  // A run-length bitmap of no width or height still holds its codes: no pixels.
+  if (bitmap.Empty() || width <= 0 || height <= 0) return;
   if (bits != 1 && bits != 4 && bits != 8) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     for (int32_t y = 0; y < height; ++y) bitmap.ReadRowRGB(y, &rgb[static_cast<size_t>(y) * width * 3]);

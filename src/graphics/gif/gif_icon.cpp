@@ -10,7 +10,7 @@ namespace orba {
 
 void TGIFSubImage::AssignIcon(TDIBSurface& icon) {
   Clear();
-  if (icon.Empty()) return;
+  if (icon.Empty() || icon.Width() <= 0 || icon.Height() <= 0) return;
   const int32_t width = icon.Width(), height = icon.Height();
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   std::vector<uint8_t> rgb(pixels * 3), mask(pixels, 0);
