@@ -109,6 +109,74 @@ TEST_F(FreeTypeFonts, DescendersKeepEveryRowFreeTypeDraws) {
     }
 }
 
+TEST_F(FreeTypeFonts, CoverageOfEveryLevelIsInItsTable) {
+  auto face = fonts.CreateFace(TFontRequest{kMincho, 24, kFontItalic});
+  for (int level = 0; level <= 3; ++level) {
+    std::set<int> table, seen;
+    for (int g = 0; g <= MaxGrayOfLevel(level); ++g) table.insert(CoverageOfGray(level, g));
+    TGlyphBitmap glyph;
+    ASSERT_TRUE(face->RenderGlyph(0x8ABF, level, glyph));  // 漢
+    seen.insert(glyph.Coverage.begin(), glyph.Coverage.end());
+    EXPECT_TRUE(std::includes(table.begin(), table.end(), seen.begin(), seen.end())) << level;
+    EXPECT_GT(seen.size(), level == 0 ? 1u : 3u);
+  }
+}
+
+// A two-tone glyph is the smooth glyph's outline in two tones: its box is
+// the smooth box within a pixel on each side, inside the box its ABC widths
+// give, with the same advance, so letters keep their spacing at every level.
+TEST_F(FreeTypeFonts, TwoToneGlyphsKeepTheSmoothBoxAndTheAbcWidths) {
+  const std::string proportional = "\x82l\x82r \x82o\x83S\x83V\x83" "b\x83N";  // ＭＳ Ｐゴシック
+  for (const std::string& name : {proportional, kMincho})
+    for (int size : {12, 16, 24}) {
+      auto face = fonts.CreateFace(TFontRequest{name, size, 0});
+      for (const char c : std::string("gypqbdmW")) {
+        const auto code = static_cast<uint16_t>(c);
+        const std::string where = SjisToUtf8(name) + " " + std::to_string(size) + " " + c;
+        const TAbcWidths abc = face->CharWidths(code);
+        TGlyphBitmap two, smooth;
+        ASSERT_TRUE(face->RenderGlyph(code, 0, two));
+        ASSERT_TRUE(face->RenderGlyph(code, 3, smooth));
+        EXPECT_NEAR(two.OriginX, smooth.OriginX, 1) << where;
+        EXPECT_NEAR(two.OriginX + two.Width, smooth.OriginX + smooth.Width, 1) << where;
+        EXPECT_GE(two.OriginX, abc.A) << where;
+        EXPECT_LE(two.OriginX + two.Width, abc.A + abc.B) << where;
+        EXPECT_EQ(two.Advance, abc.A + abc.B + abc.C) << where;
+      }
+    }
+}
+
+// Boxes and offsets agree with Pillow's FreeType rendering of the same file
+// at the same pixel size within a pixel.
+TEST_F(FreeTypeFonts, BoxesAgreeWithPillow) {
+  const std::string text = "\x82\xa0" "A g\x8a\xbf\x81\x41" "j";  // あA g漢、j
+  for (const std::string& name : {kGothic, kMincho})
+    for (int size : {16, 24, 32}) {
+      const TFontFile file = fonts.Resolve(name);
+      const auto result = test::RunPython("fixtures/glyph_reference.py",
+                                          {file.Path, std::to_string(file.Index), std::to_string(size), SjisToUtf8(text)});
+      ASSERT_EQ(result.exit_code, 0);
+      std::istringstream lines(result.output);
+      auto face = fonts.CreateFace(TFontRequest{name, size, 0});
+      for (size_t i = 0; i < text.size(); ++i) {
+        uint16_t code = static_cast<uint8_t>(text[i]);
+        if (code >= 0x80) code = static_cast<uint16_t>(code << 8 | static_cast<uint8_t>(text[++i]));
+        std::string left, top;
+        int width = 0, height = 0, advance = 0;
+        lines >> left >> top >> width >> height >> advance;
+        TGlyphBitmap g;
+        ASSERT_TRUE(face->RenderGlyph(code, 3, g));
+        const std::string where = std::to_string(size) + " " + std::to_string(code);
+        EXPECT_EQ(g.Advance, advance) << where;
+        EXPECT_NEAR(g.Width, width, 1) << where;
+        EXPECT_NEAR(g.Height, height, 1) << where;
+        if (left == "-") continue;
+        EXPECT_NEAR(g.OriginX, std::stoi(left), 1) << where;
+        EXPECT_NEAR(g.OriginY, std::stoi(top), 1) << where;
+      }
+    }
+}
+
 // The icon chooser's list draws its lines in cells of the font's height:
 // "bpp" and the other descenders end inside their line, and the lowest row
 // painted for the line is the lowest row their glyphs have.
