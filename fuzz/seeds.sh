@@ -37,6 +37,15 @@ put tga "$work"/tga/*.tga
 put ico "$work"/ico/*.ico "$work"/ico/*.cur
 run $py "$fixtures/gif_fixtures.py" make "$work/gif"
 put gif "$work"/gif/*.gif
+# The clipboard's blocks: a form byte (1 the GIF file, 0 the bitmap form),
+# then a GIF file or a BMP file without its 14-byte file header.
+mkdir -p "$out/clipboard"
+for f in "$work"/gif/*.gif; do
+  [ -f "$f" ] && { printf '\001'; cat "$f"; } > "$out/clipboard/gif_$(basename "$f")"
+done
+for f in "$work"/bmp/*.bmp; do
+  [ -f "$f" ] && { printf '\000'; tail -c +15 "$f"; } > "$out/clipboard/bmp_$(basename "$f")"
+done
 # JPEG: libjpeg's cjpeg over the bitmaps it reads (8 and 24 bits).
 for f in "$work"/bmp/pbm_8bit.bmp "$work"/bmp/pbm_24bit.bmp "$work"/bmp/im_24bit.bmp; do
   n=$(basename "$f" .bmp)

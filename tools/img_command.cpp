@@ -10,7 +10,10 @@
 // error, the number read from standard input).
 // orbatool img gif [options] OUT.gif IN.png...: writes a GIF, one frame a
 // picture (alpha below 128 is transparent); a picture of 1, 4 or 8 bits
-// keeps its colour table, others go through the colour reduction.
+// keeps its colour table, others go through the colour reduction. An icon
+// (".ico") gives a frame of each of its images, or of the one --frame
+// picks, with the icon's own mask as the transparent colour. --compact
+// compacts the picture as it is written.
 // orbatool img info IN.gif: the logical screen, the frames and the
 // warnings of reading.
 #include <algorithm>
@@ -53,6 +56,8 @@ constexpr char kUsage[] =
     "    in the chooser's window where there is a display, else on the terminal.\n"
     "  gif writes a GIF, one frame a picture IN (alpha below 128: transparent).\n"
     "    A picture of 1, 4 or 8 bits keeps its colour table; others are reduced.\n"
+    "    An icon (.ico) gives a frame of each of its images, its mask transparent.\n"
+    "    --frame N        of each icon, only image N (0: the first)\n"
     "    --loop N         looping extension with count N (0: for ever)\n"
     "    --delay D        each frame's delay in hundredths of a second\n"
     "    --disposal N     each frame's disposal (0 to 3)\n"
@@ -61,7 +66,9 @@ constexpr char kUsage[] =
     "    --method M       palette method of the colour reduction (default 6)\n"
     "    --dither K       dither kind of the colour reduction (default 0: none)\n"
     "    --bits B         bits a colour of the reduction (default 8)\n"
-    "    --compact BITS   crop 1, merge 2, clean up 4, sort 8, reduce 16\n"
+    "    --compact        compact the picture as it is written (every option)\n"
+    "    --compact-options BITS  compact with these: crop 1, merge 2, clean up 4,\n"
+    "                     sort 8, reduce 16\n"
     "  info prints the logical screen, each frame and the warnings of reading.\n";
 
 // A number option's value, in decimal or 0x hex.
@@ -132,11 +139,40 @@ int GifInfo(const std::string& path) {
   return 0;
 }
 
+// The images of an icon file (".ico"): each of them, or only image `only`
+// (0 or more); none for any other file.
+std::vector<std::unique_ptr<orba::TDIBSurface>> IconImages(orba::TKsMemoryStream& in, const std::string& path,
+                                                           int32_t only) {
+  std::vector<std::unique_ptr<orba::TDIBSurface>> images;
+  if (!EndsWith(path, ".ico")) return images;
+  const int32_t count = orba::IconImageCount(in);
+  if (only >= count) orbatool::BadUsage(path + " has " + std::to_string(count) + " images, no image " + std::to_string(only));
+  for (int32_t i = 0; i < count; ++i) {
+    if (only >= 0 && i != only) continue;
+    auto surface = std::make_unique<orba::TDIBSurface>();
+    orba::TPoint hotspot{};
+    bool has_alpha = false;
+    int64_t transparent = -1;
+    in.SetPosition(0);
+    orba::DecodeIconEntry(*surface, in, i, hotspot, has_alpha, true, transparent);
+    images.push_back(std::move(surface));
+  }
+  return images;
+}
+
+// Interlacing, delay and disposal as the options give them.
+void FinishFrame(orba::TGIFSubImage& frame, bool interlace, int32_t delay, int32_t disposal) {
+  frame.SetInterlaced(interlace);
+  if (delay >= 0) frame.EnsureGraphicControl().Delay = static_cast<uint16_t>(delay);
+  if (disposal >= 0) frame.EnsureGraphicControl().SetDisposal(static_cast<uint8_t>(disposal));
+}
+
 // orbatool img gif [--loop N] [--delay D] [--disposal N] [--rle] [--interlace]
-//   [--method M] [--dither K] [--bits B] [--compact OPTIONS] OUT.gif IN...
+//   [--method M] [--dither K] [--bits B] [--frame N] [--compact]
+//   [--compact-options OPTIONS] OUT.gif IN...
 int WriteGif(const std::vector<std::string>& args) {
   orba::TGIFImage image;
-  int32_t loop = -1, delay = -1, disposal = -1, compact = 0;
+  int32_t loop = -1, delay = -1, disposal = -1, compact = 0, icon_frame = -1;
   bool interlace = false;
   std::vector<std::string> inputs;
   std::string out;
@@ -154,7 +190,9 @@ int WriteGif(const std::vector<std::string>& args) {
     else if (a == "--method") image.PaletteMethod = static_cast<uint8_t>(value());
     else if (a == "--dither") image.DitherKind = static_cast<uint8_t>(value());
     else if (a == "--bits") image.QuantizeBits = value();
-    else if (a == "--compact") compact = value();
+    else if (a == "--compact") image.CompactBeforeWrite = true;
+    else if (a == "--compact-options") compact = value();
+    else if (a == "--frame") icon_frame = value();
     else if (a.size() > 1 && a[0] == '-') orbatool::BadUsage("unknown option " + a);
     else if (out.empty()) out = a;
     else inputs.push_back(a);
@@ -162,15 +200,36 @@ int WriteGif(const std::vector<std::string>& args) {
   if (out.empty() || inputs.empty()) orbatool::BadUsage();
   std::vector<orba::TRgbaPicture> pictures;
   std::vector<std::unique_ptr<orba::TDIB>> bitmaps;
+  // An icon's images, in their place among the pictures.
+  std::vector<std::unique_ptr<orba::TDIBSurface>> icons;
   for (const std::string& path : inputs) {
     orba::TKsMemoryStream in;
     in.LoadFromFile(path);
-    bitmaps.push_back(std::make_unique<orba::TDIB>());
-    pictures.push_back(orba::DecodePictureRgba(in, bitmaps.back().get()));
-    image.ScreenWidth = static_cast<uint16_t>(std::max<int32_t>(image.ScreenWidth, pictures.back().Width));
-    image.ScreenHeight = static_cast<uint16_t>(std::max<int32_t>(image.ScreenHeight, pictures.back().Height));
+    for (auto& icon : IconImages(in, path, icon_frame)) {
+      pictures.emplace_back();
+      bitmaps.emplace_back();
+      icons.push_back(std::move(icon));
+    }
+    if (!EndsWith(path, ".ico")) {
+      icons.emplace_back();
+      bitmaps.push_back(std::make_unique<orba::TDIB>());
+      pictures.push_back(orba::DecodePictureRgba(in, bitmaps.back().get()));
+    }
   }
   for (size_t k = 0; k < pictures.size(); ++k) {
+    const int32_t width = icons[k] ? icons[k]->Width() : pictures[k].Width;
+    const int32_t height = icons[k] ? icons[k]->Height() : pictures[k].Height;
+    image.ScreenWidth = static_cast<uint16_t>(std::max<int32_t>(image.ScreenWidth, width));
+    image.ScreenHeight = static_cast<uint16_t>(std::max<int32_t>(image.ScreenHeight, height));
+  }
+  for (size_t k = 0; k < pictures.size(); ++k) {
+    if (icons[k]) {
+      auto frame = std::make_unique<orba::TGIFSubImage>(image);
+      frame->AssignIcon(*icons[k]);
+      FinishFrame(*frame, interlace, delay, disposal);
+      image.Add(std::move(frame));
+      continue;
+    }
     const orba::TRgbaPicture& p = pictures[k];
     const size_t n = static_cast<size_t>(p.Width) * p.Height;
     std::vector<uint8_t> rgb(n * 3), mask(n);
@@ -187,9 +246,7 @@ int WriteGif(const std::vector<std::string>& args) {
       frame->AssignBitmap(bitmap, masked ? mask.data() : nullptr);
     else
       frame->AssignRgb(rgb.data(), p.Width, p.Height, masked ? mask.data() : nullptr);
-    frame->SetInterlaced(interlace);
-    if (delay >= 0) frame->EnsureGraphicControl().Delay = static_cast<uint16_t>(delay);
-    if (disposal >= 0) frame->EnsureGraphicControl().SetDisposal(static_cast<uint8_t>(disposal));
+    FinishFrame(*frame, interlace, delay, disposal);
     image.Add(std::move(frame));
   }
   if (loop >= 0) {
@@ -198,7 +255,9 @@ int WriteGif(const std::vector<std::string>& args) {
     image.Frame(0).Extensions.insert(image.Frame(0).Extensions.begin(), std::move(ext));
   }
   if (compact != 0) image.Compact(compact, image.PaletteMethod, image.DitherKind, image.QuantizeBits);
-  image.SaveToFile(out);
+  orba::TKsMemoryStream written;
+  image.WriteData(written);
+  written.SaveToFile(out);
   return 0;
 }
 

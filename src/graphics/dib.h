@@ -13,6 +13,7 @@
 #include "core/streams/stream_encoding.h"
 #include "graphics/palette.h"
 #include "graphics/pixel_format.h"
+#include "platform/clipboard.h"
 
 namespace orba {
 
@@ -179,6 +180,14 @@ class TDIB {
   void WriteData(TKsBigStream& stream);
   virtual void LoadFromFile(const std::string& path);
   virtual void SaveToFile(const std::string& path);
+
+  // The clipboard form (dib_clipboard.cpp): Format 8, Palette 0, and a new
+  // data block holding WriteData's bytes (nothing for an empty bitmap still
+  // gives a block, of 0 bytes). Raises EOutOfMemory when no block can be had.
+  void SaveToClipboardFormat(TClipFormat& format, TDataBlock& data, TPaletteHandle& palette);
+  // ReadData over the block's bytes (the BMP data without its file header);
+  // Format and Palette are not looked at. A failed read keeps the image.
+  void LoadFromClipboardFormat(TClipFormat format, TDataBlock data, TPaletteHandle palette);
 
   TColorTable ColorTable{};
   TDIBChannelLayout RequestedLayout;

@@ -26,6 +26,13 @@ class EOutOfResources : public EOrbaError {
   using EOrbaError::EOrbaError;
 };
 
+// No memory could be had for a picture's data block.
+class EOutOfMemory : public EOrbaError {
+ public:
+  using EOrbaError::EOrbaError;
+};
+inline constexpr const char* kOutOfMemoryText = "Out of memory";
+
 // "不正な DIB です"
 inline constexpr const char* kInvalidDibText = "\x95s\x90\xb3\x82\xc8 DIB \x82\xc5\x82\xb7";
 // "不正なピクセルフォーマットです"

@@ -199,6 +199,13 @@ void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, 
   surface.CopyPixels(image);
 }
 
+int32_t IconImageCount(TKsBigStream& stream) {
+  const int64_t base = stream.GetPosition();
+  const int32_t count = ReadDirectory(stream, base).Count();
+  stream.SetPosition(base);
+  return count;
+}
+
 void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool& has_alpha, bool keep_alpha,
               int64_t& transparent_color, bool allow_choice) {
   const int64_t base = stream.GetPosition();

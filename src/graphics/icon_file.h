@@ -38,6 +38,10 @@ inline constexpr int64_t kIconKeyColor = 0xFF00FF;
 void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool& has_alpha, bool keep_alpha,
               int64_t& transparent_color, bool allow_choice = false);
 
+// The number of images of the icon or cursor file in `stream` (positioned
+// at the file's start; left there); its directory is checked whole.
+int32_t IconImageCount(TKsBigStream& stream);
+
 // Decodes directory entry `index` of the icon file in `stream` (positioned at
 // the file's start).
 void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, TPoint& hotspot, bool& has_alpha,

@@ -23,8 +23,10 @@ TEST(EditGame, SavedTextsComeBackWithTheLoad) {
 
 // The screenshot's edit (20, 40, 120 x 20, white, black 16-pixel text)
 // described by what a person reads there: the columns of a caret as high
-// as the line, the longest dark run of a row below the baseline (the
-// underscore), whether ink reaches the rows of the descenders, whether the
+// as the line (rows 42 to 57), the longest dark run of a row below the
+// baseline (row 54 on, the line's top and the font's ascent of 12: the
+// underscore), whether ink reaches the descenders' lowest row (56, their
+// 4 rows below the baseline, within the line), whether the
 // field's own first and last rows stay white, and the selection: its pixels
 // and the white text on them.
 constexpr const char* kReadField = R"(import sys
@@ -34,12 +36,12 @@ dark = lambda x, y: sum(im.getpixel((x, y))) < 200
 xs = range(20, 140)
 caret = [x for x in xs if all(dark(x, y) for y in range(42, 58))]
 runs = []
-for y in range(56, 60):
+for y in range(54, 60):
     n = 0
     for x in xs:
         n = n + 1 if dark(x, y) else 0
         runs.append(n)
-descenders = sum(dark(x, 58) for x in xs)
+descenders = sum(dark(x, 56) for x in xs)
 edges = all(im.getpixel((x, y)) == (255, 255, 255) for x in xs for y in (40, 59))
 sel = [(x, y) for x in xs for y in range(40, 60) if im.getpixel((x, y)) == (0x33, 0x99, 0xFF)]
 white_text = sum(min(im.getpixel((x, y))) > 200 for x in range(min(p[0] for p in sel), max(p[0] for p in sel))

@@ -169,7 +169,10 @@ TEST(MesfeatGame, ImagesRubyLinksVariablesHistoryCharactersAndClearing) {
   test::BuildGame("mesfeat", game, true);
   ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", test::CellPicturesScript("cells('dot.brx', 8, 8, [(255, 0, 0)])\n"),
                               game}).exit_code, 0);
-  // The link "LINK" lies at x 40..93, y 10..20.
+  // The link "LINK" lies at x 40..93, y 9..19, its underline in row 23
+  // under the four 16-pixel cells from x 32 (the underline 3 rows below
+  // the baseline that the font's ascent of 12 puts at row 20: inside the
+  // 16-row cell).
   test::WriteText(dir / "in.txt", "tick 5: mouse move 50 16\ntick 6: lbutton down 50 16\ntick 7: lbutton up 50 16\n");
   const std::string white = "min(r, g, b) > 150", red = "r > 150 and g < 80";
   // Tick 1: the picture at the start of the row, 8 x 8 on its baseline;
@@ -190,7 +193,7 @@ TEST(MesfeatGame, ImagesRubyLinksVariablesHistoryCharactersAndClearing) {
   EXPECT_TRUE(y0 < 8 && x1 < 24) << ruby;
   const std::string link = PixelBox(dir / "second.png", red);
   ASSERT_EQ(std::sscanf(link.c_str(), "%d %d %d %d %d", &x0, &y0, &x1, &y1, &n), 5) << link;
-  EXPECT_EQ((std::array<int, 4>{x0, y0, x1, y1}), (std::array<int, 4>{40, 10, 93, 20}));
+  EXPECT_EQ((std::array<int, 4>{x0, y0, x1, y1}), (std::array<int, 4>{32, 9, 95, 23}));
   // The backlog: the history character's "Taro." wraps to a second row.
   fs::remove(game + "/save.dat");  // the runs are counted from here
   ASSERT_EQ(test::PlayGame(game, 30, {"--input", dir / "in.txt", "--screenshot", dir / "backlog.png"}).exit_code, 0);

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <set>
 #include <sstream>
 
 #include "platform/text_convert.h"
 #include "support/test_support.h"
+#include "platform/choice_window.h"
+#include "text/control_glyphs.h"
 #include "text/font_pixels.h"
+#include "text/label_list.h"
 
 namespace orba {
 namespace {
@@ -52,8 +56,57 @@ TEST_F(FreeTypeFonts, JapaneseGlyphsFillTheirSquareCells) {
     TFontPixel& space = cache.GetGlyph(' ', kGothic, 0, size);
     EXPECT_EQ(space.GetWidth(), 0);
     EXPECT_EQ(space.RightRemainder, size / 2);
-    EXPECT_EQ(cache.SelectFont(kGothic, size, 0).Metrics().Height, size);
+    // The cell is the em square, split at the Windows descent (401 of
+    // 2048, not the typographic 246) or lower.
+    const TFontMetrics& m = cache.SelectFont(kGothic, size, 0).Metrics();
+    EXPECT_EQ(m.Height, size);
+    EXPECT_GE(m.Descent, static_cast<int32_t>(std::lround(size * 401.0 / 2048)));
+    EXPECT_EQ(m.Ascent, m.Height - m.Descent);
   }
+}
+
+// A label of the Latin descenders keeps every row FreeType draws for them,
+// in both Gothic faces (labels and captions default to the proportional
+// one) at every size a game commonly asks for: each glyph lies within the
+// font's ascent and descent, and the label's coverage reaches from the
+// highest glyph top to the lowest glyph bottom.
+TEST_F(FreeTypeFonts, DescendersKeepEveryRowFreeTypeDraws) {
+  const std::string text = "gjpqy";
+  TFontPixelManager cache(&fonts);
+  for (const std::string& name : {kGothic, std::string(kDefaultLabelFont)})
+    for (int size : {12, 16, 24, 32, 48}) {
+      const std::string where = SjisToUtf8(name) + " " + std::to_string(size);
+      auto face = fonts.CreateFace(TFontRequest{name, size, 0});
+      const TFontMetrics& m = face->Metrics();
+      EXPECT_EQ(m.Height, size) << where;
+      int32_t up = 0, down = 0;
+      for (char letter : text)
+        for (int32_t level : {0, 3}) {
+          TGlyphBitmap g;
+          ASSERT_TRUE(face->RenderGlyph(static_cast<uint8_t>(letter), level, g)) << where;
+          EXPECT_LE(g.Height - g.OriginY, m.Descent) << where << " " << letter;
+          EXPECT_LE(g.OriginY, m.Ascent) << where << " " << letter;
+          if (level != 3) continue;
+          up = std::max(up, g.OriginY);
+          down = std::max(down, g.Height - g.OriginY);
+        }
+      TKsLabelList labels(&cache);
+      labels.FontName = name;
+      labels.FontSize = size;
+      TKsLabelDIB& label = labels.Add();
+      label.SetText(text);
+      labels.CalcWidths();
+      label.Render();
+      int32_t first = -1, last = -1;
+      for (int32_t y = 0; y < label.Cover.Height(); ++y)
+        for (int32_t x = 0; x < label.Cover.Width(); ++x)
+          if (label.Cover.Lock(x, y)[0] != 0) {
+            if (first < 0) first = y;
+            last = y;
+          }
+      EXPECT_EQ(first, m.Ascent - up) << where;
+      EXPECT_EQ(last, m.Ascent + down - 1) << where;
+    }
 }
 
 TEST_F(FreeTypeFonts, CoverageOfEveryLevelIsInItsTable) {
@@ -122,6 +175,36 @@ TEST_F(FreeTypeFonts, BoxesAgreeWithPillow) {
         EXPECT_NEAR(g.OriginY, std::stoi(top), 1) << where;
       }
     }
+}
+
+// The icon chooser's list draws its lines in cells of the font's height:
+// "bpp" and the other descenders end inside their line, and the lowest row
+// painted for the line is the lowest row their glyphs have.
+TEST_F(FreeTypeFonts, TheChoosersLinesKeepTheirDescenders) {
+  const auto engine = SetFontEngine(std::make_shared<TFreeTypeFonts>());
+  const auto glyphs = SetControlGlyphs(std::make_shared<TCachedControlGlyphs>());
+  const std::string text = "32 x 32, 8 bpp gjpqy";
+  TChoiceWindow window(TChoiceRequest{"icons", {"first", text}});
+  const int32_t line_h = window.LineHeight();
+  int32_t deepest = 0;
+  for (char c : text) {
+    TGlyphBitmap g;
+    ASSERT_TRUE(ControlGlyphs()->Glyph(static_cast<uint8_t>(c), TTextControlFont{}, g));
+    if (g.Height == 0) continue;
+    EXPECT_GE(g.OriginY, 0) << c;
+    EXPECT_LE(g.OriginY + g.Height, line_h) << c;
+    deepest = std::max(deepest, g.OriginY + g.Height);
+  }
+  // The second line, not selected: dark ink on white.
+  const std::vector<uint32_t> pixels = window.Paint();
+  const int32_t top = TChoiceWindow::kList.Top + 1 + line_h;
+  int32_t last = -1;
+  for (int32_t y = top; y < top + line_h; ++y)
+    for (int32_t x = TChoiceWindow::kList.Left + 1; x < TChoiceWindow::kList.Left + TChoiceWindow::kList.Width - 1; ++x)
+      if (pixels[static_cast<size_t>(y) * TChoiceWindow::kWidth + x] != TChoiceWindow::kWhite) last = y;
+  EXPECT_EQ(last, top + deepest - 1);
+  SetControlGlyphs(glyphs);
+  SetFontEngine(engine);
 }
 
 }  // namespace

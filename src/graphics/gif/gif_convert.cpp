@@ -2,7 +2,7 @@
 // others are reduced from 24-bit pixels), and compacting a picture before
 // it is written: tables sorted by use, transparent borders cropped, pixels
 // equal to the previous frame made transparent, empty blocks removed.
-// Icons, metafiles and the clipboard have no place here.
+// Icons are in gif_icon.cpp, the clipboard in gif_clipboard.cpp.
 #include <algorithm>
 #include <array>
 #include <numeric>
@@ -94,8 +94,9 @@ void TGIFSubImage::AssignRgb(const uint8_t* rgb, int32_t width, int32_t height, 
 
 void TGIFSubImage::AssignBitmap(TDIB& bitmap, const uint8_t* mask) {
   Clear();
-  if (bitmap.Empty()) return;
   const int32_t width = bitmap.Width(), height = bitmap.Height(), bits = bitmap.BitCount();
+  // A run-length bitmap of no width or height still holds its codes: no pixels.
+  if (bitmap.Empty() || width <= 0 || height <= 0) return;
   if (bits != 1 && bits != 4 && bits != 8) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     for (int32_t y = 0; y < height; ++y) bitmap.ReadRowRGB(y, &rgb[static_cast<size_t>(y) * width * 3]);
@@ -162,6 +163,7 @@ void TGIFImage::SortByUse(TGIFColorMap& map, TGIFSubImage* owner) {
   std::iota(to.begin(), to.end(), 0);
   for (int32_t i = 0; i < map.Count(); ++i) to[static_cast<size_t>(uses[static_cast<size_t>(i)].index)] = static_cast<uint8_t>(i);
   for (TGIFSubImage* frame : users) {
+    frame->FreeBitmap();
     for (uint8_t& v : frame->Data) v = to[v];
     if (frame->GraphicControl != nullptr)
       frame->GraphicControl->TransparentIndex = to[frame->GraphicControl->TransparentIndex];
@@ -189,6 +191,7 @@ void TGIFSubImage::TrimTransparent() {
         top = std::min(top, y);
         bottom = std::max(bottom, y);
       }
+  bitmap_.reset();
   if (right < 0) {
     Data.clear();
     width_ = height_ = 0;
@@ -242,6 +245,7 @@ void TGIFSubImage::MaskRepeats(TGIFSubImage& earlier) {
       }
       v = static_cast<uint8_t>(key);
     }
+  bitmap_.reset();
   if (found_new) {
     TGIFGraphicControlExtension& control = EnsureGraphicControl();
     control.TransparentIndex = static_cast<uint8_t>(key);

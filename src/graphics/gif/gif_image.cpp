@@ -180,6 +180,7 @@ void TGIFSubImage::Clear() {
   Transparent = false;
   Data.clear();
   ColorMap.Clear();
+  bitmap_.reset();
   left_ = top_ = width_ = height_ = 0;
   Packed = 0;
 }
@@ -195,6 +196,7 @@ void TGIFSubImage::SetFrameRect(int32_t left, int32_t top, int32_t width, int32_
     throw GIFException(gif_text::kInvalidDimensions);
   if (width != width_ || height != height_ || Data.size() != static_cast<size_t>(width) * height) {
     Data.assign(static_cast<size_t>(width) * height, 0);
+    bitmap_.reset();
   }
   left_ = static_cast<uint16_t>(left);
   top_ = static_cast<uint16_t>(top);
@@ -278,6 +280,7 @@ void TGIFSubImage::LoadFromStream(TKsBigStream& s) {
     ColorMap.Sorted = (Packed & 0x20) != 0;
   }
   ReadPixelData(*this, s);
+  if (image_->RenderAfterDecode) Bitmap();
 }
 
 void TGIFSubImage::SaveToStream(TKsBigStream& s) const {
@@ -496,6 +499,15 @@ void TGIFImage::SaveToFile(const std::string& path) {
   TKsMemoryStream s;
   SaveToStream(s);
   s.SaveToFile(path);
+}
+
+void TGIFImage::WriteData(TKsBigStream& s) {
+  // Every option; palette method 0 names no reduction (the clean-up
+  // option is among them, so none runs).
+  if (CompactBeforeWrite)
+    Compact(kCompactCrop | kCompactMerge | kCompactCleanup | kCompactSort | kCompactReduce, 0, DitherKind,
+            QuantizeBits);
+  SaveToStream(s);
 }
 
 }  // namespace orba

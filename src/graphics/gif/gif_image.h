@@ -16,6 +16,8 @@
 
 #include "core/streams/big_stream.h"
 #include "graphics/graphic_errors.h"
+#include "graphics/palette.h"
+#include "platform/clipboard.h"
 
 namespace orba {
 
@@ -49,10 +51,16 @@ inline constexpr const char* kColorNotInTable = "Color not in color table";
 inline constexpr const char* kUnsupportedVersion = "Unsupported GIF version";
 inline constexpr const char* kInvalidReduction = "Invalid reduction method";
 inline constexpr const char* kInvalidDimensions = "Invalid image dimensions";
+inline constexpr const char* kClipboardStoreFailed = "Failed to store GIF on clipboard";
+// "未対応のクリップボード データです"
+inline constexpr const char* kUnsupportedClipboard =
+    "\x96\xa2\x91\xce\x89\x9e\x82\xcc\x83N\x83\x8a\x83" "b\x83v\x83{\x81[\x83h \x83" "f\x81[\x83^\x82\xc5\x82\xb7";
 }  // namespace gif_text
 
 class TDIB;
+class TDIBSurface;
 class TGIFImage;
+struct TGIFRenderedFrame;
 class TGIFSubImage;
 
 // A colour table: up to 256 red, green, blue triples.
@@ -265,6 +273,17 @@ class TGIFSubImage {
   // pixels (AssignRgb). `mask` as for AssignRgb (a mask sorts the table by
   // use to find a free entry for the transparent colour).
   void AssignBitmap(TDIB& bitmap, const uint8_t* mask);
+  // Builds the frame from an icon image (gif_icon.cpp): its colours drawn
+  // over black into 24-bit pixels, read as AssignRgb reads them, then the
+  // icon's own mask (alpha plane 0: the AND mask, and alpha 0 of a 32-bit
+  // image) imported as the transparent colour.
+  void AssignIcon(TDIBSurface& icon);
+  // The frame's pixels as red, green, blue with its mask, rendered when
+  // first asked for (or right after decoding with RenderAfterDecode) and
+  // kept until the frame's pixels are cleared or resized.
+  const TGIFRenderedFrame& Bitmap();
+  bool HasBitmap() const { return bitmap_ != nullptr; }
+  void FreeBitmap() { bitmap_.reset(); }
   // Crops the transparent border; an all-transparent frame becomes empty.
   void TrimTransparent();
   // Makes transparent the pixels that equal those of an earlier frame.
@@ -280,6 +299,7 @@ class TGIFSubImage {
  private:
   void ImportMask(const uint8_t* mask);
   TGIFImage* image_;
+  std::shared_ptr<TGIFRenderedFrame> bitmap_;
   uint16_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
@@ -299,6 +319,25 @@ class TGIFImage {
   void SaveToStream(TKsBigStream& s);
   void LoadFromFile(const std::string& path);
   void SaveToFile(const std::string& path);
+  // The picture's data as a container of pictures writes it: compacted
+  // first (every option, palette method 0) with CompactBeforeWrite.
+  void WriteData(TKsBigStream& s);
+
+  // The clipboard (gif_clipboard.cpp). The format registered for GIF
+  // pictures, "GIF Image" (0 when it cannot be registered).
+  static TClipFormat ClipboardFormat();
+  // Reads a GIF of the registered format, or a bitmap of the bitmap format
+  // as one frame; `data` 0 takes the open clipboard's block of the format.
+  // Any other format, or no data, fails with "未対応のクリップボード データです".
+  void LoadFromClipboardFormat(TClipFormat format, TDataBlock data, TPaletteHandle palette);
+  // Nothing for an empty picture. Otherwise hands back the first frame
+  // composed on the logical screen in the bitmap's clipboard form, and sets
+  // the GIF file itself on the open clipboard under the registered format;
+  // when that cannot be stored, fails with "Failed to store GIF on
+  // clipboard" and hands back nothing.
+  void SaveToClipboardFormat(TClipFormat& format, TDataBlock& data, TPaletteHandle& palette);
+  // Clears the picture and adds the bitmap as its one frame.
+  void AssignBitmap(TDIB& bitmap);
 
   int32_t Width() const { return ScreenWidth; }
   int32_t Height() const { return ScreenHeight; }
@@ -344,6 +383,10 @@ class TGIFImage {
   uint8_t Compression = 0;  // 0 LZW, 1 run-length
   int32_t SpeedPercent = 100;
   uint32_t BackdropColor = 0x1FFFFFFF;  // none
+  // Each frame's bitmap is rendered as soon as the frame is decoded.
+  bool RenderAfterDecode = false;
+  // WriteData compacts the picture first.
+  bool CompactBeforeWrite = false;
   // Warnings of reading and writing (severity, message).
   std::function<void(int, const std::string&)> OnDataWarning;
 };

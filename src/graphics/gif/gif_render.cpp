@@ -192,6 +192,11 @@ void DrawGifImage(TGIFImage& image, TDIB& target, const TRect& rect) {
                image.PaintFlags & gif_paint::kTransparent);
 }
 
+const TGIFRenderedFrame& TGIFSubImage::Bitmap() {
+  if (bitmap_ == nullptr) bitmap_ = std::make_shared<TGIFRenderedFrame>(RenderFrame(*this, CubeRendering(*image_)));
+  return *bitmap_;
+}
+
 void ComposeFirstFrame(TGIFImage& image, TDIB& out) {
   if (image.Empty() || image.ScreenWidth == 0 || image.ScreenHeight == 0) return;
   if (int64_t{image.ScreenWidth} * image.ScreenHeight > kMaxImagePixels)

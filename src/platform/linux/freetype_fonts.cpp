@@ -151,6 +151,9 @@ struct TFreeTypeFonts::TLibrary {
   using TKey = std::tuple<std::string, int32_t, dev_t, ino_t>;
   FT_Library Library = nullptr;
   std::map<TKey, FT_Face> Faces;  // nullptr: the file failed
+  // The rows the Latin descenders draw below the baseline, by face, ppem
+  // and style: measured once, as a game switching fonts makes faces often.
+  std::map<std::tuple<FT_Face, int32_t, uint8_t>, int32_t> Descenders;
 
   TLibrary() {
     if (FT_Init_FreeType(&Library) != 0) Library = nullptr;
@@ -190,8 +193,10 @@ class TFreeTypeFace : public TFontFace {
     const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
     const auto* head = static_cast<const TT_Header*>(FT_Get_Sfnt_Table(face, FT_SFNT_HEAD));
     const int32_t em = std::max<int32_t>(face->units_per_EM, 1);
-    int32_t win_ascent = os2 != nullptr ? os2->usWinAscent : face->ascender;
-    int32_t win_descent = os2 != nullptr ? os2->usWinDescent : -face->descender;
+    // The ascent and descent a Windows program is told are the OS/2
+    // table's Windows ones; a face without that table has the hhea ones.
+    int32_t win_ascent = os2 != nullptr ? os2->usWinAscent : hhea != nullptr ? hhea->Ascender : face->ascender;
+    int32_t win_descent = os2 != nullptr ? os2->usWinDescent : hhea != nullptr ? -hhea->Descender : -face->descender;
     if (win_ascent + win_descent <= 0) win_ascent = em, win_descent = 0;
     const int32_t cell = std::clamp(request.Size, 1, 2048);
     const auto ppem = static_cast<int32_t>(
@@ -202,14 +207,21 @@ class TFreeTypeFace : public TFontFace {
     const auto px = [scale](double v) { return static_cast<int32_t>(std::lround(v * scale)); };
     const bool bold = (style_ & kFontBold) != 0, italic = (style_ & kFontItalic) != 0;
 
-    // A stand-in's cell is its em square, split at its typographic
-    // ascender, as the Windows faces it stands in for have it.
-    int32_t ascender = win_ascent, descender = win_descent;
-    if (stand_in && os2 != nullptr && os2->sTypoAscender > 0 && os2->sTypoDescender <= 0)
-      ascender = os2->sTypoAscender, descender = -os2->sTypoDescender;
+    // The cell is the size asked for (a stand-in's em square, as the
+    // Windows faces it stands in for have it; another face's Windows ascent
+    // plus descent), split at the Windows descent below the baseline.
+    // Hinting moves the bottoms of the Latin descenders a row further down
+    // than that descent says (IPA's "j" at 24 px draws 6 rows below the
+    // baseline, its Windows descent is 4.7 px): the descent grows to hold
+    // every row drawn for them, so that a cell of the font's height holds
+    // them whole, and the ascent is what the cell leaves above.
     TFontMetrics& m = metrics_;
-    m.Height = stand_in ? ppem : px(ascender + descender);
-    m.Descent = static_cast<int32_t>(std::lround(double{1} * m.Height * descender / (ascender + descender)));
+    m.Height = stand_in ? ppem : px(win_ascent + win_descent);
+    m.Descent = static_cast<int32_t>(std::lround(double{1} * m.Height * win_descent / (win_ascent + win_descent)));
+    if (stand_in) m.Descent = px(win_descent);
+    const auto measured = library_->Descenders.try_emplace({face_, ppem, style_}, -1).first;
+    if (measured->second < 0) measured->second = DeepestDescender();
+    m.Descent = std::clamp(std::max(m.Descent, measured->second), 0, m.Height);
     m.Ascent = m.Height - m.Descent;
     m.InternalLeading = std::max(0, m.Height - ppem);
     if (hhea != nullptr)
@@ -329,6 +341,19 @@ class TFreeTypeFace : public TFontFace {
       FT_Outline_Transform(&outline, &shear);
     }
     return true;
+  }
+
+  // The most rows any of the Latin descenders "gjpqy" draws below the
+  // baseline at this size, two-tone or smoothed, as RenderGlyph draws them.
+  int32_t DeepestDescender() {
+    int32_t deepest = 0;
+    for (const char letter : {'g', 'j', 'p', 'q', 'y'})
+      for (const int32_t level : {0, 3}) {
+        TGlyphBitmap glyph;
+        if (RenderGlyph(static_cast<uint8_t>(letter), level, glyph) && glyph.Height > 0)
+          deepest = std::max(deepest, glyph.Height - glyph.OriginY);
+      }
+    return deepest;
   }
 
   std::shared_ptr<TFreeTypeFonts::TLibrary> library_;

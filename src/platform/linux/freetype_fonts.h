@@ -10,6 +10,9 @@
 // Sizes are cell heights. A stand-in face is scaled to ppem = size, so that
 // its square glyphs fill the engine's square cells; any other face to
 // ppem = round(size x units per em / (Windows ascent + Windows descent)).
+// The descent is the OS/2 table's Windows descent (hhea's without that
+// table) at that ppem, grown to hold every row the Latin descenders draw;
+// the ascent is the rest of the cell: a cell of the size holds them whole.
 // Bold is the outline emboldened by one pixel (the advance grows by one),
 // italic the outline sheared by 0.2; the Japanese faces have neither.
 // Character codes become Unicode through code page 932.
