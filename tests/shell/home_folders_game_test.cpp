@@ -25,6 +25,7 @@
 #include "script/values/param_collection.h"
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
+#include "shell/in_process_game.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 
@@ -114,21 +115,7 @@ class HomeFoldersChooser : public ::testing::Test {
     SetFileDialogService(previous);
     ResetPlayerGlobals();
   }
-  // Plays one run of three ticks; the game's log.
-  std::string Run() {
-    TFakeClock clock{1000};
-    TMemoryVideo video;
-    TScriptedInput input;
-    TGameClient client(game, TScriptedEvents());
-    TShellRunner runner(clock, video, input, client);
-    EXPECT_TRUE(runner.StartUp());
-    RunSteps(runner, clock, 3, 15);
-    const TParamCollectionItem* log = client.Store()->Find("log");
-    const std::string text = log != nullptr ? SjisToUtf8(log->GetAsStr()) : "?";
-    runner.ShutDown();
-    ResetPlayerGlobals();
-    return text;
-  }
+  std::string Run() { return test::PlayLoggedRun(game); }
 
   test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
