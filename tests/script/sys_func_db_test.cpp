@@ -97,6 +97,12 @@ TEST(DBFunctions, LoadTsvThroughFileSource) {
   EXPECT_EQ(s, "ab\r\ncd");
   // A bad header leaves the table empty.
   env.Expect({{"DBLoadTsvFile(\"bad.tsv\")", "FALSE"}, {"DBRecordCount()", "0"}});
+  // So does a file too large to read, refused before the import; a missing
+  // one leaves the table as it was.
+  env.files.files["manylines.tsv"] = std::string(kMaxGameTextLines + 1, '\n');
+  env.Expect({{"DBLoadTsvFile(\"data.tsv\")", "TRUE"}, {"DBLoadTsvFile(\"missing.tsv\")", "FALSE"},
+              {"DBRecordCount()", "2"}, {"DBLoadTsvFile(\"manylines.tsv\")", "FALSE"}, {"DBRecordCount()", "0"}});
+  EXPECT_EQ(env.db.GetActiveTable()->Fields.Count(), 0);
 }
 
 // An import of more columns or more bytes of rows than a table takes is

@@ -102,7 +102,7 @@ TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(game + "/save.dat"),
                  {"var log str = \"tiny TRUEone huge FALSEFALSEFALSEFALSE2one limit TRUE1048576TRUE2"
-                  " tsv TRUEFALSEFALSEFALSEFALSEFALSETRUE1\""});
+                  " tsv TRUEFALSEFALSEFALSEFALSEFALSETRUE1 cleared FALSE0\""});
   const std::string refused = "text file refused: ";
   ExpectContains(r.output, {refused + "huge.txt: more than 16777216 bytes\n",
                             refused + "bomb.txt: more than 16777216 bytes\n",

@@ -76,11 +76,13 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
 bool TGameText::Load(TGameFileSource& files, const std::string& name) {
   bytes_.clear();
   lines_.clear();
+  refused_ = false;
   if (!files.FileAvailable(name)) return false;
   try {
     bytes_ = files.LoadFile(name, kMaxGameTextBytes);
   } catch (const EFileTooLarge& e) {
     TraceOnce("text file refused: " + SjisToUtf8(e.what()));
+    refused_ = true;
     return false;
   }
   if (bytes_.empty()) return false;
@@ -90,6 +92,7 @@ bool TGameText::Load(TGameFileSource& files, const std::string& name) {
     TraceOnce("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
               " lines");
     bytes_ = std::vector<uint8_t>();
+    refused_ = true;
     return false;
   }
   lines_ = std::move(lines);

@@ -56,8 +56,12 @@ class TGameText {
   // after true (a text that a zero byte ends at once).
   bool Load(TGameFileSource& files, const std::string& name);
   const std::vector<std::string_view>& Lines() const { return lines_; }
+  // Whether the last Load refused a file too large (rather than finding
+  // none or an empty one).
+  bool Refused() const { return refused_; }
 
  private:
+  bool refused_ = false;
   std::vector<uint8_t> bytes_;
   std::vector<std::string_view> lines_;
 };
