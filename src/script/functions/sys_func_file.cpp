@@ -303,6 +303,7 @@ std::optional<std::string> TFileFuncService::RealFolder(const std::string& folde
 }
 
 int TFileFuncService::OpenUnopenedChoice(const std::string& folder) const {
+  if (unopened_choices_.empty()) return -1;
   const std::optional<std::string> real = RealFolder(folder);
   if (!real || std::find(unopened_choices_.begin(), unopened_choices_.end(), *real) == unopened_choices_.end())
     return -1;
