@@ -176,6 +176,28 @@ TEST(DBStream, CompactRowsStoreAsFullRecords) {
   EXPECT_EQ(again.Bytes(), stored.Bytes());
 }
 
+// Cells longer than 127 bytes (lengths of two and three bytes in a row's
+// form) keep their neighbours: each set and read back in any order.
+TEST(DBStream, LongCellsKeepTheirNeighbours) {
+  TDBTable t;
+  for (const char* name : {"a", "b", "c"}) ASSERT_GE(t.Fields.AddField(name, PT_STR, 20000), 0);
+  ASSERT_TRUE(t.Append());
+  const std::string a(300, 'a'), b(20000, 'b'), c(1, 'c');
+  ASSERT_TRUE(t.SetStr(0, 2, c));
+  ASSERT_TRUE(t.SetStr(0, 0, a));
+  ASSERT_TRUE(t.SetStr(0, 1, b));
+  ASSERT_TRUE(t.SetStr(0, 0, a + "x"));
+  std::string got[3];
+  for (int32_t col = 0; col < 3; ++col) ASSERT_TRUE(t.GetStr(0, col, got[col]));
+  EXPECT_EQ(got[0], a + "x");
+  EXPECT_EQ(got[1], b);
+  EXPECT_EQ(got[2], c);
+  ASSERT_TRUE(t.SetStr(0, 1, ""));
+  ASSERT_TRUE(t.SetStr(0, 2, ""));  // the row ends after its first cell again
+  ASSERT_TRUE(t.GetStr(0, 1, got[1]) && t.GetStr(0, 2, got[2]) && t.GetStr(0, 0, got[0]));
+  EXPECT_EQ(got[0] + "|" + got[1] + "|" + got[2], a + "x||");
+}
+
 // The Python writer's streams (and its verdicts) and a tab-separated file
 // with the cells Python's csv reader finds in it.
 class DBFixture : public ::testing::Test {
