@@ -47,6 +47,7 @@
 #include "platform/headless/single_mode_screen.h"
 #include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
+#include "platform/linux/registry_linux.h"
 #include "platform/screen_manager.h"
 #include "script/interp/call_man.h"
 #include "script/interp/run_loop_events.h"
@@ -122,6 +123,7 @@ struct TSandbox {
     std::atexit([] { std::error_code ec; fs::remove_all(Sandbox().Folders.Root(), ec); });
     host = std::make_shared<TFuzzHost>();
     orba::SetHostServices(host);
+    orba::SetRegistry(std::make_shared<orba::TLinuxRegistry>());
     // Text is drawn with the installed fonts and the game's own, which the
     // player looks for in the game's font folder at start-up.
     orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());

@@ -32,6 +32,7 @@
 #include "platform/linux/file_dialogs_linux.h"
 #include "platform/linux/freetype_fonts.h"
 #include "platform/linux/host_linux.h"
+#include "platform/linux/registry_linux.h"
 #include "platform/text_controls.h"
 #include "platform/text_convert.h"
 #include "script/interp/run_loop_events.h"
@@ -424,6 +425,7 @@ int main(int argc, char** argv) {
   // drawn with the installed fonts.
   const auto host = std::make_shared<orba::TLinuxHost>();
   orba::SetHostServices(host);
+  orba::SetRegistry(std::make_shared<orba::TLinuxRegistry>());
   orba::SetFontEngine(std::make_shared<orba::TFreeTypeFonts>());
   // Text controls draw their characters from the glyph cache; HTTP items
   // download through libcurl.

@@ -14,6 +14,7 @@
 #include "orbatool.h"
 #include "platform/headless/silent_dialogs.h"
 #include "platform/linux/host_linux.h"
+#include "platform/linux/registry_linux.h"
 #include "platform/text_convert.h"
 
 namespace orbatool {
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
   // No one answers the tool's message boxes or file dialogs.
   orba::InstallSilentDialogs();
   orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
+  orba::SetRegistry(std::make_shared<orba::TLinuxRegistry>());
   try {
     return it->second.fn(args);
   } catch (const EUsage& e) {

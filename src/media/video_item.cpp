@@ -136,7 +136,16 @@ void TOrbaVideo::SetSource(std::string v) {
 
 void TOrbaVideo::SetRepeat(bool v) {
   Repeat = v;
-  if (item_ != nullptr) item_->SetRepeat(v);
+  if (item_ == nullptr) return;
+  item_->SetRepeat(v);
+  // As the sound item: a movie at its end given Repeat starts over. The
+  // media item stopped at its end, so it is played again from 0 (unless an
+  // animation pause holds it), and plays while PR_PLAYING says it does.
+  if (v && !Paused && item_->GetPosition() >= item_->GetLength() - 1) {
+    item_->SetPosition(0);
+    item_->SetEnd(false);
+    if (PlayAllowed()) item_->Play();
+  }
 }
 
 void TOrbaVideo::SetPaused(bool v) {

@@ -1,6 +1,7 @@
-// The web addresses a script hands the desktop: scheme and host pass as
-// they are or the address is refused; the rest goes converted from
-// Shift-JIS to UTF-8 and percent-encoded. Expected forms worked by hand
+// The web addresses a script hands the desktop: the scheme and the host's
+// ASCII pass as they are or the address is refused; the host's other
+// characters and the rest go converted from Shift-JIS to UTF-8 and
+// percent-encoded. Expected forms worked by hand
 // from the code page 932 and UTF-8 tables.
 #include <gtest/gtest.h>
 
@@ -34,6 +35,11 @@ TEST(DesktopUrl, PathQueryAndFragmentGoPercentEncodedInUtf8) {
       {"http://[::1]:8080/", "http://[::1]:8080/"},
       {"ftp://user@example.com/pub/~x/(a)!$&'*+,;=:@[]", "ftp://user@example.com/pub/~x/(a)!$&'*+,;=:@[]"},
       {"https://example.com", "https://example.com"},
+      // A host's characters beyond ASCII go as the path's do: 例 (97 E1,
+      // U+4F8B, UTF-8 E4 BE 8B), ー (81 5B: its trail byte is "["), ｱ.
+      {"http://\x97\xe1.jp/\x97\xe1", "http://%E4%BE%8B.jp/%E4%BE%8B"},
+      {"http://a\x81\x5b.jp:80/", "http://a%E3%83%BC.jp:80/"},
+      {"https://user@\xb1.jp?q", "https://user@%EF%BD%B1.jp?q"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(DesktopUrl(c.script), c.sent) << c.script;
@@ -43,8 +49,13 @@ TEST(DesktopUrl, PathQueryAndFragmentGoPercentEncodedInUtf8) {
 
 TEST(DesktopUrl, OddSchemesAndHostsAreRefused) {
   for (const std::string& script : {
-           std::string("http://\x97\xe1.jp/"),        // 例.jp
-           std::string("http://a\x81\x5b.jp/"),       // a Shift-JIS trail byte "[" in the host
+           // A Japanese host is checked as any other: blanks, controls and
+           // quotes stay refused, and it starts with a character.
+           std::string("http://\x97\xe1 .jp/"),
+           std::string("http://\x97\xe1\t.jp/"),
+           std::string("http://\x97\xe1\".jp/"),
+           std::string("http://\x97\xe1<x>.jp/"),
+           std::string("http://-\x97\xe1.jp/"),
            std::string("http://exa mple.com/"),
            std::string("http://a.jp\t/"),
            std::string("http://-x/"),

@@ -100,8 +100,59 @@ INSTANTIATE_TEST_SUITE_P(
                    2},
         VolumeCase{"Device", [](const Planting& p) { Link("/dev/zero", p.game + "/x.001"); }, 10, 2},
         VolumeCase{"DanglingLinkInside", [](const Planting& p) { Link("sub/none.001", p.game + "/x.001"); }, 10, 1},
-        VolumeCase{"NoneThere", [](const Planting&) {}, 10, 1}),
+        VolumeCase{"NoneThere", [](const Planting&) {}, 10, 1},
+        // A folder of the volume's name is no volume file: the volumes end.
+        VolumeCase{"Folder", [](const Planting& p) { fs::create_directory(p.game + "/x.001"); }, 10, 1},
+        VolumeCase{"LinkToAFolderInside", [](const Planting& p) { Link("sub", p.game + "/x.001"); }, 10, 1}),
     [](const ::testing::TestParamInfo<VolumeCase>& info) { return std::string(info.param.name); });
+
+// Volumes are opened for as long as the next volume file exists: one that
+// may not be read still counts as full, and the one after it is looked up
+// and judged on its own.
+struct NextVolumeCase {
+  const char* name;
+  std::function<void(const Planting&)> plant;  // plants x.002, x.003 as needed
+  int volumes;
+  size_t third_bytes;  // read at 20, the start of x.002
+};
+
+void PrintTo(const NextVolumeCase& c, std::ostream* os) { *os << c.name; }
+
+class AfterARefusedVolume : public ::testing::TestWithParam<NextVolumeCase> {};
+
+TEST_P(AfterARefusedVolume, TheNextIsStillJudgedOnItsOwn) {
+  const test::TempDir dir;
+  const Planting p(dir);
+  Link("../outside/canary", p.game + "/x.001");
+  GetParam().plant(p);
+  const test::OpenWatch watch(p.canary);
+  ASSERT_TRUE(watch.Armed());
+  TKsBigFileStream s(p.game + "/x.dat", fmOpenRead | fmShareDenyWrite, kVolume);
+  EXPECT_EQ(s.VolumeCount(), GetParam().volumes);
+  std::vector<uint8_t> got(20);
+  got.resize(static_cast<size_t>(s.Read(got.data(), 20)));
+  EXPECT_EQ(got, Counting(10));  // the refused volume gives nothing
+  s.SetPosition(2 * kVolume);
+  got.assign(20, 0);
+  got.resize(static_cast<size_t>(s.Read(got.data(), 20)));
+  EXPECT_EQ(got, Counting(GetParam().third_bytes, 20));
+  EXPECT_FALSE(watch.Touched());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Volumes, AfterARefusedVolume,
+    ::testing::Values(
+        NextVolumeCase{"RegularFile", [](const Planting& p) { test::WriteFileBytes(p.game + "/x.002", Counting(5, 20)); },
+                       3, 5},
+        NextVolumeCase{"AnotherRefusedThenAFile",
+                       [](const Planting& p) {
+                         Link(p.canary, p.game + "/x.002");
+                         test::WriteFileBytes(p.game + "/x.003", Counting(5, 30));
+                       },
+                       4, 0},
+        NextVolumeCase{"Folder", [](const Planting& p) { fs::create_directory(p.game + "/x.002"); }, 2, 0},
+        NextVolumeCase{"None", [](const Planting&) {}, 2, 0}),
+    [](const ::testing::TestParamInfo<NextVolumeCase>& info) { return std::string(info.param.name); });
 
 // While a game runs, a volume may lead to another folder open to it, still
 // never outside them.
@@ -181,6 +232,24 @@ TEST_F(PlantedSideFile, LeadingOutIsRefusedUnread) {
   EXPECT_THROW(c.OpenPath(p.game + "/p.dat"), EFOpenError);
   EXPECT_EQ(c.Count(), 0);
   EXPECT_FALSE(watch.Touched());
+}
+
+// A folder of the side file's name is no side file: the package's own
+// directory is read.
+TEST_F(PlantedSideFile, AFolderOfItsNameIsNone) {
+  for (const bool link : {false, true}) {
+    fs::remove_all(p.game + "/p.ext");
+    if (link) {
+      Link("sub", p.game + "/p.ext");
+    } else {
+      fs::create_directory(p.game + "/p.ext");
+    }
+    TVrFileCollection c;
+    c.OpenPath(p.game + "/p.dat");
+    TKsMemoryStream out;
+    c.ReadEntry(out, "a.txt");
+    EXPECT_EQ(out.Bytes(), test::Bytes("hello")) << link;
+  }
 }
 
 TEST_F(PlantedSideFile, LeadingInsideIsRead) {

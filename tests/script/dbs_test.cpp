@@ -134,6 +134,70 @@ TEST(DBStream, EmptyStoreAndActiveStatusTable) {
   EXPECT_EQ(other.GetActiveTable(), other.GetTable(other.IndexOfTable("S1")));
 }
 
+// Rows held by what their cells use still store as full records: a text
+// column "s" of width 3 (4 bytes), an integer "i" and a float "f" (10
+// bytes), rows ("ab", 258, 0) and ("", 0, 0), store each row's cells at
+// their offsets with zeros between, and read back cell for cell.
+TEST(DBStream, CompactRowsStoreAsFullRecords) {
+  TDBTable t;
+  t.Name = "R";
+  ASSERT_EQ(t.Fields.AddField("s", PT_STR, 3), 0);
+  ASSERT_EQ(t.Fields.AddField("i", PT_INT, 0), 1);
+  ASSERT_EQ(t.Fields.AddField("f", PT_FLOAT, 0), 2);
+  ASSERT_TRUE(t.Append());
+  ASSERT_TRUE(t.SetStr(0, 0, "abcd"));  // cut to the width: "abc"
+  ASSERT_TRUE(t.SetStr(0, 0, "ab"));    // the old third byte goes
+  ASSERT_TRUE(t.SetInt(0, 1, 258));
+  ASSERT_TRUE(t.Append());
+  TKsMemoryStream stored;
+  t.SaveToStream(stored);
+  const std::string hex = test::ToHex(stored.Bytes());
+  // Row count 2, then 18-byte records: "ab" 00 00 | 02 01 00 00 | ten zeros.
+  const std::string records =
+      "02 00 00 00 "
+      "61 62 00 00 02 01 00 00 00 00 00 00 00 00 00 00 00 00 "
+      "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+      "01 00 00 00";
+  ASSERT_GE(hex.size(), records.size());
+  EXPECT_EQ(hex.substr(hex.size() - records.size()), records);
+  EXPECT_EQ(test::ToHex(std::vector<uint8_t>(t.GetRecord(0), t.GetRecord(0) + 18)), records.substr(12, 53));
+  stored.SetPosition(0);
+  TDBTable back;
+  back.LoadFromStream(stored, 0);
+  std::string text;
+  int32_t number = 0;
+  ASSERT_EQ(back.GetRecordCount(), 2);
+  EXPECT_TRUE(back.GetStr(0, 0, text) && back.GetInt(0, 1, number));
+  EXPECT_EQ(text + "/" + std::to_string(number), "ab/258");
+  EXPECT_TRUE(back.GetStr(1, 0, text));
+  EXPECT_EQ(text, "");
+  TKsMemoryStream again;
+  back.SaveToStream(again);
+  EXPECT_EQ(again.Bytes(), stored.Bytes());
+}
+
+// Cells longer than 127 bytes (lengths of two and three bytes in a row's
+// form) keep their neighbours: each set and read back in any order.
+TEST(DBStream, LongCellsKeepTheirNeighbours) {
+  TDBTable t;
+  for (const char* name : {"a", "b", "c"}) ASSERT_GE(t.Fields.AddField(name, PT_STR, 20000), 0);
+  ASSERT_TRUE(t.Append());
+  const std::string a(300, 'a'), b(20000, 'b'), c(1, 'c');
+  ASSERT_TRUE(t.SetStr(0, 2, c));
+  ASSERT_TRUE(t.SetStr(0, 0, a));
+  ASSERT_TRUE(t.SetStr(0, 1, b));
+  ASSERT_TRUE(t.SetStr(0, 0, a + "x"));
+  std::string got[3];
+  for (int32_t col = 0; col < 3; ++col) ASSERT_TRUE(t.GetStr(0, col, got[col]));
+  EXPECT_EQ(got[0], a + "x");
+  EXPECT_EQ(got[1], b);
+  EXPECT_EQ(got[2], c);
+  ASSERT_TRUE(t.SetStr(0, 1, ""));
+  ASSERT_TRUE(t.SetStr(0, 2, ""));  // the row ends after its first cell again
+  ASSERT_TRUE(t.GetStr(0, 1, got[1]) && t.GetStr(0, 2, got[2]) && t.GetStr(0, 0, got[0]));
+  EXPECT_EQ(got[0] + "|" + got[1] + "|" + got[2], a + "x||");
+}
+
 // The Python writer's streams (and its verdicts) and a tab-separated file
 // with the cells Python's csv reader finds in it.
 class DBFixture : public ::testing::Test {

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/errors.h"
 #include "script/expr_test_env.h"
 #include "script/functions/dbs.h"
 #include "script/functions/sys_func_file.h"
@@ -97,27 +98,49 @@ TEST(DBFunctions, LoadTsvThroughFileSource) {
   EXPECT_EQ(s, "ab\r\ncd");
   // A bad header leaves the table empty.
   env.Expect({{"DBLoadTsvFile(\"bad.tsv\")", "FALSE"}, {"DBRecordCount()", "0"}});
+  // So does a file too large to read, refused before the import; a missing
+  // one leaves the table as it was.
+  env.files.files["manylines.tsv"] = std::string(kMaxGameTextLines + 1, '\n');
+  env.Expect({{"DBLoadTsvFile(\"data.tsv\")", "TRUE"}, {"DBLoadTsvFile(\"missing.tsv\")", "FALSE"},
+              {"DBRecordCount()", "2"}, {"DBLoadTsvFile(\"manylines.tsv\")", "FALSE"}, {"DBRecordCount()", "0"}});
+  EXPECT_EQ(env.db.GetActiveTable()->Fields.Count(), 0);
 }
 
-// An import of more columns or more bytes of rows than a table takes is
-// refused whole, before its rows are made; one at the limits is read.
-TEST(DBFunctions, LoadTsvRefusesWhatCannotBeHeld) {
+// An import of more columns than a table takes is refused whole; one at
+// the limit is read. Rows hold the bytes their cells use, not the columns'
+// declared widths: 100,000 rows of ten default text columns (8.9 MB, 81 MB
+// of records) load, and so do 100,000 rows in columns declared a mebibyte
+// wide, each holding a few bytes.
+TEST(DBFunctions, LoadTsvHoldsWhatTheCellsUse) {
   DBEnv env;
   std::string columns;
   for (int32_t i = 0; i < kMaxDBImportColumns; ++i) columns += "c" + std::to_string(i) + " bool\t";
   env.files.files["columns.tsv"] = columns + "\n1\n";
   env.files.files["toomanycolumns.tsv"] = columns + "x bool\n1\n";
-  // Text columns 1023 bytes wide (1 KiB a row): 64 Ki rows fill the room.
-  std::string fill = "a str 1023\n";
-  for (int64_t i = 0; i < kMaxDBImportBytes / 1024; ++i) fill += "r\n";
-  env.files.files["rows.tsv"] = fill;
-  env.files.files["toomanyrows.tsv"] = fill + "one more\n";
+  std::string ten = "c0\tc1\tc2\tc3\tc4\tc5\tc6\tc7\tc8\tc9\n";
+  for (int i = 0; i < 100000; ++i) {
+    const std::string cell = "r" + std::to_string(1000000 + i);  // 8 bytes
+    for (int c = 0; c < 10; ++c) ten += cell + (c < 9 ? "\t" : "\n");
+  }
+  ASSERT_GT(ten.size(), 8900000u);
+  env.files.files["ten.tsv"] = ten;
+  std::string wide = "a str 1048576\tb int\tc str 1048576\n";
+  for (int i = 0; i < 100000; ++i) wide += "x\t" + std::to_string(i) + "\n";
+  env.files.files["wide.tsv"] = wide;
   env.Expect({{"DBCreateTable(\"T\", FALSE)", "TRUE"}, {"DBLoadTsvFile(\"toomanycolumns.tsv\")", "FALSE"},
               {"DBRecordCount()", "0"}, {"DBLoadTsvFile(\"columns.tsv\")", "TRUE"},
-              {"DBRecordCount()", "1"}, {"DBLoadTsvFile(\"toomanyrows.tsv\")", "FALSE"},
-              {"DBRecordCount()", "0"}, {"DBLoadTsvFile(\"rows.tsv\")", "TRUE"},
-              {"DBRecordCount()", std::to_string(kMaxDBImportBytes / 1024)}});
-  EXPECT_EQ(env.db.GetActiveTable()->Fields.Count(), 1);
+              {"DBRecordCount()", "1"}, {"DBLoadTsvFile(\"ten.tsv\")", "TRUE"},
+              {"DBRecordCount()", "100000"}, {"DBSetRecNo(99999)", "TRUE"},
+              {"DBGetStr(\"c9\")", "r1099999"}});
+  TDBTable* t = env.db.GetActiveTable();
+  EXPECT_EQ(t->Fields.RecordSize(), 810);
+  EXPECT_LT(t->HeldBytes(), int64_t{16} << 20);  // the text and 40 bytes a row
+  env.Expect({{"DBLoadTsvFile(\"wide.tsv\")", "TRUE"}, {"DBRecordCount()", "100000"}, {"DBSetRecNo(77)", "TRUE"},
+              {"DBGetStr(\"a\") ++ DBGetInt(\"b\") ++ \"|\" ++ DBGetStr(\"c\") ++ \"|\"", "x77||"}});
+  EXPECT_LT(t->HeldBytes(), int64_t{8} << 20);
+  // Its full records would take 200 GB: the table is not stored.
+  TKsMemoryStream stored;
+  EXPECT_THROW(t->SaveToStream(stored), EWriteError);
 }
 
 }  // namespace

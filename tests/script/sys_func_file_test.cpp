@@ -215,14 +215,18 @@ TEST(FileFunctions, OpenUrl) {
 }
 
 // An address with Japanese words and blanks in its path and query reaches
-// the desktop percent-encoded in UTF-8; one with them in its host does not.
+// the desktop percent-encoded in UTF-8; Japanese words in its host alike,
+// a blank there not at all.
 TEST(FileFunctions, OpenUrlOfJapaneseAddressesSendsThemPercentEncoded) {
   FileEnv env;
-  // "http://example.jp/日本 語?q=あ", then the same words as the host.
+  // "http://example.jp/日本 語?q=あ", then the words as the host, then a
+  // blank between them there.
   env.Declare("path", PT_STR)->SetAsStr("http://example.jp/\x93\xfa\x96\x7b \x8c\xea?q=\x82\xa0");
   env.Declare("host", PT_STR)->SetAsStr("http://\x93\xfa\x96\x7b.jp/");
-  env.Run({"OpenUrl(path)", "OpenUrl(host)"});
-  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.jp/%E6%97%A5%E6%9C%AC%20%E8%AA%9E?q=%E3%81%82"}));
+  env.Declare("blank", PT_STR)->SetAsStr("http://\x93\xfa \x96\x7b.jp/");
+  env.Run({"OpenUrl(path)", "OpenUrl(host)", "OpenUrl(blank)"});
+  EXPECT_EQ(env.opened, (std::vector<std::string>{"http://example.jp/%E6%97%A5%E6%9C%AC%20%E8%AA%9E?q=%E3%81%82",
+                                                  "http://%E6%97%A5%E6%9C%AC.jp/"}));
 }
 
 TEST(FileFunctions, ExtractIntoFolderOnly) {

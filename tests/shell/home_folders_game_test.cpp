@@ -2,7 +2,8 @@
 // the PATH of many desktops), "/bin" and the user's desktop, documents and
 // pictures folders, missing or present, stay shut, as does a HOME of "/";
 // a folder the player chose is written to in that run and in a later one,
-// through the player's record, which the game cannot reach.
+// through the player's record, which the game cannot reach; HOME chosen
+// takes the files ExtractFile names there, in that run, and nothing else.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,15 +14,18 @@
 #include <vector>
 
 #include "core/game_clock.h"
+#include "platform/dialogs.h"
 #include "platform/file_dialogs.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_video.h"
+#include "platform/headless/scripted_dialogs.h"
 #include "platform/headless/scripted_file_dialogs.h"
 #include "platform/headless/scripted_input.h"
 #include "platform/text_convert.h"
 #include "script/values/param_collection.h"
 #include "shell/game_client.h"
 #include "shell/shell_runner.h"
+#include "shell/in_process_game.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 
@@ -111,21 +115,7 @@ class HomeFoldersChooser : public ::testing::Test {
     SetFileDialogService(previous);
     ResetPlayerGlobals();
   }
-  // Plays one run of three ticks; the game's log.
-  std::string Run() {
-    TFakeClock clock{1000};
-    TMemoryVideo video;
-    TScriptedInput input;
-    TGameClient client(game, TScriptedEvents());
-    TShellRunner runner(clock, video, input, client);
-    EXPECT_TRUE(runner.StartUp());
-    RunSteps(runner, clock, 3, 15);
-    const TParamCollectionItem* log = client.Store()->Find("log");
-    const std::string text = log != nullptr ? SjisToUtf8(log->GetAsStr()) : "?";
-    runner.ShutDown();
-    ResetPlayerGlobals();
-    return text;
-  }
+  std::string Run() { return test::PlayLoggedRun(game); }
 
   test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
@@ -135,7 +125,7 @@ class HomeFoldersChooser : public ::testing::Test {
 };
 
 // The folder chosen in the first run is written to then and in the next
-// run; HOME chosen opens nothing; a file chosen in the documents folder
+// run; HOME chosen opens nothing but takes the file ExtractFile names; a file chosen in the documents folder
 // opens that file alone, not the folder; the record names the game's folder
 // and the chosen one.
 TEST_F(HomeFoldersChooser, AChosenFolderIsWrittenToInThisRunAndALaterOne) {
@@ -151,17 +141,61 @@ TEST_F(HomeFoldersChooser, AChosenFolderIsWrittenToInThisRunAndALaterOne) {
   dialogs->Push(chosen);
   dialogs->Push(home);
   dialogs->Push(home + "/Documents/letter.txt");
-  EXPECT_EQ(Run(), std::string("run 1") + kNothingWritten + " chose TRUETRUEFALSETRUEFALSE kept TRUE went on");
+  EXPECT_EQ(Run(), std::string("run 1") + kNothingWritten + " chose TRUETRUETRUETRUEFALSE kept TRUE went on");
   EXPECT_EQ(dialogs->Pending(), 0u);
   const std::string record = data + "/orba/chosen:folders";
   EXPECT_EQ(test::FileText(record), "orba chosen folders 1\n" + game + "\t" + chosen + "\n");
   EXPECT_EQ(test::FileText(chosen + "/orba.opb"), test::FileText(game + "/orba.opb"));
   fs::remove(chosen + "/orba.opb");
+  // HOME chosen takes the one file the game named there, and is not kept.
+  EXPECT_EQ(test::FileText(home + "/orba.opb"), test::FileText(game + "/orba.opb"));
+  fs::remove(home + "/orba.opb");
 
   EXPECT_EQ(Run(), std::string("run 2") + kNothingWritten + " kept TRUE went on");
   EXPECT_EQ(test::FileText(chosen + "/orba.opb"), test::FileText(game + "/orba.opb"));
   EXPECT_EQ(FilesBelow(home, {}), before);
   EXPECT_EQ(test::FileText(record), "orba chosen folders 1\n" + game + "\t" + chosen + "\n");
+}
+
+// HOME chosen in ExtractFile's chooser takes the file the game names, after
+// the overwrite question (No keeps the user's file, Yes replaces it), and
+// chosen through SelectDirectory it takes what a mask names; the game reads
+// nothing there and writes nothing else, and the next run has HOME shut.
+TEST_F(HomeFoldersChooser, HomeChosenTakesTheNamedFilesAloneInThatRun) {
+  fs::create_directories(home);
+  fs::create_directories(data);
+  test::WriteText(home + "/canary.txt", "CANARY\n");
+  test::WriteText(home + "/orba.opb", "the user's own\n");
+  test::BuildGame("homechoice", game, true, {"Var home str " + home});
+  const EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  const auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  const std::shared_ptr<TMessageBoxService> previous_boxes = SetMessageBoxService(boxes);
+  boxes->Push(TDialogAnswer::Custom, 1);  // No
+  boxes->Push(TDialogAnswer::Custom, 0);  // Yes
+  dialogs->Push(home);
+  dialogs->Push(home);
+  dialogs->Push(home);
+  const std::string first = Run();
+  const std::vector<TDialogRequest> shown = boxes->Shown();
+  SetMessageBoxService(previous_boxes);
+  EXPECT_EQ(first, "kept FALSE overwritten TRUE dir TRUETRUE else FALSEFALSEFALSE run 1 home TRUE");
+  EXPECT_EQ(dialogs->Pending(), 0u);
+  EXPECT_EQ(boxes->Pending(), 0u);
+  ASSERT_EQ(shown.size(), 2u);
+  for (const TDialogRequest& box : shown) {
+    EXPECT_EQ(box.Text.substr(0, home.size()), home);
+    EXPECT_NE(box.Text.find("orba.opb\r\n"), std::string::npos) << box.Text;
+  }
+  EXPECT_EQ(shown[0].Labels.size(), 2u);
+  EXPECT_EQ(test::FileText(home + "/orba.opb"), test::FileText(game + "/orba.opb"));
+  EXPECT_EQ(test::FileText(home + "/main.osb"), test::FileText(game + "/main.osb"));
+  EXPECT_EQ(test::FileText(home + "/canary.txt"), "CANARY\n");
+  EXPECT_EQ(FilesBelow(home, {}).size(), 3u);
+  EXPECT_FALSE(fs::exists(home + "/sub"));
+  EXPECT_FALSE(fs::exists(data + "/orba/chosen:folders"));
+  fs::remove(home + "/orba.opb");
+  EXPECT_EQ(Run(), "kept FALSE overwritten TRUE dir TRUETRUE else FALSEFALSEFALSE run 1 home TRUE run 2 home FALSE");
+  EXPECT_FALSE(fs::exists(home + "/orba.opb"));
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ void PlantGame(const std::string& game, bool hostile) {
   const test::CommandResult plant = test::RunCommand({ORBA_PYTHON, "-c", kPlantPackage, game, hostile ? "--zeros" : tiny});
   ASSERT_EQ(plant.exit_code, 0) << plant.output;
   if (!hostile) {
-    for (const char* name : {"huge.txt", "breaks.txt", "lines.txt", "limit.txt", "columns.tsv"})
+    for (const char* name : {"huge.txt", "breaks.txt", "lines.txt", "limit.txt", "columns.tsv", "ten.tsv"})
       test::WriteText(game + "/" + name, tiny);
     return;
   }
@@ -65,6 +65,14 @@ void PlantGame(const std::string& game, bool hostile) {
   std::string columns;
   for (int i = 0; i < 100000; ++i) columns += "c" + std::to_string(i) + " bool\t";
   test::WriteText(game + "/columns.tsv", columns + "\n1\n");
+  // 100000 rows of ten text columns of the default width: 8.9 MB of text,
+  // 81 MB of full records, held in what the cells use.
+  std::string ten = "c0\tc1\tc2\tc3\tc4\tc5\tc6\tc7\tc8\tc9\n";
+  for (int i = 0; i < 100000; ++i) {
+    const std::string cell = "r" + std::to_string(1000000 + i);
+    for (int c = 0; c < 10; ++c) ten += cell + (c < 9 ? "\t" : "\n");
+  }
+  test::WriteText(game + "/ten.tsv", ten);
 }
 
 TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
@@ -80,7 +88,7 @@ TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(game + "/save.dat"),
                  {"var log str = \"tiny TRUEone huge FALSEFALSEFALSEFALSE2one limit TRUE1048576TRUE2"
-                  " tsv TRUEFALSEFALSEFALSEFALSEFALSETRUE1\""});
+                  " tsv TRUEFALSEFALSEFALSEFALSEFALSETRUE1 ten TRUE100000 cleared FALSE0\""});
   const std::string refused = "text file refused: ";
   ExpectContains(r.output, {refused + "huge.txt: more than 16777216 bytes\n",
                             refused + "bomb.txt: more than 16777216 bytes\n",

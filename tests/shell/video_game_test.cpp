@@ -188,6 +188,28 @@ TEST_F(VideoGame, AtItsEndAMovieCallsOnPlayEndOnEveryTickUntilPlayedAgain) {
   EXPECT_EQ(SavedVar("replayed"), static_cast<int>(first_run));
 }
 
+// A movie of 1000 ms at its end given Repeat starts over, as a sound does:
+// its position goes back to 0 and it plays on from there (the clock moves
+// 500 ms), where it stayed frozen at its end before.
+TEST_F(VideoGame, AFinishedMovieGivenRepeatStartsOver) {
+  Build("repeat");
+  const test::CommandResult r = Play(120);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string dump = test::DumpSave(dir_ / (page_ + "/save.dat"));
+  auto position = [&dump](const std::string& name) {
+    std::smatch m;
+    return std::regex_search(dump, m, std::regex("var " + name + " str = \"(-?\\d+) (TRUE|FALSE)\"")) ? m[1].str() + " " + m[2].str() : std::string("?");
+  };
+  const std::string at_end = position("atend"), later = position("later");
+  EXPECT_EQ(at_end.substr(at_end.find(' ') + 1), "FALSE") << dump;
+  EXPECT_GE(std::stoi(at_end), 950) << dump;
+  EXPECT_EQ(position("rewound"), "0 TRUE") << dump;
+  ASSERT_NE(later, "?") << dump;
+  EXPECT_EQ(later.substr(later.find(' ') + 1), "TRUE");
+  EXPECT_GE(std::stoi(later), 400) << dump;
+  EXPECT_LE(std::stoi(later), 600) << dump;
+}
+
 // An OnPlayEnd handler that waits 200 ms (line 8) is called again only once
 // it has returned: the calls (line 7) stay at least 200 ms apart, never one
 // inside another.

@@ -7,10 +7,12 @@
 
 #include "platform/headless/silent_dialogs.h"
 #include "platform/linux/host_linux.h"
+#include "platform/linux/registry_linux.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   orba::InstallSilentDialogs();
   orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
+  orba::SetRegistry(std::make_shared<orba::TLinuxRegistry>());
   return RUN_ALL_TESTS();
 }

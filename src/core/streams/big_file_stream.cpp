@@ -55,6 +55,14 @@ bool FileExists(const std::string& sjis_name) {
   return ::stat(SjisToUtf8(sjis_name).c_str(), &st) == 0;
 }
 
+// Whether a walk beside the first volume found something that stands for a
+// file there: anything but a folder. A folder of the volume's or the side
+// file's name is no file at all, so it ends the volumes and gives no side
+// file, while a FIFO or a device is a file that cannot be read.
+bool NamesAFile(const TDiskWalk& walk) {
+  return walk.End() == TWalkEnd::Found && !S_ISDIR(walk.EntryStat().st_mode);
+}
+
 }  // namespace
 
 TKsBigFileStream::TKsBigFileStream(const std::string& file_name, uint16_t mode, int64_t volume_size)
@@ -126,23 +134,19 @@ void TKsBigFileStream::OpenVolumes(int fd, const std::string& real_path) {
   if (entry_.empty()) entry_ = disk_entry;
   for (int n = 1; volumes_.back().size == volume_size_; ++n) {
     const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, VolumeFileName(entry_, n));
-    if (walk && walk->End() != TWalkEnd::Found) break;  // no further volume
+    if (walk && !NamesAFile(*walk)) break;  // no further volume
     const int next = walk ? OpenWalkedFile(*walk) : -1;
-    if (next < 0) {
-      // A volume there that may not be read (a link leading out, a FIFO, a
-      // device) is one that cannot be opened: nothing is read from it, and
-      // the file ends with it.
-      volumes_.push_back(Volume{-1, volume_size_});
-      break;
-    }
-    volumes_.push_back(Volume{next, FileSize(next)});
+    // A volume there that may not be read (a link leading out, a FIFO, a
+    // device) is one that cannot be opened: nothing is read from it, and the
+    // next volume is still looked up and judged on its own.
+    volumes_.push_back(next < 0 ? Volume{-1, volume_size_} : Volume{next, FileSize(next)});
   }
 }
 
 std::unique_ptr<TKsBigFileStream> TKsBigFileStream::OpenBeside(const std::string& name) const {
   if (Writable() || entry_.empty()) return nullptr;
   const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, name);
-  if (walk && walk->End() != TWalkEnd::Found) return nullptr;
+  if (walk && !NamesAFile(*walk)) return nullptr;
   const int fd = walk ? OpenWalkedFile(*walk) : -1;
   if (fd < 0) throw EFOpenError(name);
   return std::unique_ptr<TKsBigFileStream>(new TKsBigFileStream(*walk, fd, volume_size_));

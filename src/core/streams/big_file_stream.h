@@ -42,7 +42,8 @@ class TKsBigFileStream : public TKsBigStream {
   // game's folders), so a package's volume never reaches another file of the
   // user. A volume there that may not be read counts as one that cannot be
   // opened: it is taken as a full volume of which nothing can be read, and
-  // the last.
+  // the next one is still looked for. A folder of a volume's name is no
+  // volume: the volumes end before it.
   //
   // Any other access (write) starts from scratch: volumes 0, 1, 2, ... are
   // deleted up to the first one missing, and Write creates them anew. A
@@ -68,8 +69,9 @@ class TKsBigFileStream : public TKsBigStream {
 
   // Read access: a read stream over the file Name (Shift-JIS, no folder)
   // in the folder where volume 0 was found, looked up and judged as the
-  // further volumes are (a package's side file); null when there is none.
-  // One there that may not be read raises EFOpenError.
+  // further volumes are (a package's side file); null when there is none or
+  // a folder has its name. One there that may not be read raises
+  // EFOpenError.
   std::unique_ptr<TKsBigFileStream> OpenBeside(const std::string& name) const;
   // Read access: the Shift-JIS name of the file volume 0 is in its folder
   // (the name itself, or a link's target).

@@ -48,15 +48,21 @@ size_t HostEnd(const std::string& url, size_t scheme_length) {
   return end == std::string::npos ? url.size() : end;
 }
 
-// Percent-encodes the bytes of Utf8 outside the address characters.
-std::string PercentEncode(const std::string& utf8) {
+// What PercentEncode escapes: the bytes outside the address characters (a
+// path, query or fragment), or only those outside ASCII (a host, whose
+// ASCII IsDesktopUrl judges as it stands).
+enum class TEncode { Outside, NonAscii };
+
+// Percent-encodes the bytes of Utf8 that Which names.
+std::string PercentEncode(const std::string& utf8, TEncode which = TEncode::Outside) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size(); ++i) {
     const char c = utf8[i];
     const bool escape = c == '%' && i + 2 < utf8.size() && IsHexDigit(utf8[i + 1]) && IsHexDigit(utf8[i + 2]);
-    if (IsUrlChar(c) || escape) {
+    const bool ascii = static_cast<unsigned char>(c) < 0x80;
+    if (which == TEncode::NonAscii ? ascii : IsUrlChar(c) || escape) {
       out += c;
       continue;
     }
@@ -77,7 +83,11 @@ bool IsDesktopUrl(const std::string& url) {
   const size_t scheme = SchemeLength(url);
   if (scheme == 0) return false;
   const std::string host = url.substr(scheme, HostEnd(url, scheme) - scheme);
-  if (host.empty() || !(IsAlnum(host[0]) || host[0] == '[')) return false;
+  // A host starts with a letter, a digit, "[" or the escape of a byte of a
+  // character beyond ASCII ("%80" to "%FF").
+  const bool wide_first = host.size() >= 3 && host[0] == '%' && std::string_view("89ABCDEFabcdef").find(host[1]) !=
+                                                                      std::string_view::npos && IsHexDigit(host[2]);
+  if (host.empty() || !(IsAlnum(host[0]) || host[0] == '[' || wide_first)) return false;
   for (const char c : host) {
     if (!IsAlnum(c) && std::string("-._~%!$&'()*+,;=:@[]").find(c) == std::string::npos) return false;
   }
@@ -87,11 +97,14 @@ bool IsDesktopUrl(const std::string& url) {
 std::string DesktopUrl(const std::string& sjis_url) {
   const size_t scheme = SchemeLength(sjis_url);
   if (scheme == 0) return std::string();
-  // The host is taken as it is and IsDesktopUrl refuses one with a byte
-  // outside its characters. No Shift-JIS trail byte (0x40 and above) is
-  // taken for the "/", "?" or "#" that ends it.
+  // The host goes converted to UTF-8 with its characters beyond ASCII
+  // percent-encoded, its ASCII as it is: IsDesktopUrl refuses one with an
+  // ASCII byte outside its characters. No Shift-JIS trail byte (0x40 and
+  // above) is taken for the "/", "?" or "#" that ends it.
   const size_t host_end = HostEnd(sjis_url, scheme);
-  std::string url = sjis_url.substr(0, host_end) + PercentEncode(SjisToUtf8(sjis_url.substr(host_end)));
+  const std::string host = SjisToUtf8(sjis_url.substr(scheme, host_end - scheme));
+  std::string url = sjis_url.substr(0, scheme) + PercentEncode(host, TEncode::NonAscii) +
+                    PercentEncode(SjisToUtf8(sjis_url.substr(host_end)));
   return IsDesktopUrl(url) ? url : std::string();
 }
 

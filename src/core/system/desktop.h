@@ -19,14 +19,18 @@ bool SetWallPaper(const std::string& file_name, int32_t style);
 
 // Whether a text is a web address in the form the desktop is handed:
 // "http://", "https://" or "ftp://" (lower case) and a host that starts
-// with a letter, digit or "["; printable ASCII only, no blank. Anything
+// with a letter, digit, "[" or the escape of a byte beyond ASCII; printable
+// ASCII only, no blank. Anything
 // else (a mail address with its queries too) could name a program, a file,
 // an attachment or an option of the desktop's opener.
 bool IsDesktopUrl(const std::string& url);
 
 // The address the desktop is handed for a script's web address (Shift-JIS),
-// or "" when it is none. The scheme and the host pass as IsDesktopUrl
-// wants them, byte for byte; the path, query and fragment are converted to
+// or "" when it is none. The scheme and the host's ASCII pass as
+// IsDesktopUrl wants them, byte for byte; the host's characters beyond
+// ASCII go converted to UTF-8 and percent-encoded (a Japanese domain name,
+// which the browser turns into its ASCII form); the path, query and
+// fragment are converted to
 // UTF-8 and every byte outside the unreserved and reserved ASCII characters
 // of RFC 3986 is percent-encoded (a blank becomes "%20"), so that a
 // Japanese game's address with Japanese words in its path opens. An

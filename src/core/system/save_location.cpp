@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "core/files/atomic_file.h"
 #include "core/streams/big_stream.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/registry_values.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
 
@@ -96,6 +98,15 @@ std::optional<std::vector<uint8_t>> ReadOwnRegularFile(const std::string& utf8, 
 }
 
 std::string GetSpecialFolder(int id) {
+  if (id == kFolderProgramFiles) {
+    // Named by the registry; where it holds no such value (on Linux it holds
+    // none) the folder stays unknown: empty.
+    std::string folder;
+    if (!RegReadString(TRegRoot::LocalMachine, kWindowsVersionKey, kProgramFilesValue, folder, kRegExpandString,
+                       kRegString))
+      folder.clear();
+    return folder;
+  }
   const std::optional<std::string> folder = Host().SpecialFolder(id);
   if (!folder) throw EOrbaError("special folder " + std::to_string(id));
   return Utf8ToSjis(*folder);
@@ -151,9 +162,43 @@ TTitleFolder FindTitleDataFolder(const std::string& title) {
 
 std::string GetTitleDataFolder(const std::string& title) { return FindTitleDataFolder(title).Folder; }
 
+bool InTitleDataFolder(const std::string& path) {
+  const std::optional<std::string> base = Host().SpecialFolder(kFolderLocalAppData);
+  if (!base || base->empty()) return false;
+  const std::string file = SjisToUtf8(path);
+  const size_t slash = file.rfind('/');
+  if (slash == std::string::npos || slash == 0) return false;
+  char folder[PATH_MAX], own[PATH_MAX];
+  if (::realpath(file.substr(0, slash).c_str(), folder) == nullptr ||
+      ::realpath((*base + "/orba").c_str(), own) == nullptr)
+    return false;
+  const std::string real(folder);
+  const size_t up = real.rfind('/');
+  return up != std::string::npos && up > 0 && real.substr(0, up) == own;
+}
+
+std::optional<std::string> FollowLinks(const std::string& utf8) {
+  // As many links as the system itself follows in one name.
+  constexpr int kMaxLinks = 40;
+  std::string at = utf8;
+  for (int i = 0; i <= kMaxLinks; ++i) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(at.c_str(), target.data(), target.size());
+    if (n < 0) return errno == EINVAL || errno == ENOENT ? std::optional<std::string>(at) : std::nullopt;
+    if (static_cast<size_t>(n) >= target.size()) return std::nullopt;
+    target.resize(static_cast<size_t>(n));
+    at = target[0] == '/' ? target : at.substr(0, at.rfind('/') + 1) + target;
+  }
+  return std::nullopt;
+}
+
 std::string ResolveSaveDataFile(const std::string& program_path, const std::string& title) {
   const std::string dir = FolderOf(program_path);
-  if (!program_path.empty() && CanCreateIn(dir)) return dir + "save.dat";
+  // A game installed below the program-files folder keeps its saves in the
+  // data folder even where it could write beside itself.
+  const std::string program_files = GetSpecialFolder(kFolderProgramFiles);
+  const bool installed = !program_files.empty() && program_path.find(program_files) != std::string::npos;
+  if (!program_path.empty() && !installed && CanCreateIn(dir)) return dir + "save.dat";
   const TTitleFolder data = FindTitleDataFolder(title);
   if (data.Folder.empty()) {
     const std::string beside = program_path.empty() ? "no game folder" : "nothing can be written in " + dir;

@@ -26,9 +26,10 @@ inline constexpr char kMsgCannotCreateDataFile[] =
     "\x82\xab\x82\xdc\x82\xb9\x82\xf1";
 
 // The folder of a special folder id (platform/host.h), without a trailing
-// separator; empty when the desktop has none (the program-files folder, a
-// desktop or documents folder that does not exist).
-// An id the host does not know raises EOrbaError.
+// separator; empty when the desktop has none (a desktop or documents folder
+// that does not exist). The program-files folder is the registry's
+// "ProgramFilesDir" (platform/registry.h), empty when it holds none, as on
+// Linux. An id the host does not know raises EOrbaError.
 std::string GetSpecialFolder(int id);
 // The bytes of the regular file at Utf8 (a disk path) itself, read in its
 // folder: a symbolic link (or a FIFO or device) in its place gives nothing,
@@ -51,6 +52,15 @@ std::string TitleFolderName(const std::string& title);
 // Title is empty, names no such folder, or the folder cannot be made.
 std::string GetTitleDataFolder(const std::string& title);
 
+// Whether the file Path (Shift-JIS) lies directly in a per-title folder
+// below the player's own data folder ($XDG_DATA_HOME/orba/<title>/): a
+// place only the user puts anything in, never a game.
+bool InTitleDataFolder(const std::string& path);
+// The place a link at Path (disk bytes, absolute) finally names, its links
+// followed one by one (even to a target that does not exist yet); Path itself
+// when it is no link; nothing for a loop of links or a name too long.
+std::optional<std::string> FollowLinks(const std::string& utf8);
+
 // "save.dat" has no place: the message is the player's text
 // (kMsgCannotCreateDataFile) as a message box shows it; Where() says, for the
 // player's own line on standard error, which folders were tried and why
@@ -66,7 +76,8 @@ class ESaveLocationError : public EOrbaError {
 };
 
 // The full name of "save.dat" for a program (or a game folder given as its
-// path with a trailing "/") and the game's title: beside it when a probe
+// path with a trailing "/") and the game's title: beside it, unless the
+// program lies in the program-files folder (GetSpecialFolder), when a probe
 // file can be created there ("save.dat.$$$" and six random letters and
 // digits, a new file of its own that is removed at once), else in the
 // per-title folder

@@ -231,59 +231,77 @@ bool TDBCustomTable::SetStrByName(const std::string& column, const std::string& 
 // TDBTable: rows and cursor
 
 uint8_t* TDBTable::GetRecord(int32_t index) {
-  if (index < 0 || index >= count_) return nullptr;
-  return data_.data() + static_cast<size_t>(index) * static_cast<size_t>(Fields.RecordSize());
+  if (index < 0 || index >= rows_.Count()) return nullptr;
+  record_.assign(static_cast<size_t>(Fields.RecordSize()), 0);
+  MakeRecord(index, record_.data());
+  return record_.data();
 }
 
-void TDBTable::AddColumnBytes(uint8_t type, int32_t size) {
-  // Each record grows by Size zero bytes at its end.
-  const size_t old_size = static_cast<size_t>(Fields.RecordSize());
-  const size_t new_size = old_size + static_cast<size_t>(size);
-  std::vector<uint8_t> grown(new_size * static_cast<size_t>(count_), 0);
-  for (size_t r = 0; r < static_cast<size_t>(count_); ++r) {
-    std::copy_n(data_.begin() + static_cast<std::ptrdiff_t>(r * old_size), old_size,
-                grown.begin() + static_cast<std::ptrdiff_t>(r * new_size));
+void TDBTable::MakeRecord(int32_t row, uint8_t* out) const {
+  std::fill_n(out, Fields.RecordSize(), 0);
+  const std::vector<std::string_view> cells = rows_.Cells(row);
+  int32_t offset = 0;
+  for (int32_t c = 0; c < Fields.Count() && static_cast<size_t>(c) < cells.size(); ++c) {
+    const std::string_view held = cells[static_cast<size_t>(c)];
+    std::copy_n(held.begin(), std::min(held.size(), static_cast<size_t>(Fields.Get(c).Size)), out + offset);
+    offset += Fields.Get(c).Size;
   }
-  data_ = std::move(grown);
+}
+
+std::vector<std::string_view> TDBTable::RecordCells(const TDBFieldList& fields, const uint8_t* record) {
+  std::vector<std::string_view> cells;
+  cells.reserve(static_cast<size_t>(fields.Count()));
+  int32_t offset = 0;
+  for (int32_t c = 0; c < fields.Count(); ++c) {
+    cells.emplace_back(reinterpret_cast<const char*>(record + offset), static_cast<size_t>(fields.Get(c).Size));
+    offset += fields.Get(c).Size;
+  }
+  return cells;
+}
+
+void TDBTable::AddColumnBytes(uint8_t /*type*/, int32_t /*size*/) {
+  // A new last column is a cell no row holds yet: it reads as zeros.
 }
 
 bool TDBTable::Append() {
-  data_.resize(data_.size() + static_cast<size_t>(Fields.RecordSize()), 0);
-  rec_no_ = count_++;
+  rows_.AppendEmpty();
+  rec_no_ = rows_.Count() - 1;
   return true;
 }
 
 void TDBTable::AppendCopy(const uint8_t* record) {
-  // The source may lie in this table's own records, which Append moves.
-  const std::vector<uint8_t> copy(record, record + Fields.RecordSize());
-  Append();
-  std::copy(copy.begin(), copy.end(), GetCurrentRecord());
+  // The cells are copied out before the row is made: Record may be this
+  // table's own GetRecord.
+  rows_.AppendRow(RecordCells(Fields, record));
+  rec_no_ = rows_.Count() - 1;
+}
+
+void TDBTable::AppendRowOf(const TDBTable& source, int32_t row) {
+  rows_.AppendCopyOf(source.rows_, row);
+  rec_no_ = rows_.Count() - 1;
 }
 
 bool TDBTable::Delete() {
-  if (rec_no_ < 0 || rec_no_ >= count_) return false;
-  const size_t rs = static_cast<size_t>(Fields.RecordSize());
-  const auto at = data_.begin() + static_cast<std::ptrdiff_t>(static_cast<size_t>(rec_no_) * rs);
-  data_.erase(at, at + static_cast<std::ptrdiff_t>(rs));
-  --count_;
-  if (rec_no_ >= count_) rec_no_ = count_ - 1;
+  if (rec_no_ < 0 || rec_no_ >= rows_.Count()) return false;
+  rows_.Erase(rec_no_);
+  if (rec_no_ >= rows_.Count()) rec_no_ = rows_.Count() - 1;
   return true;
 }
 
 bool TDBTable::First() {
-  if (count_ == 0) return false;
+  if (rows_.Count() == 0) return false;
   rec_no_ = 0;
   return true;
 }
 
 bool TDBTable::Last() {
-  if (count_ == 0) return false;
-  rec_no_ = count_ - 1;
+  if (rows_.Count() == 0) return false;
+  rec_no_ = rows_.Count() - 1;
   return true;
 }
 
 bool TDBTable::Next() {
-  if (rec_no_ < 0 || rec_no_ >= count_ - 1) return false;
+  if (rec_no_ < 0 || rec_no_ >= rows_.Count() - 1) return false;
   ++rec_no_;
   return true;
 }
@@ -299,7 +317,7 @@ bool TDBTable::SetRecNo(int32_t index) {
     rec_no_ = -1;
     return true;
   }
-  if (index >= count_) return false;
+  if (index >= rows_.Count()) return false;
   rec_no_ = index;
   return true;
 }
@@ -310,135 +328,172 @@ void TDBTable::Clear() {
 }
 
 void TDBTable::ClearRecords() {
-  data_.clear();
-  count_ = 0;
+  rows_.Clear();
+  record_ = std::vector<uint8_t>();
   rec_no_ = -1;
 }
 
 // ---------------------------------------------------------------------------
 // TDBTable: typed cells
 
-uint8_t* TDBTable::Cell(int32_t row, int32_t column, const TDBField** field) {
-  if (row < 0 || row >= count_ || column < 0 || column >= Fields.Count()) return nullptr;
-  *field = &Fields.Get(column);
-  return GetRecord(row) + Fields.GetFieldOffset(column);
+// The widest number cell (a float's ten bytes).
+constexpr size_t kNumberCellSize = 10;
+
+struct TDBTable::TCellRead {
+  const TDBField* Field = nullptr;
+  uint8_t Number[kNumberCellSize] = {};
+  std::string Text;
+};
+
+const TDBField* TDBTable::CellField(int32_t row, int32_t column) const {
+  if (row < 0 || row >= rows_.Count() || column < 0 || column >= Fields.Count()) return nullptr;
+  return &Fields.Get(column);
+}
+
+bool TDBTable::ReadCell(int32_t row, int32_t column, TCellRead& cell) const {
+  cell.Field = CellField(row, column);
+  if (cell.Field == nullptr) return false;
+  const std::string_view held = rows_.Cell(row, column);
+  const size_t n = std::min(held.size(), static_cast<size_t>(cell.Field->Size));
+  if (cell.Field->Type == PT_STR) {
+    // Up to the first zero byte, never beyond the cell.
+    if (n > 0) cell.Text = CellText(reinterpret_cast<const uint8_t*>(held.data()), static_cast<int32_t>(n));
+  } else {
+    std::copy_n(held.begin(), std::min(n, kNumberCellSize), cell.Number);
+  }
+  return true;
+}
+
+void TDBTable::PutCell(int32_t row, int32_t column, const TDBField& field, const uint8_t* number,
+                       const std::string& text) {
+  if (field.Type == PT_STR) {
+    // At most Size - 1 bytes, cut at a character boundary; the rest zeros.
+    rows_.SetCell(row, column, CutToWidth(text, field.Size - 1));
+  } else {
+    rows_.SetCell(row, column,
+                  std::string_view(reinterpret_cast<const char*>(number),
+                                   std::min(static_cast<size_t>(field.Size), kNumberCellSize)));
+  }
 }
 
 bool TDBTable::GetInt(int32_t row, int32_t column, int32_t& value) {
-  const TDBField* f = nullptr;
-  const uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
+  TCellRead c;
+  if (!ReadCell(row, column, c)) return false;
+  const uint8_t* p = c.Number;
+  switch (c.Field->Type) {
     case PT_INT: value = LoadInt32(p); break;
     case PT_FLOAT: value = RoundCell(FloatFromBytes(p)); break;
     case PT_BOOL: value = *p != 0 ? 1 : 0; break;
-    default: value = TextToIntOrZero(CellText(p, f->Size)); break;
+    default: value = TextToIntOrZero(c.Text); break;
   }
   return true;
 }
 
 bool TDBTable::GetFloat(int32_t row, int32_t column, long double& value) {
-  const TDBField* f = nullptr;
-  const uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
+  TCellRead c;
+  if (!ReadCell(row, column, c)) return false;
+  const uint8_t* p = c.Number;
+  switch (c.Field->Type) {
     case PT_INT: value = LoadInt32(p); break;
     case PT_FLOAT: value = FloatFromBytes(p); break;
     case PT_BOOL: value = *p != 0 ? 1.0L : 0.0L; break;
-    default: value = TextToFloatOrZero(CellText(p, f->Size)); break;
+    default: value = TextToFloatOrZero(c.Text); break;
   }
   return true;
 }
 
 bool TDBTable::GetBool(int32_t row, int32_t column, bool& value) {
-  const TDBField* f = nullptr;
-  const uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
+  TCellRead c;
+  if (!ReadCell(row, column, c)) return false;
+  const uint8_t* p = c.Number;
+  switch (c.Field->Type) {
     case PT_INT: value = LoadInt32(p) != 0; break;
     case PT_FLOAT: value = FloatFromBytes(p) != 0.0L; break;
     case PT_BOOL: value = *p != 0; break;
-    default: value = TextToFlag(CellText(p, f->Size)); break;
+    default: value = TextToFlag(c.Text); break;
   }
   return true;
 }
 
 bool TDBTable::GetStr(int32_t row, int32_t column, std::string& value) {
-  const TDBField* f = nullptr;
-  const uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
+  TCellRead c;
+  if (!ReadCell(row, column, c)) return false;
+  const uint8_t* p = c.Number;
+  switch (c.Field->Type) {
     case PT_INT: value = IntToText(LoadInt32(p)); break;
     case PT_FLOAT: value = FloatToText(FloatFromBytes(p)); break;
     case PT_BOOL: value = FlagToText(*p != 0); break;
-    default: value = CellText(p, f->Size); break;
+    default: value = std::move(c.Text); break;
   }
+  return true;
+}
+
+bool TDBTable::SetInt(int32_t row, int32_t column, int32_t value) {
+  const TDBField* f = CellField(row, column);
+  if (f == nullptr) return false;
+  uint8_t p[kNumberCellSize] = {};
+  std::string text;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, value); break;
+    case PT_FLOAT: FloatToBytes(value, p); break;
+    case PT_BOOL: *p = value != 0 ? 1 : 0; break;
+    default: text = IntToText(value); break;
+  }
+  PutCell(row, column, *f, p, text);
+  return true;
+}
+
+bool TDBTable::SetFloat(int32_t row, int32_t column, long double value) {
+  const TDBField* f = CellField(row, column);
+  if (f == nullptr) return false;
+  uint8_t p[kNumberCellSize] = {};
+  std::string text;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, RoundCell(value)); break;
+    case PT_FLOAT: FloatToBytes(value, p); break;
+    case PT_BOOL: *p = value != 0.0L ? 1 : 0; break;
+    default: text = FloatToText(value); break;
+  }
+  PutCell(row, column, *f, p, text);
+  return true;
+}
+
+bool TDBTable::SetBool(int32_t row, int32_t column, bool value) {
+  const TDBField* f = CellField(row, column);
+  if (f == nullptr) return false;
+  uint8_t p[kNumberCellSize] = {};
+  std::string text;
+  switch (f->Type) {
+    case PT_INT: StoreInt32(p, value ? 1 : 0); break;
+    case PT_FLOAT: FloatToBytes(value ? 1.0L : 0.0L, p); break;
+    case PT_BOOL: *p = value ? 1 : 0; break;
+    default: text = FlagToText(value); break;
+  }
+  PutCell(row, column, *f, p, text);
   return true;
 }
 
 namespace {
 
-// Writes the text into a text cell: at most Size - 1 bytes, cut at a
-// character boundary, then zeros to the end of the cell.
-void StoreText(uint8_t* cell, int32_t size, const std::string& text) {
-  const std::string cut = CutToWidth(text, size - 1);
-  std::fill_n(cell, size, 0);
-  std::copy(cut.begin(), cut.end(), cell);
+// The bytes of a cell of Field that a text is written into (as SetStr
+// writes it), without the trailing zeros.
+std::string CellOfText(const TDBField& field, const std::string& value) {
+  uint8_t p[kNumberCellSize] = {};
+  switch (field.Type) {
+    case PT_INT: StoreInt32(p, TextToIntOrZero(value)); break;
+    case PT_FLOAT: FloatToBytes(TextToFloatOrZero(value), p); break;
+    case PT_BOOL: *p = TextToFlag(value) ? 1 : 0; break;
+    default: return CutToWidth(value, field.Size - 1);
+  }
+  return std::string(reinterpret_cast<const char*>(p), std::min(static_cast<size_t>(field.Size), kNumberCellSize));
 }
-
-void StoreFloat(uint8_t* cell, long double value) { FloatToBytes(value, cell); }
 
 }  // namespace
 
-bool TDBTable::SetInt(int32_t row, int32_t column, int32_t value) {
-  const TDBField* f = nullptr;
-  uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
-    case PT_INT: StoreInt32(p, value); break;
-    case PT_FLOAT: StoreFloat(p, value); break;
-    case PT_BOOL: *p = value != 0 ? 1 : 0; break;
-    default: StoreText(p, f->Size, IntToText(value)); break;
-  }
-  return true;
-}
-
-bool TDBTable::SetFloat(int32_t row, int32_t column, long double value) {
-  const TDBField* f = nullptr;
-  uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
-    case PT_INT: StoreInt32(p, RoundCell(value)); break;
-    case PT_FLOAT: StoreFloat(p, value); break;
-    case PT_BOOL: *p = value != 0.0L ? 1 : 0; break;
-    default: StoreText(p, f->Size, FloatToText(value)); break;
-  }
-  return true;
-}
-
-bool TDBTable::SetBool(int32_t row, int32_t column, bool value) {
-  const TDBField* f = nullptr;
-  uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
-    case PT_INT: StoreInt32(p, value ? 1 : 0); break;
-    case PT_FLOAT: StoreFloat(p, value ? 1.0L : 0.0L); break;
-    case PT_BOOL: *p = value ? 1 : 0; break;
-    default: StoreText(p, f->Size, FlagToText(value)); break;
-  }
-  return true;
-}
-
 bool TDBTable::SetStr(int32_t row, int32_t column, const std::string& value) {
-  const TDBField* f = nullptr;
-  uint8_t* p = Cell(row, column, &f);
-  if (p == nullptr) return false;
-  switch (f->Type) {
-    case PT_INT: StoreInt32(p, TextToIntOrZero(value)); break;
-    case PT_FLOAT: StoreFloat(p, TextToFloatOrZero(value)); break;
-    case PT_BOOL: *p = TextToFlag(value) ? 1 : 0; break;
-    default: StoreText(p, f->Size, value); break;
-  }
+  const TDBField* f = CellField(row, column);
+  if (f == nullptr) return false;
+  rows_.SetCell(row, column, CellOfText(*f, value));
   return true;
 }
 
@@ -448,7 +503,7 @@ bool TDBTable::SetStr(int32_t row, int32_t column, const std::string& value) {
 void TDBTable::Select(TIntList& result, const TCustomParam* key_names, bool partial, bool ignore_case,
                       const TCustomParam* values) {
   if (key_names == nullptr || values == nullptr) {
-    for (int32_t r = 0; r < count_; ++r) result.Add(r);
+    for (int32_t r = 0; r < rows_.Count(); ++r) result.Add(r);
     return;
   }
   const int32_t n = std::min(key_names->GetCount(), values->GetCount());
@@ -461,7 +516,7 @@ void TDBTable::Select(TIntList& result, const TCustomParam* key_names, bool part
     columns.push_back(c);
   }
   const uint8_t type = values->GetParamType();
-  for (int32_t r = 0; r < count_; ++r) {
+  for (int32_t r = 0; r < rows_.Count(); ++r) {
     bool match = true;
     for (int32_t k = 0; k < n && match; ++k) {
       const int32_t c = columns[static_cast<size_t>(k)];
@@ -509,7 +564,7 @@ void TDBTable::Select(TIntList& result, const TCustomParam* key_names, bool part
 
 void TDBTable::Sort(const TCustomParam& key_names, const TCustomParam& descending) {
   struct Key {
-    int32_t offset;
+    int32_t column;
     const TDBField* field;
     bool descending;
   };
@@ -518,33 +573,30 @@ void TDBTable::Sort(const TCustomParam& key_names, const TCustomParam& descendin
   for (int32_t k = 0; k < n; ++k) {
     const int32_t c = Fields.IndexOf(key_names.GetStrItem(k));
     if (c < 0) continue;
-    keys.push_back(Key{Fields.GetFieldOffset(c), &Fields.Get(c), descending.GetFlagItem(k)});
+    keys.push_back(Key{c, &Fields.Get(c), descending.GetFlagItem(k)});
   }
-  const size_t rs = static_cast<size_t>(Fields.RecordSize());
-  auto record = [&](int32_t i) { return data_.data() + static_cast<size_t>(i) * rs; };
   auto compare = [&](int32_t a, int32_t b) {
     for (const Key& key : keys) {
-      const uint8_t* pa = record(a) + key.offset;
-      const uint8_t* pb = record(b) + key.offset;
+      TCellRead ca, cb;
+      ReadCell(a, key.column, ca);
+      ReadCell(b, key.column, cb);
+      const uint8_t *pa = ca.Number, *pb = cb.Number;
       int c = 0;
       switch (key.field->Type) {
         case PT_INT: c = Compare3(LoadInt32(pa), LoadInt32(pb)); break;
         case PT_FLOAT: c = CompareFloat(FloatFromBytes(pa), FloatFromBytes(pb)); break;
         case PT_BOOL: c = Compare3(*pa, *pb); break;
-        default: c = Compare3(CellText(pa, key.field->Size), CellText(pb, key.field->Size)); break;
+        default: c = Compare3(ca.Text, cb.Text); break;
       }
       if (key.descending) c = -c;
       if (c != 0) return c < 0;
     }
     return false;
   };
-  std::vector<int32_t> order(static_cast<size_t>(count_));
-  for (int32_t i = 0; i < count_; ++i) order[static_cast<size_t>(i)] = i;
+  std::vector<int32_t> order(static_cast<size_t>(rows_.Count()));
+  for (int32_t i = 0; i < rows_.Count(); ++i) order[static_cast<size_t>(i)] = i;
   std::stable_sort(order.begin(), order.end(), compare);
-  std::vector<uint8_t> sorted;
-  sorted.reserve(data_.size());
-  for (int32_t i : order) sorted.insert(sorted.end(), record(i), record(i) + rs);
-  data_ = std::move(sorted);
+  rows_.Reorder(order);
 }
 
 // ---------------------------------------------------------------------------
@@ -580,21 +632,29 @@ bool TDBTable::LoadFromTsv(const std::vector<std::string_view>& lines) {
       return false;
     }
   }
-  // The rows' room is known before the first row is made.
-  const auto rows = static_cast<int64_t>(
-      std::count_if(lines.begin() + 1, lines.end(), [](std::string_view line) { return !line.empty(); }));
-  if (rows * Fields.RecordSize() > kMaxDBImportBytes)
-    return refuse(std::to_string(rows) + " rows, more than " + std::to_string(kMaxDBImportBytes) + " bytes");
-  data_.reserve(static_cast<size_t>(rows * Fields.RecordSize()));
+  // Rows hold what their cells use, not the columns' widths: what they
+  // hold is counted as they are made.
+  int64_t held = 0;
   TTabStrings cells;
+  std::vector<std::string> bytes;
+  std::vector<std::string_view> views;
   for (size_t i = 1; i < lines.size(); ++i) {
     if (lines[i].empty()) continue;
     // Cells beyond the columns are never split off.
     cells.SetDelimitedText(UnescapeText(std::string(lines[i])), Fields.Count());
-    Append();
     const int32_t n = std::min(cells.Count(), Fields.Count());
-    for (int32_t c = 0; c < n; ++c) SetStr(rec_no_, c, cells.Get(c));
+    bytes.resize(static_cast<size_t>(n));
+    views.resize(static_cast<size_t>(n));
+    for (int32_t c = 0; c < n; ++c) {
+      bytes[static_cast<size_t>(c)] = CellOfText(Fields.Get(c), cells.Get(c));
+      views[static_cast<size_t>(c)] = bytes[static_cast<size_t>(c)];
+    }
+    held += rows_.AppendRow(views);
+    if (held > kMaxDBImportBytes)
+      return refuse(std::to_string(rows_.Count()) + " rows hold more than " + std::to_string(kMaxDBImportBytes) +
+                    " bytes");
   }
+  rec_no_ = rows_.Count() - 1;
   return true;
 }
 
@@ -605,8 +665,17 @@ void TDBTable::SaveToStream(TKsBigStream& stream) {
   WriteStreamString(stream, Name);
   WriteStreamByte(stream, Category);
   Fields.SaveToStream(stream);
-  WriteStreamInt(stream, count_);
-  if (!data_.empty()) stream.WriteBuffer(data_.data(), static_cast<int64_t>(data_.size()));
+  const int64_t rs = Fields.RecordSize();
+  if (rs * rows_.Count() > kMaxDBStoredBytes)
+    throw EWriteError("table " + Name + ": " + std::to_string(rows_.Count()) + " rows of " + std::to_string(rs) +
+                      " bytes, more than " + std::to_string(kMaxDBStoredBytes) + " bytes to store");
+  WriteStreamInt(stream, rows_.Count());
+  // The stored form holds every row as its full record.
+  std::vector<uint8_t> record(static_cast<size_t>(rs));
+  for (int32_t r = 0; r < rows_.Count() && rs > 0; ++r) {
+    MakeRecord(r, record.data());
+    stream.WriteBuffer(record.data(), rs);
+  }
   WriteStreamInt(stream, rec_no_);
 }
 
@@ -623,8 +692,12 @@ void TDBTable::LoadFromStream(TKsBigStream& stream, int32_t version) {
   } else if (count < 0 || count > kMaxDBZeroWidthRows) {
     throw EReadError();
   }
-  std::vector<uint8_t> data(static_cast<size_t>(count) * static_cast<size_t>(rs));
-  if (!data.empty()) stream.ReadBuffer(data.data(), static_cast<int64_t>(data.size()));
+  TDBRows rows;
+  std::vector<uint8_t> record(static_cast<size_t>(rs));
+  for (int32_t r = 0; r < count; ++r) {
+    if (rs > 0) stream.ReadBuffer(record.data(), rs);
+    rows.AppendRow(RecordCells(fields, record.data()));
+  }
   int32_t rec_no = ReadStreamInt(stream);
   if (rec_no < 0) rec_no = -1;
   if (rec_no >= count) throw EReadError();
@@ -632,8 +705,7 @@ void TDBTable::LoadFromStream(TKsBigStream& stream, int32_t version) {
   Category = category;
   ClearRecords();
   Fields.TakeFrom(fields);
-  data_ = std::move(data);
-  count_ = count;
+  rows_ = std::move(rows);
   rec_no_ = rec_no;
 }
 
@@ -761,7 +833,7 @@ bool TDBManager::CopyTable(const std::string& name, const TIntList& rows) {
   TDBTable& target = Get(index);
   target.ClearRecords();
   target.Fields.Assign(source->Fields);
-  for (int32_t i = 0; i < rows.Count(); ++i) target.AppendCopy(source->GetRecord(rows.Get(i)));
+  for (int32_t i = 0; i < rows.Count(); ++i) target.AppendRowOf(*source, rows.Get(i));
   return true;
 }
 
@@ -770,7 +842,7 @@ bool TDBManager::InsertTable(const std::string& name, const TIntList& rows) {
   TDBTable* source = GetTable(IndexOfTable(name));
   if (target == nullptr || source == nullptr || !source->Fields.SameFields(target->Fields)) return false;
   if (!RowsWithin(rows, source->GetRecordCount())) return false;
-  for (int32_t i = 0; i < rows.Count(); ++i) target->AppendCopy(source->GetRecord(rows.Get(i)));
+  for (int32_t i = 0; i < rows.Count(); ++i) target->AppendRowOf(*source, rows.Get(i));
   return true;
 }
 

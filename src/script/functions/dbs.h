@@ -1,6 +1,8 @@
 // The table store: small in-memory tables with typed columns that scripts
 // fill, search and sort through the DB functions. A table is a list of
-// fixed-size raw records; its columns fix each cell's type and byte width.
+// records; its columns fix each cell's type and byte width, and the stored
+// form holds each row as its fixed-size raw record. In memory a row holds
+// only what its cells use (script/functions/db_rows.h).
 // Tables of category 0 travel with every saved game, tables of category 1
 // with the status data.
 //
@@ -17,6 +19,7 @@
 #include "core/containers/containers.h"
 #include "core/containers/int_list.h"
 #include "core/streams/big_stream.h"
+#include "script/functions/db_rows.h"
 #include "script/save/save_sections.h"
 
 namespace orba {
@@ -28,13 +31,21 @@ class TDBCustomTable;
 constexpr int32_t kMaxDBFieldWidth = 1 << 20;
 // A column that would make a record larger than this is refused.
 constexpr int64_t kMaxDBRecordSize = 16 << 20;
-// The most rows a stored table of zero-width records may claim.
-constexpr int32_t kMaxDBZeroWidthRows = 1 << 24;
-// The most columns and the most bytes of rows a tab-separated import makes;
+// The most rows a stored table of zero-width records may claim (each row
+// still costs its bookkeeping).
+constexpr int32_t kMaxDBZeroWidthRows = 1 << 20;
+// The most columns and the most bytes of rows a tab-separated import holds;
 // a larger import is refused whole, so that a game file cannot take the
-// player's memory through a table.
+// player's memory through a table. Rows hold what their cells really use
+// (script/functions/db_rows.h): a file within the game-text caps never
+// comes near the byte bound.
 constexpr int32_t kMaxDBImportColumns = 1 << 16;
-constexpr int64_t kMaxDBImportBytes = int64_t{64} << 20;
+constexpr int64_t kMaxDBImportBytes = int64_t{512} << 20;
+// The most bytes of full records a table writes into a stored table
+// stream: a table held compactly whose declared widths would make more is
+// not stored (the save fails with EWriteError) rather than taking the
+// player's memory.
+constexpr int64_t kMaxDBStoredBytes = int64_t{512} << 20;
 
 // Categories of a table.
 constexpr uint8_t kDBGameCategory = 0;
@@ -114,7 +125,9 @@ class TDBCustomTable {
   virtual uint8_t GetKind() const { return 0; }
   virtual int32_t GetRecordCount() const = 0;
   virtual int32_t GetRecNo() const = 0;
-  // Null when there is no current row or Index is outside the table.
+  // The row's full raw record (RecordSize bytes), made when asked for and
+  // good until the next call; null when there is no current row or Index
+  // is outside the table.
   virtual uint8_t* GetCurrentRecord() = 0;
   virtual uint8_t* GetRecord(int32_t index) = 0;
   virtual void AddColumnBytes(uint8_t type, int32_t size) = 0;
@@ -154,11 +167,13 @@ class TDBCustomTable {
                       const TCustomParam* values) = 0;
   // Replaces the table by the tab-separated Lines (a typed header line, then
   // one line per row); false, the table left empty, for no lines, a bad
-  // header, or more than kMaxDBImportColumns columns or kMaxDBImportBytes
-  // bytes of rows (traced).
+  // header, or more than kMaxDBImportColumns columns or rows holding more
+  // than kMaxDBImportBytes bytes (traced).
   virtual bool LoadFromTsv(const std::vector<std::string_view>& lines) = 0;
   virtual void Clear() = 0;
   virtual void ClearRecords() = 0;
+  // Writes the table with every row as its full record; raises EWriteError,
+  // before writing a row, when those would take more than kMaxDBStoredBytes.
   virtual void SaveToStream(TKsBigStream& stream) = 0;
   // Replaces the table by the stored one. The whole table is read before
   // anything changes; damaged data raises EReadError and keeps the table.
@@ -169,7 +184,7 @@ class TDBCustomTable {
 
 class TDBTable final : public TDBCustomTable {
  public:
-  int32_t GetRecordCount() const override { return count_; }
+  int32_t GetRecordCount() const override { return rows_.Count(); }
   int32_t GetRecNo() const override { return rec_no_; }
   uint8_t* GetCurrentRecord() override { return GetRecord(rec_no_); }
   uint8_t* GetRecord(int32_t index) override;
@@ -202,14 +217,28 @@ class TDBTable final : public TDBCustomTable {
 
   // Appends a row holding a copy of Record (RecordSize bytes).
   void AppendCopy(const uint8_t* record);
+  // Appends a copy of row Row of Source, whose columns are these.
+  void AppendRowOf(const TDBTable& source, int32_t row);
+  // Bytes the rows really hold.
+  int64_t HeldBytes() const { return rows_.HeldBytes(); }
 
  private:
-  // The cell of Row and Column, or null when either is outside the table.
-  uint8_t* Cell(int32_t row, int32_t column, const TDBField** field);
+  // The column of Row and Column, or null when either is outside the table.
+  const TDBField* CellField(int32_t row, int32_t column) const;
+  // A cell as it reads: a number's bytes (the whole cell, zeros past what is
+  // held) or a text cell's text; false outside the table.
+  struct TCellRead;
+  bool ReadCell(int32_t row, int32_t column, TCellRead& cell) const;
+  // Replaces a cell by a number's bytes or a text, cut to the cell.
+  void PutCell(int32_t row, int32_t column, const TDBField& field, const uint8_t* number, const std::string& text);
+  // Row's full record (RecordSize bytes) into Out.
+  void MakeRecord(int32_t row, uint8_t* out) const;
+  // The cells of a full record of Fields, in column order.
+  static std::vector<std::string_view> RecordCells(const TDBFieldList& fields, const uint8_t* record);
 
-  // Records one after another, RecordSize bytes each.
-  std::vector<uint8_t> data_;
-  int32_t count_ = 0;
+  TDBRows rows_;
+  // GetRecord's full record of a row, made when asked for.
+  std::vector<uint8_t> record_;
   int32_t rec_no_ = -1;
 };
 

@@ -81,7 +81,13 @@ void TDBFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs arg
     case FN_DBLoadTsvFile: {
       if (active == nullptr || files_ == nullptr) break;
       TGameText text;
-      if (text.Load(*files_, a.Str(0))) result.SetAsFlag(active->LoadFromTsv(text.Lines()));
+      if (text.Load(*files_, a.Str(0))) {
+        result.SetAsFlag(active->LoadFromTsv(text.Lines()));
+      } else if (text.Refused()) {
+        // A file too large to read is refused as the import refuses a table
+        // too large: the table is left empty, not holding what it held.
+        active->Clear();
+      }
       break;
     }
 

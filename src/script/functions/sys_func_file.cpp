@@ -1,9 +1,15 @@
 #include "script/functions/sys_func_file.h"
 
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
 #include "core/files/file_access.h"
 #include "core/files/path_utils.h"
@@ -70,11 +76,13 @@ std::vector<std::string> SplitTextLines(const std::string& text) {
 bool TGameText::Load(TGameFileSource& files, const std::string& name) {
   bytes_.clear();
   lines_.clear();
+  refused_ = false;
   if (!files.FileAvailable(name)) return false;
   try {
     bytes_ = files.LoadFile(name, kMaxGameTextBytes);
   } catch (const EFileTooLarge& e) {
     TraceOnce("text file refused: " + SjisToUtf8(e.what()));
+    refused_ = true;
     return false;
   }
   if (bytes_.empty()) return false;
@@ -84,6 +92,7 @@ bool TGameText::Load(TGameFileSource& files, const std::string& name) {
     TraceOnce("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
               " lines");
     bytes_ = std::vector<uint8_t>();
+    refused_ = true;
     return false;
   }
   lines_ = std::move(lines);
@@ -279,8 +288,62 @@ bool TFileFuncService::ChooseFolder(std::string& folder) {
   // The player chose it: the game may read and write there from now on.
   const std::string opened = AllowFileRoot(folder, TAccessRoot::Chosen);
   if (!opened.empty() && FolderChosen) FolderChosen(opened);
+  // HOME or "/" never opens to the game, but the person chose it for the
+  // files ExtractFile names: those alone are written there, in this run.
+  if (opened.empty()) {
+    if (const std::optional<std::string> real = RealFolder(folder)) unopened_choices_.push_back(*real);
+  }
   return true;
 }
+
+std::optional<std::string> TFileFuncService::RealFolder(const std::string& folder) {
+  char real[PATH_MAX];
+  if (::realpath(DiskPathForCreate(folder).c_str(), real) == nullptr) return std::nullopt;
+  return std::string(real);
+}
+
+int TFileFuncService::OpenUnopenedChoice(const std::string& folder) const {
+  if (unopened_choices_.empty()) return -1;
+  const std::optional<std::string> real = RealFolder(folder);
+  if (!real || std::find(unopened_choices_.begin(), unopened_choices_.end(), *real) == unopened_choices_.end())
+    return -1;
+  return ::open(real->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+namespace {
+
+// The file Name (Shift-JIS, no folder) in a folder the person chose and the
+// game may not open: its name there (an existing entry matched as the file
+// layer matches names) and whether one exists.
+struct TChosenEntry {
+  std::string Name;
+  bool Exists = false;
+  bool Writable = true;  // nothing but a file or a link (replaced itself) is written over
+};
+
+// Closes a descriptor (when there is one) on leaving the scope.
+struct TFdCloser {
+  explicit TFdCloser(int fd) : Fd(fd) {}
+  ~TFdCloser() {
+    if (Fd >= 0) ::close(Fd);
+  }
+  TFdCloser(const TFdCloser&) = delete;
+  TFdCloser& operator=(const TFdCloser&) = delete;
+  int Fd;
+};
+
+TChosenEntry ChosenEntry(int folder_fd, const std::string& name) {
+  const std::optional<std::string> match = MatchDiskEntryAt(folder_fd, name);
+  TChosenEntry entry{match.value_or(SjisToUtf8(name))};
+  struct stat st {};
+  if (match && ::fstatat(folder_fd, match->c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    entry.Exists = true;
+    entry.Writable = S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+  }
+  return entry;
+}
+
+}  // namespace
 
 bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, const std::string* folder) {
   std::string dest;
@@ -293,9 +356,13 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
   } else if (!ChooseFolder(dest)) {
     return false;
   }
-  // Written at the real place Dest leads to, when the game may write there;
-  // its missing folders are made one inside the other.
-  if (dest.empty() || !MakeGameFolders(dest)) return false;
+  // A folder the person chose that stays shut to the game (HOME, "/"): the
+  // named files are written in it, held open, and nothing else there.
+  const int chosen_fd = OpenUnopenedChoice(dest);
+  const TFdCloser close_chosen(chosen_fd);
+  // Otherwise written at the real place Dest leads to, when the game may
+  // write there; its missing folders are made one inside the other.
+  if (chosen_fd < 0 && (dest.empty() || !MakeGameFolders(dest))) return false;
   const int32_t count = names.GetCount();
   const bool several = count > 1;
   bool no_to_all = false, written = false;
@@ -316,7 +383,9 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
       const std::string file = SafeFileName(f);
       if (file.empty() || !files_.Exists(f)) continue;
       const std::string target = dest + file;
-      if (confirm && DiskFileExists(target)) {
+      const TChosenEntry chosen = chosen_fd >= 0 ? ChosenEntry(chosen_fd, file) : TChosenEntry{};
+      if (!chosen.Writable) continue;
+      if (confirm && (chosen_fd >= 0 ? chosen.Exists : DiskFileExists(target))) {
         if (no_to_all) continue;
         const TOverwriteAnswer answer = AskOverwrite(target, several);
         if (answer == kNo) continue;
@@ -326,6 +395,14 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
         }
         if (answer == kCancel) break;
         if (answer == kYesToAll) confirm = false;
+      }
+      if (chosen_fd >= 0) {
+        TKsMemoryStream content;
+        files_.LoadToStream(content, f);
+        const TReplaceResult r = ReplaceFileWholeAt(chosen_fd, chosen.Name, content.Bytes().data(), content.Bytes().size());
+        if (r != TReplaceResult::Replaced) Trace("file not written: " + SjisToUtf8(target));
+        written = written || r == TReplaceResult::Replaced;
+        continue;
       }
       // Each file is written through the folder its own walk checked.
       const TWritePlace write_at = GameWritePlace(target);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -60,8 +61,12 @@ class TGameText {
   // after true (a text that a zero byte ends at once).
   bool Load(TGameFileSource& files, const std::string& name);
   const std::vector<std::string_view>& Lines() const { return lines_; }
+  // Whether the last Load refused a file too large (rather than finding
+  // none or an empty one).
+  bool Refused() const { return refused_; }
 
  private:
+  bool refused_ = false;
   std::vector<uint8_t> bytes_;
   std::vector<std::string_view> lines_;
 };
@@ -179,9 +184,16 @@ class TFileFuncService : public TSysFuncService {
   // when missing); a "save:" file also goes into "save.dat". False when
   // that cannot be written.
   bool WriteMemoryFile(const std::string& name, const std::vector<uint8_t>& data);
+  // The real path (disk bytes) of an existing folder named the player's way.
+  static std::optional<std::string> RealFolder(const std::string& folder);
+  // The folder Folder, opened, when the person chose it in this run but it
+  // stays shut to the game; -1 otherwise.
+  int OpenUnopenedChoice(const std::string& folder) const;
   TVrFileManager& files_;
   TGameFileSource& game_files_;
   TSaveFileStore* save_files_;
+  // Real paths of the folders chosen in this run that hold HOME or are "/".
+  std::vector<std::string> unopened_choices_;
 };
 
 }  // namespace orba

@@ -127,20 +127,33 @@ TGameSlotHead ReadGameSlotHead(TKsBigStream& stream) {
 TSaveDataFile::TSaveDataFile(std::string path, const TSaveSections& sections)
     : path_(std::move(path)), sections_(sections) {}
 
+std::string TSaveDataFile::WritePath() const {
+  if (!InTitleDataFolder(path_)) return path_;
+  // A link the user put in the data folder keeps leading to the save it
+  // names: the new file replaces that one, through a temporary beside it.
+  const std::optional<std::string> target = FollowLinks(SjisToUtf8(path_));
+  if (!target) throw EFOpenError(path_ + ": a loop of links");
+  return SjisOfDiskPath(*target);
+}
+
 std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile() const {
   const std::string file = SjisToUtf8(path_);
   const std::string folder = RealFolderOf(file);
   if (folder.empty()) return std::nullopt;
-  // A link in the folder may lead to another file of the folder, never out
-  // of it: a game folder may ship "save.dat" as a link to a file of the
+  // A link in a game's folder may lead to another file of the folder, never
+  // out of it: a game folder may ship "save.dat" as a link to a file of the
   // user.
   const auto inside = [folder](const std::string& real) {
     return folder == "/" || real == folder || (real.size() > folder.size() && real.compare(0, folder.size(), folder) == 0 &&
                                                real[folder.size()] == '/');
   };
   TDiskWalk::TLinkRule rule;
-  rule.Guarded = inside;
-  rule.Inside = inside;
+  // In the player's data folder only the user can have put a link (a save
+  // kept in a synced folder): it is followed wherever it leads.
+  if (!InTitleDataFolder(path_)) {
+    rule.Guarded = inside;
+    rule.Inside = inside;
+  }
   rule.Starts = {folder};
   const TDiskWalk walk(path_, rule);
   if (walk.End() == TWalkEnd::Missing) return std::nullopt;
@@ -215,7 +228,10 @@ void TSaveDataFile::RemoveStaleTemporary() {
   // temporary holds nothing that is not lost anyway. Only regular files and
   // symlinks of the temporaries' names go (a link itself, never what it
   // points to).
-  for (const std::string& name : RemoveStaleTemporaries(SjisToUtf8(path_))) {
+  std::string file = SjisToUtf8(path_);
+  // Beside the file a link in the data folder leads to, where its writes go.
+  if (InTitleDataFolder(path_)) file = FollowLinks(file).value_or(file);
+  for (const std::string& name : RemoveStaleTemporaries(file)) {
     if (TraceEnabled()) Trace("removed a stale " + name);
   }
 }
@@ -333,9 +349,9 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
       // Keep the file that could not be read before replacing it, from the
       // bytes read at start-up: its name may lead elsewhere by now.
       if (!unread_) throw EReadError(path_ + ": the file that could not be read is not at hand to keep");
-      TKsMemoryStream(*unread_).SaveToFile(path_ + ".bak");
+      TKsMemoryStream(*unread_).SaveToFile(WritePath() + ".bak");
     }
-    archive.SaveToFile(path_);
+    archive.SaveToFile(WritePath());
   } catch (const std::exception& e) {
     LastError = e.what();
     return false;

@@ -159,8 +159,12 @@ class TSaveDataFile {
   // Removes the temporaries a killed write left beside "save.dat"
   // (RemoveStaleTemporaries of core/files/atomic_file.h).
   void RemoveStaleTemporary();
+  // The name the file is written under: "save.dat" itself, or in the
+  // player's data folder the file a link there leads to.
+  std::string WritePath() const;
   // The bytes of "save.dat", read in its folder: a link is followed only
-  // while it leads to another place inside the folder. Nothing when there is
+  // while it leads to another place inside the folder (anywhere in the
+  // player's data folder, where only the user puts links). Nothing when there is
   // no file, or when its name leads out of the folder or to no regular file
   // (traced); raises when reading fails.
   std::optional<std::vector<uint8_t>> ReadSaveFile() const;
