@@ -6,8 +6,10 @@
 // files of the player's writes and like the files a script reads, writes or
 // extracts, the package's next volume and the save file), FIFOs (one in the
 // game's font folder, beside links leading out), a link to a device, links
-// that stay inside the game, names of 240 letters; and it may take HOME's
-// desktop and documents folders away for one game.
+// that stay inside the game, names of 240 letters, the start-up files as
+// links out, an exit page named outside the game; it may move the game's
+// package into HOME's downloads folder, beside a canary, and it may take
+// HOME's desktop and documents folders away for one game.
 //
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
@@ -59,8 +61,16 @@ enum TPlant : uint32_t {
                                      // "outdir" (the canary folder) and "home" (HOME)
   kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
   kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
-  kPlantAll = (1u << 19) - 1,
+  kPlantStartupLinks = 1u << 19,     // "orba.opb", "original_orba.opb" and "main.osb", links to HOME's
+                                     // ~/.ssh/id_rsa (the game is then built as "game.dat")
+  kPlantClimbingPage = 1u << 20,     // a loose game's settings name the exit page kClimbingPage
+  kPlantDownloadedPackage = 1u << 21,  // the game's "game.dat" moved to HOME's downloads folder as
+                                       // "evil.dat", beside a canary, and played from there
+  kPlantAll = (1u << 22) - 1,
 };
+
+// The exit page kPlantClimbingPage names: a canary outside the game folder.
+inline const char* const kClimbingPage = "..\\canary\\secret.txt";
 
 // The FIFOs the sandbox plants, relative to the game folder: a game that
 // waits on one ends the process.
@@ -86,6 +96,13 @@ class TGameSandbox {
   std::filesystem::path Game() const { return root_ / "game"; }
   std::filesystem::path Sources() const { return root_ / "src"; }
   std::filesystem::path Canary() const { return root_ / "canary"; }
+  // The package kPlantDownloadedPackage moves into HOME's downloads folder.
+  std::filesystem::path Downloaded() const { return Home() / "Downloads/evil.dat"; }
+  // What the player is given to play with the plants of Mask: the game
+  // folder, or the downloaded package.
+  std::filesystem::path GameToPlay(uint32_t mask) const {
+    return (mask & kPlantDownloadedPackage) != 0 ? Downloaded() : Game();
+  }
 
   // Plants the things Mask names (TPlant bits) into the built game folder.
   void Plant(uint32_t mask);

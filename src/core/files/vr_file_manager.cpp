@@ -90,6 +90,8 @@ class TCappedBytes : public TKsBigStream {
 EFileTooLarge::EFileTooLarge(const std::string& name, int64_t limit)
     : EOrbaError(name + ": more than " + std::to_string(limit) + " bytes"), limit_(limit) {}
 
+std::string NoFileMessage(const std::string& name) { return name + ":" + kNoFileText; }
+
 std::string FormatDiscNumber(const std::string& format, int n) {
   std::string out;
   for (size_t i = 0; i < format.size(); ++i) {
@@ -303,7 +305,7 @@ void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name) {
   }
   file = FindInSearchFolders(name);
   if (!file.Empty()) return LoadDiskFile(dest, file);
-  throw EOrbaError(name + ":" + kNoFileText);
+  throw EOrbaError(NoFileMessage(name));
 }
 
 std::vector<uint8_t> TVrFileManager::LoadBytes(const std::string& name, int64_t max_size) {
@@ -321,7 +323,7 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRangeStream(const std::string&
   }
   file = FindInSearchFolders(name);
   if (!file.Empty()) return std::make_unique<TFileRangeStream>(file.HeldName());
-  throw EOrbaError(name + ":" + kNoFileText);
+  throw EOrbaError(NoFileMessage(name));
 }
 
 std::string TVrFileManager::RealFileName(const std::string& name) {

@@ -31,6 +31,9 @@ class EFileTooLarge : public EOrbaError {
   int64_t limit_;
 };
 
+// The error text of a file the manager cannot find: "NAME:ファイルがありません".
+std::string NoFileMessage(const std::string& name);
+
 // One extracted temporary file.
 class TVrLockData {
  public:
