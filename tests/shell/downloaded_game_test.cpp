@@ -124,6 +124,50 @@ TEST(DownloadedGameFolder, HomeOrAFolderHoldingItIsNoGameFolder) {
   EXPECT_EQ(test::FilesBelow(top, {}, true), before);
 }
 
+// Writes Folder/evil.dat from the files of a loose build of "volumelink"
+// (its settings and start page, argv[3] and argv[4]): a version-102
+// directory of raw entries, "pad.bin" filling the first volume to 1 GiB
+// (sparse) and "key.txt" of 13 bytes at 1 GiB, in the next volume
+// "evil.001".
+const char* const kPlantVolumes =
+    "import sys\n"
+    "sys.path.insert(0, sys.argv[1])\n"
+    "from vf_fixture import directory\n"
+    "GIB = 1 << 30\n"
+    "opb = open(sys.argv[3], 'rb').read()\n"
+    "page = open(sys.argv[4], 'rb').read()\n"
+    "names = [b'orba.opb', b'main.osb', b'pad.bin', b'key.txt']\n"
+    "recs = [dict(raw=True, age=0, crc=0, cou=False)] * 4\n"
+    "size = len(directory(102, names, [0] * 5, recs))\n"
+    "offsets = [size, size + len(opb), size + len(opb) + len(page), GIB, GIB + 13]\n"
+    "with open(sys.argv[2] + '/evil.dat', 'wb') as f:\n"
+    "    f.write(directory(102, names, offsets, recs))\n"
+    "    f.write(opb)\n"
+    "    f.write(page)\n"
+    "    f.truncate(GIB)\n";
+
+// A package in the downloads folder still reads its own next volume there.
+TEST(DownloadedGameFolder, APackageInTheDownloadsReadsItsNextVolume) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string(), home = top + "/home", downloads = home + "/Downloads";
+  fs::create_directories(downloads);
+  const test::TempDir built;
+  test::BuildGame("volumelink", built.path(), true);
+  const test::CommandResult plant = test::RunCommand({ORBA_PYTHON, "-c", kPlantVolumes, test::TestsPath("fixtures"),
+                                                      downloads, built / "orba.opb", built / "main.osb"});
+  ASSERT_EQ(plant.exit_code, 0) << plant.output;
+  test::WriteText(downloads + "/evil.001", "inside line\r\n");
+  ::setenv("HOME", home.c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (top + "/data").c_str(), 1);
+  const test::CommandResult r = test::PlayGameJoined(downloads + "/evil.dat", 3);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  ExpectContains(r.output, {"orba: " + downloads + kNotice});
+  const test::CommandResult dump =
+      test::RunOrbaTool({"save", "dump", "--game", downloads + "/evil.dat", top + "/data/orba/volumelink/save.dat"});
+  ASSERT_EQ(dump.exit_code, 0) << dump.output;
+  ExpectContains(dump.output, {"var log str = \"start key TRUEinside line end TRUE\""});
+}
+
 // A package in a folder of its own reads the loose files beside it and
 // keeps its saves there.
 TEST(DownloadedGameFolder, APackageInAFolderOfItsOwnReadsBesideIt) {
