@@ -466,10 +466,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto last = in.ConsumeIntegral<uint8_t>();
   const bool slash = head.Slash ? *head.Slash : (last & 1) != 0;
   if (!head.Plants) plants |= (static_cast<uint32_t>(last >> 1) << kFirstPlantBits) & orba::fuzz::kPlantAll;
+  // The plants past those of the last byte, from one more (none for an
+  // input that ended before it).
+  const auto later = in.ConsumeIntegral<uint8_t>();
+  if (!head.Plants) plants |= (static_cast<uint32_t>(later) << (kFirstPlantBits + 7)) & orba::fuzz::kPlantAll;
   const fs::path game = folders.Game();
   fs::remove_all(game);
-  // A package game, so that its next volume planted beside it is one.
-  const bool package = (plants & orba::fuzz::kPlantNextVolumeLink) != 0;
+  // A package game, so that its next volume planted beside it is one, its
+  // start-up files planted beside it are links that the player must not
+  // take for its own, and it can be moved into the downloads folder.
+  const bool package = (plants & (orba::fuzz::kPlantNextVolumeLink | orba::fuzz::kPlantStartupLinks |
+                                  orba::fuzz::kPlantDownloadedPackage)) != 0;
   if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string(), package)) return 0;
   folders.Plant(plants);
   folders.StartWatching();
@@ -485,7 +492,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orba::TCallMan::StepBudget = kStepBudget;
     orba::TCallMan::TimeBudgetMs = kTimeBudgetMs;
     {
-      orba::TGameClient client(game.string() + (slash ? "/" : ""), orba::TScriptedEvents::Parse(events));
+      const fs::path played = folders.GameToPlay(plants);
+      const bool folder = played == game;
+      orba::TGameClient client(played.string() + (slash && folder ? "/" : ""), orba::TScriptedEvents::Parse(events));
       client.SetRandomSeed(0);
       orba::TShellRunner runner(clock, video, scripted, client);
       if (runner.StartUp()) orba::RunSteps(runner, clock, ticks, 15);

@@ -16,7 +16,9 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "core/streams/big_stream.h"
 #include "script/functions/sys_func_file.h"
+#include "script/project/project_settings.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
@@ -211,7 +213,8 @@ void TGameSandbox::WatchFifo(const std::stop_token& stop) {
 // the start.
 void TGameSandbox::MakeOutside() {
   for (const char* folder :
-       {"home/Desktop", "home/Documents", "home/.config/autostart", "home/.ssh", "tmp", "src", "canary/folder"})
+       {"home/Desktop", "home/Documents", "home/Downloads", "home/.config/autostart", "home/.ssh", "tmp", "src",
+        "canary/folder"})
     fs::create_directories(root_ / folder);
   fs::create_directories(root_ / kDataFolders / kOtherTitle);
   const std::pair<fs::path, const char*> kCanaries[] = {
@@ -224,6 +227,7 @@ void TGameSandbox::MakeOutside() {
       {Home() / ".ssh/id_rsa", "the user's key\n"},
       {Home() / ".bashrc", "the user's shell settings\n"},
       {Home() / ".config/autostart/keep.desktop", "[Desktop Entry]\n"},
+      {Home() / "Downloads/bank-statement.txt", "the user's bank statement\n"},
       {root_ / kDataFolders / kOtherTitle / "save.dat", "another title's saves\n"}};
   for (const auto& [path, text] : kCanaries) {
     WriteText(path, text);
@@ -234,7 +238,8 @@ void TGameSandbox::MakeOutside() {
 void TGameSandbox::WatchOutside() {
   for (const fs::path& folder : {Canary(), Canary() / "folder", Home() / ".ssh"}) Watch(folder, TWatchKind::Canary);
   for (const fs::path& folder : {root_, Home(), Home() / ".config", Home() / ".config/autostart", Home() / ".local",
-                                 Home() / ".local/share", root_ / kDataFolders / kOtherTitle, Sources()})
+                                 Home() / ".local/share", Home() / "Downloads", root_ / kDataFolders / kOtherTitle,
+                                 Sources()})
     Watch(folder, TWatchKind::Guarded);
   Watch(root_ / kDataFolders, TWatchKind::DataFolders);
   WatchUserFolders();
@@ -308,6 +313,21 @@ void TGameSandbox::Plant(uint32_t mask) {
   if ((mask & kPlantInflatingEntries) != 0 && !fs::exists(fs::symlink_status(game / "game.dat")))
     WriteText(game / "game.dat", InflatingPackage({"bomb.brx", "bomb.wav", "bomb.avi", "bomb.mid", "bomb.cur",
                                                    "bomb.txt", "bomb.osb"}));
+  // The settings first: the start-up links may then take their place.
+  if ((mask & kPlantClimbingPage) != 0 && fs::is_regular_file(fs::symlink_status(game / "orba.opb"))) {
+    TKsMemoryStream in;
+    in.LoadFromFile((game / "orba.opb").string());
+    TProjectSetting settings;
+    settings.LoadFromStream(in);
+    settings.ExitPage = kClimbingPage;
+    TKsMemoryStream out;
+    settings.SaveToStream(out);
+    out.SaveToFile((game / "orba.opb").string());
+  }
+  if ((mask & kPlantStartupLinks) != 0) {
+    for (const char* name : {"orba.opb", "original_orba.opb", "main.osb"}) Link(Home() / ".ssh/id_rsa", game / name);
+  }
+  if ((mask & kPlantDownloadedPackage) != 0 && fs::exists(game / "game.dat")) fs::rename(game / "game.dat", Downloaded());
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";
@@ -429,6 +449,7 @@ void TGameSandbox::Reset() {
     WatchOutside();
     dirty_ = false;
   }
+  fs::remove(Downloaded(), ec);
   for (const char* folder : kUserFolders) fs::create_directories(Home() / folder);
   // Folders made anew are new inodes to watch (watching a kept one again
   // changes nothing).

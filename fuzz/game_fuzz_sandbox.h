@@ -6,10 +6,12 @@
 // files of the player's writes and like the files a script reads, writes or
 // extracts, the package's next volume and the save file), FIFOs (one in the
 // game's font folder, beside links leading out), a link to a device, links
-// that stay inside the game, names of 240 letters, sparse huge files and
-// packed entries that unpack far beyond their size; and it may take HOME's
-// desktop and documents folders away for one game. It also watches the
-// heap's peak while the game plays.
+// that stay inside the game, names of 240 letters, the start-up files as
+// links out, an exit page named outside the game, sparse huge files and
+// packed entries that unpack far beyond their size; it may move the game's
+// package into HOME's downloads folder, beside a canary, and it may take
+// HOME's desktop and documents folders away for one game. It also watches
+// the heap's peak while the game plays.
 //
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
@@ -61,6 +63,11 @@ enum TPlant : uint32_t {
                                      // "outdir" (the canary folder) and "home" (HOME)
   kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
   kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
+  kPlantStartupLinks = 1u << 19,     // "orba.opb", "original_orba.opb" and "main.osb", links to HOME's
+                                     // ~/.ssh/id_rsa (the game is then built as "game.dat")
+  kPlantClimbingPage = 1u << 20,     // a loose game's settings name the exit page kClimbingPage
+  kPlantDownloadedPackage = 1u << 21,  // the game's "game.dat" moved to HOME's downloads folder as
+                                       // "evil.dat", beside a canary, and played from there
   // Sparse files of 1.5 GB the game reads whole: a page "huge.osb", a MIDI
   // song "huge.mid", a cursor "huge.cur", a picture "huge.brx" and a text
   // "huge.txt" (for ExtractFile too).
@@ -80,6 +87,9 @@ inline constexpr uint64_t kInflatedEntryBytes = uint64_t{320} << 20;
 // The most the heap may grow while a game plays, above what it held when
 // the game started: no single file may cost more than 300 MB.
 inline constexpr uint64_t kMaxPlayHeapGrowth = 300000000;
+
+// The exit page kPlantClimbingPage names: a canary outside the game folder.
+inline const char* const kClimbingPage = "..\\canary\\secret.txt";
 
 // The FIFOs the sandbox plants, relative to the game folder: a game that
 // waits on one ends the process.
@@ -105,6 +115,13 @@ class TGameSandbox {
   std::filesystem::path Game() const { return root_ / "game"; }
   std::filesystem::path Sources() const { return root_ / "src"; }
   std::filesystem::path Canary() const { return root_ / "canary"; }
+  // The package kPlantDownloadedPackage moves into HOME's downloads folder.
+  std::filesystem::path Downloaded() const { return Home() / "Downloads/evil.dat"; }
+  // What the player is given to play with the plants of Mask: the game
+  // folder, or the downloaded package.
+  std::filesystem::path GameToPlay(uint32_t mask) const {
+    return (mask & kPlantDownloadedPackage) != 0 ? Downloaded() : Game();
+  }
 
   // Plants the things Mask names (TPlant bits) into the built game folder.
   void Plant(uint32_t mask);

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <filesystem>
@@ -15,7 +16,9 @@
 #include <memory>
 #include <string>
 
+#include "core/streams/big_stream.h"
 #include "game_fuzz_sandbox.h"
+#include "script/project/project_settings.h"
 
 namespace orba::fuzz {
 namespace {
@@ -65,6 +68,12 @@ class GameSandboxTest : public ::testing::Test {
     fs::create_directories(sandbox_->Game());
     Write(sandbox_->Game() / "pic.bmp", "BM");
     Write(sandbox_->Game() / "own.bmp", "BM");
+    Write(sandbox_->Game() / "game.dat", "a package");
+    TProjectSetting settings;
+    settings.StartPage = "main.osb";
+    TKsMemoryStream out;
+    settings.SaveToStream(out);
+    out.SaveToFile((sandbox_->Game() / "orba.opb").string());
     sandbox_->Plant(plants);
     sandbox_->StartWatching();
   }
@@ -169,6 +178,28 @@ const TCase kCases[] = {
      kPlantAll},
     {"documents_made_anew_in_a_home_without_them",
      [](const TGameSandbox& s) { Write(s.Home() / "Documents", "x"); }, "home/Documents (opened, written, closed after writing, created)", kPlantAll},
+    {"read_through_the_settings_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "orba.opb"); },
+     ".ssh/id_rsa (opened"},
+    {"read_through_the_original_settings_link",
+     [](const TGameSandbox& s) { ReadAll(s.Game() / "original_orba.opb"); }, ".ssh/id_rsa (opened"},
+    {"read_through_the_start_page_link", [](const TGameSandbox& s) { ReadAll(s.Game() / "main.osb"); },
+     ".ssh/id_rsa (opened"},
+    {"read_of_the_climbing_exit_page",
+     [](const TGameSandbox& s) {
+       std::string page = kClimbingPage;
+       std::replace(page.begin(), page.end(), '\\', '/');
+       ReadAll(s.Game() / page);
+     },
+     "canary/secret.txt (opened", kPlantClimbingPage},
+    {"read_beside_the_downloaded_package",
+     [](const TGameSandbox& s) { ReadAll(s.Home() / "Downloads/bank-statement.txt"); },
+     "a canary outside the game was read: "},
+    {"save_beside_the_downloaded_package",
+     [](const TGameSandbox& s) { WriteByRename(s.Home() / "Downloads/save.dat", "x"); },
+     "home/Downloads/save.dat (moved in"},
+    {"file_extracted_beside_the_downloaded_package",
+     [](const TGameSandbox& s) { Write(s.Home() / "Downloads/pic.bmp", "x"); }, "home/Downloads/pic.bmp (opened, written"},
+    {"read_of_the_downloaded_package_itself", [](const TGameSandbox& s) { ReadAll(s.Downloaded()); }, ""},
     {"write_beside_the_game", [](const TGameSandbox& s) { Write(s.Root() / "escaped.txt", "x"); }, "escaped.txt"},
     {"write_of_a_home_dotfile",
      [](const TGameSandbox& s) { std::ofstream(s.Home() / ".bashrc", std::ios::app) << "x"; },
@@ -254,6 +285,34 @@ TEST_F(GameSandboxTest, AHomeWithoutUserFoldersGetsThemBackBetweenRuns) {
   EXPECT_TRUE(sandbox_->Findings().empty());
   Write(sandbox_->Home() / "Desktop/after.txt", "x");
   EXPECT_FALSE(sandbox_->Findings().empty()) << "the desktop made anew is watched";
+}
+
+// The exit page the plant names leads from the game folder to a canary; a
+// loose game's settings carry it, the rest of them as they were.
+TEST_F(GameSandboxTest, TheClimbingPagePlantNamesACanaryAsTheExitPage) {
+  PlayOnce(kPlantClimbingPage);
+  TKsMemoryStream in;
+  in.LoadFromFile((sandbox_->Game() / "orba.opb").string());
+  TProjectSetting settings;
+  settings.LoadFromStream(in);
+  EXPECT_EQ(settings.ExitPage, kClimbingPage);
+  EXPECT_EQ(settings.StartPage, "main.osb");
+  std::string page = kClimbingPage;
+  std::replace(page.begin(), page.end(), '\\', '/');
+  EXPECT_EQ(fs::weakly_canonical(sandbox_->Game() / page), fs::weakly_canonical(sandbox_->Canary() / "secret.txt"));
+}
+
+// The downloaded package is what the player is given, in the downloads
+// folder; it goes between runs, the canary beside it stays.
+TEST_F(GameSandboxTest, TheDownloadedPackageIsPlayedFromTheDownloadsFolder) {
+  EXPECT_EQ(sandbox_->GameToPlay(kPlantDownloadedPackage), sandbox_->Downloaded());
+  EXPECT_EQ(sandbox_->GameToPlay(kPlantAll & ~kPlantDownloadedPackage), sandbox_->Game());
+  EXPECT_EQ(ReadAll(sandbox_->Downloaded()), "a package");
+  EXPECT_FALSE(fs::exists(sandbox_->Game() / "game.dat"));
+  EXPECT_TRUE(sandbox_->Findings().empty());
+  sandbox_->Reset();
+  EXPECT_FALSE(fs::exists(sandbox_->Downloaded()));
+  EXPECT_TRUE(fs::exists(sandbox_->Home() / "Downloads/bank-statement.txt"));
 }
 
 TEST_F(GameSandboxTest, TheGamesDataFolderGoesBetweenRuns) {

@@ -167,4 +167,10 @@ grep -v '^#' "$here/game_planted_seeds.txt" | while read -r name line; do
   printf 'PLANT:%s\n> %s\n\001\002\003\004\005\006\007\010' "$mask" "$line" > "$out/game/planted_$name"
 done
 
+# Games whose start-up files are links out, whose exit page climbs out of
+# the game folder, or whose package lies in HOME's downloads folder.
+printf 'PLANT:80000\n\001\002\003\004\005\006\007\010' > "$out/game/planted_startup_links"
+printf 'PLANT:100000\n\001\002\003\004\005\006\007\010' > "$out/game/planted_climbing_page"
+printf 'PLANT:280000\n> Calc Expression={v2 = LoadTextFile(a0, home ++ "/Downloads/bank-statement.txt") ++ ExtractFile("pic.bmp", FALSE, home ++ "/Downloads")}\n\001\002\003\004\005\006\007\010' > "$out/game/planted_downloaded"
+
 for t in "$out"/*/; do echo "seeds: $(basename "$t") $(ls "$t" | wc -l)"; done

@@ -398,6 +398,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orba: %s: no such file or folder\n", orba::SjisToUtf8(options.game).c_str());
     return 1;
   }
+  // HOME, "/" or a folder holding HOME is never a game's folder.
+  if (const auto refused = orba::RefusedGameFolder(orba::LocateGame(options.game))) {
+    std::fprintf(stderr, "orba: %s\n", refused->c_str());
+    return 2;
+  }
   if (const auto why = WhyNoGame(options.game)) {
     std::fprintf(stderr, "orba: %s: no game here: %s\n", orba::SjisToUtf8(options.game).c_str(), why->c_str());
     return 1;

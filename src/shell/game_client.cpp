@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "core/files/disk_path.h"
 #include "core/files/exit_files.h"
+#include "core/files/file_access.h"
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
@@ -44,11 +46,21 @@ std::string ExitQuestion(bool japanese) {
                   : "Do you want to quit?";
 }
 
+namespace {
+
+// How Folder (Shift-JIS) stands to the user's folders.
+TFolderStanding StandingOf(const std::string& folder) { return JudgeGameFolder(DiskPathForCreate(folder)); }
+
+}  // namespace
+
 TGameLocation LocateGame(const std::string& game) {
   TGameLocation where;
   if (DiskFolderExists(game)) {
     where.Params.push_back(game);
     where.LockName = game;
+    where.Standing = StandingOf(game);
+    // Only the folder's package is open: choices are remembered for it.
+    if (where.PackageOnly()) where.ChoiceKey = AddPathDelimiter(game) + kGameFileName;
     return where;
   }
   const std::string ext = SjisUpperCase(SjisExtractFileExt(game));
@@ -62,7 +74,15 @@ TGameLocation LocateGame(const std::string& game) {
     where.Params.push_back(folder);
   }
   where.LockName = folder;
+  where.Standing = StandingOf(folder);
+  where.ChoiceKey = game;
   return where;
+}
+
+std::optional<std::string> RefusedGameFolder(const TGameLocation& where) {
+  if (!where.IsFolder() || where.Standing != TFolderStanding::HoldsHome) return std::nullopt;
+  return SjisToUtf8(where.Params[0]) +
+         ": HOME, \"/\" or a folder holding HOME is no game folder; move the game into a folder of its own";
 }
 
 TGameClient::TGameClient(std::string game, TScriptedEvents events)
@@ -70,7 +90,7 @@ TGameClient::TGameClient(std::string game, TScriptedEvents events)
 
 TGameClient::~TGameClient() { ShutDown(); }
 
-void MountGame(const TGameLocation& where, TVrFileManager& files) {
+void MountGame(const TGameLocation& where, TVrFileManager& files, const std::function<void()>& limit) {
   // Collection 0 holds the in-memory files ("mem:" and "save:").
   files.AddCollection(std::make_unique<TVrFileCollection>());
   if (!where.ProgramPath.empty()) {
@@ -85,18 +105,36 @@ void MountGame(const TGameLocation& where, TVrFileManager& files) {
       files.AddResourceArchive(program, "DUMMY", "BINTYPE");
     } catch (const std::exception&) {
     }
-    const std::string beside = SjisExtractFilePath(program) + kGameFileName;
+  }
+  // The package named is opened as the person named it.
+  if (!where.Package.empty()) files.AddArchive(where.Package);
+  if (limit) limit();
+  if (!where.ProgramPath.empty() && !where.PackageOnly()) {
+    const std::string beside = SjisExtractFilePath(where.ProgramPath) + kGameFileName;
     if (DiskFileExists(beside)) files.AddArchive(beside);
   }
-  if (!where.Package.empty()) files.AddArchive(where.Package);
   for (const std::string& folder : where.Params) {
     const std::string packed = AddPathDelimiter(folder) + kGameFileName;
     if (where.Package.empty() && DiskFileExists(packed)) files.AddArchive(packed);
   }
-  if (!where.Params.empty()) files.SetOverrideFolder(where.Params[0]);
+  if (!where.Params.empty() && !where.PackageOnly()) files.SetOverrideFolder(where.Params[0]);
+}
+
+void TGameClient::LimitFileAccess(bool with_game_folder) {
+  const TVrFileManager& files = *VrFileManager();
+  RestrictFileAccess();
+  access_limited_ = true;
+  if (with_game_folder) AllowFileRoot(location_.LockName, TAccessRoot::Game);
+  AllowFileRoot(files.TempFolder, TAccessRoot::Temp);
+  for (const std::string& folder : files.SearchFolders) AllowFileRoot(folder, TAccessRoot::Disc);
 }
 
 bool TGameClient::StartUp() {
+  if (const std::optional<std::string> refused = RefusedGameFolder(location_)) {
+    std::fprintf(stderr, "orba: %s\n", refused->c_str());
+    QuitFlag = 1;
+    return false;
+  }
   lock_ = CreateInstanceMutex(location_.LockName);
   if (!lock_) {
     lock_refused_ = true;
@@ -111,9 +149,21 @@ bool TGameClient::StartUp() {
   InitVrFiles();
   files_started_ = true;
   TVrFileManager& files = *VrFileManager();
-  MountGame(location_, files);
-  // A game may bring its own fonts, in a folder "fonts" of its folder.
-  Fonts().AddFontFolder(AddPathDelimiter(location_.LockName) + "fonts");
+  if (location_.PackageOnly()) {
+    PrintWarning(SjisOfDiskPath(RealDiskPath(location_.LockName)) +
+                 ": the game lies in HOME, a folder holding it or one of the user's own folders: only its package "
+                 "is open to it and its saves go to its data folder; move the game into a folder of its own");
+  }
+  // Every file the game brings is looked up as its script's files are,
+  // from its start-up files on: a link in its folder leads inside it.
+  MountGame(location_, files, [this] { LimitFileAccess(true); });
+  // Past its package, nothing of a folder shared with the user's files.
+  if (location_.PackageOnly()) {
+    LimitFileAccess(false);
+  } else {
+    // A game may bring its own fonts, in a folder "fonts" of its folder.
+    Fonts().AddFontFolder(AddPathDelimiter(location_.LockName) + "fonts");
+  }
 
   InitOrbaGlobals();
   InitFilmGlobals();
@@ -137,6 +187,7 @@ bool TGameClient::StartUp() {
   env.Objects = &objects;
   env.Params = location_.Params;
   env.ProgramPath = location_.ProgramPath;
+  env.PackageOnly = location_.PackageOnly();
   env.PostClose = [] { QuitFlag = 1; };
   env.Warn = PrintWarning;
   services_ = AttachGameServices(*funcs_, files, env, Bases);
@@ -154,7 +205,7 @@ bool TGameClient::StartUp() {
     return false;
   }
   var_host_->SetProject(project_.get());
-  ConnectGameServices(*services_, *project_);
+  ConnectGameServices(*services_, *project_, location_.ChoiceKey);
   // The picture cache reads scrambled pictures with the game's code and
   // decodes only the files the game has.
   TBrixCollection& cache = *BrixCollection();
@@ -341,6 +392,10 @@ void TGameClient::ShutDown() {
   }
   if (funcs_) funcs_->SetCallStack(nullptr);
   DetachGameServices(services_);
+  if (access_limited_) {
+    access_limited_ = false;
+    ReleaseFileAccess();
+  }
   if (TextHistoryFormats != nullptr) TextHistoryFormats->Funcs = nullptr;
   funcs_.reset();
   if (store_) store_->SetHost(nullptr);

@@ -83,8 +83,10 @@ namespace {
 
 // Restricts the file access of the game's script to its folders and to
 // what the player chose for it, in this run or an earlier one; the record of
-// those choices is shut to it.
-void OpenGameFolders(TGameServices& services, const std::string& save_file) {
+// those choices is shut to it. Choices are kept for the package file the
+// game is (ChoiceKey), so that another package beside it never gets them,
+// or for the game's folder when the game is one.
+void OpenGameFolders(TGameServices& services, const std::string& save_file, const std::string& choice_key) {
   const TVrFileManager& files = services.Files();
   RestrictFileAccess();
   const std::string game = AllowFileRoot(files.OverrideFolder, TAccessRoot::Game);
@@ -94,23 +96,25 @@ void OpenGameFolders(TGameServices& services, const std::string& save_file) {
   const std::string system = Host().SystemFolder();
   if (!system.empty()) AllowFileRoot(DiskPathToSjis(system + "/" + kWallpaperFileName), TAccessRoot::Single);
   const std::string record = ChosenFoldersFile();
+  const std::string key = choice_key.empty() ? game : RealDiskPath(choice_key);
   // A record that cannot be shut (its path has no Shift-JIS form) is not
-  // used; without a folder the game has nothing to know its choices by.
-  if (record.empty() || AllowFileRoot(DiskPathToSjis(record), TAccessRoot::Shut).empty() || game.empty()) return;
+  // used; without a package or folder the game has nothing to know its
+  // choices by.
+  if (record.empty() || AllowFileRoot(DiskPathToSjis(record), TAccessRoot::Shut).empty() || key.empty()) return;
   // A remembered folder that is no folder any more, or a link now, opens
   // nothing. It is the player's own path: looked at directly, not as the
   // game's.
-  for (const std::string& folder : RememberedFolders(game)) {
+  for (const std::string& folder : RememberedFolders(key)) {
     std::error_code ec;
     if (std::filesystem::is_directory(std::filesystem::symlink_status(folder, ec)))
       AllowFileRoot(DiskPathToSjis(folder), TAccessRoot::Chosen);
   }
-  services.SetFolderChosen([game](const std::string& folder) { RememberChosenFolder(game, folder); });
+  services.SetFolderChosen([key](const std::string& folder) { RememberChosenFolder(key, folder); });
 }
 
 }  // namespace
 
-void ConnectGameServices(TGameServices& services, TProject& project) {
+void ConnectGameServices(TGameServices& services, TProject& project, const std::string& choice_key) {
   TProject* p = &project;
   services.SetFileAvailable([p](const std::string& name) { return p->FileAvailable(name); });
   services.SetSaveData(project.SaveData());
@@ -121,7 +125,7 @@ void ConnectGameServices(TGameServices& services, TProject& project) {
     // No folder for "save.dat": the game has no data folder to open.
     Trace("no data folder: " + SjisToUtf8(e.what()));
   }
-  OpenGameFolders(services, save_file);
+  OpenGameFolders(services, save_file, choice_key);
 }
 
 void DetachGameServices(std::unique_ptr<TGameServices>& services) {

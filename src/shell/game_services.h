@@ -81,10 +81,12 @@ class TGameServices : public TGameFileSource, private TSaveFileStore, private TS
 std::unique_ptr<TGameServices> AttachGameServices(TSysFuncMan& funcs, TVrFileManager& files,
                                                   TProjectEnvironment& env, TOrbaBaseList* objects);
 // Once the project started: its availability check and its "save.dat";
-// from then on the game's file access is restricted to its folders (its own,
+// from then on the game's file access is restricted to all its folders (its own,
 // its data and temporary folders, the CD-ROM folders to read, the user's
-// desktop, documents and pictures folders, the wallpaper bitmap).
-void ConnectGameServices(TGameServices& services, TProject& project);
+// desktop, documents and pictures folders, the wallpaper bitmap). The
+// folders chosen for the game are remembered under ChoiceKey (Shift-JIS),
+// the package file the game is, or when empty under the game's folder.
+void ConnectGameServices(TGameServices& services, TProject& project, const std::string& choice_key);
 // Unregisters and frees them (nothing when there are none) and opens file
 // access again; after the project went, before the function library goes.
 void DetachGameServices(std::unique_ptr<TGameServices>& services);

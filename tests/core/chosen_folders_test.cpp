@@ -28,6 +28,19 @@ std::string FileText(const std::string& path) {
 }
 void WriteText(const std::string& path, const std::string& text) { test::WriteFileBytes(path, test::Bytes(text)); }
 
+// A record of the older form, where every game was kept under its folder,
+// is read as it stands and written in the current form.
+TEST(ChosenFolders, TheOlderFormIsReadAndWrittenAnew) {
+  const std::string old = std::string(kChosenFoldersHeaderFolders) + "\n/games\t/f\n";
+  const std::optional<std::vector<TChosenFolder>> read = ParseChosenFolders(old);
+  ASSERT_TRUE(read);
+  EXPECT_EQ(*read, (std::vector<TChosenFolder>{{"/games", "/f"}}));
+  std::vector<TChosenFolder> choices = *read;
+  ASSERT_TRUE(AddChosenFolder(choices, TChosenFolder{"/games/good.dat", "/f"}));
+  EXPECT_EQ(FormatChosenFolders(choices), kHeader + "/games\t/f\n/games/good.dat\t/f\n");
+  EXPECT_EQ(ParseChosenFolders(std::string(kChosenFoldersHeaderFolders) + "\n/g\t/f"), std::nullopt);
+}
+
 TEST(ChosenFolders, OnlyAWholeRecordIsRead) {
   const struct {
     std::string text;
@@ -39,7 +52,8 @@ TEST(ChosenFolders, OnlyAWholeRecordIsRead) {
       {kHeader + "/g \t/a b\xe3\x81\x82\n", std::vector<TChosenFolder>{{"/g ", "/a b\xe3\x81\x82"}}},
       {"", std::nullopt},
       {std::string(kChosenFoldersHeader), std::nullopt},                // the header without its end
-      {"orba chosen folders 2\n", std::nullopt},                        // another version
+      {"orba chosen folders 3\n", std::nullopt},                        // a later version
+      {"orba chosen folders\n", std::nullopt},                          // no version
       {kHeader + "/g\t/f", std::nullopt},                               // a line without its end
       {kHeader + "\n", std::nullopt},                                   // an empty line
       {kHeader + "/g/f\n", std::nullopt},                               // no tab

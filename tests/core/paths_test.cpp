@@ -75,6 +75,38 @@ TEST(PathUtils, AddBackSlashAndDelimiters) {
             (std::vector<bool>{true, false, false, false}));
 }
 
+// Page names the settings give: inside the folder, or leaving it.
+TEST(PathUtils, NameLeavesFolder) {
+  const struct {
+    const char* name;
+    bool leaves;
+  } cases[] = {
+      {"main.osb", false},
+      {"sub\\page.osb", false},
+      {"sub/../page.osb", false},        // down and back up: still inside
+      {"a\\b\\..\\..\\page.osb", false},
+      {".\\page.osb", false},
+      {"", false},
+      {"..\\home\\.ssh\\id_rsa", true},
+      {"sub/../../x", true},
+      {"..", true},
+      {"a\\..\\..", true},
+      {"\\x.osb", true},                // the drive's root
+      {"/etc/passwd", true},
+      {"\\\\server\\share\\x", true},
+      {"C:\\x.osb", true},
+      {"c:x.osb", true},                 // relative to a drive's folder
+      {"page.osb:stream", true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(NameLeavesFolder(c.name), c.leaves) << c.name;
+  // 表 (95 5C) and ソ (83 5C) end in the byte of "\", which is no separator
+  // there: "表..\x" is "x" in a folder "表..", "..ソx" one name and no "..";
+  // "表\..\..\x" climbs one above.
+  EXPECT_FALSE(NameLeavesFolder(SjisBytes("95 5c 2e 2e 5c 78")));
+  EXPECT_FALSE(NameLeavesFolder(SjisBytes("2e 2e 83 5c 78")));
+  EXPECT_TRUE(NameLeavesFolder(SjisBytes("95 5c 5c 2e 2e 5c 2e 2e 5c 78")));
+}
+
 TEST(TextUtils, UnescapeText) {
   const std::pair<const char*, const char*> cases[] = {{"61 5c 6e 62", "61 0d 0a 62"},  // a\nb
                                                        {"5c 74", "5c 74"},              // \t stays

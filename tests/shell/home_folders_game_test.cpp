@@ -41,28 +41,6 @@ std::map<std::string, std::string> FilesBelow(const std::string& root, const std
   return test::FilesBelow(root, skipped, true);
 }
 
-// Sets the environment for the life of the object, then puts it back.
-struct EnvScope {
-  using TVars = std::vector<std::pair<std::string, std::string>>;
-  explicit EnvScope(const TVars& vars) {
-    for (const auto& [name, value] : vars) {
-      const char* old = ::getenv(name.c_str());
-      saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
-      ::setenv(name.c_str(), value.c_str(), 1);
-    }
-  }
-  ~EnvScope() {
-    for (const auto& [name, value] : saved) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
-  }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
-};
-
 constexpr char kNothingWritten[] = " home FALSEFALSEFALSEFALSE user FALSEFALSEFALSEFALSE";
 
 // Without a desktop or documents folder, and with them and their canaries,
@@ -75,7 +53,7 @@ TEST(HomeFoldersGame, NoFolderOfHomeOpensWithoutTheChooser) {
   fs::create_directories(data);
   test::WriteText(home + "/.profile", "PATH=\"$HOME/bin:$PATH\"\n");
   test::BuildGame("homefolders", game, true, {"Var home str " + home});
-  const EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  const test::EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
   for (const bool present : {false, true}) {
     if (present) {
       for (const char* folder : {"/Desktop", "/Documents", "/Pictures"}) {
@@ -97,7 +75,7 @@ TEST(HomeFoldersGame, NoFolderOfHomeOpensWithoutTheChooser) {
   // HOME "/" (a service, a container): "~/bin" is "/bin".
   const std::string root_game = top + "/rootgame";
   test::BuildGame("homefolders", root_game, true, {"Var home str /"});
-  const EnvScope root_env(EnvScope::TVars{{"HOME", "/"}});
+  const test::EnvScope root_env(test::EnvScope::TVars{{"HOME", "/"}});
   const auto before = FilesBelow(top, {root_game});
   const test::CommandResult r = test::PlayGame(root_game, 3);
   ASSERT_EQ(r.exit_code, 0) << r.output;
@@ -115,7 +93,11 @@ class HomeFoldersChooser : public ::testing::Test {
     SetFileDialogService(previous);
     ResetPlayerGlobals();
   }
-  std::string Run() { return test::PlayLoggedRun(game); }
+  // Plays one run of three ticks of Played (the game folder when empty);
+  // the game's log.
+  std::string Run(const std::string& played = std::string()) {
+    return test::PlayLoggedRun(played.empty() ? game : played);
+  }
 
   test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
@@ -136,7 +118,7 @@ TEST_F(HomeFoldersChooser, AChosenFolderIsWrittenToInThisRunAndALaterOne) {
   fs::create_directories(chosen);
   fs::create_directories(data);
   test::BuildGame("homefolders", game, true, {"Var home str " + home});
-  const EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  const test::EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
   const auto before = FilesBelow(home, {});
   dialogs->Push(chosen);
   dialogs->Push(home);
@@ -144,7 +126,7 @@ TEST_F(HomeFoldersChooser, AChosenFolderIsWrittenToInThisRunAndALaterOne) {
   EXPECT_EQ(Run(), std::string("run 1") + kNothingWritten + " chose TRUETRUETRUETRUEFALSE kept TRUE went on");
   EXPECT_EQ(dialogs->Pending(), 0u);
   const std::string record = data + "/orba/chosen:folders";
-  EXPECT_EQ(test::FileText(record), "orba chosen folders 1\n" + game + "\t" + chosen + "\n");
+  EXPECT_EQ(test::FileText(record), "orba chosen folders 2\n" + game + "\t" + chosen + "\n");
   EXPECT_EQ(test::FileText(chosen + "/orba.opb"), test::FileText(game + "/orba.opb"));
   fs::remove(chosen + "/orba.opb");
   // HOME chosen takes the one file the game named there, and is not kept.
@@ -154,7 +136,40 @@ TEST_F(HomeFoldersChooser, AChosenFolderIsWrittenToInThisRunAndALaterOne) {
   EXPECT_EQ(Run(), std::string("run 2") + kNothingWritten + " kept TRUE went on");
   EXPECT_EQ(test::FileText(chosen + "/orba.opb"), test::FileText(game + "/orba.opb"));
   EXPECT_EQ(FilesBelow(home, {}), before);
-  EXPECT_EQ(test::FileText(record), "orba chosen folders 1\n" + game + "\t" + chosen + "\n");
+  EXPECT_EQ(test::FileText(record), "orba chosen folders 2\n" + game + "\t" + chosen + "\n");
+}
+
+// Two packages in one folder: the folder chosen for one is remembered for
+// that package file alone, so the other, which never showed a chooser,
+// cannot write there though it shares the folder and its "save.dat"; a
+// record of the older form is still read.
+TEST_F(HomeFoldersChooser, AFolderChosenForOnePackageStaysShutToAnotherBesideIt) {
+  const std::string games = top + "/games";
+  fs::create_directories(chosen);
+  fs::create_directories(data + "/orba");
+  fs::create_directories(home + "/Documents");
+  test::BuildGame("homefolders", games, false, {"Var home str " + home});
+  fs::copy_file(games + "/game.dat", games + "/evil.dat");
+  fs::rename(games + "/game.dat", games + "/good.dat");
+  const test::EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  // What the older form kept for the folder: no package's any more.
+  const std::string record = data + "/orba/chosen:folders";
+  test::WriteText(record, "orba chosen folders 1\n" + games + "\t" + chosen + "\n");
+  dialogs->Push(chosen);
+  dialogs->Push(home);
+  dialogs->Push(home + "/Documents/letter.txt");
+  EXPECT_EQ(Run(games + "/good.dat"),
+            std::string("run 1") + kNothingWritten + " chose TRUETRUETRUETRUEFALSE kept TRUE went on");
+  EXPECT_EQ(dialogs->Pending(), 0u);
+  EXPECT_EQ(test::FileText(record), "orba chosen folders 2\n" + games + "\t" + chosen + "\n" + games + "/good.dat\t" +
+                                        chosen + "\n");
+  fs::remove(chosen + "/orba.opb");
+  fs::remove(home + "/orba.opb");
+
+  EXPECT_EQ(Run(games + "/evil.dat"), std::string("run 2") + kNothingWritten + " kept FALSE went on");
+  EXPECT_FALSE(fs::exists(chosen + "/orba.opb"));
+  EXPECT_EQ(Run(games + "/good.dat"), std::string("run 3") + kNothingWritten + " kept TRUE went on");
+  EXPECT_TRUE(fs::exists(chosen + "/orba.opb"));
 }
 
 // HOME chosen in ExtractFile's chooser takes the file the game names, after

@@ -42,6 +42,13 @@ inline CommandResult PlayGame(const std::string& game, int ticks, const std::vec
   return RunCommand(argv);
 }
 
+// PlayGame with the player's standard error joined to its output, run from
+// the folder Cwd when one is given.
+inline CommandResult PlayGameJoined(const std::string& game, int ticks, const std::string& cwd = "") {
+  return RunCommand({"sh", "-c", "cd \"${1:-.}\" && exec \"$2\" --headless --ticks \"$3\" --trace - \"$4\" 2>&1", "sh",
+                     cwd, ORBA_PLAYER_PATH, std::to_string(ticks), game});
+}
+
 // "orbatool save dump" of a save file beside the game that wrote it. The
 // same file alone in another folder, as a player keeps it in its data
 // folder, must dump alike when the game is named with --game.

@@ -1,8 +1,12 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <stdlib.h>
+
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orba::test {
@@ -65,5 +69,27 @@ bool DamageStoredEntry(const std::string& archive, const std::string& name);
 // which fails a file's creation where no permission would (the tests may
 // run as root).
 std::string PathNearTheLimit(const std::string& base, size_t length);
+
+// Sets the environment for the life of the object, then puts it back.
+struct EnvScope {
+  using TVars = std::vector<std::pair<std::string, std::string>>;
+  explicit EnvScope(const TVars& vars) {
+    for (const auto& [name, value] : vars) {
+      const char* old = ::getenv(name.c_str());
+      saved.emplace_back(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+      ::setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+  ~EnvScope() {
+    for (const auto& [name, value] : saved) {
+      if (value) {
+        ::setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        ::unsetenv(name.c_str());
+      }
+    }
+  }
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
 
 }  // namespace orba::test

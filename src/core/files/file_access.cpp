@@ -167,6 +167,12 @@ std::string AllowFileRoot(const std::string& path, TAccessRoot kind) {
   return disk->string();
 }
 
+std::string RealDiskPath(const std::string& path) {
+  if (path.empty()) return std::string();
+  const std::optional<fs::path> disk = ResolvedPath(path);
+  return disk ? disk->string() : std::string();
+}
+
 std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access) {
   TPolicy& policy = Policy();
   bool restricted = false;

@@ -55,6 +55,11 @@ bool FileAccessRestricted();
 // folder).
 std::string AllowFileRoot(const std::string& path, TAccessRoot kind);
 
+// The real path (disk bytes) of Path (Shift-JIS, in the player's form) as a
+// root of it would be opened: made absolute, links of its existing part
+// resolved; "" when it cannot be told.
+std::string RealDiskPath(const std::string& path);
+
 // The walk of Path (Shift-JIS, "\" or "/" separators, relative to the
 // current folder) with the policy's rule for links, when the place it leads
 // to is open for Access; null (the refusal traced once) otherwise. Open the

@@ -69,4 +69,36 @@ std::string ResolveRelativePath(const std::string& path, const std::string& base
   return parser.GetPath() + rest;
 }
 
+bool NameLeavesFolder(const std::string& name) {
+  int32_t depth = 0;
+  std::string part;
+  // Ends the component in Part: false once it climbed above the start.
+  const auto end_part = [&] {
+    if (part == "..") {
+      --depth;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    part.clear();
+    return depth >= 0;
+  };
+  for (size_t i = 0; i < name.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(name[i]);
+    if (IsSjisLeadByte(c) && i + 1 < name.size()) {
+      part += name.substr(i, 2);
+      ++i;
+      continue;
+    }
+    // A drive letter or any other colon names a place of its own.
+    if (c == ':') return true;
+    if (c == '\\' || c == '/') {
+      if (i == 0) return true;
+      if (!end_part()) return true;
+      continue;
+    }
+    part += static_cast<char>(c);
+  }
+  return !end_part();
+}
+
 }  // namespace orba

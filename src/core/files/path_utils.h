@@ -40,4 +40,10 @@ class TPathParser {
 // case); any other path is appended to Base.
 std::string ResolveRelativePath(const std::string& path, const std::string& base);
 
+// Whether a name meant to stay inside the folder it is looked up in (a page
+// the settings name) is absolute ("\x", "/x", "C:x", "\\server\x") or climbs
+// above that folder through ".." ("..\x", "a\..\..\x"); "\" and "/" both
+// separate, found at character starts only.
+bool NameLeavesFolder(const std::string& name);
+
 }  // namespace orba

@@ -87,6 +87,8 @@ class TCappedBytes : public TKsBigStream {
 
 }  // namespace
 
+std::string NoFileMessage(const std::string& name) { return name + ":" + kNoFileText; }
+
 std::string FormatDiscNumber(const std::string& format, int n) {
   std::string out;
   for (size_t i = 0; i < format.size(); ++i) {
@@ -303,7 +305,7 @@ void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name, i
   }
   file = FindInSearchFolders(name);
   if (!file.Empty()) return LoadDiskFile(dest, name, file, max_size);
-  throw EOrbaError(name + ":" + kNoFileText);
+  throw EOrbaError(NoFileMessage(name));
 }
 
 std::vector<uint8_t> TVrFileManager::LoadBytes(const std::string& name, int64_t max_size) {
@@ -321,7 +323,7 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRangeStream(const std::string&
   }
   file = FindInSearchFolders(name);
   if (!file.Empty()) return std::make_unique<TFileRangeStream>(file.HeldName());
-  throw EOrbaError(name + ":" + kNoFileText);
+  throw EOrbaError(NoFileMessage(name));
 }
 
 std::string TVrFileManager::RealFileName(const std::string& name) {

@@ -22,6 +22,9 @@
 
 namespace orba {
 
+// The error text of a file the manager cannot find: "NAME:ファイルがありません".
+std::string NoFileMessage(const std::string& name);
+
 // One extracted temporary file.
 class TVrLockData {
  public:

@@ -23,7 +23,8 @@ size_t LineSize(const TChosenFolder& c) { return c.Game.size() + 1 + c.Folder.si
 
 std::optional<std::vector<TChosenFolder>> ParseChosenFolders(std::string_view text) {
   if (text.size() > kMaxChosenFoldersFileSize) return std::nullopt;
-  const std::string_view header = kChosenFoldersHeader;
+  std::string_view header = kChosenFoldersHeader;
+  if (text.substr(0, header.size()) != header) header = kChosenFoldersHeaderFolders;
   if (text.substr(0, header.size()) != header || text.substr(header.size(), 1) != "\n") return std::nullopt;
   std::vector<TChosenFolder> choices;
   size_t at = header.size() + 1;

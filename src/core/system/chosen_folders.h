@@ -6,9 +6,15 @@
 // folder ($XDG_DATA_HOME/orba/, beside the games' data folders and never in
 // one) under a name no title can give a data folder (a ":" in it), and a
 // running game's file access shuts it (file_access.h). It is a small text:
-// a header line, then one line for each chosen folder, the game's folder and
-// the chosen folder as real paths of the disk, separated by a tab; each line
-// ends with a line feed. It is read whole (up to kMaxChosenFoldersFileSize)
+// a header line, then one line for each chosen folder, the game and the
+// chosen folder as real paths of the disk, separated by a tab; each line
+// ends with a line feed. The game is the package file for a game named as
+// one (so that another package beside it never gets its choices) and the
+// folder for a game folder. Version 1 kept every game under its folder; its
+// lines are read as they stand, each then the choice of a game folder (a
+// package's line of it no package has any more), and the record is written
+// anew as version 2 at the next choice. A player that knows only version 1
+// reads a version-2 record as none. It is read whole (up to kMaxChosenFoldersFileSize)
 // and taken only when every line is right; anything else is read as no
 // record (traced) and replaced at the next choice. It is written whole
 // through a fresh temporary (atomic_file.h).
@@ -23,7 +29,9 @@
 namespace orba {
 
 inline constexpr char kChosenFoldersFileName[] = "chosen:folders";
-inline constexpr char kChosenFoldersHeader[] = "orba chosen folders 1";
+// The header written, and the header of the older form still read.
+inline constexpr char kChosenFoldersHeader[] = "orba chosen folders 2";
+inline constexpr char kChosenFoldersHeaderFolders[] = "orba chosen folders 1";
 inline constexpr size_t kMaxChosenFoldersFileSize = 64 * 1024;
 // The folders kept for one game, its latest choices.
 inline constexpr size_t kMaxChosenFoldersPerGame = 16;
@@ -49,8 +57,8 @@ bool AddChosenFolder(std::vector<TChosenFolder>& choices, const TChosenFolder& c
 
 // The record's disk path; "" when the player has no folder of its own.
 std::string ChosenFoldersFile();
-// The folders remembered for the game in the folder Game (a real path),
-// oldest first.
+// The folders remembered for the game Game (the real path of its package
+// file or of its folder), oldest first.
 std::vector<std::string> RememberedFolders(const std::string& game);
 // Remembers Folder (a real path) for Game; false (traced) when the record
 // cannot be written.

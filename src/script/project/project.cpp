@@ -3,9 +3,11 @@
 #include <utility>
 
 #include "core/files/disk_path.h"
+#include "core/files/path_utils.h"
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/save_location.h"
 #include "core/vocab/vocab.h"
 #include "core/vocab/wipe_defaults.h"
 #include "platform/dialogs.h"
@@ -146,7 +148,8 @@ void TProject::StartUp() {
 
   call_man_ = std::make_unique<TCallMan>(*env_.Funcs, *env_.Objects, static_cast<TCallManHost&>(*this));
   run_state_.SetCallMan(call_man_.get());
-  if (!files.Exists(StartPage)) {
+  // A start page named outside the game's folder is none.
+  if (NameLeavesFolder(StartPage) || !files.Exists(StartPage)) {
     MessageBoxes().ShowMessage(kMsgWarning, kMsgNoStartPage);
     QuitFlag = 1;
     return;
@@ -180,7 +183,11 @@ void TProject::CreateInitialVars(const std::vector<TInitialVar>& vars) {
 bool TProject::LocateGameData() {
   TVrFileManager& files = *env_.Files;
   const std::string folder = SjisExtractFilePath(env_.ProgramPath);
-  if (DiskFileExists(folder + kInstallFileName) && files.OverrideFolder.empty()) files.SetOverrideFolder(folder);
+  // Beside a program in a folder shared with the user's files, only its
+  // own package is the game's.
+  const bool beside = !env_.PackageOnly;
+  if (beside && DiskFileExists(folder + kInstallFileName) && files.OverrideFolder.empty())
+    files.SetOverrideFolder(folder);
   if (!files.Exists(kInstallFileName)) {
     MessageBoxes().ShowMessage(kMsgInformation, kMsgReinstall);
     return false;
@@ -195,7 +202,7 @@ bool TProject::LocateGameData() {
     return false;
   }
   const bool installed = install.CompleteInstall != 0;
-  if (DiskFileExists(folder + kGameFileName)) {
+  if (beside && DiskFileExists(folder + kGameFileName)) {
     files.AddArchive(folder + kGameFileName);
     if (installed) return true;
   } else if (installed && files.CollectionCount() > 1) {
@@ -236,6 +243,8 @@ TProject::~TProject() {
   if (call_man_ && !ExitPage.empty()) {
     // An exit page that cannot be run leaves the status save to be written.
     try {
+      // An exit page named outside the game's folder is none.
+      if (NameLeavesFolder(ExitPage)) throw EOrbaError(NoFileMessage(ExitPage));
       call_man_->Start(ExitPage);
       QuitFlag = 0;
       call_man_->Run();
@@ -280,7 +289,10 @@ bool TProject::ProcessSaveLoad() {
 std::string TProject::GetSaveFileName() const {
   if (save_path_.empty()) {
     const std::string first = env_.Params.empty() ? std::string() : env_.Params[0];
-    save_path_ = orba::GetSaveFileName(first, env_.ProgramPath, Title);
+    // Nothing is kept beside a game in a folder shared with the user's
+    // files: its saves go to its data folder.
+    save_path_ = env_.PackageOnly ? ResolveSaveDataFile(std::string(), Title)
+                                  : orba::GetSaveFileName(first, env_.ProgramPath, Title);
   }
   return save_path_;
 }

@@ -61,6 +61,10 @@ struct TProjectEnvironment {
   // The command-line parameters (Shift-JIS) and the program's file.
   std::vector<std::string> Params;
   std::string ProgramPath;
+  // The game lies in a folder shared with the user's own files: only its
+  // packages are open, nothing beside them, and "save.dat" lies in its data
+  // folder.
+  bool PackageOnly = false;
   // Asks the main window to close.
   std::function<void()> PostClose;
   // Something went wrong that the player goes on after: the text is shown
