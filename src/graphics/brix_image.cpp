@@ -53,6 +53,18 @@ void CopyAlphaRows(TDIBSurface& alpha, const TPixelView& to) {
     std::memcpy(to.Row(y), from.Row(y), static_cast<size_t>(std::min(from.Width, to.Width)));
 }
 
+// Whether every pixel of a 32-bit surface has its fourth byte zero (read
+// without making the pixels private).
+bool FourthBytesZero(TDIBSurface& surface) {
+  const TPixelView v = surface.ReadView();
+  for (int32_t y = 0; y < v.Height; ++y) {
+    const uint8_t* row = v.Row(y);
+    for (int32_t x = 0; x < v.Width; ++x)
+      if (row[4 * x + 3] != 0) return false;
+  }
+  return true;
+}
+
 std::string LowerExtension(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   const size_t slash = path.find_last_of("/\\");
@@ -108,7 +120,11 @@ void TBrixFrame::Compose(TBrixLayer& layer, int32_t index, bool& first) {
   if (!layer.Visible) return;
   TDIBSurface& source = *layer.Surface;
   const bool alpha = source.Alpha() != nullptr && layer.AlphaEnabled;
-  if (alpha && first) Surface.AssignAlpha(*source.Alpha());
+  if (alpha && first) {
+    // The composite's own plane, a copy of the layer's.
+    Owner->Charge(Surface.Width(), Surface.Height(), 8, false);
+    Surface.AssignAlpha(*source.Alpha());
+  }
   if (alpha && index > 0) {
     Surface.DrawAlphaMask(0, 0, 255, source.GetBounds(), source);
   } else if (layer.Opacity >= 255 && (layer.TransparentColor == -1 || (first && Owner->OpaqueBase))) {
@@ -181,6 +197,41 @@ void TBrixFrame::CopyToDIBX(TCustomDIBX& target) {
   target.RectsB = RectsB;
 }
 
+void TBrixFrame::MoveToDIBX(TCustomDIBX& target) {
+  auto* plain = dynamic_cast<TDIBX*>(&target);
+  const int32_t bits = Surface.GetBitCount();
+  if (plain == nullptr || Surface.Empty() || bits != target.BitCount() || (bits != 24 && bits != 32) ||
+      !Surface.CurrentLayout().SameMasks(plain->Surface().CurrentLayout())) {
+    CopyToDIBX(target);
+    Surface.Clear();
+    return;
+  }
+  if (bits == 32 && !FourthBytesZero(Surface)) {
+    // A copy keeps the fourth bytes zero; so does the picture given away.
+    TPixelView v = Surface.WriteView();
+    for (int32_t y = 0; y < v.Height; ++y) {
+      uint8_t* row = v.Row(y);
+      for (int32_t x = 0; x < v.Width; ++x) row[4 * x + 3] = 0;
+    }
+  }
+  Surface.FreeAlpha();
+  plain->TakeOver(Surface);
+  Surface.Clear();
+  target.RectsA = RectsA;
+  target.RectsB = RectsB;
+}
+
+void TBrixFrame::MoveAlphaToDIBX(TDIBX& target) {
+  if (Surface.Alpha() == nullptr) return;
+  TDIBSurface& alpha = *Surface.Alpha();
+  if (alpha.Empty() || alpha.BitCount() != 8) {
+    CopyAlphaToDIBX(target);
+  } else {
+    target.TakeOver(alpha);
+  }
+  Surface.FreeAlpha();
+}
+
 void TBrixFrame::CopyAlphaToDIBX(TDIBX& target) {
   if (Surface.Alpha() == nullptr) return;
   target.SetSize(Surface.Width(), Surface.Height(), 8);
@@ -212,12 +263,18 @@ void TBrixFrameList::TransparentToAlpha(bool also_layers) {
   for (auto& frame : frames_) frame->TransparentToAlpha(also_layers);
 }
 
-void TBrixFrameList::Charge(int32_t width, int32_t height, int32_t bits) {
-  load_bytes_ += std::max<int64_t>(DibRowSize(width, bits == 15 ? 16 : bits), 0) * height;
+void TBrixFrameList::Charge(int32_t width, int32_t height, int32_t bits, bool kept) {
+  if (kept) budget_.ChargeKept(width, height, bits);
+  else budget_.ChargeAsRead(width, height, bits);
   load_pixels_ += int64_t{width} * height;
-  if (load_bytes_ > kMaxLoadBytes) throw EOutOfResources("Brix: the image needs more memory than allowed");
   if (!PlausiblePicture(load_pixels_, stored_bytes_, kMaxPixelsPerPackedByte))
     throw EBrixError("Brix: the image is larger than its data can describe");
+}
+
+void TBrixFrameList::ChargeSinglePicture(int32_t width, int32_t height, int32_t bits, bool alpha, int64_t work_bytes) {
+  budget_.ChargeWork(work_bytes);
+  budget_.ChargeKept(width, height, bits);
+  if (alpha) budget_.ChargeAsRead(width, height, 8);
 }
 
 void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers) {
@@ -226,7 +283,7 @@ void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only,
   const int32_t old_version = Version, old_background = BackgroundColor;
   const uint8_t old_opaque = OpaqueBase;
   frames_.clear();
-  load_bytes_ = 0;
+  budget_ = TPictureBudget(HeldBitCount);
   load_pixels_ = 0;
   stored_bytes_ = stream.Remaining();
   try {
@@ -290,6 +347,7 @@ void TBrixFrameList::ConvertFrame(TBrixFrame& frame, bool keep_layers) {
 // pixels, and the alpha plane (255 opaque) is decoded straight into the
 // surface's own.
 void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
+  budget_ = TPictureBudget(HeldBitCount);
   auto frame = std::make_unique<TBrixFrame>(this);
   TDIBSurface& surface = frame->Surface;
   surface.EnsureAlpha();
@@ -299,6 +357,10 @@ void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
     TZelPNG png;
     png.OpacityAlpha = true;
     png.UseAlphaTarget(&alpha);
+    png.RgbBitCount = HeldBitCount == 32 ? 32 : 24;
+    png.OnPictureSize = [this](int32_t width, int32_t height, int32_t bits, bool with_alpha) {
+      ChargeSinglePicture(width, height, bits, with_alpha, 0);
+    };
     png.LoadFromStream(stream);
     key = png.TransparentColor;
     png.SetKeyColor(-1);
@@ -341,10 +403,14 @@ void TBrixFrameList::LoadBMP(TKsBigStream& stream) {
 }
 
 void TBrixFrameList::LoadJPEG(TKsBigStream& stream) {
+  budget_ = TPictureBudget(HeldBitCount);
   std::vector<uint8_t> bytes(static_cast<size_t>(stream.Remaining()));
   stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   auto frame = std::make_unique<TBrixFrame>(this);
-  frame->Surface.LoadJpeg(bytes.data(), bytes.size());
+  frame->Surface.LoadJpeg(bytes.data(), bytes.size(), HeldBitCount == 32 ? 32 : 24,
+                          [this](int32_t width, int32_t height, int32_t bits, int64_t work_bytes) {
+                            ChargeSinglePicture(width, height, bits, false, work_bytes);
+                          });
   frames_.clear();
   frames_.push_back(std::move(frame));
 }

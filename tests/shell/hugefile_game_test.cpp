@@ -12,6 +12,7 @@
 #include <string>
 
 #include "shell/test_games.h"
+#include "support/address_sanitizer.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -21,19 +22,9 @@ namespace fs = std::filesystem;
 
 using test::ExpectContains;
 
-constexpr int64_t kMB = 1024;  // in the kilobytes peak_rss_kb counts
+constexpr int64_t kMB = test::kPeakMB;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
+using test::kAddressSanitizer;
 
 // Writes Folder/game.dat: a package (directory version 0, every entry
 // packed) of one entry "bomb.txt" that unpacks to the text given, or with
@@ -86,18 +77,8 @@ TEST(HugeFileGame, WhatCannotBeHeldIsRefusedInBoundedMemoryAndTheGameGoesOn) {
   PlantGame(top + "/game", true);
   const std::string game = top + "/game";
 
-  // The address sanitizer keeps freed blocks aside for a while, which would
-  // count every file read in a run at once: both runs go without that.
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  const std::string asan_before = asan != nullptr ? asan : "";
-  ::setenv("ASAN_OPTIONS", (asan_before + ":quarantine_size_mb=0").c_str(), 1);
-  const test::CommandResult base = test::PlayGame(top + "/tiny", 3);
-  const test::CommandResult r = test::PlayGame(game, 3);
-  if (asan != nullptr) {
-    ::setenv("ASAN_OPTIONS", asan_before.c_str(), 1);
-  } else {
-    ::unsetenv("ASAN_OPTIONS");
-  }
+  const auto [base, r] = test::PlayWithoutQuarantine(
+      [](const std::string& g) { return test::PlayGame(g, 3); }, top + "/tiny", game);
   ASSERT_EQ(base.exit_code, 0) << base.output;
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(game + "/save.dat"),
