@@ -36,6 +36,7 @@
 #include "core/system/desktop.h"
 #include "core/vocab/vocab.h"
 #include "fuzz_support.h"
+#include "game_fuzz_pictures.h"
 #include "game_fuzz_sandbox.h"
 #include "platform/dialogs.h"
 #include "platform/headless/fake_clock.h"
@@ -74,6 +75,16 @@ constexpr int kMaxLines = 14;
 // its last byte.
 constexpr int kFirstPlantBits = 14;
 constexpr uint32_t kFirstPlants = (1u << kFirstPlantBits) - 1;
+// The first of the two plants of large pictures.
+constexpr int kPicturePlantBit = 25;
+static_assert(orba::fuzz::kPlantLargePngs == 1u << kPicturePlantBit &&
+              orba::fuzz::kPlantLargeJpegAndBrix == 1u << (kPicturePlantBit + 1));
+// What one run may raise the process's peak resident size by: one picture
+// at its largest costs at most 300 MB. The address sanitizer's shadow adds
+// an eighth to every byte, and its quarantine (kept small for this target)
+// holds freed blocks a while.
+constexpr int64_t kMaxPeakRiseKb =
+    orba::fuzz::kAddressSanitizerBuild ? (300 * 1024) * 9 / 8 + orba::fuzz::kFuzzQuarantineMb * 1024 : 300 * 1024;
 
 // The desktop as the Linux host answers it, but addresses and wallpapers
 // are only recorded: a fuzzer starts no programs.
@@ -202,7 +213,8 @@ const char* const kPlanted[] = {
     "fifo.txt", "zero.txt", "inlink\\\\inside.txt", "inlink", "inlink.txt", "shot.brx", "save.dat", "own.bmp",
     "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt", "game.001", "save.001", "fonts\\\\out.ttf",
     "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
-    "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?",
+    "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?", "huge.brx", "bits.brx", "over.brx", "sparse.brx",
+    "progressive.brx", "layers.brx",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.
@@ -448,6 +460,10 @@ void WriteScripts(FuzzedDataProvider& in, int ticks, std::string& input, std::st
 
 }  // namespace
 
+// A small quarantine, so that the blocks a run frees do not stay resident
+// long enough to count as the next picture's peak.
+extern "C" const char* __asan_default_options() { return orba::fuzz::kFuzzAsanOptions; }
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TSandbox& sandbox = Sandbox();
   orba::fuzz::TGameSandbox& folders = sandbox.Folders;
@@ -464,6 +480,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto last = in.ConsumeIntegral<uint8_t>();
   const bool slash = head.Slash ? *head.Slash : (last & 1) != 0;
   if (!head.Plants) plants |= (static_cast<uint32_t>(last >> 1) << kFirstPlantBits) & orba::fuzz::kPlantAll;
+  // The large pictures, from one byte more (none when the input ended).
+  const auto pictures = in.ConsumeIntegral<uint8_t>();
+  if (!head.Plants) plants |= (static_cast<uint32_t>(pictures & 3) << kPicturePlantBit) & orba::fuzz::kPlantAll;
   const fs::path game = folders.Game();
   fs::remove_all(game);
   // A package game, so that its next volume planted beside it is one.
@@ -471,6 +490,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!orba::fuzz::BuildFuzzGame(folders.Sources().string(), game.string(), package)) return 0;
   folders.Plant(plants);
   folders.StartWatching();
+  orba::fuzz::TPeakWatch peak;
   orba::fuzz::Refused([&] {
     orba::TScriptedInput scripted;
     scripted = orba::TScriptedInput::FromText(input);
@@ -495,6 +515,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orba::ResetPlayerGlobals();
   });
   sandbox.CheckNothingEscaped();
+  if (const int64_t rise = peak.RiseKb(); rise > kMaxPeakRiseKb) {
+    std::fprintf(stderr, "game fuzz: the peak resident size rose by %lld KB in one run\n", static_cast<long long>(rise));
+    __builtin_trap();
+  }
   fs::remove_all(game);
   folders.Reset();
   return 0;

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "game_fuzz_pictures.h"
 #include "script/functions/sys_func_file.h"
 
 namespace orba::fuzz {
@@ -200,6 +201,8 @@ void TGameSandbox::Plant(uint32_t mask) {
     WriteText(game / kLongName, "a long name\n");
     WriteText(game / kLongNameC, "a long name ending in c\n");
   }
+  if ((mask & kPlantLargePngs) != 0) PlantLargePngs(game);
+  if ((mask & kPlantLargeJpegAndBrix) != 0) PlantLargeJpegAndBrix(game);
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";

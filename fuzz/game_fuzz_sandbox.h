@@ -59,7 +59,11 @@ enum TPlant : uint32_t {
                                      // "outdir" (the canary folder) and "home" (HOME)
   kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
   kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
-  kPlantAll = (1u << 19) - 1,
+  // Large pictures under the names image items read ("huge.brx" fits the
+  // budget of one picture; the others are refused from their headers):
+  kPlantLargePngs = 1u << 25,         // "huge.brx", "bits.brx", "over.brx", "sparse.brx" (PNG)
+  kPlantLargeJpegAndBrix = 1u << 26,  // "progressive.brx" (JPEG), "layers.brx" (Brix of three layers)
+  kPlantAll = ((1u << 19) - 1) | kPlantLargePngs | kPlantLargeJpegAndBrix,
 };
 
 // The FIFOs the sandbox plants, relative to the game folder: a game that

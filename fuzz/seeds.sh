@@ -153,7 +153,7 @@ done
 # Generated games with all the sandbox plants and a first line that uses
 # them (fuzz/game_planted_seeds.txt).
 grep -v '^#' "$here/game_planted_seeds.txt" | while read -r name line; do
-  printf 'PLANT:7ffff\n> %s\n\001\002\003\004\005\006\007\010' "$line" > "$out/game/planted_$name"
+  printf 'PLANT:607ffff\n> %s\n\001\002\003\004\005\006\007\010' "$line" > "$out/game/planted_$name"
 done
 
 for t in "$out"/*/; do echo "seeds: $(basename "$t") $(ls "$t" | wc -l)"; done

@@ -156,12 +156,7 @@ TEST(PictureBudget, PicturesOverTheCapAreRefusedFromTheirHeaders) {
   // RGBA 8192 x 6554 kept at 32 bits: 6554 rows of 32768 + 8192 bytes,
   // 33 KB over the cap (6553 rows would fit). The data is junk: the
   // refusal comes before a row is inflated.
-  std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  std::vector<uint8_t> ihdr;
-  test::PutBE32(ihdr, 8192);
-  test::PutBE32(ihdr, 6554);
-  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-  test::PutPngChunk(png, "IHDR", ihdr);
+  std::vector<uint8_t> png = test::PngHead(8192, 6554, 8, 6);
   test::PutPngChunk(png, "IDAT", std::vector<uint8_t>(8000, 0x5A));
   test::PutPngChunk(png, "IEND", {});
   TKsMemoryStream in(png);

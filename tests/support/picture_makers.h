@@ -27,6 +27,18 @@ inline void PutPngChunk(std::vector<uint8_t>& out, const char* type, const std::
   PutBE32(out, static_cast<uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
 }
 
+// A PNG's signature and header chunk: Width x Height, Depth bits a sample
+// of colour type ColourType, not interlaced.
+inline std::vector<uint8_t> PngHead(uint32_t width, uint32_t height, int depth, int colour_type) {
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  std::vector<uint8_t> ihdr;
+  PutBE32(ihdr, width);
+  PutBE32(ihdr, height);
+  ihdr.insert(ihdr.end(), {static_cast<uint8_t>(depth), static_cast<uint8_t>(colour_type), 0, 0, 0});
+  PutPngChunk(out, "IHDR", ihdr);
+  return out;
+}
+
 // A PNG of Width x Height, colour type ColourType at Depth bits a sample,
 // not interlaced; Row fills the samples of row y (filter byte excluded).
 // Palette pictures get a grey palette of 1 << Depth entries.
@@ -34,12 +46,7 @@ inline std::vector<uint8_t> MakePng(uint32_t width, uint32_t height, int depth, 
                                     const std::function<void(uint32_t y, std::vector<uint8_t>& row)>& row_fill) {
   const int channels = colour_type == 2 ? 3 : colour_type == 6 ? 4 : colour_type == 4 ? 2 : 1;
   const size_t row_bytes = (size_t{width} * static_cast<size_t>(channels * depth) + 7) / 8;
-  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-  std::vector<uint8_t> ihdr;
-  PutBE32(ihdr, width);
-  PutBE32(ihdr, height);
-  ihdr.insert(ihdr.end(), {static_cast<uint8_t>(depth), static_cast<uint8_t>(colour_type), 0, 0, 0});
-  PutPngChunk(out, "IHDR", ihdr);
+  std::vector<uint8_t> out = PngHead(width, height, depth, colour_type);
   if (colour_type == 3) {
     std::vector<uint8_t> plte;
     for (int i = 0; i < (1 << depth); ++i)
