@@ -147,6 +147,8 @@ class TBrixFrameList {
   TBrixFrame* AddFrame();
   void Clear() { frames_.clear(); }
 
+  // Raises EPictureTooLarge, changing nothing, when the planes it would
+  // make pass the budget of the picture last read.
   void TransparentToAlpha(bool also_layers);
 
   // Reads one image from the stream's position. A PNG, BMP or JPEG stream

@@ -260,6 +260,15 @@ TBrixFrame* TBrixFrameList::AddFrame() {
 }
 
 void TBrixFrameList::TransparentToAlpha(bool also_layers) {
+  // The planes this makes count in the picture's budget, all before any.
+  for (auto& frame : frames_) {
+    if (!frame->HasAlpha() && !frame->Surface.Empty())
+      budget_.ChargeAsRead(frame->Surface.Width(), frame->Surface.Height(), 8);
+    for (int32_t i = 0; also_layers && i < frame->LayerCount(); ++i) {
+      TDIBSurface& layer = *frame->GetLayer(i)->Surface;
+      if (layer.Alpha() == nullptr && !layer.Empty()) budget_.ChargeAsRead(layer.Width(), layer.Height(), 8);
+    }
+  }
   for (auto& frame : frames_) frame->TransparentToAlpha(also_layers);
 }
 
