@@ -175,5 +175,22 @@ TEST(PictureBudget, PicturesOverTheCapAreRefusedFromTheirHeaders) {
   EXPECT_THROW(list.LoadFromStream(jin, false, false, false), EPictureTooLarge);
 }
 
+TEST(PictureBudget, AMaskPassingTheBudgetIsRefusedBeforeItsPlanesAreMade) {
+  // 1 bit, 8192 x 7943, kept at 32 bits: 255.75 MiB, within the budget; a
+  // mask's plane of 62 MiB is not.
+  const std::vector<uint8_t> bytes = test::MakePng(8192, 7943, 1, 0, [](uint32_t, std::vector<uint8_t>&) {});
+  TKsMemoryStream in(bytes);
+  TBrixFrameList list;
+  list.HeldBitCount = 32;
+  list.LoadFromStream(in, false, false, false);
+  EXPECT_THROW(list.TransparentToAlpha(false), EPictureTooLarge);
+  EXPECT_FALSE(list.GetFrame(0)->HasAlpha());
+  // A small one takes its plane.
+  TKsMemoryStream small(SmallPng(false));
+  list.LoadFromStream(small, false, false, false);
+  list.TransparentToAlpha(false);
+  EXPECT_TRUE(list.GetFrame(0)->HasAlpha());
+}
+
 }  // namespace
 }  // namespace orba
