@@ -112,9 +112,13 @@ TEST(PictureBudget, ColourPngKeptAtThirtyTwoBitsIsDecodedThereAndGivenAwayWhole)
     for (int32_t y = 0; y < 23; ++y)
       for (int32_t x = 0; x < 37; ++x) {
         ASSERT_EQ(given.GetPixel(x, y), copied.GetPixel(x, y)) << x << "," << y;
-        if (alpha) ASSERT_EQ(given_mask.GetPixel(x, y), copied_mask.GetPixel(x, y)) << x << "," << y;
+        if (alpha) {
+          ASSERT_EQ(given_mask.GetPixel(x, y), copied_mask.GetPixel(x, y)) << x << "," << y;
+        }
       }
-    if (alpha) EXPECT_EQ(given_mask.Surface().PeekTopRow(), decoded) << "the plane was copied";
+    if (alpha) {
+      EXPECT_EQ(given_mask.Surface().PeekTopRow(), decoded) << "the plane was copied";
+    }
   }
 }
 
