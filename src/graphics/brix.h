@@ -176,6 +176,8 @@ class TBrixFrameList {
   void Charge(int32_t width, int32_t height, int32_t bits, bool kept);
   // The budget of a one-frame PNG or JPEG picture; raises as Charge.
   void ChargeSinglePicture(int32_t width, int32_t height, int32_t bits, bool alpha, int64_t work_bytes);
+  // The budget of a BMP picture from its headers at the stream's position.
+  void ChargeBmp(TKsBigStream& stream);
 
   std::vector<std::unique_ptr<TBrixFrame>> frames_;
   TPictureBudget budget_;

@@ -394,7 +394,44 @@ void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
   frames_.push_back(std::move(frame));
 }
 
+void TBrixFrameList::ChargeBmp(TKsBigStream& stream) {
+  // The file header (14 bytes), the info header's size, then its width,
+  // height and depth: 16-bit fields in the 12-byte form, else 32-bit ones
+  // (a negative height is a picture stored top down). A header that does
+  // not parse is left to the reader to refuse.
+  constexpr size_t kFileHeader = 14, kPeek = 30;
+  constexpr uint32_t kCoreHeader = 12;
+  uint8_t h[kPeek] = {};
+  const int64_t start = stream.GetPosition();
+  const int64_t got = stream.Read(h, kPeek);
+  stream.SetPosition(start);
+  if (got < static_cast<int64_t>(kPeek)) return;
+  const auto le = [&h](size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | h[at + static_cast<size_t>(i)];
+    return v;
+  };
+  const bool core = le(kFileHeader, 4) == kCoreHeader;
+  const int64_t width = core ? le(18, 2) : static_cast<int32_t>(le(18, 4));
+  int64_t height = core ? le(20, 2) : static_cast<int32_t>(le(22, 4));
+  const int32_t bits = static_cast<int32_t>(core ? le(24, 2) : le(28, 2));
+  if (height < 0) height = -height;
+  if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX || bits < 1 || bits > 32) return;
+  const auto w = static_cast<int32_t>(width), hh = static_cast<int32_t>(height);
+  if (bits != 32) {
+    budget_.ChargeKept(w, hh, bits);
+    return;
+  }
+  // A 32-bit picture as read, its fourth bytes as an alpha plane, and the
+  // 24-bit picture it becomes with that picture's copy.
+  budget_.ChargeAsRead(w, hh, 32);
+  budget_.ChargeAsRead(w, hh, 8);
+  budget_.ChargeKept(w, hh, 24);
+}
+
 void TBrixFrameList::LoadBMP(TKsBigStream& stream) {
+  budget_ = TPictureBudget(HeldBitCount);
+  ChargeBmp(stream);
   auto frame = std::make_unique<TBrixFrame>(this);
   TDIBSurface& surface = frame->Surface;
   surface.LoadFromStream(stream);

@@ -169,6 +169,29 @@ TEST(PictureBudget, PicturesOverTheCapAreRefusedFromTheirHeaders) {
   EXPECT_THROW(list.LoadFromStream(in, false, false, false), EPictureTooLarge);
   EXPECT_EQ(list.Count(), 0);
 
+  // An 8-bit BMP of 8192 x 8192 (a header alone): 64 MiB as read and
+  // 256 MiB as kept. The same at 4096 x 4096 is read.
+  for (const auto& [side, refused] : {std::pair{8192, true}, std::pair{4096, false}}) {
+    std::vector<uint8_t> bmp = {'B', 'M'};
+    const auto put = [&bmp](uint32_t v, int bytes) {
+      for (int i = 0; i < bytes; ++i) bmp.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    };
+    put(0, 4), put(0, 4), put(14 + 40 + 1024, 4);                    // file size, reserved, pixels at
+    put(40, 4), put(side, 4), put(side, 4), put(1, 2), put(8, 2);  // info header: size, width, height, planes, bits
+    put(1, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);  // RLE8, sizes, resolution, colours
+    bmp.resize(bmp.size() + 1024 + 4096, 0);                          // the palette and runs of nothing
+    bmp.insert(bmp.end(), {0, 1});                                    // the end of the picture
+    TKsMemoryStream bin(bmp);
+    TBrixFrameList bmp_list;
+    bmp_list.HeldBitCount = 32;
+    if (refused) {
+      EXPECT_THROW(bmp_list.LoadFromStream(bin, false, false, false), EPictureTooLarge);
+    } else {
+      bmp_list.LoadFromStream(bin, false, false, false);
+      EXPECT_EQ(bmp_list.GetFrame(0)->Surface.Width(), 4096);
+    }
+  }
+
   // A progressive 8192 x 8192 JPEG: 192 MiB of coefficients and 256 MiB of
   // picture.
   std::vector<uint8_t> jpeg =
