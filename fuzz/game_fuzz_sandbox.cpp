@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "core/streams/big_stream.h"
+#include "game_fuzz_pictures.h"
 #include "script/functions/sys_func_file.h"
 #include "script/project/project_settings.h"
 
@@ -328,6 +329,8 @@ void TGameSandbox::Plant(uint32_t mask) {
     for (const char* name : {"orba.opb", "original_orba.opb", "main.osb"}) Link(Home() / ".ssh/id_rsa", game / name);
   }
   if ((mask & kPlantDownloadedPackage) != 0 && fs::exists(game / "game.dat")) fs::rename(game / "game.dat", Downloaded());
+  if ((mask & kPlantLargePngs) != 0) PlantLargePngs(game);
+  if ((mask & kPlantLargeJpegAndBrix) != 0) PlantLargeJpegAndBrix(game);
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";

@@ -77,7 +77,11 @@ enum TPlant : uint32_t {
   // of zeros each: "bomb.brx", "bomb.wav", "bomb.avi", "bomb.mid",
   // "bomb.cur", "bomb.txt", "bomb.osb".
   kPlantInflatingEntries = 1u << 24,
-  kPlantAll = (1u << 25) - 1,
+  // Large pictures under the names image items read ("wide.brx" fits the
+  // budget of one picture; the others are refused from their headers):
+  kPlantLargePngs = 1u << 25,         // "wide.brx", "bits.brx", "over.brx", "sparse.brx" (PNG)
+  kPlantLargeJpegAndBrix = 1u << 26,  // "progressive.brx" (JPEG), "layers.brx" (Brix of three layers)
+  kPlantAll = (1u << 27) - 1,
 };
 
 // The apparent size of the planted sparse files.

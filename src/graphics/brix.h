@@ -24,6 +24,7 @@
 #include "graphics/dib_surface.h"
 #include "graphics/dibx.h"
 #include "graphics/graphic_errors.h"
+#include "graphics/picture_budget.h"
 #include "graphics/picture_rgba.h"
 
 namespace orba {
@@ -108,6 +109,11 @@ class TBrixFrame {
   // its depth), with the rectangle lists.
   void CopyToDIBX(TCustomDIBX& target);
   void CopyAlphaToDIBX(TDIBX& target);
+  // As the copies, for a frame about to be dropped: a plain surface of the
+  // frame's depth (24 or 32 bits) takes over the frame's pixels, and a
+  // mask its alpha plane, instead of a second copy; the frame keeps neither.
+  void MoveToDIBX(TCustomDIBX& target);
+  void MoveAlphaToDIBX(TDIBX& target);
   void CopyAlphaToDIB(TDIB& target);
 
   void LoadFromStream(TKsBigStream& stream, const TBrixHeader& header, bool keep_layers);
@@ -129,6 +135,11 @@ class TBrixFrameList {
   int32_t BitCountOverride = 0;
   int32_t IdentCode;
   uint8_t OpaqueBase = 0;
+  // The depth the caller keeps the frames' pictures at (0: as read): a
+  // picture read at another depth is counted with its copy at this one, and
+  // colour PNG and JPEG pictures are decoded straight at 32 bits when it is
+  // 32.
+  int32_t HeldBitCount = 0;
 
   int32_t Count() const { return static_cast<int32_t>(frames_.size()); }
   // Raises EBrixError (the list index error) outside 0..Count-1.
@@ -136,6 +147,8 @@ class TBrixFrameList {
   TBrixFrame* AddFrame();
   void Clear() { frames_.clear(); }
 
+  // Raises EPictureTooLarge, changing nothing, when the planes it would
+  // make pass the budget of the picture last read.
   void TransparentToAlpha(bool also_layers);
 
   // Reads one image from the stream's position. A PNG, BMP or JPEG stream
@@ -150,23 +163,24 @@ class TBrixFrameList {
   void LoadPNG(TKsBigStream& stream);
   void LoadBMP(TKsBigStream& stream);
 
-  // The most pixel bytes all surfaces of one image may hold while it is
-  // read; a file that asks for more is refused.
-  static constexpr int64_t kMaxLoadBytes = int64_t{1} << 30;
-
  private:
   friend class TBrixFrame;
   friend class TBrixLayer;
   void ReadImage(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers);
   void ConvertFrame(TBrixFrame& frame, bool keep_layers);
   void LoadJPEG(TKsBigStream& stream);
-  // Counts a surface about to be made against kMaxLoadBytes and against
+  // Counts a surface about to be made against the picture budget (Kept: a
+  // colour surface the caller keeps, else one held as read) and against
   // what the bytes being read can plausibly describe; raises before
   // anything is allocated.
-  void Charge(int32_t width, int32_t height, int32_t bits);
+  void Charge(int32_t width, int32_t height, int32_t bits, bool kept);
+  // The budget of a one-frame PNG or JPEG picture; raises as Charge.
+  void ChargeSinglePicture(int32_t width, int32_t height, int32_t bits, bool alpha, int64_t work_bytes);
+  // The budget of a BMP picture from its headers at the stream's position.
+  void ChargeBmp(TKsBigStream& stream);
 
   std::vector<std::unique_ptr<TBrixFrame>> frames_;
-  int64_t load_bytes_ = 0;
+  TPictureBudget budget_;
   int64_t load_pixels_ = 0;
   int64_t stored_bytes_ = 0;  // the bytes of the image being read
 };

@@ -253,7 +253,7 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   TDIBSurface& frame_surface = Frame->Surface;
   TBrixFrameList& list = *Frame->Owner;
   const int32_t version = header.Version();
-  list.Charge(frame_surface.Width(), frame_surface.Height(), frame_surface.GetBitCount());
+  list.Charge(frame_surface.Width(), frame_surface.Height(), frame_surface.GetBitCount(), false);
   Surface->ColorTable = frame_surface.ImageTable();
   Surface->SetSize(frame_surface.Width(), frame_surface.Height(), frame_surface.GetBitCount());
   Surface->CommitTable();
@@ -272,7 +272,7 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   const uint8_t compression = header.Compression();
   if (version >= kBrixHeaderRecordVersion && compression == 2) {
     DecodeJpegPlane(block, *Surface, frame_surface);
-    list.Charge(Surface->Width(), Surface->Height(), Surface->GetBitCount());
+    list.Charge(Surface->Width(), Surface->Height(), Surface->GetBitCount(), false);
   } else {
     if (compression == 0)
       block = Inflate(block, PlaneLimit(header, Surface->Width(), Surface->Height(), Surface->GetBitCount()), work);
@@ -282,7 +282,7 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   const int32_t alpha_size = ReadStreamInt(stream);
   if (alpha_size <= 0) return;
   if (AlphaEnabled) TransparentColor = -1;
-  list.Charge(Surface->Width(), Surface->Height(), 8);
+  list.Charge(Surface->Width(), Surface->Height(), 8, false);
   Surface->EnsureAlpha();
   block = TakeBlock(stream, alpha_size, copy);
   if (compression == 0 || compression == 2)
@@ -335,7 +335,7 @@ void TBrixFrame::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header,
   if (layer_count < 0) throw EBrixError("Brix: layer count " + std::to_string(layer_count));
   CheckStoredCount(stream, layer_count, kMinLayerRecord);
 
-  Owner->Charge(width, height, bits);
+  Owner->Charge(width, height, bits, true);
   Surface.SetSize(width, height, bits);
   if (bits <= 8) {
     const int32_t entries = 1 << bits;
@@ -363,7 +363,9 @@ void TBrixFrame::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header,
       for (int32_t k = 0; k < n; ++k) list->push_back(ReadStreamRect(stream));
     }
   }
-  (void)keep_layers;  // the list frees the layers once every frame is read
+  // Tiles of later frames may copy from these layers: the list frees them
+  // once every frame is read (they are counted in the picture's budget).
+  (void)keep_layers;
 }
 
 void TBrixFrame::SaveToStream(TKsBigStream& stream, const TBrixHeader& header) {

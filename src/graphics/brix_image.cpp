@@ -53,6 +53,18 @@ void CopyAlphaRows(TDIBSurface& alpha, const TPixelView& to) {
     std::memcpy(to.Row(y), from.Row(y), static_cast<size_t>(std::min(from.Width, to.Width)));
 }
 
+// Whether every pixel of a 32-bit surface has its fourth byte zero (read
+// without making the pixels private).
+bool FourthBytesZero(TDIBSurface& surface) {
+  const TPixelView v = surface.ReadView();
+  for (int32_t y = 0; y < v.Height; ++y) {
+    const uint8_t* row = v.Row(y);
+    for (int32_t x = 0; x < v.Width; ++x)
+      if (row[4 * x + 3] != 0) return false;
+  }
+  return true;
+}
+
 std::string LowerExtension(const std::string& path) {
   const size_t dot = path.find_last_of('.');
   const size_t slash = path.find_last_of("/\\");
@@ -108,7 +120,11 @@ void TBrixFrame::Compose(TBrixLayer& layer, int32_t index, bool& first) {
   if (!layer.Visible) return;
   TDIBSurface& source = *layer.Surface;
   const bool alpha = source.Alpha() != nullptr && layer.AlphaEnabled;
-  if (alpha && first) Surface.AssignAlpha(*source.Alpha());
+  if (alpha && first) {
+    // The composite's own plane, a copy of the layer's.
+    Owner->Charge(Surface.Width(), Surface.Height(), 8, false);
+    Surface.AssignAlpha(*source.Alpha());
+  }
   if (alpha && index > 0) {
     Surface.DrawAlphaMask(0, 0, 255, source.GetBounds(), source);
   } else if (layer.Opacity >= 255 && (layer.TransparentColor == -1 || (first && Owner->OpaqueBase))) {
@@ -181,6 +197,41 @@ void TBrixFrame::CopyToDIBX(TCustomDIBX& target) {
   target.RectsB = RectsB;
 }
 
+void TBrixFrame::MoveToDIBX(TCustomDIBX& target) {
+  auto* plain = dynamic_cast<TDIBX*>(&target);
+  const int32_t bits = Surface.GetBitCount();
+  if (plain == nullptr || Surface.Empty() || bits != target.BitCount() || (bits != 24 && bits != 32) ||
+      !Surface.CurrentLayout().SameMasks(plain->Surface().CurrentLayout())) {
+    CopyToDIBX(target);
+    Surface.Clear();
+    return;
+  }
+  if (bits == 32 && !FourthBytesZero(Surface)) {
+    // A copy keeps the fourth bytes zero; so does the picture given away.
+    TPixelView v = Surface.WriteView();
+    for (int32_t y = 0; y < v.Height; ++y) {
+      uint8_t* row = v.Row(y);
+      for (int32_t x = 0; x < v.Width; ++x) row[4 * x + 3] = 0;
+    }
+  }
+  Surface.FreeAlpha();
+  plain->TakeOver(Surface);
+  Surface.Clear();
+  target.RectsA = RectsA;
+  target.RectsB = RectsB;
+}
+
+void TBrixFrame::MoveAlphaToDIBX(TDIBX& target) {
+  if (Surface.Alpha() == nullptr) return;
+  TDIBSurface& alpha = *Surface.Alpha();
+  if (alpha.Empty() || alpha.BitCount() != 8) {
+    CopyAlphaToDIBX(target);
+  } else {
+    target.TakeOver(alpha);
+  }
+  Surface.FreeAlpha();
+}
+
 void TBrixFrame::CopyAlphaToDIBX(TDIBX& target) {
   if (Surface.Alpha() == nullptr) return;
   target.SetSize(Surface.Width(), Surface.Height(), 8);
@@ -209,15 +260,30 @@ TBrixFrame* TBrixFrameList::AddFrame() {
 }
 
 void TBrixFrameList::TransparentToAlpha(bool also_layers) {
+  // The planes this makes count in the picture's budget, all before any.
+  for (auto& frame : frames_) {
+    if (!frame->HasAlpha() && !frame->Surface.Empty())
+      budget_.ChargeAsRead(frame->Surface.Width(), frame->Surface.Height(), 8);
+    for (int32_t i = 0; also_layers && i < frame->LayerCount(); ++i) {
+      TDIBSurface& layer = *frame->GetLayer(i)->Surface;
+      if (layer.Alpha() == nullptr && !layer.Empty()) budget_.ChargeAsRead(layer.Width(), layer.Height(), 8);
+    }
+  }
   for (auto& frame : frames_) frame->TransparentToAlpha(also_layers);
 }
 
-void TBrixFrameList::Charge(int32_t width, int32_t height, int32_t bits) {
-  load_bytes_ += std::max<int64_t>(DibRowSize(width, bits == 15 ? 16 : bits), 0) * height;
+void TBrixFrameList::Charge(int32_t width, int32_t height, int32_t bits, bool kept) {
+  if (kept) budget_.ChargeKept(width, height, bits);
+  else budget_.ChargeAsRead(width, height, bits);
   load_pixels_ += int64_t{width} * height;
-  if (load_bytes_ > kMaxLoadBytes) throw EOutOfResources("Brix: the image needs more memory than allowed");
   if (!PlausiblePicture(load_pixels_, stored_bytes_, kMaxPixelsPerPackedByte))
     throw EBrixError("Brix: the image is larger than its data can describe");
+}
+
+void TBrixFrameList::ChargeSinglePicture(int32_t width, int32_t height, int32_t bits, bool alpha, int64_t work_bytes) {
+  budget_.ChargeWork(work_bytes);
+  budget_.ChargeKept(width, height, bits);
+  if (alpha) budget_.ChargeAsRead(width, height, 8);
 }
 
 void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers) {
@@ -226,7 +292,7 @@ void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only,
   const int32_t old_version = Version, old_background = BackgroundColor;
   const uint8_t old_opaque = OpaqueBase;
   frames_.clear();
-  load_bytes_ = 0;
+  budget_ = TPictureBudget(HeldBitCount);
   load_pixels_ = 0;
   stored_bytes_ = stream.Remaining();
   try {
@@ -290,6 +356,7 @@ void TBrixFrameList::ConvertFrame(TBrixFrame& frame, bool keep_layers) {
 // pixels, and the alpha plane (255 opaque) is decoded straight into the
 // surface's own.
 void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
+  budget_ = TPictureBudget(HeldBitCount);
   auto frame = std::make_unique<TBrixFrame>(this);
   TDIBSurface& surface = frame->Surface;
   surface.EnsureAlpha();
@@ -299,6 +366,10 @@ void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
     TZelPNG png;
     png.OpacityAlpha = true;
     png.UseAlphaTarget(&alpha);
+    png.RgbBitCount = HeldBitCount == 32 ? 32 : 24;
+    png.OnPictureSize = [this](int32_t width, int32_t height, int32_t bits, bool with_alpha) {
+      ChargeSinglePicture(width, height, bits, with_alpha, 0);
+    };
     png.LoadFromStream(stream);
     key = png.TransparentColor;
     png.SetKeyColor(-1);
@@ -323,7 +394,44 @@ void TBrixFrameList::LoadPNG(TKsBigStream& stream) {
   frames_.push_back(std::move(frame));
 }
 
+void TBrixFrameList::ChargeBmp(TKsBigStream& stream) {
+  // The file header (14 bytes), the info header's size, then its width,
+  // height and depth: 16-bit fields in the 12-byte form, else 32-bit ones
+  // (a negative height is a picture stored top down). A header that does
+  // not parse is left to the reader to refuse.
+  constexpr size_t kFileHeader = 14, kPeek = 30;
+  constexpr uint32_t kCoreHeader = 12;
+  uint8_t h[kPeek] = {};
+  const int64_t start = stream.GetPosition();
+  const int64_t got = stream.Read(h, kPeek);
+  stream.SetPosition(start);
+  if (got < static_cast<int64_t>(kPeek)) return;
+  const auto le = [&h](size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | h[at + static_cast<size_t>(i)];
+    return v;
+  };
+  const bool core = le(kFileHeader, 4) == kCoreHeader;
+  const int64_t width = core ? le(18, 2) : static_cast<int32_t>(le(18, 4));
+  int64_t height = core ? le(20, 2) : static_cast<int32_t>(le(22, 4));
+  const int32_t bits = static_cast<int32_t>(core ? le(24, 2) : le(28, 2));
+  if (height < 0) height = -height;
+  if (width < 1 || height < 1 || width > INT32_MAX || height > INT32_MAX || bits < 1 || bits > 32) return;
+  const auto w = static_cast<int32_t>(width), hh = static_cast<int32_t>(height);
+  if (bits != 32) {
+    budget_.ChargeKept(w, hh, bits);
+    return;
+  }
+  // A 32-bit picture as read, its fourth bytes as an alpha plane, and the
+  // 24-bit picture it becomes with that picture's copy.
+  budget_.ChargeAsRead(w, hh, 32);
+  budget_.ChargeAsRead(w, hh, 8);
+  budget_.ChargeKept(w, hh, 24);
+}
+
 void TBrixFrameList::LoadBMP(TKsBigStream& stream) {
+  budget_ = TPictureBudget(HeldBitCount);
+  ChargeBmp(stream);
   auto frame = std::make_unique<TBrixFrame>(this);
   TDIBSurface& surface = frame->Surface;
   surface.LoadFromStream(stream);
@@ -341,10 +449,14 @@ void TBrixFrameList::LoadBMP(TKsBigStream& stream) {
 }
 
 void TBrixFrameList::LoadJPEG(TKsBigStream& stream) {
+  budget_ = TPictureBudget(HeldBitCount);
   std::vector<uint8_t> bytes(static_cast<size_t>(stream.Remaining()));
   stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   auto frame = std::make_unique<TBrixFrame>(this);
-  frame->Surface.LoadJpeg(bytes.data(), bytes.size());
+  frame->Surface.LoadJpeg(bytes.data(), bytes.size(), HeldBitCount == 32 ? 32 : 24,
+                          [this](int32_t width, int32_t height, int32_t bits, int64_t work_bytes) {
+                            ChargeSinglePicture(width, height, bits, false, work_bytes);
+                          });
   frames_.clear();
   frames_.push_back(std::move(frame));
 }

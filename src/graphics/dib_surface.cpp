@@ -474,11 +474,18 @@ void TDIBSurface::SaveToFileEx(const std::string& path, TDIBSurface* alpha) {
   deep.TDIB::SaveToFile(path);
 }
 
-void TDIBSurface::LoadJpeg(const uint8_t* data, size_t size) {
+void TDIBSurface::LoadJpeg(const uint8_t* data, size_t size, int32_t colour_bits, const TJpegPlan& plan) {
+  const bool wide = colour_bits == 32;
   struct TSurfaceSink final : TJpegRowSink {
     TDIBSurface& Surface;
+    const TJpegPlan& OnPlan;
+    int32_t ColourBits;
     TPixelView View{};
-    explicit TSurfaceSink(TDIBSurface& surface) : Surface(surface) {}
+    TSurfaceSink(TDIBSurface& surface, const TJpegPlan& plan, int32_t bits)
+        : Surface(surface), OnPlan(plan), ColourBits(bits) {}
+    void Plan(int32_t width, int32_t height, int32_t components, int64_t work_bytes) override {
+      if (OnPlan) OnPlan(width, height, components == 1 ? 8 : ColourBits, work_bytes);
+    }
     void Start(int32_t width, int32_t height, int32_t components) override {
       Surface.FreeAlpha();
       if (components == 1) {
@@ -486,13 +493,21 @@ void TDIBSurface::LoadJpeg(const uint8_t* data, size_t size) {
         Surface.SetSize(width, height, 8);
         Surface.CommitTable();
       } else {
-        Surface.SetSize(width, height, 24);
+        Surface.SetSize(width, height, ColourBits);
       }
       View = Surface.WriteView();
     }
     uint8_t* Row(int32_t y) override { return View.Row(y); }
-  } sink(*this);
-  DecodeJpegRows(data, size, true, sink);
+  } sink(*this, plan, wide ? 32 : 24);
+  DecodeJpegRows(data, size, wide ? EJpegColourOrder::kBgrx : EJpegColourOrder::kBgr, sink);
+  if (!wide || GetBitCount() != 32 || Empty()) return;
+  // libjpeg fills the fourth bytes; a 32-bit picture of this system keeps
+  // them zero.
+  TPixelView v = WriteView();
+  for (int32_t y = 0; y < v.Height; ++y) {
+    uint8_t* row = v.Row(y);
+    for (int32_t x = 0; x < v.Width; ++x) row[4 * x + 3] = 0;
+  }
 }
 
 TJpegImage TDIBSurface::ToJpegImage() {

@@ -112,11 +112,15 @@ class TDIBSurface : public TDIB {
   void SaveToFileEx(const std::string& path, TDIBSurface* alpha);
   void SaveToFile(const std::string& path) override { SaveToFileEx(path, nullptr); }
 
-  // A JPEG picture becomes the surface, decoded straight into its rows: 24
-  // bits, or 8 bits with a grey ramp for a grey image. The alpha plane is
-  // dropped. Raises EJpegError for data that is not a readable JPEG (the
-  // surface is then partly written).
-  void LoadJpeg(const uint8_t* data, size_t size);
+  // A JPEG picture becomes the surface, decoded straight into its rows:
+  // ColourBits (24, or 32 with the fourth bytes zero), or 8 bits with a grey
+  // ramp for a grey image. The alpha plane is dropped. Plan, when given, is
+  // told the size, the depth and libjpeg's own whole-picture bytes before
+  // anything of the picture's size is allocated, and may raise to refuse it.
+  // Raises EJpegError for data that is not a readable JPEG (the surface is
+  // then partly written).
+  using TJpegPlan = std::function<void(int32_t width, int32_t height, int32_t bit_count, int64_t work_bytes)>;
+  void LoadJpeg(const uint8_t* data, size_t size, int32_t colour_bits = 24, const TJpegPlan& plan = {});
   // The surface as RGB for the JPEG encoder.
   TJpegImage ToJpegImage();
 

@@ -18,6 +18,9 @@ class TDIBX : public TCustomDIBX {
   TDIBX();
 
   TDIBSurface& Surface() { return *FSurface; }
+  // Shares Source's pixels (no copy) and takes its size and depth; the
+  // first write of either side makes its pixels its own.
+  void TakeOver(TDIBSurface& source);
 
   int32_t BitCount() override { return FSurface->GetBitCount(); }
   // Converts the pixels to the new depth (15 and 16 as 5-5-5 and 5-6-5).

@@ -62,7 +62,7 @@ struct TDecodeState {
   TErrorManager Errors;
 };
 
-bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size, bool bgr) {
+bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size, EJpegColourOrder order) {
   if (setjmp(st.Errors.Jump)) return false;
   jpeg_create_decompress(&st.Info);
   jpeg_mem_src(&st.Info, data, static_cast<unsigned long>(size));
@@ -71,16 +71,37 @@ bool DecodeHeader(TDecodeState& st, const uint8_t* data, size_t size, bool bgr) 
     case JCS_GRAYSCALE: st.Info.out_color_space = JCS_GRAYSCALE; break;
     case JCS_CMYK:
     case JCS_YCCK: st.Info.out_color_space = JCS_CMYK; break;
-    default: st.Info.out_color_space = bgr ? JCS_EXT_BGR : JCS_RGB; break;
+    default:
+      st.Info.out_color_space = order == EJpegColourOrder::kBgrx  ? JCS_EXT_BGRX
+                                : order == EJpegColourOrder::kBgr ? JCS_EXT_BGR
+                                                                  : JCS_RGB;
+      break;
   }
   jpeg_calc_output_dimensions(&st.Info);
   return true;
 }
 
+// The bytes libjpeg holds for the whole picture: the coefficients of every
+// component (two bytes each, 64 a block, blocks padded to whole MCUs) when
+// the picture comes in more than one scan (progressive, or components in
+// scans of their own); nothing else of its buffers grows with the picture.
+int64_t WholePictureWorkBytes(const jpeg_decompress_struct& info) {
+  if (!info.progressive_mode && info.comps_in_scan >= info.num_components) return 0;
+  int64_t bytes = 0;
+  for (int ci = 0; ci < info.num_components; ++ci) {
+    const jpeg_component_info& c = info.comp_info[ci];
+    const int64_t h = std::max(c.h_samp_factor, 1), v = std::max(c.v_samp_factor, 1);
+    const int64_t columns = (int64_t{c.width_in_blocks} + h - 1) / h * h;
+    const int64_t rows = (int64_t{c.height_in_blocks} + v - 1) / v * v;
+    bytes += columns * rows * DCTSIZE2 * static_cast<int64_t>(sizeof(JCOEF));
+  }
+  return bytes;
+}
+
 // CMYK as Adobe programs write it (inverted when the Adobe marker is there)
-// to three bytes a pixel, red first or blue first.
-void CmykRowToColour(const uint8_t* from, uint8_t* to, size_t count, bool inverted, bool bgr) {
-  for (size_t i = 0; i < count; ++i) {
+// to three bytes a pixel (Step bytes apart), red first or blue first.
+void CmykRowToColour(const uint8_t* from, uint8_t* to, size_t count, bool inverted, bool bgr, size_t step) {
+  for (size_t i = 0; i < count; ++i, to += step) {
     uint32_t c = from[4 * i], m = from[4 * i + 1], y = from[4 * i + 2], k = from[4 * i + 3];
     if (!inverted) {
       c = 255 - c;
@@ -88,22 +109,24 @@ void CmykRowToColour(const uint8_t* from, uint8_t* to, size_t count, bool invert
       y = 255 - y;
       k = 255 - k;
     }
-    to[3 * i + (bgr ? 2 : 0)] = static_cast<uint8_t>(c * k / 255);
-    to[3 * i + 1] = static_cast<uint8_t>(m * k / 255);
-    to[3 * i + (bgr ? 0 : 2)] = static_cast<uint8_t>(y * k / 255);
+    to[bgr ? 2 : 0] = static_cast<uint8_t>(c * k / 255);
+    to[1] = static_cast<uint8_t>(m * k / 255);
+    to[bgr ? 0 : 2] = static_cast<uint8_t>(y * k / 255);
   }
 }
 
 // Decodes every row into the sink; CMYK rows pass through `cmyk` (four bytes
 // a pixel of the row) and are converted.
-bool DecodeRows(TDecodeState& st, TJpegRowSink& sink, uint8_t* cmyk, bool bgr) {
+bool DecodeRows(TDecodeState& st, TJpegRowSink& sink, uint8_t* cmyk, EJpegColourOrder order) {
   if (setjmp(st.Errors.Jump)) return false;
   jpeg_start_decompress(&st.Info);
   while (st.Info.output_scanline < st.Info.output_height) {
     const int32_t y = static_cast<int32_t>(st.Info.output_scanline);
     JSAMPROW row = cmyk != nullptr ? cmyk : sink.Row(y);
     if (jpeg_read_scanlines(&st.Info, &row, 1) != 1) return false;
-    if (cmyk != nullptr) CmykRowToColour(cmyk, sink.Row(y), st.Info.output_width, st.Info.saw_Adobe_marker, bgr);
+    if (cmyk != nullptr)
+      CmykRowToColour(cmyk, sink.Row(y), st.Info.output_width, st.Info.saw_Adobe_marker,
+                      order != EJpegColourOrder::kRgb, order == EJpegColourOrder::kBgrx ? 4 : 3);
   }
   jpeg_finish_decompress(&st.Info);
   return true;
@@ -142,14 +165,16 @@ std::string JpegMessage(const char* text) { return std::string("JPEG: ") + text;
 
 }  // namespace
 
-void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& sink) {
+void DecodeJpegRows(const uint8_t* data, size_t size, EJpegColourOrder order, TJpegRowSink& sink) {
   if (data == nullptr || size == 0) throw EJpegError(JpegMessage("empty data"));
   // Zeroed, so that destroying is safe however far creation got.
   TDecodeState st{};
   InitErrors(st.Errors);
   st.Info.err = &st.Errors.Pub;
-  bool ok = DecodeHeader(st, data, size, bgr);
-  const int components = ok ? st.Info.output_components : 0;
+  bool ok = DecodeHeader(st, data, size, order);
+  // Samples a pixel as the picture stores them (the fourth byte of BGRX is
+  // not one).
+  const int components = !ok ? 0 : st.Info.out_color_space == JCS_EXT_BGRX ? 3 : st.Info.output_components;
   const uint64_t pixels = ok ? uint64_t{st.Info.output_width} * st.Info.output_height : 0;
   const char* refusal = nullptr;
   if (ok && (pixels == 0 || pixels > static_cast<uint64_t>(kMaxImagePixels) ||
@@ -162,14 +187,17 @@ void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& si
   std::vector<uint8_t> cmyk;
   if (ok && refusal == nullptr) {
     try {
-      if (components == 4) cmyk.resize(size_t{4} * st.Info.output_width);
-      sink.Start(static_cast<int32_t>(st.Info.output_width), static_cast<int32_t>(st.Info.output_height),
-                 components == 1 ? 1 : 3);
+      const int32_t width = static_cast<int32_t>(st.Info.output_width);
+      const int32_t height = static_cast<int32_t>(st.Info.output_height);
+      const bool grey = st.Info.out_color_space == JCS_GRAYSCALE;
+      sink.Plan(width, height, grey ? 1 : 3, WholePictureWorkBytes(st.Info));
+      if (st.Info.out_color_space == JCS_CMYK) cmyk.resize(size_t{4} * st.Info.output_width);
+      sink.Start(width, height, grey ? 1 : order == EJpegColourOrder::kBgrx ? 4 : 3);
     } catch (...) {  // cleaned up, then rethrown
       jpeg_destroy_decompress(&st.Info);
       throw;
     }
-    ok = DecodeRows(st, sink, cmyk.empty() ? nullptr : cmyk.data(), bgr);
+    ok = DecodeRows(st, sink, cmyk.empty() ? nullptr : cmyk.data(), order);
   }
   std::string message = st.Errors.Message;
   jpeg_destroy_decompress(&st.Info);

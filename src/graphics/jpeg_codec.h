@@ -30,19 +30,33 @@ struct TJpegImage {
 // Raises EJpegError for data that is not a readable JPEG.
 TJpegImage DecodeJpeg(const uint8_t* data, size_t size);
 
-// Where DecodeJpegRows puts the rows: Start is called once with the size and
-// the bytes per pixel (1: grey; 3: colour, in the order asked for), Row then
-// answers the place of each row. A sink may throw from Start only.
+// Where DecodeJpegRows puts the rows: Plan is told the size, the components
+// and the bytes libjpeg itself will hold for the whole picture (the
+// coefficients of a progressive or multi-scan picture) before anything of
+// the picture's size is allocated; Start is then called once with the size
+// and the bytes per pixel (1: grey; 3: colour, in the order asked for; 4:
+// colour as blue, green, red and a fourth byte), Row then answers the place
+// of each row. A sink may throw from Plan and Start only.
 class TJpegRowSink {
  public:
   virtual ~TJpegRowSink() = default;
+  virtual void Plan(int32_t width, int32_t height, int32_t components, int64_t work_bytes) {
+    (void)width, (void)height, (void)components, (void)work_bytes;
+  }
   virtual void Start(int32_t width, int32_t height, int32_t components) = 0;
   virtual uint8_t* Row(int32_t y) = 0;
 };
 
+// How DecodeJpegRows lays out colour pixels.
+enum class EJpegColourOrder { kRgb, kBgr, kBgrx };
+
 // As DecodeJpeg, straight into the sink's rows; colour as blue, green, red
-// when `bgr` is set. The rows are partly written when it raises.
-void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& sink);
+// when `bgr` is set, with a fourth byte a pixel (of no set value) for kBgrx.
+// The rows are partly written when it raises.
+void DecodeJpegRows(const uint8_t* data, size_t size, EJpegColourOrder order, TJpegRowSink& sink);
+inline void DecodeJpegRows(const uint8_t* data, size_t size, bool bgr, TJpegRowSink& sink) {
+  DecodeJpegRows(data, size, bgr ? EJpegColourOrder::kBgr : EJpegColourOrder::kRgb, sink);
+}
 
 // Encodes baseline JFIF at `quality` (clamped to 1..100), as libjpeg's
 // defaults do for that quality. Raises EJpegError on bad dimensions.

@@ -89,8 +89,9 @@ constexpr int32_t kMaxDataChunk = 100000;
 // Compressed bytes handed to zlib at a time.
 constexpr size_t kInflatePiece = 32768;
 // Filtered images up to this size are inflated in one call; larger ones, row
-// by row, so that a huge picture is not held twice.
-constexpr size_t kMaxWholeImageData = size_t{256} << 20;
+// by row, so that a large picture is not held twice (its filtered rows are
+// as large as the picture itself).
+constexpr size_t kMaxWholeImageData = size_t{32} << 20;
 // The filtered image and the joined IDAT data of a whole-buffer decode.
 thread_local TKeptBlock t_filtered_scratch;
 thread_local TKeptBlock t_joined_scratch;
@@ -372,7 +373,7 @@ void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
       break;
     case kRgb:
       if (depth_ != 8 && depth_ != 16) throw EZelPNG(kDepth);
-      target_bits_ = 24;
+      target_bits_ = png_.RgbBitCount == 32 ? 32 : 24;
       src_bpp_ = depth_ * (alpha_ ? 4 : 3);
       break;
     default:
@@ -586,6 +587,21 @@ void TPngReader::ConvertRow(const uint8_t* raw, int32_t count, uint8_t* out, uin
   }
 }
 
+// Spreads Count pixels of three bytes at the row's start to four bytes each
+// (the fourth zero), from the last pixel back so that none is overwritten
+// before it is moved.
+void WidenRow(uint8_t* row, int32_t count) {
+  for (size_t i = static_cast<size_t>(count); i-- > 0;) {
+    uint8_t* to = row + 4 * i;
+    const uint8_t* from = row + 3 * i;
+    const uint8_t b = from[0], g = from[1], r = from[2];
+    to[0] = b;
+    to[1] = g;
+    to[2] = r;
+    to[3] = 0;
+  }
+}
+
 // Per-index alpha: a single fully transparent index keys the picture;
 // anything else needs an alpha plane (answers true).
 bool TPngReader::ResolvePaletteAlpha() {
@@ -662,6 +678,7 @@ void TPngReader::DecodeImage(size_t chunk_pos) {
     throw EZelPNG(kReadError);
   const bool index_alpha = ResolvePaletteAlpha();
   const bool use_alpha = alpha_ || index_alpha;
+  if (png_.OnPictureSize) png_.OnPictureSize(width_, height_, target_bits_, use_alpha);
   const TPlanes planes = PrepareImage(use_alpha);
   if (!DecodeWhole(chunk_pos, planes)) {
     StartInflate(chunk_pos);
@@ -755,7 +772,7 @@ void TPngReader::DecodeRows(const TPlanes& planes, NextRow next_row) {
   const std::vector<uint8_t> zero_row(full_bytes + 1);
   std::vector<uint8_t> pass_out, pass_alpha;
   if (interlace_) {
-    pass_out.resize(static_cast<size_t>(width_) * 3 + 8);
+    pass_out.resize(static_cast<size_t>(width_) * 4 + 8);
     pass_alpha.resize(static_cast<size_t>(width_) + 8);
   }
   for (int p = 0; p < PassCount(interlace_ != 0); ++p) {
@@ -776,6 +793,7 @@ void TPngReader::DecodeRows(const TPlanes& planes, NextRow next_row) {
       uint8_t* arow = planes.AlphaRow(y);
       if (!interlace_) {
         ConvertRow(cur + 1, pw, row, alpha_ ? arow : nullptr);
+        if (target_bits_ == 32) WidenRow(row, pw);
       } else {
         ConvertRow(cur + 1, pw, pass_out.data(), pass_alpha.data());
         StoreInterlaced(pass, pw, pass_out.data(), pass_alpha.data(), row, arow);
@@ -803,6 +821,8 @@ void TPngReader::StoreInterlaced(const TPass& pass, int32_t count, const uint8_t
         break;
       }
       case 8: row[x] = pixels[static_cast<size_t>(i)]; break;
+      // The fourth byte of a 32-bit pixel stays the zero it was made with.
+      case 32: std::memcpy(row + 4 * x, &pixels[static_cast<size_t>(i) * 3], 3); break;
       default: std::memcpy(row + 3 * x, &pixels[static_cast<size_t>(i) * 3], 3);
     }
     if (alpha_) alpha_row[x] = alpha[static_cast<size_t>(i)];

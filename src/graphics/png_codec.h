@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/streams/big_stream.h"
@@ -72,6 +73,14 @@ class TZelPNG {
   uint8_t GifgBytes[4] = {};
   bool SkipMacHeader = true;
   int32_t BitDepth = 0;
+  // The depth a colour (RGB) picture is decoded at: 24, or 32 (blue, green,
+  // red and a zero byte) for a caller that keeps its pictures at 32 bits and
+  // would otherwise copy them.
+  int32_t RgbBitCount = 24;
+  // Told the size, depth and alpha plane of the picture once the header is
+  // read and before anything of its size is allocated; may raise to refuse
+  // the picture.
+  std::function<void(int32_t width, int32_t height, int32_t bit_count, bool alpha)> OnPictureSize;
 
  private:
   TDIB own_alpha_;

@@ -40,14 +40,15 @@ TKeyParts SplitKey(const std::string& key) {
   return parts;
 }
 
-// The frame's picture into the cached frame's surface and mask.
+// The frame's picture into the cached frame's surface and mask; the frame
+// gives its pixels away (one copy of a picture is held, not two).
 void FillFrame(TBrixItemFrame& target, TBrixFrame& frame, bool mask_wanted) {
-  frame.CopyToDIBX(*target.DIB);
-  target.DIB->TransparentColor = target.DIB->ColorToPixel(frame.TransparentColor);
   if (frame.HasAlpha() || mask_wanted) {
     target.EnsureMask();
-    frame.CopyAlphaToDIBX(*target.Mask);
+    frame.MoveAlphaToDIBX(*target.Mask);
   }
+  frame.MoveToDIBX(*target.DIB);
+  target.DIB->TransparentColor = target.DIB->ColorToPixel(frame.TransparentColor);
 }
 
 // Reads the picture file of Parts into List: at the cache's depth when the
@@ -55,6 +56,7 @@ void FillFrame(TBrixItemFrame& target, TBrixFrame& frame, bool mask_wanted) {
 void LoadFrameList(TVrFileManager& files, const TBrixCollection& cache, const TKeyParts& parts,
                    TBrixFrameList& list) {
   if (cache.Dither) list.BitCountOverride = cache.BitCount;
+  list.HeldBitCount = cache.BitCount;
   TKsMemoryStream stream;
   files.LoadToStream(stream, parts.FileName, kMaxPictureFileBytes);
   list.LoadFromStream(stream, false, false, false);

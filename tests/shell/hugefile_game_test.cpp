@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 using test::ExpectContains;
 
-constexpr int64_t kMB = 1024;  // in the kilobytes peak_rss_kb counts
+constexpr int64_t kMB = test::kPeakMB;
 
 // Writes Folder/game.dat: a package (directory version 0, every entry
 // packed) of one entry "bomb.txt" that unpacks to the text given, or with

@@ -134,6 +134,9 @@ inline constexpr bool kAddressSanitizer = false;
 inline constexpr bool kAddressSanitizer = false;
 #endif
 
+// Kilobytes in a megabyte, as peak_rss_kb counts.
+inline constexpr long long kPeakMB = 1024;
+
 // PlayGame with the address sanitizer's quarantine off: freed blocks that
 // wait there would count every file a run reads at once in its peak.
 inline CommandResult PlayGameUnquarantined(const std::string& game, int ticks,

@@ -1,0 +1,37 @@
+#include "graphics/picture_budget.h"
+
+#include <string>
+
+namespace orba {
+
+int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count) {
+  const int64_t row = DibRowSize(width, bit_count == 15 ? 16 : bit_count);
+  if (row < 0 || height < 0 || height > INT32_MAX) return -1;
+  return row * height;
+}
+
+void TPictureBudget::ChargeKept(int32_t width, int32_t height, int32_t bit_count) {
+  int64_t bytes = SurfaceBytes(width, height, bit_count);
+  const int32_t held = held_bit_count_;
+  if (bytes >= 0 && held > 0 && held != bit_count) {
+    const int64_t copy = SurfaceBytes(width, height, held);
+    bytes = copy < 0 ? -1 : bytes + copy;
+  }
+  Add(bytes);
+}
+
+void TPictureBudget::ChargeAsRead(int32_t width, int32_t height, int32_t bit_count) {
+  Add(SurfaceBytes(width, height, bit_count));
+}
+
+void TPictureBudget::ChargeWork(int64_t bytes) { Add(bytes); }
+
+void TPictureBudget::Add(int64_t bytes) {
+  // Checked against what is left, so that no sum can overflow.
+  if (bytes < 0 || bytes > kMaxPictureBytes - total_)
+    throw EPictureTooLarge("picture refused: its surfaces need more than " + std::to_string(kMaxPictureBytes) +
+                           " bytes");
+  total_ += bytes;
+}
+
+}  // namespace orba

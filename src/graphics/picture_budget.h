@@ -1,0 +1,58 @@
+// What the surfaces of one picture may cost while it is read and held.
+//
+// A picture is counted surface by surface as its reader is about to make
+// each one, from the sizes its header gives: every frame, every layer, every
+// alpha plane, the copy its holder makes at its own depth, and the whole-
+// picture buffers of the decoder itself. A picture whose count would pass
+// kMaxPictureBytes is refused before that surface is allocated, as a picture
+// that does not decode.
+#pragma once
+
+#include <cstdint>
+
+#include "graphics/dib.h"
+#include "graphics/graphic_errors.h"
+
+namespace orba {
+
+// The most bytes all surfaces of one picture may take together: one picture
+// of the largest size at 32 bits (256 MiB).
+inline constexpr int64_t kMaxPictureBytes = kMaxImageBytes;
+
+// A picture refused for what its surfaces would cost.
+class EPictureTooLarge : public EInvalidGraphic {
+ public:
+  using EInvalidGraphic::EInvalidGraphic;
+};
+
+// Pixel bytes of a bitmap (rows padded to 4 bytes; 15 bits held as 16);
+// -1 for a size out of range.
+int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count);
+
+class TPictureBudget {
+ public:
+  // HeldBitCount: the depth the picture's holder keeps colour surfaces at
+  // (0: as read). A kept surface read at another depth costs its copy at
+  // that depth as well.
+  explicit TPictureBudget(int32_t held_bit_count = 0) : held_bit_count_(held_bit_count) {}
+
+  int32_t HeldBitCount() const { return held_bit_count_; }
+  void SetHeldBitCount(int32_t bits) { held_bit_count_ = bits; }
+  int64_t Total() const { return total_; }
+  void Reset() { total_ = 0; }
+
+  // A colour surface that the holder keeps (a frame, a one-frame picture).
+  void ChargeKept(int32_t width, int32_t height, int32_t bit_count);
+  // A surface that lives only while the picture is read (a layer), or an
+  // 8-bit alpha plane (bit_count 8), held as it is.
+  void ChargeAsRead(int32_t width, int32_t height, int32_t bit_count);
+  // The decoder's own buffers of the whole picture.
+  void ChargeWork(int64_t bytes);
+
+ private:
+  void Add(int64_t bytes);
+  int32_t held_bit_count_;
+  int64_t total_ = 0;
+};
+
+}  // namespace orba
