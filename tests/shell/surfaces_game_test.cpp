@@ -90,6 +90,12 @@ class BothSurfaces : public ::testing::Test {
   test::TempDir dir_;
 };
 
+// The surfaces game's picture: 12 x 12 of red 100, green 50, blue 20.
+void WriteSurfacesPicture(const std::string& game) {
+  const std::string script = test::CellPicturesScript("cells('pic.brx', 12, 12, [(100, 50, 20)])\n");
+  ASSERT_EQ(test::RunCommand({ORBA_PYTHON, "-c", script, game}).exit_code, 0);
+}
+
 class BothSurfacesGame : public BothSurfaces, public ::testing::WithParamInterface<std::string> {};
 
 // The test games, each a folder holding orba.opb.txt, but "busy" and
@@ -116,6 +122,7 @@ TEST_P(BothSurfacesGame, SameFramesAndFiles) {
   test::BuildGame(name, pristine, true, {}, extra);
   if (name == "pictures")
     ASSERT_EQ(test::RunPython("fixtures/pictures_game_fixture.py", {"write", pristine}).exit_code, 0);
+  if (name == "surfaces") WriteSurfacesPicture(pristine);
   if (name == "kinds") {
     ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"make", dir_ / "brix"}).exit_code, 0);
     fs::copy_file(dir_ / "brix/scrambled_tiles.brx", pristine + "/scrambled_tiles.brx");
@@ -125,6 +132,24 @@ TEST_P(BothSurfacesGame, SameFramesAndFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Games, BothSurfacesGame, ::testing::ValuesIn(TestGames()),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
+
+// Brightness makes each image its own adjusted copy of the picture, on the
+// surface the rule chooses: 60 added to every channel (saturating), 80
+// taken off (down to 0), in both modes.
+TEST_F(BothSurfaces, BrightenedPicturesInBothModes) {
+  const std::string pristine = dir_ / "pristine";
+  test::BuildGame("surfaces", pristine, true);
+  WriteSurfacesPicture(pristine);
+  for (const std::string mode : {"memory", "directdraw"}) {
+    const std::string run = dir_ / mode, shot = dir_ / (mode + ".png");
+    fs::copy(pristine, run, fs::copy_options::recursive);
+    ASSERT_EQ(test::PlayGame(run, 3, {"--screenshot", shot, "--surfaces", mode}).exit_code, 0);
+    EXPECT_EQ(test::PngPixels(shot, "(5, 5), (25, 5), (41, 5), (0, 40)"),
+              "[(100, 50, 20), (160, 110, 80), (20, 0, 0), (30, 60, 90)]\n")
+        << mode;
+    EXPECT_TRUE(fs::exists(run + "/shot.brx")) << mode;
+  }
+}
 
 TEST_F(BothSurfaces, DemoSameFramesAndFiles) {
   const std::string pristine = dir_ / "pristine";
