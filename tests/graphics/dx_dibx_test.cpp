@@ -11,8 +11,10 @@
 
 #include "graphics/dibx.h"
 #include "graphics/dx_dibx.h"
+#include "graphics/surface_files.h"
 #include "platform/direct_draw_memory.h"
 #include "platform/screen_manager.h"
+#include "support/test_support.h"
 
 namespace orba {
 namespace {
@@ -328,6 +330,34 @@ TEST_F(DxDIBXTest, TheRuleChoosesDirectDrawUnlessForcedToSystemMemory) {
   EXPECT_NE(dynamic_cast<TDIBX*>(NewDrawingSurface().get()), nullptr);
   SetScreenManager(nullptr);
   EXPECT_NE(dynamic_cast<TDIBX*>(NewDrawingSurface().get()), nullptr);
+}
+
+// Picture files go in and out of a DirectDraw surface through its device
+// context as they do for a memory surface: a 24-bit BMP written from one,
+// read back into either kind at 32 bits, pixel for pixel.
+TEST_F(DxDIBXTest, PictureFilesThroughTheDeviceContext) {
+  test::TempDir dir;
+  TDxDIBX written;
+  written.SetSize(5, 3, 32);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) written.SetPixel(x, y, static_cast<uint32_t>(0x102030 * (x + 1) + 0x050301 * y));
+  SaveDIBXToFile(written, dir / "out.bmp");
+  TDxDIBX read;
+  read.SetSize(1, 1, 32);
+  TDIBX memory;
+  memory.SetSize(1, 1, 32);
+  LoadDIBXFromFile(read, dir / "out.bmp");
+  LoadDIBXFromFile(memory, dir / "out.bmp");
+  ASSERT_EQ((std::pair{read.Width(), read.Height()}), (std::pair{5, 3}));
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 5; ++x) {
+      EXPECT_EQ(read.GetPixel(x, y), written.GetPixel(x, y)) << x << "," << y;
+      EXPECT_EQ(memory.GetPixel(x, y), written.GetPixel(x, y)) << x << "," << y;
+    }
+  // Nothing stays locked or held.
+  EXPECT_EQ(draw_->LastSurface()->LocksHeld(), 0);
+  EXPECT_EQ(read.GetDC(), read.GetDC());
+  read.ReleaseDC();
 }
 
 // The base class's draws land the same on both kinds of surface.
