@@ -38,7 +38,9 @@
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/still_image.h"
+#include "platform/direct_draw_memory.h"
 #include "platform/headless/memory_video.h"
+#include "platform/headless/single_mode_screen.h"
 #include "shell/screen_copy.h"
 
 namespace {
@@ -200,8 +202,21 @@ void FindObject(benchmark::State& state) {
 }
 BENCHMARK(FindObject)->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)->Arg(100000);
 
-// One repaint tick of N pictures: the whole screen is dirty, then Idle,
-// Draw and the present into the window's picture, as the player does them.
+// One repaint tick: the whole screen is dirty, then Idle, Draw and the
+// present into the window's picture, as the player does them.
+void PaintTick(TOrbaBaseList& m, TMemoryVideo& video, std::vector<uint32_t>& frame) {
+  TOrbaBase* root = m.GetBase(0);
+  std::vector<TRect> rects;
+  root->InvalidateAll();
+  m.Idle_();
+  m.Draw();
+  for (int32_t r = 0; r < root->Dirty.Count(); ++r) rects.push_back(root->Dirty.Get(r));
+  PresentScreen(video, root->GetDIB(), rects, m.Width, m.Height, frame);
+  root->Dirty.Clear();
+  m.GetBase(1)->Dirty.Clear();
+}
+
+// One repaint tick of N pictures.
 void RepaintTick(benchmark::State& state) {
   const auto n = static_cast<int32_t>(state.range(0));
   FrameTime = 15;
@@ -210,22 +225,69 @@ void RepaintTick(benchmark::State& state) {
   TMemoryVideo video;
   video.CreateWindow(kWidth, kHeight, "objects");
   std::vector<uint32_t> frame;
-  TOrbaBase* root = m->GetBase(0);
-  std::vector<TRect> rects;
-  auto tick = [&] {
-    root->InvalidateAll();
-    m->Idle_();
-    m->Draw();
-    rects.clear();
-    for (int32_t r = 0; r < root->Dirty.Count(); ++r) rects.push_back(root->Dirty.Get(r));
-    PresentScreen(video, root->GetDIB(), rects, kWidth, kHeight, frame);
-    root->Dirty.Clear();
-    m->GetBase(1)->Dirty.Clear();
-  };
-  tick();
-  for (auto _ : state) tick();
+  PaintTick(*m, video, frame);
+  for (auto _ : state) PaintTick(*m, video, frame);
 }
 BENCHMARK(RepaintTick)->Arg(10)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The screen manager of the player for as long as it lives, running
+// accelerated (pictures and screens on DirectDraw surfaces) or forced to
+// system memory (memory bitmaps), as --surfaces chooses.
+class TSurfaceMode {
+ public:
+  explicit TSurfaceMode(bool accelerated) {
+    auto screen = std::make_shared<TSingleModeScreen>(video_);
+    const auto draw = std::make_shared<TMemoryDirectDraw>();
+    screen->SetDirectDraw(draw, draw);
+    screen->SetSystemMemory(!accelerated);
+    previous_ = SetScreenManager(screen);
+  }
+  ~TSurfaceMode() { SetScreenManager(previous_); }
+  TSurfaceMode(const TSurfaceMode&) = delete;
+  TSurfaceMode& operator=(const TSurfaceMode&) = delete;
+
+ private:
+  TMemoryVideo video_;
+  std::shared_ptr<TScreenManager> previous_;
+};
+
+// A full-repaint tick of N items sharing one cached picture, in each mode.
+void SurfacesRepaintTick(benchmark::State& state, bool accelerated) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  FrameTime = 15;
+  const TSurfaceMode mode(accelerated);
+  const TTileFolder tiles;
+  auto m = NewScreen();
+  for (int32_t i = 0; i < n; ++i) MakeItem(*m, TItemKind::SharedPicture, i);
+  TMemoryVideo video;
+  video.CreateWindow(kWidth, kHeight, "objects");
+  std::vector<uint32_t> frame;
+  PaintTick(*m, video, frame);
+  for (auto _ : state) PaintTick(*m, video, frame);
+}
+// The shared-picture scene whole, in each mode: a screen made, N items
+// sharing one picture, one painted and presented tick, all freed.
+void SurfacesSharedScene(benchmark::State& state, bool accelerated) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  FrameTime = 15;
+  const TSurfaceMode mode(accelerated);
+  const TTileFolder tiles;
+  TMemoryVideo video;
+  video.CreateWindow(kWidth, kHeight, "objects");
+  std::vector<uint32_t> frame;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    auto m = NewScreen();
+    for (int32_t i = 0; i < n; ++i) MakeItem(*m, TItemKind::SharedPicture, i);
+    PaintTick(*m, video, frame);
+    m.reset();
+    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+}
+BENCHMARK_CAPTURE(SurfacesRepaintTick, memory, false)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SurfacesRepaintTick, directdraw, true)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SurfacesSharedScene, memory, false)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(SurfacesSharedScene, directdraw, true)->Arg(10000)->Arg(100000)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The floor of a repaint tick: one full-frame memcpy.
 void FrameCopy(benchmark::State& state) { orba::bench::CopyFrames(state, kWidth, kHeight); }
@@ -252,6 +314,16 @@ int main(int argc, char** argv) {
   if (reporter.times.contains("RepaintTick/10000") && reporter.times.contains("FrameCopy"))
     std::printf("Repaint tick of 10,000 pictures: %.2f ms (goal: under 4 ms), a frame copy %.2f ms\n",
                 reporter.times["RepaintTick/10000"], reporter.times["FrameCopy"]);
+  // DirectDraw surfaces against memory bitmaps (goal: at most 1.10).
+  for (const char* scene : {"SurfacesRepaintTick/%s/10000", "SurfacesSharedScene/%s/10000/manual_time",
+                            "SurfacesSharedScene/%s/100000/manual_time"}) {
+    char accelerated[96], memory[96];
+    std::snprintf(accelerated, sizeof accelerated, scene, "directdraw");
+    std::snprintf(memory, sizeof memory, scene, "memory");
+    if (!reporter.times.contains(accelerated) || !reporter.times.contains(memory)) continue;
+    std::printf("%s: ", accelerated);
+    reporter.PrintRatio(accelerated, memory, "system memory", 1.1);
+  }
   benchmark::Shutdown();
   return 0;
 }

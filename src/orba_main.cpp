@@ -20,6 +20,7 @@
 #include "net/http_cli.h"
 #include "platform/audio.h"
 #include "platform/dialogs.h"
+#include "platform/direct_draw_memory.h"
 #include "platform/fonts.h"
 #include "platform/headless/fake_clock.h"
 #include "platform/headless/memory_audio.h"
@@ -60,7 +61,8 @@ namespace {
 const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
     "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
-    "             [--audio FILE.wav] [--tree FILE|-]] GAME\n"
+    "             [--audio FILE.wav] [--tree FILE|-]\n"
+    "             [--surfaces memory|directdraw]] GAME\n"
     "GAME is a folder holding game.dat (the game's package) or orba.opb and\n"
     "the game's files, a package file, or a Windows game's program file with\n"
     "its package appended.\n"
@@ -98,6 +100,9 @@ const char kUsage[] =
     "--audio writes the sound the run made (44.1 kHz stereo) as a WAV file.\n"
     "--tree writes the object tree at the end of the run, then every object's\n"
     "properties, one a line (- for standard output).\n"
+    "--surfaces chooses where item pictures and screens are kept: directdraw\n"
+    "(the default) runs the screen accelerated, on DirectDraw surfaces;\n"
+    "memory forces system memory. Both give the same pictures.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -106,8 +111,20 @@ struct TOptions {
   int32_t ticks = 1;
   int32_t frame_ms = 15;
   std::optional<std::string> trace, screenshot, input, events, audio, tree;
+  bool system_memory = false;  // --surfaces memory
   std::string game;  // Shift-JIS, as every file name inside the player
 };
+
+// The screen runs accelerated: item pictures and screens are DirectDraw
+// surfaces (kept in memory by the one back end); or, forced, in system
+// memory, where they are memory bitmaps.
+std::shared_ptr<orba::TScreenManager> WithDirectDraw(std::shared_ptr<orba::TScreenManager> screen,
+                                                     bool system_memory) {
+  const auto draw = std::make_shared<orba::TMemoryDirectDraw>();
+  screen->SetDirectDraw(draw, draw);
+  if (system_memory) screen->SetSystemMemory(true);
+  return screen;
+}
 
 struct EUsage {
   std::string message;
@@ -153,6 +170,12 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       headless_only = true;
     } else if (arg == "--tree") {
       options.tree = value();
+      headless_only = true;
+    } else if (arg == "--surfaces") {
+      const std::string kind = value();
+      if (kind != "memory" && kind != "directdraw")
+        throw EUsage{arg + " needs memory or directdraw, not \"" + kind + "\""};
+      options.system_memory = kind == "memory";
       headless_only = true;
     } else if (arg == "--events") {
       options.events = value();
@@ -267,7 +290,7 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetAudioOutput(audio);
   orba::TMemoryVideo video;
   // One display mode: the game's own size.
-  orba::SetScreenManager(std::make_shared<orba::TSingleModeScreen>(video));
+  orba::SetScreenManager(WithDirectDraw(std::make_shared<orba::TSingleModeScreen>(video), options.system_memory));
   orba::SetCursorService(std::make_shared<orba::TRecordedCursors>());
   orba::TScriptedInput script;
   if (options.input) script = orba::TScriptedInput::FromFile(*options.input);
@@ -336,7 +359,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   } catch (const std::exception& e) {
     orba::Trace(std::string("sound: ") + e.what());
   }
-  orba::SetScreenManager(std::make_shared<orba::TSdlScreen>(video));
+  orba::SetScreenManager(WithDirectDraw(std::make_shared<orba::TSdlScreen>(video), options.system_memory));
   const TWorkAreaSource area(host, [&video] { return video.WorkArea(); });
   orba::TSdlInput input(video);
   // Text controls are drawn over the picture and take their keys first.

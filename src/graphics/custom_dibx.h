@@ -4,8 +4,10 @@
 // implements the drawing algorithms (fills, frames, colour through a mask,
 // copies, keyed, blended and additive blits, blits through a mask surface)
 // on a few primitives a subclass supplies: the pixel-format queries, Lock
-// and Unlock (the address of a pixel) and GetPixel/SetPixel. The memory
-// surface TDIBX (dibx.h) is the one subclass on this platform.
+// and Unlock (the address of a pixel) and GetPixel/SetPixel. Two subclasses
+// hold the pixels: TDIBX (dibx.h) in a bitmap in ordinary memory, and
+// TDxDIBX (dx_dibx.h) in a DirectDraw surface, which items use while the
+// screen runs accelerated; NewDrawingSurface (dx_dibx.h) chooses.
 //
 // Pixel values are raw values of the surface's format (15 bits 5-5-5, 16
 // bits 5-6-5, 24 and 32 bits 8-8-8 with red high; palette indices at 8 bits
@@ -21,6 +23,7 @@
 
 #include "core/containers/rect_utils.h"
 #include "graphics/pixel_view.h"
+#include "platform/direct_draw.h"
 
 namespace orba {
 
@@ -59,6 +62,11 @@ class TCustomDIBX {
   // Whether the pixels are plain memory of this process (block copies
   // between two such surfaces of one geometry are allowed).
   virtual bool IsMemorySurface() { return false; }
+  // A device context over the pixels, for GDI-style copies (graphics/
+  // canvas.h); null when the surface has none. Each GetDC is followed by
+  // one ReleaseDC.
+  virtual HDC GetDC() { return nullptr; }
+  virtual void ReleaseDC() {}
 
   // ---- clip rectangle ----------------------------------------------------
   // Virtual so that a forwarding surface can pass them on to its target.

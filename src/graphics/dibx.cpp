@@ -57,6 +57,14 @@ TPixelView TDIBX::LockView() {
                     static_cast<uint32_t>(f.BlueMask)};
 }
 
+HDC TDIBX::GetDC() {
+  const TPixelView v = LockView();
+  if (v.Bits == nullptr) return nullptr;
+  FDC = TDeviceContext{v.Bits, v.Pitch, v.Width, v.Height, v.BitCount, v.RedMask, v.GreenMask, v.BlueMask, {}};
+  std::memcpy(FDC.Palette.data(), FSurface->ImageTable().data(), FDC.Palette.size());
+  return &FDC;
+}
+
 int32_t TDIBX::ColorToPixel(int32_t color) { return orba::ColorToPixel(color, BitCount()); }
 
 void TDIBX::Fill(uint32_t pixel) {

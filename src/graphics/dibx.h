@@ -40,6 +40,8 @@ class TDIBX : public TCustomDIBX {
   void SetSize(int32_t width, int32_t height, int32_t bit_count) override;
   uint8_t* Lock(int32_t x, int32_t y) override;
   bool IsMemorySurface() override { return true; }
+  // The bitmap's pixels and colour table; null while the bitmap is empty.
+  HDC GetDC() override;
   int32_t ColorToPixel(int32_t color) override;
   // The whole bitmap, row padding included; with a clip rectangle set only
   // the clip rectangle is filled.
@@ -62,6 +64,7 @@ class TDIBX : public TCustomDIBX {
 
  private:
   std::unique_ptr<TDIBSurface> FSurface;
+  TDeviceContext FDC;
 };
 
 }  // namespace orba

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "graphics/brix.h"
+#include "graphics/canvas.h"
 #include "graphics/color_convert.h"
 #include "graphics/png_codec.h"
 
@@ -20,19 +21,16 @@ bool HasBmpExtension(const std::string& name) {
 }
 
 // The surface takes the picture's size at its own depth, and the pixels
-// converted into that depth.
+// converted into that depth through its device context, whatever kind of
+// surface holds them.
 void TakePicture(TCustomDIBX& surface, TDIB& picture) {
   surface.SetSize(picture.Width(), picture.Height(), surface.BitCount());
-  TPixelView to = surface.LockView();
-  if (to.Bits == nullptr) return;
-  std::vector<uint8_t> palette(1024);
-  surface.GetPaletteEntries(palette.data());
+  HDC dc = surface.GetDC();
+  if (dc == nullptr) return;
   TDIBSurface source;
   source.CopyPixels(picture);
-  ConvertCopy(to, palette.data(), 0, 0, source.ReadView(),
-              reinterpret_cast<const uint8_t*>(source.ImageTable().data()),
-              TRect{0, 0, surface.Width(), surface.Height()});
-  surface.Unlock();
+  TCanvas(dc).Draw(0, 0, source);
+  surface.ReleaseDC();
 }
 
 bool BytesAt(TKsBigStream& stream, int64_t position, const char* magic) {
@@ -81,12 +79,9 @@ void SaveDIBXToFile(TCustomDIBX& surface, const std::string& file_name) {
   if (!HasBmpExtension(file_name)) return;
   TDIBSurface bitmap;
   bitmap.SetSize(surface.Width(), surface.Height(), 24);
-  TPixelView from = surface.LockView();
-  if (from.Bits != nullptr) {
-    std::vector<uint8_t> palette(1024);
-    surface.GetPaletteEntries(palette.data());
-    if (!bitmap.Empty()) ConvertCopy(bitmap.WriteView(), nullptr, 0, 0, from, palette.data(), bitmap.GetBounds());
-    surface.Unlock();
+  if (HDC dc = surface.GetDC()) {
+    if (!bitmap.Empty()) ConvertCopy(bitmap.WriteView(), nullptr, 0, 0, DCView(dc), dc->Palette.data(), bitmap.GetBounds());
+    surface.ReleaseDC();
   }
   bitmap.TDIB::SaveToFile(file_name);
 }

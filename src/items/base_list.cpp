@@ -337,10 +337,10 @@ TCustomWipe* TOrbaBaseList::Flip(const TFlipRequest& request) {
     if (kind != 0) {
       TOrbaBase* active = ActiveBase();
       TCustomDIBX* current = active->GetDIB();
-      if (current != &active->Screen && current != nullptr) active->Screen.CopyFrom(*current);
+      if (current != active->Screen.get() && current != nullptr) active->Screen->CopyFrom(*current);
       // The transition runs from the active root's picture, shown now, to
       // the other root's, which the caller makes active at its end.
-      Transition = MakeTransition(kind, *GetDIB(), GetBase(Active ^ 1)->Screen, active->Screen);
+      Transition = MakeTransition(kind, *GetDIB(), *GetBase(Active ^ 1)->Screen, *active->Screen);
       if (Transition != nullptr) {
         Transition->SetLength(request.Length);
         Transition->SetReverse(request.Reverse);

@@ -7,6 +7,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/system/trace.h"
 #include "graphics/brix.h"
+#include "graphics/dx_dibx.h"
 #include "platform/text_convert.h"
 #include "script/save/save_versions.h"
 
@@ -73,7 +74,7 @@ std::string BrixKey(const std::string& file_name, bool trim, bool mask) {
 }
 
 std::unique_ptr<TCustomDIBX> NewItemSurface(int32_t bit_count) {
-  auto surface = std::make_unique<TDIBX>();
+  std::unique_ptr<TCustomDIBX> surface = NewDrawingSurface();
   surface->SetSize(1, 1, bit_count);
   return surface;
 }

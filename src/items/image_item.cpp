@@ -7,6 +7,7 @@
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
 #include "graphics/dibx_rotate.h"
+#include "graphics/dx_dibx.h"
 #include "graphics/wave_surface.h"
 #include "items/base_list.h"
 #include "items/blur_image.h"
@@ -35,7 +36,7 @@ int32_t ItemBitCount() {
 // A new item's own surface is empty (0 x 0) until a picture fills it, so an
 // item whose source loads nothing has size 0 and draws nothing.
 TOrbaCustomImage::TOrbaCustomImage(TOrbaBaseList* manager)
-    : TOrbaControl(manager), Surface(std::make_shared<TDIBX>()) {}
+    : TOrbaControl(manager), Surface(NewDrawingSurface()) {}
 
 TOrbaCustomImage::~TOrbaCustomImage() { Invalidate(); }
 

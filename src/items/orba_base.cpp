@@ -1,23 +1,25 @@
 #include "items/orba_base.h"
 
+#include "graphics/dx_dibx.h"
 #include "items/base_list.h"
 #include "items/object_cursor.h"
 
 namespace orba {
 
-TOrbaBase::TOrbaBase(TOrbaBaseList* manager, int32_t index) : TOrbaControl(manager), Index(index) {
+TOrbaBase::TOrbaBase(TOrbaBaseList* manager, int32_t index)
+    : TOrbaControl(manager), Screen(NewDrawingSurface()), Index(index) {
   AssignName(index == 0 ? kBaseName0 : kBaseName1);
 }
 
 TCustomDIBX* TOrbaBase::GetDIB() const {
   if (Manager != nullptr && Manager->GetBase(Manager->Active) == this && Manager->TransitionKind == 0)
     return Manager->GetDIB();
-  return const_cast<TDIBX*>(&Screen);
+  return Screen.get();
 }
 
 void TOrbaBase::ResizeScreen() {
   if (Width <= 0 || Height <= 0) return;
-  Screen.SetSize(Width, Height, kScreenBits);
+  Screen->SetSize(Width, Height, kScreenBits);
   Work.SetSize(Width, Height, kScreenBits);
   Work.TransparentColor = Work.ColorToPixel(kWorkTransparentColor);
 }

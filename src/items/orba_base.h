@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "core/containers/clip_list.h"
 #include "graphics/dibx.h"
@@ -17,7 +18,9 @@ class TOrbaBase : public TOrbaControl {
   TOrbaBase(TOrbaBaseList* manager, int32_t index);
 
   TClipList Dirty;
-  TDIBX Screen;
+  // The root's own picture: a DirectDraw surface while the screen runs
+  // accelerated, else a memory bitmap (NewDrawingSurface).
+  std::unique_ptr<TCustomDIBX> Screen;
   // A second bitmap of the root's size; its transparent colour is the pixel
   // of colour 0x800080.
   TDIBX Work;

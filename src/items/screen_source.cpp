@@ -1,5 +1,9 @@
 #include "items/screen_source.h"
 
+#include <cstring>
+
+#include "graphics/canvas.h"
+#include "graphics/color_convert.h"
 #include "graphics/depth_convert.h"
 #include "graphics/dibx.h"
 #include "items/base_list.h"
@@ -9,10 +13,22 @@ namespace orba {
 
 namespace {
 
-// The bitmap behind a drawing surface, when it has one in memory.
-TDIBSurface* MemorySurface(TCustomDIBX* dib) {
-  auto* memory = dynamic_cast<TDIBX*>(dib);
-  return memory != nullptr && !memory->IsEmpty() ? &memory->Surface() : nullptr;
+// The bitmap behind a drawing surface: a memory surface's own bitmap, else
+// the pixels copied through the surface's device context into Copy at the
+// surface's depth. Null for an empty surface.
+TDIBSurface* SurfaceBitmap(TCustomDIBX* dib, TDIBSurface& copy) {
+  if (dib == nullptr || dib->IsEmpty()) return nullptr;
+  if (auto* memory = dynamic_cast<TDIBX*>(dib)) return &memory->Surface();
+  HDC dc = dib->GetDC();
+  if (dc == nullptr) return nullptr;
+  copy.SetSize(dib->Width(), dib->Height(), dib->BitCount());
+  if (dib->BitCount() <= 8) {
+    std::memcpy(copy.ColorTable.data(), dc->Palette.data(), dc->Palette.size());
+    copy.CommitTable();
+  }
+  ConvertCopy(copy.WriteView(), dc->Palette.data(), 0, 0, DCView(dc), dc->Palette.data(), copy.GetBounds());
+  dib->ReleaseDC();
+  return &copy;
 }
 
 }  // namespace
@@ -24,12 +40,14 @@ void TBaseListScreens::CaptureScreen(bool other, TDIBSurface& picture) {
   TOrbaBase* root = manager_.GetBase(manager_.Active ^ (other ? 1 : 0));
   root->Draw();
   picture.SetSize(manager_.Width, manager_.Height, 24);
-  if (TDIBSurface* screen = MemorySurface(root->GetDIB())) DrawConvert(picture, 0, 0, -1, *screen);
+  TDIBSurface copy;
+  if (TDIBSurface* screen = SurfaceBitmap(root->GetDIB(), copy)) DrawConvert(picture, 0, 0, -1, *screen);
 }
 
 bool TBaseListScreens::SaveBitmap(const std::string& image, TKsBigStream& bitmap) {
   if (image.empty()) {
-    TDIBSurface* screen = MemorySurface(manager_.ActiveBase()->GetDIB());
+    TDIBSurface copy;
+    TDIBSurface* screen = SurfaceBitmap(manager_.ActiveBase()->GetDIB(), copy);
     if (screen == nullptr) return false;
     screen->SaveToStream(bitmap);
     return true;
@@ -40,7 +58,8 @@ bool TBaseListScreens::SaveBitmap(const std::string& image, TKsBigStream& bitmap
   bool saved = false;
   try {
     const TBrixItemFrame* frame = item.GetFrame(0);
-    if (TDIBSurface* surface = frame != nullptr ? MemorySurface(frame->DIB.get()) : nullptr) {
+    TDIBSurface copy;
+    if (TDIBSurface* surface = frame != nullptr ? SurfaceBitmap(frame->DIB.get(), copy) : nullptr) {
       surface->SaveToStream(bitmap);
       saved = true;
     }

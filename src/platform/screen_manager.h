@@ -1,7 +1,9 @@
 // The screen manager: the project's screen values handed over at start-up,
 // the display modes the game may run full screen in (collected once, at
-// start-up), the chosen mode, the full-screen state and the display's pixel
-// depth (always 32). The SDL back end lists the modes of the window's
+// start-up), the chosen mode, the full-screen state, the display's pixel
+// depth (always 32), and the DirectDraw objects item bitmaps are made
+// through with the system-memory flag that says whether they are. The SDL
+// back end lists the modes of the window's
 // display and switches the window; the headless one answers a single mode,
 // the game's own size at 32 bits and 60 Hz. Window thread only.
 #pragma once
@@ -9,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
+
+#include "platform/direct_draw.h"
 
 namespace orba {
 
@@ -45,6 +49,23 @@ class TScreenManager {
   virtual void SetFullScreen(bool on) = 0;
   int32_t BitDepth() const { return kBitDepth; }
 
+  // The DirectDraw objects, first generation and 7; either may be null.
+  // Surfaces and palettes are made on the first generation when there is
+  // one. Giving objects runs the screen accelerated; giving none, in
+  // system memory.
+  IDirectDraw* DirectDraw() const { return direct_draw_.get(); }
+  IDirectDraw7* DirectDraw7() const { return direct_draw7_.get(); }
+  void SetDirectDraw(std::shared_ptr<IDirectDraw> first, std::shared_ptr<IDirectDraw7> seven) {
+    direct_draw_ = std::move(first);
+    direct_draw7_ = std::move(seven);
+    system_memory_ = direct_draw_ == nullptr && direct_draw7_ == nullptr;
+  }
+  // True when the screen runs in system memory (not accelerated): drawing
+  // surfaces are then memory bitmaps, not DirectDraw surfaces. A manager
+  // without DirectDraw objects runs so.
+  bool SystemMemory() const { return system_memory_; }
+  void SetSystemMemory(bool on) { system_memory_ = on; }
+
  protected:
   // The modes of the display, best first as the display lists them.
   virtual std::vector<TDisplayMode> CollectModes() = 0;
@@ -55,6 +76,9 @@ class TScreenManager {
   TScreenSettings settings_;
   std::vector<TDisplayMode> modes_;
   int32_t mode_index_ = -1;
+  std::shared_ptr<IDirectDraw> direct_draw_;
+  std::shared_ptr<IDirectDraw7> direct_draw7_;
+  bool system_memory_ = true;
 };
 
 // The installed screen manager, nullptr until a program installs one.

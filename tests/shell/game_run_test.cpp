@@ -83,11 +83,14 @@ TEST(PlayerProgram, BadCommandLinesAreRefused) {
       {}, {"--headless"}, {"--ticks", "3", dir.path()}, {"--headless", "--ticks", "0", dir.path()},
       {"--headless", "--ticks", "x", dir.path()}, {"--headless", "--frame-ms", dir.path()},
       {"--headless", "--bogus", dir.path()}, {"--headless", dir.path(), dir.path()},
+      {"--headless", "--surfaces", "video", dir.path()}, {"--headless", "--surfaces"},
+      {"--surfaces", "memory", dir.path()},
   };
   for (const auto& args : usage_errors) EXPECT_EQ(Player(args).exit_code, 2) << args.size();
   const test::CommandResult help = Player({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.output.find("usage: orba"), std::string::npos);
+  EXPECT_NE(help.output.find("[--surfaces memory|directdraw]"), std::string::npos);
   // A missing game, a bad or missing input script, a screenshot nowhere.
   for (const auto& args : std::vector<std::vector<std::string>>{
            {"--headless", dir / "missing"}, {"--headless", "--input", dir / "bad.txt", dir.path()},

@@ -1,0 +1,338 @@
+#include "graphics/dx_dibx.h"
+
+#include <bit>
+#include <vector>
+
+#include "graphics/dib_surface.h"
+#include "graphics/dibx.h"
+#include "platform/screen_manager.h"
+
+namespace orba {
+
+namespace {
+
+// The pixel-format flags and palette capabilities of a palette depth; 0
+// for the other depths, which take the display's format.
+struct TIndexedFormat {
+  uint32_t PixelFlags = 0;
+  uint32_t PaletteCaps = 0;
+};
+TIndexedFormat IndexedFormat(int32_t bit_count) {
+  switch (bit_count) {
+    case 1: return {DDPF_RGB | DDPF_PALETTEINDEXED1, DDPCAPS_1BIT};
+    case 4: return {DDPF_RGB | DDPF_PALETTEINDEXED4, DDPCAPS_4BIT};
+    case 8: return {DDPF_RGB | DDPF_PALETTEINDEXED8, DDPCAPS_8BIT};
+    default: return {};
+  }
+}
+
+// A shared pointer that never frees what it points to: a wrapped surface
+// stays the caller's.
+template <class T>
+std::shared_ptr<T> Unowned(T& object) {
+  return std::shared_ptr<T>(std::shared_ptr<void>(), &object);
+}
+
+}  // namespace
+
+TDxDIBX::TDxDIBX() : FOwnsSurface(true) { FCacheColors.fill(-1); }
+
+std::unique_ptr<TDxDIBX> TDxDIBX::CreateFromSurface(IDirectDrawSurface& surface) {
+  auto dib = std::make_unique<TDxDIBX>();
+  dib->FOwnsSurface = false;
+  dib->FSurface = Unowned(surface);
+  dib->FDesc = DDSURFACEDESC{};
+  dib->FDesc.dwSize = DDSURFACEDESC::kSize;
+  surface.GetSurfaceDesc(dib->FDesc);
+  return dib;
+}
+
+std::unique_ptr<TDxDIBX> TDxDIBX::CreateFromSurface7(IDirectDrawSurface7& surface) {
+  auto dib = std::make_unique<TDxDIBX>();
+  dib->FOwnsSurface = false;
+  dib->FSurface7 = Unowned(surface);
+  dib->FDesc2 = DDSURFACEDESC2{};
+  dib->FDesc2.dwSize = DDSURFACEDESC2::kSize;
+  surface.GetSurfaceDesc(dib->FDesc2);
+  return dib;
+}
+
+TDxDIBX::~TDxDIBX() {
+  ReleaseCanvas();
+  ReleaseDC();
+  if (FOwnsSurface) ReleaseSurfaces();
+}
+
+int32_t TDxDIBX::LowestBit(uint32_t mask) { return mask == 0 ? 0 : std::countr_zero(mask); }
+
+bool TDxDIBX::IsEmpty() { return (FSurface == nullptr && FSurface7 == nullptr) || Width() < 1 || Height() < 1; }
+
+int32_t TDxDIBX::BitCount() {
+  const DDPIXELFORMAT& f = Desc().ddpfPixelFormat;
+  if (f.dwRGBBitCount == 16 && f.dwGBitMask == 0x3E0) return 15;
+  return static_cast<int32_t>(f.dwRGBBitCount);
+}
+
+IDirectDrawSurfaceCommon* TDxDIBX::AnySurface() const {
+  if (FSurface != nullptr) return FSurface.get();
+  return FSurface7.get();
+}
+
+void TDxDIBX::ReleaseSurfaces() {
+  if (FSurface != nullptr) FSurface->SetPalette(nullptr);
+  if (FSurface7 != nullptr) FSurface7->SetPalette(nullptr);
+  FPalette.reset();
+  FSurface.reset();
+  FSurface7.reset();
+}
+
+template <class TDraw, class TDesc, class TSurface>
+void TDxDIBX::MakeSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>& surface, int32_t width,
+                          int32_t height, int32_t bit_count) {
+  if (surface != nullptr) {
+    surface->SetPalette(nullptr);
+    FPalette.reset();
+    surface.reset();
+  }
+  stored = TDesc{};
+  // A size below one pixel is an empty surface, as a memory bitmap of that
+  // size is: nothing to make, nothing to fail.
+  if (width < 1 || height < 1) return;
+  const TIndexedFormat indexed = IndexedFormat(bit_count);
+  TDesc desc;
+  desc.dwSize = TDesc::kSize;
+  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+  desc.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+  desc.dwWidth = static_cast<uint32_t>(width);
+  desc.dwHeight = static_cast<uint32_t>(height);
+  if (indexed.PixelFlags != 0) {
+    desc.dwFlags |= DDSD_PIXELFORMAT;
+    desc.ddpfPixelFormat.dwFlags = indexed.PixelFlags;
+    desc.ddpfPixelFormat.dwRGBBitCount = static_cast<uint32_t>(bit_count);
+  }
+  std::shared_ptr<TSurface> made;
+  if (Failed(draw.CreateSurface(desc, made)) || made == nullptr) throw EDirectDrawError(kCreateSurfaceFailedText);
+  surface = std::move(made);
+  stored.dwSize = TDesc::kSize;
+  surface->GetSurfaceDesc(stored);
+  if (indexed.PaletteCaps != 0) {
+    const std::array<PALETTEENTRY, 256> zero{};
+    // A surface without its palette still draws; palette calls then do nothing.
+    if (Failed(draw.CreatePalette(indexed.PaletteCaps, zero.data(), FPalette))) FPalette.reset();
+  }
+}
+
+void TDxDIBX::SetSize(int32_t width, int32_t height, int32_t bit_count) {
+  // A device context over the old pixels must not outlive them.
+  ReleaseCanvas();
+  ReleaseDC();
+  FCacheColors.fill(-1);
+  if (TScreenManager* manager = ScreenManager()) {
+    if (IDirectDraw* draw = manager->DirectDraw())
+      MakeSurface(*draw, FDesc, FSurface, width, height, bit_count);
+    else if (IDirectDraw7* draw7 = manager->DirectDraw7())
+      MakeSurface(*draw7, FDesc2, FSurface7, width, height, bit_count);
+  }
+  TCustomDIBX::SetSize(width, height, bit_count);
+}
+
+HRESULT TDxDIBX::LockSurface(RECT* rect, TSurfaceDescFields& locked) {
+  if (FSurface != nullptr) {
+    DDSURFACEDESC desc;
+    desc.dwSize = DDSURFACEDESC::kSize;
+    const HRESULT result = FSurface->Lock(rect, desc, DDLOCK_WAIT);
+    if (!Failed(result)) locked = desc;
+    return result;
+  }
+  if (FSurface7 != nullptr) {
+    DDSURFACEDESC2 desc;
+    desc.dwSize = DDSURFACEDESC2::kSize;
+    const HRESULT result = FSurface7->Lock(rect, desc, DDLOCK_WAIT);
+    if (!Failed(result)) locked = desc;
+    return result;
+  }
+  return DDERR_GENERIC;
+}
+
+void TDxDIBX::UnlockSurface(RECT* rect) {
+  if (IDirectDrawSurfaceCommon* surface = AnySurface()) surface->Unlock(rect);
+}
+
+uint8_t* TDxDIBX::Lock(int32_t x, int32_t y) {
+  TSurfaceDescFields locked;
+  if (Failed(LockSurface(nullptr, locked)) || locked.lpSurface == nullptr) return nullptr;
+  const uint32_t bits = locked.ddpfPixelFormat.dwRGBBitCount;
+  std::ptrdiff_t offset;
+  if (bits == 1) offset = x >> 3;
+  else if (bits == 4) offset = x >> 1;
+  else offset = static_cast<std::ptrdiff_t>(x) * ((bits + 7) / 8);
+  return locked.lpSurface + static_cast<std::ptrdiff_t>(y) * locked.lPitch + offset;
+}
+
+void TDxDIBX::Unlock() { UnlockSurface(nullptr); }
+
+TPixelView TDxDIBX::LockView() {
+  TSurfaceDescFields locked;
+  if (Failed(LockSurface(nullptr, locked)) || locked.lpSurface == nullptr) return {};
+  const DDPIXELFORMAT& f = locked.ddpfPixelFormat;
+  return TPixelView{locked.lpSurface,
+                    locked.lPitch,
+                    static_cast<int32_t>(locked.dwWidth),
+                    static_cast<int32_t>(locked.dwHeight),
+                    BitCount(),
+                    f.dwRBitMask,
+                    f.dwGBitMask,
+                    f.dwBBitMask};
+}
+
+uint32_t TDxDIBX::GetPixel(int32_t x, int32_t y) {
+  RECT one{x, y, x + 1, y + 1};
+  TSurfaceDescFields locked;
+  if (Failed(LockSurface(&one, locked))) return 0;
+  uint32_t value = 0;
+  if (const uint8_t* p = locked.lpSurface) {
+    switch (BitCount()) {
+      case 8: value = LoadPixelBytes(p, 1); break;
+      case 15:
+      case 16: value = LoadPixelBytes(p, 2); break;
+      case 24: value = LoadPixelBytes(p, 3); break;
+      case 32: value = LoadPixelBytes(p, 4); break;
+      default: break;
+    }
+  }
+  UnlockSurface(&one);
+  return value;
+}
+
+void TDxDIBX::SetPixel(int32_t x, int32_t y, uint32_t value) {
+  RECT one{x, y, x + 1, y + 1};
+  TSurfaceDescFields locked;
+  if (Failed(LockSurface(&one, locked))) return;
+  if (uint8_t* p = locked.lpSurface) {
+    switch (BitCount()) {
+      case 8: StorePixelBytes(p, 1, value); break;
+      case 15:
+      case 16: StorePixelBytes(p, 2, value); break;
+      case 24: StorePixelBytes(p, 3, value); break;
+      case 32: StorePixelBytes(p, 4, value); break;
+      default: break;
+    }
+  }
+  UnlockSurface(&one);
+}
+
+HDC TDxDIBX::GetDC() {
+  if (FDC == nullptr) {
+    IDirectDrawSurfaceCommon* surface = AnySurface();
+    HDC dc = nullptr;
+    if (surface != nullptr && !Failed(surface->GetDC(dc))) FDC = dc;
+  }
+  return FDC;
+}
+
+void TDxDIBX::ReleaseDC() {
+  if (FDC == nullptr) return;
+  if (IDirectDrawSurfaceCommon* surface = AnySurface()) surface->ReleaseDC(FDC);
+  FDC = nullptr;
+}
+
+TCanvas* TDxDIBX::Canvas() {
+  if (FCanvas == nullptr) FCanvas = std::make_unique<TCanvas>(GetDC());
+  return FCanvas.get();
+}
+
+void TDxDIBX::ReleaseCanvas() {
+  if (FCanvas == nullptr) return;
+  FCanvas->Handle = nullptr;
+  FCanvas.reset();
+  ReleaseDC();
+}
+
+int32_t TDxDIBX::ColorToPixel(int32_t color) {
+  if (color < 0) return -1;
+  for (int32_t slot = 0; slot < kColorCacheSize; ++slot)
+    if (FCacheColors[static_cast<size_t>(slot)] == color) return static_cast<int32_t>(FCachePixels[static_cast<size_t>(slot)]);
+  const uint32_t kept = GetPixel(0, 0);
+  {
+    TDIBSurface one;
+    one.SetSize(1, 1, 8);
+    one.ColorTable = one.ImageTable();
+    one.ColorTable[0] = MakeQuad(static_cast<uint8_t>(color), static_cast<uint8_t>(color >> 8),
+                                 static_cast<uint8_t>(color >> 16));
+    one.CommitTable();
+    Canvas()->Draw(0, 0, one);
+    ReleaseCanvas();
+  }
+  const uint32_t pixel = GetPixel(0, 0);
+  SetPixel(0, 0, kept);
+  FCacheColors[static_cast<size_t>(FNextSlot)] = color;
+  FCachePixels[static_cast<size_t>(FNextSlot)] = pixel;
+  FNextSlot = (FNextSlot + 1) % kColorCacheSize;
+  return static_cast<int32_t>(pixel);
+}
+
+void TDxDIBX::FreeSurface() {
+  if (!FOwnsSurface) return;
+  ReleaseCanvas();
+  ReleaseDC();
+  ReleaseSurfaces();
+}
+
+void TDxDIBX::GetPaletteEntries(uint8_t* entries) {
+  if (FPalette == nullptr) return;
+  GetPaletteRange(entries, 0, 1 << BitCount());
+}
+
+void TDxDIBX::GetPaletteRange(uint8_t* entries, int32_t start, int32_t count) {
+  if (FPalette == nullptr || start < 0 || count <= 0) return;
+  std::vector<PALETTEENTRY> read(static_cast<size_t>(count));
+  if (Failed(FPalette->GetEntries(0, static_cast<uint32_t>(start), static_cast<uint32_t>(count), read.data())))
+    return;
+  for (int32_t i = 0; i < count; ++i) {
+    const PALETTEENTRY& e = read[static_cast<size_t>(i)];
+    entries[4 * i] = e.peBlue;
+    entries[4 * i + 1] = e.peGreen;
+    entries[4 * i + 2] = e.peRed;
+  }
+}
+
+namespace {
+
+// Entries blue, green, red, reserved as red, green, blue, flags 0.
+std::vector<PALETTEENTRY> ToPaletteEntries(const uint8_t* entries, int32_t count) {
+  std::vector<PALETTEENTRY> out(static_cast<size_t>(count));
+  for (int32_t i = 0; i < count; ++i)
+    out[static_cast<size_t>(i)] = PALETTEENTRY{entries[4 * i + 2], entries[4 * i + 1], entries[4 * i], 0};
+  return out;
+}
+
+}  // namespace
+
+void TDxDIBX::SetPaletteEntries(const uint8_t* entries) {
+  if (FPalette == nullptr) return;
+  const std::vector<PALETTEENTRY> converted = ToPaletteEntries(entries, 256);
+  const int32_t bits = BitCount();
+  const uint32_t count = bits == 1 ? 2 : bits == 4 ? 16 : 256;
+  // The whole table is offered; what the palette refuses leaves it as it was.
+  FPalette->SetEntries(0, 0, count, converted.data());
+}
+
+void TDxDIBX::SetPaletteRange(const uint8_t* entries, int32_t start, int32_t count) {
+  if (FPalette == nullptr) return;
+  if (start < 0 || count < 0) throw EDirectDrawError(kSetEntriesFailedText);
+  const std::vector<PALETTEENTRY> converted = ToPaletteEntries(entries, count);
+  if (Failed(FPalette->SetEntries(0, static_cast<uint32_t>(start), static_cast<uint32_t>(count), converted.data())))
+    throw EDirectDrawError(kSetEntriesFailedText);
+}
+
+bool UseDirectDrawSurfaces() {
+  const TScreenManager* manager = ScreenManager();
+  return manager != nullptr && !manager->SystemMemory();
+}
+
+std::unique_ptr<TCustomDIBX> NewDrawingSurface() {
+  if (UseDirectDrawSurfaces()) return std::make_unique<TDxDIBX>();
+  return std::make_unique<TDIBX>();
+}
+
+}  // namespace orba
