@@ -23,6 +23,7 @@
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_message_box.h"
 #include "platform/text_controls.h"
+#include "platform/text_controls_view.h"
 #include "platform/text_convert.h"
 #include "platform_sdl/dummy_video.h"
 #include "platform_sdl/xvfb_run.h"
@@ -219,6 +220,9 @@ TEST_F(SdlMessageBoxTest, AQuitWaitsForThePlayerAndTheBoxForItsAnswer) {
     Push(quit);
     Push(KeyEvent(id + 100, SDLK_RETURN));
     Push(WindowEvent(id + 100, SDL_WINDOWEVENT_FOCUS_LOST));
+    // The player's window takes no input under a box: a close asked there
+    // (Alt+F4) would ask the close question again after this one.
+    Push(WindowEvent(id + 100, SDL_WINDOWEVENT_CLOSE));
     Push(KeyEvent(id, SDLK_RIGHT));
     Push(KeyEvent(id, SDLK_SPACE));
     EXPECT_EQ(box.Run().Answer, TDialogAnswer::Cancel);
@@ -232,6 +236,42 @@ TEST_F(SdlMessageBoxTest, AQuitWaitsForThePlayerAndTheBoxForItsAnswer) {
   EXPECT_EQ(Count(left, SDL_QUIT), 1);
   EXPECT_EQ(Count(left, SDL_WINDOWEVENT), 1);
   EXPECT_EQ(Count(left, SDL_KEYDOWN), 0);
+}
+
+// The player ending (a quit signal) answers an open box as Escape does: the
+// close question Cancel, the overwrite question Cancel (never a label);
+// the chooser keeps its selection. The boxes' service then shows no new
+// box but answers it so at once.
+TEST_F(SdlMessageBoxTest, ThePlayerEndingAnswersAsEscape) {
+  int asked = 0;
+  const auto ending = [&asked] { return ++asked > 2; };
+  for (const TDialogRequest& request : {Quit(), Overwrite()}) {
+    asked = 0;
+    TSdlMessageBox box(nullptr, request);
+    if (!box.IsOpen()) GTEST_SKIP() << "no window";
+    Push(KeyEvent(box.WindowId(), SDLK_RIGHT));
+    const TDialogResult r = box.Run(ending);
+    EXPECT_EQ(r.Answer, TDialogAnswer::Cancel) << request.Text;
+    EXPECT_EQ(r.CustomIndex, -1);
+    EXPECT_GT(asked, 2);
+  }
+  TSdlMessageBoxes boxes;
+  boxes.SetEnding([] { return true; });
+  EXPECT_EQ(boxes.Show(Overwrite()).Answer, TDialogAnswer::Cancel);
+  EXPECT_EQ(boxes.Choose(TChoiceRequest{"icons", {"a", "b"}}), 0);
+}
+
+// A caption wider than the text and the buttons widens the box, so that the
+// title bar shows it whole, but never past the screen.
+TEST_F(MessageBoxGlyphs, ALongCaptionWidensTheBoxWithinTheScreen) {
+  TDialogRequest request = Quit();
+  request.Title = std::string(60, 'W');
+  const TMessageBoxWindow narrow(Quit()), wide(request), screen(request, 300);
+  const int32_t caption = ControlTextWidth(request.Title, TTextControlFont()) + TMessageBoxWindow::kCaptionRoom;
+  ASSERT_GT(caption, 300);
+  EXPECT_LT(narrow.Width(), caption);
+  EXPECT_EQ(wide.Width(), caption);
+  EXPECT_EQ(screen.Width(), 300);
 }
 
 // Run by the test below on an Xvfb display with openbox: the box opens as a

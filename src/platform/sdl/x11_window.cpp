@@ -7,7 +7,9 @@
 #include <utility>
 
 #if defined(ORBA_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <set>
 #define ORBA_X11_WINDOW 1
@@ -100,12 +102,13 @@ TX11Window::TX11Window(SDL_Window* window) {
   attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
   attributes.bit_gravity = CenterGravity;
   XChangeWindowAttributes(display, info.info.x11.window, CWBackPixel | CWBitGravity, &attributes);
-  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  had_wm_events_ = SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE) == SDL_ENABLE;
 }
 
 TX11Window::~TX11Window() {
   if (window_ == 0) return;
-  SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+  // Another watched window (the game's, under a box) still needs them.
+  if (!had_wm_events_) SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
   XSync(static_cast<Display*>(display_), False);
 }
 
@@ -114,7 +117,9 @@ void TX11Window::Note(const SDL_Event& event) {
       event.syswm.msg->subsystem != SDL_SYSWM_X11)
     return;
   const XEvent& x = event.syswm.msg->msg.x11.event;
-  if (x.type == DestroyNotify && x.xdestroywindow.window == window_) AllWatched().Destroyed.insert(x.xdestroywindow.window);
+  TWatchedWindows& w = AllWatched();
+  if (x.type == DestroyNotify && w.Windows.count(x.xdestroywindow.window) != 0)
+    w.Destroyed.insert(x.xdestroywindow.window);
 }
 
 bool TX11Window::Destroyed() const { return window_ != 0 && AllWatched().Destroyed.count(window_) != 0; }
@@ -141,6 +146,53 @@ void TX11Window::BeforeDestroy() {
   XPutBackEvent(display, &unmapped);
 }
 
+void TX11Window::SetOldTitle(const char* title) {
+  if (window_ == 0 || Destroyed()) return;
+  Display* display = static_cast<Display*>(display_);
+  // Xlib converts from UTF-8 whatever the process's locale.
+  char* list[] = {const_cast<char*>(title)};
+  XTextProperty name{};
+  if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &name) < Success) return;
+  XSetWMName(display, window_, &name);
+  XSetWMIconName(display, window_, &name);
+  XFree(name.value);
+}
+
+void TX11Window::MakeDialogOf(SDL_Window* parent, int32_t x, int32_t y, int32_t width, int32_t height) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window_ == 0 || parent == nullptr || SDL_GetWindowWMInfo(parent, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11)
+    return;
+  Display* display = static_cast<Display*>(display_);
+  XSetTransientForHint(display, window_, info.info.x11.window);
+  const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+  const Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  XChangeProperty(display, window_, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&dialog),
+                  1);
+  // Where the caller placed it (over the game window): the position is the
+  // window's own, not its frame's (static gravity); and one size only: the
+  // window manager then offers no resizing or maximising.
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints != nullptr) {
+    hints->flags = USPosition | PPosition | PMinSize | PMaxSize | PWinGravity;
+    hints->win_gravity = StaticGravity;
+    hints->x = x;
+    hints->y = y;
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(display, window_, hints);
+    XFree(hints);
+  }
+  // The Motif hints, which window managers still read for a title bar's
+  // buttons: move and close; a border, a title and the window menu.
+  constexpr long kFunctionsAndDecorations = 1 | 2, kMove = 4, kClose = 32, kBorder = 2, kTitle = 8, kMenu = 16;
+  const long motif[5] = {kFunctionsAndDecorations, kMove | kClose, kBorder | kTitle | kMenu, 0, 0};
+  const Atom motif_hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(display, window_, motif_hints, motif_hints, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(motif), 5);
+}
+
 #else
 
 void TX11Window::CatchErrors() {}
@@ -150,6 +202,8 @@ TX11Window::~TX11Window() = default;
 void TX11Window::Note(const SDL_Event&) {}
 bool TX11Window::Destroyed() const { return false; }
 void TX11Window::BeforeDestroy() {}
+void TX11Window::SetOldTitle(const char*) {}
+void TX11Window::MakeDialogOf(SDL_Window*, int32_t, int32_t, int32_t, int32_t) {}
 
 #endif
 

@@ -16,7 +16,14 @@
 //   server had sent it, so that the player ends without waiting;
 // - the connection to the server may be lost (the server ends, xkill).
 //   Xlib then calls its I/O error handler and ends the process itself:
-//   ours runs the handler the program set instead, which must not return.
+//   ours runs the handler the program set instead, which must not return;
+// - its title is also set in a form that window managers reading only the
+//   old title property (WM_NAME) show right: compound text where it is not
+//   Latin-1 (SDL writes UTF-8 there, typed as Latin-1);
+// - a message box or the icon chooser is a dialog of the game window:
+//   transient for it (so the window manager keeps it above the game
+//   window), of the dialog type, and of a fixed size without minimise and
+//   maximise buttons.
 // The X headers stay in the source file. Window thread only.
 #pragma once
 
@@ -52,8 +59,9 @@ class TX11Window {
 
   // Whether the window is an X11 one (and watched).
   bool Watched() const { return window_ != 0; }
-  // Notes an event of SDL's: the X event (SDL_SYSWMEVENT) of the window's
-  // destruction marks it destroyed.
+  // Notes an event of SDL's: the X event (SDL_SYSWMEVENT) of a watched
+  // window's destruction marks it destroyed, whichever window's watcher
+  // sees it (a box's loop takes the game window's events too).
   void Note(const SDL_Event& event);
   // Whether another client destroyed the window.
   bool Destroyed() const;
@@ -62,9 +70,21 @@ class TX11Window {
   // it is gone, queues the event of its unmapping for SDL to find.
   void BeforeDestroy();
 
+  // Sets the old title property (WM_NAME) to Title (UTF-8) as compound text,
+  // or as STRING when Latin-1 holds it. Called after SDL set the title.
+  void SetOldTitle(const char* title);
+  // Makes the window a dialog of Parent (an SDL window): transient for the
+  // X window Parent really shows, of the dialog type, at (X, Y) on the
+  // screen, Width x Height and no other size, with a title bar that offers
+  // moving and closing only. The window must not be shown yet: window
+  // managers read these when it maps.
+  void MakeDialogOf(SDL_Window* parent, int32_t x, int32_t y, int32_t width, int32_t height);
+
  private:
   void* display_ = nullptr;  // the X display SDL opened
   uint64_t window_ = 0;      // the X window; 0 when not watched
+  // Whether SDL passed its X events on before this watcher asked for them.
+  bool had_wm_events_ = false;
 };
 
 }  // namespace orba
