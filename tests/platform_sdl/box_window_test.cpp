@@ -28,6 +28,8 @@ namespace {
 //   goneclose      the close question, its window destroyed by xdotool
 //   goneoverwrite  the overwrite question, its window destroyed, after the
 //                  box's properties are read and the game window clicked
+//   twiceclose     the close question, Alt+F4 on the game window again, then
+//                  Return (OK) in the question
 // In the "gone" modes the game window is then closed from outside. Prints
 // "KEY=VALUE" lines: box (a box was found), alive (the player lived on
 // after its box was destroyed), exit (the exit code, or "hung"), and the
@@ -87,6 +89,12 @@ case $mode in
 esac
 case $mode in
   term*) kill -TERM $p ;;
+  twiceclose)
+    xdotool windowactivate --sync $main key alt+F4 2>/dev/null; sleep 0.5
+    for try in $(seq 10); do
+      xdotool windowactivate --sync $b key Return 2>/dev/null
+      for i in $(seq 20); do kill -0 $p 2>/dev/null || break 2; sleep 0.1; done
+    done ;;
   gone*)
     xdotool windowclose $b
     sleep 1
@@ -180,6 +188,14 @@ TEST_F(BoxWindow, ABoxIsADialogOfTheGameAndAGoneBoxAnswersAsEscape) {
   EXPECT_EQ(said["exit"], "0") << said["said"];
   const std::string dump = test::DumpSave(game + "/save.dat");
   test::ExpectContains(dump, {"var runs int = 2", "var asked int = 2", "var exits int = 2"});
+}
+
+// A close asked on the game window while its close question is open is not
+// asked again once the question is answered OK: the player ends.
+TEST_F(BoxWindow, ACloseAskedUnderTheQuestionIsNotAskedAgain) {
+  std::map<std::string, std::string> said = Play("twiceclose", false);
+  EXPECT_EQ(said["exit"], "0") << said["said"];
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var exits int = 1"});
 }
 
 }  // namespace

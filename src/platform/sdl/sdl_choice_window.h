@@ -24,6 +24,8 @@ class TSdlChoiceWindow {
   bool IsOpen() const { return window_.IsOpen(); }
   uint32_t WindowId() const { return window_.WindowId(); }
   SDL_Window* Window() const { return window_.Window(); }
+  // Whether another client destroyed the window.
+  bool Destroyed() const { return window_.Destroyed(); }
   const TChoiceWindow& View() const { return view_; }
 
   // Shows the window and takes its events until the choice ends; the
