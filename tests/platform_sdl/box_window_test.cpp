@@ -44,13 +44,16 @@ export DISPLAY=:$(cat "$dir/display") LC_ALL=C.UTF-8
 openbox --sm-disable >/dev/null 2>&1 & wm=$!
 for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
 SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 "$player" "$game" 2>"$dir/err" & p=$!
-# The game window is the one of the game's height; a box is any other.
+# The game window is the one of the game's height that stays (SDL may make
+# it anew for its renderer just after showing it); a box is any other.
 main=
-for i in $(seq 400); do
+for i in $(seq 200); do
+  now=
   for w in $(xdotool search --onlyvisible --pid $p 2>/dev/null); do
-    xdotool getwindowgeometry --shell $w 2>/dev/null | grep -qx HEIGHT=240 && main=$w
+    xdotool getwindowgeometry --shell $w 2>/dev/null | grep -qx HEIGHT=240 && now=$w
   done
-  [ -n "$main" ] && break; sleep 0.05
+  [ -n "$now" ] && [ "$now" = "$main" ] && break
+  main=$now; sleep 0.2
 done
 box() {
   for i in $(seq 400); do

@@ -345,7 +345,12 @@ TEST_F(MessageBoxGlyphs, ThePlayersOverwriteQuestionsAreAnsweredInItsWindows) {
   const std::string script =
       test::XvfbPrologue("800x600", "\"$1/display\"", true) + "unset SDL_VIDEODRIVER\n"
       "\"$0\" \"$1/game\" & p=$!\n"
-      "main=$(timeout 60 xdotool search --sync --onlyvisible --name '^overwrite$' | head -n 1); last=$main\n"
+      // The game window that stays: SDL may make it anew for its renderer
+      // just after showing it.
+      "main=; for i in $(seq 300); do\n"
+      "  now=$(xdotool search --onlyvisible --name '^overwrite$' 2>/dev/null | tail -n 1)\n"
+      "  [ -n \"$now\" ] && [ \"$now\" = \"$main\" ] && break; main=$now; sleep 0.2\n"
+      "done; last=$main\n"
       "box() {\n"
       "  for i in $(seq 300); do\n"
       "    for w in $(xdotool search --onlyvisible --pid $p 2>/dev/null); do\n"
@@ -363,7 +368,7 @@ TEST_F(MessageBoxGlyphs, ThePlayersOverwriteQuestionsAreAnsweredInItsWindows) {
       "  sleep 1; import -window $last -depth 8 ppm:\"$1/box$n.ppm\"\n"
       "  for try in $(seq 10); do\n"
       "    xdotool windowactivate --sync $last key $key 2>/dev/null\n"
-      "    for i in $(seq 20); do gone && break 2; sleep 0.1; done\n"
+      "    for i in $(seq 50); do gone && break 2; sleep 0.1; done\n"
       "  done\n"
       "done\n"
       "(sleep 60; kill $p) >/dev/null 2>&1 & w=$!\n"

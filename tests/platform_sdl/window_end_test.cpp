@@ -23,7 +23,8 @@ namespace {
 // "run N: exit CODE after MS ms: STDERR" (MS from the end's request to the
 // process's end; STDERR's lines joined by "|"), or "run N: still running"
 // when it lived on for five seconds. "close" and "xkill" share one server; the others start one a run
-// and end it. Each run waits at most ten seconds for the window.
+// and end it. Each run waits at most thirty seconds for the window (a
+// loaded sanitizer build may start slowly).
 const char kEndFromOutside[] = R"sh(mode=$1 runs=$2 dir=$3 game=$4 player=$5
 start_x() {
   rm -f "$dir/display"
@@ -47,7 +48,7 @@ for n in $(seq $runs); do
   own_x && start_x
   kids=
   SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 "$player" "$game" 2>"$dir/err$n" & p=$!
-  w=$(timeout 10 xdotool search --sync --onlyvisible --name '^closewait$' 2>/dev/null | head -1)
+  w=$(timeout 30 xdotool search --sync --onlyvisible --name '^closewait$' 2>/dev/null | head -1)
   sleep 0.3
   t0=$(date +%s%N)
   case $mode in
