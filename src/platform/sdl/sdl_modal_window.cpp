@@ -51,7 +51,7 @@ TSdlModalWindow::TSdlModalWindow(SDL_Window* parent, const std::string& title, i
   // The surface first: SDL may make the window anew for it, and what follows
   // must be set on the window that is really shown.
   SDL_GetWindowSurface(window_);
-  x11_ = std::make_unique<TX11Window>(window_);
+  x11_ = std::make_unique<TX11Window>(window_, TX11Window::TBackground::White);
   x11_->SetOldTitle(name.c_str());
   if (parent == nullptr) return;
   // Modal over the player's window where the video driver knows that.

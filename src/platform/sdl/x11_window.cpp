@@ -85,7 +85,7 @@ void TX11Window::CatchErrors() {
 
 void TX11Window::SetConnectionLost(std::function<void()> lost) { AllWatched().Lost = std::move(lost); }
 
-TX11Window::TX11Window(SDL_Window* window) {
+TX11Window::TX11Window(SDL_Window* window, TBackground background) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
@@ -97,9 +97,10 @@ TX11Window::TX11Window(SDL_Window* window) {
   int opcode = 0, first_event = 0, first_error = 0;
   w.GlxFirstError = XQueryExtension(display, "GLX", &opcode, &first_event, &first_error) ? first_error : -1;
   // What the window shows keeps its place in the middle, as the letterbox
-  // keeps the picture, and what a resize uncovers is black, as the bars are.
+  // keeps the picture, and what a resize uncovers is the background.
   XSetWindowAttributes attributes{};
-  attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+  attributes.background_pixel = background == TBackground::White ? WhitePixel(display, DefaultScreen(display))
+                                                                 : BlackPixel(display, DefaultScreen(display));
   attributes.bit_gravity = CenterGravity;
   XChangeWindowAttributes(display, info.info.x11.window, CWBackPixel | CWBitGravity, &attributes);
   had_wm_events_ = SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE) == SDL_ENABLE;
@@ -197,7 +198,7 @@ void TX11Window::MakeDialogOf(SDL_Window* parent, int32_t x, int32_t y, int32_t 
 
 void TX11Window::CatchErrors() {}
 void TX11Window::SetConnectionLost(std::function<void()>) {}
-TX11Window::TX11Window(SDL_Window*) {}
+TX11Window::TX11Window(SDL_Window*, TBackground) {}
 TX11Window::~TX11Window() = default;
 void TX11Window::Note(const SDL_Event&) {}
 bool TX11Window::Destroyed() const { return false; }

@@ -1,5 +1,5 @@
-// What the game window needs of X11 beyond SDL, where SDL drives it through
-// X11 (nothing elsewhere):
+// What the game window (and a box's window, see below) needs of X11 beyond
+// SDL, where SDL drives it through X11 (nothing elsewhere):
 // - its background is black and its contents keep to its middle, so that
 //   the server paints the area a grown window uncovers black at once, as
 //   the letterbox's bars are, beside the picture, instead of showing what
@@ -48,8 +48,12 @@ class TX11Window {
   // none is set, the process ends with exit code 1. In a child process it
   // is not run.
   static void SetConnectionLost(std::function<void()> lost);
+  // What the server shows where the window has no picture yet: black for
+  // the game window (as the letterbox's bars), white for a box (as its
+  // face, so that it does not flash black as it opens).
+  enum class TBackground : uint8_t { Black, White };
   // Watches Window when SDL drives it through X11.
-  explicit TX11Window(SDL_Window* window);
+  explicit TX11Window(SDL_Window* window, TBackground background = TBackground::Black);
   // Takes the errors of the requests made on a destroyed window so far
   // (SDL's own destroying of it among them): called after SDL destroyed
   // the window and before its video ends.
