@@ -9,6 +9,7 @@
 #if defined(ORBA_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 
 #include <set>
@@ -33,6 +34,8 @@ struct TWatchedWindows {
   int GlxFirstError = -1;
   std::function<void()> Lost;
   pid_t Player = 0;  // the process that set the handlers
+  // The request after a failed question for a gone window's parent.
+  unsigned long AfterGoneQuery = 0;
 };
 
 TWatchedWindows& AllWatched() {
@@ -49,14 +52,22 @@ bool SaysGone(const XErrorEvent& e, int glx_first_error) {
 }
 
 // An error about a watched window that is gone marks it destroyed and goes
-// no further; any other error goes to the handler before ours.
+// no further; any other error goes to the handler before ours. SDL asks a
+// moved window for its parent and then translates from that parent: for a
+// gone window the question fails, the parent it reads is no window at all,
+// and the translation right after fails on it; that error goes no further
+// either.
 int OnXError(Display* display, XErrorEvent* e) {
   TWatchedWindows& w = AllWatched();
   if (w.Windows.count(e->resourceid) != 0 &&
       (w.Destroyed.count(e->resourceid) != 0 || SaysGone(*e, w.GlxFirstError))) {
     w.Destroyed.insert(e->resourceid);
+    if (e->request_code == X_QueryTree) w.AfterGoneQuery = e->serial + 1;
     return 0;
   }
+  if (e->request_code == X_TranslateCoords && e->error_code == BadWindow && e->serial == w.AfterGoneQuery &&
+      w.AfterGoneQuery != 0)
+    return 0;
   return w.Previous != nullptr ? w.Previous(display, e) : 0;
 }
 
