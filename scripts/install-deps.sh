@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libdeflate-dev libjpeg-dev libpng-dev
   libsdl2-dev libfreetype-dev libfontconfig-dev fonts-ipafont
-  python3 python3-pil xvfb x11-utils
+  python3 python3-pil xvfb x11-utils xdotool openbox
   imagemagick netpbm libjpeg-turbo-progs icoutils
   libvorbis-dev libfluidsynth-dev timgm6mb-soundfont sox
   libavformat-dev libavcodec-dev libswresample-dev libswscale-dev ffmpeg

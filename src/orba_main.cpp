@@ -369,6 +369,9 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetCursorService(std::make_shared<orba::TSdlCursors>());
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
   const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
+  // A quit signal answers an open box as Escape would, so that the ordered
+  // shut-down runs within the watchdog's grace time.
+  boxes->SetEnding(orba::QuitSignalled);
   orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TGameClient game(options.game, orba::TScriptedEvents());

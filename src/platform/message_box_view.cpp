@@ -105,7 +105,7 @@ std::vector<TMessageBoxButton> MessageBoxButtons(const TDialogRequest& request, 
   return buttons;
 }
 
-TMessageBoxWindow::TMessageBoxWindow(const TDialogRequest& request)
+TMessageBoxWindow::TMessageBoxWindow(const TDialogRequest& request, int32_t max_width)
     : title_(request.Title), buttons_(MessageBoxButtons(request)), escape_(EscapeAnswer(request)) {
   line_height_ = ControlLineHeight(font_);
   lines_ = WrapLines(request.Text, font_, kMaxTextWidth, kMaxLines);
@@ -116,7 +116,9 @@ TMessageBoxWindow::TMessageBoxWindow(const TDialogRequest& request)
     button_widths_.push_back(std::clamp(ControlTextWidth(b.Label, font_) + 2 * kButtonPad, kButtonWidth, kMaxTextWidth));
     row += button_widths_.back() + (row > 0 ? kButtonGap : 0);
   }
-  width_ = std::max({std::min(text_width, kMaxTextWidth) + 2 * kMargin, row + 2 * kMargin, kMinWidth});
+  int32_t caption_width = ControlTextWidth(title_, font_) + kCaptionRoom;
+  if (max_width > 0) caption_width = std::min(caption_width, max_width);
+  width_ = std::max({std::min(text_width, kMaxTextWidth) + 2 * kMargin, row + 2 * kMargin, caption_width, kMinWidth});
   height_ = kTextTop + static_cast<int32_t>(lines_.size()) * line_height_ + kTextBottomGap + 2 * kBandPad + kButtonHeight;
 }
 

@@ -53,8 +53,14 @@ class TMessageBoxWindow {
   static constexpr int32_t kMargin = 12, kTextTop = 20, kTextBottomGap = 20, kMaxTextWidth = 480, kMaxLines = 30;
   static constexpr int32_t kButtonWidth = 75, kButtonHeight = 23, kButtonGap = 7, kButtonPad = 8, kBandPad = 11;
   static constexpr int32_t kMinWidth = 180;
+  // What a title bar takes beside its caption (the window menu's icon and
+  // the close button, the frame): the box is at least its caption's width
+  // and this wide, so that the window manager shows the whole caption.
+  static constexpr int32_t kCaptionRoom = 96;
 
-  explicit TMessageBoxWindow(const TDialogRequest& request);
+  // MaxWidth: the screen's width, which the caption does not widen the box
+  // past (0: no limit known).
+  explicit TMessageBoxWindow(const TDialogRequest& request, int32_t max_width = 0);
 
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }

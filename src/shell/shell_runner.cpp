@@ -82,7 +82,9 @@ void TShellRunner::DispatchInput() {
     if (TraceEnabled()) Trace("input " + FormatInputEvent(event));
     switch (event.Kind) {
       case TInputKind::Close:
-        if (client_.CloseQuery()) closed_ = true;
+        // Once confirmed, a close asked again (queued while the question
+        // was open) is not asked a second time.
+        if (!closed_ && client_.CloseQuery()) closed_ = true;
         continue;
       case TInputKind::FocusLost:
       case TInputKind::FocusGained:

@@ -188,6 +188,8 @@ TEST(DiskPath, SplitsShiftJisPathsOnlyAtSeparators) {
                                       SjisExtractFileExt("x\\pic.Brx"), SjisChangeFileExt("d\\game.dat", ".ext"),
                                       AddPathDelimiter(""), AddPathDelimiter("/a/"), AddPathDelimiter("\x95\x5c")}),
             (std::vector<std::string>{"dir\\", "", ".Brx", "d\\game.ext", "", "/a/", "\x95\x5c\\"}));
+  // Shown on this system: every separator "/", the trail bytes kept.
+  EXPECT_EQ(SlashSeparators("/home/u/g\\out\\\x95\x5c\\a.dat"), "/home/u/g/out/\x95\x5c/a.dat");
   EXPECT_TRUE(PathStartsWith("/MEDIA/CD\\game.dat", "/media/cd/"));
   EXPECT_FALSE(PathStartsWith("/media/c", "/media/cd/"));
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "core/files/install_record.h"
+#include "core/system/quit_request.h"
 #include "core/system/trace.h"
 #include "platform/dialogs.h"
 #include "platform/headless/scripted_dialogs.h"
@@ -268,6 +269,25 @@ TEST_F(VrManager, DiscRequestAsksUntilTheDiscIsThere) {
   boxes->Push(TDialogAnswer::Ok);
   EXPECT_FALSE(manager->RequestDisk(3));
   EXPECT_TRUE(quit);
+  SetMessageBoxService(previous);
+}
+
+// A quit signal while the disc request or its quit question is open (each
+// then answered Cancel, as Escape answers it) gives up at once instead of
+// asking the two in turn. In a child process: the quit request stays set.
+TEST_F(VrManager, AQuitSignalGivesTheDiscRequestUp) {
+  bool quit = false;
+  manager->DiscSettings = TVrDiscSettings{"T", "disc %d, please", "quit?", [&quit] { quit = true; }};
+  auto boxes = std::make_shared<TScriptedMessageBoxes>();
+  auto previous = SetMessageBoxService(boxes);
+  EXPECT_EXIT(
+      {
+        RequestQuit();
+        for (int i = 0; i < 4; ++i) boxes->Push(TDialogAnswer::Cancel);
+        const bool mounted = manager->RequestDisk(2);
+        std::exit(!mounted && quit && boxes->Shown().size() == 1 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
   SetMessageBoxService(previous);
 }
 

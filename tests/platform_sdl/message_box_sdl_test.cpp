@@ -23,6 +23,7 @@
 #include "platform/sdl/sdl_dialogs.h"
 #include "platform/sdl/sdl_message_box.h"
 #include "platform/text_controls.h"
+#include "platform/text_controls_view.h"
 #include "platform/text_convert.h"
 #include "platform_sdl/dummy_video.h"
 #include "platform_sdl/xvfb_run.h"
@@ -219,6 +220,9 @@ TEST_F(SdlMessageBoxTest, AQuitWaitsForThePlayerAndTheBoxForItsAnswer) {
     Push(quit);
     Push(KeyEvent(id + 100, SDLK_RETURN));
     Push(WindowEvent(id + 100, SDL_WINDOWEVENT_FOCUS_LOST));
+    // The player's window takes no input under a box: a close asked there
+    // (Alt+F4) would ask the close question again after this one.
+    Push(WindowEvent(id + 100, SDL_WINDOWEVENT_CLOSE));
     Push(KeyEvent(id, SDLK_RIGHT));
     Push(KeyEvent(id, SDLK_SPACE));
     EXPECT_EQ(box.Run().Answer, TDialogAnswer::Cancel);
@@ -232,6 +236,42 @@ TEST_F(SdlMessageBoxTest, AQuitWaitsForThePlayerAndTheBoxForItsAnswer) {
   EXPECT_EQ(Count(left, SDL_QUIT), 1);
   EXPECT_EQ(Count(left, SDL_WINDOWEVENT), 1);
   EXPECT_EQ(Count(left, SDL_KEYDOWN), 0);
+}
+
+// The player ending (a quit signal) answers an open box as Escape does: the
+// close question Cancel, the overwrite question Cancel (never a label);
+// the chooser keeps its selection. The boxes' service then shows no new
+// box but answers it so at once.
+TEST_F(SdlMessageBoxTest, ThePlayerEndingAnswersAsEscape) {
+  int asked = 0;
+  const auto ending = [&asked] { return ++asked > 2; };
+  for (const TDialogRequest& request : {Quit(), Overwrite()}) {
+    asked = 0;
+    TSdlMessageBox box(nullptr, request);
+    if (!box.IsOpen()) GTEST_SKIP() << "no window";
+    Push(KeyEvent(box.WindowId(), SDLK_RIGHT));
+    const TDialogResult r = box.Run(ending);
+    EXPECT_EQ(r.Answer, TDialogAnswer::Cancel) << request.Text;
+    EXPECT_EQ(r.CustomIndex, -1);
+    EXPECT_GT(asked, 2);
+  }
+  TSdlMessageBoxes boxes;
+  boxes.SetEnding([] { return true; });
+  EXPECT_EQ(boxes.Show(Overwrite()).Answer, TDialogAnswer::Cancel);
+  EXPECT_EQ(boxes.Choose(TChoiceRequest{"icons", {"a", "b"}}), 0);
+}
+
+// A caption wider than the text and the buttons widens the box, so that the
+// title bar shows it whole, but never past the screen.
+TEST_F(MessageBoxGlyphs, ALongCaptionWidensTheBoxWithinTheScreen) {
+  TDialogRequest request = Quit();
+  request.Title = std::string(60, 'W');
+  const TMessageBoxWindow narrow(Quit()), wide(request), screen(request, 300);
+  const int32_t caption = ControlTextWidth(request.Title, TTextControlFont()) + TMessageBoxWindow::kCaptionRoom;
+  ASSERT_GT(caption, 300);
+  EXPECT_LT(narrow.Width(), caption);
+  EXPECT_EQ(wide.Width(), caption);
+  EXPECT_EQ(screen.Width(), 300);
 }
 
 // Run by the test below on an Xvfb display with openbox: the box opens as a
@@ -305,7 +345,12 @@ TEST_F(MessageBoxGlyphs, ThePlayersOverwriteQuestionsAreAnsweredInItsWindows) {
   const std::string script =
       test::XvfbPrologue("800x600", "\"$1/display\"", true) + "unset SDL_VIDEODRIVER\n"
       "\"$0\" \"$1/game\" & p=$!\n"
-      "main=$(timeout 60 xdotool search --sync --onlyvisible --name '^overwrite$' | head -n 1); last=$main\n"
+      // The game window that stays: SDL may make it anew for its renderer
+      // just after showing it.
+      "main=; for i in $(seq 300); do\n"
+      "  now=$(xdotool search --onlyvisible --name '^overwrite$' 2>/dev/null | tail -n 1)\n"
+      "  [ -n \"$now\" ] && [ \"$now\" = \"$main\" ] && break; main=$now; sleep 0.2\n"
+      "done; last=$main\n"
       "box() {\n"
       "  for i in $(seq 300); do\n"
       "    for w in $(xdotool search --onlyvisible --pid $p 2>/dev/null); do\n"
@@ -323,7 +368,7 @@ TEST_F(MessageBoxGlyphs, ThePlayersOverwriteQuestionsAreAnsweredInItsWindows) {
       "  sleep 1; import -window $last -depth 8 ppm:\"$1/box$n.ppm\"\n"
       "  for try in $(seq 10); do\n"
       "    xdotool windowactivate --sync $last key $key 2>/dev/null\n"
-      "    for i in $(seq 20); do gone && break 2; sleep 0.1; done\n"
+      "    for i in $(seq 50); do gone && break 2; sleep 0.1; done\n"
       "  done\n"
       "done\n"
       "(sleep 60; kill $p) >/dev/null 2>&1 & w=$!\n"

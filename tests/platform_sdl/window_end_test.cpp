@@ -23,7 +23,8 @@ namespace {
 // "run N: exit CODE after MS ms: STDERR" (MS from the end's request to the
 // process's end; STDERR's lines joined by "|"), or "run N: still running"
 // when it lived on for five seconds. "close" and "xkill" share one server; the others start one a run
-// and end it. Each run waits at most ten seconds for the window.
+// and end it. Each run waits at most thirty seconds for the window (a
+// loaded sanitizer build may start slowly).
 const char kEndFromOutside[] = R"sh(mode=$1 runs=$2 dir=$3 game=$4 player=$5
 start_x() {
   rm -f "$dir/display"
@@ -47,8 +48,17 @@ for n in $(seq $runs); do
   own_x && start_x
   kids=
   SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 "$player" "$game" 2>"$dir/err$n" & p=$!
-  w=$(timeout 10 xdotool search --sync --onlyvisible --name '^closewait$' 2>/dev/null | head -1)
+  # The window that stays (SDL may make it anew for its renderer), asked
+  # again when a search fails (xdotool stops at a window that goes while it
+  # looks).
+  w=
+  for i in $(seq 150); do
+    now=$(xdotool search --onlyvisible --name '^closewait$' 2>/dev/null | tail -n 1)
+    [ -n "$now" ] && [ "$now" = "$w" ] && break; w=$now; sleep 0.2
+  done
   sleep 0.3
+  # A run that is counted: its first step has run (a loaded build is slow).
+  [ $mode = close ] || sleep 0.7
   t0=$(date +%s%N)
   case $mode in
     close) xdotool windowclose $w ;;

@@ -16,13 +16,15 @@ namespace orba::test {
 // number is written to DisplayFile (a shell word, such as "\"$1\""),
 // DISPLAY names it, SDL is left to find it, and with WindowManager openbox
 // runs on it. SDL's X11 driver leaves D-Bus's data behind: no leak check
-// there.
+// there. No D-Bus session is started for the display: its start reads a
+// pipe that a child forked meanwhile (a test's xdotool) may hold open, and
+// then waits as long as that child does.
 inline std::string XvfbPrologue(const std::string& screen, const std::string& display_file, bool window_manager) {
   return "Xvfb -displayfd 3 -screen 0 " + screen + "x24 -noreset -nolisten tcp 3>" + display_file +
          " 2>/dev/null & x=$!\n"
          "trap 'kill $x; wait' EXIT\n"
          "for i in $(seq 100); do [ -s " + display_file + " ] && break; sleep 0.1; done\n"
-         "export DISPLAY=:$(cat " + display_file + ") ASAN_OPTIONS=detect_leaks=0\n"
+         "export DISPLAY=:$(cat " + display_file + ") ASAN_OPTIONS=detect_leaks=0 DBUS_SESSION_BUS_ADDRESS=disabled:\n"
          "unset WAYLAND_DISPLAY\n" +
          (window_manager ? "openbox >/dev/null 2>&1 & sleep 1\n" : "");
 }

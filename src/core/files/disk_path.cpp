@@ -159,14 +159,23 @@ std::string SjisChangeFileExt(const std::string& path, const std::string& ext) {
   return path.substr(0, path.size() - old.size()) + ext;
 }
 
-std::string BackSlashSeparators(const std::string& path) {
+namespace {
+
+// The path with every separator written as Separator.
+std::string WithSeparators(const std::string& path, char separator) {
   std::string out = path;
   const std::vector<bool> map = DelimiterMap(path);
   for (size_t i = 0; i < out.size(); ++i) {
-    if (map[i]) out[i] = '\\';
+    if (map[i]) out[i] = separator;
   }
   return out;
 }
+
+}  // namespace
+
+std::string BackSlashSeparators(const std::string& path) { return WithSeparators(path, '\\'); }
+
+std::string SlashSeparators(const std::string& path) { return WithSeparators(path, '/'); }
 
 bool PathStartsWith(const std::string& path, const std::string& folder) {
   if (folder.size() > path.size()) return false;

@@ -37,6 +37,9 @@ std::string SjisExtractFileExt(const std::string& path);
 std::string SjisChangeFileExt(const std::string& path, const std::string& ext);
 // The path with every "/" separator written as "\", for comparing paths.
 std::string BackSlashSeparators(const std::string& path);
+// The path with every "\" separator written as "/", for showing a path on
+// this system (a "\" byte of a double-byte character stays).
+std::string SlashSeparators(const std::string& path);
 // Whether Path begins with Folder (separators and letter case aside).
 bool PathStartsWith(const std::string& path, const std::string& folder);
 // Adds a "\" unless the path is empty or already ends in a separator.

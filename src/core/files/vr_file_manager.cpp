@@ -16,6 +16,7 @@
 #include "core/streams/big_file_stream.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/quit_request.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
@@ -400,10 +401,11 @@ bool TVrFileManager::RequestDisk(int n) {
   while (true) {
     const TDialogAnswer answer =
         MessageBoxes().Ask(ApplicationTitle(), FormatDiscNumber(DiscSettings.DiskPrompt, n), TDialogButtons::OkCancel);
-    if (answer == TDialogAnswer::Ok) {
-      if (MountDisk(n - 1)) return true;
-      continue;
-    }
+    if (answer == TDialogAnswer::Ok && MountDisk(n - 1)) return true;
+    // A quit signal answers both questions Cancel: it quits, instead of
+    // asking them in turn.
+    if (QuitRequested()) break;
+    if (answer == TDialogAnswer::Ok) continue;
     if (MessageBoxes().Ask(ApplicationTitle(), DiscSettings.QuitText, TDialogButtons::OkCancel) == TDialogAnswer::Ok) break;
   }
   if (DiscSettings.OnQuit) DiscSettings.OnQuit();

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/choice_window.h"
 #include "platform/sdl/sdl_modal_window.h"
@@ -23,12 +24,16 @@ class TSdlChoiceWindow {
   bool IsOpen() const { return window_.IsOpen(); }
   uint32_t WindowId() const { return window_.WindowId(); }
   SDL_Window* Window() const { return window_.Window(); }
+  // Whether another client destroyed the window.
+  bool Destroyed() const { return window_.Destroyed(); }
   const TChoiceWindow& View() const { return view_; }
 
   // Shows the window and takes its events until the choice ends; the
   // selected line. Events of other windows wait for the player (a quit
-  // among them ends the choice too); their input is dropped.
-  int Run();
+  // among them ends the choice too); their input is dropped. Ending (may be
+  // empty) says whether the player is ending, which ends the choice too, as
+  // does the window destroyed by another client.
+  int Run(const std::function<bool()>& ending = nullptr);
 
  private:
   TChoiceWindow view_;

@@ -41,10 +41,11 @@ bool SdlDisplayReachable() {
 }
 
 TDialogResult TSdlMessageBoxes::Show(const TDialogRequest& request) {
+  if (Ending()) return EscapeAnswer(request);
   const char* why = WhyNotShown();
   if (why == nullptr) {
     TSdlMessageBox box(parent_, request);
-    if (box.IsOpen()) return box.Run();
+    if (box.IsOpen()) return box.Run(ending_);
     why = "no window";
   }
   PrintNotShown(request, why);
@@ -63,13 +64,13 @@ int TSdlMessageBoxes::Choose(const TChoiceRequest& request) {
   // window; a list that cannot be shown keeps the line it opens with. A
   // list with a picture opens its window on any video driver, as the
   // player's own window does.
-  if (request.Lines.empty()) return 0;
+  if (request.Lines.empty() || Ending()) return 0;
   if (!request.Preview && !SdlDisplayReachable()) {
     std::fprintf(stderr, "orba: %s (no display)\n", SjisToUtf8(request.Title).c_str());
     return 0;
   }
   TSdlChoiceWindow window(parent_, request);
-  return window.IsOpen() ? window.Run() : 0;
+  return window.IsOpen() ? window.Run(ending_) : 0;
 }
 
 }  // namespace orba

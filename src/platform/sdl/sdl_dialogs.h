@@ -10,9 +10,15 @@
 // same question asked again right after an OK is answered Cancel, so that a
 // disc request that keeps failing is given up (and the quit question after
 // it, a different text, confirmed) instead of asking for ever.
+//
+// While the player is ending (a quit signal: Ending, which the program
+// sets), an open box is answered as Escape answers it and a new one is not
+// shown but answered so at once; a list keeps its selection.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/dialogs.h"
 
@@ -25,11 +31,15 @@ class TSdlMessageBoxes : public TMessageBoxService {
   // `parent` may be null (before the window exists).
   explicit TSdlMessageBoxes(SDL_Window* parent = nullptr) : parent_(parent) {}
   void SetParent(SDL_Window* parent) { parent_ = parent; }
+  void SetEnding(std::function<bool()> ending) { ending_ = std::move(ending); }
   TDialogResult Show(const TDialogRequest& request) override;
   int Choose(const TChoiceRequest& request) override;
 
  private:
+  bool Ending() const { return ending_ && ending_(); }
+
   SDL_Window* parent_;
+  std::function<bool()> ending_;
   // The text of the OK/Cancel box that could not be shown and was answered
   // OK last; empty when the last such box was answered Cancel.
   std::string answered_ok_;

@@ -3,10 +3,12 @@
 namespace orba {
 
 TSdlMessageBox::TSdlMessageBox(SDL_Window* parent, const TDialogRequest& request)
-    : view_(request), window_(parent, request.Title, view_.Width(), view_.Height()) {}
+    : view_(request, TSdlModalWindow::ScreenWidth(parent)),
+      window_(parent, request.Title, view_.Width(), view_.Height()) {}
 
-TDialogResult TSdlMessageBox::Run() {
+TDialogResult TSdlMessageBox::Run(const std::function<bool()>& ending) {
   TModalInput input;
+  input.Ending = ending;
   input.Close = [this] { view_.Close(); };
   input.Press = [this](int32_t x, int32_t y) { view_.Press(x, y); };
   input.Release = [this](int32_t x, int32_t y) { view_.Release(x, y); };

@@ -2,11 +2,14 @@
 // own, modal over the player's window (platform/sdl/sdl_modal_window.h):
 // drawn with the player's own glyphs, so that its Japanese reads on any X
 // server, and waiting until a button, a key or its close button answers.
-// A quit that arrives meanwhile waits for the player; it does not answer
-// the box, which a quit question or a disc request would ask again at once.
+// An SDL quit event that arrives meanwhile waits for the player; it does not
+// answer the box, which a quit question or a disc request would ask again at
+// once. The player ending (a quit signal) answers the box as Escape does, as
+// does its window destroyed by another client.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/message_box_view.h"
 #include "platform/sdl/sdl_modal_window.h"
@@ -27,8 +30,8 @@ class TSdlMessageBox {
   const TMessageBoxWindow& View() const { return view_; }
 
   // Shows the window and takes its events until the box is answered; the
-  // answer.
-  TDialogResult Run();
+  // answer. Ending (may be empty) says whether the player is ending.
+  TDialogResult Run(const std::function<bool()>& ending = nullptr);
 
  private:
   TMessageBoxWindow view_;

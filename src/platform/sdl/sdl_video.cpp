@@ -97,6 +97,7 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
   // The renderer may have made the window anew (for its pixel format): the
   // one it draws into is watched.
   x11_ = std::make_unique<TX11Window>(window_);
+  x11_->SetOldTitle(SjisToUtf8(title).c_str());
   // A scaled picture is smoothed; at 1:1 this changes nothing.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width,
@@ -110,7 +111,10 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
 }
 
 void TSdlVideo::SetTitle(const std::string& title) {
-  if (window_) SDL_SetWindowTitle(window_, SjisToUtf8(title).c_str());
+  if (!window_) return;
+  const std::string name = SjisToUtf8(title);
+  SDL_SetWindowTitle(window_, name.c_str());
+  if (x11_ != nullptr) x11_->SetOldTitle(name.c_str());
 }
 
 void TSdlVideo::SetFullScreen(bool on) {

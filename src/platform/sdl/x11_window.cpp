@@ -7,7 +7,10 @@
 #include <utility>
 
 #if defined(ORBA_HAVE_X11) && defined(SDL_VIDEO_DRIVER_X11)
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <X11/Xutil.h>
 
 #include <set>
 #define ORBA_X11_WINDOW 1
@@ -31,6 +34,8 @@ struct TWatchedWindows {
   int GlxFirstError = -1;
   std::function<void()> Lost;
   pid_t Player = 0;  // the process that set the handlers
+  // The request after a failed question for a gone window's parent.
+  unsigned long AfterGoneQuery = 0;
 };
 
 TWatchedWindows& AllWatched() {
@@ -47,14 +52,22 @@ bool SaysGone(const XErrorEvent& e, int glx_first_error) {
 }
 
 // An error about a watched window that is gone marks it destroyed and goes
-// no further; any other error goes to the handler before ours.
+// no further; any other error goes to the handler before ours. SDL asks a
+// moved window for its parent and then translates from that parent: for a
+// gone window the question fails, the parent it reads is no window at all,
+// and the translation right after fails on it; that error goes no further
+// either.
 int OnXError(Display* display, XErrorEvent* e) {
   TWatchedWindows& w = AllWatched();
   if (w.Windows.count(e->resourceid) != 0 &&
       (w.Destroyed.count(e->resourceid) != 0 || SaysGone(*e, w.GlxFirstError))) {
     w.Destroyed.insert(e->resourceid);
+    if (e->request_code == X_QueryTree) w.AfterGoneQuery = e->serial + 1;
     return 0;
   }
+  if (e->request_code == X_TranslateCoords && e->error_code == BadWindow && e->serial == w.AfterGoneQuery &&
+      w.AfterGoneQuery != 0)
+    return 0;
   return w.Previous != nullptr ? w.Previous(display, e) : 0;
 }
 
@@ -83,7 +96,7 @@ void TX11Window::CatchErrors() {
 
 void TX11Window::SetConnectionLost(std::function<void()> lost) { AllWatched().Lost = std::move(lost); }
 
-TX11Window::TX11Window(SDL_Window* window) {
+TX11Window::TX11Window(SDL_Window* window, TBackground background) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
@@ -95,17 +108,19 @@ TX11Window::TX11Window(SDL_Window* window) {
   int opcode = 0, first_event = 0, first_error = 0;
   w.GlxFirstError = XQueryExtension(display, "GLX", &opcode, &first_event, &first_error) ? first_error : -1;
   // What the window shows keeps its place in the middle, as the letterbox
-  // keeps the picture, and what a resize uncovers is black, as the bars are.
+  // keeps the picture, and what a resize uncovers is the background.
   XSetWindowAttributes attributes{};
-  attributes.background_pixel = BlackPixel(display, DefaultScreen(display));
+  attributes.background_pixel = background == TBackground::White ? WhitePixel(display, DefaultScreen(display))
+                                                                 : BlackPixel(display, DefaultScreen(display));
   attributes.bit_gravity = CenterGravity;
   XChangeWindowAttributes(display, info.info.x11.window, CWBackPixel | CWBitGravity, &attributes);
-  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  had_wm_events_ = SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE) == SDL_ENABLE;
 }
 
 TX11Window::~TX11Window() {
   if (window_ == 0) return;
-  SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+  // Another watched window (the game's, under a box) still needs them.
+  if (!had_wm_events_) SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
   XSync(static_cast<Display*>(display_), False);
 }
 
@@ -114,7 +129,9 @@ void TX11Window::Note(const SDL_Event& event) {
       event.syswm.msg->subsystem != SDL_SYSWM_X11)
     return;
   const XEvent& x = event.syswm.msg->msg.x11.event;
-  if (x.type == DestroyNotify && x.xdestroywindow.window == window_) AllWatched().Destroyed.insert(x.xdestroywindow.window);
+  TWatchedWindows& w = AllWatched();
+  if (x.type == DestroyNotify && w.Windows.count(x.xdestroywindow.window) != 0)
+    w.Destroyed.insert(x.xdestroywindow.window);
 }
 
 bool TX11Window::Destroyed() const { return window_ != 0 && AllWatched().Destroyed.count(window_) != 0; }
@@ -141,15 +158,64 @@ void TX11Window::BeforeDestroy() {
   XPutBackEvent(display, &unmapped);
 }
 
+void TX11Window::SetOldTitle(const char* title) {
+  if (window_ == 0 || Destroyed()) return;
+  Display* display = static_cast<Display*>(display_);
+  // Xlib converts from UTF-8 whatever the process's locale.
+  char* list[] = {const_cast<char*>(title)};
+  XTextProperty name{};
+  if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &name) < Success) return;
+  XSetWMName(display, window_, &name);
+  XSetWMIconName(display, window_, &name);
+  XFree(name.value);
+}
+
+void TX11Window::MakeDialogOf(SDL_Window* parent, int32_t x, int32_t y, int32_t width, int32_t height) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window_ == 0 || parent == nullptr || SDL_GetWindowWMInfo(parent, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11)
+    return;
+  Display* display = static_cast<Display*>(display_);
+  XSetTransientForHint(display, window_, info.info.x11.window);
+  const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+  const Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+  XChangeProperty(display, window_, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&dialog),
+                  1);
+  // Where the caller placed it (over the game window): the position is the
+  // window's own, not its frame's (static gravity); and one size only: the
+  // window manager then offers no resizing or maximising.
+  XSizeHints* hints = XAllocSizeHints();
+  if (hints != nullptr) {
+    hints->flags = USPosition | PPosition | PMinSize | PMaxSize | PWinGravity;
+    hints->win_gravity = StaticGravity;
+    hints->x = x;
+    hints->y = y;
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    XSetWMNormalHints(display, window_, hints);
+    XFree(hints);
+  }
+  // The Motif hints, which window managers still read for a title bar's
+  // buttons: move and close; a border, a title and the window menu.
+  constexpr long kFunctionsAndDecorations = 1 | 2, kMove = 4, kClose = 32, kBorder = 2, kTitle = 8, kMenu = 16;
+  const long motif[5] = {kFunctionsAndDecorations, kMove | kClose, kBorder | kTitle | kMenu, 0, 0};
+  const Atom motif_hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+  XChangeProperty(display, window_, motif_hints, motif_hints, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(motif), 5);
+}
+
 #else
 
 void TX11Window::CatchErrors() {}
 void TX11Window::SetConnectionLost(std::function<void()>) {}
-TX11Window::TX11Window(SDL_Window*) {}
+TX11Window::TX11Window(SDL_Window*, TBackground) {}
 TX11Window::~TX11Window() = default;
 void TX11Window::Note(const SDL_Event&) {}
 bool TX11Window::Destroyed() const { return false; }
 void TX11Window::BeforeDestroy() {}
+void TX11Window::SetOldTitle(const char*) {}
+void TX11Window::MakeDialogOf(SDL_Window*, int32_t, int32_t, int32_t, int32_t) {}
 
 #endif
 

@@ -1,5 +1,5 @@
-// What the game window needs of X11 beyond SDL, where SDL drives it through
-// X11 (nothing elsewhere):
+// What the game window (and a box's window, see below) needs of X11 beyond
+// SDL, where SDL drives it through X11 (nothing elsewhere):
 // - its background is black and its contents keep to its middle, so that
 //   the server paints the area a grown window uncovers black at once, as
 //   the letterbox's bars are, beside the picture, instead of showing what
@@ -16,7 +16,14 @@
 //   server had sent it, so that the player ends without waiting;
 // - the connection to the server may be lost (the server ends, xkill).
 //   Xlib then calls its I/O error handler and ends the process itself:
-//   ours runs the handler the program set instead, which must not return.
+//   ours runs the handler the program set instead, which must not return;
+// - its title is also set in a form that window managers reading only the
+//   old title property (WM_NAME) show right: compound text where it is not
+//   Latin-1 (SDL writes UTF-8 there, typed as Latin-1);
+// - a message box or the icon chooser is a dialog of the game window:
+//   transient for it (so the window manager keeps it above the game
+//   window), of the dialog type, and of a fixed size without minimise and
+//   maximise buttons.
 // The X headers stay in the source file. Window thread only.
 #pragma once
 
@@ -41,8 +48,12 @@ class TX11Window {
   // none is set, the process ends with exit code 1. In a child process it
   // is not run.
   static void SetConnectionLost(std::function<void()> lost);
+  // What the server shows where the window has no picture yet: black for
+  // the game window (as the letterbox's bars), white for a box (as its
+  // face, so that it does not flash black as it opens).
+  enum class TBackground : uint8_t { Black, White };
   // Watches Window when SDL drives it through X11.
-  explicit TX11Window(SDL_Window* window);
+  explicit TX11Window(SDL_Window* window, TBackground background = TBackground::Black);
   // Takes the errors of the requests made on a destroyed window so far
   // (SDL's own destroying of it among them): called after SDL destroyed
   // the window and before its video ends.
@@ -52,8 +63,9 @@ class TX11Window {
 
   // Whether the window is an X11 one (and watched).
   bool Watched() const { return window_ != 0; }
-  // Notes an event of SDL's: the X event (SDL_SYSWMEVENT) of the window's
-  // destruction marks it destroyed.
+  // Notes an event of SDL's: the X event (SDL_SYSWMEVENT) of a watched
+  // window's destruction marks it destroyed, whichever window's watcher
+  // sees it (a box's loop takes the game window's events too).
   void Note(const SDL_Event& event);
   // Whether another client destroyed the window.
   bool Destroyed() const;
@@ -62,9 +74,21 @@ class TX11Window {
   // it is gone, queues the event of its unmapping for SDL to find.
   void BeforeDestroy();
 
+  // Sets the old title property (WM_NAME) to Title (UTF-8) as compound text,
+  // or as STRING when Latin-1 holds it. Called after SDL set the title.
+  void SetOldTitle(const char* title);
+  // Makes the window a dialog of Parent (an SDL window): transient for the
+  // X window Parent really shows, of the dialog type, at (X, Y) on the
+  // screen, Width x Height and no other size, with a title bar that offers
+  // moving and closing only. The window must not be shown yet: window
+  // managers read these when it maps.
+  void MakeDialogOf(SDL_Window* parent, int32_t x, int32_t y, int32_t width, int32_t height);
+
  private:
   void* display_ = nullptr;  // the X display SDL opened
   uint64_t window_ = 0;      // the X window; 0 when not watched
+  // Whether SDL passed its X events on before this watcher asked for them.
+  bool had_wm_events_ = false;
 };
 
 }  // namespace orba

@@ -203,7 +203,8 @@ TOverwriteAnswer AskOverwrite(const std::string& target, bool several) {
   TDialogRequest request;
   request.Title = "\x8am\x94" "F";  // 確認
   // "%s\r\n\r\n既に同名のファイルが存在します。上書きしますか？"
-  request.Text = target +
+  // The path as this system writes it: a game's "\" separators as "/".
+  request.Text = SlashSeparators(target) +
                  "\r\n\r\n\x8a\xf9\x82\xc9\x93\xaf\x96\xbc\x82\xcc\x83t\x83@\x83" "C\x83\x8b\x82\xaa\x91\xb6\x8d\xdd"
                  "\x82\xb5\x82\xdc\x82\xb7\x81" "B\x8f\xe3\x8f\x91\x82\xab\x82\xb5\x82\xdc\x82\xb7\x82\xa9\x81H";
   request.Buttons = TDialogButtons::Custom;

@@ -7,6 +7,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/quit_request.h"
 #include "core/system/save_location.h"
 #include "core/vocab/vocab.h"
 #include "core/vocab/wipe_defaults.h"
@@ -211,7 +212,11 @@ bool TProject::LocateGameData() {
   files.DiscSettings.TitleId = install.TitleId;
   for (;;) {
     if (FindGameDisc(install.TitleId)) return true;
-    if (Ask(kMsgInformation, kMsgInsertDisk, TDialogButtons::OkCancel) == TDialogAnswer::Ok) continue;
+    const bool retry = Ask(kMsgInformation, kMsgInsertDisk, TDialogButtons::OkCancel) == TDialogAnswer::Ok;
+    // A quit signal answers both questions Cancel: it quits, instead of
+    // asking them in turn.
+    if (QuitRequested()) return false;
+    if (retry) continue;
     if (Ask(Title, QuitText, TDialogButtons::OkCancel) == TDialogAnswer::Ok) return false;
   }
 }
