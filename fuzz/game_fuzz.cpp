@@ -202,7 +202,7 @@ const char* const kPlanted[] = {
     "fifo.txt", "zero.txt", "inlink\\\\inside.txt", "inlink", "inlink.txt", "shot.brx", "save.dat", "own.bmp",
     "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt", "game.001", "save.001", "fonts\\\\out.ttf",
     "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
-    "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?",
+    "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?", "nested.txt", "deep.txt", "calls.txt",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.
@@ -259,7 +259,7 @@ std::string PlantedUse(FuzzedDataProvider& in) {
                                            "\"*?*?*?*?*?*?*?*?*?*a?\""};
   const std::string name = Planted(in);
   switch (in.ConsumeIntegralInRange<int>(0, 9)) {
-    case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0]}";
+    case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0] ++ Calc(a0[0])}";
     case 1: return "Calc Expression={v2 = FileExists(" + name + ")}";
     case 2: return "Calc Expression={v2 = DBCreateTable(\"t\", FALSE) ++ DBLoadTsvFile(" + name + ")}";
     case 3: return "Calc Expression={v2 = SaveScreen(" + name + ")}";

@@ -6,8 +6,9 @@
 // files of the player's writes and like the files a script reads, writes or
 // extracts, the package's next volume and the save file), FIFOs (one in the
 // game's font folder, beside links leading out), a link to a device, links
-// that stay inside the game, names of 240 letters; and it may take HOME's
-// desktop and documents folders away for one game.
+// that stay inside the game, names of 240 letters, directories of millions
+// of entries, a screen too large to hold, texts nested a million deep; and
+// it may take HOME's desktop and documents folders away for one game.
 //
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
@@ -59,7 +60,12 @@ enum TPlant : uint32_t {
                                      // "outdir" (the canary folder) and "home" (HOME)
   kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
   kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
-  kPlantAll = (1u << 19) - 1,
+  kPlantHugeDirectory = 1u << 27,    // "save.dat" (unless linked) and a package game's "game.dat": sparse
+                                     // directories of 5,000,000 empty entries
+  kPlantHugeScreen = 1u << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
+  kPlantNestedTexts = 1u << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
+                                     // 100,000 deep, and "calls.txt": 20,000 nested calls, for Calc
+  kPlantAll = (1u << 30) - 1,
 };
 
 // The FIFOs the sandbox plants, relative to the game folder: a game that

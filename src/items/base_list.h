@@ -189,8 +189,21 @@ class TOrbaBaseList : public TOrbaComponent {
 
   // Depth of a loading tree; a deeper one is refused.
   static constexpr int32_t kMaxTreeDepth = 256;
-  // Largest screen side a saved scene may give.
+  // Largest screen side a game or a saved scene may give.
   static constexpr int32_t kMaxScreenSide = 8192;
+  // Largest screen a game or a saved scene may give, in pixels: the 8K
+  // screen, 7680 x 4320. Every screen pixel costs the player about 27 bytes
+  // at its peak (the two roots' pictures and the composition, the
+  // transition buffers, the presenter's frame and the video's picture); with
+  // the player's own 40 MB the largest screen peaks at about 920 MB, under
+  // 1 GB with room for the game's own pictures. 8192 x 8192 would take
+  // 1.8 GB.
+  static constexpr int64_t kMaxScreenPixels = int64_t{7680} * 4320;
+  // Whether a screen of Width x Height pixels can be had.
+  static bool ScreenSizeAllowed(int32_t width, int32_t height) {
+    return width >= 0 && height >= 0 && width <= kMaxScreenSide && height <= kMaxScreenSide &&
+           int64_t{width} * height <= kMaxScreenPixels;
+  }
   int32_t LoadDepth = 0;
 
  private:

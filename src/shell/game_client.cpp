@@ -111,7 +111,14 @@ bool TGameClient::StartUp() {
   InitVrFiles();
   files_started_ = true;
   TVrFileManager& files = *VrFileManager();
-  MountGame(location_, files);
+  try {
+    MountGame(location_, files);
+  } catch (const EVrDamagedError& e) {
+    // The package's own message, and which part of its directory failed.
+    PrintWarning(std::string(e.what()) + " (" + e.Detail() + ")");
+    QuitFlag = 1;
+    return false;
+  }
   // A game may bring its own fonts, in a folder "fonts" of its folder.
   Fonts().AddFontFolder(AddPathDelimiter(location_.LockName) + "fonts");
 
@@ -166,9 +173,10 @@ bool TGameClient::StartUp() {
   // The screen size comes from the settings file and sizes the window and
   // every screen bitmap: a size no screen can have ends the start.
   const int32_t width = project_->Width, height = project_->Height;
-  if (width < 1 || height < 1 || width > TOrbaBaseList::kMaxScreenSide || height > TOrbaBaseList::kMaxScreenSide) {
+  if (width < 1 || height < 1 || !TOrbaBaseList::ScreenSizeAllowed(width, height)) {
     PrintWarning("the game's screen of " + std::to_string(width) + " x " + std::to_string(height) +
-                 " pixels cannot be shown (1 to " + std::to_string(TOrbaBaseList::kMaxScreenSide) + " a side)");
+                 " pixels cannot be shown (1 to " + std::to_string(TOrbaBaseList::kMaxScreenSide) +
+                 " a side, at most " + std::to_string(TOrbaBaseList::kMaxScreenPixels) + " pixels)");
     QuitFlag = 1;
     return false;
   }

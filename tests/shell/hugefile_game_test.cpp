@@ -20,20 +20,9 @@ namespace {
 namespace fs = std::filesystem;
 
 using test::ExpectContains;
+using test::kAddressSanitizer;
 
 constexpr int64_t kMB = 1024;  // in the kilobytes peak_rss_kb counts
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
 
 // Writes Folder/game.dat: a package (directory version 0, every entry
 // packed) of one entry "bomb.txt" that unpacks to the text given, or with

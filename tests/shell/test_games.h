@@ -33,6 +33,20 @@ inline void BuildGame(const std::string& name, const std::string& out, bool fold
 }
 
 // Plays Game without a window for Ticks ticks, the trace on standard output;
+// Whether the tests were built with the address sanitizer, whose shadow
+// memory raises every peak a test measures.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
 // Options (such as "--input FILE") go before the game.
 inline CommandResult PlayGame(const std::string& game, int ticks, const std::vector<std::string>& options = {}) {
   std::vector<std::string> argv{ORBA_PLAYER_PATH, "--headless", "--ticks", std::to_string(ticks), "--trace", "-"};

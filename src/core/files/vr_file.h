@@ -49,6 +49,19 @@ class EVrDamagedError : public EOrbaError {
 // The name of the end marker that closes every directory read.
 extern const char* const kVrEofName;  // "\EOF\"
 
+// What a directory may cost in memory, and what one entry costs beyond its
+// name: the entry object with its name and lower-cased key (152 bytes with
+// its heap block), the node of the name index (about 72), its slot in the
+// item list (8), and while the directory is read its name (32), offset (8)
+// and flags (10). A directory listing more entries than the limit holds, or
+// names longer in all, is refused as damaged before anything is built: a
+// few kilobytes of file can list millions of empty entries.
+constexpr int64_t kVrMaxDirectoryMemory = int64_t{300} << 20;
+constexpr int64_t kVrEntryMemoryCost = 288;
+// A name longer than a string holds in place is held three times while the
+// directory is read (as read, as the entry's name and as its key).
+constexpr int64_t kVrNameCopies = 3;
+
 // Entries of at least this size are never packed.
 constexpr int64_t kVrPackLimit = 5242880;  // 5 MiB
 
