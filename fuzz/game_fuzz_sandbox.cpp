@@ -236,7 +236,7 @@ void TGameSandbox::Plant(uint32_t mask) {
       return "v2 = " + std::string(depth, '(') + "1" + std::string(depth, ')') + "\r\n";
     };
     WriteText(game / "nested.txt", nested(1000000));
-    WriteText(game / "deep.txt", nested(100000));
+    WriteText(game / "deep.txt", nested(30000));
     std::string calls = "v2 = ";
     for (int i = 0; i < 20000; ++i) calls += "Abs(";
     WriteText(game / "calls.txt", calls + "1" + std::string(20000, ')') + "\r\n");

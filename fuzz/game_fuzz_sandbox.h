@@ -64,7 +64,7 @@ enum TPlant : uint32_t {
                                      // directories of 5,000,000 empty entries
   kPlantHugeScreen = 1u << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
   kPlantNestedTexts = 1u << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
-                                     // 100,000 deep, and "calls.txt": 20,000 nested calls, for Calc
+                                     // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
   kPlantAll = (1u << 30) - 1,
 };
 

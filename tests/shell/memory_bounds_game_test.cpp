@@ -142,7 +142,7 @@ TEST(MemoryBoundsGame, CalcOfDeeplyNestedTextsCompilesOrIsRefusedAndTheGameGoesO
   ExpectContains(test::DumpSave(game + "/save.dat"),
                  {"var log str = \"deep TRUETRUE7 huge TRUE7 calls TRUE7 end\""});
   ExpectContains(r.output, {"expression refused: 2000005 bytes, more than 1048576\n",
-                            "expression refused: more than 134217728 characters and tokens scanned"});
+                            "expression refused: more than 33554432 characters and tokens scanned"});
   // A hundred thousand groups compiled, the other texts refused: far below
   // what a picture may take.
   EXPECT_LT(r.peak_rss_kb, (kAddressSanitizer ? 600 : 300) * kMB) << r.peak_rss_kb;

@@ -38,10 +38,11 @@ struct TBuildOpeData {
 constexpr size_t kMaxExpressionText = 1 << 20;
 // What one compilation may spend on the steps that scan a text again for
 // each piece they cut out (nested calls and array elements, long chains of
-// operators and signs), counted in characters and tokens scanned: about a
-// second. Groups and literals compile in time linear in the text and spend
-// none of it.
-constexpr int64_t kMaxCompileWork = int64_t{1} << 27;
+// operators and signs), counted in characters and tokens scanned: a fraction
+// of a second, and over a hundred times what an expression of a hundred
+// calls in three kilobytes takes. Groups and literals compile in time linear in the
+// text and spend little of it.
+constexpr int64_t kMaxCompileWork = int64_t{1} << 25;
 
 class TBuildOrbaParser {
  public:
