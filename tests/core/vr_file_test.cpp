@@ -512,7 +512,7 @@ const TCostlyDirectoryCase kCostlyDirectories[] = {
     // 300 MiB / 288 bytes = 1,092,266 entries at most.
     {"one entry too many", 1092267, 0, "entry count 1092267: more than 1092266 entries"},
     {"millions", 5000000, 0, "entry count 5000000: more than 1092266 entries"},
-    // 3 x 110,000,001 bytes of name beside one entry's 288: past 300 MiB.
+    // 3 x (110,000,000 + 17) bytes of name beside one entry's 288: past 300 MiB.
     {"a name of 110 MB", 1, 110000000, "names up to entry 0: more than 314572800 bytes in memory"},
 };
 

@@ -308,7 +308,7 @@ std::vector<std::string> ReadEntryNames(TKsBigStream& s, int32_t version, const 
     const int32_t length = ReadStreamInt(buffered);
     if (length < 0 || length > buffered.Remaining())
       throw EVrDamagedError(path, "name length of entry " + std::to_string(i));
-    if (length >= kVrShortName) cost += kVrNameCopies * (length + 1);
+    if (length >= kVrShortName) cost += kVrNameCopies * (length + kVrNameBlockOverhead);
     if (cost > kVrMaxDirectoryMemory)
       throw EVrDamagedError(path, "names up to entry " + std::to_string(i) + ": more than " +
                                       std::to_string(kVrMaxDirectoryMemory) + " bytes in memory");

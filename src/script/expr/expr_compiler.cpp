@@ -191,6 +191,13 @@ std::vector<std::string> Tokenize(const std::string& s) {
   return tokens;
 }
 
+// Whether Text is one operand for Parse: not empty, with no byte that
+// could begin a literal, a call, a group, an element, a list or an
+// operator (a trail byte that equals one only makes the test stricter).
+bool IsPlainOperand(const std::string& text) {
+  return !text.empty() && text.find_first_of("%&*+-/<=>^|\"()[],") == std::string::npos;
+}
+
 bool BeginsWithOneOf(const std::string& token, const char* set) { return !token.empty() && Contains(set, token[0]); }
 
 bool IsValueTemp(const std::string& name) {
@@ -337,7 +344,14 @@ void TBuildOrbaParser::ReplaceGroups(std::string& s) {
     const std::string inner = TrimBlanks(cut(open + 1, close));
     const std::string temp = NewTemp();
     temps.emplace(open, temp);
-    Parse(temp + " = " + inner);
+    if (IsPlainOperand(inner)) {
+      // What Parse makes of "T = operand", without its steps: a group
+      // around a single name or number (each level of nested parentheses).
+      Spend(inner.size());
+      AddOp(ocTo, temp, {inner});
+    } else {
+      Parse(temp + " = " + inner);
+    }
   }
   s = cut(0, s.size());
 }
@@ -515,7 +529,10 @@ void TBuildOrbaParser::RemoveTempAssignments() {
   // it, then it is judged. A rename leads from a name no longer in use to
   // one still in use, so following the renames ends.
   std::unordered_map<std::string, std::string> renamed;
+  renamed.reserve(Ops.size());
+  // Only temporaries are renamed: other names are not looked up.
   auto current = [&](std::string& name) {
+    if (!StartsWith(name, kTempPrefix)) return;
     for (auto found = renamed.find(name); found != renamed.end(); found = renamed.find(name)) name = found->second;
   };
   std::vector<TBuildOpeData> kept;
