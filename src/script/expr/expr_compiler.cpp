@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
