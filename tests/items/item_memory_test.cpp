@@ -268,7 +268,7 @@ namespace {
 TEST(SceneSize, BeyondTheLargestScreenIsRefusedAndTheSceneStays) {
   // The size comes first in every version of the scene; the oldest read.
   constexpr int32_t kSceneVersion = 107;
-  const std::pair<int32_t, int32_t> sizes[] = {{8192, 8192}, {7681, 4320}, {8192, 4051}};
+  const std::pair<int32_t, int32_t> sizes[] = {{8192, 8192}, {7680, 4320}, {6144, 4609}, {8192, 3457}};
   for (const auto& [width, height] : sizes) {
     TOrbaBaseList m;
     m.SetWidth(64);
@@ -281,8 +281,10 @@ TEST(SceneSize, BeyondTheLargestScreenIsRefusedAndTheSceneStays) {
     EXPECT_EQ(m.Width, 64);
     EXPECT_EQ(m.Height, 48);
   }
-  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(7680, 4320));
-  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(8192, 4050));
+  // 28,311,552 pixels at most.
+  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(6144, 4608));
+  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(8192, 3456));
+  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(7680, 3686));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 #include "shell/test_games.h"
 #include "support/test_support.h"
@@ -106,23 +107,29 @@ TEST(MemoryBoundsGame, ADirectoryOfMillionsOfEntriesIsRefused) {
 TEST(MemoryBoundsGame, TheLargestScreenPlaysInUnderAGigabyteAndALargerOneIsRefused) {
   const test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
-  const std::string small = top + "/small", largest = top + "/largest", square = top + "/square";
+  const std::string small = top + "/small", largest = top + "/largest";
   test::BuildGame("bigscreen", small, true, {"Width = 64", "Height = 48"});
-  test::BuildGame("bigscreen", largest, true, {"Width = 7680", "Height = 4320"});
-  test::BuildGame("bigscreen", square, true, {"Width = 8192", "Height = 8192"});
-  const test::CommandResult base = PlayUnquarantined(small, 2);
+  test::BuildGame("bigscreen", largest, true, {"Width = 7680", "Height = 3686"});
+  const test::CommandResult base = PlayUnquarantined(small, 8);
   ASSERT_EQ(base.exit_code, 0) << base.output;
+  ExpectContains(test::DumpSave(small + "/save.dat"), {"var log str = \"ran\""});
 
-  const test::CommandResult r = PlayUnquarantined(largest, 2);
+  // Through its screen change with a fade.
+  const test::CommandResult r = PlayUnquarantined(largest, 8);
   ASSERT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(largest + "/save.dat"), {"var log str = \"ran\""});
   ExpectPeakBelow("largest", r, base, 1000);
 
-  const test::CommandResult q = PlayUnquarantined(square, 2);
-  EXPECT_EQ(q.exit_code, 1) << q.output;
-  ExpectContains(q.output, {"the game's screen of 8192 x 8192 pixels cannot be shown (1 to 8192 a side, at most "
-                            "33177600 pixels)\n"});
-  ExpectPeakBelow("refused", q, base, 100);
+  // The 8K screen and the largest square each side allows.
+  for (const auto& [width, height] : {std::pair{7680, 4320}, std::pair{8192, 8192}}) {
+    const std::string game = top + "/" + std::to_string(width);
+    test::BuildGame("bigscreen", game, true, {"Width = " + std::to_string(width), "Height = " + std::to_string(height)});
+    const test::CommandResult q = PlayUnquarantined(game, 8);
+    EXPECT_EQ(q.exit_code, 1) << q.output;
+    ExpectContains(q.output, {"the game's screen of " + std::to_string(width) + " x " + std::to_string(height) +
+                              " pixels cannot be shown (1 to 8192 a side, at most 28311552 pixels)\n"});
+    ExpectPeakBelow("refused", q, base, 100);
+  }
 }
 
 // "v = (((...(7)...)))" nested Depth deep.
