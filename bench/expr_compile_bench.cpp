@@ -4,7 +4,9 @@
 // linear in the text, so a doubling costs about twice; it cost three to
 // four times (0.71, 2.25 and 8-9 s for 10k, 20k and 40k) while every step of
 // the compiler scanned the whole text again. Nested calls and a flat chain
-// of additions are measured beside them.
+// of additions, whose time still grows with the square of their count until
+// the compiler's work limit refuses them (4000 calls are refused), are
+// measured beside them.
 //
 //   taskset -c 2,3 build-rel/bench/expr_compile_bench
 #include <benchmark/benchmark.h>

@@ -527,23 +527,59 @@ void TBuildOrbaParser::RemoveTempAssignments() {
   // use of A (as operand or destination) becomes B. Done in one pass: each
   // operation's names are first renamed by the assignments removed before
   // it, then it is judged. A rename leads from a name no longer in use to
-  // one still in use, so following the renames ends.
+  // one still in use, so following the renames ends. Renames between the
+  // compiler's own "____N" are kept by number (a table lookup, as deep
+  // nesting makes one per level); any other in a map by name.
+  constexpr int32_t kNone = -1, kByName = -2;
+  std::vector<int32_t> renamed_to(static_cast<size_t>(std::max(TempCounter, 0)), kNone);
   std::unordered_map<std::string, std::string> renamed;
-  renamed.reserve(Ops.size());
-  // Only temporaries are renamed: other names are not looked up.
+  // The number N of a name "____N" written as NewTemp writes it, or -1.
+  auto number_of = [&](const std::string& name) -> int32_t {
+    const size_t prefix = sizeof kTempPrefix - 1;
+    if (name.size() <= prefix || name.size() > prefix + 9 || !StartsWith(name, kTempPrefix)) return -1;
+    if (name[prefix] == '0' && name.size() > prefix + 1) return -1;
+    int32_t n = 0;
+    for (size_t i = prefix; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return -1;
+      n = n * 10 + (name[i] - '0');
+    }
+    return n < TempCounter ? n : -1;
+  };
+  bool any = false;
   auto current = [&](std::string& name) {
-    if (!StartsWith(name, kTempPrefix)) return;
-    for (auto found = renamed.find(name); found != renamed.end(); found = renamed.find(name)) name = found->second;
+    if (!StartsWith(name, kTempPrefix)) return;  // only temporaries are renamed
+    for (;;) {
+      const int32_t n = number_of(name);
+      if (n >= 0 && renamed_to[static_cast<size_t>(n)] == kNone) return;
+      if (n >= 0 && renamed_to[static_cast<size_t>(n)] != kByName) {
+        int32_t to = renamed_to[static_cast<size_t>(n)];
+        while (renamed_to[static_cast<size_t>(to)] >= 0) to = renamed_to[static_cast<size_t>(to)];
+        name = kTempPrefix + IntToText(to);
+        continue;
+      }
+      const auto found = renamed.find(name);
+      if (found == renamed.end()) return;
+      name = found->second;
+    }
   };
   std::vector<TBuildOpeData> kept;
   kept.reserve(Ops.size());
   for (TBuildOpeData& op : Ops) {
-    if (!renamed.empty()) {
+    if (any) {
       current(op.Dest);
       for (std::string& operand : op.Operands) current(operand);
     }
     if (op.Op == ocTo && !op.Operands.empty() && IsValueTemp(op.Dest) && IsValueTemp(op.Operands[0])) {
-      if (op.Dest != op.Operands[0]) renamed[op.Dest] = op.Operands[0];
+      if (op.Dest != op.Operands[0]) {
+        any = true;
+        const int32_t from = number_of(op.Dest), to = number_of(op.Operands[0]);
+        if (from >= 0 && to >= 0) {
+          renamed_to[static_cast<size_t>(from)] = to;
+        } else {
+          if (from >= 0) renamed_to[static_cast<size_t>(from)] = kByName;
+          renamed[op.Dest] = op.Operands[0];
+        }
+      }
       continue;
     }
     kept.push_back(std::move(op));
