@@ -206,6 +206,7 @@ const char* const kPlanted[] = {
     "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
     "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?", "wide.brx", "bits.brx", "over.brx", "sparse.brx",
     "progressive.brx", "layers.brx",
+    "nested.txt", "deep.txt", "calls.txt",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.
@@ -262,7 +263,7 @@ std::string PlantedUse(FuzzedDataProvider& in) {
                                            "\"*?*?*?*?*?*?*?*?*?*a?\""};
   const std::string name = Planted(in);
   switch (in.ConsumeIntegralInRange<int>(0, 9)) {
-    case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0]}";
+    case 0: return "Calc Expression={v2 = LoadTextFile(a0, " + name + ") ++ a0[0] ++ Calc(a0[0])}";
     case 1: return "Calc Expression={v2 = FileExists(" + name + ")}";
     case 2: return "Calc Expression={v2 = DBCreateTable(\"t\", FALSE) ++ DBLoadTsvFile(" + name + ")}";
     case 3: return "Calc Expression={v2 = SaveScreen(" + name + ")}";

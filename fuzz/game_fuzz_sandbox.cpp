@@ -56,6 +56,32 @@ void WriteText(const fs::path& path, const std::string& text) {
 }
 
 // A symbolic link at Link to Target, over whatever Link was.
+// A package directory (version 0, at the file's start) of 5,000,000 empty
+// entries: the count, then zeros the file holds as a hole (40 MB of file,
+// no disk).
+void PlantSparseDirectory(const fs::path& path) {
+  constexpr int64_t kEntries = 5000000;
+  const uint8_t count[4] = {kEntries & 0xFF, (kEntries >> 8) & 0xFF, (kEntries >> 16) & 0xFF, kEntries >> 24};
+  WriteText(path, std::string(reinterpret_cast<const char*>(count), 4));
+  if (::truncate(path.c_str(), 4 + kEntries * 4 + (kEntries + 1) * 4) != 0)
+    throw std::runtime_error("game sandbox: cannot grow " + path.string() + ": " + std::strerror(errno));
+}
+
+// Sets the screen size of a settings file: int32 version, the title (int32
+// length and bytes), then int32 width and height.
+void PlantScreenSize(const fs::path& path, int32_t width, int32_t height) {
+  std::fstream f(path, std::ios::binary | std::ios::in | std::ios::out);
+  uint8_t head[8] = {};
+  if (!f.read(reinterpret_cast<char*>(head), 8)) return;
+  const uint32_t title = head[4] | (head[5] << 8) | (head[6] << 16) | (uint32_t{head[7]} << 24);
+  f.seekp(8 + static_cast<std::streamoff>(title));
+  for (const int32_t v : {width, height}) {
+    const char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                           static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
+    f.write(bytes, 4);
+  }
+}
+
 void Link(const fs::path& target, const fs::path& link) {
   std::error_code ec;
   fs::remove(link, ec);
@@ -331,6 +357,21 @@ void TGameSandbox::Plant(uint32_t mask) {
   if ((mask & kPlantDownloadedPackage) != 0 && fs::exists(game / "game.dat")) fs::rename(game / "game.dat", Downloaded());
   if ((mask & kPlantLargePngs) != 0) PlantLargePngs(game);
   if ((mask & kPlantLargeJpegAndBrix) != 0) PlantLargeJpegAndBrix(game);
+  if ((mask & kPlantHugeDirectory) != 0) {
+    if ((mask & kPlantSaveLink) == 0) PlantSparseDirectory(game / "save.dat");
+    if (fs::exists(game / "game.dat")) PlantSparseDirectory(game / "game.dat");
+  }
+  if ((mask & kPlantHugeScreen) != 0 && fs::exists(game / "orba.opb")) PlantScreenSize(game / "orba.opb", 8192, 8192);
+  if ((mask & kPlantNestedTexts) != 0) {
+    const auto nested = [](size_t depth) {
+      return "v2 = " + std::string(depth, '(') + "1" + std::string(depth, ')') + "\r\n";
+    };
+    WriteText(game / "nested.txt", nested(1000000));
+    WriteText(game / "deep.txt", nested(30000));
+    std::string calls = "v2 = ";
+    for (int i = 0; i < 20000; ++i) calls += "Abs(";
+    WriteText(game / "calls.txt", calls + "1" + std::string(20000, ')') + "\r\n");
+  }
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";

@@ -7,11 +7,13 @@
 // extracts, the package's next volume and the save file), FIFOs (one in the
 // game's font folder, beside links leading out), a link to a device, links
 // that stay inside the game, names of 240 letters, the start-up files as
-// links out, an exit page named outside the game, sparse huge files and
-// packed entries that unpack far beyond their size; it may move the game's
-// package into HOME's downloads folder, beside a canary, and it may take
-// HOME's desktop and documents folders away for one game. It also watches
-// the heap's peak while the game plays.
+// links out, an exit page named outside the game, sparse huge files,
+// packed entries that unpack far beyond their size, large pictures,
+// directories of millions of entries, a screen too large to hold, texts
+// nested a million deep; it may move the game's package into HOME's
+// downloads folder, beside a canary, and it may take HOME's desktop and
+// documents folders away for one game. It also watches the heap's peak
+// while the game plays.
 //
 // An inotify watch on the canary folders and on every folder of the
 // sandbox a game must not write to reports, once the game has played, each
@@ -81,7 +83,12 @@ enum TPlant : uint32_t {
   // budget of one picture; the others are refused from their headers):
   kPlantLargePngs = 1u << 25,         // "wide.brx", "bits.brx", "over.brx", "sparse.brx" (PNG)
   kPlantLargeJpegAndBrix = 1u << 26,  // "progressive.brx" (JPEG), "layers.brx" (Brix of three layers)
-  kPlantAll = (1u << 27) - 1,
+  kPlantHugeDirectory = 1u << 27,    // "save.dat" (unless linked) and a package game's "game.dat": sparse
+                                     // directories of 5,000,000 empty entries
+  kPlantHugeScreen = 1u << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
+  kPlantNestedTexts = 1u << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
+                                     // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
+  kPlantAll = (1u << 30) - 1,
 };
 
 // The apparent size of the planted sparse files.

@@ -166,6 +166,12 @@ grep -v '^#' "$here/game_planted_seeds.txt" | while read -r name line; do
   case $name in */*) mask=${name#*/}; name=${name%%/*} ;; esac
   printf 'PLANT:%s\n> %s\n\001\002\003\004\005\006\007\010' "$mask" "$line" > "$out/game/planted_$name"
 done
+# The plants of what would cost gigabytes or hang, each alone: directories
+# of millions of entries, a screen of 8192 x 8192 (as a folder game), texts
+# nested a million deep for Calc.
+printf 'PLANT:8000000\n> GameSave Slot=0 Caption={"c"}\n\001\002\003\004\005\006\007\010' > "$out/game/planted_huge_directory"
+printf 'PLANT:10000000\n> Calc Expression={v2 = 1}\n\001\002\003\004\005\006\007\010' > "$out/game/planted_huge_screen"
+printf 'PLANT:20000000\n> Calc Expression={v2 = LoadTextFile(a0, "nested.txt") ++ Calc(a0[0]) ++ LoadTextFile(a0, "deep.txt") ++ Calc(a0[0]) ++ LoadTextFile(a0, "calls.txt") ++ Calc(a0[0])}\n\001\002\003\004\005\006\007\010' > "$out/game/planted_nested_texts"
 
 # Games whose start-up files are links out, whose exit page climbs out of
 # the game folder, or whose package lies in HOME's downloads folder.

@@ -553,7 +553,7 @@ void TOrbaBaseList::LoadFromStream(TKsBigStream& stream, int32_t version) {
   staged->Height = 8;
   const int32_t width = ReadStreamInt(stream), height = ReadStreamInt(stream);
   // The size drives the allocation of three bitmaps.
-  if (width < 0 || height < 0 || width > kMaxScreenSide || height > kMaxScreenSide)
+  if (!ScreenSizeAllowed(width, height))
     throw ESceneError("scene size out of range: " + std::to_string(width) + " x " + std::to_string(height));
   staged->SetWidth(width);
   staged->SetHeight(height);

@@ -189,8 +189,26 @@ class TOrbaBaseList : public TOrbaComponent {
 
   // Depth of a loading tree; a deeper one is refused.
   static constexpr int32_t kMaxTreeDepth = 256;
-  // Largest screen side a saved scene may give.
+  // Largest screen side a game or a saved scene may give.
   static constexpr int32_t kMaxScreenSide = 8192;
+  // What each screen pixel costs at the player's peak: eight 32-bit
+  // pictures of the screen's size (each root's screen and work picture, the
+  // composition, the presenter's frame, the video's picture and, during a
+  // screen change, the old screen's snapshot). Measured: 7680 x 4320 peaks
+  // at 1.10 GB with a screen change, 3840 x 2160 at 304 MB.
+  static constexpr int64_t kScreenBytesPerPixel = 32;
+  // What the screen may cost, so that with the player's own 40 MB the peak
+  // of the largest screen stays under 1 GB (944 MB measured, through a
+  // screen change).
+  static constexpr int64_t kMaxScreenBytes = int64_t{864} << 20;
+  // Largest screen a game or a saved scene may give, in pixels: 28,311,552,
+  // such as 6144 x 4608 or 7680 x 3686.
+  static constexpr int64_t kMaxScreenPixels = kMaxScreenBytes / kScreenBytesPerPixel;
+  // Whether a screen of Width x Height pixels can be had.
+  static bool ScreenSizeAllowed(int32_t width, int32_t height) {
+    return width >= 0 && height >= 0 && width <= kMaxScreenSide && height <= kMaxScreenSide &&
+           int64_t{width} * height <= kMaxScreenPixels;
+  }
   int32_t LoadDepth = 0;
 
  private:

@@ -156,7 +156,14 @@ bool TGameClient::StartUp() {
   }
   // Every file the game brings is looked up as its script's files are,
   // from its start-up files on: a link in its folder leads inside it.
-  MountGame(location_, files, [this] { LimitFileAccess(true); });
+  try {
+    MountGame(location_, files, [this] { LimitFileAccess(true); });
+  } catch (const EVrDamagedError& e) {
+    // The package's own message, and which part of its directory failed.
+    PrintWarning(std::string(e.what()) + " (" + e.Detail() + ")");
+    QuitFlag = 1;
+    return false;
+  }
   // Past its package, nothing of a folder shared with the user's files.
   if (location_.PackageOnly()) {
     LimitFileAccess(false);
@@ -217,9 +224,10 @@ bool TGameClient::StartUp() {
   // The screen size comes from the settings file and sizes the window and
   // every screen bitmap: a size no screen can have ends the start.
   const int32_t width = project_->Width, height = project_->Height;
-  if (width < 1 || height < 1 || width > TOrbaBaseList::kMaxScreenSide || height > TOrbaBaseList::kMaxScreenSide) {
+  if (width < 1 || height < 1 || !TOrbaBaseList::ScreenSizeAllowed(width, height)) {
     PrintWarning("the game's screen of " + std::to_string(width) + " x " + std::to_string(height) +
-                 " pixels cannot be shown (1 to " + std::to_string(TOrbaBaseList::kMaxScreenSide) + " a side)");
+                 " pixels cannot be shown (1 to " + std::to_string(TOrbaBaseList::kMaxScreenSide) +
+                 " a side, at most " + std::to_string(TOrbaBaseList::kMaxScreenPixels) + " pixels)");
     QuitFlag = 1;
     return false;
   }

@@ -1,9 +1,13 @@
 #include "core/files/vr_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "core/files/pe_resource.h"
 #include "core/files/vr_file_manager.h"
@@ -484,6 +488,73 @@ TEST_F(PeResource, MissingResourcesAndForeignModules) {
   EXPECT_EQ(c.Count(), 0);
   c.OpenResource(dir / "hello.txt", "DUMMY", "BINTYPE");  // not a program file: silently empty
   EXPECT_TRUE(c.Count() == 0 && c.Archive == nullptr);
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// Sparse package files whose directories would cost more memory than a
+// directory may take: refused as damaged, naming why, before any entry is
+// built. Each is a version-0 directory at the file's start: the count, then
+// for each entry a name length, and zeros for the rest (empty names, offsets
+// 0), which the file holds as a hole.
+struct TCostlyDirectoryCase {
+  const char* Name;
+  int32_t Count;
+  int32_t FirstNameLength;  // of entry 0; the others are empty
+  const char* Detail;
+};
+
+const TCostlyDirectoryCase kCostlyDirectories[] = {
+    // 300 MiB / 288 bytes = 1,092,266 entries at most.
+    {"one entry too many", 1092267, 0, "entry count 1092267: more than 1092266 entries"},
+    {"millions", 5000000, 0, "entry count 5000000: more than 1092266 entries"},
+    // 3 x (110,000,000 + 17) bytes of name beside one entry's 288: past 300 MiB.
+    {"a name of 110 MB", 1, 110000000, "names up to entry 0: more than 314572800 bytes in memory"},
+};
+
+class VrCostlyDirectory : public ::testing::TestWithParam<TCostlyDirectoryCase> {};
+
+TEST_P(VrCostlyDirectory, IsRefusedAsDamaged) {
+  const TCostlyDirectoryCase& c = GetParam();
+  const test::TempDir dir;
+  const std::string path = dir / "game.dat";
+  {
+    std::ofstream out(path, std::ios::binary);
+    const int32_t head[2] = {c.Count, c.FirstNameLength};  // little-endian hosts only
+    out.write(reinterpret_cast<const char*>(head), sizeof head);
+  }
+  const int64_t size = 4 + int64_t{c.Count} * 4 + c.FirstNameLength + (int64_t{c.Count} + 1) * 4;
+  ASSERT_EQ(::truncate(path.c_str(), size), 0);
+  TVrFileCollection files;
+  try {
+    files.Open(path, true);
+    FAIL() << "read a directory of " << c.Count << " entries";
+  } catch (const EVrDamagedError& e) {
+    EXPECT_EQ(e.Detail(), c.Detail);
+  }
+  EXPECT_EQ(files.Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, VrCostlyDirectory, ::testing::ValuesIn(kCostlyDirectories),
+                         [](const auto& info) {
+                           std::string name = info.param.Name;
+                           for (char& ch : name) if (ch == ' ') ch = '_';
+                           return name;
+                         });
+
+// The largest directory the limit lets through is read whole.
+TEST(VrArchive, ADirectoryAtTheEntryLimitIsRead) {
+  const int32_t count = static_cast<int32_t>(kVrMaxDirectoryMemory / kVrEntryMemoryCost);
+  std::vector<uint8_t> bytes(static_cast<size_t>(4 + int64_t{count} * 8 + 4), 0);
+  std::memcpy(bytes.data(), &count, 4);
+  TKsMemoryStream stream(bytes);
+  TVrFileCollection files;
+  files.ReadDirectory(stream);
+  EXPECT_EQ(files.Count(), count + 1);  // with the end marker
 }
 
 }  // namespace

@@ -9,8 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/streams/stream_encoding.h"
+#include "items/base_list.h"
 #include "items/choice_items_support.h"
 #include "items/fire.h"
 #include "items/image_item.h"
@@ -251,6 +254,37 @@ TEST_F(ItemMemoryTest, ReplacedTimerWaitsForTheIdlePassRenamedCaptionStays) {
   EXPECT_EQ(m.Lookup(gone), nullptr);
   EXPECT_EQ(m.FindObject("c_2"), caption);
   EXPECT_TRUE(m.ScrapList.empty());
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// A saved scene's size drives three screen bitmaps: one beyond the largest
+// screen a game may have (in pixels, though each side is allowed) is refused
+// before any is made, and the scene in hand stays.
+TEST(SceneSize, BeyondTheLargestScreenIsRefusedAndTheSceneStays) {
+  // The size comes first in every version of the scene; the oldest read.
+  constexpr int32_t kSceneVersion = 107;
+  const std::pair<int32_t, int32_t> sizes[] = {{8192, 8192}, {7680, 4320}, {6144, 4609}, {8192, 3457}};
+  for (const auto& [width, height] : sizes) {
+    TOrbaBaseList m;
+    m.SetWidth(64);
+    m.SetHeight(48);
+    TKsMemoryStream s;
+    WriteStreamInt(s, width);
+    WriteStreamInt(s, height);
+    s.SetPosition(0);
+    EXPECT_THROW(m.LoadFromStream(s, kSceneVersion), ESceneError) << width << " x " << height;
+    EXPECT_EQ(m.Width, 64);
+    EXPECT_EQ(m.Height, 48);
+  }
+  // 28,311,552 pixels at most.
+  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(6144, 4608));
+  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(8192, 3456));
+  EXPECT_TRUE(TOrbaBaseList::ScreenSizeAllowed(7680, 3686));
 }
 
 }  // namespace

@@ -2,8 +2,12 @@
 // the stored form of compiled expressions.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "authoring/page_dump.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "script/expr/expr_compiler.h"
 #include "script/expr/parser_record.h"
 #include "script/expr_test_env.h"
@@ -78,7 +82,22 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"x = \x83\x41(1)", "____0=ocTo(1);x=ocTo(\x83\x41____0)"},
         // A double-byte array name.
         ShapeCase{"\x94z[1] = 2", "____d_0=ocDimTo(\x94z,1);____d_0=ocTo(2)"},
-        ShapeCase{"  ", "____arg=ocTo(  )"}),
+        ShapeCase{"  ", "____arg=ocTo(  )"},
+        // Groups go from the last "(" to the first, each inner text with the
+        // groups inside it already replaced; nesting leaves one temporary.
+        ShapeCase{"x = ((1) + (2)) * ((3))",
+                  "____0=ocTo(3);____2=ocTo(2);____3=ocTo(1);____5=ocPlus(____3,____2);____6=ocMul(____5,____0);"
+                  "x=ocTo(____6)"},
+        ShapeCase{"((((x))))", "____0=ocTo(x);____arg=ocTo(____0)"},
+        ShapeCase{"(a)(b)", "____0=ocTo(b);____1=ocTo(a);____arg=ocTo(____1____0)"},
+        // After an element's temporary a "(" opens a call: left alone at the
+        // top, compiled as one inside a group.
+        ShapeCase{"x = a[1](2)", "____d_0=ocDimTo(a,1);x=ocTo(____d_0(2))"},
+        ShapeCase{"x = (a[1](2))", "____d_0=ocDimTo(a,1);____2=ocFunc(____d_0,2);x=ocTo(____2)"},
+        // Literals from the first; an unclosed one stays as text.
+        ShapeCase{"x = \"a\" ++ \"b\" ++ \"c",
+                  "____0=ocTo(\"a\");____1=ocTo(\"b\");____2=ocComboStr(____0,____1);____3=ocComboStr(____2,\"c);"
+                  "x=ocTo(____3)"}),
     [](const auto& info) { return test::IndexedCaseName(info.index, info.param.text); });
 
 const char kSyntax[] = "\x8d\x5c\x95\xb6\x83G\x83\x89\x81[";  // 構文エラー
@@ -97,6 +116,35 @@ TEST(Compiler, ErrorMessages) {
       {"x = foo(1)", std::string("\"foo") + kNoFunction}, {"x = intToStr(1)", std::string("\"intToStr") + kNoFunction},
       {"x = IntToStr(1, 2, 3)", std::string("IntToStr") + kBadArgCount}, {"x = Length()", std::string("Length") + kBadArgCount}};
   for (const auto& [text, message] : cases) EXPECT_EQ(CompileError(text), message) << text;
+}
+
+// A text of nesting far deeper than a script writes compiles in time linear
+// in its length; one longer than kMaxExpressionText, or one whose nested
+// calls would take the compiler past kMaxCompileWork, is refused with the
+// syntax error and a trace line.
+TEST(Compiler, DeepNestingCompilesAndOverlongOrCostlyTextsAreRefused) {
+  std::vector<std::string> trace;
+  SetTraceSink([&](const std::string& line) { trace.push_back(line); });
+  const size_t depth = 100000;
+  EXPECT_EQ(Compiled("x = " + std::string(depth, '(') + "1" + std::string(depth, ')')), "____0=ocTo(1);x=ocTo(____0)");
+  EXPECT_TRUE(trace.empty());
+
+  const std::string overlong = "x = " + std::string(kMaxExpressionText - 3, '1');
+  EXPECT_EQ(CompileError(overlong), kSyntax);
+  ASSERT_EQ(trace.size(), 1u);
+  EXPECT_EQ(trace[0], "expression refused: 1048577 bytes, more than 1048576");
+  // At the limit: compiled.
+  EXPECT_EQ(Compiled("x = " + std::string(kMaxExpressionText - 4, '1')),
+            "x=ocTo(" + std::string(kMaxExpressionText - 4, '1') + ")");
+
+  std::string calls = "x = ";
+  for (int i = 0; i < 20000; ++i) calls += "Abs(";
+  EXPECT_EQ(CompileError(calls + "1" + std::string(20000, ')')), kSyntax);
+  ASSERT_EQ(trace.size(), 2u);
+  EXPECT_EQ(trace[1],
+            "expression refused: more than 33554432 characters and tokens scanned to compile it (nested calls, "
+            "elements or operators)");
+  SetTraceSink(nullptr);
 }
 
 // Compiled record lists worked out by hand: count, then each record as op,

@@ -20,6 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 using test::ExpectContains;
+using test::kAddressSanitizer;
 
 constexpr int64_t kMB = test::kPeakMB;
 

@@ -122,6 +122,8 @@ inline std::string PngPixels(const std::string& png, const std::string& points) 
   return RunCommand({ORBA_PYTHON, "-c", script, png}).output;
 }
 
+// Whether the tests were built with the address sanitizer, whose shadow
+// memory raises every peak a test measures.
 #if defined(__SANITIZE_ADDRESS__)
 inline constexpr bool kAddressSanitizer = true;
 #elif defined(__has_feature)

@@ -289,11 +289,19 @@ int32_t ReadDirectoryVersion(TKsBigStream& s, const std::string& path) {
   return version;
 }
 
+// Names shorter than this are held inside their string, without a heap block.
+constexpr int32_t kVrShortName = 16;
+
 // The entry count and the names, unscrambled.
 std::vector<std::string> ReadEntryNames(TKsBigStream& s, int32_t version, const std::string& path) {
   const int32_t count = ReadStreamInt(s);
-  // Every name takes at least its 4-byte length.
+  // Every name takes at least its 4-byte length, and every entry its cost
+  // in memory.
   if (count < 0 || count > s.Remaining() / 4) throw EVrDamagedError(path, "entry count " + std::to_string(count));
+  if (int64_t{count} * kVrEntryMemoryCost > kVrMaxDirectoryMemory)
+    throw EVrDamagedError(path, "entry count " + std::to_string(count) + ": more than " +
+                                    std::to_string(kVrMaxDirectoryMemory / kVrEntryMemoryCost) + " entries");
+  int64_t cost = int64_t{count} * kVrEntryMemoryCost;
   std::vector<std::string> names;
   names.reserve(static_cast<size_t>(count));
   TKsBuffBigStream buffered(s);
@@ -301,6 +309,10 @@ std::vector<std::string> ReadEntryNames(TKsBigStream& s, int32_t version, const 
     const int32_t length = ReadStreamInt(buffered);
     if (length < 0 || length > buffered.Remaining())
       throw EVrDamagedError(path, "name length of entry " + std::to_string(i));
+    if (length >= kVrShortName) cost += kVrNameCopies * (length + kVrNameBlockOverhead);
+    if (cost > kVrMaxDirectoryMemory)
+      throw EVrDamagedError(path, "names up to entry " + std::to_string(i) + ": more than " +
+                                      std::to_string(kVrMaxDirectoryMemory) + " bytes in memory");
     std::string name(static_cast<size_t>(length), '\0');
     buffered.ReadBuffer(name.data(), length);
     names.push_back(std::move(name));

@@ -1,10 +1,13 @@
 #include "script/expr/expr_compiler.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
+#include <unordered_map>
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/trace.h"
 #include "script/expr/expr_exec.h"
 #include "script/script_errors.h"
 #include "script/values/param_text.h"
@@ -103,9 +106,9 @@ size_t MatchingClose(const std::string& s, size_t from, char open, char close) {
 }
 
 // The character before offset Pos, skipping blanks: its offset, or npos.
+// Starts holds the character starts of S in order.
 size_t CharBefore(const std::vector<size_t>& starts, size_t pos, const std::string& s, bool skip_blanks) {
-  size_t k = 0;
-  while (k < starts.size() && starts[k] < pos) ++k;
+  auto k = static_cast<size_t>(std::lower_bound(starts.begin(), starts.end(), pos) - starts.begin());
   while (k > 0) {
     const size_t at = starts[k - 1];
     if (!(skip_blanks && CharLen(s, at) == 1 && IsBlank(s[at]))) return at;
@@ -188,6 +191,13 @@ std::vector<std::string> Tokenize(const std::string& s) {
   return tokens;
 }
 
+// Whether Text is one operand for Parse: not empty, with no byte that
+// could begin a literal, a call, a group, an element, a list or an
+// operator (a trail byte that equals one only makes the test stricter).
+bool IsPlainOperand(const std::string& text) {
+  return !text.empty() && text.find_first_of("%&*+-/<=>^|\"()[],") == std::string::npos;
+}
+
 bool BeginsWithOneOf(const std::string& token, const char* set) { return !token.empty() && Contains(set, token[0]); }
 
 bool IsValueTemp(const std::string& name) {
@@ -264,9 +274,18 @@ void TBuildOrbaParser::AddOp(uint8_t op, const std::string& dest, std::vector<st
   Ops.push_back(TBuildOpeData{op, dest, std::move(operands)});
 }
 
+void TBuildOrbaParser::Spend(size_t amount) {
+  work_ += static_cast<int64_t>(amount);
+  if (work_ <= kMaxCompileWork) return;
+  Trace("expression refused: more than " + std::to_string(kMaxCompileWork) +
+        " characters and tokens scanned to compile it (nested calls, elements or operators)");
+  SyntaxError();
+}
+
 std::string TBuildOrbaParser::PrepareOperand(const std::string& piece) {
   std::string p = TrimBlanks(piece);
   while (p.size() >= 2 && p.front() == '(' && MatchingClose(p, 0, '(', ')') == p.size() - 1) {
+    Spend(p.size());
     p = TrimBlanks(p.substr(1, p.size() - 2));
   }
   if (p.empty() || !ContainsSpecial(p)) return p;
@@ -275,25 +294,102 @@ std::string TBuildOrbaParser::PrepareOperand(const std::string& piece) {
   return temp;
 }
 
+void TBuildOrbaParser::ReplaceGroups(std::string& s) {
+  // Every "(" that does not open a call is a group. The last goes first, so
+  // when a group is cut out every group after its "(" already was: its
+  // inner text is the text between its parentheses with the groups inside
+  // it replaced by their temporaries, and its ")" is the one that pairs
+  // with it in S as it stands now. Pairing once and copying each character
+  // only into the text of the nearest group around it keeps the work linear
+  // in S, however deep the groups nest. Calls stay: nothing before a "("
+  // changes while groups after it are cut, so whether it opens a call is
+  // decided once.
+  const std::vector<size_t> starts = CharStarts(s);
+  std::vector<size_t> close_of(s.size(), std::string::npos);
+  std::vector<bool> is_group(s.size(), false);
+  std::vector<size_t> groups, open_stack;
+  for (size_t at : starts) {
+    if (CharLen(s, at) != 1) continue;
+    if (s[at] == '(') {
+      open_stack.push_back(at);
+      if (!OpensCall(s, starts, at)) {
+        is_group[at] = true;
+        groups.push_back(at);
+      }
+    } else if (s[at] == ')' && !open_stack.empty()) {
+      close_of[open_stack.back()] = at;
+      open_stack.pop_back();
+    }
+  }
+  if (groups.empty()) return;
+  std::unordered_map<size_t, std::string> temps;
+  // S from From to To with the groups cut so far replaced.
+  auto cut = [&](size_t from, size_t to) {
+    std::string out;
+    for (size_t i = from; i < to;) {
+      if (is_group[i]) {
+        out += temps.at(i);
+        i = close_of[i] + 1;
+      } else {
+        const size_t len = CharLen(s, i);
+        out.append(s, i, len);
+        i += len;
+      }
+    }
+    return out;
+  };
+  for (auto it = groups.rbegin(); it != groups.rend(); ++it) {
+    const size_t open = *it, close = close_of[open];
+    if (close == std::string::npos) SyntaxError();
+    const std::string inner = TrimBlanks(cut(open + 1, close));
+    const std::string temp = NewTemp();
+    temps.emplace(open, temp);
+    if (IsPlainOperand(inner)) {
+      // What Parse makes of "T = operand", without its steps: a group
+      // around a single name or number (each level of nested parentheses).
+      Spend(inner.size());
+      AddOp(ocTo, temp, {inner});
+    } else {
+      Parse(temp + " = " + inner);
+    }
+  }
+  s = cut(0, s.size());
+}
+
 void TBuildOrbaParser::Parse(const std::string& text) {
   std::string s = text;
 
-  // 1. String literals become temporaries holding them.
-  for (;;) {
-    const std::vector<size_t> quotes = SingleBytePositions(s, '"');
-    if (quotes.empty()) break;
-    const size_t open = quotes.front();
-    std::string literal;
-    const size_t close = ReadStringLiteral(s, open, literal);
-    if (close == std::string::npos) break;  // an unclosed quote stays as ordinary text
-    const std::string temp = NewTemp();
-    AddOp(ocTo, temp, {"\"" + literal + "\""});
-    s.replace(open, close - open + 1, temp);
+  // 1. String literals become temporaries holding them, the first first. A
+  // literal's temporary holds no quote, so the next literal is the first
+  // quote after it: one pass does them all.
+  {
+    std::string out;
+    size_t i = 0;
+    while (i < s.size()) {
+      const size_t len = CharLen(s, i);
+      if (len != 1 || s[i] != '"') {
+        out.append(s, i, len);
+        i += len;
+        continue;
+      }
+      std::string literal;
+      const size_t close = ReadStringLiteral(s, i, literal);
+      if (close == std::string::npos) {  // an unclosed quote stays as ordinary text
+        out.append(s, i, std::string::npos);
+        break;
+      }
+      const std::string temp = NewTemp();
+      AddOp(ocTo, temp, {"\"" + literal + "\""});
+      out += temp;
+      i = close + 1;
+    }
+    s = std::move(out);
   }
 
   // 2. Function calls, the last one first.
   CheckPairs(s, '(', ')');
   for (;;) {
+    Spend(s.size());
     const std::vector<size_t> starts = CharStarts(s);
     const std::vector<size_t> opens = SingleBytePositions(s, '(');
     size_t open = std::string::npos;
@@ -326,6 +422,7 @@ void TBuildOrbaParser::Parse(const std::string& text) {
   // 3. Array elements, the last "[" first.
   CheckPairs(s, '[', ']');
   for (;;) {
+    Spend(s.size());
     const std::vector<size_t> opens = SingleBytePositions(s, '[');
     if (opens.empty()) break;
     const size_t open = opens.back();
@@ -353,24 +450,7 @@ void TBuildOrbaParser::Parse(const std::string& text) {
   }
 
   // 4. Groups, the last "(" first, each compiled as "T = inner".
-  for (;;) {
-    const std::vector<size_t> starts = CharStarts(s);
-    const std::vector<size_t> opens = SingleBytePositions(s, '(');
-    size_t open = std::string::npos;
-    for (auto it = opens.rbegin(); it != opens.rend(); ++it) {
-      if (!OpensCall(s, starts, *it)) {
-        open = *it;
-        break;
-      }
-    }
-    if (open == std::string::npos) break;
-    const size_t close = MatchingClose(s, open, '(', ')');
-    if (close == std::string::npos) SyntaxError();
-    const std::string inner = TrimBlanks(s.substr(open + 1, close - open - 1));
-    const std::string temp = NewTemp();
-    s.replace(open, close - open + 1, temp);
-    Parse(temp + " = " + inner);
-  }
+  ReplaceGroups(s);
 
   // 5. Tokens.
   std::vector<std::string> tokens = Tokenize(s);
@@ -387,6 +467,7 @@ void TBuildOrbaParser::Parse(const std::string& text) {
         AddOp(ocMinus, temp, {"0", tokens[i + 1]});
         tokens[i + 1] = temp;
       }
+      Spend(tokens.size());
       tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(i));
     }
   }
@@ -394,6 +475,7 @@ void TBuildOrbaParser::Parse(const std::string& text) {
   // 7. Reduction by precedence.
   bool assigned = false;
   while (!tokens.empty()) {
+    Spend(tokens.size());
     size_t pos = std::string::npos;
     uint8_t code = ocNone;
     for (const auto& level : kLevels) {
@@ -441,24 +523,76 @@ void TBuildOrbaParser::Parse(const std::string& text) {
 }
 
 void TBuildOrbaParser::RemoveTempAssignments() {
-  for (size_t i = 0; i < Ops.size();) {
-    const TBuildOpeData& op = Ops[i];
-    if (op.Op != ocTo || op.Operands.empty() || !IsValueTemp(op.Dest) || !IsValueTemp(op.Operands[0])) {
-      ++i;
+  // An assignment "A = B" of two value temporaries goes, and every later
+  // use of A (as operand or destination) becomes B. Done in one pass: each
+  // operation's names are first renamed by the assignments removed before
+  // it, then it is judged. A rename leads from a name no longer in use to
+  // one still in use, so following the renames ends. Renames between the
+  // compiler's own "____N" are kept by number (a table lookup, as deep
+  // nesting makes one per level); any other in a map by name.
+  constexpr int32_t kNone = -1, kByName = -2;
+  std::vector<int32_t> renamed_to(static_cast<size_t>(std::max(TempCounter, 0)), kNone);
+  std::unordered_map<std::string, std::string> renamed;
+  // The number N of a name "____N" written as NewTemp writes it, or -1.
+  auto number_of = [&](const std::string& name) -> int32_t {
+    const size_t prefix = sizeof kTempPrefix - 1;
+    if (name.size() <= prefix || name.size() > prefix + 9 || !StartsWith(name, kTempPrefix)) return -1;
+    if (name[prefix] == '0' && name.size() > prefix + 1) return -1;
+    int32_t n = 0;
+    for (size_t i = prefix; i < name.size(); ++i) {
+      if (name[i] < '0' || name[i] > '9') return -1;
+      n = n * 10 + (name[i] - '0');
+    }
+    return n < TempCounter ? n : -1;
+  };
+  bool any = false;
+  auto current = [&](std::string& name) {
+    if (!StartsWith(name, kTempPrefix)) return;  // only temporaries are renamed
+    for (;;) {
+      const int32_t n = number_of(name);
+      if (n >= 0 && renamed_to[static_cast<size_t>(n)] == kNone) return;
+      if (n >= 0 && renamed_to[static_cast<size_t>(n)] != kByName) {
+        int32_t to = renamed_to[static_cast<size_t>(n)];
+        while (renamed_to[static_cast<size_t>(to)] >= 0) to = renamed_to[static_cast<size_t>(to)];
+        name = kTempPrefix + IntToText(to);
+        continue;
+      }
+      const auto found = renamed.find(name);
+      if (found == renamed.end()) return;
+      name = found->second;
+    }
+  };
+  std::vector<TBuildOpeData> kept;
+  kept.reserve(Ops.size());
+  for (TBuildOpeData& op : Ops) {
+    if (any) {
+      current(op.Dest);
+      for (std::string& operand : op.Operands) current(operand);
+    }
+    if (op.Op == ocTo && !op.Operands.empty() && IsValueTemp(op.Dest) && IsValueTemp(op.Operands[0])) {
+      if (op.Dest != op.Operands[0]) {
+        any = true;
+        const int32_t from = number_of(op.Dest), to = number_of(op.Operands[0]);
+        if (from >= 0 && to >= 0) {
+          renamed_to[static_cast<size_t>(from)] = to;
+        } else {
+          if (from >= 0) renamed_to[static_cast<size_t>(from)] = kByName;
+          renamed[op.Dest] = op.Operands[0];
+        }
+      }
       continue;
     }
-    const std::string from = op.Dest, to = op.Operands[0];
-    for (size_t j = i + 1; j < Ops.size(); ++j) {
-      if (Ops[j].Dest == from) Ops[j].Dest = to;
-      for (std::string& operand : Ops[j].Operands) {
-        if (operand == from) operand = to;
-      }
-    }
-    Ops.erase(Ops.begin() + static_cast<std::ptrdiff_t>(i));
+    kept.push_back(std::move(op));
   }
+  Ops = std::move(kept);
 }
 
 void TBuildOrbaParser::Compile(const std::string& text) {
+  if (text.size() > kMaxExpressionText) {
+    Trace("expression refused: " + std::to_string(text.size()) + " bytes, more than " +
+          std::to_string(kMaxExpressionText));
+    SyntaxError();
+  }
   Parse(text);
   RemoveTempAssignments();
 }

@@ -33,6 +33,17 @@ struct TBuildOpeData {
   std::vector<std::string> Operands;
 };
 
+// The longest text the compiler takes (a Calc of a generated text may be
+// far longer than any expression a script writes).
+constexpr size_t kMaxExpressionText = 1 << 20;
+// What one compilation may spend on the steps that scan a text again for
+// each piece they cut out (nested calls and array elements, long chains of
+// operators and signs), counted in characters and tokens scanned: a fraction
+// of a second, and over a hundred times what an expression of a hundred
+// calls in three kilobytes takes. Groups and literals compile in time linear in the
+// text and spend little of it.
+constexpr int64_t kMaxCompileWork = int64_t{1} << 25;
+
 class TBuildOrbaParser {
  public:
   std::vector<TBuildOpeData> Ops;
@@ -40,7 +51,9 @@ class TBuildOrbaParser {
   int32_t TempCounter = 0;
 
   // Appends the operations of Text, then removes the assignments of one
-  // value temporary to another. Raises EScriptError with "構文エラー",
+  // value temporary to another. Raises EScriptError with "構文エラー" (also,
+  // with a trace line, for a text longer than kMaxExpressionText or one
+  // that would spend more than kMaxCompileWork),
   // "配列の添え字が不正です"; the operations appended so far stay.
   void Compile(const std::string& text);
   // Compiles one assignment or expression text.
@@ -61,7 +74,13 @@ class TBuildOrbaParser {
  private:
   void AddOp(uint8_t op, const std::string& dest, std::vector<std::string> operands);
   std::string PrepareOperand(const std::string& piece);
+  // Step 4 of Parse: cuts every group out of S (the last "(" first) and
+  // compiles it as "T = inner".
+  void ReplaceGroups(std::string& s);
   void RemoveTempAssignments();
+  // Counts Amount against kMaxCompileWork; past it, raises "構文エラー".
+  void Spend(size_t amount);
+  int64_t work_ = 0;
 };
 
 // Compiles a trimmed, non-blank text into Parser through its stored record
