@@ -282,11 +282,25 @@ TEST_F(MessageBoxGlyphs, OnTheDisplay) {
   if (shot == nullptr) GTEST_SKIP() << "run by MessageBoxGlyphs.ShowsOnXvfb";
   TSdlMessageBoxes boxes;
   const TMessageBoxWindow view(Overwrite());
-  // Waits for the window, takes its picture as raw RGB, then types A.
+  // Waits for the window, takes its picture as raw RGB, then types A. A
+  // key sent while the window manager is still giving the box the focus is
+  // lost on a loaded machine: it is sent again until the box goes.
   std::thread typist([&] {
     test::RunCommand({"sh", "-c",
-                      "id=$(xdotool search --sync --onlyvisible --pid \"$1\" | head -n 1) && sleep 1 && "
-                      "import -window \"$id\" -depth 8 rgb:\"$2\" && xdotool windowactivate --sync \"$id\" key a",
+                      "for i in $(seq 300); do\n"
+                      "  id=$(xdotool search --onlyvisible --pid \"$1\" 2>/dev/null | head -n 1)\n"
+                      "  [ -n \"$id\" ] && break; sleep 0.1\n"
+                      "done\n"
+                      "[ -n \"$id\" ] || exit 1\n"
+                      "sleep 1; import -window \"$id\" -depth 8 rgb:\"$2\"\n"
+                      "for try in $(seq 20); do\n"
+                      "  timeout 5 xdotool windowactivate --sync \"$id\" key a 2>/dev/null\n"
+                      "  for i in $(seq 30); do\n"
+                      "    xdotool search --onlyvisible --pid \"$1\" 2>/dev/null | grep -qx \"$id\" || exit 0\n"
+                      "    sleep 0.1\n"
+                      "  done\n"
+                      "done\n"
+                      "exit 1",
                       "sh", std::to_string(getpid()), shot});
   });
   const TDialogResult r = boxes.Show(Overwrite());

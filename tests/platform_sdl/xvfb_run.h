@@ -35,7 +35,9 @@ inline std::string XvfbPrologue(const std::string& screen, const std::string& di
 inline CommandResult RunOnXvfb(const std::string& screen, const std::string& exports, const std::string& before,
                                const std::string& filter) {
   const std::string script = XvfbPrologue(screen, "\"$1\"", false) + (exports.empty() ? "" : "export " + exports + "\n") +
-                             (before.empty() ? "" : before + " && ") + "\"$2\" --gtest_filter='" + filter + "'";
+                             (before.empty() ? "" : before + " && ") +
+                             // Bounded, so that a box no key reaches fails the test instead of hanging it.
+                             "timeout -k 5 240 \"$2\" --gtest_filter='" + filter + "'";
   const TempDir dir;
   return RunCommand({"sh", "-c", script, "sh", dir / "display", std::filesystem::read_symlink("/proc/self/exe")});
 }
