@@ -182,7 +182,7 @@ TEST_F(HomeFoldersChooser, HomeChosenTakesTheNamedFilesAloneInThatRun) {
   test::WriteText(home + "/canary.txt", "CANARY\n");
   test::WriteText(home + "/orba.opb", "the user's own\n");
   test::BuildGame("homechoice", game, true, {"Var home str " + home});
-  const EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
+  const test::EnvScope env({{"HOME", home}, {"XDG_DATA_HOME", data}});
   const auto boxes = std::make_shared<TScriptedMessageBoxes>();
   const std::shared_ptr<TMessageBoxService> previous_boxes = SetMessageBoxService(boxes);
   boxes->Push(TDialogAnswer::Custom, 1);  // No
