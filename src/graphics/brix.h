@@ -110,7 +110,8 @@ class TBrixFrame {
   void CopyToDIBX(TCustomDIBX& target);
   void CopyAlphaToDIBX(TDIBX& target);
   // As the copies, for a frame about to be dropped: a plain surface of the
-  // frame's depth (24 or 32 bits) takes over the frame's pixels, and a
+  // frame's depth and masks (24 or 32 bits) that can (TakeOver, in memory
+  // or DirectDraw alike) takes over the frame's pixels, and a
   // mask its alpha plane, instead of a second copy; the frame keeps neither.
   void MoveToDIBX(TCustomDIBX& target);
   void MoveAlphaToDIBX(TDIBX& target);

@@ -198,15 +198,13 @@ void TBrixFrame::CopyToDIBX(TCustomDIBX& target) {
 }
 
 void TBrixFrame::MoveToDIBX(TCustomDIBX& target) {
-  auto* plain = dynamic_cast<TDIBX*>(&target);
   const int32_t bits = Surface.GetBitCount();
-  if (plain == nullptr || Surface.Empty() || bits != target.BitCount() || (bits != 24 && bits != 32) ||
-      !Surface.CurrentLayout().SameMasks(plain->Surface().CurrentLayout())) {
-    CopyToDIBX(target);
-    Surface.Clear();
-    return;
-  }
-  if (bits == 32 && !FourthBytesZero(Surface)) {
+  const TDIBChannelLayout& layout = Surface.CurrentLayout();
+  const bool as_it_is = !Surface.Empty() && bits == target.BitCount() && (bits == 24 || bits == 32) &&
+                        static_cast<uint32_t>(layout.RedMask) == target.RedMask() &&
+                        static_cast<uint32_t>(layout.GreenMask) == target.GreenMask() &&
+                        static_cast<uint32_t>(layout.BlueMask) == target.BlueMask();
+  if (as_it_is && bits == 32 && !FourthBytesZero(Surface)) {
     // A copy keeps the fourth bytes zero; so does the picture given away.
     TPixelView v = Surface.WriteView();
     for (int32_t y = 0; y < v.Height; ++y) {
@@ -214,8 +212,13 @@ void TBrixFrame::MoveToDIBX(TCustomDIBX& target) {
       for (int32_t x = 0; x < v.Width; ++x) row[4 * x + 3] = 0;
     }
   }
-  Surface.FreeAlpha();
-  plain->TakeOver(Surface);
+  if (as_it_is) Surface.FreeAlpha();
+  // A surface that cannot hold the pixels as they are gets a copy.
+  if (!as_it_is || !target.TakeOver(Surface)) {
+    CopyToDIBX(target);
+    Surface.Clear();
+    return;
+  }
   Surface.Clear();
   target.RectsA = RectsA;
   target.RectsB = RectsB;

@@ -27,6 +27,8 @@
 
 namespace orba {
 
+class TDIBSurface;
+
 class TCustomDIBX {
  public:
   // No clip rectangle, no colour key.
@@ -67,6 +69,11 @@ class TCustomDIBX {
   // one ReleaseDC.
   virtual HDC GetDC() { return nullptr; }
   virtual void ReleaseDC() {}
+  // Takes a decoded picture's pixels over without copying them, taking its
+  // size and depth, when this surface can hold them as they are; the caller
+  // drops Source afterwards. False, with both unchanged, when it cannot:
+  // the caller copies instead.
+  virtual bool TakeOver(TDIBSurface& /*source*/) { return false; }
 
   // ---- clip rectangle ----------------------------------------------------
   // Virtual so that a forwarding surface can pass them on to its target.

@@ -307,6 +307,13 @@ uint8_t* TDIB::GetRow(int32_t y) {
   return image_->TopRow() - int64_t{y} * image_->RowSize;
 }
 
+std::vector<uint8_t> TDIB::GiveUpPixelBlock() {
+  if (image_.use_count() != 1 || image_->Empty() || image_->Compressed) return {};
+  std::vector<uint8_t> block = std::move(image_->Bits);
+  Clear();
+  return block;
+}
+
 const uint8_t* TDIB::PeekPixelBlock() {
   ExpandRunLength();
   return image_->PixelBlock();

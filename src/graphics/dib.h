@@ -138,6 +138,11 @@ class TDIB {
   uint8_t* GetTopRow();
   uint8_t* GetRow(int32_t y);
   const uint8_t* PeekPixelBlock();
+  // Hands the pixel block (rows bottom-up, RowSize apart) over and leaves
+  // the bitmap empty, when the bitmap holds its image alone and uncompressed;
+  // otherwise returns an empty block and changes nothing. The block's
+  // address is the one GetPixelBlock gave: nothing is copied.
+  std::vector<uint8_t> GiveUpPixelBlock();
   const uint8_t* PeekTopRow();
   const uint8_t* PeekRow(int32_t y);
 

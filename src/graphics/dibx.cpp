@@ -19,10 +19,11 @@ void TDIBX::SetSize(int32_t width, int32_t height, int32_t bit_count) {
   TCustomDIBX::SetSize(width, height, bit_count);
 }
 
-void TDIBX::TakeOver(TDIBSurface& source) {
+bool TDIBX::TakeOver(TDIBSurface& source) {
   FSurface->FreeAlpha();
   FSurface->Assign(&source);
   TCustomDIBX::SetSize(source.Width(), source.Height(), FSurface->GetBitCount());
+  return true;
 }
 
 uint8_t* TDIBX::Lock(int32_t x, int32_t y) {

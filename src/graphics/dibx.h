@@ -19,8 +19,8 @@ class TDIBX : public TCustomDIBX {
 
   TDIBSurface& Surface() { return *FSurface; }
   // Shares Source's pixels (no copy) and takes its size and depth; the
-  // first write of either side makes its pixels its own.
-  void TakeOver(TDIBSurface& source);
+  // first write of either side makes its pixels its own. Always true.
+  bool TakeOver(TDIBSurface& source) override;
 
   int32_t BitCount() override { return FSurface->GetBitCount(); }
   // Converts the pixels to the new depth (15 and 16 as 5-5-5 and 5-6-5).

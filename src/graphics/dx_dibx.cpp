@@ -1,5 +1,6 @@
 #include "graphics/dx_dibx.h"
 
+#include <algorithm>
 #include <bit>
 #include <vector>
 
@@ -84,6 +85,8 @@ void TDxDIBX::ReleaseSurfaces() {
   FPalette.reset();
   FSurface.reset();
   FSurface7.reset();
+  // Only once no surface points into it.
+  FClientPixels = std::vector<uint8_t>();
 }
 
 template <class TDraw, class TDesc, class TSurface>
@@ -93,6 +96,7 @@ void TDxDIBX::MakeSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>&
     surface->SetPalette(nullptr);
     FPalette.reset();
     surface.reset();
+    FClientPixels = std::vector<uint8_t>();
   }
   stored = TDesc{};
   // A size below one pixel is an empty surface, as a memory bitmap of that
@@ -120,6 +124,66 @@ void TDxDIBX::MakeSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>&
     // A surface without its palette still draws; palette calls then do nothing.
     if (Failed(draw.CreatePalette(indexed.PaletteCaps, zero.data(), FPalette))) FPalette.reset();
   }
+}
+
+template <class TDraw, class TDesc, class TSurface>
+bool TDxDIBX::MakeClientSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>& surface,
+                                TDIBSurface& source) {
+  const TDIBChannelLayout& layout = source.CurrentLayout();
+  TDesc desc;
+  desc.dwSize = TDesc::kSize;
+  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
+  desc.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+  desc.dwWidth = static_cast<uint32_t>(source.Width());
+  desc.dwHeight = static_cast<uint32_t>(source.Height());
+  desc.lPitch = source.RowSize();
+  desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
+  desc.ddpfPixelFormat.dwRGBBitCount = static_cast<uint32_t>(source.BitCount());
+  desc.ddpfPixelFormat.dwRBitMask = static_cast<uint32_t>(layout.RedMask);
+  desc.ddpfPixelFormat.dwGBitMask = static_cast<uint32_t>(layout.GreenMask);
+  desc.ddpfPixelFormat.dwBBitMask = static_cast<uint32_t>(layout.BlueMask);
+  // The block's address, which moving the block out below keeps; the
+  // source holds it alone, so this makes no private copy.
+  desc.lpSurface = source.GetPixelBlock();
+  std::shared_ptr<TSurface> made;
+  if (Failed(draw.CreateSurface(desc, made)) || made == nullptr) return false;
+  std::vector<uint8_t> block = source.GiveUpPixelBlock();
+  if (block.data() != desc.lpSurface) return false;  // held elsewhere after all: nothing given up
+  // From here the surface is this object's: the old one goes first (with
+  // any device context over it), then the block moves over and its rows are
+  // turned top first in place.
+  ReleaseCanvas();
+  ReleaseDC();
+  ReleaseSurfaces();
+  FClientPixels = std::move(block);
+  const size_t row = static_cast<size_t>(desc.lPitch);
+  for (size_t top = 0, bottom = desc.dwHeight - 1; top < bottom; ++top, --bottom)
+    std::swap_ranges(FClientPixels.begin() + static_cast<std::ptrdiff_t>(top * row),
+                     FClientPixels.begin() + static_cast<std::ptrdiff_t>((top + 1) * row),
+                     FClientPixels.begin() + static_cast<std::ptrdiff_t>(bottom * row));
+  surface = std::move(made);
+  stored = TDesc{};
+  stored.dwSize = TDesc::kSize;
+  surface->GetSurfaceDesc(stored);
+  return true;
+}
+
+bool TDxDIBX::TakeOver(TDIBSurface& source) {
+  // Only a block the source holds alone can change hands without a copy.
+  if (!FOwnsSurface || source.Empty() || source.Compressed() || source.UseCount() != 1) return false;
+  TScreenManager* manager = ScreenManager();
+  if (manager == nullptr) return false;
+  const int32_t width = source.Width(), height = source.Height(), bits = source.GetBitCount();
+  bool made = false;
+  if (IDirectDraw* draw = manager->DirectDraw()) {
+    made = MakeClientSurface(*draw, FDesc, FSurface, source);
+  } else if (IDirectDraw7* draw7 = manager->DirectDraw7()) {
+    made = MakeClientSurface(*draw7, FDesc2, FSurface7, source);
+  }
+  if (!made) return false;
+  FCacheColors.fill(-1);
+  TCustomDIBX::SetSize(width, height, bits);
+  return true;
 }
 
 void TDxDIBX::SetSize(int32_t width, int32_t height, int32_t bit_count) {

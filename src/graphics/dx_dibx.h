@@ -6,6 +6,10 @@
 // screen manager's DirectDraw object, the first generation when there is
 // one, else 7; with neither the surface stays empty and draws do nothing.
 //
+// A decoded picture at the display's depth is taken over (TakeOver) as a
+// surface over its own pixels, as TDIBX takes one over, so that a picture is
+// held once in either kind of surface.
+//
 // A 16-bit surface whose green mask is 0x3E0 reports 15 bits, as TDIBX
 // does, so that the draws use 5-5-5 arithmetic on it.
 #pragma once
@@ -13,6 +17,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/errors.h"
 #include "graphics/canvas.h"
@@ -76,6 +81,14 @@ class TDxDIBX : public TCustomDIBX {
   void SetPaletteRange(const uint8_t* entries, int32_t start, int32_t count) override;
   // One lock for the whole view.
   TPixelView LockView() override;
+  // A surface over Source's own pixel block, made through DirectDraw's
+  // client memory (DDSD_LPSURFACE): nothing is copied and this surface
+  // keeps the block alive as long as the surface. The rows are turned top
+  // first in place, as a DirectDraw surface has them. False when the block
+  // is shared or compressed, there is no DirectDraw object, the surface was
+  // wrapped, or DirectDraw refuses the format (only the display's is
+  // served); then nothing changed.
+  bool TakeOver(TDIBSurface& source) override;
 
   IDirectDrawSurface* Surface() const { return FSurface.get(); }
   IDirectDrawSurface7* Surface7() const { return FSurface7.get(); }
@@ -97,10 +110,15 @@ class TDxDIBX : public TCustomDIBX {
   // Detaches the palette from the surfaces and drops palette and surfaces.
   void ReleaseSurfaces();
   template <class TDraw, class TDesc, class TSurface>
+  bool MakeClientSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>& surface, TDIBSurface& source);
+  template <class TDraw, class TDesc, class TSurface>
   void MakeSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>& surface, int32_t width, int32_t height,
                    int32_t bit_count);
 
   bool FOwnsSurface = false;
+  // The pixels of a surface made over client memory (TakeOver); declared
+  // before the surfaces so that it outlives them.
+  std::vector<uint8_t> FClientPixels;
   std::shared_ptr<IDirectDrawPalette> FPalette;
   std::shared_ptr<IDirectDrawSurface> FSurface;
   std::shared_ptr<IDirectDrawSurface7> FSurface7;

@@ -63,7 +63,9 @@ struct DDPIXELFORMAT {
   uint32_t dwRBitMask = 0, dwGBitMask = 0, dwBBitMask = 0, dwRGBAlphaBitMask = 0;
 };
 
-// The fields both description generations share; a lock fills lpSurface.
+// The fields both description generations share; a lock fills lpSurface,
+// and CreateSurface with DDSD_LPSURFACE makes the surface over the memory
+// it names (the caller's, kept alive by the caller as long as the surface).
 struct TSurfaceDescFields {
   uint32_t dwSize = 0;
   uint32_t dwFlags = 0;

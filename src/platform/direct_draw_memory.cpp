@@ -70,6 +70,10 @@ TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& des
     status_ = DDERR_OUTOFMEMORY;
     return;
   }
+  if (desc.dwFlags & DDSD_LPSURFACE) {
+    status_ = AdoptClientMemory(desc);
+    return;
+  }
   DDPIXELFORMAT format;
   if (desc.dwFlags & DDSD_PIXELFORMAT) {
     const uint32_t bits = IndexedBits(desc.ddpfPixelFormat);
@@ -94,6 +98,35 @@ TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& des
   format_.ddpfPixelFormat = format;
   format_.dwCaps = desc.dwCaps;
   pixels_.assign(static_cast<size_t>(pitch * height), 0);
+  bits_ = pixels_.data();
+}
+
+// Client memory: the caller's rows, top first, Pitch bytes apart, in the
+// display's format only (what the player hands over is a decoded picture
+// kept at the display's depth). Nothing is allocated and nothing copied.
+HRESULT TMemoryDirectDrawSurface::AdoptClientMemory(const TSurfaceDescFields& desc) {
+  const uint32_t required = DDSD_PITCH | DDSD_PIXELFORMAT;
+  if ((desc.dwFlags & required) != required || desc.lpSurface == nullptr) return DDERR_INVALIDPARAMS;
+  const DDPIXELFORMAT& f = desc.ddpfPixelFormat;
+  if (f.dwFlags != DDPF_RGB || f.dwRGBBitCount != kDisplayBits || f.dwRBitMask != kDisplayRed ||
+      f.dwGBitMask != kDisplayGreen || f.dwBBitMask != kDisplayBlue)
+    return DDERR_INVALIDPIXELFORMAT;
+  // Rows may be padded but must hold a whole row and stay 4-byte aligned.
+  const int64_t row = int64_t{desc.dwWidth} * (kDisplayBits / 8);
+  if (desc.lPitch < row || desc.lPitch % 4 != 0) return DDERR_INVALIDPARAMS;
+  format_.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
+  format_.dwWidth = desc.dwWidth;
+  format_.dwHeight = desc.dwHeight;
+  format_.lPitch = desc.lPitch;
+  format_.ddpfPixelFormat = DDPIXELFORMAT{};
+  format_.ddpfPixelFormat.dwFlags = DDPF_RGB;
+  format_.ddpfPixelFormat.dwRGBBitCount = kDisplayBits;
+  format_.ddpfPixelFormat.dwRBitMask = kDisplayRed;
+  format_.ddpfPixelFormat.dwGBitMask = kDisplayGreen;
+  format_.ddpfPixelFormat.dwBBitMask = kDisplayBlue;
+  format_.dwCaps = desc.dwCaps;
+  bits_ = desc.lpSurface;
+  return DD_OK;
 }
 
 HRESULT TMemoryDirectDrawSurface::Describe(TSurfaceDescFields& desc, uint32_t size) const {
@@ -115,7 +148,7 @@ HRESULT TMemoryDirectDrawSurface::LockRect(RECT* rect, TSurfaceDescFields& desc,
   desc.dwSize = size;
   desc.dwFlags |= DDSD_LPSURFACE;
   const int64_t x_bytes = int64_t{r.left} * format_.ddpfPixelFormat.dwRGBBitCount / 8;
-  desc.lpSurface = pixels_.data() + int64_t{r.top} * format_.lPitch + x_bytes;
+  desc.lpSurface = bits_ + int64_t{r.top} * format_.lPitch + x_bytes;
   ++lock_count_;
   ++locks_held_;
   return DD_OK;
@@ -131,7 +164,7 @@ HRESULT TMemoryDirectDrawSurface::GetDC(HDC& dc) {
   dc = nullptr;
   if (dc_held_) return DDERR_DCALREADYCREATED;
   const DDPIXELFORMAT& f = format_.ddpfPixelFormat;
-  dc_ = TDeviceContext{pixels_.data(), format_.lPitch, static_cast<int32_t>(format_.dwWidth),
+  dc_ = TDeviceContext{bits_, format_.lPitch, static_cast<int32_t>(format_.dwWidth),
                        static_cast<int32_t>(format_.dwHeight), static_cast<int32_t>(f.dwRGBBitCount),
                        f.dwRBitMask, f.dwGBitMask, f.dwBBitMask, {}};
   // Colours on a palette surface map through the attached palette.

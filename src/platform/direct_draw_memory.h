@@ -2,7 +2,9 @@
 // rows top first, padded to 4 bytes. Palette depths (1, 4, 8 bits) are made
 // when the description asks for them; every other surface takes the
 // display's format, 32 bits 8-8-8 with red high. One object answers both
-// generations. Tests can make CreateSurface, Lock and a palette's
+// generations. A description with DDSD_LPSURFACE makes a surface over the
+// caller's memory instead (display format only, DDSD_PITCH and
+// DDSD_PIXELFORMAT required), which stays the caller's. Tests can make CreateSurface, Lock and a palette's
 // SetEntries fail, and count the locks and device contexts a surface gave.
 #pragma once
 
@@ -70,10 +72,14 @@ class TMemoryDirectDrawSurface final : public IDirectDrawSurface, public IDirect
  private:
   HRESULT Describe(TSurfaceDescFields& desc, uint32_t size) const;
   HRESULT LockRect(RECT* rect, TSurfaceDescFields& desc, uint32_t size);
+  HRESULT AdoptClientMemory(const TSurfaceDescFields& desc);
 
   DDSURFACEDESC created_with_;
   TSurfaceDescFields format_;
   std::vector<uint8_t> pixels_;
+  // The top row: in pixels_, or the caller's memory for a surface made over
+  // it (which the caller keeps alive as long as the surface).
+  uint8_t* bits_ = nullptr;
   std::shared_ptr<IDirectDrawPalette> palette_;
   std::shared_ptr<TDirectDrawFaults> faults_;
   TDeviceContext dc_;

@@ -11,42 +11,13 @@
 
 #include "graphics/dibx.h"
 #include "graphics/dx_dibx.h"
+#include "graphics/dx_dibx_fixture.h"
 #include "graphics/surface_files.h"
 #include "platform/direct_draw_memory.h"
-#include "platform/screen_manager.h"
 #include "support/test_support.h"
 
 namespace orba {
 namespace {
-
-class TTestScreen final : public TScreenManager {
- public:
-  bool GetFullScreen() const override { return false; }
-  void SetFullScreen(bool) override {}
-
- private:
-  std::vector<TDisplayMode> CollectModes() override { return {}; }
-  void ApplyMode(const TDisplayMode*) override {}
-};
-
-// Installs a screen manager holding one memory DirectDraw object as the
-// first generation, as 7, or as both, for the test's length.
-class DxDIBXTest : public ::testing::Test {
- protected:
-  enum class TGenerations { First, Seven, Both, None };
-  void Install(TGenerations generations) {
-    auto screen = std::make_shared<TTestScreen>();
-    const bool first = generations == TGenerations::First || generations == TGenerations::Both;
-    const bool seven = generations == TGenerations::Seven || generations == TGenerations::Both;
-    screen->SetDirectDraw(first ? draw_ : nullptr, seven ? draw_ : nullptr);
-    previous_ = SetScreenManager(screen);
-  }
-  void SetUp() override { Install(TGenerations::Both); }
-  void TearDown() override { SetScreenManager(previous_); }
-
-  std::shared_ptr<TMemoryDirectDraw> draw_ = std::make_shared<TMemoryDirectDraw>();
-  std::shared_ptr<TScreenManager> previous_;
-};
 
 TEST_F(DxDIBXTest, SetSizeAsksForPaletteFormatsOnlyAtPaletteDepths) {
   // Pixel-format flags and palette caps by depth: RGB (0x40) with indexed-1

@@ -5,6 +5,9 @@
 
 #include <array>
 #include <memory>
+#include <span>
+#include <utility>
+#include <vector>
 
 #include "platform/direct_draw_memory.h"
 
@@ -21,12 +24,22 @@ DDSURFACEDESC Plain(uint32_t width, uint32_t height) {
   return desc;
 }
 
+// A description and what CreateSurface answers to it.
+struct TMadeCase {
+  const char* what;
+  DDSURFACEDESC desc;
+  HRESULT result;
+};
+
+void ExpectMade(TMemoryDirectDraw& draw, std::span<const TMadeCase> cases) {
+  for (const TMadeCase& c : cases) {
+    std::shared_ptr<IDirectDrawSurface> surface;
+    EXPECT_EQ(draw.CreateSurface(c.desc, surface), c.result) << c.what;
+    EXPECT_EQ(surface != nullptr, c.result == DD_OK) << c.what;
+  }
+}
+
 TEST(MemoryDirectDraw, DescriptionsMadeAndRefused) {
-  struct TCase {
-    const char* what;
-    DDSURFACEDESC desc;
-    HRESULT result;
-  };
   DDSURFACEDESC wrong_size = Plain(4, 4);
   wrong_size.dwSize = kSurfaceDesc2Size;
   DDSURFACEDESC no_width = Plain(4, 4);
@@ -39,7 +52,7 @@ TEST(MemoryDirectDraw, DescriptionsMadeAndRefused) {
   direct.dwFlags |= DDSD_PIXELFORMAT;
   direct.ddpfPixelFormat.dwFlags = DDPF_RGB;
   direct.ddpfPixelFormat.dwRGBBitCount = 16;
-  const TCase cases[] = {
+  const TMadeCase cases[] = {
       {"plain", Plain(4, 4), DD_OK},
       {"the 7 description's size", wrong_size, DDERR_INVALIDPARAMS},
       {"no width", no_width, DDERR_INVALIDPARAMS},
@@ -52,11 +65,7 @@ TEST(MemoryDirectDraw, DescriptionsMadeAndRefused) {
       {"a direct format asked for", direct, DDERR_INVALIDPIXELFORMAT},
   };
   TMemoryDirectDraw draw;
-  for (const TCase& c : cases) {
-    std::shared_ptr<IDirectDrawSurface> surface;
-    EXPECT_EQ(draw.CreateSurface(c.desc, surface), c.result) << c.what;
-    EXPECT_EQ(surface != nullptr, c.result == DD_OK) << c.what;
-  }
+  ExpectMade(draw, cases);
   draw.Faults().FailCreateSurface = true;
   std::shared_ptr<IDirectDrawSurface> surface;
   EXPECT_TRUE(Failed(draw.CreateSurface(Plain(4, 4), surface)));
@@ -113,6 +122,69 @@ TEST(MemoryDirectDraw, DeviceContextsAndPalettes) {
             (std::array<uint8_t, 4>{30, 20, 10, 0}));
   EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
   EXPECT_EQ(surface->ReleaseDC(dc), DDERR_NODC);
+}
+
+// A surface over the caller's memory: made only in the display's format
+// with a pitch holding a whole row, 4-byte aligned; locks and the device
+// context then address that memory, rows top first, and nothing is copied.
+TEST(MemoryDirectDraw, SurfacesOverClientMemory) {
+  std::vector<uint8_t> memory(24 * 3);  // 5 pixels of 4 bytes padded to 24, 3 rows
+  const auto client = [&memory](int32_t pitch) {
+    DDSURFACEDESC desc = Plain(5, 3);
+    desc.dwFlags |= DDSD_LPSURFACE | DDSD_PITCH | DDSD_PIXELFORMAT;
+    desc.lpSurface = memory.data();
+    desc.lPitch = pitch;
+    desc.ddpfPixelFormat.dwFlags = DDPF_RGB;
+    desc.ddpfPixelFormat.dwRGBBitCount = 32;
+    desc.ddpfPixelFormat.dwRBitMask = 0xFF0000;
+    desc.ddpfPixelFormat.dwGBitMask = 0x00FF00;
+    desc.ddpfPixelFormat.dwBBitMask = 0x0000FF;
+    return desc;
+  };
+  DDSURFACEDESC no_pitch = client(24), no_memory = client(24), no_format = client(24), blue_high = client(24),
+                sixteen = client(24), indexed = client(24);
+  no_pitch.dwFlags &= ~DDSD_PITCH;
+  no_memory.lpSurface = nullptr;
+  no_format.dwFlags &= ~DDSD_PIXELFORMAT;
+  std::swap(blue_high.ddpfPixelFormat.dwRBitMask, blue_high.ddpfPixelFormat.dwBBitMask);
+  sixteen.ddpfPixelFormat.dwRGBBitCount = 16;
+  indexed.ddpfPixelFormat.dwFlags |= DDPF_PALETTEINDEXED8;
+  const TMadeCase cases[] = {
+      {"a whole row", client(20), DD_OK},
+      {"padded rows", client(24), DD_OK},
+      {"a row short", client(16), DDERR_INVALIDPARAMS},
+      {"an odd pitch", client(22), DDERR_INVALIDPARAMS},
+      {"a pitch upwards", client(-20), DDERR_INVALIDPARAMS},
+      {"no pitch", no_pitch, DDERR_INVALIDPARAMS},
+      {"no memory", no_memory, DDERR_INVALIDPARAMS},
+      {"no pixel format", no_format, DDERR_INVALIDPARAMS},
+      {"blue high", blue_high, DDERR_INVALIDPIXELFORMAT},
+      {"16 bits", sixteen, DDERR_INVALIDPIXELFORMAT},
+      {"a palette format", indexed, DDERR_INVALIDPIXELFORMAT},
+  };
+  TMemoryDirectDraw draw;
+  ExpectMade(draw, cases);
+  std::shared_ptr<IDirectDrawSurface> surface;
+  ASSERT_EQ(draw.CreateSurface(client(24), surface), DD_OK);
+  DDSURFACEDESC described;
+  described.dwSize = kSurfaceDescSize;
+  ASSERT_EQ(surface->GetSurfaceDesc(described), DD_OK);
+  EXPECT_EQ(described.lPitch, 24);
+  EXPECT_EQ(described.ddpfPixelFormat.dwRGBBitCount, 32u);
+  DDSURFACEDESC part;
+  part.dwSize = kSurfaceDescSize;
+  RECT r{1, 2, 3, 3};
+  ASSERT_EQ(surface->Lock(&r, part, DDLOCK_WAIT), DD_OK);
+  // Row 2, pixel 1 of the caller's memory: 2 x 24 + 1 x 4 bytes in.
+  EXPECT_EQ(part.lpSurface, memory.data() + 52);
+  part.lpSurface[0] = 0x5A;
+  EXPECT_EQ(memory[52], 0x5A);
+  EXPECT_EQ(surface->Unlock(&r), DD_OK);
+  HDC dc = nullptr;
+  ASSERT_EQ(surface->GetDC(dc), DD_OK);
+  EXPECT_EQ(dc->Bits, memory.data());
+  EXPECT_EQ(dc->Pitch, 24);
+  EXPECT_EQ(surface->ReleaseDC(dc), DD_OK);
 }
 
 }  // namespace
