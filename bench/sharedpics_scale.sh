@@ -12,24 +12,12 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-python3 - "$dir/dot.brx" <<'PY'
-import struct, sys
-w = h = 4
-pixels = bytes((0, 0, 255)) * (w * h)  # BMP rows of 12 bytes, red
-header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-open(sys.argv[1], "wb").write(header + info + pixels)
-PY
+. "$here/bench/sharedpics_games.sh"
+make_dot "$dir"
 games="start:10:0 images10k:10000:0 images100k:100000:0 boxes10k:10:10000 boxes100k:10:100000"
 for g in $games; do
   name=${g%%:*} rest=${g#*:}
-  mkdir -p "$dir/src-$name"
-  cp "$here"/tests/games/sharedpics/*.txt "$dir/src-$name/"
-  sed -i "s/^VarNew Name=images Type=int Initial=.*/VarNew Name=images Type=int Initial=${rest%%:*}/;
-          s/^VarNew Name=boxes Type=int Initial=.*/VarNew Name=boxes Type=int Initial=${rest#*:}/" \
-      "$dir/src-$name/main.osb.txt"
-  "$1/orbatool" game build --folder "$dir/src-$name" -o "$dir/$name" >/dev/null
-  cp "$dir/dot.brx" "$dir/$name/"
+  make_sharedpics "$1" "$dir" "$name" "${rest%%:*}" "${rest#*:}"
 done
 for round in $(seq "${ROUNDS:-2}"); do
   for build in "$@"; do

@@ -12,22 +12,10 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=$1
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
-python3 - "$dir/dot.brx" <<'PY'
-import struct, sys
-w = h = 4
-pixels = bytes((0, 0, 255)) * (w * h)  # BMP rows of 12 bytes, red
-header = struct.pack("<2sIHHI", b"BM", 54 + len(pixels), 0, 0, 54)
-info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
-open(sys.argv[1], "wb").write(header + info + pixels)
-PY
+. "$here/bench/sharedpics_games.sh"
+make_dot "$dir"
 for count in 10000 100000; do
-  mkdir -p "$dir/src-$count"
-  cp "$here"/tests/games/sharedpics/*.txt "$dir/src-$count/"
-  sed -i "s/^VarNew Name=images Type=int Initial=.*/VarNew Name=images Type=int Initial=$count/;
-          s/^VarNew Name=boxes Type=int Initial=.*/VarNew Name=boxes Type=int Initial=10/" \
-      "$dir/src-$count/main.osb.txt"
-  "$build/orbatool" game build --folder "$dir/src-$count" -o "$dir/g$count" >/dev/null
-  cp "$dir/dot.brx" "$dir/g$count/"
+  make_sharedpics "$build" "$dir" "g$count" "$count" 10
 done
 for round in $(seq "${ROUNDS:-2}"); do
   for count in 10000 100000; do
