@@ -124,6 +124,17 @@ TEST(SaveLocation, BesideTheProgramOrInTheTitleFolderCopiedOnce) {
   ASSERT_EQ(::symlink((dir / "secret").c_str(), (ro + "save.dat").c_str()), 0);
   EXPECT_EQ(ResolveSaveDataFile(ro, "Other"), dir / "data/orba/Other/save.dat");
   EXPECT_FALSE(Exists(dir / "data/orba/Other/save.dat"));
+  // A "save.dat" in the data folder that is the user's link to a synced
+  // folder, leading nowhere yet, takes the old saves where it leads and
+  // stays a link.
+  ::unlink((ro + "save.dat").c_str());
+  test::WriteFileBytes(ro + "save.dat", {4, 5});
+  ::mkdir((dir / "data/orba/Linked").c_str(), 0755);
+  ::mkdir((dir / "synced").c_str(), 0755);
+  ASSERT_EQ(::symlink((dir / "synced/save.dat").c_str(), (dir / "data/orba/Linked/save.dat").c_str()), 0);
+  EXPECT_EQ(ResolveSaveDataFile(ro, "Linked"), dir / "data/orba/Linked/save.dat");
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "data/orba/Linked/save.dat"));
+  EXPECT_EQ(test::ReadFileBytes(dir / "synced/save.dat"), (std::vector<uint8_t>{4, 5}));
   // No title, no data folder, or one that cannot be made: the error of the
   // player, and where it looked and why for the player's own line.
   test::WriteFileBytes(dir / "file", {1});

@@ -206,10 +206,13 @@ std::string ResolveSaveDataFile(const std::string& program_path, const std::stri
   }
   std::string file_name = data.Folder + "save.dat";
   const std::string beside = dir + "save.dat";
-  if (!program_path.empty() && !IsFile(SjisToUtf8(file_name))) {
+  // A "save.dat" there may be the user's link to a synced folder, leading
+  // nowhere yet: the old saves go where it leads, and the link stays.
+  const std::optional<std::string> place = FollowLinks(SjisToUtf8(file_name));
+  if (!program_path.empty() && place && !IsFile(*place)) {
     if (std::optional<std::vector<uint8_t>> old = ReadOwnRegularFile(SjisToUtf8(beside))) {
       try {
-        TKsMemoryStream(std::move(*old)).SaveToFile(file_name);
+        TKsMemoryStream(std::move(*old)).SaveToFile(Utf8ToSjis(*place));
       } catch (const EOrbaError&) {
         // The game starts without the old saves rather than not at all.
       }
