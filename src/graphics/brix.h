@@ -175,6 +175,9 @@ class TBrixFrameList {
   // what the bytes being read can plausibly describe; raises before
   // anything is allocated.
   void Charge(int32_t width, int32_t height, int32_t bits, bool kept);
+  // Counts the buffer a packed plane of Bytes is unpacked into (one at a
+  // time); raises as Charge.
+  void ChargePlaneWork(int64_t bytes) { budget_.ChargePlaneWork(bytes); }
   // The budget of a one-frame PNG or JPEG picture; raises as Charge.
   void ChargeSinglePicture(int32_t width, int32_t height, int32_t bits, bool alpha, int64_t work_bytes);
   // The budget of a BMP picture from its headers at the stream's position.

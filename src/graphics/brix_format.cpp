@@ -274,8 +274,11 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
     DecodeJpegPlane(block, *Surface, frame_surface);
     list.Charge(Surface->Width(), Surface->Height(), Surface->GetBitCount(), false);
   } else {
-    if (compression == 0)
-      block = Inflate(block, PlaneLimit(header, Surface->Width(), Surface->Height(), Surface->GetBitCount()), work);
+    if (compression == 0) {
+      const int64_t limit = PlaneLimit(header, Surface->Width(), Surface->Height(), Surface->GetBitCount());
+      list.ChargePlaneWork(limit);
+      block = Inflate(block, limit, work);
+    }
     DecodePlane(block, *Surface, TPlaneContext{header, list, *this, false});
   }
   if (version < kBrixAlphaPlaneVersion) return;
@@ -285,8 +288,11 @@ void TBrixLayer::LoadFromStream(TKsBigStream& stream, const TBrixHeader& header)
   list.Charge(Surface->Width(), Surface->Height(), 8, false);
   Surface->EnsureAlpha();
   block = TakeBlock(stream, alpha_size, copy);
-  if (compression == 0 || compression == 2)
-    block = Inflate(block, PlaneLimit(header, Surface->Width(), Surface->Height(), 8), work);
+  if (compression == 0 || compression == 2) {
+    const int64_t limit = PlaneLimit(header, Surface->Width(), Surface->Height(), 8);
+    list.ChargePlaneWork(limit);
+    block = Inflate(block, limit, work);
+  }
   DecodePlane(block, *Surface->Alpha(), TPlaneContext{header, list, *this, true});
 }
 

@@ -26,6 +26,12 @@ void TPictureBudget::ChargeAsRead(int32_t width, int32_t height, int32_t bit_cou
 
 void TPictureBudget::ChargeWork(int64_t bytes) { Add(bytes); }
 
+void TPictureBudget::ChargePlaneWork(int64_t bytes) {
+  if (bytes <= plane_work_) return;
+  Add(bytes - plane_work_);
+  plane_work_ = bytes;
+}
+
 void TPictureBudget::Add(int64_t bytes) {
   // Checked against what is left, so that no sum can overflow.
   if (bytes < 0 || bytes > kMaxPictureBytes - total_)

@@ -39,7 +39,7 @@ class TPictureBudget {
   int32_t HeldBitCount() const { return held_bit_count_; }
   void SetHeldBitCount(int32_t bits) { held_bit_count_ = bits; }
   int64_t Total() const { return total_; }
-  void Reset() { total_ = 0; }
+  void Reset() { total_ = 0, plane_work_ = 0; }
 
   // A colour surface that the holder keeps (a frame, a one-frame picture).
   void ChargeKept(int32_t width, int32_t height, int32_t bit_count);
@@ -48,11 +48,15 @@ class TPictureBudget {
   void ChargeAsRead(int32_t width, int32_t height, int32_t bit_count);
   // The decoder's own buffers of the whole picture.
   void ChargeWork(int64_t bytes);
+  // A decoder's buffer of one plane, which goes before the next plane's is
+  // made: only the largest of them counts.
+  void ChargePlaneWork(int64_t bytes);
 
  private:
   void Add(int64_t bytes);
   int32_t held_bit_count_;
   int64_t total_ = 0;
+  int64_t plane_work_ = 0;  // the largest plane buffer counted so far
 };
 
 }  // namespace orba

@@ -72,6 +72,21 @@ TEST(PictureBudget, RefusesTheSurfaceThatWouldPassTheCapAndCountsNothingOfIt) {
   EXPECT_EQ(budget.Total(), kMaxPictureBytes);
 }
 
+// The buffers planes are unpacked into come one after another: only the
+// largest counts, growing the total by what it passes the last largest.
+TEST(PictureBudget, PlaneBuffersCountOnlyTheLargest) {
+  TPictureBudget budget;
+  const std::pair<int64_t, int64_t> steps[] = {{100, 100}, {40, 100}, {100, 100}, {250, 250}, {0, 250}};
+  for (const auto& [bytes, total] : steps) {
+    budget.ChargePlaneWork(bytes);
+    EXPECT_EQ(budget.Total(), total) << bytes;
+  }
+  budget.ChargeAsRead(8, 8, 8);  // 64 bytes beside them
+  EXPECT_EQ(budget.Total(), 314);
+  EXPECT_THROW(budget.ChargePlaneWork(kMaxPictureBytes), EPictureTooLarge);
+  EXPECT_EQ(budget.Total(), 314);
+}
+
 // A small RGB(A) picture whose samples all differ.
 std::vector<uint8_t> SmallPng(bool alpha) {
   return test::MakePng(37, 23, 8, alpha ? 6 : 2, [&](uint32_t y, std::vector<uint8_t>& row) {

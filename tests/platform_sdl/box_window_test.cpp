@@ -149,7 +149,9 @@ TEST_F(BoxWindow, AQuitSignalEndsAnOpenBoxAndThePlayerInOrder) {
   for (const auto& [mode, overwrite] : {std::pair{"termclose", false}, std::pair{"termoverwrite", true}}) {
     std::map<std::string, std::string> said = Play(mode, overwrite);
     EXPECT_EQ(said["exit"], "0") << mode << ": " << said["said"];
-    if (overwrite) EXPECT_EQ(test::FileText(game + "/out/a.dat"), "old a\n");
+    if (overwrite) {
+      EXPECT_EQ(test::FileText(game + "/out/a.dat"), "old a\n");
+    }
   }
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var runs int", "var exits int = 2"});
 }

@@ -104,10 +104,12 @@ void PlantGame(const std::string& game, bool small) {
   WriteBytes(game + "/progressive.brx", jpeg);
   test::SetJpegSize(jpeg, 8192, 8192);
   WriteBytes(game + "/bigprogressive.brx", jpeg);
-  // Three layers of 4096 x 4096 at 24 bits, the frame and its copy at 32
-  // bits: 3 x 48 + 48 + 64 MiB, the whole budget. The frame saying 8192 x
-  // 8192 asks 192 + 256 MiB before any layer.
-  WriteBytes(game + "/layers.brx", ThreeLayerBrix(4096, 4096, 24));
+  // Three layers of 3584 x 3584 at 24 bits, the frame and its copy at 32
+  // bits, and the buffer one layer's packed plane is unpacked into: 3 x
+  // 36.75 + 36.75 + 49 + 36.75 MiB, 232.75 MiB. At 4096 x 4096 the same
+  // would be 304 MiB, over the budget. The frame saying 8192 x 8192 asks
+  // 192 + 256 MiB before any layer.
+  WriteBytes(game + "/layers.brx", ThreeLayerBrix(3584, 3584, 24));
   WriteBytes(game + "/biglayers.brx", ThreeLayerBrix(64, 8192, 24));
   // RGBA 8192 x 6554: 6554 rows of 32768 + 8192 bytes, 33 KB over 256 MiB.
   WriteBytes(game + "/over.brx", test::MakePng(8192, 6554, 8, 6, stripes));
@@ -153,7 +155,7 @@ TEST(BigPicturesGame, EachPictureIsHeldOnceAndThoseOverTheBudgetAreRefused) {
     ASSERT_EQ(base.exit_code, 0) << base.output;
     ASSERT_EQ(r.exit_code, 0) << r.output;
     ExpectContains(test::DumpSave(game + "/save.dat"),
-                   {"var sizes str = \"wide 8192x8192 bits 8192x7943 progressive 4096x4096 layers 4096x4096"
+                   {"var sizes str = \"wide 8192x8192 bits 8192x7943 progressive 4096x4096 layers 3584x3584"
                     " over 0x0 bigbits 0x0 bigprogressive 0x0 biglayers 0x0 small 8x8\""});
     const std::string refused = ": picture refused: its surfaces need more than 268435456 bytes\n";
     ExpectContains(r.output, {"over.brx" + refused, "bigbits.brx" + refused, "bigprogressive.brx" + refused,

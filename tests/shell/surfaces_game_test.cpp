@@ -83,8 +83,9 @@ class BothSurfaces : public ::testing::Test {
         EXPECT_TRUE(other->second == content) << path << " differs";
       }
     }
-    if (fs::exists(dir_ / "memory.png") || fs::exists(dir_ / "directdraw.png"))
+    if (fs::exists(dir_ / "memory.png") || fs::exists(dir_ / "directdraw.png")) {
       EXPECT_TRUE(SamePixels(dir_ / "memory.png", dir_ / "directdraw.png"));
+    }
   }
 
   test::TempDir dir_;
@@ -120,8 +121,9 @@ TEST_P(BothSurfacesGame, SameFramesAndFiles) {
     ASSERT_EQ(test::RunPython("fixtures/image_game_fixture.py", {"write", extra}).exit_code, 0);
   }
   test::BuildGame(name, pristine, true, {}, extra);
-  if (name == "pictures")
+  if (name == "pictures") {
     ASSERT_EQ(test::RunPython("fixtures/pictures_game_fixture.py", {"write", pristine}).exit_code, 0);
+  }
   if (name == "surfaces") WriteSurfacesPicture(pristine);
   if (name == "kinds") {
     ASSERT_EQ(test::RunPython("fixtures/brix_fixture.py", {"make", dir_ / "brix"}).exit_code, 0);
