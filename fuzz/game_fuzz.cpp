@@ -352,7 +352,7 @@ std::string Wave() {
 // generated page. The generator's bytes follow.
 struct THead {
   fs::path Seed;
-  std::optional<uint32_t> Plants;
+  std::optional<uint64_t> Plants;
   std::optional<bool> Slash;  // "NAMED:/" or "NAMED:": the game named with a trailing "/" or without
   std::string Lines;
 };
@@ -372,7 +372,7 @@ THead ReadHead(const uint8_t*& data, size_t& size) {
           fs::exists(folder / "orba.opb.txt"))
         head.Seed = folder;
     } else if (line.rfind("PLANT:", 0) == 0) {
-      head.Plants = static_cast<uint32_t>(std::strtoul(line.c_str() + 6, nullptr, 16)) & orba::fuzz::kPlantAll;
+      head.Plants = static_cast<uint64_t>(std::strtoull(line.c_str() + 6, nullptr, 16)) & orba::fuzz::kPlantAll;
     } else if (line == "NAMED:/" || line == "NAMED:") {
       head.Slash = line == "NAMED:/";
     } else if (line.rfind("> ", 0) == 0) {
@@ -460,7 +460,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   orba::fuzz::TGameSandbox& folders = sandbox.Folders;
   const THead head = ReadHead(data, size);
   FuzzedDataProvider in(data, size);
-  uint32_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & kFirstPlants;
+  uint64_t plants = head.Plants ? *head.Plants : in.ConsumeIntegral<uint16_t>() & kFirstPlants;
   const int ticks = in.ConsumeIntegralInRange<int>(1, kMaxTicks);
   std::string input, events;
   WriteScripts(in, ticks, input, events);
@@ -470,11 +470,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // game named with a trailing "/" or without, and the later plants.
   const auto last = in.ConsumeIntegral<uint8_t>();
   const bool slash = head.Slash ? *head.Slash : (last & 1) != 0;
-  if (!head.Plants) plants |= (static_cast<uint32_t>(last >> 1) << kFirstPlantBits) & orba::fuzz::kPlantAll;
+  if (!head.Plants) plants |= (static_cast<uint64_t>(last >> 1) << kFirstPlantBits) & orba::fuzz::kPlantAll;
   // The plants past those of the last byte, from one more (none for an
   // input that ended before it).
   const auto later = in.ConsumeIntegral<uint8_t>();
-  if (!head.Plants) plants |= (static_cast<uint32_t>(later) << (kFirstPlantBits + 7)) & orba::fuzz::kPlantAll;
+  if (!head.Plants) plants |= (static_cast<uint64_t>(later) << (kFirstPlantBits + 7)) & orba::fuzz::kPlantAll;
+  // And the plants past those, from one more again.
+  const auto latest = in.ConsumeIntegral<uint8_t>();
+  if (!head.Plants) plants |= (static_cast<uint64_t>(latest) << (kFirstPlantBits + 15)) & orba::fuzz::kPlantAll;
   const fs::path game = folders.Game();
   fs::remove_all(game);
   // A package game, so that its next volume planted beside it is one, its

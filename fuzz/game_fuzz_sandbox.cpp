@@ -282,7 +282,7 @@ void TGameSandbox::Watch(const fs::path& folder, TWatchKind kind) {
   watches_[wd] = TWatch{folder, kind};
 }
 
-void TGameSandbox::Plant(uint32_t mask) {
+void TGameSandbox::Plant(uint64_t mask) {
   const fs::path game = Game();
   const fs::path secret = Canary() / "secret.txt";
   if ((mask & kPlantProbeLink) != 0) Link(secret, game / "save.dat.$$$");

@@ -43,52 +43,52 @@
 namespace orba::fuzz {
 
 // What is planted in the game folder, one bit each (TGameSandbox::Plant).
-enum TPlant : uint32_t {
-  kPlantProbeLink = 1u << 0,         // "save.dat.$$$", a link to a canary file
-  kPlantSaveTempLink = 1u << 1,      // "save.dat.~tmp", a link to a canary file
-  kPlantShotTempLink = 1u << 2,      // "shot.brx.~tmp", a dangling link into the canary folder
-  kPlantExtractTempLink = 1u << 3,   // "dl/pic.bmp.~tmp", a dangling link into HOME's autostart folder
-  kPlantFileLink = 1u << 4,          // "link.txt", a link to a canary file
-  kPlantFolderLink = 1u << 5,        // "linkdir", a link to the canary folder's subfolder
-  kPlantHiddenFolderLink = 1u << 6,  // "ssh", a link to HOME's ~/.ssh
-  kPlantDanglingLink = 1u << 7,      // "dangling.txt", a link to a missing canary file
-  kPlantFifo = 1u << 8,              // "fifo.txt", a FIFO
-  kPlantDeviceLink = 1u << 9,        // "zero.txt", a link to /dev/zero
-  kPlantInsideLinks = 1u << 10,      // "inlink" -> "sub", "inlink.txt" -> "sub/inside.txt": they stay inside
-  kPlantWrittenNameLink = 1u << 11,  // "shot.brx", a link to a canary file
-  kPlantOwnPictureLink = 1u << 12,   // "own.bmp" (the input's picture) replaced by a link to a canary file
-  kPlantPlaylists = 1u << 13,        // "movie.avi" and "list.m3u8": playlists naming a canary file by its path
-  kPlantNextVolumeLink = 1u << 14,   // "game.001" and "save.001", the next volumes of the game's package (it
+enum TPlant : uint64_t {
+  kPlantProbeLink = uint64_t{1} << 0,         // "save.dat.$$$", a link to a canary file
+  kPlantSaveTempLink = uint64_t{1} << 1,      // "save.dat.~tmp", a link to a canary file
+  kPlantShotTempLink = uint64_t{1} << 2,      // "shot.brx.~tmp", a dangling link into the canary folder
+  kPlantExtractTempLink = uint64_t{1} << 3,   // "dl/pic.bmp.~tmp", a dangling link into HOME's autostart folder
+  kPlantFileLink = uint64_t{1} << 4,          // "link.txt", a link to a canary file
+  kPlantFolderLink = uint64_t{1} << 5,        // "linkdir", a link to the canary folder's subfolder
+  kPlantHiddenFolderLink = uint64_t{1} << 6,  // "ssh", a link to HOME's ~/.ssh
+  kPlantDanglingLink = uint64_t{1} << 7,      // "dangling.txt", a link to a missing canary file
+  kPlantFifo = uint64_t{1} << 8,              // "fifo.txt", a FIFO
+  kPlantDeviceLink = uint64_t{1} << 9,        // "zero.txt", a link to /dev/zero
+  kPlantInsideLinks = uint64_t{1} << 10,      // "inlink" -> "sub", "inlink.txt" -> "sub/inside.txt": they stay inside
+  kPlantWrittenNameLink = uint64_t{1} << 11,  // "shot.brx", a link to a canary file
+  kPlantOwnPictureLink = uint64_t{1} << 12,   // "own.bmp" (the input's picture) replaced by a link to a canary file
+  kPlantPlaylists = uint64_t{1} << 13,        // "movie.avi" and "list.m3u8": playlists naming a canary file by its path
+  kPlantNextVolumeLink = uint64_t{1} << 14,   // "game.001" and "save.001", the next volumes of the game's package (it
                                      // is then built as "game.dat") and of its save file, links to a canary
-  kPlantSaveLink = 1u << 15,         // "save.dat", a link to a canary file
-  kPlantFontFolder = 1u << 16,       // "fonts": the FIFO "fifo.ttf", links out "out.ttf" (a canary font),
+  kPlantSaveLink = uint64_t{1} << 15,         // "save.dat", a link to a canary file
+  kPlantFontFolder = uint64_t{1} << 16,       // "fonts": the FIFO "fifo.ttf", links out "out.ttf" (a canary font),
                                      // "outdir" (the canary folder) and "home" (HOME)
-  kPlantNoUserFolders = 1u << 17,    // HOME without its desktop and documents folders
-  kPlantLongNames = 1u << 18,        // files named by 240 letters, for masks of many stars
-  kPlantStartupLinks = 1u << 19,     // "orba.opb", "original_orba.opb" and "main.osb", links to HOME's
+  kPlantNoUserFolders = uint64_t{1} << 17,    // HOME without its desktop and documents folders
+  kPlantLongNames = uint64_t{1} << 18,        // files named by 240 letters, for masks of many stars
+  kPlantStartupLinks = uint64_t{1} << 19,     // "orba.opb", "original_orba.opb" and "main.osb", links to HOME's
                                      // ~/.ssh/id_rsa (the game is then built as "game.dat")
-  kPlantClimbingPage = 1u << 20,     // a loose game's settings name the exit page kClimbingPage
-  kPlantDownloadedPackage = 1u << 21,  // the game's "game.dat" moved to HOME's downloads folder as
+  kPlantClimbingPage = uint64_t{1} << 20,     // a loose game's settings name the exit page kClimbingPage
+  kPlantDownloadedPackage = uint64_t{1} << 21,  // the game's "game.dat" moved to HOME's downloads folder as
                                        // "evil.dat", beside a canary, and played from there
   // Sparse files of 1.5 GB the game reads whole: a page "huge.osb", a MIDI
   // song "huge.mid", a cursor "huge.cur", a picture "huge.brx" and a text
   // "huge.txt" (for ExtractFile too).
-  kPlantHugeFiles = 1u << 22,
-  kPlantHugeSaveData = 1u << 23,     // "save.dat" and "install.dat" as sparse files of 1.5 GB
+  kPlantHugeFiles = uint64_t{1} << 22,
+  kPlantHugeSaveData = uint64_t{1} << 23,     // "save.dat" and "install.dat" as sparse files of 1.5 GB
   // "game.dat" (for a folder game) of packed entries that unpack to 320 MiB
   // of zeros each: "bomb.brx", "bomb.wav", "bomb.avi", "bomb.mid",
   // "bomb.cur", "bomb.txt", "bomb.osb".
-  kPlantInflatingEntries = 1u << 24,
+  kPlantInflatingEntries = uint64_t{1} << 24,
   // Large pictures under the names image items read ("wide.brx" fits the
   // budget of one picture; the others are refused from their headers):
-  kPlantLargePngs = 1u << 25,         // "wide.brx", "bits.brx", "over.brx", "sparse.brx" (PNG)
-  kPlantLargeJpegAndBrix = 1u << 26,  // "progressive.brx" (JPEG), "layers.brx" (Brix of three layers)
-  kPlantHugeDirectory = 1u << 27,    // "save.dat" (unless linked) and a package game's "game.dat": sparse
+  kPlantLargePngs = uint64_t{1} << 25,         // "wide.brx", "bits.brx", "over.brx", "sparse.brx" (PNG)
+  kPlantLargeJpegAndBrix = uint64_t{1} << 26,  // "progressive.brx" (JPEG), "layers.brx" (Brix of three layers)
+  kPlantHugeDirectory = uint64_t{1} << 27,    // "save.dat" (unless linked) and a package game's "game.dat": sparse
                                      // directories of 5,000,000 empty entries
-  kPlantHugeScreen = 1u << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
-  kPlantNestedTexts = 1u << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
+  kPlantHugeScreen = uint64_t{1} << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
+  kPlantNestedTexts = uint64_t{1} << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
                                      // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
-  kPlantAll = (1u << 30) - 1,
+  kPlantAll = (uint64_t{1} << 30) - 1,
 };
 
 // The apparent size of the planted sparse files.
@@ -130,12 +130,12 @@ class TGameSandbox {
   std::filesystem::path Downloaded() const { return Home() / "Downloads/evil.dat"; }
   // What the player is given to play with the plants of Mask: the game
   // folder, or the downloaded package.
-  std::filesystem::path GameToPlay(uint32_t mask) const {
+  std::filesystem::path GameToPlay(uint64_t mask) const {
     return (mask & kPlantDownloadedPackage) != 0 ? Downloaded() : Game();
   }
 
   // Plants the things Mask names (TPlant bits) into the built game folder.
-  void Plant(uint32_t mask);
+  void Plant(uint64_t mask);
   // Forgets what the harness did so far (the build, the plants): call just
   // before the game plays.
   void StartWatching();

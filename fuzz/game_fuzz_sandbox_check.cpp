@@ -45,10 +45,10 @@ void WriteByRename(const fs::path& path, const std::string& text) {
 // them: a check that reads a planted file whole would read 1.5 GB. The
 // large pictures, huge directories and screens and nested texts cost
 // minutes to make under the sanitizers and are planted by none.
-constexpr uint32_t kPlantHeavy = kPlantHugeFiles | kPlantHugeSaveData | kPlantInflatingEntries;
-constexpr uint32_t kPlantCostly = kPlantHeavy | kPlantLargePngs | kPlantLargeJpegAndBrix | kPlantHugeDirectory |
+constexpr uint64_t kPlantHeavy = kPlantHugeFiles | kPlantHugeSaveData | kPlantInflatingEntries;
+constexpr uint64_t kPlantCostly = kPlantHeavy | kPlantLargePngs | kPlantLargeJpegAndBrix | kPlantHugeDirectory |
                                   kPlantHugeScreen | kPlantNestedTexts;
-constexpr uint32_t kPlantWithUserFolders = kPlantAll & ~kPlantNoUserFolders & ~kPlantCostly;
+constexpr uint64_t kPlantWithUserFolders = kPlantAll & ~kPlantNoUserFolders & ~kPlantCostly;
 
 class GameSandboxTest : public ::testing::Test {
  protected:
@@ -67,7 +67,7 @@ class GameSandboxTest : public ::testing::Test {
     fs::remove_all(root_);
   }
   // A built game with what the sandbox plants, watched from now on.
-  void PlayOnce(uint32_t plants = kPlantWithUserFolders) {
+  void PlayOnce(uint64_t plants = kPlantWithUserFolders) {
     fs::remove_all(sandbox_->Game());
     fs::create_directories(sandbox_->Game());
     Write(sandbox_->Game() / "pic.bmp", "BM");
@@ -92,7 +92,7 @@ struct TCase {
   const char* Name;
   std::function<void(const TGameSandbox&)> Act;
   const char* Finding;
-  uint32_t Plants = kPlantWithUserFolders;
+  uint64_t Plants = kPlantWithUserFolders;
 };
 
 std::ostream& operator<<(std::ostream& out, const TCase& c) { return out << c.Name; }
