@@ -295,7 +295,7 @@ void TGIFPainter::Start() {
   if (image_.Empty() || rect_.Right <= rect_.Left || rect_.Bottom <= rect_.Top) return;
   running_ = true;
   frame_ = 0;
-  if (OnAnimationStart) OnAnimationStart();
+  Fire(OnAnimationStart);
   started_ = false;
   loops_left_ = 1;
   loop_seen_ = false;
@@ -364,12 +364,16 @@ void TGIFPainter::Stop() {
   if (!running_ && frame_ < 0) return;
   running_ = false;
   frame_ = -1;
-  if (OnAnimationEnd) OnAnimationEnd();
+  Fire(OnAnimationEnd);
 }
 
 void TGIFPainter::PaintCurrent(uint32_t now) {
+  if (halted_) {
+    Stop();
+    return;
+  }
   TGIFSubImage& frame = image_.Frame(frame_);
-  if (OnBeforeFrame) OnBeforeFrame();
+  Fire(OnBeforeFrame);
   int32_t disposal = 1;
   for (const auto& extension : frame.Extensions) {
     if (const auto* loop = dynamic_cast<const TGIFAppExtNSLoop*>(extension.get())) {
@@ -381,6 +385,10 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
     } else if (const auto* control = dynamic_cast<const TGIFGraphicControlExtension*>(extension.get())) {
       disposal = control->Disposal();
     }
+  }
+  if (halted_) {
+    Stop();
+    return;
   }
   if (!composition_) {
     DrawGifFrame(frame, RenderFrame(frame, CubeRendering(image_)), canvas_, rect_, flags_ & gif_paint::kTile,
@@ -396,8 +404,12 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
     if (!Threaded()) delay_ = std::min(delay_, kGifMaximumDelay);
   }
   const int32_t painted = frame_;
-  if (OnAfterFrame) OnAfterFrame();
+  Fire(OnAfterFrame);
   if (!running_) return;
+  if (halted_) {
+    Stop();
+    return;
+  }
   if (frame_ == painted) ++frame_;
   const bool pass_goes_on =
       (flags_ & gif_paint::kAnimate) && frame_ < image_.Count() && !image_.Frame(frame_).Empty();
@@ -410,13 +422,17 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
       return;
     }
     frame_ = 0;
-    if (started_ && OnNewPass) OnNewPass();
+    if (started_) Fire(OnNewPass);
     if (!running_) return;
   }
   Schedule(now);
 }
 
 void TGIFPainter::PaintFrame(TGIFSubImage& frame, int32_t disposal) {
+  if ((flags_ & gif_paint::kValidateCanvas) && TargetGone && TargetGone()) {
+    halted_ = true;
+    return;
+  }
   const bool tiled = (flags_ & gif_paint::kTile) != 0, transparent = (flags_ & gif_paint::kTransparent) != 0;
   const bool clear_first = (flags_ & gif_paint::kClearOnLoop) && frame_ == 0;
   const TRect local{0, 0, rect_.Right - rect_.Left, rect_.Bottom - rect_.Top};
