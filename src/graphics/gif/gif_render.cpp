@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "graphics/gif/gif_painter.h"
 #include "graphics/gif/gif_quantize.h"
 
 namespace orba {
@@ -210,21 +211,37 @@ void ComposeFirstFrame(TGIFImage& image, TDIB& out) {
 namespace {
 
 // Paints the frames up to `frame` onto Out, a screen-sized 24-bit surface,
-// over what it holds.
+// over what it holds: the picture is drawn on it by a painter in this
+// thread, on a timer that moves only when slept, and halted once that frame
+// is painted. The picture's options, timer and events are put back after.
 void PaintFramesOnto(TGIFImage& image, int32_t frame, TDIB& out) {
-  // A clock that never moves: the frames are painted one by one on request.
-  struct TStillClock : TClock {
-    uint32_t NowMs() override { return 0; }
-  } clock;
-  TGIFPainter painter(image, out, TRect{0, 0, image.ScreenWidth, image.ScreenHeight},
-                      gif_paint::kOwnClock | gif_paint::kAnimate | gif_paint::kTransparent, clock);
-  painter.Start();
-  while (painter.Running()) {
-    const int32_t at = painter.CurrentFrame();
-    if (at > frame) break;
-    painter.PaintNext();
-    if (at == frame) break;
-  }
+  struct TInstantTimer : TGIFTimer {
+    uint32_t NowMs() override { return now; }
+    void Sleep(uint32_t ms) override { now += ms; }
+    uint32_t now = 0;
+  } timer;
+  struct TSaved {
+    TGIFImage& image;
+    uint16_t flags = image.PaintFlags;
+    TGIFTimer* timer = image.Timer;
+    std::function<void()> start = std::move(image.OnAnimationStart), before = std::move(image.OnBeforeFrame),
+                          after = std::move(image.OnAfterFrame), pass = std::move(image.OnNewPass),
+                          end = std::move(image.OnAnimationEnd);
+    ~TSaved() {
+      image.PaintFlags = flags, image.Timer = timer;
+      image.OnAnimationStart = std::move(start), image.OnBeforeFrame = std::move(before);
+      image.OnAfterFrame = std::move(after), image.OnNewPass = std::move(pass), image.OnAnimationEnd = std::move(end);
+    }
+  } saved{image};
+  image.OnAnimationStart = image.OnBeforeFrame = image.OnNewPass = image.OnAnimationEnd = nullptr;
+  image.PaintFlags = gif_paint::kAnimate | gif_paint::kTransparent | gif_paint::kDirectPaint;
+  image.Timer = &timer;
+  int32_t painted = 0;
+  image.OnAfterFrame = [&] {
+    if (painted++ == frame) image.HaltAllPainters();
+  };
+  TGIFCanvas canvas(out);
+  image.Draw(canvas, TRect{0, 0, image.ScreenWidth, image.ScreenHeight});
 }
 
 }  // namespace
