@@ -294,6 +294,33 @@ TEST(GifThreadedPainter, ErrorIsRaisedWhenThePainterIsFreed) {
   EXPECT_NO_THROW(image->HaltAllPainters());
 }
 
+// An event handler that clears the picture (which halts its painters) ends
+// the painter that called it, in the caller's thread or its own, without
+// touching the frames it freed.
+TEST(GifThreadedPainter, HandlerThatClearsThePictureEndsItsPainter) {
+  for (const bool threaded : {false, true}) {
+    SCOPED_TRACE(threaded ? "threaded" : "in the caller's thread");
+    auto image = ThreeFrames(3, {3, 3, 3});
+    TFakeTimer timer;
+    image->Timer = &timer;
+    image->PaintFlags = gif_paint::kAnimate | gif_paint::kLoop | gif_paint::kLoopForever | gif_paint::kDirectPaint |
+                        (threaded ? gif_paint::kThread : 0);
+    int32_t before = 0, after = 0;
+    image->OnBeforeFrame = [&] {
+      if (++before == 2) image->Clear();
+    };
+    image->OnAfterFrame = [&] { ++after; };
+    TDIB canvas;
+    canvas.SetSize(3, 1, 24);
+    TGIFCanvas target(canvas);
+    image->Draw(target, TRect{0, 0, 3, 1});
+    ASSERT_TRUE(PumpUntil([&] { return image->PainterCount() == 0; }));
+    EXPECT_EQ(std::pair(before, after), std::pair(2, 1));
+    EXPECT_TRUE(image->Empty());
+    EXPECT_NO_THROW(image->HaltAllPainters());
+  }
+}
+
 // A one-frame picture never starts a painter, whatever the flags.
 TEST(GifThreadedPainter, OneFramePictureStartsNone) {
   auto image = ThreeFrames(1, {3, 3, 3});

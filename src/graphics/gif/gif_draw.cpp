@@ -103,8 +103,11 @@ TGIFSpawnedPainter* TGIFImage::SpawnPainter(TGIFCanvas& canvas, const TRect& rec
     return nullptr;
   }
   if (Count() == 1) options &= static_cast<uint16_t>(~(gif_paint::kThread | gif_paint::kAnimate));
+  // A threaded painter waits on its delay event, in real time: it counts
+  // on the system's clock alone.
+  const bool threaded = (options & gif_paint::kThread) != 0;
   auto painter = std::make_unique<TGIFSpawnedPainter>(*this, canvas, rect, options, owner,
-                                                      Timer != nullptr ? *Timer : SystemGifTimer());
+                                                      Timer != nullptr && !threaded ? *Timer : SystemGifTimer());
   TGIFSpawnedPainter* made = painter.get();
   {
     std::lock_guard<std::recursive_mutex> l(painters_->Lock);
@@ -159,7 +162,9 @@ void HaltPainters(TGIFPainterList& list, TPick pick) {
       for (TGIFSpawnedPainter* painter : list.Running) {
         if (!pick(painter)) continue;
         painter->Terminate();
-        if (painter->Threaded()) ++threaded;
+        // One whose step called this (from an event handler) ends after it
+        // returns, and is freed by a later halt.
+        if (painter->Threaded() && !painter->PaintingHere()) ++threaded;
       }
     }
     if (threaded == 0) break;

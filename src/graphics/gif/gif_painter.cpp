@@ -148,7 +148,13 @@ bool TGIFSpawnedPainter::WaitDelay(int64_t ms) {
 
 void TGIFSpawnedPainter::Paint(const std::function<void()>& step) {
   auto guarded = [&] {
-    if (!terminated_) step();
+    if (terminated_) return;
+    painting_in_ = std::this_thread::get_id();
+    struct TPainting {
+      std::atomic<std::thread::id>& in;
+      ~TPainting() { in = std::thread::id(); }
+    } painting{painting_in_};
+    step();
   };
   if (Threaded())
     GifSynchronizer().Run(guarded);

@@ -101,6 +101,9 @@ class TGIFSpawnedPainter {
   // Stops the painter: it paints nothing more and a delay wait ends.
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // Whether one of its steps runs now in this thread (a handler of its
+  // events halting the painters): the painter can end only after it.
+  bool PaintingHere() const { return painting_in_ == std::this_thread::get_id(); }
   // The first frame was painted, or the painter ended.
   bool StartedOrEnded() const { return engine_.Started() || ended_; }
   TDIB& Target() const { return target_.Dib(); }
@@ -129,6 +132,7 @@ class TGIFSpawnedPainter {
   std::condition_variable delay_event_;
   bool delay_set_ = false;
   std::atomic<bool> terminated_{false}, ended_{false};
+  std::atomic<std::thread::id> painting_in_{};
   std::exception_ptr pending_;
 };
 

@@ -313,6 +313,10 @@ void TGIFPainter::Start() {
   running_ = true;
   frame_ = 0;
   Fire(OnAnimationStart);
+  if (halted_) {
+    Stop();
+    return;
+  }
   started_ = false;
   loops_left_ = 1;
   loop_seen_ = false;
@@ -389,8 +393,13 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
     Stop();
     return;
   }
-  TGIFSubImage& frame = image_.Frame(frame_);
   Fire(OnBeforeFrame);
+  // A handler that halted the painter may have cleared the picture too.
+  if (halted_) {
+    Stop();
+    return;
+  }
+  TGIFSubImage& frame = image_.Frame(frame_);
   int32_t disposal = 1;
   for (const auto& extension : frame.Extensions) {
     if (const auto* loop = dynamic_cast<const TGIFAppExtNSLoop*>(extension.get())) {
@@ -402,10 +411,6 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
     } else if (const auto* control = dynamic_cast<const TGIFGraphicControlExtension*>(extension.get())) {
       disposal = control->Disposal();
     }
-  }
-  if (halted_) {
-    Stop();
-    return;
   }
   if (!composition_) {
     DrawGifFrame(frame, RenderFrame(frame, CubeRendering(image_)), canvas_, rect_, flags_ & gif_paint::kTile,
