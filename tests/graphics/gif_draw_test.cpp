@@ -13,6 +13,7 @@
 
 #include "graphics/gif/gif_image.h"
 #include "graphics/gif/gif_painter.h"
+#include "graphics/picture_fixtures.h"
 
 namespace orba {
 namespace {
@@ -318,6 +319,24 @@ TEST(GifThreadedPainter, HandlerThatClearsThePictureEndsItsPainter) {
     EXPECT_EQ(std::pair(before, after), std::pair(2, 1));
     EXPECT_TRUE(image->Empty());
     EXPECT_NO_THROW(image->HaltAllPainters());
+  }
+}
+
+// A new screen width or height stops the painters first, also when the
+// frames refuse the size.
+TEST(GifThreadedPainter, SizeChangesStopThePainters) {
+  for (const int32_t height : {4, 0}) {
+    auto image = ThreeFrames(1, {1000, 1000, 1000});
+    image->PaintFlags = gif_paint::kThread | gif_paint::kAnimate;
+    TDIB canvas;
+    canvas.SetSize(3, 1, 24);
+    TGIFCanvas target(canvas);
+    image->Draw(target, TRect{0, 0, 3, 1});
+    ASSERT_EQ(image->PainterCount(), 1);
+    const std::string error = test::ErrorOf<GIFException>([&] { image->SetHeight(height); });
+    EXPECT_EQ(error, height == 0 ? gif_text::kHeightTooSmall : "no error") << height;
+    EXPECT_EQ(image->PainterCount(), 0) << height;
+    EXPECT_EQ(image->ComposedBitmap(), nullptr) << height;
   }
 }
 

@@ -34,6 +34,12 @@ TEST(ToolGifDecode, FrameNIsTheScreenAfterTheFramesBeforeItWithTheirDisposal) {
     std::ofstream out(dir / "three.gif", std::ios::binary);
     out.write(reinterpret_cast<const char*>(kThreeFrames.data()), static_cast<std::streamsize>(kThreeFrames.size()));
   }
+  const test::CommandResult dump = test::RunCommand({"gifbuild", "-d", dir / "three.gif"});
+  ASSERT_EQ(dump.exit_code, 0) << dump.output;
+  for (const char* block : {"image left 0\nimage top 0\nimage bits 3 by 1\n000\n", "disposal mode 2\n",
+                            "image left 1\nimage top 0\nimage bits 1 by 1\n1\n",
+                            "image left 2\nimage top 0\nimage bits 1 by 1\n2\n"})
+    EXPECT_NE(dump.output.find(block), std::string::npos) << block << dump.output;
   const std::pair<int, std::string> cases[] = {
       {0, "(255, 0, 0, 255) (255, 0, 0, 255) (255, 0, 0, 255)"},
       {1, "(255, 0, 0, 255) (0, 255, 0, 255) (255, 0, 0, 255)"},

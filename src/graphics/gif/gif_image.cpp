@@ -444,12 +444,14 @@ int32_t TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame) {
 }
 
 void TGIFImage::SetWidth(int32_t value) {
+  HaltAllPainters();
   for (const auto& frame : Frames)
     if (frame->Left() + frame->Width() > value) throw GIFException(gif_text::kWidthTooSmall);
   ScreenWidth = static_cast<uint16_t>(value);
 }
 
 void TGIFImage::SetHeight(int32_t value) {
+  HaltAllPainters();
   for (const auto& frame : Frames)
     if (frame->Top() + frame->Height() > value) throw GIFException(gif_text::kHeightTooSmall);
   ScreenHeight = static_cast<uint16_t>(value);

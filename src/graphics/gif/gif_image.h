@@ -436,6 +436,7 @@ class TGIFImage {
   // The picture takes `palette` over in place of its cached one; a new
   // palette drops the composed bitmap.
   void SetPalette(TPaletteHandle palette);
+  // Both stop the painters first: the screen they paint changes.
   void SetWidth(int32_t value);
   void SetHeight(int32_t value);
   void ReportWarning(const std::string& message);
