@@ -68,18 +68,14 @@ HDC TDIBX::GetDC() {
 
 int32_t TDIBX::ColorToPixel(int32_t color) { return orba::ColorToPixel(color, BitCount()); }
 
+// Up to 16 bits the whole bitmap is written, row padding included, and the
+// clip rectangle is not looked at: callers fill their own private surfaces
+// (masks, text planes, new frames) to start them over. At 24 and 32 bits the
+// fill is an ordinary FillRect over the bounds, which keeps to the clip.
 void TDIBX::Fill(uint32_t pixel) {
   const int32_t bits = BitCount();
   if (FSurface->Empty()) return;
-  if (HasClipRect() || bits == 24 || bits == 32) {
-    if (bits == 1 || bits == 4) {
-      // Sub-byte pixels have no row fill; the clip rectangle pixel by pixel.
-      TRect clip;
-      IntersectRects(GetClipRect(), GetBoundsRect(), clip);
-      for (int32_t y = clip.Top; y < clip.Bottom; ++y)
-        for (int32_t x = clip.Left; x < clip.Right; ++x) SetPixel(x, y, pixel);
-      return;
-    }
+  if (bits == 24 || bits == 32) {
     FillRect(GetBoundsRect(), pixel);
     return;
   }

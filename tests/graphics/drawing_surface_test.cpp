@@ -300,6 +300,37 @@ TEST(MemorySurface, FillOnSubByteDepthsWritesWholeBytes) {
   }
 }
 
+// A memory surface's Fill restarts the whole bitmap up to 16 bits: the clip
+// rectangle is not looked at and the row padding is written too (5 pixels
+// at 8 bits are stored in rows of 8 bytes). At 32 bits it is a FillRect,
+// which keeps to the clip.
+TEST(MemorySurface, FillUpTo16BitsIgnoresTheClipAndWritesThePadding) {
+  struct TFillCase {
+    int32_t bits;
+    uint32_t value;
+    uint8_t lo, hi;  // the bytes every word of the block holds
+  };
+  for (const TFillCase c : {TFillCase{8, 0x1A7, 0xA7, 0xA7}, TFillCase{16, 0xBEEF, 0xEF, 0xBE},
+                            TFillCase{15, 0x1234, 0x34, 0x12}, TFillCase{4, 3, 0x33, 0x33}}) {
+    TDIBX s;
+    s.SetSize(5, 3, c.bits);
+    s.SetClipRect({1, 1, 2, 2});
+    s.Fill(c.value);
+    const uint8_t* p = s.Surface().PeekPixelBlock();
+    ASSERT_EQ(s.Surface().RowSize() % 4, 0);
+    ASSERT_GT(s.Surface().RowSize() * 8, 5 * (c.bits == 15 ? 16 : c.bits)) << "no padding to check";
+    for (int32_t i = 0; i < s.Surface().Size(); ++i) ASSERT_EQ(p[i], i % 2 == 0 ? c.lo : c.hi) << c.bits << " @" << i;
+  }
+  TDIBX wide;
+  wide.SetSize(4, 3, 32);
+  wide.Fill(0);
+  wide.SetClipRect({1, 1, 3, 2});
+  wide.Fill(0x00ABCDEF);
+  for (int32_t y = 0; y < 3; ++y)
+    for (int32_t x = 0; x < 4; ++x)
+      EXPECT_EQ(wide.GetPixel(x, y), x >= 1 && x < 3 && y == 1 ? 0x00ABCDEFu : 0u) << x << "," << y;
+}
+
 TEST(MemorySurface, LockOnEmptyBitmapIsNull) {
   TDIBX s;
   s.Surface().Clear();

@@ -258,6 +258,7 @@ void TGIFSubImage::MaskRepeats(TGIFSubImage& earlier) {
 // and `quantize_bits` serve that step only.
 void TGIFImage::Compact(int options, int palette_method, int dither_kind, int quantize_bits) {
   if (Empty()) return;
+  HaltAllPainters();
   if (options & kCompactSort) {
     SortByUse(GlobalColorMap);
     for (const auto& frame : Frames)

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/system/trace.h"
 #include "graphics/dib.h"
 #include "graphics/gif/gif_lzw.h"
+#include "graphics/gif/gif_painter.h"
 
 namespace orba {
 
@@ -82,15 +84,35 @@ int32_t TGIFColorMap::BitsFor(int32_t count) {
 
 int32_t TGIFColorMap::BitsPerPixel() const { return BitsFor(Count()); }
 
+void TGIFColorMap::Reserve(int32_t count) {
+  if (count <= capacity_) return;
+  capacity_ = count <= 16 ? 16 : std::min((count + 31) / 32 * 32, 256);
+  data_.reserve(static_cast<size_t>(capacity_) * 3);
+}
+
+void TGIFColorMap::Changed() {
+  if (frame_ != nullptr) frame_->DropPalette();
+}
+
 void TGIFColorMap::Clear() {
   data_.clear();
   Sorted = false;
+  Changed();
+}
+
+void TGIFColorMap::Assign(const TGIFColorMap& other) {
+  Reserve(other.Count());
+  data_ = other.data_;
+  Sorted = other.Sorted;
+  Changed();
 }
 
 void TGIFColorMap::LoadFromStream(TKsBigStream& s, int32_t count) {
   std::vector<uint8_t> data(static_cast<size_t>(count) * 3);
   ReadExact(s, data.data(), static_cast<int64_t>(data.size()));
-  data_ = std::move(data);
+  Reserve(count);
+  data_.assign(data.begin(), data.end());
+  Changed();
 }
 
 void TGIFColorMap::SaveToStream(TKsBigStream& s) const {
@@ -120,10 +142,12 @@ int32_t TGIFColorMap::IndexOf(uint32_t color) const {
 
 int32_t TGIFColorMap::Add(uint32_t color) {
   if (Count() >= 256) throw GIFException(gif_text::kTableOverflow);
+  Reserve(Count() + 1);
   data_.push_back(static_cast<uint8_t>(color));
   data_.push_back(static_cast<uint8_t>(color >> 8));
   data_.push_back(static_cast<uint8_t>(color >> 16));
   Sorted = false;
+  Changed();
   return Count() - 1;
 }
 
@@ -136,6 +160,7 @@ void TGIFColorMap::Delete(int32_t index) {
   if (index < 0 || index >= Count()) throw GIFException(gif_text::kInvalidColorIndex);
   data_.erase(data_.begin() + index * 3, data_.begin() + index * 3 + 3);
   Sorted = false;
+  Changed();
 }
 
 uint32_t TGIFColorMap::ColorAt(int32_t index) const {
@@ -149,15 +174,20 @@ uint32_t TGIFColorMap::ColorAt(int32_t index) const {
 }
 
 void TGIFColorMap::SetEntries(const uint8_t* rgb, int32_t count) {
+  Reserve(count);
   data_.assign(rgb, rgb + static_cast<size_t>(count) * 3);
   Sorted = false;
+  Changed();
 }
 
 // ---- Frames ----
 
-TGIFSubImage::TGIFSubImage(TGIFImage& image) : ColorMap(&image), image_(&image) {}
+TGIFSubImage::TGIFSubImage(TGIFImage& image) : ColorMap(&image, this), image_(&image) {}
 
-TGIFSubImage::~TGIFSubImage() { Extensions.clear(); }
+TGIFSubImage::~TGIFSubImage() {
+  Extensions.clear();
+  DropPalette();
+}
 
 const TGIFColorMap& TGIFSubImage::ActiveColorMap() const {
   if (ColorMap.Count() > 0) return ColorMap;
@@ -343,11 +373,21 @@ void TGIFSubImage::Assign(const TGIFSubImage& source) {
 
 // ---- The picture ----
 
-TGIFImage::TGIFImage() = default;
+TGIFImage::TGIFImage() : painters_(std::make_shared<TGIFPainterList>()) {}
 
-TGIFImage::~TGIFImage() { Frames.clear(); }
+TGIFImage::~TGIFImage() {
+  try {
+    HaltAllPainters();
+  } catch (...) {  // a destructor cannot raise: the painter's error is traced
+    TraceCaught("GIF painter");
+  }
+  Frames.clear();
+  FreePalette();
+}
 
 void TGIFImage::Clear() {
+  HaltAllPainters();
+  bitmap_.reset();
   Frames.clear();
   GlobalColorMap.Clear();
   ScreenWidth = ScreenHeight = 0;
@@ -399,16 +439,19 @@ void TGIFImage::ReportWarning(const std::string& message) {
 
 int32_t TGIFImage::Add(std::unique_ptr<TGIFSubImage> frame) {
   Frames.push_back(std::move(frame));
+  bitmap_.reset();
   return Count() - 1;
 }
 
 void TGIFImage::SetWidth(int32_t value) {
+  HaltAllPainters();
   for (const auto& frame : Frames)
     if (frame->Left() + frame->Width() > value) throw GIFException(gif_text::kWidthTooSmall);
   ScreenWidth = static_cast<uint16_t>(value);
 }
 
 void TGIFImage::SetHeight(int32_t value) {
+  HaltAllPainters();
   for (const auto& frame : Frames)
     if (frame->Top() + frame->Height() > value) throw GIFException(gif_text::kHeightTooSmall);
   ScreenHeight = static_cast<uint16_t>(value);

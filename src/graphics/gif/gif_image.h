@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/containers/rect_utils.h"
 #include "core/streams/big_stream.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/palette.h"
@@ -51,6 +52,7 @@ inline constexpr const char* kColorNotInTable = "Color not in color table";
 inline constexpr const char* kUnsupportedVersion = "Unsupported GIF version";
 inline constexpr const char* kInvalidReduction = "Invalid reduction method";
 inline constexpr const char* kInvalidDimensions = "Invalid image dimensions";
+inline constexpr const char* kNoColorTable = "No global or local color table defined";
 inline constexpr const char* kClipboardStoreFailed = "Failed to store GIF on clipboard";
 // "未対応のクリップボード データです"
 inline constexpr const char* kUnsupportedClipboard =
@@ -59,14 +61,19 @@ inline constexpr const char* kUnsupportedClipboard =
 
 class TDIB;
 class TDIBSurface;
+class TGIFCanvas;
 class TGIFImage;
+struct TGIFPainterList;
+class TGIFSpawnedPainter;
+class TGIFTimer;
 struct TGIFRenderedFrame;
 class TGIFSubImage;
 
-// A colour table: up to 256 red, green, blue triples.
+// A colour table: up to 256 red, green, blue triples. A frame's own table
+// drops the frame's cached palette whenever its colours change.
 class TGIFColorMap {
  public:
-  explicit TGIFColorMap(TGIFImage* image = nullptr) : image_(image) {}
+  explicit TGIFColorMap(TGIFImage* image = nullptr, TGIFSubImage* frame = nullptr) : image_(image), frame_(frame) {}
 
   int32_t Count() const { return static_cast<int32_t>(data_.size() / 3); }
   const uint8_t* Data() const { return data_.data(); }
@@ -87,19 +94,40 @@ class TGIFColorMap {
   int32_t FindOrAdd(uint32_t color);
   void Delete(int32_t index);
   uint32_t ColorAt(int32_t index) const;
-  void Assign(const TGIFColorMap& other) {
-    data_ = other.data_;
-    Sorted = other.Sorted;
-  }
+  void Assign(const TGIFColorMap& other);
   // Replaces the entries by `rgb` (3 bytes a colour).
   void SetEntries(const uint8_t* rgb, int32_t count);
+
+  // Triples allocated: it only grows, 16 for up to 16 colours, above that
+  // a multiple of 32, never above 256.
+  int32_t Capacity() const { return capacity_; }
+  // The colours of a shared palette (up to 256); an unknown handle or 0
+  // empties the table.
+  void LoadPaletteHandle(TPaletteHandle palette);
+  // `count` entries in blue, green, red, reserved order.
+  void LoadQuadTable(const TRGBQuad* quads, int32_t count);
+  // The colour table of a bitmap of 1, 4 or 8 bits (2^bits entries); a
+  // bitmap of more bits has none and empties the table.
+  void LoadDIBColorTable(const TDIB& bitmap);
+  // A shared palette of Count entries, each marked not to be collapsed
+  // (TRGBQuad::Reserved = kPaletteNoCollapse); 0 for an empty table. The
+  // caller hands it back to SharedPaletteManager().
+  TPaletteHandle MakePaletteHandle() const;
 
   bool Sorted = false;
 
  private:
+  void Reserve(int32_t count);
+  void Changed();
   TGIFImage* image_;
+  TGIFSubImage* frame_;
   std::vector<uint8_t> data_;
+  int32_t capacity_ = 0;
 };
+
+// The flag a palette entry carries so that it is never merged with an
+// equal system colour.
+inline constexpr uint8_t kPaletteNoCollapse = 0x04;
 
 // ---- Extension blocks ----
 
@@ -284,6 +312,13 @@ class TGIFSubImage {
   const TGIFRenderedFrame& Bitmap();
   bool HasBitmap() const { return bitmap_ != nullptr; }
   void FreeBitmap() { bitmap_.reset(); }
+  // The frame's palette (gif_palette.cpp): its cached one; else, with the
+  // cube rendering, the 216-colour cube (cached); else, with an empty local
+  // table, the picture's; else one made from the local table (cached).
+  // The frame keeps it; 0 for none.
+  TPaletteHandle GetPalette();
+  // Hands the cached palette back (the local table changed).
+  void DropPalette();
   // Crops the transparent border; an all-transparent frame becomes empty.
   void TrimTransparent();
   // Makes transparent the pixels that equal those of an earlier frame.
@@ -300,6 +335,7 @@ class TGIFSubImage {
   void ImportMask(const uint8_t* mask);
   TGIFImage* image_;
   std::shared_ptr<TGIFRenderedFrame> bitmap_;
+  TPaletteHandle palette_ = 0;
   uint16_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
@@ -355,7 +391,52 @@ class TGIFImage {
   // The looping extension's count (first frame); -1 when there is none.
   int32_t LoopCount() const;
 
+  // Adds a frame as it is; a bitmap, an icon image or another GIF picture
+  // (its first frame composed on its screen) is first made into a new frame.
+  // Drops the composed bitmap. Returns the frame's index.
   int32_t Add(std::unique_ptr<TGIFSubImage> frame);
+  int32_t Add(TDIB& bitmap);
+  int32_t AddIcon(TDIBSurface& icon);
+  int32_t Add(TGIFImage& picture);
+  // Copies another picture: its logical screen and global table, painting
+  // options (PainterPriority, BackdropColor, PaintFlags, PaletteMethod,
+  // DitherKind) and every frame. Stops the painters first.
+  void Assign(const TGIFImage& source);
+
+  // Drawing and animation (gif_draw.cpp). With one frame, or PaintFlags bit
+  // 2 clear, the first frame is drawn. Otherwise a painter animates the
+  // picture, on `canvas` itself with bit 6, else on the composed bitmap the
+  // picture keeps, which each later Draw stretches into `rect`. A painter
+  // without a thread (bit 0 clear) plays the whole animation before Draw
+  // returns; a threaded one paints through GifSynchronizer(), which the
+  // caller pumps.
+  void Draw(TGIFCanvas& canvas, const TRect& rect);
+  // Makes a painter of `canvas`/`rect`; null for an empty picture or
+  // rectangle. A threaded one is listed and waits for Start; one without a
+  // thread has run to its end (and been freed, raising what its body
+  // raised) when this returns. `owner`, when given, names the painter
+  // while it runs.
+  TGIFSpawnedPainter* SpawnPainter(TGIFCanvas& canvas, const TRect& rect, uint16_t options,
+                                   TGIFSpawnedPainter** owner);
+  // Stops every painter and waits for the threaded ones (pumping the
+  // synchronisation), then frees the composed bitmap. Raises the first
+  // error a freed painter's body had raised.
+  void HaltAllPainters();
+  // Stops the painter of Draw and waits for it.
+  void HaltDrawPainter();
+  // The painters running now.
+  int32_t PainterCount() const;
+  // The composed bitmap of Draw (null when there is none).
+  std::shared_ptr<TDIB> ComposedBitmap() const { return bitmap_; }
+  // Palettes (gif_palette.cpp): the cached palette; else the cube's (with
+  // the cube rendering); else one made from the global table; else the
+  // first frame's. The picture keeps it; 0 for none. Fails with "No global
+  // or local color table defined" when asked again while it runs.
+  TPaletteHandle GetPalette();
+  // The picture takes `palette` over in place of its cached one; a new
+  // palette drops the composed bitmap.
+  void SetPalette(TPaletteHandle palette);
+  // Both stop the painters first: the screen they paint changes.
   void SetWidth(int32_t value);
   void SetHeight(int32_t value);
   void ReportWarning(const std::string& message);
@@ -389,6 +470,22 @@ class TGIFImage {
   bool CompactBeforeWrite = false;
   // Warnings of reading and writing (severity, message).
   std::function<void(int, const std::string&)> OnDataWarning;
+  // Painters: the thread priority asked for (3 normal; advisory here), the
+  // timer that paces painters without a thread (null: the system's), and
+  // the events each painter is given.
+  uint8_t PainterPriority = 3;
+  TGIFTimer* Timer = nullptr;
+  std::function<void()> OnAnimationStart, OnBeforeFrame, OnAfterFrame, OnNewPass, OnAnimationEnd;
+
+ private:
+  friend class TGIFSpawnedPainter;
+  void FreePalette();
+  std::shared_ptr<TGIFPainterList> painters_;
+  std::shared_ptr<TDIB> bitmap_;
+  TGIFSpawnedPainter* draw_painter_ = nullptr;
+  bool drawing_ = false;
+  bool in_palette_ = false;
+  TPaletteHandle palette_ = 0;
 };
 
 }  // namespace orba

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "graphics/gif/gif_painter.h"
 #include "graphics/gif/gif_quantize.h"
 
 namespace orba {
@@ -210,21 +211,37 @@ void ComposeFirstFrame(TGIFImage& image, TDIB& out) {
 namespace {
 
 // Paints the frames up to `frame` onto Out, a screen-sized 24-bit surface,
-// over what it holds.
+// over what it holds: the picture is drawn on it by a painter in this
+// thread, on a timer that moves only when slept, and halted once that frame
+// is painted. The picture's options, timer and events are put back after.
 void PaintFramesOnto(TGIFImage& image, int32_t frame, TDIB& out) {
-  // A clock that never moves: the frames are painted one by one on request.
-  struct TStillClock : TClock {
-    uint32_t NowMs() override { return 0; }
-  } clock;
-  TGIFPainter painter(image, out, TRect{0, 0, image.ScreenWidth, image.ScreenHeight},
-                      gif_paint::kOwnClock | gif_paint::kAnimate | gif_paint::kTransparent, clock);
-  painter.Start();
-  while (painter.Running()) {
-    const int32_t at = painter.CurrentFrame();
-    if (at > frame) break;
-    painter.PaintNext();
-    if (at == frame) break;
-  }
+  struct TInstantTimer : TGIFTimer {
+    uint32_t NowMs() override { return now; }
+    void Sleep(uint32_t ms) override { now += ms; }
+    uint32_t now = 0;
+  } timer;
+  struct TSaved {
+    TGIFImage& image;
+    uint16_t flags = image.PaintFlags;
+    TGIFTimer* timer = image.Timer;
+    std::function<void()> start = std::move(image.OnAnimationStart), before = std::move(image.OnBeforeFrame),
+                          after = std::move(image.OnAfterFrame), pass = std::move(image.OnNewPass),
+                          end = std::move(image.OnAnimationEnd);
+    ~TSaved() {
+      image.PaintFlags = flags, image.Timer = timer;
+      image.OnAnimationStart = std::move(start), image.OnBeforeFrame = std::move(before);
+      image.OnAfterFrame = std::move(after), image.OnNewPass = std::move(pass), image.OnAnimationEnd = std::move(end);
+    }
+  } saved{image};
+  image.OnAnimationStart = image.OnBeforeFrame = image.OnNewPass = image.OnAnimationEnd = nullptr;
+  image.PaintFlags = gif_paint::kAnimate | gif_paint::kTransparent | gif_paint::kDirectPaint;
+  image.Timer = &timer;
+  int32_t painted = 0;
+  image.OnAfterFrame = [&] {
+    if (painted++ == frame) image.HaltAllPainters();
+  };
+  TGIFCanvas canvas(out);
+  image.Draw(canvas, TRect{0, 0, image.ScreenWidth, image.ScreenHeight});
 }
 
 }  // namespace
@@ -295,7 +312,11 @@ void TGIFPainter::Start() {
   if (image_.Empty() || rect_.Right <= rect_.Left || rect_.Bottom <= rect_.Top) return;
   running_ = true;
   frame_ = 0;
-  if (OnAnimationStart) OnAnimationStart();
+  Fire(OnAnimationStart);
+  if (halted_) {
+    Stop();
+    return;
+  }
   started_ = false;
   loops_left_ = 1;
   loop_seen_ = false;
@@ -364,12 +385,21 @@ void TGIFPainter::Stop() {
   if (!running_ && frame_ < 0) return;
   running_ = false;
   frame_ = -1;
-  if (OnAnimationEnd) OnAnimationEnd();
+  Fire(OnAnimationEnd);
 }
 
 void TGIFPainter::PaintCurrent(uint32_t now) {
+  if (halted_) {
+    Stop();
+    return;
+  }
+  Fire(OnBeforeFrame);
+  // A handler that halted the painter may have cleared the picture too.
+  if (halted_) {
+    Stop();
+    return;
+  }
   TGIFSubImage& frame = image_.Frame(frame_);
-  if (OnBeforeFrame) OnBeforeFrame();
   int32_t disposal = 1;
   for (const auto& extension : frame.Extensions) {
     if (const auto* loop = dynamic_cast<const TGIFAppExtNSLoop*>(extension.get())) {
@@ -396,8 +426,12 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
     if (!Threaded()) delay_ = std::min(delay_, kGifMaximumDelay);
   }
   const int32_t painted = frame_;
-  if (OnAfterFrame) OnAfterFrame();
+  Fire(OnAfterFrame);
   if (!running_) return;
+  if (halted_) {
+    Stop();
+    return;
+  }
   if (frame_ == painted) ++frame_;
   const bool pass_goes_on =
       (flags_ & gif_paint::kAnimate) && frame_ < image_.Count() && !image_.Frame(frame_).Empty();
@@ -410,13 +444,17 @@ void TGIFPainter::PaintCurrent(uint32_t now) {
       return;
     }
     frame_ = 0;
-    if (started_ && OnNewPass) OnNewPass();
+    if (started_) Fire(OnNewPass);
     if (!running_) return;
   }
   Schedule(now);
 }
 
 void TGIFPainter::PaintFrame(TGIFSubImage& frame, int32_t disposal) {
+  if ((flags_ & gif_paint::kValidateCanvas) && TargetGone && TargetGone()) {
+    halted_ = true;
+    return;
+  }
   const bool tiled = (flags_ & gif_paint::kTile) != 0, transparent = (flags_ & gif_paint::kTransparent) != 0;
   const bool clear_first = (flags_ & gif_paint::kClearOnLoop) && frame_ == 0;
   const TRect local{0, 0, rect_.Right - rect_.Left, rect_.Bottom - rect_.Top};

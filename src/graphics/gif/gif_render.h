@@ -1,10 +1,11 @@
 // GIF frames turned into pixels with transparency masks, drawn onto our
 // 24-bit surfaces (scaled or tiled), and animated by a painter that applies
-// each frame's delay and disposal method. The painter runs inline, driven
-// by a clock it is given (the game clock or a test's manual clock): no
-// threads.
+// each frame's delay and disposal method. TGIFPainter here is the frame
+// engine, driven by a clock it is given; gif_painter.h runs it in a thread
+// of its own or in the caller's.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,7 +25,10 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c);
 
 // PaintFlags bits.
 namespace gif_paint {
-inline constexpr uint16_t kOwnClock = 0x0001;  // ticked by the clock (loops for ever allowed)
+inline constexpr uint16_t kThread = 0x0001;
+// The engine ticked by its own clock plays as a threaded painter does
+// (loops for ever allowed, no upper bound on a delay).
+inline constexpr uint16_t kOwnClock = kThread;
 inline constexpr uint16_t kTransparent = 0x0002;
 inline constexpr uint16_t kAnimate = 0x0004;
 inline constexpr uint16_t kLoop = 0x0008;
@@ -98,6 +102,8 @@ class TGIFPainter {
   void Stop();
 
   bool Running() const { return running_; }
+  // The first frame has been painted.
+  bool Started() const { return started_; }
   int32_t CurrentFrame() const { return frame_; }
   // Milliseconds until the next frame (-1: waits until stopped).
   int64_t MsToNextFrame();
@@ -105,8 +111,18 @@ class TGIFPainter {
   int32_t PlannedWait() const { return wait_; }
 
   std::function<void()> OnAnimationStart, OnBeforeFrame, OnAfterFrame, OnNewPass, OnAnimationEnd;
+  // With PaintFlags bit 5: asked before each frame painted through the
+  // buffers; true stops the painter (its target is gone).
+  std::function<bool()> TargetGone;
+
+  // Stops painting and firing events; callable from any thread.
+  void Halt() { halted_ = true; }
+  bool Halted() const { return halted_; }
 
  private:
+  void Fire(const std::function<void()>& event) {
+    if (event && !halted_) event();
+  }
   void Schedule(uint32_t now);
   void PaintCurrent(uint32_t now);
   void PaintFrame(TGIFSubImage& frame, int32_t disposal);
@@ -128,6 +144,7 @@ class TGIFPainter {
   int32_t previous_disposal_ = 1;
   uint32_t last_ = 0, due_ = 0;
   int32_t lag_ = 0, wait_ = 0;
+  std::atomic<bool> halted_{false};
 };
 
 }  // namespace orba
