@@ -206,7 +206,7 @@ const char* const kPlanted[] = {
     "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
     "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?", "wide.brx", "bits.brx", "over.brx", "sparse.brx",
     "progressive.brx", "layers.brx",
-    "nested.txt", "deep.txt", "calls.txt",
+    "nested.txt", "deep.txt", "calls.txt", "grow.avi",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.

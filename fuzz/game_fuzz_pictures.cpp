@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "graphics/jpeg_codec.h"
 #include "support/picture_makers.h"
 
 namespace orba::fuzz {
@@ -26,6 +27,60 @@ void Write(const fs::path& path, const std::vector<uint8_t>& bytes) {
 void PutLE32(std::vector<uint8_t>& out, int32_t value) {
   const auto v = static_cast<uint32_t>(value);
   for (int s = 0; s < 32; s += 8) out.push_back(static_cast<uint8_t>(v >> s));
+}
+
+void PutFourCc(std::vector<uint8_t>& out, const char* code) { out.insert(out.end(), code, code + 4); }
+
+// A RIFF chunk: its code, its size and its bytes, padded to an even size.
+void PutChunk(std::vector<uint8_t>& out, const char* code, const std::vector<uint8_t>& bytes) {
+  PutFourCc(out, code);
+  PutLE32(out, static_cast<int32_t>(bytes.size()));
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  if (bytes.size() % 2 != 0) out.push_back(0);
+}
+
+std::vector<uint8_t> List(const char* type, const std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> list;
+  PutFourCc(list, type);
+  list.insert(list.end(), bytes.begin(), bytes.end());
+  return list;
+}
+
+// An AVI of one Motion JPEG stream at 10 frames a second whose headers say
+// Width x Height, holding Frames as they are.
+std::vector<uint8_t> MotionJpegAvi(int32_t width, int32_t height, const std::vector<std::vector<uint8_t>>& frames) {
+  const auto count = static_cast<int32_t>(frames.size());
+  std::vector<uint8_t> avih, strh, strf, movi, idx1;
+  // Microseconds a frame, bytes a second, padding, flags (an index), frames,
+  // initial frames, streams, buffer size, width, height, four reserved.
+  for (const int32_t v : {100000, 0, 0, 0x10, count, 0, 1, 0, width, height, 0, 0, 0, 0}) PutLE32(avih, v);
+  PutFourCc(strh, "vids");
+  PutFourCc(strh, "MJPG");
+  // Flags, priority and language, initial frames, scale, rate, start,
+  // length, buffer size, quality, sample size, then the frame rectangle.
+  for (const int32_t v : {0, 0, 0, 1, 10, 0, count, 0, -1, 0, 0, (height << 16) | width}) PutLE32(strh, v);
+  for (const int32_t v : {40, width, height, 1 | (24 << 16)}) PutLE32(strf, v);
+  PutFourCc(strf, "MJPG");
+  for (const int32_t v : {width * height * 3, 0, 0, 0, 0}) PutLE32(strf, v);
+  for (const std::vector<uint8_t>& frame : frames) {
+    // The index counts from the "movi" code of the list.
+    PutFourCc(idx1, "00dc");
+    PutLE32(idx1, 0x10);
+    PutLE32(idx1, static_cast<int32_t>(movi.size() + 4));
+    PutLE32(idx1, static_cast<int32_t>(frame.size()));
+    PutChunk(movi, "00dc", frame);
+  }
+  std::vector<uint8_t> strl, hdrl, body;
+  PutChunk(strl, "strh", strh);
+  PutChunk(strl, "strf", strf);
+  PutChunk(hdrl, "avih", avih);
+  PutChunk(hdrl, "LIST", List("strl", strl));
+  PutChunk(body, "LIST", List("hdrl", hdrl));
+  PutChunk(body, "LIST", List("movi", movi));
+  PutChunk(body, "idx1", idx1);
+  std::vector<uint8_t> avi;
+  PutChunk(avi, "RIFF", List("AVI ", body));
+  return avi;
 }
 
 }  // namespace
@@ -74,6 +129,24 @@ void PlantLargeJpegAndBrix(const fs::path& game) {
   for (const int32_t v : {0, 3, 8192, 8192, 24}) PutLE32(brix, v);
   brix.resize(brix.size() + 256, 0);
   Write(game / "layers.brx", brix);
+}
+
+void PlantOutgrowingMovie(const fs::path& game) {
+  TJpegImage grey;
+  grey.Width = 64;
+  grey.Height = 48;
+  grey.Pixels.assign(64 * 48 * 3, 0x80);
+  const std::vector<uint8_t> small = EncodeJpeg(grey, 75);
+  // The same frame with its start-of-frame marker naming 8000 x 4000: four
+  // times the pixels a movie may have, within what libavcodec itself takes.
+  std::vector<uint8_t> large = small;
+  for (size_t i = 0; i + 8 < large.size(); ++i) {
+    if (large[i] != 0xFF || large[i + 1] != 0xC0) continue;
+    large[i + 5] = 4000 >> 8, large[i + 6] = 4000 & 0xFF;
+    large[i + 7] = 8000 >> 8, large[i + 8] = 8000 & 0xFF;
+    break;
+  }
+  Write(game / "grow.avi", MotionJpegAvi(64, 48, {small, large, large, large, small}));
 }
 
 }  // namespace orba::fuzz

@@ -20,5 +20,9 @@ void PlantLargePngs(const std::filesystem::path& game);
 // 64 KB of data (its coefficients alone are 192 MiB), and "layers.brx", a
 // Brix frame of 8192 x 8192 at 24 bits with three layers.
 void PlantLargeJpegAndBrix(const std::filesystem::path& game);
+// "grow.avi", a Motion JPEG movie whose headers say 64 x 48: a frame of that
+// size, then three whose own headers say 8000 x 4000 (their data those of
+// the small frame), then the small frame again.
+void PlantOutgrowingMovie(const std::filesystem::path& game);
 
 }  // namespace orba::fuzz

@@ -36,7 +36,13 @@ void TMediaManager::SetSoundOn(bool on) {
 }
 
 std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name, int64_t max_unpacked) {
+  return std::move(OpenFiles(name, 1, max_unpacked).front());
+}
+
+std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::string& name, int count,
+                                                                    int64_t max_unpacked) {
   if (files_ == nullptr) throw EMediaError("no files");
+  std::vector<std::unique_ptr<TKsBigStream>> streams;
   // The entry the file manager reads the name from: the first package
   // entry of that name with bytes to read.
   for (int i = 0; i < files_->CollectionCount(); ++i) {
@@ -44,13 +50,42 @@ std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name, i
     const TVrFile* entry = collection.Find(name);
     if (entry == nullptr || (entry->Data == nullptr && collection.Archive == nullptr)) continue;
     if (entry->Data == nullptr && entry->Raw) break;
-    // A packed entry has no stored bytes a decoder could read: it is
-    // unpacked into memory, once, and only so far.
-    auto memory = std::make_unique<TKsMemoryStream>();
-    files_->LoadToStream(*memory, name, max_unpacked);
-    return memory;
+    // A packed entry has no stored bytes a decoder could read.
+    std::shared_ptr<TUnpackedMedia> unpacked = Unpack(name, max_unpacked);
+    for (int k = 0; k < count; ++k) {
+      if (unpacked != nullptr) {
+        streams.push_back(TUnpackedMedia::NewReader(unpacked));
+      } else {
+        auto memory = std::make_unique<TKsMemoryStream>();
+        files_->LoadToStream(*memory, name, std::min(max_unpacked, kMaxPackedMediaBytes));
+        streams.push_back(std::move(memory));
+      }
+    }
+    return streams;
   }
-  return files_->OpenRangeStream(name);
+  for (int k = 0; k < count; ++k) streams.push_back(files_->OpenRangeStream(name));
+  return streams;
+}
+
+std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(const std::string& name, int64_t max_unpacked) {
+  std::shared_ptr<TUnpackedMedia> unpacked;
+  try {
+    unpacked = TUnpackedMedia::Create();
+  } catch (const EFOpenError& e) {
+    TraceOnce(std::string("unpacked sounds and movies are held in memory: ") + e.what());
+    return nullptr;
+  }
+  const int64_t room = TUnpackedMedia::Room();
+  const int64_t limit = std::min(max_unpacked, kMaxUnpackedMediaBytes);
+  std::unique_ptr<TKsBigStream> writer = unpacked->NewWriter();
+  try {
+    files_->LoadToStream(*writer, name, std::min(limit, room));
+  } catch (const EFileTooLarge&) {
+    if (room >= limit) throw;
+    throw EMediaError("the sounds and movies unpacked into temporary files would take more than " +
+                      std::to_string(kMaxUnpackedMediaTotal) + " bytes");
+  }
+  return unpacked;
 }
 
 std::unique_ptr<TDecoder> OpenSampledFile(std::unique_ptr<TKsBigStream> file) {

@@ -11,16 +11,14 @@
 
 #include "core/streams/big_stream.h"
 #include "media/media_item.h"
+#include "media/unpacked_media.h"
 
 namespace orba {
 
 class TVrFileManager;
 
-// The most a packed sound or movie entry is unpacked to. Decoders seek in
-// their file, which a zlib stream cannot, so a packed entry is held whole;
-// the package writer packs no sound or movie and nothing of 5 MiB or more,
-// so only a package made elsewhere holds such an entry, and this bounds
-// what one can cost.
+// The most a packed sound or movie entry is unpacked to in memory, where no
+// temporary file can be made to unpack it into (see unpacked_media.h).
 inline constexpr int64_t kMaxPackedMediaBytes = int64_t{64} << 20;  // 64 MiB
 // The largest MIDI song read: it is read whole (the synthesizer takes it in
 // one piece) and songs are a few kilobytes.
@@ -46,12 +44,18 @@ class TMediaManager {
   virtual std::unique_ptr<TDMediaItem> Open(const std::string& name) = 0;
   // The file's bytes for a decoder that reads them as the sound plays: a
   // window on the package entry (or on the file on disk) through the file
-  // manager's range streams, so a long sound is never held in memory; a
-  // packed entry or one held in memory is unpacked into a memory stream
-  // instead: decoders seek about in their file, which a zlib stream cannot.
-  // A packed entry is refused (EFileTooLarge, traced) when it unpacks to
-  // more than MaxUnpacked bytes.
-  std::unique_ptr<TKsBigStream> OpenFile(const std::string& name, int64_t max_unpacked = kMaxPackedMediaBytes);
+  // manager's range streams, so a long sound is never held in memory. A
+  // packed entry is unpacked once into an unnamed temporary file
+  // (TUnpackedMedia), as decoders seek about in their file, which a zlib
+  // stream cannot; where no such file can be made, into memory up to
+  // kMaxPackedMediaBytes. A packed entry is refused (EFileTooLarge, traced)
+  // when it unpacks to more than MaxUnpacked bytes or than the temporary
+  // files may still take.
+  std::unique_ptr<TKsBigStream> OpenFile(const std::string& name, int64_t max_unpacked = kMaxUnpackedMediaBytes);
+  // Count streams of the file, each with its own position, for decoders
+  // reading on different threads: a packed entry is unpacked once for all.
+  std::vector<std::unique_ptr<TKsBigStream>> OpenFiles(const std::string& name, int count,
+                                                       int64_t max_unpacked = kMaxUnpackedMediaBytes);
   // What the trace calls the files of this manager.
   virtual const char* Kind() const { return "sound"; }
   const std::vector<std::unique_ptr<TDMediaItem>>& Items() const { return items_; }
@@ -59,6 +63,9 @@ class TMediaManager {
   TVrFileManager* files_;
 
  private:
+  // Name's packed entry unpacked into a temporary file; nullptr (traced
+  // once) when no temporary file can be made.
+  std::shared_ptr<TUnpackedMedia> Unpack(const std::string& name, int64_t max_unpacked);
   std::vector<std::unique_ptr<TDMediaItem>> items_;
   bool sound_on_ = true;
 };

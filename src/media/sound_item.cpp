@@ -93,8 +93,12 @@ void TOrbaSound::SetRepeat(bool v) {
   if (item_ == nullptr) return;
   item_->SetRepeat(v);
   if (v && !Paused && item_->GetPosition() >= item_->GetLength() - 1) {
+    // The media item stopped at its end: rewound, it is played again from
+    // 0 unless an animation pause holds it.
     item_->SetPosition(0);
+    item_->SetEnd(false);
     Ended = false;
+    if (!Held) item_->Play();
   }
 }
 

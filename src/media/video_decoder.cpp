@@ -8,9 +8,12 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 
+#include "core/system/trace.h"
+#include "graphics/picture_budget.h"
 #include "media/av_input.h"
 #include "media/decoder.h"
 
@@ -21,9 +24,24 @@ namespace {
 // Frames decoded ahead of the one shown.
 constexpr size_t kFramesAhead = 4;
 // A picture larger than this is refused before anything is allocated
-// (4K UHD fits).
+// (4K UHD fits): the size the stream declares, and every frame decoded,
+// whatever size the codec finds in its data.
 constexpr int32_t kMaxVideoSide = 8192;
 constexpr int64_t kMaxVideoPixels = int64_t{1} << 23;
+// The converted frames a movie holds at once: the one shown, those decoded
+// ahead and the one the worker converts.
+constexpr int32_t kFramesHeld = static_cast<int32_t>(kFramesAhead) + 2;
+// The codec's own pictures, counted at the decoded frame's size: the frame
+// it hands over and those it keeps to predict from.
+constexpr int64_t kCodecFrames = 3;
+
+// What the pictures of all movies open at once hold together, in bytes.
+std::atomic<int64_t> g_movie_picture_bytes{0};
+
+bool FrameSizeAllowed(int64_t width, int64_t height) {
+  return width >= 1 && height >= 1 && width <= kMaxVideoSide && height <= kMaxVideoSide &&
+         width * height <= kMaxVideoPixels;
+}
 // The worker seeks instead of decoding on when the position runs this far
 // beyond the frames it has.
 constexpr int64_t kCatchUpMs = 1000;
@@ -67,13 +85,23 @@ TVideoDecoder::TVideoDecoder(std::unique_ptr<TKsBigStream> file, bool start_work
   av.StartTime = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
   width_ = stream->codecpar->width;
   height_ = stream->codecpar->height;
-  if (width_ < 1 || height_ < 1 || width_ > kMaxVideoSide || height_ > kMaxVideoSide ||
-      int64_t{width_} * height_ > kMaxVideoPixels)
+  if (!FrameSizeAllowed(width_, height_))
     throw EMediaError("a video picture of " + std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
+  // The pictures are counted as the declared size gives them before the
+  // codec makes any.
+  if (!ChargePictures(width_, height_, stream->codecpar->format))
+    throw EMediaError("the pictures of a video of " + std::to_string(width_) + " x " + std::to_string(height_) +
+                      " pixels would pass what the movies open may hold");
+  decoded_width_ = width_;
+  decoded_height_ = height_;
+  decoded_format_ = stream->codecpar->format;
   av.Codec = avcodec_alloc_context3(codec);
   if (av.Codec == nullptr || avcodec_parameters_to_context(av.Codec, stream->codecpar) < 0)
     throw EMediaError("the video codec does not open");
   av.Codec->thread_count = 1;
+  // The codec refuses to make a picture of more pixels than that, whatever
+  // size a frame's own data give.
+  av.Codec->max_pixels = kMaxVideoPixels;
   if (avcodec_open2(av.Codec, codec, nullptr) < 0) throw EMediaError("the video codec does not open");
   const AVRational rate = av_guess_frame_rate(av.Format, stream, nullptr);
   if (rate.num > 0 && rate.den > 0) frame_ms_ = std::clamp<int64_t>(av_rescale(1000, rate.den, rate.num), 1, 1000);
@@ -101,6 +129,48 @@ TVideoDecoder::~TVideoDecoder() {
   if (worker_.joinable()) worker_.join();
 }
 
+TVideoDecoder::TCharge::~TCharge() { g_movie_picture_bytes -= Bytes; }
+
+int64_t TVideoDecoder::PictureBytesHeld() { return g_movie_picture_bytes.load(); }
+
+bool TVideoDecoder::ChargePictures(int32_t decoded_width, int32_t decoded_height, int32_t decoded_format) {
+  int64_t bytes = 0;
+  try {
+    TPictureBudget budget(32);
+    for (int32_t i = 0; i < kFramesHeld; ++i) budget.ChargeKept(width_, height_, 32);
+    // An unknown format is counted as 32-bit pixels, the widest common one.
+    const int frame = av_image_get_buffer_size(static_cast<AVPixelFormat>(decoded_format), decoded_width,
+                                               decoded_height, 1);
+    const int64_t frame_bytes = frame > 0 ? frame : SurfaceBytes(decoded_width, decoded_height, 32);
+    budget.ChargeWork(frame_bytes < 0 ? -1 : frame_bytes * kCodecFrames);
+    bytes = budget.Total();
+  } catch (const EPictureTooLarge&) {
+    return false;
+  }
+  // All movies together stay within what one picture may hold.
+  int64_t total = g_movie_picture_bytes.load();
+  do {
+    if (total - charged_.Bytes + bytes > kMaxPictureBytes) return false;
+  } while (!g_movie_picture_bytes.compare_exchange_weak(total, total - charged_.Bytes + bytes));
+  charged_.Bytes = bytes;
+  return true;
+}
+
+bool TVideoDecoder::FrameAllowed(const AVFrame& frame) {
+  if (frame.width == decoded_width_ && frame.height == decoded_height_ && frame.format == decoded_format_) return true;
+  const bool allowed = FrameSizeAllowed(frame.width, frame.height) && ChargePictures(frame.width, frame.height, frame.format);
+  if (!allowed) {
+    TraceOnce("movie frame refused: a picture of " + std::to_string(frame.width) + " x " +
+              std::to_string(frame.height) + " pixels in a video of " + std::to_string(width_) + " x " +
+              std::to_string(height_));
+    return false;
+  }
+  decoded_width_ = frame.width;
+  decoded_height_ = frame.height;
+  decoded_format_ = frame.format;
+  return true;
+}
+
 bool TVideoDecoder::DecodeNext(TVideoFrame& out, bool convert) {
   TAv& av = *av_;
   for (;;) {
@@ -109,6 +179,12 @@ bool TVideoDecoder::DecodeNext(TVideoFrame& out, bool convert) {
       const int64_t pts = av.Frame->best_effort_timestamp;
       out.Time = pts == AV_NOPTS_VALUE ? out.Time + frame_ms_
                                        : av_rescale_q(pts - av.StartTime, av.TimeBase, AVRational{1, 1000});
+      // A frame larger than the limit, or than what all movies may hold,
+      // is dropped before it is converted; the picture shown stays.
+      if (!FrameAllowed(*av.Frame)) {
+        av_frame_unref(av.Frame);
+        continue;
+      }
       if (convert) {
         av.Scale = sws_getCachedContext(av.Scale, av.Frame->width, av.Frame->height,
                                         static_cast<AVPixelFormat>(av.Frame->format), width_, height_,

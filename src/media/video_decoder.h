@@ -16,6 +16,8 @@
 
 #include "core/streams/big_stream.h"
 
+struct AVFrame;
+
 namespace orba {
 
 // One decoded picture: Width x Height pixels, rows top to bottom.
@@ -49,6 +51,9 @@ class TVideoDecoder {
   // Decodes and converts every frame of the file on the calling thread (the
   // benchmark): the number of frames.
   static int64_t DecodeAll(std::unique_ptr<TKsBigStream> file);
+  // The bytes that the pictures of all open movies are counted at: each
+  // movie's converted frames and its codec's pictures at the size decoded.
+  static int64_t PictureBytesHeld();
 
  private:
   struct TAv;
@@ -59,12 +64,29 @@ class TVideoDecoder {
   // false at the end.
   bool DecodeNext(TVideoFrame& out, bool convert);
   void SeekStream(int64_t ms);
+  // Counts this movie's pictures (TPictureBudget) with its codec's frames of
+  // DecodedWidth x DecodedHeight in DecodedFormat (an AVPixelFormat) in
+  // place of what it counted before; false, nothing changed, when one
+  // movie's or all movies' pictures would pass kMaxPictureBytes.
+  bool ChargePictures(int32_t decoded_width, int32_t decoded_height, int32_t decoded_format);
+  // Whether a decoded frame may be converted: its size within the limits and
+  // its pictures counted (traced once when refused).
+  bool FrameAllowed(const AVFrame& frame);
   void RequestSeek(int64_t ms);
 
   std::unique_ptr<TAv> av_;
   int32_t width_ = 0, height_ = 0;
   int64_t length_ = 0;
   int64_t frame_ms_ = 40;
+  // The decoded frames' size and format the pictures are counted at, and
+  // the bytes counted, given back when the decoder goes (or its opening
+  // fails).
+  int32_t decoded_width_ = 0, decoded_height_ = 0, decoded_format_ = -1;
+  struct TCharge {
+    int64_t Bytes = 0;
+    ~TCharge();
+  };
+  TCharge charged_;
   TVideoFrame current_;
   // The position of the seek that brought the current frame (the opening
   // counts as one to 0); -1 when it came in playing order.

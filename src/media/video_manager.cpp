@@ -93,11 +93,12 @@ TVideoItem* TVideoManager::Add(const std::string& name, bool no_overlay) {
 
 std::unique_ptr<TDMediaItem> TVideoManager::Open(const std::string& name) {
   // The pictures and the sound are read on different threads: each has a
-  // stream of its own on the file.
-  auto video = std::make_unique<TVideoDecoder>(OpenFile(name));
+  // stream of its own on the file, over one unpacking of a packed entry.
+  std::vector<std::unique_ptr<TKsBigStream>> files = OpenFiles(name, 2);
+  auto video = std::make_unique<TVideoDecoder>(std::move(files[0]));
   std::unique_ptr<TDecoder> sound;
   try {
-    sound = MakeAvDecoder(OpenFile(name));
+    sound = MakeAvDecoder(std::move(files[1]));
   } catch (const EMediaError&) {
     // A video without a sound track plays silence.
   }

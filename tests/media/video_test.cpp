@@ -11,6 +11,7 @@
 #include "items/base_list.h"
 #include "media/media_system.h"
 #include "media/mixer.h"
+#include "media/video_decoder.h"
 #include "media/video_item.h"
 #include "media/video_manager.h"
 #include "platform/headless/memory_audio.h"
@@ -165,6 +166,39 @@ TEST_F(MovieEnd, PlayedOrSoughtAgainItForgetsItsLastEnd) {
     EXPECT_EQ(RunTicks(GameClock + 600, true) > 0, c.ends_again) << c.name;
     if (!c.ends_again) movie_->Play();
   }
+}
+
+}  // namespace
+}  // namespace orba
+
+namespace orba {
+namespace {
+
+// The pictures of all open movies are counted together: six converted
+// frames and three codec frames of 1920 x 1080 at 32 bits come to about
+// 75 MB a movie, so three such movies open and a fourth is refused until
+// one of them goes; each gives back what it was counted at.
+TEST(MoviePictures, AllOpenMoviesTogetherHoldNoMoreThanOnePicture) {
+  test::TempDir dir;
+  const test::CommandResult made = test::RunCommand(
+      {"ffmpeg", "-v", "error", "-f", "lavfi", "-i", "color=c=red:size=1920x1080:rate=10", "-frames:v", "1", "-c:v",
+       "ffv1", "-pix_fmt", "bgr0", dir / "big.avi"});
+  if (made.exit_code != 0) GTEST_SKIP() << "no ffmpeg program: the clip cannot be made " << made.output;
+  const std::vector<uint8_t> clip = test::ReadFileBytes(dir / "big.avi");
+  auto open = [&clip] { return std::make_unique<TVideoDecoder>(std::make_unique<TKsMemoryStream>(clip)); };
+  const int64_t before = TVideoDecoder::PictureBytesHeld();
+  const int64_t one = (6 + 3) * int64_t{1920} * 1080 * 4;
+  std::vector<std::unique_ptr<TVideoDecoder>> movies;
+  for (int i = 0; i < 3; ++i) {
+    movies.push_back(open());
+    EXPECT_EQ(TVideoDecoder::PictureBytesHeld() - before, one * (i + 1)) << i;
+  }
+  EXPECT_THROW(open(), EMediaError);
+  EXPECT_EQ(TVideoDecoder::PictureBytesHeld() - before, one * 3);
+  movies.pop_back();
+  EXPECT_NO_THROW(movies.push_back(open()));
+  movies.clear();
+  EXPECT_EQ(TVideoDecoder::PictureBytesHeld(), before);
 }
 
 }  // namespace

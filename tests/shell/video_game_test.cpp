@@ -4,10 +4,12 @@
 // saved while fading out fades out again after loading and gives its media
 // item back, files that are no video give no item, playlists planted in
 // the game folder never reach the movie outside it that they name, and a
-// movie at its end calls its OnPlayEnd handler on every tick. The clips are
+// movie at its end calls its OnPlayEnd handler on every tick, and frames
+// that outgrow the size a movie declares are held to its limits. The clips are
 // made by tests/fixtures/video_fixtures.py with the ffmpeg program.
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -224,6 +226,48 @@ TEST_F(VideoGame, AnOnPlayEndHandlerThatWaitsIsNotCalledAgainBeforeItReturns) {
     ASSERT_GT(done.size(), i - 1);
     EXPECT_LE(done[i - 1], calls[i]) << i;
   }
+}
+
+// A clip whose header says 64 x 48 shows its red frames, keeps the last of
+// them through two frames of 8192 x 8192 (more pixels than a movie may
+// have: refused before the codec makes them) and one of 16384 x 16 (wider
+// than a movie may be: dropped, traced), then shows its green frames of
+// 128 x 96 scaled to 64 x 48, and plays to its end. Refused, the large
+// frames cost no memory: the peak stays within 64 MB of the same movie
+// without them, where holding one would take 200 MB.
+TEST_F(VideoGame, FramesLargerThanTheMovieMayHaveAreDropped) {
+  const test::CommandResult made = test::RunPython("fixtures/video_fixtures.py", {"grow", dir_ / "files"});
+  ASSERT_EQ(made.exit_code, 0) << made.output;
+  Build("outgrow");
+  std::filesystem::copy(dir_ / "outgrow", dir_ / "small", std::filesystem::copy_options::recursive);
+  std::filesystem::copy_file(dir_ / "files/small.avi", dir_ / "small/grow.avi",
+                             std::filesystem::copy_options::overwrite_existing);
+  // The colour at the movie's middle: 'r', 'g', 'b' for the channel that
+  // stands out (the Motion JPEG colours are near, not exact), '?' otherwise.
+  auto colour = [this](int ticks) {
+    EXPECT_EQ(Play(ticks).exit_code, 0);
+    const std::string px = test::PngPixels(Shot(), "(32, 24)");
+    std::smatch m;
+    if (!std::regex_search(px, m, std::regex("\\((\\d+), (\\d+), (\\d+)\\)"))) return '?';
+    const int r = std::stoi(m[1]), g = std::stoi(m[2]), b = std::stoi(m[3]);
+    if (r > 150 && g < 80 && b < 80) return 'r';
+    if (g > 80 && r < 80 && b < 80) return 'g';
+    if (b > 150 && r < 80 && g < 80) return 'b';
+    return '?';
+  };
+  // Frame k is due 100 k ms after the first tick.
+  EXPECT_EQ(colour(16), 'r');  // 300 ms: frame 3
+  EXPECT_EQ(colour(32), 'r');  // 620 ms: frame 6 of 8192 x 8192, dropped
+  EXPECT_EQ(colour(38), 'r');  // 740 ms: frame 7 of 16384 x 16, dropped
+  EXPECT_EQ(colour(60), 'g');  // 1180 ms: frame 11, 128 x 96
+  const test::CommandResult base = test::PlayGameUnquarantined(dir_ / "small", 110, {"--frame-ms", "20"});
+  ASSERT_EQ(base.exit_code, 0) << base.output;
+  const test::CommandResult r = test::PlayGameUnquarantined(dir_ / "outgrow", 110, {"--frame-ms", "20"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  test::ExpectContains(r.output, {"movie frame refused: a picture of 16384 x 16 pixels in a video of 64 x 48"});
+  EXPECT_EQ(SavedVar("ended"), 1);
+  const int64_t limit = (test::kAddressSanitizer ? 72 : 64) * test::kPeakMB;
+  EXPECT_LT(r.peak_rss_kb - base.peak_rss_kb, limit) << r.peak_rss_kb << " against " << base.peak_rss_kb;
 }
 
 }  // namespace

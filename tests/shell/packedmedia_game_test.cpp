@@ -1,0 +1,82 @@
+// The packedmedia game over a package of an older version, which stores
+// every entry packed, planted after the build: a WAVE file of 100 MB (9½
+// minutes of CD sound) plays to its end and raises OnPlayEnd on time, and
+// a raw AVI of 315 MB then plays, both unpacked once into temporary files
+// in which their decoders seek, so that neither costs 300 MB of memory over
+// the same game playing nothing.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "shell/test_games.h"
+#include "support/test_support.h"
+
+namespace orba {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int64_t kWavBytes = 100000000;
+constexpr int64_t kMovieBytes = 315000000;
+// The WAVE file's length in ms: 16-bit stereo at 44.1 kHz after its header.
+constexpr int64_t kWavMs = (kWavBytes - 44) / 4 * 1000 / 44100;
+constexpr int kTickMs = 250;
+// 300 MB in the KiB peak_rss_kb counts.
+constexpr int64_t kLimitKb = 300000000 / 1024;
+
+// The game time (ms) at which Line of main.osb first ran; -1 when it did not.
+long LineTime(const std::string& trace, int line) {
+  std::istringstream lines(trace);
+  const std::string mark = " : main.osb(" + std::to_string(line) + ")";
+  for (std::string text; std::getline(lines, text);)
+    if (text.size() == 8 + mark.size() && text.compare(8, mark.size(), mark) == 0)
+      return std::stol(text.substr(0, 8), nullptr, 16);
+  return -1;
+}
+
+TEST(PackedMediaGame, LongPackedSoundsAndMoviesPlayWithBoundedMemory) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string();
+  const test::CommandResult movie =
+      test::RunPython("fixtures/packed_media.py", {"movie", top + "/long.avi", std::to_string(kMovieBytes)});
+  if (movie.exit_code == 77) GTEST_SKIP() << "no ffmpeg program: the movie cannot be made";
+  ASSERT_EQ(movie.exit_code, 0) << movie.output;
+  const test::CommandResult wav =
+      test::RunPython("fixtures/packed_media.py", {"wav", top + "/long.wav", std::to_string(kWavBytes)});
+  ASSERT_EQ(wav.exit_code, 0) << wav.output;
+  const test::CommandResult package = test::RunPython(
+      "fixtures/packed_media.py", {"package", top + "/game.dat", "long.wav=" + top + "/long.wav",
+                                   "long.avi=" + top + "/long.avi"});
+  ASSERT_EQ(package.exit_code, 0) << package.output;
+  fs::remove(top + "/long.wav");
+  fs::remove(top + "/long.avi");
+  for (const char* start : {"idle", "main"}) {
+    test::BuildGame("packedmedia", top + "/" + start, true, {std::string("StartPage = ") + start + ".osb"});
+    fs::copy_file(top + "/game.dat", top + "/" + start + "/game.dat");
+  }
+  const int ticks = static_cast<int>((kWavMs + 3000) / kTickMs) + 4;
+  const test::CommandResult base =
+      test::PlayGameUnquarantined(top + "/idle", ticks, {"--frame-ms", std::to_string(kTickMs)});
+  ASSERT_EQ(base.exit_code, 0) << base.output;
+  const test::CommandResult r =
+      test::PlayGameUnquarantined(top + "/main", ticks, {"--frame-ms", std::to_string(kTickMs)});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  test::ExpectLacks(r.output, {"file refused", "sound long.wav", "video long.avi"});
+  // The sound starts in the first tick and its handler (line 10) runs in
+  // the tick after its end.
+  const long started = LineTime(r.output, 3), ended = LineTime(r.output, 10);
+  ASSERT_GE(started, 0) << r.output;
+  EXPECT_GE(ended - started, kWavMs);
+  EXPECT_LE(ended - started, kWavMs + 2 * kTickMs);
+  // The movie plays 2000 ms, to the tick.
+  test::ExpectContains(test::DumpSave(top + "/main/save.dat"), {"var movie str = \"2000 TRUE\""});
+  RecordProperty("peak_kb", std::to_string(r.peak_rss_kb));
+  RecordProperty("idle_peak_kb", std::to_string(base.peak_rss_kb));
+  const int64_t limit = test::kAddressSanitizer ? kLimitKb * 9 / 8 : kLimitKb;
+  EXPECT_LT(r.peak_rss_kb - base.peak_rss_kb, limit) << r.peak_rss_kb << " against " << base.peak_rss_kb;
+}
+
+}  // namespace
+}  // namespace orba
