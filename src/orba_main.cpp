@@ -17,6 +17,7 @@
 #include "core/system/trace.h"
 #include "items/base_list.h"
 #include "items/object_tree.h"
+#include "items/surface_kinds.h"
 #include "net/http_cli.h"
 #include "platform/audio.h"
 #include "platform/dialogs.h"
@@ -99,7 +100,8 @@ const char kUsage[] =
     "the event without a sender).\n"
     "--audio writes the sound the run made (44.1 kHz stereo) as a WAV file.\n"
     "--tree writes the object tree at the end of the run, then every object's\n"
-    "properties, one a line (- for standard output).\n"
+    "properties, one a line, then the kind of surface each screen, object\n"
+    "picture and cached picture frame is on (- for standard output).\n"
     "--surfaces chooses where item pictures and screens are kept: directdraw\n"
     "(the default) runs the screen accelerated, on DirectDraw surfaces;\n"
     "memory forces system memory. Both give the same pictures.\n"
@@ -269,10 +271,14 @@ class TTextControlsInstalled {
   std::shared_ptr<orba::TTextControlGroup> previous_;
 };
 
-// The scene's object tree and property lists as UTF-8 text, to File ("-":
-// standard output); nothing but an empty line while no game runs.
+// The scene's object tree and property lists, then where each picture
+// lives, as UTF-8 text, to File ("-": standard output); nothing but an empty
+// line while no game runs.
 bool WriteObjectTree(const std::string& file) {
-  const std::string text = orba::Bases != nullptr ? orba::SjisToUtf8(orba::ObjectTreeText(*orba::Bases)) : "\n";
+  const std::string text =
+      orba::Bases != nullptr
+          ? orba::SjisToUtf8(orba::ObjectTreeText(*orba::Bases) + orba::SurfaceKindsText(*orba::Bases))
+          : "\n";
   if (file == "-") return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
   std::ofstream out(file, std::ios::binary);
   out << text;

@@ -6,8 +6,10 @@ namespace orba {
 
 TPixelView DCView(HDC dc) {
   if (dc == nullptr) return {};
-  return TPixelView{dc->Bits,     dc->Pitch,   dc->Width,    dc->Height,
-                    dc->BitCount, dc->RedMask, dc->GreenMask, dc->BlueMask};
+  // A 16-bit context whose green takes five bits is 5-5-5: its masks say
+  // how colours are written, as they do for a bitmap section.
+  const int32_t bits = dc->BitCount == 16 && dc->GreenMask == 0x3E0 ? 15 : dc->BitCount;
+  return TPixelView{dc->Bits, dc->Pitch, dc->Width, dc->Height, bits, dc->RedMask, dc->GreenMask, dc->BlueMask};
 }
 
 void BitBlt(HDC dest, int32_t x, int32_t y, int32_t width, int32_t height, HDC source, int32_t src_x,

@@ -27,34 +27,27 @@ TIndexedFormat IndexedFormat(int32_t bit_count) {
   }
 }
 
-// A shared pointer that never frees what it points to: a wrapped surface
-// stays the caller's.
-template <class T>
-std::shared_ptr<T> Unowned(T& object) {
-  return std::shared_ptr<T>(std::shared_ptr<void>(), &object);
-}
-
 }  // namespace
 
 TDxDIBX::TDxDIBX() : FOwnsSurface(true) { FCacheColors.fill(-1); }
 
-std::unique_ptr<TDxDIBX> TDxDIBX::CreateFromSurface(IDirectDrawSurface& surface) {
+std::unique_ptr<TDxDIBX> TDxDIBX::CreateFromSurface(std::shared_ptr<IDirectDrawSurface> surface) {
   auto dib = std::make_unique<TDxDIBX>();
   dib->FOwnsSurface = false;
-  dib->FSurface = Unowned(surface);
   dib->FDesc = DDSURFACEDESC{};
   dib->FDesc.dwSize = DDSURFACEDESC::kSize;
-  surface.GetSurfaceDesc(dib->FDesc);
+  if (surface != nullptr) surface->GetSurfaceDesc(dib->FDesc);
+  dib->FSurface = std::move(surface);
   return dib;
 }
 
-std::unique_ptr<TDxDIBX> TDxDIBX::CreateFromSurface7(IDirectDrawSurface7& surface) {
+std::unique_ptr<TDxDIBX> TDxDIBX::CreateFromSurface7(std::shared_ptr<IDirectDrawSurface7> surface) {
   auto dib = std::make_unique<TDxDIBX>();
   dib->FOwnsSurface = false;
-  dib->FSurface7 = Unowned(surface);
   dib->FDesc2 = DDSURFACEDESC2{};
   dib->FDesc2.dwSize = DDSURFACEDESC2::kSize;
-  surface.GetSurfaceDesc(dib->FDesc2);
+  if (surface != nullptr) surface->GetSurfaceDesc(dib->FDesc2);
+  dib->FSurface7 = std::move(surface);
   return dib;
 }
 

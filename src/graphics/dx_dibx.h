@@ -39,9 +39,12 @@ class TDxDIBX : public TCustomDIBX {
  public:
   // Owns the surfaces it will make; none is made until SetSize.
   TDxDIBX();
-  // Wrap a surface the caller holds; neither ever releases it.
-  static std::unique_ptr<TDxDIBX> CreateFromSurface(IDirectDrawSurface& surface);
-  static std::unique_ptr<TDxDIBX> CreateFromSurface7(IDirectDrawSurface7& surface);
+  // Wrap a surface the caller holds. The wrapper keeps a reference, so the
+  // surface lives as long as the wrapper even when the caller lets it go;
+  // as it does not own the surface, FreeSurface leaves it alone (palette
+  // and all) and only the wrapper's end drops the reference.
+  static std::unique_ptr<TDxDIBX> CreateFromSurface(std::shared_ptr<IDirectDrawSurface> surface);
+  static std::unique_ptr<TDxDIBX> CreateFromSurface7(std::shared_ptr<IDirectDrawSurface7> surface);
   ~TDxDIBX() override;
 
   bool IsEmpty() override;

@@ -10,9 +10,6 @@ namespace {
 // The largest surface made (8192 x 8192 pixels), as for every picture.
 constexpr int64_t kMaxSurfacePixels = int64_t{1} << 26;
 
-// The display's format: 32 bits, 8-8-8 with red high.
-constexpr uint32_t kDisplayBits = 32;
-constexpr uint32_t kDisplayRed = 0xFF0000, kDisplayGreen = 0x00FF00, kDisplayBlue = 0x0000FF;
 
 // Entries in use by the palette capabilities; 0 for none of the three.
 uint32_t PaletteEntryCount(uint32_t caps) {
@@ -31,6 +28,18 @@ uint32_t IndexedBits(const DDPIXELFORMAT& format) {
 }
 
 }  // namespace
+
+DDPIXELFORMAT DisplayPixelFormat(TDisplayFormat format) {
+  DDPIXELFORMAT f;
+  f.dwFlags = DDPF_RGB;
+  switch (format) {
+    case TDisplayFormat::Rgb32: f.dwRGBBitCount = 32; f.dwRBitMask = 0xFF0000; f.dwGBitMask = 0xFF00; f.dwBBitMask = 0xFF; break;
+    case TDisplayFormat::Rgb24: f.dwRGBBitCount = 24; f.dwRBitMask = 0xFF0000; f.dwGBitMask = 0xFF00; f.dwBBitMask = 0xFF; break;
+    case TDisplayFormat::Rgb565: f.dwRGBBitCount = 16; f.dwRBitMask = 0xF800; f.dwGBitMask = 0x07E0; f.dwBBitMask = 0x1F; break;
+    case TDisplayFormat::Rgb555: f.dwRGBBitCount = 16; f.dwRBitMask = 0x7C00; f.dwGBitMask = 0x03E0; f.dwBBitMask = 0x1F; break;
+  }
+  return f;
+}
 
 // ---- palette ------------------------------------------------------------------
 
@@ -56,9 +65,10 @@ HRESULT TMemoryDirectDrawPalette::SetEntries(uint32_t, uint32_t start, uint32_t 
 
 // ---- surface ------------------------------------------------------------------
 
-TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& desc,
+TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& desc, const DDPIXELFORMAT& display,
                                                    std::shared_ptr<TDirectDrawFaults> faults)
     : faults_(std::move(faults)) {
+  ++faults_->LiveSurfaces;
   static_cast<TSurfaceDescFields&>(created_with_) = desc;
   const uint32_t required = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
   const int64_t width = desc.dwWidth, height = desc.dwHeight;
@@ -71,7 +81,7 @@ TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& des
     return;
   }
   if (desc.dwFlags & DDSD_LPSURFACE) {
-    status_ = AdoptClientMemory(desc);
+    status_ = AdoptClientMemory(desc, display);
     return;
   }
   DDPIXELFORMAT format;
@@ -84,11 +94,7 @@ TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& des
     format.dwFlags = desc.ddpfPixelFormat.dwFlags;
     format.dwRGBBitCount = bits;
   } else {
-    format.dwFlags = DDPF_RGB;
-    format.dwRGBBitCount = kDisplayBits;
-    format.dwRBitMask = kDisplayRed;
-    format.dwGBitMask = kDisplayGreen;
-    format.dwBBitMask = kDisplayBlue;
+    format = display;
   }
   const int64_t pitch = (width * format.dwRGBBitCount + 31) / 32 * 4;
   format_.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT;
@@ -101,29 +107,26 @@ TMemoryDirectDrawSurface::TMemoryDirectDrawSurface(const TSurfaceDescFields& des
   bits_ = pixels_.data();
 }
 
+TMemoryDirectDrawSurface::~TMemoryDirectDrawSurface() { --faults_->LiveSurfaces; }
+
 // Client memory: the caller's rows, top first, Pitch bytes apart, in the
 // display's format only (what the player hands over is a decoded picture
 // kept at the display's depth). Nothing is allocated and nothing copied.
-HRESULT TMemoryDirectDrawSurface::AdoptClientMemory(const TSurfaceDescFields& desc) {
+HRESULT TMemoryDirectDrawSurface::AdoptClientMemory(const TSurfaceDescFields& desc, const DDPIXELFORMAT& display) {
   const uint32_t required = DDSD_PITCH | DDSD_PIXELFORMAT;
   if ((desc.dwFlags & required) != required || desc.lpSurface == nullptr) return DDERR_INVALIDPARAMS;
   const DDPIXELFORMAT& f = desc.ddpfPixelFormat;
-  if (f.dwFlags != DDPF_RGB || f.dwRGBBitCount != kDisplayBits || f.dwRBitMask != kDisplayRed ||
-      f.dwGBitMask != kDisplayGreen || f.dwBBitMask != kDisplayBlue)
+  if (f.dwFlags != DDPF_RGB || f.dwRGBBitCount != display.dwRGBBitCount || f.dwRBitMask != display.dwRBitMask ||
+      f.dwGBitMask != display.dwGBitMask || f.dwBBitMask != display.dwBBitMask)
     return DDERR_INVALIDPIXELFORMAT;
   // Rows may be padded but must hold a whole row and stay 4-byte aligned.
-  const int64_t row = int64_t{desc.dwWidth} * (kDisplayBits / 8);
+  const int64_t row = int64_t{desc.dwWidth} * (display.dwRGBBitCount / 8);
   if (desc.lPitch < row || desc.lPitch % 4 != 0) return DDERR_INVALIDPARAMS;
   format_.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PITCH | DDSD_PIXELFORMAT | DDSD_LPSURFACE;
   format_.dwWidth = desc.dwWidth;
   format_.dwHeight = desc.dwHeight;
   format_.lPitch = desc.lPitch;
-  format_.ddpfPixelFormat = DDPIXELFORMAT{};
-  format_.ddpfPixelFormat.dwFlags = DDPF_RGB;
-  format_.ddpfPixelFormat.dwRGBBitCount = kDisplayBits;
-  format_.ddpfPixelFormat.dwRBitMask = kDisplayRed;
-  format_.ddpfPixelFormat.dwGBitMask = kDisplayGreen;
-  format_.ddpfPixelFormat.dwBBitMask = kDisplayBlue;
+  format_.ddpfPixelFormat = display;
   format_.dwCaps = desc.dwCaps;
   bits_ = desc.lpSurface;
   return DD_OK;
@@ -205,7 +208,7 @@ std::shared_ptr<TMemoryDirectDrawSurface> TMemoryDirectDraw::Make(const TSurface
   if (desc.dwSize != size) return nullptr;
   result = DDERR_GENERIC;
   if (faults_->FailCreateSurface) return nullptr;
-  auto surface = std::make_shared<TMemoryDirectDrawSurface>(desc, faults_);
+  auto surface = std::make_shared<TMemoryDirectDrawSurface>(desc, display_, faults_);
   result = surface->Status();
   if (Failed(result)) return nullptr;
   last_surface_ = surface;

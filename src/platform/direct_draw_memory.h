@@ -1,11 +1,14 @@
 // The DirectDraw back end of every program: surfaces in system memory,
 // rows top first, padded to 4 bytes. Palette depths (1, 4, 8 bits) are made
 // when the description asks for them; every other surface takes the
-// display's format, 32 bits 8-8-8 with red high. One object answers both
-// generations. A description with DDSD_LPSURFACE makes a surface over the
-// caller's memory instead (display format only, DDSD_PITCH and
-// DDSD_PIXELFORMAT required), which stays the caller's. Tests can make CreateSurface, Lock and a palette's
-// SetEntries fail, and count the locks and device contexts a surface gave.
+// display's format: 32 bits 8-8-8 with red high in the player, and for
+// tests any of the formats a display may run at (24 bits 8-8-8, 16 bits
+// 5-6-5 or 5-5-5). One object answers both generations. A description with
+// DDSD_LPSURFACE makes a surface over the caller's memory instead (display
+// format only, DDSD_PITCH and DDSD_PIXELFORMAT required), which stays the
+// caller's. Tests can make CreateSurface, Lock and a palette's SetEntries
+// fail, count the locks and device contexts a surface gave, and count the
+// surfaces alive.
 #pragma once
 
 #include <array>
@@ -17,12 +20,19 @@
 
 namespace orba {
 
-// Calls made to fail, shared by an object and everything it made.
+// Calls made to fail, shared by an object and everything it made, and the
+// count of its surfaces alive.
 struct TDirectDrawFaults {
   bool FailCreateSurface = false;
   bool FailLock = false;
   bool FailPaletteSet = false;
+  int64_t LiveSurfaces = 0;
 };
+
+// The formats a display may run at, which surfaces of no palette depth take.
+enum class TDisplayFormat { Rgb32, Rgb24, Rgb565, Rgb555 };
+// The pixel format of a display format (DDPF_RGB with its depth and masks).
+DDPIXELFORMAT DisplayPixelFormat(TDisplayFormat format);
 
 class TMemoryDirectDrawPalette final : public IDirectDrawPalette {
  public:
@@ -45,7 +55,11 @@ class TMemoryDirectDrawSurface final : public IDirectDrawSurface, public IDirect
  public:
   // The format is taken from Desc: a palette depth when it gives one, else
   // the display's. Check with Valid before use.
-  TMemoryDirectDrawSurface(const TSurfaceDescFields& desc, std::shared_ptr<TDirectDrawFaults> faults);
+  TMemoryDirectDrawSurface(const TSurfaceDescFields& desc, const DDPIXELFORMAT& display,
+                           std::shared_ptr<TDirectDrawFaults> faults);
+  ~TMemoryDirectDrawSurface() override;
+  TMemoryDirectDrawSurface(const TMemoryDirectDrawSurface&) = delete;
+  TMemoryDirectDrawSurface& operator=(const TMemoryDirectDrawSurface&) = delete;
 
   HRESULT GetSurfaceDesc(DDSURFACEDESC& desc) override { return Describe(desc, kSurfaceDescSize); }
   HRESULT GetSurfaceDesc(DDSURFACEDESC2& desc) override { return Describe(desc, kSurfaceDesc2Size); }
@@ -72,7 +86,7 @@ class TMemoryDirectDrawSurface final : public IDirectDrawSurface, public IDirect
  private:
   HRESULT Describe(TSurfaceDescFields& desc, uint32_t size) const;
   HRESULT LockRect(RECT* rect, TSurfaceDescFields& desc, uint32_t size);
-  HRESULT AdoptClientMemory(const TSurfaceDescFields& desc);
+  HRESULT AdoptClientMemory(const TSurfaceDescFields& desc, const DDPIXELFORMAT& display);
 
   DDSURFACEDESC created_with_;
   TSurfaceDescFields format_;
@@ -90,13 +104,16 @@ class TMemoryDirectDrawSurface final : public IDirectDrawSurface, public IDirect
 
 class TMemoryDirectDraw final : public IDirectDraw, public IDirectDraw7 {
  public:
-  TMemoryDirectDraw() : faults_(std::make_shared<TDirectDrawFaults>()) {}
+  explicit TMemoryDirectDraw(TDisplayFormat display = TDisplayFormat::Rgb32)
+      : faults_(std::make_shared<TDirectDrawFaults>()), display_(DisplayPixelFormat(display)) {}
   HRESULT CreateSurface(const DDSURFACEDESC& desc, std::shared_ptr<IDirectDrawSurface>& surface) override;
   HRESULT CreateSurface(const DDSURFACEDESC2& desc, std::shared_ptr<IDirectDrawSurface7>& surface) override;
   HRESULT CreatePalette(uint32_t caps, const PALETTEENTRY* entries,
                         std::shared_ptr<IDirectDrawPalette>& palette) override;
 
   TDirectDrawFaults& Faults() { return *faults_; }
+  // The surfaces made by this object and not yet freed.
+  int64_t LiveSurfaces() const { return faults_->LiveSurfaces; }
   // The description and palette capabilities of the last calls.
   const TSurfaceDescFields& LastSurfaceDesc() const { return last_desc_; }
   uint32_t LastPaletteCaps() const { return last_palette_caps_; }
@@ -108,6 +125,7 @@ class TMemoryDirectDraw final : public IDirectDraw, public IDirectDraw7 {
   std::shared_ptr<TMemoryDirectDrawSurface> Make(const TSurfaceDescFields& desc, uint32_t size, HRESULT& result);
 
   std::shared_ptr<TDirectDrawFaults> faults_;
+  DDPIXELFORMAT display_;
   TSurfaceDescFields last_desc_;
   uint32_t last_palette_caps_ = 0;
   std::weak_ptr<TMemoryDirectDrawSurface> last_surface_;

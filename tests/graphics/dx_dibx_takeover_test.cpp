@@ -104,9 +104,13 @@ TEST_F(DxDIBXTest, WhatCannotBeTakenOverAsItIsIsLeftWholeForACopy) {
   }
   {
     // A wrapped surface stays the caller's.
-    TDxDIBX owner;
-    owner.SetSize(3, 3, 32);
-    std::unique_ptr<TDxDIBX> wrapped = TDxDIBX::CreateFromSurface(*owner.Surface());
+    DDSURFACEDESC desc;
+    desc.dwSize = kSurfaceDescSize;
+    desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+    desc.dwWidth = desc.dwHeight = 3;
+    std::shared_ptr<IDirectDrawSurface> mine;
+    ASSERT_EQ(draw_->CreateSurface(desc, mine), DD_OK);
+    std::unique_ptr<TDxDIBX> wrapped = TDxDIBX::CreateFromSurface(mine);
     EXPECT_FALSE(wrapped->TakeOver(picture));
   }
   {

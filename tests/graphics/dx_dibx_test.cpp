@@ -186,7 +186,10 @@ TEST_F(DxDIBXTest, EightBitColoursMapToTheAttachedPalette) {
   EXPECT_EQ(dib.ColorToPixel(0x0000FF), 3);
 }
 
-TEST_F(DxDIBXTest, WrappedSurfacesAreNeverReleased) {
+// A wrapper keeps its own reference: the surface outlives the caller's
+// reference, FreeSurface leaves it (and its palette) alone, and the
+// wrapper's end lets it go.
+TEST_F(DxDIBXTest, WrappedSurfacesLiveAsLongAsTheWrapperAndAreNeverFreedByIt) {
   DDSURFACEDESC desc;
   desc.dwSize = kSurfaceDescSize;
   desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
@@ -194,33 +197,47 @@ TEST_F(DxDIBXTest, WrappedSurfacesAreNeverReleased) {
   desc.dwHeight = 2;
   std::shared_ptr<IDirectDrawSurface> mine;
   ASSERT_EQ(draw_->CreateSurface(desc, mine), DD_OK);
-  {
-    std::unique_ptr<TDxDIBX> dib = TDxDIBX::CreateFromSurface(*mine);
-    EXPECT_FALSE(dib->OwnsSurface());
-    EXPECT_EQ(dib->Width(), 3);
-    EXPECT_EQ(dib->BitCount(), 32);
-    dib->FreeSurface();
-    EXPECT_FALSE(dib->IsEmpty());
-    dib->FillRect(TRect{0, 0, 3, 2}, 0x00ABCDEF);
-    EXPECT_EQ(dib->GetPixel(2, 1), 0xABCDEFu);
-  }
-  EXPECT_EQ(mine.use_count(), 1);
+  std::shared_ptr<IDirectDrawPalette> palette;
+  const std::array<PALETTEENTRY, 256> entries{};
+  ASSERT_EQ(draw_->CreatePalette(DDPCAPS_8BIT, entries.data(), palette), DD_OK);
+  mine->SetPalette(palette);
+  const std::weak_ptr<IDirectDrawSurface> watched = mine;
+  std::unique_ptr<TDxDIBX> dib = TDxDIBX::CreateFromSurface(std::move(mine));
+  EXPECT_EQ(draw_->LiveSurfaces(), 1);
+  EXPECT_FALSE(watched.expired());
+  EXPECT_FALSE(dib->OwnsSurface());
+  EXPECT_EQ(dib->Width(), 3);
+  EXPECT_EQ(dib->BitCount(), 32);
+  dib->FreeSurface();
+  ASSERT_FALSE(watched.expired());
+  EXPECT_FALSE(dib->IsEmpty());
+  EXPECT_EQ(draw_->LastSurface()->AttachedPalette(), palette.get());
+  dib->FillRect(TRect{0, 0, 3, 2}, 0x00ABCDEF);
+  EXPECT_EQ(dib->GetPixel(2, 1), 0xABCDEFu);
   DDSURFACEDESC locked;
   locked.dwSize = kSurfaceDescSize;
-  ASSERT_EQ(mine->Lock(nullptr, locked, DDLOCK_WAIT), DD_OK);
+  ASSERT_EQ(watched.lock()->Lock(nullptr, locked, DDLOCK_WAIT), DD_OK);
   EXPECT_EQ(locked.lpSurface[4], 0xEF);  // pixel (1, 0), blue byte
-  mine->Unlock(nullptr);
+  watched.lock()->Unlock(nullptr);
+  dib.reset();
+  EXPECT_TRUE(watched.expired());
+  EXPECT_EQ(draw_->LiveSurfaces(), 0);
 
   DDSURFACEDESC2 desc2;
   static_cast<TSurfaceDescFields&>(desc2) = desc;
   desc2.dwSize = kSurfaceDesc2Size;
   std::shared_ptr<IDirectDrawSurface7> mine7;
   ASSERT_EQ(draw_->CreateSurface(desc2, mine7), DD_OK);
-  std::unique_ptr<TDxDIBX> dib7 = TDxDIBX::CreateFromSurface7(*mine7);
+  const std::weak_ptr<IDirectDrawSurface7> watched7 = mine7;
+  std::unique_ptr<TDxDIBX> dib7 = TDxDIBX::CreateFromSurface7(std::move(mine7));
   dib7->FreeSurface();
   EXPECT_EQ(dib7->Height(), 2);
   EXPECT_FALSE(dib7->IsEmpty());
-  EXPECT_EQ(mine7.use_count(), 1);
+  dib7->SetPixel(0, 1, 0x123456);
+  EXPECT_EQ(dib7->GetPixel(0, 1), 0x123456u);
+  EXPECT_FALSE(watched7.expired());
+  dib7.reset();
+  EXPECT_TRUE(watched7.expired());
 }
 
 TEST_F(DxDIBXTest, AnOwnedSurfaceGoesWithFreeSurface) {

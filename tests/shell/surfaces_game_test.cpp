@@ -153,6 +153,40 @@ TEST_F(BothSurfaces, BrightenedPicturesInBothModes) {
   }
 }
 
+// The run's tree says where each picture lives: by default (no --surfaces)
+// the roots' screens, the images' own adjusted copies and every cached
+// frame are DirectDraw surfaces; forced to system memory, none is. So a
+// player whose default stopped making DirectDraw surfaces, which would
+// still give the same frames in both modes, fails here.
+TEST_F(BothSurfaces, TheTreeSaysEachPictureIsOnTheSurfaceOfItsMode) {
+  const std::string pristine = dir_ / "pristine";
+  test::BuildGame("surfaces", pristine, true);
+  WriteSurfacesPicture(pristine);
+  const std::string screen1 = "\xe7\x94\xbb\xe9\x9d\xa2" "1 (\xe3\x82\xa2\xe3\x82\xaf\xe3\x83\x86\xe3\x82\xa3\xe3\x83\x96)";
+  const std::string screen2 = "\xe7\x94\xbb\xe9\x9d\xa2" "2";
+  struct TMode {
+    std::vector<std::string> args;
+    std::string kind, other;
+  };
+  const TMode modes[] = {{{}, "DirectDraw", "memory"}, {{"--surfaces", "memory"}, "memory", "DirectDraw"}};
+  for (const TMode& mode : modes) {
+    SCOPED_TRACE(mode.kind);
+    const std::string run = dir_ / mode.kind, tree = dir_ / (mode.kind + ".tree");
+    fs::copy(pristine, run, fs::copy_options::recursive);
+    std::vector<std::string> args = {"--tree", tree};
+    args.insert(args.end(), mode.args.begin(), mode.args.end());
+    ASSERT_EQ(test::PlayGame(run, 3, args).exit_code, 0);
+    const std::string text = test::FileText(tree);
+    const size_t at = text.find("[surfaces]\n");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string kinds = text.substr(at);
+    for (const std::string& line : {screen1, screen2, std::string("bright"), std::string("dark"),
+                                    std::string("picture pic.brx frame 0")})
+      EXPECT_NE(kinds.find("\n  " + line + " = " + mode.kind + "\n"), std::string::npos) << line << "\n" << kinds;
+    EXPECT_EQ(kinds.find(" = " + mode.other + "\n"), std::string::npos) << kinds;
+  }
+}
+
 TEST_F(BothSurfaces, DemoSameFramesAndFiles) {
   const std::string pristine = dir_ / "pristine";
   fs::create_directories(pristine);
