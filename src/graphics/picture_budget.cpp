@@ -32,6 +32,12 @@ void TPictureBudget::ChargePlaneWork(int64_t bytes) {
   plane_work_ = bytes;
 }
 
+void TPictureBudget::Settle(int64_t held) {
+  total_ = 0;
+  plane_work_ = 0;
+  Add(held);
+}
+
 void TPictureBudget::Add(int64_t bytes) {
   // Checked against what is left, so that no sum can overflow.
   if (bytes < 0 || bytes > kMaxPictureBytes - total_)
