@@ -20,5 +20,8 @@ void PlantLargePngs(const std::filesystem::path& game);
 // 64 KB of data (its coefficients alone are 192 MiB), and "layers.brx", a
 // Brix frame of 8192 x 8192 at 24 bits with three layers.
 void PlantLargeJpegAndBrix(const std::filesystem::path& game);
+// "big.cur" and "big.bmp": 8-bit run-length bitmaps of 8192 x 8192, each
+// row runs of 255 pixels (558 KB).
+void PlantHugeCursors(const std::filesystem::path& game);
 
 }  // namespace orba::fuzz

@@ -88,7 +88,11 @@ enum TPlant : uint64_t {
   kPlantHugeScreen = uint64_t{1} << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
   kPlantNestedTexts = uint64_t{1} << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
                                      // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
-  kPlantAll = (uint64_t{1} << 30) - 1,
+  // "big.cur" and "big.bmp": run-length bitmaps of 8192 x 8192 (558 KB), as
+  // cursors ("Cursor=", "@Cursor") and pictures; a cursor is refused from
+  // its header.
+  kPlantHugeCursors = uint64_t{1} << 32,
+  kPlantAll = (uint64_t{1} << 33) - 1,
 };
 
 // The apparent size of the planted sparse files.
