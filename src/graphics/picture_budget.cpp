@@ -7,6 +7,8 @@ namespace orba {
 int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count) {
   const int64_t row = DibRowSize(width, bit_count == 15 ? 16 : bit_count);
   if (row < 0 || height < 0 || height > INT32_MAX) return -1;
+  // A row of a width from a header times its height may pass 64 bits.
+  if (height > 0 && row > INT64_MAX / height) return -1;
   return row * height;
 }
 

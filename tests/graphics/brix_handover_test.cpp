@@ -158,5 +158,23 @@ TEST(PictureBudget, SettleCountsWhatIsHeldInsteadOfTheFramesWork) {
   }
 }
 
+// Sizes from headers: padded rows, and -1 for what no bitmap can be (a
+// row of the widest width times a tall height passes 64 bits).
+TEST(PictureBudget, SurfaceBytesOfHeaderSizes) {
+  struct TCase {
+    int64_t width, height;
+    int32_t bits;
+    int64_t bytes;
+  };
+  const TCase cases[] = {{3, 2, 24, 24}, {5, 1, 1, 4}, {2, 2, 15, 8}, {1, -1, 8, -1},
+                         {INT32_MAX, 1869771333, 32, -1}, {INT32_MAX, 1, 32, int64_t{INT32_MAX} * 4}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    EXPECT_EQ(SurfaceBytes(c.width, c.height, c.bits), c.bytes);
+  }
+  TPictureBudget budget;
+  EXPECT_THROW(budget.ChargeAsRead(INT32_MAX, 1869771333, 32), EPictureTooLarge);
+}
+
 }  // namespace
 }  // namespace orba
