@@ -1,6 +1,7 @@
 // A Brix image: the first 4 bytes are the identification code (little
 // endian), the rest the file. Every frame is read and the first one
-// composed into RGBA.
+// composed into RGBA; then the file is read again handing each frame over
+// as it is read (the tile scan, the layers kept for later tiles).
 #include "fuzz_support.h"
 #include "graphics/brix.h"
 
@@ -12,6 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     orba::TBrixFrameList image(code);
     image.LoadFromStream(s, false, false, false);
     if (image.Count() > 0) orba::BrixFrameToRgba(*image.GetFrame(0));
+  });
+  orba::fuzz::Refused([&] {
+    orba::TKsMemoryStream s(orba::fuzz::Bytes(data + 4, size - 4));
+    orba::TBrixFrameList image(code);
+    image.OnFrameRead = [](orba::TBrixFrame& frame) -> int64_t {
+      orba::BrixFrameToRgba(frame);
+      return 0;
+    };
+    image.LoadFromStream(s, false, false, false);
   });
   return 0;
 }

@@ -205,7 +205,7 @@ const char* const kPlanted[] = {
     "movie.avi", "list.m3u8", "dl\\\\pic.bmp", "dl", "new.txt", "game.001", "save.001", "fonts\\\\out.ttf",
     "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
     "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?", "wide.brx", "bits.brx", "over.brx", "sparse.brx",
-    "progressive.brx", "layers.brx",
+    "progressive.brx", "layers.brx", "big.cur", "big.bmp",
     "nested.txt", "deep.txt", "calls.txt", "grow.avi",
 };
 // Titles of the generated games: some would climb out of the player's

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -147,6 +148,33 @@ void PlantOutgrowingMovie(const fs::path& game) {
     break;
   }
   Write(game / "grow.avi", MotionJpegAvi(64, 48, {small, large, large, large, small}));
+}
+
+void PlantHugeCursors(const fs::path& game) {
+  constexpr int32_t kSide = 8192;
+  constexpr uint32_t kInfoHeader = 40, kRunLength8 = 1, kEntries = 256;
+  // Each row: runs of at most 255 pixels of index 1, then an end of line;
+  // an end of picture after the last row.
+  std::vector<uint8_t> row;
+  for (int32_t left = kSide; left > 0; left -= 255) row.insert(row.end(), {static_cast<uint8_t>(std::min(255, left)), 1});
+  row.insert(row.end(), {0, 0});
+  std::vector<uint8_t> data;
+  for (int32_t y = 0; y < kSide; ++y) data.insert(data.end(), row.begin(), row.end());
+  data.insert(data.end(), {0, 1});
+  const auto at_bits = static_cast<int32_t>(14 + kInfoHeader + 4 * kEntries);
+  std::vector<uint8_t> bmp = {'B', 'M'};
+  PutLE32(bmp, at_bits + static_cast<int32_t>(data.size()));
+  PutLE32(bmp, 0);
+  PutLE32(bmp, at_bits);
+  for (const int32_t v : {static_cast<int32_t>(kInfoHeader), kSide, kSide}) PutLE32(bmp, v);
+  bmp.insert(bmp.end(), {1, 0, 8, 0});  // planes, bits
+  for (const int32_t v : {static_cast<int32_t>(kRunLength8), static_cast<int32_t>(data.size()), 2835, 2835,
+                          static_cast<int32_t>(kEntries), 0})
+    PutLE32(bmp, v);
+  for (uint32_t i = 0; i < kEntries; ++i) PutLE32(bmp, i == 0 ? 0 : 0xFFFFFF);
+  bmp.insert(bmp.end(), data.begin(), data.end());
+  Write(game / "big.cur", bmp);
+  Write(game / "big.bmp", bmp);
 }
 
 }  // namespace orba::fuzz

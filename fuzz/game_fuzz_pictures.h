@@ -24,5 +24,8 @@ void PlantLargeJpegAndBrix(const std::filesystem::path& game);
 // size, then three whose own headers say 8000 x 4000 (their data those of
 // the small frame), then the small frame again.
 void PlantOutgrowingMovie(const std::filesystem::path& game);
+// "big.cur" and "big.bmp": 8-bit run-length bitmaps of 8192 x 8192, each
+// row runs of 255 pixels (558 KB).
+void PlantHugeCursors(const std::filesystem::path& game);
 
 }  // namespace orba::fuzz

@@ -358,6 +358,7 @@ void TGameSandbox::Plant(uint64_t mask) {
   if ((mask & kPlantLargePngs) != 0) PlantLargePngs(game);
   if ((mask & kPlantLargeJpegAndBrix) != 0) PlantLargeJpegAndBrix(game);
   if ((mask & kPlantOutgrowingMovies) != 0) PlantOutgrowingMovie(game);
+  if ((mask & kPlantHugeCursors) != 0) PlantHugeCursors(game);
   if ((mask & kPlantHugeDirectory) != 0) {
     if ((mask & kPlantSaveLink) == 0) PlantSparseDirectory(game / "save.dat");
     if (fs::exists(game / "game.dat")) PlantSparseDirectory(game / "game.dat");

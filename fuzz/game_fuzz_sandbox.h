@@ -89,7 +89,11 @@ enum TPlant : uint64_t {
   kPlantNestedTexts = uint64_t{1} << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
                                      // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
   kPlantOutgrowingMovies = uint64_t{1} << 31,  // "grow.avi", a movie whose frames decode larger than it says
-  kPlantAll = (uint64_t{1} << 32) - 1,
+  // "big.cur" and "big.bmp": run-length bitmaps of 8192 x 8192 (558 KB), as
+  // cursors ("Cursor=", "@Cursor") and pictures; a cursor is refused from
+  // its header.
+  kPlantHugeCursors = uint64_t{1} << 32,
+  kPlantAll = (uint64_t{1} << 33) - 1,
 };
 
 // The apparent size of the planted sparse files.

@@ -1,7 +1,8 @@
 // An icon or cursor file (or a BMP named so), read as the surface loader
 // does (the alpha kept or keyed, by the input's last byte; by its next bit
 // through the icon chooser, whose picture of each of the first lines is
-// shown as a person walking the list would see it), then turned into RGBA.
+// shown as a person walking the list would see it), then turned into RGBA;
+// and the size of its image read from its headers alone.
 #include <memory>
 
 #include "fuzz_support.h"
@@ -42,6 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t last = size > 0 ? data[size - 1] : 0;
     orba::ReadIcon(surface, s, hotspot, has_alpha, (last & 1) != 0, key, (last & 2) != 0);
     orba::SurfaceToRgba(surface, key);
+  });
+  // The size a cursor is judged by, from the headers alone.
+  orba::fuzz::Refused([&] {
+    orba::TKsMemoryStream s(orba::fuzz::Bytes(data, size));
+    orba::IconImageSize(s);
   });
   return 0;
 }

@@ -14,6 +14,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -102,6 +104,8 @@ class TBrixFrame {
   int32_t GetBitCount() const;
 
   void TransparentToAlpha(bool also_layers);
+  // The same for one frame of the list (its own plane, not its layers').
+  void FrameTransparentToAlpha(TBrixFrame& frame);
   // Crops the frame to its visible pixels; returns the bounds kept.
   TRect Trim();
 
@@ -142,6 +146,16 @@ class TBrixFrameList {
   // 32.
   int32_t HeldBitCount = 0;
 
+  // Called, when set, after each frame of a Brix stream read without
+  // KeepLayers is read (and converted): the caller takes the frame's
+  // pictures over (MoveToDIBX, MoveAlphaToDIBX) and answers the bytes it
+  // keeps of them. The frame's surfaces, and its layers unless the tiles of
+  // a later frame copy from them, are freed before the next frame is read,
+  // so that the picture's peak is what its caller keeps plus one frame's
+  // work, and the budget counts that. The frames stay in the list, empty.
+  // One-frame PNG, BMP and JPEG pictures are not handed over by it.
+  std::function<int64_t(TBrixFrame&)> OnFrameRead;
+
   int32_t Count() const { return static_cast<int32_t>(frames_.size()); }
   // Raises EBrixError (the list index error) outside 0..Count-1.
   TBrixFrame* GetFrame(int32_t index) const;
@@ -151,6 +165,8 @@ class TBrixFrameList {
   // Raises EPictureTooLarge, changing nothing, when the planes it would
   // make pass the budget of the picture last read.
   void TransparentToAlpha(bool also_layers);
+  // The same for one frame of the list (its own plane, not its layers').
+  void FrameTransparentToAlpha(TBrixFrame& frame);
 
   // Reads one image from the stream's position. A PNG, BMP or JPEG stream
   // becomes a one-frame image; a GIF stream is refused. On failure the
@@ -168,6 +184,11 @@ class TBrixFrameList {
   friend class TBrixFrame;
   friend class TBrixLayer;
   void ReadImage(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers);
+  // The last frame whose tiles copy from each (frame, layer).
+  using TTileSourceUses = std::map<std::pair<int32_t, int32_t>, int32_t>;
+  // After frame Index was read: OnFrameRead takes it, and what is no longer
+  // needed is freed and the budget settled (Uses null: every layer kept).
+  void HandOver(int32_t index, const TTileSourceUses* uses);
   void ConvertFrame(TBrixFrame& frame, bool keep_layers);
   void LoadJPEG(TKsBigStream& stream);
   // Counts a surface about to be made against the picture budget (Kept: a
@@ -187,6 +208,12 @@ class TBrixFrameList {
   TPictureBudget budget_;
   int64_t load_pixels_ = 0;
   int64_t stored_bytes_ = 0;  // the bytes of the image being read
+  // Of the frames handed over: what their caller keeps, the layers kept
+  // for later tiles (by the last frame that copies from them) and their
+  // bytes.
+  int64_t handed_bytes_ = 0;
+  std::map<int32_t, std::vector<std::pair<int32_t, int32_t>>> expiring_layers_;
+  int64_t kept_layer_bytes_ = 0;
 };
 
 // The list index error of frames and layers ("...(%d)" with the index).

@@ -3,10 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include <zlib.h>
+
 #include "core/files/brix_versions.h"
 #include "core/ks_random.h"
+#include "core/streams/byte_order.h"
 #include "core/streams/compression.h"
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "graphics/brix.h"
 #include "graphics/color_convert.h"
 #include "graphics/jpeg_codec.h"
@@ -406,6 +410,110 @@ void TBrixFrame::SaveToStream(TKsBigStream& stream, const TBrixHeader& header) {
   WriteStreamInt(stream, 0);
 }
 
+// ---- tile sources -------------------------------------------------------------------
+
+namespace {
+
+using TTileSourceUses = std::map<std::pair<int32_t, int32_t>, int32_t>;
+
+// Notes, for the table of Tiles entries at the start of a plane's data, the
+// layers its tiles copy from as used by Frame. A packed block is unpacked
+// piece by piece, only as far as its table; a damaged or short one notes
+// what it holds (the reader proper tells the fault).
+void NoteTileSources(TBlock block, bool packed, int64_t tiles, int32_t frame, TTileSourceUses& uses) {
+  constexpr int64_t kEntry = 8;
+  const auto note = [&](const uint8_t* e) {
+    const auto a = static_cast<int32_t>(ReadLE32(e)), b = static_cast<int32_t>(ReadLE32(e + 4));
+    if (a < 0) return;
+    int32_t& last = uses.try_emplace({a, b}, frame).first->second;
+    last = std::max(last, frame);
+  };
+  int64_t left = tiles;
+  if (!packed) {
+    for (int64_t at = 0; left > 0 && at + kEntry <= block.Size; at += kEntry, --left) note(block.Data + at);
+    return;
+  }
+  z_stream z{};
+  if (block.Size <= 0 || inflateInit(&z) != Z_OK) return;
+  z.next_in = const_cast<Bytef*>(block.Data);
+  z.avail_in = static_cast<uInt>(block.Size);
+  uint8_t piece[kEntry * 2048];
+  while (left > 0) {
+    const auto want = static_cast<uInt>(std::min<int64_t>(sizeof piece, left * kEntry));
+    z.next_out = piece;
+    z.avail_out = want;
+    int code = Z_OK;
+    while (z.avail_out > 0 && code == Z_OK) code = inflate(&z, Z_NO_FLUSH);
+    const uInt got = want - z.avail_out;
+    for (uInt at = 0; at + kEntry <= got; at += kEntry, --left) note(piece + at);
+    if (z.avail_out > 0) break;  // the stream ended, or is damaged or cut short
+  }
+  inflateEnd(&z);
+}
+
+void SkipStored(TKsBigStream& stream, int64_t bytes) {
+  CheckStoredCount(stream, bytes, 1);
+  stream.Seek(bytes, SeekOrigin::Current);
+}
+
+// Walks one frame record as TBrixFrame::LoadFromStream reads it, noting the
+// layers its tiles copy from; raises where the record does not parse.
+void ScanFrame(TKsBigStream& stream, const TBrixHeader& header, int32_t index, TTileSourceUses& uses) {
+  const int32_t version = header.Version();
+  ReadStreamString(stream);
+  SkipStored(stream, 4 + 4 + 1 + 4);  // key, delay, a byte, a number
+  const int32_t layer_count = ReadStreamInt(stream);
+  const int32_t width = ReadStreamInt(stream), height = ReadStreamInt(stream), bits = ReadStreamInt(stream);
+  if (layer_count < 0 || width < 1 || height < 1 || int64_t{width} * height > kMaxImagePixels || bits < 1 ||
+      bits > 32)
+    throw EBrixError("Brix: frame record");
+  CheckStoredCount(stream, layer_count, kMinLayerRecord);
+  if (bits <= 8) SkipStored(stream, int64_t{4} << bits);
+  int64_t tiles = 0;
+  if (IsTiled(header)) {
+    const int64_t tw = header.TileWidth(), th = header.TileHeight();
+    tiles = ((width + tw - 1) / tw) * ((height + th - 1) / th);
+  }
+  const bool packed = header.Compression() == 0;
+  std::vector<uint8_t> copy;
+  for (int32_t i = 0; i < layer_count; ++i) {
+    SkipStored(stream, 8 + 1 + 4 + 4 + (version >= kBrixAlphaFlagVersion ? 1 : 0));
+    ReadStreamString(stream);
+    const TBlock colour = TakeBlock(stream, ReadStreamInt(stream), copy);
+    if (tiles > 0) NoteTileSources(colour, packed, tiles, index, uses);
+    if (version < kBrixAlphaPlaneVersion) continue;
+    const int32_t alpha_size = ReadStreamInt(stream);
+    if (alpha_size <= 0) continue;
+    const TBlock alpha = TakeBlock(stream, alpha_size, copy);
+    if (tiles > 0) NoteTileSources(alpha, packed, tiles, index, uses);
+  }
+  if (version < kBrixFrameRectsVersion) return;
+  for (int list = 0; list < 2; ++list) {
+    const int32_t n = ReadStreamInt(stream);
+    if (n >= 0) SkipStored(stream, int64_t{n} * kMinRectRecord);
+  }
+}
+
+// The last frame whose tiles copy from each (frame, layer) of the Count
+// frame records at the stream's position (left there); false when the
+// records do not parse.
+bool ScanTileSources(TKsBigStream& stream, const TBrixHeader& header, int32_t count, TTileSourceUses& uses) {
+  const int64_t start = stream.GetPosition();
+  bool whole = true;
+  try {
+    for (int32_t i = 0; i < count; ++i) ScanFrame(stream, header, i, uses);
+  } catch (const EOrbaError& e) {
+    // The reader proper meets the same fault and raises it; until then
+    // every layer is kept.
+    TraceCaught(std::string("Brix tile scan: ") + e.what());
+    whole = false;
+  }
+  stream.SetPosition(start);
+  return whole;
+}
+
+}  // namespace
+
 // ---- images ------------------------------------------------------------------------
 
 void TBrixFrameList::ReadImage(TKsBigStream& stream, bool first_frame_only, bool convert, bool keep_layers) {
@@ -463,10 +571,15 @@ void TBrixFrameList::ReadImage(TKsBigStream& stream, bool first_frame_only, bool
   if (frame_count < 0) frame_count = 0;
   // A frame record takes at least its name count, keys, sizes and depth.
   CheckStoredCount(stream, frame_count, 33);
+  // Frames handed over one by one free the layers no later tile copies from.
+  const bool hand_over = OnFrameRead && !keep_layers;
+  TTileSourceUses uses;
+  const bool scanned = hand_over && ScanTileSources(stream, header, frame_count, uses);
   for (int32_t i = 0; i < frame_count; ++i) {
     TBrixFrame* frame = AddFrame();
     frame->LoadFromStream(stream, header, keep_layers);
     if (convert) ConvertFrame(*frame, keep_layers);
+    if (hand_over) HandOver(i, scanned ? &uses : nullptr);
   }
   if (!keep_layers)
     for (auto& frame : frames_) frame->ClearLayers();

@@ -7,6 +7,7 @@
 #include "core/streams/big_stream.h"
 #include "graphics/brix.h"
 #include "graphics/color_convert.h"
+#include "graphics/depth_convert.h"
 #include "graphics/jpeg_codec.h"
 #include "graphics/png_codec.h"
 
@@ -275,6 +276,51 @@ void TBrixFrameList::TransparentToAlpha(bool also_layers) {
   for (auto& frame : frames_) frame->TransparentToAlpha(also_layers);
 }
 
+void TBrixFrameList::FrameTransparentToAlpha(TBrixFrame& frame) {
+  if (!frame.HasAlpha() && !frame.Surface.Empty())
+    budget_.ChargeAsRead(frame.Surface.Width(), frame.Surface.Height(), 8);
+  frame.TransparentToAlpha(false);
+}
+
+namespace {
+
+int64_t LayerBytes(TDIBSurface& layer) {
+  const int64_t alpha = layer.Alpha() != nullptr ? SurfaceBytes(layer.Width(), layer.Height(), 8) : 0;
+  return SurfaceBytes(layer.Width(), layer.Height(), layer.GetBitCount()) + alpha;
+}
+
+}  // namespace
+
+void TBrixFrameList::HandOver(int32_t index, const TTileSourceUses* uses) {
+  TBrixFrame& frame = *frames_[static_cast<size_t>(index)];
+  handed_bytes_ += OnFrameRead(frame);
+  frame.Surface.Clear();
+  for (int32_t k = 0; k < frame.LayerCount(); ++k) {
+    TDIBSurface& layer = *frame.GetLayer(k)->Surface;
+    int32_t last = INT32_MAX;  // unknown uses: kept to the end
+    if (uses != nullptr) {
+      const auto use = uses->find({index, k});
+      last = use == uses->end() ? index : use->second;
+    }
+    if (last <= index) {
+      layer.Clear();
+      continue;
+    }
+    kept_layer_bytes_ += LayerBytes(layer);
+    if (last != INT32_MAX) expiring_layers_[last].emplace_back(index, k);
+  }
+  // Layers whose last copier has been read.
+  while (!expiring_layers_.empty() && expiring_layers_.begin()->first <= index) {
+    for (const auto& [f, k] : expiring_layers_.begin()->second) {
+      TDIBSurface& layer = *frames_[static_cast<size_t>(f)]->GetLayer(k)->Surface;
+      kept_layer_bytes_ -= LayerBytes(layer);
+      layer.Clear();
+    }
+    expiring_layers_.erase(expiring_layers_.begin());
+  }
+  budget_.Settle(handed_bytes_ + kept_layer_bytes_);
+}
+
 void TBrixFrameList::Charge(int32_t width, int32_t height, int32_t bits, bool kept) {
   if (kept) budget_.ChargeKept(width, height, bits);
   else budget_.ChargeAsRead(width, height, bits);
@@ -298,6 +344,8 @@ void TBrixFrameList::LoadFromStream(TKsBigStream& stream, bool first_frame_only,
   budget_ = TPictureBudget(HeldBitCount);
   load_pixels_ = 0;
   stored_bytes_ = stream.Remaining();
+  handed_bytes_ = kept_layer_bytes_ = 0;
+  expiring_layers_.clear();
   try {
     ReadImage(stream, first_frame_only, convert, keep_layers);
   } catch (...) {  // cleaned up, then rethrown
@@ -330,10 +378,12 @@ void TBrixFrameList::ConvertFrame(TBrixFrame& frame, bool keep_layers) {
   if (frame.TransparentColor >= 0) frame.TransparentToAlpha(keep_layers);
   TDIBSurface& surface = frame.Surface;
   if (BitCountOverride > 0) {
+    // Reduced to the depth asked for, dithered where the colours do not fit.
     if (frame.HasAlpha() || frame.TransparentColor == -1) {
-      ChangeDepthKeepingAlpha(surface, BitCountOverride);
+      ConvertBitCount(surface, BitCountOverride, 0, true);
       if (keep_layers)
-        for (int32_t i = 0; i < frame.LayerCount(); ++i) ChangeDepthKeepingAlpha(*frame.GetLayer(i)->Surface, BitCountOverride);
+        for (int32_t i = 0; i < frame.LayerCount(); ++i)
+          ConvertBitCount(*frame.GetLayer(i)->Surface, BitCountOverride, 0, true);
     }
     return;
   }

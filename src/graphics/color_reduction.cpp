@@ -83,22 +83,18 @@ void Diffuse(int32_t width, int32_t height, Load load, Quantise quantise) {
     for (int32_t i = 0; i < width; ++i) {
       const int32_t x = forward ? i : width - 1 - i;
       const size_t k = static_cast<size_t>(x) + 1;
-      int32_t clamped[Channels], chosen[Channels], scaled[Channels];
-      for (int c = 0; c < Channels; ++c) {
-        scaled[c] = std::clamp((*cur)[k][static_cast<size_t>(c)], 0, 255 * 16);
-        clamped[c] = scaled[c] / 16;
-      }
+      int32_t clamped[Channels], chosen[Channels];
+      for (int c = 0; c < Channels; ++c) clamped[c] = std::clamp((*cur)[k][static_cast<size_t>(c)] / 16, 0, 255);
       quantise(y, x, clamped, chosen);
-      // The error keeps its sixteenths, so that a flat area keeps its mean; the
-      // last share takes what the divisions leave, so nothing is lost.
+      // The error of the whole value taken, in sixteenths of the buffers:
+      // 7 to the next pixel, 3, 5 and 1 to the row below.
       for (int c = 0; c < Channels; ++c) {
-        const int32_t e = scaled[c] - chosen[c] * 16;
-        const int32_t e7 = e * 7 / 16, e3 = e * 3 / 16, e5 = e * 5 / 16;
+        const int32_t e = clamped[c] - chosen[c];
         const auto cc = static_cast<size_t>(c);
-        (*cur)[k + dir][cc] += e7;
-        (*next)[k - dir][cc] += e3;
-        (*next)[k][cc] += e5;
-        (*next)[k + dir][cc] += e - e7 - e3 - e5;
+        (*cur)[k + dir][cc] += 7 * e;
+        (*next)[k - dir][cc] += 3 * e;
+        (*next)[k][cc] += 5 * e;
+        (*next)[k + dir][cc] += e;
       }
     }
     std::swap(cur, next);
@@ -418,7 +414,12 @@ void MakeBoxCut8(TFastDIB& t, const TFastDIB& s, int32_t colors, bool dither) {
 }
 
 void ConvertFastDIBDepth(TFastDIB& target, const TFastDIB& source, bool grey, bool dither, int32_t colors) {
-  if (colors <= 0 || colors > 255) colors = 255;
+  // Colors is the low byte of a count. 0 (a count of 256) asks for the
+  // quantiser's whole table of 256 boxes, and an exact 8-bit palette only
+  // for a picture of at most Colors + 1 = 1 colour.
+  colors &= 0xFF;
+  const int32_t exact_up_to = colors + 1;
+  if (colors == 0) colors = 255;
   const int32_t tb = target.BitCount, sb = source.BitCount;
   if (tb != 1 && tb != 4 && tb != 8 && tb != 16 && tb != 24 && tb != 32) return;
   if (source.Width != target.Width || source.RowCount != target.RowCount) return;
@@ -452,7 +453,7 @@ void ConvertFastDIBDepth(TFastDIB& target, const TFastDIB& source, bool grey, bo
   }
   const int32_t n = source.DistinctColors();
   if (tb == 8) {
-    if (n <= colors + 1) {
+    if (n <= exact_up_to) {
       MakeExact8(target, source);
       return;
     }

@@ -10,7 +10,8 @@
 namespace orba {
 
 // Target already has Source's width and height and its own depth. Colors is
-// the quantiser's box count less one (1..255); 0 means 255 (256 colours).
+// the quantiser's box count less one (1..255); 0 means 255 (256 colours),
+// with an exact 8-bit palette only for a picture of one colour.
 void ConvertFastDIBDepth(TFastDIB& target, const TFastDIB& source, bool grey, bool dither, int32_t colors);
 
 // The members, one per target kind.

@@ -232,6 +232,42 @@ void ReadIcon(TDIBSurface& surface, TKsBigStream& stream, TPoint& hotspot, bool&
   DecodeIconEntry(surface, stream, index, hotspot, has_alpha, keep_alpha, transparent_color);
 }
 
+TIconSize IconImageSize(TKsBigStream& stream) {
+  const int64_t base = stream.GetPosition();
+  uint8_t magic[2] = {};
+  stream.Read(magic, 2);
+  stream.SetPosition(base);
+  TIconSize size;
+  if (magic[0] == 'B' && magic[1] == 'M') {
+    // The file header (14 bytes), then the information header: 16-bit
+    // width and height in its 12-byte form, else 32-bit ones (a negative
+    // height is a picture stored top down).
+    constexpr int64_t kFileHeader = 14;
+    constexpr uint32_t kCoreHeader = 12;
+    const std::vector<uint8_t> head = ReadAt(stream, base, kFileHeader + kCoreHeader);
+    TByteCursor in(head);
+    in.Skip(kFileHeader);
+    if (in.U32LE() == kCoreHeader) {
+      size.Width = in.U16LE();
+      size.Height = in.U16LE();
+    } else {
+      size.Width = in.I32LE();
+      size.Height = in.I32LE();
+      if (size.Height < 0) size.Height = -size.Height;
+    }
+  } else {
+    const TIconDirectory dir = ReadDirectory(stream, base);
+    const std::vector<uint8_t> info = ReadAt(stream, base + ReadLE32(dir.Entry(0) + 12), kInfoHeaderSize);
+    TByteCursor in(info);
+    in.Skip(4);
+    size.Width = in.I32LE();
+    size.Height = in.I32LE() / 2;  // the colour rows and the AND mask
+  }
+  stream.SetPosition(base);
+  if (size.Width <= 0 || size.Height <= 0) Damaged();
+  return size;
+}
+
 void WriteIcon(TDIBSurface& surface, TKsBigStream& stream, bool is_cursor, TPoint hotspot, bool write32,
                TDIBSurface* alpha, int64_t transparent_color) {
   const int32_t w = surface.Width(), h = surface.Height();

@@ -47,6 +47,15 @@ int32_t IconImageCount(TKsBigStream& stream);
 void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, TPoint& hotspot, bool& has_alpha,
                      bool keep_alpha, int64_t& transparent_color);
 
+// The width and height of the image ReadIcon takes first (without a
+// choice) from the stream's position, read from the headers alone; the
+// stream is left where it was. Raises EInvalidGraphic for headers that do
+// not parse.
+struct TIconSize {
+  int64_t Width = 0, Height = 0;
+};
+TIconSize IconImageSize(TKsBigStream& stream);
+
 // Writes the surface as a one-image icon (or cursor with `hotspot`). The AND
 // mask comes from `transparent_color` (a pixel value of the surface) when it
 // is 0 or more, else from `alpha` (8 bits, below 128 transparent); with

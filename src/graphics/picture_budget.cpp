@@ -7,6 +7,8 @@ namespace orba {
 int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count) {
   const int64_t row = DibRowSize(width, bit_count == 15 ? 16 : bit_count);
   if (row < 0 || height < 0 || height > INT32_MAX) return -1;
+  // A row of a width from a header times its height may pass 64 bits.
+  if (height > 0 && row > INT64_MAX / height) return -1;
   return row * height;
 }
 
@@ -30,6 +32,12 @@ void TPictureBudget::ChargePlaneWork(int64_t bytes) {
   if (bytes <= plane_work_) return;
   Add(bytes - plane_work_);
   plane_work_ = bytes;
+}
+
+void TPictureBudget::Settle(int64_t held) {
+  total_ = 0;
+  plane_work_ = 0;
+  Add(held);
 }
 
 void TPictureBudget::Add(int64_t bytes) {

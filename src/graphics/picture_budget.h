@@ -5,7 +5,9 @@
 // alpha plane, the copy its holder makes at its own depth, and the whole-
 // picture buffers of the decoder itself. A picture whose count would pass
 // kMaxPictureBytes is refused before that surface is allocated, as a picture
-// that does not decode.
+// that does not decode. A picture handed over frame by frame counts what its
+// holder keeps of the frames handed over and the work of the frame being
+// read (Settle), so that the budget bounds the peak of the whole load.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +53,10 @@ class TPictureBudget {
   // A decoder's buffer of one plane, which goes before the next plane's is
   // made: only the largest of them counts.
   void ChargePlaneWork(int64_t bytes);
+  // After a frame was handed over: what is still held is Held bytes (what
+  // the holder keeps, the planes later frames copy from); the frame's own
+  // surfaces and buffers are gone.
+  void Settle(int64_t held);
 
  private:
   void Add(int64_t bytes);

@@ -8,6 +8,7 @@
 #include "core/system/trace.h"
 #include "graphics/brix.h"
 #include "graphics/dx_dibx.h"
+#include "graphics/picture_budget.h"
 #include "platform/text_convert.h"
 #include "script/save/save_versions.h"
 
@@ -52,16 +53,34 @@ void FillFrame(TBrixItemFrame& target, TBrixFrame& frame, bool mask_wanted) {
   target.DIB->TransparentColor = target.DIB->ColorToPixel(frame.TransparentColor);
 }
 
-// Reads the picture file of Parts into List: at the cache's depth when the
-// cache dithers, the transparent colour turned to alpha for a mask.
-void LoadFrameList(TVrFileManager& files, const TBrixCollection& cache, const TKeyParts& parts,
-                   TBrixFrameList& list) {
+// What a cached frame keeps: its picture and its mask.
+int64_t HeldBytes(TBrixItemFrame& frame) {
+  int64_t bytes = SurfaceBytes(frame.DIB->Width(), frame.DIB->Height(), frame.DIB->BitCount());
+  if (frame.Mask) bytes += SurfaceBytes(frame.Mask->Width(), frame.Mask->Height(), 8);
+  return bytes;
+}
+
+// Reads the picture file of Parts, handing each frame to Take as soon as it
+// is read (at the cache's depth when the cache dithers, the transparent
+// colour turned to alpha for a mask): Take takes the frame's pictures over
+// and answers the bytes it keeps of them, so that the frames already taken
+// and one frame being read are what the load holds at once.
+void LoadFrames(TVrFileManager& files, const TBrixCollection& cache, const TKeyParts& parts,
+                const std::function<int64_t(TBrixFrame&, int32_t index)>& take) {
+  TBrixFrameList list(cache.IdentCode);
   if (cache.Dither) list.BitCountOverride = cache.BitCount;
   list.HeldBitCount = cache.BitCount;
+  int32_t taken = 0;
+  const auto take_one = [&](TBrixFrame& frame) {
+    if (parts.Mask) list.FrameTransparentToAlpha(frame);
+    return take(frame, taken++);
+  };
+  list.OnFrameRead = take_one;
   TKsMemoryStream stream;
   files.LoadToStream(stream, parts.FileName, kMaxPictureFileBytes);
   list.LoadFromStream(stream, false, false, false);
-  if (parts.Mask) list.TransparentToAlpha(false);
+  // A one-frame PNG, BMP or JPEG picture is taken once it is read.
+  for (int32_t i = taken; i < list.Count(); ++i) take_one(*list.GetFrame(i));
 }
 
 }  // namespace
@@ -169,16 +188,12 @@ void TBrixItem::Decode(const std::string& key) {
     return;
   }
 
-  TBrixFrameList list(cache->IdentCode);
-  LoadFrameList(cache->FileLayer(), *cache, parts, list);
-
   std::vector<std::unique_ptr<TBrixItemFrame>> frames;
-  int32_t total = 0;
-  for (int32_t i = 0; i < list.Count(); ++i) {
-    TBrixFrame& source = *list.GetFrame(i);
-    if (i == 0) {
-      Width = source.Surface.Width();
-      Height = source.Surface.Height();
+  int32_t total = 0, width = 0, height = 0;
+  LoadFrames(cache->FileLayer(), *cache, parts, [&](TBrixFrame& source, int32_t index) -> int64_t {
+    if (index == 0) {
+      width = source.Surface.Width();
+      height = source.Surface.Height();
     }
     auto frame = std::make_unique<TBrixItemFrame>(depth);
     if (parts.Trim) {
@@ -191,9 +206,13 @@ void TBrixItem::Decode(const std::string& key) {
     frame->Delay = source.Delay == 0 ? 1 : source.Delay;
     // Delays come from the file; the sum saturates instead of overflowing.
     total = static_cast<int32_t>(std::clamp<int64_t>(int64_t{total} + frame->Delay, INT32_MIN, INT32_MAX));
+    const int64_t held = HeldBytes(*frame);
     frames.push_back(std::move(frame));
-  }
+    return held;
+  });
   Frames = std::move(frames);
+  Width = width;
+  Height = height;
   TotalDelay = total;
 }
 
@@ -211,14 +230,11 @@ void TBrixItem::Reload(bool recreate) {
   const int32_t depth = cache->BitCount;
   if (!cache->FileLayer().Exists(parts.FileName)) return;
 
-  TBrixFrameList list(cache->IdentCode);
-  LoadFrameList(cache->FileLayer(), *cache, parts, list);
-
-  for (int32_t i = 0; i < list.Count() && i < GetFrameCount(); ++i) {
-    TBrixFrame& source = *list.GetFrame(i);
-    TBrixItemFrame& frame = *Frames[static_cast<size_t>(i)];
+  LoadFrames(cache->FileLayer(), *cache, parts, [&](TBrixFrame& source, int32_t index) -> int64_t {
+    if (index >= GetFrameCount()) return 0;
+    TBrixItemFrame& frame = *Frames[static_cast<size_t>(index)];
     const bool keyed = source.TransparentColor != -1;
-    if (keyed && !source.HasAlpha() && !recreate) continue;
+    if (keyed && !source.HasAlpha() && !recreate) return 0;
     frame.OffsetX = frame.OffsetY = 0;
     if ((keyed || source.HasAlpha()) && parts.Trim) {
       const TRect kept = source.Trim();
@@ -227,7 +243,8 @@ void TBrixItem::Reload(bool recreate) {
     }
     if (recreate) frame.DIB = NewItemSurface(depth);
     FillFrame(frame, source, parts.Mask);
-  }
+    return HeldBytes(frame);
+  });
 }
 
 void TBrixItem::FreeSurfaces() {

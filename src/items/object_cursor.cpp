@@ -2,6 +2,7 @@
 
 #include "core/files/vr_file_manager.h"
 #include "core/system/trace.h"
+#include "graphics/graphic_errors.h"
 #include "graphics/icon_file.h"
 #include "items/base_list.h"
 #include "platform/text_convert.h"
@@ -26,6 +27,13 @@ bool LoadCursorImage(const std::string& name, TCursorImage& image) {
     TKsMemoryStream stream;
     files->LoadToStream(stream, name, kMaxCursorFileBytes);
     stream.SetPosition(0);
+    // A picture larger than the platform shows is refused from its headers,
+    // before its pixels are made.
+    const TIconSize size = IconImageSize(stream);
+    if (size.Width > kMaxCursorSide || size.Height > kMaxCursorSide)
+      throw EInvalidGraphic("cursor refused: " + std::to_string(size.Width) + " x " + std::to_string(size.Height) +
+                            " is larger than " + std::to_string(kMaxCursorSide) + " x " +
+                            std::to_string(kMaxCursorSide));
     TDIBSurface surface;
     TPoint hotspot;
     bool has_alpha = false;

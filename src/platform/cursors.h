@@ -11,6 +11,10 @@
 
 namespace orba {
 
+// The largest cursor the platform shows, either side; a cursor file whose
+// picture is larger is refused before its pixels are made.
+inline constexpr int32_t kMaxCursorSide = 256;
+
 struct TCursorImage {
   std::string Name;  // the file name it came from (Shift-JIS)
   int32_t Width = 0, Height = 0;

@@ -6,20 +6,18 @@
 // The player's peak memory above a run of small pictures stays below 300 MB,
 // on DirectDraw surfaces (the default) and on memory ones alike.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/streams/big_stream.h"
 #include "graphics/brix.h"
+#include "shell/peak_checks.h"
 #include "shell/test_games.h"
 #include "support/picture_makers.h"
 #include "support/test_support.h"
@@ -31,7 +29,6 @@ namespace fs = std::filesystem;
 
 using test::ExpectContains;
 
-using test::kAddressSanitizer;
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) { test::WriteFileBytes(path, bytes); }
 
@@ -115,27 +112,12 @@ void PlantGame(const std::string& game, bool small) {
   WriteBytes(game + "/over.brx", test::MakePng(8192, 6554, 8, 6, stripes));
 }
 
-// Runs Make in a child process: the pictures take hundreds of megabytes to
-// make, and a child forked later starts with its parent's resident size,
-// which would count in the player's peak.
-void MakeInChild(const std::function<void()>& make) {
-  const pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    make();
-    std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "making the pictures failed";
-}
-
 TEST(BigPicturesGame, EachPictureIsHeldOnceAndThoseOverTheBudgetAreRefused) {
   const test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
   PlantGame(top + "/small", true);
   test::BuildGame("bigpictures", top + "/game", true);
-  MakeInChild([&] { PlantGame(top + "/game", false); });
+  test::MakeInChild([&] { PlantGame(top + "/game", false); });
   const std::string game = top + "/game";
   const uintmax_t wide_size = fs::file_size(game + "/wide.brx");
   const uintmax_t bits_size = fs::file_size(game + "/bits.brx");
@@ -165,8 +147,7 @@ TEST(BigPicturesGame, EachPictureIsHeldOnceAndThoseOverTheBudgetAreRefused) {
     // touches.
     RecordProperty(mode + "_peak_kb", std::to_string(r.peak_rss_kb));
     RecordProperty(mode + "_small_peak_kb", std::to_string(base.peak_rss_kb));
-    const int64_t limit = kAddressSanitizer ? 300 * test::kPeakMB * 9 / 8 : 300 * test::kPeakMB;
-    EXPECT_LT(r.peak_rss_kb - base.peak_rss_kb, limit) << r.peak_rss_kb << " against " << base.peak_rss_kb;
+    test::ExpectPeakWithin(r, base, 300);
   }
 }
 

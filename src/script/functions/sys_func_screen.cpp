@@ -1,5 +1,8 @@
 // SaveScreen and SetWallPaper of the file functions: screen captures
 // written as Brix images or Windows bitmaps.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,14 +13,18 @@
 #include "core/files/disk_path.h"
 #include "core/files/exit_files.h"
 #include "core/files/file_access.h"
+#include "core/files/file_limits.h"
 #include "core/files/install_record.h"
 #include "core/files/vr_file_manager.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/desktop.h"
+#include "core/system/trace.h"
 #include "graphics/brix.h"
 #include "graphics/dib.h"
+#include "graphics/picture_budget.h"
 #include "graphics/resize.h"
 #include "platform/host.h"
+#include "platform/text_convert.h"
 #include "script/functions/sys_func_file.h"
 
 namespace orba {
@@ -25,18 +32,44 @@ namespace orba {
 namespace {
 
 // Adds Name to the files the install record at Path lists, reading and
-// writing the record through the folder the check walked.
+// writing the record through the folder the check walked. A record larger
+// than the install record's limit is refused before it is read.
 void RegisterInstalledFile(const std::string& path, const std::string& name) {
   const TWritePlace place = GameWritePlace(path);
   if (place.FolderFd() < 0) return;
-  const std::optional<std::vector<uint8_t>> bytes = ReadOwnFileAt(place.FolderFd(), place.Name());
-  if (!bytes) throw EFOpenError(place.Path());
+  constexpr int64_t limit = TOrbaInstallSet::kMaxFileBytes;
+  const std::optional<std::vector<uint8_t>> bytes =
+      ReadOwnFileAt(place.FolderFd(), place.Name(), static_cast<uint64_t>(limit));
+  if (!bytes) {
+    struct stat st {};
+    if (::fstatat(place.FolderFd(), place.Name().c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_size > limit)
+      RefuseLargeFile(place.Path(), limit);
+    throw EFOpenError(place.Path());
+  }
   TKsMemoryStream stream(*bytes);
   TOrbaInstallSet install;
   install.LoadFromStream(stream);
   if (install.IndexOfFile(name) >= 0) return;
   install.AddFile(name);
   install.SaveToPlace(place);
+}
+
+// Counts what a capture of the screen (Screen_w x Screen_h at 24 bits) made
+// into a W x H Brix picture costs at its peak: the capture, its 24-bit copy
+// and the smooth resize's result when the size changes, the resized
+// picture, and the picture's rows with their packed form and the written
+// stream. Raises EPictureTooLarge past the picture budget.
+void ChargeCapture(int32_t screen_w, int32_t screen_h, int32_t w, int32_t h) {
+  TPictureBudget budget;
+  budget.ChargeAsRead(screen_w, screen_h, 24);
+  if (w != screen_w || h != screen_h) {
+    budget.ChargeWork(SurfaceBytes(screen_w, screen_h, 24));
+    budget.ChargeWork(SurfaceBytes(w, h, 24));
+    budget.ChargeAsRead(w, h, 24);
+  }
+  constexpr int kStreamCopies = 3;  // the rows, their packed form, the stream
+  for (int i = 0; i < kStreamCopies; ++i) budget.ChargeWork(SurfaceBytes(w, h, 24));
 }
 
 }  // namespace
@@ -51,14 +84,20 @@ bool TFileFuncService::SaveScreen(const std::string& name, int32_t width, int32_
   const bool memory = IsMemoryFileName(name);
   const TWritePlace target = memory ? TWritePlace() : GameWritePlace(folder + name);
   if (!memory && target.Refused()) return false;
-  TBrixFrameList image(0);
-  TBrixFrame* frame = image.AddFrame();
-  frame->TransparentColor = -1;
-  Screens->CaptureScreen(other, frame->Surface);
   const int32_t w = width != 0 ? width : Screens->ScreenWidth();
   const int32_t h = height != 0 ? height : Screens->ScreenHeight();
   // A size from the script: refused before anything is allocated.
   if (w <= 0 || h <= 0 || int64_t{w} * h > kMaxImagePixels) return false;
+  try {
+    ChargeCapture(Screens->ScreenWidth(), Screens->ScreenHeight(), w, h);
+  } catch (const EPictureTooLarge& e) {
+    TraceOnce(SjisToUtf8(name) + ": " + e.what());
+    return false;
+  }
+  TBrixFrameList image(0);
+  TBrixFrame* frame = image.AddFrame();
+  frame->TransparentColor = -1;
+  Screens->CaptureScreen(other, frame->Surface);
   if (w != frame->Surface.Width() || h != frame->Surface.Height())
     ResizeKeepBitCount(frame->Surface, w, h, -1, true);
   TKsMemoryStream stream;
