@@ -51,8 +51,10 @@ THttpBody::TAppend THttpBody::Append(const char* data, size_t n) {
     // once copied, and both are charged while they live side by side.
     size_t want = std::min(std::max({need, charged_ * 2, kFirstReserve}), kMaxBytes);
     if (!Charge(want)) {
-      want = need;
-      if (!Charge(want)) return TAppend::OverHeldLimit;
+      // No room to double: what room is left, in one step, so that a body
+      // near the limit is not copied anew for every piece that arrives.
+      want = std::min(kMaxHeldBytes - std::min(HeldBytes(), kMaxHeldBytes), kMaxBytes);
+      if (want < need || !Charge(want)) return TAppend::OverHeldLimit;
     }
     std::string grown;
     grown.reserve(want);
