@@ -88,7 +88,9 @@ enum TPlant : uint64_t {
   kPlantHugeScreen = uint64_t{1} << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
   kPlantNestedTexts = uint64_t{1} << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
                                      // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
-  kPlantAll = (uint64_t{1} << 30) - 1,
+  kPlantHttpFlood = uint64_t{1} << 30,        // HTTP items "http1"... fetching endless bodies from a server of
+                                     // the fuzzing process (game_fuzz_http.h)
+  kPlantAll = (uint64_t{1} << 31) - 1,
 };
 
 // The apparent size of the planted sparse files.
