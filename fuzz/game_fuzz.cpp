@@ -511,6 +511,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         orba::RunSteps(runner, clock, ticks, 15);
       }
       runner.ShutDown();
+      if ((plants & orba::fuzz::kPlantHttpFlood) != 0) orba::fuzz::AwaitHttpQuiet();
     }
     orba::SetCursorService(nullptr);
     orba::SetScreenManager(nullptr);

@@ -45,6 +45,7 @@ class TEndlessServer {
     std::thread([this] { Accept(); }).detach();
   }
   const std::string& Url() const { return url_; }
+  int Serving() const { return serving_.load(); }
 
  private:
   void Accept() {
@@ -112,6 +113,14 @@ const TEndlessServer& Server() {
 }
 
 }  // namespace
+
+void AwaitHttpQuiet() {
+  const auto until = Clock::now() + std::chrono::seconds(2);
+  while ((RunningHttpWorkers() != 0 || Server().Serving() != 0) && Clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // A thread frees its own state just after it says it has ended.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
 
 void PlantHttpFlood() {
   const std::string url = Server().Url() + "endless";

@@ -16,5 +16,10 @@ inline constexpr int kPlantedHttpItems = 64;
 // Starts the server (once per process), installs the client limited to it
 // and makes the items in the game the shell has started.
 void PlantHttpFlood();
+// After the game's shut-down: waits (at most 2 s) until no worker runs and
+// the server serves no connection, and their threads have ended, so that
+// what they allocated is freed before libFuzzer counts a run's allocations
+// (an imbalance there makes it look for leaks).
+void AwaitHttpQuiet();
 
 }  // namespace orba::fuzz
