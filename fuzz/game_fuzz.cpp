@@ -36,6 +36,7 @@
 #include "core/system/desktop.h"
 #include "core/vocab/vocab.h"
 #include "fuzz_support.h"
+#include "game_fuzz_http.h"
 #include "game_fuzz_pictures.h"
 #include "game_fuzz_sandbox.h"
 #include "platform/dialogs.h"
@@ -505,8 +506,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       orba::TGameClient client(played.string() + (slash && folder ? "/" : ""), orba::TScriptedEvents::Parse(events));
       client.SetRandomSeed(0);
       orba::TShellRunner runner(clock, video, scripted, client);
-      if (runner.StartUp()) orba::RunSteps(runner, clock, ticks, 15);
+      if (runner.StartUp()) {
+        if ((plants & orba::fuzz::kPlantHttpFlood) != 0) orba::fuzz::PlantHttpFlood();
+        orba::RunSteps(runner, clock, ticks, 15);
+      }
       runner.ShutDown();
+      if ((plants & orba::fuzz::kPlantHttpFlood) != 0) orba::fuzz::AwaitHttpQuiet();
     }
     orba::SetCursorService(nullptr);
     orba::SetScreenManager(nullptr);

@@ -88,6 +88,8 @@ enum TPlant : uint64_t {
   kPlantHugeScreen = uint64_t{1} << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
   kPlantNestedTexts = uint64_t{1} << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
                                      // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
+  kPlantHttpFlood = uint64_t{1} << 30,        // HTTP items "http1"... fetching endless bodies from a server of
+                                     // the fuzzing process (game_fuzz_http.h)
   kPlantOutgrowingMovies = uint64_t{1} << 31,  // "grow.avi", a movie whose frames decode larger than it says
   // "big.cur" and "big.bmp": run-length bitmaps of 8192 x 8192 (558 KB), as
   // cursors ("Cursor=", "@Cursor") and pictures; a cursor is refused from

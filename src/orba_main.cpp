@@ -63,7 +63,7 @@ const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
     "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
     "             [--audio FILE.wav] [--tree FILE|-]\n"
-    "             [--surfaces memory|directdraw]] GAME\n"
+    "             [--surfaces memory|directdraw] [--http-loopback]] GAME\n"
     "GAME is a folder holding game.dat (the game's package) or orba.opb and\n"
     "the game's files, a package file, or a Windows game's program file with\n"
     "its package appended.\n"
@@ -105,6 +105,10 @@ const char kUsage[] =
     "--surfaces chooses where item pictures and screens are kept: directdraw\n"
     "(the default) runs the screen accelerated, on DirectDraw surfaces;\n"
     "memory forces system memory. Both give the same pictures.\n"
+    "--http-loopback lets the game's downloads reach 127.0.0.1, where tests\n"
+    "run their servers. Otherwise a download whose address, after name\n"
+    "resolution and every redirect, is this machine's (loopback), the local\n"
+    "network's (link-local, private) or unspecified fails.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -114,6 +118,7 @@ struct TOptions {
   int32_t frame_ms = 15;
   std::optional<std::string> trace, screenshot, input, events, audio, tree;
   bool system_memory = false;  // --surfaces memory
+  bool http_loopback = false;
   std::string game;  // Shift-JIS, as every file name inside the player
 };
 
@@ -178,6 +183,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       if (kind != "memory" && kind != "directdraw")
         throw EUsage{arg + " needs memory or directdraw, not \"" + kind + "\""};
       options.system_memory = kind == "memory";
+      headless_only = true;
+    } else if (arg == "--http-loopback") {
+      options.http_loopback = true;
       headless_only = true;
     } else if (arg == "--events") {
       options.events = value();
@@ -467,7 +475,8 @@ int main(int argc, char** argv) {
   // Text controls draw their characters from the glyph cache; HTTP items
   // download through libcurl.
   orba::SetControlGlyphs(std::make_shared<orba::TCachedControlGlyphs>());
-  orba::InstallCurlHttpClient();
+  orba::InstallCurlHttpClient(options.http_loopback ? orba::TNetAccess::InternetAndTestServer
+                                                    : orba::TNetAccess::Internet);
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options, *host) : RunWindowed(options, *host);

@@ -1,31 +1,15 @@
 #include "items/http.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "core/game_clock.h"
 #include "core/strings/sjis_string.h"
 #include "core/system/trace.h"
 #include "items/base_list.h"
+#include "script/functions/sys_func.h"
 
 namespace orba {
-
-// One running download. The worker writes Body only; the window thread
-// reads it after Ended is seen under the lock.
-struct THttpTransfer {
-  std::unique_ptr<THttpCli> Client;
-  std::string Body;
-  // Why the transfer failed (empty when it did not); read like Body.
-  std::string Failure;
-  std::atomic<bool> Cancel{false};
-  std::mutex Lock;
-  std::condition_variable EndedSignal;
-  bool Ended = false;
-  std::thread Worker;
-};
 
 namespace {
 
@@ -40,17 +24,17 @@ std::vector<TOrbaHttp*>& LiveItems() {
   return items;
 }
 
-void RunTransfer(const std::shared_ptr<THttpTransfer>& t) {
-  try {
-    if (t->Client == nullptr) throw EOrbaError("no HTTP client installed");
-    t->Client->Get(t->Body, t->Cancel);
-  } catch (...) {  // kept in Failure, traced by the window thread
-    // A failed transfer ends like any other; the body keeps what arrived.
-    t->Failure = CaughtMessage();
+// The bytes of an EUC-JP text that fit in Limit without cutting a
+// character in two (EUC-JP gives Shift-JIS of at most as many bytes).
+size_t EucPrefixWithin(const std::string& s, size_t limit) {
+  if (s.size() <= limit) return s.size();
+  size_t i = 0;
+  for (;;) {
+    const auto c = static_cast<uint8_t>(s[i]);
+    const size_t width = c < 0x81 || c == 0xFF ? 1 : 2;
+    if (i + width > limit) return i;
+    i += width;
   }
-  std::lock_guard<std::mutex> lock(t->Lock);
-  t->Ended = true;
-  t->EndedSignal.notify_all();
 }
 
 }  // namespace
@@ -60,30 +44,18 @@ void SetHttpClientFactory(THttpClientFactory factory) { Factory() = std::move(fa
 TOrbaHttp::TOrbaHttp(TOrbaBaseList* manager) : TOrbaComponent(manager) { LiveItems().push_back(this); }
 
 TOrbaHttp::~TOrbaHttp() {
-  auto& items = LiveItems();
-  items.erase(std::remove(items.begin(), items.end(), this), items.end());
-  if (transfer_ == nullptr) return;
-  transfer_->Cancel = true;
-  bool ended = false;
-  {
-    std::unique_lock<std::mutex> lock(transfer_->Lock);
-    ended = transfer_->EndedSignal.wait_for(lock, kHttpJoinBound, [this] { return transfer_->Ended; });
-  }
-  if (ended) {
-    transfer_->Worker.join();
-  } else {
-    // The worker keeps its own share of the transfer and ends on its own.
-    Trace("HTTP: the transfer did not stop in time and is left behind");
-    transfer_->Worker.detach();
-  }
+  std::erase(LiveItems(), this);
+  // The worker keeps its own share of the transfer and drops it at the end.
+  if (transfer_ != nullptr) transfer_->Cancel = true;
 }
 
 void TOrbaHttp::SetSource(std::string v) {
   if (transfer_ != nullptr) return;
-  Response.clear();
+  Response.Clear();
   std::string url = v;
   if (!v.empty() && v[0] == '!' && Manager != nullptr) {
-    if (const auto* other = dynamic_cast<const TOrbaHttp*>(Manager->FindObject(v.substr(1)))) url = other->Response;
+    if (const auto* other = dynamic_cast<const TOrbaHttp*>(Manager->FindObject(v.substr(1))))
+      url = other->Response.Text();
   }
   URL = url;
   auto t = std::make_shared<THttpTransfer>();
@@ -95,13 +67,20 @@ void TOrbaHttp::SetSource(std::string v) {
     t->Client->ProxyPort = ProxyPort;
   }
   transfer_ = t;
-  t->Worker = std::thread([t] { RunTransfer(t); });
+  StartHttpTransfer(t);
 }
 
 std::string TOrbaHttp::GetText() const {
-  if (Response.empty()) return std::string();
-  const std::string text = EucToSjis(Response);
+  const std::string& body = Response.Text();
+  if (body.empty()) return std::string();
+  // A script text has a limit of its own: a longer body is given cut.
+  const size_t kept = EucPrefixWithin(body, static_cast<size_t>(kMaxTextResult));
+  if (kept < body.size())
+    Trace("HTTP: the body of " + std::to_string(body.size()) + " bytes is cut to " + std::to_string(kept) +
+          " for the script");
+  const std::string text = EucToSjis(kept < body.size() ? body.substr(0, kept) : body);
   std::string out;
+  out.reserve(text.size());
   size_t i = 0;
   bool first = true;
   while (i < text.size()) {
@@ -125,14 +104,9 @@ void TOrbaHttp::SetProxy(const std::string& v) {
 }
 
 bool TOrbaHttp::PollCompletion() {
-  if (transfer_ == nullptr) return false;
-  {
-    std::lock_guard<std::mutex> lock(transfer_->Lock);
-    if (!transfer_->Ended) return false;
-  }
-  transfer_->Worker.join();
+  if (transfer_ == nullptr || !transfer_->Ended.load(std::memory_order_acquire)) return false;
   if (!transfer_->Failure.empty()) Trace("HTTP: the transfer failed: " + transfer_->Failure);
-  Response.swap(transfer_->Body);
+  Response = std::move(transfer_->Body);
   transfer_.reset();
   if (!Terminating && !OnPlayEnd.empty()) QueueEvent(OnPlayEnd, PR_ONPLAYEND);
   return true;

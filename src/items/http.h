@@ -3,43 +3,44 @@
 // the body as text (EUC-JP converted to Shift-JIS, the lines joined with
 // byte 0x01).
 //
-// The worker fills a buffer of its own; the completion is taken over at the
-// start of a tick (PollHttpTransfers), on the window thread, where the
-// buffer becomes the item's response. Until then the item answers the last
-// completed body. Destroying the item cancels the transfer and waits for the
-// worker at most kHttpJoinBound; the completion is dropped.
+// The transfer runs on one of the few shared workers (items/http_workers.h)
+// and fills a body of its own; the completion is taken over at the start of
+// a tick (PollHttpTransfers), on the window thread, where the body becomes
+// the item's response. Until then the item answers the last completed body.
+// Destroying the item cancels the transfer without waiting for it; the
+// completion is dropped. The text handed to the script ends at the limit of
+// script texts.
 //
 // The client itself is a service of the network layer (THttpCli below),
 // installed at start-up with SetHttpClientFactory.
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "items/http_body.h"
+#include "items/http_workers.h"
 #include "items/orba_object.h"
 
 namespace orba {
 
 // An HTTP client: a GET of URL (through ProxyHost:ProxyPort when the host is
-// set) into Body. Get raises EOrbaError on failure, keeping what arrived;
-// it gives up soon after Cancel becomes true. Only http and https URLs are
-// fetched.
+// set) into Body. Get raises EOrbaError on failure, keeping what arrived
+// (also when the body passes its limits); it gives up soon after Cancel
+// becomes true. Only http and https URLs are fetched.
 class THttpCli {
  public:
   virtual ~THttpCli() = default;
   std::string URL, ProxyHost, ProxyPort;
   bool MultiThreaded = false;
-  virtual void Get(std::string& body, const std::atomic<bool>& cancel) = 0;
+  virtual void Get(THttpBody& body, const std::atomic<bool>& cancel) = 0;
 };
 
 using THttpClientFactory = std::function<std::unique_ptr<THttpCli>()>;
 // Installs the client maker (nullptr: none; every transfer then fails).
 void SetHttpClientFactory(THttpClientFactory factory);
-
-constexpr std::chrono::milliseconds kHttpJoinBound{3000};
 
 struct THttpTransfer;
 
@@ -50,7 +51,7 @@ class TOrbaHttp final : public TOrbaComponent {
 
   // The client's settings; each transfer gets a client made with them.
   std::string URL, ProxyHost, ProxyPort;
-  std::string Response;
+  THttpBody Response;
   std::string OnPlayEnd;
 
   uint8_t GetCompoType() const override { return CT_HTTP; }

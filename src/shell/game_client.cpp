@@ -18,6 +18,7 @@
 #include "film/film_loader.h"
 #include "items/base_list.h"
 #include "items/brix_cache.h"
+#include "items/http_workers.h"
 #include "items/orba_globals.h"
 #include "media/media_system.h"
 #include "platform/audio.h"
@@ -412,6 +413,8 @@ void TGameClient::ShutDown() {
   input_.clear();
   if (objects_started_) {
     objects_started_ = false;
+    // No download outlives the game, nor keeps the player waiting.
+    StopHttpTransfers();
     DoneFilmGlobals();
     // The sound items give their media items back as they go.
     DoneOrbaGlobals();

@@ -2,18 +2,15 @@
 // Shift-JIS lines, a URL taken from another item, a busy item, refused and
 // failed transfers, and destroying an item whose server never answers.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "core/game_clock.h"
 #include "items/base_list.h"
 #include "items/http.h"
 #include "net/http_cli.h"
+#include "support/local_http_server.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -24,34 +21,12 @@ using Clock = std::chrono::steady_clock;
 class HttpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    InstallCurlHttpClient();
+    InstallCurlHttpClient(TNetAccess::InternetAndTestServer);
     test::WriteFileBytes(dir_ / "news.txt", test::Bytes("\xC6\xFC\xCB\xDC\r\nab\nc\n"));  // 日本 in EUC-JP
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    pid_ = fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      dup2(out[1], 1);
-      close(out[0]);
-      const std::string script = std::string(ORBA_TESTS_DIR) + "/fixtures/http_server.py";
-      execl(ORBA_PYTHON, ORBA_PYTHON, script.c_str(), dir_.path().c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    FILE* ports = fdopen(out[0], "r");
-    ASSERT_EQ(std::fscanf(ports, "%d %d", &serve_, &stall_), 2);
-    std::fclose(ports);
+    ASSERT_TRUE(server_.Started());
     test::WriteFileBytes(dir_ / "url.txt", test::Bytes(Url("news.txt")));
   }
-  void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  std::string Url(const std::string& file, bool stalled = false) const {
-    return "http://127.0.0.1:" + std::to_string(stalled ? stall_ : serve_) + "/" + file;
-  }
+  std::string Url(const std::string& file, bool stalled = false) const { return server_.Url(file, stalled); }
   TOrbaHttp* Item(const std::string& name) {
     auto* item = NewOrbaObject<TOrbaHttp>(&m);
     item->SetName(name);
@@ -69,8 +44,7 @@ class HttpTest : public ::testing::Test {
   bool Ended(const TOrbaHttp* item) { return m.Events.FindQueuedEvent(item->Handle(), PR_ONPLAYEND) >= 0; }
 
   test::TempDir dir_;
-  pid_t pid_ = -1;
-  int serve_ = 0, stall_ = 0;
+  test::LocalHttpServer server_{dir_.path()};
   TOrbaBaseList m;
 };
 
@@ -103,7 +77,7 @@ TEST_F(HttpTest, RefusedAndFailedTransfersStillEnd) {
 
 TEST_F(HttpTest, BusyItemIgnoresANewSourceAndIsDestroyedWithinTheBound) {
   TOrbaHttp* item = Item("slow");
-  item->Response = "old";
+  item->Response.Append("old", 3);
   item->SetSource(Url("never", true));
   item->SetSource(Url("news.txt"));
   EXPECT_EQ(item->GetSource(), Url("never", true));
@@ -120,7 +94,7 @@ TEST_F(HttpTest, BusyItemIgnoresANewSourceAndIsDestroyedWithinTheBound) {
 TEST_F(HttpTest, TransferGoesThroughTheProxy) {
   TOrbaHttp* item = Item("p");
   // The local server answers a proxy request for a name that does not resolve.
-  item->SetProxy("127.0.0.1:" + std::to_string(serve_));
+  item->SetProxy("127.0.0.1:" + std::to_string(server_.Port()));
   item->SetSource("http://no-such-host.invalid/news.txt");
   Finish(item);
   EXPECT_EQ(item->GetText(), "\x93\xfa\x96\x7b\x01" "ab\x01" "c");
