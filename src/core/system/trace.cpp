@@ -1,6 +1,8 @@
 #include "core/system/trace.h"
 
+#include <cstdio>
 #include <exception>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -17,11 +19,52 @@ std::set<std::string>& Told() {
   return told;
 }
 
+// The refusals said on standard error; kept for the whole run, whatever
+// the trace's sink.
+struct TSaid {
+  std::mutex Lock;
+  std::set<std::string> Lines;
+};
+
+TSaid& Said() {
+  static TSaid said;
+  return said;
+}
+
+bool CaughtRefusal() {
+  try {
+    throw;
+  } catch (const TRefusalMark&) {
+    return true;
+  } catch (...) {  // any other failure: the caller's trace line tells it
+    return false;
+  }
+}
+
 }  // namespace
+
+void TellRefusal(const std::string& line) {
+  TSaid& said = Said();
+  {
+    const std::lock_guard<std::mutex> hold(said.Lock);
+    if (!said.Lines.insert(line).second) return;
+  }
+  std::fprintf(stderr, "orba: %s\n", line.c_str());
+  TraceOnce(line);
+}
+
+void TraceFailureOnce(const std::string& line) {
+  if (CaughtRefusal())
+    TellRefusal(line);
+  else
+    TraceOnce(line);
+}
 
 void SetTraceSink(TTraceSink sink) {
   Sink() = std::move(sink);
   Told().clear();
+  const std::lock_guard<std::mutex> hold(Said().Lock);
+  Said().Lines.clear();
 }
 
 void TraceOnce(const std::string& line) {

@@ -89,8 +89,8 @@ bool TGameText::Load(TGameFileSource& files, const std::string& name) {
   const std::string_view text(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
   std::vector<std::string_view> lines = SplitTextLineViews(text, kMaxGameTextLines);
   if (lines.size() > kMaxGameTextLines) {
-    TraceOnce("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
-              " lines");
+    TellRefusal("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
+                " lines");
     bytes_ = std::vector<uint8_t>();
     refused_ = true;
     return false;
