@@ -14,6 +14,7 @@
 #include "core/files/file_access.h"
 #include "core/files/install_record.h"
 #include "core/files/list_files.h"
+#include "core/files/write_budget.h"
 #include "core/streams/big_file_stream.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
@@ -479,6 +480,8 @@ TVrFileManager* VrFileManager() { return g_manager; }
 
 void InitVrFiles() {
   if (!g_temp_delete_list) g_temp_delete_list = new std::vector<std::string>();
+  // A new game has written nothing yet.
+  if (!g_manager) GameWriteBudget().Reset();
   if (!g_manager) g_manager = new TVrFileManager();
 }
 
