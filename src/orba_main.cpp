@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
@@ -43,6 +44,7 @@
 #include "shell/quit_signals.h"
 #include "shell/screenshot.h"
 #include "shell/shell_runner.h"
+#include "shell/window_icon.h"
 #include "text/control_glyphs.h"
 
 #ifdef ORBA_HAVE_SDL
@@ -376,6 +378,9 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TGameClient game(options.game, orba::TScriptedEvents());
+  // The game's own icon where its program brings one, else the player's.
+  orba::TWindowIcon icon = orba::WindowIconFor(orba::LocateGame(options.game));
+  video.SetIcon(icon.Picture.Width, icon.Picture.Height, std::move(icon.Picture.Pixels));
   const TLostDisplaySavesTheGame lost_display(game);
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
