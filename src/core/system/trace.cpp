@@ -20,7 +20,11 @@ std::set<std::string>& Told() {
 }
 
 // The refusals said on standard error; kept for the whole run, whatever
-// the trace's sink.
+// the trace's sink, up to kMaxSaid lines: a game that names thousands of
+// refused files (or a fuzzer playing game after game) then has them said
+// again rather than held for ever.
+constexpr size_t kMaxSaid = 4096;
+
 struct TSaid {
   std::mutex Lock;
   std::set<std::string> Lines;
@@ -47,7 +51,9 @@ void TellRefusal(const std::string& line) {
   TSaid& said = Said();
   {
     const std::lock_guard<std::mutex> hold(said.Lock);
-    if (!said.Lines.insert(line).second) return;
+    if (said.Lines.count(line) != 0) return;
+    if (said.Lines.size() >= kMaxSaid) said.Lines.clear();
+    said.Lines.insert(line);
   }
   std::fprintf(stderr, "orba: %s\n", line.c_str());
   TraceOnce(line);
