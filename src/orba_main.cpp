@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
@@ -15,6 +16,7 @@
 #include "core/files/vr_file.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/trace.h"
+#include "core/system/user_folders.h"
 #include "items/base_list.h"
 #include "items/object_tree.h"
 #include "items/surface_kinds.h"
@@ -43,6 +45,7 @@
 #include "shell/quit_signals.h"
 #include "shell/screenshot.h"
 #include "shell/shell_runner.h"
+#include "shell/window_icon.h"
 #include "text/control_glyphs.h"
 
 #ifdef ORBA_HAVE_SDL
@@ -389,6 +392,9 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
   orba::TGameClient game(options.game, orba::TScriptedEvents());
+  // The game's own icon where its program brings one, else the player's.
+  orba::TWindowIcon icon = orba::WindowIconFor(orba::LocateGame(options.game));
+  video.SetIcon(icon.Picture.Width, icon.Picture.Height, std::move(icon.Picture.Pixels));
   const TLostDisplaySavesTheGame lost_display(game);
   orba::TShellRunner runner(clock, video, input, game);
   const bool started = runner.StartUp();
@@ -438,13 +444,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orba: %s: no such file or folder\n", orba::SjisToUtf8(options.game).c_str());
     return 1;
   }
-  // HOME, "/" or a folder holding HOME is never a game's folder.
-  if (const auto refused = orba::RefusedGameFolder(orba::LocateGame(options.game))) {
+  // However the game is named (".", "..", a bare file name, a link to its
+  // folder), it is played as its real absolute path; a name with no
+  // Shift-JIS form stays as given.
+  const std::string named = options.game;
+  if (const std::string real = orba::DiskPathToSjis(orba::RealGamePath(orba::SjisToUtf8(named))); !real.empty())
+    options.game = real;
+  // HOME, "/" or a folder holding HOME is never a game's folder; the
+  // refusal names the folder as the person typed it.
+  orba::TGameLocation where = orba::LocateGame(options.game);
+  if (where.IsFolder()) where.Params[0] = named;
+  if (const auto refused = orba::RefusedGameFolder(where)) {
     std::fprintf(stderr, "orba: %s\n", refused->c_str());
     return 2;
   }
   if (const auto why = WhyNoGame(options.game)) {
-    std::fprintf(stderr, "orba: %s: no game here: %s\n", orba::SjisToUtf8(options.game).c_str(), why->c_str());
+    std::fprintf(stderr, "orba: %s: no game here: %s\n", orba::SjisToUtf8(named).c_str(), why->c_str());
     return 1;
   }
 

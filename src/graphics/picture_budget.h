@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "graphics/dib.h"
+#include "core/system/trace.h"
 #include "graphics/graphic_errors.h"
 
 namespace orba {
@@ -22,7 +23,7 @@ namespace orba {
 inline constexpr int64_t kMaxPictureBytes = kMaxImageBytes;
 
 // A picture refused for what its surfaces would cost.
-class EPictureTooLarge : public EInvalidGraphic {
+class EPictureTooLarge : public EInvalidGraphic, public TRefusalMark {
  public:
   using EInvalidGraphic::EInvalidGraphic;
 };

@@ -286,7 +286,7 @@ TBrixItem& TBrixCollection::Acquire(const void* owner, const std::string& file_n
       // An undecodable picture leaves no entry: the next call tries again.
       // The trace tells it once per file.
       Remove(*item);
-      TraceOnce(SjisToUtf8(file_name + ": " + e.what()));
+      TraceFailureOnce(SjisToUtf8(file_name + ": " + e.what()));
       throw;
     }
   }

@@ -66,5 +66,34 @@ TEST(UserFolders, JudgesAGameFolderByItsRealPath) {
   for (const auto& c : cases) EXPECT_EQ(JudgeGameFolder(c.folder), c.standing) << c.folder;
 }
 
+// Every way of naming a game from a working folder is its absolute path
+// with its folders' links resolved; a file keeps its own name, also a link
+// named like a program; what does not exist is "". An empty folder (what
+// "./" leaves) is judged as the working folder, not as "/".
+TEST(UserFolders, AGameNamedRelativelyIsItsRealAbsolutePath) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string(), own = top + "/Games/own";
+  fs::create_directories(own + "/sub");
+  test::WriteFileBytes(own + "/game.dat", {1});
+  fs::create_directory_symlink("Games/own", top + "/link");
+  fs::create_symlink("game.dat", own + "/start.exe");
+  const fs::path before = fs::current_path();
+  fs::current_path(own + "/sub");
+  const struct {
+    const char* named;
+    std::string real;
+  } cases[] = {
+      {".", own + "/sub"},          {"./", own + "/sub"},          {"..", own},
+      {"../", own},                 {"../game.dat", own + "/game.dat"}, {"../../own/", own},
+      {"../../../link", own},       {"../../../link/game.dat", own + "/game.dat"},
+      {"../start.exe", own + "/start.exe"}, {"../missing.dat", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RealGamePath(c.named), c.real) << c.named;
+  fs::current_path(top + "/Games");
+  const TFolderStanding standing = JudgeGameFolder("");
+  fs::current_path(before);
+  EXPECT_EQ(standing, TFolderStanding::Own);
+}
+
 }  // namespace
 }  // namespace orba

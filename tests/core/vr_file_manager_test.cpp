@@ -36,6 +36,15 @@ void WriteText(const std::string& path, const std::string& text) {
   test::WriteFileBytes(path, test::Bytes(text));
 }
 
+// An "install.dat" naming Title and Disc (from 0) in Folder.
+void WriteDiscRecord(const std::string& folder, const std::string& title, int32_t disc) {
+  std::filesystem::create_directories(folder);
+  TOrbaInstallSet install;
+  install.TitleId = title;
+  install.DiscNumber = disc;
+  install.SaveToFile(folder + "/install.dat");
+}
+
 // Collection 0 for memory files, archives a.dat and b.dat, an override
 // folder and a search folder "cd".
 class VrManager : public testing::Test {
@@ -49,9 +58,12 @@ class VrManager : public testing::Test {
     WriteText(dir / "over/bg/three.png", "3");
     WriteText(dir / "cd/cd.txt", "on the disc");
     WriteText(dir / "cd/both.txt", "disc copy");
+    WriteDiscRecord(dir / "cd", "T", 0);
     ::setenv("ORBA_SEARCH_FOLDERS", (dir / "cd").c_str(), 1);
     manager = std::make_unique<TVrFileManager>();
     ::unsetenv("ORBA_SEARCH_FOLDERS");
+    // "cd" is a disc of the game's title "T".
+    manager->TakeDiscsOfTitle("T");
     manager->AddCollection(std::make_unique<TVrFileCollection>());
     ASSERT_EQ(manager->AddArchive(dir / "a.dat"), 1);
     ASSERT_EQ(manager->AddArchive(dir / "b.dat"), 2);
@@ -335,12 +347,53 @@ TEST(VrFiles, DiscFoldersComeFromTheHostsMountTable) {
   auto host = std::make_shared<test::TFixedHost>();
   host->Mounts = "/dev/sr0 /media/cdrom iso9660 ro 0 0\n/dev/sda1 / ext4 rw 0 0\n";
   std::shared_ptr<THostServices> old = SetHostServices(host);
-  const std::vector<std::string> with_host = TVrFileManager().SearchFolders;
+  const TVrFileManager with_host;
   SetHostServices(nullptr);
-  const std::vector<std::string> without = TVrFileManager().SearchFolders;
+  const std::vector<std::string> without = TVrFileManager().DiscFolders;
   SetHostServices(old);
-  EXPECT_EQ(with_host, std::vector<std::string>{"/media/cdrom\\"});
+  EXPECT_EQ(with_host.DiscFolders, std::vector<std::string>{"/media/cdrom\\"});
+  // None is searched before the game's title takes it.
+  EXPECT_TRUE(with_host.SearchFolders.empty());
   EXPECT_TRUE(without.empty());
+}
+
+// Only a disc whose "install.dat" carries the game's title id is searched
+// (and opened to the game): a disc of the user's own, one of another title,
+// one whose record is damaged or a link are never read; a game without a
+// title takes no disc.
+TEST(VrFiles, OnlyDiscsOfTheGamesTitleAreSearched) {
+  const test::TempDir dir;
+  WriteDiscRecord(dir / "game1", "T", 0);
+  WriteDiscRecord(dir / "game2", "T", 1);
+  WriteDiscRecord(dir / "other", "U", 0);
+  WriteDiscRecord(dir / "untitled", "", 0);
+  WriteText(dir / "photos/holiday.txt", "the user's own");
+  WriteText(dir / "damaged/install.dat", "is108");
+  std::filesystem::create_directories(dir / "linked");
+  std::filesystem::create_symlink(dir / "game1/install.dat", dir / "linked/install.dat");
+  std::string all;
+  for (const char* folder : {"game1", "other", "photos", "game2", "damaged", "linked", "untitled"})
+    all += (all.empty() ? "" : ":") + (dir / folder);
+  ::setenv("ORBA_SEARCH_FOLDERS", all.c_str(), 1);
+  TVrFileManager files;
+  ::unsetenv("ORBA_SEARCH_FOLDERS");
+  ASSERT_EQ(files.DiscFolders.size(), 7U);
+  struct {
+    const char* title;
+    std::vector<std::string> taken;
+  } const cases[] = {
+      {"T", {dir / "game1\\", dir / "game2\\"}},
+      {"U", {dir / "other\\"}},
+      {"V", {}},
+      {"", {}},
+  };
+  for (const auto& c : cases) {
+    files.TakeDiscsOfTitle(c.title);
+    EXPECT_EQ(files.SearchFolders, c.taken) << c.title;
+    EXPECT_EQ(files.DiscSettings.TitleId, c.title);
+  }
+  files.TakeDiscsOfTitle("U");
+  EXPECT_FALSE(files.Exists("holiday.txt"));
 }
 
 }  // namespace

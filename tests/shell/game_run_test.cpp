@@ -14,6 +14,7 @@
 #include "core/files/install_record.h"
 #include "core/streams/big_stream.h"
 #include "shell/test_games.h"
+#include "support/open_watch.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -393,6 +394,31 @@ TEST_F(GameRun, DiscPromptIsTextWithOneNumber) {
   // The page on disc 2 is asked for; the request is given up and the game ends.
   ExpectContains(r.output, {"0000000f : main.osb(1)\nmessage box discs: %s%n %x disc 2\n"
                             "message box discs: give up?\nstop ticks\n"});
+}
+
+// A disc of the user's own and one of another title (folders of
+// ORBA_SEARCH_FOLDERS standing in for mounted discs) both hold the page the
+// game asks for on its disc 2: neither is the game's, so the disc is asked
+// for as a missing one, and neither page is ever opened.
+TEST_F(GameRun, ADiscOfAnotherTitleOrOfTheUsersOwnIsNeverRead) {
+  Build("discs", true);
+  for (const char* folder : {"dvd/disc2", "other/disc2"}) std::filesystem::create_directories(dir / folder);
+  test::WriteText(dir / "dvd/disc2/next.osb", "CANARY-DVD\n");
+  test::WriteText(dir / "other/disc2/next.osb", "CANARY-OTHER\n");
+  TOrbaInstallSet install;
+  install.TitleId = "other-title";
+  install.DiscNumber = 1;
+  install.SaveToFile(dir / "other/install.dat");
+  const test::OpenWatch dvd(dir / "dvd/disc2/next.osb"), other(dir / "other/disc2/next.osb");
+  ASSERT_TRUE(dvd.Armed() && other.Armed());
+  ::setenv("ORBA_SEARCH_FOLDERS", (dir / "dvd" + ":" + dir / "other").c_str(), 1);
+  const test::CommandResult r = Play(3);
+  ::unsetenv("ORBA_SEARCH_FOLDERS");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  ExpectContains(r.output, {"message box discs: %s%n %x disc 2\nmessage box discs: give up?\nstop ticks\n"});
+  ExpectLacks(r.output, {"CANARY"});
+  EXPECT_FALSE(dvd.Touched());
+  EXPECT_FALSE(other.Touched());
 }
 
 TEST_F(GameRun, ProgramFileFindsItsDataBesideIt) {

@@ -7,15 +7,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
+#include "core/files/write_budget.h"
 #include "core/streams/big_stream.h"
 #include "core/system/trace.h"
 #include "platform/text_convert.h"
@@ -268,10 +272,13 @@ TWritePlace GameWritePlace(const std::string& path) {
 namespace {
 
 // A write-only stream over a new file's descriptor (not owned); a failed
-// write raises, so what it feeds stops at once.
+// write raises, so what it feeds stops at once. Every byte counts in the
+// game's write budget (write_budget.h); past it the write fails as a full
+// disk would. Blocks of zeros are left as holes, so that a copy of a sparse
+// file stays sparse; Finish gives the file its length after a trailing hole.
 class TFdWriteStream : public TKsBigStream {
  public:
-  explicit TFdWriteStream(int fd) : fd_(fd) {}
+  TFdWriteStream(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   int64_t GetSize() override {
     struct stat st {};
     return ::fstat(fd_, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
@@ -280,7 +287,39 @@ class TFdWriteStream : public TKsBigStream {
   void SetPosition(int64_t position) override { ::lseek(fd_, std::max<int64_t>(position, 0), SEEK_SET); }
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
+    if (count <= 0) return 0;
+    if (!ChargeGameWrite(path_, count)) throw EWriteError();
     const auto* bytes = static_cast<const uint8_t*>(buffer);
+    for (int64_t done = 0; done < count;) {
+      const int64_t piece = std::min<int64_t>(kHoleBlock, count - done);
+      if (piece == kHoleBlock && AllZero(bytes + done, static_cast<size_t>(piece))) {
+        if (::lseek(fd_, piece, SEEK_CUR) < 0) throw EWriteError();
+        done += piece;
+        continue;
+      }
+      WriteAllOrRaise(bytes + done, piece);
+      done += piece;
+    }
+    end_ = std::max<int64_t>(end_, ::lseek(fd_, 0, SEEK_CUR));
+    return count;
+  }
+  // The length the writes reached, also when they ended in a hole (and the
+  // writer went back to patch what it wrote before).
+  void Finish() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throw EWriteError();
+    if (st.st_size < end_ && ::ftruncate(fd_, end_) != 0) throw EWriteError();
+  }
+
+ private:
+  // A file system block: smaller runs of zeros are written.
+  static constexpr int64_t kHoleBlock = 4096;
+
+  static bool AllZero(const uint8_t* bytes, size_t size) {
+    static const uint8_t zeros[kHoleBlock] = {};
+    return std::memcmp(bytes, zeros, size) == 0;
+  }
+  void WriteAllOrRaise(const uint8_t* bytes, int64_t count) {
     int64_t done = 0;
     while (done < count) {
       const ssize_t n = ::write(fd_, bytes + done, static_cast<size_t>(count - done));
@@ -288,20 +327,21 @@ class TFdWriteStream : public TKsBigStream {
       if (n <= 0) throw EWriteError();
       done += n;
     }
-    return done;
   }
 
- private:
   int fd_;
+  std::string path_;
+  int64_t end_ = 0;
 };
 
 }  // namespace
 
 void WriteGameFileFrom(const TWritePlace& place, const std::function<void(TKsBigStream& out)>& fill) {
   if (place.FolderFd() < 0) throw EFOpenError(place.Path());
-  const TReplaceResult result = ReplaceFileAt(place.FolderFd(), place.Name(), [&fill](int fd) {
-    TFdWriteStream out(fd);
+  const TReplaceResult result = ReplaceFileAt(place.FolderFd(), place.Name(), [&fill, &place](int fd) {
+    TFdWriteStream out(fd, place.Path());
     fill(out);
+    out.Finish();
     return true;
   });
   switch (result) {

@@ -10,7 +10,7 @@ EFileTooLarge::EFileTooLarge(const std::string& name, int64_t limit)
 
 void RefuseLargeFile(const std::string& name, int64_t limit) {
   EFileTooLarge error(name, limit);
-  TraceOnce("file refused: " + SjisToUtf8(error.what()));
+  TellRefusal("file refused: " + SjisToUtf8(error.what()));
   throw error;
 }
 

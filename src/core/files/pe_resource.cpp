@@ -200,7 +200,7 @@ std::optional<TPeResourceLocation> FindPeResource(std::span<const uint8_t> file,
   // Three levels: type, name, language (the first).
   const auto by_type = tree.Find(0, MakeKey(type));
   if (!by_type || (*by_type & 0x80000000u) == 0) return std::nullopt;
-  const auto by_name = tree.Find(*by_type & 0x7FFFFFFFu, MakeKey(name));
+  const auto by_name = tree.Find(*by_type & 0x7FFFFFFFu, name.empty() ? std::nullopt : std::optional(MakeKey(name)));
   if (!by_name || (*by_name & 0x80000000u) == 0) return std::nullopt;
   const auto by_language = tree.Find(*by_name & 0x7FFFFFFFu, std::nullopt);
   if (!by_language || (*by_language & 0x80000000u) != 0) return std::nullopt;

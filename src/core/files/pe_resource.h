@@ -21,7 +21,9 @@ struct TPeResourceLocation {
 
 // Finds the resource (Name, Type) in the bytes of a PE file: the first
 // language of that name under that type. Names compare case-insensitively; a
-// name or type "#123" (or all digits) stands for the numeric id 123. Damaged
+// name or type "#123" (or all digits) stands for the numeric id 123; an
+// empty name takes the type's first (as Windows takes a program's first
+// group icon for its own). Damaged
 // or foreign files, and resources outside the file, give nullopt.
 std::optional<TPeResourceLocation> FindPeResource(std::span<const uint8_t> file, const std::string& name,
                                                   const std::string& type);

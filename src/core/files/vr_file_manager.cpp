@@ -9,14 +9,17 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/files/file_access.h"
 #include "core/files/install_record.h"
 #include "core/files/list_files.h"
+#include "core/files/write_budget.h"
 #include "core/streams/big_file_stream.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/quit_request.h"
+#include "core/system/trace.h"
 #include "platform/dialogs.h"
 #include "platform/host.h"
 #include "platform/text_convert.h"
@@ -85,6 +88,31 @@ class TCappedBytes : public TKsBigStream {
   int64_t limit_;
   TKsMemoryStream content_;
 };
+
+// Folder's "install.dat", read by the player itself: the disc is not the
+// game's until the record says so, so the game's file policy is not asked.
+// A link, a device or a record that cannot be read is none.
+std::optional<TOrbaInstallSet> ReadDiscRecord(const std::string& folder) {
+  const std::string path = SjisToUtf8(SlashSeparators(folder + "install.dat"));
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::vector<uint8_t>> bytes;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) bytes = ReadWholeFd(fd, TOrbaInstallSet::kMaxFileBytes);
+  ::close(fd);
+  if (!bytes) return std::nullopt;
+  TKsMemoryStream stream;
+  stream.MutableBytes() = std::move(*bytes);
+  stream.SetPosition(0);
+  TOrbaInstallSet set;
+  try {
+    set.LoadFromStream(stream);
+  } catch (const EOrbaError&) {
+    TraceCaught("disc record " + SjisToUtf8(folder) + "install.dat");
+    return std::nullopt;
+  }
+  return set;
+}
 
 }  // namespace
 
@@ -188,12 +216,12 @@ void TVrLockList::ReleaseExpired(int32_t frame_time) {
 TVrFileManager::TVrFileManager() {
   // Removable media are searched for a game's disc files; a program without
   // host services (the fuzz programs) searches none.
-  if (THostServices* host = InstalledHost()) SearchFolders = CdromMountFolders(host->MountTable());
+  if (THostServices* host = InstalledHost()) DiscFolders = CdromMountFolders(host->MountTable());
   if (const char* extra = std::getenv("ORBA_SEARCH_FOLDERS")) {
     std::istringstream folders(extra);
     std::string folder;
     while (std::getline(folders, folder, ':')) {
-      if (!folder.empty()) SearchFolders.push_back(AddPathDelimiter(SjisOfDiskPath(folder)));
+      if (!folder.empty()) DiscFolders.push_back(AddPathDelimiter(SjisOfDiskPath(folder)));
     }
   }
   TempFolder = MakeTempFolder();
@@ -414,20 +442,36 @@ bool TVrFileManager::RequestDisk(int n) {
 
 bool TVrFileManager::MountDisk(int index) {
   bool mounted = false;
-  for (const std::string& folder : SearchFolders) {
+  if (DiscSettings.TitleId.empty()) return false;
+  // Every disc folder: the disc asked for may have replaced another title's.
+  for (const std::string& folder : DiscFolders) {
+    const std::optional<TOrbaInstallSet> set = ReadDiscRecord(folder);
+    if (!set || set->TitleId != DiscSettings.TitleId || set->DiscNumber != index) continue;
+    TakeSearchFolder(folder);
     const std::string game = folder + "game.dat";
-    const std::string install = folder + "install.dat";
-    if (!DiskFileExists(game) || !DiskFileExists(install)) continue;
-    TOrbaInstallSet set;
-    try {
-      set.LoadFromFile(install);
-    } catch (const EOrbaError&) {
-      continue;  // an unreadable record is no disc of this title
-    }
-    if (set.TitleId != DiscSettings.TitleId || set.DiscNumber != index) continue;
-    if (AddArchive(game) >= 0) mounted = true;
+    if (DiskFileExists(game) && AddArchive(game) >= 0) mounted = true;
   }
   return mounted;
+}
+
+void TVrFileManager::TakeDiscsOfTitle(const std::string& title_id) {
+  DiscSettings.TitleId = title_id;
+  SearchFolders.clear();
+  if (title_id.empty()) return;
+  for (const std::string& folder : DiscFolders) {
+    if (DiscTitleId(folder) == title_id) TakeSearchFolder(folder);
+  }
+}
+
+void TVrFileManager::TakeSearchFolder(const std::string& folder) {
+  if (std::find(SearchFolders.begin(), SearchFolders.end(), folder) != SearchFolders.end()) return;
+  SearchFolders.push_back(folder);
+  if (FileAccessRestricted()) AllowFileRoot(folder, TAccessRoot::Disc);
+}
+
+std::optional<std::string> DiscTitleId(const std::string& folder) {
+  const std::optional<TOrbaInstallSet> set = ReadDiscRecord(folder);
+  return set ? std::optional<std::string>(set->TitleId) : std::nullopt;
 }
 
 // ---------------------------------------------------------------- globals
@@ -436,6 +480,8 @@ TVrFileManager* VrFileManager() { return g_manager; }
 
 void InitVrFiles() {
   if (!g_temp_delete_list) g_temp_delete_list = new std::vector<std::string>();
+  // A new game has written nothing yet.
+  if (!g_manager) GameWriteBudget().Reset();
   if (!g_manager) g_manager = new TVrFileManager();
 }
 

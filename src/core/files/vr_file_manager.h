@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -77,8 +78,9 @@ struct TVrDiscSettings {
 
 class TVrFileManager {
  public:
-  // Takes the CD-ROM search folders (iso9660 and udf mounts now, plus the
-  // folders of ORBA_SEARCH_FOLDERS) and makes the private temporary folder.
+  // Notes the disc folders (iso9660 and udf mounts now, plus the folders
+  // of ORBA_SEARCH_FOLDERS) and makes the private temporary folder. No disc
+  // is searched before TakeDiscsOfTitle names the game's title.
   TVrFileManager();
   ~TVrFileManager();
   TVrFileManager(const TVrFileManager&) = delete;
@@ -125,10 +127,17 @@ class TVrFileManager {
   // Disc change: unmounts the packages of the search folders and asks for
   // disc N (from 1) until it is mounted or the player gives up (false).
   bool RequestDisk(int n);
-  // Mounts "game.dat" of every search folder whose "install.dat" has the
-  // title's id and disc number Index.
+  // Mounts "game.dat" of every disc folder whose "install.dat" has the
+  // title's id and disc number Index; the folder becomes a search folder.
   bool MountDisk(int index);
+  // Sets the game's title id and takes as search folders (opened to the
+  // game for reading) only the disc folders whose "install.dat" carries it,
+  // so that a disc of the user's own is never read. An empty id takes none.
+  void TakeDiscsOfTitle(const std::string& title_id);
 
+  // Every disc folder noted at start-up, the game's or not.
+  std::vector<std::string> DiscFolders;
+  // The disc folders of the game's title: searched for its files.
   std::vector<std::string> SearchFolders;
   std::string OverrideFolder;
   TVrLockList LockList;
@@ -136,6 +145,9 @@ class TVrFileManager {
   TVrDiscSettings DiscSettings;
 
  private:
+  // Adds a disc folder of the title to the search folders, opened to the
+  // game once its file access is restricted.
+  void TakeSearchFolder(const std::string& folder);
   // The file Name in Folder (or the first search folder holding it) opened
   // through the file-access policy; Empty() when there is none.
   TDiskFileName FindInFolder(const std::string& folder, const std::string& name) const;
@@ -145,6 +157,11 @@ class TVrFileManager {
   void LoadDiskFile(TKsBigStream& dest, const std::string& name, const TDiskFileName& file, int64_t max_size);
   std::vector<std::unique_ptr<TVrFileCollection>> collections_;
 };
+
+// The title id in Folder's "install.dat" (Folder Shift-JIS with a trailing
+// separator), read by the player itself whatever the game may open; nullopt
+// when there is none or it cannot be read.
+std::optional<std::string> DiscTitleId(const std::string& folder);
 
 // The search folders of a mount table (the text of /proc/self/mounts): the
 // mount points of iso9660 and udf file systems, with a trailing "\".

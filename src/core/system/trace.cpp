@@ -1,6 +1,8 @@
 #include "core/system/trace.h"
 
+#include <cstdio>
 #include <exception>
+#include <mutex>
 #include <set>
 #include <utility>
 
@@ -17,11 +19,58 @@ std::set<std::string>& Told() {
   return told;
 }
 
+// The refusals said on standard error; kept for the whole run, whatever
+// the trace's sink, up to kMaxSaid lines: a game that names thousands of
+// refused files (or a fuzzer playing game after game) then has them said
+// again rather than held for ever.
+constexpr size_t kMaxSaid = 4096;
+
+struct TSaid {
+  std::mutex Lock;
+  std::set<std::string> Lines;
+};
+
+TSaid& Said() {
+  static TSaid said;
+  return said;
+}
+
+bool CaughtRefusal() {
+  try {
+    throw;
+  } catch (const TRefusalMark&) {
+    return true;
+  } catch (...) {  // any other failure: the caller's trace line tells it
+    return false;
+  }
+}
+
 }  // namespace
+
+void TellRefusal(const std::string& line) {
+  TSaid& said = Said();
+  {
+    const std::lock_guard<std::mutex> hold(said.Lock);
+    if (said.Lines.count(line) != 0) return;
+    if (said.Lines.size() >= kMaxSaid) said.Lines.clear();
+    said.Lines.insert(line);
+  }
+  std::fprintf(stderr, "orba: %s\n", line.c_str());
+  TraceOnce(line);
+}
+
+void TraceFailureOnce(const std::string& line) {
+  if (CaughtRefusal())
+    TellRefusal(line);
+  else
+    TraceOnce(line);
+}
 
 void SetTraceSink(TTraceSink sink) {
   Sink() = std::move(sink);
   Told().clear();
+  const std::lock_guard<std::mutex> hold(Said().Lock);
+  Said().Lines.clear();
 }
 
 void TraceOnce(const std::string& line) {

@@ -79,7 +79,8 @@ std::string ReadUserDirsFile(const std::string& home) {
 // trailing separator.
 fs::path RealFolder(const std::string& path) {
   std::error_code ec;
-  fs::path real = fs::weakly_canonical(fs::path(path), ec);
+  // An empty path (what "./" leaves of a relative name) is the current folder.
+  fs::path real = fs::weakly_canonical(fs::path(path.empty() ? std::string(".") : path), ec);
   if (ec) real = fs::path(path);
   real = real.lexically_normal();
   if (!real.has_filename() && real.has_parent_path() && real != real.root_path()) real = real.parent_path();
@@ -138,6 +139,22 @@ TFolderStanding JudgeGameFolder(const std::string& folder) {
     if (RealFolder(user) == real) return TFolderStanding::UserFolder;
   }
   return TFolderStanding::Own;
+}
+
+std::string RealGamePath(const std::string& game) {
+  std::error_code ec;
+  const fs::path named(game);
+  const fs::file_status status = fs::status(named, ec);
+  if (ec || !fs::exists(status)) return std::string();
+  if (fs::is_directory(status)) {
+    const fs::path real = fs::canonical(named, ec);
+    return ec ? std::string() : real.string();
+  }
+  // A file: its folder resolved, its own name kept.
+  fs::path folder = named.parent_path();
+  if (folder.empty()) folder = ".";
+  const fs::path real = fs::canonical(folder, ec);
+  return ec ? std::string() : (real / named.filename()).string();
 }
 
 }  // namespace orba

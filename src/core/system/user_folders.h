@@ -40,5 +40,11 @@ std::vector<std::string> UserFolderPaths();
 // How the folder Folder (a disk path, UTF-8; links resolved) stands. The
 // user's folders are compared by their real paths, links resolved.
 TFolderStanding JudgeGameFolder(const std::string& folder);
+// The game as the command line names it (a disk path, UTF-8), made absolute
+// from the current folder with the links of its folders resolved, so that
+// ".", "..", "vn/", a bare file name and a link to the folder each mean
+// what the real absolute path means. A file keeps its own name (a link
+// named "game.exe" stays a program); "" when the path does not exist.
+std::string RealGamePath(const std::string& game);
 
 }  // namespace orba

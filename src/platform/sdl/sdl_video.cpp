@@ -98,6 +98,7 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
   // one it draws into is watched.
   x11_ = std::make_unique<TX11Window>(window_);
   x11_->SetOldTitle(SjisToUtf8(title).c_str());
+  ApplyIcon();
   // A scaled picture is smoothed; at 1:1 this changes nothing.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width,
@@ -108,6 +109,23 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
   SDL_UpdateTexture(texture_, nullptr, black.data(), width * 4);
   SDL_AddEventWatch(RepaintOnResize, this);
   Redraw();
+}
+
+void TSdlVideo::SetIcon(int32_t width, int32_t height, std::vector<uint8_t> rgba) {
+  const bool whole = width > 0 && height > 0 && rgba.size() == size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height);
+  icon_width_ = whole ? width : 0;
+  icon_height_ = whole ? height : 0;
+  icon_ = whole ? std::move(rgba) : std::vector<uint8_t>();
+  ApplyIcon();
+}
+
+void TSdlVideo::ApplyIcon() {
+  if (!window_ || icon_.empty()) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon_.data(), icon_width_, icon_height_, 32,
+                                                            icon_width_ * 4, SDL_PIXELFORMAT_RGBA32);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(window_, surface);
+  SDL_FreeSurface(surface);
 }
 
 void TSdlVideo::SetTitle(const std::string& title) {

@@ -69,6 +69,11 @@ class TSdlVideo : public TVideo {
   void SetOverlays(const std::vector<TVideoOverlay>& overlays) override;
   int32_t DisplayScale() const override;
 
+  // The window's icon: Width x Height pixels of 8-bit RGBA, top row first.
+  // Kept for a window not yet open; an empty picture leaves the window
+  // manager's own.
+  void SetIcon(int32_t width, int32_t height, std::vector<uint8_t> rgba);
+
   // Draws the kept picture again (after the window was resized, uncovered
   // or switched between window and full screen).
   void Redraw();
@@ -93,6 +98,7 @@ class TSdlVideo : public TVideo {
 
  private:
   TLetterbox WindowBox() const;
+  void ApplyIcon();
 
   SDL_Window* window_ = nullptr;
   std::unique_ptr<TX11Window> x11_;
@@ -111,6 +117,8 @@ class TSdlVideo : public TVideo {
   bool full_screen_ = false;
   int32_t mode_width_ = 0, mode_height_ = 0, mode_rate_ = 0;
   TSdlOverlay* overlay_ = nullptr;
+  int32_t icon_width_ = 0, icon_height_ = 0;
+  std::vector<uint8_t> icon_;
 };
 
 }  // namespace orba

@@ -277,8 +277,8 @@ void TBuildOrbaParser::AddOp(uint8_t op, const std::string& dest, std::vector<st
 void TBuildOrbaParser::Spend(size_t amount) {
   work_ += static_cast<int64_t>(amount);
   if (work_ <= kMaxCompileWork) return;
-  Trace("expression refused: more than " + std::to_string(kMaxCompileWork) +
-        " characters and tokens scanned to compile it (nested calls, elements or operators)");
+  TellRefusal("expression refused: more than " + std::to_string(kMaxCompileWork) +
+              " characters and tokens scanned to compile it (nested calls, elements or operators)");
   SyntaxError();
 }
 
@@ -589,8 +589,8 @@ void TBuildOrbaParser::RemoveTempAssignments() {
 
 void TBuildOrbaParser::Compile(const std::string& text) {
   if (text.size() > kMaxExpressionText) {
-    Trace("expression refused: " + std::to_string(text.size()) + " bytes, more than " +
-          std::to_string(kMaxExpressionText));
+    TellRefusal("expression refused: " + std::to_string(text.size()) + " bytes, more than " +
+                std::to_string(kMaxExpressionText));
     SyntaxError();
   }
   Parse(text);

@@ -606,7 +606,7 @@ bool TDBTable::LoadFromTsv(const std::vector<std::string_view>& lines) {
   Clear();
   if (lines.empty()) return false;
   auto refuse = [this](const std::string& why) {
-    TraceOnce("table import refused: " + SjisToUtf8(Name) + ": " + why);
+    TellRefusal("table import refused: " + SjisToUtf8(Name) + ": " + why);
     Clear();
     return false;
   };

@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/errors.h"
 #include "core/files/atomic_file.h"
 #include "core/files/disk_path.h"
 #include "core/files/file_access.h"
 #include "core/files/path_utils.h"
 #include "core/files/vr_file_manager.h"
+#include "core/files/write_budget.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/desktop.h"
 #include "core/system/trace.h"
@@ -89,8 +91,8 @@ bool TGameText::Load(TGameFileSource& files, const std::string& name) {
   const std::string_view text(reinterpret_cast<const char*>(bytes_.data()), bytes_.size());
   std::vector<std::string_view> lines = SplitTextLineViews(text, kMaxGameTextLines);
   if (lines.size() > kMaxGameTextLines) {
-    TraceOnce("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
-              " lines");
+    TellRefusal("text file refused: " + SjisToUtf8(name) + ": more than " + std::to_string(kMaxGameTextLines) +
+                " lines");
     bytes_ = std::vector<uint8_t>();
     refused_ = true;
     return false;
@@ -400,6 +402,7 @@ bool TFileFuncService::ExtractFile(const TCustomParam& names, bool confirm, cons
       if (chosen_fd >= 0) {
         TKsMemoryStream content;
         files_.LoadToStream(content, f);
+        if (!ChargeGameWrite(target, static_cast<int64_t>(content.Bytes().size()))) throw EWriteError();
         const TReplaceResult r = ReplaceFileWholeAt(chosen_fd, chosen.Name, content.Bytes().data(), content.Bytes().size());
         if (r != TReplaceResult::Replaced) Trace("file not written: " + SjisToUtf8(target));
         written = written || r == TReplaceResult::Replaced;

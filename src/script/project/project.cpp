@@ -209,7 +209,7 @@ bool TProject::LocateGameData() {
   } else if (installed && files.CollectionCount() > 1) {
     return true;  // the packages named on the command line or the program's own
   }
-  files.DiscSettings.TitleId = install.TitleId;
+  files.TakeDiscsOfTitle(install.TitleId);
   for (;;) {
     if (FindGameDisc(install.TitleId)) return true;
     const bool retry = Ask(kMsgInformation, kMsgInsertDisk, TDialogButtons::OkCancel) == TDialogAnswer::Ok;

@@ -1,0 +1,19 @@
+// A Windows program file whose first group icon becomes the window's icon:
+// its resources found by the PE reader, the group put together as an icon
+// file and its images decoded, the largest kept.
+#include <span>
+
+#include "core/files/pe_resource.h"
+#include "fuzz_support.h"
+#include "shell/window_icon.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> file(data, size);
+  orba::fuzz::Refused([&] {
+    orba::IconOfResources([&file](const std::string& name, const std::string& type) {
+      const auto at = orba::FindPeResource(file, name, type);
+      return at ? file.subspan(at->FileOffset, at->Size) : std::span<const uint8_t>();
+    });
+  });
+  return 0;
+}
