@@ -38,6 +38,12 @@ SDL_Renderer* CreateWindowRenderer(SDL_Window* window) {
   if (renderer == nullptr || (named != nullptr && named[0] != '\0') || !DrawsThroughSoftwareGl(renderer))
     return renderer;
   SDL_DestroyRenderer(renderer);
+  // The software renderer draws into the window's surface, which SDL would
+  // hand to the server through an OpenGL texture of its own (on X11 by
+  // default) unless told not to: through shared memory instead. The boxes'
+  // windows, drawn through their surfaces, then take that path too.
+  const char* framebuffer = SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
+  if (framebuffer == nullptr || framebuffer[0] == '\0') SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   // Where the software renderer cannot draw into the window, OpenGL still can.
   return renderer != nullptr ? renderer : SDL_CreateRenderer(window, -1, 0);

@@ -4,9 +4,11 @@
 // card, a virtual machine, Xvfb). Scaling a textured quad through such a
 // rasterizer and handing its back buffer to the server costs several times
 // what SDL's own software renderer pays for the same picture (a blit into
-// the window's surface, put to the server through shared memory), so there
-// the software renderer draws instead. A renderer the user named
-// (SDL_RENDER_DRIVER) is kept whatever it is.
+// the window's surface, put to the server through shared memory rather
+// than through an OpenGL texture, which SDL would otherwise use for a
+// window's surface on X11), so there the software renderer draws instead.
+// A renderer the user named (SDL_RENDER_DRIVER), and the user's choice for
+// windows' surfaces (SDL_FRAMEBUFFER_ACCELERATION), are kept.
 #pragma once
 
 struct SDL_Renderer;
