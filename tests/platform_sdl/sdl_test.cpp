@@ -506,25 +506,29 @@ TEST_F(SdlWindowTest, TheMouseSelectsAndTheClipboardPastesInTheEdit) {
   input->SetTextControls(nullptr);
 }
 
-// Runs the two window tests of Filter in a real X window, on a private Xvfb
-// display.
-void RunTwoInAnXWindow(const std::string& filter) {
+// Runs the Count window tests of Filter in a real X window, on a private
+// Xvfb display.
+void RunInAnXWindow(const std::string& filter, int count) {
   if (test::RunCommand({"sh", "-c", "command -v Xvfb"}).exit_code != 0) GTEST_SKIP() << "Xvfb is not installed";
   const test::CommandResult r = test::RunOnXvfb("800x600", "ORBA_SDL_DRIVER=x11", "", filter);
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_NE(r.output.find("[  PASSED  ] 2 tests"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("[  PASSED  ] " + std::to_string(count) + " tests"), std::string::npos) << r.output;
 }
 
 // Both in a real X window (with the display's clipboard).
 TEST(SdlTextControls, TypingUnderXvfb) {
-  RunTwoInAnXWindow(
-      "SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit");
+  RunInAnXWindow(
+      "SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit", 2);
 }
 
-// The picture and a hidden window in a real X window, drawn there by SDL's
-// software renderer (Xvfb's OpenGL runs on the CPU).
+// The picture between bars in a resized window, full screen and back, the
+// video overlays and a hidden window in a real X window, drawn there by
+// SDL's software renderer (Xvfb's OpenGL runs on the CPU).
 TEST(SdlWindowPicture, UnderXvfb) {
-  RunTwoInAnXWindow("SdlWindowTest.TheGamesPictureShowsInTheWindow:SdlWindowTest.AHiddenWindowIsDrawnWholeWhenShownAgain");
+  RunInAnXWindow(
+      "SdlWindowTest.DirtyPartsReachTheWindowScaledBetweenBars:SdlWindowTest.OverlaysShowOverThePictureUntilCleared:"
+      "SdlWindowTest.TheGamesPictureShowsInTheWindow:SdlWindowTest.AHiddenWindowIsDrawnWholeWhenShownAgain",
+      4);
 }
 
 }  // namespace
