@@ -28,8 +28,8 @@ namespace {
 //   goneclose      the close question, its window destroyed by xdotool
 //   goneoverwrite  the overwrite question, its window destroyed, after the
 //                  box's properties are read and the game window clicked
-//   twiceclose     the close question, Alt+F4 on the game window again, then
-//                  Return (OK) in the question
+//   twiceclose     the close question, the game window's close button
+//                  clicked, then Return (OK) in the question
 //   clickclose     the close question, the game window clicked, then Escape
 //                  typed to whichever window has the focus
 // In the "gone" modes the game window is then closed from outside. Prints
@@ -109,7 +109,11 @@ case $mode in
     kill -0 $p 2>/dev/null && echo alive=yes || echo alive=no
     xdotool windowclose $main 2>/dev/null ;;
   twiceclose)
-    xdotool windowactivate --sync $main key alt+F4 2>/dev/null; sleep 0.5
+    # The close button at the right end of the game window's title bar (the
+    # keyboard is the box's: Alt+F4 would close the box).
+    eval $(xdotool getwindowgeometry --shell $main)
+    set -- $(xprop -id $main _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    xdotool mousemove $((X + WIDTH + $2 - 10)) $((Y - $3 / 2)) click 1; sleep 0.5
     for try in $(seq 10); do
       xdotool windowactivate --sync $b key Return 2>/dev/null
       for i in $(seq 20); do kill -0 $p 2>/dev/null || break 2; sleep 0.1; done

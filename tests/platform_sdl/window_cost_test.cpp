@@ -102,12 +102,12 @@ cpu() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' /proc/$p/stat; }
 sleep 2
 a=$(cpu); sleep $seconds; b=$(cpu)
 [ -n "$renderer" ] && { echo "shown $((b - a)) minimised 0 hz $(getconf CLK_TCK)"; exit 0; }
-xdotool windowminimize --sync $w; sleep 1
+timeout 10 xdotool windowminimize --sync $w; sleep 1
 c=$(cpu); sleep $seconds; d=$(cpu)
 echo "shown $((b - a)) minimised $((d - c)) hz $(getconf CLK_TCK)"
-xdotool windowactivate --sync $w 2>/dev/null; sleep 1
+timeout 10 xdotool windowactivate --sync $w 2>/dev/null; sleep 1
 xdotool search --onlyvisible --pid $p 2>/dev/null | grep -qx $w && echo "restored yes" || echo "restored no"
-import -window $w -depth 8 rgb:"$dir/shot" 2>/dev/null
+timeout 20 import -window $w -depth 8 rgb:"$dir/shot" 2>/dev/null
 )sh";
 
 // The demo's animated title redraws every few ticks. Drawn by the software
