@@ -136,12 +136,13 @@ TEST(WindowCost, AMinimisedWindowCostsAFractionOfAShownOne) {
               percent(shown), percent(minimised));
   ASSERT_GT(shown, 0) << r.output;
   // Generous: a loaded machine slows both sides of the one run. Through
-  // OpenGL the title cost ten times what it costs now; minimised, what is
-  // left is the game's own ticks, about half of the shown window's cost
-  // (1.5 % of a core in a release build).
-  EXPECT_LE(shown * 2, gl_shown) << gl.output << r.output;
-  EXPECT_LE(minimised * 8, gl_shown) << gl.output << r.output;
-  EXPECT_LE(minimised * 4, shown * 3) << r.output;
+  // OpenGL the title cost seven to ten times what it costs now; minimised,
+  // what is left is the game's own ticks, 0.4 to 0.6 of the shown window's
+  // cost (1.5 % of a core in a release build). That nothing is drawn while
+  // minimised, SdlWindowTest.AHiddenWindowIsDrawnWholeWhenShownAgain shows.
+  EXPECT_LE(shown * 3, gl_shown) << gl.output << r.output;
+  EXPECT_LE(minimised * 6, gl_shown) << gl.output << r.output;
+  EXPECT_LE(minimised, shown) << r.output;
   EXPECT_NE(r.output.find("restored yes"), std::string::npos) << r.output;
   // The title page is light on dark: most of the restored window is not black.
   const std::string shot = test::FileText(dir / "shot");
