@@ -116,10 +116,21 @@ TMessageBoxWindow::TMessageBoxWindow(const TDialogRequest& request, int32_t max_
     button_widths_.push_back(std::clamp(ControlTextWidth(b.Label, font_) + 2 * kButtonPad, kButtonWidth, kMaxTextWidth));
     row += button_widths_.back() + (row > 0 ? kButtonGap : 0);
   }
-  int32_t caption_width = ControlTextWidth(title_, font_) + kCaptionRoom;
-  if (max_width > 0) caption_width = std::min(caption_width, max_width);
+  const int32_t caption_width = CaptionWidth(title_, max_width);
   width_ = std::max({std::min(text_width, kMaxTextWidth) + 2 * kMargin, row + 2 * kMargin, caption_width, kMinWidth});
   height_ = kTextTop + static_cast<int32_t>(lines_.size()) * line_height_ + kTextBottomGap + 2 * kBandPad + kButtonHeight;
+}
+
+TTextControlFont TMessageBoxWindow::CaptionFont() {
+  TTextControlFont font;
+  font.Height = kCaptionHeight;
+  font.Style = kFontBold;
+  return font;
+}
+
+int32_t TMessageBoxWindow::CaptionWidth(const std::string& title, int32_t max_width) {
+  const int32_t width = ControlTextWidth(title, CaptionFont()) + kCaptionRoom;
+  return max_width > 0 ? std::min(width, max_width) : width;
 }
 
 int32_t TMessageBoxWindow::LineTop(size_t i) const { return kTextTop + static_cast<int32_t>(i) * line_height_; }

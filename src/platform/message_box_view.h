@@ -53,10 +53,21 @@ class TMessageBoxWindow {
   static constexpr int32_t kMargin = 12, kTextTop = 20, kTextBottomGap = 20, kMaxTextWidth = 480, kMaxLines = 30;
   static constexpr int32_t kButtonWidth = 75, kButtonHeight = 23, kButtonGap = 7, kButtonPad = 8, kBandPad = 11;
   static constexpr int32_t kMinWidth = 180;
-  // What a title bar takes beside its caption (the window menu's icon and
-  // the close button, the frame): the box is at least its caption's width
-  // and this wide, so that the window manager shows the whole caption.
-  static constexpr int32_t kCaptionRoom = 96;
+  // What a title bar takes beside its caption: the window menu's icon and
+  // up to three buttons (a window manager may keep room for minimise and
+  // maximise on a dialog too) of about 24 pixels each, and the frame's
+  // margins. The box is at least its caption's width in CaptionFont() and
+  // this wide, so that the window manager shows the whole caption.
+  static constexpr int32_t kTitleButtonWidth = 24, kTitleButtons = 4, kTitleMargins = 24;
+  static constexpr int32_t kCaptionRoom = kTitleButtons * kTitleButtonWidth + kTitleMargins;
+  // The caption measured as a title bar draws it: bold and larger than the
+  // box's text (the 10 to 11 point bold of common window-manager themes is
+  // 13 to 15 pixels at 96 dpi), so that the box is rather too wide than cut.
+  static constexpr int32_t kCaptionHeight = 15;
+  static TTextControlFont CaptionFont();
+  // The width the caption needs: its measure in CaptionFont() and the room
+  // of the title bar's buttons, at most MaxWidth (0: no limit).
+  static int32_t CaptionWidth(const std::string& title, int32_t max_width);
 
   // MaxWidth: the screen's width, which the caption does not widen the box
   // past (0: no limit known).

@@ -28,11 +28,15 @@ namespace {
 //   goneclose      the close question, its window destroyed by xdotool
 //   goneoverwrite  the overwrite question, its window destroyed, after the
 //                  box's properties are read and the game window clicked
-//   twiceclose     the close question, Alt+F4 on the game window again, then
-//                  Return (OK) in the question
+//   twiceclose     the close question, the game window's close button
+//                  clicked, then Return (OK) in the question
+//   clickclose     the close question, the game window clicked, then Escape
+//                  typed to whichever window has the focus
 // In the "gone" modes the game window is then closed from outside. Prints
 // "KEY=VALUE" lines: box (a box was found), alive (the player lived on
-// after its box was destroyed), exit (the exit code, or "hung"), and the
+// after its box was destroyed or answered), focus (after the click: "box"
+// when the box has the keyboard), answered (the box went after Escape),
+// exit (the exit code, or "hung"), and the
 // box's and the game window's properties as xprop reads them in a UTF-8
 // locale.
 const char kPlay[] = R"sh(mode=$1 dir=$2 game=$3 player=$4
@@ -92,8 +96,24 @@ case $mode in
 esac
 case $mode in
   term*) kill -TERM $p ;;
+  clickclose)
+    xdotool mousemove --window $main 5 5 click 1; sleep 0.5
+    [ "$(xdotool getwindowfocus 2>/dev/null)" = "$b" ] && echo focus=box || echo focus=other
+    xdotool key Escape
+    answered=no
+    for i in $(seq 50); do
+      xdotool search --onlyvisible --pid $p 2>/dev/null | grep -qx "$b" || { answered=yes; break; }
+      sleep 0.1
+    done
+    echo answered=$answered
+    kill -0 $p 2>/dev/null && echo alive=yes || echo alive=no
+    xdotool windowclose $main 2>/dev/null ;;
   twiceclose)
-    xdotool windowactivate --sync $main key alt+F4 2>/dev/null; sleep 0.5
+    # The close button at the right end of the game window's title bar (the
+    # keyboard is the box's: Alt+F4 would close the box).
+    eval $(xdotool getwindowgeometry --shell $main)
+    set -- $(xprop -id $main _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')
+    xdotool mousemove $((X + WIDTH + $2 - 10)) $((Y - $3 / 2)) click 1; sleep 0.5
     for try in $(seq 10); do
       xdotool windowactivate --sync $b key Return 2>/dev/null
       for i in $(seq 20); do kill -0 $p 2>/dev/null || break 2; sleep 0.1; done
@@ -201,6 +221,19 @@ TEST_F(BoxWindow, ACloseAskedUnderTheQuestionIsNotAskedAgain) {
   std::map<std::string, std::string> said = Play("twiceclose", false);
   EXPECT_EQ(said["exit"], "0") << said["said"];
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var exits int = 1"});
+}
+
+// While the close question is open the keyboard is the box's: a click on
+// the game window leaves the focus with the box (given back to it), so that
+// Escape typed next answers the question (Cancel) and the game goes on,
+// until its window is closed.
+TEST_F(BoxWindow, AClickOnTheGameWindowLeavesTheKeyboardWithTheBox) {
+  std::map<std::string, std::string> said = Play("clickclose", false);
+  EXPECT_EQ(said["focus"], "box");
+  EXPECT_EQ(said["answered"], "yes");
+  EXPECT_EQ(said["alive"], "yes");
+  EXPECT_EQ(said["exit"], "0") << said["said"];
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var asked int = 1", "var exits int = 1"});
 }
 
 }  // namespace

@@ -267,11 +267,39 @@ TEST_F(MessageBoxGlyphs, ALongCaptionWidensTheBoxWithinTheScreen) {
   TDialogRequest request = Quit();
   request.Title = std::string(60, 'W');
   const TMessageBoxWindow narrow(Quit()), wide(request), screen(request, 300);
-  const int32_t caption = ControlTextWidth(request.Title, TTextControlFont()) + TMessageBoxWindow::kCaptionRoom;
+  const int32_t caption =
+      ControlTextWidth(request.Title, TMessageBoxWindow::CaptionFont()) + TMessageBoxWindow::kCaptionRoom;
   ASSERT_GT(caption, 300);
   EXPECT_LT(narrow.Width(), caption);
   EXPECT_EQ(wide.Width(), caption);
   EXPECT_EQ(screen.Width(), 300);
+}
+
+// A long Japanese caption, as a title bar draws it (the font's own advances
+// at 11 pt bold, 15 pixels at 96 dpi), fits in the box beside the room of
+// the window menu's icon and three buttons of 24 pixels; the caption's
+// measure in the box's own text (12 pixels, regular), which openbox cut,
+// is narrower than the box. A Latin caption of the same length likewise.
+TEST_F(MessageBoxGlyphs, ALongJapaneseCaptionFitsBesideTheTitleBarsButtons) {
+  const std::string japanese = Utf8ToSjis("待つゲームを終了しますか - Wait Game");
+  for (const std::string& title : {japanese, std::string("Do you want to end the Wait Game now?")}) {
+    TDialogRequest request = Quit();
+    request.Title = title;
+    const TMessageBoxWindow box(request);
+    std::unique_ptr<TFontFace> bold = Fonts().CreateFace(TFontRequest{kPGothic, 15, kFontBold});
+    ASSERT_NE(bold, nullptr);
+    int32_t measured = 0;
+    for (size_t i = 0; i < title.size(); ++i) {
+      uint16_t code = static_cast<uint8_t>(title[i]);
+      if (IsLead(title[i]) && i + 1 < title.size()) code = static_cast<uint16_t>(code << 8 | static_cast<uint8_t>(title[++i]));
+      const TAbcWidths w = bold->CharWidths(code);
+      measured += w.A + w.B + w.C;
+    }
+    EXPECT_GE(box.Width(), measured + 4 * 24) << SjisToUtf8(title);
+    EXPECT_GT(box.Width(), ControlTextWidth(title, TTextControlFont()) + 96) << SjisToUtf8(title);
+    // Within the screen.
+    EXPECT_EQ(TMessageBoxWindow(request, 200).Width(), 200);
+  }
 }
 
 // Run by the test below on an Xvfb display with openbox: the box opens as a

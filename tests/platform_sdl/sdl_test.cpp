@@ -294,6 +294,30 @@ TEST_F(SdlWindowTest, OverlaysShowOverThePictureUntilCleared) {
   EXPECT_EQ(Shown({{84, 20}}), std::vector<uint32_t>{kRed});
 }
 
+// A hidden window is not drawn: what frames and overlays bring meanwhile
+// waits in the picture, and the whole of it is drawn when the window is
+// shown again.
+TEST_F(SdlWindowTest, AHiddenWindowIsDrawnWholeWhenShownAgain) {
+  constexpr uint32_t kRed = 0xFF0000u, kBlue = 0x0000FFu, kGreen = 0x00FF00u;
+  video->CreateWindow(64, 48, "hidden");
+  std::vector<uint32_t> frame(64 * 48, kRed);
+  video->Present({frame.data(), 64, 48, 64}, {{0, 0, 64, 48}});
+  ASSERT_EQ(Shown({{0, 0}, {40, 40}}), (std::vector<uint32_t>{kRed, kRed}));
+  EXPECT_FALSE(video->Unseen());
+  SDL_HideWindow(video->Window());
+  EXPECT_TRUE(video->Unseen());
+  std::fill(frame.begin(), frame.end(), kBlue);
+  video->Present({frame.data(), 64, 48, 64}, {{0, 0, 8, 8}});
+  const uint32_t overlay[] = {kGreen};
+  video->SetOverlays({{{overlay, 1, 1, 1}, {0, 0, 1, 1}, {20, 20, 30, 30}}});
+  video->Redraw();
+  EXPECT_EQ(Shown({{0, 0}, {25, 25}}), (std::vector<uint32_t>{kRed, kRed}));
+  SDL_ShowWindow(video->Window());
+  EXPECT_FALSE(video->Unseen());
+  EXPECT_EQ(Shown({{0, 0}, {7, 7}, {8, 8}, {25, 25}, {40, 40}}),
+            (std::vector<uint32_t>{kBlue, kBlue, kRed, kGreen, kRed}));
+}
+
 TEST_F(SdlWindowTest, InputArrivesAsVirtualKeysAndGamePositions) {
   video->CreateWindow(64, 48, "");
   Drain();  // whatever the window's opening sent
@@ -482,14 +506,29 @@ TEST_F(SdlWindowTest, TheMouseSelectsAndTheClipboardPastesInTheEdit) {
   input->SetTextControls(nullptr);
 }
 
-// Both in a real X window, on a private Xvfb display (with its clipboard).
-TEST(SdlTextControls, TypingUnderXvfb) {
+// Runs the Count window tests of Filter in a real X window, on a private
+// Xvfb display.
+void RunInAnXWindow(const std::string& filter, int count) {
   if (test::RunCommand({"sh", "-c", "command -v Xvfb"}).exit_code != 0) GTEST_SKIP() << "Xvfb is not installed";
-  const test::CommandResult r = test::RunOnXvfb(
-      "800x600", "ORBA_SDL_DRIVER=x11", "",
-      "SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit");
+  const test::CommandResult r = test::RunOnXvfb("800x600", "ORBA_SDL_DRIVER=x11", "", filter);
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_NE(r.output.find("[  PASSED  ] 2 tests"), std::string::npos) << r.output;
+  EXPECT_NE(r.output.find("[  PASSED  ] " + std::to_string(count) + " tests"), std::string::npos) << r.output;
+}
+
+// Both in a real X window (with the display's clipboard).
+TEST(SdlTextControls, TypingUnderXvfb) {
+  RunInAnXWindow(
+      "SdlWindowTest.TextTypedIntoTheEditShowsAtItsRectangle:SdlWindowTest.TheMouseSelectsAndTheClipboardPastesInTheEdit", 2);
+}
+
+// The picture between bars in a resized window, full screen and back, the
+// video overlays and a hidden window in a real X window, drawn there by
+// SDL's software renderer (Xvfb's OpenGL runs on the CPU).
+TEST(SdlWindowPicture, UnderXvfb) {
+  RunInAnXWindow(
+      "SdlWindowTest.DirtyPartsReachTheWindowScaledBetweenBars:SdlWindowTest.OverlaysShowOverThePictureUntilCleared:"
+      "SdlWindowTest.TheGamesPictureShowsInTheWindow:SdlWindowTest.AHiddenWindowIsDrawnWholeWhenShownAgain",
+      4);
 }
 
 }  // namespace

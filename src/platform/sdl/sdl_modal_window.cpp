@@ -122,6 +122,12 @@ void TSdlModalWindow::Show(const std::vector<uint32_t>& pixels) {
   if (source != nullptr) SDL_FreeSurface(source);
 }
 
+void TSdlModalWindow::TakeFocus() {
+  if (Destroyed() || (SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN) == 0) return;
+  SDL_RaiseWindow(window_);
+  SDL_SetWindowInputFocus(window_);
+}
+
 void TSdlModalWindow::Take(const TModalInput& input, const SDL_Event& e) {
   auto call = [](const auto& f, auto... args) {
     if (f) f(args...);
@@ -171,6 +177,9 @@ void TSdlModalWindow::Run(const TModalInput& input, const std::function<bool()>&
       closed_ = closed_ || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE);
       Take(input, e);
     } else if (e.type == SDL_WINDOWEVENT && e.window.event != SDL_WINDOWEVENT_CLOSE) {
+      // The keyboard belongs to the box while it is open: a click on the
+      // player's window (or the window manager) gives the focus back.
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) TakeFocus();
       kept.push_back(e);
     }
     Show(paint());

@@ -5,7 +5,9 @@
 // events are queued again when the window closes, their input is dropped,
 // and so is a request to close the player's window (a window under a modal
 // box takes no input: a close asked meanwhile would ask its question again
-// after the box).
+// after the box). The keyboard is the box's while it is open: the focus
+// another window of the player's gains (a click on the player's window)
+// goes back to the box.
 //
 // On X11 the window is a dialog of the player's window (x11_window.h),
 // centred over it within the screen, and a window another client destroys
@@ -75,6 +77,8 @@ class TSdlModalWindow {
  private:
   void Show(const std::vector<uint32_t>& pixels);
   void Take(const TModalInput& input, const SDL_Event& e);
+  // Raises the shown window and gives it the keyboard's focus.
+  void TakeFocus();
   void PlaceOver(SDL_Window* parent);
 
   SDL_Window* window_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/sdl/sdl_renderer_choice.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -18,8 +19,9 @@ bool ShowsNothing(const char* driver) {
 }
 
 // Runs as SDL queues each event, after the renderer's own watch has taken
-// the new size: a resized, uncovered or restored window is painted at once,
-// before the desktop shows it empty until the next tick.
+// the new size: a resized, uncovered, restored or shown window is painted
+// at once, before the desktop shows it empty until the next tick (a window
+// shown again after it was minimised or unmapped gets the whole picture).
 int RepaintOnResize(void* data, SDL_Event* e) {
   auto* video = static_cast<TSdlVideo*>(data);
   if (e->type != SDL_WINDOWEVENT || e->window.windowID != video->WindowId()) return 1;
@@ -27,6 +29,7 @@ int RepaintOnResize(void* data, SDL_Event* e) {
     case SDL_WINDOWEVENT_SIZE_CHANGED:
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_SHOWN:
       video->Redraw();
       break;
     default:
@@ -92,7 +95,7 @@ void TSdlVideo::CreateWindow(int32_t width, int32_t height, const std::string& t
     SDL_SetWindowPosition(window_, x + left, y + top);
   }
   // No vertical sync: presenting must not hold up the 15 ms tick.
-  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  renderer_ = CreateWindowRenderer(window_);
   if (!renderer_) Fail("SDL renderer");
   // The renderer may have made the window anew (for its pixel format): the
   // one it draws into is watched.
@@ -178,8 +181,12 @@ void TSdlVideo::Present(const TFrameView& frame, const std::vector<TScreenRect>&
   if (changed) Redraw();
 }
 
+bool TSdlVideo::Unseen() const {
+  return window_ == nullptr || (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0;
+}
+
 void TSdlVideo::Redraw() {
-  if (!renderer_ || WindowDestroyed()) return;
+  if (!renderer_ || WindowDestroyed() || Unseen()) return;
   int out_w = 0, out_h = 0;
   SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
   const TLetterbox box = FitLetterbox(width_, height_, out_w, out_h);

@@ -1,11 +1,15 @@
 // The game window on SDL: a resizable window whose picture is a streaming
 // texture of the game's size, scaled to fit with its aspect kept. Only the
-// dirty rectangles of a frame are uploaded; the texture keeps the rest. The
-// window opens centred in the work area of the first display (the screen
-// less its panels and docks, as the desktop tells SDL). On X11 the server
-// paints what a grown window uncovers black at once, and a window another
-// client destroyed is noted (and drawn no more) rather than ending the
-// process, and is not waited for when the video ends.
+// dirty rectangles of a frame (and the video overlays) are uploaded; the
+// texture keeps the rest. The window is drawn only while it can be seen: a
+// minimised or unmapped window costs its uploads only, and is drawn whole
+// when it is shown again. Where OpenGL runs on the CPU, SDL's software
+// renderer draws (sdl_renderer_choice.h). The window opens centred in the
+// work area of the first display (the screen less its panels and docks, as
+// the desktop tells SDL). On X11 the server paints what a grown window
+// uncovers black at once, and a window another client destroyed is noted
+// (and drawn no more) rather than ending the process, and is not waited for
+// when the video ends.
 #pragma once
 
 #include <cstdint>
@@ -74,9 +78,12 @@ class TSdlVideo : public TVideo {
   // manager's own.
   void SetIcon(int32_t width, int32_t height, std::vector<uint8_t> rgba);
 
-  // Draws the kept picture again (after the window was resized, uncovered
-  // or switched between window and full screen).
+  // Draws the kept picture again (after the window was resized, uncovered,
+  // shown or switched between window and full screen); nothing while the
+  // window is minimised or unmapped.
   void Redraw();
+  // Whether the window cannot be seen: not open, minimised or unmapped.
+  bool Unseen() const;
   // The usable bounds of the display the window is on (the first display
   // before the window opens): the screen less panels and docks.
   THostRect WorkArea() const;

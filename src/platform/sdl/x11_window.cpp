@@ -182,6 +182,13 @@ void TX11Window::MakeDialogOf(SDL_Window* parent, int32_t x, int32_t y, int32_t 
   const Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
   XChangeProperty(display, window_, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&dialog),
                   1);
+  // Modal: a window manager that knows the state gives the focus that a
+  // click on the game window asks for to the box instead. Added to what SDL
+  // set there.
+  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+  const Atom modal = XInternAtom(display, "_NET_WM_STATE_MODAL", False);
+  XChangeProperty(display, window_, state, XA_ATOM, 32, PropModeAppend, reinterpret_cast<const unsigned char*>(&modal),
+                  1);
   // Where the caller placed it (over the game window): the position is the
   // window's own, not its frame's (static gravity); and one size only: the
   // window manager then offers no resizing or maximising.

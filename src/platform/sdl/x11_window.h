@@ -22,8 +22,8 @@
 //   Latin-1 (SDL writes UTF-8 there, typed as Latin-1);
 // - a message box or the icon chooser is a dialog of the game window:
 //   transient for it (so the window manager keeps it above the game
-//   window), of the dialog type, and of a fixed size without minimise and
-//   maximise buttons.
+//   window), modal (so that it keeps the keyboard), of the dialog type,
+//   and of a fixed size without minimise and maximise buttons.
 // The X headers stay in the source file. Window thread only.
 #pragma once
 
@@ -78,7 +78,7 @@ class TX11Window {
   // or as STRING when Latin-1 holds it. Called after SDL set the title.
   void SetOldTitle(const char* title);
   // Makes the window a dialog of Parent (an SDL window): transient for the
-  // X window Parent really shows, of the dialog type, at (X, Y) on the
+  // X window Parent really shows, modal, of the dialog type, at (X, Y) on the
   // screen, Width x Height and no other size, with a title bar that offers
   // moving and closing only. The window must not be shown yet: window
   // managers read these when it maps.
