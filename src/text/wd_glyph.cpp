@@ -4,6 +4,7 @@
 
 #include "text/decorate.h"
 #include "text/ks_word.h"
+#include "text/long_work.h"
 #include "text/wd_page.h"
 
 namespace orba {
@@ -54,12 +55,29 @@ TWdGlyph* TWdComposite::GetItem(int32_t index) const {
   return index >= 0 && index < GetCount() ? children_[static_cast<size_t>(index)] : nullptr;
 }
 
+void TWdComposite::RenumberChildren() const {
+  for (size_t i = 0; i < children_.size(); ++i) children_[i]->ChildSlot = static_cast<int32_t>(i);
+}
+
 int32_t TWdComposite::IndexOf(const TWdGlyph* glyph) const {
-  const auto it = std::find(children_.begin(), children_.end(), glyph);
-  return it == children_.end() ? -1 : static_cast<int32_t>(it - children_.begin());
+  if (glyph == nullptr) return -1;
+  const auto at = [&] {
+    const int32_t slot = glyph->ChildSlot;
+    return slot >= 0 && slot < GetCount() && children_[static_cast<size_t>(slot)] == glyph ? slot : -1;
+  };
+  if (const int32_t slot = at(); slot >= 0) return slot;
+  // A glyph of another parent is not among the children: no renumbering
+  // for it (a glyph may sit in a row and in no other composite).
+  if (glyph->Parent != this) {
+    const auto it = std::find(children_.begin(), children_.end(), glyph);
+    return it == children_.end() ? -1 : static_cast<int32_t>(it - children_.begin());
+  }
+  RenumberChildren();
+  return at();
 }
 
 void TWdComposite::Add(TWdGlyph* glyph) {
+  glyph->ChildSlot = GetCount();
   children_.push_back(glyph);
   glyph->Parent = this;
 }
@@ -115,7 +133,11 @@ std::string TWdComposite::GetVisibleText() {
 }
 
 void TWdComposite::Render(bool reset) {
-  for (TWdGlyph* child : children_) child->Render(reset);
+  int64_t done = 0;
+  for (TWdGlyph* child : children_) {
+    child->Render(reset);
+    if (LongWorkMustStop(++done)) return;
+  }
 }
 void TWdComposite::Paint() {
   for (TWdGlyph* child : children_) child->Paint();
