@@ -375,8 +375,8 @@ void TGameSandbox::Plant(uint64_t mask) {
   }
   if ((mask & kPlantLongMessages) != 0) {
     std::string word, rows;
-    while (word.size() < 300000) word += "abcdefgh";
-    while (rows.size() < 300000) rows += "abc def\x82\xa0\x82\xa2\x81\x42";  // あい。
+    while (word.size() < 100000) word += "abcdefgh";
+    while (rows.size() < 100000) rows += "abc def\x82\xa0\x82\xa2\x81\x42";  // あい。
     WriteText(game / "long.txt", word + "\r\n");
     WriteText(game / "rows.txt", rows + "\r\n");
   }

@@ -88,7 +88,7 @@ enum TPlant : uint64_t {
   kPlantHugeScreen = uint64_t{1} << 28,       // a folder game's "orba.opb" giving a screen of 8192 x 8192
   kPlantNestedTexts = uint64_t{1} << 29,      // "nested.txt" and "deep.txt": parentheses nested 1,000,000 and
                                      // 30,000 deep, and "calls.txt": 20,000 nested calls, for Calc
-  kPlantLongMessages = uint64_t{1} << 33,     // "long.txt": one word of 300,000 letters, "rows.txt": 300,000
+  kPlantLongMessages = uint64_t{1} << 33,     // "long.txt": one word of 100,000 letters, "rows.txt": 100,000
                                               // characters of short words, for a message window's text
   kPlantScriptGrowth = uint64_t{1} << 34,     // "growth.txt": a line of 8 MiB that the generated page
                                               // "grow.osb" pushes with PushVar again and again
