@@ -1,6 +1,7 @@
 #include "text/wd_glyph.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "text/decorate.h"
 #include "text/ks_word.h"
@@ -87,28 +88,28 @@ void TWdComposite::AddOwned(std::unique_ptr<TWdGlyph> glyph) {
   owned_.push_back(std::move(glyph));
 }
 
-void TWdComposite::RemoveChild(TWdGlyph* glyph) {
-  children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
+std::unique_ptr<TWdGlyph> TWdComposite::TakeOut(TWdGlyph* glyph) {
+  // A child found at its slot goes without a search (glyphs freed last
+  // first, as a word frees them, leave a long row in constant time each).
+  const int32_t at = glyph->Parent == this ? IndexOf(glyph) : -1;
+  if (at >= 0) children_.erase(children_.begin() + at);
+  else children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
   if (glyph->Parent == this) glyph->Parent = nullptr;
-  for (auto it = owned_.begin(); it != owned_.end(); ++it) {
-    if (it->get() != glyph) continue;
-    std::unique_ptr<TWdGlyph> doomed = std::move(*it);
-    owned_.erase(it);
-    return;  // freed here
-  }
-}
-
-std::unique_ptr<TWdGlyph> TWdComposite::ReleaseChild(TWdGlyph* glyph) {
-  children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
-  if (glyph->Parent == this) glyph->Parent = nullptr;
-  for (auto it = owned_.begin(); it != owned_.end(); ++it) {
+  // The last added is the likeliest to go (a row the layout drops).
+  for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) {
     if (it->get() != glyph) continue;
     std::unique_ptr<TWdGlyph> taken = std::move(*it);
-    owned_.erase(it);
+    owned_.erase(std::next(it).base());
     return taken;
   }
   return nullptr;
 }
+
+void TWdComposite::RemoveChild(TWdGlyph* glyph) {
+  std::unique_ptr<TWdGlyph> doomed = TakeOut(glyph);  // freed here when owned
+}
+
+std::unique_ptr<TWdGlyph> TWdComposite::ReleaseChild(TWdGlyph* glyph) { return TakeOut(glyph); }
 
 void TWdComposite::Clear() {
   for (TWdGlyph* child : children_)

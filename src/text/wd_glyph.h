@@ -147,6 +147,7 @@ class TWdComposite : public TWdGlyph {
 
  private:
   void RenumberChildren() const;
+  std::unique_ptr<TWdGlyph> TakeOut(TWdGlyph* glyph);
 };
 
 }  // namespace orba

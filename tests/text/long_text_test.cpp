@@ -120,6 +120,22 @@ TEST(RowIndex, ChildrenAreFoundAtTheirPlacesAfterARemoval) {
   EXPECT_EQ(row.IndexOf(nullptr), -1);
 }
 
+// A glyph freed by its word leaves its row, from the end or the middle.
+TEST(RowIndex, GlyphsFreedByTheWordLeaveTheirRow) {
+  TKsWord word;
+  word.BuildGlyphs("abcdef");
+  TWdRow row(word);
+  for (int32_t i = 0; i < word.GetCount(); ++i) row.Add(word.GetGlyph(i));
+  word.Delete(5);
+  word.Delete(1);
+  std::string left;
+  for (TWdGlyph* g : row.Children()) left += g->GetText();
+  EXPECT_EQ(left, "acde");
+  for (int32_t i = 0; i < row.GetCount(); ++i) EXPECT_EQ(row.IndexOf(row.GetItem(i)), i);
+  word.Clear();
+  EXPECT_EQ(row.GetCount(), 0);
+}
+
 // One word of Count letters (no place to break it) laid out into one row
 // and rendered; answers the seconds it took.
 double LayOutAndRender(int32_t count) {
