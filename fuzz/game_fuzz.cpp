@@ -207,7 +207,7 @@ const char* const kPlanted[] = {
     "fonts\\\\fifo.ttf", "fonts\\\\outdir\\\\inner.txt", "fonts\\\\home\\\\.bashrc", "fonts",
     "*a*a*a*a*a*a*a*a*a*c", "*?*?*?*?*?*?*?*?*?*a?", "wide.brx", "bits.brx", "over.brx", "sparse.brx",
     "progressive.brx", "layers.brx", "big.cur", "big.bmp",
-    "nested.txt", "deep.txt", "calls.txt", "grow.avi",
+    "nested.txt", "deep.txt", "calls.txt", "grow.avi", "long.txt", "rows.txt", "growth.txt",
 };
 // Titles of the generated games: some would climb out of the player's
 // data folder if taken as they stand.
@@ -425,6 +425,14 @@ void WriteSources(FuzzedDataProvider& in, const fs::path& src, const fs::path& h
     }
     WriteFile(src / (p == 0 ? "main.osb.txt" : "p" + std::to_string(p) + ".osb.txt"), page);
   }
+  // Pages that grow the script without end, for the input's own lines to
+  // call: a page calling itself, and PushVar of the planted growth.txt
+  // (kPlantScriptGrowth) again and again. The generator never picks them,
+  // so the bytes of older inputs make the games they always made.
+  WriteFile(src / "deep.osb.txt", "Calc Expression={v0 = v0 + 1}\nCall PageName=deep.osb\n");
+  WriteFile(src / "grow.osb.txt",
+            "Calc Expression={v2 = LoadTextFile(a0, \"growth.txt\")}\nWhileInit Init={v1 = 0}\n"
+            "While Condition={v1 < 200}\n  Calc Expression={PushVar(\"a0\")}\nWhileLoop Step={v1 = v1 + 1}\n");
   WriteFile(src / "pic.bmp", Bitmap());
   WriteFile(src / "tone.wav", Wave());
   WriteFile(src / "own.bmp", in.ConsumeBytesAsString(in.ConsumeIntegralInRange<size_t>(0, 256)));

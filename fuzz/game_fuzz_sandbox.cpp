@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "core/streams/big_stream.h"
+#include "core/system/heap_watch.h"
 #include "game_fuzz_pictures.h"
 #include "script/functions/sys_func_file.h"
 #include "script/project/project_settings.h"
@@ -374,6 +375,14 @@ void TGameSandbox::Plant(uint64_t mask) {
     for (int i = 0; i < 20000; ++i) calls += "Abs(";
     WriteText(game / "calls.txt", calls + "1" + std::string(20000, ')') + "\r\n");
   }
+  if ((mask & kPlantLongMessages) != 0) {
+    std::string word, rows;
+    while (word.size() < 100000) word += "abcdefgh";
+    while (rows.size() < 100000) rows += "abc def\x82\xa0\x82\xa2\x81\x42";  // あい。
+    WriteText(game / "long.txt", word + "\r\n");
+    WriteText(game / "rows.txt", rows + "\r\n");
+  }
+  if ((mask & kPlantScriptGrowth) != 0) WriteText(game / "growth.txt", std::string(size_t{8} << 20, 'g') + "\r\n");
   if ((mask & kPlantPlaylists) != 0) {
     const std::string playlist =
         "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\n" + (Canary() / "clip.ts").string() + "\n#EXT-X-ENDLIST\n";
@@ -384,6 +393,8 @@ void TGameSandbox::Plant(uint64_t mask) {
 
 void TGameSandbox::StartWatching() {
   Drain();
+  ResetHeapCeiling();
+  SetHeapCeiling(HeapInUse() + kPlayHeapCeiling);
 #if ORBA_SANDBOX_HEAP_HOOKS
   heap_at_start_ = g_heap.load();
   g_heap_peak.store(heap_at_start_);

@@ -95,7 +95,11 @@ enum TPlant : uint64_t {
   // cursors ("Cursor=", "@Cursor") and pictures; a cursor is refused from
   // its header.
   kPlantHugeCursors = uint64_t{1} << 32,
-  kPlantAll = (uint64_t{1} << 33) - 1,
+  kPlantLongMessages = uint64_t{1} << 33,     // "long.txt": one word of 100,000 letters, "rows.txt": 100,000
+                                              // characters of short words, for a message window's text
+  kPlantScriptGrowth = uint64_t{1} << 34,     // "growth.txt": a line of 8 MiB that the generated page
+                                              // "grow.osb" pushes with PushVar again and again
+  kPlantAll = (uint64_t{1} << 35) - 1,
 };
 
 // The apparent size of the planted sparse files.
@@ -105,6 +109,11 @@ inline constexpr uint64_t kInflatedEntryBytes = uint64_t{320} << 20;
 // The most the heap may grow while a game plays, above what it held when
 // the game started: no single file may cost more than 300 MB.
 inline constexpr uint64_t kMaxPlayHeapGrowth = 300000000;
+// The player's own heap ceiling while a game plays, above the heap at its
+// start: a game that grows past it ends in order (no finding), and what
+// one step or glyph stride adds after the last check stays below
+// kMaxPlayHeapGrowth.
+inline constexpr uint64_t kPlayHeapCeiling = 200000000;
 
 // The exit page kPlantClimbingPage names: a canary outside the game folder.
 inline const char* const kClimbingPage = "..\\canary\\secret.txt";
@@ -149,7 +158,8 @@ class TGameSandbox {
   // What was done outside the game's folders since StartWatching, one
   // line each, and a heap peak (in a sanitizer build, which counts what
   // the allocator hands out) more than kMaxPlayHeapGrowth above the heap at
-  // StartWatching; empty when nothing was.
+  // StartWatching; empty when nothing was. StartWatching also sets the
+  // player's heap ceiling kPlayHeapCeiling above that heap.
   std::vector<std::string> Findings();
   // Between runs: removes the data folders the game made, gives HOME its
   // desktop and documents back and, after a finding, makes the canaries

@@ -15,6 +15,7 @@
 #include "core/files/disk_path.h"
 #include "core/files/vr_file.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/heap_watch.h"
 #include "core/system/trace.h"
 #include "core/system/user_folders.h"
 #include "items/base_list.h"
@@ -66,7 +67,8 @@ const char kUsage[] =
     "usage: orba [--headless [--ticks N] [--frame-ms MS] [--trace FILE|-]\n"
     "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
     "             [--audio FILE.wav] [--tree FILE|-]\n"
-    "             [--surfaces memory|directdraw] [--http-loopback]] GAME\n"
+    "             [--surfaces memory|directdraw] [--http-loopback]\n"
+    "             [--heap-ceiling MIB]] GAME\n"
     "GAME is a folder holding game.dat (the game's package) or orba.opb and\n"
     "the game's files, a package file, or a Windows game's program file with\n"
     "its package appended.\n"
@@ -112,6 +114,9 @@ const char kUsage[] =
     "run their servers. Otherwise a download whose address, after name\n"
     "resolution and every redirect, is this machine's (loopback), the local\n"
     "network's (link-local, private) or unspecified fails.\n"
+    "--heap-ceiling sets the heap the game may fill, in MiB (default 1024, or\n"
+    "half the machine's memory when less); past it the game ends with exit\n"
+    "1, without its exit page, its previous status save kept.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -122,6 +127,7 @@ struct TOptions {
   std::optional<std::string> trace, screenshot, input, events, audio, tree;
   bool system_memory = false;  // --surfaces memory
   bool http_loopback = false;
+  std::optional<int32_t> heap_ceiling_mib;
   std::string game;  // Shift-JIS, as every file name inside the player
 };
 
@@ -189,6 +195,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       headless_only = true;
     } else if (arg == "--http-loopback") {
       options.http_loopback = true;
+    } else if (arg == "--heap-ceiling") {
+      options.heap_ceiling_mib = PositiveNumber(arg, value());
       headless_only = true;
     } else if (arg == "--events") {
       options.events = value();
@@ -492,6 +500,8 @@ int main(int argc, char** argv) {
   orba::SetControlGlyphs(std::make_shared<orba::TCachedControlGlyphs>());
   orba::InstallCurlHttpClient(options.http_loopback ? orba::TNetAccess::InternetAndTestServer
                                                     : orba::TNetAccess::Internet);
+  orba::SetHeapCeiling(options.heap_ceiling_mib ? uint64_t(*options.heap_ceiling_mib) << 20
+                                                : orba::MachineHeapCeiling());
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options, *host) : RunWindowed(options, *host);
@@ -499,6 +509,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "orba: %s\n", orba::SjisToUtf8(e.what()).c_str());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "orba: %s\n", e.what());
+  }
+  if (orba::HeapCeilingPassed()) {
+    std::fprintf(stderr, "orba: the game held more than %llu MiB of memory; it was ended, its status save kept as before\n",
+                 static_cast<unsigned long long>(orba::HeapCeiling() >> 20));
+    code = 1;
   }
   orba::SetScriptLogger(nullptr);
   orba::SetTraceSink(nullptr);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/game_clock.h"
+#include "core/system/heap_watch.h"
 #include "core/system/trace.h"
 #include "shell/quit_signals.h"
 
@@ -17,6 +18,12 @@ bool RunTick(TTickClient& client, TVideo& video) {
   client.DeleteTempFiles();
   client.UpdateInput();
   client.RunInterpreter();
+  if (CheckHeapCeiling()) {
+    // A state that filled the memory is neither saved nor loaded over:
+    // the game ends at once, the save file as the last ordered end left it.
+    Trace("heap ceiling: no save, load, idle pass or painting");
+    return false;
+  }
   const bool loaded = client.ProcessSaveLoad();
   if (QuitSignalled()) {
     // The player ends: the shut-down has the watchdog's grace time, and a
@@ -32,6 +39,9 @@ bool RunTick(TTickClient& client, TVideo& video) {
   }
   client.Draw();
   client.Present(video);
+  // Items grow in the idle pass and painting too; past the ceiling the
+  // next step ends the game.
+  CheckHeapCeiling();
   return true;
 }
 
@@ -73,7 +83,7 @@ bool TShellRunner::StartUp() {
 }
 
 bool TShellRunner::Running() const {
-  return started_ && !closed_ && QuitFlag == 0 && !shut_down_ && !QuitSignalled();
+  return started_ && !closed_ && QuitFlag == 0 && !shut_down_ && !QuitSignalled() && !HeapCeilingPassed();
 }
 
 void TShellRunner::DispatchInput() {

@@ -18,8 +18,9 @@ namespace orba {
 // Runs one tick's steps in order. Painting and presenting are left out in
 // the tick that loaded a saved game, so that the restored scene is first
 // brought up to date by the next tick; a tick in which a quit signal
-// arrived ends after the script and its save or load. Answers whether it
-// painted.
+// arrived ends after the script and its save or load; one whose script
+// took the heap past its ceiling (core/system/heap_watch.h) ends after the
+// script. Answers whether it painted.
 bool RunTick(TTickClient& client, TVideo& video);
 
 class TShellRunner {

@@ -6,6 +6,7 @@
 #include "core/strings/sjis_case.h"
 #include "core/strings/text_utils.h"
 #include "text/ks_word.h"
+#include "text/long_work.h"
 #include "text/markup.h"
 #include "text/wd_char.h"
 #include "text/wd_image.h"
@@ -113,6 +114,7 @@ void TKsWord::BuildGlyphs(const std::string& text) {
           }
           ch->Link = s.Link, ch->Wait = s.Waits.Top();
           Append(std::move(ch));
+          if (LongWorkMustStop(GetCount())) return;
         }
         break;
       }

@@ -33,25 +33,54 @@ TWdGlyph* TKsWord::GetGlyph(int32_t index) const {
 }
 
 int32_t TKsWord::IndexOf(const TWdGlyph* glyph) const {
-  for (size_t i = 0; i < glyphs_.size(); ++i)
-    if (glyphs_[i].get() == glyph) return static_cast<int32_t>(i);
-  return -1;
+  if (glyph == nullptr || &glyph->Word != this) return -1;
+  const auto at = [&] {
+    const int32_t slot = glyph->WordSlot;
+    return slot >= 0 && slot < GetCount() && glyphs_[static_cast<size_t>(slot)].get() == glyph ? slot : -1;
+  };
+  if (const int32_t slot = at(); slot >= 0) return slot;
+  // Glyphs of this word outside its list (a row's indent) miss too: one
+  // renumbering answers them all until the list changes again.
+  if (slots_current_) return -1;
+  for (size_t i = 0; i < glyphs_.size(); ++i) glyphs_[i]->WordSlot = static_cast<int32_t>(i);
+  slots_current_ = true;
+  return at();
 }
 
 void TKsWord::Insert(int32_t index, std::unique_ptr<TWdGlyph> glyph) {
   index = std::clamp(index, 0, GetCount());
+  slots_current_ = false;
   glyphs_.insert(glyphs_.begin() + index, std::move(glyph));
 }
 
+void TKsWord::InsertRange(int32_t index, std::vector<std::unique_ptr<TWdGlyph>> glyphs) {
+  if (glyphs.empty()) return;
+  index = std::clamp(index, 0, GetCount());
+  slots_current_ = false;
+  glyphs_.insert(glyphs_.begin() + index, std::make_move_iterator(glyphs.begin()), std::make_move_iterator(glyphs.end()));
+}
+
 TWdGlyph& TKsWord::Append(std::unique_ptr<TWdGlyph> glyph) {
+  glyph->WordSlot = GetCount();
   glyphs_.push_back(std::move(glyph));
   return *glyphs_.back();
+}
+
+void TKsWord::DeleteRange(int32_t index, int32_t count) {
+  index = std::clamp(index, 0, GetCount());
+  count = std::clamp(count, 0, GetCount() - index);
+  if (count == 0) return;
+  // Freed from the last to the first, as deleting them one by one would.
+  for (int32_t i = index + count; i-- > index;) glyphs_[static_cast<size_t>(i)].reset();
+  glyphs_.erase(glyphs_.begin() + index, glyphs_.begin() + index + count);
+  slots_current_ = false;
 }
 
 void TKsWord::Delete(int32_t index) {
   if (index < 0 || index >= GetCount()) return;
   std::unique_ptr<TWdGlyph> doomed = std::move(glyphs_[static_cast<size_t>(index)]);
   glyphs_.erase(glyphs_.begin() + index);
+  slots_current_ = false;
 }
 
 std::unique_ptr<TWdGlyph> TKsWord::CreateGlyph(uint8_t type) {

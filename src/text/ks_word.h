@@ -86,11 +86,17 @@ class TKsWord {
 
   int32_t GetCount() const { return static_cast<int32_t>(glyphs_.size()); }
   TWdGlyph* GetGlyph(int32_t index) const;
+  // Constant time while the glyphs keep their places (the slot each glyph
+  // remembers); after an insert or deletion one lookup renumbers them.
   int32_t IndexOf(const TWdGlyph* glyph) const;
   void Insert(int32_t index, std::unique_ptr<TWdGlyph> glyph);
+  // Inserts the glyphs in order before Index, moving the later ones once.
+  void InsertRange(int32_t index, std::vector<std::unique_ptr<TWdGlyph>> glyphs);
   TWdGlyph& Append(std::unique_ptr<TWdGlyph> glyph);
   // Frees the glyph (taking it out of its row first).
   void Delete(int32_t index);
+  // Frees Count glyphs from Index on (those within the list).
+  void DeleteRange(int32_t index, int32_t count);
   // A new glyph of a stream type code; nullptr outside the table.
   std::unique_ptr<TWdGlyph> CreateGlyph(uint8_t type);
 
@@ -118,6 +124,8 @@ class TKsWord {
 
  private:
   std::vector<std::unique_ptr<TWdGlyph>> glyphs_;
+  // Whether every glyph's WordSlot is its place in glyphs_.
+  mutable bool slots_current_ = true;
 };
 
 }  // namespace orba

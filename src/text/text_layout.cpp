@@ -6,6 +6,7 @@
 
 #include "text/ks_word.h"
 #include "text/line_break.h"
+#include "text/long_work.h"
 #include "text/markup.h"
 #include "text/wd_page.h"
 
@@ -28,7 +29,7 @@ class TLayouter {
     for (int32_t i = from; i <= last_; ++i) w_.GetGlyph(i)->CalcSize();
     const size_t first_page = pages_.size();
     int32_t i = from;
-    while (i <= last_) i = Place(i);
+    for (int64_t placed = 1; i <= last_ && !LongWorkMustStop(placed); ++placed) i = Place(i);
     int32_t widest = 0;
     for (size_t p = first_page; p < pages_.size(); ++p) {
       pages_[p]->Arrange();

@@ -1,9 +1,11 @@
 #include "text/wd_glyph.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "text/decorate.h"
 #include "text/ks_word.h"
+#include "text/long_work.h"
 #include "text/wd_page.h"
 
 namespace orba {
@@ -54,12 +56,29 @@ TWdGlyph* TWdComposite::GetItem(int32_t index) const {
   return index >= 0 && index < GetCount() ? children_[static_cast<size_t>(index)] : nullptr;
 }
 
+void TWdComposite::RenumberChildren() const {
+  for (size_t i = 0; i < children_.size(); ++i) children_[i]->ChildSlot = static_cast<int32_t>(i);
+}
+
 int32_t TWdComposite::IndexOf(const TWdGlyph* glyph) const {
-  const auto it = std::find(children_.begin(), children_.end(), glyph);
-  return it == children_.end() ? -1 : static_cast<int32_t>(it - children_.begin());
+  if (glyph == nullptr) return -1;
+  const auto at = [&] {
+    const int32_t slot = glyph->ChildSlot;
+    return slot >= 0 && slot < GetCount() && children_[static_cast<size_t>(slot)] == glyph ? slot : -1;
+  };
+  if (const int32_t slot = at(); slot >= 0) return slot;
+  // A glyph of another parent is not among the children: no renumbering
+  // for it (a glyph may sit in a row and in no other composite).
+  if (glyph->Parent != this) {
+    const auto it = std::find(children_.begin(), children_.end(), glyph);
+    return it == children_.end() ? -1 : static_cast<int32_t>(it - children_.begin());
+  }
+  RenumberChildren();
+  return at();
 }
 
 void TWdComposite::Add(TWdGlyph* glyph) {
+  glyph->ChildSlot = GetCount();
   children_.push_back(glyph);
   glyph->Parent = this;
 }
@@ -69,28 +88,28 @@ void TWdComposite::AddOwned(std::unique_ptr<TWdGlyph> glyph) {
   owned_.push_back(std::move(glyph));
 }
 
-void TWdComposite::RemoveChild(TWdGlyph* glyph) {
-  children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
+std::unique_ptr<TWdGlyph> TWdComposite::TakeOut(TWdGlyph* glyph) {
+  // A child found at its slot goes without a search (glyphs freed last
+  // first, as a word frees them, leave a long row in constant time each).
+  const int32_t at = glyph->Parent == this ? IndexOf(glyph) : -1;
+  if (at >= 0) children_.erase(children_.begin() + at);
+  else children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
   if (glyph->Parent == this) glyph->Parent = nullptr;
-  for (auto it = owned_.begin(); it != owned_.end(); ++it) {
-    if (it->get() != glyph) continue;
-    std::unique_ptr<TWdGlyph> doomed = std::move(*it);
-    owned_.erase(it);
-    return;  // freed here
-  }
-}
-
-std::unique_ptr<TWdGlyph> TWdComposite::ReleaseChild(TWdGlyph* glyph) {
-  children_.erase(std::remove(children_.begin(), children_.end(), glyph), children_.end());
-  if (glyph->Parent == this) glyph->Parent = nullptr;
-  for (auto it = owned_.begin(); it != owned_.end(); ++it) {
+  // The last added is the likeliest to go (a row the layout drops).
+  for (auto it = owned_.rbegin(); it != owned_.rend(); ++it) {
     if (it->get() != glyph) continue;
     std::unique_ptr<TWdGlyph> taken = std::move(*it);
-    owned_.erase(it);
+    owned_.erase(std::next(it).base());
     return taken;
   }
   return nullptr;
 }
+
+void TWdComposite::RemoveChild(TWdGlyph* glyph) {
+  std::unique_ptr<TWdGlyph> doomed = TakeOut(glyph);  // freed here when owned
+}
+
+std::unique_ptr<TWdGlyph> TWdComposite::ReleaseChild(TWdGlyph* glyph) { return TakeOut(glyph); }
 
 void TWdComposite::Clear() {
   for (TWdGlyph* child : children_)
@@ -115,7 +134,11 @@ std::string TWdComposite::GetVisibleText() {
 }
 
 void TWdComposite::Render(bool reset) {
-  for (TWdGlyph* child : children_) child->Render(reset);
+  int64_t done = 0;
+  for (TWdGlyph* child : children_) {
+    child->Render(reset);
+    if (LongWorkMustStop(++done)) return;
+  }
 }
 void TWdComposite::Paint() {
   for (TWdGlyph* child : children_) child->Paint();

@@ -36,6 +36,10 @@ class TWdGlyph {
   TKsWord& Word;
   int32_t X = 0, Y = 0, FWidth = 0, FHeight = 0;
   TWdComposite* Parent = nullptr;
+  // Where the glyph was last seen among its parent's children and among
+  // its word's glyphs: IndexOf checks the slot first, so that finding a
+  // glyph's place costs no search while nothing before it moved.
+  mutable int32_t ChildSlot = -1, WordSlot = -1;
 
   virtual TWdPage* GetPage();
   virtual uint8_t GetGlyphType() const { return gtNone; }
@@ -110,6 +114,8 @@ class TWdComposite : public TWdGlyph {
   int32_t GetCount() const { return static_cast<int32_t>(children_.size()); }
   // nullptr outside 0..Count-1.
   TWdGlyph* GetItem(int32_t index) const;
+  // Constant time while the children keep their places; after an insert
+  // or removal the first lookup that misses renumbers them once.
   int32_t IndexOf(const TWdGlyph* glyph) const;
   const std::vector<TWdGlyph*>& Children() const { return children_; }
   virtual void Add(TWdGlyph* glyph);
@@ -138,6 +144,10 @@ class TWdComposite : public TWdGlyph {
  protected:
   std::vector<TWdGlyph*> children_;
   std::vector<std::unique_ptr<TWdGlyph>> owned_;
+
+ private:
+  void RenumberChildren() const;
+  std::unique_ptr<TWdGlyph> TakeOut(TWdGlyph* glyph);
 };
 
 }  // namespace orba

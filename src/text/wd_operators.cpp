@@ -86,7 +86,7 @@ void TWdOpeVar::ExpandVar(bool force) {
   CollapseVar();
   std::string value;
   if (!Value(value)) return;
-  int32_t at = Word.IndexOf(this) + 1;
+  std::vector<std::unique_ptr<TWdGlyph>> glyphs;
   for (size_t i = 0; i < value.size(); ++i) {
     const auto c = static_cast<uint8_t>(value[i]);
     std::unique_ptr<TWdGlyph> glyph;
@@ -103,14 +103,22 @@ void TWdOpeVar::ExpandVar(bool force) {
       continue;
     }
     inserted_.push_back(glyph.get());
-    Word.Insert(at++, std::move(glyph));
+    glyphs.push_back(std::move(glyph));
   }
+  Word.InsertRange(Word.IndexOf(this) + 1, std::move(glyphs));
 }
 
 void TWdOpeVar::CollapseVar() {
-  for (TWdGlyph* g : inserted_) {
-    const int32_t i = Word.IndexOf(g);
-    if (i >= 0) Word.Delete(i);
+  if (inserted_.empty()) return;
+  // The value's glyphs follow the variable in one run: they go together.
+  const int32_t first = Word.IndexOf(inserted_.front());
+  if (first >= 0 && Word.IndexOf(inserted_.back()) == first + static_cast<int32_t>(inserted_.size()) - 1) {
+    Word.DeleteRange(first, static_cast<int32_t>(inserted_.size()));
+  } else {
+    for (TWdGlyph* g : inserted_) {
+      const int32_t i = Word.IndexOf(g);
+      if (i >= 0) Word.Delete(i);
+    }
   }
   inserted_.clear();
 }

@@ -1,6 +1,7 @@
 #include "text/wd_page.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "core/streams/stream_encoding.h"
 #include "graphics/dib.h"
@@ -137,7 +138,9 @@ void TWdPage::ClearPage() {
 }
 
 int32_t TWdPage::GetSavedAlpha(TWdGlyph* glyph) {
-  return std::find(Fading.begin(), Fading.end(), glyph) != Fading.end() ? 255 : glyph->GetAlpha();
+  const bool fading = saving_ ? std::binary_search(fading_sorted_.begin(), fading_sorted_.end(), glyph, std::less<>())
+                              : std::find(Fading.begin(), Fading.end(), glyph) != Fading.end();
+  return fading ? 255 : glyph->GetAlpha();
 }
 
 void TWdPage::StoreVarValues() {
@@ -153,6 +156,19 @@ void TWdPage::SaveState(TKsBigStream& stream) {
   WriteStreamInt(stream, CurGlyph);
   WriteStreamByte(stream, Complete);
   WriteStreamString(stream, PendingEvents);
+  // Every glyph asks whether it is fading: one sorted copy answers them
+  // all, where a search of the list each would grow with the square of a
+  // long message.
+  fading_sorted_.assign(Fading.begin(), Fading.end());
+  std::sort(fading_sorted_.begin(), fading_sorted_.end(), std::less<>());
+  saving_ = true;
+  struct TDone {
+    TWdPage& page;
+    ~TDone() {
+      page.saving_ = false;
+      page.fading_sorted_.clear();
+    }
+  } done{*this};
   for (TWdGlyph* row : children_)
     for (TWdGlyph* g : static_cast<TWdRow*>(row)->Children()) g->SaveState(stream, *this);
 }

@@ -59,6 +59,9 @@ class TWdPage : public TWdComposite {
   void LoadState(TKsBigStream& stream, int64_t end) override;
 
  private:
+  // Fading sorted, while SaveState runs.
+  std::vector<TWdGlyph*> fading_sorted_;
+  bool saving_ = false;
   bool RowsRemain() const { return CurRow < GetCount(); }
   TWdGlyph* NextGlyph();
   void RevealOne(int32_t& budget);

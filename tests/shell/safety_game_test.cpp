@@ -88,11 +88,7 @@ TEST(BusyGame, TicksEndAndSigtermEndsThePlayerWithinASecond) {
   const test::CommandResult ticks =
       test::RunCommand({"timeout", "-s", "KILL", "60", ORBA_PLAYER_PATH, "--headless", "--ticks", "3", game});
   EXPECT_EQ(ticks.exit_code, 0) << ticks.output;
-  const char script[] = R"sh("$@" & p=$!; sleep 0.7; kill -TERM $p
-for i in $(seq 100); do kill -0 $p 2>/dev/null || break; sleep 0.01; done
-kill -0 $p 2>/dev/null && { kill -9 $p; echo "still running"; }; wait $p)sh";
-  const test::CommandResult r =
-      test::RunCommand({"sh", "-c", script, "sh", ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", game});
+  const test::CommandResult r = test::PlayAndSigterm(game, "0.7");
   EXPECT_EQ(r.exit_code, 0) << r.output;
   ExpectLacks(r.output, {"still running"});
   ExpectContains(test::DumpSave(game + "/save.dat"), {"var exits int = 2"});

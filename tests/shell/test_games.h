@@ -42,6 +42,16 @@ inline CommandResult PlayGame(const std::string& game, int ticks, const std::vec
   return RunCommand(argv);
 }
 
+// Plays Game without a window for ever and sends SIGTERM after Delay
+// seconds; the output says "still running" when the player had not ended
+// a second later (it is then killed). The exit code is the player's.
+inline CommandResult PlayAndSigterm(const std::string& game, const std::string& delay) {
+  const char script[] = R"sh(d=$1; shift; "$@" & p=$!; sleep "$d"; kill -TERM $p
+for i in $(seq 100); do kill -0 $p 2>/dev/null || break; sleep 0.01; done
+kill -0 $p 2>/dev/null && { kill -9 $p; echo "still running"; }; wait $p)sh";
+  return RunCommand({"sh", "-c", script, "sh", delay, ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", game});
+}
+
 // PlayGame with the player's standard error joined to its output, run from
 // the folder Cwd when one is given.
 inline CommandResult PlayGameJoined(const std::string& game, int ticks, const std::string& cwd = "") {

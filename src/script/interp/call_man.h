@@ -77,6 +77,11 @@ class TStack {
 
 // The call stack, bottom first. Its depth is the variable store's current
 // frame, which decides the frame of new scoped variables.
+// How deep page calls may nest. A page that calls itself without end would
+// otherwise grow the call stack (and its locals) until memory runs out; a
+// real game's calls nest a few dozen deep.
+inline constexpr int32_t kMaxCallDepth = 10000;
+
 class TStackList {
  public:
   explicit TStackList(TParamCollection& store) : store_(store) {}

@@ -135,6 +135,10 @@ void TComCall::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   for (auto& argument : Arguments) {
     if (const TCustomParam* r = Evaluate(*argument, rs)) args.Add(r->GetAsStr());
   }
+  // A call past the deepest nesting fails as the command's error (traced
+  // by the step); the caller goes on after it.
+  if (rs.Frames.Count() >= kMaxCallDepth)
+    throw EScriptError("Call:" + PageName + ": calls nest deeper than " + std::to_string(kMaxCallDepth));
   // The called page is loaded before the frame is pushed, so that a page
   // that cannot be loaded leaves the stack as it was.
   TPage* target = LoadTargetPage(rs, PageName, pc, next);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/game_clock.h"
+#include "core/system/heap_watch.h"
 #include "core/system/quit_request.h"
 #include "core/system/trace.h"
 #include "core/strings/text_utils.h"
@@ -156,6 +157,11 @@ int32_t TCallMan::CallEvent(int32_t level) {
   const std::string label = SplitLabelSuffix(page_name);
   page_name = (page_name.size() > 3 ? page_name.substr(0, page_name.size() - 3) : std::string()) + "osb";
   if (!host_.FileAvailable(page_name)) return 0;  // it waits, and so do the events behind it
+  // Handlers nested as deep as calls may go wait until one returns.
+  if (Frames.Count() >= kMaxCallDepth) {
+    TraceOnce("event: " + page_name + " waits: calls nest " + std::to_string(kMaxCallDepth) + " deep");
+    return 0;
+  }
 
   TStack& frame = Frames.Push();
   frame.PageName = CurrentPage != nullptr ? CurrentPage->Name : std::string();
@@ -207,6 +213,9 @@ bool TCallMan::Run() {
   do {
     if (++steps > StepBudget || (QuitRequested() && !Terminating) || std::chrono::steady_clock::now() > deadline)
       return true;
+    // What the script holds in sum is watched while it runs, not only
+    // between ticks: one tick of a loop may otherwise fill the memory.
+    if (CheckHeapCeiling()) return true;
     switch (State) {
       case RS_MAIN:
         if (CallEvent(1) == 0) {

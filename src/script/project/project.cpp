@@ -7,8 +7,10 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/heap_watch.h"
 #include "core/system/quit_request.h"
 #include "core/system/save_location.h"
+#include "core/system/trace.h"
 #include "core/vocab/vocab.h"
 #include "core/vocab/wipe_defaults.h"
 #include "platform/dialogs.h"
@@ -245,6 +247,15 @@ bool TProject::FindGameDisc(const std::string& title_id) {
 // ---- shut-down ----------------------------------------------------------------------------
 
 TProject::~TProject() {
+  // A game that took the heap past its ceiling runs no more script and
+  // keeps the status save of its last ordered end.
+  if (HeapCeilingPassed()) {
+    Trace("heap ceiling: no exit page, no status save");
+    run_state_.SetCallMan(nullptr);
+    call_man_.reset();
+    SetPageHost(nullptr);
+    return;
+  }
   if (call_man_ && !ExitPage.empty()) {
     // An exit page that cannot be run leaves the status save to be written.
     try {

@@ -5,6 +5,7 @@
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/trace.h"
 #include "script/save/save_versions.h"
 #include "script/script_errors.h"
 #include "script/values/system_params.h"
@@ -278,7 +279,18 @@ void TParamCollection::PushVar(const std::vector<std::string>& names) {
   TKsMemoryStream frame;
   WriteStreamInt(frame, count);
   CopyWholeStream(frame, body);
-  frames_.push_back(frame.TakeBytes());
+  std::vector<uint8_t> bytes = frame.TakeBytes();
+  const int64_t cost = FrameCost(bytes.size());
+  if (pushed_bytes_ + cost > kMaxPushedBytes) {
+    // The expression that called PushVar ends here without a word: the
+    // trace says why, once.
+    const std::string message = "PushVar: the pushed variables would hold more than " +
+                                std::to_string(kMaxPushedBytes) + " bytes";
+    TraceOnce(message);
+    throw EScriptError(message);
+  }
+  frames_.push_back(std::move(bytes));
+  pushed_bytes_ += cost;
 }
 
 std::vector<TParamCollection::TFrameEntry> TParamCollection::ReadFrame(TKsBigStream& stream) {
@@ -300,6 +312,7 @@ void TParamCollection::PopVar() {
   if (frames_.empty()) return;
   const std::vector<uint8_t> bytes = std::move(frames_.back());
   frames_.pop_back();
+  pushed_bytes_ -= FrameCost(bytes.size());
   TKsSpanStream stream(bytes.data(), static_cast<int64_t>(bytes.size()));
   std::vector<TFrameEntry> entries = ReadFrame(stream);
   for (TFrameEntry& e : entries) {
@@ -443,6 +456,8 @@ void TParamCollection::LoadGameVars(TKsBigStream& stream, int32_t version) {
   if (has_history_params) Host().SetDefaultHistoryParams(history_params);
   TempTargetName = std::move(temp_target);
   frames_ = std::move(frames);
+  pushed_bytes_ = 0;
+  for (const auto& frame : frames_) pushed_bytes_ += FrameCost(frame.size());
 }
 
 void TParamCollection::SaveStatusVars(TKsBigStream& stream) const { SaveVarList(stream, true); }

@@ -138,9 +138,13 @@ class TParamCollection {
   // 50 and "@Cursor" to the empty text.
   void Clear();
 
+  // Raises EScriptError when the snapshots would hold more than
+  // kMaxPushedBytes in sum; the stack is then unchanged.
   void PushVar(const std::vector<std::string>& names);
   void PopVar();
   int32_t PushedFrameCount() const { return static_cast<int32_t>(frames_.size()); }
+  // What the snapshots hold, counted as FrameCost counts each.
+  int64_t PushedBytes() const { return pushed_bytes_; }
 
   void SaveGameVars(TKsBigStream& stream) const;
   // Reads what SaveGameVars wrote for a game slot of the given version. The
@@ -168,7 +172,14 @@ class TParamCollection {
   // Lower-cased name -> items of that name, in the order they were named.
   std::unordered_map<std::string, std::vector<TParamCollectionItem*>> names_;
   std::vector<std::vector<uint8_t>> frames_;  // PushVar snapshots, last on top
+  int64_t pushed_bytes_ = 0;                    // FrameCost of frames_ in sum
 };
+
+// What PushVar snapshots may hold in sum: a real game keeps a few small
+// values there; this still holds sixteen of the largest texts.
+inline constexpr int64_t kMaxPushedBytes = int64_t{256} << 20;
+// The memory one snapshot of Size bytes takes: its bytes and its block.
+inline int64_t FrameCost(size_t size) { return static_cast<int64_t>(size) + 64; }
 
 // "\"%s\"：変数名が不正です"
 std::string BadVarNameMessage(const std::string& name);

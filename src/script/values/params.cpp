@@ -4,6 +4,7 @@
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/trace.h"
 #include "script/script_errors.h"
 #include "script/values/param_collection.h"
 #include "script/values/param_text.h"
@@ -209,10 +210,44 @@ T& TParamData<T, kCode>::Scalar() {
   return Elements[0];
 }
 
+namespace {
+int64_t g_array_bytes = 0;  // window thread only, as the script
+int64_t g_array_budget = kMaxArrayBytes;
+}  // namespace
+
+int64_t ArrayBytesInUse() { return g_array_bytes; }
+int64_t ArrayBudget() { return g_array_budget; }
+void SetArrayBudget(int64_t bytes) { g_array_budget = bytes; }
+
+template <typename T, uint8_t kCode>
+TParamData<T, kCode>::~TParamData() {
+  g_array_bytes -= counted_;
+}
+
+template <typename T, uint8_t kCode>
+void TParamData<T, kCode>::CheckBudget(size_t count) const {
+  if (count <= 1) return;
+  const int64_t bytes = static_cast<int64_t>(count) * static_cast<int64_t>(sizeof(T));
+  if (g_array_bytes - counted_ + bytes > g_array_budget) {
+    TraceOnce("arrays: " + std::to_string(count) + " elements refused, the arrays would take more than " +
+              std::to_string(g_array_budget) + " bytes");
+    throw EScriptError(ArraySizeMessage({static_cast<int32_t>(count)}));
+  }
+}
+
+template <typename T, uint8_t kCode>
+void TParamData<T, kCode>::Recount() {
+  const int64_t now = Elements.size() > 1 ? static_cast<int64_t>(Elements.size() * sizeof(T)) : 0;
+  g_array_bytes += now - counted_;
+  counted_ = now;
+}
+
 template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::SetCount(int32_t count) {
   if (count < 0 || count > kMaxArrayElements) throw EScriptError(ArraySizeMessage({count}));
+  CheckBudget(static_cast<size_t>(count));
   Elements.resize(static_cast<size_t>(count));
+  Recount();
 }
 
 template <typename T, uint8_t kCode>
@@ -255,8 +290,10 @@ void TParamData<T, kCode>::Assign(const TCustomParam& source) {
   const auto* same = dynamic_cast<const TParamData*>(&source.Target());
   if (same == nullptr) throw EScriptError(kMsgInternalError);
   if (same == this) return;
+  CheckBudget(same->Elements.size());
   Dims = same->Dims;
   Elements = same->Elements;
+  Recount();
 }
 
 template <typename T, uint8_t kCode>
@@ -282,9 +319,11 @@ void TParamData<T, kCode>::CopyMem(const TCustomParam& source) {
   // CopyMem:変数の型があいません
   if (same == nullptr) throw EScriptError("CopyMem:\x95\xcf\x90\x94\x82\xcc\x8c^\x82\xaa\x82\xa0\x82\xa2\x82\xdc\x82\xb9\x82\xf1");
   if (same == this) return;
+  CheckBudget(same->Elements.size());
   std::vector<T> elements = same->Elements;
   TCustomParam::CopyMem(*same);
   Elements = std::move(elements);
+  Recount();
 }
 
 template <typename T, uint8_t kCode>
@@ -300,10 +339,13 @@ void TParamData<T, kCode>::LoadFromStream(TKsBigStream& stream) {
   const int32_t count = ReadStreamInt(stream);
   if (count < 0 || count > kMaxArrayElements) throw EReadError();
   CheckStoredCount(stream, count, Conv<T>::kMinBytes);
+  // A stored array is bounded by its file's size limit; it is counted but
+  // never refused, so that a slot saved within the budget always loads.
   std::vector<T> elements(static_cast<size_t>(count));
   for (T& e : elements) e = Conv<T>::Read(stream);
   Dims = std::move(dims);
   Elements = std::move(elements);
+  Recount();
 }
 
 template <typename T, uint8_t kCode>
@@ -312,6 +354,7 @@ void TParamData<T, kCode>::MakeScalar() {
   Dims.clear();
   // Only ever shrinks: an array keeps its first element.
   if (Elements.size() > 1) Elements.erase(Elements.begin() + 1, Elements.end());
+  Recount();
 }
 
 template class TParamData<int32_t, PT_INT>;

@@ -20,6 +20,17 @@ class TParamCollectionItem;
 
 // The most elements an array may hold; larger dimension products are refused.
 constexpr int64_t kMaxArrayElements = 16777216;
+// What the elements of all arrays may take in sum (each element's own size;
+// a text's characters are the heap watch's to bound): one array of the
+// most texts, or four of the most integers. Real games' arrays hold
+// hundreds of elements.
+constexpr int64_t kMaxArrayBytes = int64_t{512} << 20;
+// The bytes the elements of all arrays take now.
+int64_t ArrayBytesInUse();
+// The budget in force: kMaxArrayBytes, lowered by tests so that they
+// reach it with little memory.
+int64_t ArrayBudget();
+void SetArrayBudget(int64_t bytes);
 
 class TCustomParam {
  public:
@@ -91,7 +102,10 @@ template <typename T, uint8_t kCode>
 class TParamData : public TCustomParam {
  public:
   TParamData() : Elements(1) {}
+  ~TParamData() override;
 
+  // A change of the count goes through SetCount, Assign, CopyMem or
+  // LoadFromStream, which count it in ArrayBytesInUse.
   std::vector<T> Elements;
 
   int32_t GetCount() const override { return static_cast<int32_t>(Elements.size()); }
@@ -127,6 +141,12 @@ class TParamData : public TCustomParam {
   const T& At(int32_t index) const;
   T& At(int32_t index);
   T& Scalar();
+  // Raises the size message when Count elements would take the arrays in
+  // sum past kMaxArrayBytes.
+  void CheckBudget(size_t count) const;
+  // Counts the elements now held (a scalar's one element is not counted).
+  void Recount();
+  int64_t counted_ = 0;
 };
 
 // A flag element is one byte; any value but 0 reads as true.
