@@ -92,8 +92,7 @@ void TDBFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs arg
     }
 
     case FN_DBInsert: {
-      if (active == nullptr) break;
-      active->Append();
+      if (active == nullptr || !active->Append()) break;
       const int32_t row = active->GetRecNo();
       for (size_t i = 0; i < a.Count() && i < static_cast<size_t>(active->Fields.Count()); ++i) {
         const TCustomParam& v = a.At(i);
@@ -204,8 +203,7 @@ void TDBFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs arg
       if (!has_row) break;
       TDBTable* target = db_.GetTable(db_.IndexOfTable(a.Str(0)));
       if (target == nullptr || !target->Fields.SameFields(active->Fields)) break;
-      target->AppendCopy(active->GetCurrentRecord());
-      result.SetAsFlag(true);
+      result.SetAsFlag(target->AppendCopy(active->GetCurrentRecord()));
       break;
     }
     case FN_DBCopyTable:
