@@ -3,7 +3,7 @@
 // table would pass what save data may hold, so its save fails with a line
 // on standard error and the file stays readable. A planted save.dat of
 // 60 MB whose tables cost most in memory for their bytes is read in
-// bounded memory.
+// bounded memory, and a script's inserts stop at the tables' budget.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -87,6 +87,22 @@ TEST(BigTablesGame, APlantedSaveOfCostlyTablesIsReadInBoundedMemory) {
   } else {
     EXPECT_LT(r.peak_rss_kb, 340 * kMB);
   }
+}
+
+// A script inserting rows of a megabyte meets the tables' budget: the
+// insert past it answers FALSE with a trace line and leaves no row, so the
+// tables stop near 256 MiB instead of taking the player's memory.
+TEST(BigTablesGame, InsertsPastTheTablesBudgetFailAndLeaveTheRowsBefore) {
+  const test::TempDir dir;
+  const std::string game = fs::canonical(dir.path()).string() + "/game";
+  test::BuildGame("bigtables", game, true, {"StartPage = budget.osb"});
+  const test::CommandResult r = test::PlayGameUnquarantined(game, 5);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  ExpectContains(r.output, {"table refused: wide: tables hold more than 268435456 bytes\n",
+                            "table refused: next: tables hold more than 268435456 bytes\n"});
+  ExpectContains(test::RunOrbaTool({"save", "dump", game + "/save.dat"}).output,
+                 {"var rows int = 255\n", "var budget str = \"TRUETRUE FALSE TRUE1048576 TRUETRUEFALSE TRUETRUE1\""});
+  RecordProperty("peak_kb", std::to_string(r.peak_rss_kb));
 }
 
 }  // namespace
