@@ -303,7 +303,7 @@ bool TDBRows::AppendRow(const std::vector<std::string_view>& cells, TDBGrowth gr
     uint8_t* record = records_.data() + static_cast<ptrdiff_t>(count_) * record_size_;
     for (size_t c = 0; c < cells.size() && c < columns_.size(); ++c) {
       const std::string_view cell = cells[c].substr(0, static_cast<size_t>(columns_[c].Size));
-      std::memcpy(record + columns_[c].Offset, cell.data(), cell.size());
+      if (!cell.empty()) std::memcpy(record + columns_[c].Offset, cell.data(), cell.size());
     }
     ++count_;
     return true;
@@ -323,7 +323,7 @@ bool TDBRows::SetCell(int32_t row, int32_t column, std::string_view bytes) {
   if (Fixed()) {
     uint8_t* cell = records_.data() + static_cast<ptrdiff_t>(row) * record_size_ + c.Offset;
     std::memset(cell, 0, static_cast<size_t>(c.Size));
-    std::memcpy(cell, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(cell, bytes.data(), bytes.size());
     return true;
   }
   std::vector<std::string> copies;
