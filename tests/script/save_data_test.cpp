@@ -249,6 +249,48 @@ TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
   EXPECT_EQ(names, std::vector<std::string>{"save.dat"});
 }
 
+// What the player writes it reads back: a file near the limit opens, its
+// large entry (stored as it is) is kept byte for byte when another entry
+// is saved, and a save that would make the file or one entry pass the
+// limit fails, says why and leaves the file as it was.
+TEST(SaveData, SaveDataPastTheLimitIsNotWrittenAndTheLargestWrittenIsRead) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  const auto filled = [](int64_t size, char seed) {
+    return [size, seed](TKsBigStream& s) {
+      std::vector<uint8_t> bytes(static_cast<size_t>(size));
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 12));
+      s.WriteBuffer(bytes.data(), size);
+    };
+  };
+  const int64_t big = kMaxSaveFileBytes - (int64_t{4} << 20);
+  Player p(path);
+  ASSERT_TRUE(p.file.UpdateEntry("save:big.bin", filled(big, 1), false)) << p.file.LastError;
+  const std::vector<uint8_t> written = test::ReadFileBytes(path);
+  EXPECT_LE(static_cast<int64_t>(written.size()), kMaxSaveFileBytes);
+
+  const std::string refused = path + ": the save data would hold more than " + std::to_string(kMaxSaveFileBytes) + " bytes";
+  for (const auto& [name, size] : {std::pair<std::string, int64_t>{"save:more.bin", int64_t{5} << 20},
+                                   std::pair<std::string, int64_t>{"save:one.bin", kMaxSaveFileBytes + 1}}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(p.file.UpdateEntry(name, filled(size, 2), false));
+    EXPECT_EQ(p.file.LastError, refused);
+    EXPECT_TRUE(test::ReadFileBytes(path) == written);
+  }
+  ASSERT_TRUE(p.file.UpdateEntry("save:small.bin", filled(100, 3), false)) << p.file.LastError;
+
+  Player again(path);
+  TVrFileCollection memory;
+  again.file.OpenAtStart(&memory);
+  ASSERT_FALSE(again.file.Damaged()) << again.file.Warning();
+  ASSERT_NE(memory.Find("save:big.bin"), nullptr);
+  ASSERT_NE(memory.Find("save:small.bin"), nullptr);
+  TKsMemoryStream expected;
+  filled(big, 1)(expected);
+  EXPECT_TRUE(memory.Find("save:big.bin")->Data->Bytes() == expected.Bytes());
+  EXPECT_EQ(memory.Find("save:small.bin")->Data->GetSize(), 100);
+}
+
 // A slot whose packed bytes were damaged on disk: saving another slot
 // keeps it byte for byte (no box, nothing lost), and saving its own slot
 // replaces it; the other slots stay loadable throughout.

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/files/file_limits.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 
@@ -162,7 +163,8 @@ TEST(HugeReadsGame, AHugeSaveFileIsRefusedUnreadAndKept) {
   const std::string top = fs::canonical(dir.path()).string();
   const std::string game = top + "/game";
   const auto [base, r] = PlayBoth(top, TPlanted{0, 0, 0, 0, kHugeBytes}, "");
-  ExpectContains(r.output, {"file refused: " + game + "/save.dat: more than 67108864 bytes\n"});
+  ExpectContains(r.output,
+                 {"file refused: " + game + "/save.dat: more than " + std::to_string(kMaxSaveFileBytes) + " bytes\n"});
   EXPECT_EQ(fs::file_size(game + "/save.dat"), static_cast<uintmax_t>(kHugeBytes));
   ExpectPeakBounded(r, base, kLimitKb);
 }

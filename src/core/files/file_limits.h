@@ -18,6 +18,13 @@ namespace orba {
 // surface the decoders accept is made from it.
 inline constexpr int64_t kMaxHeldFileBytes = int64_t{256} << 20;  // 256 MiB
 
+// The most save data ("save.dat") the player writes and reads: a status
+// table of 100,000 rows of ten text columns of the default width stores
+// 81 MB, and the file holds it with room for the status variables and a
+// few saved games. Read whole, with its tables in memory, such a file
+// stays below 300 MB.
+inline constexpr int64_t kMaxSaveFileBytes = int64_t{96} << 20;  // 96 MiB
+
 // A file that holds more bytes than its reader takes.
 class EFileTooLarge : public EOrbaError {
  public:

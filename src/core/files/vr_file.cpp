@@ -116,7 +116,8 @@ void TVrFile::WriteData(TKsBigStream& stream) {
     if (stream.CopyFrom(*owner.Archive, Size) != Size) throw EReadError();
     return;
   }
-  Raw = false;
+  // Raw stays as stored until the stored bytes are read: they are read by
+  // it.
   TKsMemoryStream content;
   TKsMemoryStream* source = Data.get();
   if (!source && from_archive_ && owner.Archive) {
@@ -128,6 +129,7 @@ void TVrFile::WriteData(TKsBigStream& stream) {
   } else if (!source && !owner.BasePath.empty() && DiskFileExists(owner.BasePath + Name())) {
     const TDiskFileName disk(owner.BasePath + Name());
     std::unique_ptr<TKsBigStream> file = disk.OpenRead();
+    Raw = false;
     if (ShouldPack(*file)) {
       AppendWhole(content, *file);
       AppendPacked(stream, content, true);
@@ -141,6 +143,7 @@ void TVrFile::WriteData(TKsBigStream& stream) {
     source = &content;
   }
   // Content in memory is packed below the limit whatever it holds.
+  Raw = false;
   if (source->GetSize() < kVrPackLimit) {
     AppendPacked(stream, *source, false);
   } else {

@@ -113,7 +113,7 @@ void TDBFieldList::AppendField(const std::string& name, uint8_t type, int32_t si
 int32_t TDBFieldList::AddField(const std::string& name, uint8_t type, int32_t width) {
   const int32_t size = DBFieldSize(type, width);
   if (size < 0 || static_cast<int64_t>(record_size_) + size > kMaxDBRecordSize) return -1;
-  if (owner_ != nullptr) owner_->AddColumnBytes(type, size);
+  if (owner_ != nullptr && !owner_->AddColumnBytes(type, size)) return -1;
   AppendField(name, type, size);
   return Count() - 1;
 }
@@ -143,6 +143,7 @@ bool TDBFieldList::SameFields(const TDBFieldList& other) const {
 void TDBFieldList::Clear() {
   TObjList<TDBField>::Clear();
   record_size_ = 0;
+  if (owner_ != nullptr) owner_->RemoveAllColumnBytes();
 }
 
 int32_t TDBFieldList::GetFieldOffset(int32_t index) const {
@@ -259,26 +260,36 @@ std::vector<std::string_view> TDBTable::RecordCells(const TDBFieldList& fields, 
   return cells;
 }
 
-void TDBTable::AddColumnBytes(uint8_t /*type*/, int32_t /*size*/) {
-  // A new last column is a cell no row holds yet: it reads as zeros.
+bool TDBTable::AddColumnBytes(uint8_t type, int32_t size) {
+  return rows_.AddColumn(size, type == PT_STR) || Refused();
 }
 
+void TDBTable::RemoveAllColumnBytes() { rows_.ClearColumns(); }
+
 bool TDBTable::Append() {
-  rows_.AppendEmpty();
+  if (!rows_.AppendEmpty()) return Refused();
   rec_no_ = rows_.Count() - 1;
   return true;
 }
 
-void TDBTable::AppendCopy(const uint8_t* record) {
-  // The cells are copied out before the row is made: Record may be this
-  // table's own GetRecord.
-  rows_.AppendRow(RecordCells(Fields, record));
+bool TDBTable::AppendCopy(const uint8_t* record) {
+  // Record may be this table's own GetRecord: the cells are copied out
+  // before the row is made.
+  const std::vector<uint8_t> copy(record, record + Fields.RecordSize());
+  if (!rows_.AppendRow(RecordCells(Fields, copy.data()))) return Refused();
   rec_no_ = rows_.Count() - 1;
+  return true;
 }
 
-void TDBTable::AppendRowOf(const TDBTable& source, int32_t row) {
-  rows_.AppendCopyOf(source.rows_, row);
+bool TDBTable::AppendRowOf(const TDBTable& source, int32_t row) {
+  if (!rows_.AppendCopyOf(source.rows_, row)) return Refused();
   rec_no_ = rows_.Count() - 1;
+  return true;
+}
+
+void TDBTable::DropRowsFrom(int32_t first, int32_t rec_no) {
+  while (rows_.Count() > first) rows_.Erase(rows_.Count() - 1);
+  rec_no_ = rec_no;
 }
 
 bool TDBTable::Delete() {
@@ -364,16 +375,22 @@ bool TDBTable::ReadCell(int32_t row, int32_t column, TCellRead& cell) const {
   return true;
 }
 
-void TDBTable::PutCell(int32_t row, int32_t column, const TDBField& field, const uint8_t* number,
+bool TDBTable::PutCell(int32_t row, int32_t column, const TDBField& field, const uint8_t* number,
                        const std::string& text) {
-  if (field.Type == PT_STR) {
-    // At most Size - 1 bytes, cut at a character boundary; the rest zeros.
-    rows_.SetCell(row, column, CutToWidth(text, field.Size - 1));
-  } else {
-    rows_.SetCell(row, column,
-                  std::string_view(reinterpret_cast<const char*>(number),
-                                   std::min(static_cast<size_t>(field.Size), kNumberCellSize)));
-  }
+  // A text takes at most Size - 1 bytes, cut at a character boundary; the
+  // rest of the cell is zeros.
+  const bool set = field.Type == PT_STR
+                       ? rows_.SetCell(row, column, CutToWidth(text, field.Size - 1))
+                       : rows_.SetCell(row, column,
+                                       std::string_view(reinterpret_cast<const char*>(number),
+                                                        std::min(static_cast<size_t>(field.Size), kNumberCellSize)));
+  return set || Refused();
+}
+
+bool TDBTable::Refused() const {
+  TraceOnce("table refused: " + SjisToUtf8(Name) + ": tables hold more than " + std::to_string(kMaxDBHeldBytes) +
+            " bytes");
+  return false;
 }
 
 bool TDBTable::GetInt(int32_t row, int32_t column, int32_t& value) {
@@ -439,8 +456,7 @@ bool TDBTable::SetInt(int32_t row, int32_t column, int32_t value) {
     case PT_BOOL: *p = value != 0 ? 1 : 0; break;
     default: text = IntToText(value); break;
   }
-  PutCell(row, column, *f, p, text);
-  return true;
+  return PutCell(row, column, *f, p, text);
 }
 
 bool TDBTable::SetFloat(int32_t row, int32_t column, long double value) {
@@ -454,8 +470,7 @@ bool TDBTable::SetFloat(int32_t row, int32_t column, long double value) {
     case PT_BOOL: *p = value != 0.0L ? 1 : 0; break;
     default: text = FloatToText(value); break;
   }
-  PutCell(row, column, *f, p, text);
-  return true;
+  return PutCell(row, column, *f, p, text);
 }
 
 bool TDBTable::SetBool(int32_t row, int32_t column, bool value) {
@@ -469,8 +484,7 @@ bool TDBTable::SetBool(int32_t row, int32_t column, bool value) {
     case PT_BOOL: *p = value ? 1 : 0; break;
     default: text = FlagToText(value); break;
   }
-  PutCell(row, column, *f, p, text);
-  return true;
+  return PutCell(row, column, *f, p, text);
 }
 
 namespace {
@@ -493,8 +507,7 @@ std::string CellOfText(const TDBField& field, const std::string& value) {
 bool TDBTable::SetStr(int32_t row, int32_t column, const std::string& value) {
   const TDBField* f = CellField(row, column);
   if (f == nullptr) return false;
-  rows_.SetCell(row, column, CellOfText(*f, value));
-  return true;
+  return rows_.SetCell(row, column, CellOfText(*f, value)) || Refused();
 }
 
 // ---------------------------------------------------------------------------
@@ -632,9 +645,6 @@ bool TDBTable::LoadFromTsv(const std::vector<std::string_view>& lines) {
       return false;
     }
   }
-  // Rows hold what their cells use, not the columns' widths: what they
-  // hold is counted as they are made.
-  int64_t held = 0;
   TTabStrings cells;
   std::vector<std::string> bytes;
   std::vector<std::string_view> views;
@@ -649,10 +659,9 @@ bool TDBTable::LoadFromTsv(const std::vector<std::string_view>& lines) {
       bytes[static_cast<size_t>(c)] = CellOfText(Fields.Get(c), cells.Get(c));
       views[static_cast<size_t>(c)] = bytes[static_cast<size_t>(c)];
     }
-    held += rows_.AppendRow(views);
-    if (held > kMaxDBImportBytes)
-      return refuse(std::to_string(rows_.Count()) + " rows hold more than " + std::to_string(kMaxDBImportBytes) +
-                    " bytes");
+    if (!rows_.AppendRow(views))
+      return refuse("with " + std::to_string(rows_.Count()) + " rows, tables hold more than " +
+                    std::to_string(kMaxDBHeldBytes) + " bytes");
   }
   rec_no_ = rows_.Count() - 1;
   return true;
@@ -692,11 +701,17 @@ void TDBTable::LoadFromStream(TKsBigStream& stream, int32_t version) {
   } else if (count < 0 || count > kMaxDBZeroWidthRows) {
     throw EReadError();
   }
+  // The rows are counted in the budget but not refused by it: their
+  // count is bounded by the bytes read, and a wide row costs little more
+  // than its stored record (script/functions/db_rows.h).
   TDBRows rows;
+  for (int32_t c = 0; c < fields.Count(); ++c)
+    rows.AddColumn(fields.Get(c).Size, fields.Get(c).Type == PT_STR, TDBGrowth::Loaded);
+  rows.Reserve(count);
   std::vector<uint8_t> record(static_cast<size_t>(rs));
   for (int32_t r = 0; r < count; ++r) {
     if (rs > 0) stream.ReadBuffer(record.data(), rs);
-    rows.AppendRow(RecordCells(fields, record.data()));
+    rows.AppendRow(RecordCells(fields, record.data()), TDBGrowth::Loaded);
   }
   int32_t rec_no = ReadStreamInt(stream);
   if (rec_no < 0) rec_no = -1;
@@ -833,7 +848,12 @@ bool TDBManager::CopyTable(const std::string& name, const TIntList& rows) {
   TDBTable& target = Get(index);
   target.ClearRecords();
   target.Fields.Assign(source->Fields);
-  for (int32_t i = 0; i < rows.Count(); ++i) target.AppendRowOf(*source, rows.Get(i));
+  for (int32_t i = 0; i < rows.Count(); ++i) {
+    if (!target.AppendRowOf(*source, rows.Get(i))) {
+      target.ClearRecords();
+      return false;
+    }
+  }
   return true;
 }
 
@@ -842,7 +862,14 @@ bool TDBManager::InsertTable(const std::string& name, const TIntList& rows) {
   TDBTable* source = GetTable(IndexOfTable(name));
   if (target == nullptr || source == nullptr || !source->Fields.SameFields(target->Fields)) return false;
   if (!RowsWithin(rows, source->GetRecordCount())) return false;
-  for (int32_t i = 0; i < rows.Count(); ++i) target->AppendRowOf(*source, rows.Get(i));
+  const int32_t before = target->GetRecordCount();
+  const int32_t rec_no = target->GetRecNo();
+  for (int32_t i = 0; i < rows.Count(); ++i) {
+    if (!target->AppendRowOf(*source, rows.Get(i))) {
+      target->DropRowsFrom(before, rec_no);
+      return false;
+    }
+  }
   return true;
 }
 

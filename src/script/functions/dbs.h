@@ -2,7 +2,9 @@
 // fill, search and sort through the DB functions. A table is a list of
 // records; its columns fix each cell's type and byte width, and the stored
 // form holds each row as its fixed-size raw record. In memory a row holds
-// only what its cells use (script/functions/db_rows.h).
+// only what its cells use, and all tables together hold at most
+// kMaxDBHeldBytes (script/functions/db_rows.h): an operation that would
+// pass it fails as one on a missing row does, with a trace line.
 // Tables of category 0 travel with every saved game, tables of category 1
 // with the status data.
 //
@@ -18,6 +20,7 @@
 
 #include "core/containers/containers.h"
 #include "core/containers/int_list.h"
+#include "core/files/file_limits.h"
 #include "core/streams/big_stream.h"
 #include "script/functions/db_rows.h"
 #include "script/save/save_sections.h"
@@ -34,18 +37,14 @@ constexpr int64_t kMaxDBRecordSize = 16 << 20;
 // The most rows a stored table of zero-width records may claim (each row
 // still costs its bookkeeping).
 constexpr int32_t kMaxDBZeroWidthRows = 1 << 20;
-// The most columns and the most bytes of rows a tab-separated import holds;
-// a larger import is refused whole, so that a game file cannot take the
-// player's memory through a table. Rows hold what their cells really use
-// (script/functions/db_rows.h): a file within the game-text caps never
-// comes near the byte bound.
+// The most columns a tab-separated import holds; a larger import, or one
+// whose rows would pass the tables' budget, is refused whole.
 constexpr int32_t kMaxDBImportColumns = 1 << 16;
-constexpr int64_t kMaxDBImportBytes = int64_t{512} << 20;
 // The most bytes of full records a table writes into a stored table
-// stream: a table held compactly whose declared widths would make more is
-// not stored (the save fails with EWriteError) rather than taking the
-// player's memory.
-constexpr int64_t kMaxDBStoredBytes = int64_t{512} << 20;
+// stream: a table held compactly whose declared widths would make more
+// than save data may hold is not stored (the save fails with EWriteError)
+// rather than written into a file the player would not read back.
+constexpr int64_t kMaxDBStoredBytes = kMaxSaveFileBytes;
 
 // Categories of a table.
 constexpr uint8_t kDBGameCategory = 0;
@@ -73,8 +72,9 @@ class TDBFieldList : private TObjList<TDBField> {
   // Adds a column of Type (1 to 4) and returns its index; every row of the
   // owner gains the new cell as zero bytes. Width counts for text columns
   // only: negative widths are refused, widths above kMaxDBFieldWidth are cut
-  // to it. -1 and no change for another type, a refused width or a record
-  // that would grow beyond kMaxDBRecordSize.
+  // to it. -1 and no change for another type, a refused width, a record
+  // that would grow beyond kMaxDBRecordSize, or rows that could not be laid
+  // out again within the tables' budget.
   int32_t AddField(const std::string& name, uint8_t type, int32_t width);
   // First column of that name (case-insensitive), or -1.
   int32_t IndexOf(const std::string& name) const;
@@ -130,7 +130,13 @@ class TDBCustomTable {
   // is outside the table.
   virtual uint8_t* GetCurrentRecord() = 0;
   virtual uint8_t* GetRecord(int32_t index) = 0;
-  virtual void AddColumnBytes(uint8_t type, int32_t size) = 0;
+  // Gives every row a new last cell holding nothing; false when the rows
+  // would pass the tables' budget (then nothing changes).
+  virtual bool AddColumnBytes(uint8_t type, int32_t size) = 0;
+  // Every row loses all its cells (the columns are being cleared).
+  virtual void RemoveAllColumnBytes() = 0;
+  // Adds a row holding nothing and makes it current; false past the
+  // tables' budget.
   virtual bool Append() = 0;
   virtual bool Delete() = 0;
   virtual bool First() = 0;
@@ -140,7 +146,8 @@ class TDBCustomTable {
   virtual bool SetRecNo(int32_t index) = 0;
 
   // Typed cell access: false and no effect when Row or Column is outside the
-  // table; otherwise true, converting between the cell's type and the value.
+  // table, or when a setter would pass the tables' budget; otherwise true,
+  // converting between the cell's type and the value.
   virtual bool GetInt(int32_t row, int32_t column, int32_t& value) = 0;
   virtual bool SetInt(int32_t row, int32_t column, int32_t value) = 0;
   virtual bool GetFloat(int32_t row, int32_t column, long double& value) = 0;
@@ -167,8 +174,8 @@ class TDBCustomTable {
                       const TCustomParam* values) = 0;
   // Replaces the table by the tab-separated Lines (a typed header line, then
   // one line per row); false, the table left empty, for no lines, a bad
-  // header, or more than kMaxDBImportColumns columns or rows holding more
-  // than kMaxDBImportBytes bytes (traced).
+  // header, or more than kMaxDBImportColumns columns or rows that would pass
+  // the tables' budget (traced).
   virtual bool LoadFromTsv(const std::vector<std::string_view>& lines) = 0;
   virtual void Clear() = 0;
   virtual void ClearRecords() = 0;
@@ -188,7 +195,8 @@ class TDBTable final : public TDBCustomTable {
   int32_t GetRecNo() const override { return rec_no_; }
   uint8_t* GetCurrentRecord() override { return GetRecord(rec_no_); }
   uint8_t* GetRecord(int32_t index) override;
-  void AddColumnBytes(uint8_t type, int32_t size) override;
+  bool AddColumnBytes(uint8_t type, int32_t size) override;
+  void RemoveAllColumnBytes() override;
   bool Append() override;
   bool Delete() override;
   bool First() override;
@@ -215,10 +223,15 @@ class TDBTable final : public TDBCustomTable {
   void LoadFromStream(TKsBigStream& stream, int32_t version) override;
   void Sort(const TCustomParam& key_names, const TCustomParam& descending) override;
 
-  // Appends a row holding a copy of Record (RecordSize bytes).
-  void AppendCopy(const uint8_t* record);
-  // Appends a copy of row Row of Source, whose columns are these.
-  void AppendRowOf(const TDBTable& source, int32_t row);
+  // Appends a row holding a copy of Record (RecordSize bytes); false past
+  // the tables' budget.
+  bool AppendCopy(const uint8_t* record);
+  // Appends a copy of row Row of Source, whose columns are these; false
+  // past the tables' budget.
+  bool AppendRowOf(const TDBTable& source, int32_t row);
+  // Removes the rows from First on and puts the cursor on RecNo, undoing
+  // appends that could not all be made.
+  void DropRowsFrom(int32_t first, int32_t rec_no);
   // Bytes the rows really hold.
   int64_t HeldBytes() const { return rows_.HeldBytes(); }
 
@@ -229,8 +242,11 @@ class TDBTable final : public TDBCustomTable {
   // held) or a text cell's text; false outside the table.
   struct TCellRead;
   bool ReadCell(int32_t row, int32_t column, TCellRead& cell) const;
-  // Replaces a cell by a number's bytes or a text, cut to the cell.
-  void PutCell(int32_t row, int32_t column, const TDBField& field, const uint8_t* number, const std::string& text);
+  // Replaces a cell by a number's bytes or a text, cut to the cell; false
+  // past the tables' budget.
+  bool PutCell(int32_t row, int32_t column, const TDBField& field, const uint8_t* number, const std::string& text);
+  // Traces that the tables' budget refused a change to this table; false.
+  bool Refused() const;
   // Row's full record (RecordSize bytes) into Out.
   void MakeRecord(int32_t row, uint8_t* out) const;
   // The cells of a full record of Fields, in column order.
@@ -284,11 +300,13 @@ class TDBManager : private TObjList<TDBTable> {
   // Replaces the named table's columns and rows by the active table's
   // columns and its rows Rows. False when there is no active table, no such
   // table, the named table is the active one, or a row index is outside the
-  // active table (then nothing changes).
+  // active table (then nothing changes); false with the named table left
+  // without rows when they would pass the tables' budget.
   bool CopyTable(const std::string& name, const TIntList& rows);
   // Appends the named table's rows Rows to the active table. False when
   // either table is missing, their columns differ, or a row index is outside
-  // the named table (then nothing changes).
+  // the named table (then nothing changes), or when the rows would pass the
+  // tables' budget (then none is added).
   bool InsertTable(const std::string& name, const TIntList& rows);
 
   // Table-store stream of one category: version, the tables of that

@@ -92,21 +92,25 @@ void TDBFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs arg
     }
 
     case FN_DBInsert: {
-      if (active == nullptr) break;
-      active->Append();
+      const int32_t rec_no = active != nullptr ? active->GetRecNo() : -1;
+      if (active == nullptr || !active->Append()) break;
       const int32_t row = active->GetRecNo();
-      for (size_t i = 0; i < a.Count() && i < static_cast<size_t>(active->Fields.Count()); ++i) {
+      // Inside the new row a setter fails only past the tables' budget:
+      // the row then goes again and the insert fails.
+      bool set = true;
+      for (size_t i = 0; i < a.Count() && i < static_cast<size_t>(active->Fields.Count()) && set; ++i) {
         const TCustomParam& v = a.At(i);
         const int32_t c = static_cast<int32_t>(i);
         switch (v.GetParamType()) {
-          case PT_INT: active->SetInt(row, c, v.GetAsInt()); break;
-          case PT_FLOAT: active->SetFloat(row, c, v.GetAsFloat()); break;
-          case PT_BOOL: active->SetBool(row, c, v.GetAsFlag()); break;
-          case PT_STR: active->SetStr(row, c, v.GetAsStr()); break;
+          case PT_INT: set = active->SetInt(row, c, v.GetAsInt()); break;
+          case PT_FLOAT: set = active->SetFloat(row, c, v.GetAsFloat()); break;
+          case PT_BOOL: set = active->SetBool(row, c, v.GetAsFlag()); break;
+          case PT_STR: set = active->SetStr(row, c, v.GetAsStr()); break;
           default: break;  // a value without a type is left out
         }
       }
-      result.SetAsFlag(true);
+      if (!set) active->DropRowsFrom(row, rec_no);
+      result.SetAsFlag(set);
       break;
     }
     case FN_DBDelete:
@@ -204,8 +208,7 @@ void TDBFuncService::CallSysFunc(TCustomParam& result, uint8_t id, TFuncArgs arg
       if (!has_row) break;
       TDBTable* target = db_.GetTable(db_.IndexOfTable(a.Str(0)));
       if (target == nullptr || !target->Fields.SameFields(active->Fields)) break;
-      target->AppendCopy(active->GetCurrentRecord());
-      result.SetAsFlag(true);
+      result.SetAsFlag(target->AppendCopy(active->GetCurrentRecord()));
       break;
     }
     case FN_DBCopyTable:

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -29,10 +30,37 @@ namespace {
 
 constexpr size_t kStatusHeaderSize = 9;  // "Status" and three digits
 
-// The entry's unpacked bytes in a memory stream at position 0.
-void ReadWholeEntry(TVrFileCollection& c, const std::string& name, TKsMemoryStream& out) {
-  c.ReadEntry(out, name, kMaxSaveFileBytes);
-  out.SetPosition(0);
+// The bytes of an entry stored as it is, in place in the archive read
+// into memory; null for a packed entry, or one whose bytes are not all in
+// the archive.
+const uint8_t* StoredInPlace(TVrFileCollection& c, const TVrFile& file) {
+  auto* archive = dynamic_cast<TKsMemoryStream*>(c.Archive.get());
+  if (archive == nullptr || file.Data || !file.Raw || file.Offset < 0 || file.Size < 0 ||
+      file.Size > archive->GetSize() - file.Offset) {
+    return nullptr;
+  }
+  return archive->Bytes().data() + file.Offset;
+}
+
+// The entry's unpacked bytes at position 0: an entry stored as it is read
+// in place (so that a large one is not held twice), a packed one unpacked
+// into memory.
+std::unique_ptr<TKsBigStream> OpenEntry(TVrFileCollection& c, const std::string& name) {
+  const TVrFile* file = c.Find(name);
+  if (file != nullptr) {
+    if (const uint8_t* bytes = StoredInPlace(c, *file)) return std::make_unique<TKsSpanStream>(bytes, file->Size);
+  }
+  auto content = std::make_unique<TKsMemoryStream>();
+  c.ReadEntry(*content, name, kMaxSaveFileBytes);
+  content->SetPosition(0);
+  return content;
+}
+
+// Room for Bytes in a stream about to be written, and some more; never
+// more than save data may hold.
+void ReserveSaveBytes(TKsMemoryStream& stream, int64_t bytes) {
+  constexpr int64_t kMore = int64_t{1} << 20;
+  stream.MutableBytes().reserve(static_cast<size_t>(std::clamp<int64_t>(bytes + kMore, 0, kMaxSaveFileBytes + kMore)));
 }
 
 // Marks each entry of the file that cannot be unpacked to be written back
@@ -41,7 +69,7 @@ void ReadWholeEntry(TVrFileCollection& c, const std::string& name, TKsMemoryStre
 void KeepUnreadableEntries(TVrFileCollection& c) {
   for (int i = 0; i < c.Count(); ++i) {
     TVrFile* file = c.GetEntry(i);
-    if (file->Data || SjisSameText(file->Name(), kVrEofName)) continue;
+    if (file->Data || SjisSameText(file->Name(), kVrEofName) || StoredInPlace(c, *file) != nullptr) continue;
     try {
       TKsMemoryStream content;
       c.ReadEntry(content, file->Name(), kMaxSaveFileBytes);
@@ -190,22 +218,18 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
   unread_.reset();
   TVrFileCollection c;
   try {
-    // The bytes are kept until the first read succeeds, so that an
-    // unreadable file is backed up from them and never read by name again.
-    unread_ = ReadSaveFile();
-    if (!unread_) return;
-    MountArchive(c, path_, *unread_);
-    if (c.Find(kStatusEntryName) != nullptr) {
-      TKsMemoryStream status;
-      ReadWholeEntry(c, kStatusEntryName, status);
-      ReadStatusData(status);
-    }
+    std::optional<std::vector<uint8_t>> bytes = ReadSaveFile();
+    if (!bytes) return;
+    MountArchive(c, path_, std::move(*bytes));
+    if (c.Find(kStatusEntryName) != nullptr) ReadStatusData(*OpenEntry(c, kStatusEntryName));
   } catch (const std::exception& e) {
     damaged_ = true;
     warning_ = path_ + ":" + e.what();
+    // The bytes read are kept, so that the unreadable file is backed up
+    // from them and never read by name again.
+    if (auto* archive = dynamic_cast<TKsMemoryStream*>(c.Archive.get())) unread_ = archive->TakeBytes();
     return;
   }
-  unread_.reset();
   if (memory_files != nullptr) {
     for (int i = 0; i < c.Count(); ++i) {
       const std::string name = c.GetEntry(i)->Name();
@@ -218,7 +242,7 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
       }
     }
   }
-  LoadSaveCaptions();
+  CaptionsOf(c);
   RemoveStaleTemporary();
 }
 
@@ -301,8 +325,7 @@ bool TSaveDataFile::SaveGame(int32_t slot, const std::string& on_load_page, int3
       [&](TKsBigStream& s) { WriteGameData(s, on_load_page, on_load_target, caption); }, true);
   if (!ok) return false;
   SetSaveCaption(slot, caption);
-  SaveStatus(write_save_data);
-  return true;
+  return SaveStatus(write_save_data);
 }
 
 TSaveDataFile::TLoadResult TSaveDataFile::LoadGame(int32_t slot) {
@@ -311,9 +334,7 @@ TSaveDataFile::TLoadResult TSaveDataFile::LoadGame(int32_t slot) {
   try {
     TVrFileCollection c;
     if (!OpenCollection(c) || c.Find(name) == nullptr) return TLoadResult::NoSlot;
-    TKsMemoryStream entry;
-    ReadWholeEntry(c, name, entry);
-    ReadGameData(entry);
+    ReadGameData(*OpenEntry(c, name));
     return TLoadResult::Loaded;
   } catch (const std::exception& e) {
     LastError = e.what();
@@ -336,15 +357,30 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
   try {
     TVrFileCollection c;
     if (!damaged_) OpenCollection(c);
+    const TVrFile* old = c.Find(name);
+    const int64_t old_size = old != nullptr ? old->Size : 0;
     c.DeleteEntry(name);
     KeepUnreadableEntries(c);
     TVrFile* entry = c.AddEntry(name);
+    // The entry and the archive are given room for what they will likely
+    // hold, so that neither passes through twice its size while it grows
+    // (room not written to takes no memory).
+    ReserveSaveBytes(*entry->Data, old_size);
     fill(*entry->Data);
+    // What would make a file the player does not read back is not written.
+    const auto too_large = [this](int64_t size) {
+      if (size <= kMaxSaveFileBytes) return false;
+      LastError = path_ + ": the save data would hold more than " + std::to_string(kMaxSaveFileBytes) + " bytes";
+      return true;
+    };
+    if (too_large(entry->Data->GetSize())) return false;
     TKsMemoryStream archive;
+    ReserveSaveBytes(archive, (c.Archive ? c.Archive->GetSize() : 0) - old_size + entry->Data->GetSize());
     if (!c.SaveToBigStream(archive)) {
       LastError = path_ + ": an entry could not be written";
       return false;
     }
+    if (too_large(archive.GetSize())) return false;
     if (damaged_) {
       // Keep the file that could not be read before replacing it, from the
       // bytes read at start-up: its name may lead elsewhere by now.
@@ -387,15 +423,19 @@ void TSaveDataFile::LoadSaveCaptions() {
   } catch (const std::exception&) {
     return;
   }
+  CaptionsOf(c);
+}
+
+void TSaveDataFile::CaptionsOf(TVrFileCollection& c) {
+  captions_.clear();
   for (int i = 0; i < c.Count(); ++i) {
     const std::string name = c.GetEntry(i)->Name();
     int32_t slot = 0;
     if (!ParseGameSlotEntryName(name, slot)) continue;
     try {
-      TKsMemoryStream entry;
-      ReadWholeEntry(c, name, entry);
-      ReadStreamInt(entry);
-      captions_.push_back(TSaveCaption{slot, ReadStreamString(entry)});
+      const std::unique_ptr<TKsBigStream> entry = OpenEntry(c, name);
+      ReadStreamInt(*entry);
+      captions_.push_back(TSaveCaption{slot, ReadStreamString(*entry)});
     } catch (const std::exception&) {
       // A damaged slot has no caption.
     }

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "core/files/file_limits.h"
 #include "core/streams/big_stream.h"
 #include "core/vocab/vocab.h"
 #include "script/save/save_sections.h"
@@ -86,15 +87,13 @@ struct TGameSlotHead {
 // Reads the version, caption, OnLoadPage and OnLoadTarget of a slot.
 TGameSlotHead ReadGameSlotHead(TKsBigStream& stream);
 
-// The largest save data file read. The file is a package of the status
-// entry and one entry per slot, each the game's variables, tables and
-// scene, packed; a game's saves take a few megabytes. The file is held
-// twice while it is mounted (the bytes kept for a backup and the archive
-// read from them) and one entry unpacked beside it, which this cap keeps
-// well below the player's memory limit. No entry unpacks to more either:
-// the writer stores an entry of 5 MiB or more as it is, so no entry of a
-// file within the cap holds more than the cap.
-inline constexpr int64_t kMaxSaveFileBytes = int64_t{64} << 20;  // 64 MiB
+// Save data is read and written up to kMaxSaveFileBytes
+// (core/files/file_limits.h): a write that would make a larger file fails
+// and keeps the old one. The file is held once while it is read, an entry
+// stored as it is read in place and a packed one unpacked beside it. No
+// entry unpacks to more than the limit either: the writer stores an entry
+// of 5 MiB or more as it is, so no entry of a file within the limit holds
+// more.
 
 class TSaveDataFile {
  public:
@@ -130,7 +129,8 @@ class TSaveDataFile {
   void ReadGameData(TKsBigStream& stream);
   // Saves the slot and then the status entry; an empty caption saves
   // nothing. The file is written whatever WriteSaveData says. False when the
-  // slot could not be written: the old file and the captions stay.
+  // slot could not be written (the old file and the captions stay), or when
+  // the status entry could not be written after it; LastError says why.
   bool SaveGame(int32_t slot, const std::string& on_load_page, int32_t on_load_target, const std::string& caption,
                 bool write_save_data);
 
@@ -168,6 +168,8 @@ class TSaveDataFile {
   // no file, or when its name leads out of the folder or to no regular file
   // (traced); raises when reading fails.
   std::optional<std::vector<uint8_t>> ReadSaveFile() const;
+  // Rebuilds the captions from the archive C.
+  void CaptionsOf(TVrFileCollection& c);
   // Mounts the archive of the bytes read; false when there is no file,
   // raises when it cannot be read.
   bool OpenCollection(TVrFileCollection& c) const;
