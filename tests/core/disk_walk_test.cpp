@@ -214,6 +214,27 @@ TEST(DiskWalk, AWriteGoesToTheFolderCheckedWhenItIsSwappedForALinkMeanwhile) {
   EXPECT_EQ(outside, std::vector<std::string>{"x.txt"});
 }
 
+// Whole blocks of zeros past the end written so far are left as holes,
+// but zeros written back over data replace it, and a file ending in a hole
+// still has its whole length.
+TEST(DiskWalk, ZerosBecomeHolesOnlyPastWhatWasWritten) {
+  PlantedGame g;
+  const TWritePlace place = GameWritePlace(g / "game/holes.bin");
+  ASSERT_GE(place.FolderFd(), 0);
+  const std::vector<uint8_t> data(8192, 'A'), zeros(8192, 0);
+  WriteGameFileFrom(place, [&](TKsBigStream& out) {
+    out.Write(data.data(), 8192);   // 0..8191: data
+    out.Write(zeros.data(), 8192);  // 8192..16383: a hole
+    out.SetPosition(0);
+    out.Write(zeros.data(), 4096);  // 0..4095: back over the data
+  });
+  const std::vector<uint8_t> got = test::ReadFileBytes(g / "game/holes.bin");
+  ASSERT_EQ(got.size(), 16384u);
+  EXPECT_EQ(std::count(got.begin(), got.begin() + 4096, 0), 4096);
+  EXPECT_EQ(std::count(got.begin() + 4096, got.begin() + 8192, 'A'), 4096);
+  EXPECT_EQ(std::count(got.begin() + 8192, got.end(), 0), 8192);
+}
+
 TEST(DiskWalk, ListingsShowWhatInsideLinksLeadToAndHideTheRest) {
   PlantedGame g;
   std::vector<std::string> list;

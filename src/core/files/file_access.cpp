@@ -290,9 +290,12 @@ class TFdWriteStream : public TKsBigStream {
     if (count <= 0) return 0;
     if (!ChargeGameWrite(path_, count)) throw EWriteError();
     const auto* bytes = static_cast<const uint8_t*>(buffer);
+    // Only past what was written so far: a writer that goes back to patch
+    // must overwrite what is there, zeros included.
+    const int64_t at = ::lseek(fd_, 0, SEEK_CUR);
     for (int64_t done = 0; done < count;) {
       const int64_t piece = std::min<int64_t>(kHoleBlock, count - done);
-      if (piece == kHoleBlock && AllZero(bytes + done, static_cast<size_t>(piece))) {
+      if (piece == kHoleBlock && at + done >= end_ && AllZero(bytes + done, static_cast<size_t>(piece))) {
         if (::lseek(fd_, piece, SEEK_CUR) < 0) throw EWriteError();
         done += piece;
         continue;
