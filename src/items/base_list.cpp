@@ -9,6 +9,7 @@
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
 #include "core/system/trace.h"
+#include "graphics/dx_dibx.h"
 #include "items/box.h"
 #include "items/brix_cache.h"
 #include "items/button.h"
@@ -19,6 +20,7 @@
 #include "items/message_window.h"
 #include "items/prop_motion.h"
 #include "items/timer.h"
+#include "platform/screen_manager.h"
 
 namespace orba {
 
@@ -182,7 +184,32 @@ void TOrbaBaseList::SetHeight(int32_t h) {
 }
 
 void TOrbaBaseList::ApplySize() {
-  if (Width > 0 && Height > 0) Composition.SetSize(Width, Height, TOrbaBase::kScreenBits);
+  if (Width <= 0 || Height <= 0) return;
+  // The global manager draws into the presentation surface while the
+  // screen runs accelerated, rows top first like the items' DirectDraw
+  // surfaces; its composition bitmap is then never drawn into and is not
+  // sized, so that a large screen costs no third screen-sized picture.
+  if (this == Bases && ApplyPresentation()) return;
+  Composition.SetSize(Width, Height, TOrbaBase::kScreenBits);
+}
+
+bool TOrbaBaseList::ApplyPresentation() {
+  Presentation = nullptr;
+  presentation_.reset();
+  TScreenManager* screen = ScreenManager();
+  if (screen == nullptr || screen->SystemMemory()) return false;
+  const HRESULT made = screen->MakePresentationSurface(Width, Height);
+  if (Failed(made)) {
+    Trace("presentation surface of " + std::to_string(Width) + " x " + std::to_string(Height) +
+          " not made (" + std::to_string(made) + "): the screen is drawn in system memory");
+    return false;
+  }
+  if (screen->PresentationSurface() != nullptr)
+    presentation_ = TDxDIBX::CreateFromSurface(screen->PresentationSurface());
+  else
+    presentation_ = TDxDIBX::CreateFromSurface7(screen->PresentationSurface7());
+  Presentation = presentation_.get();
+  return true;
 }
 
 void TOrbaBaseList::SetColor(int32_t c) {

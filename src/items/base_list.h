@@ -72,7 +72,9 @@ class TOrbaBaseList : public TOrbaComponent {
   std::vector<int32_t> KeysDown, KeysUp, KeysRepeat;
   std::array<uint8_t, 256> KeyPush{}, KeyWentDown{}, KeyClick{}, RepeatDue{}, KeyRepeat{};
   std::array<int32_t, 256> RepeatTimer{};
-  // The bitmap presented on screen; the composition bitmap while none is set.
+  // The bitmap presented on screen; the composition bitmap while none is
+  // set. The global manager sets it to the screen manager's presentation
+  // surface while the screen runs accelerated (ApplySize).
   TCustomDIBX* Presentation = nullptr;
   // Sound switch of the media managers (set by the media layer).
   std::function<void(bool)> OnSoundOn;
@@ -216,9 +218,14 @@ class TOrbaBaseList : public TOrbaComponent {
   void MakeRoots();
   void FreeAll() noexcept;
   void ApplySize();
+  // The global manager's presentation surface, made at its size through
+  // the screen manager and wrapped; false (and none) in system memory or
+  // when the surface cannot be made.
+  bool ApplyPresentation();
   // The position of a listed object, found by its ListOrder.
   size_t PositionOf(const TOrbaObject* object) const;
   std::array<std::unique_ptr<TOrbaBase>, 2> roots_;
+  std::unique_ptr<TCustomDIBX> presentation_;
   std::unordered_map<uint64_t, TOrbaObject*> serials_;
   // The scrapped objects (ScrapList's members) and the listed objects by
   // name.

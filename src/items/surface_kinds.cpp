@@ -21,6 +21,9 @@ const char* SurfaceKind(const TCustomDIBX* surface) {
 
 std::string SurfaceKindsText(const TOrbaBaseList& manager) {
   std::string text = "[surfaces]\n";
+  // What the active root draws into (the screen manager's presentation
+  // surface while the screen runs accelerated).
+  text += std::string("  screen = ") + SurfaceKind(manager.GetDIB()) + "\n";
   TTreeNodes nodes;
   AddManagerToTree(manager, nodes);
   const std::function<void(const TTreeNode&)> walk = [&](const TTreeNode& node) {

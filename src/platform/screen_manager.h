@@ -2,7 +2,8 @@
 // the display modes the game may run full screen in (collected once, at
 // start-up), the chosen mode, the full-screen state, the display's pixel
 // depth (always 32), and the DirectDraw objects item bitmaps are made
-// through with the system-memory flag that says whether they are. The SDL
+// through with the system-memory flag that says whether they are, and the
+// presentation surface of an accelerated screen. The SDL
 // back end lists the modes of the window's
 // display and switches the window; the headless one answers a single mode,
 // the game's own size at 32 bits and 60 Hz. Window thread only.
@@ -66,6 +67,15 @@ class TScreenManager {
   bool SystemMemory() const { return system_memory_; }
   void SetSystemMemory(bool on) { system_memory_ = on; }
 
+  // The presentation surface of an accelerated screen, what the global
+  // object manager draws into: an off-screen surface of the display's
+  // format and the given size, made through the first-generation object
+  // (else 7). Made anew on each call; in system memory, or when no surface
+  // can be made, there is none (DDERR_GENERIC, or what CreateSurface said).
+  HRESULT MakePresentationSurface(int32_t width, int32_t height);
+  const std::shared_ptr<IDirectDrawSurface>& PresentationSurface() const { return presentation_; }
+  const std::shared_ptr<IDirectDrawSurface7>& PresentationSurface7() const { return presentation7_; }
+
  protected:
   // The modes of the display, best first as the display lists them.
   virtual std::vector<TDisplayMode> CollectModes() = 0;
@@ -79,6 +89,8 @@ class TScreenManager {
   std::shared_ptr<IDirectDraw> direct_draw_;
   std::shared_ptr<IDirectDraw7> direct_draw7_;
   bool system_memory_ = true;
+  std::shared_ptr<IDirectDrawSurface> presentation_;
+  std::shared_ptr<IDirectDrawSurface7> presentation7_;
 };
 
 // The installed screen manager, nullptr until a program installs one.

@@ -154,8 +154,9 @@ TEST_F(BothSurfaces, BrightenedPicturesInBothModes) {
 }
 
 // The run's tree says where each picture lives: by default (no --surfaces)
-// the roots' screens, the images' own adjusted copies and every cached
-// frame are DirectDraw surfaces; forced to system memory, none is. So a
+// the screen drawn into (the presentation surface), the roots' screens, the
+// images' own adjusted copies and every cached frame are DirectDraw
+// surfaces; forced to system memory, none is. So a
 // player whose default stopped making DirectDraw surfaces, which would
 // still give the same frames in both modes, fails here.
 TEST_F(BothSurfaces, TheTreeSaysEachPictureIsOnTheSurfaceOfItsMode) {
@@ -180,7 +181,7 @@ TEST_F(BothSurfaces, TheTreeSaysEachPictureIsOnTheSurfaceOfItsMode) {
     const size_t at = text.find("[surfaces]\n");
     ASSERT_NE(at, std::string::npos) << text;
     const std::string kinds = text.substr(at);
-    for (const std::string& line : {screen1, screen2, std::string("bright"), std::string("dark"),
+    for (const std::string& line : {std::string("screen"), screen1, screen2, std::string("bright"), std::string("dark"),
                                     std::string("picture pic.brx frame 0")})
       EXPECT_NE(kinds.find("\n  " + line + " = " + mode.kind + "\n"), std::string::npos) << line << "\n" << kinds;
     EXPECT_EQ(kinds.find(" = " + mode.other + "\n"), std::string::npos) << kinds;
