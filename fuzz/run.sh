@@ -20,6 +20,7 @@ seconds=${2:?usage: fuzz/run.sh TARGET|all SECONDS}
 [ -x "$build/fuzz/fuzz_bmp" ] || { echo "fuzz: no fuzz programs in $build (a clang sanitizer build makes them)" >&2; exit 1; }
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$here/lsan.supp}
 
 if [ "$target" = all ]; then
   bash "$here/seeds.sh" "$build" "$build/fuzz/seeds" > /dev/null
