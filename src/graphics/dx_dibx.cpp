@@ -96,12 +96,7 @@ void TDxDIBX::MakeSurface(TDraw& draw, TDesc& stored, std::shared_ptr<TSurface>&
   // size is: nothing to make, nothing to fail.
   if (width < 1 || height < 1) return;
   const TIndexedFormat indexed = IndexedFormat(bit_count);
-  TDesc desc;
-  desc.dwSize = TDesc::kSize;
-  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
-  desc.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-  desc.dwWidth = static_cast<uint32_t>(width);
-  desc.dwHeight = static_cast<uint32_t>(height);
+  TDesc desc = OffScreenDesc<TDesc>(width, height);
   if (indexed.PixelFlags != 0) {
     desc.dwFlags |= DDSD_PIXELFORMAT;
     desc.ddpfPixelFormat.dwFlags = indexed.PixelFlags;

@@ -136,6 +136,19 @@ class IDirectDrawSurface7 : public virtual IDirectDrawSurfaceCommon {
   virtual HRESULT Lock(RECT* rect, DDSURFACEDESC2& desc, uint32_t flags) = 0;
 };
 
+// The description of an off-screen surface in system memory of the given
+// size, in the display's format (no pixel format given).
+template <class TDesc>
+TDesc OffScreenDesc(int32_t width, int32_t height) {
+  TDesc desc;
+  desc.dwSize = TDesc::kSize;
+  desc.dwFlags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH;
+  desc.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+  desc.dwWidth = static_cast<uint32_t>(width);
+  desc.dwHeight = static_cast<uint32_t>(height);
+  return desc;
+}
+
 class IDirectDraw {
  public:
   virtual ~IDirectDraw() = default;

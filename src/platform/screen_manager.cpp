@@ -26,13 +26,7 @@ namespace {
 
 template <class TDesc, class TDraw, class TSurface>
 HRESULT MakeOffScreen(TDraw& draw, int32_t width, int32_t height, std::shared_ptr<TSurface>& surface) {
-  TDesc desc;
-  desc.dwSize = TDesc::kSize;
-  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-  desc.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
-  desc.dwWidth = static_cast<uint32_t>(width);
-  desc.dwHeight = static_cast<uint32_t>(height);
-  const HRESULT result = draw.CreateSurface(desc, surface);
+  const HRESULT result = draw.CreateSurface(OffScreenDesc<TDesc>(width, height), surface);
   if (Failed(result)) surface.reset();
   return surface == nullptr && !Failed(result) ? DDERR_GENERIC : result;
 }
