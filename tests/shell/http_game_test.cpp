@@ -16,12 +16,8 @@
 #include "core/game_clock.h"
 #include "items/base_list.h"
 #include "items/http.h"
-#include "platform/headless/fake_clock.h"
-#include "platform/headless/memory_video.h"
-#include "platform/headless/scripted_input.h"
 #include "script/functions/sys_func.h"
-#include "shell/game_client.h"
-#include "shell/shell_runner.h"
+#include "shell/in_process_game.h"
 #include "shell/test_games.h"
 #include "support/local_http_server.h"
 #include "support/test_support.h"
@@ -37,17 +33,10 @@ using test::ExpectContains;
 void PrepareGame(const std::string& game, int items, const std::string& url, bool wait_all) {
   test::BuildGame("downloads", game, true);
   test::WriteText(game + "/fetch.txt", url + "\n" + (wait_all ? "all" : "moment") + "\n" + std::to_string(items) + "\n");
-  TFakeClock clock{1000};
-  TMemoryVideo video;
-  TScriptedInput input;
-  TGameClient client(game, TScriptedEvents());
-  TShellRunner runner(clock, video, input, client);
-  ASSERT_TRUE(runner.StartUp());
-  ASSERT_NE(Bases, nullptr);
-  for (int i = 1; i <= items; ++i) NewOrbaObject<TOrbaHttp>(Bases)->SetName("h" + std::to_string(i));
-  RunSteps(runner, clock, 3, 15);
-  runner.ShutDown();
-  ResetPlayerGlobals();
+  test::PlayLoggedRun(game, [items] {
+    ASSERT_NE(Bases, nullptr);
+    for (int i = 1; i <= items; ++i) NewOrbaObject<TOrbaHttp>(Bases)->SetName("h" + std::to_string(i));
+  });
 }
 
 // Plays the prepared game to its end (a run still going after Seconds is

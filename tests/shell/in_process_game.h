@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "core/game_clock.h"
@@ -17,17 +18,20 @@
 
 namespace orba::test {
 
-// Plays one run of the game in the folder Game for three ticks; the value
+// Plays one run of the game in the folder Game for three ticks, calling
+// BeforeTicks once it has started (false when it did not start); the value
 // of its variable "log" (UTF-8) at the end, "?" without one.
-inline std::string PlayLoggedRun(const std::string& game) {
+inline std::string PlayLoggedRun(const std::string& game, const std::function<void()>& before_ticks = {}) {
   TFakeClock clock{1000};
   TMemoryVideo video;
   TScriptedInput input;
   TGameClient client(game, TScriptedEvents());
   TShellRunner runner(clock, video, input, client);
-  EXPECT_TRUE(runner.StartUp());
+  const bool started = runner.StartUp();
+  EXPECT_TRUE(started);
+  if (started && before_ticks) before_ticks();
   RunSteps(runner, clock, 3, 15);
-  const TParamCollectionItem* log = client.Store()->Find("log");
+  const TParamCollectionItem* log = client.Store() != nullptr ? client.Store()->Find("log") : nullptr;
   const std::string text = log != nullptr ? SjisToUtf8(log->GetAsStr()) : "?";
   runner.ShutDown();
   ResetPlayerGlobals();
