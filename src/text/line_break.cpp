@@ -4,6 +4,7 @@
 
 #include "core/containers/rect_utils.h"
 #include "text/ks_word.h"
+#include "text/long_work.h"
 #include "text/wd_glyph.h"
 
 namespace orba {
@@ -43,12 +44,13 @@ bool MayBreakBefore(const TWdGlyph& g, const TWdGlyph* prev) {
   return true;
 }
 
-TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last) {
+TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last, TLongWork* work) {
   TWdGlyph* first = word.GetGlyph(i);
   TBreakUnit unit{first->GetWidth(), 1};
   // Adds the glyphs after the unit's end that may not be separated.
   auto extend = [&] {
     for (int32_t j = i + unit.Count; j <= last; ++j) {
+      if (work != nullptr && work->MustStop()) return;
       TWdGlyph* g = word.GetGlyph(j);
       if (MayBreakBefore(*g, word.GetGlyph(j - 1))) break;
       unit.Width = SaturateInt32(int64_t{unit.Width} + g->GetWidth());
@@ -61,6 +63,7 @@ TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last) {
   // A unit ending in a character that may not end a line takes the next
   // glyph (unless a line break) and what may not be separated from it.
   for (int32_t end = i + unit.Count - 1; end < last; end = i + unit.Count - 1) {
+    if (work != nullptr && work->Stopped()) break;
     const TWdGlyph* tail = word.GetGlyph(end);
     TWdGlyph* next = word.GetGlyph(end + 1);
     if (!IsCharText(*tail) || !MayNotEndLine(tail->GetText()) || next->GetGlyphType() == gtReturn) break;

@@ -8,6 +8,7 @@
 namespace orba {
 
 class TKsWord;
+class TLongWork;
 class TWdGlyph;
 
 // The 14 characters that may not begin a line and the 8 that may not end
@@ -23,7 +24,8 @@ struct TBreakUnit {
 };
 // The unit starting at glyph I: it and the glyphs up to Last that may not
 // be separated from it. A unit never ends in a character that may not end
-// a line while a glyph other than a line break follows.
-TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last);
+// a line while a glyph other than a line break follows. Work, when given,
+// counts each glyph measured; when it stops, the unit ends there.
+TBreakUnit MeasureBreakUnit(const TKsWord& word, int32_t i, int32_t last, TLongWork* work = nullptr);
 
 }  // namespace orba

@@ -15,10 +15,31 @@ namespace orba {
 
 inline constexpr int64_t kLongWorkStride = 1024;
 
+// Whether long work must give way now.
+inline bool LongWorkMustGiveWay() { return CheckHeapCeiling() || (QuitRequested() && !Terminating); }
+
 // Whether the work must stop after its Done-th glyph.
-inline bool LongWorkMustStop(int64_t done) {
-  if (done % kLongWorkStride != 0) return false;
-  return CheckHeapCeiling() || (QuitRequested() && !Terminating);
-}
+inline bool LongWorkMustStop(int64_t done) { return done % kLongWorkStride == 0 && LongWorkMustGiveWay(); }
+
+// One long piece of work counted in steps of any size, a glyph measured or
+// placed each: it gives way each time its count passes a multiple of
+// kLongWorkStride, and once it has, it stays stopped, so that the loops
+// around the step that stopped it end too.
+class TLongWork {
+ public:
+  bool MustStop(int64_t steps = 1) {
+    if (stopped_) return true;
+    done_ += steps;
+    if (done_ < next_check_) return false;
+    next_check_ = done_ - done_ % kLongWorkStride + kLongWorkStride;
+    stopped_ = LongWorkMustGiveWay();
+    return stopped_;
+  }
+  bool Stopped() const { return stopped_; }
+
+ private:
+  int64_t done_ = 0, next_check_ = kLongWorkStride;
+  bool stopped_ = false;
+};
 
 }  // namespace orba

@@ -6,6 +6,7 @@
 #include "core/strings/sjis_case.h"
 #include "core/strings/text_utils.h"
 #include "script/values/param_text.h"
+#include "text/long_work.h"
 
 namespace orba {
 
@@ -31,8 +32,11 @@ class TTokenizer {
  public:
   explicit TTokenizer(const std::string& text) : s_(text) {}
 
+  // A text cut short by a quit request or the heap watch gives what was
+  // read of it.
   std::vector<std::string> Run() {
-    while (i_ < s_.size()) Step();
+    TLongWork work;
+    while (i_ < s_.size() && !work.MustStop()) Step();
     if (!token_.empty()) out_.push_back(token_);
     return std::move(out_);
   }
@@ -68,7 +72,11 @@ class TTokenizer {
       else AppendChar();
       return;
     }
+    // Every marker begins with '<' or '-': other characters skip the
+    // comparisons, which would otherwise cost a copy each a character.
+    const bool may_mark = c == '<' || c == '-';
     for (const char* marker : {"<!--", "<SCRIPT", "<STYLE"}) {  // 2
+      if (!may_mark) break;
       if (!MatchAt(s_, i_, marker)) continue;
       if (comment_depth_ == 0) Emit();
       token_ += marker;
@@ -77,6 +85,7 @@ class TTokenizer {
       return;
     }
     for (const char* marker : {"-->", "</SCRIPT>", "</STYLE>"}) {  // 3
+      if (!may_mark) break;
       if (!MatchAt(s_, i_, marker)) continue;
       if (comment_depth_ > 0) --comment_depth_;
       token_ += marker;

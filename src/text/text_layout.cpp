@@ -26,10 +26,13 @@ class TLayouter {
       : w_(word), pages_(pages), last_(last), clip_(word.Width) {}
 
   void Run(int32_t from) {
-    for (int32_t i = from; i <= last_; ++i) w_.GetGlyph(i)->CalcSize();
+    for (int32_t i = from; i <= last_; ++i) {
+      w_.GetGlyph(i)->CalcSize();
+      if (work_.MustStop()) return;
+    }
     const size_t first_page = pages_.size();
     int32_t i = from;
-    for (int64_t placed = 1; i <= last_ && !LongWorkMustStop(placed); ++placed) i = Place(i);
+    while (i <= last_ && !work_.MustStop()) i = Place(i);
     int32_t widest = 0;
     for (size_t p = first_page; p < pages_.size(); ++p) {
       pages_[p]->Arrange();
@@ -43,6 +46,9 @@ class TLayouter {
   std::vector<std::unique_ptr<TWdPage>>& pages_;
   int32_t last_;
   TWdClipList clip_;
+  // Every glyph sized, measured and placed counts: one break unit may hold
+  // the whole text.
+  TLongWork work_;
   TWdPage* page_ = nullptr;
   TWdRow* row_ = nullptr;
   int32_t row_first_ = -1;  // index of the row's first glyph
@@ -106,12 +112,13 @@ class TLayouter {
     if (row_ == nullptr) StartRow();
     const uint8_t align = g->GetAlign();
     if (align == waLeft || align == waRight) return PlaceFloat(i, g, align == waLeft);
-    const TBreakUnit unit = MeasureBreakUnit(w_, i, last_);
+    const TBreakUnit unit = MeasureBreakUnit(w_, i, last_, &work_);
     if (HasContent(*row_) && w_.Width != 0 && int64_t{row_->FWidth} + unit.Width > int64_t{row_->RightLimit} - row_->LeftLimit) {
       EndRow(w_.LineSpace);
       return i;
     }
     for (int32_t k = 0; k < unit.Count; ++k) {
+      if (work_.MustStop()) return i + k;
       if (row_first_ < 0) row_first_ = i + k;
       row_->Add(w_.GetGlyph(i + k));
       if (Overflows(row_->GetHeight())) {

@@ -1,7 +1,8 @@
 // Messages of very many characters: a glyph's place among the word's glyphs
 // and among its row's children stays right through inserts and deletions;
 // laying out and rendering grows in proportion to the text; a quit request
-// or a heap past its ceiling cuts the work short.
+// or a heap past its ceiling cuts the work short, reading the markup
+// included.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "core/system/quit_request.h"
 #include "platform/headless/fake_fonts.h"
 #include "text/ks_word.h"
+#include "text/markup.h"
 #include "text/wd_char.h"
 #include "text/wd_operators.h"
 #include "text/wd_page.h"
@@ -169,24 +171,38 @@ TEST(LongText, FourTimesTheCharactersTakeAboutFourTimesAsLong) {
   EXPECT_LT(large / small, 9.0) << small << " s and " << large << " s";
 }
 
-// In a child process: the quit request stays set.
-TEST(LongText, AQuitRequestCutsTheBuildAndTheLayoutShort) {
+int32_t GlyphsPlaced(TKsWord& word) {
+  TPages pages;
+  word.LayoutGlyphs(pages, 0, -1);
+  int32_t placed = 0;
+  for (const auto& page : pages)
+    for (int32_t r = 0; r < page->GetCount(); ++r) placed += page->Row(r)->GetCount();
+  return placed;
+}
+
+// In a child process: the quit request stays set. The markup is read only
+// in part, and the layout stops both among many short words and inside one
+// word of 90,000 letters that no row can break (one break unit, measured
+// and placed in a single step).
+TEST(LongText, AQuitRequestCutsTheMarkupTheBuildAndTheLayoutShort) {
   EXPECT_EXIT(
       {
         std::string words;
         while (words.size() < 90000) words += "ab ";
         TKsWord word;
         TKsWord cut;
+        TKsWord unbroken;
         word.BuildGlyphs(words);
+        unbroken.BuildGlyphs(std::string(90000, 'a'));
         RequestQuit();
+        size_t tokenized = 0;
+        for (const std::string& token : TokenizeMarkup(words)) tokenized += token.size();
         cut.BuildGlyphs(words);
+        const bool markup_cut = tokenized < words.size();
         const bool build_cut = word.GetCount() == 90000 && cut.GetCount() < 90000;
-        TPages pages;
-        word.LayoutGlyphs(pages, 0, -1);
-        int32_t placed = 0;
-        for (const auto& page : pages)
-          for (int32_t r = 0; r < page->GetCount(); ++r) placed += page->Row(r)->GetCount();
-        std::exit(build_cut && placed < word.GetCount() ? 0 : 1);
+        const bool layout_cut = GlyphsPlaced(word) < word.GetCount();
+        const bool unit_cut = unbroken.GetCount() == 90000 && GlyphsPlaced(unbroken) < 90000;
+        std::exit(markup_cut && build_cut && layout_cut && unit_cut ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
 }
