@@ -1,8 +1,9 @@
-// Long text work, the glyphs of a message of millions of characters, gives
-// way every kLongWorkStride glyphs: to a quit request, so that the ordered
-// shut-down runs within the quit watchdog's grace time (the exit page, run
-// while shutting down, is laid out whole), and to the heap watch. The work
-// then ends early and its result is cut short; nothing is shown of it.
+// Long text work, the markup and glyphs of a message of millions of
+// characters, gives way every kLongWorkStride characters or glyphs: to a
+// quit request, so that the ordered shut-down runs within the quit
+// watchdog's grace time (the exit page, run while shutting down, is laid
+// out whole), and to the heap watch. The work then ends early and its
+// result is cut short; nothing is shown of it.
 #pragma once
 
 #include <cstdint>
