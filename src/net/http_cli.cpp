@@ -39,8 +39,9 @@ int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 curl_socket_t OpenSocket(void* user, curlsocktype purpose, curl_sockaddr* address) {
   auto* sink = static_cast<TSink*>(user);
   const auto* where = reinterpret_cast<const sockaddr*>(&address->addr);
-  if (purpose != CURLSOCKTYPE_IPCXN || !AddressAllowed(where, address->addrlen, sink->Access)) {
-    if (sink->RefusedAddress.empty()) sink->RefusedAddress = DescribeAddress(where, address->addrlen);
+  TAddressKind kind = TAddressKind::NotInternet;
+  if (purpose != CURLSOCKTYPE_IPCXN || !AddressAllowed(where, address->addrlen, sink->Access, &kind)) {
+    if (sink->RefusedAddress.empty()) sink->RefusedAddress = DescribeAddress(where, address->addrlen, kind);
     return CURL_SOCKET_BAD;
   }
   return ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);

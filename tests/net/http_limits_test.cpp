@@ -16,6 +16,7 @@
 
 #include "items/base_list.h"
 #include "items/http.h"
+#include "net/client_get.h"
 #include "net/http_cli.h"
 #include "script/functions/sys_func.h"
 #include "support/local_http_server.h"
@@ -42,16 +43,7 @@ class HttpLimitsTest : public ::testing::Test {
     TCurlHttpCli client(access);
     client.URL = url;
     client.ProxyHost = proxy;
-    THttpBody body;
-    const std::atomic<bool> cancel{false};
-    std::string error;
-    try {
-      client.Get(body, cancel);
-    } catch (const EOrbaError& e) {
-      error = e.what();
-    }
-    if (text != nullptr) *text = body.Text();
-    return error;
+    return test::ClientGet(client, text);
   }
   std::vector<TOrbaHttp*> Items(int count, const std::string& url) {
     std::vector<TOrbaHttp*> items;

@@ -1,9 +1,13 @@
 // Which addresses a download may connect to: every range of the user's own
 // machine and network, written as IPv4, IPv6 and IPv4 inside IPv6, against
-// public addresses just outside each range; and the tests' one address.
+// public addresses just outside each range; the tests' one address; and a
+// machine whose own addresses cannot be read.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -51,7 +55,7 @@ TEST(NetAddress, EveryLocalRangeIsRefusedAndItsPublicNeighboursAreNot) {
       {"169.255.0.0", K::Public},           {"93.184.216.34", K::Public},
       {"::", K::Unspecified},               {"::1", K::Loopback},
       {"::2", K::Unspecified},              {"fe80::1", K::LinkLocal},
-      {"febf:ffff::1", K::LinkLocal},       {"fec0::1", K::Public},
+      {"febf:ffff::1", K::LinkLocal},       {"fec0::1", K::Private},
       {"fe7f::1", K::Public},               {"fc00::1", K::Private},
       {"fdff:ffff::1", K::Private},         {"fbff::1", K::Public},
       {"fe00::1", K::Public},               {"2001:db8::1", K::Public},
@@ -68,6 +72,82 @@ TEST(NetAddress, EveryLocalRangeIsRefusedAndItsPublicNeighboursAreNot) {
     EXPECT_EQ(ClassifyAddress(literal.Address(), literal.Length), c.kind) << c.text;
     EXPECT_EQ(AddressAllowed(literal.Address(), literal.Length, TNetAccess::Internet), c.kind == K::Public) << c.text;
   }
+}
+
+// Each range by its first and last address and the first address outside
+// it on each side (where that side is another range, the neighbour's kind);
+// IPv4 inside IPv6 judged by the IPv4 address it carries.
+TEST(NetAddress, TheUsersNetworkRangesAndCarriedIPv4AreRefusedToTheirEdges) {
+  const struct {
+    const char* text;
+    TAddressKind kind;
+  } cases[] = {
+      // 100.64.0.0/10, shared address space (mesh VPNs, cloud metadata).
+      {"100.64.0.0", K::Shared}, {"100.127.255.255", K::Shared}, {"100.63.255.255", K::Public},
+      {"100.128.0.0", K::Public}, {"100.100.100.200", K::Shared},
+      // 192.0.0.0/24 and 198.18.0.0/15.
+      {"192.0.0.0", K::Reserved}, {"192.0.0.255", K::Reserved}, {"191.255.255.255", K::Public},
+      {"192.0.1.0", K::Public}, {"198.18.0.0", K::Reserved}, {"198.19.255.255", K::Reserved},
+      {"198.17.255.255", K::Public}, {"198.20.0.0", K::Public},
+      // 224.0.0.0/4, then 240.0.0.0/4 up to the broadcast address.
+      {"224.0.0.0", K::Multicast}, {"239.255.255.255", K::Multicast}, {"223.255.255.255", K::Public},
+      {"240.0.0.0", K::Reserved}, {"255.255.255.255", K::Reserved},
+      // fec0::/10 between fe80::/10 and ff00::/8, which ends the space.
+      {"fec0::", K::Private}, {"feff:ffff:ffff:ffff:ffff:ffff:ffff:ffff", K::Private},
+      {"febf:ffff:ffff:ffff:ffff:ffff:ffff:ffff", K::LinkLocal}, {"ff00::", K::Multicast},
+      {"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff", K::Multicast}, {"ff02::1", K::Multicast},
+      // Teredo, 2001::/32.
+      {"2001::", K::HiddenIPv4}, {"2001:0:ffff:ffff:ffff:ffff:ffff:ffff", K::HiddenIPv4},
+      {"2000:ffff:ffff:ffff:ffff:ffff:ffff:ffff", K::Public}, {"2001:1::", K::Public},
+      // Local-use NAT64, 64:ff9b:1::/48, whatever it seems to carry.
+      {"64:ff9b:1::", K::HiddenIPv4}, {"64:ff9b:1:ffff:ffff:ffff:ffff:ffff", K::HiddenIPv4},
+      {"64:ff9b:1::5db8:d822", K::HiddenIPv4}, {"64:ff9b:0:ffff:ffff:ffff:ffff:ffff", K::Public},
+      {"64:ff9b:2::", K::Public},
+      // NAT64, 64:ff9b::/96: the last 32 bits.
+      {"64:ff9b::", K::Unspecified}, {"64:ff9b::ffff:ffff", K::Reserved}, {"64:ff9b::a09:909", K::Private},
+      {"64:ff9b::7f00:1", K::Loopback}, {"64:ff9b::6440:1", K::Shared}, {"64:ff9b::a9fe:a9fe", K::LinkLocal},
+      {"64:ff9b::5db8:d822", K::Public}, {"64:ff9a:ffff:ffff:ffff:ffff:ffff:ffff", K::Public},
+      {"64:ff9b::1:0:0", K::Public},
+      // 6to4, 2002::/16: bits 16 to 47.
+      {"2002::", K::Unspecified}, {"2002:ffff:ffff:ffff:ffff:ffff:ffff:ffff", K::Reserved},
+      {"2001:ffff:ffff:ffff:ffff:ffff:ffff:ffff", K::Public}, {"2003::", K::Public},
+      {"2002:7f00:1::1", K::Loopback}, {"2002:a09:909::1", K::Private}, {"2002:6464:64c8::1", K::Shared},
+      {"2002:5db8:d822::1", K::Public},
+      // Mapped, of the ranges above.
+      {"::ffff:100.64.0.1", K::Shared}, {"::ffff:224.0.0.1", K::Multicast}, {"::ffff:198.18.0.1", K::Reserved},
+  };
+  for (const auto& c : cases) {
+    const TLiteral literal(c.text);
+    ASSERT_NE(literal.Length, 0u) << c.text;
+    EXPECT_EQ(ClassifyAddress(literal.Address(), literal.Length), c.kind) << c.text;
+    const bool allowed = AddressAllowed(literal.Address(), literal.Length, TNetAccess::InternetAndTestServer);
+    EXPECT_EQ(allowed, c.kind == K::Public) << c.text;
+  }
+  const TLiteral shared("64:ff9b::6440:1");
+  EXPECT_EQ(DescribeAddress(shared.Address(), shared.Length), "64:ff9b::6440:1 (shared address space)");
+}
+
+// In a child out of file descriptors, where this machine's addresses cannot
+// be read: a public address is refused, and says why.
+TEST(NetAddress, APublicAddressIsRefusedWhenThisMachinesAddressesCannotBeRead) {
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const int lowest_free = dup(0);
+    close(lowest_free);
+    const rlimit none_left{static_cast<rlim_t>(lowest_free), static_cast<rlim_t>(lowest_free)};
+    if (lowest_free < 0 || setrlimit(RLIMIT_NOFILE, &none_left) != 0) _exit(3);
+    const TLiteral literal("93.184.216.34");
+    TAddressKind kind = K::Public;
+    const bool allowed = AddressAllowed(literal.Address(), literal.Length, TNetAccess::Internet, &kind);
+    const bool described = DescribeAddress(literal.Address(), literal.Length, kind) ==
+                           "93.184.216.34 (this machine's addresses cannot be read)";
+    _exit(!allowed && kind == K::Unreadable && described ? 0 : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(NetAddress, TheTestsMayReachOnly127001BesideTheInternet) {

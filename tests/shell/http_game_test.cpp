@@ -3,14 +3,17 @@
 // without the test's option is refused this machine; hundreds of items
 // under a process limit, stalled transfers at the end and endless bodies
 // leave the player ending in order with its status saved and its memory
-// bounded.
+// bounded; and in a network namespace of the test's own, this machine's
+// global address and the user's network are refused to a game.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 
 #include "core/game_clock.h"
@@ -20,6 +23,7 @@
 #include "shell/in_process_game.h"
 #include "shell/test_games.h"
 #include "support/local_http_server.h"
+#include "support/own_network.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -81,6 +85,63 @@ TEST_F(DownloadsGame, APageReachesTheScriptAndWithoutTheTestsOptionThisMachineIs
                             server_.Url("news.txt")});
   save = test::DumpSave(game_ + "/save.dat");
   ExpectContains(save, {"var stage int = 3", "var ended int = 2", "var longest int = 0"});
+}
+
+// The player in a network namespace of the test's own, whose interface
+// holds a global IPv6 address of this machine and the shared-space address
+// where a cloud metadata service answers: a service listening on every
+// address answers a plain connection at each, but the game's items,
+// fetching it there, are refused before they connect and still end.
+TEST_F(DownloadsGame, ThisMachinesGlobalAddressAndTheMetadataServiceAreRefusedToAGame) {
+  const char* const kAddresses[] = {"2001:db8:5::5", "100.100.100.200"};
+  PrepareGame(game_, 2, "", true);
+  std::filesystem::copy_file(game_ + "/save.dat", dir_ / "prepared.dat");
+  auto url = [](const std::string& address, const std::string& port) {
+    return "http://" + (address.find(':') != std::string::npos ? "[" + address + "]" : address) + ":" + port + "/secret";
+  };
+  // In the namespace: the service's port, then "reached|accepted|exit" a
+  // run, each run's output and save beside the game.
+  int status = 0;
+  const std::string lines = test::InChild(
+      [&] {
+        const test::TempDir network;
+        const std::string why = test::MakeOwnNetwork(network, {"2001:db8:5::5/128", "100.100.100.200/32"});
+        if (!why.empty()) return "skip " + why;
+        const test::TListeningService service("user-secret");
+        if (service.Port == 0) return std::string("skip the namespace's service did not start");
+        std::string report = std::to_string(service.Port) + "\n";
+        for (size_t i = 0; i < std::size(kAddresses); ++i) {
+          const bool reached = service.PlainConnectionReaches(kAddresses[i]);
+          const int before = service.Accepted.load();
+          std::filesystem::copy_file(dir_ / "prepared.dat", game_ + "/save.dat",
+                                     std::filesystem::copy_options::overwrite_existing);
+          test::WriteText(game_ + "/fetch.txt", url(kAddresses[i], std::to_string(service.Port)) + "\nall\n2\n");
+          const test::CommandResult r = PlayToTheEnd(game_, {}, {});
+          test::WriteText(dir_ / ("run" + std::to_string(i) + ".out"), r.output);
+          std::filesystem::copy_file(game_ + "/save.dat", dir_ / ("run" + std::to_string(i) + ".dat"));
+          report += std::to_string(reached) + "|" + std::to_string(service.Accepted.load() - before) + "|" +
+                    std::to_string(r.exit_code) + "\n";
+        }
+        return report;
+      },
+      &status);
+  ASSERT_EQ(status, 0);
+  if (lines.rfind("skip ", 0) == 0) GTEST_SKIP() << lines.substr(5);
+  std::istringstream in(lines);
+  std::string port, line;
+  ASSERT_TRUE(std::getline(in, port));
+  const char* const kRefused[] = {"2001:db8:5::5 (this machine)", "100.100.100.200 (shared address space)"};
+  for (size_t i = 0; i < std::size(kAddresses); ++i) {
+    SCOPED_TRACE(kAddresses[i]);
+    ASSERT_TRUE(std::getline(in, line));
+    // Reached by a plain connection; no connection from the player; ended.
+    EXPECT_EQ(line, "1|0|0");
+    ExpectContains(test::FileText(dir_ / ("run" + std::to_string(i) + ".out")),
+                   {"HTTP: the transfer failed: HTTP: the address is refused: " + std::string(kRefused[i]) + ": " +
+                    url(kAddresses[i], port)});
+    ExpectContains(test::DumpSave(dir_ / ("run" + std::to_string(i) + ".dat")),
+                   {"var stage int = 3", "var ended int = 2", "var longest int = 0"});
+  }
 }
 
 TEST_F(DownloadsGame, SixHundredItemsUnderAProcessLimitEndInOrderWithTheStatusSaved) {
