@@ -37,6 +37,7 @@
 #include "core/vocab/vocab.h"
 #include "fuzz_support.h"
 #include "game_fuzz_http.h"
+#include "game_fuzz_local_net.h"
 #include "game_fuzz_pictures.h"
 #include "game_fuzz_sandbox.h"
 #include "platform/dialogs.h"
@@ -132,6 +133,10 @@ struct TSandbox {
     orba::SetMessageBoxService(std::make_shared<TTurnMessageBoxes>());
   }
   static fs::path MakeRoot() {
+    // Before the sandbox starts its threads, so that they and every thread
+    // the games start share the private network.
+    orba::fuzz::EnterPrivateNetwork();
+    orba::fuzz::InstallSandboxHttpClient();
     char pattern[] = "/tmp/orba-gamefuzz-XXXXXX";
     const char* root = ::mkdtemp(pattern);
     if (root == nullptr) {
@@ -159,6 +164,10 @@ struct TSandbox {
       __builtin_trap();
     }
     host->Opened.clear();
+    for (const std::string& address : orba::fuzz::TakeLocalConnections()) {
+      std::fprintf(stderr, "game fuzz: a download connected to %s, an address of this machine\n", address.c_str());
+      __builtin_trap();
+    }
   }
 
   // The names in a folder, but libFuzzer's own findings and the logs of its
@@ -516,10 +525,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       orba::TShellRunner runner(clock, video, scripted, client);
       if (runner.StartUp()) {
         if ((plants & orba::fuzz::kPlantHttpFlood) != 0) orba::fuzz::PlantHttpFlood();
+        if ((plants & orba::fuzz::kPlantLocalAddresses) != 0) orba::fuzz::PlantLocalAddresses();
         orba::RunSteps(runner, clock, ticks, 15);
       }
       runner.ShutDown();
-      if ((plants & orba::fuzz::kPlantHttpFlood) != 0) orba::fuzz::AwaitHttpQuiet();
+      if ((plants & (orba::fuzz::kPlantHttpFlood | orba::fuzz::kPlantLocalAddresses)) != 0)
+        orba::fuzz::AwaitHttpQuiet();
     }
     orba::SetCursorService(nullptr);
     orba::SetScreenManager(nullptr);

@@ -15,6 +15,7 @@
 #include "core/errors.h"
 #include "items/base_list.h"
 #include "items/http.h"
+#include "game_fuzz_local_net.h"
 #include "net/http_cli.h"
 
 namespace orba::fuzz {
@@ -83,14 +84,19 @@ class TEndlessServer {
   std::atomic<int> serving_{0};
 };
 
-// Fetches from the server's address only, never through a proxy.
+// Fetches from the flood server's address, as the tests' server, and, in
+// the fuzzer's private network (game_fuzz_local_net.h), from every other
+// address as the player's own client does, where its address check alone
+// keeps the game from this machine; never through a proxy. Outside a
+// private network every other address is refused here.
 class TSandboxHttpCli final : public THttpCli {
  public:
   explicit TSandboxHttpCli(std::string prefix) : prefix_(std::move(prefix)) {}
   void Get(THttpBody& body, const std::atomic<bool>& cancel) override {
-    if (URL.rfind(prefix_, 0) != 0 || !ProxyHost.empty())
+    const bool flood = !prefix_.empty() && URL.rfind(prefix_, 0) == 0;
+    if ((!flood && !InPrivateNetwork()) || !ProxyHost.empty())
       throw EOrbaError("fuzz: only the sandbox's server is fetched: " + URL);
-    TCurlHttpCli client(TNetAccess::InternetAndTestServer);
+    TCurlHttpCli client(flood ? TNetAccess::InternetAndTestServer : TNetAccess::Internet);
     client.URL = URL;
     client.MultiThreaded = MultiThreaded;
     client.Get(body, cancel);
@@ -100,13 +106,17 @@ class TSandboxHttpCli final : public THttpCli {
   std::string prefix_;
 };
 
+void InstallSandboxClient(const std::string& flood_prefix) {
+  // Readies libcurl; the client installed is then replaced by the sandbox's.
+  InstallCurlHttpClient(TNetAccess::InternetAndTestServer);
+  SetHttpClientFactory([flood_prefix] { return std::make_unique<TSandboxHttpCli>(flood_prefix); });
+}
+
 // Never freed: its threads serve while the process runs.
 const TEndlessServer& Server() {
   static const TEndlessServer* server = [] {
     auto* s = new TEndlessServer;
-    // Readies libcurl; the client installed is then replaced by the limited one.
-    InstallCurlHttpClient(TNetAccess::InternetAndTestServer);
-    SetHttpClientFactory([prefix = s->Url()] { return std::make_unique<TSandboxHttpCli>(prefix); });
+    InstallSandboxClient(s->Url());
     return s;
   }();
   return *server;
@@ -120,6 +130,14 @@ void AwaitHttpQuiet() {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   // A thread frees its own state just after it says it has ended.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+void InstallSandboxHttpClient() {
+  static const bool installed = [] {
+    InstallSandboxClient("");
+    return true;
+  }();
+  (void)installed;
 }
 
 void PlantHttpFlood() {

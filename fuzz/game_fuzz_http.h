@@ -13,6 +13,10 @@ namespace orba::fuzz {
 // How many items the plant makes ("http1", "http2", ...).
 inline constexpr int kPlantedHttpItems = 64;
 
+// Installs the sandbox's client (game_fuzz_http.cpp) before a game plays,
+// for the items of other plants and of the script; the flood plant's
+// server installs it again with its own address.
+void InstallSandboxHttpClient();
 // Starts the server (once per process), installs the client limited to it
 // and makes the items in the game the shell has started.
 void PlantHttpFlood();

@@ -99,7 +99,9 @@ enum TPlant : uint64_t {
                                               // characters of short words, for a message window's text
   kPlantScriptGrowth = uint64_t{1} << 34,     // "growth.txt": a line of 8 MiB that the generated page
                                               // "grow.osb" pushes with PushVar again and again
-  kPlantAll = (uint64_t{1} << 35) - 1,
+  kPlantLocalAddresses = uint64_t{1} << 35,  // HTTP items "local1"... fetching the addresses of this
+                                              // process's private network (game_fuzz_local_net.h)
+  kPlantAll = (uint64_t{1} << 36) - 1,
 };
 
 // The apparent size of the planted sparse files.

@@ -40,8 +40,15 @@ status=0
 # sandbox plants.
 limits=(-rss_limit_mb=2048)
 [ "$target" = game ] && limits=(-rss_limit_mb=1024 -malloc_limit_mb=1024 "-dict=$here/game.dict")
+# A short run of the whole player starts from its small seed set, so that
+# most of it mutates games rather than replaying the full set (some 200
+# seeds, about as many seconds to replay).
+seeds=$build/fuzz/seeds/$target
+if [ "$target" = game ] && [ "$seconds" -lt "${ORBA_FUZZ_FULL_SEEDS_FROM:-120}" ]; then
+  seeds=$build/fuzz/seeds/game_ci
+fi
 "$build/fuzz/fuzz_$target" -max_total_time="$seconds" "${limits[@]}" -timeout=30 -close_fd_mask=1 \
-  -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" "$build/fuzz/seeds/$target" > "$log" 2>&1 || status=$?
+  -artifact_prefix="$findings/" -print_final_stats=1 "$corpus" "$seeds" > "$log" 2>&1 || status=$?
 cov() { grep -Eo "$1 +cov: [0-9]+ ft: [0-9]+" "$log" | tail -1 | sed -E 's/.*cov: ([0-9]+) ft: ([0-9]+)/cov \1 ft \2/' || true; }
 start=$(cov INITED)
 end=$(cov DONE)

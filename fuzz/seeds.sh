@@ -179,4 +179,13 @@ printf 'PLANT:80000\n\001\002\003\004\005\006\007\010' > "$out/game/planted_star
 printf 'PLANT:100000\n\001\002\003\004\005\006\007\010' > "$out/game/planted_climbing_page"
 printf 'PLANT:280000\n> Calc Expression={v2 = LoadTextFile(a0, home ++ "/Downloads/bank-statement.txt") ++ ExtractFile("pic.bmp", FALSE, home ++ "/Downloads")}\n\001\002\003\004\005\006\007\010' > "$out/game/planted_downloaded"
 
+# The whole player's set for short runs (fuzz/run.sh takes it for runs of
+# less than ORBA_FUZZ_FULL_SEEDS_FROM seconds, such as CI's 20 s): a few
+# seeds that reach far, so that most of a short run goes to mutating games
+# rather than to replaying every seed (fuzz/game_ci_seeds.txt).
+mkdir -p "$out/game_ci"
+grep -v '^#' "$here/game_ci_seeds.txt" | while read -r name; do
+  [ -f "$out/game/$name" ] && cp "$out/game/$name" "$out/game_ci/" || warn "no game seed $name"
+done
+
 for t in "$out"/*/; do echo "seeds: $(basename "$t") $(ls "$t" | wc -l)"; done
