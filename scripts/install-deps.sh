@@ -12,7 +12,7 @@ packages=(
   imagemagick netpbm libjpeg-turbo-progs icoutils
   libvorbis-dev libfluidsynth-dev timgm6mb-soundfont sox
   libavformat-dev libavcodec-dev libswresample-dev libswscale-dev ffmpeg
-  libcurl4-openssl-dev giflib-tools zenity
+  libcurl4-openssl-dev giflib-tools zenity iproute2
 )
 
 missing=()
