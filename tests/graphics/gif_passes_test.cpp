@@ -28,11 +28,14 @@ void PumpUntil(TDone done) {
   }
 }
 
-// A threaded painter looping for ever on the canvas (bit 6) has shown
-// frames 0 and 1 when the picture is drawn again. On the same canvas and
-// rectangle the painter goes on: the next frame is frame 2 (blue at x 2).
-// On another canvas it is stopped and a new one starts at frame 0 (all red).
+// A threaded painter looping for ever on the canvas (bit 6) has shown two
+// frames or more (a late step paints every frame that is due) when the
+// picture is drawn again. On the same canvas and rectangle the painter goes
+// on: no new start, and the next frame is the one after those shown (after
+// frame 0 the screen is all red, after 1 green at x 1, after 2 blue at x 2
+// too). On another canvas it is stopped and a new one starts with frame 0.
 TEST(GifThreadedPainter, DrawAgainOnThePaintersCanvasGoesOnWithTheNextFrame) {
+  const TRows after_frame = {{R, R, R}, {R, G, R}, {R, G, B}};
   for (const bool same : {true, false}) {
     SCOPED_TRACE(same ? "same canvas" : "another canvas");
     auto image = test::ThreeFrames(1, {3, 3, 3});
@@ -50,7 +53,8 @@ TEST(GifThreadedPainter, DrawAgainOnThePaintersCanvasGoesOnWithTheNextFrame) {
     const TRect rect{0, 0, 3, 1};
     image->Draw(target, rect);
     PumpUntil([&] { return shown.size() >= 2; });
-    ASSERT_EQ(shown, (TRows{{R, R, R}, {R, G, R}}));
+    const size_t painted = shown.size();
+    for (size_t k = 0; k < painted; ++k) ASSERT_EQ(shown[k], after_frame[k % 3]) << k;
     if (same) {
       image->Draw(target, rect);
     } else {
@@ -58,10 +62,10 @@ TEST(GifThreadedPainter, DrawAgainOnThePaintersCanvasGoesOnWithTheNextFrame) {
       image->Draw(other_target, rect);
     }
     EXPECT_EQ(image->PainterCount(), 1);
-    PumpUntil([&] { return shown.size() >= 3; });
+    PumpUntil([&] { return shown.size() > painted; });
     image->HaltAllPainters();
     EXPECT_EQ(starts, same ? 1 : 2);
-    EXPECT_EQ(shown[2], same ? (std::vector<uint32_t>{R, G, B}) : (std::vector<uint32_t>{R, R, R}));
+    EXPECT_EQ(shown[painted], after_frame[same ? painted % 3 : 0]) << painted << " frames shown before";
   }
 }
 
