@@ -274,6 +274,39 @@ TEST(ConvertBitCount, ManyColoursGoThroughTheReducer) {
   EXPECT_EQ(before.GetBitCount(), 1);
 }
 
+// Going to 1 bit from 8 bits or more first makes a picture of 16 colours,
+// here without dithering. A 6 x 3 picture (a palette's indices at 8 bits)
+// of reds 0..15 (cells red 0 and 1 of the quantiser's 5-6-5 grid), then
+// white and blue (0, 0, 255): 18 colours, too many for 16, so the median
+// cut (Colors 15) splits green, then blue, and stops, a box of extent 1
+// being no longer split: entries (4, 0, 0) for cells red 0..1,
+// (248, 252, 248) and (0, 0, 248). These 3 colours cut again for 1 bit
+// (Colors 2) see red only in cell 0, so entry 0 is (0, 0, 0); the
+// two-colour conversion keeps entries 0 and 1 and gives index 0 bit 0, any
+// other bit 1. Cut straight from the 18 colours, entry 0 would be the
+// (4, 0, 0) of cells red 0..1.
+TEST(ConvertBitCount, OneBitFromEightOrMoreBitsGoesThroughSixteenColours) {
+  for (const int32_t bits : {8, 24, 32}) {
+    SCOPED_TRACE(bits);
+    std::array<TRGBQuad, 18> colours{};
+    for (uint8_t k = 0; k < 16; ++k) colours[k] = MakeQuad(k, 0, 0);
+    colours[16] = MakeQuad(255, 255, 255), colours[17] = MakeQuad(0, 0, 255);
+    TDIBSurface s;
+    std::copy(colours.begin(), colours.end(), s.ColorTable.begin());
+    s.SetSize(6, 3, bits);
+    s.CommitTable();
+    for (uint32_t k = 0; k < 18; ++k)
+      s.SetPixel(k % 6, k / 6, bits == 8 ? k : s.RGBToPixel(colours[k].Red, colours[k].Green, colours[k].Blue));
+    ConvertBitCount(s, 1, 0, false);
+    ASSERT_EQ(s.GetBitCount(), 1);
+    EXPECT_EQ((std::array{s.ImageTable()[0], s.ImageTable()[1]}),
+              (std::array{MakeQuad(0, 0, 0), MakeQuad(248, 252, 248)}));
+    TRow pixels;
+    for (int32_t k = 0; k < 18; ++k) pixels.push_back(s.GetPixel(k % 6, k / 6));
+    EXPECT_EQ(pixels, (TRow{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}));
+  }
+}
+
 TEST(DrawConvert, PaletteSourcesMapToTheNearestEntryAndSkipTheKey) {
   TDIBSurface dest, src, deep;
   Palette(dest, 8, 4, 1);

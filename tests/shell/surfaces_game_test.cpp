@@ -137,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Games, BothSurfacesGame, ::testing::ValuesIn(TestGames(
 
 // Brightness makes each image its own adjusted copy of the picture, on the
 // surface the rule chooses: 60 added to every channel (saturating), 80
-// taken off (down to 0), in both modes.
+// taken off (down to 0), in both modes; the tile repeats the picture over
+// its rectangle (48..63, 36..47).
 TEST_F(BothSurfaces, BrightenedPicturesInBothModes) {
   const std::string pristine = dir_ / "pristine";
   test::BuildGame("surfaces", pristine, true);
@@ -146,8 +147,8 @@ TEST_F(BothSurfaces, BrightenedPicturesInBothModes) {
     const std::string run = dir_ / mode, shot = dir_ / (mode + ".png");
     fs::copy(pristine, run, fs::copy_options::recursive);
     ASSERT_EQ(test::PlayGame(run, 3, {"--screenshot", shot, "--surfaces", mode}).exit_code, 0);
-    EXPECT_EQ(test::PngPixels(shot, "(5, 5), (25, 5), (41, 5), (0, 40)"),
-              "[(100, 50, 20), (160, 110, 80), (20, 0, 0), (30, 60, 90)]\n")
+    EXPECT_EQ(test::PngPixels(shot, "(5, 5), (25, 5), (41, 5), (0, 40), (48, 36), (63, 47), (47, 47)"),
+              "[(100, 50, 20), (160, 110, 80), (20, 0, 0), (30, 60, 90), (100, 50, 20), (100, 50, 20), (30, 60, 90)]\n")
         << mode;
     EXPECT_TRUE(fs::exists(run + "/shot.brx")) << mode;
   }
@@ -155,10 +156,12 @@ TEST_F(BothSurfaces, BrightenedPicturesInBothModes) {
 
 // The run's tree says where each picture lives: by default (no --surfaces)
 // the screen drawn into (the presentation surface), the roots' screens, the
-// images' own adjusted copies and every cached frame are DirectDraw
-// surfaces; forced to system memory, none is. So a
-// player whose default stopped making DirectDraw surfaces, which would
-// still give the same frames in both modes, fails here.
+// pictures the images show (their own adjusted copies or the cache's), the
+// tile's picture and every cached frame are DirectDraw surfaces; forced to
+// system memory, none is. So a player whose default stopped making
+// DirectDraw surfaces, which would still give the same frames in both
+// modes, fails here. (The still image, which no script makes, is checked
+// in tests/items/item_surfaces_test.cpp.)
 TEST_F(BothSurfaces, TheTreeSaysEachPictureIsOnTheSurfaceOfItsMode) {
   const std::string pristine = dir_ / "pristine";
   test::BuildGame("surfaces", pristine, true);
@@ -181,8 +184,9 @@ TEST_F(BothSurfaces, TheTreeSaysEachPictureIsOnTheSurfaceOfItsMode) {
     const size_t at = text.find("[surfaces]\n");
     ASSERT_NE(at, std::string::npos) << text;
     const std::string kinds = text.substr(at);
-    for (const std::string& line : {std::string("screen"), screen1, screen2, std::string("bright"), std::string("dark"),
-                                    std::string("picture pic.brx frame 0")})
+    const std::vector<std::string> lines = {"screen", screen1, screen2, "plain", "bright", "dark",
+                                            "half", "turned", "tiled", "picture pic.brx frame 0"};
+    for (const std::string& line : lines)
       EXPECT_NE(kinds.find("\n  " + line + " = " + mode.kind + "\n"), std::string::npos) << line << "\n" << kinds;
     EXPECT_EQ(kinds.find(" = " + mode.other + "\n"), std::string::npos) << kinds;
   }

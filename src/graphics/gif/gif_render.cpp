@@ -1,6 +1,7 @@
 #include "graphics/gif/gif_render.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include "graphics/gif/gif_painter.h"
@@ -108,6 +109,19 @@ void FillArea(TDIB& target, const TRect& area, uint32_t rgb) {
   }
 }
 
+// The colour a transparent pixel of the cube rendering shows: the rows are
+// first filled with an index worked out from the transparent colour
+// (MulDiv(36, red, 51) + MulDiv(6, green, 51) + blue div 51 + 1, in 8
+// bits), which is not the cube's nearest entry; an index past the cube's
+// 216 entries reads the colour table's unused black.
+std::array<uint8_t, 3> CubeFillColor(const uint8_t* rgb) {
+  const auto index = static_cast<uint8_t>(MulDiv(36, rgb[0], 51) + MulDiv(6, rgb[1], 51) + rgb[2] / 51 + 1);
+  constexpr int kCubeEntries = 216, kLevels = 6, kStep = 51;
+  if (index >= kCubeEntries) return {0, 0, 0};
+  return {static_cast<uint8_t>(index / (kLevels * kLevels) * kStep),
+          static_cast<uint8_t>(index / kLevels % kLevels * kStep), static_cast<uint8_t>(index % kLevels * kStep)};
+}
+
 uint32_t ColorRefToRgb(uint32_t color) {
   return ((color & 0xFF) << 16) | (color & 0xFF00) | ((color >> 16) & 0xFF);
 }
@@ -139,13 +153,17 @@ TGIFRenderedFrame RenderFrame(const TGIFSubImage& frame, bool cube) {
   } else {
     TNetscapeColorLookup lookup;
     std::unique_ptr<TDitherEngine> engine = MakeDitherEngine(1, w, lookup);
+    const std::array<uint8_t, 3> fill = key >= 0 ? CubeFillColor(&lut[static_cast<size_t>(key) * 3])
+                                                 : std::array<uint8_t, 3>{};
     for (int32_t y = 0; y < h; ++y) {
       for (int32_t x = engine->Column; x >= 0 && x < w; x = engine->Column) {
         const size_t i = static_cast<size_t>(y) * w + x;
         const uint8_t v = frame.Data[i];
         if (v == key) {
+          // No dithering and no error: the pixel keeps the fill.
           mask[i] = 1;
           any_transparent = true;
+          std::copy(fill.begin(), fill.end(), &out.Rgb[i * 3]);
           engine->Column += engine->Direction;
           continue;
         }

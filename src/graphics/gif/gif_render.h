@@ -56,7 +56,8 @@ struct TGIFRenderedFrame {
 };
 
 // Direct: each index through the active table. Cube: through the 6x6x6
-// cube with Floyd-Steinberg dithering (transparent pixels skipped).
+// cube with Floyd-Steinberg dithering; transparent pixels are skipped by
+// the dithering and keep the fill the rows start with (gif_render.cpp).
 TGIFRenderedFrame RenderFrame(const TGIFSubImage& frame, bool cube);
 // Whether the picture's flags ask for the cube rendering (this display is
 // never paletted).
