@@ -1,8 +1,18 @@
 #include "graphics/picture_budget.h"
 
+#include <algorithm>
 #include <string>
 
+#include "core/system/heap_watch.h"
+
 namespace orba {
+
+int64_t MaxPictureBytes() {
+  // A ceiling past what 64 bits hold signed would be no ceiling.
+  const uint64_t share = HeapCeiling() / kPictureShareOfCeiling;
+  if (share > static_cast<uint64_t>(INT64_MAX)) return INT64_MAX;
+  return std::max(kMinPictureBytes, static_cast<int64_t>(share));
+}
 
 int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count) {
   const int64_t row = DibRowSize(width, bit_count == 15 ? 16 : bit_count);
@@ -42,9 +52,8 @@ void TPictureBudget::Settle(int64_t held) {
 
 void TPictureBudget::Add(int64_t bytes) {
   // Checked against what is left, so that no sum can overflow.
-  if (bytes < 0 || bytes > kMaxPictureBytes - total_)
-    throw EPictureTooLarge("picture refused: its surfaces need more than " + std::to_string(kMaxPictureBytes) +
-                           " bytes");
+  if (bytes < 0 || bytes > limit_ - total_)
+    throw EPictureTooLarge("picture refused: its surfaces need more than " + std::to_string(limit_) + " bytes");
   total_ += bytes;
 }
 
