@@ -83,6 +83,27 @@ noted() {  # GAME VARIABLE...
   for name in "$@"; do echo "$dump" | grep -E "^ *var $name " | sed 's/^ */  /' || echo "  $name: not saved"; done
 }
 
+# The frame each capture of the longframes game shows at its centre (frame
+# k is red 40 + k; "none" for another colour, "-" for no capture).
+shown() {  # GAME
+  local game=$1 line="  frames shown:" capture
+  for capture in a1 a2 b1 b2; do
+    if "$orbatool" img decode "$game/$capture.brx" "$work/$capture.pam" 2> /dev/null; then
+      line="$line $capture $(python3 -c '
+import sys
+data = open(sys.argv[1], "rb").read()
+head, pixels = data.split(b"ENDHDR\n", 1)
+width = int(head.split(b"WIDTH ")[1].split()[0])
+height = int(head.split(b"HEIGHT ")[1].split()[0])
+k = pixels[4 * (height // 2 * width + width // 2)] - 40
+print(k if 0 <= k < 200 else "none")' "$work/$capture.pam")"
+    else
+      line="$line $capture -"
+    fi
+  done
+  echo "$line"
+}
+
 echo "heap ceiling: half of $(awk '/MemTotal/ {print int($2 / 1024)}' /proc/meminfo) MiB, at most 3072 MiB"
 
 frames=$work/longframes
@@ -90,8 +111,10 @@ build_game longframes "$frames"
 brix "$frames/hd.brx" 1280 720 120 alpha 0
 for count in 48 100; do
   brix "$frames/fullhd.brx" 1920 1080 "$count" alpha 0
+  rm -f "$frames"/[ab][12].brx
   play "longframes, $count frames of 1920 x 1080 and 120 of 1280 x 720" "$frames" 60
   noted "$frames" sizes shots
+  shown "$frames"
 done
 
 gallery=$work/gallery
@@ -99,8 +122,8 @@ build_game gallery "$gallery" "Width = 1920" "Height = 1080"
 for k in $(seq 0 99); do brix "$gallery/p$k.brx" 1920 1080 1 opaque "$k"; done
 ffmpeg -v error -y -f lavfi -i testsrc2=size=1920x1080:rate=10:duration=2 -c:v ffv1 -pix_fmt bgr0 \
   "$gallery/movie.avi"
-play "gallery, 100 pictures of 1920 x 1080 and a movie" "$gallery" 400
-noted "$gallery" wide frames ended
+play "gallery, 100 pictures of 1920 x 1080 and a movie" "$gallery" 200
+noted "$gallery" wide kept length ended last
 
 bomb=$work/membomb
 build_game membomb "$bomb"
