@@ -21,10 +21,11 @@ namespace orba {
 // What one picture may take at least: one picture of the largest size at 32
 // bits (256 MiB), whatever the heap ceiling.
 inline constexpr int64_t kMinPictureBytes = kMaxImageBytes;
-// One picture may take this share of the heap ceiling: a long full-screen
-// animation (48 frames of 1920 x 1080 with alpha, about 475 MiB) fits in
-// the quarter of a 3 GiB ceiling, and three such pictures leave room for
-// the rest of the game.
+// One picture may take the heap ceiling divided by this, a quarter: a long
+// full-screen animation (48 frames of 1920 x 1080 with alpha, about
+// 475 MiB; 120 of 1280 x 720, about 530 MiB) fits in the quarter of a
+// 3 GiB ceiling, and three such pictures leave room for the rest of the
+// game.
 inline constexpr int64_t kPictureShareOfCeiling = 4;
 
 // The most bytes all surfaces of one picture may take together: a quarter

@@ -6,8 +6,9 @@
 // machine's memory, at most kMaxHeapCeiling. Half leaves the other half to
 // the system and the programs beside the player; 3 GiB holds what the
 // largest games keep at once (a hundred full-screen pictures and a movie
-// take about 1.2 GiB) with room to spare, and a 32-bit Windows player had
-// no more address space than that.
+// take about 1 GiB, an animation of 48 full-screen frames with alpha
+// 650 MiB) three times over, while a game that only grows still ends in
+// seconds.
 // Past it the game ends in order: the tick stops before its saves and
 // loads, the exit page is not run and the status save is not written, so
 // that the save file keeps the state of the last ordered end (a state that
