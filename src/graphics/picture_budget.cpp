@@ -8,10 +8,10 @@
 namespace orba {
 
 int64_t MaxPictureBytes() {
-  // A ceiling past what 64 bits hold signed would be no ceiling.
-  const uint64_t share = HeapCeiling() / kPictureShareOfCeiling;
-  if (share > static_cast<uint64_t>(INT64_MAX)) return INT64_MAX;
-  return std::max(kMinPictureBytes, static_cast<int64_t>(share));
+  // A quarter of any 64-bit count fits a signed one.
+  static_assert(kPictureShareOfCeiling >= 2);
+  const auto share = static_cast<int64_t>(HeapCeiling() / kPictureShareOfCeiling);
+  return std::max(kMinPictureBytes, share);
 }
 
 int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count) {
