@@ -114,9 +114,10 @@ const char kUsage[] =
     "run their servers. Otherwise a download whose address, after name\n"
     "resolution and every redirect, is this machine's (loopback), the local\n"
     "network's (link-local, private) or unspecified fails.\n"
-    "--heap-ceiling sets the heap the game may fill, in MiB (default 1024, or\n"
-    "half the machine's memory when less); past it the game ends with exit\n"
-    "1, without its exit page, its previous status save kept.\n"
+    "--heap-ceiling sets the heap the game may fill, in MiB (default half the\n"
+    "machine's memory, at most 3072); past it the game ends with exit 1,\n"
+    "without its exit page, its previous status save kept. One picture may\n"
+    "take a quarter of it (at least 256 MiB).\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 

@@ -1,8 +1,18 @@
 #include "graphics/picture_budget.h"
 
+#include <algorithm>
 #include <string>
 
+#include "core/system/heap_watch.h"
+
 namespace orba {
+
+int64_t MaxPictureBytes() {
+  // A quarter of any 64-bit count fits a signed one.
+  static_assert(kPictureShareOfCeiling >= 2);
+  const auto share = static_cast<int64_t>(HeapCeiling() / kPictureShareOfCeiling);
+  return std::max(kMinPictureBytes, share);
+}
 
 int64_t SurfaceBytes(int64_t width, int64_t height, int32_t bit_count) {
   const int64_t row = DibRowSize(width, bit_count == 15 ? 16 : bit_count);
@@ -42,9 +52,8 @@ void TPictureBudget::Settle(int64_t held) {
 
 void TPictureBudget::Add(int64_t bytes) {
   // Checked against what is left, so that no sum can overflow.
-  if (bytes < 0 || bytes > kMaxPictureBytes - total_)
-    throw EPictureTooLarge("picture refused: its surfaces need more than " + std::to_string(kMaxPictureBytes) +
-                           " bytes");
+  if (bytes < 0 || bytes > limit_ - total_)
+    throw EPictureTooLarge("picture refused: its surfaces need more than " + std::to_string(limit_) + " bytes");
   total_ += bytes;
 }
 

@@ -4,7 +4,7 @@
 // each one, from the sizes its header gives: every frame, every layer, every
 // alpha plane, the copy its holder makes at its own depth, and the whole-
 // picture buffers of the decoder itself. A picture whose count would pass
-// kMaxPictureBytes is refused before that surface is allocated, as a picture
+// MaxPictureBytes is refused before that surface is allocated, as a picture
 // that does not decode. A picture handed over frame by frame counts what its
 // holder keeps of the frames handed over and the work of the frame being
 // read (Settle), so that the budget bounds the peak of the whole load.
@@ -18,9 +18,21 @@
 
 namespace orba {
 
-// The most bytes all surfaces of one picture may take together: one picture
-// of the largest size at 32 bits (256 MiB).
-inline constexpr int64_t kMaxPictureBytes = kMaxImageBytes;
+// What one picture may take at least: one picture of the largest size at 32
+// bits (256 MiB), whatever the heap ceiling.
+inline constexpr int64_t kMinPictureBytes = kMaxImageBytes;
+// One picture may take the heap ceiling divided by this, a quarter: a long
+// full-screen animation (48 frames of 1920 x 1080 with alpha, about
+// 475 MiB; 120 of 1280 x 720, about 530 MiB) fits in the quarter of a
+// 3 GiB ceiling, and three such pictures leave room for the rest of the
+// game.
+inline constexpr int64_t kPictureShareOfCeiling = 4;
+
+// The most bytes all surfaces of one picture may take together: a quarter
+// of the heap ceiling in force (HeapCeiling), or kMinPictureBytes when that
+// is more or no ceiling is set. Read when a picture starts, so that a
+// ceiling set on the command line holds for every picture after.
+int64_t MaxPictureBytes();
 
 // A picture refused for what its surfaces would cost.
 class EPictureTooLarge : public EInvalidGraphic, public TRefusalMark {
@@ -37,11 +49,14 @@ class TPictureBudget {
   // HeldBitCount: the depth the picture's holder keeps colour surfaces at
   // (0: as read). A kept surface read at another depth costs its copy at
   // that depth as well.
-  explicit TPictureBudget(int32_t held_bit_count = 0) : held_bit_count_(held_bit_count) {}
+  explicit TPictureBudget(int32_t held_bit_count = 0)
+      : held_bit_count_(held_bit_count), limit_(MaxPictureBytes()) {}
 
   int32_t HeldBitCount() const { return held_bit_count_; }
   void SetHeldBitCount(int32_t bits) { held_bit_count_ = bits; }
   int64_t Total() const { return total_; }
+  // The most Total may reach: MaxPictureBytes when the budget was made.
+  int64_t Limit() const { return limit_; }
   void Reset() { total_ = 0, plane_work_ = 0; }
 
   // A colour surface that the holder keeps (a frame, a one-frame picture).
@@ -62,6 +77,7 @@ class TPictureBudget {
  private:
   void Add(int64_t bytes);
   int32_t held_bit_count_;
+  int64_t limit_;
   int64_t total_ = 0;
   int64_t plane_work_ = 0;  // the largest plane buffer counted so far
 };

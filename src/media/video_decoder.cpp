@@ -150,7 +150,7 @@ bool TVideoDecoder::ChargePictures(int32_t decoded_width, int32_t decoded_height
   // All movies together stay within what one picture may hold.
   int64_t total = g_movie_picture_bytes.load();
   do {
-    if (total - charged_.Bytes + bytes > kMaxPictureBytes) return false;
+    if (total - charged_.Bytes + bytes > MaxPictureBytes()) return false;
   } while (!g_movie_picture_bytes.compare_exchange_weak(total, total - charged_.Bytes + bytes));
   charged_.Bytes = bytes;
   return true;

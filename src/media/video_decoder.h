@@ -67,7 +67,7 @@ class TVideoDecoder {
   // Counts this movie's pictures (TPictureBudget) with its codec's frames of
   // DecodedWidth x DecodedHeight in DecodedFormat (an AVPixelFormat) in
   // place of what it counted before; false, nothing changed, when one
-  // movie's or all movies' pictures would pass kMaxPictureBytes.
+  // movie's or all movies' pictures would pass MaxPictureBytes.
   bool ChargePictures(int32_t decoded_width, int32_t decoded_height, int32_t decoded_format);
   // Whether a decoded frame may be converted: its size within the limits and
   // its pictures counted (traced once when refused).

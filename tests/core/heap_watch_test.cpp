@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 
 namespace orba {
@@ -19,9 +20,27 @@ class HeapWatch : public testing::Test {
   }
 };
 
-TEST_F(HeapWatch, TheMachinesCeilingIsOneGibibyteOrHalfItsMemory) {
-  const uint64_t half = static_cast<uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE) / 2;
-  EXPECT_EQ(MachineHeapCeiling(), std::min(kDefaultHeapCeiling, half));
+TEST_F(HeapWatch, TheMachinesCeilingIsHalfItsMemoryAtMostThreeGibibytes) {
+  const uint64_t memory = static_cast<uint64_t>(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE);
+  EXPECT_EQ(MachineHeapCeiling(), HeapCeilingFor(memory));
+  EXPECT_EQ(MachineHeapCeiling(), std::min(kMaxHeapCeiling, memory / 2));
+}
+
+TEST_F(HeapWatch, TheCeilingIsHalfTheMemoryUpToThreeGibibytes) {
+  constexpr uint64_t kMiB = uint64_t{1} << 20, kGiB = uint64_t{1} << 30;
+  const struct {
+    uint64_t Memory, Ceiling;
+  } cases[] = {
+      {0, 3 * kGiB},                      // unknown: the most
+      {512 * kMiB, 256 * kMiB},           // a small board
+      {2 * kGiB, 1 * kGiB},               //
+      {2 * kGiB + 3, 1 * kGiB + 1},       // odd sizes halve exactly, rounded down
+      {6 * kGiB - 2, 3 * kGiB - 1},       // just under the most
+      {6 * kGiB, 3 * kGiB},               // where half reaches the most
+      {24 * kGiB, 3 * kGiB},              //
+      {UINT64_MAX, 3 * kGiB},             // no overflow at the top
+  };
+  for (const auto& c : cases) EXPECT_EQ(HeapCeilingFor(c.Memory), c.Ceiling) << c.Memory;
 }
 
 TEST_F(HeapWatch, MemoryInUseGrowsWithABlockThatIsTouched) {

@@ -139,7 +139,7 @@ TEST(PictureBudget, SettleCountsWhatIsHeldInsteadOfTheFramesWork) {
       {200 << 20, 10 << 20, (10 << 20) + (100 << 20), false},
       {100, 0, 100 << 20, false},
       // What is held alone may not pass the budget.
-      {100, kMaxPictureBytes + 1, 0, true},
+      {100, kMinPictureBytes + 1, 0, true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.held);

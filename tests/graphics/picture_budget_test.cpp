@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <tuple>
 #include <vector>
 
+#include "core/system/heap_watch.h"
 #include "graphics/brix.h"
 #include "graphics/dibx.h"
 #include "graphics/jpeg_codec.h"
@@ -64,12 +66,48 @@ TEST(PictureBudget, RefusesTheSurfaceThatWouldPassTheCapAndCountsNothingOfIt) {
   }
   // What is left is the limit for the next surface, to the byte.
   TPictureBudget budget;
-  budget.ChargeWork(kMaxPictureBytes - 64);
+  budget.ChargeWork(kMinPictureBytes - 64);
   budget.ChargeAsRead(8, 8, 8);  // 64 bytes
-  EXPECT_EQ(budget.Total(), kMaxPictureBytes);
+  EXPECT_EQ(budget.Total(), kMinPictureBytes);
   EXPECT_THROW(budget.ChargeWork(1), EPictureTooLarge);
   EXPECT_THROW(budget.ChargeWork(INT64_MAX), EPictureTooLarge);
-  EXPECT_EQ(budget.Total(), kMaxPictureBytes);
+  EXPECT_EQ(budget.Total(), kMinPictureBytes);
+}
+
+// One picture may take a quarter of the heap ceiling in force, never less
+// than the largest picture at 32 bits; a budget keeps the limit it was made
+// with, and its refusal names it.
+TEST(PictureBudget, TheLimitIsAQuarterOfTheHeapCeilingAndAtLeastTheLargestPicture) {
+  struct Case {
+    uint64_t Ceiling;
+    int64_t Limit;
+  };
+  const Case cases[] = {
+      {0, 256 * kMiB},                        // no ceiling
+      {64 * kMiB, 256 * kMiB},                // a small ceiling given for a test
+      {1024 * kMiB, 256 * kMiB},              // where the quarter meets the least
+      {1024 * kMiB + 4, 256 * kMiB + 1},      // then follows the ceiling
+      {1280 * kMiB, 320 * kMiB},              //
+      {3072 * kMiB, 768 * kMiB},              // the most a machine's ceiling is
+      {UINT64_MAX, INT64_MAX / 2},            // no overflow
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Ceiling);
+    SetHeapCeiling(c.Ceiling);
+    EXPECT_EQ(MaxPictureBytes(), c.Limit);
+    TPictureBudget budget;
+    EXPECT_EQ(budget.Limit(), c.Limit);
+    budget.ChargeWork(c.Limit - 8);
+    SetHeapCeiling(0);  // a budget made keeps its limit
+    budget.ChargeWork(8);
+    EXPECT_EQ(budget.Total(), c.Limit);
+    try {
+      budget.ChargeWork(1);
+      ADD_FAILURE() << "a byte past the limit was taken";
+    } catch (const EPictureTooLarge& e) {
+      EXPECT_EQ(std::string(e.what()), "picture refused: its surfaces need more than " + std::to_string(c.Limit) + " bytes");
+    }
+  }
 }
 
 // The buffers planes are unpacked into come one after another: only the
@@ -83,7 +121,7 @@ TEST(PictureBudget, PlaneBuffersCountOnlyTheLargest) {
   }
   budget.ChargeAsRead(8, 8, 8);  // 64 bytes beside them
   EXPECT_EQ(budget.Total(), 314);
-  EXPECT_THROW(budget.ChargePlaneWork(kMaxPictureBytes), EPictureTooLarge);
+  EXPECT_THROW(budget.ChargePlaneWork(kMinPictureBytes), EPictureTooLarge);
   EXPECT_EQ(budget.Total(), 314);
 }
 

@@ -2,7 +2,8 @@
 // 8192 x 8192 PNG of 275 KB, a 1-bit PNG of a few KB, a progressive JPEG and
 // a Brix of three layers are each decoded once into the surface the player
 // keeps; the same kinds past 256 MB of surfaces (and a PNG just over it)
-// are refused from their headers with a trace line, and the game goes on.
+// are refused from their headers with a trace line, and the game goes on
+// (under a heap ceiling of 1 GiB, whose quarter is 256 MiB).
 // The player's peak memory above a run of small pictures stays below 300 MB,
 // on DirectDraw surfaces (the default) and on memory ones alike.
 #include <gtest/gtest.h>
@@ -126,8 +127,10 @@ TEST(BigPicturesGame, EachPictureIsHeldOnceAndThoseOverTheBudgetAreRefused) {
 
   // In the default mode the kept surfaces are DirectDraw ones, with
   // --surfaces memory plain bitmaps: either takes each picture over whole.
+  // Both run under a heap ceiling of 1 GiB, whose quarter is the least a
+  // picture may take (256 MiB), whatever this machine's ceiling.
   const std::vector<std::pair<std::string, std::vector<std::string>>> modes = {
-      {"directdraw", {}}, {"memory", {"--surfaces", "memory"}}};
+      {"directdraw", {"--heap-ceiling", "1024"}}, {"memory", {"--surfaces", "memory", "--heap-ceiling", "1024"}}};
   for (const auto& [mode, options] : modes) {
     SCOPED_TRACE(mode);
     // Each run writes the sizes it found afresh.

@@ -90,9 +90,10 @@ TEST_F(GrowthGame, ArraysStopAtTheirBudget) {
 }
 
 // Texts of 8 MB kept until the heap passes a ceiling of 256 MiB (given
-// for the test; the player's own is 1 GiB): the game ends with one line and
-// exit 1, without its exit page, and the status save of the first run,
-// which grew nothing, is kept and reads.
+// for the test; the player's own is half the machine's memory, at most
+// 3 GiB): the game ends with one line and exit 1, without its exit page,
+// and the status save of the first run, which grew nothing, is kept and
+// reads.
 TEST_F(GrowthGame, PastTheHeapCeilingTheGameEndsWithOneLineAndKeepsItsStatusSave) {
   Build(4);
   const test::CommandResult first = Play(3, "--heap-ceiling 256");

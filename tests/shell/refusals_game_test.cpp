@@ -28,7 +28,7 @@ TEST(RefusalsGame, ARefusedPictureIsSaidOnceOnStandardError) {
   const std::string game = fs::canonical(dir.path()).string() + "/game";
   test::BuildGame("refusals", game, true);
   // 1 bit, 8192 x 8192: a few KB of PNG whose 32-bit copy alone passes the
-  // 256 MiB of surfaces a picture may take.
+  // 256 MiB of surfaces a picture may take under a heap ceiling of 1 GiB.
   const std::vector<uint8_t> png = test::MakePng(8192, 8192, 1, 0, [](uint32_t y, std::vector<uint8_t>& row) {
     for (size_t i = 0; i < row.size(); ++i) row[i] = (y / 512 + i / 64) % 2 ? 0xFF : 0x00;
   });
@@ -36,7 +36,8 @@ TEST(RefusalsGame, ARefusedPictureIsSaidOnceOnStandardError) {
                                                            static_cast<std::streamsize>(png.size()));
   const std::string errors = game + "/stderr.txt";
   const test::CommandResult r = test::RunCommand(
-      {"sh", "-c", "exec \"$1\" --headless --ticks 40 --trace - \"$2\" 2>\"$3\"", "sh", ORBA_PLAYER_PATH, game, errors});
+      {"sh", "-c", "exec \"$1\" --headless --ticks 40 --heap-ceiling 1024 --trace - \"$2\" 2>\"$3\"", "sh",
+       ORBA_PLAYER_PATH, game, errors});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   const std::string line = "big.brx: picture refused: its surfaces need more than 268435456 bytes\n";
   const std::string said = test::FileText(errors);

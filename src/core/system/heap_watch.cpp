@@ -56,11 +56,15 @@ uint64_t ResidentBytes() {
 
 }  // namespace
 
+uint64_t HeapCeilingFor(uint64_t physical_bytes) {
+  if (physical_bytes == 0) return kMaxHeapCeiling;
+  return std::min(kMaxHeapCeiling, physical_bytes / 2);
+}
+
 uint64_t MachineHeapCeiling() {
   const long pages = ::sysconf(_SC_PHYS_PAGES), page_size = ::sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return kDefaultHeapCeiling;
-  const uint64_t half = static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size) / 2;
-  return std::min(kDefaultHeapCeiling, half);
+  if (pages <= 0 || page_size <= 0) return HeapCeilingFor(0);
+  return HeapCeilingFor(static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size));
 }
 
 void SetHeapCeiling(uint64_t bytes) { g_ceiling.store(bytes, std::memory_order_relaxed); }

@@ -2,8 +2,13 @@
 // sum has no other bound, so the memory in use (the resident set; in a
 // sanitizer build the allocator's count) is read at safe points (between
 // script steps, in each tick, every so many glyphs of a long text layout;
-// at most every kHeapReadIntervalMs) and compared with a ceiling: 1 GiB,
-// or half the machine's memory when that is less.
+// at most every kHeapReadIntervalMs) and compared with a ceiling: half the
+// machine's memory, at most kMaxHeapCeiling. Half leaves the other half to
+// the system and the programs beside the player; 3 GiB holds what the
+// largest games keep at once (a hundred full-screen pictures and a movie
+// take about 1 GiB, an animation of 48 full-screen frames with alpha
+// 650 MiB) three times over, while a game that only grows still ends in
+// seconds.
 // Past it the game ends in order: the tick stops before its saves and
 // loads, the exit page is not run and the status save is not written, so
 // that the save file keeps the state of the last ordered end (a state that
@@ -14,13 +19,16 @@
 
 namespace orba {
 
-inline constexpr uint64_t kDefaultHeapCeiling = uint64_t{1} << 30;
+// The most the ceiling is on any machine: 3 GiB.
+inline constexpr uint64_t kMaxHeapCeiling = uint64_t{3} << 30;
 // A read costs tens of microseconds; between two, a script can add tens of
 // megabytes at most.
 inline constexpr int kHeapReadIntervalMs = 5;
 
-// The ceiling for this machine: kDefaultHeapCeiling, or half the physical
-// memory when that is less.
+// The ceiling for a machine of PhysicalBytes of memory: half of it, at most
+// kMaxHeapCeiling (kMaxHeapCeiling when the size is unknown, 0).
+uint64_t HeapCeilingFor(uint64_t physical_bytes);
+// The ceiling for this machine.
 uint64_t MachineHeapCeiling();
 // Sets the ceiling in bytes; 0 turns the watch off (the default until the
 // player sets it).
