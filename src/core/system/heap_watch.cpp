@@ -100,4 +100,16 @@ void ResetHeapCeiling() {
   g_next_read_ns.store(0, std::memory_order_relaxed);
 }
 
+bool HeapRoomFor(uint64_t bytes) {
+  if (g_passed.load(std::memory_order_relaxed)) return false;
+  const uint64_t ceiling = HeapCeiling();
+  if (ceiling == 0) return true;
+  const uint64_t used = HeapInUse();
+  if (bytes <= ceiling && used <= ceiling - bytes) return true;
+  if (g_passed.exchange(true)) return false;
+  Trace("heap: " + std::to_string(used) + " bytes in use and " + std::to_string(bytes) +
+        " more asked for, past the ceiling of " + std::to_string(ceiling));
+  return false;
+}
+
 }  // namespace orba

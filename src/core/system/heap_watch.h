@@ -49,4 +49,12 @@ bool HeapCeilingPassed();
 // its games).
 void ResetHeapCeiling();
 
+// Reads the memory now, whenever it was last read: whether Bytes more fit
+// under the ceiling. A script step asks before it makes values of many
+// megabytes at once, which would otherwise pass the ceiling by far before
+// the next read. When they would pass it the ceiling counts as passed (the
+// trace and the end of CheckHeapCeiling) and the answer is false; after a
+// passed ceiling it is false at once, and with the watch off always true.
+bool HeapRoomFor(uint64_t bytes);
+
 }  // namespace orba

@@ -1,5 +1,6 @@
 #include "script/expr/expr_exec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -8,6 +9,7 @@
 #include "script/script_errors.h"
 #include "script/values/param_collection.h"
 #include "script/values/param_text.h"
+#include "script/values/value_room.h"
 
 namespace orba {
 
@@ -192,7 +194,11 @@ void ExecOpe(TRun& run, const TOpeData& op, TParamCollectionItem* dest) {
         case PT_INT: d.SetAsInt(a.GetAsInt()); break;
         case PT_FLOAT: d.SetAsFloat(a.GetAsFloat()); break;
         case PT_BOOL: d.SetAsFlag(a.GetAsFlag()); break;
-        case PT_STR: SetTextResult(d, a.GetAsStr()); break;
+        case PT_STR: {
+          std::string made;
+          SetTextResult(d, TextOf(a, made));
+          break;
+        }
         default: break;
       }
       return;
@@ -244,8 +250,13 @@ void ExecOpe(TRun& run, const TOpeData& op, TParamCollectionItem* dest) {
     case ocEBig: d.SetAsFlag(Compare(Operand(op, 0), Operand(op, 1)) >= 0); return;
     case ocESmall: d.SetAsFlag(Compare(Operand(op, 0), Operand(op, 1)) <= 0); return;
     case ocComboStr: {
-      const std::string a = Operand(op, 0).GetAsStr(), b = Operand(op, 1).GetAsStr();
-      CheckTextLength(static_cast<int64_t>(a.size() + b.size()));
+      // Joined from the texts the operands hold, without copies of them.
+      std::string made_a, made_b;
+      const std::string& a = TextOf(Operand(op, 0), made_a);
+      const std::string& b = TextOf(Operand(op, 1), made_b);
+      const int64_t length = static_cast<int64_t>(a.size() + b.size());
+      CheckTextLength(length);
+      ClaimValueRoom(length);
       d.SetAsStr(a + b);
       return;
     }
@@ -321,8 +332,18 @@ void ExecuteParser(TOrbaParser& parser, TSysFuncMan& funcs, bool declare_missing
   if (parser.Empty()) return;
   const TOpeData& last = *parser.GetOp(parser.Count() - 1);
   if (last.Op != ocTo || !SjisSameText(last.Dest, kArgName)) return;
-  const TParamCollectionItem* arg = FindVar(run, kArgName);
+  TParamCollectionItem* arg = FindVar(run, kArgName);
   if (arg == nullptr || !IsDataValue(*arg->Value)) return;
+  const bool own = std::any_of(run.Temps.begin(), run.Temps.end(),
+                               [arg](const TRunTemp& t) { return t.Watch->GetBound() == arg; });
+  if (own) {
+    // This run's own temporary, freed as the run ends: its value is taken,
+    // not copied (a text may be of many megabytes).
+    const uint8_t type = arg->Value->GetParamType();
+    parser.Result = std::move(arg->Value);
+    arg->Value = CreateParamByType(type);
+    return;
+  }
   auto copy = CreateParamByType(arg->Value->GetParamType());
   copy->Assign(*arg->Value);
   parser.Result = std::move(copy);

@@ -7,6 +7,7 @@
 #include "script/expr/expr_exec.h"
 #include "script/functions/sys_func_args.h"
 #include "script/values/param_collection.h"
+#include "script/values/value_room.h"
 
 namespace orba {
 
@@ -175,7 +176,9 @@ void CallArrayFunc(TSysFuncMan& funcs, TCustomParam& result, uint8_t id, TFuncAr
       std::string out;
       for (int32_t i = 0; i < arr.GetCount(); ++i) {
         const std::string item = arr.GetStrItem(i);
-        CheckTextLength(static_cast<int64_t>(out.size() + (i > 0 ? separator.size() : 0) + item.size()));
+        const size_t grown = (i > 0 ? separator.size() : 0) + item.size();
+        CheckTextLength(static_cast<int64_t>(out.size() + grown));
+        ClaimValueRoom(static_cast<int64_t>(grown));
         if (i > 0) out += separator;
         out += item;
       }

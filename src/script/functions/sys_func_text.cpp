@@ -8,6 +8,7 @@
 #include "core/strings/text_utils.h"
 #include "script/functions/sys_func_args.h"
 #include "script/values/param_text.h"
+#include "script/values/value_room.h"
 
 namespace orba {
 
@@ -145,6 +146,7 @@ size_t ExtensionStart(const std::string& path) {
 std::string StringOfChar(const std::string& s, int32_t n) {
   if (n <= 0 || s.empty()) return std::string();
   if (n > kMaxTextResult / static_cast<int64_t>(s.size())) CheckTextLength(kMaxTextResult + 1);
+  ClaimValueRoom(int64_t{n} * static_cast<int64_t>(s.size()));
   std::string out;
   out.reserve(static_cast<size_t>(n) * s.size());
   for (int32_t i = 0; i < n; ++i) out += s;

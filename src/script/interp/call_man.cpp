@@ -112,7 +112,8 @@ TStack& TStackList::Push() {
 
 TStack& TStackList::Pop() {
   if (frames_.empty()) throw EScriptError(kMsgStackError);
-  Popped.Assign(*frames_.back());
+  // Moved, not copied: the frame may hold a call's many long arguments.
+  Popped = std::move(*frames_.back());
   frames_.pop_back();
   SyncDepth();
   return Popped;

@@ -15,6 +15,7 @@
 #include "script/interp/page.h"
 #include "script/script_errors.h"
 #include "script/values/param_collection.h"
+#include "script/values/value_room.h"
 
 namespace orba {
 
@@ -131,9 +132,18 @@ void TComCall::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   TCallMan& rs = *run_state;
   const int32_t next = ++pc;
   if (!EvalCondition(Condition, rs) || !rs.Host().FileAvailable(PageName)) return;
+  // Each argument's text is copied once, straight from the value that holds
+  // it, and the list is handed on whole: thousands of long texts must not
+  // be copied again and again within the one step.
   TArrayString args;
   for (auto& argument : Arguments) {
-    if (const TCustomParam* r = Evaluate(*argument, rs)) args.Add(r->GetAsStr());
+    const TCustomParam* r = Evaluate(*argument, rs);
+    if (r == nullptr) continue;
+    std::string made;
+    const std::string& text = TextOf(*r, made);
+    ClaimValueRoom(static_cast<int64_t>(text.size()));
+    args.Add(text);
+    argument->Result.reset();  // the copy in the list is the one kept
   }
   // A call past the deepest nesting fails as the command's error (traced
   // by the step); the caller goes on after it.
@@ -148,8 +158,8 @@ void TComCall::Execute(TCallMan* run_state, TPage*& page, int32_t& pc) {
   frame.ResultVar = ResultVar;
   frame.Continue = rs.Continue;
   frame.Sender = rs.Sender;
-  frame.Args.Assign(rs.Args);
-  rs.Args.Assign(args);
+  frame.Args = std::move(rs.Args);
+  rs.Args = std::move(args);
   page = target;
   pc = Target;
   if (target->ResultType >= PT_INT && target->ResultType <= PT_STR)

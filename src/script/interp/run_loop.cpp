@@ -102,7 +102,10 @@ int32_t TCallMan::RunStep() {
   PC = frame.PC;
   Started = caller != nullptr ? frame.Started : 0;
   Continue = frame.Continue;
-  Args.Assign(frame.Args);
+  // Moved back, not copied: the popped frame is a scratch record that no
+  // load reads, and a list of long texts is not made twice.
+  Args = std::move(frame.Args);
+  frame.Args.Clear();
   Sender = frame.Sender;
   if (frame.StateStream) {
     if (TCommand* command = CurrentCommand()) {
@@ -140,8 +143,9 @@ void TCallMan::DeliverResult(const TStack& frame) {
 }
 
 void TCallMan::UndoEventCall() {
-  const TStack& frame = Frames.GetItem(Frames.Count() - 1);
+  TStack& frame = Frames.GetItem(Frames.Count() - 1);
   PC = frame.PC;
+  Args = std::move(frame.Args);
   Frames.RemoveFrame(Frames.Count() - 1);
 }
 
@@ -167,7 +171,7 @@ int32_t TCallMan::CallEvent(int32_t level) {
   frame.PageName = CurrentPage != nullptr ? CurrentPage->Name : std::string();
   frame.PC = PC;
   frame.Started = Started;
-  frame.Args.Assign(Args);
+  frame.Args = std::move(Args);
   frame.Sender = Sender;
   frame.Continue = Continue;
   if (current != nullptr) {

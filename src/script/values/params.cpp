@@ -1,6 +1,7 @@
 #include "script/values/params.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
@@ -8,6 +9,7 @@
 #include "script/script_errors.h"
 #include "script/values/param_collection.h"
 #include "script/values/param_text.h"
+#include "script/values/value_room.h"
 
 namespace orba {
 
@@ -175,6 +177,7 @@ int32_t TCustomParam::IndexOfStr(const std::string& text, bool case_sensitive, b
 void TCustomParam::AssignConverted(const TCustomParam& source) {
   std::vector<int32_t> sizes;
   for (int32_t k = 0; k < source.GetDimCount(); ++k) sizes.push_back(source.GetDimSize(k));
+  if (GetParamType() == PT_STR) ClaimValueRoom(HeldTextBytes(source));
   SetDims(sizes);
   const int32_t count = std::min(source.GetCount(), GetCount());
   for (int32_t i = 0; i < count; ++i) {
@@ -210,6 +213,21 @@ T& TParamData<T, kCode>::Scalar() {
   return Elements[0];
 }
 
+const std::string& TextOf(const TCustomParam& value, std::string& made) {
+  if (const std::string* text = value.StoredText()) return *text;
+  made = value.GetAsStr();
+  return made;
+}
+
+int64_t HeldTextBytes(const TCustomParam& value) {
+  int64_t bytes = 0;
+  const int32_t count = value.GetCount();
+  for (int32_t i = 0; i < count; ++i) {
+    if (const std::string* text = value.StoredTextItem(i)) bytes += static_cast<int64_t>(text->size());
+  }
+  return bytes;
+}
+
 namespace {
 int64_t g_array_bytes = 0;  // window thread only, as the script
 int64_t g_array_budget = kMaxArrayBytes;
@@ -218,6 +236,18 @@ int64_t g_array_budget = kMaxArrayBytes;
 int64_t ArrayBytesInUse() { return g_array_bytes; }
 int64_t ArrayBudget() { return g_array_budget; }
 void SetArrayBudget(int64_t bytes) { g_array_budget = bytes; }
+
+namespace {
+// What a copy of Elements makes: the elements, and the texts they hold.
+template <typename T>
+int64_t ElementBytes(const std::vector<T>& elements) {
+  int64_t bytes = static_cast<int64_t>(elements.size() * sizeof(T));
+  if constexpr (std::is_same_v<T, std::string>) {
+    for (const std::string& text : elements) bytes += static_cast<int64_t>(text.size());
+  }
+  return bytes;
+}
+}  // namespace
 
 template <typename T, uint8_t kCode>
 TParamData<T, kCode>::~TParamData() {
@@ -246,6 +276,8 @@ template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::SetCount(int32_t count) {
   if (count < 0 || count > kMaxArrayElements) throw EScriptError(ArraySizeMessage({count}));
   CheckBudget(static_cast<size_t>(count));
+  if (static_cast<size_t>(count) > Elements.size())
+    ClaimValueRoom(static_cast<int64_t>((static_cast<size_t>(count) - Elements.size()) * sizeof(T)));
   Elements.resize(static_cast<size_t>(count));
   Recount();
 }
@@ -284,6 +316,13 @@ template <typename T, uint8_t kCode>
 std::string TParamData<T, kCode>::GetStrItem(int32_t i) const { return Conv<T>::ToStr(At(i)); }
 template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::SetStrItem(int32_t i, const std::string& value) { At(i) = Conv<T>::From(value); }
+template <typename T, uint8_t kCode>
+const std::string* TParamData<T, kCode>::StoredTextItem(int32_t i) const {
+  if constexpr (kCode == PT_STR) {
+    if (i >= 0 && static_cast<size_t>(i) < Elements.size()) return &Elements[static_cast<size_t>(i)];
+  }
+  return nullptr;
+}
 
 template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::Assign(const TCustomParam& source) {
@@ -291,6 +330,7 @@ void TParamData<T, kCode>::Assign(const TCustomParam& source) {
   if (same == nullptr) throw EScriptError(kMsgInternalError);
   if (same == this) return;
   CheckBudget(same->Elements.size());
+  ClaimValueRoom(ElementBytes(same->Elements));
   Dims = same->Dims;
   Elements = same->Elements;
   Recount();
@@ -310,7 +350,10 @@ void TParamData<T, kCode>::FillFlag(bool value) {
 }
 template <typename T, uint8_t kCode>
 void TParamData<T, kCode>::FillStr(const std::string& value) {
-  if constexpr (kCode == PT_STR) std::fill(Elements.begin(), Elements.end(), value);
+  if constexpr (kCode == PT_STR) {
+    ClaimValueRoom(static_cast<int64_t>(Elements.size() * value.size()));
+    std::fill(Elements.begin(), Elements.end(), value);
+  }
 }
 
 template <typename T, uint8_t kCode>
@@ -320,6 +363,7 @@ void TParamData<T, kCode>::CopyMem(const TCustomParam& source) {
   if (same == nullptr) throw EScriptError("CopyMem:\x95\xcf\x90\x94\x82\xcc\x8c^\x82\xaa\x82\xa0\x82\xa2\x82\xdc\x82\xb9\x82\xf1");
   if (same == this) return;
   CheckBudget(same->Elements.size());
+  ClaimValueRoom(ElementBytes(same->Elements));
   std::vector<T> elements = same->Elements;
   TCustomParam::CopyMem(*same);
   Elements = std::move(elements);
@@ -438,6 +482,8 @@ bool TParamVar::GetFlagItem(int32_t i) const { ORBA_FORWARD(b->GetFlagItem(i), f
 void TParamVar::SetFlagItem(int32_t i, bool value) { ORBA_FORWARD(b->SetFlagItem(i, value), ); }
 std::string TParamVar::GetStrItem(int32_t i) const { ORBA_FORWARD(b->GetStrItem(i), std::string()); }
 void TParamVar::SetStrItem(int32_t i, const std::string& value) { ORBA_FORWARD(b->SetStrItem(i, value), ); }
+const std::string* TParamVar::StoredTextItem(int32_t i) const { ORBA_FORWARD(b->StoredTextItem(i), nullptr); }
+const std::string* TParamVar::StoredText() const { ORBA_FORWARD(b->StoredTextItem(Index), nullptr); }
 int32_t TParamVar::GetDimCount() const { ORBA_FORWARD(b->GetDimCount(), 0); }
 int32_t TParamVar::GetDimSize(int32_t i) const { ORBA_FORWARD(b->GetDimSize(i), 0); }
 void TParamVar::SetDims(const std::vector<int32_t>& sizes) { ORBA_FORWARD(b->SetDims(sizes), ); }

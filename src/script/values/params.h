@@ -61,6 +61,11 @@ class TCustomParam {
   virtual void SetFlagItem(int32_t index, bool value) {}
   virtual std::string GetStrItem(int32_t index) const { return std::string(); }
   virtual void SetStrItem(int32_t index, const std::string& value) {}
+  // The text GetStrItem (GetAsStr) would copy, held by this value, or nullptr
+  // for a value holding no text there (a number, a system variable): a
+  // caller sizes or copies it without making a copy of its own first.
+  virtual const std::string* StoredTextItem(int32_t index) const { return nullptr; }
+  virtual const std::string* StoredText() const { return StoredTextItem(0); }
   virtual int32_t GetDimCount() const;
   virtual int32_t GetDimSize(int32_t index) const;
   virtual void Assign(const TCustomParam& source) { Dims = source.Dims; }
@@ -127,6 +132,7 @@ class TParamData : public TCustomParam {
   void SetFlagItem(int32_t index, bool value) override;
   std::string GetStrItem(int32_t index) const override;
   void SetStrItem(int32_t index, const std::string& value) override;
+  const std::string* StoredTextItem(int32_t index) const override;
   void Assign(const TCustomParam& source) override;
   void FillInt(int32_t value) override;
   void FillFloat(long double value) override;
@@ -207,6 +213,8 @@ class TParamVar final : public TCustomParam {
   void SetFlagItem(int32_t index, bool value) override;
   std::string GetStrItem(int32_t index) const override;
   void SetStrItem(int32_t index, const std::string& value) override;
+  const std::string* StoredTextItem(int32_t index) const override;
+  const std::string* StoredText() const override;
   int32_t GetDimCount() const override;
   int32_t GetDimSize(int32_t index) const override;
   void SetDims(const std::vector<int32_t>& sizes) override;
@@ -227,6 +235,13 @@ class TParamVar final : public TCustomParam {
   TParamCollectionItem* bound_ = nullptr;
   std::string loaded_bound_name_;
 };
+
+// The text GetAsStr gives: Value's own text when it holds one, else the
+// copy made into Made.
+const std::string& TextOf(const TCustomParam& value, std::string& made);
+// The bytes of the texts Value's elements hold (what a copy of them into
+// texts makes beyond the elements themselves).
+int64_t HeldTextBytes(const TCustomParam& value);
 
 // A new value for a type code (only the low 7 bits count): 0 a reference,
 // 1 to 4 the data classes, any other code nullptr.
