@@ -353,7 +353,7 @@ int RunHeadless(const TOptions& options, orba::TLinuxHost& host) {
     std::fprintf(stderr, "orba: cannot write %s\n", options.tree->c_str());
     return 1;
   }
-  return started ? 0 : 1;
+  return started && game.StatusSaved() ? 0 : 1;
 }
 
 #ifdef ORBA_HAVE_SDL
@@ -418,7 +418,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   input.SetTextControls(nullptr);
   orba::SetTextControls(nullptr);
   orba::SetAudioOutput(nullptr);
-  return started ? 0 : 1;
+  return started && game.StatusSaved() ? 0 : 1;
 #else
   (void)host;
   std::fprintf(stderr, "orba: this build has no window; use --headless\n");

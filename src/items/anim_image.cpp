@@ -4,6 +4,7 @@
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
 #include "items/base_list.h"
+#include "items/brix_cache.h"
 #include "script/expr/expr_exec.h"
 #include "script/interp/com_component.h"
 #include "script/values/params.h"
@@ -185,6 +186,9 @@ void TOrbaImages::SetSource(std::string v) {
       SetHeight(0);
     }
   } else {
+    // An image item shows Brix pictures and films only: any other picture
+    // named here stays 0 x 0, and the author is told so.
+    if (!Source.empty()) TellPictureRefused(Source, kNotABrixName);
     SetWidth(0);
     SetHeight(0);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/errors.h"
+#include "core/files/file_limits.h"
 #include "core/files/vr_file_manager.h"
 #include "core/streams/stream_encoding.h"
 #include "core/system/trace.h"
@@ -84,6 +85,19 @@ void LoadFrames(TVrFileManager& files, const TBrixCollection& cache, const TKeyP
 }
 
 }  // namespace
+
+void TellPictureRefused(const std::string& file_name, const std::string& why) {
+  TellRefusal(SjisToUtf8(file_name + ": picture refused: " + why));
+}
+
+void TellPictureRefused(const std::string& file_name, const std::exception& error) {
+  if (dynamic_cast<const EFileTooLarge*>(&error) != nullptr) return;
+  if (dynamic_cast<const TRefusalMark*>(&error) != nullptr) {
+    TellRefusal(SjisToUtf8(file_name + ": " + error.what()));
+    return;
+  }
+  TellPictureRefused(file_name, std::string(error.what()));
+}
 
 std::string BrixKey(const std::string& file_name, bool trim, bool mask) {
   std::string key = file_name;
@@ -284,9 +298,9 @@ TBrixItem& TBrixCollection::Acquire(const void* owner, const std::string& file_n
       item->SetName(key);
     } catch (const std::exception& e) {
       // An undecodable picture leaves no entry: the next call tries again.
-      // The trace tells it once per file.
+      // It is said once per file.
       Remove(*item);
-      TraceFailureOnce(SjisToUtf8(file_name + ": " + e.what()));
+      TellPictureRefused(file_name, e);
       throw;
     }
   }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -103,8 +104,8 @@ class TBrixCollection : public THashCollection {
 
   // The entry of FileName in the variant asked for, decoded on first use,
   // with Owner among its owners. A file that cannot be read raises, is
-  // named in the trace (once per file) and leaves no entry behind, so the
-  // next Acquire tries again.
+  // said as a refused picture (TellPictureRefused, once per file) and
+  // leaves no entry behind, so the next Acquire tries again.
   TBrixItem& Acquire(const void* owner, const std::string& file_name, bool trim, bool mask);
   TBrixItem& GetBrix(int32_t index) const { return Item<TBrixItem>(index); }
   TBrixItem* FindKey(const std::string& key) const;
@@ -148,5 +149,16 @@ void FinalBrixCollection();
 
 // A new drawing surface of the kind items use, 1 x 1 at the given depth.
 std::unique_ptr<TCustomDIBX> NewItemSurface(int32_t bit_count);
+
+// Why a picture named by an item that reads Brix pictures only is not read.
+inline constexpr char kNotABrixName[] = "not a Brix picture (.brx), the only pictures an image item reads";
+
+// Says once, on standard error and in the trace, that the picture File_name
+// (Shift-JIS) is not shown and why (Shift-JIS): "NAME: picture refused:
+// WHY". In a window the item just stays empty, so the person is told here.
+void TellPictureRefused(const std::string& file_name, const std::string& why);
+// The same for the error that refused it: a limit's refusal (TRefusalMark)
+// names itself, and a file past its size limit was said as it was refused.
+void TellPictureRefused(const std::string& file_name, const std::exception& error);
 
 }  // namespace orba

@@ -12,12 +12,20 @@
 
 namespace orba {
 
+TMediaManager::~TMediaManager() { open_items_ -= items_.size(); }
+
 TDMediaItem* TMediaManager::Add(const std::string& name) {
+  if (open_items_ >= kMaxOpenMediaFiles) {
+    Trace(std::string(Kind()) + " " + name + ": cannot be opened: " + std::to_string(kMaxOpenMediaFiles) +
+          " sounds and movies are open");
+    return nullptr;
+  }
   try {
     std::unique_ptr<TDMediaItem> item = Open(name);
     if (item == nullptr) return nullptr;
     item->SetMuted(!sound_on_);
     items_.push_back(std::move(item));
+    ++open_items_;
     return items_.back().get();
   } catch (const EOrbaError& e) {
     Trace(std::string(Kind()) + " " + name + ": " + e.what());
@@ -26,8 +34,10 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
 }
 
 void TMediaManager::Remove(TDMediaItem* item) {
+  const size_t before = items_.size();
   items_.erase(std::remove_if(items_.begin(), items_.end(), [item](const auto& p) { return p.get() == item; }),
                items_.end());
+  open_items_ -= before - items_.size();
 }
 
 void TMediaManager::SetSoundOn(bool on) {

@@ -2,6 +2,12 @@
 // owns them until they are given back, and switches its sound on and off.
 // Add answers nullptr (and writes why to the trace) for a file it cannot
 // play, so a game goes on without the sound.
+//
+// Each sound and movie holds its file open as it plays (a movie twice). So
+// that a game opening sound after sound never takes every descriptor the
+// player has (its status save needs one at the end), all managers together
+// hold at most kMaxOpenMediaFiles items: one more fails as a file that
+// cannot be opened.
 #pragma once
 
 #include <cstdint>
@@ -23,11 +29,15 @@ inline constexpr int64_t kMaxPackedMediaBytes = int64_t{64} << 20;  // 64 MiB
 // The largest MIDI song read: it is read whole (the synthesizer takes it in
 // one piece) and songs are a few kilobytes.
 inline constexpr int64_t kMaxMidiFileBytes = int64_t{16} << 20;  // 16 MiB
+// The most sounds and movies open at once, of every manager together: far
+// more than a game plays at once, and with two descriptors a movie well
+// under the usual limit of 1,024 descriptors a process may hold.
+inline constexpr size_t kMaxOpenMediaFiles = 256;
 
 class TMediaManager {
  public:
   TMediaManager(TMixer& mixer, TVrFileManager* files) : mixer_(mixer), files_(files) {}
-  virtual ~TMediaManager() = default;
+  virtual ~TMediaManager();
   TMediaManager(const TMediaManager&) = delete;
   TMediaManager& operator=(const TMediaManager&) = delete;
 
@@ -37,6 +47,8 @@ class TMediaManager {
   void SetSoundOn(bool on);
   bool SoundOn() const { return sound_on_; }
   size_t Count() const { return items_.size(); }
+  // The items of every manager that are alive now.
+  static size_t OpenItems() { return open_items_; }
 
  protected:
   // The item for Name; raises EMediaError (or another EOrbaError) when the
@@ -68,6 +80,8 @@ class TMediaManager {
   std::shared_ptr<TUnpackedMedia> Unpack(const std::string& name, int64_t max_unpacked);
   std::vector<std::unique_ptr<TDMediaItem>> items_;
   bool sound_on_ = true;
+  // The items of every manager (window thread only).
+  inline static size_t open_items_ = 0;
 };
 
 class TWaveItem : public TDMediaItem {

@@ -392,6 +392,7 @@ void TGameClient::Present(TVideo& video) {
 bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLoad(); }
 
 void TGameClient::ShutDown() {
+  if (project_ && !project_->End()) status_saved_ = false;
   project_.reset();
   if (TBrixCollection* cache = BrixCollection()) cache->FileAvailable = nullptr;
   MediaFileAvailable = nullptr;

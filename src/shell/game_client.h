@@ -129,6 +129,9 @@ class TGameClient : public TTickClient {
   // not be written. Nothing to write before the start or after the
   // shut-down, which wrote it.
   bool SaveStatus();
+  // After ShutDown: false when the game's status save at its end could not
+  // be written, so that the player ends with a failure.
+  bool StatusSaved() const { return status_saved_; }
   // The random generator starts from Seed instead of the time of day, so a
   // run without a window plays the same every time.
   void SetRandomSeed(uint32_t seed) { random_seed_ = seed; }
@@ -158,6 +161,7 @@ class TGameClient : public TTickClient {
   bool files_started_ = false;
   bool access_limited_ = false;
   bool objects_started_ = false;
+  bool status_saved_ = true;
   std::vector<uint32_t> frame_;
   std::deque<TInputEvent> input_;
   std::unique_ptr<TParamCollection> store_;

@@ -14,6 +14,7 @@
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
 #include "dialog_env.h"
+#include "save_player.h"
 #include "script/values/param_collection.h"
 #include "script/values/params.h"
 #include "support/test_support.h"
@@ -26,12 +27,7 @@ using test::TempDir;
 using test::ToHex;
 
 // A player's saved pieces: a variable store and the empty forms.
-struct Player {
-  TParamCollection vars;
-  TEmptySaveSections sections{vars, 640, 480};
-  TSaveDataFile file;
-  explicit Player(const std::string& path) : file(path, sections.Sections()) {}
-};
+using Player = test::SavePlayer;
 
 bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
 
@@ -231,14 +227,7 @@ TEST(SaveData, FailedWriteKeepsTheOldFileAndCaptions) {
   const std::vector<uint8_t> before = test::ReadFileBytes(path);
   // Writing the temporary fails: no file may grow past 16 bytes (with
   // SIGXFSZ ignored, the write reports EFBIG).
-  rlimit limit {};
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-  const rlimit small{16, limit.rlim_max};
-  const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = p.file.SaveGame(1, "", 0, "new", true);
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  std::signal(SIGXFSZ, old_handler);
+  const bool saved = test::WithFileSizeLimit(16, [&p] { return p.file.SaveGame(1, "", 0, "new", true); });
   EXPECT_FALSE(saved);
   EXPECT_FALSE(p.file.LastError.empty());
   EXPECT_EQ(p.file.GetSaveCaption(1), "old");

@@ -13,7 +13,9 @@
 #include <filesystem>
 #include <string>
 
+#include "core/files/atomic_file.h"
 #include "core/files/file_limits.h"
+#include "script/save/save_data.h"
 #include "shell/test_games.h"
 #include "support/test_support.h"
 
@@ -156,16 +158,21 @@ TEST(HugeReadsGame, ExtractFileCopiesWithoutHoldingTheFile) {
   ExpectPeakBounded(r, base, kCopyPeakKb);
 }
 
-// A save.dat of 1.5 GB is taken as unreadable save data: refused unread
-// with a trace line, the game plays on and the file is left as it was.
+// A save.dat of 1.5 GB cannot be read: it is refused unread with a trace
+// line and set aside whole under a fresh name beside it, and the game plays
+// on.
 TEST(HugeReadsGame, AHugeSaveFileIsRefusedUnreadAndKept) {
   const test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
   const std::string game = top + "/game";
   const auto [base, r] = PlayBoth(top, TPlanted{0, 0, 0, 0, kHugeBytes}, "");
-  ExpectContains(r.output,
-                 {"file refused: " + game + "/save.dat: more than " + std::to_string(kMaxSaveFileBytes) + " bytes\n"});
-  EXPECT_EQ(fs::file_size(game + "/save.dat"), static_cast<uintmax_t>(kHugeBytes));
+  const std::string aside = game + "/save.dat" + kSetAsideTag;
+  ExpectContains(r.output, {"save data: " + game + "/save.dat holds more than " + std::to_string(kMaxSaveFileBytes) +
+                            " bytes: set aside as " + aside});
+  const size_t at = r.output.find(aside);
+  ASSERT_NE(at, std::string::npos);
+  const std::string kept = r.output.substr(at, aside.size() + kFreshNameLetters);
+  EXPECT_EQ(fs::file_size(kept), static_cast<uintmax_t>(kHugeBytes));
   ExpectPeakBounded(r, base, kLimitKb);
 }
 

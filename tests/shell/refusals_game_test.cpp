@@ -1,13 +1,17 @@
 // The "refusals" game shows a picture past the picture budget twice: the
 // refusal names the file and the limit on standard error exactly once, in
-// whatever mode the player runs, and in the trace as before.
+// whatever mode the player runs, and in the trace as before. The
+// "refusedkinds" game shows a picture of every kind the player refuses
+// twice: each is said once, with its reason.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "shell/said_text.h"
 #include "shell/test_games.h"
 #include "support/picture_makers.h"
 #include "support/test_support.h"
@@ -17,11 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
-  return n;
-}
+using test::CountOf;
 
 TEST(RefusalsGame, ARefusedPictureIsSaidOnceOnStandardError) {
   const test::TempDir dir;
@@ -41,10 +41,44 @@ TEST(RefusalsGame, ARefusedPictureIsSaidOnceOnStandardError) {
   ASSERT_EQ(r.exit_code, 0) << r.output;
   const std::string line = "big.brx: picture refused: its surfaces need more than 268435456 bytes\n";
   const std::string said = test::FileText(errors);
-  EXPECT_EQ(Count(said, "orba: " + line), 1U) << said;
-  EXPECT_EQ(Count(said, "refused"), 1U) << said;
-  EXPECT_EQ(Count(r.output, line), 1U) << r.output;
+  EXPECT_EQ(CountOf(said, "orba: " + line), 1U) << said;
+  EXPECT_EQ(CountOf(said, "refused"), 1U) << said;
+  EXPECT_EQ(CountOf(r.output, line), 1U) << r.output;
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var sizes str = \"first 0x0 second 0x0\""});
+}
+
+// Whatever refuses a picture (its size, its reader, its damage, a name the
+// image item does not read), the author is told once, on standard error,
+// where a window shows only an empty item.
+TEST(RefusalsGame, EveryKindOfRefusedPictureIsSaidOnceWithItsReason) {
+  const test::TempDir dir;
+  const std::string game = fs::canonical(dir.path()).string() + "/game";
+  ASSERT_EQ(test::RunPython("fixtures/refused_pictures_fixture.py", {"write", dir / "files"}).exit_code, 0);
+  test::BuildGame("refusedkinds", game, true, {}, dir / "files");
+  const test::CommandResult r =
+      test::RunCommand({"sh", "-c", "exec \"$1\" --headless --ticks 40 \"$2\" 2>&1", "sh", ORBA_PLAYER_PATH, game});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const struct {
+    const char* name;
+    const char* why;
+  } refused[] = {
+      {"png9000.brx", "Read Image (PNG): Read Error"},  // past 8192 x 8192 pixels
+      {"png8200.brx", "Read Image (PNG): Read Error"},
+      {"jpg9000.brx", "JPEG: unsupported image size or layout"},
+      {"bmp9000.brx", "its surfaces need more than 268435456 bytes"},
+      {"corrupt.brx", "Read Image (PNG): Read Error"},
+      {"cg0.png", "not a Brix picture (.brx), the only pictures an image item reads"},
+  };
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(CountOf(r.output, "orba: " + std::string(c.name) + ": picture refused: " + c.why + "\n"), 1U) << r.output;
+    EXPECT_EQ(CountOf(r.output, std::string(c.name) + ":"), 1U) << r.output;
+  }
+  // Nothing else is said, and every item stayed 0 x 0 both times.
+  EXPECT_EQ(CountOf(r.output, "\n"), std::size(refused)) << r.output;
+  std::string sizes;
+  for (size_t i = 0; i < 2 * std::size(refused); ++i) sizes += "0x0 ";
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var sizes str = \"" + sizes + "\""});
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ void TProject::StartUp() {
     save_data_ = std::make_unique<TSaveDataFile>(GetSaveFileName(), sections);
     TVrFileCollection* memory_files = files.CollectionCount() > 0 ? files.GetCollection(0) : nullptr;
     save_data_->OpenAtStart(memory_files);
-    if (save_data_->Damaged()) Warn(save_data_->Warning());
+    if (!save_data_->Warning().empty()) Warn(save_data_->Warning());
     CreateInitialVars(settings.InitialVars);
   }
   QuitFlag = 0;
@@ -246,33 +246,35 @@ bool TProject::FindGameDisc(const std::string& title_id) {
 
 // ---- shut-down ----------------------------------------------------------------------------
 
-TProject::~TProject() {
+TProject::~TProject() { End(); }
+
+bool TProject::End() {
+  if (ended_) return status_saved_;
+  ended_ = true;
   // A game that took the heap past its ceiling runs no more script and
   // keeps the status save of its last ordered end.
   if (HeapCeilingPassed()) {
     Trace("heap ceiling: no exit page, no status save");
-    run_state_.SetCallMan(nullptr);
-    call_man_.reset();
-    SetPageHost(nullptr);
-    return;
-  }
-  if (call_man_ && !ExitPage.empty()) {
-    // An exit page that cannot be run leaves the status save to be written.
-    try {
-      // An exit page named outside the game's folder is none.
-      if (NameLeavesFolder(ExitPage)) throw EOrbaError(NoFileMessage(ExitPage));
-      call_man_->Start(ExitPage);
-      QuitFlag = 0;
-      call_man_->Run();
-    } catch (const std::exception& e) {
-      Warn(ExitPage + ":" + e.what());
+  } else {
+    if (call_man_ && !ExitPage.empty()) {
+      // An exit page that cannot be run leaves the status save to be written.
+      try {
+        // An exit page named outside the game's folder is none.
+        if (NameLeavesFolder(ExitPage)) throw EOrbaError(NoFileMessage(ExitPage));
+        call_man_->Start(ExitPage);
+        QuitFlag = 0;
+        call_man_->Run();
+      } catch (const std::exception& e) {
+        Warn(ExitPage + ":" + e.what());
+      }
+      QuitFlag = 1;
     }
-    QuitFlag = 1;
+    if (call_man_) status_saved_ = SaveStatus();
   }
-  if (call_man_) SaveStatus();
   run_state_.SetCallMan(nullptr);
   call_man_.reset();
   SetPageHost(nullptr);
+  return status_saved_;
 }
 
 // ---- the tick -----------------------------------------------------------------------------

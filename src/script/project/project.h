@@ -96,7 +96,7 @@ class TProject : public TCallManHost, public TPageHost {
   // set (after a message box saying why); a settings file of a later
   // version raises.
   explicit TProject(TProjectEnvironment env);
-  // Runs the exit page and writes the status save.
+  // Ends the game (End) unless it was ended.
   ~TProject() override;
   TProject(const TProject&) = delete;
   TProject& operator=(const TProject&) = delete;
@@ -129,6 +129,12 @@ class TProject : public TCallManHost, public TPageHost {
   TSaveDataFile* SaveData() const { return save_data_.get(); }
   // The pieces written into game slots and the status entry.
   TEmptySaveSections* EmptySections() const { return empty_.get(); }
+
+  // The ordered end, once: runs the exit page, writes the status save and
+  // lets the interpreter go. False when the status save could not be
+  // written (the warning said why), so that the player ends with a
+  // failure; true when it was written or is not to be.
+  bool End();
 
   // The interpreter's work of one tick.
   void Run();
@@ -173,6 +179,8 @@ class TProject : public TCallManHost, public TPageHost {
   TCallManRunState run_state_;
   std::unique_ptr<TSaveDataFile> save_data_;
   mutable std::string save_path_;
+  bool ended_ = false;
+  bool status_saved_ = true;
 };
 
 }  // namespace orba

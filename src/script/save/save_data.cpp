@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -89,6 +90,32 @@ std::string RealFolderOf(const std::string& file) {
   return ::realpath(folder.c_str(), real) != nullptr ? std::string(real) : std::string();
 }
 
+// The file the walk found moved to a fresh name beside it, Entry +
+// kSetAsideTag + six letters and digits: the name is first made as a new
+// empty file (never through a link, nor over anything that exists), then
+// the file is renamed over it, both in the walk's folder. The new name in
+// the folder, or nothing (errno set) when the file could not be moved.
+std::optional<std::string> SetAsideFile(const TDiskWalk& walk) {
+  const int folder = walk.FolderFd();
+  const TNewFile fresh = CreateFreshFileAt(folder, walk.Entry() + kSetAsideTag, kSetAsideMode);
+  if (fresh.Fd < 0) return std::nullopt;
+  ::close(fresh.Fd);
+  if (::renameat(folder, walk.Entry().c_str(), folder, fresh.Path.c_str()) != 0) {
+    const int error = errno;
+    ::unlinkat(folder, fresh.Path.c_str(), 0);
+    errno = error;
+    return std::nullopt;
+  }
+  return fresh.Path;
+}
+
+// Writes Bytes over the file Path (Shift-JIS) through a fresh temporary
+// beside it; raises with the system's reason when that fails.
+void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  if (ReplaceFileWhole(SjisToUtf8(path), bytes.data(), bytes.size()) == TReplaceResult::Replaced) return;
+  throw EWriteError(path + ": not written: " + std::strerror(errno));
+}
+
 // Mounts the archive held in Bytes; raises when its directory cannot be read.
 void MountArchive(TVrFileCollection& c, const std::string& path, std::vector<uint8_t> bytes) {
   c.Path = path;
@@ -164,7 +191,7 @@ std::string TSaveDataFile::WritePath() const {
   return SjisOfDiskPath(*target);
 }
 
-std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile() const {
+std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile(std::string* set_aside) const {
   const std::string file = SjisToUtf8(path_);
   const std::string folder = RealFolderOf(file);
   if (folder.empty()) return std::nullopt;
@@ -192,14 +219,28 @@ std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile() const {
     return std::nullopt;
   }
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && st.st_size > kMaxSaveFileBytes) {
-    ::close(fd);
-    RefuseLargeFile(path_, kMaxSaveFileBytes);
-  }
-  std::optional<std::vector<uint8_t>> bytes = ReadWholeFd(fd, kMaxSaveFileBytes);
+  const bool too_large = ::fstat(fd, &st) == 0 && st.st_size > kMaxSaveFileBytes;
+  std::optional<std::vector<uint8_t>> bytes;
+  if (!too_large) bytes = ReadWholeFd(fd, kMaxSaveFileBytes);
   ::close(fd);
-  if (!bytes) throw EReadError(path_ + ": the file cannot be read");
-  return bytes;
+  if (bytes) return bytes;
+  // No bytes to keep the file from: it would block every save for good.
+  // At start-up it is moved aside, kept whole, and the saves begin anew.
+  const std::string why = too_large ? "holds more than " + std::to_string(kMaxSaveFileBytes) + " bytes"
+                                    : std::string("cannot be read");
+  if (set_aside != nullptr) {
+    const std::string real = walk.RealPath();
+    if (const std::optional<std::string> name = SetAsideFile(walk)) {
+      const std::string moved = real.substr(0, real.rfind('/') + 1) + *name;
+      *set_aside = SjisOfDiskPath(real) + ": " + why + ": set aside as " + SjisOfDiskPath(moved) +
+                   "; the saves go to a new file";
+      Trace("save data: " + real + " " + why + ": set aside as " + moved);
+      return std::nullopt;
+    }
+    Trace("save data: " + real + " " + why + ": not set aside: " + std::strerror(errno));
+  }
+  if (too_large) RefuseLargeFile(path_, kMaxSaveFileBytes);
+  throw EReadError(path_ + ": the file cannot be read");
 }
 
 bool TSaveDataFile::OpenCollection(TVrFileCollection& c) const {
@@ -218,7 +259,7 @@ void TSaveDataFile::OpenAtStart(TVrFileCollection* memory_files) {
   unread_.reset();
   TVrFileCollection c;
   try {
-    std::optional<std::vector<uint8_t>> bytes = ReadSaveFile();
+    std::optional<std::vector<uint8_t>> bytes = ReadSaveFile(&warning_);
     if (!bytes) return;
     MountArchive(c, path_, std::move(*bytes));
     if (c.Find(kStatusEntryName) != nullptr) ReadStatusData(*OpenEntry(c, kStatusEntryName));
@@ -385,9 +426,9 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
       // Keep the file that could not be read before replacing it, from the
       // bytes read at start-up: its name may lead elsewhere by now.
       if (!unread_) throw EReadError(path_ + ": the file that could not be read is not at hand to keep");
-      TKsMemoryStream(*unread_).SaveToFile(WritePath() + ".bak");
+      WriteWholeFile(WritePath() + ".bak", *unread_);
     }
-    archive.SaveToFile(WritePath());
+    WriteWholeFile(WritePath(), archive.Bytes());
   } catch (const std::exception& e) {
     LastError = e.what();
     return false;

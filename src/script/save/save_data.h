@@ -17,7 +17,11 @@
 // when its own slot is saved.
 // A file that cannot be read at start-up counts as no save data; it is left
 // alone until the player saves a game, and then kept as "save.dat.bak",
-// written from the bytes read at start-up. "save.dat" is read in its folder
+// written from the bytes read at start-up. A file of more than
+// kMaxSaveFileBytes, or one whose bytes cannot be read at all, leaves no
+// bytes to keep: it is moved aside at start-up to a fresh name beside it
+// ("save.dat.set-aside." and six letters and digits), whole, and the saves
+// begin a new file. "save.dat" is read in its folder
 // and never through a link leading out of it (a game folder may ship one
 // to a file of the user): such a name counts as no file, and the first
 // save puts a file of its own in the link's place.
@@ -46,6 +50,12 @@ inline constexpr int32_t kGameStateVersion = kGameSaveVersion;
 // The oldest game slot that can be loaded: an older one is refused before
 // any of it is read, so the slot's readers keep no gate at or below it.
 inline constexpr int32_t kOldestGameStateVersion = 107;
+// What stands between the name of a save file moved aside and the six
+// letters and digits that make its new name fresh.
+inline constexpr char kSetAsideTag[] = ".set-aside.";
+// The permission bits of the empty file that takes the fresh name before
+// the save file is renamed over it (the file keeps its own).
+inline constexpr unsigned kSetAsideMode = 0600;
 
 // "このセーブデータは使用できません\r\n終了してください"
 inline constexpr char kMsgSaveDataUnusable[] =
@@ -106,8 +116,10 @@ class TSaveDataFile {
   // entries into MemoryFiles (the in-memory collection; may be null), and
   // rebuilds the captions. A file that cannot be read (or whose status entry
   // cannot) is taken as no save data: Damaged() is then true and Warning()
-  // says why. Once the file has read whole, a temporary file a killed write
-  // left beside it is removed.
+  // says why. A file with no bytes to keep (too large, or unreadable) is
+  // moved aside instead: Damaged() is false, Warning() names both files and
+  // the next save writes a new file. Once the file has read whole, a
+  // temporary file a killed write left beside it is removed.
   void OpenAtStart(TVrFileCollection* memory_files);
   bool Damaged() const { return damaged_; }
   const std::string& Warning() const { return warning_; }
@@ -166,8 +178,10 @@ class TSaveDataFile {
   // while it leads to another place inside the folder (anywhere in the
   // player's data folder, where only the user puts links). Nothing when there is
   // no file, or when its name leads out of the folder or to no regular file
-  // (traced); raises when reading fails.
-  std::optional<std::vector<uint8_t>> ReadSaveFile() const;
+  // (traced); raises when reading fails. Given Set_aside, a file too large
+  // to read or whose bytes cannot be read is moved aside instead
+  // (SetAsideFile) and Set_aside says so; nothing is then answered.
+  std::optional<std::vector<uint8_t>> ReadSaveFile(std::string* set_aside = nullptr) const;
   // Rebuilds the captions from the archive C.
   void CaptionsOf(TVrFileCollection& c);
   // Mounts the archive of the bytes read; false when there is no file,
