@@ -121,6 +121,37 @@ TEST(SaveFaultsGame, AStatusSaveThatCannotBeWrittenSaysWhyAndExitsOne) {
   EXPECT_EQ(NamesIn(game, "save.dat.").size(), 0U);
 }
 
+// A "save.dat" that is there but cannot be opened (here: no access, for
+// root too once the player runs without the capabilities that pass file
+// modes) is no empty save: it is said with the system's reason and waits,
+// byte for byte, as a file that cannot be read does, never replaced by the
+// status save.
+TEST(SaveFaultsGame, ASaveDatThatCannotBeOpenedIsKeptAndNotReplaced) {
+  const test::TempDir dir;
+  const std::string game = fs::canonical(dir.path()).string() + "/game";
+  test::BuildGame("counter", game, true);
+  ASSERT_EQ(PlayWith(":", game).exit_code, 0);
+  const std::string save = game + "/save.dat";
+  const std::vector<uint8_t> saved = test::ReadFileBytes(save);
+  ASSERT_EQ(::chmod(save.c_str(), 0), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(save.c_str(), &before), 0);
+  // Root passes file modes through its capabilities: the player runs
+  // without them.
+  const std::string run = ::geteuid() == 0 ? "exec setpriv --bounding-set=-dac_override,-dac_read_search \"$@\""
+                                           : "exec \"$@\"";
+  const test::CommandResult r =
+      test::RunCommand({"sh", "-c", "exec 2>&1; " + run, "sh", ORBA_PLAYER_PATH, "--headless", "--ticks", "5", game});
+  struct stat after {};
+  ASSERT_EQ(::stat(save.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  ::chmod(save.c_str(), 0644);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output, "orba: " + save + ": cannot be opened: Permission denied\n");
+  EXPECT_TRUE(test::ReadFileBytes(save) == saved);
+  test::ExpectContains(test::DumpSave(save), {"var runs int = 1"});
+}
+
 // 1,100 sounds under a limit of 1,024 descriptors: the player holds no
 // more than its bound open (each sound past it is traced as a file that
 // cannot be opened), and the status save is written.

@@ -213,6 +213,14 @@ std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile(std::string* set
   const TDiskWalk walk(path_, rule);
   if (walk.End() == TWalkEnd::Missing) return std::nullopt;
   const int fd = OpenWalkedFile(walk);
+  const int open_error = errno;
+  if (fd < 0 && walk.End() == TWalkEnd::Found && S_ISREG(walk.EntryStat().st_mode)) {
+    // The file is there but did not open (no descriptor left, no access):
+    // taken as no save data, the next save would replace every slot in it.
+    const std::string why = std::strerror(open_error);
+    Trace("save data: " + file + " cannot be opened: " + why);
+    throw EReadError(" cannot be opened: " + why);  // said after the path
+  }
   if (fd < 0) {
     Trace("save data: " + file + (walk.End() == TWalkEnd::Refused ? " leads out of its folder" : " is no file") +
           ": taken as no save data");
