@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/files/disk_path.h"
+#include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/quit_request.h"
 #include "platform/text_convert.h"
@@ -102,8 +103,9 @@ class TResourceTree {
     const uint32_t count = *named + *ids;
     for (uint32_t i = 0; i < count; ++i) {
       // A quit request ends the search unanswered: the player ends in order
-      // instead of reading on through a directory of many entries.
-      if (QuitRequested()) return std::nullopt;
+      // instead of reading on through a directory of many entries. Once it
+      // shuts down, the exit page still opens the package's entries.
+      if (QuitRequested() && !Terminating) return std::nullopt;
       const uint64_t entry = uint64_t{dir} + 16 + uint64_t{i} * 8;
       const auto name_field = U32(entry);
       const auto data_field = U32(entry + 4);
