@@ -1,6 +1,7 @@
-// A Windows program file whose first group icon becomes the window's icon:
-// its resources found by the PE reader, the group put together as an icon
-// file and its images decoded, the largest kept.
+// A Windows program file as the player reads it: the package resource it
+// may carry found by name, and its first group icon becoming the window's
+// icon: its resources found by the PE reader, each image the group names
+// decoded once (BMP-style or PNG), the largest kept.
 #include <span>
 
 #include "core/files/pe_resource.h"
@@ -9,6 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::span<const uint8_t> file(data, size);
+  (void)orba::FindPeResource(file, "DUMMY", "BINTYPE");
   orba::fuzz::Refused([&] {
     orba::IconOfResources([&file](const std::string& name, const std::string& type) {
       const auto at = orba::FindPeResource(file, name, type);

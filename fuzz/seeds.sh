@@ -53,6 +53,54 @@ for f in "$work"/bmp/pbm_8bit.bmp "$work"/bmp/pbm_24bit.bmp "$work"/bmp/im_24bit
   cjpeg -progressive -grayscale "$f" > "$out/jpeg/${n}_prog.jpg" 2>/dev/null || warn "cjpeg failed on $f"
   cjpeg -quality 90 -sample 1x1 -restart 1 "$f" > "$out/jpeg/${n}_restart.jpg" 2>/dev/null || warn "cjpeg failed on $f"
 done
+# Program files: icon groups of BMP-style and PNG images, one naming an
+# image 65,535 times, and a package type of 65,535 names beside DUMMY.
+$py - "$fixtures" "$out/program_icon" <<'PY' || warn "program_icon seeds failed"
+import os, struct, sys, zlib
+sys.path.insert(0, sys.argv[1])
+from pe_fixture import build_pe
+dst = sys.argv[2]
+def bmp_image(size):
+    head = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    return head + bytes([0x40, 0x80, 0xC0, 0xFF]) * (size * size) + bytes((size + 31) // 32 * 4 * size)
+def png_image(size):
+    chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    rows = b"".join(b"\0" + bytes([x % 256, 0x80, 0x40, 0xFF - x % 64]) * size for x in range(size))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+def group(entries):
+    return struct.pack("<HHH", 0, 1, len(entries)) + b"".join(
+        struct.pack("<BBBBHHIH", size % 256, size % 256, 0, 0, 1, 32, 0, image) for size, image in entries)
+def write(name, resources):
+    open(os.path.join(dst, name), "wb").write(build_pe(resources))
+write("bmp_and_png.exe", [(14, "MAINICON", group([(16, 1), (256, 2)])), (3, 1, bmp_image(16)), (3, 2, png_image(256))])
+write("one_image_named_65535_times.exe", [(14, "MAINICON", group([(16, 1)] * 65535)), (3, 1, bmp_image(16))])
+# 65,534 entries sharing one name of 65,535 letters and one language
+# directory, then DUMMY: a type directory as full and names as long as
+# can be, in 660 KB.
+def shared_rsrc(_, rva):
+    out = bytearray(16 + 8 + 16 + 8 * 65535)
+    struct.pack_into("<IIHHHHII", out, 0, 0, 0, 4, 0, 1, 0, 0x80000000 | len(out), 0x80000000 | 24)
+    struct.pack_into("<IIHH", out, 24, 0, 0, 4, 0)
+    struct.pack_into("<HH", out, 36, 65535, 0)
+    def put(data):
+        at = len(out) + (-len(out)) % 8
+        out.extend(bytes(at - len(out)) + data)
+        return at
+    names = [put(struct.pack("<H", len(n)) + n.encode("utf-16-le")) for n in ("BINTYPE", "DUMMY" + "X" * 65530, "DUMMY")]
+    struct.pack_into("<I", out, 16, 0x80000000 | names[0])
+    languages = []
+    for data in (b"x", b"vf"):
+        language = put(bytes(24 + 16))
+        struct.pack_into("<IIHHHHII", out, language, 0, 0, 4, 0, 0, 1, 1041, language + 24)
+        struct.pack_into("<IIII", out, language + 24, rva + put(data), len(data), 932, 0)
+        languages.append(language)
+    for i in range(65535):
+        last = i == 65534
+        struct.pack_into("<II", out, 40 + 8 * i, 0x80000000 | names[2 if last else 1], 0x80000000 | languages[last])
+    return bytes(out)
+open(os.path.join(dst, "package_among_65535_long_names.exe"), "wb").write(build_pe([], shared_rsrc))
+PY
 # Brix files carry their identification code in front (4 bytes, little endian).
 run $py "$fixtures/brix_fixture.py" make "$work/brix"
 $py - "$work/brix" "$out/brix" <<'PY' || warn "brix seeds failed"

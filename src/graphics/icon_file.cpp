@@ -12,6 +12,7 @@
 #include "graphics/color_convert.h"
 #include "graphics/graphic_errors.h"
 #include "graphics/icon_preview.h"
+#include "graphics/png_codec.h"
 #include "platform/dialogs.h"
 
 namespace orba {
@@ -27,6 +28,9 @@ constexpr int64_t kDirectoryEntrySize = 16;
 constexpr int64_t kInfoHeaderSize = 40;
 
 [[noreturn]] void Damaged() { throw EInvalidGraphic(kIconDamagedText); }
+
+// The first bytes of a PNG image.
+constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 
 int64_t MaskRowSize(int64_t width) { return (width + 31) / 32 * 4; }
 
@@ -85,18 +89,12 @@ std::vector<std::string> ChooserLines(TKsBigStream& stream, int64_t base, const 
 
 }  // namespace
 
-void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, TPoint& hotspot, bool& has_alpha,
-                     bool keep_alpha, int64_t& transparent_color) {
-  const int64_t base = stream.GetPosition();
-  const TIconDirectory dir = ReadDirectory(stream, base);
-  if (index < 0 || index >= dir.Count()) Damaged();
-  TByteCursor entry({dir.Entry(index), kDirectoryEntrySize});
-  entry.Skip(4);  // size, colours, reserved
-  const int32_t hot_x = entry.U16LE(), hot_y = entry.U16LE();  // a cursor's; an icon's planes and bits
-  if (dir.Type == 2) hotspot = TPoint{hot_x, hot_y};
-  entry.Skip(4);  // image size
-  const int64_t at = base + entry.U32LE();
+namespace {
 
+// Decodes the BMP-style image (information header, colour table, colour
+// rows, AND mask) at `at` of the stream; the arguments as DecodeIconEntry's.
+void DecodeIconImage(TDIBSurface& surface, TKsBigStream& stream, int64_t at, bool& has_alpha, bool keep_alpha,
+                     int64_t& transparent_color) {
   std::vector<uint8_t> info = ReadAt(stream, at, kInfoHeaderSize);
   TByteCursor in(info);
   const uint32_t info_size = in.U32LE();
@@ -197,6 +195,40 @@ void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, 
     }
   }
   surface.CopyPixels(image);
+}
+
+}  // namespace
+
+void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, TPoint& hotspot, bool& has_alpha,
+                     bool keep_alpha, int64_t& transparent_color) {
+  const int64_t base = stream.GetPosition();
+  const TIconDirectory dir = ReadDirectory(stream, base);
+  if (index < 0 || index >= dir.Count()) Damaged();
+  TByteCursor entry({dir.Entry(index), kDirectoryEntrySize});
+  entry.Skip(4);  // size, colours, reserved
+  const int32_t hot_x = entry.U16LE(), hot_y = entry.U16LE();  // a cursor's; an icon's planes and bits
+  if (dir.Type == 2) hotspot = TPoint{hot_x, hot_y};
+  entry.Skip(4);  // image size
+  DecodeIconImage(surface, stream, base + entry.U32LE(), has_alpha, keep_alpha, transparent_color);
+}
+
+TRgbaPicture DecodeGroupIconImage(std::span<const uint8_t> image) {
+  TKsSpanStream stream(image.data(), static_cast<int64_t>(image.size()));
+  if (image.size() >= sizeof kPngSignature && std::memcmp(image.data(), kPngSignature, sizeof kPngSignature) == 0) {
+    TZelPNG png;
+    // Refused before its rows are allocated: a few compressed bytes could
+    // otherwise unpack to a picture of gigabytes.
+    png.OnPictureSize = [](int32_t width, int32_t height, int32_t, bool) {
+      if (width > kMaxIconSide || height > kMaxIconSide) Damaged();
+    };
+    png.LoadFromStream(stream);
+    return DibToRgba(png.Image, png.AlphaLoaded ? &png.Alpha() : nullptr, png.TransparentColor);
+  }
+  TDIBSurface surface;
+  bool has_alpha = false;
+  int64_t key = -1;
+  DecodeIconImage(surface, stream, 0, has_alpha, false, key);
+  return SurfaceToRgba(surface, key);
 }
 
 int32_t IconImageCount(TKsBigStream& stream) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "core/containers/rect_utils.h"
 #include "core/streams/big_stream.h"
@@ -46,6 +47,16 @@ int32_t IconImageCount(TKsBigStream& stream);
 // the file's start).
 void DecodeIconEntry(TDIBSurface& surface, TKsBigStream& stream, int32_t index, TPoint& hotspot, bool& has_alpha,
                      bool keep_alpha, int64_t& transparent_color);
+
+// The largest side of an icon image: a program's group stores each image's
+// width and height in a byte, 0 for 256.
+inline constexpr int32_t kMaxIconSide = 256;
+
+// One image of a program's icon group as RGBA: a PNG image (the large
+// images of icons since Windows Vista), at most kMaxIconSide square, or the
+// BMP-style image an icon file holds, its AND mask as the alpha. Raises
+// EInvalidGraphic for damaged image data.
+TRgbaPicture DecodeGroupIconImage(std::span<const uint8_t> image);
 
 // The width and height of the image ReadIcon takes first (without a
 // choice) from the stream's position, read from the headers alone; the

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -10,7 +11,6 @@
 
 #include "core/errors.h"
 #include "core/files/pe_resource.h"
-#include "core/streams/stream_encoding.h"
 #include "core/system/trace.h"
 #include "graphics/icon_file.h"
 #include "platform/text_convert.h"
@@ -26,41 +26,50 @@ const char kIconImageType[] = "#3";
 
 constexpr uint32_t kGroupHeaderBytes = 6;
 constexpr uint32_t kGroupEntryBytes = 14;
-constexpr uint32_t kIconEntryBytes = 16;
+constexpr uint32_t kGroupIdAt = 12;  // an entry's image id
 // The largest icon image taken: 256 x 256 at 32 bits with its mask, or a
 // PNG image of that size, is well below it.
 constexpr uint32_t kMaxIconImageBytes = 1 << 20;
+// The most the images of a group may hold in sum, each counted as often as
+// the group names it: a program's group of a dozen sizes, 256 x 256 at 32
+// bits the largest, holds well under 1 MiB.
+constexpr uint64_t kMaxGroupBytes = 16 << 20;
+// The most images a group may name (each found by a search of the images'
+// directory): a program's group holds one to a dozen sizes and depths.
+constexpr size_t kMaxGroupImages = 256;
 
 uint16_t Le16(std::span<const uint8_t> b, size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); }
 
-// The program's group icon and its images put together as an icon file:
-// its directory with each image's offset in the file, then the images.
-void IconFileOfProgram(const TFindResource& find, TKsMemoryStream& file) {
-  const std::span<const uint8_t> group = find("", kGroupIconType);
+// The images the group names, each once, in the order first named: the
+// group's count checked against its bytes, each image found once and
+// bounded, at most kMaxGroupImages of them, and all counted as often as
+// named within kMaxGroupBytes before any is decoded.
+std::vector<std::span<const uint8_t>> ImagesOfGroup(const TFindResource& find, std::span<const uint8_t> group) {
   if (group.size() < kGroupHeaderBytes) throw EReadError();
   const uint32_t count = Le16(group, 4);
   // Each entry costs its bytes in the group.
   if (Le16(group, 2) != 1 || count == 0 || count > (group.size() - kGroupHeaderBytes) / kGroupEntryBytes)
     throw EReadError();
+  std::map<uint16_t, std::span<const uint8_t>> found;
   std::vector<std::span<const uint8_t>> images;
+  uint64_t total = 0;
   for (uint32_t i = 0; i < count; ++i) {
-    const size_t entry = kGroupHeaderBytes + size_t{i} * kGroupEntryBytes;
-    const std::span<const uint8_t> image = find("#" + std::to_string(Le16(group, entry + 12)), kIconImageType);
-    if (image.empty() || image.size() > kMaxIconImageBytes) throw EReadError();
-    images.push_back(image);
+    const uint16_t id = Le16(group, kGroupHeaderBytes + size_t{i} * kGroupEntryBytes + kGroupIdAt);
+    auto at = found.find(id);
+    if (at == found.end()) {
+      if (images.size() == kMaxGroupImages)
+        throw EOrbaError("the icon group names more than " + std::to_string(kMaxGroupImages) + " images");
+      const std::span<const uint8_t> image = find("#" + std::to_string(id), kIconImageType);
+      if (image.empty() || image.size() > kMaxIconImageBytes) throw EReadError();
+      at = found.emplace(id, image).first;
+      images.push_back(image);
+    }
+    total += at->second.size();
+    if (total > kMaxGroupBytes)
+      throw EOrbaError("the icon group names more than " + std::to_string(kMaxGroupBytes >> 20) +
+                       " MiB of images");
   }
-  file.WriteBuffer(group.data(), kGroupHeaderBytes);
-  uint32_t offset = kGroupHeaderBytes + count * kIconEntryBytes;
-  for (uint32_t i = 0; i < count; ++i) {
-    const size_t entry = kGroupHeaderBytes + size_t{i} * kGroupEntryBytes;
-    // Width, height, colours, reserved, planes and bits as the group has them.
-    file.WriteBuffer(group.data() + entry, 8);
-    WriteStreamInt(file, static_cast<int32_t>(images[i].size()));
-    WriteStreamInt(file, static_cast<int32_t>(offset));
-    offset += static_cast<uint32_t>(images[i].size());
-  }
-  for (const std::span<const uint8_t>& image : images) file.WriteBuffer(image.data(), static_cast<int64_t>(image.size()));
-  file.SetPosition(0);
+  return images;
 }
 
 // Coverage (0..1) of pixel (X, Y) by the player's icon: a disc, less a
@@ -112,18 +121,11 @@ TRgbaPicture PlayerIcon() {
 
 TRgbaPicture IconOfResources(const TFindResource& find) {
   TRgbaPicture best;
-  if (find("", kGroupIconType).empty()) return best;
-  TKsMemoryStream icons;
-  IconFileOfProgram(find, icons);
-  const int32_t count = IconImageCount(icons);
-  for (int32_t i = 0; i < count; ++i) {
-    TDIBSurface surface;
-    TPoint hotspot;
-    bool has_alpha = false;
-    int64_t key = -1;
-    icons.SetPosition(0);
-    DecodeIconEntry(surface, icons, i, hotspot, has_alpha, false, key);
-    if (surface.Width() > best.Width) best = SurfaceToRgba(surface, key);
+  const std::span<const uint8_t> group = find("", kGroupIconType);
+  if (group.empty()) return best;
+  for (const std::span<const uint8_t>& image : ImagesOfGroup(find, group)) {
+    TRgbaPicture picture = DecodeGroupIconImage(image);
+    if (picture.Width > best.Width) best = std::move(picture);
   }
   return best;
 }

@@ -33,8 +33,9 @@ using TFindResource = std::function<std::span<const uint8_t>(const std::string& 
 
 // The largest image of the first group icon among a program's resources:
 // the group's count checked against its bytes, each image it names found
-// and bounded, the whole put together as an icon file and decoded. An
-// empty picture when there is no group icon; EOrbaError for a damaged one.
+// once and bounded, the images in sum (each as often as named) bounded,
+// and each image, BMP-style or PNG, decoded once. An empty picture when
+// there is no group icon; EOrbaError for a damaged one or one past a bound.
 TRgbaPicture IconOfResources(const TFindResource& find);
 
 // The same for the program file Program (a Windows-form path); an empty

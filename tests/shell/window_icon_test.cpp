@@ -8,9 +8,14 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/streams/big_stream.h"
+#include "core/system/trace.h"
+#include "graphics/picture_rgba.h"
 #include "shell/game_client.h"
 #include "support/test_support.h"
 
@@ -45,8 +50,8 @@ std::vector<uint8_t> IconImage(uint32_t size, TRgba fill, TRgba top) {
   return b;
 }
 
-// A group icon naming images 1 and 2 (Count as stored).
-std::vector<uint8_t> Group(const std::vector<uint32_t>& sizes, uint32_t count) {
+// A group icon naming image Ids[i] of size Sizes[i] (Count as stored).
+std::vector<uint8_t> GroupNaming(const std::vector<uint32_t>& sizes, const std::vector<uint16_t>& ids, uint32_t count) {
   std::vector<uint8_t> b;
   Put16(b, 0);
   Put16(b, 1);
@@ -56,9 +61,30 @@ std::vector<uint8_t> Group(const std::vector<uint32_t>& sizes, uint32_t count) {
     Put16(b, 1);
     Put16(b, 32);
     Put32(b, 0);
-    Put16(b, static_cast<uint32_t>(i + 1));
+    Put16(b, ids[i]);
   }
   return b;
+}
+
+// A group icon naming images 1, 2, ... (Count as stored).
+std::vector<uint8_t> Group(const std::vector<uint32_t>& sizes, uint32_t count) {
+  std::vector<uint16_t> ids;
+  for (size_t i = 0; i < sizes.size(); ++i) ids.push_back(static_cast<uint16_t>(i + 1));
+  return GroupNaming(sizes, ids, count);
+}
+
+// A PNG image of Size square as the project's encoder writes it: Fill, its
+// top-left pixel Corner.
+std::vector<uint8_t> PngImage(int32_t size, TRgba fill, TRgba corner) {
+  TRgbaPicture picture;
+  picture.Width = picture.Height = size;
+  for (int32_t i = 0; i < size * size; ++i) {
+    const TRgba& c = i == 0 ? corner : fill;
+    picture.Pixels.insert(picture.Pixels.end(), c.begin(), c.end());
+  }
+  TKsMemoryStream png;
+  SaveRgbaAsPng(picture, png);
+  return png.TakeBytes();
 }
 
 TRgba At(const TRgbaPicture& p, int32_t x, int32_t y) {
@@ -109,6 +135,13 @@ TEST_F(WindowIcon, WithoutAReadableProgramIconThePlayersOwnIsTaken) {
       {"missing", {{"#14:MAINICON", Group({16, 32}, 2)}, {"#3:#1", IconImage(16, kRed, kRed)}}},
       // The image is no icon image.
       {"damaged", {{"#14:MAINICON", Group({16}, 1)}, {"#3:#1", {40, 0, 0, 0, 1}}}},
+      // A damaged PNG image beside a good one: the group is damaged.
+      {"badpng",
+       {{"#14:MAINICON", Group({16, 0}, 2)},
+        {"#3:#1", IconImage(16, kRed, kRed)},
+        {"#3:#2", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 1, 2, 3}}}},
+      // A PNG image larger than an icon's 256 x 256.
+      {"hugepng", {{"#14:MAINICON", Group({0}, 1)}, {"#3:#1", PngImage(300, kGreen, kGreen)}}},
   };
   for (const auto& c : cases) {
     const TWindowIcon icon = WindowIconFor(LocateGame(Program(c.name, c.resources)));
@@ -118,6 +151,84 @@ TEST_F(WindowIcon, WithoutAReadableProgramIconThePlayersOwnIsTaken) {
   // A folder game brings no program.
   const TWindowIcon folder = WindowIconFor(LocateGame(dir.path()));
   EXPECT_EQ(folder.Source, TWindowIconSource::Player);
+}
+
+// Icons since Windows Vista carry their largest image as PNG.
+TEST_F(WindowIcon, APngImageOfTheGroupIsReadAndTakenWhenLargest) {
+  constexpr TRgba kHalf{10, 20, 30, 128};
+  const struct {
+    const char* name;
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> resources;
+    int32_t width;
+    TRgba corner, rest;
+  } cases[] = {
+      {"vista",
+       {{"#14:MAINICON", Group({16, 32, 0}, 3)},
+        {"#3:#1", IconImage(16, kRed, kRed)},
+        {"#3:#2", IconImage(32, kGreen, kBlue)},
+        {"#3:#3", PngImage(256, kGreen, kHalf)}},
+       256, kHalf, kGreen},
+      // A smaller PNG image gives way to a larger BMP-style one.
+      {"smallpng",
+       {{"#14:MAINICON", Group({16, 32}, 2)}, {"#3:#1", PngImage(16, kRed, kRed)}, {"#3:#2", IconImage(32, kGreen, kBlue)}},
+       32, kBlue, kGreen},
+  };
+  for (const auto& c : cases) {
+    const TWindowIcon icon = WindowIconFor(LocateGame(Program(c.name, c.resources)));
+    EXPECT_EQ(icon.Source, TWindowIconSource::Program) << c.name;
+    ASSERT_EQ(icon.Picture.Width, c.width) << c.name;
+    ASSERT_EQ(icon.Picture.Height, c.width) << c.name;
+    EXPECT_EQ(At(icon.Picture, 0, 0), c.corner) << c.name;
+    EXPECT_EQ(At(icon.Picture, c.width - 1, c.width - 1), c.rest) << c.name;
+  }
+}
+
+// 65,535 namings of one image would be 74 MB of images: past the bound the
+// player's own icon is taken, and the trace says why in one line.
+TEST_F(WindowIcon, AGroupNamingOneImage65535TimesGivesThePlayersIconAndOneTraceLine) {
+  const std::string exe = Program("namings", {{"#14:MAINICON", GroupNaming(std::vector<uint32_t>(65535, 16),
+                                                                           std::vector<uint16_t>(65535, 1), 65535)},
+                                              {"#3:#1", IconImage(16, kRed, kRed)}});
+  std::vector<std::string> lines;
+  SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+  const TWindowIcon icon = WindowIconFor(LocateGame(exe));
+  SetTraceSink(nullptr);
+  EXPECT_EQ(icon.Source, TWindowIconSource::Player);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("more than 16 MiB of images"), std::string::npos) << lines[0];
+}
+
+// Each image is searched for, and so decoded, once however often the group
+// names it; a group of more images than any program holds is refused after
+// as many searches as it may have.
+TEST_F(WindowIcon, EachImageIsSearchedForOnceAndTheGroupsImagesAreBounded) {
+  std::vector<uint16_t> many_ids;
+  for (uint16_t id = 1; id <= 257; ++id) many_ids.push_back(id);
+  const struct {
+    const char* name;
+    std::vector<uint8_t> group;
+    int32_t width;  // 0: refused
+    int searches;   // of images
+  } cases[] = {
+      {"named twice", GroupNaming({16, 32, 16}, {1, 2, 1}, 3), 32, 2},
+      {"65535 namings", GroupNaming(std::vector<uint32_t>(65535, 16), std::vector<uint16_t>(65535, 1), 65535), 0, 1},
+      {"257 images", GroupNaming(std::vector<uint32_t>(257, 16), many_ids, 257), 0, 256},
+  };
+  const std::vector<uint8_t> small = IconImage(16, kRed, kRed), large = IconImage(32, kGreen, kBlue);
+  for (const auto& c : cases) {
+    int searches = 0;
+    const TFindResource find = [&](const std::string& name, const std::string& type) -> std::span<const uint8_t> {
+      if (type == "#14") return c.group;
+      ++searches;
+      return name == "#2" ? large : small;
+    };
+    if (c.width == 0) {
+      EXPECT_THROW(IconOfResources(find), EOrbaError) << c.name;
+    } else {
+      EXPECT_EQ(IconOfResources(find).Width, c.width) << c.name;
+    }
+    EXPECT_EQ(searches, c.searches) << c.name;
+  }
 }
 
 // The player's own: a blue disc on a transparent ground with a white

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "core/files/disk_path.h"
+#include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/quit_request.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -100,6 +102,10 @@ class TResourceTree {
     if (!named || !ids) return std::nullopt;
     const uint32_t count = *named + *ids;
     for (uint32_t i = 0; i < count; ++i) {
+      // A quit request ends the search unanswered: the player ends in order
+      // instead of reading on through a directory of many entries. Once it
+      // shuts down, the exit page still opens the package's entries.
+      if (QuitRequested() && !Terminating) return std::nullopt;
       const uint64_t entry = uint64_t{dir} + 16 + uint64_t{i} * 8;
       const auto name_field = U32(entry);
       const auto data_field = U32(entry + 4);
@@ -123,12 +129,22 @@ class TResourceTree {
     const uint32_t at = name_field & 0x7FFFFFFFu;
     const auto length = U16(at);
     if (!length) return false;
+    // Every UTF-16 unit becomes at least half a Shift-JIS byte (a pair of
+    // surrogates one "?"), so a name of more than twice the key's bytes
+    // cannot match: it is not read, and a directory of many long names
+    // costs its entries times the key, not times its names.
+    if (*length > 2 * key.Name.size()) return false;
     std::vector<uint32_t> units;
+    bool ascii = true;
     for (uint32_t i = 0; i < *length; ++i) {
       const auto unit = U16(uint64_t{at} + 2 + uint64_t{i} * 2);
       if (!unit) return false;
       units.push_back(*unit);
+      ascii = ascii && *unit < 0x80;
     }
+    // ASCII is the same in UTF-16 and Shift-JIS: such names, nearly all of
+    // them, need no conversion.
+    if (ascii) return SjisSameText(std::string(units.begin(), units.end()), key.Name);
     return SjisSameText(Utf8ToSjis(Utf16ToUtf8(units)), key.Name);
   }
 
