@@ -41,4 +41,9 @@ bool HeapCeilingPassed();
 // its games).
 void ResetHeapCeiling();
 
+// Adds Delta (negative to give back) to the bytes held in memory outside
+// the allocator (files in a memory-backed temporary folder), which
+// HeapInUse counts too; answers their sum.
+int64_t ChargeHeapBytes(int64_t delta);
+
 }  // namespace orba
