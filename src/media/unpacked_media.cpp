@@ -132,6 +132,7 @@ class TUnpackedMedia::TReader : public TKsBigStream {
     return done;
   }
   void Answer(TUnpackedSizeAnswer answer) { answer_ = answer; }
+  const TUnpackedMedia& File() const { return *file_; }
 
  private:
   std::shared_ptr<TUnpackedMedia> file_;
@@ -250,6 +251,11 @@ std::unique_ptr<TKsBigStream> TUnpackedMedia::NewReader(std::shared_ptr<TUnpacke
 
 void TUnpackedMedia::SetSizeAnswer(TKsBigStream& reader, TUnpackedSizeAnswer answer) {
   if (auto* ours = dynamic_cast<TReader*>(&reader)) ours->Answer(answer);
+}
+
+bool TUnpackedMedia::Unpacking(TKsBigStream& stream) {
+  auto* ours = dynamic_cast<TReader*>(&stream);
+  return ours != nullptr && ours->File().State() == TState::kUnpacking;
 }
 
 std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Find(const std::string& key) {

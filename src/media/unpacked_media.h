@@ -89,6 +89,8 @@ class TUnpackedMedia {
   // Sets how Reader answers GetSize while the unpacking runs (kFinal at
   // first); a stream that is no reader of an unpacked file is left alone.
   static void SetSizeAnswer(TKsBigStream& reader, TUnpackedSizeAnswer answer);
+  // Whether Stream is a reader of a file still unpacking.
+  static bool Unpacking(TKsBigStream& stream);
 
   // The unpacking registered under Key that readers still hold and that has
   // not failed, else nullptr.

@@ -28,6 +28,7 @@
 #include "media/media_managers.h"
 #include "media/mixer.h"
 #include "media/unpacked_media.h"
+#include "media/video_decoder.h"
 #include "platform/headless/memory_audio.h"
 #include "support/test_support.h"
 
@@ -175,6 +176,42 @@ bool InMemoryFolder(const std::string& folder) {
   return ::statfs(folder.c_str(), &about) == 0 &&
          (about.f_type == static_cast<decltype(about.f_type)>(TMPFS_MAGIC) ||
           about.f_type == static_cast<decltype(about.f_type)>(RAMFS_MAGIC));
+}
+
+// A movie opened while only its first half is unpacked is read in order
+// from its start: the same pictures as from memory; a seek back, once the
+// rest is there, opens it again whole and finds the same pictures too.
+TEST(UnpackedMovie, AMovieStillUnpackingShowsTheSamePicturesBeforeAndAfterASeek) {
+  test::TempDir dir;
+  const test::CommandResult made =
+      test::RunPython("fixtures/packed_media.py", {"movie", dir / "clip.avi", std::to_string(320 * 240 * 3 * 25 * 2)});
+  if (made.exit_code == 77) GTEST_SKIP() << "no ffmpeg program: the clip cannot be made";
+  ASSERT_EQ(made.exit_code, 0) << made.output;
+  const std::vector<uint8_t> bytes = test::ReadFileBytes(dir / "clip.avi");
+  const auto half = bytes.begin() + static_cast<ptrdiff_t>(bytes.size() / 2);
+  TGatedFill gate;
+  std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
+  file->Start(gate.Fill({std::vector<uint8_t>(bytes.begin(), half), std::vector<uint8_t>(half, bytes.end())},
+                        TGatedFill::TEnd::kComplete),
+              int64_t{1} << 30);
+  gate.Open();
+  gate.WaitWritten(1);
+  std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
+  ASSERT_TRUE(TUnpackedMedia::Unpacking(*reader));
+  TVideoDecoder memory(std::make_unique<TKsMemoryStream>(bytes));
+  TVideoDecoder unpacking(std::move(reader));
+  EXPECT_EQ(unpacking.Length(), memory.Length());
+  const struct {
+    int64_t ms;
+    bool rest_there;  // the second half is written first
+  } steps[] = {{0, false}, {400, false}, {1000, false}, {200, true}, {2600, true}, {40, true}};
+  for (const auto& step : steps) {
+    if (step.rest_there && file->State() == TUnpackedMedia::TState::kUnpacking) gate.Open();
+    memory.Advance(step.ms);
+    unpacking.Advance(step.ms);
+    EXPECT_EQ(unpacking.Current().Time, memory.Current().Time) << step.ms;
+    EXPECT_TRUE(unpacking.Current().Pixels == memory.Current().Pixels) << step.ms;
+  }
 }
 
 // A package with a packed sound, and a manager opening it.
