@@ -82,8 +82,9 @@ std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collect
   if (std::shared_ptr<TUnpackedMedia> shared = TUnpackedMedia::Find(key)) return shared;
   // The worker reads the stored bytes through a window of its own: the
   // collection's archive stream is the game thread's.
-  std::shared_ptr<TKsBigStream> stored(entry.Data != nullptr ? nullptr : collection.OpenEntryRange(name));
-  if (stored == nullptr) return nullptr;
+  const bool held = entry.Data != nullptr;
+  std::shared_ptr<TKsBigStream> stored;
+  if (!held && (stored = collection.OpenEntryRange(name)) == nullptr) return nullptr;
   std::shared_ptr<TUnpackedMedia> unpacked;
   try {
     unpacked = TUnpackedMedia::Create("the temporary file of " + name);
@@ -93,18 +94,20 @@ std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collect
   }
   const int64_t room = TUnpackedMedia::Room();
   const int64_t bound = std::min(limit, room);
-  unpacked->Start(
-      [stored, name, bound](TKsBigStream& out) {
-        try {
-          DecompressToStream(*stored, stored->GetSize(), out, bound, TInflateOrder::kFirstBytesFirst);
-        } catch (const EZUnpackedTooLarge&) {
-          throw EFileTooLarge(name, bound);
-        }
-      },
-      bound);
-  // A small bound (a song read whole) is met before the file is handed
-  // over, so that a file too large is refused here, as from disk.
-  if (limit <= kMaxPackedMediaBytes && unpacked->WaitEnd() == TUnpackedMedia::TState::kFailed) {
+  TUnpackedMedia::TFill fill = [stored, name, bound](TKsBigStream& out) {
+    try {
+      DecompressToStream(*stored, stored->GetSize(), out, bound, TInflateOrder::kFirstBytesFirst);
+    } catch (const EZUnpackedTooLarge&) {
+      throw EFileTooLarge(name, bound);
+    }
+  };
+  if (held) fill = [files = files_, name, bound](TKsBigStream& out) { files->LoadToStream(out, name, bound); };
+  unpacked->Start(std::move(fill), bound);
+  // An entry held in memory is copied while this thread waits (the game may
+  // change it), and a small bound (a song read whole) is met before the
+  // file is handed over, so that a file too large is refused here, as from
+  // disk.
+  if ((held || limit <= kMaxPackedMediaBytes) && unpacked->WaitEnd() == TUnpackedMedia::TState::kFailed) {
     const std::string failure = unpacked->FailureText();
     TUnpackedMedia::TraceFailures();
     if (unpacked->Failure() != TUnpackedMedia::TFailure::kTooLarge) throw EMediaError(failure);

@@ -258,6 +258,18 @@ TEST_F(PackedEntry, FiveOpeningsOfOneEntryUnpackAndCountItOnce) {
   EXPECT_EQ(GameWriteBudget().Written() - written_before, 2 * size);
 }
 
+// An entry the game holds in memory is copied into its temporary file
+// before it is handed over (the game may change it): all of it is there.
+TEST_F(PackedEntry, AnEntryHeldInMemoryIsCopiedWholeBeforeItIsHandedOver) {
+  auto held = std::make_unique<TVrFileCollection>();
+  held->AddEntry("held.snd")->Data->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  files.AddCollection(std::move(held));
+  std::unique_ptr<TKsBigStream> file = manager.OpenFile("held.snd");
+  EXPECT_EQ(dynamic_cast<TKsMemoryStream*>(file.get()), nullptr);
+  EXPECT_FALSE(TUnpackedMedia::Unpacking(*file));
+  EXPECT_EQ(ReadWholeFile(std::move(file)), bytes);
+}
+
 // In a private mount namespace, a tmpfs as the temporary folder: the
 // unpacked bytes count toward the heap until the file goes; on the disk
 // folder of the test they do not.
