@@ -25,6 +25,12 @@ constexpr int kIoBuffer = 32768;
 // left out: each opens files or addresses it names.
 constexpr const char* kAvContainers = "avi,asf,mpeg,mpegts,mpegvideo,mov,matroska,ogg,flv,wav,mp3";
 
+// Containers whose header gives their streams and their length, read in
+// order while their file is still unpacking; any other (an MPEG stream,
+// whose length is found at its end, or a QuickTime file, whose index may
+// lie there) waits for the unpacking's end.
+constexpr const char* kInOrderContainers = "avi,asf,wav";
+
 // No protocol has this name: a demuxer that asks for one finds none.
 constexpr const char* kNoProtocol = "none";
 
@@ -68,6 +74,11 @@ void TAvInput::Open() {
       throw EMediaError("not a media file libavformat reads");
     if (!AvContainerAllowed(kind->name))
       throw EMediaError(std::string("a file of the kind \"") + kind->name + "\", which is not played");
+    if (partial_ && av_match_list(kind->name, kInOrderContainers, ',') <= 0) {
+      // Its length or its header may lie at its end: it waits for it.
+      partial_ = false;
+      io_->seekable = AVIO_SEEKABLE_NORMAL;
+    }
     format_ = avformat_alloc_context();
     if (format_ == nullptr) throw EMediaError("out of memory");
     format_->pb = io_;
