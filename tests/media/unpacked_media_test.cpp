@@ -103,8 +103,9 @@ TEST(UnpackedMediaReaders, AReadWaitsForBytesNotYetUnpackedAndEndsWhereTheUnpack
     std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
     gate.Open();
     gate.WaitWritten(1);
-    // A reader on another thread asks for both pieces while only the
-    // first is there: it waits, and gets the second once it is written.
+    // A reader on another thread asks for more than both pieces while only
+    // the first is there: it waits, gets the second once it is written, and
+    // is woken by the unpacking's end, complete or failed.
     std::future<std::vector<uint8_t>> read = std::async(std::launch::async, [&reader, n = both.size()] {
       std::vector<uint8_t> got(n + 100);
       got.resize(static_cast<size_t>(reader->Read(got.data(), static_cast<int64_t>(got.size()))));
@@ -116,27 +117,10 @@ TEST(UnpackedMediaReaders, AReadWaitsForBytesNotYetUnpackedAndEndsWhereTheUnpack
     EXPECT_EQ(reader->GetSize(), static_cast<int64_t>(both.size())) << c.name;
     if (c.state == TUnpackedMedia::TState::kFailed)
       EXPECT_NE(file->FailureText().find("damaged"), std::string::npos) << c.name;
+    reader->SetPosition(99999);  // past the end of an ended file: at its end
+    EXPECT_EQ(reader->GetPosition(), static_cast<int64_t>(both.size())) << c.name;
   }
   EXPECT_EQ(TUnpackedMedia::TotalHeld(), held_before);
-}
-
-// A failure before the bytes a reader waits for wakes it with what there is.
-TEST(UnpackedMediaReaders, AFailedUnpackingWakesAWaitingReaderWithTheBytesThere) {
-  const std::vector<uint8_t> a = Bytes(4096, 3);
-  TGatedFill gate;
-  std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
-  file->Start(gate.Fill({a}, TGatedFill::TEnd::kFail), 1 << 20);
-  std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
-  reader->SetPosition(1000);  // stands past what is there
-  std::future<int64_t> read = std::async(std::launch::async, [&reader] {
-    std::vector<uint8_t> got(100000);
-    return reader->Read(got.data(), static_cast<int64_t>(got.size()));
-  });
-  gate.Open();
-  EXPECT_EQ(read.get(), 4096 - 1000);
-  EXPECT_EQ(file->State(), TUnpackedMedia::TState::kFailed);
-  reader->SetPosition(9999);  // past the end of an ended file: at its end
-  EXPECT_EQ(reader->GetPosition(), 4096);
 }
 
 // While it runs, a reader that takes the size as a bound (a WAVE file's)
