@@ -36,6 +36,7 @@ class TAvDecoder : public TDecoder {
   void Seek(int64_t frame) override {
     frame = std::clamp<int64_t>(frame, 0, frames_);
     const int64_t ts = frame * AV_TIME_BASE / kAudioRate;
+    if (input_->ReopenWhole()) format_ = input_->Format();
     if (av_seek_frame(format_, -1, ts, AVSEEK_FLAG_BACKWARD) < 0) av_seek_frame(format_, -1, 0, AVSEEK_FLAG_BACKWARD);
     avcodec_flush_buffers(codec_);
     swr_init(swr_);

@@ -5,9 +5,12 @@ extern "C" {
 #include <libavutil/avstring.h>
 }
 
+#include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "media/decoder.h"
+#include "media/unpacked_media.h"
 
 namespace orba {
 
@@ -21,6 +24,12 @@ constexpr int kIoBuffer = 32768;
 // readers (hls, dash, concat), picture sequences (image2) and the like are
 // left out: each opens files or addresses it names.
 constexpr const char* kAvContainers = "avi,asf,mpeg,mpegts,mpegvideo,mov,matroska,ogg,flv,wav,mp3";
+
+// Containers whose header gives their streams and their length, read in
+// order while their file is still unpacking; any other (an MPEG stream,
+// whose length is found at its end, or a QuickTime file, whose index may
+// lie there) waits for the unpacking's end.
+constexpr const char* kInOrderContainers = "avi,asf,wav";
 
 // No protocol has this name: a demuxer that asks for one finds none.
 constexpr const char* kNoProtocol = "none";
@@ -41,6 +50,14 @@ bool AvContainerAllowed(const char* demuxer) {
 
 TAvInput::TAvInput(std::unique_ptr<TKsBigStream> file) : file_(std::move(file)) {
   av_log_set_level(AV_LOG_QUIET);
+  // A packed file still unpacking is read in order from its start: a
+  // container whose index lies at its end (an AVI's) is opened without it,
+  // so that the first pictures and sounds come before the last bytes.
+  partial_ = TUnpackedMedia::Unpacking(*file_);
+  Open();
+}
+
+void TAvInput::Open() {
   try {
     file_->SetPosition(0);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBuffer));
@@ -49,6 +66,7 @@ TAvInput::TAvInput(std::unique_ptr<TKsBigStream> file) : file_(std::move(file)) 
       av_free(buffer);
       throw EMediaError("out of memory");
     }
+    if (partial_) io_->seekable = 0;
     // The kind is found from the content alone (no name, so no name
     // pattern) and checked before any demuxer reads a header.
     const AVInputFormat* kind = nullptr;
@@ -56,6 +74,11 @@ TAvInput::TAvInput(std::unique_ptr<TKsBigStream> file) : file_(std::move(file)) 
       throw EMediaError("not a media file libavformat reads");
     if (!AvContainerAllowed(kind->name))
       throw EMediaError(std::string("a file of the kind \"") + kind->name + "\", which is not played");
+    if (partial_ && av_match_list(kind->name, kInOrderContainers, ',') <= 0) {
+      // Its length or its header may lie at its end: it waits for it.
+      partial_ = false;
+      io_->seekable = AVIO_SEEKABLE_NORMAL;
+    }
     format_ = avformat_alloc_context();
     if (format_ == nullptr) throw EMediaError("out of memory");
     format_->pb = io_;
@@ -77,13 +100,36 @@ TAvInput::TAvInput(std::unique_ptr<TKsBigStream> file) : file_(std::move(file)) 
   }
 }
 
+bool TAvInput::ReopenWhole() {
+  if (!partial_) return false;
+  partial_ = false;
+  AVIOContext* old_io = io_;
+  AVFormatContext* old_format = format_;
+  io_ = nullptr;
+  format_ = nullptr;
+  try {
+    file_->GetSize();  // waits for the unpacking's end
+    Open();
+    if (avformat_find_stream_info(format_, nullptr) < 0) throw EMediaError("no stream information");
+  } catch (const EOrbaError&) {  // the file read in order stays, without seeks
+    Close();
+    io_ = old_io;
+    format_ = old_format;
+    return false;
+  }
+  Free(old_io, old_format);
+  return true;
+}
+
 TAvInput::~TAvInput() { Close(); }
 
-void TAvInput::Close() {
-  if (format_ != nullptr) avformat_close_input(&format_);
-  if (io_ != nullptr) {
-    av_freep(&io_->buffer);
-    avio_context_free(&io_);
+void TAvInput::Close() { Free(io_, format_); }
+
+void TAvInput::Free(AVIOContext*& io, AVFormatContext*& format) {
+  if (format != nullptr) avformat_close_input(&format);
+  if (io != nullptr) {
+    av_freep(&io->buffer);
+    avio_context_free(&io);
   }
 }
 
@@ -100,8 +146,19 @@ int TAvInput::ReadPacket(void* self, uint8_t* buf, int size) {
 }
 
 int64_t TAvInput::SeekPacket(void* self, int64_t offset, int whence) {
-  TKsBigStream& file = *static_cast<TAvInput*>(self)->file_;
+  auto& input = *static_cast<TAvInput*>(self);
+  TKsBigStream& file = *input.file_;
   try {
+    if (input.partial_) {
+      // Read in order: the size is not known yet, and a position is taken
+      // as it comes (a read there waits for its bytes).
+      whence &= ~AVSEEK_FORCE;
+      if (whence != SEEK_SET && whence != SEEK_CUR) return AVERROR(ENOSYS);
+      const int64_t to = SaturatingAdd(whence == SEEK_SET ? 0 : file.GetPosition(), offset);
+      if (to < 0) return AVERROR(EINVAL);
+      file.SetPosition(to);
+      return to;
+    }
     if (whence & AVSEEK_SIZE) return file.GetSize();
     return SeekAsC(file, offset, whence & ~AVSEEK_FORCE);
   } catch (const EOrbaError&) {

@@ -27,15 +27,25 @@ class TAvInput {
   TAvInput& operator=(const TAvInput&) = delete;
 
   AVFormatContext* Format() const { return format_; }
+  // A file opened while it was still unpacking is read in order, without
+  // the index or size a seek needs: before the first seek it is opened
+  // again whole (waiting for the unpacking's end), and its streams found
+  // again. True when the format context was replaced (Format() changed);
+  // false when there was nothing to do or the file could not be opened
+  // again (it is then still read in order).
+  bool ReopenWhole();
 
  private:
   static int ReadPacket(void* self, uint8_t* buf, int size);
   static int64_t SeekPacket(void* self, int64_t offset, int whence);
+  void Open();
   void Close();
+  static void Free(AVIOContext*& io, AVFormatContext*& format);
 
   std::unique_ptr<TKsBigStream> file_;
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
+  bool partial_ = false;  // opened in order while the file was unpacking
 };
 
 }  // namespace orba

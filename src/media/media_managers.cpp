@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/files/file_limits.h"
 #include "core/files/vr_file_manager.h"
+#include "core/streams/compression.h"
 #include "core/streams/big_stream.h"
 #include "core/system/trace.h"
 #include "media/av_decoder.h"
@@ -38,6 +40,7 @@ void TMediaManager::Remove(TDMediaItem* item) {
   items_.erase(std::remove_if(items_.begin(), items_.end(), [item](const auto& p) { return p.get() == item; }),
                items_.end());
   open_items_ -= before - items_.size();
+  TUnpackedMedia::TraceFailures();
 }
 
 void TMediaManager::SetSoundOn(bool on) {
@@ -52,16 +55,17 @@ std::unique_ptr<TKsBigStream> TMediaManager::OpenFile(const std::string& name, i
 std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::string& name, int count,
                                                                     int64_t max_unpacked) {
   if (files_ == nullptr) throw EMediaError("no files");
+  TUnpackedMedia::TraceFailures();
   std::vector<std::unique_ptr<TKsBigStream>> streams;
   // The entry the file manager reads the name from: the first package
   // entry of that name with bytes to read.
   for (int i = 0; i < files_->CollectionCount(); ++i) {
-    const TVrFileCollection& collection = *files_->GetCollection(i);
+    TVrFileCollection& collection = *files_->GetCollection(i);
     const TVrFile* entry = collection.Find(name);
     if (entry == nullptr || (entry->Data == nullptr && collection.Archive == nullptr)) continue;
     if (entry->Data == nullptr && entry->Raw) break;
     // A packed entry has no stored bytes a decoder could read.
-    std::shared_ptr<TUnpackedMedia> unpacked = Unpack(name, max_unpacked);
+    std::shared_ptr<TUnpackedMedia> unpacked = Unpack(collection, *entry, max_unpacked);
     for (int k = 0; k < count; ++k) {
       if (unpacked != nullptr) {
         streams.push_back(TUnpackedMedia::NewReader(unpacked));
@@ -77,24 +81,51 @@ std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::s
   return streams;
 }
 
-std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(const std::string& name, int64_t max_unpacked) {
+std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collection, const TVrFile& entry,
+                                                      int64_t max_unpacked) {
+  const std::string& name = entry.Name();
+  const int64_t limit = std::min(max_unpacked, kMaxUnpackedMediaBytes);
+  // One unpacking of an entry serves every opening of it with the same
+  // bound while any reader holds it.
+  const std::string key = collection.Path + '\n' + name + '\n' + std::to_string(entry.Offset) + '\n' +
+                          std::to_string(entry.Size) + '\n' + std::to_string(limit);
+  if (std::shared_ptr<TUnpackedMedia> shared = TUnpackedMedia::Find(key)) return shared;
+  // The worker reads the stored bytes through a window of its own: the
+  // collection's archive stream is the game thread's.
+  const bool held = entry.Data != nullptr;
+  std::shared_ptr<TKsBigStream> stored;
+  if (!held && (stored = collection.OpenEntryRange(name)) == nullptr) return nullptr;
   std::shared_ptr<TUnpackedMedia> unpacked;
   try {
-    unpacked = TUnpackedMedia::Create();
+    unpacked = TUnpackedMedia::Create("the temporary file of " + name);
   } catch (const EFOpenError& e) {
     TraceOnce(std::string("unpacked sounds and movies are held in memory: ") + e.what());
     return nullptr;
   }
   const int64_t room = TUnpackedMedia::Room();
-  const int64_t limit = std::min(max_unpacked, kMaxUnpackedMediaBytes);
-  std::unique_ptr<TKsBigStream> writer = unpacked->NewWriter();
-  try {
-    files_->LoadToStream(*writer, name, std::min(limit, room));
-  } catch (const EFileTooLarge&) {
-    if (room >= limit) throw;
+  const int64_t bound = std::min(limit, room);
+  TUnpackedMedia::TFill fill = [stored, name, bound](TKsBigStream& out) {
+    try {
+      DecompressToStream(*stored, stored->GetSize(), out, bound, TInflateOrder::kFirstBytesFirst);
+    } catch (const EZUnpackedTooLarge&) {
+      throw EFileTooLarge(name, bound);
+    }
+  };
+  if (held) fill = [files = files_, name, bound](TKsBigStream& out) { files->LoadToStream(out, name, bound); };
+  unpacked->Start(std::move(fill), bound);
+  // An entry held in memory is copied while this thread waits (the game may
+  // change it), and a small bound (a song read whole) is met before the
+  // file is handed over, so that a file too large is refused here, as from
+  // disk.
+  if ((held || limit <= kMaxPackedMediaBytes) && unpacked->WaitEnd() == TUnpackedMedia::TState::kFailed) {
+    const std::string failure = unpacked->FailureText();
+    TUnpackedMedia::TraceFailures();
+    if (unpacked->Failure() != TUnpackedMedia::TFailure::kTooLarge) throw EMediaError(failure);
+    if (room >= limit) RefuseLargeFile(name, limit);
     throw EMediaError("the sounds and movies unpacked into temporary files would take more than " +
                       std::to_string(kMaxUnpackedMediaTotal) + " bytes");
   }
+  TUnpackedMedia::Remember(key, unpacked);
   return unpacked;
 }
 
@@ -102,10 +133,14 @@ std::unique_ptr<TDecoder> OpenSampledFile(std::unique_ptr<TKsBigStream> file) {
   char magic[4] = {};
   file->SetPosition(0);
   if (file->Read(magic, 4) == 4 && std::memcmp(magic, "OggS", 4) == 0) return MakeOggDecoder(std::move(file));
+  // A WAVE file's chunks are checked against the most a packed entry still
+  // unpacking may reach, so that it plays from its first bytes.
+  TUnpackedMedia::SetSizeAnswer(*file, TUnpackedSizeAnswer::kBound);
   try {
     ReadWaveFormat(*file);
   } catch (const EWaveCoding&) {
-    // Compressed codings are left to libavcodec.
+    // Compressed codings are left to libavcodec, which asks the real size.
+    TUnpackedMedia::SetSizeAnswer(*file, TUnpackedSizeAnswer::kFinal);
     return MakeAvDecoder(std::move(file));
   }
   return MakeWaveDecoder(std::move(file));
@@ -120,7 +155,9 @@ std::unique_ptr<TDMediaItem> TWmpManager::Open(const std::string& name) {
 }
 
 std::unique_ptr<TDMediaItem> TWaveManager::Open(const std::string& name) {
-  return std::make_unique<TWaveItem>(mixer_, this, MakeWaveDecoder(OpenFile(name)));
+  std::unique_ptr<TKsBigStream> file = OpenFile(name);
+  TUnpackedMedia::SetSizeAnswer(*file, TUnpackedSizeAnswer::kBound);  // as in OpenSampledFile
+  return std::make_unique<TWaveItem>(mixer_, this, MakeWaveDecoder(std::move(file)));
 }
 
 std::unique_ptr<TDMediaItem> TOggManager::Open(const std::string& name) {

@@ -21,6 +21,8 @@
 
 namespace orba {
 
+class TVrFileCollection;
+class TVrFile;
 class TVrFileManager;
 
 // The most a packed sound or movie entry is unpacked to in memory, where no
@@ -57,12 +59,15 @@ class TMediaManager {
   // The file's bytes for a decoder that reads them as the sound plays: a
   // window on the package entry (or on the file on disk) through the file
   // manager's range streams, so a long sound is never held in memory. A
-  // packed entry is unpacked once into an unnamed temporary file
-  // (TUnpackedMedia), as decoders seek about in their file, which a zlib
-  // stream cannot; where no such file can be made, into memory up to
-  // kMaxPackedMediaBytes. A packed entry is refused (EFileTooLarge, traced)
-  // when it unpacks to more than MaxUnpacked bytes or than the temporary
-  // files may still take.
+  // packed entry is unpacked into an unnamed temporary file (TUnpackedMedia),
+  // as decoders seek about in their file, which a zlib stream cannot: on a
+  // worker thread, the decoders reading what is there, and once for every
+  // opening while any of its readers is held. Where no such file can be
+  // made, into memory up to kMaxPackedMediaBytes. A packed entry that
+  // unpacks to more than MaxUnpacked bytes or than the temporary files may
+  // still take ends short (traced); with a MaxUnpacked of at most
+  // kMaxPackedMediaBytes (a file read whole) it is unpacked before the
+  // stream is handed over and refused here (EFileTooLarge, traced).
   std::unique_ptr<TKsBigStream> OpenFile(const std::string& name, int64_t max_unpacked = kMaxUnpackedMediaBytes);
   // Count streams of the file, each with its own position, for decoders
   // reading on different threads: a packed entry is unpacked once for all.
@@ -77,7 +82,7 @@ class TMediaManager {
  private:
   // Name's packed entry unpacked into a temporary file; nullptr (traced
   // once) when no temporary file can be made.
-  std::shared_ptr<TUnpackedMedia> Unpack(const std::string& name, int64_t max_unpacked);
+  std::shared_ptr<TUnpackedMedia> Unpack(TVrFileCollection& collection, const TVrFile& entry, int64_t max_unpacked);
   std::vector<std::unique_ptr<TDMediaItem>> items_;
   bool sound_on_ = true;
   // The items of every manager (window thread only).

@@ -1,16 +1,24 @@
 #include "media/unpacked_media.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
+#include "core/files/file_limits.h"
+#include "core/files/write_budget.h"
+#include "core/system/heap_watch.h"
+#include "core/system/quit_request.h"
+#include "core/system/trace.h"
 
 namespace orba {
 
@@ -36,31 +44,48 @@ int OpenUnnamed(const std::string& folder) {
   return fd;
 }
 
+// Whether the file lies on a file system kept in memory.
+bool InMemoryFileSystem(int fd) {
+  struct statfs about {};
+  if (::fstatfs(fd, &about) != 0) return false;
+  const auto type = static_cast<unsigned long>(about.f_type);
+  return type == static_cast<unsigned long>(TMPFS_MAGIC) || type == static_cast<unsigned long>(RAMFS_MAGIC);
+}
+
+// Raised in the worker when the file goes or the player is asked to end.
+class EUnpackingStopped : public EOrbaError {
+ public:
+  EUnpackingStopped() : EOrbaError("the unpacking was stopped") {}
+};
+
+// The registry of unpackings by entry, and the failures the workers noted
+// for the game's thread to trace.
+struct TShared {
+  std::mutex Lock;
+  std::map<std::string, std::weak_ptr<TUnpackedMedia>> Files;
+  std::vector<std::string> Failures;
+};
+
+TShared& Shared() {
+  static TShared shared;
+  return shared;
+}
+
 }  // namespace
 
 class TUnpackedMedia::TWriter : public TKsBigStream {
  public:
   explicit TWriter(TUnpackedMedia& file) : file_(file) {}
-  int64_t GetSize() override { return file_.size_; }
+  int64_t GetSize() override { return position_; }
   int64_t GetPosition() override { return position_; }
-  void SetPosition(int64_t position) override { position_ = std::max<int64_t>(position, 0); }
+  // Writing only appends.
+  void SetPosition(int64_t) override {}
   int64_t Read(void*, int64_t) override { return 0; }
   int64_t Write(const void* buffer, int64_t count) override {
-    const auto* bytes = static_cast<const uint8_t*>(buffer);
-    int64_t done = 0;
-    while (done < count) {
-      const ssize_t n = ::pwrite(file_.fd_, bytes + done, static_cast<size_t>(count - done), position_ + done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        const std::string reason = n < 0 ? std::strerror(errno) : "nothing written";
-        file_.Grow(position_ + done);
-        throw EWriteError("the temporary file of an unpacked sound or movie: " + reason);
-      }
-      done += n;
-    }
-    position_ += done;
-    file_.Grow(position_);
-    return done;
+    if (count <= 0) return 0;
+    file_.Append(static_cast<const uint8_t*>(buffer), count);
+    position_ += count;
+    return count;
   }
 
  private:
@@ -71,16 +96,34 @@ class TUnpackedMedia::TWriter : public TKsBigStream {
 class TUnpackedMedia::TReader : public TKsBigStream {
  public:
   explicit TReader(std::shared_ptr<TUnpackedMedia> file) : file_(std::move(file)) {}
-  int64_t GetSize() override { return file_->size_; }
+  int64_t GetSize() override {
+    TUnpackedMedia& f = *file_;
+    std::unique_lock<std::mutex> hold(f.mutex_);
+    if (answer_ == TUnpackedSizeAnswer::kBound && f.state_ == TState::kUnpacking) return std::max(f.bound_, f.size_);
+    f.grown_.wait(hold, [&f] { return f.state_ != TState::kUnpacking; });
+    return f.size_;
+  }
   int64_t GetPosition() override { return position_; }
-  void SetPosition(int64_t position) override { position_ = std::clamp<int64_t>(position, 0, file_->size_); }
+  // A position past the bytes unpacked so far stands while the unpacking
+  // runs: the next read waits for them.
+  void SetPosition(int64_t position) override {
+    const std::lock_guard<std::mutex> hold(file_->mutex_);
+    position_ = std::max<int64_t>(position, 0);
+    if (file_->state_ != TState::kUnpacking) position_ = std::min(position_, file_->size_);
+  }
   int64_t Write(const void*, int64_t) override { return 0; }
   int64_t Read(void* buffer, int64_t count) override {
-    count = std::clamp<int64_t>(count, 0, file_->size_ - position_);
+    TUnpackedMedia& f = *file_;
+    int64_t ready = 0;
+    {
+      std::unique_lock<std::mutex> hold(f.mutex_);
+      f.grown_.wait(hold, [&] { return f.state_ != TState::kUnpacking || f.size_ - position_ >= count; });
+      ready = std::clamp<int64_t>(f.size_ - position_, 0, std::max<int64_t>(count, 0));
+    }
     auto* bytes = static_cast<uint8_t*>(buffer);
     int64_t done = 0;
-    while (done < count) {
-      const ssize_t n = ::pread(file_->fd_, bytes + done, static_cast<size_t>(count - done), position_ + done);
+    while (done < ready) {
+      const ssize_t n = ::pread(f.fd_, bytes + done, static_cast<size_t>(ready - done), position_ + done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       done += n;
@@ -88,36 +131,163 @@ class TUnpackedMedia::TReader : public TKsBigStream {
     position_ += done;
     return done;
   }
+  void Answer(TUnpackedSizeAnswer answer) { answer_ = answer; }
+  const TUnpackedMedia& File() const { return *file_; }
 
  private:
   std::shared_ptr<TUnpackedMedia> file_;
   int64_t position_ = 0;
+  TUnpackedSizeAnswer answer_ = TUnpackedSizeAnswer::kFinal;
 };
 
-std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Create() {
+std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Create(const std::string& what) {
   const std::string folder = TempFolder();
   const int fd = OpenUnnamed(folder);
   if (fd < 0) throw EFOpenError("no temporary file in " + folder + ": " + std::strerror(errno));
-  return std::shared_ptr<TUnpackedMedia>(new TUnpackedMedia(fd));
+  return std::shared_ptr<TUnpackedMedia>(new TUnpackedMedia(fd, InMemoryFileSystem(fd), what));
 }
 
 TUnpackedMedia::~TUnpackedMedia() {
+  stop_ = true;
+  if (worker_.joinable()) worker_.join();
   total_held_ -= size_;
+  if (in_memory_) ChargeHeapBytes(-size_);
   ::close(fd_);
 }
 
 int64_t TUnpackedMedia::Room() { return std::max<int64_t>(kMaxUnpackedMediaTotal - total_held_.load(), 0); }
 
-void TUnpackedMedia::Grow(int64_t end) {
-  if (end <= size_) return;
-  total_held_ += end - size_;
-  size_ = end;
+void TUnpackedMedia::Start(TFill fill, int64_t bound) {
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    state_ = TState::kUnpacking;
+    bound_ = bound;
+  }
+  worker_ = std::thread([this, fill = std::move(fill)] { Run(fill); });
 }
 
-std::unique_ptr<TKsBigStream> TUnpackedMedia::NewWriter() { return std::make_unique<TWriter>(*this); }
+void TUnpackedMedia::Run(const TFill& fill) {
+  try {
+    TWriter out(*this);
+    fill(out);
+    End(TState::kComplete, TFailure::kNone, "");
+  } catch (const EUnpackingStopped& e) {
+    End(TState::kFailed, TFailure::kStopped, e.what());
+  } catch (const EFileTooLarge& e) {
+    End(TState::kFailed, TFailure::kTooLarge, e.what());
+  } catch (const EOrbaError& e) {
+    End(TState::kFailed, TFailure::kOther, e.what());
+  } catch (const std::exception& e) {  // no exception may end the thread: the readers see the end
+    End(TState::kFailed, TFailure::kOther, e.what());
+  }
+}
+
+void TUnpackedMedia::Append(const uint8_t* bytes, int64_t count) {
+  if (stop_ || QuitRequested()) throw EUnpackingStopped();
+  if (!GameWriteBudget().Charge(count))
+    throw EWriteError("past the " + std::to_string(GameWriteBudget().Limit()) + " bytes a game may write in one run");
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pwrite(fd_, bytes + done, static_cast<size_t>(count - done), size_ + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const std::string reason = n < 0 ? std::strerror(errno) : "nothing written";
+      throw EWriteError("the temporary file: " + reason);
+    }
+    done += n;
+  }
+  total_held_ += done;
+  if (in_memory_) ChargeHeapBytes(done);
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    size_ += done;
+  }
+  grown_.notify_all();
+}
+
+void TUnpackedMedia::End(TState state, TFailure failure, const std::string& text) {
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    state_ = state;
+    failure_ = failure;
+    failure_text_ = text;
+  }
+  grown_.notify_all();
+  if (failure == TFailure::kNone || failure == TFailure::kStopped) return;
+  TShared& shared = Shared();
+  const std::lock_guard<std::mutex> hold(shared.Lock);
+  shared.Failures.push_back(what_ + ": " + text);
+}
+
+TUnpackedMedia::TState TUnpackedMedia::WaitEnd() {
+  std::unique_lock<std::mutex> hold(mutex_);
+  grown_.wait(hold, [this] { return state_ != TState::kUnpacking; });
+  return state_;
+}
+
+TUnpackedMedia::TState TUnpackedMedia::State() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return state_;
+}
+
+TUnpackedMedia::TFailure TUnpackedMedia::Failure() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return failure_;
+}
+
+std::string TUnpackedMedia::FailureText() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return failure_text_;
+}
+
+int64_t TUnpackedMedia::Size() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return size_;
+}
 
 std::unique_ptr<TKsBigStream> TUnpackedMedia::NewReader(std::shared_ptr<TUnpackedMedia> file) {
   return std::make_unique<TReader>(std::move(file));
+}
+
+void TUnpackedMedia::SetSizeAnswer(TKsBigStream& reader, TUnpackedSizeAnswer answer) {
+  if (auto* ours = dynamic_cast<TReader*>(&reader)) ours->Answer(answer);
+}
+
+bool TUnpackedMedia::Unpacking(TKsBigStream& stream) {
+  auto* ours = dynamic_cast<TReader*>(&stream);
+  return ours != nullptr && ours->File().State() == TState::kUnpacking;
+}
+
+std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Find(const std::string& key) {
+  TShared& shared = Shared();
+  const std::lock_guard<std::mutex> hold(shared.Lock);
+  const auto it = shared.Files.find(key);
+  if (it == shared.Files.end()) return nullptr;
+  std::shared_ptr<TUnpackedMedia> file = it->second.lock();
+  if (file == nullptr || file->State() == TState::kFailed) {
+    shared.Files.erase(it);
+    return nullptr;
+  }
+  return file;
+}
+
+void TUnpackedMedia::Remember(const std::string& key, const std::shared_ptr<TUnpackedMedia>& file) {
+  TShared& shared = Shared();
+  const std::lock_guard<std::mutex> hold(shared.Lock);
+  // Entries of files gone are dropped as new ones come.
+  for (auto it = shared.Files.begin(); it != shared.Files.end();)
+    it = it->second.expired() ? shared.Files.erase(it) : std::next(it);
+  shared.Files[key] = file;
+}
+
+void TUnpackedMedia::TraceFailures() {
+  std::vector<std::string> failures;
+  {
+    TShared& shared = Shared();
+    const std::lock_guard<std::mutex> hold(shared.Lock);
+    failures.swap(shared.Failures);
+  }
+  for (const std::string& line : failures) Trace(line);
 }
 
 }  // namespace orba

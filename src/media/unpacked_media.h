@@ -1,19 +1,34 @@
-// A packed sound or movie entry unpacked once into an unnamed temporary
-// file, in which its decoders seek as they would in the package. A zlib
-// stream cannot seek and a long sound or movie is too large to hold in
-// memory; the file has no name (O_TMPFILE, else a file unlinked at once in
-// the temporary folder), so the system removes it when the last reader
-// closes it or the player ends, however it ends.
+// A packed sound or movie entry unpacked into an unnamed temporary file, in
+// which its decoders seek as they would in the package. A zlib stream
+// cannot seek and a long sound or movie is too large to hold in memory; the
+// file has no name (O_TMPFILE, else a file unlinked at once in the
+// temporary folder), so the system removes it when the last reader closes
+// it or the player ends, however it ends.
 //
-// What such files may take on disk is bounded twice: one entry by
-// kMaxUnpackedMediaBytes (a long movie of a real game is a few hundred
-// megabytes), all held at once by kMaxUnpackedMediaTotal (a few long
-// sounds and a movie playing together).
+// The unpacking runs on a worker thread beside the game, so that starting a
+// long packed sound or movie does not stop the tick: readers read what is
+// already there and wait only for bytes not yet unpacked. The worker gives
+// way to a quit request and stops (and is joined) when the file goes. One
+// entry opened several times shares one unpacking while any reader holds it
+// (a registry of weak references by entry).
+//
+// What such files take is bounded: one entry by kMaxUnpackedMediaBytes (a
+// long movie of a real game is a few hundred megabytes), all held at once
+// by kMaxUnpackedMediaTotal (a few long sounds and a movie playing
+// together); every unpacked byte counts once against what a game may write
+// in a run (write_budget.h), and, where the temporary folder is memory
+// (tmpfs, ramfs), against the heap ceiling (heap_watch.h) until the file
+// goes.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 
 #include "core/streams/big_stream.h"
 
@@ -22,11 +37,28 @@ namespace orba {
 inline constexpr int64_t kMaxUnpackedMediaBytes = int64_t{2} << 30;  // 2 GiB an entry
 inline constexpr int64_t kMaxUnpackedMediaTotal = int64_t{8} << 30;  // 8 GiB in all
 
+// What a reader answers for the file's size while the unpacking goes on.
+enum class TUnpackedSizeAnswer {
+  kFinal,  // waits for the unpacking's end and answers the size it reached
+  kBound,  // at once, the most the unpacking may reach; bytes past the real
+           // end read short (a WAVE file checks its chunks against it)
+};
+
 class TUnpackedMedia {
  public:
+  enum class TState { kUnpacking, kComplete, kFailed };
+  // Why an unpacking failed, for the caller that waits for its end.
+  enum class TFailure { kNone, kTooLarge, kStopped, kOther };
+  // Writes the unpacked bytes to Out on the worker thread; raises to fail
+  // the unpacking (EFileTooLarge when the entry unpacks to too much).
+  using TFill = std::function<void(TKsBigStream& out)>;
+
   // Makes the empty file in $TMPDIR (else /tmp); raises EFOpenError with the
-  // system's reason when none can be made.
-  static std::shared_ptr<TUnpackedMedia> Create();
+  // system's reason when none can be made. What names the file in traces
+  // and refusals.
+  static std::shared_ptr<TUnpackedMedia> Create(const std::string& what);
+  // Stops the worker at its next piece, joins it and gives back what the
+  // file was counted at.
   ~TUnpackedMedia();
   TUnpackedMedia(const TUnpackedMedia&) = delete;
   TUnpackedMedia& operator=(const TUnpackedMedia&) = delete;
@@ -35,25 +67,62 @@ class TUnpackedMedia {
   static int64_t TotalHeld() { return total_held_.load(); }
   static int64_t Room();
 
-  // A stream that appends to the file from its position 0 (the file layer
-  // unpacks the entry into it); a write that fails (a full disk) raises
-  // EWriteError. Writing ends before the first reader is made.
-  std::unique_ptr<TKsBigStream> NewWriter();
-  // A read-only stream over the whole file with a position of its own;
-  // readers may read from different threads at once.
-  static std::unique_ptr<TKsBigStream> NewReader(std::shared_ptr<TUnpackedMedia> file);
+  // Runs Fill on a worker thread; Bound is what kBound readers answer while
+  // it runs. Called once.
+  void Start(TFill fill, int64_t bound);
+  // Waits for the unpacking's end; the state it ended in.
+  TState WaitEnd();
+  TState State() const;
+  TFailure Failure() const;
+  // The message of a failed unpacking.
+  std::string FailureText() const;
+  // The bytes unpacked so far.
+  int64_t Size() const;
+  // Whether the file lies in memory (a tmpfs or ramfs temporary folder).
+  bool InMemory() const { return in_memory_; }
 
-  int64_t Size() const { return size_; }
+  // A read-only stream over the whole file with a position of its own;
+  // readers may read from different threads at once. A read waits for the
+  // bytes it asks for until they are unpacked or the unpacking ends (then
+  // it reads short, as at a file's end).
+  static std::unique_ptr<TKsBigStream> NewReader(std::shared_ptr<TUnpackedMedia> file);
+  // Sets how Reader answers GetSize while the unpacking runs (kFinal at
+  // first); a stream that is no reader of an unpacked file is left alone.
+  static void SetSizeAnswer(TKsBigStream& reader, TUnpackedSizeAnswer answer);
+  // Whether Stream is a reader of a file still unpacking.
+  static bool Unpacking(TKsBigStream& stream);
+
+  // The unpacking registered under Key that readers still hold and that has
+  // not failed, else nullptr.
+  static std::shared_ptr<TUnpackedMedia> Find(const std::string& key);
+  static void Remember(const std::string& key, const std::shared_ptr<TUnpackedMedia>& file);
+  // Traces (on the game's thread: the trace is not shared with the workers)
+  // the failures of unpackings that ended since the last call.
+  static void TraceFailures();
 
  private:
   class TWriter;
   class TReader;
-  explicit TUnpackedMedia(int fd) : fd_(fd) {}
-  void Grow(int64_t end);
+  TUnpackedMedia(int fd, bool in_memory, std::string what) : fd_(fd), in_memory_(in_memory), what_(std::move(what)) {}
+  void Run(const TFill& fill);
+  // Counts and writes Count bytes at the end of the file (the worker).
+  void Append(const uint8_t* bytes, int64_t count);
+  void End(TState state, TFailure failure, const std::string& text);
 
   static std::atomic<int64_t> total_held_;
-  int fd_;
+  const int fd_;
+  const bool in_memory_;
+  const std::string what_;
+  std::atomic<bool> stop_{false};
+
+  mutable std::mutex mutex_;
+  std::condition_variable grown_;  // the size or the state changed
   int64_t size_ = 0;
+  int64_t bound_ = 0;
+  TState state_ = TState::kComplete;
+  TFailure failure_ = TFailure::kNone;
+  std::string failure_text_;
+  std::thread worker_;
 };
 
 }  // namespace orba

@@ -218,6 +218,7 @@ bool TVideoDecoder::DecodeNext(TVideoFrame& out, bool convert) {
 void TVideoDecoder::SeekStream(int64_t ms) {
   TAv& av = *av_;
   const int64_t ts = av.StartTime + av_rescale_q(ms, AVRational{1, 1000}, av.TimeBase);
+  if (av.Input.ReopenWhole()) av.Format = av.Input.Format();
   if (av_seek_frame(av.Format, av.Stream, ts, AVSEEK_FLAG_BACKWARD) < 0)
     av_seek_frame(av.Format, av.Stream, av.StartTime, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
   avcodec_flush_buffers(av.Codec);

@@ -111,6 +111,7 @@ TEST(SoundStreams, StoredSoundsAreReadThroughAWindowPackedOnesFromATemporaryFile
     EXPECT_EQ(dynamic_cast<TRangeStream*>(file.get()) != nullptr, c.stored) << c.name;
     EXPECT_EQ(dynamic_cast<TKsMemoryStream*>(file.get()) != nullptr, false) << c.name;
     const int64_t size = static_cast<int64_t>(std::filesystem::file_size(dir / c.name));
+    EXPECT_EQ(file->GetSize(), size) << c.name;  // a packed one once unpacked
     EXPECT_EQ(TUnpackedMedia::TotalHeld() - held_before, c.stored ? 0 : size) << c.name;
     file->SetPosition(5);  // the whole file is read whatever the position
     EXPECT_EQ(ReadWholeFile(std::move(file)), test::ReadFileBytes(dir / c.name)) << c.name;
@@ -148,6 +149,7 @@ TEST_F(PackedSound, TheReadersOfAPackedEntryShareOneUnpacking) {
   const int64_t held_before = TUnpackedMedia::TotalHeld();
   std::vector<std::unique_ptr<TKsBigStream>> readers = manager.OpenFiles("tone.snd", 2);
   ASSERT_EQ(readers.size(), 2u);
+  EXPECT_EQ(readers[1]->GetSize(), static_cast<int64_t>(bytes.size()));  // once unpacked
   EXPECT_EQ(TUnpackedMedia::TotalHeld() - held_before, static_cast<int64_t>(bytes.size()));
   uint8_t first[4] = {}, second[4] = {};
   readers[0]->SetPosition(8);

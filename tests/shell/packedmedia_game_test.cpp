@@ -78,5 +78,27 @@ TEST(PackedMediaGame, LongPackedSoundsAndMoviesPlayWithBoundedMemory) {
   EXPECT_LT(r.peak_rss_kb - base.peak_rss_kb, limit) << r.peak_rss_kb << " against " << base.peak_rss_kb;
 }
 
+// A quit signal while a packed sound of a gigabyte is being unpacked: the
+// unpacking gives way, the game ends in order (exit 0) and its status
+// save is written.
+TEST(PackedMediaGame, ASigtermDuringAnUnpackingEndsTheGameInOrderWithItsStatusSave) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string();
+  const test::CommandResult wav =
+      test::RunPython("fixtures/packed_media.py", {"wav", top + "/huge.wav", std::to_string(int64_t{1} << 30)});
+  ASSERT_EQ(wav.exit_code, 0) << wav.output;
+  const test::CommandResult package =
+      test::RunPython("fixtures/packed_media.py", {"package", top + "/game.dat", "huge.wav=" + top + "/huge.wav"});
+  ASSERT_EQ(package.exit_code, 0) << package.output;
+  fs::remove(top + "/huge.wav");
+  const std::string game = top + "/quit";
+  test::BuildGame("packedmedia", game, true, {"StartPage = quit.osb"});
+  fs::copy_file(top + "/game.dat", game + "/game.dat");
+  const test::CommandResult r = test::PlayAndSigterm(game, "1");
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  test::ExpectLacks(r.output, {"still running"});
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var movie str = \"unpacking\""});
+}
+
 }  // namespace
 }  // namespace orba

@@ -215,7 +215,8 @@ void DecompressStream(TKsMemoryStream& s, int64_t max_size) {
   s.SetPosition(0);
 }
 
-int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& dest, int64_t max_size) {
+int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& dest, int64_t max_size,
+                           TInflateOrder order) {
   int64_t left = std::max<int64_t>(count, 0), written = 0;
   std::vector<uint8_t> in, out;
   TScratchBlock scratch(t_entry_scratch);
@@ -223,7 +224,7 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
   // into a room of at most kWholeEntryLimit; what does not fit there, or is
   // damaged, streams through zlib from the bytes already read.
   size_t in_done = 0;
-  const bool read_whole = left <= static_cast<int64_t>(kWholeEntryLimit);
+  const bool read_whole = order == TInflateOrder::kWholeWhenSmall && left <= static_cast<int64_t>(kWholeEntryLimit);
   if (read_whole) {
     in.resize(static_cast<size_t>(left));
     const int64_t read = left > 0 ? source.Read(in.data(), left) : 0;

@@ -57,11 +57,19 @@ struct TWholeInflate {
 // inflate again when the result is not kDone.
 TWholeInflate InflateWhole(const uint8_t* in, size_t in_size, uint8_t* out, size_t room);
 
+// How DecompressToStream takes a small entry.
+enum class TInflateOrder {
+  kWholeWhenSmall,  // a small one inflated in one call: the fastest
+  kFirstBytesFirst, // piece by piece from its start: its first bytes come first, for
+                    // a reader that waits for them while the rest unpacks
+};
+
 // Unpacks the zlib stream in the next `count` bytes of Source, writing the
 // unpacked bytes to Dest piece by piece (so nothing of the entry's size is
 // held in memory); returns their count. Raises as DecompressStream, and the
 // errors of Dest; what was written before stays written.
 int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& dest,
-                           int64_t max_size = kMaxDecompressedSize);
+                           int64_t max_size = kMaxDecompressedSize,
+                           TInflateOrder order = TInflateOrder::kWholeWhenSmall);
 
 }  // namespace orba

@@ -73,9 +73,9 @@ uint64_t HeapCeiling() { return g_ceiling.load(std::memory_order_relaxed); }
 uint64_t HeapInUse() {
 #ifdef ORBA_HEAP_FROM_SANITIZER
   // The sanitizer's shadow and quarantine would count in the resident set.
-  return __sanitizer_get_current_allocated_bytes();
+  return __sanitizer_get_current_allocated_bytes() + static_cast<uint64_t>(ChargeHeapBytes(0));
 #else
-  return ResidentBytes();
+  return ResidentBytes() + static_cast<uint64_t>(ChargeHeapBytes(0));
 #endif
 }
 
@@ -110,6 +110,11 @@ bool HeapRoomFor(uint64_t bytes) {
   Trace("heap: " + std::to_string(used) + " bytes in use and " + std::to_string(bytes) +
         " more asked for, past the ceiling of " + std::to_string(ceiling));
   return false;
+}
+
+int64_t ChargeHeapBytes(int64_t delta) {
+  static std::atomic<int64_t> charged{0};
+  return std::max<int64_t>(charged.fetch_add(delta) + delta, 0);
 }
 
 }  // namespace orba

@@ -57,4 +57,9 @@ void ResetHeapCeiling();
 // passed ceiling it is false at once, and with the watch off always true.
 bool HeapRoomFor(uint64_t bytes);
 
+// Adds Delta (negative to give back) to the bytes held in memory outside
+// the allocator (files in a memory-backed temporary folder), which
+// HeapInUse counts too; answers their sum.
+int64_t ChargeHeapBytes(int64_t delta);
+
 }  // namespace orba

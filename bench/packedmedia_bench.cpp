@@ -1,0 +1,132 @@
+// The longest tick of a game that starts a long sound or movie stored packed
+// (a package of directory version 0, as older games have): a WAVE file of
+// 106 MB as background music, and a raw AVI of 300 MB with its sound. The
+// game is built with orbatool and played headless in this process, ticks
+// of 16 ms for three seconds of game time; each tick's wall time is
+// measured and the longest printed (longest_tick_ms), beside the tick it
+// was (longest_at). Packing the files takes a minute; they are made once
+// in a temporary folder, removed at the end.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/headless/fake_clock.h"
+#include "platform/headless/memory_registry.h"
+#include "platform/headless/memory_video.h"
+#include "platform/headless/scripted_input.h"
+#include "platform/headless/silent_dialogs.h"
+#include "platform/linux/host_linux.h"
+#include "platform/registry.h"
+#include "script/interp/run_loop_events.h"
+#include "shell/game_client.h"
+#include "shell/shell_runner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int32_t kTicks = 3000 / 16;
+constexpr uint32_t kTickMs = 16;
+constexpr int64_t kWavBytes = 106000000;
+constexpr int64_t kMovieBytes = 300000000;
+
+bool Run(const std::string& command) { return std::system(command.c_str()) == 0; }
+
+std::string Fixture(const std::string& args) {
+  return "/usr/bin/python3 " ORBA_SOURCE_DIR "/tests/fixtures/packed_media.py " + args;
+}
+
+// The folder holding game.dat: long.wav and long.avi, packed.
+const std::string& Package() {
+  static const std::string folder = [] {
+    char name[] = "/tmp/orba-packedmedia-bench-XXXXXX";
+    if (mkdtemp(name) == nullptr) return std::string();
+    const std::string top = name;
+    const bool made = Run(Fixture("wav " + top + "/long.wav " + std::to_string(kWavBytes))) &&
+                      Run(Fixture("movie " + top + "/long.avi " + std::to_string(kMovieBytes))) &&
+                      Run(Fixture("package " + top + "/game.dat long.wav=" + top + "/long.wav long.avi=" + top +
+                                  "/long.avi"));
+    fs::remove(top + "/long.wav");
+    fs::remove(top + "/long.avi");
+    return made ? top : std::string();
+  }();
+  return folder;
+}
+
+// A game whose start page is Page, with the packed files beside it.
+std::string BuildGame(const std::string& page, const std::string& out) {
+  const std::string source = Package() + "/source";
+  fs::remove_all(source);
+  fs::create_directories(source);
+  std::ofstream(source + "/orba.opb.txt") << "Title = packedmedia\nWidth = 64\nHeight = 48\nStartPage = main.osb\n";
+  std::ofstream(source + "/main.osb.txt") << page;
+  fs::create_directories(out);
+  if (!Run(std::string(ORBA_TOOL) + " game build --folder " + source + " -o " + out + " > /dev/null")) return "";
+  fs::copy_file(Package() + "/game.dat", out + "/game.dat", fs::copy_options::overwrite_existing);
+  return out;
+}
+
+void PlayMeasured(benchmark::State& state, const std::string& page, const char* name) {
+  if (Package().empty()) {
+    state.SkipWithError("the packed files could not be made (python3, ffmpeg)");
+    return;
+  }
+  const std::string game = BuildGame(page, Package() + "/" + name);
+  if (game.empty()) {
+    state.SkipWithError("orbatool could not build the game");
+    return;
+  }
+  orba::InstallSilentDialogs();
+  orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
+  orba::SetRegistry(std::make_shared<orba::TMemoryRegistry>());
+  for (auto _ : state) {
+    orba::TFakeClock clock;
+    orba::TMemoryVideo video;
+    orba::TScriptedInput input = orba::TScriptedInput::FromText("");
+    orba::TGameClient client(game, orba::TScriptedEvents());
+    orba::TShellRunner runner(clock, video, input, client);
+    if (!runner.StartUp()) {
+      state.SkipWithError("the game did not start");
+      break;
+    }
+    double longest = 0;
+    int32_t longest_at = 0;
+    for (int32_t tick = 0; tick < kTicks; ++tick) {
+      const auto start = std::chrono::steady_clock::now();
+      orba::RunSteps(runner, clock, 1, kTickMs);
+      const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+      if (ms > longest) {
+        longest = ms;
+        longest_at = tick;
+      }
+    }
+    runner.ShutDown();
+    state.counters["longest_tick_ms"] = longest;
+    state.counters["longest_at"] = longest_at;
+  }
+}
+
+void BM_PackedBgmStart(benchmark::State& state) {
+  PlayMeasured(state, "Sound Name=\"m\" Source=\"long.wav\"\nWait Time=5000\n", "bgm");
+}
+BENCHMARK(BM_PackedBgmStart)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_PackedMovieStart(benchmark::State& state) {
+  PlayMeasured(state, "Movie Name=\"v\" Source=\"long.avi\" Overlay=FALSE\nWait Time=5000\n", "movie");
+}
+BENCHMARK(BM_PackedMovieStart)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (!Package().empty()) fs::remove_all(Package());
+  return 0;
+}
