@@ -49,7 +49,8 @@ TEST(LongMessageGame, ASigtermDuringALongMessageEndsTheGameInOrderWithItsStatusS
   const test::TempDir dir;
   const std::string game = dir / "game";
   test::BuildGame("longmes", game, true, {"Var n int 16"});
-  const test::CommandResult r = test::PlayAndSigterm(game);
+  // Sent as the message is given its text (line 10 of the page).
+  const test::CommandResult r = test::PlayAndSigterm(game, "main.osb(10)\n");
   EXPECT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(test::DumpSave(game + "/save.dat"), {"var runs int = 1"});
 }

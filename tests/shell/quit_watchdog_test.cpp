@@ -25,15 +25,15 @@ using test::ExpectLacks;
 const std::string kStoppedLine =
     "orba: the game made no progress for " + std::to_string(kQuitStallMs) + " ms after the quit signal; stopped\n";
 
-// SIGTERM in the first tick; the exit page then lays out a message of a
-// million characters in one step, which takes seconds on an idle machine
-// and many more on a busy one. Its long work reports progress, so the
+// SIGTERM in the first tick; the exit page then lays out a message of half
+// a million characters in one step, which takes a second on an idle
+// machine and many on a busy one. Its long work reports progress, so the
 // player ends in order: exit 0, no watchdog line, the exit counted in the
 // status save.
 TEST(QuitWatchdog, ASlowShutDownThatMakesProgressIsLeftToEnd) {
   const test::TempDir dir;
   const std::string game = dir / "game";
-  test::BuildGame("slowexit", game, true, {"Var n int 17"});
+  test::BuildGame("slowexit", game, true, {"Var n int 16"});
   const test::CommandResult r = test::PlayAndSigterm(game);
   EXPECT_EQ(r.exit_code, 0) << r.output;
   ExpectContains(r.output, {"\nquit signal\n"});

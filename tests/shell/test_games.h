@@ -87,12 +87,13 @@ inline CommandResult SignalOnceTraced(const std::vector<std::string>& argv, cons
   return result;
 }
 
-// Plays Game without a window for ever and sends SIGTERM once it runs its
-// first tick. The exit code is the player's; the output its trace and
-// standard error.
-inline CommandResult PlayAndSigterm(const std::string& game) {
-  return SignalOnceTraced({ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", "--trace", "-", game},
-                          "\ntick 1 ", SIGTERM);
+// Plays Game without a window for ever and sends SIGTERM once its trace
+// holds Ready: by default once it runs its first tick, or once a script
+// step is about to run ("main.osb(10)\n"). The exit code is the player's;
+// the output its trace and standard error.
+inline CommandResult PlayAndSigterm(const std::string& game, const std::string& ready = "\ntick 1 ") {
+  return SignalOnceTraced({ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", "--trace", "-", game}, ready,
+                          SIGTERM);
 }
 
 // PlayGame with the player's standard error joined to its output, run from
