@@ -396,7 +396,7 @@ int RunWindowed(const TOptions& options, orba::TLinuxHost& host) {
   // Message boxes are SDL's; scripts' file and folder dialogs the desktop's.
   const auto boxes = std::make_shared<orba::TSdlMessageBoxes>();
   // A quit signal answers an open box as Escape would, so that the ordered
-  // shut-down runs within the watchdog's grace time.
+  // shut-down runs at once.
   boxes->SetEnding(orba::QuitSignalled);
   orba::SetMessageBoxService(boxes);
   orba::SetFileDialogService(std::make_shared<orba::TDesktopFileDialogs>());
@@ -474,7 +474,11 @@ int main(int argc, char** argv) {
 
   std::ofstream trace_file;
   if (options.trace) {
+    // Each line goes out whole as it is traced: one who watches the run
+    // sees it as it happens, and a run that a signal or the quit watchdog
+    // ends keeps its last lines.
     if (*options.trace == "-") {
+      std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
       orba::SetTraceSink([](const std::string& line) { std::printf("%s\n", line.c_str()); });
     } else {
       trace_file.open(*options.trace, std::ios::binary | std::ios::trunc);
@@ -482,7 +486,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orba: cannot create %s\n", options.trace->c_str());
         return 1;
       }
-      orba::SetTraceSink([&trace_file](const std::string& line) { trace_file << line << '\n'; });
+      orba::SetTraceSink([&trace_file](const std::string& line) { trace_file << line << '\n' << std::flush; });
     }
     // The script's trace lines go to the same place.
     orba::SetScriptLogger([](const std::string& line) { orba::Trace(line); });

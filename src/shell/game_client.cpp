@@ -13,6 +13,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/game_clock.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/quit_request.h"
 #include "core/system/save_location.h"
 #include "core/system/trace.h"
 #include "film/film_loader.h"
@@ -392,8 +393,12 @@ void TGameClient::Present(TVideo& video) {
 bool TGameClient::ProcessSaveLoad() { return project_ && project_->ProcessSaveLoad(); }
 
 void TGameClient::ShutDown() {
+  // The exit page and the status save, then each step of freeing the game,
+  // report progress to the quit watchdog.
   if (project_ && !project_->End()) status_saved_ = false;
+  ReportProgress();
   project_.reset();
+  ReportProgress();
   if (TBrixCollection* cache = BrixCollection()) cache->FileAvailable = nullptr;
   MediaFileAvailable = nullptr;
   if (var_host_) {
@@ -417,9 +422,12 @@ void TGameClient::ShutDown() {
     // No download outlives the game, nor keeps the player waiting.
     StopHttpTransfers();
     DoneFilmGlobals();
+    ReportProgress();
     // The sound items give their media items back as they go.
     DoneOrbaGlobals();
+    ReportProgress();
     DoneMediaGlobals();
+    ReportProgress();
   }
   ReleaseInstanceMutex(lock_);
   if (files_started_) {

@@ -31,7 +31,7 @@ struct TWatchdogLine {
 TWatchdogLine g_line, g_lost_line;
 
 void MakeLine(TWatchdogLine& line, const char* format) {
-  const int written = std::snprintf(line.Text, sizeof line.Text, format, kQuitGraceMs);
+  const int written = std::snprintf(line.Text, sizeof line.Text, format, kQuitStallMs);
   line.Size = written > 0 ? std::min(static_cast<size_t>(written), sizeof line.Text - 1) : 0;
 }
 
@@ -45,12 +45,24 @@ void OnQuitSignal(int signal_number) {
   errno = saved_errno;
 }
 
-// Waits for the first quit signal, gives the ordered shut-down its grace
-// time, then ends the process as the signal would have.
+// Waits for the first quit signal (or the display's loss), then watches the
+// game's progress reports and, once none came for kQuitStallMs, ends the
+// process as the signal would have. The time without progress is counted
+// in checks, not read off the clock: a process that was suspended, or
+// whose threads the leak checker stopped at its exit, is not taken for a
+// stuck one, and a check that comes late on a busy machine only waits
+// longer.
 void Watchdog() {
   while (sem_wait(&g_wake) != 0 && errno == EINTR) {
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(kQuitGraceMs));
+  constexpr int kStallChecks = kQuitStallMs / kQuitCheckMs;
+  uint64_t seen = ProgressReports();
+  for (int still = 0; still < kStallChecks;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kQuitCheckMs));
+    const uint64_t now = ProgressReports();
+    still = now == seen ? still + 1 : 0;
+    seen = now;
+  }
   if (g_display_lost != 0) {
     (void)!::write(STDERR_FILENO, g_lost_line.Text, g_lost_line.Size);
     ::_exit(1);
@@ -63,8 +75,8 @@ void Watchdog() {
 
 void InstallQuitSignals() {
   if (g_watchdog_started) return;
-  MakeLine(g_line, "orba: the game did not end within %d ms of the quit signal; stopped\n");
-  MakeLine(g_lost_line, "orba: the display went away; the status save did not end within %d ms; stopped\n");
+  MakeLine(g_line, "orba: the game made no progress for %d ms after the quit signal; stopped\n");
+  MakeLine(g_lost_line, "orba: the display went away; the status save made no progress for %d ms; stopped\n");
   sem_init(&g_wake, 0, 0);
   std::thread(Watchdog).detach();
   g_watchdog_started = true;
@@ -86,6 +98,8 @@ void EndForLostDisplay(const TStatusSave& save_status) {
   RequestQuit();
   if (g_watchdog_started) sem_post(&g_wake);
   const char* line = "orba: the display went away\n";
+  // The save's time without progress counts from here.
+  ReportProgress();
   if (save_status) {
     line = save_status() ? "orba: the display went away; the game ended after its status save\n"
                          : "orba: the display went away; the game's status save failed\n";

@@ -2,10 +2,12 @@
 // logging out), SIGINT (Ctrl+C) and SIGHUP (the terminal went away). They
 // are not the player closing the window: nothing is asked. The script's run
 // loop ends its tick at the next step and the main loop ends through the
-// ordered shut-down (exit page, status save). A step may run long (a script
-// that never yields inside one command): a watchdog then ends the process
-// kQuitGraceMs after the signal, so the player is gone within a second
-// whatever the script does.
+// ordered shut-down (exit page, status save). A shut-down may be slow (a
+// busy machine, an exit page of long work) and is then left to end: the
+// watchdog ends the process only when the game made no progress
+// (core/system/quit_request.h) for kQuitStallMs, as when one step is stuck
+// (a script command that never ends, a system call that blocks), so a
+// stuck player is still gone within seconds of the signal.
 //
 // The display going away (the X server ended, the connection was killed)
 // is found inside the window system's library, which cannot be used any
@@ -17,8 +19,12 @@
 
 namespace orba {
 
-// How long the ordered shut-down may take after a quit signal.
-inline constexpr int kQuitGraceMs = 900;
+// How long the ordered shut-down may go without reporting progress before
+// the watchdog stops it: far beyond the longest step a shut-down takes
+// (the status save, freeing a scene of many objects) on a loaded machine.
+inline constexpr int kQuitStallMs = 5000;
+// How often the watchdog looks at the progress reports.
+inline constexpr int kQuitCheckMs = 100;
 
 // Installs the handlers (each only marks the quit request and wakes the
 // watchdog) and starts the watchdog thread.
@@ -36,7 +42,7 @@ using TStatusSave = std::function<bool()>;
 // the thread that found the loss, inside the window system's library, with
 // the game between two of its steps (a window request is never made in the
 // middle of changing the game's state); the save takes no lock the window
-// requests hold. A save that does not end within kQuitGraceMs is stopped
+// requests hold. A save that makes no progress for kQuitStallMs is stopped
 // by the quit watchdog.
 [[noreturn]] void EndForLostDisplay(const TStatusSave& save_status);
 

@@ -7,6 +7,7 @@
 
 #include "core/game_clock.h"
 #include "core/system/heap_watch.h"
+#include "core/system/quit_request.h"
 #include "core/system/trace.h"
 #include "shell/quit_signals.h"
 
@@ -26,8 +27,8 @@ bool RunTick(TTickClient& client, TVideo& video) {
   }
   const bool loaded = client.ProcessSaveLoad();
   if (QuitSignalled()) {
-    // The player ends: the shut-down has the watchdog's grace time, and a
-    // scene of many objects is not updated and painted first.
+    // The player ends: a scene of many objects is not updated and painted
+    // first.
     Trace("quit signal: no idle pass or painting");
     return false;
   }
@@ -108,6 +109,7 @@ void TShellRunner::DispatchInput() {
 }
 
 bool TShellRunner::Step() {
+  ReportProgress();
   if (!Running()) return false;
   // The number the next tick will have; the count wraps as scripts see it.
   input_.BeforeTick(static_cast<int32_t>(static_cast<uint32_t>(TickCount) + 1));
@@ -137,7 +139,9 @@ void TShellRunner::ShutDown() {
   Terminating = true;
   Trace("stop ticks");
   Trace("shut down");
+  ReportProgress();
   client_.ShutDown();
+  ReportProgress();
 }
 
 void RunRealTime(TShellRunner& runner) {

@@ -1,8 +1,8 @@
 // Long text work, the markup and glyphs of a message of millions of
 // characters, gives way every kLongWorkStride characters or glyphs: to a
-// quit request, so that the ordered shut-down runs within the quit
-// watchdog's grace time (the exit page, run while shutting down, is laid
-// out whole), and to the heap watch. The work then ends early and its
+// quit request, so that the ordered shut-down comes soon (the exit page,
+// run while shutting down, is laid out whole), and to the heap watch; each
+// check reports progress to the quit watchdog. The work then ends early and its
 // result is cut short; nothing is shown of it.
 #pragma once
 
@@ -16,8 +16,12 @@ namespace orba {
 
 inline constexpr int64_t kLongWorkStride = 1024;
 
-// Whether long work must give way now.
-inline bool LongWorkMustGiveWay() { return CheckHeapCeiling() || (QuitRequested() && !Terminating); }
+// Whether long work must give way now; asking reports progress to the quit
+// watchdog (an exit page laid out whole is slow, not stuck).
+inline bool LongWorkMustGiveWay() {
+  ReportProgress();
+  return CheckHeapCeiling() || (QuitRequested() && !Terminating);
+}
 
 // Whether the work must stop after its Done-th glyph.
 inline bool LongWorkMustStop(int64_t done) { return done % kLongWorkStride == 0 && LongWorkMustGiveWay(); }

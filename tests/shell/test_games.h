@@ -3,7 +3,11 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,14 +46,54 @@ inline CommandResult PlayGame(const std::string& game, int ticks, const std::vec
   return RunCommand(argv);
 }
 
-// Plays Game without a window for ever and sends SIGTERM after Delay
-// seconds; the output says "still running" when the player had not ended
-// a second later (it is then killed). The exit code is the player's.
-inline CommandResult PlayAndSigterm(const std::string& game, const std::string& delay) {
-  const char script[] = R"sh(d=$1; shift; "$@" & p=$!; sleep "$d"; kill -TERM $p
-for i in $(seq 100); do kill -0 $p 2>/dev/null || break; sleep 0.01; done
-kill -0 $p 2>/dev/null && { kill -9 $p; echo "still running"; }; wait $p)sh";
-  return RunCommand({"sh", "-c", script, "sh", delay, ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", game});
+// Runs Argv (a player tracing to its standard output), its standard error
+// joined to the output, and sends it Signal once the output holds Ready;
+// then waits for it to end, however long its shut-down takes on a busy
+// machine (the player's own watchdog ends one that makes no progress).
+// The exit code is the player's; an output that never held Ready ends in
+// "never traced: READY" (no signal was sent).
+inline CommandResult SignalOnceTraced(const std::vector<std::string>& argv, const std::string& ready, int signal) {
+  CommandResult result;
+  int fds[2];
+  if (pipe(fds) != 0) return result;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fds[1], 1);
+    dup2(fds[1], 2);
+    close(fds[0]);
+    close(fds[1]);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  bool sent = false;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    result.output.append(buffer, static_cast<size_t>(n));
+    if (!sent && result.output.find(ready) != std::string::npos) sent = ::kill(pid, signal) == 0;
+  }
+  close(fds[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (!sent) result.output += "never traced: " + ready;
+  return result;
+}
+
+// Plays Game without a window for ever and sends SIGTERM once its trace
+// holds Ready: by default once it runs its first tick, or once a script
+// step is about to run ("main.osb(10)\n"). The exit code is the player's;
+// the output its trace and standard error.
+inline CommandResult PlayAndSigterm(const std::string& game, const std::string& ready = "\ntick 1 ") {
+  return SignalOnceTraced({ORBA_PLAYER_PATH, "--headless", "--ticks", "2000000000", "--trace", "-", game}, ready,
+                          SIGTERM);
 }
 
 // PlayGame with the player's standard error joined to its output, run from

@@ -215,6 +215,7 @@ bool TCallMan::Run() {
   // still runs).
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeBudgetMs);
   do {
+    ReportProgress();  // the quit watchdog's heartbeat: the exit page runs here too
     if (++steps > StepBudget || (QuitRequested() && !Terminating) || std::chrono::steady_clock::now() > deadline)
       return true;
     // What the script holds in sum is watched while it runs, not only
