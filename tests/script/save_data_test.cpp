@@ -12,6 +12,7 @@
 #include <tuple>
 
 #include "core/files/vr_file.h"
+#include "core/system/heap_watch.h"
 #include "core/streams/stream_encoding.h"
 #include "dialog_env.h"
 #include "save_player.h"
@@ -278,6 +279,31 @@ TEST(SaveData, SaveDataPastTheLimitIsNotWrittenAndTheLargestWrittenIsRead) {
   filled(big, 1)(expected);
   EXPECT_TRUE(memory.Find("save:big.bin")->Data->Bytes() == expected.Bytes());
   EXPECT_EQ(memory.Find("save:small.bin")->Data->GetSize(), 100);
+}
+
+// Near the heap ceiling a save of many megabytes is not made: it would
+// hold its archive on top of the entry it made. The save fails, the file
+// on disk stays, and the ceiling counts as passed, so the game ends the way
+// the ceiling ends it rather than passing it by the save's size.
+TEST(SaveData, ASaveThatWouldPassTheHeapCeilingIsNotMadeAndTheCeilingCountsAsPassed) {
+  TempDir dir;
+  const std::string path = dir / "save.dat";
+  Player p(path);
+  ASSERT_TRUE(p.file.UpdateEntry("save:small.bin", [](TKsBigStream& s) { s.WriteBuffer("abc", 3); }, false));
+  const std::vector<uint8_t> written = test::ReadFileBytes(path);
+  ResetHeapCeiling();
+  SetHeapCeiling(HeapInUse() + (int64_t{48} << 20));
+  const bool saved = p.file.UpdateEntry("save:big.bin", [](TKsBigStream& s) {
+    const std::vector<uint8_t> bytes(size_t{40} << 20, 7);
+    s.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  }, false);
+  const bool passed = HeapCeilingPassed();
+  SetHeapCeiling(0);
+  ResetHeapCeiling();
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(p.file.LastError, path + ": the save data would pass the memory ceiling");
+  EXPECT_TRUE(passed);
+  EXPECT_TRUE(test::ReadFileBytes(path) == written);
 }
 
 // A slot whose packed bytes were damaged on disk: saving another slot

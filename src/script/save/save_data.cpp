@@ -18,6 +18,7 @@
 #include "core/files/vr_file.h"
 #include "core/streams/stream_encoding.h"
 #include "core/strings/sjis_case.h"
+#include "core/system/heap_watch.h"
 #include "core/system/save_location.h"
 #include "core/system/trace.h"
 #include "platform/dialogs.h"
@@ -229,6 +230,12 @@ std::optional<std::vector<uint8_t>> TSaveDataFile::ReadSaveFile(std::string* set
   struct stat st {};
   const bool too_large = ::fstat(fd, &st) == 0 && st.st_size > kMaxSaveFileBytes;
   std::optional<std::vector<uint8_t>> bytes;
+  // The file is held whole: near the heap ceiling the read ends the game
+  // the way the ceiling does, before the bytes pass it.
+  if (!too_large && !HeapRoomFor(static_cast<uint64_t>(std::max<int64_t>(st.st_size, 0)))) {
+    ::close(fd);
+    throw EReadError(" would pass the memory ceiling");  // said after the path
+  }
   if (!too_large) bytes = ReadWholeFd(fd, kMaxSaveFileBytes);
   ::close(fd);
   if (bytes) return bytes;
@@ -413,7 +420,10 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
     TVrFile* entry = c.AddEntry(name);
     // The entry and the archive are given room for what they will likely
     // hold, so that neither passes through twice its size while it grows
-    // (room not written to takes no memory).
+    // (room not written to takes no memory). Each asks the heap watch
+    // first: a save of many megabytes near the ceiling ends the game the
+    // way the ceiling does instead of passing it by a file's size.
+    if (!RoomForSave(old_size)) return false;
     ReserveSaveBytes(*entry->Data, old_size);
     fill(*entry->Data);
     // What would make a file the player does not read back is not written.
@@ -424,7 +434,9 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
     };
     if (too_large(entry->Data->GetSize())) return false;
     TKsMemoryStream archive;
-    ReserveSaveBytes(archive, (c.Archive ? c.Archive->GetSize() : 0) - old_size + entry->Data->GetSize());
+    const int64_t archive_size = (c.Archive ? c.Archive->GetSize() : 0) - old_size + entry->Data->GetSize();
+    if (!RoomForSave(archive_size)) return false;
+    ReserveSaveBytes(archive, archive_size);
     if (!c.SaveToBigStream(archive)) {
       LastError = path_ + ": an entry could not be written";
       return false;
@@ -444,6 +456,12 @@ bool TSaveDataFile::UpdateEntry(const std::string& name, const std::function<voi
   damaged_ = false;
   unread_.reset();
   return true;
+}
+
+bool TSaveDataFile::RoomForSave(int64_t bytes) {
+  if (HeapRoomFor(static_cast<uint64_t>(std::max<int64_t>(bytes, 0)))) return true;
+  LastError = path_ + ": the save data would pass the memory ceiling";
+  return false;
 }
 
 std::string TSaveDataFile::GetSaveCaption(int32_t slot) const {

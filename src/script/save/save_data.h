@@ -168,6 +168,10 @@ class TSaveDataFile {
   std::string LastError;
 
  private:
+  // Whether the heap watch finds room for Bytes of save data held at once
+  // (HeapRoomFor); without it LastError says so, and the ceiling counts as
+  // passed, which ends the game.
+  bool RoomForSave(int64_t bytes);
   // Removes the temporaries a killed write left beside "save.dat"
   // (RemoveStaleTemporaries of core/files/atomic_file.h).
   void RemoveStaleTemporary();
