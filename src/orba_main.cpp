@@ -14,6 +14,7 @@
 #include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "core/files/vr_file.h"
+#include "core/files/write_budget.h"
 #include "core/strings/sjis_case.h"
 #include "core/system/heap_watch.h"
 #include "core/system/trace.h"
@@ -68,7 +69,7 @@ const char kUsage[] =
     "             [--screenshot FILE.png] [--input FILE] [--events FILE]\n"
     "             [--audio FILE.wav] [--tree FILE|-]\n"
     "             [--surfaces memory|directdraw] [--http-loopback]\n"
-    "             [--heap-ceiling MIB]] GAME\n"
+    "             [--heap-ceiling MIB] [--write-limit MIB]] GAME\n"
     "GAME is a folder holding game.dat (the game's package) or orba.opb and\n"
     "the game's files, a package file, or a Windows game's program file with\n"
     "its package appended.\n"
@@ -118,6 +119,9 @@ const char kUsage[] =
     "machine's memory, at most 3072); past it the game ends with exit 1,\n"
     "without its exit page, its previous status save kept. One picture may\n"
     "take a quarter of it (at least 256 MiB).\n"
+    "--write-limit sets what the game may write to disk in the run, in MiB\n"
+    "(default 4096): extracted files, screenshots, and packed sounds and\n"
+    "movies unpacked into temporary files while those exist.\n"
     "Without a window, message boxes are printed and answered: OK/Cancel\n"
     "boxes with Cancel and OK in turn, any other with its first button.\n";
 
@@ -129,6 +133,7 @@ struct TOptions {
   bool system_memory = false;  // --surfaces memory
   bool http_loopback = false;
   std::optional<int32_t> heap_ceiling_mib;
+  std::optional<int32_t> write_limit_mib;
   std::string game;  // Shift-JIS, as every file name inside the player
 };
 
@@ -198,6 +203,9 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.http_loopback = true;
     } else if (arg == "--heap-ceiling") {
       options.heap_ceiling_mib = PositiveNumber(arg, value());
+      headless_only = true;
+    } else if (arg == "--write-limit") {
+      options.write_limit_mib = PositiveNumber(arg, value());
       headless_only = true;
     } else if (arg == "--events") {
       options.events = value();
@@ -507,6 +515,7 @@ int main(int argc, char** argv) {
                                                     : orba::TNetAccess::Internet);
   orba::SetHeapCeiling(options.heap_ceiling_mib ? uint64_t(*options.heap_ceiling_mib) << 20
                                                 : orba::MachineHeapCeiling());
+  if (options.write_limit_mib) orba::GameWriteBudget().SetLimit(int64_t{*options.write_limit_mib} << 20);
   int code = 1;
   try {
     code = options.headless ? RunHeadless(options, *host) : RunWindowed(options, *host);

@@ -50,10 +50,11 @@ bool AvContainerAllowed(const char* demuxer) {
 
 TAvInput::TAvInput(std::unique_ptr<TKsBigStream> file) : file_(std::move(file)) {
   av_log_set_level(AV_LOG_QUIET);
-  // A packed file still unpacking is read in order from its start: a
-  // container whose index lies at its end (an AVI's) is opened without it,
-  // so that the first pictures and sounds come before the last bytes.
-  partial_ = TUnpackedMedia::Unpacking(*file_);
+  // A streamed packed file is read in order from its start: a container
+  // whose index lies at its end (an AVI's) is opened without it, so that
+  // the first pictures and sounds come before the last bytes. So also when
+  // its unpacking has already ended, so that it opens the same either way.
+  partial_ = TUnpackedMedia::Streamed(*file_);
   Open();
 }
 

@@ -27,9 +27,9 @@ class TAvInput {
   TAvInput& operator=(const TAvInput&) = delete;
 
   AVFormatContext* Format() const { return format_; }
-  // A file opened while it was still unpacking is read in order, without
-  // the index or size a seek needs: before the first seek it is opened
-  // again whole (waiting for the unpacking's end), and its streams found
+  // A streamed packed file is read in order, without the index or size a
+  // seek needs: before the first seek it is opened again whole (waiting
+  // for the unpacking's end), and its streams found
   // again. True when the format context was replaced (Format() changed);
   // false when there was nothing to do or the file could not be opened
   // again (it is then still read in order).
@@ -45,7 +45,7 @@ class TAvInput {
   std::unique_ptr<TKsBigStream> file_;
   AVIOContext* io_ = nullptr;
   AVFormatContext* format_ = nullptr;
-  bool partial_ = false;  // opened in order while the file was unpacking
+  bool partial_ = false;  // a streamed packed file opened in order, without seeks
 };
 
 }  // namespace orba

@@ -97,7 +97,7 @@ std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collect
   if (!held && (stored = collection.OpenEntryRange(name)) == nullptr) return nullptr;
   std::shared_ptr<TUnpackedMedia> unpacked;
   try {
-    unpacked = TUnpackedMedia::Create("the temporary file of " + name);
+    unpacked = TUnpackedMedia::Create(name);
   } catch (const EFOpenError& e) {
     TraceOnce(std::string("unpacked sounds and movies are held in memory: ") + e.what());
     return nullptr;

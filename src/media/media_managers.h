@@ -61,9 +61,11 @@ class TMediaManager {
   // manager's range streams, so a long sound is never held in memory. A
   // packed entry is unpacked into an unnamed temporary file (TUnpackedMedia),
   // as decoders seek about in their file, which a zlib stream cannot: on a
-  // worker thread, the decoders reading what is there, and once for every
-  // opening while any of its readers is held. Where no such file can be
-  // made, into memory up to kMaxPackedMediaBytes. A packed entry that
+  // worker thread, and once for every opening while any of its readers is
+  // held. It is handed over whole, or streamed once past
+  // kStreamedMediaBytes, the decoders then reading what is there as it
+  // fills. Where no such file can be made, into memory up to
+  // kMaxPackedMediaBytes. A packed entry that
   // unpacks to more than MaxUnpacked bytes or than the temporary files may
   // still take ends short (traced); with a MaxUnpacked of at most
   // kMaxPackedMediaBytes (a file read whole) it is unpacked before the

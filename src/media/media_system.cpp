@@ -3,6 +3,7 @@
 #include "core/system/trace.h"
 #include "media/mixer.h"
 #include "media/sound_item.h"
+#include "media/unpacked_media.h"
 #include "media/video_item.h"
 
 namespace orba {
@@ -58,6 +59,9 @@ void MediaCatchUp(uint32_t game_ms) {
 void MediaTick(uint32_t game_ms) {
   if (mixer) mixer->Fill();
   if (VideoManager != nullptr) VideoManager->Tick(game_ms);
+  // A streamed file found short or damaged as it plays is told in the tick
+  // that found it.
+  TUnpackedMedia::TraceFailures();
 }
 
 void SetMediaSoundOn(bool on) {

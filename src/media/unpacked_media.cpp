@@ -19,6 +19,7 @@
 #include "core/system/heap_watch.h"
 #include "core/system/quit_request.h"
 #include "core/system/trace.h"
+#include "platform/text_convert.h"
 
 namespace orba {
 
@@ -58,17 +59,29 @@ class EUnpackingStopped : public EOrbaError {
   EUnpackingStopped() : EOrbaError("the unpacking was stopped") {}
 };
 
-// The registry of unpackings by entry, and the failures the workers noted
-// for the game's thread to trace.
+// A line noted on a worker (or a decoder's thread) for the game's thread,
+// said on standard error too when Say.
+struct TNote {
+  std::string Line;
+  bool Say = false;
+};
+
+// The registry of unpackings by entry, and the notes for the game's thread.
 struct TShared {
   std::mutex Lock;
   std::map<std::string, std::weak_ptr<TUnpackedMedia>> Files;
-  std::vector<std::string> Failures;
+  std::vector<TNote> Notes;
 };
 
 TShared& Shared() {
   static TShared shared;
   return shared;
+}
+
+void Note(TNote note) {
+  TShared& shared = Shared();
+  const std::lock_guard<std::mutex> hold(shared.Lock);
+  shared.Notes.push_back(std::move(note));
 }
 
 }  // namespace
@@ -95,11 +108,12 @@ class TUnpackedMedia::TWriter : public TKsBigStream {
 
 class TUnpackedMedia::TReader : public TKsBigStream {
  public:
-  explicit TReader(std::shared_ptr<TUnpackedMedia> file) : file_(std::move(file)) {}
+  TReader(std::shared_ptr<TUnpackedMedia> file, bool streamed) : file_(std::move(file)), streamed_(streamed) {}
   int64_t GetSize() override {
     TUnpackedMedia& f = *file_;
     std::unique_lock<std::mutex> hold(f.mutex_);
-    if (answer_ == TUnpackedSizeAnswer::kBound && f.state_ == TState::kUnpacking) return std::max(f.bound_, f.size_);
+    // Never the size reached so far: that would hang on the worker's pace.
+    if (answer_ == TUnpackedSizeAnswer::kBound && streamed_) return std::max(f.bound_, f.size_);
     f.grown_.wait(hold, [&f] { return f.state_ != TState::kUnpacking; });
     return f.size_;
   }
@@ -114,12 +128,19 @@ class TUnpackedMedia::TReader : public TKsBigStream {
   int64_t Write(const void*, int64_t) override { return 0; }
   int64_t Read(void* buffer, int64_t count) override {
     TUnpackedMedia& f = *file_;
-    int64_t ready = 0;
+    int64_t ready = 0, size = 0;
+    bool cut = false;
     {
       std::unique_lock<std::mutex> hold(f.mutex_);
       f.grown_.wait(hold, [&] { return f.state_ != TState::kUnpacking || f.size_ - position_ >= count; });
       ready = std::clamp<int64_t>(f.size_ - position_, 0, std::max<int64_t>(count, 0));
+      // Bytes within the bound answered but past the whole file's end: the
+      // header claimed more than the entry holds. (A failed unpacking says
+      // so itself.)
+      cut = ready < count && answer_ == TUnpackedSizeAnswer::kBound && streamed_ && f.state_ == TState::kComplete;
+      size = f.size_;
     }
+    if (cut) f.NoteCutShort(size);
     auto* bytes = static_cast<uint8_t*>(buffer);
     int64_t done = 0;
     while (done < ready) {
@@ -132,19 +153,20 @@ class TUnpackedMedia::TReader : public TKsBigStream {
     return done;
   }
   void Answer(TUnpackedSizeAnswer answer) { answer_ = answer; }
-  const TUnpackedMedia& File() const { return *file_; }
+  bool Streamed() const { return streamed_; }
 
  private:
   std::shared_ptr<TUnpackedMedia> file_;
+  const bool streamed_;
   int64_t position_ = 0;
   TUnpackedSizeAnswer answer_ = TUnpackedSizeAnswer::kFinal;
 };
 
-std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Create(const std::string& what) {
+std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Create(const std::string& name) {
   const std::string folder = TempFolder();
   const int fd = OpenUnnamed(folder);
   if (fd < 0) throw EFOpenError("no temporary file in " + folder + ": " + std::strerror(errno));
-  return std::shared_ptr<TUnpackedMedia>(new TUnpackedMedia(fd, InMemoryFileSystem(fd), what));
+  return std::shared_ptr<TUnpackedMedia>(new TUnpackedMedia(fd, InMemoryFileSystem(fd), name));
 }
 
 TUnpackedMedia::~TUnpackedMedia() {
@@ -152,16 +174,19 @@ TUnpackedMedia::~TUnpackedMedia() {
   if (worker_.joinable()) worker_.join();
   total_held_ -= size_;
   if (in_memory_) ChargeHeapBytes(-size_);
+  // The file takes no disk room once closed: what it wrote is free again.
+  GameWriteBudget().GiveBack(size_);
   ::close(fd_);
 }
 
 int64_t TUnpackedMedia::Room() { return std::max<int64_t>(kMaxUnpackedMediaTotal - total_held_.load(), 0); }
 
-void TUnpackedMedia::Start(TFill fill, int64_t bound) {
+void TUnpackedMedia::Start(TFill fill, int64_t bound, int64_t streamed_from) {
   {
     const std::lock_guard<std::mutex> hold(mutex_);
     state_ = TState::kUnpacking;
     bound_ = bound;
+    streamed_from_ = streamed_from;
   }
   worker_ = std::thread([this, fill = std::move(fill)] { Run(fill); });
 }
@@ -192,6 +217,7 @@ void TUnpackedMedia::Append(const uint8_t* bytes, int64_t count) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const std::string reason = n < 0 ? std::strerror(errno) : "nothing written";
+      GameWriteBudget().GiveBack(count);  // the file's size stays where it was
       throw EWriteError("the temporary file: " + reason);
     }
     done += n;
@@ -206,17 +232,42 @@ void TUnpackedMedia::Append(const uint8_t* bytes, int64_t count) {
 }
 
 void TUnpackedMedia::End(TState state, TFailure failure, const std::string& text) {
+  int64_t size = 0;
+  bool streamed = false;
   {
     const std::lock_guard<std::mutex> hold(mutex_);
     state_ = state;
     failure_ = failure;
     failure_text_ = text;
+    size = size_;
+    streamed = size_ > streamed_from_;
   }
   grown_.notify_all();
   if (failure == TFailure::kNone || failure == TFailure::kStopped) return;
-  TShared& shared = Shared();
-  const std::lock_guard<std::mutex> hold(shared.Lock);
-  shared.Failures.push_back(what_ + ": " + text);
+  // A streamed file was handed over before its failure: it plays what it
+  // holds, and the person is told why it ends early. Any other is judged
+  // at its opening, as the same bytes on disk would be.
+  if (streamed)
+    Note({name_ + ": unpacking stopped after " + std::to_string(size) + " bytes (" + text +
+              "): it plays what was unpacked",
+          true});
+  else
+    Note({"the temporary file of " + name_ + ": " + text, false});
+}
+
+void TUnpackedMedia::NoteCutShort(int64_t size) {
+  if (cut_noted_.exchange(true)) return;
+  Note({name_ + ": the file ends after " + std::to_string(size) +
+            " bytes, before the length its header gives: it plays what it holds",
+        true});
+}
+
+bool TUnpackedMedia::WaitOpen() {
+  std::unique_lock<std::mutex> hold(mutex_);
+  // The same answer, whatever the worker's pace: past the streamed size
+  // whether the unpacking ends there or runs on; below it only at its end.
+  grown_.wait(hold, [this] { return state_ != TState::kUnpacking || size_ > streamed_from_; });
+  return size_ > streamed_from_;
 }
 
 TUnpackedMedia::TState TUnpackedMedia::WaitEnd() {
@@ -246,16 +297,17 @@ int64_t TUnpackedMedia::Size() const {
 }
 
 std::unique_ptr<TKsBigStream> TUnpackedMedia::NewReader(std::shared_ptr<TUnpackedMedia> file) {
-  return std::make_unique<TReader>(std::move(file));
+  const bool streamed = file->WaitOpen();
+  return std::make_unique<TReader>(std::move(file), streamed);
 }
 
 void TUnpackedMedia::SetSizeAnswer(TKsBigStream& reader, TUnpackedSizeAnswer answer) {
   if (auto* ours = dynamic_cast<TReader*>(&reader)) ours->Answer(answer);
 }
 
-bool TUnpackedMedia::Unpacking(TKsBigStream& stream) {
+bool TUnpackedMedia::Streamed(TKsBigStream& stream) {
   auto* ours = dynamic_cast<TReader*>(&stream);
-  return ours != nullptr && ours->File().State() == TState::kUnpacking;
+  return ours != nullptr && ours->Streamed();
 }
 
 std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Find(const std::string& key) {
@@ -281,13 +333,18 @@ void TUnpackedMedia::Remember(const std::string& key, const std::shared_ptr<TUnp
 }
 
 void TUnpackedMedia::TraceFailures() {
-  std::vector<std::string> failures;
+  std::vector<TNote> notes;
   {
     TShared& shared = Shared();
     const std::lock_guard<std::mutex> hold(shared.Lock);
-    failures.swap(shared.Failures);
+    notes.swap(shared.Notes);
   }
-  for (const std::string& line : failures) Trace(line);
+  for (const TNote& note : notes) {
+    if (note.Say)
+      TellRefusal(SjisToUtf8(note.Line));
+    else
+      Trace(note.Line);
+  }
 }
 
 }  // namespace orba

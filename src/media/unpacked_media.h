@@ -12,13 +12,21 @@
 // entry opened several times shares one unpacking while any reader holds it
 // (a registry of weak references by entry).
 //
+// What a decoder answers for a file must not hang on how far the worker
+// got: a new reader waits until the unpacking has ended or has passed
+// kStreamedMediaBytes. An entry of at most that many bytes is thus handed
+// over whole and answers as the same file on disk would. A larger one is
+// streamed, and always so, even when the worker ended before the opening:
+// its WAVE chunks are checked against the bound, and one found short or
+// damaged later plays what it holds and ends there, said once ("orba: ...").
+//
 // What such files take is bounded: one entry by kMaxUnpackedMediaBytes (a
 // long movie of a real game is a few hundred megabytes), all held at once
 // by kMaxUnpackedMediaTotal (a few long sounds and a movie playing
 // together); every unpacked byte counts once against what a game may write
-// in a run (write_budget.h), and, where the temporary folder is memory
-// (tmpfs, ramfs), against the heap ceiling (heap_watch.h) until the file
-// goes.
+// in a run (write_budget.h) and, where the temporary folder is memory
+// (tmpfs, ramfs), against the heap ceiling (heap_watch.h), both until the
+// file goes.
 #pragma once
 
 #include <atomic>
@@ -36,12 +44,16 @@ namespace orba {
 
 inline constexpr int64_t kMaxUnpackedMediaBytes = int64_t{2} << 30;  // 2 GiB an entry
 inline constexpr int64_t kMaxUnpackedMediaTotal = int64_t{8} << 30;  // 8 GiB in all
+// Unpacked before a reader is handed over: a few tens of milliseconds of
+// unpacking, and more than any sound effect or short voice a game holds.
+inline constexpr int64_t kStreamedMediaBytes = int64_t{16} << 20;  // 16 MiB
 
-// What a reader answers for the file's size while the unpacking goes on.
+// What a reader of a streamed file answers for its size.
 enum class TUnpackedSizeAnswer {
   kFinal,  // waits for the unpacking's end and answers the size it reached
-  kBound,  // at once, the most the unpacking may reach; bytes past the real
-           // end read short (a WAVE file checks its chunks against it)
+  kBound,  // at once, the most the unpacking may reach, whether it still runs
+           // or not; bytes past the real end read short (a WAVE file checks
+           // its chunks against it)
 };
 
 class TUnpackedMedia {
@@ -53,12 +65,11 @@ class TUnpackedMedia {
   // the unpacking (EFileTooLarge when the entry unpacks to too much).
   using TFill = std::function<void(TKsBigStream& out)>;
 
-  // Makes the empty file in $TMPDIR (else /tmp); raises EFOpenError with the
-  // system's reason when none can be made. What names the file in traces
-  // and refusals.
-  static std::shared_ptr<TUnpackedMedia> Create(const std::string& what);
+  // Makes the empty file in $TMPDIR (else /tmp) for the entry Name; raises
+  // EFOpenError with the system's reason when none can be made.
+  static std::shared_ptr<TUnpackedMedia> Create(const std::string& name);
   // Stops the worker at its next piece, joins it and gives back what the
-  // file was counted at.
+  // file was counted at, to the write budget too.
   ~TUnpackedMedia();
   TUnpackedMedia(const TUnpackedMedia&) = delete;
   TUnpackedMedia& operator=(const TUnpackedMedia&) = delete;
@@ -67,9 +78,10 @@ class TUnpackedMedia {
   static int64_t TotalHeld() { return total_held_.load(); }
   static int64_t Room();
 
-  // Runs Fill on a worker thread; Bound is what kBound readers answer while
-  // it runs. Called once.
-  void Start(TFill fill, int64_t bound);
+  // Runs Fill on a worker thread; Bound is what kBound readers of a
+  // streamed file answer. The file is streamed when it unpacks to more than
+  // StreamedFrom bytes (tests give a small one). Called once.
+  void Start(TFill fill, int64_t bound, int64_t streamed_from = kStreamedMediaBytes);
   // Waits for the unpacking's end; the state it ended in.
   TState WaitEnd();
   TState State() const;
@@ -82,43 +94,55 @@ class TUnpackedMedia {
   bool InMemory() const { return in_memory_; }
 
   // A read-only stream over the whole file with a position of its own;
-  // readers may read from different threads at once. A read waits for the
-  // bytes it asks for until they are unpacked or the unpacking ends (then
-  // it reads short, as at a file's end).
+  // readers may read from different threads at once. Made once the
+  // unpacking has ended or passed the streamed size (it waits for that). A
+  // read waits for the bytes it asks for until they are unpacked or the
+  // unpacking ends (then it reads short, as at a file's end).
   static std::unique_ptr<TKsBigStream> NewReader(std::shared_ptr<TUnpackedMedia> file);
-  // Sets how Reader answers GetSize while the unpacking runs (kFinal at
-  // first); a stream that is no reader of an unpacked file is left alone.
+  // Sets how Reader of a streamed file answers GetSize (kFinal at first); a
+  // stream that is no reader of an unpacked file is left alone.
   static void SetSizeAnswer(TKsBigStream& reader, TUnpackedSizeAnswer answer);
-  // Whether Stream is a reader of a file still unpacking.
-  static bool Unpacking(TKsBigStream& stream);
+  // Whether Stream is a reader of a streamed file: one that unpacks to more
+  // than its streamed size, whether its unpacking still runs or not.
+  static bool Streamed(TKsBigStream& stream);
 
   // The unpacking registered under Key that readers still hold and that has
   // not failed, else nullptr.
   static std::shared_ptr<TUnpackedMedia> Find(const std::string& key);
   static void Remember(const std::string& key, const std::shared_ptr<TUnpackedMedia>& file);
   // Traces (on the game's thread: the trace is not shared with the workers)
-  // the failures of unpackings that ended since the last call.
+  // the failures of unpackings that ended since the last call, and says on
+  // standard error those of streamed files and the streamed files found
+  // shorter than their header says, once a file.
   static void TraceFailures();
 
  private:
   class TWriter;
   class TReader;
-  TUnpackedMedia(int fd, bool in_memory, std::string what) : fd_(fd), in_memory_(in_memory), what_(std::move(what)) {}
+  TUnpackedMedia(int fd, bool in_memory, std::string name) : fd_(fd), in_memory_(in_memory), name_(std::move(name)) {}
   void Run(const TFill& fill);
   // Counts and writes Count bytes at the end of the file (the worker).
   void Append(const uint8_t* bytes, int64_t count);
   void End(TState state, TFailure failure, const std::string& text);
+  // Waits until the unpacking has ended or passed the streamed size;
+  // whether the file is streamed.
+  bool WaitOpen();
+  // Notes, once, that a reader of the streamed file asked for bytes past
+  // the end (Size) of its complete unpacking: its header claims more.
+  void NoteCutShort(int64_t size);
 
   static std::atomic<int64_t> total_held_;
   const int fd_;
   const bool in_memory_;
-  const std::string what_;
+  const std::string name_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> cut_noted_{false};
 
   mutable std::mutex mutex_;
   std::condition_variable grown_;  // the size or the state changed
   int64_t size_ = 0;
   int64_t bound_ = 0;
+  int64_t streamed_from_ = kStreamedMediaBytes;
   TState state_ = TState::kComplete;
   TFailure failure_ = TFailure::kNone;
   std::string failure_text_;

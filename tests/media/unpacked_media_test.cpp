@@ -19,11 +19,13 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 #include "core/errors.h"
 #include "core/files/vr_file_manager.h"
 #include "core/files/write_budget.h"
+#include "core/system/trace.h"
 #include "core/system/heap_watch.h"
 #include "media/media_managers.h"
 #include "media/mixer.h"
@@ -99,10 +101,10 @@ TEST(UnpackedMediaReaders, AReadWaitsForBytesNotYetUnpackedAndEndsWhereTheUnpack
   for (const auto& c : cases) {
     TGatedFill gate;
     std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
-    file->Start(gate.Fill({a, b}, c.end), 1 << 20);
-    std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
+    file->Start(gate.Fill({a, b}, c.end), 1 << 20, 1000);  // streamed from its first piece
     gate.Open();
     gate.WaitWritten(1);
+    std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
     // A reader on another thread asks for more than both pieces while only
     // the first is there: it waits, gets the second once it is written, and
     // is woken by the unpacking's end, complete or failed.
@@ -123,36 +125,151 @@ TEST(UnpackedMediaReaders, AReadWaitsForBytesNotYetUnpackedAndEndsWhereTheUnpack
   EXPECT_EQ(TUnpackedMedia::TotalHeld(), held_before);
 }
 
-// While it runs, a reader that takes the size as a bound (a WAVE file's)
-// gets the bound at once; otherwise the size waits for the end.
-TEST(UnpackedMediaReaders, TheSizeIsTheBoundWhileUnpackingOrTheRealOneAtTheEnd) {
+// A reader of a streamed file that takes the size as a bound (a WAVE
+// file's) gets the bound at once, and still after the end, so that what it
+// answers never hangs on the worker's pace; otherwise the size waits for
+// the end.
+TEST(UnpackedMediaReaders, AStreamedFileAnswersItsBoundBeforeAndAfterTheEndOrTheRealSizeAtTheEnd) {
   TGatedFill gate;
   std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
-  file->Start(gate.Fill({Bytes(100, 0), Bytes(50, 0)}, TGatedFill::TEnd::kComplete), 7777);
+  file->Start(gate.Fill({Bytes(100, 0), Bytes(50, 0)}, TGatedFill::TEnd::kComplete), 7777, 60);
+  gate.Open();
+  gate.WaitWritten(1);
   std::unique_ptr<TKsBigStream> bound = TUnpackedMedia::NewReader(file), final = TUnpackedMedia::NewReader(file);
   TUnpackedMedia::SetSizeAnswer(*bound, TUnpackedSizeAnswer::kBound);
   EXPECT_EQ(bound->GetSize(), 7777);
   std::future<int64_t> size = std::async(std::launch::async, [&final] { return final->GetSize(); });
   gate.Open();
-  gate.Open();
   EXPECT_EQ(size.get(), 150);
-  EXPECT_EQ(bound->GetSize(), 150);
+  EXPECT_EQ(bound->GetSize(), 7777);
 }
 
 // The last reader going stops a worker that would write for ever, and
-// joins it: the test ends.
-TEST(UnpackedMediaReaders, TheFileGoingStopsAndJoinsItsWorker) {
+// joins it: the test ends, and what the file wrote counts no more.
+TEST(UnpackedMediaReaders, TheFileGoingStopsAndJoinsItsWorkerAndGivesBackWhatItWrote) {
   TGatedFill gate;
   std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
   const int64_t written_before = GameWriteBudget().Written();
-  file->Start(gate.Fill({Bytes(1000, 0)}, TGatedFill::TEnd::kForever), int64_t{1} << 40);
+  file->Start(gate.Fill({Bytes(1000, 0)}, TGatedFill::TEnd::kForever), int64_t{1} << 40, 500);
   std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
   file.reset();
   gate.WaitWritten(3);
   std::vector<uint8_t> got(3000);
   EXPECT_EQ(reader->Read(got.data(), 3000), 3000);
-  reader.reset();
   EXPECT_GE(GameWriteBudget().Written() - written_before, 3000);
+  reader.reset();
+  EXPECT_EQ(GameWriteBudget().Written(), written_before);
+}
+
+// The header of a 16-bit stereo 44.1 kHz WAVE file whose data chunk claims
+// Claimed bytes.
+std::vector<uint8_t> WaveHead(uint32_t claimed) {
+  std::vector<uint8_t> w;
+  const auto u32 = [&w](uint32_t v) {
+    for (int i = 0; i < 4; ++i) w.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  const auto tag = [&w](const char* t) { w.insert(w.end(), t, t + 4); };
+  tag("RIFF"), u32(36 + claimed), tag("WAVE"), tag("fmt "), u32(16), u32(0x00020001), u32(44100), u32(44100 * 4);
+  u32(0x00100004), tag("data"), u32(claimed);
+  return w;
+}
+
+// What a sound made of an unpacked WAVE file answers: refused, or the
+// frames its header gives and those it plays; and the lines the player
+// traced or said about it.
+struct TWaveAnswer {
+  bool opened = false;
+  int64_t frames = 0, played = 0;
+  std::vector<std::string> lines;
+  bool operator==(const TWaveAnswer&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TWaveAnswer& a) {
+  out << (a.opened ? "opened " : "refused ") << a.frames << " frames, " << a.played << " played";
+  for (const std::string& line : a.lines) out << " | " << line;
+  return out;
+}
+
+// A WAVE file whose header claims twice the 64,000 sample bytes it holds
+// (short), or whose unpacking fails after them (damaged), answers the same
+// whether its worker ended before the opening or the opening came first.
+// Below the streamed size it answers as the same bytes on disk would:
+// refused. Above it, it opens with the header's length, plays what it holds
+// and says once why it ends early.
+TEST(UnpackedWave, AShortOrDamagedWaveAnswersTheSameWhicheverEndsFirstTheWorkerOrTheOpening) {
+  constexpr uint32_t kHeld = 64000;  // 16,000 frames
+  const std::vector<uint8_t> first = [&] {
+    std::vector<uint8_t> piece = WaveHead(2 * kHeld);
+    const std::vector<uint8_t> data = Bytes(kHeld / 2, 3);
+    piece.insert(piece.end(), data.begin(), data.end());
+    return piece;
+  }();
+  const std::vector<uint8_t> second = Bytes(kHeld / 2, 5);
+  const std::string size = std::to_string(first.size() + second.size());
+  const TWaveAnswer refused{false, 0, 0, {}};
+  const struct {
+    const char* name;
+    TGatedFill::TEnd end;
+    int64_t streamed_from;
+    TWaveAnswer answer;
+  } cases[] = {
+      {"short", TGatedFill::TEnd::kComplete, 1 << 20, refused},
+      {"damaged", TGatedFill::TEnd::kFail, 1 << 20,
+       {false, 0, 0, {"the temporary file of test.wav: the stored bytes are damaged"}}},
+      {"short and streamed", TGatedFill::TEnd::kComplete, 1000,
+       {true, 32000, 16000,
+        {"test.wav: the file ends after " + size +
+         " bytes, before the length its header gives: it plays what it holds"}}},
+      {"damaged and streamed", TGatedFill::TEnd::kFail, 1000,
+       {true, 32000, 16000,
+        {"test.wav: unpacking stopped after " + size +
+         " bytes (the stored bytes are damaged): it plays what was unpacked"}}},
+  };
+  for (const auto& c : cases) {
+    for (const bool worker_first : {true, false}) {
+      TWaveAnswer got;
+      TUnpackedMedia::TraceFailures();  // the notes of files before this one
+      SetTraceSink([&got](const std::string& line) { got.lines.push_back(line); });
+      TGatedFill gate;
+      std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test.wav");
+      file->Start(gate.Fill({first, second}, c.end), int64_t{1} << 30, c.streamed_from);
+      gate.Open();
+      if (worker_first) {
+        gate.Open();
+        file->WaitEnd();
+      } else {
+        gate.WaitWritten(1);
+      }
+      std::future<std::unique_ptr<TDecoder>> opening = std::async(std::launch::async, [file] {
+        try {
+          return OpenSampledFile(TUnpackedMedia::NewReader(file));
+        } catch (const EMediaError&) {
+          return std::unique_ptr<TDecoder>();
+        }
+      });
+      // A streamed file opens before its second piece; any other waits
+      // for the end, which the second piece brings.
+      if (!worker_first && c.streamed_from < static_cast<int64_t>(first.size())) {
+        opening.wait();
+        EXPECT_EQ(file->State(), TUnpackedMedia::TState::kUnpacking) << c.name;
+      }
+      if (!worker_first) gate.Open();
+      std::unique_ptr<TDecoder> decoder = opening.get();
+      if (decoder != nullptr) {
+        got.opened = true;
+        got.frames = decoder->Frames();
+        std::vector<float> out(2 * 4096);
+        for (size_t n; (n = decoder->Read(out.data(), 4096)) > 0;) got.played += static_cast<int64_t>(n);
+        decoder->Seek(0);  // played again: said once all the same
+        while (decoder->Read(out.data(), 4096) > 0) {
+        }
+      }
+      file->WaitEnd();
+      TUnpackedMedia::TraceFailures();
+      SetTraceSink(nullptr);
+      EXPECT_EQ(got, c.answer) << c.name << (worker_first ? ", worker first" : ", opening first");
+    }
+  }
 }
 
 bool InMemoryFolder(const std::string& folder) {
@@ -187,11 +304,11 @@ TEST(UnpackedMovie, AMovieStillUnpackingShowsTheSamePicturesBeforeAndAfterASeek)
     std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
     file->Start(gate.Fill({std::vector<uint8_t>(bytes.begin(), half), std::vector<uint8_t>(half, bytes.end())},
                           TGatedFill::TEnd::kComplete),
-                int64_t{1} << 30);
+                int64_t{1} << 30, static_cast<int64_t>(bytes.size() / 4));
     gate.Open();
     gate.WaitWritten(1);
     std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
-    ASSERT_TRUE(TUnpackedMedia::Unpacking(*reader));
+    ASSERT_TRUE(TUnpackedMedia::Streamed(*reader));
     std::future<std::unique_ptr<TVideoDecoder>> opening = std::async(
         std::launch::async, [&reader] { return std::make_unique<TVideoDecoder>(std::move(reader)); });
     if (!clip.in_order) gate.Open();
@@ -249,12 +366,25 @@ TEST_F(PackedEntry, FiveOpeningsOfOneEntryUnpackAndCountItOnce) {
   EXPECT_EQ(GameWriteBudget().Written() - written_before, size);
   EXPECT_EQ(TUnpackedMedia::TotalHeld() - held_before, size);
   EXPECT_EQ(ReadWholeFile(std::move(open[4])), bytes);
-  // Once no reader holds it, the file goes; a new opening unpacks again.
+  // Once no reader holds it, the file goes and what it wrote is given
+  // back; a new opening unpacks again.
   open.clear();
   EXPECT_EQ(TUnpackedMedia::TotalHeld(), held_before);
+  EXPECT_EQ(GameWriteBudget().Written(), written_before);
   std::unique_ptr<TKsBigStream> again = manager.OpenFile("tone.snd");
   EXPECT_EQ(again->GetSize(), size);
-  EXPECT_EQ(GameWriteBudget().Written() - written_before, 2 * size);
+  EXPECT_EQ(GameWriteBudget().Written() - written_before, size);
+}
+
+// Openings in turn, each closed before the next, unpack far more than the
+// game may write in all: each is whole, and the game may still write.
+TEST_F(PackedEntry, OpeningsInTurnPastTheWriteLimitAllUnpackWhole) {
+  const int64_t size = static_cast<int64_t>(bytes.size()), written_before = GameWriteBudget().Written();
+  GameWriteBudget().SetLimit(written_before + 2 * size);
+  for (int turn = 0; turn < 5; ++turn) EXPECT_EQ(ReadWholeFile(manager.OpenFile("tone.snd")), bytes) << turn;
+  EXPECT_EQ(GameWriteBudget().Written(), written_before);
+  EXPECT_TRUE(GameWriteBudget().Charge(2 * size));
+  GameWriteBudget().SetLimit(kMaxGameWriteBytes);
 }
 
 // An entry the game holds in memory is copied into its temporary file
@@ -265,7 +395,7 @@ TEST_F(PackedEntry, AnEntryHeldInMemoryIsCopiedWholeBeforeItIsHandedOver) {
   files.AddCollection(std::move(held));
   std::unique_ptr<TKsBigStream> file = manager.OpenFile("held.snd");
   EXPECT_EQ(dynamic_cast<TKsMemoryStream*>(file.get()), nullptr);
-  EXPECT_FALSE(TUnpackedMedia::Unpacking(*file));
+  EXPECT_FALSE(TUnpackedMedia::Streamed(*file));
   EXPECT_EQ(ReadWholeFile(std::move(file)), bytes);
 }
 

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "shell/test_games.h"
 #include "support/test_support.h"
@@ -100,6 +101,67 @@ TEST(PackedMediaGame, ASigtermDuringAnUnpackingEndsTheGameInOrderWithItsStatusSa
   EXPECT_EQ(r.exit_code, 0) << r.output;
   test::ExpectLacks(r.output, {"no progress"});
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var movie str = \"unpacking\""});
+}
+
+// Writes the WAVE files of Sizes ("NAME=BYTES" or "NAME=BYTES/HELD" for one
+// cut short after HELD bytes) packed into Top's game.dat, and builds the
+// game into Top/Start with its start page Start.osb beside it.
+std::string PackedGame(const std::string& top, const std::string& start, const std::vector<std::string>& sizes) {
+  std::vector<std::string> entries{"package", top + "/game.dat"};
+  for (const std::string& size : sizes) {
+    const std::string name = size.substr(0, size.find('=')), bytes = size.substr(size.find('=') + 1);
+    std::vector<std::string> args{"wav", top + "/" + name, bytes.substr(0, bytes.find('/'))};
+    if (bytes.find('/') != std::string::npos) args.push_back(bytes.substr(bytes.find('/') + 1));
+    const test::CommandResult wav = test::RunPython("fixtures/packed_media.py", args);
+    EXPECT_EQ(wav.exit_code, 0) << wav.output;
+    entries.push_back(name + "=" + top + "/" + name);
+  }
+  const test::CommandResult package = test::RunPython("fixtures/packed_media.py", entries);
+  EXPECT_EQ(package.exit_code, 0) << package.output;
+  const std::string game = top + "/" + start;
+  test::BuildGame("packedmedia", game, true, {"StartPage = " + start + ".osb"});
+  fs::copy_file(top + "/game.dat", game + "/game.dat");
+  return game;
+}
+
+// A packed sound of 8 MB opened, played a moment and deleted five times in
+// turn, 40 MB unpacked in all under a write limit of 20 MiB: every turn
+// plays with its whole length, and the game may still extract the entry
+// after them, since each temporary file gives back what it took as it goes.
+TEST(PackedMediaGame, OpeningsInTurnPastTheWriteLimitAllPlayAndTheGameMayStillWrite) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string();
+  const std::string game = PackedGame(top, "turns", {"turn.wav=8000000"});
+  fs::create_directories(game + "/out");
+  const test::CommandResult r = test::PlayGame(game, 60, {"--frame-ms", "50", "--write-limit", "20"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  // (8,000,000 - 44) / 4 frames at 44.1 kHz.
+  const std::string turn = " 45351 TRUE";
+  test::ExpectContains(test::DumpSave(game + "/save.dat"),
+                       {"var lengths str = \"" + turn + turn + turn + turn + turn + "\"", "var extracted str = \"TRUE\""});
+  EXPECT_EQ(fs::file_size(game + "/out/turn.wav"), 8000000U);
+}
+
+// Two packed WAVE files whose headers give twice the bytes they hold. The
+// one of 2 MB is unpacked whole before it is handed over and refused as the
+// same file on disk is. The one of 40 MB is streamed: it opens with its
+// header's length, plays the 20 MB it holds, ends there and says so once.
+// Both answer the same however far the unpacking got when they opened.
+TEST(PackedMediaGame, PackedWaveFilesCutShortAnswerAsTheirSizeSaysWhateverTheUnpackingsPace) {
+  const test::TempDir dir;
+  const std::string top = fs::canonical(dir.path()).string();
+  const std::string game = PackedGame(top, "short", {"short.wav=2000000/1000000", "shortlong.wav=40000000/20000000"});
+  const test::CommandResult r = test::PlayGameJoined(game, 600, "", {"--frame-ms", "250"});
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  // 0 for the refused file; (40,000,000 - 44) / 4 frames at 44.1 kHz, and
+  // the (20,000,000 - 44) / 4 it holds, as it ends.
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var lengths str = \"0 226757 113378\""});
+  const std::string said =
+      "orba: shortlong.wav: the file ends after 20000000 bytes, before the length its header gives: it plays what "
+      "it holds\n";
+  size_t count = 0;
+  for (size_t at = r.output.find(said); at != std::string::npos; at = r.output.find(said, at + 1)) ++count;
+  EXPECT_EQ(count, 1U) << r.output.substr(0, 4000);
 }
 
 }  // namespace

@@ -98,9 +98,15 @@ inline CommandResult PlayAndSigterm(const std::string& game, const std::string& 
 
 // PlayGame with the player's standard error joined to its output, run from
 // the folder Cwd when one is given.
-inline CommandResult PlayGameJoined(const std::string& game, int ticks, const std::string& cwd = "") {
-  return RunCommand({"sh", "-c", "cd \"${1:-.}\" && exec \"$2\" --headless --ticks \"$3\" --trace - \"$4\" 2>&1", "sh",
-                     cwd, ORBA_PLAYER_PATH, std::to_string(ticks), game});
+inline CommandResult PlayGameJoined(const std::string& game, int ticks, const std::string& cwd = "",
+                                    const std::vector<std::string>& options = {}) {
+  std::vector<std::string> argv{"sh",    "-c",      "cd \"${1:-.}\" && shift && exec \"$@\" 2>&1",
+                                "sh",    cwd,       ORBA_PLAYER_PATH,
+                                "--headless", "--ticks", std::to_string(ticks),
+                                "--trace", "-"};
+  argv.insert(argv.end(), options.begin(), options.end());
+  argv.push_back(game);
+  return RunCommand(argv);
 }
 
 // "orbatool save dump" of a save file beside the game that wrote it. The

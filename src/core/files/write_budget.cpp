@@ -1,5 +1,7 @@
 #include "core/files/write_budget.h"
 
+#include <algorithm>
+
 #include "core/system/trace.h"
 #include "platform/text_convert.h"
 
@@ -11,6 +13,21 @@ bool TGameWriteBudget::Charge(int64_t bytes) {
   if (bytes < 0 || bytes > limit_ - written_) return false;
   written_ += bytes;
   return true;
+}
+
+void TGameWriteBudget::GiveBack(int64_t bytes) {
+  const std::lock_guard<std::mutex> hold(lock_);
+  if (bytes > 0) written_ -= std::min(bytes, written_);
+}
+
+int64_t TGameWriteBudget::Limit() const {
+  const std::lock_guard<std::mutex> hold(lock_);
+  return limit_;
+}
+
+void TGameWriteBudget::SetLimit(int64_t limit) {
+  const std::lock_guard<std::mutex> hold(lock_);
+  limit_ = std::max<int64_t>(limit, 0);
 }
 
 int64_t TGameWriteBudget::Written() const {

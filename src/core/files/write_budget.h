@@ -4,7 +4,10 @@
 // disk. A file's full length counts, holes included, so that copies of a
 // sparse file, which cost few blocks, still end at the bound. The status
 // save (save.dat) is the player's own and never counted, so it is never
-// refused for what the script wrote.
+// refused for what the script wrote. A file the player makes for itself and
+// that goes again (a packed sound unpacked into a temporary file) counts
+// only while it exists: its bytes are given back when it goes, so that a
+// game replaying its music all evening never runs out.
 #pragma once
 
 #include <cstdint>
@@ -22,14 +25,19 @@ class TGameWriteBudget {
   // Takes Bytes from what is left; false (nothing taken) when they would
   // pass the limit.
   bool Charge(int64_t bytes);
+  // Gives back Bytes charged for a file that is gone again. Never below
+  // nothing: a file of the last game may go after the next one started.
+  void GiveBack(int64_t bytes);
   int64_t Written() const;
-  int64_t Limit() const { return limit_; }
+  int64_t Limit() const;
+  // The player's --write-limit (tests play with a small one).
+  void SetLimit(int64_t limit);
   // A new game starts with nothing written.
   void Reset();
 
  private:
   mutable std::mutex lock_;
-  const int64_t limit_;
+  int64_t limit_;
   int64_t written_ = 0;
 };
 
