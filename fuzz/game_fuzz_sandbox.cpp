@@ -1,6 +1,7 @@
 #include "game_fuzz_sandbox.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -529,6 +532,58 @@ bool TGameSandbox::MayOpenFolder(std::string target) const {
   const fs::path data = fs::canonical(root_ / kDataFolders, ec);
   const bool own_data = below(data) && real != data && !below(data / kOtherTitle);
   return own_data || below(Game()) || below(root_ / "tmp");
+}
+
+namespace {
+
+// The id of the process that made the sandbox folder named Name, or none
+// for a name not made by MakeSandboxRoot.
+std::optional<pid_t> SandboxOwner(const std::string& name) {
+  constexpr size_t kPrefix = sizeof kSandboxPrefix - 1, kUnique = 6;
+  if (name.size() <= kPrefix + 1 + kUnique || name.compare(0, kPrefix, kSandboxPrefix) != 0) return std::nullopt;
+  const size_t dash = name.size() - kUnique - 1;
+  if (name[dash] != '-') return std::nullopt;
+  const auto alnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
+  if (!std::all_of(name.begin() + static_cast<ptrdiff_t>(dash) + 1, name.end(), alnum)) return std::nullopt;
+  pid_t pid = 0;
+  const char* const first = name.data() + kPrefix;
+  const char* const last = name.data() + dash;
+  const auto [end, error] = std::from_chars(first, last, pid);
+  if (error != std::errc() || end != last || pid <= 0) return std::nullopt;
+  return pid;
+}
+
+// Whether the process exists (one of another user's counts).
+bool ProcessExists(pid_t pid) { return ::kill(pid, 0) == 0 || errno != ESRCH; }
+
+}  // namespace
+
+std::vector<fs::path> RemoveDeadSandboxes(const fs::path& parent) {
+  std::vector<fs::path> removed;
+  std::error_code ec;
+  for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+    const fs::path folder = it->path();
+    const std::optional<pid_t> owner = SandboxOwner(folder.filename().string());
+    std::error_code statting;
+    if (!owner || it->symlink_status(statting).type() != fs::file_type::directory || ProcessExists(*owner)) continue;
+    std::error_code removing;
+    fs::remove_all(folder, removing);
+    // Another run starting at the same time may have removed it first.
+    if (!removing || !fs::exists(fs::symlink_status(folder, statting)))
+      removed.push_back(folder);
+    else
+      std::fprintf(stderr, "game fuzz: cannot remove the leftover sandbox %s: %s\n", folder.c_str(),
+                   removing.message().c_str());
+  }
+  return removed;
+}
+
+fs::path MakeSandboxRoot(const fs::path& parent) {
+  RemoveDeadSandboxes(parent);
+  std::string pattern = (parent / kSandboxPrefix).string() + std::to_string(::getpid()) + "-XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("game sandbox: cannot make " + pattern + ": " + std::strerror(errno));
+  return pattern;
 }
 
 }  // namespace orba::fuzz

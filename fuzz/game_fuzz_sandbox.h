@@ -206,4 +206,16 @@ class TGameSandbox {
   std::jthread fifo_watchdog_;
 };
 
+// A fuzzing process's sandbox folder in Parent is named kSandboxPrefix, the
+// process's id, "-" and six characters of mkdtemp's. A run killed for its
+// memory or stopped at a finding has no exit handler to remove its folder.
+inline constexpr char kSandboxPrefix[] = "orba-gamefuzz-";
+// Removes from Parent the sandbox folders of processes that no longer
+// exist; a live process's folder, a name without a process id, a link and
+// anything else stay. Answers what was removed.
+std::vector<std::filesystem::path> RemoveDeadSandboxes(const std::filesystem::path& parent);
+// Removes the dead sandboxes in Parent and makes this process's own there;
+// raises std::runtime_error when it cannot be made.
+std::filesystem::path MakeSandboxRoot(const std::filesystem::path& parent);
+
 }  // namespace orba::fuzz

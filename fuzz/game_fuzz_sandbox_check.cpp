@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -390,6 +392,41 @@ INSTANTIATE_TEST_SUITE_P(Fifos, GameSandboxDeathTest, ::testing::ValuesIn(kPlant
                              if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
                            return name;
                          });
+
+// A sandbox folder whose process is gone (killed for its memory, stopped
+// at a finding) goes when the next run makes its own; a live process's
+// folder stays, and so does whatever is not a sandbox folder.
+TEST(SandboxLeftovers, OnlyTheFoldersOfRunsThatAreGoneAreRemoved) {
+  char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  const fs::path parent = pattern;
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);  // its id names no process now
+  const std::string gone = kSandboxPrefix + std::to_string(child) + "-";
+  const std::string live = kSandboxPrefix + std::to_string(::getpid()) + "-";
+  fs::create_directories(parent / (gone + "aB3xYz") / "game");
+  Write(parent / (gone + "aB3xYz") / "game" / "main.osb", "a page");
+  const std::vector<fs::path> kept = {parent / (live + "Qw12er"),
+                                      parent / (kSandboxPrefix + std::string("Qw12er")),  // no process named
+                                      parent / ("other-" + std::to_string(child) + "-aB3xYz"),
+                                      parent / (gone + "longer1"), parent / (gone + "a.c-de")};
+  for (const fs::path& folder : kept) fs::create_directories(folder);
+  Write(parent / (gone + "file00"), "a file named like a sandbox");
+  fs::create_directory_symlink(kept[0], parent / (gone + "link00"));
+
+  const fs::path made = MakeSandboxRoot(parent);
+  EXPECT_FALSE(fs::exists(parent / (gone + "aB3xYz")));
+  for (const fs::path& folder : kept) EXPECT_TRUE(fs::is_directory(folder)) << folder;
+  EXPECT_TRUE(fs::is_regular_file(parent / (gone + "file00")));
+  EXPECT_TRUE(fs::is_symlink(parent / (gone + "link00")));
+  EXPECT_TRUE(fs::is_directory(made));
+  EXPECT_EQ(made.parent_path(), parent);
+  EXPECT_EQ(made.filename().string().rfind(live, 0), 0u) << made;
+  EXPECT_TRUE(RemoveDeadSandboxes(parent).empty()) << "the folder made is this live process's";
+  fs::remove_all(parent);
+}
 
 }  // namespace
 }  // namespace orba::fuzz

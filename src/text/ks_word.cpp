@@ -35,6 +35,7 @@ TWdGlyph* TKsWord::GetGlyph(int32_t index) const {
 int32_t TKsWord::IndexOf(const TWdGlyph* glyph) const {
   if (glyph == nullptr || &glyph->Word != this) return -1;
   const auto at = [&] {
+    ++GlyphLookupSteps;
     const int32_t slot = glyph->WordSlot;
     return slot >= 0 && slot < GetCount() && glyphs_[static_cast<size_t>(slot)].get() == glyph ? slot : -1;
   };
@@ -42,6 +43,7 @@ int32_t TKsWord::IndexOf(const TWdGlyph* glyph) const {
   // Glyphs of this word outside its list (a row's indent) miss too: one
   // renumbering answers them all until the list changes again.
   if (slots_current_) return -1;
+  GlyphLookupSteps += GetCount();
   for (size_t i = 0; i < glyphs_.size(); ++i) glyphs_[i]->WordSlot = static_cast<int32_t>(i);
   slots_current_ = true;
   return at();

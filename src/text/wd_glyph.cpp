@@ -57,12 +57,14 @@ TWdGlyph* TWdComposite::GetItem(int32_t index) const {
 }
 
 void TWdComposite::RenumberChildren() const {
+  GlyphLookupSteps += GetCount();
   for (size_t i = 0; i < children_.size(); ++i) children_[i]->ChildSlot = static_cast<int32_t>(i);
 }
 
 int32_t TWdComposite::IndexOf(const TWdGlyph* glyph) const {
   if (glyph == nullptr) return -1;
   const auto at = [&] {
+    ++GlyphLookupSteps;
     const int32_t slot = glyph->ChildSlot;
     return slot >= 0 && slot < GetCount() && children_[static_cast<size_t>(slot)] == glyph ? slot : -1;
   };
@@ -71,6 +73,7 @@ int32_t TWdComposite::IndexOf(const TWdGlyph* glyph) const {
   // for it (a glyph may sit in a row and in no other composite).
   if (glyph->Parent != this) {
     const auto it = std::find(children_.begin(), children_.end(), glyph);
+    GlyphLookupSteps += it - children_.begin();
     return it == children_.end() ? -1 : static_cast<int32_t>(it - children_.begin());
   }
   RenumberChildren();

@@ -26,6 +26,12 @@ enum TGlyphType : uint8_t {
   gtEvent = 6, gtVar = 7, gtImage = 9, gtHistChar = 10,
 };
 
+// The glyphs IndexOf looked at on this thread, in words and composites
+// alike: one for a slot checked, one for each glyph renumbered or passed in
+// a search. It counts the work of finding places, which must grow with a
+// text's length and not with its square; tests hold it to that.
+inline thread_local int64_t GlyphLookupSteps = 0;
+
 class TWdGlyph {
  public:
   explicit TWdGlyph(TKsWord& word) : Word(word) {}

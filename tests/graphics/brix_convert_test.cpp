@@ -97,7 +97,9 @@ TEST(BrixConvert, KeptLayersAreConvertedAsTheirFrameIsAndKeepTheirColours) {
                                                        : uint32_t{r} >> 3 << 11 | uint32_t{g} >> 2 << 5 | b >> 3;
           EXPECT_EQ(s.GetPixel(x, y) & 0xFFFFFF, expected) << x << ", " << y;
           // The frame's key is colour 21: only layer 1 shows it, at (1, 0).
-          if (c.alpha) EXPECT_EQ(s.Alpha()->GetPixel(x, y), l == 1 && x == 1 && y == 0 ? 0u : 255u) << x << ", " << y;
+          if (c.alpha) {
+            EXPECT_EQ(s.Alpha()->GetPixel(x, y), l == 1 && x == 1 && y == 0 ? 0u : 255u) << x << ", " << y;
+          }
         }
     }
   }

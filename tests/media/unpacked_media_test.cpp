@@ -117,8 +117,9 @@ TEST(UnpackedMediaReaders, AReadWaitsForBytesNotYetUnpackedAndEndsWhereTheUnpack
     EXPECT_EQ(read.get(), c.read) << c.name;
     EXPECT_EQ(file->WaitEnd(), c.state) << c.name;
     EXPECT_EQ(reader->GetSize(), static_cast<int64_t>(both.size())) << c.name;
-    if (c.state == TUnpackedMedia::TState::kFailed)
+    if (c.state == TUnpackedMedia::TState::kFailed) {
       EXPECT_NE(file->FailureText().find("damaged"), std::string::npos) << c.name;
+    }
     reader->SetPosition(99999);  // past the end of an ended file: at its end
     EXPECT_EQ(reader->GetPosition(), static_cast<int64_t>(both.size())) << c.name;
   }

@@ -121,7 +121,9 @@ TEST(OwnNetwork, EveryFormOfTheUsersMachineAndNetworkIsRefusedBeforeItConnects) 
     EXPECT_EQ(accepted, "0");
     EXPECT_EQ(text, "");
     EXPECT_EQ(error.substr(0, refusal.size()), refusal);
-    if (row.form == TForm::Direct) EXPECT_EQ(error, refusal + url);
+    if (row.form == TForm::Direct) {
+      EXPECT_EQ(error, refusal + url);
+    }
   }
 }
 

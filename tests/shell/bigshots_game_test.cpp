@@ -57,7 +57,9 @@ void PlantGame(const std::string& game, bool huge) {
   TOrbaInstallSet install;
   install.TitleId = "bigshots";
   install.SaveToFile(game + "/install.dat");
-  if (huge) ASSERT_EQ(::truncate((game + "/install.dat").c_str(), kHugeInstallBytes), 0);
+  if (huge) {
+    ASSERT_EQ(::truncate((game + "/install.dat").c_str(), kHugeInstallBytes), 0);
+  }
 }
 
 TEST(BigShotsGame, CapturesAndCursorsPastWhatIsHeldAreRefusedAndTheGameGoesOn) {

@@ -67,7 +67,9 @@ TEST(BigStepsGame, ACallsLongArgumentsAreCopiedOnceAndACallPastTheCeilingEndsThe
     }
   }
   // Twenty arguments of 16 MiB: the whole player well under half a gigabyte.
-  if (!test::kAddressSanitizer) EXPECT_LT(PlayBigSteps(top, 1, 20, kCeilingMib).peak_rss_kb, 450 * test::kPeakMB);
+  if (!test::kAddressSanitizer) {
+    EXPECT_LT(PlayBigSteps(top, 1, 20, kCeilingMib).peak_rss_kb, 450 * test::kPeakMB);
+  }
 }
 
 // An array grown to 2^24 texts (512 MiB of elements) and a text of 16 MiB

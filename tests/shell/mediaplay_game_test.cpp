@@ -104,7 +104,9 @@ TEST(MediaPlayGame, AFinishedSoundGivenRepeatPlaysAgainFromItsStart) {
   ASSERT_EQ(bursts.size(), 4u) << r.output;
   for (size_t i = 0; i < bursts.size(); ++i) {
     EXPECT_NEAR(bursts[i].LengthMs, 1000, 30) << i;
-    if (i > 0) EXPECT_NEAR(bursts[i].StartMs - bursts[i - 1].StartMs - bursts[i - 1].LengthMs, 300, 40) << i;
+    if (i > 0) {
+      EXPECT_NEAR(bursts[i].StartMs - bursts[i - 1].StartMs - bursts[i - 1].LengthMs, 300, 40) << i;
+    }
   }
 }
 

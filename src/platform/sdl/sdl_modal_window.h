@@ -45,8 +45,10 @@ struct TModalInput {
 
 class TSdlModalWindow {
  public:
-  // How often a waiting window asks whether the player is ending: well
-  // within the grace time of a quit signal.
+  // How often a waiting window asks whether the player is ending. The wait
+  // reports no progress, and after a quit signal the quit watchdog ends a
+  // player that reports none for 5 s (core/system/quit_request.h): asked
+  // this often, the box closes long before, and the game ends in order.
   static constexpr int kEndingPollMs = 50;
 
   // Opens the window, hidden, Width x Height, titled (Shift-JIS), over

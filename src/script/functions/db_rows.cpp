@@ -277,7 +277,12 @@ std::string TDBRows::Encode(const std::vector<std::string_view>& cells) const {
 }
 
 uint8_t* TDBRows::PlaceSlot(std::string_view content, TDBGrowth growth) {
-  const int64_t bytes = static_cast<int64_t>(LengthBytes(content.size()) + content.size());
+  // No slot may take more than all tables together (no row comes near it:
+  // a record is at most 16 MiB), so the page sized for it stays bounded.
+  constexpr auto kMostSlot = static_cast<size_t>(kMaxDBHeldBytes);
+  const size_t slot_bytes = LengthBytes(content.size()) + content.size();
+  if (content.size() > kMostSlot || slot_bytes > kMostSlot) return nullptr;
+  const auto bytes = static_cast<int64_t>(slot_bytes);
   if (pages_.empty() || page_used_ + bytes > page_sizes_.back()) {
     const int64_t next = pages_.empty() ? kLeastPage : std::min(kMostPage, page_sizes_.back() * 2);
     const int64_t size = std::max(next, bytes);

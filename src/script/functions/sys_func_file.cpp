@@ -162,10 +162,11 @@ bool MatchOne(const std::string& name, size_t n, const std::string& mask, size_t
 // the match go on from there: no earlier star can do better. That keeps the
 // time linear in the name for each star, where trying every split of the
 // name between the stars grows with its length to the power of their number.
-bool MatchFrom(const std::string& name, const std::string& mask) {
+bool MatchFrom(const std::string& name, const std::string& mask, int64_t& steps) {
   size_t n = 0, m = 0;
   size_t star_m = std::string::npos, star_n = 0;  // after the last star; where its run of characters ends
   while (n < name.size()) {
+    ++steps;
     if (m < mask.size() && mask[m] == '*') {
       star_m = ++m;
       star_n = n;
@@ -257,8 +258,11 @@ std::vector<std::pair<std::string, int32_t>> TSaveDataSlots::SaveCaptions() {
 
 bool IsMemoryFileName(const std::string& name) { return HasPrefix(name, "mem:") || IsSaveFileName(name); }
 
-bool MatchesMask(const std::string& name, const std::string& mask) {
-  return MatchFrom(SjisUpperCase(name), SjisUpperCase(mask));
+bool MatchesMask(const std::string& name, const std::string& mask, int64_t* steps) {
+  int64_t taken = 0;
+  const bool matched = MatchFrom(SjisUpperCase(name), SjisUpperCase(mask), taken);
+  if (steps != nullptr) *steps += taken;
+  return matched;
 }
 
 bool TFileFuncService::CopyFile(const std::string& source, const std::string& dest) {

@@ -117,7 +117,9 @@ bool IsMemoryFileName(const std::string& name);
 // Whether a file name matches a mask: "*" any run of characters, "?" one
 // character, "[...]" one of a set (ranges "a-z", "!" first for none of it),
 // compared without regard to case; in time linear in the name for each star.
-bool MatchesMask(const std::string& name, const std::string& mask);
+// Steps, when given, grows by the match's steps (a mask item tried against
+// a character, or a star's run grown by one), the measure of that time.
+bool MatchesMask(const std::string& name, const std::string& mask, int64_t* steps = nullptr);
 
 class TVrFileManager;
 class TDIBSurface;
