@@ -2,7 +2,8 @@
 // refusal names the file and the limit on standard error exactly once, in
 // whatever mode the player runs, and in the trace as before. The
 // "refusedkinds" game shows a picture of every kind the player refuses
-// twice: each is said once, with its reason.
+// twice and gives a tile and a button pictures they do not read twice:
+// each is said once, with its reason.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -81,6 +82,21 @@ TEST(RefusalsGame, EveryKindOfRefusedPictureIsSaidOnceWithItsReason) {
   std::string sizes;
   for (size_t i = 0; i < 2 * std::size(refused); ++i) sizes += "0x0 ";
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var sizes str = \"" + sizes + "\""});
+}
+
+// A tile, and each strip of a button, named a picture that is no Brix
+// picture stays empty as an image item does, and says so once per name.
+TEST(RefusalsGame, APictureATileOrAButtonDoesNotReadIsSaidOncePerName) {
+  const test::TempDir dir;
+  const std::string game = fs::canonical(dir.path()).string() + "/game";
+  test::BuildGame("refusedkinds", game, true, {"StartPage = items.osb"});
+  const test::CommandResult r = test::PlayGameJoined(game, 10);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string why = ": picture refused: not a Brix picture (.brx), the only pictures an image item reads\n";
+  const char* const refused[] = {"tile.bmp", "up.bmp", "hover.png", "down.jpg", "clicked.gif"};
+  for (const char* name : refused) EXPECT_EQ(CountOf(r.output, "orba: " + std::string(name) + why), 1U) << name << r.output;
+  EXPECT_EQ(CountOf(r.output, "orba: "), std::size(refused)) << r.output;
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var rounds int = 2"});
 }
 
 }  // namespace
