@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "core/streams/byte_cursor.h"
@@ -55,9 +56,20 @@ constexpr uint32_t kMaxChunkLength = 0x7FFFFFFF;
 constexpr size_t kIhdrSize = 13;
 // Sides are signed 32-bit numbers.
 constexpr uint32_t kMaxSide = 0x7FFFFFFF;
+// The most pixels a picture may have, kMaxImagePixels, named as the square
+// an author knows it by.
+constexpr int64_t kMaxSquareSide = 8192;
+static_assert(kMaxSquareSide * kMaxSquareSide == kMaxImagePixels, "the pixel limit is the square of its side");
 constexpr size_t kTimeSize = 7;
 constexpr size_t kChrmSize = 32;
 constexpr size_t kGifgSize = 4;
+
+// A picture past the pixel limit names its size and the limit: its header
+// may be sound, and "Read Error" would send the author looking for damage.
+std::string TooLargeText(uint32_t width, uint32_t height) {
+  return "Read Image (PNG): " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than " +
+         std::to_string(kMaxSquareSide) + " x " + std::to_string(kMaxSquareSide);
+}
 
 // Colour types of the header.
 constexpr int kGrey = 0;
@@ -355,8 +367,8 @@ void TPngReader::ReadHeader(const uint8_t* p, size_t n) {
   grey_ = type == kGrey;
   color_ = type;
   // Sizes are checked before anything is allocated.
-  if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide || uint64_t{w} * h > uint64_t(kMaxImagePixels))
-    throw EZelPNG(kReadError);
+  if (w == 0 || h == 0) throw EZelPNG(kReadError);
+  if (w > kMaxSide || h > kMaxSide || uint64_t{w} * h > uint64_t(kMaxImagePixels)) throw EZelPNG(TooLargeText(w, h));
   width_ = static_cast<int32_t>(w);
   height_ = static_cast<int32_t>(h);
   switch (color_) {

@@ -5,6 +5,7 @@
 #include "core/game_clock.h"
 #include "core/streams/stream_encoding.h"
 #include "items/base_list.h"
+#include "items/brix_cache.h"
 
 namespace orba {
 
@@ -52,6 +53,9 @@ void TOrbaButton::SetStripSource(int32_t strip, std::string v) {
     Motion = std::move(own);
   } else if (IsBrixName(source)) {
     cells.LoadBrix(this, source, false);
+  } else if (!source.empty()) {
+    // The strip stays empty, as an image item does: the author is told.
+    TellPictureRefused(source, kNotABrixName);
   }
   if (showing && cells.Count() > 0) SetIndex(0);
 }

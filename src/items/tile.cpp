@@ -4,6 +4,7 @@
 
 #include "core/streams/stream_encoding.h"
 #include "items/base_list.h"
+#include "items/brix_cache.h"
 
 namespace orba {
 
@@ -122,11 +123,14 @@ void TOrbaTile::SetSource(std::string v) {
   SetMaskDIB(nullptr);
   ImageList->Clear();
   Motion.reset();
-  // Any other kind of file loads nothing; the size stays the script's.
+  // Any other kind of file loads nothing; the size stays the script's, and
+  // the author is told, as by an image item.
   if (IsBrixName(Source))
     ImageList->LoadBrix(this, Source, false);
   else if (IsFilmName(Source))
     StartMotion(Source);
+  else if (!Source.empty())
+    TellPictureRefused(Source, kNotABrixName);
   if (ImageList->Count() > 0) SetIndex(0);
 }
 

@@ -11,6 +11,7 @@
 #include "media/av_decoder.h"
 #include "media/ogg_decoder.h"
 #include "media/wave_reader.h"
+#include "platform/text_convert.h"
 
 namespace orba {
 
@@ -20,6 +21,10 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
   if (open_items_ >= kMaxOpenMediaFiles) {
     Trace(std::string(Kind()) + " " + name + ": cannot be opened: " + std::to_string(kMaxOpenMediaFiles) +
           " sounds and movies are open");
+    // One line for the run, whatever the files and however many: the trace
+    // names each refusal.
+    TellRefusal("sounds and movies refused: " + std::to_string(kMaxOpenMediaFiles) +
+                " are open, the most the player holds at once");
     return nullptr;
   }
   try {
@@ -31,6 +36,10 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
     return items_.back().get();
   } catch (const EOrbaError& e) {
     Trace(std::string(Kind()) + " " + name + ": " + e.what());
+    // In a window the game goes on without a sound: the author is told once
+    // for each file. One past its size limit was told as it was refused.
+    if (dynamic_cast<const EFileTooLarge*>(&e) == nullptr)
+      TellRefusal(SjisToUtf8(name + ": " + Kind() + " refused: " + e.what()));
     return nullptr;
   }
 }

@@ -1,13 +1,14 @@
 // The media managers: each opens the files of one kind as media items,
 // owns them until they are given back, and switches its sound on and off.
-// Add answers nullptr (and writes why to the trace) for a file it cannot
-// play, so a game goes on without the sound.
+// Add answers nullptr (and writes why to the trace, and once for each file
+// on standard error) for a file it cannot play, so a game goes on without
+// the sound.
 //
 // Each sound and movie holds its file open as it plays (a movie twice). So
 // that a game opening sound after sound never takes every descriptor the
 // player has (its status save needs one at the end), all managers together
 // hold at most kMaxOpenMediaFiles items: one more fails as a file that
-// cannot be opened.
+// cannot be opened, traced each time and said once a run on standard error.
 #pragma once
 
 #include <cstdint>

@@ -61,8 +61,8 @@ class TVideoManager : public TMediaManager {
  public:
   using TMediaManager::TMediaManager;
   // The item playing the file Name, read through the file manager's streams
-  // (as sounds are); nullptr, with the reason in the trace, when it cannot
-  // be played.
+  // (as sounds are); nullptr, with the reason in the trace and once on
+  // standard error, when it cannot be played.
   TVideoItem* Add(const std::string& name, bool no_overlay);
   // The tick of every item.
   void Tick(uint32_t game_ms);

@@ -107,8 +107,20 @@ TEST(PngCodec, HeaderErrorsNameTheirCauseAndHostileSizesAreRefusedBeforeAllocati
   EXPECT_EQ(LoadError(Png({Ihdr(1, 1, 8, 0, 2), idat})), "Read Header(PNG): not interlace type");
   EXPECT_EQ(LoadError(Png({Ihdr(1, 1, 8, 0), Idat({5, 0})})), "Read Image (PNG): Read Error");
   const long before = test::PeakRssKiB();
-  for (auto [w, h] : {std::pair<uint32_t, uint32_t>{0x7FFFFFFF, 0x7FFFFFFF}, {100000, 100000}, {0xFFFFFFFF, 1}, {0, 5}})
-    EXPECT_EQ(LoadError(Png({Ihdr(w, h, 8, 6), Idat({0})})), "Read Image (PNG): Read Error");
+  // A picture past the pixel limit names its size and the limit; a side of
+  // 0 is damage, said as damage is.
+  const struct {
+    uint32_t w, h;
+    const char* error;
+  } sizes[] = {
+      {8193, 8192, "Read Image (PNG): 8193 x 8192 pixels, more than 8192 x 8192"},
+      {8192, 8193, "Read Image (PNG): 8192 x 8193 pixels, more than 8192 x 8192"},
+      {100000, 100000, "Read Image (PNG): 100000 x 100000 pixels, more than 8192 x 8192"},
+      {0x7FFFFFFF, 0x7FFFFFFF, "Read Image (PNG): 2147483647 x 2147483647 pixels, more than 8192 x 8192"},
+      {0xFFFFFFFF, 1, "Read Image (PNG): 4294967295 x 1 pixels, more than 8192 x 8192"},
+      {0, 5, "Read Image (PNG): Read Error"},
+  };
+  for (const auto& c : sizes) EXPECT_EQ(LoadError(Png({Ihdr(c.w, c.h, 8, 6), Idat({0})})), c.error) << c.w << " x " << c.h;
   // A chunk length of 2^31 or more is an error.
   std::vector<uint8_t> bad = Png({Ihdr(1, 1, 8, 0)});
   bad.resize(bad.size() - 12);

@@ -2,7 +2,9 @@
 // refusal names the file and the limit on standard error exactly once, in
 // whatever mode the player runs, and in the trace as before. The
 // "refusedkinds" game shows a picture of every kind the player refuses
-// twice: each is said once, with its reason.
+// twice, plays sounds and a movie that cannot be played twice and gives a
+// tile and a button pictures they do not read twice: each is said once,
+// with its reason.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text_convert.h"
 #include "shell/said_text.h"
 #include "shell/test_games.h"
 #include "support/picture_makers.h"
@@ -64,8 +67,8 @@ TEST(RefusalsGame, EveryKindOfRefusedPictureIsSaidOnceWithItsReason) {
     const char* name;
     const char* why;
   } refused[] = {
-      {"png9000.brx", "Read Image (PNG): Read Error"},  // past 8192 x 8192 pixels
-      {"png8200.brx", "Read Image (PNG): Read Error"},
+      {"png9000.brx", "Read Image (PNG): 9000 x 9000 pixels, more than 8192 x 8192"},
+      {"png8200.brx", "Read Image (PNG): 8200 x 8200 pixels, more than 8192 x 8192"},
       {"jpg9000.brx", "JPEG: unsupported image size or layout"},
       {"bmp9000.brx", "its surfaces need more than 268435456 bytes"},
       {"corrupt.brx", "Read Image (PNG): Read Error"},
@@ -81,6 +84,54 @@ TEST(RefusalsGame, EveryKindOfRefusedPictureIsSaidOnceWithItsReason) {
   std::string sizes;
   for (size_t i = 0; i < 2 * std::size(refused); ++i) sizes += "0x0 ";
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var sizes str = \"" + sizes + "\""});
+}
+
+// "おと.ogg" in UTF-8, as standard error says it and the disk names it.
+constexpr char kJapaneseName[] = "\xe3\x81\x8a\xe3\x81\xa8.ogg";
+
+// A sound or movie that cannot be played leaves its item silent: each file
+// is said once, with its reason, and traced each time it is refused.
+TEST(RefusalsGame, EverySoundAndMovieThatCannotBePlayedIsSaidOnceWithItsReason) {
+  const test::TempDir dir;
+  const std::string game = fs::canonical(dir.path()).string() + "/game";
+  test::BuildGame("refusedkinds", game, true, {"StartPage = media.osb"});
+  const struct {
+    const char *name, *bytes, *kind, *why;
+  } refused[] = {
+      {"cut.wav", "RIFF\xFF\xFF\xFF\x7FWAVEfmt ", "sound", "not a playable WAVE file: the RIFF size exceeds the file"},
+      {"noise.ogg", "no sound", "sound", "not a playable WAVE file: no RIFF WAVE header"},
+      {kJapaneseName, "no sound", "sound", "not a playable WAVE file: no RIFF WAVE header"},
+      {"bad.mid", "MThd and no more", "sound", "not a playable MIDI file: the header size exceeds the file"},
+      {"bad.wma", "no sound", "sound", "not a media file libavformat reads"},
+      {"garbage.avi", "no movie", "video", "not a media file libavformat reads"},
+  };
+  for (const auto& c : refused) test::WriteText(game + "/" + c.name, c.bytes);
+  const test::CommandResult r = test::PlayGameJoined(game, 10);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    const std::string why = std::string(c.why) + "\n";
+    EXPECT_EQ(CountOf(r.output, "orba: " + std::string(c.name) + ": " + c.kind + " refused: " + why), 1U) << r.output;
+    // The trace names the file as the game does, in Shift-JIS.
+    EXPECT_EQ(CountOf(r.output, std::string(c.kind) + " " + Utf8ToSjis(c.name) + ": " + why), 2U) << r.output;
+  }
+  EXPECT_EQ(CountOf(r.output, "orba: "), std::size(refused)) << r.output;
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var rounds int = 2"});
+}
+
+// A tile, and each strip of a button, named a picture that is no Brix
+// picture stays empty as an image item does, and says so once per name.
+TEST(RefusalsGame, APictureATileOrAButtonDoesNotReadIsSaidOncePerName) {
+  const test::TempDir dir;
+  const std::string game = fs::canonical(dir.path()).string() + "/game";
+  test::BuildGame("refusedkinds", game, true, {"StartPage = items.osb"});
+  const test::CommandResult r = test::PlayGameJoined(game, 10);
+  ASSERT_EQ(r.exit_code, 0) << r.output;
+  const std::string why = ": picture refused: not a Brix picture (.brx), the only pictures an image item reads\n";
+  const char* const refused[] = {"tile.bmp", "up.bmp", "hover.png", "down.jpg", "clicked.gif"};
+  for (const char* name : refused) EXPECT_EQ(CountOf(r.output, "orba: " + std::string(name) + why), 1U) << name << r.output;
+  EXPECT_EQ(CountOf(r.output, "orba: "), std::size(refused)) << r.output;
+  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var rounds int = 2"});
 }
 
 }  // namespace

@@ -154,7 +154,8 @@ TEST(SaveFaultsGame, ASaveDatThatCannotBeOpenedIsKeptAndNotReplaced) {
 
 // 1,100 sounds under a limit of 1,024 descriptors: the player holds no
 // more than its bound open (each sound past it is traced as a file that
-// cannot be opened), and the status save is written.
+// cannot be opened, and one line on standard error says the bound was
+// met), and the status save is written.
 TEST(SaveFaultsGame, OpeningMoreSoundsThanTheBoundLeavesDescriptorsForTheStatusSave) {
   const test::TempDir dir;
   const std::string game = fs::canonical(dir.path()).string() + "/game";
@@ -165,7 +166,10 @@ TEST(SaveFaultsGame, OpeningMoreSoundsThanTheBoundLeavesDescriptorsForTheStatusS
   const std::string refused = "sound long.wav: cannot be opened: " + std::to_string(kMaxOpenMediaFiles) +
                               " sounds and movies are open\n";
   EXPECT_EQ(CountOf(r.output, refused), 1100 - kMaxOpenMediaFiles);
-  EXPECT_EQ(CountOf(r.output, "orba: "), 0U);
+  EXPECT_EQ(CountOf(r.output, "orba: "), 1U);
+  EXPECT_EQ(CountOf(r.output, "orba: sounds and movies refused: " + std::to_string(kMaxOpenMediaFiles) +
+                                  " are open, the most the player holds at once\n"),
+            1U);
   test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var opened int = 1100"});
 }
 
