@@ -78,6 +78,14 @@ std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::s
     for (int k = 0; k < count; ++k) {
       if (unpacked != nullptr) {
         streams.push_back(TUnpackedMedia::NewReader(unpacked));
+        // An entry whose unpacking failed before it could be streamed (a
+        // limit reached, damaged bytes) is refused for that reason, not for
+        // what a decoder makes of the bytes it got.
+        if (k == 0 && !TUnpackedMedia::Streamed(*streams.back()) &&
+            unpacked->State() == TUnpackedMedia::TState::kFailed) {
+          TUnpackedMedia::TraceFailures();
+          throw EMediaError(unpacked->FailureText());
+        }
       } else {
         auto memory = std::make_unique<TKsMemoryStream>();
         files_->LoadToStream(*memory, name, std::min(max_unpacked, kMaxPackedMediaBytes));

@@ -388,6 +388,20 @@ TEST_F(PackedEntry, OpeningsInTurnPastTheWriteLimitAllUnpackWhole) {
   GameWriteBudget().SetLimit(kMaxGameWriteBytes);
 }
 
+// An entry whose unpacking passes what the game may still write, before
+// it could be streamed, is refused with that reason: a decoder is never
+// handed its first bytes to judge as a file cut short.
+TEST_F(PackedEntry, AnEntryPastTheWriteLimitIsRefusedForIt) {
+  GameWriteBudget().SetLimit(GameWriteBudget().Written() + (1 << 20));
+  try {
+    manager.OpenFile("tone.snd");
+    ADD_FAILURE() << "opened";
+  } catch (const EMediaError& e) {
+    EXPECT_NE(std::string(e.what()).find("bytes a game may write in one run"), std::string::npos) << e.what();
+  }
+  GameWriteBudget().SetLimit(kMaxGameWriteBytes);
+}
+
 // An entry the game holds in memory is copied into its temporary file
 // before it is handed over (the game may change it): all of it is there.
 TEST_F(PackedEntry, AnEntryHeldInMemoryIsCopiedWholeBeforeItIsHandedOver) {
