@@ -7,6 +7,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/streams/compression.h"
 #include "core/streams/big_stream.h"
+#include "core/system/quit_request.h"
 #include "core/system/trace.h"
 #include "media/av_decoder.h"
 #include "media/ogg_decoder.h"
@@ -27,6 +28,14 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
                 " are open, the most the player holds at once");
     return nullptr;
   }
+  // What the opening reads is noted, and its unpacking held, only while
+  // the opening is judged.
+  TOpening opening;
+  opening_ = &opening;
+  struct TForget {
+    TOpening*& Opening;
+    ~TForget() { Opening = nullptr; }
+  } forget{opening_};
   try {
     std::unique_ptr<TDMediaItem> item = Open(name);
     if (item == nullptr) return nullptr;
@@ -35,7 +44,16 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
     ++open_items_;
     return items_.back().get();
   } catch (const EOrbaError& e) {
+    const TUnpackedMedia* file = opening.File.get();
+    if (QuitRequested() && file != nullptr && file->State() != TUnpackedMedia::TState::kComplete) {
+      Trace(std::string(Kind()) + " " + name + ": the quit cut its unpacking short");
+      return nullptr;
+    }
     Trace(std::string(Kind()) + " " + name + ": " + e.what());
+    if (!opening.Key.empty() && Lasting(opening)) {
+      if (refused_.size() >= kMaxRefusedEntries) refused_.clear();
+      refused_[opening.Key] = std::current_exception();
+    }
     // In a window the game goes on without a sound: the author is told once
     // for each file. One past its size limit was told as it was refused.
     if (dynamic_cast<const EFileTooLarge*>(&e) == nullptr)
@@ -73,8 +91,17 @@ std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::s
     const TVrFile* entry = collection.Find(name);
     if (entry == nullptr || (entry->Data == nullptr && collection.Archive == nullptr)) continue;
     if (entry->Data == nullptr && entry->Raw) break;
-    // A packed entry has no stored bytes a decoder could read.
-    std::shared_ptr<TUnpackedMedia> unpacked = Unpack(collection, *entry, max_unpacked);
+    // A packed entry has no stored bytes a decoder could read. One of the
+    // package (not held in memory, where the game may change it) that was
+    // refused before is refused again at once.
+    const int64_t limit = std::min(max_unpacked, kMaxUnpackedMediaBytes);
+    const std::string key = collection.Path + '\n' + name + '\n' + std::to_string(entry->Offset) + '\n' +
+                            std::to_string(entry->Size) + '\n' + std::to_string(limit);
+    if (entry->Data == nullptr) {
+      if (opening_ != nullptr) opening_->Key = key;
+      if (const auto refused = refused_.find(key); refused != refused_.end()) std::rethrow_exception(refused->second);
+    }
+    std::shared_ptr<TUnpackedMedia> unpacked = Unpack(collection, *entry, limit, key);
     for (int k = 0; k < count; ++k) {
       if (unpacked != nullptr) {
         streams.push_back(TUnpackedMedia::NewReader(unpacked));
@@ -98,15 +125,22 @@ std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::s
   return streams;
 }
 
+bool TMediaManager::Lasting(const TOpening& opening) {
+  if (!opening.Lasting || opening.File == nullptr) return opening.Lasting;
+  if (opening.File->State() != TUnpackedMedia::TState::kFailed) return true;
+  const TUnpackedMedia::TFailure failure = opening.File->Failure();
+  return failure != TUnpackedMedia::TFailure::kStopped && failure != TUnpackedMedia::TFailure::kWrite;
+}
+
 std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collection, const TVrFile& entry,
-                                                      int64_t max_unpacked) {
+                                                      int64_t limit, const std::string& key) {
   const std::string& name = entry.Name();
-  const int64_t limit = std::min(max_unpacked, kMaxUnpackedMediaBytes);
   // One unpacking of an entry serves every opening of it with the same
   // bound while any reader holds it.
-  const std::string key = collection.Path + '\n' + name + '\n' + std::to_string(entry.Offset) + '\n' +
-                          std::to_string(entry.Size) + '\n' + std::to_string(limit);
-  if (std::shared_ptr<TUnpackedMedia> shared = TUnpackedMedia::Find(key)) return shared;
+  if (std::shared_ptr<TUnpackedMedia> shared = TUnpackedMedia::Find(key)) {
+    if (opening_ != nullptr) opening_->File = shared;
+    return shared;
+  }
   // The worker reads the stored bytes through a window of its own: the
   // collection's archive stream is the game thread's.
   const bool held = entry.Data != nullptr;
@@ -115,12 +149,15 @@ std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collect
   std::shared_ptr<TUnpackedMedia> unpacked;
   try {
     unpacked = TUnpackedMedia::Create(name);
+    if (opening_ != nullptr) opening_->File = unpacked;
   } catch (const EFOpenError& e) {
     TraceOnce(std::string("unpacked sounds and movies are held in memory: ") + e.what());
     return nullptr;
   }
   const int64_t room = TUnpackedMedia::Room();
   const int64_t bound = std::min(limit, room);
+  // An entry cut at what the other files leave would fit another time.
+  if (bound < limit && opening_ != nullptr) opening_->Lasting = false;
   TUnpackedMedia::TFill fill = [stored, name, bound](TKsBigStream& out) {
     try {
       DecompressToStream(*stored, stored->GetSize(), out, bound, TInflateOrder::kFirstBytesFirst);

@@ -2,7 +2,14 @@
 // owns them until they are given back, and switches its sound on and off.
 // Add answers nullptr (and writes why to the trace, and once for each file
 // on standard error) for a file it cannot play, so a game goes on without
-// the sound.
+// the sound. An opening that a quit request cut short is traced only: the
+// file is not at fault.
+//
+// A package does not change while the game runs: a packed entry refused
+// for what it holds (not for a limit of the moment, such as what the game
+// may still write) is refused again at once, for the same reason, without
+// unpacking it again: a length probe of a refused sound costs what it
+// costs with the file loose.
 //
 // Each sound and movie holds its file open as it plays (a movie twice). So
 // that a game opening sound after sound never takes every descriptor the
@@ -12,6 +19,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -32,6 +41,9 @@ inline constexpr int64_t kMaxPackedMediaBytes = int64_t{64} << 20;  // 64 MiB
 // The largest MIDI song read: it is read whole (the synthesizer takes it in
 // one piece) and songs are a few kilobytes.
 inline constexpr int64_t kMaxMidiFileBytes = int64_t{16} << 20;  // 16 MiB
+// The refused packed entries a manager keeps: far more than a game names;
+// past it they are forgotten and judged again.
+inline constexpr size_t kMaxRefusedEntries = 4096;
 // The most sounds and movies open at once, of every manager together: far
 // more than a game plays at once, and with two descriptors a movie well
 // under the usual limit of 1,024 descriptors a process may hold.
@@ -83,10 +95,25 @@ class TMediaManager {
   TVrFileManager* files_;
 
  private:
+  // What the opening under way reads from a package, so that Add can tell
+  // a refusal the entry will always get from one that a quit or a limit of
+  // the moment brought.
+  struct TOpening {
+    std::string Key;  // the packed entry's; empty for any other file
+    std::shared_ptr<TUnpackedMedia> File;
+    bool Lasting = true;  // false: refused for a limit of the moment
+  };
   // Name's packed entry unpacked into a temporary file; nullptr (traced
   // once) when no temporary file can be made.
-  std::shared_ptr<TUnpackedMedia> Unpack(TVrFileCollection& collection, const TVrFile& entry, int64_t max_unpacked);
+  std::shared_ptr<TUnpackedMedia> Unpack(TVrFileCollection& collection, const TVrFile& entry, int64_t limit,
+                                         const std::string& key);
+  // Whether the opening's refusal would come again, whatever the moment.
+  static bool Lasting(const TOpening& opening);
   std::vector<std::unique_ptr<TDMediaItem>> items_;
+  // The opening under way in Add; nullptr outside it.
+  TOpening* opening_ = nullptr;
+  // The refusals of packed entries, by key (see above).
+  std::map<std::string, std::exception_ptr> refused_;
   bool sound_on_ = true;
   // The items of every manager (window thread only).
   inline static size_t open_items_ = 0;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -19,6 +20,7 @@
 #include "core/system/heap_watch.h"
 #include "core/system/quit_request.h"
 #include "core/system/trace.h"
+#include "media/decoder.h"
 #include "platform/text_convert.h"
 
 namespace orba {
@@ -53,11 +55,16 @@ bool InMemoryFileSystem(int fd) {
   return type == static_cast<unsigned long>(TMPFS_MAGIC) || type == static_cast<unsigned long>(RAMFS_MAGIC);
 }
 
-// Raised in the worker when the file goes or the player is asked to end.
-class EUnpackingStopped : public EOrbaError {
+// Raised in the worker when the file goes or the player is asked to end,
+// and to an opening whose wait a quit request ended.
+class EUnpackingStopped : public EMediaError {
  public:
-  EUnpackingStopped() : EOrbaError("the unpacking was stopped") {}
+  EUnpackingStopped() : EMediaError("the unpacking was stopped") {}
 };
+
+// How often a wait for the worker looks for a quit request: the request
+// comes from a signal handler, which cannot wake a condition variable.
+constexpr auto kQuitPoll = std::chrono::milliseconds(10);
 
 // A line noted on a worker (or a decoder's thread) for the game's thread,
 // said on standard error too when Say.
@@ -66,16 +73,22 @@ struct TNote {
   bool Say = false;
 };
 
-// The registry of unpackings by entry, and the notes for the game's thread.
+// The registry of unpackings by entry, the notes for the game's thread, and
+// the files left to their workers after a quit request (kept, never freed:
+// a worker may still write into one as the player ends).
 struct TShared {
   std::mutex Lock;
   std::map<std::string, std::weak_ptr<TUnpackedMedia>> Files;
   std::vector<TNote> Notes;
+  std::vector<TUnpackedMedia*> Abandoned;
 };
 
+// Never freed: a worker left behind after a quit request may still note
+// its end while the player's statics are being destroyed, and the files
+// left to such workers stay reachable from here (not leaks).
 TShared& Shared() {
-  static TShared shared;
-  return shared;
+  static TShared* const shared = new TShared;
+  return *shared;
 }
 
 void Note(TNote note) {
@@ -114,7 +127,7 @@ class TUnpackedMedia::TReader : public TKsBigStream {
     std::unique_lock<std::mutex> hold(f.mutex_);
     // Never the size reached so far: that would hang on the worker's pace.
     if (answer_ == TUnpackedSizeAnswer::kBound && streamed_) return std::max(f.bound_, f.size_);
-    f.grown_.wait(hold, [&f] { return f.state_ != TState::kUnpacking; });
+    f.WaitUntil(hold, [&f] { return f.state_ != TState::kUnpacking; });
     return f.size_;
   }
   int64_t GetPosition() override { return position_; }
@@ -132,7 +145,7 @@ class TUnpackedMedia::TReader : public TKsBigStream {
     bool cut = false;
     {
       std::unique_lock<std::mutex> hold(f.mutex_);
-      f.grown_.wait(hold, [&] { return f.state_ != TState::kUnpacking || f.size_ - position_ >= count; });
+      f.WaitUntil(hold, [&] { return f.state_ != TState::kUnpacking || f.size_ - position_ >= count; });
       ready = std::clamp<int64_t>(f.size_ - position_, 0, std::max<int64_t>(count, 0));
       // Bytes within the bound answered but past the whole file's end: the
       // header claimed more than the entry holds. (A failed unpacking says
@@ -166,7 +179,37 @@ std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Create(const std::string& name) 
   const std::string folder = TempFolder();
   const int fd = OpenUnnamed(folder);
   if (fd < 0) throw EFOpenError("no temporary file in " + folder + ": " + std::strerror(errno));
-  return std::shared_ptr<TUnpackedMedia>(new TUnpackedMedia(fd, InMemoryFileSystem(fd), name));
+  return std::shared_ptr<TUnpackedMedia>(new TUnpackedMedia(fd, InMemoryFileSystem(fd), name), Release);
+}
+
+void TUnpackedMedia::Release(TUnpackedMedia* file) {
+  file->stop_ = true;
+  // A worker still running after a quit request may be stalled in a write
+  // that no stop reaches: joining it would hold the shut-down and its
+  // status save. The file is left to it; the player is ending.
+  if (QuitRequested() && file->worker_.joinable() && file->State() == TState::kUnpacking) {
+    file->worker_.detach();
+    TShared& shared = Shared();
+    const std::lock_guard<std::mutex> hold(shared.Lock);
+    shared.Abandoned.push_back(file);
+    return;
+  }
+  delete file;
+}
+
+size_t TUnpackedMedia::Abandoned() {
+  TShared& shared = Shared();
+  const std::lock_guard<std::mutex> hold(shared.Lock);
+  return shared.Abandoned.size();
+}
+
+template <class TReady>
+bool TUnpackedMedia::WaitUntil(std::unique_lock<std::mutex>& hold, TReady ready) {
+  while (!ready()) {
+    if (QuitRequested()) return false;
+    grown_.wait_for(hold, kQuitPoll);
+  }
+  return true;
 }
 
 TUnpackedMedia::~TUnpackedMedia() {
@@ -200,6 +243,8 @@ void TUnpackedMedia::Run(const TFill& fill) {
     End(TState::kFailed, TFailure::kStopped, e.what());
   } catch (const EFileTooLarge& e) {
     End(TState::kFailed, TFailure::kTooLarge, e.what());
+  } catch (const EWriteError& e) {
+    End(TState::kFailed, TFailure::kWrite, e.what());
   } catch (const EOrbaError& e) {
     End(TState::kFailed, TFailure::kOther, e.what());
   } catch (const std::exception& e) {  // no exception may end the thread: the readers see the end
@@ -236,23 +281,29 @@ void TUnpackedMedia::End(TState state, TFailure failure, const std::string& text
   bool streamed = false;
   {
     const std::lock_guard<std::mutex> hold(mutex_);
+    size = size_;  // only this thread changes it
+    streamed = size_ > streamed_from_;
+  }
+  // The note is queued before the end is seen: a waiter woken by the end
+  // finds it (TraceFailures) in the same step, never a tick later.
+  if (failure != TFailure::kNone && failure != TFailure::kStopped) {
+    // A streamed file was handed over before its failure: it plays what it
+    // holds, and the person is told why it ends early. Any other is judged
+    // at its opening, as the same bytes on disk would be.
+    if (streamed)
+      Note({name_ + ": unpacking stopped after " + std::to_string(size) + " bytes (" + text +
+                "): it plays what was unpacked",
+            true});
+    else
+      Note({"the temporary file of " + name_ + ": " + text, false});
+  }
+  {
+    const std::lock_guard<std::mutex> hold(mutex_);
     state_ = state;
     failure_ = failure;
     failure_text_ = text;
-    size = size_;
-    streamed = size_ > streamed_from_;
   }
   grown_.notify_all();
-  if (failure == TFailure::kNone || failure == TFailure::kStopped) return;
-  // A streamed file was handed over before its failure: it plays what it
-  // holds, and the person is told why it ends early. Any other is judged
-  // at its opening, as the same bytes on disk would be.
-  if (streamed)
-    Note({name_ + ": unpacking stopped after " + std::to_string(size) + " bytes (" + text +
-              "): it plays what was unpacked",
-          true});
-  else
-    Note({"the temporary file of " + name_ + ": " + text, false});
 }
 
 void TUnpackedMedia::NoteCutShort(int64_t size) {
@@ -266,13 +317,14 @@ bool TUnpackedMedia::WaitOpen() {
   std::unique_lock<std::mutex> hold(mutex_);
   // The same answer, whatever the worker's pace: past the streamed size
   // whether the unpacking ends there or runs on; below it only at its end.
-  grown_.wait(hold, [this] { return state_ != TState::kUnpacking || size_ > streamed_from_; });
+  if (!WaitUntil(hold, [this] { return state_ != TState::kUnpacking || size_ > streamed_from_; }))
+    throw EUnpackingStopped();
   return size_ > streamed_from_;
 }
 
 TUnpackedMedia::TState TUnpackedMedia::WaitEnd() {
   std::unique_lock<std::mutex> hold(mutex_);
-  grown_.wait(hold, [this] { return state_ != TState::kUnpacking; });
+  WaitUntil(hold, [this] { return state_ != TState::kUnpacking; });
   return state_;
 }
 

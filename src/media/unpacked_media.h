@@ -20,6 +20,12 @@
 // its WAVE chunks are checked against the bound, and one found short or
 // damaged later plays what it holds and ends there, said once ("orba: ...").
 //
+// No wait for the worker outlasts a quit request: a worker stalled in a
+// write (a slow or hung file system) must not hold the game's thread, nor
+// its shut-down and status save. A file that goes after a quit request
+// while its worker still runs leaves the worker behind, with the file kept
+// for it, as the player is ending.
+//
 // What such files take is bounded: one entry by kMaxUnpackedMediaBytes (a
 // long movie of a real game is a few hundred megabytes), all held at once
 // by kMaxUnpackedMediaTotal (a few long sounds and a movie playing
@@ -44,9 +50,11 @@ namespace orba {
 
 inline constexpr int64_t kMaxUnpackedMediaBytes = int64_t{2} << 30;  // 2 GiB an entry
 inline constexpr int64_t kMaxUnpackedMediaTotal = int64_t{8} << 30;  // 8 GiB in all
-// Unpacked before a reader is handed over: a few tens of milliseconds of
-// unpacking, and more than any sound effect or short voice a game holds.
-inline constexpr int64_t kStreamedMediaBytes = int64_t{16} << 20;  // 16 MiB
+// Unpacked before a reader is handed over: a few milliseconds of
+// unpacking, so that a long packed sound or movie starts about as soon as
+// the same file stored loose, and as much as a sound effect or a short
+// voice holds.
+inline constexpr int64_t kStreamedMediaBytes = int64_t{2} << 20;  // 2 MiB
 
 // What a reader of a streamed file answers for its size.
 enum class TUnpackedSizeAnswer {
@@ -60,7 +68,14 @@ class TUnpackedMedia {
  public:
   enum class TState { kUnpacking, kComplete, kFailed };
   // Why an unpacking failed, for the caller that waits for its end.
-  enum class TFailure { kNone, kTooLarge, kStopped, kOther };
+  enum class TFailure {
+    kNone,
+    kTooLarge,  // the entry unpacks to more than its bound
+    kStopped,   // the file went, or the player is ending
+    kWrite,     // what the game may write in a run was reached, or the
+                // temporary file could not be written: not the entry's fault
+    kOther,     // the stored bytes (damaged, or not what they claim)
+  };
   // Writes the unpacked bytes to Out on the worker thread; raises to fail
   // the unpacking (EFileTooLarge when the entry unpacks to too much).
   using TFill = std::function<void(TKsBigStream& out)>;
@@ -71,6 +86,9 @@ class TUnpackedMedia {
   // Stops the worker at its next piece, joins it and gives back what the
   // file was counted at, to the write budget too.
   ~TUnpackedMedia();
+  // How many files went after a quit request while their worker still ran,
+  // and were left to it (see above).
+  static size_t Abandoned();
   TUnpackedMedia(const TUnpackedMedia&) = delete;
   TUnpackedMedia& operator=(const TUnpackedMedia&) = delete;
 
@@ -82,7 +100,8 @@ class TUnpackedMedia {
   // streamed file answer. The file is streamed when it unpacks to more than
   // StreamedFrom bytes (tests give a small one). Called once.
   void Start(TFill fill, int64_t bound, int64_t streamed_from = kStreamedMediaBytes);
-  // Waits for the unpacking's end; the state it ended in.
+  // Waits for the unpacking's end; the state it ended in, or kUnpacking
+  // when a quit request ended the wait first.
   TState WaitEnd();
   TState State() const;
   TFailure Failure() const;
@@ -95,9 +114,11 @@ class TUnpackedMedia {
 
   // A read-only stream over the whole file with a position of its own;
   // readers may read from different threads at once. Made once the
-  // unpacking has ended or passed the streamed size (it waits for that). A
-  // read waits for the bytes it asks for until they are unpacked or the
-  // unpacking ends (then it reads short, as at a file's end).
+  // unpacking has ended or passed the streamed size (it waits for that;
+  // raises EMediaError when a quit request ends the wait first). A read
+  // waits for the bytes it asks for until they are unpacked or the
+  // unpacking ends or a quit is requested (then it reads short, as at a
+  // file's end).
   static std::unique_ptr<TKsBigStream> NewReader(std::shared_ptr<TUnpackedMedia> file);
   // Sets how Reader of a streamed file answers GetSize (kFinal at first); a
   // stream that is no reader of an unpacked file is left alone.
@@ -120,12 +141,20 @@ class TUnpackedMedia {
   class TWriter;
   class TReader;
   TUnpackedMedia(int fd, bool in_memory, std::string name) : fd_(fd), in_memory_(in_memory), name_(std::move(name)) {}
+  // The deleter of every file: deletes it, or after a quit request leaves
+  // it to a worker that still runs.
+  static void Release(TUnpackedMedia* file);
   void Run(const TFill& fill);
+  // Waits on grown_ (Hold locking mutex_) until Ready holds or a quit is
+  // requested; whether Ready holds.
+  template <class TReady>
+  bool WaitUntil(std::unique_lock<std::mutex>& hold, TReady ready);
   // Counts and writes Count bytes at the end of the file (the worker).
   void Append(const uint8_t* bytes, int64_t count);
   void End(TState state, TFailure failure, const std::string& text);
   // Waits until the unpacking has ended or passed the streamed size;
-  // whether the file is streamed.
+  // whether the file is streamed. Raises EMediaError when a quit request
+  // ends the wait first.
   bool WaitOpen();
   // Notes, once, that a reader of the streamed file asked for bytes past
   // the end (Size) of its complete unpacking: its header claims more.

@@ -9,7 +9,10 @@
 #include <linux/magic.h>
 #include <sys/mount.h>
 #include <sys/vfs.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -25,6 +28,7 @@
 #include "core/errors.h"
 #include "core/files/vr_file_manager.h"
 #include "core/files/write_budget.h"
+#include "core/system/quit_request.h"
 #include "core/system/trace.h"
 #include "core/system/heap_watch.h"
 #include "media/media_managers.h"
@@ -83,6 +87,21 @@ std::vector<uint8_t> Bytes(size_t n, uint8_t first) {
   for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<uint8_t>(first + i * 7);
   return bytes;
 }
+
+// Lets a test write only Room more bytes, and gives the old allowance back
+// however the test ends.
+class TWriteRoom {
+ public:
+  explicit TWriteRoom(int64_t room) : before_(GameWriteBudget().Limit()) {
+    GameWriteBudget().SetLimit(GameWriteBudget().Written() + room);
+  }
+  ~TWriteRoom() { GameWriteBudget().SetLimit(before_); }
+  TWriteRoom(const TWriteRoom&) = delete;
+  TWriteRoom& operator=(const TWriteRoom&) = delete;
+
+ private:
+  const int64_t before_;
+};
 
 TEST(UnpackedMediaReaders, AReadWaitsForBytesNotYetUnpackedAndEndsWhereTheUnpackingEnds) {
   const std::vector<uint8_t> a = Bytes(3000, 1), b = Bytes(5000, 9);
@@ -241,21 +260,31 @@ TEST(UnpackedWave, AShortOrDamagedWaveAnswersTheSameWhicheverEndsFirstTheWorkerO
       } else {
         gate.WaitWritten(1);
       }
-      std::future<std::unique_ptr<TDecoder>> opening = std::async(std::launch::async, [file] {
+      // Whether the reader was handed over before the unpacking ended.
+      std::atomic<bool> started{false}, handed_early{false};
+      std::future<std::unique_ptr<TDecoder>> opening = std::async(std::launch::async, [&, file] {
+        started = true;
         try {
-          return OpenSampledFile(TUnpackedMedia::NewReader(file));
+          std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(file);
+          handed_early = file->State() == TUnpackedMedia::TState::kUnpacking;
+          return OpenSampledFile(std::move(reader));
         } catch (const EMediaError&) {
           return std::unique_ptr<TDecoder>();
         }
       });
       // A streamed file opens before its second piece; any other waits
-      // for the end, which the second piece brings.
-      if (!worker_first && c.streamed_from < static_cast<int64_t>(first.size())) {
-        opening.wait();
-        EXPECT_EQ(file->State(), TUnpackedMedia::TState::kUnpacking) << c.name;
+      // for the end, which the second piece brings. The second piece
+      // holds back until the opening has had time to return wrongly (it
+      // never returns early unless it fails to wait).
+      const bool streamed = c.streamed_from < static_cast<int64_t>(first.size());
+      if (!worker_first && streamed) opening.wait();
+      if (!worker_first && !streamed) {
+        while (!started) std::this_thread::yield();
+        opening.wait_for(std::chrono::milliseconds(50));
       }
       if (!worker_first) gate.Open();
       std::unique_ptr<TDecoder> decoder = opening.get();
+      EXPECT_EQ(handed_early.load(), !worker_first && streamed) << c.name;
       if (decoder != nullptr) {
         got.opened = true;
         got.frames = decoder->Frames();
@@ -336,9 +365,18 @@ class PackedEntry : public ::testing::Test {
  protected:
   void SetUp() override {
     test::WriteFileBytes(dir / "tone.snd", bytes);  // packed: not a media extension
+    // Packed too, WAVE files by their content: one whose header claims
+    // twice the 64,000 bytes it holds, and a whole one past the streamed
+    // size.
+    std::vector<uint8_t> wave = WaveHead(128000), data = Bytes(64000, 3);
+    wave.insert(wave.end(), data.begin(), data.end());
+    test::WriteFileBytes(dir / "short.snd", wave);
+    wave = WaveHead(static_cast<uint32_t>(bytes.size())), data = bytes;
+    wave.insert(wave.end(), data.begin(), data.end());
+    test::WriteFileBytes(dir / "whole.snd", wave);
     TVrFileCollection package;
     package.BasePath = dir.path() + "/";
-    package.AddItem("tone.snd");
+    for (const char* name : {"tone.snd", "short.snd", "whole.snd"}) package.AddItem(name);
     TKsMemoryStream out;
     ASSERT_TRUE(package.SaveToBigStream(out));
     out.SaveToFile(dir / "game.dat");
@@ -381,37 +419,123 @@ TEST_F(PackedEntry, FiveOpeningsOfOneEntryUnpackAndCountItOnce) {
 // game may write in all: each is whole, and the game may still write.
 TEST_F(PackedEntry, OpeningsInTurnPastTheWriteLimitAllUnpackWhole) {
   const int64_t size = static_cast<int64_t>(bytes.size()), written_before = GameWriteBudget().Written();
-  GameWriteBudget().SetLimit(written_before + 2 * size);
+  const TWriteRoom room(2 * size);
   for (int turn = 0; turn < 5; ++turn) EXPECT_EQ(ReadWholeFile(manager.OpenFile("tone.snd")), bytes) << turn;
   EXPECT_EQ(GameWriteBudget().Written(), written_before);
   EXPECT_TRUE(GameWriteBudget().Charge(2 * size));
-  GameWriteBudget().SetLimit(kMaxGameWriteBytes);
+  GameWriteBudget().GiveBack(2 * size);
 }
 
 // An entry whose unpacking passes what the game may still write, before
 // it could be streamed, is refused with that reason: a decoder is never
 // handed its first bytes to judge as a file cut short.
 TEST_F(PackedEntry, AnEntryPastTheWriteLimitIsRefusedForIt) {
-  GameWriteBudget().SetLimit(GameWriteBudget().Written() + (1 << 20));
+  const TWriteRoom room(1 << 20);
   try {
     manager.OpenFile("tone.snd");
     ADD_FAILURE() << "opened";
   } catch (const EMediaError& e) {
     EXPECT_NE(std::string(e.what()).find("bytes a game may write in one run"), std::string::npos) << e.what();
   }
-  GameWriteBudget().SetLimit(kMaxGameWriteBytes);
+}
+
+// A packed entry refused for what it holds is refused again for the same
+// reason without being unpacked again: with no room left to write, an
+// unpacking would be refused for that instead. One refused for a limit of
+// the moment (what the game may still write) is judged again, and plays.
+TEST_F(PackedEntry, ARefusalForWhatTheEntryHoldsIsKeptAndOneForALimitIsNot) {
+  const int64_t unlimited = kMaxGameWriteBytes;
+  const struct {
+    const char* name;
+    int64_t first_room;
+    const char* first;  // what the trace says of the first opening
+    int64_t second_room;
+    const char* second;  // ... of the second; nullptr: it plays
+  } cases[] = {
+      {"short.snd", unlimited, "the RIFF size exceeds the file", 0, "the RIFF size exceeds the file"},
+      {"whole.snd", 1 << 20, "bytes a game may write in one run", unlimited, nullptr},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines;
+    SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+    for (const auto& [room, said] : {std::pair{c.first_room, c.first}, std::pair{c.second_room, c.second}}) {
+      lines.clear();
+      TDMediaItem* item = nullptr;
+      {
+        const TWriteRoom allowance(room);
+        item = manager.Add(c.name);
+      }
+      EXPECT_EQ(item != nullptr, said == nullptr) << c.name << " " << testing::PrintToString(lines);
+      if (said != nullptr) {
+        const std::string refusal = std::string("sound ") + c.name + ": ";
+        const auto line = std::find_if(lines.begin(), lines.end(),
+                                       [&](const std::string& l) { return l.rfind(refusal, 0) == 0; });
+        ASSERT_NE(line, lines.end()) << c.name << " " << testing::PrintToString(lines);
+        EXPECT_NE(line->find(said), std::string::npos) << *line;
+      }
+      if (item != nullptr) manager.Remove(item);
+    }
+    SetTraceSink(nullptr);
+  }
+}
+
+// A quit request ends every wait for the worker, even one stalled for good
+// (a hung file system): the opening's, the end's, a read's. The file that
+// goes then leaves its worker behind rather than join it; and a manager's
+// opening that the quit cut short is traced, never said as a refusal. In a
+// child process: the quit request stays set.
+TEST_F(PackedEntry, AQuitEndsEveryWaitForAStalledWorkerAndIsNoRefusal) {
+  EXPECT_EXIT(
+      {
+        // The gates are left to the stalled workers, which wait on them for
+        // good (the child ends without freeing them).
+        ::alarm(120);  // a hang guard: a wait that outlasts the quit ends the child
+        auto* stalled = new TGatedFill;
+        auto* after_first = new TGatedFill;
+        std::shared_ptr<TUnpackedMedia> below = TUnpackedMedia::Create("below");
+        below->Start(stalled->Fill({Bytes(100, 1)}, TGatedFill::TEnd::kComplete), 1 << 20, 1000);
+        std::shared_ptr<TUnpackedMedia> streamed = TUnpackedMedia::Create("streamed");
+        streamed->Start(after_first->Fill({Bytes(100, 1), Bytes(100, 2)}, TGatedFill::TEnd::kComplete), 1 << 20, 50);
+        after_first->Open();
+        after_first->WaitWritten(1);
+        std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(streamed);
+        std::vector<std::string> lines;  // a refusal said is traced too
+        SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
+        std::thread quit([] { RequestQuit(); });
+        bool ok = true;
+        try {
+          TUnpackedMedia::NewReader(below);
+          ok = false;
+        } catch (const EMediaError& e) {
+          ok = ok && std::string(e.what()) == "the unpacking was stopped";
+        }
+        quit.join();
+        std::vector<uint8_t> got(1000);
+        ok = ok && below->WaitEnd() == TUnpackedMedia::TState::kUnpacking;
+        ok = ok && reader->Read(got.data(), 1000) == 100 && reader->GetSize() == 100;
+        reader.reset();
+        below.reset();
+        streamed.reset();
+        ok = ok && TUnpackedMedia::Abandoned() == 2;
+        ok = ok && manager.Add("whole.snd") == nullptr;
+        ok = ok && lines == std::vector<std::string>{"sound whole.snd: the quit cut its unpacking short"};
+        for (const std::string& line : lines) std::fprintf(stderr, "traced: %s\n", line.c_str());
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // An entry the game holds in memory is copied into its temporary file
 // before it is handed over (the game may change it): all of it is there.
 TEST_F(PackedEntry, AnEntryHeldInMemoryIsCopiedWholeBeforeItIsHandedOver) {
+  const std::vector<uint8_t> small = Bytes(kStreamedMediaBytes / 2, 3);
   auto held = std::make_unique<TVrFileCollection>();
-  held->AddEntry("held.snd")->Data->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+  held->AddEntry("held.snd")->Data->WriteBuffer(small.data(), static_cast<int64_t>(small.size()));
   files.AddCollection(std::move(held));
   std::unique_ptr<TKsBigStream> file = manager.OpenFile("held.snd");
   EXPECT_EQ(dynamic_cast<TKsMemoryStream*>(file.get()), nullptr);
   EXPECT_FALSE(TUnpackedMedia::Streamed(*file));
-  EXPECT_EQ(ReadWholeFile(std::move(file)), bytes);
+  EXPECT_EQ(ReadWholeFile(std::move(file)), small);
 }
 
 // In a private mount namespace, a tmpfs as the temporary folder: the

@@ -79,28 +79,54 @@ TEST(PackedMediaGame, LongPackedSoundsAndMoviesPlayWithBoundedMemory) {
   EXPECT_LT(r.peak_rss_kb - base.peak_rss_kb, limit) << r.peak_rss_kb << " against " << base.peak_rss_kb;
 }
 
-// A quit signal while a packed sound of a gigabyte is being unpacked: the
-// unpacking gives way, the game ends in order (exit 0) and its status
-// save is written.
+// A quit signal while a packed entry of a gigabyte is being unpacked: the
+// unpacking gives way, the game ends in order (exit 0) and its status save
+// is written. A WAVE sound starts while its entry unpacks; an Ogg sound and
+// an MPEG movie wait for their whole entry, and the quit that ends the wait
+// is no refusal of the file: nothing is said of it.
 TEST(PackedMediaGame, ASigtermDuringAnUnpackingEndsTheGameInOrderWithItsStatusSave) {
   const test::TempDir dir;
   const std::string top = fs::canonical(dir.path()).string();
-  const test::CommandResult wav =
-      test::RunPython("fixtures/packed_media.py", {"wav", top + "/huge.wav", std::to_string(int64_t{1} << 30)});
+  const std::string huge = std::to_string(int64_t{1} << 30);
+  const test::CommandResult wav = test::RunPython("fixtures/packed_media.py", {"wav", top + "/huge.wav", huge});
   ASSERT_EQ(wav.exit_code, 0) << wav.output;
-  const test::CommandResult package =
-      test::RunPython("fixtures/packed_media.py", {"package", top + "/game.dat", "huge.wav=" + top + "/huge.wav"});
+  const test::CommandResult ogg =
+      test::RunPython("fixtures/packed_media.py", {"head", top + "/huge.ogg", huge, "OggS"});
+  ASSERT_EQ(ogg.exit_code, 0) << ogg.output;
+  const bool movies = test::RunCommand({"ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                                        "testsrc2=size=160x120:rate=25:duration=1", "-c:v", "mpeg1video",
+                                        top + "/clip.mpg"})
+                          .exit_code == 0;
+  std::vector<std::string> entries{"package", top + "/game.dat", "huge.wav=" + top + "/huge.wav",
+                                   "huge.ogg=" + top + "/huge.ogg"};
+  if (movies) {
+    const test::CommandResult mpg =
+        test::RunPython("fixtures/packed_media.py", {"head", top + "/huge.mpg", huge, top + "/clip.mpg"});
+    ASSERT_EQ(mpg.exit_code, 0) << mpg.output;
+    entries.push_back("huge.mpg=" + top + "/huge.mpg");
+  }
+  const test::CommandResult package = test::RunPython("fixtures/packed_media.py", entries);
   ASSERT_EQ(package.exit_code, 0) << package.output;
-  fs::remove(top + "/huge.wav");
-  const std::string game = top + "/quit";
-  test::BuildGame("packedmedia", game, true, {"StartPage = quit.osb"});
-  fs::copy_file(top + "/game.dat", game + "/game.dat");
-  // The signal comes as the page reaches its wait, the sound's 1 GiB entry
-  // unpacking beside it.
-  const test::CommandResult r = test::PlayAndSigterm(game, "quit.osb(4)\n");
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  test::ExpectLacks(r.output, {"no progress"});
-  test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var movie str = \"unpacking\""});
+  for (const char* file : {"huge.wav", "huge.ogg", "huge.mpg", "clip.mpg"}) fs::remove(top + "/" + file);
+  const struct {
+    const char* page;
+    const char* file;
+    const char* ready;  // the step the signal comes at
+  } cases[] = {
+      {"quit", "huge.wav", "quit.osb(4)\n"},  // its wait, the sound unpacking beside it
+      {"quitogg", "huge.ogg", "quitogg.osb(3)\n"},  // the sound's opening
+      {"quitmovie", "huge.mpg", "quitmovie.osb(3)\n"},  // the movie's opening
+  };
+  for (const auto& c : cases) {
+    if (!movies && std::string(c.file) == "huge.mpg") continue;
+    const std::string game = top + "/" + c.page;
+    test::BuildGame("packedmedia", game, true, {std::string("StartPage = ") + c.page + ".osb"});
+    fs::copy_file(top + "/game.dat", game + "/game.dat");
+    const test::CommandResult r = test::PlayAndSigterm(game, c.ready);
+    EXPECT_EQ(r.exit_code, 0) << c.page << "\n" << r.output;
+    test::ExpectLacks(r.output, {"no progress", std::string("orba: ") + c.file});
+    test::ExpectContains(test::DumpSave(game + "/save.dat"), {"var movie str = \"unpacking\""});
+  }
 }
 
 // Writes the WAVE files of Sizes ("NAME=BYTES" or "NAME=BYTES/HELD" for one
