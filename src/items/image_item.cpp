@@ -159,7 +159,7 @@ TRect TOrbaCustomImage::RotatedBoundsRect() const {
   const int32_t w = dib != nullptr ? dib->Width() : 1, h = dib != nullptr ? dib->Height() : 1;
   const TPoint a = GetAnchorPos();
   TRect r;
-  RotatedBounds(a.X, a.Y, OffsetX, OffsetY, Angle, TRect{0, 0, w, h}, ZoomX, ZoomY, w, h, FlipH, FlipV, r);
+  RotatedBounds(a.X, a.Y, OffsetX, OffsetY, Angle, TRect{0, 0, w, h}, GetZoomX(), GetZoomY(), w, h, FlipH, FlipV, r);
   return r;
 }
 
@@ -176,14 +176,14 @@ void TOrbaCustomImage::UpdateAxis(bool vertical) {
     Height = 0;
     return;
   }
-  const int32_t zoom = vertical ? ZoomY : ZoomX;
+  const int32_t zoom = vertical ? GetZoomY() : GetZoomX();
   const int32_t bits = dib != nullptr ? (vertical ? dib->Height() : dib->Width()) : 0;
   int32_t& size = vertical ? Height : Width;
   const auto* parent = dynamic_cast<const TOrbaCustomImage*>(GetParent());
   TCustomDIBX* pdib = parent != nullptr ? parent->GetDIB() : nullptr;
   const int32_t psize = parent != nullptr ? (vertical ? parent->Height : parent->Width) : 0;
   if (PosZoomed && pdib != nullptr && dib != nullptr && Motion == nullptr && psize != 0 &&
-      (vertical ? parent->ZoomY : parent->ZoomX) == zoom) {
+      (vertical ? parent->GetZoomY() : parent->GetZoomX()) == zoom) {
     // The edges fall on the parent's stretched pixel edges.
     const int32_t pbits = vertical ? pdib->Height() : pdib->Width();
     const double ratio = static_cast<double>(pbits) / psize * 65536.0;
@@ -242,12 +242,12 @@ void TOrbaCustomImage::DrawBitmap(TCustomDIBX& b, TCustomDIBX* m, bool use_rect_
     TPoint anchor, pivot;
     GetDrawRect(anchor, pivot);
     pivot = TPoint{Pivot(OffsetX, b.Width(), FlipH), Pivot(OffsetY, b.Height(), FlipV)};
+    const int32_t zx = GetZoomX(), zy = GetZoomY();
     if (m == nullptr)
-      d->DrawRotate(anchor.X, anchor.Y, ZoomX, ZoomY, b, src, pivot.X, pivot.Y, Angle & 255, keyed, FlipH, FlipV,
-                    Alpha);
+      d->DrawRotate(anchor.X, anchor.Y, zx, zy, b, src, pivot.X, pivot.Y, Angle & 255, keyed, FlipH, FlipV, Alpha);
     else
-      d->DrawRotateMask(anchor.X, anchor.Y, ZoomX, ZoomY, b, src, pivot.X, pivot.Y, Angle & 255, FlipH, FlipV,
-                        *m, Alpha);
+      d->DrawRotateMask(anchor.X, anchor.Y, zx, zy, b, src, pivot.X, pivot.Y, Angle & 255, FlipH, FlipV, *m,
+                        Alpha);
     return;
   }
 
@@ -420,12 +420,12 @@ void TOrbaCustomImage::RestoreSurface() {
 void TOrbaCustomImage::SaveToStream(TKsBigStream& stream) const {
   TOrbaControl::SaveToStream(stream);
   WriteStreamInt(stream, Alpha);
-  WriteStreamInt(stream, ZoomX);
+  WriteStreamInt(stream, GetZoomX());
   WriteStreamInt(stream, Angle);
   WriteStreamBool(stream, FlipH);
   WriteStreamBool(stream, FlipV);
   WriteStreamBool(stream, CaptureMask);
-  WriteStreamInt(stream, ZoomY);
+  WriteStreamInt(stream, GetZoomY());
   WriteStreamInt(stream, BlurSpan);
   WriteStreamInt(stream, BlurDelay);
 }

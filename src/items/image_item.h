@@ -27,6 +27,9 @@ class TOrbaCustomImage : public TOrbaControl {
   std::shared_ptr<TCustomDIBX> Mask;
   TCustomDIBX* OverrideMask = nullptr;
   int32_t Alpha = 255;
+  // 256 = 1:1; 0 after an explicit Width or Height. The item is sized,
+  // turned and saved by the zoom it answers (GetZoomX, GetZoomY), which a
+  // movie keeps apart from these.
   int32_t ZoomX = 256, ZoomY = 256;
   int32_t Angle = 0;
   bool FlipH = false, FlipV = false, CaptureMask = false;

@@ -87,17 +87,20 @@ void TOrbaVideo::DropFrameBitmap() {
   frame_.reset();
 }
 
-void TOrbaVideo::UpdateVideoSize() {
-  Width = item_ != nullptr ? Scaled(item_->GetSourceWidth(), ZoomX) : 0;
-  Height = item_ != nullptr ? Scaled(item_->GetSourceHeight(), ZoomY) : 0;
+void TOrbaVideo::UpdateVideoWidth() {
+  Width = item_ != nullptr ? Scaled(item_->GetSourceWidth(), MovieZoomX) : 0;
+}
+
+void TOrbaVideo::UpdateVideoHeight() {
+  Height = item_ != nullptr ? Scaled(item_->GetSourceHeight(), MovieZoomY) : 0;
 }
 
 void TOrbaVideo::PositionOverlay() {
   if (item_ == nullptr || !Overlay) return;
   const int32_t sw = item_->GetSourceWidth(), sh = item_->GetSourceHeight();
   const int64_t left = GetScreenLeft(), top = GetScreenTop();
-  const TRect dest{SaturateInt32(left), SaturateInt32(top), SaturateInt32(left + Scaled(sw, ZoomX)),
-                   SaturateInt32(top + Scaled(sh, ZoomY))};
+  const TRect dest{SaturateInt32(left), SaturateInt32(top), SaturateInt32(left + Scaled(sw, MovieZoomX)),
+                   SaturateInt32(top + Scaled(sh, MovieZoomY))};
   TRect clipped = dest;
   if (GetParent() != nullptr) GetParent()->ClipToBounds(clipped);
   if (const TOrbaBase* root = GetScreen()) IntersectRects(clipped, TRect{0, 0, root->GetWidth(), root->GetHeight()}, clipped);
@@ -106,10 +109,10 @@ void TOrbaVideo::PositionOverlay() {
     return;
   }
   // The source rectangle loses what the clip took off each edge.
-  const TRect source{SaturateInt32((int64_t{clipped.Left} - dest.Left) * 256 / ZoomX),
-                     SaturateInt32((int64_t{clipped.Top} - dest.Top) * 256 / ZoomY),
-                     SaturateInt32(sw - (int64_t{dest.Right} - clipped.Right) * 256 / ZoomX),
-                     SaturateInt32(sh - (int64_t{dest.Bottom} - clipped.Bottom) * 256 / ZoomY)};
+  const TRect source{SaturateInt32((int64_t{clipped.Left} - dest.Left) * 256 / MovieZoomX),
+                     SaturateInt32((int64_t{clipped.Top} - dest.Top) * 256 / MovieZoomY),
+                     SaturateInt32(sw - (int64_t{dest.Right} - clipped.Right) * 256 / MovieZoomX),
+                     SaturateInt32(sh - (int64_t{dest.Bottom} - clipped.Bottom) * 256 / MovieZoomY)};
   const auto window = [](int32_t v) { return SaturateInt32(int64_t{v} * DisplayScale / 100); };
   item_->SetRect(source, TRect{window(clipped.Left), window(clipped.Top), window(clipped.Right), window(clipped.Bottom)});
   item_->SetVisible(true);
@@ -229,18 +232,21 @@ void TOrbaVideo::SetOverlay(bool v) {
 
 void TOrbaVideo::SetZoomX(int32_t v) {
   Invalidate();
-  TOrbaCustomImage::SetZoomX(v);
-  UpdateVideoSize();
-  if (Overlay) PositionOverlay();
-  Invalidate();
+  MovieZoomX = std::max(v, 1);
+  UpdateVideoWidth();
+  ZoomChanged();
 }
 
 void TOrbaVideo::SetZoomY(int32_t v) {
   Invalidate();
-  TOrbaCustomImage::SetZoomY(v);
-  UpdateVideoSize();
+  MovieZoomY = std::max(v, 1);
+  UpdateVideoHeight();
+  ZoomChanged();
+}
+
+void TOrbaVideo::ZoomChanged() {
   if (Overlay) PositionOverlay();
-  Invalidate();
+  else Invalidate();
 }
 
 void TOrbaVideo::SetState(uint8_t state) {
@@ -255,7 +261,8 @@ void TOrbaVideo::SetState(uint8_t state) {
       item_->SetRepeat(Repeat);
       if (Overlay && GetVisible()) PositionOverlay();
       MakeFrameBitmap();
-      UpdateVideoSize();
+      UpdateVideoWidth();
+      UpdateVideoHeight();
       Invalidate();
       item_->SetBalance(Balance);
       LastCheck = GameClock;
@@ -369,9 +376,14 @@ void TOrbaVideo::SaveToStream(TKsBigStream& stream) const {
 
 void TOrbaVideo::LoadFromStream(TKsBigStream& stream, int32_t version) {
   TOrbaCustomImage::LoadFromStream(stream, version);
-  // The overlay's source rectangle divides by the zoom.
-  ZoomX = std::max(ZoomX, 1);
-  ZoomY = std::max(ZoomY, 1);
+  // The image record holds the movie's own zoom (GetZoomX). Below 1 it is
+  // an image item's explicit-size mark, which a movie given a Width or
+  // Height may have saved: its zoom is then 1:1. The explicit size is not
+  // kept: the movie is sized anew by its zoom when it opens.
+  MovieZoomX = ZoomX >= 1 ? ZoomX : 256;
+  MovieZoomY = ZoomY >= 1 ? ZoomY : 256;
+  ZoomX = 256;
+  ZoomY = 256;
   std::string source = ReadStreamString(stream);
   Repeat = ReadStreamBool(stream);
   AutoScrap = ReadStreamBool(stream);

@@ -2,8 +2,9 @@
 // an overlay (the presenter draws the picture into the item's rectangle,
 // clipped by its parent and the screen) or by frame copy (each new picture
 // is copied into the frame bitmap, which the item then draws with every
-// image-item rule: zoom, alpha, flips, rotation). Playback states, fades and
-// the sound properties are the sound item's.
+// image-item rule: zoom, alpha, flips, rotation). The movie keeps a zoom of
+// its own, which a Width or Height set on it leaves as it is. Playback
+// states, fades and the sound properties are the sound item's.
 #pragma once
 
 #include <memory>
@@ -50,6 +51,8 @@ class TOrbaVideo final : public TOrbaCustomImage {
   void SetOnIdle(std::string v) override { OnIdle = std::move(v); }
   bool GetOverlay() const override { return Overlay; }
   void SetOverlay(bool v) override;
+  int32_t GetZoomX() const override { return MovieZoomX; }
+  int32_t GetZoomY() const override { return MovieZoomY; }
   void SetZoomX(int32_t v) override;
   void SetZoomY(int32_t v) override;
 
@@ -69,6 +72,11 @@ class TOrbaVideo final : public TOrbaCustomImage {
   int32_t MixerLevel() const;
   TVideoItem* Item() const { return item_; }
 
+  // The movie's own zoom (256 = 1:1, at least 1): it sizes the item, the
+  // frame copy and the overlay. A Width or Height set on the movie changes
+  // only the size the frame-copy picture is drawn at (the image item's zoom
+  // becomes 0, an explicit size); the movie's zoom stays.
+  int32_t MovieZoomX = 256, MovieZoomY = 256;
   std::string Source;
   uint8_t State = 2;  // 0 playing, 1 fading in, 2 stopped, 3 fading out
   bool Repeat = false;
@@ -98,7 +106,11 @@ class TOrbaVideo final : public TOrbaCustomImage {
   static void GiveBack(TVideoItem* item);
   // Ends the fade and gives the playing and the fading item back.
   void GiveBackItems();
-  void UpdateVideoSize();
+  // The item's width (height) by the movie's zoom; 0 without a media item.
+  void UpdateVideoWidth();
+  void UpdateVideoHeight();
+  // After a zoom change: the overlay follows it, or the new size is drawn.
+  void ZoomChanged();
   void PositionOverlay();
 
   TVideoItem* item_ = nullptr;

@@ -2,8 +2,8 @@
 // a repeating video seeks back to its start, and files that are no video
 // (or end inside their frames) give no item or play to their end safely.
 // The movie item at its end raises OnPlayEnd on every tick, never piling up
-// entries, until it is played or sought again. The clips lie in a game
-// folder read through the file manager.
+// entries, until it is played or sought again; its saved state keeps its
+// own zoom. The clips lie in a game folder read through the file manager.
 #include <gtest/gtest.h>
 
 #include "core/files/vr_file_manager.h"
@@ -15,6 +15,7 @@
 #include "media/video_item.h"
 #include "media/video_manager.h"
 #include "platform/headless/memory_audio.h"
+#include "script/save/save_data.h"
 #include "support/test_support.h"
 
 namespace orba {
@@ -165,6 +166,28 @@ TEST_F(MovieEnd, PlayedOrSoughtAgainItForgetsItsLastEnd) {
     EXPECT_EQ(RunTicks(GameClock + 800, true), 0) << c.name;
     EXPECT_EQ(RunTicks(GameClock + 600, true) > 0, c.ends_again) << c.name;
     if (!c.ends_again) movie_->Play();
+  }
+}
+
+// A movie's saved image record holds the movie's own zoom: a movie zoomed
+// to 384 and given a Width loads at its zoom, sized by it. A record whose
+// zoom is 0 (what a Width on a movie left there in older saves) loads at 1:1.
+TEST_F(MovieEnd, ItsSavedStateKeepsItsOwnZoomAndNotAWidth) {
+  const struct {
+    int32_t saved_zoom, loaded_zoom, loaded_width;
+  } cases[] = {{384, 384, 96}, {0, 256, 64}};
+  for (const auto& c : cases) {
+    movie_->SetZoomX(384);
+    movie_->SetWidth(10);
+    movie_->MovieZoomX = c.saved_zoom;
+    TKsMemoryStream saved;
+    movie_->SaveToStream(saved);
+    saved.SetPosition(0);
+    auto* loaded = NewOrbaObject<TOrbaVideo>(objects_.get());
+    loaded->LoadFromStream(saved, kGameStateVersion);
+    EXPECT_EQ(loaded->GetZoomX(), c.loaded_zoom) << c.saved_zoom;
+    EXPECT_EQ(loaded->GetWidth(), c.loaded_width) << c.saved_zoom;
+    loaded->Scrap();
   }
 }
 

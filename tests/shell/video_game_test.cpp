@@ -1,6 +1,7 @@
 // The video game: movies in frame-copy and overlay mode show the frame of
 // the game time (compared pixel for pixel with the ffmpeg program's decoding
 // of the same lossless clip), overlays are clipped by their parents, a movie
+// is sized by its own zoom whatever Width or Height it is given, a movie
 // saved while fading out fades out again after loading and gives its media
 // item back, files that are no video give no item, playlists planted in
 // the game folder never reach the movie outside it that they name, and a
@@ -118,6 +119,42 @@ TEST_F(VideoGame, OverlaysAreClippedAndSwitchingModeKeepsThePosition) {
   EXPECT_EQ(SavedVar("copying"), 0);
   EXPECT_NEAR(SavedVar("after"), SavedVar("before"), 100);
   EXPECT_NEAR(ShownFrame("48 8 80 56", "0 0 32 48"), 7, 1);
+}
+
+// A movie is sized by its own zoom: a Width and Height in the Movie command
+// or a Width set while it plays leave the red movie (320 x 240, larger than
+// the screen) covering the screen, in frame copy and as an overlay. Only the
+// picture drawn in frame copy follows a Width set on the playing movie, as an
+// image's does: it is stretched to 32 pixels across.
+TEST_F(VideoGame, AWidthOrHeightSetOnAMovieLeavesItSizedByItsOwnZoom) {
+  const struct {
+    const char* page;  // what the page does to the movie "film"
+    int width;         // its width after that
+    const char* shown; // red or black at (5, 5) and at the bottom right
+  } cases[] = {
+      {"sizedcopy", 320, "rr"},  // frame copy, Width=32 Height=24 in the command
+      {"sizedover", 320, "rr"},  // overlay, the same
+      {"widthover", 32, "rr"},   // overlay, SetProp width 32 while it plays
+      {"widthcopy", 32, "rk"},   // frame copy, the same
+      {"plaincopy", 320, "rr"},  // frame copy, no size
+      {"plainover", 320, "rr"},  // overlay, no size
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.page);
+    Build(c.page);
+    const test::CommandResult r = Play(20);
+    ASSERT_EQ(r.exit_code, 0) << r.output;
+    // The clip's red comes out of ffmpeg's conversion near 255, not exact.
+    std::string shown;
+    const std::string px = test::PngPixels(Shot(), "(5, 5), (127, 95)");
+    const std::regex rgb("\\((\\d+), (\\d+), (\\d+)\\)");
+    for (auto m = std::sregex_iterator(px.begin(), px.end(), rgb); m != std::sregex_iterator(); ++m) {
+      const int red = std::stoi((*m)[1]), green = std::stoi((*m)[2]), blue = std::stoi((*m)[3]);
+      shown += red > 240 && green < 16 && blue < 16 ? 'r' : red + green + blue == 0 ? 'k' : '?';
+    }
+    EXPECT_EQ(shown, c.shown) << px;
+    EXPECT_EQ(SavedVar("width"), c.width);
+  }
 }
 
 TEST_F(VideoGame, ASaveDuringAFadeOutFadesOutAgainAndGivesTheItemBack) {
