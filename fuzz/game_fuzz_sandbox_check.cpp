@@ -10,12 +10,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "core/streams/big_stream.h"
@@ -40,6 +46,55 @@ void WriteByRename(const fs::path& path, const std::string& text) {
   Write(temporary, text);
   fs::rename(temporary, path);
 }
+
+// A folder "/tmp/orba-sandboxcheck-*", removed with what it holds when the
+// check that made it ends, however it ends.
+class TScratchFolder {
+ public:
+  TScratchFolder() {
+    char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) throw std::runtime_error(std::string("no scratch folder: ") + std::strerror(errno));
+    path_ = pattern;
+  }
+  TScratchFolder(const TScratchFolder&) = delete;
+  TScratchFolder& operator=(const TScratchFolder&) = delete;
+  ~TScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// The folder of a death test. Its child runs the test again up to the
+// statement, in a process of its own, and dies there, past every guard: it
+// takes the folder its parent made, named to it in the environment, and
+// the parent, which lives on, removes it.
+class TDeathTestFolder {
+ public:
+  TDeathTestFolder() {
+    if (const char* parents = std::getenv(kVariable)) {
+      path_ = parents;
+      return;
+    }
+    made_.emplace();
+    path_ = made_->Path();
+    ::setenv(kVariable, path_.c_str(), 1);
+  }
+  TDeathTestFolder(const TDeathTestFolder&) = delete;
+  TDeathTestFolder& operator=(const TDeathTestFolder&) = delete;
+  ~TDeathTestFolder() {
+    if (made_) ::unsetenv(kVariable);
+  }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  static constexpr char kVariable[] = "ORBA_SANDBOXCHECK_DEATH_FOLDER";
+  std::optional<TScratchFolder> made_;
+  fs::path path_;
+};
 
 // Everything planted but HOME without its desktop and documents, which a
 // case on them plants itself.
@@ -370,19 +425,16 @@ class GameSandboxDeathTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GameSandboxDeathTest, AGameWaitingOnAPlantedFifoEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const fs::path root = pattern;
+  const TDeathTestFolder root;
   EXPECT_DEATH(
       {
-        TGameSandbox sandbox(root, std::chrono::milliseconds(100));
+        TGameSandbox sandbox(root.Path(), std::chrono::milliseconds(100));
         fs::create_directories(sandbox.Game());
         sandbox.Plant(kPlantFifo | kPlantFontFolder);
         sandbox.StartWatching();
         ReadAll(sandbox.Game() / GetParam());
       },
       std::string("waited on the planted FIFO .*") + GetParam());
-  fs::remove_all(root);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fifos, GameSandboxDeathTest, ::testing::ValuesIn(kPlantedFifos),
