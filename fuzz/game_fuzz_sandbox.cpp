@@ -497,7 +497,7 @@ void TGameSandbox::Reset() {
     for (const auto& [wd, watch] : watches_) ::inotify_rm_watch(fd_, wd);
     watches_.clear();
     canaries_.clear();
-    static const std::set<std::string> kRootKeeps = {"game", "src", "tmp", "home"};
+    static const std::set<std::string> kRootKeeps = {"game", "src", "tmp", "home", kSandboxStamp};
     for (const auto& entry : fs::directory_iterator(root_))
       if (kRootKeeps.count(entry.path().filename().string()) == 0) fs::remove_all(entry.path());
     for (const auto& entry : fs::directory_iterator(Home())) {
@@ -537,20 +537,45 @@ bool TGameSandbox::MayOpenFolder(std::string target) const {
 namespace {
 
 // The id of the process that made the sandbox folder named Name, or none
-// for a name not made by MakeSandboxRoot.
+// for a name of another form than MakeSandboxRoot gives: the prefix, the id
+// in decimal as std::to_string writes it, "-" and mkdtemp's six letters
+// and digits.
 std::optional<pid_t> SandboxOwner(const std::string& name) {
   constexpr size_t kPrefix = sizeof kSandboxPrefix - 1, kUnique = 6;
   if (name.size() <= kPrefix + 1 + kUnique || name.compare(0, kPrefix, kSandboxPrefix) != 0) return std::nullopt;
   const size_t dash = name.size() - kUnique - 1;
   if (name[dash] != '-') return std::nullopt;
-  const auto alnum = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; };
-  if (!std::all_of(name.begin() + static_cast<ptrdiff_t>(dash) + 1, name.end(), alnum)) return std::nullopt;
-  pid_t pid = 0;
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  const auto unique = [&](char c) { return digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (!std::all_of(name.begin() + static_cast<ptrdiff_t>(dash) + 1, name.end(), unique)) return std::nullopt;
   const char* const first = name.data() + kPrefix;
   const char* const last = name.data() + dash;
+  if (*first == '0' || !std::all_of(first, last, digit)) return std::nullopt;
+  pid_t pid = 0;
   const auto [end, error] = std::from_chars(first, last, pid);
   if (error != std::errc() || end != last || pid <= 0) return std::nullopt;
   return pid;
+}
+
+// Whether Folder itself, not what a link there leads to, is a folder of
+// the user running this process: as root, the clean-up leaves another
+// user's runs alone.
+bool OwnFolder(const fs::path& folder) {
+  struct stat st {};
+  return ::lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+// Whether Folder holds the stamp MakeSandboxRoot writes, naming it Name: a
+// plain file, read without following a link or waiting on a FIFO.
+bool StampNames(const fs::path& folder, const std::string& name) {
+  const int fd = ::open((folder / kSandboxStamp).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  std::string stamp(name.size() + 1, '\0');
+  ssize_t got = -1;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) got = ::read(fd, stamp.data(), stamp.size());
+  ::close(fd);
+  return got == static_cast<ssize_t>(name.size()) && stamp.compare(0, name.size(), name) == 0;
 }
 
 // Whether the process exists (one of another user's counts).
@@ -563,10 +588,12 @@ std::vector<fs::path> RemoveDeadSandboxes(const fs::path& parent) {
   std::error_code ec;
   for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path folder = it->path();
-    const std::optional<pid_t> owner = SandboxOwner(folder.filename().string());
-    std::error_code statting;
-    if (!owner || it->symlink_status(statting).type() != fs::file_type::directory || ProcessExists(*owner)) continue;
-    std::error_code removing;
+    const std::string name = folder.filename().string();
+    const std::optional<pid_t> owner = SandboxOwner(name);
+    // The stamp is read last, of a run that is gone: a live run watches its
+    // folder and would take the read for the game's.
+    if (!owner || !OwnFolder(folder) || ProcessExists(*owner) || !StampNames(folder, name)) continue;
+    std::error_code removing, statting;
     fs::remove_all(folder, removing);
     // Another run starting at the same time may have removed it first.
     if (!removing || !fs::exists(fs::symlink_status(folder, statting)))
@@ -583,7 +610,18 @@ fs::path MakeSandboxRoot(const fs::path& parent) {
   std::string pattern = (parent / kSandboxPrefix).string() + std::to_string(::getpid()) + "-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr)
     throw std::runtime_error("game sandbox: cannot make " + pattern + ": " + std::strerror(errno));
-  return pattern;
+  const fs::path root = pattern;
+  // The stamp tells a later run's clean-up the folder made under this name
+  // from a copy of it or a folder renamed to look like one.
+  std::ofstream stamp(root / kSandboxStamp, std::ios::binary);
+  stamp << root.filename().string();
+  stamp.close();
+  if (!stamp) {
+    std::error_code ec;
+    fs::remove_all(root, ec);
+    throw std::runtime_error("game sandbox: cannot write the stamp of " + pattern);
+  }
+  return root;
 }
 
 }  // namespace orba::fuzz

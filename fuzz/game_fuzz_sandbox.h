@@ -207,12 +207,17 @@ class TGameSandbox {
 };
 
 // A fuzzing process's sandbox folder in Parent is named kSandboxPrefix, the
-// process's id, "-" and six characters of mkdtemp's. A run killed for its
-// memory or stopped at a finding has no exit handler to remove its folder.
+// process's id, "-" and six characters of mkdtemp's; its file kSandboxStamp
+// holds that name. A run killed for its memory or stopped at a finding has
+// no exit handler to remove its folder.
 inline constexpr char kSandboxPrefix[] = "orba-gamefuzz-";
+inline constexpr char kSandboxStamp[] = "sandbox-name";
 // Removes from Parent the sandbox folders of processes that no longer
-// exist; a live process's folder, a name without a process id, a link and
-// anything else stay. Answers what was removed.
+// exist: folders of the user running it, named exactly as a sandbox is, and
+// stamped with that name. A live process's folder, another user's, a name
+// of another form, a folder whose stamp names another (a copy or a renamed
+// folder, "orba-gamefuzz-PID-backup") or none, a link and anything else
+// stay. Answers what was removed.
 std::vector<std::filesystem::path> RemoveDeadSandboxes(const std::filesystem::path& parent);
 // Removes the dead sandboxes in Parent and makes this process's own there;
 // raises std::runtime_error when it cannot be made.

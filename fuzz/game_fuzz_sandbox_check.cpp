@@ -10,12 +10,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "core/streams/big_stream.h"
@@ -40,6 +46,55 @@ void WriteByRename(const fs::path& path, const std::string& text) {
   Write(temporary, text);
   fs::rename(temporary, path);
 }
+
+// A folder "/tmp/orba-sandboxcheck-*", removed with what it holds when the
+// check that made it ends, however it ends.
+class TScratchFolder {
+ public:
+  TScratchFolder() {
+    char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) throw std::runtime_error(std::string("no scratch folder: ") + std::strerror(errno));
+    path_ = pattern;
+  }
+  TScratchFolder(const TScratchFolder&) = delete;
+  TScratchFolder& operator=(const TScratchFolder&) = delete;
+  ~TScratchFolder() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// The folder of a death test. Its child runs the test again up to the
+// statement, in a process of its own, and dies there, past every guard: it
+// takes the folder its parent made, named to it in the environment, and
+// the parent, which lives on, removes it.
+class TDeathTestFolder {
+ public:
+  TDeathTestFolder() {
+    if (const char* parents = std::getenv(kVariable)) {
+      path_ = parents;
+      return;
+    }
+    made_.emplace();
+    path_ = made_->Path();
+    ::setenv(kVariable, path_.c_str(), 1);
+  }
+  TDeathTestFolder(const TDeathTestFolder&) = delete;
+  TDeathTestFolder& operator=(const TDeathTestFolder&) = delete;
+  ~TDeathTestFolder() {
+    if (made_) ::unsetenv(kVariable);
+  }
+  const fs::path& Path() const { return path_; }
+
+ private:
+  static constexpr char kVariable[] = "ORBA_SANDBOXCHECK_DEATH_FOLDER";
+  std::optional<TScratchFolder> made_;
+  fs::path path_;
+};
 
 // Everything planted but HOME without its desktop and documents, which a
 // case on them plants itself.
@@ -370,19 +425,16 @@ class GameSandboxDeathTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(GameSandboxDeathTest, AGameWaitingOnAPlantedFifoEndsTheProcess) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const fs::path root = pattern;
+  const TDeathTestFolder root;
   EXPECT_DEATH(
       {
-        TGameSandbox sandbox(root, std::chrono::milliseconds(100));
+        TGameSandbox sandbox(root.Path(), std::chrono::milliseconds(100));
         fs::create_directories(sandbox.Game());
         sandbox.Plant(kPlantFifo | kPlantFontFolder);
         sandbox.StartWatching();
         ReadAll(sandbox.Game() / GetParam());
       },
       std::string("waited on the planted FIFO .*") + GetParam());
-  fs::remove_all(root);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fifos, GameSandboxDeathTest, ::testing::ValuesIn(kPlantedFifos),
@@ -395,38 +447,122 @@ INSTANTIATE_TEST_SUITE_P(Fifos, GameSandboxDeathTest, ::testing::ValuesIn(kPlant
 
 // A sandbox folder whose process is gone (killed for its memory, stopped
 // at a finding) goes when the next run makes its own; a live process's
-// folder stays, and so does whatever is not a sandbox folder.
-TEST(SandboxLeftovers, OnlyTheFoldersOfRunsThatAreGoneAreRemoved) {
-  char pattern[] = "/tmp/orba-sandboxcheck-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  const fs::path parent = pattern;
+// folder stays, and so does whatever is not exactly a sandbox folder this
+// user's run made: another user's, a copy, a name of another form.
+struct TLeftoverCase {
+  const char* Name;
+  // Makes it beside Dead, the folder the run Gone left, and answers its path.
+  std::function<fs::path(const fs::path& dead, pid_t gone)> Make;
+  bool Removed;
+  bool OtherUser = false;  // made another user's, which only root can
+};
+
+std::ostream& operator<<(std::ostream& out, const TLeftoverCase& c) { return out << c.Name; }
+
+std::string SandboxName(pid_t pid, const std::string& unique) {
+  return kSandboxPrefix + std::to_string(pid) + "-" + unique;
+}
+
+// A folder named Name beside Dead and stamped with it: only its name tells
+// it from a sandbox.
+fs::path Stamped(const fs::path& dead, const std::string& name) {
+  const fs::path folder = dead.parent_path() / name;
+  fs::create_directory(folder);
+  Write(folder / kSandboxStamp, name);
+  return folder;
+}
+
+constexpr uid_t kOtherUid = 65534;  // "nobody"
+
+const TLeftoverCase kLeftovers[] = {
+    {"the_folder_of_a_run_that_is_gone", [](const fs::path& dead, pid_t) { return dead; }, true},
+    {"the_folder_of_a_live_run",
+     [](const fs::path& dead, pid_t) { return Stamped(dead, SandboxName(::getpid(), "Qw12er")); }, false},
+    {"another_users_folder_of_a_run_that_is_gone",
+     [](const fs::path& dead, pid_t) {
+       EXPECT_EQ(::lchown(dead.c_str(), kOtherUid, kOtherUid), 0) << std::strerror(errno);
+       return dead;
+     },
+     false, true},
+    {"a_backup_copy_of_the_folder_of_a_run_that_is_gone",
+     [](const fs::path& dead, pid_t gone) {
+       const fs::path copy = dead.parent_path() / SandboxName(gone, "backup");
+       fs::copy(dead, copy, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+       return copy;
+     },
+     false},
+    {"a_sandbox_name_without_the_stamp",
+     [](const fs::path& dead, pid_t gone) {
+       const fs::path folder = dead.parent_path() / SandboxName(gone, "backup");
+       fs::create_directory(folder);
+       return folder;
+     },
+     false},
+    {"no_process_id", [](const fs::path& dead, pid_t) { return Stamped(dead, kSandboxPrefix + std::string("Qw12er")); },
+     false},
+    {"an_id_with_a_leading_zero",
+     [](const fs::path& dead, pid_t gone) { return Stamped(dead, kSandboxPrefix + ("0" + std::to_string(gone)) + "-aB3xYz"); },
+     false},
+    {"another_prefix",
+     [](const fs::path& dead, pid_t gone) { return Stamped(dead, "other-" + std::to_string(gone) + "-aB3xYz"); }, false},
+    {"seven_unique_characters", [](const fs::path& dead, pid_t gone) { return Stamped(dead, SandboxName(gone, "longer1")); },
+     false},
+    {"five_unique_characters", [](const fs::path& dead, pid_t gone) { return Stamped(dead, SandboxName(gone, "short")); },
+     false},
+    {"unique_characters_mkdtemp_never_makes",
+     [](const fs::path& dead, pid_t gone) { return Stamped(dead, SandboxName(gone, "a.c-de")); }, false},
+    {"a_file_named_like_a_sandbox",
+     [](const fs::path& dead, pid_t gone) {
+       const fs::path file = dead.parent_path() / SandboxName(gone, "file00");
+       Write(file, "a file named like a sandbox");
+       return file;
+     },
+     false},
+    {"a_link_named_like_a_sandbox",
+     [](const fs::path& dead, pid_t gone) {
+       const fs::path link = dead.parent_path() / SandboxName(gone, "link00");
+       fs::create_directory_symlink(Stamped(dead, "elsewhere"), link);
+       return link;
+     },
+     false},
+};
+
+class SandboxLeftovers : public ::testing::TestWithParam<TLeftoverCase> {};
+
+TEST_P(SandboxLeftovers, OnlyTheFoldersOfRunsThatAreGoneAreRemoved) {
+  if (GetParam().OtherUser && ::geteuid() != 0) GTEST_SKIP() << "only root can give a folder to another user";
+  const TScratchFolder parent;
+  // A run that made its sandbox and ended without its exit handlers.
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
-  if (child == 0) ::_exit(0);
-  ASSERT_EQ(::waitpid(child, nullptr, 0), child);  // its id names no process now
-  const std::string gone = kSandboxPrefix + std::to_string(child) + "-";
-  const std::string live = kSandboxPrefix + std::to_string(::getpid()) + "-";
-  fs::create_directories(parent / (gone + "aB3xYz") / "game");
-  Write(parent / (gone + "aB3xYz") / "game" / "main.osb", "a page");
-  const std::vector<fs::path> kept = {parent / (live + "Qw12er"),
-                                      parent / (kSandboxPrefix + std::string("Qw12er")),  // no process named
-                                      parent / ("other-" + std::to_string(child) + "-aB3xYz"),
-                                      parent / (gone + "longer1"), parent / (gone + "a.c-de")};
-  for (const fs::path& folder : kept) fs::create_directories(folder);
-  Write(parent / (gone + "file00"), "a file named like a sandbox");
-  fs::create_directory_symlink(kept[0], parent / (gone + "link00"));
+  if (child == 0) {
+    try {
+      const fs::path made = MakeSandboxRoot(parent.Path());
+      fs::create_directories(made / "game");
+      Write(made / "game" / "main.osb", "a page");
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "the run that is gone made no sandbox: %s\n", e.what());
+      ::_exit(1);
+    }
+    ::_exit(0);
+  }
+  int status = -1;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);  // its id names no process now
+  ASSERT_EQ(status, 0);
+  const fs::path dead = *fs::directory_iterator(parent.Path());
+  const fs::path leftover = GetParam().Make(dead, child);
 
-  const fs::path made = MakeSandboxRoot(parent);
-  EXPECT_FALSE(fs::exists(parent / (gone + "aB3xYz")));
-  for (const fs::path& folder : kept) EXPECT_TRUE(fs::is_directory(folder)) << folder;
-  EXPECT_TRUE(fs::is_regular_file(parent / (gone + "file00")));
-  EXPECT_TRUE(fs::is_symlink(parent / (gone + "link00")));
+  const fs::path made = MakeSandboxRoot(parent.Path());
+  std::error_code ec;
+  EXPECT_EQ(fs::exists(fs::symlink_status(leftover, ec)), !GetParam().Removed) << leftover;
   EXPECT_TRUE(fs::is_directory(made));
-  EXPECT_EQ(made.parent_path(), parent);
-  EXPECT_EQ(made.filename().string().rfind(live, 0), 0u) << made;
-  EXPECT_TRUE(RemoveDeadSandboxes(parent).empty()) << "the folder made is this live process's";
-  fs::remove_all(parent);
+  EXPECT_EQ(made.parent_path(), parent.Path());
+  EXPECT_EQ(made.filename().string().rfind(SandboxName(::getpid(), ""), 0), 0u) << made;
+  EXPECT_TRUE(RemoveDeadSandboxes(parent.Path()).empty()) << "the folder made is this live process's";
 }
+
+INSTANTIATE_TEST_SUITE_P(Leftovers, SandboxLeftovers, ::testing::ValuesIn(kLeftovers),
+                         [](const ::testing::TestParamInfo<TLeftoverCase>& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace orba::fuzz

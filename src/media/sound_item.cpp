@@ -1,11 +1,14 @@
 #include "media/sound_item.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/streams/stream_encoding.h"
+#include "core/system/trace.h"
 #include "items/base_list.h"
 #include "media/media_system.h"
 #include "media/mixer_fade.h"
+#include "platform/text_convert.h"
 
 namespace orba {
 
@@ -21,13 +24,28 @@ std::string LowerExtension(const std::string& source) {
   return ext;
 }
 
-// The manager that plays Source, by its extension; nullptr when none.
-TMediaManager* ManagerFor(const std::string& source) {
+// The manager that plays Source, by its extension (null while the managers
+// are not made); none when no player reads the extension.
+std::optional<TMediaManager*> ManagerFor(const std::string& source) {
   const std::string ext = LowerExtension(source);
   if (ext == ".mid" || ext == ".sgt") return MidiManager;
   if (ext == ".wma" || ext == ".asf" || ext == ".wmv") return WmpManager;
   if (ext == ".ogg" || ext == ".wav") return OggManager;
   if (IsCdTrack(source)) return CddaManager;
+  return std::nullopt;
+}
+
+// The manager that plays Source, a file that is there; nullptr when none
+// does. A file whose extension no player reads stays silent, and is refused
+// as a manager refuses a file it cannot play: traced each time, said once,
+// since in a window nothing else tells the author why it is not heard.
+TMediaManager* PlayerFor(const std::string& source) {
+  if (const std::optional<TMediaManager*> manager = ManagerFor(source)) return *manager;
+  const size_t dot = source.rfind('.');
+  const std::string why = dot == std::string::npos ? "no player reads a file without an extension"
+                                                   : "no player reads the extension \"" + source.substr(dot) + "\"";
+  Trace("sound " + source + ": " + why);
+  TellRefusal(SjisToUtf8(source + ": sound refused: " + why));
   return nullptr;
 }
 
@@ -58,7 +76,7 @@ void TOrbaSound::OpenItem() {
     if (AutoScrap) Scrap();
     return;
   }
-  TMediaManager* manager = ManagerFor(Source);
+  TMediaManager* manager = PlayerFor(Source);
   if (manager == nullptr) return;
   item_ = manager->Add(Source);
   if (item_ == nullptr) return;
@@ -146,7 +164,7 @@ void TOrbaSound::SetIndex(int32_t v) {
 int32_t TOrbaSound::GetCount() const {
   if (item_ != nullptr) return item_->GetLength();
   if (Source.empty() || !SourceAvailable(Source)) return 0;
-  TMediaManager* manager = ManagerFor(Source);
+  TMediaManager* manager = PlayerFor(Source);
   TDMediaItem* probe = manager != nullptr ? manager->Add(Source) : nullptr;
   if (probe == nullptr) return 0;
   const int32_t length = probe->GetLength();

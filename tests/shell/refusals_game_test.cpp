@@ -2,9 +2,9 @@
 // refusal names the file and the limit on standard error exactly once, in
 // whatever mode the player runs, and in the trace as before. The
 // "refusedkinds" game shows a picture of every kind the player refuses
-// twice, plays sounds and a movie that cannot be played twice and gives a
-// tile and a button pictures they do not read twice: each is said once,
-// with its reason.
+// twice, plays sounds and movies that cannot be played (by their bytes or
+// by an extension no player reads) twice and gives a tile and a button
+// pictures they do not read twice: each is said once, with its reason.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -103,7 +103,9 @@ TEST(RefusalsGame, EverySoundAndMovieThatCannotBePlayedIsSaidOnceWithItsReason) 
       {kJapaneseName, "no sound", "sound", "not a playable WAVE file: no RIFF WAVE header"},
       {"bad.mid", "MThd and no more", "sound", "not a playable MIDI file: the header size exceeds the file"},
       {"bad.wma", "no sound", "sound", "not a media file libavformat reads"},
+      {"song.xyz", "no sound", "sound", "no player reads the extension \".xyz\""},
       {"garbage.avi", "no movie", "video", "not a media file libavformat reads"},
+      {"film.xyz", "no movie", "video", "not a media file libavformat reads"},
   };
   for (const auto& c : refused) test::WriteText(game + "/" + c.name, c.bytes);
   const test::CommandResult r = test::PlayGameJoined(game, 10);
