@@ -131,10 +131,10 @@ class TUnpackedMedia {
   // not failed, else nullptr.
   static std::shared_ptr<TUnpackedMedia> Find(const std::string& key);
   static void Remember(const std::string& key, const std::shared_ptr<TUnpackedMedia>& file);
-  // Traces (on the game's thread: the trace is not shared with the workers)
-  // the failures of unpackings that ended since the last call, and says on
-  // standard error those of streamed files and the streamed files found
-  // shorter than their header says, once a file.
+  // Traces (on the game's thread, so that the lines fall between the
+  // game's own steps) the failures of unpackings that ended since the last
+  // call, and says on standard error those of streamed files and the
+  // streamed files found shorter than their header says, once a file.
   static void TraceFailures();
 
  private:

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -16,10 +17,15 @@
 namespace orba {
 namespace {
 
-volatile sig_atomic_t g_signal_number = 0;
+// The first quit signal, stored by the handler on whichever thread takes
+// it, and the display's loss, stored by the game's thread, are read by the
+// watchdog's thread: lock-free atomics, which a signal handler may use.
+std::atomic<int> g_signal_number{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 // Set when the display went away: the watchdog then stops a status save
 // that does not end.
-volatile sig_atomic_t g_display_lost = 0;
+std::atomic<bool> g_display_lost{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 bool g_watchdog_started = false;
 sem_t g_wake;
 // The watchdog's lines, made before any signal: when one is written the
@@ -37,8 +43,8 @@ void MakeLine(TWatchdogLine& line, const char* format) {
 
 void OnQuitSignal(int signal_number) {
   const int saved_errno = errno;
-  if (g_signal_number == 0) {
-    g_signal_number = signal_number;
+  int none = 0;
+  if (g_signal_number.compare_exchange_strong(none, signal_number)) {
     RequestQuit();
     sem_post(&g_wake);  // async-signal-safe
   }
@@ -63,12 +69,12 @@ void Watchdog() {
     still = now == seen ? still + 1 : 0;
     seen = now;
   }
-  if (g_display_lost != 0) {
+  if (g_display_lost.load()) {
     (void)!::write(STDERR_FILENO, g_lost_line.Text, g_lost_line.Size);
     ::_exit(1);
   }
   (void)!::write(STDERR_FILENO, g_line.Text, g_line.Size);
-  ::_exit(128 + static_cast<int>(g_signal_number));
+  ::_exit(128 + g_signal_number.load());
 }
 
 }  // namespace
@@ -94,7 +100,7 @@ void EndForLostDisplay(const TStatusSave& save_status) {
   // request) must not save twice.
   if (ending) ::_exit(1);
   ending = true;
-  g_display_lost = 1;
+  g_display_lost.store(true);
   RequestQuit();
   if (g_watchdog_started) sem_post(&g_wake);
   const char* line = "orba: the display went away\n";

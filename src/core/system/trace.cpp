@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <utility>
@@ -9,30 +10,40 @@
 namespace orba {
 namespace {
 
-TTraceSink& Sink() {
-  static TTraceSink sink;
-  return sink;
-}
-
-std::set<std::string>& Told() {
-  static std::set<std::string> told;
-  return told;
-}
-
 // The refusals said on standard error; kept for the whole run, whatever
 // the trace's sink, up to kMaxSaid lines: a game that names thousands of
 // refused files (or a fuzzer playing game after game) then has them said
 // again rather than held for ever.
 constexpr size_t kMaxSaid = 4096;
 
-struct TSaid {
-  std::mutex Lock;
-  std::set<std::string> Lines;
+// Lines come from the window thread and from workers (a movie's decoder
+// refusing a frame, an unpacking that failed), so all of the trace is under
+// one lock, held while the sink writes: a line is written whole, one at a
+// time, and once SetTraceSink returns, the sink it replaced is not called
+// again (a test's sink may push into a vector that then goes). The lock is
+// recursive and the sink called through a counted copy, so that a sink
+// that traces nests its line and one that sets the sink keeps running.
+struct TTraceState {
+  std::recursive_mutex Lock;
+  std::shared_ptr<const TTraceSink> Sink;
+  // The lines TraceOnce wrote since the sink was set.
+  std::set<std::string> Told;
+  std::set<std::string> Said;
 };
 
-TSaid& Said() {
-  static TSaid said;
-  return said;
+TTraceState& State() {
+  static TTraceState state;
+  return state;
+}
+
+// Writes Line to the sink, if one is set; the caller holds State().Lock.
+void WriteLocked(TTraceState& state, const std::string& line) {
+  if (const std::shared_ptr<const TTraceSink> sink = state.Sink) (*sink)(line);
+}
+
+// TraceOnce, the caller holding State().Lock.
+void TraceOnceLocked(TTraceState& state, const std::string& line) {
+  if (state.Sink && state.Told.insert(line).second) WriteLocked(state, line);
 }
 
 bool CaughtRefusal() {
@@ -48,15 +59,13 @@ bool CaughtRefusal() {
 }  // namespace
 
 void TellRefusal(const std::string& line) {
-  TSaid& said = Said();
-  {
-    const std::lock_guard<std::mutex> hold(said.Lock);
-    if (said.Lines.count(line) != 0) return;
-    if (said.Lines.size() >= kMaxSaid) said.Lines.clear();
-    said.Lines.insert(line);
-  }
+  TTraceState& state = State();
+  const std::lock_guard<std::recursive_mutex> hold(state.Lock);
+  if (state.Said.count(line) != 0) return;
+  if (state.Said.size() >= kMaxSaid) state.Said.clear();
+  state.Said.insert(line);
   std::fprintf(stderr, "orba: %s\n", line.c_str());
-  TraceOnce(line);
+  TraceOnceLocked(state, line);
 }
 
 void TraceFailureOnce(const std::string& line) {
@@ -67,17 +76,25 @@ void TraceFailureOnce(const std::string& line) {
 }
 
 void SetTraceSink(TTraceSink sink) {
-  Sink() = std::move(sink);
-  Told().clear();
-  const std::lock_guard<std::mutex> hold(Said().Lock);
-  Said().Lines.clear();
+  auto replacement = sink ? std::make_shared<const TTraceSink>(std::move(sink)) : nullptr;
+  TTraceState& state = State();
+  const std::lock_guard<std::recursive_mutex> hold(state.Lock);
+  state.Sink = std::move(replacement);
+  state.Told.clear();
+  state.Said.clear();
 }
 
 void TraceOnce(const std::string& line) {
-  if (Sink() && Told().insert(line).second) Sink()(line);
+  TTraceState& state = State();
+  const std::lock_guard<std::recursive_mutex> hold(state.Lock);
+  TraceOnceLocked(state, line);
 }
 
-bool TraceEnabled() { return static_cast<bool>(Sink()); }
+bool TraceEnabled() {
+  TTraceState& state = State();
+  const std::lock_guard<std::recursive_mutex> hold(state.Lock);
+  return state.Sink != nullptr;
+}
 
 std::string CaughtMessage() {
   try {
@@ -90,11 +107,13 @@ std::string CaughtMessage() {
 }
 
 void TraceCaught(const std::string& what) {
-  if (Sink()) Trace(what + ": " + CaughtMessage());
+  if (TraceEnabled()) Trace(what + ": " + CaughtMessage());
 }
 
 void Trace(const std::string& step) {
-  if (Sink()) Sink()(step);
+  TTraceState& state = State();
+  const std::lock_guard<std::recursive_mutex> hold(state.Lock);
+  WriteLocked(state, step);
 }
 
 }  // namespace orba
