@@ -7,9 +7,10 @@
 // game time; each tick's wall time is measured and the longest printed
 // (longest_tick_ms), beside the tick it was (longest_at). Making and
 // packing the files takes a minute or two; they are made once in a
-// temporary folder, removed at the end.
+// temporary folder, removed at the end (but see ORBA_BENCH_MEDIA).
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -44,13 +45,24 @@ std::string Fixture(const std::string& args) {
   return "/usr/bin/python3 " ORBA_SOURCE_DIR "/tests/fixtures/packed_media.py " + args;
 }
 
+// ORBA_BENCH_MEDIA names a folder in which the files are made once and
+// kept: each case may then run in a process of its own (--benchmark_filter),
+// unmoved by what the cases before it left (their freed memory, the files
+// they wrote back).
+const char* KeptFolder() { return std::getenv("ORBA_BENCH_MEDIA"); }
+
 // The folder holding game.dat, with the files of kFiles packed, and the
 // same files loose.
 const std::string& Package() {
   static const std::string folder = [] {
     char name[] = "/tmp/orba-packedmedia-bench-XXXXXX";
-    if (mkdtemp(name) == nullptr) return std::string();
-    const std::string top = name;
+    if (KeptFolder() != nullptr) {
+      fs::create_directories(KeptFolder());
+      if (fs::exists(std::string(KeptFolder()) + "/game.dat")) return std::string(KeptFolder());
+    } else if (mkdtemp(name) == nullptr) {
+      return std::string();
+    }
+    const std::string top = KeptFolder() != nullptr ? KeptFolder() : name;
     const bool made = Run(Fixture("wav " + top + "/long.wav " + std::to_string(kWavBytes))) &&
                       Run(Fixture("movie " + top + "/long.avi " + std::to_string(kMovieBytes))) &&
                       Run(Fixture("movie " + top + "/long.asf " + std::to_string(kMovieBytes) + " asf")) &&
@@ -69,6 +81,8 @@ std::string BuildGame(const std::string& page, const std::string& out, bool loos
   fs::create_directories(source);
   std::ofstream(source + "/orba.opb.txt") << "Title = packedmedia\nWidth = 64\nHeight = 48\nStartPage = main.osb\n";
   std::ofstream(source + "/main.osb.txt") << page;
+  // A fresh folder: nothing of another case (its package, its saves).
+  fs::remove_all(out);
   fs::create_directories(out);
   if (!Run(std::string(ORBA_TOOL) + " game build --folder " + source + " -o " + out + " > /dev/null")) return "";
   if (!loose) {
@@ -76,7 +90,6 @@ std::string BuildGame(const std::string& page, const std::string& out, bool loos
     return out;
   }
   for (const char* file : kFiles) {
-    fs::remove(out + "/" + file);
     fs::create_hard_link(Package() + "/" + file, out + "/" + file);
   }
   return out;
@@ -87,7 +100,7 @@ void PlayMeasured(benchmark::State& state, const std::string& page, const char* 
     state.SkipWithError("the packed files could not be made (python3, ffmpeg)");
     return;
   }
-  const std::string game = BuildGame(page, Package() + "/" + name, loose);
+  const std::string game = BuildGame(page, Package() + "/" + name + (loose ? "-loose" : ""), loose);
   if (game.empty()) {
     state.SkipWithError("orbatool could not build the game");
     return;
@@ -96,6 +109,9 @@ void PlayMeasured(benchmark::State& state, const std::string& page, const char* 
   orba::SetHostServices(std::make_shared<orba::TLinuxHost>());
   orba::SetRegistry(std::make_shared<orba::TMemoryRegistry>());
   for (auto _ : state) {
+    // The unpacked files of the case before are written back first: their
+    // write-back would otherwise stall this case's first ticks.
+    ::sync();
     orba::TFakeClock clock;
     orba::TMemoryVideo video;
     orba::TScriptedInput input = orba::TScriptedInput::FromText("");
@@ -146,6 +162,6 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  if (!Package().empty()) fs::remove_all(Package());
+  if (!Package().empty() && KeptFolder() == nullptr) fs::remove_all(Package());
   return 0;
 }

@@ -325,19 +325,23 @@ TEST(Compression, DamagedDataGiveZlibsErrorOnEveryPath) {
 }
 
 // Streamed unpacking gives every byte whether the data go through one
-// buffer (small) or through zlib piece by piece (over 32 MiB unpacked); the
-// CRC counter sees what a memory stream would hold.
+// buffer (small) or through zlib piece by piece (over 32 MiB unpacked, or
+// any size first bytes first, in smaller pieces); the CRC counter sees what
+// a memory stream would hold.
 TEST(Compression, StreamedUnpackingGivesEveryByteAtAnySize) {
-  for (size_t size : {size_t{0}, size_t{1}, size_t{300000}, size_t{40} << 20}) {
-    TKsMemoryStream packed(SampleBytes(size));
-    const uint32_t crc = StreamCrc32(packed);
-    CompressStream(packed);
-    packed.SetPosition(0);
-    TCrc32Stream sink;
-    EXPECT_EQ(DecompressToStream(packed, packed.GetSize(), sink), static_cast<int64_t>(size));
-    EXPECT_EQ(std::make_pair(sink.Crc(), sink.GetSize()), std::make_pair(crc, static_cast<int64_t>(size))) << size;
-    DecompressStream(packed);
-    EXPECT_EQ(packed.GetSize(), static_cast<int64_t>(size));
+  for (const TInflateOrder order : {TInflateOrder::kWholeWhenSmall, TInflateOrder::kFirstBytesFirst}) {
+    for (size_t size : {size_t{0}, size_t{1}, size_t{300000}, size_t{40} << 20}) {
+      TKsMemoryStream packed(SampleBytes(size));
+      const uint32_t crc = StreamCrc32(packed);
+      CompressStream(packed);
+      packed.SetPosition(0);
+      TCrc32Stream sink;
+      EXPECT_EQ(DecompressToStream(packed, packed.GetSize(), sink, kMaxDecompressedSize, order),
+                static_cast<int64_t>(size));
+      EXPECT_EQ(std::make_pair(sink.Crc(), sink.GetSize()), std::make_pair(crc, static_cast<int64_t>(size))) << size;
+      DecompressStream(packed);
+      EXPECT_EQ(packed.GetSize(), static_cast<int64_t>(size));
+    }
   }
 }
 
@@ -350,14 +354,16 @@ TEST(Compression, StreamedUnpackingStopsAtItsBound) {
   const uint32_t crc = StreamCrc32(packed);
   CompressStream(packed);
   const auto bound = static_cast<int64_t>(size);
-  packed.SetPosition(0);
-  TCrc32Stream whole;
-  EXPECT_EQ(DecompressToStream(packed, packed.GetSize(), whole, bound), bound);
-  EXPECT_EQ(std::make_pair(whole.Crc(), whole.GetSize()), std::make_pair(crc, bound));
-  packed.SetPosition(0);
-  TCrc32Stream cut;
-  EXPECT_THROW(DecompressToStream(packed, packed.GetSize(), cut, bound - 1), EZUnpackedTooLarge);
-  EXPECT_LE(cut.GetSize(), bound);
+  for (const TInflateOrder order : {TInflateOrder::kWholeWhenSmall, TInflateOrder::kFirstBytesFirst}) {
+    packed.SetPosition(0);
+    TCrc32Stream whole;
+    EXPECT_EQ(DecompressToStream(packed, packed.GetSize(), whole, bound, order), bound);
+    EXPECT_EQ(std::make_pair(whole.Crc(), whole.GetSize()), std::make_pair(crc, bound));
+    packed.SetPosition(0);
+    TCrc32Stream cut;
+    EXPECT_THROW(DecompressToStream(packed, packed.GetSize(), cut, bound - 1, order), EZUnpackedTooLarge);
+    EXPECT_LE(cut.GetSize(), bound);
+  }
 }
 
 TEST(BigFileStream, VolumeNamesReplaceTheExtension) {

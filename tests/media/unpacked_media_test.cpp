@@ -430,7 +430,7 @@ TEST_F(PackedEntry, OpeningsInTurnPastTheWriteLimitAllUnpackWhole) {
 // it could be streamed, is refused with that reason: a decoder is never
 // handed its first bytes to judge as a file cut short.
 TEST_F(PackedEntry, AnEntryPastTheWriteLimitIsRefusedForIt) {
-  const TWriteRoom room(1 << 20);
+  const TWriteRoom room(1 << 19);
   try {
     manager.OpenFile("tone.snd");
     ADD_FAILURE() << "opened";
@@ -453,7 +453,7 @@ TEST_F(PackedEntry, ARefusalForWhatTheEntryHoldsIsKeptAndOneForALimitIsNot) {
     const char* second;  // ... of the second; nullptr: it plays
   } cases[] = {
       {"short.snd", unlimited, "the RIFF size exceeds the file", 0, "the RIFF size exceeds the file"},
-      {"whole.snd", 1 << 20, "bytes a game may write in one run", unlimited, nullptr},
+      {"whole.snd", 1 << 19, "bytes a game may write in one run", unlimited, nullptr},
   };
   for (const auto& c : cases) {
     std::vector<std::string> lines;

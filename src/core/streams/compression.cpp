@@ -17,6 +17,10 @@ namespace {
 
 // zlib counts in 32 bits; feed and drain it in pieces of this size.
 constexpr size_t kPiece = 1 << 20;
+// The pieces an entry unpacked first bytes first is written in: a reader
+// waiting for the next bytes gets them as soon as this many are unpacked,
+// not a whole kPiece later (a few milliseconds of unpacking).
+constexpr size_t kFirstBytesPiece = 64 << 10;
 
 // The first room a whole-buffer inflate of unknown size gets: eight times
 // the packed size (game files pack to a tenth to a half at the fastest
@@ -58,9 +62,10 @@ void GrowOutput(z_stream& z, std::vector<uint8_t>& out, size_t room) {
 // points z.next_out at n bytes of output; `took(unused)` is told how many of
 // those n were left unused. Raises EZDecompressionError when the data is
 // damaged, ends early, or would unpack to more than max_size bytes (noticed
-// at max_size + 1: no more room than that is ever asked for).
+// at max_size + 1: no more room than that is ever asked for). The output
+// is drained in pieces of at most `piece` bytes.
 template <typename Feed, typename Room, typename Took>
-void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
+void Inflate(int64_t max_size, Feed feed, Room room, Took took, size_t piece = kPiece) {
   max_size = std::clamp<int64_t>(max_size, 0, INT64_MAX - 1);
   z_stream z{};
   if (inflateInit(&z) != Z_OK) throw EZDecompressionError("zlib: inflateInit");
@@ -69,7 +74,7 @@ void Inflate(int64_t max_size, Feed feed, Room room, Took took) {
   int code = Z_OK;
   while (code != Z_STREAM_END) {
     if (z.avail_in == 0 && more_input) more_input = feed(z);
-    const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kPiece), max_size + 1 - out_size));
+    const size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece), max_size + 1 - out_size));
     room(z, n);
     z.avail_out = static_cast<uInt>(n);
     code = inflate(&z, Z_NO_FLUSH);
@@ -240,7 +245,8 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
   } else {
     in.resize(kPiece);
   }
-  out.resize(kPiece);
+  const size_t piece = order == TInflateOrder::kFirstBytesFirst ? kFirstBytesPiece : kPiece;
+  out.resize(piece);
   size_t offered = 0;
   Inflate(
       max_size,
@@ -265,7 +271,8 @@ int64_t DecompressToStream(TKsBigStream& source, int64_t count, TKsBigStream& de
         const int64_t n = static_cast<int64_t>(offered - unused);
         dest.WriteBuffer(out.data(), n);
         written += n;
-      });
+      },
+      piece);
   return written;
 }
 
