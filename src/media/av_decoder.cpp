@@ -81,7 +81,7 @@ class TAvDecoder : public TDecoder {
     frames_ = micros * kAudioRate / AV_TIME_BASE;
     packet_ = av_packet_alloc();
     frame_ = av_frame_alloc();
-    if (packet_ == nullptr || frame_ == nullptr) throw EMediaError("out of memory");
+    if (packet_ == nullptr || frame_ == nullptr) throw EMediaLimit("out of memory");
   }
 
   void Close() {

@@ -65,7 +65,7 @@ void TAvInput::Open() {
     if (buffer != nullptr) io_ = avio_alloc_context(buffer, kIoBuffer, 0, this, &ReadPacket, nullptr, &SeekPacket);
     if (io_ == nullptr) {
       av_free(buffer);
-      throw EMediaError("out of memory");
+      throw EMediaLimit("out of memory");
     }
     if (partial_) io_->seekable = 0;
     // The kind is found from the content alone (no name, so no name
@@ -81,7 +81,7 @@ void TAvInput::Open() {
       io_->seekable = AVIO_SEEKABLE_NORMAL;
     }
     format_ = avformat_alloc_context();
-    if (format_ == nullptr) throw EMediaError("out of memory");
+    if (format_ == nullptr) throw EMediaLimit("out of memory");
     format_->pb = io_;
     format_->flags |= AVFMT_FLAG_CUSTOM_IO;
     format_->io_open = &RefuseOpen;
@@ -89,7 +89,7 @@ void TAvInput::Open() {
     format_->format_whitelist = av_strdup(kAvContainers);
     format_->protocol_whitelist = av_strdup(kNoProtocol);
     if (format_->format_whitelist == nullptr || format_->protocol_whitelist == nullptr)
-      throw EMediaError("out of memory");
+      throw EMediaLimit("out of memory");
     // On failure avformat_open_input frees the context.
     if (avformat_open_input(&format_, "", kind, nullptr) < 0) {
       format_ = nullptr;

@@ -18,6 +18,12 @@ class EMediaError : public EOrbaError {
  public:
   using EOrbaError::EOrbaError;
 };
+// A file refused for a limit of the moment (memory, what the movies open
+// may hold), not for what it holds: another opening may play it.
+class EMediaLimit : public EMediaError {
+ public:
+  using EMediaError::EMediaError;
+};
 
 class TDecoder {
  public:

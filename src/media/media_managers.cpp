@@ -50,7 +50,7 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
       return nullptr;
     }
     Trace(std::string(Kind()) + " " + name + ": " + e.what());
-    if (!opening.Key.empty() && Lasting(opening)) {
+    if (!opening.Key.empty() && dynamic_cast<const EMediaLimit*>(&e) == nullptr && Lasting(opening)) {
       if (refused_.size() >= kMaxRefusedEntries) refused_.clear();
       refused_[opening.Key] = std::current_exception();
     }

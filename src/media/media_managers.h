@@ -7,7 +7,8 @@
 //
 // A package does not change while the game runs: a packed entry refused
 // for what it holds (not for a limit of the moment, such as what the game
-// may still write) is refused again at once, for the same reason, without
+// may still write or the movies open may hold: EMediaLimit, a failed
+// unpacking's kWrite) is refused again at once, for the same reason, without
 // unpacking it again: a length probe of a refused sound costs what it
 // costs with the file loose.
 //

@@ -90,7 +90,7 @@ TVideoDecoder::TVideoDecoder(std::unique_ptr<TKsBigStream> file, bool start_work
   // The pictures are counted as the declared size gives them before the
   // codec makes any.
   if (!ChargePictures(width_, height_, stream->codecpar->format))
-    throw EMediaError("the pictures of a video of " + std::to_string(width_) + " x " + std::to_string(height_) +
+    throw EMediaLimit("the pictures of a video of " + std::to_string(width_) + " x " + std::to_string(height_) +
                       " pixels would pass what the movies open may hold");
   decoded_width_ = width_;
   decoded_height_ = height_;
@@ -114,7 +114,7 @@ TVideoDecoder::TVideoDecoder(std::unique_ptr<TKsBigStream> file, bool start_work
   if (length_ <= 0 || length_ > INT32_MAX) throw EMediaError("a video stream of unknown length");
   av.Packet = av_packet_alloc();
   av.Frame = av_frame_alloc();
-  if (av.Packet == nullptr || av.Frame == nullptr) throw EMediaError("out of memory");
+  if (av.Packet == nullptr || av.Frame == nullptr) throw EMediaLimit("out of memory");
   // A file whose first picture cannot be decoded is refused here.
   if (!DecodeNext(current_, true)) throw EMediaError("no picture can be decoded");
   if (start_worker) worker_ = std::thread([this] { Run(); });
