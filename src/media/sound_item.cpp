@@ -16,9 +16,15 @@ namespace {
 
 bool IsCdTrack(const std::string& source) { return source.compare(0, 3, "CD_") == 0; }
 
-std::string LowerExtension(const std::string& source) {
+// The extension as written, from the last '.' (a Shift-JIS trail byte is
+// never one); empty for a name without one.
+std::string Extension(const std::string& source) {
   const size_t dot = source.rfind('.');
-  std::string ext = dot == std::string::npos ? std::string() : source.substr(dot);
+  return dot == std::string::npos ? std::string() : source.substr(dot);
+}
+
+std::string LowerExtension(const std::string& source) {
+  std::string ext = Extension(source);
   for (char& c : ext)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return ext;
@@ -41,9 +47,9 @@ std::optional<TMediaManager*> ManagerFor(const std::string& source) {
 // since in a window nothing else tells the author why it is not heard.
 TMediaManager* PlayerFor(const std::string& source) {
   if (const std::optional<TMediaManager*> manager = ManagerFor(source)) return *manager;
-  const size_t dot = source.rfind('.');
-  const std::string why = dot == std::string::npos ? "no player reads a file without an extension"
-                                                   : "no player reads the extension \"" + source.substr(dot) + "\"";
+  const std::string ext = Extension(source);
+  const std::string why = ext.empty() ? "no player reads a file without an extension"
+                                      : "no player reads the extension \"" + ext + "\"";
   Trace("sound " + source + ": " + why);
   TellRefusal(SjisToUtf8(source + ": sound refused: " + why));
   return nullptr;
