@@ -7,6 +7,7 @@
 #include "core/files/vr_file_manager.h"
 #include "core/streams/compression.h"
 #include "core/streams/big_stream.h"
+#include "core/streams/stream_encoding.h"
 #include "core/system/quit_request.h"
 #include "core/system/trace.h"
 #include "media/av_decoder.h"
@@ -15,6 +16,34 @@
 #include "platform/text_convert.h"
 
 namespace orba {
+
+namespace {
+
+// The stored bytes of a packed entry as its worker reads them. A read
+// that comes back short before the entry's end is one the system failed
+// (the package's file could not be read there): it is raised as such, not
+// taken for bytes that end early, which would be the entry's own fault.
+class TStoredEntry : public TKsBigStream {
+ public:
+  TStoredEntry(TKsBigStream& stored, const std::string& name) : stored_(stored), name_(name) {}
+  int64_t GetSize() override { return stored_.GetSize(); }
+  int64_t GetPosition() override { return stored_.GetPosition(); }
+  void SetPosition(int64_t position) override { stored_.SetPosition(position); }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Read(void* buffer, int64_t count) override {
+    const int64_t got = stored_.Read(buffer, count);
+    const int64_t at = stored_.GetPosition();
+    if (got < count && at < stored_.GetSize())
+      throw EStreamError(name_ + ": the package could not be read at byte " + std::to_string(at) + " of the entry");
+    return got;
+  }
+
+ private:
+  TKsBigStream& stored_;
+  const std::string name_;
+};
+
+}  // namespace
 
 TMediaManager::~TMediaManager() { open_items_ -= items_.size(); }
 
@@ -50,7 +79,7 @@ TDMediaItem* TMediaManager::Add(const std::string& name) {
       return nullptr;
     }
     Trace(std::string(Kind()) + " " + name + ": " + e.what());
-    if (!opening.Key.empty() && dynamic_cast<const EMediaLimit*>(&e) == nullptr && Lasting(opening)) {
+    if (!opening.Key.empty() && Lasting(opening, e)) {
       if (refused_.size() >= kMaxRefusedEntries) refused_.clear();
       refused_[opening.Key] = std::current_exception();
     }
@@ -125,20 +154,27 @@ std::vector<std::unique_ptr<TKsBigStream>> TMediaManager::OpenFiles(const std::s
   return streams;
 }
 
-bool TMediaManager::Lasting(const TOpening& opening) {
+bool TMediaManager::Lasting(const TOpening& opening, const EOrbaError& refusal) {
+  // A limit of the moment, or a file the system would not open (out of
+  // descriptors, say): not what the entry holds.
+  if (dynamic_cast<const EMediaLimit*>(&refusal) != nullptr || dynamic_cast<const EFOpenError*>(&refusal) != nullptr)
+    return false;
   if (!opening.Lasting || opening.File == nullptr) return opening.Lasting;
   if (opening.File->State() != TUnpackedMedia::TState::kFailed) return true;
-  const TUnpackedMedia::TFailure failure = opening.File->Failure();
-  return failure != TUnpackedMedia::TFailure::kStopped && failure != TUnpackedMedia::TFailure::kWrite;
+  return TUnpackedMedia::EntryFailure(opening.File->Failure());
 }
 
 std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collection, const TVrFile& entry,
                                                       int64_t limit, const std::string& key) {
   const std::string& name = entry.Name();
   // One unpacking of an entry serves every opening of it with the same
-  // bound while any reader holds it.
+  // bound while any reader holds it. One cut at what the other files left
+  // would fit another time, whichever opening made it.
   if (std::shared_ptr<TUnpackedMedia> shared = TUnpackedMedia::Find(key)) {
-    if (opening_ != nullptr) opening_->File = shared;
+    if (opening_ != nullptr) {
+      opening_->File = shared;
+      if (shared->Bound() < limit) opening_->Lasting = false;
+    }
     return shared;
   }
   // The worker reads the stored bytes through a window of its own: the
@@ -152,32 +188,47 @@ std::shared_ptr<TUnpackedMedia> TMediaManager::Unpack(TVrFileCollection& collect
     if (opening_ != nullptr) opening_->File = unpacked;
   } catch (const EFOpenError& e) {
     TraceOnce(std::string("unpacked sounds and movies are held in memory: ") + e.what());
+    // Held in memory, the entry meets a smaller bound than another time.
+    if (opening_ != nullptr) opening_->Lasting = false;
     return nullptr;
   }
   const int64_t room = TUnpackedMedia::Room();
   const int64_t bound = std::min(limit, room);
-  // An entry cut at what the other files leave would fit another time.
   if (bound < limit && opening_ != nullptr) opening_->Lasting = false;
   TUnpackedMedia::TFill fill = [stored, name, bound](TKsBigStream& out) {
+    TStoredEntry entry_bytes(*stored, name);
     try {
-      DecompressToStream(*stored, stored->GetSize(), out, bound, TInflateOrder::kFirstBytesFirst);
+      DecompressToStream(entry_bytes, stored->GetSize(), out, bound, TInflateOrder::kFirstBytesFirst);
     } catch (const EZUnpackedTooLarge&) {
       throw EFileTooLarge(name, bound);
     }
   };
-  if (held) fill = [files = files_, name, bound](TKsBigStream& out) { files->LoadToStream(out, name, bound); };
+  // An entry held in memory is the game thread's, which may change it or
+  // let it go while a worker still runs (one left behind after a quit):
+  // it is copied here, and the worker writes the copy.
+  if (held) {
+    std::shared_ptr<TKsMemoryStream> copy;
+    if (entry.Data->GetSize() <= bound) {
+      copy = std::make_shared<TKsMemoryStream>();
+      files_->LoadToStream(*copy, name, bound);
+    }
+    fill = [copy, name, bound](TKsBigStream& out) {
+      // Refused by the worker, as a packed entry too large is.
+      if (copy == nullptr) throw EFileTooLarge(name, bound);
+      CopyWholeStream(out, *copy);
+    };
+  }
   unpacked->Start(std::move(fill), bound);
-  // An entry held in memory is copied while this thread waits (the game may
-  // change it), and a small bound (a song read whole) is met before the
-  // file is handed over, so that a file too large is refused here, as from
-  // disk.
+  // An entry held in memory is written whole before it is handed over, and
+  // a small bound (a song read whole) is met before the file is handed
+  // over, so that a file too large is refused here, as from disk.
   if ((held || limit <= kMaxPackedMediaBytes) && unpacked->WaitEnd() == TUnpackedMedia::TState::kFailed) {
     const std::string failure = unpacked->FailureText();
     TUnpackedMedia::TraceFailures();
     if (unpacked->Failure() != TUnpackedMedia::TFailure::kTooLarge) throw EMediaError(failure);
     if (room >= limit) RefuseLargeFile(name, limit);
     throw EMediaError("the sounds and movies unpacked into temporary files would take more than " +
-                      std::to_string(kMaxUnpackedMediaTotal) + " bytes");
+                      std::to_string(TUnpackedMedia::TotalLimit()) + " bytes");
   }
   TUnpackedMedia::Remember(key, unpacked);
   return unpacked;

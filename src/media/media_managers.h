@@ -6,11 +6,13 @@
 // file is not at fault.
 //
 // A package does not change while the game runs: a packed entry refused
-// for what it holds (not for a limit of the moment, such as what the game
-// may still write or the movies open may hold: EMediaLimit, a failed
-// unpacking's kWrite) is refused again at once, for the same reason, without
+// for what its own bytes hold (damaged, cut short, too large for its bound,
+// not a media file) is refused again at once, for the same reason, without
 // unpacking it again: a length probe of a refused sound costs what it
-// costs with the file loose.
+// costs with the file loose. A refusal the system or the moment decided
+// (what the game may still write, what the movies open may hold, the room
+// the other unpackings left, no temporary file, a file the system would
+// not open or read, memory) is judged again at the next opening.
 //
 // Each sound and movie holds its file open as it plays (a movie twice). So
 // that a game opening sound after sound never takes every descriptor the
@@ -108,8 +110,9 @@ class TMediaManager {
   // once) when no temporary file can be made.
   std::shared_ptr<TUnpackedMedia> Unpack(TVrFileCollection& collection, const TVrFile& entry, int64_t limit,
                                          const std::string& key);
-  // Whether the opening's refusal would come again, whatever the moment.
-  static bool Lasting(const TOpening& opening);
+  // Whether the opening's Refusal would come again, whatever the moment:
+  // only one the entry's own bytes decided.
+  static bool Lasting(const TOpening& opening, const EOrbaError& refusal);
   std::vector<std::unique_ptr<TDMediaItem>> items_;
   // The opening under way in Add; nullptr outside it.
   TOpening* opening_ = nullptr;

@@ -26,6 +26,7 @@
 namespace orba {
 
 std::atomic<int64_t> TUnpackedMedia::total_held_{0};
+std::atomic<int64_t> TUnpackedMedia::total_limit_{kMaxUnpackedMediaTotal};
 
 namespace {
 
@@ -184,9 +185,15 @@ std::shared_ptr<TUnpackedMedia> TUnpackedMedia::Create(const std::string& name) 
 
 void TUnpackedMedia::Release(TUnpackedMedia* file) {
   file->stop_ = true;
-  // A worker still running after a quit request may be stalled in a write
-  // that no stop reaches: joining it would hold the shut-down and its
-  // status save. The file is left to it; the player is ending.
+  // The worker stops at its next piece. The wait for that ends on a quit
+  // request too: a worker stalled in a write that no stop reaches (a slow
+  // or hung file system) must not hold the shut-down and its status save,
+  // whether the quit came before the file went or while it waits. The file
+  // is then left to the worker; the player is ending.
+  if (file->worker_.joinable()) {
+    std::unique_lock<std::mutex> hold(file->mutex_);
+    file->WaitUntil(hold, [file] { return file->state_ != TState::kUnpacking; });
+  }
   if (QuitRequested() && file->worker_.joinable() && file->State() == TState::kUnpacking) {
     file->worker_.detach();
     TShared& shared = Shared();
@@ -214,6 +221,7 @@ bool TUnpackedMedia::WaitUntil(std::unique_lock<std::mutex>& hold, TReady ready)
 
 TUnpackedMedia::~TUnpackedMedia() {
   stop_ = true;
+  // Release has waited for the worker's end: the join only sees it out.
   if (worker_.joinable()) worker_.join();
   total_held_ -= size_;
   if (in_memory_) ChargeHeapBytes(-size_);
@@ -222,7 +230,7 @@ TUnpackedMedia::~TUnpackedMedia() {
   ::close(fd_);
 }
 
-int64_t TUnpackedMedia::Room() { return std::max<int64_t>(kMaxUnpackedMediaTotal - total_held_.load(), 0); }
+int64_t TUnpackedMedia::Room() { return std::max<int64_t>(total_limit_.load() - total_held_.load(), 0); }
 
 void TUnpackedMedia::Start(TFill fill, int64_t bound, int64_t streamed_from) {
   {
@@ -245,10 +253,12 @@ void TUnpackedMedia::Run(const TFill& fill) {
     End(TState::kFailed, TFailure::kTooLarge, e.what());
   } catch (const EWriteError& e) {
     End(TState::kFailed, TFailure::kWrite, e.what());
-  } catch (const EOrbaError& e) {
-    End(TState::kFailed, TFailure::kOther, e.what());
+  } catch (const EZDecompressionError& e) {
+    End(TState::kFailed, TFailure::kDamaged, e.what());
+  } catch (const EReadError& e) {
+    End(TState::kFailed, TFailure::kDamaged, e.what());
   } catch (const std::exception& e) {  // no exception may end the thread: the readers see the end
-    End(TState::kFailed, TFailure::kOther, e.what());
+    End(TState::kFailed, TFailure::kSystem, e.what());
   }
 }
 
@@ -346,6 +356,11 @@ std::string TUnpackedMedia::FailureText() const {
 int64_t TUnpackedMedia::Size() const {
   const std::lock_guard<std::mutex> hold(mutex_);
   return size_;
+}
+
+int64_t TUnpackedMedia::Bound() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return bound_;
 }
 
 std::unique_ptr<TKsBigStream> TUnpackedMedia::NewReader(std::shared_ptr<TUnpackedMedia> file) {

@@ -22,9 +22,9 @@
 //
 // No wait for the worker outlasts a quit request: a worker stalled in a
 // write (a slow or hung file system) must not hold the game's thread, nor
-// its shut-down and status save. A file that goes after a quit request
-// while its worker still runs leaves the worker behind, with the file kept
-// for it, as the player is ending.
+// its shut-down and status save. A file that goes while its worker still
+// runs waits for the worker to stop, or for a quit request, which leaves
+// the worker behind with the file kept for it, as the player is ending.
 //
 // What such files take is bounded: one entry by kMaxUnpackedMediaBytes (a
 // long movie of a real game is a few hundred megabytes), all held at once
@@ -74,16 +74,25 @@ class TUnpackedMedia {
     kStopped,   // the file went, or the player is ending
     kWrite,     // what the game may write in a run was reached, or the
                 // temporary file could not be written: not the entry's fault
-    kOther,     // the stored bytes (damaged, or not what they claim)
+    kDamaged,   // the stored bytes: damaged, cut short, not what they claim
+    kSystem,    // the system failed the worker (out of memory, the package
+                // could not be read): not the entry's fault
   };
+  // Whether a failure is the entry's own, so that another unpacking of the
+  // same bytes would fail alike: not one a limit or the moment brought.
+  static bool EntryFailure(TFailure failure) {
+    return failure == TFailure::kTooLarge || failure == TFailure::kDamaged;
+  }
   // Writes the unpacked bytes to Out on the worker thread; raises to fail
-  // the unpacking (EFileTooLarge when the entry unpacks to too much).
+  // the unpacking: EFileTooLarge when the entry unpacks to too much, an
+  // EZDecompressionError or EReadError when its stored bytes are damaged or
+  // end early, anything else for a failure of the system.
   using TFill = std::function<void(TKsBigStream& out)>;
 
   // Makes the empty file in $TMPDIR (else /tmp) for the entry Name; raises
   // EFOpenError with the system's reason when none can be made.
   static std::shared_ptr<TUnpackedMedia> Create(const std::string& name);
-  // Stops the worker at its next piece, joins it and gives back what the
+  // Joins the worker (which Release has seen stop) and gives back what the
   // file was counted at, to the write budget too.
   ~TUnpackedMedia();
   // How many files went after a quit request while their worker still ran,
@@ -95,6 +104,10 @@ class TUnpackedMedia {
   // The bytes all files alive now hold, and what a new one may still take.
   static int64_t TotalHeld() { return total_held_.load(); }
   static int64_t Room();
+  // Sets the most all files alive may hold (kMaxUnpackedMediaTotal until
+  // set; tests lower it).
+  static void SetTotalLimit(int64_t bytes) { total_limit_ = bytes; }
+  static int64_t TotalLimit() { return total_limit_.load(); }
 
   // Runs Fill on a worker thread; Bound is what kBound readers of a
   // streamed file answer. The file is streamed when it unpacks to more than
@@ -109,6 +122,8 @@ class TUnpackedMedia {
   std::string FailureText() const;
   // The bytes unpacked so far.
   int64_t Size() const;
+  // The most the unpacking may reach (Start's Bound).
+  int64_t Bound() const;
   // Whether the file lies in memory (a tmpfs or ramfs temporary folder).
   bool InMemory() const { return in_memory_; }
 
@@ -161,6 +176,7 @@ class TUnpackedMedia {
   void NoteCutShort(int64_t size);
 
   static std::atomic<int64_t> total_held_;
+  static std::atomic<int64_t> total_limit_;
   const int fd_;
   const bool in_memory_;
   const std::string name_;

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,7 @@
 #include <thread>
 
 #include "core/errors.h"
+#include "core/files/file_limits.h"
 #include "core/files/vr_file_manager.h"
 #include "core/files/write_budget.h"
 #include "core/system/quit_request.h"
@@ -439,31 +441,65 @@ TEST_F(PackedEntry, AnEntryPastTheWriteLimitIsRefusedForIt) {
   }
 }
 
-// A packed entry refused for what it holds is refused again for the same
-// reason without being unpacked again: with no room left to write, an
-// unpacking would be refused for that instead. One refused for a limit of
-// the moment (what the game may still write) is judged again, and plays.
+// A packed entry refused for what its own bytes hold is refused again for
+// the same reason without being unpacked again: with no room left to
+// write, an unpacking would be refused for that instead. One refused for
+// what the system or the moment decided is judged again: a limit of what
+// the game may still write, no descriptor left to open the package, no
+// temporary file (the entry then held in memory), an unpacking shared with
+// another opening and cut to the room the other files left.
 TEST_F(PackedEntry, ARefusalForWhatTheEntryHoldsIsKeptAndOneForALimitIsNot) {
   const int64_t unlimited = kMaxGameWriteBytes;
+  const char* const judged_again = "bytes a game may write in one run";
+  enum class TMoment { kNone, kPackageUnopenable, kNoTemporaryFolder, kSharedAndCut };
   const struct {
     const char* name;
+    TMoment moment;  // what the first opening meets
     int64_t first_room;
     const char* first;  // what the trace says of the first opening
     int64_t second_room;
     const char* second;  // ... of the second; nullptr: it plays
   } cases[] = {
-      {"short.snd", unlimited, "the RIFF size exceeds the file", 0, "the RIFF size exceeds the file"},
-      {"whole.snd", 1 << 19, "bytes a game may write in one run", unlimited, nullptr},
+      {"short.snd", TMoment::kNone, unlimited, "the RIFF size exceeds the file", 0, "the RIFF size exceeds the file"},
+      {"whole.snd", TMoment::kNone, 1 << 19, judged_again, unlimited, nullptr},
+      {"whole.snd", TMoment::kPackageUnopenable, unlimited, "game.dat", unlimited, nullptr},
+      {"short.snd", TMoment::kNoTemporaryFolder, unlimited, "the RIFF size exceeds the file", 0, judged_again},
+      {"short.snd", TMoment::kSharedAndCut, unlimited, "the RIFF size exceeds the file", 0, judged_again},
   };
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string tmpdir_before = tmpdir != nullptr ? tmpdir : "";
   for (const auto& c : cases) {
+    TProbeManager fresh{mixer, &files};  // no refusal kept from an earlier row
     std::vector<std::string> lines;
     SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
-    for (const auto& [room, said] : {std::pair{c.first_room, c.first}, std::pair{c.second_room, c.second}}) {
+    for (int turn = 0; turn < 2; ++turn) {
+      const int64_t room = turn == 0 ? c.first_room : c.second_room;
+      const char* said = turn == 0 ? c.first : c.second;
       lines.clear();
       TDMediaItem* item = nullptr;
       {
         const TWriteRoom allowance(room);
-        item = manager.Add(c.name);
+        const TMoment moment = turn == 0 ? c.moment : TMoment::kNone;
+        std::unique_ptr<TKsBigStream> sharing;
+        if (moment == TMoment::kSharedAndCut) {
+          // Another reader holds the entry's unpacking, made while the
+          // other files left less room than its bound.
+          TUnpackedMedia::SetTotalLimit(TUnpackedMedia::TotalHeld() + (int64_t{1} << 30));
+          sharing = fresh.OpenFile(c.name);
+          TUnpackedMedia::SetTotalLimit(kMaxUnpackedMediaTotal);
+        }
+        if (moment == TMoment::kNoTemporaryFolder) ::setenv("TMPDIR", (dir / "none").c_str(), 1);
+        // The package's file cannot be opened again for the entry's window
+        // (as when no descriptor is left: a test without descriptors would
+        // leave the sanitizers' own checks none either).
+        if (moment == TMoment::kPackageUnopenable) std::filesystem::rename(dir / "game.dat", dir / "game.away");
+        item = fresh.Add(c.name);
+        if (moment == TMoment::kPackageUnopenable) std::filesystem::rename(dir / "game.away", dir / "game.dat");
+        if (tmpdir != nullptr) {
+          ::setenv("TMPDIR", tmpdir_before.c_str(), 1);
+        } else {
+          ::unsetenv("TMPDIR");
+        }
       }
       EXPECT_EQ(item != nullptr, said == nullptr) << c.name << " " << testing::PrintToString(lines);
       if (said != nullptr) {
@@ -473,17 +509,46 @@ TEST_F(PackedEntry, ARefusalForWhatTheEntryHoldsIsKeptAndOneForALimitIsNot) {
         ASSERT_NE(line, lines.end()) << c.name << " " << testing::PrintToString(lines);
         EXPECT_NE(line->find(said), std::string::npos) << *line;
       }
-      if (item != nullptr) manager.Remove(item);
+      if (item != nullptr) fresh.Remove(item);
     }
     SetTraceSink(nullptr);
   }
 }
 
+// An unpacking's failure is the entry's own (another unpacking of the same
+// bytes fails alike, so its refusal is kept) only when its stored bytes
+// decided it; memory, a read the system failed, a write are the moment's.
+TEST(UnpackedMediaFailures, OnlyAFailureOfTheStoredBytesIsTheEntrysOwn) {
+  using TFailure = TUnpackedMedia::TFailure;
+  const struct {
+    const char* name;
+    std::function<void()> raise;
+    TFailure failure;
+    bool entry_failure;
+  } cases[] = {
+      {"damaged", [] { throw EZDecompressionError("the packed data is damaged"); }, TFailure::kDamaged, true},
+      {"ends early", [] { throw EReadError("bytes end at 10"); }, TFailure::kDamaged, true},
+      {"too large", [] { throw EFileTooLarge("x", 10); }, TFailure::kTooLarge, true},
+      {"memory", [] { throw std::bad_alloc(); }, TFailure::kSystem, false},
+      {"unreadable", [] { throw EStreamError("the package could not be read"); }, TFailure::kSystem, false},
+      {"write", [] { throw EWriteError("the temporary file: No space left on device"); }, TFailure::kWrite, false},
+  };
+  for (const auto& c : cases) {
+    std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
+    file->Start([&c](TKsBigStream&) { c.raise(); }, 1 << 20);
+    EXPECT_EQ(file->WaitEnd(), TUnpackedMedia::TState::kFailed) << c.name;
+    EXPECT_EQ(file->Failure(), c.failure) << c.name;
+    EXPECT_EQ(TUnpackedMedia::EntryFailure(file->Failure()), c.entry_failure) << c.name;
+  }
+  TUnpackedMedia::TraceFailures();
+}
+
 // A quit request ends every wait for the worker, even one stalled for good
-// (a hung file system): the opening's, the end's, a read's. The file that
-// goes then leaves its worker behind rather than join it; and a manager's
-// opening that the quit cut short is traced, never said as a refusal. In a
-// child process: the quit request stays set.
+// (a hung file system): the opening's, the end's, a read's, and that of a
+// file released before the quit, which waits for its worker to stop. The
+// file that goes then leaves its worker behind rather than join it; and a
+// manager's opening that the quit cut short is traced, never said as a
+// refusal. In a child process: the quit request stays set.
 TEST_F(PackedEntry, AQuitEndsEveryWaitForAStalledWorkerAndIsNoRefusal) {
   EXPECT_EXIT(
       {
@@ -492,6 +557,10 @@ TEST_F(PackedEntry, AQuitEndsEveryWaitForAStalledWorkerAndIsNoRefusal) {
         ::alarm(120);  // a hang guard: a wait that outlasts the quit ends the child
         auto* stalled = new TGatedFill;
         auto* after_first = new TGatedFill;
+        auto* released_stalled = new TGatedFill;
+        std::shared_ptr<TUnpackedMedia> released = TUnpackedMedia::Create("released");
+        released->Start(released_stalled->Fill({Bytes(100, 1)}, TGatedFill::TEnd::kComplete), 1 << 20, 1000);
+        std::thread release([&released] { released.reset(); });
         std::shared_ptr<TUnpackedMedia> below = TUnpackedMedia::Create("below");
         below->Start(stalled->Fill({Bytes(100, 1)}, TGatedFill::TEnd::kComplete), 1 << 20, 1000);
         std::shared_ptr<TUnpackedMedia> streamed = TUnpackedMedia::Create("streamed");
@@ -501,7 +570,12 @@ TEST_F(PackedEntry, AQuitEndsEveryWaitForAStalledWorkerAndIsNoRefusal) {
         std::unique_ptr<TKsBigStream> reader = TUnpackedMedia::NewReader(streamed);
         std::vector<std::string> lines;  // a refusal said is traced too
         SetTraceSink([&lines](const std::string& line) { lines.push_back(line); });
-        std::thread quit([] { RequestQuit(); });
+        // A grace for the release above to start its wait: the quit is to
+        // end it, whenever it comes.
+        std::thread quit([] {
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+          RequestQuit();
+        });
         bool ok = true;
         try {
           TUnpackedMedia::NewReader(below);
@@ -510,13 +584,14 @@ TEST_F(PackedEntry, AQuitEndsEveryWaitForAStalledWorkerAndIsNoRefusal) {
           ok = ok && std::string(e.what()) == "the unpacking was stopped";
         }
         quit.join();
+        release.join();
         std::vector<uint8_t> got(1000);
         ok = ok && below->WaitEnd() == TUnpackedMedia::TState::kUnpacking;
         ok = ok && reader->Read(got.data(), 1000) == 100 && reader->GetSize() == 100;
         reader.reset();
         below.reset();
         streamed.reset();
-        ok = ok && TUnpackedMedia::Abandoned() == 2;
+        ok = ok && TUnpackedMedia::Abandoned() == 3;
         ok = ok && manager.Add("whole.snd") == nullptr;
         ok = ok && lines == std::vector<std::string>{"sound whole.snd: the quit cut its unpacking short"};
         for (const std::string& line : lines) std::fprintf(stderr, "traced: %s\n", line.c_str());
@@ -536,6 +611,36 @@ TEST_F(PackedEntry, AnEntryHeldInMemoryIsCopiedWholeBeforeItIsHandedOver) {
   EXPECT_EQ(dynamic_cast<TKsMemoryStream*>(file.get()), nullptr);
   EXPECT_FALSE(TUnpackedMedia::Streamed(*file));
   EXPECT_EQ(ReadWholeFile(std::move(file)), small);
+}
+
+// An entry held in memory is copied on the game's thread: a worker that a
+// quit request leaves behind never reads the game's files, which the game
+// goes on reading, changing and letting go (a thread-sanitizer build finds
+// any such read). In a child process: the quit request stays set.
+TEST_F(PackedEntry, AQuitLeavesNoWorkerReadingAnEntryTheGameHoldsInMemory) {
+  EXPECT_EXIT(
+      {
+        ::alarm(120);  // a hang guard
+        const std::vector<uint8_t> big = Bytes(32 << 20, 3);
+        auto held = std::make_unique<TVrFileCollection>();
+        TVrFile* entry = held->AddEntry("held.snd");
+        entry->Data->WriteBuffer(big.data(), static_cast<int64_t>(big.size()));
+        const int index = files.AddCollection(std::move(held));
+        RequestQuit();
+        bool ok = true;
+        try {
+          manager.OpenFile("held.snd");
+          ok = false;
+        } catch (const EMediaError& e) {
+          ok = std::string(e.what()) == "the unpacking was stopped";
+        }
+        ok = ok && files.LoadBytes("held.snd", int64_t{64} << 20) == big;
+        entry->Data->SetPosition(0);
+        entry->Data->WriteBuffer(big.data() + 1, 1 << 20);
+        files.RemoveCollection(index);
+        std::_Exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 // In a private mount namespace, a tmpfs as the temporary folder: the
