@@ -27,7 +27,6 @@
 #include <thread>
 
 #include "core/errors.h"
-#include "core/files/file_limits.h"
 #include "core/files/vr_file_manager.h"
 #include "core/files/write_budget.h"
 #include "core/system/quit_request.h"
@@ -517,7 +516,7 @@ TEST_F(PackedEntry, ARefusalForWhatTheEntryHoldsIsKeptAndOneForALimitIsNot) {
 
 // An unpacking's failure is the entry's own (another unpacking of the same
 // bytes fails alike, so its refusal is kept) only when its stored bytes
-// decided it; memory, a read the system failed, a write are the moment's.
+// decided it; memory and a read the system failed are the moment's.
 TEST(UnpackedMediaFailures, OnlyAFailureOfTheStoredBytesIsTheEntrysOwn) {
   using TFailure = TUnpackedMedia::TFailure;
   const struct {
@@ -527,11 +526,8 @@ TEST(UnpackedMediaFailures, OnlyAFailureOfTheStoredBytesIsTheEntrysOwn) {
     bool entry_failure;
   } cases[] = {
       {"damaged", [] { throw EZDecompressionError("the packed data is damaged"); }, TFailure::kDamaged, true},
-      {"ends early", [] { throw EReadError("bytes end at 10"); }, TFailure::kDamaged, true},
-      {"too large", [] { throw EFileTooLarge("x", 10); }, TFailure::kTooLarge, true},
       {"memory", [] { throw std::bad_alloc(); }, TFailure::kSystem, false},
       {"unreadable", [] { throw EStreamError("the package could not be read"); }, TFailure::kSystem, false},
-      {"write", [] { throw EWriteError("the temporary file: No space left on device"); }, TFailure::kWrite, false},
   };
   for (const auto& c : cases) {
     std::shared_ptr<TUnpackedMedia> file = TUnpackedMedia::Create("test");
