@@ -3,10 +3,12 @@
 // folder to a canary in a fake HOME are not the game's (its package's own
 // are read, nothing of the canary); "game.dat" as a link to another game's
 // package mounts nothing; a start or exit page named outside the folder is
-// a missing page; links that stay inside the folder work.
+// a missing page; links that stay inside the folder work. A package there
+// that cannot be opened says why.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
 #include <ostream>
@@ -111,6 +113,24 @@ TEST_F(StartLinksGame, APackageLinkedOutMountsNothing) {
   EXPECT_FALSE(watch.Touched());
   EXPECT_FALSE(fs::exists(game + "/save.dat"));
   EXPECT_EQ(Outside(), before);
+}
+
+// A package that is there but cannot be opened (no access, no descriptor
+// left) says so with the system's reason and its path as the system spells
+// it, and without a game the player ends.
+TEST_F(StartLinksGame, APackageThatCannotBeOpenedSaysWhy) {
+  test::BuildGame("startlinks", game, false);
+  const struct {
+    int error;
+    const char* why;
+  } cases[] = {{EACCES, "Permission denied"}, {EMFILE, "Too many open files"}};
+  for (const auto& c : cases) {
+    const test::CommandResult r = test::RunFailingOpens(ORBA_FAIL_OPEN_SHIM, "game.dat", c.error,
+                                                        {ORBA_PLAYER_PATH, "--headless", "--ticks", "3", game});
+    EXPECT_EQ(r.exit_code, 1) << r.output;
+    EXPECT_EQ(r.output, "orba: " + game + "/game.dat: " + c.why + "\n");
+  }
+  EXPECT_FALSE(fs::exists(game + "/save.dat"));
 }
 
 struct ClimbingPage {
