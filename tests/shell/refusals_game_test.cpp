@@ -7,7 +7,6 @@
 // pictures they do not read twice: each is said once, with its reason.
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -92,7 +91,7 @@ constexpr char kJapaneseName[] = "\xe3\x81\x8a\xe3\x81\xa8.ogg";
 
 // A sound or movie that cannot be played leaves its item silent: each file
 // is said once, with its reason, and traced each time it is refused. A file
-// the system does not open ("locked.wav", no descriptor left) says the
+// the system does not open ("locked.wav", which may not be read) says the
 // system's reason, not that there is no file.
 TEST(RefusalsGame, EverySoundAndMovieThatCannotBePlayedIsSaidOnceWithItsReason) {
   const test::TempDir dir;
@@ -110,11 +109,12 @@ TEST(RefusalsGame, EverySoundAndMovieThatCannotBePlayedIsSaidOnceWithItsReason) 
       {"song.xyz", "no sound", "sound", "no player reads the extension \".xyz\""},
       {"garbage.avi", "no movie", "video", "not a media file libavformat reads"},
       {"film.xyz", "no movie", "video", "not a media file libavformat reads"},
-      {"locked.wav", "RIFF", "sound", game + "/locked.wav: Too many open files"},
+      {"locked.wav", "RIFF", "sound", game + "/locked.wav: Permission denied"},
   };
   for (const auto& c : refused) test::WriteText(game + "/" + c.name, c.bytes);
-  const test::CommandResult r = test::RunFailingOpens(ORBA_FAIL_OPEN_SHIM, "locked.wav", EMFILE,
-                                                      {ORBA_PLAYER_PATH, "--headless", "--ticks", "10", "--trace", "-", game});
+  fs::permissions(game + "/locked.wav", fs::perms::none);
+  const test::CommandResult r =
+      test::RunHeedingPermissions({ORBA_PLAYER_PATH, "--headless", "--ticks", "10", "--trace", "-", game});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   for (const auto& c : refused) {
     SCOPED_TRACE(c.name);
