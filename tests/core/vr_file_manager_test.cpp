@@ -1,10 +1,16 @@
 #include "core/files/vr_file_manager.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+
+#include "core/streams/big_file_stream.h"
 
 #include "core/files/install_record.h"
 #include "core/system/quit_request.h"
@@ -104,6 +110,62 @@ TEST_F(VrManager, LoadsInLookupOrder) {
   entry->Data->WriteBuffer("memory", 6);
   EXPECT_TRUE(manager->Exists("MEM:PIC") && manager->FindEntry("mem:pic") == entry);
   EXPECT_EQ(Load("mem:pic"), "memory");
+}
+
+// Holds the process at its limit of descriptors while it lives: the next
+// open fails with EMFILE, as when a game holds too many files open.
+class TAtFileLimit {
+ public:
+  TAtFileLimit() {
+    ::getrlimit(RLIMIT_NOFILE, &old_);
+    const int lowest_free = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ::close(lowest_free);
+    rlimit at = old_;
+    at.rlim_cur = static_cast<rlim_t>(lowest_free);
+    ::setrlimit(RLIMIT_NOFILE, &at);
+  }
+  ~TAtFileLimit() { ::setrlimit(RLIMIT_NOFILE, &old_); }
+  TAtFileLimit(const TAtFileLimit&) = delete;
+  TAtFileLimit& operator=(const TAtFileLimit&) = delete;
+
+ private:
+  rlimit old_{};
+};
+
+// A file the system does not open for a reason of its own (here no
+// descriptor left) is no missing file: each way in says the path as the
+// system spells it and the reason, a packed entry its package's path.
+TEST_F(VrManager, AFileTheSystemDoesNotOpenSaysWhyNotNoFile) {
+  const std::string page = dir / "over/page.txt";
+  const struct {
+    const char* way;
+    std::function<void()> open;
+    std::string shown;
+  } ways[] = {
+      {"disk name", [&] { TDiskFileName{page}; }, page},
+      {"file stream", [&] { TKsBigFileStream(page, fmOpenRead); }, page},
+      {"whole file", [&] { TKsMemoryStream().LoadFromFile(page); }, page},
+      {"loose file", [&] { Load("cd.txt"); }, dir / "over/cd.txt"},
+      {"packed entry", [&] { Window("onlyb.txt"); }, dir / "b.dat"},
+  };
+  for (const auto& w : ways) {
+    try {
+      const TAtFileLimit limit;
+      w.open();
+      ADD_FAILURE() << w.way << " opened";
+    } catch (const EFOpenError& e) {
+      EXPECT_EQ(e.SystemError(), EMFILE) << w.way;
+      EXPECT_EQ(std::string(e.what()), w.shown + ": Too many open files") << w.way;
+    }
+  }
+  // With descriptors to spare a missing name is no file, as ever.
+  try {
+    Load("nowhere.txt");
+    ADD_FAILURE() << "nowhere.txt was read";
+  } catch (const EOrbaError& e) {
+    EXPECT_EQ(std::string(e.what()), NoFileMessage("nowhere.txt"));
+    EXPECT_EQ(dynamic_cast<const EFOpenError*>(&e), nullptr);
+  }
 }
 
 // A whole file is read into the bytes handed back when it holds at most the

@@ -90,13 +90,16 @@ TEST(RefusalsGame, EveryKindOfRefusedPictureIsSaidOnceWithItsReason) {
 constexpr char kJapaneseName[] = "\xe3\x81\x8a\xe3\x81\xa8.ogg";
 
 // A sound or movie that cannot be played leaves its item silent: each file
-// is said once, with its reason, and traced each time it is refused.
+// is said once, with its reason, and traced each time it is refused. A file
+// the system does not open ("locked.wav", which may not be read) says the
+// system's reason, not that there is no file.
 TEST(RefusalsGame, EverySoundAndMovieThatCannotBePlayedIsSaidOnceWithItsReason) {
   const test::TempDir dir;
   const std::string game = fs::canonical(dir.path()).string() + "/game";
   test::BuildGame("refusedkinds", game, true, {"StartPage = media.osb"});
   const struct {
-    const char *name, *bytes, *kind, *why;
+    const char *name, *bytes, *kind;
+    std::string why;
   } refused[] = {
       {"cut.wav", "RIFF\xFF\xFF\xFF\x7FWAVEfmt ", "sound", "not a playable WAVE file: the RIFF size exceeds the file"},
       {"noise.ogg", "no sound", "sound", "not a playable WAVE file: no RIFF WAVE header"},
@@ -106,13 +109,16 @@ TEST(RefusalsGame, EverySoundAndMovieThatCannotBePlayedIsSaidOnceWithItsReason) 
       {"song.xyz", "no sound", "sound", "no player reads the extension \".xyz\""},
       {"garbage.avi", "no movie", "video", "not a media file libavformat reads"},
       {"film.xyz", "no movie", "video", "not a media file libavformat reads"},
+      {"locked.wav", "RIFF", "sound", game + "/locked.wav: Permission denied"},
   };
   for (const auto& c : refused) test::WriteText(game + "/" + c.name, c.bytes);
-  const test::CommandResult r = test::PlayGameJoined(game, 10);
+  fs::permissions(game + "/locked.wav", fs::perms::none);
+  const test::CommandResult r =
+      test::RunHeedingPermissions({ORBA_PLAYER_PATH, "--headless", "--ticks", "10", "--trace", "-", game});
   ASSERT_EQ(r.exit_code, 0) << r.output;
   for (const auto& c : refused) {
     SCOPED_TRACE(c.name);
-    const std::string why = std::string(c.why) + "\n";
+    const std::string why = c.why + "\n";
     EXPECT_EQ(CountOf(r.output, "orba: " + std::string(c.name) + ": " + c.kind + " refused: " + why), 1U) << r.output;
     // The trace names the file as the game does, in Shift-JIS.
     EXPECT_EQ(CountOf(r.output, std::string(c.kind) + " " + Utf8ToSjis(c.name) + ": " + why), 2U) << r.output;

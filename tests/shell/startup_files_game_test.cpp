@@ -3,7 +3,8 @@
 // folder to a canary in a fake HOME are not the game's (its package's own
 // are read, nothing of the canary); "game.dat" as a link to another game's
 // package mounts nothing; a start or exit page named outside the folder is
-// a missing page; links that stay inside the folder work.
+// a missing page; links that stay inside the folder work. A package there
+// that cannot be opened says why.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -111,6 +112,18 @@ TEST_F(StartLinksGame, APackageLinkedOutMountsNothing) {
   EXPECT_FALSE(watch.Touched());
   EXPECT_FALSE(fs::exists(game + "/save.dat"));
   EXPECT_EQ(Outside(), before);
+}
+
+// A package that is there but may not be read (copied from a disc with its
+// permissions) says so with the system's reason and its path as the system
+// spells it, and without a game the player ends.
+TEST_F(StartLinksGame, APackageThatCannotBeOpenedSaysWhy) {
+  test::BuildGame("startlinks", game, false);
+  fs::permissions(game + "/game.dat", fs::perms::none);
+  const test::CommandResult r = test::RunHeedingPermissions({ORBA_PLAYER_PATH, "--headless", "--ticks", "3", game});
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_EQ(r.output, "orba: " + game + "/game.dat: Permission denied\n");
+  EXPECT_FALSE(fs::exists(game + "/save.dat"));
 }
 
 struct ClimbingPage {

@@ -113,6 +113,13 @@ CommandResult RunCommand(const std::vector<std::string>& argv) {
   return result;
 }
 
+CommandResult RunHeedingPermissions(const std::vector<std::string>& argv) {
+  std::vector<std::string> command{"sh", "-c", "exec \"$@\" 2>&1", "sh"};
+  if (::geteuid() == 0) command.insert(command.end(), {"setpriv", "--bounding-set=-dac_override,-dac_read_search"});
+  command.insert(command.end(), argv.begin(), argv.end());
+  return RunCommand(command);
+}
+
 std::string TestsPath(const std::string& relative) { return std::string(ORBA_TESTS_DIR) + "/" + relative; }
 
 namespace {

@@ -48,6 +48,10 @@ struct CommandResult {
 };
 // Runs a program (no shell) and collects its standard output.
 CommandResult RunCommand(const std::vector<std::string>& argv);
+// Runs a program (no shell), its standard error joined to its output, bound
+// by files' permissions as a user is: run by root, without root's override
+// of them, so that a file a test made unreadable cannot be read.
+CommandResult RunHeedingPermissions(const std::vector<std::string>& argv);
 // Runs one of the Python scripts of tests/ (path relative to tests/).
 CommandResult RunPython(const std::string& script, const std::vector<std::string>& args);
 // Runs the built orbatool.

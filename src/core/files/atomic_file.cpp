@@ -91,7 +91,10 @@ bool TakeMode(int fd, mode_t mode) {
 int OpenFolderOf(const std::string& path, std::string& name) {
   const size_t slash = path.rfind('/');
   name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (name.empty() || name == "." || name == "..") return -1;
+  if (name.empty() || name == "." || name == "..") {
+    errno = ENOENT;
+    return -1;
+  }
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   return ::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
@@ -101,15 +104,15 @@ TNewFile CreateFreshFileAt(int folder_fd, const std::string& prefix, mode_t mode
     std::string name = prefix + RandomLetters();
     const int fd = ::openat(folder_fd, name.c_str(), O_WRONLY | kNewFileFlags, mode);
     if (fd >= 0) return TNewFile{fd, std::move(name)};
-    if (errno != EEXIST) break;
+    if (errno != EEXIST) return TNewFile{-1, std::string(), errno};
   }
-  return TNewFile{};
+  return TNewFile{-1, std::string(), EEXIST};
 }
 
 TNewFile CreateFreshFile(const std::string& prefix) {
   std::string name;
   const TFolder folder(OpenFolderOf(prefix, name));
-  if (folder.Fd < 0) return TNewFile{};
+  if (folder.Fd < 0) return TNewFile{-1, std::string(), errno};
   TNewFile file = CreateFreshFileAt(folder.Fd, name);
   if (file.Fd >= 0) file.Path = prefix.substr(0, prefix.size() - name.size()) + file.Path;
   return file;
@@ -120,11 +123,14 @@ int CreateReplacingFile(const std::string& path) {
   return ::open(path.c_str(), O_RDWR | kNewFileFlags, kNewFileMode);
 }
 
-TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size) {
-  return ReplaceFileAt(folder_fd, name, [data, size](int fd) { return WriteAll(fd, data, size); });
+TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size,
+                                  int* error) {
+  return ReplaceFileAt(folder_fd, name, [data, size](int fd) { return WriteAll(fd, data, size); }, error);
 }
 
-TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::function<bool(int fd)>& write) {
+TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::function<bool(int fd)>& write,
+                             int* error) {
+  if (error) *error = 0;
   // The file replaced keeps its permission bits: the temporary is made with
   // them (never more open than the old file meanwhile) and given them
   // exactly, whatever the umask takes away.
@@ -133,7 +139,10 @@ TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::
       ::fstatat(folder_fd, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode);
   const mode_t mode = keep_mode ? (old.st_mode & kPermissionBits) : kNewFileMode;
   const TNewFile temporary = CreateFreshFileAt(folder_fd, name + kTemporaryTag, mode);
-  if (temporary.Fd < 0) return TReplaceResult::NotCreated;
+  if (temporary.Fd < 0) {
+    if (error) *error = temporary.Error;
+    return TReplaceResult::NotCreated;
+  }
   bool ok = false;
   try {
     ok = (!keep_mode || TakeMode(temporary.Fd, mode)) && write(temporary.Fd) && ::fsync(temporary.Fd) == 0;
@@ -149,11 +158,14 @@ TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::
   return TReplaceResult::NotWritten;
 }
 
-TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size) {
+TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size, int* error) {
   std::string name;
   const TFolder folder(OpenFolderOf(path, name));
-  if (folder.Fd < 0) return TReplaceResult::NotCreated;
-  return ReplaceFileWholeAt(folder.Fd, name, data, size);
+  if (folder.Fd < 0) {
+    if (error) *error = errno;
+    return TReplaceResult::NotCreated;
+  }
+  return ReplaceFileWholeAt(folder.Fd, name, data, size, error);
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFd(int fd, uint64_t max_size) {

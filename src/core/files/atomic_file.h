@@ -45,11 +45,12 @@ inline constexpr mode_t kNewFileMode = 0666;
 struct TNewFile {
   int Fd = -1;
   std::string Path;
+  int Error = 0;  // the errno of the failed create when Fd is -1
 };
 
 // Creates a new file named Prefix followed by six random letters and digits
 // (Mode less the umask), trying other names while one exists. Fd is -1
-// (errno set) when none could be made.
+// (errno set, and Error) when none could be made.
 TNewFile CreateFreshFile(const std::string& prefix);
 TNewFile CreateFreshFileAt(int folder_fd, const std::string& prefix, mode_t mode = kNewFileMode);
 
@@ -65,14 +66,17 @@ enum class TReplaceResult { Replaced, NotCreated, NotWritten };
 // that has the permission bits of the regular file it replaces (a link's
 // place gets a new file's). NotCreated: the temporary could not be made;
 // NotWritten: writing, flushing or renaming failed. On failure the
-// temporary is gone and Name is as it was.
-TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size);
+// temporary is gone and Name is as it was. With Error, it is set to the
+// errno of the failed call on NotCreated, and to 0 otherwise.
+TReplaceResult ReplaceFileWholeAt(int folder_fd, const std::string& name, const void* data, size_t size,
+                                  int* error = nullptr);
 // The same with the content written by Write to the temporary's descriptor
 // (false: writing failed). What Write raises removes the temporary and
 // passes on.
-TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::function<bool(int fd)>& write);
+TReplaceResult ReplaceFileAt(int folder_fd, const std::string& name, const std::function<bool(int fd)>& write,
+                             int* error = nullptr);
 // The same for the file Path, relative to its folder.
-TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size);
+TReplaceResult ReplaceFileWhole(const std::string& path, const void* data, size_t size, int* error = nullptr);
 
 // No size limit for the reads below.
 inline constexpr uint64_t kAnySize = UINT64_MAX;

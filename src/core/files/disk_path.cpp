@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,22 +225,41 @@ std::string SjisOfDiskPath(const std::string& disk_path) {
 
 std::string SjisNameForCreate(const std::string& path) { return SjisOfDiskPath(DiskPathForCreate(path)); }
 
+EFOpenError FileOpenError(const std::string& sjis_name, int error) {
+  if (error == 0 || NamesNoFile(error)) return EFOpenError(sjis_name);
+  static const std::string kHeld = "/proc/self/fd/";
+  if (sjis_name.compare(0, kHeld.size(), kHeld) == 0) {
+    std::string real(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(sjis_name.c_str(), real.data(), real.size());
+    if (n > 0 && static_cast<size_t>(n) < real.size())
+      return EFOpenError(SjisOfDiskPath(real.substr(0, static_cast<size_t>(n))), error);
+  }
+  return EFOpenError(SlashSeparators(sjis_name), error);
+}
+
 TDiskFileName::TDiskFileName(const std::string& path) {
   *this = Find(path);
-  if (Empty()) throw EFOpenError(path);
+  if (Empty()) throw system_error_ != 0 ? OpenError() : EFOpenError(path);
 }
 
 TDiskFileName TDiskFileName::Find(const std::string& path) {
   TDiskFileName name;
-  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Read);
-  if (!walk) return name;
-  name.fd_ = OpenWalkedFile(*walk);
-  if (name.fd_ < 0) return name;
+  const std::unique_ptr<TDiskWalk> walk = WalkForGame(path, TFileAccess::Read, &name.system_error_);
+  if (!walk) {
+    // Not begun: the path as given is all there is to show.
+    if (name.system_error_ != 0) name.disk_path_ = SjisToUtf8(SlashSeparators(path));
+    return name;
+  }
+  name.fd_ = OpenWalkedFile(*walk, &name.system_error_);
+  if (name.fd_ < 0 && name.system_error_ == 0) return name;
   name.disk_path_ = walk->RealPath();
+  if (name.fd_ < 0) return name;
   name.stream_name_ = DiskPathToSjis(name.disk_path_);
   if (name.stream_name_.empty()) name.stream_name_ = name.HeldName();
   return name;
 }
+
+EFOpenError TDiskFileName::OpenError() const { return EFOpenError(SjisOfDiskPath(disk_path_), system_error_); }
 
 std::string TDiskFileName::HeldName() const { return "/proc/self/fd/" + std::to_string(fd_); }
 
@@ -260,7 +280,10 @@ TDiskFileName::~TDiskFileName() {
 }
 
 TDiskFileName::TDiskFileName(TDiskFileName&& other) noexcept
-    : stream_name_(std::move(other.stream_name_)), disk_path_(std::move(other.disk_path_)), fd_(other.fd_) {
+    : stream_name_(std::move(other.stream_name_)),
+      disk_path_(std::move(other.disk_path_)),
+      fd_(other.fd_),
+      system_error_(other.system_error_) {
   other.fd_ = -1;
   other.stream_name_.clear();
 }
@@ -271,6 +294,7 @@ TDiskFileName& TDiskFileName::operator=(TDiskFileName&& other) noexcept {
     stream_name_ = std::move(other.stream_name_);
     disk_path_ = std::move(other.disk_path_);
     fd_ = other.fd_;
+    system_error_ = other.system_error_;
     other.fd_ = -1;
     other.stream_name_.clear();
   }

@@ -19,6 +19,7 @@
 
 namespace orba {
 
+class EFOpenError;
 class TKsBigStream;
 class TKsMemoryStream;
 
@@ -80,6 +81,13 @@ std::string SjisOfDiskPath(const std::string& disk_path);
 // Windows-form path names (see DiskPathForCreate).
 std::string SjisNameForCreate(const std::string& path);
 
+// The error for the file Sjis_name that the system did not open, Error the
+// errno saved right after the failed call: the name alone, as ever, when
+// Error is 0 or says that no file is there (NamesNoFile, core/errors.h);
+// else the name as a person reads it ("/" separators; a file held open,
+// "/proc/self/fd/N", by its real path) with the system's reason.
+EFOpenError FileOpenError(const std::string& sjis_name, int error);
+
 // A regular file on disk found and opened for reading through the
 // file-access policy (links resolved, devices and FIFOs never opened), held
 // open while this object lives and named the way the file streams take
@@ -88,9 +96,10 @@ std::string SjisNameForCreate(const std::string& path);
 class TDiskFileName {
  public:
   TDiskFileName() = default;
-  // Raises EFOpenError naming the path when no file is found.
+  // Raises EFOpenError naming the path when no file is found, or OpenError()
+  // when one is there but could not be opened.
   explicit TDiskFileName(const std::string& path);
-  // The same, Empty() when no file is found.
+  // The same, Empty() when no file is found or opened.
   static TDiskFileName Find(const std::string& path);
   ~TDiskFileName();
   TDiskFileName(TDiskFileName&& other) noexcept;
@@ -101,6 +110,13 @@ class TDiskFileName {
   const std::string& StreamName() const { return stream_name_; }
   const std::string& DiskPath() const { return disk_path_; }
   bool Empty() const { return stream_name_.empty(); }
+  // Empty(): the system's reason (errno) when a file is there but could not
+  // be opened (no descriptor left, no access; see OpenWalkedFile); 0 when no
+  // file is there.
+  int SystemError() const { return system_error_; }
+  // The error for such a file: its real path, as the system spells it, and
+  // the system's reason.
+  EFOpenError OpenError() const;
   // A new stream over the file, for reading with writers denied.
   std::unique_ptr<TKsBigStream> OpenRead() const;
   // The name of the very file opened ("/proc/self/fd/N"), valid while this
@@ -116,8 +132,9 @@ class TDiskFileName {
 
  private:
   std::string stream_name_;
-  std::string disk_path_;
+  std::string disk_path_;  // also of a file that could not be opened
   int fd_ = -1;
+  int system_error_ = 0;
 };
 
 // Opens an existing file for reading, writers denied; the path is Windows

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+#include "core/errors.h"
 #include "core/files/disk_path.h"
 #include "platform/text_convert.h"
 
@@ -117,7 +118,7 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
     i = 0;
     fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
   }
-  if (fd < 0) return;
+  if (fd < 0) return Failed(errno);
   int links = 0;
   auto stop = [&](TWalkEnd end) {
     end_ = end;
@@ -143,7 +144,11 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
     const std::optional<std::string> name =
         part.Disk ? std::optional<std::string>(part.Name) : MatchDiskEntryAt(fd, part.Name);
     struct stat st {};
-    if (!name || ::fstatat(fd, name->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return missing_from(i);
+    if (!name) return missing_from(i);
+    if (::fstatat(fd, name->c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      Failed(errno);
+      return missing_from(i);
+    }
     if (S_ISLNK(st.st_mode)) {
       const std::optional<std::string> target = ReadLinkAt(fd, *name);
       if (++links > kMaxLinks || !target) return stop(TWalkEnd::Refused);
@@ -160,7 +165,7 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
       ::close(fd);
       fd = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
       here.clear();
-      if (fd < 0) return;
+      if (fd < 0) return Failed(errno);
       if (parts.empty()) return top_itself();
       continue;
     }
@@ -171,12 +176,19 @@ void TDiskWalk::Walk(const std::string& path, const TLinkRule& rule) {
     }
     const int next =
         S_ISDIR(st.st_mode) ? ::openat(fd, name->c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
-    if (next < 0) return missing_from(i);
+    if (next < 0) {
+      if (S_ISDIR(st.st_mode)) Failed(errno);
+      return missing_from(i);
+    }
     ::close(fd);
     fd = next;
     here += "/" + *name;
     ++i;
   }
+}
+
+void TDiskWalk::Failed(int error) {
+  if (!NamesNoFile(error)) system_error_ = error;
 }
 
 std::string TDiskWalk::RealPath() const {
@@ -189,17 +201,28 @@ std::string TDiskWalk::RealPath() const {
   return path.empty() ? std::string("/") : path;
 }
 
-int OpenWalkedFile(const TDiskWalk& walk) {
+int OpenWalkedFile(const TDiskWalk& walk, int* error) {
+  int unused = 0;
+  int& reason = error ? *error : unused;
+  reason = walk.SystemError();
   if (walk.End() != TWalkEnd::Found || !S_ISREG(walk.EntryStat().st_mode)) return -1;
   // Not blocking, so a FIFO put in the file's place meanwhile cannot hold
   // the open up; the type is checked again on what was opened.
   const int fd =
       ::openat(walk.FolderFd(), walk.Entry().c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    const int open_error = errno;
+    if (!NamesNoFile(open_error)) reason = open_error;
+    return -1;
+  }
   struct stat st {};
-  const int flags = ::fcntl(fd, F_GETFL);
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+  int flags = -1;
+  const bool set = ::fstat(fd, &st) == 0 && (flags = ::fcntl(fd, F_GETFL)) >= 0 &&
+                   (!S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0);
+  const int set_error = errno;
+  if (!set || !S_ISREG(st.st_mode)) {
     ::close(fd);
+    if (!set && !NamesNoFile(set_error)) reason = set_error;
     return -1;
   }
   return fd;

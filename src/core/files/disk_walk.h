@@ -63,9 +63,17 @@ class TDiskWalk {
   bool OnlyLastMissing() const { return end_ == TWalkEnd::Missing && rest_.size() == 1; }
   // Missing: the components not found below FolderFd, converted to UTF-8.
   const std::vector<std::string>& MissingParts() const { return rest_; }
+  // The system's reason (errno) when the walk stopped at a folder that is
+  // there but could not be opened or looked into (no descriptor left, no
+  // access, a failing disk): it then ended Missing there, or Refused when it
+  // could not begin. 0 when it ended on what the disk holds.
+  int SystemError() const { return system_error_; }
 
  private:
   void Walk(const std::string& path, const TLinkRule& rule);
+  // Keeps Error as the walk's reason unless it says only that nothing is
+  // there.
+  void Failed(int error);
 
   TWalkEnd end_ = TWalkEnd::Refused;
   int folder_fd_ = -1;
@@ -73,10 +81,14 @@ class TDiskWalk {
   std::string entry_;
   struct stat entry_stat_ {};
   std::vector<std::string> rest_;  // converted
+  int system_error_ = 0;
 };
 
 // Opens a regular file the walk found for reading (FIFOs never block the
-// open); -1 for anything else (a folder, a device, a FIFO, a socket).
-int OpenWalkedFile(const TDiskWalk& walk);
+// open); -1 for anything else (a folder, a device, a FIFO, a socket). With
+// Error, it is set to the system's reason (errno) when a file the walk found,
+// or a folder on its way, is there but could not be opened (see
+// NamesNoFile, core/errors.h), and to 0 otherwise.
+int OpenWalkedFile(const TDiskWalk& walk, int* error = nullptr);
 
 }  // namespace orba

@@ -128,6 +128,23 @@ void TraceRefusal(const std::string& path, TFileAccess access) {
             SjisToUtf8(path));
 }
 
+// The walk handed back when it may be: null for a refusal (traced) and for a
+// walk that could not begin for a system reason (traced with it, and
+// handed to the caller in System_error).
+std::unique_ptr<TDiskWalk> Judged(std::unique_ptr<TDiskWalk> walk, bool open, const std::string& path,
+                                  TFileAccess access, int* system_error) {
+  const int reason = walk->End() == TWalkEnd::Refused ? walk->SystemError() : 0;
+  if (system_error) *system_error = reason;
+  if (reason != 0) {
+    TraceOnce(std::string(access == TFileAccess::Write ? "file write failed: " : "file read failed: ") +
+              SjisToUtf8(path) + ": " + SjisToUtf8(SystemReason(reason)));
+    return nullptr;
+  }
+  if (open) return walk;
+  TraceRefusal(path, access);
+  return nullptr;
+}
+
 }  // namespace
 
 void RestrictFileAccess() {
@@ -177,7 +194,7 @@ std::string RealDiskPath(const std::string& path) {
   return disk ? disk->string() : std::string();
 }
 
-std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access) {
+std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access, int* system_error) {
   TPolicy& policy = Policy();
   bool restricted = false;
   {
@@ -205,12 +222,10 @@ std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess acce
     std::lock_guard<std::mutex> guard(policy.Lock);
     open = Open(policy, fs::path(walk->RealPath()), access);
   }
-  if (open) return walk;
-  TraceRefusal(path, access);
-  return nullptr;
+  return Judged(std::move(walk), open, path, access, system_error);
 }
 
-std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name) {
+std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name, int* system_error) {
   TPolicy& policy = Policy();
   const fs::path base(folder.empty() ? std::string("/") : folder);
   // Inside Folder, or inside the game's folders while they are all it may
@@ -234,9 +249,7 @@ std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::stri
     std::lock_guard<std::mutex> guard(policy.Lock);
     open = Within(real, base) || (policy.Restricted && Open(policy, real, TFileAccess::Read));
   }
-  if (open) return walk;
-  TraceRefusal(path, TFileAccess::Read);
-  return nullptr;
+  return Judged(std::move(walk), open, path, TFileAccess::Read, system_error);
 }
 
 bool FileAccessAllowed(const std::string& path, TFileAccess access) { return WalkForGame(path, access) != nullptr; }
@@ -341,15 +354,19 @@ class TFdWriteStream : public TKsBigStream {
 
 void WriteGameFileFrom(const TWritePlace& place, const std::function<void(TKsBigStream& out)>& fill) {
   if (place.FolderFd() < 0) throw EFOpenError(place.Path());
-  const TReplaceResult result = ReplaceFileAt(place.FolderFd(), place.Name(), [&fill, &place](int fd) {
-    TFdWriteStream out(fd, place.Path());
-    fill(out);
-    out.Finish();
-    return true;
-  });
+  int error = 0;
+  const TReplaceResult result = ReplaceFileAt(
+      place.FolderFd(), place.Name(),
+      [&fill, &place](int fd) {
+        TFdWriteStream out(fd, place.Path());
+        fill(out);
+        out.Finish();
+        return true;
+      },
+      &error);
   switch (result) {
     case TReplaceResult::Replaced: return;
-    case TReplaceResult::NotCreated: throw EFOpenError(place.Path());
+    case TReplaceResult::NotCreated: throw FileOpenError(place.Path(), error);
     case TReplaceResult::NotWritten: throw EWriteError();
   }
 }

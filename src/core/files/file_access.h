@@ -63,8 +63,11 @@ std::string RealDiskPath(const std::string& path);
 // The walk of Path (Shift-JIS, "\" or "/" separators, relative to the
 // current folder) with the policy's rule for links, when the place it leads
 // to is open for Access; null (the refusal traced once) otherwise. Open the
-// entry through the walk's folder: what was judged is what is opened.
-std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access);
+// entry through the walk's folder: what was judged is what is opened. A walk
+// that could not begin for a system reason (no descriptor left) is null too,
+// traced with the reason, which SystemError (when given) is set to; it is
+// set to 0 otherwise.
+std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess access, int* system_error = nullptr);
 // The walk of Name (Shift-JIS, relative) from Folder, the real folder (disk
 // bytes) where a file was just opened for reading, for a file that one
 // brings with it (a package's further volume), also before a game restricts
@@ -72,8 +75,9 @@ std::unique_ptr<TDiskWalk> WalkForGame(const std::string& path, TFileAccess acce
 // game restricted access, inside the folders open to it, and the place
 // reached must lie in Folder or be open to the game for reading. Null (the
 // refusal traced once) otherwise; a walk that found nothing is handed back
-// as it ended (Missing).
-std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name);
+// as it ended (Missing). SystemError as for WalkForGame.
+std::unique_ptr<TDiskWalk> WalkBeside(const std::string& folder, const std::string& name,
+                                      int* system_error = nullptr);
 // Whether the game may read or write Path; a refusal is traced once.
 bool FileAccessAllowed(const std::string& path, TFileAccess access);
 // The same for Name looked up in Folder as the file layer joins them

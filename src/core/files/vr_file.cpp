@@ -62,6 +62,11 @@ uint64_t WideStep(uint32_t step) { return static_cast<uint64_t>(static_cast<int6
 
 }  // namespace
 
+void RaiseNoFile(const std::string& name, const TDiskFileName& file) {
+  if (file.SystemError() != 0) throw file.OpenError();
+  throw EOrbaError(NoFileMessage(name));
+}
+
 EVrDamagedError::EVrDamagedError(const std::string& file_name, std::string detail)
     : EOrbaError(file_name + ":" + kDamagedText), detail_(std::move(detail)) {}
 
@@ -184,11 +189,15 @@ void TVrFileCollection::Open(const std::string& path, bool treat_as_file) {
   Path = path;
   BasePath.clear();
   if (path.empty()) return;
-  const bool exists = DiskFileExists(path);
+  TDiskFileName file = TDiskFileName::Find(path);
+  // A package there that could not be opened is raised with the system's
+  // reason, as one is that cannot be read.
+  const bool exists = !file.Empty() || file.SystemError() != 0;
   BasePath = AddPathDelimiter(!exists && !treat_as_file ? path : SjisExtractFilePath(path));
   if (!exists) return;
   try {
-    archive_file_ = TDiskFileName(path);
+    if (file.Empty()) throw file.OpenError();
+    archive_file_ = std::move(file);
     Archive = archive_file_.OpenRead();
     const std::string ext = SjisUpperCase(SjisExtractFileExt(path));
     // The side file lies beside the archive file and is looked up and judged
@@ -458,10 +467,11 @@ void TVrFileCollection::ReadEntry(TKsBigStream& dest, const std::string& name, i
   } else {
     const std::string disk_name = BasePath + name;
     const TDiskFileName source = BasePath.empty() ? TDiskFileName() : TDiskFileName::Find(disk_name);
-    const bool found = !source.Empty() &&
-                       !(archive_file_.DiskPath().size() && source.DiskPath() == archive_file_.DiskPath()) &&
-                       !SjisSameText(disk_name, Path);
-    if (!found) throw EOrbaError(NoFileMessage(name));
+    // The archive itself is no entry of its own, however it is named.
+    const bool archive = SjisSameText(disk_name, Path) ||
+                         (archive_file_.DiskPath().size() && source.DiskPath() == archive_file_.DiskPath());
+    if (archive) throw EOrbaError(NoFileMessage(name));
+    if (source.Empty()) RaiseNoFile(name, source);
     CheckFileSize(name, source.Size(), max_size);
     if (memory) {
       source.LoadInto(*memory, max_size);

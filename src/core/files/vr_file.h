@@ -47,6 +47,12 @@ class EVrDamagedError : public EOrbaError {
   std::string detail_;
 };
 
+// Raises what looking the file Name up on disk ended in when File came back
+// Empty(): the file's open error (its real path and the system's reason)
+// when it is there but could not be opened, else Name's "no file" message
+// (EOrbaError).
+[[noreturn]] void RaiseNoFile(const std::string& name, const TDiskFileName& file);
+
 // The name of the end marker that closes every directory read.
 extern const char* const kVrEofName;  // "\EOF\"
 

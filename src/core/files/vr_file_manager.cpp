@@ -275,11 +275,13 @@ bool TVrFileManager::InFolder(const std::string& folder, const std::string& name
 }
 
 TDiskFileName TVrFileManager::FindInSearchFolders(const std::string& name) const {
+  TDiskFileName unopened;
   for (const std::string& folder : SearchFolders) {
     TDiskFileName file = FindInFolder(folder, name);
     if (!file.Empty()) return file;
+    if (unopened.SystemError() == 0) unopened = std::move(file);
   }
-  return TDiskFileName();
+  return unopened;
 }
 
 TVrFile* TVrFileManager::FindEntry(const std::string& name) const {
@@ -332,9 +334,9 @@ void TVrFileManager::LoadToStream(TKsBigStream& dest, const std::string& name, i
     c->ReadEntry(dest, name, max_size);
     return;
   }
-  file = FindInSearchFolders(name);
-  if (!file.Empty()) return LoadDiskFile(dest, name, file, max_size);
-  throw EOrbaError(NoFileMessage(name));
+  TDiskFileName found = FindInSearchFolders(name);
+  if (!found.Empty()) return LoadDiskFile(dest, name, found, max_size);
+  RaiseNoFile(name, file.SystemError() != 0 ? file : found);
 }
 
 std::vector<uint8_t> TVrFileManager::LoadBytes(const std::string& name, int64_t max_size) {
@@ -350,9 +352,9 @@ std::unique_ptr<TRangeStream> TVrFileManager::OpenRangeStream(const std::string&
     if (!c->Find(name)) continue;
     if (std::unique_ptr<TRangeStream> range = c->OpenEntryRange(name)) return range;
   }
-  file = FindInSearchFolders(name);
-  if (!file.Empty()) return std::make_unique<TFileRangeStream>(file.HeldName());
-  throw EOrbaError(NoFileMessage(name));
+  const TDiskFileName found = FindInSearchFolders(name);
+  if (!found.Empty()) return std::make_unique<TFileRangeStream>(found.HeldName());
+  RaiseNoFile(name, file.SystemError() != 0 ? file : found);
 }
 
 std::string TVrFileManager::RealFileName(const std::string& name) {

@@ -149,7 +149,9 @@ class TVrFileManager {
   // game once its file access is restricted.
   void TakeSearchFolder(const std::string& folder);
   // The file Name in Folder (or the first search folder holding it) opened
-  // through the file-access policy; Empty() when there is none.
+  // through the file-access policy; Empty() when there is none, with the
+  // system's reason when one was there but could not be opened (the first
+  // such of the search folders).
   TDiskFileName FindInFolder(const std::string& folder, const std::string& name) const;
   TDiskFileName FindInSearchFolders(const std::string& name) const;
   // Whether there is such a file, without opening it.

@@ -84,7 +84,7 @@ TKsBigFileStream::TKsBigFileStream(const std::string& file_name, uint16_t mode, 
     if (n > 0 && volumes_.back().size != volume_size_) break;
     const int fd = ::open(SjisToUtf8(VolumeFileName(n)).c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
-      if (n == 0) throw EFOpenError(file_name_);
+      if (n == 0) throw FileOpenError(file_name_, errno);
       break;
     }
     struct stat st;
@@ -107,12 +107,15 @@ void TKsBigFileStream::OpenForReading() {
   // after the file-access policy's walk, or as "/proc/self/fd/N" a file it
   // holds open): opened without waiting on a FIFO, a regular file only.
   const int fd = ::open(SjisToUtf8(file_name_).c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) throw FileOpenError(file_name_, errno);
   struct stat st {};
-  const int flags = fd >= 0 ? ::fcntl(fd, F_GETFL) : -1;
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-      ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    if (fd >= 0) ::close(fd);
-    throw EFOpenError(file_name_);
+  int flags = -1;
+  const bool set = ::fstat(fd, &st) == 0 && (flags = ::fcntl(fd, F_GETFL)) >= 0 &&
+                   (!S_ISREG(st.st_mode) || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0);
+  const int set_error = set ? 0 : errno;
+  if (!set || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw FileOpenError(file_name_, set_error);
   }
   // Where the file really lies, its links resolved by the system.
   std::string real(PATH_MAX, '\0');
@@ -145,9 +148,15 @@ void TKsBigFileStream::OpenVolumes(int fd, const std::string& real_path) {
 
 std::unique_ptr<TKsBigFileStream> TKsBigFileStream::OpenBeside(const std::string& name) const {
   if (Writable() || entry_.empty()) return nullptr;
-  const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, name);
-  if (walk && !NamesAFile(*walk)) return nullptr;
-  const int fd = walk ? OpenWalkedFile(*walk) : -1;
+  int error = 0;
+  const std::unique_ptr<TDiskWalk> walk = WalkBeside(folder_, name, &error);
+  // A lookup the system stopped short (no descriptor left) found no answer.
+  if (walk && !NamesAFile(*walk) && walk->SystemError() == 0) return nullptr;
+  const int fd = walk ? OpenWalkedFile(*walk, &error) : -1;
+  if (fd < 0 && error != 0) {
+    const std::string real = walk ? walk->RealPath() : folder_ + "/" + SjisToUtf8(name);
+    throw EFOpenError(SjisOfDiskPath(real), error);
+  }
   if (fd < 0) throw EFOpenError(name);
   return std::unique_ptr<TKsBigFileStream>(new TKsBigFileStream(*walk, fd, volume_size_));
 }
@@ -192,7 +201,7 @@ void TKsBigFileStream::CreateVolume(int n) {
   const std::string name = VolumeFileName(n);
   // Replaces whatever had the name, a symlink itself rather than its target.
   const int fd = CreateReplacingFile(SjisToUtf8(name));
-  if (fd < 0) throw EFOpenError(name);
+  if (fd < 0) throw FileOpenError(name, errno);
   volumes_.push_back(Volume{fd, 0});
 }
 

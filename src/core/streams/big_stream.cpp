@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/files/atomic_file.h"
+#include "core/files/disk_path.h"
 #include "core/files/file_limits.h"
 #include "platform/text_convert.h"
 
@@ -107,8 +108,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 }  // namespace
 
 void TKsMemoryStream::LoadFromFile(const std::string& path, int64_t max_size) {
-  FilePtr f(std::fopen(SjisToUtf8(path).c_str(), "rb"));
-  if (!f) throw EFOpenError(path);
+  const std::string disk_path = SjisToUtf8(path);
+  FilePtr f(std::fopen(disk_path.c_str(), "rb"));
+  if (!f) throw FileOpenError(path, errno);
   std::vector<uint8_t> bytes;
   uint8_t chunk[65536];
   size_t n;
@@ -122,9 +124,10 @@ void TKsMemoryStream::LoadFromFile(const std::string& path, int64_t max_size) {
 }
 
 void TKsMemoryStream::SaveToFile(const std::string& path) {
-  switch (ReplaceFileWhole(SjisToUtf8(path), data_.data(), data_.size())) {
+  int error = 0;
+  switch (ReplaceFileWhole(SjisToUtf8(path), data_.data(), data_.size(), &error)) {
     case TReplaceResult::Replaced: return;
-    case TReplaceResult::NotCreated: throw EFOpenError(path);
+    case TReplaceResult::NotCreated: throw FileOpenError(path, error);
     case TReplaceResult::NotWritten: throw EWriteError();
   }
 }
