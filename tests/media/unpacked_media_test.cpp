@@ -23,6 +23,7 @@
 #include <future>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <ostream>
 #include <thread>
 
@@ -444,9 +445,10 @@ TEST_F(PackedEntry, AnEntryPastTheWriteLimitIsRefusedForIt) {
 // the same reason without being unpacked again: with no room left to
 // write, an unpacking would be refused for that instead. One refused for
 // what the system or the moment decided is judged again: a limit of what
-// the game may still write, no descriptor left to open the package, no
-// temporary file (the entry then held in memory), an unpacking shared with
-// another opening and cut to the room the other files left.
+// the game may still write, a package the system would not open (out of
+// descriptors, say), no temporary file (the entry then held in memory), an
+// unpacking shared with another opening and cut to the room the other
+// files left.
 TEST_F(PackedEntry, ARefusalForWhatTheEntryHoldsIsKeptAndOneForALimitIsNot) {
   const int64_t unlimited = kMaxGameWriteBytes;
   const char* const judged_again = "bytes a game may write in one run";
