@@ -43,15 +43,15 @@ const char kPlay[] = R"sh(mode=$1 dir=$2 game=$3 player=$4
 rm -f "$dir/display"
 Xvfb -displayfd 3 -screen 0 800x600x24 -noreset -nolisten tcp 3>"$dir/display" 2>/dev/null & x=$!
 trap 'kill $wm $x 2>/dev/null; wait 2>/dev/null' EXIT
-for i in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.05; done
+for i in $(seq 600); do [ -s "$dir/display" ] && break; sleep 0.05; done
 export DISPLAY=:$(cat "$dir/display") LC_ALL=C.UTF-8
 openbox --sm-disable >/dev/null 2>&1 & wm=$!
-for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+for i in $(seq 600); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
 SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 "$player" "$game" 2>"$dir/err" & p=$!
 # The game window is the one of the game's height that stays (SDL may make
 # it anew for its renderer just after showing it); a box is any other.
 main=
-for i in $(seq 200); do
+for i in $(seq 600); do
   now=
   for w in $(xdotool search --onlyvisible --pid $p 2>/dev/null); do
     xdotool getwindowgeometry --shell $w 2>/dev/null | grep -qx HEIGHT=240 && now=$w

@@ -84,16 +84,19 @@ const char kMeasure[] = R"sh(dir=$1 player=$2 seconds=$3 renderer=$4
 Xvfb -displayfd 3 -screen 0 1280x800x24 -noreset -nolisten tcp 3>"$dir/display" 2>/dev/null & x=$!
 p= wm=
 trap 'kill $p $wm $x 2>/dev/null; wait 2>/dev/null' EXIT
-for i in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.05; done
+for i in $(seq 600); do [ -s "$dir/display" ] && break; sleep 0.05; done
 export DISPLAY=:$(cat "$dir/display") DBUS_SESSION_BUS_ADDRESS=disabled:
 unset WAYLAND_DISPLAY SDL_RENDER_DRIVER SDL_FRAMEBUFFER_ACCELERATION
 [ -n "$renderer" ] && export SDL_RENDER_DRIVER=$renderer
 openbox --sm-disable >/dev/null 2>&1 & wm=$!
-for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
+for i in $(seq 600); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.05; done
 SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 "$player" "$dir/demo" 2>"$dir/err" & p=$!
-# The window that stays (SDL may make it anew for its renderer).
+# The window that stays (SDL may make it anew for its renderer). The waits
+# end as soon as what they wait for is there; their bounds (30 s for the
+# display and the window manager, 2 min for the window) leave room for a
+# sanitizer build on a machine with every core busy.
 w=
-for i in $(seq 150); do
+for i in $(seq 600); do
   now=$(xdotool search --onlyvisible --pid $p 2>/dev/null | tail -n 1)
   [ -n "$now" ] && [ "$now" = "$w" ] && break; w=$now; sleep 0.2
 done
